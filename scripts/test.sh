@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test twice: in the Release build,
+# and in a clang build with AddressSanitizer and UndefinedBehaviorSanitizer that also runs
+# the fuzz targets. Each configuration keeps its own build directory so reruns stay fast.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+"$top/scripts/setup.sh"
+
+"$top/scripts/build.sh" build -DCMAKE_BUILD_TYPE=Release
+"$top/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_COMPILER=clang++ -DVELMORA_SANITIZE=ON -DVELMORA_FUZZ=ON
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$top/tests/support/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+
+status=0
+echo "== Release build: tests"
+"$top/scripts/with-desktop.sh" ctest --test-dir "$top/build" --output-on-failure -j "$jobs" || status=1
+echo "== Sanitizer build: tests and fuzz targets"
+"$top/scripts/with-desktop.sh" ctest --test-dir "$top/build-asan" --output-on-failure -j "$jobs" || status=1
+exit $status

@@ -1,0 +1,84 @@
+#include "Utilities/Text.h"
+
+#include <QHashFunctions>
+#include <QTextBoundaryFinder>
+
+namespace Text {
+
+namespace {
+bool isAscii(const QString& text)
+{
+    for (QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+QString canonical(const QString& text)
+{
+    if (isAscii(text))
+        return text;
+    return text.normalized(QString::NormalizationForm_C);
+}
+
+bool equal(const QString& a, const QString& b)
+{
+    if (a == b)
+        return true;
+    if (isAscii(a) && isAscii(b))
+        return false;
+    return canonical(a) == canonical(b);
+}
+
+size_t hash(const QString& text, size_t seed)
+{
+    return qHash(canonical(text), seed);
+}
+
+qsizetype graphemeCount(QStringView text)
+{
+    if (text.isEmpty())
+        return 0;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), text.size());
+    qsizetype count = 0;
+    while (finder.toNextBoundary() > 0)
+        ++count;
+    return count;
+}
+
+QStringList graphemes(QStringView text)
+{
+    QStringList out;
+    if (text.isEmpty())
+        return out;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), text.size());
+    qsizetype start = 0;
+    qsizetype end;
+    while ((end = finder.toNextBoundary()) > 0) {
+        out.append(text.mid(start, end - start).toString());
+        start = end;
+    }
+    return out;
+}
+
+bool isWhitespace(char32_t c)
+{
+    // QChar::isSpace covers Unicode White_Space, line and paragraph separators, and the
+    // C0 line breaks (LF, VT, FF, CR) and NEL.
+    return QChar::isSpace(c);
+}
+
+QString trimmed(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin).isSpace())
+        ++begin;
+    while (end > begin && text.at(end - 1).isSpace())
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+} // namespace Text

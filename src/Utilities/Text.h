@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+// Text is compared as Unicode text: canonically equivalent strings are equal wherever
+// triggers, folder names or ids are compared or kept in sets and maps. The canonical form
+// is NFC; keep keys of sets and maps in it. Counts of characters are user-perceived
+// characters (extended grapheme clusters), never code units.
+namespace Text {
+
+// The NFC form of `text`; cheap when the text is already in NFC (ASCII always is).
+QString canonical(const QString& text);
+
+bool equal(const QString& a, const QString& b);
+
+// Hash consistent with `equal`.
+size_t hash(const QString& text, size_t seed = 0);
+
+// Number of extended grapheme clusters.
+qsizetype graphemeCount(QStringView text);
+
+// The extended grapheme clusters of `text`, in order.
+QStringList graphemes(QStringView text);
+
+// Unicode white space or line break, as the platform's character set defines it.
+bool isWhitespace(char32_t c);
+
+// `text` without leading and trailing white space and line breaks.
+QString trimmed(const QString& text);
+
+} // namespace Text
