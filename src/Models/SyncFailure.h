@@ -21,9 +21,11 @@ public:
         interrupted,
         duplicateTriggers,
     };
-    static constexpr std::array<Kind, 9> allKinds{Kind::storageUnavailable, Kind::localChanged,   Kind::cloudChanged,
-                                                  Kind::accountChanged,     Kind::busy,           Kind::invalidResponse,
-                                                  Kind::reviewRequired,     Kind::interrupted,    Kind::duplicateTriggers};
+    static constexpr std::array<Kind, 9> allKinds{
+        Kind::storageUnavailable, Kind::localChanged,    Kind::cloudChanged,
+        Kind::accountChanged,     Kind::busy,            Kind::invalidResponse,
+        Kind::reviewRequired,     Kind::interrupted,     Kind::duplicateTriggers,
+    };
 
     explicit SyncFailure(Kind kind) noexcept : m_kind(kind) {}
 
