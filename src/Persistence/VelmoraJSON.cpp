@@ -169,7 +169,7 @@ QJsonValue JsonCoding<QDateTime>::encode(const QDateTime& v)
     // A date the reader could not take back must not reach a file: the next load would fail
     // on data that was saved as good.
     if (!isWritableDate(v))
-        throw EncodingError({}, QStringLiteral("A date outside the years 1 to 9999 cannot be written as JSON."));
+        throw EncodingError({}, QStringLiteral("A date that is missing or outside the years 1 to 9999 cannot be written as JSON."));
     return VelmoraJSON::formatDate(v);
 }
 
