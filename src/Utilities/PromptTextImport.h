@@ -1,0 +1,68 @@
+#pragma once
+
+#include "Models/Shortcut.h"
+#include "Utilities/VelmoraError.h"
+
+#include <QList>
+#include <QString>
+
+// Preset text: folders and shortcuts written as plain text, as they are copied from a
+// collection of presets and pasted into the settings screen. Reading is all or nothing: the
+// first faulty line rejects the whole text.
+//
+//   ─ Velmora presets ─          everything above this line is ignored
+//   Work/Mail [#3366FF envelope]:  a folder path (a "\/" is a slash inside a name)
+//   /sig →                        a block preset: the trigger, then its expansion lines
+//   Best regards,
+//   Ada
+//   /ty → Thank you!              an inline preset on one line
+//   ─                              back to the top level
+namespace PromptTextImport {
+
+inline constexpr QStringView separatorLine = u"\u2500 Velmora presets \u2500";
+
+// What was read: every folder after its ancestors, and the shortcuts in reading order.
+struct Parsed {
+    QList<Group> groups;
+    QList<Shortcut> shortcuts;
+};
+
+// A shortcut that arrived with a trigger the library already uses.
+struct RenamedTrigger {
+    QString original; // the trigger as written
+    QString imported; // the trigger the new shortcut got
+
+    friend bool operator==(const RenamedTrigger&, const RenamedTrigger&) = default;
+};
+
+// Why a text was rejected; `line()` is the 1-based line in the whole pasted text.
+class Failure : public VelmoraError
+{
+public:
+    enum class Kind { invalidLine, emptyShortcut, invalidFolder, noPresets };
+
+    static Failure invalidLine(qsizetype line) { return Failure(Kind::invalidLine, line); }
+    static Failure emptyShortcut(qsizetype line) { return Failure(Kind::emptyShortcut, line); }
+    static Failure invalidFolder(qsizetype line) { return Failure(Kind::invalidFolder, line); }
+    static Failure noPresets() { return Failure(Kind::noPresets, 0); }
+
+    Kind kind() const { return m_kind; }
+    qsizetype line() const { return m_line; }
+    QString errorDescription() const override;
+
+    friend bool operator==(const Failure& a, const Failure& b)
+    {
+        return a.m_kind == b.m_kind && a.m_line == b.m_line;
+    }
+
+private:
+    Failure(Kind kind, qsizetype line) : m_kind(kind), m_line(line) {}
+
+    Kind m_kind;
+    qsizetype m_line;
+};
+
+// Reads pasted text; throws Failure. Time and memory are linear in the text's length.
+Parsed parse(const QString& text);
+
+} // namespace PromptTextImport
