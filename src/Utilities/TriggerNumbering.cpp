@@ -9,14 +9,14 @@ QString numbered(const QString& trigger, qint64 number)
 }
 } // namespace
 
-TriggerNumbering::TriggerNumbering(const QStringList& inUse, const QStringList& incoming)
+TriggerNumbering::TriggerNumbering(const QList<Shortcut>& inUse, const QList<Shortcut>& incoming)
 {
     m_inUse.reserve(inUse.size());
-    for (const QString& trigger : inUse)
-        m_inUse.insert(Text::canonical(trigger));
+    for (const Shortcut& shortcut : inUse)
+        m_inUse.insert(Text::canonical(shortcut.trigger));
     m_reserved.reserve(incoming.size());
-    for (const QString& trigger : incoming)
-        m_reserved.insert(Text::canonical(trigger));
+    for (const Shortcut& shortcut : incoming)
+        m_reserved.insert(Text::canonical(shortcut.trigger));
 }
 
 bool TriggerNumbering::isFree(const QString& canonicalTrigger) const

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "Models/Shortcut.h"
+
 #include <QHash>
+#include <QList>
 #include <QSet>
 #include <QString>
-#include <QStringList>
 
 // Gives shortcuts added in bulk a trigger no other shortcut has. A trigger that is already
 // in use becomes its first free numbered form: the trigger followed by "(2)", "(3)", ...
@@ -16,7 +18,8 @@
 class TriggerNumbering
 {
 public:
-    TriggerNumbering(const QStringList& inUse, const QStringList& incoming);
+    // `inUse`: the library's shortcuts; `incoming`: the whole batch, as written.
+    TriggerNumbering(const QList<Shortcut>& inUse, const QList<Shortcut>& incoming);
 
     // The trigger a shortcut written with `trigger` gets; from then on that trigger is in use.
     QString claim(const QString& trigger);
