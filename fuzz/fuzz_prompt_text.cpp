@@ -1,18 +1,10 @@
 // Pasted preset text comes from the clipboard: any bytes at all. Reading must end in a
-// result or a Failure, and a result must hang together.
+// result or a Failure, a result must hang together, and it must merge into a valid library.
+#include "SampleLibrary.h"
 #include "Utilities/PromptTextImport.h"
 #include "Utilities/Text.h"
 
 #include <QSet>
-#include <cstdlib>
-
-namespace {
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -38,5 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check(!Text::trimmed(shortcut.expansion).isEmpty());
         check(!shortcut.groupId || folders.contains(*shortcut.groupId));
     }
+    const UserData library = sampleLibrary();
+    const PromptTextImport::Plan plan = PromptTextImport::plan(parsed, library);
+    check(plan.library.shortcuts.size() == library.shortcuts.size() + parsed.shortcuts.size());
+    check(plan.library.groups.mid(0, library.groups.size()) == library.groups);
+    check(plan.library.duplicateTriggers().isEmpty());
     return 0;
 }

@@ -1,6 +1,9 @@
 #include "Utilities/PromptTextImport.h"
 
+#include "Persistence/IdReservation.h"
+#include "Persistence/SiblingOrders.h"
 #include "Utilities/Text.h"
+#include "Utilities/TriggerNumbering.h"
 #include "Utilities/Uuid.h"
 
 #include <QHash>
@@ -140,12 +143,38 @@ QStringList pathSegments(QStringView path)
     return segments;
 }
 
-// Sibling lists are keyed by the parent's id; folder ids are never empty, so the empty key
-// stands for the top level.
-QString parentKey(const std::optional<QString>& parent)
+// Folders by parent and name: a path names one folder, and a read folder with the name and
+// parent of a library folder is that folder. Names compare as canonical text.
+class FoldersByName
 {
-    return parent.value_or(QString());
-}
+public:
+    std::optional<QString> find(const std::optional<QString>& parent, const QString& name) const
+    {
+        const auto it = m_ids.constFind(key(parent, name));
+        if (it == m_ids.constEnd())
+            return std::nullopt;
+        return *it;
+    }
+
+    // The first folder recorded under a parent and name stays the one found.
+    void add(const Group& folder)
+    {
+        const Key k = key(folder.parentGroupId, folder.name);
+        if (!m_ids.contains(k))
+            m_ids.insert(k, folder.id);
+    }
+
+private:
+    using Key = QPair<QString, QString>;
+
+    // Folder ids are never empty, so the empty text stands for the top level.
+    static Key key(const std::optional<QString>& parent, const QString& name)
+    {
+        return {parent ? Text::canonical(*parent) : QString(), Text::canonical(name)};
+    }
+
+    QHash<Key, QString> m_ids;
+};
 
 // One line of the text, without its line break. Lines are views into the pasted text and
 // nothing is copied per line: a text of millions of short lines costs no more memory than
@@ -311,7 +340,7 @@ private:
         shortcut.trigger = m_open->trigger;
         shortcut.expansion = expansion;
         shortcut.groupId = m_currentFolder;
-        shortcut.order = m_shortcutCounts[parentKey(m_currentFolder)]++;
+        shortcut.order = m_shortcutOrders.next(m_currentFolder);
         m_shortcuts.append(shortcut);
         m_open.reset();
     }
@@ -340,11 +369,10 @@ private:
         }
         std::optional<QString> parent;
         for (const QString& segment : segments) {
-            const QPair<QString, QString> key{parentKey(parent), Text::canonical(segment)};
-            auto found = m_folderIds.constFind(key);
-            if (found == m_folderIds.constEnd())
-                found = m_folderIds.insert(key, addFolder(segment, parent));
-            parent = found.value();
+            std::optional<QString> folder = m_folders.find(parent, segment);
+            if (!folder)
+                folder = addFolder(segment, parent);
+            parent = folder;
         }
         m_currentFolder = parent;
         Group& folder = m_groups[m_folderIndex.value(*parent)];
@@ -360,10 +388,11 @@ private:
         folder.id = Uuid::generate();
         folder.name = name;
         folder.parentGroupId = parent;
-        folder.order = m_folderCounts[parentKey(parent)]++;
+        folder.order = m_folderOrders.next(parent);
         folder.visibility = QStringLiteral("private");
         m_folderIndex.insert(folder.id, m_groups.size());
         m_groups.append(folder);
+        m_folders.add(folder);
         return folder.id;
     }
 
@@ -381,10 +410,10 @@ private:
     std::optional<QString> m_currentFolder;
     QList<Group> m_groups;
     QList<Shortcut> m_shortcuts;
-    QHash<QPair<QString, QString>, QString> m_folderIds; // (parent key, canonical name) -> id
-    QHash<QString, qsizetype> m_folderIndex;              // id -> position in m_groups
-    QHash<QString, qint64> m_folderCounts;                // parent key -> folders read
-    QHash<QString, qint64> m_shortcutCounts;              // folder key -> shortcuts read
+    FoldersByName m_folders;
+    QHash<QString, qsizetype> m_folderIndex; // id -> position in m_groups
+    SiblingOrders m_folderOrders;
+    SiblingOrders m_shortcutOrders;
 };
 
 } // namespace
@@ -392,6 +421,70 @@ private:
 Parsed parse(const QString& text)
 {
     return PresetReader(text).read();
+}
+
+Plan plan(const Parsed& parsed, const UserData& library)
+{
+    UserData merged = library;
+    FoldersByName folders;
+    SiblingOrders folderOrders;
+    for (const Group& folder : library.groups) {
+        folders.add(folder);
+        folderOrders.note(folder.parentGroupId, folder.order);
+    }
+    IdReservation folderIds = IdReservation::of(library.groups, library.deletedIds.groups);
+    QHash<QString, QString> libraryIdOf; // canonical read folder id -> library folder id
+    const auto mapped = [&](const std::optional<QString>& readId) -> std::optional<QString> {
+        if (!readId)
+            return std::nullopt;
+        const auto it = libraryIdOf.constFind(Text::canonical(*readId));
+        if (it == libraryIdOf.constEnd())
+            return std::nullopt;
+        return *it;
+    };
+
+    for (const Group& read : parsed.groups) {
+        const std::optional<QString> parent = mapped(read.parentGroupId);
+        if (const std::optional<QString> existing = folders.find(parent, read.name)) {
+            libraryIdOf.insert(Text::canonical(read.id), *existing);
+            continue;
+        }
+        Group folder;
+        folder.id = folderIds.claimFresh();
+        folder.name = read.name;
+        folder.parentGroupId = parent;
+        folder.order = folderOrders.next(parent);
+        folder.collapsed = read.collapsed;
+        folder.icon = read.icon;
+        folder.color = read.color;
+        folder.visibility = QStringLiteral("private");
+        merged.groups.append(folder);
+        folders.add(folder);
+        libraryIdOf.insert(Text::canonical(read.id), folder.id);
+    }
+
+    Plan result;
+    SiblingOrders shortcutOrders;
+    for (const Shortcut& shortcut : library.shortcuts)
+        shortcutOrders.note(shortcut.groupId, shortcut.order);
+    IdReservation shortcutIds = IdReservation::of(library.shortcuts, library.deletedIds.shortcuts);
+    TriggerNumbering triggers(library.shortcuts, parsed.shortcuts);
+    for (const Shortcut& read : parsed.shortcuts) {
+        Shortcut shortcut = read;
+        shortcut.id = shortcutIds.claimFresh();
+        shortcut.groupId = mapped(read.groupId);
+        shortcut.trigger = triggers.claim(read.trigger);
+        if (shortcut.trigger != read.trigger)
+            result.renamedTriggers.append({read.trigger, shortcut.trigger});
+        shortcut.order = shortcutOrders.next(shortcut.groupId);
+        merged.shortcuts.append(shortcut);
+    }
+
+    merged.validate();
+    result.addedShortcutCount = parsed.shortcuts.size();
+    result.addedGroupCount = merged.groups.size() - library.groups.size();
+    result.library = std::move(merged);
+    return result;
 }
 
 } // namespace PromptTextImport

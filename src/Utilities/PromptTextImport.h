@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Models/Shortcut.h"
+#include "Models/UserData.h"
 #include "Utilities/VelmoraError.h"
 
 #include <QList>
@@ -35,6 +35,14 @@ struct RenamedTrigger {
     friend bool operator==(const RenamedTrigger&, const RenamedTrigger&) = default;
 };
 
+// What adding what was read to the library would give; nothing is saved here.
+struct Plan {
+    UserData library; // the whole library after the merge, validated
+    qint64 addedShortcutCount = 0;
+    qint64 addedGroupCount = 0;
+    QList<RenamedTrigger> renamedTriggers; // in the order of the shortcuts
+};
+
 // Why a text was rejected; `line()` is the 1-based line in the whole pasted text.
 class Failure : public VelmoraError
 {
@@ -64,5 +72,11 @@ private:
 
 // Reads pasted text; throws Failure. Time and memory are linear in the text's length.
 Parsed parse(const QString& text);
+
+// Adds every read shortcut to `library`, each under a fresh id; a read folder with the name
+// and parent of a library folder is that folder (its icon and colour stay). A trigger the
+// library or an earlier read shortcut uses gets its first free numbered form. Throws the
+// library's validation error when the merged library breaks a rule.
+Plan plan(const Parsed& parsed, const UserData& library);
 
 } // namespace PromptTextImport
