@@ -10,13 +10,17 @@
 // collection of presets and pasted into the settings screen. Reading is all or nothing: the
 // first faulty line rejects the whole text.
 //
-//   ─ Velmora presets ─          everything above this line is ignored
-//   Work/Mail [#3366FF envelope]:  a folder path (a "\/" is a slash inside a name)
-//   /sig →                        a block preset: the trigger, then its expansion lines
+//   Some words about the presets   everything up to the separator is ignored
+//   ─ Velmora presets ─
+//   Work/Mail [#3366FF envelope]:  a folder path ("\/" is a slash inside a name) with an
+//                                  optional colour and icon; its presets follow
+//   /sig →                         a block preset: the trigger, then the expansion lines
 //   Best regards,
 //   Ada
-//   /ty → Thank you!              an inline preset on one line
 //   ─                              back to the top level
+//
+// One-line presets ("/ty → Thank you!") are read in text without the separator unless a
+// block preset comes first, and after the separator when the first preset is one.
 namespace PromptTextImport {
 
 inline constexpr QStringView separatorLine = u"\u2500 Velmora presets \u2500";

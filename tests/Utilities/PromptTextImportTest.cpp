@@ -130,6 +130,28 @@ TEST(PresetTextReading, WindowsAndOldMacLineBreaksAreLineFeeds)
     EXPECT_EQ(parsed.shortcuts.first().expansion, "A\n\nB\n\nend");
 }
 
+TEST(PresetTextReading, TypicalCopiedCollectionIsRead)
+{
+    const Parsed parsed = PromptTextImport::parse(text({
+        "Some words about the presets",
+        separator,
+        "Work/Mail [#3366FF envelope]:",
+        "/sig \u2192",
+        "Best regards,",
+        "Ada",
+        "\u2500",
+        "/addr \u2192",
+        "1 Main Street",
+        "",
+    }));
+    ASSERT_EQ(parsed.groups.size(), 2);
+    ASSERT_EQ(parsed.shortcuts.size(), 2);
+    EXPECT_EQ(parsed.shortcuts.at(0).expansion, "Best regards,\nAda");
+    EXPECT_EQ(parsed.shortcuts.at(0).groupId, parsed.groups.at(1).id);
+    EXPECT_EQ(parsed.shortcuts.at(1).trigger, "/addr");
+    EXPECT_FALSE(parsed.shortcuts.at(1).groupId);
+}
+
 // ---- Expansions
 
 TEST(PresetTextExpansion, InnerBlankLinesAndIndentationStayTrailingBlankLinesGo)
@@ -330,15 +352,17 @@ TEST(PresetTextFailures, NothingReadIsNoPresets)
     EXPECT_EQ(failureOf(text({separator, "", "\u2500"})), Failure::noPresets());
 }
 
-TEST(PresetTextFailures, SentencesNameTheLine)
+TEST(PresetTextFailures, EachRejectionSaysWhichLine)
 {
-    EXPECT_EQ(Failure::invalidLine(12).errorDescription(), "Unrecognized text on line 12. Nothing was imported.");
-    EXPECT_EQ(Failure::emptyShortcut(3).errorDescription(),
+    EXPECT_EQ(failureOf(text({"/a \u2192 b", "\u2500", "", "", "", "", "", "", "", "", "", "what is this?"})).errorDescription(),
+              "Unrecognized text on line 12. Nothing was imported.");
+    EXPECT_EQ(failureOf(text({"intro", separator, "/sig \u2192", "   "})).errorDescription(),
               "The shortcut on line 3 needs both a trigger and expansion. Nothing was imported.");
-    EXPECT_EQ(Failure::invalidFolder(1).errorDescription(), "The folder path on line 1 is incomplete. Nothing was imported.");
-    EXPECT_EQ(Failure::noPresets().errorDescription(),
+    EXPECT_EQ(failureOf(QStringLiteral("Work/ /Mail:")).errorDescription(),
+              "The folder path on line 1 is incomplete. Nothing was imported.");
+    EXPECT_EQ(failureOf(text({"Copy this prompt:", separator, ""})).errorDescription(),
               "No Velmora shortcuts or folders found. Copy a preset or group, not only its prompt text.");
-    EXPECT_STREQ(Failure::invalidLine(4).what(), "Unrecognized text on line 4. Nothing was imported.");
+    EXPECT_STREQ(failureOf(QStringLiteral("?")).what(), "Unrecognized text on line 1. Nothing was imported.");
 }
 
 TEST(PresetTextFailures, FailuresAreEqualByCaseAndLine)
