@@ -157,6 +157,11 @@ JsonReader JsonReader::requiredMember(const QString& key) const
 
 QJsonValue JsonCoding<QDateTime>::encode(const QDateTime& v)
 {
+    // A date the reader could not take back (no date at all, or a year outside 1 to 9999)
+    // must not reach a file: the next load would fail on data that was saved as good.
+    const int year = v.toUTC().date().year();
+    if (!v.isValid() || year < 1 || year > 9999)
+        throw EncodingError({}, QStringLiteral("A date outside the years 1 to 9999 cannot be written as JSON."));
     return VelmoraJSON::formatDate(v);
 }
 
