@@ -147,7 +147,8 @@ TEST_F(SafeJSONFileTest, AFileOrBackupThatAppearsAfterAnEmptyLoadIsReportedAsCha
         EXPECT_EQ(file.load().text, QStringLiteral("default"));
         EXPECT_EQ(file.verifiedValue().text, QStringLiteral("default"));
         dir.write(name, bytesOf({QStringLiteral("appeared")}));
-        EXPECT_EQ(errorThrownBy<Failure>([&] { file.save({QStringLiteral("mine")}); }), Failure(Failure::changedOnDisk)) << name.toStdString();
+        EXPECT_EQ(errorThrownBy<Failure>([&] { file.save({QStringLiteral("mine")}); }), Failure(Failure::changedOnDisk))
+            << name.toStdString();
         EXPECT_EQ(errorThrownBy<Failure>([&] { file.verifiedValue(); }), Failure(Failure::changedOnDisk)) << name.toStdString();
     }
     EXPECT_TRUE(written.isEmpty());
