@@ -199,8 +199,18 @@ TEST(StatsWriting, DateTheReaderCouldNotTakeBackIsRefused)
     Stats s;
     s.perShortcut.insert(QStringLiteral("S"), PerShortcutStat{1, QDateTime(), utc(2025, 1, 1, 0, 0, 0)});
     EXPECT_THROW(VelmoraJSON::encode(s), EncodingError);
-    const Stats farFuture = VelmoraJSON::decode<Stats>(R"({"recentExpansionTimestamps":[500000000000]})");
-    EXPECT_THROW(VelmoraJSON::encode(farFuture), EncodingError);
+    s.perShortcut[QStringLiteral("S")].firstUsedAt = utc(2025, 1, 1, 0, 0, 0).addYears(8000);
+    EXPECT_THROW(VelmoraJSON::encode(s), EncodingError);
+}
+
+TEST(StatsReading, DatesThatCouldNotBeWrittenBackAreRefused)
+{
+    EXPECT_EQ(readFailure<Stats>(R"({"recentExpansionTimestamps":[500000000000]})"),
+              QStringLiteral("Invalid date. (at recentExpansionTimestamps[0])"));
+    EXPECT_EQ(readFailure<Stats>(R"({"unlocked":{"a":"9999-12-31T23:59:59-01:00"}})"), QStringLiteral("Invalid ISO date. (at unlocked.a)"));
+    EXPECT_EQ(readFailure<Stats>(R"({"unlocked":{"a":"0001-01-01T00:00:00+01:00"}})"), QStringLiteral("Invalid ISO date. (at unlocked.a)"));
+    const Stats edge = VelmoraJSON::decode<Stats>(R"({"unlocked":{"a":"9999-12-31T23:59:59.999Z","b":"0001-01-01T00:00:00Z"}})");
+    EXPECT_TRUE(roundTripsByteForByte(edge));
 }
 
 TEST(StreakStateJson, LastDayIsWrittenOnlyWhenPresent)
