@@ -10,8 +10,9 @@ QStringList FakePasteboard::itemTypes(qsizetype item)
 
 std::optional<QByteArray> FakePasteboard::data(qsizetype item, const QString& type)
 {
-    if (m_onRead)
-        m_onRead();
+    // The hook may replace itself while it runs.
+    if (const std::function<void()> onRead = m_onRead)
+        onRead();
     if (type == m_unreadableType)
         return std::nullopt;
     for (const auto& [itemType, data] : m_items.value(item)) {
