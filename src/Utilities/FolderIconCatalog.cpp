@@ -245,9 +245,10 @@ constexpr BuiltInIcon builtInIcons[] = {
      R"(A10 10 0 1 1 12 2zM12 3.8A8.2 8.2 0 1 0 12 20.2A8.2 8.2 0 1 0 12 3.8zM16.9 7.1)"
      R"(L13.7 13.7L7.1 16.9L10.3 10.3z"/></svg>)"},
     {"puzzle",
-     R"(<svg viewBox="0 0 24 24" fill="currentColor"><path d="M4.5 8h4.1)"
-     R"(a2.45 2.45 0 1 1 4.8 0h4.1a1 1 0 0 1 1 1v4.1a2.45 2.45 0 1 1 0 4.8V21a1 1 0 0 1-1 1)"
-     R"(H4.5a1 1 0 0 1-1-1V9a1 1 0 0 1 1-1z"/></svg>)"},
+     R"(<svg viewBox="0 0 24 24" fill="currentColor"><path d="M4 6.5h4.1)"
+     R"(a2.45 2.45 0 1 1 4.8 0h4.1a1 1 0 0 1 1 1v4.1a2.45 2.45 0 1 1 0 4.8v3.1a1 1 0 0 1-1 1)"
+     R"(h-4.1a2.45 2.45 0 1 0-4.8 0H4a1 1 0 0 1-1-1v-3.1a2.45 2.45 0 1 0 0-4.8V7.5)"
+     R"(a1 1 0 0 1 1-1z"/></svg>)"},
 };
 
 RenderedIconCache& renderedIcons()
