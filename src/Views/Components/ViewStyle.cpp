@@ -5,7 +5,10 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QScrollBar>
 #include <QWidget>
+
+#include <algorithm>
 
 QFont uiFont(int pixelSize, QFont::Weight weight, bool monospaced)
 {
@@ -13,6 +16,23 @@ QFont uiFont(int pixelSize, QFont::Weight weight, bool monospaced)
     font.setPixelSize(pixelSize);
     font.setWeight(weight);
     return font;
+}
+
+QFont emojiFont(int pixelSize)
+{
+    QFont font = uiFont(pixelSize);
+    font.setFamilies({QStringLiteral("Noto Color Emoji"), font.family()});
+    return font;
+}
+
+QString emojiGlyphs(const QString& emoji)
+{
+    return QString(emoji).remove(QChar(0xFE0F));
+}
+
+bool isSymbolText(QStringView text)
+{
+    return std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80 && c.isLetterOrNumber(); });
 }
 
 QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius)
@@ -62,4 +82,19 @@ void paintGlassFieldPanel(QPainter& painter, const QRectF& rect, bool focused)
 bool showsKeyboardFocus(const QWidget* widget)
 {
     return widget->hasFocus() && widget->window()->testAttribute(Qt::WA_KeyboardFocusChange);
+}
+
+void applySlimScrollBarStyle(QScrollBar* bar)
+{
+    const QColor handle = Theme::textMuted();
+    bar->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical { background: transparent; width: 8px; margin: 2px 0 2px 0; }"
+                       "QScrollBar::handle:vertical { background: rgba(%1, %2, %3, %4); border-radius: 3px;"
+                       " min-height: 24px; margin: 0 1px 0 1px; }"
+                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }")
+            .arg(handle.red())
+            .arg(handle.green())
+            .arg(handle.blue())
+            .arg(handle.alpha() / 2));
 }
