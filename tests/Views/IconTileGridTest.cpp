@@ -3,6 +3,7 @@
 #include "Painting.h"
 #include "Views/Components/ViewStyle.h"
 
+#include <QAccessible>
 #include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QSignalSpy>
@@ -125,4 +126,37 @@ TEST_F(IconTileGridTest, WithoutTilesTheEmptyTextShowsAndTheGridTakesNoFocus)
     EXPECT_EQ(grid->count(), 0);
     EXPECT_EQ(grid->focusPolicy(), Qt::NoFocus);
     EXPECT_EQ(grid->heightForWidth(276), 24 + QFontMetrics(uiFont(12)).height());
+}
+
+TEST_F(IconTileGridTest, AssistiveTechnologySeesEachTileAsAButtonItCanPress)
+{
+    grid->setAccessibleName(QStringLiteral("Emoji"));
+    grid->setMarkedKey(QStringLiteral("a2"));
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(grid);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->role(), QAccessible::List);
+    EXPECT_EQ(list->text(QAccessible::Name), QStringLiteral("Emoji"));
+    ASSERT_EQ(list->childCount(), 10);
+    QAccessibleInterface* tile = list->child(2);
+    ASSERT_NE(tile, nullptr);
+    EXPECT_EQ(tile->role(), QAccessible::Button);
+    EXPECT_EQ(tile->text(QAccessible::Name), QStringLiteral("a tile 2"));
+    EXPECT_TRUE(tile->state().checked);
+    EXPECT_FALSE(list->child(3)->state().checked);
+    EXPECT_EQ(tile->rect(), QRect(grid->mapToGlobal(grid->tileRect(2).topLeft()), grid->tileRect(2).size()));
+    EXPECT_EQ(list->indexOfChild(tile), 2);
+    const QPoint centre = grid->mapToGlobal(grid->tileRect(8).center());
+    EXPECT_EQ(list->childAt(centre.x(), centre.y()), list->child(8));
+
+    QSignalSpy activated(grid, &IconTileGrid::activated);
+    tile->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    ASSERT_EQ(activated.size(), 1);
+    EXPECT_EQ(activated.first().first().toString(), QStringLiteral("a2"));
+
+    grid->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(grid, Qt::Key_Right);
+    EXPECT_EQ(list->indexOfChild(list->focusChild()), 1);
+    grid->setTiles(tiles(QStringLiteral("c"), 2));
+    EXPECT_EQ(list->childCount(), 2);
+    EXPECT_FALSE(tile->isValid() && list->indexOfChild(tile) == 2) << "a tile that is gone is no child";
 }

@@ -201,7 +201,7 @@ IconChooserSheet::IconChooserSheet(AppState& appState, std::optional<QString> in
         auto* button = new TabButton(title, m_card);
         tabBar->addWidget(button, 1);
         m_tabButtons.append(button);
-        connect(button, &QAbstractButton::clicked, this, [this, tab] {
+        connect(button, &QAbstractButton::clicked, this, [this, tab = tab] {
             // Arrow keys in the tab bar switch tabs and stay there; a click moves on into the tab.
             const bool fromTabBar = m_tabButtons.contains(qobject_cast<QAbstractButton*>(QApplication::focusWidget()));
             setTab(tab);

@@ -2,7 +2,9 @@
 
 #include "Utilities/Theme.h"
 #include "Views/Components/ViewStyle.h"
+#include "Views/MenuBar/IconTileGridAccessible.h"
 
+#include <QAccessible>
 #include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QHelpEvent>
@@ -32,6 +34,7 @@ QFont emptyTextFont()
 
 IconTileGrid::IconTileGrid(Kind kind, QWidget* parent) : QWidget(parent), m_kind(kind)
 {
+    IconTileGridAccessible::install();
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
@@ -67,6 +70,12 @@ void IconTileGrid::setSections(const QList<Section>& sections)
         m_current = count() - 1;
     setFocusPolicy(m_tiles.isEmpty() ? Qt::NoFocus : Qt::StrongFocus);
     relayout();
+    if (QAccessible::isActive()) {
+        if (auto* accessible = dynamic_cast<IconTileGridAccessible*>(QAccessible::queryAccessibleInterface(this)))
+            accessible->tilesChanged();
+        QAccessibleEvent reordered(this, QAccessible::ObjectReorder);
+        QAccessible::updateAccessibility(&reordered);
+    }
 }
 
 void IconTileGrid::setTiles(const QList<Tile>& tiles)
@@ -313,7 +322,7 @@ void IconTileGrid::mouseReleaseEvent(QMouseEvent* event)
     m_pressed = -1;
     updateTile(pressed);
     if (pressed >= 0 && tileAt(event->position().toPoint()) == pressed)
-        Q_EMIT activated(m_tiles[pressed].key);
+        activate(pressed);
 }
 
 void IconTileGrid::leaveEvent(QEvent* event)
@@ -399,13 +408,19 @@ void IconTileGrid::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Enter:
     case Qt::Key_Space:
         m_current = current;
-        Q_EMIT activated(m_tiles[current].key);
+        activate(current);
         break;
     default:
         QWidget::keyPressEvent(event);
         return;
     }
     event->accept();
+}
+
+void IconTileGrid::activate(int index)
+{
+    if (index >= 0 && index < count())
+        Q_EMIT activated(m_tiles[index].key);
 }
 
 void IconTileGrid::moveCursor(int index)
@@ -415,6 +430,11 @@ void IconTileGrid::moveCursor(int index)
     m_keyboardCursor = true;
     updateTile(previous);
     updateTile(m_current);
+    if (hasFocus() && QAccessible::isActive()) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(m_current);
+        QAccessible::updateAccessibility(&focus);
+    }
     const QRect rect = tileRect(m_current);
     if (rect.isNull())
         return;

@@ -62,6 +62,8 @@ public:
     int tileAt(const QPoint& position) const;
     // Where the keyboard cursor stands; -1 before the grid first had the focus.
     int currentIndex() const { return m_current; }
+    // As a click on the tile.
+    void activate(int index);
 
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;

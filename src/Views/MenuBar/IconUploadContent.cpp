@@ -117,6 +117,12 @@ protected:
             event->acceptProposedAction();
     }
 
+    void dragMoveEvent(QDragMoveEvent* event) override
+    {
+        if (event->mimeData()->hasUrls())
+            event->acceptProposedAction();
+    }
+
     void dropEvent(QDropEvent* event) override
     {
         QStringList paths;
