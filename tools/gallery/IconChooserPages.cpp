@@ -9,6 +9,7 @@
 #include "Views/Components/GlassComponents.h"
 #include "Views/MenuBar/EmojiTabContent.h"
 #include "Views/MenuBar/IconChooserSheet.h"
+#include "Views/MenuBar/IconTileGrid.h"
 #include "Views/MenuBar/IconUploadContent.h"
 
 #include <QClipboard>
@@ -111,7 +112,10 @@ ChooserPage chooserPage(std::optional<QString> initial, bool withUploads, int ma
 
 QWidget* buildIconsTab(Appearance)
 {
-    return chooserPage(QStringLiteral("star"), false).page;
+    // Reached with the keyboard: the cursor's ring stands on the folder's icon.
+    const ChooserPage chooser = chooserPage(QStringLiteral("star"), false);
+    galleryFocus(chooser.chooser->iconGrid(), true);
+    return chooser.page;
 }
 
 QWidget* buildEmojiTab(Appearance)
