@@ -1,0 +1,213 @@
+#include "Views/MenuBar/MainListView.h"
+
+#include "App/AppState.h"
+#include "Views/MenuBar/AccessibilityBanner.h"
+#include "Views/MenuBar/CardListCanvas.h"
+#include "Views/MenuBar/CardSelection.h"
+#include "Views/MenuBar/DuplicateTriggerBanner.h"
+#include "Views/MenuBar/FolderCard.h"
+#include "Views/MenuBar/FolderPathBar.h"
+#include "Views/MenuBar/ListEmptyState.h"
+#include "Views/MenuBar/MainListHeader.h"
+#include "Views/MenuBar/SearchBar.h"
+#include "Views/MenuBar/ShortcutCard.h"
+#include "platform/AccessibilityTrust.h"
+
+#include <QMenu>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+MainListView::MainListView(AppState& appState, std::function<void(const PopoverScreen&)> showScreen,
+                           AccessibilityTrust& trust, QWidget* parent)
+    : QWidget(parent),
+      m_appState(appState),
+      m_showScreen(std::move(showScreen)),
+      m_trust(trust),
+      m_hasAccessibility(trust.isProcessTrusted()),
+      m_header(new MainListHeader(m_showScreen, this)),
+      m_navBar(new FolderPathBar(appState, this)),
+      m_searchBar(new SearchBar(appState, this)),
+      m_duplicateBanner(new DuplicateTriggerBanner(this)),
+      m_scrollArea(new QScrollArea(this)),
+      m_canvas(new CardListCanvas(appState, m_scrollArea)),
+      m_accessibilityBanner(new AccessibilityBanner(this))
+{
+    m_scrollArea->setFrameShape(QFrame::NoFrame);
+    m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scrollArea->setWidgetResizable(true);
+    m_scrollArea->setWidget(m_canvas);
+    m_scrollArea->viewport()->setAutoFillBackground(false);
+    m_canvas->setAutoFillBackground(false);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(m_header);
+    column->addWidget(m_navBar);
+    column->addWidget(m_searchBar);
+    column->addWidget(m_duplicateBanner);
+    column->addWidget(m_scrollArea, 1);
+    column->addWidget(m_accessibilityBanner);
+
+    connect(m_canvas, &CardListCanvas::contextMenuRequested, this, [this](const QPoint& at) {
+        const std::unique_ptr<QMenu> menu = buildContextMenu();
+        menu->exec(at);
+    });
+    connect(m_duplicateBanner, &DuplicateTriggerBanner::reviewToggled, this, &MainListView::toggleDuplicateReview);
+    connect(m_accessibilityBanner, &AccessibilityBanner::enableRequested, this, [this] { m_trust.requestTrust(); });
+
+    for (const auto signal : {&AppState::userDataChanged, &AppState::searchQueryChanged,
+                              &AppState::currentGroupIdChanged, &AppState::reviewingDuplicateShortcutsChanged})
+        connect(&appState, signal, this, &MainListView::refresh);
+
+    NotificationCenter::instance().observe(Notifications::velmoraFocusSearch, this, [this](const QVariant&) {
+        if (isVisible())
+            focusSearch();
+    });
+    NotificationCenter::instance().observe(Notifications::velmoraMoveSelection, this, [this](const QVariant& object) {
+        if (isVisible() && object.metaType() == QMetaType::fromType<NavDirection>())
+            moveSelectionDirectionally(object.value<NavDirection>());
+    });
+
+    m_accessibilityBanner->setVisible(!m_hasAccessibility);
+    refresh();
+}
+
+MainListView::~MainListView()
+{
+    m_accessibilityCheck.cancel();
+}
+
+void MainListView::showScreen(const PopoverScreen& screen)
+{
+    if (m_showScreen)
+        m_showScreen(screen);
+}
+
+void MainListView::refresh()
+{
+    const bool searching = !m_appState.searchQuery().isEmpty();
+    m_navBar->setVisible(m_appState.effectiveCurrentGroupId().has_value() && !searching);
+    m_navBar->refresh();
+    const qsizetype duplicates = m_appState.userData().duplicateTriggers().size();
+    const bool reviewing = m_appState.reviewingDuplicateShortcuts();
+    m_duplicateBanner->setVisible(duplicates > 0 || reviewing);
+    m_duplicateBanner->setState(duplicates, reviewing);
+    rebuildList();
+}
+
+void MainListView::rebuildList()
+{
+    const std::optional<QString> open = m_appState.effectiveCurrentGroupId();
+    const QList<Group> folders = m_appState.groupsInGroup(open);
+    const QList<Shortcut> shortcuts = m_appState.shortcutsInGroup(open);
+    QList<LibraryItemCard*> cards;
+    cards.reserve(folders.size() + shortcuts.size());
+    for (const Group& folder : folders)
+        cards.append(new FolderCard(m_appState, folder, m_showScreen, m_canvas));
+    for (const Shortcut& shortcut : shortcuts) {
+        auto* card = new ShortcutCard(m_appState, shortcut, m_showScreen, m_canvas);
+        if (&shortcut == &shortcuts.first())
+            card->setProperty("tutorialTarget", QStringLiteral("firstCard"));
+        cards.append(card);
+    }
+    ListEmptyState* empty = nullptr;
+    if (cards.isEmpty()) {
+        empty = new ListEmptyState(!m_appState.searchQuery().isEmpty(), m_canvas);
+        connect(empty, &ListEmptyState::clearSearchRequested, this, [this] { m_appState.setSearchQuery(QString()); });
+        connect(empty, &ListEmptyState::addShortcutRequested, this,
+                [this] { showScreen(PopoverScreen::newShortcut()); });
+    }
+    m_canvas->setCards(cards, empty);
+}
+
+template <class Card>
+QList<Card*> MainListView::cardsOfKind() const
+{
+    QList<Card*> result;
+    for (LibraryItemCard* card : m_canvas->cards()) {
+        if (auto* kind = qobject_cast<Card*>(card))
+            result.append(kind);
+    }
+    return result;
+}
+
+QList<FolderCard*> MainListView::folderCards() const
+{
+    return cardsOfKind<FolderCard>();
+}
+
+QList<ShortcutCard*> MainListView::shortcutCards() const
+{
+    return cardsOfKind<ShortcutCard>();
+}
+
+ListEmptyState* MainListView::emptyState() const
+{
+    return m_canvas->emptyState();
+}
+
+void MainListView::moveSelectionDirectionally(NavDirection direction)
+{
+    const std::optional<QString> target =
+        CardSelection::arrowTarget(m_canvas->cardFrames(), m_appState.selectedIds(), direction);
+    if (target)
+        m_appState.setSelectedIds({*target});
+}
+
+std::unique_ptr<QMenu> MainListView::buildContextMenu()
+{
+    auto menu = std::make_unique<QMenu>();
+    connect(menu->addAction(QStringLiteral("New Shortcut")), &QAction::triggered, this,
+            [this] { showScreen(PopoverScreen::newShortcut()); });
+    connect(menu->addAction(QStringLiteral("New Folder")), &QAction::triggered, this,
+            [this] { showScreen(PopoverScreen::newFolder()); });
+    menu->addSeparator();
+    connect(menu->addAction(QStringLiteral("Paste")), &QAction::triggered, this,
+            [this] { m_appState.pasteFromClipboard(); });
+    if (!m_appState.selectedIds().isEmpty()) {
+        menu->addSeparator();
+        connect(menu->addAction(QStringLiteral("Select All")), &QAction::triggered, this,
+                [this] { m_appState.selectAll(); });
+    }
+    return menu;
+}
+
+void MainListView::toggleDuplicateReview()
+{
+    m_appState.setReviewingDuplicateShortcuts(!m_appState.reviewingDuplicateShortcuts());
+    m_appState.setCurrentGroupId(std::nullopt);
+    m_appState.setSearchQuery(QString());
+    m_appState.setSelectedIds({});
+}
+
+void MainListView::focusSearch()
+{
+    m_appState.setCurrentGroupId(std::nullopt);
+    m_appState.setFirstUseFlag(QStringLiteral("discovery_search"));
+    // After the list has settled on the top level.
+    Scheduler::current().after(0, this, [this] { m_searchBar->focusField(); });
+}
+
+void MainListView::checkAccessibility()
+{
+    m_hasAccessibility = m_trust.isProcessTrusted();
+    m_accessibilityBanner->setVisible(!m_hasAccessibility);
+}
+
+void MainListView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_accessibilityCheck.isPending())
+        return;
+    checkAccessibility();
+    m_accessibilityCheck =
+        Scheduler::current().every(accessibilityCheckInterval, this, [this] { checkAccessibility(); });
+}
+
+void MainListView::hideEvent(QHideEvent* event)
+{
+    m_accessibilityCheck.cancel();
+    QWidget::hideEvent(event);
+}
