@@ -9,13 +9,13 @@
 #include "Views/MenuBar/FolderPathBar.h"
 #include "Views/MenuBar/ListEmptyState.h"
 #include "Views/MenuBar/MainListHeader.h"
+#include "Views/MenuBar/OverlayScrollBar.h"
 #include "Views/MenuBar/SearchBar.h"
 #include "Views/MenuBar/ShortcutCard.h"
 #include "platform/AccessibilityTrust.h"
 
 #include <QMenu>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QVBoxLayout>
 
 MainListView::MainListView(AppState& appState, std::function<void(const PopoverScreen&)> showScreen,
@@ -35,6 +35,7 @@ MainListView::MainListView(AppState& appState, std::function<void(const PopoverS
 {
     m_scrollArea->setFrameShape(QFrame::NoFrame);
     m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    new OverlayScrollBar(m_scrollArea);
     m_scrollArea->setWidgetResizable(true);
     m_scrollArea->setWidget(m_canvas);
     m_scrollArea->viewport()->setAutoFillBackground(false);

@@ -3,6 +3,7 @@
 #include "Utilities/Theme.h"
 
 #include <QPainter>
+#include <cmath>
 
 TextButton::TextButton(const QString& title, int pixelSize, QFont::Weight weight, ThemeColor color, QWidget* parent)
     : QAbstractButton(parent), m_color(color)
@@ -21,17 +22,26 @@ void TextButton::setColor(ThemeColor color)
     update();
 }
 
+namespace {
+
+// The title's width rounded up: a title a fraction of a pixel wider than its box would be
+// cut short.
+int titleWidth(const QFont& font, const QString& text)
+{
+    return int(std::ceil(QFontMetricsF(font).horizontalAdvance(text)));
+}
+
+} // namespace
+
 QSize TextButton::sizeHint() const
 {
-    const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(text()) + 4, metrics.height() + 6};
+    return {titleWidth(font(), text()) + 4, fontMetrics().height() + 6};
 }
 
 QSize TextButton::minimumSizeHint() const
 {
-    const QFontMetrics metrics(font());
-    return {std::min(metrics.horizontalAdvance(text()), metrics.horizontalAdvance(QStringLiteral("Mm…"))) + 4,
-            metrics.height() + 6};
+    return {std::min(titleWidth(font(), text()), titleWidth(font(), QStringLiteral("Mm…"))) + 4,
+            fontMetrics().height() + 6};
 }
 
 void TextButton::paintEvent(QPaintEvent*)
