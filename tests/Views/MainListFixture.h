@@ -185,6 +185,14 @@ protected:
     ShortcutCard* shortcutCard(const QString& id) const { return card<ShortcutCard>(id); }
     FolderCard* folderCard(const QString& id) const { return card<FolderCard>(id); }
 
+    // The events a real double click brings: press, release, double click, release.
+    static void doubleClick(QWidget* widget)
+    {
+        QTest::mouseClick(widget, Qt::LeftButton);
+        QTest::mouseDClick(widget, Qt::LeftButton);
+        QTest::mouseRelease(widget, Qt::LeftButton);
+    }
+
     QSet<QString> selected() const { return state->selectedIds(); }
 };
 
