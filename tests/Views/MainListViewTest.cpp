@@ -133,9 +133,16 @@ TEST_F(MainListViewTest, TypingASearchFindsMatchesInEveryFolderWithTheirFolderLi
     EXPECT_EQ(cardIds(), QStringList({"S1", "S4"}));
     EXPECT_FALSE(view->navBar()->isVisible());
     EXPECT_TRUE(view->searchBar()->clearButton()->isVisible());
-    EXPECT_EQ(shortcutCard(QStringLiteral("S1"))->folderLine(), nullptr);
-    ASSERT_NE(shortcutCard(QStringLiteral("S4"))->folderLine(), nullptr);
+    EXPECT_TRUE(shortcutCard(QStringLiteral("S1"))->folderLine()->isHidden());
+    EXPECT_FALSE(shortcutCard(QStringLiteral("S4"))->folderLine()->isHidden());
     EXPECT_EQ(shortcutCard(QStringLiteral("S4"))->folderLine()->text(), QStringLiteral("📁 Work"));
+
+    // Leaving the search takes the folder lines away again.
+    QTest::mouseClick(view->searchBar()->clearButton(), Qt::LeftButton);
+    settle();
+    state->setCurrentGroupId(QStringLiteral("W1"));
+    settle();
+    EXPECT_TRUE(shortcutCard(QStringLiteral("S4"))->folderLine()->isHidden());
 }
 
 TEST_F(MainListViewTest, FoldersWhoseNameMatchesAreFoundAtAnyDepth)
@@ -606,4 +613,25 @@ TEST_F(MainListViewTest, PasteAddsCopiedItemsToTheOpenFolderAndIgnoresOtherText)
     settle();
     ASSERT_EQ(view->shortcutCards().size(), 1);
     EXPECT_EQ(view->shortcutCards().first()->shortcut().trigger, QStringLiteral("/sig(2)"));
+}
+
+TEST_F(MainListViewTest, CardsOfItemsStillShownAreKeptAndUpdated)
+{
+    openView();
+    ShortcutCard* addr = shortcutCard(QStringLiteral("S2"));
+    FolderCard* work = folderCard(QStringLiteral("W1"));
+    ASSERT_TRUE(state->updateShortcut(QStringLiteral("S2"), QStringLiteral("/address"), std::nullopt));
+    ASSERT_TRUE(state->updateGroup(QStringLiteral("W1"), QStringLiteral("Office"), std::nullopt, std::nullopt));
+    ASSERT_TRUE(state->moveShortcutToGroup(QStringLiteral("S1"), QStringLiteral("W1")));
+    settle();
+    EXPECT_EQ(shortcutCard(QStringLiteral("S2")), addr);
+    EXPECT_EQ(addr->triggerLabel()->text(), QStringLiteral("/address"));
+    EXPECT_EQ(addr->editButton()->accessibleName(), QStringLiteral("Edit /address"));
+    EXPECT_EQ(folderCard(QStringLiteral("W1")), work);
+    EXPECT_EQ(work->nameLabel()->text(), QStringLiteral("Office"));
+    EXPECT_EQ(work->countLabel()->text(), QStringLiteral("3 items"));
+    EXPECT_EQ(cardIds(), QStringList({"W1", "H1", "S2", "S3"}));
+    EXPECT_EQ(shortcutCard(QStringLiteral("S2"))->property("tutorialTarget").toString(), QStringLiteral("firstCard"));
+    // Cards stand in the new order on screen too.
+    EXPECT_LT(folderCard(QStringLiteral("H1"))->geometry().top(), addr->geometry().top());
 }

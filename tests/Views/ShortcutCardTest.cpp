@@ -46,7 +46,7 @@ TEST_F(ShortcutCardTest, TheCardShowsTriggerPreviewAndAnEditButton)
     ShortcutCard* card = shortcutCard(QStringLiteral("S1"));
     EXPECT_EQ(card->triggerLabel()->text(), QStringLiteral("/sig"));
     EXPECT_EQ(card->previewLabel()->text(), QStringLiteral("text of /sig"));
-    EXPECT_EQ(card->folderLine(), nullptr);
+    EXPECT_TRUE(card->folderLine()->isHidden());
     EXPECT_EQ(card->editButton()->toolTip(), QStringLiteral("Edit shortcut"));
     EXPECT_EQ(card->editButton()->accessibleName(), QStringLiteral("Edit /sig"));
     QTest::mouseClick(card->editButton(), Qt::LeftButton);

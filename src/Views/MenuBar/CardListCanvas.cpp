@@ -9,6 +9,7 @@
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSet>
 #include <QVBoxLayout>
 
 // Draws the rubber band above the cards; clicks pass through it.
@@ -65,14 +66,22 @@ void CardListCanvas::setCards(const QList<LibraryItemCard*>& cards, ListEmptySta
         old->hide();
         old->deleteLater();
     };
-    std::for_each(m_cards.cbegin(), m_cards.cend(), retire);
+    const QSet<LibraryItemCard*> kept(cards.cbegin(), cards.cend());
+    for (LibraryItemCard* old : std::as_const(m_cards)) {
+        if (!kept.contains(old))
+            retire(old);
+    }
     if (m_emptyState)
         retire(m_emptyState);
+    while (QLayoutItem* item = m_grid->takeAt(0))
+        delete item;
     m_cards = cards;
     m_emptyState = emptyState;
     m_grid->setContentsMargins(cards.isEmpty() ? QMargins() : QMargins(18, 4, 18, 18));
-    for (LibraryItemCard* card : cards)
+    for (LibraryItemCard* card : cards) {
         m_grid->addWidget(card);
+        card->show();
+    }
     if (emptyState)
         static_cast<QVBoxLayout*>(layout())->insertWidget(1, emptyState);
     m_band->raise();

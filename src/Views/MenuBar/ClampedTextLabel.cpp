@@ -19,13 +19,19 @@ ClampedTextLabel::ClampedTextLabel(const QString& text, int pixelSize, QFont::We
     connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
 }
 
+void ClampedTextLabel::textChanged()
+{
+    m_cached.reset();
+    updateGeometry();
+    update();
+}
+
 void ClampedTextLabel::setText(const QString& text)
 {
     if (text == m_text)
         return;
     m_text = text;
-    updateGeometry();
-    update();
+    textChanged();
 }
 
 void ClampedTextLabel::setMaximumLines(int lines)
@@ -33,15 +39,13 @@ void ClampedTextLabel::setMaximumLines(int lines)
     if (lines == m_maximumLines)
         return;
     m_maximumLines = lines;
-    updateGeometry();
-    update();
+    textChanged();
 }
 
 void ClampedTextLabel::setLineSpacing(qreal spacing)
 {
     m_lineSpacing = spacing;
-    updateGeometry();
-    update();
+    textChanged();
 }
 
 void ClampedTextLabel::setMonospaced(bool monospaced)
@@ -49,7 +53,14 @@ void ClampedTextLabel::setMonospaced(bool monospaced)
     setFont(uiFont(font().pixelSize(), QFont::Weight(font().weight()), monospaced));
 }
 
-ClampedTextLabel::Layout ClampedTextLabel::layoutFor(int width) const
+const ClampedTextLabel::Layout& ClampedTextLabel::layoutFor(int width) const
+{
+    if (!m_cached || m_cached->first != width)
+        m_cached.emplace(width, computeLayout(width));
+    return m_cached->second;
+}
+
+ClampedTextLabel::Layout ClampedTextLabel::computeLayout(int width) const
 {
     Layout result;
     const QFontMetricsF metrics(font());
@@ -116,7 +127,7 @@ void ClampedTextLabel::paintEvent(QPaintEvent*)
     painter.setPen(m_color());
     const QRect area = contentsRect();
     const QFontMetricsF metrics(font());
-    const Layout layout = layoutFor(width());
+    const Layout& layout = layoutFor(width());
     qreal y = area.top();
     for (const QString& line : layout.lines) {
         painter.drawText(QRectF(area.left(), y, area.width(), metrics.height()), Qt::AlignLeft | Qt::AlignVCenter, line);
@@ -127,6 +138,6 @@ void ClampedTextLabel::paintEvent(QPaintEvent*)
 void ClampedTextLabel::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::FontChange)
-        updateGeometry();
+        textChanged();
     QWidget::changeEvent(event);
 }

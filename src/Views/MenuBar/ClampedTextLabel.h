@@ -3,6 +3,8 @@
 #include "Views/Components/ViewStyle.h"
 
 #include <QWidget>
+#include <optional>
+#include <utility>
 
 // Plain text wrapped to the widget's width and cut after a number of lines, the last
 // shown line ending in "…" when text remains. With one line it is a label that shrinks
@@ -32,7 +34,7 @@ public:
         bool truncated = false;
         qreal height = 0;
     };
-    Layout layoutFor(int width) const;
+    const Layout& layoutFor(int width) const;
 
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;
@@ -44,6 +46,12 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    Layout computeLayout(int width) const;
+    void textChanged();
+
+    // Layout passes ask for the height at the same width again and again; the lines of the
+    // last width asked for are kept until the text or its look changes.
+    mutable std::optional<std::pair<int, Layout>> m_cached;
     QString m_text;
     ThemeColor m_color;
     int m_maximumLines;

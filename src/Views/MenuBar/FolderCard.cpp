@@ -19,19 +19,14 @@
 FolderCard::FolderCard(AppState& appState, const Group& group, std::function<void(const PopoverScreen&)> showScreen,
                        QWidget* parent)
     : LibraryItemCard(appState, group.id, std::move(showScreen), parent),
-      m_group(group),
-      m_icon(new FolderIconView(group.icon, 22, appState.userData().customIcons, this)),
-      m_name(new ClampedTextLabel(group.name, 13, QFont::Medium, &Theme::text, 1, this)),
-      m_count(new ThemedLabel(CardTexts::itemCount(CardTexts::childCount(appState.userData(), group.id)), 12,
-                              QFont::Normal, &Theme::textMuted, this)),
+      m_icon(new FolderIconView(std::nullopt, 22, {}, this)),
+      m_name(new ClampedTextLabel(QString(), 13, QFont::Medium, &Theme::text, 1, this)),
+      m_count(new ThemedLabel(QString(), 12, QFont::Normal, &Theme::textMuted, this)),
       m_open(new SymbolButton(QStringLiteral("chevron.right"), 12, SymbolWeight::medium, &Theme::textMuted,
                               QSize(28, 32), this))
 {
     setAcceptDrops(true);
-    setAccessibleName(group.name);
-    chrome().setTintColor(group.color);
     m_icon->setFixedSize(28, 28);
-    m_open->setAccessibleName(QStringLiteral("Open ") + group.name);
     connect(m_open, &SymbolButton::clicked, this, &FolderCard::openFolder);
 
     auto* row = new QHBoxLayout(this);
@@ -44,6 +39,20 @@ FolderCard::FolderCard(AppState& appState, const Group& group, std::function<voi
     texts->addWidget(m_count);
     row->addLayout(texts, 1);
     row->addWidget(m_open, 0, Qt::AlignVCenter);
+    setGroup(group);
+}
+
+void FolderCard::setGroup(const Group& group)
+{
+    m_group = group;
+    const UserData& library = appState().userData();
+    m_icon->setIcon(group.icon);
+    m_icon->setCustomIcons(library.customIcons);
+    m_name->setText(group.name);
+    m_count->setText(CardTexts::itemCount(CardTexts::childCount(library, group.id)));
+    m_open->setAccessibleName(QStringLiteral("Open ") + group.name);
+    setAccessibleName(group.name);
+    chrome().setTintColor(group.color);
 }
 
 void FolderCard::click(bool toggling)

@@ -19,6 +19,8 @@ public:
                QWidget* parent = nullptr);
 
     const Group& group() const { return m_group; }
+    // Shows `group` (the same folder, perhaps changed) with what the library holds now.
+    void setGroup(const Group& group);
 
     void click(bool toggling) override;
     std::unique_ptr<QMenu> buildContextMenu() override;

@@ -14,6 +14,7 @@
 #include "Views/MenuBar/ShortcutCard.h"
 #include "platform/AccessibilityTrust.h"
 
+#include <QHash>
 #include <QMenu>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -103,14 +104,33 @@ void MainListView::rebuildList()
     const std::optional<QString> open = m_appState.effectiveCurrentGroupId();
     const QList<Group> folders = m_appState.groupsInGroup(open);
     const QList<Shortcut> shortcuts = m_appState.shortcutsInGroup(open);
+    // Cards of items still shown are kept and brought up to date: typing a search or
+    // changing one item does not build the whole list again.
+    QHash<QString, FolderCard*> oldFolders;
+    for (FolderCard* card : folderCards())
+        oldFolders.insert(card->itemId(), card);
+    QHash<QString, ShortcutCard*> oldShortcuts;
+    for (ShortcutCard* card : shortcutCards())
+        oldShortcuts.insert(card->itemId(), card);
+
     QList<LibraryItemCard*> cards;
     cards.reserve(folders.size() + shortcuts.size());
-    for (const Group& folder : folders)
-        cards.append(new FolderCard(m_appState, folder, m_showScreen, m_canvas));
+    for (const Group& folder : folders) {
+        FolderCard* card = oldFolders.take(folder.id);
+        if (card)
+            card->setGroup(folder);
+        else
+            card = new FolderCard(m_appState, folder, m_showScreen, m_canvas);
+        cards.append(card);
+    }
     for (const Shortcut& shortcut : shortcuts) {
-        auto* card = new ShortcutCard(m_appState, shortcut, m_showScreen, m_canvas);
-        if (&shortcut == &shortcuts.first())
-            card->setProperty("tutorialTarget", QStringLiteral("firstCard"));
+        ShortcutCard* card = oldShortcuts.take(shortcut.id);
+        if (card)
+            card->setShortcut(shortcut);
+        else
+            card = new ShortcutCard(m_appState, shortcut, m_showScreen, m_canvas);
+        card->setProperty("tutorialTarget", &shortcut == &shortcuts.first() ? QVariant(QStringLiteral("firstCard"))
+                                                                             : QVariant());
         cards.append(card);
     }
     ListEmptyState* empty = nullptr;

@@ -18,18 +18,17 @@
 ShortcutCard::ShortcutCard(AppState& appState, const Shortcut& shortcut,
                            std::function<void(const PopoverScreen&)> showScreen, QWidget* parent)
     : LibraryItemCard(appState, shortcut.id, std::move(showScreen), parent),
-      m_shortcut(shortcut),
-      m_trigger(new ClampedTextLabel(shortcut.trigger, 13, QFont::Medium, &Theme::text, 1, this)),
-      m_preview(new ClampedTextLabel(shortcut.expansion, 13, QFont::Normal, &Theme::textSecondary, previewLines, this)),
+      m_trigger(new ClampedTextLabel(QString(), 13, QFont::Medium, &Theme::text, 1, this)),
+      m_preview(new ClampedTextLabel(QString(), 13, QFont::Normal, &Theme::textSecondary, previewLines, this)),
+      m_folderLine(new ClampedTextLabel(QString(), 11, QFont::Light, &Theme::textMuted, 1, this)),
       m_edit(new SymbolButton(QStringLiteral("pencil"), 12, SymbolWeight::regular, &Theme::textMuted, QSize(24, 24),
                               this))
 {
     m_trigger->setMonospaced(true);
     m_preview->setLineSpacing(1);
+    m_folderLine->setContentsMargins(0, 2, 0, 0);
     m_edit->setToolTip(QStringLiteral("Edit shortcut"));
-    m_edit->setAccessibleName(QStringLiteral("Edit ") + shortcut.trigger);
     connect(m_edit, &SymbolButton::clicked, this, &ShortcutCard::openEditor);
-    setAccessibleName(shortcut.trigger);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(12, 12, 12, 12);
@@ -40,14 +39,23 @@ ShortcutCard::ShortcutCard(AppState& appState, const Shortcut& shortcut,
     row->addWidget(m_edit, 0, Qt::AlignVCenter);
     column->addLayout(row);
     column->addWidget(m_preview);
-    if (const auto folder = CardTexts::folderLabel(shortcut, appState.userData().groups, appState.searchQuery())) {
-        m_folderLine = new ClampedTextLabel(*folder, 11, QFont::Light, &Theme::textMuted, 1, this);
-        m_folderLine->setContentsMargins(0, 2, 0, 0);
-        column->addWidget(m_folderLine);
-    }
+    column->addWidget(m_folderLine);
+    setShortcut(shortcut);
 
     refreshSettings();
     connect(&appState, &AppState::settingsChanged, this, &ShortcutCard::refreshSettings);
+}
+
+void ShortcutCard::setShortcut(const Shortcut& shortcut)
+{
+    m_shortcut = shortcut;
+    m_trigger->setText(shortcut.trigger);
+    m_preview->setText(shortcut.expansion);
+    m_edit->setAccessibleName(QStringLiteral("Edit ") + shortcut.trigger);
+    setAccessibleName(shortcut.trigger);
+    const auto folder = CardTexts::folderLabel(shortcut, appState().userData().groups, appState().searchQuery());
+    m_folderLine->setText(folder.value_or(QString()));
+    m_folderLine->setVisible(folder.has_value());
 }
 
 void ShortcutCard::refreshSettings()

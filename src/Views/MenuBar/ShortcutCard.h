@@ -21,6 +21,9 @@ public:
                  QWidget* parent = nullptr);
 
     const Shortcut& shortcut() const { return m_shortcut; }
+    // Shows `shortcut` (the same item, perhaps changed) and what the library and the
+    // search say about it now.
+    void setShortcut(const Shortcut& shortcut);
 
     void click(bool toggling) override;
     std::unique_ptr<QMenu> buildContextMenu() override;
@@ -31,7 +34,7 @@ public:
 
     ClampedTextLabel* triggerLabel() const { return m_trigger; }
     ClampedTextLabel* previewLabel() const { return m_preview; }
-    // The folder line; null unless the card was made while searching.
+    // The folder line, shown only while searching.
     ClampedTextLabel* folderLine() const { return m_folderLine; }
     SymbolButton* editButton() const { return m_edit; }
 
@@ -46,6 +49,6 @@ private:
     Shortcut m_shortcut;
     ClampedTextLabel* m_trigger;
     ClampedTextLabel* m_preview;
-    ClampedTextLabel* m_folderLine = nullptr;
+    ClampedTextLabel* m_folderLine;
     SymbolButton* m_edit;
 };
