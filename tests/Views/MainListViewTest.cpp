@@ -635,3 +635,15 @@ TEST_F(MainListViewTest, CardsOfItemsStillShownAreKeptAndUpdated)
     // Cards stand in the new order on screen too.
     EXPECT_LT(folderCard(QStringLiteral("H1"))->geometry().top(), addr->geometry().top());
 }
+
+TEST_F(MainListViewTest, APressOutsideACardsRoundedCornerBelongsToTheList)
+{
+    openView();
+    state->setSelectedIds({QStringLiteral("S1")});
+    ShortcutCard* card = shortcutCard(QStringLiteral("S2"));
+    // Next to the very corner lies outside the rounded shape: the click reaches the list.
+    QTest::mouseClick(card, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
+    EXPECT_TRUE(selected().isEmpty());
+    QTest::mouseClick(card, Qt::LeftButton, Qt::NoModifier, QPoint(14, 1));
+    EXPECT_EQ(selected(), QSet<QString>({"S2"}));
+}

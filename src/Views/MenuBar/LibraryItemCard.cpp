@@ -1,6 +1,7 @@
 #include "Views/MenuBar/LibraryItemCard.h"
 
 #include "App/AppState.h"
+#include "Views/Components/ViewStyle.h"
 #include "Views/MenuBar/CardSelection.h"
 #include "Views/MenuBar/LibraryItemDrag.h"
 
@@ -62,8 +63,18 @@ void LibraryItemCard::refreshSelection()
     chrome().setSelected(isSelected());
 }
 
+bool LibraryItemCard::takesPointAt(QPointF position) const
+{
+    return continuousRoundedRect(rect(), GlassCardModifier::cornerRadius).contains(position);
+}
+
 void LibraryItemCard::mousePressEvent(QMouseEvent* event)
 {
+    // Outside the rounded corners the press belongs to the list beneath.
+    if (!takesPointAt(event->position())) {
+        event->ignore();
+        return;
+    }
     if (event->button() == Qt::LeftButton)
         m_pressPosition = event->position().toPoint();
     event->accept();
@@ -90,6 +101,10 @@ void LibraryItemCard::mouseReleaseEvent(QMouseEvent* event)
     m_pressPosition.reset();
     if (event->button() != Qt::LeftButton)
         return;
+    if (!wasPressed && !m_swallowRelease) {
+        event->ignore();
+        return;
+    }
     if (m_swallowRelease) {
         m_swallowRelease = false;
         return;
@@ -100,6 +115,10 @@ void LibraryItemCard::mouseReleaseEvent(QMouseEvent* event)
 
 void LibraryItemCard::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    if (!takesPointAt(event->position())) {
+        event->ignore();
+        return;
+    }
     if (event->button() != Qt::LeftButton)
         return;
     // The release that ends a double click is not a click of its own.
@@ -109,6 +128,10 @@ void LibraryItemCard::mouseDoubleClickEvent(QMouseEvent* event)
 
 void LibraryItemCard::contextMenuEvent(QContextMenuEvent* event)
 {
+    if (!takesPointAt(event->pos())) {
+        event->ignore();
+        return;
+    }
     const std::unique_ptr<QMenu> menu = buildContextMenu();
     menu->exec(event->globalPos());
 }

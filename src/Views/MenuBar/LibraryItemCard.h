@@ -57,6 +57,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // Whether the card's rounded shape covers `position`.
+    bool takesPointAt(QPointF position) const;
     void refreshSelection();
 
     AppState& m_appState;
