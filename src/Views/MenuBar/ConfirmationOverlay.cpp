@@ -150,7 +150,7 @@ void ConfirmationOverlay::present()
     raise();
     setFocus(Qt::PopupFocusReason);
     Scheduler::current().after(focusDelay, this, [this] {
-        if (!m_answered)
+        if (!m_answered && !m_dismissed)
             m_confirmButton->setFocus(Qt::OtherFocusReason);
     });
     if (Motion::reduced())
@@ -160,7 +160,7 @@ void ConfirmationOverlay::present()
 
 void ConfirmationOverlay::dismiss()
 {
-    m_answered = true;
+    m_dismissed = true;
     if (Motion::reduced() || !isVisible()) {
         deleteLater();
         return;
@@ -199,7 +199,7 @@ void ConfirmationOverlay::animate(qreal to, std::function<void()> done)
 
 void ConfirmationOverlay::answer(bool confirmed)
 {
-    if (m_answered)
+    if (m_answered || m_dismissed)
         return;
     m_answered = true;
     if (confirmed)

@@ -38,9 +38,9 @@ public:
     // Shows the overlay over its parent, fading in and growing from 0.95, and takes the
     // keyboard focus; the confirm button takes it `focusDelay` later.
     void present();
-    // Fades out and shrinks, then deletes itself. The answer is final from here on.
+    // Fades out and shrinks, then deletes itself. Takes no answer from here on.
     void dismiss();
-    bool isDismissed() const { return m_answered; }
+    bool isDismissed() const { return m_dismissed; }
 
     const ConfirmationRequest& request() const { return m_request; }
     QAbstractButton* confirmButton() const { return m_confirmButton; }
@@ -62,6 +62,7 @@ private:
     std::function<void()> m_confirm;
     std::function<void()> m_cancel;
     bool m_answered = false;
+    bool m_dismissed = false;
     bool m_pressOnBackdrop = false;
     QImage m_backdrop;
     QWidget* m_card = nullptr;
