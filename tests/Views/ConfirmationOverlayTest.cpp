@@ -169,6 +169,31 @@ TEST_F(ConfirmationOverlayTest, TheButtonsShareTheRowAndAreFortyHigh)
     EXPECT_EQ(overlay->cancelButton()->width() * 2 + 8, 280 - 40);
 }
 
+TEST_F(ConfirmationOverlayTest, ALabelTooLongForHalfTheRowStacksTheButtonsConfirmFirst)
+{
+    ConfirmationOverlay* overlay =
+        present({QStringLiteral("Open a fresh local library?"), QStringLiteral("Your files are kept first."),
+                 QStringLiteral("Save files and continue"), std::nullopt, false, {}});
+    QAbstractButton* confirm = overlay->confirmButton();
+    QAbstractButton* cancel = overlay->cancelButton();
+    EXPECT_EQ(confirm->width(), 280 - 40);
+    EXPECT_EQ(cancel->width(), 280 - 40);
+    EXPECT_GE(confirm->width(), confirm->sizeHint().width());
+    EXPECT_EQ(cancel->y(), confirm->y() + 40 + 8);
+    EXPECT_LE(cancel->geometry().bottom() + 1 + 20, overlay->card()->height());
+}
+
+TEST_F(ConfirmationOverlayTest, TheCardHoldsEveryLineOfAWrappedMessage)
+{
+    ConfirmationRequest wordy = deleteRequest();
+    wordy.message = QStringLiteral("Your saved library, settings and statistics will be kept in a recovery folder on this "
+                                   "computer before replacement. Cloud data and sign-in credentials won't be changed. "
+                                   "Sync stays paused until you review it.");
+    ConfirmationOverlay* overlay = present(wordy);
+    for (QLabel* label : overlay->card()->findChildren<QLabel*>())
+        EXPECT_GE(label->height(), label->heightForWidth(label->width())) << qPrintable(label->text());
+}
+
 TEST_F(ConfirmationOverlayTest, TheConfirmButtonIsTheTextColourWithTheCardColourOnIt)
 {
     ConfirmationOverlay* overlay = present();

@@ -23,6 +23,7 @@ namespace {
 constexpr int cardPadding = 20;
 constexpr qreal cardRadius = 14;
 constexpr int buttonHeight = 40;
+constexpr int buttonSpacing = 8;
 constexpr qreal buttonRadius = 10;
 
 // The card's two answers: "Cancel" on glass with a hairline outline, and the confirm label
@@ -111,27 +112,46 @@ ConfirmationOverlay::ConfirmationOverlay(const ConfirmationRequest& request, std
     }
     column->addLayout(texts);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->setSpacing(8);
-    buttons->setContentsMargins(0, 4, 0, 0);
     m_cancelButton = new AnswerButton(QStringLiteral("Cancel"), false, m_card);
     m_confirmButton = new AnswerButton(request.confirmLabel, true, m_card);
-    buttons->addWidget(m_cancelButton, 1);
-    buttons->addWidget(m_confirmButton, 1);
+    // Side by side in equal halves when both labels fit there; otherwise stacked, the
+    // confirm button on top, so that no label is ever cut.
+    const int half = (cardWidth - 2 * cardPadding - buttonSpacing) / 2;
+    const bool sideBySide = m_cancelButton->sizeHint().width() <= half && m_confirmButton->sizeHint().width() <= half;
+    QBoxLayout* buttons = sideBySide ? static_cast<QBoxLayout*>(new QHBoxLayout) : new QVBoxLayout;
+    buttons->setSpacing(buttonSpacing);
+    buttons->setContentsMargins(0, 4, 0, 0);
+    if (sideBySide) {
+        buttons->addWidget(m_cancelButton, 1);
+        buttons->addWidget(m_confirmButton, 1);
+    } else {
+        buttons->addWidget(m_confirmButton);
+        buttons->addWidget(m_cancelButton);
+    }
     column->addLayout(buttons);
     connect(m_cancelButton, &QAbstractButton::clicked, this, [this] { answer(false); });
     connect(m_confirmButton, &QAbstractButton::clicked, this, [this] { answer(true); });
     setTabOrder(m_cancelButton, m_confirmButton);
 
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addStretch();
-    outer->addWidget(m_card, 0, Qt::AlignHCenter);
-    outer->addStretch();
 }
 
-void ConfirmationOverlay::setBackdrop(const QImage& behind)
+void ConfirmationOverlay::resizeEvent(QResizeEvent* event)
 {
+    QWidget::resizeEvent(event);
+    // Wrapped text makes the card's height depend on its width, which is fixed.
+    const int height = m_card->layout()->totalHeightForWidth(cardWidth);
+    m_card->setGeometry((width() - cardWidth) / 2, (this->height() - height) / 2, cardWidth, height);
+}
+
+void ConfirmationOverlay::setBackdropSource(std::function<QImage()> source)
+{
+    m_backdropSource = std::move(source);
+    refreshBackdrop();
+}
+
+void ConfirmationOverlay::refreshBackdrop()
+{
+    const QImage behind = m_backdropSource ? m_backdropSource() : QImage();
     if (behind.isNull()) {
         m_backdrop = QImage();
     } else {
@@ -162,10 +182,14 @@ void ConfirmationOverlay::dismiss()
 {
     m_dismissed = true;
     if (Motion::reduced() || !isVisible()) {
+        hide();
         deleteLater();
         return;
     }
-    animate(0, [this] { deleteLater(); });
+    animate(0, [this] {
+        hide();
+        deleteLater();
+    });
 }
 
 void ConfirmationOverlay::animate(qreal to, std::function<void()> done)
@@ -213,8 +237,13 @@ void ConfirmationOverlay::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    if (!m_backdrop.isNull())
+    if (!m_backdrop.isNull()) {
+        // Replaces what lies beneath rather than covering it, so that nothing sharp shows
+        // through where the window itself is see-through.
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(QRectF(rect()), m_backdrop);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
     painter.fillRect(rect(), Theme::overlayDim());
 
     const QRectF card = QRectF(m_card->geometry());
@@ -223,6 +252,12 @@ void ConfirmationOverlay::paintEvent(QPaintEvent*)
     painter.fillPath(shape, Theme::surfaceGlass());
     painter.strokePath(continuousRoundedRect(card.adjusted(0.25, 0.25, -0.25, -0.25), cardRadius),
                        QPen(Theme::borderSubtle(), 0.5));
+}
+
+void ConfirmationOverlay::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    refreshBackdrop();
 }
 
 void ConfirmationOverlay::keyPressEvent(QKeyEvent* event)

@@ -32,8 +32,10 @@ public:
     ConfirmationOverlay(const ConfirmationRequest& request, std::function<void()> confirm,
                         std::function<void()> cancel, QWidget* parent = nullptr);
 
-    // What lies beneath, as it looks now; drawn blurred and dimmed behind the card.
-    void setBackdrop(const QImage& behind);
+    // Gives what lies beneath as it looks now; drawn blurred and dimmed behind the card.
+    // Read when the overlay shows and whenever `refreshBackdrop` is called.
+    void setBackdropSource(std::function<QImage()> source);
+    void refreshBackdrop();
 
     // Shows the overlay over its parent, fading in and growing from 0.95, and takes the
     // keyboard focus; the confirm button takes it `focusDelay` later.
@@ -49,6 +51,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -64,6 +68,7 @@ private:
     bool m_answered = false;
     bool m_dismissed = false;
     bool m_pressOnBackdrop = false;
+    std::function<QImage()> m_backdropSource;
     QImage m_backdrop;
     QWidget* m_card = nullptr;
     QAbstractButton* m_cancelButton = nullptr;

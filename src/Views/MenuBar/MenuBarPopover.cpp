@@ -129,7 +129,7 @@ void MenuBarPopover::buildScreen()
     m_screenHost->layout()->addWidget(m_screenWidget);
     if (m_confirmation && !m_confirmation->isDismissed()) {
         m_screenHost->layout()->activate();
-        m_confirmation->setBackdrop(snapshotBeneathOverlays());
+        m_confirmation->refreshBackdrop();
     }
 }
 
@@ -181,7 +181,7 @@ void MenuBarPopover::followConfirmation()
     auto* overlay = new ConfirmationOverlay(
         *pending, [self] { if (self) self->m_appState.confirmRequest(); },
         [self] { if (self) self->m_appState.cancelRequest(); }, m_content);
-    overlay->setBackdrop(snapshotBeneathOverlays());
+    overlay->setBackdropSource([this] { return snapshotBeneathOverlays(); });
     m_confirmation = overlay;
     overlay->present();
 }

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmapCache>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -24,10 +25,9 @@ void boxPass(QImage& image, int radius, bool horizontal)
         for (int i = 0; i < length; ++i)
             source[size_t(i)] = pixel(i);
         int sums[4] = {0, 0, 0, 0};
+        // Beyond the ends the edge pixels continue, so the edges keep their colour.
         auto take = [&](int i, int sign) {
-            if (i < 0 || i >= length)
-                return;
-            const QRgb value = source[size_t(i)];
+            const QRgb value = source[size_t(std::clamp(i, 0, length - 1))];
             sums[0] += sign * qAlpha(value);
             sums[1] += sign * qRed(value);
             sums[2] += sign * qGreen(value);

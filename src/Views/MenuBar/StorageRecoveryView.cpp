@@ -89,7 +89,6 @@ StorageRecoveryView::StorageRecoveryView(LocalStore& store, std::function<void()
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->viewport()->setAutoFillBackground(false);
     auto* page = new QWidget;
-    page->setAutoFillBackground(false);
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(24, 24, 24, 24);
     column->setSpacing(16);
@@ -146,6 +145,8 @@ StorageRecoveryView::StorageRecoveryView(LocalStore& store, std::function<void()
     column->addWidget(m_errorLabel);
     column->addStretch();
     m_scroll->setWidget(page);
+    // The scroll area fills what it holds with the window colour; the material shows instead.
+    page->setAutoFillBackground(false);
 
     connect(&m_store, &LocalStore::issuesChanged, this, &StorageRecoveryView::refresh);
     refresh();
@@ -253,7 +254,7 @@ void StorageRecoveryView::ask(Question question)
                 self->closeQuestion();
         },
         this);
-    overlay->setBackdrop(snapshot());
+    overlay->setBackdropSource([this] { return snapshot(); });
     m_questionOverlay = overlay;
     overlay->present();
 }
@@ -354,7 +355,8 @@ QImage StorageRecoveryView::snapshot() const
     image.fill(Qt::transparent);
     QPainter painter(&image);
     m_background->render(&painter);
-    m_scroll->render(&painter, m_scroll->pos(), QRegion(), QWidget::DrawChildren);
+    QWidget* page = m_scroll->widget();
+    page->render(&painter, page->mapTo(this, QPoint()), page->visibleRegion(), QWidget::DrawChildren);
     return image;
 }
 
