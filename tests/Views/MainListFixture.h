@@ -101,7 +101,9 @@ protected:
     std::unique_ptr<AppState> state;
     SwitchableTrust trust;
     MemoryClipboard clipboard;
+    // Every screen the list switched to, in order.
     QList<PopoverScreen> screens;
+    int quits = 0;
     std::unique_ptr<MainListView> view;
     // Every toast shown during the test, in order.
     QStringList toasts;
@@ -147,8 +149,10 @@ protected:
 
     void openView()
     {
+        const ScreenBinding binding([this] { return screens.isEmpty() ? PopoverScreen::main() : screens.last(); },
+                                    [this](const PopoverScreen& screen) { screens.append(screen); });
         view = std::make_unique<MainListView>(
-            *state, [this](const PopoverScreen& screen) { screens.append(screen); }, trust);
+            PopoverScreenContext{*state, PopoverScreen::main(), binding, [this] { ++quits; }}, &trust);
         view->resize(340, 560);
         view->show();
         settle();

@@ -104,7 +104,8 @@ MainListView* listPage(bool trusted, bool withDuplicate, const std::function<voi
     library->state.updateSettings([](AppSettings& s) { s.copyOnClick = false; });
     fill(library->state, withDuplicate);
     arrange(library->state);
-    auto* view = new MainListView(library->state, {}, library->trust);
+    const ScreenBinding binding([] { return PopoverScreen::main(); }, [](const PopoverScreen&) {});
+    auto* view = new MainListView(PopoverScreenContext{library->state, PopoverScreen::main(), binding, {}}, &library->trust);
     holder->setParent(view);
     view->setFixedSize(340, 560);
     return view;

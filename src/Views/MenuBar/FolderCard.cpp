@@ -16,9 +16,9 @@
 #include <QMimeData>
 #include <QVBoxLayout>
 
-FolderCard::FolderCard(AppState& appState, const Group& group, std::function<void(const PopoverScreen&)> showScreen,
+FolderCard::FolderCard(AppState& appState, const Group& group, ScreenBinding screen,
                        QWidget* parent)
-    : LibraryItemCard(appState, group.id, std::move(showScreen), parent),
+    : LibraryItemCard(appState, group.id, std::move(screen), parent),
       m_icon(new FolderIconView(std::nullopt, 22, {}, this)),
       m_name(new ClampedTextLabel(QString(), 13, QFont::Medium, &Theme::text, 1, this)),
       m_count(new ThemedLabel(QString(), 12, QFont::Normal, &Theme::textMuted, this)),

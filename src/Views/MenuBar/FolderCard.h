@@ -15,7 +15,7 @@ class FolderCard : public LibraryItemCard
 {
     Q_OBJECT
 public:
-    FolderCard(AppState& appState, const Group& group, std::function<void(const PopoverScreen&)> showScreen,
+    FolderCard(AppState& appState, const Group& group, ScreenBinding screen,
                QWidget* parent = nullptr);
 
     const Group& group() const { return m_group; }

@@ -13,8 +13,8 @@
 #include <QMouseEvent>
 
 LibraryItemCard::LibraryItemCard(AppState& appState, const QString& id,
-                                 std::function<void(const PopoverScreen&)> showScreen, QWidget* parent)
-    : GlassCard(parent), m_appState(appState), m_id(id), m_showScreen(std::move(showScreen))
+                                 ScreenBinding screen, QWidget* parent)
+    : GlassCard(parent), m_appState(appState), m_id(id), m_screen(std::move(screen))
 {
     refreshSelection();
     connect(&appState, &AppState::selectedIdsChanged, this, &LibraryItemCard::refreshSelection);
@@ -47,8 +47,7 @@ void LibraryItemCard::addMoveAndDelete(QMenu* menu, std::function<void()> remove
 
 void LibraryItemCard::showScreen(const PopoverScreen& screen) const
 {
-    if (m_showScreen)
-        m_showScreen(screen);
+    m_screen.set(screen);
 }
 
 QMimeData* LibraryItemCard::dragData()

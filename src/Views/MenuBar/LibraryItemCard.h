@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Views/Components/GlassCard.h"
-#include "Views/MenuBar/PopoverScreen.h"
+#include "Views/MenuBar/ScreenBinding.h"
 
 #include <QPoint>
 #include <functional>
@@ -34,7 +34,7 @@ public:
     QMimeData* dragData();
 
 protected:
-    LibraryItemCard(AppState& appState, const QString& id, std::function<void(const PopoverScreen&)> showScreen,
+    LibraryItemCard(AppState& appState, const QString& id, ScreenBinding screen,
                     QWidget* parent);
 
     virtual void doubleClick() = 0;
@@ -63,7 +63,7 @@ private:
 
     AppState& m_appState;
     QString m_id;
-    std::function<void(const PopoverScreen&)> m_showScreen;
+    ScreenBinding m_screen;
     std::optional<QPoint> m_pressPosition;
     bool m_swallowRelease = false;
 };

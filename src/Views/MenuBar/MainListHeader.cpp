@@ -4,7 +4,6 @@
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedLabel.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -21,9 +20,10 @@ QColor hoveredDisc()
 
 } // namespace
 
-MainListHeader::MainListHeader(std::function<void(const PopoverScreen&)> showScreen, QWidget* parent)
+MainListHeader::MainListHeader(ScreenBinding screen, std::function<void()> quit, QWidget* parent)
     : QWidget(parent),
-      m_showScreen(std::move(showScreen)),
+      m_screen(std::move(screen)),
+      m_quit(std::move(quit)),
       m_wordmark(new ThemedLabel(QStringLiteral("velmora"), 23, QFont::DemiBold, &Theme::text, this)),
       m_addButton(new SymbolButton(QStringLiteral("plus"), 16, SymbolWeight::regular, &Theme::onAccent, QSize(32, 32),
                                    this)),
@@ -50,10 +50,7 @@ MainListHeader::MainListHeader(std::function<void(const PopoverScreen&)> showScr
     const auto addScreenItem = [this](QMenu* menu, const char* symbol, const char* title, const PopoverScreen& screen) {
         QAction* action = menu->addAction(SymbolIcon::icon(QString::fromLatin1(symbol), &Theme::text),
                                           QString::fromUtf8(title));
-        connect(action, &QAction::triggered, this, [this, screen] {
-            if (m_showScreen)
-                m_showScreen(screen);
-        });
+        connect(action, &QAction::triggered, this, [this, screen] { m_screen.set(screen); });
     };
     addScreenItem(m_addMenu, "plus", "New shortcut", PopoverScreen::newShortcut());
     addScreenItem(m_addMenu, "folder.badge.plus", "New folder", PopoverScreen::newFolder());
@@ -63,7 +60,10 @@ MainListHeader::MainListHeader(std::function<void(const PopoverScreen&)> showScr
     m_moreMenu->addSeparator();
     addScreenItem(m_moreMenu, "gearshape", "Settings & import", PopoverScreen::settings());
     m_moreMenu->addSeparator();
-    connect(m_moreMenu->addAction(QStringLiteral("Quit Velmora")), &QAction::triggered, qApp, &QApplication::quit);
+    connect(m_moreMenu->addAction(QStringLiteral("Quit Velmora")), &QAction::triggered, this, [this] {
+        if (m_quit)
+            m_quit();
+    });
 
     connect(m_addButton, &SymbolButton::clicked, this, [this] { popUp(m_addMenu, m_addButton); });
     connect(m_moreButton, &SymbolButton::clicked, this, [this] { popUp(m_moreMenu, m_moreButton); });

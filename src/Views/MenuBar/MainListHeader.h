@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Views/MenuBar/PopoverScreen.h"
+#include "Views/MenuBar/ScreenBinding.h"
 
 #include <QWidget>
 #include <functional>
@@ -15,7 +15,8 @@ class MainListHeader : public QWidget
 {
     Q_OBJECT
 public:
-    explicit MainListHeader(std::function<void(const PopoverScreen&)> showScreen, QWidget* parent = nullptr);
+    // `quit` ends the application ("Quit Velmora").
+    MainListHeader(ScreenBinding screen, std::function<void()> quit, QWidget* parent = nullptr);
 
     ThemedLabel* wordmark() const { return m_wordmark; }
     SymbolButton* addButton() const { return m_addButton; }
@@ -31,7 +32,8 @@ private:
     void setAddMenuHovered(bool hovered);
     void popUp(QMenu* menu, QWidget* button);
 
-    std::function<void(const PopoverScreen&)> m_showScreen;
+    ScreenBinding m_screen;
+    std::function<void()> m_quit;
     ThemedLabel* m_wordmark;
     SymbolButton* m_addButton;
     SymbolButton* m_moreButton;

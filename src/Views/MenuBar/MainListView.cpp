@@ -19,19 +19,18 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-MainListView::MainListView(AppState& appState, std::function<void(const PopoverScreen&)> showScreen,
-                           AccessibilityTrust& trust, QWidget* parent)
+MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTrust* trust, QWidget* parent)
     : QWidget(parent),
-      m_appState(appState),
-      m_showScreen(std::move(showScreen)),
+      m_appState(context.appState),
+      m_screen(context.binding),
       m_trust(trust),
-      m_hasAccessibility(trust.isProcessTrusted()),
-      m_header(new MainListHeader(m_showScreen, this)),
-      m_navBar(new FolderPathBar(appState, this)),
-      m_searchBar(new SearchBar(appState, this)),
+      m_hasAccessibility(!trust || trust->isProcessTrusted()),
+      m_header(new MainListHeader(m_screen, context.quit, this)),
+      m_navBar(new FolderPathBar(m_appState, this)),
+      m_searchBar(new SearchBar(m_appState, this)),
       m_duplicateBanner(new DuplicateTriggerBanner(this)),
       m_scrollArea(new QScrollArea(this)),
-      m_canvas(new CardListCanvas(appState, m_scrollArea)),
+      m_canvas(new CardListCanvas(m_appState, m_scrollArea)),
       m_accessibilityBanner(new AccessibilityBanner(this))
 {
     m_scrollArea->setFrameShape(QFrame::NoFrame);
@@ -57,11 +56,14 @@ MainListView::MainListView(AppState& appState, std::function<void(const PopoverS
         menu->exec(at);
     });
     connect(m_duplicateBanner, &DuplicateTriggerBanner::reviewToggled, this, &MainListView::toggleDuplicateReview);
-    connect(m_accessibilityBanner, &AccessibilityBanner::enableRequested, this, [this] { m_trust.requestTrust(); });
+    connect(m_accessibilityBanner, &AccessibilityBanner::enableRequested, this, [this] {
+        if (m_trust)
+            m_trust->requestTrust();
+    });
 
     for (const auto signal : {&AppState::userDataChanged, &AppState::searchQueryChanged,
                               &AppState::currentGroupIdChanged, &AppState::reviewingDuplicateShortcutsChanged})
-        connect(&appState, signal, this, &MainListView::refresh);
+        connect(&m_appState, signal, this, &MainListView::refresh);
 
     NotificationCenter::instance().observe(Notifications::velmoraFocusSearch, this, [this](const QVariant&) {
         if (isVisible())
@@ -83,8 +85,7 @@ MainListView::~MainListView()
 
 void MainListView::showScreen(const PopoverScreen& screen)
 {
-    if (m_showScreen)
-        m_showScreen(screen);
+    m_screen.set(screen);
 }
 
 void MainListView::refresh()
@@ -120,7 +121,7 @@ void MainListView::rebuildList()
         if (card)
             card->setGroup(folder);
         else
-            card = new FolderCard(m_appState, folder, m_showScreen, m_canvas);
+            card = new FolderCard(m_appState, folder, m_screen, m_canvas);
         cards.append(card);
     }
     for (const Shortcut& shortcut : shortcuts) {
@@ -128,7 +129,7 @@ void MainListView::rebuildList()
         if (card)
             card->setShortcut(shortcut);
         else
-            card = new ShortcutCard(m_appState, shortcut, m_showScreen, m_canvas);
+            card = new ShortcutCard(m_appState, shortcut, m_screen, m_canvas);
         card->setProperty("tutorialTarget", &shortcut == &shortcuts.first() ? QVariant(QStringLiteral("firstCard"))
                                                                              : QVariant());
         cards.append(card);
@@ -213,7 +214,7 @@ void MainListView::focusSearch()
 
 void MainListView::checkAccessibility()
 {
-    m_hasAccessibility = m_trust.isProcessTrusted();
+    m_hasAccessibility = !m_trust || m_trust->isProcessTrusted();
     m_accessibilityBanner->setVisible(!m_hasAccessibility);
 }
 

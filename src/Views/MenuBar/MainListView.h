@@ -2,7 +2,7 @@
 
 #include "Utilities/Notifications.h"
 #include "Utilities/Scheduler.h"
-#include "Views/MenuBar/PopoverScreen.h"
+#include "Views/MenuBar/PopoverScreens.h"
 
 #include <QList>
 #include <QWidget>
@@ -37,9 +37,10 @@ class MainListView : public QWidget
 public:
     static constexpr double accessibilityCheckInterval = 2;
 
-    // `showScreen` switches the popover to another screen. `trust` must outlive the view.
-    MainListView(AppState& appState, std::function<void(const PopoverScreen&)> showScreen, AccessibilityTrust& trust,
-                 QWidget* parent = nullptr);
+    // Built by the popover's screen switch. `trust` answers whether the program may type
+    // into other applications and must outlive the view; without one there is nothing to
+    // ask and no banner.
+    MainListView(const PopoverScreenContext& context, AccessibilityTrust* trust, QWidget* parent = nullptr);
     ~MainListView() override;
 
     // Selects the card next to the selected one in `direction`, or the top-left card when
@@ -78,8 +79,8 @@ private:
     void showScreen(const PopoverScreen& screen);
 
     AppState& m_appState;
-    std::function<void(const PopoverScreen&)> m_showScreen;
-    AccessibilityTrust& m_trust;
+    ScreenBinding m_screen;
+    AccessibilityTrust* m_trust;
     bool m_hasAccessibility;
     ScheduledTask m_accessibilityCheck;
     MainListHeader* m_header;

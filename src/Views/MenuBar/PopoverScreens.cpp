@@ -1,6 +1,7 @@
 #include "Views/MenuBar/PopoverScreens.h"
 
-#include "Views/MenuBar/MainListPlaceholder.h"
+#include "Views/MenuBar/MainListView.h"
+#include "platform/Desktop.h"
 
 #include <QWidget>
 
@@ -8,7 +9,7 @@ PopoverScreens PopoverScreens::standard()
 {
     PopoverScreens screens;
     screens.add(PopoverScreen::Kind::main,
-                [](const PopoverScreenContext& context) { return new MainListPlaceholder(context.appState); });
+                [](const PopoverScreenContext& context) { return new MainListView(context, Desktop::current().trust); });
     return screens;
 }
 

@@ -16,8 +16,8 @@
 #include <algorithm>
 
 ShortcutCard::ShortcutCard(AppState& appState, const Shortcut& shortcut,
-                           std::function<void(const PopoverScreen&)> showScreen, QWidget* parent)
-    : LibraryItemCard(appState, shortcut.id, std::move(showScreen), parent),
+                           ScreenBinding screen, QWidget* parent)
+    : LibraryItemCard(appState, shortcut.id, std::move(screen), parent),
       m_trigger(new ClampedTextLabel(QString(), 13, QFont::Medium, &Theme::text, 1, this)),
       m_preview(new ClampedTextLabel(QString(), 13, QFont::Normal, &Theme::textSecondary, previewLines, this)),
       m_folderLine(new ClampedTextLabel(QString(), 11, QFont::Light, &Theme::textMuted, 1, this)),

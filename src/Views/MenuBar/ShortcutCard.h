@@ -17,7 +17,7 @@ public:
     // Lines of the preview while the settings do not ask for the whole text.
     static constexpr int previewLines = 2;
 
-    ShortcutCard(AppState& appState, const Shortcut& shortcut, std::function<void(const PopoverScreen&)> showScreen,
+    ShortcutCard(AppState& appState, const Shortcut& shortcut, ScreenBinding screen,
                  QWidget* parent = nullptr);
 
     const Shortcut& shortcut() const { return m_shortcut; }
