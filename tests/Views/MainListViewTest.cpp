@@ -645,3 +645,15 @@ TEST_F(MainListViewTest, APressOutsideACardsRoundedCornerBelongsToTheList)
     QTest::mouseClick(card, Qt::LeftButton, Qt::NoModifier, QPoint(14, 1));
     EXPECT_EQ(selected(), QSet<QString>({"S2"}));
 }
+
+TEST_F(MainListViewTest, TheListNotTheSearchFieldHoldsTheKeyboardWhenTheScreenAppears)
+{
+    openView();
+    QApplication::setActiveWindow(view.get());
+    EXPECT_FALSE(view->searchBar()->field()->hasFocus());
+    EXPECT_TRUE(view->canvas()->hasFocus());
+    view->searchBar()->focusField();
+    EXPECT_TRUE(view->searchBar()->field()->hasFocus());
+    QTest::mouseClick(view->canvas(), Qt::LeftButton, Qt::NoModifier, QPoint(8, 30));
+    EXPECT_TRUE(view->canvas()->hasFocus());
+}

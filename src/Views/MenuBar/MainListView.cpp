@@ -17,6 +17,7 @@
 #include <QHash>
 #include <QMenu>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTrust* trust, QWidget* parent)
@@ -40,6 +41,10 @@ MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTru
     m_scrollArea->setWidget(m_canvas);
     m_scrollArea->viewport()->setAutoFillBackground(false);
     m_canvas->setAutoFillBackground(false);
+    // The list, not the search field, holds the keyboard when the screen appears, so the
+    // popover's keys (arrows, Return, Delete) act on the cards; a click on the list takes
+    // the keyboard back from the field.
+    m_canvas->setFocusPolicy(Qt::ClickFocus);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -221,6 +226,9 @@ void MainListView::checkAccessibility()
 void MainListView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // Only when the screen is put up, not when the popover window shows again.
+    if (!event->spontaneous())
+        m_canvas->setFocus(Qt::OtherFocusReason);
     if (m_accessibilityCheck.isPending())
         return;
     checkAccessibility();
