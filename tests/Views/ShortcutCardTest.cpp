@@ -5,6 +5,7 @@
 
 #include <QClipboard>
 #include <QMimeData>
+#include <QPointer>
 
 using namespace MainListTesting;
 
@@ -307,4 +308,18 @@ TEST_F(ShortcutCardTest, DeletingTheSelectionRemovesEveryItemAndEmptiesIt)
     EXPECT_EQ(stored(QStringLiteral("S5")), nullptr);
     EXPECT_EQ(state->userData().groups.size(), 1);
     EXPECT_TRUE(selected().isEmpty());
+}
+
+TEST_F(ShortcutCardTest, ACardTakenOffTheListGoesOnceTheEventInProgressIsOver)
+{
+    openView();
+    QPointer<ShortcutCard> card = shortcutCard(QStringLiteral("S1"));
+    // The card's own menu moves it out of the open folder: its handler is still running.
+    entry(*entry(*card->buildContextMenu(), QStringLiteral("Move to Folder"))->menu(), QStringLiteral("📁 Home"))
+        ->trigger();
+    ASSERT_FALSE(card.isNull());
+    EXPECT_TRUE(card->isHidden());
+    EXPECT_FALSE(view->shortcutCards().contains(card.data()));
+    settle();
+    EXPECT_TRUE(card.isNull());
 }

@@ -62,17 +62,15 @@ CardListCanvas::CardListCanvas(AppState& appState, QWidget* parent)
 
 void CardListCanvas::setCards(const QList<LibraryItemCard*>& cards, ListEmptyState* emptyState)
 {
-    const auto retire = [](QWidget* old) {
-        old->hide();
-        old->deleteLater();
-    };
     const QSet<LibraryItemCard*> kept(cards.cbegin(), cards.cend());
     for (LibraryItemCard* old : std::as_const(m_cards)) {
         if (!kept.contains(old))
-            retire(old);
+            old->retire();
     }
-    if (m_emptyState)
-        retire(m_emptyState);
+    if (m_emptyState) {
+        m_emptyState->hide();
+        m_emptyState->deleteLater();
+    }
     while (QLayoutItem* item = m_grid->takeAt(0))
         delete item;
     m_cards = cards;

@@ -88,10 +88,23 @@ void LibraryItemCard::mouseMoveEvent(QMouseEvent* event)
     m_pressPosition.reset();
     auto* drag = new QDrag(this);
     drag->setMimeData(dragData());
-    const QPixmap image = grab();
-    drag->setPixmap(image);
+    drag->setPixmap(grab());
     drag->setHotSpot(event->position().toPoint());
+    m_dragging = true;
     drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
+    m_dragging = false;
+    if (m_retired)
+        deleteLater();
+}
+
+void LibraryItemCard::retire()
+{
+    hide();
+    m_retired = true;
+    // A drop runs inside the drag's own event loop, which would delete the card under the
+    // drag that is still running; the drag deletes it when it is over.
+    if (!m_dragging)
+        deleteLater();
 }
 
 void LibraryItemCard::mouseReleaseEvent(QMouseEvent* event)

@@ -33,6 +33,10 @@ public:
     // else this card alone, which then becomes the selection. The caller owns the data.
     QMimeData* dragData();
 
+    // Takes the card off the list: hidden at once, deleted once the event in progress is
+    // over, or, while the card is the source of a drag, once the drag has ended.
+    void retire();
+
 protected:
     LibraryItemCard(AppState& appState, const QString& id, ScreenBinding screen,
                     QWidget* parent);
@@ -66,4 +70,6 @@ private:
     ScreenBinding m_screen;
     std::optional<QPoint> m_pressPosition;
     bool m_swallowRelease = false;
+    bool m_dragging = false;
+    bool m_retired = false;
 };
