@@ -65,20 +65,33 @@ inline Shortcut shortcut(const QString& id, const QString& trigger, std::optiona
                     std::move(groupId), order, std::nullopt};
 }
 
-// The texts of a menu's entries, separators as "-", submenus as their title.
+// An entry's text as the menu shows it: "&&" is a literal "&", a single "&" marks a mnemonic.
+inline QString shown(const QAction& action)
+{
+    QString result;
+    const QString text = action.text();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&') && i + 1 < text.size())
+            ++i;
+        result += text[i];
+    }
+    return result;
+}
+
+// The texts of a menu's entries as shown, separators as "-", submenus as their title.
 inline QStringList entries(const QMenu& menu)
 {
     QStringList texts;
     for (const QAction* action : menu.actions())
-        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        texts << (action->isSeparator() ? QStringLiteral("-") : shown(*action));
     return texts;
 }
 
-// The entry of `menu` titled `text`; a failure when there is none.
+// The entry of `menu` shown as `text`; a failure when there is none.
 inline QAction* entry(const QMenu& menu, const QString& text)
 {
     for (QAction* action : menu.actions()) {
-        if (action->text() == text)
+        if (shown(*action) == text)
             return action;
     }
     ADD_FAILURE() << "no menu entry " << text.toStdString();

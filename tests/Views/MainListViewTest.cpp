@@ -657,3 +657,13 @@ TEST_F(MainListViewTest, TheListNotTheSearchFieldHoldsTheKeyboardWhenTheScreenAp
     QTest::mouseClick(view->canvas(), Qt::LeftButton, Qt::NoModifier, QPoint(8, 30));
     EXPECT_TRUE(view->canvas()->hasFocus());
 }
+
+TEST_F(MainListViewTest, AFolderNameInThePathIsShownAsWrittenAndMakesNoKeyboardShortcut)
+{
+    ASSERT_TRUE(state->updateGroup(QStringLiteral("W1"), QStringLiteral("R&D"), std::nullopt, std::nullopt));
+    state->setCurrentGroupId(QStringLiteral("W2"));
+    openView();
+    TextButton* crumb = view->navBar()->crumbs().first();
+    EXPECT_EQ(crumb->text(), QStringLiteral("R&D"));
+    EXPECT_TRUE(crumb->shortcut().isEmpty());
+}

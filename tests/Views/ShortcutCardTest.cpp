@@ -323,3 +323,17 @@ TEST_F(ShortcutCardTest, ACardTakenOffTheListGoesOnceTheEventInProgressIsOver)
     settle();
     EXPECT_TRUE(card.isNull());
 }
+
+TEST_F(ShortcutCardTest, FolderNamesInTheMoveListAreShownAsWritten)
+{
+    ASSERT_TRUE(state->updateGroup(QStringLiteral("H1"), QStringLiteral("R&D"), std::nullopt, std::nullopt));
+    openView();
+    const auto menu = shortcutCard(QStringLiteral("S1"))->buildContextMenu();
+    QMenu* folders = entry(*menu, QStringLiteral("Move to Folder"))->menu();
+    QAction* rnd = entry(*folders, QStringLiteral("📁 R&D"));
+    ASSERT_NE(rnd, nullptr);
+    EXPECT_TRUE(rnd->shortcut().isEmpty());
+    rnd->trigger();
+    EXPECT_EQ(stored(QStringLiteral("S1"))->groupId, QStringLiteral("H1"));
+    EXPECT_EQ(toasts, QStringList({"Moved to R&D"}));
+}

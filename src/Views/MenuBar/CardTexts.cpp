@@ -36,6 +36,12 @@ qsizetype childCount(const UserData& data, const QString& folderId)
     return shortcuts + folders;
 }
 
+QString literal(const QString& text)
+{
+    QString escaped = text;
+    return escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 QString duplicateTriggers(qsizetype count)
 {
     if (count == 0)

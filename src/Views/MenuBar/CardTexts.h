@@ -23,6 +23,10 @@ QString itemCount(qsizetype count);
 // How many items lie directly in the folder `folderId`: its shortcuts and its folders.
 qsizetype childCount(const UserData& data, const QString& folderId);
 
+// `text` for a menu entry or a button title, shown as written: a single "&" would otherwise
+// mark the next character as a keyboard mnemonic and vanish.
+QString literal(const QString& text);
+
 // The duplicate-trigger banner's line for `count` distinct triggers shared by two or more
 // shortcuts.
 QString duplicateTriggers(qsizetype count);

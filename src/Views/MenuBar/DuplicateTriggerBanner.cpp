@@ -31,6 +31,5 @@ DuplicateTriggerBanner::DuplicateTriggerBanner(QWidget* parent)
 void DuplicateTriggerBanner::setState(qsizetype count, bool reviewing)
 {
     m_message->setText(CardTexts::duplicateTriggers(count));
-    m_button->setText(reviewing ? QStringLiteral("Show all") : QStringLiteral("Review"));
-    m_button->updateGeometry();
+    m_button->setTitle(reviewing ? QStringLiteral("Show all") : QStringLiteral("Review"));
 }

@@ -3,6 +3,7 @@
 #include "Utilities/Theme.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedLabel.h"
+#include "Views/MenuBar/CardTexts.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -49,7 +50,7 @@ MainListHeader::MainListHeader(ScreenBinding screen, std::function<void()> quit,
 
     const auto addScreenItem = [this](QMenu* menu, const char* symbol, const char* title, const PopoverScreen& screen) {
         QAction* action = menu->addAction(SymbolIcon::icon(QString::fromLatin1(symbol), &Theme::text),
-                                          QString::fromUtf8(title));
+                                          CardTexts::literal(QString::fromUtf8(title)));
         connect(action, &QAction::triggered, this, [this, screen] { m_screen.set(screen); });
     };
     addScreenItem(m_addMenu, "plus", "New shortcut", PopoverScreen::newShortcut());

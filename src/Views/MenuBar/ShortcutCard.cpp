@@ -102,7 +102,7 @@ void ShortcutCard::addFolderList(QMenu* menu, bool wholeSelection)
             [this, wholeSelection] { moveTo(std::nullopt, QStringLiteral("Moved to root"), wholeSelection); });
     menu->addSeparator();
     for (const Group& group : appState().userData().groups) {
-        connect(menu->addAction(CardTexts::folderTitle(group)), &QAction::triggered, this,
+        connect(menu->addAction(CardTexts::literal(CardTexts::folderTitle(group))), &QAction::triggered, this,
                 [this, wholeSelection, id = group.id, name = group.name] {
                     moveTo(id, QStringLiteral("Moved to ") + name, wholeSelection);
                 });

@@ -8,12 +8,19 @@
 TextButton::TextButton(const QString& title, int pixelSize, QFont::Weight weight, ThemeColor color, QWidget* parent)
     : QAbstractButton(parent), m_color(color)
 {
-    setText(title);
+    setTitle(title);
     setFont(uiFont(pixelSize, weight));
     setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
+}
+
+void TextButton::setTitle(const QString& title)
+{
+    setText(title);
+    setShortcut(QKeySequence());
+    updateGeometry();
 }
 
 void TextButton::setColor(ThemeColor color)

@@ -13,6 +13,8 @@ class TextButton : public QAbstractButton
 public:
     TextButton(const QString& title, int pixelSize, QFont::Weight weight, ThemeColor color, QWidget* parent = nullptr);
 
+    // Sets the title, shown as written ("&" included); no mnemonic is made of it.
+    void setTitle(const QString& title);
     void setColor(ThemeColor color);
 
     QSize sizeHint() const override;
