@@ -1,8 +1,8 @@
 #include "App/AppState.h"
 #include "App/PlainTextClipboard.h"
-#include "FailableWriter.h"
 #include "ManualClock.h"
 #include "ManualScheduler.h"
+#include "Persistence/FileSystemError.h"
 #include "Persistence/LocalStore.h"
 #include "Services/Achievement.h"
 #include "TempDir.h"
@@ -10,6 +10,7 @@
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -39,7 +40,12 @@ struct AppStateTest : ::testing::Test {
     void open()
     {
         state.reset();
-        store = std::make_unique<LocalStore>(dir.path(), failableWriter(failWrites));
+        store = std::make_unique<LocalStore>(dir.path(), [this](const QByteArray& bytes, const QString& path,
+                                                                FileIO::Access access) {
+            if (failWrites)
+                throw FileSystemError(FileSystemError::Operation::write, path, ENOSPC);
+            FileIO::writeAtomically(bytes, path, access);
+        });
         state = std::make_unique<AppState>(*store);
         state->setClipboard(&clipboard);
         state->setAchievementPresenter([this](const Achievement& a) { announced.append(a.id); });

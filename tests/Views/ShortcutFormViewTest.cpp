@@ -1,8 +1,8 @@
 #include "App/AppState.h"
-#include "FailableWriter.h"
 #include "LibraryFixtures.h"
 #include "ManualScheduler.h"
 #include "Persistence/LocalStore.h"
+#include "Persistence/StorageTestSupport.h"
 #include "Services/TutorialManager.h"
 #include "TempDir.h"
 #include "Utilities/ToastManager.h"
@@ -31,11 +31,12 @@ using LibraryFixtures::shortcut;
 
 namespace {
 
-// The real form over a real store in a temporary folder, whose writes can be made to fail.
+// The real form over a real store in a temporary folder, whose library writes can be made
+// to fail.
 struct ShortcutFormTest : ::testing::Test {
     TempDir dir;
     ManualScheduler scheduler;
-    bool failWrites = false;
+    StorageTest::ControlledWriter writer;
     std::unique_ptr<LocalStore> store;
     std::unique_ptr<AppState> state;
     std::unique_ptr<ShortcutFormView> form;
@@ -45,7 +46,7 @@ struct ShortcutFormTest : ::testing::Test {
 
     void SetUp() override
     {
-        store = std::make_unique<LocalStore>(dir.path(), failableWriter(failWrites));
+        store = std::make_unique<LocalStore>(dir.path(), writer.writer());
         state = std::make_unique<AppState>(*store);
         AppState::setShared(state.get());
         ASSERT_TRUE(state->storageReady());
@@ -63,6 +64,8 @@ struct ShortcutFormTest : ::testing::Test {
         TutorialManager::shared().skip();
         AppState::setShared(nullptr);
     }
+
+    void failLibraryWrites() { writer.failFilesNamed(QStringLiteral("data.json")); }
 
     void seed(const QList<Group>& groups, const QList<Shortcut>& shortcuts)
     {
@@ -605,7 +608,7 @@ TEST_F(ShortcutFormTest, AFailedWriteOfANewShortcutKeepsTheFormWithAnErrorAndNoC
 {
     startTutorialAt(5);
     open();
-    failWrites = true;
+    failLibraryWrites();
     click(form->saveButton());
     EXPECT_EQ(form->errorMessage(), QStringLiteral("Couldn't save the shortcut."));
     EXPECT_TRUE(form->errorLine()->isVisible());
@@ -621,7 +624,7 @@ TEST_F(ShortcutFormTest, AFailedWriteOfAnEditKeepsTheFormWithAnError)
     seed({}, {shortcut(QStringLiteral("S1"), QStringLiteral("/sig"))});
     openEditing(QStringLiteral("/sig"));
     QTest::keyClicks(expansionEdit(), QStringLiteral("!"));
-    failWrites = true;
+    failLibraryWrites();
     click(form->saveButton());
     EXPECT_EQ(form->errorMessage(), QStringLiteral("Couldn't save the shortcut."));
     EXPECT_TRUE(screens.isEmpty());
@@ -635,7 +638,7 @@ TEST_F(ShortcutFormTest, AFailedFolderWriteKeepsTheRowAndItsName)
     NewFolderRow* row = form->newFolderRow();
     click(row->link());
     QTest::keyClicks(row->nameInput()->lineEdit(), QStringLiteral("Work"));
-    failWrites = true;
+    failLibraryWrites();
     click(row->createButton());
     EXPECT_EQ(form->errorMessage(), QStringLiteral("Couldn't create the folder."));
     EXPECT_TRUE(row->isOpen());
@@ -653,7 +656,7 @@ TEST_F(ShortcutFormTest, AFailedDeleteKeepsTheFormWithAnError)
 {
     seed({}, {shortcut(QStringLiteral("S1"), QStringLiteral("/sig"))});
     openEditing(QStringLiteral("/sig"));
-    failWrites = true;
+    failLibraryWrites();
     click(form->deleteButton());
     EXPECT_EQ(form->errorMessage(), QStringLiteral("Couldn't delete the shortcut."));
     EXPECT_TRUE(screens.isEmpty());
