@@ -522,6 +522,24 @@ TEST_F(ShortcutFormTest, ReturnOnTheKeypadAndFromTheFolderMenuSavesToo)
     EXPECT_NE(stored(QStringLiteral("/b")), nullptr);
 }
 
+TEST_F(ShortcutFormTest, TabGoesDownTheScreenFromBackToSave)
+{
+    seed({}, {shortcut(QStringLiteral("S1"), QStringLiteral("/sig"))});
+    openEditing(QStringLiteral("/sig"));
+    expansionEdit()->setTabChangesFocus(true);
+    form->header()->backButton()->setFocus(Qt::TabFocusReason);
+    QStringList reached;
+    for (int i = 0; i < 7; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        const QWidget* focus = QApplication::focusWidget();
+        reached << (focus->accessibleName().isEmpty() ? focus->property("text").toString() : focus->accessibleName());
+    }
+    // The new-folder row is closed: its field and buttons are skipped.
+    EXPECT_EQ(reached, QStringList({QStringLiteral("Shortcut"), QStringLiteral("Expands to"), QStringLiteral("Folder"),
+                                    QStringLiteral("New folder"), QStringLiteral("Delete shortcut"),
+                                    QStringLiteral("Cancel"), QStringLiteral("Save")}));
+}
+
 TEST_F(ShortcutFormTest, EscapeCancelAndBackLeaveWithoutSavingOrAsking)
 {
     open();

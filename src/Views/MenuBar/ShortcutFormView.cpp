@@ -7,6 +7,7 @@
 #include "Utilities/Uuid.h"
 #include "Views/Components/FormErrorLine.h"
 #include "Views/Components/GlassComponents.h"
+#include "Views/Components/SymbolButton.h"
 #include "Views/Components/TutorialTarget.h"
 #include "Views/MenuBar/FolderMenuButton.h"
 #include "Views/MenuBar/NewFolderRow.h"
@@ -65,6 +66,8 @@ ShortcutFormView::ShortcutFormView(AppState& appState, std::optional<Shortcut> e
 
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
+    // Only the controls inside take the focus; the page scrolls to the one that has it.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -85,6 +88,14 @@ ShortcutFormView::ShortcutFormView(AppState& appState, std::optional<Shortcut> e
     root->addWidget(m_header);
     root->addWidget(scroll, 1);
     root->addLayout(buttons);
+    // Tab goes down the screen, whatever order the parts were made in.
+    QList<QWidget*> chain{m_header->backButton(), m_trigger, m_expansion, m_folderMenu, m_newFolder->link(),
+                          m_newFolder->nameInput(), m_newFolder->createButton(), m_newFolder->cancelButton()};
+    if (m_delete)
+        chain << m_delete;
+    chain << m_cancel << m_save;
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain.at(i - 1), chain.at(i));
 
     TutorialTarget::mark(m_trigger, QStringLiteral("triggerField"));
     TutorialTarget::mark(m_expansion, QStringLiteral("expansionField"));
