@@ -2,6 +2,8 @@
 #include "Views/Components/GlassButton.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedLabel.h"
+#include "Services/TutorialManager.h"
+#include "Views/Components/TutorialTarget.h"
 #include "Views/MenuBar/AccessibilityBanner.h"
 #include "Views/MenuBar/CardListCanvas.h"
 #include "Views/MenuBar/ClampedTextLabel.h"
@@ -18,6 +20,13 @@
 using namespace MainListTesting;
 
 namespace {
+
+// The id under which the tutorial is told where `widget` is, empty when it is not.
+QString targetOf(const QWidget* widget)
+{
+    const auto* target = widget->findChild<TutorialTarget*>(QString(), Qt::FindDirectChildrenOnly);
+    return target ? target->id() : QString();
+}
 
 QStringList texts(const QList<TextButton*>& buttons)
 {
@@ -102,11 +111,15 @@ TEST_F(MainListViewTest, ItemsWithEqualOrderKeepTheLibrarysOrder)
 TEST_F(MainListViewTest, TheFirstShortcutCardIsTheTutorialsTarget)
 {
     openView();
-    EXPECT_EQ(shortcutCard(QStringLiteral("S1"))->property("tutorialTarget").toString(), QStringLiteral("firstCard"));
-    EXPECT_FALSE(shortcutCard(QStringLiteral("S2"))->property("tutorialTarget").isValid());
-    EXPECT_FALSE(folderCard(QStringLiteral("W1"))->property("tutorialTarget").isValid());
-    EXPECT_EQ(view->header()->wordmark()->property("tutorialTarget").toString(), QStringLiteral("headerLogo"));
-    EXPECT_EQ(view->header()->addButton()->property("tutorialTarget").toString(), QStringLiteral("addButton"));
+    EXPECT_EQ(targetOf(shortcutCard(QStringLiteral("S1"))), QStringLiteral("firstCard"));
+    EXPECT_EQ(targetOf(shortcutCard(QStringLiteral("S2"))), QString());
+    EXPECT_EQ(targetOf(folderCard(QStringLiteral("W1"))), QString());
+    EXPECT_EQ(targetOf(view->header()->wordmark()), QStringLiteral("headerLogo"));
+    EXPECT_EQ(targetOf(view->header()->addButton()), QStringLiteral("addButton"));
+    scheduler.runDue();
+    const ShortcutCard* first = shortcutCard(QStringLiteral("S1"));
+    EXPECT_EQ(TutorialManager::shared().targetFrames().value(QStringLiteral("firstCard")),
+              QRect(first->mapToGlobal(QPoint(0, 0)), first->size()));
 }
 
 TEST_F(MainListViewTest, TheListFollowsLibraryChangesAtOnce)
@@ -436,12 +449,16 @@ TEST_F(MainListViewTest, EnableAsksForThePermissionAndTheBannerWaitsForTheNextCh
 TEST_F(MainListViewTest, TheChecksStopWhileTheScreenIsHidden)
 {
     openView();
+    // What is left once the one-off work (the tutorial's frames) has run: the check.
+    scheduler.runDue();
     EXPECT_EQ(scheduler.pendingCount(), 1);
     view->hide();
+    scheduler.runDue();
     EXPECT_EQ(scheduler.pendingCount(), 0);
     trust.trusted = false;
     view->show();
     EXPECT_TRUE(view->accessibilityBanner()->isVisible());
+    scheduler.runDue();
     EXPECT_EQ(scheduler.pendingCount(), 1);
 }
 
@@ -629,7 +646,8 @@ TEST_F(MainListViewTest, CardsOfItemsStillShownAreKeptAndUpdated)
     EXPECT_EQ(work->nameLabel()->text(), QStringLiteral("Office"));
     EXPECT_EQ(work->countLabel()->text(), QStringLiteral("3 items"));
     EXPECT_EQ(cardIds(), QStringList({"W1", "H1", "S2", "S3"}));
-    EXPECT_EQ(shortcutCard(QStringLiteral("S2"))->property("tutorialTarget").toString(), QStringLiteral("firstCard"));
+    EXPECT_EQ(targetOf(shortcutCard(QStringLiteral("S2"))), QStringLiteral("firstCard"));
+    EXPECT_EQ(targetOf(shortcutCard(QStringLiteral("S3"))), QString());
     // Cards stand in the new order on screen too.
     EXPECT_LT(folderCard(QStringLiteral("H1"))->geometry().top(), addr->geometry().top());
 }

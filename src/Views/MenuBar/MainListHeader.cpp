@@ -3,6 +3,7 @@
 #include "Utilities/Theme.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedLabel.h"
+#include "Views/Components/TutorialTarget.h"
 #include "Views/MenuBar/CardTexts.h"
 
 #include <QEvent>
@@ -36,13 +37,13 @@ MainListHeader::MainListHeader(ScreenBinding screen, std::function<void()> quit,
     QFont wordmarkFont = m_wordmark->font();
     wordmarkFont.setLetterSpacing(QFont::AbsoluteSpacing, -1.1);
     m_wordmark->setFont(wordmarkFont);
-    m_wordmark->setProperty("tutorialTarget", QStringLiteral("headerLogo"));
+    TutorialTarget::mark(m_wordmark, QStringLiteral("headerLogo"));
 
     const QString addText = QStringLiteral("New shortcut or folder");
     m_addButton->setCircleFill(&Theme::text);
     m_addButton->setToolTip(addText);
     m_addButton->setAccessibleName(addText);
-    m_addButton->setProperty("tutorialTarget", QStringLiteral("addButton"));
+    TutorialTarget::mark(m_addButton, QStringLiteral("addButton"));
     m_addButton->installEventFilter(this);
     m_moreButton->setRotation(90);
     m_moreButton->setToolTip(QStringLiteral("Account, settings and more"));

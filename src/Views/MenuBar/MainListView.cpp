@@ -1,6 +1,7 @@
 #include "Views/MenuBar/MainListView.h"
 
 #include "App/AppState.h"
+#include "Views/Components/TutorialTarget.h"
 #include "Views/MenuBar/AccessibilityBanner.h"
 #include "Views/MenuBar/CardListCanvas.h"
 #include "Views/MenuBar/CardSelection.h"
@@ -135,8 +136,7 @@ void MainListView::rebuildList()
             card->setShortcut(shortcut);
         else
             card = new ShortcutCard(m_appState, shortcut, m_screen, m_canvas);
-        card->setProperty("tutorialTarget", &shortcut == &shortcuts.first() ? QVariant(QStringLiteral("firstCard"))
-                                                                             : QVariant());
+        markFirstCard(card, &shortcut == &shortcuts.first());
         cards.append(card);
     }
     ListEmptyState* empty = nullptr;
@@ -158,6 +158,16 @@ QList<Card*> MainListView::cardsOfKind() const
             result.append(kind);
     }
     return result;
+}
+
+// The tutorial points at the first shortcut card, whichever card that is now.
+void MainListView::markFirstCard(ShortcutCard* card, bool first)
+{
+    auto* marker = card->findChild<TutorialTarget*>(QString(), Qt::FindDirectChildrenOnly);
+    if (first && !marker)
+        TutorialTarget::mark(card, QStringLiteral("firstCard"));
+    else if (!first)
+        delete marker;
 }
 
 QList<FolderCard*> MainListView::folderCards() const

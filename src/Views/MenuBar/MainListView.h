@@ -73,6 +73,7 @@ private:
     QList<Card*> cardsOfKind() const;
     void refresh();
     void rebuildList();
+    static void markFirstCard(ShortcutCard* card, bool first);
     void checkAccessibility();
     void toggleDuplicateReview();
     void focusSearch();
