@@ -54,5 +54,15 @@ void GlassTextArea::applyColors()
 {
     GlassInputPanel::applyColors();
     // A slim scroll bar in the text colours, so the glass panel stays one surface.
-    applySlimScrollBarStyle(m_editor->verticalScrollBar());
+    const QColor handle = Theme::textMuted();
+    m_editor->verticalScrollBar()->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical { background: transparent; width: 8px; margin: 2px 0 2px 0; }"
+                       "QScrollBar::handle:vertical { background: rgba(%1, %2, %3, %4); border-radius: 3px;"
+                       " min-height: 24px; margin: 0 1px 0 1px; }"
+                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }")
+            .arg(handle.red())
+            .arg(handle.green())
+            .arg(handle.blue())
+            .arg(handle.alpha() / 2));
 }

@@ -5,7 +5,6 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QScrollBar>
 #include <QWidget>
 
 #include <algorithm>
@@ -82,19 +81,4 @@ void paintGlassFieldPanel(QPainter& painter, const QRectF& rect, bool focused)
 bool showsKeyboardFocus(const QWidget* widget)
 {
     return widget->hasFocus() && widget->window()->testAttribute(Qt::WA_KeyboardFocusChange);
-}
-
-void applySlimScrollBarStyle(QScrollBar* bar)
-{
-    const QColor handle = Theme::textMuted();
-    bar->setStyleSheet(
-        QStringLiteral("QScrollBar:vertical { background: transparent; width: 8px; margin: 2px 0 2px 0; }"
-                       "QScrollBar::handle:vertical { background: rgba(%1, %2, %3, %4); border-radius: 3px;"
-                       " min-height: 24px; margin: 0 1px 0 1px; }"
-                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }")
-            .arg(handle.red())
-            .arg(handle.green())
-            .arg(handle.blue())
-            .arg(handle.alpha() / 2));
 }

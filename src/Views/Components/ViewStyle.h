@@ -44,8 +44,3 @@ class QWidget;
 // shortcut): only then do custom-drawn controls show a focus ring, as the desktop does.
 bool showsKeyboardFocus(const QWidget* widget);
 
-class QScrollBar;
-
-// Styles `bar` as a slim vertical scroll bar in the muted text colour, without arrows or a
-// track, for scroll views on glass. Call again when the appearance changes.
-void applySlimScrollBarStyle(QScrollBar* bar);

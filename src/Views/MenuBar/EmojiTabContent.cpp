@@ -6,11 +6,12 @@
 #include "Utilities/Theme.h"
 #include "Views/Components/GlassInputPanel.h"
 #include "Views/Components/HairlineDivider.h"
-#include "Views/Components/OverlayScrollArea.h"
 #include "Views/Components/PaintedButton.h"
 #include "Views/Components/SymbolLabel.h"
 #include "Views/Components/ViewStyle.h"
 #include "Views/MenuBar/IconTileGrid.h"
+#include "Views/MenuBar/OverlayScrollArea.h"
+#include "Views/MenuBar/OverlayScrollBar.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
@@ -236,7 +237,7 @@ EmojiTabContent::EmojiTabContent(std::optional<QString> initial, QWidget* parent
     m_grid->setAccessibleName(QStringLiteral("Emoji"));
     connect(m_grid, &IconTileGrid::activated, this, &EmojiTabContent::picked);
     auto* body = new OverlayScrollArea(this);
-    body->setBarInsets(4, 12);
+    body->overlayBar()->setEndInsets(4, 12);
     body->setContent(m_grid);
     m_body = body;
     column->addWidget(m_body, 1);

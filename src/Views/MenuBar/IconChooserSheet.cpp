@@ -6,12 +6,14 @@
 #include "Utilities/Notifications.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/HairlineDivider.h"
-#include "Views/Components/OverlayScrollArea.h"
 #include "Views/Components/PaintedButton.h"
 #include "Views/Components/ViewStyle.h"
 #include "Views/MenuBar/EmojiTabContent.h"
 #include "Views/MenuBar/IconTileGrid.h"
 #include "Views/MenuBar/IconUploadContent.h"
+#include "Views/MenuBar/OverlayScrollArea.h"
+#include "Views/MenuBar/OverlayScrollBar.h"
+#include "Views/MenuBar/SoftShadow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -22,13 +24,11 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-#include <cmath>
-#include <vector>
 
 namespace {
 
-constexpr int shadowBlur = 12; // standard deviation of the card's shadow, in pixels
-constexpr QPoint shadowOffset(0, 10);
+constexpr qreal shadowRadius = 24;
+constexpr QPointF shadowOffset(0, 10);
 constexpr qreal shadowOpacity = 0.3;
 
 // One of the three tabs: its title over a 2-pixel bar, bold and underlined while chosen.
@@ -109,67 +109,10 @@ protected:
     }
 };
 
-// One box-blur pass along rows (or columns) of an alpha plane; three passes make a Gaussian.
-void boxBlur(std::vector<int>& alpha, int width, int height, int radius, bool rows)
-{
-    const int lines = rows ? height : width;
-    const int length = rows ? width : height;
-    const int step = rows ? 1 : width;
-    std::vector<int> line(size_t(length), 0);
-    for (int l = 0; l < lines; ++l) {
-        const int start = rows ? l * width : l;
-        for (int i = 0; i < length; ++i)
-            line[size_t(i)] = alpha[size_t(start + i * step)];
-        int sum = 0;
-        for (int i = -radius; i <= radius; ++i)
-            sum += (i >= 0 && i < length) ? line[size_t(i)] : 0;
-        for (int i = 0; i < length; ++i) {
-            alpha[size_t(start + i * step)] = sum / (2 * radius + 1);
-            const int leaving = i - radius;
-            const int entering = i + radius + 1;
-            sum += (entering < length ? line[size_t(entering)] : 0) - (leaving >= 0 ? line[size_t(leaving)] : 0);
-        }
-    }
-}
-
-// The card's soft shadow: its shape in black, blurred; `margin` pixels around the card.
-QImage cardShadow(QSize card, int margin)
-{
-    QImage shape(card + QSize(2 * margin, 2 * margin), QImage::Format_ARGB32_Premultiplied);
-    shape.fill(Qt::transparent);
-    {
-        QPainter painter(&shape);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.fillPath(continuousRoundedRect(QRectF(QPointF(margin, margin), QSizeF(card)), IconChooserSheet::cardRadius),
-                         Qt::black);
-    }
-    const int width = shape.width();
-    const int height = shape.height();
-    std::vector<int> alpha(size_t(width) * size_t(height));
-    for (int y = 0; y < height; ++y) {
-        const QRgb* line = reinterpret_cast<const QRgb*>(shape.constScanLine(y));
-        for (int x = 0; x < width; ++x)
-            alpha[size_t(y * width + x)] = qAlpha(line[x]);
-    }
-    // Three boxes of half-width r blur like a Gaussian of deviation sqrt(r(r+1)).
-    const int radius = qMax(1, int(std::lround(std::sqrt(shadowBlur * shadowBlur + 0.25) - 0.5)));
-    for (int pass = 0; pass < 3; ++pass) {
-        boxBlur(alpha, width, height, radius, true);
-        boxBlur(alpha, width, height, radius, false);
-    }
-    QImage shadow(shape.size(), QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < height; ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(shadow.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            line[x] = qRgba(0, 0, 0, int(alpha[size_t(y * width + x)] * shadowOpacity));
-    }
-    return shadow;
-}
-
 OverlayScrollArea* scrolling(QWidget* content, QWidget* parent)
 {
     auto* area = new OverlayScrollArea(parent);
-    area->setBarInsets(4, 12);
+    area->overlayBar()->setEndInsets(4, 12);
     area->setContent(content);
     return area;
 }
@@ -330,11 +273,11 @@ bool IconChooserSheet::eventFilter(QObject* watched, QEvent* event)
 
 void IconChooserSheet::paintEvent(QPaintEvent*)
 {
-    static const int margin = 3 * shadowBlur;
-    static const QImage shadow = cardShadow(cardSize, margin);
     QPainter painter(this);
     painter.fillRect(rect(), Theme::overlayDim());
-    painter.drawImage(cardRect().topLeft() - QPoint(margin, margin) + shadowOffset, shadow);
+    QColor shadow(Qt::black);
+    shadow.setAlphaF(shadowOpacity);
+    paintSoftShadow(painter, continuousRoundedRect(QRectF(cardRect()), cardRadius), shadow, shadowRadius, shadowOffset);
 }
 
 bool IconChooserSheet::event(QEvent* event)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QImage>
 #include <QPointer>
 #include <QSize>
 #include <QWidget>
