@@ -81,4 +81,16 @@ QString trimmed(const QString& text)
     return text.mid(begin, end - begin);
 }
 
+QString trimmedOfSpaces(const QString& text)
+{
+    const auto isSpaceOrTab = [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; };
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isSpaceOrTab(text.at(begin)))
+        ++begin;
+    while (end > begin && isSpaceOrTab(text.at(end - 1)))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
 } // namespace Text

@@ -30,4 +30,8 @@ bool isWhitespace(char32_t c);
 // `text` without leading and trailing white space and line breaks.
 QString trimmed(const QString& text);
 
+// `text` without leading and trailing spaces (any Unicode space separator) and tabs; line
+// breaks count as text and stay.
+QString trimmedOfSpaces(const QString& text);
+
 } // namespace Text

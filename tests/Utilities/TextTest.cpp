@@ -32,6 +32,13 @@ TEST(Text, TrimsWhiteSpaceAndLineBreaks)
     EXPECT_EQ(Text::trimmed(QStringLiteral("a b")), QStringLiteral("a b"));
 }
 
+TEST(Text, TrimsSpacesAndTabsButKeepsLineBreaks)
+{
+    EXPECT_EQ(Text::trimmedOfSpaces(QStringLiteral(" \t\u00A0Work \u2003")), QStringLiteral("Work"));
+    EXPECT_EQ(Text::trimmedOfSpaces(QStringLiteral("\nWork\n ")), QStringLiteral("\nWork\n"));
+    EXPECT_EQ(Text::trimmedOfSpaces(QStringLiteral(" \t ")), QString());
+}
+
 TEST(Uuid, GeneratesUpperCaseHyphenatedText)
 {
     const QString id = Uuid::generate();
