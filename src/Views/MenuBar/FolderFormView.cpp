@@ -380,6 +380,11 @@ void FolderFormView::openParentMenu()
     menu->focusCurrentRow();
 }
 
+ParentFolderMenu* FolderFormView::parentMenu() const
+{
+    return m_parentMenu;
+}
+
 void FolderFormView::closeParentMenu()
 {
     if (ParentFolderMenu* menu = m_parentMenu) {
@@ -428,16 +433,18 @@ void FolderFormView::updateIconRowAvailability()
     m_iconChevron->setVisible(available);
 }
 
+// Qt may call these two with an internal lock held, where asking whether the signal is
+// connected would deadlock: look once control is back in the event loop.
 void FolderFormView::connectNotify(const QMetaMethod& signal)
 {
     if (signal == QMetaMethod::fromSignal(&FolderFormView::openIconChooser))
-        updateIconRowAvailability();
+        QMetaObject::invokeMethod(this, &FolderFormView::updateIconRowAvailability, Qt::QueuedConnection);
 }
 
 void FolderFormView::disconnectNotify(const QMetaMethod& signal)
 {
     if (signal == QMetaMethod::fromSignal(&FolderFormView::openIconChooser))
-        updateIconRowAvailability();
+        QMetaObject::invokeMethod(this, &FolderFormView::updateIconRowAvailability, Qt::QueuedConnection);
 }
 
 bool FolderFormView::event(QEvent* event)

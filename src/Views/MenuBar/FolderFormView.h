@@ -71,7 +71,7 @@ public:
     void pickIcon(const std::optional<QString>& key);
 
     bool showingParentMenu() const { return !m_parentMenu.isNull(); }
-    ParentFolderMenu* parentMenu() const { return m_parentMenu; }
+    ParentFolderMenu* parentMenu() const;
 
 Q_SIGNALS:
     // The form is done: show `screen` (always the main list).
