@@ -25,15 +25,11 @@ const QString pizza = QStringLiteral("\U0001F355");
 class EmojiRecentsTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
-    }
+    // The test program keeps its settings in a private folder; each test starts without a list.
+    void SetUp() override { QSettings().remove(EmojiRecents::settingsKey()); }
 
     void store(const QVariant& value) { QSettings().setValue(EmojiRecents::settingsKey(), value); }
     bool stored() const { return QSettings().contains(EmojiRecents::settingsKey()); }
-
-    TempDir m_dir;
 };
 
 // Runs the helper program in a process of its own with its settings in `configHome`.

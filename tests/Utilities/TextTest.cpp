@@ -32,10 +32,12 @@ TEST(Text, TrimsWhiteSpaceAndLineBreaks)
     EXPECT_EQ(Text::trimmed(QStringLiteral("a b")), QStringLiteral("a b"));
 }
 
-TEST(Text, TrimsSpacesAndTabsButKeepsLineBreaks)
+TEST(Text, TrimsWhiteSpaceOnlyAndKeepsLineBreaksAtTheEnds)
 {
-    EXPECT_EQ(Text::trimmedOfSpaces(QStringLiteral(" \t\u00A0Work \u2003")), QStringLiteral("Work"));
-    EXPECT_EQ(Text::trimmedOfSpaces(QStringLiteral("\nWork\n ")), QStringLiteral("\nWork\n"));
+    // Tab, no-break space and ideographic space are white space; line feed, the line
+    // separator and NEL are line breaks.
+    EXPECT_EQ(Text::trimmedOfSpaces(QStringLiteral("\t\u00A0 Regards\n \u3000")), QStringLiteral("Regards\n"));
+    EXPECT_EQ(Text::trimmedOfSpaces(QStringLiteral("\u2028x\u0085")), QStringLiteral("\u2028x\u0085"));
     EXPECT_EQ(Text::trimmedOfSpaces(QStringLiteral(" \t ")), QString());
 }
 

@@ -93,7 +93,7 @@ protected:
         if (editedId)
             editing = *folder(*editedId);
         form = std::make_unique<FolderFormView>(state, editing);
-        QObject::connect(form.get(), &FolderFormView::screenChangeRequested, &recorder,
+        QObject::connect(form.get(), &FolderFormView::screenRequested, &recorder,
                          [this](const PopoverScreen& screen) { screens.append(screen.tag()); });
         form->resize(340, 560);
         form->show();

@@ -402,7 +402,7 @@ void FolderFormView::leave()
 {
     closeParentMenu();
     closeIconChooser();
-    Q_EMIT screenChangeRequested(PopoverScreen::main());
+    Q_EMIT screenRequested(PopoverScreen::main());
 }
 
 void FolderFormView::refresh()

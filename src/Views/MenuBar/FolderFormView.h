@@ -75,7 +75,7 @@ public:
 
 Q_SIGNALS:
     // The form is done: show `screen` (always the main list).
-    void screenChangeRequested(const PopoverScreen& screen);
+    void screenRequested(const PopoverScreen& screen);
     void openIconChooser(const std::optional<QString>& current);
 
 protected:

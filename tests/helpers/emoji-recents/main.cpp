@@ -8,6 +8,7 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
     QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
     const QStringList arguments = app.arguments().mid(1);
     if (arguments.value(0) == QLatin1String("remember")) {
