@@ -1,8 +1,9 @@
 #include "Views/MenuBar/PopoverScreens.h"
 
 #include "Views/MenuBar/FolderFormView.h"
-#include "Views/MenuBar/MainListPlaceholder.h"
+#include "Views/MenuBar/MainListView.h"
 #include "Views/MenuBar/ShortcutFormView.h"
+#include "platform/Desktop.h"
 
 #include <QWidget>
 
@@ -28,7 +29,7 @@ PopoverScreens PopoverScreens::standard()
 {
     PopoverScreens screens;
     screens.add(PopoverScreen::Kind::main,
-                [](const PopoverScreenContext& context) { return new MainListPlaceholder(context.appState); });
+                [](const PopoverScreenContext& context) { return new MainListView(context, Desktop::current().trust); });
     const PopoverScreenFactory shortcutForm = editorScreen<ShortcutFormView>(&PopoverScreen::shortcut);
     screens.add(PopoverScreen::Kind::newShortcut, shortcutForm);
     screens.add(PopoverScreen::Kind::editShortcut, shortcutForm);
