@@ -1,25 +1,41 @@
 #include "Views/MenuBar/PopoverScreens.h"
 
+#include "Views/MenuBar/FolderFormView.h"
 #include "Views/MenuBar/MainListView.h"
 #include "Views/MenuBar/ShortcutFormView.h"
 #include "platform/Desktop.h"
 
 #include <QWidget>
 
+namespace {
+
+// An editor screen: built with the state and a copy of the record it edits (none for a new
+// one); it leaves through the binding.
+template <class Form, class Record>
+PopoverScreenFactory editorScreen(const Record* (PopoverScreen::*record)() const)
+{
+    return [record](const PopoverScreenContext& context) {
+        const Record* editing = (context.screen.*record)();
+        auto* form = new Form(context.appState, editing ? std::optional(*editing) : std::nullopt);
+        QObject::connect(form, &Form::screenRequested, form,
+                         [binding = context.binding](const PopoverScreen& screen) { binding.set(screen); });
+        return form;
+    };
+}
+
+} // namespace
+
 PopoverScreens PopoverScreens::standard()
 {
     PopoverScreens screens;
     screens.add(PopoverScreen::Kind::main,
                 [](const PopoverScreenContext& context) { return new MainListView(context, Desktop::current().trust); });
-    const PopoverScreenFactory shortcutForm = [](const PopoverScreenContext& context) {
-        const Shortcut* editing = context.screen.shortcut();
-        auto* form = new ShortcutFormView(context.appState, editing ? std::optional(*editing) : std::nullopt);
-        QObject::connect(form, &ShortcutFormView::screenRequested, form,
-                         [binding = context.binding](const PopoverScreen& screen) { binding.set(screen); });
-        return form;
-    };
+    const PopoverScreenFactory shortcutForm = editorScreen<ShortcutFormView>(&PopoverScreen::shortcut);
     screens.add(PopoverScreen::Kind::newShortcut, shortcutForm);
     screens.add(PopoverScreen::Kind::editShortcut, shortcutForm);
+    const PopoverScreenFactory folderForm = editorScreen<FolderFormView>(&PopoverScreen::group);
+    screens.add(PopoverScreen::Kind::newFolder, folderForm);
+    screens.add(PopoverScreen::Kind::editFolder, folderForm);
     return screens;
 }
 
