@@ -1,6 +1,8 @@
 #include "Views/MenuBar/PopoverScreens.h"
 
+#include "App/AppState.h"
 #include "Views/MenuBar/FolderFormView.h"
+#include "Views/MenuBar/IconChooserSheet.h"
 #include "Views/MenuBar/MainListView.h"
 #include "Views/MenuBar/ShortcutFormView.h"
 #include "platform/Desktop.h"
@@ -23,6 +25,28 @@ PopoverScreenFactory editorScreen(const Record* (PopoverScreen::*record)() const
     };
 }
 
+// The folder editor, whose icon row opens the icon chooser over it.
+PopoverScreenFactory folderEditorScreen()
+{
+    return [form = editorScreen<FolderFormView>(&PopoverScreen::group)](const PopoverScreenContext& context) {
+        auto* editor = static_cast<FolderFormView*>(form(context));
+        AppState* state = &context.appState;
+        QObject::connect(editor, &FolderFormView::openIconChooser, editor,
+                         [editor, state](const std::optional<QString>& current) {
+                             auto* chooser = new IconChooserSheet(*state, current, editor);
+                             QObject::connect(chooser, &IconChooserSheet::picked, editor,
+                                              [editor](const QString& key) { editor->pickIcon(key); });
+                             QObject::connect(chooser, &IconChooserSheet::iconCleared, editor,
+                                              [editor] { editor->pickIcon(std::nullopt); });
+                             QObject::connect(chooser, &IconChooserSheet::dismissed, editor,
+                                              &FolderFormView::closeIconChooser);
+                             editor->presentIconChooser(chooser);
+                             chooser->present();
+                         });
+        return editor;
+    };
+}
+
 } // namespace
 
 PopoverScreens PopoverScreens::standard()
@@ -33,7 +57,7 @@ PopoverScreens PopoverScreens::standard()
     const PopoverScreenFactory shortcutForm = editorScreen<ShortcutFormView>(&PopoverScreen::shortcut);
     screens.add(PopoverScreen::Kind::newShortcut, shortcutForm);
     screens.add(PopoverScreen::Kind::editShortcut, shortcutForm);
-    const PopoverScreenFactory folderForm = editorScreen<FolderFormView>(&PopoverScreen::group);
+    const PopoverScreenFactory folderForm = folderEditorScreen();
     screens.add(PopoverScreen::Kind::newFolder, folderForm);
     screens.add(PopoverScreen::Kind::editFolder, folderForm);
     return screens;
