@@ -6,8 +6,8 @@
 #include "App/AppState.h"
 #include "Persistence/LocalStore.h"
 #include "Utilities/EmojiRecents.h"
-#include "Views/Components/GlassComponents.h"
 #include "Views/MenuBar/EmojiTabContent.h"
+#include "Views/MenuBar/FolderFormView.h"
 #include "Views/MenuBar/IconChooserSheet.h"
 #include "Views/MenuBar/IconTileGrid.h"
 #include "Views/MenuBar/IconUploadContent.h"
@@ -18,7 +18,6 @@
 #include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -58,28 +57,6 @@ constexpr Upload sampleUploads[] = {
                      R"(m0 5l-5 5 5 5 5-5z"/></svg>)"},
 };
 
-const QString pageTitle = QStringLiteral("Edit folder");
-
-// The folder editor as the chooser covers it: a header and the first fields.
-QWidget* editorBeneath()
-{
-    auto* editor = new QWidget;
-    editor->setFixedSize(340, 560);
-    auto* column = new QVBoxLayout(editor);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addWidget(screenHeader(pageTitle, [] {}));
-    auto* body = new QVBoxLayout;
-    body->setContentsMargins(18, 8, 18, 18);
-    body->setSpacing(12);
-    body->addWidget(glassField(QStringLiteral("Name"), QStringLiteral("Folder name"), QStringLiteral("Projects")));
-    body->addWidget(glassField(QStringLiteral("Colour"), QStringLiteral("#RRGGBB"), QStringLiteral("#5E5CE6"), true));
-    body->addWidget(glassButton(QStringLiteral("Save"), false, [] {}));
-    column->addLayout(body);
-    column->addStretch(1);
-    return editor;
-}
-
 void setRecentEmoji(const QStringList& emoji)
 {
     QSettings().remove(EmojiRecents::settingsKey());
@@ -96,18 +73,23 @@ struct ChooserPage {
 // `initial` is the folder's icon; with uploads, `markedUpload` names the upload that is.
 ChooserPage chooserPage(std::optional<QString> initial, bool withUploads, int markedUpload = -1)
 {
-    QWidget* page = editorBeneath();
     auto* library = new GalleryLibrary;
-    QObject::connect(page, &QObject::destroyed, [library] { delete library; });
     if (withUploads) {
         for (const Upload& upload : sampleUploads)
             library->state.addCustomIcon(QString::fromUtf8(upload.name), QString::fromUtf8(upload.svg));
     }
     if (markedUpload >= 0)
         initial = library->state.userData().customIcons.at(markedUpload).iconKey();
-    auto* chooser = new IconChooserSheet(library->state, initial, page);
+    // The folder being edited, under the chooser.
+    library->state.addGroup(QStringLiteral("Projects"), std::nullopt, initial, QStringLiteral("#5E5CE6"),
+                            QStringLiteral("private"));
+    auto* editor = new FolderFormView(library->state, library->state.userData().groups.first());
+    editor->setFixedSize(340, 560);
+    QObject::connect(editor, &QObject::destroyed, [library] { delete library; });
+    auto* chooser = new IconChooserSheet(library->state, initial, editor);
+    editor->presentIconChooser(chooser);
     chooser->present();
-    return {page, chooser, library};
+    return {editor, chooser, library};
 }
 
 QWidget* buildIconsTab(Appearance)
