@@ -2,8 +2,7 @@
 
 #include "App/AppState.h"
 #include "ManualScheduler.h"
-#include "Persistence/FileSystemError.h"
-#include "Persistence/LocalStore.h"
+#include "FailingStore.h"
 #include "TempDir.h"
 #include "Utilities/ToastManager.h"
 #include "Views/MenuBar/FolderFormView.h"
@@ -14,7 +13,6 @@
 #include <QStringList>
 #include <QTest>
 #include <gtest/gtest.h>
-#include <cerrno>
 #include <memory>
 
 // A folder editor over a real library in a temporary folder, shown as its own window at the
@@ -25,11 +23,8 @@ protected:
     TempDir dir;
     ManualScheduler scheduler;
     bool failWrites = false;
-    LocalStore store{dir.path(), [this](const QByteArray& bytes, const QString& path, FileIO::Access access) {
-                         if (failWrites)
-                             throw FileSystemError(FileSystemError::Operation::write, path, ENOSPC);
-                         FileIO::writeAtomically(bytes, path, access);
-                     }};
+    std::unique_ptr<LocalStore> storage = storeWithFailingWrites(dir.path(), &failWrites);
+    LocalStore& store = *storage;
     AppState state{store};
     std::unique_ptr<FolderFormView> form;
     QStringList toasts;
