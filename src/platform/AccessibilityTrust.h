@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// Whether this process may watch keys and act on other applications' UI elements. On Linux:
+// the accessibility bus answers with IsEnabled true, and the X server offers RECORD and
+// XTEST. Main thread only.
+class AccessibilityTrust
+{
+public:
+    virtual ~AccessibilityTrust() = default;
+
+    virtual bool isProcessTrusted() = 0;
+
+    // Asks the desktop to grant the trust (Linux: sets the accessibility bus's IsEnabled);
+    // answers isProcessTrusted() afterwards.
+    virtual bool requestTrust() = 0;
+
+    // Why the process is not trusted (for example "No X11 display: expansion needs an X11
+    // session."), empty when it is.
+    virtual QString untrustedReason() = 0;
+};

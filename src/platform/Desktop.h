@@ -1,0 +1,26 @@
+#pragma once
+
+class Accessibility;
+class AccessibilityTrust;
+class EventSource;
+class KeyboardPoster;
+class Pasteboard;
+class Workspace;
+
+// The desktop services the expansion engine works through. main() installs the Linux back
+// ends before anything uses them; tests install doubles. Not owned; each must outlive its
+// users.
+struct Desktop {
+    EventSource* eventSource = nullptr;
+    Accessibility* accessibility = nullptr;
+    AccessibilityTrust* trust = nullptr;
+    KeyboardPoster* keyboard = nullptr;
+    Pasteboard* pasteboard = nullptr;
+    Workspace* workspace = nullptr;
+
+    bool isComplete() const;
+
+    // The installed desktop; every member is null until one is installed.
+    static const Desktop& current();
+    static void setCurrent(const Desktop& desktop);
+};

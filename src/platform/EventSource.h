@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/InputEvent.h"
+
+#include <QString>
+#include <functional>
+
+// The session-wide watch over the user's keyboard and mouse: every key-down, modifier change,
+// button press and scroll bound for any application of the session. It observes only; it
+// never holds back, alters or swallows an event. Main thread only.
+class EventSource
+{
+public:
+    using Handler = std::function<void(const InputEvent&)>;
+
+    virtual ~EventSource() = default;
+
+    // Starts delivering the events whose type bit is set in `eventMask` (bit 1 << type, for
+    // the types below 64) to `handler`, on the main thread, one at a time, in the order
+    // they happened. The two disabled notices are delivered whatever the mask. Replaces an
+    // earlier installation. Starts enabled. False when the desktop refuses (no permission,
+    // no X server): nothing is installed then and unavailableReason() says why.
+    virtual bool install(quint64 eventMask, Handler handler) = 0;
+
+    // Stops delivering and forgets the handler; no delivery happens after this returns.
+    virtual void remove() = 0;
+
+    // Installed and still able to deliver (the connection to the desktop is alive).
+    virtual bool isValid() const = 0;
+
+    // Delivering now. The source may disable itself, reporting a disabled notice; it then
+    // delivers nothing more until setEnabled(true).
+    virtual bool isEnabled() const = 0;
+    virtual void setEnabled(bool enabled) = 0;
+
+    // Why the last install() failed, as one sentence; empty after a successful one.
+    virtual QString unavailableReason() const = 0;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <utility>
+
+// One pasteboard item: its representations (type identifier, bytes) in order.
+using PasteboardItem = QList<std::pair<QString, QByteArray>>;
+
+// The system clipboard. Type identifiers are the pasteboard's own names
+// ("public.utf8-plain-text", "public.html", "public.png", ...); the back end maps them to its
+// native format names (MIME types on X11) and back, one to one, and passes names it has no
+// mapping for through unchanged, so that contents read and written back are the same
+// formats with the same bytes. Main thread only; reads of another owner's data are
+// synchronous.
+class Pasteboard
+{
+public:
+    virtual ~Pasteboard() = default;
+
+    // Moves up whenever the contents or their owner change, by our writes as by anyone
+    // else's; never moves down. Equal counts mean untouched contents.
+    virtual qint64 changeCount() = 0;
+
+    // The items now offered, in order (X11 offers one item at most). 0 for an empty board.
+    virtual qsizetype itemCount() = 0;
+    // The types of one item, in the owner's order, without meta-targets such as TARGETS.
+    virtual QStringList itemTypes(qsizetype item) = 0;
+    // The bytes of one type of one item; nothing when the owner does not deliver them.
+    virtual std::optional<QByteArray> data(qsizetype item, const QString& type) = 0;
+    // The types the board as a whole announces, which can be non-empty while no item can be
+    // read.
+    virtual QStringList types() = 0;
+
+    // Empties the board and takes ownership of it; answers the change count this produced.
+    virtual qint64 clearContents() = 0;
+    // Puts the items on the board emptied by the last clearContents(), which they belong
+    // to: the change count stays at what clearContents() answered. False when the board
+    // refuses them (X11: more than one item).
+    virtual bool writeItems(const QList<PasteboardItem>& items) = 0;
+};
