@@ -42,6 +42,13 @@ bool xdotool(const QStringList& arguments)
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+bool focusWindowOf(qint64 process)
+{
+    // The empty pattern keeps xdotool from taking the next command for the pattern.
+    return xdotool({ "search", "--sync", "--onlyvisible", "--pid", QString::number(process), "", "windowfocus",
+        "--sync", "%1" });
+}
+
 bool waitFor(const std::function<bool()>& condition, int milliseconds)
 {
     QDeadlineTimer deadline(milliseconds);

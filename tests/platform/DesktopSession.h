@@ -17,6 +17,9 @@ QString missingDisplay();
 // so that the RECORD stream sees them.
 bool xdotool(const QStringList& arguments);
 
+// Waits for the process's window and gives it the X input focus (there is no window manager).
+bool focusWindowOf(qint64 process);
+
 // Keeps the event loop running until the condition holds or the time is up.
 bool waitFor(const std::function<bool()>& condition, int milliseconds = 3000);
 

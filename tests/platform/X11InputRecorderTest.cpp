@@ -2,11 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "DesktopSession.h"
+#include "platform/InputEvent.h"
 #include "platform/linux/PostedKeyLedger.h"
 #include "platform/linux/X11Connection.h"
 #include "platform/linux/X11InputRecorder.h"
 #include "platform/linux/X11KeyboardLayout.h"
-#include "platform/linux/XTestKeySimulator.h"
+#include "platform/linux/X11KeyboardPoster.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -39,6 +40,13 @@ protected:
                 result.append(event);
         }
         return result;
+    }
+
+    bool postPaste(PostedKeyLedger& ledger, quint64 userData)
+    {
+        X11KeyboardPoster poster(connection, layout.get(), ledger);
+        return poster.post(0,
+            { { VirtualKey::v, true, EventFlags::command, userData }, { VirtualKey::v, false, EventFlags::command, userData } });
     }
 
     std::shared_ptr<X11Connection> connection;
@@ -126,16 +134,15 @@ TEST_F(X11InputRecording, clicksAndWheelTurnsArriveAsButtonPresses)
     EXPECT_EQ(buttons, QList<unsigned>({ 1, 3, 4 }));
 }
 
-TEST_F(X11InputRecording, thePastedKeysComeBackClaimedByTheLedger)
+TEST_F(X11InputRecording, postedKeysComeBackClaimedWithTheirUserData)
 {
     PostedKeyLedger ledger;
-    XTestKeySimulator simulator(connection, *layout, ledger);
-    ASSERT_TRUE(simulator.postPaste(0));
+    ASSERT_TRUE(postPaste(ledger, 42));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return events.size() >= 4; }));
     QStringList claimed;
     for (const X11RecordedEvent& event : events) {
         const bool press = event.kind == X11RecordedEvent::KeyDown;
-        if (ledger.claim(press, event.detail))
+        if (ledger.claim(press, event.detail) == 42u)
             claimed.append(QString::fromLatin1(press ? "+%1" : "-%1").arg(event.detail));
     }
     const unsigned control = layout->keyCodeOf(XK_Control_L);
@@ -151,14 +158,13 @@ TEST_F(X11InputRecording, aShiftHeldThroughXTestIsLiftedForThePasteAndPressedAga
     ASSERT_TRUE(DesktopSession::waitFor([&] { return !events.isEmpty(); }));
     events.clear();
     PostedKeyLedger ledger;
-    XTestKeySimulator simulator(connection, *layout, ledger);
-    ASSERT_TRUE(simulator.postPaste(0));
+    ASSERT_TRUE(postPaste(ledger, 7));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return events.size() >= 6; }));
     const unsigned shift = layout->keyCodeOf(XK_Shift_L);
     const unsigned v = layout->keyCodeOf(XK_v);
     unsigned vState = 0;
     for (const X11RecordedEvent& event : events) {
-        EXPECT_TRUE(ledger.claim(event.kind == X11RecordedEvent::KeyDown, event.detail));
+        EXPECT_EQ(ledger.claim(event.kind == X11RecordedEvent::KeyDown, event.detail), 7u);
         if (event.detail == v && event.kind == X11RecordedEvent::KeyDown)
             vState = event.state;
     }

@@ -1,8 +1,8 @@
 #include "PostedKeyLedger.h"
 
-void PostedKeyLedger::expect(bool press, unsigned keyCode)
+void PostedKeyLedger::expect(bool press, unsigned keyCode, quint64 userData)
 {
-    entries_.append({ press, keyCode, QDeadlineTimer(lifetimeMilliseconds) });
+    entries_.append({ press, keyCode, userData, QDeadlineTimer(lifetimeMilliseconds) });
 }
 
 void PostedKeyLedger::forget(bool press, unsigned keyCode)
@@ -15,15 +15,14 @@ void PostedKeyLedger::forget(bool press, unsigned keyCode)
     }
 }
 
-bool PostedKeyLedger::claim(bool press, unsigned keyCode)
+std::optional<quint64> PostedKeyLedger::claim(bool press, unsigned keyCode)
 {
     dropExpired();
     // The server handles XTest requests in order, so our keys come back in the order they were
     // posted; a user's key in between does not match the oldest entry and stays unmarked.
     if (entries_.isEmpty() || entries_.first().press != press || entries_.first().keyCode != keyCode)
-        return false;
-    entries_.removeFirst();
-    return true;
+        return std::nullopt;
+    return entries_.takeFirst().userData;
 }
 
 void PostedKeyLedger::dropExpired()

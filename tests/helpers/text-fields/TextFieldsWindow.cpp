@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMimeData>
+#include <QThread>
 #include <QVBoxLayout>
 #include <cstdio>
 #include <unistd.h>
@@ -72,7 +73,11 @@ void TextFieldsWindow::run(const QByteArray& line)
     const QList<QByteArray> words = line.split(' ');
     const QByteArray& command = words.first();
     QWidget* target = words.size() > 1 ? field(words.at(1)) : nullptr;
-    if (command == "quit") {
+    if (command == "hang" && words.size() == 2) {
+        // Stands for an application that stops answering: blocks its event loop.
+        reply({ { QStringLiteral("ok"), true } });
+        QThread::msleep(words.at(1).toUInt());
+    } else if (command == "quit") {
         reply({ { QStringLiteral("ok"), true } });
         QApplication::quit();
     } else if (command == "focus" && target) {
@@ -101,15 +106,25 @@ void TextFieldsWindow::run(const QByteArray& line)
     } else if (command == "state") {
         QWidget* focused = QApplication::focusWidget();
         int cursor = -1;
-        if (auto* edit = qobject_cast<QLineEdit*>(focused))
+        int selectionStart = -1;
+        int selectionLength = 0;
+        if (auto* edit = qobject_cast<QLineEdit*>(focused)) {
             cursor = edit->cursorPosition();
-        else if (focused == area_)
-            cursor = area_->textCursor().position();
+            selectionStart = edit->selectionStart();
+            selectionLength = edit->selectionLength();
+        } else if (focused == area_) {
+            const QTextCursor text = area_->textCursor();
+            cursor = text.position();
+            selectionStart = text.hasSelection() ? text.selectionStart() : -1;
+            selectionLength = text.selectionEnd() - text.selectionStart();
+        }
         reply({ { QStringLiteral("line"), line_->text() },
             { QStringLiteral("area"), area_->toPlainText() },
             { QStringLiteral("password"), fieldText(password_) },
             { QStringLiteral("focus"), focused ? focused->objectName() : QString() },
-            { QStringLiteral("cursor"), cursor } });
+            { QStringLiteral("cursor"), cursor },
+            { QStringLiteral("selectionStart"), selectionStart },
+            { QStringLiteral("selectionLength"), selectionLength } });
     } else if (command == "clip-set" && words.size() >= 2) {
         const QJsonObject formats = QJsonDocument::fromJson(line.mid(command.size() + 1)).object();
         auto* data = new QMimeData;
