@@ -1,0 +1,98 @@
+#include "Engine/AccessibilityExpansionTarget.h"
+
+#include "Engine/KeySimulator.h"
+#include "platform/Accessibility.h"
+#include "platform/AccessibilityTrust.h"
+#include "platform/Workspace.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+template<typename T>
+std::optional<T> answer(const AccessibilityValue& value)
+{
+    if (const T* typed = std::get_if<T>(&value))
+        return *typed;
+    return std::nullopt;
+}
+
+} // namespace
+
+AccessibilityExpansionTarget::AccessibilityExpansionTarget(const Desktop& desktop,
+                                                           std::shared_ptr<AccessibleElement> element, qint64 process)
+    : m_desktop(desktop), m_element(std::move(element)), m_process(process)
+{
+}
+
+std::shared_ptr<AccessibilityExpansionTarget> AccessibilityExpansionTarget::focused(const Desktop& desktop)
+{
+    if (!desktop.trust->isProcessTrusted() || desktop.accessibility->isSecureEventInputEnabled())
+        return nullptr;
+    const std::optional<qint64> frontmost = desktop.workspace->frontmostProcessId();
+    if (!frontmost || *frontmost == QCoreApplication::applicationPid())
+        return nullptr;
+    const std::shared_ptr<AccessibleElement> application = desktop.accessibility->applicationElement(*frontmost);
+    if (!application)
+        return nullptr;
+    application->setMessagingTimeout(messagingTimeout);
+    auto element = answer<std::shared_ptr<AccessibleElement>>(application->attributeValue(AX::focusedUIElement));
+    if (!element || !*element)
+        return nullptr;
+    (*element)->setMessagingTimeout(messagingTimeout);
+    std::shared_ptr<AccessibilityExpansionTarget> target(
+        new AccessibilityExpansionTarget(desktop, std::move(*element), *frontmost));
+    return target->isEditable() ? target : nullptr;
+}
+
+bool AccessibilityExpansionTarget::isEditable()
+{
+    const std::optional<bool> settable = m_element->isAttributeSettable(AX::selectedTextRange);
+    const std::optional<QString> role = answer<QString>(m_element->attributeValue(AX::role));
+    const std::optional<QString> subrole = answer<QString>(m_element->attributeValue(AX::subrole));
+    const std::optional<bool> enabled = answer<bool>(m_element->attributeValue(AX::enabled));
+    const bool secureInput = m_desktop.accessibility->isSecureEventInputEnabled();
+    const qint64 ownProcess = QCoreApplication::applicationPid();
+    const bool hasSelection = selection().has_value();
+
+    // Elements that do not report whether they are enabled are taken as enabled; only an
+    // explicit "disabled" rejects.
+    return !secureInput && m_process != ownProcess && enabled.value_or(true) && settable.value_or(false)
+           && hasSelection
+           && (role == AX::textFieldRole || role == AX::textAreaRole || role == AX::comboBoxRole)
+           && subrole != AX::secureTextFieldSubrole;
+}
+
+bool AccessibilityExpansionTarget::isSameField(const AccessibilityExpansionTarget& other) const
+{
+    return m_process == other.m_process && m_element->isEqual(*other.m_element);
+}
+
+bool AccessibilityExpansionTarget::isFocusedAndEditable()
+{
+    const std::shared_ptr<AccessibilityExpansionTarget> current = focused(m_desktop);
+    return current && current->isSameField(*this);
+}
+
+std::optional<TextRange> AccessibilityExpansionTarget::selection()
+{
+    const std::optional<TextRange> range = answer<TextRange>(m_element->attributeValue(AX::selectedTextRange));
+    if (!range || range->location < 0 || range->length < 0)
+        return std::nullopt;
+    return range;
+}
+
+std::optional<QString> AccessibilityExpansionTarget::text(TextRange range)
+{
+    return answer<QString>(m_element->parameterizedAttributeValue(AX::stringForRange, range));
+}
+
+bool AccessibilityExpansionTarget::select(TextRange range)
+{
+    return isFocusedAndEditable() && m_element->setAttributeValue(AX::selectedTextRange, range);
+}
+
+bool AccessibilityExpansionTarget::paste()
+{
+    return isFocusedAndEditable() && KeySimulator::paste(*m_desktop.keyboard, m_process);
+}

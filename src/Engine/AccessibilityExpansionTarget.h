@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Engine/ExpansionTarget.h"
+#include "platform/Desktop.h"
+
+#include <memory>
+
+// The focused text field of the application in front, reached through the desktop's
+// accessibility interface. Only editable, enabled, non-secure text fields, combo boxes and
+// text areas of other applications qualify. A target never becomes invalid by itself: once
+// focus moves on, its focus test fails and so do its operations.
+class AccessibilityExpansionTarget final : public ExpansionTarget
+{
+public:
+    // Seconds each accessibility request may take before it counts as failed.
+    static constexpr double messagingTimeout = 0.03;
+
+    // The focused editable text field of the frontmost other application, or nothing (also
+    // while secure input is on, without trust, or when this application is in front).
+    static std::shared_ptr<AccessibilityExpansionTarget> focused(const Desktop& desktop = Desktop::current());
+
+    qint64 process() const { return m_process; }
+    // The same UI element of the same process.
+    bool isSameField(const AccessibilityExpansionTarget& other) const;
+
+    bool isFocusedAndEditable() override;
+    std::optional<TextRange> selection() override;
+    std::optional<QString> text(TextRange range) override;
+    bool select(TextRange range) override;
+    bool paste() override;
+
+private:
+    AccessibilityExpansionTarget(const Desktop& desktop, std::shared_ptr<AccessibleElement> element, qint64 process);
+
+    bool isEditable();
+
+    Desktop m_desktop;
+    std::shared_ptr<AccessibleElement> m_element;
+    qint64 m_process;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <optional>
+
+// One type of one clipboard item with its bytes.
+struct ClipboardRepresentation {
+    QString type;
+    QByteArray data;
+
+    friend bool operator==(const ClipboardRepresentation&, const ClipboardRepresentation&) = default;
+};
+
+// One clipboard item, its representations in the order the clipboard lists its types.
+struct ClipboardItemSnapshot {
+    QList<ClipboardRepresentation> representations;
+
+    friend bool operator==(const ClipboardItemSnapshot&, const ClipboardItemSnapshot&) = default;
+};
+
+struct ClipboardWriteReceipt {
+    qint64 changeCount = 0; // the change count the write produced
+    bool succeeded = false;
+};
+
+// The clipboard a replacement borrows. Main thread only.
+class ExpansionClipboard
+{
+public:
+    virtual ~ExpansionClipboard() = default;
+
+    virtual qint64 changeCount() = 0;
+    // Every item with every type; nothing when the contents cannot be saved whole.
+    virtual std::optional<QList<ClipboardItemSnapshot>> snapshot() = 0;
+    // Replaces the contents with the items.
+    virtual ClipboardWriteReceipt write(const QList<ClipboardItemSnapshot>& items) = 0;
+};

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "Models/Shortcut.h"
+
+#include <QList>
+#include <QString>
+#include <QStringView>
+#include <optional>
+#include <unordered_map>
+
+// The usable triggers and the tail of what the user has just typed. The engine feeds it the
+// characters of every accepted key-down; when the typed text ends with a trigger it hands
+// back that trigger and its expansion. Characters are user-perceived characters (extended
+// grapheme clusters) and texts compare under canonical equivalence. Main thread only.
+class ExpansionMatcher
+{
+public:
+    struct Entry {
+        QString trigger;
+        QString expansion;
+
+        friend bool operator==(const Entry&, const Entry&) = default;
+    };
+
+    // Rebuilds the triggers from the library and empties the buffer. A trigger used by two
+    // or more shortcuts is dropped for all of them, as are empty triggers and triggers with
+    // control, line-separator or paragraph-separator characters.
+    void update(const QList<Shortcut>& shortcuts);
+
+    // Adds the characters of one key-down; answers the trigger the buffer now ends with,
+    // the longest when several do, and empties the buffer then.
+    std::optional<Entry> append(const QString& text);
+
+    // The typing reset empties only the buffer; the triggers stay.
+    void clearBuffer() { m_buffer.clear(); }
+
+    // In match order: longer triggers first, equal lengths by Unicode scalar values.
+    const QList<Entry>& entries() const { return m_entries; }
+    const QString& buffer() const { return m_buffer; }
+    // Of the longest trigger, in characters; 0 without triggers.
+    qint64 maximumLength() const { return m_maximumLength; }
+
+private:
+    static bool hasEditingControls(QStringView text);
+
+    // Finds the entry whose trigger is the last k characters of the buffer, for each k from
+    // the longest down, instead of testing every entry against the buffer: the first entry
+    // in match order that the buffer ends with is the longest one, and two entries of one
+    // length cannot both match because their triggers would be equal.
+    struct KeyHash {
+        using is_transparent = void;
+        size_t operator()(QStringView key) const { return qHash(key); }
+    };
+    std::unordered_map<QString, qsizetype, KeyHash, std::equal_to<>> m_index;
+
+    QList<Entry> m_entries;
+    QString m_buffer;
+    qint64 m_maximumLength = 0;
+};

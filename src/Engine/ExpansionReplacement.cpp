@@ -1,0 +1,173 @@
+#include "Engine/ExpansionReplacement.h"
+
+#include "Utilities/Text.h"
+#include "Utilities/Uuid.h"
+
+struct ExpansionReplacement::Run {
+    ExpansionPlan plan;
+    QByteArray expansionBytes;
+    std::shared_ptr<ExpansionTarget> target;
+    std::function<bool()> isCurrent;
+    std::function<void()> completed;
+
+    qint64 caret = 0;    // the expected caret once it is known which one holds
+    TextRange range;     // the trigger's place in the field
+    QList<ClipboardItemSnapshot> previous;
+    QList<ClipboardItemSnapshot> injected;
+    ClipboardWriteReceipt receipt;
+
+    qint64 triggerLength() const { return plan.trigger.size(); }
+    TextRange caretRange() const { return TextRange{caret, 0}; }
+};
+
+namespace {
+bool equalText(const std::optional<QString>& text, const QString& expected)
+{
+    return text && Text::equal(*text, expected);
+}
+} // namespace
+
+ExpansionReplacement::ExpansionReplacement(ExpansionClipboard& clipboard, Schedule schedule)
+    : m_clipboard(clipboard), m_schedule(std::move(schedule))
+{
+}
+
+void ExpansionReplacement::start(const ExpansionPlan& plan, std::shared_ptr<ExpansionTarget> target,
+                                 std::function<bool()> isCurrent, std::function<void()> completed)
+{
+    if (m_isBusy)
+        return;
+    const qint64 length = plan.trigger.size();
+    if (length < 1 || plan.expectedCaret < length)
+        return;
+    QByteArray bytes = plan.expansion.toUtf8();
+    if (bytes.size() > largestExpansionBytes)
+        return;
+
+    auto run = std::make_shared<Run>();
+    run->plan = plan;
+    if (run->plan.alternativeCaret && *run->plan.alternativeCaret < length)
+        run->plan.alternativeCaret.reset();
+    run->expansionBytes = std::move(bytes);
+    run->target = std::move(target);
+    run->isCurrent = std::move(isCurrent);
+    run->completed = std::move(completed);
+    m_isBusy = true;
+    m_schedule(caretCheckDelay, [this, run] { waitForFinalKey(run, caretChecks); });
+}
+
+// The field receives the final key only after the engine has seen it, or just before, so
+// the caret may still stand in front of the final key's place for a moment.
+void ExpansionReplacement::waitForFinalKey(const std::shared_ptr<Run>& run, int attempts)
+{
+    if (!run->isCurrent() || !run->target->isFocusedAndEditable())
+        return giveUp();
+    const ExpansionPlan& plan = run->plan;
+    const qint64 length = run->triggerLength();
+    if (length < 1 || length > plan.expectedCaret)
+        return giveUp();
+    const std::optional<TextRange> selection = run->target->selection();
+    if (!selection || selection->length != 0 || selection->location > plan.expectedCaret)
+        return giveUp();
+
+    const qint64 location = selection->location;
+    if (plan.alternativeCaret && location == *plan.alternativeCaret
+        && equalText(run->target->text(TextRange{location - length, length}), plan.trigger))
+        return replace(run, location);
+    if (location < plan.expectedCaret) {
+        if (attempts > 1)
+            m_schedule(caretCheckDelay, [this, run, attempts] { waitForFinalKey(run, attempts - 1); });
+        else
+            giveUp();
+        return;
+    }
+    if (!equalText(run->target->text(TextRange{location - length, length}), plan.trigger))
+        return giveUp();
+    replace(run, location);
+}
+
+bool ExpansionReplacement::isStillValid(Run& run)
+{
+    return run.isCurrent() && run.target->isFocusedAndEditable() && run.target->selection() == run.caretRange()
+           && equalText(run.target->text(run.range), run.plan.trigger);
+}
+
+void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret)
+{
+    run->caret = caret;
+    run->range = TextRange{caret - run->triggerLength(), run->triggerLength()};
+
+    const qint64 countBefore = m_clipboard.changeCount();
+    std::optional<QList<ClipboardItemSnapshot>> previous = m_clipboard.snapshot();
+    if (!previous || m_clipboard.changeCount() != countBefore)
+        return giveUp();
+    run->previous = std::move(*previous);
+    if (!isStillValid(*run))
+        return giveUp();
+
+    run->injected = {ClipboardItemSnapshot{{
+        ClipboardRepresentation{textType, run->expansionBytes},
+        ClipboardRepresentation{markerType, Uuid::generate().toUtf8()},
+    }}};
+    run->receipt = m_clipboard.write(run->injected);
+    if (!run->receipt.succeeded) {
+        if (m_clipboard.changeCount() == run->receipt.changeCount)
+            m_clipboard.write(run->previous);
+        return giveUp();
+    }
+    // Someone else wrote in between: their contents stay, ours are gone.
+    if (!owns(run->receipt, run->injected))
+        return giveUp();
+    if (!isStillValid(*run) || !run->target->select(run->range)) {
+        restore(*run);
+        return giveUp();
+    }
+    if (run->isCurrent() && run->target->isFocusedAndEditable() && run->target->selection() == run->range
+        && owns(run->receipt, run->injected) && run->target->paste()) {
+        m_schedule(pasteCheckDelay, [this, run] { verifyPaste(run, pasteChecks); });
+        return;
+    }
+    if (run->target->isFocusedAndEditable() && run->target->selection() == run->range)
+        run->target->select(run->caretRange());
+    restore(*run);
+    giveUp();
+}
+
+void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, int attempts)
+{
+    const qint64 expansionLength = run->plan.expansion.size();
+    if (run->target->isFocusedAndEditable()
+        && equalText(run->target->text(TextRange{run->range.location, expansionLength}), run->plan.expansion)) {
+        const std::optional<TextRange> selection = run->target->selection();
+        if (!selection || *selection != run->range) {
+            restore(*run);
+            m_isBusy = false;
+            run->completed();
+            return;
+        }
+    }
+    if (attempts > 1 && owns(run->receipt, run->injected)) {
+        m_schedule(pasteCheckDelay, [this, run, attempts] { verifyPaste(run, attempts - 1); });
+        return;
+    }
+    // The field ignored the paste: leave the trigger as typed, not selected.
+    if (run->target->isFocusedAndEditable() && run->target->selection() == run->range
+        && equalText(run->target->text(run->range), run->plan.trigger))
+        run->target->select(run->caretRange());
+    restore(*run);
+    giveUp();
+}
+
+bool ExpansionReplacement::owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents)
+{
+    if (m_clipboard.changeCount() != receipt.changeCount)
+        return false;
+    const std::optional<QList<ClipboardItemSnapshot>> current = m_clipboard.snapshot();
+    return current && *current == contents && m_clipboard.changeCount() == receipt.changeCount;
+}
+
+void ExpansionReplacement::restore(const Run& run)
+{
+    if (owns(run.receipt, run.injected))
+        m_clipboard.write(run.previous);
+}

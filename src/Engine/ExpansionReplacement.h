@@ -1,0 +1,70 @@
+#pragma once
+
+#include "Engine/ExpansionClipboard.h"
+#include "Engine/ExpansionTarget.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// One pending replacement of a typed trigger.
+struct ExpansionPlan {
+    QString trigger;
+    QString expansion;
+    // UTF-16 offset just after the trigger's last character: where the caret stands once
+    // the field has applied the final key.
+    qint64 expectedCaret = 0;
+    // Where that caret stands instead if the field had already applied the first key of
+    // the typing run when the engine saw it. Set while the engine cannot tell which came
+    // first (see TextExpansionEngine); the field's caret and text decide.
+    std::optional<qint64> alternativeCaret;
+};
+
+// Swaps a trigger just typed into another application's field for its expansion: waits
+// until the field has applied the final key, saves the clipboard, puts the expansion on it
+// with a private marker type, selects the trigger, pastes, confirms that the expansion
+// arrived and puts the user's clipboard back unless someone else has written to it
+// meanwhile. One replacement at a time; every failure is silent and leaves the trigger as
+// typed. Main thread only.
+class ExpansionReplacement
+{
+public:
+    // Runs `work` after the delay in seconds, on the main thread; must drop the work once
+    // this replacement is gone.
+    using Schedule = std::function<void(double seconds, std::function<void()> work)>;
+
+    static constexpr double caretCheckDelay = 0.02;
+    static constexpr int caretChecks = 10;
+    static constexpr double pasteCheckDelay = 0.04;
+    static constexpr int pasteChecks = 20;
+    static constexpr qint64 largestExpansionBytes = 16'777'216;
+    static inline const QString textType = QStringLiteral("public.utf8-plain-text");
+    static inline const QString markerType = QStringLiteral("app.velmora.temporary-expansion");
+
+    ExpansionReplacement(ExpansionClipboard& clipboard, Schedule schedule);
+
+    // Begins a replacement unless one is running or the plan cannot be carried out.
+    // `isCurrent` answers whether the replacement still belongs to the latest keystroke;
+    // `completed` is called once, only when the paste has been verified, after the
+    // clipboard was put back and isBusy() turned false.
+    void start(const ExpansionPlan& plan, std::shared_ptr<ExpansionTarget> target, std::function<bool()> isCurrent,
+               std::function<void()> completed);
+
+    bool isBusy() const { return m_isBusy; }
+
+private:
+    struct Run;
+
+    void waitForFinalKey(const std::shared_ptr<Run>& run, int attempts);
+    void replace(const std::shared_ptr<Run>& run, qint64 caret);
+    void verifyPaste(const std::shared_ptr<Run>& run, int attempts);
+    bool isStillValid(Run& run);
+    bool owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents);
+    void restore(const Run& run);
+    void giveUp() { m_isBusy = false; }
+
+    ExpansionClipboard& m_clipboard;
+    Schedule m_schedule;
+    bool m_isBusy = false;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/AccessibleElement.h"
+
+#include <QString>
+#include <optional>
+
+// The text field a replacement acts on. Ranges count UTF-16 code units. Main thread only.
+class ExpansionTarget
+{
+public:
+    virtual ~ExpansionTarget() = default;
+
+    // Still the focused, editable field of the same application.
+    virtual bool isFocusedAndEditable() = 0;
+    // The selected range (length 0: the caret), or nothing when it cannot be read.
+    virtual std::optional<TextRange> selection() = 0;
+    virtual std::optional<QString> text(TextRange range) = 0;
+    virtual bool select(TextRange range) = 0;
+    // Pastes the clipboard into the field; true when the paste keys were posted.
+    virtual bool paste() = 0;
+};

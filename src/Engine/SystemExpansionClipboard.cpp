@@ -1,0 +1,59 @@
+#include "Engine/SystemExpansionClipboard.h"
+
+#include "platform/Pasteboard.h"
+
+qint64 SystemExpansionClipboard::changeCount()
+{
+    return m_board.changeCount();
+}
+
+std::optional<QList<ClipboardItemSnapshot>> SystemExpansionClipboard::snapshot()
+{
+    const qint64 before = m_board.changeCount();
+    const qsizetype itemCount = m_board.itemCount();
+    if (itemCount == 0) {
+        // Types announced without a readable item cannot be restored.
+        if (!m_board.types().isEmpty() || m_board.changeCount() != before)
+            return std::nullopt;
+        return QList<ClipboardItemSnapshot>();
+    }
+    if (itemCount > mostItems)
+        return std::nullopt;
+
+    QList<ClipboardItemSnapshot> items;
+    qint64 total = 0;
+    for (qsizetype item = 0; item < itemCount; ++item) {
+        const QStringList types = m_board.itemTypes(item);
+        if (types.isEmpty() || types.size() > mostTypesPerItem)
+            return std::nullopt;
+        ClipboardItemSnapshot snapshot;
+        for (const QString& type : types) {
+            std::optional<QByteArray> data = m_board.data(item, type);
+            if (!data)
+                return std::nullopt;
+            total += data->size();
+            if (total > largestSnapshotBytes)
+                return std::nullopt;
+            snapshot.representations.append(ClipboardRepresentation{type, std::move(*data)});
+        }
+        items.append(std::move(snapshot));
+    }
+    if (m_board.changeCount() != before)
+        return std::nullopt;
+    return items;
+}
+
+ClipboardWriteReceipt SystemExpansionClipboard::write(const QList<ClipboardItemSnapshot>& items)
+{
+    QList<PasteboardItem> boardItems;
+    for (const ClipboardItemSnapshot& item : items) {
+        PasteboardItem boardItem;
+        for (const ClipboardRepresentation& representation : item.representations)
+            boardItem.append({representation.type, representation.data});
+        boardItems.append(std::move(boardItem));
+    }
+    const qint64 changeCount = m_board.clearContents();
+    if (boardItems.isEmpty())
+        return ClipboardWriteReceipt{changeCount, true};
+    return ClipboardWriteReceipt{changeCount, m_board.writeItems(boardItems)};
+}

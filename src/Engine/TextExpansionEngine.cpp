@@ -1,0 +1,185 @@
+#include "Engine/TextExpansionEngine.h"
+
+#include "Engine/AccessibilityExpansionTarget.h"
+#include "Engine/KeySimulator.h"
+#include "Utilities/Scheduler.h"
+#include "platform/EventSource.h"
+#include "platform/Workspace.h"
+
+#include <QPointer>
+
+const QList<quint16> TextExpansionEngine::resetKeys = {
+    VirtualKey::returnKey,  VirtualKey::tab,           VirtualKey::deleteKey, VirtualKey::escape,
+    VirtualKey::keypadEnter, VirtualKey::home,         VirtualKey::pageUp,    VirtualKey::forwardDelete,
+    VirtualKey::end,        VirtualKey::pageDown,      VirtualKey::leftArrow, VirtualKey::rightArrow,
+    VirtualKey::downArrow,  VirtualKey::upArrow,
+};
+
+namespace {
+constexpr InputEventType watchedTypes[] = {
+    InputEventType::keyDown,        InputEventType::flagsChanged,   InputEventType::leftMouseDown,
+    InputEventType::rightMouseDown, InputEventType::otherMouseDown, InputEventType::scrollWheel,
+};
+
+const Desktop& requireComplete(const Desktop& desktop)
+{
+    if (!desktop.isComplete())
+        qFatal("TextExpansionEngine needs a complete Desktop; install one with Desktop::setCurrent first");
+    return desktop;
+}
+} // namespace
+
+TextExpansionEngine::TextExpansionEngine(const Desktop& desktop, QObject* parent)
+    : QObject(parent),
+      m_desktop(requireComplete(desktop)),
+      m_clipboard(*m_desktop.pasteboard),
+      m_replacement(m_clipboard, [this](double seconds, std::function<void()> work) {
+          Scheduler::current().after(seconds, this, std::move(work));
+      })
+{
+}
+
+TextExpansionEngine::~TextExpansionEngine()
+{
+    stop();
+}
+
+void TextExpansionEngine::start(const QList<Shortcut>& shortcuts, ExpansionHandler onExpansion)
+{
+    stop();
+    m_onExpansion = std::move(onExpansion);
+    invalidateTyping();
+    m_matcher.update(shortcuts);
+    setupEventTap();
+    m_activationObserver = connect(m_desktop.workspace, &Workspace::applicationActivated, this,
+                                   &TextExpansionEngine::invalidateTyping);
+}
+
+void TextExpansionEngine::setupEventTap()
+{
+    quint64 mask = 0;
+    for (InputEventType type : watchedTypes) {
+        if (quint32(type) < 64)
+            mask |= quint64(1) << quint32(type);
+    }
+    m_tapInstalled = m_desktop.eventSource->install(mask, [this](const InputEvent& event) { handleEvent(event); });
+}
+
+void TextExpansionEngine::stop()
+{
+    invalidateTyping();
+    if (m_tapInstalled)
+        m_desktop.eventSource->remove();
+    m_tapInstalled = false;
+    if (m_activationObserver)
+        disconnect(m_activationObserver);
+    m_activationObserver = {};
+}
+
+void TextExpansionEngine::updateShortcuts(const QList<Shortcut>& shortcuts)
+{
+    invalidateTyping();
+    m_matcher.update(shortcuts);
+}
+
+bool TextExpansionEngine::isRunning() const
+{
+    return m_tapInstalled && m_desktop.eventSource->isValid() && m_desktop.eventSource->isEnabled();
+}
+
+void TextExpansionEngine::invalidateTyping()
+{
+    ++m_generation;
+    m_matcher.clearBuffer();
+    m_lastTarget.reset();
+    m_expectedCaret.reset();
+    m_alternativeCaret.reset();
+}
+
+void TextExpansionEngine::handleEvent(const InputEvent& event)
+{
+    if (event.sourceUserData == KeySimulator::marker)
+        return;
+    switch (event.type) {
+    case InputEventType::disabledByTimeout:
+    case InputEventType::disabledByUserInput:
+        invalidateTyping();
+        if (m_tapInstalled)
+            m_desktop.eventSource->setEnabled(true);
+        return;
+    case InputEventType::keyDown:
+        handleKeyDown(event);
+        return;
+    case InputEventType::flagsChanged:
+        if (event.flags & resetModifiers)
+            invalidateTyping();
+        return;
+    default:
+        invalidateTyping();
+        return;
+    }
+}
+
+void TextExpansionEngine::handleKeyDown(const InputEvent& event)
+{
+    // Any key-down makes a replacement that has not pasted yet stale.
+    ++m_generation;
+    if (m_replacement.isBusy() || (event.flags & resetModifiers) || event.autorepeat
+        || resetKeys.contains(event.keyCode))
+        return invalidateTyping();
+    std::shared_ptr<AccessibilityExpansionTarget> target = AccessibilityExpansionTarget::focused(m_desktop);
+    if (!target)
+        return invalidateTyping();
+    const std::optional<TextRange> selection = target->selection();
+    if (!selection || selection->length != 0)
+        return invalidateTyping();
+    const QString& text = event.characters;
+    if (text.size() < 1 || text.size() >= unicodeReadLimit)
+        return invalidateTyping();
+
+    // The field may show this key already or not yet (the desktop reports keys as they go
+    // to the application, not before). Either way, a key typed where the previous one left
+    // the caret puts the caret at the previous expectation plus this key's length. For the
+    // first key in a field both readings stay open until a later key or the replacement's
+    // look at the field tells them apart.
+    const qint64 location = selection->location;
+    const qint64 length = text.size();
+    QList<qint64> carets;
+    if (m_lastTarget && target->isSameField(*m_lastTarget)) {
+        for (const std::optional<qint64>& expected : {m_expectedCaret, m_alternativeCaret}) {
+            if (expected && (location == *expected || location == *expected + length))
+                carets.append(*expected + length);
+        }
+    }
+    if (carets.isEmpty()) {
+        m_matcher.clearBuffer();
+        carets.append(location + length);
+        if (location >= length)
+            carets.append(location);
+    }
+    m_lastTarget = target;
+    m_expectedCaret = carets.first();
+    m_alternativeCaret = carets.size() > 1 ? std::optional<qint64>(carets.at(1)) : std::nullopt;
+
+    const std::optional<ExpansionMatcher::Entry> match = m_matcher.append(text);
+    if (!match)
+        return;
+    startReplacement(*match, std::move(target));
+}
+
+void TextExpansionEngine::startReplacement(const ExpansionMatcher::Entry& match,
+                                           std::shared_ptr<AccessibilityExpansionTarget> target)
+{
+    const ExpansionPlan plan{match.trigger, match.expansion, *m_expectedCaret, m_alternativeCaret};
+    const quint64 generation = m_generation;
+    QPointer<TextExpansionEngine> self(this);
+    auto isCurrent = [self, generation] { return self && self->isRunning() && self->m_generation == generation; };
+    auto completed = [self, match] {
+        if (self && self->m_onExpansion)
+            self->m_onExpansion(match.trigger, match.expansion);
+    };
+    m_replacement.start(plan, std::move(target), isCurrent, completed);
+    m_lastTarget.reset();
+    m_expectedCaret.reset();
+    m_alternativeCaret.reset();
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "Engine/ExpansionMatcher.h"
+#include "Engine/ExpansionReplacement.h"
+#include "Engine/SystemExpansionClipboard.h"
+#include "platform/Desktop.h"
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class AccessibilityExpansionTarget;
+struct InputEvent;
+
+// Watches what the user types in other applications and replaces a typed trigger with its
+// expansion. Characters count toward a trigger only while they are typed one after another
+// into the same field with nothing in between: modifier shortcuts, autorepeat, navigation
+// and editing keys, clicks, scrolls and application switches start afresh. The engine only
+// watches; every event reaches its application unchanged. Main thread only.
+class TextExpansionEngine final : public QObject
+{
+    Q_OBJECT
+public:
+    using ExpansionHandler = std::function<void(const QString& trigger, const QString& expansion)>;
+
+    // Modifiers that turn a key into a shortcut rather than typing: Control, Option and
+    // Command (Super, Alt and Ctrl on Linux); Shift and Caps Lock type.
+    static constexpr quint64 resetModifiers = 0x1C0000;
+    // Keys that move the caret or edit text where the engine cannot follow.
+    static const QList<quint16> resetKeys;
+    // A key-down typing this many UTF-16 units or more is not typing.
+    static constexpr qsizetype unicodeReadLimit = 256;
+
+    // `desktop` must be complete and outlive the engine.
+    explicit TextExpansionEngine(const Desktop& desktop = Desktop::current(), QObject* parent = nullptr);
+    ~TextExpansionEngine() override;
+
+    // (Re)starts with these shortcuts; `onExpansion` is called after each verified
+    // replacement with the trigger and expansion. Without the desktop's permission the
+    // engine stays stopped.
+    void start(const QList<Shortcut>& shortcuts, ExpansionHandler onExpansion);
+    // Stops watching and resets typing. A replacement whose paste was already posted still
+    // finishes and reports.
+    void stop();
+    // Resets typing, then takes the new shortcuts.
+    void updateShortcuts(const QList<Shortcut>& shortcuts);
+
+    // Watching and delivering events now.
+    bool isRunning() const;
+
+    // Counts every key-down and every typing reset (wrapping); a replacement belongs to
+    // the keystroke that completed its trigger only while this has not moved.
+    quint64 generation() const { return m_generation; }
+    const ExpansionMatcher& matcher() const { return m_matcher; }
+
+private:
+    void invalidateTyping();
+    void setupEventTap();
+    void handleEvent(const InputEvent& event);
+    void handleKeyDown(const InputEvent& event);
+    void startReplacement(const ExpansionMatcher::Entry& match, std::shared_ptr<AccessibilityExpansionTarget> target);
+
+    Desktop m_desktop;
+    bool m_tapInstalled = false;
+    ExpansionMatcher m_matcher;
+    std::shared_ptr<AccessibilityExpansionTarget> m_lastTarget;
+    // Where the last target's caret stands once the last accepted key is applied.
+    std::optional<qint64> m_expectedCaret;
+    // The same if the field had applied the first key of this run before the engine read
+    // its caret; kept while both readings fit what followed.
+    std::optional<qint64> m_alternativeCaret;
+    quint64 m_generation = 0;
+    ExpansionHandler m_onExpansion;
+    QMetaObject::Connection m_activationObserver;
+    SystemExpansionClipboard m_clipboard;
+    ExpansionReplacement m_replacement;
+};

@@ -1,0 +1,357 @@
+#include "EngineFixture.h"
+
+#include "Engine/KeySimulator.h"
+
+namespace {
+
+const QString textType = QStringLiteral("public.utf8-plain-text");
+
+QList<PasteboardItem> richContents()
+{
+    QByteArray binary;
+    for (int i = 0; i < 256; ++i)
+        binary.append(char(i));
+    return {PasteboardItem{{QStringLiteral("public.html"), QByteArray("<b>copied</b>")},
+                           {textType, QByteArray("copied")},
+                           {QStringLiteral("com.example.binary"), binary}},
+            PasteboardItem{{QStringLiteral("public.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)}}};
+}
+
+} // namespace
+
+using TriggerReplacement = EngineFixture;
+
+TEST_F(TriggerReplacement, TypedTriggerBecomesItsExpansionAndTheClipboardComesBackByteForByte)
+{
+    desktop.pasteboard.copyFromOtherApplication(richContents());
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
+    EXPECT_EQ(field->selection, (TextRange{field->text.size(), 0}));
+    EXPECT_EQ(desktop.pasteboard.items(), richContents());
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+
+    // Typing goes on normally after the expansion.
+    desktop.type(QStringLiteral(" ok"));
+    settle();
+    EXPECT_TRUE(field->text.endsWith(QStringLiteral("Ada ok")));
+}
+
+TEST_F(TriggerReplacement, WorksWhetherTheFieldShowsEachKeyBeforeOrAfterTheEngineSeesIt)
+{
+    for (bool before : {true, false}) {
+        auto next = desktop.focusNewField(QStringLiteral("x"));
+        next->appliesKeysBeforeSeen = before;
+        expansions.clear();
+        desktop.type(QStringLiteral("/sig"));
+        settle();
+        EXPECT_EQ(next->text, QStringLiteral("x") + signature) << before;
+        EXPECT_EQ(expansions.size(), 1);
+    }
+}
+
+TEST_F(TriggerReplacement, WaitsForABusyFieldToShowTheFinalKey)
+{
+    desktop.type(QStringLiteral("/si"));
+    field->keyDelay = 0.15;
+    desktop.typeKey(QStringLiteral("g"));
+    scheduler.advance(0.1);
+    EXPECT_EQ(desktop.pasteboard.writeCount(), 0);
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
+}
+
+TEST_F(TriggerReplacement, KeysShownInMixedOrderStillExpandAtTheRightPlace)
+{
+    // The first key shows before the engine reads the caret, the rest after, and the other
+    // way round.
+    for (bool firstBefore : {true, false}) {
+        auto next = desktop.focusNewField(QStringLiteral("ab"));
+        next->appliesKeysBeforeSeen = firstBefore;
+        desktop.typeKey(QStringLiteral("/"));
+        next->appliesKeysBeforeSeen = !firstBefore;
+        desktop.type(QStringLiteral("sig"));
+        settle();
+        EXPECT_EQ(next->text, QStringLiteral("ab") + signature) << firstBefore;
+    }
+}
+
+TEST_F(TriggerReplacement, RepeatingTriggerIsFoundWhereItWasTyped)
+{
+    // With every key shown before the engine sees it, the caret reading cannot tell where
+    // the first key went; the text in the field decides.
+    start({{QStringLiteral("aa"), QStringLiteral("X")}});
+    auto next = desktop.focusNewField(QStringLiteral("a"));
+    next->appliesKeysBeforeSeen = true;
+    desktop.type(QStringLiteral("aa"));
+    settle();
+    EXPECT_EQ(next->text, QStringLiteral("aX"));
+}
+
+TEST_F(TriggerReplacement, TriggerAtTheStartOfAFieldIsReplaced)
+{
+    auto empty = desktop.focusNewField();
+    desktop.type(QStringLiteral(";addr"));
+    settle();
+    EXPECT_EQ(empty->text, QStringLiteral("1 Main St"));
+}
+
+TEST_F(TriggerReplacement, EmptyClipboardIsEmptyAgainAfterwards)
+{
+    ASSERT_EQ(desktop.pasteboard.itemCount(), 0);
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_EQ(expansions.size(), 1);
+    EXPECT_EQ(desktop.pasteboard.itemCount(), 0);
+}
+
+TEST_F(TriggerReplacement, ClipboardHoldsTheExpansionAndAFreshMarkerDuringThePaste)
+{
+    field->pasteDelay = 0.5;
+    QStringList markers;
+    for (int i = 0; i < 2; ++i) {
+        desktop.type(QStringLiteral("/sig"));
+        scheduler.advance(0.1);
+        const PasteboardItem item = desktop.pasteboard.items().value(0);
+        ASSERT_EQ(item.size(), 2);
+        EXPECT_EQ(item.at(0), std::make_pair(textType, signature.toUtf8()));
+        EXPECT_EQ(item.at(1).first, QStringLiteral("app.velmora.temporary-expansion"));
+        EXPECT_EQ(item.at(1).second.size(), 36);
+        markers.append(QString::fromUtf8(item.at(1).second));
+        settle();
+    }
+    EXPECT_NE(markers.at(0), markers.at(1));
+    EXPECT_EQ(expansions.size(), 2);
+}
+
+TEST_F(TriggerReplacement, OwnPasteKeysPassThroughMarkedWhileOtherProgramsKeysCountAsTyping)
+{
+    desktop.type(QStringLiteral("/sig"));
+    scheduler.advance(0.021);
+    ASSERT_EQ(desktop.keyboard.posted.size(), 2);
+    const SyntheticKeyEvent down = desktop.keyboard.posted.at(0).second;
+    const SyntheticKeyEvent up = desktop.keyboard.posted.at(1).second;
+    EXPECT_TRUE(down.keyDown);
+    EXPECT_FALSE(up.keyDown);
+    for (const SyntheticKeyEvent& event : {down, up}) {
+        EXPECT_EQ(event.keyCode, VirtualKey::v);
+        EXPECT_EQ(event.flags, EventFlags::command);
+        EXPECT_EQ(event.userData, KeySimulator::marker);
+    }
+    EXPECT_EQ(desktop.keyboard.posted.at(0).first, FakeDesktop::editorProcess);
+    const quint64 generation = engine.generation();
+    settle();
+    EXPECT_EQ(engine.generation(), generation);
+    EXPECT_EQ(expansions.size(), 1);
+
+    // A key someone else synthesised is typing like any other.
+    InputEvent foreign;
+    foreign.keyCode = VirtualKey::returnKey;
+    foreign.sourceUserData = 12345;
+    desktop.events.deliver(foreign);
+    EXPECT_GT(engine.generation(), generation);
+}
+
+TEST_F(TriggerReplacement, CompletionRunsAfterTheClipboardIsBackAndTheEngineIsFree)
+{
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    int completions = 0;
+    engine.stop();
+    QList<Shortcut> list{Shortcut{QStringLiteral("1"), QStringLiteral("/sig"), signature, std::nullopt, 0, std::nullopt}};
+    engine.start(list, [&](const QString&, const QString&) {
+        EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+        // The engine takes typing again at once: a new trigger expands.
+        if (++completions == 1)
+            desktop.type(QStringLiteral(" /sig"));
+    });
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_EQ(completions, 2);
+    EXPECT_EQ(field->text.count(signature), 2);
+}
+
+using AbandonedReplacement = EngineFixture;
+
+TEST_F(AbandonedReplacement, KeyTypedBeforeThePasteLeavesTriggerAndKeyAsTyped)
+{
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    desktop.type(QStringLiteral("/sig"));
+    scheduler.advance(0.01);
+    desktop.typeKey(QStringLiteral("x"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sigx"));
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.writeCount(), 0);
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+}
+
+TEST_F(AbandonedReplacement, ClickScrollModifierOrApplicationSwitchBeforeThePasteAbandonsIt)
+{
+    const std::vector<std::function<void()>> interruptions = {
+        [&] { desktop.mouseDown(InputEventType::leftMouseDown); },
+        [&] { desktop.mouseDown(InputEventType::scrollWheel); },
+        [&] { desktop.changeFlags(EventFlags::command); },
+        [&] { desktop.workspace.activate(FakeDesktop::editorProcess); },
+        [&] { desktop.events.disable(); },
+    };
+    for (const auto& interrupt : interruptions) {
+        auto next = desktop.focusNewField();
+        desktop.type(QStringLiteral("/sig"));
+        scheduler.advance(0.01);
+        interrupt();
+        settle();
+        EXPECT_EQ(next->text, QStringLiteral("/sig"));
+    }
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(AbandonedReplacement, FinalKeyShowingOnlyAfterTheCaretChecksLeavesTheTrigger)
+{
+    field->keyDelay = 0.25;
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.writeCount(), 0);
+}
+
+TEST_F(AbandonedReplacement, SecondTriggerDuringAReplacementDoesNotStartAnother)
+{
+    field->pasteDelay.reset();
+    desktop.type(QStringLiteral("/sig"));
+    scheduler.advance(0.05);
+    auto other = desktop.focusNewField(QString(), 5151);
+    desktop.type(QStringLiteral(";addr"));
+    settle();
+    EXPECT_EQ(other->text, QStringLiteral(";addr"));
+    EXPECT_TRUE(expansions.isEmpty());
+
+    // Once the first replacement has ended, triggers expand again.
+    desktop.type(QStringLiteral(";addr"));
+    settle();
+    EXPECT_EQ(other->text, QStringLiteral(";addr1 Main St"));
+}
+
+TEST_F(AbandonedReplacement, StopBeforeThePasteGivesUpButAPostedPasteStillReports)
+{
+    desktop.type(QStringLiteral("/sig"));
+    engine.stop();
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+    EXPECT_TRUE(expansions.isEmpty());
+
+    start({{QStringLiteral("/sig"), signature}});
+    field->pasteDelay = 0.2;
+    desktop.type(QStringLiteral("/x/sig"));
+    scheduler.advance(0.05);
+    ASSERT_EQ(desktop.keyboard.posted.size(), 2);
+    engine.stop();
+    settle();
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+}
+
+using ClipboardOwnership = EngineFixture;
+
+TEST_F(ClipboardOwnership, CopyDuringThePasteChecksStaysOnTheClipboard)
+{
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("old"));
+    field->pasteDelay.reset();
+    desktop.type(QStringLiteral("/sig"));
+    scheduler.advance(0.1);
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("new copy"));
+    settle();
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("new copy"));
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(ClipboardOwnership, ContentsChangedByAnotherWriterAreNeverOverwritten)
+{
+    // A clipboard manager adds its own type to what we wrote: it is no longer ours.
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("old"));
+    desktop.pasteboard.setAddsTypeOnWrite(QStringLiteral("org.example.manager"));
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+    EXPECT_EQ(desktop.pasteboard.writeCount(), 1);
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(ClipboardOwnership, RefusedWritePutsThePreviousContentsBack)
+{
+    desktop.pasteboard.copyFromOtherApplication(richContents());
+    desktop.pasteboard.setRefusesWrites(true);
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+    EXPECT_EQ(desktop.pasteboard.writeCount(), 2);
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(ClipboardOwnership, ClipboardThatCannotBeSavedPreventsTheReplacement)
+{
+    desktop.pasteboard.copyFromOtherApplication(richContents());
+    desktop.pasteboard.setUnreadableType(QStringLiteral("public.png"));
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+    EXPECT_EQ(desktop.pasteboard.writeCount(), 0);
+}
+
+TEST_F(ClipboardOwnership, ClipboardChangingWhileSavedPreventsTheReplacement)
+{
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("old"));
+    desktop.pasteboard.setOnRead([&] {
+        desktop.pasteboard.setOnRead(nullptr);
+        desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("newer"));
+    });
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("newer"));
+}
+
+using IgnoredPaste = EngineFixture;
+
+TEST_F(IgnoredPaste, TriggerIsDeselectedWithTheCaretBehindItAfterTheLastCheck)
+{
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    field->pasteDelay.reset();
+    desktop.type(QStringLiteral("/sig"));
+    scheduler.advance(0.5);
+    EXPECT_EQ(field->selection, (TextRange{6, 4}));
+    scheduler.advance(0.4);
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+    EXPECT_EQ(field->selection, (TextRange{10, 0}));
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(scheduler.pendingCount(), 0);
+}
+
+TEST_F(IgnoredPaste, LatePasteWithinTheChecksStillCounts)
+{
+    field->pasteDelay = 0.7;
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
+    EXPECT_EQ(expansions.size(), 1);
+}
+
+TEST_F(IgnoredPaste, RefusedSelectionOrPasteKeysLeaveTriggerAndClipboard)
+{
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    field->refusesSelection = true;
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+
+    field->refusesSelection = false;
+    desktop.keyboard.refuses = true;
+    desktop.type(QStringLiteral(" /sig"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig /sig"));
+    EXPECT_EQ(field->selection, (TextRange{15, 0}));
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+    EXPECT_TRUE(expansions.isEmpty());
+}

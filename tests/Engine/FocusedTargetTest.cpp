@@ -1,0 +1,191 @@
+#include "EngineFixture.h"
+
+#include "Engine/AccessibilityExpansionTarget.h"
+#include "Engine/KeySimulator.h"
+
+#include <QCoreApplication>
+
+// Typing "/sig" must leave the field exactly as typed.
+class NeverExpands : public EngineFixture
+{
+protected:
+    void expectTriggerStays(const char* situation)
+    {
+        const QString before = field->text;
+        desktop.type(QStringLiteral("/sig"));
+        settle();
+        EXPECT_TRUE(expansions.isEmpty()) << situation;
+        EXPECT_EQ(desktop.pasteboard.writeCount(), 0) << situation;
+        EXPECT_TRUE(desktop.keyboard.posted.isEmpty()) << situation;
+        EXPECT_EQ(field->text, before + QStringLiteral("/sig")) << situation;
+    }
+};
+
+TEST_F(NeverExpands, SecureTextField)
+{
+    field->subrole = QString(AX::secureTextFieldSubrole);
+    expectTriggerStays("secure field");
+}
+
+TEST_F(NeverExpands, WhileAnyApplicationHasSecureInput)
+{
+    desktop.accessibility.secureInput = true;
+    expectTriggerStays("secure input");
+}
+
+TEST_F(NeverExpands, IntoThisApplicationsOwnWindows)
+{
+    const qint64 own = QCoreApplication::applicationPid();
+    field = desktop.focusNewField(QStringLiteral("Search "), own);
+    expectTriggerStays("own window");
+}
+
+TEST_F(NeverExpands, ElementsThatAreNotTextFields)
+{
+    for (const char* role : {"AXStaticText", "AXWebArea", "AXButton"}) {
+        field = desktop.focusNewField();
+        field->role = QString::fromLatin1(role);
+        expectTriggerStays(role);
+    }
+    field = desktop.focusNewField();
+    field->role = AccessibilityValue();
+    expectTriggerStays("no role");
+}
+
+TEST_F(NeverExpands, DisabledOrReadOnlyFields)
+{
+    field->enabled = false;
+    expectTriggerStays("disabled");
+    field = desktop.focusNewField();
+    field->selectionSettable = false;
+    expectTriggerStays("read-only");
+    field = desktop.focusNewField();
+    field->selectionSettable.reset();
+    expectTriggerStays("settable unknown");
+}
+
+TEST_F(NeverExpands, WithoutTrust)
+{
+    desktop.trust.trusted = false;
+    expectTriggerStays("untrusted");
+    EXPECT_EQ(desktop.accessibility.applicationElementRequests, 0);
+    EXPECT_EQ(field->queryCount(), 0);
+}
+
+TEST_F(NeverExpands, WhenFocusMovesBeforeThePaste)
+{
+    desktop.type(QStringLiteral("/sig"));
+    auto other = std::make_shared<FakeTextField>();
+    desktop.focus(FakeDesktop::editorProcess, other);
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+    EXPECT_TRUE(other->text.isEmpty());
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.writeCount(), 0);
+}
+
+TEST_F(NeverExpands, WhenNoApplicationIsInFront)
+{
+    desktop.workspace.frontmost.reset();
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.accessibility.applicationElementRequests, 0);
+}
+
+using FocusedTarget = EngineFixture;
+
+TEST_F(FocusedTarget, EditableFieldOfTheFrontApplicationWithShortTimeouts)
+{
+    const auto target = AccessibilityExpansionTarget::focused();
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->process(), FakeDesktop::editorProcess);
+    EXPECT_EQ(target->selection(), (TextRange{6, 0}));
+    EXPECT_EQ(target->text(TextRange{0, 5}), QStringLiteral("Hello"));
+    EXPECT_EQ(field->messagingTimeout(), 0.03);
+    EXPECT_EQ(desktop.accessibility.applications.value(FakeDesktop::editorProcess)->messagingTimeout, 0.03);
+}
+
+TEST_F(FocusedTarget, AcceptedRolesWithOrWithoutSubroleAndEnabledState)
+{
+    for (QLatin1StringView role : {AX::textFieldRole, AX::textAreaRole, AX::comboBoxRole}) {
+        field->role = QString(role);
+        EXPECT_TRUE(AccessibilityExpansionTarget::focused()) << role.data();
+    }
+    field->subrole = QStringLiteral("AXSearchField");
+    field->enabled = true;
+    EXPECT_TRUE(AccessibilityExpansionTarget::focused());
+    // An answer of the wrong type counts as no answer.
+    field->enabled = QStringLiteral("false");
+    EXPECT_TRUE(AccessibilityExpansionTarget::focused());
+    field->role = true;
+    EXPECT_FALSE(AccessibilityExpansionTarget::focused());
+}
+
+TEST_F(FocusedTarget, UnreadableOrNegativeSelectionIsNoTarget)
+{
+    for (const AccessibilityValue& answer :
+         {AccessibilityValue(), AccessibilityValue(QStringLiteral("6")), AccessibilityValue(TextRange{-1, 0}),
+          AccessibilityValue(TextRange{2, -1})}) {
+        field->selectionAnswer = answer;
+        EXPECT_FALSE(AccessibilityExpansionTarget::focused());
+    }
+}
+
+TEST_F(FocusedTarget, FocusedElementMustBeAnElement)
+{
+    auto application = desktop.accessibility.applications.value(FakeDesktop::editorProcess);
+    application->focusedAnswer = QStringLiteral("AXTextField");
+    EXPECT_FALSE(AccessibilityExpansionTarget::focused());
+    application->focusedAnswer = std::shared_ptr<AccessibleElement>();
+    EXPECT_FALSE(AccessibilityExpansionTarget::focused());
+    desktop.accessibility.applications.remove(FakeDesktop::editorProcess);
+    EXPECT_FALSE(AccessibilityExpansionTarget::focused());
+}
+
+TEST_F(FocusedTarget, OldTargetStopsActingOnceFocusMovesOn)
+{
+    const auto target = AccessibilityExpansionTarget::focused();
+    ASSERT_TRUE(target);
+    EXPECT_TRUE(target->isFocusedAndEditable());
+    EXPECT_TRUE(target->select(TextRange{0, 5}));
+    EXPECT_EQ(field->selection, (TextRange{0, 5}));
+
+    desktop.focus(FakeDesktop::editorProcess, std::make_shared<FakeTextField>());
+    EXPECT_FALSE(target->isFocusedAndEditable());
+    EXPECT_FALSE(target->select(TextRange{0, 1}));
+    EXPECT_FALSE(target->paste());
+    EXPECT_EQ(field->selection, (TextRange{0, 5}));
+    EXPECT_TRUE(desktop.keyboard.posted.isEmpty());
+
+    // The same element in another application is another target.
+    desktop.focus(FakeDesktop::editorProcess, field);
+    desktop.focus(5151, field);
+    desktop.workspace.activate(5151);
+    EXPECT_FALSE(target->isFocusedAndEditable());
+}
+
+TEST_F(FocusedTarget, TextOfARangeOutsideTheFieldIsNothing)
+{
+    const auto target = AccessibilityExpansionTarget::focused();
+    ASSERT_TRUE(target);
+    EXPECT_FALSE(target->text(TextRange{4, 10}));
+    EXPECT_EQ(target->text(TextRange{6, 0}), QString());
+}
+
+TEST(KeySimulatorPaste, PostsMarkedCommandVDownThenUpOrNothing)
+{
+    ManualScheduler scheduler;
+    FakeDesktop desktop;
+    EXPECT_EQ(KeySimulator::marker, quint64(0x0056454C4D4F5241));
+    EXPECT_TRUE(KeySimulator::paste(desktop.keyboard, 77));
+    ASSERT_EQ(desktop.keyboard.posted.size(), 2);
+    EXPECT_EQ(desktop.keyboard.posted.at(0).first, 77);
+    EXPECT_TRUE(desktop.keyboard.posted.at(0).second.keyDown);
+    EXPECT_FALSE(desktop.keyboard.posted.at(1).second.keyDown);
+
+    desktop.keyboard.posted.clear();
+    desktop.keyboard.refuses = true;
+    EXPECT_FALSE(KeySimulator::paste(desktop.keyboard, 77));
+    EXPECT_TRUE(desktop.keyboard.posted.isEmpty());
+}

@@ -1,0 +1,224 @@
+#include "EngineFixture.h"
+
+#include <functional>
+
+namespace {
+
+struct Interruption {
+    const char* name;
+    std::function<void(FakeDesktop&)> act;
+};
+
+InputEvent keyDown(quint16 keyCode, const QString& characters = QString(), quint64 flags = 0, bool autorepeat = false)
+{
+    InputEvent event;
+    event.keyCode = keyCode;
+    event.characters = characters;
+    event.flags = flags;
+    event.autorepeat = autorepeat;
+    return event;
+}
+
+} // namespace
+
+// Typing "/si", then the interruption, then "g" expands only when the interruption kept
+// the typing together.
+class TypingContinuity : public EngineFixture
+{
+protected:
+    bool expandsAcross(const std::function<void(FakeDesktop&)>& interruption)
+    {
+        auto next = desktop.focusNewField(QStringLiteral("x"));
+        desktop.type(QStringLiteral("/si"));
+        interruption(desktop);
+        expansions.clear();
+        desktop.typeKey(QStringLiteral("g"));
+        settle();
+        return !expansions.isEmpty();
+    }
+};
+
+TEST_F(TypingContinuity, EveryNavigationAndEditingKeyStartsAfresh)
+{
+    for (quint16 key : {VirtualKey::returnKey, VirtualKey::tab, VirtualKey::deleteKey, VirtualKey::escape,
+                        VirtualKey::keypadEnter, VirtualKey::home, VirtualKey::pageUp, VirtualKey::forwardDelete,
+                        VirtualKey::end, VirtualKey::pageDown, VirtualKey::leftArrow, VirtualKey::rightArrow,
+                        VirtualKey::downArrow, VirtualKey::upArrow}) {
+        // Even a key of that kind that reports characters never reaches the matcher.
+        EXPECT_FALSE(expandsAcross([key](FakeDesktop& d) { d.events.deliver(keyDown(key, QStringLiteral("q"))); }))
+            << key;
+    }
+}
+
+TEST_F(TypingContinuity, ModifierShortcutsClicksScrollsAndSwitchesStartAfresh)
+{
+    const std::vector<Interruption> interruptions = {
+        {"control", [](FakeDesktop& d) { d.changeFlags(EventFlags::control); }},
+        {"option", [](FakeDesktop& d) { d.changeFlags(EventFlags::option); }},
+        {"command", [](FakeDesktop& d) { d.changeFlags(EventFlags::command | EventFlags::shift); }},
+        {"command key", [](FakeDesktop& d) { d.events.deliver(keyDown(8, QStringLiteral("c"), EventFlags::command)); }},
+        {"autorepeat", [](FakeDesktop& d) { d.events.deliver(keyDown(0, QStringLiteral("i"), 0, true)); }},
+        {"left click", [](FakeDesktop& d) { d.mouseDown(InputEventType::leftMouseDown); }},
+        {"right click", [](FakeDesktop& d) { d.mouseDown(InputEventType::rightMouseDown); }},
+        {"other click", [](FakeDesktop& d) { d.mouseDown(InputEventType::otherMouseDown); }},
+        {"scroll", [](FakeDesktop& d) { d.mouseDown(InputEventType::scrollWheel); }},
+        {"switch", [](FakeDesktop& d) { d.workspace.activate(FakeDesktop::editorProcess); }},
+        {"timeout", [](FakeDesktop& d) { d.events.disable(InputEventType::disabledByTimeout); }},
+        {"user input", [](FakeDesktop& d) { d.events.disable(InputEventType::disabledByUserInput); }},
+        {"no characters", [](FakeDesktop& d) { d.events.deliver(keyDown(0)); }},
+        {"too many characters", [](FakeDesktop& d) { d.typeKey(QString(256, u'x')); }},
+    };
+    for (const Interruption& interruption : interruptions)
+        EXPECT_FALSE(expandsAcross(interruption.act)) << interruption.name;
+}
+
+TEST_F(TypingContinuity, ShiftCapsLockAndModifierReleasesKeepTyping)
+{
+    const std::vector<Interruption> kept = {
+        {"shift", [](FakeDesktop& d) { d.changeFlags(EventFlags::shift); }},
+        {"caps lock", [](FakeDesktop& d) { d.changeFlags(EventFlags::alphaShift); }},
+        {"release", [](FakeDesktop& d) { d.changeFlags(0); }},
+        {"nothing", [](FakeDesktop&) {}},
+    };
+    for (const Interruption& interruption : kept)
+        EXPECT_TRUE(expandsAcross(interruption.act)) << interruption.name;
+
+    // A key typed with Shift held is typing.
+    start({{QStringLiteral("/SIG"), QStringLiteral("loud")}});
+    expansions.clear();
+    desktop.typeKey(QStringLiteral("/"), 44, EventFlags::shift);
+    for (const QString& letter : {QStringLiteral("S"), QStringLiteral("I"), QStringLiteral("G")})
+        desktop.typeKey(letter, 1, EventFlags::shift);
+    settle();
+    EXPECT_EQ(expansions, expected(QStringLiteral("/SIG"), QStringLiteral("loud")));
+}
+
+TEST_F(TypingContinuity, SpaceAndLongKeysUpToTheLimitAreTyped)
+{
+    start({{QStringLiteral("a b"), QStringLiteral("spaced")}, {QString(255, u'z'), QStringLiteral("long")}});
+    desktop.typeKey(QStringLiteral("a"));
+    desktop.typeKey(QStringLiteral(" "), VirtualKey::space);
+    desktop.typeKey(QStringLiteral("b"));
+    settle();
+    desktop.typeKey(QString(255, u'z'));
+    settle();
+    EXPECT_EQ(expansions.size(), 2);
+}
+
+TEST_F(TypingContinuity, TriggerSplitAcrossTwoFieldsDoesNotExpand)
+{
+    desktop.type(QStringLiteral("/si"));
+    auto other = std::make_shared<FakeTextField>(QStringLiteral("Hello /si"));
+    desktop.focus(FakeDesktop::editorProcess, other);
+    desktop.typeKey(QStringLiteral("g"));
+    settle();
+    EXPECT_EQ(other->text, QStringLiteral("Hello /sig"));
+    EXPECT_TRUE(expansions.isEmpty());
+
+    // The buffer restarted in the new field: a whole trigger there expands.
+    desktop.type(QStringLiteral(" /sig"));
+    settle();
+    EXPECT_EQ(expansions.size(), 1);
+}
+
+TEST_F(TypingContinuity, CaretMovedUnseenRestartsTheBuffer)
+{
+    // The caret lands behind another "/si", so only the continuity check stands between
+    // the typed "g" and an expansion.
+    field->text = QStringLiteral("Hello /si and more");
+    field->moveCaret(0);
+    desktop.type(QStringLiteral("/si"));
+    field->moveCaret(field->text.indexOf(QStringLiteral(" and")));
+    desktop.typeKey(QStringLiteral("g"));
+    settle();
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(TypingContinuity, SelectionInTheFieldStartsAfresh)
+{
+    desktop.type(QStringLiteral("/si"));
+    field->selection = TextRange{0, 2};
+    desktop.typeKey(QStringLiteral("x"));
+    EXPECT_TRUE(engine.matcher().buffer().isEmpty());
+}
+
+TEST_F(TypingContinuity, ChangedShortcutListForgetsAHalfTypedTrigger)
+{
+    desktop.type(QStringLiteral("/si"));
+    engine.updateShortcuts({Shortcut{QStringLiteral("1"), QStringLiteral(";addr"), QStringLiteral("x"), std::nullopt, 0, std::nullopt}});
+    desktop.typeKey(QStringLiteral("g"));
+    settle();
+    EXPECT_TRUE(expansions.isEmpty());
+    desktop.type(QStringLiteral(";addr"));
+    settle();
+    EXPECT_EQ(expansions.size(), 1);
+}
+
+using EngineLifecycle = EngineFixture;
+
+TEST_F(EngineLifecycle, WatchesKeysModifiersClicksAndScrolls)
+{
+    const quint64 mask = (1u << 10) | (1u << 12) | (1u << 1) | (1u << 3) | (1u << 25) | (1u << 22);
+    EXPECT_EQ(desktop.events.eventMask(), mask);
+    EXPECT_TRUE(engine.isRunning());
+}
+
+TEST_F(EngineLifecycle, SecondStartLeavesOneInstallationAndOneActivationObserver)
+{
+    start({{QStringLiteral("/sig"), signature}});
+    EXPECT_EQ(desktop.events.installCount(), 2);
+    EXPECT_EQ(desktop.events.removeCount(), 1);
+    EXPECT_TRUE(desktop.events.isInstalled());
+
+    const quint64 before = engine.generation();
+    desktop.workspace.activate(FakeDesktop::editorProcess);
+    EXPECT_EQ(engine.generation(), before + 1);
+}
+
+TEST_F(EngineLifecycle, DisabledSourceIsEnabledAgainAtOnce)
+{
+    desktop.events.disable();
+    EXPECT_TRUE(desktop.events.isEnabled());
+    EXPECT_TRUE(engine.isRunning());
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_EQ(expansions.size(), 1);
+}
+
+TEST_F(EngineLifecycle, StoppedEngineSeesNothingAndKeepsItsCallbackAndTriggers)
+{
+    engine.stop();
+    EXPECT_FALSE(engine.isRunning());
+    EXPECT_FALSE(desktop.events.isInstalled());
+    const quint64 before = engine.generation();
+    desktop.workspace.activate(FakeDesktop::editorProcess);
+    EXPECT_EQ(engine.generation(), before);
+    EXPECT_EQ(engine.matcher().entries().size(), 2);
+}
+
+TEST_F(EngineLifecycle, RefusedOrBrokenSourceMeansNotRunning)
+{
+    engine.stop();
+    desktop.events.refuseInstall(true);
+    start({{QStringLiteral("/sig"), signature}});
+    EXPECT_FALSE(engine.isRunning());
+
+    desktop.events.refuseInstall(false);
+    start({{QStringLiteral("/sig"), signature}});
+    EXPECT_TRUE(engine.isRunning());
+    desktop.events.breakConnection();
+    EXPECT_FALSE(engine.isRunning());
+}
+
+TEST_F(EngineLifecycle, EveryKeyDownAndEveryResetMovesTheGeneration)
+{
+    const quint64 start = engine.generation();
+    desktop.typeKey(QStringLiteral("a"));
+    EXPECT_EQ(engine.generation(), start + 1);
+    desktop.press(VirtualKey::leftArrow);
+    EXPECT_EQ(engine.generation(), start + 3);
+    desktop.changeFlags(EventFlags::shift);
+    EXPECT_EQ(engine.generation(), start + 3);
+    desktop.mouseDown();
+    EXPECT_EQ(engine.generation(), start + 4);
+}

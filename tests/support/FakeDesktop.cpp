@@ -1,0 +1,153 @@
+#include "FakeDesktop.h"
+
+#include "Utilities/Scheduler.h"
+#include "Utilities/Text.h"
+
+bool FakeTrust::requestTrust()
+{
+    ++requests;
+    return trusted;
+}
+
+void FakeWorkspace::activate(std::optional<qint64> process)
+{
+    frontmost = process;
+    Q_EMIT applicationActivated();
+}
+
+AccessibilityValue FakeApplicationElement::attributeValue(QLatin1StringView attribute)
+{
+    if (attribute != AX::focusedUIElement)
+        return {};
+    if (focusedAnswer)
+        return *focusedAnswer;
+    if (!focused)
+        return {};
+    return std::shared_ptr<AccessibleElement>(focused);
+}
+
+std::shared_ptr<AccessibleElement> FakeAccessibility::applicationElement(qint64 process)
+{
+    ++applicationElementRequests;
+    return applications.value(process);
+}
+
+bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
+{
+    if (refuses)
+        return false;
+    for (const SyntheticKeyEvent& event : events)
+        posted.append({process, event});
+
+    // Keys go to the focused field of the application in front, whoever was meant.
+    const std::shared_ptr<FakeTextField> field = m_desktop.focusedField();
+    FakeDesktop* desktop = &m_desktop;
+    for (const SyntheticKeyEvent& event : events) {
+        if (!event.keyDown)
+            continue;
+        Scheduler::current().after(0, nullptr, [desktop, event] {
+            InputEvent seen;
+            seen.type = InputEventType::keyDown;
+            seen.keyCode = event.keyCode;
+            seen.flags = event.flags;
+            seen.sourceUserData = event.userData;
+            seen.characters = QStringLiteral("v");
+            desktop->events.deliver(seen);
+        });
+        if (field && field->pasteDelay && event.keyCode == VirtualKey::v && event.flags == EventFlags::command) {
+            Scheduler::current().after(*field->pasteDelay, nullptr, [desktop, field] {
+                field->insert(desktop->pasteboard.plainText());
+            });
+        }
+    }
+    return true;
+}
+
+FakeDesktop::FakeDesktop()
+{
+    Desktop::setCurrent(desktop());
+}
+
+FakeDesktop::~FakeDesktop()
+{
+    Desktop::setCurrent(Desktop());
+}
+
+Desktop FakeDesktop::desktop()
+{
+    return Desktop{&events, &accessibility, &trust, &keyboard, &pasteboard, &workspace};
+}
+
+std::shared_ptr<FakeTextField> FakeDesktop::focusNewField(const QString& text, qint64 process)
+{
+    auto field = std::make_shared<FakeTextField>(text);
+    focus(process, field);
+    if (workspace.frontmost != process)
+        workspace.activate(process);
+    return field;
+}
+
+void FakeDesktop::focus(qint64 process, std::shared_ptr<FakeTextField> element)
+{
+    std::shared_ptr<FakeApplicationElement>& application = accessibility.applications[process];
+    if (!application)
+        application = std::make_shared<FakeApplicationElement>();
+    application->focused = std::move(element);
+}
+
+std::shared_ptr<FakeTextField> FakeDesktop::focusedField()
+{
+    if (!workspace.frontmost)
+        return nullptr;
+    const std::shared_ptr<FakeApplicationElement> application = accessibility.applications.value(*workspace.frontmost);
+    return application ? application->focused : nullptr;
+}
+
+void FakeDesktop::typeKey(const QString& characters, quint16 keyCode, quint64 flags)
+{
+    InputEvent event;
+    event.type = InputEventType::keyDown;
+    event.keyCode = keyCode;
+    event.flags = flags;
+    event.characters = characters;
+    const std::shared_ptr<FakeTextField> field = focusedField();
+    if (field && field->appliesKeysBeforeSeen)
+        field->insert(characters);
+    events.deliver(event);
+    if (!field || field->appliesKeysBeforeSeen)
+        return;
+    if (field->keyDelay > 0)
+        Scheduler::current().after(field->keyDelay, nullptr, [field, characters] { field->insert(characters); });
+    else
+        field->insert(characters);
+}
+
+void FakeDesktop::type(const QString& text)
+{
+    for (const QString& character : Text::graphemes(text))
+        typeKey(character);
+}
+
+void FakeDesktop::press(quint16 keyCode, quint64 flags)
+{
+    InputEvent event;
+    event.type = InputEventType::keyDown;
+    event.keyCode = keyCode;
+    event.flags = flags;
+    events.deliver(event);
+}
+
+void FakeDesktop::changeFlags(quint64 flags)
+{
+    InputEvent event;
+    event.type = InputEventType::flagsChanged;
+    event.flags = flags;
+    events.deliver(event);
+}
+
+void FakeDesktop::mouseDown(InputEventType type)
+{
+    InputEvent event;
+    event.type = type;
+    events.deliver(event);
+}

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "FakePasteboard.h"
+#include "FakeTextField.h"
+#include "ScriptedEventSource.h"
+#include "platform/Accessibility.h"
+#include "platform/AccessibilityTrust.h"
+#include "platform/Desktop.h"
+#include "platform/KeyboardPoster.h"
+#include "platform/Workspace.h"
+
+#include <QHash>
+#include <memory>
+
+class FakeDesktop;
+
+class FakeTrust final : public AccessibilityTrust
+{
+public:
+    bool trusted = true;
+    int requests = 0;
+
+    bool isProcessTrusted() override { return trusted; }
+    bool requestTrust() override;
+    QString untrustedReason() override { return trusted ? QString() : QStringLiteral("Not trusted in this test."); }
+};
+
+class FakeWorkspace final : public Workspace
+{
+public:
+    std::optional<qint64> frontmost;
+
+    std::optional<qint64> frontmostProcessId() override { return frontmost; }
+    // Brings the application to the front, as clicking one of its windows would.
+    void activate(std::optional<qint64> process);
+};
+
+// An application's accessibility root: it knows the application's focused element.
+class FakeApplicationElement final : public AccessibleElement
+{
+public:
+    std::shared_ptr<FakeTextField> focused;
+    // Answered for the focused element instead of `focused` when set.
+    std::optional<AccessibilityValue> focusedAnswer;
+    double messagingTimeout = 0;
+
+    void setMessagingTimeout(double seconds) override { messagingTimeout = seconds; }
+    AccessibilityValue attributeValue(QLatin1StringView attribute) override;
+    std::optional<bool> isAttributeSettable(QLatin1StringView) override { return false; }
+    AccessibilityValue parameterizedAttributeValue(QLatin1StringView, const AccessibilityValue&) override { return {}; }
+    bool setAttributeValue(QLatin1StringView, const AccessibilityValue&) override { return false; }
+    bool isEqual(const AccessibleElement& other) const override { return &other == this; }
+};
+
+class FakeAccessibility final : public Accessibility
+{
+public:
+    bool secureInput = false;
+    QHash<qint64, std::shared_ptr<FakeApplicationElement>> applications;
+    int applicationElementRequests = 0;
+
+    bool isSecureEventInputEnabled() override { return secureInput; }
+    std::shared_ptr<AccessibleElement> applicationElement(qint64 process) override;
+};
+
+// Posts keys the way the desktop does: they come back to the event source marked, a bit
+// later, and a paste key makes the focused field of the frontmost application paste the
+// clipboard's text.
+class FakeKeyboard final : public KeyboardPoster
+{
+public:
+    explicit FakeKeyboard(FakeDesktop& desktop) : m_desktop(desktop) {}
+
+    bool refuses = false;
+    QList<std::pair<qint64, SyntheticKeyEvent>> posted;
+
+    bool post(qint64 process, const QList<SyntheticKeyEvent>& events) override;
+
+private:
+    FakeDesktop& m_desktop;
+};
+
+// A whole desktop of doubles, installed as the current desktop for its lifetime. Time moves
+// only through the ManualScheduler the test creates.
+class FakeDesktop
+{
+public:
+    static constexpr qint64 editorProcess = 4242;
+
+    FakeDesktop();
+    ~FakeDesktop();
+    FakeDesktop(const FakeDesktop&) = delete;
+    FakeDesktop& operator=(const FakeDesktop&) = delete;
+
+    Desktop desktop();
+
+    // A field focused in an application, which comes to the front.
+    std::shared_ptr<FakeTextField> focusNewField(const QString& text = QString(), qint64 process = editorProcess);
+    // Moves the application's focus to the element without changing the frontmost one.
+    void focus(qint64 process, std::shared_ptr<FakeTextField> element);
+    // The focused element of the frontmost application.
+    std::shared_ptr<FakeTextField> focusedField();
+
+    // One key-down typing `characters`; the focused field applies it in its own timing.
+    void typeKey(const QString& characters, quint16 keyCode = 0, quint64 flags = 0);
+    // One key per character of `text`.
+    void type(const QString& text);
+    // A key-down that types nothing the engine reads (arrows, Return, ...).
+    void press(quint16 keyCode, quint64 flags = 0);
+    void changeFlags(quint64 flags);
+    void mouseDown(InputEventType type = InputEventType::leftMouseDown);
+
+    ScriptedEventSource events;
+    FakeAccessibility accessibility;
+    FakeTrust trust;
+    FakeKeyboard keyboard{*this};
+    FakePasteboard pasteboard;
+    FakeWorkspace workspace;
+};

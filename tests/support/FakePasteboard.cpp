@@ -1,0 +1,72 @@
+#include "FakePasteboard.h"
+
+QStringList FakePasteboard::itemTypes(qsizetype item)
+{
+    QStringList types;
+    for (const auto& [type, data] : m_items.value(item))
+        types.append(type);
+    return types;
+}
+
+std::optional<QByteArray> FakePasteboard::data(qsizetype item, const QString& type)
+{
+    // The hook may replace itself while it runs.
+    if (const std::function<void()> onRead = m_onRead)
+        onRead();
+    if (type == m_unreadableType)
+        return std::nullopt;
+    for (const auto& [itemType, data] : m_items.value(item)) {
+        if (itemType == type)
+            return data;
+    }
+    return std::nullopt;
+}
+
+QStringList FakePasteboard::types()
+{
+    QStringList types = m_announcedTypes;
+    for (qsizetype item = 0; item < m_items.size(); ++item)
+        types.append(itemTypes(item));
+    return types;
+}
+
+qint64 FakePasteboard::clearContents()
+{
+    m_items.clear();
+    m_announcedTypes.clear();
+    return ++m_changeCount;
+}
+
+bool FakePasteboard::writeItems(const QList<PasteboardItem>& items)
+{
+    ++m_writes;
+    if (m_refusesWrites)
+        return false;
+    m_items = items;
+    if (!m_addedType.isEmpty()) {
+        for (PasteboardItem& item : m_items)
+            item.append({m_addedType, QByteArray("added")});
+    }
+    return true;
+}
+
+void FakePasteboard::copyFromOtherApplication(const QList<PasteboardItem>& items)
+{
+    m_items = items;
+    m_announcedTypes.clear();
+    ++m_changeCount;
+}
+
+void FakePasteboard::copyTextFromOtherApplication(const QString& text)
+{
+    copyFromOtherApplication({PasteboardItem{{QStringLiteral("public.utf8-plain-text"), text.toUtf8()}}});
+}
+
+QString FakePasteboard::plainText() const
+{
+    for (const auto& [type, data] : m_items.value(0)) {
+        if (type == QStringLiteral("public.utf8-plain-text"))
+            return QString::fromUtf8(data);
+    }
+    return QString();
+}

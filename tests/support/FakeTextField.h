@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/AccessibleElement.h"
+
+#include <optional>
+
+// A UI element of another application as the accessibility interface shows it: by default
+// an enabled, editable text field with the caret at the end of its text. Its attributes
+// can be changed to anything a real application might answer. It applies typed keys and
+// pastes as an application does, with timings the test chooses.
+class FakeTextField final : public AccessibleElement
+{
+public:
+    explicit FakeTextField(const QString& text = QString());
+
+    // What the accessibility interface answers.
+    QString text;
+    TextRange selection;
+    AccessibilityValue role = QString(AX::textFieldRole);
+    AccessibilityValue subrole;
+    AccessibilityValue enabled;
+    std::optional<bool> selectionSettable = true;
+    // Answered for the selected range instead of `selection` when set.
+    std::optional<AccessibilityValue> selectionAnswer;
+    bool refusesSelection = false;
+
+    // When typed keys show in the field: already when the engine sees them (as X11 RECORD
+    // often reports them), or `keyDelay` seconds afterwards (0: as soon as the engine has
+    // handled the key).
+    bool appliesKeysBeforeSeen = false;
+    double keyDelay = 0;
+    // Seconds between a paste key and the pasted text showing; nothing: pastes are ignored.
+    std::optional<double> pasteDelay = 0.01;
+
+    // Replaces the selection with `typed` and puts the caret after it.
+    void insert(const QString& typed);
+    void moveCaret(qint64 location) { selection = TextRange{location, 0}; }
+
+    double messagingTimeout() const { return m_timeout; }
+    int queryCount() const { return m_queries; }
+
+    void setMessagingTimeout(double seconds) override { m_timeout = seconds; }
+    AccessibilityValue attributeValue(QLatin1StringView attribute) override;
+    std::optional<bool> isAttributeSettable(QLatin1StringView attribute) override;
+    AccessibilityValue parameterizedAttributeValue(QLatin1StringView attribute, const AccessibilityValue& parameter) override;
+    bool setAttributeValue(QLatin1StringView attribute, const AccessibilityValue& value) override;
+    bool isEqual(const AccessibleElement& other) const override { return &other == this; }
+
+private:
+    bool contains(TextRange range) const;
+
+    double m_timeout = 0;
+    int m_queries = 0;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/EventSource.h"
+
+#include <QList>
+
+// An event source driven by the test: it delivers what the test hands it, as the desktop
+// would, while installed and enabled.
+class ScriptedEventSource final : public EventSource
+{
+public:
+    bool install(quint64 eventMask, Handler handler) override;
+    void remove() override;
+    bool isValid() const override { return m_installed && !m_broken; }
+    bool isEnabled() const override { return m_installed && m_enabled; }
+    void setEnabled(bool enabled) override;
+    QString unavailableReason() const override { return m_refuse ? QStringLiteral("Refused by the test.") : QString(); }
+
+    // Delivers the event when installed, enabled and watched (disabled notices always).
+    void deliver(const InputEvent& event);
+    // The source switches itself off and tells the handler, as a desktop does with a slow
+    // watcher.
+    void disable(InputEventType notice = InputEventType::disabledByTimeout);
+
+    void refuseInstall(bool refuse) { m_refuse = refuse; }
+    // The connection to the desktop breaks: still installed, no longer valid.
+    void breakConnection() { m_broken = true; }
+
+    quint64 eventMask() const { return m_mask; }
+    int installCount() const { return m_installs; }
+    int removeCount() const { return m_removes; }
+    bool isInstalled() const { return m_installed; }
+    int enableCalls() const { return m_enableCalls; }
+
+private:
+    Handler m_handler;
+    quint64 m_mask = 0;
+    bool m_installed = false;
+    bool m_enabled = false;
+    bool m_refuse = false;
+    bool m_broken = false;
+    int m_installs = 0;
+    int m_removes = 0;
+    int m_enableCalls = 0;
+};
