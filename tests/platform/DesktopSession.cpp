@@ -44,9 +44,10 @@ bool xdotool(const QStringList& arguments)
 
 bool focusWindowOf(qint64 process)
 {
-    // The empty pattern keeps xdotool from taking the next command for the pattern.
-    return xdotool({ "search", "--sync", "--onlyvisible", "--pid", QString::number(process), "", "windowfocus",
-        "--sync", "%1" });
+    // The empty pattern keeps xdotool from taking the next command for the pattern; --all makes
+    // the process id a condition instead of an alternative to it.
+    return xdotool({ "search", "--sync", "--all", "--onlyvisible", "--pid", QString::number(process), "",
+        "windowfocus", "--sync", "%1" });
 }
 
 bool waitFor(const std::function<bool()>& condition, int milliseconds)
@@ -59,6 +60,11 @@ bool waitFor(const std::function<bool()>& condition, int milliseconds)
         QThread::msleep(1);
     }
     return true;
+}
+
+void pause(int milliseconds)
+{
+    waitFor([] { return false; }, milliseconds);
 }
 
 }

@@ -22,5 +22,7 @@ bool focusWindowOf(qint64 process);
 
 // Keeps the event loop running until the condition holds or the time is up.
 bool waitFor(const std::function<bool()>& condition, int milliseconds = 3000);
+// Keeps the event loop running for that long.
+void pause(int milliseconds);
 
 }

@@ -108,7 +108,7 @@ TEST_F(ClipboardPasteboard, ourWriteMovesTheCountOnlyThroughClearContents)
         { "app.velmora.temporary-expansion", "5C2E3A8B-0000-4000-8000-000000000000" } } }));
     EXPECT_EQ(pasteboard.changeCount(), cleared);
     // Nothing arrives later for the ownership our own write took.
-    DesktopSession::waitFor([] { return false; }, 300);
+    DesktopSession::pause(300);
     EXPECT_EQ(pasteboard.changeCount(), cleared);
     EXPECT_EQ(seenByOwner(),
         (QMap<QString, QByteArray> { { "text/plain;charset=utf-8", "expansion" },

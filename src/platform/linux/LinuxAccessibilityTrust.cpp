@@ -22,17 +22,23 @@ QDBusMessage callProperties(const QString& method, const QVariantList& arguments
     return QDBusConnection::sessionBus().call(call, QDBus::Block, 1000);
 }
 
-// Nothing when the accessibility bus does not answer.
-std::optional<bool> accessibilityEnabled()
-{
-    if (!QDBusConnection::sessionBus().isConnected())
-        return std::nullopt;
-    const QDBusReply<QDBusVariant> reply = callProperties(QStringLiteral("Get"), { statusInterface, enabledProperty });
-    if (!reply.isValid())
-        return std::nullopt;
-    return reply.value().variant().toBool();
+constexpr int enabledLifetimeMilliseconds = 1000;
+
 }
 
+// Nothing when the accessibility bus does not answer.
+std::optional<bool> LinuxAccessibilityTrust::accessibilityEnabled()
+{
+    if (!enabledExpiry_.hasExpired())
+        return enabled_;
+    enabled_.reset();
+    if (QDBusConnection::sessionBus().isConnected()) {
+        const QDBusReply<QDBusVariant> reply = callProperties(QStringLiteral("Get"), { statusInterface, enabledProperty });
+        if (reply.isValid())
+            enabled_ = reply.value().variant().toBool();
+    }
+    enabledExpiry_ = QDeadlineTimer(enabledLifetimeMilliseconds);
+    return enabled_;
 }
 
 LinuxAccessibilityTrust::LinuxAccessibilityTrust(std::shared_ptr<X11Connection> connection)
@@ -49,6 +55,7 @@ bool LinuxAccessibilityTrust::requestTrust()
 {
     if (QDBusConnection::sessionBus().isConnected())
         callProperties(QStringLiteral("Set"), { statusInterface, enabledProperty, QVariant::fromValue(QDBusVariant(true)) });
+    enabledExpiry_ = QDeadlineTimer();
     return isProcessTrusted();
 }
 

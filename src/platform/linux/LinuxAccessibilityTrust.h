@@ -2,7 +2,9 @@
 
 #include "platform/AccessibilityTrust.h"
 
+#include <QDeadlineTimer>
 #include <memory>
+#include <optional>
 
 class X11Connection;
 
@@ -18,5 +20,10 @@ public:
     QString untrustedReason() override;
 
 private:
+    std::optional<bool> accessibilityEnabled();
+
     std::shared_ptr<X11Connection> connection_;
+    // The engine asks on every key; the bus is asked again only after a second.
+    std::optional<bool> enabled_;
+    QDeadlineTimer enabledExpiry_;
 };

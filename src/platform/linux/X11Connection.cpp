@@ -84,10 +84,16 @@ Atom X11Connection::atom(const char* name) const
 
 bool X11Connection::hasExtension(const char* name) const
 {
+    // A server's extensions do not change while we are connected to it.
+    auto known = extensions_.constFind(name);
+    if (known != extensions_.constEnd())
+        return known.value();
     int opcode = 0;
     int event = 0;
     int error = 0;
-    return XQueryExtension(display_, name, &opcode, &event, &error);
+    const bool present = XQueryExtension(display_, name, &opcode, &event, &error);
+    extensions_.insert(name, present);
+    return present;
 }
 
 void X11Connection::processEventsSoon()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QSocketNotifier>
 #include <memory>
@@ -47,4 +48,5 @@ private:
     Atom pidAtom_;
     QSocketNotifier* notifier_;
     bool processingScheduled_ = false;
+    mutable QHash<QByteArray, bool> extensions_;
 };
