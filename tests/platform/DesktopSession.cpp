@@ -1,0 +1,70 @@
+#include "DesktopSession.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QThread>
+
+namespace DesktopSession {
+
+QString missingDisplay()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return QStringLiteral("no X display (DISPLAY is not set); run under scripts/with-desktop.sh");
+    return {};
+}
+
+QString missingPieces()
+{
+    if (QString display = missingDisplay(); !display.isEmpty())
+        return display;
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return QStringLiteral("no session D-Bus; run under scripts/with-desktop.sh");
+    QDBusInterface bus(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+        QStringLiteral("org.a11y.Bus"), QDBusConnection::sessionBus());
+    const QDBusReply<QString> address = bus.call(QStringLiteral("GetAddress"));
+    if (!address.isValid() || address.value().isEmpty())
+        return QStringLiteral("no accessibility bus on the session D-Bus; run under scripts/with-desktop.sh");
+    return {};
+}
+
+bool xdotool(const QStringList& arguments)
+{
+    // The event loop keeps running meanwhile: the code under test reacts to the keys while they
+    // are typed, as it would for a user.
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    if (!waitFor([&] { return process.state() == QProcess::NotRunning; }, 20000))
+        return false;
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool focusWindowOf(qint64 process)
+{
+    // The empty pattern keeps xdotool from taking the next command for the pattern; --all makes
+    // the process id a condition instead of an alternative to it.
+    return xdotool({ "search", "--sync", "--all", "--onlyvisible", "--pid", QString::number(process), "",
+        "windowfocus", "--sync", "%1" });
+}
+
+bool waitFor(const std::function<bool()>& condition, int milliseconds)
+{
+    QDeadlineTimer deadline(milliseconds);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+void pause(int milliseconds)
+{
+    waitFor([] { return false; }, milliseconds);
+}
+
+}
