@@ -1,0 +1,28 @@
+#include "Views/MenuBar/PopoverScreens.h"
+
+#include "Views/MenuBar/MainListPlaceholder.h"
+
+#include <QWidget>
+
+PopoverScreens PopoverScreens::standard()
+{
+    PopoverScreens screens;
+    screens.add(PopoverScreen::Kind::main,
+                [](const PopoverScreenContext& context) { return new MainListPlaceholder(context.appState); });
+    return screens;
+}
+
+void PopoverScreens::add(PopoverScreen::Kind kind, PopoverScreenFactory factory)
+{
+    m_factories.insert(kind, std::move(factory));
+}
+
+QWidget* PopoverScreens::build(const PopoverScreenContext& context) const
+{
+    auto factory = m_factories.constFind(context.screen.kind());
+    if (factory == m_factories.cend())
+        factory = m_factories.constFind(PopoverScreen::Kind::main);
+    if (factory == m_factories.cend())
+        return new QWidget;
+    return (*factory)(context);
+}
