@@ -89,7 +89,6 @@ public:
     TextExpansionEngine& engine() { return m_engine; }
     bool expansionEnabled() const { return m_expansionEnabled; }
     PopoverWindow* popover() const { return m_popover.get(); }
-    StatusItem* statusItem() const { return m_statusItem; }
     QMenu* statusMenu() const { return m_statusMenu.get(); }
     PopoverKeyHandler* keyMonitor() const { return m_keyMonitor; }
     bool isOutsideClickMonitorInstalled() const { return m_outsideClickMonitor; }

@@ -32,8 +32,3 @@ QRect StatusItem::geometry() const
 {
     return m_tray->geometry();
 }
-
-bool StatusItem::isInTray() const
-{
-    return QSystemTrayIcon::isSystemTrayAvailable() && m_tray->isVisible();
-}

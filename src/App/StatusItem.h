@@ -23,8 +23,6 @@ public:
     // Where the tray shows the item, in global coordinates; empty when the tray does not
     // tell (trays that draw the item themselves) or there is no tray.
     QRect geometry() const;
-    // Whether a tray on this desktop shows the item.
-    bool isInTray() const;
 
 Q_SIGNALS:
     void clicked();
