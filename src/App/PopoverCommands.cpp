@@ -12,7 +12,8 @@ PopoverCommands::PopoverCommands(AppState& state, WindowActions actions) : m_sta
 
 bool PopoverCommands::handle(int key, Qt::KeyboardModifiers modifiers, bool editingText)
 {
-    if (!m_state.storageReady())
+    // An open question gets its Return and Escape first; nothing else acts under it.
+    if (!m_state.storageReady() || m_state.pendingConfirmation())
         return false;
     return perform(PopoverKeyboardShortcuts::commandFor(key, modifiers, editingText));
 }

@@ -19,7 +19,8 @@ public:
 
     PopoverCommands(AppState& state, WindowActions actions);
 
-    // Returns whether the key press was consumed. Nothing acts while storage is not ready.
+    // Returns whether the key press was consumed. Nothing acts while storage is not ready or
+    // while a confirmation is pending.
     bool handle(int key, Qt::KeyboardModifiers modifiers, bool editingText);
     bool perform(PopoverKeyboardShortcuts::Command command);
 

@@ -164,6 +164,17 @@ TEST_F(PopoverCommandsTest, EscapeAndDeleteClearTheSelectionOrGoUpAndLetThroughA
     EXPECT_TRUE(commands.handle(Qt::Key_Return, shift, false));
 }
 
+TEST_F(PopoverCommandsTest, APendingQuestionKeepsReturnAndEscapeForItself)
+{
+    state.addShortcut(QStringLiteral("/a"), QStringLiteral("x"), std::nullopt);
+    state.setSelectedIds({idOf(QStringLiteral("/a"))});
+    state.requestConfirmation({QStringLiteral("Delete?"), std::nullopt, QStringLiteral("Delete"), std::nullopt, true, [] {}});
+    EXPECT_FALSE(commands.handle(Qt::Key_Return, none, false));
+    EXPECT_FALSE(commands.handle(Qt::Key_Escape, none, false));
+    EXPECT_EQ(state.selectedIds().size(), 1);
+    EXPECT_TRUE(posted.isEmpty());
+}
+
 TEST_F(PopoverCommandsTest, PasteSaysSoOnlyWhenSomethingWasAdded)
 {
     ToastManager::shared().show(QStringLiteral("before"));

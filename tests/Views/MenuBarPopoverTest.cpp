@@ -10,7 +10,7 @@
 #include "Utilities/Notifications.h"
 #include "Utilities/ToastManager.h"
 #include "Views/MenuBar/ConfirmationOverlay.h"
-#include "Views/MenuBar/MainListPlaceholder.h"
+#include "Views/MenuBar/MainListView.h"
 #include "Views/MenuBar/MenuBarPopover.h"
 #include "Views/MenuBar/StorageRecoveryView.h"
 #include "Views/MenuBar/ToastOverlay.h"
@@ -191,7 +191,7 @@ TEST_F(MenuBarPopoverTest, ScreensNotYetBuiltShowTheMainScreen)
     open();
     post(Notifications::velmoraOpenSettings);
     EXPECT_EQ(popover->screen().tag(), QStringLiteral("settings"));
-    EXPECT_NE(qobject_cast<MainListPlaceholder*>(popover->currentScreenWidget()), nullptr);
+    EXPECT_NE(qobject_cast<MainListView*>(popover->currentScreenWidget()), nullptr);
 }
 
 TEST_F(MenuBarPopoverTest, EachKindOfScreenIsBuiltByItsFactoryAndLeavesThroughItsBinding)
@@ -215,7 +215,7 @@ TEST_F(MenuBarPopoverTest, EachKindOfScreenIsBuiltByItsFactoryAndLeavesThroughIt
     // The screen leaves from inside its own click: it goes only once the click is over.
     QTest::mouseClick(visibleButton(settings, QStringLiteral("Back")), Qt::LeftButton);
     EXPECT_EQ(popover->screen().tag(), QStringLiteral("main"));
-    EXPECT_NE(qobject_cast<MainListPlaceholder*>(popover->currentScreenWidget()), nullptr);
+    EXPECT_NE(qobject_cast<MainListView*>(popover->currentScreenWidget()), nullptr);
     settle();
 }
 

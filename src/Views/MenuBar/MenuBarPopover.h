@@ -22,6 +22,9 @@ class VisualEffectBackground;
 //
 // It turns the in-process notifications into screen changes, and Escape that no layer
 // above has taken into "velmoraClosePopover".
+//
+// Build it inside the window that shows it (that window as `parent`, or a widget already in
+// it): the window is made see-through, where the desktop allows, before it first appears.
 class MenuBarPopover : public QWidget
 {
     Q_OBJECT

@@ -1,6 +1,8 @@
 #include "Views/MenuBar/PopoverScreens.h"
 
-#include "Views/MenuBar/MainListPlaceholder.h"
+#include "Views/MenuBar/MainListView.h"
+#include "Views/MenuBar/ShortcutFormView.h"
+#include "platform/Desktop.h"
 
 #include <QWidget>
 
@@ -8,7 +10,16 @@ PopoverScreens PopoverScreens::standard()
 {
     PopoverScreens screens;
     screens.add(PopoverScreen::Kind::main,
-                [](const PopoverScreenContext& context) { return new MainListPlaceholder(context.appState); });
+                [](const PopoverScreenContext& context) { return new MainListView(context, Desktop::current().trust); });
+    const PopoverScreenFactory shortcutForm = [](const PopoverScreenContext& context) {
+        const Shortcut* editing = context.screen.shortcut();
+        auto* form = new ShortcutFormView(context.appState, editing ? std::optional(*editing) : std::nullopt);
+        QObject::connect(form, &ShortcutFormView::screenRequested, form,
+                         [binding = context.binding](const PopoverScreen& screen) { binding.set(screen); });
+        return form;
+    };
+    screens.add(PopoverScreen::Kind::newShortcut, shortcutForm);
+    screens.add(PopoverScreen::Kind::editShortcut, shortcutForm);
     return screens;
 }
 

@@ -54,6 +54,13 @@ bool VisualEffectBackground::event(QEvent* event)
     return QWidget::event(event);
 }
 
+void VisualEffectBackground::showEvent(QShowEvent* event)
+{
+    // A parent further up may have moved into another window since the last look.
+    QWidget::showEvent(event);
+    attachToWindow();
+}
+
 bool VisualEffectBackground::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_window && event->type() == QEvent::Show)

@@ -10,6 +10,9 @@
 // without blur so that text stays readable over any desktop, lighter with blur, opaque on
 // a desktop without compositing. Within the window it paints the material over the
 // window's own content. An optional tint is painted over the material.
+//
+// A window can only be made see-through before it first appears: build the background
+// inside its window (directly or through its parents) before the window is shown.
 class VisualEffectBackground : public QWidget
 {
     Q_OBJECT
@@ -33,6 +36,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
