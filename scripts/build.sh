@@ -5,4 +5,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 dir=$1; shift
 export CCACHE_BASEDIR="$top" CCACHE_NOHASHDIR=1
 cmake -S "$top" -B "$top/$dir" -G Ninja "$@" >/dev/null
-cmake --build "$top/$dir" --parallel "$(nproc)"
+# Source files are found by globs; when one is added, the moc step must rescan or a new
+# Q_OBJECT class links without its meta-object. Dropping the stamps makes every build rescan
+# (cheap: moc itself still only reruns for changed headers).
+find "$top/$dir" -path '*_autogen/timestamp' -delete 2>/dev/null || true
+cmake --build "$top/$dir" --parallel "${VELMORA_JOBS:-$(nproc)}"

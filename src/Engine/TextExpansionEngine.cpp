@@ -154,6 +154,7 @@ void TextExpansionEngine::handleKeyDown(const InputEvent& event)
     if (carets.isEmpty()) {
         m_matcher.clearBuffer();
         carets.append(location + length);
+        // A caret closer to the start than the key is long cannot stand behind that key.
         if (location >= length)
             carets.append(location);
     }

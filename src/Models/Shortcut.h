@@ -2,11 +2,17 @@
 
 #include "Persistence/VelmoraJSON.h"
 
+// Code that handles library items reaches folders and custom icons through this header too.
+#include "Models/CustomIcon.h"
+#include "Models/Group.h"
+
 #include <QMetaType>
 #include <QString>
 #include <optional>
 
 // One shortcut: a trigger and the text it expands to.
+//
+// Equality and hashing cover every field; text fields compare under canonical equivalence.
 struct Shortcut {
     QString id;
     QString trigger;
@@ -18,40 +24,7 @@ struct Shortcut {
     static Shortcut fromJson(const JsonReader& reader);
     QJsonValue toJson() const;
 
-    friend bool operator==(const Shortcut&, const Shortcut&) = default;
+    friend bool operator==(const Shortcut& a, const Shortcut& b);
 };
 size_t qHash(const Shortcut& shortcut, size_t seed = 0);
 Q_DECLARE_METATYPE(Shortcut)
-
-// One folder; folders nest through `parentGroupId`.
-struct Group {
-    QString id;
-    QString name;
-    std::optional<QString> parentGroupId; // absent: top level
-    qint64 order = 0;
-    bool collapsed = false;
-    std::optional<QString> icon;       // icon key, see FolderIconCatalog
-    std::optional<QString> color;      // hex colour text
-    std::optional<QString> visibility; // "private", "public" or "unlisted"
-    std::optional<QString> shareId;    // kept and written back unchanged
-
-    static Group fromJson(const JsonReader& reader);
-    QJsonValue toJson() const;
-
-    friend bool operator==(const Group&, const Group&) = default;
-};
-size_t qHash(const Group& group, size_t seed = 0);
-Q_DECLARE_METATYPE(Group)
-
-// An SVG icon the user added; a folder refers to it by the icon key "custom:" + id.
-struct CustomIcon {
-    QString id;
-    QString name;
-    QString svg;
-
-    static CustomIcon fromJson(const JsonReader& reader);
-    QJsonValue toJson() const;
-
-    friend bool operator==(const CustomIcon&, const CustomIcon&) = default;
-};
-size_t qHash(const CustomIcon& icon, size_t seed = 0);

@@ -57,6 +57,15 @@ QString memberPath(const QString& parent, const QString& key)
 {
     return parent.isEmpty() ? key : parent + u'.' + key;
 }
+
+// The written form has a four-digit year, so only years 1 to 9999 survive a round trip.
+// Reading refuses the rest too: a value that loads but cannot be saved again would make
+// every later save of its file fail.
+bool isWritableDate(const QDateTime& date)
+{
+    const int year = date.toUTC().date().year();
+    return date.isValid() && year >= 1 && year <= 9999;
+}
 } // namespace
 
 JsonReader::JsonReader(QJsonValue value, QString path) : m_value(std::move(value)), m_path(std::move(path)) {}
@@ -157,6 +166,10 @@ JsonReader JsonReader::requiredMember(const QString& key) const
 
 QJsonValue JsonCoding<QDateTime>::encode(const QDateTime& v)
 {
+    // A date the reader could not take back must not reach a file: the next load would fail
+    // on data that was saved as good.
+    if (!isWritableDate(v))
+        throw EncodingError({}, QStringLiteral("A date that is missing or outside the years 1 to 9999 cannot be written as JSON."));
     return VelmoraJSON::formatDate(v);
 }
 
@@ -315,11 +328,14 @@ QDateTime readDate(const QJsonValue& value, const QString& codingPath)
         if (!std::isfinite(seconds) || std::fabs(seconds) > 1e13)
             throw DecodingError::dataCorrupted(QStringLiteral("Invalid date."), codingPath);
         static const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
-        return reference.addMSecs(qint64(std::llround(seconds * 1000.0)));
+        const QDateTime date = reference.addMSecs(qint64(std::llround(seconds * 1000.0)));
+        if (!isWritableDate(date))
+            throw DecodingError::dataCorrupted(QStringLiteral("Invalid date."), codingPath);
+        return date;
     }
     if (!value.isString())
         throw JsonReader(value, codingPath).typeMismatch("text");
-    if (const auto parsed = parseInternetDateTime(value.toString()))
+    if (const auto parsed = parseInternetDateTime(value.toString()); parsed && isWritableDate(*parsed))
         return *parsed;
     throw DecodingError::dataCorrupted(QStringLiteral("Invalid ISO date."), codingPath);
 }

@@ -3,12 +3,6 @@
 #include "Utilities/Scheduler.h"
 #include "Utilities/Text.h"
 
-bool FakeTrust::requestTrust()
-{
-    ++requests;
-    return trusted;
-}
-
 void FakeWorkspace::activate(std::optional<qint64> process)
 {
     frontmost = process;

@@ -23,7 +23,6 @@ void ScriptedEventSource::remove()
 
 void ScriptedEventSource::setEnabled(bool enabled)
 {
-    ++m_enableCalls;
     m_enabled = enabled;
 }
 

@@ -30,7 +30,6 @@ public:
     int installCount() const { return m_installs; }
     int removeCount() const { return m_removes; }
     bool isInstalled() const { return m_installed; }
-    int enableCalls() const { return m_enableCalls; }
 
 private:
     Handler m_handler;
@@ -41,5 +40,4 @@ private:
     bool m_broken = false;
     int m_installs = 0;
     int m_removes = 0;
-    int m_enableCalls = 0;
 };

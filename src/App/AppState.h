@@ -1,0 +1,189 @@
+#pragma once
+
+#include "App/ConfirmationRequest.h"
+#include "Models/AppSettings.h"
+#include "Models/Stats.h"
+#include "Models/SyncSnapshot.h"
+#include "Models/UserData.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class LocalStore;
+class PlainTextClipboard;
+struct Achievement;
+struct SyncOwner;
+
+// The one owner of the library, settings and statistics while the application runs, and of
+// the main list's view state. Every screen reads it and changes the library only through it:
+// each change is validated, written at once and becomes one undo step.
+//
+// Changing operations report whether the change reached the disk, so callers never claim a
+// success that did not happen.
+class AppState : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int maxHistory = 50;
+
+    // The copy-and-paste payload of library items (compact JSON as plain text).
+    struct ClipboardData {
+        QList<Shortcut> shortcuts;
+        QList<Group> groups;
+
+        static ClipboardData fromJson(const JsonReader& reader);
+        QJsonValue toJson() const;
+    };
+
+    explicit AppState(LocalStore& store, QObject* parent = nullptr);
+    ~AppState() override;
+
+    // The one instance, for the tutorial; held weakly.
+    static AppState* shared();
+    static void setShared(AppState* state);
+
+    // Where announcements go; the application wires the banner and the floater. Without them
+    // nothing is shown.
+    void setAchievementPresenter(std::function<void(const Achievement&)> presenter);
+    void setTimeSavedPresenter(std::function<void(double seconds)> presenter);
+    void setClipboard(PlainTextClipboard* clipboard);
+
+    // Published state.
+    const UserData& userData() const { return m_userData; }
+    const AppSettings& settings() const { return m_settings; }
+    const Stats& stats() const { return m_stats; }
+    const QString& searchQuery() const { return m_searchQuery; }
+    void setSearchQuery(const QString& query);
+    bool reviewingDuplicateShortcuts() const { return m_reviewingDuplicateShortcuts; }
+    void setReviewingDuplicateShortcuts(bool reviewing);
+    const std::optional<QString>& currentGroupId() const { return m_currentGroupId; }
+    void setCurrentGroupId(const std::optional<QString>& id);
+    // The open folder, or the top level when the open folder no longer exists (an undo or a
+    // sync can remove it while it is open).
+    std::optional<QString> effectiveCurrentGroupId() const;
+    const QSet<QString>& selectedIds() const { return m_selectedIds; }
+    void setSelectedIds(const QSet<QString>& ids);
+    const std::optional<ConfirmationRequest>& pendingConfirmation() const { return m_pendingConfirmation; }
+    bool storageReady() const { return m_storageReady; }
+
+    std::optional<QDateTime> lastPopoverCloseAt;
+
+    LocalStore& store() { return m_store; }
+    bool canUndo() const { return !m_undoStack.isEmpty(); }
+    bool canRedo() const { return !m_redoStack.isEmpty(); }
+
+    // Storage and sync.
+    void retryStorage();
+    SyncSnapshot syncSnapshot() const;
+    void applySyncedSnapshot(const SyncSnapshot& snapshot, const SyncSnapshot& expected, const SyncOwner& owner);
+
+    // The change path for other screens: `change` edits the library in place. Returns
+    // whether the change was valid and written.
+    bool mutatePublic(const std::function<void(UserData&)>& change);
+    bool undo();
+    bool redo();
+    bool updateSettings(const std::function<void(AppSettings&)>& change);
+
+    // Library operations.
+    bool addShortcut(const QString& trigger, const QString& expansion, const std::optional<QString>& groupId);
+    bool updateShortcut(const QString& id, const std::optional<QString>& trigger, const std::optional<QString>& expansion);
+    void deleteShortcut(const QString& id);
+    bool duplicateShortcut(const QString& id);
+    // Returns the new folder's id, or nothing when it was not written.
+    std::optional<QString> addGroup(const QString& name, const std::optional<QString>& parentGroupId,
+                                    const std::optional<QString>& icon, const std::optional<QString>& color,
+                                    const QString& visibility);
+    void deleteGroup(const QString& id);
+    bool ungroupFolder(const QString& id);
+    // `color`: not given keeps the colour, given as nullopt clears it.
+    bool updateGroup(const QString& id, const std::optional<QString>& name, const std::optional<QString>& icon,
+                     const std::optional<std::optional<QString>>& color);
+    bool duplicateGroup(const QString& id);
+    bool moveShortcutToGroup(const QString& shortcutId, const std::optional<QString>& groupId);
+    bool moveSelectedToGroup(const std::optional<QString>& groupId);
+    bool moveItemUp(const QString& id);
+    bool moveItemDown(const QString& id);
+    void deleteSelected();
+    void selectAll();
+    void copySelected();
+    // Returns how many items were added (0 when the clipboard held no library items or the
+    // write failed).
+    int pasteFromClipboard();
+    void duplicateSelected();
+
+    // Confirmation.
+    void requestConfirmation(const ConfirmationRequest& request);
+    void confirmRequest();
+    void cancelRequest();
+
+    // Queries.
+    QList<Shortcut> shortcutsInGroup(const std::optional<QString>& groupId) const;
+    QList<Group> groupsInGroup(const std::optional<QString>& parentGroupId) const;
+    QList<Group> breadcrumbs() const;
+
+    // Custom icons. Returns the new icon's id, or nothing when it was not stored.
+    std::optional<QString> addCustomIcon(const QString& name, const QString& svg);
+    bool removeCustomIcon(const QString& id);
+
+    // Statistics.
+    void recordExpansion(const QString& trigger, qint64 charsSaved);
+    void setFirstUseFlag(const QString& flag);
+    static QString dayKey(const QDateTime& date);
+    void backfillAchievementsIfNeeded();
+
+Q_SIGNALS:
+    void userDataChanged();
+    void settingsChanged();
+    void statsChanged();
+    void searchQueryChanged();
+    void reviewingDuplicateShortcutsChanged();
+    void currentGroupIdChanged();
+    void selectedIdsChanged();
+    void pendingConfirmationChanged();
+    void storageReadyChanged(bool ready);
+
+private:
+    bool mutate(const std::function<void(UserData&)>& change);
+    bool save();
+    bool step(QList<UserData>& from, QList<UserData>& to);
+    bool saveStats(const Stats& previous);
+    void runAchievementChecks();
+    void setUserData(const UserData& data);
+    void setStats(const Stats& stats);
+    void setSettings(const AppSettings& settings);
+    void setStorageReady(bool ready);
+    void setPendingConfirmation(std::optional<ConfirmationRequest> request);
+    void deleteShortcutNow(const QString& id);
+    void deleteGroupNow(const QString& id);
+    bool moveItem(const QString& id, int direction);
+    LocalStore& m_store;
+    UserData m_userData;
+    AppSettings m_settings;
+    Stats m_stats;
+    QString m_searchQuery;
+    bool m_reviewingDuplicateShortcuts = false;
+    std::optional<QString> m_currentGroupId;
+    QSet<QString> m_selectedIds;
+    std::optional<ConfirmationRequest> m_pendingConfirmation;
+    bool m_storageReady = false;
+    bool m_multiSelectionSeen = false;
+    QList<UserData> m_undoStack;
+    QList<UserData> m_redoStack;
+    std::function<void(const Achievement&)> m_achievementPresenter;
+    std::function<void(double)> m_timeSavedPresenter;
+    PlainTextClipboard* m_clipboard = nullptr;
+};
+
+// Calls `handler` at once and again after every emission of `signal`, for views and services
+// that need "the current value, then every change".
+template <class Sender, class Signal, class Handler>
+QMetaObject::Connection observeNow(Sender* sender, Signal signal, QObject* context, Handler handler)
+{
+    handler();
+    return QObject::connect(sender, signal, context, [handler](auto&&...) { handler(); });
+}

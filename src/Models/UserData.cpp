@@ -1,0 +1,190 @@
+#include "Models/UserData.h"
+
+#include "Utilities/Clock.h"
+#include "Utilities/Text.h"
+
+#include <QHash>
+
+namespace {
+
+const QString kGroups = QStringLiteral("groups");
+const QString kShortcuts = QStringLiteral("shortcuts");
+const QString kCustomIcons = QStringLiteral("customIcons");
+const QString kDeletedIds = QStringLiteral("deletedIds");
+
+DecodingError ruleBroken(const char* sentence)
+{
+    return DecodingError::dataCorrupted(QString::fromUtf8(sentence));
+}
+
+const char* const kBadIdentifiers = "Library contains empty or duplicate identifiers.";
+
+// The canonical ids of `items`, or nothing when one is empty or two are equal.
+template <class T>
+std::optional<QSet<QString>> uniqueIds(const QList<T>& items)
+{
+    QSet<QString> ids;
+    ids.reserve(items.size());
+    for (const T& item : items) {
+        if (item.id.isEmpty())
+            return std::nullopt;
+        ids.insert(Text::canonical(item.id));
+    }
+    if (ids.size() != items.size())
+        return std::nullopt;
+    return ids;
+}
+
+// Every folder's parent chain must end at the top level through existing folders without
+// repeating itself. Folders already known to reach the top end later walks early, which
+// keeps deep trees linear instead of quadratic.
+bool foldersReachTopLevel(const QList<Group>& groups)
+{
+    QHash<QString, std::optional<QString>> parentOf;
+    parentOf.reserve(groups.size());
+    for (const Group& g : groups)
+        parentOf.insert(Text::canonical(g.id), g.parentGroupId ? std::optional(Text::canonical(*g.parentGroupId)) : std::nullopt);
+
+    QSet<QString> reachesTop;
+    reachesTop.reserve(groups.size());
+    for (const Group& g : groups) {
+        QSet<QString> visited;
+        QString current = Text::canonical(g.id);
+        while (!reachesTop.contains(current)) {
+            if (visited.contains(current))
+                return false;
+            visited.insert(current);
+            const auto it = parentOf.constFind(current);
+            if (it == parentOf.constEnd())
+                return false;
+            if (!it->has_value())
+                break;
+            current = **it;
+        }
+        reachesTop.unite(visited);
+    }
+    return true;
+}
+
+template <class T>
+QSet<QString> liveIds(const QList<T>& items)
+{
+    QSet<QString> ids;
+    ids.reserve(items.size());
+    for (const T& item : items)
+        ids.insert(Text::canonical(item.id));
+    return ids;
+}
+
+} // namespace
+
+UserData UserData::empty()
+{
+    return {};
+}
+
+QSet<QString> UserData::duplicateTriggers() const
+{
+    QHash<QString, int> uses;
+    uses.reserve(shortcuts.size());
+    for (const Shortcut& s : shortcuts)
+        ++uses[Text::canonical(s.trigger)];
+    QSet<QString> duplicates;
+    for (auto it = uses.cbegin(); it != uses.cend(); ++it) {
+        if (it.value() > 1)
+            duplicates.insert(it.key());
+    }
+    return duplicates;
+}
+
+void UserData::validate() const
+{
+    const std::optional<QSet<QString>> groupIds = uniqueIds(groups);
+    if (!groupIds || !uniqueIds(shortcuts) || !uniqueIds(customIcons))
+        throw ruleBroken(kBadIdentifiers);
+
+    for (const Shortcut& s : shortcuts) {
+        if (s.trigger.isEmpty() || s.expansion.isEmpty())
+            throw ruleBroken("Library contains an empty shortcut trigger or text.");
+    }
+
+    if (!foldersReachTopLevel(groups))
+        throw ruleBroken("Library contains a missing parent or circular folder relationship.");
+
+    for (const Shortcut& s : shortcuts) {
+        if (s.groupId && !groupIds->contains(Text::canonical(*s.groupId)))
+            throw ruleBroken("A shortcut points to a missing folder.");
+    }
+
+    for (TombstoneKind kind : TombstoneKinds::all) {
+        if (!uniqueIds(deletedIds.list(kind)))
+            throw ruleBroken(kBadIdentifiers);
+    }
+}
+
+void UserData::recordDeletion(TombstoneKind kind, const QStringList& ids)
+{
+    if (ids.isEmpty())
+        return;
+    // One moment for the whole call, in whole seconds: "2025-03-01T09:30:00Z".
+    const QString deletedAt = Clock::current().now().toUTC().toString(Qt::ISODate);
+
+    // Updated in place and appended in the order given, so the result does not depend on
+    // hashing and the same calls always leave the same list.
+    QList<Tombstone>& markers = deletedIds.list(kind);
+    QHash<QString, qsizetype> indexOf;
+    indexOf.reserve(markers.size() + ids.size());
+    for (qsizetype i = 0; i < markers.size(); ++i)
+        indexOf.insert(Text::canonical(markers[i].id), i);
+    for (const QString& id : ids) {
+        if (id.isEmpty())
+            continue;
+        const QString key = Text::canonical(id);
+        const auto it = indexOf.constFind(key);
+        if (it != indexOf.constEnd()) {
+            markers[*it] = Tombstone{id, deletedAt};
+        } else {
+            indexOf.insert(key, markers.size());
+            markers.append(Tombstone{id, deletedAt});
+        }
+    }
+}
+
+void UserData::reconcileTombstones()
+{
+    const QSet<QString> live[] = {liveIds(groups), liveIds(shortcuts), liveIds(customIcons)};
+    for (TombstoneKind kind : TombstoneKinds::all) {
+        const QSet<QString>& alive = live[static_cast<int>(kind)];
+        deletedIds.list(kind).removeIf([&](const Tombstone& t) { return alive.contains(Text::canonical(t.id)); });
+    }
+}
+
+UserData UserData::fromJson(const JsonReader& r)
+{
+    const QJsonObject o = r.object();
+    if (!o.contains(kGroups) && !o.contains(kShortcuts) && !o.contains(kCustomIcons) && !o.contains(kDeletedIds))
+        throw DecodingError::dataCorrupted(QStringLiteral("Not a Velmora library."), r.path());
+
+    // A list that is present must be a list: null does not stand for "empty" here.
+    auto listOrEmpty = [&]<class T>(const QString& key, QList<T>& out) {
+        if (o.contains(key))
+            out = r.required<QList<T>>(key);
+    };
+    UserData data;
+    listOrEmpty(kGroups, data.groups);
+    listOrEmpty(kShortcuts, data.shortcuts);
+    listOrEmpty(kCustomIcons, data.customIcons);
+    data.deletedIds = r.value<TombstoneSet>(kDeletedIds, {});
+    data.validate();
+    return data;
+}
+
+QJsonValue UserData::toJson() const
+{
+    QJsonObject o;
+    o.insert(kGroups, JsonCoding<QList<Group>>::encode(groups));
+    o.insert(kShortcuts, JsonCoding<QList<Shortcut>>::encode(shortcuts));
+    o.insert(kCustomIcons, JsonCoding<QList<CustomIcon>>::encode(customIcons));
+    o.insert(kDeletedIds, deletedIds.toJson());
+    return o;
+}

@@ -1,0 +1,191 @@
+#include "Persistence/FileIO.h"
+
+#include "Persistence/FileSystemError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace FileIO {
+
+namespace {
+
+using Operation = FileSystemError::Operation;
+
+QByteArray nativePath(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+[[noreturn]] void fail(Operation operation, const QString& path, int code)
+{
+    throw FileSystemError(operation, path, code);
+}
+
+// Closes a descriptor on every way out of a scope.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return m_fd; }
+    // Closes now, so that a failing close (a deferred write error) is seen.
+    int close()
+    {
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        return result;
+    }
+
+private:
+    int m_fd;
+};
+
+// A rename or an unlink is only durable once the folder that holds the name is on disk.
+void syncFolder(const QString& folder, Operation operation)
+{
+    const Descriptor fd(::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0)
+        fail(operation, folder, errno);
+    if (::fsync(fd.get()) != 0)
+        fail(operation, folder, errno);
+}
+
+void writeAll(int fd, const QByteArray& bytes, const QString& path)
+{
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(Operation::write, path, errno);
+        }
+        data += written;
+        left -= written;
+    }
+}
+
+QString temporaryName(const QString& path)
+{
+    const QFileInfo info(path);
+    const quint64 token = QRandomGenerator::system()->generate64();
+    return info.dir().filePath(u'.' + info.fileName() + QStringLiteral(".tmp-") + QString::number(token, 16));
+}
+
+} // namespace
+
+std::optional<QByteArray> read(const QString& path)
+{
+    const Descriptor fd(::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        fail(Operation::read, path, errno);
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0)
+        fail(Operation::read, path, errno);
+    QByteArray bytes;
+    bytes.reserve(qsizetype(info.st_size) + 1);
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(Operation::read, path, errno);
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer, got);
+    }
+    return bytes;
+}
+
+void writeAtomically(const QByteArray& bytes, const QString& path, Access access)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    QString temporary;
+    int raw = -1;
+    // The random name makes a collision with a leftover of an earlier crash unlikely; O_EXCL
+    // makes one harmless.
+    for (int attempt = 0; attempt < 8 && raw < 0; ++attempt) {
+        temporary = temporaryName(path);
+        const mode_t mode = access == Access::ownerOnly ? 0600 : 0666;
+        raw = ::open(nativePath(temporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (raw < 0 && errno != EEXIST)
+            fail(Operation::write, path, errno);
+    }
+    if (raw < 0)
+        fail(Operation::write, path, EEXIST);
+
+    Descriptor fd(raw);
+    try {
+        // The umask may only take bits away; a private file must be exactly 0600 before it
+        // holds a single byte.
+        if (access == Access::ownerOnly && ::fchmod(fd.get(), 0600) != 0)
+            fail(Operation::write, path, errno);
+        writeAll(fd.get(), bytes, path);
+        if (::fsync(fd.get()) != 0)
+            fail(Operation::write, path, errno);
+        if (fd.close() != 0)
+            fail(Operation::write, path, errno);
+        if (::rename(nativePath(temporary).constData(), nativePath(path).constData()) != 0)
+            fail(Operation::write, path, errno);
+    } catch (...) {
+        ::unlink(nativePath(temporary).constData());
+        throw;
+    }
+    syncFolder(folder, Operation::write);
+}
+
+void makeFolders(const QString& path)
+{
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QStringList parts = absolute.split(u'/', Qt::SkipEmptyParts);
+    QString current;
+    for (const QString& part : parts) {
+        const QString parent = current.isEmpty() ? QStringLiteral("/") : current;
+        current += u'/' + part;
+        const QByteArray native = nativePath(current);
+        if (::mkdir(native.constData(), 0700) == 0) {
+            syncFolder(parent, Operation::createFolder);
+            continue;
+        }
+        const int code = errno;
+        struct stat info {};
+        if (code == EEXIST && ::stat(native.constData(), &info) == 0 && S_ISDIR(info.st_mode))
+            continue;
+        fail(Operation::createFolder, current, code == EEXIST ? ENOTDIR : code);
+    }
+}
+
+bool exists(const QString& path)
+{
+    struct stat info {};
+    return ::lstat(nativePath(path).constData(), &info) == 0;
+}
+
+void remove(const QString& path)
+{
+    if (::unlink(nativePath(path).constData()) != 0)
+        fail(Operation::remove, path, errno);
+    syncFolder(QFileInfo(path).absolutePath(), Operation::remove);
+}
+
+} // namespace FileIO

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <optional>
+
+// The few file operations the store is built on, with the guarantees it relies on: a file is
+// either absent or fully read, and a write replaces a file whole or not at all, durably.
+// Failures throw FileSystemError.
+namespace FileIO {
+
+// Who may read a file written through `write`.
+enum class Access {
+    standard,  // 0666 less the process's umask, as any new file
+    ownerOnly, // exactly 0600, from the moment the file exists
+};
+
+// The one way the store writes a file; tests pass writers that fail or misbehave.
+using Writer = std::function<void(const QByteArray& bytes, const QString& path, Access access)>;
+
+// The whole file, or nullopt when it does not exist (ENOENT). Every other failure, such as a
+// missing permission or a folder in the file's place, is thrown: it never counts as absent.
+std::optional<QByteArray> read(const QString& path);
+
+// Writes a temporary file beside `path` with the access asked for, flushes it to disk, renames
+// it over `path` and flushes the folder, so that after a crash `path` holds either its old or
+// its new bytes and a completed write survives power loss.
+void writeAtomically(const QByteArray& bytes, const QString& path, Access access);
+
+// Creates the folder and any missing parents, each with mode 0700. An existing folder is left
+// as it is.
+void makeFolders(const QString& path);
+
+// Whether anything exists at `path`.
+bool exists(const QString& path);
+
+// Removes one file and flushes its folder.
+void remove(const QString& path);
+
+} // namespace FileIO

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "Models/AppSettings.h"
+#include "Models/Stats.h"
+#include "Models/SyncRecord.h"
+#include "Models/UserData.h"
+#include "Persistence/FileIO.h"
+#include "Persistence/SafeJSONFile.h"
+
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <exception>
+#include <functional>
+#include <optional>
+
+struct CloudSyncSnapshot;
+struct SyncOwner;
+struct SyncSnapshot;
+
+// The application's one gateway to its data files: the library, the settings, the statistics
+// and the sync record, each in its own safe file in the data folder. It tracks, per file,
+// whether the last operation on it succeeded and, if not, the sentence saying why; storage is
+// ready, and any file may be written, only while every file is fine and no fresh start is
+// half done. Everything runs synchronously on the calling (main) thread.
+class LocalStore : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Resource { library, settings, stats, sync };
+
+    static QList<Resource> allResources();
+    // "data", "settings", "stats", "sync-state"
+    static QString rawValue(Resource resource);
+    // The raw value followed by ".json".
+    static QString fileName(Resource resource);
+    // "Library", "Settings", "Stats", "Sync state"
+    static QString title(Resource resource);
+
+    // The store of the data folder, made on first use. Main thread only.
+    static LocalStore& shared();
+
+    // Reads the sync record at once; the other files wait for their loads.
+    explicit LocalStore(QString directory, FileIO::Writer write = FileIO::writeAtomically, QObject* parent = nullptr);
+
+    const QString& directory() const { return m_directory; }
+    // For each resource whose last operation failed, that failure's sentence.
+    const QMap<Resource, QString>& issues() const { return m_issues; }
+    bool isReady() const;
+    // The first resource with an issue, in declaration order.
+    std::optional<Resource> firstIssue() const;
+    bool hasBackup(Resource resource) const;
+    const SyncRecord& syncRecord() const { return m_syncRecord; }
+
+    // A failed load records the issue and returns the default, which can never be saved over
+    // the file that failed.
+    UserData loadData();
+    AppSettings loadSettings();
+    Stats loadStats();
+    void loadSyncState();
+
+    // Refused (false, nothing recorded) while the resource is not loaded or any issue exists.
+    // True when the file was written or already held these exact bytes.
+    bool saveData(const UserData& data);
+    bool saveSettings(const AppSettings& settings);
+    bool saveStats(const Stats& stats);
+
+    bool restoreBackup(Resource resource);
+    // Puts the three data files back to their pre-sync versions after an interrupted apply.
+    bool restoreInterruptedSync();
+    // Archives everything and starts with fresh files (or finishes an interrupted fresh
+    // start); returns the archive folder. Throws the failure, also recorded for `sync`.
+    QString archiveAndStartFresh();
+
+    // The library as the export file's JSON text, or nothing when storage is not ready or the
+    // data file no longer holds what the store last read or wrote.
+    std::optional<QString> exportJSON();
+
+    // The three data files as they are on disk; throws SyncFailure::storageUnavailable.
+    SyncSnapshot snapshotForSync();
+    // Writes a synced snapshot as one journalled transaction; throws SyncFailure or the
+    // snapshot's validation error.
+    void applySync(const SyncSnapshot& snapshot, const SyncSnapshot& expected, const SyncOwner& owner);
+    // Saves both sides of a sync run in a new private "sync-recovery-<UUID>.json"; returns its
+    // path. Throws the file system's or the coder's error.
+    QString archiveSync(const SyncSnapshot& local, const CloudSyncSnapshot& cloud, const SyncOwner& owner);
+
+Q_SIGNALS:
+    void issuesChanged();
+
+private:
+    static QString describe(const std::exception& error);
+
+    template <class Value>
+    Value load(Resource resource, SafeJSONFile<Value>& file, Value fallback);
+    template <class Value>
+    bool save(Resource resource, SafeJSONFile<Value>& file, const Value& value);
+    // Runs `operation` and records its outcome for `resource`; true when it succeeded.
+    bool attempt(Resource resource, const std::function<void()>& operation);
+
+    // Every operation on a resource ends in one of these two.
+    void succeeded(Resource resource);
+    void failed(Resource resource, const QString& description);
+    // An issue that leaves the resource loaded: a failed fresh start or journal step.
+    void setIssue(Resource resource, const QString& description);
+    void clearIssues();
+    void writeJournal(const SyncRecord& record);
+
+    QString m_directory;
+    QMap<Resource, QString> m_issues;
+    QSet<Resource> m_loaded;
+    FileIO::Writer m_write;
+    SafeJSONFile<UserData> m_library;
+    SafeJSONFile<AppSettings> m_preferences;
+    SafeJSONFile<Stats> m_statistics;
+    SafeJSONFile<SyncRecord> m_synchronization;
+    SyncRecord m_syncRecord;
+};

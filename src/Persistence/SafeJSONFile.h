@@ -1,0 +1,180 @@
+#pragma once
+
+#include "Persistence/FileIO.h"
+#include "Persistence/VelmoraJSON.h"
+#include "Utilities/Uuid.h"
+#include "Utilities/VelmoraError.h"
+
+#include <QByteArray>
+#include <QFileInfo>
+#include <QString>
+#include <functional>
+#include <optional>
+
+// Why a safe file refused an operation. Shared by every SafeJSONFile<Value>, so that callers
+// can catch it without naming the record type.
+class SafeJSONFileFailure : public VelmoraError
+{
+public:
+    enum Reason { notLoaded, changedOnDisk, missingWithBackup, noBackup };
+
+    explicit SafeJSONFileFailure(Reason reason) : m_reason(reason) {}
+    Reason reason() const { return m_reason; }
+    QString errorDescription() const override;
+
+    friend bool operator==(const SafeJSONFileFailure& a, const SafeJSONFileFailure& b) { return a.m_reason == b.m_reason; }
+
+private:
+    Reason m_reason;
+};
+
+// One record kept in one JSON file. It remembers the exact bytes it last read or wrote and
+// refuses to write over, or hand out, a file that no longer holds them, so a change made by
+// another program is never lost silently. Before replacing the file it keeps the previous
+// version as "<name>.backup"; `restoreBackup()` puts that back and first saves the damaged
+// file as "<name>.recovery-<UUID>". Nothing that fails validation, or does not read back
+// as itself, is ever written.
+//
+// Errors: SafeJSONFileFailure, or the unchanged error of the read or write function, of the
+// JSON coder or of the validation step.
+template <class Value>
+class SafeJSONFile
+{
+public:
+    using Failure = SafeJSONFileFailure;
+    using MakeDefault = std::function<Value()>;
+    using Validate = std::function<void(const Value&)>;
+    using Read = std::function<std::optional<QByteArray>(const QString&)>;
+
+    SafeJSONFile(QString path, MakeDefault makeDefault, FileIO::Writer write, Validate validate = {},
+                 Read read = FileIO::read)
+        : m_path(std::move(path)),
+          m_makeDefault(std::move(makeDefault)),
+          m_validate(std::move(validate)),
+          m_read(std::move(read)),
+          m_write(std::move(write))
+    {
+    }
+
+    const QString& path() const { return m_path; }
+    QString backupPath() const { return m_path + QStringLiteral(".backup"); }
+
+    // Reads, decodes and validates the file and remembers its bytes. A file that is absent
+    // while its backup exists is refused, so that it is restored instead of started afresh.
+    Value load()
+    {
+        m_snapshot = Snapshot{};
+        const std::optional<QByteArray> bytes = m_read(m_path);
+        if (bytes) {
+            Value value = decodeValid(*bytes);
+            m_snapshot = Snapshot{Seen::contents, *bytes};
+            return value;
+        }
+        if (m_read(backupPath()))
+            throw Failure(Failure::missingWithBackup);
+        m_snapshot = Snapshot{Seen::missing, {}};
+        return m_makeDefault();
+    }
+
+    // The value, provided the file still holds exactly what was last read or written.
+    Value verifiedValue() const
+    {
+        const std::optional<QByteArray> onDisk = m_read(m_path);
+        switch (m_snapshot.seen) {
+        case Seen::unread:
+            throw Failure(Failure::notLoaded);
+        case Seen::missing:
+            if (onDisk || m_read(backupPath()))
+                throw Failure(Failure::changedOnDisk);
+            return m_makeDefault();
+        case Seen::contents:
+            break;
+        }
+        if (!onDisk || *onDisk != m_snapshot.bytes)
+            throw Failure(Failure::changedOnDisk);
+        return decodeValid(m_snapshot.bytes);
+    }
+
+    // Writes `value` unless the file changed since it was last seen. Equal bytes write nothing.
+    void save(const Value& value)
+    {
+        if (m_snapshot.seen == Seen::unread)
+            throw Failure(Failure::notLoaded);
+        validate(value);
+        const QByteArray bytes = VelmoraJSON::encode(value);
+        // Every remembered byte sequence was decoded and validated when it was remembered, so
+        // only new bytes need the read-back check. This keeps a save of unchanged data cheap.
+        if (!holds(bytes))
+            decodeValid(bytes);
+
+        const std::optional<QByteArray> onDisk = m_read(m_path);
+        if (m_snapshot.seen == Seen::missing) {
+            if (onDisk || m_read(backupPath()))
+                throw Failure(Failure::changedOnDisk);
+        } else {
+            if (!onDisk || *onDisk != m_snapshot.bytes)
+                throw Failure(Failure::changedOnDisk);
+            if (bytes == m_snapshot.bytes)
+                return;
+        }
+
+        FileIO::makeFolders(QFileInfo(m_path).absolutePath());
+        // The file holds exactly the remembered bytes (checked above), so it is already known
+        // to decode and validate: it can become the backup as it is.
+        if (onDisk)
+            write(*onDisk, backupPath());
+        write(bytes, m_path);
+        m_snapshot = Snapshot{Seen::contents, bytes};
+    }
+
+    // Puts the validated backup in the file's place; the file's current bytes, if any, are
+    // kept as a recovery copy first. Works whatever the file's state, including after a
+    // failed load. The backup itself stays.
+    Value restoreBackup()
+    {
+        const std::optional<QByteArray> backup = m_read(backupPath());
+        if (!backup)
+            throw Failure(Failure::noBackup);
+        Value value = decodeValid(*backup);
+        if (const std::optional<QByteArray> current = m_read(m_path))
+            write(*current, m_path + QStringLiteral(".recovery-") + Uuid::generate());
+        write(*backup, m_path);
+        m_snapshot = Snapshot{Seen::contents, *backup};
+        return value;
+    }
+
+private:
+    enum class Seen {
+        unread,   // nothing read or written yet, or the last read failed
+        missing,  // neither the file nor its backup existed at the last read
+        contents, // the file last held `bytes`
+    };
+    struct Snapshot {
+        Seen seen = Seen::unread;
+        QByteArray bytes;
+    };
+
+    bool holds(const QByteArray& bytes) const { return m_snapshot.seen == Seen::contents && m_snapshot.bytes == bytes; }
+
+    void validate(const Value& value) const
+    {
+        if (m_validate)
+            m_validate(value);
+    }
+
+    Value decodeValid(const QByteArray& bytes) const
+    {
+        Value value = VelmoraJSON::decode<Value>(bytes);
+        validate(value);
+        return value;
+    }
+
+    void write(const QByteArray& bytes, const QString& path) const { m_write(bytes, path, FileIO::Access::standard); }
+
+    QString m_path;
+    Snapshot m_snapshot;
+    MakeDefault m_makeDefault;
+    Validate m_validate;
+    Read m_read;
+    FileIO::Writer m_write;
+};

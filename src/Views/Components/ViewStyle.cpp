@@ -1,0 +1,65 @@
+#include "Views/Components/ViewStyle.h"
+
+#include "Utilities/Theme.h"
+
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QWidget>
+
+QFont uiFont(int pixelSize, QFont::Weight weight, bool monospaced)
+{
+    QFont font = monospaced ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QGuiApplication::font();
+    font.setPixelSize(pixelSize);
+    font.setWeight(weight);
+    return font;
+}
+
+QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius)
+{
+    // Each corner is one cubic curve that starts 1.528 radii from the corner with both
+    // control points 0.2717 radii from it: its curvature grows from nearly zero at the
+    // edges, and its middle lies where a circular corner of the same radius would pass.
+    constexpr qreal reach = 1.528;
+    constexpr qreal pull = 0.2717;
+    QPainterPath path;
+    const qreal shortSide = qMin(rect.width(), rect.height());
+    if (radius <= 0 || shortSide <= 0) {
+        path.addRect(rect);
+        return path;
+    }
+    if (radius * reach > shortSide / 2) {
+        const qreal r = qMin(radius, shortSide / 2);
+        path.addRoundedRect(rect, r, r);
+        return path;
+    }
+    const qreal k = radius * reach;
+    const qreal c = radius * pull;
+    const qreal l = rect.left(), t = rect.top(), r = rect.right(), b = rect.bottom();
+    path.moveTo(l + k, t);
+    path.lineTo(r - k, t);
+    path.cubicTo(r - c, t, r, t + c, r, t + k);
+    path.lineTo(r, b - k);
+    path.cubicTo(r, b - c, r - c, b, r - k, b);
+    path.lineTo(l + k, b);
+    path.cubicTo(l + c, b, l, b - c, l, b - k);
+    path.lineTo(l, t + k);
+    path.cubicTo(l, t + c, l + c, t, l + k, t);
+    path.closeSubpath();
+    return path;
+}
+
+void paintGlassFieldPanel(QPainter& painter, const QRectF& rect, bool focused)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPainterPath shape = continuousRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), 10);
+    painter.fillPath(shape, focused ? Theme::surfaceGlassHover() : Theme::surfaceGlass());
+    painter.strokePath(shape, QPen(Theme::borderSubtle(), 1));
+    painter.restore();
+}
+
+bool showsKeyboardFocus(const QWidget* widget)
+{
+    return widget->hasFocus() && widget->window()->testAttribute(Qt::WA_KeyboardFocusChange);
+}

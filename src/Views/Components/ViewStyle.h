@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPainterPath>
+#include <QRectF>
+
+// A palette colour by role, such as `&Theme::textMuted`. Widgets keep the role rather than
+// the colour and read it when they paint, so a change of appearance reaches them at once.
+using ThemeColor = QColor (*)();
+
+// The interface font: the desktop's font family at a size in pixels, so that a size given
+// in points for the popover reads the same on every screen density setting.
+QFont uiFont(int pixelSize, QFont::Weight weight = QFont::Normal, bool monospaced = false);
+
+// A rounded rectangle whose corners ease out of the straight edges (continuous curvature)
+// instead of joining them with a quarter circle; reads as the same radius but softer.
+// Falls back to circular corners where the sides are too short for the longer curve.
+QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius);
+
+class QPainter;
+
+// The glass panel under a text input: a 10-pixel rounded rectangle with a subtle 1-pixel
+// outline, brighter while the input has the keyboard focus (the outline stays).
+void paintGlassFieldPanel(QPainter& painter, const QRectF& rect, bool focused);
+
+class QWidget;
+
+// True while `widget` has the focus and it came there by keyboard (Tab, Backtab or a
+// shortcut): only then do custom-drawn controls show a focus ring, as the desktop does.
+bool showsKeyboardFocus(const QWidget* widget);

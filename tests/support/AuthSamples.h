@@ -1,0 +1,32 @@
+#pragma once
+
+#include "Services/AuthError.h"
+#include "Services/AuthSession.h"
+
+#include <optional>
+#include <ostream>
+
+// Sessions and errors for tests of sign-in and credential storage.
+namespace AuthSamples {
+
+// A session that passes validation. Its tokens are made up, but tests still treat them as
+// secrets: they are compared, never printed.
+AuthSession validSession();
+
+// The error of type E that `action` throws, or nothing when it throws none.
+template <class E, class F>
+std::optional<E> thrownBy(F&& action)
+{
+    try {
+        action();
+    } catch (const E& error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+} // namespace AuthSamples
+
+// GoogleTest prints these when an expectation fails: the user and the expiry, never a token.
+void PrintTo(const AuthSession& session, std::ostream* out);
+void PrintTo(const AuthError& error, std::ostream* out);

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/SecretStore.h"
+
+#include <QMap>
+#include <QPair>
+
+// A secret store in memory, one item per {service, account} pair. Tests steer its failures:
+// `failWith(status)` makes every later call answer that status, and `withholdData` makes a
+// lookup of an existing item succeed without giving its data.
+class MemorySecretStore final : public SecretStore
+{
+public:
+    Lookup lookup(const QString& service, const QString& account) override;
+    qint32 store(const QString& service, const QString& account, const QByteArray& secret) override;
+    qint32 clear(const QString& service, const QString& account) override;
+
+    void failWith(qint32 status) { m_failure = status; }
+
+    QMap<QPair<QString, QString>, QByteArray> items;
+    bool withholdData = false;
+
+private:
+    std::optional<qint32> m_failure;
+};
