@@ -37,8 +37,8 @@ AppDelegate::Environment completed(AppDelegate::Environment environment)
     if (!environment.store)
         environment.store = &LocalStore::shared();
     if (!environment.makeContent) {
-        environment.makeContent = [](AppState& state, std::function<void()> onQuit) -> QWidget* {
-            return new MenuBarPopover(state, PopoverScreen::main(), std::move(onQuit));
+        environment.makeContent = [](QWidget* window, AppState& state, std::function<void()> onQuit) -> QWidget* {
+            return new MenuBarPopover(state, PopoverScreen::main(), std::move(onQuit), window);
         };
     }
     if (!environment.terminate)
@@ -122,7 +122,8 @@ void AppDelegate::applicationDidFinishLaunching()
 
     if (isTrusted())
         startEngine();
-    // Polled even when trusted now: a permission lost before the first tick is still waited for.
+    // Scheduled whether or not the permission is there now; the first tick that finds it
+    // starts the engine, when nothing else has, and ends the poll.
     m_trustPoll = Scheduler::current().every(trustPollInterval, this, [this] {
         if (!isTrusted())
             return;
@@ -240,7 +241,7 @@ void AppDelegate::buildPopover()
 {
     m_popover = std::make_unique<PopoverWindow>();
     QPointer<AppDelegate> self(this);
-    m_popover->setContent(m_environment.makeContent(m_appState, [self] {
+    m_popover->setContent(m_environment.makeContent(m_popover.get(), m_appState, [self] {
         if (self)
             self->menuQuit();
     }));

@@ -39,7 +39,8 @@ public:
     // Delay between showing the popover and starting the tutorial from the status menu.
     static constexpr double tutorialStartDelay = 0.3;
 
-    using ContentFactory = std::function<QWidget*(AppState& state, std::function<void()> onQuit)>;
+    // Builds the popover's content inside `window`.
+    using ContentFactory = std::function<QWidget*(QWidget* window, AppState& state, std::function<void()> onQuit)>;
 
     // What the delegate works with. main() passes the desktop's; tests pass doubles.
     struct Environment {

@@ -22,8 +22,8 @@ struct FieldContent {
 
     AppDelegate::ContentFactory factory()
     {
-        return [this](AppState&, std::function<void()>) {
-            auto* content = new QWidget;
+        return [this](QWidget* window, AppState&, std::function<void()>) {
+            auto* content = new QWidget(window);
             auto* layout = new QVBoxLayout(content);
             field = new QLineEdit(content);
             layout->addWidget(field);
