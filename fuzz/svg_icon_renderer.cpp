@@ -2,20 +2,14 @@
 // crash nor hang, and whatever it accepts comes out within the pixel bound.
 #include "Utilities/SvgIconRenderer.h"
 
-#include <QGuiApplication>
-#include <QLoggingCategory>
+#include "OffscreenGui.h"
 
 #include <cstdint>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.svg*=false"));
-    // Text elements need the font database, which needs a GUI application. It lives until the
-    // process ends, with the font caches it holds.
-    static QGuiApplication* app = new QGuiApplication(*argc, *argv);
-    Q_UNUSED(app);
+    startOffscreenGui(argc, argv);
     return 0;
 }
 

@@ -1,8 +1,8 @@
 #include "App/AppState.h"
 #include "App/PlainTextClipboard.h"
+#include "FailingStore.h"
 #include "ManualClock.h"
 #include "ManualScheduler.h"
-#include "Persistence/FileSystemError.h"
 #include "Persistence/LocalStore.h"
 #include "Services/Achievement.h"
 #include "TempDir.h"
@@ -10,7 +10,6 @@
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
-#include <cerrno>
 #include <memory>
 
 namespace {
@@ -40,12 +39,7 @@ struct AppStateTest : ::testing::Test {
     void open()
     {
         state.reset();
-        store = std::make_unique<LocalStore>(dir.path(), [this](const QByteArray& bytes, const QString& path,
-                                                                FileIO::Access access) {
-            if (failWrites)
-                throw FileSystemError(FileSystemError::Operation::write, path, ENOSPC);
-            FileIO::writeAtomically(bytes, path, access);
-        });
+        store = storeWithFailingWrites(dir.path(), &failWrites);
         state = std::make_unique<AppState>(*store);
         state->setClipboard(&clipboard);
         state->setAchievementPresenter([this](const Achievement& a) { announced.append(a.id); });
@@ -189,6 +183,23 @@ TEST_F(AppStateTest, DuplicatingAFolderCopiesItsDirectShortcutsOnly)
     EXPECT_EQ(g.icon, QStringLiteral("star"));
     EXPECT_EQ(byTrigger(QStringLiteral("/w(2)"))->groupId, copy);
     EXPECT_EQ(state->userData().groups.size(), 3);
+}
+
+TEST_F(AppStateTest, UpdatingAFolderKeepsAnIconOrColourNotGivenAndClearsOneGivenAsNone)
+{
+    state->addGroup(QStringLiteral("Work"), std::nullopt, QStringLiteral("custom:GONE"), QStringLiteral("#EF4444"),
+                    QStringLiteral("private"));
+    const QString work = groupId(QStringLiteral("Work"));
+    const auto folder = [&] { return state->userData().groups.first(); };
+    ASSERT_TRUE(state->updateGroup(work, QStringLiteral("Work"), std::nullopt, std::nullopt));
+    EXPECT_EQ(folder().icon, QStringLiteral("custom:GONE"));
+    EXPECT_EQ(folder().color, QStringLiteral("#EF4444"));
+    ASSERT_TRUE(state->updateGroup(work, std::nullopt, std::optional<QString>(), std::optional<QString>()));
+    EXPECT_EQ(folder().icon, std::nullopt);
+    EXPECT_EQ(folder().color, std::nullopt);
+    ASSERT_TRUE(state->updateGroup(work, std::nullopt, QStringLiteral("star"), QStringLiteral("#3B82F6")));
+    EXPECT_EQ(folder().icon, QStringLiteral("star"));
+    EXPECT_EQ(onDisk().groups.first().icon, QStringLiteral("star"));
 }
 
 TEST_F(AppStateTest, DeletingAFolderRemovesItsTreeAndLeavesTombstones)

@@ -10,6 +10,7 @@
 #include "Utilities/Notifications.h"
 #include "Utilities/ToastManager.h"
 #include "Views/MenuBar/ConfirmationOverlay.h"
+#include "Views/MenuBar/FolderFormView.h"
 #include "Views/MenuBar/MainListView.h"
 #include "Views/MenuBar/MenuBarPopover.h"
 #include "Views/MenuBar/StorageRecoveryView.h"
@@ -216,6 +217,31 @@ TEST_F(MenuBarPopoverTest, EachKindOfScreenIsBuiltByItsFactoryAndLeavesThroughIt
     QTest::mouseClick(visibleButton(settings, QStringLiteral("Back")), Qt::LeftButton);
     EXPECT_EQ(popover->screen().tag(), QStringLiteral("main"));
     EXPECT_NE(qobject_cast<MainListView*>(popover->currentScreenWidget()), nullptr);
+    settle();
+}
+
+TEST_F(MenuBarPopoverTest, TheFolderEditorOpensForNewAndEditedFoldersAndLeavesWithReturnOrEscape)
+{
+    open();
+    post(Notifications::velmoraNewFolder);
+    QApplication::processEvents();
+    auto* created = qobject_cast<FolderFormView*>(popover->currentScreenWidget());
+    ASSERT_NE(created, nullptr);
+    EXPECT_FALSE(created->isEditing());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Work"));
+    press(Qt::Key_Return);
+    EXPECT_EQ(popover->screen().tag(), QStringLiteral("main"));
+    ASSERT_EQ(state->userData().groups.size(), 1);
+    settle();
+
+    popover->setScreen(PopoverScreen::editFolder(state->userData().groups.first()));
+    QApplication::processEvents();
+    auto* edited = qobject_cast<FolderFormView*>(popover->currentScreenWidget());
+    ASSERT_NE(edited, nullptr);
+    EXPECT_EQ(edited->name(), QStringLiteral("Work"));
+    press(Qt::Key_Escape);
+    EXPECT_EQ(popover->screen().tag(), QStringLiteral("main"));
+    EXPECT_EQ(closes, 0);
     settle();
 }
 

@@ -13,6 +13,8 @@
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
@@ -112,6 +114,10 @@ int main(int argc, char** argv)
             qputenv("QT_SCALE_FACTOR", argv[i + 1]);
     }
     QApplication app(argc, argv);
+    // Pages may store preferences (recent emoji, say); they go to a folder of the run's own,
+    // never to the user's.
+    const QTemporaryDir preferences;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, preferences.path());
     StillMotion stillMotion;
     MotionSettings::setCurrent(&stillMotion);
 

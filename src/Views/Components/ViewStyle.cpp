@@ -7,12 +7,31 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <algorithm>
+
 QFont uiFont(int pixelSize, QFont::Weight weight, bool monospaced)
 {
     QFont font = monospaced ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QGuiApplication::font();
     font.setPixelSize(pixelSize);
     font.setWeight(weight);
     return font;
+}
+
+QFont emojiFont(int pixelSize)
+{
+    QFont font = uiFont(pixelSize);
+    font.setFamilies({QStringLiteral("Noto Color Emoji"), font.family()});
+    return font;
+}
+
+QString emojiGlyphs(const QString& emoji)
+{
+    return QString(emoji).remove(QChar(0xFE0F));
+}
+
+bool isSymbolText(QStringView text)
+{
+    return std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80 && c.isLetterOrNumber(); });
 }
 
 QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius)

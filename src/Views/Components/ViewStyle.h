@@ -13,6 +13,20 @@ using ThemeColor = QColor (*)();
 // in points for the popover reads the same on every screen density setting.
 QFont uiFont(int pixelSize, QFont::Weight weight = QFont::Normal, bool monospaced = false);
 
+// The font for emoji: the colour emoji font first, so that characters that also have a plain
+// text form (the red heart, the airplane) show in colour, then the interface font for
+// anything it lacks.
+QFont emojiFont(int pixelSize);
+
+// `emoji` as it is to be drawn with emojiFont: without the emoji variation selector, which
+// the colour font makes redundant and which would otherwise come from a fallback font,
+// splitting joined sequences (the rainbow flag, the heart on fire) into their parts.
+QString emojiGlyphs(const QString& emoji);
+
+// True for text without ASCII letters or digits (an emoji, a symbol): such text reads best
+// in emojiFont. Letters and digits stay in the interface font.
+bool isSymbolText(QStringView text);
+
 // A rounded rectangle whose corners ease out of the straight edges (continuous curvature)
 // instead of joining them with a quarter circle; reads as the same radius but softer.
 // Falls back to circular corners where the sides are too short for the longer curve.
@@ -29,3 +43,4 @@ class QWidget;
 // True while `widget` has the focus and it came there by keyboard (Tab, Backtab or a
 // shortcut): only then do custom-drawn controls show a focus ring, as the desktop does.
 bool showsKeyboardFocus(const QWidget* widget);
+

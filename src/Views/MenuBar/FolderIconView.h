@@ -1,8 +1,8 @@
 #pragma once
 
 #include "Models/Shortcut.h"
+#include "Views/MenuBar/FolderIconPainter.h"
 
-#include <QImage>
 #include <QList>
 #include <QWidget>
 
@@ -27,15 +27,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QRectF frame() const;
-    void drawMask(QPainter& painter, const QImage& mask);
-
     std::optional<QString> m_icon;
     qreal m_size;
     QList<CustomIcon> m_customIcons;
-
-    // The last mask as drawn (scaled and tinted), reused while mask, colour and pixels stay.
-    QImage m_drawn;
-    qint64 m_drawnMask = 0;
-    QRgb m_drawnColor = 0;
+    FolderIconPainter m_painter;
 };

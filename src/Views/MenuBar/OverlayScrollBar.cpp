@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr qreal inset = 3;
 constexpr qreal minimumHandle = 28;
 
 } // namespace
@@ -49,9 +48,16 @@ void OverlayScrollBar::follow()
     update();
 }
 
+void OverlayScrollBar::setEndInsets(qreal top, qreal bottom)
+{
+    m_topInset = top;
+    m_bottomInset = bottom;
+    update();
+}
+
 QRectF OverlayScrollBar::track() const
 {
-    return QRectF(0, inset, width(), height() - 2 * inset);
+    return QRectF(0, m_topInset, width(), height() - m_topInset - m_bottomInset);
 }
 
 QRectF OverlayScrollBar::handleRect() const

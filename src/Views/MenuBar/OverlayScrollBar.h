@@ -22,6 +22,10 @@ public:
     // Where the handle is drawn, in this widget's coordinates.
     QRectF handleRect() const;
 
+    // Keeps the handle this far from the area's top and bottom edges (3 each by default),
+    // clear of rounded corners.
+    void setEndInsets(qreal top, qreal bottom);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -39,6 +43,8 @@ private:
 
     QPointer<QAbstractScrollArea> m_area;
     QScrollBar* m_bar;
+    qreal m_topInset = 3;
+    qreal m_bottomInset = 3;
     bool m_hovered = false;
     std::optional<qreal> m_grabOffset;
 };

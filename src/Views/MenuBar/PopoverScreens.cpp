@@ -1,25 +1,65 @@
 #include "Views/MenuBar/PopoverScreens.h"
 
+#include "App/AppState.h"
+#include "Views/MenuBar/FolderFormView.h"
+#include "Views/MenuBar/IconChooserSheet.h"
 #include "Views/MenuBar/MainListView.h"
 #include "Views/MenuBar/ShortcutFormView.h"
 #include "platform/Desktop.h"
 
 #include <QWidget>
 
+namespace {
+
+// An editor screen: built with the state and a copy of the record it edits (none for a new
+// one); it leaves through the binding.
+template <class Form, class Record>
+PopoverScreenFactory editorScreen(const Record* (PopoverScreen::*record)() const)
+{
+    return [record](const PopoverScreenContext& context) {
+        const Record* editing = (context.screen.*record)();
+        auto* form = new Form(context.appState, editing ? std::optional(*editing) : std::nullopt);
+        QObject::connect(form, &Form::screenRequested, form,
+                         [binding = context.binding](const PopoverScreen& screen) { binding.set(screen); });
+        return form;
+    };
+}
+
+// The folder editor, whose icon row opens the icon chooser over it.
+PopoverScreenFactory folderEditorScreen()
+{
+    return [form = editorScreen<FolderFormView>(&PopoverScreen::group)](const PopoverScreenContext& context) {
+        auto* editor = static_cast<FolderFormView*>(form(context));
+        AppState* state = &context.appState;
+        QObject::connect(editor, &FolderFormView::openIconChooser, editor,
+                         [editor, state](const std::optional<QString>& current) {
+                             auto* chooser = new IconChooserSheet(*state, current, editor);
+                             QObject::connect(chooser, &IconChooserSheet::picked, editor,
+                                              [editor](const QString& key) { editor->pickIcon(key); });
+                             QObject::connect(chooser, &IconChooserSheet::iconCleared, editor,
+                                              [editor] { editor->pickIcon(std::nullopt); });
+                             QObject::connect(chooser, &IconChooserSheet::dismissed, editor,
+                                              &FolderFormView::closeIconChooser);
+                             editor->presentIconChooser(chooser);
+                             chooser->present();
+                         });
+        return editor;
+    };
+}
+
+} // namespace
+
 PopoverScreens PopoverScreens::standard()
 {
     PopoverScreens screens;
     screens.add(PopoverScreen::Kind::main,
                 [](const PopoverScreenContext& context) { return new MainListView(context, Desktop::current().trust); });
-    const PopoverScreenFactory shortcutForm = [](const PopoverScreenContext& context) {
-        const Shortcut* editing = context.screen.shortcut();
-        auto* form = new ShortcutFormView(context.appState, editing ? std::optional(*editing) : std::nullopt);
-        QObject::connect(form, &ShortcutFormView::screenRequested, form,
-                         [binding = context.binding](const PopoverScreen& screen) { binding.set(screen); });
-        return form;
-    };
+    const PopoverScreenFactory shortcutForm = editorScreen<ShortcutFormView>(&PopoverScreen::shortcut);
     screens.add(PopoverScreen::Kind::newShortcut, shortcutForm);
     screens.add(PopoverScreen::Kind::editShortcut, shortcutForm);
+    const PopoverScreenFactory folderForm = folderEditorScreen();
+    screens.add(PopoverScreen::Kind::newFolder, folderForm);
+    screens.add(PopoverScreen::Kind::editFolder, folderForm);
     return screens;
 }
 
