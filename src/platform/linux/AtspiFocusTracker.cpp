@@ -1,7 +1,7 @@
 #include "AtspiFocusTracker.h"
 
 #include <QDBusConnection>
-#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusReply>
 #include <QList>
 #include <algorithm>
@@ -22,10 +22,10 @@ bool accessibilityBusAnswers()
     QDBusConnection session = QDBusConnection::sessionBus();
     if (!session.isConnected())
         return false;
-    QDBusInterface bus(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-        QStringLiteral("org.a11y.Bus"), session);
-    bus.setTimeout(1000);
-    const QDBusReply<QString> address = bus.call(QStringLiteral("GetAddress"));
+    const QDBusReply<QString> address = session.call(QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"),
+                                                         QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"),
+                                                         QStringLiteral("GetAddress")),
+        QDBus::Block, 1000);
     return address.isValid() && !address.value().isEmpty();
 }
 
