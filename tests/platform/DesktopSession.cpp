@@ -6,7 +6,7 @@
 #include <QDBusReply>
 #include <QDeadlineTimer>
 #include <QProcess>
-#include <QThread>
+#include <QTimer>
 
 namespace DesktopSession {
 
@@ -63,12 +63,15 @@ unsigned long windowOf(qint64 process)
 
 bool waitFor(const std::function<bool()>& condition, int milliseconds)
 {
+    // The loop waits as the application's own loop does (work that runs before the loop blocks
+    // runs here too), woken often enough to look at the condition.
+    QTimer tick;
+    tick.start(2);
     QDeadlineTimer deadline(milliseconds);
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

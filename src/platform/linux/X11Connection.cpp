@@ -3,6 +3,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <QAbstractEventDispatcher>
 #include <QSet>
 
 namespace {
@@ -63,6 +64,12 @@ X11Connection::X11Connection(Display* display)
     XSelectInput(display_, rootWindow(), PropertyChangeMask);
     XFlush(display_);
     connect(notifier_, &QSocketNotifier::activated, this, &X11Connection::processPendingEvents);
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (XEventsQueued(display_, QueuedAlready) > 0)
+                processPendingEvents();
+        });
+    }
 }
 
 X11Connection::~X11Connection()
@@ -96,17 +103,8 @@ bool X11Connection::hasExtension(const char* name) const
     return present;
 }
 
-void X11Connection::processEventsSoon()
-{
-    if (processingScheduled_)
-        return;
-    processingScheduled_ = true;
-    QMetaObject::invokeMethod(this, &X11Connection::processPendingEvents, Qt::QueuedConnection);
-}
-
 void X11Connection::processPendingEvents()
 {
-    processingScheduled_ = false;
     bool mappingChanged = false;
     bool activeChanged = false;
     while (XPending(display_) > 0) {
@@ -155,7 +153,6 @@ qint64 X11Connection::frontmostProcess()
         if (window == PointerRoot)
             window = 0;
     }
-    processEventsSoon();
     return window == 0 ? 0 : processOfWindow(window);
 }
 

@@ -33,7 +33,6 @@ bool X11InputRecorder::start()
     context_ = XRecordCreateContext(control, 0, &clients, 1, &range, 1);
     XFree(range);
     XSync(control, False);
-    connection_->processEventsSoon();
     if (!context_)
         return false;
     dataDisplay_ = XOpenDisplay(DisplayString(control));
@@ -61,7 +60,6 @@ void X11InputRecorder::stop()
         XRecordDisableContext(control, context_);
         XRecordFreeContext(control, context_);
         XSync(control, False);
-        connection_->processEventsSoon();
         context_ = 0;
     }
     if (dataDisplay_) {
