@@ -38,18 +38,28 @@ std::shared_ptr<X11Connection> X11Connection::open()
     return std::shared_ptr<X11Connection>(new X11Connection(display));
 }
 
-X11Connection::X11Connection(Display* display)
-    : display_(display)
-    , activeWindowAtom_(XInternAtom(display, "_NET_ACTIVE_WINDOW", False))
-    , pidAtom_(XInternAtom(display, "_NET_WM_PID", False))
-    , notifier_(new QSocketNotifier(ConnectionNumber(display), QSocketNotifier::Read, this))
+void X11Connection::ignoreErrorsOn(Display* display)
 {
     if (ownDisplays().isEmpty()) {
         XErrorHandler previous = XSetErrorHandler(ignoreOwnErrors);
         if (previous != ignoreOwnErrors)
             previousHandler = previous;
     }
-    ownDisplays().insert(display_);
+    ownDisplays().insert(display);
+}
+
+void X11Connection::stopIgnoringErrorsOn(Display* display)
+{
+    ownDisplays().remove(display);
+}
+
+X11Connection::X11Connection(Display* display)
+    : display_(display)
+    , activeWindowAtom_(XInternAtom(display, "_NET_ACTIVE_WINDOW", False))
+    , pidAtom_(XInternAtom(display, "_NET_WM_PID", False))
+    , notifier_(new QSocketNotifier(ConnectionNumber(display), QSocketNotifier::Read, this))
+{
+    ignoreErrorsOn(display_);
 
     int opcode = 0;
     int errorBase = 0;
@@ -75,7 +85,7 @@ X11Connection::X11Connection(Display* display)
 X11Connection::~X11Connection()
 {
     delete notifier_;
-    ownDisplays().remove(display_);
+    stopIgnoringErrorsOn(display_);
     XCloseDisplay(display_);
 }
 

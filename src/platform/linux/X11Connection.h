@@ -23,6 +23,10 @@ public:
     ~X11Connection() override;
 
     Display* display() const { return display_; }
+    // Failed requests on the display are ignored instead of ending the process (Xlib's default);
+    // for the connections the back ends open besides this one.
+    static void ignoreErrorsOn(Display* display);
+    static void stopIgnoringErrorsOn(Display* display);
     Window rootWindow() const;
     Atom atom(const char* name) const;
     bool hasExtension(const char* name) const;
