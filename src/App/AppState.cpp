@@ -414,7 +414,8 @@ bool AppState::ungroupFolder(const QString& id)
     });
 }
 
-bool AppState::updateGroup(const QString& id, const std::optional<QString>& name, const std::optional<QString>& icon,
+bool AppState::updateGroup(const QString& id, const std::optional<QString>& name,
+                           const std::optional<std::optional<QString>>& icon,
                            const std::optional<std::optional<QString>>& color)
 {
     return mutate([&](UserData& d) {

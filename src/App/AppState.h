@@ -100,8 +100,10 @@ public:
                                     const QString& visibility);
     void deleteGroup(const QString& id);
     bool ungroupFolder(const QString& id);
-    // `color`: not given keeps the colour, given as nullopt clears it.
-    bool updateGroup(const QString& id, const std::optional<QString>& name, const std::optional<QString>& icon,
+    // `icon` and `color`: not given keeps the value, given as nullopt clears it (so a folder
+    // can drop the icon of an upload that was deleted).
+    bool updateGroup(const QString& id, const std::optional<QString>& name,
+                     const std::optional<std::optional<QString>>& icon,
                      const std::optional<std::optional<QString>>& color);
     bool duplicateGroup(const QString& id);
     bool moveShortcutToGroup(const QString& shortcutId, const std::optional<QString>& groupId);

@@ -115,7 +115,7 @@ void LocalStore::failed(Resource resource, const QString& description)
 
 void LocalStore::setIssue(Resource resource, const QString& description)
 {
-    if (m_issues.value(resource) == description && m_issues.contains(resource))
+    if (m_issues.contains(resource) && m_issues.value(resource) == description)
         return;
     m_issues.insert(resource, description);
     Q_EMIT issuesChanged();

@@ -70,15 +70,28 @@ bool isWhitespace(char32_t c)
     return QChar::isSpace(c);
 }
 
-QString trimmed(const QString& text)
+namespace {
+template <class IsSpace>
+QString trimmedBy(const QString& text, IsSpace isSpace)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && text.at(begin).isSpace())
+    while (begin < end && isSpace(text.at(begin)))
         ++begin;
-    while (end > begin && text.at(end - 1).isSpace())
+    while (end > begin && isSpace(text.at(end - 1)))
         --end;
     return text.mid(begin, end - begin);
+}
+} // namespace
+
+QString trimmed(const QString& text)
+{
+    return trimmedBy(text, [](QChar c) { return c.isSpace(); });
+}
+
+QString trimmedOfSpaces(const QString& text)
+{
+    return trimmedBy(text, [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; });
 }
 
 } // namespace Text

@@ -30,4 +30,8 @@ bool isWhitespace(char32_t c);
 // `text` without leading and trailing white space and line breaks.
 QString trimmed(const QString& text);
 
+// `text` without leading and trailing white space only (space separators and tab); line
+// breaks at either end stay.
+QString trimmedOfSpaces(const QString& text);
+
 } // namespace Text

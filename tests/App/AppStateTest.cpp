@@ -191,6 +191,23 @@ TEST_F(AppStateTest, DuplicatingAFolderCopiesItsDirectShortcutsOnly)
     EXPECT_EQ(state->userData().groups.size(), 3);
 }
 
+TEST_F(AppStateTest, UpdatingAFolderKeepsAnIconOrColourNotGivenAndClearsOneGivenAsNone)
+{
+    state->addGroup(QStringLiteral("Work"), std::nullopt, QStringLiteral("custom:GONE"), QStringLiteral("#EF4444"),
+                    QStringLiteral("private"));
+    const QString work = groupId(QStringLiteral("Work"));
+    const auto folder = [&] { return state->userData().groups.first(); };
+    ASSERT_TRUE(state->updateGroup(work, QStringLiteral("Work"), std::nullopt, std::nullopt));
+    EXPECT_EQ(folder().icon, QStringLiteral("custom:GONE"));
+    EXPECT_EQ(folder().color, QStringLiteral("#EF4444"));
+    ASSERT_TRUE(state->updateGroup(work, std::nullopt, std::optional<QString>(), std::optional<QString>()));
+    EXPECT_EQ(folder().icon, std::nullopt);
+    EXPECT_EQ(folder().color, std::nullopt);
+    ASSERT_TRUE(state->updateGroup(work, std::nullopt, QStringLiteral("star"), QStringLiteral("#3B82F6")));
+    EXPECT_EQ(folder().icon, QStringLiteral("star"));
+    EXPECT_EQ(onDisk().groups.first().icon, QStringLiteral("star"));
+}
+
 TEST_F(AppStateTest, DeletingAFolderRemovesItsTreeAndLeavesTombstones)
 {
     state->addGroup(QStringLiteral("A"), std::nullopt, std::nullopt, std::nullopt, QStringLiteral("private"));

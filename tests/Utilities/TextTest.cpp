@@ -32,6 +32,15 @@ TEST(Text, TrimsWhiteSpaceAndLineBreaks)
     EXPECT_EQ(Text::trimmed(QStringLiteral("a b")), QStringLiteral("a b"));
 }
 
+TEST(Text, TrimsWhiteSpaceOnlyAndKeepsLineBreaksAtTheEnds)
+{
+    // Tab, no-break space and ideographic space are white space; line feed, the line
+    // separator and NEL are line breaks.
+    EXPECT_EQ(Text::trimmedOfSpaces(QStringLiteral("\t\u00A0 Regards\n \u3000")), QStringLiteral("Regards\n"));
+    EXPECT_EQ(Text::trimmedOfSpaces(QStringLiteral("\u2028x\u0085")), QStringLiteral("\u2028x\u0085"));
+    EXPECT_EQ(Text::trimmedOfSpaces(QStringLiteral(" \t ")), QString());
+}
+
 TEST(Uuid, GeneratesUpperCaseHyphenatedText)
 {
     const QString id = Uuid::generate();

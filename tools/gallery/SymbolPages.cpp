@@ -16,7 +16,7 @@
 namespace {
 
 constexpr int columns = 6;
-constexpr QSize cell(116, 84);
+constexpr QSize cell(116, 92);
 
 // Every symbol at 24 pixels over its name; long names break after their dots.
 class SymbolSheet : public QWidget

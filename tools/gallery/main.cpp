@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -135,7 +136,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot create %s\n", qPrintable(folder.absolutePath()));
         return 1;
     }
-    for (const GalleryPage& page : Gallery::pages()) {
+    QList<GalleryPage> pages = Gallery::pages();
+    std::sort(pages.begin(), pages.end(), [](const GalleryPage& a, const GalleryPage& b) { return a.name < b.name; });
+    for (const GalleryPage& page : pages) {
         if (!filter.isEmpty() && !page.name.contains(filter))
             continue;
         if (listOnly) {

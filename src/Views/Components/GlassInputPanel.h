@@ -16,7 +16,7 @@ protected:
 
     // Called once by the subclass with the editor it placed in the panel.
     void attachEditor(QWidget* editor);
-    // Colours the editor for the current appearance; subclasses add their own parts.
+    // Colours the editor for the current appearance; subclasses colour what they add.
     virtual void applyColors();
 
     void paintEvent(QPaintEvent* event) override;

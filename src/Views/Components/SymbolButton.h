@@ -21,7 +21,6 @@ public:
     void setSymbolColor(ThemeColor color);
     // Fills a circle of the frame's height behind the symbol and makes it the hit area.
     void setCircleFill(ThemeColor fill);
-    bool isCircular() const { return m_circleFill.has_value(); }
     void setRotation(qreal degrees);
 
     QSize sizeHint() const override;

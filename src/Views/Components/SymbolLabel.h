@@ -18,7 +18,6 @@ public:
     void setName(const QString& name);
     void setColor(ThemeColor color);
     void setColor(const QColor& color);
-    QColor color() const { return m_color(); }
     // Degrees clockwise about the centre ("ellipsis" stood upright, "minus" as a slash).
     void setRotation(qreal degrees);
 

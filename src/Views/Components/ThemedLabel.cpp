@@ -56,7 +56,13 @@ void ThemedLabel::setHeading(bool heading)
         return true;
     }();
     Q_UNUSED(installed);
+    if (m_heading == heading)
+        return;
     m_heading = heading;
+    // Qt keeps the first interface made for a widget, which may predate the role: drop
+    // it, so that the next request gets one made by the factory above.
+    if (QAccessibleInterface* current = QAccessible::queryAccessibleInterface(this))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(current));
 }
 
 // Every colour group gets the colour: a disabled label keeps it, because the screens dim

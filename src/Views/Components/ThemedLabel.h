@@ -13,7 +13,6 @@ public:
     ThemedLabel(const QString& text, int pixelSize, QFont::Weight weight, ThemeColor color, QWidget* parent = nullptr);
 
     void setColor(ThemeColor color);
-    QColor color() const { return m_color(); }
 
     // Announced to assistive technology as a heading. Set before the label is shown.
     void setHeading(bool heading);

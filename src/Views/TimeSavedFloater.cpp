@@ -1,0 +1,102 @@
+#include "Views/TimeSavedFloater.h"
+
+#include "Utilities/Color.h"
+#include "Utilities/Scheduler.h"
+
+#include <QCursor>
+#include <QGraphicsDropShadowEffect>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <cmath>
+
+TimeSavedFloater& TimeSavedFloater::shared()
+{
+    static TimeSavedFloater floater;
+    return floater;
+}
+
+std::optional<QString> TimeSavedFloater::text(double timeSaved)
+{
+    if (!(timeSaved > 0) || !std::isfinite(timeSaved))
+        return std::nullopt;
+    if (timeSaved < 60)
+        return QString::asprintf("+%.1fs saved", timeSaved);
+    const qint64 seconds = qint64(std::trunc(std::min(timeSaved, 9.0e18)));
+    const qint64 minutes = seconds / 60;
+    const qint64 rest = seconds - 60 * minutes;
+    if (rest == 0)
+        return QStringLiteral("+%1m saved").arg(minutes);
+    return QStringLiteral("+%1m %2s saved").arg(minutes).arg(rest);
+}
+
+double TimeSavedFloater::opacityAt(double progress)
+{
+    return progress < 0.7 ? 1.0 : std::max(0.0, 1.0 - (progress - 0.7) / 0.3);
+}
+
+void TimeSavedFloater::show(double timeSaved)
+{
+    const std::optional<QString> label = text(timeSaved);
+    if (!label)
+        return;
+    Scheduler::current().after(0, this, [this, t = *label] { createAndAnimate(t); });
+}
+
+void TimeSavedFloater::createAndAnimate(const QString& text)
+{
+    if (m_window) {
+        m_window->hide();
+        m_window->deleteLater();
+        m_window.clear();
+    }
+    const QPoint pointer = QCursor::pos();
+
+    auto* window = new QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+                                            | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+    window->setAttribute(Qt::WA_TranslucentBackground);
+    window->setAttribute(Qt::WA_ShowWithoutActivating);
+    window->setFixedSize(width, height);
+    auto* label = new QLabel(text, window);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignCenter);
+    QFont font = label->font();
+    font.setPixelSize(13);
+    font.setWeight(QFont::DemiBold);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colorFromHex(u"#E2725B"));
+    label->setPalette(palette);
+    auto* shadow = new QGraphicsDropShadowEffect(label);
+    shadow->setColor(QColor(0, 0, 0, 128));
+    shadow->setBlurRadius(6);
+    shadow->setOffset(0, 1);
+    label->setGraphicsEffect(shadow);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(label);
+
+    // Centred on the pointer, its bottom edge 10 px above it.
+    const QPoint origin(pointer.x() - width / 2, pointer.y() - 10 - height);
+    window->move(origin);
+    window->show();
+    m_window = window;
+
+    // Each animation steers only its own window: a newer floater that replaced it is never
+    // touched by this one's later steps.
+    const QPointer<QWidget> own(window);
+    for (int i = 0; i <= steps; ++i) {
+        Scheduler::current().after(i * stepInterval, this, [this, own, origin, i] {
+            if (!own)
+                return;
+            const double p = double(i) / steps;
+            own->move(origin.x(), origin.y() - int(std::lround(rise * p)));
+            own->setWindowOpacity(opacityAt(p));
+            if (i == steps) {
+                own->hide();
+                own->deleteLater();
+                if (m_window == own)
+                    m_window.clear();
+            }
+        });
+    }
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+// After an expansion, a small "+1.2s saved" label next to the pointer that rises 50 px and
+// fades within 2.5 s. At most one is visible: a new one replaces the previous at once.
+class TimeSavedFloater : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int width = 160;
+    static constexpr int height = 40;
+    static constexpr int steps = 50;
+    static constexpr double stepInterval = 0.05;
+    static constexpr int rise = 50;
+
+    static TimeSavedFloater& shared();
+
+    // Nothing for a time that is not a positive number.
+    void show(double timeSaved);
+
+    // "+1.2s saved", "+1m saved", "+1m 1s saved"; nothing for a time that is not positive.
+    static std::optional<QString> text(double timeSaved);
+    // Opacity at progress p (0 to 1): full until 70 %, then falling linearly to 0.
+    static double opacityAt(double progress);
+
+    QWidget* window() const { return m_window; }
+
+private:
+    void createAndAnimate(const QString& text);
+
+    QPointer<QWidget> m_window;
+};

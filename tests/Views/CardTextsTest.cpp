@@ -1,0 +1,59 @@
+#include "MainListFixture.h"
+#include "Views/MenuBar/CardTexts.h"
+
+#include <gtest/gtest.h>
+
+using namespace MainListTesting;
+
+TEST(CardTextsTest, TheFolderLineShowsOnlyWhileSearchingForAShortcutInAnExistingFolder)
+{
+    Group work = folder(QStringLiteral("W"), QStringLiteral("Work"));
+    Group home = folder(QStringLiteral("H"), QStringLiteral("Home"));
+    home.icon = QStringLiteral("🏠");
+    const QList<Group> groups = {work, home};
+    const Shortcut inWork = shortcut(QStringLiteral("1"), QStringLiteral("/a"), QStringLiteral("W"));
+    const Shortcut atHome = shortcut(QStringLiteral("2"), QStringLiteral("/b"), QStringLiteral("H"));
+    const Shortcut top = shortcut(QStringLiteral("3"), QStringLiteral("/c"));
+    const Shortcut orphan = shortcut(QStringLiteral("4"), QStringLiteral("/d"), QStringLiteral("gone"));
+
+    EXPECT_EQ(CardTexts::folderLabel(inWork, groups, QString()), std::nullopt);
+    EXPECT_EQ(CardTexts::folderLabel(inWork, groups, QStringLiteral(" ")), QStringLiteral("📁 Work"));
+    EXPECT_EQ(CardTexts::folderLabel(atHome, groups, QStringLiteral("b")), QStringLiteral("🏠 Home"));
+    EXPECT_EQ(CardTexts::folderLabel(top, groups, QStringLiteral("c")), std::nullopt);
+    EXPECT_EQ(CardTexts::folderLabel(orphan, groups, QStringLiteral("d")), std::nullopt);
+}
+
+TEST(CardTextsTest, IconKeysAreShownAsTheirText)
+{
+    Group starred = folder(QStringLiteral("S"), QStringLiteral("Starred"));
+    starred.icon = QStringLiteral("star");
+    EXPECT_EQ(CardTexts::folderTitle(starred), QStringLiteral("star Starred"));
+}
+
+TEST(CardTextsTest, ItemCountsAreSingularOnlyForOne)
+{
+    EXPECT_EQ(CardTexts::itemCount(0), QStringLiteral("0 items"));
+    EXPECT_EQ(CardTexts::itemCount(1), QStringLiteral("1 item"));
+    EXPECT_EQ(CardTexts::itemCount(2), QStringLiteral("2 items"));
+}
+
+TEST(CardTextsTest, AFolderCountsOnlyItsDirectChildren)
+{
+    UserData data = UserData::empty();
+    data.groups = {folder(QStringLiteral("P"), QStringLiteral("Parent")),
+                   folder(QStringLiteral("C1"), QStringLiteral("One"), QStringLiteral("P")),
+                   folder(QStringLiteral("C2"), QStringLiteral("Two"), QStringLiteral("P"))};
+    for (int i = 0; i < 10; ++i)
+        data.shortcuts.append(shortcut(QString::number(i), QStringLiteral("/t%1").arg(i),
+                                       i % 2 ? QStringLiteral("C1") : QStringLiteral("C2")));
+    EXPECT_EQ(CardTexts::childCount(data, QStringLiteral("P")), 2);
+    EXPECT_EQ(CardTexts::childCount(data, QStringLiteral("C1")), 5);
+    EXPECT_EQ(CardTexts::childCount(data, QStringLiteral("none")), 0);
+}
+
+TEST(CardTextsTest, TheBannerCountsDistinctSharedTriggers)
+{
+    EXPECT_EQ(CardTexts::duplicateTriggers(0), QStringLiteral("All triggers are unique"));
+    EXPECT_EQ(CardTexts::duplicateTriggers(1), QStringLiteral("1 duplicate trigger"));
+    EXPECT_EQ(CardTexts::duplicateTriggers(3), QStringLiteral("3 duplicate triggers"));
+}

@@ -1,0 +1,62 @@
+#include "ManualScheduler.h"
+#include "Views/TimeSavedFloater.h"
+
+#include <QWidget>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+TEST(TimeSavedFloaterText, FormatsSecondsThenMinutes)
+{
+    EXPECT_EQ(TimeSavedFloater::text(1.2), QStringLiteral("+1.2s saved"));
+    EXPECT_EQ(TimeSavedFloater::text(59.96), QStringLiteral("+60.0s saved"));
+    EXPECT_EQ(TimeSavedFloater::text(60), QStringLiteral("+1m saved"));
+    EXPECT_EQ(TimeSavedFloater::text(61.9), QStringLiteral("+1m 1s saved"));
+    EXPECT_FALSE(TimeSavedFloater::text(0));
+    EXPECT_FALSE(TimeSavedFloater::text(-3));
+    EXPECT_FALSE(TimeSavedFloater::text(std::nan("")));
+    EXPECT_FALSE(TimeSavedFloater::text(std::numeric_limits<double>::infinity()));
+}
+
+TEST(TimeSavedFloaterText, FadesOnlyAfterSeventyPercent)
+{
+    EXPECT_DOUBLE_EQ(TimeSavedFloater::opacityAt(0.0), 1.0);
+    EXPECT_DOUBLE_EQ(TimeSavedFloater::opacityAt(0.68), 1.0);
+    EXPECT_NEAR(TimeSavedFloater::opacityAt(0.85), 0.5, 1e-9);
+    EXPECT_DOUBLE_EQ(TimeSavedFloater::opacityAt(1.0), 0.0);
+}
+
+TEST(TimeSavedFloater, RisesFiftyPixelsAndDisappearsAfterTwoAndAHalfSeconds)
+{
+    ManualScheduler scheduler;
+    TimeSavedFloater floater;
+    floater.show(1.2);
+    EXPECT_FALSE(floater.window());
+    scheduler.runDue();
+    QWidget* window = floater.window();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->size(), QSize(160, 40));
+    const int startY = window->y();
+    scheduler.advance(1.25);
+    EXPECT_EQ(window->y(), startY - 25);
+    scheduler.advance(1.25);
+    EXPECT_FALSE(floater.window());
+}
+
+TEST(TimeSavedFloater, ANewerFloaterSurvivesTheOlderOnesLastStep)
+{
+    ManualScheduler scheduler;
+    TimeSavedFloater floater;
+    floater.show(1.0);
+    scheduler.runDue();
+    scheduler.advance(1.0);
+    floater.show(2.0);
+    scheduler.runDue();
+    QWidget* newer = floater.window();
+    ASSERT_TRUE(newer);
+    scheduler.advance(1.6); // the first animation has ended by now
+    EXPECT_EQ(floater.window(), newer);
+    EXPECT_TRUE(newer->isVisible());
+    scheduler.advance(1.0);
+    EXPECT_FALSE(floater.window());
+}
