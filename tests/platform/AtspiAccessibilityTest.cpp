@@ -167,6 +167,24 @@ TEST_F(AtspiFields, aHungApplicationIsGivenUpOnAfterTheTimeout)
     DesktopSession::pause(700);
 }
 
+TEST(AtspiLateApplication, anApplicationStartedLaterIsFoundWithTheFocusItHadFromTheStart)
+{
+    if (QString missing = DesktopSession::missingPieces(); !missing.isEmpty())
+        GTEST_SKIP() << missing.toStdString();
+    AtspiAccessibility accessibility;
+    ASSERT_TRUE(accessibility.start());
+    TextFieldsApp app;
+    ASSERT_TRUE(app.start());
+    ASSERT_TRUE(app.setText("line", "early"));
+    std::shared_ptr<AccessibleElement> field;
+    ASSERT_TRUE(DesktopSession::waitFor([&] {
+        field = accessibility.focusedElement(app.processId());
+        return field != nullptr;
+    }));
+    EXPECT_EQ(answer<QString>(field->parameterizedAttributeValue(AX::stringForRange, TextRange { 0, 5 })),
+        QStringLiteral("early"));
+}
+
 TEST_F(AtspiFields, thisProcessIsNeverAskedAboutItself)
 {
     EXPECT_EQ(accessibility.focusedElement(QCoreApplication::applicationPid()), nullptr);

@@ -2,11 +2,11 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusReply>
 #include <QDeadlineTimer>
 #include <QProcess>
-#include <QThread>
+#include <QTimer>
 
 namespace DesktopSession {
 
@@ -23,9 +23,10 @@ QString missingPieces()
         return display;
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
         return QStringLiteral("no session D-Bus; run under scripts/with-desktop.sh");
-    QDBusInterface bus(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-        QStringLiteral("org.a11y.Bus"), QDBusConnection::sessionBus());
-    const QDBusReply<QString> address = bus.call(QStringLiteral("GetAddress"));
+    const QDBusReply<QString> address = QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+            QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
+        QDBus::Block, 1000);
     if (!address.isValid() || address.value().isEmpty())
         return QStringLiteral("no accessibility bus on the session D-Bus; run under scripts/with-desktop.sh");
     return {};
@@ -50,14 +51,27 @@ bool focusWindowOf(qint64 process)
         "windowfocus", "--sync", "%1" });
 }
 
+unsigned long windowOf(qint64 process)
+{
+    QProcess search;
+    search.start(QStringLiteral("xdotool"),
+        { "search", "--sync", "--all", "--onlyvisible", "--pid", QString::number(process), "" });
+    if (!waitFor([&] { return search.state() == QProcess::NotRunning; }, 10000))
+        return 0;
+    return QString::fromLatin1(search.readAllStandardOutput()).split('\n').first().trimmed().toULong();
+}
+
 bool waitFor(const std::function<bool()>& condition, int milliseconds)
 {
+    // The loop waits as the application's own loop does (work that runs before the loop blocks
+    // runs here too), woken often enough to look at the condition.
+    QTimer tick;
+    tick.start(2);
     QDeadlineTimer deadline(milliseconds);
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

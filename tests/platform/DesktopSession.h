@@ -19,6 +19,8 @@ bool xdotool(const QStringList& arguments);
 
 // Waits for the process's window and gives it the X input focus (there is no window manager).
 bool focusWindowOf(qint64 process);
+// The process's visible top-level window, 0 when it has none.
+unsigned long windowOf(qint64 process);
 
 // Keeps the event loop running until the condition holds or the time is up.
 bool waitFor(const std::function<bool()>& condition, int milliseconds = 3000);

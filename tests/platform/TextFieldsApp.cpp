@@ -1,8 +1,10 @@
 #include "TextFieldsApp.h"
 
 #include "DesktopSession.h"
+#include "platform/linux/PasteboardTypes.h"
 
-#include <QCoreApplication>
+#include <QBuffer>
+#include <QImage>
 #include <QJsonDocument>
 #include <QProcessEnvironment>
 
@@ -26,7 +28,7 @@ bool TextFieldsApp::start()
     environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     process_.setProcessEnvironment(environment);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(QCoreApplication::applicationDirPath() + QStringLiteral("/helpers/text-fields/velmora-text-fields"));
+    process_.start(QStringLiteral(VELMORA_TEXT_FIELDS));
     if (!process_.waitForStarted(5000))
         return false;
     if (!DesktopSession::waitFor([this] { return process_.canReadLine(); }, 10000))
@@ -85,7 +87,28 @@ QMap<QString, QByteArray> TextFieldsApp::clipboard()
 {
     QMap<QString, QByteArray> formats;
     const QJsonObject object = command(QStringLiteral("clip-get"));
-    for (auto it = object.begin(); it != object.end(); ++it)
-        formats.insert(it.key(), QByteArray::fromBase64(it.value().toString().toLatin1()));
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!PasteboardTypes::isMetaTarget(it.key()))
+            formats.insert(it.key(), QByteArray::fromBase64(it.value().toString().toLatin1()));
+    }
     return formats;
+}
+
+QMap<QString, QByteArray> TextFieldsApp::mixedClipboard()
+{
+    QImage image(7, 5, QImage::Format_ARGB32);
+    image.fill(QColor(10, 200, 30, 128));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    QByteArray everyByte;
+    for (int i = 0; i < 256; ++i)
+        everyByte.append(char(i));
+    return {
+        { "text/plain;charset=utf-8", QByteArray("Grüße \xF0\x9F\x98\x80 and more") },
+        { "text/html", QByteArray("<p>copied <i>html</i></p>") },
+        { "image/png", png },
+        { "application/x-velmora-test-binary", everyByte },
+    };
 }

@@ -23,7 +23,12 @@ public:
     QString text(const QString& field);
     QJsonObject state();
     bool setClipboard(const QMap<QString, QByteArray>& formats);
+    // The clipboard as this application reads it, without the targets that only describe it.
     QMap<QString, QByteArray> clipboard();
+
+    // Contents of every kind a clipboard restore must keep: UTF-8 text, HTML, a PNG image and a
+    // custom type holding every byte value.
+    static QMap<QString, QByteArray> mixedClipboard();
 
 private:
     QProcess process_;

@@ -36,18 +36,21 @@ std::shared_ptr<AccessibleElement> AtspiAccessibility::applicationElement(qint64
 
 std::shared_ptr<AccessibleElement> AtspiAccessibility::focusedElement(qint64 process)
 {
+    if (process == qint64(getpid()))
+        return nullptr;
+    tracker_.lookForFocusIn(process);
     AtspiAccessible* focused = tracker_.focused();
-    if (!focused || tracker_.focusedProcess() != process || process == qint64(getpid()))
+    if (!focused || tracker_.focusedProcess() != process)
         return nullptr;
     // The focus event may not have been dispatched yet when focus has already moved on.
     AtspiStateSet* states = atspi_accessible_get_state_set(focused);
     const bool stillFocused = states && atspi_state_set_contains(states, ATSPI_STATE_FOCUSED)
         && !atspi_state_set_contains(states, ATSPI_STATE_DEFUNCT);
+    std::shared_ptr<AccessibleElement> element
+        = stillFocused ? std::make_shared<AtspiElement>(focused, states, process, unitOf(focused)) : nullptr;
     if (states)
         g_object_unref(states);
-    if (!stillFocused)
-        return nullptr;
-    return std::make_shared<AtspiElement>(focused, process, unitOf(focused));
+    return element;
 }
 
 std::shared_ptr<AtspiTextOffsets::Unit> AtspiAccessibility::unitOf(AtspiAccessible* accessible)

@@ -38,16 +38,45 @@ bool succeeded(GError*& error)
 
 }
 
-AtspiElement::AtspiElement(AtspiAccessible* accessible, qint64 process, std::shared_ptr<AtspiTextOffsets::Unit> unit)
+AtspiElement::AtspiElement(AtspiAccessible* accessible, AtspiStateSet* states, qint64 process,
+    std::shared_ptr<AtspiTextOffsets::Unit> unit)
     : accessible_(static_cast<AtspiAccessible*>(g_object_ref(accessible)))
     , process_(process)
     , unit_(std::move(unit))
 {
+    if (states) {
+        states_ = static_cast<AtspiStateSet*>(g_object_ref(states));
+        statesExpiry_ = QDeadlineTimer(stateLifetimeMilliseconds);
+    }
 }
 
 AtspiElement::~AtspiElement()
 {
+    if (states_)
+        g_object_unref(states_);
     g_object_unref(accessible_);
+}
+
+AtspiStateSet* AtspiElement::states()
+{
+    if (states_ && !statesExpiry_.hasExpired())
+        return states_;
+    if (states_)
+        g_object_unref(states_);
+    states_ = stateSetOf(accessible_);
+    statesExpiry_ = QDeadlineTimer(stateLifetimeMilliseconds);
+    return states_;
+}
+
+std::optional<int> AtspiElement::atspiRole()
+{
+    if (!role_) {
+        GError* error = nullptr;
+        const AtspiRole role = atspi_accessible_get_role(accessible_, &error);
+        if (succeeded(error))
+            role_ = role;
+    }
+    return role_;
 }
 
 bool AtspiElement::isReachable() const
@@ -69,9 +98,7 @@ AccessibilityValue AtspiElement::attributeValue(QLatin1StringView attribute)
     if (attribute == AX::role)
         return role();
     if (attribute == AX::subrole) {
-        GError* error = nullptr;
-        const AtspiRole role = atspi_accessible_get_role(accessible_, &error);
-        if (!succeeded(error) || role != ATSPI_ROLE_PASSWORD_TEXT)
+        if (atspiRole() != ATSPI_ROLE_PASSWORD_TEXT)
             return {};
         return QString(AX::secureTextFieldSubrole);
     }
@@ -84,17 +111,15 @@ AccessibilityValue AtspiElement::attributeValue(QLatin1StringView attribute)
 
 AccessibilityValue AtspiElement::role()
 {
-    GError* error = nullptr;
-    const AtspiRole role = atspi_accessible_get_role(accessible_, &error);
-    if (!succeeded(error))
+    const std::optional<int> known = atspiRole();
+    if (!known)
         return {};
+    const auto role = AtspiRole(*known);
     switch (role) {
     case ATSPI_ROLE_ENTRY:
     case ATSPI_ROLE_TEXT: {
-        AtspiStateSet* states = stateSetOf(accessible_);
-        const bool multiLine = states && atspi_state_set_contains(states, ATSPI_STATE_MULTI_LINE);
-        if (states)
-            g_object_unref(states);
+        AtspiStateSet* current = states();
+        const bool multiLine = current && atspi_state_set_contains(current, ATSPI_STATE_MULTI_LINE);
         return QString(multiLine ? AX::textAreaRole : AX::textFieldRole);
     }
     case ATSPI_ROLE_PASSWORD_TEXT:
@@ -113,13 +138,11 @@ AccessibilityValue AtspiElement::role()
 
 AccessibilityValue AtspiElement::enabled()
 {
-    AtspiStateSet* states = stateSetOf(accessible_);
-    if (!states)
+    AtspiStateSet* current = states();
+    if (!current)
         return {};
-    const bool result = atspi_state_set_contains(states, ATSPI_STATE_ENABLED)
-        && atspi_state_set_contains(states, ATSPI_STATE_SENSITIVE);
-    g_object_unref(states);
-    return result;
+    return atspi_state_set_contains(current, ATSPI_STATE_ENABLED)
+        && atspi_state_set_contains(current, ATSPI_STATE_SENSITIVE);
 }
 
 std::optional<bool> AtspiElement::isAttributeSettable(QLatin1StringView attribute)
@@ -128,12 +151,10 @@ std::optional<bool> AtspiElement::isAttributeSettable(QLatin1StringView attribut
         return std::nullopt;
     if (attribute != AX::selectedTextRange)
         return false;
-    AtspiStateSet* states = stateSetOf(accessible_);
-    if (!states)
+    AtspiStateSet* current = states();
+    if (!current)
         return std::nullopt;
-    const bool editable = atspi_state_set_contains(states, ATSPI_STATE_EDITABLE);
-    g_object_unref(states);
-    return editable && hasTextInterface(accessible_);
+    return atspi_state_set_contains(current, ATSPI_STATE_EDITABLE) && hasTextInterface(accessible_);
 }
 
 std::optional<QString> AtspiElement::textPrefix(qint64 length)
@@ -171,7 +192,8 @@ AccessibilityValue AtspiElement::selection()
         }
         g_free(range);
     }
-    if (start < 0 || end < 0)
+    // Offsets in UTF-16 units need no conversion, and no look at the text.
+    if (start < 0 || end < 0 || *unit_ == AtspiTextOffsets::Unit::utf16)
         return TextRange { start, end - start };
     const qint64 reach = std::max<qint64>(end, caret);
     const std::optional<QString> prefix = textPrefix(reach);

@@ -1,7 +1,7 @@
 #include "AtspiFocusTracker.h"
 
 #include <QDBusConnection>
-#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusReply>
 #include <QList>
 #include <algorithm>
@@ -22,10 +22,10 @@ bool accessibilityBusAnswers()
     QDBusConnection session = QDBusConnection::sessionBus();
     if (!session.isConnected())
         return false;
-    QDBusInterface bus(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-        QStringLiteral("org.a11y.Bus"), session);
-    bus.setTimeout(1000);
-    const QDBusReply<QString> address = bus.call(QStringLiteral("GetAddress"));
+    const QDBusReply<QString> address = session.call(QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"),
+                                                         QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"),
+                                                         QStringLiteral("GetAddress")),
+        QDBus::Block, 1000);
     return address.isValid() && !address.value().isEmpty();
 }
 
@@ -92,7 +92,7 @@ bool AtspiFocusTracker::start()
         listener_ = nullptr;
         return false;
     }
-    findInitialFocus();
+    findFocus(0);
     return true;
 }
 
@@ -108,10 +108,19 @@ void AtspiFocusTracker::receive(AtspiEvent* event, void* self)
     g_boxed_free(ATSPI_TYPE_EVENT, event);
 }
 
+void AtspiFocusTracker::lookForFocusIn(qint64 process)
+{
+    if (!listener_ || process <= 0 || process == process_ || searchedProcesses_.contains(process))
+        return;
+    searchedProcesses_.insert(process);
+    findFocus(process);
+}
+
 void AtspiFocusTracker::focus(AtspiAccessible* accessible)
 {
     g_object_ref(accessible);
     clear();
+    searchedProcesses_.clear();
     focused_ = accessible;
     process_ = qint64(atspi_accessible_get_process_id(accessible, nullptr));
     // Asking this process's own accessibility tree over the bus would wait for an answer that
@@ -129,7 +138,8 @@ void AtspiFocusTracker::clear()
     password_ = false;
 }
 
-void AtspiFocusTracker::findInitialFocus()
+// In the windows of one process, or of every other process when `process` is 0.
+void AtspiFocusTracker::findFocus(qint64 process)
 {
     AtspiAccessible* desktop = atspi_get_desktop(0);
     if (!desktop)
@@ -141,7 +151,8 @@ void AtspiFocusTracker::findInitialFocus()
         AtspiAccessible* application = atspi_accessible_get_child_at_index(desktop, a, nullptr);
         if (!application)
             continue;
-        if (qint64(atspi_accessible_get_process_id(application, nullptr)) != ownProcess) {
+        const qint64 owner = qint64(atspi_accessible_get_process_id(application, nullptr));
+        if (owner != ownProcess && (process == 0 || owner == process)) {
             const gint count = atspi_accessible_get_child_count(application, nullptr);
             for (gint w = 0; w < count; ++w) {
                 if (AtspiAccessible* window = atspi_accessible_get_child_at_index(application, w, nullptr))
@@ -155,11 +166,13 @@ void AtspiFocusTracker::findInitialFocus()
     // the one that gets the keys.
     std::stable_partition(windows.begin(), windows.end(),
         [](AtspiAccessible* window) { return hasState(window, ATSPI_STATE_ACTIVE); });
+    bool found = false;
     for (AtspiAccessible* window : std::as_const(windows)) {
-        if (!focused_) {
-            if (AtspiAccessible* found = findFocused(window)) {
-                focus(found);
-                g_object_unref(found);
+        if (!found) {
+            if (AtspiAccessible* focusedHere = findFocused(window)) {
+                focus(focusedHere);
+                g_object_unref(focusedHere);
+                found = true;
             }
         }
         g_object_unref(window);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QtGlobal>
 
 typedef struct _AtspiAccessible AtspiAccessible;
@@ -8,8 +9,8 @@ typedef struct _AtspiEventListener AtspiEventListener;
 
 // Knows which accessible object has the keyboard focus, desktop-wide. AT-SPI has no "focused
 // element" query, only events when focus moves, so the tracker listens to them (they arrive
-// through the GLib main context that Qt's event loop runs) and walks the desktop once at start
-// for the focus that was already there.
+// through the GLib main context that Qt's event loop runs) and walks the desktop at start for
+// the focus that was already there.
 class AtspiFocusTracker {
 public:
     AtspiFocusTracker();
@@ -27,14 +28,20 @@ public:
     // Password fields are told apart at the moment they get focus.
     bool isFocusedPasswordField() const { return password_; }
 
+    // Looks through the windows of the process for its focused object, once until the next
+    // focus event: an application may have taken the focus before its accessibility bridge knew
+    // that anyone listens, and such a focus is never announced.
+    void lookForFocusIn(qint64 process);
+
 private:
     static void receive(AtspiEvent* event, void* self);
     void focus(AtspiAccessible* accessible);
     void clear();
-    void findInitialFocus();
+    void findFocus(qint64 process);
 
     AtspiEventListener* listener_ = nullptr;
     AtspiAccessible* focused_ = nullptr;
     qint64 process_ = 0;
     bool password_ = false;
+    QSet<qint64> searchedProcesses_;
 };

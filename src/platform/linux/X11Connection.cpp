@@ -3,6 +3,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <QAbstractEventDispatcher>
 #include <QSet>
 
 namespace {
@@ -37,18 +38,28 @@ std::shared_ptr<X11Connection> X11Connection::open()
     return std::shared_ptr<X11Connection>(new X11Connection(display));
 }
 
-X11Connection::X11Connection(Display* display)
-    : display_(display)
-    , activeWindowAtom_(XInternAtom(display, "_NET_ACTIVE_WINDOW", False))
-    , pidAtom_(XInternAtom(display, "_NET_WM_PID", False))
-    , notifier_(new QSocketNotifier(ConnectionNumber(display), QSocketNotifier::Read, this))
+void X11Connection::ignoreErrorsOn(Display* display)
 {
     if (ownDisplays().isEmpty()) {
         XErrorHandler previous = XSetErrorHandler(ignoreOwnErrors);
         if (previous != ignoreOwnErrors)
             previousHandler = previous;
     }
-    ownDisplays().insert(display_);
+    ownDisplays().insert(display);
+}
+
+void X11Connection::stopIgnoringErrorsOn(Display* display)
+{
+    ownDisplays().remove(display);
+}
+
+X11Connection::X11Connection(Display* display)
+    : display_(display)
+    , activeWindowAtom_(XInternAtom(display, "_NET_ACTIVE_WINDOW", False))
+    , pidAtom_(XInternAtom(display, "_NET_WM_PID", False))
+    , notifier_(new QSocketNotifier(ConnectionNumber(display), QSocketNotifier::Read, this))
+{
+    ignoreErrorsOn(display_);
 
     int opcode = 0;
     int errorBase = 0;
@@ -63,12 +74,18 @@ X11Connection::X11Connection(Display* display)
     XSelectInput(display_, rootWindow(), PropertyChangeMask);
     XFlush(display_);
     connect(notifier_, &QSocketNotifier::activated, this, &X11Connection::processPendingEvents);
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (XEventsQueued(display_, QueuedAlready) > 0)
+                processPendingEvents();
+        });
+    }
 }
 
 X11Connection::~X11Connection()
 {
     delete notifier_;
-    ownDisplays().remove(display_);
+    stopIgnoringErrorsOn(display_);
     XCloseDisplay(display_);
 }
 
@@ -96,17 +113,8 @@ bool X11Connection::hasExtension(const char* name) const
     return present;
 }
 
-void X11Connection::processEventsSoon()
-{
-    if (processingScheduled_)
-        return;
-    processingScheduled_ = true;
-    QMetaObject::invokeMethod(this, &X11Connection::processPendingEvents, Qt::QueuedConnection);
-}
-
 void X11Connection::processPendingEvents()
 {
-    processingScheduled_ = false;
     bool mappingChanged = false;
     bool activeChanged = false;
     while (XPending(display_) > 0) {
@@ -155,7 +163,6 @@ qint64 X11Connection::frontmostProcess()
         if (window == PointerRoot)
             window = 0;
     }
-    processEventsSoon();
     return window == 0 ? 0 : processOfWindow(window);
 }
 

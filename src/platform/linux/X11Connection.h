@@ -12,6 +12,8 @@ typedef unsigned long Atom;
 // Our own Xlib connection to the X server that Qt shows its windows on. It carries every request
 // of the Linux back ends except the RECORD stream (which needs a connection to itself) and follows
 // what the desktop announces on it: keyboard mapping changes and switches of the active window.
+// Events are read when the socket turns readable, and also whenever the event loop is about to
+// wait: a round trip may have moved them into Xlib's queue, after which the socket stays quiet.
 class X11Connection : public QObject {
     Q_OBJECT
 public:
@@ -21,6 +23,10 @@ public:
     ~X11Connection() override;
 
     Display* display() const { return display_; }
+    // Failed requests on the display are ignored instead of ending the process (Xlib's default);
+    // for the connections the back ends open besides this one.
+    static void ignoreErrorsOn(Display* display);
+    static void stopIgnoringErrorsOn(Display* display);
     Window rootWindow() const;
     Atom atom(const char* name) const;
     bool hasExtension(const char* name) const;
@@ -28,10 +34,6 @@ public:
     // The process behind the window that has the keyboard: the window manager's active window
     // when there is one, else the X input focus. 0 when it cannot be told.
     qint64 frontmostProcess();
-
-    // A round trip may leave events in Xlib's queue without the socket becoming readable again;
-    // whoever makes one asks for them to be handled once control is back in the event loop.
-    void processEventsSoon();
 
 Q_SIGNALS:
     void keyboardMappingChanged();
@@ -47,6 +49,5 @@ private:
     Atom activeWindowAtom_;
     Atom pidAtom_;
     QSocketNotifier* notifier_;
-    bool processingScheduled_ = false;
     mutable QHash<QByteArray, bool> extensions_;
 };

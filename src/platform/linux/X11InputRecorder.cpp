@@ -33,10 +33,12 @@ bool X11InputRecorder::start()
     context_ = XRecordCreateContext(control, 0, &clients, 1, &range, 1);
     XFree(range);
     XSync(control, False);
-    connection_->processEventsSoon();
     if (!context_)
         return false;
     dataDisplay_ = XOpenDisplay(DisplayString(control));
+    if (dataDisplay_)
+        X11Connection::ignoreErrorsOn(dataDisplay_);
+    ++run_;
     const auto intercept = [](char* closure, XRecordInterceptData* data) {
         reinterpret_cast<X11InputRecorder*>(closure)->take(data);
     };
@@ -61,10 +63,10 @@ void X11InputRecorder::stop()
         XRecordDisableContext(control, context_);
         XRecordFreeContext(control, context_);
         XSync(control, False);
-        connection_->processEventsSoon();
         context_ = 0;
     }
     if (dataDisplay_) {
+        X11Connection::stopIgnoringErrorsOn(dataDisplay_);
         XCloseDisplay(dataDisplay_);
         dataDisplay_ = nullptr;
     }
@@ -109,12 +111,14 @@ void X11InputRecorder::readStream()
     XRecordProcessReplies(dataDisplay_);
     const QList<X11RecordedEvent> events = std::exchange(received_, {});
     const bool ended = ended_;
+    // A handler may stop the recording, or stop it and start a new one.
+    const quint64 run = run_;
     for (const X11RecordedEvent& event : events) {
-        if (!dataDisplay_)
+        if (!dataDisplay_ || run_ != run)
             return;
         Q_EMIT recorded(event);
     }
-    if (ended && dataDisplay_) {
+    if (ended && dataDisplay_ && run_ == run) {
         stop();
         Q_EMIT interrupted();
     }

@@ -40,4 +40,5 @@ private:
     QSocketNotifier* notifier_ = nullptr;
     QList<X11RecordedEvent> received_;
     bool ended_ = false;
+    quint64 run_ = 0;
 };

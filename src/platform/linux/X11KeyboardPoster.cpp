@@ -148,6 +148,5 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
             send(keyCode, true, lastUserData);
     }
     XSync(display, False);
-    connection_->processEventsSoon();
     return true;
 }

@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QThread>
 #include <QVBoxLayout>
+#include <chrono>
 #include <cstdio>
 #include <unistd.h>
 
@@ -30,6 +31,12 @@ TextFieldsWindow::TextFieldsWindow()
     layout->addWidget(password_);
     resize(500, 300);
     connect(input_, &QSocketNotifier::activated, this, &TextFieldsWindow::readCommands);
+    connect(line_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (!watched_.isEmpty() && arrival_ < 0 && text.contains(watched_))
+            arrival_ = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                std::chrono::steady_clock::now().time_since_epoch())
+                           .count();
+    });
 }
 
 void TextFieldsWindow::readCommands()
@@ -77,6 +84,12 @@ void TextFieldsWindow::run(const QByteArray& line)
         // Stands for an application that stops answering: blocks its event loop.
         reply({ { QStringLiteral("ok"), true } });
         QThread::msleep(words.at(1).toUInt());
+    } else if (command == "watch" && words.size() == 2) {
+        watched_ = QString::fromUtf8(QByteArray::fromBase64(words.at(1)));
+        arrival_ = -1;
+        reply({ { QStringLiteral("ok"), true } });
+    } else if (command == "arrival") {
+        reply({ { QStringLiteral("nanoseconds"), double(arrival_) } });
     } else if (command == "quit") {
         reply({ { QStringLiteral("ok"), true } });
         QApplication::quit();
@@ -84,8 +97,8 @@ void TextFieldsWindow::run(const QByteArray& line)
         activateWindow();
         target->setFocus(Qt::OtherFocusReason);
         reply({ { QStringLiteral("ok"), true } });
-    } else if (command == "set" && target && words.size() == 3) {
-        const QString text = QString::fromUtf8(QByteArray::fromBase64(words.at(2)));
+    } else if (command == "set" && target) {
+        const QString text = QString::fromUtf8(QByteArray::fromBase64(words.value(2)));
         if (auto* edit = qobject_cast<QLineEdit*>(target)) {
             edit->setText(text);
         } else {
