@@ -1,12 +1,15 @@
-#include <QApplication>
-#include <QMessageBox>
+#include "App/VelmoraApp.h"
+#include "platform/linux/DisplayAvailability.h"
 
-// Until the tray shell exists the program only says so; the library core is exercised by
-// the test suite.
+#include <cstdio>
+
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Velmora"));
-    QMessageBox::information(nullptr, QStringLiteral("Velmora"), QStringLiteral("Velmora is starting up."));
-    return 0;
+    // Without a display Qt would end the process with an abort; say what is missing instead.
+    if (const QString reason = DisplayAvailability::missingDisplayReason(); !reason.isEmpty()) {
+        std::fprintf(stderr, "%s\nStart Velmora from a graphical desktop session.\n", qPrintable(reason));
+        return 1;
+    }
+    VelmoraApp app(argc, argv);
+    return app.exec();
 }

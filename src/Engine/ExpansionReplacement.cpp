@@ -53,7 +53,7 @@ void ExpansionReplacement::start(const ExpansionPlan& plan, std::shared_ptr<Expa
     run->isCurrent = std::move(isCurrent);
     run->completed = std::move(completed);
     m_isBusy = true;
-    m_schedule(caretCheckDelay, [this, run] { waitForFinalKey(run, caretChecks); });
+    m_schedule(firstCaretCheckDelay, [this, run] { waitForFinalKey(run, caretChecks); });
 }
 
 // The field receives the final key only after the engine has seen it, or just before, so

@@ -34,6 +34,10 @@ public:
     // this replacement is gone.
     using Schedule = std::function<void(double seconds, std::function<void()> work)>;
 
+    // The desktop reports a key as the server hands it to the application (X11 RECORD), so
+    // the field has usually applied the final key already: the first look is at once, and
+    // only a field that has not caught up yet is looked at again every caretCheckDelay.
+    static constexpr double firstCaretCheckDelay = 0;
     static constexpr double caretCheckDelay = 0.02;
     static constexpr int caretChecks = 10;
     static constexpr double pasteCheckDelay = 0.04;

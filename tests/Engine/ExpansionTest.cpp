@@ -153,6 +153,24 @@ TEST_F(TriggerReplacement, OwnPasteKeysPassThroughMarkedWhileOtherProgramsKeysCo
     EXPECT_GT(engine.generation(), generation);
 }
 
+TEST_F(TriggerReplacement, AFieldThatAlreadyShowsTheFinalKeyIsPastedIntoWithoutWaiting)
+{
+    desktop.type(QStringLiteral("/sig"));
+    scheduler.runDue();
+    EXPECT_EQ(desktop.keyboard.posted.size(), 2);
+}
+
+TEST_F(TriggerReplacement, AFieldThatShowsTheFinalKeyLateIsLookedAtAgainUntilItDoes)
+{
+    desktop.type(QStringLiteral("/si"));
+    field->keyDelay = 0.05;
+    desktop.typeKey(QStringLiteral("g"));
+    scheduler.runDue();
+    EXPECT_TRUE(desktop.keyboard.posted.isEmpty());
+    settle();
+    EXPECT_EQ(expansions.size(), 1);
+}
+
 TEST_F(TriggerReplacement, CompletionRunsAfterTheClipboardIsBackAndTheEngineIsFree)
 {
     desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
@@ -176,6 +194,8 @@ using AbandonedReplacement = EngineFixture;
 TEST_F(AbandonedReplacement, KeyTypedBeforeThePasteLeavesTriggerAndKeyAsTyped)
 {
     desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    // The field is slow to show the final key, so the replacement is still waiting for it.
+    field->keyDelay = 0.015;
     desktop.type(QStringLiteral("/sig"));
     scheduler.advance(0.01);
     desktop.typeKey(QStringLiteral("x"));
@@ -197,6 +217,7 @@ TEST_F(AbandonedReplacement, ClickScrollModifierOrApplicationSwitchBeforeThePast
     };
     for (const auto& interrupt : interruptions) {
         auto next = desktop.focusNewField();
+        next->keyDelay = 0.015;
         desktop.type(QStringLiteral("/sig"));
         scheduler.advance(0.01);
         interrupt();

@@ -1,14 +1,8 @@
 #include "platform/linux/DesktopMotionSettings.h"
 
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
+#include "platform/linux/PortalSettings.h"
 
 namespace {
-
-const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString settingsInterface = QStringLiteral("org.freedesktop.portal.Settings");
 
 const QString appearanceGroup = QStringLiteral("org.freedesktop.appearance");
 const QString reducedMotionKey = QStringLiteral("reduced-motion");
@@ -17,22 +11,12 @@ const QString gnomeAnimationsKey = QStringLiteral("enable-animations");
 const QString kdeGroup = QStringLiteral("org.kde.kdeglobals.KDE");
 const QString kdeDurationKey = QStringLiteral("AnimationDurationFactor");
 
-// The portal's Read wraps the value in one variant more than the signal does.
-QVariant unwrapped(QVariant value)
-{
-    while (value.userType() == qMetaTypeId<QDBusVariant>())
-        value = value.value<QDBusVariant>().variant();
-    return value;
-}
-
 } // namespace
 
 DesktopMotionSettings::DesktopMotionSettings(QDBusConnection bus, QObject* parent) : MotionSettings(parent), m_bus(bus)
 {
-    if (!m_bus.isConnected())
+    if (!PortalSettings::subscribe(m_bus, this, SLOT(settingChanged(QString, QString, QDBusVariant))))
         return;
-    m_bus.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-                  SLOT(settingChanged(QString, QString, QDBusVariant)));
     read(appearanceGroup, reducedMotionKey);
     read(gnomeGroup, gnomeAnimationsKey);
     read(kdeGroup, kdeDurationKey);
@@ -49,21 +33,12 @@ bool DesktopMotionSettings::reduceMotion() const
 
 void DesktopMotionSettings::read(const QString& group, const QString& key)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface, QStringLiteral("Read"));
-    call << group << key;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, group, key] {
-        watcher->deleteLater();
-        const QDBusPendingReply<QDBusVariant> reply = *watcher;
-        // A desktop without the key answers with an error: the setting stays unknown.
-        if (!reply.isError())
-            take(group, key, unwrapped(reply.argumentAt(0)));
-    });
+    PortalSettings::read(m_bus, group, key, this, [this, group, key](const QVariant& value) { take(group, key, value); });
 }
 
 void DesktopMotionSettings::settingChanged(const QString& group, const QString& key, const QDBusVariant& value)
 {
-    take(group, key, unwrapped(value.variant()));
+    take(group, key, PortalSettings::unwrapped(value.variant()));
 }
 
 void DesktopMotionSettings::take(const QString& group, const QString& key, const QVariant& value)

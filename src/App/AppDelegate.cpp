@@ -1,0 +1,401 @@
+#include "App/AppDelegate.h"
+
+#include "App/PopoverKeyHandler.h"
+#include "App/PopoverWindow.h"
+#include "App/StatusItem.h"
+#include "App/StatusMenuText.h"
+#include "Persistence/LocalStore.h"
+#include "Services/TutorialManager.h"
+#include "Utilities/Clock.h"
+#include "Utilities/Notifications.h"
+#include "Utilities/Text.h"
+#include "Utilities/Theme.h"
+#include "Utilities/ToastManager.h"
+#include "Utilities/VelmoraError.h"
+#include "Views/MenuBar/ConfirmationOverlay.h"
+#include "Views/MenuBar/MenuBarPopover.h"
+#include "Views/MenuBar/StorageRecoveryView.h"
+#include "Views/TimeSavedFloater.h"
+#include "platform/AccessibilityTrust.h"
+#include "platform/EventSource.h"
+#include "platform/LoginItem.h"
+#include "platform/SystemAppearance.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QMenu>
+#include <cstdio>
+
+namespace {
+
+constexpr quint64 mouseDownMask = (quint64(1) << quint32(InputEventType::leftMouseDown))
+                                  | (quint64(1) << quint32(InputEventType::rightMouseDown))
+                                  | (quint64(1) << quint32(InputEventType::otherMouseDown));
+
+AppDelegate::Environment completed(AppDelegate::Environment environment)
+{
+    if (!environment.store)
+        environment.store = &LocalStore::shared();
+    if (!environment.makeContent) {
+        environment.makeContent = [](QWidget* window, AppState& state, std::function<void()> onQuit) -> QWidget* {
+            return new MenuBarPopover(state, PopoverScreen::main(), std::move(onQuit), window);
+        };
+    }
+    if (!environment.terminate)
+        environment.terminate = [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); };
+    if (!environment.print) {
+        environment.print = [](const QString& line) {
+            std::fputs((line + u'\n').toLocal8Bit().constData(), stdout);
+            std::fflush(stdout);
+        };
+    }
+    return environment;
+}
+
+double secondsBetween(const QDateTime& from, const QDateTime& to)
+{
+    return double(from.msecsTo(to)) / 1000.0;
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(Environment environment, QObject* parent)
+    : QObject(parent),
+      m_environment(completed(std::move(environment))),
+      m_appState(*m_environment.store),
+      m_engine(m_environment.desktop)
+{
+    m_appState.setClipboard(m_environment.clipboard);
+    m_appState.setTimeSavedPresenter([](double seconds) { TimeSavedFloater::shared().show(seconds); });
+}
+
+AppDelegate::~AppDelegate()
+{
+    removeOutsideClickMonitor();
+    m_engine.stop();
+    if (AppState::shared() == &m_appState)
+        AppState::setShared(nullptr);
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    AppState::setShared(&m_appState);
+    // The application has no window of its own and no taskbar entry: its windows are tool
+    // windows and it never quits when the last one closes.
+    if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        application->setQuitOnLastWindowClosed(false);
+    applyTheme(m_appState.settings().theme);
+
+    buildStatusMenu();
+    m_statusItem = new StatusItem(m_statusMenu.get(), this);
+    connect(m_statusItem, &StatusItem::clicked, this, &AppDelegate::togglePopover);
+    if (SystemAppearance* system = m_environment.systemAppearance) {
+        m_statusItem->setAppearance(system->appearance());
+        connect(system, &SystemAppearance::appearanceChanged, this, [this](Appearance appearance) {
+            m_statusItem->setAppearance(appearance);
+            if (m_followsSystemAppearance)
+                Theme::setAppearance(appearance);
+        });
+    }
+
+    buildPopover();
+    NotificationCenter& center = NotificationCenter::instance();
+    center.observe(Notifications::velmoraClosePopover, this, [this](const QVariant&) { closePopover(); });
+    center.observe(Notifications::velmoraOpenAchievements, this, [this](const QVariant&) {
+        if (!m_popover->isShown())
+            showPopoverUnderStatusItem(true);
+    });
+    applyTheme(m_appState.settings().theme);
+
+    subscribe();
+    m_keyMonitor = new PopoverKeyHandler(*m_popover, m_appState,
+                                         {.quit = [this] { menuQuit(); }, .closePopover = [this] { closePopover(); }, .endEditing = {}});
+
+    observeNow(&m_appState, &AppState::storageReadyChanged, this, [this] { applyStorageReady(m_appState.storageReady()); });
+    observeNow(&m_appState, &AppState::userDataChanged, this, [this] {
+        const QList<Shortcut>& shortcuts = m_appState.userData().shortcuts;
+        if (m_shortcuts == shortcuts)
+            return;
+        m_shortcuts = shortcuts;
+        m_engine.updateShortcuts(shortcuts);
+    });
+
+    if (isTrusted())
+        startEngine();
+    // Scheduled whether or not the permission is there now; the first tick that finds it
+    // starts the engine, when nothing else has, and ends the poll.
+    m_trustPoll = Scheduler::current().every(trustPollInterval, this, [this] {
+        if (!isTrusted())
+            return;
+        startEngine();
+        m_trustPoll.cancel();
+    });
+
+    Scheduler::current().after(0, this, [this] { showPopover(); });
+}
+
+bool AppDelegate::applicationShouldHandleReopen()
+{
+    showPopover();
+    return true;
+}
+
+// ---------------------------------------------------------------- subscriptions
+
+void AppDelegate::subscribe()
+{
+    observeNow(&m_appState, &AppState::settingsChanged, this, [this] {
+        const QString& theme = m_appState.settings().theme;
+        if (m_theme == theme)
+            return;
+        m_theme = theme;
+        applyTheme(theme);
+    });
+
+    // Launch at login is left alone while the settings may be a stand-in for a file that
+    // could not be read, and applied once per start when they can be trusted.
+    auto followLaunchAtLogin = [this] {
+        if (!m_appState.storageReady())
+            return;
+        const bool enabled = m_appState.settings().launchAtLogin;
+        if (m_launchAtLogin == enabled)
+            return;
+        m_launchAtLogin = enabled;
+        applyLaunchAtLogin(enabled);
+    };
+    observeNow(&m_appState, &AppState::settingsChanged, this, followLaunchAtLogin);
+    connect(&m_appState, &AppState::storageReadyChanged, this, followLaunchAtLogin);
+
+    observeNow(&m_appState, &AppState::settingsChanged, this, [this] {
+        const bool full = m_appState.settings().fullHeight;
+        if (m_fullHeight == full)
+            return;
+        m_fullHeight = full;
+        m_popover->setContentSize(
+            QSize(PopoverWindow::popoverWidth, full ? PopoverWindow::fullHeight : PopoverWindow::regularHeight));
+    });
+}
+
+void AppDelegate::applyStorageReady(bool ready)
+{
+    if (m_storageReady == ready)
+        return;
+    m_storageReady = ready;
+    if (ready)
+        Scheduler::current().after(0, this, [this] { startEngine(); });
+    else
+        m_engine.stop();
+}
+
+void AppDelegate::applyTheme(const QString& theme)
+{
+    m_followsSystemAppearance = theme != QLatin1String("dark") && theme != QLatin1String("light");
+    if (theme == QLatin1String("dark"))
+        Theme::setAppearance(Appearance::dark);
+    else if (theme == QLatin1String("light"))
+        Theme::setAppearance(Appearance::light);
+    else if (m_environment.systemAppearance)
+        Theme::setAppearance(m_environment.systemAppearance->appearance());
+}
+
+void AppDelegate::applyLaunchAtLogin(bool enabled)
+{
+    if (!m_environment.loginItem)
+        return;
+    try {
+        if (enabled)
+            m_environment.loginItem->registerApplication();
+        else
+            m_environment.loginItem->unregisterApplication();
+    } catch (const VelmoraError& error) {
+        m_environment.print(QStringLiteral("[LaunchAtLogin] Failed: ") + error.errorDescription());
+    }
+}
+
+// ---------------------------------------------------------------- engine
+
+bool AppDelegate::isTrusted() const
+{
+    return m_environment.desktop.trust && m_environment.desktop.trust->isProcessTrusted();
+}
+
+void AppDelegate::startEngine()
+{
+    if (!m_expansionEnabled || !m_appState.storageReady() || !isTrusted() || m_engine.isRunning())
+        return;
+    QPointer<AppDelegate> self(this);
+    m_engine.start(m_appState.userData().shortcuts, [self](const QString& trigger, const QString& expansion) {
+        Scheduler::current().after(0, nullptr, [self, trigger, expansion] {
+            if (self) {
+                const qint64 charsSaved = Text::graphemeCount(expansion) - Text::graphemeCount(trigger);
+                self->m_appState.recordExpansion(trigger, charsSaved);
+            }
+            TutorialManager::shared().notifyExpansion();
+        });
+    });
+}
+
+// ---------------------------------------------------------------- popover
+
+void AppDelegate::buildPopover()
+{
+    m_popover = std::make_unique<PopoverWindow>();
+    QPointer<AppDelegate> self(this);
+    m_popover->setContent(m_environment.makeContent(m_popover.get(), m_appState, [self] {
+        if (self)
+            self->menuQuit();
+    }));
+    connect(m_popover.get(), &PopoverWindow::closed, this, &AppDelegate::popoverDidClose);
+    // Switching to another application closes the popover, as a click elsewhere does.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive && m_popover->isShown())
+            closeFromOutside();
+    });
+}
+
+void AppDelegate::togglePopover()
+{
+    if (m_popover->isShown()) {
+        closePopover();
+        return;
+    }
+    if (m_outsideCloseAt && secondsBetween(*m_outsideCloseAt, Clock::current().now()) < outsideCloseGrace)
+        return;
+    showPopover();
+}
+
+void AppDelegate::showPopover()
+{
+    if (m_popover->isShown())
+        return;
+    const std::optional<QDateTime>& closedAt = m_appState.lastPopoverCloseAt;
+    if (closedAt && secondsBetween(*closedAt, Clock::current().now()) > resetAfterClosedFor)
+        NotificationCenter::instance().post(Notifications::velmoraResetToMain);
+    showPopoverUnderStatusItem(true);
+    Scheduler::current().after(0, this, [this] { installOutsideClickMonitor(); });
+}
+
+void AppDelegate::showPopoverUnderStatusItem(bool activate)
+{
+    m_popover->showRelativeTo(m_statusItem->geometry(), activate);
+}
+
+void AppDelegate::closePopover()
+{
+    m_popover->performClose();
+}
+
+void AppDelegate::closeFromOutside()
+{
+    m_outsideCloseAt = Clock::current().now();
+    closePopover();
+}
+
+void AppDelegate::installOutsideClickMonitor()
+{
+    EventSource* events = m_environment.mouseEvents;
+    if (m_outsideClickMonitor || !events || !m_popover->isShown())
+        return;
+    m_outsideClickMonitor = events->install(mouseDownMask, [this](const InputEvent& event) {
+        if (event.type == InputEventType::disabledByTimeout || event.type == InputEventType::disabledByUserInput) {
+            m_environment.mouseEvents->setEnabled(true);
+            return;
+        }
+        // The watch sees the clicks on Velmora's own windows too; only the others count.
+        if (m_popover->isShown() && !QApplication::widgetAt(QCursor::pos()))
+            closeFromOutside();
+    });
+}
+
+void AppDelegate::removeOutsideClickMonitor()
+{
+    if (!m_outsideClickMonitor)
+        return;
+    m_environment.mouseEvents->remove();
+    m_outsideClickMonitor = false;
+}
+
+void AppDelegate::popoverDidClose()
+{
+    removeOutsideClickMonitor();
+    m_appState.lastPopoverCloseAt = Clock::current().now();
+    // An open question is dropped, not answered.
+    m_appState.cancelRequest();
+    NotificationCenter::instance().post(Notifications::velmoraDismissOverlays);
+}
+
+// ---------------------------------------------------------------- status menu
+
+void AppDelegate::buildStatusMenu()
+{
+    m_statusMenu = std::make_unique<QMenu>();
+    auto add = [this](const QString& title, const QKeySequence& keys, void (AppDelegate::*action)()) {
+        QAction* item = m_statusMenu->addAction(title);
+        item->setShortcut(keys);
+        connect(item, &QAction::triggered, this, action);
+        return item;
+    };
+    add(QStringLiteral("New Shortcut"), QKeySequence(Qt::CTRL | Qt::Key_N), &AppDelegate::menuNewShortcut);
+    add(QStringLiteral("New Folder"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N), &AppDelegate::menuNewFolder);
+    m_statusMenu->addSeparator();
+    m_toggleAction = add(StatusMenuText::expansionToggleTitle(false), QKeySequence(), &AppDelegate::menuToggleExpansion);
+    m_statusMenu->addSeparator();
+    m_statisticsAction = m_statusMenu->addAction(StatusMenuText::statisticsLine(m_appState.stats()));
+    m_statisticsAction->setEnabled(false);
+    m_statusMenu->addSeparator();
+    add(QStringLiteral("Replay Tutorial"), QKeySequence(), &AppDelegate::menuReplayTutorial);
+    m_statusMenu->addSeparator();
+    add(QStringLiteral("Quit Velmora"), QKeySequence(Qt::CTRL | Qt::Key_Q), &AppDelegate::menuQuit);
+    // The tray opens the menu itself; its two changing lines are brought up to date just
+    // before it shows.
+    connect(m_statusMenu.get(), &QMenu::aboutToShow, this, &AppDelegate::updateStatusMenu);
+    updateStatusMenu();
+}
+
+void AppDelegate::updateStatusMenu()
+{
+    m_toggleAction->setText(StatusMenuText::expansionToggleTitle(m_engine.isRunning()));
+    m_statisticsAction->setText(StatusMenuText::statisticsLine(m_appState.stats()));
+}
+
+void AppDelegate::menuNewShortcut()
+{
+    NotificationCenter::instance().post(Notifications::velmoraNewShortcut);
+    if (!m_popover->isShown())
+        showPopoverUnderStatusItem(false);
+}
+
+void AppDelegate::menuNewFolder()
+{
+    NotificationCenter::instance().post(Notifications::velmoraNewFolder);
+    if (!m_popover->isShown())
+        showPopoverUnderStatusItem(false);
+}
+
+void AppDelegate::menuToggleExpansion()
+{
+    if (!m_appState.storageReady())
+        return;
+    if (m_engine.isRunning()) {
+        m_expansionEnabled = false;
+        m_engine.stop();
+        ToastManager::shared().show(QStringLiteral("Expansion disabled"));
+        return;
+    }
+    m_expansionEnabled = true;
+    startEngine();
+    ToastManager::shared().show(m_engine.isRunning() ? QStringLiteral("Expansion enabled")
+                                                     : QStringLiteral("Accessibility permission is required"));
+}
+
+void AppDelegate::menuReplayTutorial()
+{
+    if (!m_popover->isShown())
+        showPopoverUnderStatusItem(false);
+    Scheduler::current().after(tutorialStartDelay, this, [] { TutorialManager::shared().start(); });
+}
+
+void AppDelegate::menuQuit()
+{
+    m_environment.terminate();
+}

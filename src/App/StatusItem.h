@@ -1,0 +1,32 @@
+#pragma once
+
+#include "Utilities/Theme.h"
+
+#include <QObject>
+#include <QRect>
+
+class QMenu;
+class QSystemTrayIcon;
+
+// Velmora's item in the desktop's tray. A left click asks for the popover; a right click
+// opens the status menu, which the tray shows itself.
+class StatusItem : public QObject
+{
+    Q_OBJECT
+public:
+    explicit StatusItem(QMenu* menu, QObject* parent = nullptr);
+    ~StatusItem() override;
+
+    // Draws the mark for panels of that brightness.
+    void setAppearance(Appearance appearance);
+
+    // Where the tray shows the item, in global coordinates; empty when the tray does not
+    // tell (trays that draw the item themselves) or there is no tray.
+    QRect geometry() const;
+
+Q_SIGNALS:
+    void clicked();
+
+private:
+    QSystemTrayIcon* m_tray;
+};

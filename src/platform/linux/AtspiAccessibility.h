@@ -1,0 +1,36 @@
+#pragma once
+
+#include "AtspiFocusTracker.h"
+#include "AtspiTextOffsets.h"
+#include "platform/Accessibility.h"
+
+#include <QDeadlineTimer>
+#include <QHash>
+
+// The desktop's accessibility interface through libatspi. Calls are synchronous D-Bus requests
+// to the other application, each bounded by the messaging timeout; events arrive through the
+// GLib main context that Qt's event loop dispatches.
+class AtspiAccessibility : public Accessibility {
+public:
+    AtspiAccessibility();
+
+    // Connects to the accessibility bus and starts following the focus; false when the bus
+    // does not answer (queries then answer nothing, and the connection is tried again now and
+    // then, as the bus may be started later).
+    bool start();
+
+    // A password field has the focus, anywhere on the desktop.
+    bool isSecureEventInputEnabled() override;
+    std::shared_ptr<AccessibleElement> applicationElement(qint64 process) override;
+
+    // The focused element when it belongs to the process and still holds the focus.
+    std::shared_ptr<AccessibleElement> focusedElement(qint64 process);
+
+private:
+    std::shared_ptr<AtspiTextOffsets::Unit> unitOf(AtspiAccessible* accessible);
+
+    AtspiFocusTracker tracker_;
+    QDeadlineTimer nextStartAttempt_;
+    // Per application bus name: what its text offsets count.
+    QHash<QString, std::shared_ptr<AtspiTextOffsets::Unit>> units_;
+};

@@ -1,0 +1,44 @@
+#include "AtspiApplicationElement.h"
+
+#include "AtspiAccessibility.h"
+
+AtspiApplicationElement::AtspiApplicationElement(AtspiAccessibility& accessibility, qint64 process)
+    : accessibility_(accessibility)
+    , process_(process)
+{
+}
+
+void AtspiApplicationElement::setMessagingTimeout(double)
+{
+    // Nothing is asked of the application itself; its focused element gets the timeout.
+}
+
+AccessibilityValue AtspiApplicationElement::attributeValue(QLatin1StringView attribute)
+{
+    if (attribute != AX::focusedUIElement)
+        return {};
+    if (std::shared_ptr<AccessibleElement> focused = accessibility_.focusedElement(process_))
+        return focused;
+    return {};
+}
+
+std::optional<bool> AtspiApplicationElement::isAttributeSettable(QLatin1StringView)
+{
+    return false;
+}
+
+AccessibilityValue AtspiApplicationElement::parameterizedAttributeValue(QLatin1StringView, const AccessibilityValue&)
+{
+    return {};
+}
+
+bool AtspiApplicationElement::setAttributeValue(QLatin1StringView, const AccessibilityValue&)
+{
+    return false;
+}
+
+bool AtspiApplicationElement::isEqual(const AccessibleElement& other) const
+{
+    const auto* application = dynamic_cast<const AtspiApplicationElement*>(&other);
+    return application && application->process_ == process_;
+}

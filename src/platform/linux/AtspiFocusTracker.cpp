@@ -1,0 +1,180 @@
+#include "AtspiFocusTracker.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QList>
+#include <algorithm>
+#include <atspi/atspi.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* focusEvent = "object:state-changed:focused";
+// The walk for the focus that was there before we started looks at this many objects of each
+// application at most; a focused text field sits a few levels below its window.
+constexpr int walkLimit = 2000;
+constexpr int walkTimeoutMilliseconds = 30;
+
+bool accessibilityBusAnswers()
+{
+    // libatspi gives up the process when it cannot reach a bus, so ask over Qt's D-Bus first.
+    QDBusConnection session = QDBusConnection::sessionBus();
+    if (!session.isConnected())
+        return false;
+    const QDBusReply<QString> address = session.call(QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"),
+                                                         QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"),
+                                                         QStringLiteral("GetAddress")),
+        QDBus::Block, 1000);
+    return address.isValid() && !address.value().isEmpty();
+}
+
+bool hasState(AtspiAccessible* accessible, AtspiStateType state)
+{
+    AtspiStateSet* states = atspi_accessible_get_state_set(accessible);
+    const bool result = states && atspi_state_set_contains(states, state)
+        && !atspi_state_set_contains(states, ATSPI_STATE_DEFUNCT);
+    if (states)
+        g_object_unref(states);
+    return result;
+}
+
+// A new reference to the focused object below `root`, or null.
+AtspiAccessible* findFocused(AtspiAccessible* root)
+{
+    QList<AtspiAccessible*> pending { static_cast<AtspiAccessible*>(g_object_ref(root)) };
+    AtspiAccessible* found = nullptr;
+    int visited = 0;
+    while (!pending.isEmpty()) {
+        AtspiAccessible* node = pending.takeLast();
+        if (!found && visited++ < walkLimit) {
+            if (hasState(node, ATSPI_STATE_FOCUSED)) {
+                found = static_cast<AtspiAccessible*>(g_object_ref(node));
+            } else {
+                const gint count = atspi_accessible_get_child_count(node, nullptr);
+                for (gint i = count - 1; i >= 0; --i) {
+                    if (AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, nullptr))
+                        pending.append(child);
+                }
+            }
+        }
+        g_object_unref(node);
+    }
+    return found;
+}
+
+}
+
+AtspiFocusTracker::AtspiFocusTracker() = default;
+
+AtspiFocusTracker::~AtspiFocusTracker()
+{
+    if (listener_) {
+        atspi_event_listener_deregister(listener_, focusEvent, nullptr);
+        g_object_unref(listener_);
+    }
+    clear();
+}
+
+bool AtspiFocusTracker::start()
+{
+    if (listener_)
+        return true;
+    if (!accessibilityBusAnswers())
+        return false;
+    const int initialized = atspi_init();
+    if (initialized != 0 && initialized != 1)
+        return false;
+    atspi_set_timeout(walkTimeoutMilliseconds, walkTimeoutMilliseconds);
+    listener_ = atspi_event_listener_new(&AtspiFocusTracker::receive, this, nullptr);
+    if (!atspi_event_listener_register(listener_, focusEvent, nullptr)) {
+        g_object_unref(listener_);
+        listener_ = nullptr;
+        return false;
+    }
+    findFocus(0);
+    return true;
+}
+
+void AtspiFocusTracker::receive(AtspiEvent* event, void* self)
+{
+    auto* tracker = static_cast<AtspiFocusTracker*>(self);
+    if (event->source) {
+        if (event->detail1)
+            tracker->focus(event->source);
+        else if (event->source == tracker->focused_)
+            tracker->clear();
+    }
+    g_boxed_free(ATSPI_TYPE_EVENT, event);
+}
+
+void AtspiFocusTracker::lookForFocusIn(qint64 process)
+{
+    if (!listener_ || process <= 0 || process == process_ || searchedProcesses_.contains(process))
+        return;
+    searchedProcesses_.insert(process);
+    findFocus(process);
+}
+
+void AtspiFocusTracker::focus(AtspiAccessible* accessible)
+{
+    g_object_ref(accessible);
+    clear();
+    searchedProcesses_.clear();
+    focused_ = accessible;
+    process_ = qint64(atspi_accessible_get_process_id(accessible, nullptr));
+    // Asking this process's own accessibility tree over the bus would wait for an answer that
+    // only this (blocked) thread could give.
+    password_ = process_ != qint64(getpid())
+        && atspi_accessible_get_role(accessible, nullptr) == ATSPI_ROLE_PASSWORD_TEXT;
+}
+
+void AtspiFocusTracker::clear()
+{
+    if (focused_)
+        g_object_unref(focused_);
+    focused_ = nullptr;
+    process_ = 0;
+    password_ = false;
+}
+
+// In the windows of one process, or of every other process when `process` is 0.
+void AtspiFocusTracker::findFocus(qint64 process)
+{
+    AtspiAccessible* desktop = atspi_get_desktop(0);
+    if (!desktop)
+        return;
+    const qint64 ownProcess = getpid();
+    QList<AtspiAccessible*> windows;
+    const gint applications = atspi_accessible_get_child_count(desktop, nullptr);
+    for (gint a = 0; a < applications; ++a) {
+        AtspiAccessible* application = atspi_accessible_get_child_at_index(desktop, a, nullptr);
+        if (!application)
+            continue;
+        const qint64 owner = qint64(atspi_accessible_get_process_id(application, nullptr));
+        if (owner != ownProcess && (process == 0 || owner == process)) {
+            const gint count = atspi_accessible_get_child_count(application, nullptr);
+            for (gint w = 0; w < count; ++w) {
+                if (AtspiAccessible* window = atspi_accessible_get_child_at_index(application, w, nullptr))
+                    windows.append(window);
+            }
+        }
+        g_object_unref(application);
+    }
+    g_object_unref(desktop);
+    // Several applications may each report a focused widget; the one in the active window is
+    // the one that gets the keys.
+    std::stable_partition(windows.begin(), windows.end(),
+        [](AtspiAccessible* window) { return hasState(window, ATSPI_STATE_ACTIVE); });
+    bool found = false;
+    for (AtspiAccessible* window : std::as_const(windows)) {
+        if (!found) {
+            if (AtspiAccessible* focusedHere = findFocused(window)) {
+                focus(focusedHere);
+                g_object_unref(focusedHere);
+                found = true;
+            }
+        }
+        g_object_unref(window);
+    }
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QSet>
+#include <QtGlobal>
+
+typedef struct _AtspiAccessible AtspiAccessible;
+typedef struct _AtspiEvent AtspiEvent;
+typedef struct _AtspiEventListener AtspiEventListener;
+
+// Knows which accessible object has the keyboard focus, desktop-wide. AT-SPI has no "focused
+// element" query, only events when focus moves, so the tracker listens to them (they arrive
+// through the GLib main context that Qt's event loop runs) and walks the desktop at start for
+// the focus that was already there.
+class AtspiFocusTracker {
+public:
+    AtspiFocusTracker();
+    ~AtspiFocusTracker();
+    AtspiFocusTracker(const AtspiFocusTracker&) = delete;
+    AtspiFocusTracker& operator=(const AtspiFocusTracker&) = delete;
+
+    // Connects to the accessibility bus; false when it does not answer.
+    bool start();
+    bool isStarted() const { return listener_ != nullptr; }
+
+    // The focused object (not a new reference) and its process; null and 0 when unknown.
+    AtspiAccessible* focused() const { return focused_; }
+    qint64 focusedProcess() const { return process_; }
+    // Password fields are told apart at the moment they get focus.
+    bool isFocusedPasswordField() const { return password_; }
+
+    // Looks through the windows of the process for its focused object, once until the next
+    // focus event: an application may have taken the focus before its accessibility bridge knew
+    // that anyone listens, and such a focus is never announced.
+    void lookForFocusIn(qint64 process);
+
+private:
+    static void receive(AtspiEvent* event, void* self);
+    void focus(AtspiAccessible* accessible);
+    void clear();
+    void findFocus(qint64 process);
+
+    AtspiEventListener* listener_ = nullptr;
+    AtspiAccessible* focused_ = nullptr;
+    qint64 process_ = 0;
+    bool password_ = false;
+    QSet<qint64> searchedProcesses_;
+};

@@ -1,0 +1,27 @@
+#include "platform/linux/DisplayAvailability.h"
+
+#include <X11/Xlib.h>
+
+namespace DisplayAvailability {
+
+QString missingDisplayReason()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    // A platform chosen on purpose (offscreen, wayland, vnc, ...) is the caller's business.
+    if (!platform.isEmpty() && !platform.startsWith("xcb"))
+        return {};
+    const QByteArray display = qgetenv("DISPLAY");
+    if (display.isEmpty()) {
+        if (platform.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            return {};
+        return QStringLiteral("Velmora needs a graphical desktop session, and there is none here "
+                              "(neither DISPLAY nor WAYLAND_DISPLAY is set).");
+    }
+    Display* connection = XOpenDisplay(display.constData());
+    if (!connection)
+        return QStringLiteral("Velmora cannot open the X display \u201C%1\u201D.").arg(QString::fromLocal8Bit(display));
+    XCloseDisplay(connection);
+    return {};
+}
+
+} // namespace DisplayAvailability

@@ -1,0 +1,79 @@
+#include "LinuxAccessibilityTrust.h"
+
+#include "X11Connection.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
+
+namespace {
+
+const QString busService = QStringLiteral("org.a11y.Bus");
+const QString busPath = QStringLiteral("/org/a11y/bus");
+const QString statusInterface = QStringLiteral("org.a11y.Status");
+const QString enabledProperty = QStringLiteral("IsEnabled");
+
+QDBusMessage callProperties(const QString& method, const QVariantList& arguments)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        busService, busPath, QStringLiteral("org.freedesktop.DBus.Properties"), method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 1000);
+}
+
+constexpr int enabledLifetimeMilliseconds = 1000;
+
+}
+
+// Nothing when the accessibility bus does not answer.
+std::optional<bool> LinuxAccessibilityTrust::accessibilityEnabled()
+{
+    if (!enabledExpiry_.hasExpired())
+        return enabled_;
+    enabled_.reset();
+    if (QDBusConnection::sessionBus().isConnected()) {
+        const QDBusReply<QDBusVariant> reply = callProperties(QStringLiteral("Get"), { statusInterface, enabledProperty });
+        if (reply.isValid())
+            enabled_ = reply.value().variant().toBool();
+    }
+    enabledExpiry_ = QDeadlineTimer(enabledLifetimeMilliseconds);
+    return enabled_;
+}
+
+LinuxAccessibilityTrust::LinuxAccessibilityTrust(std::shared_ptr<X11Connection> connection)
+    : connection_(std::move(connection))
+{
+}
+
+bool LinuxAccessibilityTrust::isProcessTrusted()
+{
+    return untrustedReason().isEmpty();
+}
+
+bool LinuxAccessibilityTrust::requestTrust()
+{
+    if (QDBusConnection::sessionBus().isConnected())
+        callProperties(QStringLiteral("Set"), { statusInterface, enabledProperty, QVariant::fromValue(QDBusVariant(true)) });
+    enabledExpiry_ = QDeadlineTimer();
+    return isProcessTrusted();
+}
+
+QString LinuxAccessibilityTrust::untrustedReason()
+{
+    if (!connection_) {
+        if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            return QStringLiteral("This is a Wayland session without X11: expansion needs an X11 session.");
+        return QStringLiteral("No X11 display: expansion needs an X11 session.");
+    }
+    if (!connection_->hasExtension("RECORD"))
+        return QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched.");
+    if (!connection_->hasExtension("XTEST"))
+        return QStringLiteral("The X server offers no XTEST extension, so expansions cannot be pasted.");
+    const std::optional<bool> enabled = accessibilityEnabled();
+    if (!enabled)
+        return QStringLiteral("The accessibility bus (AT-SPI) does not answer: expansion needs it to reach text fields.");
+    if (!*enabled)
+        return QStringLiteral("Accessibility is switched off for this session.");
+    return {};
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/Pasteboard.h"
+
+#include <QObject>
+
+class QMimeData;
+
+// The X11 CLIPBOARD selection through QClipboard, as one item whose representations are the
+// owner's formats. X11 keeps no change count, so one is kept here: it moves on every change
+// Qt reports and on every write of ours, and not again for the ownership changes that our own
+// writes cause.
+class QtClipboardPasteboard : public QObject, public Pasteboard {
+    Q_OBJECT
+public:
+    explicit QtClipboardPasteboard(QObject* parent = nullptr);
+
+    qint64 changeCount() override;
+    qsizetype itemCount() override;
+    QStringList itemTypes(qsizetype item) override;
+    std::optional<QByteArray> data(qsizetype item, const QString& type) override;
+    QStringList types() override;
+    qint64 clearContents() override;
+    bool writeItems(const QList<PasteboardItem>& items) override;
+
+private:
+    const QMimeData* contents() const;
+    QStringList formats() const;
+
+    qint64 changeCount_ = 0;
+    bool writing_ = false;
+};

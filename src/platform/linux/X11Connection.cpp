@@ -1,0 +1,202 @@
+#include "X11Connection.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <QAbstractEventDispatcher>
+#include <QSet>
+
+namespace {
+
+// Xlib's default error handler ends the process. Requests of ours may fail harmlessly (a window
+// that closed between two calls), so errors on our connections are ignored; errors on any other
+// Xlib connection of the process still reach the handler that was installed before ours.
+QSet<Display*>& ownDisplays()
+{
+    static QSet<Display*> displays;
+    return displays;
+}
+
+XErrorHandler previousHandler = nullptr;
+
+int ignoreOwnErrors(Display* display, XErrorEvent* error)
+{
+    if (ownDisplays().contains(display) || !previousHandler)
+        return 0;
+    return previousHandler(display, error);
+}
+
+}
+
+std::shared_ptr<X11Connection> X11Connection::open()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return nullptr;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return nullptr;
+    return std::shared_ptr<X11Connection>(new X11Connection(display));
+}
+
+void X11Connection::ignoreErrorsOn(Display* display)
+{
+    if (ownDisplays().isEmpty()) {
+        XErrorHandler previous = XSetErrorHandler(ignoreOwnErrors);
+        if (previous != ignoreOwnErrors)
+            previousHandler = previous;
+    }
+    ownDisplays().insert(display);
+}
+
+void X11Connection::stopIgnoringErrorsOn(Display* display)
+{
+    ownDisplays().remove(display);
+}
+
+X11Connection::X11Connection(Display* display)
+    : display_(display)
+    , activeWindowAtom_(XInternAtom(display, "_NET_ACTIVE_WINDOW", False))
+    , pidAtom_(XInternAtom(display, "_NET_WM_PID", False))
+    , notifier_(new QSocketNotifier(ConnectionNumber(display), QSocketNotifier::Read, this))
+{
+    ignoreErrorsOn(display_);
+
+    int opcode = 0;
+    int errorBase = 0;
+    int major = XkbMajorVersion;
+    int minor = XkbMinorVersion;
+    if (XkbQueryExtension(display_, &opcode, &xkbEventBase_, &errorBase, &major, &minor)) {
+        XkbSelectEvents(display_, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
+            XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
+    } else {
+        xkbEventBase_ = -1;
+    }
+    XSelectInput(display_, rootWindow(), PropertyChangeMask);
+    XFlush(display_);
+    connect(notifier_, &QSocketNotifier::activated, this, &X11Connection::processPendingEvents);
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (XEventsQueued(display_, QueuedAlready) > 0)
+                processPendingEvents();
+        });
+    }
+}
+
+X11Connection::~X11Connection()
+{
+    delete notifier_;
+    stopIgnoringErrorsOn(display_);
+    XCloseDisplay(display_);
+}
+
+Window X11Connection::rootWindow() const
+{
+    return DefaultRootWindow(display_);
+}
+
+Atom X11Connection::atom(const char* name) const
+{
+    return XInternAtom(display_, name, False);
+}
+
+bool X11Connection::hasExtension(const char* name) const
+{
+    // A server's extensions do not change while we are connected to it.
+    auto known = extensions_.constFind(name);
+    if (known != extensions_.constEnd())
+        return known.value();
+    int opcode = 0;
+    int event = 0;
+    int error = 0;
+    const bool present = XQueryExtension(display_, name, &opcode, &event, &error);
+    extensions_.insert(name, present);
+    return present;
+}
+
+void X11Connection::processPendingEvents()
+{
+    bool mappingChanged = false;
+    bool activeChanged = false;
+    while (XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+            mappingChanged = true;
+        } else if (xkbEventBase_ >= 0 && event.type == xkbEventBase_) {
+            const auto* xkb = reinterpret_cast<const XkbAnyEvent*>(&event);
+            if (xkb->xkb_type == XkbMapNotify) {
+                XkbRefreshKeyboardMapping(reinterpret_cast<XkbMapNotifyEvent*>(&event));
+                mappingChanged = true;
+            } else if (xkb->xkb_type == XkbNewKeyboardNotify) {
+                mappingChanged = true;
+            }
+        } else if (event.type == PropertyNotify && event.xproperty.atom == activeWindowAtom_) {
+            activeChanged = true;
+        }
+    }
+    if (mappingChanged)
+        Q_EMIT keyboardMappingChanged();
+    if (activeChanged)
+        Q_EMIT activeWindowChanged();
+}
+
+qint64 X11Connection::frontmostProcess()
+{
+    Window window = 0;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display_, rootWindow(), activeWindowAtom_, 0, 1, False, XA_WINDOW, &type,
+            &format, &count, &remaining, &data)
+            == Success
+        && data) {
+        if (type == XA_WINDOW && format == 32 && count == 1)
+            window = *reinterpret_cast<const unsigned long*>(data);
+        XFree(data);
+    }
+    if (window == 0) {
+        int revert = 0;
+        XGetInputFocus(display_, &window, &revert);
+        if (window == PointerRoot)
+            window = 0;
+    }
+    return window == 0 ? 0 : processOfWindow(window);
+}
+
+qint64 X11Connection::processOfWindow(Window window)
+{
+    // Toolkits put the process id on their top-level window; the focus may sit on a child of it,
+    // and a window manager may have put a frame around it.
+    const Window root = rootWindow();
+    while (window != 0 && window != root) {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(display_, window, pidAtom_, 0, 1, False, XA_CARDINAL, &type, &format,
+                &count, &remaining, &data)
+                == Success
+            && data) {
+            const qint64 pid = (type == XA_CARDINAL && format == 32 && count == 1)
+                ? qint64(*reinterpret_cast<const unsigned long*>(data))
+                : 0;
+            XFree(data);
+            if (pid > 0)
+                return pid;
+        }
+        Window rootReturn = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned int childCount = 0;
+        if (!XQueryTree(display_, window, &rootReturn, &parent, &children, &childCount))
+            return 0;
+        if (children)
+            XFree(children);
+        window = parent;
+    }
+    return 0;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QSocketNotifier>
+#include <memory>
+
+typedef struct _XDisplay Display;
+typedef unsigned long Window;
+typedef unsigned long Atom;
+
+// Our own Xlib connection to the X server that Qt shows its windows on. It carries every request
+// of the Linux back ends except the RECORD stream (which needs a connection to itself) and follows
+// what the desktop announces on it: keyboard mapping changes and switches of the active window.
+// Events are read when the socket turns readable, and also whenever the event loop is about to
+// wait: a round trip may have moved them into Xlib's queue, after which the socket stays quiet.
+class X11Connection : public QObject {
+    Q_OBJECT
+public:
+    // Nothing when there is no X display (no DISPLAY, a Wayland session without XWayland, or a
+    // server that refuses us); the callers then report the engine as unable to run.
+    static std::shared_ptr<X11Connection> open();
+    ~X11Connection() override;
+
+    Display* display() const { return display_; }
+    // Failed requests on the display are ignored instead of ending the process (Xlib's default);
+    // for the connections the back ends open besides this one.
+    static void ignoreErrorsOn(Display* display);
+    static void stopIgnoringErrorsOn(Display* display);
+    Window rootWindow() const;
+    Atom atom(const char* name) const;
+    bool hasExtension(const char* name) const;
+
+    // The process behind the window that has the keyboard: the window manager's active window
+    // when there is one, else the X input focus. 0 when it cannot be told.
+    qint64 frontmostProcess();
+
+Q_SIGNALS:
+    void keyboardMappingChanged();
+    void activeWindowChanged();
+
+private:
+    explicit X11Connection(Display* display);
+    qint64 processOfWindow(Window window);
+    void processPendingEvents();
+
+    Display* display_;
+    int xkbEventBase_ = -1;
+    Atom activeWindowAtom_;
+    Atom pidAtom_;
+    QSocketNotifier* notifier_;
+    mutable QHash<QByteArray, bool> extensions_;
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/EventSource.h"
+
+#include <QSet>
+#include <memory>
+
+class PostedKeyLedger;
+class X11Connection;
+class X11InputRecorder;
+class X11KeyboardLayout;
+struct X11RecordedEvent;
+
+// The session-wide key and mouse watch on X11: the RECORD stream, translated into the engine's
+// vocabulary. RECORD reports an event after the server has sent it to its window, so the target
+// may already have applied a key when the engine hears of it.
+class X11EventSource : public EventSource {
+public:
+    // Without a connection (no X display) install() refuses and says why.
+    X11EventSource(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout,
+        PostedKeyLedger& ledger);
+    ~X11EventSource() override;
+
+    bool install(quint64 eventMask, Handler handler) override;
+    void remove() override;
+    bool isValid() const override;
+    bool isEnabled() const override;
+    void setEnabled(bool enabled) override;
+    QString unavailableReason() const override;
+
+private:
+    void handle(const X11RecordedEvent& event);
+    void handleKey(const X11RecordedEvent& event);
+    void deliver(const InputEvent& event);
+    void interrupted();
+
+    std::shared_ptr<X11Connection> connection_;
+    const X11KeyboardLayout* layout_;
+    PostedKeyLedger& ledger_;
+    std::unique_ptr<X11InputRecorder> recorder_;
+    Handler handler_;
+    quint64 mask_ = 0;
+    bool enabled_ = false;
+    QString unavailableReason_;
+    // Keys down now, to tell a repeat from a fresh press.
+    QSet<unsigned> keysDown_;
+    unsigned lastReleasedKey_ = 0;
+    unsigned long lastReleaseTime_ = 0;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "X11RecordedEvent.h"
+
+#include <QList>
+#include <QObject>
+#include <QSocketNotifier>
+#include <memory>
+
+class X11Connection;
+typedef struct _XDisplay Display;
+
+// Follows the key presses, key releases and button presses of every client through the RECORD
+// extension. The stream needs a connection of its own; it is read from the Qt event loop, never
+// from a thread, so that whoever handles an event runs on the main thread like the rest of the
+// engine.
+class X11InputRecorder : public QObject {
+    Q_OBJECT
+public:
+    explicit X11InputRecorder(std::shared_ptr<X11Connection> connection, QObject* parent = nullptr);
+    ~X11InputRecorder() override;
+
+    bool start();
+    void stop();
+    bool isRecording() const { return dataDisplay_ != nullptr; }
+
+Q_SIGNALS:
+    void recorded(const X11RecordedEvent& event);
+    // The server ended the stream (the connection broke or the context went away).
+    void interrupted();
+
+private:
+    void readStream();
+    // Called by Xlib with each XRecordInterceptData of the stream.
+    void take(void* data);
+
+    std::shared_ptr<X11Connection> connection_;
+    Display* dataDisplay_ = nullptr;
+    unsigned long context_ = 0;
+    QSocketNotifier* notifier_ = nullptr;
+    QList<X11RecordedEvent> received_;
+    bool ended_ = false;
+    quint64 run_ = 0;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/KeyboardPoster.h"
+
+#include <memory>
+
+class PostedKeyLedger;
+class X11Connection;
+class X11KeyboardLayout;
+
+// Posts synthetic keys through XTest to the window that has the keyboard. XTest cannot address
+// a process, so nothing is posted while another process is frontmost. XTest events take the
+// server's live modifier state, so for each event the poster presses the modifiers its flags ask
+// for and lifts the others, and afterwards puts the held ones back as they were.
+class X11KeyboardPoster : public KeyboardPoster {
+public:
+    // Without a connection (no X display) nothing can be posted.
+    X11KeyboardPoster(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout,
+        PostedKeyLedger& ledger);
+
+    bool isAvailable() const;
+    bool post(qint64 process, const QList<SyntheticKeyEvent>& events) override;
+
+private:
+    std::shared_ptr<X11Connection> connection_;
+    const X11KeyboardLayout* layout_;
+    PostedKeyLedger& ledger_;
+};

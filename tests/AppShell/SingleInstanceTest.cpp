@@ -1,0 +1,77 @@
+#include "App/SingleInstance.h"
+#include "TempDir.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QSysInfo>
+#include <QTest>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A later start of the program, in a thread of its own as it would be in a process of its
+// own: it blocks while it talks to the running one.
+bool laterStartRuns(const QString& socketPath)
+{
+    bool runs = true;
+    QThread* start = QThread::create([&] { runs = SingleInstance(socketPath).claim(); });
+    start->start();
+    while (!start->wait(5))
+        QCoreApplication::processEvents();
+    delete start;
+    return runs;
+}
+
+TEST(SingleInstance, TheFirstStartRunsAndALaterOneAsksItToShowItself)
+{
+    TempDir dir;
+    const QString socket = dir.file(QStringLiteral("velmora.socket"));
+    SingleInstance running(socket);
+    ASSERT_TRUE(running.claim());
+    QSignalSpy asked(&running, &SingleInstance::activationRequested);
+
+    EXPECT_FALSE(laterStartRuns(socket));
+    EXPECT_EQ(asked.count(), 1);
+    EXPECT_FALSE(laterStartRuns(socket));
+    EXPECT_EQ(asked.count(), 2);
+}
+
+TEST(SingleInstance, AStartAfterTheRunningOneEndedRuns)
+{
+    TempDir dir;
+    const QString socket = dir.file(QStringLiteral("velmora.socket"));
+    {
+        SingleInstance earlier(socket);
+        ASSERT_TRUE(earlier.claim());
+    }
+    SingleInstance next(socket);
+    EXPECT_TRUE(next.claim());
+    QSignalSpy asked(&next, &SingleInstance::activationRequested);
+    EXPECT_FALSE(laterStartRuns(socket));
+    EXPECT_EQ(asked.count(), 1);
+}
+
+TEST(SingleInstance, ASocketLeftBehindByACrashIsTakenOver)
+{
+    TempDir dir;
+    const QString socket = dir.file(QStringLiteral("velmora.socket"));
+    // What a killed process leaves: its socket file, and its lock naming a process that is
+    // gone.
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    ASSERT_TRUE(ended.waitForStarted());
+    const qint64 pid = ended.processId();
+    ASSERT_TRUE(ended.waitForFinished());
+    dir.write(QStringLiteral("velmora.socket"), QByteArray());
+    dir.write(QStringLiteral("velmora.socket.lock"),
+              QByteArray::number(pid) + "\ntrue\n" + QSysInfo::machineHostName().toUtf8() + '\n'
+                  + QSysInfo::machineUniqueId() + '\n' + QSysInfo::bootUniqueId() + '\n');
+    SingleInstance next(socket);
+    EXPECT_TRUE(next.claim());
+    QSignalSpy asked(&next, &SingleInstance::activationRequested);
+    EXPECT_FALSE(laterStartRuns(socket));
+    EXPECT_EQ(asked.count(), 1);
+}
+
+} // namespace

@@ -1,0 +1,166 @@
+#include "TextFieldsWindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMimeData>
+#include <QThread>
+#include <QVBoxLayout>
+#include <chrono>
+#include <cstdio>
+#include <unistd.h>
+
+TextFieldsWindow::TextFieldsWindow()
+    : line_(new QLineEdit(this))
+    , area_(new QPlainTextEdit(this))
+    , password_(new QLineEdit(this))
+    , input_(new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this))
+{
+    setWindowTitle(QStringLiteral("Velmora test fields"));
+    line_->setObjectName(QStringLiteral("line"));
+    line_->setAccessibleName(QStringLiteral("line"));
+    area_->setObjectName(QStringLiteral("area"));
+    area_->setAccessibleName(QStringLiteral("area"));
+    password_->setObjectName(QStringLiteral("password"));
+    password_->setAccessibleName(QStringLiteral("password"));
+    password_->setEchoMode(QLineEdit::Password);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(line_);
+    layout->addWidget(area_);
+    layout->addWidget(password_);
+    resize(500, 300);
+    connect(input_, &QSocketNotifier::activated, this, &TextFieldsWindow::readCommands);
+    connect(line_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (!watched_.isEmpty() && arrival_ < 0 && text.contains(watched_))
+            arrival_ = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                std::chrono::steady_clock::now().time_since_epoch())
+                           .count();
+    });
+}
+
+void TextFieldsWindow::readCommands()
+{
+    char chunk[65536];
+    const ssize_t count = ::read(STDIN_FILENO, chunk, sizeof chunk);
+    if (count <= 0) {
+        QApplication::quit();
+        return;
+    }
+    pending_.append(chunk, count);
+    qsizetype end;
+    while ((end = pending_.indexOf('\n')) >= 0) {
+        const QByteArray line = pending_.left(end).trimmed();
+        pending_.remove(0, end + 1);
+        if (!line.isEmpty())
+            run(line);
+    }
+}
+
+QWidget* TextFieldsWindow::field(const QByteArray& name) const
+{
+    if (name == "line")
+        return line_;
+    if (name == "area")
+        return area_;
+    if (name == "password")
+        return password_;
+    return nullptr;
+}
+
+static QString fieldText(QWidget* widget)
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(widget))
+        return edit->text();
+    return static_cast<QPlainTextEdit*>(widget)->toPlainText();
+}
+
+void TextFieldsWindow::run(const QByteArray& line)
+{
+    const QList<QByteArray> words = line.split(' ');
+    const QByteArray& command = words.first();
+    QWidget* target = words.size() > 1 ? field(words.at(1)) : nullptr;
+    if (command == "hang" && words.size() == 2) {
+        // Stands for an application that stops answering: blocks its event loop.
+        reply({ { QStringLiteral("ok"), true } });
+        QThread::msleep(words.at(1).toUInt());
+    } else if (command == "watch" && words.size() == 2) {
+        watched_ = QString::fromUtf8(QByteArray::fromBase64(words.at(1)));
+        arrival_ = -1;
+        reply({ { QStringLiteral("ok"), true } });
+    } else if (command == "arrival") {
+        reply({ { QStringLiteral("nanoseconds"), double(arrival_) } });
+    } else if (command == "quit") {
+        reply({ { QStringLiteral("ok"), true } });
+        QApplication::quit();
+    } else if (command == "focus" && target) {
+        activateWindow();
+        target->setFocus(Qt::OtherFocusReason);
+        reply({ { QStringLiteral("ok"), true } });
+    } else if (command == "set" && target) {
+        const QString text = QString::fromUtf8(QByteArray::fromBase64(words.value(2)));
+        if (auto* edit = qobject_cast<QLineEdit*>(target)) {
+            edit->setText(text);
+        } else {
+            area_->setPlainText(text);
+            area_->moveCursor(QTextCursor::End);
+        }
+        reply({ { QStringLiteral("ok"), true } });
+    } else if (command == "cursor" && target && words.size() == 3) {
+        const int position = words.at(2).toInt();
+        if (auto* edit = qobject_cast<QLineEdit*>(target)) {
+            edit->setCursorPosition(position);
+        } else {
+            QTextCursor cursor = area_->textCursor();
+            cursor.setPosition(position);
+            area_->setTextCursor(cursor);
+        }
+        reply({ { QStringLiteral("ok"), true } });
+    } else if (command == "state") {
+        QWidget* focused = QApplication::focusWidget();
+        int cursor = -1;
+        int selectionStart = -1;
+        int selectionLength = 0;
+        if (auto* edit = qobject_cast<QLineEdit*>(focused)) {
+            cursor = edit->cursorPosition();
+            selectionStart = edit->selectionStart();
+            selectionLength = edit->selectionLength();
+        } else if (focused == area_) {
+            const QTextCursor text = area_->textCursor();
+            cursor = text.position();
+            selectionStart = text.hasSelection() ? text.selectionStart() : -1;
+            selectionLength = text.selectionEnd() - text.selectionStart();
+        }
+        reply({ { QStringLiteral("line"), line_->text() },
+            { QStringLiteral("area"), area_->toPlainText() },
+            { QStringLiteral("password"), fieldText(password_) },
+            { QStringLiteral("focus"), focused ? focused->objectName() : QString() },
+            { QStringLiteral("cursor"), cursor },
+            { QStringLiteral("selectionStart"), selectionStart },
+            { QStringLiteral("selectionLength"), selectionLength } });
+    } else if (command == "clip-set" && words.size() >= 2) {
+        const QJsonObject formats = QJsonDocument::fromJson(line.mid(command.size() + 1)).object();
+        auto* data = new QMimeData;
+        for (auto it = formats.begin(); it != formats.end(); ++it)
+            data->setData(it.key(), QByteArray::fromBase64(it.value().toString().toLatin1()));
+        QApplication::clipboard()->setMimeData(data);
+        reply({ { QStringLiteral("ok"), true } });
+    } else if (command == "clip-get") {
+        QJsonObject formats;
+        if (const QMimeData* data = QApplication::clipboard()->mimeData()) {
+            for (const QString& format : data->formats())
+                formats.insert(format, QString::fromLatin1(data->data(format).toBase64()));
+        }
+        reply(formats);
+    } else {
+        reply({ { QStringLiteral("error"), QString::fromUtf8(line) } });
+    }
+}
+
+void TextFieldsWindow::reply(const QJsonObject& object)
+{
+    const QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    std::fwrite(json.constData(), 1, json.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}

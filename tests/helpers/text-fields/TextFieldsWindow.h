@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSocketNotifier>
+#include <QWidget>
+
+// One window with three fields. Commands arrive one per line on stdin; every command gets one
+// line of JSON on stdout:
+//   focus <line|area|password>     move keyboard focus (without a key or click the engine sees)
+//   set <field> [<base64 utf-8>]   replace the field's text, caret at the end
+//   cursor <field> <position>      move the caret (UTF-16 position)
+//   state                          {"line", "area", "password": texts, "focus": field name,
+//                                   "cursor", "selectionStart", "selectionLength": of the focused field}
+//   clip-set <json object>         own the clipboard with {mime type: base64 data}
+//   clip-get                       the clipboard as {mime type: base64 data}
+//   hang <milliseconds>            stop answering anyone for that long
+//   watch <base64 utf-8>           note when the line edit's text first contains this text
+//   arrival                        {"nanoseconds": steady clock time of that moment, or -1}
+//   quit
+class TextFieldsWindow : public QWidget {
+    Q_OBJECT
+public:
+    TextFieldsWindow();
+
+private:
+    void readCommands();
+    void run(const QByteArray& line);
+    QWidget* field(const QByteArray& name) const;
+    void reply(const QJsonObject& object);
+
+    QLineEdit* line_;
+    QPlainTextEdit* area_;
+    QLineEdit* password_;
+    QSocketNotifier* input_;
+    QByteArray pending_;
+    QString watched_;
+    qint64 arrival_ = -1;
+};

@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include "AccessibleTree.h"
+#include "DesktopSession.h"
+#include "FakeTrayHost.h"
+#include "Models/Stats.h"
+#include "Models/UserData.h"
+#include "Persistence/VelmoraJSON.h"
+#include "TextFieldsApp.h"
+#include "VelmoraProcess.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+
+namespace {
+
+const QString signature = QStringLiteral("Best regards, Anna");
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool sanitized = true;
+#elif defined(__has_feature)
+constexpr bool sanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool sanitized = false;
+#endif
+
+QByteArray libraryWithSignature()
+{
+    UserData library = UserData::empty();
+    Shortcut sig;
+    sig.id = QStringLiteral("6F1C2B8A-3D4E-4F50-8A61-72B3C4D5E6F7");
+    sig.trigger = QStringLiteral("/sig");
+    sig.expansion = signature;
+    library.shortcuts.append(sig);
+    return VelmoraJSON::encode(library);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList labels(const QList<FakeTrayHost::MenuItem>& menu)
+{
+    QStringList result;
+    for (const FakeTrayHost::MenuItem& item : menu) {
+        result.append(item.properties.value(QStringLiteral("type")).toString() == QLatin1String("separator")
+                          ? QStringLiteral("--")
+                          : item.properties.value(QStringLiteral("label")).toString());
+    }
+    return result;
+}
+
+// The velmora program as a user starts it, on a desktop whose panel shows tray items.
+class Application : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (QString missing = DesktopSession::missingPieces(); !missing.isEmpty())
+            GTEST_SKIP() << missing.toStdString();
+        ASSERT_TRUE(QFileInfo(VelmoraProcess::programPath()).isExecutable()) << "build the velmora target first";
+        ASSERT_TRUE(tray.start());
+    }
+
+    // Starts velmora and waits for its tray item and its popover.
+    void launch()
+    {
+        ASSERT_TRUE(velmora.start());
+        ASSERT_TRUE(DesktopSession::waitFor([&] { return !tray.itemOf(velmora.processId()).isEmpty(); }, 10000))
+            << "no tray item registered";
+        item = tray.itemOf(velmora.processId());
+        ASSERT_TRUE(velmora.waitForPopover(true, 10000)) << "no popover on screen";
+    }
+
+    bool typeInto(TextFieldsApp& app, const QString& field, const QString& text)
+    {
+        if (!app.focus(field))
+            return false;
+        DesktopSession::pause(100);
+        return DesktopSession::xdotool({"type", "--delay", "40", text});
+    }
+
+    FakeTrayHost tray;
+    VelmoraProcess velmora;
+    QString item;
+};
+
+TEST_F(Application, StartsWithAnEmptyDataFolderShowingItsTrayItemAndPopover)
+{
+    launch();
+    const std::optional<QRect> popover = velmora.popoverGeometry();
+    ASSERT_TRUE(popover);
+    EXPECT_EQ(popover->size(), QSize(340, 560));
+
+    EXPECT_TRUE(QFileInfo(velmora.dataFolder()).isDir());
+    EXPECT_EQ(QFileInfo(velmora.dataFolder()).permissions() & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return QFileInfo::exists(velmora.dataFile("stats.json")); }));
+    const Stats stats = VelmoraJSON::decode<Stats>(readFile(velmora.dataFile("stats.json")));
+    EXPECT_EQ(stats.totalExpansions, 0);
+}
+
+TEST_F(Application, ALeftClickOnTheTrayItemTogglesThePopover)
+{
+    launch();
+    ASSERT_TRUE(tray.activate(item));
+    EXPECT_TRUE(velmora.waitForPopover(false));
+    ASSERT_TRUE(tray.activate(item));
+    EXPECT_TRUE(velmora.waitForPopover(true));
+}
+
+TEST_F(Application, AClickElsewhereOnTheDesktopClosesThePopoverAndOneInsideDoesNot)
+{
+    launch();
+    const QRect popover = *velmora.popoverGeometry();
+    // The watch for clicks elsewhere starts once the popover is on screen.
+    DesktopSession::pause(300);
+    const QPoint inside = popover.center();
+    ASSERT_TRUE(DesktopSession::xdotool({"mousemove", QString::number(inside.x()), QString::number(inside.y()), "click", "1"}));
+    DesktopSession::pause(300);
+    EXPECT_TRUE(velmora.popoverGeometry());
+
+    const QPoint elsewhere = popover.left() > 100 ? QPoint(popover.left() - 50, 20) : QPoint(popover.right() + 50, 20);
+    ASSERT_TRUE(
+        DesktopSession::xdotool({"mousemove", QString::number(elsewhere.x()), QString::number(elsewhere.y()), "click", "1"}));
+    EXPECT_TRUE(velmora.waitForPopover(false));
+}
+
+TEST_F(Application, TheTraysMenuListsTheStatusItemsAndQuits)
+{
+    launch();
+    const QList<FakeTrayHost::MenuItem> menu = tray.menu(item);
+    EXPECT_EQ(labels(menu), (QStringList{"New Shortcut", "New Folder", "--", "Disable Expansion", "--",
+                                         "0 expansions \u2022 0s saved", "--", "Replay Tutorial", "--", "Quit Velmora"}));
+    ASSERT_EQ(menu.size(), 10);
+    EXPECT_FALSE(menu.at(5).properties.value(QStringLiteral("enabled"), true).toBool());
+
+    ASSERT_TRUE(tray.clickMenuEntry(item, menu.at(9).id));
+    ASSERT_TRUE(velmora.waitForExit());
+    EXPECT_EQ(velmora.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(velmora.process().exitCode(), 0);
+}
+
+TEST_F(Application, ExpandsATriggerTypedIntoAnotherApplicationAndCountsIt)
+{
+    velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());
+    launch();
+    TextFieldsApp fields;
+    ASSERT_TRUE(fields.start());
+    ASSERT_TRUE(typeInto(fields, QStringLiteral("line"), QStringLiteral("Hi /sig")));
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return fields.text(QStringLiteral("line")) == "Hi " + signature; }))
+        << fields.text(QStringLiteral("line")).toStdString();
+    EXPECT_TRUE(DesktopSession::waitFor([&] {
+        return VelmoraJSON::decode<Stats>(readFile(velmora.dataFile("stats.json"))).totalExpansions == 1;
+    }));
+    EXPECT_FALSE(velmora.popoverGeometry()) << "typing in another application closed the popover";
+}
+
+TEST_F(Application, ASecondStartShowsTheRunningOnesPopoverAndEnds)
+{
+    launch();
+    ASSERT_TRUE(tray.activate(item));
+    ASSERT_TRUE(velmora.waitForPopover(false));
+
+    EXPECT_EQ(velmora.startAgain(), 0);
+    EXPECT_TRUE(velmora.waitForPopover(true));
+    EXPECT_EQ(velmora.process().state(), QProcess::Running);
+}
+
+TEST_F(Application, WithADamagedLibraryItShowsTheRecoveryScreenAndNeverExpands)
+{
+    const QByteArray damaged = libraryWithSignature().left(60);
+    velmora.writeDataFile(QStringLiteral("data.json"), damaged);
+    launch();
+    EXPECT_TRUE(DesktopSession::waitFor(
+        [&] { return AccessibleTree::namesOf(velmora.processId()).contains(QStringLiteral("Let's reopen your library")); },
+        5000))
+        << AccessibleTree::namesOf(velmora.processId()).join(u'|').toStdString();
+
+    TextFieldsApp fields;
+    ASSERT_TRUE(fields.start());
+    ASSERT_TRUE(typeInto(fields, QStringLiteral("line"), QStringLiteral("Hi /sig")));
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return fields.text(QStringLiteral("line")) == "Hi /sig"; }));
+    DesktopSession::pause(1500);
+    EXPECT_EQ(fields.text(QStringLiteral("line")), QStringLiteral("Hi /sig"));
+    EXPECT_EQ(readFile(velmora.dataFile("data.json")), damaged);
+    EXPECT_FALSE(QFileInfo::exists(velmora.dataFile("stats.json")));
+}
+
+TEST_F(Application, IdlesInLittleMemoryAndNoProcessorTime)
+{
+    launch();
+    DesktopSession::pause(2500);
+    const qint64 ticksBefore = velmora.cpuTicks();
+    DesktopSession::pause(5000);
+    const qint64 ticks = velmora.cpuTicks() - ticksBefore;
+    const qint64 kilobytes = velmora.residentKilobytes();
+    RecordProperty("idle_resident_kilobytes", int(kilobytes));
+    RecordProperty("idle_cpu_ticks_in_5_seconds", int(ticks));
+    std::printf("idle: %lld kB resident, %lld clock ticks of processor time in 5 s\n", static_cast<long long>(kilobytes),
+                static_cast<long long>(ticks));
+    EXPECT_GT(kilobytes, 0);
+    // A sanitizer build keeps shadow memory and freed blocks around: its size says nothing.
+    if (!sanitized) {
+        EXPECT_LT(kilobytes, 80 * 1024);
+    }
+    EXPECT_LE(ticks, 2);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ApplicationWithoutTray, StillStartsAndShowsThePopover)
+{
+    if (QString missing = DesktopSession::missingPieces(); !missing.isEmpty())
+        GTEST_SKIP() << missing.toStdString();
+    VelmoraProcess velmora;
+    ASSERT_TRUE(velmora.start());
+    EXPECT_TRUE(velmora.waitForPopover(true, 10000));
+}
+
+// What a user who starts the program outside a desktop session reads, and that it ends on
+// its own instead of crashing.
+QString startWithout(const QStringList& unset, const QMap<QString, QString>& set, int& exitCode)
+{
+    QProcess velmora;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : unset)
+        environment.remove(name);
+    for (auto it = set.begin(); it != set.end(); ++it)
+        environment.insert(it.key(), it.value());
+    velmora.setProcessEnvironment(environment);
+    velmora.start(VelmoraProcess::programPath(), QStringList());
+    if (!velmora.waitForFinished(10000) || velmora.exitStatus() != QProcess::NormalExit) {
+        exitCode = -1;
+        return {};
+    }
+    exitCode = velmora.exitCode();
+    return QString::fromLocal8Bit(velmora.readAllStandardError());
+}
+
+TEST(ApplicationWithoutDisplay, SaysThatItNeedsADesktopSession)
+{
+    int exitCode = 0;
+    const QString said = startWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, {}, exitCode);
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_TRUE(said.contains(QStringLiteral("Velmora needs a graphical desktop session"))) << said.toStdString();
+}
+
+TEST(ApplicationWithoutDisplay, SaysWhichDisplayItCouldNotOpen)
+{
+    int exitCode = 0;
+    const QString said = startWithout({"WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, {{"DISPLAY", ":4999"}}, exitCode);
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_TRUE(said.contains(QStringLiteral("cannot open the X display \u201C:4999\u201D"))) << said.toStdString();
+}
+
+} // namespace

@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include "DesktopSession.h"
+#include "Engine/TextExpansionEngine.h"
+#include "Models/Shortcut.h"
+#include "TextFieldsApp.h"
+#include "platform/Accessibility.h"
+#include "platform/AccessibilityTrust.h"
+#include "platform/linux/LinuxDesktop.h"
+
+#include <QJsonDocument>
+#include <QProcess>
+
+namespace {
+
+Shortcut shortcut(const QString& trigger, const QString& expansion)
+{
+    Shortcut result;
+    result.id = trigger;
+    result.trigger = trigger;
+    result.expansion = expansion;
+    return result;
+}
+
+const QString signature = QStringLiteral("Best regards, Anna");
+
+// The engine on the real desktop: it watches the keys xdotool types into another process's
+// fields and pastes there, as it would for a user.
+class DesktopExpansion : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QString missing = DesktopSession::missingPieces(); !missing.isEmpty())
+            GTEST_SKIP() << missing.toStdString();
+        desktop = std::make_unique<LinuxDesktop>();
+        ASSERT_TRUE(desktop->desktop().trust->isProcessTrusted())
+            << desktop->desktop().trust->untrustedReason().toStdString();
+        engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
+        engine->start({ shortcut("/sig", signature), shortcut(";addr", QStringLiteral("12 Long Road\nSpringfield")) },
+            [this](const QString& trigger, const QString& expansion) { expansions.append({ trigger, expansion }); });
+        ASSERT_TRUE(engine->isRunning());
+        ASSERT_TRUE(app.start());
+    }
+
+    void TearDown() override
+    {
+        if (engine)
+            engine->stop();
+    }
+
+    bool focus(const QString& field)
+    {
+        if (!app.focus(field))
+            return false;
+        // Typing starts once the accessibility event of the focus change has come in.
+        const QString role = field == "area" ? QString(AX::textAreaRole) : QString(AX::textFieldRole);
+        const bool secure = field == "password";
+        return DesktopSession::waitFor([&] {
+            std::shared_ptr<AccessibleElement> application
+                = desktop->desktop().accessibility->applicationElement(app.processId());
+            const AccessibilityValue answer = application ? application->attributeValue(AX::focusedUIElement)
+                                                          : AccessibilityValue();
+            const auto* focused = std::get_if<std::shared_ptr<AccessibleElement>>(&answer);
+            if (!focused || !*focused)
+                return false;
+            const AccessibilityValue subrole = (*focused)->attributeValue(AX::subrole);
+            return (*focused)->attributeValue(AX::role) == AccessibilityValue(role)
+                && std::holds_alternative<QString>(subrole) == secure;
+        });
+    }
+
+    static bool type(const QString& text)
+    {
+        return DesktopSession::xdotool({ "type", "--delay", "40", text });
+    }
+
+    bool fieldBecomes(const QString& field, const QString& text)
+    {
+        return DesktopSession::waitFor([&] { return app.text(field) == text; }, 3000);
+    }
+
+    // Gives a replacement that might still run the time to show itself.
+    static void settle() { DesktopSession::pause(1200); }
+
+    std::unique_ptr<LinuxDesktop> desktop;
+    std::unique_ptr<TextExpansionEngine> engine;
+    TextFieldsApp app;
+    QList<std::pair<QString, QString>> expansions;
+};
+
+TEST_F(DesktopExpansion, aTriggerInALineEditIsReplacedAndTypingContinuesAfterIt)
+{
+    ASSERT_TRUE(focus("line"));
+    ASSERT_TRUE(type("Hi /sig"));
+    ASSERT_TRUE(fieldBecomes("line", "Hi " + signature)) << app.text("line").toStdString();
+    EXPECT_EQ(app.state().value("cursor").toInt(), ("Hi " + signature).size());
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return !expansions.isEmpty(); }));
+    EXPECT_EQ(expansions, (QList<std::pair<QString, QString>> { { "/sig", signature } }));
+
+    ASSERT_TRUE(type(" and /sig"));
+    EXPECT_TRUE(fieldBecomes("line", "Hi " + signature + " and " + signature)) << app.text("line").toStdString();
+}
+
+TEST_F(DesktopExpansion, aMultiLineExpansionLandsInATextArea)
+{
+    ASSERT_TRUE(focus("area"));
+    ASSERT_TRUE(type("To: ;addr"));
+    ASSERT_TRUE(fieldBecomes("area", "To: 12 Long Road\nSpringfield")) << app.text("area").toStdString();
+    ASSERT_TRUE(type(" ok"));
+    EXPECT_TRUE(fieldBecomes("area", "To: 12 Long Road\nSpringfield ok")) << app.text("area").toStdString();
+}
+
+TEST_F(DesktopExpansion, aTriggerInAGtkEntryIsReplaced)
+{
+    QProcess zenity;
+    zenity.start(QStringLiteral("zenity"), { "--entry", "--text=Say" });
+    ASSERT_TRUE(zenity.waitForStarted(5000));
+    ASSERT_TRUE(DesktopSession::focusWindowOf(zenity.processId()));
+    DesktopSession::pause(300);
+    ASSERT_TRUE(type("Yes /sig"));
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return !expansions.isEmpty(); }));
+    ASSERT_TRUE(type(" thanks"));
+    ASSERT_TRUE(DesktopSession::xdotool({ "key", "Return" }));
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return zenity.state() == QProcess::NotRunning; }, 5000));
+    EXPECT_EQ(QString::fromUtf8(zenity.readAllStandardOutput()).trimmed(), "Yes " + signature + " thanks");
+}
+
+TEST_F(DesktopExpansion, theClipboardIsTheSameBeforeAndAfterAnExpansion)
+{
+    const QMap<QString, QByteArray> original = TextFieldsApp::mixedClipboard();
+    ASSERT_TRUE(app.setClipboard(original));
+    ASSERT_TRUE(focus("line"));
+    ASSERT_TRUE(type("/sig"));
+    ASSERT_TRUE(fieldBecomes("line", signature)) << app.text("line").toStdString();
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return !expansions.isEmpty(); }));
+    EXPECT_EQ(app.clipboard(), original);
+}
+
+TEST_F(DesktopExpansion, aPlainTextClipboardIsTheSameAfterAnExpansion)
+{
+    ASSERT_TRUE(app.setClipboard({ { "text/plain;charset=utf-8", "only text" } }));
+    ASSERT_TRUE(focus("area"));
+    ASSERT_TRUE(type("/sig"));
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return !expansions.isEmpty(); }));
+    EXPECT_EQ(app.text("area"), signature);
+    EXPECT_EQ(app.clipboard(), (QMap<QString, QByteArray> { { "text/plain;charset=utf-8", "only text" } }));
+}
+
+TEST_F(DesktopExpansion, aTriggerInAPasswordFieldIsNeverExpanded)
+{
+    ASSERT_TRUE(app.setClipboard({ { "text/plain;charset=utf-8", "untouched" } }));
+    ASSERT_TRUE(focus("password"));
+    ASSERT_TRUE(type("/sig /sig"));
+    ASSERT_TRUE(fieldBecomes("password", "/sig /sig"));
+    settle();
+    EXPECT_EQ(app.text("password"), "/sig /sig");
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(app.clipboard(), (QMap<QString, QByteArray> { { "text/plain;charset=utf-8", "untouched" } }));
+}
+
+TEST_F(DesktopExpansion, aTriggerStartedInOneFieldAndFinishedInAnotherIsNotExpanded)
+{
+    ASSERT_TRUE(focus("line"));
+    ASSERT_TRUE(type("/s"));
+    ASSERT_TRUE(fieldBecomes("line", "/s")) << QJsonDocument(app.state()).toJson().toStdString();
+    // The focus moves without a key or click the engine could see.
+    ASSERT_TRUE(focus("area"));
+    ASSERT_TRUE(type("ig"));
+    ASSERT_TRUE(fieldBecomes("area", "ig"));
+    settle();
+    EXPECT_EQ(app.text("line"), "/s");
+    EXPECT_EQ(app.text("area"), "ig");
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(DesktopExpansion, aTriggerAfterTheCaretWasMovedUnseenIsNotExpanded)
+{
+    ASSERT_TRUE(app.setText("line", "abc"));
+    ASSERT_TRUE(focus("line"));
+    ASSERT_TRUE(type("/s"));
+    ASSERT_TRUE(fieldBecomes("line", "abc/s"));
+    ASSERT_TRUE(app.setCursor("line", 1));
+    ASSERT_TRUE(type("ig"));
+    ASSERT_TRUE(fieldBecomes("line", "aigbc/s"));
+    settle();
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+}

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include "DesktopSession.h"
+#include "Engine/TextExpansionEngine.h"
+#include "platform/AccessibilityTrust.h"
+#include "platform/Workspace.h"
+#include "platform/linux/LinuxAccessibilityTrust.h"
+#include "platform/linux/LinuxDesktop.h"
+#include "platform/linux/X11Connection.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+
+namespace {
+
+void setAccessibilityEnabled(bool enabled)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+    call.setArguments({ QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled"),
+        QVariant::fromValue(QDBusVariant(enabled)) });
+    QDBusConnection::sessionBus().call(call);
+}
+
+// Sets an environment variable for the life of the object.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const QByteArray& value)
+        : name_(name)
+        , wasSet_(qEnvironmentVariableIsSet(name))
+        , previous_(qgetenv(name))
+    {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~ScopedEnvironment()
+    {
+        if (wasSet_)
+            qputenv(name_, previous_);
+        else
+            qunsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    bool wasSet_;
+    QByteArray previous_;
+};
+
+TEST(LinuxAccessibilityTrust, theTestSessionIsTrusted)
+{
+    if (QString missing = DesktopSession::missingPieces(); !missing.isEmpty())
+        GTEST_SKIP() << missing.toStdString();
+    LinuxAccessibilityTrust trust(X11Connection::open());
+    EXPECT_TRUE(trust.isProcessTrusted()) << trust.untrustedReason().toStdString();
+    EXPECT_TRUE(trust.untrustedReason().isEmpty());
+}
+
+TEST(LinuxAccessibilityTrust, switchedOffAccessibilityIsUntrustedUntilTheRequestSwitchesItOn)
+{
+    if (QString missing = DesktopSession::missingPieces(); !missing.isEmpty())
+        GTEST_SKIP() << missing.toStdString();
+    setAccessibilityEnabled(false);
+    LinuxAccessibilityTrust trust(X11Connection::open());
+    EXPECT_FALSE(trust.isProcessTrusted());
+    EXPECT_EQ(trust.untrustedReason(), "Accessibility is switched off for this session.");
+    EXPECT_TRUE(trust.requestTrust());
+    EXPECT_TRUE(LinuxAccessibilityTrust(X11Connection::open()).isProcessTrusted());
+    setAccessibilityEnabled(true);
+}
+
+TEST(LinuxAccessibilityTrust, withoutAnXDisplayTheReasonNamesX11)
+{
+    ScopedEnvironment wayland("WAYLAND_DISPLAY", QByteArray());
+    LinuxAccessibilityTrust trust(nullptr);
+    EXPECT_FALSE(trust.isProcessTrusted());
+    EXPECT_EQ(trust.untrustedReason(), "No X11 display: expansion needs an X11 session.");
+    EXPECT_FALSE(trust.requestTrust());
+}
+
+TEST(LinuxAccessibilityTrust, aWaylandOnlySessionIsNamedAsSuch)
+{
+    ScopedEnvironment wayland("WAYLAND_DISPLAY", "wayland-0");
+    LinuxAccessibilityTrust trust(nullptr);
+    EXPECT_EQ(trust.untrustedReason(), "This is a Wayland session without X11: expansion needs an X11 session.");
+}
+
+TEST(DesktopWithoutX11, theEngineDoesNotRunAndNothingBreaks)
+{
+    std::unique_ptr<LinuxDesktop> desktop;
+    {
+        ScopedEnvironment display("DISPLAY", QByteArray());
+        desktop = std::make_unique<LinuxDesktop>();
+    }
+    const Desktop services = desktop->desktop();
+    ASSERT_TRUE(services.isComplete());
+    EXPECT_FALSE(services.trust->isProcessTrusted());
+    EXPECT_TRUE(services.trust->untrustedReason().contains("X11"));
+    EXPECT_FALSE(services.workspace->frontmostProcessId().has_value());
+
+    TextExpansionEngine engine(services);
+    engine.start({}, [](const QString&, const QString&) {});
+    EXPECT_FALSE(engine.isRunning());
+    engine.stop();
+}
+
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QMap>
+#include <QProcess>
+
+// The test field application (tests/helpers/text-fields) in its own process, as the other
+// application a user types into. What it reports comes from the widgets themselves, not through
+// the accessibility code under test.
+class TextFieldsApp {
+public:
+    TextFieldsApp();
+    ~TextFieldsApp();
+
+    // Starts it, waits for its window and gives that window the keyboard.
+    bool start();
+    qint64 processId() const { return process_.processId(); }
+
+    QJsonObject command(const QString& line);
+    bool focus(const QString& field);
+    bool setText(const QString& field, const QString& text);
+    bool setCursor(const QString& field, int position);
+    QString text(const QString& field);
+    QJsonObject state();
+    bool setClipboard(const QMap<QString, QByteArray>& formats);
+    // The clipboard as this application reads it, without the targets that only describe it.
+    QMap<QString, QByteArray> clipboard();
+
+    // Contents of every kind a clipboard restore must keep: UTF-8 text, HTML, a PNG image and a
+    // custom type holding every byte value.
+    static QMap<QString, QByteArray> mixedClipboard();
+
+private:
+    QProcess process_;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QProcess>
+#include <QRect>
+#include <QString>
+#include <QTemporaryDir>
+#include <optional>
+
+// The velmora program in a process of its own, started as a user would start it, with its
+// data, configuration and runtime folders in a private temporary folder, on the session
+// scripts/with-desktop.sh provides.
+class VelmoraProcess
+{
+public:
+    VelmoraProcess();
+    ~VelmoraProcess();
+
+    static QString programPath();
+
+    bool start();
+    qint64 processId() const { return m_process.processId(); }
+    QProcess& process() { return m_process; }
+    // Starts the program again, as a second start while this one runs would; its exit code.
+    int startAgain();
+
+    QString dataFolder() const;
+    QString dataFile(const QString& name) const;
+    void writeDataFile(const QString& name, const QByteArray& bytes) const;
+
+    // The popover's window on screen, if it is shown.
+    std::optional<QRect> popoverGeometry();
+    bool waitForPopover(bool shown, int milliseconds = 5000);
+
+    // Resident memory in kilobytes and the processor time used so far in clock ticks.
+    qint64 residentKilobytes() const;
+    qint64 cpuTicks() const;
+
+    bool waitForExit(int milliseconds = 5000);
+
+private:
+    QProcessEnvironment environment() const;
+
+    QTemporaryDir m_home;
+    QProcess m_process;
+};
