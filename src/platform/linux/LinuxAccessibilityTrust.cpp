@@ -14,12 +14,15 @@ const QString busPath = QStringLiteral("/org/a11y/bus");
 const QString statusInterface = QStringLiteral("org.a11y.Status");
 const QString enabledProperty = QStringLiteral("IsEnabled");
 
+constexpr int callTimeoutMilliseconds = 200;
+
 QDBusMessage callProperties(const QString& method, const QVariantList& arguments)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
         busService, busPath, QStringLiteral("org.freedesktop.DBus.Properties"), method);
     call.setArguments(arguments);
-    return QDBusConnection::sessionBus().call(call, QDBus::Block, 1000);
+    // The engine asks on its way to every key; a bus that hangs must not hold typing up long.
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, callTimeoutMilliseconds);
 }
 
 constexpr int enabledLifetimeMilliseconds = 1000;

@@ -58,5 +58,6 @@ void X11WindowEffects::setBlurBehind(quint64 window, bool enabled)
         XChangeProperty(m_display, Window(window), blur, XA_CARDINAL, 32, PropModeReplace, nullptr, 0);
     else
         XDeleteProperty(m_display, Window(window), blur);
-    XFlush(m_display);
+    // Done when this returns: the compositor and whoever looks next see the window as asked.
+    XSync(m_display, False);
 }
