@@ -2,6 +2,7 @@
 
 #include "App/PopoverWindow.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QWindow>
@@ -32,7 +33,11 @@ PopoverKeyHandler::~PopoverKeyHandler()
 bool PopoverKeyHandler::isEditingText() const
 {
     const QWidget* focus = m_window.focusWidget();
-    return focus && focus->isVisible() && focus->isEnabled() && focus->testAttribute(Qt::WA_InputMethodEnabled);
+    if (!focus || !focus->isVisible() || !focus->isEnabled())
+        return false;
+    // A button reached with Tab takes Return and Space itself (Save in a form), so it counts
+    // like a text field: the list's shortcuts must not act on a selection behind it.
+    return focus->testAttribute(Qt::WA_InputMethodEnabled) || qobject_cast<const QAbstractButton*>(focus);
 }
 
 void PopoverKeyHandler::endEditing()

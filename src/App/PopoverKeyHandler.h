@@ -18,7 +18,7 @@ public:
     PopoverKeyHandler(PopoverWindow& window, AppState& state, PopoverCommands::WindowActions actions);
     ~PopoverKeyHandler() override;
 
-    // A text field of the popover has the keyboard.
+    // A text field or a button of the popover has the keyboard.
     bool isEditingText() const;
     void endEditing();
 

@@ -4,6 +4,7 @@
 
 #include <QCursor>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -15,6 +16,8 @@ constexpr quint64 mouseDowns = (1 << 1) | (1 << 3) | (1 << 25);
 // Popover content with a text field, standing in for the popover's screens.
 struct FieldContent {
     QPointer<QLineEdit> field;
+    QPointer<QPushButton> button;
+    int buttonPresses = 0;
 
     // The keyboard goes to the content itself, as the popover's screens do when no field is
     // being edited (else the window would hand it to the field when it becomes active).
@@ -27,6 +30,9 @@ struct FieldContent {
             auto* layout = new QVBoxLayout(content);
             field = new QLineEdit(content);
             layout->addWidget(field);
+            button = new QPushButton(QStringLiteral("Save"), content);
+            QObject::connect(button, &QPushButton::clicked, content, [this] { ++buttonPresses; });
+            layout->addWidget(button);
             layout->addStretch();
             return content;
         };
@@ -225,6 +231,28 @@ TEST_F(Popover, WhileAFieldIsEditedItsKeysGoToTheField)
     press(Qt::Key_Escape);
     EXPECT_FALSE(delegate->keyMonitor()->isEditingText()) << "Escape ends editing";
     EXPECT_TRUE(popover().isShown());
+}
+
+TEST_F(Popover, AFocusedButtonKeepsReturnForItself)
+{
+    writeLibrary([] {
+        UserData library = UserData::empty();
+        library.shortcuts = {LibraryFixtures::shortcut(QStringLiteral("00000000-0000-4000-8000-000000000001"), QStringLiteral("/a"))};
+        return library;
+    }());
+    FieldContent content;
+    launchAndSettle(content.factory());
+    state().selectAll();
+    content.button->setFocus();
+    ASSERT_TRUE(delegate->keyMonitor()->isEditingText());
+    QObject context;
+    int editRequests = 0;
+    NotificationCenter::instance().observe(Notifications::velmoraEditShortcut, &context,
+                                           [&](const QVariant&) { ++editRequests; });
+    press(Qt::Key_Space);
+    EXPECT_EQ(content.buttonPresses, 1);
+    press(Qt::Key_Return);
+    EXPECT_EQ(editRequests, 0) << "Return belongs to the focused button, not to the list's selection";
 }
 
 TEST_F(Popover, CtrlWClosesItAndCtrlQQuits)
