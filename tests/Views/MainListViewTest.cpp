@@ -418,6 +418,7 @@ TEST_F(MainListViewTest, TheAccessibilityBannerFollowsThePermissionEveryTwoSecon
     AccessibilityBanner* banner = view->accessibilityBanner();
     EXPECT_TRUE(banner->isVisible());
     EXPECT_FALSE(view->hasAccessibility());
+    EXPECT_EQ(banner->toolTip(), QStringLiteral("Not trusted in this test."));
 
     trust.trusted = true;
     scheduler.advance(1.9);
@@ -425,6 +426,7 @@ TEST_F(MainListViewTest, TheAccessibilityBannerFollowsThePermissionEveryTwoSecon
     scheduler.advance(0.1);
     EXPECT_FALSE(banner->isVisible());
     EXPECT_TRUE(view->hasAccessibility());
+    EXPECT_TRUE(banner->toolTip().isEmpty());
 
     trust.trusted = false;
     scheduler.advance(2);

@@ -80,7 +80,7 @@ MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTru
             moveSelectionDirectionally(object.value<NavDirection>());
     });
 
-    m_accessibilityBanner->setVisible(!m_hasAccessibility);
+    showAccessibility();
     refresh();
 }
 
@@ -230,7 +230,15 @@ void MainListView::focusSearch()
 void MainListView::checkAccessibility()
 {
     m_hasAccessibility = !m_trust || m_trust->isProcessTrusted();
+    showAccessibility();
+}
+
+void MainListView::showAccessibility()
+{
     m_accessibilityBanner->setVisible(!m_hasAccessibility);
+    // The banner's own line is fixed; the pointer shows why typing is off (no X11 session,
+    // accessibility bus switched off, ...).
+    m_accessibilityBanner->setToolTip(m_hasAccessibility || !m_trust ? QString() : m_trust->untrustedReason());
 }
 
 void MainListView::showEvent(QShowEvent* event)

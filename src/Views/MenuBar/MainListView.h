@@ -75,6 +75,7 @@ private:
     void rebuildList();
     static void markFirstCard(ShortcutCard* card, bool first);
     void checkAccessibility();
+    void showAccessibility();
     void toggleDuplicateReview();
     void focusSearch();
     void showScreen(const PopoverScreen& screen);
