@@ -42,6 +42,13 @@ struct FieldContent {
 class Popover : public AppShellFixture
 {
 protected:
+    void writeLibraryWithOneShortcut()
+    {
+        UserData library = UserData::empty();
+        library.shortcuts = {LibraryFixtures::shortcut(QStringLiteral("00000000-0000-4000-8000-000000000001"), QStringLiteral("/a"))};
+        writeLibrary(library);
+    }
+
     void clickAt(const QPoint& global)
     {
         QCursor::setPos(global);
@@ -213,11 +220,7 @@ TEST_F(Popover, LibraryShortcutsActWhileNoTextIsEdited)
 
 TEST_F(Popover, WhileAFieldIsEditedItsKeysGoToTheField)
 {
-    writeLibrary([] {
-        UserData library = UserData::empty();
-        library.shortcuts = {LibraryFixtures::shortcut(QStringLiteral("00000000-0000-4000-8000-000000000001"), QStringLiteral("/a"))};
-        return library;
-    }());
+    writeLibraryWithOneShortcut();
     FieldContent content;
     launchAndSettle(content.factory());
     content.field->setFocus();
@@ -235,11 +238,7 @@ TEST_F(Popover, WhileAFieldIsEditedItsKeysGoToTheField)
 
 TEST_F(Popover, AFocusedButtonKeepsReturnForItself)
 {
-    writeLibrary([] {
-        UserData library = UserData::empty();
-        library.shortcuts = {LibraryFixtures::shortcut(QStringLiteral("00000000-0000-4000-8000-000000000001"), QStringLiteral("/a"))};
-        return library;
-    }());
+    writeLibraryWithOneShortcut();
     FieldContent content;
     launchAndSettle(content.factory());
     state().selectAll();
