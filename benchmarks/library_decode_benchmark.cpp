@@ -35,7 +35,7 @@ QByteArray largeLibrary(int shortcutCount)
     }
     for (int i = 0; i < 20; ++i)
         data.customIcons.append(CustomIcon{QStringLiteral("ICON-%1").arg(i), QStringLiteral("Icon %1").arg(i),
-                                           QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 24 24\"><path d=\"M0 0h24v24H0z\"/></svg>")});
+            QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 24 24\"><path d=\"M0 0h24v24H0z\"/></svg>")});
     QStringList deleted;
     for (int i = 0; i < 500; ++i)
         deleted.append(QStringLiteral("20000000-0000-4000-8000-%1").arg(i, 12, 10, QLatin1Char('0')));

@@ -87,8 +87,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const SvgSanitizer::Result first =
-        SvgSanitizer::sanitizeBytes(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
+    const SvgSanitizer::Result first = SvgSanitizer::sanitizeBytes(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
     if (!first.accepted()) {
         if (!first.svg.isEmpty())
             std::abort();

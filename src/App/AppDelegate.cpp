@@ -12,9 +12,9 @@
 #include "Utilities/Theme.h"
 #include "Utilities/ToastManager.h"
 #include "Utilities/VelmoraError.h"
-#include "Views/MenuBar/ConfirmationOverlay.h"
-#include "Views/MenuBar/MenuBarPopover.h"
-#include "Views/MenuBar/StorageRecoveryView.h"
+#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/MenuBar/shell/MenuBarPopover.h"
+#include "Views/MenuBar/recovery/StorageRecoveryView.h"
 #include "Views/TimeSavedFloater.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/EventSource.h"
@@ -29,8 +29,8 @@
 namespace {
 
 constexpr quint64 mouseDownMask = (quint64(1) << quint32(InputEventType::leftMouseDown))
-                                  | (quint64(1) << quint32(InputEventType::rightMouseDown))
-                                  | (quint64(1) << quint32(InputEventType::otherMouseDown));
+    | (quint64(1) << quint32(InputEventType::rightMouseDown))
+    | (quint64(1) << quint32(InputEventType::otherMouseDown));
 
 AppDelegate::Environment completed(AppDelegate::Environment environment)
 {
@@ -60,10 +60,10 @@ double secondsBetween(const QDateTime& from, const QDateTime& to)
 } // namespace
 
 AppDelegate::AppDelegate(Environment environment, QObject* parent)
-    : QObject(parent),
-      m_environment(completed(std::move(environment))),
-      m_appState(*m_environment.store),
-      m_engine(m_environment.desktop)
+    : QObject(parent)
+    , m_environment(completed(std::move(environment)))
+    , m_appState(*m_environment.store)
+    , m_engine(m_environment.desktop)
 {
     m_appState.setClipboard(m_environment.clipboard);
     m_appState.setTimeSavedPresenter([](double seconds) { TimeSavedFloater::shared().show(seconds); });
@@ -109,7 +109,7 @@ void AppDelegate::applicationDidFinishLaunching()
 
     subscribe();
     m_keyMonitor = new PopoverKeyHandler(*m_popover, m_appState,
-                                         {.quit = [this] { menuQuit(); }, .closePopover = [this] { closePopover(); }, .endEditing = {}});
+        {.quit = [this] { menuQuit(); }, .closePopover = [this] { closePopover(); }, .endEditing = {}});
 
     observeNow(&m_appState, &AppState::storageReadyChanged, this, [this] { applyStorageReady(m_appState.storageReady()); });
     observeNow(&m_appState, &AppState::userDataChanged, this, [this] {

@@ -26,8 +26,7 @@ class SystemAppearance;
 // The running application: it owns the state and the expansion engine for the life of the
 // process, puts the tray item and the popover on screen, and keeps the engine, the theme and
 // launch at login in step with the settings, the storage and the desktop's permission.
-class AppDelegate : public QObject
-{
+class AppDelegate : public QObject {
     Q_OBJECT
 public:
     // How often the desktop's permission is asked for until it is granted, in seconds.

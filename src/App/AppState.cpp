@@ -1,6 +1,6 @@
 #include "App/AppState.h"
 
-#include "App/PlainTextClipboard.h"
+#include "platform/PlainTextClipboard.h"
 #include "Models/SyncFailure.h"
 #include "Persistence/LocalStore.h"
 #include "Persistence/SiblingOrders.h"
@@ -35,7 +35,7 @@ bool hasTrigger(const UserData& data, const QString& trigger, const QString& exc
 
 template <class Item>
 qint64 nextOrder(const QList<Item>& items, const std::optional<QString>& parent,
-                 const std::optional<QString> Item::*parentKey)
+    const std::optional<QString> Item::*parentKey)
 {
     SiblingOrders orders;
     for (const Item& item : items)
@@ -83,7 +83,9 @@ QJsonValue AppState::ClipboardData::toJson() const
 
 // ---------------------------------------------------------------- creation and storage
 
-AppState::AppState(LocalStore& store, QObject* parent) : QObject(parent), m_store(store)
+AppState::AppState(LocalStore& store, QObject* parent)
+    : QObject(parent)
+    , m_store(store)
 {
     m_userData = m_store.loadData();
     m_settings = m_store.loadSettings();
@@ -279,13 +281,13 @@ bool AppState::addShortcut(const QString& trigger, const QString& expansion, con
 }
 
 bool AppState::updateShortcut(const QString& id, const std::optional<QString>& trigger,
-                              const std::optional<QString>& expansion)
+    const std::optional<QString>& expansion)
 {
     if ((expansion && expansion->isEmpty()) || (trigger && trigger->isEmpty()))
         return false;
     if (trigger) {
         const auto own = std::find_if(m_userData.shortcuts.begin(), m_userData.shortcuts.end(),
-                                      [&](const Shortcut& s) { return s.id == id; });
+            [&](const Shortcut& s) { return s.id == id; });
         const bool changed = own == m_userData.shortcuts.end() || !Text::equal(own->trigger, *trigger);
         if (changed && hasTrigger(m_userData, *trigger, id)) {
             ToastManager::shared().show(QStringLiteral("That trigger is already used. Choose a unique trigger."));
@@ -309,8 +311,8 @@ void AppState::deleteShortcut(const QString& id)
 {
     if (m_settings.confirmDelete) {
         requestConfirmation({QStringLiteral("Delete shortcut?"), QStringLiteral("This action cannot be undone."),
-                             QStringLiteral("Delete"), QStringLiteral("trash"), true,
-                             [this, id] { deleteShortcutNow(id); }});
+            QStringLiteral("Delete"), QStringLiteral("trash"), true,
+            [this, id] { deleteShortcutNow(id); }});
         return;
     }
     deleteShortcutNow(id);
@@ -327,7 +329,7 @@ void AppState::deleteShortcutNow(const QString& id)
 bool AppState::duplicateShortcut(const QString& id)
 {
     const auto source = std::find_if(m_userData.shortcuts.begin(), m_userData.shortcuts.end(),
-                                     [&](const Shortcut& s) { return s.id == id; });
+        [&](const Shortcut& s) { return s.id == id; });
     if (source == m_userData.shortcuts.end())
         return false;
     const Shortcut original = *source;
@@ -346,8 +348,8 @@ bool AppState::duplicateShortcut(const QString& id)
 // ---------------------------------------------------------------- folders
 
 std::optional<QString> AppState::addGroup(const QString& name, const std::optional<QString>& parentGroupId,
-                                          const std::optional<QString>& icon, const std::optional<QString>& color,
-                                          const QString& visibility)
+    const std::optional<QString>& icon, const std::optional<QString>& color,
+    const QString& visibility)
 {
     const QString id = Uuid::generate();
     const bool ok = mutate([&](UserData& d) {
@@ -368,8 +370,8 @@ void AppState::deleteGroup(const QString& id)
 {
     if (m_settings.confirmDelete) {
         requestConfirmation({QStringLiteral("Delete folder?"),
-                             QStringLiteral("All shortcuts inside this folder will be deleted too. This can't be undone."),
-                             QStringLiteral("Delete"), QStringLiteral("trash"), true, [this, id] { deleteGroupNow(id); }});
+            QStringLiteral("All shortcuts inside this folder will be deleted too. This can't be undone."),
+            QStringLiteral("Delete"), QStringLiteral("trash"), true, [this, id] { deleteGroupNow(id); }});
         return;
     }
     deleteGroupNow(id);
@@ -396,7 +398,7 @@ void AppState::deleteGroupNow(const QString& id)
 bool AppState::ungroupFolder(const QString& id)
 {
     const auto folder = std::find_if(m_userData.groups.begin(), m_userData.groups.end(),
-                                     [&](const Group& g) { return g.id == id; });
+        [&](const Group& g) { return g.id == id; });
     if (folder == m_userData.groups.end())
         return false;
     const std::optional<QString> parent = folder->parentGroupId;
@@ -415,8 +417,8 @@ bool AppState::ungroupFolder(const QString& id)
 }
 
 bool AppState::updateGroup(const QString& id, const std::optional<QString>& name,
-                           const std::optional<std::optional<QString>>& icon,
-                           const std::optional<std::optional<QString>>& color)
+    const std::optional<std::optional<QString>>& icon,
+    const std::optional<std::optional<QString>>& color)
 {
     return mutate([&](UserData& d) {
         for (Group& g : d.groups) {
@@ -436,7 +438,7 @@ bool AppState::updateGroup(const QString& id, const std::optional<QString>& name
 bool AppState::duplicateGroup(const QString& id)
 {
     const auto source = std::find_if(m_userData.groups.begin(), m_userData.groups.end(),
-                                     [&](const Group& g) { return g.id == id; });
+        [&](const Group& g) { return g.id == id; });
     if (source == m_userData.groups.end())
         return false;
     const Group original = *source;
@@ -512,7 +514,7 @@ void moveAmongSiblings(QList<Item>& items, const QString& id, const std::optiona
     }
     std::stable_sort(siblings.begin(), siblings.end(), [](const Item* a, const Item* b) { return a->order < b->order; });
     const qsizetype position = std::find_if(siblings.begin(), siblings.end(), [&](const Item* i) { return i->id == id; })
-                               - siblings.begin();
+        - siblings.begin();
     const qsizetype other = position + direction;
     if (other < 0 || other >= siblings.size())
         return;
@@ -567,13 +569,13 @@ void AppState::deleteSelected()
     };
     if (m_settings.confirmDelete) {
         const QString title = selected.size() >= 2
-                                  ? QStringLiteral("Delete %1 items?").arg(selected.size())
-                                  : QStringLiteral("Delete?");
+            ? QStringLiteral("Delete %1 items?").arg(selected.size())
+            : QStringLiteral("Delete?");
         requestConfirmation({title, QStringLiteral("This action cannot be undone."), QStringLiteral("Delete"),
-                             QStringLiteral("trash"), true, [this, edit] {
-                                 edit();
-                                 setSelectedIds({});
-                             }});
+            QStringLiteral("trash"), true, [this, edit] {
+                edit();
+                setSelectedIds({});
+            }});
         return;
     }
     edit();
@@ -766,7 +768,7 @@ std::optional<QString> AppState::effectiveCurrentGroupId() const
     if (!m_currentGroupId)
         return std::nullopt;
     const bool exists = std::any_of(m_userData.groups.begin(), m_userData.groups.end(),
-                                    [&](const Group& g) { return g.id == *m_currentGroupId; });
+        [&](const Group& g) { return g.id == *m_currentGroupId; });
     return exists ? m_currentGroupId : std::nullopt;
 }
 
@@ -809,7 +811,7 @@ void AppState::recordExpansion(const QString& trigger, qint64 charsSaved)
     s.totalCharsSaved += chars;
 
     const auto shortcut = std::find_if(m_userData.shortcuts.begin(), m_userData.shortcuts.end(),
-                                       [&](const Shortcut& x) { return x.trigger == trigger; });
+        [&](const Shortcut& x) { return x.trigger == trigger; });
     if (shortcut != m_userData.shortcuts.end()) {
         auto it = s.perShortcut.find(shortcut->id);
         if (it != s.perShortcut.end()) {
@@ -901,7 +903,7 @@ void AppState::runAchievementChecks()
     for (qsizetype i = 0; i < newly.size(); ++i) {
         const Achievement achievement = newly[i];
         Scheduler::current().after(double(i) * 0.4, this,
-                                   [this, achievement] { if (m_achievementPresenter) m_achievementPresenter(achievement); });
+            [this, achievement] { if (m_achievementPresenter) m_achievementPresenter(achievement); });
     }
 }
 

@@ -25,8 +25,7 @@ struct SyncOwner;
 //
 // Changing operations report whether the change reached the disk, so callers never claim a
 // success that did not happen.
-class AppState : public QObject
-{
+class AppState : public QObject {
     Q_OBJECT
 public:
     static constexpr int maxHistory = 50;
@@ -96,15 +95,15 @@ public:
     bool duplicateShortcut(const QString& id);
     // Returns the new folder's id, or nothing when it was not written.
     std::optional<QString> addGroup(const QString& name, const std::optional<QString>& parentGroupId,
-                                    const std::optional<QString>& icon, const std::optional<QString>& color,
-                                    const QString& visibility);
+        const std::optional<QString>& icon, const std::optional<QString>& color,
+        const QString& visibility);
     void deleteGroup(const QString& id);
     bool ungroupFolder(const QString& id);
     // `icon` and `color`: not given keeps the value, given as nullopt clears it (so a folder
     // can drop the icon of an upload that was deleted).
     bool updateGroup(const QString& id, const std::optional<QString>& name,
-                     const std::optional<std::optional<QString>>& icon,
-                     const std::optional<std::optional<QString>>& color);
+        const std::optional<std::optional<QString>>& icon,
+        const std::optional<std::optional<QString>>& color);
     bool duplicateGroup(const QString& id);
     bool moveShortcutToGroup(const QString& shortcutId, const std::optional<QString>& groupId);
     bool moveSelectedToGroup(const std::optional<QString>& groupId);

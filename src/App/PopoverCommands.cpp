@@ -6,7 +6,9 @@
 
 using PopoverKeyboardShortcuts::Command;
 
-PopoverCommands::PopoverCommands(AppState& state, WindowActions actions) : m_state(state), m_actions(std::move(actions))
+PopoverCommands::PopoverCommands(AppState& state, WindowActions actions)
+    : m_state(state)
+    , m_actions(std::move(actions))
 {
 }
 

@@ -8,8 +8,7 @@ class AppState;
 
 // Carries out the popover's keyboard commands on the application state and the in-process
 // notifications. What only the window can do (quit, close, end editing) is handed back.
-class PopoverCommands
-{
+class PopoverCommands {
 public:
     struct WindowActions {
         std::function<void()> quit;

@@ -18,7 +18,9 @@ PopoverCommands::WindowActions withEndEditing(PopoverCommands::WindowActions act
 } // namespace
 
 PopoverKeyHandler::PopoverKeyHandler(PopoverWindow& window, AppState& state, PopoverCommands::WindowActions actions)
-    : QObject(&window), m_window(window), m_commands(state, withEndEditing(std::move(actions), this))
+    : QObject(&window)
+    , m_window(window)
+    , m_commands(state, withEndEditing(std::move(actions), this))
 {
     // The window's native side may not exist yet (it is made when first shown), so the
     // application's filter picks out the key presses that reach it.

@@ -10,8 +10,7 @@ class PopoverWindow;
 // The popover's keyboard shortcuts: every key pressed in the popover's window goes to the
 // command table first, before the focused widget sees it; a key the table consumes goes no
 // further.
-class PopoverKeyHandler : public QObject
-{
+class PopoverKeyHandler : public QObject {
     Q_OBJECT
 public:
     // `actions.endEditing` is supplied here: it takes the keyboard away from the text field.

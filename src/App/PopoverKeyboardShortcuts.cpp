@@ -3,52 +3,52 @@
 namespace PopoverKeyboardShortcuts {
 
 namespace {
-bool isDelete(int key)
-{
-    return key == Qt::Key_Backspace || key == Qt::Key_Delete;
-}
-
-bool isReturn(int key)
-{
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
-}
-
-// Shortcuts that act whether or not a text field is being edited.
-Command globalCommand(int key, bool shift)
-{
-    switch (key) {
-    case Qt::Key_F: return Command::focusSearch;
-    case Qt::Key_Q: return Command::quit;
-    case Qt::Key_W: return Command::closePopover;
-    case Qt::Key_Comma: return Command::openSettings;
-    case Qt::Key_N: return shift ? Command::newFolder : Command::newShortcut;
-    default: return Command::letThrough;
+    bool isDelete(int key)
+    {
+        return key == Qt::Key_Backspace || key == Qt::Key_Delete;
     }
-}
 
-Command arrow(int key)
-{
-    switch (key) {
-    case Qt::Key_Up: return Command::moveSelectionUp;
-    case Qt::Key_Down: return Command::moveSelectionDown;
-    case Qt::Key_Left: return Command::moveSelectionLeft;
-    case Qt::Key_Right: return Command::moveSelectionRight;
-    default: return Command::letThrough;
+    bool isReturn(int key)
+    {
+        return key == Qt::Key_Return || key == Qt::Key_Enter;
     }
-}
 
-Command plainKey(int key, bool shift)
-{
-    if (isReturn(key))
-        return shift ? Command::goUp : Command::openSelected;
-    if (shift)
+    // Shortcuts that act whether or not a text field is being edited.
+    Command globalCommand(int key, bool shift)
+    {
+        switch (key) {
+        case Qt::Key_F: return Command::focusSearch;
+        case Qt::Key_Q: return Command::quit;
+        case Qt::Key_W: return Command::closePopover;
+        case Qt::Key_Comma: return Command::openSettings;
+        case Qt::Key_N: return shift ? Command::newFolder : Command::newShortcut;
+        default: return Command::letThrough;
+        }
+    }
+
+    Command arrow(int key)
+    {
+        switch (key) {
+        case Qt::Key_Up: return Command::moveSelectionUp;
+        case Qt::Key_Down: return Command::moveSelectionDown;
+        case Qt::Key_Left: return Command::moveSelectionLeft;
+        case Qt::Key_Right: return Command::moveSelectionRight;
+        default: return Command::letThrough;
+        }
+    }
+
+    Command plainKey(int key, bool shift)
+    {
+        if (isReturn(key))
+            return shift ? Command::goUp : Command::openSelected;
+        if (shift)
+            return Command::letThrough;
+        if (isDelete(key))
+            return Command::deleteOrGoUp;
+        if (key == Qt::Key_Escape)
+            return Command::escape;
         return Command::letThrough;
-    if (isDelete(key))
-        return Command::deleteOrGoUp;
-    if (key == Qt::Key_Escape)
-        return Command::escape;
-    return Command::letThrough;
-}
+    }
 } // namespace
 
 Command commandFor(int key, Qt::KeyboardModifiers modifiers, bool editingText)

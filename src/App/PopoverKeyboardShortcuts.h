@@ -27,10 +27,10 @@ enum class Command {
     moveSelectionRight,
     moveItemUp,
     moveItemDown,
-    openSelected,  // Return
-    goUp,          // Shift-Return
-    deleteOrGoUp,  // Delete
-    escape,        // Escape
+    openSelected, // Return
+    goUp, // Shift-Return
+    deleteOrGoUp, // Delete
+    escape, // Escape
 };
 
 // `editingText`: a text field of the popover has the keyboard focus; then only a few

@@ -7,8 +7,7 @@
 // The popover's window: frameless, above other windows, without a taskbar entry, placed
 // under the tray item. It hosts the popover's content and says when it closed, however that
 // happened.
-class PopoverWindow : public QWidget
-{
+class PopoverWindow : public QWidget {
     Q_OBJECT
 public:
     static constexpr int popoverWidth = 340;

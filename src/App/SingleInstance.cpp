@@ -18,7 +18,9 @@ constexpr int answerWaitMs = 1000;
 
 } // namespace
 
-SingleInstance::SingleInstance(QString socketPath, QObject* parent) : QObject(parent), m_socketPath(std::move(socketPath))
+SingleInstance::SingleInstance(QString socketPath, QObject* parent)
+    : QObject(parent)
+    , m_socketPath(std::move(socketPath))
 {
 }
 

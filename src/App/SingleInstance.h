@@ -10,8 +10,7 @@ class QLockFile;
 // One Velmora per user session. The first process holds a lock file and listens on a local
 // socket beside it; a later one finds the lock taken, asks the holder over the socket to show
 // itself and steps aside.
-class SingleInstance : public QObject
-{
+class SingleInstance : public QObject {
     Q_OBJECT
 public:
     // `socketPath` defaults to a socket in the user's runtime folder.

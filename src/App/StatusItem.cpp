@@ -5,7 +5,9 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
-StatusItem::StatusItem(QMenu* menu, QObject* parent) : QObject(parent), m_tray(new QSystemTrayIcon(this))
+StatusItem::StatusItem(QMenu* menu, QObject* parent)
+    : QObject(parent)
+    , m_tray(new QSystemTrayIcon(this))
 {
     setAppearance(Appearance::light);
     m_tray->setToolTip(QStringLiteral("Velmora"));

@@ -10,8 +10,7 @@ class QSystemTrayIcon;
 
 // Velmora's item in the desktop's tray. A left click asks for the popover; a right click
 // opens the status menu, which the tray shows itself.
-class StatusItem : public QObject
-{
+class StatusItem : public QObject {
     Q_OBJECT
 public:
     explicit StatusItem(QMenu* menu, QObject* parent = nullptr);

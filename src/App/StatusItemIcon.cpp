@@ -7,37 +7,47 @@ namespace StatusItemIcon {
 
 namespace {
 
-// The mark is designed in a box 160 units wide and 144 high, v counted upwards.
-constexpr double designWidth = 160;
-constexpr double designHeight = 144;
+    // The mark is designed in a box 160 units wide and 144 high, v counted upwards.
+    constexpr double designWidth = 160;
+    constexpr double designHeight = 144;
 
-// 144 − 143.949 and 35.987 as the design computes them.
-constexpr double hairline = 0.05099999999998772;
-constexpr double lowerEdge = 35.986999999999995;
+    // 144 − 143.949 and 35.987 as the design computes them.
+    constexpr double hairline = 0.05099999999998772;
+    constexpr double lowerEdge = 35.986999999999995;
 
-struct DesignPoint {
-    double u;
-    double v;
-};
-
-constexpr DesignPoint outline[] = {
-    {124.731, 144}, {124.731, 143.949}, {0, 143.949},    {0, 107.962},       {124.731, 107.962}, {0, 71.974},
-    {0, lowerEdge}, {0, 0},             {124.731, 0},    {124.731, hairline}, {160, hairline},   {160, 144},
-};
-
-constexpr DesignPoint notch[] = {{0, lowerEdge}, {124.731, 71.974}, {124.731, lowerEdge}};
-
-template <std::size_t N>
-void addClosed(QPainterPath& path, const DesignPoint (&points)[N], const QRectF& box)
-{
-    auto map = [&](const DesignPoint& p) {
-        return QPointF(box.left() + box.width() * p.u / designWidth, box.bottom() - box.height() * p.v / designHeight);
+    struct DesignPoint {
+        double u;
+        double v;
     };
-    path.moveTo(map(points[0]));
-    for (std::size_t i = 1; i < N; ++i)
-        path.lineTo(map(points[i]));
-    path.closeSubpath();
-}
+
+    constexpr DesignPoint outline[] = {
+        {124.731, 144},
+        {124.731, 143.949},
+        {0, 143.949},
+        {0, 107.962},
+        {124.731, 107.962},
+        {0, 71.974},
+        {0, lowerEdge},
+        {0, 0},
+        {124.731, 0},
+        {124.731, hairline},
+        {160, hairline},
+        {160, 144},
+    };
+
+    constexpr DesignPoint notch[] = {{0, lowerEdge}, {124.731, 71.974}, {124.731, lowerEdge}};
+
+    template <std::size_t N>
+    void addClosed(QPainterPath& path, const DesignPoint (&points)[N], const QRectF& box)
+    {
+        auto map = [&](const DesignPoint& p) {
+            return QPointF(box.left() + box.width() * p.u / designWidth, box.bottom() - box.height() * p.v / designHeight);
+        };
+        path.moveTo(map(points[0]));
+        for (std::size_t i = 1; i < N; ++i)
+            path.lineTo(map(points[i]));
+        path.closeSubpath();
+    }
 
 } // namespace
 

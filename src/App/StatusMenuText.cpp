@@ -12,7 +12,7 @@ QString statisticsLine(const Stats& stats)
     const QString time = seconds < 60 ? QString::number(qint64(std::trunc(seconds))) + u's'
                                       : QString::asprintf("%.1fm", seconds / 60.0);
     return QString::number(stats.totalExpansions) + QStringLiteral(" expansions \u2022 ") + time
-           + QStringLiteral(" saved");
+        + QStringLiteral(" saved");
 }
 
 QString expansionToggleTitle(bool engineRunning)

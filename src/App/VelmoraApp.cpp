@@ -22,7 +22,8 @@ const QUrl chatSite(QStringLiteral("https://chatgpt.com/"));
 
 } // namespace
 
-VelmoraApp::VelmoraApp(int& argc, char** argv) : m_application(argc, argv)
+VelmoraApp::VelmoraApp(int& argc, char** argv)
+    : m_application(argc, argv)
 {
     QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
     QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
@@ -68,7 +69,7 @@ int VelmoraApp::exec()
     environment.clipboard = m_clipboard.get();
     m_delegate = std::make_unique<AppDelegate>(std::move(environment));
     QObject::connect(m_instance.get(), &SingleInstance::activationRequested, m_delegate.get(),
-                     [delegate = m_delegate.get()] { delegate->applicationShouldHandleReopen(); });
+        [delegate = m_delegate.get()] { delegate->applicationShouldHandleReopen(); });
     m_delegate->applicationDidFinishLaunching();
     return QApplication::exec();
 }

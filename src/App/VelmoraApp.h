@@ -16,8 +16,7 @@ class XdgAutostartLoginItem;
 // The program: the Qt application, the desktop's back ends, and the delegate that runs
 // Velmora with them. Only one runs per session: a later start asks the running one to show
 // its popover and ends.
-class VelmoraApp
-{
+class VelmoraApp {
 public:
     VelmoraApp(int& argc, char** argv);
     ~VelmoraApp();

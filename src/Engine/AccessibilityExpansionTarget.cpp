@@ -9,7 +9,7 @@
 
 namespace {
 
-template<typename T>
+template <typename T>
 std::optional<T> answer(const AccessibilityValue& value)
 {
     if (const T* typed = std::get_if<T>(&value))
@@ -20,8 +20,10 @@ std::optional<T> answer(const AccessibilityValue& value)
 } // namespace
 
 AccessibilityExpansionTarget::AccessibilityExpansionTarget(const Desktop& desktop,
-                                                           std::shared_ptr<AccessibleElement> element, qint64 process)
-    : m_desktop(desktop), m_element(std::move(element)), m_process(process)
+    std::shared_ptr<AccessibleElement> element, qint64 process)
+    : m_desktop(desktop)
+    , m_element(std::move(element))
+    , m_process(process)
 {
 }
 
@@ -58,9 +60,9 @@ bool AccessibilityExpansionTarget::isEditable()
     // Elements that do not report whether they are enabled are taken as enabled; only an
     // explicit "disabled" rejects.
     return !secureInput && m_process != ownProcess && enabled.value_or(true) && settable.value_or(false)
-           && hasSelection
-           && (role == AX::textFieldRole || role == AX::textAreaRole || role == AX::comboBoxRole)
-           && subrole != AX::secureTextFieldSubrole;
+        && hasSelection
+        && (role == AX::textFieldRole || role == AX::textAreaRole || role == AX::comboBoxRole)
+        && subrole != AX::secureTextFieldSubrole;
 }
 
 bool AccessibilityExpansionTarget::isSameField(const AccessibilityExpansionTarget& other) const

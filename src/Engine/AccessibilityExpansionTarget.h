@@ -9,8 +9,7 @@
 // accessibility interface. Only editable, enabled, non-secure text fields, combo boxes and
 // text areas of other applications qualify. A target never becomes invalid by itself: once
 // focus moves on, its focus test fails and so do its operations.
-class AccessibilityExpansionTarget final : public ExpansionTarget
-{
+class AccessibilityExpansionTarget final : public ExpansionTarget {
 public:
     // Seconds each accessibility request may take before it counts as failed.
     static constexpr double messagingTimeout = 0.03;

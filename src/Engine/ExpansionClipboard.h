@@ -26,8 +26,7 @@ struct ClipboardWriteReceipt {
 };
 
 // The clipboard a replacement borrows. Main thread only.
-class ExpansionClipboard
-{
+class ExpansionClipboard {
 public:
     virtual ~ExpansionClipboard() = default;
 

@@ -61,7 +61,7 @@ void ExpansionMatcher::update(const QList<Shortcut>& shortcuts)
             continue;
         const QString canonical = Text::canonical(shortcut.trigger);
         kept.push_back(Candidate{Entry{shortcut.trigger, shortcut.expansion}, Text::graphemes(shortcut.trigger),
-                                 canonical.toUcs4()});
+            canonical.toUcs4()});
     }
     std::stable_sort(kept.begin(), kept.end(), [](const Candidate& a, const Candidate& b) {
         if (a.characters.size() != b.characters.size())

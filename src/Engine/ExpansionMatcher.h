@@ -12,8 +12,7 @@
 // characters of every accepted key-down; when the typed text ends with a trigger it hands
 // back that trigger and its expansion. Characters are user-perceived characters (extended
 // grapheme clusters) and texts compare under canonical equivalence. Main thread only.
-class ExpansionMatcher
-{
+class ExpansionMatcher {
 public:
     struct Entry {
         QString trigger;

@@ -10,8 +10,8 @@ struct ExpansionReplacement::Run {
     std::function<bool()> isCurrent;
     std::function<void()> completed;
 
-    qint64 caret = 0;    // the expected caret once it is known which one holds
-    TextRange range;     // the trigger's place in the field
+    qint64 caret = 0; // the expected caret once it is known which one holds
+    TextRange range; // the trigger's place in the field
     QList<ClipboardItemSnapshot> previous;
     QList<ClipboardItemSnapshot> injected;
     ClipboardWriteReceipt receipt;
@@ -28,12 +28,13 @@ bool equalText(const std::optional<QString>& text, const QString& expected)
 } // namespace
 
 ExpansionReplacement::ExpansionReplacement(ExpansionClipboard& clipboard, Schedule schedule)
-    : m_clipboard(clipboard), m_schedule(std::move(schedule))
+    : m_clipboard(clipboard)
+    , m_schedule(std::move(schedule))
 {
 }
 
 void ExpansionReplacement::start(const ExpansionPlan& plan, std::shared_ptr<ExpansionTarget> target,
-                                 std::function<bool()> isCurrent, std::function<void()> completed)
+    std::function<bool()> isCurrent, std::function<void()> completed)
 {
     if (m_isBusy)
         return;
@@ -89,7 +90,7 @@ void ExpansionReplacement::waitForFinalKey(const std::shared_ptr<Run>& run, int 
 bool ExpansionReplacement::isStillValid(Run& run)
 {
     return run.isCurrent() && run.target->isFocusedAndEditable() && run.target->selection() == run.caretRange()
-           && equalText(run.target->text(run.range), run.plan.trigger);
+        && equalText(run.target->text(run.range), run.plan.trigger);
 }
 
 void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret)

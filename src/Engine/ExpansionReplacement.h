@@ -27,8 +27,7 @@ struct ExpansionPlan {
 // arrived and puts the user's clipboard back unless someone else has written to it
 // meanwhile. One replacement at a time; every failure is silent and leaves the trigger as
 // typed. Main thread only.
-class ExpansionReplacement
-{
+class ExpansionReplacement {
 public:
     // Runs `work` after the delay in seconds, on the main thread; must drop the work once
     // this replacement is gone.
@@ -53,7 +52,7 @@ public:
     // `completed` is called once, only when the paste has been verified, after the
     // clipboard was put back and isBusy() turned false.
     void start(const ExpansionPlan& plan, std::shared_ptr<ExpansionTarget> target, std::function<bool()> isCurrent,
-               std::function<void()> completed);
+        std::function<void()> completed);
 
     bool isBusy() const { return m_isBusy; }
 

@@ -6,8 +6,7 @@
 #include <optional>
 
 // The text field a replacement acts on. Ranges count UTF-16 code units. Main thread only.
-class ExpansionTarget
-{
+class ExpansionTarget {
 public:
     virtual ~ExpansionTarget() = default;
 

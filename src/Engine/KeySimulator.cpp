@@ -9,8 +9,7 @@ bool paste(KeyboardPoster& keyboard, qint64 process)
 {
     // Exactly Command: a modifier the user is holding (Shift, Alt) would turn the paste
     // into another shortcut.
-    return keyboard.post(process, {SyntheticKeyEvent{VirtualKey::v, true, EventFlags::command, marker},
-                                   SyntheticKeyEvent{VirtualKey::v, false, EventFlags::command, marker}});
+    return keyboard.post(process, {SyntheticKeyEvent{VirtualKey::v, true, EventFlags::command, marker}, SyntheticKeyEvent{VirtualKey::v, false, EventFlags::command, marker}});
 }
 
 } // namespace KeySimulator

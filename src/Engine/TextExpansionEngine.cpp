@@ -9,16 +9,30 @@
 #include <QPointer>
 
 const QList<quint16> TextExpansionEngine::resetKeys = {
-    VirtualKey::returnKey,  VirtualKey::tab,           VirtualKey::deleteKey, VirtualKey::escape,
-    VirtualKey::keypadEnter, VirtualKey::home,         VirtualKey::pageUp,    VirtualKey::forwardDelete,
-    VirtualKey::end,        VirtualKey::pageDown,      VirtualKey::leftArrow, VirtualKey::rightArrow,
-    VirtualKey::downArrow,  VirtualKey::upArrow,
+    VirtualKey::returnKey,
+    VirtualKey::tab,
+    VirtualKey::deleteKey,
+    VirtualKey::escape,
+    VirtualKey::keypadEnter,
+    VirtualKey::home,
+    VirtualKey::pageUp,
+    VirtualKey::forwardDelete,
+    VirtualKey::end,
+    VirtualKey::pageDown,
+    VirtualKey::leftArrow,
+    VirtualKey::rightArrow,
+    VirtualKey::downArrow,
+    VirtualKey::upArrow,
 };
 
 namespace {
 constexpr InputEventType watchedTypes[] = {
-    InputEventType::keyDown,        InputEventType::flagsChanged,   InputEventType::leftMouseDown,
-    InputEventType::rightMouseDown, InputEventType::otherMouseDown, InputEventType::scrollWheel,
+    InputEventType::keyDown,
+    InputEventType::flagsChanged,
+    InputEventType::leftMouseDown,
+    InputEventType::rightMouseDown,
+    InputEventType::otherMouseDown,
+    InputEventType::scrollWheel,
 };
 
 const Desktop& requireComplete(const Desktop& desktop)
@@ -30,12 +44,12 @@ const Desktop& requireComplete(const Desktop& desktop)
 } // namespace
 
 TextExpansionEngine::TextExpansionEngine(const Desktop& desktop, QObject* parent)
-    : QObject(parent),
-      m_desktop(requireComplete(desktop)),
-      m_clipboard(*m_desktop.pasteboard),
-      m_replacement(m_clipboard, [this](double seconds, std::function<void()> work) {
-          Scheduler::current().after(seconds, this, std::move(work));
-      })
+    : QObject(parent)
+    , m_desktop(requireComplete(desktop))
+    , m_clipboard(*m_desktop.pasteboard)
+    , m_replacement(m_clipboard, [this](double seconds, std::function<void()> work) {
+        Scheduler::current().after(seconds, this, std::move(work));
+    })
 {
 }
 
@@ -52,7 +66,7 @@ void TextExpansionEngine::start(const QList<Shortcut>& shortcuts, ExpansionHandl
     m_matcher.update(shortcuts);
     setupEventTap();
     m_activationObserver = connect(m_desktop.workspace, &Workspace::applicationActivated, this,
-                                   &TextExpansionEngine::invalidateTyping);
+        &TextExpansionEngine::invalidateTyping);
 }
 
 void TextExpansionEngine::setupEventTap()
@@ -169,7 +183,7 @@ void TextExpansionEngine::handleKeyDown(const InputEvent& event)
 }
 
 void TextExpansionEngine::startReplacement(const ExpansionMatcher::Entry& match,
-                                           std::shared_ptr<AccessibilityExpansionTarget> target)
+    std::shared_ptr<AccessibilityExpansionTarget> target)
 {
     const ExpansionPlan plan{match.trigger, match.expansion, *m_expectedCaret, m_alternativeCaret};
     const quint64 generation = m_generation;

@@ -18,8 +18,7 @@ struct InputEvent;
 // into the same field with nothing in between: modifier shortcuts, autorepeat, navigation
 // and editing keys, clicks, scrolls and application switches start afresh. The engine only
 // watches; every event reaches its application unchanged. Main thread only.
-class TextExpansionEngine final : public QObject
-{
+class TextExpansionEngine final : public QObject {
     Q_OBJECT
 public:
     using ExpansionHandler = std::function<void(const QString& trigger, const QString& expansion)>;

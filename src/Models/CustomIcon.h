@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Persistence/VelmoraJSON.h"
+#include "Models/VelmoraJSON.h"
 
 #include <QString>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Persistence/VelmoraJSON.h"
+#include "Models/VelmoraJSON.h"
 
 #include <QMetaType>
 #include <QString>
@@ -15,10 +15,10 @@ struct Group {
     std::optional<QString> parentGroupId; // absent: top level
     qint64 order = 0;
     bool collapsed = false;
-    std::optional<QString> icon;       // icon key: built-in key, CustomIcon::iconKey() or an emoji
-    std::optional<QString> color;      // hex colour text
+    std::optional<QString> icon; // icon key: built-in key, CustomIcon::iconKey() or an emoji
+    std::optional<QString> color; // hex colour text
     std::optional<QString> visibility; // "private", "public" or "unlisted"
-    std::optional<QString> shareId;    // kept and written back unchanged
+    std::optional<QString> shareId; // kept and written back unchanged
 
     static Group fromJson(const JsonReader& reader);
     QJsonValue toJson() const;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Persistence/VelmoraJSON.h"
+#include "Models/VelmoraJSON.h"
 
 // Code that handles library items reaches folders and custom icons through this header too.
 #include "Models/CustomIcon.h"

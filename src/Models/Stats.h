@@ -20,12 +20,12 @@ struct Stats {
     qint64 totalExpansions = 0;
     qint64 totalCharsSaved = 0;
     QMap<QString, PerShortcutStat> perShortcut; // by shortcut id
-    QMap<QString, qint64> dailyBuckets;         // by day key "yyyy-MM-dd"
-    QSet<QString> firstUseFlags;                // written sorted
+    QMap<QString, qint64> dailyBuckets; // by day key "yyyy-MM-dd"
+    QSet<QString> firstUseFlags; // written sorted
     StreakState streak;
     QMap<QString, QDateTime> unlocked; // achievement id -> moment of unlocking
     QList<QDateTime> recentExpansionTimestamps; // oldest first
-    QMap<QString, qint64> resetBaselines;       // carried unchanged
+    QMap<QString, qint64> resetBaselines; // carried unchanged
 
     // Every field at its default.
     static Stats empty();

@@ -7,8 +7,7 @@
 
 // Why a sync stopped, with the sentence the user sees. Failures are equal when their kinds
 // are equal.
-class SyncFailure : public VelmoraError
-{
+class SyncFailure : public VelmoraError {
 public:
     enum class Kind {
         storageUnavailable,
@@ -22,12 +21,21 @@ public:
         duplicateTriggers,
     };
     static constexpr std::array<Kind, 9> allKinds{
-        Kind::storageUnavailable, Kind::localChanged,    Kind::cloudChanged,
-        Kind::accountChanged,     Kind::busy,            Kind::invalidResponse,
-        Kind::reviewRequired,     Kind::interrupted,     Kind::duplicateTriggers,
+        Kind::storageUnavailable,
+        Kind::localChanged,
+        Kind::cloudChanged,
+        Kind::accountChanged,
+        Kind::busy,
+        Kind::invalidResponse,
+        Kind::reviewRequired,
+        Kind::interrupted,
+        Kind::duplicateTriggers,
     };
 
-    explicit SyncFailure(Kind kind) noexcept : m_kind(kind) {}
+    explicit SyncFailure(Kind kind) noexcept
+        : m_kind(kind)
+    {
+    }
 
     Kind kind() const { return m_kind; }
     QString errorDescription() const override;

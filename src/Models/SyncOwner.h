@@ -1,13 +1,13 @@
 #pragma once
 
-#include "Persistence/VelmoraJSON.h"
+#include "Models/VelmoraJSON.h"
 
 #include <QString>
 
 // An account of a backend project: the account a local library was last synced with.
 struct SyncOwner {
     QString projectURL; // the backend project address
-    QString userID;     // the account's id, UUID text
+    QString userID; // the account's id, UUID text
 
     // Both keys required.
     static SyncOwner fromJson(const JsonReader& reader);

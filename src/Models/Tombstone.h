@@ -1,16 +1,18 @@
 #pragma once
 
-#include "Persistence/VelmoraJSON.h"
+#include "Models/VelmoraJSON.h"
 
 #include <QString>
 #include <array>
 
 // Which list of the library a deletion marker belongs to.
-enum class TombstoneKind { groups, shortcuts, customIcons };
+enum class TombstoneKind { groups,
+    shortcuts,
+    customIcons };
 
 namespace TombstoneKinds {
 inline constexpr std::array<TombstoneKind, 3> all{TombstoneKind::groups, TombstoneKind::shortcuts,
-                                                   TombstoneKind::customIcons};
+    TombstoneKind::customIcons};
 // "groups", "shortcuts" or "customIcons": the JSON key of the kind's list.
 QString rawValue(TombstoneKind kind);
 } // namespace TombstoneKinds

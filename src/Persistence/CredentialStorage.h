@@ -4,8 +4,7 @@
 #include <optional>
 
 // Where one secret byte blob is kept. Every operation throws a VelmoraError on failure.
-class CredentialStorage
-{
+class CredentialStorage {
 public:
     virtual ~CredentialStorage() = default;
 

@@ -16,76 +16,78 @@ namespace FileIO {
 
 namespace {
 
-using Operation = FileSystemError::Operation;
+    using Operation = FileSystemError::Operation;
 
-QByteArray nativePath(const QString& path)
-{
-    return QFile::encodeName(path);
-}
-
-[[noreturn]] void fail(Operation operation, const QString& path, int code)
-{
-    throw FileSystemError(operation, path, code);
-}
-
-// Closes a descriptor on every way out of a scope.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
+    QByteArray nativePath(const QString& path)
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return m_fd; }
-    // Closes now, so that a failing close (a deferred write error) is seen.
-    int close()
-    {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result;
+        return QFile::encodeName(path);
     }
 
-private:
-    int m_fd;
-};
+    [[noreturn]] void fail(Operation operation, const QString& path, int code)
+    {
+        throw FileSystemError(operation, path, code);
+    }
 
-// A rename or an unlink is only durable once the folder that holds the name is on disk.
-void syncFolder(const QString& folder, Operation operation)
-{
-    const Descriptor fd(::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() < 0)
-        fail(operation, folder, errno);
-    if (::fsync(fd.get()) != 0)
-        fail(operation, folder, errno);
-}
-
-void writeAll(int fd, const QByteArray& bytes, const QString& path)
-{
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(Operation::write, path, errno);
+    // Closes a descriptor on every way out of a scope.
+    class Descriptor {
+    public:
+        explicit Descriptor(int fd)
+            : m_fd(fd)
+        {
         }
-        data += written;
-        left -= written;
-    }
-}
+        ~Descriptor()
+        {
+            if (m_fd >= 0)
+                ::close(m_fd);
+        }
+        Descriptor(const Descriptor&) = delete;
+        Descriptor& operator=(const Descriptor&) = delete;
 
-QString temporaryName(const QString& path)
-{
-    const QFileInfo info(path);
-    const quint64 token = QRandomGenerator::system()->generate64();
-    return info.dir().filePath(u'.' + info.fileName() + QStringLiteral(".tmp-") + QString::number(token, 16));
-}
+        int get() const { return m_fd; }
+        // Closes now, so that a failing close (a deferred write error) is seen.
+        int close()
+        {
+            const int result = ::close(m_fd);
+            m_fd = -1;
+            return result;
+        }
+
+    private:
+        int m_fd;
+    };
+
+    // A rename or an unlink is only durable once the folder that holds the name is on disk.
+    void syncFolder(const QString& folder, Operation operation)
+    {
+        const Descriptor fd(::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (fd.get() < 0)
+            fail(operation, folder, errno);
+        if (::fsync(fd.get()) != 0)
+            fail(operation, folder, errno);
+    }
+
+    void writeAll(int fd, const QByteArray& bytes, const QString& path)
+    {
+        const char* data = bytes.constData();
+        qsizetype left = bytes.size();
+        while (left > 0) {
+            const ssize_t written = ::write(fd, data, size_t(left));
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                fail(Operation::write, path, errno);
+            }
+            data += written;
+            left -= written;
+        }
+    }
+
+    QString temporaryName(const QString& path)
+    {
+        const QFileInfo info(path);
+        const quint64 token = QRandomGenerator::system()->generate64();
+        return info.dir().filePath(u'.' + info.fileName() + QStringLiteral(".tmp-") + QString::number(token, 16));
+    }
 
 } // namespace
 
@@ -97,7 +99,7 @@ std::optional<QByteArray> read(const QString& path)
             return std::nullopt;
         fail(Operation::read, path, errno);
     }
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd.get(), &info) != 0)
         fail(Operation::read, path, errno);
     QByteArray bytes;
@@ -168,7 +170,7 @@ void makeFolders(const QString& path)
             continue;
         }
         const int code = errno;
-        struct stat info {};
+        struct stat info { };
         if (code == EEXIST && ::stat(native.constData(), &info) == 0 && S_ISDIR(info.st_mode))
             continue;
         fail(Operation::createFolder, current, code == EEXIST ? ENOTDIR : code);
@@ -177,7 +179,7 @@ void makeFolders(const QString& path)
 
 bool exists(const QString& path)
 {
-    struct stat info {};
+    struct stat info { };
     return ::lstat(nativePath(path).constData(), &info) == 0;
 }
 

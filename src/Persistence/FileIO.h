@@ -12,7 +12,7 @@ namespace FileIO {
 
 // Who may read a file written through `write`.
 enum class Access {
-    standard,  // 0666 less the process's umask, as any new file
+    standard, // 0666 less the process's umask, as any new file
     ownerOnly, // exactly 0600, from the moment the file exists
 };
 

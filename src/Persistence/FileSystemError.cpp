@@ -4,7 +4,9 @@
 #include <cstring>
 
 FileSystemError::FileSystemError(Operation operation, QString path, int code)
-    : m_operation(operation), m_path(std::move(path)), m_code(code)
+    : m_operation(operation)
+    , m_path(std::move(path))
+    , m_code(code)
 {
 }
 

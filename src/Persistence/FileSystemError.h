@@ -6,10 +6,13 @@
 
 // A failure of the operating system on one file or folder. The description names the file
 // and gives the system's own reason, because that is all a user can act on.
-class FileSystemError : public VelmoraError
-{
+class FileSystemError : public VelmoraError {
 public:
-    enum class Operation { read, write, createFolder, remove, setPermissions };
+    enum class Operation { read,
+        write,
+        createFolder,
+        remove,
+        setPermissions };
 
     FileSystemError(Operation operation, QString path, int code);
 

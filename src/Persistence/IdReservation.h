@@ -9,8 +9,7 @@
 // The ids of one kind of item that an import may no longer hand out: those of the live
 // items, those named by the kind's tombstones (a deleted item's id is never reused), and
 // those given out so far. Ids are compared as canonical text.
-class IdReservation
-{
+class IdReservation {
 public:
     // The ids of `items` and of the `tombstones` of their kind.
     template <class T>

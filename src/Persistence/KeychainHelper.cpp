@@ -7,7 +7,9 @@ QString KeychainHelper::StorageError::errorDescription() const
 }
 
 KeychainHelper::KeychainHelper(QString account, QString service, std::shared_ptr<SecretStore> store)
-    : m_account(std::move(account)), m_service(std::move(service)), m_store(std::move(store))
+    : m_account(std::move(account))
+    , m_service(std::move(service))
+    , m_store(std::move(store))
 {
 }
 

@@ -9,14 +9,15 @@
 
 // The credential storage of the running system: one generic-password item of the user's
 // secret store, named by `service` and `account`.
-class KeychainHelper final : public CredentialStorage
-{
+class KeychainHelper final : public CredentialStorage {
 public:
     // A failed call of the secret store, with its status code.
-    class StorageError final : public VelmoraError
-    {
+    class StorageError final : public VelmoraError {
     public:
-        explicit StorageError(qint32 status) : m_status(status) {}
+        explicit StorageError(qint32 status)
+            : m_status(status)
+        {
+        }
         qint32 status() const { return m_status; }
         QString errorDescription() const override;
 

@@ -19,7 +19,7 @@ std::vector<qsizetype> byOrder(const QList<T>& items)
     std::vector<qsizetype> positions(items.size());
     std::iota(positions.begin(), positions.end(), 0);
     std::stable_sort(positions.begin(), positions.end(),
-                     [&](qsizetype a, qsizetype b) { return items[a].order < items[b].order; });
+        [&](qsizetype a, qsizetype b) { return items[a].order < items[b].order; });
     return positions;
 }
 
@@ -45,8 +45,7 @@ Group matchKey(const Group& folder)
     return key;
 }
 
-class LibraryMerge
-{
+class LibraryMerge {
 public:
     LibraryMerge(const UserData& imported, const UserData& current)
         : m_imported(imported)
@@ -222,7 +221,7 @@ private:
     IdReservation m_iconIds;
     IdReservation m_folderIds;
     IdReservation m_shortcutIds;
-    QHash<QString, QString> m_iconMap;   // canonical imported icon id -> id in the result
+    QHash<QString, QString> m_iconMap; // canonical imported icon id -> id in the result
     QHash<QString, QString> m_folderMap; // canonical imported folder id -> id in the result
     QHash<QString, qsizetype> m_currentFolderPositions; // canonical id -> position in m_current
     QHash<Group, QString> m_folderMatches;

@@ -8,10 +8,10 @@
 // What importing a library file would do: the whole merged library and the counts the
 // settings screen asks the user to confirm. Nothing is saved here.
 struct LibraryImportPlan {
-    UserData library;                  // validated, ready to replace the current library
-    qint64 addedShortcutCount = 0;     // shortcuts in `library` minus those in the current one
-    qint64 addedGroupCount = 0;        // the same for folders
-    qint64 addedIconCount = 0;         // the same for custom icons
+    UserData library; // validated, ready to replace the current library
+    qint64 addedShortcutCount = 0; // shortcuts in `library` minus those in the current one
+    qint64 addedGroupCount = 0; // the same for folders
+    qint64 addedIconCount = 0; // the same for custom icons
     qint64 unchangedShortcutCount = 0; // imported shortcuts the library already holds
     QList<PromptTextImport::RenamedTrigger> renamedTriggers; // in the order they were added
 

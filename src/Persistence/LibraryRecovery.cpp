@@ -58,149 +58,149 @@ QString markerFileName()
 
 namespace {
 
-using Contents = std::optional<QByteArray>; // nullopt: the file is absent
+    using Contents = std::optional<QByteArray>; // nullopt: the file is absent
 
-const QString archivePrefix = QStringLiteral("library-recovery-");
-const QString freshPrefix = QStringLiteral("fresh-");
-const QString manifestName = QStringLiteral("manifest.json");
+    const QString archivePrefix = QStringLiteral("library-recovery-");
+    const QString freshPrefix = QStringLiteral("fresh-");
+    const QString manifestName = QStringLiteral("manifest.json");
 
-QString digest(const QByteArray& bytes)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-}
+    QString digest(const QByteArray& bytes)
+    {
+        return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    }
 
-// The four data files in ascending name order, each with the content that replaces it.
-QMap<QString, QByteArray> freshContents()
-{
-    return {
-        {QStringLiteral("data.json"), VelmoraJSON::encode(UserData::empty())},
-        {QStringLiteral("settings.json"), VelmoraJSON::encode(AppSettings::defaults())},
-        {QStringLiteral("stats.json"), VelmoraJSON::encode(Stats::empty())},
-        {QStringLiteral("sync-state.json"), VelmoraJSON::encode(SyncRecord())},
+    // The four data files in ascending name order, each with the content that replaces it.
+    QMap<QString, QByteArray> freshContents()
+    {
+        return {
+            {QStringLiteral("data.json"), VelmoraJSON::encode(UserData::empty())},
+            {QStringLiteral("settings.json"), VelmoraJSON::encode(AppSettings::defaults())},
+            {QStringLiteral("stats.json"), VelmoraJSON::encode(Stats::empty())},
+            {QStringLiteral("sync-state.json"), VelmoraJSON::encode(SyncRecord())},
+        };
+    }
+
+    // Each data file followed by its backup.
+    QStringList managedNames(const QMap<QString, QByteArray>& fresh)
+    {
+        QStringList names;
+        for (const QString& name : fresh.keys())
+            names << name << name + QStringLiteral(".backup");
+        return names;
+    }
+
+    // Writes a file that only its owner may read, and proves that it holds what was given.
+    void privateWrite(const FileIO::Writer& write, const QByteArray& bytes, const QString& path)
+    {
+        write(bytes, path, FileIO::Access::ownerOnly);
+        const Contents written = FileIO::read(path);
+        if (!written || *written != bytes)
+            throw Failure(Failure::invalidArchive);
+    }
+
+    // A managed file is acceptable when it is exactly what was archived (absent when nothing
+    // was) or, for a data file, exactly its fresh content.
+    bool acceptable(const QString& name, const Contents& onDisk, const QMap<QString, QByteArray>& verified,
+        const QMap<QString, QByteArray>& fresh)
+    {
+        const Contents archived = verified.contains(name) ? Contents(verified.value(name)) : std::nullopt;
+        if (onDisk == archived)
+            return true;
+        return onDisk && fresh.contains(name) && *onDisk == fresh.value(name);
+    }
+
+    struct Run {
+        Record record;
+        QString archive;
     };
-}
 
-// Each data file followed by its backup.
-QStringList managedNames(const QMap<QString, QByteArray>& fresh)
-{
-    QStringList names;
-    for (const QString& name : fresh.keys())
-        names << name << name + QStringLiteral(".backup");
-    return names;
-}
+    // Copies every managed file into a new archive folder and writes the manifest and the
+    // marker. Until the marker exists nothing in the data folder has been touched.
+    Run archiveEverything(const QDir& folder, const QStringList& managed, const QMap<QString, QByteArray>& fresh,
+        const FileIO::Writer& write)
+    {
+        Run run;
+        run.record.archiveID = Uuid::generate();
+        run.archive = folder.filePath(archivePrefix + run.record.archiveID);
+        FileIO::makeFolders(run.archive);
+        const QDir archive(run.archive);
 
-// Writes a file that only its owner may read, and proves that it holds what was given.
-void privateWrite(const FileIO::Writer& write, const QByteArray& bytes, const QString& path)
-{
-    write(bytes, path, FileIO::Access::ownerOnly);
-    const Contents written = FileIO::read(path);
-    if (!written || *written != bytes)
-        throw Failure(Failure::invalidArchive);
-}
+        QMap<QString, Contents> copied;
+        for (const QString& name : managed) {
+            const Contents bytes = FileIO::read(folder.filePath(name));
+            copied.insert(name, bytes);
+            if (bytes)
+                privateWrite(write, *bytes, archive.filePath(name));
+        }
+        for (const QString& name : managed) {
+            if (FileIO::read(folder.filePath(name)) != copied.value(name))
+                throw Failure(Failure::changed);
+        }
+        for (auto it = fresh.begin(); it != fresh.end(); ++it)
+            privateWrite(write, it.value(), archive.filePath(freshPrefix + it.key()));
 
-// A managed file is acceptable when it is exactly what was archived (absent when nothing
-// was) or, for a data file, exactly its fresh content.
-bool acceptable(const QString& name, const Contents& onDisk, const QMap<QString, QByteArray>& verified,
-                const QMap<QString, QByteArray>& fresh)
-{
-    const Contents archived = verified.contains(name) ? Contents(verified.value(name)) : std::nullopt;
-    if (onDisk == archived)
-        return true;
-    return onDisk && fresh.contains(name) && *onDisk == fresh.value(name);
-}
+        for (auto it = copied.begin(); it != copied.end(); ++it) {
+            if (it.value())
+                run.record.files.insert(it.key(), digest(*it.value()));
+        }
+        for (auto it = fresh.begin(); it != fresh.end(); ++it)
+            run.record.targets.insert(it.key(), digest(it.value()));
 
-struct Run {
-    Record record;
-    QString archive;
-};
-
-// Copies every managed file into a new archive folder and writes the manifest and the
-// marker. Until the marker exists nothing in the data folder has been touched.
-Run archiveEverything(const QDir& folder, const QStringList& managed, const QMap<QString, QByteArray>& fresh,
-                      const FileIO::Writer& write)
-{
-    Run run;
-    run.record.archiveID = Uuid::generate();
-    run.archive = folder.filePath(archivePrefix + run.record.archiveID);
-    FileIO::makeFolders(run.archive);
-    const QDir archive(run.archive);
-
-    QMap<QString, Contents> copied;
-    for (const QString& name : managed) {
-        const Contents bytes = FileIO::read(folder.filePath(name));
-        copied.insert(name, bytes);
-        if (bytes)
-            privateWrite(write, *bytes, archive.filePath(name));
+        const QByteArray record = VelmoraJSON::encode(run.record);
+        privateWrite(write, record, archive.filePath(manifestName));
+        privateWrite(write, record, folder.filePath(markerFileName()));
+        return run;
     }
-    for (const QString& name : managed) {
-        if (FileIO::read(folder.filePath(name)) != copied.value(name))
-            throw Failure(Failure::changed);
+
+    Run resume(const QDir& folder, const QByteArray& marker, const QStringList& managed, const QMap<QString, QByteArray>& fresh)
+    {
+        Run run;
+        run.record = VelmoraJSON::decode<Record>(marker);
+        const QSet<QString> known(managed.begin(), managed.end());
+        const QStringList named = run.record.files.keys();
+        const bool filesKnown = std::all_of(named.begin(), named.end(), [&](const QString& name) { return known.contains(name); });
+        if (run.record.version != 1 || !filesKnown || run.record.targets.keys() != fresh.keys())
+            throw Failure(Failure::invalidArchive);
+        run.archive = folder.filePath(archivePrefix + run.record.archiveID);
+        return run;
     }
-    for (auto it = fresh.begin(); it != fresh.end(); ++it)
-        privateWrite(write, it.value(), archive.filePath(freshPrefix + it.key()));
 
-    for (auto it = copied.begin(); it != copied.end(); ++it) {
-        if (it.value())
-            run.record.files.insert(it.key(), digest(*it.value()));
+    // A file of the archive whose fingerprint must be `expected`.
+    QByteArray provenCopy(const QDir& archive, const QString& name, const QString& expected)
+    {
+        const Contents bytes = FileIO::read(archive.filePath(name));
+        if (!bytes || digest(*bytes) != expected)
+            throw Failure(Failure::invalidArchive);
+        return *bytes;
     }
-    for (auto it = fresh.begin(); it != fresh.end(); ++it)
-        run.record.targets.insert(it.key(), digest(it.value()));
 
-    const QByteArray record = VelmoraJSON::encode(run.record);
-    privateWrite(write, record, archive.filePath(manifestName));
-    privateWrite(write, record, folder.filePath(markerFileName()));
-    return run;
-}
+    // Trusts nothing held in memory: the archive is proven from disk before any data file is
+    // replaced, and every data file is checked again just before it is.
+    void complete(const QDir& folder, const Run& run, const QStringList& managed, const FileIO::Writer& write)
+    {
+        const QDir archive(run.archive);
+        if (FileIO::read(archive.filePath(manifestName)) != VelmoraJSON::encode(run.record))
+            throw Failure(Failure::invalidArchive);
 
-Run resume(const QDir& folder, const QByteArray& marker, const QStringList& managed, const QMap<QString, QByteArray>& fresh)
-{
-    Run run;
-    run.record = VelmoraJSON::decode<Record>(marker);
-    const QSet<QString> known(managed.begin(), managed.end());
-    const QStringList named = run.record.files.keys();
-    const bool filesKnown = std::all_of(named.begin(), named.end(), [&](const QString& name) { return known.contains(name); });
-    if (run.record.version != 1 || !filesKnown || run.record.targets.keys() != fresh.keys())
-        throw Failure(Failure::invalidArchive);
-    run.archive = folder.filePath(archivePrefix + run.record.archiveID);
-    return run;
-}
+        QMap<QString, QByteArray> fresh;
+        for (auto it = run.record.targets.begin(); it != run.record.targets.end(); ++it)
+            fresh.insert(it.key(), provenCopy(archive, freshPrefix + it.key(), it.value()));
+        QMap<QString, QByteArray> verified;
+        for (auto it = run.record.files.begin(); it != run.record.files.end(); ++it)
+            verified.insert(it.key(), provenCopy(archive, it.key(), it.value()));
 
-// A file of the archive whose fingerprint must be `expected`.
-QByteArray provenCopy(const QDir& archive, const QString& name, const QString& expected)
-{
-    const Contents bytes = FileIO::read(archive.filePath(name));
-    if (!bytes || digest(*bytes) != expected)
-        throw Failure(Failure::invalidArchive);
-    return *bytes;
-}
-
-// Trusts nothing held in memory: the archive is proven from disk before any data file is
-// replaced, and every data file is checked again just before it is.
-void complete(const QDir& folder, const Run& run, const QStringList& managed, const FileIO::Writer& write)
-{
-    const QDir archive(run.archive);
-    if (FileIO::read(archive.filePath(manifestName)) != VelmoraJSON::encode(run.record))
-        throw Failure(Failure::invalidArchive);
-
-    QMap<QString, QByteArray> fresh;
-    for (auto it = run.record.targets.begin(); it != run.record.targets.end(); ++it)
-        fresh.insert(it.key(), provenCopy(archive, freshPrefix + it.key(), it.value()));
-    QMap<QString, QByteArray> verified;
-    for (auto it = run.record.files.begin(); it != run.record.files.end(); ++it)
-        verified.insert(it.key(), provenCopy(archive, it.key(), it.value()));
-
-    for (const QString& name : managed) {
-        if (!acceptable(name, FileIO::read(folder.filePath(name)), verified, fresh))
-            throw Failure(Failure::changed);
+        for (const QString& name : managed) {
+            if (!acceptable(name, FileIO::read(folder.filePath(name)), verified, fresh))
+                throw Failure(Failure::changed);
+        }
+        for (auto it = fresh.begin(); it != fresh.end(); ++it) {
+            const QString path = folder.filePath(it.key());
+            if (!acceptable(it.key(), FileIO::read(path), verified, fresh))
+                throw Failure(Failure::changed);
+            privateWrite(write, it.value(), path);
+        }
+        FileIO::remove(folder.filePath(markerFileName()));
     }
-    for (auto it = fresh.begin(); it != fresh.end(); ++it) {
-        const QString path = folder.filePath(it.key());
-        if (!acceptable(it.key(), FileIO::read(path), verified, fresh))
-            throw Failure(Failure::changed);
-        privateWrite(write, it.value(), path);
-    }
-    FileIO::remove(folder.filePath(markerFileName()));
-}
 
 } // namespace
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Persistence/FileIO.h"
-#include "Persistence/VelmoraJSON.h"
+#include "Models/VelmoraJSON.h"
 #include "Utilities/VelmoraError.h"
 
 #include <QMap>
@@ -15,16 +15,18 @@
 // resumable: while it exists the store is not ready, and `start` continues that run.
 namespace LibraryRecovery {
 
-class Failure : public VelmoraError
-{
+class Failure : public VelmoraError {
 public:
     enum Reason {
-        interrupted,    // reported by the store while the marker exists; never by `start`
+        interrupted, // reported by the store while the marker exists; never by `start`
         invalidArchive, // the marker, the manifest or a copy cannot be trusted
-        changed,        // a data file or backup is neither what was archived nor its fresh content
+        changed, // a data file or backup is neither what was archived nor its fresh content
     };
 
-    explicit Failure(Reason reason) : m_reason(reason) {}
+    explicit Failure(Reason reason)
+        : m_reason(reason)
+    {
+    }
     Reason reason() const { return m_reason; }
     QString errorDescription() const override;
 
@@ -37,8 +39,8 @@ private:
 // What the marker and the archive's "manifest.json" hold, byte for byte the same.
 struct Record {
     qint64 version = 1;
-    QString archiveID;              // upper-case UUID text; names the archive folder
-    QMap<QString, QString> files;   // managed name -> fingerprint of its archived copy
+    QString archiveID; // upper-case UUID text; names the archive folder
+    QMap<QString, QString> files; // managed name -> fingerprint of its archived copy
     QMap<QString, QString> targets; // data file name -> fingerprint of its fresh content
 
     static Record fromJson(const JsonReader& reader);

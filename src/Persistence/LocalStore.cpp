@@ -63,15 +63,16 @@ LocalStore& LocalStore::shared()
 }
 
 LocalStore::LocalStore(QString directory, FileIO::Writer write, QObject* parent)
-    : QObject(parent),
-      m_directory(std::move(directory)),
-      m_write(std::move(write)),
-      m_library(filePath(m_directory, Resource::library), &UserData::empty, m_write,
-                [](const UserData& data) { data.validate(); }),
-      m_preferences(filePath(m_directory, Resource::settings), &AppSettings::defaults, m_write),
-      m_statistics(filePath(m_directory, Resource::stats), &Stats::empty, m_write),
-      m_synchronization(filePath(m_directory, Resource::sync), [] { return SyncRecord(); }, m_write,
-                        [](const SyncRecord& record) { record.validate(); })
+    : QObject(parent)
+    , m_directory(std::move(directory))
+    , m_write(std::move(write))
+    , m_library(filePath(m_directory, Resource::library), &UserData::empty, m_write,
+          [](const UserData& data) { data.validate(); })
+    , m_preferences(filePath(m_directory, Resource::settings), &AppSettings::defaults, m_write)
+    , m_statistics(filePath(m_directory, Resource::stats), &Stats::empty, m_write)
+    , m_synchronization(
+          filePath(m_directory, Resource::sync), [] { return SyncRecord(); }, m_write,
+          [](const SyncRecord& record) { record.validate(); })
 {
     loadSyncState();
 }

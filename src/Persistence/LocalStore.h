@@ -25,12 +25,14 @@ struct SyncSnapshot;
 // whether the last operation on it succeeded and, if not, the sentence saying why; storage is
 // ready, and any file may be written, only while every file is fine and no fresh start is
 // half done. Everything runs synchronously on the calling (main) thread.
-class LocalStore : public QObject
-{
+class LocalStore : public QObject {
     Q_OBJECT
 
 public:
-    enum class Resource { library, settings, stats, sync };
+    enum class Resource { library,
+        settings,
+        stats,
+        sync };
 
     static QList<Resource> allResources();
     // "data", "settings", "stats", "sync-state"

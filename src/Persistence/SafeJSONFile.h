@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Persistence/FileIO.h"
-#include "Persistence/VelmoraJSON.h"
+#include "Models/VelmoraJSON.h"
 #include "Utilities/Uuid.h"
 #include "Utilities/VelmoraError.h"
 
@@ -13,12 +13,17 @@
 
 // Why a safe file refused an operation. Shared by every SafeJSONFile<Value>, so that callers
 // can catch it without naming the record type.
-class SafeJSONFileFailure : public VelmoraError
-{
+class SafeJSONFileFailure : public VelmoraError {
 public:
-    enum Reason { notLoaded, changedOnDisk, missingWithBackup, noBackup };
+    enum Reason { notLoaded,
+        changedOnDisk,
+        missingWithBackup,
+        noBackup };
 
-    explicit SafeJSONFileFailure(Reason reason) : m_reason(reason) {}
+    explicit SafeJSONFileFailure(Reason reason)
+        : m_reason(reason)
+    {
+    }
     Reason reason() const { return m_reason; }
     QString errorDescription() const override;
 
@@ -38,8 +43,7 @@ private:
 // Errors: SafeJSONFileFailure, or the unchanged error of the read or write function, of the
 // JSON coder or of the validation step.
 template <class Value>
-class SafeJSONFile
-{
+class SafeJSONFile {
 public:
     using Failure = SafeJSONFileFailure;
     using MakeDefault = std::function<Value()>;
@@ -47,12 +51,12 @@ public:
     using Read = std::function<std::optional<QByteArray>(const QString&)>;
 
     SafeJSONFile(QString path, MakeDefault makeDefault, FileIO::Writer write, Validate validate = {},
-                 Read read = FileIO::read)
-        : m_path(std::move(path)),
-          m_makeDefault(std::move(makeDefault)),
-          m_validate(std::move(validate)),
-          m_read(std::move(read)),
-          m_write(std::move(write))
+        Read read = FileIO::read)
+        : m_path(std::move(path))
+        , m_makeDefault(std::move(makeDefault))
+        , m_validate(std::move(validate))
+        , m_read(std::move(read))
+        , m_write(std::move(write))
     {
     }
 
@@ -145,8 +149,8 @@ public:
 
 private:
     enum class Seen {
-        unread,   // nothing read or written yet, or the last read failed
-        missing,  // neither the file nor its backup existed at the last read
+        unread, // nothing read or written yet, or the last read failed
+        missing, // neither the file nor its backup existed at the last read
         contents, // the file last held `bytes`
     };
     struct Snapshot {

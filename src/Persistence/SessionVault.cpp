@@ -1,6 +1,6 @@
 #include "Persistence/SessionVault.h"
 
-#include "Persistence/VelmoraJSON.h"
+#include "Models/VelmoraJSON.h"
 #include "Services/AuthError.h"
 
 namespace {
@@ -33,7 +33,8 @@ struct Record {
 } // namespace
 
 SessionVault::SessionVault(QString projectURL, std::unique_ptr<CredentialStorage> storage)
-    : m_projectURL(std::move(projectURL)), m_storage(std::move(storage))
+    : m_projectURL(std::move(projectURL))
+    , m_storage(std::move(storage))
 {
 }
 

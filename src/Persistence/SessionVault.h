@@ -9,8 +9,7 @@
 // Keeps the signed-in session in a credential storage as a small versioned record bound to
 // one backend project, and checks it on the way in and on the way out. Nothing is cached:
 // every load reads the storage afresh.
-class SessionVault
-{
+class SessionVault {
 public:
     SessionVault(QString projectURL, std::unique_ptr<CredentialStorage> storage);
 

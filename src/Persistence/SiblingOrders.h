@@ -7,8 +7,7 @@
 // The `order` an item appended to a folder gets: one more than the highest order among its
 // siblings, 0 when it has none. Siblings are the items of one kind with the same parent
 // folder (none: the top level); parent ids are compared as canonical text.
-class SiblingOrders
-{
+class SiblingOrders {
 public:
     // Counts an item already among the siblings of `parent`.
     void note(const std::optional<QString>& parent, qint64 order);

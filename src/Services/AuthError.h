@@ -4,8 +4,7 @@
 
 // The one error of sign-in and session handling. The account screen shows
 // errorDescription() to the user as it is, so no case carries details (least of all a token).
-class AuthError final : public VelmoraError
-{
+class AuthError final : public VelmoraError {
 public:
     enum Code {
         invalidStoredSession,
@@ -22,7 +21,10 @@ public:
 
     // Implicit, so that a case reads as the error itself: `throw AuthError(AuthError::busy)`,
     // `EXPECT_EQ(error, AuthError::busy)`.
-    AuthError(Code code) : m_code(code) {}
+    AuthError(Code code)
+        : m_code(code)
+    {
+    }
 
     Code code() const { return m_code; }
     QString errorDescription() const override;

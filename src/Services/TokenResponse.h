@@ -5,7 +5,7 @@
 // The backend's reply to the code grant and to the refresh grant; read, never written.
 // Members of the reply other than these four are ignored.
 struct TokenResponse {
-    QString accessToken;  // "access_token"
+    QString accessToken; // "access_token"
     QString refreshToken; // "refresh_token"
     qint64 expiresIn = 0; // "expires_in", seconds of validity
     AuthUser user;

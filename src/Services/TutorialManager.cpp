@@ -15,26 +15,26 @@ const QList<TutorialStep>& TutorialStep::all()
     using A = AdvanceMode;
     static const QList<TutorialStep> steps{
         {QStringLiteral("headerLogo"), QStringLiteral("A few keys. Your words."),
-         QStringLiteral("Save a reply, prompt, or everyday detail. Bring it back with a shortcut."), P::below,
-         A::tapToContinue, false},
+            QStringLiteral("Save a reply, prompt, or everyday detail. Bring it back with a shortcut."), P::below,
+            A::tapToContinue, false},
         {QStringLiteral("firstCard"), QStringLiteral("Small shortcut. Full text."),
-         QStringLiteral("Finish typing a saved shortcut in a supported text field to insert its text."), P::below,
-         A::tapToContinue, false},
+            QStringLiteral("Finish typing a saved shortcut in a supported text field to insert its text."), P::below,
+            A::tapToContinue, false},
         {QStringLiteral("addButton"), QStringLiteral("Make one yours"), QStringLiteral("Click +, then New shortcut."),
-         P::below, A::onNewShortcutScreen, true},
+            P::below, A::onNewShortcutScreen, true},
         {QStringLiteral("triggerField"), QStringLiteral("Keep it short"),
-         QStringLiteral("Choose something easy to remember. This example is yours to change."), P::below,
-         A::tapToContinue, true},
+            QStringLiteral("Choose something easy to remember. This example is yours to change."), P::below,
+            A::tapToContinue, true},
         {QStringLiteral("expansionField"), QStringLiteral("Put your words here"),
-         QStringLiteral("A reply, an AI prompt, a signature. This is the text your shortcut inserts."), P::above,
-         A::tapToContinue, true},
+            QStringLiteral("A reply, an AI prompt, a signature. This is the text your shortcut inserts."), P::above,
+            A::tapToContinue, true},
         {QStringLiteral("saveButton"), QStringLiteral("Save your shortcut"),
-         QStringLiteral("Click Save when it looks right. Nothing is added until you save."), P::above,
-         A::onShortcutSaved, true},
+            QStringLiteral("Click Save when it looks right. Nothing is added until you save."), P::above,
+            A::onShortcutSaved, true},
         {std::nullopt, QStringLiteral("Ready when you are"),
-         QStringLiteral("Try your shortcut in ChatGPT, or close this guide and use your own app. Accessibility "
-                        "access must be enabled."),
-         P::center, A::tryShortcut, false},
+            QStringLiteral("Try your shortcut in ChatGPT, or close this guide and use your own app. Accessibility "
+                           "access must be enabled."),
+            P::center, A::tryShortcut, false},
         {std::nullopt, QString(), QString(), P::center, A::onExpansion, false},
     };
     return steps;
@@ -43,8 +43,8 @@ const QList<TutorialStep>& TutorialStep::all()
 QByteArray OnboardState::encode() const
 {
     const QJsonObject o{{QStringLiteral("seeded"), seeded},
-                        {QStringLiteral("tutorialShown"), tutorialShown},
-                        {QStringLiteral("tutorialCompleted"), tutorialCompleted}};
+        {QStringLiteral("tutorialShown"), tutorialShown},
+        {QStringLiteral("tutorialCompleted"), tutorialCompleted}};
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -59,7 +59,7 @@ std::optional<OnboardState> OnboardState::decode(const QByteArray& bytes)
             return std::nullopt;
     }
     return OnboardState{o.value(QStringLiteral("seeded")).toBool(), o.value(QStringLiteral("tutorialShown")).toBool(),
-                        o.value(QStringLiteral("tutorialCompleted")).toBool()};
+        o.value(QStringLiteral("tutorialCompleted")).toBool()};
 }
 
 TutorialManager& TutorialManager::shared()
@@ -182,7 +182,7 @@ void TutorialManager::notifyScreenChanged(const QString& screenTag)
     case TutorialStep::AdvanceMode::tapToContinue:
     case TutorialStep::AdvanceMode::onShortcutSaved: {
         static const QSet<QString> formTargets{QStringLiteral("triggerField"), QStringLiteral("expansionField"),
-                                               QStringLiteral("saveButton")};
+            QStringLiteral("saveButton")};
         if (screenTag == QLatin1String("main") && formTargets.contains(current.targetId.value_or(QString())))
             skip();
         break;

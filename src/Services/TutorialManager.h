@@ -14,8 +14,7 @@
 // menu and the settings screen start it. Other parts report what the user did (a screen
 // change, a saved shortcut, an expansion) and the tutorial moves on or ends. The floating
 // panels and the browser are reached through presenters the application installs.
-class TutorialManager : public QObject
-{
+class TutorialManager : public QObject {
     Q_OBJECT
 public:
     static constexpr const char* storageKey = "velmora_onboarded";

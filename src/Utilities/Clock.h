@@ -5,8 +5,7 @@
 
 // The one source of "now" and of the user's time zone. Code never asks the system directly,
 // so tests can move time across midnight, time zones and days (tests/support/ManualClock.h).
-class Clock
-{
+class Clock {
 public:
     virtual ~Clock() = default;
     virtual QDateTime now() const = 0;
@@ -18,8 +17,7 @@ public:
     static void setCurrent(Clock* clock);
 };
 
-class SystemClock final : public Clock
-{
+class SystemClock final : public Clock {
 public:
     QDateTime now() const override;
     QTimeZone timeZone() const override;

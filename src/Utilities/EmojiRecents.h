@@ -5,8 +5,7 @@
 
 // The emoji the user picked most recently, newest first, kept in the user settings under
 // "velmora_recent_emoji". Not part of the library, so it is neither backed up nor synced.
-class EmojiRecents
-{
+class EmojiRecents {
 public:
     static constexpr int maxCount = 24;
     static QString settingsKey();

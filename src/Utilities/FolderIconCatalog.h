@@ -17,8 +17,7 @@
 // "custom:" followed by the id of a CustomIcon of the library, or any other text, shown as
 // text (typically an emoji). Built-in and uploaded icons are drawn as silhouettes in one
 // colour: their SVG is rendered once into a coverage mask and tinted when drawn.
-class FolderIconCatalog
-{
+class FolderIconCatalog {
 public:
     static constexpr QLatin1String customPrefix{"custom:"};
 

@@ -8,7 +8,10 @@
 
 // Direction of an arrow-key move of the main list's selection; the object of
 // "velmoraMoveSelection".
-enum class NavDirection { up, down, left, right };
+enum class NavDirection { up,
+    down,
+    left,
+    right };
 Q_DECLARE_METATYPE(NavDirection)
 
 // Names of the in-process notifications; each text is its member name.
@@ -27,8 +30,7 @@ inline const QString velmoraOpenAchievements = QStringLiteral("velmoraOpenAchiev
 
 // The in-process notification bus, used on the main thread only. Observers run
 // synchronously, in the order they subscribed, inside `post`.
-class NotificationCenter : public QObject
-{
+class NotificationCenter : public QObject {
     Q_OBJECT
 public:
     static NotificationCenter& instance();
@@ -38,7 +40,7 @@ public:
     // Calls `handler` for every post of `name` until `context` is destroyed or the returned
     // connection is disconnected.
     QMetaObject::Connection observe(const QString& name, QObject* context,
-                                    std::function<void(const QVariant& object)> handler);
+        std::function<void(const QVariant& object)> handler);
 
 Q_SIGNALS:
     void posted(const QString& name, const QVariant& object);

@@ -48,10 +48,12 @@ struct Plan {
 };
 
 // Why a text was rejected; `line()` is the 1-based line in the whole pasted text.
-class Failure : public VelmoraError
-{
+class Failure : public VelmoraError {
 public:
-    enum class Kind { invalidLine, emptyShortcut, invalidFolder, noPresets };
+    enum class Kind { invalidLine,
+        emptyShortcut,
+        invalidFolder,
+        noPresets };
 
     static Failure invalidLine(qsizetype line) { return Failure(Kind::invalidLine, line); }
     static Failure emptyShortcut(qsizetype line) { return Failure(Kind::emptyShortcut, line); }
@@ -68,7 +70,11 @@ public:
     }
 
 private:
-    Failure(Kind kind, qsizetype line) : m_kind(kind), m_line(line) {}
+    Failure(Kind kind, qsizetype line)
+        : m_kind(kind)
+        , m_line(line)
+    {
+    }
 
     Kind m_kind;
     qsizetype m_line;

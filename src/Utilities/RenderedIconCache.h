@@ -11,8 +11,7 @@
 // failures included, so that a broken icon is not parsed again on every paint. Entries are
 // never removed. The one lock is held across a render: a second caller asking for the same
 // text waits and then gets the stored image.
-class RenderedIconCache
-{
+class RenderedIconCache {
 public:
     using Renderer = std::function<QImage(const QString& svg)>;
 

@@ -7,8 +7,7 @@
 
 // A handle to work scheduled with a Scheduler. Copies share the task; cancelling any copy
 // cancels it. A default-constructed handle refers to nothing.
-class ScheduledTask
-{
+class ScheduledTask {
 public:
     ScheduledTask() = default;
     void cancel();
@@ -18,7 +17,10 @@ public:
         bool cancelled = false;
         bool done = false;
     };
-    explicit ScheduledTask(std::shared_ptr<State> state) : m_state(std::move(state)) {}
+    explicit ScheduledTask(std::shared_ptr<State> state)
+        : m_state(std::move(state))
+    {
+    }
 
 private:
     std::shared_ptr<State> m_state;
@@ -27,8 +29,7 @@ private:
 // "Run this after N seconds on the main thread." Every delay of the system (caret and paste
 // retries, toasts, banners, debounces, polls) goes through the current scheduler so tests
 // can step time without sleeping (tests/support/ManualScheduler.h).
-class Scheduler
-{
+class Scheduler {
 public:
     virtual ~Scheduler() = default;
 
@@ -45,8 +46,7 @@ public:
 };
 
 // The real scheduler, on QTimer.
-class EventLoopScheduler final : public Scheduler
-{
+class EventLoopScheduler final : public Scheduler {
 public:
     ScheduledTask after(double seconds, QObject* context, std::function<void()> work) override;
     ScheduledTask every(double seconds, QObject* context, std::function<void()> work) override;

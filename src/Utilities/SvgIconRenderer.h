@@ -10,11 +10,10 @@
 // the SVG names. SVG arrives from uploads, imports and sync, so it is untrusted: it passes
 // SvgSanitizer first (what that refuses does not render, what it removes is not drawn), and
 // the picture is rendered at a bounded pixel size whatever size the SVG declares.
-class SvgIconRenderer
-{
+class SvgIconRenderer {
 public:
     static constexpr qsizetype maxSvgBytes = SvgSanitizer::maxBytes; // UTF-8
-    static constexpr int maxPixelSize = 128;                         // longer side of a rendered mask
+    static constexpr int maxPixelSize = 128; // longer side of a rendered mask
 
     static bool isWithinSizeLimit(const QString& svg) { return SvgSanitizer::isWithinSizeLimit(svg); }
 

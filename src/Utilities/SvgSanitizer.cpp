@@ -102,8 +102,7 @@ std::optional<SvgSanitizer::Refusal> drawingRefusal(const QString& svg)
 
 QImage SvgSanitizer::renderCoverage(QSvgRenderer& renderer, int longerSide)
 {
-    const QSize pixels =
-        renderer.viewBoxF().size().scaled(longerSide, longerSide, Qt::KeepAspectRatio).toSize().expandedTo({1, 1});
+    const QSize pixels = renderer.viewBoxF().size().scaled(longerSide, longerSide, Qt::KeepAspectRatio).toSize().expandedTo({1, 1});
     QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);

@@ -7,7 +7,8 @@
 
 namespace {
 
-enum class Source { file, clipboard };
+enum class Source { file,
+    clipboard };
 
 QString refusalText(SvgSanitizer::Refusal refusal, Source source)
 {

@@ -12,7 +12,7 @@ struct SvgUpload {
     static inline const QString pastedName = QStringLiteral("Pasted icon");
 
     QString name;
-    QString svg;   // the cleaned document
+    QString svg; // the cleaned document
     QString error; // the refusal, empty when accepted
 
     bool accepted() const { return error.isEmpty(); }

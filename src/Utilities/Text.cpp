@@ -6,14 +6,14 @@
 namespace Text {
 
 namespace {
-bool isAscii(const QString& text)
-{
-    for (QChar c : text) {
-        if (c.unicode() >= 0x80)
-            return false;
+    bool isAscii(const QString& text)
+    {
+        for (QChar c : text) {
+            if (c.unicode() >= 0x80)
+                return false;
+        }
+        return true;
     }
-    return true;
-}
 } // namespace
 
 QString canonical(const QString& text)
@@ -71,17 +71,17 @@ bool isWhitespace(char32_t c)
 }
 
 namespace {
-template <class IsSpace>
-QString trimmedBy(const QString& text, IsSpace isSpace)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isSpace(text.at(begin)))
-        ++begin;
-    while (end > begin && isSpace(text.at(end - 1)))
-        --end;
-    return text.mid(begin, end - begin);
-}
+    template <class IsSpace>
+    QString trimmedBy(const QString& text, IsSpace isSpace)
+    {
+        qsizetype begin = 0;
+        qsizetype end = text.size();
+        while (begin < end && isSpace(text.at(begin)))
+            ++begin;
+        while (end > begin && isSpace(text.at(end - 1)))
+            --end;
+        return text.mid(begin, end - begin);
+    }
 } // namespace
 
 QString trimmed(const QString& text)

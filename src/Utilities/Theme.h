@@ -3,14 +3,14 @@
 #include <QColor>
 #include <QObject>
 
-enum class Appearance { light, dark };
+enum class Appearance { light,
+    dark };
 
 // The palette every popover screen draws with. Each colour has a light and a dark value;
 // the application core sets the appearance from the theme setting and screens only ever
 // ask for the colour, so a change of appearance recolours everything on the next paint
 // (listen to `appearanceChanged` to repaint).
-class Theme : public QObject
-{
+class Theme : public QObject {
     Q_OBJECT
 public:
     struct Palette {

@@ -8,8 +8,7 @@
 
 // The one transient status line. A new toast replaces the current one at once and restarts
 // its duration; there is no queue. The overlay that draws it observes this object.
-class ToastManager : public QObject
-{
+class ToastManager : public QObject {
     Q_OBJECT
 public:
     // Every status line of the system is shown this long.

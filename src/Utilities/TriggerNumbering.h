@@ -15,8 +15,7 @@
 //
 // Triggers are compared as canonical text. Each call is amortised constant time: a batch
 // of thousands of equal triggers must not rescan (2), (3), ... for every one of them.
-class TriggerNumbering
-{
+class TriggerNumbering {
 public:
     // `inUse`: the library's shortcuts; `incoming`: the whole batch, as written.
     TriggerNumbering(const QList<Shortcut>& inUse, const QList<Shortcut>& incoming);

@@ -6,8 +6,7 @@
 
 // Base of every typed failure the system throws. `errorDescription()` is the sentence a user
 // may see; `what()` carries the same text for logs and test output.
-class VelmoraError : public std::exception
-{
+class VelmoraError : public std::exception {
 public:
     virtual QString errorDescription() const = 0;
     const char* what() const noexcept override;

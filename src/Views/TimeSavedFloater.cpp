@@ -51,8 +51,7 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     }
     const QPoint pointer = QCursor::pos();
 
-    auto* window = new QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-                                            | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+    auto* window = new QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
     window->setAttribute(Qt::WA_TranslucentBackground);
     window->setAttribute(Qt::WA_ShowWithoutActivating);
     window->setFixedSize(width, height);

@@ -9,8 +9,7 @@ class QWidget;
 
 // After an expansion, a small "+1.2s saved" label next to the pointer that rises 50 px and
 // fades within 2.5 s. At most one is visible: a new one replaces the previous at once.
-class TimeSavedFloater : public QObject
-{
+class TimeSavedFloater : public QObject {
     Q_OBJECT
 public:
     static constexpr int width = 160;

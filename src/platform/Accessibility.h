@@ -6,8 +6,7 @@
 
 // The desktop's accessibility interface: the way into other applications' UI elements.
 // Main thread only.
-class Accessibility
-{
+class Accessibility {
 public:
     virtual ~Accessibility() = default;
 

@@ -5,8 +5,7 @@
 // Whether this process may watch keys and act on other applications' UI elements. On Linux:
 // the accessibility bus answers with IsEnabled true, and the X server offers RECORD and
 // XTEST. Main thread only.
-class AccessibilityTrust
-{
+class AccessibilityTrust {
 public:
     virtual ~AccessibilityTrust() = default;
 

@@ -32,9 +32,9 @@ namespace AX {
 inline constexpr QLatin1StringView focusedUIElement{"AXFocusedUIElement"};
 // TextRange: the selection, or the caret as a range of length 0. Settable on editable text.
 inline constexpr QLatin1StringView selectedTextRange{"AXSelectedTextRange"};
-inline constexpr QLatin1StringView role{"AXRole"};         // QString
-inline constexpr QLatin1StringView subrole{"AXSubrole"};   // QString
-inline constexpr QLatin1StringView enabled{"AXEnabled"};   // bool
+inline constexpr QLatin1StringView role{"AXRole"}; // QString
+inline constexpr QLatin1StringView subrole{"AXSubrole"}; // QString
+inline constexpr QLatin1StringView enabled{"AXEnabled"}; // bool
 // Parameterised by a TextRange: the text in that range (QString).
 inline constexpr QLatin1StringView stringForRange{"AXStringForRange"};
 
@@ -47,8 +47,7 @@ inline constexpr QLatin1StringView secureTextFieldSubrole{"AXSecureTextField"};
 // One UI element of another application, reached through the desktop's accessibility
 // interface. Every query is a request to that application and may fail or time out; none
 // throws. Main thread only.
-class AccessibleElement
-{
+class AccessibleElement {
 public:
     virtual ~AccessibleElement() = default;
 
@@ -61,7 +60,8 @@ public:
     virtual std::optional<bool> isAttributeSettable(QLatin1StringView attribute) = 0;
 
     virtual AccessibilityValue parameterizedAttributeValue(QLatin1StringView attribute,
-                                                           const AccessibilityValue& parameter) = 0;
+        const AccessibilityValue& parameter)
+        = 0;
 
     // True when the application reports success.
     virtual bool setAttributeValue(QLatin1StringView attribute, const AccessibilityValue& value) = 0;

@@ -8,8 +8,7 @@
 // The session-wide watch over the user's keyboard and mouse: every key-down, modifier change,
 // button press and scroll bound for any application of the session. It observes only; it
 // never holds back, alters or swallows an event. Main thread only.
-class EventSource
-{
+class EventSource {
 public:
     using Handler = std::function<void(const InputEvent&)>;
 

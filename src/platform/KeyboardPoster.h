@@ -15,8 +15,7 @@ struct SyntheticKeyEvent {
 };
 
 // Posts synthetic keys as if typed on the keyboard. Main thread only.
-class KeyboardPoster
-{
+class KeyboardPoster {
 public:
     virtual ~KeyboardPoster() = default;
 

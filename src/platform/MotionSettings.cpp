@@ -2,8 +2,7 @@
 
 namespace {
 
-class FullMotion final : public MotionSettings
-{
+class FullMotion final : public MotionSettings {
 public:
     bool reduceMotion() const override { return false; }
 };

@@ -5,8 +5,7 @@
 // Whether the desktop asks applications to keep motion to a minimum (an accessibility
 // setting). Views read it at the moment they would animate and change at once instead.
 // The Linux back end reads the desktop's setting; without one installed nothing is reduced.
-class MotionSettings : public QObject
-{
+class MotionSettings : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;

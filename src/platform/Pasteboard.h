@@ -16,8 +16,7 @@ using PasteboardItem = QList<std::pair<QString, QByteArray>>;
 // mapping for through unchanged, so that contents read and written back are the same
 // formats with the same bytes. Main thread only; reads of another owner's data are
 // synchronous.
-class Pasteboard
-{
+class Pasteboard {
 public:
     virtual ~Pasteboard() = default;
 

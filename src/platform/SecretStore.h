@@ -12,20 +12,19 @@
 // sentence quotes them ("Keychain -25308"), so they stay the same on every back end; each back
 // end documents how its own failures map onto them. Every call is synchronous and may block
 // while the store asks the user to unlock it.
-class SecretStore
-{
+class SecretStore {
 public:
     static constexpr qint32 success = 0;
     // No item matches the pair.
-    static constexpr qint32 itemNotFound = -25300;          // errSecItemNotFound
+    static constexpr qint32 itemNotFound = -25300; // errSecItemNotFound
     // No store is reachable at all.
-    static constexpr qint32 notAvailable = -25291;          // errSecNotAvailable
+    static constexpr qint32 notAvailable = -25291; // errSecNotAvailable
     // The store is locked and was not unlocked.
     static constexpr qint32 interactionNotAllowed = -25308; // errSecInteractionNotAllowed
     // A lookup succeeded but gave no usable data.
-    static constexpr qint32 decodeFailed = -26275;          // errSecDecode
+    static constexpr qint32 decodeFailed = -26275; // errSecDecode
     // Any other failure of the store.
-    static constexpr qint32 internalComponent = -2070;      // errSecInternalComponent
+    static constexpr qint32 internalComponent = -2070; // errSecInternalComponent
 
     struct Lookup {
         qint32 status = success;

@@ -6,8 +6,7 @@
 
 // The light or dark appearance the desktop asks applications to use, followed while the
 // application runs. It decides the popover's look while the theme setting is "system".
-class SystemAppearance : public QObject
-{
+class SystemAppearance : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;

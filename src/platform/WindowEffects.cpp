@@ -1,12 +1,11 @@
 #include "platform/WindowEffects.h"
 
 namespace {
-class OpaqueWindows final : public WindowEffects
-{
+class OpaqueWindows final : public WindowEffects {
 public:
     bool translucencyAvailable() const override { return false; }
     bool blurAvailable() const override { return false; }
-    void setBlurBehind(QWindow&, bool) override {}
+    void setBlurBehind(QWindow&, bool) override { }
 };
 
 WindowEffects* g_current = nullptr;

@@ -6,8 +6,7 @@ class QWindow;
 // desktop (a compositing manager runs), and blur what lies behind it. The popover's
 // background asks before it makes its window translucent and paints a more opaque
 // material where there is no blur. Main thread only.
-class WindowEffects
-{
+class WindowEffects {
 public:
     virtual ~WindowEffects() = default;
 

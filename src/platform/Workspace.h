@@ -5,8 +5,7 @@
 
 // The desktop's applications as a whole: which one is in front, and when that changes.
 // Main thread only.
-class Workspace : public QObject
-{
+class Workspace : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;

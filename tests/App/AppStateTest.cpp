@@ -1,5 +1,5 @@
 #include "App/AppState.h"
-#include "App/PlainTextClipboard.h"
+#include "platform/PlainTextClipboard.h"
 #include "FailingStore.h"
 #include "ManualClock.h"
 #include "ManualScheduler.h"
@@ -14,8 +14,7 @@
 
 namespace {
 
-class MemoryClipboard : public PlainTextClipboard
-{
+class MemoryClipboard : public PlainTextClipboard {
 public:
     std::optional<QString> text() const override { return m_text; }
     void setText(const QString& text) override { m_text = text; }
@@ -169,7 +168,7 @@ TEST_F(AppStateTest, DuplicatesTakeTheFirstFreeNumberedTrigger)
 TEST_F(AppStateTest, DuplicatingAFolderCopiesItsDirectShortcutsOnly)
 {
     state->addGroup(QStringLiteral("Work"), std::nullopt, QStringLiteral("star"), QStringLiteral("#E2725B"),
-                    QStringLiteral("public"));
+        QStringLiteral("public"));
     const QString work = groupId(QStringLiteral("Work"));
     state->addGroup(QStringLiteral("Inner"), work, std::nullopt, std::nullopt, QStringLiteral("private"));
     state->addShortcut(QStringLiteral("/w"), QStringLiteral("x"), work);
@@ -188,7 +187,7 @@ TEST_F(AppStateTest, DuplicatingAFolderCopiesItsDirectShortcutsOnly)
 TEST_F(AppStateTest, UpdatingAFolderKeepsAnIconOrColourNotGivenAndClearsOneGivenAsNone)
 {
     state->addGroup(QStringLiteral("Work"), std::nullopt, QStringLiteral("custom:GONE"), QStringLiteral("#EF4444"),
-                    QStringLiteral("private"));
+        QStringLiteral("private"));
     const QString work = groupId(QStringLiteral("Work"));
     const auto folder = [&] { return state->userData().groups.first(); };
     ASSERT_TRUE(state->updateGroup(work, QStringLiteral("Work"), std::nullopt, std::nullopt));

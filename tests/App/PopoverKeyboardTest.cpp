@@ -88,16 +88,16 @@ struct PopoverCommandsTest : ::testing::Test {
     AppState state{store};
     QStringList windowCalls;
     PopoverCommands commands{state,
-                             {[this] { windowCalls << QStringLiteral("quit"); },
-                              [this] { windowCalls << QStringLiteral("close"); },
-                              [this] { windowCalls << QStringLiteral("endEditing"); }}};
+        {[this] { windowCalls << QStringLiteral("quit"); },
+            [this] { windowCalls << QStringLiteral("close"); },
+            [this] { windowCalls << QStringLiteral("endEditing"); }}};
     QStringList posted;
     QObject context;
 
     void SetUp() override
     {
         for (const QString& name : {Notifications::velmoraEditShortcut, Notifications::velmoraMoveSelection,
-                                    Notifications::velmoraNewFolder})
+                 Notifications::velmoraNewFolder})
             NotificationCenter::instance().observe(name, &context, [this, name](const QVariant&) { posted << name; });
         state.updateSettings([](AppSettings& s) { s.confirmDelete = false; });
     }
@@ -131,7 +131,7 @@ TEST_F(PopoverCommandsTest, CountedToastsUseSingularAndPlural)
 TEST_F(PopoverCommandsTest, ReturnOpensAFolderOrEditsAShortcut)
 {
     const QString folder = *state.addGroup(QStringLiteral("Work"), std::nullopt, std::nullopt, std::nullopt,
-                                           QStringLiteral("private"));
+        QStringLiteral("private"));
     state.addShortcut(QStringLiteral("/a"), QStringLiteral("x"), std::nullopt);
     EXPECT_FALSE(commands.handle(Qt::Key_Return, none, false));
     state.setSearchQuery(QStringLiteral("wo"));
@@ -148,9 +148,9 @@ TEST_F(PopoverCommandsTest, ReturnOpensAFolderOrEditsAShortcut)
 TEST_F(PopoverCommandsTest, EscapeAndDeleteClearTheSelectionOrGoUpAndLetThroughAtTheTop)
 {
     const QString outer = *state.addGroup(QStringLiteral("Outer"), std::nullopt, std::nullopt, std::nullopt,
-                                          QStringLiteral("private"));
+        QStringLiteral("private"));
     const QString inner = *state.addGroup(QStringLiteral("Inner"), outer, std::nullopt, std::nullopt,
-                                          QStringLiteral("private"));
+        QStringLiteral("private"));
     state.setCurrentGroupId(inner);
     state.setSelectedIds({outer});
     EXPECT_TRUE(commands.handle(Qt::Key_Escape, none, false));

@@ -7,7 +7,7 @@
 #include "ManualScheduler.h"
 #include "Models/UserData.h"
 #include "Persistence/LocalStore.h"
-#include "Persistence/VelmoraJSON.h"
+#include "Models/VelmoraJSON.h"
 #include "ScriptedEventSource.h"
 #include "TempDir.h"
 #include "Utilities/Notifications.h"
@@ -20,11 +20,9 @@
 #include <memory>
 
 // A desktop whose launch-at-login switch the test reads and can make fail.
-class FakeLoginItem final : public LoginItem
-{
+class FakeLoginItem final : public LoginItem {
 public:
-    class Refusal final : public VelmoraError
-    {
+    class Refusal final : public VelmoraError {
     public:
         QString errorDescription() const override { return QStringLiteral("The autostart folder is read-only."); }
     };
@@ -44,8 +42,7 @@ private:
     }
 };
 
-class FakeSystemAppearance final : public SystemAppearance
-{
+class FakeSystemAppearance final : public SystemAppearance {
 public:
     Appearance current = Appearance::light;
 
@@ -58,13 +55,12 @@ public:
 };
 
 // Every in-process notification posted while it lives.
-class PostedNotifications : public QObject
-{
+class PostedNotifications : public QObject {
 public:
     PostedNotifications()
     {
         connect(&NotificationCenter::instance(), &NotificationCenter::posted, this,
-                [this](const QString& name, const QVariant&) { names.append(name); });
+            [this](const QString& name, const QVariant&) { names.append(name); });
     }
     int count(const QString& name) const { return int(names.count(name)); }
 
@@ -73,8 +69,7 @@ public:
 
 // The application started on a desktop of doubles, over a data folder of its own, with time
 // moving only when the test says so.
-class AppShellFixture : public ::testing::Test
-{
+class AppShellFixture : public ::testing::Test {
 protected:
     ~AppShellFixture() override
     {

@@ -39,8 +39,7 @@ struct FieldContent {
     }
 };
 
-class Popover : public AppShellFixture
-{
+class Popover : public AppShellFixture {
 protected:
     void writeLibraryWithOneShortcut()
     {
@@ -104,7 +103,7 @@ TEST_F(Popover, ClosingRecordsTheTimeDropsAQuestionAndDismissesOverlays)
     launchAndSettle();
     bool answered = false;
     state().requestConfirmation(ConfirmationRequest{QStringLiteral("Delete?"), std::nullopt, QStringLiteral("Delete"),
-                                                    std::nullopt, true, [&] { answered = true; }});
+        std::nullopt, true, [&] { answered = true; }});
     scheduler.advance(5);
     delegate->closePopover();
 
@@ -178,7 +177,7 @@ TEST(PopoverPlacement, CentredUnderTheTrayItem)
 {
     const QRect screen(0, 0, 1920, 1080);
     EXPECT_EQ(PopoverWindow::placement(QRect(1000, 0, 24, 24), QSize(340, 560), screen),
-              QRect(1011 - 170, 24 + PopoverWindow::gap, 340, 560));
+        QRect(1011 - 170, 24 + PopoverWindow::gap, 340, 560));
 }
 
 TEST(PopoverPlacement, AboveATrayAtTheBottomOfTheScreen)
@@ -204,7 +203,7 @@ TEST_F(Popover, LibraryShortcutsActWhileNoTextIsEdited)
     writeLibrary([] {
         UserData library = UserData::empty();
         library.shortcuts = {LibraryFixtures::shortcut(QStringLiteral("00000000-0000-4000-8000-000000000001"), QStringLiteral("/a")),
-                             LibraryFixtures::shortcut(QStringLiteral("00000000-0000-4000-8000-000000000002"), QStringLiteral("/b"), std::nullopt, 1)};
+            LibraryFixtures::shortcut(QStringLiteral("00000000-0000-4000-8000-000000000002"), QStringLiteral("/b"), std::nullopt, 1)};
         return library;
     }());
     FieldContent content;
@@ -247,7 +246,7 @@ TEST_F(Popover, AFocusedButtonKeepsReturnForItself)
     QObject context;
     int editRequests = 0;
     NotificationCenter::instance().observe(Notifications::velmoraEditShortcut, &context,
-                                           [&](const QVariant&) { ++editRequests; });
+        [&](const QVariant&) { ++editRequests; });
     press(Qt::Key_Space);
     EXPECT_EQ(content.buttonPresses, 1);
     press(Qt::Key_Return);

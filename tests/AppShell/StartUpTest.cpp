@@ -2,9 +2,9 @@
 #include "LibraryFixtures.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/Theme.h"
-#include "Views/MenuBar/ConfirmationOverlay.h"
-#include "Views/MenuBar/MenuBarPopover.h"
-#include "Views/MenuBar/StorageRecoveryView.h"
+#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/MenuBar/shell/MenuBarPopover.h"
+#include "Views/MenuBar/recovery/StorageRecoveryView.h"
 
 namespace {
 
@@ -24,8 +24,7 @@ UserData libraryWith(std::initializer_list<std::pair<QString, QString>> pairs)
     return library;
 }
 
-class StartUp : public AppShellFixture
-{
+class StartUp : public AppShellFixture {
 };
 
 TEST_F(StartUp, WithStorageAndPermissionTheEngineStartsOnceAndThePollStopsAtItsFirstTick)

@@ -14,8 +14,7 @@ inline void PrintTo(const QString& text, std::ostream* out)
 
 // An engine running on a desktop of doubles, with "/sig" and ";addr" as shortcuts and a
 // focused field in another application that holds "Hello ".
-class EngineFixture : public ::testing::Test
-{
+class EngineFixture : public ::testing::Test {
 protected:
     static inline const QString signature = QStringLiteral("Best regards,\nAda");
 

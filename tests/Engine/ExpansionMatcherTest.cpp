@@ -59,8 +59,8 @@ TEST(ExpansionMatcherTriggers, EmptyOrAllDroppedListMatchesNothingAndKeepsNoBuff
 TEST(ExpansionMatcherTriggers, DuplicatedTriggerExpandsForNoneOfItsShortcuts)
 {
     ExpansionMatcher matcher = loaded({{QStringLiteral("/x"), QStringLiteral("one")},
-                                       {QStringLiteral("/x"), QStringLiteral("two")},
-                                       {QStringLiteral("/y"), QStringLiteral("three")}});
+        {QStringLiteral("/x"), QStringLiteral("two")},
+        {QStringLiteral("/y"), QStringLiteral("three")}});
     EXPECT_EQ(triggers(matcher), QStringList({QStringLiteral("/y")}));
     EXPECT_FALSE(typeInto(matcher, QStringLiteral("/x")));
     EXPECT_EQ(typeInto(matcher, QStringLiteral("/y"))->expansion, QStringLiteral("three"));
@@ -69,22 +69,22 @@ TEST(ExpansionMatcherTriggers, DuplicatedTriggerExpandsForNoneOfItsShortcuts)
 TEST(ExpansionMatcherTriggers, CanonicallyEquivalentTriggersCountAsDuplicates)
 {
     ExpansionMatcher matcher = loaded({{QStringLiteral("caf\u00e9"), QStringLiteral("1")},
-                                       {QStringLiteral("cafe\u0301"), QStringLiteral("2")}});
+        {QStringLiteral("cafe\u0301"), QStringLiteral("2")}});
     EXPECT_TRUE(matcher.entries().isEmpty());
 }
 
 TEST(ExpansionMatcherTriggers, ControlAndSeparatorCharactersDropATriggerButSpacesAndJoinersDoNot)
 {
     const QStringList bad = {QStringLiteral("a\tb"), QStringLiteral("a\nb"), QStringLiteral("a\rb"),
-                             QStringView(u"a\u0000b", 3).toString(), QStringLiteral("a\u007fb"), QStringLiteral("a\u0085b"),
-                             QStringLiteral("a\u2028b"), QStringLiteral("a\u2029b")};
+        QStringView(u"a\u0000b", 3).toString(), QStringLiteral("a\u007fb"), QStringLiteral("a\u0085b"),
+        QStringLiteral("a\u2028b"), QStringLiteral("a\u2029b")};
     for (const QString& trigger : bad) {
         ExpansionMatcher matcher;
         matcher.update(shortcuts({{trigger, QStringLiteral("x")}}));
         EXPECT_TRUE(matcher.entries().isEmpty()) << trigger.toStdString();
     }
     ExpansionMatcher matcher = loaded({{QStringLiteral("a b"), QStringLiteral("space")},
-                                       {QStringLiteral("a\u200Db"), QStringLiteral("joiner")}});
+        {QStringLiteral("a\u200Db"), QStringLiteral("joiner")}});
     EXPECT_EQ(matcher.entries().size(), 2);
     EXPECT_EQ(typeInto(matcher, QStringLiteral("a b"))->expansion, QStringLiteral("space"));
 }
@@ -92,15 +92,13 @@ TEST(ExpansionMatcherTriggers, ControlAndSeparatorCharactersDropATriggerButSpace
 TEST(ExpansionMatcherTriggers, LongerTriggersComeFirstThenScalarOrder)
 {
     ExpansionMatcher matcher = loaded({{QStringLiteral("/ba"), QString()},
-                                       {QStringLiteral("b"), QString()},
-                                       {QStringLiteral("/ab"), QString()},
-                                       {QStringLiteral("/sign"), QString()},
-                                       // U+FF01 sorts before U+1F600 by scalar value, after it by UTF-16 unit.
-                                       {QStringLiteral("\U0001F600!"), QString()},
-                                       {QStringLiteral("\uFF01!"), QString()}});
-    EXPECT_EQ(triggers(matcher), QStringList({QStringLiteral("/sign"), QStringLiteral("/ab"), QStringLiteral("/ba"),
-                                              QStringLiteral("\uFF01!"), QStringLiteral("\U0001F600!"),
-                                              QStringLiteral("b")}));
+        {QStringLiteral("b"), QString()},
+        {QStringLiteral("/ab"), QString()},
+        {QStringLiteral("/sign"), QString()},
+        // U+FF01 sorts before U+1F600 by scalar value, after it by UTF-16 unit.
+        {QStringLiteral("\U0001F600!"), QString()},
+        {QStringLiteral("\uFF01!"), QString()}});
+    EXPECT_EQ(triggers(matcher), QStringList({QStringLiteral("/sign"), QStringLiteral("/ab"), QStringLiteral("/ba"), QStringLiteral("\uFF01!"), QStringLiteral("\U0001F600!"), QStringLiteral("b")}));
     EXPECT_EQ(matcher.maximumLength(), 5);
 }
 
@@ -218,9 +216,9 @@ std::optional<ExpansionMatcher::Entry> scanInOrder(const ExpansionMatcher& match
 QString randomText(QRandomGenerator& random, int maxLength)
 {
     static const QStringList alphabet = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("/"),
-                                         QStringLiteral("\u00e9"), QStringLiteral("e\u0301"), QStringLiteral("e"),
-                                         QStringLiteral("\u0301"), QStringLiteral("\U0001F44D"),
-                                         QStringLiteral("\U0001F3FD"), QStringLiteral("\u200D"), QStringLiteral(" ")};
+        QStringLiteral("\u00e9"), QStringLiteral("e\u0301"), QStringLiteral("e"),
+        QStringLiteral("\u0301"), QStringLiteral("\U0001F44D"),
+        QStringLiteral("\U0001F3FD"), QStringLiteral("\u200D"), QStringLiteral(" ")};
     QString text;
     const int length = 1 + int(random.bounded(maxLength));
     for (int i = 0; i < length; ++i)

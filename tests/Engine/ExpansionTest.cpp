@@ -12,9 +12,9 @@ QList<PasteboardItem> richContents()
     for (int i = 0; i < 256; ++i)
         binary.append(char(i));
     return {PasteboardItem{{QStringLiteral("public.html"), QByteArray("<b>copied</b>")},
-                           {textType, QByteArray("copied")},
-                           {QStringLiteral("com.example.binary"), binary}},
-            PasteboardItem{{QStringLiteral("public.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)}}};
+                {textType, QByteArray("copied")},
+                {QStringLiteral("com.example.binary"), binary}},
+        PasteboardItem{{QStringLiteral("public.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)}}};
 }
 
 } // namespace

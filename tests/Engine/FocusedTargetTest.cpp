@@ -6,8 +6,7 @@
 #include <QCoreApplication>
 
 // Typing "/sig" must leave the field exactly as typed.
-class NeverExpands : public EngineFixture
-{
+class NeverExpands : public EngineFixture {
 protected:
     void expectTriggerStays(const char* situation)
     {
@@ -125,8 +124,8 @@ TEST_F(FocusedTarget, AcceptedRolesWithOrWithoutSubroleAndEnabledState)
 TEST_F(FocusedTarget, UnreadableOrNegativeSelectionIsNoTarget)
 {
     for (const AccessibilityValue& answer :
-         {AccessibilityValue(), AccessibilityValue(QStringLiteral("6")), AccessibilityValue(TextRange{-1, 0}),
-          AccessibilityValue(TextRange{2, -1})}) {
+        {AccessibilityValue(), AccessibilityValue(QStringLiteral("6")), AccessibilityValue(TextRange{-1, 0}),
+            AccessibilityValue(TextRange{2, -1})}) {
         field->selectionAnswer = answer;
         EXPECT_FALSE(AccessibilityExpansionTarget::focused());
     }

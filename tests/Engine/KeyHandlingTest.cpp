@@ -23,8 +23,7 @@ InputEvent keyDown(quint16 keyCode, const QString& characters = QString(), quint
 
 // Typing "/si", then the interruption, then "g" expands only when the interruption kept
 // the typing together.
-class TypingContinuity : public EngineFixture
-{
+class TypingContinuity : public EngineFixture {
 protected:
     bool expandsAcross(const std::function<void(FakeDesktop&)>& interruption)
     {
@@ -41,9 +40,9 @@ protected:
 TEST_F(TypingContinuity, EveryNavigationAndEditingKeyStartsAfresh)
 {
     for (quint16 key : {VirtualKey::returnKey, VirtualKey::tab, VirtualKey::deleteKey, VirtualKey::escape,
-                        VirtualKey::keypadEnter, VirtualKey::home, VirtualKey::pageUp, VirtualKey::forwardDelete,
-                        VirtualKey::end, VirtualKey::pageDown, VirtualKey::leftArrow, VirtualKey::rightArrow,
-                        VirtualKey::downArrow, VirtualKey::upArrow}) {
+             VirtualKey::keypadEnter, VirtualKey::home, VirtualKey::pageUp, VirtualKey::forwardDelete,
+             VirtualKey::end, VirtualKey::pageDown, VirtualKey::leftArrow, VirtualKey::rightArrow,
+             VirtualKey::downArrow, VirtualKey::upArrow}) {
         // Even a key of that kind that reports characters never reaches the matcher.
         EXPECT_FALSE(expandsAcross([key](FakeDesktop& d) { d.events.deliver(keyDown(key, QStringLiteral("q"))); }))
             << key;

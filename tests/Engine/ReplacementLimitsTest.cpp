@@ -4,8 +4,7 @@
 
 // The replacement alone, against the focused field of the fixture ("Hello " with the caret
 // at 6) after "/sig" was typed there.
-class ReplacementLimits : public EngineFixture
-{
+class ReplacementLimits : public EngineFixture {
 protected:
     ReplacementLimits()
     {
@@ -16,7 +15,8 @@ protected:
     bool begins(const ExpansionPlan& plan)
     {
         const auto target = AccessibilityExpansionTarget::focused();
-        replacement.start(plan, target, [] { return true; }, [this] { ++completions; });
+        replacement.start(
+            plan, target, [] { return true; }, [this] { ++completions; });
         return replacement.isBusy();
     }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Persistence/VelmoraJSON.h"
+#include "Models/VelmoraJSON.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,9 @@ template <class T>
     const QByteArray second = VelmoraJSON::encode(VelmoraJSON::decode<T>(first));
     if (first == second)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "first:\n" << first.constData() << "\nsecond:\n" << second.constData();
+    return ::testing::AssertionFailure() << "first:\n"
+                                         << first.constData() << "\nsecond:\n"
+                                         << second.constData();
 }
 
 inline std::ostream& operator<<(std::ostream& os, const QString& s)

@@ -50,7 +50,8 @@ SyncSnapshot snapshot(int data, int prefs, int numbers)
         return ::testing::AssertionFailure() << "the merge gave nothing";
     if (VelmoraJSON::encode(*result) == VelmoraJSON::encode(expected))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "got\n" << VelmoraJSON::encode(*result).constData();
+    return ::testing::AssertionFailure() << "got\n"
+                                         << VelmoraJSON::encode(*result).constData();
 }
 
 template <class T>
@@ -60,7 +61,9 @@ void reverse(QList<T>& list)
 }
 
 // One row per rule: the versions of base, local and cloud, and which side is taken.
-enum class Taken { local, cloud, conflict };
+enum class Taken { local,
+    cloud,
+    conflict };
 struct Rule {
     const char* name;
     int base, local, cloud;

@@ -33,7 +33,7 @@ TEST(ShortcutJson, NullOptionalReadsAsAbsentAndIsNotWrittenBack)
 TEST(ShortcutJson, EveryFieldRoundTripsByteForByte)
 {
     const Shortcut s{QStringLiteral("S1"), QStringLiteral("/sig"), QStringLiteral("Best,\n\u00C5sa \U0001F600"), QStringLiteral("G1"),
-                     -9223372036854775807LL - 1, false};
+        -9223372036854775807LL - 1, false};
     EXPECT_TRUE(roundTripsByteForByte(s));
     EXPECT_EQ(VelmoraJSON::decode<Shortcut>(VelmoraJSON::encode(s)), s);
 }
@@ -74,7 +74,7 @@ TEST(GroupJson, MinimalObjectReadsWithDefaults)
 TEST(GroupJson, EveryFieldRoundTripsByteForByte)
 {
     const Group g{QStringLiteral("G"), QStringLiteral("Work"), QStringLiteral("P"), 4, true,
-                  QStringLiteral("custom:I1"), QStringLiteral("#E2725B"), QStringLiteral("unlisted"), QStringLiteral("share-1")};
+        QStringLiteral("custom:I1"), QStringLiteral("#E2725B"), QStringLiteral("unlisted"), QStringLiteral("share-1")};
     EXPECT_TRUE(roundTripsByteForByte(g));
     EXPECT_EQ(VelmoraJSON::decode<Group>(VelmoraJSON::encode(g)), g);
 }

@@ -179,7 +179,7 @@ TEST(StatsReading, CanonicallyEquivalentKeysAndFlagsCollapse)
     const QString composed = QStringLiteral("caf\u00E9");
     const QString decomposed = QStringLiteral("cafe\u0301");
     const QJsonObject json{{QStringLiteral("firstUseFlags"), QJsonArray{composed, decomposed}},
-                           {QStringLiteral("dailyBuckets"), QJsonObject{{decomposed, 1}}}};
+        {QStringLiteral("dailyBuckets"), QJsonObject{{decomposed, 1}}}};
     const Stats s = VelmoraJSON::decode<Stats>(VelmoraJSON::encode(json));
     EXPECT_EQ(s.firstUseFlags, QSet<QString>({composed}));
     EXPECT_EQ(s.dailyBuckets.keys(), QStringList({composed}));
@@ -206,7 +206,7 @@ TEST(StatsWriting, DateTheReaderCouldNotTakeBackIsRefused)
 TEST(StatsReading, DatesThatCouldNotBeWrittenBackAreRefused)
 {
     EXPECT_EQ(readFailure<Stats>(R"({"recentExpansionTimestamps":[500000000000]})"),
-              QStringLiteral("Invalid date. (at recentExpansionTimestamps[0])"));
+        QStringLiteral("Invalid date. (at recentExpansionTimestamps[0])"));
     EXPECT_EQ(readFailure<Stats>(R"({"unlocked":{"a":"9999-12-31T23:59:59-01:00"}})"), QStringLiteral("Invalid ISO date. (at unlocked.a)"));
     EXPECT_EQ(readFailure<Stats>(R"({"unlocked":{"a":"0001-01-01T00:00:00+01:00"}})"), QStringLiteral("Invalid ISO date. (at unlocked.a)"));
     const Stats edge = VelmoraJSON::decode<Stats>(R"({"unlocked":{"a":"9999-12-31T23:59:59.999Z","b":"0001-01-01T00:00:00Z"}})");

@@ -35,11 +35,11 @@ UserData library()
     UserData d;
     d.groups = {folder(QStringLiteral("G1"), 0), folder(QStringLiteral("G2"), 1)};
     d.shortcuts = {shortcut(QStringLiteral("S1"), QStringLiteral("/a"), 0), shortcut(QStringLiteral("S2"), QStringLiteral("/b"), 1),
-                   shortcut(QStringLiteral("S3"), QStringLiteral("/c"), 2)};
+        shortcut(QStringLiteral("S3"), QStringLiteral("/c"), 2)};
     d.customIcons = {CustomIcon{QStringLiteral("I1"), QStringLiteral("one"), QStringLiteral("<svg/>")},
-                     CustomIcon{QStringLiteral("I2"), QStringLiteral("two"), QStringLiteral("<svg/>")}};
+        CustomIcon{QStringLiteral("I2"), QStringLiteral("two"), QStringLiteral("<svg/>")}};
     d.deletedIds.groups = {Tombstone{QStringLiteral("G8"), QStringLiteral("2025-01-01T00:00:00Z")},
-                           Tombstone{QStringLiteral("G9"), QStringLiteral("2025-01-02T00:00:00Z")}};
+        Tombstone{QStringLiteral("G9"), QStringLiteral("2025-01-02T00:00:00Z")}};
     return d;
 }
 
@@ -159,11 +159,10 @@ TEST(SyncSnapshotJson, EveryPartIsRequiredAndTheLibraryIsValidatedOnReading)
     }
     QJsonObject broken = good;
     QJsonObject data = broken.value(QStringLiteral("data")).toObject();
-    data.insert(QStringLiteral("groups"), QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("A")}, {QStringLiteral("name"), QStringLiteral("a")},
-                                                                 {QStringLiteral("parentGroupId"), QStringLiteral("A")}}});
+    data.insert(QStringLiteral("groups"), QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("A")}, {QStringLiteral("name"), QStringLiteral("a")}, {QStringLiteral("parentGroupId"), QStringLiteral("A")}}});
     broken.insert(QStringLiteral("data"), data);
     EXPECT_EQ(readFailure<SyncSnapshot>(VelmoraJSON::encode(broken)),
-              QStringLiteral("Library contains a missing parent or circular folder relationship."));
+        QStringLiteral("Library contains a missing parent or circular folder relationship."));
 }
 
 TEST(CloudSyncSnapshotJson, KeysAreTheBackendsSnakeCaseAndAllRequired)
@@ -342,14 +341,14 @@ TEST(SyncRecordValidation, StructuralFaultsAreInvalidResponses)
 TEST(SyncRecordValidation, OwnerNeedsUuidUserAndHttpsProject)
 {
     const QStringList badUsers = {QStringLiteral("not-a-uuid"), QString(), QStringLiteral("{1b4e28ba-2fa1-11d2-883f-0016d3cca427}"),
-                                  QStringLiteral("1b4e28ba2fa111d2883f0016d3cca427"), QStringLiteral("1b4e28ba-2fa1-11d2-883f-0016d3cca42g")};
+        QStringLiteral("1b4e28ba2fa111d2883f0016d3cca427"), QStringLiteral("1b4e28ba-2fa1-11d2-883f-0016d3cca42g")};
     for (const QString& user : badUsers) {
         SyncRecord r = linkedRecord();
         r.owner->userID = user;
         EXPECT_EQ(recordFailure(r), SyncFailure::Kind::invalidResponse) << user;
     }
     const QStringList badProjects = {QStringLiteral("http://abcd.supabase.co"), QStringLiteral("HTTPS://abcd.supabase.co"),
-                                     QStringLiteral("abcd.supabase.co"), QString(), QStringLiteral("https://exa mple.com")};
+        QStringLiteral("abcd.supabase.co"), QString(), QStringLiteral("https://exa mple.com")};
     for (const QString& project : badProjects) {
         SyncRecord r = linkedRecord();
         r.owner->projectURL = project;

@@ -229,8 +229,8 @@ TEST(LibraryValidation, FolderCyclesAndMissingParentsFail)
 
     UserData longCycle;
     longCycle.groups = {folder(QStringLiteral("root")), folder(QStringLiteral("x"), QStringLiteral("root")),
-                        folder(QStringLiteral("a"), QStringLiteral("c")), folder(QStringLiteral("b"), QStringLiteral("a")),
-                        folder(QStringLiteral("c"), QStringLiteral("b"))};
+        folder(QStringLiteral("a"), QStringLiteral("c")), folder(QStringLiteral("b"), QStringLiteral("a")),
+        folder(QStringLiteral("c"), QStringLiteral("b"))};
     EXPECT_EQ(validation(longCycle), kBadFolders);
 }
 
@@ -286,8 +286,8 @@ TEST(DuplicateTriggers, OnlyTriggersUsedMoreThanOnce)
 {
     UserData d;
     d.shortcuts = {shortcut(QStringLiteral("1"), QStringLiteral("/a")), shortcut(QStringLiteral("2"), QStringLiteral("/b")),
-                   shortcut(QStringLiteral("3"), QStringLiteral("/a")), shortcut(QStringLiteral("4"), QStringLiteral("/A")),
-                   shortcut(QStringLiteral("5"), QStringLiteral("caf\u00E9")), shortcut(QStringLiteral("6"), QStringLiteral("cafe\u0301"))};
+        shortcut(QStringLiteral("3"), QStringLiteral("/a")), shortcut(QStringLiteral("4"), QStringLiteral("/A")),
+        shortcut(QStringLiteral("5"), QStringLiteral("caf\u00E9")), shortcut(QStringLiteral("6"), QStringLiteral("cafe\u0301"))};
     EXPECT_EQ(d.duplicateTriggers(), QSet<QString>({QStringLiteral("/a"), QStringLiteral("caf\u00E9")}));
     EXPECT_EQ(validation(d), QString());
     EXPECT_TRUE(sample().duplicateTriggers().isEmpty());

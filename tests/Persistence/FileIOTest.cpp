@@ -13,17 +13,19 @@ namespace {
 
 int modeOf(const QString& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return -1;
     return int(info.st_mode & 07777);
 }
 
 // Sets the umask for one test and puts the old one back.
-class Umask
-{
+class Umask {
 public:
-    explicit Umask(mode_t mask) : m_old(::umask(mask)) {}
+    explicit Umask(mode_t mask)
+        : m_old(::umask(mask))
+    {
+    }
     ~Umask() { ::umask(m_old); }
 
 private:

@@ -72,20 +72,20 @@ TEST_F(KeychainHelperTest, PassesEveryOtherStatusOnAsAStorageError)
 TEST_F(KeychainHelperTest, StorageErrorSentenceCarriesTheSignedStatus)
 {
     EXPECT_EQ(KeychainHelper::StorageError(-25308).errorDescription(),
-              QStringLiteral("Secure credential storage is unavailable (Keychain -25308). Please retry; your local library is unchanged."));
+        QStringLiteral("Secure credential storage is unavailable (Keychain -25308). Please retry; your local library is unchanged."));
     EXPECT_STREQ(KeychainHelper::StorageError(7).what(),
-                 "Secure credential storage is unavailable (Keychain 7). Please retry; your local library is unchanged.");
+        "Secure credential storage is unavailable (Keychain 7). Please retry; your local library is unchanged.");
 }
 
 TEST(KeychainHelperForProject, NamesTheSessionItemByTheAddressWithoutOuterSlashes)
 {
     const auto store = std::make_shared<MemorySecretStore>();
     for (const auto& [projectURL, expected] :
-         {std::pair{QStringLiteral("https://abc.supabase.co"), QStringLiteral("https://abc.supabase.co")},
-          std::pair{QStringLiteral("https://abc.supabase.co///"), QStringLiteral("https://abc.supabase.co")},
-          std::pair{QStringLiteral("/https://abc.supabase.co/"), QStringLiteral("https://abc.supabase.co")},
-          std::pair{QStringLiteral("https://abc.supabase.co/v1/"), QStringLiteral("https://abc.supabase.co/v1")},
-          std::pair{QStringLiteral("///"), QString()}, std::pair{QString(), QString()}}) {
+        {std::pair{QStringLiteral("https://abc.supabase.co"), QStringLiteral("https://abc.supabase.co")},
+            std::pair{QStringLiteral("https://abc.supabase.co///"), QStringLiteral("https://abc.supabase.co")},
+            std::pair{QStringLiteral("/https://abc.supabase.co/"), QStringLiteral("https://abc.supabase.co")},
+            std::pair{QStringLiteral("https://abc.supabase.co/v1/"), QStringLiteral("https://abc.supabase.co/v1")},
+            std::pair{QStringLiteral("///"), QString()}, std::pair{QString(), QString()}}) {
         const KeychainHelper helper = KeychainHelper::forProject(projectURL, store);
         EXPECT_EQ(helper.service(), QStringLiteral("com.velmora.mac.auth.v2"));
         EXPECT_EQ(helper.account(), expected) << projectURL.toStdString();

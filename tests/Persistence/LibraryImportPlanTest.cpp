@@ -27,7 +27,7 @@ UserData richLibrary()
     shared.shareId = "share-1";
     d.groups = {work, mail, shared};
     d.shortcuts = {shortcut("S1", "/sig", "G2", 4), shortcut("S2", "/addr", std::nullopt, 1),
-                   shortcut("S3", "/team", "G3", 0)};
+        shortcut("S3", "/team", "G3", 0)};
     d.shortcuts[1].isExample = true;
     d.customIcons = {star, CustomIcon{"I2", "Moon", "<svg id='moon'/>"}};
     d.deletedIds.shortcuts = {tombstone("S-GONE")};
@@ -156,7 +156,7 @@ TEST(LibraryImportMerge, IntoTheEmptyLibraryEverythingIsCopiedAndRenumbered)
     b.shareId = "s";
     imported.groups = {b, folder("A", "Alpha", std::nullopt, 2), folder("A1", "Inner", "A", 40)};
     imported.shortcuts = {shortcut("S1", "/x", std::nullopt, 9), shortcut("S2", "/x", std::nullopt, 3),
-                          shortcut("S3", "/y", "A1", 5)};
+        shortcut("S3", "/y", "A1", 5)};
     imported.customIcons = {star};
     imported.deletedIds.shortcuts = {tombstone("OLD")};
 

@@ -17,14 +17,14 @@ using Failure = LibraryRecovery::Failure;
 namespace {
 
 const QStringList dataFiles{QStringLiteral("data.json"), QStringLiteral("settings.json"), QStringLiteral("stats.json"),
-                            QStringLiteral("sync-state.json")};
+    QStringLiteral("sync-state.json")};
 
 QMap<QString, QByteArray> freshContents()
 {
     return {{QStringLiteral("data.json"), VelmoraJSON::encode(UserData::empty())},
-            {QStringLiteral("settings.json"), VelmoraJSON::encode(AppSettings::defaults())},
-            {QStringLiteral("stats.json"), VelmoraJSON::encode(Stats::empty())},
-            {QStringLiteral("sync-state.json"), VelmoraJSON::encode(SyncRecord())}};
+        {QStringLiteral("settings.json"), VelmoraJSON::encode(AppSettings::defaults())},
+        {QStringLiteral("stats.json"), VelmoraJSON::encode(Stats::empty())},
+        {QStringLiteral("sync-state.json"), VelmoraJSON::encode(SyncRecord())}};
 }
 
 // A file of an archive folder, empty when it is absent.
@@ -43,8 +43,7 @@ QString sha256(const QByteArray& bytes)
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
 
-class LibraryRecoveryTest : public ::testing::Test
-{
+class LibraryRecoveryTest : public ::testing::Test {
 protected:
     // A typical folder that needs a fresh start: one file damaged, the rest readable.
     void fillFolder()
@@ -104,8 +103,8 @@ TEST_F(LibraryRecoveryTest, AnEmptyFolderGetsFreshFilesAndAnArchiveOfOnlyTheFres
     const QString archive = start();
     EXPECT_EQ(archiveFolders(), QStringList{QFileInfo(archive).fileName()});
     EXPECT_EQ(QDir(archive).entryList(QDir::Files),
-              (QStringList{QStringLiteral("fresh-data.json"), QStringLiteral("fresh-settings.json"), QStringLiteral("fresh-stats.json"),
-                           QStringLiteral("fresh-sync-state.json"), QStringLiteral("manifest.json")}));
+        (QStringList{QStringLiteral("fresh-data.json"), QStringLiteral("fresh-settings.json"), QStringLiteral("fresh-stats.json"),
+            QStringLiteral("fresh-sync-state.json"), QStringLiteral("manifest.json")}));
     const auto manifest = manifestOf(archive);
     EXPECT_TRUE(manifest.files.isEmpty());
     const QJsonObject written = QJsonDocument::fromJson(archived(archive, QStringLiteral("manifest.json"))).object();
@@ -147,7 +146,7 @@ TEST_F(LibraryRecoveryTest, AnEmptyFileIsArchivedAsPresent)
     const QString archive = start();
     const auto manifest = manifestOf(archive);
     EXPECT_EQ(manifest.files.value(QStringLiteral("settings.json")),
-              QStringLiteral("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"));
+        QStringLiteral("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"));
     ASSERT_TRUE(QFileInfo::exists(QDir(archive).filePath(QStringLiteral("settings.json"))));
     EXPECT_EQ(QFileInfo(QDir(archive).filePath(QStringLiteral("settings.json"))).size(), 0);
 }
@@ -180,7 +179,7 @@ TEST_F(LibraryRecoveryTest, AFileThatAppearsWhileCopyingStopsTheRunBeforeAnyRepl
         return false;
     };
     EXPECT_EQ(descriptionThrownBy([&] { start(); }),
-              QStringLiteral("A saved file changed during recovery. No further files were replaced."));
+        QStringLiteral("A saved file changed during recovery. No further files were replaced."));
     EXPECT_FALSE(markerExists());
     for (auto it = original.begin(); it != original.end(); ++it)
         EXPECT_EQ(dir.read(it.key()), it.value()) << it.key().toStdString();
@@ -351,9 +350,9 @@ TEST_F(LibraryRecoveryTest, ARunStoppedAtAnyWriteIsFinishedByTheNextCall)
 TEST(LibraryRecoveryFailure, DescribesEachCaseInOneSentence)
 {
     EXPECT_EQ(Failure(Failure::interrupted).errorDescription(),
-              QStringLiteral("The fresh-start operation was interrupted. Your original files are saved; continue it to reopen Velmora."));
+        QStringLiteral("The fresh-start operation was interrupted. Your original files are saved; continue it to reopen Velmora."));
     EXPECT_EQ(Failure(Failure::invalidArchive).errorDescription(),
-              QStringLiteral("The saved recovery copy could not be verified. No further files were replaced."));
+        QStringLiteral("The saved recovery copy could not be verified. No further files were replaced."));
     EXPECT_EQ(Failure(Failure::changed).errorDescription(),
-              QStringLiteral("A saved file changed during recovery. No further files were replaced."));
+        QStringLiteral("A saved file changed during recovery. No further files were replaced."));
 }

@@ -13,13 +13,10 @@ using StorageTest::library;
 namespace {
 
 const QString changedText = QStringLiteral("This file changed outside Velmora. Retry to load its latest contents.");
-const QString interruptedSyncText =
-    QStringLiteral("A local sync was interrupted. Restore the pre-sync files to continue; both versions are preserved.");
-const QString interruptedFreshStartText =
-    QStringLiteral("The fresh-start operation was interrupted. Your original files are saved; continue it to reopen Velmora.");
+const QString interruptedSyncText = QStringLiteral("A local sync was interrupted. Restore the pre-sync files to continue; both versions are preserved.");
+const QString interruptedFreshStartText = QStringLiteral("The fresh-start operation was interrupted. Your original files are saved; continue it to reopen Velmora.");
 
-class LocalStoreTest : public StorageTest::StoreTest
-{
+class LocalStoreTest : public StorageTest::StoreTest {
 protected:
     QStringList folderEntries() const
     {
@@ -46,12 +43,9 @@ TEST(LocalStoreResource, NamesFilesAndTitles)
         files << LocalStore::fileName(resource);
         titles << LocalStore::title(resource);
     }
-    EXPECT_EQ(raw, (QStringList{QStringLiteral("data"), QStringLiteral("settings"), QStringLiteral("stats"),
-                                QStringLiteral("sync-state")}));
-    EXPECT_EQ(files, (QStringList{QStringLiteral("data.json"), QStringLiteral("settings.json"), QStringLiteral("stats.json"),
-                                  QStringLiteral("sync-state.json")}));
-    EXPECT_EQ(titles, (QStringList{QStringLiteral("Library"), QStringLiteral("Settings"), QStringLiteral("Stats"),
-                                   QStringLiteral("Sync state")}));
+    EXPECT_EQ(raw, (QStringList{QStringLiteral("data"), QStringLiteral("settings"), QStringLiteral("stats"), QStringLiteral("sync-state")}));
+    EXPECT_EQ(files, (QStringList{QStringLiteral("data.json"), QStringLiteral("settings.json"), QStringLiteral("stats.json"), QStringLiteral("sync-state.json")}));
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("Library"), QStringLiteral("Settings"), QStringLiteral("Stats"), QStringLiteral("Sync state")}));
 }
 
 TEST_F(LocalStoreTest, AnEmptyFolderIsReadyWithDefaultsAndNothingWritten)
@@ -265,7 +259,7 @@ TEST_F(LocalStoreTest, AFreshStartArchivesTheDamageAndReopensStorage)
 TEST_F(LocalStoreTest, AFreshStartThatFailsIsTheSyncIssueAndReachesTheCaller)
 {
     dir.write(LibraryRecovery::markerFileName(),
-              "{\"version\": 1, \"archiveID\": \"9B2F6E4A-1C3D-4E5F-8A7B-0C1D2E3F4A5B\", \"files\": {}, \"targets\": {}}");
+        "{\"version\": 1, \"archiveID\": \"9B2F6E4A-1C3D-4E5F-8A7B-0C1D2E3F4A5B\", \"files\": {}, \"targets\": {}}");
     open();
     const auto failure = errorThrownBy<LibraryRecovery::Failure>([&] { store->archiveAndStartFresh(); });
     EXPECT_EQ(failure, LibraryRecovery::Failure(LibraryRecovery::Failure::invalidArchive));
@@ -285,7 +279,7 @@ TEST_F(LocalStoreTest, AFreshStartThatLeavesStorageUnusableSaysSo)
     const auto failure = errorThrownBy<SyncFailure>([&] { store->archiveAndStartFresh(); });
     EXPECT_EQ(failure, SyncFailure(SyncFailure::Kind::storageUnavailable));
     EXPECT_EQ(issue(Resource::sync),
-              QStringLiteral("Sync could not save safely. Check the local recovery screen; no success was recorded."));
+        QStringLiteral("Sync could not save safely. Check the local recovery screen; no success was recorded."));
     EXPECT_FALSE(store->isReady());
 }
 
@@ -295,7 +289,7 @@ TEST_F(LocalStoreTest, AnInterruptedFreshStartIsContinuedAfterARestart)
     open();
     writer.fails = [this](const QString& path) { return path == dir.file(QStringLiteral("stats.json")); };
     EXPECT_EQ(descriptionThrownBy([&] { store->archiveAndStartFresh(); }),
-              QStringLiteral("The file “stats.json” could not be saved: Input/output error."));
+        QStringLiteral("The file “stats.json” could not be saved: Input/output error."));
     EXPECT_EQ(issue(Resource::sync), QStringLiteral("The file “stats.json” could not be saved: Input/output error."));
     EXPECT_FALSE(store->isReady());
     writer.fails = [](const QString&) { return false; };

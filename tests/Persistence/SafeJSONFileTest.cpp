@@ -43,8 +43,7 @@ int errnoThrownBy(Operation&& operation)
     return error ? error->code() : 0;
 }
 
-class SafeJSONFileTest : public ::testing::Test
-{
+class SafeJSONFileTest : public ::testing::Test {
 protected:
     SafeJSONFile<Note> makeFile(const QString& path)
     {
@@ -280,8 +279,8 @@ TEST(SafeJSONFileFailure, DescribesEachRefusalInOneSentence)
 {
     EXPECT_EQ(Failure(Failure::notLoaded).errorDescription(), QStringLiteral("Read this file successfully before saving changes."));
     EXPECT_EQ(Failure(Failure::changedOnDisk).errorDescription(),
-              QStringLiteral("This file changed outside Velmora. Retry to load its latest contents."));
+        QStringLiteral("This file changed outside Velmora. Retry to load its latest contents."));
     EXPECT_EQ(Failure(Failure::missingWithBackup).errorDescription(),
-              QStringLiteral("The original file is missing, but a backup exists. Restore it before continuing."));
+        QStringLiteral("The original file is missing, but a backup exists. Restore it before continuing."));
     EXPECT_EQ(Failure(Failure::noBackup).errorDescription(), QStringLiteral("No backup is available for this file."));
 }

@@ -81,12 +81,12 @@ TEST_F(SessionVaultTest, RefusesARecordOfAnotherVersion)
 TEST_F(SessionVaultTest, RefusesARecordOfAnotherProjectEvenOneDifferingOnlyByATrailingSlash)
 {
     for (const QString& other : {QString(projectURL + u'/'), QStringLiteral("https://xyz.supabase.co"), QStringLiteral("HTTPS://abc.supabase.co"),
-                                 QString()}) {
+             QString()}) {
         plant(1, other);
         const auto error = loadFailure();
         ASSERT_EQ(error, AuthError::invalidStoredSession) << other.toStdString();
         EXPECT_EQ(error->errorDescription(),
-                  QStringLiteral("Saved credentials could not be verified. Sign out to reset them, then sign in again."));
+            QStringLiteral("Saved credentials could not be verified. Sign out to reset them, then sign in again."));
     }
 }
 
@@ -125,7 +125,7 @@ TEST_F(SessionVaultTest, ChecksVersionAndProjectBeforeTheSession)
 TEST_F(SessionVaultTest, DataThatIsNoRecordFailsWithTheDecodingErrorNotWithNothing)
 {
     for (const QByteArray& bytes : {QByteArray("not json"), QByteArray(), QByteArray("[]"), QByteArray(R"({"version":1,"projectURL":"x"})"),
-                                    QByteArray(R"({"version":"1","projectURL":"https://abc.supabase.co","session":{}})")}) {
+             QByteArray(R"({"version":"1","projectURL":"https://abc.supabase.co","session":{}})")}) {
         storage->bytes = bytes;
         EXPECT_THROW(vault.load(), DecodingError) << bytes.constData();
     }
@@ -180,8 +180,8 @@ TEST(SessionVaultSecrecy, ErrorsOfARefusedSessionNeverMentionItsTokens)
     const QByteArray record = *storage->bytes;
     // Damage the record in several ways; whatever the error says, it must not quote a token.
     for (const QByteArray& damaged :
-         {QByteArray(record).replace("\"version\":1", "\"version\":\"sekrit-access\""), QByteArray(record).replace("sekrit-access", "sekrit access"),
-          QByteArray(record).replace("\"sekrit-refresh\"", "12345"), QByteArray(record).chopped(1)}) {
+        {QByteArray(record).replace("\"version\":1", "\"version\":\"sekrit-access\""), QByteArray(record).replace("sekrit-access", "sekrit access"),
+            QByteArray(record).replace("\"sekrit-refresh\"", "12345"), QByteArray(record).chopped(1)}) {
         storage->bytes = damaged;
         try {
             vault.load();

@@ -37,7 +37,7 @@ inline UserData library(const QString& text)
 // The permission bits of a file or folder, -1 when it does not exist.
 inline int modeOf(const QString& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return -1;
     return int(info.st_mode & 07777);
@@ -68,8 +68,7 @@ struct ControlledWriter {
 };
 
 // A store over a temporary folder, written through a ControlledWriter.
-class StoreTest : public ::testing::Test
-{
+class StoreTest : public ::testing::Test {
 protected:
     // Opens the folder as the application does at start-up: the sync record, then the rest.
     void open()

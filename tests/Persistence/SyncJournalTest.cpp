@@ -13,8 +13,7 @@ using StorageTest::library;
 
 namespace {
 
-const QString interruptedText =
-    QStringLiteral("A local sync was interrupted. Restore the pre-sync files to continue; both versions are preserved.");
+const QString interruptedText = QStringLiteral("A local sync was interrupted. Restore the pre-sync files to continue; both versions are preserved.");
 const QString localChangedText = QStringLiteral("Your local library changed during sync. Review the latest versions and try again.");
 
 SyncOwner owner(const QString& user = QStringLiteral("5F0C2B1E-7A3D-4C9B-8E6F-1A2B3C4D5E6F"))
@@ -37,8 +36,7 @@ SyncFailure::Kind failureKind(const std::function<void()>& operation)
     return failure ? failure->kind() : SyncFailure::Kind::busy;
 }
 
-class SyncJournalTest : public StorageTest::StoreTest
-{
+class SyncJournalTest : public StorageTest::StoreTest {
 protected:
     // The files hold `local`, saved through the store as the application would.
     void startWith(const SyncSnapshot& local)
@@ -115,11 +113,7 @@ TEST_F(SyncJournalTest, AnApplyWritesTheFilesAndThenTheNewBaseline)
     startWith(before);
     store->applySync(after, before, owner());
     // The journal is new, so it has no backup yet; its completion does.
-    EXPECT_EQ(writtenNames(), (QStringList{QStringLiteral("sync-state.json"),
-                                           QStringLiteral("data.json.backup"), QStringLiteral("data.json"),
-                                           QStringLiteral("settings.json.backup"), QStringLiteral("settings.json"),
-                                           QStringLiteral("stats.json.backup"), QStringLiteral("stats.json"),
-                                           QStringLiteral("sync-state.json.backup"), QStringLiteral("sync-state.json")}))
+    EXPECT_EQ(writtenNames(), (QStringList{QStringLiteral("sync-state.json"), QStringLiteral("data.json.backup"), QStringLiteral("data.json"), QStringLiteral("settings.json.backup"), QStringLiteral("settings.json"), QStringLiteral("stats.json.backup"), QStringLiteral("stats.json"), QStringLiteral("sync-state.json.backup"), QStringLiteral("sync-state.json")}))
         << writtenNames().join(u' ').toStdString();
     EXPECT_TRUE(filesHold(after));
     const SyncRecord record = recordOnDisk();
@@ -148,7 +142,7 @@ TEST_F(SyncJournalTest, AnInvalidSnapshotIsRefusedWithItsOwnError)
     SyncSnapshot invalid = after;
     invalid.data.shortcuts.first().trigger.clear();
     EXPECT_EQ(descriptionThrownBy([&] { store->applySync(invalid, before, owner()); }),
-              QStringLiteral("Library contains an empty shortcut trigger or text."));
+        QStringLiteral("Library contains an empty shortcut trigger or text."));
     EXPECT_TRUE(writer.written.isEmpty());
     EXPECT_TRUE(store->issues().isEmpty());
 }
@@ -179,8 +173,7 @@ TEST_F(SyncJournalTest, ResolvingPutsThePreSyncFilesBackAndKeepsTheOldBaseline)
     interruptApply(QStringLiteral("settings.json"));
     writer.written.clear();
     EXPECT_TRUE(store->restoreInterruptedSync());
-    EXPECT_EQ(writtenNames(), (QStringList{QStringLiteral("data.json.backup"), QStringLiteral("data.json"),
-                                           QStringLiteral("sync-state.json.backup"), QStringLiteral("sync-state.json")}));
+    EXPECT_EQ(writtenNames(), (QStringList{QStringLiteral("data.json.backup"), QStringLiteral("data.json"), QStringLiteral("sync-state.json.backup"), QStringLiteral("sync-state.json")}));
     EXPECT_TRUE(filesHold(before));
     EXPECT_EQ(dir.read(QStringLiteral("data.json.backup")), VelmoraJSON::encode(after.data));
     const SyncRecord record = recordOnDisk();
@@ -270,8 +263,7 @@ TEST_F(SyncJournalTest, WithoutAJournalThereIsNothingToResolve)
 
 // Wherever an apply stops, a restart finds the journal and the recovery puts the pre-sync
 // files back.
-class InterruptedApplyTest : public SyncJournalTest, public ::testing::WithParamInterface<std::pair<const char*, int>>
-{
+class InterruptedApplyTest : public SyncJournalTest, public ::testing::WithParamInterface<std::pair<const char*, int>> {
 };
 
 TEST_P(InterruptedApplyTest, IsResolvedAfterARestart)
@@ -292,8 +284,8 @@ TEST_P(InterruptedApplyTest, IsResolvedAfterARestart)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryStep, InterruptedApplyTest,
-                         ::testing::Values(std::pair{"data.json", 1}, std::pair{"settings.json", 1},
-                                           std::pair{"stats.json", 1}, std::pair{"sync-state.json", 2}));
+    ::testing::Values(std::pair{"data.json", 1}, std::pair{"settings.json", 1},
+        std::pair{"stats.json", 1}, std::pair{"sync-state.json", 2}));
 
 TEST_F(SyncJournalTest, ArchivesArePrivateAndHoldBothSidesWithTheAccount)
 {

@@ -1,5 +1,5 @@
 #include "Models/Shortcut.h"
-#include "Persistence/VelmoraJSON.h"
+#include "Models/VelmoraJSON.h"
 
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -53,8 +53,8 @@ TEST(VelmoraJSONDates, ReadNumbersAsSecondsSince2001)
 TEST(VelmoraJSONDates, RefuseTextThatIsNoInternetDateTime)
 {
     for (const char* bad : {"\"yesterday\"", "\"2025-03-01\"", "\"2025-03-01T09:30Z\"", "\"2025-13-01T09:30:00Z\"",
-                            "\"2025-02-30T09:30:00Z\"", "\"2025-03-01T09:30:00\"", "\"2025-03-01T09:30:00.Z\"",
-                            "\"2025-03-01T09:30:00Z trailing\"", "\"\""}) {
+             "\"2025-02-30T09:30:00Z\"", "\"2025-03-01T09:30:00\"", "\"2025-03-01T09:30:00.Z\"",
+             "\"2025-03-01T09:30:00Z trailing\"", "\"\""}) {
         const DecodingError e = decodingFailure([&] { readDate(bad); });
         EXPECT_EQ(e.kind(), DecodingError::Kind::dataCorrupted) << bad;
         EXPECT_EQ(e.message(), QStringLiteral("Invalid ISO date.")) << bad;
@@ -152,7 +152,7 @@ TEST(VelmoraJSONDecoding, MalformedJsonAndBareScalars)
 TEST(VelmoraJSONRoundTrip, NestedRecordsComeBackEqualWithStableBytes)
 {
     Shortcut s{QStringLiteral("ID-1"), QStringLiteral("/sig"), QStringLiteral("Best regards,\n\u00c9milie \U0001F44B"),
-               QStringLiteral("G"), 7, true};
+        QStringLiteral("G"), 7, true};
     Group g;
     g.id = QStringLiteral("G");
     g.name = QStringLiteral("Work");

@@ -65,10 +65,10 @@ TEST(AchievementCatalog, HoldsThirtyThreeUniqueEntriesInCategoryOrder)
     EXPECT_EQ(seen.size(), 33);
     EXPECT_EQ(all.first().id, QStringLiteral("volume_1"));
     EXPECT_EQ(all.last().id, QStringLiteral("egg_speed_run"));
-    const QList<qsizetype> sizes{AchievementCatalog::volume().size(),        AchievementCatalog::time().size(),
-                                 AchievementCatalog::library().size(),       AchievementCatalog::folder().size(),
-                                 AchievementCatalog::customization().size(), AchievementCatalog::streak().size(),
-                                 AchievementCatalog::discovery().size(),     AchievementCatalog::hidden().size()};
+    const QList<qsizetype> sizes{AchievementCatalog::volume().size(), AchievementCatalog::time().size(),
+        AchievementCatalog::library().size(), AchievementCatalog::folder().size(),
+        AchievementCatalog::customization().size(), AchievementCatalog::streak().size(),
+        AchievementCatalog::discovery().size(), AchievementCatalog::hidden().size()};
     EXPECT_EQ(sizes, QList<qsizetype>({5, 4, 4, 3, 3, 4, 5, 5}));
     EXPECT_EQ(byId("time_1d").description, QStringLiteral("Saved eight hours of typing \u2014 about a workday."));
     EXPECT_EQ(byId("discovery_search").description, QStringLiteral("Used Ctrl+F to filter the shortcut list."));
@@ -174,7 +174,7 @@ TEST(AchievementCatalog, HiddenRules)
     night.recentExpansionTimestamps = {QDateTime(QDate(2025, 3, 1), QTime(3, 59), berlin)};
     EXPECT_TRUE(met("egg_night_owl", night, d));
     night.recentExpansionTimestamps = {QDateTime(QDate(2025, 3, 1), QTime(4, 0), berlin),
-                                       QDateTime(QDate(2025, 3, 1), QTime(1, 59), berlin)};
+        QDateTime(QDate(2025, 3, 1), QTime(1, 59), berlin)};
     EXPECT_FALSE(met("egg_night_owl", night, d));
 
     Stats speed = Stats::empty();
@@ -192,7 +192,7 @@ TEST(AchievementEngine, EvaluatesOnlyUnstampedAchievementsInCatalogOrder)
     for (int i = 0; i < 30; ++i)
         d.shortcuts.append(shortcut(QStringLiteral("/t%1").arg(i)));
     EXPECT_EQ(ids(AchievementEngine::evaluate(s, d)),
-              QStringList({"library_first", "library_5", "library_25", "folder_first", "folder_10"}));
+        QStringList({"library_first", "library_5", "library_25", "folder_first", "folder_10"}));
 
     s.totalExpansions = 5;
     const QDateTime earlier = clock.now().addDays(-3);

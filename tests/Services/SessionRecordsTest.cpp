@@ -36,7 +36,7 @@ TEST(SessionValidation, AcceptsAWellFormedSession)
 TEST(SessionValidation, RefusesAUserIdThatIsNotUuidText)
 {
     for (const QString& id : {QString(), QStringLiteral("user-1"), QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"),
-                              QStringLiteral("6F9619FF8B86D011B42D00C04FC964FF"), QStringLiteral(" 6F9619FF-8B86-D011-B42D-00C04FC964FF")}) {
+             QStringLiteral("6F9619FF8B86D011B42D00C04FC964FF"), QStringLiteral(" 6F9619FF-8B86-D011-B42D-00C04FC964FF")}) {
         AuthSession session = validSession();
         session.user.id = id;
         EXPECT_EQ(validationFailure(session), AuthError::invalidSession) << id.toStdString();
@@ -88,12 +88,11 @@ TEST(SessionJson, WritesTheFourFieldsUnderTheirNamesAndReadsThemBack)
 {
     const AuthSession session = validSession();
     const QJsonObject json = session.toJson().toObject();
-    EXPECT_EQ(json.keys(), QStringList({QStringLiteral("accessToken"), QStringLiteral("expiresAt"), QStringLiteral("refreshToken"),
-                                        QStringLiteral("user")}));
+    EXPECT_EQ(json.keys(), QStringList({QStringLiteral("accessToken"), QStringLiteral("expiresAt"), QStringLiteral("refreshToken"), QStringLiteral("user")}));
     EXPECT_EQ(json.value(QStringLiteral("expiresAt")).toInteger(), 1'900'000'000);
     const QJsonObject user = json.value(QStringLiteral("user")).toObject();
     EXPECT_EQ(user.value(QStringLiteral("user_metadata")).toObject().value(QStringLiteral("full_name")).toString(),
-              QStringLiteral("Ada Lovelace"));
+        QStringLiteral("Ada Lovelace"));
     EXPECT_EQ(VelmoraJSON::decode<AuthSession>(VelmoraJSON::encodeCompact(json)), session);
 }
 
@@ -121,7 +120,7 @@ TEST(UserJson, OmitsAbsentOptionalMembersAndReadsNullAsAbsent)
     ASSERT_TRUE(named.user_metadata);
     EXPECT_FALSE(named.user_metadata->full_name);
     EXPECT_EQ(named.toJson().toObject().value(QStringLiteral("user_metadata")).toObject().keys(),
-              QStringList({QStringLiteral("avatar_url")}));
+        QStringList({QStringLiteral("avatar_url")}));
     EXPECT_THROW(VelmoraJSON::decode<AuthUser>(R"({"email":"a@b.c"})"), DecodingError);
     EXPECT_THROW(VelmoraJSON::decode<AuthUser>(R"({"id":"x","user_metadata":"Ada"})"), DecodingError);
 }
@@ -152,9 +151,8 @@ TEST(TokenReply, RefusesASessionThatFailsValidation)
 {
     ManualClock clock;
     EXPECT_EQ(thrownBy<AuthError>([] { sessionFromReply(tokenReply(3600, QStringLiteral("not-a-uuid"))); }),
-              AuthError::invalidSession);
-    const QByteArray blankToken =
-        R"({"access_token":"a b","refresh_token":"r","expires_in":60,"user":{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF"}})";
+        AuthError::invalidSession);
+    const QByteArray blankToken = R"({"access_token":"a b","refresh_token":"r","expires_in":60,"user":{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF"}})";
     EXPECT_EQ(thrownBy<AuthError>([&] { sessionFromReply(blankToken); }), AuthError::invalidSession);
 }
 

@@ -40,7 +40,7 @@ TEST_F(TutorialManagerTest, StartRecordsThatTheTutorialWasShown)
     EXPECT_TRUE(tutorial.isActive());
     EXPECT_EQ(tutorial.currentStep(), 0);
     EXPECT_EQ(QSettings().value(QLatin1String(TutorialManager::storageKey)).toByteArray(),
-              QByteArray(R"({"seeded":false,"tutorialCompleted":false,"tutorialShown":true})"));
+        QByteArray(R"({"seeded":false,"tutorialCompleted":false,"tutorialShown":true})"));
     EXPECT_EQ(tutorial.step().title, QStringLiteral("A few keys. Your words."));
 }
 
@@ -102,7 +102,7 @@ TEST_F(TutorialManagerTest, TheLastStepClosesThePopoverOpensTheSiteAndCelebrates
     int closeRequests = 0;
     QObject context;
     NotificationCenter::instance().observe(Notifications::velmoraClosePopover, &context,
-                                           [&](const QVariant&) { ++closeRequests; });
+        [&](const QVariant&) { ++closeRequests; });
     goTo(5);
     tutorial.notifyShortcutSaved(QStringLiteral("/hello"));
     events.clear();
@@ -141,7 +141,7 @@ TEST(TutorialExampleTrigger, AvoidsLibraryTriggersIgnoringCase)
 {
     EXPECT_EQ(TutorialManager::exampleTrigger({}), QStringLiteral("/hello"));
     EXPECT_EQ(TutorialManager::exampleTrigger({QStringLiteral("/hello"), QStringLiteral("/hello2")}),
-              QStringLiteral("/hello3"));
+        QStringLiteral("/hello3"));
     EXPECT_EQ(TutorialManager::exampleTrigger({QStringLiteral("/HELLO")}), QStringLiteral("/hello2"));
 }
 

@@ -14,7 +14,7 @@ TEST(UserProfileJson, MinimalObjectReadsWithOptionalFieldsAbsentAndWritesOnlyIts
     EXPECT_EQ(profile.display_name, QStringLiteral("Ada"));
     EXPECT_FALSE(profile.id || profile.bio || profile.avatar_url || profile.twitter || profile.linkedin || profile.website);
     EXPECT_EQ(profile.toJson().toObject().keys(),
-              QStringList({QStringLiteral("display_name"), QStringLiteral("user_id"), QStringLiteral("username")}));
+        QStringList({QStringLiteral("display_name"), QStringLiteral("user_id"), QStringLiteral("username")}));
 }
 
 TEST(UserProfileJson, ReadsNullAsAbsentIgnoresUnknownKeysAndRoundTrips)
@@ -39,7 +39,7 @@ TEST(UserProfileJson, FailsWithoutARequiredKeyOrWithAWrongType)
         EXPECT_THROW(VelmoraJSON::decode<UserProfile>(VelmoraJSON::encodeCompact(object)), DecodingError) << key;
     }
     EXPECT_THROW(VelmoraJSON::decode<UserProfile>(R"({"user_id":"U1","username":"ada","display_name":"Ada","bio":7})"),
-                 DecodingError);
+        DecodingError);
     EXPECT_THROW(VelmoraJSON::decode<UserProfile>(R"({"user_id":"U1","username":"ada","display_name":null})"), DecodingError);
 }
 

@@ -22,8 +22,7 @@ const QString rocket = QStringLiteral("\U0001F680");
 const QString cat = QStringLiteral("\U0001F431");
 const QString pizza = QStringLiteral("\U0001F355");
 
-class EmojiRecentsTest : public ::testing::Test
-{
+class EmojiRecentsTest : public ::testing::Test {
 protected:
     // The test program keeps its settings in a private folder; each test starts without a list.
     void SetUp() override { QSettings().remove(EmojiRecents::settingsKey()); }

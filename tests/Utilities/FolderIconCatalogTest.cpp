@@ -104,7 +104,7 @@ TEST(FolderIconCatalog, EveryBuiltInRendersItsOwnVisibleGlyph)
 TEST(FolderIconKeys, NoKeyAnEmptyKeyAndFolderAllMeanTheFolderIcon)
 {
     for (const std::optional<QString>& key : {std::optional<QString>(), std::optional<QString>(QString()),
-                                              std::optional<QString>(QStringLiteral("folder"))}) {
+             std::optional<QString>(QStringLiteral("folder"))}) {
         EXPECT_EQ(FolderIconCatalog::resolvedSVG(key, {}), FolderIconCatalog::defaultSVG());
         EXPECT_EQ(FolderIconCatalog::textFallback(key), std::nullopt);
     }

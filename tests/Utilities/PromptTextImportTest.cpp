@@ -340,7 +340,7 @@ TEST(PresetTextFailures, UnrecognisedLineOutsideAPresetStopsTheImport)
 TEST(PresetTextFailures, LineNumbersCountLinesBeforeTheSeparator)
 {
     EXPECT_EQ(failureOf(text({"intro", "more intro", separator, "/sig \u2192", "x", "\u2500", "junk"})),
-              Failure::invalidLine(7));
+        Failure::invalidLine(7));
     EXPECT_EQ(failureOf(QStringLiteral("intro\r\nmore\r") + separator + QStringLiteral("\r\n\r\nW//:")), Failure::invalidFolder(5));
 }
 
@@ -355,13 +355,13 @@ TEST(PresetTextFailures, NothingReadIsNoPresets)
 TEST(PresetTextFailures, EachRejectionSaysWhichLine)
 {
     EXPECT_EQ(failureOf(text({"/a \u2192 b", "\u2500", "", "", "", "", "", "", "", "", "", "what is this?"})).errorDescription(),
-              "Unrecognized text on line 12. Nothing was imported.");
+        "Unrecognized text on line 12. Nothing was imported.");
     EXPECT_EQ(failureOf(text({"intro", separator, "/sig \u2192", "   "})).errorDescription(),
-              "The shortcut on line 3 needs both a trigger and expansion. Nothing was imported.");
+        "The shortcut on line 3 needs both a trigger and expansion. Nothing was imported.");
     EXPECT_EQ(failureOf(QStringLiteral("Work/ /Mail:")).errorDescription(),
-              "The folder path on line 1 is incomplete. Nothing was imported.");
+        "The folder path on line 1 is incomplete. Nothing was imported.");
     EXPECT_EQ(failureOf(text({"Copy this prompt:", separator, ""})).errorDescription(),
-              "No Velmora shortcuts or folders found. Copy a preset or group, not only its prompt text.");
+        "No Velmora shortcuts or folders found. Copy a preset or group, not only its prompt text.");
     EXPECT_STREQ(failureOf(QStringLiteral("?")).what(), "Unrecognized text on line 1. Nothing was imported.");
 }
 

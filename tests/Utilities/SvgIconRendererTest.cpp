@@ -33,7 +33,7 @@ TEST(SvgIconRenderer, AnyFillColourGivesTheSameSilhouette)
 {
     const QImage red = SvgIconRenderer::render(svgOf(QStringLiteral("<circle cx=\"12\" cy=\"12\" r=\"8\" fill=\"#ff0000\"/>")));
     const QImage inherited = SvgIconRenderer::render(svgOf(QStringLiteral("<circle cx=\"12\" cy=\"12\" r=\"8\"/>"),
-                                                           QStringLiteral("viewBox=\"0 0 24 24\" fill=\"currentColor\"")));
+        QStringLiteral("viewBox=\"0 0 24 24\" fill=\"currentColor\"")));
     ASSERT_FALSE(red.isNull());
     EXPECT_EQ(red, inherited);
 }
@@ -71,7 +71,7 @@ TEST(SvgIconRenderer, RefusesTextThatIsNotAWellFormedSvgDocument)
     EXPECT_TRUE(SvgIconRenderer::render(QStringLiteral("not svg at all")).isNull());
     EXPECT_TRUE(SvgIconRenderer::render(QStringLiteral("<svg viewBox=\"0 0 24 24\"><path d=\"M0 0h24v24H0z\">")).isNull());
     EXPECT_TRUE(SvgIconRenderer::render(QStringLiteral("<html><svg viewBox=\"0 0 24 24\">") + fullSquare
-                                        + QStringLiteral("</svg></html>"))
+        + QStringLiteral("</svg></html>"))
                     .isNull());
 }
 
@@ -84,8 +84,8 @@ TEST(SvgIconRenderer, RefusesADocumentWithNothingToDraw)
 TEST(SvgIconRenderer, RefusesDocumentTypeDeclarationsAndTheirEntities)
 {
     const QString laughs = QStringLiteral(
-        "<?xml version=\"1.0\"?><!DOCTYPE svg [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
-        "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\">]><svg viewBox=\"0 0 24 24\"><title>&c;</title>")
+                               "<?xml version=\"1.0\"?><!DOCTYPE svg [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
+                               "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\">]><svg viewBox=\"0 0 24 24\"><title>&c;</title>")
         + fullSquare + QStringLiteral("</svg>");
     EXPECT_TRUE(SvgIconRenderer::render(laughs).isNull());
 }
@@ -94,16 +94,16 @@ TEST(SvgIconRenderer, ReferencesOutsideTheDocumentAreNotFollowed)
 {
     const QImage square = SvgIconRenderer::render(svgOf(fullSquare));
     for (const QString& target : {QStringLiteral("/etc/hostname"), QStringLiteral("file:///etc/hostname"),
-                                  QStringLiteral("http://example.com/icon.png"),
-                                  QStringLiteral("data:image/png;base64,iVBORw0KGgo=")}) {
+             QStringLiteral("http://example.com/icon.png"),
+             QStringLiteral("data:image/png;base64,iVBORw0KGgo=")}) {
         // The link goes and the rest of the icon draws as it would without it.
         EXPECT_EQ(SvgIconRenderer::render(svgOf(fullSquare + QStringLiteral("<image width=\"24\" height=\"24\" href=\"")
-                                                + target + QStringLiteral("\"/>"))),
-                  square)
+                      + target + QStringLiteral("\"/>"))),
+            square)
             << target.toStdString();
         // An icon that was nothing but the outside image has nothing left to draw.
         EXPECT_TRUE(SvgIconRenderer::render(svgOf(QStringLiteral("<image width=\"24\" height=\"24\" xlink:href=\"")
-                                                  + target + QStringLiteral("\"/>")))
+                                                + target + QStringLiteral("\"/>")))
                         .isNull())
             << target.toStdString();
     }

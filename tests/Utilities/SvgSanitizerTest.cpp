@@ -81,7 +81,7 @@ TEST(SvgSanitizer, TheSizeLimitIs512KiBOfUtf8)
     EXPECT_EQ(SvgSanitizer::sanitizeBytes(paddedTo(SvgSanitizer::maxBytes + 1).toUtf8()).refusal, Refusal::tooLarge);
     // Two bytes a character: fewer characters than the limit, more bytes.
     const QString wide = svgOf(square + QStringLiteral("<!--") + QString(SvgSanitizer::maxBytes / 2, QChar(0x00E9))
-                               + QStringLiteral("-->"));
+        + QStringLiteral("-->"));
     ASSERT_LT(wide.size(), SvgSanitizer::maxBytes);
     EXPECT_EQ(refusalOf(wide), Refusal::tooLarge);
 }
@@ -101,9 +101,8 @@ TEST(SvgSanitizer, BytesMustBeUtf8)
 TEST(SvgSanitizer, TextWithoutAnSvgRootIsNoSvg)
 {
     for (const QString& text : QStringList{QString(), QStringLiteral("   "), QStringLiteral("just some words"),
-                                QStringLiteral("{\"svg\": true}"), QStringLiteral("<html><svg viewBox=\"0 0 24 24\">")
-                                    + square + QStringLiteral("</svg></html>"),
-                                QStringLiteral("<SVG viewBox=\"0 0 24 24\">") + square + QStringLiteral("</SVG>")})
+             QStringLiteral("{\"svg\": true}"), QStringLiteral("<html><svg viewBox=\"0 0 24 24\">") + square + QStringLiteral("</svg></html>"),
+             QStringLiteral("<SVG viewBox=\"0 0 24 24\">") + square + QStringLiteral("</SVG>")})
         EXPECT_EQ(refusalOf(text), Refusal::notSvg) << text.toStdString();
 }
 
@@ -118,7 +117,7 @@ TEST(SvgSanitizer, AnSvgThatBreaksOffIsMalformed)
 TEST(SvgSanitizer, DocumentTypesAndEntityDeclarationsAreRefused)
 {
     const QString laughs = QStringLiteral(
-        "<?xml version=\"1.0\"?><!DOCTYPE svg [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]>")
+                               "<?xml version=\"1.0\"?><!DOCTYPE svg [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]>")
         + svgOf(QStringLiteral("<title>&b;</title>") + square);
     EXPECT_EQ(refusalOf(laughs), Refusal::declarations);
     const QString external = QStringLiteral("<!DOCTYPE svg [<!ENTITY host SYSTEM \"file:///etc/hostname\">]>")
@@ -134,7 +133,7 @@ TEST(SvgSanitizer, ADocumentWithoutAnAreaToDrawInIsRefused)
 {
     EXPECT_EQ(refusalOf(QStringLiteral("<svg/>")), Refusal::notDrawable);
     EXPECT_EQ(refusalOf(QStringLiteral("<svg viewBox=\"0 0 0 24\">") + square + QStringLiteral("</svg>")),
-              Refusal::notDrawable);
+        Refusal::notDrawable);
 }
 
 TEST(SvgSanitizer, NestingDeeperThanTheLimitIsRefused)
@@ -150,7 +149,7 @@ TEST(SvgSanitizer, NestingDeeperThanTheLimitIsRefused)
 TEST(SvgSanitizer, ADocumentLeftWithNothingToDrawIsBlank)
 {
     EXPECT_EQ(refusalOf(svgOf(QStringLiteral("<image width=\"24\" height=\"24\" href=\"http://example.com/a.png\"/>"))),
-              Refusal::blank);
+        Refusal::blank);
     EXPECT_EQ(refusalOf(svgOf(QStringLiteral("<script>draw()</script>"))), Refusal::blank);
     EXPECT_EQ(refusalOf(svgOf(QString())), Refusal::blank);
 }
@@ -177,7 +176,7 @@ TEST(SvgSanitizer, EventAttributesAreRemoved)
         QStringLiteral(" onload=\"steal()\""))));
     for (const QString& attribute : result.attributes)
         EXPECT_FALSE(attribute.contains(QStringLiteral("@on"), Qt::CaseInsensitive)
-                     || attribute.contains(QStringLiteral(":on"), Qt::CaseInsensitive))
+            || attribute.contains(QStringLiteral(":on"), Qt::CaseInsensitive))
             << attribute.toStdString();
     EXPECT_TRUE(result.attributes.contains(QStringLiteral("path@fill=black")));
 }
@@ -227,7 +226,7 @@ TEST(SvgSanitizer, CommentsAndProcessingInstructionsGo)
 {
     const QString cleaned = accepted(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
                                                     "<?xml-stylesheet href=\"http://example.com/s.css\"?><!-- made by hand -->")
-                                     + svgOf(QStringLiteral("<!-- inside -->") + square));
+        + svgOf(QStringLiteral("<!-- inside -->") + square));
     EXPECT_FALSE(cleaned.contains(QStringLiteral("<?")));
     EXPECT_FALSE(cleaned.contains(QStringLiteral("<!--")));
     EXPECT_TRUE(cleaned.startsWith(QStringLiteral("<svg")));
@@ -242,10 +241,9 @@ TEST(SvgSanitizer, AnUndeclaredXlinkPrefixIsAccepted)
 
 TEST(SvgSanitizer, CleaningACleanedDocumentChangesNothing)
 {
-    const QString cleaned = accepted(QStringLiteral("<?xml version=\"1.0\"?><!-- c -->") + svgOf(
-        QStringLiteral("<style><![CDATA[path > g { fill: red; }]]></style><title>A &amp; B &lt;icon&gt;</title>"
-                       "<path d=\"M2 2h20v20H2z\" onclick=\"x\" data-note=\"a&#10;b &quot;c&quot;\"/>"
-                       "<script>x</script><desc>  spaced  </desc>")));
+    const QString cleaned = accepted(QStringLiteral("<?xml version=\"1.0\"?><!-- c -->") + svgOf(QStringLiteral("<style><![CDATA[path > g { fill: red; }]]></style><title>A &amp; B &lt;icon&gt;</title>"
+                                                                                                                "<path d=\"M2 2h20v20H2z\" onclick=\"x\" data-note=\"a&#10;b &quot;c&quot;\"/>"
+                                                                                                                "<script>x</script><desc>  spaced  </desc>")));
     EXPECT_EQ(accepted(cleaned), cleaned);
     EXPECT_EQ(SvgSanitizer::sanitizeBytes(cleaned.toUtf8()).svg, cleaned);
 }

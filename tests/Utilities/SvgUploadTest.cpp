@@ -79,13 +79,13 @@ TEST_F(SvgUploadTest, EachOtherRefusalHasItsOwnSentence)
 {
     EXPECT_EQ(uploadOf(QStringLiteral("cut.svg"), icon.chopped(6)).error, QStringLiteral("That SVG isn't well-formed XML."));
     EXPECT_EQ(uploadOf(QStringLiteral("dtd.svg"), "<!DOCTYPE svg [<!ENTITY e \"x\">]>" + icon).error,
-              QStringLiteral("SVGs with a DOCTYPE or entity declarations aren't accepted."));
+        QStringLiteral("SVGs with a DOCTYPE or entity declarations aren't accepted."));
     EXPECT_EQ(uploadOf(QStringLiteral("flat.svg"), "<svg viewBox=\"0 0 24 0\"><path d=\"M2 2h20v20H2z\"/></svg>").error,
-              QStringLiteral("That SVG can't be drawn."));
+        QStringLiteral("That SVG can't be drawn."));
     EXPECT_EQ(uploadOf(QStringLiteral("remote.svg"),
-                       R"(<svg viewBox="0 0 24 24"><image width="24" height="24" href="https://example.com/a.png"/></svg>)")
+                  R"(<svg viewBox="0 0 24 24"><image width="24" height="24" href="https://example.com/a.png"/></svg>)")
                   .error,
-              QStringLiteral("That SVG doesn't draw anything."));
+        QStringLiteral("That SVG doesn't draw anything."));
 }
 
 TEST_F(SvgUploadTest, ThePastedIconIsNamedPastedIcon)

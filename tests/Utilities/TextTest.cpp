@@ -23,7 +23,7 @@ TEST(Text, CountsUserPerceivedCharacters)
     EXPECT_EQ(Text::graphemeCount(QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467")), 1);
     EXPECT_EQ(Text::graphemeCount(QStringLiteral("\U0001F1E8\U0001F1F1x")), 2);
     EXPECT_EQ(Text::graphemes(QStringLiteral("a\U0001F1E8\U0001F1F1")),
-              QStringList({QStringLiteral("a"), QStringLiteral("\U0001F1E8\U0001F1F1")}));
+        QStringList({QStringLiteral("a"), QStringLiteral("\U0001F1E8\U0001F1F1")}));
 }
 
 TEST(Text, TrimsWhiteSpaceAndLineBreaks)

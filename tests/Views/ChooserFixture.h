@@ -5,8 +5,8 @@
 #include "FailingStore.h"
 #include "TempDir.h"
 #include "Utilities/EmojiRecents.h"
-#include "Views/MenuBar/IconChooserSheet.h"
-#include "Views/MenuBar/IconTileGrid.h"
+#include "Views/MenuBar/chooser/IconChooserSheet.h"
+#include "Views/MenuBar/chooser/IconTileGrid.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -24,8 +24,7 @@ inline void PrintTo(const QString& text, std::ostream* out)
 
 // An editor window holding the icon chooser, over a library in a temporary folder whose
 // writes can be made to fail. Records what the chooser reports.
-class ChooserTest : public ::testing::Test
-{
+class ChooserTest : public ::testing::Test {
 protected:
     TempDir dir;
     bool failWrites = false;

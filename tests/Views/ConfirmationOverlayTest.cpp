@@ -5,7 +5,7 @@
 
 #include "Views/Components/SymbolLabel.h"
 #include "Views/Components/ViewStyle.h"
-#include "Views/MenuBar/ConfirmationOverlay.h"
+#include "Views/MenuBar/shell/ConfirmationOverlay.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -17,15 +17,15 @@ namespace {
 ConfirmationRequest deleteRequest()
 {
     return {QStringLiteral("Delete shortcut?"), QStringLiteral("This action cannot be undone."), QStringLiteral("Delete"),
-            QStringLiteral("trash"), true, {}};
+        QStringLiteral("trash"), true, {}};
 }
 
-class ConfirmationOverlayTest : public ::testing::Test
-{
+class ConfirmationOverlayTest : public ::testing::Test {
 protected:
     ConfirmationOverlay* present(const ConfirmationRequest& request = deleteRequest())
     {
-        auto* overlay = new ConfirmationOverlay(request, [this] { ++confirmed; }, [this] { ++cancelled; }, &window);
+        auto* overlay = new ConfirmationOverlay(
+            request, [this] { ++confirmed; }, [this] { ++cancelled; }, &window);
         EXPECT_TRUE(showActive(window));
         overlay->present();
         return overlay;
@@ -171,9 +171,8 @@ TEST_F(ConfirmationOverlayTest, TheButtonsShareTheRowAndAreFortyHigh)
 
 TEST_F(ConfirmationOverlayTest, ALabelTooLongForHalfTheRowStacksTheButtonsConfirmFirst)
 {
-    ConfirmationOverlay* overlay =
-        present({QStringLiteral("Open a fresh local library?"), QStringLiteral("Your files are kept first."),
-                 QStringLiteral("Save files and continue"), std::nullopt, false, {}});
+    ConfirmationOverlay* overlay = present({QStringLiteral("Open a fresh local library?"), QStringLiteral("Your files are kept first."),
+        QStringLiteral("Save files and continue"), std::nullopt, false, {}});
     QAbstractButton* confirm = overlay->confirmButton();
     QAbstractButton* cancel = overlay->cancelButton();
     EXPECT_EQ(confirm->width(), 280 - 40);

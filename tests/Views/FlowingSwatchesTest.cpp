@@ -1,5 +1,5 @@
-#include "Views/MenuBar/FlowingSwatches.h"
-#include "Views/MenuBar/FolderFormView.h"
+#include "Views/MenuBar/forms/FlowingSwatches.h"
+#include "Views/MenuBar/forms/FolderFormView.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -11,8 +11,7 @@
 
 namespace {
 
-class FlowingSwatchesTest : public ::testing::Test
-{
+class FlowingSwatchesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -73,15 +72,12 @@ TEST_F(FlowingSwatchesTest, OffersNoColourAndTheNinePresetsWithTheirNames)
         names.append(b->accessibleName());
         tips.append(b->toolTip());
     }
-    EXPECT_EQ(names, QStringList({"No folder color", "Red folder color", "Orange folder color", "Yellow folder color",
-                                  "Green folder color", "Teal folder color", "Blue folder color", "Purple folder color",
-                                  "Pink folder color", "Brown folder color"}));
+    EXPECT_EQ(names, QStringList({"No folder color", "Red folder color", "Orange folder color", "Yellow folder color", "Green folder color", "Teal folder color", "Blue folder color", "Purple folder color", "Pink folder color", "Brown folder color"}));
     EXPECT_EQ(tips, QStringList({"None", "Red", "Orange", "Yellow", "Green", "Teal", "Blue", "Purple", "Pink", "Brown"}));
     QStringList hexes;
     for (const FlowingSwatches::Preset& preset : swatches->colors())
         hexes.append(preset.hex);
-    EXPECT_EQ(hexes, QStringList({"#EF4444", "#F97316", "#EAB308", "#22C55E", "#14B8A6", "#3B82F6", "#8B5CF6",
-                                  "#EC4899", "#92400E"}));
+    EXPECT_EQ(hexes, QStringList({"#EF4444", "#F97316", "#EAB308", "#22C55E", "#14B8A6", "#3B82F6", "#8B5CF6", "#EC4899", "#92400E"}));
     EXPECT_EQ(swatches->hexField()->placeholderText(), QStringLiteral("#hex"));
     EXPECT_EQ(swatches->hexField()->accessibleName(), QStringLiteral("Custom folder color hex code"));
 }
@@ -145,7 +141,7 @@ TEST_F(FlowingSwatchesTest, TextThatIsNotAHexColourChangesNothing)
 {
     click(swatch(QStringLiteral("Blue folder color")));
     for (const QString& typed : {QStringLiteral("#12345"), QStringLiteral("##EF4444"), QStringLiteral("red"),
-                                 QStringLiteral("#EF44445"), QStringLiteral("# EF4444"), QString()}) {
+             QStringLiteral("#EF44445"), QStringLiteral("# EF4444"), QString()}) {
         typeAndPressReturn(typed);
         EXPECT_EQ(swatches->selectedColor(), QStringLiteral("#3B82F6")) << qPrintable(typed);
         EXPECT_EQ(swatches->hexInput(), typed);

@@ -5,7 +5,7 @@
 #include "FailingStore.h"
 #include "TempDir.h"
 #include "Utilities/ToastManager.h"
-#include "Views/MenuBar/FolderFormView.h"
+#include "Views/MenuBar/forms/FolderFormView.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -17,8 +17,7 @@
 
 // A folder editor over a real library in a temporary folder, shown as its own window at the
 // popover's size, with the toasts it shows and the screens it asks for recorded.
-class FolderFormTest : public ::testing::Test
-{
+class FolderFormTest : public ::testing::Test {
 protected:
     TempDir dir;
     ManualScheduler scheduler;
@@ -47,9 +46,9 @@ protected:
     }
 
     QString addFolder(const QString& name, const std::optional<QString>& parent = std::nullopt,
-                      const std::optional<QString>& visibility = QStringLiteral("private"),
-                      const std::optional<QString>& icon = std::nullopt,
-                      const std::optional<QString>& color = std::nullopt)
+        const std::optional<QString>& visibility = QStringLiteral("private"),
+        const std::optional<QString>& icon = std::nullopt,
+        const std::optional<QString>& color = std::nullopt)
     {
         const std::optional<QString> id = state.addGroup(name, parent, icon, color, visibility.value_or(QString()));
         EXPECT_TRUE(id.has_value());
@@ -89,7 +88,7 @@ protected:
             editing = *folder(*editedId);
         form = std::make_unique<FolderFormView>(state, editing);
         QObject::connect(form.get(), &FolderFormView::screenRequested, &recorder,
-                         [this](const PopoverScreen& screen) { screens.append(screen.tag()); });
+            [this](const PopoverScreen& screen) { screens.append(screen.tag()); });
         form->resize(340, 560);
         form->show();
         QApplication::setActiveWindow(form.get());
@@ -118,7 +117,7 @@ protected:
     QAbstractButton* button(const QString& title) const
     {
         return find<QAbstractButton>([&](const QAbstractButton* b) { return b->text() == title; },
-                                     QStringLiteral("button titled ") + title);
+            QStringLiteral("button titled ") + title);
     }
 
     void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }

@@ -4,8 +4,8 @@
 #include "Views/Components/ScreenHeader.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedLabel.h"
-#include "Views/MenuBar/FolderIconView.h"
-#include "Views/MenuBar/ParentFolderMenu.h"
+#include "Views/Components/FolderIconView.h"
+#include "Views/MenuBar/forms/ParentFolderMenu.h"
 
 #include <QLineEdit>
 #include <QShortcut>
@@ -75,7 +75,7 @@ TEST_F(FolderFormTest, AnEditedFolderOpensWithItsOwnValues)
 {
     const QString work = addFolder(QStringLiteral("Work"));
     const QString clients = addFolder(QStringLiteral("Clients"), work, QStringLiteral("public"), QStringLiteral("star"),
-                                      QStringLiteral("#14B8A6"));
+        QStringLiteral("#14B8A6"));
     open(clients);
     EXPECT_EQ(form->findChild<ScreenHeader*>()->titleLabel()->text(), QStringLiteral("Edit folder"));
     EXPECT_EQ(form->name(), QStringLiteral("Clients"));
@@ -214,7 +214,7 @@ TEST_F(FolderFormTest, EditingSavesNameColourParentAndVisibilityAndKeepsTheOrder
     const QString work = addFolder(QStringLiteral("Work"));
     addFolder(QStringLiteral("Home"), work);
     const QString clients = addFolder(QStringLiteral("Clients"), work, QStringLiteral("public"),
-                                      QStringLiteral("star"), QStringLiteral("#14B8A6"));
+        QStringLiteral("star"), QStringLiteral("#14B8A6"));
     const int order = folder(clients)->order;
     ASSERT_EQ(order, 1);
     open(clients);
@@ -242,7 +242,7 @@ TEST_F(FolderFormTest, OneSaveOfAnEditedFolderIsTwoUndoSteps)
 {
     const QString work = addFolder(QStringLiteral("Work"));
     const QString clients = addFolder(QStringLiteral("Clients"), std::nullopt, QStringLiteral("private"),
-                                      QStringLiteral("star"), QStringLiteral("#14B8A6"));
+        QStringLiteral("star"), QStringLiteral("#14B8A6"));
     open(clients);
     form->findChild<QLineEdit*>()->setText(QStringLiteral("Customers"));
     form->pickIcon(QStringLiteral("heart"));
@@ -380,7 +380,7 @@ TEST_F(FolderFormTest, WithoutAChooserTheIconRowOffersNothing)
     EXPECT_FALSE(row->isEnabled());
     int opened = 0;
     const auto connection = QObject::connect(form.get(), &FolderFormView::openIconChooser, &recorder,
-                                             [&](const std::optional<QString>&) { ++opened; });
+        [&](const std::optional<QString>&) { ++opened; });
     QApplication::processEvents();
     EXPECT_TRUE(row->isEnabled());
     click(row);
@@ -496,9 +496,9 @@ TEST_F(FolderFormTest, AnEditedFolderWhoseParentWasDeletedMeanwhileMovesToTheTop
 TEST_F(FolderFormTest, ChoosingNoIconClearsTheStoredIconWhileAnUntouchedIconStays)
 {
     const QString gone = addFolder(QStringLiteral("Gone"), std::nullopt, QStringLiteral("private"),
-                                   QStringLiteral("custom:ABC"));
+        QStringLiteral("custom:ABC"));
     const QString kept = addFolder(QStringLiteral("Kept"), std::nullopt, QStringLiteral("private"),
-                                   QStringLiteral("star"));
+        QStringLiteral("star"));
     open(gone);
     form->pickIcon(std::nullopt);
     click(button(QStringLiteral("Save")));
@@ -530,7 +530,7 @@ TEST_F(FolderFormTest, SavingTakesAValidHexColourTypedWithoutReturnAndIgnoresAnI
     } cases[] = {{QStringLiteral("22c55e"), QStringLiteral("#22C55E")}, {QStringLiteral("#12345"), QStringLiteral("#EF4444")}};
     for (const auto& c : cases) {
         const QString id = addFolder(c.typed, std::nullopt, QStringLiteral("private"), std::nullopt,
-                                     QStringLiteral("#EF4444"));
+            QStringLiteral("#EF4444"));
         open(id);
         typeHex(c.typed);
         click(button(QStringLiteral("Save")));

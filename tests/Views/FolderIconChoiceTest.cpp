@@ -1,18 +1,17 @@
 #include "ChooserFixture.h"
 
 #include "Utilities/FolderIconCatalog.h"
-#include "Views/MenuBar/FolderFormView.h"
-#include "Views/MenuBar/FolderIconView.h"
-#include "Views/MenuBar/IconUploadContent.h"
-#include "Views/MenuBar/PopoverScreens.h"
+#include "Views/MenuBar/forms/FolderFormView.h"
+#include "Views/Components/FolderIconView.h"
+#include "Views/MenuBar/chooser/IconUploadContent.h"
+#include "Views/MenuBar/shell/PopoverScreens.h"
 
 #include <QAbstractButton>
 
 namespace {
 
 // The folder editor as the popover builds it, with the icon chooser behind its icon row.
-class FolderIconChoiceTest : public ChooserTest
-{
+class FolderIconChoiceTest : public ChooserTest {
 protected:
     FolderFormView* form = nullptr;
 
@@ -60,8 +59,7 @@ TEST_F(FolderIconChoiceTest, TheIconRowOpensTheChooserOverTheEditorAndAPickBecom
 
 TEST_F(FolderIconChoiceTest, EscapeInTheChooserLeavesTheEditorAndItsIconAlone)
 {
-    const std::optional<QString> id =
-        state->addGroup(QStringLiteral("Work"), std::nullopt, QStringLiteral("star"), std::nullopt, QStringLiteral("private"));
+    const std::optional<QString> id = state->addGroup(QStringLiteral("Work"), std::nullopt, QStringLiteral("star"), std::nullopt, QStringLiteral("private"));
     ASSERT_TRUE(id);
     openEditor(PopoverScreen::editFolder(state->userData().groups.first()));
     ASSERT_NE(chooseIcon(), nullptr);

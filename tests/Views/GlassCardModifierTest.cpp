@@ -37,8 +37,7 @@ void PrintTo(const ChromeCase& c, std::ostream* out)
     *out << c.name;
 }
 
-class GlassCardChromeTable : public ::testing::TestWithParam<ChromeCase>
-{
+class GlassCardChromeTable : public ::testing::TestWithParam<ChromeCase> {
 };
 
 TEST_P(GlassCardChromeTable, FillAndBorderFollowTheState)
@@ -60,30 +59,29 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ChromeCase{"rest", Appearance::light, false, false, false, std::nullopt, light.surfaceGlass, light.borderSubtle, 0.5},
         ChromeCase{"hovered", Appearance::light, true, false, false, std::nullopt, light.surfaceGlassHover,
-                   light.borderSubtle, 0.5},
+            light.borderSubtle, 0.5},
         ChromeCase{"selected", Appearance::light, false, true, false, std::nullopt, light.surfaceGlassSelected,
-                   light.borderSelected, 1},
+            light.borderSelected, 1},
         ChromeCase{"hovered and selected", Appearance::dark, true, true, false, std::nullopt, dark.surfaceGlassSelected,
-                   dark.borderSelected, 1},
+            dark.borderSelected, 1},
         ChromeCase{"drop target", Appearance::light, false, false, true, std::nullopt, withAlpha(lightBlue, 0.12),
-                   withAlpha(lightBlue, 0.4), 0.5},
+            withAlpha(lightBlue, 0.4), 0.5},
         ChromeCase{"drop target in the dark", Appearance::dark, true, false, true, std::nullopt, withAlpha(darkBlue, 0.12),
-                   withAlpha(darkBlue, 0.4), 0.5},
+            withAlpha(darkBlue, 0.4), 0.5},
         ChromeCase{"selected drop target: blue fill, selected border", Appearance::light, false, true, true, std::nullopt,
-                   withAlpha(lightBlue, 0.12), light.borderSelected, 1},
+            withAlpha(lightBlue, 0.12), light.borderSelected, 1},
         ChromeCase{"tinted", Appearance::light, false, false, false, terracotta, withAlpha(terracottaColour, 0.1),
-                   light.borderSubtle, 0.5},
+            light.borderSubtle, 0.5},
         ChromeCase{"tinted, hovered", Appearance::dark, true, false, false, terracotta,
-                   withAlpha(terracottaColour, 0.16), dark.borderSubtle, 0.5},
+            withAlpha(terracottaColour, 0.16), dark.borderSubtle, 0.5},
         ChromeCase{"tinted, selected", Appearance::light, true, true, false, terracotta,
-                   withAlpha(terracottaColour, 0.2), light.borderSelected, 1},
+            withAlpha(terracottaColour, 0.2), light.borderSelected, 1},
         ChromeCase{"tinted under a drag keeps its tint", Appearance::light, false, false, true, terracotta,
-                   withAlpha(terracottaColour, 0.1), withAlpha(lightBlue, 0.4), 0.5},
+            withAlpha(terracottaColour, 0.1), withAlpha(lightBlue, 0.4), 0.5},
         ChromeCase{"a tint that is no colour gives black", Appearance::light, false, false, false, QStringLiteral("zebra"),
-                   withAlpha(Qt::black, 0.1), light.borderSubtle, 0.5}));
+            withAlpha(Qt::black, 0.1), light.borderSubtle, 0.5}));
 
-class GlassCardModifierTest : public ::testing::Test
-{
+class GlassCardModifierTest : public ::testing::Test {
 protected:
     ManualMotionSettings motion;
     QWidget card;
@@ -160,8 +158,7 @@ TEST_F(GlassCardModifierTest, AnAppearanceChangeRecoloursTheCard)
     EXPECT_EQ(chrome.currentChrome().fill, Theme::palette(Appearance::dark).surfaceGlass);
 }
 
-class GlassCardPainting : public ::testing::Test
-{
+class GlassCardPainting : public ::testing::Test {
 protected:
     GlassCardPainting()
     {

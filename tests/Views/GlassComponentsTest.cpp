@@ -15,16 +15,16 @@
 namespace {
 
 // A 300-pixel-wide form column on a solid backdrop.
-class Form : public ::testing::Test
-{
+class Form : public ::testing::Test {
 protected:
-    Form() : column(new QVBoxLayout(&window))
+    Form()
+        : column(new QVBoxLayout(&window))
     {
         column->setContentsMargins(0, 0, 0, 0);
         column->setSpacing(0);
     }
 
-    template<typename W>
+    template <typename W>
     W* place(W* widget)
     {
         column->addWidget(widget);
@@ -46,7 +46,7 @@ using GlassButtons = Form;
 TEST_F(GlassButtons, FillTheFormsWidthAndAreThirtySixHigh)
 {
     for (GlassButton* button : {glassButton(QStringLiteral("Save"), false, {}), glassSecondaryButton(QStringLiteral("Cancel"), {}),
-                                glassDangerButton(QStringLiteral("Delete folder"), {})})
+             glassDangerButton(QStringLiteral("Delete folder"), {})})
         column->addWidget(button);
     ASSERT_TRUE(showActive(window));
 

@@ -3,8 +3,8 @@
 #include "Utilities/EmojiCatalog.h"
 #include "Utilities/FolderIconCatalog.h"
 #include "Utilities/Notifications.h"
-#include "Views/MenuBar/EmojiTabContent.h"
-#include "Views/MenuBar/IconUploadContent.h"
+#include "Views/MenuBar/chooser/EmojiTabContent.h"
+#include "Views/MenuBar/chooser/IconUploadContent.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -22,8 +22,7 @@ const QString pizza = QStringLiteral("\U0001F355");
 
 using Tab = IconChooserSheet::Tab;
 
-class IconChooserSheetTest : public ChooserTest
-{
+class IconChooserSheetTest : public ChooserTest {
 protected:
     void clickTab(Tab tab) { QTest::mouseClick(chooser->tabButton(tab), Qt::LeftButton); }
 
@@ -233,7 +232,7 @@ TEST_F(IconChooserSheetTest, TheEmojiTabStartsWithAllTheCategories)
     EXPECT_EQ(emojiGrid()->columns(), 6);
     EXPECT_EQ(emojiGrid()->tileRect(0).height(), 36);
     EXPECT_EQ(emojiGrid()->sectionTitles(),
-              (QStringList{"Smileys", "People", "Animals", "Food", "Travel", "Objects", "Symbols", "Flags"}));
+        (QStringList{"Smileys", "People", "Animals", "Food", "Travel", "Objects", "Symbols", "Flags"}));
     EXPECT_EQ(emojiGrid()->count(), 904);
     EXPECT_EQ(emoji()->searchField()->placeholderText(), QStringLiteral("Search emoji…"));
     QStringList chips;

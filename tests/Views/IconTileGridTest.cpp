@@ -1,4 +1,4 @@
-#include "Views/MenuBar/IconTileGrid.h"
+#include "Views/MenuBar/chooser/IconTileGrid.h"
 
 #include "Painting.h"
 #include "Views/Components/ViewStyle.h"
@@ -29,8 +29,8 @@ struct IconTileGridTest : ::testing::Test {
     {
         grid->setContentsMargins(18, 0, 18, 0);
         grid->setSections({{QStringLiteral("First"), tiles(QStringLiteral("a"), 7)},
-                           {QStringLiteral("Empty"), {}},
-                           {QStringLiteral("Second"), tiles(QStringLiteral("b"), 3)}});
+            {QStringLiteral("Empty"), {}},
+            {QStringLiteral("Second"), tiles(QStringLiteral("b"), 3)}});
         grid->setGeometry(0, 0, 276, grid->heightForWidth(276));
         ASSERT_TRUE(showActive(window));
     }

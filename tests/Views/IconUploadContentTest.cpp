@@ -1,8 +1,8 @@
 #include "ChooserFixture.h"
 
 #include "Utilities/FolderIconCatalog.h"
-#include "Views/MenuBar/FolderIconView.h"
-#include "Views/MenuBar/IconUploadContent.h"
+#include "Views/Components/FolderIconView.h"
+#include "Views/MenuBar/chooser/IconUploadContent.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -29,8 +29,7 @@ QByteArray squareSvg(int inset = 2)
         .toUtf8();
 }
 
-class IconUploadContentTest : public ChooserTest
-{
+class IconUploadContentTest : public ChooserTest {
 protected:
     IconUploadContent* upload() { return chooser->uploadContent(); }
 
@@ -149,7 +148,7 @@ TEST_F(IconUploadContentTest, DroppingSeveralFilesAddsThemAllAndPicksTheLast)
 {
     openOnUpload();
     dropFiles({file(QStringLiteral("one.svg"), squareSvg(1)), file(QStringLiteral("two.svg"), squareSvg(2)),
-               file(QStringLiteral("three.svg"), squareSvg(3))});
+        file(QStringLiteral("three.svg"), squareSvg(3))});
     ASSERT_TRUE(uploadsFinish());
     EXPECT_EQ(iconNames(), (QStringList{"one", "two", "three"}));
     EXPECT_EQ(picks, QStringList{keyOf(2)});
@@ -160,7 +159,7 @@ TEST_F(IconUploadContentTest, ARefusedFileInADropKeepsTheChooserOpenAndNamesIt)
 {
     openOnUpload();
     dropFiles({file(QStringLiteral("good.svg"), squareSvg()), file(QStringLiteral("broken.svg"), squareSvg().chopped(6)),
-               file(QStringLiteral("text.svg"), "hello"), file(QStringLiteral("fine.svg"), squareSvg(4))});
+        file(QStringLiteral("text.svg"), "hello"), file(QStringLiteral("fine.svg"), squareSvg(4))});
     ASSERT_TRUE(uploadsFinish());
     EXPECT_EQ(iconNames(), (QStringList{"good", "fine"}));
     EXPECT_TRUE(picks.isEmpty());
@@ -198,9 +197,9 @@ TEST_F(IconUploadContentTest, EachRefusalShowsItsErrorLineAndTheChooserStaysOpen
         {file(QStringLiteral("words.svg"), "no drawing here"), QStringLiteral("That file isn't a valid SVG.")},
         {dir.file(QStringLiteral("missing.svg")), QStringLiteral("Couldn't read that file: No such file or directory")},
         {file(QStringLiteral("dtd.svg"), "<!DOCTYPE svg>" + squareSvg()),
-         QStringLiteral("SVGs with a DOCTYPE or entity declarations aren't accepted.")},
+            QStringLiteral("SVGs with a DOCTYPE or entity declarations aren't accepted.")},
         {file(QStringLiteral("big.svg"), squareSvg().insert(5, QByteArray(600 * 1024, ' '))),
-         QStringLiteral("That file is larger than 512 KB.")},
+            QStringLiteral("That file is larger than 512 KB.")},
     };
     for (const auto& [path, error] : cases) {
         upload()->uploadFiles({path});

@@ -1,5 +1,5 @@
 #include "MainListFixture.h"
-#include "Views/MenuBar/LibraryItemDrag.h"
+#include "Views/MenuBar/list/LibraryItemDrag.h"
 
 #include <QMimeData>
 #include <gtest/gtest.h>
@@ -12,11 +12,11 @@ UserData library()
 {
     UserData data = UserData::empty();
     data.groups = {folder(QStringLiteral("A"), QStringLiteral("A")),
-                   folder(QStringLiteral("B"), QStringLiteral("B"), QStringLiteral("A")),
-                   folder(QStringLiteral("C"), QStringLiteral("C"), QStringLiteral("B")),
-                   folder(QStringLiteral("D"), QStringLiteral("D"))};
+        folder(QStringLiteral("B"), QStringLiteral("B"), QStringLiteral("A")),
+        folder(QStringLiteral("C"), QStringLiteral("C"), QStringLiteral("B")),
+        folder(QStringLiteral("D"), QStringLiteral("D"))};
     data.shortcuts = {shortcut(QStringLiteral("s1"), QStringLiteral("/one")),
-                      shortcut(QStringLiteral("s2"), QStringLiteral("/two"), QStringLiteral("D"))};
+        shortcut(QStringLiteral("s2"), QStringLiteral("/two"), QStringLiteral("D"))};
     return data;
 }
 
@@ -68,7 +68,7 @@ TEST(LibraryItemDragTest, AFolderLiesWithinEachOfItsAncestorsButNotWithinItself)
 TEST(LibraryItemDragTest, ParentLinksThatLoopEndTheWalk)
 {
     QList<Group> looped = {folder(QStringLiteral("X"), QStringLiteral("X"), QStringLiteral("Y")),
-                           folder(QStringLiteral("Y"), QStringLiteral("Y"), QStringLiteral("X"))};
+        folder(QStringLiteral("Y"), QStringLiteral("Y"), QStringLiteral("X"))};
     EXPECT_FALSE(LibraryItemDrag::liesWithin(looped, QStringLiteral("X"), QStringLiteral("Z")));
 }
 
@@ -76,8 +76,8 @@ TEST(LibraryItemDragTest, DroppedShortcutsAndFoldersMoveIntoTheTargetAndAreCount
 {
     UserData data = library();
     EXPECT_EQ(LibraryItemDrag::moveIntoFolder(data, {QStringLiteral("s1"), QStringLiteral("s2"), QStringLiteral("A")},
-                                              QStringLiteral("D")),
-              2);
+                  QStringLiteral("D")),
+        2);
     EXPECT_EQ(data.shortcuts[0].groupId, QStringLiteral("D"));
     EXPECT_EQ(parentOf(data, QStringLiteral("A")), QStringLiteral("D"));
 }
@@ -86,7 +86,7 @@ TEST(LibraryItemDragTest, AFolderIsNeitherMovedIntoItselfNorIntoAFolderInsideIt)
 {
     UserData data = library();
     EXPECT_EQ(LibraryItemDrag::moveIntoFolder(data, {QStringLiteral("A"), QStringLiteral("s1")}, QStringLiteral("C")),
-              1);
+        1);
     EXPECT_EQ(parentOf(data, QStringLiteral("A")), std::nullopt);
     EXPECT_EQ(data.shortcuts[0].groupId, QStringLiteral("C"));
 
@@ -99,7 +99,7 @@ TEST(LibraryItemDragTest, ItemsAlreadyThereAndUnknownIdsMoveNothing)
     UserData data = library();
     const UserData before = data;
     EXPECT_EQ(LibraryItemDrag::moveIntoFolder(data, {QStringLiteral("s2"), QStringLiteral("nothing")}, QStringLiteral("D")),
-              0);
+        0);
     EXPECT_EQ(LibraryItemDrag::moveIntoFolder(data, {QStringLiteral("B")}, QStringLiteral("A")), 0);
     EXPECT_EQ(data, before);
 }

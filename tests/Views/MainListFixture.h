@@ -1,15 +1,15 @@
 #pragma once
 
 #include "App/AppState.h"
-#include "App/PlainTextClipboard.h"
+#include "platform/PlainTextClipboard.h"
 #include "ManualScheduler.h"
 #include "Persistence/LocalStore.h"
 #include "TempDir.h"
 #include "Utilities/ToastManager.h"
-#include "Views/MenuBar/CardListCanvas.h"
-#include "Views/MenuBar/FolderCard.h"
-#include "Views/MenuBar/MainListView.h"
-#include "Views/MenuBar/ShortcutCard.h"
+#include "Views/MenuBar/list/CardListCanvas.h"
+#include "Views/MenuBar/list/FolderCard.h"
+#include "Views/MenuBar/list/MainListView.h"
+#include "Views/MenuBar/list/ShortcutCard.h"
 #include "platform/AccessibilityTrust.h"
 
 #include <QAction>
@@ -23,8 +23,7 @@
 namespace MainListTesting {
 
 // Trust that a test grants and withdraws, counting the prompts asked for.
-class SwitchableTrust final : public AccessibilityTrust
-{
+class SwitchableTrust final : public AccessibilityTrust {
 public:
     bool trusted = true;
     int requests = 0;
@@ -38,8 +37,7 @@ public:
     QString untrustedReason() override { return trusted ? QString() : QStringLiteral("Not trusted in this test."); }
 };
 
-class MemoryClipboard final : public PlainTextClipboard
-{
+class MemoryClipboard final : public PlainTextClipboard {
 public:
     std::optional<QString> text() const override { return m_text; }
     void setText(const QString& text) override { m_text = text; }
@@ -47,7 +45,7 @@ public:
 };
 
 inline Group folder(const QString& id, const QString& name, std::optional<QString> parent = std::nullopt,
-                    qint64 order = 0)
+    qint64 order = 0)
 {
     Group g;
     g.id = id;
@@ -59,10 +57,10 @@ inline Group folder(const QString& id, const QString& name, std::optional<QStrin
 }
 
 inline Shortcut shortcut(const QString& id, const QString& trigger, std::optional<QString> groupId = std::nullopt,
-                         qint64 order = 0, const QString& expansion = {})
+    qint64 order = 0, const QString& expansion = {})
 {
     return Shortcut{id, trigger, expansion.isEmpty() ? QStringLiteral("text of ") + trigger : expansion,
-                    std::move(groupId), order, std::nullopt};
+        std::move(groupId), order, std::nullopt};
 }
 
 // An entry's text as the menu shows it: "&&" is a literal "&", a single "&" marks a mnemonic.
@@ -105,8 +103,7 @@ inline QAction* entry(const QMenu& menu, const QString& text)
 //   Work (W1) > Clients (W2) > Archive (W3), and Home (H1), each at the top of its level;
 //   top level: /sig (S1, order 0), /addr (S2, 1), /meet (S3, 2);
 //   in Work: /sigw (S4); in Clients: /client (S5).
-class MainListTest : public ::testing::Test
-{
+class MainListTest : public ::testing::Test {
 protected:
     TempDir dir;
     ManualScheduler scheduler;
@@ -149,21 +146,21 @@ protected:
     {
         UserData data = UserData::empty();
         data.groups = {folder(QStringLiteral("W1"), QStringLiteral("Work"), std::nullopt, 0),
-                       folder(QStringLiteral("W2"), QStringLiteral("Clients"), QStringLiteral("W1"), 0),
-                       folder(QStringLiteral("W3"), QStringLiteral("Archive"), QStringLiteral("W2"), 0),
-                       folder(QStringLiteral("H1"), QStringLiteral("Home"), std::nullopt, 1)};
+            folder(QStringLiteral("W2"), QStringLiteral("Clients"), QStringLiteral("W1"), 0),
+            folder(QStringLiteral("W3"), QStringLiteral("Archive"), QStringLiteral("W2"), 0),
+            folder(QStringLiteral("H1"), QStringLiteral("Home"), std::nullopt, 1)};
         data.shortcuts = {shortcut(QStringLiteral("S1"), QStringLiteral("/sig"), std::nullopt, 0),
-                          shortcut(QStringLiteral("S2"), QStringLiteral("/addr"), std::nullopt, 1),
-                          shortcut(QStringLiteral("S3"), QStringLiteral("/meet"), std::nullopt, 2),
-                          shortcut(QStringLiteral("S4"), QStringLiteral("/sigw"), QStringLiteral("W1"), 0),
-                          shortcut(QStringLiteral("S5"), QStringLiteral("/client"), QStringLiteral("W2"), 0)};
+            shortcut(QStringLiteral("S2"), QStringLiteral("/addr"), std::nullopt, 1),
+            shortcut(QStringLiteral("S3"), QStringLiteral("/meet"), std::nullopt, 2),
+            shortcut(QStringLiteral("S4"), QStringLiteral("/sigw"), QStringLiteral("W1"), 0),
+            shortcut(QStringLiteral("S5"), QStringLiteral("/client"), QStringLiteral("W2"), 0)};
         return data;
     }
 
     void openView()
     {
         const ScreenBinding binding([this] { return screens.isEmpty() ? PopoverScreen::main() : screens.last(); },
-                                    [this](const PopoverScreen& screen) { screens.append(screen); });
+            [this](const PopoverScreen& screen) { screens.append(screen); });
         view = std::make_unique<MainListView>(
             PopoverScreenContext{*state, PopoverScreen::main(), binding, [this] { ++quits; }}, &trust);
         view->resize(340, 560);

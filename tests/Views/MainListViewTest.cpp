@@ -4,15 +4,15 @@
 #include "Views/Components/ThemedLabel.h"
 #include "Services/TutorialManager.h"
 #include "Views/Components/TutorialTarget.h"
-#include "Views/MenuBar/AccessibilityBanner.h"
-#include "Views/MenuBar/CardListCanvas.h"
-#include "Views/MenuBar/ClampedTextLabel.h"
-#include "Views/MenuBar/DuplicateTriggerBanner.h"
-#include "Views/MenuBar/FolderPathBar.h"
-#include "Views/MenuBar/ListEmptyState.h"
-#include "Views/MenuBar/MainListHeader.h"
-#include "Views/MenuBar/SearchBar.h"
-#include "Views/MenuBar/TextButton.h"
+#include "Views/MenuBar/list/AccessibilityBanner.h"
+#include "Views/MenuBar/list/CardListCanvas.h"
+#include "Views/Components/ClampedTextLabel.h"
+#include "Views/MenuBar/list/DuplicateTriggerBanner.h"
+#include "Views/MenuBar/list/FolderPathBar.h"
+#include "Views/MenuBar/list/ListEmptyState.h"
+#include "Views/MenuBar/list/MainListHeader.h"
+#include "Views/MenuBar/list/SearchBar.h"
+#include "Views/Components/TextButton.h"
 
 #include <QLineEdit>
 #include <QScrollArea>
@@ -36,8 +36,7 @@ QStringList texts(const QList<TextButton*>& buttons)
     return result;
 }
 
-class MainListViewTest : public MainListTest
-{
+class MainListViewTest : public MainListTest {
 protected:
     QPoint centreOf(const QString& id) const
     {
@@ -51,7 +50,7 @@ protected:
 
     // A drag on the list's background from `from` through `to`, in content coordinates.
     void band(QPoint from, const QList<QPoint>& through, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
-              bool release = true)
+        bool release = true)
     {
         CardListCanvas* canvas = view->canvas();
         QTest::mousePress(canvas, Qt::LeftButton, modifiers, from);
@@ -101,8 +100,8 @@ TEST_F(MainListViewTest, ItemsWithEqualOrderKeepTheLibrarysOrder)
 {
     ASSERT_TRUE(state->mutatePublic([](UserData& data) {
         data.shortcuts = {shortcut(QStringLiteral("Z"), QStringLiteral("/z"), std::nullopt, 1),
-                          shortcut(QStringLiteral("Y"), QStringLiteral("/y"), std::nullopt, 0),
-                          shortcut(QStringLiteral("X"), QStringLiteral("/x"), std::nullopt, 1)};
+            shortcut(QStringLiteral("Y"), QStringLiteral("/y"), std::nullopt, 0),
+            shortcut(QStringLiteral("X"), QStringLiteral("/x"), std::nullopt, 1)};
     }));
     openView();
     EXPECT_EQ(cardIds(), QStringList({"W1", "H1", "Y", "Z", "X"}));
@@ -119,7 +118,7 @@ TEST_F(MainListViewTest, TheFirstShortcutCardIsTheTutorialsTarget)
     scheduler.runDue();
     const ShortcutCard* first = shortcutCard(QStringLiteral("S1"));
     EXPECT_EQ(TutorialManager::shared().targetFrames().value(QStringLiteral("firstCard")),
-              QRect(first->mapToGlobal(QPoint(0, 0)), first->size()));
+        QRect(first->mapToGlobal(QPoint(0, 0)), first->size()));
 }
 
 TEST_F(MainListViewTest, TheListFollowsLibraryChangesAtOnce)
@@ -328,7 +327,7 @@ TEST_F(MainListViewTest, TheOtherMenuReachesEveryScreenAndQuits)
     EXPECT_EQ(header->moreButton()->toolTip(), QStringLiteral("Account, settings and more"));
     EXPECT_EQ(header->moreButton()->accessibleName(), QStringLiteral("Menu"));
     EXPECT_EQ(entries(*header->moreMenu()),
-              QStringList({"Account", "Achievements", "Statistics", "-", "Settings & import", "-", "Quit Velmora"}));
+        QStringList({"Account", "Achievements", "Statistics", "-", "Settings & import", "-", "Quit Velmora"}));
     for (const char* item : {"Account", "Achievements", "Statistics", "Settings & import"})
         entry(*header->moreMenu(), QString::fromUtf8(item))->trigger();
     QStringList tags;
@@ -366,7 +365,7 @@ TEST_F(MainListViewTest, DuplicateTriggersAreCountedAndCanBeReviewed)
     EXPECT_EQ(banner->message()->text(), QStringLiteral("2 duplicate triggers"));
     EXPECT_EQ(banner->reviewButton()->text(), QStringLiteral("Review"));
     EXPECT_EQ(banner->toolTip(),
-              QStringLiteral("These shortcuts are preserved. Give each trigger a unique name to enable its expansion."));
+        QStringLiteral("These shortcuts are preserved. Give each trigger a unique name to enable its expansion."));
 
     QTest::mouseClick(banner->reviewButton(), Qt::LeftButton);
     settle();
@@ -390,8 +389,8 @@ TEST_F(MainListViewTest, AReviewOutlivesTheLastDuplicateUntilLeft)
     QTest::mouseClick(view->duplicateBanner()->reviewButton(), Qt::LeftButton);
     ASSERT_TRUE(state->mutatePublic([](UserData& data) {
         data.shortcuts.erase(std::remove_if(data.shortcuts.begin(), data.shortcuts.end(),
-                                            [](const Shortcut& s) { return s.trigger.size() == 2; }),
-                             data.shortcuts.end());
+                                 [](const Shortcut& s) { return s.trigger.size() == 2; }),
+            data.shortcuts.end());
     }));
     settle();
     EXPECT_TRUE(view->duplicateBanner()->isVisible());
@@ -506,7 +505,7 @@ TEST_F(MainListViewTest, WithCtrlABandAddsToTheSelectionAndKeepsWhatItLeaves)
     state->setSelectedIds({QStringLiteral("W1")});
     const QPoint start(8, centreOf(QStringLiteral("S1")).y());
     band(start, {QPoint(40, centreOf(QStringLiteral("S3")).y()), QPoint(40, centreOf(QStringLiteral("S1")).y() + 6)},
-         Qt::ControlModifier);
+        Qt::ControlModifier);
     EXPECT_EQ(selected(), QSet<QString>({"W1", "S1", "S2", "S3"}));
 }
 

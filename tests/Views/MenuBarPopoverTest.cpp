@@ -6,15 +6,15 @@
 #include "WidgetLookup.h"
 
 #include "App/AppState.h"
-#include "Persistence/VelmoraJSON.h"
+#include "Models/VelmoraJSON.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/ToastManager.h"
-#include "Views/MenuBar/ConfirmationOverlay.h"
-#include "Views/MenuBar/FolderFormView.h"
-#include "Views/MenuBar/MainListView.h"
-#include "Views/MenuBar/MenuBarPopover.h"
-#include "Views/MenuBar/StorageRecoveryView.h"
-#include "Views/MenuBar/ToastOverlay.h"
+#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/MenuBar/forms/FolderFormView.h"
+#include "Views/MenuBar/list/MainListView.h"
+#include "Views/MenuBar/shell/MenuBarPopover.h"
+#include "Views/MenuBar/recovery/StorageRecoveryView.h"
+#include "Views/MenuBar/shell/ToastOverlay.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -29,18 +29,18 @@ using Kind = PopoverScreen::Kind;
 namespace {
 
 // The popover over a real state and store in a temporary folder, shown and active.
-class MenuBarPopoverTest : public ::testing::Test
-{
+class MenuBarPopoverTest : public ::testing::Test {
 protected:
     void open()
     {
         store = std::make_unique<LocalStore>(dir.path(), writer.writer());
         state = std::make_unique<AppState>(*store);
-        popover = std::make_unique<MenuBarPopover>(*state, PopoverScreen::main(), [this] { ++quits; }, nullptr, &toast);
+        popover = std::make_unique<MenuBarPopover>(
+            *state, PopoverScreen::main(), [this] { ++quits; }, nullptr, &toast);
         popover->setStopSync([this] { ++syncStops; });
         closes = 0;
         NotificationCenter::instance().observe(Notifications::velmoraClosePopover, popover.get(),
-                                               [this](const QVariant&) { ++closes; });
+            [this](const QVariant&) { ++closes; });
         ASSERT_TRUE(showActive(*popover));
     }
 
@@ -87,8 +87,7 @@ struct ScreenNotification {
     QString tag;
 };
 
-class ScreenNotifications : public MenuBarPopoverTest, public ::testing::WithParamInterface<ScreenNotification>
-{
+class ScreenNotifications : public MenuBarPopoverTest, public ::testing::WithParamInterface<ScreenNotification> {
 };
 
 } // namespace
@@ -103,9 +102,9 @@ TEST_P(ScreenNotifications, SwitchTheScreen)
 INSTANTIATE_TEST_SUITE_P(
     EachScreenNotification, ScreenNotifications,
     ::testing::Values(ScreenNotification{Notifications::velmoraNewShortcut, QStringLiteral("newShortcut")},
-                      ScreenNotification{Notifications::velmoraNewFolder, QStringLiteral("newFolder")},
-                      ScreenNotification{Notifications::velmoraOpenSettings, QStringLiteral("settings")},
-                      ScreenNotification{Notifications::velmoraOpenAchievements, QStringLiteral("achievements")}));
+        ScreenNotification{Notifications::velmoraNewFolder, QStringLiteral("newFolder")},
+        ScreenNotification{Notifications::velmoraOpenSettings, QStringLiteral("settings")},
+        ScreenNotification{Notifications::velmoraOpenAchievements, QStringLiteral("achievements")}));
 
 TEST_F(MenuBarPopoverTest, EditShortcutOpensTheEditorOfTheShortcutItCarries)
 {
@@ -205,7 +204,7 @@ TEST_F(MenuBarPopoverTest, EachKindOfScreenIsBuiltByItsFactoryAndLeavesThroughIt
         auto* back = new QPushButton(QStringLiteral("Back"), screen);
         (new QVBoxLayout(screen))->addWidget(back);
         QObject::connect(back, &QPushButton::clicked, screen,
-                         [binding = context.binding] { binding.set(PopoverScreen::main()); });
+            [binding = context.binding] { binding.set(PopoverScreen::main()); });
         return screen;
     });
     popover->setScreens(screens);
@@ -318,7 +317,7 @@ TEST_F(MenuBarPopoverTest, AnActionThatAsksAgainLeavesTheNewQuestionUp)
     open();
     state->requestConfirmation({QStringLiteral("First?"), std::nullopt, QStringLiteral("Go"), std::nullopt, false, [this] {
                                     state->requestConfirmation({QStringLiteral("Second?"), std::nullopt,
-                                                                QStringLiteral("Go"), std::nullopt, false, {}});
+                                        QStringLiteral("Go"), std::nullopt, false, {}});
                                 }});
     press(Qt::Key_Return);
     ASSERT_NE(question(), nullptr);
@@ -360,7 +359,7 @@ TEST_F(MenuBarPopoverTest, UnreadableStorageShowsOnlyTheRecoveryScreen)
     EXPECT_FALSE(popover->content()->isEnabled());
     EXPECT_TRUE(popover->recoveryView()->isEnabled());
     EXPECT_TRUE(popover->recoveryView()->isAncestorOf(QApplication::focusWidget())
-                || QApplication::focusWidget() == popover->recoveryView());
+        || QApplication::focusWidget() == popover->recoveryView());
 
     toast.show(QStringLiteral("Copied"));
     EXPECT_TRUE(toast.isShowing());

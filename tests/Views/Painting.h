@@ -12,8 +12,7 @@
 // layer gives over another, and a colour comparison that allows for rounding.
 
 // A window of one opaque colour that holds the widgets under test.
-class Backdrop : public QWidget
-{
+class Backdrop : public QWidget {
 public:
     static QColor colour() { return QColor(40, 90, 160); }
 
@@ -34,15 +33,13 @@ inline QColor over(const QColor& top, const QColor& bottom, double opacity = 1.0
 {
     const double a = top.alphaF() * opacity;
     return QColor::fromRgbF(float(top.redF() * a + bottom.redF() * (1 - a)),
-                            float(top.greenF() * a + bottom.greenF() * (1 - a)),
-                            float(top.blueF() * a + bottom.blueF() * (1 - a)));
+        float(top.greenF() * a + bottom.greenF() * (1 - a)),
+        float(top.blueF() * a + bottom.blueF() * (1 - a)));
 }
 
 inline ::testing::AssertionResult sameColour(const QColor& actual, const QColor& expected, int tolerance = 2)
 {
-    const bool close = std::abs(actual.red() - expected.red()) <= tolerance &&
-                       std::abs(actual.green() - expected.green()) <= tolerance &&
-                       std::abs(actual.blue() - expected.blue()) <= tolerance;
+    const bool close = std::abs(actual.red() - expected.red()) <= tolerance && std::abs(actual.green() - expected.green()) <= tolerance && std::abs(actual.blue() - expected.blue()) <= tolerance;
     if (close)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "painted " << qPrintable(actual.name()) << ", expected "
@@ -50,8 +47,7 @@ inline ::testing::AssertionResult sameColour(const QColor& actual, const QColor&
 }
 
 // Restores the light appearance after a test that switches it.
-class AppearanceGuard
-{
+class AppearanceGuard {
 public:
     explicit AppearanceGuard(Appearance appearance) { Theme::setAppearance(appearance); }
     ~AppearanceGuard() { Theme::setAppearance(Appearance::light); }

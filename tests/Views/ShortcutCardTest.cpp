@@ -1,7 +1,7 @@
 #include "MainListFixture.h"
 #include "Views/Components/SymbolButton.h"
-#include "Views/MenuBar/ClampedTextLabel.h"
-#include "Views/MenuBar/LibraryItemDrag.h"
+#include "Views/Components/ClampedTextLabel.h"
+#include "Views/MenuBar/list/LibraryItemDrag.h"
 
 #include <QClipboard>
 #include <QMimeData>
@@ -11,8 +11,7 @@ using namespace MainListTesting;
 
 namespace {
 
-class ShortcutCardTest : public MainListTest
-{
+class ShortcutCardTest : public MainListTest {
 protected:
     void copyOnClick(bool on)
     {
@@ -80,7 +79,7 @@ TEST_F(ShortcutCardTest, ALongExpansionIsCutToTwoLinesUnlessTheWholeTextIsAskedF
 TEST_F(ShortcutCardTest, ALongTriggerStaysOnOneLineWithoutWideningTheCard)
 {
     ASSERT_TRUE(state->updateShortcut(QStringLiteral("S1"), QStringLiteral("/").repeated(1) + QStringLiteral("x").repeated(120),
-                                      std::nullopt));
+        std::nullopt));
     openView();
     ShortcutCard* card = shortcutCard(QStringLiteral("S1"));
     EXPECT_EQ(card->width(), shortcutCard(QStringLiteral("S2"))->width());
@@ -176,10 +175,9 @@ TEST_F(ShortcutCardTest, TheOneItemMenuListsTheShortcutsOperations)
 {
     openView();
     const auto menu = shortcutCard(QStringLiteral("S1"))->buildContextMenu();
-    EXPECT_EQ(entries(*menu), QStringList({"Edit", "Copy", "Duplicate", "-", "Move to Folder", "-", "Move Up",
-                                           "Move Down", "-", "Delete"}));
+    EXPECT_EQ(entries(*menu), QStringList({"Edit", "Copy", "Duplicate", "-", "Move to Folder", "-", "Move Up", "Move Down", "-", "Delete"}));
     EXPECT_EQ(submenuEntries(*menu, QStringLiteral("Move to Folder")),
-              QStringList({"Root (no folder)", "-", "📁 Work", "📁 Clients", "📁 Archive", "📁 Home"}));
+        QStringList({"Root (no folder)", "-", "📁 Work", "📁 Clients", "📁 Archive", "📁 Home"}));
 }
 
 TEST_F(ShortcutCardTest, AnUnselectedCardOffersTheOneItemFormWhileOthersAreSelected)
@@ -273,7 +271,7 @@ TEST_F(ShortcutCardTest, OneOfSeveralSelectedOffersTheSeveralItemForm)
     const auto menu = shortcutCard(QStringLiteral("S2"))->buildContextMenu();
     EXPECT_EQ(entries(*menu), QStringList({"Move 3 to Folder", "Duplicate 3 Selected", "-", "Delete 3 Selected"}));
     EXPECT_EQ(submenuEntries(*menu, QStringLiteral("Move 3 to Folder")),
-              QStringList({"Root (no folder)", "-", "📁 Work", "📁 Clients", "📁 Archive", "📁 Home"}));
+        QStringList({"Root (no folder)", "-", "📁 Work", "📁 Clients", "📁 Archive", "📁 Home"}));
 }
 
 TEST_F(ShortcutCardTest, MoveCountsOnlyTheSelectedShortcutsItMoves)

@@ -10,10 +10,10 @@
 #include "Views/Components/GlassButton.h"
 #include "Views/Components/GlassTextArea.h"
 #include "Views/Components/GlassTextInput.h"
-#include "Views/MenuBar/ConfirmationOverlay.h"
-#include "Views/MenuBar/MenuBarPopover.h"
-#include "Views/MenuBar/StorageRecoveryView.h"
-#include "Views/MenuBar/ShortcutFormView.h"
+#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/MenuBar/shell/MenuBarPopover.h"
+#include "Views/MenuBar/recovery/StorageRecoveryView.h"
+#include "Views/MenuBar/forms/ShortcutFormView.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -25,15 +25,15 @@ namespace {
 
 // The form as the popover shows it: opened by the screen notifications, leaving through
 // the popover's screen switch, which reports every change to the tutorial.
-class ShortcutFormInPopoverTest : public ::testing::Test
-{
+class ShortcutFormInPopoverTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         store = std::make_unique<LocalStore>(dir.path(), writer.writer());
         state = std::make_unique<AppState>(*store);
         AppState::setShared(state.get());
-        popover = std::make_unique<MenuBarPopover>(*state, PopoverScreen::main(), [] {}, nullptr, &toast);
+        popover = std::make_unique<MenuBarPopover>(
+            *state, PopoverScreen::main(), [] {}, nullptr, &toast);
         ASSERT_TRUE(showActive(*popover));
     }
 
@@ -78,7 +78,7 @@ TEST_F(ShortcutFormInPopoverTest, NewAndEditShowTheFormAndSavingReturnsToTheList
     ASSERT_EQ(state->userData().shortcuts.size(), 1);
 
     NotificationCenter::instance().post(Notifications::velmoraEditShortcut,
-                                        QVariant::fromValue(state->userData().shortcuts.first()));
+        QVariant::fromValue(state->userData().shortcuts.first()));
     ShortcutFormView* edited = form();
     ASSERT_NE(edited, nullptr);
     ASSERT_TRUE(edited->editing());

@@ -13,9 +13,9 @@
 #include "Views/Components/ScreenHeader.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedLabel.h"
-#include "Views/MenuBar/FolderMenuButton.h"
-#include "Views/MenuBar/NewFolderRow.h"
-#include "Views/MenuBar/ShortcutFormView.h"
+#include "Views/MenuBar/forms/FolderMenuButton.h"
+#include "Views/MenuBar/forms/NewFolderRow.h"
+#include "Views/MenuBar/forms/ShortcutFormView.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -79,7 +79,7 @@ struct ShortcutFormTest : ::testing::Test {
     {
         form = std::make_unique<ShortcutFormView>(*state, std::move(editing));
         QObject::connect(form.get(), &ShortcutFormView::screenRequested,
-                         [this](const PopoverScreen& screen) { screens << screen.tag(); });
+            [this](const PopoverScreen& screen) { screens << screen.tag(); });
         form->resize(340, 560);
         form->show();
         QApplication::setActiveWindow(form.get());
@@ -285,7 +285,7 @@ TEST_F(ShortcutFormTest, ATriggerWithATrailingLineBreakIsStillADuplicate)
 TEST_F(ShortcutFormTest, EditingFillsTheFormAndSavesTextsThenFolderAsTwoSteps)
 {
     seed({folder(QStringLiteral("F"), QStringLiteral("Work")), folder(QStringLiteral("G"), QStringLiteral("Home"))},
-         {shortcut(QStringLiteral("S1"), QStringLiteral("/sig"), QStringLiteral("F"))});
+        {shortcut(QStringLiteral("S1"), QStringLiteral("/sig"), QStringLiteral("F"))});
     openEditing(QStringLiteral("/sig"));
     EXPECT_EQ(form->header()->titleLabel()->text(), QStringLiteral("Edit shortcut"));
     EXPECT_EQ(triggerEdit()->text(), QStringLiteral("/sig"));
@@ -343,14 +343,13 @@ TEST_F(ShortcutFormTest, EditingToAnotherShortcutsTriggerIsRefused)
 TEST_F(ShortcutFormTest, TheFolderMenuOffersNoneThenEveryFolderFlatInLibraryOrder)
 {
     seed({folder(QStringLiteral("B"), QStringLiteral("Work")),
-          folder(QStringLiteral("C"), QStringLiteral("Clients"), QStringLiteral("B")),
-          folder(QStringLiteral("A"), QStringLiteral("R&D"))},
-         {});
+             folder(QStringLiteral("C"), QStringLiteral("Clients"), QStringLiteral("B")),
+             folder(QStringLiteral("A"), QStringLiteral("R&D"))},
+        {});
     open();
     QMenu* menu = openFolderMenu();
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(titles(menu), QStringList({QStringLiteral("None"), QStringLiteral("Work"), QStringLiteral("Clients"),
-                                         QStringLiteral("R&D")}));
+    EXPECT_EQ(titles(menu), QStringList({QStringLiteral("None"), QStringLiteral("Work"), QStringLiteral("Clients"), QStringLiteral("R&D")}));
     menu->close();
 
     chooseFolder(QStringLiteral("Clients"));
@@ -391,9 +390,9 @@ TEST_F(ShortcutFormTest, AChosenFolderDeletedElsewhereReadsNoneAndTheShortcutGoe
 TEST_F(ShortcutFormTest, AnInlineFolderIsMadeInsideTheOpenFolderAndChosen)
 {
     seed({folder(QStringLiteral("F"), QStringLiteral("Clients"), std::nullopt, 3),
-          folder(QStringLiteral("G"), QStringLiteral("Home"), std::nullopt, 4),
-          folder(QStringLiteral("H"), QStringLiteral("Old"), QStringLiteral("F"), 5)},
-         {});
+             folder(QStringLiteral("G"), QStringLiteral("Home"), std::nullopt, 4),
+             folder(QStringLiteral("H"), QStringLiteral("Old"), QStringLiteral("F"), 5)},
+        {});
     state->setCurrentGroupId(QStringLiteral("F"));
     open();
     chooseFolder(QStringLiteral("Home"));
@@ -535,9 +534,7 @@ TEST_F(ShortcutFormTest, TabGoesDownTheScreenFromBackToSave)
         reached << (focus->accessibleName().isEmpty() ? focus->property("text").toString() : focus->accessibleName());
     }
     // The new-folder row is closed: its field and buttons are skipped.
-    EXPECT_EQ(reached, QStringList({QStringLiteral("Shortcut"), QStringLiteral("Expands to"), QStringLiteral("Folder"),
-                                    QStringLiteral("New folder"), QStringLiteral("Delete shortcut"),
-                                    QStringLiteral("Cancel"), QStringLiteral("Save")}));
+    EXPECT_EQ(reached, QStringList({QStringLiteral("Shortcut"), QStringLiteral("Expands to"), QStringLiteral("Folder"), QStringLiteral("New folder"), QStringLiteral("Delete shortcut"), QStringLiteral("Cancel"), QStringLiteral("Save")}));
 }
 
 TEST_F(ShortcutFormTest, EscapeCancelAndBackLeaveWithoutSavingOrAsking)
@@ -586,7 +583,7 @@ TEST_F(ShortcutFormTest, SavingAtTheSaveStepMovesTheTutorialOnBeforeLeaving)
     startTutorialAt(5);
     open();
     QObject::connect(form.get(), &ShortcutFormView::screenRequested,
-                     [] { EXPECT_EQ(TutorialManager::shared().currentStep(), 6); });
+        [] { EXPECT_EQ(TutorialManager::shared().currentStep(), 6); });
     click(form->saveButton());
     EXPECT_EQ(TutorialManager::shared().savedTrigger(), QStringLiteral("/hello"));
     EXPECT_EQ(TutorialManager::shared().currentStep(), 6);
@@ -617,7 +614,7 @@ TEST_F(ShortcutFormTest, TheFieldsAndSaveReportWhereTheyAreOnScreen)
     QApplication::processEvents();
     scheduler.runDue();
     EXPECT_EQ(TutorialManager::shared().targetFrames().value(QStringLiteral("saveButton")),
-              globalFrame(form->saveButton()));
+        globalFrame(form->saveButton()));
 }
 
 // ---------------------------------------------------------------- failed writes

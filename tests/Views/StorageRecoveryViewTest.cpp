@@ -6,9 +6,9 @@
 
 #include "Models/SyncRecord.h"
 #include "Persistence/LibraryRecovery.h"
-#include "Persistence/VelmoraJSON.h"
-#include "Views/MenuBar/ConfirmationOverlay.h"
-#include "Views/MenuBar/StorageRecoveryView.h"
+#include "Models/VelmoraJSON.h"
+#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/MenuBar/recovery/StorageRecoveryView.h"
 
 #include <QDir>
 #include <QTest>
@@ -24,8 +24,7 @@ const QString continueFreshStart = QStringLiteral("Continue fresh start");
 
 // The recovery screen over a real store in a temporary folder whose files the test damages
 // first. `retry` reads every file again, as the application does.
-class StorageRecoveryViewTest : public ::testing::Test
-{
+class StorageRecoveryViewTest : public ::testing::Test {
 protected:
     void open()
     {
@@ -135,7 +134,7 @@ TEST_F(StorageRecoveryViewTest, ADamagedFileWithABackupIsOfferedItsBackup)
     ASSERT_EQ(view->question(), StorageRecoveryView::Question::backupRestore);
     EXPECT_EQ(view->questionOverlay()->request().title, QStringLiteral("Restore the previous settings backup?"));
     EXPECT_EQ(view->questionOverlay()->request().message,
-              QStringLiteral("The current file will be preserved separately. Changes made after the backup will not be in the restored version."));
+        QStringLiteral("The current file will be preserved separately. Changes made after the backup will not be in the restored version."));
     answer(QStringLiteral("Restore backup"));
 
     EXPECT_EQ(events, QStringList{QStringLiteral("retry")});
@@ -156,8 +155,8 @@ TEST_F(StorageRecoveryViewTest, AnInterruptedSyncOffersThePreSyncFilesAndNoBacku
     click(restoreSync);
     EXPECT_EQ(view->questionOverlay()->request().title, QStringLiteral("Restore the pre-sync snapshot?"));
     EXPECT_EQ(view->questionOverlay()->request().message,
-              QStringLiteral("This restores shortcuts, settings and statistics together. The cloud is not changed. "
-                             "Unrecognized external edits will never be overwritten."));
+        QStringLiteral("This restores shortcuts, settings and statistics together. The cloud is not changed. "
+                       "Unrecognized external edits will never be overwritten."));
     answer(QStringLiteral("Restore pre-sync files"));
     EXPECT_EQ(events, QStringList{QStringLiteral("retry")});
     EXPECT_TRUE(store->isReady());
@@ -197,9 +196,9 @@ TEST_F(StorageRecoveryViewTest, AFreshStartArchivesEverythingThenReopensAndLeads
     click(freshStart);
     EXPECT_EQ(view->questionOverlay()->request().title, QStringLiteral("Open a fresh local library?"));
     EXPECT_EQ(view->questionOverlay()->request().message,
-              QStringLiteral("Your saved library, settings and statistics will be kept in a recovery folder on this computer "
-                             "before replacement. Cloud data and sign-in credentials won't be changed. Sync stays paused "
-                             "until you review it."));
+        QStringLiteral("Your saved library, settings and statistics will be kept in a recovery folder on this computer "
+                       "before replacement. Cloud data and sign-in credentials won't be changed. Sync stays paused "
+                       "until you review it."));
     answer(QStringLiteral("Save files and continue"));
 
     EXPECT_EQ(events, (QStringList{QStringLiteral("stopSync before repair"), QStringLiteral("retry"), QStringLiteral("didStartFresh")}));
@@ -233,7 +232,7 @@ TEST_F(StorageRecoveryViewTest, AnInterruptedFreshStartOffersNoBackupEvenWhereOn
 TEST_F(StorageRecoveryViewTest, AFreshStartThatFailsStaysHereWithTheReason)
 {
     dir.write(LibraryRecovery::markerFileName(),
-              "{\"version\": 1, \"archiveID\": \"9B2F6E4A-1C3D-4E5F-8A7B-0C1D2E3F4A5B\", \"files\": {}, \"targets\": {}}");
+        "{\"version\": 1, \"archiveID\": \"9B2F6E4A-1C3D-4E5F-8A7B-0C1D2E3F4A5B\", \"files\": {}, \"targets\": {}}");
     open();
     click(continueFreshStart);
     answer(QStringLiteral("Save files and continue"));
@@ -291,7 +290,7 @@ TEST_F(StorageRecoveryViewTest, ReadingAgainAFileThatIsStillDamagedSaysSo)
     click(QStringLiteral("Try reading again"));
     EXPECT_EQ(events, QStringList{QStringLiteral("retry")});
     EXPECT_EQ(errorText(),
-              QStringLiteral("The file still couldn't be read. Try restoring a backup, or save a copy and start fresh."));
+        QStringLiteral("The file still couldn't be read. Try restoring a backup, or save a copy and start fresh."));
 
     dir.write(QStringLiteral("data.json"), VelmoraJSON::encode(StorageTest::library(QStringLiteral("repaired by hand"))));
     click(QStringLiteral("Try reading again"));
@@ -309,7 +308,7 @@ TEST_F(StorageRecoveryViewTest, ShowSavedFilesOpensTheDataFolderAndSaysWhenItCan
     folderOpens = false;
     click(QStringLiteral("Show saved files"));
     EXPECT_EQ(errorText(),
-              QStringLiteral("The file manager couldn't open this folder. Use File details to identify the unreadable file."));
+        QStringLiteral("The file manager couldn't open this folder. Use File details to identify the unreadable file."));
 }
 
 TEST_F(StorageRecoveryViewTest, TheLastFailureStaysUntilAnotherReplacesIt)

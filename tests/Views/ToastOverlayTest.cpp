@@ -4,15 +4,14 @@
 
 #include "Utilities/ToastManager.h"
 #include "Views/Components/ViewStyle.h"
-#include "Views/MenuBar/ToastOverlay.h"
+#include "Views/MenuBar/shell/ToastOverlay.h"
 
 #include <QPushButton>
 #include <gtest/gtest.h>
 
 namespace {
 
-class ToastOverlayTest : public ::testing::Test
-{
+class ToastOverlayTest : public ::testing::Test {
 protected:
     ToastOverlayTest()
     {

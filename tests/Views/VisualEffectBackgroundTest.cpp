@@ -1,6 +1,6 @@
 #include "Painting.h"
 
-#include "Views/MenuBar/VisualEffectBackground.h"
+#include "Views/MenuBar/shell/VisualEffectBackground.h"
 #include "platform/WindowEffects.h"
 
 #include <QWindow>
@@ -9,10 +9,11 @@
 namespace {
 
 // A window system as the test describes it. Installs itself for its lifetime.
-class FakeWindowEffects final : public WindowEffects
-{
+class FakeWindowEffects final : public WindowEffects {
 public:
-    FakeWindowEffects(bool translucency, bool blur) : m_translucency(translucency), m_blur(blur)
+    FakeWindowEffects(bool translucency, bool blur)
+        : m_translucency(translucency)
+        , m_blur(blur)
     {
         WindowEffects::setCurrent(this);
     }

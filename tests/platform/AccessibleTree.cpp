@@ -13,64 +13,64 @@ namespace AccessibleTree {
 
 namespace {
 
-const QString connectionName = QStringLiteral("accessible-tree");
-const QString accessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
+    const QString connectionName = QStringLiteral("accessible-tree");
+    const QString accessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
 
-struct Reference {
-    QString service;
-    QString path;
-};
+    struct Reference {
+        QString service;
+        QString path;
+    };
 
-QList<Reference> children(QDBusConnection& bus, const Reference& element)
-{
-    const QDBusMessage reply = bus.call(
-        QDBusMessage::createMethodCall(element.service, element.path, accessibleInterface, QStringLiteral("GetChildren")),
-        QDBus::Block, 2000);
-    QList<Reference> result;
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+    QList<Reference> children(QDBusConnection& bus, const Reference& element)
+    {
+        const QDBusMessage reply = bus.call(
+            QDBusMessage::createMethodCall(element.service, element.path, accessibleInterface, QStringLiteral("GetChildren")),
+            QDBus::Block, 2000);
+        QList<Reference> result;
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return result;
+        const QDBusArgument list = reply.arguments().first().value<QDBusArgument>();
+        list.beginArray();
+        while (!list.atEnd()) {
+            Reference child;
+            QDBusObjectPath path;
+            list.beginStructure();
+            list >> child.service >> path;
+            list.endStructure();
+            child.path = path.path();
+            result.append(child);
+        }
+        list.endArray();
         return result;
-    const QDBusArgument list = reply.arguments().first().value<QDBusArgument>();
-    list.beginArray();
-    while (!list.atEnd()) {
-        Reference child;
-        QDBusObjectPath path;
-        list.beginStructure();
-        list >> child.service >> path;
-        list.endStructure();
-        child.path = path.path();
-        result.append(child);
     }
-    list.endArray();
-    return result;
-}
 
-QString name(QDBusConnection& bus, const Reference& element)
-{
-    QDBusMessage get = QDBusMessage::createMethodCall(element.service, element.path,
-                                                      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << accessibleInterface << QStringLiteral("Name");
-    const QDBusMessage reply = bus.call(get, QDBus::Block, 2000);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return {};
-    return reply.arguments().first().value<QDBusVariant>().variant().toString();
-}
+    QString name(QDBusConnection& bus, const Reference& element)
+    {
+        QDBusMessage get = QDBusMessage::createMethodCall(element.service, element.path,
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get << accessibleInterface << QStringLiteral("Name");
+        const QDBusMessage reply = bus.call(get, QDBus::Block, 2000);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return {};
+        return reply.arguments().first().value<QDBusVariant>().variant().toString();
+    }
 
-void collect(QDBusConnection& bus, const Reference& element, int depth, QStringList& names)
-{
-    if (depth > 40)
-        return;
-    if (const QString text = name(bus, element); !text.isEmpty())
-        names.append(text);
-    for (const Reference& child : children(bus, element))
-        collect(bus, child, depth + 1, names);
-}
+    void collect(QDBusConnection& bus, const Reference& element, int depth, QStringList& names)
+    {
+        if (depth > 40)
+            return;
+        if (const QString text = name(bus, element); !text.isEmpty())
+            names.append(text);
+        for (const Reference& child : children(bus, element))
+            collect(bus, child, depth + 1, names);
+    }
 
 } // namespace
 
 QStringList namesOf(qint64 process)
 {
     QDBusInterface launcher(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"),
-                            QDBusConnection::sessionBus());
+        QDBusConnection::sessionBus());
     const QDBusReply<QString> address = launcher.call(QStringLiteral("GetAddress"));
     if (!address.isValid())
         return {};

@@ -5,7 +5,7 @@
 #include "FakeTrayHost.h"
 #include "Models/Stats.h"
 #include "Models/UserData.h"
-#include "Persistence/VelmoraJSON.h"
+#include "Models/VelmoraJSON.h"
 #include "TextFieldsApp.h"
 #include "VelmoraProcess.h"
 
@@ -47,15 +47,14 @@ QStringList labels(const QList<FakeTrayHost::MenuItem>& menu)
     QStringList result;
     for (const FakeTrayHost::MenuItem& item : menu) {
         result.append(item.properties.value(QStringLiteral("type")).toString() == QLatin1String("separator")
-                          ? QStringLiteral("--")
-                          : item.properties.value(QStringLiteral("label")).toString());
+                ? QStringLiteral("--")
+                : item.properties.value(QStringLiteral("label")).toString());
     }
     return result;
 }
 
 // The velmora program as a user starts it, on a desktop whose panel shows tray items.
-class Application : public ::testing::Test
-{
+class Application : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -132,8 +131,7 @@ TEST_F(Application, TheTraysMenuListsTheStatusItemsAndQuits)
 {
     launch();
     const QList<FakeTrayHost::MenuItem> menu = tray.menu(item);
-    EXPECT_EQ(labels(menu), (QStringList{"New Shortcut", "New Folder", "--", "Disable Expansion", "--",
-                                         "0 expansions \u2022 0s saved", "--", "Replay Tutorial", "--", "Quit Velmora"}));
+    EXPECT_EQ(labels(menu), (QStringList{"New Shortcut", "New Folder", "--", "Disable Expansion", "--", "0 expansions \u2022 0s saved", "--", "Replay Tutorial", "--", "Quit Velmora"}));
     ASSERT_EQ(menu.size(), 10);
     EXPECT_FALSE(menu.at(5).properties.value(QStringLiteral("enabled"), true).toBool());
 
@@ -200,7 +198,7 @@ TEST_F(Application, IdlesInLittleMemoryAndNoProcessorTime)
     RecordProperty("idle_resident_kilobytes", int(kilobytes));
     RecordProperty("idle_cpu_ticks_in_5_seconds", int(ticks));
     std::printf("idle: %lld kB resident, %lld clock ticks of processor time in 5 s\n", static_cast<long long>(kilobytes),
-                static_cast<long long>(ticks));
+        static_cast<long long>(ticks));
     EXPECT_GT(kilobytes, 0);
     // A sanitizer build keeps shadow memory and freed blocks around: its size says nothing.
     if (!sanitized) {

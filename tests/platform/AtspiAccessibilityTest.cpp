@@ -10,7 +10,7 @@
 
 namespace {
 
-template<typename T>
+template <typename T>
 std::optional<T> answer(const AccessibilityValue& value)
 {
     if (const T* typed = std::get_if<T>(&value))
@@ -68,8 +68,8 @@ TEST_F(AtspiFields, aFocusedLineEditIsAnEnabledSettableTextFieldWithItsCaret)
     EXPECT_FALSE(answer<QString>(field->attributeValue(AX::subrole)).has_value());
     EXPECT_EQ(answer<bool>(field->attributeValue(AX::enabled)), true);
     EXPECT_EQ(field->isAttributeSettable(AX::selectedTextRange), true);
-    EXPECT_EQ(answer<TextRange>(field->attributeValue(AX::selectedTextRange)), (TextRange { 5, 0 }));
-    EXPECT_EQ(answer<QString>(field->parameterizedAttributeValue(AX::stringForRange, TextRange { 1, 3 })),
+    EXPECT_EQ(answer<TextRange>(field->attributeValue(AX::selectedTextRange)), (TextRange{5, 0}));
+    EXPECT_EQ(answer<QString>(field->parameterizedAttributeValue(AX::stringForRange, TextRange{1, 3})),
         QStringLiteral("ell"));
     EXPECT_FALSE(accessibility.isSecureEventInputEnabled());
 }
@@ -119,38 +119,39 @@ TEST_F(AtspiFields, rangesCountUtf16UnitsInAQtField)
     ASSERT_TRUE(app.setText("line", text));
     std::shared_ptr<AccessibleElement> field = focusField("line");
     ASSERT_TRUE(field);
-    EXPECT_EQ(answer<TextRange>(field->attributeValue(AX::selectedTextRange)), (TextRange { 5, 0 }));
-    EXPECT_EQ(answer<QString>(field->parameterizedAttributeValue(AX::stringForRange, TextRange { 1, 3 })),
+    EXPECT_EQ(answer<TextRange>(field->attributeValue(AX::selectedTextRange)), (TextRange{5, 0}));
+    EXPECT_EQ(answer<QString>(field->parameterizedAttributeValue(AX::stringForRange, TextRange{1, 3})),
         QStringLiteral("\U0001F600b"));
-    EXPECT_FALSE(answer<QString>(field->parameterizedAttributeValue(AX::stringForRange, TextRange { 2, 1 })).has_value());
+    EXPECT_FALSE(answer<QString>(field->parameterizedAttributeValue(AX::stringForRange, TextRange{2, 1})).has_value());
 
-    ASSERT_TRUE(field->setAttributeValue(AX::selectedTextRange, TextRange { 3, 2 }));
+    ASSERT_TRUE(field->setAttributeValue(AX::selectedTextRange, TextRange{3, 2}));
     EXPECT_EQ(app.state().value("selectionStart").toInt(), 3);
     EXPECT_EQ(app.state().value("selectionLength").toInt(), 2);
-    ASSERT_TRUE(field->setAttributeValue(AX::selectedTextRange, TextRange { 3, 0 }));
+    ASSERT_TRUE(field->setAttributeValue(AX::selectedTextRange, TextRange{3, 0}));
     EXPECT_EQ(app.state().value("cursor").toInt(), 3);
     EXPECT_EQ(app.state().value("selectionLength").toInt(), 0);
-    EXPECT_EQ(answer<TextRange>(field->attributeValue(AX::selectedTextRange)), (TextRange { 3, 0 }));
+    EXPECT_EQ(answer<TextRange>(field->attributeValue(AX::selectedTextRange)), (TextRange{3, 0}));
 }
 
 TEST_F(AtspiFields, rangesCountUtf16UnitsInAGtkField)
 {
     QProcess zenity;
     zenity.start(QStringLiteral("zenity"),
-        { "--entry", "--text=Say", QStringLiteral("--entry-text=a\U0001F600bc") });
+        {"--entry", "--text=Say", QStringLiteral("--entry-text=a\U0001F600bc")});
     ASSERT_TRUE(zenity.waitForStarted(5000));
     ASSERT_TRUE(DesktopSession::focusWindowOf(zenity.processId()));
     std::shared_ptr<AccessibleElement> field;
     ASSERT_TRUE(DesktopSession::waitFor([&] {
         field = accessibility.focusedElement(zenity.processId());
         return field && answer<QString>(field->attributeValue(AX::role)) == QString(AX::textFieldRole);
-    }, 10000));
-    ASSERT_TRUE(field->setAttributeValue(AX::selectedTextRange, TextRange { 5, 0 }));
-    EXPECT_EQ(answer<TextRange>(field->attributeValue(AX::selectedTextRange)), (TextRange { 5, 0 }));
-    EXPECT_EQ(answer<QString>(field->parameterizedAttributeValue(AX::stringForRange, TextRange { 1, 3 })),
+    },
+        10000));
+    ASSERT_TRUE(field->setAttributeValue(AX::selectedTextRange, TextRange{5, 0}));
+    EXPECT_EQ(answer<TextRange>(field->attributeValue(AX::selectedTextRange)), (TextRange{5, 0}));
+    EXPECT_EQ(answer<QString>(field->parameterizedAttributeValue(AX::stringForRange, TextRange{1, 3})),
         QStringLiteral("\U0001F600b"));
-    ASSERT_TRUE(field->setAttributeValue(AX::selectedTextRange, TextRange { 1, 3 }));
-    EXPECT_EQ(answer<TextRange>(field->attributeValue(AX::selectedTextRange)), (TextRange { 1, 3 }));
+    ASSERT_TRUE(field->setAttributeValue(AX::selectedTextRange, TextRange{1, 3}));
+    EXPECT_EQ(answer<TextRange>(field->attributeValue(AX::selectedTextRange)), (TextRange{1, 3}));
     zenity.kill();
     zenity.waitForFinished(3000);
 }
@@ -181,7 +182,7 @@ TEST(AtspiLateApplication, anApplicationStartedLaterIsFoundWithTheFocusItHadFrom
         field = accessibility.focusedElement(app.processId());
         return field != nullptr;
     }));
-    EXPECT_EQ(answer<QString>(field->parameterizedAttributeValue(AX::stringForRange, TextRange { 0, 5 })),
+    EXPECT_EQ(answer<QString>(field->parameterizedAttributeValue(AX::stringForRange, TextRange{0, 5})),
         QStringLiteral("early"));
 }
 

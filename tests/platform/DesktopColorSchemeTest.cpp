@@ -10,8 +10,7 @@ namespace {
 const QString appearanceGroup = QStringLiteral("org.freedesktop.appearance");
 const QString colorSchemeKey = QStringLiteral("org.freedesktop.appearance color-scheme");
 
-class DesktopColors : public PortalFixture
-{
+class DesktopColors : public PortalFixture {
 protected:
     void TearDown() override
     {

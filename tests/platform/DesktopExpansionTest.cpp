@@ -36,8 +36,8 @@ protected:
         ASSERT_TRUE(desktop->desktop().trust->isProcessTrusted())
             << desktop->desktop().trust->untrustedReason().toStdString();
         engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
-        engine->start({ shortcut("/sig", signature), shortcut(";addr", QStringLiteral("12 Long Road\nSpringfield")) },
-            [this](const QString& trigger, const QString& expansion) { expansions.append({ trigger, expansion }); });
+        engine->start({shortcut("/sig", signature), shortcut(";addr", QStringLiteral("12 Long Road\nSpringfield"))},
+            [this](const QString& trigger, const QString& expansion) { expansions.append({trigger, expansion}); });
         ASSERT_TRUE(engine->isRunning());
         ASSERT_TRUE(app.start());
     }
@@ -71,7 +71,7 @@ protected:
 
     static bool type(const QString& text)
     {
-        return DesktopSession::xdotool({ "type", "--delay", "40", text });
+        return DesktopSession::xdotool({"type", "--delay", "40", text});
     }
 
     bool fieldBecomes(const QString& field, const QString& text)
@@ -95,7 +95,7 @@ TEST_F(DesktopExpansion, aTriggerInALineEditIsReplacedAndTypingContinuesAfterIt)
     ASSERT_TRUE(fieldBecomes("line", "Hi " + signature)) << app.text("line").toStdString();
     EXPECT_EQ(app.state().value("cursor").toInt(), ("Hi " + signature).size());
     ASSERT_TRUE(DesktopSession::waitFor([&] { return !expansions.isEmpty(); }));
-    EXPECT_EQ(expansions, (QList<std::pair<QString, QString>> { { "/sig", signature } }));
+    EXPECT_EQ(expansions, (QList<std::pair<QString, QString>>{{"/sig", signature}}));
 
     ASSERT_TRUE(type(" and /sig"));
     EXPECT_TRUE(fieldBecomes("line", "Hi " + signature + " and " + signature)) << app.text("line").toStdString();
@@ -113,14 +113,14 @@ TEST_F(DesktopExpansion, aMultiLineExpansionLandsInATextArea)
 TEST_F(DesktopExpansion, aTriggerInAGtkEntryIsReplaced)
 {
     QProcess zenity;
-    zenity.start(QStringLiteral("zenity"), { "--entry", "--text=Say" });
+    zenity.start(QStringLiteral("zenity"), {"--entry", "--text=Say"});
     ASSERT_TRUE(zenity.waitForStarted(5000));
     ASSERT_TRUE(DesktopSession::focusWindowOf(zenity.processId()));
     DesktopSession::pause(300);
     ASSERT_TRUE(type("Yes /sig"));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return !expansions.isEmpty(); }));
     ASSERT_TRUE(type(" thanks"));
-    ASSERT_TRUE(DesktopSession::xdotool({ "key", "Return" }));
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "Return"}));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return zenity.state() == QProcess::NotRunning; }, 5000));
     EXPECT_EQ(QString::fromUtf8(zenity.readAllStandardOutput()).trimmed(), "Yes " + signature + " thanks");
 }
@@ -138,24 +138,24 @@ TEST_F(DesktopExpansion, theClipboardIsTheSameBeforeAndAfterAnExpansion)
 
 TEST_F(DesktopExpansion, aPlainTextClipboardIsTheSameAfterAnExpansion)
 {
-    ASSERT_TRUE(app.setClipboard({ { "text/plain;charset=utf-8", "only text" } }));
+    ASSERT_TRUE(app.setClipboard({{"text/plain;charset=utf-8", "only text"}}));
     ASSERT_TRUE(focus("area"));
     ASSERT_TRUE(type("/sig"));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return !expansions.isEmpty(); }));
     EXPECT_EQ(app.text("area"), signature);
-    EXPECT_EQ(app.clipboard(), (QMap<QString, QByteArray> { { "text/plain;charset=utf-8", "only text" } }));
+    EXPECT_EQ(app.clipboard(), (QMap<QString, QByteArray>{{"text/plain;charset=utf-8", "only text"}}));
 }
 
 TEST_F(DesktopExpansion, aTriggerInAPasswordFieldIsNeverExpanded)
 {
-    ASSERT_TRUE(app.setClipboard({ { "text/plain;charset=utf-8", "untouched" } }));
+    ASSERT_TRUE(app.setClipboard({{"text/plain;charset=utf-8", "untouched"}}));
     ASSERT_TRUE(focus("password"));
     ASSERT_TRUE(type("/sig /sig"));
     ASSERT_TRUE(fieldBecomes("password", "/sig /sig"));
     settle();
     EXPECT_EQ(app.text("password"), "/sig /sig");
     EXPECT_TRUE(expansions.isEmpty());
-    EXPECT_EQ(app.clipboard(), (QMap<QString, QByteArray> { { "text/plain;charset=utf-8", "untouched" } }));
+    EXPECT_EQ(app.clipboard(), (QMap<QString, QByteArray>{{"text/plain;charset=utf-8", "untouched"}}));
 }
 
 TEST_F(DesktopExpansion, aTriggerStartedInOneFieldAndFinishedInAnotherIsNotExpanded)

@@ -47,15 +47,15 @@ bool focusWindowOf(qint64 process)
 {
     // The empty pattern keeps xdotool from taking the next command for the pattern; --all makes
     // the process id a condition instead of an alternative to it.
-    return xdotool({ "search", "--sync", "--all", "--onlyvisible", "--pid", QString::number(process), "",
-        "windowfocus", "--sync", "%1" });
+    return xdotool({"search", "--sync", "--all", "--onlyvisible", "--pid", QString::number(process), "",
+        "windowfocus", "--sync", "%1"});
 }
 
 unsigned long windowOf(qint64 process)
 {
     QProcess search;
     search.start(QStringLiteral("xdotool"),
-        { "search", "--sync", "--all", "--onlyvisible", "--pid", QString::number(process), "" });
+        {"search", "--sync", "--all", "--onlyvisible", "--pid", QString::number(process), ""});
     if (!waitFor([&] { return search.state() == QProcess::NotRunning; }, 10000))
         return 0;
     return QString::fromLatin1(search.readAllStandardOutput()).split('\n').first().trimmed().toULong();

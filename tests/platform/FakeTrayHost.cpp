@@ -33,7 +33,7 @@ void readEntry(const QDBusArgument& argument, FakeTrayHost::MenuItem& entry)
 }
 
 QDBusMessage call(QDBusConnection& bus, const QString& service, const QString& path, const QString& interface,
-                  const QString& method, const QVariantList& arguments)
+    const QString& method, const QVariantList& arguments)
 {
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
     message.setArguments(arguments);
@@ -42,7 +42,8 @@ QDBusMessage call(QDBusConnection& bus, const QString& service, const QString& p
 
 } // namespace
 
-FakeTrayHost::FakeTrayHost() : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName))
+FakeTrayHost::FakeTrayHost()
+    : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName))
 {
 }
 
@@ -58,10 +59,10 @@ FakeTrayHost::~FakeTrayHost()
 bool FakeTrayHost::start()
 {
     return m_bus.isConnected()
-           && m_bus.registerObject(watcherPath, this,
-                                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties
-                                       | QDBusConnection::ExportAllSignals)
-           && m_bus.registerService(watcherService);
+        && m_bus.registerObject(watcherPath, this,
+            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties
+                | QDBusConnection::ExportAllSignals)
+        && m_bus.registerService(watcherService);
 }
 
 void FakeTrayHost::RegisterStatusNotifierItem(const QString& service)
@@ -89,13 +90,13 @@ QString FakeTrayHost::itemOf(qint64 process) const
 bool FakeTrayHost::activate(const QString& item)
 {
     return call(m_bus, item, itemPath, itemInterface, QStringLiteral("Activate"), {0, 0}).type()
-           == QDBusMessage::ReplyMessage;
+        == QDBusMessage::ReplyMessage;
 }
 
 QVariant FakeTrayHost::itemProperty(const QString& item, const QString& name)
 {
     const QDBusMessage reply = call(m_bus, item, itemPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                    QStringLiteral("Get"), {itemInterface, name});
+        QStringLiteral("Get"), {itemInterface, name});
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return {};
     return reply.arguments().first().value<QDBusVariant>().variant();
@@ -112,8 +113,7 @@ QList<FakeTrayHost::MenuItem> FakeTrayHost::menu(const QString& item)
     if (path.isEmpty())
         return {};
     call(m_bus, item, path, menuInterface, QStringLiteral("AboutToShow"), {0});
-    const QDBusMessage reply =
-        call(m_bus, item, path, menuInterface, QStringLiteral("GetLayout"), {0, -1, QStringList()});
+    const QDBusMessage reply = call(m_bus, item, path, menuInterface, QStringLiteral("GetLayout"), {0, -1, QStringList()});
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() < 2)
         return {};
     MenuItem root;
@@ -125,7 +125,7 @@ bool FakeTrayHost::clickMenuEntry(const QString& item, int id)
 {
     const QString path = menuPath(item);
     return call(m_bus, item, path, menuInterface, QStringLiteral("Event"),
-                {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u})
+               {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u})
                .type()
-           == QDBusMessage::ReplyMessage;
+        == QDBusMessage::ReplyMessage;
 }

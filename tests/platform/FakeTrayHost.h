@@ -9,8 +9,7 @@
 // A desktop panel that shows tray items the freedesktop way (StatusNotifierItem): it owns
 // the watcher service on the session bus, so that applications register their items with
 // it, and it acts on an item as the panel would on a click.
-class FakeTrayHost : public QObject, protected QDBusContext
-{
+class FakeTrayHost : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isStatusNotifierHostRegistered)

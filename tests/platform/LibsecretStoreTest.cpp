@@ -29,7 +29,7 @@ QList<QDBusObjectPath> itemsOnTheBus(const QString& service, const QString& acco
 {
     qDBusRegisterMetaType<QMap<QString, QString>>();
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.secrets"), QStringLiteral("/org/freedesktop/secrets"),
-                                                       QStringLiteral("org.freedesktop.Secret.Service"), QStringLiteral("SearchItems"));
+        QStringLiteral("org.freedesktop.Secret.Service"), QStringLiteral("SearchItems"));
     call << QVariant::fromValue(QMap<QString, QString>{{QStringLiteral("service"), service}, {QStringLiteral("account"), account}});
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 2) {
@@ -41,8 +41,7 @@ QList<QDBusObjectPath> itemsOnTheBus(const QString& service, const QString& acco
 
 // Each test works on an item of its own, under an address no real project has, and removes it
 // again, so a run against a real desktop keyring leaves nothing behind.
-class SecretServiceTest : public ::testing::Test
-{
+class SecretServiceTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -145,8 +144,7 @@ namespace {
 // A session bus and a gnome-keyring of their own, for a test that must lock the keyring without
 // disturbing anything else that shares the desktop session. Both are children of this process
 // and are stopped by their ids when it goes.
-class PrivateKeyring
-{
+class PrivateKeyring {
 public:
     ~PrivateKeyring()
     {
@@ -173,7 +171,7 @@ public:
         address = QString::fromUtf8(m_bus.readLine().trimmed());
         qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
         m_keyring.start(QStringLiteral("gnome-keyring-daemon"),
-                        {QStringLiteral("--foreground"), QStringLiteral("--unlock"), QStringLiteral("--components=secrets")});
+            {QStringLiteral("--foreground"), QStringLiteral("--unlock"), QStringLiteral("--components=secrets")});
         // An empty password on stdin unlocks (and first creates) the login keyring. Nothing here
         // runs an event loop, so the write is pushed out explicitly.
         m_keyring.waitForStarted(5000);

@@ -18,8 +18,8 @@ void setAccessibilityEnabled(bool enabled)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
-    call.setArguments({ QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled"),
-        QVariant::fromValue(QDBusVariant(enabled)) });
+    call.setArguments({QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled"),
+        QVariant::fromValue(QDBusVariant(enabled))});
     QDBusConnection::sessionBus().call(call);
 }
 
@@ -27,9 +27,9 @@ void setAccessibilityEnabled(bool enabled)
 class ScopedEnvironment {
 public:
     ScopedEnvironment(const char* name, const QByteArray& value)
-        : name_(name)
-        , wasSet_(qEnvironmentVariableIsSet(name))
-        , previous_(qgetenv(name))
+        : m_name(name)
+        , m_wasSet(qEnvironmentVariableIsSet(name))
+        , m_previous(qgetenv(name))
     {
         if (value.isNull())
             qunsetenv(name);
@@ -38,16 +38,16 @@ public:
     }
     ~ScopedEnvironment()
     {
-        if (wasSet_)
-            qputenv(name_, previous_);
+        if (m_wasSet)
+            qputenv(m_name, m_previous);
         else
-            qunsetenv(name_);
+            qunsetenv(m_name);
     }
 
 private:
-    const char* name_;
-    bool wasSet_;
-    QByteArray previous_;
+    const char* m_name;
+    bool m_wasSet;
+    QByteArray m_previous;
 };
 
 TEST(LinuxAccessibilityTrust, theTestSessionIsTrusted)

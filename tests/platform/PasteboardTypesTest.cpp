@@ -7,7 +7,7 @@ namespace {
 
 TEST(PasteboardTypes, theReplacementsTypesBecomeMimeTypesAndComeBack)
 {
-    for (const QString& type : { ExpansionReplacement::textType, ExpansionReplacement::markerType }) {
+    for (const QString& type : {ExpansionReplacement::textType, ExpansionReplacement::markerType}) {
         const QString mime = PasteboardTypes::mimeType(type);
         EXPECT_TRUE(mime.contains('/')) << mime.toStdString();
         EXPECT_EQ(PasteboardTypes::pasteboardType(mime), type);
@@ -24,7 +24,7 @@ TEST(PasteboardTypes, richTextAndImagesKeepTheirUsualMimeNames)
 
 TEST(PasteboardTypes, unknownTypesPassThroughUnchanged)
 {
-    for (const char* type : { "text/plain", "image/bmp", "application/x-custom", "com.example.private" }) {
+    for (const char* type : {"text/plain", "image/bmp", "application/x-custom", "com.example.private"}) {
         EXPECT_EQ(PasteboardTypes::mimeType(type), QString(type));
         EXPECT_EQ(PasteboardTypes::pasteboardType(type), QString(type));
     }
@@ -32,10 +32,10 @@ TEST(PasteboardTypes, unknownTypesPassThroughUnchanged)
 
 TEST(PasteboardTypes, targetsThatDescribeOrActOnTheSelectionAreMeta)
 {
-    for (const char* target : { "TARGETS", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS", "DELETE", "INSERT_SELECTION",
-             "INSERT_PROPERTY", "application/x-qt-image" })
+    for (const char* target : {"TARGETS", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS", "DELETE", "INSERT_SELECTION",
+             "INSERT_PROPERTY", "application/x-qt-image"})
         EXPECT_TRUE(PasteboardTypes::isMetaTarget(target)) << target;
-    for (const char* format : { "text/plain", "image/png", "UTF8_STRING", "text/html" })
+    for (const char* format : {"text/plain", "image/png", "UTF8_STRING", "text/html"})
         EXPECT_FALSE(PasteboardTypes::isMetaTarget(format)) << format;
 }
 

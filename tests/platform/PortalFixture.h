@@ -10,8 +10,7 @@
 #include <gtest/gtest.h>
 
 // The desktop portal's settings interface, as a desktop with the given settings offers it.
-class FakePortalSettings : public QObject, protected QDBusContext
-{
+class FakePortalSettings : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
 public:
@@ -21,8 +20,8 @@ public:
     {
         values.insert(group + u' ' + key, value);
         QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
-                                                         QStringLiteral("org.freedesktop.portal.Settings"),
-                                                         QStringLiteral("SettingChanged"));
+            QStringLiteral("org.freedesktop.portal.Settings"),
+            QStringLiteral("SettingChanged"));
         signal << group << key << QVariant::fromValue(QDBusVariant(value));
         bus.send(signal);
     }
@@ -41,8 +40,7 @@ public Q_SLOTS:
 };
 
 // A desktop portal on the session bus, offered by the test on a connection of its own.
-class PortalFixture : public ::testing::Test
-{
+class PortalFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -50,7 +48,7 @@ protected:
             GTEST_SKIP() << "needs a session D-Bus (run under scripts/with-desktop.sh)";
         portalBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-portal"));
         ASSERT_TRUE(portalBus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
-                                             QDBusConnection::ExportAllSlots));
+            QDBusConnection::ExportAllSlots));
     }
 
     void TearDown() override

@@ -5,7 +5,6 @@
 #include "platform/linux/PasteboardTypes.h"
 #include "platform/linux/QtClipboardPasteboard.h"
 
-
 namespace {
 
 class ClipboardPasteboard : public ::testing::Test {
@@ -24,7 +23,7 @@ protected:
         if (pasteboard.itemCount() == 0)
             return item;
         for (const QString& type : pasteboard.itemTypes(0))
-            item.append({ type, pasteboard.data(0, type).value_or(QByteArray("<missing>")) });
+            item.append({type, pasteboard.data(0, type).value_or(QByteArray("<missing>"))});
         return item;
     }
 
@@ -48,16 +47,16 @@ TEST_F(ClipboardPasteboard, anotherOwnersTextHtmlImageAndBinaryComeBackByteForBy
     EXPECT_EQ(pasteboard.data(0, QStringLiteral("public.png")), original.value("image/png"));
 
     pasteboard.clearContents();
-    ASSERT_TRUE(pasteboard.writeItems({ saved }));
+    ASSERT_TRUE(pasteboard.writeItems({saved}));
 
     EXPECT_EQ(owner.clipboard(), original);
 }
 
 TEST_F(ClipboardPasteboard, typesAreTheOwnersFormatsUnderPasteboardNames)
 {
-    ASSERT_TRUE(ownerTakesClipboard({ { "text/plain;charset=utf-8", "x" }, { "text/html", "<i>x</i>" } }));
+    ASSERT_TRUE(ownerTakesClipboard({{"text/plain;charset=utf-8", "x"}, {"text/html", "<i>x</i>"}}));
     EXPECT_EQ(pasteboard.itemCount(), 1);
-    EXPECT_EQ(pasteboard.itemTypes(0), QStringList({ "public.html", "public.utf8-plain-text" }));
+    EXPECT_EQ(pasteboard.itemTypes(0), QStringList({"public.html", "public.utf8-plain-text"}));
     EXPECT_EQ(pasteboard.types(), pasteboard.itemTypes(0));
     EXPECT_EQ(pasteboard.data(0, QStringLiteral("public.html")), QByteArray("<i>x</i>"));
     EXPECT_EQ(pasteboard.data(0, QStringLiteral("public.rtf")), std::nullopt);
@@ -70,29 +69,29 @@ TEST_F(ClipboardPasteboard, ourWriteMovesTheCountOnlyThroughClearContents)
     const qint64 before = pasteboard.changeCount();
     const qint64 cleared = pasteboard.clearContents();
     EXPECT_GT(cleared, before);
-    ASSERT_TRUE(pasteboard.writeItems({ { { "public.utf8-plain-text", "expansion" },
-        { "app.velmora.temporary-expansion", "5C2E3A8B-0000-4000-8000-000000000000" } } }));
+    ASSERT_TRUE(pasteboard.writeItems({{{"public.utf8-plain-text", "expansion"},
+        {"app.velmora.temporary-expansion", "5C2E3A8B-0000-4000-8000-000000000000"}}}));
     EXPECT_EQ(pasteboard.changeCount(), cleared);
     // Nothing arrives later for the ownership our own write took.
     DesktopSession::pause(300);
     EXPECT_EQ(pasteboard.changeCount(), cleared);
     EXPECT_EQ(owner.clipboard(),
-        (QMap<QString, QByteArray> { { "text/plain;charset=utf-8", "expansion" },
-            { "application/x-velmora-temporary-expansion", "5C2E3A8B-0000-4000-8000-000000000000" } }));
+        (QMap<QString, QByteArray>{{"text/plain;charset=utf-8", "expansion"},
+            {"application/x-velmora-temporary-expansion", "5C2E3A8B-0000-4000-8000-000000000000"}}));
 }
 
 TEST_F(ClipboardPasteboard, anotherWriterMovesTheCountPastOurs)
 {
     const qint64 ours = pasteboard.clearContents();
-    ASSERT_TRUE(pasteboard.writeItems({ { { "public.utf8-plain-text", "ours" } } }));
-    ASSERT_TRUE(ownerTakesClipboard({ { "text/plain;charset=utf-8", "theirs" } }));
+    ASSERT_TRUE(pasteboard.writeItems({{{"public.utf8-plain-text", "ours"}}}));
+    ASSERT_TRUE(ownerTakesClipboard({{"text/plain;charset=utf-8", "theirs"}}));
     EXPECT_GT(pasteboard.changeCount(), ours);
     EXPECT_EQ(pasteboard.data(0, QStringLiteral("public.utf8-plain-text")), QByteArray("theirs"));
 }
 
 TEST_F(ClipboardPasteboard, aClearedBoardHoldsNoItemsAndTakesAnEmptyList)
 {
-    ASSERT_TRUE(ownerTakesClipboard({ { "text/plain;charset=utf-8", "something" } }));
+    ASSERT_TRUE(ownerTakesClipboard({{"text/plain;charset=utf-8", "something"}}));
     pasteboard.clearContents();
     EXPECT_TRUE(pasteboard.writeItems({}));
     EXPECT_EQ(pasteboard.itemCount(), 0);
@@ -103,7 +102,7 @@ TEST_F(ClipboardPasteboard, aClearedBoardHoldsNoItemsAndTakesAnEmptyList)
 TEST_F(ClipboardPasteboard, moreThanOneItemIsRefused)
 {
     pasteboard.clearContents();
-    EXPECT_FALSE(pasteboard.writeItems({ { { "public.utf8-plain-text", "a" } }, { { "public.utf8-plain-text", "b" } } }));
+    EXPECT_FALSE(pasteboard.writeItems({{{"public.utf8-plain-text", "a"}}, {{"public.utf8-plain-text", "b"}}}));
 }
 
 }

@@ -12,12 +12,12 @@ TextFieldsApp::TextFieldsApp() = default;
 
 TextFieldsApp::~TextFieldsApp()
 {
-    if (process_.state() == QProcess::NotRunning)
+    if (m_process.state() == QProcess::NotRunning)
         return;
-    process_.write("quit\n");
-    if (!process_.waitForFinished(3000)) {
-        process_.kill();
-        process_.waitForFinished(3000);
+    m_process.write("quit\n");
+    if (!m_process.waitForFinished(3000)) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
     }
 }
 
@@ -26,24 +26,24 @@ bool TextFieldsApp::start()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-    process_.setProcessEnvironment(environment);
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(QStringLiteral(VELMORA_TEXT_FIELDS));
-    if (!process_.waitForStarted(5000))
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(QStringLiteral(VELMORA_TEXT_FIELDS));
+    if (!m_process.waitForStarted(5000))
         return false;
-    if (!DesktopSession::waitFor([this] { return process_.canReadLine(); }, 10000))
+    if (!DesktopSession::waitFor([this] { return m_process.canReadLine(); }, 10000))
         return false;
-    process_.readLine();
+    m_process.readLine();
     // Keys typed with xdotool go to the window with the X input focus.
     return DesktopSession::focusWindowOf(processId());
 }
 
 QJsonObject TextFieldsApp::command(const QString& line)
 {
-    process_.write(line.toUtf8() + '\n');
-    if (!DesktopSession::waitFor([this] { return process_.canReadLine(); }, 5000))
+    m_process.write(line.toUtf8() + '\n');
+    if (!DesktopSession::waitFor([this] { return m_process.canReadLine(); }, 5000))
         return {};
-    return QJsonDocument::fromJson(process_.readLine()).object();
+    return QJsonDocument::fromJson(m_process.readLine()).object();
 }
 
 bool TextFieldsApp::focus(const QString& field)
@@ -106,9 +106,9 @@ QMap<QString, QByteArray> TextFieldsApp::mixedClipboard()
     for (int i = 0; i < 256; ++i)
         everyByte.append(char(i));
     return {
-        { "text/plain;charset=utf-8", QByteArray("Grüße \xF0\x9F\x98\x80 and more") },
-        { "text/html", QByteArray("<p>copied <i>html</i></p>") },
-        { "image/png", png },
-        { "application/x-velmora-test-binary", everyByte },
+        {"text/plain;charset=utf-8", QByteArray("Grüße \xF0\x9F\x98\x80 and more")},
+        {"text/html", QByteArray("<p>copied <i>html</i></p>")},
+        {"image/png", png},
+        {"application/x-velmora-test-binary", everyByte},
     };
 }

@@ -14,7 +14,7 @@ public:
 
     // Starts it, waits for its window and gives that window the keyboard.
     bool start();
-    qint64 processId() const { return process_.processId(); }
+    qint64 processId() const { return m_process.processId(); }
 
     QJsonObject command(const QString& line);
     bool focus(const QString& field);
@@ -31,5 +31,5 @@ public:
     static QMap<QString, QByteArray> mixedClipboard();
 
 private:
-    QProcess process_;
+    QProcess m_process;
 };

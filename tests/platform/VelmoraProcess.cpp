@@ -105,7 +105,7 @@ std::optional<QRect> VelmoraProcess::popoverGeometry()
         return std::nullopt;
     auto value = [&](const char* key) {
         const QRegularExpression line(QStringLiteral("^%1=(-?\\d+)$").arg(QLatin1String(key)),
-                                      QRegularExpression::MultilineOption);
+            QRegularExpression::MultilineOption);
         return line.match(*shell).captured(1).toInt();
     };
     return QRect(value("X"), value("Y"), value("WIDTH"), value("HEIGHT"));

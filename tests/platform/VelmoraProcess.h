@@ -9,8 +9,7 @@
 // The velmora program in a process of its own, started as a user would start it, with its
 // data, configuration and runtime folders in a private temporary folder, on the session
 // scripts/with-desktop.sh provides.
-class VelmoraProcess
-{
+class VelmoraProcess {
 public:
     VelmoraProcess();
     ~VelmoraProcess();

@@ -70,7 +70,7 @@ TEST_F(X11Events, typedKeysArriveAsKeyDownsWithTheirCharactersAndShift)
 {
     ASSERT_TRUE(source->isValid());
     ASSERT_TRUE(source->isEnabled());
-    ASSERT_TRUE(DesktopSession::xdotool({ "type", "--delay", "5", "aB/" }));
+    ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "5", "aB/"}));
     ASSERT_TRUE(waitForKeyDowns(3));
     const QList<InputEvent> keys = ofType(InputEventType::keyDown);
     EXPECT_EQ(keys.at(0).characters, "a");
@@ -87,17 +87,27 @@ TEST_F(X11Events, typedKeysArriveAsKeyDownsWithTheirCharactersAndShift)
 TEST_F(X11Events, navigationAndEditingKeysArriveWithTheirAppleKeyCodes)
 {
     const std::pair<const char*, quint16> keys[] = {
-        { "Return", VirtualKey::returnKey }, { "Tab", VirtualKey::tab }, { "BackSpace", VirtualKey::deleteKey },
-        { "Escape", VirtualKey::escape }, { "KP_Enter", VirtualKey::keypadEnter }, { "Home", VirtualKey::home },
-        { "Prior", VirtualKey::pageUp }, { "Delete", VirtualKey::forwardDelete }, { "End", VirtualKey::end },
-        { "Next", VirtualKey::pageDown }, { "Left", VirtualKey::leftArrow }, { "Right", VirtualKey::rightArrow },
-        { "Down", VirtualKey::downArrow }, { "Up", VirtualKey::upArrow }, { "v", VirtualKey::v },
-        { "space", VirtualKey::space },
+        {"Return", VirtualKey::returnKey},
+        {"Tab", VirtualKey::tab},
+        {"BackSpace", VirtualKey::deleteKey},
+        {"Escape", VirtualKey::escape},
+        {"KP_Enter", VirtualKey::keypadEnter},
+        {"Home", VirtualKey::home},
+        {"Prior", VirtualKey::pageUp},
+        {"Delete", VirtualKey::forwardDelete},
+        {"End", VirtualKey::end},
+        {"Next", VirtualKey::pageDown},
+        {"Left", VirtualKey::leftArrow},
+        {"Right", VirtualKey::rightArrow},
+        {"Down", VirtualKey::downArrow},
+        {"Up", VirtualKey::upArrow},
+        {"v", VirtualKey::v},
+        {"space", VirtualKey::space},
     };
     QStringList names;
     for (const auto& [name, code] : keys)
         names.append(name);
-    ASSERT_TRUE(DesktopSession::xdotool(QStringList { "key", "--delay", "5" } + names));
+    ASSERT_TRUE(DesktopSession::xdotool(QStringList{"key", "--delay", "5"} + names));
     ASSERT_TRUE(waitForKeyDowns(std::size(keys)));
     const QList<InputEvent> downs = ofType(InputEventType::keyDown);
     for (size_t i = 0; i < std::size(keys); ++i)
@@ -108,55 +118,54 @@ TEST_F(X11Events, navigationAndEditingKeysArriveWithTheirAppleKeyCodes)
 
 TEST_F(X11Events, modifierPressesAndReleasesArriveAsFlagChanges)
 {
-    ASSERT_TRUE(DesktopSession::xdotool({ "keydown", "ctrl", "keyup", "ctrl", "keydown", "alt", "keyup", "alt",
-        "keydown", "super", "keyup", "super", "keydown", "shift", "keyup", "shift" }));
+    ASSERT_TRUE(DesktopSession::xdotool({"keydown", "ctrl", "keyup", "ctrl", "keydown", "alt", "keyup", "alt",
+        "keydown", "super", "keyup", "super", "keydown", "shift", "keyup", "shift"}));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return ofType(InputEventType::flagsChanged).size() >= 8; }));
     QList<quint64> flags;
     for (const InputEvent& event : ofType(InputEventType::flagsChanged))
         flags.append(event.flags);
     EXPECT_EQ(flags,
-        (QList<quint64> { EventFlags::command, 0, EventFlags::option, 0, EventFlags::control, 0, EventFlags::shift, 0 }));
+        (QList<quint64>{EventFlags::command, 0, EventFlags::option, 0, EventFlags::control, 0, EventFlags::shift, 0}));
     EXPECT_TRUE(ofType(InputEventType::keyDown).isEmpty());
 }
 
 TEST_F(X11Events, aKeyTypedWithCtrlHeldCarriesCommand)
 {
-    ASSERT_TRUE(DesktopSession::xdotool({ "key", "ctrl+a" }));
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "ctrl+a"}));
     ASSERT_TRUE(waitForKeyDowns(1));
     EXPECT_EQ(ofType(InputEventType::keyDown).first().flags & EventFlags::command, EventFlags::command);
 }
 
 TEST_F(X11Events, aHeldKeyRepeatsMarkedAsAutorepeat)
 {
-    ASSERT_TRUE(DesktopSession::xdotool({ "keydown", "a", "sleep", "0.8", "keyup", "a" }));
+    ASSERT_TRUE(DesktopSession::xdotool({"keydown", "a", "sleep", "0.8", "keyup", "a"}));
     ASSERT_TRUE(waitForKeyDowns(2));
     const QList<InputEvent> downs = ofType(InputEventType::keyDown);
     EXPECT_FALSE(downs.first().autorepeat);
     EXPECT_TRUE(downs.at(1).autorepeat);
     events.clear();
-    ASSERT_TRUE(DesktopSession::xdotool({ "key", "a" }));
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "a"}));
     ASSERT_TRUE(waitForKeyDowns(1));
     EXPECT_FALSE(ofType(InputEventType::keyDown).first().autorepeat);
 }
 
 TEST_F(X11Events, clicksAndWheelTurnsArriveAsMouseDownsAndScrolls)
 {
-    ASSERT_TRUE(DesktopSession::xdotool({ "click", "1", "click", "3", "click", "2", "click", "5" }));
+    ASSERT_TRUE(DesktopSession::xdotool({"click", "1", "click", "3", "click", "2", "click", "5"}));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return events.size() >= 4; }));
     QList<InputEventType> types;
     for (const InputEvent& event : events)
         types.append(event.type);
     EXPECT_EQ(types,
-        (QList<InputEventType> { InputEventType::leftMouseDown, InputEventType::rightMouseDown,
-            InputEventType::otherMouseDown, InputEventType::scrollWheel }));
+        (QList<InputEventType>{InputEventType::leftMouseDown, InputEventType::rightMouseDown,
+            InputEventType::otherMouseDown, InputEventType::scrollWheel}));
 }
 
 TEST_F(X11Events, everythingAPostedPasteCausesArrivesWithItsUserData)
 {
     X11KeyboardPoster poster(connection, layout.get(), ledger);
     constexpr quint64 marker = 0x0056454C4D4F5241;
-    ASSERT_TRUE(poster.post(0, { { VirtualKey::v, true, EventFlags::command, marker },
-                                   { VirtualKey::v, false, EventFlags::command, marker } }));
+    ASSERT_TRUE(poster.post(0, {{VirtualKey::v, true, EventFlags::command, marker}, {VirtualKey::v, false, EventFlags::command, marker}}));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return events.size() >= 3; }));
     DesktopSession::pause(100);
     ASSERT_EQ(events.size(), 3);
@@ -173,22 +182,22 @@ TEST_F(X11Events, everythingAPostedPasteCausesArrivesWithItsUserData)
 
 TEST_F(X11Events, aShiftHeldThroughXTestIsLiftedForThePasteAndPressedAgain)
 {
-    ASSERT_TRUE(DesktopSession::xdotool({ "keydown", "shift" }));
+    ASSERT_TRUE(DesktopSession::xdotool({"keydown", "shift"}));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return !events.isEmpty(); }));
     events.clear();
     X11KeyboardPoster poster(connection, layout.get(), ledger);
-    ASSERT_TRUE(poster.post(0, { { VirtualKey::v, true, EventFlags::command, 7 }, { VirtualKey::v, false, EventFlags::command, 7 } }));
+    ASSERT_TRUE(poster.post(0, {{VirtualKey::v, true, EventFlags::command, 7}, {VirtualKey::v, false, EventFlags::command, 7}}));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return events.size() >= 5; }));
     QList<std::pair<InputEventType, quint64>> seen;
     for (const InputEvent& event : events) {
-        seen.append({ event.type, event.flags });
+        seen.append({event.type, event.flags});
         EXPECT_EQ(event.sourceUserData, 7u);
     }
     EXPECT_EQ(seen,
-        (QList<std::pair<InputEventType, quint64>> { { InputEventType::flagsChanged, 0 },
-            { InputEventType::flagsChanged, EventFlags::command }, { InputEventType::keyDown, EventFlags::command },
-            { InputEventType::flagsChanged, 0 }, { InputEventType::flagsChanged, EventFlags::shift } }));
-    ASSERT_TRUE(DesktopSession::xdotool({ "keyup", "shift" }));
+        (QList<std::pair<InputEventType, quint64>>{{InputEventType::flagsChanged, 0},
+            {InputEventType::flagsChanged, EventFlags::command}, {InputEventType::keyDown, EventFlags::command},
+            {InputEventType::flagsChanged, 0}, {InputEventType::flagsChanged, EventFlags::shift}}));
+    ASSERT_TRUE(DesktopSession::xdotool({"keyup", "shift"}));
 }
 
 TEST_F(X11Events, aKeyReboundWhileWatchingTypesItsNewCharacter)
@@ -204,7 +213,7 @@ TEST_F(X11Events, aKeyReboundWhileWatchingTypesItsNewCharacter)
             spare = unsigned(keyCode);
     }
     ASSERT_NE(spare, 0u);
-    KeySym euro[2] = { XK_EuroSign, XK_EuroSign };
+    KeySym euro[2] = {XK_EuroSign, XK_EuroSign};
     XChangeKeyboardMapping(display, int(spare), 2, euro, 1);
     XSync(display, False);
     ASSERT_TRUE(DesktopSession::waitFor([&] { return mappingChanges > 0; }));
@@ -215,7 +224,7 @@ TEST_F(X11Events, aKeyReboundWhileWatchingTypesItsNewCharacter)
     ASSERT_TRUE(waitForKeyDowns(1));
     EXPECT_EQ(ofType(InputEventType::keyDown).first().characters, QStringLiteral("€"));
 
-    KeySym none[2] = { NoSymbol, NoSymbol };
+    KeySym none[2] = {NoSymbol, NoSymbol};
     XChangeKeyboardMapping(display, int(spare), 2, none, 1);
     XSync(display, False);
 }
@@ -223,7 +232,7 @@ TEST_F(X11Events, aKeyReboundWhileWatchingTypesItsNewCharacter)
 TEST_F(X11Events, aKeyWhoseSymbolTheLayoutLacksIsNotPostedAtAll)
 {
     X11KeyboardPoster poster(connection, layout.get(), ledger);
-    EXPECT_FALSE(poster.post(0, { { VirtualKey::v, true, 0, 1 }, { X11KeyTranslation::unnamedKeyBase, true, 0, 1 } }));
+    EXPECT_FALSE(poster.post(0, {{VirtualKey::v, true, 0, 1}, {X11KeyTranslation::unnamedKeyBase, true, 0, 1}}));
     DesktopSession::pause(100);
     EXPECT_TRUE(events.isEmpty());
     EXPECT_TRUE(ledger.isEmpty());
@@ -232,7 +241,7 @@ TEST_F(X11Events, aKeyWhoseSymbolTheLayoutLacksIsNotPostedAtAll)
 TEST_F(X11Events, eventsOutsideTheMaskAreNotDelivered)
 {
     ASSERT_TRUE(install(quint64(1) << quint32(InputEventType::keyDown)));
-    ASSERT_TRUE(DesktopSession::xdotool({ "click", "1", "key", "shift+x" }));
+    ASSERT_TRUE(DesktopSession::xdotool({"click", "1", "key", "shift+x"}));
     ASSERT_TRUE(waitForKeyDowns(1));
     DesktopSession::pause(100);
     EXPECT_EQ(events.size(), 1);
@@ -242,11 +251,11 @@ TEST_F(X11Events, aDisabledSourceDeliversNothingUntilEnabledAgain)
 {
     source->setEnabled(false);
     EXPECT_FALSE(source->isEnabled());
-    ASSERT_TRUE(DesktopSession::xdotool({ "key", "x" }));
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "x"}));
     DesktopSession::pause(100);
     EXPECT_TRUE(events.isEmpty());
     source->setEnabled(true);
-    ASSERT_TRUE(DesktopSession::xdotool({ "key", "y" }));
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "y"}));
     ASSERT_TRUE(waitForKeyDowns(1));
     EXPECT_EQ(ofType(InputEventType::keyDown).first().characters, "y");
 }
@@ -255,7 +264,7 @@ TEST_F(X11Events, aRemovedSourceDeliversNothing)
 {
     source->remove();
     EXPECT_FALSE(source->isValid());
-    ASSERT_TRUE(DesktopSession::xdotool({ "key", "x" }));
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "x"}));
     DesktopSession::pause(100);
     EXPECT_TRUE(events.isEmpty());
 }
@@ -269,7 +278,7 @@ TEST(X11EventsWithoutDisplay, installRefusesAndSaysWhy)
     EXPECT_FALSE(source.isEnabled());
     EXPECT_TRUE(source.unavailableReason().contains("X11")) << source.unavailableReason().toStdString();
     X11KeyboardPoster poster(nullptr, nullptr, ledger);
-    EXPECT_FALSE(poster.post(0, { { VirtualKey::v, true, EventFlags::command, 1 } }));
+    EXPECT_FALSE(poster.post(0, {{VirtualKey::v, true, EventFlags::command, 1}}));
 }
 
 }

@@ -34,7 +34,7 @@ TEST(X11KeyTranslation, otherKeysGetCodesThatAreNoneOfTheNamedOnes)
 {
     QList<quint16> named = TextExpansionEngine::resetKeys;
     named << VirtualKey::v << VirtualKey::space;
-    for (KeySym symbol : { KeySym(XK_a), KeySym(XK_slash), KeySym(XK_KP_5), KeySym(XK_F5), KeySym(XK_EuroSign) })
+    for (KeySym symbol : {KeySym(XK_a), KeySym(XK_slash), KeySym(XK_KP_5), KeySym(XK_F5), KeySym(XK_EuroSign)})
         EXPECT_FALSE(named.contains(X11KeyTranslation::virtualKeyCode(symbol, 38))) << symbol;
     EXPECT_NE(X11KeyTranslation::virtualKeyCode(XK_a, 38), X11KeyTranslation::virtualKeyCode(XK_s, 39));
 }

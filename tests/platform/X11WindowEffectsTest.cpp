@@ -10,10 +10,10 @@ namespace {
 
 // Plays the compositing manager on the test's X server: owns the compositor selection
 // and, when asked, announces the blur protocol on the root window the way KWin does.
-class FakeCompositor
-{
+class FakeCompositor {
 public:
-    explicit FakeCompositor(Display* display) : m_display(display)
+    explicit FakeCompositor(Display* display)
+        : m_display(display)
     {
         m_window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
     }
@@ -35,7 +35,7 @@ public:
     {
         long none = 0;
         XChangeProperty(m_display, DefaultRootWindow(m_display), atom("_KDE_NET_WM_BLUR_BEHIND_REGION"), XA_CARDINAL,
-                        32, PropModeReplace, reinterpret_cast<unsigned char*>(&none), 1);
+            32, PropModeReplace, reinterpret_cast<unsigned char*>(&none), 1);
         XSync(m_display, False);
     }
 
@@ -52,8 +52,7 @@ private:
     Window m_window;
 };
 
-class X11WindowEffectsTest : public ::testing::Test
-{
+class X11WindowEffectsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {

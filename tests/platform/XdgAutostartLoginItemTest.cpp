@@ -27,13 +27,13 @@ TEST(XdgAutostart, RegisteringWritesADesktopEntryThatStartsTheProgram)
 
     EXPECT_EQ(item.entryPath(), dir.file(QStringLiteral("autostart/velmora.desktop")));
     EXPECT_EQ(dir.read(QStringLiteral("autostart/velmora.desktop")),
-              QByteArray("[Desktop Entry]\n"
-                         "Type=Application\n"
-                         "Name=Velmora\n"
-                         "Comment=Text expander\n"
-                         "Exec=/opt/velmora/bin/velmora\n"
-                         "Terminal=false\n"
-                         "X-GNOME-Autostart-enabled=true\n"));
+        QByteArray("[Desktop Entry]\n"
+                   "Type=Application\n"
+                   "Name=Velmora\n"
+                   "Comment=Text expander\n"
+                   "Exec=/opt/velmora/bin/velmora\n"
+                   "Terminal=false\n"
+                   "X-GNOME-Autostart-enabled=true\n"));
 }
 
 TEST(XdgAutostart, RegisteringTwiceKeepsOneEntryAndUnregisteringRemovesIt)
@@ -60,13 +60,13 @@ TEST(XdgAutostart, UnregisteringWithoutAnEntryOrFolderSucceeds)
 TEST(XdgAutostart, AProgramPathWithReservedCharactersIsQuotedAndEscaped)
 {
     EXPECT_EQ(execLine(XdgAutostartLoginItem::entry(QStringLiteral("/home/ann/My Apps/velmora"))),
-              QStringLiteral("\"/home/ann/My Apps/velmora\""));
+        QStringLiteral("\"/home/ann/My Apps/velmora\""));
     EXPECT_EQ(execLine(XdgAutostartLoginItem::entry(QStringLiteral("/home/ann/100%/velmora"))),
-              QStringLiteral("/home/ann/100%%/velmora"));
+        QStringLiteral("/home/ann/100%%/velmora"));
     // A quoted backslash or dollar is escaped for the command line, and every backslash once
     // more for the string value.
     EXPECT_EQ(execLine(XdgAutostartLoginItem::entry(QStringLiteral("/tmp/a$b\\c/velmora"))),
-              QStringLiteral("\"/tmp/a\\\\$b\\\\\\\\c/velmora\""));
+        QStringLiteral("\"/tmp/a\\\\$b\\\\\\\\c/velmora\""));
 }
 
 TEST(XdgAutostart, TheDefaultFolderIsTheUsersAutostartFolder)

@@ -14,8 +14,7 @@
 
 class FakeDesktop;
 
-class FakeTrust final : public AccessibilityTrust
-{
+class FakeTrust final : public AccessibilityTrust {
 public:
     bool trusted = true;
 
@@ -24,8 +23,7 @@ public:
     QString untrustedReason() override { return trusted ? QString() : QStringLiteral("Not trusted in this test."); }
 };
 
-class FakeWorkspace final : public Workspace
-{
+class FakeWorkspace final : public Workspace {
 public:
     std::optional<qint64> frontmost;
 
@@ -35,8 +33,7 @@ public:
 };
 
 // An application's accessibility root: it knows the application's focused element.
-class FakeApplicationElement final : public AccessibleElement
-{
+class FakeApplicationElement final : public AccessibleElement {
 public:
     std::shared_ptr<FakeTextField> focused;
     // Answered for the focused element instead of `focused` when set.
@@ -51,8 +48,7 @@ public:
     bool isEqual(const AccessibleElement& other) const override { return &other == this; }
 };
 
-class FakeAccessibility final : public Accessibility
-{
+class FakeAccessibility final : public Accessibility {
 public:
     bool secureInput = false;
     QHash<qint64, std::shared_ptr<FakeApplicationElement>> applications;
@@ -65,10 +61,12 @@ public:
 // Posts keys the way the desktop does: they come back to the event source marked, a bit
 // later, and a paste key makes the focused field of the frontmost application paste the
 // clipboard's text.
-class FakeKeyboard final : public KeyboardPoster
-{
+class FakeKeyboard final : public KeyboardPoster {
 public:
-    explicit FakeKeyboard(FakeDesktop& desktop) : m_desktop(desktop) {}
+    explicit FakeKeyboard(FakeDesktop& desktop)
+        : m_desktop(desktop)
+    {
+    }
 
     bool refuses = false;
     QList<std::pair<qint64, SyntheticKeyEvent>> posted;
@@ -81,8 +79,7 @@ private:
 
 // A whole desktop of doubles, installed as the current desktop for its lifetime. Time moves
 // only through the ManualScheduler the test creates.
-class FakeDesktop
-{
+class FakeDesktop {
 public:
     static constexpr qint64 editorProcess = 4242;
 

@@ -5,8 +5,7 @@
 #include <functional>
 
 // The clipboard in memory, with a change count like the system's.
-class FakePasteboard final : public Pasteboard
-{
+class FakePasteboard final : public Pasteboard {
 public:
     qint64 changeCount() override { return m_changeCount; }
     qsizetype itemCount() override { return m_items.size(); }

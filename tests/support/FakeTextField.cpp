@@ -1,6 +1,8 @@
 #include "FakeTextField.h"
 
-FakeTextField::FakeTextField(const QString& initialText) : text(initialText), selection{initialText.size(), 0}
+FakeTextField::FakeTextField(const QString& initialText)
+    : text(initialText)
+    , selection{initialText.size(), 0}
 {
 }
 
@@ -38,7 +40,7 @@ std::optional<bool> FakeTextField::isAttributeSettable(QLatin1StringView attribu
 }
 
 AccessibilityValue FakeTextField::parameterizedAttributeValue(QLatin1StringView attribute,
-                                                              const AccessibilityValue& parameter)
+    const AccessibilityValue& parameter)
 {
     ++m_queries;
     const TextRange* range = std::get_if<TextRange>(&parameter);

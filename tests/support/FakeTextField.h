@@ -8,8 +8,7 @@
 // an enabled, editable text field with the caret at the end of its text. Its attributes
 // can be changed to anything a real application might answer. It applies typed keys and
 // pastes as an application does, with timings the test chooses.
-class FakeTextField final : public AccessibleElement
-{
+class FakeTextField final : public AccessibleElement {
 public:
     explicit FakeTextField(const QString& text = QString());
 

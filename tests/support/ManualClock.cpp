@@ -1,6 +1,8 @@
 #include "ManualClock.h"
 
-ManualClock::ManualClock(QDateTime start, QTimeZone zone) : m_now(std::move(start)), m_zone(std::move(zone))
+ManualClock::ManualClock(QDateTime start, QTimeZone zone)
+    : m_now(std::move(start))
+    , m_zone(std::move(zone))
 {
     Clock::setCurrent(this);
 }

@@ -6,11 +6,10 @@
 
 // A clock that stands still until told to move; installs itself as the current clock for
 // its lifetime.
-class ManualClock final : public Clock
-{
+class ManualClock final : public Clock {
 public:
     explicit ManualClock(QDateTime start = QDateTime(QDate(2025, 3, 1), QTime(9, 30), Qt::UTC),
-                         QTimeZone zone = QTimeZone::utc());
+        QTimeZone zone = QTimeZone::utc());
     ~ManualClock() override;
 
     QDateTime now() const override { return m_now; }

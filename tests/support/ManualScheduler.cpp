@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-ManualScheduler::ManualScheduler(ManualClock* clock) : m_clock(clock)
+ManualScheduler::ManualScheduler(ManualClock* clock)
+    : m_clock(clock)
 {
 
     Scheduler::setCurrent(this);
@@ -21,7 +22,7 @@ ScheduledTask ManualScheduler::add(double seconds, double interval, QObject* con
 {
     auto state = std::make_shared<ScheduledTask::State>();
     m_entries.push_back(Entry{m_now + std::max(0.0, seconds), interval, m_sequence++, context != nullptr,
-                              QPointer<QObject>(context), std::move(work), state});
+        QPointer<QObject>(context), std::move(work), state});
     return ScheduledTask(state);
 }
 

@@ -11,8 +11,7 @@ class ManualClock;
 // A scheduler whose time only moves when a test calls advance(); due work runs in time
 // order (ties in the order scheduled). Installs itself as the current scheduler for its
 // lifetime. With a ManualClock attached, the clock moves along with it.
-class ManualScheduler final : public Scheduler
-{
+class ManualScheduler final : public Scheduler {
 public:
     explicit ManualScheduler(ManualClock* clock = nullptr);
     ~ManualScheduler() override;

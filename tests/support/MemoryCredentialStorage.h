@@ -6,8 +6,7 @@
 
 // A credential storage in memory. `failWith(status)` makes every later call throw the
 // storage error of that status, as a locked or unreachable secret store does.
-class MemoryCredentialStorage final : public CredentialStorage
-{
+class MemoryCredentialStorage final : public CredentialStorage {
 public:
     std::optional<QByteArray> read() override;
     void write(const QByteArray& bytes) override;

@@ -8,8 +8,7 @@
 // A secret store in memory, one item per {service, account} pair. Tests steer its failures:
 // `failWith(status)` makes every later call answer that status, and `withholdData` makes a
 // lookup of an existing item succeed without giving its data.
-class MemorySecretStore final : public SecretStore
-{
+class MemorySecretStore final : public SecretStore {
 public:
     Lookup lookup(const QString& service, const QString& account) override;
     qint32 store(const QString& service, const QString& account, const QByteArray& secret) override;

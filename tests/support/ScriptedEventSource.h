@@ -6,8 +6,7 @@
 
 // An event source driven by the test: it delivers what the test hands it, as the desktop
 // would, while installed and enabled.
-class ScriptedEventSource final : public EventSource
-{
+class ScriptedEventSource final : public EventSource {
 public:
     bool install(quint64 eventMask, Handler handler) override;
     void remove() override;

@@ -5,8 +5,7 @@
 #include <QTemporaryDir>
 
 // A private temporary folder for one test, removed afterwards.
-class TempDir
-{
+class TempDir {
 public:
     TempDir();
     QString path() const { return m_dir.path(); }

@@ -5,10 +5,10 @@
 
 #include "App/AppState.h"
 #include "Persistence/LocalStore.h"
-#include "Views/MenuBar/FlowingSwatches.h"
-#include "Views/MenuBar/FolderFormView.h"
-#include "Views/MenuBar/GlassRowButton.h"
-#include "Views/MenuBar/ParentFolderMenu.h"
+#include "Views/MenuBar/forms/FlowingSwatches.h"
+#include "Views/MenuBar/forms/FolderFormView.h"
+#include "Views/Components/GlassRowButton.h"
+#include "Views/MenuBar/forms/ParentFolderMenu.h"
 
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -19,25 +19,27 @@ namespace {
 constexpr QSize popoverSize(340, 560);
 
 // A small library in a throw-away data folder, kept for the life of the page.
-class SampleLibrary : public QObject
-{
+class SampleLibrary : public QObject {
 public:
-    explicit SampleLibrary(QObject* parent) : QObject(parent), m_store(m_dir.path()), m_state(m_store)
+    explicit SampleLibrary(QObject* parent)
+        : QObject(parent)
+        , m_store(m_dir.path())
+        , m_state(m_store)
     {
         m_state.updateSettings([](AppSettings& s) { s.confirmDelete = false; });
         work = *m_state.addGroup(QStringLiteral("Work"), std::nullopt, QStringLiteral("briefcase"),
-                                 QStringLiteral("#3B82F6"), QStringLiteral("private"));
+            QStringLiteral("#3B82F6"), QStringLiteral("private"));
         clients = *m_state.addGroup(QStringLiteral("Clients"), work,
-                                    QStringLiteral("users"), QStringLiteral("#14B8A6"), QStringLiteral("unlisted"));
+            QStringLiteral("users"), QStringLiteral("#14B8A6"), QStringLiteral("unlisted"));
         m_state.addGroup(QStringLiteral("Invoices"), clients, std::nullopt, std::nullopt, QStringLiteral("private"));
         newsletters = *m_state.addGroup(QStringLiteral("Newsletters, announcements and press releases"), std::nullopt,
-                                        QStringLiteral("mail"), std::nullopt, QStringLiteral("private"));
+            QStringLiteral("mail"), std::nullopt, QStringLiteral("private"));
         m_state.addGroup(QStringLiteral("Writing"), std::nullopt, QStringLiteral("\u270D\uFE0F"), std::nullopt,
-                         QStringLiteral("public"));
+            QStringLiteral("public"));
         m_state.addGroup(QStringLiteral("Personal"), std::nullopt, QStringLiteral("home"), QStringLiteral("#EC4899"),
-                         QStringLiteral("private"));
+            QStringLiteral("private"));
         m_state.addGroup(QStringLiteral("Snippets"), std::nullopt, QStringLiteral("code"), std::nullopt,
-                         QStringLiteral("private"));
+            QStringLiteral("private"));
     }
 
     AppState& state() { return m_state; }
@@ -88,8 +90,7 @@ QWidget* buildEditFolder(Appearance)
 }
 
 // The form with its parent list open where the popup would show it, under the field.
-class ParentListShowcase : public QWidget
-{
+class ParentListShowcase : public QWidget {
 public:
     ParentListShowcase()
     {
@@ -106,7 +107,8 @@ protected:
     void showEvent(QShowEvent* event) override
     {
         QWidget::showEvent(event);
-        QMetaObject::invokeMethod(this, [this] { placeMenu(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { placeMenu(); }, Qt::QueuedConnection);
     }
 
 private:

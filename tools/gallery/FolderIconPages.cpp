@@ -6,7 +6,7 @@
 #include "Utilities/FolderIconCatalog.h"
 #include "Views/Components/ThemedLabel.h"
 #include "Views/Components/ViewStyle.h"
-#include "Views/MenuBar/FolderIconView.h"
+#include "Views/Components/FolderIconView.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -18,8 +18,7 @@ namespace {
 constexpr int columns = 6;
 
 // A glass tile holding one icon key at 28 and 16 px over a caption.
-class IconTile : public QWidget
-{
+class IconTile : public QWidget {
 public:
     IconTile(const std::optional<QString>& key, const QString& caption, const QList<CustomIcon>& uploads = {})
     {
@@ -84,10 +83,10 @@ QWidget* buildFolderIcons(Appearance)
     column->addSpacing(4);
     const QList<CustomIcon> uploads = {
         {QStringLiteral("U1"), QStringLiteral("Rocket"),
-         QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 32 32\">"
-                        "<path fill=\"#d33\" d=\"M16 2c5 4 7 10 6 17H10C9 12 11 6 16 2z\"/>"
-                        "<circle cx=\"16\" cy=\"12\" r=\"3\" fill=\"#fff\"/>"
-                        "<path fill=\"#f90\" d=\"M10 19l-4 7 6-3zM22 19l4 7-6-3zM13 21h6l-3 9z\"/></svg>")},
+            QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 32 32\">"
+                           "<path fill=\"#d33\" d=\"M16 2c5 4 7 10 6 17H10C9 12 11 6 16 2z\"/>"
+                           "<circle cx=\"16\" cy=\"12\" r=\"3\" fill=\"#fff\"/>"
+                           "<path fill=\"#f90\" d=\"M10 19l-4 7 6-3zM22 19l4 7-6-3zM13 21h6l-3 9z\"/></svg>")},
         {QStringLiteral("B1"), QStringLiteral("Broken"), QStringLiteral("<svg viewBox=\"0 0 24 24\"><path d=")},
     };
     column->addWidget(grid({

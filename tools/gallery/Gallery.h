@@ -19,8 +19,7 @@ struct GalleryPage {
     std::function<QWidget*(Appearance)> build;
 };
 
-class Gallery
-{
+class Gallery {
 public:
     static QList<GalleryPage>& pages();
 };

@@ -6,11 +6,11 @@
 #include "App/AppState.h"
 #include "Persistence/LocalStore.h"
 #include "Utilities/EmojiRecents.h"
-#include "Views/MenuBar/EmojiTabContent.h"
-#include "Views/MenuBar/FolderFormView.h"
-#include "Views/MenuBar/IconChooserSheet.h"
-#include "Views/MenuBar/IconTileGrid.h"
-#include "Views/MenuBar/IconUploadContent.h"
+#include "Views/MenuBar/chooser/EmojiTabContent.h"
+#include "Views/MenuBar/forms/FolderFormView.h"
+#include "Views/MenuBar/chooser/IconChooserSheet.h"
+#include "Views/MenuBar/chooser/IconTileGrid.h"
+#include "Views/MenuBar/chooser/IconUploadContent.h"
 
 #include <QClipboard>
 #include <QEventLoop>
@@ -22,10 +22,13 @@
 namespace {
 
 // A library of its own in a temporary folder, alive as long as the page that shows it.
-class GalleryLibrary
-{
+class GalleryLibrary {
 public:
-    GalleryLibrary() : store(folder.path()), state(store) {}
+    GalleryLibrary()
+        : store(folder.path())
+        , state(store)
+    {
+    }
 
     QTemporaryDir folder;
     LocalStore store;
@@ -82,7 +85,7 @@ ChooserPage chooserPage(std::optional<QString> initial, bool withUploads, int ma
         initial = library->state.userData().customIcons.at(markedUpload).iconKey();
     // The folder being edited, under the chooser.
     library->state.addGroup(QStringLiteral("Projects"), std::nullopt, initial, QStringLiteral("#5E5CE6"),
-                            QStringLiteral("private"));
+        QStringLiteral("private"));
     auto* editor = new FolderFormView(library->state, library->state.userData().groups.first());
     editor->setFixedSize(340, 560);
     QObject::connect(editor, &QObject::destroyed, [library] { delete library; });
@@ -103,8 +106,8 @@ QWidget* buildIconsTab(Appearance)
 QWidget* buildEmojiTab(Appearance)
 {
     setRecentEmoji({QStringLiteral("\U0001F680"), QStringLiteral("\u2764\uFE0F"), QStringLiteral("\U0001F389"),
-                    QStringLiteral("\u2615"), QStringLiteral("\U0001F4DA"), QStringLiteral("\U0001F3B5"),
-                    QStringLiteral("\U0001F331")});
+        QStringLiteral("\u2615"), QStringLiteral("\U0001F4DA"), QStringLiteral("\U0001F3B5"),
+        QStringLiteral("\U0001F331")});
     const ChooserPage chooser = chooserPage(QStringLiteral("\U0001F680"), false);
     chooser.chooser->setTab(IconChooserSheet::Tab::emoji);
     return chooser.page;

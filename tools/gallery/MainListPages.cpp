@@ -5,8 +5,8 @@
 
 #include "App/AppState.h"
 #include "Persistence/LocalStore.h"
-#include "Views/MenuBar/MainListView.h"
-#include "Views/MenuBar/SearchBar.h"
+#include "Views/MenuBar/list/MainListView.h"
+#include "Views/MenuBar/list/SearchBar.h"
 #include "platform/AccessibilityTrust.h"
 
 #include <QLineEdit>
@@ -14,10 +14,12 @@
 
 namespace {
 
-class FixedTrust final : public AccessibilityTrust
-{
+class FixedTrust final : public AccessibilityTrust {
 public:
-    explicit FixedTrust(bool trusted) : m_trusted(trusted) {}
+    explicit FixedTrust(bool trusted)
+        : m_trusted(trusted)
+    {
+    }
     bool isProcessTrusted() override { return m_trusted; }
     bool requestTrust() override { return m_trusted; }
     QString untrustedReason() override { return {}; }
@@ -27,11 +29,13 @@ private:
 };
 
 // A library in a folder of its own that lives as long as the page showing it.
-class SampleLibrary : public QObject
-{
+class SampleLibrary : public QObject {
 public:
     explicit SampleLibrary(bool trusted, QObject* parent)
-        : QObject(parent), store(folder.path()), state(store), trust(trusted)
+        : QObject(parent)
+        , store(folder.path())
+        , state(store)
+        , trust(trusted)
     {
     }
 
@@ -42,7 +46,7 @@ public:
 };
 
 Group folder(const QString& id, const QString& name, std::optional<QString> icon, std::optional<QString> color,
-             qint64 order, std::optional<QString> parent = std::nullopt)
+    qint64 order, std::optional<QString> parent = std::nullopt)
 {
     Group g;
     g.id = id;
@@ -56,7 +60,7 @@ Group folder(const QString& id, const QString& name, std::optional<QString> icon
 }
 
 Shortcut shortcut(const QString& id, const QString& trigger, const QString& expansion, qint64 order,
-                  std::optional<QString> groupId = std::nullopt)
+    std::optional<QString> groupId = std::nullopt)
 {
     return Shortcut{id, trigger, expansion, std::move(groupId), order, std::nullopt};
 }
@@ -67,32 +71,32 @@ void fill(AppState& state, bool withDuplicate)
         data.groups = {
             folder(QStringLiteral("F-WORK"), QStringLiteral("Work"), QStringLiteral("briefcase"), std::nullopt, 0),
             folder(QStringLiteral("F-SUPPORT"), QStringLiteral("Customer support"), QStringLiteral("💬"),
-                   QStringLiteral("#5B8DEF"), 1),
+                QStringLiteral("#5B8DEF"), 1),
             folder(QStringLiteral("F-HOME"), QStringLiteral("Personal"), QStringLiteral("home"), QStringLiteral("#E2725B"),
-                   2),
+                2),
             folder(QStringLiteral("F-REPLIES"), QStringLiteral("Replies"), std::nullopt, std::nullopt, 0,
-                   QStringLiteral("F-SUPPORT")),
+                QStringLiteral("F-SUPPORT")),
         };
         data.shortcuts = {
             shortcut(QStringLiteral("S-SIG"), QStringLiteral("/sig"), QStringLiteral("Kind regards,\nAda Lovelace"), 0),
             shortcut(QStringLiteral("S-ADDR"), QStringLiteral("/addr"),
-                     QStringLiteral("12 St James's Square, London SW1Y 4JH, United Kingdom"), 1),
+                QStringLiteral("12 St James's Square, London SW1Y 4JH, United Kingdom"), 1),
             shortcut(QStringLiteral("S-MEET"), QStringLiteral("/meet"),
-                     QStringLiteral("Would Tuesday or Thursday afternoon suit you for a short call? I can send an "
-                                    "invitation with a video link once you pick a time."),
-                     2),
+                QStringLiteral("Would Tuesday or Thursday afternoon suit you for a short call? I can send an "
+                               "invitation with a video link once you pick a time."),
+                2),
             shortcut(QStringLiteral("S-DATE"), QStringLiteral(";date"), QStringLiteral("Saturday, 1 March 2025"), 3),
             shortcut(QStringLiteral("S-THANKS"), QStringLiteral("/thx"),
-                     QStringLiteral("Thanks for reaching out. Happy to help!"), 0, QStringLiteral("F-REPLIES")),
+                QStringLiteral("Thanks for reaching out. Happy to help!"), 0, QStringLiteral("F-REPLIES")),
             shortcut(QStringLiteral("S-SIGW"), QStringLiteral("/sigw"),
-                     QStringLiteral("Ada Lovelace\nAnalytical Engines Ltd."), 0, QStringLiteral("F-WORK")),
+                QStringLiteral("Ada Lovelace\nAnalytical Engines Ltd."), 0, QStringLiteral("F-WORK")),
             shortcut(QStringLiteral("S-REFUND"), QStringLiteral("/refund"),
-                     QStringLiteral("Your refund is on its way and should reach your account within 5 working days."),
-                     1, QStringLiteral("F-REPLIES")),
+                QStringLiteral("Your refund is on its way and should reach your account within 5 working days."),
+                1, QStringLiteral("F-REPLIES")),
         };
         if (withDuplicate) {
             data.shortcuts.append(shortcut(QStringLiteral("S-THANKS2"), QStringLiteral("/thx"),
-                                           QStringLiteral("Many thanks!"), 2, QStringLiteral("F-REPLIES")));
+                QStringLiteral("Many thanks!"), 2, QStringLiteral("F-REPLIES")));
         }
     });
 }

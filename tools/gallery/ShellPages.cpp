@@ -7,11 +7,11 @@
 #include "Models/SyncRecord.h"
 #include "Persistence/LibraryRecovery.h"
 #include "Persistence/LocalStore.h"
-#include "Persistence/VelmoraJSON.h"
+#include "Models/VelmoraJSON.h"
 #include "Utilities/ToastManager.h"
-#include "Views/MenuBar/ConfirmationOverlay.h"
-#include "Views/MenuBar/MenuBarPopover.h"
-#include "Views/MenuBar/StorageRecoveryView.h"
+#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/MenuBar/shell/MenuBarPopover.h"
+#include "Views/MenuBar/recovery/StorageRecoveryView.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -60,15 +60,15 @@ UserData sampleLibrary()
 }
 
 // A popover over its own store in a private temporary folder, which `prepare` fills first.
-class SamplePopover : public QWidget
-{
+class SamplePopover : public QWidget {
 public:
     explicit SamplePopover(const std::function<void(const QString& folder)>& prepare)
     {
         prepare(m_folder.path());
         m_store = std::make_unique<LocalStore>(m_folder.path());
         m_state = std::make_unique<AppState>(*m_store);
-        m_popover = new MenuBarPopover(*m_state, PopoverScreen::main(), [] {}, this, &m_toast);
+        m_popover = new MenuBarPopover(
+            *m_state, PopoverScreen::main(), [] {}, this, &m_toast);
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(m_popover);
@@ -125,7 +125,7 @@ QWidget* buildPlainConfirmation(Appearance)
 {
     auto* page = new SamplePopover(&withLibrary);
     page->state().requestConfirmation({QStringLiteral("Delete 3 items?"), std::nullopt, QStringLiteral("Delete"),
-                                       std::nullopt, true, {}});
+        std::nullopt, true, {}});
     return page;
 }
 
@@ -174,7 +174,7 @@ QWidget* buildRecoveryFailure(Appearance)
 {
     auto* page = new SamplePopover([](const QString& folder) {
         write(folder, LibraryRecovery::markerFileName(),
-              "{\"version\": 1, \"archiveID\": \"9B2F6E4A-1C3D-4E5F-8A7B-0C1D2E3F4A5B\", \"files\": {}, \"targets\": {}}");
+            "{\"version\": 1, \"archiveID\": \"9B2F6E4A-1C3D-4E5F-8A7B-0C1D2E3F4A5B\", \"files\": {}, \"targets\": {}}");
     });
     StorageRecoveryView* recovery = page->popover()->recoveryView();
     clickButton(recovery, QStringLiteral("Continue fresh start"));

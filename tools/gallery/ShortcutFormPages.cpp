@@ -7,8 +7,8 @@
 #include "Persistence/LocalStore.h"
 #include "Views/Components/GlassTextArea.h"
 #include "Views/Components/GlassTextInput.h"
-#include "Views/MenuBar/NewFolderRow.h"
-#include "Views/MenuBar/ShortcutFormView.h"
+#include "Views/MenuBar/forms/NewFolderRow.h"
+#include "Views/MenuBar/forms/ShortcutFormView.h"
 
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -16,19 +16,20 @@
 namespace {
 
 // A library of its own in a temporary folder, alive as long as the page that shows it.
-class SampleLibrary : public QObject
-{
+class SampleLibrary : public QObject {
 public:
-    SampleLibrary() : store(dir.path()), state(store)
+    SampleLibrary()
+        : store(dir.path())
+        , state(store)
     {
         state.mutatePublic([](UserData& data) {
             data.groups = {sampleFolder(QStringLiteral("F1"), QStringLiteral("Clients")),
-                           sampleFolder(QStringLiteral("F2"), QStringLiteral("Support replies"))};
+                sampleFolder(QStringLiteral("F2"), QStringLiteral("Support replies"))};
             data.shortcuts = {sampleShortcut(QStringLiteral("S1"), QStringLiteral("/sig"),
-                                             QStringLiteral("Kind regards,\nAda Lovelace\nAnalytical Engines Ltd."),
-                                             QStringLiteral("F1")),
-                              sampleShortcut(QStringLiteral("S2"), QStringLiteral("/thanks"),
-                                             QStringLiteral("Thanks for reaching out. Happy to help!"), std::nullopt)};
+                                  QStringLiteral("Kind regards,\nAda Lovelace\nAnalytical Engines Ltd."),
+                                  QStringLiteral("F1")),
+                sampleShortcut(QStringLiteral("S2"), QStringLiteral("/thanks"),
+                    QStringLiteral("Thanks for reaching out. Happy to help!"), std::nullopt)};
         });
     }
 
@@ -46,7 +47,7 @@ private:
     }
 
     static Shortcut sampleShortcut(const QString& id, const QString& trigger, const QString& expansion,
-                                   std::optional<QString> groupId)
+        std::optional<QString> groupId)
     {
         return Shortcut{id, trigger, expansion, std::move(groupId), 0, std::nullopt};
     }

@@ -23,16 +23,14 @@
 namespace {
 
 // Pages are rendered in their final state: nothing blends in.
-class StillMotion final : public MotionSettings
-{
+class StillMotion final : public MotionSettings {
 public:
     bool reduceMotion() const override { return true; }
 };
 
 // Stands in for the blurred desktop behind the popover, with the popover's tint over it,
 // so that glass surfaces show how they read in place.
-class Backdrop : public QWidget
-{
+class Backdrop : public QWidget {
 public:
     explicit Backdrop(QWidget* page)
     {
@@ -95,8 +93,7 @@ bool render(const GalleryPage& page, Appearance appearance, const QDir& folder)
     QApplication::setActiveWindow(backdrop);
     QApplication::processEvents();
     focusAsAsked(backdrop);
-    const QString file =
-        folder.filePath(page.name + (appearance == Appearance::dark ? QStringLiteral("-dark.png") : QStringLiteral("-light.png")));
+    const QString file = folder.filePath(page.name + (appearance == Appearance::dark ? QStringLiteral("-dark.png") : QStringLiteral("-light.png")));
     const bool saved = backdrop->grab().save(file);
     std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
     delete backdrop;

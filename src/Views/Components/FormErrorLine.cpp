@@ -14,10 +14,10 @@
 
 namespace {
 
-class ErrorPanel final : public QWidget
-{
+class ErrorPanel final : public QWidget {
 public:
-    explicit ErrorPanel(QWidget* parent) : QWidget(parent)
+    explicit ErrorPanel(QWidget* parent)
+        : QWidget(parent)
     {
         connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
     }
@@ -40,17 +40,16 @@ protected:
 } // namespace
 
 FormErrorLine::FormErrorLine(QWidget* parent)
-    : QWidget(parent),
-      m_panel(new ErrorPanel(this)),
-      m_text(new ThemedLabel(QString(), 12, QFont::Normal, &Theme::danger, m_panel)),
-      m_opacity(new QGraphicsOpacityEffect(m_panel)),
-      m_animation(new QVariantAnimation(this))
+    : QWidget(parent)
+    , m_panel(new ErrorPanel(this))
+    , m_text(new ThemedLabel(QString(), 12, QFont::Normal, &Theme::danger, m_panel))
+    , m_opacity(new QGraphicsOpacityEffect(m_panel))
+    , m_animation(new QVariantAnimation(this))
 {
     auto* row = new QHBoxLayout(m_panel);
     row->setContentsMargins(12, 8, 12, 8);
     row->setSpacing(6);
-    auto* symbol =
-        new SymbolLabel(QStringLiteral("exclamationmark.circle.fill"), 12, SymbolWeight::regular, &Theme::danger, m_panel);
+    auto* symbol = new SymbolLabel(QStringLiteral("exclamationmark.circle.fill"), 12, SymbolWeight::regular, &Theme::danger, m_panel);
     // Level with the first line of the message, which may wrap onto more.
     symbol->setFixedHeight(m_text->fontMetrics().height());
     row->addWidget(symbol, 0, Qt::AlignTop);
@@ -63,7 +62,7 @@ FormErrorLine::FormErrorLine(QWidget* parent)
     m_animation->setDuration(int(transitionSeconds * 1000));
     m_animation->setEasingCurve(QEasingCurve::OutQuad);
     connect(m_animation, &QVariantAnimation::valueChanged, this,
-            [this](const QVariant& value) { setProgress(value.toReal()); });
+        [this](const QVariant& value) { setProgress(value.toReal()); });
     setProgress(0);
 }
 

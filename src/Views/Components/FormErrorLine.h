@@ -11,8 +11,7 @@ class ThemedLabel;
 // symbol and the message on a faint danger-tinted rounded rectangle. It slides down from
 // its top edge while fading in, and back up while fading out (at once when the desktop
 // asks for reduced motion); while hidden it takes no space.
-class FormErrorLine : public QWidget
-{
+class FormErrorLine : public QWidget {
     Q_OBJECT
 public:
     static constexpr double transitionSeconds = 0.15;

@@ -5,7 +5,9 @@
 
 #include <QPainter>
 
-GlassButton::GlassButton(Kind kind, const QString& title, QWidget* parent) : QAbstractButton(parent), m_kind(kind)
+GlassButton::GlassButton(Kind kind, const QString& title, QWidget* parent)
+    : QAbstractButton(parent)
+    , m_kind(kind)
 {
     setText(title);
     setFont(uiFont(13, kind == Kind::primary ? QFont::Medium : QFont::Normal));
@@ -54,7 +56,8 @@ void GlassButton::paintEvent(QPaintEvent*)
     case Kind::primary:
     case Kind::secondary:
         fill = filled ? Theme::text() : Theme::surfaceGlass();
-        textColor = !enabled ? Theme::textMuted() : filled ? Theme::onAccent() : Theme::textSecondary();
+        textColor = !enabled ? Theme::textMuted() : filled ? Theme::onAccent()
+                                                           : Theme::textSecondary();
         if (!filled)
             outline = Theme::borderSubtle();
         break;
@@ -71,7 +74,7 @@ void GlassButton::paintEvent(QPaintEvent*)
     painter.setPen(textColor);
     painter.setFont(font());
     painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine,
-                     fontMetrics().elidedText(text(), Qt::ElideRight, width() - 24));
+        fontMetrics().elidedText(text(), Qt::ElideRight, width() - 24));
 
     if (showsKeyboardFocus(this)) {
         // Inside the edge, in a colour that stands out on the filled capsule as well.

@@ -8,11 +8,12 @@
 //   with muted text);
 // - danger: the title in the danger colour on a faint danger-tinted rounded rectangle.
 // Made by `glassButton`, `glassSecondaryButton` and `glassDangerButton`.
-class GlassButton : public QAbstractButton
-{
+class GlassButton : public QAbstractButton {
     Q_OBJECT
 public:
-    enum class Kind { primary, secondary, danger };
+    enum class Kind { primary,
+        secondary,
+        danger };
 
     static constexpr int fixedHeight = 36;
     static constexpr qreal pressedOpacity = 0.75;

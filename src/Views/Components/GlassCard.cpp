@@ -2,7 +2,11 @@
 
 #include <QPainter>
 
-GlassCard::GlassCard(QWidget* parent) : QWidget(parent), m_chrome(new GlassCardModifier(this)) {}
+GlassCard::GlassCard(QWidget* parent)
+    : QWidget(parent)
+    , m_chrome(new GlassCardModifier(this))
+{
+}
 
 void GlassCard::paintEvent(QPaintEvent*)
 {

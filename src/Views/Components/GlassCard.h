@@ -6,8 +6,7 @@
 
 // A container drawn on glass card chrome that reports the pointer's hover to it; cards
 // build their content inside and report selection, drop target and tint to `chrome()`.
-class GlassCard : public QWidget
-{
+class GlassCard : public QWidget {
     Q_OBJECT
 public:
     explicit GlassCard(QWidget* parent = nullptr);

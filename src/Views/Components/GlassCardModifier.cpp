@@ -35,7 +35,7 @@ QColor blend(const QColor& from, const QColor& to, qreal t)
     auto channel = [&](qreal f, qreal g) { return (f * from.alphaF() * (1 - t) + g * to.alphaF() * t) / a; };
     QColor result;
     result.setRgbF(float(channel(from.redF(), to.redF())), float(channel(from.greenF(), to.greenF())),
-                   float(channel(from.blueF(), to.blueF())), float(a));
+        float(channel(from.blueF(), to.blueF())), float(a));
     return result;
 }
 
@@ -49,7 +49,9 @@ QEasingCurve easeOut()
 } // namespace
 
 GlassCardModifier::GlassCardModifier(QWidget* card)
-    : QObject(card), m_card(card), m_blend(new QVariantAnimation(this))
+    : QObject(card)
+    , m_card(card)
+    , m_blend(new QVariantAnimation(this))
 {
     m_blend->setStartValue(0.0);
     m_blend->setEndValue(1.0);
@@ -110,12 +112,13 @@ void GlassCardModifier::showAtOnce()
 }
 
 GlassCardChrome GlassCardModifier::chrome(bool hovered, bool selected, bool dropTarget,
-                                          const std::optional<QString>& tint, Appearance appearance)
+    const std::optional<QString>& tint, Appearance appearance)
 {
     const Theme::Palette& palette = Theme::palette(appearance);
     GlassCardChrome result;
     if (tint)
-        result.fill = withOpacity(colorFromHex(*tint), selected ? 0.2 : hovered ? 0.16 : 0.1);
+        result.fill = withOpacity(colorFromHex(*tint), selected ? 0.2 : hovered ? 0.16
+                                                                                : 0.1);
     else if (dropTarget)
         result.fill = dropBlue(appearance, 0.12);
     else if (selected)
@@ -155,7 +158,7 @@ GlassCardChrome GlassCardModifier::currentChrome() const
         return target;
     const qreal t = m_blend->currentValue().toReal();
     return {blend(m_from.fill, target.fill, t), blend(m_from.border, target.border, t),
-            m_from.borderWidth + (target.borderWidth - m_from.borderWidth) * t};
+        m_from.borderWidth + (target.borderWidth - m_from.borderWidth) * t};
 }
 
 void GlassCardModifier::paint(QPainter& painter, const QRectF& rect) const

@@ -25,8 +25,7 @@ struct GlassCardChrome {
 // paint event; the chrome draws nothing else and takes no input. Hover and selection
 // changes blend over 0.16 seconds (at once when the desktop asks for reduced motion);
 // drop-target and tint changes show at once.
-class GlassCardModifier : public QObject
-{
+class GlassCardModifier : public QObject {
     Q_OBJECT
 public:
     static constexpr qreal cornerRadius = 14;
@@ -47,7 +46,7 @@ public:
 
     // The chrome of a card in this state once any blend has finished.
     static GlassCardChrome chrome(bool hovered, bool selected, bool dropTarget, const std::optional<QString>& tint,
-                                  Appearance appearance);
+        Appearance appearance);
     GlassCardChrome targetChrome() const;
     // What is drawn now: part of the way from the previous chrome while a blend runs.
     GlassCardChrome currentChrome() const;

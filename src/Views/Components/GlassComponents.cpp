@@ -20,7 +20,7 @@ ScreenHeader* screenHeader(const QString& title, std::function<void()> onBack, Q
 }
 
 GlassTextInput* glassField(const QString& label, const QString& placeholder, const QString& text, bool monospaced,
-                           QWidget* parent)
+    QWidget* parent)
 {
     return new GlassTextInput(label, placeholder, text, monospaced, parent);
 }

@@ -16,11 +16,11 @@ ScreenHeader* screenHeader(const QString& title, std::function<void()> onBack, Q
 
 // A one-line text input under an optional label (none when `label` is empty).
 GlassTextInput* glassField(const QString& label, const QString& placeholder, const QString& text = {},
-                           bool monospaced = false, QWidget* parent = nullptr);
+    bool monospaced = false, QWidget* parent = nullptr);
 
 // A multi-line text input, 150 pixels high.
 GlassTextArea* glassTextArea(const QString& label, const QString& placeholder, const QString& text = {},
-                             QWidget* parent = nullptr);
+    QWidget* parent = nullptr);
 
 // The filled primary button; a disabled one looks like a secondary button with muted text
 // and ignores clicks.

@@ -6,7 +6,8 @@
 #include <QEvent>
 #include <QPainter>
 
-GlassInputPanel::GlassInputPanel(QWidget* parent) : QWidget(parent)
+GlassInputPanel::GlassInputPanel(QWidget* parent)
+    : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(&Theme::instance(), &Theme::appearanceChanged, this, [this] { applyColors(); });

@@ -5,8 +5,7 @@
 // The glass panel shared by the one-line and the multi-line text input: it paints the
 // panel, brightens it while its editor has the keyboard focus, and keeps the editor's
 // text and placeholder colours with the appearance.
-class GlassInputPanel : public QWidget
-{
+class GlassInputPanel : public QWidget {
     Q_OBJECT
 public:
     bool isFocused() const;

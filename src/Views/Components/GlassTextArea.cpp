@@ -9,9 +9,9 @@
 #include <QVBoxLayout>
 
 GlassTextArea::GlassTextArea(const QString& label, const QString& placeholder, const QString& text, QWidget* parent)
-    : GlassInputPanel(parent),
-      m_label(new ThemedLabel(label, 11, QFont::Normal, &Theme::textSecondary, this)),
-      m_editor(new QPlainTextEdit(this))
+    : GlassInputPanel(parent)
+    , m_label(new ThemedLabel(label, 11, QFont::Normal, &Theme::textSecondary, this))
+    , m_editor(new QPlainTextEdit(this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

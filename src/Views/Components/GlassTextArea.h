@@ -8,8 +8,7 @@ class ThemedLabel;
 // A labelled multi-line editor on a glass panel, always 150 pixels high: longer text
 // scrolls inside. The label row keeps its space even when the label is empty. Made by
 // `glassTextArea`.
-class GlassTextArea : public GlassInputPanel
-{
+class GlassTextArea : public GlassInputPanel {
     Q_OBJECT
 public:
     static constexpr int fixedHeight = 150;

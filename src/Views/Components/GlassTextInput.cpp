@@ -8,8 +8,9 @@
 #include <QVBoxLayout>
 
 GlassTextInput::GlassTextInput(const QString& label, const QString& placeholder, const QString& text, bool monospaced,
-                               QWidget* parent)
-    : GlassInputPanel(parent), m_field(new QLineEdit(this))
+    QWidget* parent)
+    : GlassInputPanel(parent)
+    , m_field(new QLineEdit(this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 10, 12, 10);

@@ -7,12 +7,11 @@ class ThemedLabel;
 
 // A labelled one-line text field on a glass panel that brightens while the field has the
 // keyboard focus. Made by `glassField`.
-class GlassTextInput : public GlassInputPanel
-{
+class GlassTextInput : public GlassInputPanel {
     Q_OBJECT
 public:
     GlassTextInput(const QString& label, const QString& placeholder, const QString& text, bool monospaced,
-                   QWidget* parent = nullptr);
+        QWidget* parent = nullptr);
 
     QString text() const;
     void setText(const QString& text);

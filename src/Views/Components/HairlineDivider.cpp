@@ -4,7 +4,8 @@
 
 #include <QPainter>
 
-HairlineDivider::HairlineDivider(QWidget* parent) : QWidget(parent)
+HairlineDivider::HairlineDivider(QWidget* parent)
+    : QWidget(parent)
 {
     setFixedHeight(1);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

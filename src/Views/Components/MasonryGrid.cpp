@@ -5,7 +5,7 @@
 #include <cmath>
 
 MasonryGrid::Arrangement MasonryGrid::arrange(int columns, qreal spacing, std::optional<qreal> width, int count,
-                                              const std::function<qreal(int, qreal)>& heightFor)
+    const std::function<qreal(int, qreal)>& heightFor)
 {
     columns = std::max(columns, 1);
     Arrangement result;
@@ -26,7 +26,9 @@ MasonryGrid::Arrangement MasonryGrid::arrange(int columns, qreal spacing, std::o
     return result;
 }
 
-MasonryGrid::MasonryGrid(int columns, int spacing, QWidget* parent) : QLayout(parent), m_columns(std::max(columns, 1))
+MasonryGrid::MasonryGrid(int columns, int spacing, QWidget* parent)
+    : QLayout(parent)
+    , m_columns(std::max(columns, 1))
 {
     setSpacing(spacing);
     setContentsMargins(0, 0, 0, 0);
@@ -105,7 +107,7 @@ QSize MasonryGrid::sizeHint() const
     const QMargins margins = contentsMargins();
     const Arrangement arrangement = arrangeItems(std::nullopt);
     return QSize(int(std::ceil(arrangement.size.width())) + margins.left() + margins.right(),
-                 int(std::ceil(arrangement.size.height())) + margins.top() + margins.bottom());
+        int(std::ceil(arrangement.size.height())) + margins.top() + margins.bottom());
 }
 
 QSize MasonryGrid::minimumSize() const

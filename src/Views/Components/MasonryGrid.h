@@ -9,8 +9,7 @@
 // Lays items out in equal-width columns, each item under the column that is shortest so
 // far (the leftmost of equally short ones). The main list uses one column, 8 apart.
 // Heights follow the width: each item is asked for its height at the column width.
-class MasonryGrid : public QLayout
-{
+class MasonryGrid : public QLayout {
     Q_OBJECT
 public:
     // The width a grid takes when it is offered none.
@@ -25,7 +24,7 @@ public:
     // The placement itself, without widgets: `heightFor(index, columnWidth)` measures an item.
     // Fewer than one column is treated as one.
     static Arrangement arrange(int columns, qreal spacing, std::optional<qreal> width, int count,
-                               const std::function<qreal(int index, qreal columnWidth)>& heightFor);
+        const std::function<qreal(int index, qreal columnWidth)>& heightFor);
 
     explicit MasonryGrid(int columns = 1, int spacing = 8, QWidget* parent = nullptr);
     ~MasonryGrid() override;

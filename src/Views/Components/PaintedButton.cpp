@@ -4,7 +4,8 @@
 
 #include <QPainter>
 
-PaintedButton::PaintedButton(const QString& title, QWidget* parent) : QAbstractButton(parent)
+PaintedButton::PaintedButton(const QString& title, QWidget* parent)
+    : QAbstractButton(parent)
 {
     setText(title);
     setAccessibleName(title);

@@ -7,10 +7,10 @@
 #include <QHBoxLayout>
 
 ScreenHeader::ScreenHeader(const QString& title, std::function<void()> onBack, QWidget* parent)
-    : QWidget(parent),
-      m_back(new SymbolButton(QStringLiteral("chevron.left"), 13, SymbolWeight::medium, &Theme::textSecondary,
-                              QSize(28, 28), this)),
-      m_title(new ThemedLabel(title, 17, QFont::Medium, &Theme::text, this))
+    : QWidget(parent)
+    , m_back(new SymbolButton(QStringLiteral("chevron.left"), 13, SymbolWeight::medium, &Theme::textSecondary,
+          QSize(28, 28), this))
+    , m_title(new ThemedLabel(title, 17, QFont::Medium, &Theme::text, this))
 {
     const QString backText = QStringLiteral("Back to shortcuts");
     m_back->setCircleFill(&Theme::surfaceGlass);

@@ -8,8 +8,7 @@ class ThemedLabel;
 
 // The header row every sub-screen opens with: a round back button ("Back to shortcuts")
 // and the screen's title. Made by `screenHeader`.
-class ScreenHeader : public QWidget
-{
+class ScreenHeader : public QWidget {
     Q_OBJECT
 public:
     ScreenHeader(const QString& title, std::function<void()> onBack, QWidget* parent = nullptr);

@@ -5,8 +5,13 @@
 #include <QPainter>
 
 SymbolButton::SymbolButton(const QString& symbol, qreal pointSize, SymbolWeight weight, ThemeColor color, QSize frame,
-                           QWidget* parent)
-    : QAbstractButton(parent), m_symbol(symbol), m_pointSize(pointSize), m_weight(weight), m_color(color), m_frame(frame)
+    QWidget* parent)
+    : QAbstractButton(parent)
+    , m_symbol(symbol)
+    , m_pointSize(pointSize)
+    , m_weight(weight)
+    , m_color(color)
+    , m_frame(frame)
 {
     setFixedSize(frame);
     setFocusPolicy(Qt::TabFocus);

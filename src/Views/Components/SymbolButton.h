@@ -9,12 +9,11 @@
 // button, a card's edit and open buttons, a search field's clear button, close buttons.
 // With a circle fill, the circle is both what is drawn behind the symbol and what takes
 // clicks; otherwise the whole frame does. Drawn at 0.75 opacity while pressed.
-class SymbolButton : public QAbstractButton
-{
+class SymbolButton : public QAbstractButton {
     Q_OBJECT
 public:
     SymbolButton(const QString& symbol, qreal pointSize, SymbolWeight weight, ThemeColor color, QSize frame,
-                 QWidget* parent = nullptr);
+        QWidget* parent = nullptr);
 
     QString symbol() const { return m_symbol; }
     void setSymbol(const QString& symbol);

@@ -50,8 +50,7 @@ QByteArray weighted(const QByteArray& svg, SymbolWeight weight)
     return result.toUtf8();
 }
 
-class SymbolLibrary
-{
+class SymbolLibrary {
 public:
     static SymbolLibrary& instance()
     {
@@ -140,11 +139,12 @@ private:
     QCache<QString, QPixmap> m_pixmaps{512};
 };
 
-class SymbolIconEngine final : public QIconEngine
-{
+class SymbolIconEngine final : public QIconEngine {
 public:
     SymbolIconEngine(QString name, ThemeColor color, SymbolWeight weight)
-        : m_name(std::move(name)), m_color(color), m_weight(weight)
+        : m_name(std::move(name))
+        , m_color(color)
+        , m_weight(weight)
     {
     }
 

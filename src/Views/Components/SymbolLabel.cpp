@@ -5,7 +5,11 @@
 #include <QPainter>
 
 SymbolLabel::SymbolLabel(const QString& name, qreal pointSize, SymbolWeight weight, ThemeColor color, QWidget* parent)
-    : QWidget(parent), m_name(name), m_pointSize(pointSize), m_weight(weight), m_color(color)
+    : QWidget(parent)
+    , m_name(name)
+    , m_pointSize(pointSize)
+    , m_weight(weight)
+    , m_color(color)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);

@@ -7,12 +7,11 @@
 
 // One symbol shown at the size of text of `pointSize` pixels, centred in the widget,
 // in a palette colour (follows the appearance) or a fixed one.
-class SymbolLabel : public QWidget
-{
+class SymbolLabel : public QWidget {
     Q_OBJECT
 public:
     SymbolLabel(const QString& name, qreal pointSize, SymbolWeight weight, ThemeColor color,
-                QWidget* parent = nullptr);
+        QWidget* parent = nullptr);
 
     QString name() const { return m_name; }
     void setName(const QString& name);

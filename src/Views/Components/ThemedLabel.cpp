@@ -6,10 +6,12 @@
 
 namespace {
 
-class HeadingAccessible final : public QAccessibleWidget
-{
+class HeadingAccessible final : public QAccessibleWidget {
 public:
-    explicit HeadingAccessible(QWidget* label) : QAccessibleWidget(label, QAccessible::Heading) {}
+    explicit HeadingAccessible(QWidget* label)
+        : QAccessibleWidget(label, QAccessible::Heading)
+    {
+    }
 
     QString text(QAccessible::Text kind) const override
     {
@@ -34,7 +36,8 @@ QAccessibleInterface* headingFactory(const QString& className, QObject* object)
 } // namespace
 
 ThemedLabel::ThemedLabel(const QString& text, int pixelSize, QFont::Weight weight, ThemeColor color, QWidget* parent)
-    : QLabel(parent), m_color(color)
+    : QLabel(parent)
+    , m_color(color)
 {
     setTextFormat(Qt::PlainText);
     setText(text);

@@ -6,8 +6,7 @@
 
 // A one-colour label in the interface font. Always plain text: user data (names,
 // triggers, expansions) is shown as typed and never read as markup. Follows the appearance.
-class ThemedLabel : public QLabel
-{
+class ThemedLabel : public QLabel {
     Q_OBJECT
 public:
     ThemedLabel(const QString& text, int pixelSize, QFont::Weight weight, ThemeColor color, QWidget* parent = nullptr);

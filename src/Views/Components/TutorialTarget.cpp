@@ -11,7 +11,10 @@ void TutorialTarget::mark(QWidget* widget, const QString& id)
     new TutorialTarget(widget, id);
 }
 
-TutorialTarget::TutorialTarget(QWidget* widget, const QString& id) : QObject(widget), m_widget(widget), m_id(id)
+TutorialTarget::TutorialTarget(QWidget* widget, const QString& id)
+    : QObject(widget)
+    , m_widget(widget)
+    , m_id(id)
 {
     watchAncestors();
     report();

@@ -11,8 +11,7 @@ class QWindow;
 // reported to the tutorial under `id` whenever it could have changed (shown, moved,
 // resized, or any of its ancestors moved, which includes scrolling and the popover
 // window moving). Owned by the widget it watches.
-class TutorialTarget : public QObject
-{
+class TutorialTarget : public QObject {
     Q_OBJECT
 public:
     static void mark(QWidget* widget, const QString& id);

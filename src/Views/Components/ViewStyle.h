@@ -43,4 +43,3 @@ class QWidget;
 // True while `widget` has the focus and it came there by keyboard (Tab, Backtab or a
 // shortcut): only then do custom-drawn controls show a focus ring, as the desktop does.
 bool showsKeyboardFocus(const QWidget* widget);
-

@@ -14,22 +14,22 @@ constexpr int startRetryMilliseconds = 2000;
 
 bool AtspiAccessibility::start()
 {
-    if (tracker_.isStarted())
+    if (m_tracker.isStarted())
         return true;
-    nextStartAttempt_ = QDeadlineTimer(startRetryMilliseconds);
-    return tracker_.start();
+    m_nextStartAttempt = QDeadlineTimer(startRetryMilliseconds);
+    return m_tracker.start();
 }
 
 bool AtspiAccessibility::isSecureEventInputEnabled()
 {
-    return tracker_.isFocusedPasswordField();
+    return m_tracker.isFocusedPasswordField();
 }
 
 std::shared_ptr<AccessibleElement> AtspiAccessibility::applicationElement(qint64 process)
 {
     if (process <= 0)
         return nullptr;
-    if (!tracker_.isStarted() && (!nextStartAttempt_.hasExpired() || !start()))
+    if (!m_tracker.isStarted() && (!m_nextStartAttempt.hasExpired() || !start()))
         return nullptr;
     return std::make_shared<AtspiApplicationElement>(*this, process);
 }
@@ -38,9 +38,9 @@ std::shared_ptr<AccessibleElement> AtspiAccessibility::focusedElement(qint64 pro
 {
     if (process == qint64(getpid()))
         return nullptr;
-    tracker_.lookForFocusIn(process);
-    AtspiAccessible* focused = tracker_.focused();
-    if (!focused || tracker_.focusedProcess() != process)
+    m_tracker.lookForFocusIn(process);
+    AtspiAccessible* focused = m_tracker.focused();
+    if (!focused || m_tracker.focusedProcess() != process)
         return nullptr;
     // The focus event may not have been dispatched yet when focus has already moved on.
     AtspiStateSet* states = atspi_accessible_get_state_set(focused);
@@ -57,14 +57,14 @@ std::shared_ptr<AtspiTextOffsets::Unit> AtspiAccessibility::unitOf(AtspiAccessib
 {
     const AtspiObject* object = ATSPI_OBJECT(accessible);
     const QString application = object->app && object->app->bus_name ? QString::fromUtf8(object->app->bus_name) : QString();
-    auto it = units_.find(application);
-    if (it == units_.end()) {
+    auto it = m_units.find(application);
+    if (it == m_units.end()) {
         // Qt's bridge counts UTF-16 units, other toolkits count characters; the element corrects
         // this guess as soon as the text shows otherwise.
         gchar* toolkit = atspi_accessible_get_toolkit_name(accessible, nullptr);
         const bool qt = toolkit && QString::fromUtf8(toolkit).compare(QLatin1String("Qt"), Qt::CaseInsensitive) == 0;
         g_free(toolkit);
-        it = units_.insert(application,
+        it = m_units.insert(application,
             std::make_shared<AtspiTextOffsets::Unit>(qt ? AtspiTextOffsets::Unit::utf16 : AtspiTextOffsets::Unit::codePoints));
     }
     return it.value();

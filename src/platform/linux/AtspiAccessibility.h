@@ -29,8 +29,8 @@ public:
 private:
     std::shared_ptr<AtspiTextOffsets::Unit> unitOf(AtspiAccessible* accessible);
 
-    AtspiFocusTracker tracker_;
-    QDeadlineTimer nextStartAttempt_;
+    AtspiFocusTracker m_tracker;
+    QDeadlineTimer m_nextStartAttempt;
     // Per application bus name: what its text offsets count.
-    QHash<QString, std::shared_ptr<AtspiTextOffsets::Unit>> units_;
+    QHash<QString, std::shared_ptr<AtspiTextOffsets::Unit>> m_units;
 };

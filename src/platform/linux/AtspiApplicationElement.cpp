@@ -3,8 +3,8 @@
 #include "AtspiAccessibility.h"
 
 AtspiApplicationElement::AtspiApplicationElement(AtspiAccessibility& accessibility, qint64 process)
-    : accessibility_(accessibility)
-    , process_(process)
+    : m_accessibility(accessibility)
+    , m_process(process)
 {
 }
 
@@ -17,7 +17,7 @@ AccessibilityValue AtspiApplicationElement::attributeValue(QLatin1StringView att
 {
     if (attribute != AX::focusedUIElement)
         return {};
-    if (std::shared_ptr<AccessibleElement> focused = accessibility_.focusedElement(process_))
+    if (std::shared_ptr<AccessibleElement> focused = m_accessibility.focusedElement(m_process))
         return focused;
     return {};
 }
@@ -40,5 +40,5 @@ bool AtspiApplicationElement::setAttributeValue(QLatin1StringView, const Accessi
 bool AtspiApplicationElement::isEqual(const AccessibleElement& other) const
 {
     const auto* application = dynamic_cast<const AtspiApplicationElement*>(&other);
-    return application && application->process_ == process_;
+    return application && application->m_process == m_process;
 }

@@ -19,6 +19,6 @@ public:
     bool isEqual(const AccessibleElement& other) const override;
 
 private:
-    AtspiAccessibility& accessibility_;
-    qint64 process_;
+    AtspiAccessibility& m_accessibility;
+    qint64 m_process;
 };

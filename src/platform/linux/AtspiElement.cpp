@@ -40,49 +40,49 @@ bool succeeded(GError*& error)
 
 AtspiElement::AtspiElement(AtspiAccessible* accessible, AtspiStateSet* states, qint64 process,
     std::shared_ptr<AtspiTextOffsets::Unit> unit)
-    : accessible_(static_cast<AtspiAccessible*>(g_object_ref(accessible)))
-    , process_(process)
-    , unit_(std::move(unit))
+    : m_accessible(static_cast<AtspiAccessible*>(g_object_ref(accessible)))
+    , m_process(process)
+    , m_unit(std::move(unit))
 {
     if (states) {
-        states_ = static_cast<AtspiStateSet*>(g_object_ref(states));
-        statesExpiry_ = QDeadlineTimer(stateLifetimeMilliseconds);
+        m_states = static_cast<AtspiStateSet*>(g_object_ref(states));
+        m_statesExpiry = QDeadlineTimer(stateLifetimeMilliseconds);
     }
 }
 
 AtspiElement::~AtspiElement()
 {
-    if (states_)
-        g_object_unref(states_);
-    g_object_unref(accessible_);
+    if (m_states)
+        g_object_unref(m_states);
+    g_object_unref(m_accessible);
 }
 
 AtspiStateSet* AtspiElement::states()
 {
-    if (states_ && !statesExpiry_.hasExpired())
-        return states_;
-    if (states_)
-        g_object_unref(states_);
-    states_ = stateSetOf(accessible_);
-    statesExpiry_ = QDeadlineTimer(stateLifetimeMilliseconds);
-    return states_;
+    if (m_states && !m_statesExpiry.hasExpired())
+        return m_states;
+    if (m_states)
+        g_object_unref(m_states);
+    m_states = stateSetOf(m_accessible);
+    m_statesExpiry = QDeadlineTimer(stateLifetimeMilliseconds);
+    return m_states;
 }
 
 std::optional<int> AtspiElement::atspiRole()
 {
-    if (!role_) {
+    if (!m_role) {
         GError* error = nullptr;
-        const AtspiRole role = atspi_accessible_get_role(accessible_, &error);
+        const AtspiRole role = atspi_accessible_get_role(m_accessible, &error);
         if (succeeded(error))
-            role_ = role;
+            m_role = role;
     }
-    return role_;
+    return m_role;
 }
 
 bool AtspiElement::isReachable() const
 {
     // A request to this process's own tree would wait for the thread that is making it.
-    return process_ != qint64(getpid());
+    return m_process != qint64(getpid());
 }
 
 void AtspiElement::setMessagingTimeout(double seconds)
@@ -154,13 +154,13 @@ std::optional<bool> AtspiElement::isAttributeSettable(QLatin1StringView attribut
     AtspiStateSet* current = states();
     if (!current)
         return std::nullopt;
-    return atspi_state_set_contains(current, ATSPI_STATE_EDITABLE) && hasTextInterface(accessible_);
+    return atspi_state_set_contains(current, ATSPI_STATE_EDITABLE) && hasTextInterface(m_accessible);
 }
 
 std::optional<QString> AtspiElement::textPrefix(qint64 length)
 {
     GError* error = nullptr;
-    gchar* text = atspi_text_get_text(ATSPI_TEXT(accessible_), 0, gint(length), &error);
+    gchar* text = atspi_text_get_text(ATSPI_TEXT(m_accessible), 0, gint(length), &error);
     if (!succeeded(error) || !text)
         return std::nullopt;
     QString result = QString::fromUtf8(text, qsizetype(std::strlen(text)));
@@ -170,9 +170,9 @@ std::optional<QString> AtspiElement::textPrefix(qint64 length)
 
 AccessibilityValue AtspiElement::selection()
 {
-    if (!hasTextInterface(accessible_))
+    if (!hasTextInterface(m_accessible))
         return {};
-    AtspiText* text = ATSPI_TEXT(accessible_);
+    AtspiText* text = ATSPI_TEXT(m_accessible);
     GError* error = nullptr;
     const gint caret = atspi_text_get_caret_offset(text, &error);
     if (!succeeded(error))
@@ -193,21 +193,21 @@ AccessibilityValue AtspiElement::selection()
         g_free(range);
     }
     // Offsets in UTF-16 units need no conversion, and no look at the text.
-    if (start < 0 || end < 0 || *unit_ == AtspiTextOffsets::Unit::utf16)
-        return TextRange { start, end - start };
+    if (start < 0 || end < 0 || *m_unit == AtspiTextOffsets::Unit::utf16)
+        return TextRange{start, end - start};
     const qint64 reach = std::max<qint64>(end, caret);
     const std::optional<QString> prefix = textPrefix(reach);
     if (!prefix)
         return {};
-    const std::optional<AtspiTextOffsets::Unit> unit = AtspiTextOffsets::unitOf(*prefix, reach, *unit_);
+    const std::optional<AtspiTextOffsets::Unit> unit = AtspiTextOffsets::unitOf(*prefix, reach, *m_unit);
     if (!unit)
         return {};
-    *unit_ = *unit;
+    *m_unit = *unit;
     const std::optional<qint64> location = AtspiTextOffsets::toUtf16(*prefix, start, *unit);
     const std::optional<qint64> finish = AtspiTextOffsets::toUtf16(*prefix, end, *unit);
     if (!location || !finish)
         return {};
-    return TextRange { *location, *finish - *location };
+    return TextRange{*location, *finish - *location};
 }
 
 AccessibilityValue AtspiElement::parameterizedAttributeValue(QLatin1StringView attribute, const AccessibilityValue& parameter)
@@ -220,13 +220,13 @@ AccessibilityValue AtspiElement::parameterizedAttributeValue(QLatin1StringView a
 
 AccessibilityValue AtspiElement::text(const TextRange& range)
 {
-    if (range.location < 0 || range.length < 0 || !hasTextInterface(accessible_))
+    if (range.location < 0 || range.length < 0 || !hasTextInterface(m_accessible))
         return {};
     // In either unit the first `end` application units cover at least `end` UTF-16 units.
     const qint64 end = range.location + range.length;
     const std::optional<QString> prefix = textPrefix(end);
-    if (!prefix || prefix->size() < end || !AtspiTextOffsets::fromUtf16(*prefix, range.location, *unit_)
-        || !AtspiTextOffsets::fromUtf16(*prefix, end, *unit_))
+    if (!prefix || prefix->size() < end || !AtspiTextOffsets::fromUtf16(*prefix, range.location, *m_unit)
+        || !AtspiTextOffsets::fromUtf16(*prefix, end, *m_unit))
         return {};
     return prefix->mid(range.location, range.length);
 }
@@ -241,17 +241,17 @@ bool AtspiElement::setAttributeValue(QLatin1StringView attribute, const Accessib
 
 bool AtspiElement::select(const TextRange& range)
 {
-    if (range.location < 0 || range.length < 0 || !hasTextInterface(accessible_))
+    if (range.location < 0 || range.length < 0 || !hasTextInterface(m_accessible))
         return false;
     const qint64 end = range.location + range.length;
     const std::optional<QString> prefix = textPrefix(end);
     if (!prefix || prefix->size() < end)
         return false;
-    const std::optional<qint64> start = AtspiTextOffsets::fromUtf16(*prefix, range.location, *unit_);
-    const std::optional<qint64> finish = AtspiTextOffsets::fromUtf16(*prefix, end, *unit_);
+    const std::optional<qint64> start = AtspiTextOffsets::fromUtf16(*prefix, range.location, *m_unit);
+    const std::optional<qint64> finish = AtspiTextOffsets::fromUtf16(*prefix, end, *m_unit);
     if (!start || !finish)
         return false;
-    AtspiText* text = ATSPI_TEXT(accessible_);
+    AtspiText* text = ATSPI_TEXT(m_accessible);
     GError* error = nullptr;
     bool done = false;
     if (range.length == 0) {
@@ -269,12 +269,12 @@ bool AtspiElement::select(const TextRange& range)
 bool AtspiElement::isEqual(const AccessibleElement& other) const
 {
     const auto* element = dynamic_cast<const AtspiElement*>(&other);
-    if (!element || element->process_ != process_)
+    if (!element || element->m_process != m_process)
         return false;
-    if (element->accessible_ == accessible_)
+    if (element->m_accessible == m_accessible)
         return true;
-    const AtspiObject* mine = ATSPI_OBJECT(accessible_);
-    const AtspiObject* theirs = ATSPI_OBJECT(element->accessible_);
+    const AtspiObject* mine = ATSPI_OBJECT(m_accessible);
+    const AtspiObject* theirs = ATSPI_OBJECT(element->m_accessible);
     return mine->app && theirs->app && mine->path && theirs->path
         && std::strcmp(mine->app->bus_name, theirs->app->bus_name) == 0
         && std::strcmp(mine->path, theirs->path) == 0;

@@ -47,10 +47,10 @@ private:
     bool select(const TextRange& range);
     std::optional<QString> textPrefix(qint64 length);
 
-    AtspiAccessible* accessible_;
-    AtspiStateSet* states_ = nullptr;
-    QDeadlineTimer statesExpiry_;
-    std::optional<int> role_;
-    qint64 process_;
-    std::shared_ptr<AtspiTextOffsets::Unit> unit_;
+    AtspiAccessible* m_accessible;
+    AtspiStateSet* m_states = nullptr;
+    QDeadlineTimer m_statesExpiry;
+    std::optional<int> m_role;
+    qint64 m_process;
+    std::shared_ptr<AtspiTextOffsets::Unit> m_unit;
 };

@@ -42,7 +42,7 @@ bool hasState(AtspiAccessible* accessible, AtspiStateType state)
 // A new reference to the focused object below `root`, or null.
 AtspiAccessible* findFocused(AtspiAccessible* root)
 {
-    QList<AtspiAccessible*> pending { static_cast<AtspiAccessible*>(g_object_ref(root)) };
+    QList<AtspiAccessible*> pending{static_cast<AtspiAccessible*>(g_object_ref(root))};
     AtspiAccessible* found = nullptr;
     int visited = 0;
     while (!pending.isEmpty()) {
@@ -69,16 +69,16 @@ AtspiFocusTracker::AtspiFocusTracker() = default;
 
 AtspiFocusTracker::~AtspiFocusTracker()
 {
-    if (listener_) {
-        atspi_event_listener_deregister(listener_, focusEvent, nullptr);
-        g_object_unref(listener_);
+    if (m_listener) {
+        atspi_event_listener_deregister(m_listener, focusEvent, nullptr);
+        g_object_unref(m_listener);
     }
     clear();
 }
 
 bool AtspiFocusTracker::start()
 {
-    if (listener_)
+    if (m_listener)
         return true;
     if (!accessibilityBusAnswers())
         return false;
@@ -86,10 +86,10 @@ bool AtspiFocusTracker::start()
     if (initialized != 0 && initialized != 1)
         return false;
     atspi_set_timeout(walkTimeoutMilliseconds, walkTimeoutMilliseconds);
-    listener_ = atspi_event_listener_new(&AtspiFocusTracker::receive, this, nullptr);
-    if (!atspi_event_listener_register(listener_, focusEvent, nullptr)) {
-        g_object_unref(listener_);
-        listener_ = nullptr;
+    m_listener = atspi_event_listener_new(&AtspiFocusTracker::receive, this, nullptr);
+    if (!atspi_event_listener_register(m_listener, focusEvent, nullptr)) {
+        g_object_unref(m_listener);
+        m_listener = nullptr;
         return false;
     }
     findFocus(0);
@@ -102,7 +102,7 @@ void AtspiFocusTracker::receive(AtspiEvent* event, void* self)
     if (event->source) {
         if (event->detail1)
             tracker->focus(event->source);
-        else if (event->source == tracker->focused_)
+        else if (event->source == tracker->m_focused)
             tracker->clear();
     }
     g_boxed_free(ATSPI_TYPE_EVENT, event);
@@ -110,9 +110,9 @@ void AtspiFocusTracker::receive(AtspiEvent* event, void* self)
 
 void AtspiFocusTracker::lookForFocusIn(qint64 process)
 {
-    if (!listener_ || process <= 0 || process == process_ || searchedProcesses_.contains(process))
+    if (!m_listener || process <= 0 || process == m_process || m_searchedProcesses.contains(process))
         return;
-    searchedProcesses_.insert(process);
+    m_searchedProcesses.insert(process);
     findFocus(process);
 }
 
@@ -120,22 +120,22 @@ void AtspiFocusTracker::focus(AtspiAccessible* accessible)
 {
     g_object_ref(accessible);
     clear();
-    searchedProcesses_.clear();
-    focused_ = accessible;
-    process_ = qint64(atspi_accessible_get_process_id(accessible, nullptr));
+    m_searchedProcesses.clear();
+    m_focused = accessible;
+    m_process = qint64(atspi_accessible_get_process_id(accessible, nullptr));
     // Asking this process's own accessibility tree over the bus would wait for an answer that
     // only this (blocked) thread could give.
-    password_ = process_ != qint64(getpid())
+    m_password = m_process != qint64(getpid())
         && atspi_accessible_get_role(accessible, nullptr) == ATSPI_ROLE_PASSWORD_TEXT;
 }
 
 void AtspiFocusTracker::clear()
 {
-    if (focused_)
-        g_object_unref(focused_);
-    focused_ = nullptr;
-    process_ = 0;
-    password_ = false;
+    if (m_focused)
+        g_object_unref(m_focused);
+    m_focused = nullptr;
+    m_process = 0;
+    m_password = false;
 }
 
 // In the windows of one process, or of every other process when `process` is 0.

@@ -20,13 +20,13 @@ public:
 
     // Connects to the accessibility bus; false when it does not answer.
     bool start();
-    bool isStarted() const { return listener_ != nullptr; }
+    bool isStarted() const { return m_listener != nullptr; }
 
     // The focused object (not a new reference) and its process; null and 0 when unknown.
-    AtspiAccessible* focused() const { return focused_; }
-    qint64 focusedProcess() const { return process_; }
+    AtspiAccessible* focused() const { return m_focused; }
+    qint64 focusedProcess() const { return m_process; }
     // Password fields are told apart at the moment they get focus.
-    bool isFocusedPasswordField() const { return password_; }
+    bool isFocusedPasswordField() const { return m_password; }
 
     // Looks through the windows of the process for its focused object, once until the next
     // focus event: an application may have taken the focus before its accessibility bridge knew
@@ -39,9 +39,9 @@ private:
     void clear();
     void findFocus(qint64 process);
 
-    AtspiEventListener* listener_ = nullptr;
-    AtspiAccessible* focused_ = nullptr;
-    qint64 process_ = 0;
-    bool password_ = false;
-    QSet<qint64> searchedProcesses_;
+    AtspiEventListener* m_listener = nullptr;
+    AtspiAccessible* m_focused = nullptr;
+    qint64 m_process = 0;
+    bool m_password = false;
+    QSet<qint64> m_searchedProcesses;
 };

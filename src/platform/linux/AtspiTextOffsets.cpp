@@ -4,21 +4,21 @@ namespace AtspiTextOffsets {
 
 namespace {
 
-bool splitsPair(const QString& text, qint64 utf16Offset)
-{
-    return utf16Offset > 0 && utf16Offset < text.size() && text.at(utf16Offset).isLowSurrogate()
-        && text.at(utf16Offset - 1).isHighSurrogate();
-}
-
-qint64 codePointsIn(const QString& text, qint64 utf16Length)
-{
-    qint64 count = 0;
-    for (qint64 i = 0; i < utf16Length; ++i) {
-        if (!(text.at(i).isLowSurrogate() && i > 0 && text.at(i - 1).isHighSurrogate()))
-            ++count;
+    bool splitsPair(const QString& text, qint64 utf16Offset)
+    {
+        return utf16Offset > 0 && utf16Offset < text.size() && text.at(utf16Offset).isLowSurrogate()
+            && text.at(utf16Offset - 1).isHighSurrogate();
     }
-    return count;
-}
+
+    qint64 codePointsIn(const QString& text, qint64 utf16Length)
+    {
+        qint64 count = 0;
+        for (qint64 i = 0; i < utf16Length; ++i) {
+            if (!(text.at(i).isLowSurrogate() && i > 0 && text.at(i - 1).isHighSurrogate()))
+                ++count;
+        }
+        return count;
+    }
 
 }
 

@@ -18,7 +18,9 @@ constexpr uint preferLight = 2;
 } // namespace
 
 DesktopColorScheme::DesktopColorScheme(QDBusConnection bus, QObject* parent)
-    : SystemAppearance(parent), m_bus(bus), m_reported(paletteAppearance())
+    : SystemAppearance(parent)
+    , m_bus(bus)
+    , m_reported(paletteAppearance())
 {
     if (qApp)
         qApp->installEventFilter(this);

@@ -9,8 +9,7 @@
 // The desktop's light or dark preference: the desktop portal's colour scheme where the desktop
 // states one, else the lightness of the application palette the desktop's Qt theme provides.
 // Followed while the application runs.
-class DesktopColorScheme final : public SystemAppearance
-{
+class DesktopColorScheme final : public SystemAppearance {
     Q_OBJECT
 public:
     explicit DesktopColorScheme(QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);

@@ -13,7 +13,9 @@ const QString kdeDurationKey = QStringLiteral("AnimationDurationFactor");
 
 } // namespace
 
-DesktopMotionSettings::DesktopMotionSettings(QDBusConnection bus, QObject* parent) : MotionSettings(parent), m_bus(bus)
+DesktopMotionSettings::DesktopMotionSettings(QDBusConnection bus, QObject* parent)
+    : MotionSettings(parent)
+    , m_bus(bus)
 {
     if (!PortalSettings::subscribe(m_bus, this, SLOT(settingChanged(QString, QString, QDBusVariant))))
         return;

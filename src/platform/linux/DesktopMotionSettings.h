@@ -10,8 +10,7 @@
 // session bus and followed while the application runs. The portal's own appearance key
 // decides where the portal has it; otherwise the GNOME or KDE animation setting that the
 // portal passes on does. Without a portal nothing is reduced.
-class DesktopMotionSettings final : public MotionSettings
-{
+class DesktopMotionSettings final : public MotionSettings {
     Q_OBJECT
 public:
     explicit DesktopMotionSettings(QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);

@@ -80,12 +80,11 @@ SecretService* openService()
 GHashTable* attributesFor(const QByteArray& service, const QByteArray& account)
 {
     return secret_attributes_build(&genericPasswordSchema(), "service", service.constData(), "account",
-                                   account.constData(), nullptr);
+        account.constData(), nullptr);
 }
 
 // The items of one pair, as one search call; owns the list.
-class ItemSearch
-{
+class ItemSearch {
 public:
     ItemSearch(const QString& service, const QString& account, SecretSearchFlags flags)
     {
@@ -120,7 +119,7 @@ private:
 SecretStore::Lookup LibsecretStore::lookup(const QString& service, const QString& account)
 {
     const ItemSearch search(service, account,
-                            static_cast<SecretSearchFlags>(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS));
+        static_cast<SecretSearchFlags>(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS));
     if (search.status() != success)
         return {search.status(), std::nullopt};
     auto* item = static_cast<SecretItem*>(search.items()->data);
@@ -146,7 +145,7 @@ qint32 LibsecretStore::store(const QString& service, const QString& account, con
     g_autoptr(SecretValue) value = secret_value_new(secret.constData(), secret.size(), "application/octet-stream");
     // An item with the same attributes in the default collection is replaced in place.
     const gboolean stored = secret_service_store_sync(secretService, &genericPasswordSchema(), attributes,
-                                                      SECRET_COLLECTION_DEFAULT, label.constData(), value, nullptr, &error);
+        SECRET_COLLECTION_DEFAULT, label.constData(), value, nullptr, &error);
     g_hash_table_unref(attributes);
     return stored ? success : statusFor(error);
 }

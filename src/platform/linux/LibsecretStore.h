@@ -6,8 +6,7 @@
 // KeePassXC, ...) reached through libsecret. Items live in the default collection under the
 // attributes {service, account}; there is deliberately no fallback to a file when no service
 // answers, the caller gets notAvailable instead.
-class LibsecretStore final : public SecretStore
-{
+class LibsecretStore final : public SecretStore {
 public:
     Lookup lookup(const QString& service, const QString& account) override;
     qint32 store(const QString& service, const QString& account, const QByteArray& secret) override;

@@ -32,20 +32,20 @@ constexpr int enabledLifetimeMilliseconds = 1000;
 // Nothing when the accessibility bus does not answer.
 std::optional<bool> LinuxAccessibilityTrust::accessibilityEnabled()
 {
-    if (!enabledExpiry_.hasExpired())
-        return enabled_;
-    enabled_.reset();
+    if (!m_enabledExpiry.hasExpired())
+        return m_enabled;
+    m_enabled.reset();
     if (QDBusConnection::sessionBus().isConnected()) {
-        const QDBusReply<QDBusVariant> reply = callProperties(QStringLiteral("Get"), { statusInterface, enabledProperty });
+        const QDBusReply<QDBusVariant> reply = callProperties(QStringLiteral("Get"), {statusInterface, enabledProperty});
         if (reply.isValid())
-            enabled_ = reply.value().variant().toBool();
+            m_enabled = reply.value().variant().toBool();
     }
-    enabledExpiry_ = QDeadlineTimer(enabledLifetimeMilliseconds);
-    return enabled_;
+    m_enabledExpiry = QDeadlineTimer(enabledLifetimeMilliseconds);
+    return m_enabled;
 }
 
 LinuxAccessibilityTrust::LinuxAccessibilityTrust(std::shared_ptr<X11Connection> connection)
-    : connection_(std::move(connection))
+    : m_connection(std::move(connection))
 {
 }
 
@@ -57,21 +57,21 @@ bool LinuxAccessibilityTrust::isProcessTrusted()
 bool LinuxAccessibilityTrust::requestTrust()
 {
     if (QDBusConnection::sessionBus().isConnected())
-        callProperties(QStringLiteral("Set"), { statusInterface, enabledProperty, QVariant::fromValue(QDBusVariant(true)) });
-    enabledExpiry_ = QDeadlineTimer();
+        callProperties(QStringLiteral("Set"), {statusInterface, enabledProperty, QVariant::fromValue(QDBusVariant(true))});
+    m_enabledExpiry = QDeadlineTimer();
     return isProcessTrusted();
 }
 
 QString LinuxAccessibilityTrust::untrustedReason()
 {
-    if (!connection_) {
+    if (!m_connection) {
         if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
             return QStringLiteral("This is a Wayland session without X11: expansion needs an X11 session.");
         return QStringLiteral("No X11 display: expansion needs an X11 session.");
     }
-    if (!connection_->hasExtension("RECORD"))
+    if (!m_connection->hasExtension("RECORD"))
         return QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched.");
-    if (!connection_->hasExtension("XTEST"))
+    if (!m_connection->hasExtension("XTEST"))
         return QStringLiteral("The X server offers no XTEST extension, so expansions cannot be pasted.");
     const std::optional<bool> enabled = accessibilityEnabled();
     if (!enabled)

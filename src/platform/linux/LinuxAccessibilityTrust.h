@@ -22,8 +22,8 @@ public:
 private:
     std::optional<bool> accessibilityEnabled();
 
-    std::shared_ptr<X11Connection> connection_;
+    std::shared_ptr<X11Connection> m_connection;
     // The engine asks on every key; the bus is asked again only after a second.
-    std::optional<bool> enabled_;
-    QDeadlineTimer enabledExpiry_;
+    std::optional<bool> m_enabled;
+    QDeadlineTimer m_enabledExpiry;
 };

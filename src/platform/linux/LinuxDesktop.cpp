@@ -11,21 +11,21 @@
 #include "X11Workspace.h"
 
 LinuxDesktop::LinuxDesktop()
-    : connection_(X11Connection::open())
-    , ledger_(std::make_unique<PostedKeyLedger>())
+    : m_connection(X11Connection::open())
+    , m_ledger(std::make_unique<PostedKeyLedger>())
 {
-    if (connection_) {
-        layout_ = std::make_unique<X11KeyboardLayout>(connection_->display());
-        QObject::connect(connection_.get(), &X11Connection::keyboardMappingChanged, connection_.get(),
-            [layout = layout_.get()] { layout->reload(); });
+    if (m_connection) {
+        m_layout = std::make_unique<X11KeyboardLayout>(m_connection->display());
+        QObject::connect(m_connection.get(), &X11Connection::keyboardMappingChanged, m_connection.get(),
+            [layout = m_layout.get()] { layout->reload(); });
     }
-    keyboard_ = std::make_unique<X11KeyboardPoster>(connection_, layout_.get(), *ledger_);
-    eventSource_ = std::make_unique<X11EventSource>(connection_, layout_.get(), *ledger_);
-    workspace_ = std::make_unique<X11Workspace>(connection_);
-    accessibility_ = std::make_unique<AtspiAccessibility>();
-    accessibility_->start();
-    trust_ = std::make_unique<LinuxAccessibilityTrust>(connection_);
-    pasteboard_ = std::make_unique<QtClipboardPasteboard>();
+    m_keyboard = std::make_unique<X11KeyboardPoster>(m_connection, m_layout.get(), *m_ledger);
+    m_eventSource = std::make_unique<X11EventSource>(m_connection, m_layout.get(), *m_ledger);
+    m_workspace = std::make_unique<X11Workspace>(m_connection);
+    m_accessibility = std::make_unique<AtspiAccessibility>();
+    m_accessibility->start();
+    m_trust = std::make_unique<LinuxAccessibilityTrust>(m_connection);
+    m_pasteboard = std::make_unique<QtClipboardPasteboard>();
 }
 
 LinuxDesktop::~LinuxDesktop() = default;
@@ -33,11 +33,11 @@ LinuxDesktop::~LinuxDesktop() = default;
 Desktop LinuxDesktop::desktop() const
 {
     Desktop desktop;
-    desktop.eventSource = eventSource_.get();
-    desktop.accessibility = accessibility_.get();
-    desktop.trust = trust_.get();
-    desktop.keyboard = keyboard_.get();
-    desktop.pasteboard = pasteboard_.get();
-    desktop.workspace = workspace_.get();
+    desktop.eventSource = m_eventSource.get();
+    desktop.accessibility = m_accessibility.get();
+    desktop.trust = m_trust.get();
+    desktop.keyboard = m_keyboard.get();
+    desktop.pasteboard = m_pasteboard.get();
+    desktop.workspace = m_workspace.get();
     return desktop;
 }

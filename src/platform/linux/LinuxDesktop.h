@@ -28,13 +28,13 @@ public:
     Desktop desktop() const;
 
 private:
-    std::shared_ptr<X11Connection> connection_;
-    std::unique_ptr<X11KeyboardLayout> layout_;
-    std::unique_ptr<PostedKeyLedger> ledger_;
-    std::unique_ptr<X11EventSource> eventSource_;
-    std::unique_ptr<X11KeyboardPoster> keyboard_;
-    std::unique_ptr<X11Workspace> workspace_;
-    std::unique_ptr<AtspiAccessibility> accessibility_;
-    std::unique_ptr<LinuxAccessibilityTrust> trust_;
-    std::unique_ptr<QtClipboardPasteboard> pasteboard_;
+    std::shared_ptr<X11Connection> m_connection;
+    std::unique_ptr<X11KeyboardLayout> m_layout;
+    std::unique_ptr<PostedKeyLedger> m_ledger;
+    std::unique_ptr<X11EventSource> m_eventSource;
+    std::unique_ptr<X11KeyboardPoster> m_keyboard;
+    std::unique_ptr<X11Workspace> m_workspace;
+    std::unique_ptr<AtspiAccessibility> m_accessibility;
+    std::unique_ptr<LinuxAccessibilityTrust> m_trust;
+    std::unique_ptr<QtClipboardPasteboard> m_pasteboard;
 };

@@ -6,22 +6,28 @@ namespace PasteboardTypes {
 
 namespace {
 
-const std::pair<const char*, const char*> names[] = {
-    { "public.utf8-plain-text", "text/plain;charset=utf-8" },
-    { "public.html", "text/html" },
-    { "public.rtf", "text/rtf" },
-    { "public.png", "image/png" },
-    { "public.jpeg", "image/jpeg" },
-    { "public.tiff", "image/tiff" },
-    { "app.velmora.temporary-expansion", "application/x-velmora-temporary-expansion" },
-};
+    const std::pair<const char*, const char*> names[] = {
+        {"public.utf8-plain-text", "text/plain;charset=utf-8"},
+        {"public.html", "text/html"},
+        {"public.rtf", "text/rtf"},
+        {"public.png", "image/png"},
+        {"public.jpeg", "image/jpeg"},
+        {"public.tiff", "image/tiff"},
+        {"app.velmora.temporary-expansion", "application/x-velmora-temporary-expansion"},
+    };
 
-const char* metaTargets[] = {
-    "TARGETS", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS", "DELETE", "INSERT_SELECTION", "INSERT_PROPERTY",
-    // Qt lists this whenever the owner offers an image; it is Qt's own, not one of the owner's
-    // targets, and written back it would announce conversions that deliver nothing.
-    "application/x-qt-image",
-};
+    const char* metaTargets[] = {
+        "TARGETS",
+        "MULTIPLE",
+        "TIMESTAMP",
+        "SAVE_TARGETS",
+        "DELETE",
+        "INSERT_SELECTION",
+        "INSERT_PROPERTY",
+        // Qt lists this whenever the owner offers an image; it is Qt's own, not one of the owner's
+        // targets, and written back it would announce conversions that deliver nothing.
+        "application/x-qt-image",
+    };
 
 }
 

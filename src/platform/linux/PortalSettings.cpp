@@ -8,13 +8,13 @@
 namespace PortalSettings {
 
 namespace {
-const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString path = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString interface = QStringLiteral("org.freedesktop.portal.Settings");
+    const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
+    const QString path = QStringLiteral("/org/freedesktop/portal/desktop");
+    const QString interface = QStringLiteral("org.freedesktop.portal.Settings");
 } // namespace
 
 void read(QDBusConnection bus, const QString& group, const QString& key, QObject* context,
-          std::function<void(const QVariant& value)> take)
+    std::function<void(const QVariant& value)> take)
 {
     if (!bus.isConnected())
         return;

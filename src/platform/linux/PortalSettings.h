@@ -14,7 +14,7 @@ namespace PortalSettings {
 // portal has it; without a portal, or when it lacks the key, nothing happens. Dropped when
 // `context` dies first.
 void read(QDBusConnection bus, const QString& group, const QString& key, QObject* context,
-          std::function<void(const QVariant& value)> take);
+    std::function<void(const QVariant& value)> take);
 
 // Connects `slot` (const QString& group, const QString& key, const QDBusVariant& value) to
 // every change the portal announces.

@@ -19,7 +19,7 @@ public:
     // The user data when the event is the oldest key still expected, which is then taken off
     // the list; nothing for every other event.
     std::optional<quint64> claim(bool press, unsigned keyCode);
-    bool isEmpty() const { return entries_.isEmpty(); }
+    bool isEmpty() const { return m_entries.isEmpty(); }
 
 private:
     struct Entry {
@@ -30,5 +30,5 @@ private:
     };
     void dropExpired();
 
-    QList<Entry> entries_;
+    QList<Entry> m_entries;
 };

@@ -10,14 +10,14 @@ QtClipboardPasteboard::QtClipboardPasteboard(QObject* parent)
     : QObject(parent)
 {
     connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
-        if (mode == QClipboard::Clipboard && !writing_)
-            ++changeCount_;
+        if (mode == QClipboard::Clipboard && !m_writing)
+            ++m_changeCount;
     });
 }
 
 qint64 QtClipboardPasteboard::changeCount()
 {
-    return changeCount_;
+    return m_changeCount;
 }
 
 const QMimeData* QtClipboardPasteboard::contents() const
@@ -66,10 +66,10 @@ std::optional<QByteArray> QtClipboardPasteboard::data(qsizetype item, const QStr
 
 qint64 QtClipboardPasteboard::clearContents()
 {
-    writing_ = true;
+    m_writing = true;
     QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
-    writing_ = false;
-    return ++changeCount_;
+    m_writing = false;
+    return ++m_changeCount;
 }
 
 bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
@@ -81,8 +81,8 @@ bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
     auto* data = new QMimeData;
     for (const auto& [type, bytes] : items.first())
         data->setData(PasteboardTypes::mimeType(type), bytes);
-    writing_ = true;
+    m_writing = true;
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
-    writing_ = false;
+    m_writing = false;
     return true;
 }

@@ -27,6 +27,6 @@ private:
     const QMimeData* contents() const;
     QStringList formats() const;
 
-    qint64 changeCount_ = 0;
-    bool writing_ = false;
+    qint64 m_changeCount = 0;
+    bool m_writing = false;
 };

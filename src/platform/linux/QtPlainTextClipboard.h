@@ -1,10 +1,9 @@
 #pragma once
 
-#include "App/PlainTextClipboard.h"
+#include "platform/PlainTextClipboard.h"
 
 // The desktop's CLIPBOARD selection through Qt; needs a QGuiApplication.
-class QtPlainTextClipboard final : public PlainTextClipboard
-{
+class QtPlainTextClipboard final : public PlainTextClipboard {
 public:
     std::optional<QString> text() const override;
     void setText(const QString& text) override;

@@ -54,29 +54,29 @@ void X11Connection::stopIgnoringErrorsOn(Display* display)
 }
 
 X11Connection::X11Connection(Display* display)
-    : display_(display)
-    , activeWindowAtom_(XInternAtom(display, "_NET_ACTIVE_WINDOW", False))
-    , pidAtom_(XInternAtom(display, "_NET_WM_PID", False))
-    , notifier_(new QSocketNotifier(ConnectionNumber(display), QSocketNotifier::Read, this))
+    : m_display(display)
+    , m_activeWindowAtom(XInternAtom(display, "_NET_ACTIVE_WINDOW", False))
+    , m_pidAtom(XInternAtom(display, "_NET_WM_PID", False))
+    , m_notifier(new QSocketNotifier(ConnectionNumber(display), QSocketNotifier::Read, this))
 {
-    ignoreErrorsOn(display_);
+    ignoreErrorsOn(m_display);
 
     int opcode = 0;
     int errorBase = 0;
     int major = XkbMajorVersion;
     int minor = XkbMinorVersion;
-    if (XkbQueryExtension(display_, &opcode, &xkbEventBase_, &errorBase, &major, &minor)) {
-        XkbSelectEvents(display_, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
+    if (XkbQueryExtension(m_display, &opcode, &m_xkbEventBase, &errorBase, &major, &minor)) {
+        XkbSelectEvents(m_display, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
             XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
     } else {
-        xkbEventBase_ = -1;
+        m_xkbEventBase = -1;
     }
-    XSelectInput(display_, rootWindow(), PropertyChangeMask);
-    XFlush(display_);
-    connect(notifier_, &QSocketNotifier::activated, this, &X11Connection::processPendingEvents);
+    XSelectInput(m_display, rootWindow(), PropertyChangeMask);
+    XFlush(m_display);
+    connect(m_notifier, &QSocketNotifier::activated, this, &X11Connection::processPendingEvents);
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
-            if (XEventsQueued(display_, QueuedAlready) > 0)
+            if (XEventsQueued(m_display, QueuedAlready) > 0)
                 processPendingEvents();
         });
     }
@@ -84,32 +84,32 @@ X11Connection::X11Connection(Display* display)
 
 X11Connection::~X11Connection()
 {
-    delete notifier_;
-    stopIgnoringErrorsOn(display_);
-    XCloseDisplay(display_);
+    delete m_notifier;
+    stopIgnoringErrorsOn(m_display);
+    XCloseDisplay(m_display);
 }
 
 Window X11Connection::rootWindow() const
 {
-    return DefaultRootWindow(display_);
+    return DefaultRootWindow(m_display);
 }
 
 Atom X11Connection::atom(const char* name) const
 {
-    return XInternAtom(display_, name, False);
+    return XInternAtom(m_display, name, False);
 }
 
 bool X11Connection::hasExtension(const char* name) const
 {
     // A server's extensions do not change while we are connected to it.
-    auto known = extensions_.constFind(name);
-    if (known != extensions_.constEnd())
+    auto known = m_extensions.constFind(name);
+    if (known != m_extensions.constEnd())
         return known.value();
     int opcode = 0;
     int event = 0;
     int error = 0;
-    const bool present = XQueryExtension(display_, name, &opcode, &event, &error);
-    extensions_.insert(name, present);
+    const bool present = XQueryExtension(m_display, name, &opcode, &event, &error);
+    m_extensions.insert(name, present);
     return present;
 }
 
@@ -117,13 +117,13 @@ void X11Connection::processPendingEvents()
 {
     bool mappingChanged = false;
     bool activeChanged = false;
-    while (XPending(display_) > 0) {
+    while (XPending(m_display) > 0) {
         XEvent event;
-        XNextEvent(display_, &event);
+        XNextEvent(m_display, &event);
         if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
             mappingChanged = true;
-        } else if (xkbEventBase_ >= 0 && event.type == xkbEventBase_) {
+        } else if (m_xkbEventBase >= 0 && event.type == m_xkbEventBase) {
             const auto* xkb = reinterpret_cast<const XkbAnyEvent*>(&event);
             if (xkb->xkb_type == XkbMapNotify) {
                 XkbRefreshKeyboardMapping(reinterpret_cast<XkbMapNotifyEvent*>(&event));
@@ -131,7 +131,7 @@ void X11Connection::processPendingEvents()
             } else if (xkb->xkb_type == XkbNewKeyboardNotify) {
                 mappingChanged = true;
             }
-        } else if (event.type == PropertyNotify && event.xproperty.atom == activeWindowAtom_) {
+        } else if (event.type == PropertyNotify && event.xproperty.atom == m_activeWindowAtom) {
             activeChanged = true;
         }
     }
@@ -149,7 +149,7 @@ qint64 X11Connection::frontmostProcess()
     unsigned long count = 0;
     unsigned long remaining = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display_, rootWindow(), activeWindowAtom_, 0, 1, False, XA_WINDOW, &type,
+    if (XGetWindowProperty(m_display, rootWindow(), m_activeWindowAtom, 0, 1, False, XA_WINDOW, &type,
             &format, &count, &remaining, &data)
             == Success
         && data) {
@@ -159,7 +159,7 @@ qint64 X11Connection::frontmostProcess()
     }
     if (window == 0) {
         int revert = 0;
-        XGetInputFocus(display_, &window, &revert);
+        XGetInputFocus(m_display, &window, &revert);
         if (window == PointerRoot)
             window = 0;
     }
@@ -177,7 +177,7 @@ qint64 X11Connection::processOfWindow(Window window)
         unsigned long count = 0;
         unsigned long remaining = 0;
         unsigned char* data = nullptr;
-        if (XGetWindowProperty(display_, window, pidAtom_, 0, 1, False, XA_CARDINAL, &type, &format,
+        if (XGetWindowProperty(m_display, window, m_pidAtom, 0, 1, False, XA_CARDINAL, &type, &format,
                 &count, &remaining, &data)
                 == Success
             && data) {
@@ -192,7 +192,7 @@ qint64 X11Connection::processOfWindow(Window window)
         Window parent = 0;
         Window* children = nullptr;
         unsigned int childCount = 0;
-        if (!XQueryTree(display_, window, &rootReturn, &parent, &children, &childCount))
+        if (!XQueryTree(m_display, window, &rootReturn, &parent, &children, &childCount))
             return 0;
         if (children)
             XFree(children);

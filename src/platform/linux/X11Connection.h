@@ -22,7 +22,7 @@ public:
     static std::shared_ptr<X11Connection> open();
     ~X11Connection() override;
 
-    Display* display() const { return display_; }
+    Display* display() const { return m_display; }
     // Failed requests on the display are ignored instead of ending the process (Xlib's default);
     // for the connections the back ends open besides this one.
     static void ignoreErrorsOn(Display* display);
@@ -44,10 +44,10 @@ private:
     qint64 processOfWindow(Window window);
     void processPendingEvents();
 
-    Display* display_;
-    int xkbEventBase_ = -1;
-    Atom activeWindowAtom_;
-    Atom pidAtom_;
-    QSocketNotifier* notifier_;
-    mutable QHash<QByteArray, bool> extensions_;
+    Display* m_display;
+    int m_xkbEventBase = -1;
+    Atom m_activeWindowAtom;
+    Atom m_pidAtom;
+    QSocketNotifier* m_notifier;
+    mutable QHash<QByteArray, bool> m_extensions;
 };

@@ -10,15 +10,15 @@
 
 X11EventSource::X11EventSource(
     std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout, PostedKeyLedger& ledger)
-    : connection_(std::move(connection))
-    , layout_(layout)
-    , ledger_(ledger)
+    : m_connection(std::move(connection))
+    , m_layout(layout)
+    , m_ledger(ledger)
 {
-    if (connection_) {
-        recorder_ = std::make_unique<X11InputRecorder>(connection_);
-        QObject::connect(recorder_.get(), &X11InputRecorder::recorded, recorder_.get(),
+    if (m_connection) {
+        m_recorder = std::make_unique<X11InputRecorder>(m_connection);
+        QObject::connect(m_recorder.get(), &X11InputRecorder::recorded, m_recorder.get(),
             [this](const X11RecordedEvent& event) { handle(event); });
-        QObject::connect(recorder_.get(), &X11InputRecorder::interrupted, recorder_.get(),
+        QObject::connect(m_recorder.get(), &X11InputRecorder::interrupted, m_recorder.get(),
             [this] { interrupted(); });
     }
 }
@@ -28,76 +28,76 @@ X11EventSource::~X11EventSource() = default;
 bool X11EventSource::install(quint64 eventMask, Handler handler)
 {
     remove();
-    if (!connection_ || !layout_) {
-        unavailableReason_ = QStringLiteral(
+    if (!m_connection || !m_layout) {
+        m_unavailableReason = QStringLiteral(
             "No X11 display: watching typed keys needs an X11 session (pure Wayland is not supported).");
         return false;
     }
-    if (!connection_->hasExtension("RECORD")) {
-        unavailableReason_ = QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched.");
+    if (!m_connection->hasExtension("RECORD")) {
+        m_unavailableReason = QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched.");
         return false;
     }
-    if (!recorder_->start()) {
-        unavailableReason_ = QStringLiteral("The X server refused to report typed keys (RECORD).");
+    if (!m_recorder->start()) {
+        m_unavailableReason = QStringLiteral("The X server refused to report typed keys (RECORD).");
         return false;
     }
-    unavailableReason_.clear();
-    mask_ = eventMask;
-    handler_ = std::move(handler);
-    enabled_ = true;
+    m_unavailableReason.clear();
+    m_mask = eventMask;
+    m_handler = std::move(handler);
+    m_enabled = true;
     return true;
 }
 
 void X11EventSource::remove()
 {
-    if (recorder_)
-        recorder_->stop();
-    handler_ = nullptr;
-    mask_ = 0;
-    enabled_ = false;
-    keysDown_.clear();
+    if (m_recorder)
+        m_recorder->stop();
+    m_handler = nullptr;
+    m_mask = 0;
+    m_enabled = false;
+    m_keysDown.clear();
 }
 
 bool X11EventSource::isValid() const
 {
-    return handler_ && recorder_ && recorder_->isRecording();
+    return m_handler && m_recorder && m_recorder->isRecording();
 }
 
 bool X11EventSource::isEnabled() const
 {
-    return enabled_ && isValid();
+    return m_enabled && isValid();
 }
 
 void X11EventSource::setEnabled(bool enabled)
 {
-    if (!handler_)
+    if (!m_handler)
         return;
-    if (enabled && !recorder_->isRecording() && !recorder_->start())
+    if (enabled && !m_recorder->isRecording() && !m_recorder->start())
         return;
-    enabled_ = enabled;
+    m_enabled = enabled;
 }
 
 QString X11EventSource::unavailableReason() const
 {
-    return unavailableReason_;
+    return m_unavailableReason;
 }
 
 void X11EventSource::interrupted()
 {
-    keysDown_.clear();
-    if (!handler_ || !enabled_)
+    m_keysDown.clear();
+    if (!m_handler || !m_enabled)
         return;
-    enabled_ = false;
+    m_enabled = false;
     InputEvent notice;
     notice.type = InputEventType::disabledByTimeout;
-    handler_(notice);
+    m_handler(notice);
 }
 
 void X11EventSource::deliver(const InputEvent& event)
 {
     const auto type = quint32(event.type);
-    if (handler_ && enabled_ && type < 64 && (mask_ & (quint64(1) << type)))
-        handler_(event);
+    if (m_handler && m_enabled && type < 64 && (m_mask & (quint64(1) << type)))
+        m_handler(event);
 }
 
 void X11EventSource::handle(const X11RecordedEvent& event)
@@ -107,7 +107,7 @@ void X11EventSource::handle(const X11RecordedEvent& event)
         return;
     }
     InputEvent input;
-    input.flags = X11KeyTranslation::eventFlags(event.state, layout_->altMask(), layout_->superMask());
+    input.flags = X11KeyTranslation::eventFlags(event.state, m_layout->altMask(), m_layout->superMask());
     switch (event.detail) {
     case Button1:
         input.type = InputEventType::leftMouseDown;
@@ -133,50 +133,50 @@ void X11EventSource::handleKey(const X11RecordedEvent& event)
     const unsigned keyCode = event.detail;
     // Every recorded key is matched against the ledger, delivered or not, so that the posted
     // keys are claimed in order.
-    const quint64 userData = ledger_.claim(press, keyCode).value_or(0);
+    const quint64 userData = m_ledger.claim(press, keyCode).value_or(0);
 
     bool repeated = false;
     if (press) {
         // A held key repeats either as more presses while it is down or as a release and a press
         // with one time stamp, depending on the server.
-        repeated = keysDown_.contains(keyCode)
-            || (lastReleasedKey_ == keyCode && lastReleaseTime_ == event.time);
-        keysDown_.insert(keyCode);
+        repeated = m_keysDown.contains(keyCode)
+            || (m_lastReleasedKey == keyCode && m_lastReleaseTime == event.time);
+        m_keysDown.insert(keyCode);
     } else {
-        keysDown_.remove(keyCode);
-        lastReleasedKey_ = keyCode;
-        lastReleaseTime_ = event.time;
+        m_keysDown.remove(keyCode);
+        m_lastReleasedKey = keyCode;
+        m_lastReleaseTime = event.time;
     }
 
     InputEvent input;
     input.sourceUserData = userData;
-    const unsigned modifierBits = layout_->modifierBits(keyCode);
+    const unsigned modifierBits = m_layout->modifierBits(keyCode);
     if (modifierBits != 0) {
-        if (repeated || (!press && layout_->isLockKey(keyCode)))
+        if (repeated || (!press && m_layout->isLockKey(keyCode)))
             return;
         // The recorded state is the one from before the event; a flags change reports the state
         // after it.
         unsigned after = event.state;
-        if (layout_->isLockKey(keyCode))
+        if (m_layout->isLockKey(keyCode))
             after ^= modifierBits;
         else if (press)
             after |= modifierBits;
         else
             after &= ~modifierBits;
         input.type = InputEventType::flagsChanged;
-        input.flags = X11KeyTranslation::eventFlags(after, layout_->altMask(), layout_->superMask());
-        const KeySym symbol = layout_->keySymbol(keyCode, 0);
+        input.flags = X11KeyTranslation::eventFlags(after, m_layout->altMask(), m_layout->superMask());
+        const KeySym symbol = m_layout->keySymbol(keyCode, 0);
         input.keyCode = X11KeyTranslation::virtualKeyCode(symbol, keyCode);
         deliver(input);
         return;
     }
     if (!press)
         return;
-    const KeySym symbol = layout_->keySymbol(keyCode, event.state);
+    const KeySym symbol = m_layout->keySymbol(keyCode, event.state);
     input.type = InputEventType::keyDown;
-    input.flags = X11KeyTranslation::eventFlags(event.state, layout_->altMask(), layout_->superMask());
+    input.flags = X11KeyTranslation::eventFlags(event.state, m_layout->altMask(), m_layout->superMask());
     input.keyCode = X11KeyTranslation::virtualKeyCode(symbol, keyCode);
     input.autorepeat = repeated;
-    input.characters = layout_->text(keyCode, event.state);
+    input.characters = m_layout->text(keyCode, event.state);
     deliver(input);
 }

@@ -34,16 +34,16 @@ private:
     void deliver(const InputEvent& event);
     void interrupted();
 
-    std::shared_ptr<X11Connection> connection_;
-    const X11KeyboardLayout* layout_;
-    PostedKeyLedger& ledger_;
-    std::unique_ptr<X11InputRecorder> recorder_;
-    Handler handler_;
-    quint64 mask_ = 0;
-    bool enabled_ = false;
-    QString unavailableReason_;
+    std::shared_ptr<X11Connection> m_connection;
+    const X11KeyboardLayout* m_layout;
+    PostedKeyLedger& m_ledger;
+    std::unique_ptr<X11InputRecorder> m_recorder;
+    Handler m_handler;
+    quint64 m_mask = 0;
+    bool m_enabled = false;
+    QString m_unavailableReason;
     // Keys down now, to tell a repeat from a fresh press.
-    QSet<unsigned> keysDown_;
-    unsigned lastReleasedKey_ = 0;
-    unsigned long lastReleaseTime_ = 0;
+    QSet<unsigned> m_keysDown;
+    unsigned m_lastReleasedKey = 0;
+    unsigned long m_lastReleaseTime = 0;
 };

@@ -8,7 +8,7 @@
 
 X11InputRecorder::X11InputRecorder(std::shared_ptr<X11Connection> connection, QObject* parent)
     : QObject(parent)
-    , connection_(std::move(connection))
+    , m_connection(std::move(connection))
 {
 }
 
@@ -19,58 +19,58 @@ X11InputRecorder::~X11InputRecorder()
 
 bool X11InputRecorder::start()
 {
-    if (dataDisplay_)
+    if (m_dataDisplay)
         return true;
-    if (!connection_ || !connection_->hasExtension("RECORD"))
+    if (!m_connection || !m_connection->hasExtension("RECORD"))
         return false;
-    Display* control = connection_->display();
+    Display* control = m_connection->display();
     XRecordRange* range = XRecordAllocRange();
     if (!range)
         return false;
     range->device_events.first = KeyPress;
     range->device_events.last = ButtonPress;
     XRecordClientSpec clients = XRecordAllClients;
-    context_ = XRecordCreateContext(control, 0, &clients, 1, &range, 1);
+    m_context = XRecordCreateContext(control, 0, &clients, 1, &range, 1);
     XFree(range);
     XSync(control, False);
-    if (!context_)
+    if (!m_context)
         return false;
-    dataDisplay_ = XOpenDisplay(DisplayString(control));
-    if (dataDisplay_)
-        X11Connection::ignoreErrorsOn(dataDisplay_);
-    ++run_;
+    m_dataDisplay = XOpenDisplay(DisplayString(control));
+    if (m_dataDisplay)
+        X11Connection::ignoreErrorsOn(m_dataDisplay);
+    ++m_run;
     const auto intercept = [](char* closure, XRecordInterceptData* data) {
         reinterpret_cast<X11InputRecorder*>(closure)->take(data);
     };
-    if (!dataDisplay_
-        || !XRecordEnableContextAsync(dataDisplay_, context_, intercept, reinterpret_cast<char*>(this))) {
+    if (!m_dataDisplay
+        || !XRecordEnableContextAsync(m_dataDisplay, m_context, intercept, reinterpret_cast<char*>(this))) {
         stop();
         return false;
     }
-    ended_ = false;
-    notifier_ = new QSocketNotifier(ConnectionNumber(dataDisplay_), QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &X11InputRecorder::readStream);
-    XFlush(dataDisplay_);
+    m_ended = false;
+    m_notifier = new QSocketNotifier(ConnectionNumber(m_dataDisplay), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &X11InputRecorder::readStream);
+    XFlush(m_dataDisplay);
     return true;
 }
 
 void X11InputRecorder::stop()
 {
-    delete notifier_;
-    notifier_ = nullptr;
-    if (context_) {
-        Display* control = connection_->display();
-        XRecordDisableContext(control, context_);
-        XRecordFreeContext(control, context_);
+    delete m_notifier;
+    m_notifier = nullptr;
+    if (m_context) {
+        Display* control = m_connection->display();
+        XRecordDisableContext(control, m_context);
+        XRecordFreeContext(control, m_context);
         XSync(control, False);
-        context_ = 0;
+        m_context = 0;
     }
-    if (dataDisplay_) {
-        X11Connection::stopIgnoringErrorsOn(dataDisplay_);
-        XCloseDisplay(dataDisplay_);
-        dataDisplay_ = nullptr;
+    if (m_dataDisplay) {
+        X11Connection::stopIgnoringErrorsOn(m_dataDisplay);
+        XCloseDisplay(m_dataDisplay);
+        m_dataDisplay = nullptr;
     }
-    received_.clear();
+    m_received.clear();
 }
 
 void X11InputRecorder::take(void* data)
@@ -97,9 +97,9 @@ void X11InputRecorder::take(void* data)
             wanted = false;
         }
         if (wanted)
-            received_.append(recorded);
+            m_received.append(recorded);
     } else if (record->category == XRecordEndOfData) {
-        ended_ = true;
+        m_ended = true;
     }
     XRecordFreeData(record);
 }
@@ -108,17 +108,17 @@ void X11InputRecorder::readStream()
 {
     // Xlib runs the intercept callback from inside its own read; the events are handed on only
     // after it has returned, so that a handler may stop the recorder.
-    XRecordProcessReplies(dataDisplay_);
-    const QList<X11RecordedEvent> events = std::exchange(received_, {});
-    const bool ended = ended_;
+    XRecordProcessReplies(m_dataDisplay);
+    const QList<X11RecordedEvent> events = std::exchange(m_received, {});
+    const bool ended = m_ended;
     // A handler may stop the recording, or stop it and start a new one.
-    const quint64 run = run_;
+    const quint64 run = m_run;
     for (const X11RecordedEvent& event : events) {
-        if (!dataDisplay_ || run_ != run)
+        if (!m_dataDisplay || m_run != run)
             return;
         Q_EMIT recorded(event);
     }
-    if (ended && dataDisplay_ && run_ == run) {
+    if (ended && m_dataDisplay && m_run == run) {
         stop();
         Q_EMIT interrupted();
     }

@@ -22,7 +22,7 @@ public:
 
     bool start();
     void stop();
-    bool isRecording() const { return dataDisplay_ != nullptr; }
+    bool isRecording() const { return m_dataDisplay != nullptr; }
 
 Q_SIGNALS:
     void recorded(const X11RecordedEvent& event);
@@ -34,11 +34,11 @@ private:
     // Called by Xlib with each XRecordInterceptData of the stream.
     void take(void* data);
 
-    std::shared_ptr<X11Connection> connection_;
-    Display* dataDisplay_ = nullptr;
-    unsigned long context_ = 0;
-    QSocketNotifier* notifier_ = nullptr;
-    QList<X11RecordedEvent> received_;
-    bool ended_ = false;
-    quint64 run_ = 0;
+    std::shared_ptr<X11Connection> m_connection;
+    Display* m_dataDisplay = nullptr;
+    unsigned long m_context = 0;
+    QSocketNotifier* m_notifier = nullptr;
+    QList<X11RecordedEvent> m_received;
+    bool m_ended = false;
+    quint64 m_run = 0;
 };

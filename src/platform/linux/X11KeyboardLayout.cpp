@@ -7,18 +7,18 @@
 #include <xkbcommon/xkbcommon.h>
 
 X11KeyboardLayout::X11KeyboardLayout(Display* display)
-    : display_(display)
+    : m_display(display)
 {
     reload();
 }
 
 void X11KeyboardLayout::reload()
 {
-    modifierBits_.clear();
-    lockKeys_.clear();
-    altMask_ = 0;
-    superMask_ = 0;
-    XModifierKeymap* map = XGetModifierMapping(display_);
+    m_modifierBits.clear();
+    m_lockKeys.clear();
+    m_altMask = 0;
+    m_superMask = 0;
+    XModifierKeymap* map = XGetModifierMapping(m_display);
     if (!map)
         return;
     for (int modifier = 0; modifier < 8; ++modifier) {
@@ -27,27 +27,27 @@ void X11KeyboardLayout::reload()
             const unsigned keyCode = map->modifiermap[modifier * map->max_keypermod + i];
             if (keyCode == 0)
                 continue;
-            modifierBits_[keyCode] |= bit;
+            m_modifierBits[keyCode] |= bit;
             for (int level = 0; level < 2; ++level) {
-                switch (XkbKeycodeToKeysym(display_, KeyCode(keyCode), 0, level)) {
+                switch (XkbKeycodeToKeysym(m_display, KeyCode(keyCode), 0, level)) {
                 case XK_Alt_L:
                 case XK_Alt_R:
                 case XK_Meta_L:
                 case XK_Meta_R:
                     if (modifier > 2)
-                        altMask_ |= bit;
+                        m_altMask |= bit;
                     break;
                 case XK_Super_L:
                 case XK_Super_R:
                 case XK_Hyper_L:
                 case XK_Hyper_R:
                     if (modifier > 2)
-                        superMask_ |= bit;
+                        m_superMask |= bit;
                     break;
                 case XK_Caps_Lock:
                 case XK_Shift_Lock:
                 case XK_Num_Lock:
-                    lockKeys_.insert(keyCode);
+                    m_lockKeys.insert(keyCode);
                     break;
                 default:
                     break;
@@ -62,7 +62,7 @@ KeySym X11KeyboardLayout::keySymbol(unsigned keyCode, unsigned state) const
 {
     unsigned consumed = 0;
     KeySym symbol = NoSymbol;
-    if (!XkbLookupKeySym(display_, KeyCode(keyCode), state, &consumed, &symbol))
+    if (!XkbLookupKeySym(m_display, KeyCode(keyCode), state, &consumed, &symbol))
         return NoSymbol;
     // Caps Lock that the key type did not use itself still turns letters to capitals.
     if ((state & ~consumed & LockMask) && symbol != NoSymbol) {
@@ -88,5 +88,5 @@ QString X11KeyboardLayout::text(unsigned keyCode, unsigned state) const
 
 unsigned X11KeyboardLayout::keyCodeOf(KeySym symbol) const
 {
-    return XKeysymToKeycode(display_, symbol);
+    return XKeysymToKeycode(m_display, symbol);
 }

@@ -24,21 +24,21 @@ public:
 
     // The modifier bits (ShiftMask, ControlMask, Mod1Mask, ...) that holding the key sets; 0 for
     // ordinary keys.
-    unsigned modifierBits(unsigned keyCode) const { return modifierBits_.value(keyCode); }
+    unsigned modifierBits(unsigned keyCode) const { return m_modifierBits.value(keyCode); }
     // Lock keys (Caps Lock, Num Lock) toggle state; they are never held or released on a user's
     // behalf.
-    bool isLockKey(unsigned keyCode) const { return lockKeys_.contains(keyCode); }
+    bool isLockKey(unsigned keyCode) const { return m_lockKeys.contains(keyCode); }
     // The bits that the Alt/Meta keys and the Super/Hyper keys set in this layout; AltGr is in
     // neither because it types characters.
-    unsigned altMask() const { return altMask_; }
-    unsigned superMask() const { return superMask_; }
+    unsigned altMask() const { return m_altMask; }
+    unsigned superMask() const { return m_superMask; }
 
     unsigned keyCodeOf(KeySym symbol) const;
 
 private:
-    Display* display_;
-    QHash<unsigned, unsigned> modifierBits_;
-    QSet<unsigned> lockKeys_;
-    unsigned altMask_ = 0;
-    unsigned superMask_ = 0;
+    Display* m_display;
+    QHash<unsigned, unsigned> m_modifierBits;
+    QSet<unsigned> m_lockKeys;
+    unsigned m_altMask = 0;
+    unsigned m_superMask = 0;
 };

@@ -24,10 +24,10 @@ bool isDown(const KeyState& keys, unsigned keyCode)
 
 // The flags each modifier key of ours stands for, and the key posted for it.
 constexpr std::pair<quint64, KeySym> modifierKeys[] = {
-    { EventFlags::shift, XK_Shift_L },
-    { EventFlags::command, XK_Control_L },
-    { EventFlags::option, XK_Alt_L },
-    { EventFlags::control, XK_Super_L },
+    {EventFlags::shift, XK_Shift_L},
+    {EventFlags::command, XK_Control_L},
+    {EventFlags::option, XK_Alt_L},
+    {EventFlags::control, XK_Super_L},
 };
 
 constexpr quint64 postableFlags = EventFlags::shift | EventFlags::command | EventFlags::option | EventFlags::control;
@@ -36,15 +36,15 @@ constexpr quint64 postableFlags = EventFlags::shift | EventFlags::command | Even
 
 X11KeyboardPoster::X11KeyboardPoster(
     std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout, PostedKeyLedger& ledger)
-    : connection_(std::move(connection))
-    , layout_(layout)
-    , ledger_(ledger)
+    : m_connection(std::move(connection))
+    , m_layout(layout)
+    , m_ledger(ledger)
 {
 }
 
 bool X11KeyboardPoster::isAvailable() const
 {
-    return connection_ && layout_ && connection_->hasExtension("XTEST");
+    return m_connection && m_layout && m_connection->hasExtension("XTEST");
 }
 
 bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& events)
@@ -54,7 +54,7 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
     if (events.isEmpty())
         return true;
     if (process > 0) {
-        const qint64 frontmost = connection_->frontmostProcess();
+        const qint64 frontmost = m_connection->frontmostProcess();
         if (frontmost > 0 && frontmost != process)
             return false;
     }
@@ -62,14 +62,14 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
     QList<unsigned> keyCodes;
     for (const SyntheticKeyEvent& event : events) {
         const KeySym symbol = X11KeyTranslation::symbolForVirtualKey(event.keyCode);
-        const unsigned keyCode = symbol ? layout_->keyCodeOf(symbol) : 0;
+        const unsigned keyCode = symbol ? m_layout->keyCodeOf(symbol) : 0;
         if (keyCode == 0)
             return false;
         keyCodes.append(keyCode);
     }
     QHash<quint64, unsigned> modifierKeyCodes;
     for (const auto& [flag, symbol] : modifierKeys) {
-        if (const unsigned keyCode = layout_->keyCodeOf(symbol))
+        if (const unsigned keyCode = m_layout->keyCodeOf(symbol))
             modifierKeyCodes.insert(flag, keyCode);
     }
     for (const SyntheticKeyEvent& event : events) {
@@ -79,15 +79,15 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
         }
     }
 
-    Display* display = connection_->display();
-    KeyState keys {};
+    Display* display = m_connection->display();
+    KeyState keys{};
     XQueryKeymap(display, keys.data());
     // Modifier keys down now, and the flags each one gives.
     QHash<unsigned, quint64> down;
     for (unsigned keyCode = 8; keyCode < 256; ++keyCode) {
-        const unsigned bits = layout_->modifierBits(keyCode);
-        if (isDown(keys, keyCode) && bits != 0 && !layout_->isLockKey(keyCode)) {
-            const quint64 flags = X11KeyTranslation::eventFlags(bits, layout_->altMask(), layout_->superMask());
+        const unsigned bits = m_layout->modifierBits(keyCode);
+        if (isDown(keys, keyCode) && bits != 0 && !m_layout->isLockKey(keyCode)) {
+            const quint64 flags = X11KeyTranslation::eventFlags(bits, m_layout->altMask(), m_layout->superMask());
             down.insert(keyCode, flags & postableFlags);
         }
     }
@@ -95,7 +95,7 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
     QSet<unsigned> liftedFromUser;
 
     const auto send = [&](unsigned keyCode, bool press, quint64 userData) {
-        ledger_.expect(press, keyCode, userData);
+        m_ledger.expect(press, keyCode, userData);
         XTestFakeKeyEvent(display, keyCode, press ? True : False, CurrentTime);
     };
 
@@ -120,7 +120,7 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
             XQueryKeymap(display, keys.data());
             for (unsigned keyCode : lifted) {
                 if (isDown(keys, keyCode))
-                    ledger_.forget(false, keyCode);
+                    m_ledger.forget(false, keyCode);
                 else if (heldByUser.contains(keyCode))
                     liftedFromUser.insert(keyCode);
             }

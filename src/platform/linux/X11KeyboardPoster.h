@@ -22,7 +22,7 @@ public:
     bool post(qint64 process, const QList<SyntheticKeyEvent>& events) override;
 
 private:
-    std::shared_ptr<X11Connection> connection_;
-    const X11KeyboardLayout* layout_;
-    PostedKeyLedger& ledger_;
+    std::shared_ptr<X11Connection> m_connection;
+    const X11KeyboardLayout* m_layout;
+    PostedKeyLedger& m_ledger;
 };

@@ -5,12 +5,14 @@
 #include "platform/linux/X11EventSource.h"
 #include "platform/linux/X11KeyboardLayout.h"
 
-X11MouseWatch::X11MouseWatch() : m_connection(X11Connection::open()), m_ledger(std::make_unique<PostedKeyLedger>())
+X11MouseWatch::X11MouseWatch()
+    : m_connection(X11Connection::open())
+    , m_ledger(std::make_unique<PostedKeyLedger>())
 {
     if (m_connection) {
         m_layout = std::make_unique<X11KeyboardLayout>(m_connection->display());
         QObject::connect(m_connection.get(), &X11Connection::keyboardMappingChanged, m_connection.get(),
-                         [layout = m_layout.get()] { layout->reload(); });
+            [layout = m_layout.get()] { layout->reload(); });
     }
     m_events = std::make_unique<X11EventSource>(m_connection, m_layout.get(), *m_ledger);
 }

@@ -11,8 +11,7 @@ class X11KeyboardLayout;
 // A session-wide watch of its own, apart from the expansion engine's: the popover uses it to
 // hear of a click anywhere on the desktop while it is open. Without an X display it refuses to
 // install, like the engine's.
-class X11MouseWatch
-{
+class X11MouseWatch {
 public:
     X11MouseWatch();
     ~X11MouseWatch();

@@ -10,7 +10,10 @@ namespace {
 constexpr char blurProperty[] = "_KDE_NET_WM_BLUR_BEHIND_REGION";
 }
 
-X11WindowEffects::X11WindowEffects() : m_display(XOpenDisplay(nullptr)) {}
+X11WindowEffects::X11WindowEffects()
+    : m_display(XOpenDisplay(nullptr))
+{
+}
 
 X11WindowEffects::~X11WindowEffects()
 {

@@ -14,8 +14,7 @@ typedef struct _XDisplay Display;
 //
 // Uses a connection of its own, so it answers on any Qt platform; without a display it
 // reports neither effect.
-class X11WindowEffects final : public WindowEffects
-{
+class X11WindowEffects final : public WindowEffects {
 public:
     X11WindowEffects();
     ~X11WindowEffects() override;

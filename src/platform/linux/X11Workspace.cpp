@@ -4,25 +4,25 @@
 
 X11Workspace::X11Workspace(std::shared_ptr<X11Connection> connection, QObject* parent)
     : Workspace(parent)
-    , connection_(std::move(connection))
+    , m_connection(std::move(connection))
 {
-    if (!connection_)
+    if (!m_connection)
         return;
-    activeProcess_ = connection_->frontmostProcess();
+    m_activeProcess = m_connection->frontmostProcess();
     // The window manager announces every new active window; only a change of process is an
     // application switch (moving between two windows of one application is not).
-    connect(connection_.get(), &X11Connection::activeWindowChanged, this, [this] {
-        const qint64 process = connection_->frontmostProcess();
-        if (process == activeProcess_)
+    connect(m_connection.get(), &X11Connection::activeWindowChanged, this, [this] {
+        const qint64 process = m_connection->frontmostProcess();
+        if (process == m_activeProcess)
             return;
-        activeProcess_ = process;
+        m_activeProcess = process;
         Q_EMIT applicationActivated();
     });
 }
 
 std::optional<qint64> X11Workspace::frontmostProcessId()
 {
-    const qint64 process = connection_ ? connection_->frontmostProcess() : 0;
+    const qint64 process = m_connection ? m_connection->frontmostProcess() : 0;
     if (process <= 0)
         return std::nullopt;
     return process;

@@ -17,6 +17,6 @@ public:
     std::optional<qint64> frontmostProcessId() override;
 
 private:
-    std::shared_ptr<X11Connection> connection_;
-    qint64 activeProcess_ = 0;
+    std::shared_ptr<X11Connection> m_connection;
+    qint64 m_activeProcess = 0;
 };

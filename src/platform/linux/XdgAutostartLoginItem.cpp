@@ -34,8 +34,8 @@ QString execArgument(const QString& argument)
 } // namespace
 
 XdgAutostartLoginItem::XdgAutostartLoginItem(QString autostartFolder, QString executable)
-    : m_folder(std::move(autostartFolder)),
-      m_executable(executable.isEmpty() ? QCoreApplication::applicationFilePath() : std::move(executable))
+    : m_folder(std::move(autostartFolder))
+    , m_executable(executable.isEmpty() ? QCoreApplication::applicationFilePath() : std::move(executable))
 {
 }
 

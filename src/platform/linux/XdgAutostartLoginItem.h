@@ -7,8 +7,7 @@
 
 // Launch at login through the freedesktop autostart folder: registered means a desktop entry
 // of ours in $XDG_CONFIG_HOME/autostart that starts this executable.
-class XdgAutostartLoginItem final : public LoginItem
-{
+class XdgAutostartLoginItem final : public LoginItem {
 public:
     // The entry's file name inside the autostart folder.
     static constexpr const char* entryFileName = "velmora.desktop";

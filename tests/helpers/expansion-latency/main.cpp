@@ -47,7 +47,7 @@ double measureOnce(TextFieldsApp& field, Display* display, unsigned lastKey, con
     const int before = expansions;
     field.setText(QStringLiteral("line"), QString());
     field.command(QStringLiteral("watch ") + QString::fromLatin1(expansion.toUtf8().toBase64()));
-    DesktopSession::xdotool({ "type", "--delay", "30", trigger.chopped(1) });
+    DesktopSession::xdotool({"type", "--delay", "30", trigger.chopped(1)});
     DesktopSession::pause(30);
 
     const qint64 sent = steadyNanoseconds();
@@ -59,7 +59,8 @@ double measureOnce(TextFieldsApp& field, Display* display, unsigned lastKey, con
     DesktopSession::waitFor([&] {
         arrived = qint64(field.command(QStringLiteral("arrival")).value(QStringLiteral("nanoseconds")).toDouble());
         return arrived >= 0;
-    }, 2000);
+    },
+        2000);
     // The replacement ends after the clipboard is back; the next trigger waits for that.
     DesktopSession::waitFor([&] { return expansions > before; }, 2000);
     return arrived < 0 ? -1 : double(arrived - sent) / 1e6;
@@ -91,11 +92,11 @@ int main(int argc, char** argv)
     shortcut.expansion = expansion;
     int expansions = 0;
     TextExpansionEngine engine(desktop.desktop());
-    engine.start({ shortcut }, [&](const QString&, const QString&) { ++expansions; });
+    engine.start({shortcut}, [&](const QString&, const QString&) { ++expansions; });
 
     TextFieldsApp field;
     Display* display = XOpenDisplay(nullptr);
-    if (!engine.isRunning() || !display || !field.start() || !field.setClipboard({ { "text/plain;charset=utf-8", "on the clipboard" } })
+    if (!engine.isRunning() || !display || !field.start() || !field.setClipboard({{"text/plain;charset=utf-8", "on the clipboard"}})
         || !field.focus(QStringLiteral("line"))) {
         std::printf("expansion latency: the desktop, the engine or the field application did not start\n");
         return 1;

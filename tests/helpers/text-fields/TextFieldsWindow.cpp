@@ -12,30 +12,30 @@
 #include <unistd.h>
 
 TextFieldsWindow::TextFieldsWindow()
-    : line_(new QLineEdit(this))
-    , area_(new QPlainTextEdit(this))
-    , password_(new QLineEdit(this))
-    , input_(new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this))
+    : m_line(new QLineEdit(this))
+    , m_area(new QPlainTextEdit(this))
+    , m_password(new QLineEdit(this))
+    , m_input(new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this))
 {
     setWindowTitle(QStringLiteral("Velmora test fields"));
-    line_->setObjectName(QStringLiteral("line"));
-    line_->setAccessibleName(QStringLiteral("line"));
-    area_->setObjectName(QStringLiteral("area"));
-    area_->setAccessibleName(QStringLiteral("area"));
-    password_->setObjectName(QStringLiteral("password"));
-    password_->setAccessibleName(QStringLiteral("password"));
-    password_->setEchoMode(QLineEdit::Password);
+    m_line->setObjectName(QStringLiteral("line"));
+    m_line->setAccessibleName(QStringLiteral("line"));
+    m_area->setObjectName(QStringLiteral("area"));
+    m_area->setAccessibleName(QStringLiteral("area"));
+    m_password->setObjectName(QStringLiteral("password"));
+    m_password->setAccessibleName(QStringLiteral("password"));
+    m_password->setEchoMode(QLineEdit::Password);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(line_);
-    layout->addWidget(area_);
-    layout->addWidget(password_);
+    layout->addWidget(m_line);
+    layout->addWidget(m_area);
+    layout->addWidget(m_password);
     resize(500, 300);
-    connect(input_, &QSocketNotifier::activated, this, &TextFieldsWindow::readCommands);
-    connect(line_, &QLineEdit::textChanged, this, [this](const QString& text) {
-        if (!watched_.isEmpty() && arrival_ < 0 && text.contains(watched_))
-            arrival_ = std::chrono::duration_cast<std::chrono::nanoseconds>(
+    connect(m_input, &QSocketNotifier::activated, this, &TextFieldsWindow::readCommands);
+    connect(m_line, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (!m_watched.isEmpty() && m_arrival < 0 && text.contains(m_watched))
+            m_arrival = std::chrono::duration_cast<std::chrono::nanoseconds>(
                 std::chrono::steady_clock::now().time_since_epoch())
-                           .count();
+                            .count();
     });
 }
 
@@ -47,11 +47,11 @@ void TextFieldsWindow::readCommands()
         QApplication::quit();
         return;
     }
-    pending_.append(chunk, count);
+    m_pending.append(chunk, count);
     qsizetype end;
-    while ((end = pending_.indexOf('\n')) >= 0) {
-        const QByteArray line = pending_.left(end).trimmed();
-        pending_.remove(0, end + 1);
+    while ((end = m_pending.indexOf('\n')) >= 0) {
+        const QByteArray line = m_pending.left(end).trimmed();
+        m_pending.remove(0, end + 1);
         if (!line.isEmpty())
             run(line);
     }
@@ -60,11 +60,11 @@ void TextFieldsWindow::readCommands()
 QWidget* TextFieldsWindow::field(const QByteArray& name) const
 {
     if (name == "line")
-        return line_;
+        return m_line;
     if (name == "area")
-        return area_;
+        return m_area;
     if (name == "password")
-        return password_;
+        return m_password;
     return nullptr;
 }
 
@@ -82,40 +82,40 @@ void TextFieldsWindow::run(const QByteArray& line)
     QWidget* target = words.size() > 1 ? field(words.at(1)) : nullptr;
     if (command == "hang" && words.size() == 2) {
         // Stands for an application that stops answering: blocks its event loop.
-        reply({ { QStringLiteral("ok"), true } });
+        reply({{QStringLiteral("ok"), true}});
         QThread::msleep(words.at(1).toUInt());
     } else if (command == "watch" && words.size() == 2) {
-        watched_ = QString::fromUtf8(QByteArray::fromBase64(words.at(1)));
-        arrival_ = -1;
-        reply({ { QStringLiteral("ok"), true } });
+        m_watched = QString::fromUtf8(QByteArray::fromBase64(words.at(1)));
+        m_arrival = -1;
+        reply({{QStringLiteral("ok"), true}});
     } else if (command == "arrival") {
-        reply({ { QStringLiteral("nanoseconds"), double(arrival_) } });
+        reply({{QStringLiteral("nanoseconds"), double(m_arrival)}});
     } else if (command == "quit") {
-        reply({ { QStringLiteral("ok"), true } });
+        reply({{QStringLiteral("ok"), true}});
         QApplication::quit();
     } else if (command == "focus" && target) {
         activateWindow();
         target->setFocus(Qt::OtherFocusReason);
-        reply({ { QStringLiteral("ok"), true } });
+        reply({{QStringLiteral("ok"), true}});
     } else if (command == "set" && target) {
         const QString text = QString::fromUtf8(QByteArray::fromBase64(words.value(2)));
         if (auto* edit = qobject_cast<QLineEdit*>(target)) {
             edit->setText(text);
         } else {
-            area_->setPlainText(text);
-            area_->moveCursor(QTextCursor::End);
+            m_area->setPlainText(text);
+            m_area->moveCursor(QTextCursor::End);
         }
-        reply({ { QStringLiteral("ok"), true } });
+        reply({{QStringLiteral("ok"), true}});
     } else if (command == "cursor" && target && words.size() == 3) {
         const int position = words.at(2).toInt();
         if (auto* edit = qobject_cast<QLineEdit*>(target)) {
             edit->setCursorPosition(position);
         } else {
-            QTextCursor cursor = area_->textCursor();
+            QTextCursor cursor = m_area->textCursor();
             cursor.setPosition(position);
-            area_->setTextCursor(cursor);
+            m_area->setTextCursor(cursor);
         }
-        reply({ { QStringLiteral("ok"), true } });
+        reply({{QStringLiteral("ok"), true}});
     } else if (command == "state") {
         QWidget* focused = QApplication::focusWidget();
         int cursor = -1;
@@ -125,26 +125,26 @@ void TextFieldsWindow::run(const QByteArray& line)
             cursor = edit->cursorPosition();
             selectionStart = edit->selectionStart();
             selectionLength = edit->selectionLength();
-        } else if (focused == area_) {
-            const QTextCursor text = area_->textCursor();
+        } else if (focused == m_area) {
+            const QTextCursor text = m_area->textCursor();
             cursor = text.position();
             selectionStart = text.hasSelection() ? text.selectionStart() : -1;
             selectionLength = text.selectionEnd() - text.selectionStart();
         }
-        reply({ { QStringLiteral("line"), line_->text() },
-            { QStringLiteral("area"), area_->toPlainText() },
-            { QStringLiteral("password"), fieldText(password_) },
-            { QStringLiteral("focus"), focused ? focused->objectName() : QString() },
-            { QStringLiteral("cursor"), cursor },
-            { QStringLiteral("selectionStart"), selectionStart },
-            { QStringLiteral("selectionLength"), selectionLength } });
+        reply({{QStringLiteral("line"), m_line->text()},
+            {QStringLiteral("area"), m_area->toPlainText()},
+            {QStringLiteral("password"), fieldText(m_password)},
+            {QStringLiteral("focus"), focused ? focused->objectName() : QString()},
+            {QStringLiteral("cursor"), cursor},
+            {QStringLiteral("selectionStart"), selectionStart},
+            {QStringLiteral("selectionLength"), selectionLength}});
     } else if (command == "clip-set" && words.size() >= 2) {
         const QJsonObject formats = QJsonDocument::fromJson(line.mid(command.size() + 1)).object();
         auto* data = new QMimeData;
         for (auto it = formats.begin(); it != formats.end(); ++it)
             data->setData(it.key(), QByteArray::fromBase64(it.value().toString().toLatin1()));
         QApplication::clipboard()->setMimeData(data);
-        reply({ { QStringLiteral("ok"), true } });
+        reply({{QStringLiteral("ok"), true}});
     } else if (command == "clip-get") {
         QJsonObject formats;
         if (const QMimeData* data = QApplication::clipboard()->mimeData()) {
@@ -153,7 +153,7 @@ void TextFieldsWindow::run(const QByteArray& line)
         }
         reply(formats);
     } else {
-        reply({ { QStringLiteral("error"), QString::fromUtf8(line) } });
+        reply({{QStringLiteral("error"), QString::fromUtf8(line)}});
     }
 }
 

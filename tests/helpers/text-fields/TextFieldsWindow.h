@@ -29,11 +29,11 @@ private:
     QWidget* field(const QByteArray& name) const;
     void reply(const QJsonObject& object);
 
-    QLineEdit* line_;
-    QPlainTextEdit* area_;
-    QLineEdit* password_;
-    QSocketNotifier* input_;
-    QByteArray pending_;
-    QString watched_;
-    qint64 arrival_ = -1;
+    QLineEdit* m_line;
+    QPlainTextEdit* m_area;
+    QLineEdit* m_password;
+    QSocketNotifier* m_input;
+    QByteArray m_pending;
+    QString m_watched;
+    qint64 m_arrival = -1;
 };

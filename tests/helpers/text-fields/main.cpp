@@ -9,9 +9,11 @@ int main(int argc, char** argv)
     TextFieldsWindow window;
     window.show();
     window.activateWindow();
-    QMetaObject::invokeMethod(&window, [] {
-        std::fputs("{\"ready\":true}\n", stdout);
-        std::fflush(stdout);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &window, [] {
+            std::fputs("{\"ready\":true}\n", stdout);
+            std::fflush(stdout);
+        },
+        Qt::QueuedConnection);
     return app.exec();
 }

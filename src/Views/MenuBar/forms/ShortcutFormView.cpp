@@ -1,0 +1,300 @@
+#include "Views/MenuBar/forms/ShortcutFormView.h"
+
+#include "App/AppState.h"
+#include "Services/TutorialManager.h"
+#include "Utilities/Text.h"
+#include "Utilities/ToastManager.h"
+#include "Utilities/Uuid.h"
+#include "Views/Components/FormErrorLine.h"
+#include "Views/Components/GlassComponents.h"
+#include "Views/Components/SymbolButton.h"
+#include "Views/Components/TutorialTarget.h"
+#include "Views/MenuBar/forms/FolderMenuButton.h"
+#include "Views/MenuBar/forms/NewFolderRow.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+
+const QString duplicateMessage = QStringLiteral("Shortcut already exists");
+const QString saveFailedMessage = QStringLiteral("Couldn't save the shortcut.");
+const QString folderFailedMessage = QStringLiteral("Couldn't create the folder.");
+const QString deleteFailedMessage = QStringLiteral("Couldn't delete the shortcut.");
+
+bool hasShortcut(const UserData& data, const QString& id)
+{
+    return std::any_of(data.shortcuts.begin(), data.shortcuts.end(), [&](const Shortcut& s) { return s.id == id; });
+}
+
+} // namespace
+
+ShortcutFormView::ShortcutFormView(AppState& appState, std::optional<Shortcut> editing, QWidget* parent)
+    : QWidget(parent)
+    , m_appState(appState)
+    , m_editing(std::move(editing))
+    , m_header(screenHeader(
+          m_editing ? QStringLiteral("Edit shortcut") : QStringLiteral("New shortcut"),
+          [this] { leave(); }, this))
+    , m_trigger(glassField(QStringLiteral("Shortcut"), QStringLiteral("/sig"), QString(), true))
+    , m_errorLine(new FormErrorLine)
+    , m_expansion(glassTextArea(QStringLiteral("Expands to"), QStringLiteral("Type the full text to insert…")))
+    , m_folderMenu(new FolderMenuButton)
+    , m_newFolder(new NewFolderRow)
+    , m_cancel(glassSecondaryButton(
+          QStringLiteral("Cancel"), [this] { leave(); }, this))
+    , m_save(glassButton(
+          QStringLiteral("Save"), true, [this] { save(); }, this))
+{
+    auto* content = new QWidget;
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(18, 12, 18, 16);
+    column->setSpacing(12);
+    column->addWidget(m_trigger);
+    column->addWidget(m_errorLine);
+    column->addWidget(m_expansion);
+    auto* folderBlock = new QVBoxLayout;
+    folderBlock->setSpacing(12);
+    folderBlock->addWidget(m_folderMenu);
+    folderBlock->addWidget(m_newFolder);
+    column->addLayout(folderBlock);
+    if (m_editing) {
+        m_delete = glassDangerButton(QStringLiteral("Delete shortcut"), [this] { deleteShortcut(); });
+        column->addWidget(m_delete);
+    }
+    column->addStretch(1);
+
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    // Only the controls inside take the focus; the page scrolls to the one that has it.
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(content);
+    // The popover's glass shows through; a scroll area paints its page by default.
+    scroll->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(18, 12, 18, 18);
+    buttons->setSpacing(10);
+    buttons->addWidget(m_cancel);
+    buttons->addWidget(m_save);
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    root->addWidget(m_header);
+    root->addWidget(scroll, 1);
+    root->addLayout(buttons);
+    // Tab goes down the screen, whatever order the parts were made in.
+    QList<QWidget*> chain{m_header->backButton(), m_trigger, m_expansion, m_folderMenu, m_newFolder->link(),
+        m_newFolder->nameInput(), m_newFolder->createButton(), m_newFolder->cancelButton()};
+    if (m_delete)
+        chain << m_delete;
+    chain << m_cancel << m_save;
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain.at(i - 1), chain.at(i));
+
+    TutorialTarget::mark(m_trigger, QStringLiteral("triggerField"));
+    TutorialTarget::mark(m_expansion, QStringLiteral("expansionField"));
+    TutorialTarget::mark(m_save, QStringLiteral("saveButton"));
+
+    connect(m_trigger, &GlassTextInput::textChanged, this, [this] {
+        setErrorMessage(std::nullopt);
+        refreshCanSave();
+    });
+    connect(m_expansion, &GlassTextArea::textChanged, this, [this] {
+        setErrorMessage(std::nullopt);
+        refreshCanSave();
+    });
+    connect(m_folderMenu, &FolderMenuButton::folderChosen, this, &ShortcutFormView::setSelectedGroupId);
+    connect(m_newFolder, &NewFolderRow::createRequested, this, &ShortcutFormView::createInlineFolder);
+    connect(m_newFolder, &NewFolderRow::nameChanged, this, [this] {
+        if (m_errorMessage == folderFailedMessage)
+            setErrorMessage(std::nullopt);
+    });
+    observeNow(&m_appState, &AppState::userDataChanged, this, [this] { refreshLibrary(); });
+}
+
+bool ShortcutFormView::canSave() const
+{
+    return !Text::trimmed(m_trigger->text()).isEmpty() && !Text::trimmed(m_expansion->text()).isEmpty();
+}
+
+bool ShortcutFormView::isDuplicate() const
+{
+    const QString trigger = Text::trimmed(m_trigger->text());
+    if (trigger.isEmpty())
+        return false;
+    const QList<Shortcut>& shortcuts = m_appState.userData().shortcuts;
+    return std::any_of(shortcuts.begin(), shortcuts.end(), [&](const Shortcut& s) {
+        return Text::equal(s.trigger, trigger) && (!m_editing || s.id != m_editing->id);
+    });
+}
+
+QString ShortcutFormView::selectedFolderName() const
+{
+    if (m_selectedGroupId) {
+        for (const Group& folder : m_appState.userData().groups) {
+            if (folder.id == *m_selectedGroupId)
+                return folder.name;
+        }
+    }
+    return FolderMenuButton::noneTitle;
+}
+
+std::optional<QString> ShortcutFormView::existingSelectedGroupId() const
+{
+    if (!m_selectedGroupId)
+        return std::nullopt;
+    const QList<Group>& groups = m_appState.userData().groups;
+    const bool exists = std::any_of(groups.begin(), groups.end(), [&](const Group& g) { return g.id == *m_selectedGroupId; });
+    return exists ? m_selectedGroupId : std::nullopt;
+}
+
+void ShortcutFormView::save()
+{
+    if (!canSave())
+        return;
+    // The trigger loses line breaks at its ends as well: a pasted "/sig" and line break
+    // would never expand. The text keeps them; only spaces and tabs go.
+    const QString trigger = Text::trimmed(m_trigger->text());
+    const QString expansion = Text::trimmedOfSpaces(m_expansion->text());
+    if (isDuplicate()) {
+        setErrorMessage(duplicateMessage);
+        return;
+    }
+    const std::optional<QString> groupId = existingSelectedGroupId();
+    if (m_editing) {
+        // Texts first, then the folder: two undo steps, so the first Undo puts back only
+        // the folder.
+        const QString& id = m_editing->id;
+        if (!m_appState.updateShortcut(id, trigger, expansion) || !m_appState.moveShortcutToGroup(id, groupId)) {
+            setErrorMessage(saveFailedMessage);
+            return;
+        }
+        ToastManager::shared().show(QStringLiteral("Shortcut updated"));
+    } else {
+        if (!m_appState.addShortcut(trigger, expansion, groupId)) {
+            setErrorMessage(saveFailedMessage);
+            return;
+        }
+        ToastManager::shared().show(QStringLiteral("Shortcut created"));
+        // Before leaving: the tutorial must be past its save step when the popover reports
+        // the main list, or it would take the return for the user walking away.
+        TutorialManager::shared().notifyShortcutSaved(trigger);
+    }
+    leave();
+}
+
+void ShortcutFormView::createInlineFolder()
+{
+    const QString name = Text::trimmedOfSpaces(m_newFolder->name());
+    if (name.isEmpty())
+        return;
+    Group folder;
+    folder.id = Uuid::generate();
+    folder.name = name;
+    // Inside the folder the main list shows, whatever the menu has chosen.
+    folder.parentGroupId = m_appState.effectiveCurrentGroupId();
+    folder.order = 0;
+    folder.visibility = QStringLiteral("private");
+    if (!m_appState.mutatePublic([&](UserData& data) { data.groups.append(folder); })) {
+        setErrorMessage(folderFailedMessage);
+        return;
+    }
+    setSelectedGroupId(folder.id);
+    m_newFolder->close();
+    ToastManager::shared().show(QStringLiteral("Folder created"));
+}
+
+void ShortcutFormView::deleteShortcut()
+{
+    const QString id = m_editing->id;
+    const bool asks = m_appState.settings().confirmDelete;
+    m_appState.deleteShortcut(id);
+    // Without a question the shortcut is gone by now, unless the write failed.
+    if (!asks && hasShortcut(m_appState.userData(), id)) {
+        setErrorMessage(deleteFailedMessage);
+        return;
+    }
+    leave();
+}
+
+void ShortcutFormView::leave()
+{
+    Q_EMIT screenRequested(PopoverScreen::main());
+}
+
+void ShortcutFormView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Once per screen: the popover window hiding and showing again must not wipe what the
+    // user typed.
+    if (m_filledIn)
+        return;
+    m_filledIn = true;
+    fillIn();
+    m_trigger->lineEdit()->setFocus(Qt::OtherFocusReason);
+}
+
+void ShortcutFormView::fillIn()
+{
+    if (m_editing) {
+        m_trigger->setText(m_editing->trigger);
+        m_expansion->setText(m_editing->expansion);
+        setSelectedGroupId(m_editing->groupId);
+        return;
+    }
+    setSelectedGroupId(m_appState.effectiveCurrentGroupId());
+    TutorialManager& tutorial = TutorialManager::shared();
+    if (tutorial.isActive()) {
+        m_trigger->setText(tutorial.exampleTrigger());
+        m_expansion->setText(exampleExpansion);
+    }
+}
+
+void ShortcutFormView::keyPressEvent(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
+        if (m_save->isEnabled())
+            save();
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) {
+        leave();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ShortcutFormView::setSelectedGroupId(const std::optional<QString>& id)
+{
+    m_selectedGroupId = id;
+    m_folderMenu->setFolderName(selectedFolderName());
+}
+
+void ShortcutFormView::setErrorMessage(const std::optional<QString>& message)
+{
+    m_errorMessage = message;
+    m_errorLine->setMessage(message);
+}
+
+void ShortcutFormView::refreshLibrary()
+{
+    m_folderMenu->setFolders(m_appState.userData().groups);
+    m_folderMenu->setFolderName(selectedFolderName());
+}
+
+void ShortcutFormView::refreshCanSave()
+{
+    m_save->setEnabled(canSave());
+}

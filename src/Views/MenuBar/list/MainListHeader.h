@@ -1,0 +1,42 @@
+#pragma once
+
+#include "Views/MenuBar/shell/ScreenBinding.h"
+
+#include <QWidget>
+#include <functional>
+
+class QMenu;
+class SymbolButton;
+class ThemedLabel;
+
+// The main list's top row: the "velmora" wordmark, the "+" menu (new shortcut or folder)
+// and the menu of the other screens and Quit.
+class MainListHeader : public QWidget {
+    Q_OBJECT
+public:
+    // `quit` ends the application ("Quit Velmora").
+    MainListHeader(ScreenBinding screen, std::function<void()> quit, QWidget* parent = nullptr);
+
+    ThemedLabel* wordmark() const { return m_wordmark; }
+    SymbolButton* addButton() const { return m_addButton; }
+    SymbolButton* moreButton() const { return m_moreButton; }
+    QMenu* addMenu() const { return m_addMenu; }
+    QMenu* moreMenu() const { return m_moreMenu; }
+    bool isAddMenuHovered() const { return m_addMenuHovered; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setAddMenuHovered(bool hovered);
+    void popUp(QMenu* menu, QWidget* button);
+
+    ScreenBinding m_screen;
+    std::function<void()> m_quit;
+    ThemedLabel* m_wordmark;
+    SymbolButton* m_addButton;
+    SymbolButton* m_moreButton;
+    QMenu* m_addMenu;
+    QMenu* m_moreMenu;
+    bool m_addMenuHovered = false;
+};

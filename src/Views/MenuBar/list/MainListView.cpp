@@ -1,0 +1,259 @@
+#include "Views/MenuBar/list/MainListView.h"
+
+#include "App/AppState.h"
+#include "Views/Components/TutorialTarget.h"
+#include "Views/MenuBar/list/AccessibilityBanner.h"
+#include "Views/MenuBar/list/CardListCanvas.h"
+#include "Views/MenuBar/list/CardSelection.h"
+#include "Views/MenuBar/list/DuplicateTriggerBanner.h"
+#include "Views/MenuBar/list/FolderCard.h"
+#include "Views/MenuBar/list/FolderPathBar.h"
+#include "Views/MenuBar/list/ListEmptyState.h"
+#include "Views/MenuBar/list/MainListHeader.h"
+#include "Views/Components/OverlayScrollBar.h"
+#include "Views/MenuBar/list/SearchBar.h"
+#include "Views/MenuBar/list/ShortcutCard.h"
+#include "platform/AccessibilityTrust.h"
+
+#include <QHash>
+#include <QMenu>
+#include <QScrollArea>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTrust* trust, QWidget* parent)
+    : QWidget(parent)
+    , m_appState(context.appState)
+    , m_screen(context.binding)
+    , m_trust(trust)
+    , m_hasAccessibility(!trust || trust->isProcessTrusted())
+    , m_header(new MainListHeader(m_screen, context.quit, this))
+    , m_navBar(new FolderPathBar(m_appState, this))
+    , m_searchBar(new SearchBar(m_appState, this))
+    , m_duplicateBanner(new DuplicateTriggerBanner(this))
+    , m_scrollArea(new QScrollArea(this))
+    , m_canvas(new CardListCanvas(m_appState, m_scrollArea))
+    , m_accessibilityBanner(new AccessibilityBanner(this))
+{
+    m_scrollArea->setFrameShape(QFrame::NoFrame);
+    m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    new OverlayScrollBar(m_scrollArea);
+    m_scrollArea->setWidgetResizable(true);
+    m_scrollArea->setWidget(m_canvas);
+    m_scrollArea->viewport()->setAutoFillBackground(false);
+    m_canvas->setAutoFillBackground(false);
+    // The list, not the search field, holds the keyboard when the screen appears, so the
+    // popover's keys (arrows, Return, Delete) act on the cards; a click on the list takes
+    // the keyboard back from the field.
+    m_canvas->setFocusPolicy(Qt::ClickFocus);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(m_header);
+    column->addWidget(m_navBar);
+    column->addWidget(m_searchBar);
+    column->addWidget(m_duplicateBanner);
+    column->addWidget(m_scrollArea, 1);
+    column->addWidget(m_accessibilityBanner);
+
+    connect(m_canvas, &CardListCanvas::contextMenuRequested, this, [this](const QPoint& at) {
+        const std::unique_ptr<QMenu> menu = buildContextMenu();
+        menu->exec(at);
+    });
+    connect(m_duplicateBanner, &DuplicateTriggerBanner::reviewToggled, this, &MainListView::toggleDuplicateReview);
+    connect(m_accessibilityBanner, &AccessibilityBanner::enableRequested, this, [this] {
+        if (m_trust)
+            m_trust->requestTrust();
+    });
+
+    for (const auto signal : {&AppState::userDataChanged, &AppState::searchQueryChanged,
+             &AppState::currentGroupIdChanged, &AppState::reviewingDuplicateShortcutsChanged})
+        connect(&m_appState, signal, this, &MainListView::refresh);
+
+    NotificationCenter::instance().observe(Notifications::velmoraFocusSearch, this, [this](const QVariant&) {
+        if (isVisible())
+            focusSearch();
+    });
+    NotificationCenter::instance().observe(Notifications::velmoraMoveSelection, this, [this](const QVariant& object) {
+        if (isVisible() && object.metaType() == QMetaType::fromType<NavDirection>())
+            moveSelectionDirectionally(object.value<NavDirection>());
+    });
+
+    showAccessibility();
+    refresh();
+}
+
+MainListView::~MainListView()
+{
+    m_accessibilityCheck.cancel();
+}
+
+void MainListView::showScreen(const PopoverScreen& screen)
+{
+    m_screen.set(screen);
+}
+
+void MainListView::refresh()
+{
+    const bool searching = !m_appState.searchQuery().isEmpty();
+    m_navBar->setVisible(m_appState.effectiveCurrentGroupId().has_value() && !searching);
+    m_navBar->refresh();
+    const qsizetype duplicates = m_appState.userData().duplicateTriggers().size();
+    const bool reviewing = m_appState.reviewingDuplicateShortcuts();
+    m_duplicateBanner->setVisible(duplicates > 0 || reviewing);
+    m_duplicateBanner->setState(duplicates, reviewing);
+    rebuildList();
+}
+
+void MainListView::rebuildList()
+{
+    const std::optional<QString> open = m_appState.effectiveCurrentGroupId();
+    const QList<Group> folders = m_appState.groupsInGroup(open);
+    const QList<Shortcut> shortcuts = m_appState.shortcutsInGroup(open);
+    // Cards of items still shown are kept and brought up to date: typing a search or
+    // changing one item does not build the whole list again.
+    QHash<QString, FolderCard*> oldFolders;
+    for (FolderCard* card : folderCards())
+        oldFolders.insert(card->itemId(), card);
+    QHash<QString, ShortcutCard*> oldShortcuts;
+    for (ShortcutCard* card : shortcutCards())
+        oldShortcuts.insert(card->itemId(), card);
+
+    QList<LibraryItemCard*> cards;
+    cards.reserve(folders.size() + shortcuts.size());
+    for (const Group& folder : folders) {
+        FolderCard* card = oldFolders.take(folder.id);
+        if (card)
+            card->setGroup(folder);
+        else
+            card = new FolderCard(m_appState, folder, m_screen, m_canvas);
+        cards.append(card);
+    }
+    for (const Shortcut& shortcut : shortcuts) {
+        ShortcutCard* card = oldShortcuts.take(shortcut.id);
+        if (card)
+            card->setShortcut(shortcut);
+        else
+            card = new ShortcutCard(m_appState, shortcut, m_screen, m_canvas);
+        markFirstCard(card, &shortcut == &shortcuts.first());
+        cards.append(card);
+    }
+    ListEmptyState* empty = nullptr;
+    if (cards.isEmpty()) {
+        empty = new ListEmptyState(!m_appState.searchQuery().isEmpty(), m_canvas);
+        connect(empty, &ListEmptyState::clearSearchRequested, this, [this] { m_appState.setSearchQuery(QString()); });
+        connect(empty, &ListEmptyState::addShortcutRequested, this,
+            [this] { showScreen(PopoverScreen::newShortcut()); });
+    }
+    m_canvas->setCards(cards, empty);
+}
+
+template <class Card>
+QList<Card*> MainListView::cardsOfKind() const
+{
+    QList<Card*> result;
+    for (LibraryItemCard* card : m_canvas->cards()) {
+        if (auto* kind = qobject_cast<Card*>(card))
+            result.append(kind);
+    }
+    return result;
+}
+
+// The tutorial points at the first shortcut card, whichever card that is now.
+void MainListView::markFirstCard(ShortcutCard* card, bool first)
+{
+    auto* marker = card->findChild<TutorialTarget*>(QString(), Qt::FindDirectChildrenOnly);
+    if (first && !marker)
+        TutorialTarget::mark(card, QStringLiteral("firstCard"));
+    else if (!first)
+        delete marker;
+}
+
+QList<FolderCard*> MainListView::folderCards() const
+{
+    return cardsOfKind<FolderCard>();
+}
+
+QList<ShortcutCard*> MainListView::shortcutCards() const
+{
+    return cardsOfKind<ShortcutCard>();
+}
+
+ListEmptyState* MainListView::emptyState() const
+{
+    return m_canvas->emptyState();
+}
+
+void MainListView::moveSelectionDirectionally(NavDirection direction)
+{
+    const std::optional<QString> target = CardSelection::arrowTarget(m_canvas->cardFrames(), m_appState.selectedIds(), direction);
+    if (target)
+        m_appState.setSelectedIds({*target});
+}
+
+std::unique_ptr<QMenu> MainListView::buildContextMenu()
+{
+    auto menu = std::make_unique<QMenu>();
+    connect(menu->addAction(QStringLiteral("New Shortcut")), &QAction::triggered, this,
+        [this] { showScreen(PopoverScreen::newShortcut()); });
+    connect(menu->addAction(QStringLiteral("New Folder")), &QAction::triggered, this,
+        [this] { showScreen(PopoverScreen::newFolder()); });
+    menu->addSeparator();
+    connect(menu->addAction(QStringLiteral("Paste")), &QAction::triggered, this,
+        [this] { m_appState.pasteFromClipboard(); });
+    if (!m_appState.selectedIds().isEmpty()) {
+        menu->addSeparator();
+        connect(menu->addAction(QStringLiteral("Select All")), &QAction::triggered, this,
+            [this] { m_appState.selectAll(); });
+    }
+    return menu;
+}
+
+void MainListView::toggleDuplicateReview()
+{
+    m_appState.setReviewingDuplicateShortcuts(!m_appState.reviewingDuplicateShortcuts());
+    m_appState.setCurrentGroupId(std::nullopt);
+    m_appState.setSearchQuery(QString());
+    m_appState.setSelectedIds({});
+}
+
+void MainListView::focusSearch()
+{
+    m_appState.setCurrentGroupId(std::nullopt);
+    m_appState.setFirstUseFlag(QStringLiteral("discovery_search"));
+    // After the list has settled on the top level.
+    Scheduler::current().after(0, this, [this] { m_searchBar->focusField(); });
+}
+
+void MainListView::checkAccessibility()
+{
+    m_hasAccessibility = !m_trust || m_trust->isProcessTrusted();
+    showAccessibility();
+}
+
+void MainListView::showAccessibility()
+{
+    m_accessibilityBanner->setVisible(!m_hasAccessibility);
+    // The banner's own line is fixed; the pointer shows why typing is off (no X11 session,
+    // accessibility bus switched off, ...).
+    m_accessibilityBanner->setToolTip(m_hasAccessibility || !m_trust ? QString() : m_trust->untrustedReason());
+}
+
+void MainListView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Only when the screen is put up, not when the popover window shows again.
+    if (!event->spontaneous())
+        m_canvas->setFocus(Qt::OtherFocusReason);
+    if (m_accessibilityCheck.isPending())
+        return;
+    checkAccessibility();
+    m_accessibilityCheck = Scheduler::current().every(accessibilityCheckInterval, this, [this] { checkAccessibility(); });
+}
+
+void MainListView::hideEvent(QHideEvent* event)
+{
+    m_accessibilityCheck.cancel();
+    QWidget::hideEvent(event);
+}

@@ -1,0 +1,238 @@
+#include "Views/MenuBar/shell/MenuBarPopover.h"
+
+#include "App/AppState.h"
+#include "Persistence/LocalStore.h"
+#include "Services/TutorialManager.h"
+#include "Utilities/Notifications.h"
+#include "Utilities/Theme.h"
+#include "Utilities/ToastManager.h"
+#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/MenuBar/recovery/StorageRecoveryView.h"
+#include "Views/MenuBar/shell/ToastOverlay.h"
+#include "Views/MenuBar/shell/VisualEffectBackground.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, std::function<void()> onQuit,
+    QWidget* parent, ToastManager* toast)
+    : QWidget(parent)
+    , m_appState(appState)
+    , m_toasts(toast ? *toast : ToastManager::shared())
+    , m_screen(screen)
+    , m_onQuit(std::move(onQuit))
+    , m_screens(PopoverScreens::standard())
+{
+    setObjectName(QStringLiteral("MenuBarPopover"));
+    m_content = new QWidget(this);
+    m_background = new VisualEffectBackground(VisualEffectBackground::Material::hudWindow,
+        VisualEffectBackground::BlendingMode::behindWindow, m_content);
+    m_background->setTint(&Theme::windowTint);
+    m_screenHost = new QWidget(m_content);
+    auto* screenLayout = new QVBoxLayout(m_screenHost);
+    screenLayout->setContentsMargins(0, 0, 0, 0);
+    screenLayout->setSpacing(0);
+    m_toast = new ToastOverlay(m_toasts, m_content);
+
+    buildScreen();
+    observeNotifications();
+    observeNow(&m_appState, &AppState::settingsChanged, this, [this] { applySize(); });
+    observeNow(&m_appState, &AppState::storageReadyChanged, this, [this] { applyStorageState(); });
+    observeNow(&m_appState, &AppState::pendingConfirmationChanged, this, [this] { followConfirmation(); });
+}
+
+MenuBarPopover::~MenuBarPopover() = default;
+
+void MenuBarPopover::setScreen(const PopoverScreen& screen)
+{
+    const bool kindChanged = screen.kind() != m_screen.kind();
+    const bool carriesRecord = screen.shortcut() || screen.group();
+    m_screen = screen;
+    if (!kindChanged && !carriesRecord)
+        return;
+    buildScreen();
+    if (kindChanged) {
+        TutorialManager::shared().notifyScreenChanged(m_screen.tag());
+        Q_EMIT screenChanged(m_screen);
+    }
+}
+
+ScreenBinding MenuBarPopover::screenBinding()
+{
+    QPointer<MenuBarPopover> self(this);
+    return ScreenBinding([self] { return self ? self->screen() : PopoverScreen::main(); },
+        [self](const PopoverScreen& screen) {
+            if (self)
+                self->setScreen(screen);
+        });
+}
+
+void MenuBarPopover::setScreens(PopoverScreens screens)
+{
+    m_screens = std::move(screens);
+    buildScreen();
+}
+
+void MenuBarPopover::setStopSync(std::function<void()> stopSync)
+{
+    m_stopSync = std::move(stopSync);
+}
+
+ConfirmationOverlay* MenuBarPopover::confirmationOverlay() const
+{
+    return m_confirmation && !m_confirmation->isDismissed() ? m_confirmation.data() : nullptr;
+}
+
+void MenuBarPopover::observeNotifications()
+{
+    NotificationCenter& center = NotificationCenter::instance();
+    center.observe(Notifications::velmoraNewShortcut, this, [this](const QVariant&) {
+        setScreen(PopoverScreen::newShortcut());
+    });
+    center.observe(Notifications::velmoraEditShortcut, this, [this](const QVariant& object) {
+        if (object.metaType() == QMetaType::fromType<Shortcut>())
+            setScreen(PopoverScreen::editShortcut(object.value<Shortcut>()));
+    });
+    center.observe(Notifications::velmoraNewFolder, this, [this](const QVariant&) {
+        setScreen(PopoverScreen::newFolder());
+    });
+    center.observe(Notifications::velmoraOpenSettings, this, [this](const QVariant&) {
+        setScreen(PopoverScreen::settings());
+    });
+    center.observe(Notifications::velmoraOpenAchievements, this, [this](const QVariant&) {
+        setScreen(PopoverScreen::achievements());
+    });
+    center.observe(Notifications::velmoraResetToMain, this, [this](const QVariant&) { resetToMain(); });
+}
+
+void MenuBarPopover::resetToMain()
+{
+    // A pending question survives the reset; only the list's own state goes back.
+    setScreen(PopoverScreen::main());
+    m_appState.setCurrentGroupId(std::nullopt);
+    m_appState.setSearchQuery(QString());
+    m_appState.setReviewingDuplicateShortcuts(false);
+    m_appState.setSelectedIds({});
+}
+
+void MenuBarPopover::buildScreen()
+{
+    if (m_screenWidget) {
+        // The old screen may be the one whose click led here: it goes once that click is over.
+        m_screenWidget->hide();
+        m_screenWidget->deleteLater();
+    }
+    const PopoverScreenContext context{m_appState, m_screen, screenBinding(), m_onQuit};
+    m_screenWidget = m_screens.build(context);
+    m_screenHost->layout()->addWidget(m_screenWidget);
+    if (m_confirmation && !m_confirmation->isDismissed()) {
+        m_screenHost->layout()->activate();
+        m_confirmation->refreshBackdrop();
+    }
+}
+
+void MenuBarPopover::applySize()
+{
+    setFixedSize(popoverWidth, m_appState.settings().fullHeight ? fullHeight : regularHeight);
+}
+
+void MenuBarPopover::applyStorageState()
+{
+    const bool ready = m_appState.storageReady();
+    m_content->setEnabled(ready);
+    m_toast->setVisible(ready);
+    if (ready && m_recovery) {
+        m_recovery->hide();
+        m_recovery->deleteLater();
+        m_recovery = nullptr;
+        if (isVisible() && m_screenWidget)
+            m_screenWidget->setFocus();
+    } else if (!ready && !m_recovery) {
+        QPointer<MenuBarPopover> self(this);
+        m_recovery = new StorageRecoveryView(
+            m_appState.store(), [self] { if (self) self->m_appState.retryStorage(); },
+            [self] { if (self) self->setScreen(PopoverScreen::account()); },
+            [self] { if (self && self->m_stopSync) self->m_stopSync(); }, this);
+        m_recovery->setGeometry(rect());
+        m_recovery->show();
+        m_recovery->setFocus();
+    }
+}
+
+void MenuBarPopover::followConfirmation()
+{
+    const bool wasShown = m_confirmation && !m_confirmation->isDismissed();
+    if (wasShown)
+        m_confirmation->dismiss();
+    const std::optional<ConfirmationRequest>& pending = m_appState.pendingConfirmation();
+    if (!pending) {
+        m_confirmation = nullptr;
+        if (wasShown && m_focusBeforeConfirmation && m_focusBeforeConfirmation->isVisible())
+            m_focusBeforeConfirmation->setFocus();
+        return;
+    }
+    if (!wasShown) {
+        QWidget* focus = QApplication::focusWidget();
+        m_focusBeforeConfirmation = focus && m_content->isAncestorOf(focus) ? focus : nullptr;
+    }
+    QPointer<MenuBarPopover> self(this);
+    auto* overlay = new ConfirmationOverlay(
+        *pending, [self] { if (self) self->m_appState.confirmRequest(); },
+        [self] { if (self) self->m_appState.cancelRequest(); }, m_content);
+    overlay->setBackdropSource([this] { return snapshotBeneathOverlays(); });
+    m_confirmation = overlay;
+    overlay->present();
+}
+
+QImage MenuBarPopover::snapshotBeneathOverlays() const
+{
+    const qreal ratio = devicePixelRatioF();
+    QImage image(m_content->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    m_background->render(&painter, m_background->pos());
+    m_screenHost->render(&painter, m_screenHost->pos(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+void MenuBarPopover::layoutLayers()
+{
+    m_content->setGeometry(rect());
+    for (QWidget* layer : m_content->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        layer->setGeometry(m_content->rect());
+    if (m_recovery)
+        m_recovery->setGeometry(rect());
+}
+
+void MenuBarPopover::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    layoutLayers();
+}
+
+void MenuBarPopover::keyPressEvent(QKeyEvent* event)
+{
+    // Reached only by an Escape that no layer above took (a question, a chooser), and never
+    // while the recovery screen is up: the rest of the popover is disabled then.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_content->isEnabled()) {
+        NotificationCenter::instance().post(Notifications::velmoraClosePopover);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void MenuBarPopover::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Keys reach the popover only through a focused widget inside it.
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || !isAncestorOf(focus)) {
+        if (m_recovery)
+            m_recovery->setFocus();
+        else
+            m_content->setFocus();
+    }
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "Views/MenuBar/shell/PopoverScreen.h"
+#include "Views/MenuBar/shell/PopoverScreens.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+class AppState;
+class ConfirmationOverlay;
+class StorageRecoveryView;
+class ToastManager;
+class ToastOverlay;
+class VisualEffectBackground;
+
+// The popover's root: 340 pixels wide and 560 high (800 with the full-height setting). It
+// owns which screen is shown and lays, from the bottom up: the window material with its
+// tint, the current screen, the toasts, and the pending confirmation. While storage is not
+// ready all of that is disabled and the storage recovery screen lies over it, the only
+// thing that takes input; toasts are not drawn then.
+//
+// It turns the in-process notifications into screen changes, and Escape that no layer
+// above has taken into "velmoraClosePopover".
+//
+// Build it inside the window that shows it (that window as `parent`, or a widget already in
+// it): the window is made see-through, where the desktop allows, before it first appears.
+class MenuBarPopover : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int popoverWidth = 340;
+    static constexpr int regularHeight = 560;
+    static constexpr int fullHeight = 800;
+
+    MenuBarPopover(AppState& appState, const PopoverScreen& screen, std::function<void()> onQuit,
+        QWidget* parent = nullptr, ToastManager* toast = nullptr);
+    ~MenuBarPopover() override;
+
+    const PopoverScreen& screen() const { return m_screen; }
+    // A change of the screen's kind, or of the record an editor edits, builds the new
+    // screen; writing the screen that is already shown changes nothing.
+    void setScreen(const PopoverScreen& screen);
+    ScreenBinding screenBinding();
+
+    // Replaces the screen switch's factories and rebuilds the current screen.
+    void setScreens(PopoverScreens screens);
+    // Run before a fresh start in the recovery screen, to pause sync. Nothing by default.
+    void setStopSync(std::function<void()> stopSync);
+
+    QWidget* currentScreenWidget() const { return m_screenWidget; }
+    ToastOverlay* toastOverlay() const { return m_toast; }
+    // The question shown, or null.
+    ConfirmationOverlay* confirmationOverlay() const;
+    // Shown while storage is not ready, else null.
+    StorageRecoveryView* recoveryView() const { return m_recovery; }
+    // Everything under the recovery screen (disabled while storage is not ready).
+    QWidget* content() const { return m_content; }
+
+Q_SIGNALS:
+    // The kind of screen changed (an editor of another record is not a change). The
+    // tutorial, which follows the user through the screens, has been told already.
+    void screenChanged(const PopoverScreen& screen);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void observeNotifications();
+    void resetToMain();
+    void buildScreen();
+    void applySize();
+    void applyStorageState();
+    void followConfirmation();
+    void layoutLayers();
+    QImage snapshotBeneathOverlays() const;
+
+    AppState& m_appState;
+    ToastManager& m_toasts;
+    PopoverScreen m_screen;
+    std::function<void()> m_onQuit;
+    std::function<void()> m_stopSync;
+    PopoverScreens m_screens;
+
+    QWidget* m_content;
+    VisualEffectBackground* m_background;
+    QWidget* m_screenHost;
+    QPointer<QWidget> m_screenWidget;
+    ToastOverlay* m_toast;
+    QPointer<ConfirmationOverlay> m_confirmation;
+    QPointer<QWidget> m_focusBeforeConfirmation;
+    QPointer<StorageRecoveryView> m_recovery;
+};

@@ -1,0 +1,79 @@
+#include "Views/MenuBar/shell/PopoverScreens.h"
+
+#include "App/AppState.h"
+#include "Views/MenuBar/forms/FolderFormView.h"
+#include "Views/MenuBar/chooser/IconChooserSheet.h"
+#include "Views/MenuBar/list/MainListView.h"
+#include "Views/MenuBar/forms/ShortcutFormView.h"
+#include "platform/Desktop.h"
+
+#include <QWidget>
+
+namespace {
+
+// An editor screen: built with the state and a copy of the record it edits (none for a new
+// one); it leaves through the binding.
+template <class Form, class Record>
+PopoverScreenFactory editorScreen(const Record* (PopoverScreen::*record)() const)
+{
+    return [record](const PopoverScreenContext& context) {
+        const Record* editing = (context.screen.*record)();
+        auto* form = new Form(context.appState, editing ? std::optional(*editing) : std::nullopt);
+        QObject::connect(form, &Form::screenRequested, form,
+            [binding = context.binding](const PopoverScreen& screen) { binding.set(screen); });
+        return form;
+    };
+}
+
+// The folder editor, whose icon row opens the icon chooser over it.
+PopoverScreenFactory folderEditorScreen()
+{
+    return [form = editorScreen<FolderFormView>(&PopoverScreen::group)](const PopoverScreenContext& context) {
+        auto* editor = static_cast<FolderFormView*>(form(context));
+        AppState* state = &context.appState;
+        QObject::connect(editor, &FolderFormView::openIconChooser, editor,
+            [editor, state](const std::optional<QString>& current) {
+                auto* chooser = new IconChooserSheet(*state, current, editor);
+                QObject::connect(chooser, &IconChooserSheet::picked, editor,
+                    [editor](const QString& key) { editor->pickIcon(key); });
+                QObject::connect(chooser, &IconChooserSheet::iconCleared, editor,
+                    [editor] { editor->pickIcon(std::nullopt); });
+                QObject::connect(chooser, &IconChooserSheet::dismissed, editor,
+                    &FolderFormView::closeIconChooser);
+                editor->presentIconChooser(chooser);
+                chooser->present();
+            });
+        return editor;
+    };
+}
+
+} // namespace
+
+PopoverScreens PopoverScreens::standard()
+{
+    PopoverScreens screens;
+    screens.add(PopoverScreen::Kind::main,
+        [](const PopoverScreenContext& context) { return new MainListView(context, Desktop::current().trust); });
+    const PopoverScreenFactory shortcutForm = editorScreen<ShortcutFormView>(&PopoverScreen::shortcut);
+    screens.add(PopoverScreen::Kind::newShortcut, shortcutForm);
+    screens.add(PopoverScreen::Kind::editShortcut, shortcutForm);
+    const PopoverScreenFactory folderForm = folderEditorScreen();
+    screens.add(PopoverScreen::Kind::newFolder, folderForm);
+    screens.add(PopoverScreen::Kind::editFolder, folderForm);
+    return screens;
+}
+
+void PopoverScreens::add(PopoverScreen::Kind kind, PopoverScreenFactory factory)
+{
+    m_factories.insert(kind, std::move(factory));
+}
+
+QWidget* PopoverScreens::build(const PopoverScreenContext& context) const
+{
+    auto factory = m_factories.constFind(context.screen.kind());
+    if (factory == m_factories.cend())
+        factory = m_factories.constFind(PopoverScreen::Kind::main);
+    if (factory == m_factories.cend())
+        return new QWidget;
+    return (*factory)(context);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Views/MenuBar/shell/PopoverScreen.h"
+#include "Views/MenuBar/shell/ScreenBinding.h"
+
+#include <QMap>
+#include <functional>
+
+class AppState;
+class QWidget;
+
+// What a screen is built with: the state, the screen value it shows (with the record an
+// editor edits), the binding through which it leaves, and the action that quits the
+// application (for the screens that offer Quit).
+struct PopoverScreenContext {
+    AppState& appState;
+    PopoverScreen screen;
+    ScreenBinding binding;
+    std::function<void()> quit;
+};
+
+using PopoverScreenFactory = std::function<QWidget*(const PopoverScreenContext&)>;
+
+// The popover's screen switch: one factory per kind of screen. A kind without a factory is
+// shown with the main screen's, so the popover always shows something.
+class PopoverScreens {
+public:
+    // Every screen the application has.
+    static PopoverScreens standard();
+
+    void add(PopoverScreen::Kind kind, PopoverScreenFactory factory);
+    bool contains(PopoverScreen::Kind kind) const { return m_factories.contains(kind); }
+
+    // A new widget for `context.screen`, not parented.
+    QWidget* build(const PopoverScreenContext& context) const;
+
+private:
+    QMap<PopoverScreen::Kind, PopoverScreenFactory> m_factories;
+};
