@@ -23,6 +23,10 @@ if [ "${1:-}" = "--remove" ]; then
   exit 0
 fi
 
+if [ $# -ne 1 ]; then
+  echo "usage: register-desktop-entry.sh <velmora executable> | --remove" >&2
+  exit 2
+fi
 executable=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 [ -x "$executable" ] || { echo "register-desktop-entry: $executable is not an executable" >&2; exit 1; }
 
