@@ -2,6 +2,7 @@
 # Installs what is missing, then builds and runs every test twice: in the Release build,
 # and in a clang build with AddressSanitizer and UndefinedBehaviorSanitizer that also runs
 # the fuzz targets. Each configuration keeps its own build directory so reruns stay fast.
+# The Release build is also made into the Debian package, whose control data is checked.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -16,6 +17,13 @@ export LSAN_OPTIONS="suppressions=$top/tests/support/lsan.supp:print_suppression
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 status=0
+echo "== Release build: Debian package"
+rm -rf "$top/build/package"
+if cpack --config "$top/build/CPackConfig.cmake" -B "$top/build/package" >/dev/null; then
+  "$top/tests/packaging/debian-package.sh" "$top"/build/package/velmora_*.deb || status=1
+else
+  status=1
+fi
 echo "== Release build: tests"
 "$top/scripts/with-desktop.sh" ctest --test-dir "$top/build" --output-on-failure -j "$jobs" || status=1
 echo "== Sanitizer build: tests and fuzz targets"

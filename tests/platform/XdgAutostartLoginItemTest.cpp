@@ -31,6 +31,7 @@ TEST(XdgAutostart, RegisteringWritesADesktopEntryThatStartsTheProgram)
                    "Type=Application\n"
                    "Name=Velmora\n"
                    "Comment=Text expander\n"
+                   "Icon=com.velmora.Velmora\n"
                    "Exec=/opt/velmora/bin/velmora\n"
                    "Terminal=false\n"
                    "X-GNOME-Autostart-enabled=true\n"));

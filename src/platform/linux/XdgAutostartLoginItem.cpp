@@ -50,6 +50,7 @@ QByteArray XdgAutostartLoginItem::entry(const QString& executable)
                                         "Type=Application\n"
                                         "Name=Velmora\n"
                                         "Comment=Text expander\n"
+                                        "Icon=com.velmora.Velmora\n"
                                         "Exec=%1\n"
                                         "Terminal=false\n"
                                         "X-GNOME-Autostart-enabled=true\n")

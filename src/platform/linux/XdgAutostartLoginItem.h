@@ -13,7 +13,8 @@ public:
     static constexpr const char* entryFileName = "velmora.desktop";
 
     // `autostartFolder` and `executable` default to the user's autostart folder and the
-    // running program.
+    // running program's own file (Qt follows /proc/self/exe past any symbolic link), so that
+    // the entry starts the installed executable however this one was started.
     explicit XdgAutostartLoginItem(QString autostartFolder = defaultFolder(), QString executable = QString());
 
     static QString defaultFolder();
