@@ -40,7 +40,7 @@ VelmoraApp::VelmoraApp(int& argc, char** argv)
 {
     QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
     QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.velmora.Velmora"));
     QGuiApplication::setQuitOnLastWindowClosed(false);
 }
 
