@@ -356,6 +356,19 @@ TEST_F(SettingsViewTest, AnImportAnsweredAfterTheLibraryChangedChangesNothing)
     EXPECT_FALSE(state->stats().firstUseFlags.contains(QStringLiteral("discovery_import")));
 }
 
+TEST_F(SettingsViewTest, AnImportThatCouldNotBeWrittenIsNotReportedAsDone)
+{
+    open();
+    UserData imported = UserData::empty();
+    imported.shortcuts.append(shortcut(QStringLiteral("X1"), QStringLiteral("/new")));
+    importFromFile(VelmoraJSON::encode(imported));
+    failWritesOf(QStringLiteral("data.json"));
+
+    confirm();
+    EXPECT_EQ(triggers(), QStringList({"/addr", "/sig"}));
+    EXPECT_EQ(toasts, QStringList{"Import could not be confirmed. Check the library before importing again."});
+}
+
 TEST_F(SettingsViewTest, ImportsWaitUntilStorageIsReady)
 {
     open();

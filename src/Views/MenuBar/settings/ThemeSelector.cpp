@@ -92,5 +92,8 @@ void ThemeSelector::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillPath(capsule(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5)), Theme::surfaceGlass());
+    const QPainterPath shape = capsule(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+    painter.fillPath(shape, Theme::surfaceGlass());
+    // Glass on a glass card: the outline keeps the selector's shape readable in light mode.
+    painter.strokePath(shape, QPen(Theme::borderSubtle(), 0.5));
 }
