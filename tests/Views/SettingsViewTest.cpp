@@ -194,6 +194,16 @@ TEST_F(SettingsViewTest, SwitchesComeInTheirOrderShowingTheStoredValues)
     EXPECT_EQ(shown, QList<bool>({false, true, true, true, true, false}));
 }
 
+TEST_F(SettingsViewTest, SpaceFlipsTheSwitchReachedWithTab)
+{
+    open();
+    SettingsToggleRow* row = toggle(QStringLiteral("Time-saved animation"));
+    row->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_FALSE(storedSettings().showTimeSavedAnimation);
+    EXPECT_FALSE(row->isChecked());
+}
+
 TEST_F(SettingsViewTest, ASwitchTheStoreRefusedShowsTheStoredValueAgain)
 {
     open();

@@ -205,6 +205,18 @@ QWidget* buildSettingsEnd(Appearance)
     return page;
 }
 
+// Keyboard focus on a switch, as reached with Tab.
+QWidget* buildSettingsKeyboard(Appearance)
+{
+    auto* page = new SamplePopover(&withLibrary);
+    page->popover()->setScreen(PopoverScreen::settings());
+    for (QAbstractButton* button : page->popover()->currentScreenWidget()->findChildren<QAbstractButton*>()) {
+        if (button->text() == QStringLiteral("Copy on click"))
+            galleryFocus(button, true);
+    }
+    return page;
+}
+
 QWidget* buildSettingsClearAll(Appearance)
 {
     auto* page = new SamplePopover(&withLibrary);
@@ -223,6 +235,7 @@ const GalleryPageRegistration recoveryQuestion(QStringLiteral("storage-recovery-
 const GalleryPageRegistration recoverySync(QStringLiteral("storage-recovery-interrupted-sync"), &buildRecoveryInterruptedSync);
 const GalleryPageRegistration settings(QStringLiteral("settings"), &buildSettings);
 const GalleryPageRegistration settingsEnd(QStringLiteral("settings-end"), &buildSettingsEnd);
+const GalleryPageRegistration settingsKeyboard(QStringLiteral("settings-keyboard"), &buildSettingsKeyboard);
 const GalleryPageRegistration settingsClearAll(QStringLiteral("settings-clear-all"), &buildSettingsClearAll);
 const GalleryPageRegistration recoveryFailure(QStringLiteral("storage-recovery-failure"), &buildRecoveryFailure);
 
