@@ -51,6 +51,12 @@ public:
     void setAchievementPresenter(std::function<void(const Achievement&)> presenter);
     void setTimeSavedPresenter(std::function<void(double seconds)> presenter);
     void setClipboard(PlainTextClipboard* clipboard);
+    PlainTextClipboard* clipboard() const { return m_clipboard; }
+    // What clearing local data needs of the account: whether the user is signed in, and
+    // how to pause sync. Until the application gives them, nobody is signed in and there
+    // is no sync to pause.
+    void setAccountHooks(std::function<bool()> isSignedIn, std::function<void()> stopSync);
+    bool isSignedIn() const;
 
     // Published state.
     const UserData& userData() const { return m_userData; }
@@ -117,6 +123,22 @@ public:
     int pasteFromClipboard();
     void duplicateSelected();
 
+    // Library transfer: the confirmed steps of an import and of clearing all data.
+    enum class ImportOutcome { imported,
+        libraryChanged, // since the preview, or storage is not ready: nothing was changed
+        notConfirmed }; // written, but the library is not the planned one afterwards
+    // Replaces the library by `library`, a preview merged into `expected`, as one undo step,
+    // provided the library still is `expected`.
+    ImportOutcome applyImport(const UserData& library, const UserData& expected);
+    enum class ClearOutcome { cleared,
+        refused, // signed in, or storage not ready: nothing was changed
+        backupFailed, // the files could not be kept first: nothing was changed
+        libraryNotCleared,
+        statisticsNotCleared }; // the library is empty, the statistics are as they were
+    // Keeps a dated private copy of the data files, pauses sync, empties the library (one undo
+    // step) and then resets the statistics. Settings stay.
+    ClearOutcome clearAllData();
+
     // Confirmation.
     void requestConfirmation(const ConfirmationRequest& request);
     void confirmRequest();
@@ -178,6 +200,8 @@ private:
     std::function<void(const Achievement&)> m_achievementPresenter;
     std::function<void(double)> m_timeSavedPresenter;
     PlainTextClipboard* m_clipboard = nullptr;
+    std::function<bool()> m_isSignedIn;
+    std::function<void()> m_stopSync;
 };
 
 // Calls `handler` at once and again after every emission of `signal`, for views and services

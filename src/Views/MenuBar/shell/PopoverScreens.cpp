@@ -5,6 +5,7 @@
 #include "Views/MenuBar/chooser/IconChooserSheet.h"
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/forms/ShortcutFormView.h"
+#include "Views/MenuBar/settings/SettingsView.h"
 #include "platform/Desktop.h"
 
 #include <QWidget>
@@ -60,6 +61,9 @@ PopoverScreens PopoverScreens::standard()
     const PopoverScreenFactory folderForm = folderEditorScreen();
     screens.add(PopoverScreen::Kind::newFolder, folderForm);
     screens.add(PopoverScreen::Kind::editFolder, folderForm);
+    screens.add(PopoverScreen::Kind::settings, [](const PopoverScreenContext& context) {
+        return new SettingsView(context.appState, context.binding, context.quit);
+    });
     return screens;
 }
 
