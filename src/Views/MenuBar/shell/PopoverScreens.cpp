@@ -5,6 +5,8 @@
 #include "Views/MenuBar/chooser/IconChooserSheet.h"
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/forms/ShortcutFormView.h"
+#include "Views/MenuBar/achievements/AchievementsView.h"
+#include "Views/MenuBar/stats/StatsView.h"
 #include "platform/Desktop.h"
 
 #include <QWidget>
@@ -60,6 +62,10 @@ PopoverScreens PopoverScreens::standard()
     const PopoverScreenFactory folderForm = folderEditorScreen();
     screens.add(PopoverScreen::Kind::newFolder, folderForm);
     screens.add(PopoverScreen::Kind::editFolder, folderForm);
+    screens.add(PopoverScreen::Kind::stats,
+        [](const PopoverScreenContext& context) { return new StatsView(context.appState, context.binding); });
+    screens.add(PopoverScreen::Kind::achievements,
+        [](const PopoverScreenContext& context) { return new AchievementsView(context.appState, context.binding); });
     return screens;
 }
 
