@@ -102,11 +102,20 @@ QImage renderOrb(AchievementTier tier, const QString& id, bool unlocked, int sid
         return image;
     }
     paintUnlocked(painter, side, tier, id);
-    // Only the disc stays.
+    // Only the disc stays: the mask covers every pixel, so everything outside its circle
+    // becomes transparent.
+    QImage mask(image.size(), QImage::Format_ARGB32_Premultiplied);
+    mask.fill(Qt::transparent);
+    {
+        QPainter disc(&mask);
+        disc.setRenderHint(QPainter::Antialiasing);
+        disc.setPen(Qt::NoPen);
+        disc.setBrush(Qt::black);
+        disc.drawEllipse(QRectF(0, 0, mask.width(), mask.height()));
+    }
+    painter.resetTransform();
     painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Qt::black);
-    painter.drawEllipse(QRectF(0, 0, side, side));
+    painter.drawImage(0, 0, mask);
     painter.end();
     image.setDevicePixelRatio(ratio);
     return image;

@@ -42,6 +42,9 @@ public:
     void scheduleDismiss(double seconds);
     void cancelDismiss();
     void dismiss();
+    // The second step of the timeline: the orb takes its colours and the lock becomes the
+    // achievement's symbol.
+    void unlock();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -51,7 +54,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void unlock();
     QVariantAnimation* animate(double seconds, const QEasingCurve& curve, std::function<void(qreal)> apply);
 
     Achievement m_achievement;
