@@ -30,7 +30,6 @@ BadgeIcon::BadgeIcon(const QString& achievementId, AchievementTier tier, const Q
     connect(&MotionSettings::current(), &MotionSettings::reduceMotionChanged, this, [this](bool reduce) {
         if (reduce && m_animation) {
             m_animation->stop();
-            m_animation->deleteLater();
             m_phase = m_floating ? 1 : 0;
             update();
         }
