@@ -74,17 +74,26 @@ QWidget* buildAchievements(Appearance)
     return new SamplePopover(&withProgress, PopoverScreen::achievements());
 }
 
-// The whole screen at once, down to the hidden badges and the recent list.
-QWidget* buildAchievementsEnd(Appearance)
+// The page scrolled to its end.
+SamplePopover* scrolledToEnd(SamplePopover* page)
 {
-    auto* page = new SamplePopover(&withProgress, PopoverScreen::achievements());
-    if (auto* scroll = achievementsScreen(page)->findChild<QScrollArea*>()) {
-        page->popover()->resize(page->popover()->width(), 560);
+    if (auto* scroll = page->popover()->findChild<QScrollArea*>()) {
         scroll->widget()->adjustSize();
         scroll->verticalScrollBar()->setRange(0, scroll->widget()->height());
         scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
     }
     return page;
+}
+
+QWidget* buildStatsEnd(Appearance)
+{
+    return scrolledToEnd(new SamplePopover(&withProgress, PopoverScreen::stats()));
+}
+
+// Down to the hidden badges and the recent list.
+QWidget* buildAchievementsEnd(Appearance)
+{
+    return scrolledToEnd(new SamplePopover(&withProgress, PopoverScreen::achievements()));
 }
 
 QWidget* buildLockedFilter(Appearance)
@@ -121,6 +130,7 @@ QWidget* buildBanner(Appearance)
 }
 
 const GalleryPageRegistration stats(QStringLiteral("stats-screen"), &buildStats);
+const GalleryPageRegistration statsEnd(QStringLiteral("stats-screen-end"), &buildStatsEnd);
 const GalleryPageRegistration emptyStats(QStringLiteral("stats-screen-empty"), &buildEmptyStats);
 const GalleryPageRegistration achievements(QStringLiteral("achievements-screen"), &buildAchievements);
 const GalleryPageRegistration achievementsEnd(QStringLiteral("achievements-screen-end"), &buildAchievementsEnd);

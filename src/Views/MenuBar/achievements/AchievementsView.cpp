@@ -81,6 +81,11 @@ QList<BadgeCard*> AchievementsView::cards() const
 void AchievementsView::rebuild()
 {
     const int scrolled = m_scroll->verticalScrollBar()->value();
+    // The old content may hold the chip whose click led here: it goes once that click is over.
+    if (QWidget* old = m_scroll->takeWidget()) {
+        old->hide();
+        old->deleteLater();
+    }
     QWidget* content = buildContent();
     m_scroll->setContent(content);
     m_content = content;

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class AppState;
+class GroupedCard;
 class ThemedLabel;
 
 // The popover's statistics screen: the time saved as a headline, the counts of use and of
@@ -26,7 +27,7 @@ public:
 
 private:
     void refresh();
-    ThemedLabel* addRow(class GroupedCard* card, const QString& label);
+    ThemedLabel* addRow(GroupedCard* card, const QString& label);
 
     AppState& m_state;
     ScreenBinding m_screen;
