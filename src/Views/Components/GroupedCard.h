@@ -16,7 +16,6 @@ public:
 
     // Appends `row`, after a divider when the card already holds one.
     void addRow(QWidget* row);
-    int rowCount() const { return m_rows; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -123,24 +123,6 @@ QImage renderOrb(AchievementTier tier, const QString& id, bool unlocked, int sid
 
 } // namespace
 
-AchievementOrb::AchievementOrb(AchievementTier tier, const QString& achievementId, bool isUnlocked, QWidget* parent)
-    : QWidget(parent)
-    , m_tier(tier)
-    , m_id(achievementId)
-    , m_unlocked(isUnlocked)
-{
-    setAttribute(Qt::WA_TranslucentBackground);
-    connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
-}
-
-void AchievementOrb::setUnlocked(bool unlocked)
-{
-    if (m_unlocked == unlocked)
-        return;
-    m_unlocked = unlocked;
-    update();
-}
-
 QColor AchievementOrb::glowColor(AchievementTier tier)
 {
     return withAlpha(colorFromHex(AchievementArt::glowHex(tier)), 0.55);
@@ -178,10 +160,4 @@ void AchievementOrb::paint(QPainter& painter, const QRectF& box, AchievementTier
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(square, image(tier, achievementId, isUnlocked, int(std::ceil(side)), ratio));
     painter.restore();
-}
-
-void AchievementOrb::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    paint(painter, QRectF(rect()), m_tier, m_id, m_unlocked);
 }

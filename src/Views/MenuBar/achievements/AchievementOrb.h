@@ -2,8 +2,8 @@
 
 #include "Services/Achievement.h"
 
+#include <QColor>
 #include <QImage>
-#include <QWidget>
 
 class QPainter;
 
@@ -11,14 +11,8 @@ class QPainter;
 // blobs in the tier's colours (the arrangement picked by the id's hash), shaded at the rim
 // and lit at its upper left. Locked: a plain disc in the card colour. Each look is painted
 // once per size into an image that the badges, the detail sheet and the banner all reuse.
-class AchievementOrb : public QWidget {
-    Q_OBJECT
+class AchievementOrb {
 public:
-    AchievementOrb(AchievementTier tier, const QString& achievementId, bool isUnlocked, QWidget* parent = nullptr);
-
-    void setUnlocked(bool unlocked);
-    bool isUnlocked() const { return m_unlocked; }
-
     // The tier's glow: its glow colour at 0.55 opacity.
     static QColor glowColor(AchievementTier tier);
 
@@ -29,12 +23,4 @@ public:
     // Draws the cached image into the square `box`.
     static void paint(QPainter& painter, const QRectF& box, AchievementTier tier, const QString& achievementId,
         bool isUnlocked);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    AchievementTier m_tier;
-    QString m_id;
-    bool m_unlocked;
 };

@@ -50,11 +50,6 @@ BadgeCard::BadgeCard(const Achievement& achievement, const std::optional<QDateTi
     setAttribute(Qt::WA_Hover);
 }
 
-bool BadgeCard::isMasked() const
-{
-    return AchievementTexts::isMasked(m_achievement, m_unlockedAt);
-}
-
 QString BadgeCard::title() const
 {
     return m_title->text();

@@ -27,7 +27,6 @@ public:
 
     const Achievement& achievement() const { return m_achievement; }
     bool isLocked() const { return !m_unlockedAt; }
-    bool isMasked() const;
     QString title() const;
     // The status text, empty while the progress bar stands in its place.
     QString statusText() const;

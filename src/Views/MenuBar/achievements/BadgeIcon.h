@@ -24,7 +24,6 @@ public:
 
     // The symbol drawn on the orb: the lock, the question mark or the icon's symbol.
     QString symbol() const;
-    bool isLocked() const { return m_locked; }
     // The delay before the bobbing starts, in seconds (0 to 5.4945).
     double floatingDelay() const;
     // True once the delay has passed for an unlocked badge on screen.

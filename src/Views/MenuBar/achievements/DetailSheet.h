@@ -34,7 +34,6 @@ public:
     QString description() const;
     QString metaLine() const;
     BadgeProgressBar* progressBlock() const { return m_progress; }
-    BadgeIcon* hero() const { return m_hero; }
     SymbolButton* closeButton() const { return m_close; }
 
 protected:
