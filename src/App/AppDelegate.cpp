@@ -16,6 +16,7 @@
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
 #include "Views/TimeSavedFloater.h"
+#include "Views/MenuBar/achievements/AchievementUnlockToast.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/EventSource.h"
 #include "platform/LoginItem.h"
@@ -67,6 +68,8 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
 {
     m_appState.setClipboard(m_environment.clipboard);
     m_appState.setTimeSavedPresenter([](double seconds) { TimeSavedFloater::shared().show(seconds); });
+    m_appState.setAchievementPresenter(
+        [](const Achievement& achievement) { AchievementUnlockToast::shared().show(achievement); });
 }
 
 AppDelegate::~AppDelegate()

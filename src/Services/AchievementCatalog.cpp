@@ -3,6 +3,7 @@
 #include "Models/Stats.h"
 #include "Models/UserData.h"
 #include "Utilities/Clock.h"
+#include "Utilities/TimeText.h"
 
 #include <QHash>
 #include <QHashFunctions>
@@ -101,12 +102,7 @@ namespace {
             id, name, desc, tier, C::time, icon,
             [=](const Stats& s, const UserData&) { return s.totalTimeSaved >= double(seconds); },
             [=](const Stats& s, const UserData&) {
-                // Truncated towards zero; a value beyond the 64-bit range (never written by the
-                // system) is clamped rather than overflowing.
-                const double v = s.totalTimeSaved;
-                const qint64 whole = !(v == v) ? 0 : v >= 9.2e18 ? seconds
-                    : v <= -9.2e18                               ? 0
-                                                                 : qint64(v);
+                const qint64 whole = TimeText::wholeSeconds(s.totalTimeSaved);
                 return std::optional(capped(whole, seconds));
             });
     }

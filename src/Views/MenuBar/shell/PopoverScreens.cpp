@@ -6,6 +6,8 @@
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/forms/ShortcutFormView.h"
 #include "Views/MenuBar/settings/SettingsView.h"
+#include "Views/MenuBar/achievements/AchievementsView.h"
+#include "Views/MenuBar/stats/StatsView.h"
 #include "platform/Desktop.h"
 
 #include <QWidget>
@@ -64,6 +66,10 @@ PopoverScreens PopoverScreens::standard()
     screens.add(PopoverScreen::Kind::settings, [](const PopoverScreenContext& context) {
         return new SettingsView(context.appState, context.binding, context.quit);
     });
+    screens.add(PopoverScreen::Kind::stats,
+        [](const PopoverScreenContext& context) { return new StatsView(context.appState, context.binding); });
+    screens.add(PopoverScreen::Kind::achievements,
+        [](const PopoverScreenContext& context) { return new AchievementsView(context.appState, context.binding); });
     return screens;
 }
 
