@@ -190,8 +190,8 @@ TEST_F(MenuBarPopoverTest, AScreenChangeIsReportedOncePerKindOfScreen)
 TEST_F(MenuBarPopoverTest, ScreensNotYetBuiltShowTheMainScreen)
 {
     open();
-    post(Notifications::velmoraOpenAchievements);
-    EXPECT_EQ(popover->screen().tag(), QStringLiteral("achievements"));
+    popover->setScreen(PopoverScreen::account());
+    EXPECT_EQ(popover->screen().tag(), QStringLiteral("account"));
     EXPECT_NE(qobject_cast<MainListView*>(popover->currentScreenWidget()), nullptr);
 }
 
