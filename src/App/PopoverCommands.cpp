@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QIcon>
 #include <QKeySequence>
+#include <algorithm>
 
 using PopoverKeyboardShortcuts::Command;
 
@@ -80,6 +81,24 @@ QAction* PopoverCommands::entry(Command command, const QString& text, QObject* p
 QAction* PopoverCommands::entry(Command command, const QString& text, QObject* parent) const
 {
     return entry(command, text, parent, QIcon());
+}
+
+QAction* PopoverCommands::itemEntry(Command command, const QString& text, QObject* parent, const QString& itemId)
+{
+    auto* entry = new QAction(text, parent);
+    entry->setEnabled(isListShown());
+    connect(entry, &QAction::triggered, this, [this, command, itemId] { triggerOn(command, itemId); });
+    return entry;
+}
+
+bool PopoverCommands::triggerOn(Command command, const QString& itemId)
+{
+    if (!action(command) || !isListShown())
+        return false;
+    m_itemTarget = itemId;
+    perform(command);
+    m_itemTarget.reset();
+    return true;
 }
 
 bool PopoverCommands::trigger(Command command)
@@ -205,16 +224,16 @@ void PopoverCommands::perform(Command command)
         return post(Notifications::velmoraMoveSelection, QVariant::fromValue(NavDirection::right));
     case Command::moveItemUp:
     case Command::moveItemDown:
-        if (!m_state.selectedIds().isEmpty()) {
-            const QString first = *m_state.selectedIds().begin();
-            command == Command::moveItemUp ? m_state.moveItemUp(first) : m_state.moveItemDown(first);
-        }
+        if (const std::optional<QString> item = target())
+            command == Command::moveItemUp ? m_state.moveItemUp(*item) : m_state.moveItemDown(*item);
         return;
     case Command::openSelected:
-        return openSelected();
+        return open();
     case Command::goUp:
         return goUp();
     case Command::deleteOrGoUp:
+        if (m_itemTarget)
+            return remove();
         if (!m_state.selectedIds().isEmpty())
             return m_state.deleteSelected();
         return goUp();
@@ -225,13 +244,32 @@ void PopoverCommands::perform(Command command)
     }
 }
 
-void PopoverCommands::openSelected()
+std::optional<QString> PopoverCommands::target() const
 {
+    if (m_itemTarget)
+        return m_itemTarget;
     if (m_state.selectedIds().isEmpty())
+        return std::nullopt;
+    return *m_state.selectedIds().begin();
+}
+
+void PopoverCommands::remove()
+{
+    const auto& groups = m_state.userData().groups;
+    const bool isFolder = std::any_of(groups.cbegin(), groups.cend(), [this](const Group& g) { return g.id == m_itemTarget; });
+    if (isFolder)
+        m_state.deleteGroup(*m_itemTarget);
+    else
+        m_state.deleteShortcut(*m_itemTarget);
+}
+
+void PopoverCommands::open()
+{
+    const std::optional<QString> first = target();
+    if (!first)
         return;
-    const QString first = *m_state.selectedIds().begin();
     for (const Group& g : m_state.userData().groups) {
-        if (g.id == first) {
+        if (g.id == *first) {
             m_state.setCurrentGroupId(g.id);
             m_state.setSearchQuery(QString());
             m_state.setSelectedIds({});
@@ -239,7 +277,7 @@ void PopoverCommands::openSelected()
         }
     }
     for (const Shortcut& s : m_state.userData().shortcuts) {
-        if (s.id == first) {
+        if (s.id == *first) {
             NotificationCenter::instance().post(Notifications::velmoraEditShortcut, QVariant::fromValue(s));
             return;
         }

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QObject>
 #include <functional>
+#include <optional>
 
 class AppState;
 class QAction;
@@ -41,9 +42,14 @@ public:
     // and triggers the action. Owned by `parent`.
     QAction* entry(Command command, const QString& text, QObject* parent, const QIcon& icon) const;
     QAction* entry(Command command, const QString& text, QObject* parent) const;
+    // A card's entry: the command runs on the item `itemId` instead of the selection (open,
+    // move up or down, delete). Enabled while the list is shown. Owned by `parent`.
+    QAction* itemEntry(Command command, const QString& text, QObject* parent, const QString& itemId);
 
     // Runs the command when it is enabled; returns whether it ran.
     bool trigger(Command command);
+    // Runs the command on one item while the list is shown; returns whether it ran.
+    bool triggerOn(Command command, const QString& itemId);
     // A key press: runs the command the key table names for it and returns whether the press
     // was consumed. No key acts while storage is not ready or while a question is pending.
     bool handle(int key, Qt::KeyboardModifiers modifiers, bool editingText);
@@ -64,12 +70,16 @@ private:
     void add(Command command, const QString& text, QList<QKeySequence> keys = {});
     void perform(Command command);
     bool isEnabled(Command command) const;
-    void openSelected();
+    // The item a card's entry named, else the first selected one.
+    std::optional<QString> target() const;
+    void open();
+    void remove();
     void goUp();
     void countedToast(const QString& verb, qsizetype count);
 
     AppState& m_state;
     WindowActions m_actions;
     std::function<bool()> m_listShown;
+    std::optional<QString> m_itemTarget;
     QHash<Command, QAction*> m_commands;
 };

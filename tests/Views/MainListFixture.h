@@ -175,6 +175,8 @@ protected:
             {Notifications::velmoraOpenAchievements, PopoverScreen::achievements()}};
         for (const auto& [name, screen] : named)
             NotificationCenter::instance().observe(name, &screenWatch, [this, screen](const QVariant&) { screens.append(screen); });
+        NotificationCenter::instance().observe(Notifications::velmoraEditShortcut, &screenWatch,
+            [this](const QVariant& shortcut) { screens.append(PopoverScreen::editShortcut(shortcut.value<Shortcut>())); });
     }
 
     void openView()

@@ -129,7 +129,7 @@ void MainListView::rebuildList()
         if (card)
             card->setGroup(folder);
         else
-            card = new FolderCard(m_appState, folder, m_screen, m_canvas);
+            card = new FolderCard(m_appState, folder, m_screen, m_commands, m_canvas);
         cards.append(card);
     }
     for (const Shortcut& shortcut : shortcuts) {
@@ -137,7 +137,7 @@ void MainListView::rebuildList()
         if (card)
             card->setShortcut(shortcut);
         else
-            card = new ShortcutCard(m_appState, shortcut, m_screen, m_canvas);
+            card = new ShortcutCard(m_appState, shortcut, m_screen, m_commands, m_canvas);
         markFirstCard(card, &shortcut == &shortcuts.first());
         cards.append(card);
     }
