@@ -76,6 +76,16 @@ TEST(PopoverKeyboardShortcuts, TheTableMapsEveryKeyToItsCommand)
     }
 }
 
+TEST(PopoverKeyboardShortcuts, OnlyNewItemsSearchSettingsScreensCloseAndQuitActEverywhere)
+{
+    for (const Command command : {Command::newShortcut, Command::newFolder, Command::focusSearch, Command::openSettings,
+             Command::openAccount, Command::closePopover, Command::quit})
+        EXPECT_TRUE(PopoverKeyboardShortcuts::isAppWide(command));
+    for (const Command command : {Command::endEditing, Command::selectAll, Command::paste, Command::undo,
+             Command::moveSelectionUp, Command::openSelected, Command::deleteOrGoUp, Command::escape})
+        EXPECT_FALSE(PopoverKeyboardShortcuts::isAppWide(command));
+}
+
 TEST(StatusMenuText, StatisticsLineUsesSecondsThenMinutes)
 {
     Stats stats = Stats::empty();

@@ -79,6 +79,7 @@ bool MenuBarPopover::showsListAlone() const
 {
     // A question and the recovery screen are layers the commands see for themselves, through
     // the state; a layer of a screen's own (the icon chooser) only ever covers another screen.
+    // A layer that comes to lie over the list and takes keys of its own belongs here.
     return m_screen.kind() == PopoverScreen::Kind::main;
 }
 
