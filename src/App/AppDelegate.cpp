@@ -22,6 +22,7 @@
 #include "platform/LoginItem.h"
 #include "platform/SystemAppearance.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCursor>
 #include <QMenu>
@@ -38,8 +39,8 @@ AppDelegate::Environment completed(AppDelegate::Environment environment)
     if (!environment.store)
         environment.store = &LocalStore::shared();
     if (!environment.makeContent) {
-        environment.makeContent = [](QWidget* window, AppState& state, std::function<void()> onQuit) -> QWidget* {
-            return new MenuBarPopover(state, PopoverScreen::main(), std::move(onQuit), window);
+        environment.makeContent = [](QWidget* window, AppState& state, PopoverCommands& commands) -> QWidget* {
+            return new MenuBarPopover(state, PopoverScreen::main(), commands, window);
         };
     }
     if (!environment.terminate)
@@ -89,6 +90,7 @@ void AppDelegate::applicationDidFinishLaunching()
         application->setQuitOnLastWindowClosed(false);
     applyTheme(m_appState.settings().theme);
 
+    buildPopover();
     buildStatusMenu();
     m_statusItem = new StatusItem(m_statusMenu.get(), this);
     connect(m_statusItem, &StatusItem::clicked, this, &AppDelegate::togglePopover);
@@ -101,7 +103,6 @@ void AppDelegate::applicationDidFinishLaunching()
         });
     }
 
-    buildPopover();
     NotificationCenter& center = NotificationCenter::instance();
     center.observe(Notifications::velmoraClosePopover, this, [this](const QVariant&) { closePopover(); });
     center.observe(Notifications::velmoraOpenAchievements, this, [this](const QVariant&) {
@@ -111,8 +112,6 @@ void AppDelegate::applicationDidFinishLaunching()
     applyTheme(m_appState.settings().theme);
 
     subscribe();
-    m_keyMonitor = new PopoverKeyHandler(*m_popover, m_appState,
-        {.quit = [this] { menuQuit(); }, .closePopover = [this] { closePopover(); }, .endEditing = {}});
 
     observeNow(&m_appState, &AppState::storageReadyChanged, this, [this] { applyStorageReady(m_appState.storageReady()); });
     observeNow(&m_appState, &AppState::userDataChanged, this, [this] {
@@ -243,17 +242,28 @@ void AppDelegate::startEngine()
 void AppDelegate::buildPopover()
 {
     m_popover = std::make_unique<PopoverWindow>();
-    QPointer<AppDelegate> self(this);
-    m_popover->setContent(m_environment.makeContent(m_popover.get(), m_appState, [self] {
-        if (self)
-            self->menuQuit();
-    }));
+    m_keyMonitor = new PopoverKeyHandler(*m_popover, m_appState,
+        {.quit = [this] { m_environment.terminate(); }, .closePopover = [this] { closePopover(); }, .endEditing = {}});
+    // The status menu's new items also bring the popover up; from the popover's own keys and
+    // menus it is up already.
+    for (const auto command : {PopoverCommands::Command::newShortcut, PopoverCommands::Command::newFolder}) {
+        connect(commands().action(command), &QAction::triggered, this, [this] {
+            if (!m_popover->isShown())
+                showPopoverUnderStatusItem(false);
+        });
+    }
+    m_popover->setContent(m_environment.makeContent(m_popover.get(), m_appState, commands()));
     connect(m_popover.get(), &PopoverWindow::closed, this, &AppDelegate::popoverDidClose);
     // Switching to another application closes the popover, as a click elsewhere does.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state != Qt::ApplicationActive && m_popover->isShown())
             closeFromOutside();
     });
+}
+
+PopoverCommands& AppDelegate::commands()
+{
+    return m_keyMonitor->commands();
 }
 
 void AppDelegate::togglePopover()
@@ -331,24 +341,24 @@ void AppDelegate::popoverDidClose()
 
 void AppDelegate::buildStatusMenu()
 {
+    using Command = PopoverCommands::Command;
     m_statusMenu = std::make_unique<QMenu>();
-    auto add = [this](const QString& title, const QKeySequence& keys, void (AppDelegate::*action)()) {
+    auto add = [this](const QString& title, void (AppDelegate::*action)()) {
         QAction* item = m_statusMenu->addAction(title);
-        item->setShortcut(keys);
         connect(item, &QAction::triggered, this, action);
         return item;
     };
-    add(QStringLiteral("New Shortcut"), QKeySequence(Qt::CTRL | Qt::Key_N), &AppDelegate::menuNewShortcut);
-    add(QStringLiteral("New Folder"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N), &AppDelegate::menuNewFolder);
+    m_statusMenu->addAction(commands().action(Command::newShortcut));
+    m_statusMenu->addAction(commands().action(Command::newFolder));
     m_statusMenu->addSeparator();
-    m_toggleAction = add(StatusMenuText::expansionToggleTitle(false), QKeySequence(), &AppDelegate::menuToggleExpansion);
+    m_toggleAction = add(StatusMenuText::expansionToggleTitle(false), &AppDelegate::menuToggleExpansion);
     m_statusMenu->addSeparator();
     m_statisticsAction = m_statusMenu->addAction(StatusMenuText::statisticsLine(m_appState.stats()));
     m_statisticsAction->setEnabled(false);
     m_statusMenu->addSeparator();
-    add(QStringLiteral("Replay Tutorial"), QKeySequence(), &AppDelegate::menuReplayTutorial);
+    add(QStringLiteral("Replay Tutorial"), &AppDelegate::menuReplayTutorial);
     m_statusMenu->addSeparator();
-    add(QStringLiteral("Quit Velmora"), QKeySequence(Qt::CTRL | Qt::Key_Q), &AppDelegate::menuQuit);
+    m_statusMenu->addAction(commands().action(Command::quit));
     // The tray opens the menu itself; its two changing lines are brought up to date just
     // before it shows.
     connect(m_statusMenu.get(), &QMenu::aboutToShow, this, &AppDelegate::updateStatusMenu);
@@ -363,16 +373,12 @@ void AppDelegate::updateStatusMenu()
 
 void AppDelegate::menuNewShortcut()
 {
-    NotificationCenter::instance().post(Notifications::velmoraNewShortcut);
-    if (!m_popover->isShown())
-        showPopoverUnderStatusItem(false);
+    commands().trigger(PopoverCommands::Command::newShortcut);
 }
 
 void AppDelegate::menuNewFolder()
 {
-    NotificationCenter::instance().post(Notifications::velmoraNewFolder);
-    if (!m_popover->isShown())
-        showPopoverUnderStatusItem(false);
+    commands().trigger(PopoverCommands::Command::newFolder);
 }
 
 void AppDelegate::menuToggleExpansion()
@@ -400,5 +406,5 @@ void AppDelegate::menuReplayTutorial()
 
 void AppDelegate::menuQuit()
 {
-    m_environment.terminate();
+    commands().trigger(PopoverCommands::Command::quit);
 }

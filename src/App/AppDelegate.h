@@ -15,6 +15,7 @@ class EventSource;
 class LocalStore;
 class LoginItem;
 class PlainTextClipboard;
+class PopoverCommands;
 class PopoverKeyHandler;
 class PopoverWindow;
 class QAction;
@@ -38,8 +39,8 @@ public:
     // Delay between showing the popover and starting the tutorial from the status menu.
     static constexpr double tutorialStartDelay = 0.3;
 
-    // Builds the popover's content inside `window`.
-    using ContentFactory = std::function<QWidget*(QWidget* window, AppState& state, std::function<void()> onQuit)>;
+    // Builds the popover's content inside `window`, with the popover's commands.
+    using ContentFactory = std::function<QWidget*(QWidget* window, AppState& state, PopoverCommands& commands)>;
 
     // What the delegate works with. main() passes the desktop's; tests pass doubles.
     struct Environment {
@@ -120,6 +121,8 @@ private:
     bool m_outsideClickMonitor = false;
     ScheduledTask m_trustPoll;
     bool m_followsSystemAppearance = true;
+
+    PopoverCommands& commands();
 
     QAction* m_toggleAction = nullptr;
     QAction* m_statisticsAction = nullptr;

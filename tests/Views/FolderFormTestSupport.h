@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ScreenKeysHost.h"
+
 #include "App/AppState.h"
 #include "ManualScheduler.h"
 #include "FailingStore.h"
@@ -89,6 +91,7 @@ protected:
         form = std::make_unique<FolderFormView>(state, editing);
         QObject::connect(form.get(), &FolderFormView::screenRequested, &recorder,
             [this](const PopoverScreen& screen) { screens.append(screen.tag()); });
+        new ScreenKeysHost(form.get());
         form->resize(340, 560);
         form->show();
         QApplication::setActiveWindow(form.get());

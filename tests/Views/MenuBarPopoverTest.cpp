@@ -257,7 +257,7 @@ TEST_F(MenuBarPopoverTest, ScreensCanQuitThroughTheActionTheyAreGiven)
     open();
     PopoverScreens screens = PopoverScreens::standard();
     screens.add(Kind::settings, [](const PopoverScreenContext& context) {
-        context.quit();
+        context.commands.trigger(PopoverCommands::Command::quit);
         return new QWidget;
     });
     popover->setScreens(screens);

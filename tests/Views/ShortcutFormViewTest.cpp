@@ -1,3 +1,4 @@
+#include "ScreenKeysHost.h"
 #include "App/AppState.h"
 #include "LibraryFixtures.h"
 #include "ManualScheduler.h"
@@ -80,6 +81,7 @@ struct ShortcutFormTest : ::testing::Test {
         form = std::make_unique<ShortcutFormView>(*state, std::move(editing));
         QObject::connect(form.get(), &ShortcutFormView::screenRequested,
             [this](const PopoverScreen& screen) { screens << screen.tag(); });
+        new ScreenKeysHost(form.get());
         form->resize(340, 560);
         form->show();
         QApplication::setActiveWindow(form.get());

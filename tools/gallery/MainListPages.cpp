@@ -1,6 +1,7 @@
 // Gallery pages of the main list: folders and shortcuts with a selection, a search with the
 // folder lines, an open folder with both banners, and the two empty states.
 
+#include "App/PopoverCommands.h"
 #include "Gallery.h"
 
 #include "App/AppState.h"
@@ -109,7 +110,8 @@ MainListView* listPage(bool trusted, bool withDuplicate, const std::function<voi
     fill(library->state, withDuplicate);
     arrange(library->state);
     const ScreenBinding binding([] { return PopoverScreen::main(); }, [](const PopoverScreen&) {});
-    auto* view = new MainListView(PopoverScreenContext{library->state, PopoverScreen::main(), binding, {}}, &library->trust);
+    auto* commands = new PopoverCommands(library->state, {}, holder);
+    auto* view = new MainListView(PopoverScreenContext{library->state, PopoverScreen::main(), binding, *commands}, &library->trust);
     holder->setParent(view);
     view->setFixedSize(340, 560);
     return view;

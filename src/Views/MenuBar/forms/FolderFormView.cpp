@@ -474,20 +474,22 @@ bool FolderFormView::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void FolderFormView::keyPressEvent(QKeyEvent* event)
+bool FolderFormView::cancelAction()
 {
-    if (isEscape(event)) {
-        if (showingIconChooser())
-            closeIconChooser();
-        else
-            cancel();
-        return;
-    }
-    if (isReturn(event) && !showingIconChooser()) {
+    if (showingParentMenu())
+        closeParentMenu();
+    else if (showingIconChooser())
+        closeIconChooser();
+    else
+        cancel();
+    return true;
+}
+
+bool FolderFormView::defaultAction()
+{
+    if (!showingParentMenu() && !showingIconChooser())
         save();
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    return true;
 }
 
 void FolderFormView::showEvent(QShowEvent* event)

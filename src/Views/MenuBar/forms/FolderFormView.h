@@ -3,6 +3,7 @@
 #include "Models/Shortcut.h"
 #include "Views/MenuBar/forms/FlowingSwatches.h"
 #include "Views/MenuBar/shell/PopoverScreen.h"
+#include "Views/MenuBar/shell/ScreenKeyActions.h"
 
 #include <QList>
 #include <QPointer>
@@ -26,7 +27,7 @@ class VisibilityPill;
 // time it is shown, and writes nothing until Save (or Return): then it changes the library
 // through `AppState`, shows a toast and asks for the main list. Cancel (or Escape) and the
 // header's back button leave without writing.
-class FolderFormView : public QWidget {
+class FolderFormView : public QWidget, public ScreenKeyActions {
     Q_OBJECT
 public:
     static constexpr char privateVisibility[] = "private";
@@ -52,6 +53,11 @@ public:
     // The chosen parent's name; "None" for the top level and for a folder that no longer exists.
     QString currentParentName() const;
     void save();
+
+    // Escape closes the parent menu or the icon chooser when one is open, else cancels.
+    bool cancelAction() override;
+    // Return saves, unless the parent menu or the icon chooser is open.
+    bool defaultAction() override;
 
     QString name() const;
     const std::optional<QString>& selectedIconKey() const { return m_selectedIconKey; }
@@ -80,7 +86,6 @@ Q_SIGNALS:
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void connectNotify(const QMetaMethod& signal) override;

@@ -259,21 +259,17 @@ void ShortcutFormView::fillIn()
     }
 }
 
-void ShortcutFormView::keyPressEvent(QKeyEvent* event)
+bool ShortcutFormView::cancelAction()
 {
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
-        if (m_save->isEnabled())
-            save();
-        event->accept();
-        return;
-    }
-    if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) {
-        leave();
-        event->accept();
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    leave();
+    return true;
+}
+
+bool ShortcutFormView::defaultAction()
+{
+    if (m_save->isEnabled())
+        save();
+    return true;
 }
 
 void ShortcutFormView::setSelectedGroupId(const std::optional<QString>& id)

@@ -1,6 +1,7 @@
 #include "Views/MenuBar/list/FolderCard.h"
 
 #include "App/AppState.h"
+#include "App/PopoverCommands.h"
 #include "Utilities/Theme.h"
 #include "Utilities/ToastManager.h"
 #include "Views/Components/FolderIconView.h"
@@ -16,9 +17,9 @@
 #include <QMimeData>
 #include <QVBoxLayout>
 
-FolderCard::FolderCard(AppState& appState, const Group& group, ScreenBinding screen,
+FolderCard::FolderCard(AppState& appState, const Group& group, ScreenBinding screen, PopoverCommands& commands,
     QWidget* parent)
-    : LibraryItemCard(appState, group.id, std::move(screen), parent)
+    : LibraryItemCard(appState, group.id, std::move(screen), commands, parent)
     , m_icon(new FolderIconView(std::nullopt, 22, {}, this))
     , m_name(new ClampedTextLabel(QString(), 13, QFont::Medium, &Theme::text, 1, this))
     , m_count(new ThemedLabel(QString(), 12, QFont::Normal, &Theme::textMuted, this))
@@ -67,9 +68,7 @@ void FolderCard::doubleClick()
 
 void FolderCard::openFolder()
 {
-    appState().setCurrentGroupId(m_group.id);
-    appState().setSearchQuery(QString());
-    appState().setSelectedIds({});
+    commands().triggerOn(PopoverCommands::Command::openSelected, m_group.id);
 }
 
 int FolderCard::dropItems(const QMimeData* data)
@@ -119,11 +118,11 @@ void FolderCard::dropEvent(QDropEvent* event)
 std::unique_ptr<QMenu> FolderCard::buildContextMenu()
 {
     auto menu = std::make_unique<QMenu>();
-    connect(menu->addAction(QStringLiteral("Open")), &QAction::triggered, this, &FolderCard::openFolder);
+    menu->addAction(
+        commands().itemEntry(PopoverCommands::Command::openSelected, QStringLiteral("Open"), menu.get(), itemId()));
     if (isInMultipleSelection()) {
         menu->addSeparator();
-        connect(menu->addAction(QStringLiteral("Delete %1 Selected").arg(appState().selectedIds().size())),
-            &QAction::triggered, this, [this] { appState().deleteSelected(); });
+        addDeleteSelected(menu.get());
         return menu;
     }
     connect(menu->addAction(QStringLiteral("Edit")), &QAction::triggered, this,
@@ -134,6 +133,6 @@ std::unique_ptr<QMenu> FolderCard::buildContextMenu()
     connect(menu->addAction(QStringLiteral("Ungroup")), &QAction::triggered, this,
         [this] { appState().ungroupFolder(m_group.id); });
     menu->addSeparator();
-    addMoveAndDelete(menu.get(), [this] { appState().deleteGroup(m_group.id); });
+    addMoveAndDelete(menu.get());
     return menu;
 }
