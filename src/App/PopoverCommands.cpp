@@ -135,19 +135,12 @@ bool PopoverCommands::openSelected()
     if (m_state.selectedIds().isEmpty())
         return false;
     const QString first = *m_state.selectedIds().begin();
-    for (const Group& g : m_state.userData().groups) {
-        if (g.id == first) {
-            m_state.setCurrentGroupId(g.id);
-            m_state.setSearchQuery(QString());
-            m_state.setSelectedIds({});
-            return true;
-        }
-    }
-    for (const Shortcut& s : m_state.userData().shortcuts) {
-        if (s.id == first) {
-            NotificationCenter::instance().post(Notifications::velmoraEditShortcut, QVariant::fromValue(s));
-            return true;
-        }
+    if (m_state.userData().group(first)) {
+        m_state.setCurrentGroupId(first);
+        m_state.setSearchQuery(QString());
+        m_state.setSelectedIds({});
+    } else if (const Shortcut* s = m_state.userData().shortcut(first)) {
+        NotificationCenter::instance().post(Notifications::velmoraEditShortcut, QVariant::fromValue(*s));
     }
     return true;
 }
@@ -157,12 +150,6 @@ void PopoverCommands::goUp()
     const std::optional<QString> open = m_state.currentGroupId();
     if (!open)
         return;
-    std::optional<QString> parent;
-    for (const Group& g : m_state.userData().groups) {
-        if (g.id == *open) {
-            parent = g.parentGroupId;
-            break;
-        }
-    }
-    m_state.setCurrentGroupId(parent);
+    const Group* folder = m_state.userData().group(*open);
+    m_state.setCurrentGroupId(folder ? folder->parentGroupId : std::nullopt);
 }

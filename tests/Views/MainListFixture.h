@@ -1,6 +1,7 @@
 #pragma once
 
 #include "App/AppState.h"
+#include "LibraryEditing.h"
 #include "platform/PlainTextClipboard.h"
 #include "ManualScheduler.h"
 #include "Persistence/LocalStore.h"
@@ -132,7 +133,7 @@ protected:
             s.confirmDelete = false;
             s.copyOnClick = false;
         });
-        ASSERT_TRUE(state->mutatePublic([](UserData& data) { data = sampleLibrary(); }));
+        ASSERT_TRUE(editLibrary(*state, [](UserData& data) { data = sampleLibrary(); }));
         QGuiApplication::clipboard()->clear();
     }
 
