@@ -29,6 +29,51 @@ qint64 nextOrder(const QList<Item>& items, const std::optional<QString>& parent,
     return orders.next(parent);
 }
 
+// Removes the folder `id` and everything inside it at any depth, adding the removed folders'
+// ids (sorted) and shortcuts' ids to the lists.
+void removeFolderTree(UserData& d, const QString& id, QStringList& folderIds, QStringList& shortcutIds)
+{
+    const QSet<QString> folders = d.folderAndDescendants(id);
+    const auto inside = [&](const Shortcut& s) { return s.groupId && folders.contains(*s.groupId); };
+    for (const Shortcut& s : d.shortcuts) {
+        if (inside(s))
+            shortcutIds.append(s.id);
+    }
+    d.shortcuts.removeIf(inside);
+    d.groups.removeIf([&](const Group& g) { return folders.contains(g.id); });
+    QStringList sorted(folders.begin(), folders.end());
+    sorted.sort();
+    folderIds += sorted;
+}
+
+// A copy of `source` under a new id, with the next trigger `numbering` hands out for its own,
+// placed in `groupId` at `order`.
+Shortcut copyOf(const Shortcut& source, TriggerNumbering& numbering, const std::optional<QString>& groupId, qint64 order)
+{
+    Shortcut copy;
+    copy.id = Uuid::generate();
+    copy.trigger = numbering.claim(source.trigger);
+    copy.expansion = source.expansion;
+    copy.groupId = groupId;
+    copy.order = order;
+    return copy;
+}
+
+// A private copy of `source`'s look under a new id, named `name`, placed in `parentGroupId`
+// at `order`.
+Group copyOf(const Group& source, const QString& name, const std::optional<QString>& parentGroupId, qint64 order)
+{
+    Group copy;
+    copy.id = Uuid::generate();
+    copy.name = name;
+    copy.parentGroupId = parentGroupId;
+    copy.order = order;
+    copy.icon = source.icon;
+    copy.color = source.color;
+    copy.visibility = Group::visibilityText(FolderVisibility::privateFolder);
+    return copy;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- clipboard payload
@@ -115,13 +160,7 @@ bool AppState::duplicateShortcut(const QString& id)
     const Shortcut original = *source;
     return mutate([&](UserData& d) {
         TriggerNumbering numbering(d.shortcuts, {});
-        Shortcut copy;
-        copy.id = Uuid::generate();
-        copy.trigger = numbering.claim(original.trigger);
-        copy.expansion = original.expansion;
-        copy.groupId = original.groupId;
-        copy.order = original.order + 1;
-        d.shortcuts.append(copy);
+        d.shortcuts.append(copyOf(original, numbering, original.groupId, original.order + 1));
     });
 }
 
@@ -160,16 +199,9 @@ bool AppState::deleteGroup(const QString& id)
 bool AppState::deleteGroupNow(const QString& id)
 {
     return mutate([&](UserData& d) {
-        const QSet<QString> folders = d.folderAndDescendants(id);
+        QStringList folderIds;
         QStringList shortcutIds;
-        for (const Shortcut& s : d.shortcuts) {
-            if (s.groupId && folders.contains(*s.groupId))
-                shortcutIds.append(s.id);
-        }
-        d.groups.removeIf([&](const Group& g) { return folders.contains(g.id); });
-        d.shortcuts.removeIf([&](const Shortcut& s) { return s.groupId && folders.contains(*s.groupId); });
-        QStringList folderIds(folders.begin(), folders.end());
-        folderIds.sort();
+        removeFolderTree(d, id, folderIds, shortcutIds);
         d.recordDeletion(TombstoneKind::groups, folderIds);
         d.recordDeletion(TombstoneKind::shortcuts, shortcutIds);
     });
@@ -229,27 +261,14 @@ bool AppState::duplicateGroup(const QString& id)
         return false;
     const Group original = *source;
     return mutate([&](UserData& d) {
-        Group copy;
-        copy.id = Uuid::generate();
-        copy.name = original.name + QStringLiteral(" (copy)");
-        copy.parentGroupId = original.parentGroupId;
-        copy.order = original.order + 1;
-        copy.icon = original.icon;
-        copy.color = original.color;
-        copy.visibility = Group::visibilityText(FolderVisibility::privateFolder);
+        const Group copy
+            = copyOf(original, original.name + QStringLiteral(" (copy)"), original.parentGroupId, original.order + 1);
         d.groups.append(copy);
         TriggerNumbering numbering(d.shortcuts, {});
         const QList<Shortcut> inside = d.shortcuts;
         for (const Shortcut& s : inside) {
-            if (s.groupId != original.id)
-                continue;
-            Shortcut c;
-            c.id = Uuid::generate();
-            c.trigger = numbering.claim(s.trigger);
-            c.expansion = s.expansion;
-            c.groupId = copy.id;
-            c.order = s.order;
-            d.shortcuts.append(c);
+            if (s.groupId == original.id)
+                d.shortcuts.append(copyOf(s, numbering, copy.id, s.order));
         }
     });
 }
@@ -347,18 +366,8 @@ void AppState::deleteSelected()
             d.shortcuts.removeIf([&](const Shortcut& s) { return selected.contains(s.id); });
             const QList<Group> groups = d.groups;
             for (const Group& g : groups) {
-                if (!selected.contains(g.id) || folderIds.contains(g.id))
-                    continue;
-                const QSet<QString> set = d.folderAndDescendants(g.id);
-                for (const Shortcut& s : d.shortcuts) {
-                    if (s.groupId && set.contains(*s.groupId))
-                        shortcutIds.append(s.id);
-                }
-                QStringList ids(set.begin(), set.end());
-                ids.sort();
-                folderIds += ids;
-                d.shortcuts.removeIf([&](const Shortcut& s) { return s.groupId && set.contains(*s.groupId); });
-                d.groups.removeIf([&](const Group& x) { return set.contains(x.id); });
+                if (selected.contains(g.id) && !folderIds.contains(g.id))
+                    removeFolderTree(d, g.id, folderIds, shortcutIds);
             }
             d.recordDeletion(TombstoneKind::shortcuts, shortcutIds);
             d.recordDeletion(TombstoneKind::groups, folderIds);
@@ -428,26 +437,12 @@ int AppState::pasteFromClipboard()
         for (const Group& source : payload.groups) {
             if (existing.contains(source.id))
                 continue;
-            Group g;
-            g.id = Uuid::generate();
-            g.name = source.name;
-            g.parentGroupId = folder;
-            g.order = source.order;
-            g.icon = source.icon;
-            g.color = source.color;
-            g.visibility = Group::visibilityText(FolderVisibility::privateFolder);
-            d.groups.append(g);
+            d.groups.append(copyOf(source, source.name, folder, source.order));
             ++added;
         }
         TriggerNumbering numbering(d.shortcuts, {});
         for (const Shortcut& source : payload.shortcuts) {
-            Shortcut s;
-            s.id = Uuid::generate();
-            s.trigger = numbering.claim(source.trigger);
-            s.expansion = source.expansion;
-            s.groupId = folder;
-            s.order = source.order;
-            d.shortcuts.append(s);
+            d.shortcuts.append(copyOf(source, numbering, folder, source.order));
             ++added;
         }
     });
