@@ -278,10 +278,8 @@ bool AppState::duplicateGroup(const QString& id)
 bool AppState::moveShortcutToGroup(const QString& shortcutId, const std::optional<QString>& groupId)
 {
     return mutate([&](UserData& d) {
-        for (Shortcut& s : d.shortcuts) {
-            if (s.id == shortcutId)
-                s.groupId = groupId;
-        }
+        if (Shortcut* s = d.shortcut(shortcutId))
+            s->groupId = groupId;
     });
 }
 
