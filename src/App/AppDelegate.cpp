@@ -88,7 +88,7 @@ void AppDelegate::applicationDidFinishLaunching()
     // windows and it never quits when the last one closes.
     if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         application->setQuitOnLastWindowClosed(false);
-    applyTheme(m_appState.settings().theme);
+    applyTheme(m_appState.settings().themeChoice());
 
     buildPopover();
     buildStatusMenu();
@@ -109,7 +109,7 @@ void AppDelegate::applicationDidFinishLaunching()
         if (!m_popover->isShown())
             showPopoverUnderStatusItem(true);
     });
-    applyTheme(m_appState.settings().theme);
+    applyTheme(m_appState.settings().themeChoice());
 
     subscribe();
 
@@ -147,7 +147,7 @@ bool AppDelegate::applicationShouldHandleReopen()
 void AppDelegate::subscribe()
 {
     observeNow(&m_appState, &AppState::settingsChanged, this, [this] {
-        const QString& theme = m_appState.settings().theme;
+        const AppTheme theme = m_appState.settings().themeChoice();
         if (m_theme == theme)
             return;
         m_theme = theme;
@@ -189,12 +189,12 @@ void AppDelegate::applyStorageReady(bool ready)
         m_engine.stop();
 }
 
-void AppDelegate::applyTheme(const QString& theme)
+void AppDelegate::applyTheme(AppTheme theme)
 {
-    m_followsSystemAppearance = theme != QLatin1String("dark") && theme != QLatin1String("light");
-    if (theme == QLatin1String("dark"))
+    m_followsSystemAppearance = theme == AppTheme::system;
+    if (theme == AppTheme::dark)
         Theme::setAppearance(Appearance::dark);
-    else if (theme == QLatin1String("light"))
+    else if (theme == AppTheme::light)
         Theme::setAppearance(Appearance::light);
     else if (m_environment.systemAppearance)
         Theme::setAppearance(m_environment.systemAppearance->appearance());

@@ -70,7 +70,7 @@ public:
     // Another start of the program while this one runs: show the popover.
     bool applicationShouldHandleReopen();
 
-    void applyTheme(const QString& theme);
+    void applyTheme(AppTheme theme);
     // Starts the engine when everything allows it; safe to call at any time, any number of
     // times.
     void startEngine();
@@ -129,7 +129,7 @@ private:
 
     // The values last acted on, so that a settings write that changes something else does
     // not act again.
-    std::optional<QString> m_theme;
+    std::optional<AppTheme> m_theme;
     std::optional<bool> m_launchAtLogin;
     std::optional<bool> m_fullHeight;
     std::optional<bool> m_storageReady;

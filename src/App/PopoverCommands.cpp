@@ -255,9 +255,7 @@ std::optional<QString> PopoverCommands::target() const
 
 void PopoverCommands::remove()
 {
-    const auto& groups = m_state.userData().groups;
-    const bool isFolder = std::any_of(groups.cbegin(), groups.cend(), [this](const Group& g) { return g.id == m_itemTarget; });
-    if (isFolder)
+    if (m_state.userData().group(*m_itemTarget))
         m_state.deleteGroup(*m_itemTarget);
     else
         m_state.deleteShortcut(*m_itemTarget);
@@ -268,19 +266,12 @@ void PopoverCommands::open()
     const std::optional<QString> first = target();
     if (!first)
         return;
-    for (const Group& g : m_state.userData().groups) {
-        if (g.id == *first) {
-            m_state.setCurrentGroupId(g.id);
-            m_state.setSearchQuery(QString());
-            m_state.setSelectedIds({});
-            return;
-        }
-    }
-    for (const Shortcut& s : m_state.userData().shortcuts) {
-        if (s.id == *first) {
-            NotificationCenter::instance().post(Notifications::velmoraEditShortcut, QVariant::fromValue(s));
-            return;
-        }
+    if (m_state.userData().group(*first)) {
+        m_state.setCurrentGroupId(*first);
+        m_state.setSearchQuery(QString());
+        m_state.setSelectedIds({});
+    } else if (const Shortcut* s = m_state.userData().shortcut(*first)) {
+        NotificationCenter::instance().post(Notifications::velmoraEditShortcut, QVariant::fromValue(*s));
     }
 }
 
@@ -289,12 +280,6 @@ void PopoverCommands::goUp()
     const std::optional<QString> open = m_state.currentGroupId();
     if (!open)
         return;
-    std::optional<QString> parent;
-    for (const Group& g : m_state.userData().groups) {
-        if (g.id == *open) {
-            parent = g.parentGroupId;
-            break;
-        }
-    }
-    m_state.setCurrentGroupId(parent);
+    const Group* folder = m_state.userData().group(*open);
+    m_state.setCurrentGroupId(folder ? folder->parentGroupId : std::nullopt);
 }

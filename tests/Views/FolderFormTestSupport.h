@@ -3,6 +3,7 @@
 #include "ScreenKeysHost.h"
 
 #include "App/AppState.h"
+#include "LibraryEditing.h"
 #include "ManualScheduler.h"
 #include "FailingStore.h"
 #include "TempDir.h"
@@ -55,7 +56,7 @@ protected:
         const std::optional<QString> id = state.addGroup(name, parent, icon, color, visibility.value_or(QString()));
         EXPECT_TRUE(id.has_value());
         if (!visibility) {
-            state.mutatePublic([&](UserData& d) {
+            editLibrary(state, [&](UserData& d) {
                 for (Group& g : d.groups) {
                     if (g.id == *id)
                         g.visibility.reset();

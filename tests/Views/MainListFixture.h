@@ -3,6 +3,7 @@
 #include "App/AppState.h"
 #include "App/PopoverCommands.h"
 #include "Utilities/Notifications.h"
+#include "LibraryEditing.h"
 #include "platform/PlainTextClipboard.h"
 #include "ManualScheduler.h"
 #include "Persistence/LocalStore.h"
@@ -136,7 +137,7 @@ protected:
             s.confirmDelete = false;
             s.copyOnClick = false;
         });
-        ASSERT_TRUE(state->mutatePublic([](UserData& data) { data = sampleLibrary(); }));
+        ASSERT_TRUE(editLibrary(*state, [](UserData& data) { data = sampleLibrary(); }));
         QGuiApplication::clipboard()->clear();
     }
 

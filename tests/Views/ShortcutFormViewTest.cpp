@@ -1,5 +1,6 @@
 #include "ScreenKeysHost.h"
 #include "App/AppState.h"
+#include "LibraryEditing.h"
 #include "LibraryFixtures.h"
 #include "ManualScheduler.h"
 #include "Persistence/LocalStore.h"
@@ -70,7 +71,7 @@ struct ShortcutFormTest : ::testing::Test {
 
     void seed(const QList<Group>& groups, const QList<Shortcut>& shortcuts)
     {
-        ASSERT_TRUE(state->mutatePublic([&](UserData& d) {
+        ASSERT_TRUE(editLibrary(*state, [&](UserData& d) {
             d.groups = groups;
             d.shortcuts = shortcuts;
         }));
@@ -379,7 +380,7 @@ TEST_F(ShortcutFormTest, AChosenFolderDeletedElsewhereReadsNoneAndTheShortcutGoe
     seed({folder(QStringLiteral("F"), QStringLiteral("Work"))}, {});
     open();
     chooseFolder(QStringLiteral("Work"));
-    ASSERT_TRUE(state->mutatePublic([](UserData& d) { d.groups.clear(); }));
+    ASSERT_TRUE(editLibrary(*state, [](UserData& d) { d.groups.clear(); }));
     EXPECT_EQ(form->folderMenu()->folderName(), QStringLiteral("None"));
     EXPECT_EQ(form->selectedFolderName(), QStringLiteral("None"));
     type(QStringLiteral("/sig"), QStringLiteral("text"));

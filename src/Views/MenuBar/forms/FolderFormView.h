@@ -30,10 +30,6 @@ class VisibilityPill;
 class FolderFormView : public QWidget, public ScreenKeyActions {
     Q_OBJECT
 public:
-    static constexpr char privateVisibility[] = "private";
-    static constexpr char publicVisibility[] = "public";
-    static constexpr char unlistedVisibility[] = "unlisted";
-
     // The nine preset colours, in display order.
     static const QList<FlowingSwatches::Preset>& presetColors();
 
@@ -112,7 +108,7 @@ private:
     const std::optional<Group> m_editing;
     std::optional<QString> m_selectedIconKey;
     std::optional<QString> m_parentGroupId;
-    QString m_visibility = QString::fromLatin1(privateVisibility);
+    QString m_visibility = Group::visibilityText(FolderVisibility::privateFolder);
 
     GlassTextInput* m_nameField = nullptr;
     GlassRowButton* m_iconRow = nullptr;

@@ -73,14 +73,8 @@ void FolderCard::openFolder()
 
 int FolderCard::dropItems(const QMimeData* data)
 {
-    const QStringList ids = LibraryItemDrag::itemIds(data);
-    UserData trial = appState().userData();
-    if (LibraryItemDrag::moveIntoFolder(trial, ids, m_group.id) == 0)
-        return 0;
-    int moved = 0;
-    const bool written = appState().mutatePublic(
-        [&](UserData& library) { moved = LibraryItemDrag::moveIntoFolder(library, ids, m_group.id); });
-    if (!written)
+    const int moved = appState().moveItemsIntoFolder(LibraryItemDrag::itemIds(data), m_group.id);
+    if (moved == 0)
         return 0;
     ToastManager::shared().show(QStringLiteral("Moved to ") + m_group.name);
     return moved;

@@ -54,7 +54,7 @@ void ShortcutCard::setShortcut(const Shortcut& shortcut)
     m_preview->setText(shortcut.expansion);
     m_edit->setAccessibleName(QStringLiteral("Edit ") + shortcut.trigger);
     setAccessibleName(shortcut.trigger);
-    const auto folder = CardTexts::folderLabel(shortcut, appState().userData().groups, appState().searchQuery());
+    const auto folder = CardTexts::folderLabel(shortcut, appState().userData(), appState().searchQuery());
     m_folderLine->setText(folder.value_or(QString()));
     m_folderLine->setVisible(folder.has_value());
 }
