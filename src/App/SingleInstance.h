@@ -5,11 +5,13 @@
 #include <memory>
 
 class QLocalServer;
+class QLocalSocket;
 class QLockFile;
 
 // One Velmora per user session. The first process holds a lock file and listens on a local
 // socket beside it; a later one finds the lock taken, asks the holder over the socket to show
-// itself and steps aside.
+// itself, or hands it the URL it was started with (the browser's return from sign-in), and
+// steps aside.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -20,16 +22,20 @@ public:
     static QString defaultSocketPath();
 
     // True when this process is now the one instance. False when another one is running: it
-    // has been asked to show itself and this process should end.
-    bool claim();
+    // has been asked to show itself, or been handed `url` when one is given, and this process
+    // should end. A URL that cannot travel on one line is not handed over.
+    bool claim(const QString& url = {});
 
 Q_SIGNALS:
     // A later process asked this one to show itself.
     void activationRequested();
+    // A later process handed over the URL it was started with, as text exactly as it got it.
+    void urlReceived(const QString& url);
 
 private:
     void listen();
-    bool handOver();
+    void readRequests(QLocalSocket* client);
+    bool handOver(const QByteArray& request);
 
     QString m_socketPath;
     std::unique_ptr<QLockFile> m_lock;

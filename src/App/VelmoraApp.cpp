@@ -5,6 +5,7 @@
 #include "Services/TutorialManager.h"
 #include "platform/MotionSettings.h"
 #include "platform/WindowEffects.h"
+#include "platform/linux/DesktopBrowser.h"
 #include "platform/linux/DesktopColorScheme.h"
 #include "platform/linux/DesktopMotionSettings.h"
 #include "platform/linux/LinuxDesktop.h"
@@ -20,6 +21,18 @@ namespace {
 
 const QUrl chatSite(QStringLiteral("https://chatgpt.com/"));
 
+// The first argument in this program's own URL scheme, as the browser passed it: the desktop
+// entry starts "velmora %u" for "velmora:" links.
+QString ownSchemeArgument()
+{
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(QLatin1String("velmora:"), Qt::CaseInsensitive))
+            return argument;
+    }
+    return {};
+}
+
 } // namespace
 
 VelmoraApp::VelmoraApp(int& argc, char** argv)
@@ -34,6 +47,7 @@ VelmoraApp::VelmoraApp(int& argc, char** argv)
 VelmoraApp::~VelmoraApp()
 {
     m_delegate.reset();
+    ExternalBrowser::setCurrent(nullptr);
     WindowEffects::setCurrent(nullptr);
     MotionSettings::setCurrent(nullptr);
     Desktop::setCurrent(Desktop());
@@ -42,7 +56,7 @@ VelmoraApp::~VelmoraApp()
 int VelmoraApp::exec()
 {
     m_instance = std::make_unique<SingleInstance>();
-    if (!m_instance->claim())
+    if (!m_instance->claim(ownSchemeArgument()))
         return 0;
 
     // The engine's desktop must be in place before the delegate makes the engine.
@@ -56,6 +70,8 @@ int VelmoraApp::exec()
     m_loginItem = std::make_unique<XdgAutostartLoginItem>();
     m_clipboard = std::make_unique<QtPlainTextClipboard>();
     m_mouseWatch = std::make_unique<X11MouseWatch>();
+    m_browser = std::make_unique<DesktopBrowser>();
+    ExternalBrowser::setCurrent(m_browser.get());
 
     TutorialManager::Presenters presenters;
     presenters.openChatSite = [] { QDesktopServices::openUrl(chatSite); };
@@ -70,6 +86,13 @@ int VelmoraApp::exec()
     m_delegate = std::make_unique<AppDelegate>(std::move(environment));
     QObject::connect(m_instance.get(), &SingleInstance::activationRequested, m_delegate.get(),
         [delegate = m_delegate.get()] { delegate->applicationShouldHandleReopen(); });
+    // The browser's return from sign-in goes to the sign-in waiting for it, and the popover
+    // comes forward to show how it went.
+    QObject::connect(m_instance.get(), &SingleInstance::urlReceived, m_delegate.get(),
+        [browser = m_browser.get(), delegate = m_delegate.get()](const QString& url) {
+            browser->deliver(url);
+            delegate->applicationShouldHandleReopen();
+        });
     m_delegate->applicationDidFinishLaunching();
     return QApplication::exec();
 }

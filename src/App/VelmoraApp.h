@@ -4,6 +4,7 @@
 #include <memory>
 
 class AppDelegate;
+class DesktopBrowser;
 class DesktopColorScheme;
 class DesktopMotionSettings;
 class LinuxDesktop;
@@ -15,7 +16,8 @@ class XdgAutostartLoginItem;
 
 // The program: the Qt application, the desktop's back ends, and the delegate that runs
 // Velmora with them. Only one runs per session: a later start asks the running one to show
-// its popover and ends.
+// its popover, or hands it the "velmora:" URL it was started with (the browser's return from
+// sign-in), and ends.
 class VelmoraApp {
 public:
     VelmoraApp(int& argc, char** argv);
@@ -34,6 +36,7 @@ private:
     std::unique_ptr<X11WindowEffects> m_windowEffects;
     std::unique_ptr<DesktopColorScheme> m_colorScheme;
     std::unique_ptr<XdgAutostartLoginItem> m_loginItem;
+    std::unique_ptr<DesktopBrowser> m_browser;
     std::unique_ptr<QtPlainTextClipboard> m_clipboard;
     std::unique_ptr<X11MouseWatch> m_mouseWatch;
     std::unique_ptr<AppDelegate> m_delegate;

@@ -1,5 +1,7 @@
 #include "Persistence/KeychainHelper.h"
 
+#include "Utilities/Text.h"
+
 QString KeychainHelper::StorageError::errorDescription() const
 {
     return QStringLiteral("Secure credential storage is unavailable (Keychain %1). Please retry; your local library is unchanged.")
@@ -15,13 +17,7 @@ KeychainHelper::KeychainHelper(QString account, QString service, std::shared_ptr
 
 KeychainHelper KeychainHelper::forProject(const QString& projectURL, std::shared_ptr<SecretStore> store)
 {
-    qsizetype begin = 0;
-    qsizetype end = projectURL.size();
-    while (begin < end && projectURL.at(begin) == u'/')
-        ++begin;
-    while (end > begin && projectURL.at(end - 1) == u'/')
-        --end;
-    return KeychainHelper(projectURL.mid(begin, end - begin), sessionService(), std::move(store));
+    return KeychainHelper(Text::trimmedOf(projectURL, u'/'), sessionService(), std::move(store));
 }
 
 std::optional<QByteArray> KeychainHelper::read()

@@ -4,17 +4,12 @@
 #include "Utilities/Text.h"
 #include "Utilities/Uuid.h"
 
-#include <algorithm>
-
 namespace {
 // A token goes into an HTTP header and the credential record as it is, so any white space
 // (line breaks included) would either break the header or signal a mangled reply.
 bool isUsableToken(const QString& token)
 {
-    if (token.isEmpty())
-        return false;
-    const QList<uint> codePoints = token.toUcs4();
-    return std::none_of(codePoints.begin(), codePoints.end(), [](uint c) { return Text::isWhitespace(c); });
+    return !token.isEmpty() && !Text::containsWhitespace(token);
 }
 } // namespace
 

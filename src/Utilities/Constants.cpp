@@ -1,5 +1,7 @@
 #include "Utilities/Constants.h"
 
+#include "Utilities/BackendConfiguration.h"
+
 #include <QDir>
 #include <QStandardPaths>
 
@@ -18,6 +20,15 @@ QString appSupportDir()
         return path;
     }();
     return dir;
+}
+
+QString supabaseURL()
+{
+    static const QString address = [] {
+        const std::optional<BackendConfiguration>& configuration = BackendConfiguration::current();
+        return configuration ? configuration->trimmedProjectURL() : QString();
+    }();
+    return address;
 }
 
 } // namespace Constants

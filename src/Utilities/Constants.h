@@ -9,4 +9,8 @@ namespace Constants {
 // it is not reported here: the store meets it when it reads and writes).
 QString appSupportDir();
 
+// The configured backend project address without leading or trailing "/", or the empty text
+// without a valid configuration; the account of the stored sign-in is keyed to it.
+QString supabaseURL();
+
 } // namespace Constants

@@ -2,6 +2,7 @@
 
 #include <QHashFunctions>
 #include <QTextBoundaryFinder>
+#include <algorithm>
 
 namespace Text {
 
@@ -70,6 +71,12 @@ bool isWhitespace(char32_t c)
     return QChar::isSpace(c);
 }
 
+bool containsWhitespace(QStringView text)
+{
+    const QList<uint> codePoints = text.toUcs4();
+    return std::any_of(codePoints.begin(), codePoints.end(), [](uint c) { return isWhitespace(c); });
+}
+
 namespace {
     template <class IsSpace>
     QString trimmedBy(const QString& text, IsSpace isSpace)
@@ -83,6 +90,11 @@ namespace {
         return text.mid(begin, end - begin);
     }
 } // namespace
+
+QString trimmedOf(const QString& text, QChar c)
+{
+    return trimmedBy(text, [c](QChar at) { return at == c; });
+}
 
 QString trimmed(const QString& text)
 {

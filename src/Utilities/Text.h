@@ -26,9 +26,14 @@ QStringList graphemes(QStringView text);
 
 // Unicode white space or line break, as the platform's character set defines it.
 bool isWhitespace(char32_t c);
+// Whether any character of `text` is white space or a line break.
+bool containsWhitespace(QStringView text);
 
 // `text` without leading and trailing white space and line breaks.
 QString trimmed(const QString& text);
+
+// `text` without any leading and trailing `c`.
+QString trimmedOf(const QString& text, QChar c);
 
 // `text` without leading and trailing white space only (space separators and tab); line
 // breaks at either end stay.

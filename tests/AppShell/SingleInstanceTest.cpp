@@ -12,10 +12,10 @@ namespace {
 
 // A later start of the program, in a thread of its own as it would be in a process of its
 // own: it blocks while it talks to the running one.
-bool laterStartRuns(const QString& socketPath)
+bool laterStartRuns(const QString& socketPath, const QString& url = {})
 {
     bool runs = true;
-    QThread* start = QThread::create([&] { runs = SingleInstance(socketPath).claim(); });
+    QThread* start = QThread::create([&] { runs = SingleInstance(socketPath).claim(url); });
     start->start();
     while (!start->wait(5))
         QCoreApplication::processEvents();
@@ -35,6 +35,28 @@ TEST(SingleInstance, TheFirstStartRunsAndALaterOneAsksItToShowItself)
     EXPECT_EQ(asked.count(), 1);
     EXPECT_FALSE(laterStartRuns(socket));
     EXPECT_EQ(asked.count(), 2);
+}
+
+TEST(SingleInstance, ALaterStartWithAURLHandsItOverAsItCame)
+{
+    TempDir dir;
+    const QString socket = dir.file(QStringLiteral("velmora.socket"));
+    SingleInstance running(socket);
+    ASSERT_TRUE(running.claim());
+    QSignalSpy asked(&running, &SingleInstance::activationRequested);
+    QSignalSpy handed(&running, &SingleInstance::urlReceived);
+
+    const QString callback = QStringLiteral("velmora://auth-callback?code=") + QString(2048, u'x');
+    EXPECT_FALSE(laterStartRuns(socket, callback));
+    ASSERT_EQ(handed.count(), 1);
+    EXPECT_EQ(handed.first().first().toString(), callback);
+    EXPECT_EQ(asked.count(), 0);
+
+    // A URL that would break the line it travels on is not handed over; the start still only
+    // brings the running one forward.
+    EXPECT_FALSE(laterStartRuns(socket, QStringLiteral("velmora://auth-callback?code=a\nactivate")));
+    EXPECT_EQ(handed.count(), 1);
+    EXPECT_EQ(asked.count(), 1);
 }
 
 TEST(SingleInstance, AStartAfterTheRunningOneEndedRuns)

@@ -63,16 +63,21 @@ bool VelmoraProcess::start()
     return m_process.waitForStarted(5000);
 }
 
-int VelmoraProcess::startAgain()
+int VelmoraProcess::startAgain(const QStringList& arguments)
 {
     QProcess second;
     second.setProcessEnvironment(environment());
-    second.start(programPath(), QStringList());
+    second.start(programPath(), arguments);
     // The event loop keeps running so that the first one can answer in this process's tests.
     if (!second.waitForStarted(5000)
         || !DesktopSession::waitFor([&] { return second.state() == QProcess::NotRunning; }, 10000))
         return -1;
     return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
+}
+
+QString VelmoraProcess::runtimeFolder() const
+{
+    return m_home.filePath(QStringLiteral("runtime"));
 }
 
 QString VelmoraProcess::dataFolder() const

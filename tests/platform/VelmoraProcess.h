@@ -19,8 +19,11 @@ public:
     bool start();
     qint64 processId() const { return m_process.processId(); }
     QProcess& process() { return m_process; }
-    // Starts the program again, as a second start while this one runs would; its exit code.
-    int startAgain();
+    // Starts the program again, as a second start while this one runs would, with
+    // `arguments`; its exit code.
+    int startAgain(const QStringList& arguments = {});
+    // The runtime folder of the program (where its single-instance socket lives).
+    QString runtimeFolder() const;
 
     QString dataFolder() const;
     QString dataFile(const QString& name) const;

@@ -1,0 +1,31 @@
+#include "App/SingleInstance.h"
+#include "VelmoraProcess.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The browser ends sign-in by starting "velmora <callback URL>" in the user's session, where a
+// velmora is already running: here, this test in the running one's place.
+TEST(BrowserReturn, AVelmoraStartedWithTheCallbackHandsItToTheRunningOneAndEnds)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        GTEST_SKIP() << "needs a display to start velmora";
+    ASSERT_TRUE(QFileInfo(VelmoraProcess::programPath()).isExecutable()) << "build the velmora target first";
+    VelmoraProcess browserStarted;
+    SingleInstance running(QDir(browserStarted.runtimeFolder()).filePath(QStringLiteral("velmora.socket")));
+    ASSERT_TRUE(running.claim());
+    QSignalSpy handed(&running, &SingleInstance::urlReceived);
+    QSignalSpy asked(&running, &SingleInstance::activationRequested);
+
+    const QString callback = QStringLiteral("velmora://auth-callback?code=4%2Fq-Zx_9");
+    EXPECT_EQ(browserStarted.startAgain({callback}), 0);
+    ASSERT_EQ(handed.count(), 1);
+    EXPECT_EQ(handed.first().first().toString(), callback);
+    EXPECT_EQ(asked.count(), 0);
+}
+
+} // namespace
