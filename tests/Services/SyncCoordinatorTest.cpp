@@ -2,11 +2,11 @@
 #include "LibraryFixtures.h"
 #include "ManualClock.h"
 #include "ManualScheduler.h"
-#include "MemorySyncRemote.h"
 #include "Models/SyncFailure.h"
 #include "Models/VelmoraJSON.h"
 #include "Services/SyncCoordinator.h"
 #include "SyncedComputer.h"
+#include "TestCloud.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -44,16 +44,18 @@ int modeOf(const QString& path)
     return int(info.st_mode & 0777);
 }
 
-class SyncCoordinatorTest : public ::testing::Test {
+// Every case runs against the cloud in memory and against the local test backend.
+class SyncCoordinatorTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override
     {
+        auth.setAccessToken(remote.accessTokenFor(auth.userID()));
         ASSERT_TRUE(here.state->storageReady());
         ASSERT_TRUE(here.state->addShortcut(QStringLiteral("/sig"), QStringLiteral("Best regards"), std::nullopt));
         coordinator.attach(here.sync);
     }
 
-    void settle() { scheduler.runDue(); }
+    void settle() { EXPECT_TRUE(remote.settle(scheduler)); }
 
     void pass(std::optional<Choice> choice = std::nullopt)
     {
@@ -88,13 +90,14 @@ protected:
     ManualScheduler scheduler{&clock};
     SyncedComputer here;
     FakeCredentialsProvider auth;
-    MemorySyncRemote remote;
-    SyncCoordinator coordinator{auth, remote, project};
+    std::unique_ptr<TestCloud> cloudUnderTest = GetParam() ? TestCloud::onBackend() : TestCloud::inMemory();
+    TestCloud& remote = *cloudUnderTest;
+    SyncCoordinator coordinator{auth, remote.remote(), project};
 };
 
 // ---------------------------------------------------------------- the first pass and its review
 
-TEST_F(SyncCoordinatorTest, FirstPassWithAnEmptyCloudRaisesAFirstSyncReviewAndWritesNothing)
+TEST_P(SyncCoordinatorTest, FirstPassWithAnEmptyCloudRaisesAFirstSyncReviewAndWritesNothing)
 {
     pass();
 
@@ -109,10 +112,11 @@ TEST_F(SyncCoordinatorTest, FirstPassWithAnEmptyCloudRaisesAFirstSyncReviewAndWr
     EXPECT_FALSE(coordinator.canAutoSync());
 }
 
-TEST_F(SyncCoordinatorTest, LibraryLinkedToAnotherAccountRaisesADifferentAccountReview)
+TEST_P(SyncCoordinatorTest, LibraryLinkedToAnotherAccountRaisesADifferentAccountReview)
 {
     FakeCredentialsProvider other(QStringLiteral("0a1b2c3d-0000-4000-8000-000000000001"));
-    SyncCoordinator elsewhere(other, remote, project);
+    other.setAccessToken(remote.accessTokenFor(other.userID()));
+    SyncCoordinator elsewhere(other, remote.remote(), project);
     elsewhere.attach(here.sync);
     elsewhere.run();
     settle();
@@ -127,10 +131,10 @@ TEST_F(SyncCoordinatorTest, LibraryLinkedToAnotherAccountRaisesADifferentAccount
     EXPECT_EQ(coordinator.message(), reviewText);
 }
 
-TEST_F(SyncCoordinatorTest, EveryLaunchStartsWithAReviewEvenForTheLinkedAccount)
+TEST_P(SyncCoordinatorTest, EveryLaunchStartsWithAReviewEvenForTheLinkedAccount)
 {
     enable();
-    SyncCoordinator afterLaunch(auth, remote, project);
+    SyncCoordinator afterLaunch(auth, remote.remote(), project);
     afterLaunch.attach(here.sync);
 
     afterLaunch.run();
@@ -141,7 +145,7 @@ TEST_F(SyncCoordinatorTest, EveryLaunchStartsWithAReviewEvenForTheLinkedAccount)
     EXPECT_EQ(remote.writes, 1);
 }
 
-TEST_F(SyncCoordinatorTest, UsingThisComputersVersionUploadsItKeepsARecoveryCopyAndEnablesSync)
+TEST_P(SyncCoordinatorTest, UsingThisComputersVersionUploadsItKeepsARecoveryCopyAndEnablesSync)
 {
     pass();
     const QString emptyRevision = coordinator.review()->cloud.revision;
@@ -166,7 +170,7 @@ TEST_F(SyncCoordinatorTest, UsingThisComputersVersionUploadsItKeepsARecoveryCopy
     EXPECT_EQ(archive.value(QStringLiteral("cloud")).toObject().value(QStringLiteral("revision")).toString(), emptyRevision);
 }
 
-TEST_F(SyncCoordinatorTest, UsingTheCloudVersionReplacesTheLocalLibraryAndKeepsThisOneInTheRecoveryCopy)
+TEST_P(SyncCoordinatorTest, UsingTheCloudVersionReplacesTheLocalLibraryAndKeepsThisOneInTheRecoveryCopy)
 {
     remote.store(auth.userID(), cloudLibrary(QStringLiteral("/cloud")));
     pass();
@@ -183,7 +187,7 @@ TEST_F(SyncCoordinatorTest, UsingTheCloudVersionReplacesTheLocalLibraryAndKeepsT
     EXPECT_TRUE(here.dir.read(copies.first()).contains("Best regards"));
 }
 
-TEST_F(SyncCoordinatorTest, AnEmptyCloudCannotBeChosenAndNoRecoveryCopyIsWritten)
+TEST_P(SyncCoordinatorTest, AnEmptyCloudCannotBeChosenAndNoRecoveryCopyIsWritten)
 {
     pass();
 
@@ -196,7 +200,7 @@ TEST_F(SyncCoordinatorTest, AnEmptyCloudCannotBeChosenAndNoRecoveryCopyIsWritten
     EXPECT_EQ(here.state->userData().shortcuts.size(), 1);
 }
 
-TEST_F(SyncCoordinatorTest, AnAnswerToAReplacedOrPausedReviewIsRefused)
+TEST_P(SyncCoordinatorTest, AnAnswerToAReplacedOrPausedReviewIsRefused)
 {
     pass();
     const QUuid first = coordinator.review()->id;
@@ -214,7 +218,7 @@ TEST_F(SyncCoordinatorTest, AnAnswerToAReplacedOrPausedReviewIsRefused)
     EXPECT_EQ(remote.writes, 0);
 }
 
-TEST_F(SyncCoordinatorTest, BothSidesChangingTheSameComponentPausesForAChoice)
+TEST_P(SyncCoordinatorTest, BothSidesChangingTheSameComponentPausesForAChoice)
 {
     enable();
     SyncSnapshot theirs = cloud().snapshot;
@@ -230,7 +234,7 @@ TEST_F(SyncCoordinatorTest, BothSidesChangingTheSameComponentPausesForAChoice)
     EXPECT_FALSE(coordinator.canAutoSync());
 }
 
-TEST_F(SyncCoordinatorTest, ChangesOnDifferentComponentsAreMergedOnBothSides)
+TEST_P(SyncCoordinatorTest, ChangesOnDifferentComponentsAreMergedOnBothSides)
 {
     enable();
     otherComputerSetsTheme(QStringLiteral("dark"));
@@ -246,7 +250,7 @@ TEST_F(SyncCoordinatorTest, ChangesOnDifferentComponentsAreMergedOnBothSides)
 
 // ---------------------------------------------------------------- local changes during a pass
 
-TEST_F(SyncCoordinatorTest, FilesChangedBehindTheApplicationStopThePassBeforeTheCloudIsAsked)
+TEST_P(SyncCoordinatorTest, FilesChangedBehindTheApplicationStopThePassBeforeTheCloudIsAsked)
 {
     UserData changed = here.state->userData();
     changed.shortcuts.first().expansion = QStringLiteral("edited elsewhere");
@@ -259,7 +263,7 @@ TEST_F(SyncCoordinatorTest, FilesChangedBehindTheApplicationStopThePassBeforeThe
     EXPECT_EQ(remote.reads, 0);
 }
 
-TEST_F(SyncCoordinatorTest, AnEditWhileTheCloudIsReadStopsThePassWithoutWriting)
+TEST_P(SyncCoordinatorTest, AnEditWhileTheCloudIsReadStopsThePassWithoutWriting)
 {
     enable();
     remote.beforeRead = [&] { here.state->addShortcut(QStringLiteral("/new"), QStringLiteral("typed meanwhile"), std::nullopt); };
@@ -272,7 +276,7 @@ TEST_F(SyncCoordinatorTest, AnEditWhileTheCloudIsReadStopsThePassWithoutWriting)
     EXPECT_FALSE(coordinator.canAutoSync());
 }
 
-TEST_F(SyncCoordinatorTest, AnEditWhileTheCloudIsWrittenKeepsTheEditLocally)
+TEST_P(SyncCoordinatorTest, AnEditWhileTheCloudIsWrittenKeepsTheEditLocally)
 {
     enable();
     ASSERT_TRUE(here.state->addShortcut(QStringLiteral("/one"), QStringLiteral("first"), std::nullopt));
@@ -286,7 +290,7 @@ TEST_F(SyncCoordinatorTest, AnEditWhileTheCloudIsWrittenKeepsTheEditLocally)
     EXPECT_TRUE(here.store->snapshotForSync().matches(here.snapshot()));
 }
 
-TEST_F(SyncCoordinatorTest, AnEditAfterTheReviewAppearedRefusesTheAnswerBeforeAnyRecoveryCopy)
+TEST_P(SyncCoordinatorTest, AnEditAfterTheReviewAppearedRefusesTheAnswerBeforeAnyRecoveryCopy)
 {
     pass();
     ASSERT_TRUE(here.state->addShortcut(QStringLiteral("/late"), QStringLiteral("after the review"), std::nullopt));
@@ -300,7 +304,7 @@ TEST_F(SyncCoordinatorTest, AnEditAfterTheReviewAppearedRefusesTheAnswerBeforeAn
 
 // ---------------------------------------------------------------- the cloud changing during a pass
 
-TEST_F(SyncCoordinatorTest, AnotherComputerWritingBetweenReadAndWriteIsNeverOverwritten)
+TEST_P(SyncCoordinatorTest, AnotherComputerWritingBetweenReadAndWriteIsNeverOverwritten)
 {
     enable();
     ASSERT_TRUE(here.state->addShortcut(QStringLiteral("/mine"), QStringLiteral("local"), std::nullopt));
@@ -317,7 +321,7 @@ TEST_F(SyncCoordinatorTest, AnotherComputerWritingBetweenReadAndWriteIsNeverOver
     EXPECT_FALSE(coordinator.canAutoSync());
 }
 
-TEST_F(SyncCoordinatorTest, AnAutomaticPassThatMeetsAnotherWriterStartsOverOnceAndMerges)
+TEST_P(SyncCoordinatorTest, AnAutomaticPassThatMeetsAnotherWriterStartsOverOnceAndMerges)
 {
     enable();
     ASSERT_TRUE(here.state->addShortcut(QStringLiteral("/mine"), QStringLiteral("local"), std::nullopt));
@@ -336,7 +340,7 @@ TEST_F(SyncCoordinatorTest, AnAutomaticPassThatMeetsAnotherWriterStartsOverOnceA
     EXPECT_TRUE(coordinator.canAutoSync());
 }
 
-TEST_F(SyncCoordinatorTest, AnAutomaticPassGivesUpWhenTheCloudMovesOnTwice)
+TEST_P(SyncCoordinatorTest, AnAutomaticPassGivesUpWhenTheCloudMovesOnTwice)
 {
     enable();
     ASSERT_TRUE(here.state->addShortcut(QStringLiteral("/mine"), QStringLiteral("local"), std::nullopt));
@@ -353,7 +357,7 @@ TEST_F(SyncCoordinatorTest, AnAutomaticPassGivesUpWhenTheCloudMovesOnTwice)
     EXPECT_FALSE(coordinator.canAutoSync());
 }
 
-TEST_F(SyncCoordinatorTest, APassWithNothingNewWritesNoNewRevision)
+TEST_P(SyncCoordinatorTest, APassWithNothingNewWritesNoNewRevision)
 {
     enable();
     const QString revision = cloud().revision;
@@ -367,7 +371,7 @@ TEST_F(SyncCoordinatorTest, APassWithNothingNewWritesNoNewRevision)
     EXPECT_TRUE(coordinator.canAutoSync());
 }
 
-TEST_F(SyncCoordinatorTest, ACloudOnlyChangeIsAppliedLocallyWithoutWritingTheCloudAgain)
+TEST_P(SyncCoordinatorTest, ACloudOnlyChangeIsAppliedLocallyWithoutWritingTheCloudAgain)
 {
     enable();
     const SyncSnapshot theirs = otherComputerSetsTheme(QStringLiteral("dark"));
@@ -382,23 +386,27 @@ TEST_F(SyncCoordinatorTest, ACloudOnlyChangeIsAppliedLocallyWithoutWritingTheClo
     EXPECT_TRUE(here.store->syncRecord().baseline->matches(theirs));
 }
 
-TEST_F(SyncCoordinatorTest, AVanishedCloudCopyRaisesAReviewInsteadOfEmptyingTheLibrary)
+TEST_P(SyncCoordinatorTest, AVanishedCloudCopyRaisesAReviewInsteadOfEmptyingTheLibrary)
 {
     enable();
-    remote = MemorySyncRemote();
+    remote.alterReply = [](CloudSyncSnapshot reply) {
+        reply.has_cloud = false;
+        reply.snapshot = SyncSnapshot{UserData::empty(), AppSettings::defaults(), Stats::empty()};
+        return reply;
+    };
 
     pass();
 
     ASSERT_TRUE(coordinator.review());
     EXPECT_FALSE(coordinator.review()->cloud.has_cloud);
-    EXPECT_EQ(remote.writes, 0);
+    EXPECT_EQ(remote.writes, 1) << "only the first sync wrote";
     EXPECT_EQ(here.state->userData().shortcuts.size(), 1);
     EXPECT_TRUE(here.state->canUndo());
 }
 
 // ---------------------------------------------------------------- replies and passes
 
-TEST_F(SyncCoordinatorTest, MalformedCloudRepliesStopThePass)
+TEST_P(SyncCoordinatorTest, MalformedCloudRepliesStopThePass)
 {
     const QList<std::function<CloudSyncSnapshot(CloudSyncSnapshot)>> malformed{
         [](CloudSyncSnapshot c) { c.revision.chop(1); return c; },
@@ -414,7 +422,7 @@ TEST_F(SyncCoordinatorTest, MalformedCloudRepliesStopThePass)
     }
 }
 
-TEST_F(SyncCoordinatorTest, ACloudLibraryWithDuplicateTriggersIsRefused)
+TEST_P(SyncCoordinatorTest, ACloudLibraryWithDuplicateTriggersIsRefused)
 {
     SyncSnapshot theirs = cloudLibrary(QStringLiteral("/dup"));
     theirs.data.shortcuts.append(LibraryFixtures::shortcut(QStringLiteral("C-2"), QStringLiteral("/dup")));
@@ -425,7 +433,7 @@ TEST_F(SyncCoordinatorTest, ACloudLibraryWithDuplicateTriggersIsRefused)
     EXPECT_EQ(coordinator.message(), text(Kind::duplicateTriggers));
 }
 
-TEST_F(SyncCoordinatorTest, ASecondRunWhileOneRunsIsDropped)
+TEST_P(SyncCoordinatorTest, ASecondRunWhileOneRunsIsDropped)
 {
     coordinator.run();
     coordinator.run();
@@ -436,7 +444,7 @@ TEST_F(SyncCoordinatorTest, ASecondRunWhileOneRunsIsDropped)
     EXPECT_EQ(auth.credentialRequests, 1);
 }
 
-TEST_F(SyncCoordinatorTest, PausingDuringAPassPublishesNothingMore)
+TEST_P(SyncCoordinatorTest, PausingDuringAPassPublishesNothingMore)
 {
     enable();
     ASSERT_TRUE(here.state->addShortcut(QStringLiteral("/mine"), QStringLiteral("local"), std::nullopt));
@@ -450,7 +458,7 @@ TEST_F(SyncCoordinatorTest, PausingDuringAPassPublishesNothingMore)
     EXPECT_EQ(here.state->userData().shortcuts.size(), 2);
 }
 
-TEST_F(SyncCoordinatorTest, SigningOutDuringAPassStopsItAtTheNextCheck)
+TEST_P(SyncCoordinatorTest, SigningOutDuringAPassStopsItAtTheNextCheck)
 {
     enable();
     ASSERT_TRUE(here.state->addShortcut(QStringLiteral("/mine"), QStringLiteral("local"), std::nullopt));
@@ -462,7 +470,7 @@ TEST_F(SyncCoordinatorTest, SigningOutDuringAPassStopsItAtTheNextCheck)
     EXPECT_EQ(remote.writes, 1);
 }
 
-TEST_F(SyncCoordinatorTest, StorageThatIsNotReadyStopsThePassAtOnce)
+TEST_P(SyncCoordinatorTest, StorageThatIsNotReadyStopsThePassAtOnce)
 {
     coordinator.attach(nullptr);
 
@@ -471,5 +479,8 @@ TEST_F(SyncCoordinatorTest, StorageThatIsNotReadyStopsThePassAtOnce)
     EXPECT_EQ(coordinator.message(), text(Kind::storageUnavailable));
     EXPECT_EQ(auth.credentialRequests, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Clouds, SyncCoordinatorTest, ::testing::Values(false, true),
+    [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "OnTheBackend" : "InMemory"; });
 
 } // namespace

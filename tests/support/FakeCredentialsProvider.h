@@ -22,7 +22,7 @@ public:
             return done(Result<AuthCredentials>::failure(CancellationError()));
         if (!m_loggedIn)
             return done(Result<AuthCredentials>::failure(AuthError(AuthError::signedOut)));
-        done(AuthCredentials{QStringLiteral("access"), m_userID, m_generation});
+        done(AuthCredentials{m_accessToken, m_userID, m_generation});
     }
 
     void validate(const AuthCredentials& credentials, const Cancellation& cancellation) const override
@@ -33,6 +33,7 @@ public:
     }
 
     const QString& userID() const { return m_userID; }
+    void setAccessToken(const QString& token) { m_accessToken = token; }
 
     void signOut()
     {
@@ -52,6 +53,7 @@ public:
 
 private:
     QString m_userID;
+    QString m_accessToken = QStringLiteral("access");
     bool m_loggedIn = true;
     QUuid m_generation = QUuid::createUuid();
 };

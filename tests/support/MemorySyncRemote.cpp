@@ -45,10 +45,7 @@ void MemorySyncRemote::reply(const Cancellation& cancellation, Completion<CloudS
             return;
         }
         try {
-            CloudSyncSnapshot result = make();
-            if (alterReply)
-                result = alterReply(result);
-            done(result);
+            done(make());
         } catch (...) {
             done(Result<CloudSyncSnapshot>(std::current_exception()));
         }
@@ -71,10 +68,6 @@ void MemorySyncRemote::read(const AuthCredentials& credentials, const Cancellati
 {
     const QString user = credentials.userID;
     reply(cancellation, std::move(done), [this, user] {
-        if (beforeRead)
-            beforeRead();
-        if (auto error = std::exchange(failNextRead, nullptr))
-            std::rethrow_exception(error);
         ++reads;
         return copyOf(user);
     });
@@ -85,15 +78,8 @@ void MemorySyncRemote::compareAndSwap(const SyncSnapshot& next, const QString& r
 {
     const QString user = credentials.userID;
     reply(cancellation, std::move(done), [this, user, next, revision] {
-        if (beforeWrite)
-            beforeWrite();
-        if (auto error = std::exchange(failNextWrite, nullptr))
-            std::rethrow_exception(error);
-        if (copy(user).revision != revision) {
-            ++refusedWrites;
+        if (copy(user).revision != revision)
             throw SyncFailure(SyncFailure::Kind::cloudChanged);
-        }
-        ++writes;
         store(user, next);
         return copyOf(user);
     });

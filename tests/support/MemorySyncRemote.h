@@ -8,7 +8,7 @@
 // A cloud in memory with the backend's compare-and-swap: one copy per user, a new revision
 // for every write, and a refused write (SyncFailure::cloudChanged) when the expected revision
 // is not the stored one. Replies come on a later turn of the current scheduler, as network
-// replies do; the hooks let a test act just before a reply is made.
+// replies do, or wait while `held`.
 class MemorySyncRemote final : public SyncRemote {
 public:
     struct Copy {
@@ -27,22 +27,11 @@ public:
     // Another computer's write: a new revision holding `snapshot`.
     void store(const QString& userID, const SyncSnapshot& snapshot);
 
-    // Run just before a read's or a write's reply is made.
-    std::function<void()> beforeRead;
-    std::function<void()> beforeWrite;
-    // When set, the next call of that kind fails with this error instead.
-    std::exception_ptr failNextRead;
-    std::exception_ptr failNextWrite;
-    // When set, replies are made from this instead of the stored copy (for malformed replies).
-    std::function<CloudSyncSnapshot(CloudSyncSnapshot)> alterReply;
-
     // While set, replies wait until release().
     bool held = false;
     void release();
 
     int reads = 0;
-    int writes = 0; // accepted writes
-    int refusedWrites = 0;
 
 private:
     Copy& copy(const QString& userID);
