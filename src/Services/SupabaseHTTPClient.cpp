@@ -63,6 +63,10 @@ public:
 
     void start(QNetworkReply* reply)
     {
+        if (!reply) {
+            end(Result<QByteArray>::failure(NetworkError(QNetworkReply::UnknownNetworkError, QStringLiteral("The request could not be sent."))));
+            return;
+        }
         m_reply = reply;
         reply->setParent(this);
         connect(reply, &QNetworkReply::finished, this, [this] { end(outcomeOf(*m_reply)); });

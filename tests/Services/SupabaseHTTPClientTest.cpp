@@ -1,4 +1,5 @@
 #include "ManualScheduler.h"
+#include "RequestOutcome.h"
 #include "Services/NetworkError.h"
 #include "Services/SupabaseClient.h"
 #include "TestBackend.h"
@@ -15,40 +16,10 @@ using AccessError = BackendConfiguration::AccessError;
 
 const QString readPath = QStringLiteral("/rest/v1/rpc/velmora_read_sync");
 
-class Outcome {
-public:
-    Completion<QByteArray> completion()
-    {
-        return [this](Result<QByteArray> result) {
-            ++m_calls;
-            m_result = std::move(result);
-        };
-    }
-    bool wait()
-    {
-        return QTest::qWaitFor([&] { return m_result.has_value(); }, 10000);
-    }
-    bool ended() const { return m_result.has_value(); }
-    int calls() const { return m_calls; }
-    const Result<QByteArray>& result() const { return *m_result; }
-    template <class E>
-    std::optional<E> error() const
-    {
-        return m_result ? m_result->errorAs<E>() : std::nullopt;
-    }
-
-private:
-    std::optional<Result<QByteArray>> m_result;
-    int m_calls = 0;
-};
-
 Result<QByteArray> post(const SupabaseHTTPClient& client, const QString& path, const std::optional<QString>& token = std::nullopt,
     const SupabaseHTTPClient::Headers& extraHeaders = {})
 {
-    Outcome outcome;
-    client.request(path, QStringLiteral("POST"), QJsonObject{{QStringLiteral("n"), 1}}, token, extraHeaders, outcome.completion());
-    EXPECT_TRUE(outcome.wait());
-    return outcome.ended() ? outcome.result() : Result<QByteArray>::failure(CancellationError());
+    return awaitRequest(client, path, QJsonObject{{QStringLiteral("n"), 1}}, token, extraHeaders);
 }
 
 std::optional<int> failedStatus(const Result<QByteArray>& result)
@@ -190,7 +161,7 @@ TEST_F(HTTPClient, ARequestWithoutAnAnswerTimesOut)
 {
     ManualScheduler scheduler;
     backend.failNext(readPath, TestBackend::Fault::stalled());
-    Outcome outcome;
+    RequestOutcome outcome;
     backend.client().request(readPath, QStringLiteral("POST"), std::nullopt, std::nullopt, {}, outcome.completion());
     ASSERT_TRUE(backend.waitForRequests(1));
     scheduler.advance(SupabaseHTTPClient::requestTimeout);
@@ -204,7 +175,7 @@ TEST_F(HTTPClient, ATransferThatKeepsProgressingStillEndsAfterTheWholeTimeOut)
     ManualScheduler scheduler;
     auto* reply = new TricklingReply;
     const SupabaseHTTPClient client(backend.configuration(), [reply](const QNetworkRequest&, const QByteArray&, const QByteArray&) { return reply; });
-    Outcome outcome;
+    RequestOutcome outcome;
     client.request(readPath, QStringLiteral("POST"), std::nullopt, std::nullopt, {}, outcome.completion());
     const double step = SupabaseHTTPClient::requestTimeout - 1;
     double elapsed = 0;
@@ -224,7 +195,7 @@ TEST_F(HTTPClient, ATransferThatKeepsProgressingStillEndsAfterTheWholeTimeOut)
 TEST_F(HTTPClient, ACancelledRequestEndsOnceWithCancellationAndDropsTheReply)
 {
     backend.failNext(readPath, TestBackend::Fault::delayed(100));
-    Outcome outcome;
+    RequestOutcome outcome;
     PendingRequest pending = backend.client().request(readPath, QStringLiteral("POST"), std::nullopt, std::nullopt, {}, outcome.completion());
     ASSERT_TRUE(backend.waitForRequests(1));
     pending.cancel();

@@ -167,6 +167,17 @@ TEST_F(Application, ASecondStartShowsTheRunningOnesPopoverAndEnds)
     EXPECT_EQ(velmora.process().state(), QProcess::Running);
 }
 
+TEST_F(Application, TheBrowsersReturnFromSignInBringsThePopoverForward)
+{
+    launch();
+    ASSERT_TRUE(tray.activate(item));
+    ASSERT_TRUE(velmora.waitForPopover(false));
+
+    EXPECT_EQ(velmora.startAgain({QStringLiteral("velmora://auth-callback?code=abc")}), 0);
+    EXPECT_TRUE(velmora.waitForPopover(true));
+    EXPECT_EQ(velmora.process().state(), QProcess::Running);
+}
+
 TEST_F(Application, WithADamagedLibraryItShowsTheRecoveryScreenAndNeverExpands)
 {
     const QByteArray damaged = libraryWithSignature().left(60);

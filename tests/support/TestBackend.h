@@ -25,7 +25,11 @@
 // Faults: failNext(path, fault, times) makes the next `times` requests to `path` (without its
 // query; -1 for every one until clearFaults()) behave as `fault` says; see Fault below. Qt
 // sends a request again (up to twice) when its connection closes before any answer, so a
-// dropped connection that should reach the caller needs times -1.
+// dropped connection that should reach the caller needs times -1. Both token grants share the
+// path "/auth/v1/token". stalled() never answers: with a ManualScheduler installed, advancing
+// it past SupabaseHTTPClient::requestTimeout ends the request.
+// Driving the client: awaitRequest(client, path, body, token) in RequestOutcome.h sends one
+// request and runs the event loop until it completed.
 // Requests: requests() lists everything received, in order, with method, target, headers in
 // wire order and body; waitForRequests(n) runs the event loop until n have arrived.
 
