@@ -247,7 +247,7 @@ void AuthService::refreshSession(const Cancellation& cancellation, Completion<Au
             if (self)
                 self->finishRefresh(refresh, generation, user, reply);
         });
-    refresh->cancellation.onCancel([refresh] { refresh->request.cancel(); });
+    refresh->cancellation.onCancel([request = refresh->request]() mutable { request.cancel(); });
 }
 
 void AuthService::finishRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation, const AuthUser& user,
