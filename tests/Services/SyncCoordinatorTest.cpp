@@ -200,6 +200,22 @@ TEST_P(SyncCoordinatorTest, AnEmptyCloudCannotBeChosenAndNoRecoveryCopyIsWritten
     EXPECT_EQ(here.state->userData().shortcuts.size(), 1);
 }
 
+TEST_P(SyncCoordinatorTest, UploadingALibraryWithSharedTriggersIsRefusedAfterTheRecoveryCopy)
+{
+    UserData shared = here.state->userData();
+    shared.shortcuts.append(LibraryFixtures::shortcut(QStringLiteral("S-2"), QStringLiteral("/sig")));
+    here.dir.write(QStringLiteral("data.json"), VelmoraJSON::encode(shared));
+    here.open();
+    coordinator.attach(here.sync);
+    pass();
+
+    pass(Choice::useLocal);
+
+    EXPECT_EQ(coordinator.message(), text(Kind::duplicateTriggers));
+    EXPECT_EQ(here.recoveryCopies().size(), 1);
+    EXPECT_EQ(remote.writes, 0);
+}
+
 TEST_P(SyncCoordinatorTest, AnAnswerToAReplacedOrPausedReviewIsRefused)
 {
     pass();
