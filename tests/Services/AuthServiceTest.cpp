@@ -4,6 +4,7 @@
 #include "ManualClock.h"
 #include "ManualScheduler.h"
 #include "MemoryCredentialStorage.h"
+#include "Persistence/KeychainHelper.h"
 #include "Services/AuthService.h"
 #include "TestBackend.h"
 
@@ -80,6 +81,21 @@ TEST_F(AuthServiceTest, SignInExchangesTheCodeStoresTheSessionAndPublishesTheUse
     ASSERT_NE(exchange, backend.requests().end());
     EXPECT_EQ(exchange->json().keys(), (QStringList{QStringLiteral("auth_code"), QStringLiteral("code_verifier")}));
     EXPECT_TRUE(exchange->header("Authorization").isNull());
+}
+
+TEST_F(AuthServiceTest, ASessionThatCannotBeStoredIsNeverShownAsSignedIn)
+{
+    storage->failWith(5);
+    QSignalSpy loggedIn(auth.get(), &CredentialsProvider::isLoggedInChanged);
+
+    const auto failed = BackendSignIn::wait(*auth, scheduler);
+
+    ASSERT_TRUE(failed);
+    EXPECT_TRUE(failed->errorAs<KeychainHelper::StorageError>());
+    EXPECT_FALSE(auth->isLoggedIn());
+    EXPECT_EQ(loggedIn.count(), 0);
+    storage->recover();
+    signIn();
 }
 
 TEST_F(AuthServiceTest, TheStoredSessionIsRestoredAtStart)
