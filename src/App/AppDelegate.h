@@ -11,6 +11,9 @@
 #include <memory>
 #include <optional>
 
+class AppStateSync;
+class BackgroundSyncManager;
+class CredentialsProvider;
 class EventSource;
 class LocalStore;
 class LoginItem;
@@ -25,8 +28,9 @@ class StatusItem;
 class SystemAppearance;
 
 // The running application: it owns the state and the expansion engine for the life of the
-// process, puts the tray item and the popover on screen, and keeps the engine, the theme and
-// launch at login in step with the settings, the storage and the desktop's permission.
+// process, puts the tray item and the popover on screen, and keeps the engine, the theme,
+// launch at login and library sync in step with the settings, the storage, the sign-in and the
+// desktop's permission.
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
@@ -53,6 +57,10 @@ public:
         LoginItem* loginItem = nullptr;
         SystemAppearance* systemAppearance = nullptr;
         PlainTextClipboard* clipboard = nullptr;
+        // The signed-in account and the library sync that follows it; without both, sync
+        // stays off.
+        CredentialsProvider* account = nullptr;
+        BackgroundSyncManager* backgroundSync = nullptr;
         // Builds the popover's content; the popover shell when not given.
         ContentFactory makeContent;
         // Ends the application; quits the event loop when not given.
@@ -102,6 +110,9 @@ private:
     void subscribe();
     void applyLaunchAtLogin(bool enabled);
     void applyStorageReady(bool ready);
+    void followSignIn();
+    void startBackgroundSync();
+    void stopBackgroundSync();
     void showPopoverUnderStatusItem(bool activate);
     void installOutsideClickMonitor();
     void removeOutsideClickMonitor();
@@ -111,6 +122,7 @@ private:
 
     Environment m_environment;
     AppState m_appState;
+    AppStateSync* m_sync;
     TextExpansionEngine m_engine;
     // Declared after the state they show, so that they go first.
     std::unique_ptr<QMenu> m_statusMenu;
@@ -133,6 +145,7 @@ private:
     std::optional<bool> m_launchAtLogin;
     std::optional<bool> m_fullHeight;
     std::optional<bool> m_storageReady;
+    std::optional<bool> m_loggedIn;
     std::optional<QList<Shortcut>> m_shortcuts;
     std::optional<QDateTime> m_outsideCloseAt;
 };
