@@ -15,9 +15,11 @@
 #include "Views/MenuBar/shell/ConfirmationOverlay.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
+#include "Views/MenuBar/tutorial/TutorialPanels.h"
 #include "Views/TimeSavedFloater.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/EventSource.h"
+#include "platform/ExternalBrowser.h"
 #include "platform/LoginItem.h"
 #include "platform/SystemAppearance.h"
 
@@ -52,6 +54,8 @@ AppDelegate::Environment completed(AppDelegate::Environment environment)
     return environment;
 }
 
+const QUrl chatSite(QStringLiteral("https://chatgpt.com/"));
+
 double secondsBetween(const QDateTime& from, const QDateTime& to)
 {
     return double(from.msecsTo(to)) / 1000.0;
@@ -73,6 +77,10 @@ AppDelegate::~AppDelegate()
 {
     removeOutsideClickMonitor();
     m_engine.stop();
+    if (m_tutorialPanels) {
+        TutorialManager::shared().setPresenters({});
+        TutorialManager::shared().setShortcutsProvider({});
+    }
     if (AppState::shared() == &m_appState)
         AppState::setShared(nullptr);
 }
@@ -99,6 +107,7 @@ void AppDelegate::applicationDidFinishLaunching()
     }
 
     buildPopover();
+    connectTutorial();
     NotificationCenter& center = NotificationCenter::instance();
     center.observe(Notifications::velmoraClosePopover, this, [this](const QVariant&) { closePopover(); });
     center.observe(Notifications::velmoraOpenAchievements, this, [this](const QVariant&) {
@@ -253,6 +262,14 @@ void AppDelegate::buildPopover()
     });
 }
 
+void AppDelegate::connectTutorial()
+{
+    TutorialManager& tutorial = TutorialManager::shared();
+    tutorial.setShortcutsProvider([this] { return m_appState.userData().shortcuts; });
+    m_tutorialPanels = std::make_unique<TutorialPanels>(tutorial);
+    tutorial.setPresenters(m_tutorialPanels->presenters([] { ExternalBrowser::current().open(chatSite); }));
+}
+
 void AppDelegate::togglePopover()
 {
     if (m_popover->isShown()) {
@@ -392,7 +409,7 @@ void AppDelegate::menuReplayTutorial()
 {
     if (!m_popover->isShown())
         showPopoverUnderStatusItem(false);
-    Scheduler::current().after(tutorialStartDelay, this, [] { TutorialManager::shared().start(); });
+    TutorialManager::shared().startAfter(tutorialStartDelay);
 }
 
 void AppDelegate::menuQuit()

@@ -2,7 +2,6 @@
 
 #include "App/AppDelegate.h"
 #include "App/SingleInstance.h"
-#include "Services/TutorialManager.h"
 #include "platform/MotionSettings.h"
 #include "platform/WindowEffects.h"
 #include "platform/linux/DesktopBrowser.h"
@@ -14,12 +13,7 @@
 #include "platform/linux/X11WindowEffects.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
 
-#include <QDesktopServices>
-#include <QUrl>
-
 namespace {
-
-const QUrl chatSite(QStringLiteral("https://chatgpt.com/"));
 
 // The first argument in this program's own URL scheme, as the browser passed it: the desktop
 // entry starts "velmora %u" for "velmora:" links.
@@ -72,10 +66,6 @@ int VelmoraApp::exec()
     m_mouseWatch = std::make_unique<X11MouseWatch>();
     m_browser = std::make_unique<DesktopBrowser>();
     ExternalBrowser::setCurrent(m_browser.get());
-
-    TutorialManager::Presenters presenters;
-    presenters.openChatSite = [] { QDesktopServices::openUrl(chatSite); };
-    TutorialManager::shared().setPresenters(std::move(presenters));
 
     AppDelegate::Environment environment;
     environment.desktop = Desktop::current();

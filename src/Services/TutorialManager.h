@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Models/Shortcut.h"
 #include "Services/OnboardState.h"
 #include "Services/TutorialStep.h"
 
@@ -29,8 +30,14 @@ public:
         std::function<void()> openChatSite;
     };
 
+    // The delay between the settings screen's request and the start, in seconds.
+    static constexpr double settingsStartDelay = 0.2;
+
     static TutorialManager& shared();
     void setPresenters(Presenters presenters);
+    // Where the library's shortcuts are read, in stored order; without a provider the
+    // tutorial offers its own example triggers.
+    void setShortcutsProvider(std::function<QList<Shortcut>()> provider);
 
     bool isActive() const { return m_isActive; }
     int currentStep() const { return m_currentStep; }
@@ -48,8 +55,13 @@ public:
     static QString exampleTrigger(const QStringList& avoiding);
     // The library's first trigger, "/fix" when there is none.
     QString firstTrigger() const;
+    // The triggers the helper panel offers when no shortcut was saved during the tutorial:
+    // the library's first five; "/fix" and "/explain" without a library.
+    QStringList getUserTriggers() const;
 
     void start();
+    // Starts the tutorial after `seconds`, giving the popover time to show its main list.
+    void startAfter(double seconds);
     void next();
     void skip();
     void complete();
@@ -73,12 +85,19 @@ private:
     void setStep(int step);
     void closePanel();
     void openChatSiteAndShowHelper();
+    // Ends the current run: every delayed action of it is dropped.
+    void renewRun();
+    // Runs `work` after `seconds`, unless the run that scheduled it has ended by then.
+    void afterInThisRun(double seconds, std::function<void()> work);
     QStringList libraryTriggers() const;
-    QStringList userTriggers() const;
 
     bool m_isActive = false;
     int m_currentStep = 0;
     QHash<QString, QRect> m_targetFrames;
     std::optional<QString> m_savedTrigger;
     Presenters m_presenters;
+    std::function<QList<Shortcut>()> m_shortcuts;
+    quint64 m_run = 0;
+    // The last step celebrates the first expansion of its run only.
+    bool m_expansionSeen = false;
 };

@@ -49,6 +49,7 @@ struct ShortcutFormTest : ::testing::Test {
         store = std::make_unique<LocalStore>(dir.path(), writer.writer());
         state = std::make_unique<AppState>(*store);
         AppState::setShared(state.get());
+        TutorialManager::shared().setShortcutsProvider([this] { return state->userData().shortcuts; });
         ASSERT_TRUE(state->storageReady());
         ASSERT_TRUE(state->updateSettings([](AppSettings& s) { s.confirmDelete = false; }));
         toastWatch = QObject::connect(&ToastManager::shared(), &ToastManager::messageChanged, [this] {
@@ -62,6 +63,7 @@ struct ShortcutFormTest : ::testing::Test {
         QObject::disconnect(toastWatch);
         form.reset();
         TutorialManager::shared().skip();
+        TutorialManager::shared().setShortcutsProvider({});
         AppState::setShared(nullptr);
     }
 
@@ -590,13 +592,17 @@ TEST_F(ShortcutFormTest, SavingAtTheSaveStepMovesTheTutorialOnBeforeLeaving)
     EXPECT_EQ(screens, QStringList{QStringLiteral("main")});
 }
 
-TEST_F(ShortcutFormTest, SavingDuringTheFieldStepsDoesNotCountAsTheSaveStep)
+TEST_F(ShortcutFormTest, ReturnDuringTheFieldStepsSavesAndCountsAsTheSaveStep)
 {
-    startTutorialAt(3);
-    open();
-    click(form->saveButton());
-    EXPECT_EQ(TutorialManager::shared().currentStep(), 3);
-    EXPECT_EQ(TutorialManager::shared().savedTrigger(), std::nullopt);
+    for (int step : {3, 4}) {
+        startTutorialAt(step);
+        open();
+        screens.clear();
+        QTest::keyClick(triggerEdit(), Qt::Key_Return);
+        EXPECT_EQ(TutorialManager::shared().currentStep(), 6) << step;
+        EXPECT_EQ(TutorialManager::shared().savedTrigger(), triggerEdit()->text()) << step;
+        EXPECT_EQ(screens, QStringList{QStringLiteral("main")}) << step;
+    }
 }
 
 TEST_F(ShortcutFormTest, TheFieldsAndSaveReportWhereTheyAreOnScreen)
