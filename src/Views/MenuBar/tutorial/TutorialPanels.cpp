@@ -59,7 +59,8 @@ void TutorialPanels::showHelper(const QStringList& triggers)
     QPoint origin;
     if (const std::optional<QRect> area = visibleArea()) {
         const QSize size = FloatingTutorialHelper::panelSize;
-        origin = QPoint(area->center().x() - size.width() / 2, area->bottom() - helperBottomMargin - size.height());
+        origin = QPoint(area->x() + (area->width() - size.width()) / 2,
+            area->y() + area->height() - helperBottomMargin - size.height());
     }
     present(helper, origin);
 }
@@ -71,7 +72,7 @@ void TutorialPanels::showCelebration()
     QPoint origin;
     if (const std::optional<QRect> area = visibleArea()) {
         const QSize size = CelebrationView::panelSize;
-        origin = area->center() - QPoint(size.width() / 2, size.height() / 2);
+        origin = area->topLeft() + QPoint((area->width() - size.width()) / 2, (area->height() - size.height()) / 2);
     }
     present(celebration, origin);
     Scheduler::current().after(celebrationSeconds, celebration, [celebration] { celebration->hide(); });
