@@ -27,9 +27,9 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
+        painter.setPen(QPen(Theme::borderSubtle(), 1));
         painter.setBrush(Theme::surfaceGlassSelected());
-        painter.drawEllipse(QRectF(rect()));
+        painter.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
         const int side = SymbolIcon::sideFor(20);
         SymbolIcon::paint(painter, QRectF((width() - side) / 2.0, (height() - side) / 2.0, side, side),
             u"checkmark", Theme::text(), SymbolWeight::medium);

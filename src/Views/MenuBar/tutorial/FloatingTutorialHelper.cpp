@@ -6,6 +6,7 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QPainterPath>
 #include <QVBoxLayout>
 
 namespace {
@@ -25,7 +26,10 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.fillPath(continuousRoundedRect(QRectF(rect()), 5), Theme::surfaceGlassSelected());
+        const QPainterPath chip = continuousRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 5);
+        painter.fillPath(chip, Theme::surfaceGlassSelected());
+        // Outlined as well: on the light panel the glass alone barely shows.
+        painter.strokePath(chip, QPen(Theme::borderSubtle(), 1));
         painter.end();
         ThemedLabel::paintEvent(event);
     }
