@@ -256,3 +256,16 @@ TEST_F(TutorialOverlayTest, WithReducedMotionTheRingRestsAndTheCardJumps)
         Position::above, overlay()->size(), overlay()->tooltip()->cardHeight());
     EXPECT_EQ(QRectF(overlay()->tooltip()->geometry()).center().toPoint(), expected.toPoint());
 }
+
+TEST_F(TutorialOverlayTest, AnOverlayFadingOutTakesNoMoreClicksUnlessTheTutorialComesBack)
+{
+    motion.setReduceMotion(false);
+    goTo(0);
+    const QPoint dim = overlay()->mapTo(popover.get(), dimmedPoint());
+    ASSERT_EQ(popover->childAt(dim), overlay());
+    TutorialManager::shared().skip();
+    EXPECT_NE(popover->childAt(dim), overlay());
+    TutorialManager::shared().start();
+    EXPECT_TRUE(overlay()->isVisible());
+    EXPECT_EQ(popover->childAt(dim), overlay());
+}

@@ -9,6 +9,7 @@
 #include "Views/MenuBar/tutorial/TutorialTooltip.h"
 #include "platform/MotionSettings.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -51,9 +52,9 @@ TutorialOverlay::TutorialOverlay(TutorialManager& tutorial, QWidget* parent)
         update(m_hole.adjusted(-2, -2, 2, 2).toAlignedRect());
     });
 
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WindowShortcut);
-    connect(escape, &QShortcut::activated, this, [this] { m_tutorial.skip(); });
+    m_escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_escape->setContext(Qt::WindowShortcut);
+    connect(m_escape, &QShortcut::activated, this, [this] { m_tutorial.skip(); });
 
     connect(&tutorial, &TutorialManager::isActiveChanged, this, [this] { refresh(false); });
     connect(&tutorial, &TutorialManager::currentStepChanged, this, [this] { refresh(true); });
@@ -110,17 +111,19 @@ void TutorialOverlay::refresh(bool glide)
     const TutorialStep step = m_tutorial.step();
     const bool shown = m_tutorial.isActive() && step.advance != TutorialStep::AdvanceMode::onExpansion;
     if (!shown) {
-        m_pressOnDim = false;
-        hide();
-        m_pulse->stop();
+        leave();
         return;
     }
+    if (m_leaving)
+        stayAfterAll();
     // A card that comes on screen is placed at once; only a step change on screen glides.
     const bool animate = glide && isVisible() && !Motion::reduced();
     if (!isVisible()) {
         if (QWidget* host = parentWidget())
             setGeometry(host->rect());
         show();
+        if (!Motion::reduced())
+            fadeTo(1, {});
     }
     m_tooltip->showStep(step, m_tutorial.currentStep(), m_tutorial.firstTrigger());
 
@@ -160,6 +163,63 @@ void TutorialOverlay::refresh(bool glide)
         placeTooltip(position);
     }
     updatePulse();
+}
+
+void TutorialOverlay::leave()
+{
+    m_pressOnDim = false;
+    m_pulse->stop();
+    if (!isVisible() || m_leaving)
+        return;
+    if (Motion::reduced() || !window()->isVisible()) {
+        hide();
+        return;
+    }
+    // Out of the way at once; only the picture fades.
+    m_leaving = true;
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_escape->setEnabled(false);
+    fadeTo(0, [this] {
+        hide();
+        stayAfterAll();
+    });
+}
+
+void TutorialOverlay::stayAfterAll()
+{
+    m_leaving = false;
+    setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    m_escape->setEnabled(true);
+    if (m_fade)
+        m_fade->stop();
+    setGraphicsEffect(nullptr);
+}
+
+void TutorialOverlay::fadeTo(qreal opacity, std::function<void()> done)
+{
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(graphicsEffect());
+    if (!effect) {
+        effect = new QGraphicsOpacityEffect(this);
+        effect->setOpacity(1 - opacity);
+        setGraphicsEffect(effect);
+    }
+    if (m_fade)
+        m_fade->stop();
+    auto* animation = new QVariantAnimation(this);
+    m_fade = animation;
+    animation->setStartValue(effect->opacity());
+    animation->setEndValue(opacity);
+    animation->setDuration(int(glideSeconds * 1000));
+    animation->setEasingCurve(QEasingCurve::InOutQuad);
+    connect(animation, &QVariantAnimation::valueChanged, effect,
+        [effect](const QVariant& value) { effect->setOpacity(value.toReal()); });
+    connect(animation, &QVariantAnimation::finished, this, [this, done = std::move(done)] {
+        // Drawn through the effect only while fading.
+        setGraphicsEffect(nullptr);
+        if (done)
+            done();
+    });
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void TutorialOverlay::setHole(const QRectF& hole)

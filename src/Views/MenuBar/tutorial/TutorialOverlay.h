@@ -4,8 +4,10 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
+class QShortcut;
 class QVariantAnimation;
 class TutorialManager;
 class TutorialTooltip;
@@ -28,6 +30,8 @@ public:
     static constexpr int holeMarginY = 6;
     static constexpr qreal holeRadius = 12;
     static constexpr qreal dimOpacity = 0.24;
+    // The hole and the card glide to the next step, and the overlay fades in and out, in
+    // this time.
     static constexpr double glideSeconds = 0.2;
     // The ring fades from its rest opacity to its faint one and back over twice this time.
     static constexpr double pulseSeconds = 1.3;
@@ -59,6 +63,11 @@ protected:
 private:
     // Follows the tutorial; `glide` moves the hole and the card smoothly to the new step.
     void refresh(bool glide);
+    // Takes the overlay off the popover, fading it out where motion is allowed.
+    void leave();
+    // Cancels a fade-out: the tutorial came back before the overlay was gone.
+    void stayAfterAll();
+    void fadeTo(qreal opacity, std::function<void()> done);
     std::optional<QRectF> targetRect() const;
     void setHole(const QRectF& hole);
     void placeTooltip(const QPointF& centre);
@@ -71,8 +80,11 @@ private:
     QPointF m_tooltipPos;
     bool m_passthrough = false;
     bool m_pressOnDim = false;
+    bool m_leaving = false;
     qreal m_ringOpacity = ringRestOpacity;
     QPointer<QVariantAnimation> m_holeAnimation;
     QPointer<QVariantAnimation> m_tooltipAnimation;
+    QPointer<QVariantAnimation> m_fade;
+    QShortcut* m_escape;
     QVariantAnimation* m_pulse;
 };
