@@ -42,7 +42,8 @@ public:
     explicit AppState(LocalStore& store, QObject* parent = nullptr);
     ~AppState() override;
 
-    // The one instance, for the tutorial; held weakly.
+    // The one instance, for the tutorial: setting it hands the tutorial this library's
+    // triggers. Held weakly.
     static AppState* shared();
     static void setShared(AppState* state);
 
@@ -51,6 +52,12 @@ public:
     void setAchievementPresenter(std::function<void(const Achievement&)> presenter);
     void setTimeSavedPresenter(std::function<void(double seconds)> presenter);
     void setClipboard(PlainTextClipboard* clipboard);
+    PlainTextClipboard* clipboard() const { return m_clipboard; }
+    // What clearing local data needs of the account: whether the user is signed in, and
+    // how to pause sync. Until the application gives them, nobody is signed in and there
+    // is no sync to pause.
+    void setAccountHooks(std::function<bool()> isSignedIn, std::function<void()> stopSync);
+    bool isSignedIn() const;
 
     // Published state.
     const UserData& userData() const { return m_userData; }
@@ -81,9 +88,9 @@ public:
     SyncSnapshot syncSnapshot() const;
     void applySyncedSnapshot(const SyncSnapshot& snapshot, const SyncSnapshot& expected, const SyncOwner& owner);
 
-    // The change path for other screens: `change` edits the library in place. Returns
-    // whether the change was valid and written.
-    bool mutatePublic(const std::function<void(UserData&)>& change);
+    // Puts `library` in place of the current one as one undo step (a replacing import, a
+    // restore). Returns whether it was valid and written.
+    bool replaceLibrary(const UserData& library);
     bool undo();
     bool redo();
     bool updateSettings(const std::function<void(AppSettings&)>& change);
@@ -91,21 +98,30 @@ public:
     // Library operations.
     bool addShortcut(const QString& trigger, const QString& expansion, const std::optional<QString>& groupId);
     bool updateShortcut(const QString& id, const std::optional<QString>& trigger, const std::optional<QString>& expansion);
-    void deleteShortcut(const QString& id);
+    // Deletions ask first when the settings say so; they then return false and the
+    // confirmation carries them out. Otherwise they return whether the deletion was written.
+    bool deleteShortcut(const QString& id);
     bool duplicateShortcut(const QString& id);
-    // Returns the new folder's id, or nothing when it was not written.
+    // Returns the new folder's id, or nothing when it was not written. Without an `order` the
+    // folder goes after its siblings.
     std::optional<QString> addGroup(const QString& name, const std::optional<QString>& parentGroupId,
         const std::optional<QString>& icon, const std::optional<QString>& color,
-        const QString& visibility);
-    void deleteGroup(const QString& id);
+        const QString& visibility, std::optional<qint64> order = std::nullopt);
+    bool deleteGroup(const QString& id);
     bool ungroupFolder(const QString& id);
     // `icon` and `color`: not given keeps the value, given as nullopt clears it (so a folder
     // can drop the icon of an upload that was deleted).
     bool updateGroup(const QString& id, const std::optional<QString>& name,
         const std::optional<std::optional<QString>>& icon,
         const std::optional<std::optional<QString>>& color);
+    // The folder's place in the tree and its visibility, as one undo step.
+    bool updateGroupParentAndVisibility(const QString& id, const std::optional<QString>& parentGroupId,
+        const QString& visibility);
     bool duplicateGroup(const QString& id);
     bool moveShortcutToGroup(const QString& shortcutId, const std::optional<QString>& groupId);
+    // Moves the items named by `ids` into the folder (see UserData::moveIntoFolder). Returns
+    // how many changed place: 0 when none would, with nothing written.
+    int moveItemsIntoFolder(const QStringList& ids, const QString& folderId);
     bool moveSelectedToGroup(const std::optional<QString>& groupId);
     bool moveItemUp(const QString& id);
     bool moveItemDown(const QString& id);
@@ -116,6 +132,22 @@ public:
     // write failed).
     int pasteFromClipboard();
     void duplicateSelected();
+
+    // Library transfer: the confirmed steps of an import and of clearing all data.
+    enum class ImportOutcome { imported,
+        libraryChanged, // since the preview, or storage is not ready: nothing was changed
+        notConfirmed }; // written, but the library is not the planned one afterwards
+    // Replaces the library by `library`, a preview merged into `expected`, as one undo step,
+    // provided the library still is `expected`.
+    ImportOutcome applyImport(const UserData& library, const UserData& expected);
+    enum class ClearOutcome { cleared,
+        refused, // signed in, or storage not ready: nothing was changed
+        backupFailed, // the files could not be kept first: nothing was changed
+        libraryNotCleared,
+        statisticsNotCleared }; // the library is empty, the statistics are as they were
+    // Keeps a dated private copy of the data files, pauses sync, empties the library (one undo
+    // step) and then resets the statistics. Settings stay.
+    ClearOutcome clearAllData();
 
     // Confirmation.
     void requestConfirmation(const ConfirmationRequest& request);
@@ -159,8 +191,8 @@ private:
     void setSettings(const AppSettings& settings);
     void setStorageReady(bool ready);
     void setPendingConfirmation(std::optional<ConfirmationRequest> request);
-    void deleteShortcutNow(const QString& id);
-    void deleteGroupNow(const QString& id);
+    bool deleteShortcutNow(const QString& id);
+    bool deleteGroupNow(const QString& id);
     bool moveItem(const QString& id, int direction);
     LocalStore& m_store;
     UserData m_userData;
@@ -178,6 +210,8 @@ private:
     std::function<void(const Achievement&)> m_achievementPresenter;
     std::function<void(double)> m_timeSavedPresenter;
     PlainTextClipboard* m_clipboard = nullptr;
+    std::function<bool()> m_isSignedIn;
+    std::function<void()> m_stopSync;
 };
 
 // Calls `handler` at once and again after every emission of `signal`, for views and services

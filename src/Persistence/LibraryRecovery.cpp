@@ -109,6 +109,25 @@ namespace {
         return onDisk && fresh.contains(name) && *onDisk == fresh.value(name);
     }
 
+    // Copies every managed file that exists into `archive`, then proves that none of them
+    // changed while it was copied.
+    QMap<QString, Contents> copyManaged(const QDir& folder, const QDir& archive, const QStringList& managed,
+        const FileIO::Writer& write)
+    {
+        QMap<QString, Contents> copied;
+        for (const QString& name : managed) {
+            const Contents bytes = FileIO::read(folder.filePath(name));
+            copied.insert(name, bytes);
+            if (bytes)
+                privateWrite(write, *bytes, archive.filePath(name));
+        }
+        for (const QString& name : managed) {
+            if (FileIO::read(folder.filePath(name)) != copied.value(name))
+                throw Failure(Failure::changed);
+        }
+        return copied;
+    }
+
     struct Run {
         Record record;
         QString archive;
@@ -125,17 +144,7 @@ namespace {
         FileIO::makeFolders(run.archive);
         const QDir archive(run.archive);
 
-        QMap<QString, Contents> copied;
-        for (const QString& name : managed) {
-            const Contents bytes = FileIO::read(folder.filePath(name));
-            copied.insert(name, bytes);
-            if (bytes)
-                privateWrite(write, *bytes, archive.filePath(name));
-        }
-        for (const QString& name : managed) {
-            if (FileIO::read(folder.filePath(name)) != copied.value(name))
-                throw Failure(Failure::changed);
-        }
+        const QMap<QString, Contents> copied = copyManaged(folder, archive, managed, write);
         for (auto it = fresh.begin(); it != fresh.end(); ++it)
             privateWrite(write, it.value(), archive.filePath(freshPrefix + it.key()));
 
@@ -213,6 +222,17 @@ QString start(const QString& folder, const FileIO::Writer& write)
     const Run run = marker ? resume(dir, *marker, managed, fresh) : archiveEverything(dir, managed, fresh, write);
     complete(dir, run, managed, write);
     return run.archive;
+}
+
+QString keepCopies(const QString& folder, const QString& archiveName, const FileIO::Writer& write)
+{
+    const QDir dir(folder);
+    QString path = dir.filePath(archiveName);
+    for (int n = 2; FileIO::exists(path); ++n)
+        path = dir.filePath(archiveName + QStringLiteral("-%1").arg(n));
+    FileIO::makeFolders(path);
+    copyManaged(dir, QDir(path), managedNames(freshContents()), write);
+    return path;
 }
 
 } // namespace LibraryRecovery

@@ -56,4 +56,11 @@ QString markerFileName();
 // coder's error unchanged; after any failure, calling again is safe.
 QString start(const QString& folder, const FileIO::Writer& write);
 
+// Keeps a private copy of every data file and backup of `folder` in a new folder
+// `archiveName` beside them (a numbered name when that one is taken) and returns its path;
+// nothing in `folder` changes. Each copy is read back, and the originals are checked not to
+// have changed meanwhile. Throws Failure::changed or Failure::invalidArchive, or the file
+// system's error unchanged.
+QString keepCopies(const QString& folder, const QString& archiveName, const FileIO::Writer& write);
+
 } // namespace LibraryRecovery

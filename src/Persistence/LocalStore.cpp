@@ -2,8 +2,10 @@
 
 #include "Models/SyncFailure.h"
 #include "Persistence/LibraryRecovery.h"
+#include "Utilities/Clock.h"
 #include "Utilities/Constants.h"
 
+#include <QDateTime>
 #include <QDir>
 
 namespace {
@@ -237,6 +239,13 @@ QString LocalStore::archiveAndStartFresh()
         setIssue(Resource::sync, describe(error));
         throw;
     }
+}
+
+QString LocalStore::keepDataCopies()
+{
+    const QDateTime now = Clock::current().now().toTimeZone(Clock::current().timeZone());
+    return LibraryRecovery::keepCopies(m_directory,
+        QStringLiteral("library-backup-") + now.toString(QStringLiteral("yyyy-MM-dd-HHmmss")), m_write);
 }
 
 std::optional<QString> LocalStore::exportJSON()

@@ -76,6 +76,10 @@ public:
     // Archives everything and starts with fresh files (or finishes an interrupted fresh
     // start); returns the archive folder. Throws the failure, also recorded for `sync`.
     QString archiveAndStartFresh();
+    // Keeps a private copy of every data file and backup in a new dated folder
+    // "library-backup-<yyyy-MM-dd-HHmmss>" beside them, for a change that replaces them all;
+    // returns the folder. Throws the failure; records nothing, since no data file was touched.
+    QString keepDataCopies();
 
     // The library as the export file's JSON text, or nothing when storage is not ready or the
     // data file no longer holds what the store last read or wrote.

@@ -72,11 +72,6 @@ void TutorialManager::setPresenters(Presenters presenters)
     m_presenters = std::move(presenters);
 }
 
-void TutorialManager::setShortcutsProvider(std::function<QList<Shortcut>()> provider)
-{
-    m_shortcuts = std::move(provider);
-}
-
 TutorialStep TutorialManager::step() const
 {
     const auto& steps = TutorialStep::all();
@@ -90,6 +85,11 @@ OnboardState TutorialManager::onboardState() const
     return OnboardState::decode(QSettings().value(QLatin1String(storageKey)).toByteArray()).value_or(OnboardState{});
 }
 
+void TutorialManager::setTriggerSource(std::function<std::optional<QStringList>()> source)
+{
+    m_triggerSource = std::move(source);
+}
+
 void TutorialManager::setOnboardState(const OnboardState& state)
 {
     QSettings().setValue(QLatin1String(storageKey), state.encode());
@@ -97,12 +97,7 @@ void TutorialManager::setOnboardState(const OnboardState& state)
 
 QStringList TutorialManager::libraryTriggers() const
 {
-    QStringList triggers;
-    if (m_shortcuts) {
-        for (const Shortcut& s : m_shortcuts())
-            triggers.append(s.trigger);
-    }
-    return triggers;
+    return m_triggerSource ? m_triggerSource().value_or(QStringList()) : QStringList();
 }
 
 QString TutorialManager::exampleTrigger() const
@@ -133,7 +128,7 @@ QString TutorialManager::firstTrigger() const
 
 QStringList TutorialManager::getUserTriggers() const
 {
-    if (!m_shortcuts)
+    if (!m_triggerSource || !m_triggerSource())
         return {QStringLiteral("/fix"), QStringLiteral("/explain")};
     return libraryTriggers().mid(0, 5);
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "Models/Shortcut.h"
 #include "Services/OnboardState.h"
 #include "Services/TutorialStep.h"
 
@@ -30,14 +29,10 @@ public:
         std::function<void()> openChatSite;
     };
 
-    // The delay between the settings screen's request and the start, in seconds.
-    static constexpr double settingsStartDelay = 0.2;
-
     static TutorialManager& shared();
     void setPresenters(Presenters presenters);
-    // Where the library's shortcuts are read, in stored order; without a provider the
-    // tutorial offers its own example triggers.
-    void setShortcutsProvider(std::function<QList<Shortcut>()> provider);
+    // The triggers of the open library in library order, nothing while no library is open.
+    void setTriggerSource(std::function<std::optional<QStringList>()> source);
 
     bool isActive() const { return m_isActive; }
     int currentStep() const { return m_currentStep; }
@@ -96,7 +91,7 @@ private:
     QHash<QString, QRect> m_targetFrames;
     std::optional<QString> m_savedTrigger;
     Presenters m_presenters;
-    std::function<QList<Shortcut>()> m_shortcuts;
+    std::function<std::optional<QStringList>()> m_triggerSource;
     quint64 m_run = 0;
     // The last step celebrates the first expansion of its run only.
     bool m_expansionSeen = false;

@@ -311,6 +311,25 @@ TEST_F(LibraryRecoveryTest, TwoFreshStartsKeepTwoArchives)
     EXPECT_EQ(dir.read(QFileInfo(first).fileName() + QStringLiteral("/data.json")), original.value(QStringLiteral("data.json")));
 }
 
+TEST_F(LibraryRecoveryTest, KeptCopiesArePrivateLeaveTheFolderAsItWasAndNeverShareAName)
+{
+    fillFolder();
+    const QString name = QStringLiteral("library-backup-2026-12-06-100000");
+    const QString first = LibraryRecovery::keepCopies(dir.path(), name, writer.writer());
+    const QString second = LibraryRecovery::keepCopies(dir.path(), name, writer.writer());
+
+    EXPECT_EQ(QFileInfo(first).fileName(), name);
+    EXPECT_EQ(QFileInfo(second).fileName(), name + QStringLiteral("-2"));
+    EXPECT_EQ(modeOf(first), 0700);
+    EXPECT_EQ(QDir(first).entryList(QDir::Files), QStringList(original.keys()));
+    for (auto it = original.begin(); it != original.end(); ++it) {
+        EXPECT_EQ(dir.read(it.key()), it.value()) << it.key().toStdString();
+        EXPECT_EQ(archived(first, it.key()), it.value()) << it.key().toStdString();
+        EXPECT_EQ(modeOf(QDir(first).filePath(it.key())), 0600) << it.key().toStdString();
+    }
+    EXPECT_FALSE(markerExists());
+}
+
 // A run stopped at any write, by a crash or a failing disk, is finished by the next call, and
 // nothing the folder held is lost along the way.
 TEST_F(LibraryRecoveryTest, ARunStoppedAtAnyWriteIsFinishedByTheNextCall)

@@ -253,13 +253,10 @@ TEST_F(TutorialManagerTest, ASaveWhileTheFormStepsAreReadCountsAsTheSaveStep)
 
 TEST_F(TutorialManagerTest, WithoutASavedShortcutTheHelperOffersTheLibrarysFirstTriggers)
 {
-    QList<Shortcut> library;
-    for (int i = 1; i <= 7; ++i) {
-        Shortcut s;
-        s.trigger = QStringLiteral("/t%1").arg(i);
-        library.append(s);
-    }
-    tutorial.setShortcutsProvider([&] { return library; });
+    QStringList library;
+    for (int i = 1; i <= 7; ++i)
+        library.append(QStringLiteral("/t%1").arg(i));
+    tutorial.setTriggerSource([&]() -> std::optional<QStringList> { return library; });
     EXPECT_EQ(tutorial.getUserTriggers(), QStringList({"/t1", "/t2", "/t3", "/t4", "/t5"}));
     EXPECT_EQ(tutorial.firstTrigger(), QStringLiteral("/t1"));
     goTo(7);
@@ -274,8 +271,8 @@ TEST_F(TutorialManagerTest, WithoutASavedShortcutTheHelperOffersTheLibrarysFirst
 
 TEST_F(TutorialManagerTest, AStartAskedForLaterComesAfterTheDelay)
 {
-    tutorial.startAfter(TutorialManager::settingsStartDelay);
+    tutorial.startAfter(0.3);
     EXPECT_FALSE(tutorial.isActive());
-    scheduler.advance(TutorialManager::settingsStartDelay);
+    scheduler.advance(0.3);
     EXPECT_TRUE(tutorial.isActive());
 }

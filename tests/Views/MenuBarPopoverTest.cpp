@@ -14,6 +14,7 @@
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
+#include "Views/MenuBar/settings/SettingsView.h"
 #include "Views/MenuBar/shell/ToastOverlay.h"
 
 #include <QApplication>
@@ -189,9 +190,16 @@ TEST_F(MenuBarPopoverTest, AScreenChangeIsReportedOncePerKindOfScreen)
 TEST_F(MenuBarPopoverTest, ScreensNotYetBuiltShowTheMainScreen)
 {
     open();
-    post(Notifications::velmoraOpenSettings);
-    EXPECT_EQ(popover->screen().tag(), QStringLiteral("settings"));
+    popover->setScreen(PopoverScreen::account());
+    EXPECT_EQ(popover->screen().tag(), QStringLiteral("account"));
     EXPECT_NE(qobject_cast<MainListView*>(popover->currentScreenWidget()), nullptr);
+}
+
+TEST_F(MenuBarPopoverTest, OpenSettingsShowsTheSettingsScreen)
+{
+    open();
+    post(Notifications::velmoraOpenSettings);
+    EXPECT_NE(qobject_cast<SettingsView*>(popover->currentScreenWidget()), nullptr);
 }
 
 TEST_F(MenuBarPopoverTest, EachKindOfScreenIsBuiltByItsFactoryAndLeavesThroughItsBinding)
@@ -249,7 +257,7 @@ TEST_F(MenuBarPopoverTest, ScreensCanQuitThroughTheActionTheyAreGiven)
     open();
     PopoverScreens screens = PopoverScreens::standard();
     screens.add(Kind::settings, [](const PopoverScreenContext& context) {
-        context.quit();
+        context.commands.trigger(PopoverCommands::Command::quit);
         return new QWidget;
     });
     popover->setScreens(screens);

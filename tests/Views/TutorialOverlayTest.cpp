@@ -1,3 +1,4 @@
+#include "LibraryEditing.h"
 #include "LibraryFixtures.h"
 #include "ManualMotionSettings.h"
 #include "ManualScheduler.h"
@@ -36,11 +37,11 @@ protected:
     {
         store = std::make_unique<LocalStore>(dir.path(), writer.writer());
         state = std::make_unique<AppState>(*store);
-        ASSERT_TRUE(state->mutatePublic([](UserData& d) {
+        ASSERT_TRUE(editLibrary(*state, [](UserData& d) {
             d.shortcuts = {LibraryFixtures::shortcut(QStringLiteral("00000000-0000-4000-8000-000000000001"),
                 QStringLiteral("/sig"))};
         }));
-        TutorialManager::shared().setShortcutsProvider([this] { return state->userData().shortcuts; });
+        AppState::setShared(state.get());
         popover = std::make_unique<MenuBarPopover>(
             *state, PopoverScreen::main(), [] {}, nullptr, &toast);
         ASSERT_TRUE(showActive(*popover));
@@ -51,7 +52,7 @@ protected:
     {
         popover.reset();
         TutorialManager::shared().skip();
-        TutorialManager::shared().setShortcutsProvider({});
+        AppState::setShared(nullptr);
     }
 
     // Lets the screens appear and their frames reach the tutorial.

@@ -1,9 +1,8 @@
+// The shared sample popover of the gallery pages.
+
 #include "SamplePopover.h"
 
 #include "Models/VelmoraJSON.h"
-#include "Views/MenuBar/recovery/StorageRecoveryView.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
-#include "Views/MenuBar/shell/MenuBarPopover.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -45,18 +44,13 @@ UserData sampleLibrary()
     return library;
 }
 
-void withLibrary(const QString& folder)
-{
-    writeSampleFile(folder, QStringLiteral("data.json"), VelmoraJSON::encode(sampleLibrary()));
-}
-
-SamplePopover::SamplePopover(const std::function<void(const QString& folder)>& prepare)
+SamplePopover::SamplePopover(const std::function<void(const QString& folder)>& prepare, const PopoverScreen& screen)
 {
     prepare(m_folder.path());
     m_store = std::make_unique<LocalStore>(m_folder.path());
     m_state = std::make_unique<AppState>(*m_store);
     m_popover = new MenuBarPopover(
-        *m_state, PopoverScreen::main(), [] {}, this, &m_toast);
+        *m_state, screen, [] {}, this, &m_toast);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_popover);

@@ -1,30 +1,29 @@
 #pragma once
 
 #include "App/AppState.h"
-#include "Models/UserData.h"
 #include "Persistence/LocalStore.h"
 #include "Utilities/ToastManager.h"
+#include "Views/MenuBar/recovery/StorageRecoveryView.h"
+#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/MenuBar/shell/MenuBarPopover.h"
 
 #include <QTemporaryDir>
 #include <QWidget>
 #include <functional>
 #include <memory>
 
-class MenuBarPopover;
-
 // Writes `bytes` to the file `name` in `folder`.
 void writeSampleFile(const QString& folder, const QString& name, const QByteArray& bytes);
 
-// Two folders and three shortcuts.
+// Two folders and three shortcuts, the first one "/sig".
 UserData sampleLibrary();
 
-// Writes sampleLibrary() as the library of the store in `folder`.
-void withLibrary(const QString& folder);
-
-// A popover over its own store in a private temporary folder, which `prepare` fills first.
+// A popover over its own store in a private temporary folder, which `prepare` fills first,
+// showing `screen`.
 class SamplePopover : public QWidget {
 public:
-    explicit SamplePopover(const std::function<void(const QString& folder)>& prepare);
+    explicit SamplePopover(const std::function<void(const QString& folder)>& prepare,
+        const PopoverScreen& screen = PopoverScreen::main());
     ~SamplePopover() override;
 
     AppState& state() { return *m_state; }

@@ -1,5 +1,5 @@
 // Gallery pages of the popover shell: the window with a screen, a question over it, a toast,
-// and the storage recovery screen in the situations it meets.
+// the storage recovery screen in the situations it meets, and the settings screen.
 
 #include "Gallery.h"
 #include "SamplePopover.h"
@@ -15,9 +15,22 @@
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
 
 #include <QAbstractButton>
+#include <QDir>
+#include <QSaveFile>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QVBoxLayout>
 #include <functional>
+#include <memory>
 
 namespace {
+
+void withLibrary(const QString& folder)
+{
+    writeSampleFile(folder, QStringLiteral("data.json"), VelmoraJSON::encode(sampleLibrary()));
+}
 
 void withDamagedSettings(const QString& folder)
 {
@@ -109,6 +122,45 @@ QWidget* buildRecoveryFailure(Appearance)
     return page;
 }
 
+QWidget* buildSettings(Appearance)
+{
+    auto* page = new SamplePopover(&withLibrary);
+    page->popover()->setScreen(PopoverScreen::settings());
+    return page;
+}
+
+// The end of the settings screen: About and Quit. Scrolled once the page is laid out.
+QWidget* buildSettingsEnd(Appearance)
+{
+    auto* page = new SamplePopover(&withLibrary);
+    page->popover()->setScreen(PopoverScreen::settings());
+    QTimer::singleShot(0, page, [page] {
+        if (auto* scroll = page->popover()->currentScreenWidget()->findChild<QScrollArea*>())
+            scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+    });
+    return page;
+}
+
+// Keyboard focus on a switch, as reached with Tab.
+QWidget* buildSettingsKeyboard(Appearance)
+{
+    auto* page = new SamplePopover(&withLibrary);
+    page->popover()->setScreen(PopoverScreen::settings());
+    for (QAbstractButton* button : page->popover()->currentScreenWidget()->findChildren<QAbstractButton*>()) {
+        if (button->text() == QStringLiteral("Copy on click"))
+            galleryFocus(button, true);
+    }
+    return page;
+}
+
+QWidget* buildSettingsClearAll(Appearance)
+{
+    auto* page = new SamplePopover(&withLibrary);
+    page->popover()->setScreen(PopoverScreen::settings());
+    clickButton(page->popover()->currentScreenWidget(), QStringLiteral("Clear all data"));
+    return page;
+}
+
 const GalleryPageRegistration shell(QStringLiteral("popover-shell"), &buildShell);
 const GalleryPageRegistration confirmation(QStringLiteral("popover-confirmation"), &buildConfirmation);
 const GalleryPageRegistration plainConfirmation(QStringLiteral("popover-confirmation-plain"), &buildPlainConfirmation);
@@ -117,6 +169,10 @@ const GalleryPageRegistration longToast(QStringLiteral("popover-toast-long"), &b
 const GalleryPageRegistration recovery(QStringLiteral("storage-recovery"), &buildRecovery);
 const GalleryPageRegistration recoveryQuestion(QStringLiteral("storage-recovery-question"), &buildRecoveryQuestion);
 const GalleryPageRegistration recoverySync(QStringLiteral("storage-recovery-interrupted-sync"), &buildRecoveryInterruptedSync);
+const GalleryPageRegistration settings(QStringLiteral("settings"), &buildSettings);
+const GalleryPageRegistration settingsEnd(QStringLiteral("settings-end"), &buildSettingsEnd);
+const GalleryPageRegistration settingsKeyboard(QStringLiteral("settings-keyboard"), &buildSettingsKeyboard);
+const GalleryPageRegistration settingsClearAll(QStringLiteral("settings-clear-all"), &buildSettingsClearAll);
 const GalleryPageRegistration recoveryFailure(QStringLiteral("storage-recovery-failure"), &buildRecoveryFailure);
 
 } // namespace

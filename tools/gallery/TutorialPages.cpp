@@ -4,10 +4,8 @@
 #include "Gallery.h"
 #include "SamplePopover.h"
 
+#include "Models/VelmoraJSON.h"
 #include "Services/TutorialManager.h"
-#include "Views/MenuBar/recovery/StorageRecoveryView.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
-#include "Views/MenuBar/shell/MenuBarPopover.h"
 #include "Views/MenuBar/tutorial/CelebrationView.h"
 #include "Views/MenuBar/tutorial/FloatingTutorialHelper.h"
 
@@ -20,10 +18,12 @@ namespace {
 class TutorialPage : public SamplePopover {
 public:
     explicit TutorialPage(int step)
-        : SamplePopover(&withLibrary)
+        : SamplePopover([](const QString& folder) {
+            writeSampleFile(folder, QStringLiteral("data.json"), VelmoraJSON::encode(sampleLibrary()));
+        })
     {
         TutorialManager& tutorial = TutorialManager::shared();
-        tutorial.setShortcutsProvider([this] { return state().userData().shortcuts; });
+        AppState::setShared(&state());
         tutorial.start();
         while (tutorial.currentStep() < std::min(step, 2))
             tutorial.next();
@@ -35,7 +35,7 @@ public:
     ~TutorialPage() override
     {
         TutorialManager::shared().skip();
-        TutorialManager::shared().setShortcutsProvider({});
+        AppState::setShared(nullptr);
     }
 };
 

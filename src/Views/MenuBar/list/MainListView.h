@@ -18,6 +18,7 @@ class FolderCard;
 class FolderPathBar;
 class ListEmptyState;
 class MainListHeader;
+class PopoverCommands;
 class QMenu;
 class QScrollArea;
 class SearchBar;
@@ -81,6 +82,7 @@ private:
 
     AppState& m_appState;
     ScreenBinding m_screen;
+    PopoverCommands& m_commands;
     AccessibilityTrust* m_trust;
     bool m_hasAccessibility;
     ScheduledTask m_accessibilityCheck;
