@@ -19,10 +19,12 @@
 #include "Views/MenuBar/shell/ConfirmationOverlay.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
+#include "Views/MenuBar/tutorial/TutorialPanels.h"
 #include "Views/TimeSavedFloater.h"
 #include "Views/MenuBar/achievements/AchievementUnlockToast.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/EventSource.h"
+#include "platform/ExternalBrowser.h"
 #include "platform/LoginItem.h"
 #include "platform/SystemAppearance.h"
 
@@ -58,6 +60,8 @@ AppDelegate::Environment completed(AppDelegate::Environment environment)
     return environment;
 }
 
+const QUrl chatSite(QStringLiteral("https://chatgpt.com/"));
+
 double secondsBetween(const QDateTime& from, const QDateTime& to)
 {
     return double(from.msecsTo(to)) / 1000.0;
@@ -82,6 +86,8 @@ AppDelegate::~AppDelegate()
 {
     removeOutsideClickMonitor();
     m_engine.stop();
+    if (m_tutorialPanels)
+        TutorialManager::shared().setPresenters({});
     if (AppState::shared() == &m_appState)
         AppState::setShared(nullptr);
 }
@@ -96,6 +102,7 @@ void AppDelegate::applicationDidFinishLaunching()
     applyTheme(m_appState.settings().themeChoice());
 
     buildPopover();
+    connectTutorial();
     buildStatusMenu();
     m_statusItem = new StatusItem(m_statusMenu.get(), this);
     connect(m_statusItem, &StatusItem::clicked, this, &AppDelegate::togglePopover);
@@ -311,6 +318,13 @@ void AppDelegate::buildPopover()
     });
 }
 
+void AppDelegate::connectTutorial()
+{
+    TutorialManager& tutorial = TutorialManager::shared();
+    m_tutorialPanels = std::make_unique<TutorialPanels>(tutorial);
+    tutorial.setPresenters(m_tutorialPanels->presenters([] { ExternalBrowser::current().open(chatSite); }));
+}
+
 PopoverCommands& AppDelegate::commands()
 {
     return m_keyMonitor->commands();
@@ -451,7 +465,7 @@ void AppDelegate::menuReplayTutorial()
 {
     if (!m_popover->isShown())
         showPopoverUnderStatusItem(false);
-    Scheduler::current().after(tutorialStartDelay, this, [] { TutorialManager::shared().start(); });
+    TutorialManager::shared().startAfter(tutorialStartDelay);
 }
 
 void AppDelegate::menuQuit()

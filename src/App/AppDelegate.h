@@ -26,6 +26,7 @@ class QMenu;
 class QWidget;
 class StatusItem;
 class SystemAppearance;
+class TutorialPanels;
 
 // The running application: it owns the state and the expansion engine for the life of the
 // process, puts the tray item and the popover on screen, and keeps the engine, the theme,
@@ -102,11 +103,13 @@ public:
     PopoverKeyHandler* keyMonitor() const { return m_keyMonitor; }
     bool isOutsideClickMonitorInstalled() const { return m_outsideClickMonitor; }
     bool isPollingTrust() const { return m_trustPoll.isPending(); }
+    TutorialPanels* tutorialPanels() const { return m_tutorialPanels.get(); }
 
 private:
     void buildStatusMenu();
     void updateStatusMenu();
     void buildPopover();
+    void connectTutorial();
     void subscribe();
     void applyLaunchAtLogin(bool enabled);
     void applyStorageReady(bool ready);
@@ -128,6 +131,7 @@ private:
     std::unique_ptr<QMenu> m_statusMenu;
     StatusItem* m_statusItem = nullptr;
     std::unique_ptr<PopoverWindow> m_popover;
+    std::unique_ptr<TutorialPanels> m_tutorialPanels;
     bool m_expansionEnabled = true;
     PopoverKeyHandler* m_keyMonitor = nullptr;
     bool m_outsideClickMonitor = false;

@@ -7,7 +7,6 @@
 #include "Services/BackgroundSyncManager.h"
 #include "Services/SupabaseClient.h"
 #include "Services/SupabaseSyncRemote.h"
-#include "Services/TutorialManager.h"
 #include "Utilities/Constants.h"
 #include "platform/MotionSettings.h"
 #include "platform/WindowEffects.h"
@@ -21,12 +20,7 @@
 #include "platform/linux/X11WindowEffects.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
 
-#include <QDesktopServices>
-#include <QUrl>
-
 namespace {
-
-const QUrl chatSite(QStringLiteral("https://chatgpt.com/"));
 
 // The first argument in this program's own URL scheme, as the browser passed it: the desktop
 // entry starts "velmora %u" for "velmora:" links.
@@ -81,10 +75,6 @@ int VelmoraApp::exec()
     m_mouseWatch = std::make_unique<X11MouseWatch>();
     m_browser = std::make_unique<DesktopBrowser>();
     ExternalBrowser::setCurrent(m_browser.get());
-
-    TutorialManager::Presenters presenters;
-    presenters.openChatSite = [] { QDesktopServices::openUrl(chatSite); };
-    TutorialManager::shared().setPresenters(std::move(presenters));
 
     // The account and library sync of the configured backend; without a usable configuration
     // both stay off and the credential store is never read.
