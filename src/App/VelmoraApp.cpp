@@ -13,6 +13,7 @@
 #include "platform/linux/X11MouseWatch.h"
 #include "platform/linux/X11WindowEffects.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
+#include "Views/Components/ViewStyle.h"
 
 #include <QDesktopServices>
 #include <QUrl>
@@ -42,6 +43,7 @@ VelmoraApp::VelmoraApp(int& argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
     QGuiApplication::setDesktopFileName(QStringLiteral("com.velmora.Velmora"));
     QGuiApplication::setQuitOnLastWindowClosed(false);
+    useInterfaceFont();
 }
 
 VelmoraApp::~VelmoraApp()

@@ -6,6 +6,7 @@
 #include "Gallery.h"
 
 #include "Utilities/Theme.h"
+#include "Views/Components/ViewStyle.h"
 #include "platform/MotionSettings.h"
 
 #include <QApplication>
@@ -111,6 +112,7 @@ int main(int argc, char** argv)
             qputenv("QT_SCALE_FACTOR", argv[i + 1]);
     }
     QApplication app(argc, argv);
+    useInterfaceFont();
     // Pages may store preferences (recent emoji, say); they go to a folder of the run's own,
     // never to the user's.
     const QTemporaryDir preferences;

@@ -5,7 +5,9 @@
 #include "Views/Components/ViewStyle.h"
 
 #include <QPaintDevice>
+#include <QFontMetricsF>
 #include <QPainter>
+#include <QPixmap>
 #include <QtMath>
 
 void FolderIconPainter::paint(QPainter& painter, QPointF center, qreal size, const std::optional<QString>& icon,
@@ -21,13 +23,18 @@ void FolderIconPainter::paint(QPainter& painter, QPointF center, qreal size, con
         }
     }
     if (const std::optional<QString> text = FolderIconCatalog::textFallback(icon)) {
-        const int pixelSize = qMax(1, qRound(size * 0.9));
-        QFont textFont = font;
-        textFont.setPixelSize(pixelSize);
-        // An emoji shows in colour, like in the chooser it was picked from.
         const bool symbol = isSymbolText(*text);
+        QFont textFont = symbol ? emojiFont(qMax(1, qRound(size * 0.9))) : font;
+        if (!symbol) {
+            // Letters shrink until the whole text fits the square ("Sta" rather than "t").
+            textFont.setPixelSize(qMax(1, qRound(size * 0.9)));
+            const qreal width = QFontMetricsF(textFont).horizontalAdvance(*text);
+            if (width > size)
+                textFont.setPixelSize(qMax(1, int(size * 0.9 * size / width)));
+        }
         painter.save();
-        painter.setFont(symbol ? emojiFont(pixelSize) : textFont);
+        // An emoji shows in colour, like in the chooser it was picked from.
+        painter.setFont(textFont);
         painter.setPen(Theme::text());
         painter.drawText(square, Qt::AlignCenter, symbol ? emojiGlyphs(*text) : *text);
         painter.restore();
@@ -36,6 +43,23 @@ void FolderIconPainter::paint(QPainter& painter, QPointF center, qreal size, con
     const QImage folder = FolderIconCatalog::image(FolderIconCatalog::defaultSVG());
     if (!folder.isNull())
         drawMask(painter, square, folder);
+}
+
+QIcon FolderIconPainter::menuIcon(const std::optional<QString>& icon, const QList<CustomIcon>& customIcons, int side)
+{
+    QIcon result;
+    FolderIconPainter painter;
+    for (const qreal ratio : {1.0, 2.0}) {
+        QPixmap pixmap(QSize(side, side) * ratio);
+        pixmap.setDevicePixelRatio(ratio);
+        pixmap.fill(Qt::transparent);
+        QPainter on(&pixmap);
+        on.setRenderHint(QPainter::Antialiasing);
+        painter.paint(on, QPointF(side / 2.0, side / 2.0), side, icon, customIcons, uiFont(side));
+        on.end();
+        result.addPixmap(pixmap);
+    }
+    return result;
 }
 
 void FolderIconPainter::drawMask(QPainter& painter, const QRectF& square, const QImage& mask)

@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QHash>
+#include <QIcon>
 #include <QImage>
 #include <QList>
 #include <QRectF>
@@ -21,6 +22,9 @@ public:
     // family for keys shown as text; emoji and symbols are drawn in colour (emojiFont).
     void paint(QPainter& painter, QPointF center, qreal size, const std::optional<QString>& icon,
         const QList<CustomIcon>& customIcons, const QFont& font);
+
+    // `icon` drawn the same way as a menu entry's icon of `side` pixels, sharp at 1x and 2x.
+    static QIcon menuIcon(const std::optional<QString>& icon, const QList<CustomIcon>& customIcons, int side);
 
 private:
     void drawMask(QPainter& painter, const QRectF& square, const QImage& mask);

@@ -58,6 +58,10 @@ protected:
                 painter.setBrush(Qt::NoBrush);
                 painter.setPen(QPen(Qt::white, 2));
                 painter.drawEllipse(disc.adjusted(1, 1, -1, -1));
+                // White alone melts into a light backdrop: a dark hairline just inside keeps
+                // the ring apart from pale colours too.
+                painter.setPen(QPen(QColor(0, 0, 0, 64), 1));
+                painter.drawEllipse(disc.adjusted(2.5, 2.5, -2.5, -2.5));
             }
         } else {
             painter.setBrush(Theme::surfaceGlass());

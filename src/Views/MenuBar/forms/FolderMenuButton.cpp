@@ -2,6 +2,7 @@
 
 #include "Utilities/Theme.h"
 #include "Views/Components/SymbolIcon.h"
+#include "Views/Components/ThemedMenu.h"
 #include "Views/Components/ViewStyle.h"
 
 #include <QAccessibleWidget>
@@ -120,8 +121,7 @@ QSize FolderMenuButton::minimumSizeHint() const
 void FolderMenuButton::openMenu()
 {
     if (!m_menu) {
-        m_menu = new QMenu(this);
-        m_menu->setFont(nameFont());
+        m_menu = new ThemedMenu(this);
         connect(m_menu, &QMenu::aboutToHide, this, qOverload<>(&QWidget::update));
     }
     m_menu->clear();
