@@ -11,14 +11,16 @@
 #include <QtMath>
 
 void FolderIconPainter::paint(QPainter& painter, QPointF center, qreal size, const std::optional<QString>& icon,
-    const QList<CustomIcon>& customIcons, const QFont& font)
+    const QList<CustomIcon>& customIcons, const QFont& font, QColor color)
 {
+    if (!color.isValid())
+        color = Theme::text();
     QRectF square(0, 0, size, size);
     square.moveCenter(center);
     if (const std::optional<QString> svg = FolderIconCatalog::resolvedSVG(icon, customIcons)) {
         const QImage mask = FolderIconCatalog::image(*svg);
         if (!mask.isNull()) {
-            drawMask(painter, square, mask);
+            drawMask(painter, square, mask, color);
             return;
         }
     }
@@ -35,14 +37,14 @@ void FolderIconPainter::paint(QPainter& painter, QPointF center, qreal size, con
         painter.save();
         // An emoji shows in colour, like in the chooser it was picked from.
         painter.setFont(textFont);
-        painter.setPen(Theme::text());
+        painter.setPen(color);
         painter.drawText(square, Qt::AlignCenter, symbol ? emojiGlyphs(*text) : *text);
         painter.restore();
         return;
     }
     const QImage folder = FolderIconCatalog::image(FolderIconCatalog::defaultSVG());
     if (!folder.isNull())
-        drawMask(painter, square, folder);
+        drawMask(painter, square, folder, color);
 }
 
 QIcon FolderIconPainter::menuIcon(const std::optional<QString>& icon, const QList<CustomIcon>& customIcons, int side)
@@ -62,7 +64,7 @@ QIcon FolderIconPainter::menuIcon(const std::optional<QString>& icon, const QLis
     return result;
 }
 
-void FolderIconPainter::drawMask(QPainter& painter, const QRectF& square, const QImage& mask)
+void FolderIconPainter::drawMask(QPainter& painter, const QRectF& square, const QImage& mask, const QColor& tint)
 {
     const QSizeF fitted = QSizeF(mask.size()).scaled(square.size(), Qt::KeepAspectRatio);
     QRectF target(QPointF(0, 0), fitted);
@@ -70,7 +72,7 @@ void FolderIconPainter::drawMask(QPainter& painter, const QRectF& square, const 
 
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const QSize pixels = (fitted * ratio).toSize().expandedTo({1, 1});
-    const QRgb color = Theme::text().rgba();
+    const QRgb color = tint.rgba();
     if (color != m_color) {
         m_drawn.clear();
         m_color = color;

@@ -11,6 +11,7 @@ FolderNameLine::FolderNameLine(int pixelSize, QFont::Weight weight, ThemeColor c
     , m_name(new ClampedTextLabel(QString(), pixelSize, weight, color, 1, this))
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_icon->setColor(color);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(5);
