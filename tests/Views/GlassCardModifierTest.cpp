@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
         ChromeCase{"tinted, selected", Appearance::light, true, true, false, terracotta,
             withAlpha(terracottaColour, 0.2), light.borderSelected, 1},
         ChromeCase{"tinted under a drag keeps its tint", Appearance::light, false, false, true, terracotta,
-            withAlpha(terracottaColour, 0.1), withAlpha(lightBlue, 0.4), 0.5},
+            withAlpha(terracottaColour, 0.1), withAlpha(lightBlue, 0.8), 1.5},
         ChromeCase{"a tint that is no colour gives black", Appearance::light, false, false, false, QStringLiteral("zebra"),
             withAlpha(Qt::black, 0.1), light.borderSubtle, 0.5}));
 
