@@ -29,28 +29,11 @@ bool isDark()
     return Theme::appearance() == Appearance::dark;
 }
 
-// The row under the pointer: the text colour thinly laid over the panel, which reads in both
-// appearances where a glass fill would vanish on the light card.
-QColor rowHighlight()
-{
-    QColor color = Theme::text();
-    color.setAlphaF(isDark() ? 0.14f : 0.08f);
-    return color;
-}
-
 QColor rowText(bool enabled)
 {
     QColor color = Theme::text();
     if (!enabled)
         color.setAlphaF(0.35f);
-    return color;
-}
-
-// Stronger than the cards' outline: a menu lies over the popover's own surfaces.
-QColor panelOutline()
-{
-    QColor color = isDark() ? QColor(Qt::white) : QColor(Qt::black);
-    color.setAlphaF(isDark() ? 0.16f : 0.12f);
     return color;
 }
 
@@ -168,7 +151,7 @@ private:
             painter.fillRect(rect, Theme::bgCard());
         }
         painter.fillPath(shape, Theme::bgCard());
-        painter.strokePath(shape, QPen(panelOutline(), 1));
+        painter.strokePath(shape, QPen(ThemedMenu::panelOutline(), 1));
         painter.restore();
     }
 
@@ -178,13 +161,13 @@ private:
         const QRect row = item.rect;
         if (item.menuItemType == QStyleOptionMenuItem::Separator) {
             const qreal y = row.center().y() + 0.5;
-            painter.setPen(QPen(panelOutline(), 1));
+            painter.setPen(QPen(ThemedMenu::panelOutline(), 1));
             painter.drawLine(QPointF(row.left() + rowSidePadding, y), QPointF(row.right() + 1 - rowSidePadding, y));
             return;
         }
         const bool enabled = item.state.testFlag(State_Enabled);
         if (enabled && item.state.testFlag(State_Selected))
-            painter.fillPath(continuousRoundedRect(row, rowRadius), rowHighlight());
+            painter.fillPath(continuousRoundedRect(row, rowRadius), ThemedMenu::rowHighlight());
 
         const QColor color = rowText(enabled);
         int left = row.left() + rowSidePadding;
@@ -265,4 +248,21 @@ QIcon ThemedMenu::symbol(const QString& name)
     QIcon icon = SymbolIcon::icon(name, &Theme::text);
     icon.setIsMask(true);
     return icon;
+}
+
+// The row under the pointer: the text colour thinly laid over the panel, which reads in both
+// appearances where a glass fill would vanish on the light card.
+QColor ThemedMenu::rowHighlight()
+{
+    QColor color = Theme::text();
+    color.setAlphaF(isDark() ? 0.14f : 0.08f);
+    return color;
+}
+
+// Stronger than the cards' outline: a menu lies over the popover's own surfaces.
+QColor ThemedMenu::panelOutline()
+{
+    QColor color = isDark() ? QColor(Qt::white) : QColor(Qt::black);
+    color.setAlphaF(isDark() ? 0.16f : 0.12f);
+    return color;
 }

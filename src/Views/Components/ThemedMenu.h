@@ -21,6 +21,11 @@ public:
     // text colour.
     static QIcon symbol(const QString& name);
 
+    // The look's colours, for lists that draw themselves as menus: the panel's outline and
+    // the fill of the row under the pointer or the keyboard.
+    static QColor panelOutline();
+    static QColor rowHighlight();
+
     // The icon side in the rows, in device-independent pixels.
     static constexpr int iconSide = 16;
 };
