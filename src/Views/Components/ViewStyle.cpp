@@ -97,17 +97,18 @@ QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius)
     return path;
 }
 
+QColor glassFieldOutline(bool lit)
+{
+    return lit && Theme::appearance() == Appearance::light ? Theme::borderSelected() : Theme::borderSubtle();
+}
+
 void paintGlassFieldPanel(QPainter& painter, const QRectF& rect, bool focused)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const QPainterPath shape = continuousRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), 10);
     painter.fillPath(shape, focused ? Theme::surfaceGlassHover() : Theme::surfaceGlass());
-    // On the light glass the brighter fill alone barely shows: the outline darkens too.
-    QColor outline = Theme::borderSubtle();
-    if (focused && Theme::appearance() == Appearance::light)
-        outline = Theme::borderSelected();
-    painter.strokePath(shape, QPen(outline, 1));
+    painter.strokePath(shape, QPen(glassFieldOutline(focused), 1));
     painter.restore();
 }
 

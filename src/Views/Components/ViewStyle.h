@@ -41,9 +41,12 @@ QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius);
 
 class QPainter;
 
-// The glass panel under a text input: a 10-pixel rounded rectangle with a subtle 1-pixel
-// outline, brighter while the input has the keyboard focus or the pointer (in the light
-// appearance the outline darkens then too, where the brighter fill alone hardly shows).
+// The outline of a glass field or row: subtle at rest, and darker while it is lit (focused
+// or under the pointer) in the light appearance, where the brighter fill alone hardly shows.
+QColor glassFieldOutline(bool lit);
+
+// The glass panel under a text input: a 10-pixel rounded rectangle with a 1-pixel
+// glassFieldOutline, brighter while the input has the keyboard focus or the pointer.
 void paintGlassFieldPanel(QPainter& painter, const QRectF& rect, bool focused);
 
 class QWidget;
