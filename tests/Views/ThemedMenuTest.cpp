@@ -25,12 +25,13 @@ TEST(ThemedMenu, WithoutACompositorTheRoundedCornersAreCutFromTheWindow)
     EXPECT_TRUE(menu.mask().contains(menu.rect().center()));
 }
 
-TEST(ThemedMenu, UnderACompositorTheCornersAreSeeThrough)
+TEST(ThemedMenu, UnderACompositorTheCornersAreSeeThroughAndThePanelOpensWhereAsked)
 {
     const FakeWindowEffects compositor(true, false);
     ThemedMenu menu;
     popUp(menu);
     EXPECT_TRUE(menu.mask().isEmpty());
+    EXPECT_EQ(menu.mapToGlobal(menu.contentsRect().topLeft()), QPoint(40, 40));
     const QImage shown = menu.grab().toImage();
     EXPECT_EQ(shown.pixelColor(0, 0).alpha(), 0);
     EXPECT_EQ(shown.pixelColor(shown.width() / 2, shown.height() / 2).alpha(), 255);

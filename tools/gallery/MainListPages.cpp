@@ -14,6 +14,8 @@
 #include "Views/MenuBar/list/SearchBar.h"
 #include "platform/AccessibilityTrust.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -218,12 +220,13 @@ QWidget* buildCardMenu(Appearance)
         ShortcutCard* card = view->shortcutCards().constFirst();
         const std::unique_ptr<QMenu> menu = card->buildContextMenu();
         menu->popup(card->mapToGlobal(QPoint(card->width() / 2, -120)));
-        QAction* move = titled(*menu, QStringLiteral("Move to Folder"));
-        const QRect row = menu->actionGeometry(move);
-        const QPoint submenuAt = menu->mapToGlobal(QPoint(menu->width(), row.top() - 6));
-        shot.layOver(menu.get(), move);
-        move->menu()->popup(submenuAt);
-        shot.layOver(move->menu(), move->menu()->actions().at(3));
+        // The folder list opens as the keyboard opens it, where the menu itself puts it.
+        menu->setActiveAction(titled(*menu, QStringLiteral("Move to Folder")));
+        QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+        QApplication::sendEvent(menu.get(), &right);
+        QMenu* folders = menu->activeAction()->menu();
+        folders->setActiveAction(folders->actions().at(3));
+        shot.layOver({menu.get(), folders});
     });
 }
 

@@ -54,14 +54,21 @@ MenuShot::MenuShot(QWidget* page, QSize room, std::function<void(MenuShot&)> ope
 
 void MenuShot::layOver(QMenu* menu, QAction* highlighted)
 {
-    if (!menu->isVisible())
-        return;
     if (highlighted)
         menu->setActiveAction(highlighted);
+    layOver(QList<QMenu*>{menu});
+}
+
+void MenuShot::layOver(const QList<QMenu*>& menus)
+{
     auto* overlay = static_cast<Overlay*>(m_overlay);
-    overlay->grabbed.append({menu->grab(), overlay->mapFromGlobal(menu->pos())});
+    for (QMenu* menu : menus) {
+        if (menu->isVisible())
+            overlay->grabbed.append({menu->grab(), overlay->mapFromGlobal(menu->pos())});
+    }
     overlay->update();
-    menu->hide();
+    for (auto it = menus.crbegin(); it != menus.crend(); ++it)
+        (*it)->hide();
 }
 
 void MenuShot::showEvent(QShowEvent* event)

@@ -18,6 +18,9 @@ public:
     // Lays `menu`, popped up and laid out, over the page as it is now, then hides it.
     // `highlighted` is the row shown under the pointer, if any.
     void layOver(QMenu* menu, QAction* highlighted = nullptr);
+    // Lays the open `menus` over the page, each over the one before (a menu, then the
+    // submenu it opened), then hides them all.
+    void layOver(const QList<QMenu*>& menus);
 
     // Translucent popup windows, as under a compositing manager, for menus made while it lives.
     class Translucency;

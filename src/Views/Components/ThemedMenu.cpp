@@ -1,6 +1,7 @@
 #include "Views/Components/ThemedMenu.h"
 
 #include "Utilities/Theme.h"
+#include "Views/Components/SoftShadow.h"
 #include "Views/Components/SymbolIcon.h"
 #include "Views/Components/ViewStyle.h"
 #include "platform/WindowEffects.h"
@@ -23,6 +24,7 @@ constexpr int iconGap = 8;
 constexpr int shortcutGap = 24;
 constexpr int separatorHeight = 9;
 constexpr qreal chevronPointSize = 10;
+constexpr qreal shadowBlur = 5;
 
 bool isDark()
 {
@@ -71,7 +73,8 @@ public:
         case PM_MenuHMargin:
         case PM_MenuVMargin: return panelPadding;
         case PM_SmallIconSize: return ThemedMenu::iconSide;
-        case PM_SubMenuOverlap: return -panelPadding;
+        // A submenu's panel opens just clear of the one whose row opened it.
+        case PM_SubMenuOverlap: return panelPadding + 2;
         default: return QProxyStyle::pixelMetric(metric, option, widget);
         }
     }
@@ -142,12 +145,19 @@ private:
     {
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing);
-        const QPainterPath shape = panelShape(rect);
         if (widget && widget->testAttribute(Qt::WA_TranslucentBackground)) {
             painter.setCompositionMode(QPainter::CompositionMode_Source);
             painter.fillRect(rect, Qt::transparent);
             painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        } else {
+            const QPainterPath shape = panelShape(widget->contentsRect());
+            paintSoftShadow(painter, shape, QColor(0, 0, 0, isDark() ? 110 : 46), shadowBlur, QPointF(0, 3));
+            painter.fillPath(shape, Theme::bgCard());
+            painter.strokePath(shape, QPen(ThemedMenu::panelOutline(), 1));
+            painter.restore();
+            return;
+        }
+        const QPainterPath shape = panelShape(rect);
+        {
             painter.fillRect(rect, Theme::bgCard());
         }
         painter.fillPath(shape, Theme::bgCard());
@@ -225,9 +235,21 @@ ThemedMenu::ThemedMenu(QWidget* parent)
 {
     setStyle(menuStyle());
     setFont(uiFont(13));
-    if (WindowEffects::current().translucencyAvailable())
+    if (WindowEffects::current().translucencyAvailable()) {
         setAttribute(Qt::WA_TranslucentBackground);
+        setContentsMargins(shadowMargin, shadowMargin, shadowMargin, shadowMargin);
+    }
     connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
+}
+
+void ThemedMenu::showEvent(QShowEvent* event)
+{
+    // Placed where it was asked to pop up, the window's top-left corner: the panel, inside
+    // the shadow margins, goes there instead. A submenu is already raised to line its first
+    // row up with the row that opened it.
+    if (testAttribute(Qt::WA_TranslucentBackground))
+        move(pos() - QPoint(shadowMargin, qobject_cast<QMenu*>(parentWidget()) ? 0 : shadowMargin));
+    QMenu::showEvent(event);
 }
 
 ThemedMenu::ThemedMenu(const QString& title, QWidget* parent)

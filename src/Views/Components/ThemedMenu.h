@@ -6,8 +6,8 @@
 // corners, rows padded and highlighted like the popover's lists, and the interface font.
 // Icons marked as masks (the interface symbols, silhouette folder icons) take the row's text
 // colour, so they stay visible in both appearances; other icons (emoji) keep their colours.
-// Where no compositing manager draws translucent windows the corners are cut by a window mask
-// instead of being painted see-through.
+// Where a compositing manager draws translucent windows the panel casts a soft shadow and
+// its corners are see-through; elsewhere the corners are cut by a window mask.
 class ThemedMenu : public QMenu {
     Q_OBJECT
 public:
@@ -28,4 +28,9 @@ public:
 
     // The icon side in the rows, in device-independent pixels.
     static constexpr int iconSide = 16;
+    // Room around a translucent menu's panel for its shadow.
+    static constexpr int shadowMargin = 12;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 };
