@@ -189,14 +189,25 @@ QWidget* buildAddMenu(Appearance)
     });
 }
 
-QWidget* buildMoreMenu(Appearance)
+QWidget* moreMenuPage()
 {
-    const MenuShot::Translucency translucency;
     MainListView* view = listPage(true, false, [](AppState&) {});
     return new MenuShot(view, headerMenuRoom, [view](MenuShot& shot) {
         view->header()->moreButton()->click();
         shot.layOver(view->header()->moreMenu(), view->header()->moreMenu()->actions().at(1));
     });
+}
+
+QWidget* buildMoreMenu(Appearance)
+{
+    const MenuShot::Translucency translucency;
+    return moreMenuPage();
+}
+
+// Without a compositing manager: no shadow, the corners cut from the window.
+QWidget* buildOpaqueMoreMenu(Appearance)
+{
+    return moreMenuPage();
 }
 
 QAction* titled(const QMenu& menu, const QString& text)
@@ -251,6 +262,7 @@ const GalleryPageRegistration noMatches(QStringLiteral("main-list-no-matches"), 
 const GalleryPageRegistration searchFolders(QStringLiteral("main-list-search-folders"), &buildSearchFolders);
 const GalleryPageRegistration addMenu(QStringLiteral("menu-header-add"), &buildAddMenu);
 const GalleryPageRegistration moreMenu(QStringLiteral("menu-header-more"), &buildMoreMenu);
+const GalleryPageRegistration opaqueMoreMenu(QStringLiteral("menu-header-more-no-compositor"), &buildOpaqueMoreMenu);
 const GalleryPageRegistration cardMenu(QStringLiteral("menu-card"), &buildCardMenu);
 const GalleryPageRegistration listMenu(QStringLiteral("menu-list"), &buildListMenu);
 

@@ -18,6 +18,8 @@ public:
 struct Grabbed {
     QPixmap pixmap;
     QPoint at;
+    // What the window system shows of a masked window; empty for all of it.
+    QRegion mask;
 };
 
 class Overlay : public QWidget {
@@ -34,8 +36,11 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        for (const Grabbed& menu : std::as_const(grabbed))
+        for (const Grabbed& menu : std::as_const(grabbed)) {
+            painter.setClipping(!menu.mask.isEmpty());
+            painter.setClipRegion(menu.mask.translated(menu.at));
             painter.drawPixmap(menu.at, menu.pixmap);
+        }
     }
 };
 
@@ -64,7 +69,7 @@ void MenuShot::layOver(const QList<QMenu*>& menus)
     auto* overlay = static_cast<Overlay*>(m_overlay);
     for (QMenu* menu : menus) {
         if (menu->isVisible())
-            overlay->grabbed.append({menu->grab(), overlay->mapFromGlobal(menu->pos())});
+            overlay->grabbed.append({menu->grab(), overlay->mapFromGlobal(menu->pos()), menu->mask()});
     }
     overlay->update();
     for (auto it = menus.crbegin(); it != menus.crend(); ++it)

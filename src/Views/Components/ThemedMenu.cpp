@@ -156,12 +156,10 @@ private:
             painter.restore();
             return;
         }
-        const QPainterPath shape = panelShape(rect);
-        {
-            painter.fillRect(rect, Theme::bgCard());
-        }
-        painter.fillPath(shape, Theme::bgCard());
-        painter.strokePath(shape, QPen(ThemedMenu::panelOutline(), 1));
+        // The window mask cuts the corners along this shape's edge, whole pixels only: the
+        // outline runs a pixel inside so that it is not cut away with them.
+        painter.fillRect(rect, Theme::bgCard());
+        painter.strokePath(panelShape(rect.adjusted(1, 1, -1, -1)), QPen(ThemedMenu::panelOutline(), 1));
         painter.restore();
     }
 
