@@ -37,8 +37,9 @@ protected:
     {
         QPainter painter(this);
         for (const Grabbed& menu : std::as_const(grabbed)) {
-            painter.setClipping(!menu.mask.isEmpty());
-            painter.setClipRegion(menu.mask.translated(menu.at));
+            painter.setClipping(false);
+            if (!menu.mask.isEmpty())
+                painter.setClipRegion(menu.mask.translated(menu.at));
             painter.drawPixmap(menu.at, menu.pixmap);
         }
     }

@@ -130,7 +130,9 @@ void FolderMenuButton::openMenu()
         const QString id = folder.id;
         m_menu->addAction(menuTitle(folder.name), this, [this, id] { Q_EMIT folderChosen(id); });
     }
-    m_menu->setMinimumWidth(width());
+    // As wide as the box; a menu's margins (room for its shadow) come on top.
+    const QMargins margins = m_menu->contentsMargins();
+    m_menu->setMinimumWidth(width() + margins.left() + margins.right());
     m_menu->popup(mapToGlobal(QPoint(0, height() + 4)));
     update();
 }
