@@ -1,10 +1,15 @@
 #include "App/AppDelegate.h"
 
+#include "App/AppStateSync.h"
+
 #include "App/PopoverKeyHandler.h"
 #include "App/PopoverWindow.h"
 #include "App/StatusItem.h"
 #include "App/StatusMenuText.h"
 #include "Persistence/LocalStore.h"
+#include "Services/BackgroundSyncManager.h"
+#include "Services/CredentialsProvider.h"
+#include "Services/SyncCoordinator.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/Clock.h"
 #include "Utilities/Notifications.h"
@@ -65,6 +70,7 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     : QObject(parent)
     , m_environment(completed(std::move(environment)))
     , m_appState(*m_environment.store)
+    , m_sync(new AppStateSync(m_appState))
     , m_engine(m_environment.desktop)
 {
     m_appState.setClipboard(m_environment.clipboard);
@@ -133,6 +139,8 @@ void AppDelegate::applicationDidFinishLaunching()
         m_trustPoll.cancel();
     });
 
+    followSignIn();
+
     Scheduler::current().after(0, this, [this] { showPopover(); });
 }
 
@@ -183,10 +191,48 @@ void AppDelegate::applyStorageReady(bool ready)
     if (m_storageReady == ready)
         return;
     m_storageReady = ready;
-    if (ready)
-        Scheduler::current().after(0, this, [this] { startEngine(); });
-    else
+    if (ready) {
+        Scheduler::current().after(0, this, [this] {
+            startEngine();
+            startBackgroundSync();
+        });
+    } else {
         m_engine.stop();
+        stopBackgroundSync();
+    }
+}
+
+// Sync runs while storage is ready and someone is signed in. The sign-in current at launch is
+// acted on here once; the subscription only follows changes.
+void AppDelegate::followSignIn()
+{
+    CredentialsProvider* account = m_environment.account;
+    if (!account)
+        return;
+    m_loggedIn = account->isLoggedIn();
+    startBackgroundSync();
+    connect(account, &CredentialsProvider::isLoggedInChanged, this, [this](bool loggedIn) {
+        if (m_loggedIn == loggedIn)
+            return;
+        m_loggedIn = loggedIn;
+        if (loggedIn)
+            startBackgroundSync();
+        else
+            stopBackgroundSync();
+    });
+}
+
+void AppDelegate::startBackgroundSync()
+{
+    if (m_environment.backgroundSync && m_environment.account && m_environment.account->isLoggedIn()
+        && m_appState.storageReady())
+        m_environment.backgroundSync->start(*m_sync);
+}
+
+void AppDelegate::stopBackgroundSync()
+{
+    if (m_environment.backgroundSync)
+        m_environment.backgroundSync->stop();
 }
 
 void AppDelegate::applyTheme(AppTheme theme)
@@ -253,6 +299,11 @@ void AppDelegate::buildPopover()
         });
     }
     m_popover->setContent(m_environment.makeContent(m_popover.get(), m_appState, commands()));
+    // The recovery screen pauses sync before it repairs anything.
+    if (auto* shell = qobject_cast<MenuBarPopover*>(m_popover->content()); shell && m_environment.backgroundSync) {
+        BackgroundSyncManager* sync = m_environment.backgroundSync;
+        shell->setStopSync([sync] { sync->coordinator().stop(); });
+    }
     connect(m_popover.get(), &PopoverWindow::closed, this, &AppDelegate::popoverDidClose);
     // Switching to another application closes the popover, as a click elsewhere does.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {

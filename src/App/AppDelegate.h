@@ -11,6 +11,9 @@
 #include <memory>
 #include <optional>
 
+class AppStateSync;
+class BackgroundSyncManager;
+class CredentialsProvider;
 class EventSource;
 class LocalStore;
 class LoginItem;
@@ -53,6 +56,10 @@ public:
         LoginItem* loginItem = nullptr;
         SystemAppearance* systemAppearance = nullptr;
         PlainTextClipboard* clipboard = nullptr;
+        // The signed-in account and the library sync that follows it; without both, sync
+        // stays off.
+        CredentialsProvider* account = nullptr;
+        BackgroundSyncManager* backgroundSync = nullptr;
         // Builds the popover's content; the popover shell when not given.
         ContentFactory makeContent;
         // Ends the application; quits the event loop when not given.
@@ -102,6 +109,9 @@ private:
     void subscribe();
     void applyLaunchAtLogin(bool enabled);
     void applyStorageReady(bool ready);
+    void followSignIn();
+    void startBackgroundSync();
+    void stopBackgroundSync();
     void showPopoverUnderStatusItem(bool activate);
     void installOutsideClickMonitor();
     void removeOutsideClickMonitor();
@@ -111,6 +121,7 @@ private:
 
     Environment m_environment;
     AppState m_appState;
+    AppStateSync* m_sync;
     TextExpansionEngine m_engine;
     // Declared after the state they show, so that they go first.
     std::unique_ptr<QMenu> m_statusMenu;
@@ -133,6 +144,7 @@ private:
     std::optional<bool> m_launchAtLogin;
     std::optional<bool> m_fullHeight;
     std::optional<bool> m_storageReady;
+    std::optional<bool> m_loggedIn;
     std::optional<QList<Shortcut>> m_shortcuts;
     std::optional<QDateTime> m_outsideCloseAt;
 };

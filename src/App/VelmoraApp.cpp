@@ -2,12 +2,19 @@
 
 #include "App/AppDelegate.h"
 #include "App/SingleInstance.h"
+#include "Persistence/KeychainHelper.h"
+#include "Services/AuthService.h"
+#include "Services/BackgroundSyncManager.h"
+#include "Services/SupabaseClient.h"
+#include "Services/SupabaseSyncRemote.h"
 #include "Services/TutorialManager.h"
+#include "Utilities/Constants.h"
 #include "platform/MotionSettings.h"
 #include "platform/WindowEffects.h"
 #include "platform/linux/DesktopBrowser.h"
 #include "platform/linux/DesktopColorScheme.h"
 #include "platform/linux/DesktopMotionSettings.h"
+#include "platform/linux/LibsecretStore.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/QtPlainTextClipboard.h"
 #include "platform/linux/X11MouseWatch.h"
@@ -47,6 +54,8 @@ VelmoraApp::VelmoraApp(int& argc, char** argv)
 VelmoraApp::~VelmoraApp()
 {
     m_delegate.reset();
+    m_backgroundSync.reset();
+    m_auth.reset();
     ExternalBrowser::setCurrent(nullptr);
     WindowEffects::setCurrent(nullptr);
     MotionSettings::setCurrent(nullptr);
@@ -77,12 +86,26 @@ int VelmoraApp::exec()
     presenters.openChatSite = [] { QDesktopServices::openUrl(chatSite); };
     TutorialManager::shared().setPresenters(std::move(presenters));
 
+    // The account and library sync of the configured backend; without a usable configuration
+    // both stay off and the credential store is never read.
+    const SupabaseHTTPClient& client = SupabaseClient::client();
+    const std::optional<BackendConfiguration>& backend = BackendConfiguration::current();
+    m_auth = std::make_unique<AuthService>(client,
+        std::make_unique<KeychainHelper>(KeychainHelper::forProject(
+            backend ? backend->projectURL : QString(), std::make_shared<LibsecretStore>())),
+        *m_browser);
+    const bool librarySync = backend && backend->isValid() && backend->cloudEnabled && backend->syncEnabled;
+    m_backgroundSync = std::make_unique<BackgroundSyncManager>(*m_auth, std::make_unique<SupabaseSyncRemote>(client),
+        Constants::supabaseURL(), librarySync);
+
     AppDelegate::Environment environment;
     environment.desktop = Desktop::current();
     environment.mouseEvents = &m_mouseWatch->events();
     environment.loginItem = m_loginItem.get();
     environment.systemAppearance = m_colorScheme.get();
     environment.clipboard = m_clipboard.get();
+    environment.account = m_auth.get();
+    environment.backgroundSync = m_backgroundSync.get();
     m_delegate = std::make_unique<AppDelegate>(std::move(environment));
     QObject::connect(m_instance.get(), &SingleInstance::activationRequested, m_delegate.get(),
         [delegate = m_delegate.get()] { delegate->applicationShouldHandleReopen(); });
