@@ -1,7 +1,6 @@
 #include "App/AppDelegate.h"
 
 #include "App/AppStateSync.h"
-
 #include "App/PopoverKeyHandler.h"
 #include "App/PopoverWindow.h"
 #include "App/StatusItem.h"

@@ -28,8 +28,9 @@ class StatusItem;
 class SystemAppearance;
 
 // The running application: it owns the state and the expansion engine for the life of the
-// process, puts the tray item and the popover on screen, and keeps the engine, the theme and
-// launch at login in step with the settings, the storage and the desktop's permission.
+// process, puts the tray item and the popover on screen, and keeps the engine, the theme,
+// launch at login and library sync in step with the settings, the storage, the sign-in and the
+// desktop's permission.
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
