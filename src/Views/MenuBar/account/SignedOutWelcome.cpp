@@ -114,9 +114,11 @@ public:
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::TabFocus);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        // As tall with the indicator as with the mark's disc, so nothing moves when it starts.
+        setFixedHeight(markSide + 2 * markInset + 2 * verticalPadding);
 
         auto* row = new QHBoxLayout(this);
-        row->setContentsMargins(12, 9, 12, 9);
+        row->setContentsMargins(12, verticalPadding, 12, verticalPadding);
         row->setSpacing(10);
         row->addStretch(1);
         m_disc = new QWidget(this);
@@ -130,12 +132,11 @@ public:
         m_title = new ThemedLabel(googleTitle, 13, QFont::Medium, &Theme::onAccent, this);
         row->addWidget(m_title);
         row->addStretch(1);
+        // A label inside a button would otherwise take the button's text role, not its own colour.
+        m_title->setForegroundRole(QPalette::WindowText);
         for (QWidget* child : findChildren<QWidget*>())
             child->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-        m_fade = new QGraphicsOpacityEffect(this);
-        m_fade->setOpacity(1);
-        setGraphicsEffect(m_fade);
         setLoading(false);
         connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
     }
@@ -148,7 +149,12 @@ public:
         m_disc->setVisible(!loading);
         m_indicator->setVisible(loading);
         setEnabled(!loading);
-        m_fade->setOpacity(loading ? 0.65 : 1.0);
+        QGraphicsOpacityEffect* fade = nullptr;
+        if (loading) {
+            fade = new QGraphicsOpacityEffect(this);
+            fade->setOpacity(0.65);
+        }
+        setGraphicsEffect(fade);
     }
 
 protected:
@@ -175,11 +181,11 @@ protected:
 private:
     static constexpr int markSide = 17;
     static constexpr int markInset = 3;
+    static constexpr int verticalPadding = 9;
 
     QWidget* m_disc;
     ActivityIndicator* m_indicator;
     ThemedLabel* m_title;
-    QGraphicsOpacityEffect* m_fade;
 };
 
 } // namespace

@@ -146,18 +146,24 @@ public:
         details->setWordWrap(true);
         texts->addWidget(details);
         row->addLayout(texts, 1);
-        for (QWidget* child : findChildren<QWidget*>())
+        for (QWidget* child : findChildren<QWidget*>()) {
             child->setAttribute(Qt::WA_TransparentForMouseEvents);
+            // A label inside a button would otherwise take the button's text role, not its own colour.
+            child->setForegroundRole(QPalette::WindowText);
+        }
 
-        m_fade = new QGraphicsOpacityEffect(this);
-        setGraphicsEffect(m_fade);
         connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
     }
 
     void setInert(bool inert)
     {
         setEnabled(!inert);
-        m_fade->setOpacity(inert ? 0.4 : 1.0);
+        QGraphicsOpacityEffect* fade = nullptr;
+        if (inert) {
+            fade = new QGraphicsOpacityEffect(this);
+            fade->setOpacity(0.4);
+        }
+        setGraphicsEffect(fade);
     }
 
 protected:
@@ -177,7 +183,6 @@ protected:
 
 private:
     bool m_primary;
-    QGraphicsOpacityEffect* m_fade;
 };
 
 } // namespace
