@@ -144,6 +144,7 @@ void AccountView::followStage()
         content = buildUnavailablePanel();
     m_stageContent = content;
     m_contentColumn->insertWidget(1, content);
+    content->show();
     refreshWelcome();
 }
 
