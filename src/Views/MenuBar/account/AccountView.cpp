@@ -134,7 +134,12 @@ void AccountView::followStage()
     if (m_shownStage == signedIn && m_stageContent)
         return;
     m_shownStage = signedIn;
-    delete m_stageContent;
+    // The old content may hold the button whose click led here ("Sign out"): it goes once
+    // that click is over.
+    if (m_stageContent) {
+        m_stageContent->hide();
+        m_stageContent->deleteLater();
+    }
     QWidget* content = nullptr;
     if (signedIn)
         content = new LibraryAccountContent(m_auth, m_sync, m_services.librarySyncAvailable(), [this] { leave(); });
