@@ -3,6 +3,7 @@
 #include "Utilities/Theme.h"
 
 #include <QFontDatabase>
+#include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QWidget>
@@ -76,6 +77,17 @@ void paintGlassFieldPanel(QPainter& painter, const QRectF& rect, bool focused)
     painter.fillPath(shape, focused ? Theme::surfaceGlassHover() : Theme::surfaceGlass());
     painter.strokePath(shape, QPen(Theme::borderSubtle(), 1));
     painter.restore();
+}
+
+void setDrawnOpacity(QWidget* widget, qreal opacity)
+{
+    // An effect costs an offscreen pass on every paint, so it is there only while needed.
+    QGraphicsOpacityEffect* fade = nullptr;
+    if (opacity < 1) {
+        fade = new QGraphicsOpacityEffect(widget);
+        fade->setOpacity(opacity);
+    }
+    widget->setGraphicsEffect(fade);
 }
 
 bool showsKeyboardFocus(const QWidget* widget)

@@ -12,15 +12,12 @@ constexpr int verticalPadding = 10;
 } // namespace
 
 AccountSecondaryButton::AccountSecondaryButton(const QString& title, QWidget* parent)
-    : QAbstractButton(parent)
+    : PaintedButton(title, parent)
 {
-    setText(title);
-    setAccessibleName(title);
     setFont(uiFont(12, QFont::Medium));
     setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
 }
 
 QSize AccountSecondaryButton::sizeHint() const
@@ -36,9 +33,7 @@ QSize AccountSecondaryButton::minimumSizeHint() const
 void AccountSecondaryButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    if (isDown())
-        painter.setOpacity(0.75);
+    beginPaint(painter);
     painter.setFont(font());
     painter.setPen(isEnabled() ? Theme::textSecondary() : Theme::textMuted());
     painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine,

@@ -2,6 +2,7 @@
 
 #include "Utilities/Theme.h"
 #include "Views/Components/ActivityIndicator.h"
+#include "Views/Components/PaintedButton.h"
 #include "Views/Components/SymbolIcon.h"
 #include "Views/Components/ThemedLabel.h"
 #include "Views/Components/ViewStyle.h"
@@ -10,7 +11,6 @@
 #include "Views/MenuBar/account/GoogleLogoView.h"
 
 #include <QAbstractButton>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -106,10 +106,10 @@ private:
 
 // The filled sign-in button: the provider's mark on a white disc (an activity indicator in
 // its place while a sign-in runs) and the title, centred on the text colour.
-class GoogleButton final : public QAbstractButton {
+class GoogleButton final : public PaintedButton {
 public:
     explicit GoogleButton(QWidget* parent)
-        : QAbstractButton(parent)
+        : PaintedButton(googleTitle, parent)
     {
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::TabFocus);
@@ -138,7 +138,6 @@ public:
             child->setAttribute(Qt::WA_TransparentForMouseEvents);
 
         setLoading(false);
-        connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
     }
 
     void setLoading(bool loading)
@@ -149,21 +148,14 @@ public:
         m_disc->setVisible(!loading);
         m_indicator->setVisible(loading);
         setEnabled(!loading);
-        QGraphicsOpacityEffect* fade = nullptr;
-        if (loading) {
-            fade = new QGraphicsOpacityEffect(this);
-            fade->setOpacity(0.65);
-        }
-        setGraphicsEffect(fade);
+        setDrawnOpacity(this, loading ? 0.65 : 1.0);
     }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        if (isDown())
-            painter.setOpacity(0.75);
+        beginPaint(painter);
         const QPainterPath shape = continuousRoundedRect(QRectF(rect()), 10);
         painter.fillPath(shape, Theme::text());
         if (showsKeyboardFocus(this))

@@ -6,6 +6,7 @@
 #include "Views/Components/ActivityIndicator.h"
 #include "Views/Components/Motion.h"
 #include "Views/Components/OverlayScrollArea.h"
+#include "Views/Components/PaintedButton.h"
 #include "Views/Components/ScaleFadeEffect.h"
 #include "Views/Components/SoftShadow.h"
 #include "Views/Components/SymbolLabel.h"
@@ -14,7 +15,6 @@
 #include "Views/MenuBar/account/AccountSecondaryButton.h"
 
 #include <QAbstractButton>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
@@ -114,14 +114,12 @@ protected:
 
 // One way forward: a symbol, a title and what it does, on a tile that is all button. The
 // primary one is filled with the text colour; a disabled one is faded and inert.
-class ChoiceTile final : public QAbstractButton {
+class ChoiceTile final : public PaintedButton {
 public:
     ChoiceTile(const QString& title, const QString& icon, const QString& detail, bool primary, QWidget* parent)
-        : QAbstractButton(parent)
+        : PaintedButton(title, parent)
         , m_primary(primary)
     {
-        setText(title);
-        setAccessibleName(title);
         setAccessibleDescription(detail);
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::TabFocus);
@@ -151,28 +149,19 @@ public:
             // A label inside a button would otherwise take the button's text role, not its own colour.
             child->setForegroundRole(QPalette::WindowText);
         }
-
-        connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
     }
 
     void setInert(bool inert)
     {
         setEnabled(!inert);
-        QGraphicsOpacityEffect* fade = nullptr;
-        if (inert) {
-            fade = new QGraphicsOpacityEffect(this);
-            fade->setOpacity(0.4);
-        }
-        setGraphicsEffect(fade);
+        setDrawnOpacity(this, inert ? 0.4 : 1.0);
     }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        if (isDown())
-            painter.setOpacity(0.75);
+        beginPaint(painter);
         const QPainterPath shape = continuousRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), tileRadius);
         painter.fillPath(shape, m_primary ? Theme::text() : Theme::surfaceGlass());
         if (!m_primary)
