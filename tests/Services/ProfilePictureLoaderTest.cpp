@@ -1,24 +1,13 @@
+#include "PictureSamples.h"
 #include "Services/ProfilePictureLoader.h"
 #include "TestBackend.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <QNetworkReply>
 #include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray png(const QSize& size)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 quint32 crc32(const QByteArray& bytes)
 {
@@ -41,7 +30,7 @@ void putBigEndian(QByteArray& bytes, int at, quint32 value)
 // allocating.
 QByteArray pngClaiming(quint32 side)
 {
-    QByteArray bytes = png(QSize(1, 1));
+    QByteArray bytes = pngPicture(QSize(1, 1));
     putBigEndian(bytes, 16, side);
     putBigEndian(bytes, 20, side);
     // The header chunk's checksum covers its type and data, bytes 12 to 28.
@@ -85,7 +74,7 @@ TEST(ProfilePictureAddress, OnlyHttpsWithAHostIsFetched)
 
 TEST(ProfilePictureDecode, RefusesWhatIsNotABoundedRasterImage)
 {
-    EXPECT_FALSE(ProfilePictureLoader::decode(png(QSize(48, 32))).isNull());
+    EXPECT_FALSE(ProfilePictureLoader::decode(pngPicture(QSize(48, 32))).isNull());
     EXPECT_TRUE(ProfilePictureLoader::decode(pngClaiming(100000)).isNull());
     EXPECT_TRUE(ProfilePictureLoader::decode("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4\" height=\"4\"/>").isNull());
     EXPECT_TRUE(ProfilePictureLoader::decode("not an image").isNull());
@@ -93,13 +82,13 @@ TEST(ProfilePictureDecode, RefusesWhatIsNotABoundedRasterImage)
 
 TEST(ProfilePictureDecode, KeepsALargePictureSmall)
 {
-    const QImage image = ProfilePictureLoader::decode(png(QSize(1200, 600)));
+    const QImage image = ProfilePictureLoader::decode(pngPicture(QSize(1200, 600)));
     EXPECT_EQ(image.size(), QSize(ProfilePictureLoader::keptSide, ProfilePictureLoader::keptSide / 2));
 }
 
 TEST_F(ProfilePictureLoaderTest, AnHttpsPictureIsLoaded)
 {
-    backend.failNext(QStringLiteral("/avatar.png"), answering(png(QSize(96, 96))));
+    backend.failNext(QStringLiteral("/avatar.png"), answering(pngPicture(QSize(96, 96))));
 
     const auto image = load(address(QStringLiteral("/avatar.png")));
 
@@ -122,7 +111,7 @@ TEST_F(ProfilePictureLoaderTest, ACleartextAddressIsNeverRequested)
 
 TEST_F(ProfilePictureLoaderTest, AReplyOverTheSizeLimitGivesNoPicture)
 {
-    QByteArray huge = png(QSize(8, 8));
+    QByteArray huge = pngPicture(QSize(8, 8));
     huge.append(QByteArray(ProfilePictureLoader::maximumBytes, 'x'));
     backend.failNext(QStringLiteral("/avatar.png"), answering(huge));
 

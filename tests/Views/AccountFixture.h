@@ -31,7 +31,14 @@ protected:
         AuthService::Authenticate authenticate = {};
     };
 
-    void SetUp() override { build({}); }
+    void SetUp() override
+    {
+        // The profile picture, too, comes from the local backend and nowhere else.
+        AuthUser user = backend.signingInUser();
+        user.user_metadata->avatar_url = backend.projectURL() + QStringLiteral("/grace.png");
+        backend.setSigningInUser(user);
+        build({});
+    }
     void TearDown() override
     {
         view.reset();
@@ -60,7 +67,7 @@ protected:
         remote = std::make_unique<SupabaseSyncRemote>(
             backend.client(), [configuration] { BackendConfiguration::requireLibrarySync(configuration); });
         sync = std::make_unique<SyncCoordinator>(*auth, *remote, backend.projectURL());
-        services = AccountServices{auth.get(), sync.get(), computer.sync, configuration};
+        services = AccountServices{auth.get(), sync.get(), computer.sync, configuration, backend.transport()};
     }
 
     void open()

@@ -142,7 +142,8 @@ void AccountView::followStage()
     }
     QWidget* content = nullptr;
     if (signedIn)
-        content = new LibraryAccountContent(m_auth, m_sync, m_services.librarySyncAvailable(), [this] { leave(); });
+        content = new LibraryAccountContent(
+            m_auth, m_sync, m_services.librarySyncAvailable(), [this] { leave(); }, m_services.pictures);
     else if (m_services.cloudAvailable())
         content = buildWelcome();
     else

@@ -35,7 +35,7 @@ protected:
 } // namespace
 
 LibraryAccountContent::LibraryAccountContent(AuthService& auth, SyncCoordinator& sync, bool librarySyncAvailable,
-    std::function<void()> leave, QWidget* parent)
+    std::function<void()> leave, SupabaseHTTPClient::Transport pictures, QWidget* parent)
     : QWidget(parent)
     , m_auth(auth)
     , m_sync(sync)
@@ -45,7 +45,7 @@ LibraryAccountContent::LibraryAccountContent(AuthService& auth, SyncCoordinator&
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 8, 0, 8);
     column->setSpacing(18);
-    column->addWidget(buildIdentity());
+    column->addWidget(buildIdentity(std::move(pictures)));
     column->addWidget(buildCard());
     auto* divider = new HairlineDivider(this);
     column->addWidget(divider);
@@ -65,13 +65,15 @@ LibraryAccountContent::LibraryAccountContent(AuthService& auth, SyncCoordinator&
     refresh();
 }
 
-QWidget* LibraryAccountContent::buildIdentity()
+QWidget* LibraryAccountContent::buildIdentity(SupabaseHTTPClient::Transport pictures)
 {
     auto* identity = new QWidget(this);
     auto* column = new QVBoxLayout(identity);
     column->setContentsMargins(0, 12, 0, 12);
     column->setSpacing(12);
     m_avatar = new AccountAvatar(identity);
+    if (pictures)
+        m_avatar->setTransport(std::move(pictures));
     column->addWidget(m_avatar, 0, Qt::AlignHCenter);
 
     auto* texts = new QVBoxLayout;

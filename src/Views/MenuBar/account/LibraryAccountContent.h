@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Services/SupabaseHTTPClient.h"
+
 #include <QWidget>
 #include <functional>
 
@@ -25,9 +27,10 @@ public:
         "Signing in alone never uploads your library.");
     static inline const QString syncOffText = QStringLiteral("Library sync is not enabled in this build.");
 
-    // `leave` returns the popover to the main list.
+    // `leave` returns the popover to the main list; `pictures`, when given, replaces the network
+    // access of the profile picture.
     LibraryAccountContent(AuthService& auth, SyncCoordinator& sync, bool librarySyncAvailable,
-        std::function<void()> leave, QWidget* parent = nullptr);
+        std::function<void()> leave, SupabaseHTTPClient::Transport pictures = {}, QWidget* parent = nullptr);
 
     AccountAvatar* avatar() const { return m_avatar; }
     GlassButton* mainButton() const { return m_mainButton; }
@@ -36,7 +39,7 @@ public:
     static QString mainButtonTitle(const SyncCoordinator& sync);
 
 private:
-    QWidget* buildIdentity();
+    QWidget* buildIdentity(SupabaseHTTPClient::Transport pictures);
     QWidget* buildCard();
     void refresh();
 
