@@ -293,7 +293,7 @@ QWidget* SyncReviewOverlay::libraryTiles()
     return tiles;
 }
 
-void SyncReviewOverlay::addChoices(QLayout* column)
+void SyncReviewOverlay::addChoices(QBoxLayout* column)
 {
     const bool cloudHasLibrary = m_review.cloud.has_cloud;
     const bool duplicates = !m_review.local.data.duplicateTriggers().isEmpty();
@@ -315,7 +315,7 @@ void SyncReviewOverlay::addChoices(QLayout* column)
     upload->setInert(duplicates);
     connect(upload, &QAbstractButton::clicked, this, [this, id] { m_sync.run(Choice::useLocal, id); });
     choices->addWidget(upload);
-    static_cast<QBoxLayout*>(column)->addLayout(choices);
+    column->addLayout(choices);
 }
 
 void SyncReviewOverlay::refresh()

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class AuthService;
+class QBoxLayout;
 class OverlayScrollArea;
 class QAbstractButton;
 class QVariantAnimation;
@@ -50,7 +51,7 @@ protected:
 private:
     QWidget* buildCard(const AuthService& auth);
     QWidget* libraryTiles();
-    void addChoices(QLayout* column);
+    void addChoices(QBoxLayout* column);
     void refresh();
     void animate(qreal to, std::function<void()> done);
 
