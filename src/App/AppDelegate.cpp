@@ -86,14 +86,6 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     m_appState.setTimeSavedPresenter([](double seconds) { TimeSavedFloater::shared().show(seconds); });
     m_appState.setAchievementPresenter(
         [](const Achievement& achievement) { AchievementUnlockToast::shared().show(achievement); });
-    // Clearing local data is refused while someone is signed in, and pauses sync first.
-    QPointer<CredentialsProvider> account(m_environment.account);
-    QPointer<BackgroundSyncManager> backgroundSync(m_environment.backgroundSync);
-    m_appState.setAccountHooks([account] { return account && account->isLoggedIn(); },
-        [backgroundSync] {
-            if (backgroundSync)
-                backgroundSync->coordinator().stop();
-        });
 }
 
 AppDelegate::~AppDelegate()
