@@ -84,7 +84,7 @@ void ProfilePictureLoader::load(const QString& address, std::function<void(const
     m_reply = reply;
     // The declared length and every chunk are checked as they come, so an oversized reply is
     // never held in memory.
-    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
+    connect(reply, &QNetworkReply::metaDataChanged, this, [reply] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > maximumBytes)
             reply->abort();
