@@ -175,7 +175,7 @@ protected:
             {Notifications::velmoraOpenSettings, PopoverScreen::settings()},
             {Notifications::velmoraOpenAchievements, PopoverScreen::achievements()}};
         for (const auto& [name, screen] : named)
-            NotificationCenter::instance().observe(name, &screenWatch, [this, screen](const QVariant&) { screens.append(screen); });
+            NotificationCenter::instance().observe(name, &screenWatch, [this, shown = screen](const QVariant&) { screens.append(shown); });
         NotificationCenter::instance().observe(Notifications::velmoraEditShortcut, &screenWatch,
             [this](const QVariant& shortcut) { screens.append(PopoverScreen::editShortcut(shortcut.value<Shortcut>())); });
     }

@@ -39,7 +39,7 @@ void MemorySyncRemote::store(const QString& userID, const SyncSnapshot& snapshot
 void MemorySyncRemote::reply(const Cancellation& cancellation, Completion<CloudSyncSnapshot> done,
     std::function<CloudSyncSnapshot()> make)
 {
-    auto deliver = [this, cancellation, done = std::move(done), make = std::move(make)] {
+    auto deliver = [cancellation, done = std::move(done), make = std::move(make)] {
         if (cancellation.isCancelled()) {
             done(Result<CloudSyncSnapshot>::failure(CancellationError()));
             return;
