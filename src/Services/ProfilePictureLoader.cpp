@@ -32,8 +32,13 @@ ProfilePictureLoader::ProfilePictureLoader(SupabaseHTTPClient::Transport transpo
 
 ProfilePictureLoader::~ProfilePictureLoader()
 {
-    if (m_reply)
+    // Aborting finishes the reply at once; its owner is being destroyed, so nobody may hear of it.
+    m_done = nullptr;
+    if (m_reply) {
+        disconnect(m_reply, nullptr, this, nullptr);
         m_reply->abort();
+        m_reply->deleteLater();
+    }
 }
 
 QUrl ProfilePictureLoader::acceptedAddress(const QString& text)
