@@ -4,6 +4,7 @@
 #include "Engine/KeySimulator.h"
 #include "Utilities/Scheduler.h"
 #include "platform/EventSource.h"
+#include "platform/KeyboardHold.h"
 #include "platform/Workspace.h"
 
 #include <QPointer>
@@ -82,12 +83,19 @@ void TextExpansionEngine::setupEventTap()
 void TextExpansionEngine::stop()
 {
     invalidateTyping();
+    releaseKeyboard();
     if (m_tapInstalled)
         m_desktop.eventSource->remove();
     m_tapInstalled = false;
     if (m_activationObserver)
         disconnect(m_activationObserver);
     m_activationObserver = {};
+}
+
+void TextExpansionEngine::releaseKeyboard()
+{
+    if (m_desktop.keyboardHold)
+        m_desktop.keyboardHold->release();
 }
 
 void TextExpansionEngine::updateShortcuts(const QList<Shortcut>& shortcuts)
@@ -193,7 +201,14 @@ void TextExpansionEngine::startReplacement(const ExpansionMatcher::Entry& match,
         if (self && self->m_onExpansion)
             self->m_onExpansion(match.trigger, match.expansion);
     };
-    m_replacement.start(plan, std::move(target), isCurrent, completed);
+    auto ended = [self] {
+        if (self)
+            self->releaseKeyboard();
+    };
+    // From the trigger's final key until the paste is confirmed, a key reaching the field
+    // would land inside the edit; held, it arrives after it, and is read as typing then.
+    if (m_replacement.start(plan, std::move(target), isCurrent, completed, ended) && m_desktop.keyboardHold)
+        m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker);
     m_lastTarget.reset();
     m_expectedCaret.reset();
     m_alternativeCaret.reset();

@@ -237,8 +237,9 @@ TEST_F(AbandonedReplacement, FinalKeyShowingOnlyAfterTheCaretChecksLeavesTheTrig
     EXPECT_EQ(desktop.pasteboard.writeCount(), 0);
 }
 
-TEST_F(AbandonedReplacement, SecondTriggerDuringAReplacementDoesNotStartAnother)
+TEST_F(AbandonedReplacement, SecondTriggerDuringAReplacementWithoutAHoldDoesNotStartAnother)
 {
+    desktop.keyboardHold.refuses = true;
     field->pasteDelay.reset();
     desktop.type(QStringLiteral("/sig"));
     scheduler.advance(0.05);

@@ -101,6 +101,15 @@ TEST_F(DesktopExpansion, aTriggerInALineEditIsReplacedAndTypingContinuesAfterIt)
     EXPECT_TRUE(fieldBecomes("line", "Hi " + signature + " and " + signature)) << app.text("line").toStdString();
 }
 
+TEST_F(DesktopExpansion, textTypedStraightOnAfterATriggerComesAfterTheExpansionWhole)
+{
+    engine->updateShortcuts({shortcut("/sig", signature), shortcut("/a", "AAA"), shortcut("/b", "BBB")});
+    ASSERT_TRUE(focus("line"));
+    ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "15", "Hi /sig and more /a/b!"}));
+    EXPECT_TRUE(fieldBecomes("line", "Hi " + signature + " and more AAABBB!")) << app.text("line").toStdString();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 3; })) << expansions.size();
+}
+
 TEST_F(DesktopExpansion, aMultiLineExpansionLandsInATextArea)
 {
     ASSERT_TRUE(focus("area"));
