@@ -35,10 +35,12 @@ public:
 
     // The desktop reports a key as the server hands it to the application (X11 RECORD), so
     // the field has usually applied the final key already: the first look is at once, and
-    // only a field that has not caught up yet is looked at again every caretCheckDelay.
+    // only a field that has not caught up yet is looked at again every caretCheckDelay. A
+    // busy machine can keep a field from applying a key for a few hundred milliseconds; the
+    // keys typed meanwhile are held, so waiting that long costs nothing in the common case.
     static constexpr double firstCaretCheckDelay = 0;
     static constexpr double caretCheckDelay = 0.02;
-    static constexpr int caretChecks = 10;
+    static constexpr int caretChecks = 25;
     static constexpr double pasteCheckDelay = 0.04;
     static constexpr int pasteChecks = 20;
     static constexpr qint64 largestExpansionBytes = 16'777'216;

@@ -7,8 +7,10 @@
 #include <QMimeData>
 #include <QThread>
 #include <QVBoxLayout>
+#include <xcb/xcb.h>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 TextFieldsWindow::TextFieldsWindow()
@@ -146,6 +148,7 @@ void TextFieldsWindow::run(const QByteArray& line)
         QApplication::clipboard()->setMimeData(data);
         reply({{QStringLiteral("ok"), true}});
     } else if (command == "clip-get") {
+        catchUpWithTheServer();
         QJsonObject formats;
         if (const QMimeData* data = QApplication::clipboard()->mimeData()) {
             for (const QString& format : data->formats())
@@ -155,6 +158,19 @@ void TextFieldsWindow::run(const QByteArray& line)
     } else {
         reply({{QStringLiteral("error"), QString::fromUtf8(line)}});
     }
+}
+
+void TextFieldsWindow::catchUpWithTheServer()
+{
+    // Qt keeps the list of a foreign clipboard's formats until it has handled the event that
+    // says the owner changed. After a round trip that event, sent before the reply, has been
+    // read, and handling the pending events drops the stale list.
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        return;
+    xcb_connection_t* connection = x11->connection();
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    QCoreApplication::processEvents();
 }
 
 void TextFieldsWindow::reply(const QJsonObject& object)
