@@ -83,8 +83,17 @@ void ExpansionReplacement::waitForFinalKey(const std::shared_ptr<Run>& run, int 
 
     const qint64 location = selection->location;
     if (plan.alternativeCaret && location == *plan.alternativeCaret
-        && equalText(run->target->text(TextRange{location - length, length}), plan.trigger))
-        return replace(run, location);
+        && equalText(run->target->text(TextRange{location - length, length}), plan.trigger)) {
+        // The same caret and text may also mean that the field has not applied the final key
+        // yet (a trigger of one repeated character typed after that character): then only a
+        // caret that stays put tells that the alternative holds.
+        const qint64 missing = plan.expectedCaret - location;
+        const qint64 shown = length - missing;
+        const bool finalKeyMayBePending = shown <= 0
+            || equalText(run->target->text(TextRange{location - shown, shown}), plan.trigger.left(shown));
+        if (!finalKeyMayBePending || attempts <= 1)
+            return replace(run, location);
+    }
     if (location < plan.expectedCaret) {
         if (attempts > 1)
             m_schedule(caretCheckDelay, [this, run, attempts] { waitForFinalKey(run, attempts - 1); });

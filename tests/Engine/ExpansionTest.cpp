@@ -377,3 +377,18 @@ TEST_F(IgnoredPaste, RefusedSelectionOrPasteKeysLeaveTriggerAndClipboard)
     EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
     EXPECT_TRUE(expansions.isEmpty());
 }
+
+TEST_F(TriggerReplacement, RepeatedCharacterTriggerAfterThatCharacterWaitsForALateFinalKey)
+{
+    for (double lateBy : {0.005, 0.015}) {
+        auto next = desktop.focusNewField(QStringLiteral("Z;"));
+        start({{QStringLiteral(";;"), QStringLiteral("X")}});
+        expansions.clear();
+        desktop.typeKey(QStringLiteral(";"));
+        next->keyDelay = lateBy;
+        desktop.typeKey(QStringLiteral(";"));
+        settle();
+        EXPECT_EQ(next->text, QStringLiteral("Z;X")) << lateBy;
+        EXPECT_EQ(expansions.size(), 1) << lateBy;
+    }
+}
