@@ -117,6 +117,11 @@ void X11KeyboardHold::take(const XEvent& event)
     const HeldKey key{event.type == KeyPress, event.xkey.keycode, event.xkey.state, event.xkey.time};
     m_held.append(key);
     m_unrecorded.append({key, QDeadlineTimer(unrecordedLifetimeMilliseconds)});
+    // A key that came in just as the grab ended goes on at once.
+    if (!m_grabbed && !m_holding) {
+        m_echoWait = Scheduler::current().after(0, this, [this] { typeNext(); });
+        return;
+    }
     if (m_awaitingRelease && !key.press) {
         m_awaitingRelease = false;
         m_echoWait.cancel();
@@ -171,7 +176,22 @@ void X11KeyboardHold::typedAgain()
 void X11KeyboardHold::typeNext()
 {
     while (!m_holding && !m_awaitingEcho && !m_awaitingRelease) {
-        if (m_held.isEmpty() || !m_grabbed) {
+        if (m_held.isEmpty() && m_grabbed) {
+            // Keys grabbed but not read yet would otherwise wait for the next hold, behind
+            // keys typed after them: with other programs' requests held off, read them all
+            // and let go of the keyboard only when there are none.
+            Display* display = m_connection->display();
+            XGrabServer(display);
+            readGrabbedKeys();
+            if (m_held.isEmpty())
+                ungrab();
+            XUngrabServer(display);
+            XFlush(display);
+            if (!m_grabbed)
+                return;
+            continue;
+        }
+        if (!m_grabbed) {
             // Without the grab (it ended with its window) nothing new can be held, so the
             // rest goes at once.
             ungrab();
