@@ -168,6 +168,8 @@ private:
 
     Value decodeValid(const QByteArray& bytes) const
     {
+        if (bytes.isEmpty())
+            throw DecodingError::dataCorrupted(QStringLiteral("The file is empty."));
         Value value = VelmoraJSON::decode<Value>(bytes);
         validate(value);
         return value;

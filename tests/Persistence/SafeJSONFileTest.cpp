@@ -188,6 +188,14 @@ TEST_F(SafeJSONFileTest, DamagedJSONIsRefusedWithTheDecoderError)
     EXPECT_EQ(errorThrownBy<Failure>([&] { file.save({QStringLiteral("x")}); }), Failure(Failure::notLoaded));
 }
 
+TEST_F(SafeJSONFileTest, AnEmptyFileIsSaidToBeEmptyAndAByteOrderMarkIsIgnored)
+{
+    dir.write(QStringLiteral("note.json"), "");
+    EXPECT_EQ(descriptionThrownBy([&] { file.load(); }), QStringLiteral("The file is empty."));
+    dir.write(QStringLiteral("note.json"), "\xEF\xBB\xBF" + bytesOf({QStringLiteral("marked")}));
+    EXPECT_EQ(file.load().text, QStringLiteral("marked"));
+}
+
 TEST_F(SafeJSONFileTest, AValueThatFailsValidationOrCannotBeEncodedIsNeverWritten)
 {
     file.load();
