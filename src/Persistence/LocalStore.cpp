@@ -74,6 +74,9 @@ LocalStore::LocalStore(QString directory, FileIO::Writer write, QObject* parent)
           filePath(m_directory, Resource::sync), [] { return SyncRecord(); }, m_write,
           [](const SyncRecord& record) { record.validate(); })
 {
+    // One instance runs at a time, so no write of ours is under way here: every temporary
+    // file left is from one that was cut short.
+    FileIO::removeTemporaryFiles(m_directory);
     loadSyncState();
 }
 
