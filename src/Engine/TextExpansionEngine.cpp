@@ -149,6 +149,18 @@ void TextExpansionEngine::handleKeyDown(const InputEvent& event)
     if (m_replacement.isBusy() || (event.flags & resetModifiers) || event.autorepeat
         || resetKeys.contains(event.keyCode))
         return invalidateTyping();
+    // A key that may complete a trigger holds the keyboard at once: the look at the field
+    // below takes a few round trips to the application, and a key typed meanwhile would
+    // land behind the trigger and stop its replacement.
+    const bool held = m_desktop.keyboardHold && m_matcher.wouldMatch(event.characters)
+        && m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker);
+    acceptKey(event);
+    if (held && !m_replacement.isBusy())
+        releaseKeyboard();
+}
+
+void TextExpansionEngine::acceptKey(const InputEvent& event)
+{
     std::shared_ptr<AccessibilityExpansionTarget> target = AccessibilityExpansionTarget::focused(m_desktop);
     if (!target)
         return invalidateTyping();
@@ -209,6 +221,8 @@ void TextExpansionEngine::startReplacement(const ExpansionMatcher::Entry& match,
     // would land inside the edit; held, it arrives after it, and is read as typing then.
     if (m_replacement.start(plan, std::move(target), isCurrent, completed, ended) && m_desktop.keyboardHold)
         m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker);
+    else
+        releaseKeyboard();
     m_lastTarget.reset();
     m_expectedCaret.reset();
     m_alternativeCaret.reset();

@@ -61,6 +61,8 @@ private:
     void setupEventTap();
     void handleEvent(const InputEvent& event);
     void handleKeyDown(const InputEvent& event);
+    // Follows a typed key into the focused field and the matcher.
+    void acceptKey(const InputEvent& event);
     void startReplacement(const ExpansionMatcher::Entry& match, std::shared_ptr<AccessibilityExpansionTarget> target);
 
     Desktop m_desktop;

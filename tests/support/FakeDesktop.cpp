@@ -64,7 +64,6 @@ bool FakeKeyboardHold::hold(double longest, quint64 data)
     m_holding = true;
     longestSeconds = longest;
     userData = data;
-    ++holds;
     m_limit.cancel();
     m_limit = Scheduler::current().after(longest, nullptr, [this] { release(); });
     return true;

@@ -85,7 +85,6 @@ private:
 class FakeKeyboardHold final : public KeyboardHold {
 public:
     bool refuses = false;
-    int holds = 0;
     double longestSeconds = 0;
     quint64 userData = 0;
 
