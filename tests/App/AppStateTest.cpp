@@ -10,6 +10,7 @@
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -378,6 +379,22 @@ TEST_F(AppStateTest, RecordingAnExpansionCountsSavesAndShowsTheFloater)
     EXPECT_EQ(state->stats().totalExpansions, 2);
     EXPECT_DOUBLE_EQ(state->stats().totalTimeSaved, 100.0);
     EXPECT_EQ(floaters.last(), 0.0);
+}
+
+TEST_F(AppStateTest, CountersAtTheirLargestValueStayThere)
+{
+    constexpr qint64 largest = std::numeric_limits<qint64>::max();
+    Stats full = Stats::empty();
+    full.totalExpansions = largest;
+    full.totalCharsSaved = largest - 1;
+    full.dailyBuckets.insert(QStringLiteral("2025-03-01"), largest);
+    dir.write(QStringLiteral("stats.json"), VelmoraJSON::encode(full));
+    open();
+    state->recordExpansion(QStringLiteral("/x"), 5);
+    state->recordExpansion(QStringLiteral("/x"), 5);
+    EXPECT_EQ(state->stats().totalExpansions, largest);
+    EXPECT_EQ(state->stats().totalCharsSaved, largest);
+    EXPECT_EQ(state->stats().dailyBuckets.value(QStringLiteral("2025-03-01")), largest);
 }
 
 TEST_F(AppStateTest, StreaksFollowDayKeysOfTheUsersTimeZone)
