@@ -333,6 +333,22 @@ TEST_F(AppStateTest, QueriesSearchAcrossFoldersAndReviewDuplicates)
     EXPECT_TRUE(state->groupsInGroup(std::nullopt).isEmpty());
 }
 
+TEST_F(AppStateTest, TriggersDifferingOnlyInNormalisationAreBothReviewedAsDuplicates)
+{
+    state->mutatePublic([](UserData& d) {
+        // "/café" composed, then with the accent as a combining mark.
+        for (auto [id, trigger] : {std::pair{"nfc", u"/caf\u00E9"}, {"nfd", u"/cafe\u0301"}}) {
+            Shortcut s;
+            s.id = QString::fromUtf8(id);
+            s.trigger = QString::fromUtf16(trigger);
+            s.expansion = QStringLiteral("x");
+            d.shortcuts.append(s);
+        }
+    });
+    state->setReviewingDuplicateShortcuts(true);
+    EXPECT_EQ(state->shortcutsInGroup(std::nullopt).size(), 2);
+}
+
 TEST_F(AppStateTest, BreadcrumbsRunFromTheOutermostFolder)
 {
     EXPECT_TRUE(state->breadcrumbs().isEmpty());
