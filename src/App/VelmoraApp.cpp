@@ -14,11 +14,25 @@
 #include "platform/linux/XdgAutostartLoginItem.h"
 
 #include <QDesktopServices>
+#include <QSocketNotifier>
 #include <QUrl>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
 const QUrl chatSite(QStringLiteral("https://chatgpt.com/"));
+
+// A termination signal only writes a byte here; the event loop reads it and quits as the
+// menu does, so that everything is shut down in order.
+int g_signalPipe[2] = {-1, -1};
+
+void noteSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
 
 } // namespace
 
@@ -44,6 +58,7 @@ int VelmoraApp::exec()
     m_instance = std::make_unique<SingleInstance>();
     if (!m_instance->claim())
         return 0;
+    quitOnTerminationSignals();
 
     // The engine's desktop must be in place before the delegate makes the engine.
     m_desktop = std::make_unique<LinuxDesktop>();
@@ -72,4 +87,26 @@ int VelmoraApp::exec()
         [delegate = m_delegate.get()] { delegate->applicationShouldHandleReopen(); });
     m_delegate->applicationDidFinishLaunching();
     return QApplication::exec();
+}
+
+void VelmoraApp::quitOnTerminationSignals()
+{
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    m_signals = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(m_signals.get(), &QSocketNotifier::activated, m_signals.get(), [this] {
+        char bytes[16];
+        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        if (m_delegate)
+            m_delegate->menuQuit();
+        else
+            QCoreApplication::quit();
+    });
+    struct sigaction action { };
+    action.sa_handler = noteSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
 }

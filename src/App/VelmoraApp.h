@@ -4,6 +4,7 @@
 #include <memory>
 
 class AppDelegate;
+class QSocketNotifier;
 class DesktopColorScheme;
 class DesktopMotionSettings;
 class LinuxDesktop;
@@ -27,6 +28,9 @@ public:
     int exec();
 
 private:
+    // SIGTERM and SIGINT end the program as Quit does.
+    void quitOnTerminationSignals();
+
     QApplication m_application;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<LinuxDesktop> m_desktop;
@@ -37,4 +41,5 @@ private:
     std::unique_ptr<QtPlainTextClipboard> m_clipboard;
     std::unique_ptr<X11MouseWatch> m_mouseWatch;
     std::unique_ptr<AppDelegate> m_delegate;
+    std::unique_ptr<QSocketNotifier> m_signals;
 };
