@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMimeData>
@@ -147,12 +148,27 @@ void TextFieldsWindow::run(const QByteArray& line)
             data->setData(it.key(), QByteArray::fromBase64(it.value().toString().toLatin1()));
         QApplication::clipboard()->setMimeData(data);
         reply({{QStringLiteral("ok"), true}});
+    } else if (command == "clip-image" && words.size() >= 3) {
+        QImage image(words.at(1).toInt(), words.at(2).toInt(), QImage::Format_ARGB32);
+        // A gradient, so that the image is neither empty nor trivially compressed.
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                line[x] = qRgba(x % 256, y % 256, (x + y) % 256, 255);
+        }
+        QApplication::clipboard()->setImage(image);
+        reply({{QStringLiteral("ok"), true}});
     } else if (command == "clip-get") {
         catchUpWithTheServer();
         QJsonObject formats;
         if (const QMimeData* data = QApplication::clipboard()->mimeData()) {
-            for (const QString& format : data->formats())
-                formats.insert(format, QString::fromLatin1(data->data(format).toBase64()));
+            for (const QString& format : data->formats()) {
+                // With a format named, the others are listed without their data: converting
+                // a large image into every format takes its owner seconds.
+                const bool wanted
+                    = words.size() < 2 || words.at(1).isEmpty() || format == QString::fromUtf8(words.at(1));
+                formats.insert(format, wanted ? QString::fromLatin1(data->data(format).toBase64()) : QString());
+            }
         }
         reply(formats);
     } else {
