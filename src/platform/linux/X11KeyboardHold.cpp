@@ -12,6 +12,7 @@ namespace {
 // The modifiers a held key is typed again with; Num Lock (a lock on Mod2 in common layouts)
 // only matters on the keypad and is left as it is.
 constexpr unsigned alignedModifiers[] = {ShiftMask, LockMask, ControlMask, Mod1Mask, Mod4Mask, Mod5Mask};
+constexpr unsigned alignedMask = ShiftMask | LockMask | ControlMask | Mod1Mask | Mod4Mask | Mod5Mask;
 } // namespace
 
 X11KeyboardHold::X11KeyboardHold(
@@ -55,6 +56,9 @@ bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
             focus = m_connection->rootWindow();
         if (!grab(focus))
             return false;
+        // From here on every key of the user's comes to us, so their modifiers can be
+        // followed from this state on.
+        m_userModifiers = liveModifiers();
     }
     m_holding = true;
     m_userData = userData;
@@ -114,7 +118,19 @@ void X11KeyboardHold::take(const XEvent& event)
 {
     if (event.type != KeyPress && event.type != KeyRelease)
         return;
-    const HeldKey key{event.type == KeyPress, event.xkey.keycode, event.xkey.state, event.xkey.time};
+    // The server stamps a key with its live modifiers, which include those of a held key
+    // being typed again right then: the modifiers are the user's own, as followed here.
+    const bool press = event.type == KeyPress;
+    const unsigned keyCode = event.xkey.keycode;
+    const HeldKey key{press, keyCode, (event.xkey.state & ~alignedMask) | (m_userModifiers & alignedMask), event.xkey.time};
+    if (const unsigned bits = m_layout->modifierBits(keyCode)) {
+        if (m_layout->isLockKey(keyCode))
+            m_userModifiers ^= press ? bits : 0;
+        else if (press)
+            m_userModifiers |= bits;
+        else
+            m_userModifiers &= ~bits;
+    }
     m_held.append(key);
     m_unrecorded.append({key, QDeadlineTimer(unrecordedLifetimeMilliseconds)});
     // A key that came in just as the grab ended goes on at once.
@@ -201,11 +217,13 @@ void X11KeyboardHold::typeNext()
             return;
         }
         const HeldKey& next = m_held.first();
-        const bool releaseHeld = std::any_of(m_held.cbegin(), m_held.cend(),
-            [&next](const HeldKey& key) { return !key.press && key.keyCode == next.keyCode; });
-        if (next.press && isDown(queryKeymap(), next.keyCode) && !releaseHeld && !m_releaseWaitOver) {
-            // The user still holds the key, and the server takes a second press of a key
-            // that is down as nothing: it goes again once let go of.
+        const auto latest = std::find_if(m_held.crbegin(), m_held.crend(),
+            [&next](const HeldKey& key) { return key.keyCode == next.keyCode; });
+        if (latest->press && isDown(queryKeymap(), next.keyCode) && !m_releaseWaitOver) {
+            // The user holds this key down right now. The server keeps one state per key for
+            // the user's presses and ours: typing it again meanwhile would make it take the
+            // user's release as nothing, or a press of ours as nothing. It goes again once
+            // the user has let go of it.
             m_awaitingRelease = true;
             m_echoWait = Scheduler::current().after(echoTimeout, this, [this] {
                 m_awaitingRelease = false;
@@ -247,7 +265,6 @@ bool X11KeyboardHold::isDown(const Keymap& keymap, unsigned keyCode)
 
 QList<X11KeyboardHold::PostedKey> X11KeyboardHold::keysTypingAgain(const HeldKey& key, const Keymap& keymap)
 {
-    Display* display = m_connection->display();
     // The server ignores the release of a key that is no longer down (its press reached the
     // field before the hold, or the user has let go of it already).
     if (!key.press && !isDown(keymap, key.keyCode))
@@ -260,14 +277,7 @@ QList<X11KeyboardHold::PostedKey> X11KeyboardHold::keysTypingAgain(const HeldKey
     // XTest keys take the server's live modifier state, which already includes every
     // modifier pressed or released while the keys were held: bring it to the state the key
     // was typed in, and back afterwards.
-    Window root = 0;
-    Window child = 0;
-    int rootX = 0;
-    int rootY = 0;
-    int windowX = 0;
-    int windowY = 0;
-    unsigned live = 0;
-    XQueryPointer(display, m_connection->rootWindow(), &root, &child, &rootX, &rootY, &windowX, &windowY, &live);
+    const unsigned live = liveModifiers();
     struct Change {
         unsigned keyCode;
         bool press; // for a lock key: toggled with a press and a release
@@ -307,6 +317,20 @@ void X11KeyboardHold::send(const QList<PostedKey>& keys)
         m_ledger.expect(key.press, key.keyCode, key.userData);
         XTestFakeKeyEvent(m_connection->display(), key.keyCode, key.press ? True : False, CurrentTime);
     }
+}
+
+unsigned X11KeyboardHold::liveModifiers() const
+{
+    Window root = 0;
+    Window child = 0;
+    int rootX = 0;
+    int rootY = 0;
+    int windowX = 0;
+    int windowY = 0;
+    unsigned live = 0;
+    XQueryPointer(m_connection->display(), m_connection->rootWindow(), &root, &child, &rootX, &rootY, &windowX,
+        &windowY, &live);
+    return live;
 }
 
 unsigned X11KeyboardHold::modifierKey(unsigned bit, const std::function<bool(unsigned)>& isDown) const

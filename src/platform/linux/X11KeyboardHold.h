@@ -84,6 +84,7 @@ private:
     void send(const QList<PostedKey>& keys);
     // The first key that sets the modifier bit, of those `isDown` accepts when given.
     unsigned modifierKey(unsigned bit, const std::function<bool(unsigned)>& isDown) const;
+    unsigned liveModifiers() const;
 
     std::shared_ptr<X11Connection> m_connection;
     const X11KeyboardLayout* m_layout;
@@ -95,6 +96,8 @@ private:
     bool m_awaitingRelease = false;
     bool m_releaseWaitOver = false;
     quint64 m_userData = 0;
+    // The modifiers the user holds, followed through the grabbed keys.
+    unsigned m_userModifiers = 0;
     QList<HeldKey> m_held;
     QList<UnrecordedKey> m_unrecorded;
     ScheduledTask m_limit;
