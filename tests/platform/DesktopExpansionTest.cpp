@@ -108,7 +108,7 @@ TEST_F(DesktopExpansion, textTypedStraightOnAfterATriggerComesAfterTheExpansionW
 {
     engine->updateShortcuts({shortcut("/sig", signature), shortcut("/a", "AAA"), shortcut("/b", "BBB")});
     ASSERT_TRUE(focus("line"));
-    ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "15", "Hi /sig and more /a/b!"}));
+    ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "30", "Hi /sig and more /a/b!"}));
     EXPECT_TRUE(fieldBecomes("line", "Hi " + signature + " and more AAABBB!")) << app.text("line").toStdString();
     EXPECT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 3; })) << expansions.size();
 }
