@@ -51,10 +51,15 @@ if [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] && [ -x /usr/libexec/at-spi-bus-launch
 fi
 
 if [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] && command -v gnome-keyring-daemon >/dev/null; then
-  out=$(echo | gnome-keyring-daemon --unlock --components=secrets 2>/dev/null)
-  eval "$(echo "$out" | sed -n 's/^\(GNOME_KEYRING_CONTROL\)=\(.*\)$/export \1=\2/p')"
-  kpid=$(pgrep -n -f "gnome-keyring-daemon.*--components=secrets" || true)
-  [ -n "$kpid" ] && pids+=("$kpid")
+  # In the foreground, so that the process stopped on exit is the one started here (a
+  # daemonised one would have to be looked for, and could be another session's).
+  gnome-keyring-daemon --foreground --unlock --components=secrets <<<"" >"$session/keyring.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do
+    [ -S "$XDG_RUNTIME_DIR/keyring/control" ] && break
+    sleep 0.05
+  done
+  export GNOME_KEYRING_CONTROL="$XDG_RUNTIME_DIR/keyring"
 fi
 
 "$@"

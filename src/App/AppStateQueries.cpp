@@ -1,5 +1,7 @@
 #include "App/AppState.h"
 
+#include "Utilities/Text.h"
+
 #include <algorithm>
 
 namespace {
@@ -21,11 +23,14 @@ QList<Shortcut> AppState::shortcutsInGroup(const std::optional<QString>& groupId
     if (m_reviewingDuplicateShortcuts) {
         const QSet<QString> duplicates = m_userData.duplicateTriggers();
         for (const Shortcut& s : m_userData.shortcuts) {
-            if (duplicates.contains(s.trigger) && (query.isEmpty() || matches(s)))
+            // The duplicates are known by their canonical text, the form they are compared in.
+            if (duplicates.contains(Text::canonical(s.trigger)) && (query.isEmpty() || matches(s)))
                 result.append(s);
         }
         std::stable_sort(result.begin(), result.end(), [](const Shortcut& a, const Shortcut& b) {
-            return a.trigger != b.trigger ? a.trigger < b.trigger : a.order < b.order;
+            const QString left = Text::canonical(a.trigger);
+            const QString right = Text::canonical(b.trigger);
+            return left != right ? left < right : a.order < b.order;
         });
         return result;
     }

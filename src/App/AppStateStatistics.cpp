@@ -1,5 +1,7 @@
 #include "App/AppState.h"
 
+#include "Utilities/Saturating.h"
+
 #include "Persistence/LocalStore.h"
 #include "Utilities/Clock.h"
 
@@ -29,18 +31,18 @@ void AppState::recordExpansion(const QString& trigger, qint64 charsSaved)
     const Stats previous = m_stats;
     const QDateTime now = Clock::current().now();
     Stats& s = m_stats;
-    s.totalExpansions += 1;
+    s.totalExpansions = Saturating::add(s.totalExpansions, 1);
     const qint64 chars = std::max<qint64>(charsSaved, 0);
     const double saved = double(chars) / charactersPerSecond;
     s.totalTimeSaved += saved;
-    s.totalCharsSaved += chars;
+    s.totalCharsSaved = Saturating::add(s.totalCharsSaved, chars);
 
     const auto shortcut = std::find_if(m_userData.shortcuts.begin(), m_userData.shortcuts.end(),
         [&](const Shortcut& x) { return x.trigger == trigger; });
     if (shortcut != m_userData.shortcuts.end()) {
         auto it = s.perShortcut.find(shortcut->id);
         if (it != s.perShortcut.end()) {
-            it->count += 1;
+            it->count = Saturating::add(it->count, 1);
             it->lastUsedAt = now;
         } else {
             s.perShortcut.insert(shortcut->id, PerShortcutStat{1, now, now});
@@ -48,7 +50,7 @@ void AppState::recordExpansion(const QString& trigger, qint64 charsSaved)
     }
 
     const QString today = dayKey(now);
-    s.dailyBuckets[today] = s.dailyBuckets.value(today, 0) + 1;
+    s.dailyBuckets[today] = Saturating::add(s.dailyBuckets.value(today, 0), 1);
     if (s.dailyBuckets.size() >= bucketPruningThreshold) {
         const QString cutoff = dayKey(now.addSecs(-bucketPruningAge));
         for (auto it = s.dailyBuckets.begin(); it != s.dailyBuckets.end();) {
@@ -63,7 +65,7 @@ void AppState::recordExpansion(const QString& trigger, qint64 charsSaved)
     if (s.streak.lastDay == today) {
         // Already counted today.
     } else if (s.streak.lastDay == yesterday) {
-        s.streak.current += 1;
+        s.streak.current = Saturating::add(s.streak.current, 1);
         s.streak.lastDay = today;
     } else {
         s.streak.current = 1;

@@ -21,6 +21,13 @@
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "Views/Components/ViewStyle.h"
 
+#include <QDesktopServices>
+#include <QSocketNotifier>
+#include <QUrl>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 // The first argument in this program's own URL scheme, as the browser passed it: the desktop
@@ -33,6 +40,16 @@ QString ownSchemeArgument()
             return argument;
     }
     return {};
+}
+
+// A termination signal only writes a byte here; the event loop reads it and quits as the
+// menu does, so that everything is shut down in order.
+int g_signalPipe[2] = {-1, -1};
+
+void noteSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
 }
 
 } // namespace
@@ -63,6 +80,7 @@ int VelmoraApp::exec()
     m_instance = std::make_unique<SingleInstance>();
     if (!m_instance->claim(ownSchemeArgument()))
         return 0;
+    quitOnTerminationSignals();
 
     // The engine's desktop must be in place before the delegate makes the engine.
     m_desktop = std::make_unique<LinuxDesktop>();
@@ -111,4 +129,26 @@ int VelmoraApp::exec()
         });
     m_delegate->applicationDidFinishLaunching();
     return QApplication::exec();
+}
+
+void VelmoraApp::quitOnTerminationSignals()
+{
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    m_signals = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(m_signals.get(), &QSocketNotifier::activated, m_signals.get(), [this] {
+        char bytes[16];
+        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        if (m_delegate)
+            m_delegate->menuQuit();
+        else
+            QCoreApplication::quit();
+    });
+    struct sigaction action { };
+    action.sa_handler = noteSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
 }

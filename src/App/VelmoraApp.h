@@ -7,6 +7,7 @@ class AppDelegate;
 class AuthService;
 class BackgroundSyncManager;
 class DesktopBrowser;
+class QSocketNotifier;
 class DesktopColorScheme;
 class DesktopMotionSettings;
 class LinuxDesktop;
@@ -31,6 +32,9 @@ public:
     int exec();
 
 private:
+    // SIGTERM and SIGINT end the program as Quit does.
+    void quitOnTerminationSignals();
+
     QApplication m_application;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<LinuxDesktop> m_desktop;
@@ -44,4 +48,5 @@ private:
     std::unique_ptr<AuthService> m_auth;
     std::unique_ptr<BackgroundSyncManager> m_backgroundSync;
     std::unique_ptr<AppDelegate> m_delegate;
+    std::unique_ptr<QSocketNotifier> m_signals;
 };

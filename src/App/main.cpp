@@ -11,5 +11,6 @@ int main(int argc, char** argv)
         return 1;
     }
     VelmoraApp app(argc, argv);
+    DisplayAvailability::releaseProbe();
     return app.exec();
 }

@@ -80,30 +80,45 @@ void ExpansionMatcher::update(const QList<Shortcut>& shortcuts)
     m_buffer.clear();
 }
 
+QStringList ExpansionMatcher::tail(const QString& text) const
+{
+    // A key's characters can join the last character typed (a combining accent), so the
+    // characters are found afresh over the whole buffer.
+    QStringList characters = Text::graphemes(QString(m_buffer + text));
+    if (characters.size() > m_maximumLength)
+        characters.remove(0, characters.size() - m_maximumLength);
+    return characters;
+}
+
+std::optional<ExpansionMatcher::Entry> ExpansionMatcher::find(const QStringList& characters) const
+{
+    const QStringList canonical = canonicalCharacters(characters);
+    const QString key = canonical.join(keySeparator);
+    qsizetype start = 0;
+    for (const QString& character : canonical) {
+        const auto found = m_index.find(QStringView(key).mid(start));
+        if (found != m_index.end())
+            return m_entries.at(found->second);
+        start += character.size() + 1;
+    }
+    return std::nullopt;
+}
+
+bool ExpansionMatcher::wouldMatch(const QString& text) const
+{
+    return m_maximumLength >= 1 && !text.isEmpty() && !hasEditingControls(text) && find(tail(text));
+}
+
 std::optional<ExpansionMatcher::Entry> ExpansionMatcher::append(const QString& text)
 {
     if (m_maximumLength < 1 || text.isEmpty() || hasEditingControls(text)) {
         m_buffer.clear();
         return std::nullopt;
     }
-
-    // A key's characters can join the last character typed (a combining accent), so the
-    // characters are found afresh over the whole buffer.
-    QStringList characters = Text::graphemes(QString(m_buffer + text));
-    if (characters.size() > m_maximumLength)
-        characters.remove(0, characters.size() - m_maximumLength);
+    const QStringList characters = tail(text);
     m_buffer = characters.join(QString());
-
-    const QStringList canonical = canonicalCharacters(characters);
-    const QString key = canonical.join(keySeparator);
-    qsizetype start = 0;
-    for (const QString& character : canonical) {
-        const auto found = m_index.find(QStringView(key).mid(start));
-        if (found != m_index.end()) {
-            m_buffer.clear();
-            return m_entries.at(found->second);
-        }
-        start += character.size() + 1;
-    }
-    return std::nullopt;
+    std::optional<Entry> found = find(characters);
+    if (found)
+        m_buffer.clear();
+    return found;
 }

@@ -30,6 +30,9 @@ public:
     // the longest when several do, and empties the buffer then.
     std::optional<Entry> append(const QString& text);
 
+    // Whether append(text) would answer a trigger now, or would on an empty buffer.
+    bool wouldMatch(const QString& text) const;
+
     // The typing reset empties only the buffer; the triggers stay.
     void clearBuffer() { m_buffer.clear(); }
 
@@ -41,6 +44,9 @@ public:
 
 private:
     static bool hasEditingControls(QStringView text);
+    // The buffer's characters with `text` added, cut to the longest trigger.
+    QStringList tail(const QString& text) const;
+    std::optional<Entry> find(const QStringList& characters) const;
 
     // Finds the entry whose trigger is the last k characters of the buffer, for each k from
     // the longest down, instead of testing every entry against the buffer: the first entry

@@ -9,6 +9,7 @@ struct ExpansionReplacement::Run {
     std::shared_ptr<ExpansionTarget> target;
     std::function<bool()> isCurrent;
     std::function<void()> completed;
+    std::function<void()> ended;
 
     qint64 caret = 0; // the expected caret once it is known which one holds
     TextRange range; // the trigger's place in the field
@@ -33,17 +34,17 @@ ExpansionReplacement::ExpansionReplacement(ExpansionClipboard& clipboard, Schedu
 {
 }
 
-void ExpansionReplacement::start(const ExpansionPlan& plan, std::shared_ptr<ExpansionTarget> target,
-    std::function<bool()> isCurrent, std::function<void()> completed)
+bool ExpansionReplacement::start(const ExpansionPlan& plan, std::shared_ptr<ExpansionTarget> target,
+    std::function<bool()> isCurrent, std::function<void()> completed, std::function<void()> ended)
 {
     if (m_isBusy)
-        return;
+        return false;
     const qint64 length = plan.trigger.size();
     if (length < 1 || plan.expectedCaret < length)
-        return;
+        return false;
     QByteArray bytes = plan.expansion.toUtf8();
     if (bytes.size() > largestExpansionBytes)
-        return;
+        return false;
 
     auto run = std::make_shared<Run>();
     run->plan = plan;
@@ -53,8 +54,17 @@ void ExpansionReplacement::start(const ExpansionPlan& plan, std::shared_ptr<Expa
     run->target = std::move(target);
     run->isCurrent = std::move(isCurrent);
     run->completed = std::move(completed);
+    run->ended = std::move(ended);
     m_isBusy = true;
     m_schedule(firstCaretCheckDelay, [this, run] { waitForFinalKey(run, caretChecks); });
+    return true;
+}
+
+void ExpansionReplacement::finish(const Run& run)
+{
+    m_isBusy = false;
+    if (run.ended)
+        run.ended();
 }
 
 // The field receives the final key only after the engine has seen it, or just before, so
@@ -62,28 +72,37 @@ void ExpansionReplacement::start(const ExpansionPlan& plan, std::shared_ptr<Expa
 void ExpansionReplacement::waitForFinalKey(const std::shared_ptr<Run>& run, int attempts)
 {
     if (!run->isCurrent() || !run->target->isFocusedAndEditable())
-        return giveUp();
+        return finish(*run);
     const ExpansionPlan& plan = run->plan;
     const qint64 length = run->triggerLength();
     if (length < 1 || length > plan.expectedCaret)
-        return giveUp();
+        return finish(*run);
     const std::optional<TextRange> selection = run->target->selection();
     if (!selection || selection->length != 0 || selection->location > plan.expectedCaret)
-        return giveUp();
+        return finish(*run);
 
     const qint64 location = selection->location;
     if (plan.alternativeCaret && location == *plan.alternativeCaret
-        && equalText(run->target->text(TextRange{location - length, length}), plan.trigger))
-        return replace(run, location);
+        && equalText(run->target->text(TextRange{location - length, length}), plan.trigger)) {
+        // The same caret and text may also mean that the field has not applied the final key
+        // yet (a trigger of one repeated character typed after that character): then only a
+        // caret that stays put tells that the alternative holds.
+        const qint64 missing = plan.expectedCaret - location;
+        const qint64 shown = length - missing;
+        const bool finalKeyMayBePending = shown <= 0
+            || equalText(run->target->text(TextRange{location - shown, shown}), plan.trigger.left(shown));
+        if (!finalKeyMayBePending || attempts <= 1)
+            return replace(run, location);
+    }
     if (location < plan.expectedCaret) {
         if (attempts > 1)
             m_schedule(caretCheckDelay, [this, run, attempts] { waitForFinalKey(run, attempts - 1); });
         else
-            giveUp();
+            finish(*run);
         return;
     }
     if (!equalText(run->target->text(TextRange{location - length, length}), plan.trigger))
-        return giveUp();
+        return finish(*run);
     replace(run, location);
 }
 
@@ -101,10 +120,10 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
     const qint64 countBefore = m_clipboard.changeCount();
     std::optional<QList<ClipboardItemSnapshot>> previous = m_clipboard.snapshot();
     if (!previous || m_clipboard.changeCount() != countBefore)
-        return giveUp();
+        return finish(*run);
     run->previous = std::move(*previous);
     if (!isStillValid(*run))
-        return giveUp();
+        return finish(*run);
 
     run->injected = {ClipboardItemSnapshot{{
         ClipboardRepresentation{textType, run->expansionBytes},
@@ -114,14 +133,14 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
     if (!run->receipt.succeeded) {
         if (m_clipboard.changeCount() == run->receipt.changeCount)
             m_clipboard.write(run->previous);
-        return giveUp();
+        return finish(*run);
     }
     // Someone else wrote in between: their contents stay, ours are gone.
     if (!owns(run->receipt, run->injected))
-        return giveUp();
+        return finish(*run);
     if (!isStillValid(*run) || !run->target->select(run->range)) {
         restore(*run);
-        return giveUp();
+        return finish(*run);
     }
     if (run->isCurrent() && run->target->isFocusedAndEditable() && run->target->selection() == run->range
         && owns(run->receipt, run->injected) && run->target->paste()) {
@@ -131,7 +150,7 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
     if (run->target->isFocusedAndEditable() && run->target->selection() == run->range)
         run->target->select(run->caretRange());
     restore(*run);
-    giveUp();
+    finish(*run);
 }
 
 void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, int attempts)
@@ -142,7 +161,7 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, int atte
         const std::optional<TextRange> selection = run->target->selection();
         if (!selection || *selection != run->range) {
             restore(*run);
-            m_isBusy = false;
+            finish(*run);
             run->completed();
             return;
         }
@@ -156,7 +175,7 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, int atte
         && equalText(run->target->text(run->range), run->plan.trigger))
         run->target->select(run->caretRange());
     restore(*run);
-    giveUp();
+    finish(*run);
 }
 
 bool ExpansionReplacement::owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents)

@@ -35,10 +35,12 @@ public:
 
     // The desktop reports a key as the server hands it to the application (X11 RECORD), so
     // the field has usually applied the final key already: the first look is at once, and
-    // only a field that has not caught up yet is looked at again every caretCheckDelay.
+    // only a field that has not caught up yet is looked at again every caretCheckDelay. A
+    // busy machine can keep a field from applying a key for a few hundred milliseconds; the
+    // keys typed meanwhile are held, so waiting that long costs nothing in the common case.
     static constexpr double firstCaretCheckDelay = 0;
     static constexpr double caretCheckDelay = 0.02;
-    static constexpr int caretChecks = 10;
+    static constexpr int caretChecks = 25;
     static constexpr double pasteCheckDelay = 0.04;
     static constexpr int pasteChecks = 20;
     static constexpr qint64 largestExpansionBytes = 16'777'216;
@@ -47,12 +49,18 @@ public:
 
     ExpansionReplacement(ExpansionClipboard& clipboard, Schedule schedule);
 
-    // Begins a replacement unless one is running or the plan cannot be carried out.
-    // `isCurrent` answers whether the replacement still belongs to the latest keystroke;
-    // `completed` is called once, only when the paste has been verified, after the
-    // clipboard was put back and isBusy() turned false.
-    void start(const ExpansionPlan& plan, std::shared_ptr<ExpansionTarget> target, std::function<bool()> isCurrent,
-        std::function<void()> completed);
+    // Begins a replacement unless one is running or the plan cannot be carried out (false
+    // then). `isCurrent` answers whether the replacement still belongs to the latest
+    // keystroke; `completed` is called once, only when the paste has been verified, after the
+    // clipboard was put back and isBusy() turned false. `ended` is called once when a started
+    // replacement ends, whichever way, right after isBusy() turned false.
+    bool start(const ExpansionPlan& plan, std::shared_ptr<ExpansionTarget> target, std::function<bool()> isCurrent,
+        std::function<void()> completed, std::function<void()> ended = {});
+
+    // The longest a started replacement can take, not counting the time its field spends
+    // answering.
+    static constexpr double longestSeconds = firstCaretCheckDelay + caretCheckDelay * caretChecks
+        + pasteCheckDelay * pasteChecks;
 
     bool isBusy() const { return m_isBusy; }
 
@@ -65,7 +73,7 @@ private:
     bool isStillValid(Run& run);
     bool owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents);
     void restore(const Run& run);
-    void giveUp() { m_isBusy = false; }
+    void finish(const Run& run);
 
     ExpansionClipboard& m_clipboard;
     Schedule m_schedule;

@@ -4,6 +4,7 @@
 #include "Engine/KeySimulator.h"
 #include "Utilities/Scheduler.h"
 #include "platform/EventSource.h"
+#include "platform/KeyboardHold.h"
 #include "platform/Workspace.h"
 
 #include <QPointer>
@@ -82,12 +83,19 @@ void TextExpansionEngine::setupEventTap()
 void TextExpansionEngine::stop()
 {
     invalidateTyping();
+    releaseKeyboard();
     if (m_tapInstalled)
         m_desktop.eventSource->remove();
     m_tapInstalled = false;
     if (m_activationObserver)
         disconnect(m_activationObserver);
     m_activationObserver = {};
+}
+
+void TextExpansionEngine::releaseKeyboard()
+{
+    if (m_desktop.keyboardHold)
+        m_desktop.keyboardHold->release();
 }
 
 void TextExpansionEngine::updateShortcuts(const QList<Shortcut>& shortcuts)
@@ -141,6 +149,18 @@ void TextExpansionEngine::handleKeyDown(const InputEvent& event)
     if (m_replacement.isBusy() || (event.flags & resetModifiers) || event.autorepeat
         || resetKeys.contains(event.keyCode))
         return invalidateTyping();
+    // A key that may complete a trigger holds the keyboard at once: the look at the field
+    // below takes a few round trips to the application, and a key typed meanwhile would
+    // land behind the trigger and stop its replacement.
+    const bool held = m_desktop.keyboardHold && m_matcher.wouldMatch(event.characters)
+        && m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker);
+    acceptKey(event);
+    if (held && !m_replacement.isBusy())
+        releaseKeyboard();
+}
+
+void TextExpansionEngine::acceptKey(const InputEvent& event)
+{
     std::shared_ptr<AccessibilityExpansionTarget> target = AccessibilityExpansionTarget::focused(m_desktop);
     if (!target)
         return invalidateTyping();
@@ -193,7 +213,16 @@ void TextExpansionEngine::startReplacement(const ExpansionMatcher::Entry& match,
         if (self && self->m_onExpansion)
             self->m_onExpansion(match.trigger, match.expansion);
     };
-    m_replacement.start(plan, std::move(target), isCurrent, completed);
+    auto ended = [self] {
+        if (self)
+            self->releaseKeyboard();
+    };
+    // From the trigger's final key until the paste is confirmed, a key reaching the field
+    // would land inside the edit; held, it arrives after it, and is read as typing then.
+    if (m_replacement.start(plan, std::move(target), isCurrent, completed, ended) && m_desktop.keyboardHold)
+        m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker);
+    else
+        releaseKeyboard();
     m_lastTarget.reset();
     m_expectedCaret.reset();
     m_alternativeCaret.reset();

@@ -16,8 +16,10 @@ struct InputEvent;
 // Watches what the user types in other applications and replaces a typed trigger with its
 // expansion. Characters count toward a trigger only while they are typed one after another
 // into the same field with nothing in between: modifier shortcuts, autorepeat, navigation
-// and editing keys, clicks, scrolls and application switches start afresh. The engine only
-// watches; every event reaches its application unchanged. Main thread only.
+// and editing keys, clicks, scrolls and application switches start afresh. The engine
+// alters no event; while a replacement edits a field, the keys typed meanwhile are held back
+// (when the desktop can) and reach the field, unchanged and in order, once it is done.
+// Main thread only.
 class TextExpansionEngine final : public QObject {
     Q_OBJECT
 public:
@@ -55,9 +57,12 @@ public:
 
 private:
     void invalidateTyping();
+    void releaseKeyboard();
     void setupEventTap();
     void handleEvent(const InputEvent& event);
     void handleKeyDown(const InputEvent& event);
+    // Follows a typed key into the focused field and the matcher.
+    void acceptKey(const InputEvent& event);
     void startReplacement(const ExpansionMatcher::Entry& match, std::shared_ptr<AccessibilityExpansionTarget> target);
 
     Desktop m_desktop;

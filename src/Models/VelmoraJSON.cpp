@@ -303,8 +303,10 @@ QByteArray encodeCompact(const QJsonValue& value)
     return write(value, QJsonDocument::Compact);
 }
 
-QJsonValue parse(const QByteArray& bytes)
+QJsonValue parse(const QByteArray& input)
 {
+    // Editors on some systems start a UTF-8 file with a byte-order mark; it carries nothing.
+    const QByteArray bytes = input.startsWith("\xEF\xBB\xBF") ? input.sliced(3) : input;
     // Wrapped in a list so that a bare scalar at the top level parses too and then fails
     // with the record's own type error.
     QByteArray wrapped;

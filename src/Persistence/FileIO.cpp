@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -82,11 +83,23 @@ namespace {
         }
     }
 
+    const QString temporaryInfix = QStringLiteral(".tmp-");
+
     QString temporaryName(const QString& path)
     {
         const QFileInfo info(path);
         const quint64 token = QRandomGenerator::system()->generate64();
-        return info.dir().filePath(u'.' + info.fileName() + QStringLiteral(".tmp-") + QString::number(token, 16));
+        return info.dir().filePath(u'.' + info.fileName() + temporaryInfix + QString::number(token, 16));
+    }
+
+    bool isTemporaryName(const QString& name)
+    {
+        const qsizetype infix = name.lastIndexOf(temporaryInfix);
+        if (!name.startsWith(u'.') || infix < 2)
+            return false;
+        const QStringView token = QStringView(name).sliced(infix + temporaryInfix.size());
+        return !token.isEmpty() && token.size() <= 16
+            && std::all_of(token.begin(), token.end(), [](QChar c) { return c.isDigit() || (c >= u'a' && c <= u'f'); });
     }
 
 } // namespace
@@ -188,6 +201,16 @@ void remove(const QString& path)
     if (::unlink(nativePath(path).constData()) != 0)
         fail(Operation::remove, path, errno);
     syncFolder(QFileInfo(path).absolutePath(), Operation::remove);
+}
+
+void removeTemporaryFiles(const QString& folder)
+{
+    const QStringList names = QDir(folder).entryList({u'.' + QStringLiteral("*") + temporaryInfix + u'*'},
+        QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        if (isTemporaryName(name))
+            ::unlink(nativePath(QDir(folder).filePath(name)).constData());
+    }
 }
 
 } // namespace FileIO

@@ -38,4 +38,9 @@ bool exists(const QString& path);
 // Removes one file and flushes its folder.
 void remove(const QString& path);
 
+// Removes what writes that never finished (the process was killed mid-write) left in the
+// folder: temporary files named as writeAtomically names them, and nothing else. Only for a
+// folder that no other process is writing to. Failures are ignored: the files only take room.
+void removeTemporaryFiles(const QString& folder);
+
 } // namespace FileIO

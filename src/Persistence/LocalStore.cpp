@@ -1,6 +1,7 @@
 #include "Persistence/LocalStore.h"
 
 #include "Models/SyncFailure.h"
+#include "Persistence/FileSystemError.h"
 #include "Persistence/LibraryRecovery.h"
 #include "Utilities/Clock.h"
 #include "Utilities/Constants.h"
@@ -76,6 +77,9 @@ LocalStore::LocalStore(QString directory, FileIO::Writer write, QObject* parent)
           filePath(m_directory, Resource::sync), [] { return SyncRecord(); }, m_write,
           [](const SyncRecord& record) { record.validate(); })
 {
+    // One instance runs at a time, so no write of ours is under way here: every temporary
+    // file left is from one that was cut short.
+    FileIO::removeTemporaryFiles(m_directory);
     loadSyncState();
 }
 
@@ -104,6 +108,7 @@ bool LocalStore::hasBackup(Resource resource) const
 void LocalStore::succeeded(Resource resource)
 {
     m_loaded.insert(resource);
+    m_writeFailures.remove(resource);
     if (m_issues.contains(resource)) {
         m_issues.remove(resource);
         Q_EMIT issuesChanged();
@@ -126,6 +131,7 @@ void LocalStore::setIssue(Resource resource, const QString& description)
 
 void LocalStore::clearIssues()
 {
+    m_writeFailures.clear();
     if (m_issues.isEmpty())
         return;
     m_issues.clear();
@@ -149,6 +155,7 @@ bool LocalStore::attempt(Resource resource, const std::function<void()>& operati
 template <class Value>
 Value LocalStore::load(Resource resource, SafeJSONFile<Value>& file, Value fallback)
 {
+    m_writeFailures.remove(resource);
     attempt(resource, [&] { fallback = file.load(); });
     return fallback;
 }
@@ -158,7 +165,15 @@ bool LocalStore::save(Resource resource, SafeJSONFile<Value>& file, const Value&
 {
     if (!m_loaded.contains(resource) || !m_issues.isEmpty())
         return false;
-    return attempt(resource, [&] { file.save(value); });
+    return attempt(resource, [&] {
+        try {
+            file.save(value);
+        } catch (const FileSystemError& error) {
+            if (error.operation() != FileSystemError::Operation::read)
+                m_writeFailures.insert(resource);
+            throw;
+        }
+    });
 }
 
 UserData LocalStore::loadData()

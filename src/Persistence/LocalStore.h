@@ -55,6 +55,9 @@ public:
     // The first resource with an issue, in declaration order.
     std::optional<Resource> firstIssue() const;
     bool hasBackup(Resource resource) const;
+    // The resource's issue is a write that failed (the disk is full, the folder cannot be
+    // written): its file still holds what was last saved, so no backup should replace it.
+    bool isWriteFailure(Resource resource) const { return m_writeFailures.contains(resource); }
     const SyncRecord& syncRecord() const { return m_syncRecord; }
 
     // A failed load records the issue and returns the default, which can never be saved over
@@ -118,6 +121,7 @@ private:
     QString m_directory;
     QMap<Resource, QString> m_issues;
     QSet<Resource> m_loaded;
+    QSet<Resource> m_writeFailures;
     FileIO::Writer m_write;
     SafeJSONFile<UserData> m_library;
     SafeJSONFile<AppSettings> m_preferences;

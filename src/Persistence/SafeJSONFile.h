@@ -141,7 +141,7 @@ public:
             throw Failure(Failure::noBackup);
         Value value = decodeValid(*backup);
         if (const std::optional<QByteArray> current = m_read(m_path))
-            write(*current, m_path + QStringLiteral(".recovery-") + Uuid::generate());
+            m_write(*current, m_path + QStringLiteral(".recovery-") + Uuid::generate(), FileIO::Access::ownerOnly);
         write(*backup, m_path);
         m_snapshot = Snapshot{Seen::contents, *backup};
         return value;
@@ -168,6 +168,8 @@ private:
 
     Value decodeValid(const QByteArray& bytes) const
     {
+        if (bytes.isEmpty())
+            throw DecodingError::dataCorrupted(QStringLiteral("The file is empty."));
         Value value = VelmoraJSON::decode<Value>(bytes);
         validate(value);
         return value;

@@ -3,6 +3,7 @@
 class Accessibility;
 class AccessibilityTrust;
 class EventSource;
+class KeyboardHold;
 class KeyboardPoster;
 class Pasteboard;
 class Workspace;
@@ -17,6 +18,8 @@ struct Desktop {
     KeyboardPoster* keyboard = nullptr;
     Pasteboard* pasteboard = nullptr;
     Workspace* workspace = nullptr;
+    // Optional: without one, keys typed during a replacement go on to the field unheld.
+    KeyboardHold* keyboardHold = nullptr;
 
     bool isComplete() const;
 

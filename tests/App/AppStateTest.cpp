@@ -11,6 +11,7 @@
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -333,6 +334,22 @@ TEST_F(AppStateTest, QueriesSearchAcrossFoldersAndReviewDuplicates)
     EXPECT_TRUE(state->groupsInGroup(std::nullopt).isEmpty());
 }
 
+TEST_F(AppStateTest, TriggersDifferingOnlyInNormalisationAreBothReviewedAsDuplicates)
+{
+    editLibrary(*state, [](UserData& d) {
+        // "/café" composed, then with the accent as a combining mark.
+        for (auto [id, trigger] : {std::pair{"nfc", u"/caf\u00E9"}, {"nfd", u"/cafe\u0301"}}) {
+            Shortcut s;
+            s.id = QString::fromUtf8(id);
+            s.trigger = QString::fromUtf16(trigger);
+            s.expansion = QStringLiteral("x");
+            d.shortcuts.append(s);
+        }
+    });
+    state->setReviewingDuplicateShortcuts(true);
+    EXPECT_EQ(state->shortcutsInGroup(std::nullopt).size(), 2);
+}
+
 TEST_F(AppStateTest, BreadcrumbsRunFromTheOutermostFolder)
 {
     EXPECT_TRUE(state->breadcrumbs().isEmpty());
@@ -379,6 +396,22 @@ TEST_F(AppStateTest, RecordingAnExpansionCountsSavesAndShowsTheFloater)
     EXPECT_EQ(state->stats().totalExpansions, 2);
     EXPECT_DOUBLE_EQ(state->stats().totalTimeSaved, 100.0);
     EXPECT_EQ(floaters.last(), 0.0);
+}
+
+TEST_F(AppStateTest, CountersAtTheirLargestValueStayThere)
+{
+    constexpr qint64 largest = std::numeric_limits<qint64>::max();
+    Stats full = Stats::empty();
+    full.totalExpansions = largest;
+    full.totalCharsSaved = largest - 1;
+    full.dailyBuckets.insert(QStringLiteral("2025-03-01"), largest);
+    dir.write(QStringLiteral("stats.json"), VelmoraJSON::encode(full));
+    open();
+    state->recordExpansion(QStringLiteral("/x"), 5);
+    state->recordExpansion(QStringLiteral("/x"), 5);
+    EXPECT_EQ(state->stats().totalExpansions, largest);
+    EXPECT_EQ(state->stats().totalCharsSaved, largest);
+    EXPECT_EQ(state->stats().dailyBuckets.value(QStringLiteral("2025-03-01")), largest);
 }
 
 TEST_F(AppStateTest, StreaksFollowDayKeysOfTheUsersTimeZone)

@@ -257,3 +257,13 @@ TEST(ExpansionMatcherIndex, AnswersAsAScanOfTheEntriesInOrder)
     }
     EXPECT_GT(matches, 500);
 }
+
+TEST(ExpansionMatcherTriggers, AskingWhetherAKeyWouldMatchChangesNothing)
+{
+    ExpansionMatcher matcher = loaded({{QStringLiteral("/sig"), QStringLiteral("S")}});
+    typeInto(matcher, QStringLiteral("a/si"));
+    EXPECT_TRUE(matcher.wouldMatch(QStringLiteral("g")));
+    EXPECT_FALSE(matcher.wouldMatch(QStringLiteral("x")));
+    EXPECT_EQ(matcher.buffer(), QStringLiteral("a/si"));
+    EXPECT_TRUE(matcher.append(QStringLiteral("g")));
+}

@@ -237,8 +237,9 @@ TEST_F(AbandonedReplacement, FinalKeyShowingOnlyAfterTheCaretChecksLeavesTheTrig
     EXPECT_EQ(desktop.pasteboard.writeCount(), 0);
 }
 
-TEST_F(AbandonedReplacement, SecondTriggerDuringAReplacementDoesNotStartAnother)
+TEST_F(AbandonedReplacement, SecondTriggerDuringAReplacementWithoutAHoldDoesNotStartAnother)
 {
+    desktop.keyboardHold.refuses = true;
     field->pasteDelay.reset();
     desktop.type(QStringLiteral("/sig"));
     scheduler.advance(0.05);
@@ -375,4 +376,19 @@ TEST_F(IgnoredPaste, RefusedSelectionOrPasteKeysLeaveTriggerAndClipboard)
     EXPECT_EQ(field->selection, (TextRange{15, 0}));
     EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
     EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(TriggerReplacement, RepeatedCharacterTriggerAfterThatCharacterWaitsForALateFinalKey)
+{
+    for (double lateBy : {0.005, 0.015}) {
+        auto next = desktop.focusNewField(QStringLiteral("Z;"));
+        start({{QStringLiteral(";;"), QStringLiteral("X")}});
+        expansions.clear();
+        desktop.typeKey(QStringLiteral(";"));
+        next->keyDelay = lateBy;
+        desktop.typeKey(QStringLiteral(";"));
+        settle();
+        EXPECT_EQ(next->text, QStringLiteral("Z;X")) << lateBy;
+        EXPECT_EQ(expansions.size(), 1) << lateBy;
+    }
 }

@@ -61,6 +61,20 @@ TEST_F(LocalStoreTest, AnEmptyFolderIsReadyWithDefaultsAndNothingWritten)
     EXPECT_TRUE(folderEntries().isEmpty());
 }
 
+TEST_F(LocalStoreTest, TemporaryFilesOfCutShortWritesAreRemovedAtStartAndNothingElse)
+{
+    const QStringList leftovers = {QStringLiteral(".data.json.backup.tmp-3f9a0c1b2d4e5f60"),
+        QStringLiteral(".stats.json.tmp-1"), QStringLiteral(".sync-state.json.tmp-abc")};
+    const QStringList kept = {QStringLiteral(".notes.tmp-x"), QStringLiteral("data.json.tmp-1"),
+        QStringLiteral(".hidden"), QStringLiteral("data.json.recovery-1")};
+    for (const QString& name : leftovers + kept)
+        dir.write(name, "x");
+    store = std::make_unique<LocalStore>(dir.path(), writer.writer());
+    QStringList expected = kept;
+    expected.sort();
+    EXPECT_EQ(folderEntries(), expected);
+}
+
 TEST_F(LocalStoreTest, SavedValuesAreWhatTheNextStartLoads)
 {
     open();

@@ -188,6 +188,14 @@ TEST_F(SafeJSONFileTest, DamagedJSONIsRefusedWithTheDecoderError)
     EXPECT_EQ(errorThrownBy<Failure>([&] { file.save({QStringLiteral("x")}); }), Failure(Failure::notLoaded));
 }
 
+TEST_F(SafeJSONFileTest, AnEmptyFileIsSaidToBeEmptyAndAByteOrderMarkIsIgnored)
+{
+    dir.write(QStringLiteral("note.json"), "");
+    EXPECT_EQ(descriptionThrownBy([&] { file.load(); }), QStringLiteral("The file is empty."));
+    dir.write(QStringLiteral("note.json"), "\xEF\xBB\xBF" + bytesOf({QStringLiteral("marked")}));
+    EXPECT_EQ(file.load().text, QStringLiteral("marked"));
+}
+
 TEST_F(SafeJSONFileTest, AValueThatFailsValidationOrCannotBeEncodedIsNeverWritten)
 {
     file.load();
@@ -211,6 +219,9 @@ TEST_F(SafeJSONFileTest, RestoringKeepsTheDamagedFileAsARecoveryCopyAndTheBackup
     EXPECT_TRUE(Uuid::parse(copies.first().mid(QStringLiteral("note.json.recovery-").size())));
     EXPECT_EQ(copies.first().right(36), copies.first().right(36).toUpper());
     EXPECT_EQ(dir.read(copies.first()), "not json");
+    // Like the data folder, the copy is the user's alone.
+    EXPECT_EQ(QFileInfo(dir.file(copies.first())).permissions(),
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
     EXPECT_EQ(dir.read(QStringLiteral("note.json")), bytesOf({QStringLiteral("good")}));
     EXPECT_EQ(dir.read(QStringLiteral("note.json.backup")), bytesOf({QStringLiteral("good")}));
     EXPECT_EQ(file.verifiedValue().text, QStringLiteral("good"));

@@ -5,6 +5,7 @@
 #include "WidgetLookup.h"
 
 #include "Models/SyncRecord.h"
+#include "Persistence/FileSystemError.h"
 #include "Persistence/LibraryRecovery.h"
 #include "Models/VelmoraJSON.h"
 #include "Views/MenuBar/shell/ConfirmationOverlay.h"
@@ -28,7 +29,7 @@ class StorageRecoveryViewTest : public ::testing::Test {
 protected:
     void open()
     {
-        store = std::make_unique<LocalStore>(dir.path());
+        store = std::make_unique<LocalStore>(dir.path(), write);
         readAll();
         view = new StorageRecoveryView(
             *store,
@@ -54,6 +55,8 @@ protected:
         store->loadSettings();
         store->loadStats();
     }
+
+    FileIO::Writer write = FileIO::writeAtomically;
 
     bool offers(const QString& text) const { return visibleButton(view, text) != nullptr; }
 
@@ -141,6 +144,36 @@ TEST_F(StorageRecoveryViewTest, ADamagedFileWithABackupIsOfferedItsBackup)
     EXPECT_TRUE(store->isReady());
     EXPECT_EQ(dir.read(QStringLiteral("settings.json")), VelmoraJSON::encode(AppSettings::defaults()));
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("settings.json.recovery-*")}).size(), 1);
+}
+
+TEST_F(StorageRecoveryViewTest, AFailedWriteIsSaidToBeOneAndOffersNoBackupThatWouldUndoASavedEdit)
+{
+    bool diskFull = false;
+    write = [&diskFull](const QByteArray& bytes, const QString& path, FileIO::Access access) {
+        if (diskFull)
+            throw FileSystemError(FileSystemError::Operation::write, path, ENOSPC);
+        FileIO::writeAtomically(bytes, path, access);
+    };
+    open();
+    UserData data = store->loadData();
+    for (const QString& trigger : {QStringLiteral("/one"), QStringLiteral("/two")}) {
+        data.shortcuts.append(Shortcut{trigger, trigger, QStringLiteral("x"), std::nullopt, 0, std::nullopt});
+        ASSERT_TRUE(store->saveData(data));
+    }
+    diskFull = true;
+    data.shortcuts.append(Shortcut{QStringLiteral("/three"), QStringLiteral("/three"), QStringLiteral("x"), std::nullopt, 0, std::nullopt});
+    EXPECT_FALSE(store->saveData(data));
+
+    EXPECT_TRUE(store->hasBackup(Resource::library));
+    EXPECT_FALSE(offers(QStringLiteral("Restore library backup")));
+    const QStringList texts = visibleTexts(view);
+    EXPECT_TRUE(std::any_of(texts.cbegin(), texts.cend(),
+        [](const QString& text) { return text.startsWith(QStringLiteral("Velmora couldn't save a change.")); }));
+
+    diskFull = false;
+    click(QStringLiteral("Try reading again"));
+    EXPECT_TRUE(store->isReady());
+    EXPECT_EQ(store->loadData().shortcuts.size(), 2);
 }
 
 TEST_F(StorageRecoveryViewTest, AnInterruptedSyncOffersThePreSyncFilesAndNoBackup)

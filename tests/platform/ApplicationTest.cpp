@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "AccessibleTree.h"
 #include "DesktopSession.h"
 #include "FakeTrayHost.h"
@@ -154,6 +156,17 @@ TEST_F(Application, ExpandsATriggerTypedIntoAnotherApplicationAndCountsIt)
         return VelmoraJSON::decode<Stats>(readFile(velmora.dataFile("stats.json"))).totalExpansions == 1;
     }));
     EXPECT_FALSE(velmora.popoverGeometry()) << "typing in another application closed the popover";
+}
+
+TEST_F(Application, TerminationSignalsQuitInOrder)
+{
+    for (const int signal : {SIGTERM, SIGINT}) {
+        launch();
+        ::kill(pid_t(velmora.process().processId()), signal);
+        ASSERT_TRUE(velmora.waitForExit());
+        EXPECT_EQ(velmora.process().exitStatus(), QProcess::NormalExit) << signal;
+        EXPECT_EQ(velmora.process().exitCode(), 0) << signal;
+    }
 }
 
 TEST_F(Application, ASecondStartShowsTheRunningOnesPopoverAndEnds)

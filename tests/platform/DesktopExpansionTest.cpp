@@ -9,7 +9,10 @@
 #include "platform/linux/LinuxDesktop.h"
 
 #include <QJsonDocument>
+#include <QElapsedTimer>
+#include <QImage>
 #include <QProcess>
+#include <QTimer>
 
 namespace {
 
@@ -101,6 +104,15 @@ TEST_F(DesktopExpansion, aTriggerInALineEditIsReplacedAndTypingContinuesAfterIt)
     EXPECT_TRUE(fieldBecomes("line", "Hi " + signature + " and " + signature)) << app.text("line").toStdString();
 }
 
+TEST_F(DesktopExpansion, textTypedStraightOnAfterATriggerComesAfterTheExpansionWhole)
+{
+    engine->updateShortcuts({shortcut("/sig", signature), shortcut("/a", "AAA"), shortcut("/b", "BBB")});
+    ASSERT_TRUE(focus("line"));
+    ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "30", "Hi /sig and more /a/b!"}));
+    EXPECT_TRUE(fieldBecomes("line", "Hi " + signature + " and more AAABBB!")) << app.text("line").toStdString();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 3; })) << expansions.size();
+}
+
 TEST_F(DesktopExpansion, aMultiLineExpansionLandsInATextArea)
 {
     ASSERT_TRUE(focus("area"));
@@ -134,6 +146,33 @@ TEST_F(DesktopExpansion, theClipboardIsTheSameBeforeAndAfterAnExpansion)
     ASSERT_TRUE(fieldBecomes("line", signature)) << app.text("line").toStdString();
     ASSERT_TRUE(DesktopSession::waitFor([&] { return !expansions.isEmpty(); }));
     EXPECT_EQ(app.clipboard(), original);
+}
+
+TEST_F(DesktopExpansion, aLargeImageCopiedInAQtProgramDoesNotStopExpansionAndComesBack)
+{
+    ASSERT_TRUE(app.command(QStringLiteral("clip-image 3840 2160")).value(QStringLiteral("ok")).toBool());
+    ASSERT_TRUE(focus("line"));
+    // The longest time the event loop went without turning while the replacement ran.
+    QElapsedTimer sinceTick;
+    qint64 longestStall = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longestStall = std::max(longestStall, sinceTick.restart());
+    });
+    sinceTick.start();
+    tick.start(5);
+    ASSERT_TRUE(type("Hi /sig"));
+    EXPECT_TRUE(fieldBecomes("line", "Hi " + signature)) << app.text("line").toStdString();
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return !expansions.isEmpty(); }));
+    tick.stop();
+    RecordProperty("longestStallMilliseconds", int(longestStall));
+
+    const QMap<QString, QByteArray> after = app.clipboard(QStringLiteral("image/png"));
+    const QImage image = QImage::fromData(after.value(QStringLiteral("image/png")), "PNG");
+    ASSERT_TRUE(after.contains(QStringLiteral("image/bmp"))) << after.keys().join(' ').toStdString();
+    ASSERT_EQ(image.size(), QSize(3840, 2160));
+    EXPECT_EQ(image.pixel(300, 200), qRgba(300 % 256, 200, 500 % 256, 255));
+    EXPECT_EQ(image.pixel(3839, 2159), qRgba(3839 % 256, 2159 % 256, (3839 + 2159) % 256, 255));
 }
 
 TEST_F(DesktopExpansion, aPlainTextClipboardIsTheSameAfterAnExpansion)

@@ -85,8 +85,13 @@ bool TextFieldsApp::setClipboard(const QMap<QString, QByteArray>& formats)
 
 QMap<QString, QByteArray> TextFieldsApp::clipboard()
 {
+    return clipboard(QString());
+}
+
+QMap<QString, QByteArray> TextFieldsApp::clipboard(const QString& format)
+{
     QMap<QString, QByteArray> formats;
-    const QJsonObject object = command(QStringLiteral("clip-get"));
+    const QJsonObject object = command(QStringLiteral("clip-get ") + format);
     for (auto it = object.begin(); it != object.end(); ++it) {
         if (!PasteboardTypes::isMetaTarget(it.key()))
             formats.insert(it.key(), QByteArray::fromBase64(it.value().toString().toLatin1()));

@@ -25,6 +25,8 @@ public:
     bool setClipboard(const QMap<QString, QByteArray>& formats);
     // The clipboard as this application reads it, without the targets that only describe it.
     QMap<QString, QByteArray> clipboard();
+    // The same with only `format`'s data; the other formats are listed empty.
+    QMap<QString, QByteArray> clipboard(const QString& format);
 
     // Contents of every kind a clipboard restore must keep: UTF-8 text, HTML, a PNG image and a
     // custom type holding every byte value.

@@ -57,6 +57,45 @@ bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
     return true;
 }
 
+bool FakeKeyboardHold::hold(double longest, quint64 data)
+{
+    if (refuses)
+        return false;
+    m_holding = true;
+    longestSeconds = longest;
+    userData = data;
+    m_limit.cancel();
+    m_limit = Scheduler::current().after(longest, nullptr, [this] { release(); });
+    return true;
+}
+
+void FakeKeyboardHold::release()
+{
+    if (!m_holding)
+        return;
+    m_holding = false;
+    m_limit.cancel();
+    typeNext();
+}
+
+bool FakeKeyboardHold::keep(std::function<void()> key)
+{
+    if (!m_holding)
+        return false;
+    m_held.append(std::move(key));
+    return true;
+}
+
+void FakeKeyboardHold::typeNext()
+{
+    Scheduler::current().after(0, nullptr, [this] {
+        if (m_holding || m_held.isEmpty())
+            return;
+        m_held.takeFirst()();
+        typeNext();
+    });
+}
+
 FakeDesktop::FakeDesktop()
 {
     Desktop::setCurrent(desktop());
@@ -69,7 +108,7 @@ FakeDesktop::~FakeDesktop()
 
 Desktop FakeDesktop::desktop()
 {
-    return Desktop{&events, &accessibility, &trust, &keyboard, &pasteboard, &workspace};
+    return Desktop{&events, &accessibility, &trust, &keyboard, &pasteboard, &workspace, &keyboardHold};
 }
 
 std::shared_ptr<FakeTextField> FakeDesktop::focusNewField(const QString& text, qint64 process)
@@ -99,6 +138,8 @@ std::shared_ptr<FakeTextField> FakeDesktop::focusedField()
 
 void FakeDesktop::typeKey(const QString& characters, quint16 keyCode, quint64 flags)
 {
+    if (keyboardHold.keep([this, characters, keyCode, flags] { typeKey(characters, keyCode, flags); }))
+        return;
     InputEvent event;
     event.type = InputEventType::keyDown;
     event.keyCode = keyCode;
@@ -124,6 +165,8 @@ void FakeDesktop::type(const QString& text)
 
 void FakeDesktop::press(quint16 keyCode, quint64 flags)
 {
+    if (keyboardHold.keep([this, keyCode, flags] { press(keyCode, flags); }))
+        return;
     InputEvent event;
     event.type = InputEventType::keyDown;
     event.keyCode = keyCode;
@@ -133,6 +176,8 @@ void FakeDesktop::press(quint16 keyCode, quint64 flags)
 
 void FakeDesktop::changeFlags(quint64 flags)
 {
+    if (keyboardHold.keep([this, flags] { changeFlags(flags); }))
+        return;
     InputEvent event;
     event.type = InputEventType::flagsChanged;
     event.flags = flags;

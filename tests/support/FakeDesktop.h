@@ -6,8 +6,10 @@
 #include "platform/Accessibility.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/Desktop.h"
+#include "platform/KeyboardHold.h"
 #include "platform/KeyboardPoster.h"
 #include "platform/Workspace.h"
+#include "Utilities/Scheduler.h"
 
 #include <QHash>
 #include <memory>
@@ -77,6 +79,31 @@ private:
     FakeDesktop& m_desktop;
 };
 
+// Holds typed keys as an active keyboard grab does: while holding, FakeDesktop's keys wait
+// here; on release (or when the longest hold is up) they are typed again one after another,
+// so that a key that starts a new hold keeps the rest waiting behind it.
+class FakeKeyboardHold final : public KeyboardHold {
+public:
+    bool refuses = false;
+    double longestSeconds = 0;
+    quint64 userData = 0;
+
+    bool hold(double longestSeconds, quint64 userData) override;
+    void release() override;
+    bool isHolding() const override { return m_holding; }
+
+    // Keeps the key for later while holding; false when it goes on now.
+    bool keep(std::function<void()> key);
+    qsizetype heldCount() const { return m_held.size(); }
+
+private:
+    void typeNext();
+
+    bool m_holding = false;
+    QList<std::function<void()>> m_held;
+    ScheduledTask m_limit;
+};
+
 // A whole desktop of doubles, installed as the current desktop for its lifetime. Time moves
 // only through the ManualScheduler the test creates.
 class FakeDesktop {
@@ -110,6 +137,7 @@ public:
     FakeAccessibility accessibility;
     FakeTrust trust;
     FakeKeyboard keyboard{*this};
+    FakeKeyboardHold keyboardHold;
     FakePasteboard pasteboard;
     FakeWorkspace workspace;
 };

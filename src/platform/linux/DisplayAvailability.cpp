@@ -4,6 +4,10 @@
 
 namespace DisplayAvailability {
 
+namespace {
+Display* g_probe = nullptr;
+} // namespace
+
 QString missingDisplayReason()
 {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
@@ -17,11 +21,18 @@ QString missingDisplayReason()
         return QStringLiteral("Velmora needs a graphical desktop session, and there is none here "
                               "(neither DISPLAY nor WAYLAND_DISPLAY is set).");
     }
-    Display* connection = XOpenDisplay(display.constData());
-    if (!connection)
+    releaseProbe();
+    g_probe = XOpenDisplay(display.constData());
+    if (!g_probe)
         return QStringLiteral("Velmora cannot open the X display \u201C%1\u201D.").arg(QString::fromLocal8Bit(display));
-    XCloseDisplay(connection);
     return {};
+}
+
+void releaseProbe()
+{
+    if (g_probe)
+        XCloseDisplay(g_probe);
+    g_probe = nullptr;
 }
 
 } // namespace DisplayAvailability

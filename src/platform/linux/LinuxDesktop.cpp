@@ -6,6 +6,7 @@
 #include "QtClipboardPasteboard.h"
 #include "X11Connection.h"
 #include "X11EventSource.h"
+#include "X11KeyboardHold.h"
 #include "X11KeyboardLayout.h"
 #include "X11KeyboardPoster.h"
 #include "X11Workspace.h"
@@ -19,8 +20,10 @@ LinuxDesktop::LinuxDesktop()
         QObject::connect(m_connection.get(), &X11Connection::keyboardMappingChanged, m_connection.get(),
             [layout = m_layout.get()] { layout->reload(); });
     }
+    m_keyboardHold = std::make_unique<X11KeyboardHold>(m_connection, m_layout.get(), *m_ledger);
     m_keyboard = std::make_unique<X11KeyboardPoster>(m_connection, m_layout.get(), *m_ledger);
-    m_eventSource = std::make_unique<X11EventSource>(m_connection, m_layout.get(), *m_ledger);
+    m_keyboard->setHold(m_keyboardHold.get());
+    m_eventSource = std::make_unique<X11EventSource>(m_connection, m_layout.get(), *m_ledger, m_keyboardHold.get());
     m_workspace = std::make_unique<X11Workspace>(m_connection);
     m_accessibility = std::make_unique<AtspiAccessibility>();
     m_accessibility->start();
@@ -39,5 +42,6 @@ Desktop LinuxDesktop::desktop() const
     desktop.keyboard = m_keyboard.get();
     desktop.pasteboard = m_pasteboard.get();
     desktop.workspace = m_workspace.get();
+    desktop.keyboardHold = m_keyboardHold.get();
     return desktop;
 }

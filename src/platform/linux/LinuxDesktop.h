@@ -11,6 +11,7 @@ class PostedKeyLedger;
 class QtClipboardPasteboard;
 class X11Connection;
 class X11EventSource;
+class X11KeyboardHold;
 class X11KeyboardLayout;
 class X11KeyboardPoster;
 class X11Workspace;
@@ -31,6 +32,7 @@ private:
     std::shared_ptr<X11Connection> m_connection;
     std::unique_ptr<X11KeyboardLayout> m_layout;
     std::unique_ptr<PostedKeyLedger> m_ledger;
+    std::unique_ptr<X11KeyboardHold> m_keyboardHold;
     std::unique_ptr<X11EventSource> m_eventSource;
     std::unique_ptr<X11KeyboardPoster> m_keyboard;
     std::unique_ptr<X11Workspace> m_workspace;

@@ -12,6 +12,9 @@ class PostedKeyLedger {
 public:
     // How long a posted key may take to come back through RECORD before it is forgotten.
     static constexpr int lifetimeMilliseconds = 1000;
+    // The user data of a key the user typed while keys were held, typed again on release:
+    // it is the user's typing, reported with user data 0.
+    static constexpr quint64 heldKeyTypedAgain = 0x48454C44; // "HELD"
 
     void expect(bool press, unsigned keyCode, quint64 userData);
     // Takes back the newest matching entry (for a key the server turned out to ignore).

@@ -4,7 +4,34 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMimeData>
+
+namespace {
+
+const QString pngFormat = QStringLiteral("image/png");
+const QString qtImageFormat = QStringLiteral("application/x-qt-image");
+
+// An owner that offers an image through Qt converts it on request into a dozen formats (BMP,
+// ICO, XPM, PPM...), some of them larger than the image's PNG and all slow to make. Only the
+// PNG is kept; this entry stands for the conversions, which Qt makes again from it on restore.
+const QString imageConversionsFormat = QStringLiteral("application/x-velmora-image-conversions");
+
+// Qt lists its own image type for any image offered; the X pixmap and bitmap formats next to a
+// PNG are the mark of an owner that converts one image on request.
+bool offersConvertedImage(const QStringList& formats)
+{
+    return formats.contains(qtImageFormat) && formats.contains(pngFormat)
+        && formats.contains(QLatin1String("image/xpm")) && formats.contains(QLatin1String("image/bmp"));
+}
+
+bool isConversion(const QString& format)
+{
+    return (format.startsWith(QLatin1String("image/")) && format != pngFormat) || format == QLatin1String("BITMAP")
+        || format == QLatin1String("PIXMAP");
+}
+
+} // namespace
 
 QtClipboardPasteboard::QtClipboardPasteboard(QObject* parent)
     : QObject(parent)
@@ -29,10 +56,15 @@ QStringList QtClipboardPasteboard::formats() const
 {
     QStringList result;
     if (const QMimeData* data = contents()) {
-        for (const QString& format : data->formats()) {
-            if (!PasteboardTypes::isMetaTarget(format))
-                result.append(format);
+        const QStringList offered = data->formats();
+        const bool converted = offersConvertedImage(offered);
+        for (const QString& format : offered) {
+            if (PasteboardTypes::isMetaTarget(format) || (converted && isConversion(format)))
+                continue;
+            result.append(format);
         }
+        if (converted)
+            result.append(imageConversionsFormat);
     }
     return result;
 }
@@ -59,7 +91,11 @@ std::optional<QByteArray> QtClipboardPasteboard::data(qsizetype item, const QStr
 {
     const QString format = PasteboardTypes::mimeType(type);
     const QMimeData* data = contents();
-    if (item != 0 || !data || PasteboardTypes::isMetaTarget(format) || !data->formats().contains(format))
+    if (item != 0 || !data || PasteboardTypes::isMetaTarget(format))
+        return std::nullopt;
+    if (format == imageConversionsFormat)
+        return offersConvertedImage(data->formats()) ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
+    if (!data->formats().contains(format))
         return std::nullopt;
     return data->data(format);
 }
@@ -79,8 +115,16 @@ bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
     if (items.isEmpty())
         return true;
     auto* data = new QMimeData;
-    for (const auto& [type, bytes] : items.first())
-        data->setData(PasteboardTypes::mimeType(type), bytes);
+    bool convertImage = false;
+    for (const auto& [type, bytes] : items.first()) {
+        const QString format = PasteboardTypes::mimeType(type);
+        if (format == imageConversionsFormat)
+            convertImage = true;
+        else
+            data->setData(format, bytes);
+    }
+    if (convertImage && data->hasFormat(pngFormat))
+        data->setImageData(QImage::fromData(data->data(pngFormat), "PNG"));
     m_writing = true;
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
     m_writing = false;

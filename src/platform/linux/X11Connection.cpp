@@ -133,6 +133,8 @@ void X11Connection::processPendingEvents()
             }
         } else if (event.type == PropertyNotify && event.xproperty.atom == m_activeWindowAtom) {
             activeChanged = true;
+        } else if ((event.type == KeyPress || event.type == KeyRelease) && m_keyHandler) {
+            m_keyHandler(event);
         }
     }
     if (mappingChanged)

@@ -3,11 +3,13 @@
 #include <QHash>
 #include <QObject>
 #include <QSocketNotifier>
+#include <functional>
 #include <memory>
 
 typedef struct _XDisplay Display;
 typedef unsigned long Window;
 typedef unsigned long Atom;
+union _XEvent;
 
 // Our own Xlib connection to the X server that Qt shows its windows on. It carries every request
 // of the Linux back ends except the RECORD stream (which needs a connection to itself) and follows
@@ -35,6 +37,12 @@ public:
     // when there is one, else the X input focus. 0 when it cannot be told.
     qint64 frontmostProcess();
 
+    // Key events reach this connection only through a keyboard grab of ours; they go to the
+    // handler (nothing when there is none).
+    void setKeyHandler(std::function<void(const _XEvent&)> handler) { m_keyHandler = std::move(handler); }
+    // Handles every event the server has sent so far.
+    void processPendingEvents();
+
 Q_SIGNALS:
     void keyboardMappingChanged();
     void activeWindowChanged();
@@ -42,7 +50,6 @@ Q_SIGNALS:
 private:
     explicit X11Connection(Display* display);
     qint64 processOfWindow(Window window);
-    void processPendingEvents();
 
     Display* m_display;
     int m_xkbEventBase = -1;
@@ -50,4 +57,5 @@ private:
     Atom m_pidAtom;
     QSocketNotifier* m_notifier;
     mutable QHash<QByteArray, bool> m_extensions;
+    std::function<void(const _XEvent&)> m_keyHandler;
 };

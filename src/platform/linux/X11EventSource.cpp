@@ -4,15 +4,18 @@
 #include "X11Connection.h"
 #include "X11InputRecorder.h"
 #include "X11KeyTranslation.h"
+#include "X11KeyboardHold.h"
 #include "X11KeyboardLayout.h"
 
 #include <X11/X.h>
 
 X11EventSource::X11EventSource(
-    std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout, PostedKeyLedger& ledger)
+    std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout, PostedKeyLedger& ledger,
+    X11KeyboardHold* hold)
     : m_connection(std::move(connection))
     , m_layout(layout)
     , m_ledger(ledger)
+    , m_hold(hold)
 {
     if (m_connection) {
         m_recorder = std::make_unique<X11InputRecorder>(m_connection);
@@ -131,9 +134,27 @@ void X11EventSource::handleKey(const X11RecordedEvent& event)
 {
     const bool press = event.kind == X11RecordedEvent::KeyDown;
     const unsigned keyCode = event.detail;
+    if (m_hold && m_hold->claimRecorded(press, keyCode, event.time)) {
+        // The key is up now, whether or not its release is typed again.
+        if (!press)
+            m_keysDown.remove(keyCode);
+        return;
+    }
     // Every recorded key is matched against the ledger, delivered or not, so that the posted
     // keys are claimed in order.
     const quint64 userData = m_ledger.claim(press, keyCode).value_or(0);
+    if (userData != PostedKeyLedger::heldKeyTypedAgain)
+        return handleKey(event, userData);
+    handleKey(event, 0);
+    // Only now that the engine has read this key may the next held key reach the field.
+    if (m_hold)
+        m_hold->typedAgain();
+}
+
+void X11EventSource::handleKey(const X11RecordedEvent& event, quint64 userData)
+{
+    const bool press = event.kind == X11RecordedEvent::KeyDown;
+    const unsigned keyCode = event.detail;
 
     bool repeated = false;
     if (press) {

@@ -8,6 +8,7 @@
 class PostedKeyLedger;
 class X11Connection;
 class X11InputRecorder;
+class X11KeyboardHold;
 class X11KeyboardLayout;
 struct X11RecordedEvent;
 
@@ -17,8 +18,9 @@ struct X11RecordedEvent;
 class X11EventSource : public EventSource {
 public:
     // Without a connection (no X display) install() refuses and says why.
+    // Keys that `hold` took are reported when it types them again, not when grabbed.
     X11EventSource(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout,
-        PostedKeyLedger& ledger);
+        PostedKeyLedger& ledger, X11KeyboardHold* hold = nullptr);
     ~X11EventSource() override;
 
     bool install(quint64 eventMask, Handler handler) override;
@@ -31,12 +33,14 @@ public:
 private:
     void handle(const X11RecordedEvent& event);
     void handleKey(const X11RecordedEvent& event);
+    void handleKey(const X11RecordedEvent& event, quint64 userData);
     void deliver(const InputEvent& event);
     void interrupted();
 
     std::shared_ptr<X11Connection> m_connection;
     const X11KeyboardLayout* m_layout;
     PostedKeyLedger& m_ledger;
+    X11KeyboardHold* m_hold;
     std::unique_ptr<X11InputRecorder> m_recorder;
     Handler m_handler;
     quint64 m_mask = 0;

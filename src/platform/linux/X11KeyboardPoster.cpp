@@ -3,6 +3,7 @@
 #include "PostedKeyLedger.h"
 #include "X11Connection.h"
 #include "X11KeyTranslation.h"
+#include "X11KeyboardHold.h"
 #include "X11KeyboardLayout.h"
 #include "platform/InputEvent.h"
 
@@ -80,6 +81,8 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
     }
 
     Display* display = m_connection->display();
+    if (m_hold)
+        m_hold->suspend();
     KeyState keys{};
     XQueryKeymap(display, keys.data());
     // Modifier keys down now, and the flags each one gives.
@@ -147,6 +150,8 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
         if (!down.contains(keyCode))
             send(keyCode, true, lastUserData);
     }
+    if (m_hold)
+        m_hold->resume();
     XSync(display, False);
     return true;
 }

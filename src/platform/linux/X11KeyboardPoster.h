@@ -6,6 +6,7 @@
 
 class PostedKeyLedger;
 class X11Connection;
+class X11KeyboardHold;
 class X11KeyboardLayout;
 
 // Posts synthetic keys through XTest to the window that has the keyboard. XTest cannot address
@@ -18,6 +19,9 @@ public:
     X11KeyboardPoster(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout,
         PostedKeyLedger& ledger);
 
+    // While `hold` holds keys, posted keys still go through to the focused window.
+    void setHold(X11KeyboardHold* hold) { m_hold = hold; }
+
     bool isAvailable() const;
     bool post(qint64 process, const QList<SyntheticKeyEvent>& events) override;
 
@@ -25,4 +29,5 @@ private:
     std::shared_ptr<X11Connection> m_connection;
     const X11KeyboardLayout* m_layout;
     PostedKeyLedger& m_ledger;
+    X11KeyboardHold* m_hold = nullptr;
 };

@@ -2,13 +2,16 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMimeData>
 #include <QThread>
 #include <QVBoxLayout>
+#include <xcb/xcb.h>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 TextFieldsWindow::TextFieldsWindow()
@@ -145,16 +148,45 @@ void TextFieldsWindow::run(const QByteArray& line)
             data->setData(it.key(), QByteArray::fromBase64(it.value().toString().toLatin1()));
         QApplication::clipboard()->setMimeData(data);
         reply({{QStringLiteral("ok"), true}});
+    } else if (command == "clip-image" && words.size() >= 3) {
+        QImage image(words.at(1).toInt(), words.at(2).toInt(), QImage::Format_ARGB32);
+        // A gradient, so that the image is neither empty nor trivially compressed.
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                line[x] = qRgba(x % 256, y % 256, (x + y) % 256, 255);
+        }
+        QApplication::clipboard()->setImage(image);
+        reply({{QStringLiteral("ok"), true}});
     } else if (command == "clip-get") {
+        catchUpWithTheServer();
         QJsonObject formats;
         if (const QMimeData* data = QApplication::clipboard()->mimeData()) {
-            for (const QString& format : data->formats())
-                formats.insert(format, QString::fromLatin1(data->data(format).toBase64()));
+            for (const QString& format : data->formats()) {
+                // With a format named, the others are listed without their data: converting
+                // a large image into every format takes its owner seconds.
+                const bool wanted
+                    = words.size() < 2 || words.at(1).isEmpty() || format == QString::fromUtf8(words.at(1));
+                formats.insert(format, wanted ? QString::fromLatin1(data->data(format).toBase64()) : QString());
+            }
         }
         reply(formats);
     } else {
         reply({{QStringLiteral("error"), QString::fromUtf8(line)}});
     }
+}
+
+void TextFieldsWindow::catchUpWithTheServer()
+{
+    // Qt keeps the list of a foreign clipboard's formats until it has handled the event that
+    // says the owner changed. After a round trip that event, sent before the reply, has been
+    // read, and handling the pending events drops the stale list.
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        return;
+    xcb_connection_t* connection = x11->connection();
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    QCoreApplication::processEvents();
 }
 
 void TextFieldsWindow::reply(const QJsonObject& object)

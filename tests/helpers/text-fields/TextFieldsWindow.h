@@ -13,7 +13,9 @@
 //   state                          {"line", "area", "password": texts, "focus": field name,
 //                                   "cursor", "selectionStart", "selectionLength": of the focused field}
 //   clip-set <json object>         own the clipboard with {mime type: base64 data}
-//   clip-get                       the clipboard as {mime type: base64 data}
+//   clip-image <width> <height>    own the clipboard with an image, as a Qt program copying one does
+//   clip-get [<mime type>]         the clipboard as {mime type: base64 data}, as it is now;
+//                                  with a type, only that type's data
 //   hang <milliseconds>            stop answering anyone for that long
 //   watch <base64 utf-8>           note when the line edit's text first contains this text
 //   arrival                        {"nanoseconds": steady clock time of that moment, or -1}
@@ -28,6 +30,7 @@ private:
     void run(const QByteArray& line);
     QWidget* field(const QByteArray& name) const;
     void reply(const QJsonObject& object);
+    void catchUpWithTheServer();
 
     QLineEdit* m_line;
     QPlainTextEdit* m_area;

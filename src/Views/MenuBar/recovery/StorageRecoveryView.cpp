@@ -100,12 +100,9 @@ StorageRecoveryView::StorageRecoveryView(LocalStore& store, std::function<void()
     title->setHeading(true);
     title->setWordWrap(true);
     column->addWidget(title);
-    auto* explanation = new ThemedLabel(
-        QStringLiteral("Velmora couldn't read a saved file. Restore a backup, or save a recovery copy and start fresh. "
-                       "You can then sign in to download your cloud library."),
-        12, QFont::Normal, &Theme::text, page);
-    explanation->setWordWrap(true);
-    column->addWidget(explanation);
+    m_explanation = new ThemedLabel(QString(), 12, QFont::Normal, &Theme::text, page);
+    m_explanation->setWordWrap(true);
+    column->addWidget(m_explanation);
 
     m_syncRestoreButton = glassButton(
         QStringLiteral("Restore files from before sync"), false,
@@ -181,7 +178,9 @@ bool StorageRecoveryView::freshStartInterrupted() const
 bool StorageRecoveryView::backupOffered() const
 {
     const std::optional<LocalStore::Resource> damaged = damagedResource();
-    return damaged && !syncPending() && !freshStartInterrupted() && m_store.hasBackup(*damaged);
+    // After a failed write the file still holds the last saved version; its backup is older.
+    return damaged && !syncPending() && !freshStartInterrupted() && !m_store.isWriteFailure(*damaged)
+        && m_store.hasBackup(*damaged);
 }
 
 void StorageRecoveryView::refresh()
@@ -191,6 +190,11 @@ void StorageRecoveryView::refresh()
     const bool syncOffered = syncPending() && !marker;
     const bool backup = backupOffered();
 
+    m_explanation->setText(damaged && m_store.isWriteFailure(*damaged)
+            ? QStringLiteral("Velmora couldn't save a change. Your saved files still hold everything saved before it. "
+                             "Make room on the disk or check that the data folder can be written to, then try again.")
+            : QStringLiteral("Velmora couldn't read a saved file. Restore a backup, or save a recovery copy and start "
+                             "fresh. You can then sign in to download your cloud library."));
     m_syncRestoreButton->setVisible(syncOffered);
     m_issueSection->setVisible(damaged.has_value());
     if (damaged) {

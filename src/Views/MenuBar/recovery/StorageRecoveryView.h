@@ -85,5 +85,6 @@ private:
     // The fresh start is the primary action only when no restore is offered.
     GlassButton* m_freshStartPrimary;
     GlassButton* m_freshStartSecondary;
+    ThemedLabel* m_explanation;
     ThemedLabel* m_errorLabel;
 };

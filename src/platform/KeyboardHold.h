@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Keeps what the user types away from every application for a moment, so that a field being
+// edited on the user's behalf cannot receive a key in the middle of the edit. Held keys are
+// not lost: on release they go to the window that has the keyboard, in the order they were
+// typed and with the modifiers they were typed with, and the event source reports them then,
+// as the user's typing. Keys the caller posts through the KeyboardPoster while holding still
+// reach that window. Main thread only.
+class KeyboardHold {
+public:
+    virtual ~KeyboardHold() = default;
+
+    // Starts holding. The hold ends by itself after `longestSeconds`, as if released then.
+    // `userData` comes back on the modifier presses and releases the hold makes around a
+    // held key when it types it again (as with KeyboardPoster::post). False when the desktop
+    // refuses (another program holds the keyboard): keys then go on as usual.
+    virtual bool hold(double longestSeconds, quint64 userData) = 0;
+
+    // Ends the hold and types the held keys again. Does nothing when not holding.
+    virtual void release() = 0;
+
+    virtual bool isHolding() const = 0;
+};

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "platform/KeyboardHold.h"
+#include "Utilities/Scheduler.h"
+
+#include <QDeadlineTimer>
+#include <QList>
+#include <QObject>
+#include <array>
+#include <functional>
+#include <memory>
+
+class PostedKeyLedger;
+class X11Connection;
+class X11KeyboardLayout;
+union _XEvent;
+typedef unsigned long Window;
+
+// Holds keys on X11 with an active keyboard grab on the window that has the input focus: the
+// server then sends every key to us instead, and because the grab window is the focus window
+// no focus change is announced, so the field keeps its focus and selection. RECORD still
+// reports the grabbed keys; the event source asks claimRecorded() and drops them. On release
+// the held keys are typed again through XTest one at a time, each only after RECORD has
+// reported the previous one back, so that a key completing another trigger starts a new hold
+// before the keys after it reach the field. The grab stays on while they are typed: each key
+// goes out between an ungrab and a new grab sent in one batch, which the server carries out
+// without taking anyone else's input in between.
+class X11KeyboardHold final : public QObject, public KeyboardHold {
+    Q_OBJECT
+public:
+    // How long a key typed again may take to come back through RECORD before the next one
+    // goes anyway.
+    static constexpr double echoTimeout = 0.1;
+    // How long the event source may take to report a grabbed key before it is forgotten.
+    static constexpr int unrecordedLifetimeMilliseconds = 1000;
+
+    X11KeyboardHold(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout,
+        PostedKeyLedger& ledger);
+    ~X11KeyboardHold() override;
+
+    bool hold(double longestSeconds, quint64 userData) override;
+    void release() override;
+    bool isHolding() const override { return m_holding; }
+
+    // For the event source: true when the recorded key went to our grab; it is typed again
+    // later and must not count now.
+    bool claimRecorded(bool press, unsigned keyCode, unsigned long time);
+    // For the event source: a key typed again has come back through RECORD and was handled.
+    void typedAgain();
+    // For the poster: lets its keys through to the focused window; resume() grabs again.
+    // Both only queue requests, so that nothing else comes between them and the keys.
+    void suspend();
+    void resume();
+
+private:
+    struct HeldKey {
+        bool press;
+        unsigned keyCode;
+        unsigned state;
+        unsigned long time;
+    };
+    struct PostedKey {
+        unsigned keyCode;
+        bool press;
+        quint64 userData;
+    };
+    struct UnrecordedKey {
+        HeldKey key;
+        QDeadlineTimer deadline;
+    };
+
+    bool grab(Window window);
+    void ungrab();
+    void take(const _XEvent& event);
+    void readGrabbedKeys();
+    bool claimUnrecorded(bool press, unsigned keyCode, unsigned long time);
+    void typeNext();
+    // The keys that type the held key again with its modifiers; none when the server would
+    // ignore it.
+    using Keymap = std::array<char, 32>;
+    Keymap queryKeymap() const;
+    static bool isDown(const Keymap& keymap, unsigned keyCode);
+    QList<PostedKey> keysTypingAgain(const HeldKey& key, const Keymap& keymap);
+    void send(const QList<PostedKey>& keys);
+    // The first key that sets the modifier bit, of those `isDown` accepts when given.
+    unsigned modifierKey(unsigned bit, const std::function<bool(unsigned)>& isDown) const;
+    unsigned liveModifiers() const;
+
+    std::shared_ptr<X11Connection> m_connection;
+    const X11KeyboardLayout* m_layout;
+    PostedKeyLedger& m_ledger;
+    Window m_window = 0;
+    bool m_grabbed = false;
+    bool m_holding = false;
+    bool m_awaitingEcho = false;
+    bool m_awaitingRelease = false;
+    bool m_releaseWaitOver = false;
+    quint64 m_userData = 0;
+    // The modifiers the user holds, followed through the grabbed keys.
+    unsigned m_userModifiers = 0;
+    QList<HeldKey> m_held;
+    QList<UnrecordedKey> m_unrecorded;
+    ScheduledTask m_limit;
+    ScheduledTask m_echoWait;
+};

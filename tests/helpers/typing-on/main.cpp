@@ -1,0 +1,290 @@
+// Types random text with triggers in it straight on, as a quick typist does, into a Qt line
+// edit (the test field application) and a GTK entry (zenity), with the engine running in this
+// process, and counts the runs whose field ends up holding exactly the text with every trigger
+// replaced. Keys come from a thread of their own on its own X connection, through XTest, at a
+// random 10 to 60 ms apart, so that they keep coming whatever the engine is doing.
+//   --runs N       runs per field and load (default 20)
+//   --load N       busy processes for the loaded rounds (default: one per core; 0 skips them)
+//   --fields qt,gtk
+// Prints one line per field and load, and the first mismatches; exits 1 when any run differs.
+#include "DesktopSession.h"
+#include "Engine/TextExpansionEngine.h"
+#include "Models/Shortcut.h"
+#include "TextFieldsApp.h"
+#include "platform/AccessibilityTrust.h"
+#include "platform/linux/LinuxDesktop.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
+#include <X11/Xlib.h>
+#include <X11/XKBlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+constexpr int skipped = 77;
+
+const QList<std::pair<QString, QString>> triggers = {
+    {QStringLiteral("/sig"), QStringLiteral("Best regards, Anna")},
+    {QStringLiteral(";addr"), QStringLiteral("12 Long Road")},
+    {QStringLiteral("/a"), QStringLiteral("AAA")},
+    {QStringLiteral("/b"), QStringLiteral("BBB")},
+};
+const QStringList words = {"hi", "and", "more", "the", "typing", "Quick", "fox", "ok", "yes", "line"};
+const QStringList joins = {" ", " ", ", ", "! ", ". ", ""};
+
+struct Sample {
+    QString typed;
+    QString expected;
+};
+
+Sample randomSample(QRandomGenerator& random)
+{
+    Sample sample;
+    const int parts = 4 + int(random.bounded(5));
+    for (int i = 0; i < parts; ++i) {
+        const QString join = i == 0 ? QString() : joins.at(random.bounded(joins.size()));
+        if (random.bounded(2) == 0) {
+            const auto& [trigger, expansion] = triggers.at(random.bounded(triggers.size()));
+            sample.typed += join + trigger;
+            sample.expected += join + expansion;
+        } else {
+            // A word never follows another without a break, so that no word runs into a trigger.
+            const QString word = words.at(random.bounded(words.size()));
+            const QString separator = join.isEmpty() && i > 0 ? QStringLiteral(" ") : join;
+            sample.typed += separator + word;
+            sample.expected += separator + word;
+        }
+    }
+    return sample;
+}
+
+// Types the text through XTest from its own thread and connection.
+class Typist {
+public:
+    explicit Typist(quint32 seed)
+        : m_random(seed)
+    {
+    }
+
+    bool type(const QString& text)
+    {
+        Display* display = XOpenDisplay(nullptr);
+        if (!display)
+            return false;
+        std::atomic<bool> done = false;
+        std::thread thread([&] {
+            const KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
+            for (QChar character : text) {
+                const KeySym symbol = symbolOf(character);
+                const KeyCode code = XKeysymToKeycode(display, symbol);
+                const bool shifted = XkbKeycodeToKeysym(display, code, 0, 0) != symbol;
+                if (shifted)
+                    XTestFakeKeyEvent(display, shift, True, CurrentTime);
+                XTestFakeKeyEvent(display, code, True, CurrentTime);
+                XTestFakeKeyEvent(display, code, False, CurrentTime);
+                if (shifted)
+                    XTestFakeKeyEvent(display, shift, False, CurrentTime);
+                XFlush(display);
+                std::this_thread::sleep_for(std::chrono::milliseconds(10 + m_random.bounded(51)));
+            }
+            XSync(display, False);
+            done = true;
+        });
+        // The engine lives on this thread: keep its event loop turning meanwhile.
+        DesktopSession::waitFor([&] { return done.load(); }, 60000);
+        thread.join();
+        XCloseDisplay(display);
+        return true;
+    }
+
+private:
+    static KeySym symbolOf(QChar character)
+    {
+        switch (character.unicode()) {
+        case ' ':
+            return XK_space;
+        case '/':
+            return XK_slash;
+        case ';':
+            return XK_semicolon;
+        case ',':
+            return XK_comma;
+        case '.':
+            return XK_period;
+        case '!':
+            return XK_exclam;
+        default:
+            return XStringToKeysym(QString(character).toLatin1().constData());
+        }
+    }
+
+    QRandomGenerator m_random;
+};
+
+struct Round {
+    int exact = 0;
+    int runs = 0;
+    QStringList mismatches;
+};
+
+// Waits until the engine has reported every trigger of the sample and has had time to put the
+// clipboard back, or until nothing more can come.
+void settle(const int& expansions, int wanted)
+{
+    DesktopSession::waitFor([&] { return expansions >= wanted; }, 3000);
+    DesktopSession::pause(150);
+}
+
+int triggerCount(const Sample& sample)
+{
+    int count = 0;
+    QString rest = sample.expected;
+    for (const auto& [trigger, expansion] : triggers)
+        count += rest.count(expansion);
+    return count;
+}
+
+bool runQt(TextFieldsApp& app, Typist& typist, const Sample& sample, const int& expansions, QString& got)
+{
+    app.setText(QStringLiteral("line"), QString());
+    if (!app.focus(QStringLiteral("line")))
+        return false;
+    DesktopSession::pause(50);
+    const int before = expansions;
+    typist.type(sample.typed);
+    settle(expansions, before + triggerCount(sample));
+    DesktopSession::waitFor([&] { return app.text(QStringLiteral("line")) == sample.expected; }, 1000);
+    got = app.text(QStringLiteral("line"));
+    return got == sample.expected;
+}
+
+bool runGtk(Typist& typist, const Sample& sample, const int& expansions, QString& got)
+{
+    QProcess zenity;
+    zenity.start(QStringLiteral("zenity"), {"--entry", "--text=Type"});
+    if (!zenity.waitForStarted(5000) || !DesktopSession::focusWindowOf(zenity.processId()))
+        return false;
+    DesktopSession::pause(300);
+    const int before = expansions;
+    typist.type(sample.typed);
+    settle(expansions, before + triggerCount(sample));
+    DesktopSession::xdotool({"key", "Return"});
+    DesktopSession::waitFor([&] { return zenity.state() == QProcess::NotRunning; }, 5000);
+    if (zenity.state() != QProcess::NotRunning) {
+        zenity.kill();
+        zenity.waitForFinished();
+    }
+    got = QString::fromUtf8(zenity.readAllStandardOutput()).chopped(1);
+    return got == sample.expected;
+}
+
+QList<QProcess*> startLoad(int processes)
+{
+    QList<QProcess*> load;
+    for (int i = 0; i < processes; ++i) {
+        auto* process = new QProcess;
+        process->start(QStringLiteral("sh"), {"-c", "while :; do :; done"});
+        load.append(process);
+    }
+    return load;
+}
+
+void stopLoad(QList<QProcess*>& load)
+{
+    for (QProcess* process : std::as_const(load)) {
+        process->kill();
+        process->waitForFinished();
+        delete process;
+    }
+    load.clear();
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    if (QString missing = DesktopSession::missingDisplay(); !missing.isEmpty()) {
+        std::printf("typing on: skipped, %s\n", qPrintable(missing));
+        return skipped;
+    }
+    XInitThreads();
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication application(argc, argv);
+    QCommandLineParser parser;
+    parser.addOptions({{"runs", "Runs per field and load.", "n", "20"},
+        {"load", "Busy processes in the loaded rounds.", "n", QString::number(QThread::idealThreadCount())},
+        {"fields", "Fields to type into.", "list", "qt,gtk"}, {"seed", "Random seed.", "n", "1"}});
+    parser.process(application);
+    const int runs = parser.value("runs").toInt();
+    const int loadProcesses = parser.value("load").toInt();
+    const QStringList fields = parser.value("fields").split(',');
+    if (QString missing = DesktopSession::missingPieces(); !missing.isEmpty()) {
+        std::printf("typing on: skipped, %s\n", qPrintable(missing));
+        return skipped;
+    }
+
+    LinuxDesktop desktop;
+    if (!desktop.desktop().trust->isProcessTrusted()) {
+        std::printf("typing on: %s\n", qPrintable(desktop.desktop().trust->untrustedReason()));
+        return 1;
+    }
+    QList<Shortcut> shortcuts;
+    for (const auto& [trigger, expansion] : triggers) {
+        Shortcut shortcut;
+        shortcut.id = trigger;
+        shortcut.trigger = trigger;
+        shortcut.expansion = expansion;
+        shortcuts.append(shortcut);
+    }
+    int expansions = 0;
+    TextExpansionEngine engine(desktop.desktop());
+    engine.start(shortcuts, [&](const QString&, const QString&) { ++expansions; });
+    TextFieldsApp app;
+    if (!engine.isRunning() || !app.start()) {
+        std::printf("typing on: the engine or the field application did not start\n");
+        return 1;
+    }
+
+    const quint32 seed = parser.value("seed").toUInt();
+    QRandomGenerator random(seed);
+    Typist typist(seed);
+    bool allExact = true;
+    for (const bool loaded : {false, true}) {
+        if (loaded && loadProcesses <= 0)
+            continue;
+        QList<QProcess*> load = loaded ? startLoad(loadProcesses) : QList<QProcess*>();
+        for (const QString& field : fields) {
+            Round round;
+            for (int run = 0; run < runs; ++run) {
+                const Sample sample = randomSample(random);
+                QString got;
+                const bool exact = field == "gtk" ? runGtk(typist, sample, expansions, got)
+                                                  : runQt(app, typist, sample, expansions, got);
+                ++round.runs;
+                if (exact)
+                    ++round.exact;
+                else if (round.mismatches.size() < 5)
+                    round.mismatches.append(QStringLiteral("    typed    \"%1\"\n    expected \"%2\"\n    got      \"%3\"")
+                                                .arg(sample.typed, sample.expected, got));
+            }
+            std::printf("typing on: %s field, %s: %d of %d runs exact\n", qPrintable(field),
+                loaded ? qPrintable(QStringLiteral("%1 busy processes").arg(loadProcesses)) : "idle", round.exact,
+                round.runs);
+            for (const QString& mismatch : std::as_const(round.mismatches))
+                std::printf("%s\n", qPrintable(mismatch));
+            std::fflush(stdout);
+            allExact = allExact && round.exact == round.runs;
+        }
+        stopLoad(load);
+    }
+    engine.stop();
+    return allExact ? 0 : 1;
+}
