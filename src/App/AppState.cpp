@@ -700,29 +700,41 @@ void AppState::cancelRequest()
 
 // ---------------------------------------------------------------- queries
 
-QList<Shortcut> AppState::shortcutsInGroup(const std::optional<QString>& groupId) const
+QList<qsizetype> AppState::shortcutPositionsInGroup(const std::optional<QString>& groupId) const
 {
     const QString query = m_searchQuery.toLower();
-    QList<Shortcut> result;
-    auto matches = [&](const Shortcut& s) {
-        return containsLowered(s.trigger, query) || containsLowered(s.expansion, query);
-    };
+    const QList<Shortcut>& shortcuts = m_userData.shortcuts;
+    QList<qsizetype> result;
     if (m_reviewingDuplicateShortcuts) {
         const QSet<QString> duplicates = m_userData.duplicateTriggers();
-        for (const Shortcut& s : m_userData.shortcuts) {
-            if (duplicates.contains(s.trigger) && (query.isEmpty() || matches(s)))
-                result.append(s);
+        for (const qsizetype i : m_searchIndex.matching(shortcuts, query)) {
+            if (duplicates.contains(shortcuts[i].trigger))
+                result.append(i);
         }
-        std::stable_sort(result.begin(), result.end(), [](const Shortcut& a, const Shortcut& b) {
-            return a.trigger != b.trigger ? a.trigger < b.trigger : a.order < b.order;
+        std::stable_sort(result.begin(), result.end(), [&](qsizetype a, qsizetype b) {
+            const Shortcut& x = shortcuts[a];
+            const Shortcut& y = shortcuts[b];
+            return x.trigger != y.trigger ? x.trigger < y.trigger : x.order < y.order;
         });
         return result;
     }
-    for (const Shortcut& s : m_userData.shortcuts) {
-        if (query.isEmpty() ? s.groupId == groupId : matches(s))
-            result.append(s);
+    if (query.isEmpty()) {
+        for (qsizetype i = 0; i < shortcuts.size(); ++i) {
+            if (shortcuts[i].groupId == groupId)
+                result.append(i);
+        }
+    } else {
+        result = m_searchIndex.matching(shortcuts, query);
     }
-    std::stable_sort(result.begin(), result.end(), [](const Shortcut& a, const Shortcut& b) { return a.order < b.order; });
+    std::stable_sort(result.begin(), result.end(), [&](qsizetype a, qsizetype b) { return shortcuts[a].order < shortcuts[b].order; });
+    return result;
+}
+
+QList<Shortcut> AppState::shortcutsInGroup(const std::optional<QString>& groupId) const
+{
+    QList<Shortcut> result;
+    for (const qsizetype i : shortcutPositionsInGroup(groupId))
+        result.append(m_userData.shortcuts[i]);
     return result;
 }
 

@@ -1,0 +1,89 @@
+#include "Models/ShortcutSearchIndex.h"
+
+#include <QHash>
+#include <cstring>
+
+namespace {
+
+bool sameText(const QString& a, const QString& b)
+{
+    return a.constData() == b.constData() && a.size() == b.size();
+}
+
+bool contains(const QByteArray& haystack, const QByteArray& needle)
+{
+    return memmem(haystack.constData(), size_t(haystack.size()), needle.constData(), size_t(needle.size())) != nullptr;
+}
+
+} // namespace
+
+void ShortcutSearchIndex::update(const QList<Shortcut>& shortcuts)
+{
+    if (m_source.isSharedWith(shortcuts))
+        return;
+    // Entries usually stay where they were; a shortcut that moved is found by its id.
+    QHash<QString, qsizetype> previousPlace;
+    bool placesKnown = false;
+    QList<Entry> entries;
+    entries.reserve(shortcuts.size());
+    for (qsizetype i = 0; i < shortcuts.size(); ++i) {
+        const Shortcut& shortcut = shortcuts[i];
+        qsizetype place = i < m_source.size() && m_source[i].id == shortcut.id ? i : -1;
+        if (place < 0 && !m_source.isEmpty()) {
+            if (!placesKnown) {
+                previousPlace.reserve(m_source.size());
+                for (qsizetype j = 0; j < m_source.size(); ++j)
+                    previousPlace.insert(m_source[j].id, j);
+                placesKnown = true;
+            }
+            place = previousPlace.value(shortcut.id, -1);
+        }
+        if (place >= 0) {
+            const Entry& old = m_entries[place];
+            if (sameText(old.trigger, shortcut.trigger) && sameText(old.expansion, shortcut.expansion)) {
+                entries.append(old);
+                continue;
+            }
+        }
+        entries.append({shortcut.trigger, shortcut.expansion, shortcut.trigger.toLower().toUtf8(),
+            shortcut.expansion.toLower().toUtf8()});
+    }
+    m_source = shortcuts;
+    m_entries = std::move(entries);
+    m_lastQuery.clear();
+    m_lastMatches.clear();
+}
+
+bool ShortcutSearchIndex::matches(qsizetype position, const QByteArray& needle) const
+{
+    const Entry& entry = m_entries[position];
+    return contains(entry.loweredTrigger, needle) || contains(entry.loweredExpansion, needle);
+}
+
+QList<qsizetype> ShortcutSearchIndex::matching(const QList<Shortcut>& shortcuts, const QString& loweredQuery)
+{
+    update(shortcuts);
+    QList<qsizetype> result;
+    if (loweredQuery.isEmpty()) {
+        result.reserve(shortcuts.size());
+        for (qsizetype i = 0; i < shortcuts.size(); ++i)
+            result.append(i);
+        return result;
+    }
+    const QByteArray needle = loweredQuery.toUtf8();
+    const bool narrowing = !m_lastQuery.isEmpty() && loweredQuery.startsWith(m_lastQuery);
+    if (narrowing) {
+        for (const qsizetype i : std::as_const(m_lastMatches)) {
+            if (matches(i, needle))
+                result.append(i);
+        }
+    } else {
+        for (qsizetype i = 0; i < m_entries.size(); ++i) {
+            if (matches(i, needle))
+                result.append(i);
+        }
+    }
+    m_lastQuery = loweredQuery;
+    m_lastMatches = result;
+    return result;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Models/Shortcut.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// Answers "which shortcuts contain this text" over a large library without lowering every
+// trigger and text again for each key typed. Each shortcut's trigger and text are kept
+// lowered once, as UTF-8 (half the memory of a lowered copy in UTF-16; a match of UTF-8
+// bytes is a match of characters); entries of shortcuts whose texts did not change are
+// carried over when the library changes. A query that extends the previous one only looks
+// through the previous matches.
+//
+// Matching is the list's rule: the lowered trigger or text contains the lowered query.
+class ShortcutSearchIndex {
+public:
+    // Positions in `shortcuts`, in their order, of the shortcuts that match `loweredQuery`;
+    // every position when the query is empty.
+    QList<qsizetype> matching(const QList<Shortcut>& shortcuts, const QString& loweredQuery);
+
+private:
+    struct Entry {
+        // Kept to tell whether the shortcut's texts are still the ones lowered below.
+        QString trigger;
+        QString expansion;
+        QByteArray loweredTrigger;
+        QByteArray loweredExpansion;
+    };
+
+    void update(const QList<Shortcut>& shortcuts);
+    bool matches(qsizetype position, const QByteArray& needle) const;
+
+    QList<Shortcut> m_source;
+    QList<Entry> m_entries;
+    QString m_lastQuery;
+    QList<qsizetype> m_lastMatches;
+};
