@@ -1,7 +1,8 @@
 #include "Models/ShortcutSearchIndex.h"
 
 #include <QHash>
-#include <cstring>
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -12,13 +13,58 @@ bool sameText(const QString& a, const QString& b)
 
 bool contains(const QByteArray& haystack, const QByteArray& needle)
 {
-    return memmem(haystack.constData(), size_t(haystack.size()), needle.constData(), size_t(needle.size())) != nullptr;
+    return std::string_view(haystack.constData(), size_t(haystack.size()))
+               .find(std::string_view(needle.constData(), size_t(needle.size())))
+        != std::string_view::npos;
+}
+
+// Most texts are plain ASCII, which lowers byte by byte far faster than the general case.
+QByteArray loweredUtf8(const QString& text)
+{
+    QByteArray result(text.size(), Qt::Uninitialized);
+    const ushort* source = text.utf16();
+    char* target = result.data();
+    ushort seen = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const ushort c = source[i];
+        seen |= c;
+        target[i] = char(c + (ushort(c - u'A') < 26 ? 32 : 0));
+    }
+    return seen < 0x80 ? result : text.toLower().toUtf8();
 }
 
 } // namespace
 
+ShortcutSearchIndex::~ShortcutSearchIndex()
+{
+    if (m_prepared.valid())
+        m_prepared.wait();
+}
+
+QList<ShortcutSearchIndex::Entry> ShortcutSearchIndex::entriesFor(const QList<Shortcut>& shortcuts)
+{
+    QList<Entry> entries;
+    entries.reserve(shortcuts.size());
+    for (const Shortcut& shortcut : shortcuts)
+        entries.append({shortcut.trigger, shortcut.expansion, loweredUtf8(shortcut.trigger), loweredUtf8(shortcut.expansion)});
+    return entries;
+}
+
+void ShortcutSearchIndex::prepare(const QList<Shortcut>& shortcuts)
+{
+    if (!m_source.isEmpty() || m_prepared.valid())
+        return;
+    // The worker reads its own copy; copies share the texts without sharing any writes.
+    m_preparedSource = shortcuts;
+    m_prepared = std::async(std::launch::async, [shortcuts] { return entriesFor(shortcuts); });
+}
+
 void ShortcutSearchIndex::update(const QList<Shortcut>& shortcuts)
 {
+    if (m_prepared.valid()) {
+        m_entries = m_prepared.get();
+        m_source = std::exchange(m_preparedSource, {});
+    }
     if (m_source.isSharedWith(shortcuts))
         return;
     // Entries usually stay where they were; a shortcut that moved is found by its id.
@@ -45,8 +91,8 @@ void ShortcutSearchIndex::update(const QList<Shortcut>& shortcuts)
                 continue;
             }
         }
-        entries.append({shortcut.trigger, shortcut.expansion, shortcut.trigger.toLower().toUtf8(),
-            shortcut.expansion.toLower().toUtf8()});
+        entries.append({shortcut.trigger, shortcut.expansion, loweredUtf8(shortcut.trigger),
+            loweredUtf8(shortcut.expansion)});
     }
     m_source = shortcuts;
     m_entries = std::move(entries);

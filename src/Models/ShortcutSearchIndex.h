@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <future>
 
 // Answers "which shortcuts contain this text" over a large library without lowering every
 // trigger and text again for each key typed. Each shortcut's trigger and text are kept
@@ -16,6 +17,12 @@
 // Matching is the list's rule: the lowered trigger or text contains the lowered query.
 class ShortcutSearchIndex {
 public:
+    ~ShortcutSearchIndex();
+
+    // Starts lowering `shortcuts` on a worker thread, so that the first search does not
+    // wait for a large library to be read through. Does nothing once the index holds entries.
+    void prepare(const QList<Shortcut>& shortcuts);
+
     // Positions in `shortcuts`, in their order, of the shortcuts that match `loweredQuery`;
     // every position when the query is empty.
     QList<qsizetype> matching(const QList<Shortcut>& shortcuts, const QString& loweredQuery);
@@ -29,10 +36,13 @@ private:
         QByteArray loweredExpansion;
     };
 
+    static QList<Entry> entriesFor(const QList<Shortcut>& shortcuts);
     void update(const QList<Shortcut>& shortcuts);
     bool matches(qsizetype position, const QByteArray& needle) const;
 
     QList<Shortcut> m_source;
+    QList<Shortcut> m_preparedSource;
+    std::future<QList<Entry>> m_prepared;
     QList<Entry> m_entries;
     QString m_lastQuery;
     QList<qsizetype> m_lastMatches;
