@@ -34,7 +34,7 @@ CardHeightEstimate::CardHeightEstimate(AppState& appState)
     Group group;
     group.name = QStringLiteral("x");
     m_folder = std::make_unique<FolderCard>(appState, group, inertBinding());
-    m_shortcut = std::make_unique<ShortcutCard>(appState, Shortcut {}, inertBinding());
+    m_shortcut = std::make_unique<ShortcutCard>(appState, Shortcut{}, inertBinding());
     keepOffScreen(*m_folder);
     keepOffScreen(*m_shortcut);
 }
@@ -68,6 +68,7 @@ const CardHeightEstimate::Measures& CardHeightEstimate::measuresAt(int width)
     }
     const QMargins card = m_shortcut->layout()->contentsMargins();
     const QMargins label = preview->contentsMargins();
+    measures.metrics.emplace(preview->font());
     measures.previewWidth = std::max(1, width - card.left() - card.right() - label.left() - label.right());
     m_measures = measures;
     return m_measures;
@@ -77,7 +78,7 @@ int CardHeightEstimate::previewLines(const QString& text, const Measures& measur
 {
     if (text.isEmpty())
         return 1;
-    const QFontMetricsF metrics(m_shortcut->previewLabel()->font());
+    const QFontMetricsF& metrics = *measures.metrics;
     if (measures.wholeText) {
         qreal lines = 0;
         for (const QStringView paragraph : QStringView(text).split(QLatin1Char('\n')))

@@ -2,7 +2,8 @@
 
 #include "Models/Shortcut.h"
 
-#include <QFont>
+#include <QFontMetricsF>
+#include <optional>
 #include <memory>
 
 class AppState;
@@ -35,6 +36,7 @@ private:
         int shortcut[2] = {0, 0}; // one preview line, without and with the folder line
         int lineStep = 0;
         qreal previewWidth = 0;
+        std::optional<QFontMetricsF> metrics;
     };
 
     const Measures& measuresAt(int width);

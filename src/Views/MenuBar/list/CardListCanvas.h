@@ -33,7 +33,7 @@ class CardListCanvas : public QWidget {
     Q_OBJECT
 public:
     static constexpr int gridSpacing = 8;
-    static inline const QMargins gridMargins { 18, 4, 18, 18 };
+    static inline const QMargins gridMargins{18, 4, 18, 18};
 
     // One row: a folder or a shortcut of the lists handed to setRows, by position.
     struct Row {

@@ -72,7 +72,7 @@ MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTru
     });
 
     connect(&m_appState, &AppState::userDataChanged, this, [this] {
-        countDuplicates();
+        readLibrary();
         refresh();
     });
     for (const auto signal : {&AppState::searchQueryChanged, &AppState::currentGroupIdChanged,
@@ -89,7 +89,7 @@ MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTru
     });
 
     showAccessibility();
-    countDuplicates();
+    readLibrary();
     refresh();
 }
 
@@ -103,11 +103,20 @@ void MainListView::showScreen(const PopoverScreen& screen)
     m_screen.set(screen);
 }
 
-// Only a library change can change the count: searching and moving between folders do not
-// go through the whole library for it.
-void MainListView::countDuplicates()
+// What only a library change can change: searching and moving between folders do not go
+// through the whole library for it.
+void MainListView::readLibrary()
 {
-    m_duplicates = m_appState.userData().duplicateTriggers().size();
+    const UserData& library = m_appState.userData();
+    m_duplicates = library.duplicateTriggers().size();
+    QSet<QString> folderIds;
+    for (const Group& group : library.groups)
+        folderIds.insert(group.id);
+    m_inExistingFolder.resize(library.shortcuts.size());
+    for (qsizetype i = 0; i < library.shortcuts.size(); ++i) {
+        const std::optional<QString>& folder = library.shortcuts[i].groupId;
+        m_inExistingFolder[i] = folder && folderIds.contains(*folder);
+    }
 }
 
 void MainListView::refresh()
@@ -130,20 +139,14 @@ void MainListView::rebuildList()
     rows.shortcuts = library.shortcuts;
     const QList<qsizetype> shortcuts = m_appState.shortcutPositionsInGroup(open);
     // The folder line shows while searching, for shortcuts in a folder that exists.
-    QSet<QString> folderIds;
-    if (!m_appState.searchQuery().isEmpty()) {
-        for (const Group& group : library.groups)
-            folderIds.insert(group.id);
-    }
+    const bool searching = !m_appState.searchQuery().isEmpty();
     rows.rows.reserve(rows.groups.size() + shortcuts.size());
     for (qsizetype i = 0; i < rows.groups.size(); ++i)
         rows.rows.append({CardListCanvas::Row::Kind::folder, i});
     if (!shortcuts.isEmpty())
         rows.pinned = rows.rows.size();
-    for (const qsizetype position : shortcuts) {
-        const std::optional<QString>& folder = library.shortcuts[position].groupId;
-        rows.rows.append({CardListCanvas::Row::Kind::shortcut, position, folder && folderIds.contains(*folder)});
-    }
+    for (const qsizetype position : shortcuts)
+        rows.rows.append({CardListCanvas::Row::Kind::shortcut, position, searching && m_inExistingFolder[position]});
     ListEmptyState* empty = nullptr;
     if (rows.rows.isEmpty()) {
         empty = new ListEmptyState(!m_appState.searchQuery().isEmpty(), m_canvas);

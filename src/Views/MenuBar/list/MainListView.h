@@ -71,7 +71,7 @@ protected:
 private:
     template <class Card>
     QList<Card*> cardsOfKind() const;
-    void countDuplicates();
+    void readLibrary();
     void refresh();
     void rebuildList();
     LibraryItemCard* makeCard(const CardListCanvas::Rows& rows, qsizetype row, LibraryItemCard* card);
@@ -95,4 +95,6 @@ private:
     CardListCanvas* m_canvas;
     AccessibilityBanner* m_accessibilityBanner;
     qsizetype m_duplicates = 0;
+    // By position in the library's shortcuts.
+    QList<bool> m_inExistingFolder;
 };
