@@ -8,6 +8,7 @@
 //   popover_scale_benchmark <shortcuts>    run one size, print "step<TAB>value" lines
 
 #include "App/AppState.h"
+#include "App/PopoverCommands.h"
 #include "Persistence/LocalStore.h"
 #include "Views/Components/GlassTextArea.h"
 #include "Views/MenuBar/forms/ShortcutFormView.h"
@@ -135,7 +136,8 @@ void runOneSize(int shortcuts)
     timer.start();
     LocalStore store(folder.path());
     AppState state(store);
-    MainListView view(PopoverScreenContext{state, PopoverScreen::main(), binding, [] {}}, nullptr);
+    PopoverCommands commands(state, PopoverCommands::WindowActions{.quit = [] {}, .closePopover = {}, .endEditing = {}});
+    MainListView view(PopoverScreenContext{state, PopoverScreen::main(), binding, commands}, nullptr);
     view.resize(340, 560);
     view.show();
     drawn(view);

@@ -15,6 +15,7 @@ class EventSource;
 class LocalStore;
 class LoginItem;
 class PlainTextClipboard;
+class PopoverCommands;
 class PopoverKeyHandler;
 class PopoverWindow;
 class QAction;
@@ -38,8 +39,8 @@ public:
     // Delay between showing the popover and starting the tutorial from the status menu.
     static constexpr double tutorialStartDelay = 0.3;
 
-    // Builds the popover's content inside `window`.
-    using ContentFactory = std::function<QWidget*(QWidget* window, AppState& state, std::function<void()> onQuit)>;
+    // Builds the popover's content inside `window`, with the popover's commands.
+    using ContentFactory = std::function<QWidget*(QWidget* window, AppState& state, PopoverCommands& commands)>;
 
     // What the delegate works with. main() passes the desktop's; tests pass doubles.
     struct Environment {
@@ -69,7 +70,7 @@ public:
     // Another start of the program while this one runs: show the popover.
     bool applicationShouldHandleReopen();
 
-    void applyTheme(const QString& theme);
+    void applyTheme(AppTheme theme);
     // Starts the engine when everything allows it; safe to call at any time, any number of
     // times.
     void startEngine();
@@ -121,12 +122,14 @@ private:
     ScheduledTask m_trustPoll;
     bool m_followsSystemAppearance = true;
 
+    PopoverCommands& commands();
+
     QAction* m_toggleAction = nullptr;
     QAction* m_statisticsAction = nullptr;
 
     // The values last acted on, so that a settings write that changes something else does
     // not act again.
-    std::optional<QString> m_theme;
+    std::optional<AppTheme> m_theme;
     std::optional<bool> m_launchAtLogin;
     std::optional<bool> m_fullHeight;
     std::optional<bool> m_storageReady;

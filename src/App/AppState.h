@@ -43,7 +43,8 @@ public:
     explicit AppState(LocalStore& store, QObject* parent = nullptr);
     ~AppState() override;
 
-    // The one instance, for the tutorial; held weakly.
+    // The one instance, for the tutorial: setting it hands the tutorial this library's
+    // triggers. Held weakly.
     static AppState* shared();
     static void setShared(AppState* state);
 
@@ -88,9 +89,9 @@ public:
     SyncSnapshot syncSnapshot() const;
     void applySyncedSnapshot(const SyncSnapshot& snapshot, const SyncSnapshot& expected, const SyncOwner& owner);
 
-    // The change path for other screens: `change` edits the library in place. Returns
-    // whether the change was valid and written.
-    bool mutatePublic(const std::function<void(UserData&)>& change);
+    // Puts `library` in place of the current one as one undo step (a replacing import, a
+    // restore). Returns whether it was valid and written.
+    bool replaceLibrary(const UserData& library);
     bool undo();
     bool redo();
     bool updateSettings(const std::function<void(AppSettings&)>& change);
@@ -98,21 +99,30 @@ public:
     // Library operations.
     bool addShortcut(const QString& trigger, const QString& expansion, const std::optional<QString>& groupId);
     bool updateShortcut(const QString& id, const std::optional<QString>& trigger, const std::optional<QString>& expansion);
-    void deleteShortcut(const QString& id);
+    // Deletions ask first when the settings say so; they then return false and the
+    // confirmation carries them out. Otherwise they return whether the deletion was written.
+    bool deleteShortcut(const QString& id);
     bool duplicateShortcut(const QString& id);
-    // Returns the new folder's id, or nothing when it was not written.
+    // Returns the new folder's id, or nothing when it was not written. Without an `order` the
+    // folder goes after its siblings.
     std::optional<QString> addGroup(const QString& name, const std::optional<QString>& parentGroupId,
         const std::optional<QString>& icon, const std::optional<QString>& color,
-        const QString& visibility);
-    void deleteGroup(const QString& id);
+        const QString& visibility, std::optional<qint64> order = std::nullopt);
+    bool deleteGroup(const QString& id);
     bool ungroupFolder(const QString& id);
     // `icon` and `color`: not given keeps the value, given as nullopt clears it (so a folder
     // can drop the icon of an upload that was deleted).
     bool updateGroup(const QString& id, const std::optional<QString>& name,
         const std::optional<std::optional<QString>>& icon,
         const std::optional<std::optional<QString>>& color);
+    // The folder's place in the tree and its visibility, as one undo step.
+    bool updateGroupParentAndVisibility(const QString& id, const std::optional<QString>& parentGroupId,
+        const QString& visibility);
     bool duplicateGroup(const QString& id);
     bool moveShortcutToGroup(const QString& shortcutId, const std::optional<QString>& groupId);
+    // Moves the items named by `ids` into the folder (see UserData::moveIntoFolder). Returns
+    // how many changed place: 0 when none would, with nothing written.
+    int moveItemsIntoFolder(const QStringList& ids, const QString& folderId);
     bool moveSelectedToGroup(const std::optional<QString>& groupId);
     bool moveItemUp(const QString& id);
     bool moveItemDown(const QString& id);
@@ -184,8 +194,8 @@ private:
     void setSettings(const AppSettings& settings);
     void setStorageReady(bool ready);
     void setPendingConfirmation(std::optional<ConfirmationRequest> request);
-    void deleteShortcutNow(const QString& id);
-    void deleteGroupNow(const QString& id);
+    bool deleteShortcutNow(const QString& id);
+    bool deleteGroupNow(const QString& id);
     bool moveItem(const QString& id, int direction);
     LocalStore& m_store;
     UserData m_userData;

@@ -51,6 +51,24 @@ namespace {
     }
 } // namespace
 
+bool isAppWide(Command command)
+{
+    switch (command) {
+    case Command::focusSearch:
+    case Command::quit:
+    case Command::closePopover:
+    case Command::openSettings:
+    case Command::newShortcut:
+    case Command::newFolder:
+    case Command::openAccount:
+    case Command::openAchievements:
+    case Command::openStatistics:
+        return true;
+    default:
+        return false;
+    }
+}
+
 Command commandFor(int key, Qt::KeyboardModifiers modifiers, bool editingText)
 {
     const bool ctrl = modifiers.testFlag(Qt::ControlModifier);

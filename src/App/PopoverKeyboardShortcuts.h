@@ -31,7 +31,16 @@ enum class Command {
     goUp, // Shift-Return
     deleteOrGoUp, // Delete
     escape, // Escape
+    // Reached from menus only.
+    openAccount,
+    openAchievements,
+    openStatistics,
 };
+
+// Commands that act on whatever screen is shown: new items, search, settings, the other
+// screens, closing and quitting. Every other command acts on the main list and only while
+// it is the screen shown with nothing laid over it.
+bool isAppWide(Command command);
 
 // `editingText`: a text field of the popover has the keyboard focus; then only a few
 // shortcuts act and every other key goes to the field.

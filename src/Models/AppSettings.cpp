@@ -1,5 +1,27 @@
 #include "Models/AppSettings.h"
 
+QString AppSettings::themeText(AppTheme theme)
+{
+    switch (theme) {
+    case AppTheme::system:
+        return QStringLiteral("system");
+    case AppTheme::light:
+        return QStringLiteral("light");
+    case AppTheme::dark:
+        return QStringLiteral("dark");
+    }
+    return QStringLiteral("system");
+}
+
+AppTheme AppSettings::themeChoice() const
+{
+    for (AppTheme chosen : {AppTheme::light, AppTheme::dark}) {
+        if (theme == themeText(chosen))
+            return chosen;
+    }
+    return AppTheme::system;
+}
+
 AppSettings AppSettings::defaults()
 {
     return {};

@@ -4,6 +4,11 @@
 
 #include <QString>
 
+// The look the user chose for the popover; `system` follows the desktop.
+enum class AppTheme { system,
+    light,
+    dark };
+
 // The user's preferences: the content of the settings file.
 //
 // Reading is lenient: a missing or null key takes its default; a key of the wrong JSON type
@@ -12,12 +17,17 @@ struct AppSettings {
     bool expandText = false;
     bool confirmDelete = true;
     bool copyOnClick = true;
-    QString theme = QStringLiteral("system"); // "system", "light" or "dark"
+    // themeText() of an AppTheme; an unknown text is kept and written back, and means `system`.
+    QString theme = themeText(AppTheme::system);
     bool fullHeight = false;
     bool showTimeSavedAnimation = true;
     bool showDropdown = true;
     bool showAchievementToast = true;
     bool launchAtLogin = false;
+
+    // The JSON text of `theme`: "system", "light" or "dark".
+    static QString themeText(AppTheme theme);
+    AppTheme themeChoice() const;
 
     // Every setting at its default.
     static AppSettings defaults();

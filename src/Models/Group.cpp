@@ -2,6 +2,28 @@
 
 #include "Models/RecordText.h"
 
+QString Group::visibilityText(FolderVisibility visibility)
+{
+    switch (visibility) {
+    case FolderVisibility::privateFolder:
+        return QStringLiteral("private");
+    case FolderVisibility::publicFolder:
+        return QStringLiteral("public");
+    case FolderVisibility::unlisted:
+        return QStringLiteral("unlisted");
+    }
+    return QStringLiteral("private");
+}
+
+std::optional<FolderVisibility> Group::knownVisibility() const
+{
+    for (FolderVisibility known : {FolderVisibility::privateFolder, FolderVisibility::publicFolder, FolderVisibility::unlisted}) {
+        if (visibility == visibilityText(known))
+            return known;
+    }
+    return std::nullopt;
+}
+
 // Keys are read in field order, so the first failing key is the one reported.
 Group Group::fromJson(const JsonReader& r)
 {

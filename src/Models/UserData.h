@@ -8,6 +8,7 @@
 #include <QList>
 #include <QSet>
 #include <QStringList>
+#include <QStringView>
 
 // The whole library as one value: the content of the data file, the export file, the
 // library part of a sync snapshot and an imported library.
@@ -31,6 +32,34 @@ struct UserData {
     // rule: ids non-empty and unique per kind, shortcuts with trigger and text, folder
     // parents existing and acyclic, shortcut folders existing, deletion markers unique.
     void validate() const;
+
+    // The first item with `id`, or null. Ids compare exactly, as the views and the edits do.
+    const Shortcut* shortcut(const QString& id) const;
+    Shortcut* shortcut(const QString& id);
+    const Group* group(const QString& id) const;
+    Group* group(const QString& id);
+    const CustomIcon* customIcon(QStringView id) const;
+
+    // Folder tree walks. Each is linear in the library's size and stops where a parent link
+    // is missing or loops, so a library that breaks the rules (read before validation, or an
+    // edit being tried) can neither hang nor recurse deeply.
+
+    // The folder `id` and the folders above it, top level first; empty when `id` names no
+    // folder.
+    QList<Group> folderPath(const QString& id) const;
+    // Whether a parent link on the way up from the folder `folderId` names `ancestorId`: the
+    // folder lies inside it at some depth (a folder does not lie inside itself).
+    bool liesWithin(const QString& folderId, const QString& ancestorId) const;
+    // The folder `id` and every folder inside it, at any depth.
+    QSet<QString> folderAndDescendants(const QString& id) const;
+    // How many folders deep the deepest folder lies (a top-level folder is 1, no folders 0).
+    int deepestFolderDepth() const;
+
+    // Moves the items named by `ids` into the folder `folderId`: the first shortcut and the
+    // first folder with each id. A folder is not moved into itself or into a folder inside it.
+    // Returns how many items changed place; nothing changes when the target folder does not
+    // exist or an item already lies in it.
+    int moveIntoFolder(const QStringList& ids, const QString& folderId);
 
     // Marks `ids` as deleted now in the markers of `kind`; a repeated id gets the new time.
     void recordDeletion(TombstoneKind kind, const QStringList& ids);

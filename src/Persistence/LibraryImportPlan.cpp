@@ -41,7 +41,7 @@ Group matchKey(const Group& folder)
     Group key = folder;
     key.id.clear();
     key.order = 0;
-    key.visibility = folder.visibility.value_or(QStringLiteral("private"));
+    key.visibility = folder.visibility.value_or(Group::visibilityText(FolderVisibility::privateFolder));
     return key;
 }
 
@@ -154,7 +154,7 @@ private:
         }
         candidate.id = m_folderIds.claim(folder.id);
         candidate.order = m_folderOrders.next(candidate.parentGroupId);
-        candidate.visibility = QStringLiteral("private");
+        candidate.visibility = Group::visibilityText(FolderVisibility::privateFolder);
         candidate.shareId.reset();
         m_result.groups.append(candidate);
         addMatch(candidate);

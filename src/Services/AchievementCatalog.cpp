@@ -3,6 +3,7 @@
 #include "Models/Stats.h"
 #include "Models/UserData.h"
 #include "Utilities/Clock.h"
+#include "Utilities/TimeText.h"
 
 #include <QHash>
 #include <QHashFunctions>
@@ -101,12 +102,7 @@ namespace {
             id, name, desc, tier, C::time, icon,
             [=](const Stats& s, const UserData&) { return s.totalTimeSaved >= double(seconds); },
             [=](const Stats& s, const UserData&) {
-                // Truncated towards zero; a value beyond the 64-bit range (never written by the
-                // system) is clamped rather than overflowing.
-                const double v = s.totalTimeSaved;
-                const qint64 whole = !(v == v) ? 0 : v >= 9.2e18 ? seconds
-                    : v <= -9.2e18                               ? 0
-                                                                 : qint64(v);
+                const qint64 whole = TimeText::wholeSeconds(s.totalTimeSaved);
                 return std::optional(capped(whole, seconds));
             });
     }
@@ -202,8 +198,8 @@ const QList<Achievement>& folder()
         folderThreshold("folder_10", "Organized", "Created ten folders.", T::silver, 10, "folders"),
         make(
             "folder_nested_3", "Architect", "Nested folders three levels deep.", T::gold, C::folder, "tree-structure",
-            [](const Stats&, const UserData& d) { return maxFolderDepth(d) >= 3; },
-            [](const Stats&, const UserData& d) { return std::optional(capped(maxFolderDepth(d), 3)); }),
+            [](const Stats&, const UserData& d) { return d.deepestFolderDepth() >= 3; },
+            [](const Stats&, const UserData& d) { return std::optional(capped(d.deepestFolderDepth(), 3)); }),
     };
     return list;
 }
@@ -311,51 +307,6 @@ const Achievement* find(const QString& id)
             return &a;
     }
     return nullptr;
-}
-
-int maxFolderDepth(const UserData& data)
-{
-    QHash<QString, const Group*> byId;
-    byId.reserve(data.groups.size());
-    for (const Group& g : data.groups)
-        byId.insert(g.id, &g);
-    QHash<QString, int> memo;
-
-    // Iterative walk up the parent chain; the path set stops a cycle, treating the folder
-    // whose parent is already on the path as top level.
-    auto depth = [&](const QString& start) {
-        QList<QString> chain;
-        QSet<QString> path;
-        QString id = start;
-        int base = 0;
-        for (;;) {
-            if (auto it = memo.constFind(id); it != memo.constEnd()) {
-                base = *it;
-                break;
-            }
-            const Group* g = byId.value(id);
-            if (!g) {
-                base = 0;
-                break;
-            }
-            chain.append(id);
-            path.insert(id);
-            const std::optional<QString>& parent = g->parentGroupId;
-            if (!parent || parent->isEmpty() || path.contains(*parent)) {
-                base = 0;
-                break;
-            }
-            id = *parent;
-        }
-        for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-            memo.insert(*it, ++base);
-        return memo.value(start, 0);
-    };
-
-    int deepest = 0;
-    for (const Group& g : data.groups)
-        deepest = std::max(deepest, depth(g.id));
-    return deepest;
 }
 
 } // namespace AchievementCatalog

@@ -23,7 +23,4 @@ const QList<Achievement>& all();
 // The achievement with this id, or nullptr.
 const Achievement* find(const QString& id);
 
-// Depth of the deepest folder nesting; a top-level folder is 1, a library without folders 0.
-int maxFolderDepth(const UserData& data);
-
 } // namespace AchievementCatalog

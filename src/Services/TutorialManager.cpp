@@ -1,6 +1,5 @@
 #include "Services/TutorialManager.h"
 
-#include "App/AppState.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/Scheduler.h"
 
@@ -86,6 +85,11 @@ OnboardState TutorialManager::onboardState() const
     return OnboardState::decode(QSettings().value(QLatin1String(storageKey)).toByteArray()).value_or(OnboardState{});
 }
 
+void TutorialManager::setTriggerSource(std::function<std::optional<QStringList>()> source)
+{
+    m_triggerSource = std::move(source);
+}
+
 void TutorialManager::setOnboardState(const OnboardState& state)
 {
     QSettings().setValue(QLatin1String(storageKey), state.encode());
@@ -93,12 +97,7 @@ void TutorialManager::setOnboardState(const OnboardState& state)
 
 QStringList TutorialManager::libraryTriggers() const
 {
-    QStringList triggers;
-    if (const AppState* state = AppState::shared()) {
-        for (const Shortcut& s : state->userData().shortcuts)
-            triggers.append(s.trigger);
-    }
-    return triggers;
+    return m_triggerSource ? m_triggerSource().value_or(QStringList()) : QStringList();
 }
 
 QString TutorialManager::exampleTrigger() const
@@ -129,7 +128,7 @@ QString TutorialManager::firstTrigger() const
 
 QStringList TutorialManager::userTriggers() const
 {
-    if (!AppState::shared())
+    if (!m_triggerSource || !m_triggerSource())
         return {QStringLiteral("/fix"), QStringLiteral("/explain")};
     return libraryTriggers().mid(0, 5);
 }

@@ -31,6 +31,8 @@ public:
 
     static TutorialManager& shared();
     void setPresenters(Presenters presenters);
+    // The triggers of the open library in library order, nothing while no library is open.
+    void setTriggerSource(std::function<std::optional<QStringList>()> source);
 
     bool isActive() const { return m_isActive; }
     int currentStep() const { return m_currentStep; }
@@ -81,4 +83,5 @@ private:
     QHash<QString, QRect> m_targetFrames;
     std::optional<QString> m_savedTrigger;
     Presenters m_presenters;
+    std::function<std::optional<QStringList>()> m_triggerSource;
 };

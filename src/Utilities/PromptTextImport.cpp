@@ -390,7 +390,7 @@ namespace {
             folder.name = name;
             folder.parentGroupId = parent;
             folder.order = m_folderOrders.next(parent);
-            folder.visibility = QStringLiteral("private");
+            folder.visibility = Group::visibilityText(FolderVisibility::privateFolder);
             m_folderIndex.insert(folder.id, m_groups.size());
             m_groups.append(folder);
             m_folders.add(folder);
@@ -458,7 +458,7 @@ Plan plan(const Parsed& parsed, const UserData& library)
         folder.collapsed = read.collapsed;
         folder.icon = read.icon;
         folder.color = read.color;
-        folder.visibility = QStringLiteral("private");
+        folder.visibility = Group::visibilityText(FolderVisibility::privateFolder);
         merged.groups.append(folder);
         folders.add(folder);
         libraryIdOf.insert(Text::canonical(read.id), folder.id);

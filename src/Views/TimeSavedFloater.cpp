@@ -2,6 +2,7 @@
 
 #include "Utilities/Color.h"
 #include "Utilities/Scheduler.h"
+#include "Utilities/TimeText.h"
 
 #include <QCursor>
 #include <QGraphicsDropShadowEffect>
@@ -21,7 +22,7 @@ std::optional<QString> TimeSavedFloater::text(double timeSaved)
         return std::nullopt;
     if (timeSaved < 60)
         return QString::asprintf("+%.1fs saved", timeSaved);
-    const qint64 seconds = qint64(std::trunc(std::min(timeSaved, 9.0e18)));
+    const qint64 seconds = TimeText::wholeSeconds(timeSaved);
     const qint64 minutes = seconds / 60;
     const qint64 rest = seconds - 60 * minutes;
     if (rest == 0)

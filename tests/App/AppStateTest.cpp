@@ -1,4 +1,5 @@
 #include "App/AppState.h"
+#include "LibraryEditing.h"
 #include "platform/PlainTextClipboard.h"
 #include "FailingStore.h"
 #include "ManualClock.h"
@@ -128,7 +129,7 @@ TEST_F(AppStateTest, AnInvalidEditIsRefusedWithoutMarkingStorageBroken)
 {
     state->addGroup(QStringLiteral("Work"), std::nullopt, std::nullopt, std::nullopt, QStringLiteral("private"));
     const QString work = groupId(QStringLiteral("Work"));
-    EXPECT_FALSE(state->mutatePublic([](UserData& d) {
+    EXPECT_FALSE(editLibrary(*state, [](UserData& d) {
         Shortcut s;
         s.id = QStringLiteral("X");
         s.trigger = QStringLiteral("/x");
@@ -314,7 +315,7 @@ TEST_F(AppStateTest, QueriesSearchAcrossFoldersAndReviewDuplicates)
     EXPECT_EQ(triggers(state->shortcutsInGroup(std::nullopt)), QStringList({QStringLiteral("/addr")}));
     state->setSearchQuery(QString());
 
-    state->mutatePublic([](UserData& d) {
+    editLibrary(*state, [](UserData& d) {
         for (auto [id, trigger, order] : {std::tuple{"d1", "A", 3}, {"d2", "B", 0}, {"d3", "A", 1}, {"d4", "B", 5}}) {
             Shortcut s;
             s.id = QString::fromUtf8(id);
@@ -397,7 +398,7 @@ TEST_F(AppStateTest, StreaksFollowDayKeysOfTheUsersTimeZone)
 
 TEST_F(AppStateTest, DailyBucketsArePrunedOnceThereAre366AndTimestampsCappedAt60)
 {
-    state->mutatePublic([](UserData&) {});
+    editLibrary(*state, [](UserData&) {});
     Stats seeded = state->stats();
     for (int i = 0; i < 365; ++i)
         seeded.dailyBuckets.insert(QDate(2020, 1, 1).addDays(i).toString(QStringLiteral("yyyy-MM-dd")), 1);
@@ -422,7 +423,7 @@ TEST_F(AppStateTest, AFailedStatisticsWriteRestoresEveryField)
 
 TEST_F(AppStateTest, AchievementsOfOneCheckShareADateAndAreAnnouncedPointFourSecondsApart)
 {
-    state->mutatePublic([](UserData& d) {
+    editLibrary(*state, [](UserData& d) {
         for (int i = 0; i < 30; ++i) {
             Shortcut s;
             s.id = QStringLiteral("S%1").arg(i);
@@ -448,7 +449,7 @@ TEST_F(AppStateTest, AchievementsOfOneCheckShareADateAndAreAnnouncedPointFourSec
     EXPECT_EQ(announced, QList<QString>({"library_first", "library_5", "library_25", "folder_first", "folder_10"}));
 
     // A second check finds nothing new.
-    state->mutatePublic([](UserData&) {});
+    editLibrary(*state, [](UserData&) {});
     EXPECT_EQ(announced.size(), 5);
 }
 

@@ -13,6 +13,7 @@
 #include "Utilities/Notifications.h"
 #include "Utilities/VelmoraError.h"
 #include "platform/LoginItem.h"
+#include "platform/PlainTextClipboard.h"
 #include "platform/SystemAppearance.h"
 
 #include <QStringList>
@@ -54,6 +55,15 @@ public:
     }
 };
 
+class MemoryClipboard final : public PlainTextClipboard {
+public:
+    std::optional<QString> text() const override { return m_text; }
+    void setText(const QString& text) override { m_text = text; }
+
+private:
+    std::optional<QString> m_text;
+};
+
 // Every in-process notification posted while it lives.
 class PostedNotifications : public QObject {
 public:
@@ -93,6 +103,7 @@ protected:
         environment.mouseEvents = &mouse;
         environment.loginItem = &loginItem;
         environment.systemAppearance = &systemAppearance;
+        environment.clipboard = &clipboard;
         environment.makeContent = std::move(content);
         environment.terminate = [this] { ++terminations; };
         environment.print = [this](const QString& line) { printed.append(line); };
@@ -119,6 +130,7 @@ protected:
     ScriptedEventSource mouse;
     FakeLoginItem loginItem;
     FakeSystemAppearance systemAppearance;
+    MemoryClipboard clipboard;
     QStringList printed;
     int terminations = 0;
     std::unique_ptr<LocalStore> store;

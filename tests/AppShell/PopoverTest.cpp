@@ -25,7 +25,7 @@ struct FieldContent {
 
     AppDelegate::ContentFactory factory()
     {
-        return [this](QWidget* window, AppState&, std::function<void()>) {
+        return [this](QWidget* window, AppState&, PopoverCommands&) {
             auto* content = new QWidget(window);
             auto* layout = new QVBoxLayout(content);
             field = new QLineEdit(content);

@@ -1,27 +1,15 @@
 #pragma once
 
+#include "ErrorCapture.h"
 #include "Models/VelmoraJSON.h"
 
 #include <gtest/gtest.h>
-
-// The error `f` throws as E; a test failure when it throws nothing.
-template <class E, class F>
-std::optional<E> thrownBy(F&& f)
-{
-    try {
-        f();
-    } catch (const E& e) {
-        return e;
-    }
-    ADD_FAILURE() << "expected an error to be thrown";
-    return std::nullopt;
-}
 
 // The description of the DecodingError that reading `json` as T fails with.
 template <class T>
 QString readFailure(const QByteArray& json)
 {
-    const auto e = thrownBy<DecodingError>([&] { VelmoraJSON::decode<T>(json); });
+    const auto e = errorThrownBy<DecodingError>([&] { VelmoraJSON::decode<T>(json); });
     return e ? e->errorDescription() : QString();
 }
 
@@ -29,7 +17,7 @@ QString readFailure(const QByteArray& json)
 template <class T>
 QString readFailurePath(const QByteArray& json)
 {
-    const auto e = thrownBy<DecodingError>([&] { VelmoraJSON::decode<T>(json); });
+    const auto e = errorThrownBy<DecodingError>([&] { VelmoraJSON::decode<T>(json); });
     return e ? e->codingPath() : QStringLiteral("<no error>");
 }
 

@@ -40,7 +40,7 @@ TEST(ShortcutJson, EveryFieldRoundTripsByteForByte)
 
 TEST(ShortcutJson, MissingRequiredKeyFailsWithItsPath)
 {
-    const auto e = thrownBy<DecodingError>([] { VelmoraJSON::decode<Shortcut>(R"({"id":"A","expansion":"e"})"); });
+    const auto e = errorThrownBy<DecodingError>([] { VelmoraJSON::decode<Shortcut>(R"({"id":"A","expansion":"e"})"); });
     ASSERT_TRUE(e);
     EXPECT_EQ(e->kind(), DecodingError::Kind::keyNotFound);
     EXPECT_TRUE(e->message().contains(QStringLiteral("trigger")));

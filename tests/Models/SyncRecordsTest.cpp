@@ -153,7 +153,7 @@ TEST(SyncSnapshotJson, EveryPartIsRequiredAndTheLibraryIsValidatedOnReading)
     for (const QString& key : {QStringLiteral("data"), QStringLiteral("settings"), QStringLiteral("stats")}) {
         QJsonObject missing = good;
         missing.remove(key);
-        const auto e = thrownBy<DecodingError>([&] { VelmoraJSON::decode<SyncSnapshot>(VelmoraJSON::encode(missing)); });
+        const auto e = errorThrownBy<DecodingError>([&] { VelmoraJSON::decode<SyncSnapshot>(VelmoraJSON::encode(missing)); });
         ASSERT_TRUE(e) << key;
         EXPECT_EQ(e->kind(), DecodingError::Kind::keyNotFound) << key;
     }
@@ -174,7 +174,7 @@ TEST(CloudSyncSnapshotJson, KeysAreTheBackendsSnakeCaseAndAllRequired)
     for (const QString& key : o.keys()) {
         QJsonObject missing = o;
         missing.remove(key);
-        EXPECT_TRUE(thrownBy<DecodingError>([&] { VelmoraJSON::decode<CloudSyncSnapshot>(VelmoraJSON::encode(missing)); })) << key;
+        EXPECT_TRUE(errorThrownBy<DecodingError>([&] { VelmoraJSON::decode<CloudSyncSnapshot>(VelmoraJSON::encode(missing)); })) << key;
     }
     QJsonObject wrongType = o;
     wrongType.insert(QStringLiteral("has_cloud"), QStringLiteral("true"));
@@ -303,7 +303,7 @@ TEST(SyncSnapshotValidation, PassesForAGoodSnapshotAndThrowsTheLibrarysOwnError)
     EXPECT_NO_THROW(snapshot().validate());
     SyncSnapshot broken = snapshot();
     broken.data.shortcuts[0].trigger.clear();
-    const auto e = thrownBy<DecodingError>([&] { broken.validate(); });
+    const auto e = errorThrownBy<DecodingError>([&] { broken.validate(); });
     ASSERT_TRUE(e);
     EXPECT_EQ(e->errorDescription(), QStringLiteral("Library contains an empty shortcut trigger or text."));
 }
@@ -363,7 +363,7 @@ TEST(SyncRecordValidation, BaselineFaultsKeepTheLibrarysMessage)
 {
     SyncRecord r = linkedRecord();
     r.baseline->data.shortcuts[0].trigger.clear();
-    const auto e = thrownBy<DecodingError>([&] { r.validate(); });
+    const auto e = errorThrownBy<DecodingError>([&] { r.validate(); });
     ASSERT_TRUE(e);
     EXPECT_EQ(e->errorDescription(), QStringLiteral("Library contains an empty shortcut trigger or text."));
 }
@@ -374,7 +374,7 @@ TEST(SyncRecordValidation, PendingAloneIsValidWhenBothSnapshotsAre)
     r.pending = SyncLocalTransaction{snapshot(), snapshot()};
     EXPECT_FALSE(recordFailure(r));
     r.pending->after.data.shortcuts[1].groupId = QStringLiteral("gone");
-    const auto e = thrownBy<DecodingError>([&] { r.validate(); });
+    const auto e = errorThrownBy<DecodingError>([&] { r.validate(); });
     ASSERT_TRUE(e);
     EXPECT_EQ(e->errorDescription(), QStringLiteral("A shortcut points to a missing folder."));
 }

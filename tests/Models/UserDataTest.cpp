@@ -63,7 +63,7 @@ TEST(LibraryReading, ObjectWithoutAnyLibraryKeyIsNotALibrary)
 
 TEST(LibraryReading, NonObjectFailsWithTheTypeError)
 {
-    const auto e = thrownBy<DecodingError>([] { VelmoraJSON::decode<UserData>("[]"); });
+    const auto e = errorThrownBy<DecodingError>([] { VelmoraJSON::decode<UserData>("[]"); });
     ASSERT_TRUE(e);
     EXPECT_EQ(e->kind(), DecodingError::Kind::typeMismatch);
 }
@@ -98,7 +98,7 @@ TEST(LibraryReading, OrderGivenAsTextFailsTheWholeLibrary)
     const QByteArray json = R"({"groups":[],"shortcuts":[
         {"id":"S1","trigger":"/a","expansion":"A","order":1},
         {"id":"S2","trigger":"/b","expansion":"B","order":"3"}]})";
-    const auto e = thrownBy<DecodingError>([&] { VelmoraJSON::decode<UserData>(json); });
+    const auto e = errorThrownBy<DecodingError>([&] { VelmoraJSON::decode<UserData>(json); });
     ASSERT_TRUE(e);
     EXPECT_EQ(e->kind(), DecodingError::Kind::typeMismatch);
     EXPECT_EQ(e->codingPath(), QStringLiteral("shortcuts[1].order"));

@@ -1,10 +1,9 @@
 #include "AuthSamples.h"
+#include "ErrorCapture.h"
 #include "MemorySecretStore.h"
 #include "Persistence/KeychainHelper.h"
 
 #include <gtest/gtest.h>
-
-using AuthSamples::thrownBy;
 
 namespace {
 const QString service = QStringLiteral("com.velmora.mac.auth.v2");

@@ -1,11 +1,11 @@
 #include "AuthSamples.h"
+#include "ErrorCapture.h"
 #include "MemoryCredentialStorage.h"
 #include "Persistence/KeychainHelper.h"
 #include "Persistence/SessionVault.h"
 
 #include <gtest/gtest.h>
 
-using AuthSamples::thrownBy;
 using AuthSamples::validSession;
 
 namespace {

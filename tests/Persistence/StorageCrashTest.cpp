@@ -1,7 +1,7 @@
 #include "Models/Stats.h"
 #include "Models/UserData.h"
 #include "TempDir.h"
-#include "helpers/storage_save_loop/SaveLoopRounds.h"
+#include "helpers/storage-save-loop/SaveLoopRounds.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -68,7 +68,7 @@ ChildReport parseReport(const QByteArray& output)
 // process must find storage ready.
 TEST(StorageCrash, KillingTheWriterAtAnyMomentLeavesOnlyCompleteVersions)
 {
-    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/storage_save_loop");
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/velmora-storage-save-loop");
     ASSERT_TRUE(QFileInfo::exists(program)) << "missing helper program " << program.toStdString();
     TempDir dir;
     const quint32 seed = QRandomGenerator::system()->generate();

@@ -98,7 +98,7 @@ TEST(AchievementCatalog, FreshDataMeetNothingAndReportZeroProgress)
             EXPECT_EQ(p->current, 0) << a.id.toStdString();
         }
     }
-    EXPECT_EQ(AchievementCatalog::maxFolderDepth(data), 0);
+    EXPECT_EQ(data.deepestFolderDepth(), 0);
 }
 
 TEST(AchievementCatalog, CountersThresholdsAndCappedProgress)
@@ -128,13 +128,13 @@ TEST(AchievementCatalog, FolderDepthFollowsParentsAndStopsAtMissingOnes)
 {
     UserData d = UserData::empty();
     d.groups = {folder("A"), folder("B", "A"), folder("C", "B")};
-    EXPECT_EQ(AchievementCatalog::maxFolderDepth(d), 3);
+    EXPECT_EQ(d.deepestFolderDepth(), 3);
     EXPECT_TRUE(met("folder_nested_3", Stats::empty(), d));
     d.groups.append(folder("D", "nowhere"));
-    EXPECT_EQ(AchievementCatalog::maxFolderDepth(d), 3);
+    EXPECT_EQ(d.deepestFolderDepth(), 3);
     // A cycle ends instead of recursing forever.
     d.groups = {folder("X", "Y"), folder("Y", "X")};
-    EXPECT_EQ(AchievementCatalog::maxFolderDepth(d), 2);
+    EXPECT_EQ(d.deepestFolderDepth(), 2);
 }
 
 TEST(AchievementCatalog, CustomisationRules)

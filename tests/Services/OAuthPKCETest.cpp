@@ -1,4 +1,5 @@
 #include "AuthSamples.h"
+#include "ErrorCapture.h"
 #include "Services/OAuthPKCE.h"
 
 #include <QRegularExpression>
@@ -7,7 +8,6 @@
 namespace {
 
 using AccessError = BackendConfiguration::AccessError;
-using AuthSamples::thrownBy;
 
 std::optional<AuthError> refusal(const QString& callback)
 {

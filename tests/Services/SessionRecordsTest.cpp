@@ -1,10 +1,10 @@
 #include "AuthSamples.h"
+#include "ErrorCapture.h"
 #include "ManualClock.h"
 #include "Services/TokenResponse.h"
 
 #include <gtest/gtest.h>
 
-using AuthSamples::thrownBy;
 using AuthSamples::validSession;
 
 namespace {

@@ -38,7 +38,7 @@ QStringList runHelper(const QString& configHome, const QStringList& arguments)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(EMOJI_RECENTS_HELPER), arguments);
+    process.start(QStringLiteral(VELMORA_EMOJI_RECENTS), arguments);
     if (!process.waitForFinished(30000) || process.exitCode() != 0)
         return {QStringLiteral("helper failed")};
     return QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);

@@ -10,7 +10,8 @@ TEST(CardTextsTest, TheFolderLineShowsOnlyWhileSearchingForAShortcutInAnExisting
     Group work = folder(QStringLiteral("W"), QStringLiteral("Work"));
     Group home = folder(QStringLiteral("H"), QStringLiteral("Home"));
     home.icon = QStringLiteral("🏠");
-    const QList<Group> groups = {work, home};
+    UserData groups;
+    groups.groups = {work, home};
     const Shortcut inWork = shortcut(QStringLiteral("1"), QStringLiteral("/a"), QStringLiteral("W"));
     const Shortcut atHome = shortcut(QStringLiteral("2"), QStringLiteral("/b"), QStringLiteral("H"));
     const Shortcut top = shortcut(QStringLiteral("3"), QStringLiteral("/c"));

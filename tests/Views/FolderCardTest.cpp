@@ -1,4 +1,5 @@
 #include "MainListFixture.h"
+#include "LibraryEditing.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedLabel.h"
 #include "Views/Components/ClampedTextLabel.h"
@@ -59,7 +60,7 @@ protected:
 
 TEST_F(FolderCardTest, TheCardShowsIconNameAndDirectChildCount)
 {
-    ASSERT_TRUE(state->mutatePublic([](UserData& data) {
+    ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
         data.groups[0].icon = QStringLiteral("briefcase");
         data.groups[0].color = QStringLiteral("#E2725B");
     }));

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "ScreenKeysHost.h"
+
 #include "App/AppState.h"
+#include "LibraryEditing.h"
 #include "ManualScheduler.h"
 #include "FailingStore.h"
 #include "TempDir.h"
@@ -53,7 +56,7 @@ protected:
         const std::optional<QString> id = state.addGroup(name, parent, icon, color, visibility.value_or(QString()));
         EXPECT_TRUE(id.has_value());
         if (!visibility) {
-            state.mutatePublic([&](UserData& d) {
+            editLibrary(state, [&](UserData& d) {
                 for (Group& g : d.groups) {
                     if (g.id == *id)
                         g.visibility.reset();
@@ -89,6 +92,7 @@ protected:
         form = std::make_unique<FolderFormView>(state, editing);
         QObject::connect(form.get(), &FolderFormView::screenRequested, &recorder,
             [this](const PopoverScreen& screen) { screens.append(screen.tag()); });
+        new ScreenKeysHost(form.get());
         form->resize(340, 560);
         form->show();
         QApplication::setActiveWindow(form.get());

@@ -1,4 +1,5 @@
 #include "FolderFormTestSupport.h"
+#include "LibraryEditing.h"
 
 #include "Utilities/Notifications.h"
 #include "Views/Components/ScreenHeader.h"
@@ -487,7 +488,7 @@ TEST_F(FolderFormTest, AnEditedFolderWhoseParentWasDeletedMeanwhileMovesToTheTop
     click(named(QStringLiteral("Parent folder")));
     click(form->parentMenu()->rows().at(2));
     ASSERT_EQ(form->parentGroupId(), home);
-    state.mutatePublic([&](UserData& d) { d.groups.removeIf([&](const Group& g) { return g.id == home; }); });
+    editLibrary(state, [&](UserData& d) { d.groups.removeIf([&](const Group& g) { return g.id == home; }); });
     click(button(QStringLiteral("Save")));
     EXPECT_EQ(folder(id)->parentGroupId, std::nullopt);
     EXPECT_EQ(toasts, QStringList({QStringLiteral("Folder updated")}));

@@ -1,3 +1,4 @@
+#include "App/PopoverCommands.h"
 #include "ChooserFixture.h"
 
 #include "Utilities/FolderIconCatalog.h"
@@ -14,11 +15,13 @@ namespace {
 class FolderIconChoiceTest : public ChooserTest {
 protected:
     FolderFormView* form = nullptr;
+    std::unique_ptr<PopoverCommands> commands;
 
     void openEditor(const PopoverScreen& screen)
     {
         const ScreenBinding binding([screen] { return screen; }, [](const PopoverScreen&) {});
-        QWidget* built = PopoverScreens::standard().build(PopoverScreenContext{*state, screen, binding, [] {}});
+        commands = std::make_unique<PopoverCommands>(*state, PopoverCommands::WindowActions{});
+        QWidget* built = PopoverScreens::standard().build(PopoverScreenContext{*state, screen, binding, *commands});
         form = qobject_cast<FolderFormView*>(built);
         ASSERT_NE(form, nullptr);
         form->setParent(editor.get());

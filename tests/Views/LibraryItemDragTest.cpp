@@ -57,25 +57,26 @@ TEST(LibraryItemDragTest, EmptyLinesOfAPayloadAreSkipped)
 
 TEST(LibraryItemDragTest, AFolderLiesWithinEachOfItsAncestorsButNotWithinItself)
 {
-    const QList<Group> groups = library().groups;
-    EXPECT_TRUE(LibraryItemDrag::liesWithin(groups, QStringLiteral("C"), QStringLiteral("B")));
-    EXPECT_TRUE(LibraryItemDrag::liesWithin(groups, QStringLiteral("C"), QStringLiteral("A")));
-    EXPECT_FALSE(LibraryItemDrag::liesWithin(groups, QStringLiteral("C"), QStringLiteral("C")));
-    EXPECT_FALSE(LibraryItemDrag::liesWithin(groups, QStringLiteral("A"), QStringLiteral("C")));
-    EXPECT_FALSE(LibraryItemDrag::liesWithin(groups, QStringLiteral("C"), QStringLiteral("D")));
+    const UserData groups = library();
+    EXPECT_TRUE(groups.liesWithin(QStringLiteral("C"), QStringLiteral("B")));
+    EXPECT_TRUE(groups.liesWithin(QStringLiteral("C"), QStringLiteral("A")));
+    EXPECT_FALSE(groups.liesWithin(QStringLiteral("C"), QStringLiteral("C")));
+    EXPECT_FALSE(groups.liesWithin(QStringLiteral("A"), QStringLiteral("C")));
+    EXPECT_FALSE(groups.liesWithin(QStringLiteral("C"), QStringLiteral("D")));
 }
 
 TEST(LibraryItemDragTest, ParentLinksThatLoopEndTheWalk)
 {
-    QList<Group> looped = {folder(QStringLiteral("X"), QStringLiteral("X"), QStringLiteral("Y")),
+    UserData looped;
+    looped.groups = {folder(QStringLiteral("X"), QStringLiteral("X"), QStringLiteral("Y")),
         folder(QStringLiteral("Y"), QStringLiteral("Y"), QStringLiteral("X"))};
-    EXPECT_FALSE(LibraryItemDrag::liesWithin(looped, QStringLiteral("X"), QStringLiteral("Z")));
+    EXPECT_FALSE(looped.liesWithin(QStringLiteral("X"), QStringLiteral("Z")));
 }
 
 TEST(LibraryItemDragTest, DroppedShortcutsAndFoldersMoveIntoTheTargetAndAreCounted)
 {
     UserData data = library();
-    EXPECT_EQ(LibraryItemDrag::moveIntoFolder(data, {QStringLiteral("s1"), QStringLiteral("s2"), QStringLiteral("A")},
+    EXPECT_EQ(data.moveIntoFolder({QStringLiteral("s1"), QStringLiteral("s2"), QStringLiteral("A")},
                   QStringLiteral("D")),
         2);
     EXPECT_EQ(data.shortcuts[0].groupId, QStringLiteral("D"));
@@ -85,12 +86,12 @@ TEST(LibraryItemDragTest, DroppedShortcutsAndFoldersMoveIntoTheTargetAndAreCount
 TEST(LibraryItemDragTest, AFolderIsNeitherMovedIntoItselfNorIntoAFolderInsideIt)
 {
     UserData data = library();
-    EXPECT_EQ(LibraryItemDrag::moveIntoFolder(data, {QStringLiteral("A"), QStringLiteral("s1")}, QStringLiteral("C")),
+    EXPECT_EQ(data.moveIntoFolder({QStringLiteral("A"), QStringLiteral("s1")}, QStringLiteral("C")),
         1);
     EXPECT_EQ(parentOf(data, QStringLiteral("A")), std::nullopt);
     EXPECT_EQ(data.shortcuts[0].groupId, QStringLiteral("C"));
 
-    EXPECT_EQ(LibraryItemDrag::moveIntoFolder(data, {QStringLiteral("D"), QStringLiteral("D")}, QStringLiteral("D")), 0);
+    EXPECT_EQ(data.moveIntoFolder({QStringLiteral("D"), QStringLiteral("D")}, QStringLiteral("D")), 0);
     EXPECT_EQ(parentOf(data, QStringLiteral("D")), std::nullopt);
 }
 
@@ -98,9 +99,9 @@ TEST(LibraryItemDragTest, ItemsAlreadyThereAndUnknownIdsMoveNothing)
 {
     UserData data = library();
     const UserData before = data;
-    EXPECT_EQ(LibraryItemDrag::moveIntoFolder(data, {QStringLiteral("s2"), QStringLiteral("nothing")}, QStringLiteral("D")),
+    EXPECT_EQ(data.moveIntoFolder({QStringLiteral("s2"), QStringLiteral("nothing")}, QStringLiteral("D")),
         0);
-    EXPECT_EQ(LibraryItemDrag::moveIntoFolder(data, {QStringLiteral("B")}, QStringLiteral("A")), 0);
+    EXPECT_EQ(data.moveIntoFolder({QStringLiteral("B")}, QStringLiteral("A")), 0);
     EXPECT_EQ(data, before);
 }
 
@@ -108,6 +109,6 @@ TEST(LibraryItemDragTest, NothingMovesIntoAFolderThatIsGone)
 {
     UserData data = library();
     const UserData before = data;
-    EXPECT_EQ(LibraryItemDrag::moveIntoFolder(data, {QStringLiteral("s1")}, QStringLiteral("gone")), 0);
+    EXPECT_EQ(data.moveIntoFolder({QStringLiteral("s1")}, QStringLiteral("gone")), 0);
     EXPECT_EQ(data, before);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "App/AppState.h"
+#include "App/PopoverCommands.h"
+#include "Utilities/Notifications.h"
+#include "LibraryEditing.h"
 #include "platform/PlainTextClipboard.h"
 #include "ManualScheduler.h"
 #include "Persistence/LocalStore.h"
@@ -114,6 +117,8 @@ protected:
     // Every screen the list switched to, in order.
     QList<PopoverScreen> screens;
     int quits = 0;
+    std::unique_ptr<PopoverCommands> commands;
+    QObject screenWatch;
     std::unique_ptr<MainListView> view;
     // Every toast shown during the test, in order.
     QStringList toasts;
@@ -132,7 +137,7 @@ protected:
             s.confirmDelete = false;
             s.copyOnClick = false;
         });
-        ASSERT_TRUE(state->mutatePublic([](UserData& data) { data = sampleLibrary(); }));
+        ASSERT_TRUE(editLibrary(*state, [](UserData& data) { data = sampleLibrary(); }));
         QGuiApplication::clipboard()->clear();
     }
 
@@ -157,12 +162,31 @@ protected:
         return data;
     }
 
+    // The screens the commands ask for, as the popover's shell would switch to them.
+    void followCommands()
+    {
+        commands = std::make_unique<PopoverCommands>(*state, PopoverCommands::WindowActions{.quit = [this] { ++quits; }, .closePopover = {}, .endEditing = {}});
+        QObject::connect(commands.get(), &PopoverCommands::screenRequested, &screenWatch,
+            [this](PopoverCommands::Command command) {
+                screens.append(command == PopoverCommands::Command::openAccount ? PopoverScreen::account() : PopoverScreen::stats());
+            });
+        const std::pair<QString, PopoverScreen> named[] = {{Notifications::velmoraNewShortcut, PopoverScreen::newShortcut()},
+            {Notifications::velmoraNewFolder, PopoverScreen::newFolder()},
+            {Notifications::velmoraOpenSettings, PopoverScreen::settings()},
+            {Notifications::velmoraOpenAchievements, PopoverScreen::achievements()}};
+        for (const auto& [name, screen] : named)
+            NotificationCenter::instance().observe(name, &screenWatch, [this, screen](const QVariant&) { screens.append(screen); });
+        NotificationCenter::instance().observe(Notifications::velmoraEditShortcut, &screenWatch,
+            [this](const QVariant& shortcut) { screens.append(PopoverScreen::editShortcut(shortcut.value<Shortcut>())); });
+    }
+
     void openView()
     {
         const ScreenBinding binding([this] { return screens.isEmpty() ? PopoverScreen::main() : screens.last(); },
             [this](const PopoverScreen& screen) { screens.append(screen); });
-        view = std::make_unique<MainListView>(
-            PopoverScreenContext{*state, PopoverScreen::main(), binding, [this] { ++quits; }}, &trust);
+        if (!commands)
+            followCommands();
+        view = std::make_unique<MainListView>(PopoverScreenContext{*state, PopoverScreen::main(), binding, *commands}, &trust);
         view->resize(340, 560);
         view->show();
         settle();

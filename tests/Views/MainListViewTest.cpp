@@ -1,4 +1,5 @@
 #include "MainListFixture.h"
+#include "LibraryEditing.h"
 #include "Views/Components/GlassButton.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedLabel.h"
@@ -67,7 +68,7 @@ protected:
 
     void addDuplicates()
     {
-        ASSERT_TRUE(state->mutatePublic([](UserData& data) {
+        ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
             data.shortcuts << shortcut(QStringLiteral("A1"), QStringLiteral("/a"), std::nullopt, 9)
                            << shortcut(QStringLiteral("A2"), QStringLiteral("/a"), QStringLiteral("H1"), 3)
                            << shortcut(QStringLiteral("B1"), QStringLiteral("/b"), std::nullopt, 1)
@@ -98,7 +99,7 @@ TEST_F(MainListViewTest, TheTopLevelShowsFoldersThenShortcutsEachInOrder)
 
 TEST_F(MainListViewTest, ItemsWithEqualOrderKeepTheLibrarysOrder)
 {
-    ASSERT_TRUE(state->mutatePublic([](UserData& data) {
+    ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
         data.shortcuts = {shortcut(QStringLiteral("Z"), QStringLiteral("/z"), std::nullopt, 1),
             shortcut(QStringLiteral("Y"), QStringLiteral("/y"), std::nullopt, 0),
             shortcut(QStringLiteral("X"), QStringLiteral("/x"), std::nullopt, 1)};
@@ -295,7 +296,7 @@ TEST_F(MainListViewTest, AnOpenFolderThatIsGoneCountsAsTheTopLevel)
 {
     state->setCurrentGroupId(QStringLiteral("H1"));
     openView();
-    ASSERT_TRUE(state->mutatePublic([](UserData& data) { data.groups.removeLast(); }));
+    ASSERT_TRUE(editLibrary(*state, [](UserData& data) { data.groups.removeLast(); }));
     settle();
     EXPECT_EQ(cardIds(), QStringList({"W1", "S1", "S2", "S3"}));
     EXPECT_FALSE(view->navBar()->isVisible());
@@ -387,7 +388,7 @@ TEST_F(MainListViewTest, AReviewOutlivesTheLastDuplicateUntilLeft)
     addDuplicates();
     openView();
     QTest::mouseClick(view->duplicateBanner()->reviewButton(), Qt::LeftButton);
-    ASSERT_TRUE(state->mutatePublic([](UserData& data) {
+    ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
         data.shortcuts.erase(std::remove_if(data.shortcuts.begin(), data.shortcuts.end(),
                                  [](const Shortcut& s) { return s.trigger.size() == 2; }),
             data.shortcuts.end());
@@ -570,7 +571,7 @@ TEST_F(MainListViewTest, ASelectionThatIsNotShownFallsBackToTheTopCard)
 
 TEST_F(MainListViewTest, CardsScrolledOutOfSightStillCount)
 {
-    ASSERT_TRUE(state->mutatePublic([](UserData& data) {
+    ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
         for (int i = 0; i < 20; ++i)
             data.shortcuts << shortcut(QStringLiteral("T%1").arg(i), QStringLiteral("/t%1").arg(i), std::nullopt, 10 + i);
     }));

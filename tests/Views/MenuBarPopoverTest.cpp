@@ -190,8 +190,8 @@ TEST_F(MenuBarPopoverTest, AScreenChangeIsReportedOncePerKindOfScreen)
 TEST_F(MenuBarPopoverTest, ScreensNotYetBuiltShowTheMainScreen)
 {
     open();
-    post(Notifications::velmoraOpenAchievements);
-    EXPECT_EQ(popover->screen().tag(), QStringLiteral("achievements"));
+    popover->setScreen(PopoverScreen::account());
+    EXPECT_EQ(popover->screen().tag(), QStringLiteral("account"));
     EXPECT_NE(qobject_cast<MainListView*>(popover->currentScreenWidget()), nullptr);
 }
 
@@ -257,7 +257,7 @@ TEST_F(MenuBarPopoverTest, ScreensCanQuitThroughTheActionTheyAreGiven)
     open();
     PopoverScreens screens = PopoverScreens::standard();
     screens.add(Kind::settings, [](const PopoverScreenContext& context) {
-        context.quit();
+        context.commands.trigger(PopoverCommands::Command::quit);
         return new QWidget;
     });
     popover->setScreens(screens);

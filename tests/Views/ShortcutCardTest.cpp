@@ -1,4 +1,5 @@
 #include "MainListFixture.h"
+#include "LibraryEditing.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ClampedTextLabel.h"
 #include "Views/MenuBar/list/LibraryItemDrag.h"
@@ -253,7 +254,7 @@ TEST_F(ShortcutCardTest, DeleteAsksFirstWhenTheSettingsSaySo)
 
 TEST_F(ShortcutCardTest, WithoutFoldersTheMoveListHoldsOnlyTheRoot)
 {
-    ASSERT_TRUE(state->mutatePublic([](UserData& data) {
+    ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
         data.groups.clear();
         data.shortcuts.remove(3, 2);
     }));

@@ -1,4 +1,6 @@
+#include "ScreenKeysHost.h"
 #include "App/AppState.h"
+#include "LibraryEditing.h"
 #include "LibraryFixtures.h"
 #include "ManualScheduler.h"
 #include "Persistence/LocalStore.h"
@@ -69,7 +71,7 @@ struct ShortcutFormTest : ::testing::Test {
 
     void seed(const QList<Group>& groups, const QList<Shortcut>& shortcuts)
     {
-        ASSERT_TRUE(state->mutatePublic([&](UserData& d) {
+        ASSERT_TRUE(editLibrary(*state, [&](UserData& d) {
             d.groups = groups;
             d.shortcuts = shortcuts;
         }));
@@ -80,6 +82,7 @@ struct ShortcutFormTest : ::testing::Test {
         form = std::make_unique<ShortcutFormView>(*state, std::move(editing));
         QObject::connect(form.get(), &ShortcutFormView::screenRequested,
             [this](const PopoverScreen& screen) { screens << screen.tag(); });
+        new ScreenKeysHost(form.get());
         form->resize(340, 560);
         form->show();
         QApplication::setActiveWindow(form.get());
@@ -396,7 +399,7 @@ TEST_F(ShortcutFormTest, AChosenFolderDeletedElsewhereReadsNoneAndTheShortcutGoe
     seed({folder(QStringLiteral("F"), QStringLiteral("Work"))}, {});
     open();
     chooseFolder(QStringLiteral("Work"));
-    ASSERT_TRUE(state->mutatePublic([](UserData& d) { d.groups.clear(); }));
+    ASSERT_TRUE(editLibrary(*state, [](UserData& d) { d.groups.clear(); }));
     EXPECT_EQ(form->folderMenu()->folderName(), QStringLiteral("None"));
     EXPECT_EQ(form->selectedFolderName(), QStringLiteral("None"));
     type(QStringLiteral("/sig"), QStringLiteral("text"));

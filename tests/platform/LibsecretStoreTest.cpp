@@ -1,4 +1,5 @@
 #include "AuthSamples.h"
+#include "ErrorCapture.h"
 #include "Persistence/KeychainHelper.h"
 #include "Persistence/SessionVault.h"
 #include "TempDir.h"
@@ -18,7 +19,6 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-using AuthSamples::thrownBy;
 using AuthSamples::validSession;
 
 namespace {

@@ -13,18 +13,6 @@ namespace AuthSamples {
 // secrets: they are compared, never printed.
 AuthSession validSession();
 
-// The error of type E that `action` throws, or nothing when it throws none.
-template <class E, class F>
-std::optional<E> thrownBy(F&& action)
-{
-    try {
-        action();
-    } catch (const E& error) {
-        return error;
-    }
-    return std::nullopt;
-}
-
 } // namespace AuthSamples
 
 // GoogleTest prints these when an expectation fails: the user and the expiry, never a token.

@@ -1,6 +1,7 @@
 // Gallery pages of the main list: folders and shortcuts with a selection, a search with the
 // folder lines, an open folder with both banners, and the two empty states.
 
+#include "App/PopoverCommands.h"
 #include "Gallery.h"
 
 #include "App/AppState.h"
@@ -67,38 +68,38 @@ Shortcut shortcut(const QString& id, const QString& trigger, const QString& expa
 
 void fill(AppState& state, bool withDuplicate)
 {
-    state.mutatePublic([withDuplicate](UserData& data) {
-        data.groups = {
-            folder(QStringLiteral("F-WORK"), QStringLiteral("Work"), QStringLiteral("briefcase"), std::nullopt, 0),
-            folder(QStringLiteral("F-SUPPORT"), QStringLiteral("Customer support"), QStringLiteral("💬"),
-                QStringLiteral("#5B8DEF"), 1),
-            folder(QStringLiteral("F-HOME"), QStringLiteral("Personal"), QStringLiteral("home"), QStringLiteral("#E2725B"),
-                2),
-            folder(QStringLiteral("F-REPLIES"), QStringLiteral("Replies"), std::nullopt, std::nullopt, 0,
-                QStringLiteral("F-SUPPORT")),
-        };
-        data.shortcuts = {
-            shortcut(QStringLiteral("S-SIG"), QStringLiteral("/sig"), QStringLiteral("Kind regards,\nAda Lovelace"), 0),
-            shortcut(QStringLiteral("S-ADDR"), QStringLiteral("/addr"),
-                QStringLiteral("12 St James's Square, London SW1Y 4JH, United Kingdom"), 1),
-            shortcut(QStringLiteral("S-MEET"), QStringLiteral("/meet"),
-                QStringLiteral("Would Tuesday or Thursday afternoon suit you for a short call? I can send an "
-                               "invitation with a video link once you pick a time."),
-                2),
-            shortcut(QStringLiteral("S-DATE"), QStringLiteral(";date"), QStringLiteral("Saturday, 1 March 2025"), 3),
-            shortcut(QStringLiteral("S-THANKS"), QStringLiteral("/thx"),
-                QStringLiteral("Thanks for reaching out. Happy to help!"), 0, QStringLiteral("F-REPLIES")),
-            shortcut(QStringLiteral("S-SIGW"), QStringLiteral("/sigw"),
-                QStringLiteral("Ada Lovelace\nAnalytical Engines Ltd."), 0, QStringLiteral("F-WORK")),
-            shortcut(QStringLiteral("S-REFUND"), QStringLiteral("/refund"),
-                QStringLiteral("Your refund is on its way and should reach your account within 5 working days."),
-                1, QStringLiteral("F-REPLIES")),
-        };
-        if (withDuplicate) {
-            data.shortcuts.append(shortcut(QStringLiteral("S-THANKS2"), QStringLiteral("/thx"),
-                QStringLiteral("Many thanks!"), 2, QStringLiteral("F-REPLIES")));
-        }
-    });
+    UserData data = UserData::empty();
+    data.groups = {
+        folder(QStringLiteral("F-WORK"), QStringLiteral("Work"), QStringLiteral("briefcase"), std::nullopt, 0),
+        folder(QStringLiteral("F-SUPPORT"), QStringLiteral("Customer support"), QStringLiteral("💬"),
+            QStringLiteral("#5B8DEF"), 1),
+        folder(QStringLiteral("F-HOME"), QStringLiteral("Personal"), QStringLiteral("home"), QStringLiteral("#E2725B"),
+            2),
+        folder(QStringLiteral("F-REPLIES"), QStringLiteral("Replies"), std::nullopt, std::nullopt, 0,
+            QStringLiteral("F-SUPPORT")),
+    };
+    data.shortcuts = {
+        shortcut(QStringLiteral("S-SIG"), QStringLiteral("/sig"), QStringLiteral("Kind regards,\nAda Lovelace"), 0),
+        shortcut(QStringLiteral("S-ADDR"), QStringLiteral("/addr"),
+            QStringLiteral("12 St James's Square, London SW1Y 4JH, United Kingdom"), 1),
+        shortcut(QStringLiteral("S-MEET"), QStringLiteral("/meet"),
+            QStringLiteral("Would Tuesday or Thursday afternoon suit you for a short call? I can send an "
+                           "invitation with a video link once you pick a time."),
+            2),
+        shortcut(QStringLiteral("S-DATE"), QStringLiteral(";date"), QStringLiteral("Saturday, 1 March 2025"), 3),
+        shortcut(QStringLiteral("S-THANKS"), QStringLiteral("/thx"),
+            QStringLiteral("Thanks for reaching out. Happy to help!"), 0, QStringLiteral("F-REPLIES")),
+        shortcut(QStringLiteral("S-SIGW"), QStringLiteral("/sigw"),
+            QStringLiteral("Ada Lovelace\nAnalytical Engines Ltd."), 0, QStringLiteral("F-WORK")),
+        shortcut(QStringLiteral("S-REFUND"), QStringLiteral("/refund"),
+            QStringLiteral("Your refund is on its way and should reach your account within 5 working days."),
+            1, QStringLiteral("F-REPLIES")),
+    };
+    if (withDuplicate) {
+        data.shortcuts.append(shortcut(QStringLiteral("S-THANKS2"), QStringLiteral("/thx"),
+            QStringLiteral("Many thanks!"), 2, QStringLiteral("F-REPLIES")));
+    }
+    state.replaceLibrary(data);
 }
 
 MainListView* listPage(bool trusted, bool withDuplicate, const std::function<void(AppState&)>& arrange)
@@ -109,7 +110,8 @@ MainListView* listPage(bool trusted, bool withDuplicate, const std::function<voi
     fill(library->state, withDuplicate);
     arrange(library->state);
     const ScreenBinding binding([] { return PopoverScreen::main(); }, [](const PopoverScreen&) {});
-    auto* view = new MainListView(PopoverScreenContext{library->state, PopoverScreen::main(), binding, {}}, &library->trust);
+    auto* commands = new PopoverCommands(library->state, {}, holder);
+    auto* view = new MainListView(PopoverScreenContext{library->state, PopoverScreen::main(), binding, *commands}, &library->trust);
     holder->setParent(view);
     view->setFixedSize(340, 560);
     return view;
@@ -140,7 +142,7 @@ QWidget* buildFolder(Appearance)
 QWidget* buildEmpty(Appearance)
 {
     return listPage(false, false, [](AppState& state) {
-        state.mutatePublic([](UserData& data) { data = UserData::empty(); });
+        state.replaceLibrary(UserData::empty());
     });
 }
 

@@ -2,6 +2,7 @@
 // the storage recovery screen in the situations it meets, and the settings screen.
 
 #include "Gallery.h"
+#include "SamplePopover.h"
 
 #include "App/AppState.h"
 #include "Models/SyncRecord.h"
@@ -26,81 +27,16 @@
 
 namespace {
 
-void write(const QString& folder, const QString& name, const QByteArray& bytes)
-{
-    QSaveFile file(QDir(folder).filePath(name));
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(bytes);
-        file.commit();
-    }
-}
-
-UserData sampleLibrary()
-{
-    UserData library = UserData::empty();
-    const auto folder = [&](const QString& id, const QString& name, const QString& color) {
-        Group group;
-        group.id = id;
-        group.name = name;
-        group.color = color;
-        group.order = library.groups.size();
-        library.groups.append(group);
-    };
-    const auto shortcut = [&](const QString& trigger, const QString& expansion) {
-        Shortcut item;
-        item.id = QStringLiteral("S%1").arg(library.shortcuts.size() + 1);
-        item.trigger = trigger;
-        item.expansion = expansion;
-        item.order = library.shortcuts.size();
-        library.shortcuts.append(item);
-    };
-    folder(QStringLiteral("F1"), QStringLiteral("Work"), QStringLiteral("#E2725B"));
-    folder(QStringLiteral("F2"), QStringLiteral("Support replies"), QStringLiteral("#5B8DEF"));
-    shortcut(QStringLiteral("/sig"), QStringLiteral("Best regards,\nAlex Morgan"));
-    shortcut(QStringLiteral("/addr"), QStringLiteral("221B Baker Street, London"));
-    shortcut(QStringLiteral("/mtg"), QStringLiteral("Could we find 30 minutes this week to go over it together?"));
-    return library;
-}
-
-// A popover over its own store in a private temporary folder, which `prepare` fills first.
-class SamplePopover : public QWidget {
-public:
-    explicit SamplePopover(const std::function<void(const QString& folder)>& prepare)
-    {
-        prepare(m_folder.path());
-        m_store = std::make_unique<LocalStore>(m_folder.path());
-        m_state = std::make_unique<AppState>(*m_store);
-        m_popover = new MenuBarPopover(
-            *m_state, PopoverScreen::main(), [] {}, this, &m_toast);
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(m_popover);
-        setFixedSize(m_popover->size());
-    }
-    ~SamplePopover() override { delete m_popover; }
-
-    AppState& state() { return *m_state; }
-    ToastManager& toast() { return m_toast; }
-    MenuBarPopover* popover() const { return m_popover; }
-
-private:
-    QTemporaryDir m_folder;
-    ToastManager m_toast;
-    std::unique_ptr<LocalStore> m_store;
-    std::unique_ptr<AppState> m_state;
-    MenuBarPopover* m_popover;
-};
-
 void withLibrary(const QString& folder)
 {
-    write(folder, QStringLiteral("data.json"), VelmoraJSON::encode(sampleLibrary()));
+    writeSampleFile(folder, QStringLiteral("data.json"), VelmoraJSON::encode(sampleLibrary()));
 }
 
 void withDamagedSettings(const QString& folder)
 {
     withLibrary(folder);
-    write(folder, QStringLiteral("settings.json"), "{\"theme\": \"dark\", \"fullHeight\": tru");
-    write(folder, QStringLiteral("settings.json.backup"), VelmoraJSON::encode(AppSettings::defaults()));
+    writeSampleFile(folder, QStringLiteral("settings.json"), "{\"theme\": \"dark\", \"fullHeight\": tru");
+    writeSampleFile(folder, QStringLiteral("settings.json.backup"), VelmoraJSON::encode(AppSettings::defaults()));
 }
 
 void clickButton(QWidget* root, const QString& text)
@@ -166,8 +102,8 @@ QWidget* buildRecoveryInterruptedSync(Appearance)
         const SyncSnapshot before{sampleLibrary(), AppSettings::defaults(), Stats::empty()};
         SyncRecord journal;
         journal.pending = SyncLocalTransaction{before, before};
-        write(folder, QStringLiteral("data.json"), VelmoraJSON::encode(before.data));
-        write(folder, QStringLiteral("sync-state.json"), VelmoraJSON::encode(journal));
+        writeSampleFile(folder, QStringLiteral("data.json"), VelmoraJSON::encode(before.data));
+        writeSampleFile(folder, QStringLiteral("sync-state.json"), VelmoraJSON::encode(journal));
     });
     clickButton(page->popover()->recoveryView(), QStringLiteral("File details"));
     return page;
@@ -176,7 +112,7 @@ QWidget* buildRecoveryInterruptedSync(Appearance)
 QWidget* buildRecoveryFailure(Appearance)
 {
     auto* page = new SamplePopover([](const QString& folder) {
-        write(folder, LibraryRecovery::markerFileName(),
+        writeSampleFile(folder, LibraryRecovery::markerFileName(),
             "{\"version\": 1, \"archiveID\": \"9B2F6E4A-1C3D-4E5F-8A7B-0C1D2E3F4A5B\", \"files\": {}, \"targets\": {}}");
     });
     StorageRecoveryView* recovery = page->popover()->recoveryView();

@@ -22,15 +22,15 @@ public:
         : store(dir.path())
         , state(store)
     {
-        state.mutatePublic([](UserData& data) {
-            data.groups = {sampleFolder(QStringLiteral("F1"), QStringLiteral("Clients")),
-                sampleFolder(QStringLiteral("F2"), QStringLiteral("Support replies"))};
-            data.shortcuts = {sampleShortcut(QStringLiteral("S1"), QStringLiteral("/sig"),
-                                  QStringLiteral("Kind regards,\nAda Lovelace\nAnalytical Engines Ltd."),
-                                  QStringLiteral("F1")),
-                sampleShortcut(QStringLiteral("S2"), QStringLiteral("/thanks"),
-                    QStringLiteral("Thanks for reaching out. Happy to help!"), std::nullopt)};
-        });
+        UserData data = UserData::empty();
+        data.groups = {sampleFolder(QStringLiteral("F1"), QStringLiteral("Clients")),
+            sampleFolder(QStringLiteral("F2"), QStringLiteral("Support replies"))};
+        data.shortcuts = {sampleShortcut(QStringLiteral("S1"), QStringLiteral("/sig"),
+                              QStringLiteral("Kind regards,\nAda Lovelace\nAnalytical Engines Ltd."),
+                              QStringLiteral("F1")),
+            sampleShortcut(QStringLiteral("S2"), QStringLiteral("/thanks"),
+                QStringLiteral("Thanks for reaching out. Happy to help!"), std::nullopt)};
+        state.replaceLibrary(data);
     }
 
     QTemporaryDir dir;

@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
-// emoji-recents-helper remember <emoji>...   remembers each in turn
-// emoji-recents-helper load                  prints the stored list, one emoji a line
+// velmora-emoji-recents remember <emoji>...   remembers each in turn
+// velmora-emoji-recents load                  prints the stored list, one emoji a line
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);

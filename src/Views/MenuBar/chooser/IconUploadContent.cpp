@@ -304,13 +304,8 @@ void IconUploadContent::showContextMenu(const QString& key, const QPoint& global
     const std::optional<QString> id = CustomIcon::idFromIconKey(key);
     if (!id)
         return;
-    QString name;
-    for (const CustomIcon& icon : m_appState.userData().customIcons) {
-        if (icon.id == *id) {
-            name = icon.name;
-            break;
-        }
-    }
+    const CustomIcon* icon = m_appState.userData().customIcon(*id);
+    const QString name = icon ? icon->name : QString();
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     // Names are shown as typed: an ampersand is not a keyboard accelerator here.

@@ -26,19 +26,6 @@ namespace {
 
 const QString noneLabel = QStringLiteral("None");
 
-// Adds `id` and every folder below it to `into`, depth first in library order. A folder
-// already collected is not entered again, so even a damaged tree cannot loop.
-void collectDescendants(const QList<Group>& groups, const QString& id, QSet<QString>& into)
-{
-    if (into.contains(id))
-        return;
-    into.insert(id);
-    for (const Group& g : groups) {
-        if (g.parentGroupId == id)
-            collectDescendants(groups, g.id, into);
-    }
-}
-
 QVBoxLayout* column(QWidget* owner, int spacing)
 {
     auto* layout = new QVBoxLayout(owner);
@@ -186,8 +173,8 @@ QWidget* FolderFormView::visibilitySection()
     layout->addWidget(new ThemedLabel(QStringLiteral("Folder visibility"), 12, QFont::Normal, &Theme::textSecondary));
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
-    row->addWidget(visibilityPill(QStringLiteral("Private"), QStringLiteral("lock"), QString::fromLatin1(privateVisibility)));
-    row->addWidget(visibilityPill(QStringLiteral("Public"), QStringLiteral("globe"), QString::fromLatin1(publicVisibility)));
+    row->addWidget(visibilityPill(QStringLiteral("Private"), QStringLiteral("lock"), Group::visibilityText(FolderVisibility::privateFolder)));
+    row->addWidget(visibilityPill(QStringLiteral("Public"), QStringLiteral("globe"), Group::visibilityText(FolderVisibility::publicFolder)));
     layout->addLayout(row);
     return section;
 }
@@ -235,12 +222,13 @@ void FolderFormView::loadInitialState()
         m_swatches->setSelectedColor(m_editing->color);
         m_swatches->setHexInput(m_editing->color.value_or(QString()));
         m_parentGroupId = m_editing->parentGroupId;
-        m_visibility = m_editing->visibility.value_or(QString::fromLatin1(privateVisibility));
-        if (m_visibility == QLatin1String(unlistedVisibility))
-            m_visibility = QString::fromLatin1(publicVisibility);
+        // An unlisted folder is offered, and saved, as public.
+        m_visibility = m_editing->knownVisibility() == FolderVisibility::unlisted
+            ? Group::visibilityText(FolderVisibility::publicFolder)
+            : m_editing->visibility.value_or(Group::visibilityText(FolderVisibility::privateFolder));
     } else {
         m_parentGroupId = m_appState.currentGroupId();
-        m_visibility = QString::fromLatin1(privateVisibility);
+        m_visibility = Group::visibilityText(FolderVisibility::privateFolder);
     }
     refresh();
 }
@@ -250,8 +238,7 @@ QList<Group> FolderFormView::availableParents() const
     const QList<Group>& groups = m_appState.userData().groups;
     if (!m_editing)
         return groups;
-    QSet<QString> excluded;
-    collectDescendants(groups, m_editing->id, excluded);
+    const QSet<QString> excluded = m_appState.userData().folderAndDescendants(m_editing->id);
     QList<Group> offered;
     for (const Group& g : groups) {
         if (!excluded.contains(g.id))
@@ -262,13 +249,7 @@ QList<Group> FolderFormView::availableParents() const
 
 const Group* FolderFormView::liveGroup(const std::optional<QString>& id) const
 {
-    if (!id)
-        return nullptr;
-    for (const Group& g : m_appState.userData().groups) {
-        if (g.id == *id)
-            return &g;
-    }
-    return nullptr;
+    return id ? m_appState.userData().group(*id) : nullptr;
 }
 
 QString FolderFormView::currentParentName() const
@@ -310,16 +291,7 @@ void FolderFormView::save()
     // is passed like the colour, so choosing no icon clears it.
     const bool written = m_appState.updateGroup(id, trimmed, std::optional<std::optional<QString>>(m_selectedIconKey),
                              std::optional<std::optional<QString>>(color))
-        && m_appState.mutatePublic([&](UserData& data) {
-               const auto folder = std::find_if(data.groups.begin(), data.groups.end(),
-                   [&](const Group& g) { return g.id == id; });
-               if (folder == data.groups.end())
-                   return;
-               if (folder->parentGroupId != parent)
-                   folder->parentGroupId = parent;
-               if (folder->visibility != m_visibility)
-                   folder->visibility = m_visibility;
-           });
+        && m_appState.updateGroupParentAndVisibility(id, parent, m_visibility);
     if (!written) {
         toasts.show(QStringLiteral("Couldn't save the folder."));
         return;
@@ -474,20 +446,22 @@ bool FolderFormView::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void FolderFormView::keyPressEvent(QKeyEvent* event)
+bool FolderFormView::cancelAction()
 {
-    if (isEscape(event)) {
-        if (showingIconChooser())
-            closeIconChooser();
-        else
-            cancel();
-        return;
-    }
-    if (isReturn(event) && !showingIconChooser()) {
+    if (showingParentMenu())
+        closeParentMenu();
+    else if (showingIconChooser())
+        closeIconChooser();
+    else
+        cancel();
+    return true;
+}
+
+bool FolderFormView::defaultAction()
+{
+    if (!showingParentMenu() && !showingIconChooser())
         save();
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    return true;
 }
 
 void FolderFormView::showEvent(QShowEvent* event)

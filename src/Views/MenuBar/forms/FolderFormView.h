@@ -3,6 +3,7 @@
 #include "Models/Shortcut.h"
 #include "Views/MenuBar/forms/FlowingSwatches.h"
 #include "Views/MenuBar/shell/PopoverScreen.h"
+#include "Views/MenuBar/shell/ScreenKeyActions.h"
 
 #include <QList>
 #include <QPointer>
@@ -26,13 +27,9 @@ class VisibilityPill;
 // time it is shown, and writes nothing until Save (or Return): then it changes the library
 // through `AppState`, shows a toast and asks for the main list. Cancel (or Escape) and the
 // header's back button leave without writing.
-class FolderFormView : public QWidget {
+class FolderFormView : public QWidget, public ScreenKeyActions {
     Q_OBJECT
 public:
-    static constexpr char privateVisibility[] = "private";
-    static constexpr char publicVisibility[] = "public";
-    static constexpr char unlistedVisibility[] = "unlisted";
-
     // The nine preset colours, in display order.
     static const QList<FlowingSwatches::Preset>& presetColors();
 
@@ -52,6 +49,11 @@ public:
     // The chosen parent's name; "None" for the top level and for a folder that no longer exists.
     QString currentParentName() const;
     void save();
+
+    // Escape closes the parent menu or the icon chooser when one is open, else cancels.
+    bool cancelAction() override;
+    // Return saves, unless the parent menu or the icon chooser is open.
+    bool defaultAction() override;
 
     QString name() const;
     const std::optional<QString>& selectedIconKey() const { return m_selectedIconKey; }
@@ -80,7 +82,6 @@ Q_SIGNALS:
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void connectNotify(const QMetaMethod& signal) override;
@@ -107,7 +108,7 @@ private:
     const std::optional<Group> m_editing;
     std::optional<QString> m_selectedIconKey;
     std::optional<QString> m_parentGroupId;
-    QString m_visibility = QString::fromLatin1(privateVisibility);
+    QString m_visibility = Group::visibilityText(FolderVisibility::privateFolder);
 
     GlassTextInput* m_nameField = nullptr;
     GlassRowButton* m_iconRow = nullptr;

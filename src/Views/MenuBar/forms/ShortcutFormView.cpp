@@ -4,7 +4,6 @@
 #include "Services/TutorialManager.h"
 #include "Utilities/Text.h"
 #include "Utilities/ToastManager.h"
-#include "Utilities/Uuid.h"
 #include "Views/Components/FormErrorLine.h"
 #include "Views/Components/GlassComponents.h"
 #include "Views/Components/SymbolButton.h"
@@ -24,11 +23,6 @@ const QString duplicateMessage = QStringLiteral("Shortcut already exists");
 const QString saveFailedMessage = QStringLiteral("Couldn't save the shortcut.");
 const QString folderFailedMessage = QStringLiteral("Couldn't create the folder.");
 const QString deleteFailedMessage = QStringLiteral("Couldn't delete the shortcut.");
-
-bool hasShortcut(const UserData& data, const QString& id)
-{
-    return std::any_of(data.shortcuts.begin(), data.shortcuts.end(), [&](const Shortcut& s) { return s.id == id; });
-}
 
 } // namespace
 
@@ -139,21 +133,13 @@ bool ShortcutFormView::isDuplicate() const
 
 QString ShortcutFormView::selectedFolderName() const
 {
-    if (m_selectedGroupId) {
-        for (const Group& folder : m_appState.userData().groups) {
-            if (folder.id == *m_selectedGroupId)
-                return folder.name;
-        }
-    }
-    return FolderMenuButton::noneTitle;
+    const Group* folder = m_selectedGroupId ? m_appState.userData().group(*m_selectedGroupId) : nullptr;
+    return folder ? folder->name : FolderMenuButton::noneTitle;
 }
 
 std::optional<QString> ShortcutFormView::existingSelectedGroupId() const
 {
-    if (!m_selectedGroupId)
-        return std::nullopt;
-    const QList<Group>& groups = m_appState.userData().groups;
-    const bool exists = std::any_of(groups.begin(), groups.end(), [&](const Group& g) { return g.id == *m_selectedGroupId; });
+    const bool exists = m_selectedGroupId && m_appState.userData().group(*m_selectedGroupId);
     return exists ? m_selectedGroupId : std::nullopt;
 }
 
@@ -204,18 +190,14 @@ void ShortcutFormView::createInlineFolder()
     const QString name = Text::trimmedOfSpaces(m_newFolder->name());
     if (name.isEmpty())
         return;
-    Group folder;
-    folder.id = Uuid::generate();
-    folder.name = name;
     // Inside the folder the main list shows, whatever the menu has chosen.
-    folder.parentGroupId = m_appState.effectiveCurrentGroupId();
-    folder.order = 0;
-    folder.visibility = QStringLiteral("private");
-    if (!m_appState.mutatePublic([&](UserData& data) { data.groups.append(folder); })) {
+    const std::optional<QString> id = m_appState.addGroup(name, m_appState.effectiveCurrentGroupId(), std::nullopt,
+        std::nullopt, Group::visibilityText(FolderVisibility::privateFolder), 0);
+    if (!id) {
         setErrorMessage(folderFailedMessage);
         return;
     }
-    setSelectedGroupId(folder.id);
+    setSelectedGroupId(*id);
     m_newFolder->close();
     ToastManager::shared().show(QStringLiteral("Folder created"));
 }
@@ -224,9 +206,8 @@ void ShortcutFormView::deleteShortcut()
 {
     const QString id = m_editing->id;
     const bool asks = m_appState.settings().confirmDelete;
-    m_appState.deleteShortcut(id);
-    // Without a question the shortcut is gone by now, unless the write failed.
-    if (!asks && hasShortcut(m_appState.userData(), id)) {
+    // With a question the popover asks; the confirmation deletes.
+    if (!m_appState.deleteShortcut(id) && !asks) {
         setErrorMessage(deleteFailedMessage);
         return;
     }
@@ -266,21 +247,17 @@ void ShortcutFormView::fillIn()
     }
 }
 
-void ShortcutFormView::keyPressEvent(QKeyEvent* event)
+bool ShortcutFormView::cancelAction()
 {
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
-        if (m_save->isEnabled())
-            save();
-        event->accept();
-        return;
-    }
-    if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) {
-        leave();
-        event->accept();
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    leave();
+    return true;
+}
+
+bool ShortcutFormView::defaultAction()
+{
+    if (m_save->isEnabled())
+        save();
+    return true;
 }
 
 void ShortcutFormView::setSelectedGroupId(const std::optional<QString>& id)

@@ -2,6 +2,7 @@
 
 #include "Models/Shortcut.h"
 #include "Views/MenuBar/shell/PopoverScreen.h"
+#include "Views/MenuBar/shell/ScreenKeyActions.h"
 
 #include <QWidget>
 #include <optional>
@@ -24,7 +25,7 @@ class ScreenHeader;
 //
 // Keys: Return saves (in the text area it starts a new line, and in the folder-name field
 // it creates the folder); Escape cancels.
-class ShortcutFormView : public QWidget {
+class ShortcutFormView : public QWidget, public ScreenKeyActions {
     Q_OBJECT
 public:
     static inline const QString exampleExpansion = QStringLiteral("Thanks for reaching out. Happy to help!");
@@ -46,6 +47,11 @@ public:
 
     // Writes the shortcut and leaves; stays with an error line when it cannot.
     void save();
+
+    // Escape returns to the main list without saving.
+    bool cancelAction() override;
+    // Return saves while saving is possible.
+    bool defaultAction() override;
     // Makes a folder from the inline row's name inside the folder the main list has open,
     // and chooses it.
     void createInlineFolder();
@@ -67,7 +73,6 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void fillIn();

@@ -28,13 +28,13 @@ void keepOffScreen(Card& card)
 
 } // namespace
 
-CardHeightEstimate::CardHeightEstimate(AppState& appState)
+CardHeightEstimate::CardHeightEstimate(AppState& appState, PopoverCommands& commands)
     : m_appState(appState)
 {
     Group group;
     group.name = QStringLiteral("x");
-    m_folder = std::make_unique<FolderCard>(appState, group, inertBinding());
-    m_shortcut = std::make_unique<ShortcutCard>(appState, Shortcut{}, inertBinding());
+    m_folder = std::make_unique<FolderCard>(appState, group, inertBinding(), commands);
+    m_shortcut = std::make_unique<ShortcutCard>(appState, Shortcut{}, inertBinding(), commands);
     keepOffScreen(*m_folder);
     keepOffScreen(*m_shortcut);
 }

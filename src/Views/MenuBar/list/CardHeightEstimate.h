@@ -8,6 +8,7 @@
 
 class AppState;
 class FolderCard;
+class PopoverCommands;
 class QWidget;
 class ShortcutCard;
 
@@ -19,7 +20,7 @@ class ShortcutCard;
 // it builds and corrects its arrangement where the two differ.
 class CardHeightEstimate {
 public:
-    explicit CardHeightEstimate(AppState& appState);
+    CardHeightEstimate(AppState& appState, PopoverCommands& commands);
     ~CardHeightEstimate();
 
     int folder(int width);

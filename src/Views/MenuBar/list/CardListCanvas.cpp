@@ -81,11 +81,11 @@ private:
     QRect m_geometry;
 };
 
-CardListCanvas::CardListCanvas(AppState& appState, CardMaker maker, QWidget* parent)
+CardListCanvas::CardListCanvas(AppState& appState, PopoverCommands& commands, CardMaker maker, QWidget* parent)
     : QWidget(parent)
     , m_appState(appState)
     , m_maker(std::move(maker))
-    , m_heights(std::make_unique<CardHeightEstimate>(appState))
+    , m_heights(std::make_unique<CardHeightEstimate>(appState, commands))
     , m_area(new CardArea(*this))
     , m_band(new SelectionBand(this))
 {

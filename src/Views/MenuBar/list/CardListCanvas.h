@@ -18,6 +18,7 @@ class CardArea;
 class CardHeightEstimate;
 class LibraryItemCard;
 class ListEmptyState;
+class PopoverCommands;
 class SelectionBand;
 
 // The scrolling content of the main list: the rows in a one-column masonry grid, or the
@@ -55,7 +56,7 @@ public:
     // kind) up to date and returns it.
     using CardMaker = std::function<LibraryItemCard*(const Rows& rows, qsizetype row, LibraryItemCard* card)>;
 
-    CardListCanvas(AppState& appState, CardMaker maker, QWidget* parent = nullptr);
+    CardListCanvas(AppState& appState, PopoverCommands& commands, CardMaker maker, QWidget* parent = nullptr);
     ~CardListCanvas() override;
 
     // Shows `rows` in their order, or `emptyState` when there are none. Replaced cards go

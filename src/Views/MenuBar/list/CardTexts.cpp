@@ -12,12 +12,12 @@ QString folderTitle(const Group& group)
     return group.icon.value_or(QStringLiteral("📁")) + QLatin1Char(' ') + group.name;
 }
 
-std::optional<QString> folderLabel(const Shortcut& shortcut, const QList<Group>& groups, const QString& searchQuery)
+std::optional<QString> folderLabel(const Shortcut& shortcut, const UserData& library, const QString& searchQuery)
 {
     if (searchQuery.isEmpty() || !shortcut.groupId)
         return std::nullopt;
-    const auto folder = std::find_if(groups.cbegin(), groups.cend(), [&](const Group& g) { return g.id == *shortcut.groupId; });
-    if (folder == groups.cend())
+    const Group* folder = library.group(*shortcut.groupId);
+    if (!folder)
         return std::nullopt;
     return folderTitle(*folder);
 }

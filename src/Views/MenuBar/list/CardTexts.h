@@ -15,7 +15,7 @@ QString folderTitle(const Group& group);
 
 // The folder line under a shortcut card: only while searching (any text, blanks included)
 // and only for a shortcut in an existing folder.
-std::optional<QString> folderLabel(const Shortcut& shortcut, const QList<Group>& groups, const QString& searchQuery);
+std::optional<QString> folderLabel(const Shortcut& shortcut, const UserData& library, const QString& searchQuery);
 
 // "0 items", "1 item", "2 items".
 QString itemCount(qsizetype count);

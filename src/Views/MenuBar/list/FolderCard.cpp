@@ -1,6 +1,7 @@
 #include "Views/MenuBar/list/FolderCard.h"
 
 #include "App/AppState.h"
+#include "App/PopoverCommands.h"
 #include "Utilities/Theme.h"
 #include "Utilities/ToastManager.h"
 #include "Views/Components/FolderIconView.h"
@@ -16,9 +17,9 @@
 #include <QMimeData>
 #include <QVBoxLayout>
 
-FolderCard::FolderCard(AppState& appState, const Group& group, ScreenBinding screen,
+FolderCard::FolderCard(AppState& appState, const Group& group, ScreenBinding screen, PopoverCommands& commands,
     QWidget* parent)
-    : LibraryItemCard(appState, group.id, std::move(screen), parent)
+    : LibraryItemCard(appState, group.id, std::move(screen), commands, parent)
     , m_icon(new FolderIconView(std::nullopt, 22, {}, this))
     , m_name(new ClampedTextLabel(QString(), 13, QFont::Medium, &Theme::text, 1, this))
     , m_count(new ThemedLabel(QString(), 12, QFont::Normal, &Theme::textMuted, this))
@@ -67,21 +68,13 @@ void FolderCard::doubleClick()
 
 void FolderCard::openFolder()
 {
-    appState().setCurrentGroupId(m_group.id);
-    appState().setSearchQuery(QString());
-    appState().setSelectedIds({});
+    commands().triggerOn(PopoverCommands::Command::openSelected, m_group.id);
 }
 
 int FolderCard::dropItems(const QMimeData* data)
 {
-    const QStringList ids = LibraryItemDrag::itemIds(data);
-    UserData trial = appState().userData();
-    if (LibraryItemDrag::moveIntoFolder(trial, ids, m_group.id) == 0)
-        return 0;
-    int moved = 0;
-    const bool written = appState().mutatePublic(
-        [&](UserData& library) { moved = LibraryItemDrag::moveIntoFolder(library, ids, m_group.id); });
-    if (!written)
+    const int moved = appState().moveItemsIntoFolder(LibraryItemDrag::itemIds(data), m_group.id);
+    if (moved == 0)
         return 0;
     ToastManager::shared().show(QStringLiteral("Moved to ") + m_group.name);
     return moved;
@@ -119,11 +112,11 @@ void FolderCard::dropEvent(QDropEvent* event)
 std::unique_ptr<QMenu> FolderCard::buildContextMenu()
 {
     auto menu = std::make_unique<QMenu>();
-    connect(menu->addAction(QStringLiteral("Open")), &QAction::triggered, this, &FolderCard::openFolder);
+    menu->addAction(
+        commands().itemEntry(PopoverCommands::Command::openSelected, QStringLiteral("Open"), menu.get(), itemId()));
     if (isInMultipleSelection()) {
         menu->addSeparator();
-        connect(menu->addAction(QStringLiteral("Delete %1 Selected").arg(appState().selectedIds().size())),
-            &QAction::triggered, this, [this] { appState().deleteSelected(); });
+        addDeleteSelected(menu.get());
         return menu;
     }
     connect(menu->addAction(QStringLiteral("Edit")), &QAction::triggered, this,
@@ -134,6 +127,6 @@ std::unique_ptr<QMenu> FolderCard::buildContextMenu()
     connect(menu->addAction(QStringLiteral("Ungroup")), &QAction::triggered, this,
         [this] { appState().ungroupFolder(m_group.id); });
     menu->addSeparator();
-    addMoveAndDelete(menu.get(), [this] { appState().deleteGroup(m_group.id); });
+    addMoveAndDelete(menu.get());
     return menu;
 }

@@ -14,7 +14,7 @@ class ThemedLabel;
 class FolderCard : public LibraryItemCard {
     Q_OBJECT
 public:
-    FolderCard(AppState& appState, const Group& group, ScreenBinding screen,
+    FolderCard(AppState& appState, const Group& group, ScreenBinding screen, PopoverCommands& commands,
         QWidget* parent = nullptr);
 
     const Group& group() const { return m_group; }

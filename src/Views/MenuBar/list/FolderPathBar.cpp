@@ -28,10 +28,9 @@ FolderPathBar::FolderPathBar(AppState& appState, QWidget* parent)
 
 void FolderPathBar::goBack()
 {
-    const auto& groups = m_appState.userData().groups;
     const std::optional<QString> open = m_appState.currentGroupId();
-    const auto folder = std::find_if(groups.cbegin(), groups.cend(), [&](const Group& g) { return g.id == open; });
-    m_appState.setCurrentGroupId(folder != groups.cend() ? folder->parentGroupId : std::nullopt);
+    const Group* folder = open ? m_appState.userData().group(*open) : nullptr;
+    m_appState.setCurrentGroupId(folder ? folder->parentGroupId : std::nullopt);
 }
 
 void FolderPathBar::refresh()

@@ -1,6 +1,7 @@
 #include "Views/MenuBar/list/LibraryItemCard.h"
 
 #include "App/AppState.h"
+#include "App/PopoverCommands.h"
 #include "Views/Components/ViewStyle.h"
 #include "Views/MenuBar/list/CardSelection.h"
 #include "Views/MenuBar/list/LibraryItemDrag.h"
@@ -12,10 +13,11 @@
 #include <QMimeData>
 #include <QMouseEvent>
 
-LibraryItemCard::LibraryItemCard(AppState& appState, const QString& id,
-    ScreenBinding screen, QWidget* parent)
+LibraryItemCard::LibraryItemCard(AppState& appState, const QString& id, ScreenBinding screen,
+    PopoverCommands& commands, QWidget* parent)
     : GlassCard(parent)
     , m_appState(appState)
+    , m_commands(commands)
     , m_id(id)
     , m_screen(std::move(screen))
 {
@@ -38,14 +40,19 @@ void LibraryItemCard::select(bool toggling)
     m_appState.setSelectedIds(CardSelection::clickSelection(m_appState.selectedIds(), m_id, toggling));
 }
 
-void LibraryItemCard::addMoveAndDelete(QMenu* menu, std::function<void()> remove)
+void LibraryItemCard::addMoveAndDelete(QMenu* menu)
 {
-    connect(menu->addAction(QStringLiteral("Move Up")), &QAction::triggered, this,
-        [this] { m_appState.moveItemUp(m_id); });
-    connect(menu->addAction(QStringLiteral("Move Down")), &QAction::triggered, this,
-        [this] { m_appState.moveItemDown(m_id); });
+    using Command = PopoverCommands::Command;
+    menu->addAction(m_commands.itemEntry(Command::moveItemUp, QStringLiteral("Move Up"), menu, m_id));
+    menu->addAction(m_commands.itemEntry(Command::moveItemDown, QStringLiteral("Move Down"), menu, m_id));
     menu->addSeparator();
-    connect(menu->addAction(QStringLiteral("Delete")), &QAction::triggered, this, std::move(remove));
+    menu->addAction(m_commands.itemEntry(Command::deleteOrGoUp, QStringLiteral("Delete"), menu, m_id));
+}
+
+void LibraryItemCard::addDeleteSelected(QMenu* menu)
+{
+    const QString text = QStringLiteral("Delete %1 Selected").arg(m_appState.selectedIds().size());
+    menu->addAction(m_commands.entry(PopoverCommands::Command::deleteOrGoUp, text, menu));
 }
 
 void LibraryItemCard::showScreen(const PopoverScreen& screen) const

@@ -4,11 +4,11 @@
 #include "Views/MenuBar/shell/ScreenBinding.h"
 
 #include <QPoint>
-#include <functional>
 #include <memory>
 #include <optional>
 
 class AppState;
+class PopoverCommands;
 class QMenu;
 class QMimeData;
 
@@ -37,21 +37,24 @@ public:
     void retire();
 
 protected:
-    LibraryItemCard(AppState& appState, const QString& id, ScreenBinding screen,
+    LibraryItemCard(AppState& appState, const QString& id, ScreenBinding screen, PopoverCommands& commands,
         QWidget* parent);
 
     virtual void doubleClick() = 0;
 
     AppState& appState() const { return m_appState; }
+    PopoverCommands& commands() const { return m_commands; }
     void showScreen(const PopoverScreen& screen) const;
     // Whether the menus take their several-item form: this card is one of two or more
     // selected items.
     bool isInMultipleSelection() const;
     // Selects this card alone, or toggles it with `toggling`.
     void select(bool toggling);
-    // The end both one-item menus share: "Move Up", "Move Down" and "Delete", which runs
-    // `remove`.
-    void addMoveAndDelete(QMenu* menu, std::function<void()> remove);
+    // The end both one-item menus share: "Move Up", "Move Down" and "Delete", the list's
+    // commands run on this card's item.
+    void addMoveAndDelete(QMenu* menu);
+    // "Delete N Selected", the list's Delete.
+    void addDeleteSelected(QMenu* menu);
 
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -65,6 +68,7 @@ private:
     void refreshSelection();
 
     AppState& m_appState;
+    PopoverCommands& m_commands;
     QString m_id;
     ScreenBinding m_screen;
     std::optional<QPoint> m_pressPosition;

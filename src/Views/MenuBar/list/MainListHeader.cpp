@@ -1,5 +1,6 @@
 #include "Views/MenuBar/list/MainListHeader.h"
 
+#include "App/PopoverCommands.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedLabel.h"
@@ -22,10 +23,8 @@ QColor hoveredDisc()
 
 } // namespace
 
-MainListHeader::MainListHeader(ScreenBinding screen, std::function<void()> quit, QWidget* parent)
+MainListHeader::MainListHeader(PopoverCommands& commands, QWidget* parent)
     : QWidget(parent)
-    , m_screen(std::move(screen))
-    , m_quit(std::move(quit))
     , m_wordmark(new ThemedLabel(QStringLiteral("velmora"), 23, QFont::DemiBold, &Theme::text, this))
     , m_addButton(new SymbolButton(QStringLiteral("plus"), 16, SymbolWeight::regular, &Theme::onAccent, QSize(32, 32),
           this))
@@ -49,23 +48,21 @@ MainListHeader::MainListHeader(ScreenBinding screen, std::function<void()> quit,
     m_moreButton->setToolTip(QStringLiteral("Account, settings and more"));
     m_moreButton->setAccessibleName(QStringLiteral("Menu"));
 
-    const auto addScreenItem = [this](QMenu* menu, const char* symbol, const char* title, const PopoverScreen& screen) {
-        QAction* action = menu->addAction(SymbolIcon::icon(QString::fromLatin1(symbol), &Theme::text),
-            CardTexts::literal(QString::fromUtf8(title)));
-        connect(action, &QAction::triggered, this, [this, screen] { m_screen.set(screen); });
+    using Command = PopoverCommands::Command;
+    const auto addItem = [&commands](QMenu* menu, const char* symbol, const char* title, Command command) {
+        const QString text = CardTexts::literal(QString::fromUtf8(title));
+        menu->addAction(symbol ? commands.entry(command, text, menu, SymbolIcon::icon(QString::fromLatin1(symbol), &Theme::text))
+                               : commands.entry(command, text, menu));
     };
-    addScreenItem(m_addMenu, "plus", "New shortcut", PopoverScreen::newShortcut());
-    addScreenItem(m_addMenu, "folder.badge.plus", "New folder", PopoverScreen::newFolder());
-    addScreenItem(m_moreMenu, "person.crop.circle", "Account", PopoverScreen::account());
-    addScreenItem(m_moreMenu, "trophy", "Achievements", PopoverScreen::achievements());
-    addScreenItem(m_moreMenu, "chart.bar", "Statistics", PopoverScreen::stats());
+    addItem(m_addMenu, "plus", "New shortcut", Command::newShortcut);
+    addItem(m_addMenu, "folder.badge.plus", "New folder", Command::newFolder);
+    addItem(m_moreMenu, "person.crop.circle", "Account", Command::openAccount);
+    addItem(m_moreMenu, "trophy", "Achievements", Command::openAchievements);
+    addItem(m_moreMenu, "chart.bar", "Statistics", Command::openStatistics);
     m_moreMenu->addSeparator();
-    addScreenItem(m_moreMenu, "gearshape", "Settings & import", PopoverScreen::settings());
+    addItem(m_moreMenu, "gearshape", "Settings & import", Command::openSettings);
     m_moreMenu->addSeparator();
-    connect(m_moreMenu->addAction(QStringLiteral("Quit Velmora")), &QAction::triggered, this, [this] {
-        if (m_quit)
-            m_quit();
-    });
+    addItem(m_moreMenu, nullptr, "Quit Velmora", Command::quit);
 
     connect(m_addButton, &SymbolButton::clicked, this, [this] { popUp(m_addMenu, m_addButton); });
     connect(m_moreButton, &SymbolButton::clicked, this, [this] { popUp(m_moreMenu, m_moreButton); });

@@ -1,21 +1,18 @@
 #pragma once
 
-#include "Views/MenuBar/shell/ScreenBinding.h"
-
 #include <QWidget>
-#include <functional>
 
+class PopoverCommands;
 class QMenu;
 class SymbolButton;
 class ThemedLabel;
 
 // The main list's top row: the "velmora" wordmark, the "+" menu (new shortcut or folder)
-// and the menu of the other screens and Quit.
+// and the menu of the other screens and Quit, each entry one of the popover's commands.
 class MainListHeader : public QWidget {
     Q_OBJECT
 public:
-    // `quit` ends the application ("Quit Velmora").
-    MainListHeader(ScreenBinding screen, std::function<void()> quit, QWidget* parent = nullptr);
+    explicit MainListHeader(PopoverCommands& commands, QWidget* parent = nullptr);
 
     ThemedLabel* wordmark() const { return m_wordmark; }
     SymbolButton* addButton() const { return m_addButton; }
@@ -31,8 +28,6 @@ private:
     void setAddMenuHovered(bool hovered);
     void popUp(QMenu* menu, QWidget* button);
 
-    ScreenBinding m_screen;
-    std::function<void()> m_quit;
     ThemedLabel* m_wordmark;
     SymbolButton* m_addButton;
     SymbolButton* m_moreButton;

@@ -1,6 +1,7 @@
 #include "Views/MenuBar/list/MainListView.h"
 
 #include "App/AppState.h"
+#include "App/PopoverCommands.h"
 #include "Views/Components/TutorialTarget.h"
 #include "Views/MenuBar/list/AccessibilityBanner.h"
 #include "Views/MenuBar/list/CardListCanvas.h"
@@ -25,15 +26,16 @@ MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTru
     : QWidget(parent)
     , m_appState(context.appState)
     , m_screen(context.binding)
+    , m_commands(context.commands)
     , m_trust(trust)
     , m_hasAccessibility(!trust || trust->isProcessTrusted())
-    , m_header(new MainListHeader(m_screen, context.quit, this))
+    , m_header(new MainListHeader(context.commands, this))
     , m_navBar(new FolderPathBar(m_appState, this))
     , m_searchBar(new SearchBar(m_appState, this))
     , m_duplicateBanner(new DuplicateTriggerBanner(this))
     , m_scrollArea(new QScrollArea(this))
     , m_canvas(new CardListCanvas(
-          m_appState, [this](const CardListCanvas::Rows& rows, qsizetype row, LibraryItemCard* card) {
+          m_appState, m_commands, [this](const CardListCanvas::Rows& rows, qsizetype row, LibraryItemCard* card) {
               return makeCard(rows, row, card);
           },
           m_scrollArea))
@@ -166,14 +168,14 @@ LibraryItemCard* MainListView::makeCard(const CardListCanvas::Rows& rows, qsizet
             existing->setGroup(folder);
             return existing;
         }
-        return new FolderCard(m_appState, folder, m_screen, m_canvas);
+        return new FolderCard(m_appState, folder, m_screen, m_commands, m_canvas);
     }
     const Shortcut& shortcut = rows.shortcuts[item.position];
     auto* shortcutCard = static_cast<ShortcutCard*>(card);
     if (shortcutCard)
         shortcutCard->setShortcut(shortcut);
     else
-        shortcutCard = new ShortcutCard(m_appState, shortcut, m_screen, m_canvas);
+        shortcutCard = new ShortcutCard(m_appState, shortcut, m_screen, m_commands, m_canvas);
     markFirstCard(shortcutCard, row == rows.pinned);
     return shortcutCard;
 }
@@ -223,18 +225,16 @@ void MainListView::moveSelectionDirectionally(NavDirection direction)
 
 std::unique_ptr<QMenu> MainListView::buildContextMenu()
 {
+    using Command = PopoverCommands::Command;
+    m_commands.refresh();
     auto menu = std::make_unique<QMenu>();
-    connect(menu->addAction(QStringLiteral("New Shortcut")), &QAction::triggered, this,
-        [this] { showScreen(PopoverScreen::newShortcut()); });
-    connect(menu->addAction(QStringLiteral("New Folder")), &QAction::triggered, this,
-        [this] { showScreen(PopoverScreen::newFolder()); });
+    menu->addAction(m_commands.action(Command::newShortcut));
+    menu->addAction(m_commands.action(Command::newFolder));
     menu->addSeparator();
-    connect(menu->addAction(QStringLiteral("Paste")), &QAction::triggered, this,
-        [this] { m_appState.pasteFromClipboard(); });
+    menu->addAction(m_commands.action(Command::paste));
     if (!m_appState.selectedIds().isEmpty()) {
         menu->addSeparator();
-        connect(menu->addAction(QStringLiteral("Select All")), &QAction::triggered, this,
-            [this] { m_appState.selectAll(); });
+        menu->addAction(m_commands.action(Command::selectAll));
     }
     return menu;
 }

@@ -19,6 +19,7 @@ class FolderPathBar;
 class LibraryItemCard;
 class ListEmptyState;
 class MainListHeader;
+class PopoverCommands;
 class QMenu;
 class QScrollArea;
 class SearchBar;
@@ -84,6 +85,7 @@ private:
 
     AppState& m_appState;
     ScreenBinding m_screen;
+    PopoverCommands& m_commands;
     AccessibilityTrust* m_trust;
     bool m_hasAccessibility;
     ScheduledTask m_accessibilityCheck;

@@ -1,6 +1,7 @@
 #include "Views/MenuBar/list/ShortcutCard.h"
 
 #include "App/AppState.h"
+#include "App/PopoverCommands.h"
 #include "Utilities/Theme.h"
 #include "Utilities/ToastManager.h"
 #include "Views/Components/SymbolButton.h"
@@ -15,9 +16,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-ShortcutCard::ShortcutCard(AppState& appState, const Shortcut& shortcut,
-    ScreenBinding screen, QWidget* parent)
-    : LibraryItemCard(appState, shortcut.id, std::move(screen), parent)
+ShortcutCard::ShortcutCard(AppState& appState, const Shortcut& shortcut, ScreenBinding screen,
+    PopoverCommands& commands, QWidget* parent)
+    : LibraryItemCard(appState, shortcut.id, std::move(screen), commands, parent)
     , m_trigger(new ClampedTextLabel(QString(), 13, QFont::Medium, &Theme::text, 1, this))
     , m_preview(new ClampedTextLabel(QString(), 13, QFont::Normal, &Theme::textSecondary, previewLines, this))
     , m_folderLine(new ClampedTextLabel(QString(), 11, QFont::Light, &Theme::textMuted, 1, this))
@@ -53,7 +54,7 @@ void ShortcutCard::setShortcut(const Shortcut& shortcut)
     m_preview->setText(shortcut.expansion);
     m_edit->setAccessibleName(QStringLiteral("Edit ") + shortcut.trigger);
     setAccessibleName(shortcut.trigger);
-    const auto folder = CardTexts::folderLabel(shortcut, appState().userData().groups, appState().searchQuery());
+    const auto folder = CardTexts::folderLabel(shortcut, appState().userData(), appState().searchQuery());
     m_folderLine->setText(folder.value_or(QString()));
     m_folderLine->setVisible(folder.has_value());
 }
@@ -120,17 +121,14 @@ std::unique_ptr<QMenu> ShortcutCard::buildContextMenu()
         const auto& shortcuts = appState().userData().shortcuts;
         const qsizetype moving = std::count_if(shortcuts.cbegin(), shortcuts.cend(), [&](const Shortcut& s) { return selected.contains(s.id); });
         addFolderList(menu->addMenu(QStringLiteral("Move %1 to Folder").arg(moving)), true);
-        connect(menu->addAction(QStringLiteral("Duplicate %1 Selected").arg(count)), &QAction::triggered, this,
-            [this, count] {
-                appState().duplicateSelected();
-                ToastManager::shared().show(QStringLiteral("Duplicated %1 items").arg(count));
-            });
+        menu->addAction(commands().entry(PopoverCommands::Command::duplicateSelected,
+            QStringLiteral("Duplicate %1 Selected").arg(count), menu.get()));
         menu->addSeparator();
-        connect(menu->addAction(QStringLiteral("Delete %1 Selected").arg(count)), &QAction::triggered, this,
-            [this] { appState().deleteSelected(); });
+        addDeleteSelected(menu.get());
         return menu;
     }
-    connect(menu->addAction(QStringLiteral("Edit")), &QAction::triggered, this, &ShortcutCard::openEditor);
+    menu->addAction(
+        commands().itemEntry(PopoverCommands::Command::openSelected, QStringLiteral("Edit"), menu.get(), itemId()));
     connect(menu->addAction(QStringLiteral("Copy")), &QAction::triggered, this, &ShortcutCard::copyExpansion);
     connect(menu->addAction(QStringLiteral("Duplicate")), &QAction::triggered, this, [this] {
         if (appState().duplicateShortcut(m_shortcut.id))
@@ -139,6 +137,6 @@ std::unique_ptr<QMenu> ShortcutCard::buildContextMenu()
     menu->addSeparator();
     addFolderList(menu->addMenu(QStringLiteral("Move to Folder")), false);
     menu->addSeparator();
-    addMoveAndDelete(menu.get(), [this] { appState().deleteShortcut(m_shortcut.id); });
+    addMoveAndDelete(menu.get());
     return menu;
 }

@@ -16,7 +16,7 @@ public:
     // Lines of the preview while the settings do not ask for the whole text.
     static constexpr int previewLines = 2;
 
-    ShortcutCard(AppState& appState, const Shortcut& shortcut, ScreenBinding screen,
+    ShortcutCard(AppState& appState, const Shortcut& shortcut, ScreenBinding screen, PopoverCommands& commands,
         QWidget* parent = nullptr);
 
     const Shortcut& shortcut() const { return m_shortcut; }

@@ -1,6 +1,7 @@
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 
 #include "App/AppState.h"
+#include "App/PopoverCommands.h"
 #include "Persistence/LocalStore.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/Notifications.h"
@@ -8,6 +9,7 @@
 #include "Utilities/ToastManager.h"
 #include "Views/MenuBar/shell/ConfirmationOverlay.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
+#include "Views/MenuBar/shell/ScreenKeyActions.h"
 #include "Views/MenuBar/shell/ToastOverlay.h"
 #include "Views/MenuBar/shell/VisualEffectBackground.h"
 
@@ -16,16 +18,40 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, PopoverCommands& commands,
+    QWidget* parent, ToastManager* toast)
+    : MenuBarPopover(appState, screen, &commands, {}, parent, toast)
+{
+}
+
 MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, std::function<void()> onQuit,
     QWidget* parent, ToastManager* toast)
+    : MenuBarPopover(appState, screen, nullptr, std::move(onQuit), parent, toast)
+{
+}
+
+MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, PopoverCommands* commands,
+    std::function<void()> onQuit, QWidget* parent, ToastManager* toast)
     : QWidget(parent)
     , m_appState(appState)
     , m_toasts(toast ? *toast : ToastManager::shared())
     , m_screen(screen)
-    , m_onQuit(std::move(onQuit))
+    , m_commands(commands)
     , m_screens(PopoverScreens::standard())
 {
     setObjectName(QStringLiteral("MenuBarPopover"));
+    if (!m_commands) {
+        m_commands = new PopoverCommands(appState,
+            {.quit = std::move(onQuit),
+                .closePopover = [] { NotificationCenter::instance().post(Notifications::velmoraClosePopover); },
+                .endEditing = [this] { m_content->setFocus(Qt::OtherFocusReason); }},
+            this);
+    }
+    m_commands->setListShown([this] { return showsListAlone(); });
+    connect(m_commands, &PopoverCommands::screenRequested, this, [this](PopoverKeyboardShortcuts::Command command) {
+        setScreen(command == PopoverKeyboardShortcuts::Command::openAccount ? PopoverScreen::account()
+                                                                            : PopoverScreen::stats());
+    });
     m_content = new QWidget(this);
     m_background = new VisualEffectBackground(VisualEffectBackground::Material::hudWindow,
         VisualEffectBackground::BlendingMode::behindWindow, m_content);
@@ -43,7 +69,19 @@ MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, 
     observeNow(&m_appState, &AppState::pendingConfirmationChanged, this, [this] { followConfirmation(); });
 }
 
-MenuBarPopover::~MenuBarPopover() = default;
+MenuBarPopover::~MenuBarPopover()
+{
+    if (m_commands)
+        m_commands->setListShown({});
+}
+
+bool MenuBarPopover::showsListAlone() const
+{
+    // A question and the recovery screen are layers the commands see for themselves, through
+    // the state; a layer of a screen's own (the icon chooser) only ever covers another screen.
+    // A layer that comes to lie over the list and takes keys of its own belongs here.
+    return m_screen.kind() == PopoverScreen::Kind::main;
+}
 
 void MenuBarPopover::setScreen(const PopoverScreen& screen)
 {
@@ -124,9 +162,10 @@ void MenuBarPopover::buildScreen()
         m_screenWidget->hide();
         m_screenWidget->deleteLater();
     }
-    const PopoverScreenContext context{m_appState, m_screen, screenBinding(), m_onQuit};
+    const PopoverScreenContext context{m_appState, m_screen, screenBinding(), *m_commands};
     m_screenWidget = m_screens.build(context);
     m_screenHost->layout()->addWidget(m_screenWidget);
+    m_commands->refresh();
     if (m_confirmation && !m_confirmation->isDismissed()) {
         m_screenHost->layout()->activate();
         m_confirmation->refreshBackdrop();
@@ -215,9 +254,15 @@ void MenuBarPopover::resizeEvent(QResizeEvent* event)
 
 void MenuBarPopover::keyPressEvent(QKeyEvent* event)
 {
-    // Reached only by an Escape that no layer above took (a question, a chooser), and never
-    // while the recovery screen is up: the rest of the popover is disabled then.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_content->isEnabled()) {
+    // Reached by the keys that nothing focused took and no layer above (a question) kept,
+    // and never while the recovery screen is up: the rest of the popover is disabled then.
+    if (!m_content->isEnabled()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (ScreenKeyActions::dispatch(m_screenWidget, event))
+        return;
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         NotificationCenter::instance().post(Notifications::velmoraClosePopover);
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "App/PopoverCommands.h"
 #include "Views/MenuBar/shell/PopoverScreen.h"
 #include "Views/MenuBar/shell/PopoverScreens.h"
 
@@ -20,8 +21,10 @@ class VisualEffectBackground;
 // ready all of that is disabled and the storage recovery screen lies over it, the only
 // thing that takes input; toasts are not drawn then.
 //
-// It turns the in-process notifications into screen changes, and Escape that no layer
-// above has taken into "velmoraClosePopover".
+// It turns the in-process notifications into screen changes. Escape and Return that no
+// focused control took go to the shown screen's ScreenKeyActions; an Escape the screen does
+// not take posts "velmoraClosePopover". It tells the popover's commands whether the main list
+// is shown with nothing over it, the one time the list's commands act.
 //
 // Build it inside the window that shows it (that window as `parent`, or a widget already in
 // it): the window is made see-through, where the desktop allows, before it first appears.
@@ -32,6 +35,11 @@ public:
     static constexpr int regularHeight = 560;
     static constexpr int fullHeight = 800;
 
+    // With the popover's commands, which outlive it.
+    MenuBarPopover(AppState& appState, const PopoverScreen& screen, PopoverCommands& commands,
+        QWidget* parent = nullptr, ToastManager* toast = nullptr);
+    // With commands of its own, whose quit runs `onQuit` and whose close posts
+    // "velmoraClosePopover".
     MenuBarPopover(AppState& appState, const PopoverScreen& screen, std::function<void()> onQuit,
         QWidget* parent = nullptr, ToastManager* toast = nullptr);
     ~MenuBarPopover() override;
@@ -48,6 +56,9 @@ public:
     void setStopSync(std::function<void()> stopSync);
 
     QWidget* currentScreenWidget() const { return m_screenWidget; }
+    PopoverCommands& commands() const { return *m_commands; }
+    // The main list is the screen shown.
+    bool showsListAlone() const;
     ToastOverlay* toastOverlay() const { return m_toast; }
     // The question shown, or null.
     ConfirmationOverlay* confirmationOverlay() const;
@@ -67,6 +78,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    MenuBarPopover(AppState& appState, const PopoverScreen& screen, PopoverCommands* commands,
+        std::function<void()> onQuit, QWidget* parent, ToastManager* toast);
     void observeNotifications();
     void resetToMain();
     void buildScreen();
@@ -79,7 +92,7 @@ private:
     AppState& m_appState;
     ToastManager& m_toasts;
     PopoverScreen m_screen;
-    std::function<void()> m_onQuit;
+    QPointer<PopoverCommands> m_commands;
     std::function<void()> m_stopSync;
     PopoverScreens m_screens;
 

@@ -1,13 +1,17 @@
 #include "Views/MenuBar/shell/PopoverScreens.h"
 
 #include "App/AppState.h"
+#include "App/PopoverCommands.h"
 #include "Views/MenuBar/forms/FolderFormView.h"
 #include "Views/MenuBar/chooser/IconChooserSheet.h"
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/forms/ShortcutFormView.h"
 #include "Views/MenuBar/settings/SettingsView.h"
+#include "Views/MenuBar/achievements/AchievementsView.h"
+#include "Views/MenuBar/stats/StatsView.h"
 #include "platform/Desktop.h"
 
+#include <QAction>
 #include <QWidget>
 
 namespace {
@@ -62,8 +66,13 @@ PopoverScreens PopoverScreens::standard()
     screens.add(PopoverScreen::Kind::newFolder, folderForm);
     screens.add(PopoverScreen::Kind::editFolder, folderForm);
     screens.add(PopoverScreen::Kind::settings, [](const PopoverScreenContext& context) {
-        return new SettingsView(context.appState, context.binding, context.quit);
+        QAction* quit = context.commands.action(PopoverCommands::Command::quit);
+        return new SettingsView(context.appState, context.binding, [quit] { quit->trigger(); });
     });
+    screens.add(PopoverScreen::Kind::stats,
+        [](const PopoverScreenContext& context) { return new StatsView(context.appState, context.binding); });
+    screens.add(PopoverScreen::Kind::achievements,
+        [](const PopoverScreenContext& context) { return new AchievementsView(context.appState, context.binding); });
     return screens;
 }
 

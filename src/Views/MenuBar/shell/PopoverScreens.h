@@ -7,16 +7,18 @@
 #include <functional>
 
 class AppState;
+class PopoverCommands;
 class QWidget;
 
 // What a screen is built with: the state, the screen value it shows (with the record an
-// editor edits), the binding through which it leaves, and the action that quits the
-// application (for the screens that offer Quit).
+// editor edits), the binding through which it leaves, and the popover's commands (for the
+// menus that offer them, Quit among them). A screen that handles Escape or Return itself
+// implements ScreenKeyActions.
 struct PopoverScreenContext {
     AppState& appState;
     PopoverScreen screen;
     ScreenBinding binding;
-    std::function<void()> quit;
+    PopoverCommands& commands;
 };
 
 using PopoverScreenFactory = std::function<QWidget*(const PopoverScreenContext&)>;

@@ -25,7 +25,7 @@ void report(const QByteArray& line)
 int main(int argc, char** argv)
 {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: storage_save_loop <data folder>\n");
+        std::fprintf(stderr, "usage: velmora-storage-save-loop <data folder>\n");
         return 1;
     }
     LocalStore store(QString::fromLocal8Bit(argv[1]));

@@ -1,0 +1,110 @@
+#include "Views/MenuBar/achievements/BadgeCard.h"
+
+#include "Services/AchievementTexts.h"
+#include "Utilities/Theme.h"
+#include "Views/Components/Motion.h"
+#include "Views/Components/ThemedLabel.h"
+#include "Views/MenuBar/achievements/BadgeIcon.h"
+#include "Views/MenuBar/achievements/BadgeProgressBar.h"
+
+#include <QMouseEvent>
+#include <QVBoxLayout>
+#include <QVariantAnimation>
+
+BadgeCard::BadgeCard(const Achievement& achievement, const std::optional<QDateTime>& unlockedAt,
+    const std::optional<AchievementProgress>& progress, QWidget* parent)
+    : QWidget(parent)
+    , m_achievement(achievement)
+    , m_unlockedAt(unlockedAt)
+    , m_icon(new BadgeIcon(achievement.id, achievement.tier, achievement.icon, !unlockedAt,
+          AchievementTexts::isMasked(achievement, unlockedAt), iconSize, this))
+    , m_title(new ThemedLabel(AchievementTexts::title(achievement, unlockedAt), 13, QFont::Medium,
+          unlockedAt ? &Theme::text : &Theme::textMuted, this))
+{
+    m_title->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_title->setWordWrap(true);
+    m_title->setMaximumHeight(m_title->fontMetrics().lineSpacing() * 2 + 2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 12, 4, 12);
+    layout->setSpacing(8);
+    layout->addWidget(m_icon);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(4);
+    texts->addWidget(m_title);
+    if (progress && !unlockedAt) {
+        m_progressBar = new BadgeProgressBar(*progress, BadgeProgressBar::Style::card, this);
+        texts->addWidget(m_progressBar);
+    } else {
+        m_status = new ThemedLabel(AchievementTexts::cardStatus(achievement, unlockedAt), 10, QFont::Normal,
+            &Theme::textMuted, this);
+        m_status->setAlignment(Qt::AlignHCenter);
+        texts->addWidget(m_status);
+    }
+    layout->addLayout(texts);
+    layout->addStretch(1);
+
+    setToolTip(AchievementTexts::cardTooltip(achievement, unlockedAt));
+    setAccessibleName(title());
+    setCursor(Qt::PointingHandCursor);
+    setAttribute(Qt::WA_Hover);
+}
+
+QString BadgeCard::title() const
+{
+    return m_title->text();
+}
+
+QString BadgeCard::statusText() const
+{
+    return m_status ? m_status->text() : QString();
+}
+
+void BadgeCard::enterEvent(QEnterEvent* event)
+{
+    QWidget::enterEvent(event);
+    setHovered(true);
+}
+
+void BadgeCard::leaveEvent(QEvent* event)
+{
+    QWidget::leaveEvent(event);
+    setHovered(false);
+}
+
+void BadgeCard::setHovered(bool hovered)
+{
+    if (m_hovered == hovered)
+        return;
+    m_hovered = hovered;
+    const qreal target = hovered ? hoverScale : 1.0;
+    if (m_hoverAnimation)
+        m_hoverAnimation->stop();
+    if (Motion::reduced()) {
+        m_icon->setScale(target);
+        return;
+    }
+    auto* animation = new QVariantAnimation(this);
+    animation->setStartValue(hovered ? 1.0 : hoverScale);
+    animation->setEndValue(target);
+    animation->setDuration(180);
+    animation->setEasingCurve(Motion::easeOut());
+    connect(animation, &QVariantAnimation::valueChanged, m_icon, [icon = m_icon](const QVariant& v) { icon->setScale(v.toReal()); });
+    m_hoverAnimation = animation;
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void BadgeCard::mousePressEvent(QMouseEvent* event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+    event->accept();
+}
+
+void BadgeCard::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    m_pressed = false;
+    event->accept();
+    if (click)
+        Q_EMIT clicked();
+}

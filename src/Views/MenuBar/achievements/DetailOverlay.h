@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+class DetailSheet;
+class QVariantAnimation;
+class ScaleFadeEffect;
+
+// The layer that holds a detail sheet over the achievements screen: the page dimmed behind
+// it and the sheet centred, both fading in while the sheet grows from 0.95. A click on the
+// dimmed page calls `onDismiss`. `leave` fades it out and deletes it.
+class DetailOverlay : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr double transitionSeconds = 0.18;
+    static constexpr qreal startScale = 0.95;
+
+    DetailOverlay(DetailSheet* sheet, std::function<void()> onDismiss, QWidget* parent = nullptr);
+
+    DetailSheet* sheet() const { return m_sheet; }
+    void present();
+    void leave();
+    bool isLeaving() const { return m_leaving; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void animate(qreal to, std::function<void()> done);
+
+    DetailSheet* m_sheet;
+    std::function<void()> m_onDismiss;
+    qreal m_progress = 0;
+    bool m_leaving = false;
+    bool m_pressOnDim = false;
+    ScaleFadeEffect* m_effect;
+    QPointer<QVariantAnimation> m_animation;
+};

@@ -1,0 +1,53 @@
+#include "Utilities/TimeText.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+TEST(TimeText, LongDurationsDropTheSmallerUnit)
+{
+    using TimeText::formatTimeLong;
+    EXPECT_EQ(formatTimeLong(0), QStringLiteral("0s"));
+    EXPECT_EQ(formatTimeLong(0.99), QStringLiteral("0s"));
+    EXPECT_EQ(formatTimeLong(-12), QStringLiteral("0s"));
+    EXPECT_EQ(formatTimeLong(1), QStringLiteral("1s"));
+    EXPECT_EQ(formatTimeLong(59.99), QStringLiteral("59s"));
+    EXPECT_EQ(formatTimeLong(60), QStringLiteral("1m"));
+    EXPECT_EQ(formatTimeLong(61.5), QStringLiteral("1m 1s"));
+    EXPECT_EQ(formatTimeLong(3599), QStringLiteral("59m 59s"));
+    EXPECT_EQ(formatTimeLong(3659), QStringLiteral("1h"));
+    EXPECT_EQ(formatTimeLong(3660), QStringLiteral("1h 1m"));
+    EXPECT_EQ(formatTimeLong(7199), QStringLiteral("1h 59m"));
+    EXPECT_EQ(formatTimeLong(90000), QStringLiteral("25h"));
+    EXPECT_EQ(formatTimeLong(1000000), QStringLiteral("277h 46m"));
+}
+
+TEST(TimeText, TotalsFromAHandEditedFileAreClampedNotConverted)
+{
+    using TimeText::wholeSeconds;
+    constexpr double infinity = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(wholeSeconds(std::nan("")), 0);
+    EXPECT_EQ(wholeSeconds(-infinity), 0);
+    EXPECT_EQ(wholeSeconds(-5.5), 0);
+    EXPECT_EQ(wholeSeconds(3599.99), 3599);
+    EXPECT_EQ(wholeSeconds(infinity), 0);
+    EXPECT_EQ(wholeSeconds(1e300), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(wholeSeconds(9223372036854775808.0), std::numeric_limits<qint64>::max());
+
+    EXPECT_EQ(TimeText::formatTimeLong(std::nan("")), QStringLiteral("0s"));
+    EXPECT_EQ(TimeText::formatTimeLong(infinity), QStringLiteral("0s"));
+    EXPECT_EQ(TimeText::formatTimeLong(1e300), QStringLiteral("2562047788015215h 30m"));
+}
+
+TEST(TimeText, RelativeDatesInShortUnits)
+{
+    const QDateTime now(QDate(2026, 3, 10), QTime(12, 0));
+    EXPECT_EQ(TimeText::relativeDate(now, now), QStringLiteral("now"));
+    EXPECT_EQ(TimeText::relativeDate(now.addSecs(-12), now), QStringLiteral("12 sec. ago"));
+    EXPECT_EQ(TimeText::relativeDate(now.addSecs(-300), now), QStringLiteral("5 min. ago"));
+    EXPECT_EQ(TimeText::relativeDate(now.addSecs(7200), now), QStringLiteral("in 2 hr."));
+    EXPECT_EQ(TimeText::relativeDate(now.addDays(-1), now), QStringLiteral("1 day ago"));
+    EXPECT_EQ(TimeText::relativeDate(now.addDays(-3), now), QStringLiteral("3 days ago"));
+    EXPECT_EQ(TimeText::relativeDate(now.addDays(-9), now), QStringLiteral("1 wk. ago"));
+    EXPECT_EQ(TimeText::relativeDate(now.addDays(-400), now), QStringLiteral("1 yr. ago"));
+}
