@@ -17,6 +17,7 @@
 
 #include <QLineEdit>
 #include <QScrollArea>
+#include <QScrollBar>
 
 using namespace MainListTesting;
 
@@ -690,4 +691,61 @@ TEST_F(MainListViewTest, AFolderNameInThePathIsShownAsWrittenAndMakesNoKeyboardS
     TextButton* crumb = view->navBar()->crumbs().first();
     EXPECT_EQ(crumb->text(), QStringLiteral("R&D"));
     EXPECT_TRUE(crumb->shortcut().isEmpty());
+}
+
+// ------------------------------------------------------------------ long lists
+
+TEST_F(MainListViewTest, ALongListBuildsCardsOnlyNearTheScreenAndFollowsTheScroll)
+{
+    ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
+        for (int i = 0; i < 300; ++i)
+            data.shortcuts << shortcut(QStringLiteral("L%1").arg(i), QStringLiteral("/l%1").arg(i), std::nullopt, 10 + i,
+                i % 3 ? QStringLiteral("short") : QString(300, u'w'));
+    }));
+    openView();
+    EXPECT_LT(view->shortcutCards().size(), 60);
+    const CardFrameKey::Value frames = view->canvas()->cardFrames();
+    ASSERT_EQ(frames.size(), 2 + 303);
+    EXPECT_EQ(view->canvas()->height(), frames.last().frame.bottom() + 18);
+
+    QScrollBar* scroll = view->scrollArea()->verticalScrollBar();
+    scroll->setValue(scroll->maximum());
+    settle();
+    ShortcutCard* last = shortcutCard(QStringLiteral("L299"));
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(QRectF(last->geometry()), view->canvas()->cardFrames().last().frame);
+    // The first shortcut keeps its card for the tutorial; the rows between are let go.
+    EXPECT_EQ(targetOf(shortcutCard(QStringLiteral("S1"))), QStringLiteral("firstCard"));
+    EXPECT_FALSE(cardIds().contains(QStringLiteral("L100")));
+
+    QTest::mouseClick(last, Qt::LeftButton, Qt::NoModifier, QPoint(40, 20));
+    EXPECT_EQ(selected(), QSet<QString>({"L299"}));
+    post(NavDirection::up);
+    EXPECT_EQ(selected(), QSet<QString>({"L298"}));
+    EXPECT_TRUE(shortcutCard(QStringLiteral("L298"))->isSelected());
+}
+
+TEST_F(MainListViewTest, EveryBuiltCardStandsWhereTheArrangementPutItsRow)
+{
+    ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
+        const QStringList texts = {QString(), QStringLiteral("one line"), QStringLiteral("two\nlines"), QString(500, u'x'),
+            QStringLiteral("a text that is a little too long to fit on one line of the card")};
+        for (int i = 0; i < 60; ++i)
+            data.shortcuts << shortcut(QStringLiteral("V%1").arg(i), QStringLiteral("/v%1").arg(i),
+                i % 2 ? std::optional(QStringLiteral("W1")) : std::nullopt, 10 + i, texts[i % texts.size()] + QStringLiteral(" "));
+    }));
+    openView();
+    view->searchBar()->field()->setText(QStringLiteral("/v"));
+    settle();
+    QScrollBar* scroll = view->scrollArea()->verticalScrollBar();
+    for (int step = 0; step <= 4; ++step) {
+        scroll->setValue(scroll->maximum() * step / 4);
+        settle();
+        const CardFrameKey::Value frames = view->canvas()->cardFrames();
+        for (const LibraryItemCard* card : view->canvas()->cards()) {
+            const auto row = std::find_if(frames.cbegin(), frames.cend(), [&](const auto& e) { return e.id == card->itemId(); });
+            ASSERT_NE(row, frames.cend());
+            EXPECT_EQ(QRectF(card->geometry()), row->frame) << card->itemId().toStdString();
+        }
+    }
 }
