@@ -117,8 +117,10 @@ void CardListCanvas::setRows(Rows rows, ListEmptyState* emptyState)
     if (emptyState)
         static_cast<QVBoxLayout*>(layout())->insertWidget(1, emptyState);
     layout()->invalidate();
-    // The cards are there at once, not only after the next layout pass.
-    placeCards();
+    // On screen the cards are there at once, not only after the next layout pass; a list
+    // not shown yet has no width to build them for.
+    if (isVisible())
+        placeCards();
     m_band->raise();
 }
 
