@@ -142,8 +142,10 @@ const MasonryGrid::Arrangement& CardListCanvas::arrangementAt(int width) const
         [this](int index, qreal columnWidth) {
             const int cardWidth = qRound(columnWidth);
             const Row& row = m_rows.rows[index];
-            if (const auto measured = m_measured.constFind(idOf(index)); measured != m_measured.constEnd())
-                return qreal(*measured);
+            if (!m_measured.isEmpty()) {
+                if (const auto measured = m_measured.constFind(idOf(index)); measured != m_measured.constEnd())
+                    return qreal(*measured);
+            }
             if (row.kind == Row::Kind::folder)
                 return qreal(m_heights->folder(cardWidth));
             return qreal(m_heights->shortcut(m_rows.shortcuts[row.position], row.folderLine, cardWidth));
