@@ -1,10 +1,14 @@
 #include "App/AppDelegate.h"
 
+#include "App/AppStateSync.h"
 #include "App/PopoverKeyHandler.h"
 #include "App/PopoverWindow.h"
 #include "App/StatusItem.h"
 #include "App/StatusMenuText.h"
 #include "Persistence/LocalStore.h"
+#include "Services/BackgroundSyncManager.h"
+#include "Services/CredentialsProvider.h"
+#include "Services/SyncCoordinator.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/Clock.h"
 #include "Utilities/Notifications.h"
@@ -15,10 +19,12 @@
 #include "Views/MenuBar/shell/ConfirmationOverlay.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
+#include "Views/MenuBar/tutorial/TutorialPanels.h"
 #include "Views/TimeSavedFloater.h"
 #include "Views/MenuBar/achievements/AchievementUnlockToast.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/EventSource.h"
+#include "platform/ExternalBrowser.h"
 #include "platform/LoginItem.h"
 #include "platform/SystemAppearance.h"
 
@@ -54,6 +60,8 @@ AppDelegate::Environment completed(AppDelegate::Environment environment)
     return environment;
 }
 
+const QUrl chatSite(QStringLiteral("https://chatgpt.com/"));
+
 double secondsBetween(const QDateTime& from, const QDateTime& to)
 {
     return double(from.msecsTo(to)) / 1000.0;
@@ -65,6 +73,7 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     : QObject(parent)
     , m_environment(completed(std::move(environment)))
     , m_appState(*m_environment.store)
+    , m_sync(new AppStateSync(m_appState))
     , m_engine(m_environment.desktop)
 {
     m_appState.setClipboard(m_environment.clipboard);
@@ -77,6 +86,8 @@ AppDelegate::~AppDelegate()
 {
     removeOutsideClickMonitor();
     m_engine.stop();
+    if (m_tutorialPanels)
+        TutorialManager::shared().setPresenters({});
     if (AppState::shared() == &m_appState)
         AppState::setShared(nullptr);
 }
@@ -91,6 +102,7 @@ void AppDelegate::applicationDidFinishLaunching()
     applyTheme(m_appState.settings().themeChoice());
 
     buildPopover();
+    connectTutorial();
     buildStatusMenu();
     m_statusItem = new StatusItem(m_statusMenu.get(), this);
     connect(m_statusItem, &StatusItem::clicked, this, &AppDelegate::togglePopover);
@@ -132,6 +144,8 @@ void AppDelegate::applicationDidFinishLaunching()
         startEngine();
         m_trustPoll.cancel();
     });
+
+    followSignIn();
 
     Scheduler::current().after(0, this, [this] { showPopover(); });
 }
@@ -183,10 +197,48 @@ void AppDelegate::applyStorageReady(bool ready)
     if (m_storageReady == ready)
         return;
     m_storageReady = ready;
-    if (ready)
-        Scheduler::current().after(0, this, [this] { startEngine(); });
-    else
+    if (ready) {
+        Scheduler::current().after(0, this, [this] {
+            startEngine();
+            startBackgroundSync();
+        });
+    } else {
         m_engine.stop();
+        stopBackgroundSync();
+    }
+}
+
+// Sync runs while storage is ready and someone is signed in. The sign-in current at launch is
+// acted on here once; the subscription only follows changes.
+void AppDelegate::followSignIn()
+{
+    CredentialsProvider* account = m_environment.account;
+    if (!account)
+        return;
+    m_loggedIn = account->isLoggedIn();
+    startBackgroundSync();
+    connect(account, &CredentialsProvider::isLoggedInChanged, this, [this](bool loggedIn) {
+        if (m_loggedIn == loggedIn)
+            return;
+        m_loggedIn = loggedIn;
+        if (loggedIn)
+            startBackgroundSync();
+        else
+            stopBackgroundSync();
+    });
+}
+
+void AppDelegate::startBackgroundSync()
+{
+    if (m_environment.backgroundSync && m_environment.account && m_environment.account->isLoggedIn()
+        && m_appState.storageReady())
+        m_environment.backgroundSync->start(*m_sync);
+}
+
+void AppDelegate::stopBackgroundSync()
+{
+    if (m_environment.backgroundSync)
+        m_environment.backgroundSync->stop();
 }
 
 void AppDelegate::applyTheme(AppTheme theme)
@@ -253,12 +305,24 @@ void AppDelegate::buildPopover()
         });
     }
     m_popover->setContent(m_environment.makeContent(m_popover.get(), m_appState, commands()));
+    // The recovery screen pauses sync before it repairs anything.
+    if (auto* shell = qobject_cast<MenuBarPopover*>(m_popover->content()); shell && m_environment.backgroundSync) {
+        BackgroundSyncManager* sync = m_environment.backgroundSync;
+        shell->setStopSync([sync] { sync->coordinator().stop(); });
+    }
     connect(m_popover.get(), &PopoverWindow::closed, this, &AppDelegate::popoverDidClose);
     // Switching to another application closes the popover, as a click elsewhere does.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state != Qt::ApplicationActive && m_popover->isShown())
             closeFromOutside();
     });
+}
+
+void AppDelegate::connectTutorial()
+{
+    TutorialManager& tutorial = TutorialManager::shared();
+    m_tutorialPanels = std::make_unique<TutorialPanels>(tutorial);
+    tutorial.setPresenters(m_tutorialPanels->presenters([] { ExternalBrowser::current().open(chatSite); }));
 }
 
 PopoverCommands& AppDelegate::commands()
@@ -401,7 +465,7 @@ void AppDelegate::menuReplayTutorial()
 {
     if (!m_popover->isShown())
         showPopoverUnderStatusItem(false);
-    Scheduler::current().after(tutorialStartDelay, this, [] { TutorialManager::shared().start(); });
+    TutorialManager::shared().startAfter(tutorialStartDelay);
 }
 
 void AppDelegate::menuQuit()

@@ -11,6 +11,9 @@
 #include <memory>
 #include <optional>
 
+class AppStateSync;
+class BackgroundSyncManager;
+class CredentialsProvider;
 class EventSource;
 class LocalStore;
 class LoginItem;
@@ -23,10 +26,12 @@ class QMenu;
 class QWidget;
 class StatusItem;
 class SystemAppearance;
+class TutorialPanels;
 
 // The running application: it owns the state and the expansion engine for the life of the
-// process, puts the tray item and the popover on screen, and keeps the engine, the theme and
-// launch at login in step with the settings, the storage and the desktop's permission.
+// process, puts the tray item and the popover on screen, and keeps the engine, the theme,
+// launch at login and library sync in step with the settings, the storage, the sign-in and the
+// desktop's permission.
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
@@ -53,6 +58,10 @@ public:
         LoginItem* loginItem = nullptr;
         SystemAppearance* systemAppearance = nullptr;
         PlainTextClipboard* clipboard = nullptr;
+        // The signed-in account and the library sync that follows it; without both, sync
+        // stays off.
+        CredentialsProvider* account = nullptr;
+        BackgroundSyncManager* backgroundSync = nullptr;
         // Builds the popover's content; the popover shell when not given.
         ContentFactory makeContent;
         // Ends the application; quits the event loop when not given.
@@ -94,14 +103,19 @@ public:
     PopoverKeyHandler* keyMonitor() const { return m_keyMonitor; }
     bool isOutsideClickMonitorInstalled() const { return m_outsideClickMonitor; }
     bool isPollingTrust() const { return m_trustPoll.isPending(); }
+    TutorialPanels* tutorialPanels() const { return m_tutorialPanels.get(); }
 
 private:
     void buildStatusMenu();
     void updateStatusMenu();
     void buildPopover();
+    void connectTutorial();
     void subscribe();
     void applyLaunchAtLogin(bool enabled);
     void applyStorageReady(bool ready);
+    void followSignIn();
+    void startBackgroundSync();
+    void stopBackgroundSync();
     void showPopoverUnderStatusItem(bool activate);
     void installOutsideClickMonitor();
     void removeOutsideClickMonitor();
@@ -111,11 +125,13 @@ private:
 
     Environment m_environment;
     AppState m_appState;
+    AppStateSync* m_sync;
     TextExpansionEngine m_engine;
     // Declared after the state they show, so that they go first.
     std::unique_ptr<QMenu> m_statusMenu;
     StatusItem* m_statusItem = nullptr;
     std::unique_ptr<PopoverWindow> m_popover;
+    std::unique_ptr<TutorialPanels> m_tutorialPanels;
     bool m_expansionEnabled = true;
     PopoverKeyHandler* m_keyMonitor = nullptr;
     bool m_outsideClickMonitor = false;
@@ -133,6 +149,7 @@ private:
     std::optional<bool> m_launchAtLogin;
     std::optional<bool> m_fullHeight;
     std::optional<bool> m_storageReady;
+    std::optional<bool> m_loggedIn;
     std::optional<QList<Shortcut>> m_shortcuts;
     std::optional<QDateTime> m_outsideCloseAt;
 };

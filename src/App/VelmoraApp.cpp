@@ -2,24 +2,25 @@
 
 #include "App/AppDelegate.h"
 #include "App/SingleInstance.h"
-#include "Services/TutorialManager.h"
+#include "Persistence/KeychainHelper.h"
+#include "Services/AuthService.h"
+#include "Services/BackgroundSyncManager.h"
+#include "Services/SupabaseClient.h"
+#include "Services/SupabaseSyncRemote.h"
+#include "Utilities/Constants.h"
 #include "platform/MotionSettings.h"
 #include "platform/WindowEffects.h"
 #include "platform/linux/DesktopBrowser.h"
 #include "platform/linux/DesktopColorScheme.h"
 #include "platform/linux/DesktopMotionSettings.h"
+#include "platform/linux/LibsecretStore.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/QtPlainTextClipboard.h"
 #include "platform/linux/X11MouseWatch.h"
 #include "platform/linux/X11WindowEffects.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
 
-#include <QDesktopServices>
-#include <QUrl>
-
 namespace {
-
-const QUrl chatSite(QStringLiteral("https://chatgpt.com/"));
 
 // The first argument in this program's own URL scheme, as the browser passed it: the desktop
 // entry starts "velmora %u" for "velmora:" links.
@@ -47,6 +48,8 @@ VelmoraApp::VelmoraApp(int& argc, char** argv)
 VelmoraApp::~VelmoraApp()
 {
     m_delegate.reset();
+    m_backgroundSync.reset();
+    m_auth.reset();
     ExternalBrowser::setCurrent(nullptr);
     WindowEffects::setCurrent(nullptr);
     MotionSettings::setCurrent(nullptr);
@@ -73,9 +76,17 @@ int VelmoraApp::exec()
     m_browser = std::make_unique<DesktopBrowser>();
     ExternalBrowser::setCurrent(m_browser.get());
 
-    TutorialManager::Presenters presenters;
-    presenters.openChatSite = [] { QDesktopServices::openUrl(chatSite); };
-    TutorialManager::shared().setPresenters(std::move(presenters));
+    // The account and library sync of the configured backend; without a usable configuration
+    // both stay off and the credential store is never read.
+    const SupabaseHTTPClient& client = SupabaseClient::client();
+    const std::optional<BackendConfiguration>& backend = BackendConfiguration::current();
+    m_auth = std::make_unique<AuthService>(client,
+        std::make_unique<KeychainHelper>(KeychainHelper::forProject(
+            backend ? backend->projectURL : QString(), std::make_shared<LibsecretStore>())),
+        *m_browser);
+    const bool librarySync = backend && backend->isValid() && backend->cloudEnabled && backend->syncEnabled;
+    m_backgroundSync = std::make_unique<BackgroundSyncManager>(*m_auth, std::make_unique<SupabaseSyncRemote>(client),
+        Constants::supabaseURL(), librarySync);
 
     AppDelegate::Environment environment;
     environment.desktop = Desktop::current();
@@ -83,6 +94,8 @@ int VelmoraApp::exec()
     environment.loginItem = m_loginItem.get();
     environment.systemAppearance = m_colorScheme.get();
     environment.clipboard = m_clipboard.get();
+    environment.account = m_auth.get();
+    environment.backgroundSync = m_backgroundSync.get();
     m_delegate = std::make_unique<AppDelegate>(std::move(environment));
     QObject::connect(m_instance.get(), &SingleInstance::activationRequested, m_delegate.get(),
         [delegate = m_delegate.get()] { delegate->applicationShouldHandleReopen(); });

@@ -4,6 +4,8 @@
 #include <memory>
 
 class AppDelegate;
+class AuthService;
+class BackgroundSyncManager;
 class DesktopBrowser;
 class DesktopColorScheme;
 class DesktopMotionSettings;
@@ -39,5 +41,7 @@ private:
     std::unique_ptr<DesktopBrowser> m_browser;
     std::unique_ptr<QtPlainTextClipboard> m_clipboard;
     std::unique_ptr<X11MouseWatch> m_mouseWatch;
+    std::unique_ptr<AuthService> m_auth;
+    std::unique_ptr<BackgroundSyncManager> m_backgroundSync;
     std::unique_ptr<AppDelegate> m_delegate;
 };

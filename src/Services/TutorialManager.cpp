@@ -126,7 +126,7 @@ QString TutorialManager::firstTrigger() const
     return triggers.isEmpty() ? QStringLiteral("/fix") : triggers.first();
 }
 
-QStringList TutorialManager::userTriggers() const
+QStringList TutorialManager::getUserTriggers() const
 {
     if (!m_triggerSource || !m_triggerSource())
         return {QStringLiteral("/fix"), QStringLiteral("/explain")};
@@ -135,6 +135,7 @@ QStringList TutorialManager::userTriggers() const
 
 void TutorialManager::start()
 {
+    renewRun();
     closePanel();
     m_savedTrigger.reset();
     setStep(0);
@@ -142,6 +143,11 @@ void TutorialManager::start()
     OnboardState state = onboardState();
     state.tutorialShown = true;
     setOnboardState(state);
+}
+
+void TutorialManager::startAfter(double seconds)
+{
+    Scheduler::current().after(seconds, this, [this] { start(); });
 }
 
 void TutorialManager::next()
@@ -157,6 +163,7 @@ void TutorialManager::next()
 
 void TutorialManager::skip()
 {
+    renewRun();
     setActive(false);
     setStep(0);
     closePanel();
@@ -164,6 +171,7 @@ void TutorialManager::skip()
 
 void TutorialManager::complete()
 {
+    renewRun();
     setActive(false);
     setStep(0);
     closePanel();
@@ -198,21 +206,26 @@ void TutorialManager::notifyScreenChanged(const QString& screenTag)
 
 void TutorialManager::notifyShortcutSaved(const QString& trigger)
 {
-    if (!m_isActive || step().advance != TutorialStep::AdvanceMode::onShortcutSaved)
+    // Return in the form's fields saves as well, so a save while the form's steps are
+    // being read counts as the save step.
+    static constexpr int firstFormStep = 3;
+    static constexpr int saveStep = 5;
+    if (!m_isActive || m_currentStep < firstFormStep || m_currentStep > saveStep)
         return;
     m_savedTrigger = trigger;
-    next();
+    setStep(saveStep + 1);
 }
 
 void TutorialManager::notifyExpansion()
 {
-    if (!m_isActive || step().advance != TutorialStep::AdvanceMode::onExpansion)
+    if (!m_isActive || step().advance != TutorialStep::AdvanceMode::onExpansion || m_expansionSeen)
         return;
+    m_expansionSeen = true;
     closePanel();
-    Scheduler::current().after(0.6, this, [this] {
+    afterInThisRun(0.6, [this] {
         if (m_presenters.showCelebration)
             m_presenters.showCelebration();
-        Scheduler::current().after(4.5, this, [this] { complete(); });
+        afterInThisRun(4.5, [this] { complete(); });
     });
 }
 
@@ -231,11 +244,25 @@ void TutorialManager::openChatSiteAndShowHelper()
     NotificationCenter::instance().post(Notifications::velmoraClosePopover);
     if (m_presenters.openChatSite)
         m_presenters.openChatSite();
-    Scheduler::current().after(1.5, this, [this] {
+    afterInThisRun(1.5, [this] {
         if (!m_isActive || step().advance != TutorialStep::AdvanceMode::onExpansion)
             return;
         if (m_presenters.showHelper)
-            m_presenters.showHelper(m_savedTrigger ? QStringList{*m_savedTrigger} : userTriggers());
+            m_presenters.showHelper(m_savedTrigger ? QStringList{*m_savedTrigger} : getUserTriggers());
+    });
+}
+
+void TutorialManager::renewRun()
+{
+    ++m_run;
+    m_expansionSeen = false;
+}
+
+void TutorialManager::afterInThisRun(double seconds, std::function<void()> work)
+{
+    Scheduler::current().after(seconds, this, [this, run = m_run, work = std::move(work)] {
+        if (run == m_run)
+            work();
     });
 }
 

@@ -50,8 +50,13 @@ public:
     static QString exampleTrigger(const QStringList& avoiding);
     // The library's first trigger, "/fix" when there is none.
     QString firstTrigger() const;
+    // The triggers the helper panel offers when no shortcut was saved during the tutorial:
+    // the library's first five; "/fix" and "/explain" without a library.
+    QStringList getUserTriggers() const;
 
     void start();
+    // Starts the tutorial after `seconds`, giving the popover time to show its main list.
+    void startAfter(double seconds);
     void next();
     void skip();
     void complete();
@@ -75,8 +80,11 @@ private:
     void setStep(int step);
     void closePanel();
     void openChatSiteAndShowHelper();
+    // Ends the current run: every delayed action of it is dropped.
+    void renewRun();
+    // Runs `work` after `seconds`, unless the run that scheduled it has ended by then.
+    void afterInThisRun(double seconds, std::function<void()> work);
     QStringList libraryTriggers() const;
-    QStringList userTriggers() const;
 
     bool m_isActive = false;
     int m_currentStep = 0;
@@ -84,4 +92,7 @@ private:
     std::optional<QString> m_savedTrigger;
     Presenters m_presenters;
     std::function<std::optional<QStringList>()> m_triggerSource;
+    quint64 m_run = 0;
+    // The last step celebrates the first expansion of its run only.
+    bool m_expansionSeen = false;
 };

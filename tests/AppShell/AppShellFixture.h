@@ -107,6 +107,8 @@ protected:
         environment.makeContent = std::move(content);
         environment.terminate = [this] { ++terminations; };
         environment.print = [this](const QString& line) { printed.append(line); };
+        environment.account = account;
+        environment.backgroundSync = backgroundSync;
         delegate = std::make_unique<AppDelegate>(std::move(environment));
         delegate->applicationDidFinishLaunching();
     }
@@ -133,6 +135,9 @@ protected:
     MemoryClipboard clipboard;
     QStringList printed;
     int terminations = 0;
+    // Library sync, for the tests that give one.
+    CredentialsProvider* account = nullptr;
+    BackgroundSyncManager* backgroundSync = nullptr;
     std::unique_ptr<LocalStore> store;
     std::unique_ptr<AppDelegate> delegate;
 };

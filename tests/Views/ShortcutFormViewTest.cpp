@@ -612,13 +612,17 @@ TEST_F(ShortcutFormTest, SavingAtTheSaveStepMovesTheTutorialOnBeforeLeaving)
     EXPECT_EQ(screens, QStringList{QStringLiteral("main")});
 }
 
-TEST_F(ShortcutFormTest, SavingDuringTheFieldStepsDoesNotCountAsTheSaveStep)
+TEST_F(ShortcutFormTest, ReturnDuringTheFieldStepsSavesAndCountsAsTheSaveStep)
 {
-    startTutorialAt(3);
-    open();
-    click(form->saveButton());
-    EXPECT_EQ(TutorialManager::shared().currentStep(), 3);
-    EXPECT_EQ(TutorialManager::shared().savedTrigger(), std::nullopt);
+    for (int step : {3, 4}) {
+        startTutorialAt(step);
+        open();
+        screens.clear();
+        QTest::keyClick(triggerEdit(), Qt::Key_Return);
+        EXPECT_EQ(TutorialManager::shared().currentStep(), 6) << step;
+        EXPECT_EQ(TutorialManager::shared().savedTrigger(), triggerEdit()->text()) << step;
+        EXPECT_EQ(screens, QStringList{QStringLiteral("main")}) << step;
+    }
 }
 
 TEST_F(ShortcutFormTest, TheFieldsAndSaveReportWhereTheyAreOnScreen)

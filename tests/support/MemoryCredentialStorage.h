@@ -13,6 +13,7 @@ public:
     void remove() override;
 
     void failWith(qint32 status) { m_failure = status; }
+    void recover() { m_failure.reset(); }
 
     // What is stored, for tests that plant or inspect the raw secret.
     std::optional<QByteArray> bytes;

@@ -12,6 +12,10 @@
 QFont uiFont(int pixelSize, QFont::Weight weight, bool monospaced)
 {
     QFont font = monospaced ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QGuiApplication::font();
+    // Fontconfig's "monospace" can resolve to Noto Sans Mono, whose few wide glyphs make Qt
+    // treat it as proportional; DejaVu Sans Mono ships with the packages we install.
+    if (monospaced)
+        font.setFamilies({QStringLiteral("DejaVu Sans Mono"), font.family()});
     font.setPixelSize(pixelSize);
     font.setWeight(weight);
     return font;

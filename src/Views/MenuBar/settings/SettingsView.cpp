@@ -306,7 +306,7 @@ void SettingsView::replayTutorial()
 {
     m_screen.set(PopoverScreen::main());
     // This screen is being replaced: the start is scheduled on the tutorial itself.
-    Scheduler::current().after(tutorialStartDelay, &TutorialManager::shared(), [] { TutorialManager::shared().start(); });
+    TutorialManager::shared().startAfter(tutorialStartDelay);
 }
 
 void SettingsView::openPrivacyPolicy()

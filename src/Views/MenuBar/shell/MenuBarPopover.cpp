@@ -12,6 +12,7 @@
 #include "Views/MenuBar/shell/ScreenKeyActions.h"
 #include "Views/MenuBar/shell/ToastOverlay.h"
 #include "Views/MenuBar/shell/VisualEffectBackground.h"
+#include "Views/MenuBar/tutorial/TutorialOverlay.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -61,6 +62,7 @@ MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, 
     screenLayout->setContentsMargins(0, 0, 0, 0);
     screenLayout->setSpacing(0);
     m_toast = new ToastOverlay(m_toasts, m_content);
+    m_tutorial = new TutorialOverlay(TutorialManager::shared(), m_content);
 
     buildScreen();
     observeNotifications();
@@ -206,6 +208,8 @@ void MenuBarPopover::followConfirmation()
     if (wasShown)
         m_confirmation->dismiss();
     const std::optional<ConfirmationRequest>& pending = m_appState.pendingConfirmation();
+    // A question lies over the spotlight and answers Escape itself.
+    m_tutorial->setEnabled(!pending);
     if (!pending) {
         m_confirmation = nullptr;
         if (wasShown && m_focusBeforeConfirmation && m_focusBeforeConfirmation->isVisible())

@@ -13,11 +13,13 @@ class ConfirmationOverlay;
 class StorageRecoveryView;
 class ToastManager;
 class ToastOverlay;
+class TutorialOverlay;
 class VisualEffectBackground;
 
 // The popover's root: 340 pixels wide and 560 high (800 with the full-height setting). It
 // owns which screen is shown and lays, from the bottom up: the window material with its
-// tint, the current screen, the toasts, and the pending confirmation. While storage is not
+// tint, the current screen, the toasts, the tutorial's spotlight, and the pending
+// confirmation. While storage is not
 // ready all of that is disabled and the storage recovery screen lies over it, the only
 // thing that takes input; toasts are not drawn then.
 //
@@ -60,6 +62,7 @@ public:
     // The main list is the screen shown.
     bool showsListAlone() const;
     ToastOverlay* toastOverlay() const { return m_toast; }
+    TutorialOverlay* tutorialOverlay() const { return m_tutorial; }
     // The question shown, or null.
     ConfirmationOverlay* confirmationOverlay() const;
     // Shown while storage is not ready, else null.
@@ -101,6 +104,7 @@ private:
     QWidget* m_screenHost;
     QPointer<QWidget> m_screenWidget;
     ToastOverlay* m_toast;
+    TutorialOverlay* m_tutorial;
     QPointer<ConfirmationOverlay> m_confirmation;
     QPointer<QWidget> m_focusBeforeConfirmation;
     QPointer<StorageRecoveryView> m_recovery;

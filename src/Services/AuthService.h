@@ -1,0 +1,97 @@
+#pragma once
+
+#include "Persistence/SessionVault.h"
+#include "Services/AuthSession.h"
+#include "Services/CredentialsProvider.h"
+#include "Services/SupabaseHTTPClient.h"
+#include "Services/UserProfile.h"
+#include "Services/WebOAuthSession.h"
+
+#include <QList>
+#include <QString>
+#include <QUrl>
+#include <QUuid>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class ExternalBrowser;
+
+// The one object that knows who is signed in to the backend project: it restores the stored
+// session at start, runs the Google sign-in (authorization code with PKCE in the browser),
+// keeps the session in the credential store and renews its tokens, and ends the sign-in era on
+// sign-out. Everything runs on the main thread; network replies come back to it before they
+// touch anything. Without a usable configuration with the cloud on, it never reads the
+// credential store and stays signed out.
+class AuthService final : public CredentialsProvider {
+    Q_OBJECT
+public:
+    // Replaces the browser step: gets the authorize address, completes with the callback URL.
+    using Authenticate = std::function<void(const QUrl& authorizeURL, Completion<QString> done)>;
+
+    // Credentials expiring within this many seconds are renewed before they are handed out.
+    static constexpr qint64 refreshWindow = 60;
+
+    AuthService(SupabaseHTTPClient client, std::unique_ptr<CredentialStorage> storage, ExternalBrowser& browser,
+        Authenticate authenticate = {}, QObject* parent = nullptr);
+    ~AuthService() override;
+
+    const std::optional<AuthUser>& currentUser() const { return m_currentUser; }
+    bool isLoggedIn() const override { return m_isLoggedIn; }
+    // Cleared by sign-out; nothing sets it yet.
+    const std::optional<UserProfile>& currentProfile() const { return m_currentProfile; }
+    // The last stored-credential or sign-out failure, for the account screen; empty when none.
+    const QString& lastError() const { return m_lastError; }
+    QUuid generation() const override { return m_generation; }
+    WebOAuthSession& browser() { return m_browser; }
+
+    // Signs in and completes with the signed-in user. Failures reach only the completion (the
+    // welcome screen shows them); nothing is stored or published unless the whole sign-in
+    // succeeded. A second sign-in while one runs or while signed in fails with busy at once.
+    void signInWithGoogle(Completion<AuthUser> done);
+
+    void credentials(const Cancellation& cancellation, Completion<AuthCredentials> done) override;
+    void validate(const AuthCredentials& credentials, const Cancellation& cancellation) const override;
+    // Renews the session; callers that ask while a renewal runs share it.
+    void refreshSession(const Cancellation& cancellation, Completion<AuthSession> done);
+
+    // Ends the sign-in era: everything running under it is refused from now on, a sign-in or
+    // renewal under way is called off, and the stored session is deleted. False (with
+    // lastError) when the credential store could not delete it.
+    bool signOut();
+
+Q_SIGNALS:
+    void currentUserChanged();
+    void currentProfileChanged();
+    void lastErrorChanged(const QString& lastError);
+
+private:
+    struct Refresh;
+
+    void requireCloud() const;
+    void requireSession() const;
+    QUuid beginSignIn();
+    void finishSignIn(const QUuid& id);
+    void exchangeCode(const QUuid& id, const QString& verifier, const QString& callback, Completion<AuthUser> done);
+    void commit(const AuthSession& session, const QUuid& generation);
+    void finishRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation, const AuthUser& user,
+        const Result<QByteArray>& reply);
+    void publish(const AuthSession& session);
+    void clearSession();
+    void setLastError(const QString& error);
+
+    SupabaseHTTPClient m_client;
+    SessionVault m_vault;
+    Authenticate m_authenticate;
+    WebOAuthSession m_browser;
+
+    std::optional<AuthUser> m_currentUser;
+    bool m_isLoggedIn = false;
+    std::optional<UserProfile> m_currentProfile;
+    QString m_lastError;
+    QUuid m_generation;
+    std::optional<AuthSession> m_session;
+    bool m_credentialLoadFailed = false;
+    std::optional<QUuid> m_signingIn;
+    std::shared_ptr<Refresh> m_refresh;
+};

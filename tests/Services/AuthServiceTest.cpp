@@ -1,0 +1,340 @@
+#include "AuthSamples.h"
+#include "ErrorCapture.h"
+#include "BackendSignIn.h"
+#include "FakeBrowser.h"
+#include "ManualClock.h"
+#include "ManualScheduler.h"
+#include "MemoryCredentialStorage.h"
+#include "Persistence/KeychainHelper.h"
+#include "Services/AuthService.h"
+#include "TestBackend.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+using AccessError = BackendConfiguration::AccessError;
+
+namespace {
+
+const QByteArray refreshPath = "/auth/v1/token";
+const QString expiredText = QStringLiteral("Your sign-in has ended. Please sign in again.");
+
+class AuthServiceTest : public ::testing::Test {
+protected:
+    // A service over the test backend, signing in through a direct fetch of the authorize
+    // redirect instead of a browser.
+    std::unique_ptr<AuthService> makeService(bool cloudEnabled = true)
+    {
+        auto owned = std::make_unique<MemoryCredentialStorage>();
+        owned->bytes = storage ? storage->bytes : std::nullopt;
+        storage = owned.get();
+        return std::make_unique<AuthService>(
+            backend.client(cloudEnabled), std::move(owned), browser, BackendSignIn::fetchRedirect(backend));
+    }
+
+    void SetUp() override { auth = makeService(); }
+
+    void signIn()
+    {
+        const auto result = BackendSignIn::wait(*auth, scheduler);
+        ASSERT_TRUE(result && result->succeeded()) << "sign-in failed";
+    }
+
+    Result<AuthCredentials> credentials(const Cancellation& cancellation = {})
+    {
+        std::optional<Result<AuthCredentials>> result;
+        auth->credentials(cancellation, [&](Result<AuthCredentials> r) { result = std::move(r); });
+        BackendSignIn::waitUntil(scheduler, [&] { return result.has_value(); });
+        return result.value_or(Result<AuthCredentials>::failure(CancellationError()));
+    }
+
+    int refreshRequests() const
+    {
+        int count = 0;
+        for (const TestBackend::Request& request : backend.requests())
+            count += request.target.contains("grant_type=refresh_token");
+        return count;
+    }
+
+    TestBackend backend;
+    ManualClock clock{QDateTime::currentDateTimeUtc()};
+    ManualScheduler scheduler{&clock};
+    FakeBrowser browser;
+    MemoryCredentialStorage* storage = nullptr;
+    std::unique_ptr<AuthService> auth;
+};
+
+// ---------------------------------------------------------------- sign-in
+
+TEST_F(AuthServiceTest, SignInExchangesTheCodeStoresTheSessionAndPublishesTheUser)
+{
+    QSignalSpy loggedIn(auth.get(), &CredentialsProvider::isLoggedInChanged);
+
+    signIn();
+
+    EXPECT_TRUE(auth->isLoggedIn());
+    ASSERT_TRUE(auth->currentUser());
+    EXPECT_EQ(auth->currentUser()->id, backend.signingInUser().id);
+    EXPECT_EQ(loggedIn.count(), 1);
+    EXPECT_TRUE(storage->bytes);
+    const auto exchange = std::find_if(backend.requests().begin(), backend.requests().end(),
+        [](const TestBackend::Request& r) { return r.target.contains("grant_type=pkce"); });
+    ASSERT_NE(exchange, backend.requests().end());
+    EXPECT_EQ(exchange->json().keys(), (QStringList{QStringLiteral("auth_code"), QStringLiteral("code_verifier")}));
+    EXPECT_TRUE(exchange->header("Authorization").isNull());
+}
+
+TEST_F(AuthServiceTest, ASessionThatCannotBeStoredIsNeverShownAsSignedIn)
+{
+    storage->failWith(5);
+    QSignalSpy loggedIn(auth.get(), &CredentialsProvider::isLoggedInChanged);
+
+    const auto failed = BackendSignIn::wait(*auth, scheduler);
+
+    ASSERT_TRUE(failed);
+    EXPECT_TRUE(failed->errorAs<KeychainHelper::StorageError>());
+    EXPECT_FALSE(auth->isLoggedIn());
+    EXPECT_EQ(loggedIn.count(), 0);
+    storage->recover();
+    signIn();
+}
+
+TEST_F(AuthServiceTest, TheStoredSessionIsRestoredAtStart)
+{
+    signIn();
+
+    auth = makeService();
+
+    EXPECT_TRUE(auth->isLoggedIn());
+    EXPECT_EQ(auth->currentUser()->id, backend.signingInUser().id);
+    EXPECT_TRUE(credentials().succeeded());
+}
+
+TEST_F(AuthServiceTest, UnreadableStoredCredentialsBlockSignInUntilSignOut)
+{
+    storage->bytes = QByteArray("{\"version\": 2}");
+    auth = makeService();
+    EXPECT_FALSE(auth->isLoggedIn());
+    EXPECT_EQ(auth->lastError(), QStringLiteral("Secure credentials could not be loaded. Sign out to reset them, then sign in again."));
+    const auto refused = BackendSignIn::wait(*auth, scheduler);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->errorAs<AuthError>(), AuthError::invalidStoredSession);
+
+    EXPECT_TRUE(auth->signOut());
+    signIn();
+    EXPECT_TRUE(auth->isLoggedIn());
+}
+
+TEST_F(AuthServiceTest, WithTheCloudOffTheCredentialStoreIsNeverReadAndSignInIsRefused)
+{
+    signIn();
+    auth = makeService(false);
+
+    EXPECT_FALSE(auth->isLoggedIn());
+    const auto refused = BackendSignIn::wait(*auth, scheduler);
+    EXPECT_EQ(refused->errorAs<AccessError>(), AccessError::disabled);
+    EXPECT_EQ(credentials().errorAs<AccessError>(), AccessError::disabled);
+}
+
+TEST_F(AuthServiceTest, ASecondSignInWhileSignedInIsBusy)
+{
+    signIn();
+
+    const auto second = BackendSignIn::wait(*auth, scheduler);
+
+    EXPECT_EQ(second->errorAs<AuthError>(), AuthError::busy);
+    EXPECT_TRUE(auth->isLoggedIn());
+}
+
+TEST_F(AuthServiceTest, SignOutWhileTheBrowserIsOpenCancelsTheSignIn)
+{
+    auth = std::make_unique<AuthService>(backend.client(), std::make_unique<MemoryCredentialStorage>(), browser);
+    std::optional<Result<AuthUser>> result;
+    auth->signInWithGoogle([&](Result<AuthUser> r) { result = std::move(r); });
+    ASSERT_EQ(browser.opened().size(), 1);
+
+    EXPECT_TRUE(auth->signOut());
+    BackendSignIn::waitUntil(scheduler, [&] { return result.has_value(); });
+
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->errorAs<AuthError>(), AuthError::cancelled);
+    EXPECT_FALSE(auth->isLoggedIn());
+}
+
+TEST_F(AuthServiceTest, SignOutWhileTheCodeIsExchangedStoresNothing)
+{
+    backend.failNext(QStringLiteral("/auth/v1/token"), TestBackend::Fault::delayed(150));
+    std::optional<Result<AuthUser>> result;
+    auth->signInWithGoogle([&](Result<AuthUser> r) { result = std::move(r); });
+    ASSERT_TRUE(BackendSignIn::waitUntil(scheduler, [&] {
+        return std::any_of(backend.requests().begin(), backend.requests().end(),
+            [](const TestBackend::Request& r) { return r.target.contains("grant_type=pkce"); });
+    }));
+
+    EXPECT_TRUE(auth->signOut());
+    BackendSignIn::waitUntil(scheduler, [&] { return result.has_value(); });
+
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->errorAs<AuthError>(), AuthError::sessionChanged);
+    EXPECT_FALSE(auth->isLoggedIn());
+    EXPECT_FALSE(storage->bytes);
+    signIn();
+    EXPECT_TRUE(auth->isLoggedIn());
+}
+
+// ---------------------------------------------------------------- credentials and renewal
+
+TEST_F(AuthServiceTest, ATokenExpiringWithinSixtySecondsIsRenewedFirst)
+{
+    backend.setExpiresIn(3600);
+    signIn();
+
+    clock.advance(3600 - 61);
+    const AuthCredentials early = credentials().value();
+    EXPECT_EQ(refreshRequests(), 0);
+
+    clock.advance(1);
+    const AuthCredentials renewed = credentials().value();
+    EXPECT_EQ(refreshRequests(), 1);
+    EXPECT_NE(renewed.accessToken, early.accessToken);
+    EXPECT_EQ(renewed.userID, early.userID);
+}
+
+TEST_F(AuthServiceTest, ConcurrentCallersShareOneRenewal)
+{
+    backend.setExpiresIn(30);
+    signIn();
+
+    std::optional<Result<AuthCredentials>> first, second;
+    auth->credentials({}, [&](Result<AuthCredentials> r) { first = std::move(r); });
+    auth->credentials({}, [&](Result<AuthCredentials> r) { second = std::move(r); });
+    BackendSignIn::waitUntil(scheduler, [&] { return first && second; });
+
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(refreshRequests(), 1);
+    EXPECT_EQ(first->value().accessToken, second->value().accessToken);
+}
+
+TEST_F(AuthServiceTest, ACallerThatStopsWaitingDoesNotStopTheSharedRenewal)
+{
+    backend.setExpiresIn(30);
+    signIn();
+    Cancellation leaving;
+
+    std::optional<Result<AuthCredentials>> gone, staying;
+    auth->credentials(leaving, [&](Result<AuthCredentials> r) { gone = std::move(r); });
+    auth->credentials({}, [&](Result<AuthCredentials> r) { staying = std::move(r); });
+    leaving.cancel();
+    BackendSignIn::waitUntil(scheduler, [&] { return gone && staying; });
+
+    EXPECT_TRUE(gone->errorAs<CancellationError>());
+    EXPECT_TRUE(staying->succeeded());
+}
+
+TEST_F(AuthServiceTest, SignOutDuringARenewalFailsEveryWaiterAndStoresNothing)
+{
+    backend.setExpiresIn(30);
+    signIn();
+    backend.failNext(QStringLiteral("/auth/v1/token"), TestBackend::Fault::delayed(150));
+
+    std::optional<Result<AuthCredentials>> waiting;
+    auth->credentials({}, [&](Result<AuthCredentials> r) { waiting = std::move(r); });
+    EXPECT_TRUE(auth->signOut());
+    BackendSignIn::waitUntil(scheduler, [&] { return waiting.has_value(); });
+
+    ASSERT_TRUE(waiting);
+    EXPECT_FALSE(waiting->succeeded());
+    EXPECT_FALSE(auth->isLoggedIn());
+    EXPECT_FALSE(storage->bytes);
+}
+
+TEST_F(AuthServiceTest, CredentialsOfAnEarlierEraFailValidation)
+{
+    signIn();
+    const AuthCredentials issued = credentials().value();
+    EXPECT_NO_THROW(auth->validate(issued, {}));
+
+    AuthCredentials otherUser = issued;
+    otherUser.userID = otherUser.userID.toUpper();
+    EXPECT_EQ(thrownBy<AuthError>([&] { auth->validate(otherUser, {}); }), AuthError::sessionChanged);
+
+    auth->signOut();
+    EXPECT_EQ(thrownBy<AuthError>([&] { auth->validate(issued, {}); }), AuthError::sessionChanged);
+    EXPECT_EQ(credentials().errorAs<AuthError>(), AuthError::signedOut);
+}
+
+TEST_F(AuthServiceTest, ARenewalThatCannotBeStoredKeepsTheNewSessionAndSaysSo)
+{
+    backend.setExpiresIn(30);
+    signIn();
+    const QByteArray stored = *storage->bytes;
+    storage->failWith(5);
+
+    const Result<AuthCredentials> renewed = credentials();
+
+    ASSERT_TRUE(renewed.succeeded());
+    EXPECT_TRUE(auth->isLoggedIn());
+    EXPECT_TRUE(auth->lastError().startsWith(QStringLiteral("Your sign-in was renewed but could not be saved securely: ")));
+    EXPECT_EQ(*storage->bytes, stored);
+    EXPECT_TRUE(credentials().succeeded()) << "the kept session renews with its own, live token";
+    EXPECT_EQ(refreshRequests(), 2);
+}
+
+TEST_F(AuthServiceTest, ARefusedRenewalEndsInASignInAgainState)
+{
+    backend.setExpiresIn(30);
+    signIn();
+    backend.failNext(QStringLiteral("/auth/v1/token"), TestBackend::Fault::withStatus(400));
+
+    const Result<AuthCredentials> refused = credentials();
+
+    EXPECT_EQ(refused.errorAs<AuthError>(), AuthError::signedOut);
+    EXPECT_FALSE(auth->isLoggedIn());
+    EXPECT_EQ(auth->lastError(), expiredText);
+    EXPECT_FALSE(storage->bytes);
+    signIn();
+    EXPECT_TRUE(auth->isLoggedIn());
+}
+
+TEST_F(AuthServiceTest, AServerErrorDuringRenewalKeepsTheSession)
+{
+    backend.setExpiresIn(30);
+    signIn();
+    backend.failNext(QStringLiteral("/auth/v1/token"), TestBackend::Fault::withStatus(500));
+
+    EXPECT_FALSE(credentials().succeeded());
+
+    EXPECT_TRUE(auth->isLoggedIn());
+    EXPECT_TRUE(auth->lastError().isEmpty());
+}
+
+// ---------------------------------------------------------------- sign-out
+
+TEST_F(AuthServiceTest, AFailedDeleteKeepsTheUserShownAndASecondSignOutClearsEverything)
+{
+    signIn();
+    QSignalSpy eras(auth.get(), &CredentialsProvider::generationChanged);
+    storage->failWith(7);
+
+    EXPECT_FALSE(auth->signOut());
+    EXPECT_TRUE(auth->isLoggedIn());
+    EXPECT_TRUE(auth->lastError().startsWith(QStringLiteral("Could not finish signing out: ")));
+    EXPECT_EQ(eras.count(), 1);
+
+    storage->recover();
+    EXPECT_TRUE(auth->signOut());
+    EXPECT_FALSE(auth->isLoggedIn());
+    EXPECT_TRUE(auth->lastError().isEmpty());
+}
+
+TEST_F(AuthServiceTest, SigningOutWhenSignedOutSucceedsAndRenewsTheEra)
+{
+    const QUuid before = auth->generation();
+
+    EXPECT_TRUE(auth->signOut());
+
+    EXPECT_NE(auth->generation(), before);
+    EXPECT_FALSE(auth->isLoggedIn());
+}
+
+} // namespace
