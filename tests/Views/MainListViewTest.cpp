@@ -727,6 +727,16 @@ TEST_F(MainListViewTest, ALongListBuildsCardsOnlyNearTheScreenAndFollowsTheScrol
 
 TEST_F(MainListViewTest, EveryBuiltCardStandsWhereTheArrangementPutItsRow)
 {
+    const auto expectCardsOnTheirRows = [this](const char* when) {
+        const CardFrameKey::Value frames = view->canvas()->cardFrames();
+        for (const LibraryItemCard* card : view->canvas()->cards()) {
+            const auto row = std::find_if(frames.cbegin(), frames.cend(), [&](const auto& e) { return e.id == card->itemId(); });
+            ASSERT_NE(row, frames.cend());
+            EXPECT_EQ(QRectF(card->geometry()), row->frame) << card->itemId().toStdString() << " " << when;
+            // The row is as tall as the card's content needs.
+            EXPECT_EQ(card->height(), card->heightForWidth(card->width())) << card->itemId().toStdString() << " " << when;
+        }
+    };
     ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
         const QStringList texts = {QString(), QStringLiteral("one line"), QStringLiteral("two\nlines"), QString(500, u'x'),
             QStringLiteral("a text that is a little too long to fit on one line of the card")};
@@ -741,11 +751,9 @@ TEST_F(MainListViewTest, EveryBuiltCardStandsWhereTheArrangementPutItsRow)
     for (int step = 0; step <= 4; ++step) {
         scroll->setValue(scroll->maximum() * step / 4);
         settle();
-        const CardFrameKey::Value frames = view->canvas()->cardFrames();
-        for (const LibraryItemCard* card : view->canvas()->cards()) {
-            const auto row = std::find_if(frames.cbegin(), frames.cend(), [&](const auto& e) { return e.id == card->itemId(); });
-            ASSERT_NE(row, frames.cend());
-            EXPECT_EQ(QRectF(card->geometry()), row->frame) << card->itemId().toStdString();
-        }
+        expectCardsOnTheirRows("scrolled");
     }
+    ASSERT_TRUE(state->updateSettings([](AppSettings& s) { s.expandText = true; }));
+    settle();
+    expectCardsOnTheirRows("with whole texts");
 }

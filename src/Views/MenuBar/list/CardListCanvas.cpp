@@ -94,7 +94,10 @@ CardListCanvas::CardListCanvas(AppState& appState, PopoverCommands& commands, Ca
     column->setSpacing(0);
     column->addItem(m_area);
     column->addStretch(1);
+    // A setting may change how tall the built cards are (whole texts or two lines): they are
+    // measured again on the next layout pass, after they have followed the setting.
     connect(&appState, &AppState::settingsChanged, this, [this] {
+        ++m_generation;
         m_arrangement.reset();
         m_measured.clear();
         layout()->invalidate();
