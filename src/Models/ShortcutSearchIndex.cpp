@@ -33,6 +33,9 @@ QByteArray loweredUtf8(const QString& text)
     return seen < 0x80 ? result : text.toLower().toUtf8();
 }
 
+// About as many as the keys of a search typed and corrected.
+constexpr qsizetype recentQueries = 32;
+
 } // namespace
 
 ShortcutSearchIndex::~ShortcutSearchIndex()
@@ -96,8 +99,7 @@ void ShortcutSearchIndex::update(const QList<Shortcut>& shortcuts)
     }
     m_source = shortcuts;
     m_entries = std::move(entries);
-    m_lastQuery.clear();
-    m_lastMatches.clear();
+    m_recent.clear();
 }
 
 bool ShortcutSearchIndex::matches(qsizetype position, const QByteArray& needle) const
@@ -116,10 +118,19 @@ QList<qsizetype> ShortcutSearchIndex::matching(const QList<Shortcut>& shortcuts,
             result.append(i);
         return result;
     }
+    if (const auto known = m_recent.constFind(loweredQuery); known != m_recent.constEnd())
+        return *known;
+    const QList<qsizetype>* narrowed = nullptr;
+    qsizetype narrowedLength = 0;
+    for (auto recent = m_recent.cbegin(); recent != m_recent.cend(); ++recent) {
+        if (recent.key().size() > narrowedLength && loweredQuery.startsWith(recent.key())) {
+            narrowed = &recent.value();
+            narrowedLength = recent.key().size();
+        }
+    }
     const QByteArray needle = loweredQuery.toUtf8();
-    const bool narrowing = !m_lastQuery.isEmpty() && loweredQuery.startsWith(m_lastQuery);
-    if (narrowing) {
-        for (const qsizetype i : std::as_const(m_lastMatches)) {
+    if (narrowed) {
+        for (const qsizetype i : *narrowed) {
             if (matches(i, needle))
                 result.append(i);
         }
@@ -129,7 +140,8 @@ QList<qsizetype> ShortcutSearchIndex::matching(const QList<Shortcut>& shortcuts,
                 result.append(i);
         }
     }
-    m_lastQuery = loweredQuery;
-    m_lastMatches = result;
+    if (m_recent.size() >= recentQueries)
+        m_recent.clear();
+    m_recent.insert(loweredQuery, result);
     return result;
 }

@@ -3,6 +3,7 @@
 #include "Models/Shortcut.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <future>
@@ -12,7 +13,8 @@
 // lowered once, as UTF-8 (half the memory of a lowered copy in UTF-16; a match of UTF-8
 // bytes is a match of characters); entries of shortcuts whose texts did not change are
 // carried over when the library changes. A query that extends the previous one only looks
-// through the previous matches.
+// through the matches of the longest recent query it extends, and a recent query typed
+// again (a key deleted) is answered from memory.
 //
 // Matching is the list's rule: the lowered trigger or text contains the lowered query.
 class ShortcutSearchIndex {
@@ -44,6 +46,6 @@ private:
     QList<Shortcut> m_preparedSource;
     std::future<QList<Entry>> m_prepared;
     QList<Entry> m_entries;
-    QString m_lastQuery;
-    QList<qsizetype> m_lastMatches;
+    // The matches of recent queries, while the shortcuts stay as they are.
+    QHash<QString, QList<qsizetype>> m_recent;
 };

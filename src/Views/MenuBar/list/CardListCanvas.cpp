@@ -98,6 +98,7 @@ CardListCanvas::CardListCanvas(AppState& appState, PopoverCommands& commands, Ca
     // measured again on the next layout pass, after they have followed the setting.
     connect(&appState, &AppState::settingsChanged, this, [this] {
         ++m_generation;
+        m_estimatedFor.clear();
         m_arrangement.reset();
         m_measured.clear();
         layout()->invalidate();
@@ -151,10 +152,24 @@ const MasonryGrid::Arrangement& CardListCanvas::arrangementAt(int width) const
             }
             if (row.kind == Row::Kind::folder)
                 return qreal(m_heights->folder(cardWidth));
-            return qreal(m_heights->shortcut(m_rows.shortcuts[row.position], row.folderLine, cardWidth));
+            return qreal(estimatedHeight(row, cardWidth));
         });
     m_arrangedWidth = width;
     return *m_arrangement;
+}
+
+int CardListCanvas::estimatedHeight(const Row& row, int cardWidth) const
+{
+    if (!m_estimatedFor.isSharedWith(m_rows.shortcuts) || m_estimatedWidth != cardWidth) {
+        m_estimatedFor = m_rows.shortcuts;
+        m_estimatedWidth = cardWidth;
+        for (QList<int>& estimates : m_estimates)
+            estimates.fill(-1, m_rows.shortcuts.size());
+    }
+    int& height = m_estimates[row.folderLine][row.position];
+    if (height < 0)
+        height = m_heights->shortcut(m_rows.shortcuts[row.position], row.folderLine, cardWidth);
+    return height;
 }
 
 int CardListCanvas::contentHeight(int width) const
@@ -171,6 +186,27 @@ QRect CardListCanvas::cardRect(qsizetype row) const
     const int left = qRound(frame.left());
     const int top = qRound(frame.top());
     return QRect(left, top, qRound(frame.right()) - left, qRound(frame.bottom()) - top);
+}
+
+QList<qsizetype> CardListCanvas::rowsWithin(const QRect& area) const
+{
+    // One column: the rows stand one under the other, so those in the area are one run.
+    const QList<QRectF>& frames = m_arrangement->frames;
+    const qreal top = area.top() - gridMargins.top();
+    const qreal bottom = area.bottom() + 1 - gridMargins.top();
+    const auto first = std::partition_point(frames.cbegin(), frames.cend(), [&](const QRectF& f) { return f.bottom() < top; });
+    const auto last = std::partition_point(first, frames.cend(), [&](const QRectF& f) { return f.top() <= bottom; });
+    const qsizetype begin = first - frames.cbegin();
+    const qsizetype end = last - frames.cbegin();
+    QList<qsizetype> rows;
+    rows.reserve(end - begin + 1);
+    if (m_rows.pinned >= 0 && m_rows.pinned < begin)
+        rows.append(m_rows.pinned);
+    for (qsizetype row = begin; row < end; ++row)
+        rows.append(row);
+    if (m_rows.pinned >= end)
+        rows.append(m_rows.pinned);
+    return rows;
 }
 
 QRect CardListCanvas::neighbourhood() const
@@ -199,10 +235,8 @@ void CardListCanvas::placeCards()
         const int cardWidth = qRound(m_arrangement->columnWidth);
         bool remeasured = false;
         cards.clear();
-        for (qsizetype row = 0; row < m_rows.rows.size(); ++row) {
+        for (const qsizetype row : rowsWithin(near)) {
             const QRect frame = cardRect(row);
-            if (row != m_rows.pinned && !frame.intersects(near))
-                continue;
             const QString& id = idOf(row);
             const Row::Kind kind = m_rows.rows[row].kind;
             Built built = previous.take(id);

@@ -97,10 +97,13 @@ private:
     // the width change.
     const MasonryGrid::Arrangement& arrangementAt(int width) const;
     int contentHeight(int width) const;
+    int estimatedHeight(const Row& row, int cardWidth) const;
     QRect cardRect(qsizetype row) const;
     // Builds, updates, places and retires cards for the part of the list near the screen.
     void placeCards();
     QRect neighbourhood() const;
+    // The rows whose frames meet `area`, and the pinned row, in row order.
+    QList<qsizetype> rowsWithin(const QRect& area) const;
     void updateRubberBandSelection(bool adding);
 
     AppState& m_appState;
@@ -115,6 +118,12 @@ private:
     QList<LibraryItemCard*> m_cards;
     // Heights of built cards that differ from the estimate, by item id, for this generation.
     mutable QHash<QString, int> m_measured;
+    // Estimated heights of shortcut rows by position in the rows' shortcuts, without and
+    // with the folder line, -1 until asked: searching arranges the same rows again and again.
+    // Kept while the shortcuts, the card width and the settings stay.
+    mutable QList<int> m_estimates[2];
+    mutable QList<Shortcut> m_estimatedFor;
+    mutable int m_estimatedWidth = -1;
     mutable std::optional<MasonryGrid::Arrangement> m_arrangement;
     mutable int m_arrangedWidth = -1;
     bool m_placing = false;
