@@ -31,7 +31,8 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "qt6-qpa-plugins, at-spi2-core, default-dbus-session-bus | dbus-session-bus, fonts-dejavu-core | fonts-liberation2 | fonts-noto-core")
 # A Secret Service keeps the cloud sign-in (the library works without one); colour emoji for
-# the emoji picker; xdg-open hands the sign-in page to the browser.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-keyring | libkf5wallet-bin | keepassxc, fonts-noto-color-emoji, xdg-utils")
+# the emoji picker; Inter is the interface font (the desktop's font stands in without it);
+# xdg-open hands the sign-in page to the browser.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-keyring | libkf5wallet-bin | keepassxc, fonts-noto-color-emoji, fonts-inter, xdg-utils")
 
 include(CPack)

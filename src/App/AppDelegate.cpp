@@ -77,6 +77,11 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     , m_engine(m_environment.desktop)
 {
     m_appState.setClipboard(m_environment.clipboard);
+    // Clearing the library is for signed-out computers only, and stops sync first so that
+    // nothing sends the emptied library anywhere.
+    m_appState.setAccountHooks(
+        [account = m_environment.account] { return account && account->isLoggedIn(); },
+        [this] { stopBackgroundSync(); });
     m_appState.setTimeSavedPresenter([](double seconds) { TimeSavedFloater::shared().show(seconds); });
     m_appState.setAchievementPresenter(
         [](const Achievement& achievement) { AchievementUnlockToast::shared().show(achievement); });

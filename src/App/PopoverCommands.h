@@ -3,6 +3,7 @@
 #include "App/PopoverKeyboardShortcuts.h"
 
 #include <QHash>
+#include <QKeySequence>
 #include <QObject>
 #include <functional>
 #include <optional>

@@ -19,6 +19,7 @@
 #include "platform/linux/X11MouseWatch.h"
 #include "platform/linux/X11WindowEffects.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
+#include "Views/Components/ViewStyle.h"
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -47,6 +48,7 @@ VelmoraApp::VelmoraApp(int& argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
     QGuiApplication::setDesktopFileName(QStringLiteral("com.velmora.Velmora"));
     QGuiApplication::setQuitOnLastWindowClosed(false);
+    useInterfaceFont();
 }
 
 VelmoraApp::~VelmoraApp()

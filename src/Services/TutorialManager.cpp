@@ -41,10 +41,11 @@ const QList<TutorialStep>& TutorialStep::all()
 
 QByteArray OnboardState::encode() const
 {
-    const QJsonObject o{{QStringLiteral("seeded"), seeded},
-        {QStringLiteral("tutorialShown"), tutorialShown},
-        {QStringLiteral("tutorialCompleted"), tutorialCompleted}};
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+    // Written by hand: a JSON object would sort its keys, and the stored form keeps them in
+    // the record's own order.
+    const auto flag = [](bool value) { return value ? QByteArrayLiteral("true") : QByteArrayLiteral("false"); };
+    return QByteArrayLiteral("{\"seeded\":") + flag(seeded) + QByteArrayLiteral(",\"tutorialShown\":")
+        + flag(tutorialShown) + QByteArrayLiteral(",\"tutorialCompleted\":") + flag(tutorialCompleted) + '}';
 }
 
 std::optional<OnboardState> OnboardState::decode(const QByteArray& bytes)

@@ -69,6 +69,17 @@ TEST_F(BackgroundSyncStartUp, StorageThatIsNotReadyKeepsSyncOffUntilRepaired)
     EXPECT_FALSE(sync.isWired());
 }
 
+TEST_F(BackgroundSyncStartUp, ClearingAllDataWaitsUntilTheAccountIsSignedOut)
+{
+    launchWithSync();
+    EXPECT_EQ(state().clearAllData(), AppState::ClearOutcome::refused);
+    EXPECT_TRUE(sync.isWired());
+
+    signedIn.signOut();
+    EXPECT_EQ(state().clearAllData(), AppState::ClearOutcome::cleared);
+    EXPECT_FALSE(sync.isWired());
+}
+
 TEST_F(BackgroundSyncStartUp, TheRecoveryScreenPausesSyncBeforeAFreshStart)
 {
     dir.write(QStringLiteral("data.json"), damagedLibrary);

@@ -37,7 +37,7 @@ TEST_F(TutorialManagerTest, StartRecordsThatTheTutorialWasShown)
     EXPECT_TRUE(tutorial.isActive());
     EXPECT_EQ(tutorial.currentStep(), 0);
     EXPECT_EQ(QSettings().value(QLatin1String(TutorialManager::storageKey)).toByteArray(),
-        QByteArray(R"({"seeded":false,"tutorialCompleted":false,"tutorialShown":true})"));
+        QByteArray(R"({"seeded":false,"tutorialShown":true,"tutorialCompleted":false})"));
     EXPECT_EQ(tutorial.step().title, QStringLiteral("A few keys. Your words."));
 }
 

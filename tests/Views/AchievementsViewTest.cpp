@@ -126,6 +126,21 @@ TEST_F(AchievementsScreen, AnUnlockWhileOpenShowsAtOnce)
     EXPECT_FALSE(card(*view, "volume_1")->isLocked());
 }
 
+TEST_F(AchievementsScreen, AnOpenSheetFollowsAnUnlock)
+{
+    start();
+    auto view = open();
+    view->show();
+    view->openDetail(byId("volume_1"));
+    ASSERT_TRUE(view->detailSheet()->progressBlock());
+    state->recordExpansion(QStringLiteral("/sig"), 40);
+    ASSERT_TRUE(view->detailSheet());
+    EXPECT_TRUE(view->detailSheet()->metaLine().startsWith(QStringLiteral("Unlocked ")));
+    EXPECT_FALSE(view->detailSheet()->progressBlock());
+    QTest::mouseClick(view->detailSheet()->closeButton(), Qt::LeftButton);
+    EXPECT_FALSE(view->detailId());
+}
+
 TEST_F(AchievementsScreen, ACardOpensItsSheetAndTheDimmedPageClosesIt)
 {
     start(withUnlocks(1));

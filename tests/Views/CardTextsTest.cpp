@@ -17,18 +17,13 @@ TEST(CardTextsTest, TheFolderLineShowsOnlyWhileSearchingForAShortcutInAnExisting
     const Shortcut top = shortcut(QStringLiteral("3"), QStringLiteral("/c"));
     const Shortcut orphan = shortcut(QStringLiteral("4"), QStringLiteral("/d"), QStringLiteral("gone"));
 
-    EXPECT_EQ(CardTexts::folderLabel(inWork, groups, QString()), std::nullopt);
-    EXPECT_EQ(CardTexts::folderLabel(inWork, groups, QStringLiteral(" ")), QStringLiteral("📁 Work"));
-    EXPECT_EQ(CardTexts::folderLabel(atHome, groups, QStringLiteral("b")), QStringLiteral("🏠 Home"));
-    EXPECT_EQ(CardTexts::folderLabel(top, groups, QStringLiteral("c")), std::nullopt);
-    EXPECT_EQ(CardTexts::folderLabel(orphan, groups, QStringLiteral("d")), std::nullopt);
-}
-
-TEST(CardTextsTest, IconKeysAreShownAsTheirText)
-{
-    Group starred = folder(QStringLiteral("S"), QStringLiteral("Starred"));
-    starred.icon = QStringLiteral("star");
-    EXPECT_EQ(CardTexts::folderTitle(starred), QStringLiteral("star Starred"));
+    EXPECT_EQ(CardTexts::labelledFolder(inWork, groups, QString()), nullptr);
+    ASSERT_NE(CardTexts::labelledFolder(inWork, groups, QStringLiteral(" ")), nullptr);
+    EXPECT_EQ(CardTexts::labelledFolder(inWork, groups, QStringLiteral(" "))->name, QStringLiteral("Work"));
+    ASSERT_NE(CardTexts::labelledFolder(atHome, groups, QStringLiteral("b")), nullptr);
+    EXPECT_EQ(CardTexts::labelledFolder(atHome, groups, QStringLiteral("b"))->id, QStringLiteral("H"));
+    EXPECT_EQ(CardTexts::labelledFolder(top, groups, QStringLiteral("c")), nullptr);
+    EXPECT_EQ(CardTexts::labelledFolder(orphan, groups, QStringLiteral("d")), nullptr);
 }
 
 TEST(CardTextsTest, ItemCountsAreSingularOnlyForOne)

@@ -65,9 +65,9 @@ INSTANTIATE_TEST_SUITE_P(
         ChromeCase{"hovered and selected", Appearance::dark, true, true, false, std::nullopt, dark.surfaceGlassSelected,
             dark.borderSelected, 1},
         ChromeCase{"drop target", Appearance::light, false, false, true, std::nullopt, withAlpha(lightBlue, 0.12),
-            withAlpha(lightBlue, 0.4), 0.5},
+            withAlpha(lightBlue, 0.8), 1.5},
         ChromeCase{"drop target in the dark", Appearance::dark, true, false, true, std::nullopt, withAlpha(darkBlue, 0.12),
-            withAlpha(darkBlue, 0.4), 0.5},
+            withAlpha(darkBlue, 0.8), 1.5},
         ChromeCase{"selected drop target: blue fill, selected border", Appearance::light, false, true, true, std::nullopt,
             withAlpha(lightBlue, 0.12), light.borderSelected, 1},
         ChromeCase{"tinted", Appearance::light, false, false, false, terracotta, withAlpha(terracottaColour, 0.1),
@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
         ChromeCase{"tinted, selected", Appearance::light, true, true, false, terracotta,
             withAlpha(terracottaColour, 0.2), light.borderSelected, 1},
         ChromeCase{"tinted under a drag keeps its tint", Appearance::light, false, false, true, terracotta,
-            withAlpha(terracottaColour, 0.1), withAlpha(lightBlue, 0.4), 0.5},
+            withAlpha(terracottaColour, 0.1), withAlpha(lightBlue, 0.8), 1.5},
         ChromeCase{"a tint that is no colour gives black", Appearance::light, false, false, false, QStringLiteral("zebra"),
             withAlpha(Qt::black, 0.1), light.borderSubtle, 0.5}));
 

@@ -247,7 +247,7 @@ TEST_F(GlassFields, TypedTextReachesTheCallerAndReturnSubmits)
     EXPECT_EQ(submits.count(), 1);
 }
 
-TEST_F(GlassFields, FocusBrightensTheFillAndLeavesTheOutline)
+TEST_F(GlassFields, FocusBrightensTheFillAndDarkensTheOutlineInTheLight)
 {
     GlassTextInput* field = place(glassField(QStringLiteral("Name"), QString()));
     GlassTextInput* other = place(glassField(QStringLiteral("Other"), QString()));
@@ -255,8 +255,8 @@ TEST_F(GlassFields, FocusBrightensTheFillAndLeavesTheOutline)
     const QPoint inside(5, field->height() / 2);
     const QPoint outline(field->width() / 2, 0);
     // The outline's pixel row lies half over the panel's fill.
-    auto outlineOver = [](const QColor& fill) {
-        return over(Theme::borderSubtle(), over(fill, Backdrop::colour(), 0.5));
+    auto outlineOver = [](const QColor& fill, const QColor& outline = Theme::borderSubtle()) {
+        return over(outline, over(fill, Backdrop::colour(), 0.5));
     };
     EXPECT_TRUE(sameColour(pixel(field, inside), over(Theme::surfaceGlass(), Backdrop::colour())));
     EXPECT_TRUE(sameColour(pixel(field, outline), outlineOver(Theme::surfaceGlass()), 3));
@@ -264,7 +264,7 @@ TEST_F(GlassFields, FocusBrightensTheFillAndLeavesTheOutline)
     QTest::mouseClick(field->lineEdit(), Qt::LeftButton);
     ASSERT_TRUE(field->isFocused());
     EXPECT_TRUE(sameColour(pixel(field, inside), over(Theme::surfaceGlassHover(), Backdrop::colour())));
-    EXPECT_TRUE(sameColour(pixel(field, outline), outlineOver(Theme::surfaceGlassHover()), 3));
+    EXPECT_TRUE(sameColour(pixel(field, outline), outlineOver(Theme::surfaceGlassHover(), Theme::borderSelected()), 3));
 
     QTest::mouseClick(other->lineEdit(), Qt::LeftButton);
     EXPECT_TRUE(sameColour(pixel(field, inside), over(Theme::surfaceGlass(), Backdrop::colour())));

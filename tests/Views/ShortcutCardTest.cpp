@@ -2,6 +2,7 @@
 #include "LibraryEditing.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ClampedTextLabel.h"
+#include "Views/Components/FolderNameLine.h"
 #include "Views/MenuBar/list/LibraryItemDrag.h"
 
 #include <QClipboard>
@@ -54,6 +55,27 @@ TEST_F(ShortcutCardTest, TheCardShowsTriggerPreviewAndAnEditButton)
     ASSERT_EQ(screens.size(), 1);
     EXPECT_EQ(screens.last().kind(), PopoverScreen::Kind::editShortcut);
     EXPECT_EQ(screens.last().shortcut()->id, QStringLiteral("S1"));
+}
+
+TEST_F(ShortcutCardTest, TheFolderLineAndTheMoveMenuDrawTheFoldersIconBeforeItsName)
+{
+    ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
+        data.groups[0].icon = QStringLiteral("briefcase");
+        data.groups[3].icon = QStringLiteral("custom:4F2A");
+    }));
+    openView();
+    state->setSearchQuery(QStringLiteral("sigw"));
+    settle();
+    const FolderNameLine* line = shortcutCard(QStringLiteral("S4"))->folderLine();
+    EXPECT_FALSE(line->isHidden());
+    EXPECT_EQ(line->text(), QStringLiteral("Work"));
+    EXPECT_EQ(line->icon(), QStringLiteral("briefcase"));
+
+    const auto menu = shortcutCard(QStringLiteral("S4"))->buildContextMenu();
+    QMenu* folders = entry(*menu, QStringLiteral("Move to Folder"))->menu();
+    EXPECT_EQ(entries(*folders), QStringList({"Root (no folder)", "-", "Work", "Clients", "Archive", "Home"}));
+    EXPECT_FALSE(entry(*folders, QStringLiteral("Work"))->icon().isNull());
+    EXPECT_FALSE(entry(*folders, QStringLiteral("Home"))->icon().isNull());
 }
 
 TEST_F(ShortcutCardTest, ALongExpansionIsCutToTwoLinesUnlessTheWholeTextIsAskedFor)
@@ -178,7 +200,7 @@ TEST_F(ShortcutCardTest, TheOneItemMenuListsTheShortcutsOperations)
     const auto menu = shortcutCard(QStringLiteral("S1"))->buildContextMenu();
     EXPECT_EQ(entries(*menu), QStringList({"Edit", "Copy", "Duplicate", "-", "Move to Folder", "-", "Move Up", "Move Down", "-", "Delete"}));
     EXPECT_EQ(submenuEntries(*menu, QStringLiteral("Move to Folder")),
-        QStringList({"Root (no folder)", "-", "📁 Work", "📁 Clients", "📁 Archive", "📁 Home"}));
+        QStringList({"Root (no folder)", "-", "Work", "Clients", "Archive", "Home"}));
 }
 
 TEST_F(ShortcutCardTest, AnUnselectedCardOffersTheOneItemFormWhileOthersAreSelected)
@@ -211,7 +233,7 @@ TEST_F(ShortcutCardTest, MovingOneShortcutToAFolderAndBackToTheRoot)
 {
     openView();
     auto menu = shortcutCard(QStringLiteral("S1"))->buildContextMenu();
-    entry(*entry(*menu, QStringLiteral("Move to Folder"))->menu(), QStringLiteral("📁 Clients"))->trigger();
+    entry(*entry(*menu, QStringLiteral("Move to Folder"))->menu(), QStringLiteral("Clients"))->trigger();
     EXPECT_EQ(stored(QStringLiteral("S1"))->groupId, QStringLiteral("W2"));
     EXPECT_EQ(toasts.last(), QStringLiteral("Moved to Clients"));
     settle();
@@ -272,7 +294,7 @@ TEST_F(ShortcutCardTest, OneOfSeveralSelectedOffersTheSeveralItemForm)
     const auto menu = shortcutCard(QStringLiteral("S2"))->buildContextMenu();
     EXPECT_EQ(entries(*menu), QStringList({"Move 3 to Folder", "Duplicate 3 Selected", "-", "Delete 3 Selected"}));
     EXPECT_EQ(submenuEntries(*menu, QStringLiteral("Move 3 to Folder")),
-        QStringList({"Root (no folder)", "-", "📁 Work", "📁 Clients", "📁 Archive", "📁 Home"}));
+        QStringList({"Root (no folder)", "-", "Work", "Clients", "Archive", "Home"}));
 }
 
 TEST_F(ShortcutCardTest, MoveCountsOnlyTheSelectedShortcutsItMoves)
@@ -281,7 +303,7 @@ TEST_F(ShortcutCardTest, MoveCountsOnlyTheSelectedShortcutsItMoves)
     state->setSelectedIds({QStringLiteral("S1"), QStringLiteral("S2"), QStringLiteral("H1")});
     const auto menu = shortcutCard(QStringLiteral("S1"))->buildContextMenu();
     EXPECT_EQ(entries(*menu), QStringList({"Move 2 to Folder", "Duplicate 3 Selected", "-", "Delete 3 Selected"}));
-    entry(*entry(*menu, QStringLiteral("Move 2 to Folder"))->menu(), QStringLiteral("📁 Work"))->trigger();
+    entry(*entry(*menu, QStringLiteral("Move 2 to Folder"))->menu(), QStringLiteral("Work"))->trigger();
     EXPECT_EQ(stored(QStringLiteral("S1"))->groupId, QStringLiteral("W1"));
     EXPECT_EQ(stored(QStringLiteral("S2"))->groupId, QStringLiteral("W1"));
     EXPECT_EQ(state->userData().groups[3].parentGroupId, std::nullopt);
@@ -314,7 +336,7 @@ TEST_F(ShortcutCardTest, ACardTakenOffTheListGoesOnceTheEventInProgressIsOver)
     openView();
     QPointer<ShortcutCard> card = shortcutCard(QStringLiteral("S1"));
     // The card's own menu moves it out of the open folder: its handler is still running.
-    entry(*entry(*card->buildContextMenu(), QStringLiteral("Move to Folder"))->menu(), QStringLiteral("📁 Home"))
+    entry(*entry(*card->buildContextMenu(), QStringLiteral("Move to Folder"))->menu(), QStringLiteral("Home"))
         ->trigger();
     ASSERT_FALSE(card.isNull());
     EXPECT_TRUE(card->isHidden());
@@ -329,7 +351,7 @@ TEST_F(ShortcutCardTest, FolderNamesInTheMoveListAreShownAsWritten)
     openView();
     const auto menu = shortcutCard(QStringLiteral("S1"))->buildContextMenu();
     QMenu* folders = entry(*menu, QStringLiteral("Move to Folder"))->menu();
-    QAction* rnd = entry(*folders, QStringLiteral("📁 R&D"));
+    QAction* rnd = entry(*folders, QStringLiteral("R&D"));
     ASSERT_NE(rnd, nullptr);
     EXPECT_TRUE(rnd->shortcut().isEmpty());
     rnd->trigger();

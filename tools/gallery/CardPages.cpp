@@ -50,7 +50,7 @@ QWidget* buildCards(Appearance)
         {.title = QStringLiteral("At rest"), .detail = QStringLiteral("Glass fill, subtle border")},
         {.title = QStringLiteral("Hovered"), .detail = QStringLiteral("Brighter fill"), .hovered = true},
         {.title = QStringLiteral("Selected"), .detail = QStringLiteral("Selected fill, 1 px selected border"), .selected = true},
-        {.title = QStringLiteral("Drop target"), .detail = QStringLiteral("Blue at 0.12, blue border at 0.4"), .dropTarget = true},
+        {.title = QStringLiteral("Drop target"), .detail = QStringLiteral("Blue at 0.12, blue border at 0.8"), .dropTarget = true},
         {.title = QStringLiteral("Selected and drop target"), .detail = QStringLiteral("Blue fill, selected border"), .selected = true, .dropTarget = true},
         {.title = QStringLiteral("Tinted"), .detail = QStringLiteral("Folder colour at 0.1"), .tint = tint},
         {.title = QStringLiteral("Tinted, hovered"), .detail = QStringLiteral("Folder colour at 0.16"), .hovered = true, .tint = tint},

@@ -5,7 +5,10 @@
 
 #include "Views/Components/GlassComponents.h"
 #include "Views/Components/ThemedLabel.h"
+#include "Views/MenuBar/forms/FolderMenuButton.h"
 
+#include <QApplication>
+#include <QEnterEvent>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QVBoxLayout>
@@ -53,6 +56,16 @@ QWidget* buildFields(Appearance)
     form.body->addWidget(focused);
     addCaption(form.body, QStringLiteral("Without a label"));
     form.body->addWidget(glassField(QString(), QStringLiteral("New folder name")));
+    addCaption(form.body, QStringLiteral("A pull-down at rest, and under the pointer"));
+    for (const bool hovered : {false, true}) {
+        auto* pullDown = new FolderMenuButton;
+        pullDown->setFolderName(QStringLiteral("Clients"));
+        if (hovered) {
+            QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), QPointF(10, 10));
+            QApplication::sendEvent(pullDown, &enter);
+        }
+        form.body->addWidget(pullDown);
+    }
     return form.page;
 }
 

@@ -3,14 +3,21 @@
 
 #include "App/PopoverCommands.h"
 #include "Gallery.h"
+#include "MenuShot.h"
 
 #include "App/AppState.h"
 #include "Persistence/LocalStore.h"
+#include "Views/MenuBar/list/MainListHeader.h"
 #include "Views/MenuBar/list/MainListView.h"
+#include "Views/MenuBar/list/ShortcutCard.h"
+#include "Views/Components/SymbolButton.h"
 #include "Views/MenuBar/list/SearchBar.h"
 #include "platform/AccessibilityTrust.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTemporaryDir>
 
 namespace {
@@ -151,10 +158,112 @@ QWidget* buildNoMatches(Appearance)
     return listPage(true, false, [](AppState& state) { state.setSearchQuery(QStringLiteral("invoice")); });
 }
 
+QWidget* buildSearchFolders(Appearance)
+{
+    return listPage(true, false, [](AppState& state) {
+        UserData data = state.userData();
+        data.shortcuts.append(shortcut(QStringLiteral("S-CHAT"), QStringLiteral("/hello"),
+            QStringLiteral("Hello! Thanks for getting in touch."), 0, QStringLiteral("F-SUPPORT")));
+        data.shortcuts.append(shortcut(QStringLiteral("S-HOME"), QStringLiteral("/wifi"),
+            QStringLiteral("The guest network is Lovelace, the password is on the fridge."), 0,
+            QStringLiteral("F-HOME")));
+        data.groups.append(folder(QStringLiteral("F-TEXT"), QStringLiteral("Standard answers"),
+            QStringLiteral("Sta"), std::nullopt, 3));
+        data.shortcuts.append(shortcut(QStringLiteral("S-TEXT"), QStringLiteral("/hours"),
+            QStringLiteral("Our hours are 9 to 5, Monday to Friday."), 0, QStringLiteral("F-TEXT")));
+        state.replaceLibrary(data);
+        state.setSearchQuery(QStringLiteral("h"));
+    });
+}
+
+// The header's menus reach past the popover's right edge, as they do on the desktop.
+constexpr QSize headerMenuRoom(190, 0);
+
+QWidget* buildAddMenu(Appearance)
+{
+    const MenuShot::Translucency translucency;
+    MainListView* view = listPage(true, false, [](AppState&) {});
+    return new MenuShot(view, headerMenuRoom, [view](MenuShot& shot) {
+        view->header()->addButton()->click();
+        shot.layOver(view->header()->addMenu(), view->header()->addMenu()->actions().constFirst());
+    });
+}
+
+QWidget* moreMenuPage()
+{
+    MainListView* view = listPage(true, false, [](AppState&) {});
+    return new MenuShot(view, headerMenuRoom, [view](MenuShot& shot) {
+        view->header()->moreButton()->click();
+        shot.layOver(view->header()->moreMenu(), view->header()->moreMenu()->actions().at(1));
+    });
+}
+
+QWidget* buildMoreMenu(Appearance)
+{
+    const MenuShot::Translucency translucency;
+    return moreMenuPage();
+}
+
+// Without a compositing manager: no shadow, the corners cut from the window.
+QWidget* buildOpaqueMoreMenu(Appearance)
+{
+    return moreMenuPage();
+}
+
+QAction* titled(const QMenu& menu, const QString& text)
+{
+    for (QAction* action : menu.actions()) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+QWidget* buildCardMenu(Appearance)
+{
+    MainListView* view = listPage(true, false, [](AppState& state) {
+        UserData data = state.userData();
+        data.groups[3].icon = QStringLiteral("Sta");
+        state.replaceLibrary(data);
+    });
+    return new MenuShot(view, QSize(200, 0), [view](MenuShot& shot) {
+        const MenuShot::Translucency translucency;
+        ShortcutCard* card = view->shortcutCards().constFirst();
+        const std::unique_ptr<QMenu> menu = card->buildContextMenu();
+        menu->popup(card->mapToGlobal(QPoint(card->width() / 2, -120)));
+        // The folder list opens as the keyboard opens it, where the menu itself puts it.
+        menu->setActiveAction(titled(*menu, QStringLiteral("Move to Folder")));
+        QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+        QApplication::sendEvent(menu.get(), &right);
+        QMenu* folders = menu->activeAction()->menu();
+        folders->setActiveAction(folders->actions().at(3));
+        shot.layOver({menu.get(), folders});
+    });
+}
+
+QWidget* buildListMenu(Appearance)
+{
+    MainListView* view = listPage(true, false, [](AppState& state) {
+        state.setSelectedIds({QStringLiteral("S-SIG")});
+    });
+    return new MenuShot(view, QSize(60, 0), [view](MenuShot& shot) {
+        const MenuShot::Translucency translucency;
+        const std::unique_ptr<QMenu> menu = view->buildContextMenu();
+        menu->popup(view->mapToGlobal(QPoint(150, 420)));
+        shot.layOver(menu.get(), menu->actions().constFirst());
+    });
+}
+
 const GalleryPageRegistration topLevel(QStringLiteral("main-list"), &buildTopLevel);
 const GalleryPageRegistration search(QStringLiteral("main-list-search"), &buildSearch);
 const GalleryPageRegistration inFolder(QStringLiteral("main-list-folder"), &buildFolder);
 const GalleryPageRegistration empty(QStringLiteral("main-list-empty"), &buildEmpty);
 const GalleryPageRegistration noMatches(QStringLiteral("main-list-no-matches"), &buildNoMatches);
+const GalleryPageRegistration searchFolders(QStringLiteral("main-list-search-folders"), &buildSearchFolders);
+const GalleryPageRegistration addMenu(QStringLiteral("menu-header-add"), &buildAddMenu);
+const GalleryPageRegistration moreMenu(QStringLiteral("menu-header-more"), &buildMoreMenu);
+const GalleryPageRegistration opaqueMoreMenu(QStringLiteral("menu-header-more-no-compositor"), &buildOpaqueMoreMenu);
+const GalleryPageRegistration cardMenu(QStringLiteral("menu-card"), &buildCardMenu);
+const GalleryPageRegistration listMenu(QStringLiteral("menu-list"), &buildListMenu);
 
 } // namespace

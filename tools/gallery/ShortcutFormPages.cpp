@@ -2,15 +2,18 @@
 // shortcut in a folder, and a refused save with the new-folder row open.
 
 #include "Gallery.h"
+#include "MenuShot.h"
 
 #include "App/AppState.h"
 #include "Persistence/LocalStore.h"
 #include "Views/Components/GlassTextArea.h"
 #include "Views/Components/GlassTextInput.h"
+#include "Views/MenuBar/forms/FolderMenuButton.h"
 #include "Views/MenuBar/forms/NewFolderRow.h"
 #include "Views/MenuBar/forms/ShortcutFormView.h"
 
 #include <QLineEdit>
+#include <QMenu>
 #include <QTemporaryDir>
 
 namespace {
@@ -83,8 +86,21 @@ QWidget* buildRefused(Appearance)
     return form;
 }
 
+QWidget* buildFolderPullDown(Appearance)
+{
+    auto* library = new SampleLibrary;
+    ShortcutFormView* form = formPage(library, library->state.userData().shortcuts.first());
+    return new MenuShot(form, QSize(0, 0), [form](MenuShot& shot) {
+        const MenuShot::Translucency translucency;
+        form->folderMenu()->click();
+        QMenu* menu = form->folderMenu()->menu();
+        shot.layOver(menu, menu->actions().at(1));
+    });
+}
+
 const GalleryPageRegistration newShortcut(QStringLiteral("shortcut-form-new"), &buildNew);
 const GalleryPageRegistration editShortcut(QStringLiteral("shortcut-form-edit"), &buildEdit);
 const GalleryPageRegistration refusedShortcut(QStringLiteral("shortcut-form-refused"), &buildRefused);
+const GalleryPageRegistration folderPullDown(QStringLiteral("menu-folder-pull-down"), &buildFolderPullDown);
 
 } // namespace

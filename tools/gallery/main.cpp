@@ -6,10 +6,12 @@
 #include "Gallery.h"
 
 #include "Utilities/Theme.h"
+#include "Views/Components/ViewStyle.h"
 #include "platform/MotionSettings.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QPainter>
@@ -104,13 +106,28 @@ bool render(const GalleryPage& page, Appearance appearance, const QDir& folder)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A screen large enough for pop-up menus next to a page even at twice the scale: on the
+    // default small offscreen screen they would be pushed back over the page.
+    const QTemporaryDir screenFolder;
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (platform.isEmpty() || platform == QLatin1String("offscreen")) {
+        const QString screens = screenFolder.filePath(QStringLiteral("screens.json"));
+        QFile file(screens);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(R"({"screens": [{"name": "gallery", "x": 0, "y": 0, "width": 3200, "height": 2400,
+                "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+            file.close();
+            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.toLocal8Bit());
+        } else {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+    }
     for (int i = 1; i + 1 < argc; ++i) {
         if (qstrcmp(argv[i], "--scale") == 0)
             qputenv("QT_SCALE_FACTOR", argv[i + 1]);
     }
     QApplication app(argc, argv);
+    useInterfaceFont();
     // Pages may store preferences (recent emoji, say); they go to a folder of the run's own,
     // never to the user's.
     const QTemporaryDir preferences;

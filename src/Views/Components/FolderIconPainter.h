@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QHash>
+#include <QIcon>
 #include <QImage>
 #include <QList>
 #include <QRectF>
@@ -19,11 +20,15 @@ class FolderIconPainter {
 public:
     // Draws `icon` centred in the `size` by `size` square around `center`. `font` gives the
     // family for keys shown as text; emoji and symbols are drawn in colour (emojiFont).
+    // Silhouettes and text take `color`, the theme's text colour when it is invalid.
     void paint(QPainter& painter, QPointF center, qreal size, const std::optional<QString>& icon,
-        const QList<CustomIcon>& customIcons, const QFont& font);
+        const QList<CustomIcon>& customIcons, const QFont& font, QColor color = {});
+
+    // `icon` drawn the same way as a menu entry's icon of `side` pixels, sharp at 1x and 2x.
+    static QIcon menuIcon(const std::optional<QString>& icon, const QList<CustomIcon>& customIcons, int side);
 
 private:
-    void drawMask(QPainter& painter, const QRectF& square, const QImage& mask);
+    void drawMask(QPainter& painter, const QRectF& square, const QImage& mask, const QColor& color);
 
     struct Drawn {
         QSize pixels;

@@ -29,8 +29,14 @@ void FolderIconView::setCustomIcons(const QList<CustomIcon>& customIcons)
     update();
 }
 
+void FolderIconView::setColor(ThemeColor color)
+{
+    m_color = color;
+    update();
+}
+
 void FolderIconView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    m_painter.paint(painter, QRectF(rect()).center(), m_size, m_icon, m_customIcons, font());
+    m_painter.paint(painter, QRectF(rect()).center(), m_size, m_icon, m_customIcons, font(), m_color());
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "Models/Shortcut.h"
+#include "Utilities/Theme.h"
 #include "Views/Components/FolderIconPainter.h"
+#include "Views/Components/ViewStyle.h"
 
 #include <QList>
 #include <QWidget>
@@ -21,6 +23,8 @@ public:
     void setIcon(const std::optional<QString>& icon);
     void setCustomIcons(const QList<CustomIcon>& customIcons);
     qreal iconSize() const { return m_size; }
+    // The colour of silhouettes and text; the theme's text colour unless set.
+    void setColor(ThemeColor color);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -29,5 +33,6 @@ private:
     std::optional<QString> m_icon;
     qreal m_size;
     QList<CustomIcon> m_customIcons;
+    ThemeColor m_color = &Theme::text;
     FolderIconPainter m_painter;
 };

@@ -132,8 +132,10 @@ GlassCardChrome GlassCardModifier::chrome(bool hovered, bool selected, bool drop
         result.border = palette.borderSelected;
         result.borderWidth = 1;
     } else if (dropTarget) {
-        result.border = dropBlue(appearance, 0.4);
-        result.borderWidth = 0.5;
+        // A hairline at the fill's opacity vanishes on the dark glass: the target is outlined
+        // as clearly as a selection.
+        result.border = dropBlue(appearance, 0.8);
+        result.borderWidth = 1.5;
     } else {
         result.border = palette.borderSubtle;
         result.borderWidth = 0.5;

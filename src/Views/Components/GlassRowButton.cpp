@@ -51,5 +51,6 @@ void GlassRowButton::paintEvent(QPaintEvent*)
     const QPainterPath panel = continuousRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius);
     const bool lit = isEnabled() && (underMouse() || isDown());
     painter.fillPath(panel, lit ? Theme::surfaceGlassHover() : Theme::surfaceGlass());
-    painter.strokePath(panel, QPen(showsKeyboardFocus(this) ? Theme::borderSelected() : Theme::borderSubtle(), showsKeyboardFocus(this) ? 1.5 : 1));
+    const bool focusRing = showsKeyboardFocus(this);
+    painter.strokePath(panel, QPen(focusRing ? Theme::borderSelected() : glassFieldOutline(lit), focusRing ? 1.5 : 1));
 }

@@ -4,10 +4,29 @@
 
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QHash>
 #include <QPainter>
 #include <QWidget>
 
 #include <algorithm>
+
+namespace {
+
+bool hasFaceOfWeight(const QString& family, QFont::Weight weight)
+{
+    static QHash<QString, bool> known;
+    const QString key = family + QLatin1Char('|') + QString::number(int(weight));
+    const auto found = known.constFind(key);
+    if (found != known.cend())
+        return *found;
+    const QStringList styles = QFontDatabase::styles(family);
+    const bool has = std::any_of(styles.cbegin(), styles.cend(),
+        [&](const QString& style) { return QFontDatabase::weight(family, style) == int(weight); });
+    known.insert(key, has);
+    return has;
+}
+
+} // namespace
 
 QFont uiFont(int pixelSize, QFont::Weight weight, bool monospaced)
 {
@@ -17,8 +36,18 @@ QFont uiFont(int pixelSize, QFont::Weight weight, bool monospaced)
     if (monospaced)
         font.setFamilies({QStringLiteral("DejaVu Sans Mono"), font.family()});
     font.setPixelSize(pixelSize);
-    font.setWeight(weight);
+    font.setWeight(weight < QFont::Normal && !hasFaceOfWeight(font.family(), weight) ? QFont::Normal : weight);
     return font;
+}
+
+void useInterfaceFont()
+{
+    const QString inter = QStringLiteral("Inter");
+    if (!QFontDatabase::families().contains(inter))
+        return;
+    QFont font = QGuiApplication::font();
+    font.setFamilies({inter, font.family()});
+    QGuiApplication::setFont(font);
 }
 
 QFont emojiFont(int pixelSize)
@@ -72,13 +101,18 @@ QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius)
     return path;
 }
 
+QColor glassFieldOutline(bool lit)
+{
+    return lit && Theme::appearance() == Appearance::light ? Theme::borderSelected() : Theme::borderSubtle();
+}
+
 void paintGlassFieldPanel(QPainter& painter, const QRectF& rect, bool focused)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const QPainterPath shape = continuousRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), 10);
     painter.fillPath(shape, focused ? Theme::surfaceGlassHover() : Theme::surfaceGlass());
-    painter.strokePath(shape, QPen(Theme::borderSubtle(), 1));
+    painter.strokePath(shape, QPen(glassFieldOutline(focused), 1));
     painter.restore();
 }
 

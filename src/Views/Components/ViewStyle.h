@@ -9,9 +9,16 @@
 // the colour and read it when they paint, so a change of appearance reaches them at once.
 using ThemeColor = QColor (*)();
 
-// The interface font: the desktop's font family at a size in pixels, so that a size given
-// in points for the popover reads the same on every screen density setting.
+// The interface font: the application's font family (see useInterfaceFont) at a size in
+// pixels, so that a size given in points for the popover reads the same on every screen
+// density setting. A weight lighter than regular is drawn regular unless the family has a
+// true face of that weight: the fonts would otherwise fall back to an extra-light face
+// whose hairline strokes are hard to read.
 QFont uiFont(int pixelSize, QFont::Weight weight = QFont::Normal, bool monospaced = false);
+
+// Makes Inter, a family with real weights from thin to black, the application's font at
+// the desktop font's size; where it is not installed the desktop's font stays.
+void useInterfaceFont();
 
 // The font for emoji: the colour emoji font first, so that characters that also have a plain
 // text form (the red heart, the airplane) show in colour, then the interface font for
@@ -34,8 +41,12 @@ QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius);
 
 class QPainter;
 
-// The glass panel under a text input: a 10-pixel rounded rectangle with a subtle 1-pixel
-// outline, brighter while the input has the keyboard focus (the outline stays).
+// The outline of a glass field or row: subtle at rest, and darker while it is lit (focused
+// or under the pointer) in the light appearance, where the brighter fill alone hardly shows.
+QColor glassFieldOutline(bool lit);
+
+// The glass panel under a text input: a 10-pixel rounded rectangle with a 1-pixel
+// glassFieldOutline, brighter while the input has the keyboard focus or the pointer.
 void paintGlassFieldPanel(QPainter& painter, const QRectF& rect, bool focused);
 
 class QWidget;

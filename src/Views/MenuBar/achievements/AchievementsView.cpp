@@ -90,6 +90,26 @@ void AchievementsView::rebuild()
     m_scroll->setContent(content);
     m_content = content;
     m_scroll->verticalScrollBar()->setValue(scrolled);
+    refreshDetail();
+}
+
+// An open sheet follows the statistics and the library like the page beneath it.
+void AchievementsView::refreshDetail()
+{
+    if (!m_detailId || !m_overlay || m_overlay->isLeaving())
+        return;
+    const Achievement& shown = m_overlay->sheet()->achievement();
+    const Stats& stats = m_state.stats();
+    const std::optional<AchievementProgress> now = progress(shown, stats, m_state.userData());
+    if (!m_overlay->sheet()->shows(unlockDate(stats, shown.id), now))
+        m_overlay->replaceSheet(makeSheet(shown));
+}
+
+DetailSheet* AchievementsView::makeSheet(const Achievement& achievement)
+{
+    const Stats& stats = m_state.stats();
+    return new DetailSheet(achievement, unlockDate(stats, achievement.id),
+        progress(achievement, stats, m_state.userData()), [this] { closeDetail(); });
 }
 
 QWidget* AchievementsView::buildContent()
@@ -183,12 +203,9 @@ void AchievementsView::openDetail(const Achievement& achievement)
 {
     if (m_overlay && !m_overlay->isLeaving())
         return;
-    const Stats& stats = m_state.stats();
     m_detailId = achievement.id;
-    auto* sheet = new DetailSheet(achievement, unlockDate(stats, achievement.id),
-        progress(achievement, stats, m_state.userData()), [this] { closeDetail(); });
     m_overlay = new DetailOverlay(
-        sheet, [this] { closeDetail(); }, this);
+        makeSheet(achievement), [this] { closeDetail(); }, this);
     m_overlay->present();
 }
 

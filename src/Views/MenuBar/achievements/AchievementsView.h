@@ -54,6 +54,8 @@ private:
     void rebuild();
     QWidget* buildContent();
     QWidget* buildRecentList(const QList<AchievementListing::Unlock>& recent);
+    void refreshDetail();
+    DetailSheet* makeSheet(const Achievement& achievement);
 
     AppState& m_state;
     ScreenBinding m_screen;

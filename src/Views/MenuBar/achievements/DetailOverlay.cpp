@@ -25,6 +25,21 @@ DetailOverlay::DetailOverlay(DetailSheet* sheet, std::function<void()> onDismiss
     connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
 }
 
+void DetailOverlay::replaceSheet(DetailSheet* sheet)
+{
+    // The effect belongs to the sheet it is set on and goes with it.
+    m_sheet->hide();
+    m_sheet->deleteLater();
+    m_sheet = sheet;
+    m_sheet->setParent(this);
+    m_effect = new ScaleFadeEffect(startScale, this);
+    m_effect->setProgress(m_progress);
+    m_sheet->setGraphicsEffect(m_effect);
+    m_sheet->show();
+    placeSheet();
+    update();
+}
+
 void DetailOverlay::present()
 {
     if (parentWidget())
@@ -78,6 +93,11 @@ void DetailOverlay::animate(qreal to, std::function<void()> done)
 void DetailOverlay::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    placeSheet();
+}
+
+void DetailOverlay::placeSheet()
+{
     const QSize size(DetailSheet::sheetWidth, m_sheet->heightForWidth(DetailSheet::sheetWidth) > 0 ? m_sheet->heightForWidth(DetailSheet::sheetWidth) : m_sheet->sizeHint().height());
     m_sheet->setGeometry(QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size));
 }

@@ -20,6 +20,8 @@ public:
     DetailOverlay(DetailSheet* sheet, std::function<void()> onDismiss, QWidget* parent = nullptr);
 
     DetailSheet* sheet() const { return m_sheet; }
+    // Puts `sheet` where the current one stands, as far faded in as it was.
+    void replaceSheet(DetailSheet* sheet);
     void present();
     void leave();
     bool isLeaving() const { return m_leaving; }
@@ -32,6 +34,7 @@ protected:
 
 private:
     void animate(qreal to, std::function<void()> done);
+    void placeSheet();
 
     DetailSheet* m_sheet;
     std::function<void()> m_onDismiss;

@@ -18,6 +18,7 @@ DetailSheet::DetailSheet(const Achievement& achievement, const std::optional<QDa
     : QWidget(parent)
     , m_achievement(achievement)
     , m_unlockedAt(unlockedAt)
+    , m_shownProgress(progress)
     , m_onClose(std::move(onClose))
     , m_hero(new BadgeIcon(achievement.id, achievement.tier, achievement.icon, !unlockedAt,
           AchievementTexts::isMasked(achievement, unlockedAt), iconSize, this))

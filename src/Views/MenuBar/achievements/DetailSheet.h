@@ -28,6 +28,11 @@ public:
         const std::optional<AchievementProgress>& progress, std::function<void()> onClose, QWidget* parent = nullptr);
 
     const Achievement& achievement() const { return m_achievement; }
+    // Whether the sheet already shows this unlock date and progress.
+    bool shows(const std::optional<QDateTime>& unlockedAt, const std::optional<AchievementProgress>& progress) const
+    {
+        return m_unlockedAt == unlockedAt && m_shownProgress == progress;
+    }
     QString title() const;
     // As shown: upper case.
     QString tierLabel() const;
@@ -43,6 +48,7 @@ protected:
 private:
     Achievement m_achievement;
     std::optional<QDateTime> m_unlockedAt;
+    std::optional<AchievementProgress> m_shownProgress;
     std::function<void()> m_onClose;
     BadgeIcon* m_hero;
     ThemedLabel* m_title;

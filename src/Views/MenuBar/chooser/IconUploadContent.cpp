@@ -8,6 +8,7 @@
 #include "Views/Components/ThemedLabel.h"
 #include "Views/Components/ViewStyle.h"
 #include "Views/MenuBar/chooser/IconTileGrid.h"
+#include "Views/Components/ThemedMenu.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -306,7 +307,7 @@ void IconUploadContent::showContextMenu(const QString& key, const QPoint& global
         return;
     const CustomIcon* icon = m_appState.userData().customIcon(*id);
     const QString name = icon ? icon->name : QString();
-    auto* menu = new QMenu(this);
+    auto* menu = new ThemedMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     // Names are shown as typed: an ampersand is not a keyboard accelerator here.
     QAction* remove = menu->addAction(SymbolIcon::icon(QStringLiteral("trash"), &Theme::danger),

@@ -57,7 +57,11 @@ protected:
             if (isChecked()) {
                 painter.setBrush(Qt::NoBrush);
                 painter.setPen(QPen(Qt::white, 2));
-                painter.drawEllipse(disc.adjusted(1, 1, -1, -1));
+                painter.drawEllipse(disc.adjusted(1.5, 1.5, -1.5, -1.5));
+                // White alone melts into a light backdrop: a dark hairline around it keeps
+                // the ring apart from the backdrop and from pale colours.
+                painter.setPen(QPen(QColor(0, 0, 0, 72), 1));
+                painter.drawEllipse(disc.adjusted(0.5, 0.5, -0.5, -0.5));
             }
         } else {
             painter.setBrush(Theme::surfaceGlass());

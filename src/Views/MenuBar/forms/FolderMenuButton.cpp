@@ -2,6 +2,7 @@
 
 #include "Utilities/Theme.h"
 #include "Views/Components/SymbolIcon.h"
+#include "Views/Components/ThemedMenu.h"
 #include "Views/Components/ViewStyle.h"
 
 #include <QAccessibleWidget>
@@ -120,8 +121,7 @@ QSize FolderMenuButton::minimumSizeHint() const
 void FolderMenuButton::openMenu()
 {
     if (!m_menu) {
-        m_menu = new QMenu(this);
-        m_menu->setFont(nameFont());
+        m_menu = new ThemedMenu(this);
         connect(m_menu, &QMenu::aboutToHide, this, qOverload<>(&QWidget::update));
     }
     m_menu->clear();
@@ -130,7 +130,9 @@ void FolderMenuButton::openMenu()
         const QString id = folder.id;
         m_menu->addAction(menuTitle(folder.name), this, [this, id] { Q_EMIT folderChosen(id); });
     }
-    m_menu->setMinimumWidth(width());
+    // As wide as the box; a menu's margins (room for its shadow) come on top.
+    const QMargins margins = m_menu->contentsMargins();
+    m_menu->setMinimumWidth(width() + margins.left() + margins.right());
     m_menu->popup(mapToGlobal(QPoint(0, height() + 4)));
     update();
 }

@@ -2,6 +2,7 @@
 
 #include "Utilities/Theme.h"
 #include "Views/Components/SymbolIcon.h"
+#include "Views/Components/ThemedMenu.h"
 #include "Views/Components/ViewStyle.h"
 
 #include <QAbstractButton>
@@ -42,10 +43,10 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const QPainterPath shape = continuousRoundedRect(rect(), 6);
-        if (isChecked())
-            painter.fillPath(shape, Theme::surfaceGlassSelected());
-        else if (underMouse() || hasFocus())
-            painter.fillPath(shape, Theme::surfaceGlassHover());
+        // Highlighted like the rows of the popover's other menus; the current choice is told
+        // by its check mark.
+        if (underMouse() || hasFocus())
+            painter.fillPath(shape, ThemedMenu::rowHighlight());
         if (showsKeyboardFocus(this))
             painter.strokePath(continuousRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 6),
                 QPen(Theme::borderSelected(), 1.5));
@@ -135,7 +136,7 @@ void ParentFolderMenu::paintEvent(QPaintEvent*)
     }
     const QPainterPath shape = continuousRoundedRect(panel().adjusted(0.5, 0.5, -0.5, -0.5), menuRadius);
     painter.fillPath(shape, Theme::bgCard());
-    painter.strokePath(shape, QPen(Theme::borderSubtle(), 1));
+    painter.strokePath(shape, QPen(ThemedMenu::panelOutline(), 1));
 }
 
 bool ParentFolderMenu::eventFilter(QObject* watched, QEvent* event)

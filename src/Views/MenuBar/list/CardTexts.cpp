@@ -7,19 +7,11 @@
 
 namespace CardTexts {
 
-QString folderTitle(const Group& group)
-{
-    return group.icon.value_or(QStringLiteral("📁")) + QLatin1Char(' ') + group.name;
-}
-
-std::optional<QString> folderLabel(const Shortcut& shortcut, const UserData& library, const QString& searchQuery)
+const Group* labelledFolder(const Shortcut& shortcut, const UserData& library, const QString& searchQuery)
 {
     if (searchQuery.isEmpty() || !shortcut.groupId)
-        return std::nullopt;
-    const Group* folder = library.group(*shortcut.groupId);
-    if (!folder)
-        return std::nullopt;
-    return folderTitle(*folder);
+        return nullptr;
+    return library.group(*shortcut.groupId);
 }
 
 QString itemCount(qsizetype count)

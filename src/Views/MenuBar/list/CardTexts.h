@@ -9,13 +9,10 @@
 // The texts the main list derives from the library, free of widgets.
 namespace CardTexts {
 
-// A folder as the move menus and the folder line name it: its icon text ("📁" when it has
-// none), a space, its name. Icon keys are shown as their text.
-QString folderTitle(const Group& group);
-
-// The folder line under a shortcut card: only while searching (any text, blanks included)
-// and only for a shortcut in an existing folder.
-std::optional<QString> folderLabel(const Shortcut& shortcut, const UserData& library, const QString& searchQuery);
+// The folder the line under a shortcut card names: only while searching (any text, blanks
+// included) and only for a shortcut in an existing folder; null otherwise. The line shows the
+// folder's icon drawn, then its name.
+const Group* labelledFolder(const Shortcut& shortcut, const UserData& library, const QString& searchQuery);
 
 // "0 items", "1 item", "2 items".
 QString itemCount(qsizetype count);

@@ -10,6 +10,7 @@
 #include "Views/MenuBar/list/CardTexts.h"
 #include "Views/Components/ClampedTextLabel.h"
 #include "Views/MenuBar/list/LibraryItemDrag.h"
+#include "Views/Components/ThemedMenu.h"
 
 #include <QDragEnterEvent>
 #include <QHBoxLayout>
@@ -111,7 +112,7 @@ void FolderCard::dropEvent(QDropEvent* event)
 
 std::unique_ptr<QMenu> FolderCard::buildContextMenu()
 {
-    auto menu = std::make_unique<QMenu>();
+    auto menu = std::make_unique<ThemedMenu>();
     menu->addAction(
         commands().itemEntry(PopoverCommands::Command::openSelected, QStringLiteral("Open"), menu.get(), itemId()));
     if (isInMultipleSelection()) {

@@ -4,6 +4,7 @@
 #include "Utilities/Theme.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedLabel.h"
+#include "Views/Components/ThemedMenu.h"
 #include "Views/Components/TutorialTarget.h"
 #include "Views/MenuBar/list/CardTexts.h"
 
@@ -30,8 +31,8 @@ MainListHeader::MainListHeader(PopoverCommands& commands, QWidget* parent)
           this))
     , m_moreButton(new SymbolButton(QStringLiteral("ellipsis"), 16, SymbolWeight::medium, &Theme::textSecondary,
           QSize(28, 32), this))
-    , m_addMenu(new QMenu(this))
-    , m_moreMenu(new QMenu(this))
+    , m_addMenu(new ThemedMenu(this))
+    , m_moreMenu(new ThemedMenu(this))
 {
     QFont wordmarkFont = m_wordmark->font();
     wordmarkFont.setLetterSpacing(QFont::AbsoluteSpacing, -1.1);
@@ -51,7 +52,7 @@ MainListHeader::MainListHeader(PopoverCommands& commands, QWidget* parent)
     using Command = PopoverCommands::Command;
     const auto addItem = [&commands](QMenu* menu, const char* symbol, const char* title, Command command) {
         const QString text = CardTexts::literal(QString::fromUtf8(title));
-        menu->addAction(symbol ? commands.entry(command, text, menu, SymbolIcon::icon(QString::fromLatin1(symbol), &Theme::text))
+        menu->addAction(symbol ? commands.entry(command, text, menu, ThemedMenu::symbol(QString::fromLatin1(symbol)))
                                : commands.entry(command, text, menu));
     };
     addItem(m_addMenu, "plus", "New shortcut", Command::newShortcut);

@@ -15,6 +15,7 @@
 #include "Views/MenuBar/list/SearchBar.h"
 #include "Views/MenuBar/list/ShortcutCard.h"
 #include "platform/AccessibilityTrust.h"
+#include "Views/Components/ThemedMenu.h"
 
 #include <QSet>
 #include <QMenu>
@@ -227,7 +228,7 @@ std::unique_ptr<QMenu> MainListView::buildContextMenu()
 {
     using Command = PopoverCommands::Command;
     m_commands.refresh();
-    auto menu = std::make_unique<QMenu>();
+    auto menu = std::make_unique<ThemedMenu>();
     menu->addAction(m_commands.action(Command::newShortcut));
     menu->addAction(m_commands.action(Command::newFolder));
     menu->addSeparator();

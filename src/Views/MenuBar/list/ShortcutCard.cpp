@@ -7,6 +7,9 @@
 #include "Views/Components/SymbolButton.h"
 #include "Views/MenuBar/list/CardTexts.h"
 #include "Views/Components/ClampedTextLabel.h"
+#include "Views/Components/FolderIconPainter.h"
+#include "Views/Components/FolderNameLine.h"
+#include "Views/Components/ThemedMenu.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -21,7 +24,7 @@ ShortcutCard::ShortcutCard(AppState& appState, const Shortcut& shortcut, ScreenB
     : LibraryItemCard(appState, shortcut.id, std::move(screen), commands, parent)
     , m_trigger(new ClampedTextLabel(QString(), 13, QFont::Medium, &Theme::text, 1, this))
     , m_preview(new ClampedTextLabel(QString(), 13, QFont::Normal, &Theme::textSecondary, previewLines, this))
-    , m_folderLine(new ClampedTextLabel(QString(), 11, QFont::Light, &Theme::textMuted, 1, this))
+    , m_folderLine(new FolderNameLine(11, QFont::Light, &Theme::textMuted, this))
     , m_edit(new SymbolButton(QStringLiteral("pencil"), 12, SymbolWeight::regular, &Theme::textMuted, QSize(24, 24),
           this))
 {
@@ -54,9 +57,11 @@ void ShortcutCard::setShortcut(const Shortcut& shortcut)
     m_preview->setText(shortcut.expansion);
     m_edit->setAccessibleName(QStringLiteral("Edit ") + shortcut.trigger);
     setAccessibleName(shortcut.trigger);
-    const auto folder = CardTexts::folderLabel(shortcut, appState().userData(), appState().searchQuery());
-    m_folderLine->setText(folder.value_or(QString()));
-    m_folderLine->setVisible(folder.has_value());
+    const UserData& library = appState().userData();
+    const Group* folder = CardTexts::labelledFolder(shortcut, library, appState().searchQuery());
+    if (folder)
+        m_folderLine->setFolder(folder->name, folder->icon, library.customIcons);
+    m_folderLine->setVisible(folder != nullptr);
 }
 
 void ShortcutCard::refreshSettings()
@@ -102,8 +107,10 @@ void ShortcutCard::addFolderList(QMenu* menu, bool wholeSelection)
     connect(menu->addAction(QStringLiteral("Root (no folder)")), &QAction::triggered, this,
         [this, wholeSelection] { moveTo(std::nullopt, QStringLiteral("Moved to root"), wholeSelection); });
     menu->addSeparator();
-    for (const Group& group : appState().userData().groups) {
-        connect(menu->addAction(CardTexts::literal(CardTexts::folderTitle(group))), &QAction::triggered, this,
+    const UserData& library = appState().userData();
+    for (const Group& group : library.groups) {
+        const QIcon icon = FolderIconPainter::menuIcon(group.icon, library.customIcons, ThemedMenu::iconSide);
+        connect(menu->addAction(icon, CardTexts::literal(group.name)), &QAction::triggered, this,
             [this, wholeSelection, id = group.id, name = group.name] {
                 moveTo(id, QStringLiteral("Moved to ") + name, wholeSelection);
             });
@@ -112,7 +119,7 @@ void ShortcutCard::addFolderList(QMenu* menu, bool wholeSelection)
 
 std::unique_ptr<QMenu> ShortcutCard::buildContextMenu()
 {
-    auto menu = std::make_unique<QMenu>();
+    auto menu = std::make_unique<ThemedMenu>();
     if (isInMultipleSelection()) {
         const QSet<QString>& selected = appState().selectedIds();
         const qsizetype count = selected.size();
@@ -120,7 +127,7 @@ std::unique_ptr<QMenu> ShortcutCard::buildContextMenu()
         // title counts the shortcuts alone.
         const auto& shortcuts = appState().userData().shortcuts;
         const qsizetype moving = std::count_if(shortcuts.cbegin(), shortcuts.cend(), [&](const Shortcut& s) { return selected.contains(s.id); });
-        addFolderList(menu->addMenu(QStringLiteral("Move %1 to Folder").arg(moving)), true);
+        addFolderList(menu->addThemedMenu(QStringLiteral("Move %1 to Folder").arg(moving)), true);
         menu->addAction(commands().entry(PopoverCommands::Command::duplicateSelected,
             QStringLiteral("Duplicate %1 Selected").arg(count), menu.get()));
         menu->addSeparator();
@@ -135,7 +142,7 @@ std::unique_ptr<QMenu> ShortcutCard::buildContextMenu()
             ToastManager::shared().show(QStringLiteral("Duplicated"));
     });
     menu->addSeparator();
-    addFolderList(menu->addMenu(QStringLiteral("Move to Folder")), false);
+    addFolderList(menu->addThemedMenu(QStringLiteral("Move to Folder")), false);
     menu->addSeparator();
     addMoveAndDelete(menu.get());
     return menu;

@@ -4,6 +4,7 @@
 #include "Views/MenuBar/list/LibraryItemCard.h"
 
 class ClampedTextLabel;
+class FolderNameLine;
 class SymbolButton;
 
 // One shortcut in the main list: its trigger, a preview of its text and, while searching,
@@ -34,7 +35,7 @@ public:
     ClampedTextLabel* triggerLabel() const { return m_trigger; }
     ClampedTextLabel* previewLabel() const { return m_preview; }
     // The folder line, shown only while searching.
-    ClampedTextLabel* folderLine() const { return m_folderLine; }
+    FolderNameLine* folderLine() const { return m_folderLine; }
     SymbolButton* editButton() const { return m_edit; }
 
 protected:
@@ -48,6 +49,6 @@ private:
     Shortcut m_shortcut;
     ClampedTextLabel* m_trigger;
     ClampedTextLabel* m_preview;
-    ClampedTextLabel* m_folderLine;
+    FolderNameLine* m_folderLine;
     SymbolButton* m_edit;
 };
