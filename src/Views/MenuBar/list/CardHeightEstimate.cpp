@@ -2,6 +2,7 @@
 
 #include "App/AppState.h"
 #include "Views/Components/ClampedTextLabel.h"
+#include "Views/Components/FolderNameLine.h"
 #include "Views/MenuBar/list/FolderCard.h"
 #include "Views/MenuBar/list/ShortcutCard.h"
 
@@ -57,8 +58,8 @@ const CardHeightEstimate::Measures& CardHeightEstimate::measuresAt(int width)
     measures.wholeText = wholeText;
     measures.folder = heightOf(*m_folder, width);
     ClampedTextLabel* preview = m_shortcut->previewLabel();
-    ClampedTextLabel* folderLine = m_shortcut->folderLine();
-    folderLine->setText(QStringLiteral("x"));
+    FolderNameLine* folderLine = m_shortcut->folderLine();
+    folderLine->setFolder(QStringLiteral("x"), std::nullopt, {});
     for (const bool shown : {false, true}) {
         folderLine->setVisible(shown);
         preview->setText(QStringLiteral("x"));
