@@ -7,6 +7,7 @@
 #include "Services/TutorialManager.h"
 #include "Views/Components/TutorialTarget.h"
 #include "Views/MenuBar/list/AccessibilityBanner.h"
+#include "Views/MenuBar/list/CardHeightEstimate.h"
 #include "Views/MenuBar/list/CardListCanvas.h"
 #include "Views/Components/ClampedTextLabel.h"
 #include "Views/MenuBar/list/DuplicateTriggerBanner.h"
@@ -757,4 +758,28 @@ TEST_F(MainListViewTest, EveryBuiltCardStandsWhereTheArrangementPutItsRow)
     ASSERT_TRUE(state->updateSettings([](AppSettings& s) { s.expandText = true; }));
     settle();
     expectCardsOnTheirRows("with whole texts");
+}
+
+TEST_F(MainListViewTest, RowsWithoutCardsAreAsTallAsTheirCardsWouldBe)
+{
+    ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
+        const QStringList texts = {QStringLiteral("one line"), QStringLiteral("ends with a break\n"),
+            QStringLiteral("two\nlines"), QString(400, u'x'), QStringLiteral("a text that is a little too long for one line of the card")};
+        for (int i = 0; i < 10; ++i)
+            data.shortcuts << shortcut(QStringLiteral("E%1").arg(i), QStringLiteral("/e%1").arg(i),
+                i % 2 ? std::optional(QStringLiteral("W1")) : std::nullopt, 10 + i, texts[i % texts.size()]);
+    }));
+    openView();
+    for (const QString& query : {QString(), QStringLiteral("/e")}) {
+        view->searchBar()->field()->setText(query);
+        settle();
+        CardHeightEstimate estimate(*state, *commands);
+        for (ShortcutCard* card : view->shortcutCards()) {
+            const bool folderLine = card->folderLine()->isVisibleTo(card);
+            EXPECT_EQ(estimate.shortcut(card->shortcut(), folderLine, card->width()), card->height())
+                << card->itemId().toStdString() << " searching " << !query.isEmpty();
+        }
+        for (FolderCard* card : view->folderCards())
+            EXPECT_EQ(estimate.folder(card->width()), card->height());
+    }
 }

@@ -19,10 +19,12 @@ ScreenBinding inertBinding()
     return ScreenBinding([] { return PopoverScreen::main(); }, [](const PopoverScreen&) {});
 }
 
-// Sample cards are laid out like shown ones but never appear.
+// Sample cards are laid out like shown ones but never appear. As windows of their own they
+// would take their layout's minimum as theirs, and keep the tallest one measured.
 template <class Card>
 void keepOffScreen(Card& card)
 {
+    card.layout()->setSizeConstraint(QLayout::SetNoConstraint);
     card.setAttribute(Qt::WA_DontShowOnScreen);
     card.show();
 }
