@@ -765,9 +765,13 @@ TEST_F(MainListViewTest, RowsWithoutCardsAreAsTallAsTheirCardsWouldBe)
     ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
         const QStringList texts = {QStringLiteral("one line"), QStringLiteral("ends with a break\n"),
             QStringLiteral("two\nlines"), QString(400, u'x'), QStringLiteral("a text that is a little too long for one line of the card")};
+        // Folder lines with and without an icon.
+        data.groups[0].icon = QStringLiteral("briefcase");
+        data.groups[3].icon = QStringLiteral("\U0001F3E0");
         for (int i = 0; i < 10; ++i)
             data.shortcuts << shortcut(QStringLiteral("E%1").arg(i), QStringLiteral("/e%1").arg(i),
-                i % 2 ? std::optional(QStringLiteral("W1")) : std::nullopt, 10 + i, texts[i % texts.size()]);
+                i % 3 ? std::optional(i % 3 == 1 ? QStringLiteral("W1") : QStringLiteral("H1")) : std::nullopt, 10 + i,
+                texts[i % texts.size()]);
     }));
     openView();
     for (const QString& query : {QString(), QStringLiteral("/e")}) {
