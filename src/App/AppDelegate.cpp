@@ -6,6 +6,7 @@
 #include "App/StatusItem.h"
 #include "App/StatusMenuText.h"
 #include "Persistence/LocalStore.h"
+#include "Services/AuthService.h"
 #include "Services/BackgroundSyncManager.h"
 #include "Services/CredentialsProvider.h"
 #include "Services/SyncCoordinator.h"
@@ -314,6 +315,8 @@ void AppDelegate::buildPopover()
     if (auto* shell = qobject_cast<MenuBarPopover*>(m_popover->content()); shell && m_environment.backgroundSync) {
         BackgroundSyncManager* sync = m_environment.backgroundSync;
         shell->setStopSync([sync] { sync->coordinator().stop(); });
+        if (auto* auth = qobject_cast<AuthService*>(m_environment.account))
+            shell->setAccountServices({auth, &sync->coordinator(), m_sync, m_environment.backend});
     }
     connect(m_popover.get(), &PopoverWindow::closed, this, &AppDelegate::popoverDidClose);
     // Switching to another application closes the popover, as a click elsewhere does.

@@ -2,6 +2,7 @@
 
 #include "App/AppState.h"
 #include "Engine/TextExpansionEngine.h"
+#include "Utilities/BackendConfiguration.h"
 #include "Utilities/Scheduler.h"
 
 #include <QDateTime>
@@ -62,6 +63,8 @@ public:
         // stays off.
         CredentialsProvider* account = nullptr;
         BackgroundSyncManager* backgroundSync = nullptr;
+        // The backend configuration of this process: what the account screen offers.
+        std::optional<BackendConfiguration> backend;
         // Builds the popover's content; the popover shell when not given.
         ContentFactory makeContent;
         // Ends the application; quits the event loop when not given.

@@ -102,6 +102,7 @@ int VelmoraApp::exec()
     environment.clipboard = m_clipboard.get();
     environment.account = m_auth.get();
     environment.backgroundSync = m_backgroundSync.get();
+    environment.backend = backend;
     m_delegate = std::make_unique<AppDelegate>(std::move(environment));
     QObject::connect(m_instance.get(), &SingleInstance::activationRequested, m_delegate.get(),
         [delegate = m_delegate.get()] { delegate->applicationShouldHandleReopen(); });

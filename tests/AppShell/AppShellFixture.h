@@ -109,6 +109,7 @@ protected:
         environment.print = [this](const QString& line) { printed.append(line); };
         environment.account = account;
         environment.backgroundSync = backgroundSync;
+        environment.backend = backend;
         delegate = std::make_unique<AppDelegate>(std::move(environment));
         delegate->applicationDidFinishLaunching();
     }
@@ -138,6 +139,7 @@ protected:
     // Library sync, for the tests that give one.
     CredentialsProvider* account = nullptr;
     BackgroundSyncManager* backgroundSync = nullptr;
+    std::optional<BackendConfiguration> backend;
     std::unique_ptr<LocalStore> store;
     std::unique_ptr<AppDelegate> delegate;
 };

@@ -187,7 +187,7 @@ TEST_F(MenuBarPopoverTest, AScreenChangeIsReportedOncePerKindOfScreen)
     EXPECT_EQ(popover->currentScreenWidget(), list);
 }
 
-TEST_F(MenuBarPopoverTest, ScreensNotYetBuiltShowTheMainScreen)
+TEST_F(MenuBarPopoverTest, TheAccountScreenWithoutAnAccountServiceShowsTheMainScreen)
 {
     open();
     popover->setScreen(PopoverScreen::account());

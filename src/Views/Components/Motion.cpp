@@ -3,6 +3,7 @@
 #include "platform/MotionSettings.h"
 
 #include <QPointF>
+#include <QVariantAnimation>
 
 #include <cmath>
 #include <numbers>
@@ -55,4 +56,26 @@ QEasingCurve Motion::spring()
 bool Motion::reduced()
 {
     return MotionSettings::current().reduceMotion();
+}
+
+QVariantAnimation* Motion::easeOutTransition(QObject* owner, qreal from, qreal to, double seconds, bool instant,
+    std::function<void(qreal)> apply, std::function<void()> done)
+{
+    if (instant || reduced()) {
+        apply(to);
+        if (done)
+            done();
+        return nullptr;
+    }
+    auto* animation = new QVariantAnimation(owner);
+    animation->setStartValue(from);
+    animation->setEndValue(to);
+    animation->setDuration(int(seconds * 1000));
+    animation->setEasingCurve(easeOut());
+    QObject::connect(animation, &QVariantAnimation::valueChanged, owner,
+        [apply = std::move(apply)](const QVariant& value) { apply(value.toReal()); });
+    if (done)
+        QObject::connect(animation, &QVariantAnimation::finished, owner, std::move(done));
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    return animation;
 }

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QEasingCurve>
+#include <functional>
+
+class QObject;
+class QVariantAnimation;
 
 // The timing curves of the popover's layer transitions.
 namespace Motion {
@@ -18,5 +22,12 @@ QEasingCurve spring();
 
 // Whether the desktop asks for reduced motion: transitions then take effect at once.
 bool reduced();
+
+// Moves a layer's progress from `from` to `to` over `seconds` on the ease-out curve, calling
+// `apply` with each value and `done` at the end. Under reduced motion, or when `instant`, it
+// applies `to` and ends at once and returns null; otherwise it returns the running animation,
+// owned by `owner`, which deletes itself when it stops.
+QVariantAnimation* easeOutTransition(QObject* owner, qreal from, qreal to, double seconds, bool instant,
+    std::function<void(qreal)> apply, std::function<void()> done);
 
 } // namespace Motion

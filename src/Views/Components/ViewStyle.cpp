@@ -3,6 +3,7 @@
 #include "Utilities/Theme.h"
 
 #include <QFontDatabase>
+#include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
 #include <QHash>
 #include <QPainter>
@@ -114,6 +115,17 @@ void paintGlassFieldPanel(QPainter& painter, const QRectF& rect, bool focused)
     painter.fillPath(shape, focused ? Theme::surfaceGlassHover() : Theme::surfaceGlass());
     painter.strokePath(shape, QPen(glassFieldOutline(focused), 1));
     painter.restore();
+}
+
+void setDrawnOpacity(QWidget* widget, qreal opacity)
+{
+    // An effect costs an offscreen pass on every paint, so it is there only while needed.
+    QGraphicsOpacityEffect* fade = nullptr;
+    if (opacity < 1) {
+        fade = new QGraphicsOpacityEffect(widget);
+        fade->setOpacity(opacity);
+    }
+    widget->setGraphicsEffect(fade);
 }
 
 bool showsKeyboardFocus(const QWidget* widget)

@@ -51,6 +51,9 @@ void paintGlassFieldPanel(QPainter& painter, const QRectF& rect, bool focused);
 
 class QWidget;
 
+// Draws `widget` with everything in it at `opacity`; 1 draws it as it is.
+void setDrawnOpacity(QWidget* widget, qreal opacity);
+
 // True while `widget` has the focus and it came there by keyboard (Tab, Backtab or a
 // shortcut): only then do custom-drawn controls show a focus ring, as the desktop does.
 bool showsKeyboardFocus(const QWidget* widget);

@@ -67,27 +67,14 @@ void DetailOverlay::animate(qreal to, std::function<void()> done)
 {
     if (m_animation)
         m_animation->stop();
-    auto apply = [this](qreal progress) {
-        m_progress = progress;
-        m_effect->setProgress(progress);
-        update();
-    };
-    if (Motion::reduced() || !isVisible()) {
-        apply(to);
-        if (done)
-            done();
-        return;
-    }
-    auto* animation = new QVariantAnimation(this);
-    animation->setStartValue(m_progress);
-    animation->setEndValue(to);
-    animation->setDuration(int(transitionSeconds * 1000));
-    animation->setEasingCurve(Motion::easeOut());
-    connect(animation, &QVariantAnimation::valueChanged, this, [apply](const QVariant& v) { apply(v.toReal()); });
-    if (done)
-        connect(animation, &QVariantAnimation::finished, this, std::move(done));
-    m_animation = animation;
-    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    m_animation = Motion::easeOutTransition(
+        this, m_progress, to, transitionSeconds, !isVisible(),
+        [this](qreal progress) {
+            m_progress = progress;
+            m_effect->setProgress(progress);
+            update();
+        },
+        std::move(done));
 }
 
 void DetailOverlay::resizeEvent(QResizeEvent* event)

@@ -75,7 +75,7 @@ ThemeSelector::ThemeSelector(QWidget* parent)
     };
     for (const auto& [label, value] : choices) {
         auto* pill = new ThemePill(label, value, this);
-        connect(pill, &QAbstractButton::clicked, this, [this, value] { Q_EMIT themeChosen(value); });
+        connect(pill, &QAbstractButton::clicked, this, [this, theme = value] { Q_EMIT themeChosen(theme); });
         row->addWidget(pill);
         m_pills.append(pill);
     }

@@ -120,6 +120,13 @@ void MenuBarPopover::setStopSync(std::function<void()> stopSync)
     m_stopSync = std::move(stopSync);
 }
 
+void MenuBarPopover::setAccountServices(AccountServices services)
+{
+    m_account = std::move(services);
+    if (m_screen.kind() == PopoverScreen::Kind::account)
+        buildScreen();
+}
+
 ConfirmationOverlay* MenuBarPopover::confirmationOverlay() const
 {
     return m_confirmation && !m_confirmation->isDismissed() ? m_confirmation.data() : nullptr;
@@ -164,7 +171,8 @@ void MenuBarPopover::buildScreen()
         m_screenWidget->hide();
         m_screenWidget->deleteLater();
     }
-    const PopoverScreenContext context{m_appState, m_screen, screenBinding(), *m_commands};
+    const PopoverScreenContext context{
+        m_appState, m_screen, screenBinding(), *m_commands, m_account.isComplete() ? &m_account : nullptr};
     m_screenWidget = m_screens.build(context);
     m_screenHost->layout()->addWidget(m_screenWidget);
     m_commands->refresh();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "App/PopoverCommands.h"
+#include "Views/MenuBar/account/AccountServices.h"
 #include "Views/MenuBar/shell/PopoverScreen.h"
 #include "Views/MenuBar/shell/PopoverScreens.h"
 
@@ -56,6 +57,9 @@ public:
     void setScreens(PopoverScreens screens);
     // Run before a fresh start in the recovery screen, to pause sync. Nothing by default.
     void setStopSync(std::function<void()> stopSync);
+    // The account and sync objects the account screen shows; without them "Account" shows
+    // the main list.
+    void setAccountServices(AccountServices services);
 
     QWidget* currentScreenWidget() const { return m_screenWidget; }
     PopoverCommands& commands() const { return *m_commands; }
@@ -97,6 +101,7 @@ private:
     PopoverScreen m_screen;
     QPointer<PopoverCommands> m_commands;
     std::function<void()> m_stopSync;
+    AccountServices m_account;
     PopoverScreens m_screens;
 
     QWidget* m_content;

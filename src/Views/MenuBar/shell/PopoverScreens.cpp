@@ -6,6 +6,7 @@
 #include "Views/MenuBar/chooser/IconChooserSheet.h"
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/forms/ShortcutFormView.h"
+#include "Views/MenuBar/account/AccountView.h"
 #include "Views/MenuBar/settings/SettingsView.h"
 #include "Views/MenuBar/achievements/AchievementsView.h"
 #include "Views/MenuBar/stats/StatsView.h"
@@ -71,6 +72,11 @@ PopoverScreens PopoverScreens::standard()
     });
     screens.add(PopoverScreen::Kind::stats,
         [](const PopoverScreenContext& context) { return new StatsView(context.appState, context.binding); });
+    screens.add(PopoverScreen::Kind::account, [](const PopoverScreenContext& context) -> QWidget* {
+        if (!context.account)
+            return new MainListView(context, Desktop::current().trust);
+        return new AccountView(*context.account, context.binding);
+    });
     screens.add(PopoverScreen::Kind::achievements,
         [](const PopoverScreenContext& context) { return new AchievementsView(context.appState, context.binding); });
     return screens;

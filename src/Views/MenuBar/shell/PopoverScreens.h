@@ -7,18 +7,21 @@
 #include <functional>
 
 class AppState;
+struct AccountServices;
 class PopoverCommands;
 class QWidget;
 
 // What a screen is built with: the state, the screen value it shows (with the record an
-// editor edits), the binding through which it leaves, and the popover's commands (for the
-// menus that offer them, Quit among them). A screen that handles Escape or Return itself
+// editor edits), the binding through which it leaves, the popover's commands (for the
+// menus that offer them, Quit among them), and the account and sync objects when the
+// application has them. A screen that handles Escape or Return itself
 // implements ScreenKeyActions.
 struct PopoverScreenContext {
     AppState& appState;
     PopoverScreen screen;
     ScreenBinding binding;
     PopoverCommands& commands;
+    const AccountServices* account = nullptr;
 };
 
 using PopoverScreenFactory = std::function<QWidget*(const PopoverScreenContext&)>;
