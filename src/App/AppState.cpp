@@ -32,6 +32,7 @@ AppState::AppState(LocalStore& store, QObject* parent)
 
     if (m_store.isReady())
         backfillAchievementsIfNeeded();
+    m_searchIndex.prepare(m_userData.shortcuts);
 }
 
 AppState::~AppState() = default;

@@ -2,6 +2,7 @@
 
 #include "App/ConfirmationRequest.h"
 #include "Models/AppSettings.h"
+#include "Models/ShortcutSearchIndex.h"
 #include "Models/Stats.h"
 #include "Models/SyncSnapshot.h"
 #include "Models/UserData.h"
@@ -156,6 +157,8 @@ public:
 
     // Queries.
     QList<Shortcut> shortcutsInGroup(const std::optional<QString>& groupId) const;
+    // The same shortcuts as their positions in userData().shortcuts, without copies.
+    QList<qsizetype> shortcutPositionsInGroup(const std::optional<QString>& groupId) const;
     QList<Group> groupsInGroup(const std::optional<QString>& parentGroupId) const;
     QList<Group> breadcrumbs() const;
 
@@ -202,6 +205,8 @@ private:
     bool m_reviewingDuplicateShortcuts = false;
     std::optional<QString> m_currentGroupId;
     QSet<QString> m_selectedIds;
+    // Searching is a view of the library; the index only saves work.
+    mutable ShortcutSearchIndex m_searchIndex;
     std::optional<ConfirmationRequest> m_pendingConfirmation;
     bool m_storageReady = false;
     bool m_multiSelectionSeen = false;

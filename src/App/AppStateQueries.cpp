@@ -13,32 +13,44 @@ bool containsLowered(const QString& text, const QString& loweredQuery)
 
 } // namespace
 
-QList<Shortcut> AppState::shortcutsInGroup(const std::optional<QString>& groupId) const
+QList<qsizetype> AppState::shortcutPositionsInGroup(const std::optional<QString>& groupId) const
 {
     const QString query = m_searchQuery.toLower();
-    QList<Shortcut> result;
-    auto matches = [&](const Shortcut& s) {
-        return containsLowered(s.trigger, query) || containsLowered(s.expansion, query);
-    };
+    const QList<Shortcut>& shortcuts = m_userData.shortcuts;
+    QList<qsizetype> result;
     if (m_reviewingDuplicateShortcuts) {
         const QSet<QString> duplicates = m_userData.duplicateTriggers();
-        for (const Shortcut& s : m_userData.shortcuts) {
+        for (const qsizetype i : m_searchIndex.matching(shortcuts, query)) {
             // The duplicates are known by their canonical text, the form they are compared in.
-            if (duplicates.contains(Text::canonical(s.trigger)) && (query.isEmpty() || matches(s)))
-                result.append(s);
+            if (duplicates.contains(Text::canonical(shortcuts[i].trigger)))
+                result.append(i);
         }
-        std::stable_sort(result.begin(), result.end(), [](const Shortcut& a, const Shortcut& b) {
-            const QString left = Text::canonical(a.trigger);
-            const QString right = Text::canonical(b.trigger);
-            return left != right ? left < right : a.order < b.order;
+        std::stable_sort(result.begin(), result.end(), [&](qsizetype a, qsizetype b) {
+            const Shortcut& x = shortcuts[a];
+            const Shortcut& y = shortcuts[b];
+            const QString left = Text::canonical(x.trigger);
+            const QString right = Text::canonical(y.trigger);
+            return left != right ? left < right : x.order < y.order;
         });
         return result;
     }
-    for (const Shortcut& s : m_userData.shortcuts) {
-        if (query.isEmpty() ? s.groupId == groupId : matches(s))
-            result.append(s);
+    if (query.isEmpty()) {
+        for (qsizetype i = 0; i < shortcuts.size(); ++i) {
+            if (shortcuts[i].groupId == groupId)
+                result.append(i);
+        }
+    } else {
+        result = m_searchIndex.matching(shortcuts, query);
     }
-    std::stable_sort(result.begin(), result.end(), [](const Shortcut& a, const Shortcut& b) { return a.order < b.order; });
+    std::stable_sort(result.begin(), result.end(), [&](qsizetype a, qsizetype b) { return shortcuts[a].order < shortcuts[b].order; });
+    return result;
+}
+
+QList<Shortcut> AppState::shortcutsInGroup(const std::optional<QString>& groupId) const
+{
+    QList<Shortcut> result;
+    for (const qsizetype i : shortcutPositionsInGroup(groupId))
+        result.append(m_userData.shortcuts[i]);
     return result;
 }
 

@@ -15,9 +15,11 @@ const QByteArray openPrefix = "open ";
 const QByteArray acknowledgement = "ok\n";
 // No request is longer; a peer that sends more without a line break is cut off.
 constexpr qint64 longestRequest = 64 * 1024;
-// How long a later process waits for the running one to listen, and for each answer.
-constexpr int startUpWaitMs = 3000;
-constexpr int answerWaitMs = 1000;
+// How long a later process waits for the running one to listen, and for each answer. The
+// answer comes from the holder's listener thread, whatever its main thread is doing, so
+// only a holder that is itself still starting up, or stopped, takes long.
+constexpr int startUpWaitMs = 10000;
+constexpr int answerWaitMs = 2000;
 
 } // namespace
 
@@ -27,7 +29,13 @@ SingleInstance::SingleInstance(QString socketPath, QObject* parent)
 {
 }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance()
+{
+    if (m_listenerThread) {
+        m_listenerThread->quit();
+        m_listenerThread->wait();
+    }
+}
 
 QString SingleInstance::defaultSocketPath()
 {
@@ -60,31 +68,53 @@ bool SingleInstance::claim(const QString& url)
 
 void SingleInstance::listen()
 {
-    auto* server = new QLocalServer(this);
+    m_listenerThread = std::make_unique<QThread>();
+    m_listenerThread->setObjectName(QStringLiteral("single-instance"));
+    m_listener = new QObject;
+    m_listener->moveToThread(m_listenerThread.get());
+    connect(m_listenerThread.get(), &QThread::finished, m_listener, &QObject::deleteLater);
+    m_listenerThread->start();
+    bool listening = false;
+    QMetaObject::invokeMethod(
+        m_listener,
+        [this, &listening] {
+            auto* server = new QLocalServer(m_listener);
+            if (!server->listen(m_socketPath)) {
+                delete server;
+                return;
+            }
+            listening = true;
+            connect(server, &QLocalServer::newConnection, m_listener, [this, server] {
+                while (QLocalSocket* client = server->nextPendingConnection()) {
+                    connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+                    connect(client, &QLocalSocket::readyRead, m_listener, [this, client] { readRequests(client); });
+                }
+            });
+        },
+        Qt::BlockingQueuedConnection);
     // Without the socket this process still runs; later starts then run beside it.
-    if (!server->listen(m_socketPath)) {
-        delete server;
-        return;
+    if (!listening) {
+        m_listenerThread->quit();
+        m_listenerThread->wait();
+        m_listenerThread.reset();
+        m_listener = nullptr;
     }
-    connect(server, &QLocalServer::newConnection, this, [this, server] {
-        while (QLocalSocket* client = server->nextPendingConnection()) {
-            connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-            connect(client, &QLocalSocket::readyRead, this, [this, client] { readRequests(client); });
-        }
-    });
-    m_server = server;
 }
 
 void SingleInstance::readRequests(QLocalSocket* client)
 {
     while (client->canReadLine()) {
         const QByteArray line = client->readLine();
+        // Answered here, on the listener thread, once the main thread has the request queued.
         if (line == activateRequest) {
+            QMetaObject::invokeMethod(
+                this, [this] { Q_EMIT activationRequested(); }, Qt::QueuedConnection);
             client->write(acknowledgement);
-            Q_EMIT activationRequested();
         } else if (line.startsWith(openPrefix) && line.endsWith('\n')) {
+            const QString url = QString::fromUtf8(line.mid(openPrefix.size()).chopped(1));
+            QMetaObject::invokeMethod(
+                this, [this, url] { Q_EMIT urlReceived(url); }, Qt::QueuedConnection);
             client->write(acknowledgement);
-            Q_EMIT urlReceived(QString::fromUtf8(line.mid(openPrefix.size()).chopped(1)));
         }
     }
     if (client->bytesAvailable() > longestRequest)

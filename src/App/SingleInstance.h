@@ -4,14 +4,16 @@
 #include <QString>
 #include <memory>
 
-class QLocalServer;
 class QLocalSocket;
 class QLockFile;
+class QThread;
 
 // One Velmora per user session. The first process holds a lock file and listens on a local
 // socket beside it; a later one finds the lock taken, asks the holder over the socket to show
 // itself, or hands it the URL it was started with (the browser's return from sign-in), and
-// steps aside.
+// steps aside. The holder answers on a thread of its own, so a main thread busy with a large
+// library never makes a later start give up and run beside it; the request itself reaches
+// the main thread as soon as it is free.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -39,5 +41,7 @@ private:
 
     QString m_socketPath;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer* m_server = nullptr;
+    std::unique_ptr<QThread> m_listenerThread;
+    // Lives on the listener thread, with the server and its connections as children.
+    QObject* m_listener = nullptr;
 };

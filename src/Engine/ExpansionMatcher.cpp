@@ -2,7 +2,7 @@
 
 #include "Utilities/Text.h"
 
-#include <QHash>
+#include <QSet>
 #include <algorithm>
 
 namespace {
@@ -43,41 +43,136 @@ bool ExpansionMatcher::hasEditingControls(QStringView text)
     return false;
 }
 
+bool ExpansionMatcher::precedes(const Slot& a, const Slot& b)
+{
+    if (a.length != b.length)
+        return a.length > b.length;
+    return scalarValueLess(a.scalars, b.scalars);
+}
+
+ExpansionMatcher::Slot ExpansionMatcher::slotFor(const Shortcut& shortcut, const QString& canonical)
+{
+    const QStringList characters = Text::graphemes(shortcut.trigger);
+    return Slot{Entry{shortcut.trigger, shortcut.expansion}, canonical,
+        canonicalCharacters(characters).join(keySeparator), characters.size(), canonical.toUcs4()};
+}
+
+QList<ExpansionMatcher::Entry> ExpansionMatcher::entries() const
+{
+    QList<Entry> result;
+    result.reserve(m_slots.size());
+    for (const Slot& slot : m_slots)
+        result.append(slot.entry);
+    return result;
+}
+
 void ExpansionMatcher::update(const QList<Shortcut>& shortcuts)
 {
-    QHash<QString, int> uses;
-    for (const Shortcut& shortcut : shortcuts)
-        ++uses[Text::canonical(shortcut.trigger)];
-
-    struct Candidate {
-        Entry entry;
-        QStringList characters;
-        QList<uint> scalars;
-    };
-    std::vector<Candidate> kept;
-    for (const Shortcut& shortcut : shortcuts) {
-        if (uses.value(Text::canonical(shortcut.trigger)) != 1 || shortcut.trigger.isEmpty()
-            || hasEditingControls(shortcut.trigger))
-            continue;
-        const QString canonical = Text::canonical(shortcut.trigger);
-        kept.push_back(Candidate{Entry{shortcut.trigger, shortcut.expansion}, Text::graphemes(shortcut.trigger),
-            canonical.toUcs4()});
-    }
-    std::stable_sort(kept.begin(), kept.end(), [](const Candidate& a, const Candidate& b) {
-        if (a.characters.size() != b.characters.size())
-            return a.characters.size() > b.characters.size();
-        return scalarValueLess(a.scalars, b.scalars);
-    });
-
-    m_entries.clear();
-    m_index.clear();
-    m_entries.reserve(qsizetype(kept.size()));
-    for (const Candidate& candidate : kept) {
-        m_index.emplace(canonicalCharacters(candidate.characters).join(keySeparator), m_entries.size());
-        m_entries.append(candidate.entry);
-    }
-    m_maximumLength = kept.empty() ? 0 : kept.front().characters.size();
     m_buffer.clear();
+    if (m_source.isSharedWith(shortcuts) || follow(shortcuts))
+        return;
+    rebuild(shortcuts);
+}
+
+void ExpansionMatcher::rebuild(const QList<Shortcut>& shortcuts)
+{
+    m_source = shortcuts;
+    m_canonical.clear();
+    m_canonical.reserve(shortcuts.size());
+    m_uses.clear();
+    for (const Shortcut& shortcut : shortcuts) {
+        m_canonical.append(Text::canonical(shortcut.trigger));
+        ++m_uses[m_canonical.last()];
+    }
+    std::vector<Slot> kept;
+    for (qsizetype i = 0; i < shortcuts.size(); ++i) {
+        const Shortcut& shortcut = shortcuts[i];
+        if (m_uses.value(m_canonical[i]) != 1 || shortcut.trigger.isEmpty() || hasEditingControls(shortcut.trigger))
+            continue;
+        kept.push_back(slotFor(shortcut, m_canonical[i]));
+    }
+    std::stable_sort(kept.begin(), kept.end(), precedes);
+    m_slots.clear();
+    m_index.clear();
+    m_slots.reserve(qsizetype(kept.size()));
+    for (Slot& slot : kept) {
+        m_index.emplace(slot.key, slot.entry);
+        m_slots.append(std::move(slot));
+    }
+}
+
+namespace {
+
+bool sameTexts(const Shortcut& a, const Shortcut& b)
+{
+    auto same = [](const QString& x, const QString& y) { return x.constData() == y.constData() && x.size() == y.size(); };
+    return same(a.trigger, b.trigger) && same(a.expansion, b.expansion);
+}
+
+// Beyond this many shortcuts added, removed or changed, a rebuild is as quick.
+constexpr qsizetype followLimit = 64;
+
+} // namespace
+
+bool ExpansionMatcher::follow(const QList<Shortcut>& shortcuts)
+{
+    // The edit lies between the longest unchanged beginning and end of the list.
+    const qsizetype before = m_source.size();
+    const qsizetype after = shortcuts.size();
+    qsizetype head = 0;
+    while (head < before && head < after && sameTexts(m_source[head], shortcuts[head]))
+        ++head;
+    qsizetype tail = 0;
+    while (tail < before - head && tail < after - head
+        && sameTexts(m_source[before - 1 - tail], shortcuts[after - 1 - tail]))
+        ++tail;
+    const qsizetype removed = before - head - tail;
+    const qsizetype added = after - head - tail;
+    if (removed + added > followLimit)
+        return false;
+
+    QSet<QString> touched;
+    for (qsizetype i = head; i < head + removed; ++i) {
+        touched.insert(m_canonical[i]);
+        if (--m_uses[m_canonical[i]] == 0)
+            m_uses.remove(m_canonical[i]);
+    }
+    m_canonical.remove(head, removed);
+    for (qsizetype i = head; i < head + added; ++i) {
+        const QString canonical = Text::canonical(shortcuts[i].trigger);
+        m_canonical.insert(i, canonical);
+        ++m_uses[canonical];
+        touched.insert(canonical);
+    }
+    m_source = shortcuts;
+    // A touched trigger may have lost its only shortcut, gained a second one, or be left to
+    // exactly one, which may be a shortcut the edit did not touch.
+    for (const QString& canonical : std::as_const(touched)) {
+        removeSlot(canonical);
+        if (m_uses.value(canonical) != 1)
+            continue;
+        const qsizetype owner = m_canonical.indexOf(canonical);
+        const Shortcut& shortcut = shortcuts[owner];
+        if (!shortcut.trigger.isEmpty() && !hasEditingControls(shortcut.trigger))
+            insertSlot(slotFor(shortcut, canonical));
+    }
+    return true;
+}
+
+void ExpansionMatcher::removeSlot(const QString& canonical)
+{
+    const auto slot = std::find_if(m_slots.cbegin(), m_slots.cend(), [&](const Slot& s) { return s.canonical == canonical; });
+    if (slot == m_slots.cend())
+        return;
+    m_index.erase(slot->key);
+    m_slots.erase(slot);
+}
+
+void ExpansionMatcher::insertSlot(Slot slot)
+{
+    m_index.emplace(slot.key, slot.entry);
+    const auto place = std::upper_bound(m_slots.cbegin(), m_slots.cend(), slot, precedes);
+    m_slots.insert(place, std::move(slot));
 }
 
 QStringList ExpansionMatcher::tail(const QString& text) const
@@ -85,8 +180,8 @@ QStringList ExpansionMatcher::tail(const QString& text) const
     // A key's characters can join the last character typed (a combining accent), so the
     // characters are found afresh over the whole buffer.
     QStringList characters = Text::graphemes(QString(m_buffer + text));
-    if (characters.size() > m_maximumLength)
-        characters.remove(0, characters.size() - m_maximumLength);
+    if (characters.size() > maximumLength())
+        characters.remove(0, characters.size() - maximumLength());
     return characters;
 }
 
@@ -98,7 +193,7 @@ std::optional<ExpansionMatcher::Entry> ExpansionMatcher::find(const QStringList&
     for (const QString& character : canonical) {
         const auto found = m_index.find(QStringView(key).mid(start));
         if (found != m_index.end())
-            return m_entries.at(found->second);
+            return found->second;
         start += character.size() + 1;
     }
     return std::nullopt;
@@ -106,12 +201,12 @@ std::optional<ExpansionMatcher::Entry> ExpansionMatcher::find(const QStringList&
 
 bool ExpansionMatcher::wouldMatch(const QString& text) const
 {
-    return m_maximumLength >= 1 && !text.isEmpty() && !hasEditingControls(text) && find(tail(text));
+    return maximumLength() >= 1 && !text.isEmpty() && !hasEditingControls(text) && find(tail(text));
 }
 
 std::optional<ExpansionMatcher::Entry> ExpansionMatcher::append(const QString& text)
 {
-    if (m_maximumLength < 1 || text.isEmpty() || hasEditingControls(text)) {
+    if (maximumLength() < 1 || text.isEmpty() || hasEditingControls(text)) {
         m_buffer.clear();
         return std::nullopt;
     }

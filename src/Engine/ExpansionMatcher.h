@@ -2,6 +2,7 @@
 
 #include "Models/Shortcut.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -21,9 +22,11 @@ public:
         friend bool operator==(const Entry&, const Entry&) = default;
     };
 
-    // Rebuilds the triggers from the library and empties the buffer. A trigger used by two
-    // or more shortcuts is dropped for all of them, as are empty triggers and triggers with
-    // control, line-separator or paragraph-separator characters.
+    // Takes the triggers of the library and empties the buffer. A trigger used by two or
+    // more shortcuts is dropped for all of them, as are empty triggers and triggers with
+    // control, line-separator or paragraph-separator characters. After an edit of a few
+    // shortcuts only those are looked at again: the shortcuts the edit did not touch still
+    // share their texts with the list seen last.
     void update(const QList<Shortcut>& shortcuts);
 
     // Adds the characters of one key-down; answers the trigger the buffer now ends with,
@@ -37,16 +40,32 @@ public:
     void clearBuffer() { m_buffer.clear(); }
 
     // In match order: longer triggers first, equal lengths by Unicode scalar values.
-    const QList<Entry>& entries() const { return m_entries; }
+    QList<Entry> entries() const;
     const QString& buffer() const { return m_buffer; }
     // Of the longest trigger, in characters; 0 without triggers.
-    qint64 maximumLength() const { return m_maximumLength; }
+    qint64 maximumLength() const { return m_slots.isEmpty() ? 0 : m_slots.first().length; }
 
 private:
+    // A usable trigger in match order, with what ordering and finding it takes.
+    struct Slot {
+        Entry entry;
+        QString canonical;
+        QString key;
+        qsizetype length;
+        QList<uint> scalars;
+    };
+
     static bool hasEditingControls(QStringView text);
     // The buffer's characters with `text` added, cut to the longest trigger.
     QStringList tail(const QString& text) const;
     std::optional<Entry> find(const QStringList& characters) const;
+    static bool precedes(const Slot& a, const Slot& b);
+    static Slot slotFor(const Shortcut& shortcut, const QString& canonical);
+    void rebuild(const QList<Shortcut>& shortcuts);
+    // False when the change is too large to follow item by item.
+    bool follow(const QList<Shortcut>& shortcuts);
+    void removeSlot(const QString& canonical);
+    void insertSlot(Slot slot);
 
     // Finds the entry whose trigger is the last k characters of the buffer, for each k from
     // the longest down, instead of testing every entry against the buffer: the first entry
@@ -56,9 +75,13 @@ private:
         using is_transparent = void;
         size_t operator()(QStringView key) const { return qHash(key); }
     };
-    std::unordered_map<QString, qsizetype, KeyHash, std::equal_to<>> m_index;
+    std::unordered_map<QString, Entry, KeyHash, std::equal_to<>> m_index;
 
-    QList<Entry> m_entries;
+    QList<Slot> m_slots;
+    // The list last seen, each trigger's canonical form by position, and how many
+    // shortcuts use each canonical trigger.
+    QList<Shortcut> m_source;
+    QList<QString> m_canonical;
+    QHash<QString, int> m_uses;
     QString m_buffer;
-    qint64 m_maximumLength = 0;
 };

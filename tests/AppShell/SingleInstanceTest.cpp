@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -20,6 +21,9 @@ bool laterStartRuns(const QString& socketPath, const QString& url = {})
     while (!start->wait(5))
         QCoreApplication::processEvents();
     delete start;
+    // The running one took the request on its listener thread; its main thread acts on it
+    // when it next runs its events.
+    QCoreApplication::processEvents();
     return runs;
 }
 
@@ -35,6 +39,26 @@ TEST(SingleInstance, TheFirstStartRunsAndALaterOneAsksItToShowItself)
     EXPECT_EQ(asked.count(), 1);
     EXPECT_FALSE(laterStartRuns(socket));
     EXPECT_EQ(asked.count(), 2);
+}
+
+TEST(SingleInstance, ABusyRunningOneStillTakesTheRequestAndActsOnItWhenFree)
+{
+    TempDir dir;
+    const QString socket = dir.file(QStringLiteral("velmora.socket"));
+    SingleInstance running(socket);
+    ASSERT_TRUE(running.claim());
+    QSignalSpy asked(&running, &SingleInstance::activationRequested);
+
+    // The main thread runs no events while the later start talks to it, as while it is
+    // rebuilding a large list.
+    bool runs = true;
+    std::unique_ptr<QThread> start(QThread::create([&] { runs = SingleInstance(socket).claim(); }));
+    start->start();
+    start->wait();
+    EXPECT_FALSE(runs);
+    EXPECT_EQ(asked.count(), 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(asked.count(), 1);
 }
 
 TEST(SingleInstance, ALaterStartWithAURLHandsItOverAsItCame)

@@ -267,3 +267,52 @@ TEST(ExpansionMatcherTriggers, AskingWhetherAKeyWouldMatchChangesNothing)
     EXPECT_EQ(matcher.buffer(), QStringLiteral("a/si"));
     EXPECT_TRUE(matcher.append(QStringLiteral("g")));
 }
+
+// ------------------------------------------------------------------ following edits
+
+TEST(ExpansionMatcherEdits, FollowingEditsOneByOneEndsWhereARebuildDoes)
+{
+    QList<Shortcut> library = shortcuts({{"/a", "1"}, {"/b", "2"}, {"/c", "3"}, {"/dup", "4"}, {"/dup", "5"},
+        {"/e", "6"}, {QStringLiteral("caf\u00e9"), "7"}});
+    ExpansionMatcher followed;
+    followed.update(library);
+    const auto expectRebuilt = [&](const char* step) {
+        ExpansionMatcher rebuilt;
+        rebuilt.update(library);
+        EXPECT_EQ(followed.entries(), rebuilt.entries()) << step;
+        EXPECT_EQ(followed.maximumLength(), rebuilt.maximumLength()) << step;
+    };
+    library[1].expansion = QStringLiteral("two");
+    followed.update(library);
+    expectRebuilt("new text");
+    library[3].trigger = QStringLiteral("/solo");
+    followed.update(library);
+    expectRebuilt("a duplicate renamed leaves the other usable");
+    library[0].trigger = QStringLiteral("/e");
+    followed.update(library);
+    expectRebuilt("a rename onto a used trigger drops both");
+    library.insert(2, shortcuts({{"/longest-trigger", "x"}}).first());
+    followed.update(library);
+    expectRebuilt("an insertion in the middle");
+    library.removeAt(5);
+    followed.update(library);
+    expectRebuilt("a removal");
+    library.append(shortcuts({{QStringLiteral("cafe\u0301"), "same trigger, decomposed"}}).first());
+    followed.update(library);
+    expectRebuilt("a canonically equal trigger");
+    library[2].trigger = QString();
+    followed.update(library);
+    expectRebuilt("an emptied trigger");
+}
+
+TEST(ExpansionMatcherEdits, AFollowedEditMatchesTheNewTextAndEmptiesTheBuffer)
+{
+    QList<Shortcut> library = shortcuts({{"/sig", "old"}, {"/addr", "street"}});
+    ExpansionMatcher matcher;
+    matcher.update(library);
+    typeInto(matcher, "/si");
+    library[0].expansion = QStringLiteral("new");
+    matcher.update(library);
+    EXPECT_TRUE(matcher.buffer().isEmpty());
+    EXPECT_EQ(typeInto(matcher, "/sig"), (ExpansionMatcher::Entry{"/sig", "new"}));
+}

@@ -7,6 +7,7 @@
 #include "Services/TutorialManager.h"
 #include "Views/Components/TutorialTarget.h"
 #include "Views/MenuBar/list/AccessibilityBanner.h"
+#include "Views/MenuBar/list/CardHeightEstimate.h"
 #include "Views/MenuBar/list/CardListCanvas.h"
 #include "Views/Components/ClampedTextLabel.h"
 #include "Views/MenuBar/list/DuplicateTriggerBanner.h"
@@ -18,6 +19,7 @@
 
 #include <QLineEdit>
 #include <QScrollArea>
+#include <QScrollBar>
 
 using namespace MainListTesting;
 
@@ -580,7 +582,11 @@ TEST_F(MainListViewTest, CardsScrolledOutOfSightStillCount)
     state->setSelectedIds({QStringLiteral("T18")});
     post(NavDirection::down);
     EXPECT_EQ(selected(), QSet<QString>({"T19"}));
-    EXPECT_GT(shortcutCard(QStringLiteral("T19"))->geometry().top(), view->scrollArea()->viewport()->height());
+    // Far below the screen the row has its frame but no card.
+    const CardFrameKey::Value frames = view->canvas()->cardFrames();
+    const auto row = std::find_if(frames.cbegin(), frames.cend(), [](const auto& entry) { return entry.id == QStringLiteral("T19"); });
+    ASSERT_NE(row, frames.cend());
+    EXPECT_GT(row->frame.top(), view->scrollArea()->viewport()->height());
 }
 
 TEST_F(MainListViewTest, AMoveWithoutADirectionIsIgnored)
@@ -687,4 +693,97 @@ TEST_F(MainListViewTest, AFolderNameInThePathIsShownAsWrittenAndMakesNoKeyboardS
     TextButton* crumb = view->navBar()->crumbs().first();
     EXPECT_EQ(crumb->text(), QStringLiteral("R&D"));
     EXPECT_TRUE(crumb->shortcut().isEmpty());
+}
+
+// ------------------------------------------------------------------ long lists
+
+TEST_F(MainListViewTest, ALongListBuildsCardsOnlyNearTheScreenAndFollowsTheScroll)
+{
+    ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
+        for (int i = 0; i < 300; ++i)
+            data.shortcuts << shortcut(QStringLiteral("L%1").arg(i), QStringLiteral("/l%1").arg(i), std::nullopt, 10 + i,
+                i % 3 ? QStringLiteral("short") : QString(300, u'w'));
+    }));
+    openView();
+    EXPECT_LT(view->shortcutCards().size(), 60);
+    const CardFrameKey::Value frames = view->canvas()->cardFrames();
+    ASSERT_EQ(frames.size(), 2 + 303);
+    EXPECT_EQ(view->canvas()->height(), frames.last().frame.bottom() + 18);
+
+    QScrollBar* scroll = view->scrollArea()->verticalScrollBar();
+    scroll->setValue(scroll->maximum());
+    settle();
+    ShortcutCard* last = shortcutCard(QStringLiteral("L299"));
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(QRectF(last->geometry()), view->canvas()->cardFrames().last().frame);
+    // The first shortcut keeps its card for the tutorial; the rows between are let go.
+    EXPECT_EQ(targetOf(shortcutCard(QStringLiteral("S1"))), QStringLiteral("firstCard"));
+    EXPECT_FALSE(cardIds().contains(QStringLiteral("L100")));
+
+    QTest::mouseClick(last, Qt::LeftButton, Qt::NoModifier, QPoint(40, 20));
+    EXPECT_EQ(selected(), QSet<QString>({"L299"}));
+    post(NavDirection::up);
+    EXPECT_EQ(selected(), QSet<QString>({"L298"}));
+    EXPECT_TRUE(shortcutCard(QStringLiteral("L298"))->isSelected());
+}
+
+TEST_F(MainListViewTest, EveryBuiltCardStandsWhereTheArrangementPutItsRow)
+{
+    const auto expectCardsOnTheirRows = [this](const char* when) {
+        const CardFrameKey::Value frames = view->canvas()->cardFrames();
+        for (const LibraryItemCard* card : view->canvas()->cards()) {
+            const auto row = std::find_if(frames.cbegin(), frames.cend(), [&](const auto& e) { return e.id == card->itemId(); });
+            ASSERT_NE(row, frames.cend());
+            EXPECT_EQ(QRectF(card->geometry()), row->frame) << card->itemId().toStdString() << " " << when;
+            // The row is as tall as the card's content needs.
+            EXPECT_EQ(card->height(), card->heightForWidth(card->width())) << card->itemId().toStdString() << " " << when;
+        }
+    };
+    ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
+        const QStringList texts = {QString(), QStringLiteral("one line"), QStringLiteral("two\nlines"), QString(500, u'x'),
+            QStringLiteral("a text that is a little too long to fit on one line of the card")};
+        for (int i = 0; i < 60; ++i)
+            data.shortcuts << shortcut(QStringLiteral("V%1").arg(i), QStringLiteral("/v%1").arg(i),
+                i % 2 ? std::optional(QStringLiteral("W1")) : std::nullopt, 10 + i, texts[i % texts.size()] + QStringLiteral(" "));
+    }));
+    openView();
+    view->searchBar()->field()->setText(QStringLiteral("/v"));
+    settle();
+    QScrollBar* scroll = view->scrollArea()->verticalScrollBar();
+    for (int step = 0; step <= 4; ++step) {
+        scroll->setValue(scroll->maximum() * step / 4);
+        settle();
+        expectCardsOnTheirRows("scrolled");
+    }
+    ASSERT_TRUE(state->updateSettings([](AppSettings& s) { s.expandText = true; }));
+    settle();
+    expectCardsOnTheirRows("with whole texts");
+}
+
+TEST_F(MainListViewTest, RowsWithoutCardsAreAsTallAsTheirCardsWouldBe)
+{
+    ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
+        const QStringList texts = {QStringLiteral("one line"), QStringLiteral("ends with a break\n"),
+            QStringLiteral("two\nlines"), QString(400, u'x'), QStringLiteral("a text that is a little too long for one line of the card")};
+        // Folder lines with and without an icon.
+        data.groups[0].icon = QStringLiteral("briefcase");
+        data.groups[3].icon = QStringLiteral("\U0001F3E0");
+        for (int i = 0; i < 10; ++i)
+            data.shortcuts << shortcut(QStringLiteral("E%1").arg(i), QStringLiteral("/e%1").arg(i),
+                i % 3 ? std::optional(i % 3 == 1 ? QStringLiteral("W1") : QStringLiteral("H1")) : std::nullopt, 10 + i,
+                texts[i % texts.size()]);
+    }));
+    openView();
+    for (const QString& query : {QString(), QStringLiteral("/e")}) {
+        view->searchBar()->field()->setText(query);
+        settle();
+        CardHeightEstimate estimate(*state, *commands);
+        for (ShortcutCard* card : view->shortcutCards()) {
+            const bool folderLine = card->folderLine()->isVisibleTo(card);
+            EXPECT_EQ(estimate.shortcut(card->shortcut(), folderLine, card->width()), card->height())
+                << card->itemId().toStdString() << " searching " << !query.isEmpty();
+        }
+        for (FolderCard* card : view->folderCards())
+            EXPECT_EQ(estimate.folder(card->width()), card->height());
+    }
 }

@@ -317,17 +317,36 @@ TEST_F(ShortcutFormTest, EditingFillsTheFormAndSavesTextsThenFolderAsTwoSteps)
     EXPECT_EQ(stored(QStringLiteral("/sig"))->expansion, QStringLiteral("text of /sig"));
 }
 
-TEST_F(ShortcutFormTest, SavingAnUnchangedEditStillRecordsTwoSteps)
+TEST_F(ShortcutFormTest, SavingAnUnchangedEditWritesNothing)
 {
     seed({}, {shortcut(QStringLiteral("S1"), QStringLiteral("/sig"))});
     openEditing(QStringLiteral("/sig"));
+    writer.written.clear();
     click(form->saveButton());
     EXPECT_EQ(screens, QStringList{QStringLiteral("main")});
-    EXPECT_TRUE(state->undo());
-    EXPECT_TRUE(state->undo());
-    // The third undo reaches the seeding itself.
+    EXPECT_EQ(toasts, QStringList{QStringLiteral("Shortcut updated")});
+    EXPECT_TRUE(writer.written.isEmpty());
+    // The only undo step is the seeding itself.
     EXPECT_TRUE(state->undo());
     EXPECT_TRUE(state->userData().shortcuts.isEmpty());
+}
+
+TEST_F(ShortcutFormTest, EditingOnlyTheTextWritesTheLibraryOnce)
+{
+    seed({folder(QStringLiteral("F"), QStringLiteral("Work"))},
+        {shortcut(QStringLiteral("S1"), QStringLiteral("/sig"), QStringLiteral("F"))});
+    openEditing(QStringLiteral("/sig"));
+    writer.written.clear();
+    QTest::keyClick(expansionEdit(), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(expansionEdit(), QStringLiteral("!"));
+    click(form->saveButton());
+    EXPECT_EQ(std::count_if(writer.written.cbegin(), writer.written.cend(),
+                  [](const QString& path) { return path.endsWith(QStringLiteral("/data.json")); }),
+        1);
+    EXPECT_EQ(stored(QStringLiteral("/sig"))->expansion, QStringLiteral("text of /sig!"));
+    EXPECT_EQ(stored(QStringLiteral("/sig"))->groupId, QStringLiteral("F"));
+    ASSERT_TRUE(state->undo());
+    EXPECT_EQ(stored(QStringLiteral("/sig"))->expansion, QStringLiteral("text of /sig"));
 }
 
 TEST_F(ShortcutFormTest, EditingToAnotherShortcutsTriggerIsRefused)

@@ -157,10 +157,17 @@ void ShortcutFormView::save()
     }
     const std::optional<QString> groupId = existingSelectedGroupId();
     if (m_editing) {
-        // Texts first, then the folder: two undo steps, so the first Undo puts back only
-        // the folder.
+        // Only what changed is written, each write being a whole copy of the library: texts
+        // first, then the folder, two undo steps when both changed, so the first Undo puts
+        // back only the folder.
         const QString& id = m_editing->id;
-        if (!m_appState.updateShortcut(id, trigger, expansion) || !m_appState.moveShortcutToGroup(id, groupId)) {
+        const QList<Shortcut>& shortcuts = m_appState.userData().shortcuts;
+        const auto current = std::find_if(shortcuts.cbegin(), shortcuts.cend(), [&](const Shortcut& s) { return s.id == id; });
+        const bool known = current != shortcuts.cend();
+        const bool textsChanged = !known || current->trigger != trigger || current->expansion != expansion;
+        const bool folderChanged = !known || current->groupId != groupId;
+        if ((textsChanged && !m_appState.updateShortcut(id, trigger, expansion))
+            || (folderChanged && !m_appState.moveShortcutToGroup(id, groupId))) {
             setErrorMessage(saveFailedMessage);
             return;
         }

@@ -1,7 +1,7 @@
 #include "Views/MenuBar/list/CardListCanvas.h"
 
 #include "App/AppState.h"
-#include "Views/Components/MasonryGrid.h"
+#include "Views/MenuBar/list/CardHeightEstimate.h"
 #include "Views/MenuBar/list/CardSelection.h"
 #include "Views/MenuBar/list/LibraryItemCard.h"
 #include "Views/MenuBar/list/ListEmptyState.h"
@@ -9,7 +9,6 @@
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSet>
 #include <QVBoxLayout>
 
 // Draws the rubber band above the cards; clicks pass through it.
@@ -50,52 +49,240 @@ private:
     std::optional<QRectF> m_band;
 };
 
-CardListCanvas::CardListCanvas(AppState& appState, QWidget* parent)
+// Holds the rows' place in the canvas's column: as tall as the arranged rows at the width
+// offered. The canvas places the cards itself.
+class CardArea : public QLayoutItem {
+public:
+    explicit CardArea(CardListCanvas& canvas)
+        : m_canvas(canvas)
+    {
+    }
+
+    QSize sizeHint() const override
+    {
+        const int width = m_canvas.m_arrangement ? m_canvas.m_arrangedWidth : int(MasonryGrid::defaultWidth);
+        return {width, m_canvas.contentHeight(width)};
+    }
+    QSize minimumSize() const override { return {0, 0}; }
+    QSize maximumSize() const override { return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX}; }
+    Qt::Orientations expandingDirections() const override { return Qt::Horizontal; }
+    bool isEmpty() const override { return false; }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override { return m_canvas.contentHeight(width); }
+    QRect geometry() const override { return m_geometry; }
+    void setGeometry(const QRect& rect) override
+    {
+        m_geometry = rect;
+        m_canvas.placeCards();
+    }
+
+private:
+    CardListCanvas& m_canvas;
+    QRect m_geometry;
+};
+
+CardListCanvas::CardListCanvas(AppState& appState, PopoverCommands& commands, CardMaker maker, QWidget* parent)
     : QWidget(parent)
     , m_appState(appState)
-    , m_grid(new MasonryGrid(1, gridSpacing))
+    , m_maker(std::move(maker))
+    , m_heights(std::make_unique<CardHeightEstimate>(appState, commands))
+    , m_area(new CardArea(*this))
     , m_band(new SelectionBand(this))
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    column->addLayout(m_grid);
+    column->addItem(m_area);
     column->addStretch(1);
+    // A setting may change how tall the built cards are (whole texts or two lines): they are
+    // measured again on the next layout pass, after they have followed the setting.
+    connect(&appState, &AppState::settingsChanged, this, [this] {
+        ++m_generation;
+        m_estimatedFor.clear();
+        m_arrangement.reset();
+        m_measured.clear();
+        layout()->invalidate();
+    });
 }
 
-void CardListCanvas::setCards(const QList<LibraryItemCard*>& cards, ListEmptyState* emptyState)
+CardListCanvas::~CardListCanvas() = default;
+
+void CardListCanvas::setRows(Rows rows, ListEmptyState* emptyState)
 {
-    const QSet<LibraryItemCard*> kept(cards.cbegin(), cards.cend());
-    for (LibraryItemCard* old : std::as_const(m_cards)) {
-        if (!kept.contains(old))
-            old->retire();
-    }
+    m_rows = std::move(rows);
+    ++m_generation;
+    m_measured.clear();
+    m_arrangement.reset();
     if (m_emptyState) {
         m_emptyState->hide();
         m_emptyState->deleteLater();
     }
-    while (QLayoutItem* item = m_grid->takeAt(0))
-        delete item;
-    m_cards = cards;
     m_emptyState = emptyState;
-    m_grid->setContentsMargins(cards.isEmpty() ? QMargins() : QMargins(18, 4, 18, 18));
-    for (LibraryItemCard* card : cards) {
-        m_grid->addWidget(card);
-        card->show();
-    }
     if (emptyState)
         static_cast<QVBoxLayout*>(layout())->insertWidget(1, emptyState);
+    layout()->invalidate();
+    // On screen the cards are there at once, not only after the next layout pass; a list
+    // not shown yet has no width to build them for.
+    if (isVisible())
+        placeCards();
     m_band->raise();
+}
+
+const QString& CardListCanvas::idOf(qsizetype row) const
+{
+    const Row& item = m_rows.rows[row];
+    return item.kind == Row::Kind::folder ? m_rows.groups[item.position].id : m_rows.shortcuts[item.position].id;
+}
+
+const MasonryGrid::Arrangement& CardListCanvas::arrangementAt(int width) const
+{
+    if (m_arrangement && m_arrangedWidth == width)
+        return *m_arrangement;
+    // What was measured at another width says nothing about this one.
+    if (m_arrangedWidth != width)
+        m_measured.clear();
+    const int gridWidth = width - gridMargins.left() - gridMargins.right();
+    m_arrangement = MasonryGrid::arrange(1, gridSpacing, qreal(gridWidth), int(m_rows.rows.size()),
+        [this](int index, qreal columnWidth) {
+            const int cardWidth = qRound(columnWidth);
+            const Row& row = m_rows.rows[index];
+            if (!m_measured.isEmpty()) {
+                if (const auto measured = m_measured.constFind(idOf(index)); measured != m_measured.constEnd())
+                    return qreal(*measured);
+            }
+            if (row.kind == Row::Kind::folder)
+                return qreal(m_heights->folder(cardWidth));
+            return qreal(estimatedHeight(row, cardWidth));
+        });
+    m_arrangedWidth = width;
+    return *m_arrangement;
+}
+
+int CardListCanvas::estimatedHeight(const Row& row, int cardWidth) const
+{
+    if (!m_estimatedFor.isSharedWith(m_rows.shortcuts) || m_estimatedWidth != cardWidth) {
+        m_estimatedFor = m_rows.shortcuts;
+        m_estimatedWidth = cardWidth;
+        for (QList<int>& estimates : m_estimates)
+            estimates.fill(-1, m_rows.shortcuts.size());
+    }
+    int& height = m_estimates[row.folderLine][row.position];
+    if (height < 0)
+        height = m_heights->shortcut(m_rows.shortcuts[row.position], row.folderLine, cardWidth);
+    return height;
+}
+
+int CardListCanvas::contentHeight(int width) const
+{
+    if (m_rows.rows.isEmpty())
+        return 0;
+    return int(std::ceil(arrangementAt(width).size.height())) + gridMargins.top() + gridMargins.bottom();
+}
+
+// Edges are rounded, not sizes, so that neighbouring columns keep an even gap.
+QRect CardListCanvas::cardRect(qsizetype row) const
+{
+    const QRectF frame = m_arrangement->frames[row].translated(gridMargins.left(), gridMargins.top());
+    const int left = qRound(frame.left());
+    const int top = qRound(frame.top());
+    return QRect(left, top, qRound(frame.right()) - left, qRound(frame.bottom()) - top);
+}
+
+QList<qsizetype> CardListCanvas::rowsWithin(const QRect& area) const
+{
+    // One column: the rows stand one under the other, so those in the area are one run.
+    const QList<QRectF>& frames = m_arrangement->frames;
+    const qreal top = area.top() - gridMargins.top();
+    const qreal bottom = area.bottom() + 1 - gridMargins.top();
+    const auto first = std::partition_point(frames.cbegin(), frames.cend(), [&](const QRectF& f) { return f.bottom() < top; });
+    const auto last = std::partition_point(first, frames.cend(), [&](const QRectF& f) { return f.top() <= bottom; });
+    const qsizetype begin = first - frames.cbegin();
+    const qsizetype end = last - frames.cbegin();
+    QList<qsizetype> rows;
+    rows.reserve(end - begin + 1);
+    if (m_rows.pinned >= 0 && m_rows.pinned < begin)
+        rows.append(m_rows.pinned);
+    for (qsizetype row = begin; row < end; ++row)
+        rows.append(row);
+    if (m_rows.pinned >= end)
+        rows.append(m_rows.pinned);
+    return rows;
+}
+
+QRect CardListCanvas::neighbourhood() const
+{
+    const QWidget* viewport = parentWidget();
+    if (!viewport)
+        return rect();
+    const QRect screen(QPoint(0, -y()), viewport->size());
+    return screen.adjusted(0, -screen.height(), 0, screen.height());
+}
+
+void CardListCanvas::placeCards()
+{
+    if (m_placing)
+        return;
+    m_placing = true;
+    QHash<QString, Built> previous = std::move(m_built);
+    m_built.clear();
+    QList<LibraryItemCard*> cards;
+    bool anyRemeasured = false;
+    // A built card that turns out taller or shorter than estimated moves the rows below it;
+    // a few passes settle every card near the screen.
+    for (int pass = 0; pass < 4; ++pass) {
+        arrangementAt(width());
+        const QRect near = neighbourhood();
+        const int cardWidth = qRound(m_arrangement->columnWidth);
+        bool remeasured = false;
+        cards.clear();
+        for (const qsizetype row : rowsWithin(near)) {
+            const QRect frame = cardRect(row);
+            const QString& id = idOf(row);
+            const Row::Kind kind = m_rows.rows[row].kind;
+            Built built = previous.take(id);
+            if (built.card && built.kind != kind) {
+                built.card->retire();
+                built = {};
+            }
+            if (!built.card || built.generation != m_generation) {
+                LibraryItemCard* card = m_maker(m_rows, row, built.card);
+                if (!built.card)
+                    card->show();
+                built = {card, kind, m_generation};
+                const int height = CardHeightEstimate::heightOf(*card, cardWidth);
+                if (height != frame.height() && !m_measured.contains(id)) {
+                    m_measured.insert(id, height);
+                    remeasured = true;
+                }
+            }
+            built.card->setGeometry(frame);
+            m_built.insert(id, built);
+            cards.append(built.card);
+        }
+        if (!remeasured)
+            break;
+        anyRemeasured = true;
+        m_arrangement.reset();
+        for (auto built = m_built.cbegin(); built != m_built.cend(); ++built)
+            previous.insert(built.key(), built.value());
+        m_built.clear();
+    }
+    for (const Built& gone : std::as_const(previous))
+        gone.card->retire();
+    m_cards = cards;
+    m_placing = false;
+    // The list's height follows the corrected arrangement.
+    if (anyRemeasured)
+        layout()->invalidate();
 }
 
 CardFrameKey::Value CardListCanvas::cardFrames() const
 {
-    CardFrameKey::Value reported;
-    reported.reserve(m_cards.size());
-    for (const LibraryItemCard* card : m_cards)
-        reported.append({card->itemId(), QRectF(card->geometry())});
-    CardFrameKey::Value frames = CardFrameKey::defaultValue();
-    CardFrameKey::reduce(frames, reported);
+    CardFrameKey::Value frames;
+    arrangementAt(width());
+    frames.reserve(m_rows.rows.size());
+    for (qsizetype row = 0; row < m_rows.rows.size(); ++row)
+        frames.append({idOf(row), QRectF(cardRect(row))});
     return frames;
 }
 
@@ -166,4 +353,10 @@ void CardListCanvas::resizeEvent(QResizeEvent* event)
 {
     m_band->setGeometry(rect());
     QWidget::resizeEvent(event);
+}
+
+void CardListCanvas::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    placeCards();
 }

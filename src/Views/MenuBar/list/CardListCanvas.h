@@ -1,37 +1,72 @@
 #pragma once
 
+#include "Models/Shortcut.h"
 #include "Views/MenuBar/list/CardFrameKey.h"
+#include "Views/Components/MasonryGrid.h"
 
+#include <QHash>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
+#include <functional>
+#include <memory>
 #include <optional>
 
 class AppState;
+class CardArea;
+class CardHeightEstimate;
 class LibraryItemCard;
 class ListEmptyState;
-class MasonryGrid;
+class PopoverCommands;
 class SelectionBand;
 
-// The scrolling content of the main list: the cards in a one-column masonry grid, or the
-// empty state. Its coordinates are the list's "grid" space, in which cards report their
-// frames. A click on the background empties the selection; a drag on it draws the
-// rubber band, which selects the cards it touches (Ctrl adds them to the selection).
+// The scrolling content of the main list: the rows in a one-column masonry grid, or the
+// empty state. Every row is arranged, but cards are built only for the rows on screen and
+// a screen's height above and below it (and for one pinned row): a library of tens of
+// thousands of shortcuts costs no more to show, search or scroll than a short one. Cards of
+// rows that stay near the screen are kept and brought up to date.
+//
+// Its coordinates are the list's "grid" space, in which every row has its frame, built or
+// not. A click on the background empties the selection; a drag on it draws the rubber
+// band, which selects the rows it touches (Ctrl adds them to the selection).
 class CardListCanvas : public QWidget {
     Q_OBJECT
 public:
     static constexpr int gridSpacing = 8;
+    static inline const QMargins gridMargins{18, 4, 18, 18};
 
-    explicit CardListCanvas(AppState& appState, QWidget* parent = nullptr);
+    // One row: a folder or a shortcut of the lists handed to setRows, by position.
+    struct Row {
+        enum class Kind { folder,
+            shortcut };
+        Kind kind;
+        qsizetype position;
+        // The shortcut card shows the folder it lives in.
+        bool folderLine = false;
+    };
+    struct Rows {
+        QList<Group> groups;
+        QList<Shortcut> shortcuts;
+        QList<Row> rows;
+        // A row whose card is always built, wherever the list is scrolled; -1 for none.
+        qsizetype pinned = -1;
+    };
+    // Builds the card of `row`, or brings `card` (the card that row's item had, of the same
+    // kind) up to date and returns it.
+    using CardMaker = std::function<LibraryItemCard*(const Rows& rows, qsizetype row, LibraryItemCard* card)>;
 
-    // Shows `cards` in their order, or `emptyState` when there are none. Replaced cards go
+    CardListCanvas(AppState& appState, PopoverCommands& commands, CardMaker maker, QWidget* parent = nullptr);
+    ~CardListCanvas() override;
+
+    // Shows `rows` in their order, or `emptyState` when there are none. Replaced cards go
     // once the event in progress has finished: one of them may be where it came from.
-    void setCards(const QList<LibraryItemCard*>& cards, ListEmptyState* emptyState);
+    void setRows(Rows rows, ListEmptyState* emptyState);
+    // The cards built now, in row order.
     const QList<LibraryItemCard*>& cards() const { return m_cards; }
     ListEmptyState* emptyState() const { return m_emptyState; }
 
-    // Every card's frame in card order.
+    // Every row's frame in row order.
     CardFrameKey::Value cardFrames() const;
 
     // The rubber band while a drag draws one.
@@ -47,14 +82,51 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
+    friend class CardArea;
+    struct Built {
+        LibraryItemCard* card;
+        Row::Kind kind;
+        quint64 generation;
+    };
+
+    const QString& idOf(qsizetype row) const;
+    // The rows arranged for a grid of `width`, margins included; kept until the rows or
+    // the width change.
+    const MasonryGrid::Arrangement& arrangementAt(int width) const;
+    int contentHeight(int width) const;
+    int estimatedHeight(const Row& row, int cardWidth) const;
+    QRect cardRect(qsizetype row) const;
+    // Builds, updates, places and retires cards for the part of the list near the screen.
+    void placeCards();
+    QRect neighbourhood() const;
+    // The rows whose frames meet `area`, and the pinned row, in row order.
+    QList<qsizetype> rowsWithin(const QRect& area) const;
     void updateRubberBandSelection(bool adding);
 
     AppState& m_appState;
-    MasonryGrid* m_grid;
+    CardMaker m_maker;
+    std::unique_ptr<CardHeightEstimate> m_heights;
+    CardArea* m_area;
     SelectionBand* m_band;
+    Rows m_rows;
+    // Bumped by every setRows: a built card of an older generation shows older data.
+    quint64 m_generation = 0;
+    QHash<QString, Built> m_built;
     QList<LibraryItemCard*> m_cards;
+    // Heights of built cards that differ from the estimate, by item id, for this generation.
+    mutable QHash<QString, int> m_measured;
+    // Estimated heights of shortcut rows by position in the rows' shortcuts, without and
+    // with the folder line, -1 until asked: searching arranges the same rows again and again.
+    // Kept while the shortcuts, the card width and the settings stay.
+    mutable QList<int> m_estimates[2];
+    mutable QList<Shortcut> m_estimatedFor;
+    mutable int m_estimatedWidth = -1;
+    mutable std::optional<MasonryGrid::Arrangement> m_arrangement;
+    mutable int m_arrangedWidth = -1;
+    bool m_placing = false;
     ListEmptyState* m_emptyState = nullptr;
     std::optional<QPointF> m_pressPosition;
     std::optional<QPointF> m_selectionOrigin;

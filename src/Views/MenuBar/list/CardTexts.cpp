@@ -2,6 +2,7 @@
 
 #include "Models/UserData.h"
 
+#include <QHash>
 #include <algorithm>
 
 namespace CardTexts {
@@ -20,11 +21,26 @@ QString itemCount(qsizetype count)
 
 qsizetype childCount(const UserData& data, const QString& folderId)
 {
-    const auto shortcuts = std::count_if(data.shortcuts.cbegin(), data.shortcuts.cend(),
-        [&](const Shortcut& s) { return s.groupId == folderId; });
-    const auto folders = std::count_if(data.groups.cbegin(), data.groups.cend(),
-        [&](const Group& g) { return g.parentGroupId == folderId; });
-    return shortcuts + folders;
+    // Every folder card asks; one pass counts for all of them until the library changes.
+    // The kept copies share the lists, so a list that is still shared is unchanged.
+    struct Counts {
+        QList<Shortcut> shortcuts;
+        QList<Group> groups;
+        QHash<QString, qsizetype> perFolder;
+    };
+    static thread_local std::optional<Counts> counted;
+    if (!counted || !counted->shortcuts.isSharedWith(data.shortcuts) || !counted->groups.isSharedWith(data.groups)) {
+        counted.emplace(Counts{data.shortcuts, data.groups, {}});
+        for (const Shortcut& s : data.shortcuts) {
+            if (s.groupId)
+                ++counted->perFolder[*s.groupId];
+        }
+        for (const Group& g : data.groups) {
+            if (g.parentGroupId)
+                ++counted->perFolder[*g.parentGroupId];
+        }
+    }
+    return counted->perFolder.value(folderId);
 }
 
 QString literal(const QString& text)

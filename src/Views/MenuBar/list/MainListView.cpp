@@ -17,7 +17,7 @@
 #include "platform/AccessibilityTrust.h"
 #include "Views/Components/ThemedMenu.h"
 
-#include <QHash>
+#include <QSet>
 #include <QMenu>
 #include <QScrollArea>
 #include <QShowEvent>
@@ -35,7 +35,11 @@ MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTru
     , m_searchBar(new SearchBar(m_appState, this))
     , m_duplicateBanner(new DuplicateTriggerBanner(this))
     , m_scrollArea(new QScrollArea(this))
-    , m_canvas(new CardListCanvas(m_appState, m_scrollArea))
+    , m_canvas(new CardListCanvas(
+          m_appState, m_commands, [this](const CardListCanvas::Rows& rows, qsizetype row, LibraryItemCard* card) {
+              return makeCard(rows, row, card);
+          },
+          m_scrollArea))
     , m_accessibilityBanner(new AccessibilityBanner(this))
 {
     m_scrollArea->setFrameShape(QFrame::NoFrame);
@@ -70,8 +74,12 @@ MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTru
             m_trust->requestTrust();
     });
 
-    for (const auto signal : {&AppState::userDataChanged, &AppState::searchQueryChanged,
-             &AppState::currentGroupIdChanged, &AppState::reviewingDuplicateShortcutsChanged})
+    connect(&m_appState, &AppState::userDataChanged, this, [this] {
+        readLibrary();
+        refresh();
+    });
+    for (const auto signal : {&AppState::searchQueryChanged, &AppState::currentGroupIdChanged,
+             &AppState::reviewingDuplicateShortcutsChanged})
         connect(&m_appState, signal, this, &MainListView::refresh);
 
     NotificationCenter::instance().observe(Notifications::velmoraFocusSearch, this, [this](const QVariant&) {
@@ -84,6 +92,7 @@ MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTru
     });
 
     showAccessibility();
+    readLibrary();
     refresh();
 }
 
@@ -97,59 +106,79 @@ void MainListView::showScreen(const PopoverScreen& screen)
     m_screen.set(screen);
 }
 
+// What only a library change can change: searching and moving between folders do not go
+// through the whole library for it.
+void MainListView::readLibrary()
+{
+    const UserData& library = m_appState.userData();
+    m_duplicates = library.duplicateTriggers().size();
+    QSet<QString> folderIds;
+    for (const Group& group : library.groups)
+        folderIds.insert(group.id);
+    m_inExistingFolder.resize(library.shortcuts.size());
+    for (qsizetype i = 0; i < library.shortcuts.size(); ++i) {
+        const std::optional<QString>& folder = library.shortcuts[i].groupId;
+        m_inExistingFolder[i] = folder && folderIds.contains(*folder);
+    }
+}
+
 void MainListView::refresh()
 {
     const bool searching = !m_appState.searchQuery().isEmpty();
     m_navBar->setVisible(m_appState.effectiveCurrentGroupId().has_value() && !searching);
     m_navBar->refresh();
-    const qsizetype duplicates = m_appState.userData().duplicateTriggers().size();
     const bool reviewing = m_appState.reviewingDuplicateShortcuts();
-    m_duplicateBanner->setVisible(duplicates > 0 || reviewing);
-    m_duplicateBanner->setState(duplicates, reviewing);
+    m_duplicateBanner->setVisible(m_duplicates > 0 || reviewing);
+    m_duplicateBanner->setState(m_duplicates, reviewing);
     rebuildList();
 }
 
 void MainListView::rebuildList()
 {
     const std::optional<QString> open = m_appState.effectiveCurrentGroupId();
-    const QList<Group> folders = m_appState.groupsInGroup(open);
-    const QList<Shortcut> shortcuts = m_appState.shortcutsInGroup(open);
-    // Cards of items still shown are kept and brought up to date: typing a search or
-    // changing one item does not build the whole list again.
-    QHash<QString, FolderCard*> oldFolders;
-    for (FolderCard* card : folderCards())
-        oldFolders.insert(card->itemId(), card);
-    QHash<QString, ShortcutCard*> oldShortcuts;
-    for (ShortcutCard* card : shortcutCards())
-        oldShortcuts.insert(card->itemId(), card);
-
-    QList<LibraryItemCard*> cards;
-    cards.reserve(folders.size() + shortcuts.size());
-    for (const Group& folder : folders) {
-        FolderCard* card = oldFolders.take(folder.id);
-        if (card)
-            card->setGroup(folder);
-        else
-            card = new FolderCard(m_appState, folder, m_screen, m_commands, m_canvas);
-        cards.append(card);
-    }
-    for (const Shortcut& shortcut : shortcuts) {
-        ShortcutCard* card = oldShortcuts.take(shortcut.id);
-        if (card)
-            card->setShortcut(shortcut);
-        else
-            card = new ShortcutCard(m_appState, shortcut, m_screen, m_commands, m_canvas);
-        markFirstCard(card, &shortcut == &shortcuts.first());
-        cards.append(card);
-    }
+    const UserData& library = m_appState.userData();
+    CardListCanvas::Rows rows;
+    rows.groups = m_appState.groupsInGroup(open);
+    rows.shortcuts = library.shortcuts;
+    const QList<qsizetype> shortcuts = m_appState.shortcutPositionsInGroup(open);
+    // The folder line shows while searching, for shortcuts in a folder that exists.
+    const bool searching = !m_appState.searchQuery().isEmpty();
+    rows.rows.reserve(rows.groups.size() + shortcuts.size());
+    for (qsizetype i = 0; i < rows.groups.size(); ++i)
+        rows.rows.append({CardListCanvas::Row::Kind::folder, i});
+    if (!shortcuts.isEmpty())
+        rows.pinned = rows.rows.size();
+    for (const qsizetype position : shortcuts)
+        rows.rows.append({CardListCanvas::Row::Kind::shortcut, position, searching && m_inExistingFolder[position]});
     ListEmptyState* empty = nullptr;
-    if (cards.isEmpty()) {
+    if (rows.rows.isEmpty()) {
         empty = new ListEmptyState(!m_appState.searchQuery().isEmpty(), m_canvas);
         connect(empty, &ListEmptyState::clearSearchRequested, this, [this] { m_appState.setSearchQuery(QString()); });
         connect(empty, &ListEmptyState::addShortcutRequested, this,
             [this] { showScreen(PopoverScreen::newShortcut()); });
     }
-    m_canvas->setCards(cards, empty);
+    m_canvas->setRows(std::move(rows), empty);
+}
+
+LibraryItemCard* MainListView::makeCard(const CardListCanvas::Rows& rows, qsizetype row, LibraryItemCard* card)
+{
+    const CardListCanvas::Row& item = rows.rows[row];
+    if (item.kind == CardListCanvas::Row::Kind::folder) {
+        const Group& folder = rows.groups[item.position];
+        if (auto* existing = static_cast<FolderCard*>(card)) {
+            existing->setGroup(folder);
+            return existing;
+        }
+        return new FolderCard(m_appState, folder, m_screen, m_commands, m_canvas);
+    }
+    const Shortcut& shortcut = rows.shortcuts[item.position];
+    auto* shortcutCard = static_cast<ShortcutCard*>(card);
+    if (shortcutCard)
+        shortcutCard->setShortcut(shortcut);
+    else
+        shortcutCard = new ShortcutCard(m_appState, shortcut, m_screen, m_commands, m_canvas);
+    markFirstCard(shortcutCard, row == rows.pinned);
+    return shortcutCard;
 }
 
 template <class Card>

@@ -2,6 +2,7 @@
 
 #include "Utilities/Notifications.h"
 #include "Utilities/Scheduler.h"
+#include "Views/MenuBar/list/CardListCanvas.h"
 #include "Views/MenuBar/shell/PopoverScreens.h"
 
 #include <QList>
@@ -12,10 +13,10 @@
 class AccessibilityBanner;
 class AccessibilityTrust;
 class AppState;
-class CardListCanvas;
 class DuplicateTriggerBanner;
 class FolderCard;
 class FolderPathBar;
+class LibraryItemCard;
 class ListEmptyState;
 class MainListHeader;
 class PopoverCommands;
@@ -71,8 +72,10 @@ protected:
 private:
     template <class Card>
     QList<Card*> cardsOfKind() const;
+    void readLibrary();
     void refresh();
     void rebuildList();
+    LibraryItemCard* makeCard(const CardListCanvas::Rows& rows, qsizetype row, LibraryItemCard* card);
     static void markFirstCard(ShortcutCard* card, bool first);
     void checkAccessibility();
     void showAccessibility();
@@ -93,4 +96,7 @@ private:
     QScrollArea* m_scrollArea;
     CardListCanvas* m_canvas;
     AccessibilityBanner* m_accessibilityBanner;
+    qsizetype m_duplicates = 0;
+    // By position in the library's shortcuts.
+    QList<bool> m_inExistingFolder;
 };

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "Models/Shortcut.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <future>
+
+// Answers "which shortcuts contain this text" over a large library without lowering every
+// trigger and text again for each key typed. Each shortcut's trigger and text are kept
+// lowered once, as UTF-8 (half the memory of a lowered copy in UTF-16; a match of UTF-8
+// bytes is a match of characters); entries of shortcuts whose texts did not change are
+// carried over when the library changes. A query that extends the previous one only looks
+// through the matches of the longest recent query it extends, and a recent query typed
+// again (a key deleted) is answered from memory.
+//
+// Matching is the list's rule: the lowered trigger or text contains the lowered query.
+class ShortcutSearchIndex {
+public:
+    ~ShortcutSearchIndex();
+
+    // Starts lowering `shortcuts` on a worker thread, so that the first search does not
+    // wait for a large library to be read through. Does nothing once the index holds entries.
+    void prepare(const QList<Shortcut>& shortcuts);
+
+    // Positions in `shortcuts`, in their order, of the shortcuts that match `loweredQuery`;
+    // every position when the query is empty.
+    QList<qsizetype> matching(const QList<Shortcut>& shortcuts, const QString& loweredQuery);
+
+private:
+    struct Entry {
+        // Kept to tell whether the shortcut's texts are still the ones lowered below.
+        QString trigger;
+        QString expansion;
+        QByteArray loweredTrigger;
+        QByteArray loweredExpansion;
+    };
+
+    static QList<Entry> entriesFor(const QList<Shortcut>& shortcuts);
+    void update(const QList<Shortcut>& shortcuts);
+    bool matches(qsizetype position, const QByteArray& needle) const;
+
+    QList<Shortcut> m_source;
+    QList<Shortcut> m_preparedSource;
+    std::future<QList<Entry>> m_prepared;
+    QList<Entry> m_entries;
+    // The matches of recent queries, while the shortcuts stay as they are.
+    QHash<QString, QList<qsizetype>> m_recent;
+};

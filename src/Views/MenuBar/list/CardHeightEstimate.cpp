@@ -1,0 +1,105 @@
+#include "Views/MenuBar/list/CardHeightEstimate.h"
+
+#include "App/AppState.h"
+#include "Views/Components/ClampedTextLabel.h"
+#include "Views/Components/FolderNameLine.h"
+#include "Views/MenuBar/list/FolderCard.h"
+#include "Views/MenuBar/list/ShortcutCard.h"
+
+#include <QLayout>
+#include <cmath>
+
+namespace {
+
+// No text this long fits on one preview line: even its narrowest characters are wider.
+constexpr qreal narrowestCharacter = 2;
+
+ScreenBinding inertBinding()
+{
+    return ScreenBinding([] { return PopoverScreen::main(); }, [](const PopoverScreen&) {});
+}
+
+// Sample cards are laid out like shown ones but never appear. As windows of their own they
+// would take their layout's minimum as theirs, and keep the tallest one measured.
+template <class Card>
+void keepOffScreen(Card& card)
+{
+    card.layout()->setSizeConstraint(QLayout::SetNoConstraint);
+    card.setAttribute(Qt::WA_DontShowOnScreen);
+    card.show();
+}
+
+} // namespace
+
+CardHeightEstimate::CardHeightEstimate(AppState& appState, PopoverCommands& commands)
+    : m_appState(appState)
+{
+    Group group;
+    group.name = QStringLiteral("x");
+    m_folder = std::make_unique<FolderCard>(appState, group, inertBinding(), commands);
+    m_shortcut = std::make_unique<ShortcutCard>(appState, Shortcut{}, inertBinding(), commands);
+    keepOffScreen(*m_folder);
+    keepOffScreen(*m_shortcut);
+}
+
+CardHeightEstimate::~CardHeightEstimate() = default;
+
+int CardHeightEstimate::heightOf(const QWidget& card, int width)
+{
+    const int height = card.layout() ? card.layout()->totalHeightForWidth(width) : card.heightForWidth(width);
+    return std::clamp(height, card.minimumHeight(), card.maximumHeight());
+}
+
+const CardHeightEstimate::Measures& CardHeightEstimate::measuresAt(int width)
+{
+    const bool wholeText = m_appState.settings().expandText;
+    if (m_measures.width == width && m_measures.wholeText == wholeText)
+        return m_measures;
+    Measures measures;
+    measures.width = width;
+    measures.wholeText = wholeText;
+    measures.folder = heightOf(*m_folder, width);
+    ClampedTextLabel* preview = m_shortcut->previewLabel();
+    FolderNameLine* folderLine = m_shortcut->folderLine();
+    folderLine->setFolder(QStringLiteral("x"), std::nullopt, {});
+    for (const bool shown : {false, true}) {
+        folderLine->setVisible(shown);
+        preview->setText(QStringLiteral("x"));
+        measures.shortcut[shown] = heightOf(*m_shortcut, width);
+        preview->setText(QStringLiteral("x\nx"));
+        measures.lineStep = heightOf(*m_shortcut, width) - measures.shortcut[shown];
+    }
+    const QMargins card = m_shortcut->layout()->contentsMargins();
+    const QMargins label = preview->contentsMargins();
+    measures.metrics.emplace(preview->font());
+    measures.previewWidth = std::max(1, width - card.left() - card.right() - label.left() - label.right());
+    m_measures = measures;
+    return m_measures;
+}
+
+int CardHeightEstimate::previewLines(const QString& text, const Measures& measures) const
+{
+    if (text.isEmpty())
+        return 1;
+    const QFontMetricsF& metrics = *measures.metrics;
+    if (measures.wholeText) {
+        qreal lines = 0;
+        for (const QStringView paragraph : QStringView(text).split(QLatin1Char('\n')))
+            lines += std::max<qreal>(1, std::ceil(paragraph.size() * metrics.averageCharWidth() / measures.previewWidth));
+        return int(lines);
+    }
+    if (text.size() > measures.previewWidth / narrowestCharacter || text.contains(QLatin1Char('\n')))
+        return ShortcutCard::previewLines;
+    return metrics.horizontalAdvance(text) <= measures.previewWidth ? 1 : ShortcutCard::previewLines;
+}
+
+int CardHeightEstimate::folder(int width)
+{
+    return measuresAt(width).folder;
+}
+
+int CardHeightEstimate::shortcut(const Shortcut& shortcut, bool folderLine, int width)
+{
+    const Measures& measures = measuresAt(width);
+    return measures.shortcut[folderLine] + (previewLines(shortcut.expansion, measures) - 1) * measures.lineStep;
+}

@@ -1,0 +1,76 @@
+#include "Models/ShortcutSearchIndex.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Shortcut item(const QString& id, const QString& trigger, const QString& expansion)
+{
+    Shortcut shortcut;
+    shortcut.id = id;
+    shortcut.trigger = trigger;
+    shortcut.expansion = expansion;
+    return shortcut;
+}
+
+// The rule the index stands for, applied to every shortcut afresh.
+QList<qsizetype> reference(const QList<Shortcut>& shortcuts, const QString& query)
+{
+    QList<qsizetype> result;
+    for (qsizetype i = 0; i < shortcuts.size(); ++i) {
+        if (shortcuts[i].trigger.toLower().contains(query) || shortcuts[i].expansion.toLower().contains(query))
+            result.append(i);
+    }
+    return result;
+}
+
+QList<Shortcut> sample()
+{
+    return {item(QStringLiteral("1"), QStringLiteral("/Sig"), QStringLiteral("Best REGARDS, Sam")),
+        item(QStringLiteral("2"), QStringLiteral("/addr"), QStringLiteral("Straße 5, MÜNCHEN")),
+        item(QStringLiteral("3"), QStringLiteral("/meet"), QStringLiteral("Let's meet on Monday")),
+        item(QStringLiteral("4"), QStringLiteral("/ΣΟΦΙΑ"), QStringLiteral("Γειά σου"))};
+}
+
+} // namespace
+
+TEST(ShortcutSearchIndex, MatchesTriggersAndTextsIgnoringCaseInAnyScript)
+{
+    ShortcutSearchIndex index;
+    const QList<Shortcut> shortcuts = sample();
+    for (const QString& query : {QStringLiteral("regards"), QStringLiteral("münchen"), QStringLiteral("/sig"),
+             QStringLiteral("σοφ"), QStringLiteral("e"), QStringLiteral("nothing"), QStringLiteral("s, m")})
+        EXPECT_EQ(index.matching(shortcuts, query), reference(shortcuts, query)) << query.toStdString();
+}
+
+TEST(ShortcutSearchIndex, AnEmptyQueryMatchesEverything)
+{
+    ShortcutSearchIndex index;
+    EXPECT_EQ(index.matching(sample(), QString()), QList<qsizetype>({0, 1, 2, 3}));
+}
+
+TEST(ShortcutSearchIndex, TypingOnNarrowsAndDeletingWidensAgain)
+{
+    ShortcutSearchIndex index;
+    const QList<Shortcut> shortcuts = sample();
+    for (const QString& query : {QStringLiteral("m"), QStringLiteral("me"), QStringLiteral("mee"), QStringLiteral("me"),
+             QStringLiteral("m"), QStringLiteral("ma")})
+        EXPECT_EQ(index.matching(shortcuts, query), reference(shortcuts, query)) << query.toStdString();
+}
+
+TEST(ShortcutSearchIndex, FollowsEditsMovesAndRemovalsLikeAFreshIndex)
+{
+    ShortcutSearchIndex index;
+    index.prepare(sample());
+    QList<Shortcut> shortcuts = sample();
+    EXPECT_EQ(index.matching(shortcuts, QStringLiteral("me")), reference(shortcuts, QStringLiteral("me")));
+    shortcuts[0].expansion = QStringLiteral("See you at the meeting");
+    shortcuts.move(2, 0);
+    shortcuts.removeAt(1);
+    shortcuts.append(item(QStringLiteral("5"), QStringLiteral("/home"), QStringLiteral("Home address")));
+    for (const QString& query : {QStringLiteral("me"), QStringLiteral("meet"), QStringLiteral("regards")}) {
+        ShortcutSearchIndex fresh;
+        EXPECT_EQ(index.matching(shortcuts, query), fresh.matching(shortcuts, query)) << query.toStdString();
+        EXPECT_EQ(index.matching(shortcuts, query), reference(shortcuts, query)) << query.toStdString();
+    }
+}
