@@ -56,5 +56,10 @@ void BackgroundSyncManager::schedule()
     if (!m_coordinator->canAutoSync())
         return;
     SyncCoordinator* coordinator = m_coordinator.get();
-    Scheduler::current().after(0, coordinator, [coordinator] { coordinator->runAutomatically(); });
+    // A pause or a new sign-in may come before the run starts; a run then would raise a
+    // review by itself instead of staying off.
+    Scheduler::current().after(0, coordinator, [coordinator] {
+        if (coordinator->canAutoSync())
+            coordinator->runAutomatically();
+    });
 }

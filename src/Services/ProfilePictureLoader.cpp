@@ -77,10 +77,17 @@ void ProfilePictureLoader::load(const QString& address, std::function<void(const
     }
     m_bytes.clear();
     m_done = std::move(done);
+    const quint64 number = ++m_loads;
     const QUrl url = acceptedAddress(address);
     if (url.isEmpty()) {
+        // A later load before this refusal is delivered owns the completion and the reply.
         QMetaObject::invokeMethod(
-            this, [this] { finish(nullptr); }, Qt::QueuedConnection);
+            this,
+            [this, number] {
+                if (number == m_loads)
+                    finish(nullptr);
+            },
+            Qt::QueuedConnection);
         return;
     }
     QNetworkRequest request(url);

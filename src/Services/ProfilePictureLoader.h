@@ -48,4 +48,5 @@ private:
     QPointer<QNetworkReply> m_reply;
     QByteArray m_bytes;
     std::function<void(const QImage&)> m_done;
+    quint64 m_loads = 0;
 };

@@ -57,8 +57,10 @@ bool BackendConfiguration::isValid() const
         return false;
     if (url.host().isEmpty())
         return false;
-    // A bare "?" or "#" still counts as a query or fragment.
-    if (!url.userName().isNull() || !url.password().isNull() || url.hasQuery() || url.hasFragment())
+    // A bare "?" or "#" still counts as a query or fragment, and a bare "@" as a user name,
+    // which QUrl reports as absent.
+    if (!url.userName().isNull() || !url.password().isNull() || url.authority(QUrl::FullyEncoded).contains(u'@')
+        || url.hasQuery() || url.hasFragment())
         return false;
     if (!url.path().isEmpty() && url.path() != QLatin1String("/"))
         return false;

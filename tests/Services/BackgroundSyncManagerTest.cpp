@@ -108,6 +108,20 @@ TEST_F(BackgroundSyncManagerTest, NothingRunsByItselfUntilTheSignInIsApproved)
     EXPECT_EQ(coordinator().message(), QStringLiteral("Sync paused. Local files are unchanged by this pause."));
 }
 
+TEST_F(BackgroundSyncManagerTest, APauseBetweenATriggerAndItsRunKeepsSyncOff)
+{
+    startEnabled();
+    const int reads = remote->reads;
+
+    edit(QStringLiteral("/a"));
+    Scheduler::current().after(BackgroundSyncManager::debounceDelay, &coordinator(), [this] { coordinator().stop(); });
+    scheduler.advance(BackgroundSyncManager::debounceDelay);
+
+    EXPECT_EQ(remote->reads, reads);
+    EXPECT_FALSE(coordinator().review());
+    EXPECT_EQ(coordinator().message(), QStringLiteral("Sync paused. Local files are unchanged by this pause."));
+}
+
 TEST_F(BackgroundSyncManagerTest, StartingTwiceLeavesOneTimer)
 {
     manager->start(*here.sync);

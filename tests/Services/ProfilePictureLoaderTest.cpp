@@ -121,6 +121,19 @@ TEST_F(ProfilePictureLoaderTest, AReplyOverTheSizeLimitGivesNoPicture)
     EXPECT_TRUE(image->isNull());
 }
 
+TEST_F(ProfilePictureLoaderTest, ARefusedAddressReplacedAtOnceLetsTheNewPictureArrive)
+{
+    backend.failNext(QStringLiteral("/avatar.png"), answering(pngPicture(QSize(96, 96))));
+    int refusedCompletions = 0;
+    loader.load(QStringLiteral("not a url"), [&](const QImage&) { ++refusedCompletions; });
+
+    const auto image = load(address(QStringLiteral("/avatar.png")));
+
+    ASSERT_TRUE(image);
+    EXPECT_FALSE(image->isNull());
+    EXPECT_EQ(refusedCompletions, 0);
+}
+
 TEST_F(ProfilePictureLoaderTest, ARedirectIsNotFollowed)
 {
     backend.failNext(QStringLiteral("/avatar.png"), TestBackend::Fault::redirect());
