@@ -18,6 +18,7 @@ constexpr qreal minimumHandle = 28;
 OverlayScrollBar::OverlayScrollBar(QAbstractScrollArea* area)
     : QWidget(area)
     , m_area(area)
+    , m_watched(area)
     , m_bar(area->verticalScrollBar())
 {
     area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -31,7 +32,7 @@ OverlayScrollBar::OverlayScrollBar(QAbstractScrollArea* area)
 
 bool OverlayScrollBar::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_area && (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest))
+    if (watched == m_watched && (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest))
         place();
     return QWidget::eventFilter(watched, event);
 }

@@ -41,6 +41,8 @@ private:
     QRectF track() const;
 
     QPointer<QAbstractScrollArea> m_area;
+    // Compared by address only: the area may already be a plain QObject in its destructor.
+    const QObject* m_watched;
     QScrollBar* m_bar;
     qreal m_topInset = 3;
     qreal m_bottomInset = 3;

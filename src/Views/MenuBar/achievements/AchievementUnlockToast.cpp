@@ -13,6 +13,14 @@ AchievementUnlockToast& AchievementUnlockToast::shared()
     return toast;
 }
 
+AchievementUnlockToast::~AchievementUnlockToast()
+{
+    // The banner is a window of its own with no parent to take it along; past the end of the
+    // application there is nothing left to delete it with.
+    if (m_banner && QCoreApplication::instance())
+        delete m_banner.data();
+}
+
 void AchievementUnlockToast::show(const Achievement& achievement)
 {
     m_queue.append(achievement);

@@ -20,6 +20,8 @@ public:
 
     static AchievementUnlockToast& shared();
 
+    ~AchievementUnlockToast() override;
+
     void show(const Achievement& achievement);
 
     bool isPresenting() const { return m_presenting; }
