@@ -24,8 +24,15 @@ if cpack --config "$top/build/CPackConfig.cmake" -B "$top/build/package" >/dev/n
 else
   status=1
 fi
+# Tests that type into real windows race the machine's load (a key reaches the field while the
+# field's application waits for a processor), so they run on their own after the rest.
+run_tests() {
+  local dir=$1
+  "$top/scripts/with-desktop.sh" ctest --test-dir "$dir" --output-on-failure -j "$jobs" -LE desktop || status=1
+  "$top/scripts/with-desktop.sh" ctest --test-dir "$dir" --output-on-failure -L desktop || status=1
+}
 echo "== Release build: tests"
-"$top/scripts/with-desktop.sh" ctest --test-dir "$top/build" --output-on-failure -j "$jobs" || status=1
+run_tests "$top/build"
 echo "== Sanitizer build: tests and fuzz targets"
-"$top/scripts/with-desktop.sh" ctest --test-dir "$top/build-asan" --output-on-failure -j "$jobs" || status=1
+run_tests "$top/build-asan"
 exit $status
