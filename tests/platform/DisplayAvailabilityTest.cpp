@@ -17,27 +17,32 @@ class BareServer {
 public:
     bool start()
     {
-        for (int number = 4200; number < 4300 && m_display.isEmpty(); ++number) {
-            if (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
-                continue;
-            m_server.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(number), "-nolisten", "tcp"});
-            if (!m_server.waitForStarted(5000))
-                return false;
-            // Connecting to see whether it is up would itself make it reset; its socket says so.
-            QDeadlineTimer deadline(5000);
-            while (m_server.state() != QProcess::NotRunning && !deadline.hasExpired()
-                && !QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
-                QThread::msleep(5);
-            if (m_server.state() == QProcess::Running)
-                m_display = QStringLiteral(":%1").arg(number).toLatin1();
-        }
-        return !m_display.isEmpty();
+        // The server picks a free display itself and says which on its standard output.
+        m_server.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-nolisten", "tcp"});
+        if (!m_server.waitForStarted(5000))
+            return false;
+        QDeadlineTimer deadline(5000);
+        while (!m_server.canReadLine() && m_server.state() == QProcess::Running && !deadline.hasExpired())
+            m_server.waitForReadyRead(100);
+        bool ok = false;
+        const int number = m_server.readLine().trimmed().toInt(&ok);
+        if (!ok || m_server.state() != QProcess::Running)
+            return false;
+        // Connecting to see whether it is up would itself make it reset; its socket says so.
+        while (!deadline.hasExpired() && !QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
+            QThread::msleep(5);
+        m_display = QStringLiteral(":%1").arg(number).toLatin1();
+        return true;
     }
 
     ~BareServer()
     {
-        m_server.kill();
-        m_server.waitForFinished();
+        // Ended politely, the server removes its socket and lock file.
+        m_server.terminate();
+        if (!m_server.waitForFinished(5000)) {
+            m_server.kill();
+            m_server.waitForFinished();
+        }
     }
 
     QByteArray display() const { return m_display; }
