@@ -50,13 +50,15 @@ public:
     using Validate = std::function<void(const Value&)>;
     using Read = std::function<std::optional<QByteArray>(const QString&)>;
 
+    // Without `replace`, the previous version is written through `write` before the file is.
     SafeJSONFile(QString path, MakeDefault makeDefault, FileIO::Writer write, Validate validate = {},
-        Read read = FileIO::read)
+        Read read = FileIO::read, FileIO::Replacer replace = {})
         : m_path(std::move(path))
         , m_makeDefault(std::move(makeDefault))
         , m_validate(std::move(validate))
         , m_read(std::move(read))
         , m_write(std::move(write))
+        , m_replace(std::move(replace))
     {
     }
 
@@ -125,9 +127,14 @@ public:
         FileIO::makeFolders(QFileInfo(m_path).absolutePath());
         // The file holds exactly the remembered bytes (checked above), so it is already known
         // to decode and validate: it can become the backup as it is.
-        if (onDisk)
+        if (!onDisk) {
+            write(bytes, m_path);
+        } else if (m_replace) {
+            m_replace(bytes, m_path, backupPath(), *onDisk);
+        } else {
             write(*onDisk, backupPath());
-        write(bytes, m_path);
+            write(bytes, m_path);
+        }
         m_snapshot = Snapshot{Seen::contents, bytes};
     }
 
@@ -183,4 +190,5 @@ private:
     Validate m_validate;
     Read m_read;
     FileIO::Writer m_write;
+    FileIO::Replacer m_replace;
 };
