@@ -95,6 +95,7 @@ LocalStore::LocalStore(QString directory, FileIO::Writer write, QObject* parent)
           filePath(m_directory, Resource::sync), [] { return SyncRecord(); }, m_write,
           [](const SyncRecord& record) { record.validate(); }, FileIO::read, replacerFor(m_write))
 {
+    m_library.setEncoder([this](const UserData& data) { return m_libraryEncoder.encode(data); });
     // One instance runs at a time, so no write of ours is under way here: every temporary
     // file left is from one that was cut short.
     FileIO::removeTemporaryFiles(m_directory);
