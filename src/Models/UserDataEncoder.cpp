@@ -1,6 +1,13 @@
 #include "Models/UserDataEncoder.h"
 
 #include <QJsonDocument>
+#include <QJsonParseError>
+
+#include <algorithm>
+#include <cstring>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -27,29 +34,147 @@ bool sameShortcut(const Shortcut& a, const Shortcut& b)
 
 } // namespace
 
-QByteArray UserDataEncoder::encodeShortcut(const Shortcut& shortcut, bool& readsBack)
+bool UserDataEncoder::readsBackAs(const QByteArray& alone, const Shortcut& shortcut)
+{
+    // The text is an object, so it is read without the coder's wrapping for bare values.
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(alone, &error);
+    try {
+        return error.error == QJsonParseError::NoError && document.isObject()
+            && JsonReader(document.object()).decode<Shortcut>() == shortcut;
+    } catch (const DecodingError&) {
+        return false;
+    }
+}
+
+QByteArray UserDataEncoder::encodeShortcut(const Shortcut& shortcut, bool* readsBack)
 {
     const QByteArray alone = VelmoraJSON::encode(shortcut);
-    try {
-        readsBack = VelmoraJSON::decode<Shortcut>(alone) == shortcut;
-    } catch (const DecodingError&) {
-        readsBack = false;
-    }
+    if (readsBack)
+        *readsBack = readsBackAs(alone, shortcut);
     // Written alone the record starts at depth 0 and ends with a line break; in the list every
     // line lies two levels deeper.
     QByteArray nested;
     nested.reserve(alone.size() + itemIndent.size() * (alone.count('\n') + 1));
-    nested += itemIndent;
-    for (qsizetype i = 0; i < alone.size() - 1; ++i) {
-        nested += alone[i];
-        if (alone[i] == '\n')
-            nested += itemIndent;
+    qsizetype from = 0;
+    while (from < alone.size() - 1) {
+        const qsizetype lineEnd = alone.indexOf('\n', from);
+        nested += itemIndent;
+        nested.append(alone.constData() + from, lineEnd - from);
+        from = lineEnd + 1;
+        if (from < alone.size())
+            nested += '\n';
     }
     return nested;
 }
 
+UserDataEncoder::~UserDataEncoder()
+{
+    finishAdopting();
+}
+
+void UserDataEncoder::finishAdopting()
+{
+    if (!m_adopting.valid())
+        return;
+    Adopted adopted = m_adopting.get();
+    if (adopted.entries.isEmpty())
+        return;
+    m_entries = std::move(adopted.entries);
+    m_written = std::move(adopted.written);
+}
+
+void UserDataEncoder::adopt(const QByteArray& written, const UserData& data)
+{
+    finishAdopting();
+    // Copies share the texts; the other threads only read them.
+    m_adopting = std::async(std::launch::async, &UserDataEncoder::adoptTexts, written, data);
+}
+
+UserDataEncoder::Adopted UserDataEncoder::adoptTexts(const QByteArray& written, const UserData& data)
+{
+    const QList<Shortcut>& shortcuts = data.shortcuts;
+    const qsizetype count = shortcuts.size();
+    UserData rest = data;
+    rest.shortcuts.clear();
+    const QByteArray frame = VelmoraJSON::encode(rest);
+    const qsizetype list = frame.indexOf(listOpening);
+    const qsizetype listEnd = list + listOpening.size();
+    const QByteArray tail = frame.sliced(std::max<qsizetype>(listEnd, 0));
+    if (list < 0 || count == 0 || !written.startsWith(frame.first(listEnd)) || !written.endsWith(tail)
+        || !tail.startsWith(emptyListRest))
+        return {};
+    // Where each item would begin: a line of its own two levels deep, as text values cannot
+    // hold a line break. Whether the file really holds the items there is checked below.
+    const QByteArray itemStart = '\n' + itemIndent + "{\n";
+    QList<qsizetype> starts;
+    starts.reserve(count);
+    qsizetype from = listEnd;
+    for (qsizetype i = 0; i < count; ++i) {
+        const qsizetype found = written.indexOf(itemStart, from);
+        if (found < 0 || (i == 0 && found != from))
+            return {};
+        starts.append(found + 1);
+        from = found + 1;
+    }
+
+    // Each item's text must be exactly what encodeShortcut makes, followed by the separator
+    // or the list's end.
+    const auto matches = [&](qsizetype begin, qsizetype end, QList<Entry>& entries) {
+        for (qsizetype i = begin; i < end; ++i) {
+            // When every item matches, the file is byte for byte what encode() writes for
+            // `data`, and it was read as `data` when it was loaded: each text reads back.
+            Entry entry{shortcuts[i], starts[i], 0, true};
+            const QByteArray text = encodeShortcut(shortcuts[i], nullptr);
+            entry.size = text.size();
+            const qsizetype after = starts[i] + text.size();
+            const QByteArray follows = i + 1 < count ? QByteArrayLiteral(",\n") : tail;
+            if (after + follows.size() != written.size() && i + 1 == count)
+                return false;
+            if (after + follows.size() > written.size()
+                || std::memcmp(written.constData() + starts[i], text.constData(), size_t(text.size())) != 0
+                || std::memcmp(written.constData() + after, follows.constData(), size_t(follows.size())) != 0
+                || (i + 1 < count && starts[i + 1] != after + 2))
+                return false;
+            entries.append(entry);
+        }
+        return true;
+    };
+
+    // Split over a few threads that give way to the main thread, whose start-up work comes
+    // first: this only has to be done by the first save.
+    const qsizetype chunks = count < 2000 ? 1 : std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, 4);
+    QList<QList<Entry>> found(chunks);
+    std::vector<char> ok(size_t(chunks), 0);
+    std::vector<std::thread> threads;
+    for (qsizetype c = 0; c < chunks; ++c) {
+        const qsizetype begin = count * c / chunks, end = count * (c + 1) / chunks;
+        const auto work = [&, c, begin, end] {
+            ::setpriority(PRIO_PROCESS, ::gettid(), 19);
+            ok[size_t(c)] = matches(begin, end, found[c]);
+        };
+        if (c + 1 < chunks)
+            threads.emplace_back(work);
+        else
+            work();
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    if (std::find(ok.begin(), ok.end(), 0) != ok.end())
+        return {};
+
+    Adopted adopted{{}, written};
+    adopted.entries.reserve(count);
+    for (const QList<Entry>& part : found) {
+        for (const Entry& entry : part)
+            adopted.entries.insert(entry.shortcut.id, entry);
+    }
+    return adopted;
+}
+
 VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data)
 {
+    finishAdopting();
     UserData rest = data;
     rest.shortcuts.clear();
     const QByteArray frame = VelmoraJSON::encode(rest);
@@ -81,7 +206,7 @@ VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data)
             size += it->size + 2;
         } else {
             Fresh item;
-            item.text = encodeShortcut(shortcut, item.readsBack);
+            item.text = encodeShortcut(shortcut, &item.readsBack);
             size += item.text.size() + 2;
             fresh.append(std::move(item));
         }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <future>
 
 // Writes libraries exactly as VelmoraJSON::encode does, but keeps each shortcut's written text
 // from the previous call and encodes again only the shortcuts that changed, so saving one edit
@@ -20,6 +21,17 @@ public:
     // the coder's EncodingError, like VelmoraJSON::encode.
     VelmoraJSON::Encoded encode(const UserData& data);
 
+    // Takes the shortcuts' texts from `written`, the bytes that were just read, decoded and
+    // validated as `data`, so that the first save after a load is as quick as the later ones.
+    // Texts are taken only when the file holds exactly what encode() would write for `data`;
+    // the work runs on other threads and the next encode() waits for it.
+    void adopt(const QByteArray& written, const UserData& data);
+
+    UserDataEncoder() = default;
+    ~UserDataEncoder();
+    UserDataEncoder(const UserDataEncoder&) = delete;
+    UserDataEncoder& operator=(const UserDataEncoder&) = delete;
+
 private:
     struct Entry {
         Shortcut shortcut;
@@ -29,8 +41,18 @@ private:
     };
 
     // The shortcut's text at the depth of the library's list, without the separating comma.
-    static QByteArray encodeShortcut(const Shortcut& shortcut, bool& readsBack);
+    // With `readsBack`, also whether the text reads back as the shortcut.
+    static QByteArray encodeShortcut(const Shortcut& shortcut, bool* readsBack);
+    static bool readsBackAs(const QByteArray& alone, const Shortcut& shortcut);
+
+    struct Adopted {
+        QHash<QString, Entry> entries;
+        QByteArray written;
+    };
+    static Adopted adoptTexts(const QByteArray& written, const UserData& data);
+    void finishAdopting();
 
     QHash<QString, Entry> m_entries; // by exact id
     QByteArray m_written;
+    std::future<Adopted> m_adopting;
 };

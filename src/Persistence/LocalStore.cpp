@@ -197,7 +197,10 @@ bool LocalStore::save(Resource resource, SafeJSONFile<Value>& file, const Value&
 
 UserData LocalStore::loadData()
 {
-    return load(Resource::library, m_library, UserData::empty());
+    UserData data = load(Resource::library, m_library, UserData::empty());
+    if (m_loaded.contains(Resource::library))
+        m_libraryEncoder.adopt(m_library.rememberedBytes(), data);
+    return data;
 }
 
 AppSettings LocalStore::loadSettings()

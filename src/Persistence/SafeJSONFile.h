@@ -68,6 +68,8 @@ public:
     void setEncoder(Encode encode) { m_encode = std::move(encode); }
 
     const QString& path() const { return m_path; }
+    // The bytes last read or written; empty while none are known.
+    const QByteArray& rememberedBytes() const { return m_snapshot.bytes; }
     QString backupPath() const { return m_path + QStringLiteral(".backup"); }
 
     // Reads, decodes and validates the file and remembers its bytes. A file that is absent

@@ -95,3 +95,29 @@ TEST(UserDataEncoder, HalvesOfCharactersAreWrittenAsEscapesAndKeptExactly)
     data.shortcuts[1].expansion = QStringLiteral("broken ") + QChar(0xDC00);
     EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
 }
+
+TEST(UserDataEncoder, TextsTakenFromTheLoadedFileGiveThePlainCodersBytes)
+{
+    UserData data = sample();
+    for (int n = 10; n < 2600; ++n)
+        data.shortcuts.append(shortcut(n, QStringLiteral("Text %1").arg(n)));
+    UserDataEncoder encoder;
+    encoder.adopt(VelmoraJSON::encode(data), data);
+    data.shortcuts[1200].expansion = QStringLiteral("edited");
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+}
+
+TEST(UserDataEncoder, AFileWrittenInAnotherFormIsNeverCopied)
+{
+    const UserData data = sample();
+    QByteArray foreign = VelmoraJSON::encode(data);
+    foreign.replace("Plain text", "Plain\\u0020text");
+    ASSERT_EQ(VelmoraJSON::decode<UserData>(foreign), data);
+    UserDataEncoder encoder;
+    encoder.adopt(foreign, data);
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+
+    UserDataEncoder compact;
+    compact.adopt(VelmoraJSON::encodeCompact(JsonCoding<UserData>::encode(data)), data);
+    EXPECT_TRUE(writesAsThePlainCoder(compact, data));
+}
