@@ -32,6 +32,33 @@ bool sameShortcut(const Shortcut& a, const Shortcut& b)
         && a.order == b.order && a.isExample == b.isExample;
 }
 
+// The library written without its shortcuts, split where the list's items go: `head` ends
+// with the list's opening and `tail` starts with its closing line. Empty parts when the
+// coder's output does not have that shape.
+struct Frame {
+    QByteArray whole;
+    QByteArray head;
+    QByteArray tail;
+
+    explicit Frame(const UserData& rest)
+        : whole(VelmoraJSON::encode(rest))
+    {
+        const qsizetype list = whole.indexOf(listOpening);
+        if (list < 0 || whole.mid(list + listOpening.size(), emptyListRest.size()) != emptyListRest)
+            return;
+        head = whole.first(list + listOpening.size());
+        tail = whole.sliced(head.size());
+    }
+    bool isValid() const { return !head.isEmpty(); }
+};
+
+UserData withoutShortcuts(const UserData& data)
+{
+    UserData rest = data;
+    rest.shortcuts.clear();
+    return rest;
+}
+
 } // namespace
 
 bool UserDataEncoder::readsBackAs(const QByteArray& alone, const Shortcut& shortcut)
@@ -95,21 +122,16 @@ UserDataEncoder::Adopted UserDataEncoder::adoptTexts(const QByteArray& written, 
 {
     const QList<Shortcut>& shortcuts = data.shortcuts;
     const qsizetype count = shortcuts.size();
-    UserData rest = data;
-    rest.shortcuts.clear();
-    const QByteArray frame = VelmoraJSON::encode(rest);
-    const qsizetype list = frame.indexOf(listOpening);
-    const qsizetype listEnd = list + listOpening.size();
-    const QByteArray tail = frame.sliced(std::max<qsizetype>(listEnd, 0));
-    if (list < 0 || count == 0 || !written.startsWith(frame.first(listEnd)) || !written.endsWith(tail)
-        || !tail.startsWith(emptyListRest))
+    const Frame frame(withoutShortcuts(data));
+    const QByteArray& tail = frame.tail;
+    if (!frame.isValid() || count == 0 || !written.startsWith(frame.head) || !written.endsWith(tail))
         return {};
     // Where each item would begin: a line of its own two levels deep, as text values cannot
     // hold a line break. Whether the file really holds the items there is checked below.
     const QByteArray itemStart = '\n' + itemIndent + "{\n";
     QList<qsizetype> starts;
     starts.reserve(count);
-    qsizetype from = listEnd;
+    qsizetype from = frame.head.size();
     for (qsizetype i = 0; i < count; ++i) {
         const qsizetype found = written.indexOf(itemStart, from);
         if (found < 0 || (i == 0 && found != from))
@@ -151,7 +173,12 @@ UserDataEncoder::Adopted UserDataEncoder::adoptTexts(const QByteArray& written, 
         const qsizetype begin = count * c / chunks, end = count * (c + 1) / chunks;
         const auto work = [&, c, begin, end] {
             ::setpriority(PRIO_PROCESS, ::gettid(), 19);
-            ok[size_t(c)] = matches(begin, end, found[c]);
+            // Taking nothing only makes the first save encode everything itself.
+            try {
+                ok[size_t(c)] = matches(begin, end, found[c]);
+            } catch (...) {
+                ok[size_t(c)] = 0;
+            }
         };
         if (c + 1 < chunks)
             threads.emplace_back(work);
@@ -175,27 +202,24 @@ UserDataEncoder::Adopted UserDataEncoder::adoptTexts(const QByteArray& written, 
 VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data)
 {
     finishAdopting();
-    UserData rest = data;
-    rest.shortcuts.clear();
-    const QByteArray frame = VelmoraJSON::encode(rest);
-    const qsizetype list = frame.indexOf(listOpening);
-    const qsizetype listEnd = list + listOpening.size();
-    if (list < 0 || frame.mid(listEnd, emptyListRest.size()) != emptyListRest)
+    const UserData rest = withoutShortcuts(data);
+    const Frame frame(rest);
+    if (!frame.isValid())
         return {VelmoraJSON::encode(data), false};
     bool readsBack = false;
     try {
-        readsBack = VelmoraJSON::decode<UserData>(frame) == rest;
+        readsBack = VelmoraJSON::decode<UserData>(frame.whole) == rest;
     } catch (const DecodingError&) {
     }
     if (data.shortcuts.isEmpty())
-        return {frame, readsBack};
+        return {frame.whole, readsBack};
 
     struct Fresh {
         QByteArray text;
         bool readsBack = false;
     };
     QList<Fresh> fresh;
-    qsizetype size = frame.size();
+    qsizetype size = frame.whole.size();
     // Sizes first, so that the result is allocated once.
     QList<const Entry*> kept(data.shortcuts.size(), nullptr);
     for (qsizetype i = 0; i < data.shortcuts.size(); ++i) {
@@ -216,7 +240,7 @@ VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data)
     entries.reserve(data.shortcuts.size());
     QByteArray bytes;
     bytes.reserve(size);
-    bytes.append(frame.constData(), listEnd);
+    bytes += frame.head;
     qsizetype next = 0;
     for (qsizetype i = 0; i < data.shortcuts.size(); ++i) {
         bytes += i == 0 ? "\n" : ",\n";
@@ -235,8 +259,7 @@ VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data)
         readsBack = readsBack && entry.readsBack;
         entries.insert(shortcut.id, entry);
     }
-    bytes += emptyListRest;
-    bytes.append(frame.constData() + listEnd + emptyListRest.size(), frame.size() - listEnd - emptyListRest.size());
+    bytes += frame.tail;
 
     m_entries = std::move(entries);
     m_written = bytes;
