@@ -97,7 +97,15 @@ QByteArray UserDataEncoder::encodeShortcut(const Shortcut& shortcut, bool* reads
 
 UserDataEncoder::~UserDataEncoder()
 {
-    finishAdopting();
+    stopAdopting();
+}
+
+void UserDataEncoder::stopAdopting()
+{
+    if (!m_adopting.valid())
+        return;
+    m_stop->store(true);
+    m_adopting.get();
 }
 
 void UserDataEncoder::finishAdopting()
@@ -113,12 +121,15 @@ void UserDataEncoder::finishAdopting()
 
 void UserDataEncoder::adopt(const QByteArray& written, const UserData& data)
 {
-    finishAdopting();
+    // Texts of an earlier load are of no use any more; what the last save wrote stays.
+    stopAdopting();
+    m_stop = std::make_shared<std::atomic<bool>>(false);
     // Copies share the texts; the other threads only read them.
-    m_adopting = std::async(std::launch::async, &UserDataEncoder::adoptTexts, written, data);
+    m_adopting = std::async(std::launch::async, &UserDataEncoder::adoptTexts, written, data, m_stop);
 }
 
-UserDataEncoder::Adopted UserDataEncoder::adoptTexts(const QByteArray& written, const UserData& data)
+UserDataEncoder::Adopted UserDataEncoder::adoptTexts(const QByteArray& written, const UserData& data,
+    std::shared_ptr<const std::atomic<bool>> stop)
 {
     const QList<Shortcut>& shortcuts = data.shortcuts;
     const qsizetype count = shortcuts.size();
@@ -144,6 +155,8 @@ UserDataEncoder::Adopted UserDataEncoder::adoptTexts(const QByteArray& written, 
     // or the list's end.
     const auto matches = [&](qsizetype begin, qsizetype end, QList<Entry>& entries) {
         for (qsizetype i = begin; i < end; ++i) {
+            if (stop->load(std::memory_order_relaxed))
+                return false;
             // When every item matches, the file is byte for byte what encode() writes for
             // `data`, and it was read as `data` when it was loaded: each text reads back.
             Entry entry{shortcuts[i], starts[i], 0, true};

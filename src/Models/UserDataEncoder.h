@@ -5,7 +5,9 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <atomic>
 #include <future>
+#include <memory>
 
 // Writes libraries exactly as VelmoraJSON::encode does, but keeps each shortcut's written text
 // from the previous call and encodes again only the shortcuts that changed, so saving one edit
@@ -49,10 +51,15 @@ private:
         QHash<QString, Entry> entries;
         QByteArray written;
     };
-    static Adopted adoptTexts(const QByteArray& written, const UserData& data);
+    static Adopted adoptTexts(const QByteArray& written, const UserData& data,
+        std::shared_ptr<const std::atomic<bool>> stop);
+    // Waits for the texts being taken and keeps them.
     void finishAdopting();
+    // Gives up the texts being taken.
+    void stopAdopting();
 
     QHash<QString, Entry> m_entries; // by exact id
     QByteArray m_written;
     std::future<Adopted> m_adopting;
+    std::shared_ptr<std::atomic<bool>> m_stop;
 };

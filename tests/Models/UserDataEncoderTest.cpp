@@ -121,3 +121,18 @@ TEST(UserDataEncoder, AFileWrittenInAnotherFormIsNeverCopied)
     compact.adopt(VelmoraJSON::encodeCompact(JsonCoding<UserData>::encode(data)), data);
     EXPECT_TRUE(writesAsThePlainCoder(compact, data));
 }
+
+TEST(UserDataEncoder, ALaterLoadReplacesTheTextsOfAnEarlierOne)
+{
+    UserData first = sample();
+    for (int n = 10; n < 2600; ++n)
+        first.shortcuts.append(shortcut(n, QStringLiteral("First %1").arg(n)));
+    UserData second = first;
+    for (Shortcut& s : second.shortcuts)
+        s.expansion += QStringLiteral(" again");
+    UserDataEncoder encoder;
+    encoder.adopt(VelmoraJSON::encode(first), first);
+    encoder.adopt(VelmoraJSON::encode(second), second);
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, second));
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, first));
+}
