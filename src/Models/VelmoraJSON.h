@@ -214,6 +214,12 @@ void insertIfPresent(QJsonObject& object, const QString& key, const std::optiona
 // equal values give identical bytes in every process.
 namespace VelmoraJSON {
 
+// Bytes of a value, and whether the encoder showed that they decode to a value equal to it.
+struct Encoded {
+    QByteArray bytes;
+    bool readsBackAsGiven = false;
+};
+
 // Pretty, sorted, deterministic bytes; throws EncodingError for a non-finite number.
 QByteArray encode(const QJsonValue& value);
 // Compact bytes (the plain coder used for the credential record and copied items).

@@ -115,11 +115,13 @@ std::optional<QByteArray> read(const QString& path)
     struct stat info { };
     if (::fstat(fd.get(), &info) != 0)
         fail(Operation::read, path, errno);
-    QByteArray bytes;
-    bytes.reserve(qsizetype(info.st_size) + 1);
-    char buffer[65536];
+    // Read straight into the result; one spare byte shows whether the file grew meanwhile.
+    QByteArray bytes(qsizetype(info.st_size) + 1, Qt::Uninitialized);
+    qsizetype filled = 0;
     for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (filled == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const ssize_t got = ::read(fd.get(), bytes.data() + filled, size_t(bytes.size() - filled));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -127,45 +129,102 @@ std::optional<QByteArray> read(const QString& path)
         }
         if (got == 0)
             break;
-        bytes.append(buffer, got);
+        filled += got;
     }
+    bytes.truncate(filled);
     return bytes;
 }
 
+namespace {
+
+    // Writes `bytes` to a new temporary file beside `path` and flushes it to disk; returns its
+    // name. Nothing is left behind when this fails.
+    QString writeTemporary(const QByteArray& bytes, const QString& path, Access access)
+    {
+        QString temporary;
+        int raw = -1;
+        // The random name makes a collision with a leftover of an earlier crash unlikely;
+        // O_EXCL makes one harmless.
+        for (int attempt = 0; attempt < 8 && raw < 0; ++attempt) {
+            temporary = temporaryName(path);
+            const mode_t mode = access == Access::ownerOnly ? 0600 : 0666;
+            raw = ::open(nativePath(temporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (raw < 0 && errno != EEXIST)
+                fail(Operation::write, path, errno);
+        }
+        if (raw < 0)
+            fail(Operation::write, path, EEXIST);
+
+        Descriptor fd(raw);
+        try {
+            // The umask may only take bits away; a private file must be exactly 0600 before it
+            // holds a single byte.
+            if (access == Access::ownerOnly && ::fchmod(fd.get(), 0600) != 0)
+                fail(Operation::write, path, errno);
+            writeAll(fd.get(), bytes, path);
+            if (::fsync(fd.get()) != 0)
+                fail(Operation::write, path, errno);
+            if (fd.close() != 0)
+                fail(Operation::write, path, errno);
+        } catch (...) {
+            ::unlink(nativePath(temporary).constData());
+            throw;
+        }
+        return temporary;
+    }
+
+    void renameOver(const QString& temporary, const QString& path)
+    {
+        if (::rename(nativePath(temporary).constData(), nativePath(path).constData()) != 0) {
+            const int code = errno;
+            ::unlink(nativePath(temporary).constData());
+            fail(Operation::write, path, code);
+        }
+    }
+
+    // Errors of link() that say only that this file system cannot link, not that it failed.
+    bool linkUnsupported(int code)
+    {
+        return code == EPERM || code == EXDEV || code == EMLINK || code == ENOSYS || code == EOPNOTSUPP;
+    }
+
+} // namespace
+
 void writeAtomically(const QByteArray& bytes, const QString& path, Access access)
 {
-    const QString folder = QFileInfo(path).absolutePath();
-    QString temporary;
-    int raw = -1;
-    // The random name makes a collision with a leftover of an earlier crash unlikely; O_EXCL
-    // makes one harmless.
-    for (int attempt = 0; attempt < 8 && raw < 0; ++attempt) {
-        temporary = temporaryName(path);
-        const mode_t mode = access == Access::ownerOnly ? 0600 : 0666;
-        raw = ::open(nativePath(temporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (raw < 0 && errno != EEXIST)
-            fail(Operation::write, path, errno);
-    }
-    if (raw < 0)
-        fail(Operation::write, path, EEXIST);
+    renameOver(writeTemporary(bytes, path, access), path);
+    syncFolder(QFileInfo(path).absolutePath(), Operation::write);
+}
 
-    Descriptor fd(raw);
-    try {
-        // The umask may only take bits away; a private file must be exactly 0600 before it
-        // holds a single byte.
-        if (access == Access::ownerOnly && ::fchmod(fd.get(), 0600) != 0)
-            fail(Operation::write, path, errno);
-        writeAll(fd.get(), bytes, path);
-        if (::fsync(fd.get()) != 0)
-            fail(Operation::write, path, errno);
-        if (fd.close() != 0)
-            fail(Operation::write, path, errno);
-        if (::rename(nativePath(temporary).constData(), nativePath(path).constData()) != 0)
-            fail(Operation::write, path, errno);
-    } catch (...) {
-        ::unlink(nativePath(temporary).constData());
-        throw;
+void replaceKeepingPrevious(const QByteArray& bytes, const QString& path, const QString& previousPath,
+    const QByteArray& previousBytes)
+{
+    const QString replacement = writeTemporary(bytes, path, Access::standard);
+    const QString folder = QFileInfo(path).absolutePath();
+    // The file's own disk blocks become the previous version: nothing is copied, and once the
+    // file's name moves to the replacement no other name shares them, so a later in-place
+    // edit of the file cannot reach the previous version.
+    const QString link = temporaryName(previousPath);
+    if (::link(nativePath(path).constData(), nativePath(link).constData()) == 0) {
+        try {
+            renameOver(link, previousPath);
+            syncFolder(QFileInfo(previousPath).absolutePath(), Operation::write);
+        } catch (...) {
+            ::unlink(nativePath(replacement).constData());
+            throw;
+        }
+    } else {
+        const int code = errno;
+        try {
+            if (!linkUnsupported(code))
+                fail(Operation::write, previousPath, code);
+            writeAtomically(previousBytes, previousPath, Access::standard);
+        } catch (...) {
+            ::unlink(nativePath(replacement).constData());
+            throw;
+        }
     }
+    renameOver(replacement, path);
     syncFolder(folder, Operation::write);
 }
 

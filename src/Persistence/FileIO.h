@@ -28,6 +28,19 @@ std::optional<QByteArray> read(const QString& path);
 // its new bytes and a completed write survives power loss.
 void writeAtomically(const QByteArray& bytes, const QString& path, Access access);
 
+// Replaces `path` by `bytes` as writeAtomically does, after making its current contents the
+// file `previousPath` (replaced atomically as well). The current file is linked there rather
+// than copied where the file system allows it; elsewhere `previousBytes`, which must be what
+// `path` holds, are written. After a crash `previousPath` holds its old contents or the
+// file's, and `path` its old contents or `bytes`; `path` is only replaced once `previousPath`
+// holds its contents durably.
+void replaceKeepingPrevious(const QByteArray& bytes, const QString& path, const QString& previousPath,
+    const QByteArray& previousBytes);
+
+// How the store keeps a file's previous version while replacing it; tests pass their own.
+using Replacer = std::function<void(const QByteArray& bytes, const QString& path, const QString& previousPath,
+    const QByteArray& previousBytes)>;
+
 // Creates the folder and any missing parents, each with mode 0700. An existing folder is left
 // as it is.
 void makeFolders(const QString& path);

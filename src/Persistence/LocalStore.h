@@ -4,6 +4,7 @@
 #include "Models/Stats.h"
 #include "Models/SyncRecord.h"
 #include "Models/UserData.h"
+#include "Models/UserDataEncoder.h"
 #include "Persistence/FileIO.h"
 #include "Persistence/SafeJSONFile.h"
 
@@ -123,6 +124,7 @@ private:
     QSet<Resource> m_loaded;
     QSet<Resource> m_writeFailures;
     FileIO::Writer m_write;
+    UserDataEncoder m_libraryEncoder;
     SafeJSONFile<UserData> m_library;
     SafeJSONFile<AppSettings> m_preferences;
     SafeJSONFile<Stats> m_statistics;

@@ -50,17 +50,26 @@ public:
     using Validate = std::function<void(const Value&)>;
     using Read = std::function<std::optional<QByteArray>(const QString&)>;
 
+    // Without `replace`, the previous version is written through `write` before the file is.
     SafeJSONFile(QString path, MakeDefault makeDefault, FileIO::Writer write, Validate validate = {},
-        Read read = FileIO::read)
+        Read read = FileIO::read, FileIO::Replacer replace = {})
         : m_path(std::move(path))
         , m_makeDefault(std::move(makeDefault))
         , m_validate(std::move(validate))
         , m_read(std::move(read))
         , m_write(std::move(write))
+        , m_replace(std::move(replace))
     {
     }
 
+    // Replaces the plain encoding of saves by one that may vouch for its bytes, which then skip
+    // the read-back decode. It must give the bytes VelmoraJSON::encode gives.
+    using Encode = std::function<VelmoraJSON::Encoded(const Value&)>;
+    void setEncoder(Encode encode) { m_encode = std::move(encode); }
+
     const QString& path() const { return m_path; }
+    // The bytes last read or written; empty while none are known.
+    const QByteArray& rememberedBytes() const { return m_snapshot.bytes; }
     QString backupPath() const { return m_path + QStringLiteral(".backup"); }
 
     // Reads, decodes and validates the file and remembers its bytes. A file that is absent
@@ -105,10 +114,12 @@ public:
         if (m_snapshot.seen == Seen::unread)
             throw Failure(Failure::notLoaded);
         validate(value);
-        const QByteArray bytes = VelmoraJSON::encode(value);
+        const VelmoraJSON::Encoded encoded = m_encode ? m_encode(value) : VelmoraJSON::Encoded{VelmoraJSON::encode(value)};
+        const QByteArray& bytes = encoded.bytes;
         // Every remembered byte sequence was decoded and validated when it was remembered, so
         // only new bytes need the read-back check. This keeps a save of unchanged data cheap.
-        if (!holds(bytes))
+        // Bytes that decode to the validated value itself pass it without being decoded again.
+        if (!encoded.readsBackAsGiven && !holds(bytes))
             decodeValid(bytes);
 
         const std::optional<QByteArray> onDisk = m_read(m_path);
@@ -125,9 +136,14 @@ public:
         FileIO::makeFolders(QFileInfo(m_path).absolutePath());
         // The file holds exactly the remembered bytes (checked above), so it is already known
         // to decode and validate: it can become the backup as it is.
-        if (onDisk)
+        if (!onDisk) {
+            write(bytes, m_path);
+        } else if (m_replace) {
+            m_replace(bytes, m_path, backupPath(), *onDisk);
+        } else {
             write(*onDisk, backupPath());
-        write(bytes, m_path);
+            write(bytes, m_path);
+        }
         m_snapshot = Snapshot{Seen::contents, bytes};
     }
 
@@ -183,4 +199,6 @@ private:
     Validate m_validate;
     Read m_read;
     FileIO::Writer m_write;
+    FileIO::Replacer m_replace;
+    Encode m_encode;
 };

@@ -138,3 +138,35 @@ TEST(FileIORemove, RemovesAFileAndReportsAMissingOne)
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), ENOENT);
 }
+
+TEST(FileIOReplace, KeepsThePreviousVersionApartFromTheNewFile)
+{
+    TempDir dir;
+    dir.write(QStringLiteral("data.json"), "old");
+    dir.write(QStringLiteral("data.json.backup"), "older");
+    FileIO::replaceKeepingPrevious("new", dir.file(QStringLiteral("data.json")), dir.file(QStringLiteral("data.json.backup")), "old");
+    EXPECT_EQ(dir.read(QStringLiteral("data.json")), "new");
+    EXPECT_EQ(dir.read(QStringLiteral("data.json.backup")), "old");
+    EXPECT_EQ(entries(dir), (QStringList{QStringLiteral("data.json"), QStringLiteral("data.json.backup")}));
+
+    // Another program rewriting the file in place leaves the previous version alone.
+    QFile file(dir.file(QStringLiteral("data.json")));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.write("NEW");
+    file.close();
+    EXPECT_EQ(dir.read(QStringLiteral("data.json.backup")), "old");
+}
+
+TEST(FileIOReplace, AFailureLeavesTheFileAndNoTemporaryFile)
+{
+    TempDir dir;
+    dir.write(QStringLiteral("data.json"), "old");
+    QDir(dir.path()).mkdir(QStringLiteral("data.json.backup"));
+    const auto error = errorThrownBy<FileSystemError>([&] {
+        FileIO::replaceKeepingPrevious("new", dir.file(QStringLiteral("data.json")), dir.file(QStringLiteral("data.json.backup")), "old");
+    });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->operation(), FileSystemError::Operation::write);
+    EXPECT_EQ(dir.read(QStringLiteral("data.json")), "old");
+    EXPECT_EQ(entries(dir), (QStringList{QStringLiteral("data.json"), QStringLiteral("data.json.backup")}));
+}

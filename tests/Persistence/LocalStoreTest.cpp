@@ -317,3 +317,32 @@ TEST_F(LocalStoreTest, AnInterruptedFreshStartIsContinuedAfterARestart)
     EXPECT_TRUE(store->isReady());
     EXPECT_FALSE(dir.exists(LibraryRecovery::markerFileName()));
 }
+
+TEST_F(LocalStoreTest, WithItsOwnWriterEachSaveKeepsThePreviousLibraryAsTheBackup)
+{
+    LocalStore own(dir.path());
+    own.loadData();
+    own.loadSettings();
+    own.loadStats();
+    for (const QString& text : {QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")})
+        ASSERT_TRUE(own.saveData(library(text)));
+    EXPECT_EQ(dir.read(QStringLiteral("data.json.backup")), VelmoraJSON::encode(library(QStringLiteral("two"))));
+    EXPECT_EQ(dir.read(QStringLiteral("data.json")), VelmoraJSON::encode(library(QStringLiteral("three"))));
+    EXPECT_EQ(folderEntries(), (QStringList{QStringLiteral("data.json"), QStringLiteral("data.json.backup")}));
+}
+
+TEST_F(LocalStoreTest, WithItsOwnWriterAFailedBackupIsAWriteFailureThatLeavesTheLibrary)
+{
+    LocalStore own(dir.path());
+    own.loadData();
+    own.loadSettings();
+    own.loadStats();
+    ASSERT_TRUE(own.saveData(library(QStringLiteral("kept"))));
+    QDir(dir.path()).mkpath(QStringLiteral("data.json.backup/taken"));
+
+    EXPECT_FALSE(own.saveData(library(QStringLiteral("lost"))));
+    EXPECT_TRUE(own.isWriteFailure(Resource::library));
+    EXPECT_FALSE(own.isReady());
+    EXPECT_EQ(dir.read(QStringLiteral("data.json")), VelmoraJSON::encode(library(QStringLiteral("kept"))));
+    EXPECT_EQ(folderEntries(), (QStringList{QStringLiteral("data.json"), QStringLiteral("data.json.backup")}));
+}

@@ -1,0 +1,280 @@
+#include "Models/UserDataEncoder.h"
+
+#include <QJsonDocument>
+#include <QJsonParseError>
+
+#include <algorithm>
+#include <cstring>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// The list's place in the written library: a line of its own at the first depth, which no
+// text value can imitate, since the coder writes a line break inside text as "\n".
+const QByteArray listOpening = QByteArrayLiteral("\n    \"shortcuts\": [");
+const QByteArray emptyListRest = QByteArrayLiteral("\n    ]");
+// The list's items sit two levels deep.
+const QByteArray itemIndent = QByteArrayLiteral("        ");
+
+// Exact, not canonical, equality: a shortcut whose text only changed its Unicode form must be
+// written again, as its bytes differ.
+bool sameText(const QString& a, const QString& b)
+{
+    return a.size() == b.size() && (a.constData() == b.constData() || a == b);
+}
+
+bool sameShortcut(const Shortcut& a, const Shortcut& b)
+{
+    return sameText(a.id, b.id) && sameText(a.trigger, b.trigger) && sameText(a.expansion, b.expansion)
+        && a.groupId.has_value() == b.groupId.has_value() && (!a.groupId || sameText(*a.groupId, *b.groupId))
+        && a.order == b.order && a.isExample == b.isExample;
+}
+
+// The library written without its shortcuts, split where the list's items go: `head` ends
+// with the list's opening and `tail` starts with its closing line. Empty parts when the
+// coder's output does not have that shape.
+struct Frame {
+    QByteArray whole;
+    QByteArray head;
+    QByteArray tail;
+
+    explicit Frame(const UserData& rest)
+        : whole(VelmoraJSON::encode(rest))
+    {
+        const qsizetype list = whole.indexOf(listOpening);
+        if (list < 0 || whole.mid(list + listOpening.size(), emptyListRest.size()) != emptyListRest)
+            return;
+        head = whole.first(list + listOpening.size());
+        tail = whole.sliced(head.size());
+    }
+    bool isValid() const { return !head.isEmpty(); }
+};
+
+UserData withoutShortcuts(const UserData& data)
+{
+    UserData rest = data;
+    rest.shortcuts.clear();
+    return rest;
+}
+
+} // namespace
+
+bool UserDataEncoder::readsBackAs(const QByteArray& alone, const Shortcut& shortcut)
+{
+    // The text is an object, so it is read without the coder's wrapping for bare values.
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(alone, &error);
+    try {
+        return error.error == QJsonParseError::NoError && document.isObject()
+            && JsonReader(document.object()).decode<Shortcut>() == shortcut;
+    } catch (const DecodingError&) {
+        return false;
+    }
+}
+
+QByteArray UserDataEncoder::encodeShortcut(const Shortcut& shortcut, bool* readsBack)
+{
+    const QByteArray alone = VelmoraJSON::encode(shortcut);
+    if (readsBack)
+        *readsBack = readsBackAs(alone, shortcut);
+    // Written alone the record starts at depth 0 and ends with a line break; in the list every
+    // line lies two levels deeper.
+    QByteArray nested;
+    nested.reserve(alone.size() + itemIndent.size() * (alone.count('\n') + 1));
+    qsizetype from = 0;
+    while (from < alone.size() - 1) {
+        const qsizetype lineEnd = alone.indexOf('\n', from);
+        nested += itemIndent;
+        nested.append(alone.constData() + from, lineEnd - from);
+        from = lineEnd + 1;
+        if (from < alone.size())
+            nested += '\n';
+    }
+    return nested;
+}
+
+UserDataEncoder::~UserDataEncoder()
+{
+    stopAdopting();
+}
+
+void UserDataEncoder::stopAdopting()
+{
+    if (!m_adopting.valid())
+        return;
+    m_stop->store(true);
+    m_adopting.get();
+}
+
+void UserDataEncoder::finishAdopting()
+{
+    if (!m_adopting.valid())
+        return;
+    Adopted adopted = m_adopting.get();
+    if (adopted.entries.isEmpty())
+        return;
+    m_entries = std::move(adopted.entries);
+    m_written = std::move(adopted.written);
+}
+
+void UserDataEncoder::adopt(const QByteArray& written, const UserData& data)
+{
+    // Texts of an earlier load are of no use any more; what the last save wrote stays.
+    stopAdopting();
+    m_stop = std::make_shared<std::atomic<bool>>(false);
+    // Copies share the texts; the other threads only read them.
+    m_adopting = std::async(std::launch::async, &UserDataEncoder::adoptTexts, written, data, m_stop);
+}
+
+UserDataEncoder::Adopted UserDataEncoder::adoptTexts(const QByteArray& written, const UserData& data,
+    std::shared_ptr<const std::atomic<bool>> stop)
+{
+    const QList<Shortcut>& shortcuts = data.shortcuts;
+    const qsizetype count = shortcuts.size();
+    const Frame frame(withoutShortcuts(data));
+    const QByteArray& tail = frame.tail;
+    if (!frame.isValid() || count == 0 || !written.startsWith(frame.head) || !written.endsWith(tail))
+        return {};
+    // Where each item would begin: a line of its own two levels deep, as text values cannot
+    // hold a line break. Whether the file really holds the items there is checked below.
+    const QByteArray itemStart = '\n' + itemIndent + "{\n";
+    QList<qsizetype> starts;
+    starts.reserve(count);
+    qsizetype from = frame.head.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        const qsizetype found = written.indexOf(itemStart, from);
+        if (found < 0 || (i == 0 && found != from))
+            return {};
+        starts.append(found + 1);
+        from = found + 1;
+    }
+
+    // Each item's text must be exactly what encodeShortcut makes, followed by the separator
+    // or the list's end.
+    const auto matches = [&](qsizetype begin, qsizetype end, QList<Entry>& entries) {
+        for (qsizetype i = begin; i < end; ++i) {
+            if (stop->load(std::memory_order_relaxed))
+                return false;
+            // When every item matches, the file is byte for byte what encode() writes for
+            // `data`, and it was read as `data` when it was loaded: each text reads back.
+            Entry entry{shortcuts[i], starts[i], 0, true};
+            const QByteArray text = encodeShortcut(shortcuts[i], nullptr);
+            entry.size = text.size();
+            const qsizetype after = starts[i] + text.size();
+            const QByteArray follows = i + 1 < count ? QByteArrayLiteral(",\n") : tail;
+            if (after + follows.size() != written.size() && i + 1 == count)
+                return false;
+            if (after + follows.size() > written.size()
+                || std::memcmp(written.constData() + starts[i], text.constData(), size_t(text.size())) != 0
+                || std::memcmp(written.constData() + after, follows.constData(), size_t(follows.size())) != 0
+                || (i + 1 < count && starts[i + 1] != after + 2))
+                return false;
+            entries.append(entry);
+        }
+        return true;
+    };
+
+    // Split over a few threads that give way to the main thread, whose start-up work comes
+    // first: this only has to be done by the first save.
+    const qsizetype chunks = count < 2000 ? 1 : std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, 4);
+    QList<QList<Entry>> found(chunks);
+    std::vector<char> ok(size_t(chunks), 0);
+    std::vector<std::thread> threads;
+    for (qsizetype c = 0; c < chunks; ++c) {
+        const qsizetype begin = count * c / chunks, end = count * (c + 1) / chunks;
+        const auto work = [&, c, begin, end] {
+            ::setpriority(PRIO_PROCESS, ::gettid(), 19);
+            // Taking nothing only makes the first save encode everything itself.
+            try {
+                ok[size_t(c)] = matches(begin, end, found[c]);
+            } catch (...) {
+                ok[size_t(c)] = 0;
+            }
+        };
+        if (c + 1 < chunks)
+            threads.emplace_back(work);
+        else
+            work();
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    if (std::find(ok.begin(), ok.end(), 0) != ok.end())
+        return {};
+
+    Adopted adopted{{}, written};
+    adopted.entries.reserve(count);
+    for (const QList<Entry>& part : found) {
+        for (const Entry& entry : part)
+            adopted.entries.insert(entry.shortcut.id, entry);
+    }
+    return adopted;
+}
+
+VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data)
+{
+    finishAdopting();
+    const UserData rest = withoutShortcuts(data);
+    const Frame frame(rest);
+    if (!frame.isValid())
+        return {VelmoraJSON::encode(data), false};
+    bool readsBack = false;
+    try {
+        readsBack = VelmoraJSON::decode<UserData>(frame.whole) == rest;
+    } catch (const DecodingError&) {
+    }
+    if (data.shortcuts.isEmpty())
+        return {frame.whole, readsBack};
+
+    struct Fresh {
+        QByteArray text;
+        bool readsBack = false;
+    };
+    QList<Fresh> fresh;
+    qsizetype size = frame.whole.size();
+    // Sizes first, so that the result is allocated once.
+    QList<const Entry*> kept(data.shortcuts.size(), nullptr);
+    for (qsizetype i = 0; i < data.shortcuts.size(); ++i) {
+        const Shortcut& shortcut = data.shortcuts[i];
+        const auto it = m_entries.constFind(shortcut.id);
+        if (it != m_entries.constEnd() && sameShortcut(it->shortcut, shortcut)) {
+            kept[i] = &*it;
+            size += it->size + 2;
+        } else {
+            Fresh item;
+            item.text = encodeShortcut(shortcut, &item.readsBack);
+            size += item.text.size() + 2;
+            fresh.append(std::move(item));
+        }
+    }
+
+    QHash<QString, Entry> entries;
+    entries.reserve(data.shortcuts.size());
+    QByteArray bytes;
+    bytes.reserve(size);
+    bytes += frame.head;
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < data.shortcuts.size(); ++i) {
+        bytes += i == 0 ? "\n" : ",\n";
+        const Shortcut& shortcut = data.shortcuts[i];
+        Entry entry{shortcut, bytes.size(), 0, false};
+        if (kept[i]) {
+            entry.size = kept[i]->size;
+            entry.readsBack = kept[i]->readsBack;
+            bytes.append(m_written.constData() + kept[i]->offset, entry.size);
+        } else {
+            const Fresh& item = fresh[next++];
+            entry.size = item.text.size();
+            entry.readsBack = item.readsBack;
+            bytes += item.text;
+        }
+        readsBack = readsBack && entry.readsBack;
+        entries.insert(shortcut.id, entry);
+    }
+    bytes += frame.tail;
+
+    m_entries = std::move(entries);
+    m_written = bytes;
+    return {bytes, readsBack};
+}

@@ -1,0 +1,138 @@
+#include "ModelTestSupport.h"
+#include "Models/UserDataEncoder.h"
+
+namespace {
+
+Shortcut shortcut(int n, const QString& expansion)
+{
+    Shortcut s;
+    s.id = QStringLiteral("ID-%1").arg(n);
+    s.trigger = QStringLiteral(";t%1").arg(n);
+    s.expansion = expansion;
+    s.order = n;
+    return s;
+}
+
+// Folders, tombstones and shortcuts with every optional field and the texts the coder escapes.
+UserData sample()
+{
+    UserData data = UserData::empty();
+    Group folder;
+    folder.id = QStringLiteral("F-1");
+    folder.name = QStringLiteral("Clients \u00E9");
+    data.groups.append(folder);
+    data.shortcuts.append(shortcut(1, QStringLiteral("Plain text")));
+    data.shortcuts.append(shortcut(2, QStringLiteral("Quotes \" and \\ slashes\nnew line\ttab\u0001 \u2028 caf\u00E9 \U0001F600")));
+    data.shortcuts[1].groupId = folder.id;
+    data.shortcuts[1].isExample = true;
+    data.shortcuts.append(shortcut(3, QStringLiteral("Third")));
+    data.shortcuts[2].order = -9007199254740993;
+    data.recordDeletion(TombstoneKind::shortcuts, {QStringLiteral("ID-0")});
+    return data;
+}
+
+::testing::AssertionResult writesAsThePlainCoder(UserDataEncoder& encoder, const UserData& data)
+{
+    const VelmoraJSON::Encoded encoded = encoder.encode(data);
+    const QByteArray plain = VelmoraJSON::encode(data);
+    if (encoded.bytes != plain)
+        return ::testing::AssertionFailure() << "kept:\n"
+                                             << encoded.bytes.constData() << "\nplain:\n"
+                                             << plain.constData();
+    if (!encoded.readsBackAsGiven)
+        return ::testing::AssertionFailure() << "the bytes were not vouched for";
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace
+
+TEST(UserDataEncoder, WritesEveryLibraryAsThePlainCoder)
+{
+    UserDataEncoder encoder;
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, UserData::empty()));
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, sample()));
+    UserData one = UserData::empty();
+    one.shortcuts.append(shortcut(7, QStringLiteral("x")));
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, one));
+}
+
+TEST(UserDataEncoder, KeptTextsStillGiveThePlainCodersBytesAfterEveryKindOfEdit)
+{
+    UserDataEncoder encoder;
+    UserData data = sample();
+    ASSERT_TRUE(writesAsThePlainCoder(encoder, data));
+
+    data.shortcuts[0].expansion += QStringLiteral(" (edited)");
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+    data.shortcuts.prepend(shortcut(4, QStringLiteral("Added first")));
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+    data.shortcuts.move(3, 1);
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+    data.shortcuts.removeAt(2);
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+    data.shortcuts[1].groupId.reset();
+    data.shortcuts[1].isExample = false;
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+    // Equal as text, different as bytes: the shortcut must be written anew.
+    data.shortcuts[0].expansion = QStringLiteral("cafe\u0301");
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+    data.shortcuts[0].expansion = QStringLiteral("caf\u00E9");
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+    data.groups.clear();
+    for (Shortcut& s : data.shortcuts)
+        s.groupId.reset();
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+    data.shortcuts.clear();
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+}
+
+TEST(UserDataEncoder, HalvesOfCharactersAreWrittenAsEscapesAndKeptExactly)
+{
+    UserDataEncoder encoder;
+    UserData data = sample();
+    data.shortcuts[1].expansion = QStringLiteral("broken ") + QChar(0xD800);
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+    data.shortcuts[1].expansion = QStringLiteral("broken ") + QChar(0xDC00);
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+}
+
+TEST(UserDataEncoder, TextsTakenFromTheLoadedFileGiveThePlainCodersBytes)
+{
+    UserData data = sample();
+    for (int n = 10; n < 2600; ++n)
+        data.shortcuts.append(shortcut(n, QStringLiteral("Text %1").arg(n)));
+    UserDataEncoder encoder;
+    encoder.adopt(VelmoraJSON::encode(data), data);
+    data.shortcuts[1200].expansion = QStringLiteral("edited");
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+}
+
+TEST(UserDataEncoder, AFileWrittenInAnotherFormIsNeverCopied)
+{
+    const UserData data = sample();
+    QByteArray foreign = VelmoraJSON::encode(data);
+    foreign.replace("Plain text", "Plain\\u0020text");
+    ASSERT_EQ(VelmoraJSON::decode<UserData>(foreign), data);
+    UserDataEncoder encoder;
+    encoder.adopt(foreign, data);
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+
+    UserDataEncoder compact;
+    compact.adopt(VelmoraJSON::encodeCompact(JsonCoding<UserData>::encode(data)), data);
+    EXPECT_TRUE(writesAsThePlainCoder(compact, data));
+}
+
+TEST(UserDataEncoder, ALaterLoadReplacesTheTextsOfAnEarlierOne)
+{
+    UserData first = sample();
+    for (int n = 10; n < 2600; ++n)
+        first.shortcuts.append(shortcut(n, QStringLiteral("First %1").arg(n)));
+    UserData second = first;
+    for (Shortcut& s : second.shortcuts)
+        s.expansion += QStringLiteral(" again");
+    UserDataEncoder encoder;
+    encoder.adopt(VelmoraJSON::encode(first), first);
+    encoder.adopt(VelmoraJSON::encode(second), second);
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, second));
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, first));
+}
