@@ -1,5 +1,7 @@
 #include "AtspiElement.h"
 
+#include "AtspiRequestCounter.h"
+
 #include <atspi/atspi.h>
 #include <cmath>
 #include <cstring>
@@ -11,6 +13,7 @@ namespace {
 // a set holding only DEFUNCT).
 AtspiStateSet* stateSetOf(AtspiAccessible* accessible)
 {
+    AtspiRequestCounter::note();
     AtspiStateSet* states = atspi_accessible_get_state_set(accessible);
     if (states && atspi_state_set_contains(states, ATSPI_STATE_DEFUNCT)) {
         g_object_unref(states);
@@ -72,6 +75,7 @@ std::optional<int> AtspiElement::atspiRole()
 {
     if (!m_role) {
         GError* error = nullptr;
+        AtspiRequestCounter::note();
         const AtspiRole role = atspi_accessible_get_role(m_accessible, &error);
         if (succeeded(error))
             m_role = role;
@@ -160,6 +164,7 @@ std::optional<bool> AtspiElement::isAttributeSettable(QLatin1StringView attribut
 std::optional<QString> AtspiElement::textPrefix(qint64 length)
 {
     GError* error = nullptr;
+    AtspiRequestCounter::note();
     gchar* text = atspi_text_get_text(ATSPI_TEXT(m_accessible), 0, gint(length), &error);
     if (!succeeded(error) || !text)
         return std::nullopt;
@@ -174,15 +179,18 @@ AccessibilityValue AtspiElement::selection()
         return {};
     AtspiText* text = ATSPI_TEXT(m_accessible);
     GError* error = nullptr;
+    AtspiRequestCounter::note();
     const gint caret = atspi_text_get_caret_offset(text, &error);
     if (!succeeded(error))
         return {};
+    AtspiRequestCounter::note();
     const gint selections = atspi_text_get_n_selections(text, &error);
     if (!succeeded(error))
         return {};
     qint64 start = caret;
     qint64 end = caret;
     if (selections > 0) {
+        AtspiRequestCounter::note();
         AtspiRange* range = atspi_text_get_selection(text, 0, &error);
         if (!succeeded(error) || !range)
             return {};
@@ -254,12 +262,14 @@ bool AtspiElement::select(const TextRange& range)
     AtspiText* text = ATSPI_TEXT(m_accessible);
     GError* error = nullptr;
     bool done = false;
+    AtspiRequestCounter::note();
     if (range.length == 0) {
         done = atspi_text_set_caret_offset(text, gint(*start), &error);
     } else {
         const gint selections = atspi_text_get_n_selections(text, &error);
         if (!succeeded(error))
             return false;
+        AtspiRequestCounter::note();
         done = selections > 0 ? atspi_text_set_selection(text, 0, gint(*start), gint(*finish), &error)
                               : atspi_text_add_selection(text, gint(*start), gint(*finish), &error);
     }
