@@ -159,16 +159,32 @@ void TextExpansionEngine::handleKeyDown(const InputEvent& event)
         releaseKeyboard();
 }
 
+std::shared_ptr<AccessibilityExpansionTarget> TextExpansionEngine::focusedTarget()
+{
+    if (m_lastTarget && m_lastTarget->isFocusedAndEditable())
+        return m_lastTarget;
+    return AccessibilityExpansionTarget::focused(m_desktop);
+}
+
 void TextExpansionEngine::acceptKey(const InputEvent& event)
 {
-    std::shared_ptr<AccessibilityExpansionTarget> target = AccessibilityExpansionTarget::focused(m_desktop);
+    const QString& text = event.characters;
+    if (text.size() < 1 || text.size() >= unicodeReadLimit)
+        return invalidateTyping();
+    // Where nothing typed so far can become part of a trigger, where this key went does not
+    // matter: the field is left alone, and the next key that may begin a trigger starts a
+    // new run. Most typing costs the other application nothing this way.
+    if (!m_matcher.mayContinue(text)) {
+        m_matcher.clearBuffer();
+        m_expectedCaret.reset();
+        m_alternativeCaret.reset();
+        return;
+    }
+    std::shared_ptr<AccessibilityExpansionTarget> target = focusedTarget();
     if (!target)
         return invalidateTyping();
     const std::optional<TextRange> selection = target->selection();
     if (!selection || selection->length != 0)
-        return invalidateTyping();
-    const QString& text = event.characters;
-    if (text.size() < 1 || text.size() >= unicodeReadLimit)
         return invalidateTyping();
 
     // The field may show this key already or not yet (the desktop reports keys as they go
@@ -199,11 +215,11 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
     const std::optional<ExpansionMatcher::Entry> match = m_matcher.append(text);
     if (!match)
         return;
-    startReplacement(*match, std::move(target));
+    startReplacement(*match, target);
 }
 
 void TextExpansionEngine::startReplacement(const ExpansionMatcher::Entry& match,
-    std::shared_ptr<AccessibilityExpansionTarget> target)
+    const std::shared_ptr<AccessibilityExpansionTarget>& target)
 {
     const ExpansionPlan plan{match.trigger, match.expansion, *m_expectedCaret, m_alternativeCaret};
     const quint64 generation = m_generation;
@@ -219,11 +235,10 @@ void TextExpansionEngine::startReplacement(const ExpansionMatcher::Entry& match,
     };
     // From the trigger's final key until the paste is confirmed, a key reaching the field
     // would land inside the edit; held, it arrives after it, and is read as typing then.
-    if (m_replacement.start(plan, std::move(target), isCurrent, completed, ended) && m_desktop.keyboardHold)
+    if (m_replacement.start(plan, target, isCurrent, completed, ended) && m_desktop.keyboardHold)
         m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker);
     else
         releaseKeyboard();
-    m_lastTarget.reset();
     m_expectedCaret.reset();
     m_alternativeCaret.reset();
 }

@@ -63,11 +63,15 @@ private:
     void handleKeyDown(const InputEvent& event);
     // Follows a typed key into the focused field and the matcher.
     void acceptKey(const InputEvent& event);
-    void startReplacement(const ExpansionMatcher::Entry& match, std::shared_ptr<AccessibilityExpansionTarget> target);
+    // The field of the last key while it keeps the focus, checked with one question instead
+    // of the several that finding a field takes.
+    std::shared_ptr<AccessibilityExpansionTarget> focusedTarget();
+    void startReplacement(const ExpansionMatcher::Entry& match, const std::shared_ptr<AccessibilityExpansionTarget>& target);
 
     Desktop m_desktop;
     bool m_tapInstalled = false;
     ExpansionMatcher m_matcher;
+    // The field the last key that may belong to a trigger went to; kept until typing is reset.
     std::shared_ptr<AccessibilityExpansionTarget> m_lastTarget;
     // Where the last target's caret stands once the last accepted key is applied.
     std::optional<qint64> m_expectedCaret;
