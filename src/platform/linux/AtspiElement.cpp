@@ -161,16 +161,85 @@ std::optional<bool> AtspiElement::isAttributeSettable(QLatin1StringView attribut
     return atspi_state_set_contains(current, ATSPI_STATE_EDITABLE) && hasTextInterface(m_accessible);
 }
 
-std::optional<QString> AtspiElement::textPrefix(qint64 length)
+std::optional<QString> AtspiElement::textBetween(qint64 start, qint64 end)
 {
     GError* error = nullptr;
     AtspiRequestCounter::note();
-    gchar* text = atspi_text_get_text(ATSPI_TEXT(m_accessible), 0, gint(length), &error);
+    gchar* text = atspi_text_get_text(ATSPI_TEXT(m_accessible), gint(start), gint(end), &error);
     if (!succeeded(error) || !text)
         return std::nullopt;
     QString result = QString::fromUtf8(text, qsizetype(std::strlen(text)));
     g_free(text);
     return result;
+}
+
+std::optional<AtspiElement::Stretch> AtspiElement::stretch(qint64 from, qint64 to, std::optional<Anchor> anchor, bool withinText)
+{
+    // From the field's start, or from the last place converted when that is nearer: typing
+    // moves the caret a few characters at a time, however long the text before it.
+    if (!anchor) {
+        const qint64 fromStart = to;
+        const qint64 fromAnchor = m_anchor ? std::max(to, m_anchor->offset) - std::min(from, m_anchor->offset) : fromStart;
+        anchor = fromAnchor < fromStart ? *m_anchor : Anchor{};
+    }
+    const qint64 start = std::min(from, anchor->offset);
+    const qint64 end = std::max(to, anchor->offset);
+    std::optional<QString> text = textBetween(start, end);
+    std::optional<AtspiTextOffsets::Unit> unit;
+    qint64 reached = end;
+    if (text && withinText) {
+        unit = AtspiTextOffsets::unitOf(*text, end - start, *m_unit);
+    } else if (text) {
+        // The end may lie beyond the field's end, where the text's length says nothing about
+        // the unit; what came back is what there is.
+        unit = *m_unit;
+        reached = start + AtspiTextOffsets::fromUtf16(*text, text->size(), *m_unit).value_or(end - start);
+    }
+    const std::optional<qint64> anchorIndex = unit && anchor->offset <= reached
+        ? AtspiTextOffsets::toUtf16(*text, anchor->offset - start, *unit)
+        : std::nullopt;
+    if (!anchorIndex) {
+        m_anchor.reset();
+        return std::nullopt;
+    }
+    *m_unit = *unit;
+    if (*unit == AtspiTextOffsets::Unit::utf16) {
+        m_anchor.reset();
+        return Stretch{std::move(*text), start, start};
+    }
+    Stretch result{std::move(*text), start, anchor->utf16 - *anchorIndex};
+    m_anchor = Anchor{reached, result.origin + result.text.size()};
+    return result;
+}
+
+std::optional<AtspiElement::Stretch> AtspiElement::stretchOf(const TextRange& range)
+{
+    const qint64 end = range.location + range.length;
+    if (*m_unit == AtspiTextOffsets::Unit::utf16) {
+        // One unit more on each side tells whether the range cuts a surrogate pair.
+        const qint64 start = std::max<qint64>(0, range.location - 1);
+        const std::optional<QString> text = textBetween(start, end + 1);
+        if (!text)
+            return std::nullopt;
+        return Stretch{*text, start, start};
+    }
+    // An application unit never stands for fewer UTF-16 units, so reading as many units as
+    // the range is away from the anchor reaches it.
+    auto around = [&](const Anchor& anchor) {
+        return std::pair{std::max<qint64>(0, anchor.offset - std::max<qint64>(0, anchor.utf16 - range.location)),
+            anchor.offset + std::max<qint64>(0, end - anchor.utf16)};
+    };
+    const Anchor anchor = m_anchor && around(*m_anchor).second - around(*m_anchor).first < end ? *m_anchor : Anchor{};
+    const auto [from, to] = around(anchor);
+    return stretch(from, to, anchor, false);
+}
+
+std::optional<qint64> AtspiElement::Stretch::indexOf(qint64 utf16) const
+{
+    const qint64 index = utf16 - origin;
+    if (index < 0 || index > text.size() || (index > 0 && index < text.size() && text.at(index).isLowSurrogate() && text.at(index - 1).isHighSurrogate()))
+        return std::nullopt;
+    return index;
 }
 
 AccessibilityValue AtspiElement::selection()
@@ -203,19 +272,14 @@ AccessibilityValue AtspiElement::selection()
     // Offsets in UTF-16 units need no conversion, and no look at the text.
     if (start < 0 || end < 0 || *m_unit == AtspiTextOffsets::Unit::utf16)
         return TextRange{start, end - start};
-    const qint64 reach = std::max<qint64>(end, caret);
-    const std::optional<QString> prefix = textPrefix(reach);
-    if (!prefix)
+    const std::optional<Stretch> read = stretch(start, std::max<qint64>(end, caret), std::nullopt, true);
+    if (!read)
         return {};
-    const std::optional<AtspiTextOffsets::Unit> unit = AtspiTextOffsets::unitOf(*prefix, reach, *m_unit);
-    if (!unit)
-        return {};
-    *m_unit = *unit;
-    const std::optional<qint64> location = AtspiTextOffsets::toUtf16(*prefix, start, *unit);
-    const std::optional<qint64> finish = AtspiTextOffsets::toUtf16(*prefix, end, *unit);
+    const std::optional<qint64> location = AtspiTextOffsets::toUtf16(read->text, start - read->start, *m_unit);
+    const std::optional<qint64> finish = AtspiTextOffsets::toUtf16(read->text, end - read->start, *m_unit);
     if (!location || !finish)
         return {};
-    return TextRange{*location, *finish - *location};
+    return TextRange{read->origin + *location, *finish - *location};
 }
 
 AccessibilityValue AtspiElement::parameterizedAttributeValue(QLatin1StringView attribute, const AccessibilityValue& parameter)
@@ -230,13 +294,12 @@ AccessibilityValue AtspiElement::text(const TextRange& range)
 {
     if (range.location < 0 || range.length < 0 || !hasTextInterface(m_accessible))
         return {};
-    // In either unit the first `end` application units cover at least `end` UTF-16 units.
-    const qint64 end = range.location + range.length;
-    const std::optional<QString> prefix = textPrefix(end);
-    if (!prefix || prefix->size() < end || !AtspiTextOffsets::fromUtf16(*prefix, range.location, *m_unit)
-        || !AtspiTextOffsets::fromUtf16(*prefix, end, *m_unit))
+    const std::optional<Stretch> read = stretchOf(range);
+    const std::optional<qint64> first = read ? read->indexOf(range.location) : std::nullopt;
+    const std::optional<qint64> last = read ? read->indexOf(range.location + range.length) : std::nullopt;
+    if (!first || !last)
         return {};
-    return prefix->mid(range.location, range.length);
+    return read->text.mid(*first, range.length);
 }
 
 bool AtspiElement::setAttributeValue(QLatin1StringView attribute, const AccessibilityValue& value)
@@ -252,13 +315,17 @@ bool AtspiElement::select(const TextRange& range)
     if (range.location < 0 || range.length < 0 || !hasTextInterface(m_accessible))
         return false;
     const qint64 end = range.location + range.length;
-    const std::optional<QString> prefix = textPrefix(end);
-    if (!prefix || prefix->size() < end)
-        return false;
-    const std::optional<qint64> start = AtspiTextOffsets::fromUtf16(*prefix, range.location, *m_unit);
-    const std::optional<qint64> finish = AtspiTextOffsets::fromUtf16(*prefix, end, *m_unit);
-    if (!start || !finish)
-        return false;
+    std::optional<qint64> start = range.location;
+    std::optional<qint64> finish = end;
+    if (*m_unit != AtspiTextOffsets::Unit::utf16) {
+        const std::optional<Stretch> read = stretchOf(range);
+        const std::optional<qint64> first = read ? read->indexOf(range.location) : std::nullopt;
+        const std::optional<qint64> last = read ? read->indexOf(end) : std::nullopt;
+        if (!first || !last)
+            return false;
+        start = read->start + *AtspiTextOffsets::fromUtf16(read->text, *first, *m_unit);
+        finish = read->start + *AtspiTextOffsets::fromUtf16(read->text, *last, *m_unit);
+    }
     AtspiText* text = ATSPI_TEXT(m_accessible);
     GError* error = nullptr;
     bool done = false;
