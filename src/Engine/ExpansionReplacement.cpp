@@ -142,8 +142,9 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
         restore(*run);
         return finish(*run);
     }
-    if (run->isCurrent() && run->target->isFocusedAndEditable() && run->target->selection() == run->range
-        && owns(run->receipt, run->injected) && run->target->paste()) {
+    // The paste itself makes sure that the field still has the focus.
+    if (run->isCurrent() && run->target->selection() == run->range && owns(run->receipt, run->injected)
+        && run->target->paste()) {
         m_schedule(pasteCheckDelay, [this, run] { verifyPaste(run, pasteChecks); });
         return;
     }

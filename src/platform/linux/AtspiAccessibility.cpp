@@ -63,8 +63,13 @@ std::shared_ptr<AtspiTextOffsets::Unit> AtspiAccessibility::unitOf(AtspiAccessib
     if (it == m_units.end()) {
         // Qt's bridge counts UTF-16 units, other toolkits count characters; the element corrects
         // this guess as soon as the text shows otherwise.
+        // Only the application object answers the toolkit's name.
         AtspiRequestCounter::note();
-        gchar* toolkit = atspi_accessible_get_toolkit_name(accessible, nullptr);
+        AtspiAccessible* root = atspi_accessible_get_application(accessible, nullptr);
+        AtspiRequestCounter::note();
+        gchar* toolkit = root ? atspi_accessible_get_toolkit_name(root, nullptr) : nullptr;
+        if (root)
+            g_object_unref(root);
         const bool qt = toolkit && QString::fromUtf8(toolkit).compare(QLatin1String("Qt"), Qt::CaseInsensitive) == 0;
         g_free(toolkit);
         it = m_units.insert(application,

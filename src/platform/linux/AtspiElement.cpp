@@ -184,7 +184,8 @@ std::optional<AtspiElement::Stretch> AtspiElement::stretch(qint64 from, qint64 t
     }
     const qint64 start = std::min(from, anchor->offset);
     const qint64 end = std::max(to, anchor->offset);
-    std::optional<QString> text = textBetween(start, end);
+    // The caret where the last look left it needs no look at all.
+    std::optional<QString> text = start == end ? QString() : textBetween(start, end);
     std::optional<AtspiTextOffsets::Unit> unit;
     qint64 reached = end;
     if (text && withinText) {
@@ -216,9 +217,10 @@ std::optional<AtspiElement::Stretch> AtspiElement::stretchOf(const TextRange& ra
 {
     const qint64 end = range.location + range.length;
     if (*m_unit == AtspiTextOffsets::Unit::utf16) {
-        // One unit more on each side tells whether the range cuts a surrogate pair.
+        // One unit more in front tells whether the range begins inside a surrogate pair (its
+        // end is not read beyond: a text edit answers nothing for a range past its text).
         const qint64 start = std::max<qint64>(0, range.location - 1);
-        const std::optional<QString> text = textBetween(start, end + 1);
+        const std::optional<QString> text = textBetween(start, end);
         if (!text)
             return std::nullopt;
         return Stretch{*text, start, start};
