@@ -3,11 +3,14 @@
 #include "platform/linux/DisplayAvailability.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
 #include <X11/Xlib.h>
+#include <cerrno>
+#include <csignal>
 
 namespace {
 
@@ -15,11 +18,25 @@ namespace {
 // client leaves.
 class BareServer {
 public:
+    // A display number is taken while the process its lock file names runs; servers killed
+    // without their clean-up leave sockets and locks behind, which a new server replaces.
+    static bool isTaken(int number)
+    {
+        QFile lock(QStringLiteral("/tmp/.X%1-lock").arg(number));
+        if (!lock.open(QIODevice::ReadOnly))
+            return QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number));
+        bool ok = false;
+        const pid_t owner = pid_t(lock.readAll().trimmed().toLongLong(&ok));
+        return !ok || owner <= 0 || kill(owner, 0) == 0 || errno == EPERM;
+    }
+
     bool start()
     {
         for (int number = 4200; number < 4300 && m_display.isEmpty(); ++number) {
-            if (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
+            if (isTaken(number))
                 continue;
+            // A socket left behind would make the wait below end before the server is up.
+            QFile::remove(QStringLiteral("/tmp/.X11-unix/X%1").arg(number));
             m_server.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(number), "-nolisten", "tcp"});
             if (!m_server.waitForStarted(5000))
                 return false;
