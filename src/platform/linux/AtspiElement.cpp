@@ -231,9 +231,14 @@ std::optional<AtspiElement::Stretch> AtspiElement::stretchOf(const TextRange& ra
         return std::pair{std::max<qint64>(0, anchor.offset - std::max<qint64>(0, anchor.utf16 - range.location)),
             anchor.offset + std::max<qint64>(0, end - anchor.utf16)};
     };
-    const Anchor anchor = m_anchor && around(*m_anchor).second - around(*m_anchor).first < end ? *m_anchor : Anchor{};
+    const bool nearer = m_anchor && around(*m_anchor).second - around(*m_anchor).first < end;
+    const Anchor anchor = nearer ? *m_anchor : Anchor{};
     const auto [from, to] = around(anchor);
-    return stretch(from, to, anchor, false);
+    std::optional<Stretch> read = stretch(from, to, anchor, false);
+    // The text before the anchor may have changed without a key the engine saw.
+    if (!read && nearer)
+        return stretchOf(range);
+    return read;
 }
 
 std::optional<qint64> AtspiElement::Stretch::indexOf(qint64 utf16) const
@@ -274,7 +279,11 @@ AccessibilityValue AtspiElement::selection()
     // Offsets in UTF-16 units need no conversion, and no look at the text.
     if (start < 0 || end < 0 || *m_unit == AtspiTextOffsets::Unit::utf16)
         return TextRange{start, end - start};
-    const std::optional<Stretch> read = stretch(start, std::max<qint64>(end, caret), std::nullopt, true);
+    const bool anchored = m_anchor.has_value();
+    std::optional<Stretch> read = stretch(start, std::max<qint64>(end, caret), std::nullopt, true);
+    // The text before the anchor may have changed without a key the engine saw.
+    if (!read && anchored)
+        read = stretch(start, std::max<qint64>(end, caret), Anchor{}, true);
     if (!read)
         return {};
     const std::optional<qint64> location = AtspiTextOffsets::toUtf16(read->text, start - read->start, *m_unit);
