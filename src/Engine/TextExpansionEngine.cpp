@@ -114,8 +114,14 @@ void TextExpansionEngine::invalidateTyping()
     ++m_generation;
     m_matcher.clearBuffer();
     m_lastTarget.reset();
+    forgetCarets();
+}
+
+void TextExpansionEngine::forgetCarets()
+{
     m_expectedCaret.reset();
     m_alternativeCaret.reset();
+    m_runLength = 0;
 }
 
 void TextExpansionEngine::handleEvent(const InputEvent& event)
@@ -176,8 +182,7 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
     // new run. Most typing costs the other application nothing this way.
     if (!m_matcher.mayContinue(text)) {
         m_matcher.clearBuffer();
-        m_expectedCaret.reset();
-        m_alternativeCaret.reset();
+        forgetCarets();
         return;
     }
     std::shared_ptr<AccessibilityExpansionTarget> target = focusedTarget();
@@ -188,27 +193,29 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
         return invalidateTyping();
 
     // The field may show this key already or not yet (the desktop reports keys as they go
-    // to the application, not before). Either way, a key typed where the previous one left
-    // the caret puts the caret at the previous expectation plus this key's length. For the
-    // first key in a field both readings stay open until a later key or the replacement's
-    // look at the field tells them apart.
+    // to the application, not before), and a busy application may not even have applied
+    // the run's earlier keys: its caret stands somewhere between the run's start and the
+    // previous expectation plus this key's length. For the first key of a run both readings
+    // stay open until a later key or the replacement's look at the field tells them apart.
     const qint64 location = selection->location;
     const qint64 length = text.size();
     QList<qint64> carets;
     if (m_lastTarget && target->isSameField(*m_lastTarget)) {
         for (const std::optional<qint64>& expected : {m_expectedCaret, m_alternativeCaret}) {
-            if (expected && (location == *expected || location == *expected + length))
+            if (expected && location >= *expected - m_runLength && location <= *expected + length)
                 carets.append(*expected + length);
         }
     }
     if (carets.isEmpty()) {
         m_matcher.clearBuffer();
+        m_runLength = 0;
         carets.append(location + length);
         // A caret closer to the start than the key is long cannot stand behind that key.
         if (location >= length)
             carets.append(location);
     }
     m_lastTarget = target;
+    m_runLength += length;
     m_expectedCaret = carets.first();
     m_alternativeCaret = carets.size() > 1 ? std::optional<qint64>(carets.at(1)) : std::nullopt;
 
@@ -239,6 +246,5 @@ void TextExpansionEngine::startReplacement(const ExpansionMatcher::Entry& match,
         m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker);
     else
         releaseKeyboard();
-    m_expectedCaret.reset();
-    m_alternativeCaret.reset();
+    forgetCarets();
 }

@@ -57,6 +57,7 @@ public:
 
 private:
     void invalidateTyping();
+    void forgetCarets();
     void releaseKeyboard();
     void setupEventTap();
     void handleEvent(const InputEvent& event);
@@ -78,6 +79,8 @@ private:
     // The same if the field had applied the first key of this run before the engine read
     // its caret; kept while both readings fit what followed.
     std::optional<qint64> m_alternativeCaret;
+    // UTF-16 units typed since the caret readings above began.
+    qint64 m_runLength = 0;
     quint64 m_generation = 0;
     ExpansionHandler m_onExpansion;
     QMetaObject::Connection m_activationObserver;
