@@ -49,20 +49,22 @@ std::shared_ptr<AccessibilityExpansionTarget> AccessibilityExpansionTarget::focu
 
 bool AccessibilityExpansionTarget::isEditable()
 {
-    const std::optional<bool> settable = m_element->isAttributeSettable(AX::selectedTextRange);
     const std::optional<QString> role = answer<QString>(m_element->attributeValue(AX::role));
     const std::optional<QString> subrole = answer<QString>(m_element->attributeValue(AX::subrole));
-    const std::optional<bool> enabled = answer<bool>(m_element->attributeValue(AX::enabled));
-    const bool secureInput = m_desktop.accessibility->isSecureEventInputEnabled();
     const qint64 ownProcess = QCoreApplication::applicationPid();
-    const bool hasSelection = selection().has_value();
 
-    // Elements that do not report whether they are enabled are taken as enabled; only an
-    // explicit "disabled" rejects.
-    return !secureInput && m_process != ownProcess && enabled.value_or(true) && settable.value_or(false)
-        && hasSelection
+    return !m_desktop.accessibility->isSecureEventInputEnabled() && m_process != ownProcess
+        && isEnabledAndSettable(*m_element) && selection().has_value()
         && (role == AX::textFieldRole || role == AX::textAreaRole || role == AX::comboBoxRole)
         && subrole != AX::secureTextFieldSubrole;
+}
+
+bool AccessibilityExpansionTarget::isEnabledAndSettable(AccessibleElement& element)
+{
+    // Elements that do not report whether they are enabled are taken as enabled; only an
+    // explicit "disabled" rejects.
+    return answer<bool>(element.attributeValue(AX::enabled)).value_or(true)
+        && element.isAttributeSettable(AX::selectedTextRange).value_or(false);
 }
 
 bool AccessibilityExpansionTarget::isSameField(const AccessibilityExpansionTarget& other) const
@@ -72,8 +74,18 @@ bool AccessibilityExpansionTarget::isSameField(const AccessibilityExpansionTarge
 
 bool AccessibilityExpansionTarget::isFocusedAndEditable()
 {
-    const std::shared_ptr<AccessibilityExpansionTarget> current = focused(m_desktop);
-    return current && current->isSameField(*this);
+    if (!m_desktop.trust->isProcessTrusted() || m_desktop.accessibility->isSecureEventInputEnabled()
+        || m_desktop.workspace->frontmostProcessId() != m_process)
+        return false;
+    const std::shared_ptr<AccessibleElement> application = m_desktop.accessibility->applicationElement(m_process);
+    if (!application)
+        return false;
+    application->setMessagingTimeout(messagingTimeout);
+    const auto current = answer<std::shared_ptr<AccessibleElement>>(application->attributeValue(AX::focusedUIElement));
+    if (!current || !*current || !(*current)->isEqual(*m_element))
+        return false;
+    (*current)->setMessagingTimeout(messagingTimeout);
+    return isEnabledAndSettable(**current);
 }
 
 std::optional<TextRange> AccessibilityExpansionTarget::selection()

@@ -8,7 +8,10 @@
 // The focused text field of the application in front, reached through the desktop's
 // accessibility interface. Only editable, enabled, non-secure text fields, combo boxes and
 // text areas of other applications qualify. A target never becomes invalid by itself: once
-// focus moves on, its focus test fails and so do its operations.
+// focus moves on, its focus test fails and so do its operations. Finding a target asks the
+// field several questions; the focus test only whether it still has the focus and is still
+// enabled and editable (its kind does not change), so a target is worth keeping while the
+// user types into one field.
 class AccessibilityExpansionTarget final : public ExpansionTarget {
 public:
     // Seconds each accessibility request may take before it counts as failed.
@@ -32,6 +35,8 @@ private:
     AccessibilityExpansionTarget(const Desktop& desktop, std::shared_ptr<AccessibleElement> element, qint64 process);
 
     bool isEditable();
+    // Of the application's focused element as it answers now.
+    bool isEnabledAndSettable(AccessibleElement& element);
 
     Desktop m_desktop;
     std::shared_ptr<AccessibleElement> m_element;

@@ -94,9 +94,11 @@ void ExpansionMatcher::rebuild(const QList<Shortcut>& shortcuts)
     std::stable_sort(kept.begin(), kept.end(), precedes);
     m_slots.clear();
     m_index.clear();
+    m_beginnings.clear();
     m_slots.reserve(qsizetype(kept.size()));
     for (Slot& slot : kept) {
         m_index.emplace(slot.key, slot.entry);
+        addBeginnings(slot.key, 1);
         m_slots.append(std::move(slot));
     }
 }
@@ -165,14 +167,45 @@ void ExpansionMatcher::removeSlot(const QString& canonical)
     if (slot == m_slots.cend())
         return;
     m_index.erase(slot->key);
+    addBeginnings(slot->key, -1);
     m_slots.erase(slot);
 }
 
 void ExpansionMatcher::insertSlot(Slot slot)
 {
     m_index.emplace(slot.key, slot.entry);
+    addBeginnings(slot.key, 1);
     const auto place = std::upper_bound(m_slots.cbegin(), m_slots.cend(), slot, precedes);
     m_slots.insert(place, std::move(slot));
+}
+
+void ExpansionMatcher::addBeginnings(const QString& key, int change)
+{
+    for (qsizetype end = 1; end <= key.size(); ++end) {
+        if (end < key.size() && key.at(end) != keySeparator)
+            continue;
+        const QString beginning = key.left(end);
+        const auto found = m_beginnings.find(beginning);
+        if (found == m_beginnings.end())
+            m_beginnings.emplace(beginning, change);
+        else if ((found->second += change) <= 0)
+            m_beginnings.erase(found);
+    }
+}
+
+bool ExpansionMatcher::mayContinue(const QString& text) const
+{
+    if (maximumLength() < 1 || text.isEmpty() || hasEditingControls(text))
+        return false;
+    const QStringList canonical = canonicalCharacters(tail(text));
+    const QString key = canonical.join(keySeparator);
+    qsizetype start = 0;
+    for (const QString& character : canonical) {
+        if (m_beginnings.contains(QStringView(key).mid(start)))
+            return true;
+        start += character.size() + 1;
+    }
+    return false;
 }
 
 QStringList ExpansionMatcher::tail(const QString& text) const

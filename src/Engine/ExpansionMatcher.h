@@ -36,6 +36,11 @@ public:
     // Whether append(text) would answer a trigger now, or would on an empty buffer.
     bool wouldMatch(const QString& text) const;
 
+    // Whether the buffer with `text` added ends with the beginning of some trigger (a whole
+    // trigger included). When it does not, nothing typed so far can be part of a later
+    // match, and a key typing `text` needs no look at the field.
+    bool mayContinue(const QString& text) const;
+
     // The typing reset empties only the buffer; the triggers stay.
     void clearBuffer() { m_buffer.clear(); }
 
@@ -76,6 +81,9 @@ private:
         size_t operator()(QStringView key) const { return qHash(key); }
     };
     std::unordered_map<QString, Entry, KeyHash, std::equal_to<>> m_index;
+    // The keys of every beginning of every trigger, with how many triggers share each.
+    std::unordered_map<QString, int, KeyHash, std::equal_to<>> m_beginnings;
+    void addBeginnings(const QString& key, int change);
 
     QList<Slot> m_slots;
     // The list last seen, each trigger's canonical form by position, and how many

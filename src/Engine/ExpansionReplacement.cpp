@@ -82,15 +82,17 @@ void ExpansionReplacement::waitForFinalKey(const std::shared_ptr<Run>& run, int 
         return finish(*run);
 
     const qint64 location = selection->location;
-    if (plan.alternativeCaret && location == *plan.alternativeCaret
-        && equalText(run->target->text(TextRange{location - length, length}), plan.trigger)) {
+    const std::optional<QString> beforeCaret = plan.alternativeCaret && location == *plan.alternativeCaret
+        ? run->target->text(TextRange{location - length, length})
+        : std::nullopt;
+    if (equalText(beforeCaret, plan.trigger)) {
         // The same caret and text may also mean that the field has not applied the final key
         // yet (a trigger of one repeated character typed after that character): then only a
-        // caret that stays put tells that the alternative holds.
+        // caret that stays put tells that the alternative holds. The text just read holds what
+        // the field would show then.
         const qint64 missing = plan.expectedCaret - location;
         const qint64 shown = length - missing;
-        const bool finalKeyMayBePending = shown <= 0
-            || equalText(run->target->text(TextRange{location - shown, shown}), plan.trigger.left(shown));
+        const bool finalKeyMayBePending = shown <= 0 || Text::equal(beforeCaret->right(shown), plan.trigger.left(shown));
         if (!finalKeyMayBePending || attempts <= 1)
             return replace(run, location);
     }
@@ -142,8 +144,9 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
         restore(*run);
         return finish(*run);
     }
-    if (run->isCurrent() && run->target->isFocusedAndEditable() && run->target->selection() == run->range
-        && owns(run->receipt, run->injected) && run->target->paste()) {
+    // The paste itself makes sure that the field still has the focus.
+    if (run->isCurrent() && run->target->selection() == run->range && owns(run->receipt, run->injected)
+        && run->target->paste()) {
         m_schedule(pasteCheckDelay, [this, run] { verifyPaste(run, pasteChecks); });
         return;
     }

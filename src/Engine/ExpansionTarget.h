@@ -16,6 +16,7 @@ public:
     virtual std::optional<TextRange> selection() = 0;
     virtual std::optional<QString> text(TextRange range) = 0;
     virtual bool select(TextRange range) = 0;
-    // Pastes the clipboard into the field; true when the paste keys were posted.
+    // Pastes the clipboard into the field if it is still focused and editable; true when the
+    // paste keys were posted.
     virtual bool paste() = 0;
 };

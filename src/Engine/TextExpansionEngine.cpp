@@ -114,8 +114,14 @@ void TextExpansionEngine::invalidateTyping()
     ++m_generation;
     m_matcher.clearBuffer();
     m_lastTarget.reset();
+    forgetCarets();
+}
+
+void TextExpansionEngine::forgetCarets()
+{
     m_expectedCaret.reset();
     m_alternativeCaret.reset();
+    m_runLength = 0;
 }
 
 void TextExpansionEngine::handleEvent(const InputEvent& event)
@@ -159,51 +165,68 @@ void TextExpansionEngine::handleKeyDown(const InputEvent& event)
         releaseKeyboard();
 }
 
+std::shared_ptr<AccessibilityExpansionTarget> TextExpansionEngine::focusedTarget()
+{
+    if (m_lastTarget && m_lastTarget->isFocusedAndEditable())
+        return m_lastTarget;
+    return AccessibilityExpansionTarget::focused(m_desktop);
+}
+
 void TextExpansionEngine::acceptKey(const InputEvent& event)
 {
-    std::shared_ptr<AccessibilityExpansionTarget> target = AccessibilityExpansionTarget::focused(m_desktop);
+    const QString& text = event.characters;
+    if (text.size() < 1 || text.size() >= unicodeReadLimit)
+        return invalidateTyping();
+    // Where nothing typed so far can become part of a trigger, where this key went does not
+    // matter: the field is left alone, and the next key that may begin a trigger starts a
+    // new run. Most typing costs the other application nothing this way.
+    if (!m_matcher.mayContinue(text)) {
+        m_matcher.clearBuffer();
+        forgetCarets();
+        return;
+    }
+    std::shared_ptr<AccessibilityExpansionTarget> target = focusedTarget();
     if (!target)
         return invalidateTyping();
     const std::optional<TextRange> selection = target->selection();
     if (!selection || selection->length != 0)
         return invalidateTyping();
-    const QString& text = event.characters;
-    if (text.size() < 1 || text.size() >= unicodeReadLimit)
-        return invalidateTyping();
 
     // The field may show this key already or not yet (the desktop reports keys as they go
-    // to the application, not before). Either way, a key typed where the previous one left
-    // the caret puts the caret at the previous expectation plus this key's length. For the
-    // first key in a field both readings stay open until a later key or the replacement's
-    // look at the field tells them apart.
+    // to the application, not before), and a busy application may not even have applied
+    // the run's earlier keys: its caret stands somewhere between the run's start and the
+    // previous expectation plus this key's length. For the first key of a run both readings
+    // stay open until a later key or the replacement's look at the field tells them apart.
     const qint64 location = selection->location;
     const qint64 length = text.size();
     QList<qint64> carets;
     if (m_lastTarget && target->isSameField(*m_lastTarget)) {
         for (const std::optional<qint64>& expected : {m_expectedCaret, m_alternativeCaret}) {
-            if (expected && (location == *expected || location == *expected + length))
+            if (expected && location >= *expected - m_runLength && location <= *expected + length)
                 carets.append(*expected + length);
         }
     }
     if (carets.isEmpty()) {
         m_matcher.clearBuffer();
+        m_runLength = 0;
         carets.append(location + length);
         // A caret closer to the start than the key is long cannot stand behind that key.
         if (location >= length)
             carets.append(location);
     }
     m_lastTarget = target;
+    m_runLength += length;
     m_expectedCaret = carets.first();
     m_alternativeCaret = carets.size() > 1 ? std::optional<qint64>(carets.at(1)) : std::nullopt;
 
     const std::optional<ExpansionMatcher::Entry> match = m_matcher.append(text);
     if (!match)
         return;
-    startReplacement(*match, std::move(target));
+    startReplacement(*match, target);
 }
 
 void TextExpansionEngine::startReplacement(const ExpansionMatcher::Entry& match,
-    std::shared_ptr<AccessibilityExpansionTarget> target)
+    const std::shared_ptr<AccessibilityExpansionTarget>& target)
 {
     const ExpansionPlan plan{match.trigger, match.expansion, *m_expectedCaret, m_alternativeCaret};
     const quint64 generation = m_generation;
@@ -219,11 +242,9 @@ void TextExpansionEngine::startReplacement(const ExpansionMatcher::Entry& match,
     };
     // From the trigger's final key until the paste is confirmed, a key reaching the field
     // would land inside the edit; held, it arrives after it, and is read as typing then.
-    if (m_replacement.start(plan, std::move(target), isCurrent, completed, ended) && m_desktop.keyboardHold)
+    if (m_replacement.start(plan, target, isCurrent, completed, ended) && m_desktop.keyboardHold)
         m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker);
     else
         releaseKeyboard();
-    m_lastTarget.reset();
-    m_expectedCaret.reset();
-    m_alternativeCaret.reset();
+    forgetCarets();
 }

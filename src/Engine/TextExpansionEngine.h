@@ -57,23 +57,30 @@ public:
 
 private:
     void invalidateTyping();
+    void forgetCarets();
     void releaseKeyboard();
     void setupEventTap();
     void handleEvent(const InputEvent& event);
     void handleKeyDown(const InputEvent& event);
     // Follows a typed key into the focused field and the matcher.
     void acceptKey(const InputEvent& event);
-    void startReplacement(const ExpansionMatcher::Entry& match, std::shared_ptr<AccessibilityExpansionTarget> target);
+    // The field of the last key while it keeps the focus, checked with one question instead
+    // of the several that finding a field takes.
+    std::shared_ptr<AccessibilityExpansionTarget> focusedTarget();
+    void startReplacement(const ExpansionMatcher::Entry& match, const std::shared_ptr<AccessibilityExpansionTarget>& target);
 
     Desktop m_desktop;
     bool m_tapInstalled = false;
     ExpansionMatcher m_matcher;
+    // The field the last key that may belong to a trigger went to; kept until typing is reset.
     std::shared_ptr<AccessibilityExpansionTarget> m_lastTarget;
     // Where the last target's caret stands once the last accepted key is applied.
     std::optional<qint64> m_expectedCaret;
     // The same if the field had applied the first key of this run before the engine read
     // its caret; kept while both readings fit what followed.
     std::optional<qint64> m_alternativeCaret;
+    // UTF-16 units typed since the caret readings above began.
+    qint64 m_runLength = 0;
     quint64 m_generation = 0;
     ExpansionHandler m_onExpansion;
     QMetaObject::Connection m_activationObserver;

@@ -316,3 +316,36 @@ TEST(ExpansionMatcherEdits, AFollowedEditMatchesTheNewTextAndEmptiesTheBuffer)
     EXPECT_TRUE(matcher.buffer().isEmpty());
     EXPECT_EQ(typeInto(matcher, "/sig"), (ExpansionMatcher::Entry{"/sig", "new"}));
 }
+
+TEST(ExpansionMatcherTyping, OnlyTypingThatMayBecomeATriggerMayContinue)
+{
+    ExpansionMatcher matcher = loaded({{"/sig", "S"}, {QStringLiteral("/caf\u00E9"), "C"}});
+    EXPECT_FALSE(matcher.mayContinue("x"));
+    EXPECT_TRUE(matcher.mayContinue("/"));
+    typeInto(matcher, "ab/s");
+    EXPECT_TRUE(matcher.mayContinue("i"));
+    EXPECT_FALSE(matcher.mayContinue("x"));
+    typeInto(matcher, "i");
+    EXPECT_TRUE(matcher.mayContinue("g"));
+    // A key that ends the typing on a trigger's beginning again may continue.
+    EXPECT_TRUE(matcher.mayContinue("x/"));
+
+    matcher.clearBuffer();
+    typeInto(matcher, "/cafe");
+    EXPECT_TRUE(matcher.mayContinue(QStringLiteral("\u0301")));
+    EXPECT_FALSE(matcher.mayContinue("\n"));
+}
+
+TEST(ExpansionMatcherEdits, ARemovedTriggerNoLongerBeginsAnything)
+{
+    ExpansionMatcher matcher;
+    QList<Shortcut> list = shortcuts({{"/sig", "S"}, {";addr", "A"}});
+    matcher.update(list);
+    EXPECT_TRUE(matcher.mayContinue(";"));
+    list.removeLast();
+    matcher.update(list);
+    EXPECT_FALSE(matcher.mayContinue(";"));
+    EXPECT_TRUE(matcher.mayContinue("/"));
+    matcher.update({});
+    EXPECT_FALSE(matcher.mayContinue("/"));
+}

@@ -194,7 +194,9 @@ using AbandonedReplacement = EngineFixture;
 TEST_F(AbandonedReplacement, KeyTypedBeforeThePasteLeavesTriggerAndKeyAsTyped)
 {
     desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
-    // The field is slow to show the final key, so the replacement is still waiting for it.
+    // The field is slow to show the final key, so the replacement is still waiting for it,
+    // and the desktop cannot hold the key typed meanwhile.
+    desktop.keyboardHold.refuses = true;
     field->keyDelay = 0.015;
     desktop.type(QStringLiteral("/sig"));
     scheduler.advance(0.01);
@@ -215,6 +217,8 @@ TEST_F(AbandonedReplacement, ClickScrollModifierOrApplicationSwitchBeforeThePast
         [&] { desktop.workspace.activate(FakeDesktop::editorProcess); },
         [&] { desktop.events.disable(); },
     };
+    // A modifier pressed while the desktop holds the keyboard would wait behind the paste.
+    desktop.keyboardHold.refuses = true;
     for (const auto& interrupt : interruptions) {
         auto next = desktop.focusNewField();
         next->keyDelay = 0.015;
@@ -229,7 +233,7 @@ TEST_F(AbandonedReplacement, ClickScrollModifierOrApplicationSwitchBeforeThePast
 
 TEST_F(AbandonedReplacement, FinalKeyShowingOnlyAfterTheCaretChecksLeavesTheTrigger)
 {
-    field->keyDelay = 0.25;
+    field->keyDelay = ExpansionReplacement::caretCheckDelay * ExpansionReplacement::caretChecks + 0.1;
     desktop.type(QStringLiteral("/sig"));
     settle();
     EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));

@@ -122,6 +122,26 @@ TEST_F(DesktopExpansion, aMultiLineExpansionLandsInATextArea)
     EXPECT_TRUE(fieldBecomes("area", "To: 12 Long Road\nSpringfield ok")) << app.text("area").toStdString();
 }
 
+TEST_F(DesktopExpansion, triggersBehindACharacterOutsideTheBmpInAGtkEntryAreReplacedInPlace)
+{
+    // GTK counts characters where the engine counts UTF-16 units: every later offset depends on
+    // the emoji being counted right, also once the engine no longer reads the text from the start.
+    QProcess zenity;
+    zenity.start(QStringLiteral("zenity"), {"--entry", "--text=Say", QStringLiteral("--entry-text=\U0001F600 a")});
+    ASSERT_TRUE(zenity.waitForStarted(5000));
+    ASSERT_TRUE(DesktopSession::focusWindowOf(zenity.processId()));
+    DesktopSession::pause(300);
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "End"}));
+    ASSERT_TRUE(type(" /sig"));
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 1; }));
+    ASSERT_TRUE(type(" and /sig"));
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 2; }));
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "Return"}));
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return zenity.state() == QProcess::NotRunning; }, 5000));
+    EXPECT_EQ(QString::fromUtf8(zenity.readAllStandardOutput()).trimmed(),
+        QStringLiteral("\U0001F600 a ") + signature + " and " + signature);
+}
+
 TEST_F(DesktopExpansion, aTriggerInAGtkEntryIsReplaced)
 {
     QProcess zenity;

@@ -20,6 +20,7 @@ bool FakeTextField::contains(TextRange range) const
 AccessibilityValue FakeTextField::attributeValue(QLatin1StringView attribute)
 {
     ++m_queries;
+    ++m_reads[QString(attribute)];
     if (attribute == AX::selectedTextRange)
         return selectionAnswer ? *selectionAnswer : AccessibilityValue(selection);
     if (attribute == AX::role)

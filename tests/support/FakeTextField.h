@@ -2,6 +2,7 @@
 
 #include "platform/AccessibleElement.h"
 
+#include <QHash>
 #include <optional>
 
 // A UI element of another application as the accessibility interface shows it: by default
@@ -37,6 +38,8 @@ public:
 
     double messagingTimeout() const { return m_timeout; }
     int queryCount() const { return m_queries; }
+    // How often the attribute was read.
+    int readCount(QLatin1StringView attribute) const { return m_reads.value(QString(attribute)); }
 
     void setMessagingTimeout(double seconds) override { m_timeout = seconds; }
     AccessibilityValue attributeValue(QLatin1StringView attribute) override;
@@ -50,4 +53,5 @@ private:
 
     double m_timeout = 0;
     int m_queries = 0;
+    QHash<QString, int> m_reads;
 };

@@ -2,6 +2,7 @@
 
 #include "AtspiApplicationElement.h"
 #include "AtspiElement.h"
+#include "AtspiRequestCounter.h"
 
 #include <atspi/atspi.h>
 #include <unistd.h>
@@ -43,6 +44,7 @@ std::shared_ptr<AccessibleElement> AtspiAccessibility::focusedElement(qint64 pro
     if (!focused || m_tracker.focusedProcess() != process)
         return nullptr;
     // The focus event may not have been dispatched yet when focus has already moved on.
+    AtspiRequestCounter::note();
     AtspiStateSet* states = atspi_accessible_get_state_set(focused);
     const bool stillFocused = states && atspi_state_set_contains(states, ATSPI_STATE_FOCUSED)
         && !atspi_state_set_contains(states, ATSPI_STATE_DEFUNCT);
@@ -61,7 +63,13 @@ std::shared_ptr<AtspiTextOffsets::Unit> AtspiAccessibility::unitOf(AtspiAccessib
     if (it == m_units.end()) {
         // Qt's bridge counts UTF-16 units, other toolkits count characters; the element corrects
         // this guess as soon as the text shows otherwise.
-        gchar* toolkit = atspi_accessible_get_toolkit_name(accessible, nullptr);
+        // Only the application object answers the toolkit's name.
+        AtspiRequestCounter::note();
+        AtspiAccessible* root = atspi_accessible_get_application(accessible, nullptr);
+        AtspiRequestCounter::note();
+        gchar* toolkit = root ? atspi_accessible_get_toolkit_name(root, nullptr) : nullptr;
+        if (root)
+            g_object_unref(root);
         const bool qt = toolkit && QString::fromUtf8(toolkit).compare(QLatin1String("Qt"), Qt::CaseInsensitive) == 0;
         g_free(toolkit);
         it = m_units.insert(application,

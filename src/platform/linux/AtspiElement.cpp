@@ -1,5 +1,7 @@
 #include "AtspiElement.h"
 
+#include "AtspiRequestCounter.h"
+
 #include <atspi/atspi.h>
 #include <cmath>
 #include <cstring>
@@ -11,6 +13,7 @@ namespace {
 // a set holding only DEFUNCT).
 AtspiStateSet* stateSetOf(AtspiAccessible* accessible)
 {
+    AtspiRequestCounter::note();
     AtspiStateSet* states = atspi_accessible_get_state_set(accessible);
     if (states && atspi_state_set_contains(states, ATSPI_STATE_DEFUNCT)) {
         g_object_unref(states);
@@ -72,6 +75,7 @@ std::optional<int> AtspiElement::atspiRole()
 {
     if (!m_role) {
         GError* error = nullptr;
+        AtspiRequestCounter::note();
         const AtspiRole role = atspi_accessible_get_role(m_accessible, &error);
         if (succeeded(error))
             m_role = role;
@@ -157,15 +161,92 @@ std::optional<bool> AtspiElement::isAttributeSettable(QLatin1StringView attribut
     return atspi_state_set_contains(current, ATSPI_STATE_EDITABLE) && hasTextInterface(m_accessible);
 }
 
-std::optional<QString> AtspiElement::textPrefix(qint64 length)
+std::optional<QString> AtspiElement::textBetween(qint64 start, qint64 end)
 {
     GError* error = nullptr;
-    gchar* text = atspi_text_get_text(ATSPI_TEXT(m_accessible), 0, gint(length), &error);
+    AtspiRequestCounter::note();
+    gchar* text = atspi_text_get_text(ATSPI_TEXT(m_accessible), gint(start), gint(end), &error);
     if (!succeeded(error) || !text)
         return std::nullopt;
     QString result = QString::fromUtf8(text, qsizetype(std::strlen(text)));
     g_free(text);
     return result;
+}
+
+std::optional<AtspiElement::Stretch> AtspiElement::stretch(qint64 from, qint64 to, std::optional<Anchor> anchor, bool withinText)
+{
+    // From the field's start, or from the last place converted when that is nearer: typing
+    // moves the caret a few characters at a time, however long the text before it.
+    if (!anchor) {
+        const qint64 fromStart = to;
+        const qint64 fromAnchor = m_anchor ? std::max(to, m_anchor->offset) - std::min(from, m_anchor->offset) : fromStart;
+        anchor = fromAnchor < fromStart ? *m_anchor : Anchor{};
+    }
+    const qint64 start = std::min(from, anchor->offset);
+    const qint64 end = std::max(to, anchor->offset);
+    // The caret where the last look left it needs no look at all.
+    std::optional<QString> text = start == end ? QString() : textBetween(start, end);
+    std::optional<AtspiTextOffsets::Unit> unit;
+    qint64 reached = end;
+    if (text && withinText) {
+        unit = AtspiTextOffsets::unitOf(*text, end - start, *m_unit);
+    } else if (text) {
+        // The end may lie beyond the field's end, where the text's length says nothing about
+        // the unit; what came back is what there is.
+        unit = *m_unit;
+        reached = start + AtspiTextOffsets::fromUtf16(*text, text->size(), *m_unit).value_or(end - start);
+    }
+    const std::optional<qint64> anchorIndex = unit && anchor->offset <= reached
+        ? AtspiTextOffsets::toUtf16(*text, anchor->offset - start, *unit)
+        : std::nullopt;
+    if (!anchorIndex) {
+        m_anchor.reset();
+        return std::nullopt;
+    }
+    *m_unit = *unit;
+    if (*unit == AtspiTextOffsets::Unit::utf16) {
+        m_anchor.reset();
+        return Stretch{std::move(*text), start, start};
+    }
+    Stretch result{std::move(*text), start, anchor->utf16 - *anchorIndex};
+    m_anchor = Anchor{reached, result.origin + result.text.size()};
+    return result;
+}
+
+std::optional<AtspiElement::Stretch> AtspiElement::stretchOf(const TextRange& range)
+{
+    const qint64 end = range.location + range.length;
+    if (*m_unit == AtspiTextOffsets::Unit::utf16) {
+        // One unit more in front tells whether the range begins inside a surrogate pair (its
+        // end is not read beyond: a text edit answers nothing for a range past its text).
+        const qint64 start = std::max<qint64>(0, range.location - 1);
+        const std::optional<QString> text = textBetween(start, end);
+        if (!text)
+            return std::nullopt;
+        return Stretch{*text, start, start};
+    }
+    // An application unit never stands for fewer UTF-16 units, so reading as many units as
+    // the range is away from the anchor reaches it.
+    auto around = [&](const Anchor& anchor) {
+        return std::pair{std::max<qint64>(0, anchor.offset - std::max<qint64>(0, anchor.utf16 - range.location)),
+            anchor.offset + std::max<qint64>(0, end - anchor.utf16)};
+    };
+    const bool nearer = m_anchor && around(*m_anchor).second - around(*m_anchor).first < end;
+    const Anchor anchor = nearer ? *m_anchor : Anchor{};
+    const auto [from, to] = around(anchor);
+    std::optional<Stretch> read = stretch(from, to, anchor, false);
+    // The text before the anchor may have changed without a key the engine saw.
+    if (!read && nearer)
+        return stretchOf(range);
+    return read;
+}
+
+std::optional<qint64> AtspiElement::Stretch::indexOf(qint64 utf16) const
+{
+    const qint64 index = utf16 - origin;
+    if (index < 0 || index > text.size() || (index > 0 && index < text.size() && text.at(index).isLowSurrogate() && text.at(index - 1).isHighSurrogate()))
+        return std::nullopt;
+    return index;
 }
 
 AccessibilityValue AtspiElement::selection()
@@ -174,15 +255,18 @@ AccessibilityValue AtspiElement::selection()
         return {};
     AtspiText* text = ATSPI_TEXT(m_accessible);
     GError* error = nullptr;
+    AtspiRequestCounter::note();
     const gint caret = atspi_text_get_caret_offset(text, &error);
     if (!succeeded(error))
         return {};
+    AtspiRequestCounter::note();
     const gint selections = atspi_text_get_n_selections(text, &error);
     if (!succeeded(error))
         return {};
     qint64 start = caret;
     qint64 end = caret;
     if (selections > 0) {
+        AtspiRequestCounter::note();
         AtspiRange* range = atspi_text_get_selection(text, 0, &error);
         if (!succeeded(error) || !range)
             return {};
@@ -195,19 +279,18 @@ AccessibilityValue AtspiElement::selection()
     // Offsets in UTF-16 units need no conversion, and no look at the text.
     if (start < 0 || end < 0 || *m_unit == AtspiTextOffsets::Unit::utf16)
         return TextRange{start, end - start};
-    const qint64 reach = std::max<qint64>(end, caret);
-    const std::optional<QString> prefix = textPrefix(reach);
-    if (!prefix)
+    const bool anchored = m_anchor.has_value();
+    std::optional<Stretch> read = stretch(start, std::max<qint64>(end, caret), std::nullopt, true);
+    // The text before the anchor may have changed without a key the engine saw.
+    if (!read && anchored)
+        read = stretch(start, std::max<qint64>(end, caret), Anchor{}, true);
+    if (!read)
         return {};
-    const std::optional<AtspiTextOffsets::Unit> unit = AtspiTextOffsets::unitOf(*prefix, reach, *m_unit);
-    if (!unit)
-        return {};
-    *m_unit = *unit;
-    const std::optional<qint64> location = AtspiTextOffsets::toUtf16(*prefix, start, *unit);
-    const std::optional<qint64> finish = AtspiTextOffsets::toUtf16(*prefix, end, *unit);
+    const std::optional<qint64> location = AtspiTextOffsets::toUtf16(read->text, start - read->start, *m_unit);
+    const std::optional<qint64> finish = AtspiTextOffsets::toUtf16(read->text, end - read->start, *m_unit);
     if (!location || !finish)
         return {};
-    return TextRange{*location, *finish - *location};
+    return TextRange{read->origin + *location, *finish - *location};
 }
 
 AccessibilityValue AtspiElement::parameterizedAttributeValue(QLatin1StringView attribute, const AccessibilityValue& parameter)
@@ -222,13 +305,12 @@ AccessibilityValue AtspiElement::text(const TextRange& range)
 {
     if (range.location < 0 || range.length < 0 || !hasTextInterface(m_accessible))
         return {};
-    // In either unit the first `end` application units cover at least `end` UTF-16 units.
-    const qint64 end = range.location + range.length;
-    const std::optional<QString> prefix = textPrefix(end);
-    if (!prefix || prefix->size() < end || !AtspiTextOffsets::fromUtf16(*prefix, range.location, *m_unit)
-        || !AtspiTextOffsets::fromUtf16(*prefix, end, *m_unit))
+    const std::optional<Stretch> read = stretchOf(range);
+    const std::optional<qint64> first = read ? read->indexOf(range.location) : std::nullopt;
+    const std::optional<qint64> last = read ? read->indexOf(range.location + range.length) : std::nullopt;
+    if (!first || !last)
         return {};
-    return prefix->mid(range.location, range.length);
+    return read->text.mid(*first, range.length);
 }
 
 bool AtspiElement::setAttributeValue(QLatin1StringView attribute, const AccessibilityValue& value)
@@ -244,22 +326,28 @@ bool AtspiElement::select(const TextRange& range)
     if (range.location < 0 || range.length < 0 || !hasTextInterface(m_accessible))
         return false;
     const qint64 end = range.location + range.length;
-    const std::optional<QString> prefix = textPrefix(end);
-    if (!prefix || prefix->size() < end)
-        return false;
-    const std::optional<qint64> start = AtspiTextOffsets::fromUtf16(*prefix, range.location, *m_unit);
-    const std::optional<qint64> finish = AtspiTextOffsets::fromUtf16(*prefix, end, *m_unit);
-    if (!start || !finish)
-        return false;
+    std::optional<qint64> start = range.location;
+    std::optional<qint64> finish = end;
+    if (*m_unit != AtspiTextOffsets::Unit::utf16) {
+        const std::optional<Stretch> read = stretchOf(range);
+        const std::optional<qint64> first = read ? read->indexOf(range.location) : std::nullopt;
+        const std::optional<qint64> last = read ? read->indexOf(end) : std::nullopt;
+        if (!first || !last)
+            return false;
+        start = read->start + *AtspiTextOffsets::fromUtf16(read->text, *first, *m_unit);
+        finish = read->start + *AtspiTextOffsets::fromUtf16(read->text, *last, *m_unit);
+    }
     AtspiText* text = ATSPI_TEXT(m_accessible);
     GError* error = nullptr;
     bool done = false;
+    AtspiRequestCounter::note();
     if (range.length == 0) {
         done = atspi_text_set_caret_offset(text, gint(*start), &error);
     } else {
         const gint selections = atspi_text_get_n_selections(text, &error);
         if (!succeeded(error))
             return false;
+        AtspiRequestCounter::note();
         done = selections > 0 ? atspi_text_set_selection(text, 0, gint(*start), gint(*finish), &error)
                               : atspi_text_add_selection(text, gint(*start), gint(*finish), &error);
     }

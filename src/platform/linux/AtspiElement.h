@@ -13,7 +13,8 @@ typedef struct _AtspiStateSet AtspiStateSet;
 // units. Requests are bounded by the messaging timeout. Each costs a round trip through the
 // other application's event loop, and the engine asks several questions about one element at
 // once, so an element reads its role once and its states at most once per few milliseconds;
-// selection and text are always asked afresh.
+// selection and text are always asked afresh, and only as much text as the range asked for
+// (plus, where the application counts characters, the way from the last place converted).
 class AtspiElement : public AccessibleElement {
 public:
     // Takes its own references to the accessible and to `states`, the state set just read (or
@@ -45,7 +46,28 @@ private:
     AccessibilityValue selection();
     AccessibilityValue text(const TextRange& range);
     bool select(const TextRange& range);
-    std::optional<QString> textPrefix(qint64 length);
+    // A place where the application's offset and the UTF-16 offset are known to meet; the
+    // field's start is always one.
+    struct Anchor {
+        qint64 offset = 0;
+        qint64 utf16 = 0;
+    };
+    // Text the application returned from its offset `start` on, with the UTF-16 offset of its
+    // first character.
+    struct Stretch {
+        QString text;
+        qint64 start = 0;
+        qint64 origin = 0;
+        // The index in `text` of a UTF-16 offset; nothing outside it or inside a surrogate pair.
+        std::optional<qint64> indexOf(qint64 utf16) const;
+    };
+    std::optional<QString> textBetween(qint64 start, qint64 end);
+    // The text between application offsets `from` and `to`, read together with the way to an
+    // anchor (the nearest one when none is given), which then moves to the stretch's end. Only
+    // a range known to lie within the text can tell which unit the application counts.
+    std::optional<Stretch> stretch(qint64 from, qint64 to, std::optional<Anchor> anchor, bool withinText);
+    // A stretch holding at least the UTF-16 range.
+    std::optional<Stretch> stretchOf(const TextRange& range);
 
     AtspiAccessible* m_accessible;
     AtspiStateSet* m_states = nullptr;
@@ -53,4 +75,6 @@ private:
     std::optional<int> m_role;
     qint64 m_process;
     std::shared_ptr<AtspiTextOffsets::Unit> m_unit;
+    // Where the last look at the text left the two counts; text before it is not read again.
+    std::optional<Anchor> m_anchor;
 };

@@ -1,5 +1,7 @@
 #include "AtspiFocusTracker.h"
 
+#include "AtspiRequestCounter.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusReply>
@@ -31,6 +33,7 @@ bool accessibilityBusAnswers()
 
 bool hasState(AtspiAccessible* accessible, AtspiStateType state)
 {
+    AtspiRequestCounter::note();
     AtspiStateSet* states = atspi_accessible_get_state_set(accessible);
     const bool result = states && atspi_state_set_contains(states, state)
         && !atspi_state_set_contains(states, ATSPI_STATE_DEFUNCT);
@@ -122,9 +125,11 @@ void AtspiFocusTracker::focus(AtspiAccessible* accessible)
     clear();
     m_searchedProcesses.clear();
     m_focused = accessible;
+    AtspiRequestCounter::note();
     m_process = qint64(atspi_accessible_get_process_id(accessible, nullptr));
     // Asking this process's own accessibility tree over the bus would wait for an answer that
     // only this (blocked) thread could give.
+    AtspiRequestCounter::note();
     m_password = m_process != qint64(getpid())
         && atspi_accessible_get_role(accessible, nullptr) == ATSPI_ROLE_PASSWORD_TEXT;
 }

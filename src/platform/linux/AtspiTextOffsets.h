@@ -5,9 +5,10 @@
 
 // AT-SPI text offsets are meant to count characters (code points), but toolkits differ: GTK
 // counts code points while Qt counts UTF-16 units. The engine counts UTF-16 units. Every
-// conversion here works on a prefix of the field's text read from offset 0, so it can learn
-// which unit the application uses as soon as the text holds a character outside the BMP; before
-// that the units agree and the choice does not matter.
+// conversion here works on a piece of the field's text read from a place where both counts are
+// known (the start of the field, or a place converted before), so it can learn which unit the
+// application uses as soon as the text holds a character outside the BMP; before that the units
+// agree and the choice does not matter.
 namespace AtspiTextOffsets {
 
 enum class Unit { codePoints,

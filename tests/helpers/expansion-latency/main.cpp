@@ -1,13 +1,16 @@
 // Types 100 triggers into another application's line edit, each time with text on the
 // clipboard, and measures from the trigger's last key (posted with XTest) to the moment the
 // field's text first holds the expansion, as the field application itself observed it on the
-// system-wide steady clock. Prints the median and the 95th percentile; fails when they exceed
-// 25 ms and 60 ms or when an expansion does not arrive.
+// system-wide steady clock. Prints the median and the 95th percentile, the AT-SPI requests and
+// this process's CPU time per expansion and per ordinary key (in a short field and at the end of
+// a long document). Timings are reported, not judged, as they depend on the machine's load; it
+// fails only when an expansion does not arrive.
 #include "DesktopSession.h"
 #include "Engine/TextExpansionEngine.h"
 #include "Models/Shortcut.h"
 #include "TextFieldsApp.h"
 #include "platform/AccessibilityTrust.h"
+#include "platform/linux/AtspiRequestCounter.h"
 #include "platform/linux/LinuxDesktop.h"
 
 #include <QApplication>
@@ -17,16 +20,47 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace {
 
 constexpr int rounds = 100;
-constexpr double medianLimit = 25;
-constexpr double percentile95Limit = 60;
 constexpr int skipped = 77;
+constexpr qsizetype longDocument = 200'000;
 
 const QString trigger = QStringLiteral("/sig");
 const QString expansion = QStringLiteral("Best regards, Anna");
+// Typing that never begins the trigger.
+const QString ordinaryText = QStringLiteral("the quick brown fox jumps over the lazy dog ");
+
+double cpuMilliseconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto milliseconds = [](const timeval& time) { return double(time.tv_sec) * 1e3 + double(time.tv_usec) / 1e3; };
+    return milliseconds(usage.ru_utime) + milliseconds(usage.ru_stime);
+}
+
+// What one step of typing cost: AT-SPI requests and this process's CPU time.
+struct Cost {
+    quint64 requests = AtspiRequestCounter::count();
+    double cpu = cpuMilliseconds();
+
+    void print(const char* what, int steps) const
+    {
+        std::printf("  %s: %.1f AT-SPI requests, %.2f ms CPU each (over %d)\n", what,
+            double(AtspiRequestCounter::count() - requests) / steps, (cpuMilliseconds() - cpu) / steps, steps);
+    }
+};
+
+// Types text that never begins a trigger at the caret of the field; false when it did not arrive.
+bool typeOrdinaryText(TextFieldsApp& field, const QString& name, const QString& before)
+{
+    DesktopSession::xdotool({"type", "--delay", "15", ordinaryText});
+    // One look at a long text costs more than a key; give the field time to catch up first.
+    DesktopSession::pause(300);
+    return DesktopSession::waitFor([&] { return field.text(name) == before + ordinaryText; }, 5000);
+}
 
 qint64 steadyNanoseconds()
 {
@@ -104,6 +138,45 @@ int main(int argc, char** argv)
     const unsigned lastKey = XKeysymToKeycode(display, XK_g);
     DesktopSession::pause(200);
 
+    std::printf("expansion latency and cost (requests to the field application, CPU time of this process, which "
+                "holds the engine):\n");
+    // The same typing with the engine stopped shows the share of this program's own waiting.
+    engine.stop();
+    const Cost harness;
+    if (!field.setText(QStringLiteral("line"), QString()) || !typeOrdinaryText(field, QStringLiteral("line"), QString())) {
+        std::printf("expansion latency: ordinary typing did not arrive\n");
+        return 1;
+    }
+    harness.print("ordinary key in a line edit, the engine stopped", int(ordinaryText.size()));
+    engine.start({shortcut}, [&](const QString&, const QString&) { ++expansions; });
+
+    const Cost ordinary;
+    if (!field.setText(QStringLiteral("line"), QString()) || !typeOrdinaryText(field, QStringLiteral("line"), QString())) {
+        std::printf("expansion latency: ordinary typing did not arrive\n");
+        return 1;
+    }
+    ordinary.print("ordinary key in a line edit", int(ordinaryText.size()));
+
+    QString document;
+    while (document.size() < longDocument)
+        document += QStringLiteral("Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod tempor.\n");
+    if (!field.setText(QStringLiteral("area"), document) || !field.focus(QStringLiteral("area"))
+        || !field.setCursor(QStringLiteral("area"), int(document.size()))) {
+        std::printf("expansion latency: the long document could not be set up\n");
+        return 1;
+    }
+    DesktopSession::pause(100);
+    const Cost inDocument;
+    if (!typeOrdinaryText(field, QStringLiteral("area"), document)) {
+        std::printf("expansion latency: typing into the long document did not arrive\n");
+        return 1;
+    }
+    inDocument.print("ordinary key at the end of a 200,000-character document", int(ordinaryText.size()));
+    field.setText(QStringLiteral("area"), QString());
+    field.focus(QStringLiteral("line"));
+    DesktopSession::pause(100);
+
+    const Cost triggers;
     QList<double> latencies;
     int missed = 0;
     for (int round = 0; round < rounds; ++round) {
@@ -113,6 +186,8 @@ int main(int argc, char** argv)
         else
             latencies.append(latency);
     }
+    if (expansions > 0)
+        triggers.print("expansion, with its trigger's four keys", expansions);
     XCloseDisplay(display);
     engine.stop();
 
@@ -122,9 +197,8 @@ int main(int argc, char** argv)
     }
     const double median = percentile(latencies, 0.5);
     const double p95 = percentile(latencies, 0.95);
-    std::printf("expansion latency over %lld of %d triggers: median %.1f ms, 95th percentile %.1f ms, "
-                "fastest %.1f ms, slowest %.1f ms (limits %.0f ms and %.0f ms); %d did not expand\n",
-        qlonglong(latencies.size()), rounds, median, p95, percentile(latencies, 0), percentile(latencies, 1),
-        medianLimit, percentile95Limit, missed);
-    return median < medianLimit && p95 < percentile95Limit && missed == 0 ? 0 : 1;
+    std::printf("  latency over %lld of %d triggers: median %.1f ms, 95th percentile %.1f ms, fastest %.1f ms, "
+                "slowest %.1f ms; %d did not expand\n",
+        qlonglong(latencies.size()), rounds, median, p95, percentile(latencies, 0), percentile(latencies, 1), missed);
+    return missed == 0 ? 0 : 1;
 }

@@ -1,0 +1,84 @@
+#include "EngineFixture.h"
+
+// What the engine asks the focused field while the user types: other applications answer
+// every question on their own event loop, so typing that cannot form a trigger asks nothing,
+// and a field that keeps the focus is not looked for again on each key.
+class FieldQueries : public EngineFixture {
+protected:
+    int questionsToTheDesktop() const { return field->queryCount() + desktop.accessibility.applicationElementRequests; }
+};
+
+TEST_F(FieldQueries, TypingThatCannotBeginATriggerAsksNothing)
+{
+    const int before = questionsToTheDesktop();
+    desktop.type(QStringLiteral("Dear Bob, thanks a lot "));
+    settle();
+    EXPECT_EQ(questionsToTheDesktop(), before);
+
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+    EXPECT_EQ(field->text, QStringLiteral("Hello Dear Bob, thanks a lot ") + signature);
+}
+
+TEST_F(FieldQueries, ATriggerRightAfterOtherCharactersExpandsWhicheverWayTheFieldCatchesUp)
+{
+    for (const bool appliedBeforeSeen : {false, true}) {
+        auto next = desktop.focusNewField(QStringLiteral("x"));
+        next->appliesKeysBeforeSeen = appliedBeforeSeen;
+        expansions.clear();
+        desktop.type(QStringLiteral("ok;;/sig"));
+        settle();
+        EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature)) << appliedBeforeSeen;
+        EXPECT_EQ(next->text, QStringLiteral("xok;;") + signature) << appliedBeforeSeen;
+    }
+}
+
+TEST_F(FieldQueries, AKeyInTheSameFieldReadsTheCaretOnceAndNotWhatKindOfFieldItIs)
+{
+    desktop.type(QStringLiteral("/s"));
+    const int selections = field->readCount(AX::selectedTextRange);
+    const int roles = field->readCount(AX::role) + field->readCount(AX::subrole);
+    desktop.typeKey(QStringLiteral("i"));
+    EXPECT_EQ(field->readCount(AX::selectedTextRange), selections + 1);
+    EXPECT_EQ(field->readCount(AX::role) + field->readCount(AX::subrole), roles);
+}
+
+TEST_F(FieldQueries, AFieldThatStopsBeingEditableMidTriggerIsLeftAsTyped)
+{
+    const std::function<void(FakeTextField&)> changes[] = {
+        [](FakeTextField& f) { f.enabled = false; },
+        [](FakeTextField& f) { f.selectionSettable = false; },
+    };
+    for (const auto& change : changes) {
+        auto next = desktop.focusNewField(QStringLiteral("x"));
+        expansions.clear();
+        desktop.type(QStringLiteral("/si"));
+        change(*next);
+        desktop.typeKey(QStringLiteral("g"));
+        settle();
+        EXPECT_TRUE(expansions.isEmpty());
+        EXPECT_EQ(next->text, QStringLiteral("x/sig"));
+    }
+}
+
+TEST_F(FieldQueries, FocusMovingUnannouncedOrSecureInputStartingMidTriggerStopsIt)
+{
+    desktop.type(QStringLiteral("/si"));
+    auto other = std::make_shared<FakeTextField>(QStringLiteral("/si"));
+    desktop.focus(FakeDesktop::editorProcess, other);
+    desktop.typeKey(QStringLiteral("g"));
+    settle();
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(other->text, QStringLiteral("/sig"));
+
+    desktop.focus(FakeDesktop::editorProcess, field);
+    field->text = QStringLiteral("Hello ");
+    field->moveCaret(field->text.size());
+    desktop.type(QStringLiteral("/si"));
+    desktop.accessibility.secureInput = true;
+    desktop.typeKey(QStringLiteral("g"));
+    settle();
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+}
