@@ -15,11 +15,7 @@ LinuxDesktop::LinuxDesktop()
     : m_connection(X11Connection::open())
     , m_ledger(std::make_unique<PostedKeyLedger>())
 {
-    if (m_connection) {
-        m_layout = std::make_unique<X11KeyboardLayout>(m_connection->display());
-        QObject::connect(m_connection.get(), &X11Connection::keyboardMappingChanged, m_connection.get(),
-            [layout = m_layout.get()] { layout->reload(); });
-    }
+    m_layout = X11KeyboardLayout::following(m_connection.get());
     m_keyboardHold = std::make_unique<X11KeyboardHold>(m_connection, m_layout.get(), *m_ledger);
     m_keyboard = std::make_unique<X11KeyboardPoster>(m_connection, m_layout.get(), *m_ledger);
     m_keyboard->setHold(m_keyboardHold.get());

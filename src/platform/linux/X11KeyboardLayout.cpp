@@ -1,10 +1,22 @@
 #include "X11KeyboardLayout.h"
 
+#include "X11Connection.h"
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <xkbcommon/xkbcommon.h>
+
+std::unique_ptr<X11KeyboardLayout> X11KeyboardLayout::following(X11Connection* connection)
+{
+    if (!connection)
+        return nullptr;
+    auto layout = std::make_unique<X11KeyboardLayout>(connection->display());
+    QObject::connect(connection, &X11Connection::keyboardMappingChanged, connection,
+        [reader = layout.get()] { reader->reload(); });
+    return layout;
+}
 
 X11KeyboardLayout::X11KeyboardLayout(Display* display)
     : m_display(display)

@@ -3,9 +3,11 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <memory>
 
 typedef struct _XDisplay Display;
 typedef unsigned long KeySym;
+class X11Connection;
 
 // What a key means under the current keyboard layout: its key symbol and characters for a given
 // modifier state, and which modifier bits it sets. Reload after every mapping change (tools such
@@ -13,6 +15,9 @@ typedef unsigned long KeySym;
 class X11KeyboardLayout {
 public:
     explicit X11KeyboardLayout(Display* display);
+    // The layout of the connection's display, read again whenever the keyboard mapping changes;
+    // none without a connection.
+    static std::unique_ptr<X11KeyboardLayout> following(X11Connection* connection);
 
     void reload();
 

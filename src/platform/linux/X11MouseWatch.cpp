@@ -9,11 +9,7 @@ X11MouseWatch::X11MouseWatch()
     : m_connection(X11Connection::open())
     , m_ledger(std::make_unique<PostedKeyLedger>())
 {
-    if (m_connection) {
-        m_layout = std::make_unique<X11KeyboardLayout>(m_connection->display());
-        QObject::connect(m_connection.get(), &X11Connection::keyboardMappingChanged, m_connection.get(),
-            [layout = m_layout.get()] { layout->reload(); });
-    }
+    m_layout = X11KeyboardLayout::following(m_connection.get());
     m_events = std::make_unique<X11EventSource>(m_connection, m_layout.get(), *m_ledger);
 }
 
