@@ -319,13 +319,9 @@ void AppDelegate::buildPopover()
             shell->setAccountServices({auth, &sync->coordinator(), m_sync, m_environment.backend});
     }
     connect(m_popover.get(), &PopoverWindow::closed, this, &AppDelegate::popoverDidClose);
-    // Switching to another application closes the popover, as a click elsewhere does. On X11
-    // the deactivation that follows hiding the popover reaches Qt a little later; when the
-    // popover was brought back meanwhile (a second start, the browser's return), that old news
-    // must not close it again.
+    // Switching to another application closes the popover, as a click elsewhere does.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state != Qt::ApplicationActive && m_popover->isShown()
-            && (!m_shownFor.isValid() || m_shownFor.hasExpired(staleDeactivationMs)))
+        if (state != Qt::ApplicationActive && m_popover->isShown())
             closeFromOutside();
     });
 }
@@ -366,7 +362,6 @@ void AppDelegate::showPopover()
 
 void AppDelegate::showPopoverUnderStatusItem(bool activate)
 {
-    m_shownFor.start();
     m_popover->showRelativeTo(m_statusItem->geometry(), activate);
 }
 

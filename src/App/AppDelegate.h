@@ -6,7 +6,6 @@
 #include "Utilities/Scheduler.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <functional>
@@ -156,6 +155,4 @@ private:
     std::optional<bool> m_loggedIn;
     std::optional<QList<Shortcut>> m_shortcuts;
     std::optional<QDateTime> m_outsideCloseAt;
-    static constexpr qint64 staleDeactivationMs = 400;
-    QElapsedTimer m_shownFor;
 };
