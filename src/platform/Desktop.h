@@ -6,6 +6,7 @@ class EventSource;
 class KeyboardHold;
 class KeyboardPoster;
 class Pasteboard;
+class TextFieldEvents;
 class Workspace;
 
 // The desktop services the expansion engine works through. main() installs the Linux back
@@ -20,6 +21,9 @@ struct Desktop {
     Workspace* workspace = nullptr;
     // Optional: without one, keys typed during a replacement go on to the field unheld.
     KeyboardHold* keyboardHold = nullptr;
+    // Set on desktops where typing is followed through the fields' own reports instead of
+    // keys (Wayland); the engine then edits fields by offsets and never pastes.
+    TextFieldEvents* textFieldEvents = nullptr;
 
     bool isComplete() const;
 

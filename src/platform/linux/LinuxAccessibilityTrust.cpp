@@ -44,8 +44,9 @@ std::optional<bool> LinuxAccessibilityTrust::accessibilityEnabled()
     return m_enabled;
 }
 
-LinuxAccessibilityTrust::LinuxAccessibilityTrust(std::shared_ptr<X11Connection> connection)
+LinuxAccessibilityTrust::LinuxAccessibilityTrust(std::shared_ptr<X11Connection> connection, SessionType session)
     : m_connection(std::move(connection))
+    , m_session(session)
 {
 }
 
@@ -64,15 +65,14 @@ bool LinuxAccessibilityTrust::requestTrust()
 
 QString LinuxAccessibilityTrust::untrustedReason()
 {
-    if (!m_connection) {
-        if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-            return QStringLiteral("This is a Wayland session without X11: expansion needs an X11 session.");
-        return QStringLiteral("No X11 display: expansion needs an X11 session.");
+    if (m_session == SessionType::x11) {
+        if (!m_connection)
+            return QStringLiteral("No X11 display: expansion needs an X11 or a Wayland session.");
+        if (!m_connection->hasExtension("RECORD"))
+            return QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched.");
+        if (!m_connection->hasExtension("XTEST"))
+            return QStringLiteral("The X server offers no XTEST extension, so expansions cannot be pasted.");
     }
-    if (!m_connection->hasExtension("RECORD"))
-        return QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched.");
-    if (!m_connection->hasExtension("XTEST"))
-        return QStringLiteral("The X server offers no XTEST extension, so expansions cannot be pasted.");
     const std::optional<bool> enabled = accessibilityEnabled();
     if (!enabled)
         return QStringLiteral("The accessibility bus (AT-SPI) does not answer: expansion needs it to reach text fields.");

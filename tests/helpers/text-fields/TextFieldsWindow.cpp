@@ -138,6 +138,7 @@ void TextFieldsWindow::run(const QByteArray& line)
             {QStringLiteral("area"), m_area->toPlainText()},
             {QStringLiteral("password"), fieldText(m_password)},
             {QStringLiteral("focus"), focused ? focused->objectName() : QString()},
+            {QStringLiteral("active"), isActiveWindow()},
             {QStringLiteral("cursor"), cursor},
             {QStringLiteral("selectionStart"), selectionStart},
             {QStringLiteral("selectionLength"), selectionLength}});

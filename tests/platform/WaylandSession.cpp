@@ -1,0 +1,73 @@
+#include "WaylandSession.h"
+
+#include "DesktopSession.h"
+
+namespace WaylandSession {
+
+QString missingPieces()
+{
+    if (qEnvironmentVariableIsEmpty("VELMORA_TEST_WAYLAND_DISPLAY"))
+        return QStringLiteral("no headless Wayland compositor (sway and wtype from Debian did not start or are not "
+                              "installed); run under scripts/with-desktop.sh");
+    return DesktopSession::missingPieces();
+}
+
+QProcessEnvironment environment(Client client)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    if (client == Client::nativeWayland) {
+        environment.insert(QStringLiteral("WAYLAND_DISPLAY"), qEnvironmentVariable("VELMORA_TEST_WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+        environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        environment.remove(QStringLiteral("DISPLAY"));
+    } else {
+        environment.insert(QStringLiteral("DISPLAY"), qEnvironmentVariable("VELMORA_TEST_XWAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("x11"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    }
+    return environment;
+}
+
+Keyboard::Keyboard() = default;
+
+Keyboard::~Keyboard()
+{
+    stop();
+}
+
+void Keyboard::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished(3000);
+}
+
+bool Keyboard::attach()
+{
+    return run({"-s", "30000"});
+}
+
+bool Keyboard::type(const QString& text)
+{
+    // Options apply to what follows them: a pause for the keymap, the text, and a pause that
+    // keeps the keyboard (and so the focus) until the next text replaces it.
+    return run({"-s", "150", "-d", "25", text, "-s", "30000"});
+}
+
+bool Keyboard::run(const QStringList& arguments)
+{
+    stop();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), qEnvironmentVariable("VELMORA_TEST_WAYLAND_DISPLAY"));
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_process.start(QStringLiteral("wtype"), arguments);
+    return m_process.waitForStarted(5000);
+}
+
+}
