@@ -64,6 +64,7 @@ if command -v sway >/dev/null && command -v wtype >/dev/null; then
   done
   if [ -n "${socket:-}" ]; then
     export VELMORA_TEST_WAYLAND_DISPLAY="$socket"
+    export VELMORA_TEST_SWAYSOCK="$(ls "$wayland_runtime"/sway-ipc.*.sock 2>/dev/null | head -n1)"
     [ -s "$wayland_runtime/xwayland-display" ] && export VELMORA_TEST_XWAYLAND_DISPLAY="$(cat "$wayland_runtime/xwayland-display")"
   else
     echo "with-desktop: sway did not start (see below); the Wayland tests will skip" >&2

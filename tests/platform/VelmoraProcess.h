@@ -16,6 +16,9 @@ public:
 
     static QString programPath();
 
+    // Variables to set (an empty value unsets) over the session's own, for this start and the
+    // later ones, such as a Wayland session's.
+    void setEnvironment(const QProcessEnvironment& overrides) { m_overrides = overrides; }
     bool start();
     qint64 processId() const { return m_process.processId(); }
     QProcess& process() { return m_process; }
@@ -43,5 +46,6 @@ private:
     QProcessEnvironment environment() const;
 
     QTemporaryDir m_home;
+    QProcessEnvironment m_overrides;
     QProcess m_process;
 };

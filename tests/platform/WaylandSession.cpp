@@ -2,6 +2,10 @@
 
 #include "DesktopSession.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 namespace WaylandSession {
 
 QString missingPieces()
@@ -30,6 +34,33 @@ QProcessEnvironment environment(Client client)
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     }
     return environment;
+}
+
+namespace {
+
+bool showsWindowOf(const QJsonObject& node, qint64 process)
+{
+    if (node.value("pid").toInteger() == process && node.value("visible").toBool())
+        return true;
+    for (const char* children : {"nodes", "floating_nodes"}) {
+        for (const QJsonValue& child : node.value(QLatin1String(children)).toArray()) {
+            if (showsWindowOf(child.toObject(), process))
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool showsWindowOf(qint64 process)
+{
+    QProcess swaymsg;
+    swaymsg.start(QStringLiteral("swaymsg"),
+        {"-s", qEnvironmentVariable("VELMORA_TEST_SWAYSOCK"), "-r", "-t", "get_tree"});
+    if (!DesktopSession::waitFor([&] { return swaymsg.state() == QProcess::NotRunning; }, 5000))
+        return false;
+    return showsWindowOf(QJsonDocument::fromJson(swaymsg.readAllStandardOutput()).object(), process);
 }
 
 Keyboard::Keyboard() = default;
