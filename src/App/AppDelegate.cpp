@@ -1,6 +1,7 @@
 #include "App/AppDelegate.h"
 
 #include "App/AppStateSync.h"
+#include "Engine/FieldTypingFollower.h"
 #include "App/PopoverKeyHandler.h"
 #include "App/PopoverWindow.h"
 #include "App/StatusItem.h"
@@ -100,6 +101,11 @@ AppDelegate::~AppDelegate()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
+    // The popover's accessibility line names an application that lets no one edit its fields.
+    if (FieldTypingFollower* typing = m_engine.fieldTyping(); typing && m_environment.desktop.trust) {
+        connect(typing, &FieldTypingFollower::applicationUnreachable, this,
+            [trust = m_environment.desktop.trust](const QString& application) { trust->setUnreachableApplication(application); });
+    }
     AppState::setShared(&m_appState);
     // The application has no window of its own and no taskbar entry: its windows are tool
     // windows and it never quits when the last one closes.
@@ -287,6 +293,8 @@ void AppDelegate::startEngine()
     m_engine.start(m_appState.userData().shortcuts, [self](const QString& trigger, const QString& expansion) {
         Scheduler::current().after(0, nullptr, [self, trigger, expansion] {
             if (self) {
+                if (AccessibilityTrust* trust = self->m_environment.desktop.trust)
+                    trust->setUnreachableApplication(QString());
                 const qint64 charsSaved = Text::graphemeCount(expansion) - Text::graphemeCount(trigger);
                 self->m_appState.recordExpansion(trigger, charsSaved);
             }

@@ -18,4 +18,13 @@ public:
     // Why the process is not trusted (for example "No X11 display: expansion needs an X11
     // session."), empty when it is.
     virtual QString untrustedReason() = 0;
+
+    // Trusted or not, an application can still refuse to let other programs edit its fields
+    // (on Wayland expansion needs that of each application): the name of the last one a
+    // trigger was typed into in vain, until an expansion succeeds again; empty otherwise.
+    const QString& unreachableApplication() const { return m_unreachableApplication; }
+    void setUnreachableApplication(const QString& name) { m_unreachableApplication = name; }
+
+private:
+    QString m_unreachableApplication;
 };

@@ -264,10 +264,17 @@ void MainListView::checkAccessibility()
 
 void MainListView::showAccessibility()
 {
-    m_accessibilityBanner->setVisible(!m_hasAccessibility);
-    // The banner's own line is fixed; the pointer shows why typing is off (no X11 session,
-    // accessibility bus switched off, ...).
-    m_accessibilityBanner->setToolTip(m_hasAccessibility || !m_trust ? QString() : m_trust->untrustedReason());
+    const QString unreachable = m_hasAccessibility && m_trust ? m_trust->unreachableApplication() : QString();
+    m_accessibilityBanner->setVisible(!m_hasAccessibility || !unreachable.isEmpty());
+    m_accessibilityBanner->showUnreachable(unreachable);
+    // The pointer shows why typing is off (accessibility bus switched off, ...) or why the
+    // application cannot be reached.
+    m_accessibilityBanner->setToolTip(!unreachable.isEmpty()
+            ? QStringLiteral("%1 lets no other program change the text of its fields, so triggers typed there are "
+                             "not expanded.")
+                  .arg(unreachable)
+            : m_hasAccessibility || !m_trust ? QString()
+                                             : m_trust->untrustedReason());
 }
 
 void MainListView::showEvent(QShowEvent* event)
