@@ -64,6 +64,8 @@ TEST_F(ApplicationOnWayland, ShowsItsTrayItemAndPopoverAndExpandsIntoANativeAppl
     ASSERT_TRUE(DesktopSession::waitFor([&] { return !tray.itemOf(velmora.processId()).isEmpty(); }, 10000))
         << "no tray item registered";
     ASSERT_TRUE(DesktopSession::waitFor([&] { return popoverShown(); }, 10000)) << "no popover on screen";
+    EXPECT_FALSE(WaylandSession::connectsToAnXServer(velmora.processId()))
+        << "an X display is there (XWayland), but a Wayland session is not watched through it";
 
     TextFieldsApp fields;
     ASSERT_TRUE(fields.startProgram(QStringLiteral("/usr/bin/python3"), {QStringLiteral(VELMORA_GTK_FIELDS), "3"},

@@ -3,6 +3,7 @@
 #include "DesktopSession.h"
 
 #include <QJsonArray>
+#include <QSet>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -61,6 +62,33 @@ bool showsWindowOf(qint64 process)
     if (!DesktopSession::waitFor([&] { return swaymsg.state() == QProcess::NotRunning; }, 5000))
         return false;
     return showsWindowOf(QJsonDocument::fromJson(swaymsg.readAllStandardOutput()).object(), process);
+}
+
+bool connectsToAnXServer(qint64 process)
+{
+    // The server's end of each connection names the server's socket and the client's end by
+    // its inode; the client's end names its process.
+    QProcess ss;
+    ss.start(QStringLiteral("ss"), {"-x", "-p", "-n"});
+    if (!DesktopSession::waitFor([&] { return ss.state() == QProcess::NotRunning; }, 5000))
+        return false;
+    QSet<QByteArray> clientEnds;
+    QList<QList<QByteArray>> rows;
+    for (const QByteArray& line : ss.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 8)
+            continue;
+        // Netid State Recv-Q Send-Q Local-Address Local-Inode Peer-Address Peer-Inode [users]
+        if (fields.at(4).contains(".X11-unix/"))
+            clientEnds.insert(fields.at(7));
+        rows.append(fields);
+    }
+    const QByteArray owner = "pid=" + QByteArray::number(process) + ",";
+    for (const QList<QByteArray>& fields : std::as_const(rows)) {
+        if (clientEnds.contains(fields.at(5)) && fields.size() > 8 && fields.at(8).contains(owner))
+            return true;
+    }
+    return false;
 }
 
 Keyboard::Keyboard() = default;

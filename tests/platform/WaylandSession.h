@@ -23,6 +23,10 @@ QProcessEnvironment environment(Client client);
 // Whether the process has a window the compositor shows, asked of the compositor itself.
 bool showsWindowOf(qint64 process);
 
+// Whether the process holds a connection to an X server (a socket of /tmp/.X11-unix, named or
+// abstract), read from /proc.
+bool connectsToAnXServer(qint64 process);
+
 // A keyboard of the compositor's own (the virtual-keyboard protocol, through wtype). wtype
 // reads everything it is to type before it types, so each text gets a keyboard of its own,
 // kept until the next text: a keyboard that goes away takes the window's keyboard focus
