@@ -73,8 +73,6 @@ TEST_F(ApplicationOnWayland, ShowsItsTrayItemAndPopoverAndExpandsIntoANativeAppl
     WaylandSession::Keyboard keyboard;
     ASSERT_TRUE(keyboard.attach());
     ASSERT_TRUE(DesktopSession::waitFor([&] { return fields.state().value("active").toBool(); }, 10000));
-    // The popover gives way to the application the user turned to.
-    EXPECT_TRUE(DesktopSession::waitFor([&] { return !popoverShown(); }, 5000));
     // The engine may still be starting: type until a trigger is expanded.
     bool expanded = false;
     for (int attempt = 0; attempt < 5 && !expanded; ++attempt) {
