@@ -79,13 +79,24 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
     if (!event.field)
         return;
     if (!isInSameField(event)) {
-        // Another field: nothing typed elsewhere continues here, and our own edits of the
-        // previous field are no longer looked for.
-        if (event.kind == Kind::unfocused)
+        // Other objects change their text too (labels, status lines, a clock): only a focus
+        // change or typing into another focused, editable field moves the typing there.
+        // Nothing typed elsewhere continues here, and our own edits of the previous field are
+        // no longer looked for.
+        std::optional<bool> secret;
+        if (event.kind == Kind::inserted) {
+            if (!isOneCharacter(event.text))
+                return;
+            const std::optional<EditableTextField::State> state = event.field->state();
+            if (!state || !state->focused || !state->editable)
+                return;
+            secret = state->secret;
+        } else if (event.kind != Kind::focused) {
             return;
+        }
         resetTyping();
         m_field = event.field;
-        m_secret.reset();
+        m_secret = secret;
         m_ownEdits.clear();
     }
     switch (event.kind) {

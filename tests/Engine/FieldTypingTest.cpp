@@ -224,6 +224,24 @@ TEST_F(FieldTyping, typingInAnotherFieldDoesNotContinueATrigger)
     EXPECT_TRUE(expansions.isEmpty());
 }
 
+TEST_F(FieldTyping, textChangingInObjectsTheUserIsNotTypingIntoChangesNothing)
+{
+    field->type("/s");
+    auto label = std::make_shared<ReportingField>();
+    label->self = label;
+    label->report = field->report;
+    label->current.focused = false;
+    label->current.editable = false;
+    label->content = QStringLiteral("12:00");
+    label->caretAt = 5;
+    label->backspace();
+    label->type("1");
+    label->insertAsUser("Saved");
+    field->type("ig");
+    settle();
+    EXPECT_EQ(field->content, signature);
+}
+
 TEST_F(FieldTyping, aPasswordFieldIsNeitherReadNorEdited)
 {
     field->current.secret = true;
