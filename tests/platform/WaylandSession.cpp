@@ -28,6 +28,11 @@ QProcessEnvironment environment(Client client)
         environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
         environment.remove(QStringLiteral("DISPLAY"));
+        // Qt's Wayland plugin leaves an allocation to the end of a sanitized test program, by
+        // when the plugin is unloaded and the leak cannot be told apart from others; the
+        // programs typed into are not what is tested.
+        if (environment.contains(QStringLiteral("ASAN_OPTIONS")))
+            environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) + ":detect_leaks=0");
     } else {
         environment.insert(QStringLiteral("DISPLAY"), qEnvironmentVariable("VELMORA_TEST_XWAYLAND_DISPLAY"));
         environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("x11"));
