@@ -241,19 +241,35 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
         field.insertText(start, replacement->trigger);
         return finish();
     }
-    // The expansion's length in the field's own units shows in how much the text grew; the
-    // caret belongs behind the expansion and behind whatever was typed on meanwhile. Toolkits
-    // differ in where an insertion by offsets leaves it.
+    // The expansion's length in the field's own units shows in how much the text grew (unless
+    // the user typed meanwhile; then it is one of the two units toolkits count in). The caret
+    // belongs behind the expansion and behind whatever was typed on meanwhile: toolkits differ
+    // in where an insertion by offsets leaves it.
     const std::optional<qint64> countAfter = field.characterCount();
     const std::optional<qint64> caretAfter = field.caret();
-    const qint64 expansionLength = countBefore && countAfter ? *countAfter - *countBefore + (end - start)
-                                                             : replacement->expansion.size();
-    const std::optional<QString> check = field.text(start, start + expansionLength);
-    if (!check || !Text::equal(*check, replacement->expansion)) {
+    QList<qint64> lengths;
+    if (countBefore && countAfter)
+        lengths.append(*countAfter - *countBefore + (end - start));
+    for (const qint64 length : {qint64(replacement->expansion.size()), qint64(replacement->expansion.toUcs4().size())}) {
+        if (!lengths.contains(length))
+            lengths.append(length);
+    }
+    std::optional<qint64> expansionLength;
+    for (const qint64 length : std::as_const(lengths)) {
+        const std::optional<QString> check = length >= 0 ? field.text(start, start + length) : std::nullopt;
+        if (check && Text::equal(*check, replacement->expansion)) {
+            expansionLength = length;
+            break;
+        }
+    }
+    if (!expansionLength) {
         m_ownEdits.clear();
         return finish();
     }
-    const qint64 wanted = *caretBefore - (end - start) + expansionLength;
+    // Everything the text grew by (the expansion for the trigger, and keys typed meanwhile, at
+    // the caret) grew in front of the caret.
+    const qint64 wanted = countBefore && countAfter ? *caretBefore + *countAfter - *countBefore
+                                                    : *caretBefore - (end - start) + *expansionLength;
     if (caretAfter != wanted)
         field.setCaret(wanted);
     finish();

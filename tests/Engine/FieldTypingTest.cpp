@@ -22,6 +22,8 @@ public:
     // Where the toolkit leaves the caret after an insertion by offsets: behind it (GTK 3) or
     // where it was (GTK 4).
     bool caretFollowsInsert = true;
+    // Runs right after an insertion by another program, as a key the user typed that very moment.
+    std::function<void()> afterInsert;
     int reads = 0;
     QList<TextFieldEvent> unreported;
     std::function<void(const TextFieldEvent&)> report;
@@ -62,6 +64,8 @@ public:
         if (caretFollowsInsert && caretAt >= offset)
             caretAt += text.size();
         unreported.append(event(Kind::inserted, offset, text.size(), text));
+        if (afterInsert)
+            std::exchange(afterInsert, nullptr)();
         return true;
     }
 
@@ -308,6 +312,21 @@ TEST_F(FieldTyping, keysTypedBeforeTheEditLandBehindTheExpansionAndCanCompleteTh
     settle();
     EXPECT_EQ(field->content, signature + " AAA");
     EXPECT_EQ(expansions, (QStringList{"/sig", "/a"}));
+}
+
+TEST_F(FieldTyping, aKeyTypedWhileTheFieldIsEditedStaysBehindTheExpansion)
+{
+    field->caretFollowsInsert = false;
+    field->type("/sig");
+    field->afterInsert = [this] {
+        field->content.append("!");
+        field->caretAt = field->content.size();
+        field->unreported.append(TextFieldEvent{Kind::inserted, field, field->content.size() - 1, 1, "!"});
+    };
+    settle();
+    EXPECT_EQ(field->content, signature + "!");
+    EXPECT_EQ(field->caretAt, field->content.size());
+    EXPECT_EQ(expansions, QStringList{"/sig"});
 }
 
 TEST_F(FieldTyping, theFieldsReportsOfOurOwnEditAreNotTakenForTyping)
