@@ -190,6 +190,45 @@ TEST_F(PopoverKeyRouting, ReturnSavesAFormFromItsField)
     EXPECT_EQ(state().userData().groups.size(), 2);
 }
 
+TEST_F(PopoverKeyRouting, ReturnPressesTheFocusedButtonOrRowAsSpaceDoes)
+{
+    press(Qt::Key_Comma, Qt::ControlModifier);
+    ASSERT_EQ(screen(), QStringLiteral("settings"));
+    QWidget* row = nullptr;
+    for (int tabs = 0; tabs < 40 && !row; ++tabs) {
+        press(Qt::Key_Tab);
+        QWidget* focus = popover().focusWidget();
+        if (focus && focus->inherits("SettingsToggleRow"))
+            row = focus;
+    }
+    ASSERT_NE(row, nullptr) << "Tab reaches the settings' switches";
+    const auto settings = [this] { return VelmoraJSON::encode(state().settings()); };
+    const QByteArray before = settings();
+    press(Qt::Key_Return);
+    EXPECT_NE(settings(), before) << "Return switched the focused row";
+    press(Qt::Key_Space);
+    EXPECT_EQ(settings(), before) << "Space switched it back";
+}
+
+TEST_F(PopoverKeyRouting, ReturnOnAFormsCancelCancelsInsteadOfSaving)
+{
+    press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_NE(shown<FolderFormView>(), nullptr);
+    type("Home");
+    QAbstractButton* cancel = nullptr;
+    for (int tabs = 0; tabs < 40 && !cancel; ++tabs) {
+        press(Qt::Key_Tab);
+        auto* focus = qobject_cast<QAbstractButton*>(popover().focusWidget());
+        if (focus && focus->text() == QLatin1String("Cancel"))
+            cancel = focus;
+    }
+    ASSERT_NE(cancel, nullptr) << "Tab reaches Cancel";
+    press(Qt::Key_Return);
+    settle();
+    EXPECT_EQ(screen(), QStringLiteral("main"));
+    EXPECT_EQ(state().userData().groups.size(), 1) << "nothing saved";
+}
+
 TEST_F(PopoverKeyRouting, AppWideCommandsWorkOverAFormAndTheChooser)
 {
     ASSERT_NE(openChooserOnNewFolder(), nullptr);
