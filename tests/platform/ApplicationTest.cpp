@@ -145,6 +145,24 @@ TEST_F(Application, TheTraysMenuListsTheStatusItemsAndQuits)
     EXPECT_EQ(velmora.process().exitCode(), 0);
 }
 
+TEST_F(Application, TheTraysNewFolderOpensTheFormReadyForTyping)
+{
+    launch();
+    ASSERT_TRUE(tray.activate(item));
+    ASSERT_TRUE(velmora.waitForPopover(false));
+    DesktopSession::pause(500);
+    const QList<FakeTrayHost::MenuItem> menu = tray.menu(item);
+    ASSERT_GE(menu.size(), 2);
+    ASSERT_TRUE(tray.clickMenuEntry(item, menu.at(1).id));
+    ASSERT_TRUE(velmora.waitForPopover(true));
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] { return AccessibleTree::namesOf(velmora.processId()).contains(QStringLiteral("Choose folder icon")); }, 5000));
+    // Typed where the keyboard is, as a user would, without clicking into the form first.
+    ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "40", "Trips"}));
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "Return"}));
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return readFile(velmora.dataFile("data.json")).contains("Trips"); }, 5000));
+}
+
 TEST_F(Application, ExpandsATriggerTypedIntoAnotherApplicationAndCountsIt)
 {
     velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());
