@@ -6,6 +6,7 @@
 #include "Views/Components/Motion.h"
 #include "Views/Components/SymbolIcon.h"
 #include "Views/Components/ViewStyle.h"
+#include "Views/Components/WindowShape.h"
 #include "Views/MenuBar/achievements/AchievementOrb.h"
 
 #include <QMouseEvent>
@@ -130,6 +131,12 @@ void AchievementUnlockView::mouseReleaseEvent(QMouseEvent* event)
     NotificationCenter::instance().post(Notifications::velmoraOpenAchievements);
     cancelDismiss();
     dismiss();
+}
+
+void AchievementUnlockView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    WindowShape::fit(*this, continuousRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), 12));
 }
 
 void AchievementUnlockView::paintEvent(QPaintEvent*)
