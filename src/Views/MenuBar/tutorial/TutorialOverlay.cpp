@@ -79,6 +79,14 @@ QPointF TutorialOverlay::computeTooltipPos(const std::optional<QRectF>& target, 
     const qreal w = size.width();
     const qreal h = size.height();
     const qreal half = tooltipHeight / 2;
+    // A card kept on screen on the side asked for would cover the target (and the label the
+    // step speaks of); the other side takes it when it has the room.
+    const bool fitsAbove = target->top() - targetGap - tooltipHeight >= verticalMargin;
+    const bool fitsBelow = target->top() + target->height() + targetGap + tooltipHeight <= h - verticalMargin;
+    if (position == Position::above && !fitsAbove && fitsBelow)
+        position = Position::below;
+    else if (position == Position::below && !fitsBelow && fitsAbove)
+        position = Position::above;
     // Left bound first, then the right one, which wins in an overlay too narrow for both.
     qreal x = std::max(target->center().x(), halfCardWidth + horizontalMargin);
     x = std::min(x, w - halfCardWidth - horizontalMargin);
@@ -383,14 +391,19 @@ void TutorialOverlay::paintEvent(QPaintEvent*)
     dim.addRect(QRectF(rect()));
     if (m_hole.width() > 0 && m_hole.height() > 0)
         dim.addPath(continuousRoundedRect(m_hole, holeRadius));
+    const bool dark = Theme::appearance() == Appearance::dark;
     QColor black(Qt::black);
-    black.setAlphaF(dimOpacity);
+    black.setAlphaF(dark ? darkDimOpacity : dimOpacity);
     painter.fillPath(dim, black);
 
-    if (showsRing()) {
+    if (!m_hole.isEmpty()) {
+        // Dimming a dark page cannot set the hole apart by itself (black over near-black stays
+        // near-black), so the hole always has an outline that stands out from the dim; on the
+        // steps where the user acts in it, the outline pulses.
         QColor ring = Theme::text();
-        ring.setAlphaF(ring.alphaF() * 0.45 * m_ringOpacity);
-        painter.strokePath(continuousRoundedRect(m_hole, holeRadius), QPen(ring, 1));
+        const qreal strength = showsRing() ? m_ringOpacity : ringRestOpacity;
+        ring.setAlphaF(ring.alphaF() * (dark ? 0.7 : 0.55) * strength);
+        painter.strokePath(continuousRoundedRect(m_hole, holeRadius), QPen(ring, 1.5));
     }
 
     const QRectF card = QRectF(m_tooltip->geometry());

@@ -32,6 +32,8 @@ public:
     static constexpr int holeMarginY = 6;
     static constexpr qreal holeRadius = 12;
     static constexpr qreal dimOpacity = 0.24;
+    // A dark page needs more to look dimmed at all.
+    static constexpr qreal darkDimOpacity = 0.45;
     // The hole and the card glide to the next step, and the overlay fades in and out, in
     // this time.
     static constexpr double glideSeconds = 0.2;
