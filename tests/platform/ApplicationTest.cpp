@@ -249,6 +249,25 @@ TEST_F(Application, AClickElsewhereLeavesThePopoverUpWhileItsSaveDialogIsOpen)
     EXPECT_TRUE(velmora.popoverGeometry());
 }
 
+TEST_F(Application, QuitsOnTheFirstSignalAfterAnExpansionWithThePopoverOpenAndItsTreeWalked)
+{
+    velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());
+    launch();
+    TextFieldsApp fields;
+    ASSERT_TRUE(fields.start());
+    ASSERT_TRUE(typeInto(fields, QStringLiteral("line"), QStringLiteral("Hi /sig")));
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return fields.text(QStringLiteral("line")) == "Hi " + signature; }));
+    // Typing elsewhere closed the popover; a person reopens it a moment later.
+    ASSERT_TRUE(velmora.waitForPopover(false));
+    DesktopSession::pause(500);
+    ASSERT_TRUE(tray.activate(item));
+    ASSERT_TRUE(velmora.waitForPopover(true));
+    EXPECT_FALSE(AccessibleTree::namesOf(velmora.processId()).isEmpty());
+    ::kill(pid_t(velmora.process().processId()), SIGTERM);
+    ASSERT_TRUE(velmora.waitForExit(2000));
+    EXPECT_EQ(velmora.process().exitCode(), 0);
+}
+
 TEST_F(Application, ASecondStartShowsTheRunningOnesPopoverAndEnds)
 {
     launch();
