@@ -167,7 +167,11 @@ int VelmoraApp::exec()
     // pages back roughly halves what a 50,000-shortcut library keeps resident.
     malloc_trim(0);
 #endif
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Leaving every loop at once (a signal, Quit from inside a menu) can leave objects whose
+    // deletion was posted; they go before the rest is torn down.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return status;
 }
 
 void VelmoraApp::quitOnTerminationSignals()
