@@ -402,7 +402,7 @@ void TutorialOverlay::paintEvent(QPaintEvent*)
         // steps where the user acts in it, the outline pulses.
         QColor ring = Theme::text();
         const qreal strength = showsRing() ? m_ringOpacity : ringRestOpacity;
-        ring.setAlphaF(ring.alphaF() * (dark ? 0.7 : 0.55) * strength);
+        ring.setAlphaF(ring.alphaF() * (dark ? 0.7 : 0.8) * strength);
         painter.strokePath(continuousRoundedRect(m_hole, holeRadius), QPen(ring, 1.5));
     }
 
