@@ -105,9 +105,14 @@ void AppState::applySyncedSnapshot(const SyncSnapshot& snapshot, const SyncSnaps
     m_store.applySync(snapshot, expected, owner);
     if (syncSnapshot().matches(snapshot))
         return;
+    // Only a changed library makes the open folder, the selection and the undo history
+    // stale; new statistics or settings leave the user where they were.
+    const bool libraryChanged = !(m_userData == snapshot.data);
     setUserData(snapshot.data);
     setSettings(snapshot.settings);
     setStats(snapshot.stats);
+    if (!libraryChanged)
+        return;
     m_undoStack.clear();
     m_redoStack.clear();
     setSelectedIds({});

@@ -191,7 +191,7 @@ private:
         return value;
     }
 
-    void write(const QByteArray& bytes, const QString& path) const { m_write(bytes, path, FileIO::Access::standard); }
+    void write(const QByteArray& bytes, const QString& path) const { m_write(bytes, path, FileIO::Access::ownerOnly); }
 
     QString m_path;
     Snapshot m_snapshot;

@@ -267,7 +267,9 @@ void MainListView::showAccessibility()
     m_accessibilityBanner->setVisible(!m_hasAccessibility);
     // The banner's own line is fixed; the pointer shows why typing is off (no X11 session,
     // accessibility bus switched off, ...).
-    m_accessibilityBanner->setToolTip(m_hasAccessibility || !m_trust ? QString() : m_trust->untrustedReason());
+    const QString reason = m_hasAccessibility || !m_trust ? QString() : m_trust->untrustedReason();
+    m_accessibilityBanner->setToolTip(reason);
+    m_accessibilityBanner->setReason(reason, !m_trust || m_trust->canRequestTrust());
 }
 
 void MainListView::showEvent(QShowEvent* event)
