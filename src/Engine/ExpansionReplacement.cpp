@@ -140,20 +140,44 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
     // Someone else wrote in between: their contents stay, ours are gone.
     if (!owns(run->receipt, run->injected))
         return finish(*run);
-    if (!isStillValid(*run) || !run->target->select(run->range)) {
+    if (!isStillValid(*run)) {
         restore(*run);
         return finish(*run);
     }
+    if (!run->target->select(run->range)) {
+        abandonSelection(*run);
+        restore(*run);
+        return finish(*run);
+    }
+    waitForSelection(run, selectionChecks);
+}
+
+void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int attempts)
+{
+    const std::optional<TextRange> selection = run->target->selection();
+    const bool selected = selection == run->range;
+    if (!selected && attempts > 1 && selection == run->caretRange() && run->isCurrent()) {
+        m_schedule(selectionCheckDelay, [this, run, attempts] { waitForSelection(run, attempts - 1); });
+        return;
+    }
     // The paste itself makes sure that the field still has the focus.
-    if (run->isCurrent() && run->target->selection() == run->range && owns(run->receipt, run->injected)
-        && run->target->paste()) {
+    if (selected && run->isCurrent() && owns(run->receipt, run->injected) && run->target->paste()) {
         m_schedule(pasteCheckDelay, [this, run] { verifyPaste(run, pasteChecks); });
         return;
     }
-    if (run->target->isFocusedAndEditable() && run->target->selection() == run->range)
-        run->target->select(run->caretRange());
+    abandonSelection(*run);
     restore(*run);
     finish(*run);
+}
+
+void ExpansionReplacement::abandonSelection(Run& run)
+{
+    if (!run.target->isFocusedAndEditable())
+        return;
+    // A selection elsewhere is the user's own (a click while the keys were held).
+    const std::optional<TextRange> selection = run.target->selection();
+    if (selection == run.range || selection == run.caretRange())
+        run.target->select(run.caretRange());
 }
 
 void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, int attempts)
