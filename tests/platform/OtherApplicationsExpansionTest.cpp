@@ -1,0 +1,321 @@
+#include <gtest/gtest.h>
+
+#include "DesktopSession.h"
+#include "Engine/AccessibilityExpansionTarget.h"
+#include "Engine/TextExpansionEngine.h"
+#include "Models/Shortcut.h"
+#include "TextFieldsApp.h"
+#include "platform/Accessibility.h"
+#include "platform/AccessibilityTrust.h"
+#include "platform/linux/LinuxDesktop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <csignal>
+
+namespace {
+
+const QString signature = QStringLiteral("Best regards, Anna");
+const QString typed = QStringLiteral("Hi /sig ok");
+const QString expanded = QStringLiteral("Hi ") + signature + QStringLiteral(" ok");
+
+// Starting a browser or an office suite with a fresh profile takes a while on a loaded machine.
+constexpr int startMilliseconds = 90000;
+
+QString applicationFile(const QString& name)
+{
+    return QStringLiteral(VELMORA_TEST_APPLICATIONS "/") + name;
+}
+
+QString output(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!DesktopSession::waitFor([&] { return process.state() == QProcess::NotRunning; }, 10000))
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+// The engine on the real desktop, typing into applications that other toolkits make: a
+// browser, an office suite, GTK 4. Each application reports what its fields hold without
+// asking the accessibility bus where it can, so that the check does not share the engine's
+// way of reading them.
+class OtherApplications : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QString missing = DesktopSession::missingPieces(); !missing.isEmpty())
+            GTEST_SKIP() << missing.toStdString();
+        ASSERT_TRUE(folder.isValid());
+        desktop = std::make_unique<LinuxDesktop>();
+        ASSERT_TRUE(desktop->desktop().trust->isProcessTrusted())
+            << desktop->desktop().trust->untrustedReason().toStdString();
+        engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
+        Shortcut sig;
+        sig.id = sig.trigger = QStringLiteral("/sig");
+        sig.expansion = signature;
+        engine->start({sig}, [this](const QString& trigger, const QString&) { expansions.append(trigger); });
+        ASSERT_TRUE(engine->isRunning());
+        // Another program owns the clipboard, with more than text on it.
+        ASSERT_TRUE(clipboardOwner.start());
+        ASSERT_TRUE(clipboardOwner.setClipboard(TextFieldsApp::mixedClipboard()));
+    }
+
+    void TearDown() override
+    {
+        if (engine)
+            engine->stop();
+        // By their process ids only: other sessions may run the same programs.
+        for (qint64 process : extraProcesses)
+            ::kill(pid_t(process), SIGKILL);
+        if (application.state() != QProcess::NotRunning) {
+            application.kill();
+            application.waitForFinished(5000);
+        }
+    }
+
+    static bool isInstalled(const QString& program)
+    {
+        return !QStandardPaths::findExecutable(program).isEmpty();
+    }
+
+    bool start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
+    {
+        application.setProcessEnvironment(environment);
+        // Nobody reads what it says; a full pipe must not stop it.
+        application.setStandardOutputFile(QProcess::nullDevice());
+        application.setStandardErrorFile(QProcess::nullDevice());
+        application.setProgram(program);
+        application.setArguments(arguments);
+        application.start();
+        return application.waitForStarted(10000);
+    }
+
+    // The visible window whose name matches, once it is there; its process becomes `process`.
+    unsigned long waitForWindow(const QString& name)
+    {
+        unsigned long window = 0;
+        DesktopSession::waitFor([&] {
+            if (application.state() == QProcess::NotRunning)
+                return true;
+            const QString found = output(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", name});
+            window = found.split(QLatin1Char('\n')).last().toULong();
+            return window != 0;
+        }, startMilliseconds);
+        if (window != 0) {
+            process = output(QStringLiteral("xdotool"), {"getwindowpid", QString::number(window)}).toLongLong();
+            if (process != application.processId())
+                extraProcesses.append(process);
+        }
+        return window;
+    }
+
+    bool focusWindow(unsigned long window)
+    {
+        return DesktopSession::xdotool({"windowfocus", "--sync", QString::number(window)});
+    }
+
+    std::shared_ptr<AccessibleElement> focusedElement()
+    {
+        std::shared_ptr<AccessibleElement> owner = desktop->desktop().accessibility->applicationElement(process);
+        const AccessibilityValue answer = owner ? owner->attributeValue(AX::focusedUIElement) : AccessibilityValue();
+        const auto* focused = std::get_if<std::shared_ptr<AccessibleElement>>(&answer);
+        return focused ? *focused : nullptr;
+    }
+
+    // Waits until the application's focused element answers this role (and is secure or not).
+    bool waitForFocus(const QString& role, bool secure = false, int milliseconds = 10000)
+    {
+        return DesktopSession::waitFor([&] {
+            const std::shared_ptr<AccessibleElement> focused = focusedElement();
+            return focused && focused->attributeValue(AX::role) == AccessibilityValue(role)
+                && std::holds_alternative<QString>(focused->attributeValue(AX::subrole)) == secure;
+        }, milliseconds);
+    }
+
+    static bool type(const QString& text) { return DesktopSession::xdotool({"type", "--delay", "40", text}); }
+
+    static QJsonObject titleOf(unsigned long window)
+    {
+        const QString name = output(QStringLiteral("xdotool"), {"getwindowname", QString::number(window)});
+        const qsizetype end = name.lastIndexOf(QLatin1Char('}'));
+        return QJsonDocument::fromJson(name.left(end + 1).toUtf8()).object();
+    }
+
+    bool fieldBecomes(unsigned long window, const QString& field, const QString& text, int milliseconds = 5000)
+    {
+        return DesktopSession::waitFor([&] { return titleOf(window).value(field).toString() == text; }, milliseconds);
+    }
+
+    // Gives a replacement that might still run the time to show itself.
+    static void settle() { DesktopSession::pause(1500); }
+
+    void expectClipboardIntact()
+    {
+        EXPECT_EQ(clipboardOwner.clipboard(), TextFieldsApp::mixedClipboard());
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<LinuxDesktop> desktop;
+    std::unique_ptr<TextExpansionEngine> engine;
+    TextFieldsApp clipboardOwner;
+    QProcess application;
+    qint64 process = 0;
+    QList<qint64> extraProcesses;
+    QStringList expansions;
+};
+
+TEST_F(OtherApplications, firefoxFormFieldsExpandWhileItsPasswordFieldAndEditableRegionStayAsTyped)
+{
+    if (!isInstalled(QStringLiteral("firefox-esr")))
+        GTEST_SKIP() << "firefox-esr is not installed";
+    // A page in a folder of its own, and a fresh profile that shows no first-run pages.
+    const QString page = folder.filePath(QStringLiteral("fields.html"));
+    ASSERT_TRUE(QFile::copy(applicationFile(QStringLiteral("fields.html")), page));
+    ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("profile")));
+    QFile preferences(folder.filePath(QStringLiteral("profile/user.js")));
+    ASSERT_TRUE(preferences.open(QIODevice::WriteOnly));
+    preferences.write("user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
+                      "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
+                      "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
+                      "user_pref(\"browser.aboutwelcome.enabled\", false);\n");
+    preferences.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Gecko builds its accessibility tree only for a desktop that asks for one.
+    environment.insert(QStringLiteral("GNOME_ACCESSIBILITY"), QStringLiteral("1"));
+    environment.remove(QStringLiteral("MOZ_HEADLESS"));
+    ASSERT_TRUE(start(QStringLiteral("firefox-esr"),
+        {"--no-remote", "--profile", folder.filePath(QStringLiteral("profile")), QUrl::fromLocalFile(page).toString()},
+        environment));
+    const unsigned long window = waitForWindow(QStringLiteral("Mozilla Firefox"));
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(focusWindow(window));
+    ASSERT_TRUE(waitForFocus(QString(AX::textFieldRole), false, startMilliseconds));
+    // The page takes keys a moment after its field has the focus.
+    ASSERT_TRUE(DesktopSession::waitFor([&] {
+        return DesktopSession::xdotool({"type", "x"}) && fieldBecomes(window, "line", "x", 500);
+    }, startMilliseconds));
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "BackSpace"}));
+    ASSERT_TRUE(fieldBecomes(window, "line", QString()));
+
+    // Typing goes straight on after each trigger: a selection the browser applies late must
+    // neither be pasted over too early nor be left for the next key to replace.
+    ASSERT_TRUE(type(typed));
+    EXPECT_TRUE(fieldBecomes(window, "line", expanded)) << titleOf(window)["line"].toString().toStdString();
+
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
+    ASSERT_TRUE(waitForFocus(QString(AX::textAreaRole)));
+    ASSERT_TRUE(type(typed));
+    EXPECT_TRUE(fieldBecomes(window, "area", expanded)) << titleOf(window)["area"].toString().toStdString();
+
+    // An editable region of the page puts its caret back at its start when its window gets the
+    // keyboard back, as it does around the paste: it is left alone, exactly as typed.
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
+    ASSERT_TRUE(waitForFocus(QStringLiteral("AT-SPI section")));
+    ASSERT_TRUE(type(typed));
+    ASSERT_TRUE(fieldBecomes(window, "rich", typed)) << titleOf(window)["rich"].toString().toStdString();
+
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
+    ASSERT_TRUE(waitForFocus(QString(AX::textFieldRole), true));
+    ASSERT_TRUE(type(typed));
+    ASSERT_TRUE(fieldBecomes(window, "secret", typed));
+    settle();
+    EXPECT_EQ(titleOf(window)["rich"].toString(), typed);
+    EXPECT_EQ(titleOf(window)["secret"].toString(), typed);
+    EXPECT_EQ(expansions.size(), 2);
+    expectClipboardIntact();
+}
+
+TEST_F(OtherApplications, aLibreOfficeWriterParagraphExpandsWhole)
+{
+    if (!isInstalled(QStringLiteral("soffice")))
+        GTEST_SKIP() << "LibreOffice is not installed";
+    // A fresh profile that starts without its tip of the day.
+    ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("office/user")));
+    QFile settings(folder.filePath(QStringLiteral("office/user/registrymodifications.xcu")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(R"(<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="ShowTipOfTheDay" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="FirstRun" oor:op="fuse"><value>false</value></prop></item>
+</oor:items>
+)");
+    settings.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Only its GTK 3 face joins the accessibility bus.
+    environment.insert(QStringLiteral("SAL_USE_VCLPLUGIN"), QStringLiteral("gtk3"));
+    ASSERT_TRUE(start(QStringLiteral("soffice"),
+        {"--writer", "--norestore", "--nologo",
+            "-env:UserInstallation=" + QUrl::fromLocalFile(folder.filePath(QStringLiteral("office"))).toString()},
+        environment));
+    const unsigned long window = waitForWindow(QStringLiteral("LibreOffice Writer"));
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(focusWindow(window));
+    ASSERT_TRUE(waitForFocus(QStringLiteral("AT-SPI paragraph"), false, startMilliseconds));
+
+    ASSERT_TRUE(type(typed));
+    // The paragraph as the accessibility bus shows it: all of it, and the caret at its end.
+    std::shared_ptr<AccessibilityExpansionTarget> paragraph;
+    EXPECT_TRUE(DesktopSession::waitFor([&] {
+        paragraph = AccessibilityExpansionTarget::focused(desktop->desktop());
+        return paragraph && paragraph->text(TextRange{0, expanded.size()}) == expanded
+            && paragraph->selection() == TextRange{expanded.size(), 0};
+    }, 5000));
+    EXPECT_EQ(expansions.size(), 1);
+    expectClipboardIntact();
+}
+
+class Gtk4Fields : public OtherApplications {
+protected:
+    // The GTK 4 window with `field` focused, or 0.
+    unsigned long open(const QString& field)
+    {
+        const QString python = QStringLiteral("/usr/bin/python3");
+        if (!QFile::exists(python) || !start(python, {applicationFile(QStringLiteral("gtk4-fields.py")), field},
+                                          QProcessEnvironment::systemEnvironment()))
+            return 0;
+        const unsigned long window = DesktopSession::windowOf(application.processId());
+        process = application.processId();
+        return window != 0 && focusWindow(window) ? window : 0;
+    }
+
+    bool gtk4Available()
+    {
+        QProcess probe;
+        probe.start(QStringLiteral("/usr/bin/python3"),
+            {"-c", "import gi; gi.require_version('Gtk', '4.0'); from gi.repository import Gtk"});
+        return probe.waitForFinished(20000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
+    }
+};
+
+// GTK 4.8 shows an entry that hides its text exactly like any other entry, and its text views
+// ignore the paste over a selection made through the accessibility bus: every field is left
+// exactly as typed.
+TEST_F(Gtk4Fields, everyFieldIsLeftAsTyped)
+{
+    if (!gtk4Available())
+        GTEST_SKIP() << "GTK 4 for Python (gir1.2-gtk-4.0, python3-gi) is not installed";
+    for (const char* field : {"hidden", "line", "password", "view"}) {
+        const unsigned long window = open(QString::fromLatin1(field));
+        ASSERT_NE(window, 0u) << field;
+        const bool view = QLatin1String(field) == QLatin1String("view");
+        const bool password = QLatin1String(field) == QLatin1String("password");
+        ASSERT_TRUE(waitForFocus(QString(view ? AX::textAreaRole : AX::textFieldRole), password)) << field;
+        ASSERT_TRUE(type(typed));
+        ASSERT_TRUE(fieldBecomes(window, field, typed)) << field;
+        settle();
+        EXPECT_EQ(titleOf(window)[field].toString(), typed) << field;
+        application.kill();
+        application.waitForFinished(5000);
+    }
+    EXPECT_TRUE(expansions.isEmpty());
+    expectClipboardIntact();
+}
+
+}
