@@ -171,13 +171,91 @@ protected:
     QStringList expansions;
 };
 
-TEST_F(OtherApplications, firefoxFormFieldsExpandWhileItsPasswordFieldAndEditableRegionStayAsTyped)
+// The fields of a web page: a form's line and text area, an editable region and a password field.
+class WebPage : public OtherApplications {
+protected:
+    // The page, in a folder of its own, as a file URL.
+    QString pageUrl()
+    {
+        const QString page = folder.filePath(QStringLiteral("fields.html"));
+        QFile::copy(applicationFile(QStringLiteral("fields.html")), page);
+        return QUrl::fromLocalFile(page).toString();
+    }
+
+    // Waits for the browser's window and its page's first field to take keys.
+    unsigned long waitForPage(const QString& windowName)
+    {
+        const unsigned long window = waitForWindow(windowName);
+        if (window == 0 || !focusWindow(window) || !waitForFocus(QString(AX::textFieldRole), false, startMilliseconds))
+            return 0;
+        // The page takes keys a moment after its field has the focus.
+        const bool ready = DesktopSession::waitFor([&] {
+            return DesktopSession::xdotool({"type", "x"}) && fieldBecomes(window, "line", "x", 500);
+        }, startMilliseconds);
+        if (!ready || !DesktopSession::xdotool({"key", "BackSpace"}) || !fieldBecomes(window, "line", QString()))
+            return 0;
+        return window;
+    }
+
+    // What a field holds after typing "Hi ", then once the page shows it, the trigger with
+    // more text straight after it: the expansion in place, exactly what was typed, or (a
+    // fault) anything else. The field is emptied first.
+    QString typeOnce(unsigned long window, const QString& field)
+    {
+        if (!DesktopSession::xdotool({"key", "ctrl+a", "BackSpace"}) || !fieldBecomes(window, field, QString())
+            || !type(QStringLiteral("Hi ")) || !fieldBecomes(window, field, QStringLiteral("Hi "))
+            || !type(QStringLiteral("/sig ok")))
+            return QStringLiteral("<not typed>");
+        DesktopSession::waitFor([&] {
+            const QString now = titleOf(window).value(field).toString();
+            return now == expanded || now == typed;
+        }, 5000);
+        settle();
+        return titleOf(window).value(field).toString();
+    }
+
+    // A browser whose accessibility tree is some keys behind its page on a busy machine may
+    // make the engine give a replacement up, which must leave the field exactly as typed; of
+    // a few tries, one must expand (or none, where `expands` is false).
+    void expectExpansion(unsigned long window, const QString& field, bool expands = true)
+    {
+        QStringList results;
+        for (int attempt = 0; attempt < 3 && !results.contains(expanded); ++attempt)
+            results.append(typeOnce(window, field));
+        for (const QString& result : std::as_const(results))
+            EXPECT_TRUE(result == expanded || result == typed) << field.toStdString() << ": " << result.toStdString();
+        EXPECT_EQ(results.contains(expanded), expands) << field.toStdString() << ": " << results.join(" | ").toStdString();
+    }
+
+    // Types a trigger with more text straight after it into each field in turn. A selection
+    // the browser applies late must neither be pasted over too early nor be left for the next
+    // key to replace.
+    void typeIntoEveryField(unsigned long window, bool regionExpands)
+    {
+        expectExpansion(window, "line");
+        ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
+        ASSERT_TRUE(waitForFocus(QString(AX::textAreaRole)));
+        expectExpansion(window, "area");
+        ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
+        ASSERT_TRUE(waitForFocus(QStringLiteral("AT-SPI section")));
+        expectExpansion(window, "rich", regionExpands);
+
+        const int expanded = expansions.size();
+        ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
+        ASSERT_TRUE(waitForFocus(QString(AX::textFieldRole), true));
+        EXPECT_EQ(typeOnce(window, "secret"), typed);
+        EXPECT_EQ(expansions.size(), expanded);
+        expectClipboardIntact();
+    }
+};
+
+// Firefox's editable regions put their caret back at their start when the window gets the
+// keyboard back, as it does around the paste: they are left alone, exactly as typed.
+TEST_F(WebPage, firefoxFormFieldsExpandWhileItsPasswordFieldAndEditableRegionStayAsTyped)
 {
     if (!isInstalled(QStringLiteral("firefox-esr")))
         GTEST_SKIP() << "firefox-esr is not installed";
-    // A page in a folder of its own, and a fresh profile that shows no first-run pages.
-    const QString page = folder.filePath(QStringLiteral("fields.html"));
-    ASSERT_TRUE(QFile::copy(applicationFile(QStringLiteral("fields.html")), page));
+    // A fresh profile that shows no first-run pages.
     ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("profile")));
     QFile preferences(folder.filePath(QStringLiteral("profile/user.js")));
     ASSERT_TRUE(preferences.open(QIODevice::WriteOnly));
@@ -191,45 +269,26 @@ TEST_F(OtherApplications, firefoxFormFieldsExpandWhileItsPasswordFieldAndEditabl
     environment.insert(QStringLiteral("GNOME_ACCESSIBILITY"), QStringLiteral("1"));
     environment.remove(QStringLiteral("MOZ_HEADLESS"));
     ASSERT_TRUE(start(QStringLiteral("firefox-esr"),
-        {"--no-remote", "--profile", folder.filePath(QStringLiteral("profile")), QUrl::fromLocalFile(page).toString()},
-        environment));
-    const unsigned long window = waitForWindow(QStringLiteral("Mozilla Firefox"));
+        {"--no-remote", "--profile", folder.filePath(QStringLiteral("profile")), pageUrl()}, environment));
+    const unsigned long window = waitForPage(QStringLiteral("Mozilla Firefox"));
     ASSERT_NE(window, 0u);
-    ASSERT_TRUE(focusWindow(window));
-    ASSERT_TRUE(waitForFocus(QString(AX::textFieldRole), false, startMilliseconds));
-    // The page takes keys a moment after its field has the focus.
-    ASSERT_TRUE(DesktopSession::waitFor([&] {
-        return DesktopSession::xdotool({"type", "x"}) && fieldBecomes(window, "line", "x", 500);
-    }, startMilliseconds));
-    ASSERT_TRUE(DesktopSession::xdotool({"key", "BackSpace"}));
-    ASSERT_TRUE(fieldBecomes(window, "line", QString()));
+    typeIntoEveryField(window, false);
+}
 
-    // Typing goes straight on after each trigger: a selection the browser applies late must
-    // neither be pasted over too early nor be left for the next key to replace.
-    ASSERT_TRUE(type(typed));
-    EXPECT_TRUE(fieldBecomes(window, "line", expanded)) << titleOf(window)["line"].toString().toStdString();
-
-    ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
-    ASSERT_TRUE(waitForFocus(QString(AX::textAreaRole)));
-    ASSERT_TRUE(type(typed));
-    EXPECT_TRUE(fieldBecomes(window, "area", expanded)) << titleOf(window)["area"].toString().toStdString();
-
-    // An editable region of the page puts its caret back at its start when its window gets the
-    // keyboard back, as it does around the paste: it is left alone, exactly as typed.
-    ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
-    ASSERT_TRUE(waitForFocus(QStringLiteral("AT-SPI section")));
-    ASSERT_TRUE(type(typed));
-    ASSERT_TRUE(fieldBecomes(window, "rich", typed)) << titleOf(window)["rich"].toString().toStdString();
-
-    ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
-    ASSERT_TRUE(waitForFocus(QString(AX::textFieldRole), true));
-    ASSERT_TRUE(type(typed));
-    ASSERT_TRUE(fieldBecomes(window, "secret", typed));
-    settle();
-    EXPECT_EQ(titleOf(window)["rich"].toString(), typed);
-    EXPECT_EQ(titleOf(window)["secret"].toString(), typed);
-    EXPECT_EQ(expansions.size(), 2);
-    expectClipboardIntact();
+// Chromium shows a page to the accessibility bus only when told to.
+TEST_F(WebPage, chromiumFieldsExpandWhileItsPasswordFieldStaysAsTyped)
+{
+    if (!isInstalled(QStringLiteral("chromium")))
+        GTEST_SKIP() << "chromium is not installed";
+    // As root it runs only without its sandbox.
+    ASSERT_TRUE(start(QStringLiteral("chromium"),
+        {"--force-renderer-accessibility", "--no-sandbox", "--no-first-run", "--no-default-browser-check",
+            "--password-store=basic", "--disable-gpu", "--user-data-dir=" + folder.filePath(QStringLiteral("chromium")),
+            pageUrl()},
+        QProcessEnvironment::systemEnvironment()));
+    const unsigned long window = waitForPage(QStringLiteral("Chromium"));
+    ASSERT_NE(window, 0u);
+    typeIntoEveryField(window, true);
 }
 
 TEST_F(OtherApplications, aLibreOfficeWriterParagraphExpandsWhole)
