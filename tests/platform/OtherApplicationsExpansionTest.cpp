@@ -153,6 +153,15 @@ protected:
         return DesktopSession::waitFor([&] { return titleOf(window).value(field).toString() == text; }, milliseconds);
     }
 
+    // The focused field as the accessibility bus shows it: this text, and the caret at its end.
+    bool focusedFieldBecomes(const QString& text)
+    {
+        return DesktopSession::waitFor([&] {
+            const std::shared_ptr<AccessibilityExpansionTarget> field = AccessibilityExpansionTarget::focused(desktop->desktop());
+            return field && field->text(TextRange{0, text.size()}) == text && field->selection() == TextRange{text.size(), 0};
+        }, 5000);
+    }
+
     // Gives a replacement that might still run the time to show itself.
     static void settle() { DesktopSession::pause(1500); }
 
@@ -319,13 +328,25 @@ TEST_F(OtherApplications, aLibreOfficeWriterParagraphExpandsWhole)
     ASSERT_TRUE(waitForFocus(QStringLiteral("AT-SPI paragraph"), false, startMilliseconds));
 
     ASSERT_TRUE(type(typed));
-    // The paragraph as the accessibility bus shows it: all of it, and the caret at its end.
-    std::shared_ptr<AccessibilityExpansionTarget> paragraph;
-    EXPECT_TRUE(DesktopSession::waitFor([&] {
-        paragraph = AccessibilityExpansionTarget::focused(desktop->desktop());
-        return paragraph && paragraph->text(TextRange{0, expanded.size()}) == expanded
-            && paragraph->selection() == TextRange{expanded.size(), 0};
-    }, 5000));
+    EXPECT_TRUE(focusedFieldBecomes(expanded));
+    EXPECT_EQ(expansions.size(), 1);
+    expectClipboardIntact();
+}
+
+// Qt 5 asks the clipboard for text/plain, not for the UTF-8 name alone.
+TEST_F(OtherApplications, aQt5EditorTakesThePaste)
+{
+    if (!isInstalled(QStringLiteral("featherpad")))
+        GTEST_SKIP() << "featherpad is not installed";
+    ASSERT_TRUE(start(QStringLiteral("featherpad"), {folder.filePath(QStringLiteral("note.txt"))},
+        QProcessEnvironment::systemEnvironment()));
+    process = application.processId();
+    const unsigned long window = DesktopSession::windowOf(process);
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(focusWindow(window));
+    ASSERT_TRUE(waitForFocus(QString(AX::textAreaRole), false, startMilliseconds));
+    ASSERT_TRUE(type(typed));
+    EXPECT_TRUE(focusedFieldBecomes(expanded));
     EXPECT_EQ(expansions.size(), 1);
     expectClipboardIntact();
 }
