@@ -144,11 +144,8 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
         restore(*run);
         return finish(*run);
     }
-    if (!run->target->select(run->range)) {
-        abandonSelection(*run);
-        restore(*run);
-        return finish(*run);
-    }
+    if (!run->target->select(run->range))
+        return abandonSelection(run, selectionChecks);
     waitForSelection(run, selectionChecks);
 }
 
@@ -156,7 +153,8 @@ void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int
 {
     const std::optional<TextRange> selection = run->target->selection();
     const bool selected = selection == run->range;
-    if (!selected && attempts > 1 && selection == run->caretRange() && run->isCurrent()) {
+    // A selection that cannot be read this moment (a busy field) may still come.
+    if (!selected && attempts > 1 && (!selection || selection == run->caretRange()) && run->isCurrent()) {
         m_schedule(selectionCheckDelay, [this, run, attempts] { waitForSelection(run, attempts - 1); });
         return;
     }
@@ -165,19 +163,22 @@ void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int
         m_schedule(pasteCheckDelay, [this, run] { verifyPaste(run, pasteChecks); });
         return;
     }
-    abandonSelection(*run);
-    restore(*run);
-    finish(*run);
+    abandonSelection(run, selectionChecks);
 }
 
-void ExpansionReplacement::abandonSelection(Run& run)
+void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int attempts)
 {
-    if (!run.target->isFocusedAndEditable())
+    // A selection elsewhere is the user's own (a click while the keys were held). One that
+    // cannot be read, or a request the busy field did not answer, is tried again while the
+    // keys are still held: a selection on its way must not meet the next key.
+    const std::optional<TextRange> selection = run->target->selection();
+    const bool ours = !selection || *selection == run->range || *selection == run->caretRange();
+    if (ours && !run->target->select(run->caretRange()) && attempts > 1) {
+        m_schedule(selectionCheckDelay, [this, run, attempts] { abandonSelection(run, attempts - 1); });
         return;
-    // A selection elsewhere is the user's own (a click while the keys were held).
-    const std::optional<TextRange> selection = run.target->selection();
-    if (selection == run.range || selection == run.caretRange())
-        run.target->select(run.caretRange());
+    }
+    restore(*run);
+    finish(*run);
 }
 
 void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, int attempts)

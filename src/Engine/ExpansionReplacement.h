@@ -64,7 +64,7 @@ public:
     // The longest a started replacement can take, not counting the time its field spends
     // answering.
     static constexpr double longestSeconds = firstCaretCheckDelay + caretCheckDelay * caretChecks
-        + selectionCheckDelay * selectionChecks + pasteCheckDelay * pasteChecks;
+        + 2 * selectionCheckDelay * selectionChecks + pasteCheckDelay * pasteChecks;
 
     bool isBusy() const { return m_isBusy; }
 
@@ -76,8 +76,8 @@ private:
     void waitForSelection(const std::shared_ptr<Run>& run, int attempts);
     // Gives up a replacement whose trigger was asked to be selected: the caret goes back
     // behind the trigger, also over a selection still on its way, so that the next key does
-    // not replace it.
-    void abandonSelection(Run& run);
+    // not replace it; then the clipboard is put back.
+    void abandonSelection(const std::shared_ptr<Run>& run, int attempts);
     void verifyPaste(const std::shared_ptr<Run>& run, int attempts);
     bool isStillValid(Run& run);
     bool owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents);

@@ -101,6 +101,19 @@ TEST_F(LateSelection, ASelectionThatComesTooLateIsTakenBackAndTheHeldKeysFollowT
     EXPECT_FALSE(desktop.keyboardHold.isHolding());
 }
 
+TEST_F(LateSelection, TakingBackASelectionOnItsWayIsTriedAgainWhenTheFieldDoesNotAnswer)
+{
+    field->selectionDelay = ExpansionReplacement::selectionCheckDelay * ExpansionReplacement::selectionChecks + 0.1;
+    desktop.type(QStringLiteral("/sig ok"));
+    scheduler.advance(0.05);
+    field->unansweredSelections = 2;
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig ok"));
+    EXPECT_EQ(field->selection.length, 0);
+    EXPECT_EQ(field->unansweredSelections, 0);
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
 TEST_F(LateSelection, ASelectionNeverAppliedLeavesTheFieldAsTyped)
 {
     field->selectionDelay.reset();

@@ -231,6 +231,7 @@ protected:
         QStringList results;
         for (int attempt = 0; attempt < 3 && !results.contains(expanded); ++attempt)
             results.append(typeOnce(window, field));
+        RecordProperty(field.toStdString() + "Tries", int(results.size()));
         for (const QString& result : std::as_const(results))
             EXPECT_TRUE(result == expanded || result == typed) << field.toStdString() << ": " << result.toStdString();
         EXPECT_EQ(results.contains(expanded), expands) << field.toStdString() << ": " << results.join(" | ").toStdString();

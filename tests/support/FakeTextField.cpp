@@ -59,6 +59,10 @@ bool FakeTextField::setAttributeValue(QLatin1StringView attribute, const Accessi
     if (attribute != AX::selectedTextRange || !range || refusesSelection || !selectionSettable.value_or(false)
         || !contains(*range))
         return false;
+    if (unansweredSelections > 0) {
+        --unansweredSelections;
+        return false;
+    }
     applySelection(*range);
     return true;
 }

@@ -24,6 +24,8 @@ public:
     // Answered for the selected range instead of `selection` when set.
     std::optional<AccessibilityValue> selectionAnswer;
     bool refusesSelection = false;
+    // The next this many selection requests are refused, as a busy application's go unanswered.
+    int unansweredSelections = 0;
     // Seconds between an accepted selection request and the selection showing, as browsers
     // apply it; nothing: accepted but never applied. Requests are applied in order.
     std::optional<double> selectionDelay = 0;

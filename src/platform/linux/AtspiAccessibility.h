@@ -39,4 +39,6 @@ private:
     QDeadlineTimer m_nextStartAttempt;
     // Per application bus name.
     QHash<QString, Application> m_applications;
+    // What is known of an application that did not say which toolkit it uses.
+    Application m_unansweredApplication;
 };

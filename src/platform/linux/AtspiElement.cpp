@@ -148,6 +148,7 @@ bool AtspiElement::isEditableByToolkit()
     switch (m_toolkit) {
     case Toolkit::other:
         return true;
+    case Toolkit::unknown:
     case Toolkit::gtk4:
         return false;
     case Toolkit::gecko: {

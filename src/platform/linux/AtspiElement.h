@@ -20,6 +20,9 @@ public:
     // Toolkits whose fields need rules of their own.
     enum class Toolkit {
         other,
+        // Not known yet (the application did not answer in time): none of its fields is
+        // offered for editing, as it may be any of those below.
+        unknown,
         // GTK 4 (4.8): an entry that hides its text shows exactly like any other entry (role
         // "text", its text readable), so no single-line field can be told from a password
         // field; and its text views leave a selection made over the bus in place when Ctrl+V
