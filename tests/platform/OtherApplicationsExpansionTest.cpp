@@ -301,6 +301,27 @@ TEST_F(WebPage, chromiumFieldsExpandWhileItsPasswordFieldStaysAsTyped)
     typeIntoEveryField(window, true);
 }
 
+// Started as from its menu, Chromium shows no field to the accessibility bus: typing stays as
+// typed.
+TEST_F(WebPage, chromiumWithoutItsAccessibilitySwitchIsLeftAsTyped)
+{
+    if (!isInstalled(QStringLiteral("chromium")))
+        GTEST_SKIP() << "chromium is not installed";
+    ASSERT_TRUE(start(QStringLiteral("chromium"),
+        {"--no-sandbox", "--no-first-run", "--no-default-browser-check", "--password-store=basic", "--disable-gpu",
+            "--user-data-dir=" + folder.filePath(QStringLiteral("chromium")), pageUrl()},
+        QProcessEnvironment::systemEnvironment()));
+    const unsigned long window = waitForWindow(QStringLiteral("Chromium"));
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(focusWindow(window));
+    ASSERT_TRUE(DesktopSession::waitFor([&] {
+        return DesktopSession::xdotool({"type", "x"}) && fieldBecomes(window, "line", "x", 500);
+    }, startMilliseconds));
+    EXPECT_EQ(typeOnce(window, "line"), typed);
+    EXPECT_TRUE(expansions.isEmpty());
+    expectClipboardIntact();
+}
+
 TEST_F(OtherApplications, aLibreOfficeWriterParagraphExpandsWhole)
 {
     if (!isInstalled(QStringLiteral("soffice")))
