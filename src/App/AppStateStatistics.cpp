@@ -94,14 +94,35 @@ void AppState::setFirstUseFlag(const QString& flag)
         runAchievementChecks();
 }
 
-// Writes the current statistics; on failure puts `previous` back. Announces the outcome.
+// Hands the current statistics to the store; when it refuses them, or writes at once and
+// fails, puts `previous` back. Announces the outcome.
 bool AppState::saveStats(const Stats& previous)
 {
-    if (!m_store.saveStats(m_stats)) {
+    const quint64 write = ++m_statsWrites;
+    const QPointer<AppState> self(this);
+    const bool accepted = m_store.saveStatsSoon(m_stats, [self, write, value = m_stats](bool written) {
+        if (self)
+            self->statsWritten(write, written, value);
+    });
+    if (!accepted || m_lastFailedStatsWrite == write) {
         m_stats = previous;
         Q_EMIT statsChanged();
         return false;
     }
     Q_EMIT statsChanged();
     return true;
+}
+
+// Saves that waited together learn one outcome, in the order they were made: the last one's
+// value is what was written.
+void AppState::statsWritten(quint64 write, bool written, const Stats& value)
+{
+    if (written) {
+        m_writtenStats = value;
+        return;
+    }
+    m_lastFailedStatsWrite = write;
+    // Counts made since the last write that reached the disk are dropped with it.
+    m_stats = m_writtenStats;
+    Q_EMIT statsChanged();
 }
