@@ -146,14 +146,15 @@ bool AppState::mutate(const std::function<void(UserData&)>& change)
     // just removed) is refused here: handing it to the store would record a storage issue and
     // put the recovery screen over an undamaged file.
     try {
-        candidate.validate();
+        candidate.validateChange(m_userData);
     } catch (const DecodingError&) {
         return false;
     }
     Checkpoint before{0, m_userData, m_undoStack, m_redoStack, false};
     if (m_undoStack.size() >= maxHistory)
         m_undoStack.removeFirst();
-    m_undoStack.append(std::move(m_userData));
+    // The entry below it was kept against the library that becomes this entry: still right.
+    m_undoStack.append(LibraryDifference(m_userData, candidate));
     m_redoStack.clear();
     m_userData = std::move(candidate);
     return commit(std::move(before));
@@ -217,15 +218,15 @@ bool AppState::latestChangeWritten()
     return m_lastFailedLibraryWrite < m_libraryWrites && m_store.isReady();
 }
 
-bool AppState::step(QList<UserData>& from, QList<UserData>& to)
+bool AppState::step(QList<LibraryDifference>& from, QList<LibraryDifference>& to)
 {
     if (!m_store.isReady() || from.isEmpty())
         return false;
     Checkpoint before{0, m_userData, m_undoStack, m_redoStack, false};
-    UserData target = from.takeLast();
-    to.append(std::move(m_userData));
+    UserData target = from.takeLast().applyTo(m_userData);
+    target.reconcileTombstones();
+    to.append(LibraryDifference(m_userData, target));
     m_userData = std::move(target);
-    m_userData.reconcileTombstones();
     return commit(std::move(before));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "App/ConfirmationRequest.h"
+#include "Models/LibraryDifference.h"
 #include "Models/AppSettings.h"
 #include "Models/ShortcutSearchIndex.h"
 #include "Models/Stats.h"
@@ -195,8 +196,8 @@ private:
     struct Checkpoint {
         quint64 write = 0;
         UserData library;
-        QList<UserData> undoStack;
-        QList<UserData> redoStack;
+        QList<LibraryDifference> undoStack;
+        QList<LibraryDifference> redoStack;
         bool announced = false;
     };
     bool mutate(const std::function<void(UserData&)>& change);
@@ -205,7 +206,7 @@ private:
     void libraryWritten(quint64 write, bool written);
     // Whether the library changes up to the latest one are on disk, once written.
     bool latestChangeWritten();
-    bool step(QList<UserData>& from, QList<UserData>& to);
+    bool step(QList<LibraryDifference>& from, QList<LibraryDifference>& to);
     bool saveStats(const Stats& previous);
     void statsWritten(quint64 write, bool written, const Stats& value);
     void runAchievementChecks();
@@ -230,8 +231,11 @@ private:
     std::optional<ConfirmationRequest> m_pendingConfirmation;
     bool m_storageReady = false;
     bool m_multiSelectionSeen = false;
-    QList<UserData> m_undoStack;
-    QList<UserData> m_redoStack;
+    // Earlier and undone libraries, oldest first, each kept as its difference from the one
+    // after it: the last of each stack from the current library, every other entry from the
+    // entry after it.
+    QList<LibraryDifference> m_undoStack;
+    QList<LibraryDifference> m_redoStack;
     // Library changes whose writes have not reported yet, oldest first.
     QList<Checkpoint> m_unwritten;
     quint64 m_libraryWrites = 0;
