@@ -1,6 +1,7 @@
 #include "Persistence/LocalStore.h"
 
 #include "Models/SyncFailure.h"
+#include "Models/UserDataDecoder.h"
 #include "Persistence/FileSystemError.h"
 #include "Persistence/LibraryRecovery.h"
 #include "Utilities/Clock.h"
@@ -103,6 +104,8 @@ LocalStore::LocalStore(QString directory, FileIO::Writer write, QObject* parent)
           [](const SyncRecord& record) { record.validate(); }, FileIO::read, replacerFor(m_write))
 {
     m_library.setEncoder([this](const UserData& data) { return m_libraryEncoder.encode(data); });
+    // The library reads itself and checks its rules as it is read: once is enough.
+    m_library.setDecoder(&UserDataDecoder::decode);
     // One instance runs at a time, so no write of ours is under way here: every temporary
     // file left is from one that was cut short.
     FileIO::removeTemporaryFiles(m_directory);
