@@ -5,6 +5,7 @@
 #include "Views/MenuBar/list/CardListCanvas.h"
 #include "Views/MenuBar/shell/PopoverScreens.h"
 
+#include <QHash>
 #include <QList>
 #include <QWidget>
 #include <functional>
@@ -99,4 +100,9 @@ private:
     qsizetype m_duplicates = 0;
     // By position in the library's shortcuts.
     QList<bool> m_inExistingFolder;
+    // What the two above were read from, and how many shortcuts use each (canonical)
+    // trigger: an edit is read from where the library changed, not from the whole library.
+    QList<Shortcut> m_readShortcuts;
+    QList<Group> m_readGroups;
+    QHash<QString, int> m_triggerUses;
 };
