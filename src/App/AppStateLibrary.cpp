@@ -52,15 +52,19 @@ void removeFolderTree(UserData& d, const QString& id, QStringList& folderIds, QS
 // One pass over the shortcuts, however many folders are selected.
 void removeSelection(UserData& d, const QSet<QString>& selected)
 {
+    // Read through const access: the lists are shared with the library before the edit, and
+    // copying one only to remove most of it would cost as much as the library.
+    const QList<Group>& groups = std::as_const(d.groups);
+    const QList<Shortcut>& shortcuts = std::as_const(d.shortcuts);
     QHash<QString, QStringList> children;
-    for (const Group& g : d.groups) {
+    for (const Group& g : groups) {
         if (g.parentGroupId)
             children[*g.parentGroupId].append(g.id);
     }
     QHash<QString, qsizetype> treeOf;
     QStringList folderIds;
     qsizetype trees = 0;
-    for (const Group& g : d.groups) {
+    for (const Group& g : groups) {
         if (!selected.contains(g.id) || treeOf.contains(g.id))
             continue;
         const qsizetype tree = trees++;
@@ -82,19 +86,24 @@ void removeSelection(UserData& d, const QSet<QString>& selected)
     const auto treeOfShortcut = [&](const Shortcut& s) -> qsizetype {
         return s.groupId ? treeOf.value(*s.groupId, -1) : -1;
     };
-    for (const Shortcut& s : d.shortcuts) {
+    QList<Shortcut> keptShortcuts;
+    for (const Shortcut& s : shortcuts) {
         if (selected.contains(s.id)) {
             shortcutIds.append(s.id);
         } else if (const qsizetype tree = treeOfShortcut(s); tree >= 0) {
             if (byTree.size() <= tree)
                 byTree.resize(tree + 1);
             byTree[tree].append(s.id);
+        } else {
+            keptShortcuts.append(s);
         }
     }
     for (const QStringList& ids : std::as_const(byTree))
         shortcutIds += ids;
-    d.shortcuts.removeIf([&](const Shortcut& s) { return selected.contains(s.id) || treeOfShortcut(s) >= 0; });
-    d.groups.removeIf([&](const Group& g) { return treeOf.contains(g.id); });
+    if (keptShortcuts.size() != shortcuts.size())
+        d.shortcuts = std::move(keptShortcuts);
+    if (!treeOf.isEmpty())
+        d.groups.removeIf([&](const Group& g) { return treeOf.contains(g.id); });
     d.recordDeletion(TombstoneKind::shortcuts, shortcutIds);
     d.recordDeletion(TombstoneKind::groups, folderIds);
 }

@@ -190,31 +190,45 @@ void UserData::recordDeletion(TombstoneKind kind, const QStringList& ids)
 void UserData::reconcileTombstones()
 {
     for (TombstoneKind kind : TombstoneKinds::all) {
-        // Only the markers are gathered, not every live id: a library has far more items
-        // than markers, and most edits leave no marker to drop.
         const QList<Tombstone>& markers = std::as_const(deletedIds).list(kind);
         if (markers.isEmpty())
             continue;
-        QSet<QString> marked;
-        marked.reserve(markers.size());
-        for (const Tombstone& t : markers)
-            marked.insert(Text::canonical(t.id));
-        QSet<QString> revived;
-        const auto collect = [&](const auto& items) {
-            for (const auto& item : items) {
-                const QString id = Text::canonical(item.id);
-                if (marked.contains(id))
-                    revived.insert(id);
+        const auto drop = [&](const auto& items) {
+            if (items.isEmpty())
+                return;
+            // The smaller side is gathered and the larger looked through: most edits have
+            // far fewer markers than items, and deleting everything leaves no items at all.
+            QSet<QString> revived;
+            if (markers.size() <= items.size()) {
+                QSet<QString> marked;
+                marked.reserve(markers.size());
+                for (const Tombstone& t : markers)
+                    marked.insert(Text::canonical(t.id));
+                for (const auto& item : items) {
+                    const QString id = Text::canonical(item.id);
+                    if (marked.contains(id))
+                        revived.insert(id);
+                }
+            } else {
+                QSet<QString> live;
+                live.reserve(items.size());
+                for (const auto& item : items)
+                    live.insert(Text::canonical(item.id));
+                for (const Tombstone& t : markers) {
+                    const QString id = Text::canonical(t.id);
+                    if (live.contains(id))
+                        revived.insert(id);
+                }
             }
+            // Untouched lists keep sharing their data with earlier versions of the library.
+            if (!revived.isEmpty())
+                deletedIds.list(kind).removeIf([&](const Tombstone& t) { return revived.contains(Text::canonical(t.id)); });
         };
         switch (kind) {
-        case TombstoneKind::groups: collect(groups); break;
-        case TombstoneKind::shortcuts: collect(shortcuts); break;
-        case TombstoneKind::customIcons: collect(customIcons); break;
+        case TombstoneKind::groups: drop(std::as_const(groups)); break;
+        case TombstoneKind::shortcuts: drop(std::as_const(shortcuts)); break;
+        case TombstoneKind::customIcons: drop(std::as_const(customIcons)); break;
         }
-        // Untouched lists keep sharing their data with earlier versions of the library.
-        if (!revived.isEmpty())
-            deletedIds.list(kind).removeIf([&](const Tombstone& t) { return revived.contains(Text::canonical(t.id)); });
     }
 }
 
