@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+struct SharedEnds;
 class AccessibilityBanner;
 class AccessibilityTrust;
 class AppState;
@@ -74,6 +75,7 @@ private:
     template <class Card>
     QList<Card*> cardsOfKind() const;
     void readLibrary();
+    void countTriggerChange(const SharedEnds& ends);
     void refresh();
     void rebuildList();
     LibraryItemCard* makeCard(const CardListCanvas::Rows& rows, qsizetype row, LibraryItemCard* card);
