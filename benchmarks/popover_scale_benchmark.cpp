@@ -14,6 +14,7 @@
 #include "App/AppState.h"
 #include "App/PopoverCommands.h"
 #include "Persistence/LocalStore.h"
+#include "Utilities/HeapPolicy.h"
 #include "Views/Components/GlassTextArea.h"
 #include "Views/MenuBar/forms/ShortcutFormView.h"
 #include "Views/MenuBar/list/FolderCard.h"
@@ -38,9 +39,6 @@
 #include <random>
 #include <thread>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
 
@@ -168,24 +166,6 @@ private:
     std::thread m_thread;
 };
 
-// Whether the store still has writes under way (stores that write at once never have).
-template <class Store>
-bool writing(Store& store)
-{
-    if constexpr (requires { store.hasPendingWrites(); })
-        return store.hasPendingWrites();
-    else
-        return false;
-}
-
-// As the application's store does.
-template <class Store>
-void writeInBackground(Store& store)
-{
-    if constexpr (requires { store.setBackgroundWrites(true); })
-        store.setBackgroundWrites(true);
-}
-
 // Lets the step's events run and paints the list as the screen would, then waits, answering
 // events, until the store has written everything and the last pings were answered.
 void settle(QWidget& view, LocalStore& store)
@@ -195,8 +175,8 @@ void settle(QWidget& view, LocalStore& store)
     view.grab();
     QElapsedTimer quiet;
     quiet.start();
-    while (writing(store) || quiet.elapsed() < 30) {
-        if (writing(store))
+    while (store.hasPendingWrites() || quiet.elapsed() < 30) {
+        if (store.hasPendingWrites())
             quiet.restart();
         QApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::usleep(500);
@@ -226,7 +206,7 @@ void runOneSize(int shortcuts)
         seed.loadSettings();
         seed.loadStats();
         seed.saveData(generated);
-        while (writing(seed))
+        while (seed.hasPendingWrites())
             QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     QList<PopoverScreen> screens;
@@ -237,7 +217,7 @@ void runOneSize(int shortcuts)
     QElapsedTimer timer;
     timer.start();
     LocalStore store(folder.path());
-    writeInBackground(store);
+    store.setBackgroundWrites(true);
     AppState state(store);
     PopoverCommands commands(state, PopoverCommands::WindowActions{.quit = [] {}, .closePopover = {}, .endEditing = {}});
     MainListView view(PopoverScreenContext{state, PopoverScreen::main(), binding, commands}, nullptr);
@@ -246,10 +226,8 @@ void runOneSize(int shortcuts)
     QApplication::processEvents();
     view.grab();
     report("start", milliseconds(timer.nsecsElapsed()));
-#ifdef __GLIBC__
     // As the application does once it has started.
-    malloc_trim(0);
-#endif
+    HeapPolicy::trim();
 
     QLineEdit* search = view.searchBar()->field();
     report("firstKey", milliseconds(measure(monitor, view, store, [&] { QTest::keyClick(search, Qt::Key_I); })));
@@ -370,6 +348,7 @@ int runAll(const QString& program)
 
 int main(int argc, char** argv)
 {
+    HeapPolicy::returnLargeBuffers();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc > 1) {

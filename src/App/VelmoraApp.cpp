@@ -1,4 +1,5 @@
 #include "App/VelmoraApp.h"
+#include "Utilities/HeapPolicy.h"
 
 #include "App/AppDelegate.h"
 #include "App/SingleInstance.h"
@@ -27,9 +28,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
 
@@ -65,6 +63,7 @@ VelmoraApp::VelmoraApp(int& argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("com.velmora.Velmora"));
     QGuiApplication::setQuitOnLastWindowClosed(false);
     useInterfaceFont();
+    HeapPolicy::returnLargeBuffers();
 }
 
 VelmoraApp::~VelmoraApp()
@@ -131,11 +130,9 @@ int VelmoraApp::exec()
             delegate->applicationShouldHandleReopen();
         });
     m_delegate->applicationDidFinishLaunching();
-#ifdef __GLIBC__
     // Reading a large library leaves the heap full of the freed parse tree; giving those
     // pages back roughly halves what a 50,000-shortcut library keeps resident.
-    malloc_trim(0);
-#endif
+    HeapPolicy::trim();
     return QApplication::exec();
 }
 
