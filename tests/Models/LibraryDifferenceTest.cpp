@@ -75,7 +75,7 @@ TEST(LibraryDifference, AChainOfEditsUnwindsStepByStep)
     QList<UserData> versions = {library(30)};
     for (int i = 0; i < 10; ++i) {
         UserData next = versions.last();
-        next.shortcuts[i * 3].expansion = QStringLiteral("edit %1").arg(i);
+        next.shortcuts[i * 2].expansion = QStringLiteral("edit %1").arg(i);
         if (i % 3 == 0)
             next.shortcuts.removeAt(i);
         versions.append(next);
