@@ -6,6 +6,7 @@
 #include "Persistence/LibraryRecovery.h"
 #include "Utilities/Clock.h"
 #include "Utilities/Constants.h"
+#include "Utilities/HeapPolicy.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -159,6 +160,10 @@ void LocalStore::queueWrite(Resource resource, SafeJSONFile<Value>& file, const 
             }
             if (!outcome.written)
                 m_halted.store(true);
+            // A large library's save frees tens of megabytes of encoding scraps, which the heap
+            // would otherwise keep resident after every edit. Off the interface thread only.
+            if (background)
+                HeapPolicy::trim();
         }
         {
             const std::lock_guard lock(m_outcomesMutex);
