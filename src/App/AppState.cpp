@@ -3,6 +3,7 @@
 #include "Models/SyncFailure.h"
 #include "Persistence/LocalStore.h"
 #include "Services/TutorialManager.h"
+#include "Utilities/ToastManager.h"
 
 namespace {
 QPointer<AppState> g_shared;
@@ -150,7 +151,7 @@ bool AppState::mutate(const std::function<void(UserData&)>& change)
     } catch (const DecodingError&) {
         return false;
     }
-    Checkpoint before{0, m_userData, m_undoStack, m_redoStack, false};
+    Checkpoint before{0, m_userData, m_undoStack, m_redoStack, false, {}};
     if (m_undoStack.size() >= maxHistory)
         m_undoStack.removeFirst();
     // The entry below it was kept against the library that becomes this entry: still right.
@@ -195,8 +196,11 @@ void AppState::libraryWritten(quint64 write, bool written)
     if (at == m_unwritten.end())
         return;
     if (written) {
+        const QStringList toasts = at->toasts;
         m_unwritten.erase(at);
         runAchievementChecks();
+        for (const QString& message : toasts)
+            ToastManager::shared().show(message);
         return;
     }
     // Writes are made in order and the store stops at the first failure: this change and
@@ -212,6 +216,14 @@ void AppState::libraryWritten(quint64 write, bool written)
         Q_EMIT userDataChanged();
 }
 
+void AppState::toastOnceWritten(const QString& message)
+{
+    if (m_unwritten.isEmpty())
+        ToastManager::shared().show(message);
+    else
+        m_unwritten.last().toasts.append(message);
+}
+
 bool AppState::latestChangeWritten()
 {
     m_store.flushWrites();
@@ -222,7 +234,7 @@ bool AppState::step(QList<LibraryDifference>& from, QList<LibraryDifference>& to
 {
     if (!m_store.isReady() || from.isEmpty())
         return false;
-    Checkpoint before{0, m_userData, m_undoStack, m_redoStack, false};
+    Checkpoint before{0, m_userData, m_undoStack, m_redoStack, false, {}};
     UserData target = from.takeLast().applyTo(m_userData);
     target.reconcileTombstones();
     to.append(LibraryDifference(m_userData, target));

@@ -179,6 +179,9 @@ public:
 
     // Waits for every queued write of the store and applies what came of it.
     void waitForWrites();
+    // Says that the changes made so far succeeded, as a toast, once they are all on disk;
+    // says nothing when one of them fails (the recovery screen then says why).
+    void toastOnceWritten(const QString& message);
 
 Q_SIGNALS:
     void userDataChanged();
@@ -199,6 +202,8 @@ private:
         QList<LibraryDifference> undoStack;
         QList<LibraryDifference> redoStack;
         bool announced = false;
+        // Shown once this change is on disk.
+        QStringList toasts;
     };
     bool mutate(const std::function<void(UserData&)>& change);
     // Hands the current library to the store; `before` is what a failed write puts back.

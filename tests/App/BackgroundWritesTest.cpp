@@ -3,6 +3,7 @@
 #include "Persistence/FileSystemError.h"
 #include "Persistence/LocalStore.h"
 #include "TempDir.h"
+#include "Utilities/ToastManager.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -184,6 +185,34 @@ TEST_F(BackgroundWritesTest, AFailedWritePutsTheLibraryAndHistoryBackAndRaisesRe
     state->retryStorage();
     ASSERT_TRUE(state->storageReady());
     EXPECT_EQ(triggersShown(), QStringList({QStringLiteral("/a")}));
+}
+
+TEST_F(BackgroundWritesTest, AToastSaysAChangeSucceededOnlyOnceItIsOnDisk)
+{
+    QSignalSpy toasts(&ToastManager::shared(), &ToastManager::messageChanged);
+    gate.close();
+    ASSERT_TRUE(state->addShortcut(QStringLiteral("/a"), QStringLiteral("x"), std::nullopt));
+    state->toastOnceWritten(QStringLiteral("Shortcut created"));
+    runEventsFor(20);
+    EXPECT_EQ(toasts.count(), 0);
+    gate.open();
+    state->waitForWrites();
+    ASSERT_EQ(toasts.count(), 1);
+    EXPECT_EQ(ToastManager::shared().message(), std::optional(QStringLiteral("Shortcut created")));
+
+    // A change whose write fails is never said to have succeeded.
+    toasts.clear();
+    gate.close();
+    ASSERT_TRUE(state->addShortcut(QStringLiteral("/b"), QStringLiteral("y"), std::nullopt));
+    state->toastOnceWritten(QStringLiteral("Shortcut created"));
+    std::thread opener([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        gate.open(/*fail=*/true);
+    });
+    state->waitForWrites();
+    opener.join();
+    EXPECT_EQ(toasts.count(), 0);
+    EXPECT_FALSE(state->storageReady());
 }
 
 TEST_F(BackgroundWritesTest, AChangeTheUserIsToldIsDoneWaitsForTheDisk)
