@@ -449,11 +449,11 @@ void AppState::copySelected()
     if (!m_clipboard)
         return;
     ClipboardData payload;
-    for (const Shortcut& s : m_userData.shortcuts) {
+    for (const Shortcut& s : std::as_const(m_userData.shortcuts)) {
         if (m_selectedIds.contains(s.id))
             payload.shortcuts.append(s);
     }
-    for (const Group& g : m_userData.groups) {
+    for (const Group& g : std::as_const(m_userData.groups)) {
         if (m_selectedIds.contains(g.id))
             payload.groups.append(g);
     }
@@ -498,7 +498,7 @@ void AppState::duplicateSelected()
 {
     QStringList shortcutIds;
     QStringList folderIds;
-    for (const Shortcut& s : m_userData.shortcuts) {
+    for (const Shortcut& s : std::as_const(m_userData.shortcuts)) {
         if (m_selectedIds.contains(s.id))
             shortcutIds.append(s.id);
     }

@@ -37,9 +37,11 @@ void AppState::recordExpansion(const QString& trigger, qint64 charsSaved)
     s.totalTimeSaved += saved;
     s.totalCharsSaved = Saturating::add(s.totalCharsSaved, chars);
 
-    const auto shortcut = std::find_if(m_userData.shortcuts.begin(), m_userData.shortcuts.end(),
+    // Read-only: the list is shared with the history and the views, and must not be copied.
+    const QList<Shortcut>& shortcuts = m_userData.shortcuts;
+    const auto shortcut = std::find_if(shortcuts.cbegin(), shortcuts.cend(),
         [&](const Shortcut& x) { return x.trigger == trigger; });
-    if (shortcut != m_userData.shortcuts.end()) {
+    if (shortcut != shortcuts.cend()) {
         auto it = s.perShortcut.find(shortcut->id);
         if (it != s.perShortcut.end()) {
             it->count = Saturating::add(it->count, 1);

@@ -158,7 +158,7 @@ void MainListView::countTriggerChange(const SharedEnds& ends)
     const QList<Shortcut>& shortcuts = m_appState.userData().shortcuts;
     const qsizetype changedEnd = shortcuts.size() - ends.tail;
     for (qsizetype i = ends.head; i < m_readShortcuts.size() - ends.tail; ++i) {
-        const auto it = m_triggerUses.find(Text::canonical(m_readShortcuts[i].trigger));
+        const auto it = m_triggerUses.find(Text::canonical(m_readShortcuts.at(i).trigger));
         if (it == m_triggerUses.end())
             continue;
         if (*it == 2)
