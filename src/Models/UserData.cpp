@@ -169,6 +169,7 @@ void UserData::recordDeletion(TombstoneKind kind, const QStringList& ids)
     // Updated in place and appended in the order given, so the result does not depend on
     // hashing and the same calls always leave the same list.
     QList<Tombstone>& markers = deletedIds.list(kind);
+    markers.reserve(markers.size() + ids.size());
     QHash<QString, qsizetype> indexOf;
     indexOf.reserve(markers.size() + ids.size());
     for (qsizetype i = 0; i < markers.size(); ++i)
