@@ -1,4 +1,5 @@
 #include "App/VelmoraApp.h"
+#include "Utilities/HeapPolicy.h"
 
 #include "App/AppDelegate.h"
 #include "App/SingleInstance.h"
@@ -29,9 +30,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
 
@@ -96,6 +94,7 @@ VelmoraApp::VelmoraApp(int& argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("com.velmora.Velmora"));
     QGuiApplication::setQuitOnLastWindowClosed(false);
     useInterfaceFont();
+    HeapPolicy::returnLargeBuffers();
 }
 
 VelmoraApp::~VelmoraApp()
@@ -162,11 +161,9 @@ int VelmoraApp::exec()
             delegate->applicationShouldHandleReopen();
         });
     m_delegate->applicationDidFinishLaunching();
-#ifdef __GLIBC__
     // Reading a large library leaves the heap full of the freed parse tree; giving those
     // pages back roughly halves what a 50,000-shortcut library keeps resident.
-    malloc_trim(0);
-#endif
+    HeapPolicy::trim();
     const int status = QApplication::exec();
     // Leaving every loop at once (a signal, Quit from inside a menu) can leave objects whose
     // deletion was posted; they go before the rest is torn down.
