@@ -16,6 +16,9 @@ struct ExpansionReplacement::Run {
     QList<ClipboardItemSnapshot> previous;
     QList<ClipboardItemSnapshot> injected;
     ClipboardWriteReceipt receipt;
+    // How often others had read the expansion when the paste keys went out: a clipboard
+    // manager copies whatever is new, and only a read after the paste may be the paste.
+    std::optional<qint64> readsBeforePaste;
 
     qint64 triggerLength() const { return plan.trigger.size(); }
     TextRange caretRange() const { return TextRange{caret, 0}; }
@@ -119,9 +122,8 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
     run->caret = caret;
     run->range = TextRange{caret - run->triggerLength(), run->triggerLength()};
 
-    const qint64 countBefore = m_clipboard.changeCount();
-    std::optional<QList<ClipboardItemSnapshot>> previous = m_clipboard.snapshot();
-    if (!previous || m_clipboard.changeCount() != countBefore)
+    std::optional<QList<ClipboardItemSnapshot>> previous = takePrevious();
+    if (!previous)
         return finish(*run);
     run->previous = std::move(*previous);
     if (!isStillValid(*run))
@@ -146,7 +148,7 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
     }
     // The paste itself makes sure that the field still has the focus.
     if (run->isCurrent() && run->target->selection() == run->range && owns(run->receipt, run->injected)
-        && run->target->paste()) {
+        && (run->readsBeforePaste = m_clipboard.readsByOthers(), run->target->paste())) {
         m_schedule(pasteCheckDelay, [this, run] { verifyPaste(run, pasteChecks); });
         return;
     }
@@ -177,8 +179,56 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, int atte
     if (run->target->isFocusedAndEditable() && run->target->selection() == run->range
         && equalText(run->target->text(run->range), run->plan.trigger))
         run->target->select(run->caretRange());
-    restore(*run);
+    restoreOnceRead(run);
     finish(*run);
+}
+
+void ExpansionReplacement::prepare()
+{
+    if (m_isBusy || (m_awaitingRead && owns(m_awaitingRead->receipt, m_awaitingRead->injected)))
+        return;
+    const qint64 count = m_clipboard.changeCount();
+    if (m_prepared && m_prepared->changeCount == count)
+        return;
+    m_prepared.reset();
+    std::optional<QList<ClipboardItemSnapshot>> items = m_clipboard.snapshot();
+    if (items && m_clipboard.changeCount() == count)
+        m_prepared = Saved{count, std::move(*items)};
+}
+
+std::optional<QList<ClipboardItemSnapshot>> ExpansionReplacement::takePrevious()
+{
+    // Our earlier expansion still on the clipboard stands in for the user's contents, which
+    // are still due to be put back.
+    if (const std::shared_ptr<Run> earlier = std::exchange(m_awaitingRead, nullptr)) {
+        if (owns(earlier->receipt, earlier->injected))
+            return earlier->previous;
+    }
+    if (m_prepared && m_prepared->changeCount == m_clipboard.changeCount())
+        return m_prepared->items;
+    return std::nullopt;
+}
+
+void ExpansionReplacement::restoreOnceRead(const std::shared_ptr<Run>& run)
+{
+    const std::optional<qint64> reads = m_clipboard.readsByOthers();
+    if (!reads || !run->readsBeforePaste || *reads != *run->readsBeforePaste || !owns(run->receipt, run->injected))
+        return restore(*run);
+    m_awaitingRead = run;
+    m_schedule(pasteReadCheckDelay, [this, run] { awaitPasteRead(run, pasteReadChecks); });
+}
+
+void ExpansionReplacement::awaitPasteRead(const std::shared_ptr<Run>& run, int attempts)
+{
+    if (m_awaitingRead != run)
+        return;
+    const std::optional<qint64> reads = m_clipboard.readsByOthers();
+    if (attempts > 1 && reads == run->readsBeforePaste && owns(run->receipt, run->injected)) {
+        m_schedule(pasteReadCheckDelay, [this, run, attempts] { awaitPasteRead(run, attempts - 1); });
+        return;
+    }
+    m_awaitingRead.reset();
+    restore(*run);
 }
 
 bool ExpansionReplacement::owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents)
@@ -191,6 +241,10 @@ bool ExpansionReplacement::owns(const ClipboardWriteReceipt& receipt, const QLis
 
 void ExpansionReplacement::restore(const Run& run)
 {
-    if (owns(run.receipt, run.injected))
-        m_clipboard.write(run.previous);
+    if (!owns(run.receipt, run.injected))
+        return;
+    // What goes back is already saved for the next replacement.
+    const ClipboardWriteReceipt receipt = m_clipboard.write(run.previous);
+    if (receipt.succeeded && m_clipboard.changeCount() == receipt.changeCount)
+        m_prepared = Saved{receipt.changeCount, run.previous};
 }

@@ -32,6 +32,8 @@ public:
     static const QList<quint16> resetKeys;
     // A key-down typing this many UTF-16 units or more is not typing.
     static constexpr qsizetype unicodeReadLimit = 256;
+    // Saving the clipboard for longer than a fast typist's key takes leaves the engine behind.
+    static constexpr qint64 slowSaveMilliseconds = 8;
 
     // `desktop` must be complete and outlive the engine.
     explicit TextExpansionEngine(const Desktop& desktop = Desktop::current(), QObject* parent = nullptr);
@@ -81,6 +83,10 @@ private:
     std::optional<qint64> m_alternativeCaret;
     // UTF-16 units typed since the caret readings above began.
     qint64 m_runLength = 0;
+    // The engine fell behind the keys of this run (saving the clipboard took long), so the
+    // field may show keys the engine has not read yet; the replacement's own look at the
+    // caret and the trigger's text decides.
+    bool m_fieldMayRunAhead = false;
     quint64 m_generation = 0;
     ExpansionHandler m_onExpansion;
     QMetaObject::Connection m_activationObserver;

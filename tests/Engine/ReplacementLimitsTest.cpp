@@ -15,6 +15,7 @@ protected:
     bool begins(const ExpansionPlan& plan)
     {
         const auto target = AccessibilityExpansionTarget::focused();
+        replacement.prepare();
         replacement.start(
             plan, target, [] { return true; }, [this] { ++completions; });
         return replacement.isBusy();

@@ -31,6 +31,47 @@ bool isConversion(const QString& format)
         || format == QLatin1String("PIXMAP");
 }
 
+bool isImage(const QString& format)
+{
+    return format.startsWith(QLatin1String("image/")) || format == QLatin1String("BITMAP")
+        || format == QLatin1String("PIXMAP");
+}
+
+// Other toolkits offer an image in every format their image library writes (GTK: about 14),
+// each one made on request and some far larger than the picture. One of them holds the
+// picture whole: the PNG where offered, else the owner's first.
+QString keptImageFormat(const QStringList& formats)
+{
+    if (formats.contains(pngFormat))
+        return pngFormat;
+    for (const QString& format : formats) {
+        if (format.startsWith(QLatin1String("image/")))
+            return format;
+    }
+    return QString();
+}
+
+// Our own contents, counting how often another application asks for them: Qt reads the data
+// of a format only to answer such a request or when we read it ourselves.
+class CountedMimeData final : public QMimeData {
+public:
+    explicit CountedMimeData(std::shared_ptr<QtClipboardPasteboard::ReadCount> count)
+        : m_count(std::move(count))
+    {
+    }
+
+protected:
+    QVariant retrieveData(const QString& format, QMetaType type) const override
+    {
+        if (!m_count->readingOurselves)
+            ++m_count->reads;
+        return QMimeData::retrieveData(format, type);
+    }
+
+private:
+    std::shared_ptr<QtClipboardPasteboard::ReadCount> m_count;
+};
+
 } // namespace
 
 QtClipboardPasteboard::QtClipboardPasteboard(QObject* parent)
@@ -58,8 +99,10 @@ QStringList QtClipboardPasteboard::formats() const
     if (const QMimeData* data = contents()) {
         const QStringList offered = data->formats();
         const bool converted = offersConvertedImage(offered);
+        const QString image = converted ? QString() : keptImageFormat(offered);
         for (const QString& format : offered) {
-            if (PasteboardTypes::isMetaTarget(format) || (converted && isConversion(format)))
+            if (PasteboardTypes::isMetaTarget(format) || (converted && isConversion(format))
+                || (!converted && isImage(format) && format != image))
                 continue;
             result.append(format);
         }
@@ -97,11 +140,20 @@ std::optional<QByteArray> QtClipboardPasteboard::data(qsizetype item, const QStr
         return offersConvertedImage(data->formats()) ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
     if (!data->formats().contains(format))
         return std::nullopt;
-    return data->data(format);
+    m_reads->readingOurselves = true;
+    QByteArray bytes = data->data(format);
+    m_reads->readingOurselves = false;
+    return bytes;
+}
+
+std::optional<qint64> QtClipboardPasteboard::readsByOthers()
+{
+    return m_reads->reads;
 }
 
 qint64 QtClipboardPasteboard::clearContents()
 {
+    m_reads = std::make_shared<ReadCount>();
     m_writing = true;
     QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
     m_writing = false;
@@ -114,7 +166,8 @@ bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
         return false;
     if (items.isEmpty())
         return true;
-    auto* data = new QMimeData;
+    m_reads = std::make_shared<ReadCount>();
+    auto* data = new CountedMimeData(m_reads);
     bool convertImage = false;
     for (const auto& [type, bytes] : items.first()) {
         const QString format = PasteboardTypes::mimeType(type);

@@ -3,6 +3,7 @@
 #include "platform/Pasteboard.h"
 
 #include <QObject>
+#include <memory>
 
 class QMimeData;
 
@@ -22,6 +23,13 @@ public:
     QStringList types() override;
     qint64 clearContents() override;
     bool writeItems(const QList<PasteboardItem>& items) override;
+    // Requests for the data of our own contents (not their list of formats).
+    std::optional<qint64> readsByOthers() override;
+
+    struct ReadCount {
+        qint64 reads = 0;
+        bool readingOurselves = false;
+    };
 
 private:
     const QMimeData* contents() const;
@@ -29,4 +37,5 @@ private:
 
     qint64 m_changeCount = 0;
     bool m_writing = false;
+    std::shared_ptr<ReadCount> m_reads = std::make_shared<ReadCount>();
 };

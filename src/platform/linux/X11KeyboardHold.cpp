@@ -7,6 +7,12 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace {
 // The modifiers a held key is typed again with; Num Lock (a lock on Mod2 in common layouts)
@@ -15,14 +21,91 @@ constexpr unsigned alignedModifiers[] = {ShiftMask, LockMask, ControlMask, Mod1M
 constexpr unsigned alignedMask = ShiftMask | LockMask | ControlMask | Mod1Mask | Mod4Mask | Mod5Mask;
 } // namespace
 
+// Ends the grab when the deadline passes without the main thread moving it. Xlib serialises
+// the connection's use across threads (libX11 initialises its locking by itself), so the
+// ungrab goes out even while the main thread is stuck elsewhere.
+class X11KeyboardHold::Watchdog {
+public:
+    explicit Watchdog(Display* display)
+        : m_display(display)
+        , m_thread([this] { run(); })
+    {
+    }
+
+    ~Watchdog()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+
+    void arm(double seconds)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+        }
+        m_changed.notify_all();
+    }
+
+    void disarm()
+    {
+        std::lock_guard lock(m_mutex);
+        m_deadline.reset();
+    }
+
+    // True once after the watchdog let go of the keyboard.
+    bool takeFired() { return m_fired.exchange(false); }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        while (!m_quit) {
+            if (!m_deadline) {
+                m_changed.wait(lock);
+                continue;
+            }
+            const Clock::time_point deadline = *m_deadline;
+            if (m_changed.wait_until(lock, deadline) != std::cv_status::timeout || m_deadline != deadline)
+                continue;
+            m_deadline.reset();
+            XLockDisplay(m_display);
+            XUngrabKeyboard(m_display, CurrentTime);
+            // A server grab the main thread is stuck inside ends too: only the one round trip
+            // that reads the last grabbed keys ever happens inside one, and the server
+            // answers that by itself, so the main thread can only be stuck between requests.
+            XUngrabServer(m_display);
+            XFlush(m_display);
+            XUnlockDisplay(m_display);
+            m_fired = true;
+        }
+    }
+
+    Display* m_display;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::optional<Clock::time_point> m_deadline;
+    bool m_quit = false;
+    std::atomic<bool> m_fired = false;
+    std::thread m_thread;
+};
+
 X11KeyboardHold::X11KeyboardHold(
     std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout, PostedKeyLedger& ledger)
     : m_connection(std::move(connection))
     , m_layout(layout)
     , m_ledger(ledger)
 {
-    if (m_connection)
+    if (m_connection) {
         m_connection->setKeyHandler([this](const XEvent& event) { take(event); });
+        m_watchdog = std::make_unique<Watchdog>(m_connection->display());
+    }
 }
 
 X11KeyboardHold::~X11KeyboardHold()
@@ -40,12 +123,14 @@ X11KeyboardHold::~X11KeyboardHold()
     m_awaitingEcho = false;
     m_awaitingRelease = false;
     typeNext();
+    m_watchdog.reset();
 }
 
 bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
 {
     if (!m_connection || !m_layout || !m_connection->hasExtension("XTEST"))
         return false;
+    followWatchdog();
     if (!m_grabbed) {
         Window focus = 0;
         int revert = 0;
@@ -64,7 +149,39 @@ bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
     m_userData = userData;
     m_limit.cancel();
     m_limit = Scheduler::current().after(longestSeconds, this, [this] { release(); });
+    m_watchdog->arm(longestSeconds + watchdogGraceSeconds);
     return true;
+}
+
+void X11KeyboardHold::afterRelease(std::function<void()> work)
+{
+    m_afterRelease.append(std::move(work));
+    if (!m_holding && !m_grabbed && m_held.isEmpty())
+        runAfterRelease();
+}
+
+void X11KeyboardHold::runAfterRelease()
+{
+    if (m_afterRelease.isEmpty())
+        return;
+    // Never from inside the reading of events or the typing of keys.
+    Scheduler::current().after(0, this, [this] {
+        if (m_holding || m_grabbed || !m_held.isEmpty())
+            return;
+        for (const std::function<void()>& work : std::exchange(m_afterRelease, {}))
+            work();
+    });
+}
+
+void X11KeyboardHold::followWatchdog()
+{
+    if (!m_watchdog || !m_watchdog->takeFired())
+        return;
+    // Keys the user typed since went straight to the field; what is still held goes after
+    // them as soon as possible rather than not at all.
+    ungrab();
+    m_holding = false;
+    m_limit.cancel();
 }
 
 void X11KeyboardHold::release()
@@ -87,6 +204,8 @@ bool X11KeyboardHold::grab(Window window)
 
 void X11KeyboardHold::ungrab()
 {
+    if (m_watchdog)
+        m_watchdog->disarm();
     if (!m_grabbed)
         return;
     XUngrabKeyboard(m_connection->display(), CurrentTime);
@@ -109,8 +228,9 @@ void X11KeyboardHold::resume()
         return;
     const bool grabbed = grab(m_window);
     XUngrabServer(m_connection->display());
+    followWatchdog();
     // The focus window may have gone meanwhile; the keys then go on unheld.
-    if (!grabbed)
+    if (!grabbed || !m_grabbed)
         typeNext();
 }
 
@@ -191,6 +311,9 @@ void X11KeyboardHold::typedAgain()
 
 void X11KeyboardHold::typeNext()
 {
+    followWatchdog();
+    if (m_grabbed && !m_holding)
+        m_watchdog->arm(watchdogStallSeconds);
     while (!m_holding && !m_awaitingEcho && !m_awaitingRelease) {
         if (m_held.isEmpty() && m_grabbed) {
             // Keys grabbed but not read yet would otherwise wait for the next hold, behind
@@ -204,7 +327,7 @@ void X11KeyboardHold::typeNext()
             XUngrabServer(display);
             XFlush(display);
             if (!m_grabbed)
-                return;
+                return runAfterRelease();
             continue;
         }
         if (!m_grabbed) {
@@ -214,7 +337,7 @@ void X11KeyboardHold::typeNext()
             for (const HeldKey& key : std::exchange(m_held, {}))
                 send(keysTypingAgain(key, queryKeymap()));
             XFlush(m_connection->display());
-            return;
+            return runAfterRelease();
         }
         const HeldKey& next = m_held.first();
         const auto latest = std::find_if(m_held.crbegin(), m_held.crend(),
@@ -234,9 +357,11 @@ void X11KeyboardHold::typeNext()
         }
         m_releaseWaitOver = false;
         const HeldKey key = m_held.takeFirst();
-        suspend();
+        // Asked before the server is grabbed: a question waits for the answer, and this
+        // process may be stopped while it waits.
         const QList<PostedKey> keys = keysTypingAgain(key, queryKeymap());
         const bool sent = !keys.isEmpty();
+        suspend();
         send(keys);
         resume();
         if (!sent || !m_grabbed)

@@ -24,7 +24,15 @@ typedef unsigned long Window;
 // reported the previous one back, so that a key completing another trigger starts a new hold
 // before the keys after it reach the field. The grab stays on while they are typed: each key
 // goes out between an ungrab and a new grab sent in one batch, which the server carries out
-// without taking anyone else's input in between.
+// without taking anyone else's input in between. Questions to the server are asked before
+// the server is grabbed, except the one round trip that reads the last grabbed keys before
+// the keyboard is let go of, so that a stopped process keeps others waiting only in that
+// moment.
+//
+// The keyboard must never stay grabbed because this process's event loop is stuck (a slow
+// file system, a busy machine): a watchdog thread ungrabs it when the main thread has made no
+// progress with the hold for a while, through the connection's own locking, without the
+// event loop.
 class X11KeyboardHold final : public QObject, public KeyboardHold {
     Q_OBJECT
 public:
@@ -33,6 +41,10 @@ public:
     static constexpr double echoTimeout = 0.1;
     // How long the event source may take to report a grabbed key before it is forgotten.
     static constexpr int unrecordedLifetimeMilliseconds = 1000;
+    // How much longer than asked the watchdog lets a hold last, and how long typing held
+    // keys again may stall, before it lets go of the keyboard.
+    static constexpr double watchdogGraceSeconds = 0.25;
+    static constexpr double watchdogStallSeconds = 0.5;
 
     X11KeyboardHold(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout,
         PostedKeyLedger& ledger);
@@ -41,6 +53,7 @@ public:
     bool hold(double longestSeconds, quint64 userData) override;
     void release() override;
     bool isHolding() const override { return m_holding; }
+    void afterRelease(std::function<void()> work) override;
 
     // For the event source: true when the recorded key went to our grab; it is typed again
     // later and must not count now.
@@ -69,8 +82,13 @@ private:
         QDeadlineTimer deadline;
     };
 
+    class Watchdog;
+
     bool grab(Window window);
     void ungrab();
+    // Takes note of a grab the watchdog ended.
+    void followWatchdog();
+    void runAfterRelease();
     void take(const _XEvent& event);
     void readGrabbedKeys();
     bool claimUnrecorded(bool press, unsigned keyCode, unsigned long time);
@@ -102,4 +120,6 @@ private:
     QList<UnrecordedKey> m_unrecorded;
     ScheduledTask m_limit;
     ScheduledTask m_echoWait;
+    QList<std::function<void()>> m_afterRelease;
+    std::unique_ptr<Watchdog> m_watchdog;
 };

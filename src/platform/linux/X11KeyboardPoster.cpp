@@ -81,10 +81,12 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
     }
 
     Display* display = m_connection->display();
-    if (m_hold)
-        m_hold->suspend();
+    // Asked before the hold suspends, which grabs the server: a question waits for the
+    // answer, and every other program would wait with it.
     KeyState keys{};
     XQueryKeymap(display, keys.data());
+    if (m_hold)
+        m_hold->suspend();
     // Modifier keys down now, and the flags each one gives.
     QHash<unsigned, quint64> down;
     for (unsigned keyCode = 8; keyCode < 256; ++keyCode) {
