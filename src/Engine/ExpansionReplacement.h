@@ -100,6 +100,7 @@ private:
         QList<ClipboardItemSnapshot> items;
     };
     std::optional<Saved> m_prepared;
+    std::optional<qint64> m_unsaved;
     // A replacement whose paste was posted but not seen, waiting to put the clipboard back.
     std::shared_ptr<Run> m_awaitingRead;
 };

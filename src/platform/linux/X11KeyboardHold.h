@@ -13,7 +13,9 @@
 class PostedKeyLedger;
 class X11Connection;
 class X11KeyboardLayout;
+class QSocketNotifier;
 union _XEvent;
+typedef struct _XDisplay Display;
 typedef unsigned long Window;
 
 // Holds keys on X11 with an active keyboard grab on the window that has the input focus: the
@@ -29,10 +31,10 @@ typedef unsigned long Window;
 // the keyboard is let go of, so that a stopped process keeps others waiting only in that
 // moment.
 //
-// The keyboard must never stay grabbed because this process's event loop is stuck (a slow
-// file system, a busy machine): a watchdog thread ungrabs it when the main thread has made no
-// progress with the hold for a while, through the connection's own locking, without the
-// event loop.
+// The keyboard must never stay grabbed because this process is stuck or stopped: the hold
+// grabs through a connection of its own, which a watchdog process ends when the main thread
+// has made no progress with the hold for a while; the server then drops the grab, and the
+// connection is opened again.
 class X11KeyboardHold final : public QObject, public KeyboardHold {
     Q_OBJECT
 public:
@@ -54,6 +56,12 @@ public:
     void release() override;
     bool isHolding() const override { return m_holding; }
     void afterRelease(std::function<void()> work) override;
+
+    // The hold's own connection, through which keys posted while holding must go (a server
+    // grab of the hold lets no other connection's request through).
+    Display* display();
+    // For Xlib, when the hold's connection broke.
+    void noteConnectionLost();
 
     // For the event source: true when the recorded key went to our grab; it is typed again
     // later and must not count now.
@@ -86,7 +94,10 @@ private:
 
     bool grab(Window window);
     void ungrab();
-    // Takes note of a grab the watchdog ended.
+    void connectAgain();
+    void disconnect();
+    void readEvents();
+    // Takes note of a connection the watchdog ended.
     void followWatchdog();
     void runAfterRelease();
     void take(const _XEvent& event);
@@ -121,5 +132,8 @@ private:
     ScheduledTask m_limit;
     ScheduledTask m_echoWait;
     QList<std::function<void()>> m_afterRelease;
+    Display* m_display = nullptr;
+    QSocketNotifier* m_notifier = nullptr;
+    bool m_lost = false;
     std::unique_ptr<Watchdog> m_watchdog;
 };
