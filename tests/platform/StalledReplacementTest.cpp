@@ -3,9 +3,6 @@
 #include "DesktopSession.h"
 #include "Engine/ExpansionReplacement.h"
 #include "FakeTrayHost.h"
-#include "Models/Shortcut.h"
-#include "Models/UserData.h"
-#include "Models/VelmoraJSON.h"
 #include "TextFieldsApp.h"
 #include "VelmoraProcess.h"
 #include "platform/linux/X11KeyboardHold.h"
@@ -50,13 +47,7 @@ protected:
             GTEST_SKIP() << missing.toStdString();
         ASSERT_TRUE(QFileInfo(VelmoraProcess::programPath()).isExecutable()) << "build the velmora target first";
         ASSERT_TRUE(tray.start());
-        UserData library = UserData::empty();
-        Shortcut sig;
-        sig.id = QStringLiteral("6F1C2B8A-3D4E-4F50-8A61-72B3C4D5E6F7");
-        sig.trigger = QStringLiteral("/sig");
-        sig.expansion = signature;
-        library.shortcuts.append(sig);
-        velmora.writeDataFile(QStringLiteral("data.json"), VelmoraJSON::encode(library));
+        velmora.writeDataFile(QStringLiteral("data.json"), VelmoraProcess::libraryWithShortcut(QStringLiteral("/sig"), signature));
         ASSERT_TRUE(velmora.start());
         ASSERT_TRUE(velmora.waitForPopover(true, 10000)) << "no popover on screen";
         ASSERT_TRUE(target.start());
@@ -95,6 +86,14 @@ protected:
         return elapsed.elapsed() / 1000.0;
     }
 
+    double secondsWithoutKeysWhileStopped(qint64 process)
+    {
+        Stopped stopped(process);
+        const double seconds = secondsWithoutKeys();
+        RecordProperty("secondsWithoutKeys", QString::number(seconds).toStdString());
+        return seconds;
+    }
+
     FakeTrayHost tray;
     VelmoraProcess velmora;
     TextFieldsApp target;
@@ -104,13 +103,7 @@ protected:
 TEST_F(StalledReplacement, aFieldThatStopsAnsweringHoldsOtherApplicationsKeysOnlyBriefly)
 {
     ASSERT_TRUE(typeTrigger());
-    double seconds = 0;
-    {
-        Stopped stopped(target.processId());
-        seconds = secondsWithoutKeys();
-    }
-    RecordProperty("secondsWithoutKeys", QString::number(seconds).toStdString());
-    EXPECT_LT(seconds, boundSeconds);
+    EXPECT_LT(secondsWithoutKeysWhileStopped(target.processId()), boundSeconds);
 }
 
 TEST_F(StalledReplacement, aClipboardOwnerThatNeverAnswersHoldsNoKeys)
@@ -135,13 +128,7 @@ TEST_F(StalledReplacement, aClipboardOwnerThatNeverAnswersHoldsNoKeys)
 TEST_F(StalledReplacement, velmoraStoppedMidReplacementLetsGoOfTheKeyboardAndExpandsAgainAfterwards)
 {
     ASSERT_TRUE(typeTrigger());
-    double seconds = 0;
-    {
-        Stopped stopped(velmora.processId());
-        seconds = secondsWithoutKeys();
-    }
-    RecordProperty("secondsWithoutKeys", QString::number(seconds).toStdString());
-    EXPECT_LT(seconds, boundSeconds);
+    EXPECT_LT(secondsWithoutKeysWhileStopped(velmora.processId()), boundSeconds);
 
     // Once going again it holds and expands as before.
     DesktopSession::pause(1500);
