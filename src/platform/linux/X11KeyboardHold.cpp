@@ -453,7 +453,7 @@ void X11KeyboardHold::typeNext()
             // rest goes at once.
             ungrab();
             for (const HeldKey& key : std::exchange(m_held, {}))
-                send(keysTypingAgain(key, queryKeymap()));
+                send(keysTypingAgain(key, queryKeymap(), false));
             XFlush(m_display);
             return runAfterRelease();
         }
@@ -475,11 +475,25 @@ void X11KeyboardHold::typeNext()
         }
         m_releaseWaitOver = false;
         const HeldKey key = m_held.takeFirst();
-        // Asked before the server is grabbed: a question waits for the answer, and this
-        // process may be stopped while it waits.
-        const QList<PostedKey> keys = keysTypingAgain(key, queryKeymap());
-        const bool sent = !keys.isEmpty();
+        // The keyboard's state is read with the server grabbed, so that no key changes it
+        // before ours go out; the server answers by itself, and the watchdog covers this
+        // process stopping meanwhile.
+        // A key typed through XTest (on-screen keyboards, xdotool) is typed on the device our
+        // keys go through, which drops a press of a key it has down: a key of ours left down
+        // until its release's turn would swallow the user's next press of it. Its release,
+        // when already held, goes right after it; only text's order matters.
+        bool withRelease = false;
+        if (key.press && m_layout->modifierBits(key.keyCode) == 0) {
+            const auto release = std::find_if(m_held.begin(), m_held.end(),
+                [&key](const HeldKey& later) { return later.keyCode == key.keyCode; });
+            if (release != m_held.end() && !release->press) {
+                m_held.erase(release);
+                withRelease = true;
+            }
+        }
         suspend();
+        const QList<PostedKey> keys = keysTypingAgain(key, queryKeymap(), withRelease);
+        const bool sent = !keys.isEmpty();
         send(keys);
         resume();
         if (!sent || !m_grabbed)
@@ -506,7 +520,8 @@ bool X11KeyboardHold::isDown(const Keymap& keymap, unsigned keyCode)
     return keyCode < 256 && (keymap[keyCode / 8] & (1 << (keyCode % 8)));
 }
 
-QList<X11KeyboardHold::PostedKey> X11KeyboardHold::keysTypingAgain(const HeldKey& key, const Keymap& keymap)
+QList<X11KeyboardHold::PostedKey> X11KeyboardHold::keysTypingAgain(
+    const HeldKey& key, const Keymap& keymap, bool withRelease)
 {
     // The server ignores the release of a key that is no longer down (its press reached the
     // field before the hold, or the user has let go of it already).
@@ -549,6 +564,8 @@ QList<X11KeyboardHold::PostedKey> X11KeyboardHold::keysTypingAgain(const HeldKey
     for (const Change& change : std::as_const(changes))
         apply(change, false);
     keys.append({key.keyCode, key.press, PostedKeyLedger::heldKeyTypedAgain});
+    if (withRelease)
+        keys.append({key.keyCode, false, m_userData});
     for (auto it = changes.crbegin(); it != changes.crend(); ++it)
         apply(*it, true);
     return keys;

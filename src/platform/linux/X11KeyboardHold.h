@@ -26,10 +26,8 @@ typedef unsigned long Window;
 // reported the previous one back, so that a key completing another trigger starts a new hold
 // before the keys after it reach the field. The grab stays on while they are typed: each key
 // goes out between an ungrab and a new grab sent in one batch, which the server carries out
-// without taking anyone else's input in between. Questions to the server are asked before
-// the server is grabbed, except the one round trip that reads the last grabbed keys before
-// the keyboard is let go of, so that a stopped process keeps others waiting only in that
-// moment.
+// without taking anyone else's input in between. Inside a server grab only the server itself
+// is waited for, never another program or our event loop.
 //
 // The keyboard must never stay grabbed because this process is stuck or stopped: the hold
 // grabs through a connection of its own, which a watchdog process ends when the main thread
@@ -109,7 +107,8 @@ private:
     using Keymap = std::array<char, 32>;
     Keymap queryKeymap() const;
     static bool isDown(const Keymap& keymap, unsigned keyCode);
-    QList<PostedKey> keysTypingAgain(const HeldKey& key, const Keymap& keymap);
+    // `withRelease`: the key's release follows its press at once.
+    QList<PostedKey> keysTypingAgain(const HeldKey& key, const Keymap& keymap, bool withRelease);
     void send(const QList<PostedKey>& keys);
     // The first key that sets the modifier bit, of those `isDown` accepts when given.
     unsigned modifierKey(unsigned bit, const std::function<bool(unsigned)>& isDown) const;

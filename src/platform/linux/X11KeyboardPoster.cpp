@@ -82,12 +82,10 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
 
     // Keys go out through the hold's connection, which the hold's server grab lets through.
     Display* display = m_hold && m_hold->display() ? m_hold->display() : m_connection->display();
-    // Asked before the hold suspends, which grabs the server: a question waits for the
-    // answer, and every other program would wait with it.
-    KeyState keys{};
-    XQueryKeymap(display, keys.data());
     if (m_hold)
         m_hold->suspend();
+    KeyState keys{};
+    XQueryKeymap(display, keys.data());
     // Modifier keys down now, and the flags each one gives.
     QHash<unsigned, quint64> down;
     for (unsigned keyCode = 8; keyCode < 256; ++keyCode) {
