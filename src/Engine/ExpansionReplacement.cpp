@@ -59,7 +59,7 @@ bool ExpansionReplacement::start(const ExpansionPlan& plan, std::shared_ptr<Expa
     run->completed = std::move(completed);
     run->ended = std::move(ended);
     m_isBusy = true;
-    m_schedule(firstCaretCheckDelay, [this, run] { waitForFinalKey(run, caretChecks); });
+    m_schedule(firstCaretCheckDelay, [this, run] { waitForFinalKey(run, caretChecks, run->plan.observedSelection); });
     return true;
 }
 
@@ -72,15 +72,18 @@ void ExpansionReplacement::finish(const Run& run)
 
 // The field receives the final key only after the engine has seen it, or just before, so
 // the caret may still stand in front of the final key's place for a moment.
-void ExpansionReplacement::waitForFinalKey(const std::shared_ptr<Run>& run, int attempts)
+void ExpansionReplacement::waitForFinalKey(const std::shared_ptr<Run>& run, int attempts, std::optional<TextRange> observed)
 {
-    if (!run->isCurrent() || !run->target->isFocusedAndEditable())
+    // A field that had not applied the final key when the engine looked may have by now.
+    if (observed && (observed->location != run->plan.expectedCaret || observed->length != 0))
+        observed.reset();
+    if (!run->isCurrent() || (!observed && !run->target->isFocusedAndEditable()))
         return finish(*run);
     const ExpansionPlan& plan = run->plan;
     const qint64 length = run->triggerLength();
     if (length < 1 || length > plan.expectedCaret)
         return finish(*run);
-    const std::optional<TextRange> selection = run->target->selection();
+    const std::optional<TextRange> selection = observed ? observed : run->target->selection();
     if (!selection || selection->length != 0 || selection->location > plan.expectedCaret)
         return finish(*run);
 
@@ -111,12 +114,6 @@ void ExpansionReplacement::waitForFinalKey(const std::shared_ptr<Run>& run, int 
     replace(run, location);
 }
 
-bool ExpansionReplacement::isStillValid(Run& run)
-{
-    return run.isCurrent() && run.target->isFocusedAndEditable() && run.target->selection() == run.caretRange()
-        && equalText(run.target->text(run.range), run.plan.trigger);
-}
-
 void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret)
 {
     run->caret = caret;
@@ -126,8 +123,10 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
     if (!previous)
         return finish(*run);
     run->previous = std::move(*previous);
-    if (!isStillValid(*run))
-        return finish(*run);
+    // The caret and the trigger's text were confirmed just now, in this same turn of the event
+    // loop, with the keyboard held: nothing typed can have come between, and putting the
+    // saved contents to one side and writing the clipboard wait on no other application, so
+    // they are not asked for again before the trigger is selected.
 
     run->injected = {ClipboardItemSnapshot{{
         ClipboardRepresentation{textType, run->expansionBytes},
@@ -142,7 +141,7 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
     // Someone else wrote in between: their contents stay, ours are gone.
     if (!owns(run->receipt, run->injected))
         return finish(*run);
-    if (!isStillValid(*run) || !run->target->select(run->range)) {
+    if (!run->isCurrent() || !run->target->select(run->range)) {
         restore(*run);
         return finish(*run);
     }

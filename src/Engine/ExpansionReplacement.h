@@ -19,6 +19,10 @@ struct ExpansionPlan {
     // the typing run when the engine saw it. Set while the engine cannot tell which came
     // first (see TextExpansionEngine); the field's caret and text decide.
     std::optional<qint64> alternativeCaret;
+    // The field's selection as the engine read it, with the field's focus, just before
+    // starting the replacement: the first look at the caret takes it instead of asking the
+    // application again.
+    std::optional<TextRange> observedSelection;
 };
 
 // Swaps a trigger just typed into another application's field for its expansion: waits
@@ -78,10 +82,9 @@ public:
 private:
     struct Run;
 
-    void waitForFinalKey(const std::shared_ptr<Run>& run, int attempts);
+    void waitForFinalKey(const std::shared_ptr<Run>& run, int attempts, std::optional<TextRange> observed = {});
     void replace(const std::shared_ptr<Run>& run, qint64 caret);
     void verifyPaste(const std::shared_ptr<Run>& run, int attempts);
-    bool isStillValid(Run& run);
     bool owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents);
     // The contents to put back after this replacement, saved by prepare() or still due from
     // an earlier replacement; nothing when the clipboard changed since.

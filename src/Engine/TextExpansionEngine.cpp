@@ -226,6 +226,7 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
     m_expectedCaret = carets.first();
     m_alternativeCaret = carets.size() > 1 ? std::optional<qint64>(carets.at(1)) : std::nullopt;
 
+    m_lastSelection = *selection;
     const std::optional<ExpansionMatcher::Entry> match = m_matcher.append(text);
     if (!match) {
         // Part of a trigger may be under way: save the clipboard now rather than at its
@@ -244,7 +245,7 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
 void TextExpansionEngine::startReplacement(const ExpansionMatcher::Entry& match,
     const std::shared_ptr<AccessibilityExpansionTarget>& target)
 {
-    const ExpansionPlan plan{match.trigger, match.expansion, *m_expectedCaret, m_alternativeCaret};
+    const ExpansionPlan plan{match.trigger, match.expansion, *m_expectedCaret, m_alternativeCaret, m_lastSelection};
     const quint64 generation = m_generation;
     QPointer<TextExpansionEngine> self(this);
     auto isCurrent = [self, generation] { return self && self->isRunning() && self->m_generation == generation; };

@@ -87,6 +87,8 @@ private:
     // field may show keys the engine has not read yet; the replacement's own look at the
     // caret and the trigger's text decides.
     bool m_fieldMayRunAhead = false;
+    // The selection the last accepted key found in its field.
+    TextRange m_lastSelection;
     quint64 m_generation = 0;
     ExpansionHandler m_onExpansion;
     QMetaObject::Connection m_activationObserver;
