@@ -187,16 +187,17 @@ void ExpansionReplacement::prepare()
     if (m_isBusy || (m_awaitingRead && owns(m_awaitingRead->receipt, m_awaitingRead->injected)))
         return;
     const qint64 count = m_clipboard.changeCount();
-    if ((m_prepared && m_prepared->changeCount == count) || m_unsaved == count)
+    if ((m_prepared && m_prepared->changeCount == count)
+        || (m_unsaved && m_unsaved->first == count && !m_unsaved->second.hasExpired()))
         return;
     m_prepared.reset();
     std::optional<QList<ClipboardItemSnapshot>> items = m_clipboard.snapshot();
     if (items && m_clipboard.changeCount() == count)
         m_prepared = Saved{count, std::move(*items)};
     // Contents that could not be saved (too large, an owner that does not answer) are not
-    // asked for again until they change.
+    // asked for again for a while unless they change.
     else if (m_clipboard.changeCount() == count)
-        m_unsaved = count;
+        m_unsaved = {count, QDeadlineTimer(unsavedRetrySeconds * 1000)};
 }
 
 std::optional<QList<ClipboardItemSnapshot>> ExpansionReplacement::takePrevious()

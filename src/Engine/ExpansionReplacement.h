@@ -3,6 +3,7 @@
 #include "Engine/ExpansionClipboard.h"
 #include "Engine/ExpansionTarget.h"
 
+#include <QDeadlineTimer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -53,6 +54,8 @@ public:
     // the late paste would insert that instead.
     static constexpr double pasteReadCheckDelay = 0.1;
     static constexpr int pasteReadChecks = 300;
+    // Contents that could not be saved are asked for again after this long.
+    static constexpr int unsavedRetrySeconds = 10;
     static constexpr qint64 largestExpansionBytes = 16'777'216;
     static inline const QString textType = QStringLiteral("public.utf8-plain-text");
     static inline const QString markerType = QStringLiteral("app.velmora.temporary-expansion");
@@ -103,7 +106,7 @@ private:
         QList<ClipboardItemSnapshot> items;
     };
     std::optional<Saved> m_prepared;
-    std::optional<qint64> m_unsaved;
+    std::optional<std::pair<qint64, QDeadlineTimer>> m_unsaved;
     // A replacement whose paste was posted but not seen, waiting to put the clipboard back.
     std::shared_ptr<Run> m_awaitingRead;
 };

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -16,6 +17,8 @@ const QString qtImageFormat = QStringLiteral("application/x-qt-image");
 // ICO, XPM, PPM...), some of them larger than the image's PNG and all slow to make. Only the
 // PNG is kept; this entry stands for the conversions, which Qt makes again from it on restore.
 const QString imageConversionsFormat = QStringLiteral("application/x-velmora-image-conversions");
+// Stands for the contents of an owner that did not say what it offers.
+const QString unansweredFormat = QStringLiteral("application/x-velmora-unanswered");
 
 // Qt lists its own image type for any image offered; the X pixmap and bitmap formats next to a
 // PNG are the mark of an owner that converts one image on request.
@@ -93,8 +96,21 @@ const QMimeData* QtClipboardPasteboard::contents() const
     return QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
 }
 
+bool QtClipboardPasteboard::hasOtherOwner() const
+{
+    if (QGuiApplication::clipboard()->ownsClipboard())
+        return false;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    Display* display = x11 ? x11->display() : nullptr;
+    return display && XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)) != None;
+}
+
 QStringList QtClipboardPasteboard::formats() const
 {
+    // Asking an owner that does not answer waits for Qt's time-out on every question: the
+    // answer holds until the contents change.
+    if (m_formats && m_formats->changeCount == m_changeCount && !m_formats->expiry.hasExpired())
+        return m_formats->formats;
     QStringList result;
     if (const QMimeData* data = contents()) {
         const QStringList offered = data->formats();
@@ -109,12 +125,20 @@ QStringList QtClipboardPasteboard::formats() const
         if (converted)
             result.append(imageConversionsFormat);
     }
+    // No formats while someone owns the clipboard: an owner that did not answer. Its contents
+    // cannot be saved, and must not pass for an empty clipboard that may be written over.
+    const bool unanswered = result.isEmpty() && hasOtherOwner();
+    if (unanswered)
+        result.append(unansweredFormat);
+    // An owner that did not answer may answer again after a while.
+    m_formats = Formats{m_changeCount, result, unanswered ? QDeadlineTimer(unansweredRetryMilliseconds) : QDeadlineTimer()};
     return result;
 }
 
 qsizetype QtClipboardPasteboard::itemCount()
 {
-    return formats().isEmpty() ? 0 : 1;
+    const QStringList offered = formats();
+    return offered.isEmpty() || offered == QStringList{unansweredFormat} ? 0 : 1;
 }
 
 QStringList QtClipboardPasteboard::itemTypes(qsizetype item)
@@ -153,6 +177,7 @@ std::optional<qint64> QtClipboardPasteboard::readsByOthers()
 
 qint64 QtClipboardPasteboard::clearContents()
 {
+    m_formats.reset();
     m_reads = std::make_shared<ReadCount>();
     m_writing = true;
     QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
@@ -162,6 +187,7 @@ qint64 QtClipboardPasteboard::clearContents()
 
 bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
 {
+    m_formats.reset();
     if (items.size() > 1)
         return false;
     if (items.isEmpty())

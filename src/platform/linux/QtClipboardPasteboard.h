@@ -2,8 +2,11 @@
 
 #include "platform/Pasteboard.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QMimeData;
 
@@ -14,6 +17,9 @@ class QMimeData;
 class QtClipboardPasteboard : public QObject, public Pasteboard {
     Q_OBJECT
 public:
+    // How long contents whose owner did not answer count as unreadable before it is asked again.
+    static constexpr int unansweredRetryMilliseconds = 10'000;
+
     explicit QtClipboardPasteboard(QObject* parent = nullptr);
 
     qint64 changeCount() override;
@@ -34,8 +40,16 @@ public:
 private:
     const QMimeData* contents() const;
     QStringList formats() const;
+    bool hasOtherOwner() const;
 
     qint64 m_changeCount = 0;
     bool m_writing = false;
+    // The formats offered, for the change count they were read at.
+    struct Formats {
+        qint64 changeCount = 0;
+        QStringList formats;
+        QDeadlineTimer expiry;
+    };
+    mutable std::optional<Formats> m_formats;
     std::shared_ptr<ReadCount> m_reads = std::make_shared<ReadCount>();
 };
