@@ -208,7 +208,7 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
     QList<qint64> carets;
     if (m_lastTarget && target->isSameField(*m_lastTarget)) {
         for (const std::optional<qint64>& expected : {m_expectedCaret, m_alternativeCaret}) {
-            const qint64 ahead = m_fieldMayRunAhead ? unicodeReadLimit : 0;
+            const qint64 ahead = m_fieldMayRunAhead ? unicodeReadLimit : fieldAheadAllowance;
             if (expected && location >= *expected - m_runLength && location <= *expected + length + ahead)
                 carets.append(*expected + length);
         }

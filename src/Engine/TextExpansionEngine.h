@@ -32,6 +32,11 @@ public:
     static const QList<quint16> resetKeys;
     // A key-down typing this many UTF-16 units or more is not typing.
     static constexpr qsizetype unicodeReadLimit = 256;
+    // The desktop reports keys after the field has them, and a fast typist's next keys may be
+    // in the field too by the time the engine reads its caret: a caret this many UTF-16 units
+    // ahead of the run still continues it. The replacement looks at the caret and the
+    // trigger's text itself before it touches anything.
+    static constexpr qint64 fieldAheadAllowance = 8;
     // Saving the clipboard for longer than a fast typist's key takes leaves the engine behind.
     static constexpr qint64 slowSaveMilliseconds = 8;
 

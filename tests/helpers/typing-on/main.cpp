@@ -109,9 +109,17 @@ public:
                 const KeySym symbol = symbolOf(character);
                 const KeyCode code = XKeysymToKeycode(display, symbol);
                 const bool shifted = XkbKeycodeToKeysym(display, code, 0, 0) != symbol;
-                // A shifted key, or the same key again, cannot roll over the one still down.
-                if (shifted || code == down)
+                // A shifted key, or the same key again, cannot roll over the one still down. A
+                // key let go of and pressed again within one millisecond is the server's
+                // autorepeat, which no finger makes: a finger takes a moment.
+                if (shifted || code == down) {
+                    const bool again = code == down;
                     liftDown();
+                    if (again) {
+                        XFlush(display);
+                        std::this_thread::sleep_for(std::chrono::milliseconds(std::max(2, m_shortest / 2)));
+                    }
+                }
                 if (shifted)
                     XTestFakeKeyEvent(display, shift, True, CurrentTime);
                 XTestFakeKeyEvent(display, code, True, CurrentTime);
