@@ -376,7 +376,7 @@ void X11KeyboardHold::take(const XEvent& event)
         m_echoWait = Scheduler::current().after(0, this, [this] { typeNext(); });
         return;
     }
-    if (m_awaitingRelease && !key.press) {
+    if (m_awaitingRelease && !key.press && key.keyCode == m_awaitedRelease) {
         m_awaitingRelease = false;
         m_echoWait.cancel();
         // Not from inside the reading of events.
@@ -466,6 +466,7 @@ void X11KeyboardHold::typeNext()
             // user's release as nothing, or a press of ours as nothing. It goes again once
             // the user has let go of it.
             m_awaitingRelease = true;
+            m_awaitedRelease = next.keyCode;
             m_echoWait = Scheduler::current().after(echoTimeout, this, [this] {
                 m_awaitingRelease = false;
                 m_releaseWaitOver = true;

@@ -123,6 +123,8 @@ private:
     bool m_awaitingEcho = false;
     bool m_awaitingRelease = false;
     bool m_releaseWaitOver = false;
+    // The key whose release a held press of it waits for.
+    unsigned m_awaitedRelease = 0;
     quint64 m_userData = 0;
     // The modifiers the user holds, followed through the grabbed keys.
     unsigned m_userModifiers = 0;
