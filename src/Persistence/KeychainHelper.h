@@ -40,6 +40,8 @@ public:
     std::optional<QByteArray> read() override;
     void write(const QByteArray& bytes) override;
     void remove() override;
+    // The Secret Service asks the user to unlock a locked keyring during any call.
+    bool mayWaitForUser() const override { return true; }
 
 private:
     QString m_account;

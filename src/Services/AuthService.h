@@ -20,8 +20,8 @@ class ExternalBrowser;
 // The one object that knows who is signed in to the backend project: it restores the stored
 // session at start, runs the Google sign-in (authorization code with PKCE in the browser),
 // keeps the session in the credential store and renews its tokens, and ends the sign-in era on
-// sign-out. Everything runs on the main thread; network replies come back to it before they
-// touch anything. Without a usable configuration with the cloud on, it never reads the
+// sign-out. Everything runs on the main thread; network replies and the credential store's
+// answers (which a locked keyring may keep waiting) come back to it before they touch anything. Without a usable configuration with the cloud on, it never reads the
 // credential store and stays signed out.
 class AuthService final : public CredentialsProvider {
     Q_OBJECT
@@ -42,6 +42,13 @@ public:
     const std::optional<UserProfile>& currentProfile() const { return m_currentProfile; }
     // The last stored-credential or sign-out failure, for the account screen; empty when none.
     const QString& lastError() const { return m_lastError; }
+    // The stored session is being read (a keyring may be asking to be unlocked meanwhile).
+    bool isRestoringSession() const { return m_restoring; }
+    // The keyring stayed locked when the stored session was read (its unlock prompt was
+    // cancelled): the session may be fine, and reading it again can restore it.
+    bool isStoredSessionLocked() const { return m_storedSessionLocked; }
+    // Reads the stored session again after isStoredSessionLocked().
+    void retryStoredSession();
     QUuid generation() const override { return m_generation; }
     WebOAuthSession& browser() { return m_browser; }
 
@@ -56,14 +63,17 @@ public:
     void refreshSession(const Cancellation& cancellation, Completion<AuthSession> done);
 
     // Ends the sign-in era: everything running under it is refused from now on, a sign-in or
-    // renewal under way is called off, and the stored session is deleted. False (with
-    // lastError) when the credential store could not delete it.
-    bool signOut();
+    // renewal under way is called off, and the stored session is deleted. The account is
+    // cleared once the delete is done (`done` gets true); when the credential store could not
+    // delete it, it stays signed in with lastError (`done` gets false). A keyring asking to be
+    // unlocked makes the delete, and so `done`, come later.
+    void signOut(std::function<void(bool cleared)> done = {});
 
 Q_SIGNALS:
     void currentUserChanged();
     void currentProfileChanged();
     void lastErrorChanged(const QString& lastError);
+    void restoringChanged();
 
 private:
     struct Refresh;
@@ -73,12 +83,16 @@ private:
     QUuid beginSignIn();
     void finishSignIn(const QUuid& id);
     void exchangeCode(const QUuid& id, const QString& verifier, const QString& callback, Completion<AuthUser> done);
-    void commit(const AuthSession& session, const QUuid& generation);
+    void commit(const AuthSession& session, const QUuid& generation, Completion<AuthUser> done);
     void finishRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation, const AuthUser& user,
         const Result<QByteArray>& reply);
+    void settleRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation, const Result<QByteArray>& reply,
+        Result<AuthSession> outcome);
     void publish(const AuthSession& session);
     void clearSession();
     void setLastError(const QString& error);
+    void restoreStoredSession();
+    void finishRestore(const Result<std::optional<AuthSession>>& stored);
 
     SupabaseHTTPClient m_client;
     SessionVault m_vault;
@@ -92,6 +106,8 @@ private:
     QUuid m_generation;
     std::optional<AuthSession> m_session;
     bool m_credentialLoadFailed = false;
+    bool m_storedSessionLocked = false;
+    bool m_restoring = false;
     std::optional<QUuid> m_signingIn;
     std::shared_ptr<Refresh> m_refresh;
 };

@@ -39,19 +39,6 @@ void requireSyncable(const SyncSnapshot& snapshot)
         failWith(SyncFailure::Kind::duplicateTriggers);
 }
 
-QString describe(std::exception_ptr error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const VelmoraError& failure) {
-        return failure.errorDescription();
-    } catch (const std::exception& failure) {
-        return QString::fromLocal8Bit(failure.what());
-    } catch (...) {
-        return QStringLiteral("Sync failed.");
-    }
-}
-
 bool isCancellation(std::exception_ptr error)
 {
     try {
@@ -375,7 +362,7 @@ void SyncCoordinator::fail(const PassPtr& pass, std::exception_ptr error)
     if (isCurrent(pass)) {
         m_approvedGeneration.reset();
         setReview(std::nullopt);
-        setMessage(isCancellation(error) ? cancelledText : describe(error));
+        setMessage(isCancellation(error) ? cancelledText : VelmoraError::describe(error, QStringLiteral("Sync failed.")));
     }
     end(pass);
 }

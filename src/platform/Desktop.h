@@ -6,6 +6,7 @@ class EventSource;
 class KeyboardHold;
 class KeyboardPoster;
 class Pasteboard;
+class PrimarySelection;
 class TextFieldEvents;
 class Workspace;
 
@@ -21,6 +22,8 @@ struct Desktop {
     Workspace* workspace = nullptr;
     // Optional: without one, keys typed during a replacement go on to the field unheld.
     KeyboardHold* keyboardHold = nullptr;
+    // Optional: without one, a selection that a replacement made another program take is lost.
+    PrimarySelection* primarySelection = nullptr;
     // Set on desktops where typing is followed through the fields' own reports instead of
     // keys (Wayland); the engine then edits fields by offsets and never pastes.
     TextFieldEvents* textFieldEvents = nullptr;

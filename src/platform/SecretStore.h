@@ -11,7 +11,7 @@
 // success, negative codes are failures). The sign-in code checks them and the user's error
 // sentence quotes them ("Keychain -25308"), so they stay the same on every back end; each back
 // end documents how its own failures map onto them. Every call is synchronous and may block
-// while the store asks the user to unlock it.
+// while the store asks the user to unlock it, so callers keep it off the interface thread.
 class SecretStore {
 public:
     static constexpr qint32 success = 0;

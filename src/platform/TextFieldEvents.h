@@ -18,7 +18,8 @@ public:
         bool focused = false;
         // Editable and enabled: the user could type here.
         bool editable = false;
-        // A password field: nothing in it is ever read or replaced.
+        // A password field, or a field that cannot be told apart from one: nothing in it is
+        // ever read or replaced.
         bool secret = false;
         // The application lets other programs change the text (insert and delete by offsets).
         bool offersEditing = false;

@@ -324,8 +324,9 @@ TEST_F(ClipboardOwnership, ClipboardThatCannotBeSavedPreventsTheReplacement)
     EXPECT_EQ(desktop.pasteboard.writeCount(), 0);
 }
 
-TEST_F(ClipboardOwnership, ClipboardChangingWhileSavedPreventsTheReplacement)
+TEST_F(ClipboardOwnership, ClipboardChangingWhileSavedIsSavedAgainOrPreventsTheReplacement)
 {
+    // Changed once while the trigger is typed: the newer contents are saved and come back.
     desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("old"));
     desktop.pasteboard.setOnRead([&] {
         desktop.pasteboard.setOnRead(nullptr);
@@ -333,8 +334,17 @@ TEST_F(ClipboardOwnership, ClipboardChangingWhileSavedPreventsTheReplacement)
     });
     desktop.type(QStringLiteral("/sig"));
     settle();
-    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
     EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("newer"));
+
+    // Changing on every read, it is never saved whole, and nothing is replaced.
+    int copies = 0;
+    desktop.pasteboard.setOnRead([&] { desktop.pasteboard.copyTextFromOtherApplication(QString::number(++copies)); });
+    desktop.type(QStringLiteral(" /sig"));
+    settle();
+    desktop.pasteboard.setOnRead(nullptr);
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature + QStringLiteral(" /sig"));
+    EXPECT_EQ(desktop.pasteboard.plainText(), QString::number(copies));
 }
 
 using IgnoredPaste = EngineFixture;
@@ -395,4 +405,34 @@ TEST_F(TriggerReplacement, RepeatedCharacterTriggerAfterThatCharacterWaitsForALa
         EXPECT_EQ(next->text, QStringLiteral("Z;X")) << lateBy;
         EXPECT_EQ(expansions.size(), 1) << lateBy;
     }
+}
+
+// Selecting the trigger makes some toolkits take the primary selection over.
+using PrimarySelectionKeeping = EngineFixture;
+
+TEST_F(PrimarySelectionKeeping, SavedBeforeTheTriggerIsSelectedAndPutBackOnceTheReplacementIsDone)
+{
+    std::optional<TextRange> selectionAtSave;
+    QString textAtRestore;
+    desktop.primarySelection.onSave = [&] { selectionAtSave = field->selection; };
+    desktop.primarySelection.onRestore = [&] { textAtRestore = field->text; };
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    ASSERT_TRUE(selectionAtSave);
+    EXPECT_EQ(selectionAtSave->length, 0);
+    EXPECT_EQ(textAtRestore, QStringLiteral("Hello ") + signature);
+    EXPECT_EQ(desktop.primarySelection.restores, 1);
+}
+
+TEST_F(PrimarySelectionKeeping, PutBackAlsoWhenTheReplacementFails)
+{
+    field->pasteDelay.reset();
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    field->refusesSelection = true;
+    desktop.type(QStringLiteral(" /sig"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig /sig"));
+    EXPECT_EQ(desktop.primarySelection.saves, 2);
+    EXPECT_EQ(desktop.primarySelection.restores, 2);
 }

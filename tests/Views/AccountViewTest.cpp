@@ -3,6 +3,7 @@
 #include "Models/VelmoraJSON.h"
 #include "Services/AuthError.h"
 #include "Utilities/VelmoraError.h"
+#include "platform/SecretStore.h"
 #include "Views/Components/GlassButton.h"
 #include "Views/Components/ScreenHeader.h"
 #include "Views/Components/SymbolButton.h"
@@ -98,6 +99,24 @@ TEST_F(AccountViewTest, AnUnreadableSavedSignInIsReportedWithAWayToClearIt)
     EXPECT_FALSE(shows(unreadableText));
     EXPECT_FALSE(storage->bytes);
     EXPECT_EQ(visibleButton(view.get(), QStringLiteral("Clear saved sign-in")), nullptr);
+}
+
+TEST_F(AccountViewTest, AKeyringLeftLockedOffersToTryAgainBeforeClearingTheSavedSignIn)
+{
+    signIn();
+    nextStorageFailure = SecretStore::interactionNotAllowed;
+    build({});
+    open();
+    EXPECT_FALSE(auth->isLoggedIn());
+    ASSERT_NE(visibleButton(view.get(), QStringLiteral("Try again")), nullptr);
+    EXPECT_NE(visibleButton(view.get(), QStringLiteral("Clear saved sign-in")), nullptr);
+
+    // The user unlocks the keyring this time.
+    storage->recover();
+    click(QStringLiteral("Try again"));
+    EXPECT_TRUE(until([&] { return auth->isLoggedIn(); }));
+    EXPECT_TRUE(storage->bytes) << "the saved sign-in was kept";
+    EXPECT_EQ(visibleButton(view.get(), QStringLiteral("Try again")), nullptr);
 }
 
 TEST_F(AccountViewTest, ASignInRefusedForUnreadableCredentialsShowsBothNotices)
@@ -272,6 +291,23 @@ TEST_F(AccountViewTest, SignOutPausesSyncAndShowsTheWelcome)
     EXPECT_FALSE(sync->isSyncing());
     EXPECT_FALSE(auth->isLoggedIn());
     EXPECT_NE(view->welcome(), nullptr);
+}
+
+TEST_F(AccountViewTest, WhileTheKeyringAsksDuringSignOutTheScreenKeepsAnswering)
+{
+    signIn();
+    open();
+    storage->promptBeforeEachCall();
+
+    click(QStringLiteral("Sign out"));
+    ASSERT_TRUE(until([&] { return storage->isAsking(); }));
+    EXPECT_TRUE(auth->isLoggedIn()) << "signed in until the saved sign-in is gone";
+    QTest::mouseClick(view->header()->backButton(), Qt::LeftButton);
+    EXPECT_EQ(shown.kind(), PopoverScreen::Kind::main);
+
+    ASSERT_TRUE(storage->answer(true));
+    EXPECT_TRUE(until([&] { return !auth->isLoggedIn(); }));
+    EXPECT_FALSE(storage->bytes);
 }
 
 TEST_F(AccountViewTest, AUserWithoutAnAddressIsShownAsSignedIn)

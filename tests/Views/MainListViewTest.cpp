@@ -444,7 +444,7 @@ TEST_F(MainListViewTest, TheAccessibilityLineNamesAnApplicationThatCouldNotBeRea
     trust.setUnreachableApplication(QStringLiteral("Notes"));
     scheduler.advance(2);
     ASSERT_TRUE(banner->isVisible());
-    EXPECT_TRUE(banner->text().contains(QStringLiteral("Notes")));
+    EXPECT_TRUE(banner->message()->text().contains(QStringLiteral("Notes")));
     EXPECT_FALSE(banner->enableButton()->isVisible()) << "there is no permission to ask for";
     trust.setUnreachableApplication(QString());
     scheduler.advance(2);
@@ -464,6 +464,22 @@ TEST_F(MainListViewTest, EnableAsksForThePermissionAndTheBannerWaitsForTheNextCh
     EXPECT_TRUE(view->accessibilityBanner()->isVisible());
     scheduler.advance(2);
     EXPECT_FALSE(view->accessibilityBanner()->isVisible());
+}
+
+TEST_F(MainListViewTest, WhenAskingCannotHelpTheBannerSaysWhatIsMissingInsteadOfOfferingEnable)
+{
+    trust.trusted = false;
+    trust.requestable = false;
+    openView();
+    AccessibilityBanner* banner = view->accessibilityBanner();
+    ASSERT_TRUE(banner->isVisible());
+    EXPECT_FALSE(banner->enableButton()->isVisible());
+    EXPECT_EQ(banner->message()->text(), trust.untrustedReason());
+
+    trust.requestable = true;
+    scheduler.advance(2);
+    EXPECT_TRUE(banner->enableButton()->isVisible());
+    EXPECT_NE(banner->message()->text(), trust.untrustedReason());
 }
 
 TEST_F(MainListViewTest, TheChecksStopWhileTheScreenIsHidden)

@@ -15,6 +15,8 @@ public:
     ~VelmoraProcess();
 
     static QString programPath();
+    // A library file holding one shortcut.
+    static QByteArray libraryWithShortcut(const QString& trigger, const QString& expansion);
 
     // Variables to set (an empty value unsets) over the session's own, for this start and the
     // later ones, such as a Wayland session's.

@@ -50,7 +50,7 @@ bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
         });
         if (field && field->pasteDelay && event.keyCode == VirtualKey::v && event.flags == EventFlags::command) {
             Scheduler::current().after(*field->pasteDelay, nullptr, [desktop, field] {
-                field->insert(desktop->pasteboard.plainText());
+                field->insert(desktop->pasteboard.pasteIntoOtherApplication());
             });
         }
     }
@@ -86,11 +86,22 @@ bool FakeKeyboardHold::keep(std::function<void()> key)
     return true;
 }
 
+void FakeKeyboardHold::afterRelease(std::function<void()> work)
+{
+    m_afterRelease.append(std::move(work));
+    typeNext();
+}
+
 void FakeKeyboardHold::typeNext()
 {
     Scheduler::current().after(0, nullptr, [this] {
-        if (m_holding || m_held.isEmpty())
+        if (m_holding)
             return;
+        if (m_held.isEmpty()) {
+            for (const std::function<void()>& work : std::exchange(m_afterRelease, {}))
+                work();
+            return;
+        }
         m_held.takeFirst()();
         typeNext();
     });
@@ -108,7 +119,7 @@ FakeDesktop::~FakeDesktop()
 
 Desktop FakeDesktop::desktop()
 {
-    return Desktop{&events, &accessibility, &trust, &keyboard, &pasteboard, &workspace, &keyboardHold};
+    return Desktop{&events, &accessibility, &trust, &keyboard, &pasteboard, &workspace, &keyboardHold, &primarySelection};
 }
 
 std::shared_ptr<FakeTextField> FakeDesktop::focusNewField(const QString& text, qint64 process)

@@ -2,6 +2,8 @@
 
 #include "AtspiRequestCounter.h"
 
+#include <QHash>
+#include <QString>
 #include <atspi/atspi.h>
 #include <cmath>
 #include <cstring>
@@ -41,6 +43,37 @@ bool hasInterface(AtspiAccessible* accessible, bool editable)
     return true;
 }
 
+// GTK 4 (4.8) shows an entry that hides its text exactly like any other entry: role "text",
+// its text readable, each typed character reported. No single-line field of GTK 4 can be told
+// from a password field, so none is taken for anything else. Per application bus name; nothing
+// when the application did not say (it is asked again next time).
+std::optional<bool> isGtk4(AtspiAccessible* accessible)
+{
+    static QHash<QString, bool> known;
+    const AtspiObject* object = ATSPI_OBJECT(accessible);
+    const QString bus = object->app && object->app->bus_name ? QString::fromUtf8(object->app->bus_name) : QString();
+    if (const auto it = known.constFind(bus); it != known.constEnd())
+        return *it;
+    AtspiRequestCounter::note();
+    AtspiAccessible* application = atspi_accessible_get_application(accessible, nullptr);
+    if (!application)
+        return std::nullopt;
+    AtspiRequestCounter::note();
+    gchar* toolkit = atspi_accessible_get_toolkit_name(application, nullptr);
+    AtspiRequestCounter::note();
+    gchar* version = atspi_accessible_get_toolkit_version(application, nullptr);
+    g_object_unref(application);
+    const bool answered = toolkit && version;
+    const bool gtk4 = answered && QString::fromUtf8(toolkit).compare(QLatin1String("GTK"), Qt::CaseInsensitive) == 0
+        && QString::fromUtf8(version).section(QLatin1Char('.'), 0, 0).toInt() >= 4;
+    g_free(toolkit);
+    g_free(version);
+    if (!answered)
+        return std::nullopt;
+    known.insert(bus, gtk4);
+    return gtk4;
+}
+
 } // namespace
 
 AtspiEditableTextField::AtspiEditableTextField(AtspiAccessible* accessible)
@@ -70,6 +103,7 @@ std::optional<EditableTextField::State> AtspiEditableTextField::state()
     // takes input.
     state.editable = atspi_state_set_contains(states, ATSPI_STATE_EDITABLE)
         && atspi_state_set_contains(states, ATSPI_STATE_SENSITIVE);
+    const bool multiLine = atspi_state_set_contains(states, ATSPI_STATE_MULTI_LINE);
     g_object_unref(states);
     GError* error = nullptr;
     AtspiRequestCounter::note();
@@ -77,6 +111,12 @@ std::optional<EditableTextField::State> AtspiEditableTextField::state()
     if (!succeeded(error))
         return std::nullopt;
     state.secret = role == ATSPI_ROLE_PASSWORD_TEXT;
+    if (!state.secret && !multiLine) {
+        const std::optional<bool> gtk4 = isGtk4(m_accessible);
+        if (!gtk4)
+            return std::nullopt;
+        state.secret = *gtk4;
+    }
     state.offersEditing = hasInterface(m_accessible, false) && hasInterface(m_accessible, true);
     return state;
 }

@@ -69,9 +69,11 @@ QString LinuxAccessibilityTrust::untrustedReason()
         if (!m_connection)
             return QStringLiteral("No X11 display: expansion needs an X11 or a Wayland session.");
         if (!m_connection->hasExtension("RECORD"))
-            return QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched.");
+            return QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched. "
+                                  "Turn it on in the X server's configuration (Section \"Extensions\", Option \"RECORD\" \"Enable\").");
         if (!m_connection->hasExtension("XTEST"))
-            return QStringLiteral("The X server offers no XTEST extension, so expansions cannot be pasted.");
+            return QStringLiteral("The X server offers no XTEST extension, so expansions cannot be pasted. "
+                                  "Turn it on in the X server's configuration (Section \"Extensions\", Option \"XTEST\" \"Enable\").");
     }
     const std::optional<bool> enabled = accessibilityEnabled();
     if (!enabled)
@@ -79,4 +81,12 @@ QString LinuxAccessibilityTrust::untrustedReason()
     if (!*enabled)
         return QStringLiteral("Accessibility is switched off for this session.");
     return {};
+}
+
+bool LinuxAccessibilityTrust::canRequestTrust()
+{
+    // A Wayland session needs only the accessibility bus, which the request switches on.
+    if (m_session == SessionType::wayland)
+        return true;
+    return m_connection && m_connection->hasExtension("RECORD") && m_connection->hasExtension("XTEST");
 }

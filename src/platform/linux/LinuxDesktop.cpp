@@ -10,6 +10,7 @@
 #include "X11KeyboardHold.h"
 #include "X11KeyboardLayout.h"
 #include "X11KeyboardPoster.h"
+#include "X11PrimarySelection.h"
 #include "X11Workspace.h"
 
 LinuxDesktop::LinuxDesktop(SessionType session)
@@ -26,6 +27,8 @@ LinuxDesktop::LinuxDesktop(SessionType session)
     m_accessibility->start();
     m_trust = std::make_unique<LinuxAccessibilityTrust>(m_connection, session);
     m_pasteboard = std::make_unique<QtClipboardPasteboard>();
+    if (m_connection)
+        m_primarySelection = std::make_unique<X11PrimarySelection>();
     if (session == SessionType::wayland)
         m_textFieldEvents = std::make_unique<AtspiTextFieldEvents>();
 }
@@ -42,6 +45,7 @@ Desktop LinuxDesktop::desktop() const
     desktop.pasteboard = m_pasteboard.get();
     desktop.workspace = m_workspace.get();
     desktop.keyboardHold = m_keyboardHold.get();
+    desktop.primarySelection = m_primarySelection.get();
     desktop.textFieldEvents = m_textFieldEvents.get();
     return desktop;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""A GTK target application for the desktop tests: an entry, a text view (GTK 3 only) and a
-password entry in one window, driven over stdin/stdout like the Qt one (text-fields), so that a
+"""A GTK target application for the desktop tests: an entry, a text view and a password entry
+(an entry that hides its text) in one window, driven over stdin/stdout like the Qt one (text-fields), so that a
 test reads what really arrived in the fields without going through the accessibility code under
 test.
 

@@ -16,21 +16,6 @@
 
 #include <QVBoxLayout>
 
-namespace {
-
-QString describe(const std::exception_ptr& error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const VelmoraError& failure) {
-        return failure.errorDescription();
-    } catch (const std::exception& failure) {
-        return QString::fromLocal8Bit(failure.what());
-    }
-}
-
-} // namespace
-
 AccountView::AccountView(AccountServices services, ScreenBinding screen, QWidget* parent)
     : QWidget(parent)
     , m_services(std::move(services))
@@ -92,6 +77,11 @@ QWidget* AccountView::buildErrorNotice()
     box->setSpacing(12);
     m_errorNotice = new AccountNotice(QString(), QStringLiteral("exclamationmark.circle"), true, m_errorBox);
     box->addWidget(m_errorNotice);
+    // A keyring that stayed locked says nothing about the saved sign-in, which may be fine:
+    // reading it again comes first, clearing it stays possible.
+    m_retryStoredSession = new AccountSecondaryButton(QStringLiteral("Try again"), m_errorBox);
+    connect(m_retryStoredSession, &QAbstractButton::clicked, this, [this] { m_auth.retryStoredSession(); });
+    box->addWidget(m_retryStoredSession);
     m_clearSignIn = new AccountSecondaryButton(QStringLiteral("Clear saved sign-in"), m_errorBox);
     connect(m_clearSignIn, &QAbstractButton::clicked, this, [this] { m_auth.signOut(); });
     box->addWidget(m_clearSignIn);
@@ -160,6 +150,7 @@ void AccountView::followLastError()
     m_errorNotice->setMessage(error);
     m_errorBox->setVisible(!error.isEmpty());
     m_clearSignIn->setVisible(!m_auth.isLoggedIn());
+    m_retryStoredSession->setVisible(m_auth.isStoredSessionLocked());
 }
 
 void AccountView::followReview()
@@ -205,7 +196,7 @@ void AccountView::googleSignIn()
     m_auth.signInWithGoogle([self, sync, librarySync](Result<AuthUser> result) {
         if (!result.succeeded()) {
             if (self) {
-                self->m_errorMessage = describe(result.error());
+                self->m_errorMessage = VelmoraError::describe(result.error());
                 self->setLoading(false);
             }
             return;

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QLabel;
 class TextButton;
 
 // The strip at the bottom of the main list while the program may not type into other
@@ -14,11 +15,11 @@ public:
     explicit AccessibilityBanner(QWidget* parent = nullptr);
 
     TextButton* enableButton() const { return m_enable; }
+    QLabel* message() const { return m_message; }
 
-    // The line for a missing permission, with the Enable button; or, with an application's
-    // name, the line that says it cannot be reached, without the button.
-    void showUnreachable(const QString& application);
-    QString text() const;
+    // What the strip says: an offer to enable typing when the permission can be asked for,
+    // otherwise `reason`, the thing the user has to change themselves.
+    void setReason(const QString& reason, bool canEnable);
 
 Q_SIGNALS:
     void enableRequested();
@@ -28,5 +29,5 @@ protected:
 
 private:
     TextButton* m_enable;
-    ThemedLabel* m_line;
+    QLabel* m_message;
 };
