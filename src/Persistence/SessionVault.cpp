@@ -1,7 +1,7 @@
 #include "Persistence/SessionVault.h"
 
 #include "Models/VelmoraJSON.h"
-#include "Services/AuthError.h"
+#include "Models/AuthError.h"
 
 namespace {
 constexpr qint64 recordVersion = 1;

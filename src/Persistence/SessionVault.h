@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Persistence/CredentialStorage.h"
-#include "Services/AuthSession.h"
+#include "Models/AuthSession.h"
 
 #include <QString>
 #include <memory>

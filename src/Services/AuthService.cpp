@@ -1,6 +1,6 @@
 #include "Services/AuthService.h"
 
-#include "Services/AuthError.h"
+#include "Models/AuthError.h"
 #include "Services/OAuthPKCE.h"
 #include "Services/SupabaseError.h"
 #include "Services/TokenResponse.h"

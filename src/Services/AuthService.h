@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Persistence/SessionVault.h"
-#include "Services/AuthSession.h"
+#include "Models/AuthSession.h"
 #include "Services/CredentialsProvider.h"
 #include "Services/SupabaseHTTPClient.h"
 #include "Services/UserProfile.h"

@@ -1,6 +1,6 @@
 #include "Services/WebOAuthSession.h"
 
-#include "Services/AuthError.h"
+#include "Models/AuthError.h"
 #include "platform/ExternalBrowser.h"
 
 WebOAuthSession::WebOAuthSession(ExternalBrowser& browser, QObject* parent)

@@ -1,7 +1,7 @@
 #include "AccountFixture.h"
 #include "LibraryFixtures.h"
 #include "Models/VelmoraJSON.h"
-#include "Services/AuthError.h"
+#include "Models/AuthError.h"
 #include "Utilities/VelmoraError.h"
 #include "Views/Components/GlassButton.h"
 #include "Views/Components/ScreenHeader.h"

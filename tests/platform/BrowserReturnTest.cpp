@@ -1,4 +1,4 @@
-#include "App/SingleInstance.h"
+#include "App/Shell/SingleInstance.h"
 #include "VelmoraProcess.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "Views/MenuBar/list/MainListView.h"
 
-#include "App/AppState.h"
-#include "App/PopoverCommands.h"
+#include "App/State/AppState.h"
+#include "App/State/PopoverCommands.h"
 #include "Views/Components/TutorialTarget.h"
 #include "Views/MenuBar/list/AccessibilityBanner.h"
 #include "Views/MenuBar/list/CardListCanvas.h"
