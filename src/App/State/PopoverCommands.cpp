@@ -16,33 +16,8 @@ PopoverCommands::PopoverCommands(AppState& state, WindowActions actions, QObject
     , m_state(state)
     , m_actions(std::move(actions))
 {
-    add(Command::newShortcut, QStringLiteral("New Shortcut"), {QKeySequence(Qt::CTRL | Qt::Key_N)});
-    add(Command::newFolder, QStringLiteral("New Folder"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)});
-    add(Command::focusSearch, QStringLiteral("Search"), {QKeySequence(Qt::CTRL | Qt::Key_F)});
-    add(Command::openSettings, QStringLiteral("Settings & import"), {QKeySequence(Qt::CTRL | Qt::Key_Comma)});
-    add(Command::openAccount, QStringLiteral("Account"));
-    add(Command::openAchievements, QStringLiteral("Achievements"));
-    add(Command::openStatistics, QStringLiteral("Statistics"));
-    add(Command::closePopover, QStringLiteral("Close"), {QKeySequence(Qt::CTRL | Qt::Key_W)});
-    add(Command::quit, QStringLiteral("Quit Velmora"), {QKeySequence(Qt::CTRL | Qt::Key_Q)});
-    add(Command::endEditing, QStringLiteral("End Editing"), {QKeySequence(Qt::Key_Escape)});
-    add(Command::selectAll, QStringLiteral("Select All"), {QKeySequence(Qt::CTRL | Qt::Key_A)});
-    add(Command::duplicateSelected, QStringLiteral("Duplicate"), {QKeySequence(Qt::CTRL | Qt::Key_D)});
-    add(Command::undo, QStringLiteral("Undo"), {QKeySequence(Qt::CTRL | Qt::Key_Z)});
-    add(Command::redo, QStringLiteral("Redo"),
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    add(Command::copySelected, QStringLiteral("Copy"), {QKeySequence(Qt::CTRL | Qt::Key_C)});
-    add(Command::paste, QStringLiteral("Paste"), {QKeySequence(Qt::CTRL | Qt::Key_V)});
-    add(Command::moveSelectionUp, QStringLiteral("Select Above"), {QKeySequence(Qt::Key_Up)});
-    add(Command::moveSelectionDown, QStringLiteral("Select Below"), {QKeySequence(Qt::Key_Down)});
-    add(Command::moveSelectionLeft, QStringLiteral("Select Left"), {QKeySequence(Qt::Key_Left)});
-    add(Command::moveSelectionRight, QStringLiteral("Select Right"), {QKeySequence(Qt::Key_Right)});
-    add(Command::moveItemUp, QStringLiteral("Move Up"), {QKeySequence(Qt::ALT | Qt::Key_Up)});
-    add(Command::moveItemDown, QStringLiteral("Move Down"), {QKeySequence(Qt::ALT | Qt::Key_Down)});
-    add(Command::openSelected, QStringLiteral("Open"), {QKeySequence(Qt::Key_Return)});
-    add(Command::goUp, QStringLiteral("Enclosing Folder"), {QKeySequence(Qt::SHIFT | Qt::Key_Return)});
-    add(Command::deleteOrGoUp, QStringLiteral("Delete"), {QKeySequence(Qt::Key_Backspace), QKeySequence(Qt::Key_Delete)});
-    add(Command::escape, QStringLiteral("Deselect"), {QKeySequence(Qt::Key_Escape)});
+    for (const PopoverKeyboardShortcuts::CommandDeclaration& declared : PopoverKeyboardShortcuts::table())
+        add(declared.command, declared.title, PopoverKeyboardShortcuts::shortcuts(declared.command));
 
     connect(&m_state, &AppState::selectedIdsChanged, this, &PopoverCommands::refresh);
     connect(&m_state, &AppState::currentGroupIdChanged, this, &PopoverCommands::refresh);

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <QKeySequence>
+#include <QList>
+#include <QString>
 #include <Qt>
 
-// The popover's keyboard shortcuts as one table: which command a key press means. Ctrl plays
-// the part of Command and Alt of Option; Backspace and Delete both delete.
+// The popover's commands and their keys, declared once: the key handler looks a press up here
+// and the menus show the same keys. Ctrl plays the part of Command and Alt of Option; the
+// keypad's Enter is Return. Keys that belong to one screen (forms, chooser, account,
+// achievements, tutorial) stay with that screen.
 namespace PopoverKeyboardShortcuts {
 
 enum class Command {
@@ -37,10 +42,39 @@ enum class Command {
     openStatistics,
 };
 
-// Commands that act on whatever screen is shown: new items, search, settings, the other
-// screens, closing and quitting. Every other command acts on the main list and only while
-// it is the screen shown with nothing laid over it.
+// Whether a text field of the popover has the keyboard focus when the key is pressed.
+enum class When { always, editingText, notEditingText };
+
+// One key of a command: `key` with exactly `modifiers` held (of Ctrl, Alt and Shift), where
+// the ones in `alsoHeld` may be held too without changing the command.
+struct KeyBinding {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    Qt::KeyboardModifiers alsoHeld = {};
+    When when = When::notEditingText;
+
+    bool matches(int key, Qt::KeyboardModifiers held, bool editingText) const;
+    // The key as a menu shows it.
+    QKeySequence sequence() const;
+};
+
+struct CommandDeclaration {
+    Command command;
+    QString title;
+    // Acts on whatever screen is shown; every other command acts on the main list and only
+    // while it is the screen shown with nothing laid over it.
+    bool appWide;
+    // The first one is the key a menu shows.
+    QList<KeyBinding> keys;
+};
+
+// Every command but `letThrough`, each once.
+const QList<CommandDeclaration>& table();
+const CommandDeclaration* declaration(Command command);
+
 bool isAppWide(Command command);
+// The command's keys as menus show them, the first one first.
+QList<QKeySequence> shortcuts(Command command);
 
 // `editingText`: a text field of the popover has the keyboard focus; then only a few
 // shortcuts act and every other key goes to the field.

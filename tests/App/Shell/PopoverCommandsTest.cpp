@@ -45,6 +45,24 @@ struct PopoverCommandsTest : ::testing::Test {
 };
 } // namespace
 
+TEST_F(PopoverCommandsTest, MenusShowTheKeysThatRunTheCommand)
+{
+    for (const PopoverKeyboardShortcuts::CommandDeclaration& declared : PopoverKeyboardShortcuts::table()) {
+        const QAction* action = commands.action(declared.command);
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->text(), declared.title);
+        EXPECT_EQ(action->shortcut().isEmpty(), declared.keys.isEmpty()) << declared.title.toStdString();
+        for (const QKeySequence& shown : action->shortcuts()) {
+            const QKeyCombination combination = shown[0];
+            const int key = combination.key();
+            const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
+            EXPECT_TRUE(PopoverKeyboardShortcuts::commandFor(key, modifiers, false) == declared.command
+                || PopoverKeyboardShortcuts::commandFor(key, modifiers, true) == declared.command)
+                << shown.toString().toStdString() << " does not run " << declared.title.toStdString();
+        }
+    }
+}
+
 TEST_F(PopoverCommandsTest, CountedToastsUseSingularAndPlural)
 {
     state.addShortcut(QStringLiteral("/a"), QStringLiteral("x"), std::nullopt);

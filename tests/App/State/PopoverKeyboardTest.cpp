@@ -86,6 +86,89 @@ TEST(PopoverKeyboardShortcuts, OnlyNewItemsSearchSettingsScreensCloseAndQuitActE
         EXPECT_FALSE(PopoverKeyboardShortcuts::isAppWide(command));
 }
 
+namespace {
+using PopoverKeyboardShortcuts::CommandDeclaration;
+using PopoverKeyboardShortcuts::KeyBinding;
+using PopoverKeyboardShortcuts::When;
+
+// Every combination of Ctrl, Alt and Shift.
+QList<Qt::KeyboardModifiers> everyModifierSet()
+{
+    QList<Qt::KeyboardModifiers> sets;
+    for (int bits = 0; bits < 8; ++bits) {
+        Qt::KeyboardModifiers set;
+        set.setFlag(Qt::ControlModifier, bits & 1);
+        set.setFlag(Qt::AltModifier, bits & 2);
+        set.setFlag(Qt::ShiftModifier, bits & 4);
+        sets.append(set);
+    }
+    return sets;
+}
+
+QList<bool> editingStates(When when)
+{
+    switch (when) {
+    case When::editingText: return {true};
+    case When::notEditingText: return {false};
+    case When::always: return {false, true};
+    }
+    return {};
+}
+} // namespace
+
+TEST(PopoverKeyboardShortcuts, EveryCommandIsDeclaredOnce)
+{
+    QList<Command> declared;
+    for (const CommandDeclaration& declaration : PopoverKeyboardShortcuts::table()) {
+        EXPECT_FALSE(declared.contains(declaration.command)) << int(declaration.command);
+        EXPECT_FALSE(declaration.title.isEmpty()) << int(declaration.command);
+        declared.append(declaration.command);
+    }
+    EXPECT_FALSE(declared.contains(Command::letThrough));
+    for (int command = int(Command::letThrough) + 1; command <= int(Command::openStatistics); ++command)
+        EXPECT_TRUE(declared.contains(Command(command))) << command;
+}
+
+TEST(PopoverKeyboardShortcuts, EveryDeclaredKeyRunsItsCommandWithEveryModifierItAllows)
+{
+    for (const CommandDeclaration& declaration : PopoverKeyboardShortcuts::table()) {
+        for (const KeyBinding& binding : declaration.keys) {
+            for (const Qt::KeyboardModifiers extra : everyModifierSet()) {
+                if ((extra & ~binding.alsoHeld) != Qt::NoModifier)
+                    continue;
+                for (const bool editing : editingStates(binding.when)) {
+                    EXPECT_EQ(commandFor(binding.key, binding.modifiers | extra, editing), declaration.command)
+                        << "key " << binding.key << " modifiers " << (binding.modifiers | extra).toInt() << " editing " << editing;
+                }
+            }
+        }
+    }
+}
+
+TEST(PopoverKeyboardShortcuts, NoKeyMeansTwoCommandsAndUndeclaredKeysPassThrough)
+{
+    QList<int> keys = {Qt::Key_Enter, Qt::Key_X, Qt::Key_1, Qt::Key_Tab, Qt::Key_Space};
+    for (const CommandDeclaration& declaration : PopoverKeyboardShortcuts::table()) {
+        for (const KeyBinding& binding : declaration.keys)
+            keys.append(binding.key);
+    }
+    for (const int key : keys) {
+        for (const Qt::KeyboardModifiers modifiers : everyModifierSet()) {
+            for (const bool editing : {false, true}) {
+                int matching = 0;
+                for (const CommandDeclaration& declaration : PopoverKeyboardShortcuts::table()) {
+                    for (const KeyBinding& binding : declaration.keys)
+                        matching += binding.matches(key, modifiers, editing) ? 1 : 0;
+                }
+                EXPECT_LE(matching, 1) << "key " << key << " modifiers " << modifiers.toInt() << " editing " << editing;
+                if (matching == 0) {
+                    EXPECT_EQ(commandFor(key, modifiers, editing), Command::letThrough);
+                }
+            }
+        }
+    }
+}
+
 TEST(StatusMenuText, StatisticsLineUsesSecondsThenMinutes)
 {
     Stats stats = Stats::empty();
