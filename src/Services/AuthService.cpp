@@ -20,7 +20,7 @@ const QString sessionEndedText = QStringLiteral("Your sign-in has ended. Please 
 template <class T>
 Result<T> currentFailure()
 {
-    return Result<T>(std::current_exception());
+    return Result<T>(ErrorValue::current());
 }
 
 // The backend refuses a refresh token that was revoked, expired or already used: the session

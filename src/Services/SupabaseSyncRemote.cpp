@@ -70,7 +70,7 @@ void SupabaseSyncRemote::read(const AuthCredentials& credentials, const Cancella
     try {
         m_accessCheck();
     } catch (...) {
-        done(Result<CloudSyncSnapshot>(std::current_exception()));
+        done(Result<CloudSyncSnapshot>(ErrorValue::current()));
         return;
     }
     send(QStringLiteral("/rest/v1/rpc/velmora_read_sync"), QJsonObject(), credentials, cancellation, false, std::move(done));
@@ -88,7 +88,7 @@ void SupabaseSyncRemote::compareAndSwap(const SyncSnapshot& next, const QString&
         body.insert(QStringLiteral("expected_revision"), revision);
         body.insert(QStringLiteral("next_snapshot"), next.toJson());
     } catch (...) {
-        done(Result<CloudSyncSnapshot>(std::current_exception()));
+        done(Result<CloudSyncSnapshot>(ErrorValue::current()));
         return;
     }
     send(QStringLiteral("/rest/v1/rpc/velmora_write_sync"), body, credentials, cancellation, true, std::move(done));
@@ -122,7 +122,7 @@ void SupabaseSyncRemote::send(const QString& path, const QJsonObject& body, cons
                     try {
                         return decodeSnapshot(bytes);
                     } catch (...) {
-                        return Result<CloudSyncSnapshot>(std::current_exception());
+                        return Result<CloudSyncSnapshot>(ErrorValue::current());
                     }
                 }();
                 QMetaObject::invokeMethod(

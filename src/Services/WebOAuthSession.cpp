@@ -18,11 +18,11 @@ WebOAuthSession::~WebOAuthSession()
 void WebOAuthSession::signIn(const QUrl& url, Completion<QString> done)
 {
     if (m_done) {
-        failLater(std::move(done), std::make_exception_ptr(AuthError(AuthError::busy)));
+        failLater(std::move(done), AuthError(AuthError::busy));
         return;
     }
     if (!m_browser || !m_browser->open(url)) {
-        failLater(std::move(done), std::make_exception_ptr(AuthError(AuthError::browserUnavailable)));
+        failLater(std::move(done), AuthError(AuthError::browserUnavailable));
         return;
     }
     m_done = std::move(done);
@@ -44,10 +44,10 @@ void WebOAuthSession::finish(Result<QString> result)
 
 void WebOAuthSession::cancel()
 {
-    finish(std::make_exception_ptr(AuthError(AuthError::cancelled)));
+    finish(Result<QString>::failure(AuthError(AuthError::cancelled)));
 }
 
-void WebOAuthSession::failLater(Completion<QString> done, std::exception_ptr error)
+void WebOAuthSession::failLater(Completion<QString> done, ErrorValue error)
 {
     QMetaObject::invokeMethod(
         this, [done = std::move(done), error] { done(error); }, Qt::QueuedConnection);
