@@ -4,7 +4,6 @@
 #include "Models/AuthSession.h"
 #include "Services/CredentialsProvider.h"
 #include "Services/SupabaseHTTPClient.h"
-#include "Services/UserProfile.h"
 #include "Services/WebOAuthSession.h"
 
 #include <QList>
@@ -39,7 +38,6 @@ public:
     const std::optional<AuthUser>& currentUser() const { return m_currentUser; }
     bool isLoggedIn() const override { return m_isLoggedIn; }
     // Cleared by sign-out; nothing sets it yet.
-    const std::optional<UserProfile>& currentProfile() const { return m_currentProfile; }
     // The last stored-credential or sign-out failure, for the account screen; empty when none.
     const QString& lastError() const { return m_lastError; }
     QUuid generation() const override { return m_generation; }
@@ -62,7 +60,6 @@ public:
 
 Q_SIGNALS:
     void currentUserChanged();
-    void currentProfileChanged();
     void lastErrorChanged(const QString& lastError);
 
 private:
@@ -87,7 +84,6 @@ private:
 
     std::optional<AuthUser> m_currentUser;
     bool m_isLoggedIn = false;
-    std::optional<UserProfile> m_currentProfile;
     QString m_lastError;
     QUuid m_generation;
     std::optional<AuthSession> m_session;

@@ -443,16 +443,6 @@ void AppDelegate::updateStatusMenu()
     m_statisticsAction->setText(StatusMenuText::statisticsLine(m_appState.stats()));
 }
 
-void AppDelegate::menuNewShortcut()
-{
-    commands().trigger(PopoverCommands::Command::newShortcut);
-}
-
-void AppDelegate::menuNewFolder()
-{
-    commands().trigger(PopoverCommands::Command::newFolder);
-}
-
 void AppDelegate::menuToggleExpansion()
 {
     if (!m_appState.storageReady())

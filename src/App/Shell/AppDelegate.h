@@ -92,8 +92,6 @@ public:
     void closePopover();
 
     // Status menu actions.
-    void menuNewShortcut();
-    void menuNewFolder();
     void menuToggleExpansion();
     void menuReplayTutorial();
     void menuQuit();

@@ -17,19 +17,6 @@ VisualEffectBackground::VisualEffectBackground(Material material, BlendingMode b
     attachToWindow();
 }
 
-void VisualEffectBackground::setMaterial(Material material)
-{
-    m_material = material;
-    update();
-}
-
-void VisualEffectBackground::setBlendingMode(BlendingMode blendingMode)
-{
-    m_blendingMode = blendingMode;
-    attachToWindow();
-    updateBackdrop();
-}
-
 void VisualEffectBackground::setTint(ThemeColor tint)
 {
     m_tint = tint;

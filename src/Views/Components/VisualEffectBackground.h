@@ -27,9 +27,7 @@ public:
     VisualEffectBackground(Material material, BlendingMode blendingMode, QWidget* parent = nullptr);
 
     Material material() const { return m_material; }
-    void setMaterial(Material material);
     BlendingMode blendingMode() const { return m_blendingMode; }
-    void setBlendingMode(BlendingMode blendingMode);
     void setTint(ThemeColor tint);
 
     // What shows through the material, as found when the window was last shown.

@@ -4,6 +4,7 @@
 #include "Views/Components/ThemedLabel.h"
 #include "Views/MenuBar/tutorial/TutorialChrome.h"
 
+#include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
