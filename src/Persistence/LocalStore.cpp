@@ -262,7 +262,7 @@ bool LocalStore::restoreBackup(Resource resource)
 QString LocalStore::archiveAndStartFresh()
 {
     try {
-        const QString archive = LibraryRecovery::start(m_directory, m_write);
+        QString archive = LibraryRecovery::start(m_directory, m_write);
         clearIssues();
         m_loaded.clear();
         loadSyncState();

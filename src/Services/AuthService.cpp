@@ -118,12 +118,12 @@ void AuthService::signInWithGoogle(Completion<AuthUser> done)
     auto finish = [self, id, done = std::move(done)](Result<AuthUser> result) {
         if (self)
             self->finishSignIn(id);
-        done(result);
+        done(std::move(result));
     };
     try {
         const OAuthPKCE pkce;
         const QUrl url = pkce.authorizeURL(m_client.configuration());
-        auto afterBrowser = [self, id, verifier = pkce.verifier(), finish](Result<QString> callback) {
+        auto afterBrowser = [self, id, verifier = pkce.verifier(), finish](const Result<QString>& callback) {
             try {
                 if (!self)
                     throw CancellationError();
@@ -149,7 +149,7 @@ void AuthService::exchangeCode(const QUuid& id, const QString& verifier, const Q
     const QJsonObject body{{QStringLiteral("auth_code"), code}, {QStringLiteral("code_verifier"), verifier}};
     QPointer<AuthService> self(this);
     m_client.request(QStringLiteral("/auth/v1/token?grant_type=pkce"), QStringLiteral("POST"), body, std::nullopt, {},
-        [self, id, done = std::move(done)](Result<QByteArray> reply) {
+        [self, id, done = std::move(done)](const Result<QByteArray>& reply) {
             try {
                 if (!self)
                     throw CancellationError();
@@ -196,7 +196,7 @@ void AuthService::credentials(const Cancellation& cancellation, Completion<AuthC
         return;
     }
     // The renewal's waiter checks the cancellation and the era after its wait.
-    refreshSession(cancellation, [handOut, done](Result<AuthSession> session) {
+    refreshSession(cancellation, [handOut, done](const Result<AuthSession>& session) {
         if (session.succeeded())
             handOut(session.value());
         else
@@ -222,7 +222,7 @@ void AuthService::refreshSession(const Cancellation& cancellation, Completion<Au
     const QUuid generation = m_generation;
     // A caller that stops waiting does not stop the renewal the others wait for.
     QPointer<AuthService> self(this);
-    Completion<AuthSession> waiter = [self, generation, cancellation, done = std::move(done)](Result<AuthSession> result) {
+    Completion<AuthSession> waiter = [self, generation, cancellation, done = std::move(done)](const Result<AuthSession>& result) {
         try {
             const AuthSession& session = result.value();
             cancellation.throwIfCancelled();
@@ -243,7 +243,7 @@ void AuthService::refreshSession(const Cancellation& cancellation, Completion<Au
     const AuthUser user = m_session->user;
     const QJsonObject body{{QStringLiteral("refresh_token"), m_session->refreshToken}};
     refresh->request = m_client.request(QStringLiteral("/auth/v1/token?grant_type=refresh_token"), QStringLiteral("POST"),
-        body, std::nullopt, {}, [self, refresh, generation, user](Result<QByteArray> reply) {
+        body, std::nullopt, {}, [self, refresh, generation, user](const Result<QByteArray>& reply) {
             if (self)
                 self->finishRefresh(refresh, generation, user, reply);
         });

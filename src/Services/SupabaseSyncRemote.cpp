@@ -56,7 +56,7 @@ SupabaseSyncRemote::SupabaseSyncRemote(SupabaseHTTPClient client, AccessCheck ac
 
 CloudSyncSnapshot SupabaseSyncRemote::decodeSnapshot(const QByteArray& reply)
 {
-    const CloudSyncSnapshot decoded = VelmoraJSON::decode<CloudSyncSnapshot>(reply);
+    CloudSyncSnapshot decoded = VelmoraJSON::decode<CloudSyncSnapshot>(reply);
     const QJsonValue replyTree = VelmoraJSON::parse(reply);
     const QJsonValue modelTree = VelmoraJSON::parse(VelmoraJSON::encode(decoded));
     if (!keepsEverything(replyTree, modelTree))
@@ -99,14 +99,14 @@ void SupabaseSyncRemote::compareAndSwap(const SyncSnapshot& next, const QString&
 void SupabaseSyncRemote::send(const QString& path, const QJsonObject& body, const AuthCredentials& credentials,
     const Cancellation& cancellation, bool isWrite, Completion<CloudSyncSnapshot> done) const
 {
-    auto deliver = [cancellation, done](Result<CloudSyncSnapshot> result) {
+    auto deliver = [cancellation, done = std::move(done)](Result<CloudSyncSnapshot> result) {
         if (cancellation.isCancelled())
             done(Result<CloudSyncSnapshot>::failure(CancellationError()));
         else
-            done(result);
+            done(std::move(result));
     };
     PendingRequest request = m_client.request(path, QStringLiteral("POST"), body, credentials.accessToken, {},
-        [isWrite, deliver = std::move(deliver)](Result<QByteArray> reply) mutable {
+        [isWrite, deliver = std::move(deliver)](const Result<QByteArray>& reply) mutable {
             if (!reply.succeeded()) {
                 const auto error = reply.errorAs<SupabaseClient::SupabaseError>();
                 if (isWrite && error && error->statusCode() == 409)

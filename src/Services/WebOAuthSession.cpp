@@ -47,7 +47,7 @@ void WebOAuthSession::cancel()
     finish(Result<QString>::failure(AuthError(AuthError::cancelled)));
 }
 
-void WebOAuthSession::failLater(Completion<QString> done, ErrorValue error)
+void WebOAuthSession::failLater(Completion<QString> done, const ErrorValue& error)
 {
     QMetaObject::invokeMethod(
         this, [done = std::move(done), error] { done(error); }, Qt::QueuedConnection);

@@ -40,7 +40,7 @@ Q_SIGNALS:
     void waitingChanged(bool waiting);
 
 private:
-    void failLater(Completion<QString> done, ErrorValue error);
+    void failLater(Completion<QString> done, const ErrorValue& error);
 
     QPointer<ExternalBrowser> m_browser;
     Completion<QString> m_done;

@@ -27,7 +27,7 @@ void AppState::runAchievementChecks()
     if (!m_settings.showAchievementToast || !m_achievementPresenter)
         return;
     for (qsizetype i = 0; i < newly.size(); ++i) {
-        const Achievement achievement = newly[i];
+        const Achievement& achievement = newly[i];
         Scheduler::current().after(double(i) * 0.4, this,
             [this, achievement] { if (m_achievementPresenter) m_achievementPresenter(achievement); });
     }

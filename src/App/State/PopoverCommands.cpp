@@ -28,7 +28,7 @@ PopoverCommands::PopoverCommands(AppState& state, WindowActions actions, QObject
 
 PopoverCommands::~PopoverCommands() = default;
 
-void PopoverCommands::add(Command command, const QString& text, QList<QKeySequence> keys)
+void PopoverCommands::add(Command command, const QString& text, const QList<QKeySequence>& keys)
 {
     auto* action = new QAction(text, this);
     action->setShortcuts(keys);

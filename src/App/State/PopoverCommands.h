@@ -68,7 +68,7 @@ Q_SIGNALS:
     void screenRequested(PopoverKeyboardShortcuts::Command command);
 
 private:
-    void add(Command command, const QString& text, QList<QKeySequence> keys = {});
+    void add(Command command, const QString& text, const QList<QKeySequence>& keys);
     void perform(Command command);
     bool isEnabled(Command command) const;
     // The item a card's entry named, else the first selected one.

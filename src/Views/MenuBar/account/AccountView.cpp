@@ -187,7 +187,7 @@ void AccountView::googleSignIn()
     QPointer<AccountView> self(this);
     QPointer<SyncCoordinator> sync(&m_sync);
     const bool librarySync = m_services.librarySyncAvailable();
-    m_auth.signInWithGoogle([self, sync, librarySync](Result<AuthUser> result) {
+    m_auth.signInWithGoogle([self, sync, librarySync](const Result<AuthUser>& result) {
         if (!result.succeeded()) {
             if (self) {
                 self->m_errorMessage = result.error().sentence();

@@ -2,9 +2,9 @@
 
 #include <QWidget>
 
-void PopoverScreens::add(PopoverScreen::Kind kind, PopoverScreenFactory factory)
+void PopoverScreens::add(PopoverScreen::Kind kind, const PopoverScreenFactory& factory)
 {
-    m_factories.insert(kind, std::move(factory));
+    m_factories.insert(kind, factory);
 }
 
 QWidget* PopoverScreens::build(const PopoverScreenContext& context) const

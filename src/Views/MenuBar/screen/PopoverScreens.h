@@ -30,7 +30,7 @@ using PopoverScreenFactory = std::function<QWidget*(const PopoverScreenContext&)
 // shown with the main screen's, so the popover always shows something.
 class PopoverScreens {
 public:
-    void add(PopoverScreen::Kind kind, PopoverScreenFactory factory);
+    void add(PopoverScreen::Kind kind, const PopoverScreenFactory& factory);
     bool contains(PopoverScreen::Kind kind) const { return m_factories.contains(kind); }
 
     // A new widget for `context.screen`, not parented.

@@ -38,7 +38,7 @@ protected:
 
 } // namespace
 
-FloatingTutorialHelper::FloatingTutorialHelper(const QStringList& triggers, std::function<void()> onSkip,
+FloatingTutorialHelper::FloatingTutorialHelper(const QStringList& triggers, const std::function<void()>& onSkip,
     QWidget* parent)
     : TutorialPanel(panelSize, parent)
     , m_trigger(triggers.isEmpty() ? QStringLiteral("/hello") : triggers.first())
