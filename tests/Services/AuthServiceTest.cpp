@@ -86,7 +86,7 @@ TEST_F(AuthServiceTest, SignInExchangesTheCodeStoresTheSessionAndPublishesTheUse
 
 TEST_F(AuthServiceTest, ASessionThatCannotBeStoredIsNeverShownAsSignedIn)
 {
-    storage->failWith(5);
+    storage->failWith(SecretStore::Status::other);
     QSignalSpy loggedIn(auth.get(), &CredentialsProvider::isLoggedInChanged);
 
     const auto failed = BackendSignIn::wait(*auth, scheduler);
@@ -268,7 +268,7 @@ TEST_F(AuthServiceTest, ARenewalThatCannotBeStoredKeepsTheNewSessionAndSaysSo)
     backend.setExpiresIn(30);
     signIn();
     const QByteArray stored = *storage->bytes;
-    storage->failWith(5);
+    storage->failWith(SecretStore::Status::other);
 
     const Result<AuthCredentials> renewed = credentials();
 
@@ -314,7 +314,7 @@ TEST_F(AuthServiceTest, AFailedDeleteKeepsTheUserShownAndASecondSignOutClearsEve
 {
     signIn();
     QSignalSpy eras(auth.get(), &CredentialsProvider::generationChanged);
-    storage->failWith(7);
+    storage->failWith(SecretStore::Status::other);
 
     EXPECT_FALSE(auth->signOut());
     EXPECT_TRUE(auth->isLoggedIn());

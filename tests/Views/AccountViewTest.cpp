@@ -117,7 +117,7 @@ TEST_F(AccountViewTest, AFailedSignOutWhileSignedInShowsTheNoticeWithoutTheClear
 {
     signIn();
     open();
-    storage->failWith(5);
+    storage->failWith(SecretStore::Status::other);
 
     click(QStringLiteral("Sign out"));
 
@@ -132,7 +132,7 @@ TEST_F(AccountViewTest, AFailedSignOutWhileSignedInShowsTheNoticeWithoutTheClear
 TEST_F(AccountViewTest, AFailureWithTheServicesOwnTextIsShownOnlyOnce)
 {
     build({.authenticate = [this](const QUrl&, Completion<QString> done) {
-        storage->failWith(5);
+        storage->failWith(SecretStore::Status::other);
         auth->signOut();
         storage->recover();
         done(Result<QString>::failure(SameText(auth->lastError())));

@@ -67,7 +67,7 @@ protected:
 
 TEST_F(SecretServiceTest, WithNoItemReadsNothingAndDeletesWithoutError)
 {
-    EXPECT_EQ(store->lookup(helper.service(), helper.account()).status, SecretStore::itemNotFound);
+    EXPECT_EQ(store->lookup(helper.service(), helper.account()).status, SecretStore::Status::notFound);
     EXPECT_EQ(helper.read(), std::nullopt);
     EXPECT_NO_THROW(helper.remove());
 }
@@ -97,7 +97,7 @@ TEST_F(SecretServiceTest, SessionVaultKeepsTheSessionAsCompactJsonInTheKeyring)
     EXPECT_EQ(vault.load(), validSession());
 
     const SecretStore::Lookup raw = store->lookup(KeychainHelper::sessionService(), account());
-    ASSERT_EQ(raw.status, SecretStore::success);
+    ASSERT_EQ(raw.status, SecretStore::Status::success);
     ASSERT_TRUE(raw.data);
     EXPECT_TRUE(raw.data->startsWith("{\""));
     EXPECT_FALSE(raw.data->contains('\n'));
@@ -121,12 +121,12 @@ int probeWithoutSecretService()
         qputenv(variable, QFile::encodeName(home.path()));
     LibsecretStore store;
     const QString service = KeychainHelper::sessionService();
-    const qint32 stored = store.store(service, QStringLiteral("https://x.invalid"), "secret");
-    const qint32 found = store.lookup(service, QStringLiteral("https://x.invalid")).status;
-    const qint32 cleared = store.clear(service, QStringLiteral("https://x.invalid"));
+    const SecretStore::Status stored = store.store(service, QStringLiteral("https://x.invalid"), "secret");
+    const SecretStore::Status found = store.lookup(service, QStringLiteral("https://x.invalid")).status;
+    const SecretStore::Status cleared = store.clear(service, QStringLiteral("https://x.invalid"));
     const bool untouched = QDir(home.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    fprintf(stderr, "store %d lookup %d clear %d, home untouched %d\n", stored, found, cleared, int(untouched));
-    return stored == SecretStore::notAvailable && found == SecretStore::notAvailable && cleared == SecretStore::notAvailable
+    fprintf(stderr, "store %d lookup %d clear %d, home untouched %d\n", int(stored), int(found), int(cleared), int(untouched));
+    return stored == SecretStore::Status::unavailable && found == SecretStore::Status::unavailable && cleared == SecretStore::Status::unavailable
             && untouched
         ? 0
         : 1;
@@ -227,10 +227,11 @@ int probeLockedKeyring()
     }
     const auto onRead = thrownBy<KeychainHelper::StorageError>([&] { helper.read(); });
     const auto onDelete = thrownBy<KeychainHelper::StorageError>([&] { helper.remove(); });
-    const qint32 onStore = store->store(helper.service(), helper.account(), "replacement");
-    fprintf(stderr, "read %d, delete %d, store %d\n", onRead ? onRead->status() : 0, onDelete ? onDelete->status() : 0, onStore);
-    const bool locked = onRead && onRead->status() == SecretStore::interactionNotAllowed && onDelete
-        && onDelete->status() == SecretStore::interactionNotAllowed && onStore == SecretStore::interactionNotAllowed;
+    const SecretStore::Status onStore = store->store(helper.service(), helper.account(), "replacement");
+    fprintf(stderr, "read %d, delete %d, store %d\n", onRead ? int(onRead->status()) : 0, onDelete ? int(onDelete->status()) : 0,
+        int(onStore));
+    const bool locked = onRead && onRead->status() == SecretStore::Status::locked && onDelete
+        && onDelete->status() == SecretStore::Status::locked && onStore == SecretStore::Status::locked;
     return locked ? 0 : 1;
 }
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Persistence/CredentialStorage.h"
+#include "platform/SecretStore.h"
 
 #include <QtGlobal>
 
@@ -12,7 +13,7 @@ public:
     void write(const QByteArray& bytes) override;
     void remove() override;
 
-    void failWith(qint32 status) { m_failure = status; }
+    void failWith(SecretStore::Status status) { m_failure = status; }
     void recover() { m_failure.reset(); }
 
     // What is stored, for tests that plant or inspect the raw secret.
@@ -22,5 +23,5 @@ public:
 private:
     void throwIfFailing() const;
 
-    std::optional<qint32> m_failure;
+    std::optional<SecretStore::Status> m_failure;
 };
