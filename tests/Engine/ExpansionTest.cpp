@@ -132,12 +132,12 @@ TEST_F(TriggerReplacement, OwnPasteKeysPassThroughMarkedWhileOtherProgramsKeysCo
     ASSERT_EQ(desktop.keyboard.posted.size(), 2);
     const SyntheticKeyEvent down = desktop.keyboard.posted.at(0).second;
     const SyntheticKeyEvent up = desktop.keyboard.posted.at(1).second;
-    EXPECT_TRUE(down.keyDown);
-    EXPECT_FALSE(up.keyDown);
+    EXPECT_TRUE(down.press);
+    EXPECT_FALSE(up.press);
     for (const SyntheticKeyEvent& event : {down, up}) {
-        EXPECT_EQ(event.keyCode, VirtualKey::v);
-        EXPECT_EQ(event.flags, EventFlags::command);
-        EXPECT_EQ(event.userData, KeySimulator::marker);
+        EXPECT_EQ(event.key, Qt::Key_V);
+        EXPECT_EQ(event.modifiers, Qt::ControlModifier);
+        EXPECT_EQ(event.tag, KeySimulator::marker);
     }
     EXPECT_EQ(desktop.keyboard.posted.at(0).first, FakeDesktop::editorProcess);
     const quint64 generation = engine.generation();
@@ -147,8 +147,8 @@ TEST_F(TriggerReplacement, OwnPasteKeysPassThroughMarkedWhileOtherProgramsKeysCo
 
     // A key someone else synthesised is typing like any other.
     InputEvent foreign;
-    foreign.keyCode = VirtualKey::returnKey;
-    foreign.sourceUserData = 12345;
+    foreign.key = Qt::Key_Return;
+    foreign.tag = 12345;
     desktop.events.deliver(foreign);
     EXPECT_GT(engine.generation(), generation);
 }
@@ -211,9 +211,9 @@ TEST_F(AbandonedReplacement, KeyTypedBeforeThePasteLeavesTriggerAndKeyAsTyped)
 TEST_F(AbandonedReplacement, ClickScrollModifierOrApplicationSwitchBeforeThePasteAbandonsIt)
 {
     const std::vector<std::function<void()>> interruptions = {
-        [&] { desktop.mouseDown(InputEventType::leftMouseDown); },
-        [&] { desktop.mouseDown(InputEventType::scrollWheel); },
-        [&] { desktop.changeFlags(EventFlags::command); },
+        [&] { desktop.mouseDown(InputEventType::buttonPress); },
+        [&] { desktop.mouseDown(InputEventType::scroll); },
+        [&] { desktop.changeModifiers(Qt::ControlModifier); },
         [&] { desktop.workspace.activate(FakeDesktop::editorProcess); },
         [&] { desktop.events.disable(); },
     };

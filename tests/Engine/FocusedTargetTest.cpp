@@ -180,8 +180,8 @@ TEST(KeySimulatorPaste, PostsMarkedCommandVDownThenUpOrNothing)
     EXPECT_TRUE(KeySimulator::paste(desktop.keyboard, 77));
     ASSERT_EQ(desktop.keyboard.posted.size(), 2);
     EXPECT_EQ(desktop.keyboard.posted.at(0).first, 77);
-    EXPECT_TRUE(desktop.keyboard.posted.at(0).second.keyDown);
-    EXPECT_FALSE(desktop.keyboard.posted.at(1).second.keyDown);
+    EXPECT_TRUE(desktop.keyboard.posted.at(0).second.press);
+    EXPECT_FALSE(desktop.keyboard.posted.at(1).second.press);
 
     desktop.keyboard.posted.clear();
     desktop.keyboard.refuses = true;

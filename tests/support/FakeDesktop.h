@@ -125,13 +125,13 @@ public:
     std::shared_ptr<FakeTextField> focusedField();
 
     // One key-down typing `characters`; the focused field applies it in its own timing.
-    void typeKey(const QString& characters, quint16 keyCode = 0, quint64 flags = 0);
+    void typeKey(const QString& text, int key = Qt::Key_unknown, Qt::KeyboardModifiers modifiers = {});
     // One key per character of `text`.
     void type(const QString& text);
     // A key-down that types nothing the engine reads (arrows, Return, ...).
-    void press(quint16 keyCode, quint64 flags = 0);
-    void changeFlags(quint64 flags);
-    void mouseDown(InputEventType type = InputEventType::leftMouseDown);
+    void press(int key, Qt::KeyboardModifiers modifiers = {});
+    void changeModifiers(Qt::KeyboardModifiers modifiers);
+    void mouseDown(InputEventType type = InputEventType::buttonPress);
 
     ScriptedEventSource events;
     FakeAccessibility accessibility;

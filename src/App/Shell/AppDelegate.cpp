@@ -37,9 +37,7 @@
 
 namespace {
 
-constexpr quint64 mouseDownMask = (quint64(1) << quint32(InputEventType::leftMouseDown))
-    | (quint64(1) << quint32(InputEventType::rightMouseDown))
-    | (quint64(1) << quint32(InputEventType::otherMouseDown));
+constexpr InputEventTypes mouseDowns = InputEventType::buttonPress;
 
 AppDelegate::Environment completed(AppDelegate::Environment environment)
 {
@@ -381,8 +379,8 @@ void AppDelegate::installOutsideClickMonitor()
     EventSource* events = m_environment.mouseEvents;
     if (m_outsideClickMonitor || !events || !m_popover->isShown())
         return;
-    m_outsideClickMonitor = events->install(mouseDownMask, [this](const InputEvent& event) {
-        if (event.type == InputEventType::disabledByTimeout || event.type == InputEventType::disabledByUserInput) {
+    m_outsideClickMonitor = events->install(mouseDowns, [this](const InputEvent& event) {
+        if (event.type == InputEventType::sourceDisabled) {
             m_environment.mouseEvents->setEnabled(true);
             return;
         }
