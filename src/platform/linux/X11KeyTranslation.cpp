@@ -70,7 +70,7 @@ KeySym symbolForKey(int key)
             return symbol;
     }
     if (key >= Qt::Key_A && key <= Qt::Key_Z)
-        return KeySym(key - Qt::Key_A + XK_a);
+        return KeySym(key) - Qt::Key_A + XK_a;
     if (key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde)
         return KeySym(key);
     return NoSymbol;
