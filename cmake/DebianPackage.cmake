@@ -10,9 +10,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "text expander for the desktop tray")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
-set(VELMORA_PACKAGE_MAINTAINER "Velmora developers <packages@velmora.invalid>"
-  CACHE STRING "Maintainer field of the Debian package")
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VELMORA_PACKAGE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Velmora Developers <maintainers@velmora.app>")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -23,7 +23,7 @@ unset WAYLAND_DISPLAY
 
 if command -v Xvfb >/dev/null; then
   exec 3<> "$session/displayfd"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp +extension RECORD +extension XTEST >"$session/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp +extension RECORD +extension XTEST >"$session/xvfb.log" 2>&1 &
   pids+=($!)
   for _ in $(seq 100); do
     n=$(head -n1 "$session/displayfd" 2>/dev/null)

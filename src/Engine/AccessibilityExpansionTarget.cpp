@@ -53,10 +53,11 @@ bool AccessibilityExpansionTarget::isEditable()
     const std::optional<QString> subrole = answer<QString>(m_element->attributeValue(AX::subrole));
     const qint64 ownProcess = QCoreApplication::applicationPid();
 
-    return !m_desktop.accessibility->isSecureEventInputEnabled() && m_process != ownProcess
-        && isEnabledAndSettable(*m_element) && selection().has_value()
-        && (role == AX::textFieldRole || role == AX::textAreaRole || role == AX::comboBoxRole)
-        && subrole != AX::secureTextFieldSubrole;
+    // What makes a field is what it offers, an editable text with a caret, whatever its role:
+    // browsers show their fields as entries, sections or documents, office suites as
+    // paragraphs. Only an element that does not say what it is stays out.
+    return !m_desktop.accessibility->isSecureEventInputEnabled() && m_process != ownProcess && role
+        && subrole != AX::secureTextFieldSubrole && isEnabledAndSettable(*m_element) && selection().has_value();
 }
 
 bool AccessibilityExpansionTarget::isEnabledAndSettable(AccessibleElement& element)

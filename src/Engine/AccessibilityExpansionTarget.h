@@ -6,8 +6,9 @@
 #include <memory>
 
 // The focused text field of the application in front, reached through the desktop's
-// accessibility interface. Only editable, enabled, non-secure text fields, combo boxes and
-// text areas of other applications qualify. A target never becomes invalid by itself: once
+// accessibility interface. Any enabled element of another application whose text is
+// editable (its selected range settable) and readable qualifies, whatever its role, unless it
+// is a secure field. A target never becomes invalid by itself: once
 // focus moves on, its focus test fails and so do its operations. Finding a target asks the
 // field several questions; the focus test only whether it still has the focus and is still
 // enabled and editable (its kind does not change), so a target is worth keeping while the

@@ -140,18 +140,43 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
     // Someone else wrote in between: their contents stay, ours are gone.
     if (!owns(run->receipt, run->injected))
         return finish(*run);
-    if (!isStillValid(*run) || !run->target->select(run->range)) {
+    if (!isStillValid(*run)) {
         restore(*run);
         return finish(*run);
     }
+    if (!run->target->select(run->range))
+        return abandonSelection(run, selectionChecks);
+    waitForSelection(run, selectionChecks);
+}
+
+void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int attempts)
+{
+    const std::optional<TextRange> selection = run->target->selection();
+    const bool selected = selection == run->range;
+    // A selection that cannot be read this moment (a busy field) may still come.
+    if (!selected && attempts > 1 && (!selection || selection == run->caretRange()) && run->isCurrent()) {
+        m_schedule(selectionCheckDelay, [this, run, attempts] { waitForSelection(run, attempts - 1); });
+        return;
+    }
     // The paste itself makes sure that the field still has the focus.
-    if (run->isCurrent() && run->target->selection() == run->range && owns(run->receipt, run->injected)
-        && run->target->paste()) {
+    if (selected && run->isCurrent() && owns(run->receipt, run->injected) && run->target->paste()) {
         m_schedule(pasteCheckDelay, [this, run] { verifyPaste(run, pasteChecks); });
         return;
     }
-    if (run->target->isFocusedAndEditable() && run->target->selection() == run->range)
-        run->target->select(run->caretRange());
+    abandonSelection(run, selectionChecks);
+}
+
+void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int attempts)
+{
+    // A selection elsewhere is the user's own (a click while the keys were held). One that
+    // cannot be read, or a request the busy field did not answer, is tried again while the
+    // keys are still held: a selection on its way must not meet the next key.
+    const std::optional<TextRange> selection = run->target->selection();
+    const bool ours = !selection || *selection == run->range || *selection == run->caretRange();
+    if (ours && !run->target->select(run->caretRange()) && attempts > 1) {
+        m_schedule(selectionCheckDelay, [this, run, attempts] { abandonSelection(run, attempts - 1); });
+        return;
+    }
     restore(*run);
     finish(*run);
 }

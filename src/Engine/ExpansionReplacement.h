@@ -41,6 +41,10 @@ public:
     static constexpr double firstCaretCheckDelay = 0;
     static constexpr double caretCheckDelay = 0.02;
     static constexpr int caretChecks = 25;
+    // Browsers apply a selection asynchronously, a few to some tens of milliseconds after
+    // they acknowledged it: the paste waits until the selection reads back as the trigger.
+    static constexpr double selectionCheckDelay = 0.005;
+    static constexpr int selectionChecks = 40;
     static constexpr double pasteCheckDelay = 0.04;
     static constexpr int pasteChecks = 20;
     static constexpr qint64 largestExpansionBytes = 16'777'216;
@@ -60,7 +64,7 @@ public:
     // The longest a started replacement can take, not counting the time its field spends
     // answering.
     static constexpr double longestSeconds = firstCaretCheckDelay + caretCheckDelay * caretChecks
-        + pasteCheckDelay * pasteChecks;
+        + 2 * selectionCheckDelay * selectionChecks + pasteCheckDelay * pasteChecks;
 
     bool isBusy() const { return m_isBusy; }
 
@@ -69,6 +73,11 @@ private:
 
     void waitForFinalKey(const std::shared_ptr<Run>& run, int attempts);
     void replace(const std::shared_ptr<Run>& run, qint64 caret);
+    void waitForSelection(const std::shared_ptr<Run>& run, int attempts);
+    // Gives up a replacement whose trigger was asked to be selected: the caret goes back
+    // behind the trigger, also over a selection still on its way, so that the next key does
+    // not replace it; then the clipboard is put back.
+    void abandonSelection(const std::shared_ptr<Run>& run, int attempts);
     void verifyPaste(const std::shared_ptr<Run>& run, int attempts);
     bool isStillValid(Run& run);
     bool owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents);

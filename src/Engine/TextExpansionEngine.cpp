@@ -5,6 +5,7 @@
 #include "Utilities/Scheduler.h"
 #include "platform/EventSource.h"
 #include "platform/KeyboardHold.h"
+#include "platform/PrimarySelection.h"
 #include "platform/Workspace.h"
 
 #include <QPointer>
@@ -225,9 +226,15 @@ void TextExpansionEngine::startReplacement(const ExpansionMatcher::Entry& match,
             self->m_onExpansion(match.trigger, match.expansion);
     };
     auto ended = [self] {
-        if (self)
-            self->releaseKeyboard();
+        if (!self)
+            return;
+        if (self->m_desktop.primarySelection)
+            self->m_desktop.primarySelection->restore();
+        self->releaseKeyboard();
     };
+    // Selecting the trigger makes some toolkits take the primary selection over.
+    if (m_desktop.primarySelection)
+        m_desktop.primarySelection->save();
     // From the trigger's final key until the paste is confirmed, a key reaching the field
     // would land inside the edit; held, it arrives after it, and is read as typing then.
     if (m_replacement.start(plan, target, isCurrent, completed, ended) && m_desktop.keyboardHold)

@@ -23,6 +23,8 @@ QString AuthError::errorDescription() const
         return QStringLiteral("Sign-in cancelled.");
     case browserUnavailable:
         return QStringLiteral("The sign-in window could not be opened.");
+    case browserClosed:
+        return QStringLiteral("The browser closed before sign-in finished. Please try again.");
     }
     return {};
 }

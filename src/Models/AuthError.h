@@ -17,6 +17,7 @@ public:
         sessionChanged,
         cancelled,
         browserUnavailable,
+        browserClosed,
     };
 
     // Implicit, so that a case reads as the error itself: `throw AuthError(AuthError::busy)`,

@@ -43,3 +43,19 @@ size_t qHash(const Shortcut& s, size_t seed)
     seed = qHashMulti(seed, s.order);
     return RecordText::hash(seed, s.isExample);
 }
+
+namespace {
+
+bool sameText(const QString& a, const QString& b)
+{
+    return a.size() == b.size() && (a.constData() == b.constData() || a == b);
+}
+
+} // namespace
+
+bool Shortcut::identical(const Shortcut& a, const Shortcut& b)
+{
+    return sameText(a.id, b.id) && sameText(a.trigger, b.trigger) && sameText(a.expansion, b.expansion)
+        && a.groupId.has_value() == b.groupId.has_value() && (!a.groupId || sameText(*a.groupId, *b.groupId))
+        && a.order == b.order && a.isExample == b.isExample;
+}

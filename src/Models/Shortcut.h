@@ -21,6 +21,10 @@ struct Shortcut {
     qint64 order = 0;
     std::optional<bool> isExample;
 
+    // Exactly the same fields, text for text (not only canonically equivalent): what a copy
+    // of the record, or the record itself, is. Cheap for copies, which share their texts.
+    static bool identical(const Shortcut& a, const Shortcut& b);
+
     static Shortcut fromJson(const JsonReader& reader);
     QJsonValue toJson() const;
 

@@ -1,5 +1,6 @@
 #include "Models/UserData.h"
 
+#include "Models/LibraryDifference.h"
 #include "Utilities/Clock.h"
 #include "Utilities/Text.h"
 
@@ -66,16 +67,6 @@ bool foldersReachTopLevel(const QList<Group>& groups)
     return true;
 }
 
-template <class T>
-QSet<QString> liveIds(const QList<T>& items)
-{
-    QSet<QString> ids;
-    ids.reserve(items.size());
-    for (const T& item : items)
-        ids.insert(Text::canonical(item.id));
-    return ids;
-}
-
 } // namespace
 
 UserData UserData::empty()
@@ -122,6 +113,52 @@ void UserData::validate() const
     }
 }
 
+void UserData::validateChange(const UserData& before) const
+{
+    // Folders and icons are few: a change of them is checked whole.
+    if (!groups.isSharedWith(before.groups) || !customIcons.isSharedWith(before.customIcons)) {
+        validate();
+        return;
+    }
+    for (TombstoneKind kind : TombstoneKinds::all) {
+        if (!deletedIds.list(kind).isSharedWith(before.deletedIds.list(kind)) && !uniqueIds(deletedIds.list(kind)))
+            throw ruleBroken(kBadIdentifiers);
+    }
+    const SharedEnds ends = SharedEnds::of(shortcuts, before.shortcuts);
+    const qsizetype changedEnd = shortcuts.size() - ends.tail;
+    const qsizetype removedEnd = before.shortcuts.size() - ends.tail;
+
+    QSet<QString> groupIds;
+    groupIds.reserve(groups.size());
+    for (const Group& g : groups)
+        groupIds.insert(Text::canonical(g.id));
+    QSet<QString> added;
+    for (qsizetype i = ends.head; i < changedEnd; ++i) {
+        const Shortcut& s = shortcuts[i];
+        if (s.id.isEmpty())
+            throw ruleBroken(kBadIdentifiers);
+        if (s.trigger.isEmpty() || s.expansion.isEmpty())
+            throw ruleBroken("Library contains an empty shortcut trigger or text.");
+        if (s.groupId && !groupIds.contains(Text::canonical(*s.groupId)))
+            throw ruleBroken("A shortcut points to a missing folder.");
+        const QString id = Text::canonical(s.id);
+        if (added.contains(id))
+            throw ruleBroken(kBadIdentifiers);
+        added.insert(id);
+    }
+    // Ids that were in the replaced run stay unique; only new ones can meet an unchanged one.
+    for (qsizetype i = ends.head; i < removedEnd; ++i)
+        added.remove(Text::canonical(before.shortcuts[i].id));
+    if (added.isEmpty())
+        return;
+    for (qsizetype i = 0; i < shortcuts.size(); ++i) {
+        if (i == ends.head)
+            i = changedEnd;
+        if (i < shortcuts.size() && added.contains(Text::canonical(shortcuts[i].id)))
+            throw ruleBroken(kBadIdentifiers);
+    }
+}
+
 void UserData::recordDeletion(TombstoneKind kind, const QStringList& ids)
 {
     if (ids.isEmpty())
@@ -132,6 +169,7 @@ void UserData::recordDeletion(TombstoneKind kind, const QStringList& ids)
     // Updated in place and appended in the order given, so the result does not depend on
     // hashing and the same calls always leave the same list.
     QList<Tombstone>& markers = deletedIds.list(kind);
+    markers.reserve(markers.size() + ids.size());
     QHash<QString, qsizetype> indexOf;
     indexOf.reserve(markers.size() + ids.size());
     for (qsizetype i = 0; i < markers.size(); ++i)
@@ -152,10 +190,46 @@ void UserData::recordDeletion(TombstoneKind kind, const QStringList& ids)
 
 void UserData::reconcileTombstones()
 {
-    const QSet<QString> live[] = {liveIds(groups), liveIds(shortcuts), liveIds(customIcons)};
     for (TombstoneKind kind : TombstoneKinds::all) {
-        const QSet<QString>& alive = live[static_cast<int>(kind)];
-        deletedIds.list(kind).removeIf([&](const Tombstone& t) { return alive.contains(Text::canonical(t.id)); });
+        const QList<Tombstone>& markers = std::as_const(deletedIds).list(kind);
+        if (markers.isEmpty())
+            continue;
+        const auto drop = [&](const auto& items) {
+            if (items.isEmpty())
+                return;
+            // The smaller side is gathered and the larger looked through: most edits have
+            // far fewer markers than items, and deleting everything leaves no items at all.
+            QSet<QString> revived;
+            if (markers.size() <= items.size()) {
+                QSet<QString> marked;
+                marked.reserve(markers.size());
+                for (const Tombstone& t : markers)
+                    marked.insert(Text::canonical(t.id));
+                for (const auto& item : items) {
+                    const QString id = Text::canonical(item.id);
+                    if (marked.contains(id))
+                        revived.insert(id);
+                }
+            } else {
+                QSet<QString> live;
+                live.reserve(items.size());
+                for (const auto& item : items)
+                    live.insert(Text::canonical(item.id));
+                for (const Tombstone& t : markers) {
+                    const QString id = Text::canonical(t.id);
+                    if (live.contains(id))
+                        revived.insert(id);
+                }
+            }
+            // Untouched lists keep sharing their data with earlier versions of the library.
+            if (!revived.isEmpty())
+                deletedIds.list(kind).removeIf([&](const Tombstone& t) { return revived.contains(Text::canonical(t.id)); });
+        };
+        switch (kind) {
+        case TombstoneKind::groups: drop(std::as_const(groups)); break;
+        case TombstoneKind::shortcuts: drop(std::as_const(shortcuts)); break;
+        case TombstoneKind::customIcons: drop(std::as_const(customIcons)); break;
+        }
     }
 }
 

@@ -32,6 +32,10 @@ struct UserData {
     // rule: ids non-empty and unique per kind, shortcuts with trigger and text, folder
     // parents existing and acyclic, shortcut folders existing, deletion markers unique.
     void validate() const;
+    // The same check for a library made from `before`, which passed it: records still shared
+    // with `before` are not gone through again, so one edit of a large library is checked in
+    // time proportional to the edit (a new id is still looked for among all the others).
+    void validateChange(const UserData& before) const;
 
     // The first item with `id`, or null. Ids compare exactly, as the views and the edits do.
     const Shortcut* shortcut(const QString& id) const;

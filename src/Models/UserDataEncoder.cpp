@@ -18,20 +18,6 @@ const QByteArray emptyListRest = QByteArrayLiteral("\n    ]");
 // The list's items sit two levels deep.
 const QByteArray itemIndent = QByteArrayLiteral("        ");
 
-// Exact, not canonical, equality: a shortcut whose text only changed its Unicode form must be
-// written again, as its bytes differ.
-bool sameText(const QString& a, const QString& b)
-{
-    return a.size() == b.size() && (a.constData() == b.constData() || a == b);
-}
-
-bool sameShortcut(const Shortcut& a, const Shortcut& b)
-{
-    return sameText(a.id, b.id) && sameText(a.trigger, b.trigger) && sameText(a.expansion, b.expansion)
-        && a.groupId.has_value() == b.groupId.has_value() && (!a.groupId || sameText(*a.groupId, *b.groupId))
-        && a.order == b.order && a.isExample == b.isExample;
-}
-
 // The library written without its shortcuts, split where the list's items go: `head` ends
 // with the list's opening and `tail` starts with its closing line. Empty parts when the
 // coder's output does not have that shape.
@@ -238,7 +224,9 @@ VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data)
     for (qsizetype i = 0; i < data.shortcuts.size(); ++i) {
         const Shortcut& shortcut = data.shortcuts[i];
         const auto it = m_entries.constFind(shortcut.id);
-        if (it != m_entries.constEnd() && sameShortcut(it->shortcut, shortcut)) {
+        // Exact, not canonical, equality: a shortcut whose text only changed its Unicode form
+        // must be written again, as its bytes differ.
+        if (it != m_entries.constEnd() && Shortcut::identical(it->shortcut, shortcut)) {
             kept[i] = &*it;
             size += it->size + 2;
         } else {

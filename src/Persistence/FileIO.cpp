@@ -106,7 +106,9 @@ namespace {
 
 std::optional<QByteArray> read(const QString& path)
 {
-    const Descriptor fd(::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK, opening a FIFO put where a data file belongs would wait forever
+    // for a writer; only a regular file is read at all.
+    const Descriptor fd(::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
         if (errno == ENOENT)
             return std::nullopt;
@@ -115,6 +117,8 @@ std::optional<QByteArray> read(const QString& path)
     struct stat info { };
     if (::fstat(fd.get(), &info) != 0)
         fail(Operation::read, path, errno);
+    if (!S_ISREG(info.st_mode))
+        fail(Operation::read, path, S_ISDIR(info.st_mode) ? EISDIR : FileSystemError::notRegularFile);
     // Read straight into the result; one spare byte shows whether the file grew meanwhile.
     QByteArray bytes(qsizetype(info.st_size) + 1, Qt::Uninitialized);
     qsizetype filled = 0;
@@ -199,7 +203,7 @@ void writeAtomically(const QByteArray& bytes, const QString& path, Access access
 void replaceKeepingPrevious(const QByteArray& bytes, const QString& path, const QString& previousPath,
     const QByteArray& previousBytes)
 {
-    const QString replacement = writeTemporary(bytes, path, Access::standard);
+    const QString replacement = writeTemporary(bytes, path, Access::ownerOnly);
     const QString folder = QFileInfo(path).absolutePath();
     // The file's own disk blocks become the previous version: nothing is copied, and once the
     // file's name moves to the replacement no other name shares them, so a later in-place
@@ -218,7 +222,7 @@ void replaceKeepingPrevious(const QByteArray& bytes, const QString& path, const 
         try {
             if (!linkUnsupported(code))
                 fail(Operation::write, previousPath, code);
-            writeAtomically(previousBytes, previousPath, Access::standard);
+            writeAtomically(previousBytes, previousPath, Access::ownerOnly);
         } catch (...) {
             ::unlink(nativePath(replacement).constData());
             throw;

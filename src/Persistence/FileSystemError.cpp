@@ -21,5 +21,7 @@ QString FileSystemError::errorDescription() const
     case Operation::remove: action = QStringLiteral("The file “%1” could not be removed"); break;
     case Operation::setPermissions: action = QStringLiteral("The permissions of “%1” could not be changed"); break;
     }
-    return action.arg(name) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(m_code)) + u'.';
+    const QString reason = m_code == notRegularFile ? QStringLiteral("it is not a regular file")
+                                                    : QString::fromLocal8Bit(std::strerror(m_code));
+    return action.arg(name) + QStringLiteral(": ") + reason + u'.';
 }

@@ -14,11 +14,14 @@ public:
         remove,
         setPermissions };
 
+    // The code of a path that names something other than a regular file (a FIFO, a device).
+    static constexpr int notRegularFile = -1;
+
     FileSystemError(Operation operation, QString path, int code);
 
     Operation operation() const { return m_operation; }
     const QString& path() const { return m_path; }
-    // The errno value of the failing call.
+    // The errno value of the failing call, or notRegularFile.
     int code() const { return m_code; }
 
     QString errorDescription() const override;

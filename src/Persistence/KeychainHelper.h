@@ -40,6 +40,8 @@ public:
     std::optional<QByteArray> read() override;
     void write(const QByteArray& bytes) override;
     void remove() override;
+    // The Secret Service asks the user to unlock a locked keyring during a read.
+    bool mayWaitForUser() const override { return true; }
 
 private:
     QString m_account;

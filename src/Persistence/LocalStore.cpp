@@ -1,11 +1,14 @@
 #include "Persistence/LocalStore.h"
 
 #include "Models/SyncFailure.h"
+#include "Models/UserDataDecoder.h"
 #include "Persistence/FileSystemError.h"
 #include "Persistence/LibraryRecovery.h"
 #include "Utilities/Clock.h"
 #include "Utilities/Constants.h"
+#include "Utilities/HeapPolicy.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 
@@ -62,6 +65,12 @@ QString LocalStore::title(Resource resource)
 LocalStore& LocalStore::shared()
 {
     static LocalStore store(Constants::appSupportDir());
+    // The application's files are written off the interface thread.
+    static const bool inBackground = [] {
+        store.setBackgroundWrites(true);
+        return true;
+    }();
+    Q_UNUSED(inBackground);
     return store;
 }
 
@@ -96,10 +105,157 @@ LocalStore::LocalStore(QString directory, FileIO::Writer write, QObject* parent)
           [](const SyncRecord& record) { record.validate(); }, FileIO::read, replacerFor(m_write))
 {
     m_library.setEncoder([this](const UserData& data) { return m_libraryEncoder.encode(data); });
+    // The library reads itself and checks its rules as it is read: once is enough.
+    m_library.setDecoder(&UserDataDecoder::decode);
     // One instance runs at a time, so no write of ours is under way here: every temporary
     // file left is from one that was cut short.
     FileIO::removeTemporaryFiles(m_directory);
     loadSyncState();
+    m_statsTimer.setSingleShot(true);
+    connect(&m_statsTimer, &QTimer::timeout, this, [this] { queueWaitingStats(); });
+}
+
+LocalStore::~LocalStore()
+{
+    flushWrites();
+}
+
+void LocalStore::setBackgroundWrites(bool enabled, int statisticsDelayMs)
+{
+    flushWrites();
+    m_background = enabled;
+    m_statisticsDelayMs = statisticsDelayMs;
+    QObject::disconnect(m_quitConnection);
+    if (enabled) {
+        if (!m_writer)
+            m_writer = std::make_unique<OrderedWriter>();
+        // Counts that wait for their write are not lost by an ordinary quit.
+        if (QCoreApplication* app = QCoreApplication::instance())
+            m_quitConnection = connect(app, &QCoreApplication::aboutToQuit, this, [this] { flushWrites(); });
+    }
+}
+
+// ---------------------------------------------------------------- ordered writes
+
+template <class Value>
+void LocalStore::queueWrite(Resource resource, SafeJSONFile<Value>& file, const Value& value, std::vector<WriteDone> done)
+{
+    ++m_pendingWrites;
+    // Runs on the writer thread while background writes are on. The safe files it writes are
+    // touched by nothing else until their outcome is delivered: every other operation waits
+    // for the writer first.
+    auto job = [this, background = m_background, resource, &file, value, done = std::move(done)]() mutable {
+        WriteOutcome outcome{resource, false, false, false, {}, std::move(done)};
+        if (m_halted.load()) {
+            outcome.skipped = true;
+        } else {
+            try {
+                file.save(value);
+                outcome.written = true;
+            } catch (const FileSystemError& error) {
+                outcome.writeFailure = error.operation() != FileSystemError::Operation::read;
+                outcome.description = describe(error);
+            } catch (const std::exception& error) {
+                outcome.description = describe(error);
+            }
+            if (!outcome.written)
+                m_halted.store(true);
+            // A large library's save frees tens of megabytes of encoding scraps, which the heap
+            // would otherwise keep resident after every edit. Off the interface thread only.
+            if (background)
+                HeapPolicy::trim();
+        }
+        {
+            const std::lock_guard lock(m_outcomesMutex);
+            m_outcomes.push_back(std::move(outcome));
+        }
+        if (background)
+            QMetaObject::invokeMethod(this, &LocalStore::deliverOutcomes, Qt::QueuedConnection);
+    };
+    if (m_background) {
+        m_writer->post(std::move(job));
+    } else {
+        job();
+        deliverOutcomes();
+    }
+}
+
+void LocalStore::deliverOutcomes()
+{
+    for (;;) {
+        WriteOutcome outcome;
+        {
+            const std::lock_guard lock(m_outcomesMutex);
+            if (m_outcomes.empty())
+                break;
+            outcome = std::move(m_outcomes.front());
+            m_outcomes.pop_front();
+        }
+        --m_pendingWrites;
+        if (m_pendingWrites == 0)
+            m_halted.store(false);
+        if (outcome.written) {
+            succeeded(outcome.resource);
+        } else if (!outcome.skipped) {
+            if (outcome.writeFailure)
+                m_writeFailures.insert(outcome.resource);
+            failed(outcome.resource, outcome.description);
+        }
+        for (const WriteDone& done : outcome.done) {
+            if (done)
+                done(outcome.written);
+        }
+    }
+}
+
+bool LocalStore::saveDataInOrder(const UserData& data, WriteDone done)
+{
+    if (!m_loaded.contains(Resource::library) || !m_issues.isEmpty())
+        return false;
+    queueWrite(Resource::library, m_library, data, {std::move(done)});
+    return true;
+}
+
+bool LocalStore::saveStatsSoon(const Stats& stats, WriteDone done)
+{
+    if (!m_loaded.contains(Resource::stats) || !m_issues.isEmpty())
+        return false;
+    m_waitingStats = stats;
+    m_waitingStatsDone.push_back(std::move(done));
+    m_statsWaiting = true;
+    if (!m_background)
+        queueWaitingStats();
+    else if (!m_statsTimer.isActive())
+        m_statsTimer.start(m_statisticsDelayMs);
+    return true;
+}
+
+void LocalStore::queueWaitingStats()
+{
+    m_statsTimer.stop();
+    if (!m_statsWaiting)
+        return;
+    m_statsWaiting = false;
+    std::vector<WriteDone> done = std::move(m_waitingStatsDone);
+    m_waitingStatsDone.clear();
+    // A write that failed since these were accepted stops them like every later save.
+    if (!m_loaded.contains(Resource::stats) || !m_issues.isEmpty()) {
+        m_waitingStats = Stats{};
+        for (const WriteDone& callback : done) {
+            if (callback)
+                callback(false);
+        }
+        return;
+    }
+    queueWrite(Resource::stats, m_statistics, std::exchange(m_waitingStats, Stats{}), std::move(done));
+}
+
+void LocalStore::flushWrites()
+{
+    queueWaitingStats();
+    if (m_writer)
+        m_writer->waitUntilIdle();
+    deliverOutcomes();
 }
 
 bool LocalStore::isReady() const
@@ -197,6 +353,7 @@ bool LocalStore::save(Resource resource, SafeJSONFile<Value>& file, const Value&
 
 UserData LocalStore::loadData()
 {
+    flushWrites();
     UserData data = load(Resource::library, m_library, UserData::empty());
     if (m_loaded.contains(Resource::library))
         m_libraryEncoder.adopt(m_library.rememberedBytes(), data);
@@ -205,16 +362,19 @@ UserData LocalStore::loadData()
 
 AppSettings LocalStore::loadSettings()
 {
+    flushWrites();
     return load(Resource::settings, m_preferences, AppSettings::defaults());
 }
 
 Stats LocalStore::loadStats()
 {
+    flushWrites();
     return load(Resource::stats, m_statistics, Stats::empty());
 }
 
 void LocalStore::loadSyncState()
 {
+    flushWrites();
     if (FileIO::exists(QDir(m_directory).filePath(LibraryRecovery::markerFileName()))) {
         failed(Resource::sync, LibraryRecovery::Failure(LibraryRecovery::Failure::interrupted).errorDescription());
         return;
@@ -228,16 +388,19 @@ void LocalStore::loadSyncState()
 
 bool LocalStore::saveData(const UserData& data)
 {
+    flushWrites();
     return save(Resource::library, m_library, data);
 }
 
 bool LocalStore::saveSettings(const AppSettings& settings)
 {
+    flushWrites();
     return save(Resource::settings, m_preferences, settings);
 }
 
 bool LocalStore::saveStats(const Stats& stats)
 {
+    flushWrites();
     return save(Resource::stats, m_statistics, stats);
 }
 
@@ -245,6 +408,7 @@ bool LocalStore::saveStats(const Stats& stats)
 
 bool LocalStore::restoreBackup(Resource resource)
 {
+    flushWrites();
     return attempt(resource, [&] {
         switch (resource) {
         case Resource::library: m_library.restoreBackup(); break;
@@ -261,6 +425,7 @@ bool LocalStore::restoreBackup(Resource resource)
 
 QString LocalStore::archiveAndStartFresh()
 {
+    flushWrites();
     try {
         QString archive = LibraryRecovery::start(m_directory, m_write);
         clearIssues();
@@ -280,6 +445,7 @@ QString LocalStore::archiveAndStartFresh()
 
 QString LocalStore::keepDataCopies()
 {
+    flushWrites();
     const QDateTime now = Clock::current().now().toTimeZone(Clock::current().timeZone());
     return LibraryRecovery::keepCopies(m_directory,
         QStringLiteral("library-backup-") + now.toString(QStringLiteral("yyyy-MM-dd-HHmmss")), m_write);
@@ -287,6 +453,7 @@ QString LocalStore::keepDataCopies()
 
 std::optional<QString> LocalStore::exportJSON()
 {
+    flushWrites();
     if (!isReady())
         return std::nullopt;
     // Exports what the user sees: a data file changed by another program is reported, not

@@ -6,6 +6,7 @@
 #include "Models/UserData.h"
 #include "Models/UserDataEncoder.h"
 #include "Persistence/FileIO.h"
+#include "Persistence/OrderedWriter.h"
 #include "Persistence/SafeJSONFile.h"
 
 #include <QList>
@@ -13,9 +14,15 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QTimer>
+#include <atomic>
+#include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 struct CloudSyncSnapshot;
 struct SyncOwner;
@@ -25,7 +32,16 @@ struct SyncSnapshot;
 // and the sync record, each in its own safe file in the data folder. It tracks, per file,
 // whether the last operation on it succeeded and, if not, the sentence saying why; storage is
 // ready, and any file may be written, only while every file is fine and no fresh start is
-// half done. Everything runs synchronously on the calling (main) thread.
+// half done.
+//
+// Everything runs synchronously on the calling (main) thread, except the ordered saves of the
+// library and the statistics: with background writes on, those are written by one writer
+// thread in the order they were asked for, and their outcome is recorded and reported back on
+// the main thread once the bytes are on disk (or the write failed). A write that fails stops
+// every write queued after it, which then report failure without touching the disk. Every
+// other operation first waits for the queued writes and records their outcomes, so it sees
+// the files as the writes left them. With background writes off (the default) the ordered
+// saves are written before they return, through the same steps.
 class LocalStore : public QObject {
     Q_OBJECT
 
@@ -48,6 +64,14 @@ public:
 
     // Reads the sync record at once; the other files wait for their loads.
     explicit LocalStore(QString directory, FileIO::Writer write = FileIO::writeAtomically, QObject* parent = nullptr);
+    // Writes what is still queued or waiting first.
+    ~LocalStore() override;
+
+    // Turns the writer thread on. Statistics then wait `statisticsDelayMs` after the first of
+    // a burst of saves and are written once, as the last save left them: a crash loses at most
+    // that much of the counts. Queued writes are finished when the application quits.
+    void setBackgroundWrites(bool enabled, int statisticsDelayMs = 2000);
+    bool backgroundWrites() const { return m_background; }
 
     const QString& directory() const { return m_directory; }
     // For each resource whose last operation failed, that failure's sentence.
@@ -73,6 +97,18 @@ public:
     bool saveData(const UserData& data);
     bool saveSettings(const AppSettings& settings);
     bool saveStats(const Stats& stats);
+
+    // The ordered saves. Refused at once (false, `done` never called) as the plain saves are;
+    // otherwise `done` is called on this thread with whether the file now holds the value,
+    // after the bytes are on disk. Statistics saves that wait together are written once, as
+    // the last one gave them, and all of them learn that write's outcome.
+    using WriteDone = std::function<void(bool written)>;
+    bool saveDataInOrder(const UserData& data, WriteDone done);
+    bool saveStatsSoon(const Stats& stats, WriteDone done);
+    // Whether an ordered save has not reported its outcome yet.
+    bool hasPendingWrites() const { return m_pendingWrites > 0 || m_statsWaiting; }
+    // Writes waiting statistics now, waits for every queued write and reports the outcomes.
+    void flushWrites();
 
     bool restoreBackup(Resource resource);
     // Puts the three data files back to their pre-sync versions after an interrupted apply.
@@ -104,6 +140,20 @@ Q_SIGNALS:
 private:
     static QString describe(const std::exception& error);
 
+    // What the writer thread found, handed back to the main thread.
+    struct WriteOutcome {
+        Resource resource;
+        bool skipped = false; // an earlier write failed: this one was not tried
+        bool written = false;
+        bool writeFailure = false;
+        QString description;
+        std::vector<WriteDone> done;
+    };
+    template <class Value>
+    void queueWrite(Resource resource, SafeJSONFile<Value>& file, const Value& value, std::vector<WriteDone> done);
+    void queueWaitingStats();
+    void deliverOutcomes();
+
     template <class Value>
     Value load(Resource resource, SafeJSONFile<Value>& file, Value fallback);
     template <class Value>
@@ -130,4 +180,19 @@ private:
     SafeJSONFile<Stats> m_statistics;
     SafeJSONFile<SyncRecord> m_synchronization;
     SyncRecord m_syncRecord;
+
+    bool m_background = false;
+    int m_statisticsDelayMs = 2000;
+    int m_pendingWrites = 0;
+    // Set by the writer thread when a write fails; cleared once every queued write reported.
+    std::atomic<bool> m_halted{false};
+    std::mutex m_outcomesMutex;
+    std::deque<WriteOutcome> m_outcomes;
+    bool m_statsWaiting = false;
+    Stats m_waitingStats;
+    std::vector<WriteDone> m_waitingStatsDone;
+    QTimer m_statsTimer;
+    QMetaObject::Connection m_quitConnection;
+    // Last: its thread is ended, after running what is queued, before the files go.
+    std::unique_ptr<OrderedWriter> m_writer;
 };

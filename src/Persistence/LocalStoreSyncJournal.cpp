@@ -12,6 +12,7 @@
 
 SyncSnapshot LocalStore::snapshotForSync()
 {
+    flushWrites();
     if (!isReady())
         throw SyncFailure(SyncFailure::Kind::storageUnavailable);
     std::optional<SyncSnapshot> snapshot;
@@ -36,6 +37,7 @@ void LocalStore::writeJournal(const SyncRecord& record)
 
 void LocalStore::applySync(const SyncSnapshot& snapshot, const SyncSnapshot& expected, const SyncOwner& owner)
 {
+    flushWrites();
     snapshot.validate();
     const SyncSnapshot live = snapshotForSync();
     if (!live.matches(expected))
@@ -65,6 +67,7 @@ void LocalStore::applySync(const SyncSnapshot& snapshot, const SyncSnapshot& exp
 
 bool LocalStore::restoreInterruptedSync()
 {
+    flushWrites();
     if (!m_syncRecord.pending)
         return false;
     const SyncSnapshot before = m_syncRecord.pending->before;

@@ -2,6 +2,7 @@
 
 #include "Persistence/IdReservation.h"
 #include "Persistence/SiblingOrders.h"
+#include "Models/FolderIconCatalog.h"
 #include "Utilities/Text.h"
 #include "Models/TriggerNumbering.h"
 #include "Utilities/Uuid.h"
@@ -109,6 +110,18 @@ namespace {
             }
         }
         return out;
+    }
+
+    // A built-in icon's key, or one emoji (what the icon chooser stores). Anything else, such
+    // as an icon name of another program, would be drawn as a word in tiny type.
+    bool isKnownIcon(QStringView token)
+    {
+        if (FolderIconCatalog::icons().contains(token.toString()))
+            return true;
+        if (Text::graphemeCount(token) != 1)
+            return false;
+        const char32_t first = QStringView(token).toUcs4().value(0);
+        return first > 0x7F && !QChar::isLetterOrNumber(first);
     }
 
     bool isColour(QStringView token)
@@ -358,7 +371,7 @@ namespace {
                 for (QStringView token : tokens(decorations)) {
                     if (isColour(token))
                         colour = token.toString();
-                    else
+                    else if (isKnownIcon(token))
                         icon = token.toString();
                 }
                 path = trimmedOfSpaces(body.first(open));

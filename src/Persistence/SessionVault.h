@@ -8,7 +8,7 @@
 
 // Keeps the signed-in session in a credential storage as a small versioned record bound to
 // one backend project, and checks it on the way in and on the way out. Nothing is cached:
-// every load reads the storage afresh.
+// every load reads the storage afresh. A copy shares the storage.
 class SessionVault {
 public:
     SessionVault(QString projectURL, std::unique_ptr<CredentialStorage> storage);
@@ -30,5 +30,6 @@ public:
 
 private:
     QString m_projectURL;
-    std::unique_ptr<CredentialStorage> m_storage;
+    // Shared with copies that load on another thread and may outlive this one.
+    std::shared_ptr<CredentialStorage> m_storage;
 };

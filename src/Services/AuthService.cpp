@@ -1,16 +1,21 @@
 #include "Services/AuthService.h"
 
 #include "Models/AuthError.h"
+#include "Persistence/KeychainHelper.h"
 #include "Services/OAuthPKCE.h"
 #include "Services/SupabaseError.h"
 #include "Services/TokenResponse.h"
 #include "Utilities/Clock.h"
 
+#include <QCoreApplication>
 #include <QJsonObject>
 #include <QPointer>
+#include <thread>
 
 namespace {
 
+const QString lockedText
+    = QStringLiteral("Your keyring stayed locked, so your saved sign-in could not be read. Unlock it to try again.");
 const QString loadFailedText
     = QStringLiteral("Secure credentials could not be loaded. Sign out to reset them, then sign in again.");
 const QString signOutFailedText = QStringLiteral("Could not finish signing out: ");
@@ -53,13 +58,71 @@ AuthService::AuthService(SupabaseHTTPClient client, std::unique_ptr<CredentialSt
     const std::optional<BackendConfiguration>& configuration = m_client.configuration();
     if (!configuration || !configuration->isValid() || !configuration->cloudEnabled)
         return;
+    restoreStoredSession();
+}
+
+void AuthService::restoreStoredSession()
+{
+    if (!m_vault.storage().mayWaitForUser()) {
+        Result<std::optional<AuthSession>> stored = std::optional<AuthSession>();
+        try {
+            stored = m_vault.load();
+        } catch (...) {
+            stored = ErrorValue::current();
+        }
+        finishRestore(stored);
+        return;
+    }
+    // A locked keyring asks the user and the read waits for the answer: the interface and
+    // the engine go on meanwhile. The thread owns a copy of the vault, so an answer that
+    // comes after this service is gone (the program quit) harms nothing.
+    m_restoring = true;
+    Q_EMIT restoringChanged();
+    std::thread([vault = m_vault, self = QPointer<AuthService>(this)] {
+        Result<std::optional<AuthSession>> stored = std::optional<AuthSession>();
+        try {
+            stored = vault.load();
+        } catch (...) {
+            stored = ErrorValue::current();
+        }
+        if (QCoreApplication* application = QCoreApplication::instance()) {
+            QMetaObject::invokeMethod(
+                application,
+                [self, stored] {
+                    if (self)
+                        self->finishRestore(stored);
+                },
+                Qt::QueuedConnection);
+        }
+    }).detach();
+}
+
+void AuthService::finishRestore(const Result<std::optional<AuthSession>>& stored)
+{
+    const bool wasRestoring = std::exchange(m_restoring, false);
     try {
-        if (const std::optional<AuthSession> stored = m_vault.load())
-            publish(*stored);
+        if (const std::optional<AuthSession> session = stored.value())
+            publish(*session);
+    } catch (const KeychainHelper::StorageError& error) {
+        m_credentialLoadFailed = true;
+        m_storedSessionLocked = error.status() == SecretStore::Status::locked;
+        setLastError(m_storedSessionLocked ? lockedText : loadFailedText);
     } catch (...) {
         m_credentialLoadFailed = true;
-        m_lastError = loadFailedText;
+        setLastError(loadFailedText);
     }
+    if (wasRestoring)
+        Q_EMIT restoringChanged();
+}
+
+void AuthService::retryStoredSession()
+{
+    if (!m_storedSessionLocked || m_restoring)
+        return;
+    m_storedSessionLocked = false;
+    m_credentialLoadFailed = false;
+    setLastError(QString());
+    restoreStoredSession();
 }
 
 AuthService::~AuthService()
@@ -91,7 +154,7 @@ QUuid AuthService::beginSignIn()
     requireCloud();
     if (m_credentialLoadFailed)
         throw AuthError(AuthError::invalidStoredSession);
-    if (m_signingIn || m_isLoggedIn)
+    if (m_signingIn || m_isLoggedIn || m_restoring)
         throw AuthError(AuthError::busy);
     m_signingIn = m_generation;
     setLastError(QString());
@@ -306,6 +369,7 @@ bool AuthService::signOut()
         return false;
     }
     m_credentialLoadFailed = false;
+    m_storedSessionLocked = false;
     clearSession();
     setLastError(QString());
     return true;

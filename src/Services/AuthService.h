@@ -40,6 +40,13 @@ public:
     // Cleared by sign-out; nothing sets it yet.
     // The last stored-credential or sign-out failure, for the account screen; empty when none.
     const QString& lastError() const { return m_lastError; }
+    // The stored session is being read (a keyring may be asking to be unlocked meanwhile).
+    bool isRestoringSession() const { return m_restoring; }
+    // The keyring stayed locked when the stored session was read (its unlock prompt was
+    // cancelled): the session may be fine, and reading it again can restore it.
+    bool isStoredSessionLocked() const { return m_storedSessionLocked; }
+    // Reads the stored session again after isStoredSessionLocked().
+    void retryStoredSession();
     QUuid generation() const override { return m_generation; }
     WebOAuthSession& browser() { return m_browser; }
 
@@ -61,6 +68,7 @@ public:
 Q_SIGNALS:
     void currentUserChanged();
     void lastErrorChanged(const QString& lastError);
+    void restoringChanged();
 
 private:
     struct Refresh;
@@ -76,6 +84,8 @@ private:
     void publish(const AuthSession& session);
     void clearSession();
     void setLastError(const QString& error);
+    void restoreStoredSession();
+    void finishRestore(const Result<std::optional<AuthSession>>& stored);
 
     SupabaseHTTPClient m_client;
     SessionVault m_vault;
@@ -88,6 +98,8 @@ private:
     QUuid m_generation;
     std::optional<AuthSession> m_session;
     bool m_credentialLoadFailed = false;
+    bool m_storedSessionLocked = false;
+    bool m_restoring = false;
     std::optional<QUuid> m_signingIn;
     std::shared_ptr<Refresh> m_refresh;
 };

@@ -8,6 +8,10 @@ WebOAuthSession::WebOAuthSession(ExternalBrowser& browser, QObject* parent)
     , m_browser(&browser)
 {
     connect(&browser, &ExternalBrowser::urlReceived, this, [this](const QString& url) { finish(url); });
+    // Waiting out the time-out for a browser known to be gone would only leave the user
+    // looking at "Connecting…".
+    connect(&browser, &ExternalBrowser::launchFailed, this,
+        [this] { finish(Result<QString>::failure(AuthError(AuthError::browserClosed))); });
 }
 
 WebOAuthSession::~WebOAuthSession()

@@ -13,7 +13,8 @@ class ExternalBrowser;
 // the provider to send the browser back to this program's callback address. One run at a time;
 // a run ends exactly once, by the callback, by cancel() (the user's Cancel, or sign-out), or
 // after `timeout` seconds, and whatever arrives after its end is ignored. A browser never says
-// that its tab was closed, so a run the user abandoned ends by Cancel or the time-out.
+// that its tab was closed, so a run the user abandoned ends by Cancel or the time-out; a
+// browser that the launcher reports failed or killed ends it at once.
 class WebOAuthSession : public QObject {
     Q_OBJECT
 public:

@@ -3,6 +3,7 @@
 #include "Utilities/Color.h"
 #include "Utilities/Scheduler.h"
 #include "Utilities/TimeText.h"
+#include "Views/Components/WindowShape.h"
 
 #include <QCursor>
 #include <QGraphicsDropShadowEffect>
@@ -74,6 +75,9 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(label);
+    layout->activate();
+    // Without a compositor the clear background would be a black box around the text.
+    WindowShape::fitToContent(*window);
 
     // Centred on the pointer, its bottom edge 10 px above it.
     const QPoint origin(pointer.x() - width / 2, pointer.y() - 10 - height);

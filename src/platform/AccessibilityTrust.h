@@ -18,4 +18,9 @@ public:
     // Why the process is not trusted (for example "No X11 display: expansion needs an X11
     // session."), empty when it is.
     virtual QString untrustedReason() = 0;
+
+    // Whether requestTrust() can give what is missing. False when it lies beyond this
+    // program (no X11 session, an X server without RECORD or XTEST): asking again would not
+    // help, and the user needs the reason instead.
+    virtual bool canRequestTrust() { return true; }
 };

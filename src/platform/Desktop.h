@@ -6,6 +6,7 @@ class EventSource;
 class KeyboardHold;
 class KeyboardPoster;
 class Pasteboard;
+class PrimarySelection;
 class Workspace;
 
 // The desktop services the expansion engine works through. main() installs the Linux back
@@ -20,6 +21,8 @@ struct Desktop {
     Workspace* workspace = nullptr;
     // Optional: without one, keys typed during a replacement go on to the field unheld.
     KeyboardHold* keyboardHold = nullptr;
+    // Optional: without one, a selection that a replacement made another program take is lost.
+    PrimarySelection* primarySelection = nullptr;
 
     bool isComplete() const;
 

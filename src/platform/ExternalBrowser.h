@@ -17,6 +17,9 @@ public:
 
     // Passes on a URL that reached the program from outside, as text exactly as it came.
     void deliver(const QString& url) { Q_EMIT urlReceived(url); }
+    // Says that the browser last opened failed or ended abnormally, where the launcher can
+    // tell (a browser started in the launcher's foreground that crashed or was killed).
+    void reportLaunchFailed() { Q_EMIT launchFailed(); }
 
     static ExternalBrowser& current();
     // Installs `browser` (not owned); nullptr restores the default, which opens nothing.
@@ -24,4 +27,5 @@ public:
 
 Q_SIGNALS:
     void urlReceived(const QString& url);
+    void launchFailed();
 };

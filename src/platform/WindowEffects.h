@@ -15,6 +15,10 @@ public:
     // Asks the window system to blur the desktop behind the whole of `window` (a created
     // native window); does nothing where blur is not offered.
     virtual void setBlurBehind(QWindow& window, bool enabled) = 0;
+    // Gives the keyboard to `window` (shown and mapped) even when no input event of this
+    // program asked for it (a tray menu answered over D-Bus), where the window manager's
+    // rules against stolen focus or a stale event time make Qt's own request fail.
+    virtual void activate(QWindow& window) { (void)window; }
 
     // The installed back end; without one, windows are opaque and nothing is blurred.
     static WindowEffects& current();

@@ -396,3 +396,33 @@ TEST_F(TriggerReplacement, RepeatedCharacterTriggerAfterThatCharacterWaitsForALa
         EXPECT_EQ(expansions.size(), 1) << lateBy;
     }
 }
+
+// Selecting the trigger makes some toolkits take the primary selection over.
+using PrimarySelectionKeeping = EngineFixture;
+
+TEST_F(PrimarySelectionKeeping, SavedBeforeTheTriggerIsSelectedAndPutBackOnceTheReplacementIsDone)
+{
+    std::optional<TextRange> selectionAtSave;
+    QString textAtRestore;
+    desktop.primarySelection.onSave = [&] { selectionAtSave = field->selection; };
+    desktop.primarySelection.onRestore = [&] { textAtRestore = field->text; };
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    ASSERT_TRUE(selectionAtSave);
+    EXPECT_EQ(selectionAtSave->length, 0);
+    EXPECT_EQ(textAtRestore, QStringLiteral("Hello ") + signature);
+    EXPECT_EQ(desktop.primarySelection.restores, 1);
+}
+
+TEST_F(PrimarySelectionKeeping, PutBackAlsoWhenTheReplacementFails)
+{
+    field->pasteDelay.reset();
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    field->refusesSelection = true;
+    desktop.type(QStringLiteral(" /sig"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig /sig"));
+    EXPECT_EQ(desktop.primarySelection.saves, 2);
+    EXPECT_EQ(desktop.primarySelection.restores, 2);
+}

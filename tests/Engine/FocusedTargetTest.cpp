@@ -39,11 +39,12 @@ TEST_F(NeverExpands, IntoThisApplicationsOwnWindows)
     expectTriggerStays("own window");
 }
 
-TEST_F(NeverExpands, ElementsThatAreNotTextFields)
+TEST_F(NeverExpands, ElementsWithoutEditableText)
 {
-    for (const char* role : {"AXStaticText", "AXWebArea", "AXButton"}) {
+    for (const char* role : {"AXStaticText", "AXWebArea", "AXButton", "AXTextArea"}) {
         field = desktop.focusNewField();
         field->role = QString::fromLatin1(role);
+        field->selectionSettable = false;
         expectTriggerStays(role);
     }
     field = desktop.focusNewField();
@@ -107,7 +108,9 @@ TEST_F(FocusedTarget, EditableFieldOfTheFrontApplicationWithShortTimeouts)
 
 TEST_F(FocusedTarget, AcceptedRolesWithOrWithoutSubroleAndEnabledState)
 {
-    for (QLatin1StringView role : {AX::textFieldRole, AX::textAreaRole, AX::comboBoxRole}) {
+    // Browsers and office suites show editable text under roles of their own.
+    for (QLatin1StringView role : {AX::textFieldRole, AX::textAreaRole, AX::comboBoxRole, QLatin1StringView("AXGroup"),
+             QLatin1StringView("AT-SPI paragraph")}) {
         field->role = QString(role);
         EXPECT_TRUE(AccessibilityExpansionTarget::focused()) << role.data();
     }

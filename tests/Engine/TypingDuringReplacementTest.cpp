@@ -69,3 +69,72 @@ TEST_F(TypingDuringReplacement, StoppingTheEngineLetsHeldKeysGo)
     EXPECT_FALSE(desktop.keyboardHold.isHolding());
     EXPECT_EQ(desktop.keyboardHold.heldCount(), 0);
 }
+
+// Browsers acknowledge a selection request at once and apply it some milliseconds later.
+using LateSelection = EngineFixture;
+
+TEST_F(LateSelection, ThePasteWaitsUntilTheTriggerReadsBackSelected)
+{
+    for (double lateBy : {0.004, 0.02, 0.12}) {
+        auto next = desktop.focusNewField(QStringLiteral("Hi "));
+        next->selectionDelay = lateBy;
+        expansions.clear();
+        desktop.type(QStringLiteral("/sig and more"));
+        settle();
+        EXPECT_EQ(next->text, QStringLiteral("Hi ") + signature + QStringLiteral(" and more")) << lateBy;
+        EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature)) << lateBy;
+        EXPECT_FALSE(desktop.keyboardHold.isHolding());
+    }
+}
+
+TEST_F(LateSelection, ASelectionThatComesTooLateIsTakenBackAndTheHeldKeysFollowTheTrigger)
+{
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    field->selectionDelay = ExpansionReplacement::selectionCheckDelay * ExpansionReplacement::selectionChecks + 0.1;
+    desktop.type(QStringLiteral("/sig ok"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig ok"));
+    EXPECT_EQ(field->selection.length, 0);
+    EXPECT_TRUE(desktop.keyboard.posted.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_FALSE(desktop.keyboardHold.isHolding());
+}
+
+TEST_F(LateSelection, TakingBackASelectionOnItsWayIsTriedAgainWhenTheFieldDoesNotAnswer)
+{
+    field->selectionDelay = ExpansionReplacement::selectionCheckDelay * ExpansionReplacement::selectionChecks + 0.1;
+    desktop.type(QStringLiteral("/sig ok"));
+    scheduler.advance(0.05);
+    field->unansweredSelections = 2;
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig ok"));
+    EXPECT_EQ(field->selection.length, 0);
+    EXPECT_EQ(field->unansweredSelections, 0);
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(LateSelection, ASelectionNeverAppliedLeavesTheFieldAsTyped)
+{
+    field->selectionDelay.reset();
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    desktop.type(QStringLiteral(" ok"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig ok"));
+    EXPECT_TRUE(desktop.keyboard.posted.isEmpty());
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(LateSelection, FocusLeavingWhileTheSelectionIsOnItsWayStopsTheReplacement)
+{
+    field->selectionDelay = 0.02;
+    desktop.type(QStringLiteral("/sig"));
+    scheduler.advance(0.01);
+    auto other = std::make_shared<FakeTextField>();
+    desktop.focus(FakeDesktop::editorProcess, other);
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_TRUE(desktop.keyboard.posted.isEmpty());
+}

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using Resource = LocalStore::Resource;
 using StorageTest::library;
@@ -91,6 +92,30 @@ TEST_F(LocalStoreTest, SavedValuesAreWhatTheNextStartLoads)
     EXPECT_EQ(reopened.loadSettings().theme, QStringLiteral("dark"));
     EXPECT_EQ(reopened.loadStats().totalExpansions, 12);
     EXPECT_TRUE(reopened.isReady());
+}
+
+TEST_F(LocalStoreTest, EveryFileItWritesAndItsBackupIsPrivateToTheUser)
+{
+    open();
+    Stats stats = Stats::empty();
+    for (int round = 1; round <= 2; ++round) {
+        ASSERT_TRUE(store->saveData(library(QStringLiteral("hello %1").arg(round))));
+        stats.totalExpansions = round;
+        ASSERT_TRUE(store->saveStats(stats));
+    }
+    const QStringList written = folderEntries();
+    for (const char* name : {"data.json", "data.json.backup", "stats.json", "stats.json.backup"})
+        ASSERT_TRUE(written.contains(QLatin1String(name))) << name << " in " << written.join(u' ').toStdString();
+    for (const QString& name : written)
+        EXPECT_EQ(StorageTest::modeOf(dir.file(name)), 0600) << name.toStdString();
+}
+
+TEST_F(LocalStoreTest, AFifoInPlaceOfTheLibraryIsAnIssueNotAHang)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.file(QStringLiteral("data.json"))).constData(), 0600), 0);
+    open();
+    EXPECT_FALSE(store->isReady());
+    EXPECT_FALSE(store->saveData(library(QStringLiteral("hello"))));
 }
 
 TEST_F(LocalStoreTest, ADamagedLibraryBlocksEverySaveAndIsLeftAsItIs)

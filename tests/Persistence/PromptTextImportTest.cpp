@@ -223,7 +223,7 @@ TEST(PresetTextExpansion, ColonLineBeforeInlinePresetIsAFolderOnlyWhileInlineIsO
 TEST(PresetTextFolders, PathWithDecorationsCreatesEachLevelOnceAndDecoratesTheDeepest)
 {
     const Parsed parsed = PromptTextImport::parse(
-        text({"Work/Mail [#3366FF envelope]:", "/m \u2192 mail", "", "Work:", "/w \u2192 work"}));
+        text({"Work/Mail [#3366FF mail]:", "/m \u2192 mail", "", "Work:", "/w \u2192 work"}));
     ASSERT_EQ(parsed.groups.size(), 2);
     const Group& work = parsed.groups.at(0);
     const Group& mail = parsed.groups.at(1);
@@ -235,29 +235,40 @@ TEST(PresetTextFolders, PathWithDecorationsCreatesEachLevelOnceAndDecoratesTheDe
     EXPECT_EQ(mail.order, 0);
     EXPECT_EQ(mail.parentGroupId, work.id);
     EXPECT_EQ(mail.color, "#3366FF");
-    EXPECT_EQ(mail.icon, "envelope");
+    EXPECT_EQ(mail.icon, "mail");
     EXPECT_EQ(mail.visibility, "private");
     EXPECT_FALSE(mail.collapsed || mail.shareId);
     EXPECT_EQ(parsed.shortcuts.at(0).groupId, mail.id);
     EXPECT_EQ(parsed.shortcuts.at(1).groupId, work.id);
 }
 
-TEST(PresetTextFolders, LastColourAndLastIconWinAndOtherTokensAreIcons)
+TEST(PresetTextFolders, LastColourAndLastIconWinAndOnlyKnownIconsAreKept)
 {
     const Parsed parsed = PromptTextImport::parse(QStringLiteral("Home [#fff \u2605  #12 #000000\tstar]:"));
     EXPECT_EQ(parsed.groups.first().name, "Home");
     EXPECT_EQ(parsed.groups.first().color, "#000000");
     EXPECT_EQ(parsed.groups.first().icon, "star");
-    const Parsed shortToken = PromptTextImport::parse(QStringLiteral("Home [#12]:"));
-    EXPECT_EQ(shortToken.groups.first().icon, "#12");
-    EXPECT_FALSE(shortToken.groups.first().color);
+    const Parsed emoji = PromptTextImport::parse(QStringLiteral("Home [\U0001F680]:"));
+    EXPECT_EQ(emoji.groups.first().icon, QStringLiteral("\U0001F680"));
+
+    // Names of icons the catalog does not have, and malformed colours, are dropped; the
+    // folder, its colour and its shortcuts are still taken.
+    for (const char* line : {"Work/Mail [#3366FF envelope]:", "Work/Mail [#12 #3366FF]:", "Work/Mail [x #3366FF]:"}) {
+        const Parsed unknown = PromptTextImport::parse(text({line, "/m \u2192 mail"}));
+        ASSERT_EQ(unknown.groups.size(), 2) << line;
+        EXPECT_EQ(unknown.groups.at(1).name, "Mail") << line;
+        EXPECT_FALSE(unknown.groups.at(1).icon) << line;
+        EXPECT_EQ(unknown.groups.at(1).color, "#3366FF") << line;
+        ASSERT_EQ(unknown.shortcuts.size(), 1) << line;
+        EXPECT_EQ(unknown.shortcuts.first().groupId, unknown.groups.at(1).id) << line;
+    }
 }
 
 TEST(PresetTextFolders, LaterLineChangesOnlyTheDecorationsItNames)
 {
-    const Parsed parsed = PromptTextImport::parse(text({"Home [rocket #abc]:", "Home [#123456]:"}));
+    const Parsed parsed = PromptTextImport::parse(text({"Home [code #abc]:", "Home [#123456]:"}));
     ASSERT_EQ(parsed.groups.size(), 1);
-    EXPECT_EQ(parsed.groups.first().icon, "rocket");
+    EXPECT_EQ(parsed.groups.first().icon, "code");
     EXPECT_EQ(parsed.groups.first().color, "#123456");
 }
 

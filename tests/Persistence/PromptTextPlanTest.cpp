@@ -63,13 +63,13 @@ TEST(PresetTextPlan, MatchingFolderTakesTheShortcutsAfterItsOwn)
 TEST(PresetTextPlan, NewFolderIsOrderedAfterItsSiblingsWithTheReadDecorations)
 {
     const UserData library = libraryWithWork();
-    const auto plan = planFor(QStringLiteral("Work/Drafts [pencil #abc]:\n/d \u2192 x\n\nTravel:\n/t \u2192 y"), library);
+    const auto plan = planFor(QStringLiteral("Work/Drafts [book #abc]:\n/d \u2192 x\n\nTravel:\n/t \u2192 y"), library);
     EXPECT_EQ(plan.addedGroupCount, 2);
     const Group& drafts = plan.library.groups.at(3);
     EXPECT_EQ(drafts.name, "Drafts");
     EXPECT_EQ(drafts.parentGroupId, "G1");
     EXPECT_EQ(drafts.order, 3);
-    EXPECT_EQ(drafts.icon, "pencil");
+    EXPECT_EQ(drafts.icon, "book");
     EXPECT_EQ(drafts.color, "#abc");
     EXPECT_EQ(drafts.visibility, "private");
     EXPECT_FALSE(drafts.collapsed || drafts.shareId);

@@ -10,6 +10,8 @@
 #include "TestBackend.h"
 
 #include <QSignalSpy>
+#include <QSemaphore>
+#include <atomic>
 #include <gtest/gtest.h>
 
 using AccessError = BackendConfiguration::AccessError;
@@ -108,6 +110,72 @@ TEST_F(AuthServiceTest, TheStoredSessionIsRestoredAtStart)
     EXPECT_TRUE(auth->isLoggedIn());
     EXPECT_EQ(auth->currentUser()->id, backend.signingInUser().id);
     EXPECT_TRUE(credentials().succeeded());
+}
+
+// A keyring whose reads wait for the user to answer its unlock prompt, on whatever thread
+// reads it.
+class PromptingKeyring final : public CredentialStorage {
+public:
+    explicit PromptingKeyring(std::optional<QByteArray> stored)
+        : m_bytes(std::move(stored))
+    {
+    }
+    std::optional<QByteArray> read() override
+    {
+        m_prompts.release();
+        m_answers.acquire();
+        if (!m_unlock)
+            throw KeychainHelper::StorageError(SecretStore::Status::locked);
+        return m_bytes;
+    }
+    void write(const QByteArray& bytes) override { m_bytes = bytes; }
+    void remove() override { m_bytes.reset(); }
+    bool mayWaitForUser() const override { return true; }
+
+    // Waits until a read asks, then answers it.
+    bool answer(bool unlock)
+    {
+        if (!m_prompts.tryAcquire(1, 5000))
+            return false;
+        m_unlock = unlock;
+        m_answers.release();
+        return true;
+    }
+    bool stored() const { return m_bytes.has_value(); }
+
+private:
+    std::optional<QByteArray> m_bytes;
+    std::atomic<bool> m_unlock = false;
+    QSemaphore m_prompts;
+    QSemaphore m_answers;
+};
+
+TEST_F(AuthServiceTest, ALockedKeyringIsReadOffTheInterfaceThreadAndACancelledPromptCanBeTriedAgain)
+{
+    signIn();
+    auto* keyring = new PromptingKeyring(storage->bytes);
+    auth = std::make_unique<AuthService>(backend.client(true), std::unique_ptr<CredentialStorage>(keyring), browser);
+    // The constructor came back while the keyring still asks.
+    EXPECT_TRUE(auth->isRestoringSession());
+    EXPECT_FALSE(auth->isLoggedIn());
+    const auto refused = BackendSignIn::wait(*auth, scheduler);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->errorAs<AuthError>(), AuthError::busy) << "no second sign-in while the first is being read";
+
+    ASSERT_TRUE(keyring->answer(false));
+    ASSERT_TRUE(BackendSignIn::waitUntil(scheduler, [&] { return !auth->isRestoringSession(); }));
+    EXPECT_FALSE(auth->isLoggedIn());
+    EXPECT_TRUE(auth->isStoredSessionLocked());
+    EXPECT_FALSE(auth->lastError().isEmpty());
+    EXPECT_TRUE(keyring->stored()) << "a locked keyring is no reason to delete the session";
+
+    auth->retryStoredSession();
+    EXPECT_TRUE(auth->isRestoringSession());
+    ASSERT_TRUE(keyring->answer(true));
+    ASSERT_TRUE(BackendSignIn::waitUntil(scheduler, [&] { return auth->isLoggedIn(); }));
+    EXPECT_FALSE(auth->isStoredSessionLocked());
+    EXPECT_TRUE(auth->lastError().isEmpty());
+    EXPECT_EQ(auth->currentUser()->id, backend.signingInUser().id);
 }
 
 TEST_F(AuthServiceTest, UnreadableStoredCredentialsBlockSignInUntilSignOut)

@@ -98,6 +98,22 @@ TEST_F(BrowserSignIn, TheTimeOutOfAnEarlierRunNeverEndsALaterOne)
     EXPECT_EQ(results.error(1), AuthError::cancelled);
 }
 
+TEST_F(BrowserSignIn, ABrowserReportedGoneEndsTheRunAtOnceAndALaterRunWorks)
+{
+    session.signIn(authorize, results.completion());
+    browser.reportLaunchFailed();
+    ASSERT_EQ(results.list.size(), 1);
+    EXPECT_EQ(results.error(0), AuthError::browserClosed);
+    EXPECT_FALSE(session.isWaiting());
+
+    browser.reportLaunchFailed();
+    EXPECT_EQ(results.list.size(), 1) << "nothing waits any more";
+    session.signIn(authorize, results.completion());
+    browser.deliver(callback);
+    ASSERT_EQ(results.list.size(), 2);
+    EXPECT_EQ(results.list.at(1).value(), callback);
+}
+
 TEST_F(BrowserSignIn, ABrowserThatCannotBeOpenedEndsTheRunAtOnce)
 {
     browser.setOpens(false);

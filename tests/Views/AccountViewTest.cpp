@@ -3,6 +3,7 @@
 #include "Models/VelmoraJSON.h"
 #include "Models/AuthError.h"
 #include "Utilities/VelmoraError.h"
+#include "platform/SecretStore.h"
 #include "Views/Components/GlassButton.h"
 #include "Views/Components/ScreenHeader.h"
 #include "Views/Components/SymbolButton.h"
@@ -98,6 +99,24 @@ TEST_F(AccountViewTest, AnUnreadableSavedSignInIsReportedWithAWayToClearIt)
     EXPECT_FALSE(shows(unreadableText));
     EXPECT_FALSE(storage->bytes);
     EXPECT_EQ(visibleButton(view.get(), QStringLiteral("Clear saved sign-in")), nullptr);
+}
+
+TEST_F(AccountViewTest, AKeyringLeftLockedOffersToTryAgainBeforeClearingTheSavedSignIn)
+{
+    signIn();
+    nextStorageFailure = SecretStore::Status::locked;
+    build({});
+    open();
+    EXPECT_FALSE(auth->isLoggedIn());
+    ASSERT_NE(visibleButton(view.get(), QStringLiteral("Try again")), nullptr);
+    EXPECT_NE(visibleButton(view.get(), QStringLiteral("Clear saved sign-in")), nullptr);
+
+    // The user unlocks the keyring this time.
+    storage->recover();
+    click(QStringLiteral("Try again"));
+    EXPECT_TRUE(until([&] { return auth->isLoggedIn(); }));
+    EXPECT_TRUE(storage->bytes) << "the saved sign-in was kept";
+    EXPECT_EQ(visibleButton(view.get(), QStringLiteral("Try again")), nullptr);
 }
 
 TEST_F(AccountViewTest, ASignInRefusedForUnreadableCredentialsShowsBothNotices)

@@ -37,7 +37,15 @@ public:
         ++requests;
         return trusted;
     }
-    QString untrustedReason() override { return trusted ? QString() : QStringLiteral("Not trusted in this test."); }
+    QString untrustedReason() override
+    {
+        if (trusted)
+            return {};
+        return requestable ? QStringLiteral("Not trusted in this test.") : QStringLiteral("The X server offers no RECORD extension.");
+    }
+    bool canRequestTrust() override { return requestable; }
+    // False as on an X server without RECORD: asking cannot help.
+    bool requestable = true;
 };
 
 class MemoryClipboard final : public PlainTextClipboard {

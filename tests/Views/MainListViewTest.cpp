@@ -451,6 +451,22 @@ TEST_F(MainListViewTest, EnableAsksForThePermissionAndTheBannerWaitsForTheNextCh
     EXPECT_FALSE(view->accessibilityBanner()->isVisible());
 }
 
+TEST_F(MainListViewTest, WhenAskingCannotHelpTheBannerSaysWhatIsMissingInsteadOfOfferingEnable)
+{
+    trust.trusted = false;
+    trust.requestable = false;
+    openView();
+    AccessibilityBanner* banner = view->accessibilityBanner();
+    ASSERT_TRUE(banner->isVisible());
+    EXPECT_FALSE(banner->enableButton()->isVisible());
+    EXPECT_EQ(banner->message()->text(), trust.untrustedReason());
+
+    trust.requestable = true;
+    scheduler.advance(2);
+    EXPECT_TRUE(banner->enableButton()->isVisible());
+    EXPECT_NE(banner->message()->text(), trust.untrustedReason());
+}
+
 TEST_F(MainListViewTest, TheChecksStopWhileTheScreenIsHidden)
 {
     openView();

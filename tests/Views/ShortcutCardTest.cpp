@@ -1,3 +1,4 @@
+#include "Utilities/Theme.h"
 #include "MainListFixture.h"
 #include "LibraryEditing.h"
 #include "Views/Components/SymbolButton.h"
@@ -97,6 +98,37 @@ TEST_F(ShortcutCardTest, ALongExpansionIsCutToTwoLinesUnlessTheWholeTextIsAskedF
     EXPECT_GT(shown.lines.size(), 2);
     EXPECT_FALSE(shown.truncated);
     EXPECT_GT(shortcutCard(QStringLiteral("S1"))->height(), cutHeight);
+}
+
+TEST_F(ShortcutCardTest, APreviewOfAVeryLongTextShowsItsBeginningWhateverItsShape)
+{
+    const QString words = QStringLiteral("alpha beta gamma delta epsilon ").repeated(100);
+    // Marks of no width let a line hold many characters; short lines break early.
+    const QString marks = QStringLiteral("a") + QString(600, QChar(0x0301)) + QStringLiteral(" tail of the text").repeated(40);
+    const QString lines = QStringLiteral("x\n").repeated(1500);
+    const QString longWord = QStringLiteral("y").repeated(3000);
+    for (const QString& text : {words, marks, lines, longWord}) {
+        ASSERT_TRUE(state->updateShortcut(QStringLiteral("S1"), std::nullopt, text));
+        openView();
+        ClampedTextLabel* preview = shortcutCard(QStringLiteral("S1"))->previewLabel();
+        const ClampedTextLabel::Layout shown = preview->layoutFor(preview->width());
+        ClampedTextLabel whole(text, preview->font().pixelSize(), QFont::Weight(preview->font().weight()),
+            &Theme::textSecondary, ClampedTextLabel::unlimited);
+        whole.setFont(preview->font());
+        whole.setLineSpacing(1);
+        const ClampedTextLabel::Layout all = whole.layoutFor(preview->width());
+        ASSERT_EQ(shown.lines.size(), 2);
+        ASSERT_GT(all.lines.size(), 2);
+        EXPECT_TRUE(shown.truncated);
+        EXPECT_EQ(shown.lines.first(), all.lines.first());
+        // The second line is the rest of the text on one line, cut with an ellipsis.
+        QString rest = text.mid(all.lines.first().size());
+        if (rest.startsWith(QLatin1Char('\n')))
+            rest.remove(0, 1);
+        rest.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        ASSERT_TRUE(shown.lines.last().endsWith(QChar(0x2026)));
+        EXPECT_TRUE(rest.trimmed().startsWith(shown.lines.last().chopped(1)));
+    }
 }
 
 TEST_F(ShortcutCardTest, ALongTriggerStaysOnOneLineWithoutWideningTheCard)

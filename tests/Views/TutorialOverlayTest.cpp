@@ -127,8 +127,11 @@ TEST(TutorialTooltipPlacement, StaysInsideTheOverlayNextToItsTarget)
     };
     EXPECT_EQ(at(QRectF(10, 100, 0, 20), Position::below), QPointF(147, 100 + 20 + 12 + 85));
     EXPECT_EQ(at(QRectF(330, 100, 0, 20), Position::below).x(), 193);
-    EXPECT_EQ(at(QRectF(100, 540, 40, 20), Position::below).y(), 560 - 85 - 8);
-    EXPECT_EQ(at(QRectF(100, 10, 40, 20), Position::above).y(), 85 + 8);
+    // Without room on the side asked for, the card goes to the other side instead of
+    // covering the target; without room on either, it is kept on screen.
+    EXPECT_EQ(at(QRectF(100, 540, 40, 20), Position::below).y(), 540 - 12 - 85);
+    EXPECT_EQ(at(QRectF(100, 10, 40, 20), Position::above).y(), 10 + 20 + 12 + 85);
+    EXPECT_EQ(at(QRectF(100, 150, 40, 260), Position::above).y(), 85 + 8);
     EXPECT_EQ(at(QRectF(100, 400, 40, 20), Position::above).y(), 400 - 12 - 85);
     EXPECT_EQ(at(QRectF(100, 400, 40, 20), Position::center), QPointF(170, 280));
     EXPECT_EQ(TutorialOverlay::computeTooltipPos(std::nullopt, Position::below, size, th), QPointF(170, 280));

@@ -30,4 +30,14 @@ outside=$(dpkg-deb --contents "$deb" | awk '{print $6}' | grep -v -e '^\./$' -e 
 for f in ./usr/bin/velmora ./usr/share/applications/com.velmora.Velmora.desktop; do
   dpkg-deb --contents "$deb" | awk '{print $6}' | grep -qx "$f" || fail "$f is missing"
 done
+[ "$(field Maintainer)" != "" ] && ! grep -q '\.invalid>' <<<"$(field Maintainer)" || fail "placeholder maintainer: $(field Maintainer)"
+
+# What a Debian user checks a package with: any error fails (warnings are shown).
+if command -v lintian >/dev/null; then
+  report=$(lintian --allow-root --tag-display-limit 0 "$deb" 2>&1 || true)
+  [ -z "$report" ] || echo "$report"
+  ! grep -q '^E: ' <<<"$report" || fail "lintian reports errors"
+else
+  fail "lintian is not installed (scripts/packages.txt lists it)"
+fi
 echo "$(basename "$deb"): $(field Depends)"

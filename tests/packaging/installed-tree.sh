@@ -17,7 +17,9 @@ expected="usr/bin/velmora
 usr/share/applications/$app.desktop
 usr/share/icons/hicolor/scalable/apps/$app.svg
 usr/share/metainfo/$app.metainfo.xml
-usr/share/velmora/"
+usr/share/man/man1/velmora.1.gz
+usr/share/doc/velmora/copyright
+usr/share/doc/velmora/changelog.gz"
 actual=$(cd "$root" && { find . -type f -printf '%P\n'; find . -mindepth 1 -type d -empty -printf '%P/\n'; } | sort)
 [ "$actual" = "$(sort <<<"$expected")" ] || fail "installed tree differs:
 $(diff <(sort <<<"$expected") <(echo "$actual") || true)"

@@ -8,6 +8,7 @@
 #include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <optional>
 
 namespace AccessibleTree {
 
@@ -65,7 +66,58 @@ namespace {
             collect(bus, child, depth + 1, names);
     }
 
+    // The first element named `wanted` under `element`, depth first.
+    std::optional<Reference> find(QDBusConnection& bus, const Reference& element, const QString& wanted, int depth)
+    {
+        if (depth > 40)
+            return std::nullopt;
+        if (name(bus, element) == wanted)
+            return element;
+        for (const Reference& child : children(bus, element)) {
+            if (std::optional<Reference> found = find(bus, child, wanted, depth + 1))
+                return found;
+        }
+        return std::nullopt;
+    }
+
+    template <typename Visit>
+    bool forEachApplicationOf(qint64 process, Visit visit)
+    {
+        QDBusInterface launcher(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+            QStringLiteral("org.a11y.Bus"), QDBusConnection::sessionBus());
+        const QDBusReply<QString> address = launcher.call(QStringLiteral("GetAddress"));
+        if (!address.isValid())
+            return false;
+        bool result = false;
+        {
+            QDBusConnection bus = QDBusConnection::connectToBus(address.value(), connectionName);
+            const Reference desktop{QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/accessible/root")};
+            for (const Reference& application : children(bus, desktop)) {
+                if (bus.interface()->servicePid(application.service).value() == process && visit(bus, application)) {
+                    result = true;
+                    break;
+                }
+            }
+        }
+        QDBusConnection::disconnectFromBus(connectionName);
+        return result;
+    }
+
 } // namespace
+
+bool press(qint64 process, const QString& elementName)
+{
+    return forEachApplicationOf(process, [&](QDBusConnection& bus, const Reference& application) {
+        const std::optional<Reference> element = find(bus, application, elementName, 0);
+        if (!element)
+            return false;
+        QDBusMessage doAction = QDBusMessage::createMethodCall(element->service, element->path,
+            QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("DoAction"));
+        doAction << 0;
+        const QDBusMessage reply = bus.call(doAction, QDBus::Block, 2000);
+        return reply.type() == QDBusMessage::ReplyMessage;
+    });
+}
 
 QStringList namesOf(qint64 process)
 {

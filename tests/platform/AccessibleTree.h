@@ -7,5 +7,7 @@
 namespace AccessibleTree {
 
 QStringList namesOf(qint64 process);
+// Presses the first element of the process named `name`, as a screen reader user would.
+bool press(qint64 process, const QString& name);
 
 }

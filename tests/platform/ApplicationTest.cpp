@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/stat.h>
 
 #include "AccessibleTree.h"
 #include "DesktopSession.h"
@@ -11,6 +12,7 @@
 #include "TextFieldsApp.h"
 #include "VelmoraProcess.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
@@ -143,6 +145,24 @@ TEST_F(Application, TheTraysMenuListsTheStatusItemsAndQuits)
     EXPECT_EQ(velmora.process().exitCode(), 0);
 }
 
+TEST_F(Application, TheTraysNewFolderOpensTheFormReadyForTyping)
+{
+    launch();
+    ASSERT_TRUE(tray.activate(item));
+    ASSERT_TRUE(velmora.waitForPopover(false));
+    DesktopSession::pause(500);
+    const QList<FakeTrayHost::MenuItem> menu = tray.menu(item);
+    ASSERT_GE(menu.size(), 2);
+    ASSERT_TRUE(tray.clickMenuEntry(item, menu.at(1).id));
+    ASSERT_TRUE(velmora.waitForPopover(true));
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] { return AccessibleTree::namesOf(velmora.processId()).contains(QStringLiteral("Choose folder icon")); }, 5000));
+    // Typed where the keyboard is, as a user would, without clicking into the form first.
+    ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "40", "Trips"}));
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "Return"}));
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return readFile(velmora.dataFile("data.json")).contains("Trips"); }, 5000));
+}
+
 TEST_F(Application, ExpandsATriggerTypedIntoAnotherApplicationAndCountsIt)
 {
     velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());
@@ -152,21 +172,102 @@ TEST_F(Application, ExpandsATriggerTypedIntoAnotherApplicationAndCountsIt)
     ASSERT_TRUE(typeInto(fields, QStringLiteral("line"), QStringLiteral("Hi /sig")));
     EXPECT_TRUE(DesktopSession::waitFor([&] { return fields.text(QStringLiteral("line")) == "Hi " + signature; }))
         << fields.text(QStringLiteral("line")).toStdString();
+    // Counts are written a couple of seconds after the expansion, once for a burst.
     EXPECT_TRUE(DesktopSession::waitFor([&] {
-        return VelmoraJSON::decode<Stats>(readFile(velmora.dataFile("stats.json"))).totalExpansions == 1;
-    }));
+        const QByteArray stats = readFile(velmora.dataFile("stats.json"));
+        return !stats.isEmpty() && VelmoraJSON::decode<Stats>(stats).totalExpansions == 1;
+    }, 10000));
     EXPECT_FALSE(velmora.popoverGeometry()) << "typing in another application closed the popover";
 }
 
-TEST_F(Application, TerminationSignalsQuitInOrder)
+TEST_F(Application, TerminationSignalsQuitInOrderAndLeaveNoSocketOrLock)
 {
-    for (const int signal : {SIGTERM, SIGINT}) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         launch();
+        ASSERT_TRUE(QFileInfo::exists(velmora.runtimeFolder() + "/velmora.socket.lock"));
         ::kill(pid_t(velmora.process().processId()), signal);
-        ASSERT_TRUE(velmora.waitForExit());
+        ASSERT_TRUE(velmora.waitForExit(2000)) << signal;
         EXPECT_EQ(velmora.process().exitStatus(), QProcess::NormalExit) << signal;
         EXPECT_EQ(velmora.process().exitCode(), 0) << signal;
+        EXPECT_TRUE(QDir(velmora.runtimeFolder()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).isEmpty())
+            << QDir(velmora.runtimeFolder()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).join(u' ').toStdString();
     }
+}
+
+// Opens Settings with the popover's own key and Export's save dialog from it.
+void openExportDialog(VelmoraProcess& velmora)
+{
+    ASSERT_TRUE(DesktopSession::focusWindowOf(velmora.processId()));
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "ctrl+comma"}));
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] { return AccessibleTree::namesOf(velmora.processId()).contains(QStringLiteral("Export data")); }, 5000));
+    ASSERT_TRUE(AccessibleTree::press(velmora.processId(), QStringLiteral("Export data")));
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] { return AccessibleTree::namesOf(velmora.processId()).contains(QStringLiteral("Save")); }, 5000))
+        << AccessibleTree::namesOf(velmora.processId()).join(u'|').toStdString();
+}
+
+TEST_F(Application, QuitsOnATerminationSignalWhileExportsSaveDialogIsOpen)
+{
+    launch();
+    openExportDialog(velmora);
+    ::kill(pid_t(velmora.process().processId()), SIGTERM);
+    ASSERT_TRUE(velmora.waitForExit(2000));
+    EXPECT_EQ(velmora.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(velmora.process().exitCode(), 0);
+    EXPECT_FALSE(QFileInfo::exists(velmora.runtimeFolder() + "/velmora.socket.lock"));
+}
+
+TEST_F(Application, QuitsOnATerminationSignalAfterExportsSaveDialogWasCancelled)
+{
+    launch();
+    openExportDialog(velmora);
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "Escape"}));
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] { return !AccessibleTree::namesOf(velmora.processId()).contains(QStringLiteral("Save")); }, 5000));
+    ::kill(pid_t(velmora.process().processId()), SIGTERM);
+    ASSERT_TRUE(velmora.waitForExit(2000));
+    EXPECT_EQ(velmora.process().exitCode(), 0);
+}
+
+TEST_F(Application, ThePopoversQuitEndsTheProgram)
+{
+    launch();
+    ASSERT_TRUE(DesktopSession::focusWindowOf(velmora.processId()));
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "ctrl+q"}));
+    ASSERT_TRUE(velmora.waitForExit(2000));
+    EXPECT_EQ(velmora.process().exitCode(), 0);
+}
+
+TEST_F(Application, AClickElsewhereLeavesThePopoverUpWhileItsSaveDialogIsOpen)
+{
+    launch();
+    openExportDialog(velmora);
+    const QRect popover = *velmora.popoverGeometry();
+    const QPoint elsewhere = popover.left() > 100 ? QPoint(popover.left() - 50, 20) : QPoint(popover.right() + 50, 20);
+    ASSERT_TRUE(
+        DesktopSession::xdotool({"mousemove", QString::number(elsewhere.x()), QString::number(elsewhere.y()), "click", "1"}));
+    DesktopSession::pause(500);
+    EXPECT_TRUE(velmora.popoverGeometry());
+}
+
+TEST_F(Application, QuitsOnTheFirstSignalAfterAnExpansionWithThePopoverOpenAndItsTreeWalked)
+{
+    velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());
+    launch();
+    TextFieldsApp fields;
+    ASSERT_TRUE(fields.start());
+    ASSERT_TRUE(typeInto(fields, QStringLiteral("line"), QStringLiteral("Hi /sig")));
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return fields.text(QStringLiteral("line")) == "Hi " + signature; }));
+    // Typing elsewhere closed the popover; a person reopens it a moment later.
+    ASSERT_TRUE(velmora.waitForPopover(false));
+    DesktopSession::pause(500);
+    ASSERT_TRUE(tray.activate(item));
+    ASSERT_TRUE(velmora.waitForPopover(true));
+    EXPECT_FALSE(AccessibleTree::namesOf(velmora.processId()).isEmpty());
+    ::kill(pid_t(velmora.process().processId()), SIGTERM);
+    ASSERT_TRUE(velmora.waitForExit(2000));
+    EXPECT_EQ(velmora.process().exitCode(), 0);
 }
 
 TEST_F(Application, ASecondStartShowsTheRunningOnesPopoverAndEnds)
@@ -215,6 +316,16 @@ TEST_F(Application, WithADamagedLibraryItShowsTheRecoveryScreenAndNeverExpands)
     EXPECT_EQ(fields.text(QStringLiteral("line")), QStringLiteral("Hi /sig"));
     EXPECT_EQ(readFile(velmora.dataFile("data.json")), damaged);
     EXPECT_FALSE(QFileInfo::exists(velmora.dataFile("stats.json")));
+}
+
+TEST_F(Application, AFifoInPlaceOfTheLibraryStillStartsWithTheRecoveryScreen)
+{
+    ASSERT_TRUE(QDir().mkpath(velmora.dataFolder()));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(velmora.dataFile("data.json")).constData(), 0600), 0);
+    launch();
+    EXPECT_TRUE(DesktopSession::waitFor(
+        [&] { return AccessibleTree::namesOf(velmora.processId()).contains(QStringLiteral("Let's reopen your library")); },
+        5000));
 }
 
 TEST_F(Application, IdlesInLittleMemoryAndNoProcessorTime)

@@ -1,4 +1,5 @@
 #include "App/Shell/SingleInstance.h"
+#include "platform/linux/DesktopBrowser.h"
 #include "VelmoraProcess.h"
 
 #include <QDir>
@@ -26,6 +27,23 @@ TEST(BrowserReturn, AVelmoraStartedWithTheCallbackHandsItToTheRunningOneAndEnds)
     ASSERT_EQ(handed.count(), 1);
     EXPECT_EQ(handed.first().first().toString(), callback);
     EXPECT_EQ(asked.count(), 0);
+}
+
+// Without a desktop, xdg-open runs the browser in its own foreground: a browser that dies
+// right after it was opened shows as the launcher failing.
+TEST(DesktopBrowserLaunch, ABrowserThatDiesAfterOpeningIsReportedAndOneThatHandsOverIsNot)
+{
+    const QUrl address(QStringLiteral("https://example.com/authorize?state=1"));
+    DesktopBrowser dying({QStringLiteral("/bin/sh"), QStringLiteral("-c"), QStringLiteral("sleep 0.2; kill -9 $$"), QStringLiteral("sh")});
+    QSignalSpy failed(&dying, &ExternalBrowser::launchFailed);
+    ASSERT_TRUE(dying.open(address));
+    EXPECT_TRUE(failed.wait(5000));
+
+    DesktopBrowser handing({QStringLiteral("/bin/sh"), QStringLiteral("-c"), QStringLiteral("test \"$1\" = \"$0\" || exit 3"),
+        address.toString(QUrl::FullyEncoded)});
+    QSignalSpy handingFailed(&handing, &ExternalBrowser::launchFailed);
+    ASSERT_TRUE(handing.open(address));
+    EXPECT_FALSE(handingFailed.wait(1000)) << "the address reached the launcher unchanged and it ended well";
 }
 
 } // namespace

@@ -82,6 +82,25 @@ protected:
         return DesktopSession::waitFor([&] { return app.text(field) == text; }, 3000);
     }
 
+    // A GTK 3 entry dialog with the keyboard, as `zenity --entry` with the extra arguments.
+    static bool openGtkEntry(QProcess& zenity, const QStringList& arguments = {})
+    {
+        zenity.start(QStringLiteral("zenity"), QStringList{"--entry", "--text=Say"} + arguments);
+        if (!zenity.waitForStarted(5000) || !DesktopSession::focusWindowOf(zenity.processId()))
+            return false;
+        DesktopSession::pause(300);
+        return true;
+    }
+
+    // What the entry dialog printed once Return closed it.
+    static QString closeGtkEntry(QProcess& zenity)
+    {
+        if (!DesktopSession::xdotool({"key", "Return"})
+            || !DesktopSession::waitFor([&] { return zenity.state() == QProcess::NotRunning; }, 5000))
+            return QStringLiteral("<still open>");
+        return QString::fromUtf8(zenity.readAllStandardOutput()).trimmed();
+    }
+
     // Gives a replacement that might still run the time to show itself.
     static void settle() { DesktopSession::pause(1200); }
 
@@ -127,34 +146,37 @@ TEST_F(DesktopExpansion, triggersBehindACharacterOutsideTheBmpInAGtkEntryAreRepl
     // GTK counts characters where the engine counts UTF-16 units: every later offset depends on
     // the emoji being counted right, also once the engine no longer reads the text from the start.
     QProcess zenity;
-    zenity.start(QStringLiteral("zenity"), {"--entry", "--text=Say", QStringLiteral("--entry-text=\U0001F600 a")});
-    ASSERT_TRUE(zenity.waitForStarted(5000));
-    ASSERT_TRUE(DesktopSession::focusWindowOf(zenity.processId()));
-    DesktopSession::pause(300);
+    ASSERT_TRUE(openGtkEntry(zenity, {QStringLiteral("--entry-text=\U0001F600 a")}));
     ASSERT_TRUE(DesktopSession::xdotool({"key", "End"}));
     ASSERT_TRUE(type(" /sig"));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 1; }));
     ASSERT_TRUE(type(" and /sig"));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 2; }));
-    ASSERT_TRUE(DesktopSession::xdotool({"key", "Return"}));
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return zenity.state() == QProcess::NotRunning; }, 5000));
-    EXPECT_EQ(QString::fromUtf8(zenity.readAllStandardOutput()).trimmed(),
+    EXPECT_EQ(closeGtkEntry(zenity),
         QStringLiteral("\U0001F600 a ") + signature + " and " + signature);
 }
 
 TEST_F(DesktopExpansion, aTriggerInAGtkEntryIsReplaced)
 {
     QProcess zenity;
-    zenity.start(QStringLiteral("zenity"), {"--entry", "--text=Say"});
-    ASSERT_TRUE(zenity.waitForStarted(5000));
-    ASSERT_TRUE(DesktopSession::focusWindowOf(zenity.processId()));
-    DesktopSession::pause(300);
+    ASSERT_TRUE(openGtkEntry(zenity));
     ASSERT_TRUE(type("Yes /sig"));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return !expansions.isEmpty(); }));
     ASSERT_TRUE(type(" thanks"));
-    ASSERT_TRUE(DesktopSession::xdotool({"key", "Return"}));
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return zenity.state() == QProcess::NotRunning; }, 5000));
-    EXPECT_EQ(QString::fromUtf8(zenity.readAllStandardOutput()).trimmed(), "Yes " + signature + " thanks");
+    EXPECT_EQ(closeGtkEntry(zenity), "Yes " + signature + " thanks");
+}
+
+TEST_F(DesktopExpansion, anotherProgramsMiddleButtonSelectionIsTheSameAfterAnExpansionInAGtkEntry)
+{
+    // Selecting the trigger makes a GTK 3 entry take the primary selection over.
+    const QString kept = QStringLiteral("kept for the middle button");
+    ASSERT_TRUE(app.command("primary-set " + kept).value(QStringLiteral("ok")).toBool());
+    QProcess zenity;
+    ASSERT_TRUE(openGtkEntry(zenity));
+    ASSERT_TRUE(type("Yes /sig"));
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return !expansions.isEmpty(); }));
+    EXPECT_EQ(app.command(QStringLiteral("primary-get")).value(QStringLiteral("text")).toString(), kept);
+    EXPECT_EQ(closeGtkEntry(zenity), "Yes " + signature);
 }
 
 TEST_F(DesktopExpansion, theClipboardIsTheSameBeforeAndAfterAnExpansion)

@@ -67,6 +67,7 @@ TEST(LinuxAccessibilityTrust, switchedOffAccessibilityIsUntrustedUntilTheRequest
     LinuxAccessibilityTrust trust(X11Connection::open());
     EXPECT_FALSE(trust.isProcessTrusted());
     EXPECT_EQ(trust.untrustedReason(), "Accessibility is switched off for this session.");
+    EXPECT_TRUE(trust.canRequestTrust());
     EXPECT_TRUE(trust.requestTrust());
     EXPECT_TRUE(LinuxAccessibilityTrust(X11Connection::open()).isProcessTrusted());
     setAccessibilityEnabled(true);
@@ -78,6 +79,7 @@ TEST(LinuxAccessibilityTrust, withoutAnXDisplayTheReasonNamesX11)
     LinuxAccessibilityTrust trust(nullptr);
     EXPECT_FALSE(trust.isProcessTrusted());
     EXPECT_EQ(trust.untrustedReason(), "No X11 display: expansion needs an X11 session.");
+    EXPECT_FALSE(trust.canRequestTrust());
     EXPECT_FALSE(trust.requestTrust());
 }
 

@@ -5,7 +5,74 @@
 #include "platform/linux/PasteboardTypes.h"
 #include "platform/linux/QtClipboardPasteboard.h"
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <climits>
+
 namespace {
+
+// Asks for the clipboard in one target as a client of another toolkit does, over a connection
+// of its own, while this process's event loop answers; nothing when the owner refuses.
+std::optional<QByteArray> convertClipboard(const char* target, Atom* type = nullptr)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return std::nullopt;
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    const Atom property = XInternAtom(display, "VELMORA_CONVERSION", False);
+    XConvertSelection(display, XInternAtom(display, "CLIPBOARD", False), XInternAtom(display, target, False),
+        property, window, CurrentTime);
+    XFlush(display);
+    std::optional<QByteArray> result;
+    DesktopSession::waitFor([&] {
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type != SelectionNotify)
+                continue;
+            if (event.xselection.property == None)
+                return true;
+            Atom actual = None;
+            int format = 0;
+            unsigned long count = 0;
+            unsigned long remaining = 0;
+            unsigned char* data = nullptr;
+            if (XGetWindowProperty(display, window, property, 0, LONG_MAX / 4, True, AnyPropertyType, &actual, &format,
+                    &count, &remaining, &data)
+                    == Success
+                && data) {
+                // Xlib hands 32-bit items over as longs.
+                const qsizetype size = format == 32 ? qsizetype(count * sizeof(long)) : qsizetype(count * format / 8);
+                result = QByteArray(reinterpret_cast<const char*>(data), size);
+                if (type)
+                    *type = actual;
+                XFree(data);
+            }
+            return true;
+        }
+        return false;
+    });
+    XDestroyWindow(display, window);
+    XCloseDisplay(display);
+    return result;
+}
+
+QStringList clipboardTargets()
+{
+    const std::optional<QByteArray> list = convertClipboard("TARGETS");
+    QStringList names;
+    Display* display = XOpenDisplay(nullptr);
+    if (!list || !display)
+        return names;
+    const auto* atoms = reinterpret_cast<const long*>(list->constData());
+    for (qsizetype i = 0; i < list->size() / qsizetype(sizeof(long)); ++i) {
+        char* name = XGetAtomName(display, Atom(atoms[i]));
+        names.append(QString::fromLatin1(name));
+        XFree(name);
+    }
+    XCloseDisplay(display);
+    return names;
+}
 
 class ClipboardPasteboard : public ::testing::Test {
 protected:
@@ -76,7 +143,7 @@ TEST_F(ClipboardPasteboard, ourWriteMovesTheCountOnlyThroughClearContents)
     DesktopSession::pause(300);
     EXPECT_EQ(pasteboard.changeCount(), cleared);
     EXPECT_EQ(owner.clipboard(),
-        (QMap<QString, QByteArray>{{"text/plain;charset=utf-8", "expansion"},
+        (QMap<QString, QByteArray>{{"text/plain;charset=utf-8", "expansion"}, {"text/plain", "expansion"},
             {"application/x-velmora-temporary-expansion", "5C2E3A8B-0000-4000-8000-000000000000"}}));
 }
 
@@ -103,6 +170,28 @@ TEST_F(ClipboardPasteboard, moreThanOneItemIsRefused)
 {
     pasteboard.clearContents();
     EXPECT_FALSE(pasteboard.writeItems({{{"public.utf8-plain-text", "a"}}, {{"public.utf8-plain-text", "b"}}}));
+}
+
+TEST_F(ClipboardPasteboard, anExpansionIsOfferedUnderEveryUsualX11TextTargetAndReadsBackAsWritten)
+{
+    const QByteArray text = QStringLiteral("Grüße").toUtf8();
+    const PasteboardItem expansion{{QStringLiteral("public.utf8-plain-text"), text},
+        {QStringLiteral("app.velmora.temporary-expansion"), QByteArray("marker")}};
+    pasteboard.clearContents();
+    ASSERT_TRUE(pasteboard.writeItems({expansion}));
+    const QStringList targets = clipboardTargets();
+    for (const char* target : {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING", "STRING", "TEXT"})
+        EXPECT_TRUE(targets.contains(QLatin1String(target))) << target << " " << targets.join(' ').toStdString();
+    EXPECT_EQ(convertClipboard("UTF8_STRING"), text);
+    EXPECT_EQ(convertClipboard("text/plain"), text);
+    EXPECT_EQ(snapshot(), expansion);
+
+    // A user's text goes back under its own targets only.
+    const PasteboardItem users{{QStringLiteral("public.utf8-plain-text"), text}};
+    pasteboard.clearContents();
+    ASSERT_TRUE(pasteboard.writeItems({users}));
+    EXPECT_FALSE(clipboardTargets().contains(QLatin1String("UTF8_STRING")));
+    EXPECT_EQ(snapshot(), users);
 }
 
 }

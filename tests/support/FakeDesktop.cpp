@@ -108,7 +108,7 @@ FakeDesktop::~FakeDesktop()
 
 Desktop FakeDesktop::desktop()
 {
-    return Desktop{&events, &accessibility, &trust, &keyboard, &pasteboard, &workspace, &keyboardHold};
+    return Desktop{&events, &accessibility, &trust, &keyboard, &pasteboard, &workspace, &keyboardHold, &primarySelection};
 }
 
 std::shared_ptr<FakeTextField> FakeDesktop::focusNewField(const QString& text, qint64 process)

@@ -8,10 +8,12 @@
 #include "platform/Desktop.h"
 #include "platform/KeyboardHold.h"
 #include "platform/KeyboardPoster.h"
+#include "platform/PrimarySelection.h"
 #include "platform/Workspace.h"
 #include "Utilities/Scheduler.h"
 
 #include <QHash>
+#include <functional>
 #include <memory>
 
 class FakeDesktop;
@@ -82,6 +84,28 @@ private:
 // Holds typed keys as an active keyboard grab does: while holding, FakeDesktop's keys wait
 // here; on release (or when the longest hold is up) they are typed again one after another,
 // so that a key that starts a new hold keeps the rest waiting behind it.
+class FakePrimarySelection final : public PrimarySelection {
+public:
+    int saves = 0;
+    int restores = 0;
+    // Called at each save and restore, to look at the field at that moment.
+    std::function<void()> onSave;
+    std::function<void()> onRestore;
+
+    void save() override
+    {
+        ++saves;
+        if (onSave)
+            onSave();
+    }
+    void restore() override
+    {
+        ++restores;
+        if (onRestore)
+            onRestore();
+    }
+};
+
 class FakeKeyboardHold final : public KeyboardHold {
 public:
     bool refuses = false;
@@ -138,6 +162,7 @@ public:
     FakeTrust trust;
     FakeKeyboard keyboard{*this};
     FakeKeyboardHold keyboardHold;
+    FakePrimarySelection primarySelection;
     FakePasteboard pasteboard;
     FakeWorkspace workspace;
 };

@@ -1,5 +1,7 @@
 #include "FakeTextField.h"
 
+#include "Utilities/Scheduler.h"
+
 FakeTextField::FakeTextField(const QString& initialText)
     : text(initialText)
     , selection{initialText.size(), 0}
@@ -57,6 +59,27 @@ bool FakeTextField::setAttributeValue(QLatin1StringView attribute, const Accessi
     if (attribute != AX::selectedTextRange || !range || refusesSelection || !selectionSettable.value_or(false)
         || !contains(*range))
         return false;
-    selection = *range;
+    if (unansweredSelections > 0) {
+        --unansweredSelections;
+        return false;
+    }
+    applySelection(*range);
     return true;
+}
+
+void FakeTextField::applySelection(TextRange range)
+{
+    if (!selectionDelay)
+        return;
+    if (*selectionDelay <= 0 && m_pendingSelections == 0) {
+        selection = range;
+        return;
+    }
+    ++m_pendingSelections;
+    Scheduler::current().after(*selectionDelay, nullptr, [field = weak_from_this(), range] {
+        if (const std::shared_ptr<FakeTextField> self = field.lock()) {
+            --self->m_pendingSelections;
+            self->selection = range;
+        }
+    });
 }

@@ -3,13 +3,14 @@
 #include "platform/AccessibleElement.h"
 
 #include <QHash>
+#include <memory>
 #include <optional>
 
 // A UI element of another application as the accessibility interface shows it: by default
 // an enabled, editable text field with the caret at the end of its text. Its attributes
 // can be changed to anything a real application might answer. It applies typed keys and
 // pastes as an application does, with timings the test chooses.
-class FakeTextField final : public AccessibleElement {
+class FakeTextField final : public AccessibleElement, public std::enable_shared_from_this<FakeTextField> {
 public:
     explicit FakeTextField(const QString& text = QString());
 
@@ -23,6 +24,11 @@ public:
     // Answered for the selected range instead of `selection` when set.
     std::optional<AccessibilityValue> selectionAnswer;
     bool refusesSelection = false;
+    // The next this many selection requests are refused, as a busy application's go unanswered.
+    int unansweredSelections = 0;
+    // Seconds between an accepted selection request and the selection showing, as browsers
+    // apply it; nothing: accepted but never applied. Requests are applied in order.
+    std::optional<double> selectionDelay = 0;
 
     // When typed keys show in the field: already when the engine sees them (as X11 RECORD
     // often reports them), or `keyDelay` seconds afterwards (0: as soon as the engine has
@@ -51,7 +57,11 @@ public:
 private:
     bool contains(TextRange range) const;
 
+    void applySelection(TextRange range);
+
     double m_timeout = 0;
+    // Requests not yet applied; a later request still waits for the earlier ones.
+    int m_pendingSelections = 0;
     int m_queries = 0;
     QHash<QString, int> m_reads;
 };

@@ -30,8 +30,10 @@
 #include "platform/SystemAppearance.h"
 
 #include <QAction>
+#include <algorithm>
 #include <QApplication>
 #include <QCursor>
+#include <QDialog>
 #include <QMenu>
 #include <cstdio>
 
@@ -49,7 +51,7 @@ AppDelegate::Environment completed(AppDelegate::Environment environment)
         };
     }
     if (!environment.terminate)
-        environment.terminate = [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); };
+        environment.terminate = &AppDelegate::endApplication;
     if (!environment.print) {
         environment.print = [](const QString& line) {
             std::fputs((line + u'\n').toLocal8Bit().constData(), stdout);
@@ -207,9 +209,25 @@ void AppDelegate::applyStorageReady(bool ready)
             startBackgroundSync();
         });
     } else {
-        m_engine.stop();
+        if (!libraryUsable())
+            m_engine.stop();
         stopBackgroundSync();
     }
+}
+
+bool AppDelegate::libraryUsable() const
+{
+    if (m_appState.storageReady())
+        return true;
+    // A save that failed (a full disk, a read-only folder) leaves the library in memory as it
+    // is on disk: typing goes on expanding from it while the recovery screen tells the user
+    // why nothing can be saved. Anything else (a damaged or changed file, an interrupted
+    // sync) stops expansion until it is resolved.
+    const LocalStore& store = *m_environment.store;
+    const QList<LocalStore::Resource> failing = store.issues().keys();
+    return !failing.isEmpty() && std::all_of(failing.cbegin(), failing.cend(), [&store](LocalStore::Resource resource) {
+        return store.isWriteFailure(resource);
+    });
 }
 
 // Sync runs while storage is ready and someone is signed in. The sign-in current at launch is
@@ -279,7 +297,7 @@ bool AppDelegate::isTrusted() const
 
 void AppDelegate::startEngine()
 {
-    if (!m_expansionEnabled || !m_appState.storageReady() || !isTrusted() || m_engine.isRunning())
+    if (!m_expansionEnabled || !libraryUsable() || !isTrusted() || m_engine.isRunning())
         return;
     QPointer<AppDelegate> self(this);
     m_engine.start(m_appState.userData().shortcuts, [self](const QString& trigger, const QString& expansion) {
@@ -301,11 +319,12 @@ void AppDelegate::buildPopover()
     m_keyMonitor = new PopoverKeyHandler(*m_popover, m_appState,
         {.quit = [this] { m_environment.terminate(); }, .closePopover = [this] { closePopover(); }, .endEditing = {}});
     // The status menu's new items also bring the popover up; from the popover's own keys and
-    // menus it is up already.
+    // menus it is up already. It takes the keyboard, so what the user types next goes into
+    // the form's first field.
     for (const auto command : {PopoverCommands::Command::newShortcut, PopoverCommands::Command::newFolder}) {
         connect(commands().action(command), &QAction::triggered, this, [this] {
             if (!m_popover->isShown())
-                showPopoverUnderStatusItem(false);
+                showPopoverUnderStatusItem(true);
         });
     }
     m_popover->setContent(m_environment.makeContent(m_popover.get(), m_appState, commands()));
@@ -370,6 +389,11 @@ void AppDelegate::closePopover()
 
 void AppDelegate::closeFromOutside()
 {
+    // A file dialog the popover opened is modal to it: the popover stays while the dialog is
+    // up, so the dialog never stands alone and what it leads to (a toast) is seen.
+    const QList<QDialog*> dialogs = m_popover->findChildren<QDialog*>();
+    if (std::any_of(dialogs.cbegin(), dialogs.cend(), [](const QDialog* dialog) { return dialog->isVisible(); }))
+        return;
     m_outsideCloseAt = Clock::current().now();
     closePopover();
 }
@@ -467,4 +491,19 @@ void AppDelegate::menuReplayTutorial()
 void AppDelegate::menuQuit()
 {
     commands().trigger(PopoverCommands::Command::quit);
+}
+
+void AppDelegate::endApplication()
+{
+    // Qt's own quit first asks every window to close, and the popover and tutorial panels
+    // only hide when asked; any window that declines keeps the program running. Leaving
+    // every event loop at once ends it whatever is open, including the nested loops of
+    // menus and dialogs, whose exec() then returns as if cancelled.
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
+            dialog->reject();
+    }
+    QCoreApplication::exit(0);
 }

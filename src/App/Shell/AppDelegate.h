@@ -95,6 +95,8 @@ public:
     void menuToggleExpansion();
     void menuReplayTutorial();
     void menuQuit();
+    // Ends the program now, whatever dialog, menu or nested event loop is open.
+    static void endApplication();
 
     AppState& appState() { return m_appState; }
     TextExpansionEngine& engine() { return m_engine; }
@@ -123,6 +125,8 @@ private:
     void closeFromOutside();
     void popoverDidClose();
     bool isTrusted() const;
+    // Whether expansion may run from the library in memory.
+    bool libraryUsable() const;
 
     Environment m_environment;
     AppState m_appState;

@@ -58,5 +58,22 @@ bool PopoverKeyHandler::eventFilter(QObject* watched, QEvent* event)
     if (event->type() != QEvent::KeyPress || !m_window.windowHandle() || watched != m_window.windowHandle())
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);
+    if (pressFocusedButton(*key))
+        return true;
     return m_commands.handle(key->key(), key->modifiers(), isEditingText());
+}
+
+bool PopoverKeyHandler::pressFocusedButton(const QKeyEvent& key)
+{
+    // Qt's buttons answer Space only; Return would travel on to the screen and act as its
+    // default button (Save) whichever button had the focus. Here both keys press the
+    // focused button, as users expect.
+    if ((key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter)
+        || (key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || key.isAutoRepeat())
+        return false;
+    auto* button = qobject_cast<QAbstractButton*>(m_window.focusWidget());
+    if (!button || !button->isVisible() || !button->isEnabled())
+        return false;
+    button->click();
+    return true;
 }

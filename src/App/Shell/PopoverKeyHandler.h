@@ -6,6 +6,7 @@
 
 class AppState;
 class PopoverWindow;
+class QKeyEvent;
 
 // The popover's keyboard shortcuts: every key pressed in the popover's window goes to the
 // command table first, before the focused widget sees it; a key the table consumes goes no
@@ -32,6 +33,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Return on a focused button presses it; false when the key is not that.
+    bool pressFocusedButton(const QKeyEvent& key);
+
     PopoverWindow& m_window;
     PopoverCommands m_commands;
 };

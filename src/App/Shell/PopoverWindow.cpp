@@ -5,6 +5,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include "platform/WindowEffects.h"
 
 PopoverWindow::PopoverWindow(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
@@ -51,10 +54,27 @@ void PopoverWindow::showRelativeTo(const QRect& anchor, bool activate)
         screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), size());
     move(placement(target, size(), available).topLeft());
+    create();
+    windowHandle()->removeEventFilter(this);
+    windowHandle()->installEventFilter(this);
+    m_activateWhenExposed = activate;
     show();
     raise();
     if (activate)
         activateWindow();
+}
+
+bool PopoverWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Qt's own request carries the time of this program's last input event, which an X
+    // server or window manager ignores when the request comes from the tray menu (answered
+    // over D-Bus); once the window is on screen the window system is asked directly.
+    if (watched == windowHandle() && event->type() == QEvent::Expose && m_activateWhenExposed && windowHandle()->isExposed()) {
+        m_activateWhenExposed = false;
+        if (!isActiveWindow())
+            WindowEffects::current().activate(*windowHandle());
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void PopoverWindow::performClose()

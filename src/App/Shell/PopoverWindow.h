@@ -38,7 +38,10 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* m_content = nullptr;
+    // Set between a show that should take the keyboard and the window being on screen.
+    bool m_activateWhenExposed = false;
 };

@@ -22,6 +22,8 @@ public:
     ~SingleInstance() override;
 
     static QString defaultSocketPath();
+    // The socket; its lock file is beside it, named with ".lock" added.
+    QString socketPath() const { return m_socketPath; }
 
     // True when this process is now the one instance. False when another one is running: it
     // has been asked to show itself, or been handed `url` when one is given, and this process

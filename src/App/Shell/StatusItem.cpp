@@ -32,5 +32,12 @@ void StatusItem::setAppearance(Appearance appearance)
 
 QRect StatusItem::geometry() const
 {
-    return m_tray->geometry();
+    return anchorFrom(m_tray->geometry());
+}
+
+QRect StatusItem::anchorFrom(const QRect& reported)
+{
+    if (!reported.isValid() || reported.topLeft() == QPoint(0, 0))
+        return {};
+    return reported;
 }

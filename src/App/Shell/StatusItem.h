@@ -22,6 +22,10 @@ public:
     // Where the tray shows the item, in global coordinates; empty when the tray does not
     // tell (trays that draw the item themselves) or there is no tray.
     QRect geometry() const;
+    // `reported` as an anchor for the popover: an icon that an XEmbed tray has not embedded
+    // yet (just after start-up) reports its own size at the screen's origin, which is no
+    // place at all; that and an empty rect give an empty anchor (the pointer is used).
+    static QRect anchorFrom(const QRect& reported);
 
 Q_SIGNALS:
     void clicked();

@@ -1,4 +1,5 @@
 #include "App/Shell/VelmoraApp.h"
+#include "Utilities/HeapPolicy.h"
 
 #include "App/Shell/AppDelegate.h"
 #include "App/Shell/SingleInstance.h"
@@ -22,14 +23,13 @@
 #include "Views/Components/ViewStyle.h"
 
 #include <QDesktopServices>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QUrl>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
 
@@ -49,10 +49,39 @@ QString ownSchemeArgument()
 // menu does, so that everything is shut down in order.
 int g_signalPipe[2] = {-1, -1};
 
+// Where the single-instance socket and lock live, for the last resort below, which may only
+// use what is safe inside a signal handler.
+char g_socketPath[4096];
+char g_lockPath[4096];
+// Seconds the ordered shutdown may take before the process ends without it.
+constexpr unsigned shutdownGraceSeconds = 3;
+
 void noteSignal(int)
 {
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+    // A main thread stuck in a blocking call never reads the pipe; logging out must still end
+    // the program, so a timer ends it without the ordered shutdown.
+    ::alarm(shutdownGraceSeconds);
+}
+
+void endWithoutShutdown(int)
+{
+    // The data files are replaced atomically, so nothing half-written is left; only the
+    // single-instance files would be, and a later start would take them over anyway.
+    if (g_socketPath[0] != 0)
+        ::unlink(g_socketPath);
+    if (g_lockPath[0] != 0)
+        ::unlink(g_lockPath);
+    ::_exit(1);
+}
+
+void copyPath(char* target, std::size_t size, const QString& path)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    if (std::size_t(encoded.size()) >= size)
+        return;
+    std::memcpy(target, encoded.constData(), std::size_t(encoded.size()) + 1);
 }
 
 } // namespace
@@ -65,6 +94,7 @@ VelmoraApp::VelmoraApp(int& argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("com.velmora.Velmora"));
     QGuiApplication::setQuitOnLastWindowClosed(false);
     useInterfaceFont();
+    HeapPolicy::returnLargeBuffers();
 }
 
 VelmoraApp::~VelmoraApp()
@@ -131,32 +161,39 @@ int VelmoraApp::exec()
             delegate->applicationShouldHandleReopen();
         });
     m_delegate->applicationDidFinishLaunching();
-#ifdef __GLIBC__
     // Reading a large library leaves the heap full of the freed parse tree; giving those
     // pages back roughly halves what a 50,000-shortcut library keeps resident.
-    malloc_trim(0);
-#endif
-    return QApplication::exec();
+    HeapPolicy::trim();
+    const int status = QApplication::exec();
+    // Leaving every loop at once (a signal, Quit from inside a menu) can leave objects whose
+    // deletion was posted; they go before the rest is torn down.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return status;
 }
 
 void VelmoraApp::quitOnTerminationSignals()
 {
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
+    copyPath(g_socketPath, sizeof g_socketPath, m_instance->socketPath());
+    copyPath(g_lockPath, sizeof g_lockPath, m_instance->socketPath() + QStringLiteral(".lock"));
     m_signals = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(m_signals.get(), &QSocketNotifier::activated, m_signals.get(), [this] {
+    QObject::connect(m_signals.get(), &QSocketNotifier::activated, m_signals.get(), [] {
         char bytes[16];
         while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
         }
-        if (m_delegate)
-            m_delegate->menuQuit();
-        else
-            QCoreApplication::quit();
+        AppDelegate::endApplication();
     });
     struct sigaction action { };
     action.sa_handler = noteSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    // The session ends with SIGTERM or SIGHUP (a closed terminal), a terminal's Ctrl+C with
+    // SIGINT: all three end the program as Quit does.
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+    struct sigaction watchdog { };
+    watchdog.sa_handler = endWithoutShutdown;
+    sigemptyset(&watchdog.sa_mask);
+    ::sigaction(SIGALRM, &watchdog, nullptr);
 }

@@ -32,7 +32,7 @@ public:
     int exec();
 
 private:
-    // SIGTERM and SIGINT end the program as Quit does.
+    // SIGTERM, SIGINT and SIGHUP end the program as Quit does, whatever is open.
     void quitOnTerminationSignals();
 
     QApplication m_application;

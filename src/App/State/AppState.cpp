@@ -3,6 +3,7 @@
 #include "Models/SyncFailure.h"
 #include "Persistence/LocalStore.h"
 #include "Services/TutorialManager.h"
+#include "Utilities/ToastManager.h"
 
 namespace {
 QPointer<AppState> g_shared;
@@ -17,6 +18,7 @@ AppState::AppState(LocalStore& store, QObject* parent)
     m_userData = m_store.loadData();
     m_settings = m_store.loadSettings();
     m_stats = m_store.loadStats();
+    m_writtenStats = m_stats;
     m_storageReady = m_store.isReady();
 
     connect(&m_store, &LocalStore::issuesChanged, this, [this] {
@@ -35,7 +37,16 @@ AppState::AppState(LocalStore& store, QObject* parent)
     m_searchIndex.prepare(m_userData.shortcuts);
 }
 
-AppState::~AppState() = default;
+AppState::~AppState()
+{
+    // Outcomes reported after this would find no state to put back.
+    m_store.flushWrites();
+}
+
+void AppState::waitForWrites()
+{
+    m_store.flushWrites();
+}
 
 AppState* AppState::shared()
 {
@@ -85,6 +96,7 @@ void AppState::retryStorage()
     setStats(stats);
     m_undoStack.clear();
     m_redoStack.clear();
+    m_unwritten.clear();
     setCurrentGroupId(std::nullopt);
     setSelectedIds({});
     setSearchQuery(QString());
@@ -100,16 +112,24 @@ SyncSnapshot AppState::syncSnapshot() const
 
 void AppState::applySyncedSnapshot(const SyncSnapshot& snapshot, const SyncSnapshot& expected, const SyncOwner& owner)
 {
+    // The comparison below is with what is on disk, not with changes still being written.
+    m_store.flushWrites();
     if (!m_storageReady || !syncSnapshot().matches(expected))
         throw SyncFailure(SyncFailure::Kind::localChanged);
     m_store.applySync(snapshot, expected, owner);
     if (syncSnapshot().matches(snapshot))
         return;
+    // Only a changed library makes the open folder, the selection and the undo history
+    // stale; new statistics or settings leave the user where they were.
+    const bool libraryChanged = !(m_userData == snapshot.data);
     setUserData(snapshot.data);
     setSettings(snapshot.settings);
     setStats(snapshot.stats);
+    if (!libraryChanged)
+        return;
     m_undoStack.clear();
     m_redoStack.clear();
+    m_unwritten.clear();
     setSelectedIds({});
     setCurrentGroupId(std::nullopt);
 }
@@ -118,14 +138,13 @@ void AppState::applySyncedSnapshot(const SyncSnapshot& snapshot, const SyncSnaps
 
 bool AppState::replaceLibrary(const UserData& library)
 {
-    return mutate([&](UserData& d) { d = library; });
+    return mutate([&](UserData& d) { d = library; }) && latestChangeWritten();
 }
 
 bool AppState::mutate(const std::function<void(UserData&)>& change)
 {
     if (!m_store.isReady())
         return false;
-    const UserData previous = m_userData;
     UserData candidate = m_userData;
     change(candidate);
     candidate.reconcileTombstones();
@@ -133,48 +152,99 @@ bool AppState::mutate(const std::function<void(UserData&)>& change)
     // just removed) is refused here: handing it to the store would record a storage issue and
     // put the recovery screen over an undamaged file.
     try {
-        candidate.validate();
+        candidate.validateChange(m_userData);
     } catch (const DecodingError&) {
         return false;
     }
-    m_userData = candidate;
-    if (!save()) {
-        m_userData = previous;
-        return false;
-    }
+    Checkpoint before{0, m_userData, m_undoStack, m_redoStack, false, {}};
     if (m_undoStack.size() >= maxHistory)
         m_undoStack.removeFirst();
-    m_undoStack.append(previous);
+    // The entry below it was kept against the library that becomes this entry: still right.
+    m_undoStack.append(LibraryDifference(m_userData, candidate));
     m_redoStack.clear();
+    m_userData = std::move(candidate);
+    return commit(std::move(before));
+}
+
+bool AppState::commit(Checkpoint before)
+{
+    const quint64 write = ++m_libraryWrites;
+    before.write = write;
+    m_unwritten.append(std::move(before));
+    const QPointer<AppState> self(this);
+    const bool accepted = m_store.saveDataInOrder(m_userData, [self, write](bool written) {
+        if (self)
+            self->libraryWritten(write, written);
+    });
+    if (!accepted) {
+        const Checkpoint refused = m_unwritten.takeLast();
+        m_userData = refused.library;
+        m_undoStack = refused.undoStack;
+        m_redoStack = refused.redoStack;
+        return false;
+    }
+    // A store that writes at once has already reported, and put a failed change back.
+    if (m_lastFailedLibraryWrite == write)
+        return false;
+    for (Checkpoint& checkpoint : m_unwritten) {
+        if (checkpoint.write == write)
+            checkpoint.announced = true;
+    }
     Q_EMIT userDataChanged();
     return true;
 }
 
-bool AppState::save()
+void AppState::libraryWritten(quint64 write, bool written)
 {
-    if (!m_store.isReady())
-        return false;
-    m_userData.reconcileTombstones();
-    if (!m_store.saveData(m_userData))
-        return false;
-    runAchievementChecks();
-    return true;
+    const auto at = std::find_if(m_unwritten.begin(), m_unwritten.end(),
+        [write](const Checkpoint& checkpoint) { return checkpoint.write == write; });
+    if (at == m_unwritten.end())
+        return;
+    if (written) {
+        const QStringList toasts = at->toasts;
+        m_unwritten.erase(at);
+        runAchievementChecks();
+        for (const QString& message : toasts)
+            ToastManager::shared().show(message);
+        return;
+    }
+    // Writes are made in order and the store stops at the first failure: this change and
+    // every later one are not on disk.
+    const Checkpoint restored = *at;
+    const bool shown = std::any_of(at, m_unwritten.end(), [](const Checkpoint& c) { return c.announced; });
+    m_unwritten.erase(at, m_unwritten.end());
+    m_lastFailedLibraryWrite = write;
+    m_userData = restored.library;
+    m_undoStack = restored.undoStack;
+    m_redoStack = restored.redoStack;
+    if (shown)
+        Q_EMIT userDataChanged();
 }
 
-bool AppState::step(QList<UserData>& from, QList<UserData>& to)
+void AppState::toastOnceWritten(const QString& message)
+{
+    if (m_unwritten.isEmpty())
+        ToastManager::shared().show(message);
+    else
+        m_unwritten.last().toasts.append(message);
+}
+
+bool AppState::latestChangeWritten()
+{
+    m_store.flushWrites();
+    return m_lastFailedLibraryWrite < m_libraryWrites && m_store.isReady();
+}
+
+bool AppState::step(QList<LibraryDifference>& from, QList<LibraryDifference>& to)
 {
     if (!m_store.isReady() || from.isEmpty())
         return false;
-    const UserData current = m_userData;
-    m_userData = from.last();
-    if (!save()) {
-        m_userData = current;
-        return false;
-    }
-    from.removeLast();
-    to.append(current);
-    Q_EMIT userDataChanged();
-    return true;
+    Checkpoint before{0, m_userData, m_undoStack, m_redoStack, false, {}};
+    UserData target = from.takeLast().applyTo(m_userData);
+    target.reconcileTombstones();
+    to.append(LibraryDifference(m_userData, target));
+    m_userData = std::move(target);
+    return commit(std::move(before));
 }
 
 bool AppState::undo()
@@ -233,6 +303,7 @@ void AppState::setUserData(const UserData& data)
 void AppState::setStats(const Stats& stats)
 {
     m_stats = stats;
+    m_writtenStats = stats;
     Q_EMIT statsChanged();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "App/State/ConfirmationRequest.h"
+#include "Models/LibraryDifference.h"
 #include "Models/AppSettings.h"
 #include "Models/ShortcutSearchIndex.h"
 #include "Models/Stats.h"
@@ -22,10 +23,14 @@ struct SyncOwner;
 
 // The one owner of the library, settings and statistics while the application runs, and of
 // the main list's view state. Every screen reads it and changes the library only through it:
-// each change is validated, written at once and becomes one undo step.
+// each change is validated, handed to the store to be written and becomes one undo step.
 //
-// Changing operations report whether the change reached the disk, so callers never claim a
-// success that did not happen.
+// When the store writes in the background, a change is shown at once and its write follows
+// in order; a write that fails puts the library and the history back as they were before the
+// first change that was not written, and the store's issue brings up the recovery screen.
+// Changing operations then report that the change was accepted; operations whose caller tells
+// the user it is done (an import, clearing everything, a replaced library) wait for the disk.
+// With the store writing at once, every operation reports whether its change reached the disk.
 class AppState : public QObject {
     Q_OBJECT
 public:
@@ -172,6 +177,12 @@ public:
     static QString dayKey(const QDateTime& date);
     void backfillAchievementsIfNeeded();
 
+    // Waits for every queued write of the store and applies what came of it.
+    void waitForWrites();
+    // Says that the changes made so far succeeded, as a toast, once they are all on disk;
+    // says nothing when one of them fails (the recovery screen then says why).
+    void toastOnceWritten(const QString& message);
+
 Q_SIGNALS:
     void userDataChanged();
     void settingsChanged();
@@ -184,10 +195,25 @@ Q_SIGNALS:
     void storageReadyChanged(bool ready);
 
 private:
+    // What to put back when a write fails: the library and history before one change.
+    struct Checkpoint {
+        quint64 write = 0;
+        UserData library;
+        QList<LibraryDifference> undoStack;
+        QList<LibraryDifference> redoStack;
+        bool announced = false;
+        // Shown once this change is on disk.
+        QStringList toasts;
+    };
     bool mutate(const std::function<void(UserData&)>& change);
-    bool save();
-    bool step(QList<UserData>& from, QList<UserData>& to);
+    // Hands the current library to the store; `before` is what a failed write puts back.
+    bool commit(Checkpoint before);
+    void libraryWritten(quint64 write, bool written);
+    // Whether the library changes up to the latest one are on disk, once written.
+    bool latestChangeWritten();
+    bool step(QList<LibraryDifference>& from, QList<LibraryDifference>& to);
     bool saveStats(const Stats& previous);
+    void statsWritten(quint64 write, bool written, const Stats& value);
     void runAchievementChecks();
     void setUserData(const UserData& data);
     void setStats(const Stats& stats);
@@ -210,8 +236,19 @@ private:
     std::optional<ConfirmationRequest> m_pendingConfirmation;
     bool m_storageReady = false;
     bool m_multiSelectionSeen = false;
-    QList<UserData> m_undoStack;
-    QList<UserData> m_redoStack;
+    // Earlier and undone libraries, oldest first, each kept as its difference from the one
+    // after it: the last of each stack from the current library, every other entry from the
+    // entry after it.
+    QList<LibraryDifference> m_undoStack;
+    QList<LibraryDifference> m_redoStack;
+    // Library changes whose writes have not reported yet, oldest first.
+    QList<Checkpoint> m_unwritten;
+    quint64 m_libraryWrites = 0;
+    quint64 m_lastFailedLibraryWrite = 0;
+    // The statistics as last written, which a failed write puts back.
+    Stats m_writtenStats;
+    quint64 m_statsWrites = 0;
+    quint64 m_lastFailedStatsWrite = 0;
     std::function<void(const Achievement&)> m_achievementPresenter;
     std::function<void(double)> m_timeSavedPresenter;
     PlainTextClipboard* m_clipboard = nullptr;

@@ -7,8 +7,9 @@
 
 void AppState::backfillAchievementsIfNeeded()
 {
+    const Stats previous = m_stats;
     AchievementEngine::backfillIfNeeded(m_stats, m_userData);
-    m_store.saveStats(m_stats);
+    saveStats(previous);
 }
 
 void AppState::runAchievementChecks()

@@ -17,7 +17,9 @@ AppState::ImportOutcome AppState::applyImport(const UserData& library, const Use
 {
     if (!m_storageReady || !m_store.isReady() || !SyncSnapshot::sameLibrary(m_userData, expected))
         return ImportOutcome::libraryChanged;
-    mutate([&](UserData& data) { data = library; });
+    // The user is told the import is done: it waits for the disk.
+    if (mutate([&](UserData& data) { data = library; }))
+        latestChangeWritten();
     if (!m_store.isReady() || !SyncSnapshot::sameLibrary(m_userData, library))
         return ImportOutcome::notConfirmed;
     setFirstUseFlag(QStringLiteral("discovery_import"));
@@ -37,7 +39,7 @@ AppState::ClearOutcome AppState::clearAllData()
     }
     if (m_stopSync)
         m_stopSync();
-    if (!mutate([](UserData& data) { data = UserData::empty(); }))
+    if (!mutate([](UserData& data) { data = UserData::empty(); }) || !latestChangeWritten())
         return ClearOutcome::libraryNotCleared;
     // Only what was written is shown: statistics that could not be saved stay as they are.
     if (!m_storageReady || !m_store.saveStats(Stats::empty()))

@@ -46,6 +46,68 @@ void removeFolderTree(UserData& d, const QString& id, QStringList& folderIds, QS
     folderIds += sorted;
 }
 
+// Removes the selected shortcuts, then each selected folder in library order with everything
+// inside it that an earlier folder did not take, and records the deletions: the selected
+// shortcuts' ids first, then per folder its shortcuts' ids and its folders' ids (sorted).
+// One pass over the shortcuts, however many folders are selected.
+void removeSelection(UserData& d, const QSet<QString>& selected)
+{
+    // Read through const access: the lists are shared with the library before the edit, and
+    // copying one only to remove most of it would cost as much as the library.
+    const QList<Group>& groups = std::as_const(d.groups);
+    const QList<Shortcut>& shortcuts = std::as_const(d.shortcuts);
+    QHash<QString, QStringList> children;
+    for (const Group& g : groups) {
+        if (g.parentGroupId)
+            children[*g.parentGroupId].append(g.id);
+    }
+    QHash<QString, qsizetype> treeOf;
+    QStringList folderIds;
+    qsizetype trees = 0;
+    for (const Group& g : groups) {
+        if (!selected.contains(g.id) || treeOf.contains(g.id))
+            continue;
+        const qsizetype tree = trees++;
+        QStringList members{g.id};
+        treeOf.insert(g.id, tree);
+        for (qsizetype next = 0; next < members.size(); ++next) {
+            for (const QString& child : children.value(members[next])) {
+                if (!treeOf.contains(child)) {
+                    treeOf.insert(child, tree);
+                    members.append(child);
+                }
+            }
+        }
+        members.sort();
+        folderIds += members;
+    }
+    QStringList shortcutIds;
+    QList<QStringList> byTree;
+    const auto treeOfShortcut = [&](const Shortcut& s) -> qsizetype {
+        return s.groupId ? treeOf.value(*s.groupId, -1) : -1;
+    };
+    QList<Shortcut> keptShortcuts;
+    for (const Shortcut& s : shortcuts) {
+        if (selected.contains(s.id)) {
+            shortcutIds.append(s.id);
+        } else if (const qsizetype tree = treeOfShortcut(s); tree >= 0) {
+            if (byTree.size() <= tree)
+                byTree.resize(tree + 1);
+            byTree[tree].append(s.id);
+        } else {
+            keptShortcuts.append(s);
+        }
+    }
+    for (const QStringList& ids : std::as_const(byTree))
+        shortcutIds += ids;
+    if (keptShortcuts.size() != shortcuts.size())
+        d.shortcuts = std::move(keptShortcuts);
+    if (!treeOf.isEmpty())
+        d.groups.removeIf([&](const Group& g) { return treeOf.contains(g.id); });
+    d.recordDeletion(TombstoneKind::shortcuts, shortcutIds);
+    d.recordDeletion(TombstoneKind::groups, folderIds);
+}
+
 // A copy of `source` under a new id, with the next trigger `numbering` hands out for its own,
 // placed in `groupId` at `order`.
 Shortcut copyOf(const Shortcut& source, TriggerNumbering& numbering, const std::optional<QString>& groupId, qint64 order)
@@ -354,22 +416,7 @@ void AppState::deleteSelected()
 {
     const QSet<QString> selected = m_selectedIds;
     auto edit = [this, selected] {
-        mutate([&](UserData& d) {
-            QStringList shortcutIds;
-            QStringList folderIds;
-            for (const Shortcut& s : d.shortcuts) {
-                if (selected.contains(s.id))
-                    shortcutIds.append(s.id);
-            }
-            d.shortcuts.removeIf([&](const Shortcut& s) { return selected.contains(s.id); });
-            const QList<Group> groups = d.groups;
-            for (const Group& g : groups) {
-                if (selected.contains(g.id) && !folderIds.contains(g.id))
-                    removeFolderTree(d, g.id, folderIds, shortcutIds);
-            }
-            d.recordDeletion(TombstoneKind::shortcuts, shortcutIds);
-            d.recordDeletion(TombstoneKind::groups, folderIds);
-        });
+        mutate([&](UserData& d) { removeSelection(d, selected); });
     };
     if (m_settings.confirmDelete) {
         const QString title = selected.size() >= 2
@@ -402,11 +449,11 @@ void AppState::copySelected()
     if (!m_clipboard)
         return;
     ClipboardData payload;
-    for (const Shortcut& s : m_userData.shortcuts) {
+    for (const Shortcut& s : std::as_const(m_userData.shortcuts)) {
         if (m_selectedIds.contains(s.id))
             payload.shortcuts.append(s);
     }
-    for (const Group& g : m_userData.groups) {
+    for (const Group& g : std::as_const(m_userData.groups)) {
         if (m_selectedIds.contains(g.id))
             payload.groups.append(g);
     }
@@ -451,7 +498,7 @@ void AppState::duplicateSelected()
 {
     QStringList shortcutIds;
     QStringList folderIds;
-    for (const Shortcut& s : m_userData.shortcuts) {
+    for (const Shortcut& s : std::as_const(m_userData.shortcuts)) {
         if (m_selectedIds.contains(s.id))
             shortcutIds.append(s.id);
     }

@@ -37,9 +37,11 @@ void AppState::recordExpansion(const QString& trigger, qint64 charsSaved)
     s.totalTimeSaved += saved;
     s.totalCharsSaved = Saturating::add(s.totalCharsSaved, chars);
 
-    const auto shortcut = std::find_if(m_userData.shortcuts.begin(), m_userData.shortcuts.end(),
+    // Read-only: the list is shared with the history and the views, and must not be copied.
+    const QList<Shortcut>& shortcuts = m_userData.shortcuts;
+    const auto shortcut = std::find_if(shortcuts.cbegin(), shortcuts.cend(),
         [&](const Shortcut& x) { return x.trigger == trigger; });
-    if (shortcut != m_userData.shortcuts.end()) {
+    if (shortcut != shortcuts.cend()) {
         auto it = s.perShortcut.find(shortcut->id);
         if (it != s.perShortcut.end()) {
             it->count = Saturating::add(it->count, 1);
@@ -94,14 +96,35 @@ void AppState::setFirstUseFlag(const QString& flag)
         runAchievementChecks();
 }
 
-// Writes the current statistics; on failure puts `previous` back. Announces the outcome.
+// Hands the current statistics to the store; when it refuses them, or writes at once and
+// fails, puts `previous` back. Announces the outcome.
 bool AppState::saveStats(const Stats& previous)
 {
-    if (!m_store.saveStats(m_stats)) {
+    const quint64 write = ++m_statsWrites;
+    const QPointer<AppState> self(this);
+    const bool accepted = m_store.saveStatsSoon(m_stats, [self, write, value = m_stats](bool written) {
+        if (self)
+            self->statsWritten(write, written, value);
+    });
+    if (!accepted || m_lastFailedStatsWrite == write) {
         m_stats = previous;
         Q_EMIT statsChanged();
         return false;
     }
     Q_EMIT statsChanged();
     return true;
+}
+
+// Saves that waited together learn one outcome, in the order they were made: the last one's
+// value is what was written.
+void AppState::statsWritten(quint64 write, bool written, const Stats& value)
+{
+    if (written) {
+        m_writtenStats = value;
+        return;
+    }
+    m_lastFailedStatsWrite = write;
+    // Counts made since the last write that reached the disk are dropped with it.
+    m_stats = m_writtenStats;
+    Q_EMIT statsChanged();
 }

@@ -130,10 +130,15 @@ void PopoverCommands::refresh()
         it.value()->setEnabled(isEnabled(it.key()));
 }
 
-void PopoverCommands::countedToast(const QString& verb, qsizetype count)
+void PopoverCommands::countedToast(const QString& verb, qsizetype count, bool written)
 {
-    if (count > 0)
-        ToastManager::shared().show(verb + u' ' + QString::number(count) + (count == 1 ? QStringLiteral(" item") : QStringLiteral(" items")));
+    if (count <= 0)
+        return;
+    const QString message = verb + u' ' + QString::number(count) + (count == 1 ? QStringLiteral(" item") : QStringLiteral(" items"));
+    if (written)
+        m_state.toastOnceWritten(message);
+    else
+        ToastManager::shared().show(message);
 }
 
 void PopoverCommands::perform(Command command)
@@ -171,7 +176,7 @@ void PopoverCommands::perform(Command command)
     case Command::duplicateSelected: {
         const qsizetype n = m_state.selectedIds().size();
         m_state.duplicateSelected();
-        return countedToast(QStringLiteral("Duplicated"), n);
+        return countedToast(QStringLiteral("Duplicated"), n, true);
     }
     case Command::undo:
         m_state.undo();
@@ -182,12 +187,12 @@ void PopoverCommands::perform(Command command)
     case Command::copySelected: {
         const qsizetype n = m_state.selectedIds().size();
         m_state.copySelected();
-        return countedToast(QStringLiteral("Copied"), n);
+        return countedToast(QStringLiteral("Copied"), n, false);
     }
     case Command::paste:
         // Only a paste that added something says so.
         if (m_state.pasteFromClipboard() > 0)
-            ToastManager::shared().show(QStringLiteral("Pasted from clipboard"));
+            m_state.toastOnceWritten(QStringLiteral("Pasted from clipboard"));
         return;
     case Command::moveSelectionUp:
         return post(Notifications::velmoraMoveSelection, QVariant::fromValue(NavDirection::up));

@@ -76,7 +76,8 @@ private:
     void open();
     void remove();
     void goUp();
-    void countedToast(const QString& verb, qsizetype count);
+    // `written`: the toast reports library changes, so it waits until they are on disk.
+    void countedToast(const QString& verb, qsizetype count, bool written);
 
     AppState& m_state;
     WindowActions m_actions;

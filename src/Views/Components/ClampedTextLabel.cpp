@@ -63,12 +63,36 @@ const ClampedTextLabel::Layout& ClampedTextLabel::layoutFor(int width) const
     return m_cached->second;
 }
 
+namespace {
+
+// Characters laid out per shown line before the whole text is: far more than a line of the
+// list's widths holds, so a long text's tail, which is never shown, is never shaped.
+constexpr qsizetype charactersPerLineBound = 240;
+
+} // namespace
+
 ClampedTextLabel::Layout ClampedTextLabel::computeLayout(int width) const
+{
+    if (m_maximumLines != unlimited) {
+        const qsizetype bound = qsizetype(m_maximumLines) * charactersPerLineBound;
+        if (m_text.size() > bound) {
+            // The lines of the beginning are the lines of the whole text as long as the
+            // beginning did not run out before the last shown line was full.
+            if (std::optional<Layout> layout = computeLayout(width, m_text.left(bound)))
+                return *layout;
+        }
+    }
+    return *computeLayout(width, m_text, true);
+}
+
+// The lines of `shown`, the text or its beginning; nothing when `shown` is only the text's
+// beginning and ran out within the shown lines (then the whole text must be laid out).
+std::optional<ClampedTextLabel::Layout> ClampedTextLabel::computeLayout(int width, const QString& shown, bool whole) const
 {
     Layout result;
     const QFontMetricsF metrics(font());
     const qreal available = std::max(1, width - contentsMargins().left() - contentsMargins().right());
-    QString text = m_text;
+    QString text = shown;
     text.replace(QLatin1Char('\n'), QChar::LineSeparator);
     QTextLayout layout(text, font());
     QTextOption option;
@@ -80,18 +104,22 @@ ClampedTextLabel::Layout ClampedTextLabel::computeLayout(int width) const
         if (!line.isValid())
             break;
         line.setLineWidth(available);
+        const bool reachesEnd = line.textStart() + line.textLength() >= text.size();
         if (m_maximumLines != unlimited && result.lines.size() == m_maximumLines - 1) {
             // The last line we may show takes everything that is left, cut to fit.
             QString rest = text.mid(line.textStart());
-            const bool more = line.textStart() + line.textLength() < text.size();
             rest.replace(QChar::LineSeparator, QLatin1Char(' '));
-            if (more) {
+            if (!whole && (reachesEnd || metrics.horizontalAdvance(rest) <= available))
+                return std::nullopt;
+            if (!whole || !reachesEnd) {
                 result.truncated = true;
                 rest = metrics.elidedText(rest.trimmed() + QChar(0x2026), Qt::ElideRight, available);
             }
             result.lines.append(rest);
             break;
         }
+        if (!whole && reachesEnd)
+            return std::nullopt;
         result.lines.append(text.mid(line.textStart(), line.textLength()).remove(QChar::LineSeparator));
     }
     layout.endLayout();
@@ -111,8 +139,14 @@ int ClampedTextLabel::heightForWidth(int width) const
 QSize ClampedTextLabel::sizeHint() const
 {
     const QMargins margins = contentsMargins();
-    const int natural = int(std::ceil(QFontMetricsF(font()).horizontalAdvance(m_text))) + margins.left() + margins.right();
-    const int width = std::min(natural, 320);
+    // Past the widest hint, a long text's width need not be measured to its end.
+    constexpr int widest = 320;
+    const QFontMetricsF metrics(font());
+    qreal advance = metrics.horizontalAdvance(m_text.left(charactersPerLineBound));
+    if (advance < widest && m_text.size() > charactersPerLineBound)
+        advance = metrics.horizontalAdvance(m_text);
+    const int natural = int(std::ceil(advance)) + margins.left() + margins.right();
+    const int width = std::min(natural, widest);
     return {width, heightForWidth(width)};
 }
 

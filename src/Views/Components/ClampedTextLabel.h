@@ -46,6 +46,7 @@ protected:
 
 private:
     Layout computeLayout(int width) const;
+    std::optional<Layout> computeLayout(int width, const QString& shown, bool whole = false) const;
     void textChanged();
 
     // Layout passes ask for the height at the same width again and again; the lines of the

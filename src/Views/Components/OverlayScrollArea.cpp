@@ -2,6 +2,8 @@
 
 #include "Views/Components/OverlayScrollBar.h"
 
+#include <QApplication>
+
 OverlayScrollArea::OverlayScrollArea(QWidget* parent)
     : QScrollArea(parent)
 {
@@ -12,6 +14,14 @@ OverlayScrollArea::OverlayScrollArea(QWidget* parent)
     viewport()->setAutoFillBackground(false);
     setAutoFillBackground(false);
     m_bar = new OverlayScrollBar(this);
+    // Tab into the content from outside (the window's focus chain, not this area's) moves
+    // the focus without scrolling; a control that gets the keyboard is brought into view
+    // either way. Content taller than the view (a grid with a cursor of its own) scrolls
+    // itself.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && widget() && widget()->isAncestorOf(now) && now->height() < viewport()->height())
+            ensureWidgetVisible(now, 0, 12);
+    });
 }
 
 void OverlayScrollArea::setContent(QWidget* content)

@@ -48,32 +48,63 @@ std::shared_ptr<AccessibleElement> AtspiAccessibility::focusedElement(qint64 pro
     AtspiStateSet* states = atspi_accessible_get_state_set(focused);
     const bool stillFocused = states && atspi_state_set_contains(states, ATSPI_STATE_FOCUSED)
         && !atspi_state_set_contains(states, ATSPI_STATE_DEFUNCT);
-    std::shared_ptr<AccessibleElement> element
-        = stillFocused ? std::make_shared<AtspiElement>(focused, states, process, unitOf(focused)) : nullptr;
+    std::shared_ptr<AccessibleElement> element;
+    if (stillFocused) {
+        const Application& application = applicationOf(focused);
+        element = std::make_shared<AtspiElement>(focused, states, process, application.unit, application.toolkit);
+    }
     if (states)
         g_object_unref(states);
     return element;
 }
 
-std::shared_ptr<AtspiTextOffsets::Unit> AtspiAccessibility::unitOf(AtspiAccessible* accessible)
+const AtspiAccessibility::Application& AtspiAccessibility::applicationOf(AtspiAccessible* accessible)
 {
     const AtspiObject* object = ATSPI_OBJECT(accessible);
-    const QString application = object->app && object->app->bus_name ? QString::fromUtf8(object->app->bus_name) : QString();
-    auto it = m_units.find(application);
-    if (it == m_units.end()) {
-        // Qt's bridge counts UTF-16 units, other toolkits count characters; the element corrects
-        // this guess as soon as the text shows otherwise.
-        // Only the application object answers the toolkit's name.
+    const QString bus = object->app && object->app->bus_name ? QString::fromUtf8(object->app->bus_name) : QString();
+    if (const auto it = m_applications.constFind(bus); it != m_applications.constEnd())
+        return it.value();
+    // Only the application object answers the toolkit's name and version.
+    GError* error = nullptr;
+    AtspiRequestCounter::note();
+    AtspiAccessible* root = atspi_accessible_get_application(accessible, &error);
+    g_clear_error(&error);
+    gchar* name = nullptr;
+    if (root) {
         AtspiRequestCounter::note();
-        AtspiAccessible* root = atspi_accessible_get_application(accessible, nullptr);
-        AtspiRequestCounter::note();
-        gchar* toolkit = root ? atspi_accessible_get_toolkit_name(root, nullptr) : nullptr;
-        if (root)
-            g_object_unref(root);
-        const bool qt = toolkit && QString::fromUtf8(toolkit).compare(QLatin1String("Qt"), Qt::CaseInsensitive) == 0;
-        g_free(toolkit);
-        it = m_units.insert(application,
-            std::make_shared<AtspiTextOffsets::Unit>(qt ? AtspiTextOffsets::Unit::utf16 : AtspiTextOffsets::Unit::codePoints));
+        name = atspi_accessible_get_toolkit_name(root, &error);
+        g_clear_error(&error);
     }
-    return it.value();
+    const QString toolkit = QString::fromUtf8(name ? name : "");
+    const bool gtk = toolkit.compare(QLatin1String("GTK"), Qt::CaseInsensitive) == 0;
+    QString version;
+    if (gtk) {
+        AtspiRequestCounter::note();
+        gchar* number = atspi_accessible_get_toolkit_version(root, &error);
+        g_clear_error(&error);
+        version = QString::fromUtf8(number ? number : "");
+        g_free(number);
+    }
+    if (root)
+        g_object_unref(root);
+    Application application;
+    // Qt's bridge counts UTF-16 units, other toolkits count characters; the element corrects
+    // this guess as soon as the text shows otherwise.
+    const bool qt = toolkit.compare(QLatin1String("Qt"), Qt::CaseInsensitive) == 0;
+    application.unit = std::make_shared<AtspiTextOffsets::Unit>(
+        qt ? AtspiTextOffsets::Unit::utf16 : AtspiTextOffsets::Unit::codePoints);
+    // A busy application may not answer in time: what its fields allow is then not known, and
+    // it is asked again for the next element.
+    if (!name || (gtk && version.isEmpty())) {
+        g_free(name);
+        application.toolkit = AtspiElement::Toolkit::unknown;
+        m_unansweredApplication = application;
+        return m_unansweredApplication;
+    }
+    g_free(name);
+    if (gtk && version.section(QLatin1Char('.'), 0, 0).toInt() >= 4)
+        application.toolkit = AtspiElement::Toolkit::gtk4;
+    else if (toolkit.compare(QLatin1String("Gecko"), Qt::CaseInsensitive) == 0)
+        application.toolkit = AtspiElement::Toolkit::gecko;
+    return m_applications.insert(bus, application).value();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AtspiFocusTracker.h"
+#include "AtspiElement.h"
 #include "AtspiTextOffsets.h"
 #include "platform/Accessibility.h"
 
@@ -27,10 +28,17 @@ public:
     std::shared_ptr<AccessibleElement> focusedElement(qint64 process);
 
 private:
-    std::shared_ptr<AtspiTextOffsets::Unit> unitOf(AtspiAccessible* accessible);
+    // What the elements of one application share.
+    struct Application {
+        std::shared_ptr<AtspiTextOffsets::Unit> unit;
+        AtspiElement::Toolkit toolkit = AtspiElement::Toolkit::other;
+    };
+    const Application& applicationOf(AtspiAccessible* accessible);
 
     AtspiFocusTracker m_tracker;
     QDeadlineTimer m_nextStartAttempt;
-    // Per application bus name: what its text offsets count.
-    QHash<QString, std::shared_ptr<AtspiTextOffsets::Unit>> m_units;
+    // Per application bus name.
+    QHash<QString, Application> m_applications;
+    // What is known of an application that did not say which toolkit it uses.
+    Application m_unansweredApplication;
 };

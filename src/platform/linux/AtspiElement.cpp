@@ -42,8 +42,9 @@ bool succeeded(GError*& error)
 }
 
 AtspiElement::AtspiElement(AtspiAccessible* accessible, AtspiStateSet* states, qint64 process,
-    std::shared_ptr<AtspiTextOffsets::Unit> unit)
+    std::shared_ptr<AtspiTextOffsets::Unit> unit, Toolkit toolkit)
     : m_accessible(static_cast<AtspiAccessible*>(g_object_ref(accessible)))
+    , m_toolkit(toolkit)
     , m_process(process)
     , m_unit(std::move(unit))
 {
@@ -57,6 +58,8 @@ AtspiElement::~AtspiElement()
 {
     if (m_states)
         g_object_unref(m_states);
+    if (m_textHolder)
+        g_object_unref(m_textHolder);
     g_object_unref(m_accessible);
 }
 
@@ -140,13 +143,90 @@ AccessibilityValue AtspiElement::role()
     }
 }
 
+bool AtspiElement::isEditableByToolkit()
+{
+    switch (m_toolkit) {
+    case Toolkit::other:
+        return true;
+    case Toolkit::unknown:
+    case Toolkit::gtk4:
+        return false;
+    case Toolkit::gecko: {
+        const std::optional<int> role = atspiRole();
+        return role == ATSPI_ROLE_ENTRY || role == ATSPI_ROLE_PASSWORD_TEXT || role == ATSPI_ROLE_COMBO_BOX;
+    }
+    }
+    return false;
+}
+
 AccessibilityValue AtspiElement::enabled()
 {
+    // GTK 4 reports only "sensitive", LibreOffice only "enabled"; a disabled field has neither.
     AtspiStateSet* current = states();
     if (!current)
         return {};
     return atspi_state_set_contains(current, ATSPI_STATE_ENABLED)
-        && atspi_state_set_contains(current, ATSPI_STATE_SENSITIVE);
+        || atspi_state_set_contains(current, ATSPI_STATE_SENSITIVE);
+}
+
+AtspiAccessible* AtspiElement::textHolder()
+{
+    if (m_textHolder)
+        return m_textHolder;
+    // Only Gecko is known to keep the caret below the focused element; elsewhere the look
+    // would cost two requests for nothing.
+    if (m_toolkit != Toolkit::gecko)
+        return m_textHolder = static_cast<AtspiAccessible*>(g_object_ref(m_accessible));
+    // Nested editable regions go a few levels deep at most; the bound keeps a cycle out.
+    constexpr int deepest = 8;
+    auto* holder = static_cast<AtspiAccessible*>(g_object_ref(m_accessible));
+    for (int depth = 0; depth < deepest; ++depth) {
+        AtspiHypertext* hypertext = atspi_accessible_get_hypertext_iface(holder);
+        if (!hypertext)
+            break;
+        GError* error = nullptr;
+        AtspiRequestCounter::note();
+        const gint caret = atspi_text_get_caret_offset(ATSPI_TEXT(holder), &error);
+        AtspiAccessible* child = nullptr;
+        if (succeeded(error) && caret >= 0) {
+            AtspiRequestCounter::note();
+            gchar* atCaret = atspi_text_get_text(ATSPI_TEXT(holder), caret, caret + 1, &error);
+            const bool embedded = succeeded(error) && atCaret && QString::fromUtf8(atCaret) == QChar(0xFFFC);
+            g_free(atCaret);
+            gint index = -1;
+            if (embedded) {
+                AtspiRequestCounter::note();
+                index = atspi_hypertext_get_link_index(hypertext, caret, &error);
+            }
+            if (succeeded(error) && index >= 0) {
+                AtspiRequestCounter::note();
+                if (AtspiHyperlink* link = atspi_hypertext_get_link(hypertext, index, &error)) {
+                    AtspiRequestCounter::note();
+                    child = atspi_hyperlink_get_object(link, 0, &error);
+                    g_object_unref(link);
+                }
+                succeeded(error);
+            }
+        }
+        g_object_unref(hypertext);
+        // The caret stands in front of an embedded object (an image, a link) of this text
+        // rather than inside it unless the object has a caret of its own.
+        bool descend = false;
+        if (child && hasTextInterface(child)) {
+            AtspiRequestCounter::note();
+            descend = atspi_text_get_caret_offset(ATSPI_TEXT(child), &error) >= 0 && succeeded(error);
+            succeeded(error);
+        }
+        if (!descend) {
+            if (child)
+                g_object_unref(child);
+            break;
+        }
+        g_object_unref(holder);
+        holder = child;
+    }
+    m_textHolder = holder;
+    return m_textHolder;
 }
 
 std::optional<bool> AtspiElement::isAttributeSettable(QLatin1StringView attribute)
@@ -158,14 +238,15 @@ std::optional<bool> AtspiElement::isAttributeSettable(QLatin1StringView attribut
     AtspiStateSet* current = states();
     if (!current)
         return std::nullopt;
-    return atspi_state_set_contains(current, ATSPI_STATE_EDITABLE) && hasTextInterface(m_accessible);
+    return atspi_state_set_contains(current, ATSPI_STATE_EDITABLE) && hasTextInterface(m_accessible)
+        && isEditableByToolkit();
 }
 
 std::optional<QString> AtspiElement::textBetween(qint64 start, qint64 end)
 {
     GError* error = nullptr;
     AtspiRequestCounter::note();
-    gchar* text = atspi_text_get_text(ATSPI_TEXT(m_accessible), gint(start), gint(end), &error);
+    gchar* text = atspi_text_get_text(ATSPI_TEXT(textHolder()), gint(start), gint(end), &error);
     if (!succeeded(error) || !text)
         return std::nullopt;
     QString result = QString::fromUtf8(text, qsizetype(std::strlen(text)));
@@ -251,9 +332,9 @@ std::optional<qint64> AtspiElement::Stretch::indexOf(qint64 utf16) const
 
 AccessibilityValue AtspiElement::selection()
 {
-    if (!hasTextInterface(m_accessible))
+    if (!hasTextInterface(textHolder()))
         return {};
-    AtspiText* text = ATSPI_TEXT(m_accessible);
+    AtspiText* text = ATSPI_TEXT(textHolder());
     GError* error = nullptr;
     AtspiRequestCounter::note();
     const gint caret = atspi_text_get_caret_offset(text, &error);
@@ -303,7 +384,7 @@ AccessibilityValue AtspiElement::parameterizedAttributeValue(QLatin1StringView a
 
 AccessibilityValue AtspiElement::text(const TextRange& range)
 {
-    if (range.location < 0 || range.length < 0 || !hasTextInterface(m_accessible))
+    if (range.location < 0 || range.length < 0 || !hasTextInterface(textHolder()))
         return {};
     const std::optional<Stretch> read = stretchOf(range);
     const std::optional<qint64> first = read ? read->indexOf(range.location) : std::nullopt;
@@ -323,7 +404,7 @@ bool AtspiElement::setAttributeValue(QLatin1StringView attribute, const Accessib
 
 bool AtspiElement::select(const TextRange& range)
 {
-    if (range.location < 0 || range.length < 0 || !hasTextInterface(m_accessible))
+    if (range.location < 0 || range.length < 0 || !hasTextInterface(textHolder()))
         return false;
     const qint64 end = range.location + range.length;
     std::optional<qint64> start = range.location;
@@ -337,7 +418,7 @@ bool AtspiElement::select(const TextRange& range)
         start = read->start + *AtspiTextOffsets::fromUtf16(read->text, *first, *m_unit);
         finish = read->start + *AtspiTextOffsets::fromUtf16(read->text, *last, *m_unit);
     }
-    AtspiText* text = ATSPI_TEXT(m_accessible);
+    AtspiText* text = ATSPI_TEXT(textHolder());
     GError* error = nullptr;
     bool done = false;
     AtspiRequestCounter::note();

@@ -17,11 +17,29 @@ typedef struct _AtspiStateSet AtspiStateSet;
 // (plus, where the application counts characters, the way from the last place converted).
 class AtspiElement : public AccessibleElement {
 public:
+    // Toolkits whose fields need rules of their own.
+    enum class Toolkit {
+        other,
+        // Not known yet (the application did not answer in time): none of its fields is
+        // offered for editing, as it may be any of those below.
+        unknown,
+        // GTK 4 (4.8): an entry that hides its text shows exactly like any other entry (role
+        // "text", its text readable), so no single-line field can be told from a password
+        // field; and its text views leave a selection made over the bus in place when Ctrl+V
+        // comes. None of its fields is offered for editing.
+        gtk4,
+        // Firefox, Thunderbird: the form fields (entries) take a replacement; an editable region
+        // of a page or a mail body puts its caret back at its start whenever its window gets
+        // the keyboard back, which the keyboard hold around a replacement makes it do right
+        // before the paste. Only its form fields are offered for editing.
+        gecko,
+    };
+
     // Takes its own references to the accessible and to `states`, the state set just read (or
     // null). `unit` is shared by every element of one application and records what its offsets
     // count once its text has shown it.
     AtspiElement(AtspiAccessible* accessible, AtspiStateSet* states, qint64 process,
-        std::shared_ptr<AtspiTextOffsets::Unit> unit);
+        std::shared_ptr<AtspiTextOffsets::Unit> unit, Toolkit toolkit = Toolkit::other);
     ~AtspiElement() override;
     AtspiElement(const AtspiElement&) = delete;
     AtspiElement& operator=(const AtspiElement&) = delete;
@@ -41,6 +59,13 @@ private:
     // The current state set (not a new reference), or null when the application did not answer.
     AtspiStateSet* states();
     std::optional<int> atspiRole();
+    // Whether the toolkit lets this element's text be replaced (see Toolkit).
+    bool isEditableByToolkit();
+    // The object whose text holds the caret: the element itself, or in Gecko's editable
+    // regions and mail bodies the paragraph below it where the caret is (its place in the
+    // element's text is an embedded-object character). Looked for once per element; not a new
+    // reference.
+    AtspiAccessible* textHolder();
     AccessibilityValue role();
     AccessibilityValue enabled();
     AccessibilityValue selection();
@@ -70,6 +95,8 @@ private:
     std::optional<Stretch> stretchOf(const TextRange& range);
 
     AtspiAccessible* m_accessible;
+    AtspiAccessible* m_textHolder = nullptr;
+    Toolkit m_toolkit = Toolkit::other;
     AtspiStateSet* m_states = nullptr;
     QDeadlineTimer m_statesExpiry;
     std::optional<int> m_role;

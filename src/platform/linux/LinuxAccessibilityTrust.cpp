@@ -70,13 +70,20 @@ QString LinuxAccessibilityTrust::untrustedReason()
         return QStringLiteral("No X11 display: expansion needs an X11 session.");
     }
     if (!m_connection->hasExtension("RECORD"))
-        return QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched.");
+        return QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched. "
+                              "Turn it on in the X server's configuration (Section \"Extensions\", Option \"RECORD\" \"Enable\").");
     if (!m_connection->hasExtension("XTEST"))
-        return QStringLiteral("The X server offers no XTEST extension, so expansions cannot be pasted.");
+        return QStringLiteral("The X server offers no XTEST extension, so expansions cannot be pasted. "
+                              "Turn it on in the X server's configuration (Section \"Extensions\", Option \"XTEST\" \"Enable\").");
     const std::optional<bool> enabled = accessibilityEnabled();
     if (!enabled)
         return QStringLiteral("The accessibility bus (AT-SPI) does not answer: expansion needs it to reach text fields.");
     if (!*enabled)
         return QStringLiteral("Accessibility is switched off for this session.");
     return {};
+}
+
+bool LinuxAccessibilityTrust::canRequestTrust()
+{
+    return m_connection && m_connection->hasExtension("RECORD") && m_connection->hasExtension("XTEST");
 }

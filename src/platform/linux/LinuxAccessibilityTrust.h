@@ -18,6 +18,7 @@ public:
     bool isProcessTrusted() override;
     bool requestTrust() override;
     QString untrustedReason() override;
+    bool canRequestTrust() override;
 
 private:
     std::optional<bool> accessibilityEnabled();

@@ -9,6 +9,7 @@
 #include "X11KeyboardHold.h"
 #include "X11KeyboardLayout.h"
 #include "X11KeyboardPoster.h"
+#include "X11PrimarySelection.h"
 #include "X11Workspace.h"
 
 LinuxDesktop::LinuxDesktop()
@@ -25,6 +26,8 @@ LinuxDesktop::LinuxDesktop()
     m_accessibility->start();
     m_trust = std::make_unique<LinuxAccessibilityTrust>(m_connection);
     m_pasteboard = std::make_unique<QtClipboardPasteboard>();
+    if (m_connection)
+        m_primarySelection = std::make_unique<X11PrimarySelection>();
 }
 
 LinuxDesktop::~LinuxDesktop() = default;
@@ -39,5 +42,6 @@ Desktop LinuxDesktop::desktop() const
     desktop.pasteboard = m_pasteboard.get();
     desktop.workspace = m_workspace.get();
     desktop.keyboardHold = m_keyboardHold.get();
+    desktop.primarySelection = m_primarySelection.get();
     return desktop;
 }

@@ -14,6 +14,7 @@ class X11EventSource;
 class X11KeyboardHold;
 class X11KeyboardLayout;
 class X11KeyboardPoster;
+class X11PrimarySelection;
 class X11Workspace;
 
 // The Linux back ends of every desktop service the engine uses, made and wired together once
@@ -39,4 +40,5 @@ private:
     std::unique_ptr<AtspiAccessibility> m_accessibility;
     std::unique_ptr<LinuxAccessibilityTrust> m_trust;
     std::unique_ptr<QtClipboardPasteboard> m_pasteboard;
+    std::unique_ptr<X11PrimarySelection> m_primarySelection;
 };

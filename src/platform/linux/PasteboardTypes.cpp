@@ -49,6 +49,11 @@ QString pasteboardType(const QString& mimeType)
     return mimeType;
 }
 
+QString expansionMarkerMimeType()
+{
+    return mimeType(QStringLiteral("app.velmora.temporary-expansion"));
+}
+
 bool isMetaTarget(const QString& mimeType)
 {
     for (const char* target : metaTargets) {

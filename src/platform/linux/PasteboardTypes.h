@@ -14,4 +14,7 @@ QString pasteboardType(const QString& mimeType);
 // DELETE would make the owner delete its selected text), and Qt's stand-in for images.
 bool isMetaTarget(const QString& mimeType);
 
+// The MIME type of the marker that a replacement puts next to its expansion.
+QString expansionMarkerMimeType();
+
 }

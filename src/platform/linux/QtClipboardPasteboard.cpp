@@ -10,6 +10,8 @@
 namespace {
 
 const QString pngFormat = QStringLiteral("image/png");
+const QString utf8TextFormat = QStringLiteral("text/plain;charset=utf-8");
+const QString plainTextFormat = QStringLiteral("text/plain");
 const QString qtImageFormat = QStringLiteral("application/x-qt-image");
 
 // An owner that offers an image through Qt converts it on request into a dozen formats (BMP,
@@ -37,8 +39,10 @@ QtClipboardPasteboard::QtClipboardPasteboard(QObject* parent)
     : QObject(parent)
 {
     connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
-        if (mode == QClipboard::Clipboard && !m_writing)
+        if (mode == QClipboard::Clipboard && !m_writing) {
             ++m_changeCount;
+            m_aliasedText = nullptr;
+        }
     });
 }
 
@@ -58,8 +62,10 @@ QStringList QtClipboardPasteboard::formats() const
     if (const QMimeData* data = contents()) {
         const QStringList offered = data->formats();
         const bool converted = offersConvertedImage(offered);
+        const bool aliased = data == m_aliasedText;
         for (const QString& format : offered) {
-            if (PasteboardTypes::isMetaTarget(format) || (converted && isConversion(format)))
+            if (PasteboardTypes::isMetaTarget(format) || (converted && isConversion(format))
+                || (aliased && format == plainTextFormat))
                 continue;
             result.append(format);
         }
@@ -125,6 +131,15 @@ bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
     }
     if (convertImage && data->hasFormat(pngFormat))
         data->setImageData(QImage::fromData(data->data(pngFormat), "PNG"));
+    // An expansion must paste into Qt 5 and other older clients too, which ask for text/plain
+    // (Qt then also offers it as UTF8_STRING, STRING and TEXT). A user's contents are put back
+    // with exactly their own formats.
+    m_aliasedText = nullptr;
+    if (data->hasFormat(PasteboardTypes::expansionMarkerMimeType()) && data->hasFormat(utf8TextFormat)
+        && !data->hasFormat(plainTextFormat)) {
+        data->setData(plainTextFormat, data->data(utf8TextFormat));
+        m_aliasedText = data;
+    }
     m_writing = true;
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
     m_writing = false;

@@ -27,6 +27,9 @@ private:
     const QMimeData* contents() const;
     QStringList formats() const;
 
+    // Our own contents while they offer text under the extra name only we gave it (it is not
+    // read back, so that they read back as written). Only compared, never used.
+    const QMimeData* m_aliasedText = nullptr;
     qint64 m_changeCount = 0;
     bool m_writing = false;
 };

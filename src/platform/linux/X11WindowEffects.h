@@ -26,6 +26,9 @@ public:
     void setBlurBehind(QWindow& window, bool enabled) override;
     // The same for an X window id.
     void setBlurBehind(quint64 window, bool enabled);
+    // Asks the window manager as a pager would (which focus-stealing rules let through), or,
+    // with no window manager, sets the input focus directly.
+    void activate(QWindow& window) override;
 
 private:
     Display* m_display = nullptr;

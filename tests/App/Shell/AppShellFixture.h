@@ -96,7 +96,7 @@ protected:
 
     void launch(AppDelegate::ContentFactory content = {})
     {
-        store = std::make_unique<LocalStore>(dir.path());
+        store = std::make_unique<LocalStore>(dir.path(), writer);
         AppDelegate::Environment environment;
         environment.store = store.get();
         environment.desktop = desktop.desktop();
@@ -140,6 +140,8 @@ protected:
     CredentialsProvider* account = nullptr;
     BackgroundSyncManager* backgroundSync = nullptr;
     std::optional<BackendConfiguration> backend;
+    // How the store writes its files; tests make it fail as a full disk would.
+    FileIO::Writer writer = FileIO::writeAtomically;
     std::unique_ptr<LocalStore> store;
     std::unique_ptr<AppDelegate> delegate;
 };

@@ -2,6 +2,9 @@
 #include "AppShellFixture.h"
 #include "LibraryFixtures.h"
 #include "Utilities/ToastManager.h"
+#include "Views/MenuBar/achievements/AchievementsView.h"
+#include "Views/MenuBar/achievements/BadgeCard.h"
+#include "Views/MenuBar/achievements/FilterChip.h"
 #include "Views/MenuBar/chooser/IconChooserSheet.h"
 #include "Views/MenuBar/chooser/IconTileGrid.h"
 #include "Views/MenuBar/forms/FolderFormView.h"
@@ -188,6 +191,86 @@ TEST_F(PopoverKeyRouting, ReturnSavesAFormFromItsField)
     press(Qt::Key_Return);
     EXPECT_EQ(screen(), QStringLiteral("main"));
     EXPECT_EQ(state().userData().groups.size(), 2);
+}
+
+TEST_F(PopoverKeyRouting, ReturnPressesTheFocusedButtonOrRowAsSpaceDoes)
+{
+    press(Qt::Key_Comma, Qt::ControlModifier);
+    ASSERT_EQ(screen(), QStringLiteral("settings"));
+    QWidget* row = nullptr;
+    for (int tabs = 0; tabs < 40 && !row; ++tabs) {
+        press(Qt::Key_Tab);
+        QWidget* focus = popover().focusWidget();
+        if (focus && focus->inherits("SettingsToggleRow"))
+            row = focus;
+    }
+    ASSERT_NE(row, nullptr) << "Tab reaches the settings' switches";
+    const auto settings = [this] { return VelmoraJSON::encode(state().settings()); };
+    const QByteArray before = settings();
+    press(Qt::Key_Return);
+    EXPECT_NE(settings(), before) << "Return switched the focused row";
+    press(Qt::Key_Space);
+    EXPECT_EQ(settings(), before) << "Space switched it back";
+}
+
+TEST_F(PopoverKeyRouting, ReturnOnAFormsCancelCancelsInsteadOfSaving)
+{
+    press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_NE(shown<FolderFormView>(), nullptr);
+    type("Home");
+    QAbstractButton* cancel = nullptr;
+    for (int tabs = 0; tabs < 40 && !cancel; ++tabs) {
+        press(Qt::Key_Tab);
+        auto* focus = qobject_cast<QAbstractButton*>(popover().focusWidget());
+        if (focus && focus->text() == QLatin1String("Cancel"))
+            cancel = focus;
+    }
+    ASSERT_NE(cancel, nullptr) << "Tab reaches Cancel";
+    press(Qt::Key_Return);
+    settle();
+    EXPECT_EQ(screen(), QStringLiteral("main"));
+    EXPECT_EQ(state().userData().groups.size(), 1) << "nothing saved";
+}
+
+TEST_F(PopoverKeyRouting, TabReachesTheBadgesAndTheChipsInViewAndReturnOpensTheSheet)
+{
+    shell().setScreen(PopoverScreen::achievements());
+    settle();
+    auto* page = shown<AchievementsView>();
+    ASSERT_NE(page, nullptr);
+    const auto inView = [](const QWidget* widget) {
+        return !widget->visibleRegion().isEmpty();
+    };
+    BadgeCard* card = nullptr;
+    for (int tabs = 0; tabs < 60; ++tabs) {
+        press(Qt::Key_Tab);
+        QWidget* focus = popover().focusWidget();
+        ASSERT_NE(focus, nullptr);
+        if (qobject_cast<FilterChip*>(focus) || qobject_cast<BadgeCard*>(focus)) {
+            EXPECT_TRUE(inView(focus)) << focus->metaObject()->className() << " got the keyboard out of view";
+        }
+        if (auto* reached = qobject_cast<BadgeCard*>(focus); reached && page->cards().indexOf(reached) > 6)
+            card = reached;
+        if (card)
+            break;
+    }
+    ASSERT_NE(card, nullptr) << "Tab reaches the badges";
+    press(Qt::Key_Return);
+    ASSERT_EQ(page->detailId(), card->achievement().id);
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(page->detailId());
+    EXPECT_EQ(screen(), QStringLiteral("achievements"));
+
+    // Back to a chip from far down the page: it scrolls into view as it gets the keyboard.
+    for (int tabs = 0; tabs < 80 && !qobject_cast<FilterChip*>(popover().focusWidget()); ++tabs)
+        press(Qt::Key_Tab);
+    auto* chip = qobject_cast<FilterChip*>(popover().focusWidget());
+    ASSERT_NE(chip, nullptr);
+    EXPECT_TRUE(inView(chip));
+    const qsizetype chosen = page->chips().indexOf(chip);
+    press(Qt::Key_Return);
+    ASSERT_GE(chosen, 0);
+    EXPECT_TRUE(page->chips().at(chosen)->isChecked()) << "Return chose the focused filter";
 }
 
 TEST_F(PopoverKeyRouting, AppWideCommandsWorkOverAFormAndTheChooser)

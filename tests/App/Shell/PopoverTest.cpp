@@ -1,5 +1,6 @@
 #include "App/Shell/PopoverKeyHandler.h"
 #include "AppShellFixture.h"
+#include "App/Shell/StatusItem.h"
 #include "LibraryFixtures.h"
 
 #include <QCursor>
@@ -173,6 +174,14 @@ TEST_F(Popover, WithoutATrayGeometryItOpensUnderThePointer)
 
 // ---------------------------------------------------------------- placement
 
+TEST(PopoverPlacement, AnIconTheTrayHasNotPlacedYetIsNoAnchor)
+{
+    // Just after start-up an XEmbed tray's icon is still at the screen's origin.
+    EXPECT_TRUE(StatusItem::anchorFrom(QRect(0, 0, 22, 22)).isEmpty());
+    EXPECT_TRUE(StatusItem::anchorFrom(QRect()).isEmpty());
+    EXPECT_EQ(StatusItem::anchorFrom(QRect(1000, 0, 22, 22)), QRect(1000, 0, 22, 22));
+}
+
 TEST(PopoverPlacement, CentredUnderTheTrayItem)
 {
     const QRect screen(0, 0, 1920, 1080);
@@ -251,6 +260,7 @@ TEST_F(Popover, AFocusedButtonKeepsReturnForItself)
     EXPECT_EQ(content.buttonPresses, 1);
     press(Qt::Key_Return);
     EXPECT_EQ(editRequests, 0) << "Return belongs to the focused button, not to the list's selection";
+    EXPECT_EQ(content.buttonPresses, 2) << "and presses it, as Space does";
 }
 
 TEST_F(Popover, CtrlWClosesItAndCtrlQQuits)

@@ -1,5 +1,6 @@
 #include "AppShellFixture.h"
 #include "LibraryFixtures.h"
+#include "Persistence/FileSystemError.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/ConfirmationOverlay.h"
@@ -136,6 +137,37 @@ TEST_F(StartUp, AnExpansionIsRecordedWithCharactersCountedAsTheUserSeesThem)
     EXPECT_EQ(state().stats().totalCharsSaved, 8 - 4);
     const Stats onDisk = VelmoraJSON::decode<Stats>(dir.read(QStringLiteral("stats.json")));
     EXPECT_EQ(onDisk.totalExpansions, 1);
+}
+
+TEST_F(StartUp, AFullDiskStopsSavingButNotExpandingAndTheLibraryIsKept)
+{
+    writeLibrary(libraryWith({{QStringLiteral("/sig"), QStringLiteral("Best regards")}}));
+    bool diskFull = false;
+    writer = [&diskFull](const QByteArray& bytes, const QString& path, FileIO::Access access) {
+        if (diskFull)
+            throw FileSystemError(FileSystemError::Operation::write, path, ENOSPC);
+        FileIO::writeAtomically(bytes, path, access);
+    };
+    launchAndSettle();
+    const QByteArray library = dir.read(QStringLiteral("data.json"));
+    diskFull = true;
+
+    auto first = desktop.focusNewField();
+    desktop.type(QStringLiteral("/sig"));
+    scheduler.advance(2);
+    EXPECT_EQ(first->text, QStringLiteral("Best regards"));
+    EXPECT_FALSE(state().storageReady()) << "the failed save is shown";
+    auto* shell = qobject_cast<MenuBarPopover*>(popover().content());
+    ASSERT_NE(shell, nullptr);
+    EXPECT_NE(shell->recoveryView(), nullptr);
+
+    auto second = desktop.focusNewField();
+    desktop.type(QStringLiteral("/sig"));
+    scheduler.advance(2);
+    EXPECT_TRUE(engineRunning());
+    EXPECT_EQ(second->text, QStringLiteral("Best regards"));
+    EXPECT_FALSE(state().addShortcut(QStringLiteral("/new"), QStringLiteral("text"), std::nullopt));
+    EXPECT_EQ(dir.read(QStringLiteral("data.json")), library);
 }
 
 TEST_F(StartUp, AnExpansionShorterThanItsTriggerSavesNothing)

@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QSet>
 #include <QSettings>
 #include <QTest>
 
@@ -143,6 +144,51 @@ TEST_F(TutorialWalk, FromTheStatusMenuToTheCelebratedFirstExpansion)
     EXPECT_FALSE(tutorial().isActive());
     EXPECT_TRUE(tutorial().onboardState().tutorialCompleted);
     EXPECT_EQ(delegate->tutorialPanels()->panel(), nullptr);
+}
+
+TEST_F(TutorialWalk, TheKeyboardStaysOnTheCardAndTheHighlightedControl)
+{
+    replay();
+    ASSERT_TRUE(overlay().isVisible());
+    TutorialTooltip* card = overlay().tooltip();
+    // Tab walks the card's buttons only, round and round.
+    QSet<QWidget*> reached;
+    for (int tabs = 0; tabs < 8; ++tabs) {
+        press(Qt::Key_Tab);
+        QWidget* focus = popover().focusWidget();
+        ASSERT_NE(focus, nullptr);
+        EXPECT_TRUE(card->isAncestorOf(focus)) << focus->metaObject()->className() << " under the dim layer";
+        reached.insert(focus);
+    }
+    EXPECT_GE(reached.size(), 2);
+    // Space and letters never reach the list or its search field behind the spotlight.
+    const QString query = state().searchQuery();
+    QTest::keyClick(popover().windowHandle(), 'x');
+    settle();
+    EXPECT_EQ(state().searchQuery(), query);
+
+    // Return presses the card's default button, whichever button had the focus before.
+    while (popover().focusWidget() != card->primaryButton())
+        press(Qt::Key_Tab);
+    press(Qt::Key_Return);
+    EXPECT_EQ(tutorial().currentStep(), 1);
+    press(Qt::Key_Return);
+    ASSERT_EQ(tutorial().currentStep(), 2);
+
+    // On a step that asks for the highlighted control, Tab reaches it and nothing else
+    // outside the card.
+    auto* list = qobject_cast<MainListView*>(shell().currentScreenWidget());
+    ASSERT_NE(list, nullptr);
+    bool reachedTarget = false;
+    for (int tabs = 0; tabs < 8; ++tabs) {
+        press(Qt::Key_Tab);
+        QWidget* focus = popover().focusWidget();
+        ASSERT_NE(focus, nullptr);
+        const bool target = focus == list->header()->addButton();
+        reachedTarget |= target;
+        EXPECT_TRUE(target || card->isAncestorOf(focus)) << focus->metaObject()->className();
+    }
+    EXPECT_TRUE(reachedTarget);
 }
 
 TEST_F(TutorialWalk, EscapeEndsTheTutorialFirstAndThenClosesThePopover)

@@ -117,4 +117,35 @@ TEST_F(TwoComputersBackendTest, IdleComputersStopWritingOnceTheyAgree)
     EXPECT_TRUE(home.sync.coordinator().canAutoSync());
 }
 
+TEST_F(TwoComputersBackendTest, StatisticsAndSettingsFromTheOtherComputerLeaveTheOpenFolderSelectionAndUndo)
+{
+    AppState& state = *office.machine.state;
+    const std::optional<QString> folder = state.addGroup(QStringLiteral("Work"), std::nullopt, std::nullopt, std::nullopt, QStringLiteral("visible"));
+    ASSERT_TRUE(folder);
+    answerReview(office, Choice::useLocal);
+    answerReview(home, Choice::useCloud);
+    ASSERT_TRUE(state.addShortcut(QStringLiteral("/sig"), QStringLiteral("Best regards"), folder));
+    ASSERT_TRUE(passTime(BackgroundSyncManager::timerInterval));
+    state.setCurrentGroupId(folder);
+    state.setSelectedIds({state.userData().shortcuts.first().id});
+    ASSERT_TRUE(state.canUndo());
+
+    home.machine.state->recordExpansion(QStringLiteral("/sig"), 10);
+    home.machine.state->updateSettings([](AppSettings& s) { s.theme = QStringLiteral("dark"); });
+    ASSERT_TRUE(passTime(BackgroundSyncManager::timerInterval));
+
+    ASSERT_EQ(state.stats().totalExpansions, 1);
+    EXPECT_EQ(state.settings().theme, QStringLiteral("dark"));
+    EXPECT_EQ(state.currentGroupId(), folder);
+    EXPECT_EQ(state.selectedIds().size(), 1);
+    EXPECT_TRUE(state.canUndo());
+
+    // A library change from there still starts the list afresh.
+    ASSERT_TRUE(home.machine.state->addShortcut(QStringLiteral("/addr"), QStringLiteral("Main Street 1"), std::nullopt));
+    ASSERT_TRUE(passTime(BackgroundSyncManager::timerInterval));
+    ASSERT_EQ(state.userData().shortcuts.size(), 2);
+    EXPECT_FALSE(state.currentGroupId());
+    EXPECT_FALSE(state.canUndo());
+}
+
 } // namespace

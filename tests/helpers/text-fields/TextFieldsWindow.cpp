@@ -158,6 +158,12 @@ void TextFieldsWindow::run(const QByteArray& line)
         }
         QApplication::clipboard()->setImage(image);
         reply({{QStringLiteral("ok"), true}});
+    } else if (command == "primary-set" && words.size() >= 2) {
+        QApplication::clipboard()->setText(QString::fromUtf8(line.mid(command.size() + 1)), QClipboard::Selection);
+        reply({{QStringLiteral("ok"), true}});
+    } else if (command == "primary-get") {
+        catchUpWithTheServer();
+        reply({{QStringLiteral("text"), QApplication::clipboard()->text(QClipboard::Selection)}});
     } else if (command == "clip-get") {
         catchUpWithTheServer();
         QJsonObject formats;

@@ -77,6 +77,11 @@ QWidget* AccountView::buildErrorNotice()
     box->setSpacing(12);
     m_errorNotice = new AccountNotice(QString(), QStringLiteral("exclamationmark.circle"), true, m_errorBox);
     box->addWidget(m_errorNotice);
+    // A keyring that stayed locked says nothing about the saved sign-in, which may be fine:
+    // reading it again comes first, clearing it stays possible.
+    m_retryStoredSession = new AccountSecondaryButton(QStringLiteral("Try again"), m_errorBox);
+    connect(m_retryStoredSession, &QAbstractButton::clicked, this, [this] { m_auth.retryStoredSession(); });
+    box->addWidget(m_retryStoredSession);
     m_clearSignIn = new AccountSecondaryButton(QStringLiteral("Clear saved sign-in"), m_errorBox);
     connect(m_clearSignIn, &QAbstractButton::clicked, this, [this] { m_auth.signOut(); });
     box->addWidget(m_clearSignIn);
@@ -145,6 +150,7 @@ void AccountView::followLastError()
     m_errorNotice->setMessage(error);
     m_errorBox->setVisible(!error.isEmpty());
     m_clearSignIn->setVisible(!m_auth.isLoggedIn());
+    m_retryStoredSession->setVisible(m_auth.isStoredSessionLocked());
 }
 
 void AccountView::followReview()

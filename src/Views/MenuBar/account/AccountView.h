@@ -83,6 +83,7 @@ private:
     QWidget* m_errorBox = nullptr;
     AccountNotice* m_errorNotice = nullptr;
     AccountSecondaryButton* m_clearSignIn = nullptr;
+    AccountSecondaryButton* m_retryStoredSession = nullptr;
     QPointer<QWidget> m_stageContent;
     std::optional<bool> m_shownStage;
     QPointer<SyncReviewOverlay> m_overlay;

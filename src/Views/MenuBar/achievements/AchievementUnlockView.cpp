@@ -6,6 +6,7 @@
 #include "Views/Components/Motion.h"
 #include "Views/Components/SymbolIcon.h"
 #include "Views/Components/ViewStyle.h"
+#include "Views/Components/WindowShape.h"
 #include "Views/MenuBar/achievements/AchievementOrb.h"
 
 #include <QMouseEvent>
@@ -13,10 +14,19 @@
 #include <QRadialGradient>
 #include <QTextOption>
 #include <QVariantAnimation>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 constexpr int inset = 8;
 constexpr qreal slideDistance = 20;
+
+QColor lockedDiscOver(const QColor& card)
+{
+    constexpr qreal whiteShare = 0.42;
+    const auto mix = [](int channel) { return int(std::lround(255 * whiteShare + channel * (1 - whiteShare))); };
+    return QColor(mix(card.red()), mix(card.green()), mix(card.blue()));
+}
 } // namespace
 
 AchievementUnlockView::AchievementUnlockView(const Achievement& achievement, std::function<void()> onDismiss, QWidget* parent)
@@ -123,6 +133,12 @@ void AchievementUnlockView::mouseReleaseEvent(QMouseEvent* event)
     dismiss();
 }
 
+void AchievementUnlockView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    WindowShape::fit(*this, continuousRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), 12));
+}
+
 void AchievementUnlockView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -144,9 +160,11 @@ void AchievementUnlockView::paintEvent(QPaintEvent*)
     const qreal top = card.center().y() - stack / 2;
 
     const QPointF orbCentre(card.center().x(), top + 55);
+    // The spring overshoots past 1 for the scale; an opacity stops at full.
+    const qreal shown = std::clamp(m_unlock, 0.0, 1.0);
     if (unlocked) {
         QColor glow = AchievementOrb::glowColor(m_achievement.tier);
-        glow.setAlphaF(glow.alphaF() * 0.5f * float(m_unlock));
+        glow.setAlphaF(glow.alphaF() * 0.5f * float(shown));
         QColor clear = glow;
         clear.setAlphaF(0);
         QRadialGradient gradient(orbCentre, 55);
@@ -157,13 +175,21 @@ void AchievementUnlockView::paintEvent(QPaintEvent*)
         painter.setBrush(gradient);
         painter.drawEllipse(orbCentre, 55, 55);
     }
-    AchievementOrb::paint(painter, QRectF(orbCentre - QPointF(40, 40), QSizeF(80, 80)), m_achievement.tier,
-        m_achievement.id, unlocked);
+    const QRectF orb(orbCentre - QPointF(40, 40), QSizeF(80, 80));
+    if (unlocked) {
+        AchievementOrb::paint(painter, orb, m_achievement.tier, m_achievement.id, true);
+    } else {
+        // The banner is dark in both appearances: the locked disc is a lighter grey that
+        // stands out from the card, under a white lock that stands out from the disc.
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(lockedDiscOver(Theme::toastBg()));
+        painter.drawEllipse(orb);
+    }
 
     const qreal scale = unlocked ? 0.92 + 0.08 * m_unlock : 0.92;
     const qreal side = SymbolIcon::sideFor(32) * scale;
     QColor ink(Qt::white);
-    ink.setAlphaF(float(unlocked ? 0.6 + 0.4 * m_unlock : 0.6));
+    ink.setAlphaF(float(unlocked ? 0.85 + 0.15 * shown : 1.0));
     SymbolIcon::paint(painter, QRectF(orbCentre - QPointF(side / 2, side / 2), QSizeF(side, side)),
         unlocked ? AchievementArt::sfSymbol(m_achievement.icon) : QStringLiteral("lock.fill"), ink,
         SymbolWeight::semibold);

@@ -4,10 +4,13 @@
 #include "Utilities/Theme.h"
 #include "Views/Components/Motion.h"
 #include "Views/Components/ThemedLabel.h"
+#include "Views/Components/ViewStyle.h"
 #include "Views/MenuBar/achievements/BadgeIcon.h"
 #include "Views/MenuBar/achievements/BadgeProgressBar.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
 
@@ -21,6 +24,8 @@ BadgeCard::BadgeCard(const Achievement& achievement, const std::optional<QDateTi
     , m_title(new ThemedLabel(AchievementTexts::title(achievement, unlockedAt), 13, QFont::Medium,
           unlockedAt ? &Theme::text : &Theme::textMuted, this))
 {
+    setFocusPolicy(Qt::TabFocus);
+    setAccessibleName(AchievementTexts::title(achievement, unlockedAt));
     m_title->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_title->setWordWrap(true);
     m_title->setMaximumHeight(m_title->fontMetrics().lineSpacing() * 2 + 2);
@@ -92,6 +97,42 @@ void BadgeCard::setHovered(bool hovered)
     connect(animation, &QVariantAnimation::valueChanged, m_icon, [icon = m_icon](const QVariant& v) { icon->setScale(v.toReal()); });
     m_hoverAnimation = animation;
     animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void BadgeCard::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)
+        && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        Q_EMIT clicked();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void BadgeCard::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void BadgeCard::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
+}
+
+void BadgeCard::paintEvent(QPaintEvent*)
+{
+    if (!showsKeyboardFocus(this))
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF ring = QRectF(rect()).adjusted(3, 3, -3, -3);
+    painter.setPen(QPen(Theme::borderSelected(), 1.5));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(ring, 12, 12);
 }
 
 void BadgeCard::mousePressEvent(QMouseEvent* event)

@@ -15,7 +15,8 @@ class ThemedLabel;
 // One cell of the achievements grid: the badge, the name (or "???" while a hidden one is
 // locked) and one status line: the progress of a locked achievement that has some, else
 // "Received <date>", "Locked" or "Hidden". The description is its tooltip; the badge grows
-// a little under the pointer. A click anywhere on it emits `clicked`.
+// a little under the pointer. A click anywhere on it emits `clicked`, as Return or Space do
+// once Tab has given it the keyboard.
 class BadgeCard : public QWidget {
     Q_OBJECT
 public:
@@ -42,6 +43,10 @@ protected:
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void setHovered(bool hovered);

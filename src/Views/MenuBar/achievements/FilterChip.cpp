@@ -29,12 +29,18 @@ void FilterChip::paintEvent(QPaintEvent*)
     QPainterPath capsule;
     capsule.addRoundedRect(bounds, radius, radius);
     const bool current = isChecked();
-    painter.fillPath(capsule, current ? Theme::surfaceGlassSelected() : underMouse() ? Theme::surfaceGlassHover()
-                                                                                     : Theme::surfaceGlass());
+    // The chosen chip is filled with the text colour, as the form's chosen pill is: two
+    // shades of glass could not be told apart on a light page.
+    painter.fillPath(capsule, current ? Theme::text() : underMouse() ? Theme::surfaceGlassHover() : Theme::surfaceGlass());
     painter.strokePath(capsule, QPen(Theme::borderSubtle(), 0.5));
-    if (showsKeyboardFocus(this))
-        painter.strokePath(capsule, QPen(Theme::borderSelected(), 1.5));
+    const QColor onText = Theme::appearance() == Appearance::dark ? QColor(0x1d, 0x1d, 0x1f) : Theme::onAccent();
+    if (showsKeyboardFocus(this)) {
+        QPainterPath ring;
+        const QRectF inner = bounds.adjusted(2, 2, -2, -2);
+        ring.addRoundedRect(inner, inner.height() / 2, inner.height() / 2);
+        painter.strokePath(current ? ring : capsule, QPen(current ? onText : Theme::borderSelected(), 1.5));
+    }
     painter.setFont(font());
-    painter.setPen(current ? Theme::text() : Theme::textMuted());
+    painter.setPen(current ? onText : Theme::textSecondary());
     painter.drawText(rect(), Qt::AlignCenter, text());
 }

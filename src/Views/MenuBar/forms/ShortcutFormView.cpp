@@ -171,13 +171,13 @@ void ShortcutFormView::save()
             setErrorMessage(saveFailedMessage);
             return;
         }
-        ToastManager::shared().show(QStringLiteral("Shortcut updated"));
+        m_appState.toastOnceWritten(QStringLiteral("Shortcut updated"));
     } else {
         if (!m_appState.addShortcut(trigger, expansion, groupId)) {
             setErrorMessage(saveFailedMessage);
             return;
         }
-        ToastManager::shared().show(QStringLiteral("Shortcut created"));
+        m_appState.toastOnceWritten(QStringLiteral("Shortcut created"));
         // Before leaving: the tutorial must be past its save step when the popover reports
         // the main list, or it would take the return for the user walking away.
         TutorialManager::shared().notifyShortcutSaved(trigger);
@@ -199,7 +199,7 @@ void ShortcutFormView::createInlineFolder()
     }
     setSelectedGroupId(*id);
     m_newFolder->close();
-    ToastManager::shared().show(QStringLiteral("Folder created"));
+    m_appState.toastOnceWritten(QStringLiteral("Folder created"));
 }
 
 void ShortcutFormView::deleteShortcut()

@@ -8,10 +8,16 @@
 #include <QHBoxLayout>
 #include <QPainter>
 
+namespace {
+const QString offer = QStringLiteral("Enable typing in other apps");
+}
+
 AccessibilityBanner::AccessibilityBanner(QWidget* parent)
     : QWidget(parent)
     , m_enable(new TextButton(QStringLiteral("Enable"), 11, QFont::DemiBold, &Theme::textSecondary, this))
+    , m_message(new ThemedLabel(offer, 11, QFont::Normal, &Theme::textSecondary, this))
 {
+    m_message->setWordWrap(true);
     m_enable->setAccessibleName(QStringLiteral("Enable text expansion in Linux Accessibility settings"));
     connect(m_enable, &TextButton::clicked, this, &AccessibilityBanner::enableRequested);
     auto* row = new QHBoxLayout(this);
@@ -19,13 +25,16 @@ AccessibilityBanner::AccessibilityBanner(QWidget* parent)
     row->setSpacing(10);
     row->addWidget(new SymbolLabel(QStringLiteral("keyboard"), 11, SymbolWeight::regular, &Theme::textSecondary, this), 0,
         Qt::AlignVCenter);
-    row->addWidget(new ThemedLabel(QStringLiteral("Enable typing in other apps"), 11, QFont::Normal,
-                       &Theme::textSecondary, this),
-        0, Qt::AlignVCenter);
-    row->addStretch(1);
+    row->addWidget(m_message, 1, Qt::AlignVCenter);
     row->addWidget(m_enable, 0, Qt::AlignVCenter);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
+}
+
+void AccessibilityBanner::setReason(const QString& reason, bool canEnable)
+{
+    m_message->setText(canEnable || reason.isEmpty() ? offer : reason);
+    m_enable->setVisible(canEnable);
 }
 
 void AccessibilityBanner::paintEvent(QPaintEvent*)

@@ -77,7 +77,7 @@ int FolderCard::dropItems(const QMimeData* data)
     const int moved = appState().moveItemsIntoFolder(LibraryItemDrag::itemIds(data), m_group.id);
     if (moved == 0)
         return 0;
-    ToastManager::shared().show(QStringLiteral("Moved to ") + m_group.name);
+    appState().toastOnceWritten(QStringLiteral("Moved to ") + m_group.name);
     return moved;
 }
 

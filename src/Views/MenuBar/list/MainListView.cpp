@@ -1,5 +1,8 @@
 #include "Views/MenuBar/list/MainListView.h"
 
+#include "Models/LibraryDifference.h"
+#include "Utilities/Text.h"
+
 #include "App/State/AppState.h"
 #include "App/State/PopoverCommands.h"
 #include "Views/Components/TutorialTarget.h"
@@ -111,14 +114,61 @@ void MainListView::showScreen(const PopoverScreen& screen)
 void MainListView::readLibrary()
 {
     const UserData& library = m_appState.userData();
-    m_duplicates = library.duplicateTriggers().size();
+    const QList<Shortcut>& shortcuts = library.shortcuts;
+    const SharedEnds ends = SharedEnds::of(shortcuts, m_readShortcuts);
+    const qsizetype changedEnd = shortcuts.size() - ends.tail;
+
+    // Counting the new library afresh is cheaper than taking back most of the old one.
+    const qsizetype removed = m_readShortcuts.size() - ends.head - ends.tail;
+    if (shortcuts.size() < removed + (changedEnd - ends.head)) {
+        m_triggerUses.clear();
+        m_duplicates = 0;
+        for (const Shortcut& s : shortcuts) {
+            if (++m_triggerUses[Text::canonical(s.trigger)] == 2)
+                ++m_duplicates;
+        }
+    } else {
+        countTriggerChange(ends);
+    }
+
     QSet<QString> folderIds;
     for (const Group& group : library.groups)
         folderIds.insert(group.id);
-    m_inExistingFolder.resize(library.shortcuts.size());
-    for (qsizetype i = 0; i < library.shortcuts.size(); ++i) {
-        const std::optional<QString>& folder = library.shortcuts[i].groupId;
-        m_inExistingFolder[i] = folder && folderIds.contains(*folder);
+    const auto inExistingFolder = [&](const Shortcut& s) { return s.groupId && folderIds.contains(*s.groupId); };
+    if (!library.groups.isSharedWith(m_readGroups)) {
+        m_inExistingFolder.resize(shortcuts.size());
+        for (qsizetype i = 0; i < shortcuts.size(); ++i)
+            m_inExistingFolder[i] = inExistingFolder(shortcuts[i]);
+    } else {
+        QList<bool> flags;
+        flags.reserve(shortcuts.size());
+        flags.append(m_inExistingFolder.first(ends.head));
+        for (qsizetype i = ends.head; i < changedEnd; ++i)
+            flags.append(inExistingFolder(shortcuts[i]));
+        flags.append(m_inExistingFolder.last(ends.tail));
+        m_inExistingFolder = std::move(flags);
+    }
+    m_readShortcuts = shortcuts;
+    m_readGroups = library.groups;
+}
+
+// Takes the triggers of the old library's changed run back and counts the new run's.
+void MainListView::countTriggerChange(const SharedEnds& ends)
+{
+    const QList<Shortcut>& shortcuts = m_appState.userData().shortcuts;
+    const qsizetype changedEnd = shortcuts.size() - ends.tail;
+    for (qsizetype i = ends.head; i < m_readShortcuts.size() - ends.tail; ++i) {
+        const auto it = m_triggerUses.find(Text::canonical(m_readShortcuts.at(i).trigger));
+        if (it == m_triggerUses.end())
+            continue;
+        if (*it == 2)
+            --m_duplicates;
+        if (--*it == 0)
+            m_triggerUses.erase(it);
+    }
+    for (qsizetype i = ends.head; i < changedEnd; ++i) {
+        if (++m_triggerUses[Text::canonical(shortcuts[i].trigger)] == 2)
+            ++m_duplicates;
     }
 }
 
@@ -267,7 +317,9 @@ void MainListView::showAccessibility()
     m_accessibilityBanner->setVisible(!m_hasAccessibility);
     // The banner's own line is fixed; the pointer shows why typing is off (no X11 session,
     // accessibility bus switched off, ...).
-    m_accessibilityBanner->setToolTip(m_hasAccessibility || !m_trust ? QString() : m_trust->untrustedReason());
+    const QString reason = m_hasAccessibility || !m_trust ? QString() : m_trust->untrustedReason();
+    m_accessibilityBanner->setToolTip(reason);
+    m_accessibilityBanner->setReason(reason, !m_trust || m_trust->canRequestTrust());
 }
 
 void MainListView::showEvent(QShowEvent* event)

@@ -5,11 +5,13 @@
 #include "Views/MenuBar/list/CardListCanvas.h"
 #include "Views/MenuBar/screen/PopoverScreens.h"
 
+#include <QHash>
 #include <QList>
 #include <QWidget>
 #include <functional>
 #include <memory>
 
+struct SharedEnds;
 class AccessibilityBanner;
 class AccessibilityTrust;
 class AppState;
@@ -73,6 +75,7 @@ private:
     template <class Card>
     QList<Card*> cardsOfKind() const;
     void readLibrary();
+    void countTriggerChange(const SharedEnds& ends);
     void refresh();
     void rebuildList();
     LibraryItemCard* makeCard(const CardListCanvas::Rows& rows, qsizetype row, LibraryItemCard* card);
@@ -99,4 +102,9 @@ private:
     qsizetype m_duplicates = 0;
     // By position in the library's shortcuts.
     QList<bool> m_inExistingFolder;
+    // What the two above were read from, and how many shortcuts use each (canonical)
+    // trigger: an edit is read from where the library changed, not from the whole library.
+    QList<Shortcut> m_readShortcuts;
+    QList<Group> m_readGroups;
+    QHash<QString, int> m_triggerUses;
 };

@@ -99,7 +99,7 @@ void ShortcutCard::moveTo(const std::optional<QString>& groupId, const QString& 
     const bool moved = wholeSelection ? appState().moveSelectedToGroup(groupId)
                                       : appState().moveShortcutToGroup(m_shortcut.id, groupId);
     if (moved)
-        ToastManager::shared().show(toast);
+        appState().toastOnceWritten(toast);
 }
 
 void ShortcutCard::addFolderList(QMenu* menu, bool wholeSelection)
@@ -139,7 +139,7 @@ std::unique_ptr<QMenu> ShortcutCard::buildContextMenu()
     connect(menu->addAction(QStringLiteral("Copy")), &QAction::triggered, this, &ShortcutCard::copyExpansion);
     connect(menu->addAction(QStringLiteral("Duplicate")), &QAction::triggered, this, [this] {
         if (appState().duplicateShortcut(m_shortcut.id))
-            ToastManager::shared().show(QStringLiteral("Duplicated"));
+            appState().toastOnceWritten(QStringLiteral("Duplicated"));
     });
     menu->addSeparator();
     addFolderList(menu->addThemedMenu(QStringLiteral("Move to Folder")), false);

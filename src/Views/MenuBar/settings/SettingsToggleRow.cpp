@@ -55,9 +55,19 @@ void SettingsToggleRow::paintEvent(QPaintEvent*)
     const bool on = isChecked();
     QPainterPath capsule;
     capsule.addRoundedRect(track, track.height() / 2, track.height() / 2);
+    // On: a solid track the white knob stands out from (the translucent text colour is too
+    // light for that in dark). Off: a faint track with an outline that stands out from the
+    // card, so an empty switch still reads as a control.
+    const bool dark = Theme::appearance() == Appearance::dark;
+    const QColor solid = dark ? QColor(0x8e, 0x8e, 0x93) : QColor(0x63, 0x63, 0x66);
     QColor off = Theme::textMuted();
     off.setAlphaF(off.alphaF() * offTrackStrength);
-    painter.fillPath(capsule, on ? Theme::textSecondary() : off);
+    painter.fillPath(capsule, on ? solid : off);
+    if (!on) {
+        const QColor outline = dark ? QColor(0x8e, 0x8e, 0x93) : QColor(0x86, 0x86, 0x8b);
+        painter.strokePath(continuousRoundedRect(track.adjusted(0.5, 0.5, -0.5, -0.5), (track.height() - 1) / 2),
+            QPen(outline, 1));
+    }
 
     const qreal knob = track.height() - 2 * knobInset;
     const QRectF knobRect(on ? track.right() - knobInset - knob : track.left() + knobInset, track.top() + knobInset,

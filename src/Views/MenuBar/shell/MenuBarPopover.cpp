@@ -285,8 +285,10 @@ void MenuBarPopover::keyPressEvent(QKeyEvent* event)
 void MenuBarPopover::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    // Keys reach the popover only through a focused widget inside it.
-    QWidget* focus = QApplication::focusWidget();
+    // Keys reach the popover only through a focused widget inside it. The window's own
+    // focus counts, not the application's: a screen opened while the window was hidden
+    // (New Folder from the tray menu) has already put it in its first field.
+    QWidget* focus = window()->focusWidget();
     if (!focus || !isAncestorOf(focus)) {
         if (m_recovery)
             m_recovery->setFocus();

@@ -6,7 +6,9 @@
 
 QColor tutorialMaterial()
 {
-    return Theme::appearance() == Appearance::dark ? QColor(0x2c, 0x2c, 0x2e, 246) : QColor(0xf6, 0xf6, 0xf8, 246);
+    // Opaque: nothing blurs what lies behind the card, so any of it showing through competes
+    // with the card's text.
+    return Theme::appearance() == Appearance::dark ? QColor(0x2c, 0x2c, 0x2e) : QColor(0xf6, 0xf6, 0xf8);
 }
 
 QLabel* tutorialWordmark(QWidget* parent)

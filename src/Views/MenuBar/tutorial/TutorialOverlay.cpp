@@ -9,7 +9,11 @@
 #include "Views/MenuBar/tutorial/TutorialTooltip.h"
 #include "platform/MotionSettings.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
+#include <QWindow>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -56,6 +60,7 @@ TutorialOverlay::TutorialOverlay(TutorialManager& tutorial, QWidget* parent)
     m_escape->setContext(Qt::WindowShortcut);
     connect(m_escape, &QShortcut::activated, this, [this] { m_tutorial.skip(); });
 
+    qApp->installEventFilter(this);
     connect(&tutorial, &TutorialManager::isActiveChanged, this, [this] { refresh(false); });
     connect(&tutorial, &TutorialManager::currentStepChanged, this, [this] { refresh(true); });
     connect(&tutorial, &TutorialManager::targetFramesChanged, this, [this] { refresh(false); });
@@ -74,6 +79,14 @@ QPointF TutorialOverlay::computeTooltipPos(const std::optional<QRectF>& target, 
     const qreal w = size.width();
     const qreal h = size.height();
     const qreal half = tooltipHeight / 2;
+    // A card kept on screen on the side asked for would cover the target (and the label the
+    // step speaks of); the other side takes it when it has the room.
+    const bool fitsAbove = target->top() - targetGap - tooltipHeight >= verticalMargin;
+    const bool fitsBelow = target->top() + target->height() + targetGap + tooltipHeight <= h - verticalMargin;
+    if (position == Position::above && !fitsAbove && fitsBelow)
+        position = Position::below;
+    else if (position == Position::below && !fitsBelow && fitsAbove)
+        position = Position::above;
     // Left bound first, then the right one, which wins in an overlay too narrow for both.
     qreal x = std::max(target->center().x(), halfCardWidth + horizontalMargin);
     x = std::min(x, w - halfCardWidth - horizontalMargin);
@@ -163,6 +176,110 @@ void TutorialOverlay::refresh(bool glide)
         placeTooltip(position);
     }
     updatePulse();
+    // The keyboard follows the spotlight: whatever had the focus under the dim layer gives it
+    // up to the card.
+    if (!reachable().contains(focusedInWindow()))
+        focusCard();
+}
+
+QWidget* TutorialOverlay::focusedInWindow() const
+{
+    return window() ? window()->focusWidget() : nullptr;
+}
+
+QList<QWidget*> TutorialOverlay::reachable() const
+{
+    QList<QWidget*> result;
+    QWidget* top = window();
+    if (!top)
+        return result;
+    // In the window's own Tab order: the card's buttons, and on a step where the user acts on
+    // the highlighted control, the controls inside the hole.
+    QWidget* widget = top;
+    do {
+        widget = widget->nextInFocusChain();
+        if (!widget->isVisible() || !widget->isEnabled() || !(widget->focusPolicy() & Qt::TabFocus))
+            continue;
+        bool allowed = m_tooltip->isAncestorOf(widget);
+        if (!allowed && m_passthrough && !m_hole.isEmpty()) {
+            const QRect frame(mapFromGlobal(widget->mapToGlobal(QPoint(0, 0))), widget->size());
+            allowed = m_hole.contains(QRectF(frame).center());
+        }
+        if (allowed && !result.contains(widget))
+            result.append(widget);
+    } while (widget != top);
+    return result;
+}
+
+void TutorialOverlay::focusCard()
+{
+    QWidget* focus = focusedInWindow();
+    if (focus && !m_tooltip->isAncestorOf(focus))
+        m_focusBefore = focus;
+    if (QAbstractButton* primary = m_tooltip->primaryButton(); primary->isVisible() && primary->isEnabled())
+        primary->setFocus(Qt::TabFocusReason);
+}
+
+bool TutorialOverlay::isCovered() const
+{
+    // A question put over the spotlight (a later sibling) answers the keyboard first.
+    const QWidget* host = parentWidget();
+    if (!host)
+        return false;
+    const QObjectList& layers = host->children();
+    for (qsizetype i = layers.indexOf(const_cast<TutorialOverlay*>(this)) + 1; i > 0 && i < layers.size(); ++i) {
+        if (const auto* layer = qobject_cast<const QWidget*>(layers.at(i)); layer && layer->isVisible() && layer->isWindow() == false
+            && layer->geometry().intersects(geometry()))
+            return true;
+    }
+    return false;
+}
+
+bool TutorialOverlay::eventFilter(QObject* watched, QEvent* event)
+{
+    // Keys reach the popover's window before any widget or the popover's own key handling:
+    // while the spotlight is up they stay on the card and the highlighted control.
+    if (event->type() != QEvent::KeyPress || !isVisible() || m_leaving || !window()
+        || watched != static_cast<QObject*>(window()->windowHandle()) || isCovered())
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    const QList<QWidget*> allowed = reachable();
+    QWidget* focus = focusedInWindow();
+    switch (key->key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: {
+        if ((modifiers & ~Qt::ShiftModifier) != Qt::NoModifier || allowed.isEmpty())
+            return true;
+        const bool back = key->key() == Qt::Key_Backtab || modifiers.testFlag(Qt::ShiftModifier);
+        const qsizetype at = allowed.indexOf(focus);
+        const qsizetype next = at < 0 ? 0 : (at + (back ? allowed.size() - 1 : 1)) % allowed.size();
+        allowed.at(next)->setFocus(back ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+        return true;
+    }
+    case Qt::Key_Escape:
+        if (modifiers != Qt::NoModifier)
+            return false;
+        m_tutorial.skip();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        if (modifiers != Qt::NoModifier)
+            return false;
+        auto* button = qobject_cast<QAbstractButton*>(focus);
+        if (!button || !allowed.contains(button))
+            button = m_tooltip->primaryButton();
+        if (button->isVisible() && button->isEnabled())
+            button->click();
+        return true;
+    }
+    default:
+        if (allowed.contains(focus) || (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+            return false;
+        // A key meant for a control under the dim layer goes nowhere; the card takes the focus.
+        focusCard();
+        return true;
+    }
 }
 
 void TutorialOverlay::leave()
@@ -171,6 +288,9 @@ void TutorialOverlay::leave()
     m_pulse->stop();
     if (!isVisible() || m_leaving)
         return;
+    // The focus the card took goes back where it was.
+    if (m_tooltip->isAncestorOf(focusedInWindow()) && m_focusBefore && m_focusBefore->isVisible())
+        m_focusBefore->setFocus(Qt::OtherFocusReason);
     if (Motion::reduced() || !window()->isVisible()) {
         hide();
         return;
@@ -271,14 +391,19 @@ void TutorialOverlay::paintEvent(QPaintEvent*)
     dim.addRect(QRectF(rect()));
     if (m_hole.width() > 0 && m_hole.height() > 0)
         dim.addPath(continuousRoundedRect(m_hole, holeRadius));
+    const bool dark = Theme::appearance() == Appearance::dark;
     QColor black(Qt::black);
-    black.setAlphaF(dimOpacity);
+    black.setAlphaF(dark ? darkDimOpacity : dimOpacity);
     painter.fillPath(dim, black);
 
-    if (showsRing()) {
+    if (!m_hole.isEmpty()) {
+        // Dimming a dark page cannot set the hole apart by itself (black over near-black stays
+        // near-black), so the hole always has an outline that stands out from the dim; on the
+        // steps where the user acts in it, the outline pulses.
         QColor ring = Theme::text();
-        ring.setAlphaF(ring.alphaF() * 0.45 * m_ringOpacity);
-        painter.strokePath(continuousRoundedRect(m_hole, holeRadius), QPen(ring, 1));
+        const qreal strength = showsRing() ? m_ringOpacity : ringRestOpacity;
+        ring.setAlphaF(ring.alphaF() * (dark ? 0.7 : 0.8) * strength);
+        painter.strokePath(continuousRoundedRect(m_hole, holeRadius), QPen(ring, 1.5));
     }
 
     const QRectF card = QRectF(m_tooltip->geometry());

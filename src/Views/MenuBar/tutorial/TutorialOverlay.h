@@ -21,7 +21,9 @@ class TutorialTooltip;
 // On the steps where the user works in the popover, clicks inside the hole reach the
 // control beneath (the hole is cut out of the overlay's input region as well as its
 // painting); elsewhere a click on the dimmed area moves a reading step on and does nothing
-// on the others. Escape ends the tutorial while the overlay is shown. Hidden while the
+// on the others. Escape ends the tutorial while the overlay is shown. The keyboard stays on
+// the card too: Tab cycles its buttons (and the highlighted control where the step asks the
+// user to act on it), Return presses the focused button or the card's default one. Hidden while the
 // tutorial is idle and on its last step, which waits in another application.
 class TutorialOverlay : public QWidget {
     Q_OBJECT
@@ -30,6 +32,8 @@ public:
     static constexpr int holeMarginY = 6;
     static constexpr qreal holeRadius = 12;
     static constexpr qreal dimOpacity = 0.24;
+    // A dark page needs more to look dimmed at all.
+    static constexpr qreal darkDimOpacity = 0.45;
     // The hole and the card glide to the next step, and the overlay fades in and out, in
     // this time.
     static constexpr double glideSeconds = 0.2;
@@ -59,8 +63,14 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The controls the keyboard may reach while the spotlight is up, in Tab order.
+    QList<QWidget*> reachable() const;
+    QWidget* focusedInWindow() const;
+    void focusCard();
+    bool isCovered() const;
     // Follows the tutorial; `glide` moves the hole and the card smoothly to the new step.
     void refresh(bool glide);
     // Takes the overlay off the popover, fading it out where motion is allowed.
@@ -75,6 +85,8 @@ private:
     void updatePulse();
 
     TutorialManager& m_tutorial;
+    // What had the focus before the card took it.
+    QPointer<QWidget> m_focusBefore;
     TutorialTooltip* m_tooltip;
     QRectF m_hole;
     QPointF m_tooltipPos;

@@ -3,6 +3,7 @@
 #include "Utilities/Theme.h"
 #include "Views/MenuBar/tutorial/TutorialChrome.h"
 #include "Views/Components/ViewStyle.h"
+#include "Views/Components/WindowShape.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -17,6 +18,12 @@ TutorialPanel::TutorialPanel(const QSize& size, QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground);
     setFixedSize(size);
     connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
+}
+
+void TutorialPanel::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    WindowShape::fit(*this, continuousRoundedRect(QRectF(rect()), cornerRadius));
 }
 
 void TutorialPanel::paintEvent(QPaintEvent*)

@@ -1,0 +1,91 @@
+#include "ModelTestSupport.h"
+#include "Models/UserDataDecoder.h"
+#include "Models/UserDataEncoder.h"
+
+#include <variant>
+
+namespace {
+
+// Large enough to be read on several threads.
+UserData library(int count = 5000)
+{
+    UserData d;
+    Group g;
+    g.id = QStringLiteral("G");
+    g.name = QStringLiteral("Work");
+    d.groups = {g};
+    for (int i = 0; i < count; ++i) {
+        d.shortcuts.append(Shortcut{QStringLiteral("S%1").arg(i), QStringLiteral("/t%1").arg(i),
+            QStringLiteral("text %1 with \"quotes\",\n{ braces }\n        {\n and a line").arg(i),
+            i % 3 ? std::optional(QStringLiteral("G")) : std::nullopt, i, i % 7 ? std::nullopt : std::optional(true)});
+    }
+    d.recordDeletion(TombstoneKind::shortcuts, {QStringLiteral("gone")});
+    return d;
+}
+
+// The plain reading's outcome: the library, or the error's sentence.
+std::variant<UserData, QString> plainly(const QByteArray& bytes)
+{
+    try {
+        return VelmoraJSON::decode<UserData>(bytes);
+    } catch (const DecodingError& e) {
+        return e.errorDescription();
+    }
+}
+
+std::variant<UserData, QString> quickly(const QByteArray& bytes)
+{
+    try {
+        return UserDataDecoder::decode(bytes);
+    } catch (const DecodingError& e) {
+        return e.errorDescription();
+    }
+}
+
+} // namespace
+
+TEST(LibraryDecoder, ReadsWhatTheEncoderWroteAsThePlainReadingDoes)
+{
+    const UserData data = library();
+    UserDataEncoder encoder;
+    const QByteArray bytes = encoder.encode(data).bytes;
+    ASSERT_EQ(bytes, VelmoraJSON::encode(data));
+    const auto read = quickly(bytes);
+    ASSERT_TRUE(std::holds_alternative<UserData>(read));
+    EXPECT_EQ(std::get<UserData>(read), data);
+}
+
+TEST(LibraryDecoder, DamagedOrForeignFilesGiveThePlainReadingsResultOrError)
+{
+    const QByteArray bytes = VelmoraJSON::encode(library());
+    const qsizetype middle = bytes.indexOf("\"S2500\"");
+    ASSERT_GT(middle, 0);
+
+    QByteArray brokenItem = bytes;
+    brokenItem.replace(bytes.indexOf("\"order\"", middle), 7, "\"order\" 1");
+    QByteArray wrongType = bytes;
+    wrongType.replace(bytes.indexOf("\"trigger\"", middle), 9, "\"trigger\": 5, \"x\"");
+    QByteArray duplicateId = bytes;
+    duplicateId.replace(middle, 7, "\"S4000\"");
+    QByteArray missingFolder = bytes;
+    missingFolder.replace(bytes.indexOf("\"G\"", bytes.indexOf("\"S4001\"")), 3, "\"H\"");
+    QByteArray shortcutsNull = VelmoraJSON::encode(UserData{});
+    shortcutsNull.replace("\"shortcuts\": [\n    ]", "\"shortcuts\": null");
+    const QByteArray withByteOrderMark = "\xEF\xBB\xBF" + bytes;
+    const QByteArray compact = VelmoraJSON::encodeCompact(library().toJson());
+    QByteArray twoLists = bytes;
+    twoLists.replace("\n    \"groups\"", "\n    \"shortcuts\": [\n    ],\n    \"groups\"");
+
+    for (const QByteArray& input : {brokenItem, wrongType, duplicateId, missingFolder, shortcutsNull,
+             withByteOrderMark, compact, twoLists, bytes.first(bytes.size() - 3)}) {
+        const auto plain = plainly(input);
+        const auto quick = quickly(input);
+        EXPECT_EQ(plain.index(), quick.index());
+        if (std::holds_alternative<QString>(plain) && std::holds_alternative<QString>(quick)) {
+            EXPECT_EQ(std::get<QString>(quick), std::get<QString>(plain));
+        }
+        if (std::holds_alternative<UserData>(plain) && std::holds_alternative<UserData>(quick)) {
+            EXPECT_EQ(std::get<UserData>(quick), std::get<UserData>(plain));
+        }
+    }
+}

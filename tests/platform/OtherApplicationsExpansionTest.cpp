@@ -1,0 +1,423 @@
+#include <gtest/gtest.h>
+
+#include "DesktopSession.h"
+#include "Engine/AccessibilityExpansionTarget.h"
+#include "Engine/TextExpansionEngine.h"
+#include "Models/Shortcut.h"
+#include "TextFieldsApp.h"
+#include "platform/Accessibility.h"
+#include "platform/AccessibilityTrust.h"
+#include "platform/linux/LinuxDesktop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <csignal>
+
+namespace {
+
+const QString signature = QStringLiteral("Best regards, Anna");
+const QString typed = QStringLiteral("Hi /sig ok");
+const QString expanded = QStringLiteral("Hi ") + signature + QStringLiteral(" ok");
+
+// Starting a browser or an office suite with a fresh profile takes a while on a loaded machine.
+constexpr int startMilliseconds = 90000;
+
+QString applicationFile(const QString& name)
+{
+    return QStringLiteral(VELMORA_TEST_APPLICATIONS "/") + name;
+}
+
+QString output(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!DesktopSession::waitFor([&] { return process.state() == QProcess::NotRunning; }, 10000))
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+// The engine on the real desktop, typing into applications that other toolkits make: a
+// browser, an office suite, GTK 4. Each application reports what its fields hold without
+// asking the accessibility bus where it can, so that the check does not share the engine's
+// way of reading them.
+class OtherApplications : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QString missing = DesktopSession::missingPieces(); !missing.isEmpty())
+            GTEST_SKIP() << missing.toStdString();
+        ASSERT_TRUE(folder.isValid());
+        desktop = std::make_unique<LinuxDesktop>();
+        ASSERT_TRUE(desktop->desktop().trust->isProcessTrusted())
+            << desktop->desktop().trust->untrustedReason().toStdString();
+        engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
+        Shortcut sig;
+        sig.id = sig.trigger = QStringLiteral("/sig");
+        sig.expansion = signature;
+        engine->start({sig}, [this](const QString& trigger, const QString&) { expansions.append(trigger); });
+        ASSERT_TRUE(engine->isRunning());
+        // Another program owns the clipboard, with more than text on it.
+        ASSERT_TRUE(clipboardOwner.start());
+        ASSERT_TRUE(clipboardOwner.setClipboard(TextFieldsApp::mixedClipboard()));
+    }
+
+    void TearDown() override
+    {
+        if (engine)
+            engine->stop();
+        // By their process ids only: other sessions may run the same programs.
+        for (qint64 process : extraProcesses)
+            ::kill(pid_t(process), SIGKILL);
+        if (application.state() != QProcess::NotRunning) {
+            application.kill();
+            application.waitForFinished(5000);
+        }
+    }
+
+    static bool isInstalled(const QString& program)
+    {
+        return !QStandardPaths::findExecutable(program).isEmpty();
+    }
+
+    bool start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
+    {
+        application.setProcessEnvironment(environment);
+        // Nobody reads what it says; a full pipe must not stop it.
+        application.setStandardOutputFile(QProcess::nullDevice());
+        application.setStandardErrorFile(QProcess::nullDevice());
+        application.setProgram(program);
+        application.setArguments(arguments);
+        application.start();
+        return application.waitForStarted(10000);
+    }
+
+    // The visible window whose name matches, once it is there; its process becomes `process`.
+    unsigned long waitForWindow(const QString& name)
+    {
+        unsigned long window = 0;
+        DesktopSession::waitFor([&] {
+            if (application.state() == QProcess::NotRunning)
+                return true;
+            const QString found = output(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", name});
+            window = found.split(QLatin1Char('\n')).last().toULong();
+            return window != 0;
+        }, startMilliseconds);
+        if (window != 0) {
+            process = output(QStringLiteral("xdotool"), {"getwindowpid", QString::number(window)}).toLongLong();
+            if (process != application.processId())
+                extraProcesses.append(process);
+        }
+        return window;
+    }
+
+    bool focusWindow(unsigned long window)
+    {
+        return DesktopSession::xdotool({"windowfocus", "--sync", QString::number(window)});
+    }
+
+    std::shared_ptr<AccessibleElement> focusedElement()
+    {
+        std::shared_ptr<AccessibleElement> owner = desktop->desktop().accessibility->applicationElement(process);
+        const AccessibilityValue answer = owner ? owner->attributeValue(AX::focusedUIElement) : AccessibilityValue();
+        const auto* focused = std::get_if<std::shared_ptr<AccessibleElement>>(&answer);
+        return focused ? *focused : nullptr;
+    }
+
+    // Waits until the application's focused element answers this role (and is secure or not).
+    bool waitForFocus(const QString& role, bool secure = false, int milliseconds = 10000)
+    {
+        return DesktopSession::waitFor([&] {
+            const std::shared_ptr<AccessibleElement> focused = focusedElement();
+            return focused && focused->attributeValue(AX::role) == AccessibilityValue(role)
+                && std::holds_alternative<QString>(focused->attributeValue(AX::subrole)) == secure;
+        }, milliseconds);
+    }
+
+    static bool type(const QString& text) { return DesktopSession::xdotool({"type", "--delay", "40", text}); }
+
+    static QJsonObject titleOf(unsigned long window)
+    {
+        const QString name = output(QStringLiteral("xdotool"), {"getwindowname", QString::number(window)});
+        const qsizetype end = name.lastIndexOf(QLatin1Char('}'));
+        return QJsonDocument::fromJson(name.left(end + 1).toUtf8()).object();
+    }
+
+    bool fieldBecomes(unsigned long window, const QString& field, const QString& text, int milliseconds = 5000)
+    {
+        return DesktopSession::waitFor([&] { return titleOf(window).value(field).toString() == text; }, milliseconds);
+    }
+
+    // The focused field as the accessibility bus shows it: this text, and the caret at its end.
+    bool focusedFieldBecomes(const QString& text)
+    {
+        return DesktopSession::waitFor([&] {
+            const std::shared_ptr<AccessibilityExpansionTarget> field = AccessibilityExpansionTarget::focused(desktop->desktop());
+            return field && field->text(TextRange{0, text.size()}) == text && field->selection() == TextRange{text.size(), 0};
+        }, 5000);
+    }
+
+    // Gives a replacement that might still run the time to show itself.
+    static void settle() { DesktopSession::pause(1500); }
+
+    void expectClipboardIntact()
+    {
+        EXPECT_EQ(clipboardOwner.clipboard(), TextFieldsApp::mixedClipboard());
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<LinuxDesktop> desktop;
+    std::unique_ptr<TextExpansionEngine> engine;
+    TextFieldsApp clipboardOwner;
+    QProcess application;
+    qint64 process = 0;
+    QList<qint64> extraProcesses;
+    QStringList expansions;
+};
+
+// The fields of a web page: a form's line and text area, an editable region and a password field.
+class WebPage : public OtherApplications {
+protected:
+    // The page, in a folder of its own, as a file URL.
+    QString pageUrl()
+    {
+        const QString page = folder.filePath(QStringLiteral("fields.html"));
+        QFile::copy(applicationFile(QStringLiteral("fields.html")), page);
+        return QUrl::fromLocalFile(page).toString();
+    }
+
+    // Waits for the browser's window and its page's first field to take keys.
+    unsigned long waitForPage(const QString& windowName)
+    {
+        const unsigned long window = waitForWindow(windowName);
+        if (window == 0 || !focusWindow(window) || !waitForFocus(QString(AX::textFieldRole), false, startMilliseconds))
+            return 0;
+        // The page takes keys a moment after its field has the focus.
+        const bool ready = DesktopSession::waitFor([&] {
+            return DesktopSession::xdotool({"type", "x"}) && fieldBecomes(window, "line", "x", 500);
+        }, startMilliseconds);
+        if (!ready || !DesktopSession::xdotool({"key", "BackSpace"}) || !fieldBecomes(window, "line", QString()))
+            return 0;
+        return window;
+    }
+
+    // What a field holds after typing "Hi ", then once the page shows it, the trigger with
+    // more text straight after it: the expansion in place, exactly what was typed, or (a
+    // fault) anything else. The field is emptied first.
+    QString typeOnce(unsigned long window, const QString& field)
+    {
+        if (!DesktopSession::xdotool({"key", "ctrl+a", "BackSpace"}) || !fieldBecomes(window, field, QString())
+            || !type(QStringLiteral("Hi ")) || !fieldBecomes(window, field, QStringLiteral("Hi "))
+            || !type(QStringLiteral("/sig ok")))
+            return QStringLiteral("<not typed>");
+        DesktopSession::waitFor([&] {
+            const QString now = titleOf(window).value(field).toString();
+            return now == expanded || now == typed;
+        }, 5000);
+        settle();
+        return titleOf(window).value(field).toString();
+    }
+
+    // A browser whose accessibility tree is some keys behind its page on a busy machine may
+    // make the engine give a replacement up, which must leave the field exactly as typed; of
+    // a few tries, one must expand (or none, where `expands` is false).
+    void expectExpansion(unsigned long window, const QString& field, bool expands = true)
+    {
+        QStringList results;
+        for (int attempt = 0; attempt < 3 && !results.contains(expanded); ++attempt)
+            results.append(typeOnce(window, field));
+        RecordProperty(field.toStdString() + "Tries", int(results.size()));
+        for (const QString& result : std::as_const(results))
+            EXPECT_TRUE(result == expanded || result == typed) << field.toStdString() << ": " << result.toStdString();
+        EXPECT_EQ(results.contains(expanded), expands) << field.toStdString() << ": " << results.join(" | ").toStdString();
+    }
+
+    // Types a trigger with more text straight after it into each field in turn. A selection
+    // the browser applies late must neither be pasted over too early nor be left for the next
+    // key to replace.
+    void typeIntoEveryField(unsigned long window, bool regionExpands)
+    {
+        expectExpansion(window, "line");
+        ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
+        ASSERT_TRUE(waitForFocus(QString(AX::textAreaRole)));
+        expectExpansion(window, "area");
+        ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
+        ASSERT_TRUE(waitForFocus(QStringLiteral("AT-SPI section")));
+        expectExpansion(window, "rich", regionExpands);
+
+        const int expanded = expansions.size();
+        ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
+        ASSERT_TRUE(waitForFocus(QString(AX::textFieldRole), true));
+        EXPECT_EQ(typeOnce(window, "secret"), typed);
+        EXPECT_EQ(expansions.size(), expanded);
+        expectClipboardIntact();
+    }
+};
+
+// Firefox's editable regions put their caret back at their start when the window gets the
+// keyboard back, as it does around the paste: they are left alone, exactly as typed.
+TEST_F(WebPage, firefoxFormFieldsExpandWhileItsPasswordFieldAndEditableRegionStayAsTyped)
+{
+    if (!isInstalled(QStringLiteral("firefox-esr")))
+        GTEST_SKIP() << "firefox-esr is not installed";
+    // A fresh profile that shows no first-run pages.
+    ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("profile")));
+    QFile preferences(folder.filePath(QStringLiteral("profile/user.js")));
+    ASSERT_TRUE(preferences.open(QIODevice::WriteOnly));
+    preferences.write("user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
+                      "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
+                      "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
+                      "user_pref(\"browser.aboutwelcome.enabled\", false);\n");
+    preferences.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Gecko builds its accessibility tree only for a desktop that asks for one.
+    environment.insert(QStringLiteral("GNOME_ACCESSIBILITY"), QStringLiteral("1"));
+    environment.remove(QStringLiteral("MOZ_HEADLESS"));
+    ASSERT_TRUE(start(QStringLiteral("firefox-esr"),
+        {"--no-remote", "--profile", folder.filePath(QStringLiteral("profile")), pageUrl()}, environment));
+    const unsigned long window = waitForPage(QStringLiteral("Mozilla Firefox"));
+    ASSERT_NE(window, 0u);
+    typeIntoEveryField(window, false);
+}
+
+// Chromium shows a page to the accessibility bus only when told to.
+TEST_F(WebPage, chromiumFieldsExpandWhileItsPasswordFieldStaysAsTyped)
+{
+    if (!isInstalled(QStringLiteral("chromium")))
+        GTEST_SKIP() << "chromium is not installed";
+    // As root it runs only without its sandbox.
+    ASSERT_TRUE(start(QStringLiteral("chromium"),
+        {"--force-renderer-accessibility", "--no-sandbox", "--no-first-run", "--no-default-browser-check",
+            "--password-store=basic", "--disable-gpu", "--user-data-dir=" + folder.filePath(QStringLiteral("chromium")),
+            pageUrl()},
+        QProcessEnvironment::systemEnvironment()));
+    const unsigned long window = waitForPage(QStringLiteral("Chromium"));
+    ASSERT_NE(window, 0u);
+    typeIntoEveryField(window, true);
+}
+
+// Started as from its menu, Chromium shows no field to the accessibility bus: typing stays as
+// typed.
+TEST_F(WebPage, chromiumWithoutItsAccessibilitySwitchIsLeftAsTyped)
+{
+    if (!isInstalled(QStringLiteral("chromium")))
+        GTEST_SKIP() << "chromium is not installed";
+    ASSERT_TRUE(start(QStringLiteral("chromium"),
+        {"--no-sandbox", "--no-first-run", "--no-default-browser-check", "--password-store=basic", "--disable-gpu",
+            "--user-data-dir=" + folder.filePath(QStringLiteral("chromium")), pageUrl()},
+        QProcessEnvironment::systemEnvironment()));
+    const unsigned long window = waitForWindow(QStringLiteral("Chromium"));
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(focusWindow(window));
+    ASSERT_TRUE(DesktopSession::waitFor([&] {
+        return DesktopSession::xdotool({"type", "x"}) && fieldBecomes(window, "line", "x", 500);
+    }, startMilliseconds));
+    EXPECT_EQ(typeOnce(window, "line"), typed);
+    EXPECT_TRUE(expansions.isEmpty());
+    expectClipboardIntact();
+}
+
+TEST_F(OtherApplications, aLibreOfficeWriterParagraphExpandsWhole)
+{
+    if (!isInstalled(QStringLiteral("soffice")))
+        GTEST_SKIP() << "LibreOffice is not installed";
+    // A fresh profile that starts without its tip of the day.
+    ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("office/user")));
+    QFile settings(folder.filePath(QStringLiteral("office/user/registrymodifications.xcu")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(R"(<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="ShowTipOfTheDay" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="FirstRun" oor:op="fuse"><value>false</value></prop></item>
+</oor:items>
+)");
+    settings.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Only its GTK 3 face joins the accessibility bus.
+    environment.insert(QStringLiteral("SAL_USE_VCLPLUGIN"), QStringLiteral("gtk3"));
+    ASSERT_TRUE(start(QStringLiteral("soffice"),
+        {"--writer", "--norestore", "--nologo",
+            "-env:UserInstallation=" + QUrl::fromLocalFile(folder.filePath(QStringLiteral("office"))).toString()},
+        environment));
+    const unsigned long window = waitForWindow(QStringLiteral("LibreOffice Writer"));
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(focusWindow(window));
+    ASSERT_TRUE(waitForFocus(QStringLiteral("AT-SPI paragraph"), false, startMilliseconds));
+
+    ASSERT_TRUE(type(typed));
+    EXPECT_TRUE(focusedFieldBecomes(expanded));
+    EXPECT_EQ(expansions.size(), 1);
+    expectClipboardIntact();
+}
+
+// Qt 5 asks the clipboard for text/plain, not for the UTF-8 name alone.
+TEST_F(OtherApplications, aQt5EditorTakesThePaste)
+{
+    if (!isInstalled(QStringLiteral("featherpad")))
+        GTEST_SKIP() << "featherpad is not installed";
+    ASSERT_TRUE(start(QStringLiteral("featherpad"), {folder.filePath(QStringLiteral("note.txt"))},
+        QProcessEnvironment::systemEnvironment()));
+    process = application.processId();
+    const unsigned long window = DesktopSession::windowOf(process);
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(focusWindow(window));
+    ASSERT_TRUE(waitForFocus(QString(AX::textAreaRole), false, startMilliseconds));
+    ASSERT_TRUE(type(typed));
+    EXPECT_TRUE(focusedFieldBecomes(expanded));
+    EXPECT_EQ(expansions.size(), 1);
+    expectClipboardIntact();
+}
+
+class Gtk4Fields : public OtherApplications {
+protected:
+    // The GTK 4 window with `field` focused, or 0.
+    unsigned long open(const QString& field)
+    {
+        const QString python = QStringLiteral("/usr/bin/python3");
+        if (!QFile::exists(python) || !start(python, {applicationFile(QStringLiteral("gtk4-fields.py")), field},
+                                          QProcessEnvironment::systemEnvironment()))
+            return 0;
+        const unsigned long window = DesktopSession::windowOf(application.processId());
+        process = application.processId();
+        return window != 0 && focusWindow(window) ? window : 0;
+    }
+
+    bool gtk4Available()
+    {
+        QProcess probe;
+        probe.start(QStringLiteral("/usr/bin/python3"),
+            {"-c", "import gi; gi.require_version('Gtk', '4.0'); from gi.repository import Gtk"});
+        return probe.waitForFinished(20000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
+    }
+};
+
+// GTK 4.8 shows an entry that hides its text exactly like any other entry, and its text views
+// ignore the paste over a selection made through the accessibility bus: every field is left
+// exactly as typed.
+TEST_F(Gtk4Fields, everyFieldIsLeftAsTyped)
+{
+    if (!gtk4Available())
+        GTEST_SKIP() << "GTK 4 for Python (gir1.2-gtk-4.0, python3-gi) is not installed";
+    for (const char* field : {"hidden", "line", "password", "view"}) {
+        const unsigned long window = open(QString::fromLatin1(field));
+        ASSERT_NE(window, 0u) << field;
+        const bool view = QLatin1String(field) == QLatin1String("view");
+        const bool password = QLatin1String(field) == QLatin1String("password");
+        ASSERT_TRUE(waitForFocus(QString(view ? AX::textAreaRole : AX::textFieldRole), password)) << field;
+        ASSERT_TRUE(type(typed));
+        ASSERT_TRUE(fieldBecomes(window, field, typed)) << field;
+        settle();
+        EXPECT_EQ(titleOf(window)[field].toString(), typed) << field;
+        application.kill();
+        application.waitForFinished(5000);
+    }
+    EXPECT_TRUE(expansions.isEmpty());
+    expectClipboardIntact();
+}
+
+}
