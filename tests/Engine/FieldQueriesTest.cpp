@@ -5,7 +5,7 @@
 // and a field that keeps the focus is not looked for again on each key.
 class FieldQueries : public EngineFixture {
 protected:
-    int questionsToTheDesktop() const { return field->queryCount() + desktop.accessibility.applicationElementRequests; }
+    int questionsToTheDesktop() const { return field->queryCount() + desktop.accessibility.focusRequests; }
 };
 
 TEST_F(FieldQueries, TypingThatCannotBeginATriggerAsksNothing)
@@ -37,18 +37,18 @@ TEST_F(FieldQueries, ATriggerRightAfterOtherCharactersExpandsWhicheverWayTheFiel
 TEST_F(FieldQueries, AKeyInTheSameFieldReadsTheCaretOnceAndNotWhatKindOfFieldItIs)
 {
     desktop.type(QStringLiteral("/s"));
-    const int selections = field->readCount(AX::selectedTextRange);
-    const int roles = field->readCount(AX::role) + field->readCount(AX::subrole);
+    const int selections = field->readCount(FakeTextField::Question::selection);
+    const int roles = field->readCount(FakeTextField::Question::kind);
     desktop.typeKey(QStringLiteral("i"));
-    EXPECT_EQ(field->readCount(AX::selectedTextRange), selections + 1);
-    EXPECT_EQ(field->readCount(AX::role) + field->readCount(AX::subrole), roles);
+    EXPECT_EQ(field->readCount(FakeTextField::Question::selection), selections + 1);
+    EXPECT_EQ(field->readCount(FakeTextField::Question::kind), roles);
 }
 
 TEST_F(FieldQueries, AFieldThatStopsBeingEditableMidTriggerIsLeftAsTyped)
 {
     const std::function<void(FakeTextField&)> changes[] = {
         [](FakeTextField& f) { f.enabled = false; },
-        [](FakeTextField& f) { f.selectionSettable = false; },
+        [](FakeTextField& f) { f.editable = false; },
     };
     for (const auto& change : changes) {
         auto next = desktop.focusNewField(QStringLiteral("x"));

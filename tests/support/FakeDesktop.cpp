@@ -9,21 +9,10 @@ void FakeWorkspace::activate(std::optional<qint64> process)
     Q_EMIT applicationActivated();
 }
 
-AccessibilityValue FakeApplicationElement::attributeValue(QLatin1StringView attribute)
+std::shared_ptr<AccessibleElement> FakeAccessibility::focusedElement(qint64 process)
 {
-    if (attribute != AX::focusedUIElement)
-        return {};
-    if (focusedAnswer)
-        return *focusedAnswer;
-    if (!focused)
-        return {};
-    return std::shared_ptr<AccessibleElement>(focused);
-}
-
-std::shared_ptr<AccessibleElement> FakeAccessibility::applicationElement(qint64 process)
-{
-    ++applicationElementRequests;
-    return applications.value(process);
+    ++focusRequests;
+    return focused.value(process);
 }
 
 bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
@@ -122,18 +111,14 @@ std::shared_ptr<FakeTextField> FakeDesktop::focusNewField(const QString& text, q
 
 void FakeDesktop::focus(qint64 process, std::shared_ptr<FakeTextField> element)
 {
-    std::shared_ptr<FakeApplicationElement>& application = accessibility.applications[process];
-    if (!application)
-        application = std::make_shared<FakeApplicationElement>();
-    application->focused = std::move(element);
+    accessibility.focused[process] = std::move(element);
 }
 
 std::shared_ptr<FakeTextField> FakeDesktop::focusedField()
 {
     if (!workspace.frontmost)
         return nullptr;
-    const std::shared_ptr<FakeApplicationElement> application = accessibility.applications.value(*workspace.frontmost);
-    return application ? application->focused : nullptr;
+    return accessibility.focused.value(*workspace.frontmost);
 }
 
 void FakeDesktop::typeKey(const QString& characters, int key, Qt::KeyboardModifiers modifiers)

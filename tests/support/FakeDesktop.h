@@ -36,30 +36,17 @@ public:
     void activate(std::optional<qint64> process);
 };
 
-// An application's accessibility root: it knows the application's focused element.
-class FakeApplicationElement final : public AccessibleElement {
-public:
-    std::shared_ptr<FakeTextField> focused;
-    // Answered for the focused element instead of `focused` when set.
-    std::optional<AccessibilityValue> focusedAnswer;
-    double messagingTimeout = 0;
-
-    void setMessagingTimeout(double seconds) override { messagingTimeout = seconds; }
-    AccessibilityValue attributeValue(QLatin1StringView attribute) override;
-    std::optional<bool> isAttributeSettable(QLatin1StringView) override { return false; }
-    AccessibilityValue parameterizedAttributeValue(QLatin1StringView, const AccessibilityValue&) override { return {}; }
-    bool setAttributeValue(QLatin1StringView, const AccessibilityValue&) override { return false; }
-    bool isEqual(const AccessibleElement& other) const override { return &other == this; }
-};
-
+// The accessibility interface of the desktop: each application's focused element.
 class FakeAccessibility final : public Accessibility {
 public:
     bool secureInput = false;
-    QHash<qint64, std::shared_ptr<FakeApplicationElement>> applications;
-    int applicationElementRequests = 0;
+    // The focused element of each application; an application without an entry is unknown,
+    // one with a null entry has no focus.
+    QHash<qint64, std::shared_ptr<FakeTextField>> focused;
+    int focusRequests = 0;
 
     bool isSecureEventInputEnabled() override { return secureInput; }
-    std::shared_ptr<AccessibleElement> applicationElement(qint64 process) override;
+    std::shared_ptr<AccessibleElement> focusedElement(qint64 process) override;
 };
 
 // Posts keys the way the desktop does: they come back to the event source marked, a bit
