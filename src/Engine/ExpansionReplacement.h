@@ -2,6 +2,7 @@
 
 #include "Engine/ExpansionClipboard.h"
 #include "Engine/ExpansionTarget.h"
+#include "platform/Pasteboard.h"
 
 #include <QString>
 #include <functional>
@@ -48,8 +49,8 @@ public:
     static constexpr double pasteCheckDelay = 0.04;
     static constexpr int pasteChecks = 20;
     static constexpr qint64 largestExpansionBytes = 16'777'216;
-    static inline const QString textType = QStringLiteral("public.utf8-plain-text");
-    static inline const QString markerType = QStringLiteral("app.velmora.temporary-expansion");
+    static inline const QString& textType = ClipboardFormats::utf8Text;
+    static inline const QString& markerType = ClipboardFormats::expansionMarker;
 
     ExpansionReplacement(ExpansionClipboard& clipboard, Schedule schedule);
 

@@ -4,17 +4,17 @@
 
 namespace {
 
-const QString textType = QStringLiteral("public.utf8-plain-text");
+const QString textType = QStringLiteral("text/plain;charset=utf-8");
 
 QList<PasteboardItem> richContents()
 {
     QByteArray binary;
     for (int i = 0; i < 256; ++i)
         binary.append(char(i));
-    return {PasteboardItem{{QStringLiteral("public.html"), QByteArray("<b>copied</b>")},
+    return {PasteboardItem{{QStringLiteral("text/html"), QByteArray("<b>copied</b>")},
                 {textType, QByteArray("copied")},
                 {QStringLiteral("com.example.binary"), binary}},
-        PasteboardItem{{QStringLiteral("public.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)}}};
+        PasteboardItem{{QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)}}};
 }
 
 } // namespace
@@ -116,7 +116,7 @@ TEST_F(TriggerReplacement, ClipboardHoldsTheExpansionAndAFreshMarkerDuringThePas
         const PasteboardItem item = desktop.pasteboard.items().value(0);
         ASSERT_EQ(item.size(), 2);
         EXPECT_EQ(item.at(0), std::make_pair(textType, signature.toUtf8()));
-        EXPECT_EQ(item.at(1).first, QStringLiteral("app.velmora.temporary-expansion"));
+        EXPECT_EQ(item.at(1).first, QStringLiteral("application/x-velmora-temporary-expansion"));
         EXPECT_EQ(item.at(1).second.size(), 36);
         markers.append(QString::fromUtf8(item.at(1).second));
         settle();
@@ -317,7 +317,7 @@ TEST_F(ClipboardOwnership, RefusedWritePutsThePreviousContentsBack)
 TEST_F(ClipboardOwnership, ClipboardThatCannotBeSavedPreventsTheReplacement)
 {
     desktop.pasteboard.copyFromOtherApplication(richContents());
-    desktop.pasteboard.setUnreadableType(QStringLiteral("public.png"));
+    desktop.pasteboard.setUnreadableType(QStringLiteral("image/png"));
     desktop.type(QStringLiteral("/sig"));
     settle();
     EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));

@@ -55,13 +55,13 @@ TEST_F(ReplacementLimits, ExpansionUpToTheLargestSizeIsAccepted)
 TEST_F(ReplacementLimits, ClipboardOfTheLargestSizeIsSavedAndOneByteMorePreventsTheReplacement)
 {
     const qsizetype largest = SystemExpansionClipboard::largestSnapshotBytes;
-    desktop.pasteboard.copyFromOtherApplication({PasteboardItem{{QStringLiteral("public.data"), QByteArray(largest + 1, 'd')}}});
+    desktop.pasteboard.copyFromOtherApplication({PasteboardItem{{QStringLiteral("application/octet-stream"), QByteArray(largest + 1, 'd')}}});
     begins(ExpansionPlan{QStringLiteral("/sig"), QStringLiteral("x"), 10, std::nullopt});
     settle();
     EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
     EXPECT_FALSE(replacement.isBusy());
 
-    const QList<PasteboardItem> contents{PasteboardItem{{QStringLiteral("public.data"), QByteArray(largest, 'd')}}};
+    const QList<PasteboardItem> contents{PasteboardItem{{QStringLiteral("application/octet-stream"), QByteArray(largest, 'd')}}};
     desktop.pasteboard.copyFromOtherApplication(contents);
     begins(ExpansionPlan{QStringLiteral("/sig"), QStringLiteral("x"), 10, std::nullopt});
     settle();
