@@ -40,7 +40,7 @@ public:
     std::optional<QByteArray> read() override;
     void write(const QByteArray& bytes) override;
     void remove() override;
-    // The Secret Service asks the user to unlock a locked keyring during a read.
+    // The Secret Service asks the user to unlock a locked keyring during any call.
     bool mayWaitForUser() const override { return true; }
 
 private:

@@ -7,10 +7,8 @@
 #include "Services/TokenResponse.h"
 #include "Utilities/Clock.h"
 
-#include <QCoreApplication>
 #include <QJsonObject>
 #include <QPointer>
-#include <thread>
 
 namespace {
 
@@ -63,38 +61,11 @@ AuthService::AuthService(SupabaseHTTPClient client, std::unique_ptr<CredentialSt
 
 void AuthService::restoreStoredSession()
 {
-    if (!m_vault.storage().mayWaitForUser()) {
-        Result<std::optional<AuthSession>> stored = std::optional<AuthSession>();
-        try {
-            stored = m_vault.load();
-        } catch (...) {
-            stored = ErrorValue::current();
-        }
-        finishRestore(stored);
-        return;
-    }
     // A locked keyring asks the user and the read waits for the answer: the interface and
-    // the engine go on meanwhile. The thread owns a copy of the vault, so an answer that
-    // comes after this service is gone (the program quit) harms nothing.
+    // the engine go on meanwhile, and sign-in waits for the read.
     m_restoring = true;
     Q_EMIT restoringChanged();
-    std::thread([vault = m_vault, self = QPointer<AuthService>(this)] {
-        Result<std::optional<AuthSession>> stored = std::optional<AuthSession>();
-        try {
-            stored = vault.load();
-        } catch (...) {
-            stored = ErrorValue::current();
-        }
-        if (QCoreApplication* application = QCoreApplication::instance()) {
-            QMetaObject::invokeMethod(
-                application,
-                [self, stored] {
-                    if (self)
-                        self->finishRestore(stored);
-                },
-                Qt::QueuedConnection);
-        }
-    }).detach();
+    m_vault.loadLater(this, [this](const Result<std::optional<AuthSession>>& stored) { finishRestore(stored); });
 }
 
 void AuthService::finishRestore(const Result<std::optional<AuthSession>>& stored)
@@ -217,8 +188,7 @@ void AuthService::exchangeCode(const QUuid& id, const QString& verifier, const Q
                 if (!self)
                     throw CancellationError();
                 const AuthSession session = VelmoraJSON::decode<TokenResponse>(reply.value()).session();
-                self->commit(session, id);
-                done(session.user);
+                self->commit(session, id, done);
             } catch (...) {
                 done(currentFailure<AuthUser>());
             }
@@ -226,14 +196,24 @@ void AuthService::exchangeCode(const QUuid& id, const QString& verifier, const Q
 }
 
 // The credential store is written before anything is published, so a session that could not
-// be kept is never shown as signed in.
-void AuthService::commit(const AuthSession& session, const QUuid& generation)
+// be kept is never shown as signed in. A sign-out while the write waits for the keyring wins:
+// its delete runs after the write, and the session is not published.
+void AuthService::commit(const AuthSession& session, const QUuid& generation, Completion<AuthUser> done)
 {
     if (m_generation != generation)
         throw AuthError(AuthError::sessionChanged);
-    session.validate();
-    m_vault.save(session);
-    publish(session);
+    m_vault.saveLater(session, this, [this, session, generation, done](const SessionVault::Failure& failure) {
+        try {
+            if (failure)
+                failure->raise();
+            if (m_generation != generation)
+                throw AuthError(AuthError::sessionChanged);
+            publish(session);
+            done(session.user);
+        } catch (...) {
+            done(currentFailure<AuthUser>());
+        }
+    });
 }
 
 // ---------------------------------------------------------------- credentials and renewal
@@ -316,36 +296,49 @@ void AuthService::refreshSession(const Cancellation& cancellation, Completion<Au
 void AuthService::finishRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation, const AuthUser& user,
     const Result<QByteArray>& reply)
 {
-    Result<AuthSession> outcome = [&]() -> Result<AuthSession> {
-        try {
-            refresh->cancellation.throwIfCancelled();
-            const AuthSession next = VelmoraJSON::decode<TokenResponse>(reply.value()).session();
-            if (next.user.id != user.id)
-                throw AuthError(AuthError::sessionChanged);
-            if (m_generation != generation)
-                throw AuthError(AuthError::sessionChanged);
-            next.validate();
-            try {
-                m_vault.save(next);
-            } catch (const VelmoraError& storageFailure) {
-                // The backend has spent the old refresh token already: forgetting the new
-                // session would leave only a token that no longer works. Keep it for this run
-                // and say that it could not be stored.
-                publish(next);
-                setLastError(renewedNotSavedText + storageFailure.errorDescription());
-                return next;
-            }
+    std::optional<AuthSession> next;
+    try {
+        refresh->cancellation.throwIfCancelled();
+        next = VelmoraJSON::decode<TokenResponse>(reply.value()).session();
+        if (next->user.id != user.id)
+            throw AuthError(AuthError::sessionChanged);
+        if (m_generation != generation)
+            throw AuthError(AuthError::sessionChanged);
+        next->validate();
+    } catch (...) {
+        settleRefresh(refresh, generation, reply, currentFailure<AuthSession>());
+        return;
+    }
+    m_vault.saveLater(*next, this, [this, refresh, generation, reply, next = *next](const SessionVault::Failure& failure) {
+        Result<AuthSession> outcome = next;
+        // A sign-out while the write waited called the renewal off; its delete comes after
+        // the write.
+        if (refresh->cancellation.isCancelled())
+            outcome = Result<AuthSession>::failure(CancellationError());
+        else if (m_generation != generation)
+            outcome = Result<AuthSession>::failure(AuthError(AuthError::sessionChanged));
+        else {
+            // The backend has spent the old refresh token already: forgetting the new session
+            // would leave only a token that no longer works. Keep it for this run and say that
+            // it could not be stored.
             publish(next);
-            return next;
-        } catch (...) {
-            return currentFailure<AuthSession>();
+            if (failure)
+                setLastError(renewedNotSavedText + failure->sentence());
         }
-    }();
+        settleRefresh(refresh, generation, reply, outcome);
+    });
+}
+
+void AuthService::settleRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation,
+    const Result<QByteArray>& reply, Result<AuthSession> outcome)
+{
     if (m_refresh && m_refresh->id == refresh->id)
         m_refresh.reset();
     if (isRefusedGrant(reply) && m_generation == generation && !refresh->cancellation.isCancelled()) {
-        if (signOut())
-            setLastError(sessionEndedText);
+        signOut([this](bool cleared) {
+            if (cleared)
+                setLastError(sessionEndedText);
+        });
         outcome = Result<AuthSession>::failure(AuthError(AuthError::signedOut));
     }
     for (const Completion<AuthSession>& waiter : std::exchange(refresh->waiters, {}))
@@ -354,7 +347,7 @@ void AuthService::finishRefresh(const std::shared_ptr<Refresh>& refresh, const Q
 
 // ---------------------------------------------------------------- sign-out
 
-bool AuthService::signOut()
+void AuthService::signOut(std::function<void(bool cleared)> done)
 {
     m_generation = QUuid::createUuid();
     Q_EMIT generationChanged(m_generation);
@@ -362,17 +355,20 @@ bool AuthService::signOut()
     if (const std::shared_ptr<Refresh> refresh = std::exchange(m_refresh, nullptr))
         refresh->cancellation.cancel();
     m_browser.cancel();
-    try {
-        m_vault.storage().remove();
-    } catch (const VelmoraError& error) {
-        setLastError(signOutFailedText + error.errorDescription());
-        return false;
-    }
-    m_credentialLoadFailed = false;
-    m_storedSessionLocked = false;
-    clearSession();
-    setLastError(QString());
-    return true;
+    // The signed-in state stays until the stored session is gone, so a delete that fails
+    // leaves the account as it was.
+    m_vault.removeLater(this, [this, done = std::move(done)](const SessionVault::Failure& failure) {
+        if (failure) {
+            setLastError(signOutFailedText + failure->sentence());
+        } else {
+            m_credentialLoadFailed = false;
+            m_storedSessionLocked = false;
+            clearSession();
+            setLastError(QString());
+        }
+        if (done)
+            done(!failure);
+    });
 }
 
 // ---------------------------------------------------------------- published state

@@ -19,8 +19,8 @@ class ExternalBrowser;
 // The one object that knows who is signed in to the backend project: it restores the stored
 // session at start, runs the Google sign-in (authorization code with PKCE in the browser),
 // keeps the session in the credential store and renews its tokens, and ends the sign-in era on
-// sign-out. Everything runs on the main thread; network replies come back to it before they
-// touch anything. Without a usable configuration with the cloud on, it never reads the
+// sign-out. Everything runs on the main thread; network replies and the credential store's
+// answers (which a locked keyring may keep waiting) come back to it before they touch anything. Without a usable configuration with the cloud on, it never reads the
 // credential store and stays signed out.
 class AuthService final : public CredentialsProvider {
     Q_OBJECT
@@ -61,9 +61,11 @@ public:
     void refreshSession(const Cancellation& cancellation, Completion<AuthSession> done);
 
     // Ends the sign-in era: everything running under it is refused from now on, a sign-in or
-    // renewal under way is called off, and the stored session is deleted. False (with
-    // lastError) when the credential store could not delete it.
-    bool signOut();
+    // renewal under way is called off, and the stored session is deleted. The account is
+    // cleared once the delete is done (`done` gets true); when the credential store could not
+    // delete it, it stays signed in with lastError (`done` gets false). A keyring asking to be
+    // unlocked makes the delete, and so `done`, come later.
+    void signOut(std::function<void(bool cleared)> done = {});
 
 Q_SIGNALS:
     void currentUserChanged();
@@ -78,9 +80,11 @@ private:
     QUuid beginSignIn();
     void finishSignIn(const QUuid& id);
     void exchangeCode(const QUuid& id, const QString& verifier, const QString& callback, Completion<AuthUser> done);
-    void commit(const AuthSession& session, const QUuid& generation);
+    void commit(const AuthSession& session, const QUuid& generation, Completion<AuthUser> done);
     void finishRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation, const AuthUser& user,
         const Result<QByteArray>& reply);
+    void settleRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation, const Result<QByteArray>& reply,
+        Result<AuthSession> outcome);
     void publish(const AuthSession& session);
     void clearSession();
     void setLastError(const QString& error);

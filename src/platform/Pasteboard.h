@@ -46,4 +46,7 @@ public:
     // to: the change count stays at what clearContents() answered. False when the board
     // refuses them (X11: more than one item).
     virtual bool writeItems(const QList<PasteboardItem>& items) = 0;
+    // How often other applications have asked for the contents since our last write (a paste
+    // asks); nothing when the board cannot tell.
+    virtual std::optional<qint64> readsByOthers() { return std::nullopt; }
 };

@@ -6,7 +6,8 @@
 
 // The user's secret store (on Linux the Secret Service: GNOME Keyring, KWallet): one
 // generic-password secret per {service, account} pair. Every call is synchronous and may
-// block while the store asks the user to unlock it.
+// block while the store asks the user to unlock it, so callers keep it off the interface
+// thread.
 class SecretStore {
 public:
     enum class Status {

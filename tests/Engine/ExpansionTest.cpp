@@ -324,8 +324,9 @@ TEST_F(ClipboardOwnership, ClipboardThatCannotBeSavedPreventsTheReplacement)
     EXPECT_EQ(desktop.pasteboard.writeCount(), 0);
 }
 
-TEST_F(ClipboardOwnership, ClipboardChangingWhileSavedPreventsTheReplacement)
+TEST_F(ClipboardOwnership, ClipboardChangingWhileSavedIsSavedAgainOrPreventsTheReplacement)
 {
+    // Changed once while the trigger is typed: the newer contents are saved and come back.
     desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("old"));
     desktop.pasteboard.setOnRead([&] {
         desktop.pasteboard.setOnRead(nullptr);
@@ -333,8 +334,17 @@ TEST_F(ClipboardOwnership, ClipboardChangingWhileSavedPreventsTheReplacement)
     });
     desktop.type(QStringLiteral("/sig"));
     settle();
-    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
     EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("newer"));
+
+    // Changing on every read, it is never saved whole, and nothing is replaced.
+    int copies = 0;
+    desktop.pasteboard.setOnRead([&] { desktop.pasteboard.copyTextFromOtherApplication(QString::number(++copies)); });
+    desktop.type(QStringLiteral(" /sig"));
+    settle();
+    desktop.pasteboard.setOnRead(nullptr);
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature + QStringLiteral(" /sig"));
+    EXPECT_EQ(desktop.pasteboard.plainText(), QString::number(copies));
 }
 
 using IgnoredPaste = EngineFixture;

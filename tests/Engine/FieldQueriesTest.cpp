@@ -82,3 +82,19 @@ TEST_F(FieldQueries, FocusMovingUnannouncedOrSecureInputStartingMidTriggerStopsI
     EXPECT_TRUE(expansions.isEmpty());
     EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
 }
+
+TEST_F(FieldQueries, AFinalKeyTheFieldHasAppliedIsNotLookedForAgainBeforeThePaste)
+{
+    desktop.type(QStringLiteral("/si"));
+    const int caretReads = field->readCount(FakeTextField::Question::selection);
+    // The field shows the final key already when the engine reads it, so the caret that
+    // look found is where the trigger ends.
+    field->appliesKeysBeforeSeen = true;
+    desktop.typeKey(QStringLiteral("g"));
+    scheduler.runDue();
+    ASSERT_EQ(desktop.keyboard.posted.size(), 2);
+    // The key's own look, and the selection of the trigger read back before pasting.
+    EXPECT_EQ(field->readCount(FakeTextField::Question::selection), caretReads + 2);
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
+}

@@ -293,6 +293,23 @@ TEST_F(AccountViewTest, SignOutPausesSyncAndShowsTheWelcome)
     EXPECT_NE(view->welcome(), nullptr);
 }
 
+TEST_F(AccountViewTest, WhileTheKeyringAsksDuringSignOutTheScreenKeepsAnswering)
+{
+    signIn();
+    open();
+    storage->promptBeforeEachCall();
+
+    click(QStringLiteral("Sign out"));
+    ASSERT_TRUE(until([&] { return storage->isAsking(); }));
+    EXPECT_TRUE(auth->isLoggedIn()) << "signed in until the saved sign-in is gone";
+    QTest::mouseClick(view->header()->backButton(), Qt::LeftButton);
+    EXPECT_EQ(shown.kind(), PopoverScreen::Kind::main);
+
+    ASSERT_TRUE(storage->answer(true));
+    EXPECT_TRUE(until([&] { return !auth->isLoggedIn(); }));
+    EXPECT_FALSE(storage->bytes);
+}
+
 TEST_F(AccountViewTest, AUserWithoutAnAddressIsShownAsSignedIn)
 {
     AuthUser anonymous = backend.signingInUser();

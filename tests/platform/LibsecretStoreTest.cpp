@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -108,6 +109,38 @@ TEST_F(SecretServiceTest, SessionVaultKeepsTheSessionAsCompactJsonInTheKeyring)
 
     vault.storage().remove();
     EXPECT_EQ(vault.load(), std::nullopt);
+}
+
+// The keyring may ask to be unlocked, so the calls run off this thread, in the order asked, and
+// each answer comes back here.
+TEST_F(SecretServiceTest, TheVaultsCallsRunOffTheInterfaceThreadInTheOrderAsked)
+{
+    const SessionVault vault(projectURL, std::make_unique<KeychainHelper>(helper));
+    QObject receiver;
+    QStringList answers;
+    std::optional<AuthSession> loadedAfterSave;
+    std::optional<AuthSession> loadedAfterRemove = validSession();
+    const auto noted = [&](const QString& call, const SessionVault::Failure& failure) {
+        EXPECT_EQ(QThread::currentThread(), receiver.thread());
+        answers << call + (failure ? QStringLiteral(" failed") : QString());
+    };
+    vault.saveLater(validSession(), &receiver, [&](const SessionVault::Failure& failure) { noted(QStringLiteral("save"), failure); });
+    vault.loadLater(&receiver, [&](const Result<std::optional<AuthSession>>& loaded) {
+        noted(QStringLiteral("load"), loaded.succeeded() ? SessionVault::Failure() : SessionVault::Failure(loaded.error()));
+        loadedAfterSave = loaded.succeeded() ? loaded.value() : std::nullopt;
+    });
+    vault.removeLater(&receiver, [&](const SessionVault::Failure& failure) { noted(QStringLiteral("remove"), failure); });
+    vault.loadLater(&receiver, [&](const Result<std::optional<AuthSession>>& loaded) {
+        noted(QStringLiteral("load"), loaded.succeeded() ? SessionVault::Failure() : SessionVault::Failure(loaded.error()));
+        loadedAfterRemove = loaded.succeeded() ? loaded.value() : validSession();
+    });
+    EXPECT_TRUE(answers.isEmpty()) << "nothing is answered before the event loop runs";
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 4; }, 10000)) << answers.join(u", ").toStdString();
+    EXPECT_EQ(answers, (QStringList{"save", "load", "remove", "load"}));
+    EXPECT_EQ(loadedAfterSave, validSession());
+    EXPECT_EQ(loadedAfterRemove, std::nullopt);
+    EXPECT_TRUE(itemsOnTheBus(KeychainHelper::sessionService(), account()).isEmpty());
 }
 
 namespace {

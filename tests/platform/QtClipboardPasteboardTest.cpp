@@ -166,6 +166,32 @@ TEST_F(ClipboardPasteboard, aClearedBoardHoldsNoItemsAndTakesAnEmptyList)
     EXPECT_TRUE(owner.clipboard().isEmpty());
 }
 
+TEST_F(ClipboardPasteboard, anImageOfferedInManyFormatsIsSavedAsItsPngBesideTheText)
+{
+    ASSERT_TRUE(ownerTakesClipboard({{"image/bmp", "BM-bytes"}, {"image/png", "png-bytes"}, {"image/jpeg", "jpeg-bytes"},
+        {"image/tiff", "tiff-bytes"}, {"text/plain;charset=utf-8", "caption"}}));
+    EXPECT_EQ(snapshot(), (PasteboardItem{{"image/png", "png-bytes"}, {"text/plain;charset=utf-8", "caption"}}));
+
+    ASSERT_TRUE(ownerTakesClipboard({{"image/jpeg", "jpeg-bytes"}, {"image/tiff", "tiff-bytes"}}));
+    EXPECT_EQ(pasteboard.itemTypes(0).size(), 1);
+}
+
+TEST_F(ClipboardPasteboard, readsOfOurContentsByOtherApplicationsAreCounted)
+{
+    pasteboard.clearContents();
+    ASSERT_TRUE(pasteboard.writeItems({{{"text/plain;charset=utf-8", "expansion"}}}));
+    EXPECT_EQ(pasteboard.readsByOthers(), 0);
+    EXPECT_EQ(snapshot(), (PasteboardItem{{"text/plain;charset=utf-8", "expansion"}}));
+    EXPECT_EQ(pasteboard.readsByOthers(), 0);
+
+    EXPECT_EQ(owner.clipboard(QStringLiteral("text/plain;charset=utf-8")).value("text/plain;charset=utf-8"), "expansion");
+    EXPECT_GE(pasteboard.readsByOthers().value_or(0), 1);
+
+    pasteboard.clearContents();
+    ASSERT_TRUE(pasteboard.writeItems({{{"text/plain;charset=utf-8", "next"}}}));
+    EXPECT_EQ(pasteboard.readsByOthers(), 0);
+}
+
 TEST_F(ClipboardPasteboard, moreThanOneItemIsRefused)
 {
     pasteboard.clearContents();

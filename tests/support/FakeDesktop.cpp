@@ -39,7 +39,7 @@ bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
         });
         if (field && field->pasteDelay && event.key == Qt::Key_V && event.modifiers == Qt::ControlModifier) {
             Scheduler::current().after(*field->pasteDelay, nullptr, [desktop, field] {
-                field->insert(desktop->pasteboard.plainText());
+                field->insert(desktop->pasteboard.pasteIntoOtherApplication());
             });
         }
     }
@@ -75,11 +75,22 @@ bool FakeKeyboardHold::keep(std::function<void()> key)
     return true;
 }
 
+void FakeKeyboardHold::afterRelease(std::function<void()> work)
+{
+    m_afterRelease.append(std::move(work));
+    typeNext();
+}
+
 void FakeKeyboardHold::typeNext()
 {
     Scheduler::current().after(0, nullptr, [this] {
-        if (m_holding || m_held.isEmpty())
+        if (m_holding)
             return;
+        if (m_held.isEmpty()) {
+            for (const std::function<void()>& work : std::exchange(m_afterRelease, {}))
+                work();
+            return;
+        }
         m_held.takeFirst()();
         typeNext();
     });

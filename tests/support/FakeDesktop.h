@@ -102,6 +102,7 @@ public:
     bool hold(double longestSeconds, quint64 userData) override;
     void release() override;
     bool isHolding() const override { return m_holding; }
+    void afterRelease(std::function<void()> work) override;
 
     // Keeps the key for later while holding; false when it goes on now.
     bool keep(std::function<void()> key);
@@ -112,6 +113,7 @@ private:
 
     bool m_holding = false;
     QList<std::function<void()>> m_held;
+    QList<std::function<void()>> m_afterRelease;
     ScheduledTask m_limit;
 };
 

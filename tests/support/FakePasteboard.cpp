@@ -32,6 +32,8 @@ QStringList FakePasteboard::types()
 
 qint64 FakePasteboard::clearContents()
 {
+    m_ours = true;
+    m_reads = 0;
     m_items.clear();
     m_announcedTypes.clear();
     return ++m_changeCount;
@@ -43,6 +45,8 @@ bool FakePasteboard::writeItems(const QList<PasteboardItem>& items)
     if (m_refusesWrites)
         return false;
     m_items = items;
+    m_ours = true;
+    m_reads = 0;
     if (!m_addedType.isEmpty()) {
         for (PasteboardItem& item : m_items)
             item.append({m_addedType, QByteArray("added")});
@@ -54,6 +58,7 @@ void FakePasteboard::copyFromOtherApplication(const QList<PasteboardItem>& items
 {
     m_items = items;
     m_announcedTypes.clear();
+    m_ours = false;
     ++m_changeCount;
 }
 
@@ -69,4 +74,15 @@ QString FakePasteboard::plainText() const
             return QString::fromUtf8(data);
     }
     return QString();
+}
+
+QString FakePasteboard::pasteIntoOtherApplication()
+{
+    ++m_reads;
+    return plainText();
+}
+
+std::optional<qint64> FakePasteboard::readsByOthers()
+{
+    return m_tracksReads ? std::optional<qint64>(m_reads) : std::nullopt;
 }

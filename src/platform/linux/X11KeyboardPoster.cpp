@@ -79,7 +79,8 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
         }
     }
 
-    Display* display = m_connection->display();
+    // Keys go out through the hold's connection, which the hold's server grab lets through.
+    Display* display = m_hold && m_hold->display() ? m_hold->display() : m_connection->display();
     if (m_hold)
         m_hold->suspend();
     KeyState keys{};
