@@ -72,7 +72,7 @@ void AuthService::finishRestore(const Result<std::optional<AuthSession>>& stored
 {
     const bool wasRestoring = std::exchange(m_restoring, false);
     try {
-        if (const std::optional<AuthSession> session = stored.value())
+        if (const std::optional<AuthSession>& session = stored.value())
             publish(*session);
     } catch (const KeychainHelper::StorageError& error) {
         m_credentialLoadFailed = true;
@@ -198,7 +198,7 @@ void AuthService::exchangeCode(const QUuid& id, const QString& verifier, const Q
 // The credential store is written before anything is published, so a session that could not
 // be kept is never shown as signed in. A sign-out while the write waits for the keyring wins:
 // its delete runs after the write, and the session is not published.
-void AuthService::commit(const AuthSession& session, const QUuid& generation, Completion<AuthUser> done)
+void AuthService::commit(const AuthSession& session, const QUuid& generation, const Completion<AuthUser>& done)
 {
     if (m_generation != generation)
         throw AuthError(AuthError::sessionChanged);

@@ -80,7 +80,7 @@ private:
     QUuid beginSignIn();
     void finishSignIn(const QUuid& id);
     void exchangeCode(const QUuid& id, const QString& verifier, const QString& callback, Completion<AuthUser> done);
-    void commit(const AuthSession& session, const QUuid& generation, Completion<AuthUser> done);
+    void commit(const AuthSession& session, const QUuid& generation, const Completion<AuthUser>& done);
     void finishRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation, const AuthUser& user,
         const Result<QByteArray>& reply);
     void settleRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation, const Result<QByteArray>& reply,
