@@ -49,7 +49,8 @@ QList<ShortcutSearchIndex::Entry> ShortcutSearchIndex::entriesFor(const QList<Sh
     QList<Entry> entries;
     entries.reserve(shortcuts.size());
     for (const Shortcut& shortcut : shortcuts)
-        entries.append({shortcut.trigger, shortcut.expansion, loweredUtf8(shortcut.trigger), loweredUtf8(shortcut.expansion)});
+        entries.append(
+            {shortcut.trigger, shortcut.expansion, loweredUtf8(shortcut.trigger), loweredUtf8(shortcut.expansion)});
     return entries;
 }
 
@@ -94,8 +95,8 @@ void ShortcutSearchIndex::update(const QList<Shortcut>& shortcuts)
                 continue;
             }
         }
-        entries.append({shortcut.trigger, shortcut.expansion, loweredUtf8(shortcut.trigger),
-            loweredUtf8(shortcut.expansion)});
+        entries.append(
+            {shortcut.trigger, shortcut.expansion, loweredUtf8(shortcut.trigger), loweredUtf8(shortcut.expansion)});
     }
     m_source = shortcuts;
     m_entries = std::move(entries);

@@ -114,8 +114,8 @@ void UserDataEncoder::adopt(const QByteArray& written, const UserData& data)
     m_adopting = std::async(std::launch::async, &UserDataEncoder::adoptTexts, written, data, m_stop);
 }
 
-UserDataEncoder::Adopted UserDataEncoder::adoptTexts(const QByteArray& written, const UserData& data,
-    std::shared_ptr<const std::atomic<bool>> stop)
+UserDataEncoder::Adopted UserDataEncoder::adoptTexts(
+    const QByteArray& written, const UserData& data, std::shared_ptr<const std::atomic<bool>> stop)
 {
     const QList<Shortcut>& shortcuts = data.shortcuts;
     const qsizetype count = shortcuts.size();

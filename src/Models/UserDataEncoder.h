@@ -51,8 +51,8 @@ private:
         QHash<QString, Entry> entries;
         QByteArray written;
     };
-    static Adopted adoptTexts(const QByteArray& written, const UserData& data,
-        std::shared_ptr<const std::atomic<bool>> stop);
+    static Adopted adoptTexts(
+        const QByteArray& written, const UserData& data, std::shared_ptr<const std::atomic<bool>> stop);
     // Waits for the texts being taken and keeps them.
     void finishAdopting();
     // Gives up the texts being taken.
