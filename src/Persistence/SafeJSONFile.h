@@ -102,8 +102,10 @@ public:
         const std::optional<QByteArray> bytes = m_read(m_path);
         if (bytes) {
             // The digest of a large file is taken beside the decoding, which takes longer.
-            std::shared_future<FileFingerprint> fingerprint
-                = std::async(std::launch::async, [held = std::make_shared<QByteArray>(*bytes)] {
+            constexpr qsizetype worthAThread = 1024 * 1024;
+            std::shared_future<FileFingerprint> fingerprint = bytes->size() < worthAThread
+                ? ready(FileFingerprint::of(*bytes))
+                : std::async(std::launch::async, [held = std::make_shared<QByteArray>(*bytes)] {
                       // Let the bytes go as soon as they are digested, not with the result.
                       const QByteArray bytes = std::exchange(*held, {});
                       return FileFingerprint::of(bytes);
