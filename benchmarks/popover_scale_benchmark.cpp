@@ -11,8 +11,8 @@
 //   popover_scale_benchmark                run every size, print the table
 //   popover_scale_benchmark <shortcuts>    run one size, print "step<TAB>value" lines
 
-#include "App/AppState.h"
-#include "App/PopoverCommands.h"
+#include "App/State/AppState.h"
+#include "App/State/PopoverCommands.h"
 #include "Persistence/LocalStore.h"
 #include "Utilities/HeapPolicy.h"
 #include "Views/Components/GlassTextArea.h"

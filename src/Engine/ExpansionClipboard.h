@@ -35,4 +35,7 @@ public:
     virtual std::optional<QList<ClipboardItemSnapshot>> snapshot() = 0;
     // Replaces the contents with the items.
     virtual ClipboardWriteReceipt write(const QList<ClipboardItemSnapshot>& items) = 0;
+    // How often another application has asked for the contents since our last write;
+    // nothing when the clipboard cannot tell.
+    virtual std::optional<qint64> readsByOthers() { return std::nullopt; }
 };

@@ -16,6 +16,9 @@ struct ExpansionReplacement::Run {
     QList<ClipboardItemSnapshot> previous;
     QList<ClipboardItemSnapshot> injected;
     ClipboardWriteReceipt receipt;
+    // How often others had read the expansion when the paste keys went out: a clipboard
+    // manager copies whatever is new, and only a read after the paste may be the paste.
+    std::optional<qint64> readsBeforePaste;
 
     qint64 triggerLength() const { return plan.trigger.size(); }
     TextRange caretRange() const { return TextRange{caret, 0}; }
@@ -56,7 +59,7 @@ bool ExpansionReplacement::start(const ExpansionPlan& plan, std::shared_ptr<Expa
     run->completed = std::move(completed);
     run->ended = std::move(ended);
     m_isBusy = true;
-    m_schedule(firstCaretCheckDelay, [this, run] { waitForFinalKey(run, caretChecks); });
+    m_schedule(firstCaretCheckDelay, [this, run] { waitForFinalKey(run, caretChecks, run->plan.observedSelection); });
     return true;
 }
 
@@ -69,15 +72,18 @@ void ExpansionReplacement::finish(const Run& run)
 
 // The field receives the final key only after the engine has seen it, or just before, so
 // the caret may still stand in front of the final key's place for a moment.
-void ExpansionReplacement::waitForFinalKey(const std::shared_ptr<Run>& run, int attempts)
+void ExpansionReplacement::waitForFinalKey(const std::shared_ptr<Run>& run, int attempts, std::optional<TextRange> observed)
 {
-    if (!run->isCurrent() || !run->target->isFocusedAndEditable())
+    // A field that had not applied the final key when the engine looked may have by now.
+    if (observed && (observed->location != run->plan.expectedCaret || observed->length != 0))
+        observed.reset();
+    if (!run->isCurrent() || (!observed && !run->target->isFocusedAndEditable()))
         return finish(*run);
     const ExpansionPlan& plan = run->plan;
     const qint64 length = run->triggerLength();
     if (length < 1 || length > plan.expectedCaret)
         return finish(*run);
-    const std::optional<TextRange> selection = run->target->selection();
+    const std::optional<TextRange> selection = observed ? observed : run->target->selection();
     if (!selection || selection->length != 0 || selection->location > plan.expectedCaret)
         return finish(*run);
 
@@ -108,24 +114,19 @@ void ExpansionReplacement::waitForFinalKey(const std::shared_ptr<Run>& run, int 
     replace(run, location);
 }
 
-bool ExpansionReplacement::isStillValid(Run& run)
-{
-    return run.isCurrent() && run.target->isFocusedAndEditable() && run.target->selection() == run.caretRange()
-        && equalText(run.target->text(run.range), run.plan.trigger);
-}
-
 void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret)
 {
     run->caret = caret;
     run->range = TextRange{caret - run->triggerLength(), run->triggerLength()};
 
-    const qint64 countBefore = m_clipboard.changeCount();
-    std::optional<QList<ClipboardItemSnapshot>> previous = m_clipboard.snapshot();
-    if (!previous || m_clipboard.changeCount() != countBefore)
+    std::optional<QList<ClipboardItemSnapshot>> previous = takePrevious();
+    if (!previous)
         return finish(*run);
     run->previous = std::move(*previous);
-    if (!isStillValid(*run))
-        return finish(*run);
+    // The caret and the trigger's text were confirmed just now, in this same turn of the event
+    // loop, with the keyboard held: nothing typed can have come between, and putting the
+    // saved contents to one side and writing the clipboard wait on no other application, so
+    // they are not asked for again before the trigger is selected.
 
     run->injected = {ClipboardItemSnapshot{{
         ClipboardRepresentation{textType, run->expansionBytes},
@@ -140,7 +141,7 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
     // Someone else wrote in between: their contents stay, ours are gone.
     if (!owns(run->receipt, run->injected))
         return finish(*run);
-    if (!isStillValid(*run)) {
+    if (!run->isCurrent()) {
         restore(*run);
         return finish(*run);
     }
@@ -159,7 +160,8 @@ void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int
         return;
     }
     // The paste itself makes sure that the field still has the focus.
-    if (selected && run->isCurrent() && owns(run->receipt, run->injected) && run->target->paste()) {
+    if (selected && run->isCurrent() && owns(run->receipt, run->injected)
+        && (run->readsBeforePaste = m_clipboard.readsByOthers(), run->target->paste())) {
         m_schedule(pasteCheckDelay, [this, run] { verifyPaste(run, pasteChecks); });
         return;
     }
@@ -202,8 +204,61 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, int atte
     if (run->target->isFocusedAndEditable() && run->target->selection() == run->range
         && equalText(run->target->text(run->range), run->plan.trigger))
         run->target->select(run->caretRange());
-    restore(*run);
+    restoreOnceRead(run);
     finish(*run);
+}
+
+void ExpansionReplacement::prepare()
+{
+    if (m_isBusy || (m_awaitingRead && owns(m_awaitingRead->receipt, m_awaitingRead->injected)))
+        return;
+    const qint64 count = m_clipboard.changeCount();
+    if ((m_prepared && m_prepared->changeCount == count)
+        || (m_unsaved && m_unsaved->first == count && !m_unsaved->second.hasExpired()))
+        return;
+    m_prepared.reset();
+    std::optional<QList<ClipboardItemSnapshot>> items = m_clipboard.snapshot();
+    if (items && m_clipboard.changeCount() == count)
+        m_prepared = Saved{count, std::move(*items)};
+    // Contents that could not be saved (too large, an owner that does not answer) are not
+    // asked for again for a while unless they change.
+    else if (m_clipboard.changeCount() == count)
+        m_unsaved = {count, QDeadlineTimer(unsavedRetrySeconds * 1000)};
+}
+
+std::optional<QList<ClipboardItemSnapshot>> ExpansionReplacement::takePrevious()
+{
+    // Our earlier expansion still on the clipboard stands in for the user's contents, which
+    // are still due to be put back.
+    if (const std::shared_ptr<Run> earlier = std::exchange(m_awaitingRead, nullptr)) {
+        if (owns(earlier->receipt, earlier->injected))
+            return earlier->previous;
+    }
+    if (m_prepared && m_prepared->changeCount == m_clipboard.changeCount())
+        return m_prepared->items;
+    return std::nullopt;
+}
+
+void ExpansionReplacement::restoreOnceRead(const std::shared_ptr<Run>& run)
+{
+    const std::optional<qint64> reads = m_clipboard.readsByOthers();
+    if (!reads || !run->readsBeforePaste || *reads != *run->readsBeforePaste || !owns(run->receipt, run->injected))
+        return restore(*run);
+    m_awaitingRead = run;
+    m_schedule(pasteReadCheckDelay, [this, run] { awaitPasteRead(run, pasteReadChecks); });
+}
+
+void ExpansionReplacement::awaitPasteRead(const std::shared_ptr<Run>& run, int attempts)
+{
+    if (m_awaitingRead != run)
+        return;
+    const std::optional<qint64> reads = m_clipboard.readsByOthers();
+    if (attempts > 1 && reads == run->readsBeforePaste && owns(run->receipt, run->injected)) {
+        m_schedule(pasteReadCheckDelay, [this, run, attempts] { awaitPasteRead(run, attempts - 1); });
+        return;
+    }
+    m_awaitingRead.reset();
+    restore(*run);
 }
 
 bool ExpansionReplacement::owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents)
@@ -216,6 +271,10 @@ bool ExpansionReplacement::owns(const ClipboardWriteReceipt& receipt, const QLis
 
 void ExpansionReplacement::restore(const Run& run)
 {
-    if (owns(run.receipt, run.injected))
-        m_clipboard.write(run.previous);
+    if (!owns(run.receipt, run.injected))
+        return;
+    // What goes back is already saved for the next replacement.
+    const ClipboardWriteReceipt receipt = m_clipboard.write(run.previous);
+    if (receipt.succeeded && m_clipboard.changeCount() == receipt.changeCount)
+        m_prepared = Saved{receipt.changeCount, run.previous};
 }

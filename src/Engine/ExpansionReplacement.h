@@ -2,7 +2,9 @@
 
 #include "Engine/ExpansionClipboard.h"
 #include "Engine/ExpansionTarget.h"
+#include "platform/Pasteboard.h"
 
+#include <QDeadlineTimer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -19,6 +21,10 @@ struct ExpansionPlan {
     // the typing run when the engine saw it. Set while the engine cannot tell which came
     // first (see TextExpansionEngine); the field's caret and text decide.
     std::optional<qint64> alternativeCaret;
+    // The field's selection as the engine read it, with the field's focus, just before
+    // starting the replacement: the first look at the caret takes it instead of asking the
+    // application again.
+    std::optional<TextRange> observedSelection;
 };
 
 // Swaps a trigger just typed into another application's field for its expansion: waits
@@ -47,9 +53,17 @@ public:
     static constexpr int selectionChecks = 40;
     static constexpr double pasteCheckDelay = 0.04;
     static constexpr int pasteChecks = 20;
+    // A paste the field has not shown within the paste checks may still come: a busy
+    // application reads the clipboard only when it gets to the paste key. Until it has asked
+    // for the expansion (or this long has passed) the user's clipboard is not put back, or
+    // the late paste would insert that instead.
+    static constexpr double pasteReadCheckDelay = 0.1;
+    static constexpr int pasteReadChecks = 300;
+    // Contents that could not be saved are asked for again after this long.
+    static constexpr int unsavedRetrySeconds = 10;
     static constexpr qint64 largestExpansionBytes = 16'777'216;
-    static inline const QString textType = QStringLiteral("public.utf8-plain-text");
-    static inline const QString markerType = QStringLiteral("app.velmora.temporary-expansion");
+    static inline const QString& textType = ClipboardFormats::utf8Text;
+    static inline const QString& markerType = ClipboardFormats::expansionMarker;
 
     ExpansionReplacement(ExpansionClipboard& clipboard, Schedule schedule);
 
@@ -58,6 +72,11 @@ public:
     // keystroke; `completed` is called once, only when the paste has been verified, after the
     // clipboard was put back and isBusy() turned false. `ended` is called once when a started
     // replacement ends, whichever way, right after isBusy() turned false.
+    // Saves the clipboard for a replacement that may start soon, while the user's keys still
+    // flow: reading another application's clipboard waits on that application, which must
+    // never happen while keys are held. Cheap when the clipboard has not changed since.
+    void prepare();
+
     bool start(const ExpansionPlan& plan, std::shared_ptr<ExpansionTarget> target, std::function<bool()> isCurrent,
         std::function<void()> completed, std::function<void()> ended = {});
 
@@ -71,7 +90,7 @@ public:
 private:
     struct Run;
 
-    void waitForFinalKey(const std::shared_ptr<Run>& run, int attempts);
+    void waitForFinalKey(const std::shared_ptr<Run>& run, int attempts, std::optional<TextRange> observed = {});
     void replace(const std::shared_ptr<Run>& run, qint64 caret);
     void waitForSelection(const std::shared_ptr<Run>& run, int attempts);
     // Gives up a replacement whose trigger was asked to be selected: the caret goes back
@@ -79,12 +98,25 @@ private:
     // not replace it; then the clipboard is put back.
     void abandonSelection(const std::shared_ptr<Run>& run, int attempts);
     void verifyPaste(const std::shared_ptr<Run>& run, int attempts);
-    bool isStillValid(Run& run);
     bool owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents);
+    // The contents to put back after this replacement, saved by prepare() or still due from
+    // an earlier replacement; nothing when the clipboard changed since.
+    std::optional<QList<ClipboardItemSnapshot>> takePrevious();
     void restore(const Run& run);
+    // Puts the user's clipboard back once the field has asked for the pasted expansion.
+    void restoreOnceRead(const std::shared_ptr<Run>& run);
+    void awaitPasteRead(const std::shared_ptr<Run>& run, int attempts);
     void finish(const Run& run);
 
     ExpansionClipboard& m_clipboard;
     Schedule m_schedule;
     bool m_isBusy = false;
+    struct Saved {
+        qint64 changeCount = 0;
+        QList<ClipboardItemSnapshot> items;
+    };
+    std::optional<Saved> m_prepared;
+    std::optional<std::pair<qint64, QDeadlineTimer>> m_unsaved;
+    // A replacement whose paste was posted but not seen, waiting to put the clipboard back.
+    std::shared_ptr<Run> m_awaitingRead;
 };

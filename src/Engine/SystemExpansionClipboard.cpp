@@ -57,3 +57,8 @@ ClipboardWriteReceipt SystemExpansionClipboard::write(const QList<ClipboardItemS
         return ClipboardWriteReceipt{changeCount, true};
     return ClipboardWriteReceipt{changeCount, m_board.writeItems(boardItems)};
 }
+
+std::optional<qint64> SystemExpansionClipboard::readsByOthers()
+{
+    return m_board.readsByOthers();
+}

@@ -22,6 +22,7 @@ public:
     // clipboard snapshots as no items.
     std::optional<QList<ClipboardItemSnapshot>> snapshot() override;
     ClipboardWriteReceipt write(const QList<ClipboardItemSnapshot>& items) override;
+    std::optional<qint64> readsByOthers() override;
 
 private:
     Pasteboard& m_board;

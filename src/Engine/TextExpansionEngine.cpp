@@ -8,34 +8,29 @@
 #include "platform/PrimarySelection.h"
 #include "platform/Workspace.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 
-const QList<quint16> TextExpansionEngine::resetKeys = {
-    VirtualKey::returnKey,
-    VirtualKey::tab,
-    VirtualKey::deleteKey,
-    VirtualKey::escape,
-    VirtualKey::keypadEnter,
-    VirtualKey::home,
-    VirtualKey::pageUp,
-    VirtualKey::forwardDelete,
-    VirtualKey::end,
-    VirtualKey::pageDown,
-    VirtualKey::leftArrow,
-    VirtualKey::rightArrow,
-    VirtualKey::downArrow,
-    VirtualKey::upArrow,
+const QList<int> TextExpansionEngine::resetKeys = {
+    Qt::Key_Return,
+    Qt::Key_Tab,
+    Qt::Key_Backspace,
+    Qt::Key_Escape,
+    Qt::Key_Enter,
+    Qt::Key_Home,
+    Qt::Key_PageUp,
+    Qt::Key_Delete,
+    Qt::Key_End,
+    Qt::Key_PageDown,
+    Qt::Key_Left,
+    Qt::Key_Right,
+    Qt::Key_Down,
+    Qt::Key_Up,
 };
 
 namespace {
-constexpr InputEventType watchedTypes[] = {
-    InputEventType::keyDown,
-    InputEventType::flagsChanged,
-    InputEventType::leftMouseDown,
-    InputEventType::rightMouseDown,
-    InputEventType::otherMouseDown,
-    InputEventType::scrollWheel,
-};
+constexpr InputEventTypes watchedTypes = InputEventType::keyPress | InputEventType::modifiersChanged
+    | InputEventType::buttonPress | InputEventType::scroll;
 
 const Desktop& requireComplete(const Desktop& desktop)
 {
@@ -73,12 +68,7 @@ void TextExpansionEngine::start(const QList<Shortcut>& shortcuts, ExpansionHandl
 
 void TextExpansionEngine::setupEventTap()
 {
-    quint64 mask = 0;
-    for (InputEventType type : watchedTypes) {
-        if (quint32(type) < 64)
-            mask |= quint64(1) << quint32(type);
-    }
-    m_tapInstalled = m_desktop.eventSource->install(mask, [this](const InputEvent& event) { handleEvent(event); });
+    m_tapInstalled = m_desktop.eventSource->install(watchedTypes, [this](const InputEvent& event) { handleEvent(event); });
 }
 
 void TextExpansionEngine::stop()
@@ -123,24 +113,24 @@ void TextExpansionEngine::forgetCarets()
     m_expectedCaret.reset();
     m_alternativeCaret.reset();
     m_runLength = 0;
+    m_fieldMayRunAhead = false;
 }
 
 void TextExpansionEngine::handleEvent(const InputEvent& event)
 {
-    if (event.sourceUserData == KeySimulator::marker)
+    if (event.tag == KeySimulator::marker)
         return;
     switch (event.type) {
-    case InputEventType::disabledByTimeout:
-    case InputEventType::disabledByUserInput:
+    case InputEventType::sourceDisabled:
         invalidateTyping();
         if (m_tapInstalled)
             m_desktop.eventSource->setEnabled(true);
         return;
-    case InputEventType::keyDown:
+    case InputEventType::keyPress:
         handleKeyDown(event);
         return;
-    case InputEventType::flagsChanged:
-        if (event.flags & resetModifiers)
+    case InputEventType::modifiersChanged:
+        if (event.modifiers & resetModifiers)
             invalidateTyping();
         return;
     default:
@@ -153,13 +143,17 @@ void TextExpansionEngine::handleKeyDown(const InputEvent& event)
 {
     // Any key-down makes a replacement that has not pasted yet stale.
     ++m_generation;
-    if (m_replacement.isBusy() || (event.flags & resetModifiers) || event.autorepeat
-        || resetKeys.contains(event.keyCode))
+    if (m_replacement.isBusy() || (event.modifiers & resetModifiers) || event.autorepeat
+        || resetKeys.contains(event.key))
         return invalidateTyping();
     // A key that may complete a trigger holds the keyboard at once: the look at the field
     // below takes a few round trips to the application, and a key typed meanwhile would
-    // land behind the trigger and stop its replacement.
-    const bool held = m_desktop.keyboardHold && m_matcher.wouldMatch(event.characters)
+    // land behind the trigger and stop its replacement. The clipboard is saved before that,
+    // so that its owner, however slow, never keeps the keys held.
+    const bool mayComplete = m_matcher.wouldMatch(event.text);
+    if (mayComplete)
+        m_replacement.prepare();
+    const bool held = m_desktop.keyboardHold && mayComplete
         && m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker);
     acceptKey(event);
     if (held && !m_replacement.isBusy())
@@ -175,7 +169,7 @@ std::shared_ptr<AccessibilityExpansionTarget> TextExpansionEngine::focusedTarget
 
 void TextExpansionEngine::acceptKey(const InputEvent& event)
 {
-    const QString& text = event.characters;
+    const QString& text = event.text;
     if (text.size() < 1 || text.size() >= unicodeReadLimit)
         return invalidateTyping();
     // Where nothing typed so far can become part of a trigger, where this key went does not
@@ -203,7 +197,8 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
     QList<qint64> carets;
     if (m_lastTarget && target->isSameField(*m_lastTarget)) {
         for (const std::optional<qint64>& expected : {m_expectedCaret, m_alternativeCaret}) {
-            if (expected && location >= *expected - m_runLength && location <= *expected + length)
+            const qint64 ahead = m_fieldMayRunAhead ? unicodeReadLimit : fieldAheadAllowance;
+            if (expected && location >= *expected - m_runLength && location <= *expected + length + ahead)
                 carets.append(*expected + length);
         }
     }
@@ -220,22 +215,42 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
     m_expectedCaret = carets.first();
     m_alternativeCaret = carets.size() > 1 ? std::optional<qint64>(carets.at(1)) : std::nullopt;
 
+    m_lastSelection = *selection;
     const std::optional<ExpansionMatcher::Entry> match = m_matcher.append(text);
-    if (!match)
+    if (!match) {
+        // Part of a trigger may be under way: save the clipboard now rather than at its
+        // final key. A slow owner keeps the engine from reading the keys typed meanwhile,
+        // which the field has applied already: its caret may then run ahead of this run.
+        QElapsedTimer saving;
+        saving.start();
+        m_replacement.prepare();
+        if (saving.elapsed() >= slowSaveMilliseconds)
+            m_fieldMayRunAhead = true;
         return;
+    }
     startReplacement(*match, target);
 }
 
 void TextExpansionEngine::startReplacement(const ExpansionMatcher::Entry& match,
     const std::shared_ptr<AccessibilityExpansionTarget>& target)
 {
-    const ExpansionPlan plan{match.trigger, match.expansion, *m_expectedCaret, m_alternativeCaret};
+    const ExpansionPlan plan{match.trigger, match.expansion, *m_expectedCaret, m_alternativeCaret, m_lastSelection};
     const quint64 generation = m_generation;
     QPointer<TextExpansionEngine> self(this);
     auto isCurrent = [self, generation] { return self && self->isRunning() && self->m_generation == generation; };
+    // What the application does with an expansion (statistics, the floater) may take a
+    // while: it runs once the keys held meanwhile have all reached the field.
     auto completed = [self, match] {
-        if (self && self->m_onExpansion)
-            self->m_onExpansion(match.trigger, match.expansion);
+        if (!self || !self->m_onExpansion)
+            return;
+        auto report = [self, match] {
+            if (self && self->m_onExpansion)
+                self->m_onExpansion(match.trigger, match.expansion);
+        };
+        if (self->m_desktop.keyboardHold)
+            self->m_desktop.keyboardHold->afterRelease(std::move(report));
+        else
+            report();
     };
     auto ended = [self] {
         if (!self)

@@ -25,13 +25,20 @@ class TextExpansionEngine final : public QObject {
 public:
     using ExpansionHandler = std::function<void(const QString& trigger, const QString& expansion)>;
 
-    // Modifiers that turn a key into a shortcut rather than typing: Control, Option and
-    // Command (Super, Alt and Ctrl on Linux); Shift and Caps Lock type.
-    static constexpr quint64 resetModifiers = 0x1C0000;
-    // Keys that move the caret or edit text where the engine cannot follow.
-    static const QList<quint16> resetKeys;
+    // Modifiers that turn a key into a shortcut rather than typing: Ctrl, Alt and Super; Shift
+    // and Caps Lock type.
+    static constexpr Qt::KeyboardModifiers resetModifiers = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    // Keys that move the caret or edit text where the engine cannot follow (Qt::Key).
+    static const QList<int> resetKeys;
     // A key-down typing this many UTF-16 units or more is not typing.
     static constexpr qsizetype unicodeReadLimit = 256;
+    // The desktop reports keys after the field has them, and a fast typist's next keys may be
+    // in the field too by the time the engine reads its caret: a caret this many UTF-16 units
+    // ahead of the run still continues it. The replacement looks at the caret and the
+    // trigger's text itself before it touches anything.
+    static constexpr qint64 fieldAheadAllowance = 8;
+    // Saving the clipboard for longer than a fast typist's key takes leaves the engine behind.
+    static constexpr qint64 slowSaveMilliseconds = 8;
 
     // `desktop` must be complete and outlive the engine.
     explicit TextExpansionEngine(const Desktop& desktop = Desktop::current(), QObject* parent = nullptr);
@@ -81,6 +88,12 @@ private:
     std::optional<qint64> m_alternativeCaret;
     // UTF-16 units typed since the caret readings above began.
     qint64 m_runLength = 0;
+    // The engine fell behind the keys of this run (saving the clipboard took long), so the
+    // field may show keys the engine has not read yet; the replacement's own look at the
+    // caret and the trigger's text decides.
+    bool m_fieldMayRunAhead = false;
+    // The selection the last accepted key found in its field.
+    TextRange m_lastSelection;
     quint64 m_generation = 0;
     ExpansionHandler m_onExpansion;
     QMetaObject::Connection m_activationObserver;

@@ -337,7 +337,7 @@ QDateTime readDate(const QJsonValue& value, const QString& codingPath)
         if (!std::isfinite(seconds) || std::fabs(seconds) > 1e13)
             throw DecodingError::dataCorrupted(QStringLiteral("Invalid date."), codingPath);
         static const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
-        const QDateTime date = reference.addMSecs(qint64(std::llround(seconds * 1000.0)));
+        QDateTime date = reference.addMSecs(qint64(std::llround(seconds * 1000.0)));
         if (!isWritableDate(date))
             throw DecodingError::dataCorrupted(QStringLiteral("Invalid date."), codingPath);
         return date;

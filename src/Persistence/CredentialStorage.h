@@ -14,7 +14,8 @@ public:
     virtual void write(const QByteArray& bytes) = 0;
     // Removes the secret; removing a secret that does not exist succeeds.
     virtual void remove() = 0;
-    // Whether a read may wait for the user (a keyring asking to be unlocked): such a storage
-    // is read off the interface thread. Safe to read from another thread when true.
+    // Whether a call may wait for the user (a keyring asking to be unlocked): such a storage
+    // is only used off the interface thread, one call at a time. Safe to call from another
+    // thread when true.
     virtual bool mayWaitForUser() const { return false; }
 };

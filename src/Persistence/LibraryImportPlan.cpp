@@ -3,7 +3,7 @@
 #include "Persistence/IdReservation.h"
 #include "Persistence/SiblingOrders.h"
 #include "Utilities/Text.h"
-#include "Utilities/TriggerNumbering.h"
+#include "Models/TriggerNumbering.h"
 
 #include <QHash>
 #include <algorithm>

@@ -429,7 +429,7 @@ QString LocalStore::archiveAndStartFresh()
 {
     flushWrites();
     try {
-        const QString archive = LibraryRecovery::start(m_directory, m_write);
+        QString archive = LibraryRecovery::start(m_directory, m_write);
         clearIssues();
         m_loaded.clear();
         loadSyncState();

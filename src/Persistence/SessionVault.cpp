@@ -1,7 +1,11 @@
 #include "Persistence/SessionVault.h"
 
 #include "Models/VelmoraJSON.h"
-#include "Services/AuthError.h"
+#include "Models/AuthError.h"
+#include "Utilities/SerialWorker.h"
+
+#include <QCoreApplication>
+#include <QPointer>
 
 namespace {
 constexpr qint64 recordVersion = 1;
@@ -35,6 +39,7 @@ struct Record {
 SessionVault::SessionVault(QString projectURL, std::unique_ptr<CredentialStorage> storage)
     : m_projectURL(std::move(projectURL))
     , m_storage(std::move(storage))
+    , m_worker(std::make_shared<SerialWorker>())
 {
 }
 
@@ -52,8 +57,88 @@ std::optional<AuthSession> SessionVault::load() const
     return record.session;
 }
 
-void SessionVault::save(const AuthSession& session) const
+QByteArray SessionVault::recordFor(const AuthSession& session) const
 {
     session.validate();
-    m_storage->write(VelmoraJSON::encodeCompact(Record{recordVersion, m_projectURL, session}.toJson()));
+    return VelmoraJSON::encodeCompact(Record{recordVersion, m_projectURL, session}.toJson());
+}
+
+void SessionVault::save(const AuthSession& session) const
+{
+    m_storage->write(recordFor(session));
+}
+
+template <class T>
+void SessionVault::runLater(std::function<T()> work, QObject* receiver, std::function<void(T)> done) const
+{
+    if (!m_storage->mayWaitForUser()) {
+        done(work());
+        return;
+    }
+    // The job keeps the storage alive; the answer goes back through the application object,
+    // which outlives every receiver, and finds out there whether the receiver is still around.
+    m_worker->post([storage = m_storage, work = std::move(work), receiver = QPointer<QObject>(receiver),
+                       done = std::move(done)]() mutable {
+        T outcome = work();
+        QCoreApplication* application = QCoreApplication::instance();
+        if (!application)
+            return;
+        QMetaObject::invokeMethod(
+            application,
+            [receiver, done = std::move(done), outcome = std::move(outcome)] {
+                if (receiver)
+                    done(outcome);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void SessionVault::loadLater(QObject* receiver, std::function<void(Result<std::optional<AuthSession>>)> done) const
+{
+    using Outcome = Result<std::optional<AuthSession>>;
+    runLater<Outcome>(
+        [vault = *this]() -> Outcome {
+            try {
+                return vault.load();
+            } catch (...) {
+                return ErrorValue::current();
+            }
+        },
+        receiver, std::move(done));
+}
+
+void SessionVault::saveLater(const AuthSession& session, QObject* receiver, std::function<void(Failure)> done) const
+{
+    // A session that fails validation is refused here, before it waits behind anything.
+    QByteArray record;
+    try {
+        record = recordFor(session);
+    } catch (...) {
+        done(ErrorValue::current());
+        return;
+    }
+    runLater<Failure>(
+        [storage = m_storage, record]() -> Failure {
+            try {
+                storage->write(record);
+                return std::nullopt;
+            } catch (...) {
+                return ErrorValue::current();
+            }
+        },
+        receiver, std::move(done));
+}
+
+void SessionVault::removeLater(QObject* receiver, std::function<void(Failure)> done) const
+{
+    runLater<Failure>(
+        [storage = m_storage]() -> Failure {
+            try {
+                storage->remove();
+                return std::nullopt;
+            } catch (...) {
+                return ErrorValue::current();
+            }
+        },
+        receiver, std::move(done));
 }

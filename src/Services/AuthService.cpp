@@ -1,16 +1,14 @@
 #include "Services/AuthService.h"
 
+#include "Models/AuthError.h"
 #include "Persistence/KeychainHelper.h"
-#include "Services/AuthError.h"
 #include "Services/OAuthPKCE.h"
 #include "Services/SupabaseError.h"
 #include "Services/TokenResponse.h"
 #include "Utilities/Clock.h"
 
-#include <QCoreApplication>
 #include <QJsonObject>
 #include <QPointer>
-#include <thread>
 
 namespace {
 
@@ -25,7 +23,7 @@ const QString sessionEndedText = QStringLiteral("Your sign-in has ended. Please 
 template <class T>
 Result<T> currentFailure()
 {
-    return Result<T>(std::current_exception());
+    return Result<T>(ErrorValue::current());
 }
 
 // The backend refuses a refresh token that was revoked, expired or already used: the session
@@ -63,49 +61,22 @@ AuthService::AuthService(SupabaseHTTPClient client, std::unique_ptr<CredentialSt
 
 void AuthService::restoreStoredSession()
 {
-    if (!m_vault.storage().mayWaitForUser()) {
-        Result<std::optional<AuthSession>> stored = std::optional<AuthSession>();
-        try {
-            stored = m_vault.load();
-        } catch (...) {
-            stored = std::current_exception();
-        }
-        finishRestore(stored);
-        return;
-    }
     // A locked keyring asks the user and the read waits for the answer: the interface and
-    // the engine go on meanwhile. The thread owns a copy of the vault, so an answer that
-    // comes after this service is gone (the program quit) harms nothing.
+    // the engine go on meanwhile, and sign-in waits for the read.
     m_restoring = true;
     Q_EMIT restoringChanged();
-    std::thread([vault = m_vault, self = QPointer<AuthService>(this)] {
-        Result<std::optional<AuthSession>> stored = std::optional<AuthSession>();
-        try {
-            stored = vault.load();
-        } catch (...) {
-            stored = std::current_exception();
-        }
-        if (QCoreApplication* application = QCoreApplication::instance()) {
-            QMetaObject::invokeMethod(
-                application,
-                [self, stored] {
-                    if (self)
-                        self->finishRestore(stored);
-                },
-                Qt::QueuedConnection);
-        }
-    }).detach();
+    m_vault.loadLater(this, [this](const Result<std::optional<AuthSession>>& stored) { finishRestore(stored); });
 }
 
 void AuthService::finishRestore(const Result<std::optional<AuthSession>>& stored)
 {
     const bool wasRestoring = std::exchange(m_restoring, false);
     try {
-        if (const std::optional<AuthSession> session = stored.value())
+        if (const std::optional<AuthSession>& session = stored.value())
             publish(*session);
     } catch (const KeychainHelper::StorageError& error) {
         m_credentialLoadFailed = true;
-        m_storedSessionLocked = error.status() == SecretStore::interactionNotAllowed;
+        m_storedSessionLocked = error.status() == SecretStore::Status::locked;
         setLastError(m_storedSessionLocked ? lockedText : loadFailedText);
     } catch (...) {
         m_credentialLoadFailed = true;
@@ -181,12 +152,12 @@ void AuthService::signInWithGoogle(Completion<AuthUser> done)
     auto finish = [self, id, done = std::move(done)](Result<AuthUser> result) {
         if (self)
             self->finishSignIn(id);
-        done(result);
+        done(std::move(result));
     };
     try {
         const OAuthPKCE pkce;
         const QUrl url = pkce.authorizeURL(m_client.configuration());
-        auto afterBrowser = [self, id, verifier = pkce.verifier(), finish](Result<QString> callback) {
+        auto afterBrowser = [self, id, verifier = pkce.verifier(), finish](const Result<QString>& callback) {
             try {
                 if (!self)
                     throw CancellationError();
@@ -212,13 +183,12 @@ void AuthService::exchangeCode(const QUuid& id, const QString& verifier, const Q
     const QJsonObject body{{QStringLiteral("auth_code"), code}, {QStringLiteral("code_verifier"), verifier}};
     QPointer<AuthService> self(this);
     m_client.request(QStringLiteral("/auth/v1/token?grant_type=pkce"), QStringLiteral("POST"), body, std::nullopt, {},
-        [self, id, done = std::move(done)](Result<QByteArray> reply) {
+        [self, id, done = std::move(done)](const Result<QByteArray>& reply) {
             try {
                 if (!self)
                     throw CancellationError();
                 const AuthSession session = VelmoraJSON::decode<TokenResponse>(reply.value()).session();
-                self->commit(session, id);
-                done(session.user);
+                self->commit(session, id, done);
             } catch (...) {
                 done(currentFailure<AuthUser>());
             }
@@ -226,14 +196,24 @@ void AuthService::exchangeCode(const QUuid& id, const QString& verifier, const Q
 }
 
 // The credential store is written before anything is published, so a session that could not
-// be kept is never shown as signed in.
-void AuthService::commit(const AuthSession& session, const QUuid& generation)
+// be kept is never shown as signed in. A sign-out while the write waits for the keyring wins:
+// its delete runs after the write, and the session is not published.
+void AuthService::commit(const AuthSession& session, const QUuid& generation, const Completion<AuthUser>& done)
 {
     if (m_generation != generation)
         throw AuthError(AuthError::sessionChanged);
-    session.validate();
-    m_vault.save(session);
-    publish(session);
+    m_vault.saveLater(session, this, [this, session, generation, done](const SessionVault::Failure& failure) {
+        try {
+            if (failure)
+                failure->raise();
+            if (m_generation != generation)
+                throw AuthError(AuthError::sessionChanged);
+            publish(session);
+            done(session.user);
+        } catch (...) {
+            done(currentFailure<AuthUser>());
+        }
+    });
 }
 
 // ---------------------------------------------------------------- credentials and renewal
@@ -259,7 +239,7 @@ void AuthService::credentials(const Cancellation& cancellation, Completion<AuthC
         return;
     }
     // The renewal's waiter checks the cancellation and the era after its wait.
-    refreshSession(cancellation, [handOut, done](Result<AuthSession> session) {
+    refreshSession(cancellation, [handOut, done](const Result<AuthSession>& session) {
         if (session.succeeded())
             handOut(session.value());
         else
@@ -285,7 +265,7 @@ void AuthService::refreshSession(const Cancellation& cancellation, Completion<Au
     const QUuid generation = m_generation;
     // A caller that stops waiting does not stop the renewal the others wait for.
     QPointer<AuthService> self(this);
-    Completion<AuthSession> waiter = [self, generation, cancellation, done = std::move(done)](Result<AuthSession> result) {
+    Completion<AuthSession> waiter = [self, generation, cancellation, done = std::move(done)](const Result<AuthSession>& result) {
         try {
             const AuthSession& session = result.value();
             cancellation.throwIfCancelled();
@@ -306,7 +286,7 @@ void AuthService::refreshSession(const Cancellation& cancellation, Completion<Au
     const AuthUser user = m_session->user;
     const QJsonObject body{{QStringLiteral("refresh_token"), m_session->refreshToken}};
     refresh->request = m_client.request(QStringLiteral("/auth/v1/token?grant_type=refresh_token"), QStringLiteral("POST"),
-        body, std::nullopt, {}, [self, refresh, generation, user](Result<QByteArray> reply) {
+        body, std::nullopt, {}, [self, refresh, generation, user](const Result<QByteArray>& reply) {
             if (self)
                 self->finishRefresh(refresh, generation, user, reply);
         });
@@ -316,36 +296,49 @@ void AuthService::refreshSession(const Cancellation& cancellation, Completion<Au
 void AuthService::finishRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation, const AuthUser& user,
     const Result<QByteArray>& reply)
 {
-    Result<AuthSession> outcome = [&]() -> Result<AuthSession> {
-        try {
-            refresh->cancellation.throwIfCancelled();
-            const AuthSession next = VelmoraJSON::decode<TokenResponse>(reply.value()).session();
-            if (next.user.id != user.id)
-                throw AuthError(AuthError::sessionChanged);
-            if (m_generation != generation)
-                throw AuthError(AuthError::sessionChanged);
-            next.validate();
-            try {
-                m_vault.save(next);
-            } catch (const VelmoraError& storageFailure) {
-                // The backend has spent the old refresh token already: forgetting the new
-                // session would leave only a token that no longer works. Keep it for this run
-                // and say that it could not be stored.
-                publish(next);
-                setLastError(renewedNotSavedText + storageFailure.errorDescription());
-                return next;
-            }
+    std::optional<AuthSession> next;
+    try {
+        refresh->cancellation.throwIfCancelled();
+        next = VelmoraJSON::decode<TokenResponse>(reply.value()).session();
+        if (next->user.id != user.id)
+            throw AuthError(AuthError::sessionChanged);
+        if (m_generation != generation)
+            throw AuthError(AuthError::sessionChanged);
+        next->validate();
+    } catch (...) {
+        settleRefresh(refresh, generation, reply, currentFailure<AuthSession>());
+        return;
+    }
+    m_vault.saveLater(*next, this, [this, refresh, generation, reply, next = *next](const SessionVault::Failure& failure) {
+        Result<AuthSession> outcome = next;
+        // A sign-out while the write waited called the renewal off; its delete comes after
+        // the write.
+        if (refresh->cancellation.isCancelled())
+            outcome = Result<AuthSession>::failure(CancellationError());
+        else if (m_generation != generation)
+            outcome = Result<AuthSession>::failure(AuthError(AuthError::sessionChanged));
+        else {
+            // The backend has spent the old refresh token already: forgetting the new session
+            // would leave only a token that no longer works. Keep it for this run and say that
+            // it could not be stored.
             publish(next);
-            return next;
-        } catch (...) {
-            return currentFailure<AuthSession>();
+            if (failure)
+                setLastError(renewedNotSavedText + failure->sentence());
         }
-    }();
+        settleRefresh(refresh, generation, reply, outcome);
+    });
+}
+
+void AuthService::settleRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation,
+    const Result<QByteArray>& reply, Result<AuthSession> outcome)
+{
     if (m_refresh && m_refresh->id == refresh->id)
         m_refresh.reset();
     if (isRefusedGrant(reply) && m_generation == generation && !refresh->cancellation.isCancelled()) {
-        if (signOut())
-            setLastError(sessionEndedText);
+        signOut([this](bool cleared) {
+            if (cleared)
+                setLastError(sessionEndedText);
+        });
         outcome = Result<AuthSession>::failure(AuthError(AuthError::signedOut));
     }
     for (const Completion<AuthSession>& waiter : std::exchange(refresh->waiters, {}))
@@ -354,7 +347,7 @@ void AuthService::finishRefresh(const std::shared_ptr<Refresh>& refresh, const Q
 
 // ---------------------------------------------------------------- sign-out
 
-bool AuthService::signOut()
+void AuthService::signOut(std::function<void(bool cleared)> done)
 {
     m_generation = QUuid::createUuid();
     Q_EMIT generationChanged(m_generation);
@@ -362,17 +355,20 @@ bool AuthService::signOut()
     if (const std::shared_ptr<Refresh> refresh = std::exchange(m_refresh, nullptr))
         refresh->cancellation.cancel();
     m_browser.cancel();
-    try {
-        m_vault.storage().remove();
-    } catch (const VelmoraError& error) {
-        setLastError(signOutFailedText + error.errorDescription());
-        return false;
-    }
-    m_credentialLoadFailed = false;
-    m_storedSessionLocked = false;
-    clearSession();
-    setLastError(QString());
-    return true;
+    // The signed-in state stays until the stored session is gone, so a delete that fails
+    // leaves the account as it was.
+    m_vault.removeLater(this, [this, done = std::move(done)](const SessionVault::Failure& failure) {
+        if (failure) {
+            setLastError(signOutFailedText + failure->sentence());
+        } else {
+            m_credentialLoadFailed = false;
+            m_storedSessionLocked = false;
+            clearSession();
+            setLastError(QString());
+        }
+        if (done)
+            done(!failure);
+    });
 }
 
 // ---------------------------------------------------------------- published state
@@ -396,8 +392,6 @@ void AuthService::clearSession()
     m_session.reset();
     if (std::exchange(m_currentUser, std::nullopt))
         Q_EMIT currentUserChanged();
-    if (std::exchange(m_currentProfile, std::nullopt))
-        Q_EMIT currentProfileChanged();
     if (std::exchange(m_isLoggedIn, false))
         Q_EMIT isLoggedInChanged(false);
 }

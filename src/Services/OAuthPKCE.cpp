@@ -1,6 +1,6 @@
 #include "Services/OAuthPKCE.h"
 
-#include "Services/AuthError.h"
+#include "Models/AuthError.h"
 #include "Utilities/Text.h"
 
 #include <QCryptographicHash>

@@ -189,7 +189,7 @@ PendingRequest SupabaseHTTPClient::request(const QString& path, const QString& m
         const QByteArray bytes = body ? VelmoraJSON::encode(*body) : QByteArray();
         call->start(m_transport(request, method.toUtf8(), bytes));
     } catch (...) {
-        call->end(std::current_exception());
+        call->end(ErrorValue::current());
     }
     return PendingRequest(call);
 }

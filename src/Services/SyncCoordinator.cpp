@@ -39,39 +39,16 @@ void requireSyncable(const SyncSnapshot& snapshot)
         failWith(SyncFailure::Kind::duplicateTriggers);
 }
 
-QString describe(std::exception_ptr error)
+QString describe(const ErrorValue& error)
 {
-    try {
-        std::rethrow_exception(error);
-    } catch (const VelmoraError& failure) {
-        return failure.errorDescription();
-    } catch (const std::exception& failure) {
-        return QString::fromLocal8Bit(failure.what());
-    } catch (...) {
-        return QStringLiteral("Sync failed.");
-    }
+    const QString sentence = error.sentence();
+    return sentence.isEmpty() ? QStringLiteral("Sync failed.") : sentence;
 }
 
-bool isCancellation(std::exception_ptr error)
+bool isCloudChanged(const ErrorValue& error)
 {
-    try {
-        std::rethrow_exception(error);
-    } catch (const CancellationError&) {
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
-bool isCloudChanged(std::exception_ptr error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const SyncFailure& failure) {
-        return failure.kind() == SyncFailure::Kind::cloudChanged;
-    } catch (...) {
-        return false;
-    }
+    const SyncFailure* failure = error.as<SyncFailure>();
+    return failure && failure->kind() == SyncFailure::Kind::cloudChanged;
 }
 
 } // namespace
@@ -350,7 +327,7 @@ void SyncCoordinator::guarded(const PassPtr& pass, const std::function<void()>& 
     try {
         body();
     } catch (...) {
-        fail(pass, std::current_exception());
+        fail(pass, ErrorValue::current());
     }
 }
 
@@ -365,7 +342,7 @@ Completion<T> SyncCoordinator::resume(const PassPtr& pass, std::function<void(co
     };
 }
 
-void SyncCoordinator::fail(const PassPtr& pass, std::exception_ptr error)
+void SyncCoordinator::fail(const PassPtr& pass, const ErrorValue& error)
 {
     if (isCurrent(pass) && pass->restartsLeft > 0 && isCloudChanged(error)) {
         --pass->restartsLeft;
@@ -375,7 +352,7 @@ void SyncCoordinator::fail(const PassPtr& pass, std::exception_ptr error)
     if (isCurrent(pass)) {
         m_approvedGeneration.reset();
         setReview(std::nullopt);
-        setMessage(isCancellation(error) ? cancelledText : describe(error));
+        setMessage(error.is<CancellationError>() ? cancelledText : describe(error));
     }
     end(pass);
 }

@@ -90,7 +90,7 @@ private:
     void guarded(const PassPtr& pass, const std::function<void()>& body);
     template <class T>
     Completion<T> resume(const PassPtr& pass, std::function<void(const T&)> next);
-    void fail(const PassPtr& pass, std::exception_ptr error);
+    void fail(const PassPtr& pass, const ErrorValue& error);
     void end(const PassPtr& pass);
     bool isCurrent(const PassPtr& pass) const;
 

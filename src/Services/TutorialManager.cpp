@@ -111,11 +111,11 @@ QString TutorialManager::exampleTrigger(const QStringList& avoiding)
     QSet<QString> taken;
     for (const QString& t : avoiding)
         taken.insert(t.toLower());
-    const QString base = QStringLiteral("/hello");
+    QString base = QStringLiteral("/hello");
     if (!taken.contains(base))
         return base;
     for (qint64 n = 2;; ++n) {
-        const QString candidate = base + QString::number(n);
+        QString candidate = base + QString::number(n);
         if (!taken.contains(candidate))
             return candidate;
     }

@@ -4,11 +4,11 @@
 #include "Utilities/Scheduler.h"
 #include "Utilities/TimeText.h"
 #include "Views/Components/WindowShape.h"
+#include "platform/WindowEffects.h"
 
 #include <QCursor>
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
-#include <QVBoxLayout>
 #include <cmath>
 
 TimeSavedFloater& TimeSavedFloater::shared()
@@ -56,8 +56,11 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     auto* window = new QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
     window->setAttribute(Qt::WA_TranslucentBackground);
     window->setAttribute(Qt::WA_ShowWithoutActivating);
-    window->setFixedSize(width, height);
+    // The window covers the whole way up and stays put: the label rises inside it, so each
+    // step only repaints instead of asking the window system to move a window.
+    window->setFixedSize(width, height + rise);
     auto* label = new QLabel(text, window);
+    label->setGeometry(0, rise, width, height);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignCenter);
     QFont font = label->font();
@@ -72,28 +75,29 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     shadow->setBlurRadius(6);
     shadow->setOffset(0, 1);
     label->setGraphicsEffect(shadow);
-    auto* layout = new QVBoxLayout(window);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(label);
-    layout->activate();
-    // Without a compositor the clear background would be a black box around the text.
-    WindowShape::fitToContent(*window);
 
-    // Centred on the pointer, its bottom edge 10 px above it.
-    const QPoint origin(pointer.x() - width / 2, pointer.y() - 10 - height);
-    window->move(origin);
+    // The label starts centred on the pointer, its bottom edge 10 px above it.
+    window->move(pointer.x() - width / 2, pointer.y() - 10 - height - rise);
+    // Without a compositor the clear background would be a black box around the text, so the
+    // window is cut to the label wherever it stands.
+    const bool cut = !WindowEffects::current().translucencyAvailable();
+    if (cut)
+        WindowShape::fitToContent(*window);
     window->show();
     m_window = window;
 
     // Each animation steers only its own window: a newer floater that replaced it is never
     // touched by this one's later steps.
     const QPointer<QWidget> own(window);
+    const QPointer<QLabel> rising(label);
     for (int i = 0; i <= steps; ++i) {
-        Scheduler::current().after(i * stepInterval, this, [this, own, origin, i] {
-            if (!own)
+        Scheduler::current().after(i * stepInterval, this, [this, own, rising, i, cut] {
+            if (!own || !rising)
                 return;
             const double p = double(i) / steps;
-            own->move(origin.x(), origin.y() - int(std::lround(rise * p)));
+            rising->move(0, rise - int(std::lround(rise * p)));
+            if (cut)
+                WindowShape::fitToContent(*own);
             own->setWindowOpacity(opacityAt(p));
             if (i == steps) {
                 own->hide();

@@ -8,7 +8,8 @@
 class QWidget;
 
 // After an expansion, a small "+1.2s saved" label next to the pointer that rises 50 px and
-// fades within 2.5 s. At most one is visible: a new one replaces the previous at once.
+// fades within 2.5 s, inside one window that stays in place. At most one is visible: a new one
+// replaces the previous at once.
 class TimeSavedFloater : public QObject {
     Q_OBJECT
 public:

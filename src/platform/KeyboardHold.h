@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtGlobal>
+#include <functional>
 
 // Keeps what the user types away from every application for a moment, so that a field being
 // edited on the user's behalf cannot receive a key in the middle of the edit. Held keys are
@@ -22,4 +23,8 @@ public:
     virtual void release() = 0;
 
     virtual bool isHolding() const = 0;
+
+    // Runs `work` on the main thread once nothing is held any more and every held key has
+    // been typed again (at once when that is so already).
+    virtual void afterRelease(std::function<void()> work) = 0;
 };

@@ -148,13 +148,13 @@ TEST_F(SessionVaultTest, SaveRefusesAnInvalidSessionBeforeTouchingTheStorage)
 TEST_F(SessionVaultTest, StorageFailuresPassThroughUnchanged)
 {
     vault.save(validSession());
-    storage->failWith(-25308);
+    storage->failWith(SecretStore::Status::locked);
     const auto onLoad = thrownBy<KeychainHelper::StorageError>([&] { vault.load(); });
     ASSERT_TRUE(onLoad);
-    EXPECT_EQ(onLoad->status(), -25308);
+    EXPECT_EQ(onLoad->status(), SecretStore::Status::locked);
     const auto onSave = thrownBy<KeychainHelper::StorageError>([&] { vault.save(validSession()); });
     ASSERT_TRUE(onSave);
-    EXPECT_EQ(onSave->status(), -25308);
+    EXPECT_EQ(onSave->status(), SecretStore::Status::locked);
 }
 
 TEST(SessionVaultWithoutConfiguration, LoadsOnlyARecordWithoutAProjectToo)

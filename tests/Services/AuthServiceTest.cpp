@@ -10,8 +10,7 @@
 #include "TestBackend.h"
 
 #include <QSignalSpy>
-#include <QSemaphore>
-#include <atomic>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using AccessError = BackendConfiguration::AccessError;
@@ -29,6 +28,8 @@ protected:
     {
         auto owned = std::make_unique<MemoryCredentialStorage>();
         owned->bytes = storage ? storage->bytes : std::nullopt;
+        if (promptingKeyring)
+            owned->promptBeforeEachCall();
         storage = owned.get();
         return std::make_unique<AuthService>(
             backend.client(cloudEnabled), std::move(owned), browser, BackendSignIn::fetchRedirect(backend));
@@ -50,6 +51,15 @@ protected:
         return result.value_or(Result<AuthCredentials>::failure(CancellationError()));
     }
 
+    // Signs out and waits for the stored session's delete; false when it failed.
+    bool signOut()
+    {
+        std::optional<bool> cleared;
+        auth->signOut([&](bool done) { cleared = done; });
+        BackendSignIn::waitUntil(scheduler, [&] { return cleared.has_value(); });
+        return cleared.value_or(false);
+    }
+
     int refreshRequests() const
     {
         int count = 0;
@@ -64,6 +74,8 @@ protected:
     FakeBrowser browser;
     MemoryCredentialStorage* storage = nullptr;
     std::unique_ptr<AuthService> auth;
+    // The next services' credential store asks to be unlocked on every call.
+    bool promptingKeyring = false;
 };
 
 // ---------------------------------------------------------------- sign-in
@@ -88,7 +100,7 @@ TEST_F(AuthServiceTest, SignInExchangesTheCodeStoresTheSessionAndPublishesTheUse
 
 TEST_F(AuthServiceTest, ASessionThatCannotBeStoredIsNeverShownAsSignedIn)
 {
-    storage->failWith(5);
+    storage->failWith(SecretStore::Status::other);
     QSignalSpy loggedIn(auth.get(), &CredentialsProvider::isLoggedInChanged);
 
     const auto failed = BackendSignIn::wait(*auth, scheduler);
@@ -112,49 +124,12 @@ TEST_F(AuthServiceTest, TheStoredSessionIsRestoredAtStart)
     EXPECT_TRUE(credentials().succeeded());
 }
 
-// A keyring whose reads wait for the user to answer its unlock prompt, on whatever thread
-// reads it.
-class PromptingKeyring final : public CredentialStorage {
-public:
-    explicit PromptingKeyring(std::optional<QByteArray> stored)
-        : m_bytes(std::move(stored))
-    {
-    }
-    std::optional<QByteArray> read() override
-    {
-        m_prompts.release();
-        m_answers.acquire();
-        if (!m_unlock)
-            throw KeychainHelper::StorageError(SecretStore::interactionNotAllowed);
-        return m_bytes;
-    }
-    void write(const QByteArray& bytes) override { m_bytes = bytes; }
-    void remove() override { m_bytes.reset(); }
-    bool mayWaitForUser() const override { return true; }
-
-    // Waits until a read asks, then answers it.
-    bool answer(bool unlock)
-    {
-        if (!m_prompts.tryAcquire(1, 5000))
-            return false;
-        m_unlock = unlock;
-        m_answers.release();
-        return true;
-    }
-    bool stored() const { return m_bytes.has_value(); }
-
-private:
-    std::optional<QByteArray> m_bytes;
-    std::atomic<bool> m_unlock = false;
-    QSemaphore m_prompts;
-    QSemaphore m_answers;
-};
-
 TEST_F(AuthServiceTest, ALockedKeyringIsReadOffTheInterfaceThreadAndACancelledPromptCanBeTriedAgain)
 {
     signIn();
-    auto* keyring = new PromptingKeyring(storage->bytes);
-    auth = std::make_unique<AuthService>(backend.client(true), std::unique_ptr<CredentialStorage>(keyring), browser);
+    promptingKeyring = true;
+    auth = makeService();
+    MemoryCredentialStorage* keyring = storage;
     // The constructor came back while the keyring still asks.
     EXPECT_TRUE(auth->isRestoringSession());
     EXPECT_FALSE(auth->isLoggedIn());
@@ -167,7 +142,7 @@ TEST_F(AuthServiceTest, ALockedKeyringIsReadOffTheInterfaceThreadAndACancelledPr
     EXPECT_FALSE(auth->isLoggedIn());
     EXPECT_TRUE(auth->isStoredSessionLocked());
     EXPECT_FALSE(auth->lastError().isEmpty());
-    EXPECT_TRUE(keyring->stored()) << "a locked keyring is no reason to delete the session";
+    EXPECT_TRUE(storage->bytes) << "a locked keyring is no reason to delete the session";
 
     auth->retryStoredSession();
     EXPECT_TRUE(auth->isRestoringSession());
@@ -176,6 +151,120 @@ TEST_F(AuthServiceTest, ALockedKeyringIsReadOffTheInterfaceThreadAndACancelledPr
     EXPECT_FALSE(auth->isStoredSessionLocked());
     EXPECT_TRUE(auth->lastError().isEmpty());
     EXPECT_EQ(auth->currentUser()->id, backend.signingInUser().id);
+}
+
+// A keyring that asks to be unlocked on every write, with nothing stored yet.
+class PromptingKeyringTest : public AuthServiceTest {
+protected:
+    void SetUp() override
+    {
+        promptingKeyring = true;
+        auth = makeService();
+        ASSERT_TRUE(storage->answer(true)) << "the start-up read";
+        ASSERT_TRUE(BackendSignIn::waitUntil(scheduler, [&] { return !auth->isRestoringSession(); }));
+    }
+
+    // Spins the event loop until the keyring asks, and shows that a timer still fires then.
+    bool untilTheKeyringAsks()
+    {
+        if (!BackendSignIn::waitUntil(scheduler, [&] { return storage->isAsking(); }))
+            return false;
+        bool ticked = false;
+        QTimer::singleShot(0, [&] { ticked = true; });
+        return BackendSignIn::waitUntil(scheduler, [&] { return ticked; });
+    }
+
+    void signInAnswering(bool unlock)
+    {
+        auth->signInWithGoogle([&](Result<AuthUser> r) { signedIn = std::move(r); });
+        ASSERT_TRUE(untilTheKeyringAsks());
+        EXPECT_FALSE(signedIn);
+        EXPECT_FALSE(auth->isLoggedIn()) << "published only once stored";
+        ASSERT_TRUE(storage->answer(unlock));
+        ASSERT_TRUE(BackendSignIn::waitUntil(scheduler, [&] { return signedIn.has_value(); }));
+    }
+
+    std::optional<Result<AuthUser>> signedIn;
+    std::optional<bool> cleared;
+};
+
+TEST_F(PromptingKeyringTest, SignInAndSignOutWaitForTheKeyringWithoutHoldingUpTheInterfaceThread)
+{
+    signInAnswering(false);
+    EXPECT_EQ(signedIn->errorAs<KeychainHelper::StorageError>()->status(), SecretStore::Status::locked);
+    EXPECT_FALSE(auth->isLoggedIn());
+
+    signedIn.reset();
+    signInAnswering(true);
+    EXPECT_TRUE(signedIn->succeeded());
+    EXPECT_TRUE(auth->isLoggedIn());
+    EXPECT_TRUE(storage->bytes);
+
+    auth->signOut([&](bool done) { cleared = done; });
+    ASSERT_TRUE(untilTheKeyringAsks());
+    EXPECT_TRUE(auth->isLoggedIn()) << "signed in until the stored session is gone";
+    ASSERT_TRUE(storage->answer(false));
+    ASSERT_TRUE(BackendSignIn::waitUntil(scheduler, [&] { return cleared.has_value(); }));
+    EXPECT_FALSE(*cleared);
+    EXPECT_TRUE(auth->isLoggedIn());
+    EXPECT_TRUE(auth->lastError().startsWith(QStringLiteral("Could not finish signing out: ")));
+
+    cleared.reset();
+    auth->signOut([&](bool done) { cleared = done; });
+    ASSERT_TRUE(storage->answer(true));
+    ASSERT_TRUE(BackendSignIn::waitUntil(scheduler, [&] { return cleared.has_value(); }));
+    EXPECT_TRUE(*cleared);
+    EXPECT_FALSE(auth->isLoggedIn());
+    EXPECT_FALSE(storage->bytes);
+}
+
+TEST_F(PromptingKeyringTest, ARenewalWhoseWriteStaysLockedKeepsTheNewSessionAndSaysSo)
+{
+    backend.setExpiresIn(30);
+    signInAnswering(true);
+    const QByteArray stored = *storage->bytes;
+
+    std::optional<Result<AuthCredentials>> renewed;
+    auth->credentials({}, [&](Result<AuthCredentials> r) { renewed = std::move(r); });
+    ASSERT_TRUE(untilTheKeyringAsks());
+    EXPECT_FALSE(renewed);
+    ASSERT_TRUE(storage->answer(false));
+    ASSERT_TRUE(BackendSignIn::waitUntil(scheduler, [&] { return renewed.has_value(); }));
+
+    ASSERT_TRUE(renewed->succeeded());
+    EXPECT_TRUE(auth->isLoggedIn());
+    EXPECT_TRUE(auth->lastError().startsWith(QStringLiteral("Your sign-in was renewed but could not be saved securely: ")));
+    EXPECT_EQ(*storage->bytes, stored);
+}
+
+TEST_F(PromptingKeyringTest, SignOutWhileASignInIsBeingStoredLeavesNothingStored)
+{
+    auth->signInWithGoogle([&](Result<AuthUser> r) { signedIn = std::move(r); });
+    ASSERT_TRUE(untilTheKeyringAsks());
+    auth->signOut([&](bool done) { cleared = done; });
+
+    ASSERT_TRUE(storage->answer(true)) << "the sign-in's write";
+    ASSERT_TRUE(storage->answer(true)) << "the sign-out's delete, after it";
+    ASSERT_TRUE(BackendSignIn::waitUntil(scheduler, [&] { return signedIn.has_value() && cleared.has_value(); }));
+
+    EXPECT_EQ(signedIn->errorAs<AuthError>(), AuthError::sessionChanged);
+    EXPECT_TRUE(*cleared);
+    EXPECT_FALSE(auth->isLoggedIn());
+    EXPECT_FALSE(storage->bytes);
+}
+
+TEST_F(PromptingKeyringTest, TheServiceGoesAwayAtOnceWhileTheKeyringAsks)
+{
+    auth->signInWithGoogle([&](Result<AuthUser> r) { signedIn = std::move(r); });
+    ASSERT_TRUE(untilTheKeyringAsks());
+
+    auth.reset();
+
+    // The call in flight keeps the store alive until it is answered, and the answer, which
+    // reaches nobody, may come after the program let go.
+    EXPECT_TRUE(storage->isAsking());
+    EXPECT_TRUE(storage->answer(true));
+    EXPECT_FALSE(signedIn);
 }
 
 TEST_F(AuthServiceTest, UnreadableStoredCredentialsBlockSignInUntilSignOut)
@@ -188,7 +277,7 @@ TEST_F(AuthServiceTest, UnreadableStoredCredentialsBlockSignInUntilSignOut)
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->errorAs<AuthError>(), AuthError::invalidStoredSession);
 
-    EXPECT_TRUE(auth->signOut());
+    EXPECT_TRUE(signOut());
     signIn();
     EXPECT_TRUE(auth->isLoggedIn());
 }
@@ -221,7 +310,7 @@ TEST_F(AuthServiceTest, SignOutWhileTheBrowserIsOpenCancelsTheSignIn)
     auth->signInWithGoogle([&](Result<AuthUser> r) { result = std::move(r); });
     ASSERT_EQ(browser.opened().size(), 1);
 
-    EXPECT_TRUE(auth->signOut());
+    EXPECT_TRUE(signOut());
     BackendSignIn::waitUntil(scheduler, [&] { return result.has_value(); });
 
     ASSERT_TRUE(result);
@@ -239,7 +328,7 @@ TEST_F(AuthServiceTest, SignOutWhileTheCodeIsExchangedStoresNothing)
             [](const TestBackend::Request& r) { return r.target.contains("grant_type=pkce"); });
     }));
 
-    EXPECT_TRUE(auth->signOut());
+    EXPECT_TRUE(signOut());
     BackendSignIn::waitUntil(scheduler, [&] { return result.has_value(); });
 
     ASSERT_TRUE(result);
@@ -307,7 +396,7 @@ TEST_F(AuthServiceTest, SignOutDuringARenewalFailsEveryWaiterAndStoresNothing)
 
     std::optional<Result<AuthCredentials>> waiting;
     auth->credentials({}, [&](Result<AuthCredentials> r) { waiting = std::move(r); });
-    EXPECT_TRUE(auth->signOut());
+    EXPECT_TRUE(signOut());
     BackendSignIn::waitUntil(scheduler, [&] { return waiting.has_value(); });
 
     ASSERT_TRUE(waiting);
@@ -326,7 +415,7 @@ TEST_F(AuthServiceTest, CredentialsOfAnEarlierEraFailValidation)
     otherUser.userID = otherUser.userID.toUpper();
     EXPECT_EQ(thrownBy<AuthError>([&] { auth->validate(otherUser, {}); }), AuthError::sessionChanged);
 
-    auth->signOut();
+    signOut();
     EXPECT_EQ(thrownBy<AuthError>([&] { auth->validate(issued, {}); }), AuthError::sessionChanged);
     EXPECT_EQ(credentials().errorAs<AuthError>(), AuthError::signedOut);
 }
@@ -336,7 +425,7 @@ TEST_F(AuthServiceTest, ARenewalThatCannotBeStoredKeepsTheNewSessionAndSaysSo)
     backend.setExpiresIn(30);
     signIn();
     const QByteArray stored = *storage->bytes;
-    storage->failWith(5);
+    storage->failWith(SecretStore::Status::other);
 
     const Result<AuthCredentials> renewed = credentials();
 
@@ -382,15 +471,15 @@ TEST_F(AuthServiceTest, AFailedDeleteKeepsTheUserShownAndASecondSignOutClearsEve
 {
     signIn();
     QSignalSpy eras(auth.get(), &CredentialsProvider::generationChanged);
-    storage->failWith(7);
+    storage->failWith(SecretStore::Status::other);
 
-    EXPECT_FALSE(auth->signOut());
+    EXPECT_FALSE(signOut());
     EXPECT_TRUE(auth->isLoggedIn());
     EXPECT_TRUE(auth->lastError().startsWith(QStringLiteral("Could not finish signing out: ")));
     EXPECT_EQ(eras.count(), 1);
 
     storage->recover();
-    EXPECT_TRUE(auth->signOut());
+    EXPECT_TRUE(signOut());
     EXPECT_FALSE(auth->isLoggedIn());
     EXPECT_TRUE(auth->lastError().isEmpty());
 }
@@ -399,7 +488,7 @@ TEST_F(AuthServiceTest, SigningOutWhenSignedOutSucceedsAndRenewsTheEra)
 {
     const QUuid before = auth->generation();
 
-    EXPECT_TRUE(auth->signOut());
+    EXPECT_TRUE(signOut());
 
     EXPECT_NE(auth->generation(), before);
     EXPECT_FALSE(auth->isLoggedIn());

@@ -55,7 +55,7 @@ protected:
     {
         auto owned = std::make_unique<MemoryCredentialStorage>();
         owned->bytes = storage ? storage->bytes : std::nullopt;
-        if (const std::optional<qint32> failure = std::exchange(nextStorageFailure, std::nullopt))
+        if (const std::optional<SecretStore::Status> failure = std::exchange(nextStorageFailure, std::nullopt))
             owned->failWith(*failure);
         view.reset();
         sync.reset();
@@ -120,7 +120,7 @@ protected:
     SyncedComputer computer;
     MemoryCredentialStorage* storage = nullptr;
     // The next build's credential store fails every call with this status from the start.
-    std::optional<qint32> nextStorageFailure;
+    std::optional<SecretStore::Status> nextStorageFailure;
     std::unique_ptr<AuthService> auth;
     std::unique_ptr<SupabaseSyncRemote> remote;
     std::unique_ptr<SyncCoordinator> sync;

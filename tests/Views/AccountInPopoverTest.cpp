@@ -3,7 +3,7 @@
 #include "Utilities/Notifications.h"
 #include "Utilities/ToastManager.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 
 #include <QApplication>

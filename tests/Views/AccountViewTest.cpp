@@ -1,7 +1,7 @@
 #include "AccountFixture.h"
 #include "LibraryFixtures.h"
 #include "Models/VelmoraJSON.h"
-#include "Services/AuthError.h"
+#include "Models/AuthError.h"
 #include "Utilities/VelmoraError.h"
 #include "platform/SecretStore.h"
 #include "Views/Components/GlassButton.h"
@@ -104,7 +104,7 @@ TEST_F(AccountViewTest, AnUnreadableSavedSignInIsReportedWithAWayToClearIt)
 TEST_F(AccountViewTest, AKeyringLeftLockedOffersToTryAgainBeforeClearingTheSavedSignIn)
 {
     signIn();
-    nextStorageFailure = SecretStore::interactionNotAllowed;
+    nextStorageFailure = SecretStore::Status::locked;
     build({});
     open();
     EXPECT_FALSE(auth->isLoggedIn());
@@ -136,7 +136,7 @@ TEST_F(AccountViewTest, AFailedSignOutWhileSignedInShowsTheNoticeWithoutTheClear
 {
     signIn();
     open();
-    storage->failWith(5);
+    storage->failWith(SecretStore::Status::other);
 
     click(QStringLiteral("Sign out"));
 
@@ -151,7 +151,7 @@ TEST_F(AccountViewTest, AFailedSignOutWhileSignedInShowsTheNoticeWithoutTheClear
 TEST_F(AccountViewTest, AFailureWithTheServicesOwnTextIsShownOnlyOnce)
 {
     build({.authenticate = [this](const QUrl&, Completion<QString> done) {
-        storage->failWith(5);
+        storage->failWith(SecretStore::Status::other);
         auth->signOut();
         storage->recover();
         done(Result<QString>::failure(SameText(auth->lastError())));
@@ -291,6 +291,23 @@ TEST_F(AccountViewTest, SignOutPausesSyncAndShowsTheWelcome)
     EXPECT_FALSE(sync->isSyncing());
     EXPECT_FALSE(auth->isLoggedIn());
     EXPECT_NE(view->welcome(), nullptr);
+}
+
+TEST_F(AccountViewTest, WhileTheKeyringAsksDuringSignOutTheScreenKeepsAnswering)
+{
+    signIn();
+    open();
+    storage->promptBeforeEachCall();
+
+    click(QStringLiteral("Sign out"));
+    ASSERT_TRUE(until([&] { return storage->isAsking(); }));
+    EXPECT_TRUE(auth->isLoggedIn()) << "signed in until the saved sign-in is gone";
+    QTest::mouseClick(view->header()->backButton(), Qt::LeftButton);
+    EXPECT_EQ(shown.kind(), PopoverScreen::Kind::main);
+
+    ASSERT_TRUE(storage->answer(true));
+    EXPECT_TRUE(until([&] { return !auth->isLoggedIn(); }));
+    EXPECT_FALSE(storage->bytes);
 }
 
 TEST_F(AccountViewTest, AUserWithoutAnAddressIsShownAsSignedIn)

@@ -6,7 +6,7 @@
 #include "Views/MenuBar/achievements/DetailSheet.h"
 #include "Views/MenuBar/achievements/FilterChip.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 #include "Views/Components/SymbolButton.h"
 

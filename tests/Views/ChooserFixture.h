@@ -1,6 +1,6 @@
 #pragma once
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Painting.h"
 #include "FailingStore.h"
 #include "TempDir.h"

@@ -5,7 +5,7 @@
 
 #include "Views/Components/SymbolLabel.h"
 #include "Views/Components/ViewStyle.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/Components/ConfirmationOverlay.h"
 
 #include <QApplication>
 #include <QPointer>

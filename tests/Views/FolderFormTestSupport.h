@@ -2,7 +2,7 @@
 
 #include "ScreenKeysHost.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "LibraryEditing.h"
 #include "ManualScheduler.h"
 #include "FailingStore.h"

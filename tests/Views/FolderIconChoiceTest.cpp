@@ -1,11 +1,11 @@
-#include "App/PopoverCommands.h"
+#include "App/State/PopoverCommands.h"
 #include "ChooserFixture.h"
 
-#include "Utilities/FolderIconCatalog.h"
+#include "Models/FolderIconCatalog.h"
 #include "Views/MenuBar/forms/FolderFormView.h"
 #include "Views/Components/FolderIconView.h"
 #include "Views/MenuBar/chooser/IconUploadContent.h"
-#include "Views/MenuBar/shell/PopoverScreens.h"
+#include "Views/MenuBar/shell/StandardScreens.h"
 
 #include <QAbstractButton>
 
@@ -21,7 +21,7 @@ protected:
     {
         const ScreenBinding binding([screen] { return screen; }, [](const PopoverScreen&) {});
         commands = std::make_unique<PopoverCommands>(*state, PopoverCommands::WindowActions{});
-        QWidget* built = PopoverScreens::standard().build(PopoverScreenContext{*state, screen, binding, *commands});
+        QWidget* built = standardPopoverScreens().build(PopoverScreenContext{*state, screen, binding, *commands});
         form = qobject_cast<FolderFormView*>(built);
         ASSERT_NE(form, nullptr);
         form->setParent(editor.get());

@@ -1,7 +1,7 @@
 #include "ChooserFixture.h"
 
 #include "Utilities/EmojiCatalog.h"
-#include "Utilities/FolderIconCatalog.h"
+#include "Models/FolderIconCatalog.h"
 #include "Utilities/Notifications.h"
 #include "Views/MenuBar/chooser/EmojiTabContent.h"
 #include "Views/MenuBar/chooser/IconUploadContent.h"

@@ -1,6 +1,6 @@
 #include "ChooserFixture.h"
 
-#include "Utilities/FolderIconCatalog.h"
+#include "Models/FolderIconCatalog.h"
 #include "Views/Components/FolderIconView.h"
 #include "Views/MenuBar/chooser/IconUploadContent.h"
 

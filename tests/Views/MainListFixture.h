@@ -1,7 +1,7 @@
 #pragma once
 
-#include "App/AppState.h"
-#include "App/PopoverCommands.h"
+#include "App/State/AppState.h"
+#include "App/State/PopoverCommands.h"
 #include "Utilities/Notifications.h"
 #include "LibraryEditing.h"
 #include "platform/PlainTextClipboard.h"

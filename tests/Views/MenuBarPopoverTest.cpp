@@ -5,14 +5,15 @@
 #include "Persistence/StorageTestSupport.h"
 #include "WidgetLookup.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Models/VelmoraJSON.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/ToastManager.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/forms/FolderFormView.h"
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
+#include "Views/MenuBar/shell/StandardScreens.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
 #include "Views/MenuBar/settings/SettingsView.h"
 #include "Views/MenuBar/shell/ToastOverlay.h"
@@ -205,7 +206,7 @@ TEST_F(MenuBarPopoverTest, OpenSettingsShowsTheSettingsScreen)
 TEST_F(MenuBarPopoverTest, EachKindOfScreenIsBuiltByItsFactoryAndLeavesThroughItsBinding)
 {
     open();
-    PopoverScreens screens = PopoverScreens::standard();
+    PopoverScreens screens = standardPopoverScreens();
     screens.add(Kind::settings, [](const PopoverScreenContext& context) {
         auto* screen = new QWidget;
         screen->setObjectName(QStringLiteral("settings screen"));
@@ -255,7 +256,7 @@ TEST_F(MenuBarPopoverTest, TheFolderEditorOpensForNewAndEditedFoldersAndLeavesWi
 TEST_F(MenuBarPopoverTest, ScreensCanQuitThroughTheActionTheyAreGiven)
 {
     open();
-    PopoverScreens screens = PopoverScreens::standard();
+    PopoverScreens screens = standardPopoverScreens();
     screens.add(Kind::settings, [](const PopoverScreenContext& context) {
         context.commands.trigger(PopoverCommands::Command::quit);
         return new QWidget;

@@ -7,7 +7,7 @@
 #include "ScriptedFilePanels.h"
 #include "WidgetLookup.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Models/VelmoraJSON.h"
 #include "Persistence/LibraryImportFile.h"
 #include "Services/TutorialManager.h"
@@ -15,7 +15,7 @@
 #include "Views/MenuBar/settings/SettingsToggleRow.h"
 #include "Views/MenuBar/settings/SettingsView.h"
 #include "Views/MenuBar/settings/ThemeSelector.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 

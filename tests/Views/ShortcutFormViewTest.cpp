@@ -1,5 +1,5 @@
 #include "ScreenKeysHost.h"
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "LibraryEditing.h"
 #include "LibraryFixtures.h"
 #include "ManualScheduler.h"

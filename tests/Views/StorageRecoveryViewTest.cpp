@@ -8,7 +8,7 @@
 #include "Persistence/FileSystemError.h"
 #include "Persistence/LibraryRecovery.h"
 #include "Models/VelmoraJSON.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
 
 #include <QDir>

@@ -1,6 +1,7 @@
 #include "ManualScheduler.h"
 #include "Views/TimeSavedFloater.h"
 
+#include <QLabel>
 #include <QWidget>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -35,10 +36,15 @@ TEST(TimeSavedFloater, RisesFiftyPixelsAndDisappearsAfterTwoAndAHalfSeconds)
     scheduler.runDue();
     QWidget* window = floater.window();
     ASSERT_TRUE(window);
-    EXPECT_EQ(window->size(), QSize(160, 40));
-    const int startY = window->y();
+    const auto* label = window->findChild<QLabel*>();
+    ASSERT_TRUE(label);
+    EXPECT_EQ(label->text(), QStringLiteral("+1.2s saved"));
+    const QPoint windowAt = window->pos();
+    const int startY = label->mapToGlobal(QPoint()).y();
     scheduler.advance(1.25);
-    EXPECT_EQ(window->y(), startY - 25);
+    EXPECT_EQ(label->mapToGlobal(QPoint()).y(), startY - 25);
+    // The label rises inside a window that stays where it opened.
+    EXPECT_EQ(window->pos(), windowAt);
     scheduler.advance(1.25);
     EXPECT_FALSE(floater.window());
 }

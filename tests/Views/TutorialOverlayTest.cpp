@@ -5,7 +5,7 @@
 #include "Painting.h"
 #include "Persistence/StorageTestSupport.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/ToastManager.h"
@@ -16,7 +16,7 @@
 #include "Views/MenuBar/list/MainListHeader.h"
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 #include "Views/MenuBar/tutorial/TutorialOverlay.h"
 #include "Views/MenuBar/tutorial/TutorialTooltip.h"

@@ -1,6 +1,6 @@
 #include "Painting.h"
 
-#include "Views/MenuBar/shell/VisualEffectBackground.h"
+#include "Views/Components/VisualEffectBackground.h"
 #include "FakeWindowEffects.h"
 
 #include <QWindow>

@@ -31,13 +31,7 @@ constexpr bool sanitized = false;
 
 QByteArray libraryWithSignature()
 {
-    UserData library = UserData::empty();
-    Shortcut sig;
-    sig.id = QStringLiteral("6F1C2B8A-3D4E-4F50-8A61-72B3C4D5E6F7");
-    sig.trigger = QStringLiteral("/sig");
-    sig.expansion = signature;
-    library.shortcuts.append(sig);
-    return VelmoraJSON::encode(library);
+    return VelmoraProcess::libraryWithShortcut(QStringLiteral("/sig"), signature);
 }
 
 QByteArray readFile(const QString& path)

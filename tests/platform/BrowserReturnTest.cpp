@@ -1,4 +1,4 @@
-#include "App/SingleInstance.h"
+#include "App/Shell/SingleInstance.h"
 #include "platform/linux/DesktopBrowser.h"
 #include "VelmoraProcess.h"
 

@@ -56,19 +56,13 @@ protected:
         if (!app.focus(field))
             return false;
         // Typing starts once the accessibility event of the focus change has come in.
-        const QString role = field == "area" ? QString(AX::textAreaRole) : QString(AX::textFieldRole);
-        const bool secure = field == "password";
+        const FieldKind kind = field == "area"   ? FieldKind::multiLine
+            : field == "password"                  ? FieldKind::password
+                                                   : FieldKind::singleLine;
         return DesktopSession::waitFor([&] {
-            std::shared_ptr<AccessibleElement> application
-                = desktop->desktop().accessibility->applicationElement(app.processId());
-            const AccessibilityValue answer = application ? application->attributeValue(AX::focusedUIElement)
-                                                          : AccessibilityValue();
-            const auto* focused = std::get_if<std::shared_ptr<AccessibleElement>>(&answer);
-            if (!focused || !*focused)
-                return false;
-            const AccessibilityValue subrole = (*focused)->attributeValue(AX::subrole);
-            return (*focused)->attributeValue(AX::role) == AccessibilityValue(role)
-                && std::holds_alternative<QString>(subrole) == secure;
+            const std::shared_ptr<AccessibleElement> focused
+                = desktop->desktop().accessibility->focusedElement(app.processId());
+            return focused && focused->kind() == kind;
         });
     }
 

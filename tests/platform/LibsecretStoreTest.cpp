@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -67,7 +68,7 @@ protected:
 
 TEST_F(SecretServiceTest, WithNoItemReadsNothingAndDeletesWithoutError)
 {
-    EXPECT_EQ(store->lookup(helper.service(), helper.account()).status, SecretStore::itemNotFound);
+    EXPECT_EQ(store->lookup(helper.service(), helper.account()).status, SecretStore::Status::notFound);
     EXPECT_EQ(helper.read(), std::nullopt);
     EXPECT_NO_THROW(helper.remove());
 }
@@ -97,7 +98,7 @@ TEST_F(SecretServiceTest, SessionVaultKeepsTheSessionAsCompactJsonInTheKeyring)
     EXPECT_EQ(vault.load(), validSession());
 
     const SecretStore::Lookup raw = store->lookup(KeychainHelper::sessionService(), account());
-    ASSERT_EQ(raw.status, SecretStore::success);
+    ASSERT_EQ(raw.status, SecretStore::Status::success);
     ASSERT_TRUE(raw.data);
     EXPECT_TRUE(raw.data->startsWith("{\""));
     EXPECT_FALSE(raw.data->contains('\n'));
@@ -108,6 +109,38 @@ TEST_F(SecretServiceTest, SessionVaultKeepsTheSessionAsCompactJsonInTheKeyring)
 
     vault.storage().remove();
     EXPECT_EQ(vault.load(), std::nullopt);
+}
+
+// The keyring may ask to be unlocked, so the calls run off this thread, in the order asked, and
+// each answer comes back here.
+TEST_F(SecretServiceTest, TheVaultsCallsRunOffTheInterfaceThreadInTheOrderAsked)
+{
+    const SessionVault vault(projectURL, std::make_unique<KeychainHelper>(helper));
+    QObject receiver;
+    QStringList answers;
+    std::optional<AuthSession> loadedAfterSave;
+    std::optional<AuthSession> loadedAfterRemove = validSession();
+    const auto noted = [&](const QString& call, const SessionVault::Failure& failure) {
+        EXPECT_EQ(QThread::currentThread(), receiver.thread());
+        answers << call + (failure ? QStringLiteral(" failed") : QString());
+    };
+    vault.saveLater(validSession(), &receiver, [&](const SessionVault::Failure& failure) { noted(QStringLiteral("save"), failure); });
+    vault.loadLater(&receiver, [&](const Result<std::optional<AuthSession>>& loaded) {
+        noted(QStringLiteral("load"), loaded.succeeded() ? SessionVault::Failure() : SessionVault::Failure(loaded.error()));
+        loadedAfterSave = loaded.succeeded() ? loaded.value() : std::nullopt;
+    });
+    vault.removeLater(&receiver, [&](const SessionVault::Failure& failure) { noted(QStringLiteral("remove"), failure); });
+    vault.loadLater(&receiver, [&](const Result<std::optional<AuthSession>>& loaded) {
+        noted(QStringLiteral("load"), loaded.succeeded() ? SessionVault::Failure() : SessionVault::Failure(loaded.error()));
+        loadedAfterRemove = loaded.succeeded() ? loaded.value() : validSession();
+    });
+    EXPECT_TRUE(answers.isEmpty()) << "nothing is answered before the event loop runs";
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 4; }, 10000)) << answers.join(u", ").toStdString();
+    EXPECT_EQ(answers, (QStringList{"save", "load", "remove", "load"}));
+    EXPECT_EQ(loadedAfterSave, validSession());
+    EXPECT_EQ(loadedAfterRemove, std::nullopt);
+    EXPECT_TRUE(itemsOnTheBus(KeychainHelper::sessionService(), account()).isEmpty());
 }
 
 namespace {
@@ -121,12 +154,12 @@ int probeWithoutSecretService()
         qputenv(variable, QFile::encodeName(home.path()));
     LibsecretStore store;
     const QString service = KeychainHelper::sessionService();
-    const qint32 stored = store.store(service, QStringLiteral("https://x.invalid"), "secret");
-    const qint32 found = store.lookup(service, QStringLiteral("https://x.invalid")).status;
-    const qint32 cleared = store.clear(service, QStringLiteral("https://x.invalid"));
+    const SecretStore::Status stored = store.store(service, QStringLiteral("https://x.invalid"), "secret");
+    const SecretStore::Status found = store.lookup(service, QStringLiteral("https://x.invalid")).status;
+    const SecretStore::Status cleared = store.clear(service, QStringLiteral("https://x.invalid"));
     const bool untouched = QDir(home.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    fprintf(stderr, "store %d lookup %d clear %d, home untouched %d\n", stored, found, cleared, int(untouched));
-    return stored == SecretStore::notAvailable && found == SecretStore::notAvailable && cleared == SecretStore::notAvailable
+    fprintf(stderr, "store %d lookup %d clear %d, home untouched %d\n", int(stored), int(found), int(cleared), int(untouched));
+    return stored == SecretStore::Status::unavailable && found == SecretStore::Status::unavailable && cleared == SecretStore::Status::unavailable
             && untouched
         ? 0
         : 1;
@@ -227,10 +260,11 @@ int probeLockedKeyring()
     }
     const auto onRead = thrownBy<KeychainHelper::StorageError>([&] { helper.read(); });
     const auto onDelete = thrownBy<KeychainHelper::StorageError>([&] { helper.remove(); });
-    const qint32 onStore = store->store(helper.service(), helper.account(), "replacement");
-    fprintf(stderr, "read %d, delete %d, store %d\n", onRead ? onRead->status() : 0, onDelete ? onDelete->status() : 0, onStore);
-    const bool locked = onRead && onRead->status() == SecretStore::interactionNotAllowed && onDelete
-        && onDelete->status() == SecretStore::interactionNotAllowed && onStore == SecretStore::interactionNotAllowed;
+    const SecretStore::Status onStore = store->store(helper.service(), helper.account(), "replacement");
+    fprintf(stderr, "read %d, delete %d, store %d\n", onRead ? int(onRead->status()) : 0, onDelete ? int(onDelete->status()) : 0,
+        int(onStore));
+    const bool locked = onRead && onRead->status() == SecretStore::Status::locked && onDelete
+        && onDelete->status() == SecretStore::Status::locked && onStore == SecretStore::Status::locked;
     return locked ? 0 : 1;
 }
 } // namespace

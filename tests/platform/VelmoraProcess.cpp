@@ -1,6 +1,8 @@
 #include "VelmoraProcess.h"
 
 #include "DesktopSession.h"
+#include "Models/UserData.h"
+#include "Models/VelmoraJSON.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -145,4 +147,15 @@ qint64 VelmoraProcess::cpuTicks() const
 bool VelmoraProcess::waitForExit(int milliseconds)
 {
     return DesktopSession::waitFor([&] { return m_process.state() == QProcess::NotRunning; }, milliseconds);
+}
+
+QByteArray VelmoraProcess::libraryWithShortcut(const QString& trigger, const QString& expansion)
+{
+    UserData library = UserData::empty();
+    Shortcut shortcut;
+    shortcut.id = QStringLiteral("6F1C2B8A-3D4E-4F50-8A61-72B3C4D5E6F7");
+    shortcut.trigger = trigger;
+    shortcut.expansion = expansion;
+    library.shortcuts.append(shortcut);
+    return VelmoraJSON::encode(library);
 }

@@ -15,6 +15,8 @@ public:
     ~VelmoraProcess();
 
     static QString programPath();
+    // A library file holding one shortcut.
+    static QByteArray libraryWithShortcut(const QString& trigger, const QString& expansion);
 
     bool start();
     qint64 processId() const { return m_process.processId(); }

@@ -32,6 +32,8 @@ QStringList FakePasteboard::types()
 
 qint64 FakePasteboard::clearContents()
 {
+    m_ours = true;
+    m_reads = 0;
     m_items.clear();
     m_announcedTypes.clear();
     return ++m_changeCount;
@@ -43,6 +45,8 @@ bool FakePasteboard::writeItems(const QList<PasteboardItem>& items)
     if (m_refusesWrites)
         return false;
     m_items = items;
+    m_ours = true;
+    m_reads = 0;
     if (!m_addedType.isEmpty()) {
         for (PasteboardItem& item : m_items)
             item.append({m_addedType, QByteArray("added")});
@@ -54,19 +58,31 @@ void FakePasteboard::copyFromOtherApplication(const QList<PasteboardItem>& items
 {
     m_items = items;
     m_announcedTypes.clear();
+    m_ours = false;
     ++m_changeCount;
 }
 
 void FakePasteboard::copyTextFromOtherApplication(const QString& text)
 {
-    copyFromOtherApplication({PasteboardItem{{QStringLiteral("public.utf8-plain-text"), text.toUtf8()}}});
+    copyFromOtherApplication({PasteboardItem{{QStringLiteral("text/plain;charset=utf-8"), text.toUtf8()}}});
 }
 
 QString FakePasteboard::plainText() const
 {
     for (const auto& [type, data] : m_items.value(0)) {
-        if (type == QStringLiteral("public.utf8-plain-text"))
+        if (type == QStringLiteral("text/plain;charset=utf-8"))
             return QString::fromUtf8(data);
     }
     return QString();
+}
+
+QString FakePasteboard::pasteIntoOtherApplication()
+{
+    ++m_reads;
+    return plainText();
+}
+
+std::optional<qint64> FakePasteboard::readsByOthers()
+{
+    return m_tracksReads ? std::optional<qint64>(m_reads) : std::nullopt;
 }

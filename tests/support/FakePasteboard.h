@@ -21,6 +21,14 @@ public:
     const QList<PasteboardItem>& items() const { return m_items; }
     // The text a paste would insert, empty when there is none.
     QString plainText() const;
+    // Another application pastes: it reads the text, which counts as a read when reads are
+    // tracked.
+    QString pasteIntoOtherApplication();
+    // Tells readsByOthers(), as the system clipboard does; off, the board cannot tell.
+    void setTracksReads(bool tracks) { m_tracksReads = tracks; }
+    std::optional<qint64> readsByOthers() override;
+    // Our own write is what the board holds now.
+    bool holdsOurWrite() const { return m_ours; }
 
     // Types announced by an owner that hands out no item.
     void setAnnouncedTypes(const QStringList& types) { m_announcedTypes = types; }
@@ -42,5 +50,8 @@ private:
     std::function<void()> m_onRead;
     qint64 m_changeCount = 1;
     bool m_refusesWrites = false;
+    bool m_tracksReads = false;
+    bool m_ours = false;
+    qint64 m_reads = 0;
     int m_writes = 0;
 };

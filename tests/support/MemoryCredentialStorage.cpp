@@ -2,6 +2,25 @@
 
 #include "Persistence/KeychainHelper.h"
 
+bool MemoryCredentialStorage::answer(bool unlock)
+{
+    if (!m_prompts.tryAcquire(1, 5000))
+        return false;
+    m_unlock = unlock;
+    m_answers.release();
+    return true;
+}
+
+void MemoryCredentialStorage::prompt()
+{
+    if (!m_prompting)
+        return;
+    m_prompts.release();
+    m_answers.acquire();
+    if (!m_unlock)
+        throw KeychainHelper::StorageError(SecretStore::Status::locked);
+}
+
 void MemoryCredentialStorage::throwIfFailing() const
 {
     if (m_failure)
@@ -10,12 +29,14 @@ void MemoryCredentialStorage::throwIfFailing() const
 
 std::optional<QByteArray> MemoryCredentialStorage::read()
 {
+    prompt();
     throwIfFailing();
     return bytes;
 }
 
 void MemoryCredentialStorage::write(const QByteArray& data)
 {
+    prompt();
     throwIfFailing();
     bytes = data;
     ++writes;
@@ -23,6 +44,7 @@ void MemoryCredentialStorage::write(const QByteArray& data)
 
 void MemoryCredentialStorage::remove()
 {
+    prompt();
     throwIfFailing();
     bytes.reset();
 }

@@ -47,7 +47,7 @@ void MemorySyncRemote::reply(const Cancellation& cancellation, Completion<CloudS
         try {
             done(make());
         } catch (...) {
-            done(Result<CloudSyncSnapshot>(std::current_exception()));
+            done(Result<CloudSyncSnapshot>(ErrorValue::current()));
         }
     };
     if (held)

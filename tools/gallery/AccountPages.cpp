@@ -6,11 +6,11 @@
 #include "Gallery.h"
 #include "SamplePopover.h"
 
-#include "App/AppStateSync.h"
+#include "App/State/AppStateSync.h"
 #include "Models/VelmoraJSON.h"
 #include "Persistence/CredentialStorage.h"
 #include "Persistence/SessionVault.h"
-#include "Services/AuthError.h"
+#include "Models/AuthError.h"
 #include "Services/AuthService.h"
 #include "Services/SyncCoordinator.h"
 #include "Services/SyncRemote.h"

@@ -3,7 +3,7 @@
 
 #include "Gallery.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Persistence/LocalStore.h"
 #include "Views/MenuBar/forms/FlowingSwatches.h"
 #include "Views/MenuBar/forms/FolderFormView.h"

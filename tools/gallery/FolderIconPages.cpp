@@ -3,7 +3,7 @@
 
 #include "Gallery.h"
 
-#include "Utilities/FolderIconCatalog.h"
+#include "Models/FolderIconCatalog.h"
 #include "Views/Components/ThemedLabel.h"
 #include "Views/Components/ViewStyle.h"
 #include "Views/Components/FolderIconView.h"

@@ -3,7 +3,7 @@
 
 #include "Gallery.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Persistence/LocalStore.h"
 #include "Utilities/EmojiRecents.h"
 #include "Views/MenuBar/chooser/EmojiTabContent.h"

@@ -1,11 +1,11 @@
 // Gallery pages of the main list: folders and shortcuts with a selection, a search with the
 // folder lines, an open folder with both banners, and the two empty states.
 
-#include "App/PopoverCommands.h"
+#include "App/State/PopoverCommands.h"
 #include "Gallery.h"
 #include "MenuShot.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Persistence/LocalStore.h"
 #include "Views/MenuBar/list/MainListHeader.h"
 #include "Views/MenuBar/list/MainListView.h"

@@ -4,13 +4,13 @@
 #include "Gallery.h"
 #include "SamplePopover.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Models/SyncRecord.h"
 #include "Persistence/LibraryRecovery.h"
 #include "Persistence/LocalStore.h"
 #include "Models/VelmoraJSON.h"
 #include "Utilities/ToastManager.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
 

@@ -4,7 +4,7 @@
 #include "Gallery.h"
 #include "MenuShot.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Persistence/LocalStore.h"
 #include "Views/Components/GlassTextArea.h"
 #include "Views/Components/GlassTextInput.h"

@@ -1,6 +1,6 @@
 #include "Views/Components/FolderIconPainter.h"
 
-#include "Utilities/FolderIconCatalog.h"
+#include "Models/FolderIconCatalog.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/ViewStyle.h"
 

@@ -93,7 +93,7 @@ public:
         tint(image, color);
         image.setDevicePixelRatio(dpr);
         auto* result = new QPixmap(QPixmap::fromImage(std::move(image)));
-        const QPixmap copy = *result;
+        QPixmap copy = *result;
         m_pixmaps.insert(key, result);
         return copy;
     }

@@ -48,7 +48,7 @@ QPainterPath panelShape(const QRect& rect)
 QPixmap rowIcon(const QIcon& icon, qreal ratio, bool enabled, const QColor& color)
 {
     const QIcon::Mode mode = enabled ? QIcon::Normal : QIcon::Disabled;
-    const QPixmap pixmap = icon.pixmap(QSize(ThemedMenu::iconSide, ThemedMenu::iconSide), ratio, mode);
+    QPixmap pixmap = icon.pixmap(QSize(ThemedMenu::iconSide, ThemedMenu::iconSide), ratio, mode);
     if (!icon.isMask() || pixmap.isNull())
         return pixmap;
     QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);

@@ -98,48 +98,24 @@ void AtspiElement::setMessagingTimeout(double seconds)
     atspi_set_timeout(milliseconds, milliseconds);
 }
 
-AccessibilityValue AtspiElement::attributeValue(QLatin1StringView attribute)
+std::optional<FieldKind> AtspiElement::kind()
 {
-    if (!isReachable())
-        return {};
-    if (attribute == AX::role)
-        return role();
-    if (attribute == AX::subrole) {
-        if (atspiRole() != ATSPI_ROLE_PASSWORD_TEXT)
-            return {};
-        return QString(AX::secureTextFieldSubrole);
-    }
-    if (attribute == AX::enabled)
-        return enabled();
-    if (attribute == AX::selectedTextRange)
-        return selection();
-    return {};
-}
-
-AccessibilityValue AtspiElement::role()
-{
-    const std::optional<int> known = atspiRole();
+    const std::optional<int> known = isReachable() ? atspiRole() : std::nullopt;
     if (!known)
-        return {};
-    const auto role = AtspiRole(*known);
-    switch (role) {
+        return std::nullopt;
+    switch (AtspiRole(*known)) {
     case ATSPI_ROLE_ENTRY:
     case ATSPI_ROLE_TEXT: {
         AtspiStateSet* current = states();
         const bool multiLine = current && atspi_state_set_contains(current, ATSPI_STATE_MULTI_LINE);
-        return QString(multiLine ? AX::textAreaRole : AX::textFieldRole);
+        return multiLine ? FieldKind::multiLine : FieldKind::singleLine;
     }
     case ATSPI_ROLE_PASSWORD_TEXT:
-        return QString(AX::textFieldRole);
+        return FieldKind::password;
     case ATSPI_ROLE_COMBO_BOX:
-        return QString(AX::comboBoxRole);
-    default: {
-        // Any other role names itself, so that it never matches an accepted one.
-        gchar* name = atspi_role_get_name(role);
-        const QString text = QStringLiteral("AT-SPI ") + QString::fromUtf8(name ? name : "unknown");
-        g_free(name);
-        return text;
-    }
+        return FieldKind::singleLine;
+    default:
+        return FieldKind::other;
     }
 }
 
@@ -159,12 +135,12 @@ bool AtspiElement::isEditableByToolkit()
     return false;
 }
 
-AccessibilityValue AtspiElement::enabled()
+std::optional<bool> AtspiElement::isEnabled()
 {
     // GTK 4 reports only "sensitive", LibreOffice only "enabled"; a disabled field has neither.
-    AtspiStateSet* current = states();
+    AtspiStateSet* current = isReachable() ? states() : nullptr;
     if (!current)
-        return {};
+        return std::nullopt;
     return atspi_state_set_contains(current, ATSPI_STATE_ENABLED)
         || atspi_state_set_contains(current, ATSPI_STATE_SENSITIVE);
 }
@@ -229,12 +205,10 @@ AtspiAccessible* AtspiElement::textHolder()
     return m_textHolder;
 }
 
-std::optional<bool> AtspiElement::isAttributeSettable(QLatin1StringView attribute)
+std::optional<bool> AtspiElement::isEditable()
 {
     if (!isReachable())
         return std::nullopt;
-    if (attribute != AX::selectedTextRange)
-        return false;
     AtspiStateSet* current = states();
     if (!current)
         return std::nullopt;
@@ -330,10 +304,10 @@ std::optional<qint64> AtspiElement::Stretch::indexOf(qint64 utf16) const
     return index;
 }
 
-AccessibilityValue AtspiElement::selection()
+std::optional<TextRange> AtspiElement::selectedRange()
 {
-    if (!hasTextInterface(textHolder()))
-        return {};
+    if (!isReachable() || !hasTextInterface(textHolder()))
+        return std::nullopt;
     AtspiText* text = ATSPI_TEXT(textHolder());
     GError* error = nullptr;
     AtspiRequestCounter::note();
@@ -374,18 +348,10 @@ AccessibilityValue AtspiElement::selection()
     return TextRange{read->origin + *location, *finish - *location};
 }
 
-AccessibilityValue AtspiElement::parameterizedAttributeValue(QLatin1StringView attribute, const AccessibilityValue& parameter)
+std::optional<QString> AtspiElement::textIn(TextRange range)
 {
-    const auto* range = std::get_if<TextRange>(&parameter);
-    if (!isReachable() || attribute != AX::stringForRange || !range)
-        return {};
-    return text(*range);
-}
-
-AccessibilityValue AtspiElement::text(const TextRange& range)
-{
-    if (range.location < 0 || range.length < 0 || !hasTextInterface(textHolder()))
-        return {};
+    if (!isReachable() || range.location < 0 || range.length < 0 || !hasTextInterface(textHolder()))
+        return std::nullopt;
     const std::optional<Stretch> read = stretchOf(range);
     const std::optional<qint64> first = read ? read->indexOf(range.location) : std::nullopt;
     const std::optional<qint64> last = read ? read->indexOf(range.location + range.length) : std::nullopt;
@@ -394,17 +360,9 @@ AccessibilityValue AtspiElement::text(const TextRange& range)
     return read->text.mid(*first, range.length);
 }
 
-bool AtspiElement::setAttributeValue(QLatin1StringView attribute, const AccessibilityValue& value)
+bool AtspiElement::select(TextRange range)
 {
-    const auto* range = std::get_if<TextRange>(&value);
-    if (!isReachable() || attribute != AX::selectedTextRange || !range)
-        return false;
-    return select(*range);
-}
-
-bool AtspiElement::select(const TextRange& range)
-{
-    if (range.location < 0 || range.length < 0 || !hasTextInterface(textHolder()))
+    if (!isReachable() || range.location < 0 || range.length < 0 || !hasTextInterface(textHolder()))
         return false;
     const qint64 end = range.location + range.length;
     std::optional<qint64> start = range.location;

@@ -19,7 +19,7 @@ constexpr uint preferLight = 2;
 
 DesktopColorScheme::DesktopColorScheme(QDBusConnection bus, QObject* parent)
     : SystemAppearance(parent)
-    , m_bus(bus)
+    , m_bus(std::move(bus))
     , m_reported(paletteAppearance())
 {
     if (qApp)

@@ -15,7 +15,7 @@ const QString kdeDurationKey = QStringLiteral("AnimationDurationFactor");
 
 DesktopMotionSettings::DesktopMotionSettings(QDBusConnection bus, QObject* parent)
     : MotionSettings(parent)
-    , m_bus(bus)
+    , m_bus(std::move(bus))
 {
     if (!PortalSettings::subscribe(m_bus, this, SLOT(settingChanged(QString, QString, QDBusVariant))))
         return;

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -18,6 +19,8 @@ const QString qtImageFormat = QStringLiteral("application/x-qt-image");
 // ICO, XPM, PPM...), some of them larger than the image's PNG and all slow to make. Only the
 // PNG is kept; this entry stands for the conversions, which Qt makes again from it on restore.
 const QString imageConversionsFormat = QStringLiteral("application/x-velmora-image-conversions");
+// Stands for the contents of an owner that did not say what it offers.
+const QString unansweredFormat = QStringLiteral("application/x-velmora-unanswered");
 
 // Qt lists its own image type for any image offered; the X pixmap and bitmap formats next to a
 // PNG are the mark of an owner that converts one image on request.
@@ -32,6 +35,47 @@ bool isConversion(const QString& format)
     return (format.startsWith(QLatin1String("image/")) && format != pngFormat) || format == QLatin1String("BITMAP")
         || format == QLatin1String("PIXMAP");
 }
+
+bool isImage(const QString& format)
+{
+    return format.startsWith(QLatin1String("image/")) || format == QLatin1String("BITMAP")
+        || format == QLatin1String("PIXMAP");
+}
+
+// Other toolkits offer an image in every format their image library writes (GTK: about 14),
+// each one made on request and some far larger than the picture. One of them holds the
+// picture whole: the PNG where offered, else the owner's first.
+QString keptImageFormat(const QStringList& formats)
+{
+    if (formats.contains(pngFormat))
+        return pngFormat;
+    for (const QString& format : formats) {
+        if (format.startsWith(QLatin1String("image/")))
+            return format;
+    }
+    return QString();
+}
+
+// Our own contents, counting how often another application asks for them: Qt reads the data
+// of a format only to answer such a request or when we read it ourselves.
+class CountedMimeData final : public QMimeData {
+public:
+    explicit CountedMimeData(std::shared_ptr<QtClipboardPasteboard::ReadCount> count)
+        : m_count(std::move(count))
+    {
+    }
+
+protected:
+    QVariant retrieveData(const QString& format, QMetaType type) const override
+    {
+        if (!m_count->readingOurselves)
+            ++m_count->reads;
+        return QMimeData::retrieveData(format, type);
+    }
+
+private:
+    std::shared_ptr<QtClipboardPasteboard::ReadCount> m_count;
+};
 
 } // namespace
 
@@ -56,28 +100,50 @@ const QMimeData* QtClipboardPasteboard::contents() const
     return QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
 }
 
+bool QtClipboardPasteboard::hasOtherOwner() const
+{
+    if (QGuiApplication::clipboard()->ownsClipboard())
+        return false;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    Display* display = x11 ? x11->display() : nullptr;
+    return display && XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)) != None;
+}
+
 QStringList QtClipboardPasteboard::formats() const
 {
+    // Asking an owner that does not answer waits for Qt's time-out on every question: the
+    // answer holds until the contents change.
+    if (m_formats && m_formats->changeCount == m_changeCount && !m_formats->expiry.hasExpired())
+        return m_formats->formats;
     QStringList result;
     if (const QMimeData* data = contents()) {
         const QStringList offered = data->formats();
         const bool converted = offersConvertedImage(offered);
         const bool aliased = data == m_aliasedText;
+        const QString image = converted ? QString() : keptImageFormat(offered);
         for (const QString& format : offered) {
             if (PasteboardTypes::isMetaTarget(format) || (converted && isConversion(format))
-                || (aliased && format == plainTextFormat))
+                || (!converted && isImage(format) && format != image) || (aliased && format == plainTextFormat))
                 continue;
             result.append(format);
         }
         if (converted)
             result.append(imageConversionsFormat);
     }
+    // No formats while someone owns the clipboard: an owner that did not answer. Its contents
+    // cannot be saved, and must not pass for an empty clipboard that may be written over.
+    const bool unanswered = result.isEmpty() && hasOtherOwner();
+    if (unanswered)
+        result.append(unansweredFormat);
+    // An owner that did not answer may answer again after a while.
+    m_formats = Formats{m_changeCount, result, unanswered ? QDeadlineTimer(unansweredRetryMilliseconds) : QDeadlineTimer()};
     return result;
 }
 
 qsizetype QtClipboardPasteboard::itemCount()
 {
-    return formats().isEmpty() ? 0 : 1;
+    const QStringList offered = formats();
+    return offered.isEmpty() || offered == QStringList{unansweredFormat} ? 0 : 1;
 }
 
 QStringList QtClipboardPasteboard::itemTypes(qsizetype item)
@@ -87,15 +153,12 @@ QStringList QtClipboardPasteboard::itemTypes(qsizetype item)
 
 QStringList QtClipboardPasteboard::types()
 {
-    QStringList result;
-    for (const QString& format : formats())
-        result.append(PasteboardTypes::pasteboardType(format));
-    return result;
+    return formats();
 }
 
 std::optional<QByteArray> QtClipboardPasteboard::data(qsizetype item, const QString& type)
 {
-    const QString format = PasteboardTypes::mimeType(type);
+    const QString& format = type;
     const QMimeData* data = contents();
     if (item != 0 || !data || PasteboardTypes::isMetaTarget(format))
         return std::nullopt;
@@ -103,11 +166,21 @@ std::optional<QByteArray> QtClipboardPasteboard::data(qsizetype item, const QStr
         return offersConvertedImage(data->formats()) ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
     if (!data->formats().contains(format))
         return std::nullopt;
-    return data->data(format);
+    m_reads->readingOurselves = true;
+    QByteArray bytes = data->data(format);
+    m_reads->readingOurselves = false;
+    return bytes;
+}
+
+std::optional<qint64> QtClipboardPasteboard::readsByOthers()
+{
+    return m_reads->reads;
 }
 
 qint64 QtClipboardPasteboard::clearContents()
 {
+    m_formats.reset();
+    m_reads = std::make_shared<ReadCount>();
     m_writing = true;
     QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
     m_writing = false;
@@ -116,14 +189,16 @@ qint64 QtClipboardPasteboard::clearContents()
 
 bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
 {
+    m_formats.reset();
     if (items.size() > 1)
         return false;
     if (items.isEmpty())
         return true;
-    auto* data = new QMimeData;
+    m_reads = std::make_shared<ReadCount>();
+    auto* data = new CountedMimeData(m_reads);
     bool convertImage = false;
     for (const auto& [type, bytes] : items.first()) {
-        const QString format = PasteboardTypes::mimeType(type);
+        const QString& format = type;
         if (format == imageConversionsFormat)
             convertImage = true;
         else
@@ -135,7 +210,7 @@ bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
     // (Qt then also offers it as UTF8_STRING, STRING and TEXT). A user's contents are put back
     // with exactly their own formats.
     m_aliasedText = nullptr;
-    if (data->hasFormat(PasteboardTypes::expansionMarkerMimeType()) && data->hasFormat(utf8TextFormat)
+    if (data->hasFormat(ClipboardFormats::expansionMarker) && data->hasFormat(utf8TextFormat)
         && !data->hasFormat(plainTextFormat)) {
         data->setData(plainTextFormat, data->data(utf8TextFormat));
         m_aliasedText = data;

@@ -2,7 +2,11 @@
 
 #include "platform/Pasteboard.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
+#include <memory>
+#include <optional>
+#include <utility>
 
 class QMimeData;
 
@@ -13,6 +17,9 @@ class QMimeData;
 class QtClipboardPasteboard : public QObject, public Pasteboard {
     Q_OBJECT
 public:
+    // How long contents whose owner did not answer count as unreadable before it is asked again.
+    static constexpr int unansweredRetryMilliseconds = 10'000;
+
     explicit QtClipboardPasteboard(QObject* parent = nullptr);
 
     qint64 changeCount() override;
@@ -22,14 +29,30 @@ public:
     QStringList types() override;
     qint64 clearContents() override;
     bool writeItems(const QList<PasteboardItem>& items) override;
+    // Requests for the data of our own contents (not their list of formats).
+    std::optional<qint64> readsByOthers() override;
+
+    struct ReadCount {
+        qint64 reads = 0;
+        bool readingOurselves = false;
+    };
 
 private:
     const QMimeData* contents() const;
     QStringList formats() const;
+    bool hasOtherOwner() const;
 
     // Our own contents while they offer text under the extra name only we gave it (it is not
     // read back, so that they read back as written). Only compared, never used.
     const QMimeData* m_aliasedText = nullptr;
     qint64 m_changeCount = 0;
     bool m_writing = false;
+    // The formats offered, for the change count they were read at.
+    struct Formats {
+        qint64 changeCount = 0;
+        QStringList formats;
+        QDeadlineTimer expiry;
+    };
+    mutable std::optional<Formats> m_formats;
+    std::shared_ptr<ReadCount> m_reads = std::make_shared<ReadCount>();
 };

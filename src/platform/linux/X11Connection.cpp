@@ -137,6 +137,8 @@ void X11Connection::processPendingEvents()
             m_keyHandler(event);
         }
     }
+    if (activeChanged)
+        m_frontmost.reset();
     if (mappingChanged)
         Q_EMIT keyboardMappingChanged();
     if (activeChanged)
@@ -145,6 +147,13 @@ void X11Connection::processPendingEvents()
 
 qint64 X11Connection::frontmostProcess()
 {
+    // The window manager announces every switch of its active window on the root window: an
+    // answer found through it holds until such an announcement has come in. Reading what the
+    // server has sent so far waits for nothing.
+    if (XEventsQueued(m_display, QueuedAfterReading) > 0)
+        processPendingEvents();
+    if (m_frontmost)
+        return *m_frontmost;
     Window window = 0;
     Atom type = None;
     int format = 0;
@@ -159,12 +168,15 @@ qint64 X11Connection::frontmostProcess()
             window = *reinterpret_cast<const unsigned long*>(data);
         XFree(data);
     }
-    if (window == 0) {
-        int revert = 0;
-        XGetInputFocus(m_display, &window, &revert);
-        if (window == PointerRoot)
-            window = 0;
+    if (window != 0) {
+        m_frontmost = processOfWindow(window);
+        return *m_frontmost;
     }
+    // Without a window manager the input focus tells, and nothing announces its moves.
+    int revert = 0;
+    XGetInputFocus(m_display, &window, &revert);
+    if (window == PointerRoot)
+        window = 0;
     return window == 0 ? 0 : processOfWindow(window);
 }
 

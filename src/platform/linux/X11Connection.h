@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 #include <functional>
 #include <memory>
+#include <optional>
 
 typedef struct _XDisplay Display;
 typedef unsigned long Window;
@@ -34,7 +35,8 @@ public:
     bool hasExtension(const char* name) const;
 
     // The process behind the window that has the keyboard: the window manager's active window
-    // when there is one, else the X input focus. 0 when it cannot be told.
+    // when there is one, else the X input focus. 0 when it cannot be told. Asks the server
+    // nothing while the window manager has announced no switch since the last answer.
     qint64 frontmostProcess();
 
     // Key events reach this connection only through a keyboard grab of ours; they go to the
@@ -58,4 +60,5 @@ private:
     QSocketNotifier* m_notifier;
     mutable QHash<QByteArray, bool> m_extensions;
     std::function<void(const _XEvent&)> m_keyHandler;
+    std::optional<qint64> m_frontmost;
 };

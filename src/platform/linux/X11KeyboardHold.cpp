@@ -7,12 +7,145 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <algorithm>
+#include <QAbstractEventDispatcher>
+#include <QHash>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
 namespace {
 // The modifiers a held key is typed again with; Num Lock (a lock on Mod2 in common layouts)
 // only matters on the keypad and is left as it is.
 constexpr unsigned alignedModifiers[] = {ShiftMask, LockMask, ControlMask, Mod1Mask, Mod4Mask, Mod5Mask};
 constexpr unsigned alignedMask = ShiftMask | LockMask | ControlMask | Mod1Mask | Mod4Mask | Mod5Mask;
+} // namespace
+
+// Ends the hold's connection when the deadline passes without the main thread moving it: the
+// server then drops the connection's keyboard grab, and a server grab with it. It is a
+// process of its own, forked with a copy of the connection's socket, so that nothing that
+// stops this process (a stuck event loop, a debugger, SIGSTOP) can stop it too. After the
+// fork it only calls functions that are safe there (poll, read, shutdown, _exit).
+class X11KeyboardHold::Watchdog {
+public:
+    explicit Watchdog(int connectionSocket)
+    {
+        int channel[2];
+        if (pipe2(channel, O_CLOEXEC) != 0)
+            return;
+        const pid_t parent = getpid();
+        const pid_t child = fork();
+        if (child == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != parent)
+                _exit(0);
+            watch(channel[0], connectionSocket);
+        }
+        close(channel[0]);
+        if (child < 0) {
+            close(channel[1]);
+            return;
+        }
+        fcntl(channel[1], F_SETFL, O_NONBLOCK);
+        m_child = child;
+        m_channel = channel[1];
+    }
+
+    ~Watchdog()
+    {
+        if (m_channel >= 0)
+            close(m_channel);
+        if (m_child > 0) {
+            int status = 0;
+            waitpid(m_child, &status, 0);
+        }
+    }
+
+    void arm(double seconds) { tell(qint64(seconds * 1000)); }
+    void disarm() { tell(-1); }
+
+private:
+    void tell(qint64 milliseconds)
+    {
+        // A watchdog that cannot take the message (stopped, gone) keeps its last deadline,
+        // which only ever lets go of the keyboard too early.
+        if (m_channel >= 0)
+            [[maybe_unused]] const ssize_t written = write(m_channel, &milliseconds, sizeof milliseconds);
+    }
+
+    static qint64 now()
+    {
+        timespec time{};
+        clock_gettime(CLOCK_MONOTONIC, &time);
+        return qint64(time.tv_sec) * 1000 + time.tv_nsec / 1000000;
+    }
+
+    [[noreturn]] static void watch(int channel, int connectionSocket)
+    {
+        for (int fd = 3; fd < 4096; ++fd) {
+            if (fd != channel && fd != connectionSocket)
+                close(fd);
+        }
+        qint64 deadline = -1;
+        for (;;) {
+            pollfd wait{channel, POLLIN, 0};
+            const int timeout = deadline < 0 ? -1 : int(std::max<qint64>(0, deadline - now()));
+            const int ready = poll(&wait, 1, timeout);
+            if (ready < 0 && errno != EINTR)
+                _exit(0);
+            if (ready > 0) {
+                qint64 milliseconds = 0;
+                const ssize_t got = read(channel, &milliseconds, sizeof milliseconds);
+                if (got <= 0)
+                    _exit(0);
+                if (got == sizeof milliseconds)
+                    deadline = milliseconds < 0 ? -1 : now() + milliseconds;
+                continue;
+            }
+            if (ready == 0 && deadline >= 0 && now() >= deadline) {
+                // Only our side's writing ends: the server reads the end of the connection
+                // and drops it, while the keys it had sent us can still be read.
+                shutdown(connectionSocket, SHUT_WR);
+                deadline = -1;
+            }
+        }
+    }
+
+    pid_t m_child = -1;
+    int m_channel = -1;
+};
+
+namespace {
+// Xlib ends the process when a connection breaks (its default handler, and Qt's after a
+// message); the hold's connection breaks on purpose when its watchdog ends it, and is opened
+// again. Other connections keep the handler that was there.
+QHash<Display*, X11KeyboardHold*>& holdConnections()
+{
+    static QHash<Display*, X11KeyboardHold*> connections;
+    return connections;
+}
+
+XIOErrorHandler previousIOErrorHandler = nullptr;
+
+int connectionBroke(Display* display)
+{
+    if (X11KeyboardHold* hold = holdConnections().value(display)) {
+        hold->noteConnectionLost();
+        return 0;
+    }
+    return previousIOErrorHandler ? previousIOErrorHandler(display) : 0;
+}
+
+void connectionLost(Display*, void*)
+{
+    // The hold has been told; Xlib marks the connection dead and carries on.
+}
 } // namespace
 
 X11KeyboardHold::X11KeyboardHold(
@@ -22,38 +155,100 @@ X11KeyboardHold::X11KeyboardHold(
     , m_ledger(ledger)
 {
     if (m_connection)
-        m_connection->setKeyHandler([this](const XEvent& event) { take(event); });
+        connectAgain();
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+        // A round trip may have moved grabbed keys into Xlib's queue, after which the socket
+        // stays quiet.
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (m_display && !m_lost && XEventsQueued(m_display, QueuedAlready) > 0)
+                readEvents();
+        });
+    }
 }
 
 X11KeyboardHold::~X11KeyboardHold()
 {
     m_limit.cancel();
     m_echoWait.cancel();
-    if (!m_connection)
+    if (!m_display)
         return;
     // Keys still held go to the field now rather than nowhere.
     if (m_grabbed)
         readGrabbedKeys();
-    m_connection->setKeyHandler(nullptr);
     ungrab();
     m_holding = false;
     m_awaitingEcho = false;
     m_awaitingRelease = false;
     typeNext();
+    disconnect();
+}
+
+void X11KeyboardHold::connectAgain()
+{
+    m_display = XOpenDisplay(DisplayString(m_connection->display()));
+    m_lost = false;
+    if (!m_display)
+        return;
+    X11Connection::ignoreErrorsOn(m_display);
+    if (holdConnections().isEmpty()) {
+        const XIOErrorHandler previous = XSetIOErrorHandler(connectionBroke);
+        if (previous != connectionBroke)
+            previousIOErrorHandler = previous;
+    }
+    holdConnections().insert(m_display, this);
+    XSetIOErrorExitHandler(m_display, connectionLost, nullptr);
+    m_notifier = new QSocketNotifier(ConnectionNumber(m_display), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] { readEvents(); });
+    m_watchdog = std::make_unique<Watchdog>(ConnectionNumber(m_display));
+}
+
+void X11KeyboardHold::disconnect()
+{
+    m_watchdog.reset();
+    // Possibly from inside its own signal.
+    if (QSocketNotifier* notifier = std::exchange(m_notifier, nullptr)) {
+        notifier->setEnabled(false);
+        notifier->deleteLater();
+    }
+    X11Connection::stopIgnoringErrorsOn(m_display);
+    XCloseDisplay(m_display);
+    holdConnections().remove(std::exchange(m_display, nullptr));
+}
+
+void X11KeyboardHold::noteConnectionLost()
+{
+    m_lost = true;
+}
+
+Display* X11KeyboardHold::display()
+{
+    followWatchdog();
+    return m_display;
+}
+
+void X11KeyboardHold::readEvents()
+{
+    while (!m_lost && XPending(m_display) > 0) {
+        XEvent event;
+        XNextEvent(m_display, &event);
+        take(event);
+    }
+    followWatchdog();
 }
 
 bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
 {
-    if (!m_connection || !m_layout || !m_connection->hasExtension("XTEST"))
+    followWatchdog();
+    if (!m_display || !m_layout || !m_connection->hasExtension("XTEST"))
         return false;
     if (!m_grabbed) {
         Window focus = 0;
         int revert = 0;
-        XGetInputFocus(m_connection->display(), &focus, &revert);
+        XGetInputFocus(m_display, &focus, &revert);
         // With no focus window (None or PointerRoot) keys follow the pointer; the root
         // window catches them all then.
         if (focus == None || focus == PointerRoot)
-            focus = m_connection->rootWindow();
+            focus = DefaultRootWindow(m_display);
         if (!grab(focus))
             return false;
         // From here on every key of the user's comes to us, so their modifiers can be
@@ -64,7 +259,47 @@ bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
     m_userData = userData;
     m_limit.cancel();
     m_limit = Scheduler::current().after(longestSeconds, this, [this] { release(); });
+    if (m_watchdog)
+        m_watchdog->arm(longestSeconds + watchdogGraceSeconds);
     return true;
+}
+
+void X11KeyboardHold::afterRelease(std::function<void()> work)
+{
+    m_afterRelease.append(std::move(work));
+    if (!m_holding && !m_grabbed && m_held.isEmpty())
+        runAfterRelease();
+}
+
+void X11KeyboardHold::runAfterRelease()
+{
+    if (m_afterRelease.isEmpty())
+        return;
+    // Never from inside the reading of events or the typing of keys.
+    Scheduler::current().after(0, this, [this] {
+        if (m_holding || m_grabbed || !m_held.isEmpty())
+            return;
+        for (const std::function<void()>& work : std::exchange(m_afterRelease, {}))
+            work();
+    });
+}
+
+void X11KeyboardHold::followWatchdog()
+{
+    if (!m_lost || !m_connection)
+        return;
+    // The watchdog ended the connection and the server dropped our grabs with it. Keys the
+    // user typed since went straight to the field; what is still held goes after them, as
+    // soon as possible rather than not at all.
+    disconnect();
+    connectAgain();
+    m_grabbed = false;
+    m_holding = false;
+    m_awaitingEcho = false;
+    m_awaitingRelease = false;
+    m_limit.cancel();
+    m_echoWait.cancel();
+    m_echoWait = Scheduler::current().after(0, this, [this] { typeNext(); });
 }
 
 void X11KeyboardHold::release()
@@ -79,7 +314,7 @@ void X11KeyboardHold::release()
 
 bool X11KeyboardHold::grab(Window window)
 {
-    Display* display = m_connection->display();
+    Display* display = m_display;
     m_grabbed = XGrabKeyboard(display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
     m_window = m_grabbed ? window : 0;
     return m_grabbed;
@@ -87,9 +322,11 @@ bool X11KeyboardHold::grab(Window window)
 
 void X11KeyboardHold::ungrab()
 {
+    if (m_watchdog)
+        m_watchdog->disarm();
     if (!m_grabbed)
         return;
-    XUngrabKeyboard(m_connection->display(), CurrentTime);
+    XUngrabKeyboard(m_display, CurrentTime);
     m_grabbed = false;
 }
 
@@ -99,8 +336,8 @@ void X11KeyboardHold::suspend()
         return;
     // Until resume(), no other program's request is carried out: neither a key another
     // program sends nor one that changes the modifiers can come in between.
-    XGrabServer(m_connection->display());
-    XUngrabKeyboard(m_connection->display(), CurrentTime);
+    XGrabServer(m_display);
+    XUngrabKeyboard(m_display, CurrentTime);
 }
 
 void X11KeyboardHold::resume()
@@ -108,9 +345,10 @@ void X11KeyboardHold::resume()
     if (!m_grabbed)
         return;
     const bool grabbed = grab(m_window);
-    XUngrabServer(m_connection->display());
+    XUngrabServer(m_display);
+    followWatchdog();
     // The focus window may have gone meanwhile; the keys then go on unheld.
-    if (!grabbed)
+    if (!grabbed || !m_grabbed)
         typeNext();
 }
 
@@ -138,7 +376,7 @@ void X11KeyboardHold::take(const XEvent& event)
         m_echoWait = Scheduler::current().after(0, this, [this] { typeNext(); });
         return;
     }
-    if (m_awaitingRelease && !key.press) {
+    if (m_awaitingRelease && !key.press && key.keyCode == m_awaitedRelease) {
         m_awaitingRelease = false;
         m_echoWait.cancel();
         // Not from inside the reading of events.
@@ -149,8 +387,8 @@ void X11KeyboardHold::take(const XEvent& event)
 void X11KeyboardHold::readGrabbedKeys()
 {
     // After the round trip every key the server sent us before it is in Xlib's queue.
-    XSync(m_connection->display(), False);
-    m_connection->processPendingEvents();
+    XSync(m_display, False);
+    readEvents();
 }
 
 bool X11KeyboardHold::claimUnrecorded(bool press, unsigned keyCode, unsigned long time)
@@ -191,12 +429,15 @@ void X11KeyboardHold::typedAgain()
 
 void X11KeyboardHold::typeNext()
 {
+    followWatchdog();
+    if (m_grabbed && !m_holding && m_watchdog)
+        m_watchdog->arm(watchdogStallSeconds);
     while (!m_holding && !m_awaitingEcho && !m_awaitingRelease) {
         if (m_held.isEmpty() && m_grabbed) {
             // Keys grabbed but not read yet would otherwise wait for the next hold, behind
             // keys typed after them: with other programs' requests held off, read them all
             // and let go of the keyboard only when there are none.
-            Display* display = m_connection->display();
+            Display* display = m_display;
             XGrabServer(display);
             readGrabbedKeys();
             if (m_held.isEmpty())
@@ -204,7 +445,7 @@ void X11KeyboardHold::typeNext()
             XUngrabServer(display);
             XFlush(display);
             if (!m_grabbed)
-                return;
+                return runAfterRelease();
             continue;
         }
         if (!m_grabbed) {
@@ -212,9 +453,9 @@ void X11KeyboardHold::typeNext()
             // rest goes at once.
             ungrab();
             for (const HeldKey& key : std::exchange(m_held, {}))
-                send(keysTypingAgain(key, queryKeymap()));
-            XFlush(m_connection->display());
-            return;
+                send(keysTypingAgain(key, queryKeymap(), false));
+            XFlush(m_display);
+            return runAfterRelease();
         }
         const HeldKey& next = m_held.first();
         const auto latest = std::find_if(m_held.crbegin(), m_held.crend(),
@@ -225,6 +466,7 @@ void X11KeyboardHold::typeNext()
             // user's release as nothing, or a press of ours as nothing. It goes again once
             // the user has let go of it.
             m_awaitingRelease = true;
+            m_awaitedRelease = next.keyCode;
             m_echoWait = Scheduler::current().after(echoTimeout, this, [this] {
                 m_awaitingRelease = false;
                 m_releaseWaitOver = true;
@@ -234,14 +476,30 @@ void X11KeyboardHold::typeNext()
         }
         m_releaseWaitOver = false;
         const HeldKey key = m_held.takeFirst();
+        // The keyboard's state is read with the server grabbed, so that no key changes it
+        // before ours go out; the server answers by itself, and the watchdog covers this
+        // process stopping meanwhile.
+        // A key typed through XTest (on-screen keyboards, xdotool) is typed on the device our
+        // keys go through, which drops a press of a key it has down: a key of ours left down
+        // until its release's turn would swallow the user's next press of it. Its release,
+        // when already held, goes right after it; only text's order matters.
+        bool withRelease = false;
+        if (key.press && m_layout->modifierBits(key.keyCode) == 0) {
+            const auto release = std::find_if(m_held.begin(), m_held.end(),
+                [&key](const HeldKey& later) { return later.keyCode == key.keyCode; });
+            if (release != m_held.end() && !release->press) {
+                m_held.erase(release);
+                withRelease = true;
+            }
+        }
         suspend();
-        const QList<PostedKey> keys = keysTypingAgain(key, queryKeymap());
+        const QList<PostedKey> keys = keysTypingAgain(key, queryKeymap(), withRelease);
         const bool sent = !keys.isEmpty();
         send(keys);
         resume();
         if (!sent || !m_grabbed)
             continue;
-        XFlush(m_connection->display());
+        XFlush(m_display);
         m_awaitingEcho = true;
         m_echoWait = Scheduler::current().after(echoTimeout, this, [this, key] {
             m_ledger.forget(key.press, key.keyCode);
@@ -254,7 +512,7 @@ void X11KeyboardHold::typeNext()
 X11KeyboardHold::Keymap X11KeyboardHold::queryKeymap() const
 {
     Keymap keymap{};
-    XQueryKeymap(m_connection->display(), keymap.data());
+    XQueryKeymap(m_display, keymap.data());
     return keymap;
 }
 
@@ -263,7 +521,8 @@ bool X11KeyboardHold::isDown(const Keymap& keymap, unsigned keyCode)
     return keyCode < 256 && (keymap[keyCode / 8] & (1 << (keyCode % 8)));
 }
 
-QList<X11KeyboardHold::PostedKey> X11KeyboardHold::keysTypingAgain(const HeldKey& key, const Keymap& keymap)
+QList<X11KeyboardHold::PostedKey> X11KeyboardHold::keysTypingAgain(
+    const HeldKey& key, const Keymap& keymap, bool withRelease)
 {
     // The server ignores the release of a key that is no longer down (its press reached the
     // field before the hold, or the user has let go of it already).
@@ -306,6 +565,8 @@ QList<X11KeyboardHold::PostedKey> X11KeyboardHold::keysTypingAgain(const HeldKey
     for (const Change& change : std::as_const(changes))
         apply(change, false);
     keys.append({key.keyCode, key.press, PostedKeyLedger::heldKeyTypedAgain});
+    if (withRelease)
+        keys.append({key.keyCode, false, m_userData});
     for (auto it = changes.crbegin(); it != changes.crend(); ++it)
         apply(*it, true);
     return keys;
@@ -315,7 +576,7 @@ void X11KeyboardHold::send(const QList<PostedKey>& keys)
 {
     for (const PostedKey& key : keys) {
         m_ledger.expect(key.press, key.keyCode, key.userData);
-        XTestFakeKeyEvent(m_connection->display(), key.keyCode, key.press ? True : False, CurrentTime);
+        XTestFakeKeyEvent(m_display, key.keyCode, key.press ? True : False, CurrentTime);
     }
 }
 
@@ -328,7 +589,7 @@ unsigned X11KeyboardHold::liveModifiers() const
     int windowX = 0;
     int windowY = 0;
     unsigned live = 0;
-    XQueryPointer(m_connection->display(), m_connection->rootWindow(), &root, &child, &rootX, &rootY, &windowX,
+    XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &rootX, &rootY, &windowX,
         &windowY, &live);
     return live;
 }

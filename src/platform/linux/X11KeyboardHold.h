@@ -13,7 +13,9 @@
 class PostedKeyLedger;
 class X11Connection;
 class X11KeyboardLayout;
+class QSocketNotifier;
 union _XEvent;
+typedef struct _XDisplay Display;
 typedef unsigned long Window;
 
 // Holds keys on X11 with an active keyboard grab on the window that has the input focus: the
@@ -24,7 +26,13 @@ typedef unsigned long Window;
 // reported the previous one back, so that a key completing another trigger starts a new hold
 // before the keys after it reach the field. The grab stays on while they are typed: each key
 // goes out between an ungrab and a new grab sent in one batch, which the server carries out
-// without taking anyone else's input in between.
+// without taking anyone else's input in between. Inside a server grab only the server itself
+// is waited for, never another program or our event loop.
+//
+// The keyboard must never stay grabbed because this process is stuck or stopped: the hold
+// grabs through a connection of its own, which a watchdog process ends when the main thread
+// has made no progress with the hold for a while; the server then drops the grab, and the
+// connection is opened again.
 class X11KeyboardHold final : public QObject, public KeyboardHold {
     Q_OBJECT
 public:
@@ -33,6 +41,10 @@ public:
     static constexpr double echoTimeout = 0.1;
     // How long the event source may take to report a grabbed key before it is forgotten.
     static constexpr int unrecordedLifetimeMilliseconds = 1000;
+    // How much longer than asked the watchdog lets a hold last, and how long typing held
+    // keys again may stall, before it lets go of the keyboard.
+    static constexpr double watchdogGraceSeconds = 0.25;
+    static constexpr double watchdogStallSeconds = 0.5;
 
     X11KeyboardHold(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout,
         PostedKeyLedger& ledger);
@@ -41,6 +53,13 @@ public:
     bool hold(double longestSeconds, quint64 userData) override;
     void release() override;
     bool isHolding() const override { return m_holding; }
+    void afterRelease(std::function<void()> work) override;
+
+    // The hold's own connection, through which keys posted while holding must go (a server
+    // grab of the hold lets no other connection's request through).
+    Display* display();
+    // For Xlib, when the hold's connection broke.
+    void noteConnectionLost();
 
     // For the event source: true when the recorded key went to our grab; it is typed again
     // later and must not count now.
@@ -69,8 +88,16 @@ private:
         QDeadlineTimer deadline;
     };
 
+    class Watchdog;
+
     bool grab(Window window);
     void ungrab();
+    void connectAgain();
+    void disconnect();
+    void readEvents();
+    // Takes note of a connection the watchdog ended.
+    void followWatchdog();
+    void runAfterRelease();
     void take(const _XEvent& event);
     void readGrabbedKeys();
     bool claimUnrecorded(bool press, unsigned keyCode, unsigned long time);
@@ -80,7 +107,8 @@ private:
     using Keymap = std::array<char, 32>;
     Keymap queryKeymap() const;
     static bool isDown(const Keymap& keymap, unsigned keyCode);
-    QList<PostedKey> keysTypingAgain(const HeldKey& key, const Keymap& keymap);
+    // `withRelease`: the key's release follows its press at once.
+    QList<PostedKey> keysTypingAgain(const HeldKey& key, const Keymap& keymap, bool withRelease);
     void send(const QList<PostedKey>& keys);
     // The first key that sets the modifier bit, of those `isDown` accepts when given.
     unsigned modifierKey(unsigned bit, const std::function<bool(unsigned)>& isDown) const;
@@ -95,6 +123,8 @@ private:
     bool m_awaitingEcho = false;
     bool m_awaitingRelease = false;
     bool m_releaseWaitOver = false;
+    // The key whose release a held press of it waits for.
+    unsigned m_awaitedRelease = 0;
     quint64 m_userData = 0;
     // The modifiers the user holds, followed through the grabbed keys.
     unsigned m_userModifiers = 0;
@@ -102,4 +132,9 @@ private:
     QList<UnrecordedKey> m_unrecorded;
     ScheduledTask m_limit;
     ScheduledTask m_echoWait;
+    QList<std::function<void()>> m_afterRelease;
+    Display* m_display = nullptr;
+    QSocketNotifier* m_notifier = nullptr;
+    bool m_lost = false;
+    std::unique_ptr<Watchdog> m_watchdog;
 };

@@ -16,21 +16,6 @@
 
 #include <QVBoxLayout>
 
-namespace {
-
-QString describe(const std::exception_ptr& error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const VelmoraError& failure) {
-        return failure.errorDescription();
-    } catch (const std::exception& failure) {
-        return QString::fromLocal8Bit(failure.what());
-    }
-}
-
-} // namespace
-
 AccountView::AccountView(AccountServices services, ScreenBinding screen, QWidget* parent)
     : QWidget(parent)
     , m_services(std::move(services))
@@ -208,10 +193,10 @@ void AccountView::googleSignIn()
     QPointer<AccountView> self(this);
     QPointer<SyncCoordinator> sync(&m_sync);
     const bool librarySync = m_services.librarySyncAvailable();
-    m_auth.signInWithGoogle([self, sync, librarySync](Result<AuthUser> result) {
+    m_auth.signInWithGoogle([self, sync, librarySync](const Result<AuthUser>& result) {
         if (!result.succeeded()) {
             if (self) {
-                self->m_errorMessage = describe(result.error());
+                self->m_errorMessage = result.error().sentence();
                 self->setLoading(false);
             }
             return;

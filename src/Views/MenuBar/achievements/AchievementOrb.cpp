@@ -143,7 +143,7 @@ QImage AchievementOrb::image(AchievementTier tier, const QString& achievementId,
     // Bounded: a handful of sizes of 33 achievements in two appearances.
     if (cache.size() > 512)
         cache.clear();
-    const QImage painted = renderOrb(tier, achievementId, isUnlocked, side, devicePixelRatio);
+    QImage painted = renderOrb(tier, achievementId, isUnlocked, side, devicePixelRatio);
     cache.insert(key, painted);
     return painted;
 }

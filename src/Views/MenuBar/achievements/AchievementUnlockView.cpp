@@ -41,7 +41,7 @@ AchievementUnlockView::AchievementUnlockView(const Achievement& achievement, std
     setAccessibleName(QStringLiteral("Achievement Unlocked: ") + achievement.name);
 }
 
-QVariantAnimation* AchievementUnlockView::animate(double seconds, const QEasingCurve& curve, std::function<void(qreal)> apply)
+QVariantAnimation* AchievementUnlockView::animate(double seconds, const QEasingCurve& curve, const std::function<void(qreal)>& apply)
 {
     if (Motion::reduced()) {
         apply(1);

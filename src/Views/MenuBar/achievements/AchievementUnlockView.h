@@ -55,7 +55,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    QVariantAnimation* animate(double seconds, const QEasingCurve& curve, std::function<void(qreal)> apply);
+    QVariantAnimation* animate(double seconds, const QEasingCurve& curve, const std::function<void(qreal)>& apply);
 
     Achievement m_achievement;
     std::function<void()> m_onDismiss;

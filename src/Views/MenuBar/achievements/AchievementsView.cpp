@@ -1,6 +1,6 @@
 #include "Views/MenuBar/achievements/AchievementsView.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Services/AchievementCatalog.h"
 #include "Utilities/Clock.h"
 #include "Utilities/Theme.h"

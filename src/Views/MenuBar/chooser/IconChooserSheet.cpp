@@ -1,8 +1,8 @@
 #include "Views/MenuBar/chooser/IconChooserSheet.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Utilities/EmojiRecents.h"
-#include "Utilities/FolderIconCatalog.h"
+#include "Models/FolderIconCatalog.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/HairlineDivider.h"

@@ -1,7 +1,7 @@
 #include "Views/MenuBar/chooser/IconUploadContent.h"
 
-#include "App/AppState.h"
-#include "Utilities/FolderIconCatalog.h"
+#include "App/State/AppState.h"
+#include "Models/FolderIconCatalog.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/PaintedButton.h"
 #include "Views/Components/SymbolIcon.h"

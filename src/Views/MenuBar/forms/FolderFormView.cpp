@@ -1,6 +1,6 @@
 #include "Views/MenuBar/forms/FolderFormView.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/Text.h"
 #include "Utilities/Theme.h"

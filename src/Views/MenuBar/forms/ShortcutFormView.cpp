@@ -1,6 +1,6 @@
 #include "Views/MenuBar/forms/ShortcutFormView.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/Text.h"
 #include "Utilities/ToastManager.h"

@@ -1,6 +1,6 @@
 #include "Views/MenuBar/list/CardHeightEstimate.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Views/Components/ClampedTextLabel.h"
 #include "Views/Components/FolderNameLine.h"
 #include "Views/MenuBar/list/FolderCard.h"

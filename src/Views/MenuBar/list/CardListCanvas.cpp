@@ -1,6 +1,6 @@
 #include "Views/MenuBar/list/CardListCanvas.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Views/MenuBar/list/CardHeightEstimate.h"
 #include "Views/MenuBar/list/CardSelection.h"
 #include "Views/MenuBar/list/LibraryItemCard.h"

@@ -1,7 +1,7 @@
 #include "Views/MenuBar/list/FolderCard.h"
 
-#include "App/AppState.h"
-#include "App/PopoverCommands.h"
+#include "App/State/AppState.h"
+#include "App/State/PopoverCommands.h"
 #include "Utilities/Theme.h"
 #include "Utilities/ToastManager.h"
 #include "Views/Components/FolderIconView.h"

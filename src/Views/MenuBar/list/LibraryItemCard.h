@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Views/Components/GlassCard.h"
-#include "Views/MenuBar/shell/ScreenBinding.h"
+#include "Views/MenuBar/screen/ScreenBinding.h"
 
 #include <QPoint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "Views/MenuBar/list/MainListHeader.h"
 
-#include "App/PopoverCommands.h"
+#include "App/State/PopoverCommands.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedLabel.h"

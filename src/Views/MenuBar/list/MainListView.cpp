@@ -3,8 +3,8 @@
 #include "Models/LibraryDifference.h"
 #include "Utilities/Text.h"
 
-#include "App/AppState.h"
-#include "App/PopoverCommands.h"
+#include "App/State/AppState.h"
+#include "App/State/PopoverCommands.h"
 #include "Views/Components/TutorialTarget.h"
 #include "Views/MenuBar/list/AccessibilityBanner.h"
 #include "Views/MenuBar/list/CardListCanvas.h"

@@ -3,7 +3,7 @@
 #include "Utilities/Notifications.h"
 #include "Utilities/Scheduler.h"
 #include "Views/MenuBar/list/CardListCanvas.h"
-#include "Views/MenuBar/shell/PopoverScreens.h"
+#include "Views/MenuBar/screen/PopoverScreens.h"
 
 #include <QHash>
 #include <QList>

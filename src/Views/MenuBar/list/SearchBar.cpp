@@ -1,6 +1,6 @@
 #include "Views/MenuBar/list/SearchBar.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/SymbolLabel.h"

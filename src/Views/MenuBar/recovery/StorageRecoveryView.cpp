@@ -7,8 +7,8 @@
 #include "Views/Components/SymbolIcon.h"
 #include "Views/Components/SymbolLabel.h"
 #include "Views/Components/ThemedLabel.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
-#include "Views/MenuBar/shell/VisualEffectBackground.h"
+#include "Views/Components/ConfirmationOverlay.h"
+#include "Views/Components/VisualEffectBackground.h"
 
 #include <QAbstractButton>
 #include <QApplication>

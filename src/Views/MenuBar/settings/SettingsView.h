@@ -2,7 +2,7 @@
 
 #include "Models/AppSettings.h"
 #include "Views/MenuBar/settings/SettingsActionRow.h"
-#include "Views/MenuBar/shell/ScreenBinding.h"
+#include "Views/MenuBar/screen/ScreenBinding.h"
 
 #include <QDate>
 #include <QList>

@@ -1,17 +1,18 @@
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 
-#include "App/AppState.h"
-#include "App/PopoverCommands.h"
+#include "App/State/AppState.h"
+#include "App/State/PopoverCommands.h"
 #include "Persistence/LocalStore.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/Theme.h"
 #include "Utilities/ToastManager.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
-#include "Views/MenuBar/shell/ScreenKeyActions.h"
+#include "Views/MenuBar/screen/ScreenKeyActions.h"
+#include "Views/MenuBar/shell/StandardScreens.h"
 #include "Views/MenuBar/shell/ToastOverlay.h"
-#include "Views/MenuBar/shell/VisualEffectBackground.h"
+#include "Views/Components/VisualEffectBackground.h"
 #include "Views/MenuBar/tutorial/TutorialOverlay.h"
 
 #include <QApplication>
@@ -38,7 +39,7 @@ MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, 
     , m_toasts(toast ? *toast : ToastManager::shared())
     , m_screen(screen)
     , m_commands(commands)
-    , m_screens(PopoverScreens::standard())
+    , m_screens(standardPopoverScreens())
 {
     setObjectName(QStringLiteral("MenuBarPopover"));
     if (!m_commands) {

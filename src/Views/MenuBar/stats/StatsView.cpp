@@ -1,6 +1,6 @@
 #include "Views/MenuBar/stats/StatsView.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Services/AchievementCatalog.h"
 #include "Services/AchievementListing.h"
 #include "Utilities/Clock.h"

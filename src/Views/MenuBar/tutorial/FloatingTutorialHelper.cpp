@@ -4,6 +4,7 @@
 #include "Views/Components/ThemedLabel.h"
 #include "Views/MenuBar/tutorial/TutorialChrome.h"
 
+#include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
@@ -37,7 +38,7 @@ protected:
 
 } // namespace
 
-FloatingTutorialHelper::FloatingTutorialHelper(const QStringList& triggers, std::function<void()> onSkip,
+FloatingTutorialHelper::FloatingTutorialHelper(const QStringList& triggers, const std::function<void()>& onSkip,
     QWidget* parent)
     : TutorialPanel(panelSize, parent)
     , m_trigger(triggers.isEmpty() ? QStringLiteral("/hello") : triggers.first())

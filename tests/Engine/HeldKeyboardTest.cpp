@@ -1,0 +1,98 @@
+#include "EngineFixture.h"
+
+// What happens while the user's keys are held back for a replacement: nothing there may
+// wait on another application's clipboard, and the user's clipboard comes back only once
+// the field has taken the paste.
+using HeldKeyboard = EngineFixture;
+
+TEST_F(HeldKeyboard, AnotherApplicationsClipboardIsReadOnlyWhileKeysFlow)
+{
+    start({{QStringLiteral("/sig"), signature}, {QStringLiteral("\u00a7"), QStringLiteral("para")}});
+    int reads = 0;
+    int readsWhileHeld = 0;
+    desktop.pasteboard.setOnRead([&] {
+        if (desktop.pasteboard.holdsOurWrite())
+            return;
+        ++reads;
+        readsWhileHeld += desktop.keyboardHold.isHolding() ? 1 : 0;
+    });
+
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("first"));
+    desktop.type(QStringLiteral("/sig and"));
+    settle();
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("first"));
+
+    // A trigger of one key, over contents copied since: saved at that key, before the hold.
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("second"));
+    desktop.type(QStringLiteral(" \u00a7!"));
+    settle();
+
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature + QStringLiteral(" and para!"));
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("second"));
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(readsWhileHeld, 0);
+    desktop.pasteboard.setOnRead(nullptr);
+}
+
+TEST_F(HeldKeyboard, ALatePasteGetsTheExpansionNeverThePreviousClipboard)
+{
+    desktop.pasteboard.setTracksReads(true);
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("copied password"));
+    // The application stalls as the paste arrives, well past the paste checks: it answers
+    // nothing until it takes the paste.
+    field->pasteDelay = 2.5;
+    desktop.type(QStringLiteral("/sig"));
+    scheduler.advance(0.05);
+    field->selectionAnswer = std::optional<TextRange>();
+    scheduler.advance(1.5);
+    EXPECT_FALSE(desktop.keyboardHold.isHolding());
+    EXPECT_EQ(desktop.pasteboard.plainText(), signature);
+
+    field->selectionAnswer.reset();
+    scheduler.advance(1.5);
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("copied password"));
+}
+
+TEST_F(HeldKeyboard, AnUntakenPasteGivesTheClipboardBackAfterTheLongestWaitOrToTheNextReplacement)
+{
+    desktop.pasteboard.setTracksReads(true);
+    const QList<PasteboardItem> mine{PasteboardItem{
+        {QStringLiteral("text/html"), QByteArray("<b>mine</b>")}, {QStringLiteral("text/plain;charset=utf-8"), QByteArray("mine")}}};
+    desktop.pasteboard.copyFromOtherApplication(mine);
+    field->pasteDelay.reset();
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+    EXPECT_EQ(desktop.pasteboard.plainText(), signature);
+
+    // The next replacement puts back what the first one saved, byte for byte.
+    auto next = desktop.focusNewField();
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_EQ(next->text, signature);
+    EXPECT_EQ(desktop.pasteboard.items(), mine);
+
+    // Left alone, the wait ends and the clipboard comes back.
+    next->pasteDelay.reset();
+    desktop.type(QStringLiteral(" /sig"));
+    settle();
+    EXPECT_EQ(desktop.pasteboard.plainText(), signature);
+    scheduler.advance(ExpansionReplacement::pasteReadCheckDelay * ExpansionReplacement::pasteReadChecks);
+    EXPECT_EQ(desktop.pasteboard.items(), mine);
+    EXPECT_EQ(scheduler.pendingCount(), 0);
+}
+
+TEST_F(HeldKeyboard, TheExpansionIsReportedOnlyAfterTheHeldKeysReachedTheField)
+{
+    QStringList textAtReport;
+    engine.start({Shortcut{QStringLiteral("0"), QStringLiteral("/sig"), signature, std::nullopt, 0, std::nullopt}},
+        [&](const QString&, const QString&) {
+            textAtReport.append(field->text);
+            EXPECT_FALSE(desktop.keyboardHold.isHolding());
+            EXPECT_EQ(desktop.keyboardHold.heldCount(), 0);
+        });
+    desktop.type(QStringLiteral("/sig and more"));
+    settle();
+    EXPECT_EQ(textAtReport, QStringList{QStringLiteral("Hello ") + signature + QStringLiteral(" and more")});
+}
