@@ -7,8 +7,8 @@
 
 #include <QCoreApplication>
 
-AccessibilityExpansionTarget::AccessibilityExpansionTarget(const Desktop& desktop,
-    std::shared_ptr<AccessibleElement> element, qint64 process)
+AccessibilityExpansionTarget::AccessibilityExpansionTarget(
+    const Desktop& desktop, std::shared_ptr<AccessibleElement> element, qint64 process)
     : m_desktop(desktop)
     , m_element(std::move(element))
     , m_process(process)

@@ -8,7 +8,9 @@ bool paste(KeyboardPoster& keyboard, qint64 process)
 {
     // Exactly Ctrl: a modifier the user is holding (Shift, Alt) would turn the paste into
     // another shortcut.
-    return keyboard.post(process, {SyntheticKeyEvent{Qt::Key_V, true, Qt::ControlModifier, marker}, SyntheticKeyEvent{Qt::Key_V, false, Qt::ControlModifier, marker}});
+    return keyboard.post(process,
+        {SyntheticKeyEvent{Qt::Key_V, true, Qt::ControlModifier, marker},
+            SyntheticKeyEvent{Qt::Key_V, false, Qt::ControlModifier, marker}});
 }
 
 } // namespace KeySimulator

@@ -62,13 +62,14 @@ void TextExpansionEngine::start(const QList<Shortcut>& shortcuts, ExpansionHandl
     invalidateTyping();
     m_matcher.update(shortcuts);
     setupEventTap();
-    m_activationObserver = connect(m_desktop.workspace, &Workspace::applicationActivated, this,
-        &TextExpansionEngine::invalidateTyping);
+    m_activationObserver
+        = connect(m_desktop.workspace, &Workspace::applicationActivated, this, &TextExpansionEngine::invalidateTyping);
 }
 
 void TextExpansionEngine::setupEventTap()
 {
-    m_tapInstalled = m_desktop.eventSource->install(watchedTypes, [this](const InputEvent& event) { handleEvent(event); });
+    m_tapInstalled
+        = m_desktop.eventSource->install(watchedTypes, [this](const InputEvent& event) { handleEvent(event); });
 }
 
 void TextExpansionEngine::stop()
@@ -126,16 +127,12 @@ void TextExpansionEngine::handleEvent(const InputEvent& event)
         if (m_tapInstalled)
             m_desktop.eventSource->setEnabled(true);
         return;
-    case InputEventType::keyPress:
-        handleKeyDown(event);
-        return;
+    case InputEventType::keyPress: handleKeyDown(event); return;
     case InputEventType::modifiersChanged:
         if (event.modifiers & resetModifiers)
             invalidateTyping();
         return;
-    default:
-        invalidateTyping();
-        return;
+    default: invalidateTyping(); return;
     }
 }
 
@@ -231,8 +228,8 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
     startReplacement(*match, target);
 }
 
-void TextExpansionEngine::startReplacement(const ExpansionMatcher::Entry& match,
-    const std::shared_ptr<AccessibilityExpansionTarget>& target)
+void TextExpansionEngine::startReplacement(
+    const ExpansionMatcher::Entry& match, const std::shared_ptr<AccessibilityExpansionTarget>& target)
 {
     const ExpansionPlan plan{match.trigger, match.expansion, *m_expectedCaret, m_alternativeCaret, m_lastSelection};
     const quint64 generation = m_generation;

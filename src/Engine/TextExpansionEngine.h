@@ -74,7 +74,8 @@ private:
     // The field of the last key while it keeps the focus, checked with one question instead
     // of the several that finding a field takes.
     std::shared_ptr<AccessibilityExpansionTarget> focusedTarget();
-    void startReplacement(const ExpansionMatcher::Entry& match, const std::shared_ptr<AccessibilityExpansionTarget>& target);
+    void startReplacement(
+        const ExpansionMatcher::Entry& match, const std::shared_ptr<AccessibilityExpansionTarget>& target);
 
     Desktop m_desktop;
     bool m_tapInstalled = false;

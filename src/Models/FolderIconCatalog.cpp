@@ -287,8 +287,8 @@ const QString& FolderIconCatalog::defaultSVG()
     return svg;
 }
 
-std::optional<QString> FolderIconCatalog::resolvedSVG(const std::optional<QString>& icon,
-    const QList<CustomIcon>& customIcons)
+std::optional<QString> FolderIconCatalog::resolvedSVG(
+    const std::optional<QString>& icon, const QList<CustomIcon>& customIcons)
 {
     if (!icon || icon->isEmpty())
         return defaultSVG();

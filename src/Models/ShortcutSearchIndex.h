@@ -11,9 +11,9 @@
 // Answers "which shortcuts contain this text" over a large library without lowering every
 // trigger and text again for each key typed. Triggers and texts in plain ASCII are searched
 // as they are, lowering letters while comparing; any other is kept lowered once, as UTF-8.
-// Entries of shortcuts whose texts did not change are carried over when the library changes. A query that extends the previous one only looks
-// through the matches of the longest recent query it extends, and a recent query typed
-// again (a key deleted) is answered from memory.
+// Entries of shortcuts whose texts did not change are carried over when the library changes. A query that extends the
+// previous one only looks through the matches of the longest recent query it extends, and a recent query typed again (a
+// key deleted) is answered from memory.
 //
 // Matching is the list's rule: the lowered trigger or text contains the lowered query.
 class ShortcutSearchIndex {

@@ -122,8 +122,8 @@ void UserDataEncoder::adopt(QByteArray written, const UserData& data)
     });
 }
 
-UserDataEncoder::Entries UserDataEncoder::adoptTexts(const QByteArray& written, const UserData& data,
-    const std::shared_ptr<const std::atomic<bool>>& stop)
+UserDataEncoder::Entries UserDataEncoder::adoptTexts(
+    const QByteArray& written, const UserData& data, const std::shared_ptr<const std::atomic<bool>>& stop)
 {
     const QList<Shortcut>& shortcuts = data.shortcuts;
     const qsizetype count = shortcuts.size();

@@ -48,8 +48,8 @@ private:
     static bool readsBackAs(const QByteArray& alone, const Shortcut& shortcut);
 
     using Entries = QHash<QString, Entry>;
-    static Entries adoptTexts(const QByteArray& written, const UserData& data,
-        const std::shared_ptr<const std::atomic<bool>>& stop);
+    static Entries adoptTexts(
+        const QByteArray& written, const UserData& data, const std::shared_ptr<const std::atomic<bool>>& stop);
     // Waits for the texts being taken and keeps them.
     void finishAdopting();
     // Gives up the texts being taken.

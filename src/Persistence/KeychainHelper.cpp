@@ -19,7 +19,8 @@ QString reasonOf(SecretStore::Status status)
 
 QString KeychainHelper::StorageError::errorDescription() const
 {
-    return QStringLiteral("Secure credential storage is unavailable (%1). Please retry; your local library is unchanged.")
+    return QStringLiteral(
+        "Secure credential storage is unavailable (%1). Please retry; your local library is unchanged.")
         .arg(reasonOf(m_status));
 }
 

@@ -99,7 +99,8 @@ LocalStore::LocalStore(QString directory, FileIO::Writer write, QObject* parent)
           [](const UserData& data) { data.validate(); }, FileIO::read, replacerFor(m_write))
     , m_preferences(filePath(m_directory, Resource::settings), &AppSettings::defaults, m_write, {}, FileIO::read,
           replacerFor(m_write))
-    , m_statistics(filePath(m_directory, Resource::stats), &Stats::empty, m_write, {}, FileIO::read, replacerFor(m_write))
+    , m_statistics(
+          filePath(m_directory, Resource::stats), &Stats::empty, m_write, {}, FileIO::read, replacerFor(m_write))
     , m_synchronization(
           filePath(m_directory, Resource::sync), [] { return SyncRecord(); }, m_write,
           [](const SyncRecord& record) { record.validate(); }, FileIO::read, replacerFor(m_write))
@@ -138,7 +139,8 @@ void LocalStore::setBackgroundWrites(bool enabled, int statisticsDelayMs)
 // ---------------------------------------------------------------- ordered writes
 
 template <class Value>
-void LocalStore::queueWrite(Resource resource, SafeJSONFile<Value>& file, const Value& value, std::vector<WriteDone> done)
+void LocalStore::queueWrite(
+    Resource resource, SafeJSONFile<Value>& file, const Value& value, std::vector<WriteDone> done)
 {
     ++m_pendingWrites;
     // Runs on the writer thread while background writes are on. The safe files it writes are
@@ -327,16 +329,14 @@ bool LocalStore::attempt(Resource resource, const std::function<void()>& operati
 
 // ---------------------------------------------------------------- loads and saves
 
-template <class Value>
-Value LocalStore::load(Resource resource, SafeJSONFile<Value>& file, Value fallback)
+template <class Value> Value LocalStore::load(Resource resource, SafeJSONFile<Value>& file, Value fallback)
 {
     m_writeFailures.remove(resource);
     attempt(resource, [&] { fallback = file.load(); });
     return fallback;
 }
 
-template <class Value>
-bool LocalStore::save(Resource resource, SafeJSONFile<Value>& file, const Value& value)
+template <class Value> bool LocalStore::save(Resource resource, SafeJSONFile<Value>& file, const Value& value)
 {
     if (!m_loaded.contains(resource) || !m_issues.isEmpty())
         return false;
@@ -449,8 +449,8 @@ QString LocalStore::keepDataCopies()
 {
     flushWrites();
     const QDateTime now = Clock::current().now().toTimeZone(Clock::current().timeZone());
-    return LibraryRecovery::keepCopies(m_directory,
-        QStringLiteral("library-backup-") + now.toString(QStringLiteral("yyyy-MM-dd-HHmmss")), m_write);
+    return LibraryRecovery::keepCopies(
+        m_directory, QStringLiteral("library-backup-") + now.toString(QStringLiteral("yyyy-MM-dd-HHmmss")), m_write);
 }
 
 std::optional<QString> LocalStore::exportJSON()

@@ -1,10 +1,10 @@
 #include "Persistence/PromptTextImport.h"
 
+#include "Models/FolderIconCatalog.h"
+#include "Models/TriggerNumbering.h"
 #include "Persistence/IdReservation.h"
 #include "Persistence/SiblingOrders.h"
-#include "Models/FolderIconCatalog.h"
 #include "Utilities/Text.h"
-#include "Models/TriggerNumbering.h"
 #include "Utilities/Uuid.h"
 
 #include <QHash>
@@ -17,14 +17,11 @@ QString Failure::errorDescription() const
 {
     const QString n = QString::number(m_line);
     switch (m_kind) {
-    case Kind::invalidLine:
-        return u"Unrecognized text on line " + n + u". Nothing was imported.";
+    case Kind::invalidLine: return u"Unrecognized text on line " + n + u". Nothing was imported.";
     case Kind::emptyShortcut:
         return u"The shortcut on line " + n + u" needs both a trigger and expansion. Nothing was imported.";
-    case Kind::invalidFolder:
-        return u"The folder path on line " + n + u" is incomplete. Nothing was imported.";
-    case Kind::noPresets:
-        break;
+    case Kind::invalidFolder: return u"The folder path on line " + n + u" is incomplete. Nothing was imported.";
+    case Kind::noPresets: break;
     }
     return QStringLiteral("No Velmora shortcuts or folders found. Copy a preset or group, not only its prompt text.");
 }
@@ -43,8 +40,7 @@ namespace {
 
     // Text::trimmed for views, with the choice of what counts as space: lines are trimmed
     // where they lie in the pasted text instead of being copied one by one.
-    template <class IsSpace>
-    QStringView trimmedBy(QStringView text, IsSpace isSpace)
+    template <class IsSpace> QStringView trimmedBy(QStringView text, IsSpace isSpace)
     {
         while (!text.isEmpty() && isSpace(text.front()))
             text = text.sliced(1);
@@ -253,7 +249,8 @@ namespace {
             while (line.end < m_text.size() && m_text.at(line.end) != u'\n' && m_text.at(line.end) != u'\r')
                 ++line.end;
             if (line.end < m_text.size()) {
-                const bool crlf = m_text.at(line.end) == u'\r' && line.end + 1 < m_text.size() && m_text.at(line.end + 1) == u'\n';
+                const bool crlf
+                    = m_text.at(line.end) == u'\r' && line.end + 1 < m_text.size() && m_text.at(line.end + 1) == u'\n';
                 line.next = line.end + (crlf ? 2 : 1);
             }
             return line;

@@ -50,10 +50,7 @@ struct Plan {
 // Why a text was rejected; `line()` is the 1-based line in the whole pasted text.
 class Failure : public VelmoraError {
 public:
-    enum class Kind { invalidLine,
-        emptyShortcut,
-        invalidFolder,
-        noPresets };
+    enum class Kind { invalidLine, emptyShortcut, invalidFolder, noPresets };
 
     static Failure invalidLine(qsizetype line) { return Failure(Kind::invalidLine, line); }
     static Failure emptyShortcut(qsizetype line) { return Failure(Kind::emptyShortcut, line); }
@@ -64,10 +61,7 @@ public:
     qsizetype line() const { return m_line; }
     QString errorDescription() const override;
 
-    friend bool operator==(const Failure& a, const Failure& b)
-    {
-        return a.m_kind == b.m_kind && a.m_line == b.m_line;
-    }
+    friend bool operator==(const Failure& a, const Failure& b) { return a.m_kind == b.m_kind && a.m_line == b.m_line; }
 
 private:
     Failure(Kind kind, qsizetype line)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Persistence/FileIO.h"
 #include "Models/VelmoraJSON.h"
+#include "Persistence/FileIO.h"
 #include "Utilities/Uuid.h"
 #include "Utilities/VelmoraError.h"
 
@@ -19,10 +19,7 @@
 // can catch it without naming the record type.
 class SafeJSONFileFailure : public VelmoraError {
 public:
-    enum Reason { notLoaded,
-        changedOnDisk,
-        missingWithBackup,
-        noBackup };
+    enum Reason { notLoaded, changedOnDisk, missingWithBackup, noBackup };
 
     explicit SafeJSONFileFailure(Reason reason)
         : m_reason(reason)
@@ -31,7 +28,10 @@ public:
     Reason reason() const { return m_reason; }
     QString errorDescription() const override;
 
-    friend bool operator==(const SafeJSONFileFailure& a, const SafeJSONFileFailure& b) { return a.m_reason == b.m_reason; }
+    friend bool operator==(const SafeJSONFileFailure& a, const SafeJSONFileFailure& b)
+    {
+        return a.m_reason == b.m_reason;
+    }
 
 private:
     Reason m_reason;
@@ -61,8 +61,7 @@ struct FileFingerprint {
 //
 // Errors: SafeJSONFileFailure, or the unchanged error of the read or write function, of the
 // JSON coder or of the validation step.
-template <class Value>
-class SafeJSONFile {
+template <class Value> class SafeJSONFile {
 public:
     using Failure = SafeJSONFileFailure;
     using MakeDefault = std::function<Value()>;
@@ -127,14 +126,12 @@ public:
     {
         const std::optional<QByteArray> onDisk = m_read(m_path);
         switch (m_snapshot.seen) {
-        case Seen::unread:
-            throw Failure(Failure::notLoaded);
+        case Seen::unread: throw Failure(Failure::notLoaded);
         case Seen::missing:
             if (onDisk || m_read(backupPath()))
                 throw Failure(Failure::changedOnDisk);
             return m_makeDefault();
-        case Seen::contents:
-            break;
+        case Seen::contents: break;
         }
         if (!onDisk || !holds(*onDisk))
             throw Failure(Failure::changedOnDisk);
@@ -147,7 +144,8 @@ public:
         if (m_snapshot.seen == Seen::unread)
             throw Failure(Failure::notLoaded);
         validate(value);
-        const VelmoraJSON::Encoded encoded = m_encode ? m_encode(value) : VelmoraJSON::Encoded{VelmoraJSON::encode(value)};
+        const VelmoraJSON::Encoded encoded
+            = m_encode ? m_encode(value) : VelmoraJSON::Encoded{VelmoraJSON::encode(value)};
         const QByteArray& bytes = encoded.bytes;
         const FileFingerprint fingerprint = FileFingerprint::of(bytes);
         const bool unchanged = holds(fingerprint);

@@ -1,7 +1,7 @@
 #include "Persistence/SessionVault.h"
 
-#include "Models/VelmoraJSON.h"
 #include "Models/AuthError.h"
+#include "Models/VelmoraJSON.h"
 #include "Utilities/SerialWorker.h"
 
 #include <QCoreApplication>

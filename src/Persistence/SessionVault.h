@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Persistence/CredentialStorage.h"
 #include "Models/AuthSession.h"
+#include "Persistence/CredentialStorage.h"
 
 #include "Utilities/Result.h"
 
@@ -49,8 +49,7 @@ private:
     // The stored form of `session`; throws AuthError::invalidSession for a session that fails
     // validation.
     QByteArray recordFor(const AuthSession& session) const;
-    template <class T>
-    void runLater(std::function<T()> work, QObject* receiver, std::function<void(T)> done) const;
+    template <class T> void runLater(std::function<T()> work, QObject* receiver, std::function<void(T)> done) const;
 
     QString m_projectURL;
     // Shared with copies; the worker's jobs hold it too, so a job may outlive the vault.

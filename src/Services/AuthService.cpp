@@ -20,8 +20,7 @@ const QString signOutFailedText = QStringLiteral("Could not finish signing out: 
 const QString renewedNotSavedText = QStringLiteral("Your sign-in was renewed but could not be saved securely: ");
 const QString sessionEndedText = QStringLiteral("Your sign-in has ended. Please sign in again.");
 
-template <class T>
-Result<T> currentFailure()
+template <class T> Result<T> currentFailure()
 {
     return Result<T>(ErrorValue::current());
 }
@@ -175,7 +174,8 @@ void AuthService::signInWithGoogle(Completion<AuthUser> done)
     }
 }
 
-void AuthService::exchangeCode(const QUuid& id, const QString& verifier, const QString& callback, Completion<AuthUser> done)
+void AuthService::exchangeCode(
+    const QUuid& id, const QString& verifier, const QString& callback, Completion<AuthUser> done)
 {
     if (m_generation != id)
         throw AuthError(AuthError::sessionChanged);
@@ -250,7 +250,8 @@ void AuthService::credentials(const Cancellation& cancellation, Completion<AuthC
 void AuthService::validate(const AuthCredentials& credentials, const Cancellation& cancellation) const
 {
     cancellation.throwIfCancelled();
-    if (m_generation != credentials.generation || !m_isLoggedIn || !m_currentUser || m_currentUser->id != credentials.userID)
+    if (m_generation != credentials.generation || !m_isLoggedIn || !m_currentUser
+        || m_currentUser->id != credentials.userID)
         throw AuthError(AuthError::sessionChanged);
 }
 
@@ -265,17 +266,18 @@ void AuthService::refreshSession(const Cancellation& cancellation, Completion<Au
     const QUuid generation = m_generation;
     // A caller that stops waiting does not stop the renewal the others wait for.
     QPointer<AuthService> self(this);
-    Completion<AuthSession> waiter = [self, generation, cancellation, done = std::move(done)](const Result<AuthSession>& result) {
-        try {
-            const AuthSession& session = result.value();
-            cancellation.throwIfCancelled();
-            if (!self || self->m_generation != generation)
-                throw AuthError(AuthError::sessionChanged);
-            done(session);
-        } catch (...) {
-            done(currentFailure<AuthSession>());
-        }
-    };
+    Completion<AuthSession> waiter
+        = [self, generation, cancellation, done = std::move(done)](const Result<AuthSession>& result) {
+              try {
+                  const AuthSession& session = result.value();
+                  cancellation.throwIfCancelled();
+                  if (!self || self->m_generation != generation)
+                      throw AuthError(AuthError::sessionChanged);
+                  done(session);
+              } catch (...) {
+                  done(currentFailure<AuthSession>());
+              }
+          };
     if (m_refresh) {
         m_refresh->waiters.append(std::move(waiter));
         return;
@@ -285,11 +287,12 @@ void AuthService::refreshSession(const Cancellation& cancellation, Completion<Au
     m_refresh = refresh;
     const AuthUser user = m_session->user;
     const QJsonObject body{{QStringLiteral("refresh_token"), m_session->refreshToken}};
-    refresh->request = m_client.request(QStringLiteral("/auth/v1/token?grant_type=refresh_token"), QStringLiteral("POST"),
-        body, std::nullopt, {}, [self, refresh, generation, user](const Result<QByteArray>& reply) {
-            if (self)
-                self->finishRefresh(refresh, generation, user, reply);
-        });
+    refresh->request
+        = m_client.request(QStringLiteral("/auth/v1/token?grant_type=refresh_token"), QStringLiteral("POST"), body,
+            std::nullopt, {}, [self, refresh, generation, user](const Result<QByteArray>& reply) {
+                if (self)
+                    self->finishRefresh(refresh, generation, user, reply);
+            });
     refresh->cancellation.onCancel([request = refresh->request]() mutable { request.cancel(); });
 }
 
@@ -309,24 +312,25 @@ void AuthService::finishRefresh(const std::shared_ptr<Refresh>& refresh, const Q
         settleRefresh(refresh, generation, reply, currentFailure<AuthSession>());
         return;
     }
-    m_vault.saveLater(*next, this, [this, refresh, generation, reply, next = *next](const SessionVault::Failure& failure) {
-        Result<AuthSession> outcome = next;
-        // A sign-out while the write waited called the renewal off; its delete comes after
-        // the write.
-        if (refresh->cancellation.isCancelled())
-            outcome = Result<AuthSession>::failure(CancellationError());
-        else if (m_generation != generation)
-            outcome = Result<AuthSession>::failure(AuthError(AuthError::sessionChanged));
-        else {
-            // The backend has spent the old refresh token already: forgetting the new session
-            // would leave only a token that no longer works. Keep it for this run and say that
-            // it could not be stored.
-            publish(next);
-            if (failure)
-                setLastError(renewedNotSavedText + failure->sentence());
-        }
-        settleRefresh(refresh, generation, reply, outcome);
-    });
+    m_vault.saveLater(
+        *next, this, [this, refresh, generation, reply, next = *next](const SessionVault::Failure& failure) {
+            Result<AuthSession> outcome = next;
+            // A sign-out while the write waited called the renewal off; its delete comes after
+            // the write.
+            if (refresh->cancellation.isCancelled())
+                outcome = Result<AuthSession>::failure(CancellationError());
+            else if (m_generation != generation)
+                outcome = Result<AuthSession>::failure(AuthError(AuthError::sessionChanged));
+            else {
+                // The backend has spent the old refresh token already: forgetting the new session
+                // would leave only a token that no longer works. Keep it for this run and say that
+                // it could not be stored.
+                publish(next);
+                if (failure)
+                    setLastError(renewedNotSavedText + failure->sentence());
+            }
+            settleRefresh(refresh, generation, reply, outcome);
+        });
 }
 
 void AuthService::settleRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation,

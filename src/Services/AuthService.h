@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Persistence/SessionVault.h"
 #include "Models/AuthSession.h"
+#include "Persistence/SessionVault.h"
 #include "Services/CredentialsProvider.h"
 #include "Services/SupabaseHTTPClient.h"
 #include "Services/WebOAuthSession.h"
@@ -20,8 +20,8 @@ class ExternalBrowser;
 // session at start, runs the Google sign-in (authorization code with PKCE in the browser),
 // keeps the session in the credential store and renews its tokens, and ends the sign-in era on
 // sign-out. Everything runs on the main thread; network replies and the credential store's
-// answers (which a locked keyring may keep waiting) come back to it before they touch anything. Without a usable configuration with the cloud on, it never reads the
-// credential store and stays signed out.
+// answers (which a locked keyring may keep waiting) come back to it before they touch anything. Without a usable
+// configuration with the cloud on, it never reads the credential store and stays signed out.
 class AuthService final : public CredentialsProvider {
     Q_OBJECT
 public:
@@ -83,8 +83,8 @@ private:
     void commit(const AuthSession& session, const QUuid& generation, const Completion<AuthUser>& done);
     void finishRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation, const AuthUser& user,
         const Result<QByteArray>& reply);
-    void settleRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation, const Result<QByteArray>& reply,
-        Result<AuthSession> outcome);
+    void settleRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation,
+        const Result<QByteArray>& reply, Result<AuthSession> outcome);
     void publish(const AuthSession& session);
     void clearSession();
     void setLastError(const QString& error);

@@ -64,8 +64,8 @@ CloudSyncSnapshot SupabaseSyncRemote::decodeSnapshot(const QByteArray& reply)
     return decoded;
 }
 
-void SupabaseSyncRemote::read(const AuthCredentials& credentials, const Cancellation& cancellation,
-    Completion<CloudSyncSnapshot> done)
+void SupabaseSyncRemote::read(
+    const AuthCredentials& credentials, const Cancellation& cancellation, Completion<CloudSyncSnapshot> done)
 {
     try {
         m_accessCheck();
@@ -73,7 +73,8 @@ void SupabaseSyncRemote::read(const AuthCredentials& credentials, const Cancella
         done(Result<CloudSyncSnapshot>(ErrorValue::current()));
         return;
     }
-    send(QStringLiteral("/rest/v1/rpc/velmora_read_sync"), QJsonObject(), credentials, cancellation, false, std::move(done));
+    send(QStringLiteral("/rest/v1/rpc/velmora_read_sync"), QJsonObject(), credentials, cancellation, false,
+        std::move(done));
 }
 
 void SupabaseSyncRemote::compareAndSwap(const SyncSnapshot& next, const QString& revision,
@@ -127,7 +128,8 @@ void SupabaseSyncRemote::send(const QString& path, const QJsonObject& body, cons
                 }();
                 QMetaObject::invokeMethod(
                     QCoreApplication::instance(),
-                    [deliver = std::move(deliver), result = std::move(result)] { deliver(result); }, Qt::QueuedConnection);
+                    [deliver = std::move(deliver), result = std::move(result)] { deliver(result); },
+                    Qt::QueuedConnection);
             });
         });
     cancellation.onCancel([request]() mutable { request.cancel(); });

@@ -13,8 +13,7 @@
 class ErrorValue {
 public:
     template <class E>
-        requires std::derived_from<E, VelmoraError>
-    ErrorValue(E error)
+    requires std::derived_from<E, VelmoraError> ErrorValue(E error)
         : ErrorValue(std::make_exception_ptr(std::move(error)))
     {
     }
@@ -26,16 +25,8 @@ public:
     QString sentence() const { return m_sentence; }
 
     // The error as an E, or null when it is of another type.
-    template <class E>
-    const E* as() const
-    {
-        return dynamic_cast<const E*>(m_error);
-    }
-    template <class E>
-    bool is() const
-    {
-        return as<E>() != nullptr;
-    }
+    template <class E> const E* as() const { return dynamic_cast<const E*>(m_error); }
+    template <class E> bool is() const { return as<E>() != nullptr; }
 
     // Throws the error again, for code that unwraps results inside a guarded block.
     [[noreturn]] void raise() const;

@@ -9,8 +9,7 @@
 
 // The outcome of asynchronous work: a value, or the ErrorValue it failed with. Completions
 // receive one, so that a failure of any type travels to the caller with its kind and sentence.
-template <class T>
-class Result {
+template <class T> class Result {
 public:
     Result(T value)
         : m_outcome(std::in_place_index<0>, std::move(value))
@@ -20,11 +19,7 @@ public:
         : m_outcome(std::in_place_index<1>, std::move(error))
     {
     }
-    template <class E>
-    static Result failure(E error)
-    {
-        return Result(ErrorValue(std::move(error)));
-    }
+    template <class E> static Result failure(E error) { return Result(ErrorValue(std::move(error))); }
 
     bool succeeded() const { return m_outcome.index() == 0; }
     // The value; throws the error of a failure (for continuations run inside a guarded block).
@@ -38,8 +33,7 @@ public:
     const ErrorValue& error() const { return std::get<1>(m_outcome); }
 
     // The error as an E, or nothing when the failure is of another type or there is none.
-    template <class E>
-    std::optional<E> errorAs() const
+    template <class E> std::optional<E> errorAs() const
     {
         if (const E* error = succeeded() ? nullptr : this->error().template as<E>())
             return *error;
@@ -50,5 +44,4 @@ private:
     std::variant<T, ErrorValue> m_outcome;
 };
 
-template <class T>
-using Completion = std::function<void(Result<T>)>;
+template <class T> using Completion = std::function<void(Result<T>)>;

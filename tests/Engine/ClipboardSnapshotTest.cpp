@@ -18,8 +18,8 @@ PasteboardItem itemWithTypes(int count)
 TEST(ClipboardSnapshot, SavesEveryItemAndTypeInOrderAndWritesThemBack)
 {
     FakePasteboard board;
-    const QList<PasteboardItem> contents = {
-        PasteboardItem{{QStringLiteral("text/html"), QByteArray("<i>x</i>")}, {QStringLiteral("text/plain;charset=utf-8"), QByteArray("x")}},
+    const QList<PasteboardItem> contents = {PasteboardItem{{QStringLiteral("text/html"), QByteArray("<i>x</i>")},
+                                                {QStringLiteral("text/plain;charset=utf-8"), QByteArray("x")}},
         PasteboardItem{{QStringLiteral("image/png"), QByteArray("\x89PNG\0", 5)}}};
     board.copyFromOtherApplication(contents);
     SystemExpansionClipboard clipboard(board);
@@ -109,7 +109,8 @@ TEST(ClipboardSnapshot, RefusedWriteReportsFailureWithTheClearedCount)
     FakePasteboard board;
     board.setRefusesWrites(true);
     SystemExpansionClipboard clipboard(board);
-    const ClipboardWriteReceipt receipt = clipboard.write({ClipboardItemSnapshot{{{QStringLiteral("a"), QByteArray("x")}}}});
+    const ClipboardWriteReceipt receipt
+        = clipboard.write({ClipboardItemSnapshot{{{QStringLiteral("a"), QByteArray("x")}}}});
     EXPECT_FALSE(receipt.succeeded);
     EXPECT_EQ(receipt.changeCount, board.changeCount());
 }

@@ -11,8 +11,7 @@ QList<PasteboardItem> richContents()
     QByteArray binary;
     for (int i = 0; i < 256; ++i)
         binary.append(char(i));
-    return {PasteboardItem{{QStringLiteral("text/html"), QByteArray("<b>copied</b>")},
-                {textType, QByteArray("copied")},
+    return {PasteboardItem{{QStringLiteral("text/html"), QByteArray("<b>copied</b>")}, {textType, QByteArray("copied")},
                 {QStringLiteral("com.example.binary"), binary}},
         PasteboardItem{{QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)}}};
 }
@@ -176,7 +175,8 @@ TEST_F(TriggerReplacement, CompletionRunsAfterTheClipboardIsBackAndTheEngineIsFr
     desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
     int completions = 0;
     engine.stop();
-    QList<Shortcut> list{Shortcut{QStringLiteral("1"), QStringLiteral("/sig"), signature, std::nullopt, 0, std::nullopt}};
+    QList<Shortcut> list{
+        Shortcut{QStringLiteral("1"), QStringLiteral("/sig"), signature, std::nullopt, 0, std::nullopt}};
     engine.start(list, [&](const QString&, const QString&) {
         EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
         // The engine takes typing again at once: a new trigger expands.

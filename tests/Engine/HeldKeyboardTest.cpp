@@ -57,8 +57,8 @@ TEST_F(HeldKeyboard, ALatePasteGetsTheExpansionNeverThePreviousClipboard)
 TEST_F(HeldKeyboard, AnUntakenPasteGivesTheClipboardBackAfterTheLongestWaitOrToTheNextReplacement)
 {
     desktop.pasteboard.setTracksReads(true);
-    const QList<PasteboardItem> mine{PasteboardItem{
-        {QStringLiteral("text/html"), QByteArray("<b>mine</b>")}, {QStringLiteral("text/plain;charset=utf-8"), QByteArray("mine")}}};
+    const QList<PasteboardItem> mine{PasteboardItem{{QStringLiteral("text/html"), QByteArray("<b>mine</b>")},
+        {QStringLiteral("text/plain;charset=utf-8"), QByteArray("mine")}}};
     desktop.pasteboard.copyFromOtherApplication(mine);
     field->pasteDelay.reset();
     desktop.type(QStringLiteral("/sig"));

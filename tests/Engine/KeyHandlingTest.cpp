@@ -9,7 +9,8 @@ struct Interruption {
     std::function<void(FakeDesktop&)> act;
 };
 
-InputEvent keyPress(int key, const QString& text = QString(), Qt::KeyboardModifiers modifiers = {}, bool autorepeat = false)
+InputEvent keyPress(
+    int key, const QString& text = QString(), Qt::KeyboardModifiers modifiers = {}, bool autorepeat = false)
 {
     InputEvent event;
     event.key = key;
@@ -39,10 +40,9 @@ protected:
 
 TEST_F(TypingContinuity, EveryNavigationAndEditingKeyStartsAfresh)
 {
-    for (int key : {Qt::Key_Return, Qt::Key_Tab, Qt::Key_Backspace, Qt::Key_Escape,
-             Qt::Key_Enter, Qt::Key_Home, Qt::Key_PageUp, Qt::Key_Delete,
-             Qt::Key_End, Qt::Key_PageDown, Qt::Key_Left, Qt::Key_Right,
-             Qt::Key_Down, Qt::Key_Up}) {
+    for (int key :
+        {Qt::Key_Return, Qt::Key_Tab, Qt::Key_Backspace, Qt::Key_Escape, Qt::Key_Enter, Qt::Key_Home, Qt::Key_PageUp,
+            Qt::Key_Delete, Qt::Key_End, Qt::Key_PageDown, Qt::Key_Left, Qt::Key_Right, Qt::Key_Down, Qt::Key_Up}) {
         // Even a key of that kind that reports characters never reaches the matcher.
         EXPECT_FALSE(expandsAcross([key](FakeDesktop& d) { d.events.deliver(keyPress(key, QStringLiteral("q"))); }))
             << key;
@@ -55,7 +55,8 @@ TEST_F(TypingContinuity, ModifierShortcutsClicksScrollsAndSwitchesStartAfresh)
         {"super", [](FakeDesktop& d) { d.changeModifiers(Qt::MetaModifier); }},
         {"alt", [](FakeDesktop& d) { d.changeModifiers(Qt::AltModifier); }},
         {"ctrl", [](FakeDesktop& d) { d.changeModifiers(Qt::ControlModifier | Qt::ShiftModifier); }},
-        {"ctrl key", [](FakeDesktop& d) { d.events.deliver(keyPress(Qt::Key_C, QStringLiteral("c"), Qt::ControlModifier)); }},
+        {"ctrl key",
+            [](FakeDesktop& d) { d.events.deliver(keyPress(Qt::Key_C, QStringLiteral("c"), Qt::ControlModifier)); }},
         {"autorepeat", [](FakeDesktop& d) { d.events.deliver(keyPress(Qt::Key_I, QStringLiteral("i"), {}, true)); }},
         {"click", [](FakeDesktop& d) { d.mouseDown(InputEventType::buttonPress); }},
         {"scroll", [](FakeDesktop& d) { d.mouseDown(InputEventType::scroll); }},
@@ -141,7 +142,8 @@ TEST_F(TypingContinuity, SelectionInTheFieldStartsAfresh)
 TEST_F(TypingContinuity, ChangedShortcutListForgetsAHalfTypedTrigger)
 {
     desktop.type(QStringLiteral("/si"));
-    engine.updateShortcuts({Shortcut{QStringLiteral("1"), QStringLiteral(";addr"), QStringLiteral("x"), std::nullopt, 0, std::nullopt}});
+    engine.updateShortcuts(
+        {Shortcut{QStringLiteral("1"), QStringLiteral(";addr"), QStringLiteral("x"), std::nullopt, 0, std::nullopt}});
     desktop.typeKey(QStringLiteral("g"));
     settle();
     EXPECT_TRUE(expansions.isEmpty());
@@ -154,8 +156,9 @@ using EngineLifecycle = EngineFixture;
 
 TEST_F(EngineLifecycle, WatchesKeysModifiersClicksAndScrolls)
 {
-    EXPECT_EQ(desktop.events.types(), InputEventType::keyPress | InputEventType::modifiersChanged
-            | InputEventType::buttonPress | InputEventType::scroll);
+    EXPECT_EQ(desktop.events.types(),
+        InputEventType::keyPress | InputEventType::modifiersChanged | InputEventType::buttonPress
+            | InputEventType::scroll);
     EXPECT_TRUE(engine.isRunning());
 }
 

@@ -7,7 +7,8 @@
 
 namespace {
 
-const QString squareSvg = QStringLiteral("<svg viewBox=\"0 0 24 24\"><path fill=\"#ff0000\" d=\"M0 0h24v24H0z\"/></svg>");
+const QString squareSvg
+    = QStringLiteral("<svg viewBox=\"0 0 24 24\"><path fill=\"#ff0000\" d=\"M0 0h24v24H0z\"/></svg>");
 
 double coverage(const QImage& mask)
 {
@@ -37,12 +38,11 @@ CustomIcon custom(const QString& id, const QString& svg)
 
 TEST(FolderIconCatalog, ListsTheBuiltInKeysInDisplayOrder)
 {
-    const QStringList expected = {
-        "folder", "star", "heart", "bookmark", "flag", "tag", "archive", "box", "briefcase", "code",
-        "terminal", "database", "globe", "mail", "file-text", "home", "music", "camera", "coffee", "book",
-        "gift", "shopping-bag", "zap", "layers", "lock", "shield", "settings", "bell", "clock", "search",
-        "image", "palette", "pin", "dollar", "users", "chart", "link", "upload", "download", "trophy",
-        "fire", "cloud", "airplane", "diamond", "compass", "puzzle"};
+    const QStringList expected = {"folder", "star", "heart", "bookmark", "flag", "tag", "archive", "box", "briefcase",
+        "code", "terminal", "database", "globe", "mail", "file-text", "home", "music", "camera", "coffee", "book",
+        "gift", "shopping-bag", "zap", "layers", "lock", "shield", "settings", "bell", "clock", "search", "image",
+        "palette", "pin", "dollar", "users", "chart", "link", "upload", "download", "trophy", "fire", "cloud",
+        "airplane", "diamond", "compass", "puzzle"};
     EXPECT_EQ(FolderIconCatalog::orderedKeys(), expected);
     EXPECT_EQ(FolderIconCatalog::icons().size(), 46);
     for (const QString& key : expected)

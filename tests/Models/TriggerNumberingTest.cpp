@@ -8,7 +8,8 @@ QList<Shortcut> withTriggers(const QStringList& triggers)
 {
     QList<Shortcut> shortcuts;
     for (const QString& trigger : triggers)
-        shortcuts.append(Shortcut{QString::number(shortcuts.size()), trigger, QStringLiteral("text"), std::nullopt, 0, std::nullopt});
+        shortcuts.append(Shortcut{
+            QString::number(shortcuts.size()), trigger, QStringLiteral("text"), std::nullopt, 0, std::nullopt});
     return shortcuts;
 }
 } // namespace

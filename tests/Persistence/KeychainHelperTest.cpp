@@ -1,7 +1,7 @@
+#include "Persistence/KeychainHelper.h"
 #include "AuthSamples.h"
 #include "ErrorCapture.h"
 #include "MemorySecretStore.h"
-#include "Persistence/KeychainHelper.h"
 
 #include <gtest/gtest.h>
 
@@ -71,16 +71,18 @@ TEST_F(KeychainHelperTest, PassesEveryOtherStatusOnAsAStorageError)
 TEST_F(KeychainHelperTest, StorageErrorSentencesSayWhatTheSecretServiceAnswered)
 {
     QStringList sentences;
-    for (const auto status : {SecretStore::Status::locked, SecretStore::Status::unavailable, SecretStore::Status::damaged,
-             SecretStore::Status::other}) {
+    for (const auto status : {SecretStore::Status::locked, SecretStore::Status::unavailable,
+             SecretStore::Status::damaged, SecretStore::Status::other}) {
         const QString sentence = KeychainHelper::StorageError(status).errorDescription();
-        EXPECT_TRUE(sentence.startsWith(QStringLiteral("Secure credential storage is unavailable ("))) << sentence.toStdString();
+        EXPECT_TRUE(sentence.startsWith(QStringLiteral("Secure credential storage is unavailable (")))
+            << sentence.toStdString();
         EXPECT_FALSE(sentence.contains(QStringLiteral("Keychain"))) << sentence.toStdString();
         EXPECT_FALSE(sentences.contains(sentence)) << sentence.toStdString();
         sentences.append(sentence);
     }
     EXPECT_EQ(KeychainHelper::StorageError(SecretStore::Status::locked).errorDescription(),
-        QStringLiteral("Secure credential storage is unavailable (the keyring is locked). Please retry; your local library is unchanged."));
+        QStringLiteral("Secure credential storage is unavailable (the keyring is locked). Please retry; your local "
+                       "library is unchanged."));
 }
 
 TEST(KeychainHelperForProject, NamesTheSessionItemByTheAddressWithoutOuterSlashes)

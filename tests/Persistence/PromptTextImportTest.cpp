@@ -64,7 +64,8 @@ TEST(PresetTextReading, OneInlinePresetIsOneTopLevelShortcut)
 
 TEST(PresetTextReading, EverythingUpToTheSeparatorIsIgnored)
 {
-    const Parsed parsed = PromptTextImport::parse(text({"Here are my presets!", "  " + separator + "  ", "/ty \u2192 Thanks"}));
+    const Parsed parsed
+        = PromptTextImport::parse(text({"Here are my presets!", "  " + separator + "  ", "/ty \u2192 Thanks"}));
     ASSERT_EQ(parsed.shortcuts.size(), 1);
     EXPECT_EQ(parsed.shortcuts.first().trigger, "/ty");
 }
@@ -156,7 +157,8 @@ TEST(PresetTextReading, TypicalCopiedCollectionIsRead)
 
 TEST(PresetTextExpansion, InnerBlankLinesAndIndentationStayTrailingBlankLinesGo)
 {
-    const Parsed parsed = PromptTextImport::parse(text({"/sig \u2192", "", "  Best,", "", "\tAda", " \t", "", "\u2500", "/b \u2192", "x"}));
+    const Parsed parsed = PromptTextImport::parse(
+        text({"/sig \u2192", "", "  Best,", "", "\tAda", " \t", "", "\u2500", "/b \u2192", "x"}));
     ASSERT_EQ(parsed.shortcuts.size(), 2);
     EXPECT_EQ(parsed.shortcuts.first().expansion, "\n  Best,\n\n\tAda");
 }
@@ -209,7 +211,8 @@ TEST(PresetTextExpansion, LineEndingWithColonAtTheEndAfterBlankLineIsAFolder)
 
 TEST(PresetTextExpansion, ColonLineBeforeInlinePresetIsAFolderOnlyWhileInlineIsOn)
 {
-    const Parsed inlineOn = PromptTextImport::parse(text({"/a \u2192 x", "/b \u2192", "Hi", "", "Work:", "/c \u2192 y"}));
+    const Parsed inlineOn
+        = PromptTextImport::parse(text({"/a \u2192 x", "/b \u2192", "Hi", "", "Work:", "/c \u2192 y"}));
     ASSERT_EQ(inlineOn.groups.size(), 1);
     EXPECT_EQ(inlineOn.shortcuts.at(2).groupId, inlineOn.groups.first().id);
 
@@ -222,8 +225,8 @@ TEST(PresetTextExpansion, ColonLineBeforeInlinePresetIsAFolderOnlyWhileInlineIsO
 
 TEST(PresetTextFolders, PathWithDecorationsCreatesEachLevelOnceAndDecoratesTheDeepest)
 {
-    const Parsed parsed = PromptTextImport::parse(
-        text({"Work/Mail [#3366FF mail]:", "/m \u2192 mail", "", "Work:", "/w \u2192 work"}));
+    const Parsed parsed
+        = PromptTextImport::parse(text({"Work/Mail [#3366FF mail]:", "/m \u2192 mail", "", "Work:", "/w \u2192 work"}));
     ASSERT_EQ(parsed.groups.size(), 2);
     const Group& work = parsed.groups.at(0);
     const Group& mail = parsed.groups.at(1);
@@ -298,7 +301,8 @@ TEST(PresetTextFolders, EmptySegmentFailsOnItsLine)
 
 TEST(PresetTextFolders, OrdersCountSiblingsSeparately)
 {
-    const Parsed parsed = PromptTextImport::parse(text({"A:", "/a1 \u2192 x", "", "B:", "A/C:", "A/D:", "/d1 \u2192 x", "/d2 \u2192 x", "\u2500", "/t \u2192 x"}));
+    const Parsed parsed = PromptTextImport::parse(text(
+        {"A:", "/a1 \u2192 x", "", "B:", "A/C:", "A/D:", "/d1 \u2192 x", "/d2 \u2192 x", "\u2500", "/t \u2192 x"}));
     EXPECT_EQ(folderNamed(parsed, "A").order, 0);
     EXPECT_EQ(folderNamed(parsed, "B").order, 1);
     EXPECT_EQ(folderNamed(parsed, "C").order, 0);
@@ -352,7 +356,8 @@ TEST(PresetTextFailures, LineNumbersCountLinesBeforeTheSeparator)
 {
     EXPECT_EQ(failureOf(text({"intro", "more intro", separator, "/sig \u2192", "x", "\u2500", "junk"})),
         Failure::invalidLine(7));
-    EXPECT_EQ(failureOf(QStringLiteral("intro\r\nmore\r") + separator + QStringLiteral("\r\n\r\nW//:")), Failure::invalidFolder(5));
+    EXPECT_EQ(failureOf(QStringLiteral("intro\r\nmore\r") + separator + QStringLiteral("\r\n\r\nW//:")),
+        Failure::invalidFolder(5));
 }
 
 TEST(PresetTextFailures, NothingReadIsNoPresets)
@@ -365,7 +370,8 @@ TEST(PresetTextFailures, NothingReadIsNoPresets)
 
 TEST(PresetTextFailures, EachRejectionSaysWhichLine)
 {
-    EXPECT_EQ(failureOf(text({"/a \u2192 b", "\u2500", "", "", "", "", "", "", "", "", "", "what is this?"})).errorDescription(),
+    EXPECT_EQ(failureOf(text({"/a \u2192 b", "\u2500", "", "", "", "", "", "", "", "", "", "what is this?"}))
+                  .errorDescription(),
         "Unrecognized text on line 12. Nothing was imported.");
     EXPECT_EQ(failureOf(text({"intro", separator, "/sig \u2192", "   "})).errorDescription(),
         "The shortcut on line 3 needs both a trigger and expansion. Nothing was imported.");

@@ -1,12 +1,12 @@
+#include "Services/AuthService.h"
 #include "AuthSamples.h"
-#include "ErrorCapture.h"
 #include "BackendSignIn.h"
+#include "ErrorCapture.h"
 #include "FakeBrowser.h"
 #include "ManualClock.h"
 #include "ManualScheduler.h"
 #include "MemoryCredentialStorage.h"
 #include "Persistence/KeychainHelper.h"
-#include "Services/AuthService.h"
 #include "TestBackend.h"
 
 #include <QSignalSpy>
@@ -233,7 +233,8 @@ TEST_F(PromptingKeyringTest, ARenewalWhoseWriteStaysLockedKeepsTheNewSessionAndS
 
     ASSERT_TRUE(renewed->succeeded());
     EXPECT_TRUE(auth->isLoggedIn());
-    EXPECT_TRUE(auth->lastError().startsWith(QStringLiteral("Your sign-in was renewed but could not be saved securely: ")));
+    EXPECT_TRUE(
+        auth->lastError().startsWith(QStringLiteral("Your sign-in was renewed but could not be saved securely: ")));
     EXPECT_EQ(*storage->bytes, stored);
 }
 
@@ -272,7 +273,8 @@ TEST_F(AuthServiceTest, UnreadableStoredCredentialsBlockSignInUntilSignOut)
     storage->bytes = QByteArray("{\"version\": 2}");
     auth = makeService();
     EXPECT_FALSE(auth->isLoggedIn());
-    EXPECT_EQ(auth->lastError(), QStringLiteral("Secure credentials could not be loaded. Sign out to reset them, then sign in again."));
+    EXPECT_EQ(auth->lastError(),
+        QStringLiteral("Secure credentials could not be loaded. Sign out to reset them, then sign in again."));
     const auto refused = BackendSignIn::wait(*auth, scheduler);
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->errorAs<AuthError>(), AuthError::invalidStoredSession);
@@ -431,7 +433,8 @@ TEST_F(AuthServiceTest, ARenewalThatCannotBeStoredKeepsTheNewSessionAndSaysSo)
 
     ASSERT_TRUE(renewed.succeeded());
     EXPECT_TRUE(auth->isLoggedIn());
-    EXPECT_TRUE(auth->lastError().startsWith(QStringLiteral("Your sign-in was renewed but could not be saved securely: ")));
+    EXPECT_TRUE(
+        auth->lastError().startsWith(QStringLiteral("Your sign-in was renewed but could not be saved securely: ")));
     EXPECT_EQ(*storage->bytes, stored);
     EXPECT_TRUE(credentials().succeeded()) << "the kept session renews with its own, live token";
     EXPECT_EQ(refreshRequests(), 2);

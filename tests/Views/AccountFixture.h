@@ -61,10 +61,11 @@ protected:
         sync.reset();
         auth.reset();
         storage = owned.get();
-        auth = std::make_unique<AuthService>(backend.client(options.cloudEnabled, options.syncEnabled), std::move(owned),
-            browser,
-            options.throughBrowser ? AuthService::Authenticate()
-                                   : (options.authenticate ? options.authenticate : BackendSignIn::fetchRedirect(backend)));
+        auth = std::make_unique<AuthService>(backend.client(options.cloudEnabled, options.syncEnabled),
+            std::move(owned), browser,
+            options.throughBrowser
+                ? AuthService::Authenticate()
+                : (options.authenticate ? options.authenticate : BackendSignIn::fetchRedirect(backend)));
         const BackendConfiguration configuration = backend.configuration(options.cloudEnabled, options.syncEnabled);
         remote = std::make_unique<SupabaseSyncRemote>(
             backend.client(), [configuration] { BackendConfiguration::requireLibrarySync(configuration); });

@@ -1,21 +1,22 @@
 #include "AccountFixture.h"
 #include "LibraryFixtures.h"
-#include "Models/VelmoraJSON.h"
 #include "Models/AuthError.h"
+#include "Models/VelmoraJSON.h"
 #include "Utilities/VelmoraError.h"
-#include "platform/SecretStore.h"
 #include "Views/Components/GlassButton.h"
 #include "Views/Components/ScreenHeader.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/MenuBar/account/AccountAvatar.h"
 #include "Views/MenuBar/account/LibraryAccountContent.h"
 #include "Views/MenuBar/account/SignedOutWelcome.h"
+#include "platform/SecretStore.h"
 
 namespace {
 
 const QString google = QStringLiteral("Continue with Google");
 const QString connecting = QStringLiteral("Connecting\u2026");
-const QString unreadableText = QStringLiteral("Secure credentials could not be loaded. Sign out to reset them, then sign in again.");
+const QString unreadableText
+    = QStringLiteral("Secure credentials could not be loaded. Sign out to reset them, then sign in again.");
 
 class SameText final : public VelmoraError {
 public:

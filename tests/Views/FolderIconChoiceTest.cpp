@@ -2,9 +2,9 @@
 #include "ChooserFixture.h"
 
 #include "Models/FolderIconCatalog.h"
-#include "Views/MenuBar/forms/FolderFormView.h"
 #include "Views/Components/FolderIconView.h"
 #include "Views/MenuBar/chooser/IconUploadContent.h"
+#include "Views/MenuBar/forms/FolderFormView.h"
 #include "Views/MenuBar/shell/StandardScreens.h"
 
 #include <QAbstractButton>
@@ -62,7 +62,8 @@ TEST_F(FolderIconChoiceTest, TheIconRowOpensTheChooserOverTheEditorAndAPickBecom
 
 TEST_F(FolderIconChoiceTest, EscapeInTheChooserLeavesTheEditorAndItsIconAlone)
 {
-    const std::optional<QString> id = state->addGroup(QStringLiteral("Work"), std::nullopt, QStringLiteral("star"), std::nullopt, QStringLiteral("private"));
+    const std::optional<QString> id = state->addGroup(
+        QStringLiteral("Work"), std::nullopt, QStringLiteral("star"), std::nullopt, QStringLiteral("private"));
     ASSERT_TRUE(id);
     openEditor(PopoverScreen::editFolder(state->userData().groups.first()));
     ASSERT_NE(chooseIcon(), nullptr);

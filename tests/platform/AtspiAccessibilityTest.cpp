@@ -41,8 +41,7 @@ protected:
         // The focus event names the new field shortly after the widget took the focus.
         DesktopSession::waitFor([&] {
             element = focusedIn(app.processId());
-            return element && element->kind().has_value()
-                && app.state().value("focus").toString() == field;
+            return element && element->kind().has_value() && app.state().value("focus").toString() == field;
         });
         return element;
     }
@@ -60,8 +59,7 @@ TEST_F(AtspiFields, aFocusedLineEditIsAnEnabledEditableSingleLineFieldWithItsCar
     EXPECT_EQ(field->isEnabled(), true);
     EXPECT_EQ(field->isEditable(), true);
     EXPECT_EQ(field->selectedRange(), (TextRange{5, 0}));
-    EXPECT_EQ(field->textIn(TextRange{1, 3}),
-        QStringLiteral("ell"));
+    EXPECT_EQ(field->textIn(TextRange{1, 3}), QStringLiteral("ell"));
     EXPECT_FALSE(accessibility.isSecureEventInputEnabled());
 }
 
@@ -106,8 +104,7 @@ TEST_F(AtspiFields, rangesCountUtf16UnitsInAQtField)
     std::shared_ptr<AccessibleElement> field = focusField("line");
     ASSERT_TRUE(field);
     EXPECT_EQ(field->selectedRange(), (TextRange{5, 0}));
-    EXPECT_EQ(field->textIn(TextRange{1, 3}),
-        QStringLiteral("\U0001F600b"));
+    EXPECT_EQ(field->textIn(TextRange{1, 3}), QStringLiteral("\U0001F600b"));
     EXPECT_FALSE(field->textIn(TextRange{2, 1}).has_value());
 
     ASSERT_TRUE(field->select(TextRange{3, 2}));
@@ -122,20 +119,19 @@ TEST_F(AtspiFields, rangesCountUtf16UnitsInAQtField)
 TEST_F(AtspiFields, rangesCountUtf16UnitsInAGtkField)
 {
     QProcess zenity;
-    zenity.start(QStringLiteral("zenity"),
-        {"--entry", "--text=Say", QStringLiteral("--entry-text=a\U0001F600bc")});
+    zenity.start(QStringLiteral("zenity"), {"--entry", "--text=Say", QStringLiteral("--entry-text=a\U0001F600bc")});
     ASSERT_TRUE(zenity.waitForStarted(5000));
     ASSERT_TRUE(DesktopSession::focusWindowOf(zenity.processId()));
     std::shared_ptr<AccessibleElement> field;
-    ASSERT_TRUE(DesktopSession::waitFor([&] {
-        field = accessibility.focusedElement(zenity.processId());
-        return field && field->kind() == FieldKind::singleLine;
-    },
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            field = accessibility.focusedElement(zenity.processId());
+            return field && field->kind() == FieldKind::singleLine;
+        },
         10000));
     ASSERT_TRUE(field->select(TextRange{5, 0}));
     EXPECT_EQ(field->selectedRange(), (TextRange{5, 0}));
-    EXPECT_EQ(field->textIn(TextRange{1, 3}),
-        QStringLiteral("\U0001F600b"));
+    EXPECT_EQ(field->textIn(TextRange{1, 3}), QStringLiteral("\U0001F600b"));
     ASSERT_TRUE(field->select(TextRange{1, 3}));
     EXPECT_EQ(field->selectedRange(), (TextRange{1, 3}));
     zenity.kill();
@@ -168,8 +164,7 @@ TEST(AtspiLateApplication, anApplicationStartedLaterIsFoundWithTheFocusItHadFrom
         field = accessibility.focusedElement(app.processId());
         return field != nullptr;
     }));
-    EXPECT_EQ(field->textIn(TextRange{0, 5}),
-        QStringLiteral("early"));
+    EXPECT_EQ(field->textIn(TextRange{0, 5}), QStringLiteral("early"));
 }
 
 TEST_F(AtspiFields, thisProcessIsNeverAskedAboutItself)

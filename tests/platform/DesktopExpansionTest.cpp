@@ -8,9 +8,9 @@
 #include "platform/AccessibilityTrust.h"
 #include "platform/linux/LinuxDesktop.h"
 
-#include <QJsonDocument>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QTimer>
 
@@ -40,7 +40,9 @@ protected:
             << desktop->desktop().trust->untrustedReason().toStdString();
         engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
         engine->start({shortcut("/sig", signature), shortcut(";addr", QStringLiteral("12 Long Road\nSpringfield"))},
-            [this](const QString& trigger, const QString& expansion) { expansions.append({trigger, expansion}); });
+            [this](const QString& trigger, const QString& expansion) {
+                expansions.append({trigger, expansion});
+            });
         ASSERT_TRUE(engine->isRunning());
         ASSERT_TRUE(app.start());
     }
@@ -56,9 +58,9 @@ protected:
         if (!app.focus(field))
             return false;
         // Typing starts once the accessibility event of the focus change has come in.
-        const FieldKind kind = field == "area"   ? FieldKind::multiLine
-            : field == "password"                  ? FieldKind::password
-                                                   : FieldKind::singleLine;
+        const FieldKind kind = field == "area" ? FieldKind::multiLine
+            : field == "password"              ? FieldKind::password
+                                               : FieldKind::singleLine;
         return DesktopSession::waitFor([&] {
             const std::shared_ptr<AccessibleElement> focused
                 = desktop->desktop().accessibility->focusedElement(app.processId());
@@ -66,10 +68,7 @@ protected:
         });
     }
 
-    static bool type(const QString& text)
-    {
-        return DesktopSession::xdotool({"type", "--delay", "40", text});
-    }
+    static bool type(const QString& text) { return DesktopSession::xdotool({"type", "--delay", "40", text}); }
 
     bool fieldBecomes(const QString& field, const QString& text)
     {
@@ -146,8 +145,7 @@ TEST_F(DesktopExpansion, triggersBehindACharacterOutsideTheBmpInAGtkEntryAreRepl
     ASSERT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 1; }));
     ASSERT_TRUE(type(" and /sig"));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 2; }));
-    EXPECT_EQ(closeGtkEntry(zenity),
-        QStringLiteral("\U0001F600 a ") + signature + " and " + signature);
+    EXPECT_EQ(closeGtkEntry(zenity), QStringLiteral("\U0001F600 a ") + signature + " and " + signature);
 }
 
 TEST_F(DesktopExpansion, aTriggerInAGtkEntryIsReplaced)
@@ -192,9 +190,7 @@ TEST_F(DesktopExpansion, aLargeImageCopiedInAQtProgramDoesNotStopExpansionAndCom
     QElapsedTimer sinceTick;
     qint64 longestStall = 0;
     QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        longestStall = std::max(longestStall, sinceTick.restart());
-    });
+    QObject::connect(&tick, &QTimer::timeout, [&] { longestStall = std::max(longestStall, sinceTick.restart()); });
     sinceTick.start();
     tick.start(5);
     ASSERT_TRUE(type("Hi /sig"));

@@ -1,17 +1,17 @@
+#include "platform/linux/LibsecretStore.h"
 #include "AuthSamples.h"
 #include "ErrorCapture.h"
 #include "Persistence/KeychainHelper.h"
 #include "Persistence/SessionVault.h"
 #include "TempDir.h"
 #include "Utilities/Uuid.h"
-#include "platform/linux/LibsecretStore.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
@@ -29,15 +29,18 @@ namespace {
 QList<QDBusObjectPath> itemsOnTheBus(const QString& service, const QString& account)
 {
     qDBusRegisterMetaType<QMap<QString, QString>>();
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.secrets"), QStringLiteral("/org/freedesktop/secrets"),
-        QStringLiteral("org.freedesktop.Secret.Service"), QStringLiteral("SearchItems"));
-    call << QVariant::fromValue(QMap<QString, QString>{{QStringLiteral("service"), service}, {QStringLiteral("account"), account}});
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.secrets"),
+        QStringLiteral("/org/freedesktop/secrets"), QStringLiteral("org.freedesktop.Secret.Service"),
+        QStringLiteral("SearchItems"));
+    call << QVariant::fromValue(
+        QMap<QString, QString>{{QStringLiteral("service"), service}, {QStringLiteral("account"), account}});
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 2) {
         ADD_FAILURE() << "SearchItems failed: " << reply.errorMessage().toStdString();
         return {};
     }
-    return qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().at(0)) + qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().at(1));
+    return qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().at(0))
+        + qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().at(1));
 }
 
 // Each test works on an item of its own, under an address no real project has, and removes it
@@ -47,8 +50,9 @@ protected:
     void SetUp() override
     {
         if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-            GTEST_SKIP() << "No session D-Bus (DBUS_SESSION_BUS_ADDRESS is unset), so no Secret Service to test against; "
-                            "run under scripts/with-desktop.sh, which starts a bus and an unlocked gnome-keyring.";
+            GTEST_SKIP()
+                << "No session D-Bus (DBUS_SESSION_BUS_ADDRESS is unset), so no Secret Service to test against; "
+                   "run under scripts/with-desktop.sh, which starts a bus and an unlocked gnome-keyring.";
     }
 
     void TearDown() override
@@ -124,14 +128,18 @@ TEST_F(SecretServiceTest, TheVaultsCallsRunOffTheInterfaceThreadInTheOrderAsked)
         EXPECT_EQ(QThread::currentThread(), receiver.thread());
         answers << call + (failure ? QStringLiteral(" failed") : QString());
     };
-    vault.saveLater(validSession(), &receiver, [&](const SessionVault::Failure& failure) { noted(QStringLiteral("save"), failure); });
+    vault.saveLater(validSession(), &receiver,
+        [&](const SessionVault::Failure& failure) { noted(QStringLiteral("save"), failure); });
     vault.loadLater(&receiver, [&](const Result<std::optional<AuthSession>>& loaded) {
-        noted(QStringLiteral("load"), loaded.succeeded() ? SessionVault::Failure() : SessionVault::Failure(loaded.error()));
+        noted(QStringLiteral("load"),
+            loaded.succeeded() ? SessionVault::Failure() : SessionVault::Failure(loaded.error()));
         loadedAfterSave = loaded.succeeded() ? loaded.value() : std::nullopt;
     });
-    vault.removeLater(&receiver, [&](const SessionVault::Failure& failure) { noted(QStringLiteral("remove"), failure); });
+    vault.removeLater(
+        &receiver, [&](const SessionVault::Failure& failure) { noted(QStringLiteral("remove"), failure); });
     vault.loadLater(&receiver, [&](const Result<std::optional<AuthSession>>& loaded) {
-        noted(QStringLiteral("load"), loaded.succeeded() ? SessionVault::Failure() : SessionVault::Failure(loaded.error()));
+        noted(QStringLiteral("load"),
+            loaded.succeeded() ? SessionVault::Failure() : SessionVault::Failure(loaded.error()));
         loadedAfterRemove = loaded.succeeded() ? loaded.value() : validSession();
     });
     EXPECT_TRUE(answers.isEmpty()) << "nothing is answered before the event loop runs";
@@ -149,7 +157,8 @@ namespace {
 int probeWithoutSecretService()
 {
     const TempDir home;
-    qputenv("DBUS_SESSION_BUS_ADDRESS", QFile::encodeName(QStringLiteral("unix:path=") + home.file(QStringLiteral("no-bus"))));
+    qputenv("DBUS_SESSION_BUS_ADDRESS",
+        QFile::encodeName(QStringLiteral("unix:path=") + home.file(QStringLiteral("no-bus"))));
     for (const char* variable : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
         qputenv(variable, QFile::encodeName(home.path()));
     LibsecretStore store;
@@ -158,9 +167,10 @@ int probeWithoutSecretService()
     const SecretStore::Status found = store.lookup(service, QStringLiteral("https://x.invalid")).status;
     const SecretStore::Status cleared = store.clear(service, QStringLiteral("https://x.invalid"));
     const bool untouched = QDir(home.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    fprintf(stderr, "store %d lookup %d clear %d, home untouched %d\n", int(stored), int(found), int(cleared), int(untouched));
-    return stored == SecretStore::Status::unavailable && found == SecretStore::Status::unavailable && cleared == SecretStore::Status::unavailable
-            && untouched
+    fprintf(stderr, "store %d lookup %d clear %d, home untouched %d\n", int(stored), int(found), int(cleared),
+        int(untouched));
+    return stored == SecretStore::Status::unavailable && found == SecretStore::Status::unavailable
+            && cleared == SecretStore::Status::unavailable && untouched
         ? 0
         : 1;
 }
@@ -196,7 +206,8 @@ public:
         // for a user who dismisses it.
         qunsetenv("DISPLAY");
         qunsetenv("WAYLAND_DISPLAY");
-        m_bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        m_bus.start(QStringLiteral("dbus-daemon"),
+            {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
         if (!m_bus.waitForReadyRead(5000)) {
             fprintf(stderr, "dbus-daemon did not start\n");
             return false;
@@ -220,14 +231,18 @@ public:
         return false;
     }
 
-    QDBusConnection connection() const { return QDBusConnection::connectToBus(address, QStringLiteral("private-keyring")); }
+    QDBusConnection connection() const
+    {
+        return QDBusConnection::connectToBus(address, QStringLiteral("private-keyring"));
+    }
 
     bool lockDefaultCollection() const
     {
         const QString secrets = QStringLiteral("org.freedesktop.secrets");
         const QString root = QStringLiteral("/org/freedesktop/secrets");
         const QString serviceInterface = QStringLiteral("org.freedesktop.Secret.Service");
-        QDBusMessage readAlias = QDBusMessage::createMethodCall(secrets, root, serviceInterface, QStringLiteral("ReadAlias"));
+        QDBusMessage readAlias
+            = QDBusMessage::createMethodCall(secrets, root, serviceInterface, QStringLiteral("ReadAlias"));
         readAlias << QStringLiteral("default");
         const QDBusMessage alias = connection().call(readAlias);
         if (alias.type() != QDBusMessage::ReplyMessage)
@@ -261,8 +276,8 @@ int probeLockedKeyring()
     const auto onRead = thrownBy<KeychainHelper::StorageError>([&] { helper.read(); });
     const auto onDelete = thrownBy<KeychainHelper::StorageError>([&] { helper.remove(); });
     const SecretStore::Status onStore = store->store(helper.service(), helper.account(), "replacement");
-    fprintf(stderr, "read %d, delete %d, store %d\n", onRead ? int(onRead->status()) : 0, onDelete ? int(onDelete->status()) : 0,
-        int(onStore));
+    fprintf(stderr, "read %d, delete %d, store %d\n", onRead ? int(onRead->status()) : 0,
+        onDelete ? int(onDelete->status()) : 0, int(onStore));
     const bool locked = onRead && onRead->status() == SecretStore::Status::locked && onDelete
         && onDelete->status() == SecretStore::Status::locked && onStore == SecretStore::Status::locked;
     return locked ? 0 : 1;

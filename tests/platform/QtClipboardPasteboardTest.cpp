@@ -20,8 +20,8 @@ std::optional<QByteArray> convertClipboard(const char* target, Atom* type = null
         return std::nullopt;
     const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
     const Atom property = XInternAtom(display, "VELMORA_CONVERSION", False);
-    XConvertSelection(display, XInternAtom(display, "CLIPBOARD", False), XInternAtom(display, target, False),
-        property, window, CurrentTime);
+    XConvertSelection(display, XInternAtom(display, "CLIPBOARD", False), XInternAtom(display, target, False), property,
+        window, CurrentTime);
     XFlush(display);
     std::optional<QByteArray> result;
     DesktopSession::waitFor([&] {
@@ -168,8 +168,8 @@ TEST_F(ClipboardPasteboard, aClearedBoardHoldsNoItemsAndTakesAnEmptyList)
 
 TEST_F(ClipboardPasteboard, anImageOfferedInManyFormatsIsSavedAsItsPngBesideTheText)
 {
-    ASSERT_TRUE(ownerTakesClipboard({{"image/bmp", "BM-bytes"}, {"image/png", "png-bytes"}, {"image/jpeg", "jpeg-bytes"},
-        {"image/tiff", "tiff-bytes"}, {"text/plain;charset=utf-8", "caption"}}));
+    ASSERT_TRUE(ownerTakesClipboard({{"image/bmp", "BM-bytes"}, {"image/png", "png-bytes"},
+        {"image/jpeg", "jpeg-bytes"}, {"image/tiff", "tiff-bytes"}, {"text/plain;charset=utf-8", "caption"}}));
     EXPECT_EQ(snapshot(), (PasteboardItem{{"image/png", "png-bytes"}, {"text/plain;charset=utf-8", "caption"}}));
 
     ASSERT_TRUE(ownerTakesClipboard({{"image/jpeg", "jpeg-bytes"}, {"image/tiff", "tiff-bytes"}}));
@@ -184,7 +184,8 @@ TEST_F(ClipboardPasteboard, readsOfOurContentsByOtherApplicationsAreCounted)
     EXPECT_EQ(snapshot(), (PasteboardItem{{"text/plain;charset=utf-8", "expansion"}}));
     EXPECT_EQ(pasteboard.readsByOthers(), 0);
 
-    EXPECT_EQ(owner.clipboard(QStringLiteral("text/plain;charset=utf-8")).value("text/plain;charset=utf-8"), "expansion");
+    EXPECT_EQ(
+        owner.clipboard(QStringLiteral("text/plain;charset=utf-8")).value("text/plain;charset=utf-8"), "expansion");
     EXPECT_GE(pasteboard.readsByOthers().value_or(0), 1);
 
     pasteboard.clearContents();

@@ -124,7 +124,8 @@ TEST_F(X11Events, modifierPressesAndReleasesArriveAsModifierChanges)
         modifiers.append(event.modifiers);
     const Qt::KeyboardModifiers none;
     EXPECT_EQ(modifiers,
-        (QList<Qt::KeyboardModifiers>{Qt::ControlModifier, none, Qt::AltModifier, none, Qt::MetaModifier, none, Qt::ShiftModifier, none}));
+        (QList<Qt::KeyboardModifiers>{
+            Qt::ControlModifier, none, Qt::AltModifier, none, Qt::MetaModifier, none, Qt::ShiftModifier, none}));
     EXPECT_TRUE(ofType(InputEventType::keyPress).isEmpty());
 }
 
@@ -156,15 +157,16 @@ TEST_F(X11Events, clicksAndWheelTurnsArriveAsMouseDownsAndScrolls)
     for (const InputEvent& event : events)
         types.append(event.type);
     EXPECT_EQ(types,
-        (QList<InputEventType>{InputEventType::buttonPress, InputEventType::buttonPress,
-            InputEventType::buttonPress, InputEventType::scroll}));
+        (QList<InputEventType>{InputEventType::buttonPress, InputEventType::buttonPress, InputEventType::buttonPress,
+            InputEventType::scroll}));
 }
 
 TEST_F(X11Events, everythingAPostedPasteCausesArrivesWithItsTag)
 {
     X11KeyboardPoster poster(connection, layout.get(), ledger);
     constexpr quint64 marker = 0x0056454C4D4F5241;
-    ASSERT_TRUE(poster.post(0, {{Qt::Key_V, true, Qt::ControlModifier, marker}, {Qt::Key_V, false, Qt::ControlModifier, marker}}));
+    ASSERT_TRUE(poster.post(
+        0, {{Qt::Key_V, true, Qt::ControlModifier, marker}, {Qt::Key_V, false, Qt::ControlModifier, marker}}));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return events.size() >= 3; }));
     DesktopSession::pause(100);
     ASSERT_EQ(events.size(), 3);
@@ -185,7 +187,8 @@ TEST_F(X11Events, aShiftHeldThroughXTestIsLiftedForThePasteAndPressedAgain)
     ASSERT_TRUE(DesktopSession::waitFor([&] { return !events.isEmpty(); }));
     events.clear();
     X11KeyboardPoster poster(connection, layout.get(), ledger);
-    ASSERT_TRUE(poster.post(0, {{Qt::Key_V, true, Qt::ControlModifier, 7}, {Qt::Key_V, false, Qt::ControlModifier, 7}}));
+    ASSERT_TRUE(
+        poster.post(0, {{Qt::Key_V, true, Qt::ControlModifier, 7}, {Qt::Key_V, false, Qt::ControlModifier, 7}}));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return events.size() >= 5; }));
     QList<std::pair<InputEventType, Qt::KeyboardModifiers>> seen;
     for (const InputEvent& event : events) {

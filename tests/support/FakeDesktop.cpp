@@ -38,9 +38,8 @@ bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
             desktop->events.deliver(seen);
         });
         if (field && field->pasteDelay && event.key == Qt::Key_V && event.modifiers == Qt::ControlModifier) {
-            Scheduler::current().after(*field->pasteDelay, nullptr, [desktop, field] {
-                field->insert(desktop->pasteboard.pasteIntoOtherApplication());
-            });
+            Scheduler::current().after(*field->pasteDelay, nullptr,
+                [desktop, field] { field->insert(desktop->pasteboard.pasteIntoOtherApplication()); });
         }
     }
     return true;
@@ -108,7 +107,8 @@ FakeDesktop::~FakeDesktop()
 
 Desktop FakeDesktop::desktop()
 {
-    return Desktop{&events, &accessibility, &trust, &keyboard, &pasteboard, &workspace, &keyboardHold, &primarySelection};
+    return Desktop{
+        &events, &accessibility, &trust, &keyboard, &pasteboard, &workspace, &keyboardHold, &primarySelection};
 }
 
 std::shared_ptr<FakeTextField> FakeDesktop::focusNewField(const QString& text, qint64 process)

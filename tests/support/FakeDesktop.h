@@ -3,6 +3,7 @@
 #include "FakePasteboard.h"
 #include "FakeTextField.h"
 #include "ScriptedEventSource.h"
+#include "Utilities/Scheduler.h"
 #include "platform/Accessibility.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/Desktop.h"
@@ -10,7 +11,6 @@
 #include "platform/KeyboardPoster.h"
 #include "platform/PrimarySelection.h"
 #include "platform/Workspace.h"
-#include "Utilities/Scheduler.h"
 
 #include <QHash>
 #include <functional>

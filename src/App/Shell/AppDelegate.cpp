@@ -1,9 +1,9 @@
 #include "App/Shell/AppDelegate.h"
 
-#include "App/State/AppStateSync.h"
 #include "App/Shell/PopoverKeyHandler.h"
 #include "App/Shell/PopoverWindow.h"
 #include "App/Shell/StatusItem.h"
+#include "App/State/AppStateSync.h"
 #include "App/State/StatusMenuText.h"
 #include "Persistence/LocalStore.h"
 #include "Services/AuthService.h"
@@ -18,11 +18,11 @@
 #include "Utilities/ToastManager.h"
 #include "Utilities/VelmoraError.h"
 #include "Views/Components/ConfirmationOverlay.h"
-#include "Views/MenuBar/shell/MenuBarPopover.h"
+#include "Views/MenuBar/achievements/AchievementUnlockToast.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
+#include "Views/MenuBar/shell/MenuBarPopover.h"
 #include "Views/MenuBar/tutorial/TutorialPanels.h"
 #include "Views/TimeSavedFloater.h"
-#include "Views/MenuBar/achievements/AchievementUnlockToast.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/EventSource.h"
 #include "platform/ExternalBrowser.h"
@@ -30,11 +30,11 @@
 #include "platform/SystemAppearance.h"
 
 #include <QAction>
-#include <algorithm>
 #include <QApplication>
 #include <QCursor>
 #include <QDialog>
 #include <QMenu>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -80,8 +80,7 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     m_appState.setClipboard(m_environment.clipboard);
     // Clearing the library is for signed-out computers only, and stops sync first so that
     // nothing sends the emptied library anywhere.
-    m_appState.setAccountHooks(
-        [account = m_environment.account] { return account && account->isLoggedIn(); },
+    m_appState.setAccountHooks([account = m_environment.account] { return account && account->isLoggedIn(); },
         [this] { stopBackgroundSync(); });
     m_appState.setTimeSavedPresenter([](double seconds) { TimeSavedFloater::shared().show(seconds); });
     m_appState.setAchievementPresenter(
@@ -131,7 +130,8 @@ void AppDelegate::applicationDidFinishLaunching()
 
     subscribe();
 
-    observeNow(&m_appState, &AppState::storageReadyChanged, this, [this] { applyStorageReady(m_appState.storageReady()); });
+    observeNow(
+        &m_appState, &AppState::storageReadyChanged, this, [this] { applyStorageReady(m_appState.storageReady()); });
     observeNow(&m_appState, &AppState::userDataChanged, this, [this] {
         const QList<Shortcut>& shortcuts = m_appState.userData().shortcuts;
         if (m_shortcuts == shortcuts)

@@ -41,8 +41,10 @@ QRect PopoverWindow::placement(const QRect& anchor, const QSize& size, const QRe
     frame.moveTop(anchor.bottom() + 1 + gap);
     if (frame.bottom() > available.bottom() && anchor.top() - gap - size.height() >= available.top())
         frame.moveBottom(anchor.top() - 1 - gap);
-    frame.moveLeft(std::clamp(frame.left(), available.left(), std::max(available.left(), available.right() + 1 - size.width())));
-    frame.moveTop(std::clamp(frame.top(), available.top(), std::max(available.top(), available.bottom() + 1 - size.height())));
+    frame.moveLeft(
+        std::clamp(frame.left(), available.left(), std::max(available.left(), available.right() + 1 - size.width())));
+    frame.moveTop(
+        std::clamp(frame.top(), available.top(), std::max(available.top(), available.bottom() + 1 - size.height())));
     return frame;
 }
 
@@ -69,7 +71,8 @@ bool PopoverWindow::eventFilter(QObject* watched, QEvent* event)
     // Qt's own request carries the time of this program's last input event, which an X
     // server or window manager ignores when the request comes from the tray menu (answered
     // over D-Bus); once the window is on screen the window system is asked directly.
-    if (watched == windowHandle() && event->type() == QEvent::Expose && m_activateWhenExposed && windowHandle()->isExposed()) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose && m_activateWhenExposed
+        && windowHandle()->isExposed()) {
         m_activateWhenExposed = false;
         if (!isActiveWindow())
             WindowEffects::current().activate(*windowHandle());

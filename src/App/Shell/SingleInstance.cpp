@@ -39,7 +39,8 @@ SingleInstance::~SingleInstance()
 
 QString SingleInstance::defaultSocketPath()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)).filePath(QStringLiteral("velmora.socket"));
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation))
+        .filePath(QStringLiteral("velmora.socket"));
 }
 
 bool SingleInstance::claim(const QString& url)

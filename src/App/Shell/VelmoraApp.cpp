@@ -9,6 +9,7 @@
 #include "Services/SupabaseClient.h"
 #include "Services/SupabaseSyncRemote.h"
 #include "Utilities/Constants.h"
+#include "Views/Components/ViewStyle.h"
 #include "platform/MotionSettings.h"
 #include "platform/WindowEffects.h"
 #include "platform/linux/DesktopBrowser.h"
@@ -20,7 +21,6 @@
 #include "platform/linux/X11MouseWatch.h"
 #include "platform/linux/X11WindowEffects.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
-#include "Views/Components/ViewStyle.h"
 
 #include <QDesktopServices>
 #include <QFile>
@@ -134,12 +134,12 @@ int VelmoraApp::exec()
     const SupabaseHTTPClient& client = SupabaseClient::client();
     const std::optional<BackendConfiguration>& backend = BackendConfiguration::current();
     m_auth = std::make_unique<AuthService>(client,
-        std::make_unique<KeychainHelper>(KeychainHelper::forProject(
-            backend ? backend->projectURL : QString(), std::make_shared<LibsecretStore>())),
+        std::make_unique<KeychainHelper>(
+            KeychainHelper::forProject(backend ? backend->projectURL : QString(), std::make_shared<LibsecretStore>())),
         *m_browser);
     const bool librarySync = backend && backend->isValid() && backend->cloudEnabled && backend->syncEnabled;
-    m_backgroundSync = std::make_unique<BackgroundSyncManager>(*m_auth, std::make_unique<SupabaseSyncRemote>(client),
-        Constants::supabaseURL(), librarySync);
+    m_backgroundSync = std::make_unique<BackgroundSyncManager>(
+        *m_auth, std::make_unique<SupabaseSyncRemote>(client), Constants::supabaseURL(), librarySync);
 
     AppDelegate::Environment environment;
     environment.desktop = Desktop::current();
@@ -180,8 +180,7 @@ void VelmoraApp::quitOnTerminationSignals()
     m_signals = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(m_signals.get(), &QSocketNotifier::activated, m_signals.get(), [] {
         char bytes[16];
-        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
-        }
+        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) { }
         AppDelegate::endApplication();
     });
     struct sigaction action { };

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "App/State/ConfirmationRequest.h"
-#include "Models/LibraryDifference.h"
 #include "Models/AppSettings.h"
+#include "Models/LibraryDifference.h"
 #include "Models/ShortcutSearchIndex.h"
 #include "Models/Stats.h"
 #include "Models/SyncSnapshot.h"
@@ -103,7 +103,8 @@ public:
 
     // Library operations.
     bool addShortcut(const QString& trigger, const QString& expansion, const std::optional<QString>& groupId);
-    bool updateShortcut(const QString& id, const std::optional<QString>& trigger, const std::optional<QString>& expansion);
+    bool updateShortcut(
+        const QString& id, const std::optional<QString>& trigger, const std::optional<QString>& expansion);
     // Deletions ask first when the settings say so; they then return false and the
     // confirmation carries them out. Otherwise they return whether the deletion was written.
     bool deleteShortcut(const QString& id);
@@ -111,18 +112,17 @@ public:
     // Returns the new folder's id, or nothing when it was not written. Without an `order` the
     // folder goes after its siblings.
     std::optional<QString> addGroup(const QString& name, const std::optional<QString>& parentGroupId,
-        const std::optional<QString>& icon, const std::optional<QString>& color,
-        const QString& visibility, std::optional<qint64> order = std::nullopt);
+        const std::optional<QString>& icon, const std::optional<QString>& color, const QString& visibility,
+        std::optional<qint64> order = std::nullopt);
     bool deleteGroup(const QString& id);
     bool ungroupFolder(const QString& id);
     // `icon` and `color`: not given keeps the value, given as nullopt clears it (so a folder
     // can drop the icon of an upload that was deleted).
     bool updateGroup(const QString& id, const std::optional<QString>& name,
-        const std::optional<std::optional<QString>>& icon,
-        const std::optional<std::optional<QString>>& color);
+        const std::optional<std::optional<QString>>& icon, const std::optional<std::optional<QString>>& color);
     // The folder's place in the tree and its visibility, as one undo step.
-    bool updateGroupParentAndVisibility(const QString& id, const std::optional<QString>& parentGroupId,
-        const QString& visibility);
+    bool updateGroupParentAndVisibility(
+        const QString& id, const std::optional<QString>& parentGroupId, const QString& visibility);
     bool duplicateGroup(const QString& id);
     bool moveShortcutToGroup(const QString& shortcutId, const std::optional<QString>& groupId);
     // Moves the items named by `ids` into the folder (see UserData::moveIntoFolder). Returns
@@ -140,17 +140,21 @@ public:
     void duplicateSelected();
 
     // Library transfer: the confirmed steps of an import and of clearing all data.
-    enum class ImportOutcome { imported,
+    enum class ImportOutcome {
+        imported,
         libraryChanged, // since the preview, or storage is not ready: nothing was changed
-        notConfirmed }; // written, but the library is not the planned one afterwards
+        notConfirmed
+    }; // written, but the library is not the planned one afterwards
     // Replaces the library by `library`, a preview merged into `expected`, as one undo step,
     // provided the library still is `expected`.
     ImportOutcome applyImport(const UserData& library, const UserData& expected);
-    enum class ClearOutcome { cleared,
+    enum class ClearOutcome {
+        cleared,
         refused, // signed in, or storage not ready: nothing was changed
         backupFailed, // the files could not be kept first: nothing was changed
         libraryNotCleared,
-        statisticsNotCleared }; // the library is empty, the statistics are as they were
+        statisticsNotCleared
+    }; // the library is empty, the statistics are as they were
     // Keeps a dated private copy of the data files, pauses sync, empties the library (one undo
     // step) and then resets the statistics. Settings stay.
     ClearOutcome clearAllData();

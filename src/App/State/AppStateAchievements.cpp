@@ -29,7 +29,9 @@ void AppState::runAchievementChecks()
         return;
     for (qsizetype i = 0; i < newly.size(); ++i) {
         const Achievement& achievement = newly[i];
-        Scheduler::current().after(double(i) * 0.4, this,
-            [this, achievement] { if (m_achievementPresenter) m_achievementPresenter(achievement); });
+        Scheduler::current().after(double(i) * 0.4, this, [this, achievement] {
+            if (m_achievementPresenter)
+                m_achievementPresenter(achievement);
+        });
     }
 }

@@ -1,9 +1,9 @@
 #include "App/State/AppState.h"
 
+#include "Models/TriggerNumbering.h"
 #include "Persistence/SiblingOrders.h"
 #include "Utilities/Text.h"
 #include "Utilities/ToastManager.h"
-#include "Models/TriggerNumbering.h"
 #include "Utilities/Uuid.h"
 #include "platform/PlainTextClipboard.h"
 
@@ -14,14 +14,13 @@ namespace {
 bool hasTrigger(const UserData& data, const QString& trigger, const QString& exceptId = {})
 {
     const QString wanted = Text::canonical(trigger);
-    return std::any_of(data.shortcuts.begin(), data.shortcuts.end(), [&](const Shortcut& s) {
-        return s.id != exceptId && Text::canonical(s.trigger) == wanted;
-    });
+    return std::any_of(data.shortcuts.begin(), data.shortcuts.end(),
+        [&](const Shortcut& s) { return s.id != exceptId && Text::canonical(s.trigger) == wanted; });
 }
 
 template <class Item>
-qint64 nextOrder(const QList<Item>& items, const std::optional<QString>& parent,
-    const std::optional<QString> Item::*parentKey)
+qint64 nextOrder(
+    const QList<Item>& items, const std::optional<QString>& parent, const std::optional<QString> Item::*parentKey)
 {
     SiblingOrders orders;
     for (const Item& item : items)
@@ -83,9 +82,8 @@ void removeSelection(UserData& d, const QSet<QString>& selected)
     }
     QStringList shortcutIds;
     QList<QStringList> byTree;
-    const auto treeOfShortcut = [&](const Shortcut& s) -> qsizetype {
-        return s.groupId ? treeOf.value(*s.groupId, -1) : -1;
-    };
+    const auto treeOfShortcut
+        = [&](const Shortcut& s) -> qsizetype { return s.groupId ? treeOf.value(*s.groupId, -1) : -1; };
     QList<Shortcut> keptShortcuts;
     for (const Shortcut& s : shortcuts) {
         if (selected.contains(s.id)) {
@@ -110,7 +108,8 @@ void removeSelection(UserData& d, const QSet<QString>& selected)
 
 // A copy of `source` under a new id, with the next trigger `numbering` hands out for its own,
 // placed in `groupId` at `order`.
-Shortcut copyOf(const Shortcut& source, TriggerNumbering& numbering, const std::optional<QString>& groupId, qint64 order)
+Shortcut copyOf(
+    const Shortcut& source, TriggerNumbering& numbering, const std::optional<QString>& groupId, qint64 order)
 {
     Shortcut copy;
     copy.id = Uuid::generate();
@@ -142,7 +141,8 @@ Group copyOf(const Group& source, const QString& name, const std::optional<QStri
 
 AppState::ClipboardData AppState::ClipboardData::fromJson(const JsonReader& r)
 {
-    return {r.required<QList<Shortcut>>(QStringLiteral("shortcuts")), r.required<QList<Group>>(QStringLiteral("groups"))};
+    return {
+        r.required<QList<Shortcut>>(QStringLiteral("shortcuts")), r.required<QList<Group>>(QStringLiteral("groups"))};
 }
 
 QJsonValue AppState::ClipboardData::toJson() const
@@ -172,8 +172,8 @@ bool AppState::addShortcut(const QString& trigger, const QString& expansion, con
     });
 }
 
-bool AppState::updateShortcut(const QString& id, const std::optional<QString>& trigger,
-    const std::optional<QString>& expansion)
+bool AppState::updateShortcut(
+    const QString& id, const std::optional<QString>& trigger, const std::optional<QString>& expansion)
 {
     if ((expansion && expansion->isEmpty()) || (trigger && trigger->isEmpty()))
         return false;
@@ -199,8 +199,7 @@ bool AppState::deleteShortcut(const QString& id)
 {
     if (m_settings.confirmDelete) {
         requestConfirmation({QStringLiteral("Delete shortcut?"), QStringLiteral("This action cannot be undone."),
-            QStringLiteral("Delete"), QStringLiteral("trash"), true,
-            [this, id] { deleteShortcutNow(id); }});
+            QStringLiteral("Delete"), QStringLiteral("trash"), true, [this, id] { deleteShortcutNow(id); }});
         return false;
     }
     return deleteShortcutNow(id);
@@ -229,8 +228,8 @@ bool AppState::duplicateShortcut(const QString& id)
 // ---------------------------------------------------------------- folders
 
 std::optional<QString> AppState::addGroup(const QString& name, const std::optional<QString>& parentGroupId,
-    const std::optional<QString>& icon, const std::optional<QString>& color,
-    const QString& visibility, std::optional<qint64> order)
+    const std::optional<QString>& icon, const std::optional<QString>& color, const QString& visibility,
+    std::optional<qint64> order)
 {
     const QString id = Uuid::generate();
     const bool ok = mutate([&](UserData& d) {
@@ -290,8 +289,7 @@ bool AppState::ungroupFolder(const QString& id)
 }
 
 bool AppState::updateGroup(const QString& id, const std::optional<QString>& name,
-    const std::optional<std::optional<QString>>& icon,
-    const std::optional<std::optional<QString>>& color)
+    const std::optional<std::optional<QString>>& icon, const std::optional<std::optional<QString>>& color)
 {
     return mutate([&](UserData& d) {
         if (Group* g = d.group(id)) {
@@ -305,8 +303,8 @@ bool AppState::updateGroup(const QString& id, const std::optional<QString>& name
     });
 }
 
-bool AppState::updateGroupParentAndVisibility(const QString& id, const std::optional<QString>& parentGroupId,
-    const QString& visibility)
+bool AppState::updateGroupParentAndVisibility(
+    const QString& id, const std::optional<QString>& parentGroupId, const QString& visibility)
 {
     return mutate([&](UserData& d) {
         if (Group* g = d.group(id)) {
@@ -379,7 +377,8 @@ bool AppState::moveItemDown(const QString& id)
 
 namespace {
 template <class Item>
-void moveAmongSiblings(QList<Item>& items, const QString& id, const std::optional<QString> Item::*parentKey, int direction)
+void moveAmongSiblings(
+    QList<Item>& items, const QString& id, const std::optional<QString> Item::*parentKey, int direction)
 {
     const auto self = std::find_if(items.begin(), items.end(), [&](const Item& i) { return i.id == id; });
     const std::optional<QString> parent = (*self).*parentKey;
@@ -388,9 +387,10 @@ void moveAmongSiblings(QList<Item>& items, const QString& id, const std::optiona
         if (item.*parentKey == parent)
             siblings.append(&item);
     }
-    std::stable_sort(siblings.begin(), siblings.end(), [](const Item* a, const Item* b) { return a->order < b->order; });
-    const qsizetype position = std::find_if(siblings.begin(), siblings.end(), [&](const Item* i) { return i->id == id; })
-        - siblings.begin();
+    std::stable_sort(
+        siblings.begin(), siblings.end(), [](const Item* a, const Item* b) { return a->order < b->order; });
+    const qsizetype position
+        = std::find_if(siblings.begin(), siblings.end(), [&](const Item* i) { return i->id == id; }) - siblings.begin();
     const qsizetype other = position + direction;
     if (other < 0 || other >= siblings.size())
         return;
@@ -415,13 +415,10 @@ bool AppState::moveItem(const QString& id, int direction)
 void AppState::deleteSelected()
 {
     const QSet<QString> selected = m_selectedIds;
-    auto edit = [this, selected] {
-        mutate([&](UserData& d) { removeSelection(d, selected); });
-    };
+    auto edit = [this, selected] { mutate([&](UserData& d) { removeSelection(d, selected); }); };
     if (m_settings.confirmDelete) {
-        const QString title = selected.size() >= 2
-            ? QStringLiteral("Delete %1 items?").arg(selected.size())
-            : QStringLiteral("Delete?");
+        const QString title = selected.size() >= 2 ? QStringLiteral("Delete %1 items?").arg(selected.size())
+                                                   : QStringLiteral("Delete?");
         requestConfirmation({title, QStringLiteral("This action cannot be undone."), QStringLiteral("Delete"),
             QStringLiteral("trash"), true, [this, edit] {
                 edit();

@@ -42,7 +42,8 @@ QList<qsizetype> AppState::shortcutPositionsInGroup(const std::optional<QString>
     } else {
         result = m_searchIndex.matching(shortcuts, query);
     }
-    std::stable_sort(result.begin(), result.end(), [&](qsizetype a, qsizetype b) { return shortcuts[a].order < shortcuts[b].order; });
+    std::stable_sort(result.begin(), result.end(),
+        [&](qsizetype a, qsizetype b) { return shortcuts[a].order < shortcuts[b].order; });
     return result;
 }
 

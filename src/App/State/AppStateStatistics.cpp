@@ -39,8 +39,8 @@ void AppState::recordExpansion(const QString& trigger, qint64 charsSaved)
 
     // Read-only: the list is shared with the history and the views, and must not be copied.
     const QList<Shortcut>& shortcuts = m_userData.shortcuts;
-    const auto shortcut = std::find_if(shortcuts.cbegin(), shortcuts.cend(),
-        [&](const Shortcut& x) { return x.trigger == trigger; });
+    const auto shortcut
+        = std::find_if(shortcuts.cbegin(), shortcuts.cend(), [&](const Shortcut& x) { return x.trigger == trigger; });
     if (shortcut != shortcuts.cend()) {
         auto it = s.perShortcut.find(shortcut->id);
         if (it != s.perShortcut.end()) {

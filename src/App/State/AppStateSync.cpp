@@ -26,7 +26,8 @@ SyncSnapshot AppStateSync::syncSnapshot() const
     return m_state.syncSnapshot();
 }
 
-void AppStateSync::applySyncedSnapshot(const SyncSnapshot& snapshot, const SyncSnapshot& expected, const SyncOwner& owner)
+void AppStateSync::applySyncedSnapshot(
+    const SyncSnapshot& snapshot, const SyncSnapshot& expected, const SyncOwner& owner)
 {
     m_state.applySyncedSnapshot(snapshot, expected, owner);
 }

@@ -16,7 +16,8 @@ public:
     bool storageReady() const override;
     LocalStore& store() override;
     SyncSnapshot syncSnapshot() const override;
-    void applySyncedSnapshot(const SyncSnapshot& snapshot, const SyncSnapshot& expected, const SyncOwner& owner) override;
+    void applySyncedSnapshot(
+        const SyncSnapshot& snapshot, const SyncSnapshot& expected, const SyncOwner& owner) override;
 
 private:
     AppState& m_state;

@@ -112,15 +112,12 @@ bool PopoverCommands::isEnabled(Command command) const
     if (!isListShown())
         return false;
     switch (command) {
-    case Command::openSelected:
-        return !m_state.selectedIds().isEmpty();
+    case Command::openSelected: return !m_state.selectedIds().isEmpty();
     // With nothing selected at the top level these two leave the key to the popover (Escape
     // closes it).
     case Command::deleteOrGoUp:
-    case Command::escape:
-        return !m_state.selectedIds().isEmpty() || m_state.currentGroupId().has_value();
-    default:
-        return true;
+    case Command::escape: return !m_state.selectedIds().isEmpty() || m_state.currentGroupId().has_value();
+    default: return true;
     }
 }
 
@@ -134,7 +131,8 @@ void PopoverCommands::countedToast(const QString& verb, qsizetype count, bool wr
 {
     if (count <= 0)
         return;
-    const QString message = verb + u' ' + QString::number(count) + (count == 1 ? QStringLiteral(" item") : QStringLiteral(" items"));
+    const QString message
+        = verb + u' ' + QString::number(count) + (count == 1 ? QStringLiteral(" item") : QStringLiteral(" items"));
     if (written)
         m_state.toastOnceWritten(message);
     else
@@ -143,47 +141,32 @@ void PopoverCommands::countedToast(const QString& verb, qsizetype count, bool wr
 
 void PopoverCommands::perform(Command command)
 {
-    auto post = [](const QString& name, const QVariant& object = {}) { NotificationCenter::instance().post(name, object); };
+    auto post
+        = [](const QString& name, const QVariant& object = {}) { NotificationCenter::instance().post(name, object); };
     auto call = [](const std::function<void()>& f) {
         if (f)
             f();
     };
     switch (command) {
-    case Command::letThrough:
-        return;
-    case Command::endEditing:
-        return call(m_actions.endEditing);
-    case Command::focusSearch:
-        return post(Notifications::velmoraFocusSearch);
-    case Command::quit:
-        return call(m_actions.quit);
-    case Command::closePopover:
-        return call(m_actions.closePopover);
-    case Command::openSettings:
-        return post(Notifications::velmoraOpenSettings);
-    case Command::newShortcut:
-        return post(Notifications::velmoraNewShortcut);
-    case Command::newFolder:
-        return post(Notifications::velmoraNewFolder);
-    case Command::openAchievements:
-        return post(Notifications::velmoraOpenAchievements);
+    case Command::letThrough: return;
+    case Command::endEditing: return call(m_actions.endEditing);
+    case Command::focusSearch: return post(Notifications::velmoraFocusSearch);
+    case Command::quit: return call(m_actions.quit);
+    case Command::closePopover: return call(m_actions.closePopover);
+    case Command::openSettings: return post(Notifications::velmoraOpenSettings);
+    case Command::newShortcut: return post(Notifications::velmoraNewShortcut);
+    case Command::newFolder: return post(Notifications::velmoraNewFolder);
+    case Command::openAchievements: return post(Notifications::velmoraOpenAchievements);
     case Command::openAccount:
-    case Command::openStatistics:
-        Q_EMIT screenRequested(command);
-        return;
-    case Command::selectAll:
-        return m_state.selectAll();
+    case Command::openStatistics: Q_EMIT screenRequested(command); return;
+    case Command::selectAll: return m_state.selectAll();
     case Command::duplicateSelected: {
         const qsizetype n = m_state.selectedIds().size();
         m_state.duplicateSelected();
         return countedToast(QStringLiteral("Duplicated"), n, true);
     }
-    case Command::undo:
-        m_state.undo();
-        return;
-    case Command::redo:
-        m_state.redo();
-        return;
+    case Command::undo: m_state.undo(); return;
+    case Command::redo: m_state.redo(); return;
     case Command::copySelected: {
         const qsizetype n = m_state.selectedIds().size();
         m_state.copySelected();
@@ -207,10 +190,8 @@ void PopoverCommands::perform(Command command)
         if (const std::optional<QString> item = target())
             command == Command::moveItemUp ? m_state.moveItemUp(*item) : m_state.moveItemDown(*item);
         return;
-    case Command::openSelected:
-        return open();
-    case Command::goUp:
-        return goUp();
+    case Command::openSelected: return open();
+    case Command::goUp: return goUp();
     case Command::deleteOrGoUp:
         if (m_itemTarget)
             return remove();

@@ -12,7 +12,8 @@ namespace {
     // A shortcut that acts everywhere with Ctrl, and while editing with Ctrl and Alt too.
     QList<KeyBinding> global(Qt::Key key, Qt::KeyboardModifiers modifiers, Qt::KeyboardModifiers alsoHeld)
     {
-        return {{key, ctrl | modifiers, alsoHeld, When::always}, {key, ctrl | alt | modifiers, alsoHeld, When::editingText}};
+        return {{key, ctrl | modifiers, alsoHeld, When::always},
+            {key, ctrl | alt | modifiers, alsoHeld, When::editingText}};
     }
 
     // A list key that acts alone or with Alt, with Ctrl (Shift then makes no difference) and
@@ -43,7 +44,8 @@ namespace {
             {Command::quit, QStringLiteral("Quit Velmora"), true, global(Qt::Key_Q, none, shift)},
             // Alt-Escape alone stays with the text field.
             {Command::endEditing, QStringLiteral("End Editing"), false,
-                {{Qt::Key_Escape, none, ctrl | shift, When::editingText}, {Qt::Key_Escape, ctrl | alt, shift, When::editingText}}},
+                {{Qt::Key_Escape, none, ctrl | shift, When::editingText},
+                    {Qt::Key_Escape, ctrl | alt, shift, When::editingText}}},
             {Command::selectAll, QStringLiteral("Select All"), false, {{Qt::Key_A, ctrl, shift}}},
             {Command::duplicateSelected, QStringLiteral("Duplicate"), false, {{Qt::Key_D, ctrl, shift}}},
             {Command::undo, QStringLiteral("Undo"), false, {{Qt::Key_Z, ctrl}}},
@@ -52,13 +54,16 @@ namespace {
             {Command::paste, QStringLiteral("Paste"), false, {{Qt::Key_V, ctrl, shift}}},
             {Command::moveSelectionUp, QStringLiteral("Select Above"), false, arrow(Qt::Key_Up)},
             {Command::moveSelectionDown, QStringLiteral("Select Below"), false, arrow(Qt::Key_Down)},
-            {Command::moveSelectionLeft, QStringLiteral("Select Left"), false, arrow(Qt::Key_Left) << KeyBinding{Qt::Key_Left, alt, shift}},
-            {Command::moveSelectionRight, QStringLiteral("Select Right"), false, arrow(Qt::Key_Right) << KeyBinding{Qt::Key_Right, alt, shift}},
+            {Command::moveSelectionLeft, QStringLiteral("Select Left"), false,
+                arrow(Qt::Key_Left) << KeyBinding{Qt::Key_Left, alt, shift}},
+            {Command::moveSelectionRight, QStringLiteral("Select Right"), false,
+                arrow(Qt::Key_Right) << KeyBinding{Qt::Key_Right, alt, shift}},
             {Command::moveItemUp, QStringLiteral("Move Up"), false, {{Qt::Key_Up, alt, shift}}},
             {Command::moveItemDown, QStringLiteral("Move Down"), false, {{Qt::Key_Down, alt, shift}}},
             {Command::openSelected, QStringLiteral("Open"), false, listKey(Qt::Key_Return)},
             {Command::goUp, QStringLiteral("Enclosing Folder"), false, enclosingFolder},
-            {Command::deleteOrGoUp, QStringLiteral("Delete"), false, listKey(Qt::Key_Backspace) + listKey(Qt::Key_Delete)},
+            {Command::deleteOrGoUp, QStringLiteral("Delete"), false,
+                listKey(Qt::Key_Backspace) + listKey(Qt::Key_Delete)},
             {Command::escape, QStringLiteral("Deselect"), false, listKey(Qt::Key_Escape)},
         };
     }

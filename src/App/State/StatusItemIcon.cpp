@@ -37,11 +37,11 @@ namespace {
 
     constexpr DesignPoint notch[] = {{0, lowerEdge}, {124.731, 71.974}, {124.731, lowerEdge}};
 
-    template <std::size_t N>
-    void addClosed(QPainterPath& path, const DesignPoint (&points)[N], const QRectF& box)
+    template <std::size_t N> void addClosed(QPainterPath& path, const DesignPoint (&points)[N], const QRectF& box)
     {
         auto map = [&](const DesignPoint& p) {
-            return QPointF(box.left() + box.width() * p.u / designWidth, box.bottom() - box.height() * p.v / designHeight);
+            return QPointF(
+                box.left() + box.width() * p.u / designWidth, box.bottom() - box.height() * p.v / designHeight);
         };
         path.moveTo(map(points[0]));
         for (std::size_t i = 1; i < N; ++i)

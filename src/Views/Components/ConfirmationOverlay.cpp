@@ -2,13 +2,13 @@
 
 #include "Utilities/Scheduler.h"
 #include "Utilities/Theme.h"
+#include "Views/Components/Motion.h"
+#include "Views/Components/ScaleFadeEffect.h"
+#include "Views/Components/SoftShadow.h"
 #include "Views/Components/SymbolIcon.h"
 #include "Views/Components/SymbolLabel.h"
 #include "Views/Components/ThemedLabel.h"
 #include "Views/Components/ViewStyle.h"
-#include "Views/Components/Motion.h"
-#include "Views/Components/ScaleFadeEffect.h"
-#include "Views/Components/SoftShadow.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
@@ -44,10 +44,7 @@ public:
         connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
     }
 
-    QSize sizeHint() const override
-    {
-        return {fontMetrics().horizontalAdvance(text()) + 24, buttonHeight};
-    }
+    QSize sizeHint() const override { return {fontMetrics().horizontalAdvance(text()) + 24, buttonHeight}; }
     QSize minimumSizeHint() const override { return {24, buttonHeight}; }
 
 protected:
@@ -64,8 +61,8 @@ protected:
             painter.strokePath(shape, QPen(Theme::borderSubtle(), 0.5));
         if (showsKeyboardFocus(this)) {
             QColor ring = Theme::borderSelected();
-            painter.strokePath(continuousRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), buttonRadius - 1),
-                QPen(ring, 2));
+            painter.strokePath(
+                continuousRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), buttonRadius - 1), QPen(ring, 2));
         }
         painter.setPen(m_confirms ? Theme::bgCard() : Theme::text());
         painter.setFont(font());
@@ -79,8 +76,8 @@ private:
 
 } // namespace
 
-ConfirmationOverlay::ConfirmationOverlay(const ConfirmationRequest& request, std::function<void()> confirm,
-    std::function<void()> cancel, QWidget* parent)
+ConfirmationOverlay::ConfirmationOverlay(
+    const ConfirmationRequest& request, std::function<void()> confirm, std::function<void()> cancel, QWidget* parent)
     : QWidget(parent)
     , m_request(request)
     , m_confirm(std::move(confirm))
@@ -253,8 +250,8 @@ void ConfirmationOverlay::paintEvent(QPaintEvent*)
     const QPainterPath shape = continuousRoundedRect(card, cardRadius);
     paintSoftShadow(painter, shape, QColor(0, 0, 0, 46), 18, QPointF(0, 6));
     painter.fillPath(shape, Theme::surfaceGlass());
-    painter.strokePath(continuousRoundedRect(card.adjusted(0.25, 0.25, -0.25, -0.25), cardRadius),
-        QPen(Theme::borderSubtle(), 0.5));
+    painter.strokePath(
+        continuousRoundedRect(card.adjusted(0.25, 0.25, -0.25, -0.25), cardRadius), QPen(Theme::borderSubtle(), 0.5));
 }
 
 void ConfirmationOverlay::showEvent(QShowEvent* event)
@@ -266,15 +263,10 @@ void ConfirmationOverlay::showEvent(QShowEvent* event)
 void ConfirmationOverlay::keyPressEvent(QKeyEvent* event)
 {
     switch (event->key()) {
-    case Qt::Key_Escape:
-        answer(false);
-        return;
+    case Qt::Key_Escape: answer(false); return;
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        answer(true);
-        return;
-    default:
-        QWidget::keyPressEvent(event);
+    case Qt::Key_Enter: answer(true); return;
+    default: QWidget::keyPressEvent(event);
     }
 }
 

@@ -28,8 +28,8 @@ public:
     // The confirm button takes the keyboard focus this long after the card appears.
     static constexpr double focusDelay = 0.05;
 
-    ConfirmationOverlay(const ConfirmationRequest& request, std::function<void()> confirm,
-        std::function<void()> cancel, QWidget* parent = nullptr);
+    ConfirmationOverlay(const ConfirmationRequest& request, std::function<void()> confirm, std::function<void()> cancel,
+        QWidget* parent = nullptr);
 
     // Gives what lies beneath as it looks now; drawn blurred and dimmed behind the card.
     // Read when the overlay shows and whenever `refreshBackdrop` is called.

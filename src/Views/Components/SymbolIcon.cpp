@@ -71,12 +71,8 @@ public:
     {
         if (side <= 0 || !m_sources.contains(name))
             return {};
-        const QString key = QStringLiteral("%1|%2|%3|%4|%5")
-                                .arg(name)
-                                .arg(int(weight))
-                                .arg(side)
-                                .arg(color.rgba(), 8, 16)
-                                .arg(dpr);
+        const QString key
+            = QStringLiteral("%1|%2|%3|%4|%5").arg(name).arg(int(weight)).arg(side).arg(color.rgba(), 8, 16).arg(dpr);
         if (const QPixmap* cached = m_pixmaps.object(key))
             return *cached;
         QSvgRenderer* svg = renderer(name, weight);

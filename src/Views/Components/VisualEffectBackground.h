@@ -16,13 +16,9 @@
 class VisualEffectBackground : public QWidget {
     Q_OBJECT
 public:
-    enum class Material { hudWindow,
-        regular };
-    enum class BlendingMode { behindWindow,
-        withinWindow };
-    enum class Backdrop { opaque,
-        translucent,
-        blurred };
+    enum class Material { hudWindow, regular };
+    enum class BlendingMode { behindWindow, withinWindow };
+    enum class Backdrop { opaque, translucent, blurred };
 
     VisualEffectBackground(Material material, BlendingMode blendingMode, QWidget* parent = nullptr);
 

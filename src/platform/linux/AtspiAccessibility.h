@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AtspiFocusTracker.h"
 #include "AtspiElement.h"
+#include "AtspiFocusTracker.h"
 #include "AtspiTextOffsets.h"
 #include "platform/Accessibility.h"
 

@@ -110,23 +110,18 @@ std::optional<FieldKind> AtspiElement::kind()
         const bool multiLine = current && atspi_state_set_contains(current, ATSPI_STATE_MULTI_LINE);
         return multiLine ? FieldKind::multiLine : FieldKind::singleLine;
     }
-    case ATSPI_ROLE_PASSWORD_TEXT:
-        return FieldKind::password;
-    case ATSPI_ROLE_COMBO_BOX:
-        return FieldKind::singleLine;
-    default:
-        return FieldKind::other;
+    case ATSPI_ROLE_PASSWORD_TEXT: return FieldKind::password;
+    case ATSPI_ROLE_COMBO_BOX: return FieldKind::singleLine;
+    default: return FieldKind::other;
     }
 }
 
 bool AtspiElement::isEditableByToolkit()
 {
     switch (m_toolkit) {
-    case Toolkit::other:
-        return true;
+    case Toolkit::other: return true;
     case Toolkit::unknown:
-    case Toolkit::gtk4:
-        return false;
+    case Toolkit::gtk4: return false;
     case Toolkit::gecko: {
         const std::optional<int> role = atspiRole();
         return role == ATSPI_ROLE_ENTRY || role == ATSPI_ROLE_PASSWORD_TEXT || role == ATSPI_ROLE_COMBO_BOX;
@@ -228,13 +223,15 @@ std::optional<QString> AtspiElement::textBetween(qint64 start, qint64 end)
     return result;
 }
 
-std::optional<AtspiElement::Stretch> AtspiElement::stretch(qint64 from, qint64 to, std::optional<Anchor> anchor, bool withinText)
+std::optional<AtspiElement::Stretch> AtspiElement::stretch(
+    qint64 from, qint64 to, std::optional<Anchor> anchor, bool withinText)
 {
     // From the field's start, or from the last place converted when that is nearer: typing
     // moves the caret a few characters at a time, however long the text before it.
     if (!anchor) {
         const qint64 fromStart = to;
-        const qint64 fromAnchor = m_anchor ? std::max(to, m_anchor->offset) - std::min(from, m_anchor->offset) : fromStart;
+        const qint64 fromAnchor
+            = m_anchor ? std::max(to, m_anchor->offset) - std::min(from, m_anchor->offset) : fromStart;
         anchor = fromAnchor < fromStart ? *m_anchor : Anchor{};
     }
     const qint64 start = std::min(from, anchor->offset);
@@ -299,7 +296,9 @@ std::optional<AtspiElement::Stretch> AtspiElement::stretchOf(const TextRange& ra
 std::optional<qint64> AtspiElement::Stretch::indexOf(qint64 utf16) const
 {
     const qint64 index = utf16 - origin;
-    if (index < 0 || index > text.size() || (index > 0 && index < text.size() && text.at(index).isLowSurrogate() && text.at(index - 1).isHighSurrogate()))
+    if (index < 0 || index > text.size()
+        || (index > 0 && index < text.size() && text.at(index).isLowSurrogate()
+            && text.at(index - 1).isHighSurrogate()))
         return std::nullopt;
     return index;
 }
@@ -403,6 +402,5 @@ bool AtspiElement::isEqual(const AccessibleElement& other) const
     const AtspiObject* mine = ATSPI_OBJECT(m_accessible);
     const AtspiObject* theirs = ATSPI_OBJECT(element->m_accessible);
     return mine->app && theirs->app && mine->path && theirs->path
-        && std::strcmp(mine->app->bus_name, theirs->app->bus_name) == 0
-        && std::strcmp(mine->path, theirs->path) == 0;
+        && std::strcmp(mine->app->bus_name, theirs->app->bus_name) == 0 && std::strcmp(mine->path, theirs->path) == 0;
 }

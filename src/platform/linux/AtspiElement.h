@@ -9,11 +9,11 @@ typedef struct _AtspiAccessible AtspiAccessible;
 typedef struct _AtspiStateSet AtspiStateSet;
 
 // A UI element of another application reached through AT-SPI: roles and states mapped onto
-// field kinds, text ranges in UTF-16 units. Requests are bounded by the messaging timeout. Each costs a round trip through the
-// other application's event loop, and the engine asks several questions about one element at
-// once, so an element reads its role once and its states at most once per few milliseconds;
-// selection and text are always asked afresh, and only as much text as the range asked for
-// (plus, where the application counts characters, the way from the last place converted).
+// field kinds, text ranges in UTF-16 units. Requests are bounded by the messaging timeout. Each costs a round trip
+// through the other application's event loop, and the engine asks several questions about one element at once, so an
+// element reads its role once and its states at most once per few milliseconds; selection and text are always asked
+// afresh, and only as much text as the range asked for (plus, where the application counts characters, the way from the
+// last place converted).
 class AtspiElement : public AccessibleElement {
 public:
     // Toolkits whose fields need rules of their own.

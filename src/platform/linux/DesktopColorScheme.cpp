@@ -25,7 +25,8 @@ DesktopColorScheme::DesktopColorScheme(QDBusConnection bus, QObject* parent)
     if (qApp)
         qApp->installEventFilter(this);
     if (PortalSettings::subscribe(m_bus, this, SLOT(settingChanged(QString, QString, QDBusVariant))))
-        PortalSettings::read(m_bus, appearanceGroup, colorSchemeKey, this, [this](const QVariant& value) { take(value); });
+        PortalSettings::read(
+            m_bus, appearanceGroup, colorSchemeKey, this, [this](const QVariant& value) { take(value); });
 }
 
 Appearance DesktopColorScheme::appearance() const

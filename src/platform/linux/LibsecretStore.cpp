@@ -58,13 +58,12 @@ SecretStore::Status statusFor(const GError* error)
         case G_DBUS_ERROR_SPAWN_CHILD_SIGNALED:
         case G_DBUS_ERROR_SPAWN_FAILED:
         case G_DBUS_ERROR_SPAWN_SERVICE_INVALID:
-        case G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND:
-            return SecretStore::Status::unavailable;
-        default:
-            break;
+        case G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND: return SecretStore::Status::unavailable;
+        default: break;
         }
     }
-    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CLOSED) || g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT))
+    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CLOSED)
+        || g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT))
         return SecretStore::Status::unavailable;
     return SecretStore::Status::other;
 }
@@ -79,8 +78,8 @@ SecretService* openService()
 
 GHashTable* attributesFor(const QByteArray& service, const QByteArray& account)
 {
-    return secret_attributes_build(&genericPasswordSchema(), "service", service.constData(), "account",
-        account.constData(), nullptr);
+    return secret_attributes_build(
+        &genericPasswordSchema(), "service", service.constData(), "account", account.constData(), nullptr);
 }
 
 // The items of one pair, as one search call; owns the list.
@@ -95,7 +94,8 @@ public:
         }
         g_autoptr(GError) error = nullptr;
         GHashTable* attributes = attributesFor(service.toUtf8(), account.toUtf8());
-        m_items = secret_service_search_sync(secretService, &genericPasswordSchema(), attributes, flags, nullptr, &error);
+        m_items
+            = secret_service_search_sync(secretService, &genericPasswordSchema(), attributes, flags, nullptr, &error);
         g_hash_table_unref(attributes);
         if (error)
             m_status = statusFor(error);
@@ -118,8 +118,8 @@ private:
 
 SecretStore::Lookup LibsecretStore::lookup(const QString& service, const QString& account)
 {
-    const ItemSearch search(service, account,
-        static_cast<SecretSearchFlags>(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS));
+    const ItemSearch search(
+        service, account, static_cast<SecretSearchFlags>(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS));
     if (search.status() != Status::success)
         return {search.status(), std::nullopt};
     auto* item = static_cast<SecretItem*>(search.items()->data);

@@ -1,6 +1,5 @@
 #include "PasteboardTypes.h"
 
-
 namespace PasteboardTypes {
 
 namespace {

@@ -136,7 +136,8 @@ QStringList QtClipboardPasteboard::formats() const
     if (unanswered)
         result.append(unansweredFormat);
     // An owner that did not answer may answer again after a while.
-    m_formats = Formats{m_changeCount, result, unanswered ? QDeadlineTimer(unansweredRetryMilliseconds) : QDeadlineTimer()};
+    m_formats
+        = Formats{m_changeCount, result, unanswered ? QDeadlineTimer(unansweredRetryMilliseconds) : QDeadlineTimer()};
     return result;
 }
 

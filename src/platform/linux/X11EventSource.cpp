@@ -9,9 +9,8 @@
 
 #include <X11/X.h>
 
-X11EventSource::X11EventSource(
-    std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout, PostedKeyLedger& ledger,
-    X11KeyboardHold* hold)
+X11EventSource::X11EventSource(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout,
+    PostedKeyLedger& ledger, X11KeyboardHold* hold)
     : m_connection(std::move(connection))
     , m_layout(layout)
     , m_ledger(ledger)
@@ -21,8 +20,7 @@ X11EventSource::X11EventSource(
         m_recorder = std::make_unique<X11InputRecorder>(m_connection);
         QObject::connect(m_recorder.get(), &X11InputRecorder::recorded, m_recorder.get(),
             [this](const X11RecordedEvent& event) { handle(event); });
-        QObject::connect(m_recorder.get(), &X11InputRecorder::interrupted, m_recorder.get(),
-            [this] { interrupted(); });
+        QObject::connect(m_recorder.get(), &X11InputRecorder::interrupted, m_recorder.get(), [this] { interrupted(); });
     }
 }
 
@@ -37,7 +35,8 @@ bool X11EventSource::install(InputEventTypes types, Handler handler)
         return false;
     }
     if (!m_connection->hasExtension("RECORD")) {
-        m_unavailableReason = QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched.");
+        m_unavailableReason
+            = QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched.");
         return false;
     }
     if (!m_recorder->start()) {
@@ -114,11 +113,8 @@ void X11EventSource::handle(const X11RecordedEvent& event)
     case Button4:
     case Button5:
     case 6:
-    case 7:
-        input.type = InputEventType::scroll;
-        break;
-    default:
-        input.type = InputEventType::buttonPress;
+    case 7: input.type = InputEventType::scroll; break;
+    default: input.type = InputEventType::buttonPress;
     }
     deliver(input);
 }
@@ -153,8 +149,7 @@ void X11EventSource::handleKey(const X11RecordedEvent& event, quint64 tag)
     if (press) {
         // A held key repeats either as more presses while it is down or as a release and a press
         // with one time stamp, depending on the server.
-        repeated = m_keysDown.contains(keyCode)
-            || (m_lastReleasedKey == keyCode && m_lastReleaseTime == event.time);
+        repeated = m_keysDown.contains(keyCode) || (m_lastReleasedKey == keyCode && m_lastReleaseTime == event.time);
         m_keysDown.insert(keyCode);
     } else {
         m_keysDown.remove(keyCode);

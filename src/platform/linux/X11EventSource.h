@@ -19,8 +19,8 @@ class X11EventSource : public EventSource {
 public:
     // Without a connection (no X display) install() refuses and says why.
     // Keys that `hold` took are reported when it types them again, not when grabbed.
-    X11EventSource(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout,
-        PostedKeyLedger& ledger, X11KeyboardHold* hold = nullptr);
+    X11EventSource(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout, PostedKeyLedger& ledger,
+        X11KeyboardHold* hold = nullptr);
     ~X11EventSource() override;
 
     bool install(InputEventTypes types, Handler handler) override;

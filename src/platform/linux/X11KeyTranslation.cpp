@@ -42,7 +42,8 @@ namespace {
 
     bool isLatin1(KeySym symbol)
     {
-        return (symbol >= XK_space && symbol <= XK_asciitilde) || (symbol >= XK_nobreakspace && symbol <= XK_ydiaeresis);
+        return (symbol >= XK_space && symbol <= XK_asciitilde)
+            || (symbol >= XK_nobreakspace && symbol <= XK_ydiaeresis);
     }
 
 }

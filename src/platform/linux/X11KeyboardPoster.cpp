@@ -6,11 +6,11 @@
 #include "X11KeyboardHold.h"
 #include "X11KeyboardLayout.h"
 
+#include <QHash>
+#include <QSet>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include <QHash>
-#include <QSet>
 #include <array>
 
 namespace {
@@ -90,7 +90,8 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
     for (unsigned keyCode = 8; keyCode < 256; ++keyCode) {
         const unsigned bits = m_layout->modifierBits(keyCode);
         if (isDown(keys, keyCode) && bits != 0 && !m_layout->isLockKey(keyCode))
-            down.insert(keyCode, X11KeyTranslation::modifiers(bits, m_layout->altMask(), m_layout->superMask()) & postable);
+            down.insert(
+                keyCode, X11KeyTranslation::modifiers(bits, m_layout->altMask(), m_layout->superMask()) & postable);
     }
     const QHash<unsigned, Qt::KeyboardModifiers> heldByUser = down;
     QSet<unsigned> liftedFromUser;

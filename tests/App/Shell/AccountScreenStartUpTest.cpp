@@ -1,5 +1,5 @@
-#include "AppShellFixture.h"
 #include "App/Shell/PopoverKeyHandler.h"
+#include "AppShellFixture.h"
 #include "BackendSignIn.h"
 #include "FakeBrowser.h"
 #include "MemoryCredentialStorage.h"
@@ -8,9 +8,9 @@
 #include "Services/SupabaseSyncRemote.h"
 #include "Services/SyncCoordinator.h"
 #include "TestBackend.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/account/AccountView.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
-#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 
 #include <QAction>
@@ -34,7 +34,8 @@ protected:
 
     TestBackend cloud;
     FakeBrowser browser;
-    AuthService auth{cloud.client(), std::make_unique<MemoryCredentialStorage>(), browser, BackendSignIn::fetchRedirect(cloud)};
+    AuthService auth{
+        cloud.client(), std::make_unique<MemoryCredentialStorage>(), browser, BackendSignIn::fetchRedirect(cloud)};
     BackgroundSyncManager sync{auth, std::make_unique<SupabaseSyncRemote>(cloud.client()), cloud.projectURL(), true};
 };
 

@@ -1,6 +1,6 @@
 #include "AppShellFixture.h"
-#include "Views/MenuBar/achievements/AchievementUnlockToast.h"
 #include "Services/AchievementCatalog.h"
+#include "Views/MenuBar/achievements/AchievementUnlockToast.h"
 #include "Views/MenuBar/achievements/AchievementsView.h"
 
 #include <QTest>

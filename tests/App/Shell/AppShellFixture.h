@@ -6,8 +6,8 @@
 #include "ManualClock.h"
 #include "ManualScheduler.h"
 #include "Models/UserData.h"
-#include "Persistence/LocalStore.h"
 #include "Models/VelmoraJSON.h"
+#include "Persistence/LocalStore.h"
 #include "ScriptedEventSource.h"
 #include "TempDir.h"
 #include "Utilities/Notifications.h"
@@ -88,7 +88,10 @@ protected:
     }
 
     // Writes the library file before the start.
-    void writeLibrary(const UserData& library) const { dir.write(QStringLiteral("data.json"), VelmoraJSON::encode(library)); }
+    void writeLibrary(const UserData& library) const
+    {
+        dir.write(QStringLiteral("data.json"), VelmoraJSON::encode(library));
+    }
     void writeSettings(const AppSettings& settings) const
     {
         dir.write(QStringLiteral("settings.json"), VelmoraJSON::encode(settings));

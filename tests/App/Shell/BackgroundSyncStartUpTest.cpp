@@ -4,8 +4,8 @@
 #include "Models/SyncFailure.h"
 #include "Services/BackgroundSyncManager.h"
 #include "Services/SyncCoordinator.h"
-#include "Views/MenuBar/recovery/StorageRecoveryView.h"
 #include "Views/Components/ConfirmationOverlay.h"
+#include "Views/MenuBar/recovery/StorageRecoveryView.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 #include "Views/WidgetLookup.h"
 
@@ -29,7 +29,8 @@ protected:
     ~BackgroundSyncStartUp() override { delegate.reset(); }
 
     FakeCredentialsProvider signedIn;
-    BackgroundSyncManager sync{signedIn, std::make_unique<MemorySyncRemote>(), QStringLiteral("https://example.supabase.co"), true};
+    BackgroundSyncManager sync{
+        signedIn, std::make_unique<MemorySyncRemote>(), QStringLiteral("https://example.supabase.co"), true};
 };
 
 TEST_F(BackgroundSyncStartUp, SignedInWithStorageReadySyncIsWiredAtLaunch)
@@ -90,7 +91,8 @@ TEST_F(BackgroundSyncStartUp, TheRecoveryScreenPausesSyncBeforeAFreshStart)
     sync.coordinator().run();
     ASSERT_EQ(sync.coordinator().message(), SyncFailure(SyncFailure::Kind::storageUnavailable).errorDescription());
 
-    QTest::mouseClick(visibleButton(shell->recoveryView(), QStringLiteral("Save a copy and start fresh")), Qt::LeftButton);
+    QTest::mouseClick(
+        visibleButton(shell->recoveryView(), QStringLiteral("Save a copy and start fresh")), Qt::LeftButton);
     QTest::mouseClick(shell->recoveryView()->questionOverlay()->confirmButton(), Qt::LeftButton);
 
     EXPECT_EQ(sync.coordinator().message(), QStringLiteral("Sync paused. Local files are unchanged by this pause."));

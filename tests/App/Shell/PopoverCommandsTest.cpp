@@ -1,5 +1,5 @@
-#include "App/State/AppState.h"
 #include "App/State/PopoverCommands.h"
+#include "App/State/AppState.h"
 #include "Persistence/LocalStore.h"
 #include "TempDir.h"
 #include "Utilities/Notifications.h"
@@ -21,16 +21,15 @@ struct PopoverCommandsTest : ::testing::Test {
     AppState state{store};
     QStringList windowCalls;
     PopoverCommands commands{state,
-        {[this] { windowCalls << QStringLiteral("quit"); },
-            [this] { windowCalls << QStringLiteral("close"); },
+        {[this] { windowCalls << QStringLiteral("quit"); }, [this] { windowCalls << QStringLiteral("close"); },
             [this] { windowCalls << QStringLiteral("endEditing"); }}};
     QStringList posted;
     QObject context;
 
     void SetUp() override
     {
-        for (const QString& name : {Notifications::velmoraEditShortcut, Notifications::velmoraMoveSelection,
-                 Notifications::velmoraNewFolder})
+        for (const QString& name :
+            {Notifications::velmoraEditShortcut, Notifications::velmoraMoveSelection, Notifications::velmoraNewFolder})
             NotificationCenter::instance().observe(name, &context, [this, name](const QVariant&) { posted << name; });
         state.updateSettings([](AppSettings& s) { s.confirmDelete = false; });
     }
@@ -81,8 +80,8 @@ TEST_F(PopoverCommandsTest, CountedToastsUseSingularAndPlural)
 
 TEST_F(PopoverCommandsTest, ReturnOpensAFolderOrEditsAShortcut)
 {
-    const QString folder = *state.addGroup(QStringLiteral("Work"), std::nullopt, std::nullopt, std::nullopt,
-        QStringLiteral("private"));
+    const QString folder
+        = *state.addGroup(QStringLiteral("Work"), std::nullopt, std::nullopt, std::nullopt, QStringLiteral("private"));
     state.addShortcut(QStringLiteral("/a"), QStringLiteral("x"), std::nullopt);
     EXPECT_FALSE(commands.handle(Qt::Key_Return, none, false));
     state.setSearchQuery(QStringLiteral("wo"));
@@ -98,10 +97,10 @@ TEST_F(PopoverCommandsTest, ReturnOpensAFolderOrEditsAShortcut)
 
 TEST_F(PopoverCommandsTest, EscapeAndDeleteClearTheSelectionOrGoUpAndLetThroughAtTheTop)
 {
-    const QString outer = *state.addGroup(QStringLiteral("Outer"), std::nullopt, std::nullopt, std::nullopt,
-        QStringLiteral("private"));
-    const QString inner = *state.addGroup(QStringLiteral("Inner"), outer, std::nullopt, std::nullopt,
-        QStringLiteral("private"));
+    const QString outer
+        = *state.addGroup(QStringLiteral("Outer"), std::nullopt, std::nullopt, std::nullopt, QStringLiteral("private"));
+    const QString inner
+        = *state.addGroup(QStringLiteral("Inner"), outer, std::nullopt, std::nullopt, QStringLiteral("private"));
     state.setCurrentGroupId(inner);
     state.setSelectedIds({outer});
     EXPECT_TRUE(commands.handle(Qt::Key_Escape, none, false));
@@ -119,7 +118,8 @@ TEST_F(PopoverCommandsTest, APendingQuestionKeepsReturnAndEscapeForItself)
 {
     state.addShortcut(QStringLiteral("/a"), QStringLiteral("x"), std::nullopt);
     state.setSelectedIds({idOf(QStringLiteral("/a"))});
-    state.requestConfirmation({QStringLiteral("Delete?"), std::nullopt, QStringLiteral("Delete"), std::nullopt, true, [] {}});
+    state.requestConfirmation(
+        {QStringLiteral("Delete?"), std::nullopt, QStringLiteral("Delete"), std::nullopt, true, [] {}});
     EXPECT_FALSE(commands.handle(Qt::Key_Return, none, false));
     EXPECT_FALSE(commands.handle(Qt::Key_Escape, none, false));
     EXPECT_EQ(state.selectedIds().size(), 1);

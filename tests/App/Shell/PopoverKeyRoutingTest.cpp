@@ -2,6 +2,7 @@
 #include "AppShellFixture.h"
 #include "LibraryFixtures.h"
 #include "Utilities/ToastManager.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/achievements/AchievementsView.h"
 #include "Views/MenuBar/achievements/BadgeCard.h"
 #include "Views/MenuBar/achievements/FilterChip.h"
@@ -11,7 +12,6 @@
 #include "Views/MenuBar/forms/ShortcutFormView.h"
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
-#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 
 #include <QAbstractButton>
@@ -45,8 +45,7 @@ protected:
 
     MenuBarPopover& shell() { return *qobject_cast<MenuBarPopover*>(popover().content()); }
     QString screen() { return shell().screen().tag(); }
-    template <class Screen>
-    Screen* shown() { return qobject_cast<Screen*>(shell().currentScreenWidget()); }
+    template <class Screen> Screen* shown() { return qobject_cast<Screen*>(shell().currentScreenWidget()); }
 
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
@@ -238,9 +237,7 @@ TEST_F(PopoverKeyRouting, TabReachesTheBadgesAndTheChipsInViewAndReturnOpensTheS
     settle();
     auto* page = shown<AchievementsView>();
     ASSERT_NE(page, nullptr);
-    const auto inView = [](const QWidget* widget) {
-        return !widget->visibleRegion().isEmpty();
-    };
+    const auto inView = [](const QWidget* widget) { return !widget->visibleRegion().isEmpty(); };
     BadgeCard* card = nullptr;
     for (int tabs = 0; tabs < 60; ++tabs) {
         press(Qt::Key_Tab);

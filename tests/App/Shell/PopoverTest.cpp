@@ -1,6 +1,6 @@
 #include "App/Shell/PopoverKeyHandler.h"
-#include "AppShellFixture.h"
 #include "App/Shell/StatusItem.h"
+#include "AppShellFixture.h"
 #include "LibraryFixtures.h"
 
 #include <QCursor>
@@ -45,7 +45,8 @@ protected:
     void writeLibraryWithOneShortcut()
     {
         UserData library = UserData::empty();
-        library.shortcuts = {LibraryFixtures::shortcut(QStringLiteral("00000000-0000-4000-8000-000000000001"), QStringLiteral("/a"))};
+        library.shortcuts
+            = {LibraryFixtures::shortcut(QStringLiteral("00000000-0000-4000-8000-000000000001"), QStringLiteral("/a"))};
         writeLibrary(library);
     }
 
@@ -211,8 +212,10 @@ TEST_F(Popover, LibraryShortcutsActWhileNoTextIsEdited)
 {
     writeLibrary([] {
         UserData library = UserData::empty();
-        library.shortcuts = {LibraryFixtures::shortcut(QStringLiteral("00000000-0000-4000-8000-000000000001"), QStringLiteral("/a")),
-            LibraryFixtures::shortcut(QStringLiteral("00000000-0000-4000-8000-000000000002"), QStringLiteral("/b"), std::nullopt, 1)};
+        library.shortcuts
+            = {LibraryFixtures::shortcut(QStringLiteral("00000000-0000-4000-8000-000000000001"), QStringLiteral("/a")),
+                LibraryFixtures::shortcut(
+                    QStringLiteral("00000000-0000-4000-8000-000000000002"), QStringLiteral("/b"), std::nullopt, 1)};
         return library;
     }());
     FieldContent content;
@@ -254,8 +257,8 @@ TEST_F(Popover, AFocusedButtonKeepsReturnForItself)
     ASSERT_TRUE(delegate->keyMonitor()->isEditingText());
     QObject context;
     int editRequests = 0;
-    NotificationCenter::instance().observe(Notifications::velmoraEditShortcut, &context,
-        [&](const QVariant&) { ++editRequests; });
+    NotificationCenter::instance().observe(
+        Notifications::velmoraEditShortcut, &context, [&](const QVariant&) { ++editRequests; });
     press(Qt::Key_Space);
     EXPECT_EQ(content.buttonPresses, 1);
     press(Qt::Key_Return);

@@ -111,8 +111,8 @@ TEST(SingleInstance, ASocketLeftBehindByACrashIsTakenOver)
     ASSERT_TRUE(ended.waitForFinished());
     dir.write(QStringLiteral("velmora.socket"), QByteArray());
     dir.write(QStringLiteral("velmora.socket.lock"),
-        QByteArray::number(pid) + "\ntrue\n" + QSysInfo::machineHostName().toUtf8() + '\n'
-            + QSysInfo::machineUniqueId() + '\n' + QSysInfo::bootUniqueId() + '\n');
+        QByteArray::number(pid) + "\ntrue\n" + QSysInfo::machineHostName().toUtf8() + '\n' + QSysInfo::machineUniqueId()
+            + '\n' + QSysInfo::bootUniqueId() + '\n');
     SingleInstance next(socket);
     EXPECT_TRUE(next.claim());
     QSignalSpy asked(&next, &SingleInstance::activationRequested);

@@ -4,8 +4,8 @@
 #include "Services/TutorialManager.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/ConfirmationOverlay.h"
-#include "Views/MenuBar/shell/MenuBarPopover.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
+#include "Views/MenuBar/shell/MenuBarPopover.h"
 
 namespace {
 
@@ -17,7 +17,8 @@ UserData libraryWith(std::initializer_list<std::pair<QString, QString>> pairs)
 {
     UserData library = UserData::empty();
     for (const auto& [trigger, expansion] : pairs) {
-        Shortcut s = shortcut(QStringLiteral("00000000-0000-4000-8000-00000000000%1").arg(library.shortcuts.size() + 1), trigger);
+        Shortcut s = shortcut(
+            QStringLiteral("00000000-0000-4000-8000-00000000000%1").arg(library.shortcuts.size() + 1), trigger);
         s.expansion = expansion;
         s.order = library.shortcuts.size();
         library.shortcuts.append(s);
@@ -25,8 +26,7 @@ UserData libraryWith(std::initializer_list<std::pair<QString, QString>> pairs)
     return library;
 }
 
-class StartUp : public AppShellFixture {
-};
+class StartUp : public AppShellFixture { };
 
 TEST_F(StartUp, WithStorageAndPermissionTheEngineStartsOnceAndThePollStopsAtItsFirstTick)
 {
@@ -206,7 +206,8 @@ TEST_F(StartUp, TheMatcherIsRebuiltForShortcutChangesOnly)
 {
     writeLibrary(libraryWith({{QStringLiteral("/sig"), QStringLiteral("Best regards")}}));
     launchAndSettle();
-    ASSERT_TRUE(state().addGroup(QStringLiteral("Work"), std::nullopt, std::nullopt, std::nullopt, QStringLiteral("private")));
+    ASSERT_TRUE(
+        state().addGroup(QStringLiteral("Work"), std::nullopt, std::nullopt, std::nullopt, QStringLiteral("private")));
     const QString folderId = state().userData().groups.first().id;
     const quint64 before = delegate->engine().generation();
 

@@ -39,7 +39,9 @@ protected:
 TEST_F(StatusMenu, ListsItsItemsInOrderWithTheirKeys)
 {
     launchAndSettle();
-    EXPECT_EQ(shownTitles(), (QStringList{"New Shortcut", "New Folder", "--", "Disable Expansion", "--", "0 expansions \u2022 0s saved", "--", "Replay Tutorial", "--", "Quit Velmora"}));
+    EXPECT_EQ(shownTitles(),
+        (QStringList{"New Shortcut", "New Folder", "--", "Disable Expansion", "--", "0 expansions \u2022 0s saved",
+            "--", "Replay Tutorial", "--", "Quit Velmora"}));
     EXPECT_EQ(item("New Shortcut")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
     EXPECT_EQ(item("New Folder")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     EXPECT_EQ(item("Quit Velmora")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));

@@ -5,6 +5,7 @@
 
 #include "App/Shell/PopoverKeyHandler.h"
 #include "Services/TutorialManager.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/Components/GlassButton.h"
 #include "Views/Components/GlassTextInput.h"
 #include "Views/Components/SymbolButton.h"
@@ -12,7 +13,6 @@
 #include "Views/MenuBar/list/MainListHeader.h"
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
-#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 #include "Views/MenuBar/tutorial/CelebrationView.h"
 #include "Views/MenuBar/tutorial/FloatingTutorialHelper.h"

@@ -1,13 +1,13 @@
 #include "App/State/AppState.h"
-#include "LibraryEditing.h"
-#include "platform/PlainTextClipboard.h"
 #include "FailingStore.h"
+#include "LibraryEditing.h"
 #include "ManualClock.h"
 #include "ManualScheduler.h"
 #include "Persistence/LocalStore.h"
 #include "Services/Achievement.h"
 #include "TempDir.h"
 #include "Utilities/ToastManager.h"
+#include "platform/PlainTextClipboard.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -151,7 +151,8 @@ TEST_F(AppStateTest, AddingAndUpdatingRefuseTakenTriggersWithTheirMessages)
     EXPECT_FALSE(state->addShortcut(QStringLiteral("/b"), QString(), std::nullopt));
     ASSERT_TRUE(state->addShortcut(QStringLiteral("/b"), QStringLiteral("y"), std::nullopt));
     EXPECT_FALSE(state->updateShortcut(shortcutId("/b"), QStringLiteral("caf\u00e9"), std::nullopt));
-    EXPECT_EQ(ToastManager::shared().message(), QStringLiteral("That trigger is already used. Choose a unique trigger."));
+    EXPECT_EQ(
+        ToastManager::shared().message(), QStringLiteral("That trigger is already used. Choose a unique trigger."));
     EXPECT_TRUE(state->updateShortcut(shortcutId("/b"), QStringLiteral("/b"), QStringLiteral("new text")));
     EXPECT_EQ(byTrigger(QStringLiteral("/b"))->expansion, QStringLiteral("new text"));
 }
@@ -206,8 +207,10 @@ TEST_F(AppStateTest, UpdatingAFolderKeepsAnIconOrColourNotGivenAndClearsOneGiven
 TEST_F(AppStateTest, DeletingAFolderRemovesItsTreeAndLeavesTombstones)
 {
     state->addGroup(QStringLiteral("A"), std::nullopt, std::nullopt, std::nullopt, QStringLiteral("private"));
-    state->addGroup(QStringLiteral("B"), groupId(QStringLiteral("A")), std::nullopt, std::nullopt, QStringLiteral("private"));
-    state->addGroup(QStringLiteral("C"), groupId(QStringLiteral("B")), std::nullopt, std::nullopt, QStringLiteral("private"));
+    state->addGroup(
+        QStringLiteral("B"), groupId(QStringLiteral("A")), std::nullopt, std::nullopt, QStringLiteral("private"));
+    state->addGroup(
+        QStringLiteral("C"), groupId(QStringLiteral("B")), std::nullopt, std::nullopt, QStringLiteral("private"));
     state->addShortcut(QStringLiteral("/c"), QStringLiteral("x"), groupId(QStringLiteral("C")));
     state->addShortcut(QStringLiteral("/top"), QStringLiteral("x"), std::nullopt);
     state->deleteGroup(groupId(QStringLiteral("A")));
@@ -354,8 +357,10 @@ TEST_F(AppStateTest, BreadcrumbsRunFromTheOutermostFolder)
 {
     EXPECT_TRUE(state->breadcrumbs().isEmpty());
     state->addGroup(QStringLiteral("A"), std::nullopt, std::nullopt, std::nullopt, QStringLiteral("private"));
-    state->addGroup(QStringLiteral("B"), groupId(QStringLiteral("A")), std::nullopt, std::nullopt, QStringLiteral("private"));
-    state->addGroup(QStringLiteral("C"), groupId(QStringLiteral("B")), std::nullopt, std::nullopt, QStringLiteral("private"));
+    state->addGroup(
+        QStringLiteral("B"), groupId(QStringLiteral("A")), std::nullopt, std::nullopt, QStringLiteral("private"));
+    state->addGroup(
+        QStringLiteral("C"), groupId(QStringLiteral("B")), std::nullopt, std::nullopt, QStringLiteral("private"));
     state->setCurrentGroupId(groupId(QStringLiteral("C")));
     QStringList names;
     for (const Group& g : state->breadcrumbs())

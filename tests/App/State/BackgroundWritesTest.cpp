@@ -9,9 +9,9 @@
 #include <QEventLoop>
 #include <QSignalSpy>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <cerrno>
 #include <condition_variable>
+#include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -73,8 +73,10 @@ struct BackgroundWritesTest : ::testing::Test {
     void open(int statisticsDelayMs)
     {
         state.reset();
-        store = std::make_unique<LocalStore>(dir.path(),
-            [this](const QByteArray& bytes, const QString& path, FileIO::Access access) { gate.write(bytes, path, access); });
+        store = std::make_unique<LocalStore>(
+            dir.path(), [this](const QByteArray& bytes, const QString& path, FileIO::Access access) {
+                gate.write(bytes, path, access);
+            });
         store->setBackgroundWrites(true, statisticsDelayMs);
         state = std::make_unique<AppState>(*store);
         state->updateSettings([](AppSettings& s) { s.confirmDelete = false; });

@@ -138,7 +138,8 @@ TEST(PopoverKeyboardShortcuts, EveryDeclaredKeyRunsItsCommandWithEveryModifierIt
                     continue;
                 for (const bool editing : editingStates(binding.when)) {
                     EXPECT_EQ(commandFor(binding.key, binding.modifiers | extra, editing), declaration.command)
-                        << "key " << binding.key << " modifiers " << (binding.modifiers | extra).toInt() << " editing " << editing;
+                        << "key " << binding.key << " modifiers " << (binding.modifiers | extra).toInt() << " editing "
+                        << editing;
                 }
             }
         }

@@ -20,10 +20,13 @@ namespace {
 // service and background sync.
 struct Computer {
     Computer(TestBackend& backend, ExternalBrowser& browser)
-        : auth(backend.client(), std::make_unique<MemoryCredentialStorage>(), browser, BackendSignIn::fetchRedirect(backend))
+        : auth(backend.client(), std::make_unique<MemoryCredentialStorage>(), browser,
+            BackendSignIn::fetchRedirect(backend))
         , sync(auth,
               std::make_unique<SupabaseSyncRemote>(backend.client(),
-                  [configuration = backend.configuration()] { BackendConfiguration::requireLibrarySync(configuration); }),
+                  [configuration = backend.configuration()] {
+                      BackendConfiguration::requireLibrarySync(configuration);
+                  }),
               backend.projectURL(), true)
     {
     }
@@ -46,9 +49,8 @@ protected:
 
     bool settle()
     {
-        return BackendSignIn::waitUntil(scheduler, [&] {
-            return !office.sync.coordinator().isSyncing() && !home.sync.coordinator().isSyncing();
-        });
+        return BackendSignIn::waitUntil(
+            scheduler, [&] { return !office.sync.coordinator().isSyncing() && !home.sync.coordinator().isSyncing(); });
     }
 
     // Lets time pass a second at a time, waiting for the network after each, so that no
@@ -84,12 +86,14 @@ protected:
 
 TEST_F(TwoComputersBackendTest, EditsOnBothComputersConverge)
 {
-    ASSERT_TRUE(office.machine.state->addShortcut(QStringLiteral("/sig"), QStringLiteral("Best regards"), std::nullopt));
+    ASSERT_TRUE(
+        office.machine.state->addShortcut(QStringLiteral("/sig"), QStringLiteral("Best regards"), std::nullopt));
     answerReview(office, Choice::useLocal);
     answerReview(home, Choice::useCloud);
     ASSERT_TRUE(home.machine.snapshot().matches(office.machine.snapshot()));
 
-    ASSERT_TRUE(office.machine.state->addShortcut(QStringLiteral("/addr"), QStringLiteral("Main Street 1"), std::nullopt));
+    ASSERT_TRUE(
+        office.machine.state->addShortcut(QStringLiteral("/addr"), QStringLiteral("Main Street 1"), std::nullopt));
     home.machine.state->updateSettings([](AppSettings& s) { s.theme = QStringLiteral("dark"); });
     ASSERT_TRUE(passTime(BackgroundSyncManager::timerInterval));
 
@@ -120,7 +124,8 @@ TEST_F(TwoComputersBackendTest, IdleComputersStopWritingOnceTheyAgree)
 TEST_F(TwoComputersBackendTest, StatisticsAndSettingsFromTheOtherComputerLeaveTheOpenFolderSelectionAndUndo)
 {
     AppState& state = *office.machine.state;
-    const std::optional<QString> folder = state.addGroup(QStringLiteral("Work"), std::nullopt, std::nullopt, std::nullopt, QStringLiteral("visible"));
+    const std::optional<QString> folder
+        = state.addGroup(QStringLiteral("Work"), std::nullopt, std::nullopt, std::nullopt, QStringLiteral("visible"));
     ASSERT_TRUE(folder);
     answerReview(office, Choice::useLocal);
     answerReview(home, Choice::useCloud);
@@ -141,7 +146,8 @@ TEST_F(TwoComputersBackendTest, StatisticsAndSettingsFromTheOtherComputerLeaveTh
     EXPECT_TRUE(state.canUndo());
 
     // A library change from there still starts the list afresh.
-    ASSERT_TRUE(home.machine.state->addShortcut(QStringLiteral("/addr"), QStringLiteral("Main Street 1"), std::nullopt));
+    ASSERT_TRUE(
+        home.machine.state->addShortcut(QStringLiteral("/addr"), QStringLiteral("Main Street 1"), std::nullopt));
     ASSERT_TRUE(passTime(BackgroundSyncManager::timerInterval));
     ASSERT_EQ(state.userData().shortcuts.size(), 2);
     EXPECT_FALSE(state.currentGroupId());

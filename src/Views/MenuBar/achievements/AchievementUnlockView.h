@@ -21,8 +21,7 @@ class QVariantAnimation;
 class AchievementUnlockView : public QWidget {
     Q_OBJECT
 public:
-    enum class Phase { locked,
-        unlocked };
+    enum class Phase { locked, unlocked };
 
     static constexpr int panelWidth = 180;
     static constexpr int panelHeight = 200;

@@ -13,8 +13,8 @@
 #include <QMimeData>
 #include <QMouseEvent>
 
-LibraryItemCard::LibraryItemCard(AppState& appState, const QString& id, ScreenBinding screen,
-    PopoverCommands& commands, QWidget* parent)
+LibraryItemCard::LibraryItemCard(
+    AppState& appState, const QString& id, ScreenBinding screen, PopoverCommands& commands, QWidget* parent)
     : GlassCard(parent)
     , m_appState(appState)
     , m_commands(commands)

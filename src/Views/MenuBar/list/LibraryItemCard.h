@@ -37,8 +37,8 @@ public:
     void retire();
 
 protected:
-    LibraryItemCard(AppState& appState, const QString& id, ScreenBinding screen, PopoverCommands& commands,
-        QWidget* parent);
+    LibraryItemCard(
+        AppState& appState, const QString& id, ScreenBinding screen, PopoverCommands& commands, QWidget* parent);
 
     virtual void doubleClick() = 0;
 

@@ -72,8 +72,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    template <class Card>
-    QList<Card*> cardsOfKind() const;
+    template <class Card> QList<Card*> cardsOfKind() const;
     void readLibrary();
     void countTriggerChange(const SharedEnds& ends);
     void refresh();

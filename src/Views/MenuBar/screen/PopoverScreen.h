@@ -10,15 +10,7 @@
 // change of `tag()`, so switching from one folder's editor to another's is not one.
 class PopoverScreen {
 public:
-    enum class Kind { main,
-        newShortcut,
-        editShortcut,
-        newFolder,
-        editFolder,
-        settings,
-        account,
-        stats,
-        achievements };
+    enum class Kind { main, newShortcut, editShortcut, newFolder, editFolder, settings, account, stats, achievements };
 
     PopoverScreen() = default;
     static PopoverScreen main() { return PopoverScreen(Kind::main); }

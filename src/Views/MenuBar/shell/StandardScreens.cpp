@@ -2,13 +2,13 @@
 
 #include "App/State/AppState.h"
 #include "App/State/PopoverCommands.h"
-#include "Views/MenuBar/forms/FolderFormView.h"
-#include "Views/MenuBar/chooser/IconChooserSheet.h"
-#include "Views/MenuBar/list/MainListView.h"
-#include "Views/MenuBar/forms/ShortcutFormView.h"
 #include "Views/MenuBar/account/AccountView.h"
-#include "Views/MenuBar/settings/SettingsView.h"
 #include "Views/MenuBar/achievements/AchievementsView.h"
+#include "Views/MenuBar/chooser/IconChooserSheet.h"
+#include "Views/MenuBar/forms/FolderFormView.h"
+#include "Views/MenuBar/forms/ShortcutFormView.h"
+#include "Views/MenuBar/list/MainListView.h"
+#include "Views/MenuBar/settings/SettingsView.h"
 #include "Views/MenuBar/stats/StatsView.h"
 #include "platform/Desktop.h"
 
@@ -19,8 +19,7 @@ namespace {
 
 // An editor screen: built with the state and a copy of the record it edits (none for a new
 // one); it leaves through the binding.
-template <class Form, class Record>
-PopoverScreenFactory editorScreen(const Record* (PopoverScreen::*record)() const)
+template <class Form, class Record> PopoverScreenFactory editorScreen(const Record* (PopoverScreen::*record)() const)
 {
     return [record](const PopoverScreenContext& context) {
         const Record* editing = (context.screen.*record)();
@@ -37,15 +36,14 @@ PopoverScreenFactory folderEditorScreen()
     return [form = editorScreen<FolderFormView>(&PopoverScreen::group)](const PopoverScreenContext& context) {
         auto* editor = static_cast<FolderFormView*>(form(context));
         AppState* state = &context.appState;
-        QObject::connect(editor, &FolderFormView::openIconChooser, editor,
-            [editor, state](const std::optional<QString>& current) {
+        QObject::connect(
+            editor, &FolderFormView::openIconChooser, editor, [editor, state](const std::optional<QString>& current) {
                 auto* chooser = new IconChooserSheet(*state, current, editor);
                 QObject::connect(chooser, &IconChooserSheet::picked, editor,
                     [editor](const QString& key) { editor->pickIcon(key); });
-                QObject::connect(chooser, &IconChooserSheet::iconCleared, editor,
-                    [editor] { editor->pickIcon(std::nullopt); });
-                QObject::connect(chooser, &IconChooserSheet::dismissed, editor,
-                    &FolderFormView::closeIconChooser);
+                QObject::connect(
+                    chooser, &IconChooserSheet::iconCleared, editor, [editor] { editor->pickIcon(std::nullopt); });
+                QObject::connect(chooser, &IconChooserSheet::dismissed, editor, &FolderFormView::closeIconChooser);
                 editor->presentIconChooser(chooser);
                 chooser->present();
             });

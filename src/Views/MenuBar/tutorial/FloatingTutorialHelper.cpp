@@ -38,8 +38,8 @@ protected:
 
 } // namespace
 
-FloatingTutorialHelper::FloatingTutorialHelper(const QStringList& triggers, const std::function<void()>& onSkip,
-    QWidget* parent)
+FloatingTutorialHelper::FloatingTutorialHelper(
+    const QStringList& triggers, const std::function<void()>& onSkip, QWidget* parent)
     : TutorialPanel(panelSize, parent)
     , m_trigger(triggers.isEmpty() ? QStringLiteral("/hello") : triggers.first())
 {
@@ -60,7 +60,8 @@ FloatingTutorialHelper::FloatingTutorialHelper(const QStringList& triggers, cons
     instruction->setSpacing(6);
     instruction->addWidget(new ThemedLabel(QStringLiteral("Type"), 12, QFont::Normal, &Theme::text, this));
     instruction->addWidget(new TriggerChip(m_trigger, this));
-    instruction->addWidget(new ThemedLabel(QStringLiteral("in the message field."), 12, QFont::Normal, &Theme::text, this));
+    instruction->addWidget(
+        new ThemedLabel(QStringLiteral("in the message field."), 12, QFont::Normal, &Theme::text, this));
     instruction->addStretch(1);
     column->addLayout(instruction);
 
