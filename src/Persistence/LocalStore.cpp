@@ -354,9 +354,11 @@ template <class Value> bool LocalStore::save(Resource resource, SafeJSONFile<Val
 UserData LocalStore::loadData()
 {
     flushWrites();
-    UserData data = load(Resource::library, m_library, UserData::empty());
-    if (m_loaded.contains(Resource::library))
-        m_libraryEncoder.adopt(m_library.rememberedBytes(), data);
+    m_writeFailures.remove(Resource::library);
+    UserData data = UserData::empty();
+    QByteArray read;
+    if (attempt(Resource::library, [&] { data = m_library.load(&read); }))
+        m_libraryEncoder.adopt(std::move(read), data);
     return data;
 }
 

@@ -141,6 +141,26 @@ TEST_F(SafeJSONFileTest, AnyByteChangedOutsideIsReportedAndNeverOverwritten)
     EXPECT_TRUE(written.isEmpty());
 }
 
+TEST_F(SafeJSONFileTest, ALargeFileIsToldApartFromOneOfTheSameSizeWithOneByteChanged)
+{
+    // Large enough for its digest to be taken while it is decoded.
+    const Note large{QStringLiteral("kept ") + QString(3 * 1024 * 1024, QLatin1Char('x'))};
+    const QByteArray original = bytesOf(large);
+    dir.write(QStringLiteral("note.json"), original);
+    const Note loaded = file.load();
+    file.save(loaded);
+    EXPECT_TRUE(written.isEmpty());
+    EXPECT_EQ(file.verifiedValue().text, large.text);
+
+    const QByteArray outside = QByteArray(original).replace("kept", "kepT");
+    ASSERT_EQ(outside.size(), original.size());
+    dir.write(QStringLiteral("note.json"), outside);
+    EXPECT_EQ(errorThrownBy<Failure>([&] { file.save({QStringLiteral("mine")}); }), Failure(Failure::changedOnDisk));
+    EXPECT_EQ(errorThrownBy<Failure>([&] { file.verifiedValue(); }), Failure(Failure::changedOnDisk));
+    EXPECT_EQ(dir.read(QStringLiteral("note.json")), outside);
+    EXPECT_TRUE(written.isEmpty());
+}
+
 TEST_F(SafeJSONFileTest, AFileOrBackupThatAppearsAfterAnEmptyLoadIsReportedAsChanged)
 {
     for (const QString& name : {QStringLiteral("note.json"), QStringLiteral("note.json.backup")}) {
