@@ -90,7 +90,7 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
             const std::optional<EditableTextField::State> state = event.field->state();
             if (!state || !state->focused || !state->editable)
                 return;
-            secret = state->secret;
+            secret = state->kind == FieldKind::password;
         } else if (event.kind != Kind::focused) {
             return;
         }
@@ -170,7 +170,7 @@ void FieldTypingFollower::typed(const TextFieldEvent& event)
         const std::optional<EditableTextField::State> state = event.field->state();
         if (!state)
             return resetTyping();
-        m_secret = state->secret;
+        m_secret = state->kind == FieldKind::password;
     }
     if (*m_secret)
         return resetTyping();
@@ -212,7 +212,7 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     if (!m_installed)
         return finish();
     const std::optional<EditableTextField::State> state = field.state();
-    if (!state || !state->focused || !state->editable || state->secret)
+    if (!state || !state->focused || !state->editable || state->kind == FieldKind::password)
         return finish();
     if (!state->offersEditing) {
         finish();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/AccessibleElement.h"
+
 #include <QString>
 #include <functional>
 #include <memory>
@@ -18,9 +20,9 @@ public:
         bool focused = false;
         // Editable and enabled: the user could type here.
         bool editable = false;
-        // A password field, or a field that cannot be told apart from one: nothing in it is
-        // ever read or replaced.
-        bool secret = false;
+        // What kind of field it is. A password field, or a field that cannot be told apart from
+        // one, is `password`: nothing in it is ever read or replaced.
+        FieldKind kind = FieldKind::other;
         // The application lets other programs change the text (insert and delete by offsets).
         bool offersEditing = false;
     };

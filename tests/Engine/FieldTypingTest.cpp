@@ -137,7 +137,7 @@ TEST_F(FieldTyping, textChangingInObjectsTheUserIsNotTypingIntoChangesNothing)
 
 TEST_F(FieldTyping, aPasswordFieldIsNeitherReadNorEdited)
 {
-    field->current.secret = true;
+    field->current.kind = FieldKind::password;
     field->type("/sig");
     settle();
     EXPECT_EQ(field->content, "/sig");

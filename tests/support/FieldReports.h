@@ -14,7 +14,7 @@ class ReportingField : public EditableTextField {
 public:
     QString content;
     qint64 caretAt = 0;
-    State current{true, true, false, true};
+    State current{true, true, FieldKind::singleLine, true};
     bool refuseInsert = false;
     // Where the toolkit leaves the caret after an insertion by offsets: behind it (GTK 3) or
     // where it was (GTK 4).

@@ -1,5 +1,6 @@
 #include "AtspiEditableTextField.h"
 
+#include "AtspiFieldKind.h"
 #include "AtspiRequestCounter.h"
 
 #include <QHash>
@@ -110,12 +111,13 @@ std::optional<EditableTextField::State> AtspiEditableTextField::state()
     const AtspiRole role = atspi_accessible_get_role(m_accessible, &error);
     if (!succeeded(error))
         return std::nullopt;
-    state.secret = role == ATSPI_ROLE_PASSWORD_TEXT;
-    if (!state.secret && !multiLine) {
+    state.kind = atspiFieldKind(role, multiLine);
+    if (state.kind == FieldKind::singleLine) {
         const std::optional<bool> gtk4 = isGtk4(m_accessible);
         if (!gtk4)
             return std::nullopt;
-        state.secret = *gtk4;
+        if (*gtk4)
+            state.kind = FieldKind::password;
     }
     state.offersEditing = hasInterface(m_accessible, false) && hasInterface(m_accessible, true);
     return state;

@@ -36,7 +36,8 @@ std::optional<bool> LinuxAccessibilityTrust::accessibilityEnabled()
         return m_enabled;
     m_enabled.reset();
     if (QDBusConnection::sessionBus().isConnected()) {
-        const QDBusReply<QDBusVariant> reply = callProperties(QStringLiteral("Get"), {statusInterface, enabledProperty});
+        const QDBusReply<QDBusVariant> reply
+            = callProperties(QStringLiteral("Get"), {statusInterface, enabledProperty});
         if (reply.isValid())
             m_enabled = reply.value().variant().toBool();
     }
@@ -58,7 +59,8 @@ bool LinuxAccessibilityTrust::isProcessTrusted()
 bool LinuxAccessibilityTrust::requestTrust()
 {
     if (QDBusConnection::sessionBus().isConnected())
-        callProperties(QStringLiteral("Set"), {statusInterface, enabledProperty, QVariant::fromValue(QDBusVariant(true))});
+        callProperties(
+            QStringLiteral("Set"), {statusInterface, enabledProperty, QVariant::fromValue(QDBusVariant(true))});
     m_enabledExpiry = QDeadlineTimer();
     return isProcessTrusted();
 }
@@ -77,7 +79,8 @@ QString LinuxAccessibilityTrust::untrustedReason()
     }
     const std::optional<bool> enabled = accessibilityEnabled();
     if (!enabled)
-        return QStringLiteral("The accessibility bus (AT-SPI) does not answer: expansion needs it to reach text fields.");
+        return QStringLiteral(
+            "The accessibility bus (AT-SPI) does not answer: expansion needs it to reach text fields.");
     if (!*enabled)
         return QStringLiteral("Accessibility is switched off for this session.");
     return {};
