@@ -28,7 +28,8 @@ bool isOneCharacter(const QString& text)
 }
 } // namespace
 
-FieldTypingFollower::FieldTypingFollower(TextFieldEvents& events, ExpansionMatcher& matcher, Schedule schedule, QObject* parent)
+FieldTypingFollower::FieldTypingFollower(
+    TextFieldEvents& events, ExpansionMatcher& matcher, Schedule schedule, QObject* parent)
     : QObject(parent)
     , m_events(events)
     , m_matcher(matcher)
@@ -101,9 +102,7 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
     }
     switch (event.kind) {
     case Kind::focused:
-    case Kind::unfocused:
-        resetTyping();
-        return;
+    case Kind::unfocused: resetTyping(); return;
     case Kind::inserted:
         if (!consumeOwnEdit(event))
             typed(event);
@@ -230,7 +229,8 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
         return finish();
 
     const std::optional<qint64> countBefore = field.characterCount();
-    m_ownEdits = {OwnEdit{Kind::deleted, start, end - start, {}}, OwnEdit{Kind::inserted, start, 0, replacement->expansion}};
+    m_ownEdits
+        = {OwnEdit{Kind::deleted, start, end - start, {}}, OwnEdit{Kind::inserted, start, 0, replacement->expansion}};
     if (!field.deleteText(start, end)) {
         m_ownEdits.clear();
         return finish();
@@ -250,7 +250,8 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     QList<qint64> lengths;
     if (countBefore && countAfter)
         lengths.append(*countAfter - *countBefore + (end - start));
-    for (const qint64 length : {qint64(replacement->expansion.size()), qint64(replacement->expansion.toUcs4().size())}) {
+    for (const qint64 length :
+        {qint64(replacement->expansion.size()), qint64(replacement->expansion.toUcs4().size())}) {
         if (!lengths.contains(length))
             lengths.append(length);
     }

@@ -22,7 +22,8 @@ public:
     // Runs `work` on a later turn of the event loop; drops it once `context` is gone.
     using Schedule = std::function<void(QObject* context, std::function<void()> work)>;
 
-    FieldTypingFollower(TextFieldEvents& events, ExpansionMatcher& matcher, Schedule schedule, QObject* parent = nullptr);
+    FieldTypingFollower(
+        TextFieldEvents& events, ExpansionMatcher& matcher, Schedule schedule, QObject* parent = nullptr);
     ~FieldTypingFollower() override;
 
     // Starts following; false when the desktop offers no field events.

@@ -78,14 +78,17 @@ TEST_F(ApplicationOnWayland, ShowsItsTrayItemAndPopoverAndExpandsIntoANativeAppl
     for (int attempt = 0; attempt < 5 && !expanded; ++attempt) {
         ASSERT_TRUE(fields.setText(QStringLiteral("entry"), QString()));
         ASSERT_TRUE(keyboard.type(QStringLiteral("Hi /sig")));
-        expanded = DesktopSession::waitFor([&] { return fields.text(QStringLiteral("entry")) == "Hi " + signature; }, 2000);
+        expanded
+            = DesktopSession::waitFor([&] { return fields.text(QStringLiteral("entry")) == "Hi " + signature; }, 2000);
     }
     EXPECT_TRUE(expanded) << fields.text(QStringLiteral("entry")).toStdString();
     // Counts are written a couple of seconds after the expansion, once for a burst.
-    EXPECT_TRUE(DesktopSession::waitFor([&] {
-        const QByteArray stats = readFile(velmora.dataFile("stats.json"));
-        return !stats.isEmpty() && VelmoraJSON::decode<Stats>(stats).totalExpansions == 1;
-    }, 10000));
+    EXPECT_TRUE(DesktopSession::waitFor(
+        [&] {
+            const QByteArray stats = readFile(velmora.dataFile("stats.json"));
+            return !stats.isEmpty() && VelmoraJSON::decode<Stats>(stats).totalExpansions == 1;
+        },
+        10000));
 }
 
 TEST_F(ApplicationOnWayland, WithoutATrayThePopoverOpensOnStartAndOnEveryLaterStart)

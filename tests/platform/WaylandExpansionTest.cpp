@@ -40,9 +40,11 @@ protected:
         ASSERT_TRUE(desktop->desktop().trust->isProcessTrusted())
             << desktop->desktop().trust->untrustedReason().toStdString();
         engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
-        engine->start({shortcut("/sig", signature), shortcut(";addr", address), shortcut("/a", "AAA"),
-                          shortcut("/b", "BBB")},
-            [this](const QString& trigger, const QString& expansion) { expansions.append({trigger, expansion}); });
+        engine->start(
+            {shortcut("/sig", signature), shortcut(";addr", address), shortcut("/a", "AAA"), shortcut("/b", "BBB")},
+            [this](const QString& trigger, const QString& expansion) {
+                expansions.append({trigger, expansion});
+            });
         ASSERT_TRUE(engine->isRunning());
     }
 
@@ -60,7 +62,8 @@ protected:
 
     bool startQt()
     {
-        return app.startProgram(QStringLiteral(VELMORA_TEXT_FIELDS), {}, WaylandSession::environment(Client::nativeWayland));
+        return app.startProgram(
+            QStringLiteral(VELMORA_TEXT_FIELDS), {}, WaylandSession::environment(Client::nativeWayland));
     }
 
     // Gives the field the keyboard, and makes sure keys reach it: the compositor gives a window
@@ -73,7 +76,8 @@ protected:
             return false;
         bool arrived = false;
         for (int attempt = 0; attempt < 5 && !arrived; ++attempt)
-            arrived = keyboard.type("x") && DesktopSession::waitFor([&] { return app.text(field).contains("x"); }, 1000);
+            arrived
+                = keyboard.type("x") && DesktopSession::waitFor([&] { return app.text(field).contains("x"); }, 1000);
         return arrived && app.setText(field, QString()) && fieldBecomes(field, QString());
     }
 

@@ -3,9 +3,9 @@
 #include "DesktopSession.h"
 
 #include <QJsonArray>
-#include <QSet>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 namespace WaylandSession {
 
@@ -32,7 +32,8 @@ QProcessEnvironment environment(Client client)
         // when the plugin is unloaded and the leak cannot be told apart from others; the
         // programs typed into are not what is tested.
         if (environment.contains(QStringLiteral("ASAN_OPTIONS")))
-            environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) + ":detect_leaks=0");
+            environment.insert(
+                QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) + ":detect_leaks=0");
     } else {
         environment.insert(QStringLiteral("DISPLAY"), qEnvironmentVariable("VELMORA_TEST_XWAYLAND_DISPLAY"));
         environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("x11"));
@@ -44,26 +45,26 @@ QProcessEnvironment environment(Client client)
 
 namespace {
 
-bool showsWindowOf(const QJsonObject& node, qint64 process)
-{
-    if (node.value("pid").toInteger() == process && node.value("visible").toBool())
-        return true;
-    for (const char* children : {"nodes", "floating_nodes"}) {
-        for (const QJsonValue& child : node.value(QLatin1String(children)).toArray()) {
-            if (showsWindowOf(child.toObject(), process))
-                return true;
+    bool showsWindowOf(const QJsonObject& node, qint64 process)
+    {
+        if (node.value("pid").toInteger() == process && node.value("visible").toBool())
+            return true;
+        for (const char* children : {"nodes", "floating_nodes"}) {
+            for (const QJsonValue& child : node.value(QLatin1String(children)).toArray()) {
+                if (showsWindowOf(child.toObject(), process))
+                    return true;
+            }
         }
+        return false;
     }
-    return false;
-}
 
 } // namespace
 
 bool showsWindowOf(qint64 process)
 {
     QProcess swaymsg;
-    swaymsg.start(QStringLiteral("swaymsg"),
-        {"-s", qEnvironmentVariable("VELMORA_TEST_SWAYSOCK"), "-r", "-t", "get_tree"});
+    swaymsg.start(
+        QStringLiteral("swaymsg"), {"-s", qEnvironmentVariable("VELMORA_TEST_SWAYSOCK"), "-r", "-t", "get_tree"});
     if (!DesktopSession::waitFor([&] { return swaymsg.state() == QProcess::NotRunning; }, 5000))
         return false;
     return showsWindowOf(QJsonDocument::fromJson(swaymsg.readAllStandardOutput()).object(), process);

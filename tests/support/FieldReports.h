@@ -119,4 +119,3 @@ public:
     void remove() override { handler = nullptr; }
     bool isInstalled() const override { return bool(handler); }
 };
-

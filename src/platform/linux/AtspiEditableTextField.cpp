@@ -206,7 +206,8 @@ bool AtspiEditableTextField::deleteText(qint64 start, qint64 end)
     const ChangeTimeout timeout;
     GError* error = nullptr;
     AtspiRequestCounter::note();
-    const bool done = atspi_editable_text_delete_text(ATSPI_EDITABLE_TEXT(m_accessible), gint(start), gint(end), &error);
+    const bool done
+        = atspi_editable_text_delete_text(ATSPI_EDITABLE_TEXT(m_accessible), gint(start), gint(end), &error);
     return succeeded(error) && done;
 }
 

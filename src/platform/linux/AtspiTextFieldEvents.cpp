@@ -69,7 +69,8 @@ void AtspiTextFieldEvents::receive(AtspiEvent* event, void* self)
 bool AtspiTextFieldEvents::isOwn(AtspiAccessible* accessible)
 {
     const AtspiObject* object = ATSPI_OBJECT(accessible);
-    const QString application = object->app && object->app->bus_name ? QString::fromUtf8(object->app->bus_name) : QString();
+    const QString application
+        = object->app && object->app->bus_name ? QString::fromUtf8(object->app->bus_name) : QString();
     auto it = m_own.find(application);
     if (it == m_own.end()) {
         // Asking this process's own tree over the bus would wait for an answer only this
