@@ -132,7 +132,7 @@ QString AtspiEditableTextField::applicationName()
     AtspiRequestCounter::note();
     gchar* name = atspi_accessible_get_name(application, nullptr);
     g_object_unref(application);
-    const QString result = QString::fromUtf8(name ? name : "");
+    QString result = QString::fromUtf8(name ? name : "");
     g_free(name);
     return result;
 }
