@@ -23,11 +23,12 @@ accessibility interface and leaves the clipboard as it was.
 It needs an X11 session (or X11 applications under XWayland).")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# The X11 platform plugin draws every window; the accessibility bus carries every expansion;
+# The X11 platform plugin draws every window on X11 and the Wayland one on a Wayland session,
+# where the popover is a native window; the accessibility bus carries every expansion;
 # the session bus carries that, the single-instance hand-over and the keyring; and a font is
 # needed for any text at all.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "qt6-qpa-plugins, at-spi2-core, default-dbus-session-bus | dbus-session-bus, fonts-dejavu-core | fonts-liberation2 | fonts-noto-core")
+  "qt6-qpa-plugins, qt6-wayland, at-spi2-core, default-dbus-session-bus | dbus-session-bus, fonts-dejavu-core | fonts-liberation2 | fonts-noto-core")
 # A Secret Service keeps the cloud sign-in (the library works without one); colour emoji for
 # the emoji picker; Inter is the interface font (the desktop's font stands in without it);
 # xdg-open hands the sign-in page to the browser.

@@ -20,7 +20,7 @@ for soname in $(objdump -p "$unpacked/usr/bin/velmora" | awk '/NEEDED/ {print $2
   owners=$(dpkg -S "*/$soname" 2>/dev/null | cut -d: -f1 || true)
   grep -qxF -f <(echo "$depends") <<<"$owners" || fail "Depends lacks the package of $soname ($owners): $(field Depends)"
 done
-for p in qt6-qpa-plugins at-spi2-core; do
+for p in qt6-qpa-plugins qt6-wayland at-spi2-core; do
   grep -qx "$p" <<<"$depends" || fail "Depends lacks $p: $(field Depends)"
 done
 grep -qx gnome-keyring <<<"$(names Recommends)" || fail "Recommends lacks a keyring: $(field Recommends)"
