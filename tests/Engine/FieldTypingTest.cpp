@@ -2,6 +2,7 @@
 #include "Engine/TextExpansionEngine.h"
 #include "FakeDesktop.h"
 #include "FieldReports.h"
+#include "LibraryFixtures.h"
 #include "ManualScheduler.h"
 
 #include <QSignalSpy>
@@ -10,15 +11,6 @@
 namespace {
 
 using Kind = TextFieldEvent::Kind;
-
-Shortcut shortcut(const QString& trigger, const QString& expansion)
-{
-    Shortcut result;
-    result.id = trigger;
-    result.trigger = trigger;
-    result.expansion = expansion;
-    return result;
-}
 
 const QString signature = QStringLiteral("Best regards");
 
@@ -37,7 +29,8 @@ protected:
             if (events.handler)
                 events.handler(event);
         };
-        engine->start({shortcut("/sig", signature), shortcut("/a", "AAA"), shortcut("/b", "BBB")},
+        engine->start({LibraryFixtures::expanding("/sig", signature), LibraryFixtures::expanding("/a", "AAA"),
+                          LibraryFixtures::expanding("/b", "BBB")},
             [this](const QString& trigger, const QString&) { expansions.append(trigger); });
     }
 

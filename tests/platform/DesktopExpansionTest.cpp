@@ -1,3 +1,4 @@
+#include "LibraryFixtures.h"
 #include <gtest/gtest.h>
 
 #include "DesktopSession.h"
@@ -16,15 +17,6 @@
 
 namespace {
 
-Shortcut shortcut(const QString& trigger, const QString& expansion)
-{
-    Shortcut result;
-    result.id = trigger;
-    result.trigger = trigger;
-    result.expansion = expansion;
-    return result;
-}
-
 const QString signature = QStringLiteral("Best regards, Anna");
 
 // The engine on the real desktop: it watches the keys xdotool types into another process's
@@ -39,7 +31,8 @@ protected:
         ASSERT_TRUE(desktop->desktop().trust->isProcessTrusted())
             << desktop->desktop().trust->untrustedReason().toStdString();
         engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
-        engine->start({shortcut("/sig", signature), shortcut(";addr", QStringLiteral("12 Long Road\nSpringfield"))},
+        engine->start({LibraryFixtures::expanding("/sig", signature),
+                          LibraryFixtures::expanding(";addr", QStringLiteral("12 Long Road\nSpringfield"))},
             [this](const QString& trigger, const QString& expansion) {
                 expansions.append({trigger, expansion});
             });
@@ -118,7 +111,8 @@ TEST_F(DesktopExpansion, aTriggerInALineEditIsReplacedAndTypingContinuesAfterIt)
 
 TEST_F(DesktopExpansion, textTypedStraightOnAfterATriggerComesAfterTheExpansionWhole)
 {
-    engine->updateShortcuts({shortcut("/sig", signature), shortcut("/a", "AAA"), shortcut("/b", "BBB")});
+    engine->updateShortcuts({LibraryFixtures::expanding("/sig", signature), LibraryFixtures::expanding("/a", "AAA"),
+        LibraryFixtures::expanding("/b", "BBB")});
     ASSERT_TRUE(focus("line"));
     ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "30", "Hi /sig and more /a/b!"}));
     EXPECT_TRUE(fieldBecomes("line", "Hi " + signature + " and more AAABBB!")) << app.text("line").toStdString();

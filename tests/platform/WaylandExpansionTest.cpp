@@ -1,3 +1,4 @@
+#include "LibraryFixtures.h"
 #include <gtest/gtest.h>
 
 #include "DesktopSession.h"
@@ -12,15 +13,6 @@
 #include <QSignalSpy>
 
 namespace {
-
-Shortcut shortcut(const QString& trigger, const QString& expansion)
-{
-    Shortcut result;
-    result.id = trigger;
-    result.trigger = trigger;
-    result.expansion = expansion;
-    return result;
-}
 
 const QString signature = QStringLiteral("Best regards, Anna");
 const QString address = QStringLiteral("12 Long Road\nSpringfield");
@@ -40,8 +32,8 @@ protected:
         ASSERT_TRUE(desktop->desktop().trust->isProcessTrusted())
             << desktop->desktop().trust->untrustedReason().toStdString();
         engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
-        engine->start(
-            {shortcut("/sig", signature), shortcut(";addr", address), shortcut("/a", "AAA"), shortcut("/b", "BBB")},
+        engine->start({LibraryFixtures::expanding("/sig", signature), LibraryFixtures::expanding(";addr", address),
+                          LibraryFixtures::expanding("/a", "AAA"), LibraryFixtures::expanding("/b", "BBB")},
             [this](const QString& trigger, const QString& expansion) {
                 expansions.append({trigger, expansion});
             });

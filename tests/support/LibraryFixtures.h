@@ -27,6 +27,16 @@ inline Shortcut shortcut(
     return Shortcut{id, trigger, QStringLiteral("text of ") + trigger, std::move(groupId), order, std::nullopt};
 }
 
+// A shortcut whose id is its trigger, for tests that only type it.
+inline Shortcut expanding(const QString& trigger, const QString& expansion)
+{
+    Shortcut result;
+    result.id = trigger;
+    result.trigger = trigger;
+    result.expansion = expansion;
+    return result;
+}
+
 inline Tombstone tombstone(const QString& id)
 {
     return Tombstone{id, QStringLiteral("2025-03-01T09:30:00Z")};
