@@ -98,3 +98,30 @@ TEST_F(FieldQueries, AFinalKeyTheFieldHasAppliedIsNotLookedForAgainBeforeThePast
     settle();
     EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
 }
+
+TEST_F(FieldQueries, AFieldThatAppliesASelectionAtOnceIsNotAskedForItNorForItsFocusAgainBeforeThePaste)
+{
+    field->saysSelectionAppliesAtOnce = true;
+    desktop.type(QStringLiteral("/si"));
+    field->appliesKeysBeforeSeen = true;
+    const int caretReads = field->readCount(AX::selectedTextRange);
+    const int focusChecks = desktop.accessibility.applicationElementRequests;
+    desktop.typeKey(QStringLiteral("g"));
+    scheduler.runDue();
+    ASSERT_EQ(desktop.keyboard.posted.size(), 2);
+    // The key's own look at the caret and its focus, and one focus check before selecting,
+    // which the paste right after it shares.
+    EXPECT_EQ(field->readCount(AX::selectedTextRange), caretReads + 1);
+    EXPECT_EQ(desktop.accessibility.applicationElementRequests, focusChecks + 2);
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
+
+    // Once the turn is over, the focus is asked for afresh: a field that lost it meanwhile
+    // gets no paste.
+    desktop.type(QStringLiteral(" /si"));
+    desktop.typeKey(QStringLiteral("g"));
+    auto other = std::make_shared<FakeTextField>();
+    desktop.focus(FakeDesktop::editorProcess, other);
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature + QStringLiteral(" /sig"));
+}
