@@ -17,7 +17,8 @@ QList<Shortcut> manyShortcuts(int count)
             trigger += letters.at(random.bounded(letters.size()));
         if (i % 50 == 0)
             trigger += QStringLiteral("\u00e9");
-        list.append(Shortcut{QString::number(i), trigger, QStringLiteral("expansion ") + trigger, std::nullopt, i, std::nullopt});
+        list.append(Shortcut{
+            QString::number(i), trigger, QStringLiteral("expansion ") + trigger, std::nullopt, i, std::nullopt});
     }
     return list;
 }

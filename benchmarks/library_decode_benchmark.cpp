@@ -27,7 +27,9 @@ QByteArray largeLibrary(int shortcutCount)
         Shortcut s;
         s.id = QStringLiteral("10000000-0000-4000-8000-%1").arg(i, 12, 10, QLatin1Char('0'));
         s.trigger = i % 7 == 0 ? QStringLiteral("/caf\u00E9%1").arg(i) : QStringLiteral("/sig%1").arg(i);
-        s.expansion = QStringLiteral("Kind regards,\nAlex Example\nSenior Engineer, Example Corp. \u2014 phone +1 555 0100 (%1)").arg(i);
+        s.expansion = QStringLiteral(
+            "Kind regards,\nAlex Example\nSenior Engineer, Example Corp. \u2014 phone +1 555 0100 (%1)")
+                          .arg(i);
         if (i % 3 != 0)
             s.groupId = data.groups[i % data.groups.size()].id;
         s.order = i;
@@ -35,7 +37,8 @@ QByteArray largeLibrary(int shortcutCount)
     }
     for (int i = 0; i < 20; ++i)
         data.customIcons.append(CustomIcon{QStringLiteral("ICON-%1").arg(i), QStringLiteral("Icon %1").arg(i),
-            QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 24 24\"><path d=\"M0 0h24v24H0z\"/></svg>")});
+            QStringLiteral(
+                "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 24 24\"><path d=\"M0 0h24v24H0z\"/></svg>")});
     QStringList deleted;
     for (int i = 0; i < 500; ++i)
         deleted.append(QStringLiteral("20000000-0000-4000-8000-%1").arg(i, 12, 10, QLatin1Char('0')));

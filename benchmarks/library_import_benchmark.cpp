@@ -35,10 +35,12 @@ UserData library(const QString& prefix, int shortcutCount)
         data.shortcuts.append(s);
     }
     for (int i = 0; i < 20; ++i)
-        data.customIcons.append(CustomIcon{QStringLiteral("%1-I-%2").arg(prefix).arg(i), QStringLiteral("Icon %1").arg(i),
-            QStringLiteral("<svg viewBox=\"0 0 24 24\"><path d=\"M0 0h%1v24H0z\"/></svg>").arg(i)});
+        data.customIcons.append(
+            CustomIcon{QStringLiteral("%1-I-%2").arg(prefix).arg(i), QStringLiteral("Icon %1").arg(i),
+                QStringLiteral("<svg viewBox=\"0 0 24 24\"><path d=\"M0 0h%1v24H0z\"/></svg>").arg(i)});
     for (int i = 0; i < 500; ++i)
-        data.deletedIds.shortcuts.append(Tombstone{QStringLiteral("%1-D-%2").arg(prefix).arg(i), QStringLiteral("2025-03-01T09:30:00Z")});
+        data.deletedIds.shortcuts.append(
+            Tombstone{QStringLiteral("%1-D-%2").arg(prefix).arg(i), QStringLiteral("2025-03-01T09:30:00Z")});
     return data;
 }
 

@@ -28,7 +28,9 @@ UserData library(int edition)
         Shortcut shortcut;
         shortcut.id = QStringLiteral("E5F6A7B8-0000-4000-8000-%1").arg(i, 12, 10, QLatin1Char('0'));
         shortcut.trigger = QStringLiteral(";reply%1").arg(i);
-        shortcut.expansion = QStringLiteral("Thank you for your message. I will get back to you within two working days.\n— Sam (%1)").arg(i);
+        shortcut.expansion
+            = QStringLiteral("Thank you for your message. I will get back to you within two working days.\n— Sam (%1)")
+                  .arg(i);
         shortcut.groupId = data.groups[i % 100].id;
         shortcut.order = i / 100;
         data.shortcuts.append(shortcut);

@@ -11,8 +11,8 @@
 //   popover_scale_benchmark                run every size, print the table
 //   popover_scale_benchmark <shortcuts>    run one size, print "step<TAB>value" lines
 
-#include "App/AppState.h"
-#include "App/PopoverCommands.h"
+#include "App/State/AppState.h"
+#include "App/State/PopoverCommands.h"
 #include "Persistence/LocalStore.h"
 #include "Utilities/HeapPolicy.h"
 #include "Views/Components/GlassTextArea.h"
@@ -23,22 +23,21 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QScrollArea>
-#include <QScrollBar>
-#include <QThread>
 #include <QFile>
 #include <QLineEdit>
 #include <QMap>
 #include <QProcess>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QThread>
+#include <atomic>
 #include <cstdio>
 #include <memory>
-#include <atomic>
 #include <random>
 #include <thread>
-
 
 namespace {
 
@@ -152,15 +151,18 @@ private:
                 [this, sent] {
                     const qint64 waited = m_clock.nsecsElapsed() - sent;
                     qint64 worst = m_worst;
-                    while (waited > worst && !m_worst.compare_exchange_weak(worst, waited)) {
-                    }
+                    while (waited > worst && !m_worst.compare_exchange_weak(worst, waited)) { }
                 },
                 Qt::QueuedConnection);
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     }
 
-    QElapsedTimer m_clock = [] { QElapsedTimer t; t.start(); return t; }();
+    QElapsedTimer m_clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
     std::atomic<bool> m_running{true};
     std::atomic<qint64> m_worst{0};
     std::thread m_thread;
@@ -186,8 +188,7 @@ void settle(QWidget& view, LocalStore& store)
 }
 
 // Runs one step: its input, then settles. Reports the longest block of the interface thread.
-template <class Step>
-qint64 measure(FreezeMonitor& monitor, QWidget& view, LocalStore& store, Step step)
+template <class Step> qint64 measure(FreezeMonitor& monitor, QWidget& view, LocalStore& store, Step step)
 {
     settle(view, store);
     monitor.reset();
@@ -222,7 +223,8 @@ void runOneSize(int shortcuts)
     LocalStore store(folder.path());
     store.setBackgroundWrites(true);
     AppState state(store);
-    PopoverCommands commands(state, PopoverCommands::WindowActions{.quit = [] {}, .closePopover = {}, .endEditing = {}});
+    PopoverCommands commands(
+        state, PopoverCommands::WindowActions{.quit = [] {}, .closePopover = {}, .endEditing = {}});
     MainListView view(PopoverScreenContext{state, PopoverScreen::main(), binding, commands}, nullptr);
     view.resize(340, 560);
     view.show();
@@ -286,7 +288,10 @@ void runOneSize(int shortcuts)
         if (edit == 0)
             saves = milliseconds(block);
     }
-    report("save", saves == QStringLiteral("not saved") ? saves : saves + QStringLiteral(" (worst of 13: ") + milliseconds(worstSave) + QStringLiteral(")"));
+    report("save",
+        saves == QStringLiteral("not saved")
+            ? saves
+            : saves + QStringLiteral(" (worst of 13: ") + milliseconds(worstSave) + QStringLiteral(")"));
     report("memoryEdits", memory());
 
     state.updateSettings([](AppSettings& s) { s.confirmDelete = false; });
@@ -305,15 +310,14 @@ struct Step {
     const char* key;
     const char* title;
 };
-const Step steps[] = {{"start", "start until the list is drawn (ms)"},
-    {"firstKey", "first search key \"i\": longest block (ms)"},
-    {"furtherKeys", "further keys \"n\" / \"v\" / \"o\" (ms)"}, {"memory", "memory after the search"},
-    {"clearSearch", "clearing the search (ms)"}, {"scroll", "dragging the scroll handle: worst frame (ms)"},
-    {"openFolder", "opening the folder of a tenth of the shortcuts (ms)"},
-    {"topLevel", "back to the top level (ms)"},
-    {"save", "saving one edit: first (worst of 13) (ms)"}, {"memoryEdits", "memory after 13 edits"},
-    {"deleteAll", "delete all (ms)"}, {"undoDelete", "undo the deletion (ms)"},
-    {"memoryUndo", "memory after the undo"}};
+const Step steps[]
+    = {{"start", "start until the list is drawn (ms)"}, {"firstKey", "first search key \"i\": longest block (ms)"},
+        {"furtherKeys", "further keys \"n\" / \"v\" / \"o\" (ms)"}, {"memory", "memory after the search"},
+        {"clearSearch", "clearing the search (ms)"}, {"scroll", "dragging the scroll handle: worst frame (ms)"},
+        {"openFolder", "opening the folder of a tenth of the shortcuts (ms)"},
+        {"topLevel", "back to the top level (ms)"}, {"save", "saving one edit: first (worst of 13) (ms)"},
+        {"memoryEdits", "memory after 13 edits"}, {"deleteAll", "delete all (ms)"},
+        {"undoDelete", "undo the deletion (ms)"}, {"memoryUndo", "memory after the undo"}};
 
 int runAll(const QString& program)
 {

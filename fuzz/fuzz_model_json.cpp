@@ -9,8 +9,7 @@
 
 namespace {
 
-template <class T>
-void roundTrip(const QByteArray& bytes)
+template <class T> void roundTrip(const QByteArray& bytes)
 {
     T value;
     try {

@@ -1,7 +1,7 @@
 // Pasted preset text comes from the clipboard: any bytes at all. Reading must end in a
 // result or a Failure, a result must hang together, and it must merge into a valid library.
+#include "Persistence/PromptTextImport.h"
 #include "SampleLibrary.h"
-#include "Utilities/PromptTextImport.h"
 #include "Utilities/Text.h"
 
 #include <QSet>

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QImage mask = SvgIconRenderer::render(QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size)));
+    const QImage mask
+        = SvgIconRenderer::render(QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size)));
     if (!mask.isNull()
         && (mask.width() > SvgIconRenderer::maxPixelSize || mask.height() > SvgIconRenderer::maxPixelSize
             || mask.format() != QImage::Format_Alpha8))

@@ -41,8 +41,7 @@ bool holdsForbidden(const QString& svg)
         case QXmlStreamReader::DTD:
         case QXmlStreamReader::EntityReference:
         case QXmlStreamReader::Comment:
-        case QXmlStreamReader::ProcessingInstruction:
-            return true;
+        case QXmlStreamReader::ProcessingInstruction: return true;
         case QXmlStreamReader::StartElement: {
             const QStringView name = localName(reader.qualifiedName());
             for (const char16_t* active : {u"script", u"foreignObject", u"handler", u"listener"}) {
@@ -67,11 +66,8 @@ bool holdsForbidden(const QString& svg)
             if (inStyle && reachesOutside(reader.text()))
                 return true;
             break;
-        case QXmlStreamReader::EndElement:
-            inStyle = false;
-            break;
-        default:
-            break;
+        case QXmlStreamReader::EndElement: inStyle = false; break;
+        default: break;
         }
     }
     return reader.hasError();
@@ -87,7 +83,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const SvgSanitizer::Result first = SvgSanitizer::sanitizeBytes(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
+    const SvgSanitizer::Result first
+        = SvgSanitizer::sanitizeBytes(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
     if (!first.accepted()) {
         if (!first.svg.isEmpty())
             std::abort();

@@ -2,6 +2,8 @@
 # Installs what is missing, then builds and runs every test twice: in the Release build,
 # and in a clang build with AddressSanitizer and UndefinedBehaviorSanitizer that also runs
 # the fuzz targets. Each configuration keeps its own build directory so reruns stay fast.
+# The sanitizer build goes without the precompiled header, so that a file missing one of its
+# includes fails there, and its compile database is what clang-tidy checks.
 # The Release build is also made into the Debian package, whose control data is checked.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,13 +12,18 @@ jobs=$(nproc)
 
 "$top/scripts/build.sh" build -DCMAKE_BUILD_TYPE=Release
 "$top/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug \
-  -DCMAKE_CXX_COMPILER=clang++ -DVELMORA_SANITIZE=ON -DVELMORA_FUZZ=ON
+  -DCMAKE_CXX_COMPILER=clang++ -DVELMORA_SANITIZE=ON -DVELMORA_FUZZ=ON -DVELMORA_PCH=OFF
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$top/tests/support/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 status=0
+echo "== clang-tidy"
+run-clang-tidy -quiet -j "$jobs" -p "$top/build-asan" "^$top/src/" >"$top/build-asan/clang-tidy.log" 2>&1 || {
+  grep -E "(warning|error):" "$top/build-asan/clang-tidy.log" || cat "$top/build-asan/clang-tidy.log"
+  status=1
+}
 echo "== Release build: Debian package"
 rm -rf "$top/build/package"
 if cpack --config "$top/build/CPackConfig.cmake" -B "$top/build/package" >/dev/null; then

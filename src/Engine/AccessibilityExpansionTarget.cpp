@@ -8,20 +8,8 @@
 
 #include <QCoreApplication>
 
-namespace {
-
-template <typename T>
-std::optional<T> answer(const AccessibilityValue& value)
-{
-    if (const T* typed = std::get_if<T>(&value))
-        return *typed;
-    return std::nullopt;
-}
-
-} // namespace
-
-AccessibilityExpansionTarget::AccessibilityExpansionTarget(const Desktop& desktop,
-    std::shared_ptr<AccessibleElement> element, qint64 process)
+AccessibilityExpansionTarget::AccessibilityExpansionTarget(
+    const Desktop& desktop, std::shared_ptr<AccessibleElement> element, qint64 process)
     : m_desktop(desktop)
     , m_element(std::move(element))
     , m_process(process)
@@ -35,38 +23,33 @@ std::shared_ptr<AccessibilityExpansionTarget> AccessibilityExpansionTarget::focu
     const std::optional<qint64> frontmost = desktop.workspace->frontmostProcessId();
     if (!frontmost || *frontmost == QCoreApplication::applicationPid())
         return nullptr;
-    const std::shared_ptr<AccessibleElement> application = desktop.accessibility->applicationElement(*frontmost);
-    if (!application)
+    std::shared_ptr<AccessibleElement> element = desktop.accessibility->focusedElement(*frontmost);
+    if (!element)
         return nullptr;
-    application->setMessagingTimeout(messagingTimeout);
-    auto element = answer<std::shared_ptr<AccessibleElement>>(application->attributeValue(AX::focusedUIElement));
-    if (!element || !*element)
-        return nullptr;
-    (*element)->setMessagingTimeout(messagingTimeout);
+    element->setMessagingTimeout(messagingTimeout);
     std::shared_ptr<AccessibilityExpansionTarget> target(
-        new AccessibilityExpansionTarget(desktop, std::move(*element), *frontmost));
+        new AccessibilityExpansionTarget(desktop, std::move(element), *frontmost));
     return target->isEditable() ? target : nullptr;
 }
 
 bool AccessibilityExpansionTarget::isEditable()
 {
-    const std::optional<QString> role = answer<QString>(m_element->attributeValue(AX::role));
-    const std::optional<QString> subrole = answer<QString>(m_element->attributeValue(AX::subrole));
+    const std::optional<FieldKind> kind = m_element->kind();
     const qint64 ownProcess = QCoreApplication::applicationPid();
 
-    // What makes a field is what it offers, an editable text with a caret, whatever its role:
+    // What makes a field is what it offers, an editable text with a caret, whatever its kind:
     // browsers show their fields as entries, sections or documents, office suites as
-    // paragraphs. Only an element that does not say what it is stays out.
-    return !m_desktop.accessibility->isSecureEventInputEnabled() && m_process != ownProcess && role
-        && subrole != AX::secureTextFieldSubrole && isEnabledAndSettable(*m_element) && selection().has_value();
+    // paragraphs. Only an element that does not say what it is stays out, and a password
+    // field is never touched.
+    return !m_desktop.accessibility->isSecureEventInputEnabled() && m_process != ownProcess && kind
+        && *kind != FieldKind::password && isEnabledAndSettable(*m_element) && selection().has_value();
 }
 
 bool AccessibilityExpansionTarget::isEnabledAndSettable(AccessibleElement& element)
 {
     // Elements that do not report whether they are enabled are taken as enabled; only an
     // explicit "disabled" rejects.
-    return answer<bool>(element.attributeValue(AX::enabled)).value_or(true)
-        && element.isAttributeSettable(AX::selectedTextRange).value_or(false);
+    return element.isEnabled().value_or(true) && element.isEditable().value_or(false);
 }
 
 bool AccessibilityExpansionTarget::isSameField(const AccessibilityExpansionTarget& other) const
@@ -93,15 +76,11 @@ bool AccessibilityExpansionTarget::isFocusedAndEditable()
     if (!m_desktop.trust->isProcessTrusted() || m_desktop.accessibility->isSecureEventInputEnabled()
         || m_desktop.workspace->frontmostProcessId() != m_process)
         return false;
-    const std::shared_ptr<AccessibleElement> application = m_desktop.accessibility->applicationElement(m_process);
-    if (!application)
+    const std::shared_ptr<AccessibleElement> current = m_desktop.accessibility->focusedElement(m_process);
+    if (!current || !current->isEqual(*m_element))
         return false;
-    application->setMessagingTimeout(messagingTimeout);
-    const auto current = answer<std::shared_ptr<AccessibleElement>>(application->attributeValue(AX::focusedUIElement));
-    if (!current || !*current || !(*current)->isEqual(*m_element))
-        return false;
-    (*current)->setMessagingTimeout(messagingTimeout);
-    const bool editable = isEnabledAndSettable(**current);
+    current->setMessagingTimeout(messagingTimeout);
+    const bool editable = isEnabledAndSettable(*current);
     thisTurn().focusConfirmed = editable;
     return editable;
 }
@@ -110,7 +89,7 @@ std::optional<TextRange> AccessibilityExpansionTarget::selection()
 {
     if (m_turn && !m_turn->over && m_turn->selection)
         return m_turn->selection;
-    const std::optional<TextRange> range = answer<TextRange>(m_element->attributeValue(AX::selectedTextRange));
+    const std::optional<TextRange> range = m_element->selectedRange();
     if (!range || range->location < 0 || range->length < 0)
         return std::nullopt;
     return range;
@@ -118,7 +97,7 @@ std::optional<TextRange> AccessibilityExpansionTarget::selection()
 
 std::optional<QString> AccessibilityExpansionTarget::text(TextRange range)
 {
-    return answer<QString>(m_element->parameterizedAttributeValue(AX::stringForRange, range));
+    return m_element->textIn(range);
 }
 
 bool AccessibilityExpansionTarget::select(TextRange range)
@@ -127,7 +106,7 @@ bool AccessibilityExpansionTarget::select(TextRange range)
         return false;
     Turn& turn = thisTurn();
     turn.selection.reset();
-    if (!m_element->setAttributeValue(AX::selectedTextRange, range))
+    if (!m_element->select(range))
         return false;
     if (m_element->appliesSelectionAtOnce())
         turn.selection = range;

@@ -34,10 +34,8 @@ bool ExpansionMatcher::hasEditingControls(QStringView text)
         switch (QChar::category(scalar)) {
         case QChar::Other_Control:
         case QChar::Separator_Line:
-        case QChar::Separator_Paragraph:
-            return true;
-        default:
-            break;
+        case QChar::Separator_Paragraph: return true;
+        default: break;
         }
     }
     return false;
@@ -107,7 +105,8 @@ namespace {
 
 bool sameTexts(const Shortcut& a, const Shortcut& b)
 {
-    auto same = [](const QString& x, const QString& y) { return x.constData() == y.constData() && x.size() == y.size(); };
+    auto same
+        = [](const QString& x, const QString& y) { return x.constData() == y.constData() && x.size() == y.size(); };
     return same(a.trigger, b.trigger) && same(a.expansion, b.expansion);
 }
 
@@ -163,7 +162,8 @@ bool ExpansionMatcher::follow(const QList<Shortcut>& shortcuts)
 
 void ExpansionMatcher::removeSlot(const QString& canonical)
 {
-    const auto slot = std::find_if(m_slots.cbegin(), m_slots.cend(), [&](const Slot& s) { return s.canonical == canonical; });
+    const auto slot
+        = std::find_if(m_slots.cbegin(), m_slots.cend(), [&](const Slot& s) { return s.canonical == canonical; });
     if (slot == m_slots.cend())
         return;
     m_index.erase(slot->key);

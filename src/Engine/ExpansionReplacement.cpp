@@ -91,7 +91,8 @@ void ExpansionReplacement::finish(const Run& run)
 
 // The field receives the final key only after the engine has seen it, or just before, so
 // the caret may still stand in front of the final key's place for a moment.
-void ExpansionReplacement::waitForFinalKey(const std::shared_ptr<Run>& run, int attempts, std::optional<TextRange> observed)
+void ExpansionReplacement::waitForFinalKey(
+    const std::shared_ptr<Run>& run, int attempts, std::optional<TextRange> observed)
 {
     const ExpansionPlan& plan = run->plan;
     // The engine's look at the final key serves as the first look here when the caret stood
@@ -129,7 +130,8 @@ void ExpansionReplacement::waitForFinalKey(const std::shared_ptr<Run>& run, int 
         // the field would show then.
         const qint64 missing = plan.expectedCaret - location;
         const qint64 shown = length - missing;
-        const bool finalKeyMayBePending = shown <= 0 || Text::equal(beforeCaret->right(shown), plan.trigger.left(shown));
+        const bool finalKeyMayBePending
+            = shown <= 0 || Text::equal(beforeCaret->right(shown), plan.trigger.left(shown));
         if (!finalKeyMayBePending || attempts <= 1)
             return replace(run, location);
     }

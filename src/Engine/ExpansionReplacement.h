@@ -2,6 +2,7 @@
 
 #include "Engine/ExpansionClipboard.h"
 #include "Engine/ExpansionTarget.h"
+#include "platform/Pasteboard.h"
 
 #include <QDeadlineTimer>
 #include <QString>
@@ -71,8 +72,8 @@ public:
     // Contents that could not be saved are asked for again after this long.
     static constexpr int unsavedRetrySeconds = 10;
     static constexpr qint64 largestExpansionBytes = 16'777'216;
-    static inline const QString textType = QStringLiteral("public.utf8-plain-text");
-    static inline const QString markerType = QStringLiteral("app.velmora.temporary-expansion");
+    static inline const QString& textType = ClipboardFormats::utf8Text;
+    static inline const QString& markerType = ClipboardFormats::expansionMarker;
 
     ExpansionReplacement(ExpansionClipboard& clipboard, Schedule schedule);
 

@@ -10,9 +10,8 @@ namespace KeySimulator {
 // "VELMORA" in ASCII, read as one big-endian integer.
 inline constexpr quint64 marker = 0x0056454C4D4F5241;
 
-// Posts a marked paste shortcut (V with exactly the Command modifier, which is Ctrl on
-// Linux), key-down then key-up, to the process. False when the keys could not be made;
-// nothing is posted then.
+// Posts a marked paste shortcut (V with exactly Ctrl), press then release, to the process. False when the keys could
+// not be made; nothing is posted then.
 bool paste(KeyboardPoster& keyboard, qint64 process);
 
 } // namespace KeySimulator

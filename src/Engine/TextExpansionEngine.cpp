@@ -11,32 +11,26 @@
 #include <QElapsedTimer>
 #include <QPointer>
 
-const QList<quint16> TextExpansionEngine::resetKeys = {
-    VirtualKey::returnKey,
-    VirtualKey::tab,
-    VirtualKey::deleteKey,
-    VirtualKey::escape,
-    VirtualKey::keypadEnter,
-    VirtualKey::home,
-    VirtualKey::pageUp,
-    VirtualKey::forwardDelete,
-    VirtualKey::end,
-    VirtualKey::pageDown,
-    VirtualKey::leftArrow,
-    VirtualKey::rightArrow,
-    VirtualKey::downArrow,
-    VirtualKey::upArrow,
+const QList<int> TextExpansionEngine::resetKeys = {
+    Qt::Key_Return,
+    Qt::Key_Tab,
+    Qt::Key_Backspace,
+    Qt::Key_Escape,
+    Qt::Key_Enter,
+    Qt::Key_Home,
+    Qt::Key_PageUp,
+    Qt::Key_Delete,
+    Qt::Key_End,
+    Qt::Key_PageDown,
+    Qt::Key_Left,
+    Qt::Key_Right,
+    Qt::Key_Down,
+    Qt::Key_Up,
 };
 
 namespace {
-constexpr InputEventType watchedTypes[] = {
-    InputEventType::keyDown,
-    InputEventType::flagsChanged,
-    InputEventType::leftMouseDown,
-    InputEventType::rightMouseDown,
-    InputEventType::otherMouseDown,
-    InputEventType::scrollWheel,
-};
+constexpr InputEventTypes watchedTypes = InputEventType::keyPress | InputEventType::modifiersChanged
+    | InputEventType::buttonPress | InputEventType::scroll;
 
 const Desktop& requireComplete(const Desktop& desktop)
 {
@@ -68,18 +62,14 @@ void TextExpansionEngine::start(const QList<Shortcut>& shortcuts, ExpansionHandl
     invalidateTyping();
     m_matcher.update(shortcuts);
     setupEventTap();
-    m_activationObserver = connect(m_desktop.workspace, &Workspace::applicationActivated, this,
-        &TextExpansionEngine::invalidateTyping);
+    m_activationObserver
+        = connect(m_desktop.workspace, &Workspace::applicationActivated, this, &TextExpansionEngine::invalidateTyping);
 }
 
 void TextExpansionEngine::setupEventTap()
 {
-    quint64 mask = 0;
-    for (InputEventType type : watchedTypes) {
-        if (quint32(type) < 64)
-            mask |= quint64(1) << quint32(type);
-    }
-    m_tapInstalled = m_desktop.eventSource->install(mask, [this](const InputEvent& event) { handleEvent(event); });
+    m_tapInstalled
+        = m_desktop.eventSource->install(watchedTypes, [this](const InputEvent& event) { handleEvent(event); });
 }
 
 void TextExpansionEngine::stop()
@@ -130,25 +120,20 @@ void TextExpansionEngine::forgetCarets()
 
 void TextExpansionEngine::handleEvent(const InputEvent& event)
 {
-    if (event.sourceUserData == KeySimulator::marker)
+    if (event.tag == KeySimulator::marker)
         return;
     switch (event.type) {
-    case InputEventType::disabledByTimeout:
-    case InputEventType::disabledByUserInput:
+    case InputEventType::sourceDisabled:
         invalidateTyping();
         if (m_tapInstalled)
             m_desktop.eventSource->setEnabled(true);
         return;
-    case InputEventType::keyDown:
-        handleKeyDown(event);
-        return;
-    case InputEventType::flagsChanged:
-        if (event.flags & resetModifiers)
+    case InputEventType::keyPress: handleKeyDown(event); return;
+    case InputEventType::modifiersChanged:
+        if (event.modifiers & resetModifiers)
             invalidateTyping();
         return;
-    default:
-        invalidateTyping();
-        return;
+    default: invalidateTyping(); return;
     }
 }
 
@@ -156,14 +141,14 @@ void TextExpansionEngine::handleKeyDown(const InputEvent& event)
 {
     // Any key-down makes a replacement that has not pasted yet stale.
     ++m_generation;
-    if (m_replacement.isBusy() || (event.flags & resetModifiers) || event.autorepeat
-        || resetKeys.contains(event.keyCode))
+    if (m_replacement.isBusy() || (event.modifiers & resetModifiers) || event.autorepeat
+        || resetKeys.contains(event.key))
         return invalidateTyping();
     // A key that may complete a trigger holds the keyboard at once: the look at the field
     // below takes a few round trips to the application, and a key typed meanwhile would
     // land behind the trigger and stop its replacement. The clipboard is saved before that,
     // so that its owner, however slow, never keeps the keys held.
-    const bool mayComplete = m_matcher.wouldMatch(event.characters);
+    const bool mayComplete = m_matcher.wouldMatch(event.text);
     if (mayComplete)
         m_replacement.prepare();
     const bool held = m_desktop.keyboardHold && mayComplete
@@ -182,7 +167,7 @@ std::shared_ptr<AccessibilityExpansionTarget> TextExpansionEngine::focusedTarget
 
 void TextExpansionEngine::acceptKey(const InputEvent& event)
 {
-    const QString& text = event.characters;
+    const QString& text = event.text;
     if (text.size() < 1 || text.size() >= unicodeReadLimit)
         return invalidateTyping();
     // Where nothing typed so far can become part of a trigger, where this key went does not
@@ -248,8 +233,8 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
     startReplacement(*match, target);
 }
 
-void TextExpansionEngine::startReplacement(const ExpansionMatcher::Entry& match,
-    const std::shared_ptr<AccessibilityExpansionTarget>& target)
+void TextExpansionEngine::startReplacement(
+    const ExpansionMatcher::Entry& match, const std::shared_ptr<AccessibilityExpansionTarget>& target)
 {
     const ExpansionPlan plan{match.trigger, match.expansion, *m_expectedCaret, m_alternativeCaret, m_lastSelection,
         m_runLength, m_runLag};

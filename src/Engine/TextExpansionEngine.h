@@ -25,11 +25,11 @@ class TextExpansionEngine final : public QObject {
 public:
     using ExpansionHandler = std::function<void(const QString& trigger, const QString& expansion)>;
 
-    // Modifiers that turn a key into a shortcut rather than typing: Control, Option and
-    // Command (Super, Alt and Ctrl on Linux); Shift and Caps Lock type.
-    static constexpr quint64 resetModifiers = 0x1C0000;
-    // Keys that move the caret or edit text where the engine cannot follow.
-    static const QList<quint16> resetKeys;
+    // Modifiers that turn a key into a shortcut rather than typing: Ctrl, Alt and Super; Shift
+    // and Caps Lock type.
+    static constexpr Qt::KeyboardModifiers resetModifiers = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    // Keys that move the caret or edit text where the engine cannot follow (Qt::Key).
+    static const QList<int> resetKeys;
     // A key-down typing this many UTF-16 units or more is not typing.
     static constexpr qsizetype unicodeReadLimit = 256;
     // The desktop reports keys after the field has them, and a fast typist's next keys may be
@@ -76,7 +76,8 @@ private:
     // The field of the last key while it keeps the focus, checked with one question instead
     // of the several that finding a field takes.
     std::shared_ptr<AccessibilityExpansionTarget> focusedTarget();
-    void startReplacement(const ExpansionMatcher::Entry& match, const std::shared_ptr<AccessibilityExpansionTarget>& target);
+    void startReplacement(
+        const ExpansionMatcher::Entry& match, const std::shared_ptr<AccessibilityExpansionTarget>& target);
 
     Desktop m_desktop;
     bool m_tapInstalled = false;

@@ -3,12 +3,9 @@
 QString AppSettings::themeText(AppTheme theme)
 {
     switch (theme) {
-    case AppTheme::system:
-        return QStringLiteral("system");
-    case AppTheme::light:
-        return QStringLiteral("light");
-    case AppTheme::dark:
-        return QStringLiteral("dark");
+    case AppTheme::system: return QStringLiteral("system");
+    case AppTheme::light: return QStringLiteral("light");
+    case AppTheme::dark: return QStringLiteral("dark");
     }
     return QStringLiteral("system");
 }

@@ -5,9 +5,7 @@
 #include <QString>
 
 // The look the user chose for the popover; `system` follows the desktop.
-enum class AppTheme { system,
-    light,
-    dark };
+enum class AppTheme { system, light, dark };
 
 // The user's preferences: the content of the settings file.
 //

@@ -5,19 +5,17 @@
 QString Group::visibilityText(FolderVisibility visibility)
 {
     switch (visibility) {
-    case FolderVisibility::privateFolder:
-        return QStringLiteral("private");
-    case FolderVisibility::publicFolder:
-        return QStringLiteral("public");
-    case FolderVisibility::unlisted:
-        return QStringLiteral("unlisted");
+    case FolderVisibility::privateFolder: return QStringLiteral("private");
+    case FolderVisibility::publicFolder: return QStringLiteral("public");
+    case FolderVisibility::unlisted: return QStringLiteral("unlisted");
     }
     return QStringLiteral("private");
 }
 
 std::optional<FolderVisibility> Group::knownVisibility() const
 {
-    for (FolderVisibility known : {FolderVisibility::privateFolder, FolderVisibility::publicFolder, FolderVisibility::unlisted}) {
+    for (FolderVisibility known :
+        {FolderVisibility::privateFolder, FolderVisibility::publicFolder, FolderVisibility::unlisted}) {
         if (visibility == visibilityText(known))
             return known;
     }

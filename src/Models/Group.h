@@ -8,9 +8,7 @@
 
 // Who may see a shared folder. The record keeps the stored text rather than this value, so a
 // text this version does not know is written back unchanged.
-enum class FolderVisibility { privateFolder,
-    publicFolder,
-    unlisted };
+enum class FolderVisibility { privateFolder, publicFolder, unlisted };
 
 // One folder; folders nest through `parentGroupId`.
 //

@@ -37,8 +37,7 @@ inline size_t hash(size_t seed, const std::optional<QString>& text)
     return text ? hash(seed, *text) : seed;
 }
 
-template <class T>
-size_t hash(size_t seed, const std::optional<T>& value)
+template <class T> size_t hash(size_t seed, const std::optional<T>& value)
 {
     seed = qHashMulti(seed, value.has_value());
     return value ? qHashMulti(seed, *value) : seed;
@@ -46,8 +45,7 @@ size_t hash(size_t seed, const std::optional<T>& value)
 
 // A copy of `items` sorted by id in ascending order of the ids' canonical text. Stable:
 // items with equal ids keep their relative order.
-template <class T>
-QList<T> sortedById(const QList<T>& items)
+template <class T> QList<T> sortedById(const QList<T>& items)
 {
     std::vector<std::pair<QString, qsizetype>> keys;
     keys.reserve(items.size());

@@ -30,8 +30,8 @@ QJsonValue Shortcut::toJson() const
 bool operator==(const Shortcut& a, const Shortcut& b)
 {
     return RecordText::equal(a.id, b.id) && RecordText::equal(a.trigger, b.trigger)
-        && RecordText::equal(a.expansion, b.expansion) && RecordText::equal(a.groupId, b.groupId)
-        && a.order == b.order && a.isExample == b.isExample;
+        && RecordText::equal(a.expansion, b.expansion) && RecordText::equal(a.groupId, b.groupId) && a.order == b.order
+        && a.isExample == b.isExample;
 }
 
 size_t qHash(const Shortcut& s, size_t seed)

@@ -18,19 +18,54 @@ bool contains(const QByteArray& haystack, const QByteArray& needle)
         != std::string_view::npos;
 }
 
-// Most texts are plain ASCII, which lowers byte by byte far faster than the general case.
-QByteArray loweredUtf8(const QString& text)
+// Most texts are plain ASCII: those are matched where they are, with their letters lowered as
+// they are compared, and keep no lowered copy (which, for a large library, would be as large
+// as its text). The rest keep one, lowered by the general rule, in UTF-8 (a match of UTF-8
+// bytes is a match of characters).
+QByteArray loweredUnlessAscii(const QString& text)
 {
-    QByteArray result(text.size(), Qt::Uninitialized);
-    const ushort* source = text.utf16();
-    char* target = result.data();
-    ushort seen = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const ushort c = source[i];
-        seen |= c;
-        target[i] = char(c + (ushort(c - u'A') < 26 ? 32 : 0));
+    const char16_t* source = reinterpret_cast<const char16_t*>(text.utf16());
+    char16_t seen = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        seen |= source[i];
+    return seen < 0x80 ? QByteArray() : text.toLower().toUtf8();
+}
+
+char16_t lowerAscii(char16_t c)
+{
+    return char16_t(c + (char16_t(c - u'A') < 26 ? 32 : 0));
+}
+
+// Whether ASCII `text`, lowered, contains `needle` (lowered ASCII).
+bool containsLowered(const QString& text, const QByteArray& needle)
+{
+    const qsizetype m = needle.size();
+    const qsizetype last = text.size() - m;
+    const char16_t* source = reinterpret_cast<const char16_t*>(text.utf16());
+    const char* wanted = needle.constData();
+    const char16_t first = char16_t(wanted[0]);
+    // In ASCII text only the capital of a small letter lowers to it.
+    const char16_t capital = char16_t(first - u'a') < 26 ? char16_t(first - 32) : first;
+    for (qsizetype i = 0; i <= last; ++i) {
+        const char16_t c = source[i];
+        if (c != first && c != capital)
+            continue;
+        qsizetype j = 1;
+        while (j < m && lowerAscii(source[i + j]) == char16_t(wanted[j]))
+            ++j;
+        if (j == m)
+            return true;
     }
-    return seen < 0x80 ? result : text.toLower().toUtf8();
+    return false;
+}
+
+bool isAscii(const QByteArray& bytes)
+{
+    for (const char c : bytes) {
+        if (uchar(c) >= 0x80)
+            return false;
+    }
+    return true;
 }
 
 // About as many as the keys of a search typed and corrected.
@@ -49,7 +84,8 @@ QList<ShortcutSearchIndex::Entry> ShortcutSearchIndex::entriesFor(const QList<Sh
     QList<Entry> entries;
     entries.reserve(shortcuts.size());
     for (const Shortcut& shortcut : shortcuts)
-        entries.append({shortcut.trigger, shortcut.expansion, loweredUtf8(shortcut.trigger), loweredUtf8(shortcut.expansion)});
+        entries.append({shortcut.trigger, shortcut.expansion, loweredUnlessAscii(shortcut.trigger),
+            loweredUnlessAscii(shortcut.expansion)});
     return entries;
 }
 
@@ -94,18 +130,24 @@ void ShortcutSearchIndex::update(const QList<Shortcut>& shortcuts)
                 continue;
             }
         }
-        entries.append({shortcut.trigger, shortcut.expansion, loweredUtf8(shortcut.trigger),
-            loweredUtf8(shortcut.expansion)});
+        entries.append({shortcut.trigger, shortcut.expansion, loweredUnlessAscii(shortcut.trigger),
+            loweredUnlessAscii(shortcut.expansion)});
     }
     m_source = shortcuts;
     m_entries = std::move(entries);
     m_recent.clear();
 }
 
-bool ShortcutSearchIndex::matches(qsizetype position, const QByteArray& needle) const
+bool ShortcutSearchIndex::matches(qsizetype position, const QByteArray& needle, bool asciiNeedle) const
 {
     const Entry& entry = m_entries[position];
-    return contains(entry.loweredTrigger, needle) || contains(entry.loweredExpansion, needle);
+    // A lowered ASCII text holds only ASCII, so it cannot contain any other character.
+    const auto matchesText = [&](const QString& text, const QByteArray& lowered) {
+        if (!lowered.isNull())
+            return contains(lowered, needle);
+        return asciiNeedle && containsLowered(text, needle);
+    };
+    return matchesText(entry.trigger, entry.loweredTrigger) || matchesText(entry.expansion, entry.loweredExpansion);
 }
 
 QList<qsizetype> ShortcutSearchIndex::matching(const QList<Shortcut>& shortcuts, const QString& loweredQuery)
@@ -129,14 +171,15 @@ QList<qsizetype> ShortcutSearchIndex::matching(const QList<Shortcut>& shortcuts,
         }
     }
     const QByteArray needle = loweredQuery.toUtf8();
+    const bool asciiNeedle = isAscii(needle);
     if (narrowed) {
         for (const qsizetype i : *narrowed) {
-            if (matches(i, needle))
+            if (matches(i, needle, asciiNeedle))
                 result.append(i);
         }
     } else {
         for (qsizetype i = 0; i < m_entries.size(); ++i) {
-            if (matches(i, needle))
+            if (matches(i, needle, asciiNeedle))
                 result.append(i);
         }
     }

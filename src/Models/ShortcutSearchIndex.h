@@ -9,12 +9,11 @@
 #include <future>
 
 // Answers "which shortcuts contain this text" over a large library without lowering every
-// trigger and text again for each key typed. Each shortcut's trigger and text are kept
-// lowered once, as UTF-8 (half the memory of a lowered copy in UTF-16; a match of UTF-8
-// bytes is a match of characters); entries of shortcuts whose texts did not change are
-// carried over when the library changes. A query that extends the previous one only looks
-// through the matches of the longest recent query it extends, and a recent query typed
-// again (a key deleted) is answered from memory.
+// trigger and text again for each key typed. Triggers and texts in plain ASCII are searched
+// as they are, lowering letters while comparing; any other is kept lowered once, as UTF-8.
+// Entries of shortcuts whose texts did not change are carried over when the library changes. A query that extends the
+// previous one only looks through the matches of the longest recent query it extends, and a recent query typed again (a
+// key deleted) is answered from memory.
 //
 // Matching is the list's rule: the lowered trigger or text contains the lowered query.
 class ShortcutSearchIndex {
@@ -34,13 +33,14 @@ private:
         // Kept to tell whether the shortcut's texts are still the ones lowered below.
         QString trigger;
         QString expansion;
+        // Null for text in plain ASCII.
         QByteArray loweredTrigger;
         QByteArray loweredExpansion;
     };
 
     static QList<Entry> entriesFor(const QList<Shortcut>& shortcuts);
     void update(const QList<Shortcut>& shortcuts);
-    bool matches(qsizetype position, const QByteArray& needle) const;
+    bool matches(qsizetype position, const QByteArray& needle, bool asciiNeedle) const;
 
     QList<Shortcut> m_source;
     QList<Shortcut> m_preparedSource;

@@ -6,8 +6,7 @@
 
 namespace {
 // Keys that are canonically equivalent name the same entry; the last one read wins.
-template <class T>
-QMap<QString, T> withCanonicalKeys(const QMap<QString, T>& map)
+template <class T> QMap<QString, T> withCanonicalKeys(const QMap<QString, T>& map)
 {
     QMap<QString, T> out;
     for (auto it = map.cbegin(); it != map.cend(); ++it)
@@ -15,8 +14,7 @@ QMap<QString, T> withCanonicalKeys(const QMap<QString, T>& map)
     return out;
 }
 
-template <class T>
-QMap<QString, T> readMap(const JsonReader& r, const QString& key)
+template <class T> QMap<QString, T> readMap(const JsonReader& r, const QString& key)
 {
     return withCanonicalKeys(r.value<QMap<QString, T>>(key, {}));
 }
@@ -62,7 +60,8 @@ QJsonValue Stats::toJson() const
     o.insert(QStringLiteral("firstUseFlags"), QJsonArray::fromStringList(sortedFirstUseFlags()));
     o.insert(QStringLiteral("streak"), streak.toJson());
     o.insert(QStringLiteral("unlocked"), JsonCoding<QMap<QString, QDateTime>>::encode(unlocked));
-    o.insert(QStringLiteral("recentExpansionTimestamps"), JsonCoding<QList<QDateTime>>::encode(recentExpansionTimestamps));
+    o.insert(
+        QStringLiteral("recentExpansionTimestamps"), JsonCoding<QList<QDateTime>>::encode(recentExpansionTimestamps));
     o.insert(QStringLiteral("resetBaselines"), JsonCoding<QMap<QString, qint64>>::encode(resetBaselines));
     return o;
 }

@@ -11,19 +11,18 @@ QString SyncFailure::errorDescription() const
         return QStringLiteral("Your local library changed during sync. Review the latest versions and try again.");
     case Kind::cloudChanged:
         return QStringLiteral("The cloud changed during sync. Nothing was overwritten; refresh and review again.");
-    case Kind::accountChanged:
-        return QStringLiteral("The signed-in account changed. Sync was stopped.");
-    case Kind::busy:
-        return QStringLiteral("A sync is already running.");
+    case Kind::accountChanged: return QStringLiteral("The signed-in account changed. Sync was stopped.");
+    case Kind::busy: return QStringLiteral("A sync is already running.");
     case Kind::invalidResponse:
         return QStringLiteral("The cloud returned an unsupported or incomplete snapshot. Sync stopped.");
-    case Kind::reviewRequired:
-        return QStringLiteral("Review both versions before enabling sync for this account.");
+    case Kind::reviewRequired: return QStringLiteral("Review both versions before enabling sync for this account.");
     case Kind::interrupted:
-        return QStringLiteral("A local sync was interrupted. Restore the pre-sync files to continue; both versions are preserved.");
+        return QStringLiteral(
+            "A local sync was interrupted. Restore the pre-sync files to continue; both versions are preserved.");
     case Kind::duplicateTriggers:
-        return QStringLiteral("Some shortcuts share a trigger. Give them unique triggers before uploading this library, or review "
-                              "and choose the cloud version. Your local shortcuts are unchanged.");
+        return QStringLiteral(
+            "Some shortcuts share a trigger. Give them unique triggers before uploading this library, or review "
+            "and choose the cloud version. Your local shortcuts are unchanged.");
     }
     return {};
 }

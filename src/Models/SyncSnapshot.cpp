@@ -5,8 +5,7 @@
 namespace {
 // The first rule that holds decides: both sides agree, only the cloud changed, only this
 // computer changed; otherwise the component conflicts.
-template <class T, class Same>
-std::optional<T> mergeComponent(const T& base, const T& local, const T& cloud, Same same)
+template <class T, class Same> std::optional<T> mergeComponent(const T& base, const T& local, const T& cloud, Same same)
 {
     if (same(local, cloud))
         return local;
@@ -52,12 +51,14 @@ bool SyncSnapshot::sameLibrary(const UserData& a, const UserData& b)
     return same(sorted(a), sorted(b));
 }
 
-std::optional<SyncSnapshot> SyncSnapshot::reconcile(const SyncSnapshot& base, const SyncSnapshot& local, const SyncSnapshot& cloud)
+std::optional<SyncSnapshot> SyncSnapshot::reconcile(
+    const SyncSnapshot& base, const SyncSnapshot& local, const SyncSnapshot& cloud)
 {
     const auto data = mergeComponent(base.data, local.data, cloud.data, &SyncSnapshot::sameLibrary);
     if (!data)
         return std::nullopt;
-    const auto settings = mergeComponent(base.settings, local.settings, cloud.settings, &SyncSnapshot::same<AppSettings>);
+    const auto settings
+        = mergeComponent(base.settings, local.settings, cloud.settings, &SyncSnapshot::same<AppSettings>);
     if (!settings)
         return std::nullopt;
     const auto stats = mergeComponent(base.stats, local.stats, cloud.stats, &SyncSnapshot::same<Stats>);

@@ -27,15 +27,10 @@ struct SyncSnapshot {
 
     // The bytes two values are compared by: the coder's output, except that statistics are
     // written compactly with their first-use flags sorted. Throws on a coding failure.
-    template <class T>
-    static QByteArray stableBytes(const T& value)
-    {
-        return VelmoraJSON::encode(value);
-    }
+    template <class T> static QByteArray stableBytes(const T& value) { return VelmoraJSON::encode(value); }
     static QByteArray stableBytes(const Stats& stats);
 
-    template <class T>
-    static bool same(const T& a, const T& b)
+    template <class T> static bool same(const T& a, const T& b)
     {
         try {
             return stableBytes(a) == stableBytes(b);
@@ -52,7 +47,8 @@ struct SyncSnapshot {
     // Three-way merge of whole components (library, then settings, then statistics): each
     // takes the side that changed since `base`; when both changed one component differently
     // the merge stops there and returns nothing, so that the user chooses.
-    static std::optional<SyncSnapshot> reconcile(const SyncSnapshot& base, const SyncSnapshot& local, const SyncSnapshot& cloud);
+    static std::optional<SyncSnapshot> reconcile(
+        const SyncSnapshot& base, const SyncSnapshot& local, const SyncSnapshot& cloud);
 
     // All three keys required.
     static SyncSnapshot fromJson(const JsonReader& reader);

@@ -6,13 +6,11 @@
 #include <array>
 
 // Which list of the library a deletion marker belongs to.
-enum class TombstoneKind { groups,
-    shortcuts,
-    customIcons };
+enum class TombstoneKind { groups, shortcuts, customIcons };
 
 namespace TombstoneKinds {
-inline constexpr std::array<TombstoneKind, 3> all{TombstoneKind::groups, TombstoneKind::shortcuts,
-    TombstoneKind::customIcons};
+inline constexpr std::array<TombstoneKind, 3> all{
+    TombstoneKind::groups, TombstoneKind::shortcuts, TombstoneKind::customIcons};
 // "groups", "shortcuts" or "customIcons": the JSON key of the kind's list.
 QString rawValue(TombstoneKind kind);
 } // namespace TombstoneKinds

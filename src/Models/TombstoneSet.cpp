@@ -29,6 +29,7 @@ QJsonValue TombstoneSet::toJson() const
 {
     QJsonObject o;
     for (TombstoneKind kind : TombstoneKinds::all)
-        o.insert(TombstoneKinds::rawValue(kind), JsonCoding<QList<Tombstone>>::encode(RecordText::sortedById(list(kind))));
+        o.insert(
+            TombstoneKinds::rawValue(kind), JsonCoding<QList<Tombstone>>::encode(RecordText::sortedById(list(kind))));
     return o;
 }

@@ -21,8 +21,7 @@ DecodingError ruleBroken(const char* sentence)
 const char* const kBadIdentifiers = "Library contains empty or duplicate identifiers.";
 
 // The canonical ids of `items`, or nothing when one is empty or two are equal.
-template <class T>
-std::optional<QSet<QString>> uniqueIds(const QList<T>& items)
+template <class T> std::optional<QSet<QString>> uniqueIds(const QList<T>& items)
 {
     QSet<QString> ids;
     ids.reserve(items.size());
@@ -44,7 +43,8 @@ bool foldersReachTopLevel(const QList<Group>& groups)
     QHash<QString, std::optional<QString>> parentOf;
     parentOf.reserve(groups.size());
     for (const Group& g : groups)
-        parentOf.insert(Text::canonical(g.id), g.parentGroupId ? std::optional(Text::canonical(*g.parentGroupId)) : std::nullopt);
+        parentOf.insert(
+            Text::canonical(g.id), g.parentGroupId ? std::optional(Text::canonical(*g.parentGroupId)) : std::nullopt);
 
     QSet<QString> reachesTop;
     reachesTop.reserve(groups.size());
@@ -223,7 +223,8 @@ void UserData::reconcileTombstones()
             }
             // Untouched lists keep sharing their data with earlier versions of the library.
             if (!revived.isEmpty())
-                deletedIds.list(kind).removeIf([&](const Tombstone& t) { return revived.contains(Text::canonical(t.id)); });
+                deletedIds.list(kind).removeIf(
+                    [&](const Tombstone& t) { return revived.contains(Text::canonical(t.id)); });
         };
         switch (kind) {
         case TombstoneKind::groups: drop(std::as_const(groups)); break;

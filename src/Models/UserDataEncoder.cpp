@@ -98,24 +98,32 @@ void UserDataEncoder::finishAdopting()
 {
     if (!m_adopting.valid())
         return;
-    Adopted adopted = m_adopting.get();
-    if (adopted.entries.isEmpty())
-        return;
-    m_entries = std::move(adopted.entries);
-    m_written = std::move(adopted.written);
+    Entries adopted = m_adopting.get();
+    if (!adopted.isEmpty())
+        m_entries = std::move(adopted);
 }
 
-void UserDataEncoder::adopt(const QByteArray& written, const UserData& data)
+void UserDataEncoder::adopt(QByteArray written, const UserData& data)
 {
-    // Texts of an earlier load are of no use any more; what the last save wrote stays.
+    // What an earlier load found is of no use any more; what the last save learnt stays.
     stopAdopting();
     m_stop = std::make_shared<std::atomic<bool>>(false);
-    // Copies share the texts; the other threads only read them.
-    m_adopting = std::async(std::launch::async, &UserDataEncoder::adoptTexts, written, data, m_stop);
+    // The task's arguments live as long as its result is unclaimed, which may be until the
+    // first save: it empties them itself, so that the file's bytes and the library as loaded
+    // are not kept that long. Copies share the texts; the other threads only read them.
+    struct Held {
+        QByteArray written;
+        UserData data;
+    };
+    auto held = std::make_shared<Held>(Held{std::move(written), data});
+    m_adopting = std::async(std::launch::async, [held, stop = m_stop] {
+        const Held mine = std::exchange(*held, Held{});
+        return adoptTexts(mine.written, mine.data, stop);
+    });
 }
 
-UserDataEncoder::Adopted UserDataEncoder::adoptTexts(const QByteArray& written, const UserData& data,
-    std::shared_ptr<const std::atomic<bool>> stop)
+UserDataEncoder::Entries UserDataEncoder::adoptTexts(
+    const QByteArray& written, const UserData& data, const std::shared_ptr<const std::atomic<bool>>& stop)
 {
     const QList<Shortcut>& shortcuts = data.shortcuts;
     const qsizetype count = shortcuts.size();
@@ -145,9 +153,8 @@ UserDataEncoder::Adopted UserDataEncoder::adoptTexts(const QByteArray& written, 
                 return false;
             // When every item matches, the file is byte for byte what encode() writes for
             // `data`, and it was read as `data` when it was loaded: each text reads back.
-            Entry entry{shortcuts[i], starts[i], 0, true};
+            Entry entry{shortcuts[i], true};
             const QByteArray text = encodeShortcut(shortcuts[i], nullptr);
-            entry.size = text.size();
             const qsizetype after = starts[i] + text.size();
             const QByteArray follows = i + 1 < count ? QByteArrayLiteral(",\n") : tail;
             if (after + follows.size() != written.size() && i + 1 == count)
@@ -189,11 +196,11 @@ UserDataEncoder::Adopted UserDataEncoder::adoptTexts(const QByteArray& written, 
     if (std::find(ok.begin(), ok.end(), 0) != ok.end())
         return {};
 
-    Adopted adopted{{}, written};
-    adopted.entries.reserve(count);
+    Entries adopted;
+    adopted.reserve(count);
     for (const QList<Entry>& part : found) {
         for (const Entry& entry : part)
-            adopted.entries.insert(entry.shortcut.id, entry);
+            adopted.insert(entry.shortcut.id, entry);
     }
     return adopted;
 }
@@ -213,56 +220,36 @@ VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data)
     if (data.shortcuts.isEmpty())
         return {frame.whole, readsBack};
 
-    struct Fresh {
-        QByteArray text;
-        bool readsBack = false;
-    };
-    QList<Fresh> fresh;
+    // Each text once, so that the result is allocated once.
+    QList<QByteArray> texts;
+    texts.reserve(data.shortcuts.size());
     qsizetype size = frame.whole.size();
-    // Sizes first, so that the result is allocated once.
-    QList<const Entry*> kept(data.shortcuts.size(), nullptr);
-    for (qsizetype i = 0; i < data.shortcuts.size(); ++i) {
-        const Shortcut& shortcut = data.shortcuts[i];
+    Entries entries;
+    entries.reserve(data.shortcuts.size());
+    for (const Shortcut& shortcut : data.shortcuts) {
         const auto it = m_entries.constFind(shortcut.id);
         // Exact, not canonical, equality: a shortcut whose text only changed its Unicode form
-        // must be written again, as its bytes differ.
-        if (it != m_entries.constEnd() && Shortcut::identical(it->shortcut, shortcut)) {
-            kept[i] = &*it;
-            size += it->size + 2;
-        } else {
-            Fresh item;
-            item.text = encodeShortcut(shortcut, &item.readsBack);
-            size += item.text.size() + 2;
-            fresh.append(std::move(item));
-        }
+        // must be checked again, as its bytes differ.
+        Entry entry{shortcut, false};
+        const bool known = it != m_entries.constEnd() && Shortcut::identical(it->shortcut, shortcut);
+        if (known)
+            entry.readsBack = it->readsBack;
+        texts.append(encodeShortcut(shortcut, known ? nullptr : &entry.readsBack));
+        size += texts.last().size() + 2;
+        readsBack = readsBack && entry.readsBack;
+        entries.insert(shortcut.id, entry);
     }
 
-    QHash<QString, Entry> entries;
-    entries.reserve(data.shortcuts.size());
     QByteArray bytes;
     bytes.reserve(size);
     bytes += frame.head;
-    qsizetype next = 0;
-    for (qsizetype i = 0; i < data.shortcuts.size(); ++i) {
+    for (qsizetype i = 0; i < texts.size(); ++i) {
         bytes += i == 0 ? "\n" : ",\n";
-        const Shortcut& shortcut = data.shortcuts[i];
-        Entry entry{shortcut, bytes.size(), 0, false};
-        if (kept[i]) {
-            entry.size = kept[i]->size;
-            entry.readsBack = kept[i]->readsBack;
-            bytes.append(m_written.constData() + kept[i]->offset, entry.size);
-        } else {
-            const Fresh& item = fresh[next++];
-            entry.size = item.text.size();
-            entry.readsBack = item.readsBack;
-            bytes += item.text;
-        }
-        readsBack = readsBack && entry.readsBack;
-        entries.insert(shortcut.id, entry);
+        bytes += texts[i];
+        texts[i] = QByteArray();
     }
     bytes += frame.tail;
 
     m_entries = std::move(entries);
-    m_written = bytes;
     return {bytes, readsBack};
 }

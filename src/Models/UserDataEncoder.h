@@ -9,9 +9,11 @@
 #include <future>
 #include <memory>
 
-// Writes libraries exactly as VelmoraJSON::encode does, but keeps each shortcut's written text
-// from the previous call and encodes again only the shortcuts that changed, so saving one edit
-// of a large library does not rewrite ten thousand records.
+// Writes libraries exactly as VelmoraJSON::encode does, but remembers from the previous call
+// which shortcuts were found to read back as themselves, so that saving one edit of a large
+// library checks only the records that changed, not ten thousand. The written texts
+// themselves are not kept: encoding again is cheap next to keeping a second copy of the
+// library's text for as long as the program runs.
 //
 // Every shortcut's text is read back as a shortcut equal to the one it was made from when it is
 // made, and the rest of the library likewise, so bytes it vouches for decode to a library equal
@@ -23,11 +25,11 @@ public:
     // the coder's EncodingError, like VelmoraJSON::encode.
     VelmoraJSON::Encoded encode(const UserData& data);
 
-    // Takes the shortcuts' texts from `written`, the bytes that were just read, decoded and
-    // validated as `data`, so that the first save after a load is as quick as the later ones.
-    // Texts are taken only when the file holds exactly what encode() would write for `data`;
-    // the work runs on other threads and the next encode() waits for it.
-    void adopt(const QByteArray& written, const UserData& data);
+    // Learns from `written`, the bytes that were just read, decoded and validated as `data`,
+    // that its shortcuts read back, so that the first save after a load is as quick as the
+    // later ones; only when the file holds exactly what encode() would write for `data`. The
+    // work runs on other threads, which let the bytes go when done; the next encode() waits.
+    void adopt(QByteArray written, const UserData& data);
 
     UserDataEncoder() = default;
     ~UserDataEncoder();
@@ -36,9 +38,7 @@ public:
 
 private:
     struct Entry {
-        Shortcut shortcut;
-        qsizetype offset = 0; // of the shortcut's text in m_written
-        qsizetype size = 0;
+        Shortcut shortcut; // shares its texts with the library's
         bool readsBack = false;
     };
 
@@ -47,19 +47,15 @@ private:
     static QByteArray encodeShortcut(const Shortcut& shortcut, bool* readsBack);
     static bool readsBackAs(const QByteArray& alone, const Shortcut& shortcut);
 
-    struct Adopted {
-        QHash<QString, Entry> entries;
-        QByteArray written;
-    };
-    static Adopted adoptTexts(const QByteArray& written, const UserData& data,
-        std::shared_ptr<const std::atomic<bool>> stop);
+    using Entries = QHash<QString, Entry>;
+    static Entries adoptTexts(
+        const QByteArray& written, const UserData& data, const std::shared_ptr<const std::atomic<bool>>& stop);
     // Waits for the texts being taken and keeps them.
     void finishAdopting();
     // Gives up the texts being taken.
     void stopAdopting();
 
-    QHash<QString, Entry> m_entries; // by exact id
-    QByteArray m_written;
-    std::future<Adopted> m_adopting;
+    Entries m_entries; // by exact id
+    std::future<Entries> m_adopting;
     std::shared_ptr<std::atomic<bool>> m_stop;
 };

@@ -6,8 +6,7 @@
 namespace {
 
 // Const or not as `items` is.
-template <class List>
-auto firstWithId(List& items, QStringView id)
+template <class List> auto firstWithId(List& items, QStringView id)
 {
     const auto it = std::find_if(items.begin(), items.end(), [&](const auto& item) { return item.id == id; });
     return it == items.end() ? nullptr : &*it;

@@ -121,7 +121,8 @@ qint64 JsonReader::int64() const
     const qint64 b = m_value.toInteger(1);
     if (a != b) {
         throw DecodingError::dataCorrupted(
-            QStringLiteral("The number %1 is not a whole number that fits in 64 bits.").arg(m_value.toDouble()), m_path);
+            QStringLiteral("The number %1 is not a whole number that fits in 64 bits.").arg(m_value.toDouble()),
+            m_path);
     }
     return a;
 }
@@ -176,7 +177,8 @@ QJsonValue JsonCoding<QDateTime>::encode(const QDateTime& v)
     // A date the reader could not take back must not reach a file: the next load would fail
     // on data that was saved as good.
     if (!isWritableDate(v))
-        throw EncodingError({}, QStringLiteral("A date that is missing or outside the years 1 to 9999 cannot be written as JSON."));
+        throw EncodingError(
+            {}, QStringLiteral("A date that is missing or outside the years 1 to 9999 cannot be written as JSON."));
     return VelmoraJSON::formatDate(v);
 }
 
@@ -204,8 +206,7 @@ namespace {
                 checkFinite(it.value(), memberPath(path, it.key()));
             break;
         }
-        default:
-            break;
+        default: break;
         }
     }
 
@@ -246,7 +247,8 @@ namespace {
     {
         if (!(digits(s, 0, 4) && s.size() > 4 && s[4] == u'-' && digits(s, 5, 2) && s.size() > 7 && s[7] == u'-'
                 && digits(s, 8, 2) && s.size() > 10 && (s[10] == u'T' || s[10] == u't') && digits(s, 11, 2)
-                && s.size() > 13 && s[13] == u':' && digits(s, 14, 2) && s.size() > 16 && s[16] == u':' && digits(s, 17, 2)))
+                && s.size() > 13 && s[13] == u':' && digits(s, 14, 2) && s.size() > 16 && s[16] == u':'
+                && digits(s, 17, 2)))
             return std::nullopt;
         const QDate date(number(s, 0, 4), number(s, 5, 2), number(s, 8, 2));
         const int hour = number(s, 11, 2), minute = number(s, 14, 2), second = number(s, 17, 2);
@@ -318,7 +320,8 @@ QJsonValue parse(const QByteArray& input)
         const int offset = std::max(0, error.offset - 1);
         throw DecodingError::dataCorrupted(
             QStringLiteral("The data is not valid JSON (%1 at byte %2).")
-                .arg(error.error != QJsonParseError::NoError ? error.errorString() : QStringLiteral("more than one value"))
+                .arg(error.error != QJsonParseError::NoError ? error.errorString()
+                                                             : QStringLiteral("more than one value"))
                 .arg(offset));
     }
     return document.array().at(0);
@@ -337,7 +340,7 @@ QDateTime readDate(const QJsonValue& value, const QString& codingPath)
         if (!std::isfinite(seconds) || std::fabs(seconds) > 1e13)
             throw DecodingError::dataCorrupted(QStringLiteral("Invalid date."), codingPath);
         static const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
-        const QDateTime date = reference.addMSecs(qint64(std::llround(seconds * 1000.0)));
+        QDateTime date = reference.addMSecs(qint64(std::llround(seconds * 1000.0)));
         if (!isWritableDate(date))
             throw DecodingError::dataCorrupted(QStringLiteral("Invalid date."), codingPath);
         return date;

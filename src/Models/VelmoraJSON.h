@@ -18,10 +18,7 @@
 // is one fixed sentence, and their description is exactly that sentence.
 class DecodingError : public VelmoraError {
 public:
-    enum class Kind { typeMismatch,
-        keyNotFound,
-        valueNotFound,
-        dataCorrupted };
+    enum class Kind { typeMismatch, keyNotFound, valueNotFound, dataCorrupted };
 
     DecodingError(Kind kind, QString codingPath, QString message);
     static DecodingError dataCorrupted(const QString& message, const QString& codingPath = {});
@@ -56,8 +53,7 @@ class JsonReader;
 // How a type is read from and written to JSON. Records provide
 //   static T fromJson(const JsonReader&);  and  QJsonValue toJson() const;
 // and get this for free; the primitives are specialised below.
-template <class T, class = void>
-struct JsonCoding {
+template <class T, class = void> struct JsonCoding {
     static T decode(const JsonReader& reader) { return T::fromJson(reader); }
     static QJsonValue encode(const T& value) { return value.toJson(); }
 };
@@ -90,23 +86,17 @@ public:
     JsonReader at(qsizetype index) const;
     bool contains(const QString& key) const;
 
-    template <class T>
-    T decode() const
-    {
-        return JsonCoding<T>::decode(*this);
-    }
+    template <class T> T decode() const { return JsonCoding<T>::decode(*this); }
 
     // A required member: missing gives keyNotFound, null gives valueNotFound.
-    template <class T>
-    T required(const QString& key) const
+    template <class T> T required(const QString& key) const
     {
         const JsonReader member = requiredMember(key);
         return member.decode<T>();
     }
 
     // An optional member: missing or null give nullopt.
-    template <class T>
-    std::optional<T> optional(const QString& key) const
+    template <class T> std::optional<T> optional(const QString& key) const
     {
         const JsonReader member = (*this)[key];
         if (member.isNull())
@@ -115,8 +105,7 @@ public:
     }
 
     // A member with a default for missing or null.
-    template <class T>
-    T value(const QString& key, T fallback) const
+    template <class T> T value(const QString& key, T fallback) const
     {
         const JsonReader member = (*this)[key];
         if (member.isNull())
@@ -133,33 +122,27 @@ private:
     QString m_path;
 };
 
-template <>
-struct JsonCoding<QString> {
+template <> struct JsonCoding<QString> {
     static QString decode(const JsonReader& r) { return r.string(); }
     static QJsonValue encode(const QString& v) { return v; }
 };
-template <>
-struct JsonCoding<bool> {
+template <> struct JsonCoding<bool> {
     static bool decode(const JsonReader& r) { return r.boolean(); }
     static QJsonValue encode(bool v) { return v; }
 };
-template <>
-struct JsonCoding<qint64> {
+template <> struct JsonCoding<qint64> {
     static qint64 decode(const JsonReader& r) { return r.int64(); }
     static QJsonValue encode(qint64 v) { return v; }
 };
-template <>
-struct JsonCoding<double> {
+template <> struct JsonCoding<double> {
     static double decode(const JsonReader& r) { return r.number(); }
     static QJsonValue encode(double v) { return v; }
 };
-template <>
-struct JsonCoding<QDateTime> {
+template <> struct JsonCoding<QDateTime> {
     static QDateTime decode(const JsonReader& r) { return r.date(); }
     static QJsonValue encode(const QDateTime& v);
 };
-template <class T>
-struct JsonCoding<QList<T>> {
+template <class T> struct JsonCoding<QList<T>> {
     static QList<T> decode(const JsonReader& r)
     {
         const QJsonArray array = r.array();
@@ -178,8 +161,7 @@ struct JsonCoding<QList<T>> {
     }
 };
 // Maps are JSON objects; the encoder writes object keys sorted.
-template <class T>
-struct JsonCoding<QMap<QString, T>> {
+template <class T> struct JsonCoding<QMap<QString, T>> {
     static QMap<QString, T> decode(const JsonReader& r)
     {
         const QJsonObject object = r.object();
@@ -198,8 +180,7 @@ struct JsonCoding<QMap<QString, T>> {
 };
 
 // Writes `value` under `key` only when it is present: no null is ever written.
-template <class T>
-void insertIfPresent(QJsonObject& object, const QString& key, const std::optional<T>& value)
+template <class T> void insertIfPresent(QJsonObject& object, const QString& key, const std::optional<T>& value)
 {
     if (value)
         object.insert(key, JsonCoding<T>::encode(*value));
@@ -233,14 +214,12 @@ QString formatDate(const QDateTime& date);
 QDateTime readDate(const QJsonValue& value, const QString& codingPath = {});
 
 template <class T>
-requires(!std::is_convertible_v<T, QJsonValue>)
-    QByteArray encode(const T& value)
+requires(!std::is_convertible_v<T, QJsonValue>) QByteArray encode(const T& value)
 {
     return encode(JsonCoding<T>::encode(value));
 }
 
-template <class T>
-T decode(const QByteArray& bytes)
+template <class T> T decode(const QByteArray& bytes)
 {
     return JsonReader(parse(bytes)).decode<T>();
 }

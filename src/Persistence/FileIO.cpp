@@ -200,8 +200,8 @@ void writeAtomically(const QByteArray& bytes, const QString& path, Access access
     syncFolder(QFileInfo(path).absolutePath(), Operation::write);
 }
 
-void replaceKeepingPrevious(const QByteArray& bytes, const QString& path, const QString& previousPath,
-    const QByteArray& previousBytes)
+void replaceKeepingPrevious(
+    const QByteArray& bytes, const QString& path, const QString& previousPath, const QByteArray& previousBytes)
 {
     const QString replacement = writeTemporary(bytes, path, Access::ownerOnly);
     const QString folder = QFileInfo(path).absolutePath();
@@ -268,8 +268,8 @@ void remove(const QString& path)
 
 void removeTemporaryFiles(const QString& folder)
 {
-    const QStringList names = QDir(folder).entryList({u'.' + QStringLiteral("*") + temporaryInfix + u'*'},
-        QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names = QDir(folder).entryList(
+        {u'.' + QStringLiteral("*") + temporaryInfix + u'*'}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         if (isTemporaryName(name))
             ::unlink(nativePath(QDir(folder).filePath(name)).constData());

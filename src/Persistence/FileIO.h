@@ -34,12 +34,12 @@ void writeAtomically(const QByteArray& bytes, const QString& path, Access access
 // `path` holds, are written. After a crash `previousPath` holds its old contents or the
 // file's, and `path` its old contents or `bytes`; `path` is only replaced once `previousPath`
 // holds its contents durably.
-void replaceKeepingPrevious(const QByteArray& bytes, const QString& path, const QString& previousPath,
-    const QByteArray& previousBytes);
+void replaceKeepingPrevious(
+    const QByteArray& bytes, const QString& path, const QString& previousPath, const QByteArray& previousBytes);
 
 // How the store keeps a file's previous version while replacing it; tests pass their own.
-using Replacer = std::function<void(const QByteArray& bytes, const QString& path, const QString& previousPath,
-    const QByteArray& previousBytes)>;
+using Replacer = std::function<void(
+    const QByteArray& bytes, const QString& path, const QString& previousPath, const QByteArray& previousBytes)>;
 
 // Creates the folder and any missing parents, each with mode 0700. An existing folder is left
 // as it is.

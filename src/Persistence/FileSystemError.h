@@ -8,11 +8,7 @@
 // and gives the system's own reason, because that is all a user can act on.
 class FileSystemError : public VelmoraError {
 public:
-    enum class Operation { read,
-        write,
-        createFolder,
-        remove,
-        setPermissions };
+    enum class Operation { read, write, createFolder, remove, setPermissions };
 
     // The code of a path that names something other than a regular file (a FIFO, a device).
     static constexpr int notRegularFile = -1;

@@ -12,8 +12,7 @@
 class IdReservation {
 public:
     // The ids of `items` and of the `tombstones` of their kind.
-    template <class T>
-    static IdReservation of(const QList<T>& items, const QList<Tombstone>& tombstones)
+    template <class T> static IdReservation of(const QList<T>& items, const QList<Tombstone>& tombstones)
     {
         IdReservation ids;
         for (const T& item : items)

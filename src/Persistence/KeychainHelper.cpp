@@ -2,10 +2,26 @@
 
 #include "Utilities/Text.h"
 
+namespace {
+QString reasonOf(SecretStore::Status status)
+{
+    switch (status) {
+    case SecretStore::Status::locked: return QStringLiteral("the keyring is locked");
+    case SecretStore::Status::unavailable: return QStringLiteral("no Secret Service is running");
+    case SecretStore::Status::notFound: return QStringLiteral("the sign-in item is missing");
+    case SecretStore::Status::damaged: return QStringLiteral("the stored sign-in cannot be read");
+    case SecretStore::Status::success:
+    case SecretStore::Status::other: break;
+    }
+    return QStringLiteral("the Secret Service reported an error");
+}
+} // namespace
+
 QString KeychainHelper::StorageError::errorDescription() const
 {
-    return QStringLiteral("Secure credential storage is unavailable (Keychain %1). Please retry; your local library is unchanged.")
-        .arg(m_status);
+    return QStringLiteral(
+        "Secure credential storage is unavailable (%1). Please retry; your local library is unchanged.")
+        .arg(reasonOf(m_status));
 }
 
 KeychainHelper::KeychainHelper(QString account, QString service, std::shared_ptr<SecretStore> store)
@@ -23,25 +39,25 @@ KeychainHelper KeychainHelper::forProject(const QString& projectURL, std::shared
 std::optional<QByteArray> KeychainHelper::read()
 {
     SecretStore::Lookup found = m_store->lookup(m_service, m_account);
-    if (found.status == SecretStore::itemNotFound)
+    if (found.status == SecretStore::Status::notFound)
         return std::nullopt;
-    if (found.status != SecretStore::success)
+    if (found.status != SecretStore::Status::success)
         throw StorageError(found.status);
     if (!found.data)
-        throw StorageError(SecretStore::decodeFailed);
+        throw StorageError(SecretStore::Status::damaged);
     return std::move(found.data);
 }
 
 void KeychainHelper::write(const QByteArray& bytes)
 {
-    const qint32 status = m_store->store(m_service, m_account, bytes);
-    if (status != SecretStore::success)
+    const SecretStore::Status status = m_store->store(m_service, m_account, bytes);
+    if (status != SecretStore::Status::success)
         throw StorageError(status);
 }
 
 void KeychainHelper::remove()
 {
-    const qint32 status = m_store->clear(m_service, m_account);
-    if (status != SecretStore::success && status != SecretStore::itemNotFound)
+    const SecretStore::Status status = m_store->clear(m_service, m_account);
+    if (status != SecretStore::Status::success && status != SecretStore::Status::notFound)
         throw StorageError(status);
 }

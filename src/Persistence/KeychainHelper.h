@@ -11,18 +11,18 @@
 // secret store, named by `service` and `account`.
 class KeychainHelper final : public CredentialStorage {
 public:
-    // A failed call of the secret store, with its status code.
+    // A failed call of the secret store, with its status.
     class StorageError final : public VelmoraError {
     public:
-        explicit StorageError(qint32 status)
+        explicit StorageError(SecretStore::Status status)
             : m_status(status)
         {
         }
-        qint32 status() const { return m_status; }
+        SecretStore::Status status() const { return m_status; }
         QString errorDescription() const override;
 
     private:
-        qint32 m_status;
+        SecretStore::Status m_status;
     };
 
     // The service name under which the sign-in session is kept.

@@ -15,9 +15,7 @@ inline constexpr qint64 maxBytes = 64 * 1024 * 1024;
 
 class Failure : public VelmoraError {
 public:
-    enum class Kind { unreadable,
-        tooLarge,
-        notText };
+    enum class Kind { unreadable, tooLarge, notText };
 
     Failure(Kind kind, QString reason = {})
         : m_kind(kind)

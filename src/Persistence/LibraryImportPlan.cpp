@@ -1,9 +1,9 @@
 #include "Persistence/LibraryImportPlan.h"
 
+#include "Models/TriggerNumbering.h"
 #include "Persistence/IdReservation.h"
 #include "Persistence/SiblingOrders.h"
 #include "Utilities/Text.h"
-#include "Utilities/TriggerNumbering.h"
 
 #include <QHash>
 #include <algorithm>
@@ -13,18 +13,16 @@
 namespace {
 
 // Positions of `items` in ascending `order`, equal orders kept in their given order.
-template <class T>
-std::vector<qsizetype> byOrder(const QList<T>& items)
+template <class T> std::vector<qsizetype> byOrder(const QList<T>& items)
 {
     std::vector<qsizetype> positions(items.size());
     std::iota(positions.begin(), positions.end(), 0);
-    std::stable_sort(positions.begin(), positions.end(),
-        [&](qsizetype a, qsizetype b) { return items[a].order < items[b].order; });
+    std::stable_sort(
+        positions.begin(), positions.end(), [&](qsizetype a, qsizetype b) { return items[a].order < items[b].order; });
     return positions;
 }
 
-template <class T>
-QHash<QString, qsizetype> positionsById(const QList<T>& items)
+template <class T> QHash<QString, qsizetype> positionsById(const QList<T>& items)
 {
     QHash<QString, qsizetype> positions;
     positions.reserve(items.size());

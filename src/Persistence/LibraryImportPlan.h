@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Models/UserData.h"
-#include "Utilities/PromptTextImport.h"
+#include "Persistence/PromptTextImport.h"
 
 #include <QList>
 

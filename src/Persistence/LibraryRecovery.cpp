@@ -34,7 +34,8 @@ Record Record::fromJson(const JsonReader& reader)
     const JsonReader id = reader[QStringLiteral("archiveID")];
     const std::optional<QUuid> uuid = Uuid::parse(reader.required<QString>(QStringLiteral("archiveID")));
     if (!uuid)
-        throw DecodingError::dataCorrupted(QStringLiteral("Attempted to decode UUID from invalid UUID string."), id.path());
+        throw DecodingError::dataCorrupted(
+            QStringLiteral("Attempted to decode UUID from invalid UUID string."), id.path());
     record.archiveID = Uuid::text(*uuid);
     record.files = reader.required<QMap<QString, QString>>(QStringLiteral("files"));
     record.targets = reader.required<QMap<QString, QString>>(QStringLiteral("targets"));
@@ -111,8 +112,8 @@ namespace {
 
     // Copies every managed file that exists into `archive`, then proves that none of them
     // changed while it was copied.
-    QMap<QString, Contents> copyManaged(const QDir& folder, const QDir& archive, const QStringList& managed,
-        const FileIO::Writer& write)
+    QMap<QString, Contents> copyManaged(
+        const QDir& folder, const QDir& archive, const QStringList& managed, const FileIO::Writer& write)
     {
         QMap<QString, Contents> copied;
         for (const QString& name : managed) {
@@ -161,13 +162,15 @@ namespace {
         return run;
     }
 
-    Run resume(const QDir& folder, const QByteArray& marker, const QStringList& managed, const QMap<QString, QByteArray>& fresh)
+    Run resume(const QDir& folder, const QByteArray& marker, const QStringList& managed,
+        const QMap<QString, QByteArray>& fresh)
     {
         Run run;
         run.record = VelmoraJSON::decode<Record>(marker);
         const QSet<QString> known(managed.begin(), managed.end());
         const QStringList named = run.record.files.keys();
-        const bool filesKnown = std::all_of(named.begin(), named.end(), [&](const QString& name) { return known.contains(name); });
+        const bool filesKnown
+            = std::all_of(named.begin(), named.end(), [&](const QString& name) { return known.contains(name); });
         if (run.record.version != 1 || !filesKnown || run.record.targets.keys() != fresh.keys())
             throw Failure(Failure::invalidArchive);
         run.archive = folder.filePath(archivePrefix + run.record.archiveID);

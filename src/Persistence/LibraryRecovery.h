@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Persistence/FileIO.h"
 #include "Models/VelmoraJSON.h"
+#include "Persistence/FileIO.h"
 #include "Utilities/VelmoraError.h"
 
 #include <QMap>

@@ -99,7 +99,8 @@ LocalStore::LocalStore(QString directory, FileIO::Writer write, QObject* parent)
           [](const UserData& data) { data.validate(); }, FileIO::read, replacerFor(m_write))
     , m_preferences(filePath(m_directory, Resource::settings), &AppSettings::defaults, m_write, {}, FileIO::read,
           replacerFor(m_write))
-    , m_statistics(filePath(m_directory, Resource::stats), &Stats::empty, m_write, {}, FileIO::read, replacerFor(m_write))
+    , m_statistics(
+          filePath(m_directory, Resource::stats), &Stats::empty, m_write, {}, FileIO::read, replacerFor(m_write))
     , m_synchronization(
           filePath(m_directory, Resource::sync), [] { return SyncRecord(); }, m_write,
           [](const SyncRecord& record) { record.validate(); }, FileIO::read, replacerFor(m_write))
@@ -138,7 +139,8 @@ void LocalStore::setBackgroundWrites(bool enabled, int statisticsDelayMs)
 // ---------------------------------------------------------------- ordered writes
 
 template <class Value>
-void LocalStore::queueWrite(Resource resource, SafeJSONFile<Value>& file, const Value& value, std::vector<WriteDone> done)
+void LocalStore::queueWrite(
+    Resource resource, SafeJSONFile<Value>& file, const Value& value, std::vector<WriteDone> done)
 {
     ++m_pendingWrites;
     // Runs on the writer thread while background writes are on. The safe files it writes are
@@ -327,16 +329,14 @@ bool LocalStore::attempt(Resource resource, const std::function<void()>& operati
 
 // ---------------------------------------------------------------- loads and saves
 
-template <class Value>
-Value LocalStore::load(Resource resource, SafeJSONFile<Value>& file, Value fallback)
+template <class Value> Value LocalStore::load(Resource resource, SafeJSONFile<Value>& file, Value fallback)
 {
     m_writeFailures.remove(resource);
     attempt(resource, [&] { fallback = file.load(); });
     return fallback;
 }
 
-template <class Value>
-bool LocalStore::save(Resource resource, SafeJSONFile<Value>& file, const Value& value)
+template <class Value> bool LocalStore::save(Resource resource, SafeJSONFile<Value>& file, const Value& value)
 {
     if (!m_loaded.contains(resource) || !m_issues.isEmpty())
         return false;
@@ -354,9 +354,11 @@ bool LocalStore::save(Resource resource, SafeJSONFile<Value>& file, const Value&
 UserData LocalStore::loadData()
 {
     flushWrites();
-    UserData data = load(Resource::library, m_library, UserData::empty());
-    if (m_loaded.contains(Resource::library))
-        m_libraryEncoder.adopt(m_library.rememberedBytes(), data);
+    m_writeFailures.remove(Resource::library);
+    UserData data = UserData::empty();
+    QByteArray read;
+    if (attempt(Resource::library, [&] { data = m_library.load(&read); }))
+        m_libraryEncoder.adopt(std::move(read), data);
     return data;
 }
 
@@ -427,7 +429,7 @@ QString LocalStore::archiveAndStartFresh()
 {
     flushWrites();
     try {
-        const QString archive = LibraryRecovery::start(m_directory, m_write);
+        QString archive = LibraryRecovery::start(m_directory, m_write);
         clearIssues();
         m_loaded.clear();
         loadSyncState();
@@ -447,8 +449,8 @@ QString LocalStore::keepDataCopies()
 {
     flushWrites();
     const QDateTime now = Clock::current().now().toTimeZone(Clock::current().timeZone());
-    return LibraryRecovery::keepCopies(m_directory,
-        QStringLiteral("library-backup-") + now.toString(QStringLiteral("yyyy-MM-dd-HHmmss")), m_write);
+    return LibraryRecovery::keepCopies(
+        m_directory, QStringLiteral("library-backup-") + now.toString(QStringLiteral("yyyy-MM-dd-HHmmss")), m_write);
 }
 
 std::optional<QString> LocalStore::exportJSON()

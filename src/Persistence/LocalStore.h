@@ -46,10 +46,7 @@ class LocalStore : public QObject {
     Q_OBJECT
 
 public:
-    enum class Resource { library,
-        settings,
-        stats,
-        sync };
+    enum class Resource { library, settings, stats, sync };
 
     static QList<Resource> allResources();
     // "data", "settings", "stats", "sync-state"
@@ -154,10 +151,8 @@ private:
     void queueWaitingStats();
     void deliverOutcomes();
 
-    template <class Value>
-    Value load(Resource resource, SafeJSONFile<Value>& file, Value fallback);
-    template <class Value>
-    bool save(Resource resource, SafeJSONFile<Value>& file, const Value& value);
+    template <class Value> Value load(Resource resource, SafeJSONFile<Value>& file, Value fallback);
+    template <class Value> bool save(Resource resource, SafeJSONFile<Value>& file, const Value& value);
     // Runs `operation` and records its outcome for `resource`; true when it succeeded.
     bool attempt(Resource resource, const std::function<void()>& operation);
 

@@ -105,7 +105,8 @@ bool LocalStore::restoreInterruptedSync()
 QString LocalStore::archiveSync(const SyncSnapshot& local, const CloudSyncSnapshot& cloud, const SyncOwner& owner)
 {
     FileIO::makeFolders(m_directory);
-    const QString path = QDir(m_directory).filePath(QStringLiteral("sync-recovery-") + Uuid::generate() + QStringLiteral(".json"));
+    QString path
+        = QDir(m_directory).filePath(QStringLiteral("sync-recovery-") + Uuid::generate() + QStringLiteral(".json"));
     const QJsonObject archive{
         {QStringLiteral("owner"), owner.toJson()},
         {QStringLiteral("local"), local.toJson()},

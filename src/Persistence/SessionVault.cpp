@@ -1,7 +1,7 @@
 #include "Persistence/SessionVault.h"
 
+#include "Models/AuthError.h"
 #include "Models/VelmoraJSON.h"
-#include "Services/AuthError.h"
 #include "Utilities/SerialWorker.h"
 
 #include <QCoreApplication>
@@ -101,7 +101,7 @@ void SessionVault::loadLater(QObject* receiver, std::function<void(Result<std::o
             try {
                 return vault.load();
             } catch (...) {
-                return std::current_exception();
+                return ErrorValue::current();
             }
         },
         receiver, std::move(done));
@@ -114,16 +114,16 @@ void SessionVault::saveLater(const AuthSession& session, QObject* receiver, std:
     try {
         record = recordFor(session);
     } catch (...) {
-        done(std::current_exception());
+        done(ErrorValue::current());
         return;
     }
     runLater<Failure>(
         [storage = m_storage, record]() -> Failure {
             try {
                 storage->write(record);
-                return nullptr;
+                return std::nullopt;
             } catch (...) {
-                return std::current_exception();
+                return ErrorValue::current();
             }
         },
         receiver, std::move(done));
@@ -135,9 +135,9 @@ void SessionVault::removeLater(QObject* receiver, std::function<void(Failure)> d
         [storage = m_storage]() -> Failure {
             try {
                 storage->remove();
-                return nullptr;
+                return std::nullopt;
             } catch (...) {
-                return std::current_exception();
+                return ErrorValue::current();
             }
         },
         receiver, std::move(done));

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "Models/AuthSession.h"
 #include "Persistence/CredentialStorage.h"
-#include "Services/AuthSession.h"
 
 #include "Utilities/Result.h"
 
@@ -39,8 +39,8 @@ public:
     // user runs them on a thread of its own, one after another in the order asked, and each
     // `done` comes back through the event loop; any other storage runs them and calls `done`
     // before returning. `done` is dropped when `receiver` is gone by then. An error reaches
-    // `done` as the failure (load) or as the exception (save, remove; null on success).
-    using Failure = std::exception_ptr;
+    // `done` as the failure (load) or as the error (save, remove; none on success).
+    using Failure = std::optional<ErrorValue>;
     void loadLater(QObject* receiver, std::function<void(Result<std::optional<AuthSession>>)> done) const;
     void saveLater(const AuthSession& session, QObject* receiver, std::function<void(Failure)> done) const;
     void removeLater(QObject* receiver, std::function<void(Failure)> done) const;
@@ -49,8 +49,7 @@ private:
     // The stored form of `session`; throws AuthError::invalidSession for a session that fails
     // validation.
     QByteArray recordFor(const AuthSession& session) const;
-    template <class T>
-    void runLater(std::function<T()> work, QObject* receiver, std::function<void(T)> done) const;
+    template <class T> void runLater(std::function<T()> work, QObject* receiver, std::function<void(T)> done) const;
 
     QString m_projectURL;
     // Shared with copies; the worker's jobs hold it too, so a job may outlive the vault.

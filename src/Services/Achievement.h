@@ -7,19 +7,8 @@
 struct Stats;
 struct UserData;
 
-enum class AchievementTier { bronze,
-    silver,
-    gold,
-    platinum,
-    hidden };
-enum class AchievementCategory { volume,
-    time,
-    library,
-    folder,
-    customization,
-    streak,
-    discovery,
-    hidden };
+enum class AchievementTier { bronze, silver, gold, platinum, hidden };
+enum class AchievementCategory { volume, time, library, folder, customization, streak, discovery, hidden };
 
 QString rawValue(AchievementTier tier);
 QString rawValue(AchievementCategory category);

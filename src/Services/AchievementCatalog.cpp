@@ -50,9 +50,8 @@ std::optional<AchievementTier> achievementTier(const QString& raw)
 const QList<AchievementCategory>& allAchievementCategories()
 {
     static const QList<AchievementCategory> all{AchievementCategory::volume, AchievementCategory::time,
-        AchievementCategory::library, AchievementCategory::folder,
-        AchievementCategory::customization, AchievementCategory::streak,
-        AchievementCategory::discovery, AchievementCategory::hidden};
+        AchievementCategory::library, AchievementCategory::folder, AchievementCategory::customization,
+        AchievementCategory::streak, AchievementCategory::discovery, AchievementCategory::hidden};
     return all;
 }
 
@@ -96,7 +95,8 @@ namespace {
             [=](const Stats& s, const UserData&) { return std::optional(capped(s.*stat, target)); });
     }
 
-    Achievement timeThreshold(const char* id, const char* name, const char* desc, T tier, qint64 seconds, const char* icon)
+    Achievement timeThreshold(
+        const char* id, const char* name, const char* desc, T tier, qint64 seconds, const char* icon)
     {
         return make(
             id, name, desc, tier, C::time, icon,
@@ -107,7 +107,8 @@ namespace {
             });
     }
 
-    Achievement libraryThreshold(const char* id, const char* name, const char* desc, T tier, qint64 target, const char* icon)
+    Achievement libraryThreshold(
+        const char* id, const char* name, const char* desc, T tier, qint64 target, const char* icon)
     {
         return make(
             id, name, desc, tier, C::library, icon,
@@ -115,14 +116,17 @@ namespace {
             [=](const Stats&, const UserData& d) { return std::optional(capped(d.shortcuts.size(), target)); });
     }
 
-    Achievement folderThreshold(const char* id, const char* name, const char* desc, T tier, qint64 target, const char* icon)
+    Achievement folderThreshold(
+        const char* id, const char* name, const char* desc, T tier, qint64 target, const char* icon)
     {
         return make(
-            id, name, desc, tier, C::folder, icon, [=](const Stats&, const UserData& d) { return d.groups.size() >= target; },
+            id, name, desc, tier, C::folder, icon,
+            [=](const Stats&, const UserData& d) { return d.groups.size() >= target; },
             [=](const Stats&, const UserData& d) { return std::optional(capped(d.groups.size(), target)); });
     }
 
-    Achievement streakThreshold(const char* id, const char* name, const char* desc, T tier, qint64 target, const char* icon)
+    Achievement streakThreshold(
+        const char* id, const char* name, const char* desc, T tier, qint64 target, const char* icon)
     {
         return make(
             id, name, desc, tier, C::streak, icon,
@@ -167,8 +171,8 @@ const QList<Achievement>& time()
 {
     static const QList<Achievement> list{
         timeThreshold("time_1h", "An Hour Reclaimed", "Saved one hour of typing.", T::bronze, 3600, "clock"),
-        timeThreshold("time_1d", "A Day Saved", "Saved eight hours of typing \u2014 about a workday.", T::silver, 28800,
-            "sun"),
+        timeThreshold(
+            "time_1d", "A Day Saved", "Saved eight hours of typing \u2014 about a workday.", T::silver, 28800, "sun"),
         timeThreshold("time_1w", "A Week Saved", "Saved 40 hours of typing \u2014 about a working week.", T::gold,
             144000, "calendar"),
         timeThreshold("time_1m", "A Month Saved", "Saved 160 hours of typing \u2014 about a working month.",
@@ -180,13 +184,13 @@ const QList<Achievement>& time()
 const QList<Achievement>& library()
 {
     static const QList<Achievement> list{
-        libraryThreshold("library_first", "First Shortcut", "Created your first shortcut.", T::bronze, 1,
-            "bookmark-simple"),
+        libraryThreshold(
+            "library_first", "First Shortcut", "Created your first shortcut.", T::bronze, 1, "bookmark-simple"),
         libraryThreshold("library_5", "Starter Kit", "Saved five shortcuts in your library.", T::bronze, 5, "stack"),
-        libraryThreshold("library_25", "Toolkit", "Saved twenty-five shortcuts in your library.", T::silver, 25,
-            "books"),
-        libraryThreshold("library_100", "Loaded Library", "Saved one hundred shortcuts in your library.", T::gold, 100,
-            "archive"),
+        libraryThreshold(
+            "library_25", "Toolkit", "Saved twenty-five shortcuts in your library.", T::silver, 25, "books"),
+        libraryThreshold(
+            "library_100", "Loaded Library", "Saved one hundred shortcuts in your library.", T::gold, 100, "archive"),
     };
     return list;
 }
@@ -207,11 +211,10 @@ const QList<Achievement>& folder()
 const QList<Achievement>& customization()
 {
     static const QList<Achievement> list{
-        make("custom_color", "Splash of Color", "Set a color on a folder.", T::bronze, C::customization,
-            "paint-bucket",
+        make("custom_color", "Splash of Color", "Set a color on a folder.", T::bronze, C::customization, "paint-bucket",
             [](const Stats&, const UserData& d) {
-                return std::any_of(d.groups.begin(), d.groups.end(),
-                    [](const Group& g) { return g.color && !g.color->isEmpty(); });
+                return std::any_of(
+                    d.groups.begin(), d.groups.end(), [](const Group& g) { return g.color && !g.color->isEmpty(); });
             }),
         make("custom_icon", "Custom Icon", "Uploaded a custom SVG icon.", T::silver, C::customization, "image",
             [](const Stats&, const UserData& d) { return !d.customIcons.isEmpty(); }),
@@ -226,14 +229,14 @@ const QList<Achievement>& customization()
 const QList<Achievement>& streak()
 {
     static const QList<Achievement> list{
-        streakThreshold("streak_3", "Warming Up", "Three days in a row with at least one expansion.", T::bronze, 3,
-            "flame"),
-        streakThreshold("streak_7", "Week One", "Seven days in a row with at least one expansion.", T::silver, 7,
-            "campfire"),
-        streakThreshold("streak_30", "Habitual", "Thirty days in a row with at least one expansion.", T::gold, 30,
-            "trophy"),
-        streakThreshold("streak_100", "Devoted", "One hundred days in a row with at least one expansion.",
-            T::platinum, 100, "medal-military"),
+        streakThreshold(
+            "streak_3", "Warming Up", "Three days in a row with at least one expansion.", T::bronze, 3, "flame"),
+        streakThreshold(
+            "streak_7", "Week One", "Seven days in a row with at least one expansion.", T::silver, 7, "campfire"),
+        streakThreshold(
+            "streak_30", "Habitual", "Thirty days in a row with at least one expansion.", T::gold, 30, "trophy"),
+        streakThreshold("streak_100", "Devoted", "One hundred days in a row with at least one expansion.", T::platinum,
+            100, "medal-military"),
     };
     return list;
 }
@@ -262,18 +265,17 @@ const QList<Achievement>& hidden()
                 return std::any_of(d.shortcuts.begin(), d.shortcuts.end(),
                     [](const Shortcut& s) { return s.trigger == QLatin1String("/sig"); });
             }),
-        make("egg_burst", "Quick Draw", "Triggered five expansions inside 60 seconds.", T::gold, C::hidden,
-            "lightning",
+        make("egg_burst", "Quick Draw", "Triggered five expansions inside 60 seconds.", T::gold, C::hidden, "lightning",
             [](const Stats& s, const UserData&) { return countWithin(s.recentExpansionTimestamps, 60) >= 5; }),
         make("egg_caffeinated", "Caffeinated", "Triggered fifty expansions in a single hour.", T::bronze, C::hidden,
             "coffee",
             [](const Stats& s, const UserData&) { return countWithin(s.recentExpansionTimestamps, 3600) >= 50; }),
-        make("egg_night_owl", "Night Owl", "Triggered an expansion between 2 a.m. and 4 a.m. local time.",
-            T::platinum, C::hidden, "moon-stars",
+        make("egg_night_owl", "Night Owl", "Triggered an expansion between 2 a.m. and 4 a.m. local time.", T::platinum,
+            C::hidden, "moon-stars",
             [](const Stats& s, const UserData&) {
                 const QTimeZone zone = Clock::current().timeZone();
-                return std::any_of(s.recentExpansionTimestamps.begin(), s.recentExpansionTimestamps.end(),
-                    [&](const QDateTime& d) {
+                return std::any_of(
+                    s.recentExpansionTimestamps.begin(), s.recentExpansionTimestamps.end(), [&](const QDateTime& d) {
                         const int hour = d.toTimeZone(zone).time().hour();
                         return hour == 2 || hour == 3;
                     });
@@ -281,8 +283,8 @@ const QList<Achievement>& hidden()
         make("egg_speed_run", "Speed Run", "Triggered one hundred expansions in a single day.", T::gold, C::hidden,
             "gauge",
             [](const Stats& s, const UserData&) {
-                return std::any_of(s.dailyBuckets.begin(), s.dailyBuckets.end(),
-                    [](qint64 count) { return count >= 100; });
+                return std::any_of(
+                    s.dailyBuckets.begin(), s.dailyBuckets.end(), [](qint64 count) { return count >= 100; });
             }),
     };
     return list;
@@ -292,8 +294,8 @@ const QList<Achievement>& all()
 {
     static const QList<Achievement> list = [] {
         QList<Achievement> out;
-        for (const auto* part : {&volume(), &time(), &library(), &folder(), &customization(), &streak(),
-                 &discovery(), &hidden()})
+        for (const auto* part :
+            {&volume(), &time(), &library(), &folder(), &customization(), &streak(), &discovery(), &hidden()})
             out += *part;
         return out;
     }();

@@ -62,7 +62,8 @@ std::optional<QDateTime> unlockDate(const Stats& stats, const QString& id)
 int unlockedCount(const Stats& stats)
 {
     const QList<Achievement>& all = AchievementCatalog::all();
-    return int(std::count_if(all.begin(), all.end(), [&](const Achievement& a) { return stats.unlocked.contains(a.id); }));
+    return int(
+        std::count_if(all.begin(), all.end(), [&](const Achievement& a) { return stats.unlocked.contains(a.id); }));
 }
 
 namespace {
@@ -124,7 +125,8 @@ QList<Section> sections(const Stats& stats, Filter filter)
     return result;
 }
 
-std::optional<AchievementProgress> progress(const Achievement& achievement, const Stats& stats, const UserData& userData)
+std::optional<AchievementProgress> progress(
+    const Achievement& achievement, const Stats& stats, const UserData& userData)
 {
     if (!achievement.progress)
         return std::nullopt;

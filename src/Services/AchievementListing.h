@@ -20,9 +20,7 @@ struct Unlock {
     QDateTime date;
 };
 
-enum class Filter { all,
-    unlocked,
-    locked };
+enum class Filter { all, unlocked, locked };
 
 // One section of the achievements screen: a category with the entries the filter keeps.
 struct Section {
@@ -50,7 +48,8 @@ QList<Unlock> recentlyUnlocked(const Stats& stats, int limit = 5);
 // One section per category, in category order, omitting categories the filter empties.
 QList<Section> sections(const Stats& stats, Filter filter);
 // The entry's progress rule applied now; none when it has none.
-std::optional<AchievementProgress> progress(const Achievement& achievement, const Stats& stats, const UserData& userData);
+std::optional<AchievementProgress> progress(
+    const Achievement& achievement, const Stats& stats, const UserData& userData);
 // current / target clamped to 0 ... 1; 0 for a target below 1.
 double fraction(const AchievementProgress& progress);
 

@@ -1,7 +1,7 @@
 #include "Services/AuthService.h"
 
+#include "Models/AuthError.h"
 #include "Persistence/KeychainHelper.h"
-#include "Services/AuthError.h"
 #include "Services/OAuthPKCE.h"
 #include "Services/SupabaseError.h"
 #include "Services/TokenResponse.h"
@@ -20,10 +20,9 @@ const QString signOutFailedText = QStringLiteral("Could not finish signing out: 
 const QString renewedNotSavedText = QStringLiteral("Your sign-in was renewed but could not be saved securely: ");
 const QString sessionEndedText = QStringLiteral("Your sign-in has ended. Please sign in again.");
 
-template <class T>
-Result<T> currentFailure()
+template <class T> Result<T> currentFailure()
 {
-    return Result<T>(std::current_exception());
+    return Result<T>(ErrorValue::current());
 }
 
 // The backend refuses a refresh token that was revoked, expired or already used: the session
@@ -72,11 +71,11 @@ void AuthService::finishRestore(const Result<std::optional<AuthSession>>& stored
 {
     const bool wasRestoring = std::exchange(m_restoring, false);
     try {
-        if (const std::optional<AuthSession> session = stored.value())
+        if (const std::optional<AuthSession>& session = stored.value())
             publish(*session);
     } catch (const KeychainHelper::StorageError& error) {
         m_credentialLoadFailed = true;
-        m_storedSessionLocked = error.status() == SecretStore::interactionNotAllowed;
+        m_storedSessionLocked = error.status() == SecretStore::Status::locked;
         setLastError(m_storedSessionLocked ? lockedText : loadFailedText);
     } catch (...) {
         m_credentialLoadFailed = true;
@@ -152,12 +151,12 @@ void AuthService::signInWithGoogle(Completion<AuthUser> done)
     auto finish = [self, id, done = std::move(done)](Result<AuthUser> result) {
         if (self)
             self->finishSignIn(id);
-        done(result);
+        done(std::move(result));
     };
     try {
         const OAuthPKCE pkce;
         const QUrl url = pkce.authorizeURL(m_client.configuration());
-        auto afterBrowser = [self, id, verifier = pkce.verifier(), finish](Result<QString> callback) {
+        auto afterBrowser = [self, id, verifier = pkce.verifier(), finish](const Result<QString>& callback) {
             try {
                 if (!self)
                     throw CancellationError();
@@ -175,7 +174,8 @@ void AuthService::signInWithGoogle(Completion<AuthUser> done)
     }
 }
 
-void AuthService::exchangeCode(const QUuid& id, const QString& verifier, const QString& callback, Completion<AuthUser> done)
+void AuthService::exchangeCode(
+    const QUuid& id, const QString& verifier, const QString& callback, Completion<AuthUser> done)
 {
     if (m_generation != id)
         throw AuthError(AuthError::sessionChanged);
@@ -183,7 +183,7 @@ void AuthService::exchangeCode(const QUuid& id, const QString& verifier, const Q
     const QJsonObject body{{QStringLiteral("auth_code"), code}, {QStringLiteral("code_verifier"), verifier}};
     QPointer<AuthService> self(this);
     m_client.request(QStringLiteral("/auth/v1/token?grant_type=pkce"), QStringLiteral("POST"), body, std::nullopt, {},
-        [self, id, done = std::move(done)](Result<QByteArray> reply) {
+        [self, id, done = std::move(done)](const Result<QByteArray>& reply) {
             try {
                 if (!self)
                     throw CancellationError();
@@ -198,14 +198,14 @@ void AuthService::exchangeCode(const QUuid& id, const QString& verifier, const Q
 // The credential store is written before anything is published, so a session that could not
 // be kept is never shown as signed in. A sign-out while the write waits for the keyring wins:
 // its delete runs after the write, and the session is not published.
-void AuthService::commit(const AuthSession& session, const QUuid& generation, Completion<AuthUser> done)
+void AuthService::commit(const AuthSession& session, const QUuid& generation, const Completion<AuthUser>& done)
 {
     if (m_generation != generation)
         throw AuthError(AuthError::sessionChanged);
     m_vault.saveLater(session, this, [this, session, generation, done](const SessionVault::Failure& failure) {
         try {
             if (failure)
-                std::rethrow_exception(failure);
+                failure->raise();
             if (m_generation != generation)
                 throw AuthError(AuthError::sessionChanged);
             publish(session);
@@ -239,7 +239,7 @@ void AuthService::credentials(const Cancellation& cancellation, Completion<AuthC
         return;
     }
     // The renewal's waiter checks the cancellation and the era after its wait.
-    refreshSession(cancellation, [handOut, done](Result<AuthSession> session) {
+    refreshSession(cancellation, [handOut, done](const Result<AuthSession>& session) {
         if (session.succeeded())
             handOut(session.value());
         else
@@ -250,7 +250,8 @@ void AuthService::credentials(const Cancellation& cancellation, Completion<AuthC
 void AuthService::validate(const AuthCredentials& credentials, const Cancellation& cancellation) const
 {
     cancellation.throwIfCancelled();
-    if (m_generation != credentials.generation || !m_isLoggedIn || !m_currentUser || m_currentUser->id != credentials.userID)
+    if (m_generation != credentials.generation || !m_isLoggedIn || !m_currentUser
+        || m_currentUser->id != credentials.userID)
         throw AuthError(AuthError::sessionChanged);
 }
 
@@ -265,17 +266,18 @@ void AuthService::refreshSession(const Cancellation& cancellation, Completion<Au
     const QUuid generation = m_generation;
     // A caller that stops waiting does not stop the renewal the others wait for.
     QPointer<AuthService> self(this);
-    Completion<AuthSession> waiter = [self, generation, cancellation, done = std::move(done)](Result<AuthSession> result) {
-        try {
-            const AuthSession& session = result.value();
-            cancellation.throwIfCancelled();
-            if (!self || self->m_generation != generation)
-                throw AuthError(AuthError::sessionChanged);
-            done(session);
-        } catch (...) {
-            done(currentFailure<AuthSession>());
-        }
-    };
+    Completion<AuthSession> waiter
+        = [self, generation, cancellation, done = std::move(done)](const Result<AuthSession>& result) {
+              try {
+                  const AuthSession& session = result.value();
+                  cancellation.throwIfCancelled();
+                  if (!self || self->m_generation != generation)
+                      throw AuthError(AuthError::sessionChanged);
+                  done(session);
+              } catch (...) {
+                  done(currentFailure<AuthSession>());
+              }
+          };
     if (m_refresh) {
         m_refresh->waiters.append(std::move(waiter));
         return;
@@ -285,11 +287,12 @@ void AuthService::refreshSession(const Cancellation& cancellation, Completion<Au
     m_refresh = refresh;
     const AuthUser user = m_session->user;
     const QJsonObject body{{QStringLiteral("refresh_token"), m_session->refreshToken}};
-    refresh->request = m_client.request(QStringLiteral("/auth/v1/token?grant_type=refresh_token"), QStringLiteral("POST"),
-        body, std::nullopt, {}, [self, refresh, generation, user](Result<QByteArray> reply) {
-            if (self)
-                self->finishRefresh(refresh, generation, user, reply);
-        });
+    refresh->request
+        = m_client.request(QStringLiteral("/auth/v1/token?grant_type=refresh_token"), QStringLiteral("POST"), body,
+            std::nullopt, {}, [self, refresh, generation, user](const Result<QByteArray>& reply) {
+                if (self)
+                    self->finishRefresh(refresh, generation, user, reply);
+            });
     refresh->cancellation.onCancel([request = refresh->request]() mutable { request.cancel(); });
 }
 
@@ -309,24 +312,25 @@ void AuthService::finishRefresh(const std::shared_ptr<Refresh>& refresh, const Q
         settleRefresh(refresh, generation, reply, currentFailure<AuthSession>());
         return;
     }
-    m_vault.saveLater(*next, this, [this, refresh, generation, reply, next = *next](const SessionVault::Failure& failure) {
-        Result<AuthSession> outcome = next;
-        // A sign-out while the write waited called the renewal off; its delete comes after
-        // the write.
-        if (refresh->cancellation.isCancelled())
-            outcome = Result<AuthSession>::failure(CancellationError());
-        else if (m_generation != generation)
-            outcome = Result<AuthSession>::failure(AuthError(AuthError::sessionChanged));
-        else {
-            // The backend has spent the old refresh token already: forgetting the new session
-            // would leave only a token that no longer works. Keep it for this run and say that
-            // it could not be stored.
-            publish(next);
-            if (failure)
-                setLastError(renewedNotSavedText + VelmoraError::describe(failure));
-        }
-        settleRefresh(refresh, generation, reply, outcome);
-    });
+    m_vault.saveLater(
+        *next, this, [this, refresh, generation, reply, next = *next](const SessionVault::Failure& failure) {
+            Result<AuthSession> outcome = next;
+            // A sign-out while the write waited called the renewal off; its delete comes after
+            // the write.
+            if (refresh->cancellation.isCancelled())
+                outcome = Result<AuthSession>::failure(CancellationError());
+            else if (m_generation != generation)
+                outcome = Result<AuthSession>::failure(AuthError(AuthError::sessionChanged));
+            else {
+                // The backend has spent the old refresh token already: forgetting the new session
+                // would leave only a token that no longer works. Keep it for this run and say that
+                // it could not be stored.
+                publish(next);
+                if (failure)
+                    setLastError(renewedNotSavedText + failure->sentence());
+            }
+            settleRefresh(refresh, generation, reply, outcome);
+        });
 }
 
 void AuthService::settleRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation,
@@ -359,7 +363,7 @@ void AuthService::signOut(std::function<void(bool cleared)> done)
     // leaves the account as it was.
     m_vault.removeLater(this, [this, done = std::move(done)](const SessionVault::Failure& failure) {
         if (failure) {
-            setLastError(signOutFailedText + VelmoraError::describe(failure));
+            setLastError(signOutFailedText + failure->sentence());
         } else {
             m_credentialLoadFailed = false;
             m_storedSessionLocked = false;
@@ -392,8 +396,6 @@ void AuthService::clearSession()
     m_session.reset();
     if (std::exchange(m_currentUser, std::nullopt))
         Q_EMIT currentUserChanged();
-    if (std::exchange(m_currentProfile, std::nullopt))
-        Q_EMIT currentProfileChanged();
     if (std::exchange(m_isLoggedIn, false))
         Q_EMIT isLoggedInChanged(false);
 }

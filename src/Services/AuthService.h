@@ -1,10 +1,9 @@
 #pragma once
 
+#include "Models/AuthSession.h"
 #include "Persistence/SessionVault.h"
-#include "Services/AuthSession.h"
 #include "Services/CredentialsProvider.h"
 #include "Services/SupabaseHTTPClient.h"
-#include "Services/UserProfile.h"
 #include "Services/WebOAuthSession.h"
 
 #include <QList>
@@ -21,8 +20,8 @@ class ExternalBrowser;
 // session at start, runs the Google sign-in (authorization code with PKCE in the browser),
 // keeps the session in the credential store and renews its tokens, and ends the sign-in era on
 // sign-out. Everything runs on the main thread; network replies and the credential store's
-// answers (which a locked keyring may keep waiting) come back to it before they touch anything. Without a usable configuration with the cloud on, it never reads the
-// credential store and stays signed out.
+// answers (which a locked keyring may keep waiting) come back to it before they touch anything. Without a usable
+// configuration with the cloud on, it never reads the credential store and stays signed out.
 class AuthService final : public CredentialsProvider {
     Q_OBJECT
 public:
@@ -39,7 +38,6 @@ public:
     const std::optional<AuthUser>& currentUser() const { return m_currentUser; }
     bool isLoggedIn() const override { return m_isLoggedIn; }
     // Cleared by sign-out; nothing sets it yet.
-    const std::optional<UserProfile>& currentProfile() const { return m_currentProfile; }
     // The last stored-credential or sign-out failure, for the account screen; empty when none.
     const QString& lastError() const { return m_lastError; }
     // The stored session is being read (a keyring may be asking to be unlocked meanwhile).
@@ -71,7 +69,6 @@ public:
 
 Q_SIGNALS:
     void currentUserChanged();
-    void currentProfileChanged();
     void lastErrorChanged(const QString& lastError);
     void restoringChanged();
 
@@ -83,11 +80,11 @@ private:
     QUuid beginSignIn();
     void finishSignIn(const QUuid& id);
     void exchangeCode(const QUuid& id, const QString& verifier, const QString& callback, Completion<AuthUser> done);
-    void commit(const AuthSession& session, const QUuid& generation, Completion<AuthUser> done);
+    void commit(const AuthSession& session, const QUuid& generation, const Completion<AuthUser>& done);
     void finishRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation, const AuthUser& user,
         const Result<QByteArray>& reply);
-    void settleRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation, const Result<QByteArray>& reply,
-        Result<AuthSession> outcome);
+    void settleRefresh(const std::shared_ptr<Refresh>& refresh, const QUuid& generation,
+        const Result<QByteArray>& reply, Result<AuthSession> outcome);
     void publish(const AuthSession& session);
     void clearSession();
     void setLastError(const QString& error);
@@ -101,7 +98,6 @@ private:
 
     std::optional<AuthUser> m_currentUser;
     bool m_isLoggedIn = false;
-    std::optional<UserProfile> m_currentProfile;
     QString m_lastError;
     QUuid m_generation;
     std::optional<AuthSession> m_session;

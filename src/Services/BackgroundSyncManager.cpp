@@ -39,7 +39,8 @@ void BackgroundSyncManager::start(SyncedState& state)
     // The signals carry only changes, never the value current now, so subscribing fires
     // nothing by itself.
     m_subscriptions.append(connect(&state, &SyncedState::contentChanged, this, &BackgroundSyncManager::changed));
-    m_subscriptions.append(connect(&m_auth, &CredentialsProvider::generationChanged, m_coordinator.get(), &SyncCoordinator::stop));
+    m_subscriptions.append(
+        connect(&m_auth, &CredentialsProvider::generationChanged, m_coordinator.get(), &SyncCoordinator::stop));
     m_timer = Scheduler::current().every(timerInterval, this, [this] { schedule(); });
 }
 

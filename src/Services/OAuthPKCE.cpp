@@ -1,6 +1,6 @@
 #include "Services/OAuthPKCE.h"
 
-#include "Services/AuthError.h"
+#include "Models/AuthError.h"
 #include "Utilities/Text.h"
 
 #include <QCryptographicHash>
@@ -30,7 +30,8 @@ OAuthPKCE::OAuthPKCE(QString verifier)
 
 QString OAuthPKCE::challenge() const
 {
-    return QString::fromLatin1(QCryptographicHash::hash(m_verifier.toUtf8(), QCryptographicHash::Sha256).toBase64(base64url));
+    return QString::fromLatin1(
+        QCryptographicHash::hash(m_verifier.toUtf8(), QCryptographicHash::Sha256).toBase64(base64url));
 }
 
 QUrl OAuthPKCE::authorizeURL(const std::optional<BackendConfiguration>& configuration) const
@@ -78,7 +79,8 @@ QString OAuthPKCE::authorizationCode(const QString& callback)
         for (const QString& piece : query.split(u'&')) {
             const qsizetype equals = piece.indexOf(u'=');
             const auto decoded = [](const QString& text) { return QUrl::fromPercentEncoding(text.toUtf8()); };
-            items.append({decoded(piece.left(equals < 0 ? piece.size() : equals)), equals < 0 ? QString() : decoded(piece.mid(equals + 1))});
+            items.append({decoded(piece.left(equals < 0 ? piece.size() : equals)),
+                equals < 0 ? QString() : decoded(piece.mid(equals + 1))});
         }
     }
     // The provider's refusal wins over everything else the callback carries.

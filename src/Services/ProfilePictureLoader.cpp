@@ -43,7 +43,7 @@ ProfilePictureLoader::~ProfilePictureLoader()
 
 QUrl ProfilePictureLoader::acceptedAddress(const QString& text)
 {
-    const QUrl url(text.trimmed(), QUrl::StrictMode);
+    QUrl url(text.trimmed(), QUrl::StrictMode);
     if (!url.isValid() || url.scheme() != QLatin1String("https") || url.host().isEmpty() || !url.userInfo().isEmpty())
         return {};
     return url;

@@ -32,10 +32,8 @@ bool derivedFromStatus(QNetworkReply::NetworkError error)
     case QNetworkReply::InternalServerError:
     case QNetworkReply::OperationNotImplementedError:
     case QNetworkReply::ServiceUnavailableError:
-    case QNetworkReply::UnknownServerError:
-        return true;
-    default:
-        return false;
+    case QNetworkReply::UnknownServerError: return true;
+    default: return false;
     }
 }
 
@@ -64,7 +62,8 @@ public:
     void start(QNetworkReply* reply)
     {
         if (!reply) {
-            end(Result<QByteArray>::failure(NetworkError(QNetworkReply::UnknownNetworkError, QStringLiteral("The request could not be sent."))));
+            end(Result<QByteArray>::failure(
+                NetworkError(QNetworkReply::UnknownNetworkError, QStringLiteral("The request could not be sent."))));
             return;
         }
         m_reply = reply;
@@ -155,7 +154,8 @@ SupabaseHTTPClient::SupabaseHTTPClient(std::optional<BackendConfiguration> confi
     }
 }
 
-QNetworkRequest SupabaseHTTPClient::prepare(const QString& path, const std::optional<QString>& accessToken, const Headers& extraHeaders) const
+QNetworkRequest SupabaseHTTPClient::prepare(
+    const QString& path, const std::optional<QString>& accessToken, const Headers& extraHeaders) const
 {
     if (!m_configuration || !m_configuration->isValid())
         throw BackendConfiguration::AccessError(BackendConfiguration::AccessError::notConfigured);
@@ -180,8 +180,9 @@ QNetworkRequest SupabaseHTTPClient::prepare(const QString& path, const std::opti
     return request;
 }
 
-PendingRequest SupabaseHTTPClient::request(const QString& path, const QString& method, const std::optional<QJsonValue>& body,
-    const std::optional<QString>& accessToken, const Headers& extraHeaders, Completion<QByteArray> done) const
+PendingRequest SupabaseHTTPClient::request(const QString& path, const QString& method,
+    const std::optional<QJsonValue>& body, const std::optional<QString>& accessToken, const Headers& extraHeaders,
+    Completion<QByteArray> done) const
 {
     auto* call = new RequestCall(std::move(done));
     try {
@@ -189,7 +190,7 @@ PendingRequest SupabaseHTTPClient::request(const QString& path, const QString& m
         const QByteArray bytes = body ? VelmoraJSON::encode(*body) : QByteArray();
         call->start(m_transport(request, method.toUtf8(), bytes));
     } catch (...) {
-        call->end(std::current_exception());
+        call->end(ErrorValue::current());
     }
     return PendingRequest(call);
 }

@@ -42,7 +42,8 @@ public:
     static constexpr double transferTimeout = 60;
 
     // Sends one request and returns its reply (owned by the caller from then on).
-    using Transport = std::function<QNetworkReply*(const QNetworkRequest& request, const QByteArray& method, const QByteArray& body)>;
+    using Transport = std::function<QNetworkReply*(
+        const QNetworkRequest& request, const QByteArray& method, const QByteArray& body)>;
     using Headers = QList<std::pair<QString, QString>>;
 
     // Without a transport, requests go through SecureSession::shared().
@@ -64,7 +65,8 @@ public:
 
 private:
     // The request for `path`; throws the failure that keeps it from being sent.
-    QNetworkRequest prepare(const QString& path, const std::optional<QString>& accessToken, const Headers& extraHeaders) const;
+    QNetworkRequest prepare(
+        const QString& path, const std::optional<QString>& accessToken, const Headers& extraHeaders) const;
 
     std::optional<BackendConfiguration> m_configuration;
     Transport m_transport;

@@ -56,7 +56,7 @@ SupabaseSyncRemote::SupabaseSyncRemote(SupabaseHTTPClient client, AccessCheck ac
 
 CloudSyncSnapshot SupabaseSyncRemote::decodeSnapshot(const QByteArray& reply)
 {
-    const CloudSyncSnapshot decoded = VelmoraJSON::decode<CloudSyncSnapshot>(reply);
+    CloudSyncSnapshot decoded = VelmoraJSON::decode<CloudSyncSnapshot>(reply);
     const QJsonValue replyTree = VelmoraJSON::parse(reply);
     const QJsonValue modelTree = VelmoraJSON::parse(VelmoraJSON::encode(decoded));
     if (!keepsEverything(replyTree, modelTree))
@@ -64,16 +64,17 @@ CloudSyncSnapshot SupabaseSyncRemote::decodeSnapshot(const QByteArray& reply)
     return decoded;
 }
 
-void SupabaseSyncRemote::read(const AuthCredentials& credentials, const Cancellation& cancellation,
-    Completion<CloudSyncSnapshot> done)
+void SupabaseSyncRemote::read(
+    const AuthCredentials& credentials, const Cancellation& cancellation, Completion<CloudSyncSnapshot> done)
 {
     try {
         m_accessCheck();
     } catch (...) {
-        done(Result<CloudSyncSnapshot>(std::current_exception()));
+        done(Result<CloudSyncSnapshot>(ErrorValue::current()));
         return;
     }
-    send(QStringLiteral("/rest/v1/rpc/velmora_read_sync"), QJsonObject(), credentials, cancellation, false, std::move(done));
+    send(QStringLiteral("/rest/v1/rpc/velmora_read_sync"), QJsonObject(), credentials, cancellation, false,
+        std::move(done));
 }
 
 void SupabaseSyncRemote::compareAndSwap(const SyncSnapshot& next, const QString& revision,
@@ -88,7 +89,7 @@ void SupabaseSyncRemote::compareAndSwap(const SyncSnapshot& next, const QString&
         body.insert(QStringLiteral("expected_revision"), revision);
         body.insert(QStringLiteral("next_snapshot"), next.toJson());
     } catch (...) {
-        done(Result<CloudSyncSnapshot>(std::current_exception()));
+        done(Result<CloudSyncSnapshot>(ErrorValue::current()));
         return;
     }
     send(QStringLiteral("/rest/v1/rpc/velmora_write_sync"), body, credentials, cancellation, true, std::move(done));
@@ -99,14 +100,14 @@ void SupabaseSyncRemote::compareAndSwap(const SyncSnapshot& next, const QString&
 void SupabaseSyncRemote::send(const QString& path, const QJsonObject& body, const AuthCredentials& credentials,
     const Cancellation& cancellation, bool isWrite, Completion<CloudSyncSnapshot> done) const
 {
-    auto deliver = [cancellation, done](Result<CloudSyncSnapshot> result) {
+    auto deliver = [cancellation, done = std::move(done)](Result<CloudSyncSnapshot> result) {
         if (cancellation.isCancelled())
             done(Result<CloudSyncSnapshot>::failure(CancellationError()));
         else
-            done(result);
+            done(std::move(result));
     };
     PendingRequest request = m_client.request(path, QStringLiteral("POST"), body, credentials.accessToken, {},
-        [isWrite, deliver = std::move(deliver)](Result<QByteArray> reply) mutable {
+        [isWrite, deliver = std::move(deliver)](const Result<QByteArray>& reply) mutable {
             if (!reply.succeeded()) {
                 const auto error = reply.errorAs<SupabaseClient::SupabaseError>();
                 if (isWrite && error && error->statusCode() == 409)
@@ -122,12 +123,13 @@ void SupabaseSyncRemote::send(const QString& path, const QJsonObject& body, cons
                     try {
                         return decodeSnapshot(bytes);
                     } catch (...) {
-                        return Result<CloudSyncSnapshot>(std::current_exception());
+                        return Result<CloudSyncSnapshot>(ErrorValue::current());
                     }
                 }();
                 QMetaObject::invokeMethod(
                     QCoreApplication::instance(),
-                    [deliver = std::move(deliver), result = std::move(result)] { deliver(result); }, Qt::QueuedConnection);
+                    [deliver = std::move(deliver), result = std::move(result)] { deliver(result); },
+                    Qt::QueuedConnection);
             });
         });
     cancellation.onCancel([request]() mutable { request.cancel(); });

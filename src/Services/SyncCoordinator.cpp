@@ -27,9 +27,8 @@ bool isWellFormedRevision(const QString& revision)
 {
     if (revision.size() != 32)
         return false;
-    return std::all_of(revision.begin(), revision.end(), [](QChar c) {
-        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f');
-    });
+    return std::all_of(
+        revision.begin(), revision.end(), [](QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'); });
 }
 
 void requireSyncable(const SyncSnapshot& snapshot)
@@ -39,26 +38,16 @@ void requireSyncable(const SyncSnapshot& snapshot)
         failWith(SyncFailure::Kind::duplicateTriggers);
 }
 
-bool isCancellation(std::exception_ptr error)
+QString describe(const ErrorValue& error)
 {
-    try {
-        std::rethrow_exception(error);
-    } catch (const CancellationError&) {
-        return true;
-    } catch (...) {
-        return false;
-    }
+    const QString sentence = error.sentence();
+    return sentence.isEmpty() ? QStringLiteral("Sync failed.") : sentence;
 }
 
-bool isCloudChanged(std::exception_ptr error)
+bool isCloudChanged(const ErrorValue& error)
 {
-    try {
-        std::rethrow_exception(error);
-    } catch (const SyncFailure& failure) {
-        return failure.kind() == SyncFailure::Kind::cloudChanged;
-    } catch (...) {
-        return false;
-    }
+    const SyncFailure* failure = error.as<SyncFailure>();
+    return failure && failure->kind() == SyncFailure::Kind::cloudChanged;
 }
 
 } // namespace
@@ -170,9 +159,9 @@ void SyncCoordinator::begin(const PassPtr& pass)
         pass->local = state->store().snapshotForSync();
         if (!pass->local.matches(state->syncSnapshot()))
             failWith(SyncFailure::Kind::localChanged);
-        m_auth.credentials(pass->cancellation, resume<AuthCredentials>(pass, [this, pass](const AuthCredentials& credentials) {
-            afterCredentials(pass, credentials);
-        }));
+        m_auth.credentials(pass->cancellation,
+            resume<AuthCredentials>(
+                pass, [this, pass](const AuthCredentials& credentials) { afterCredentials(pass, credentials); }));
     });
 }
 
@@ -193,9 +182,8 @@ void SyncCoordinator::afterCredentials(const PassPtr& pass, const AuthCredential
 
 void SyncCoordinator::plainPass(const PassPtr& pass)
 {
-    m_remote.read(pass->credentials, pass->cancellation, resume<CloudSyncSnapshot>(pass, [this, pass](const CloudSyncSnapshot& cloud) {
-        afterRead(pass, cloud);
-    }));
+    m_remote.read(pass->credentials, pass->cancellation,
+        resume<CloudSyncSnapshot>(pass, [this, pass](const CloudSyncSnapshot& cloud) { afterRead(pass, cloud); }));
 }
 
 void SyncCoordinator::afterRead(const PassPtr& pass, const CloudSyncSnapshot& cloud)
@@ -211,7 +199,8 @@ void SyncCoordinator::afterRead(const PassPtr& pass, const CloudSyncSnapshot& cl
         && *record.owner == pass->owner && record.baseline;
     if (!enabled) {
         const bool sameAccount = !record.owner || *record.owner == pass->owner;
-        raiseReview(pass, sameAccount ? SyncReview::Reason::firstSync : SyncReview::Reason::differentAccount, reviewText);
+        raiseReview(
+            pass, sameAccount ? SyncReview::Reason::firstSync : SyncReview::Reason::differentAccount, reviewText);
         return;
     }
     // The cloud copy is gone although this library was synced with it: reconciling against
@@ -301,7 +290,8 @@ void SyncCoordinator::enable(const PassPtr& pass)
 
 void SyncCoordinator::raiseReview(const PassPtr& pass, SyncReview::Reason reason, const QString& message)
 {
-    setReview(SyncReview{QUuid::createUuid(), reason, pass->owner, pass->credentials.generation, pass->local, pass->cloud});
+    setReview(
+        SyncReview{QUuid::createUuid(), reason, pass->owner, pass->credentials.generation, pass->local, pass->cloud});
     setMessage(message);
     end(pass);
 }
@@ -337,12 +327,11 @@ void SyncCoordinator::guarded(const PassPtr& pass, const std::function<void()>& 
     try {
         body();
     } catch (...) {
-        fail(pass, std::current_exception());
+        fail(pass, ErrorValue::current());
     }
 }
 
-template <class T>
-Completion<T> SyncCoordinator::resume(const PassPtr& pass, std::function<void(const T&)> next)
+template <class T> Completion<T> SyncCoordinator::resume(const PassPtr& pass, std::function<void(const T&)> next)
 {
     QPointer<SyncCoordinator> self(this);
     return [self, pass, next = std::move(next)](Result<T> outcome) {
@@ -352,7 +341,7 @@ Completion<T> SyncCoordinator::resume(const PassPtr& pass, std::function<void(co
     };
 }
 
-void SyncCoordinator::fail(const PassPtr& pass, std::exception_ptr error)
+void SyncCoordinator::fail(const PassPtr& pass, const ErrorValue& error)
 {
     if (isCurrent(pass) && pass->restartsLeft > 0 && isCloudChanged(error)) {
         --pass->restartsLeft;
@@ -362,7 +351,7 @@ void SyncCoordinator::fail(const PassPtr& pass, std::exception_ptr error)
     if (isCurrent(pass)) {
         m_approvedGeneration.reset();
         setReview(std::nullopt);
-        setMessage(isCancellation(error) ? cancelledText : VelmoraError::describe(error, QStringLiteral("Sync failed.")));
+        setMessage(error.is<CancellationError>() ? cancelledText : describe(error));
     }
     end(pass);
 }

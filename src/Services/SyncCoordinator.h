@@ -88,9 +88,8 @@ private:
 
     // Runs `body`; an error it throws ends the pass.
     void guarded(const PassPtr& pass, const std::function<void()>& body);
-    template <class T>
-    Completion<T> resume(const PassPtr& pass, std::function<void(const T&)> next);
-    void fail(const PassPtr& pass, std::exception_ptr error);
+    template <class T> Completion<T> resume(const PassPtr& pass, std::function<void(const T&)> next);
+    void fail(const PassPtr& pass, const ErrorValue& error);
     void end(const PassPtr& pass);
     bool isCurrent(const PassPtr& pass) const;
 

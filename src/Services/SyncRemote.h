@@ -12,12 +12,12 @@ class SyncRemote {
 public:
     virtual ~SyncRemote() = default;
 
-    virtual void read(const AuthCredentials& credentials, const Cancellation& cancellation,
-        Completion<CloudSyncSnapshot> done)
+    virtual void read(
+        const AuthCredentials& credentials, const Cancellation& cancellation, Completion<CloudSyncSnapshot> done)
         = 0;
 
     // A refused revision ends with SyncFailure::cloudChanged; nothing was written then.
-    virtual void compareAndSwap(const SyncSnapshot& next, const QString& revision,
-        const AuthCredentials& credentials, const Cancellation& cancellation, Completion<CloudSyncSnapshot> done)
+    virtual void compareAndSwap(const SyncSnapshot& next, const QString& revision, const AuthCredentials& credentials,
+        const Cancellation& cancellation, Completion<CloudSyncSnapshot> done)
         = 0;
 };

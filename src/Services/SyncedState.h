@@ -20,7 +20,8 @@ public:
     // Throws SyncFailure::localChanged unless storage is ready and the published state
     // matches `expected`; then writes `snapshot` as one journalled local transaction that
     // records `owner` and the new baseline, and publishes it.
-    virtual void applySyncedSnapshot(const SyncSnapshot& snapshot, const SyncSnapshot& expected, const SyncOwner& owner) = 0;
+    virtual void applySyncedSnapshot(const SyncSnapshot& snapshot, const SyncSnapshot& expected, const SyncOwner& owner)
+        = 0;
 
 Q_SIGNALS:
     // The library, the settings or the statistics changed.

@@ -1,6 +1,6 @@
 #include "Services/TokenResponse.h"
 
-#include "Services/AuthError.h"
+#include "Models/AuthError.h"
 #include "Utilities/Clock.h"
 
 namespace {

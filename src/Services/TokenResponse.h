@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Services/AuthSession.h"
+#include "Models/AuthSession.h"
 
 // The backend's reply to the code grant and to the refresh grant; read, never written.
 // Members of the reply other than these four are ignored.

@@ -111,11 +111,11 @@ QString TutorialManager::exampleTrigger(const QStringList& avoiding)
     QSet<QString> taken;
     for (const QString& t : avoiding)
         taken.insert(t.toLower());
-    const QString base = QStringLiteral("/hello");
+    QString base = QStringLiteral("/hello");
     if (!taken.contains(base))
         return base;
     for (qint64 n = 2;; ++n) {
-        const QString candidate = base + QString::number(n);
+        QString candidate = base + QString::number(n);
         if (!taken.contains(candidate))
             return candidate;
     }
@@ -189,8 +189,8 @@ void TutorialManager::notifyScreenChanged(const QString& screenTag)
     switch (current.advance) {
     case TutorialStep::AdvanceMode::tapToContinue:
     case TutorialStep::AdvanceMode::onShortcutSaved: {
-        static const QSet<QString> formTargets{QStringLiteral("triggerField"), QStringLiteral("expansionField"),
-            QStringLiteral("saveButton")};
+        static const QSet<QString> formTargets{
+            QStringLiteral("triggerField"), QStringLiteral("expansionField"), QStringLiteral("saveButton")};
         if (screenTag == QLatin1String("main") && formTargets.contains(current.targetId.value_or(QString())))
             skip();
         break;
@@ -200,8 +200,7 @@ void TutorialManager::notifyScreenChanged(const QString& screenTag)
             next();
         break;
     case TutorialStep::AdvanceMode::tryShortcut:
-    case TutorialStep::AdvanceMode::onExpansion:
-        break;
+    case TutorialStep::AdvanceMode::onExpansion: break;
     }
 }
 

@@ -7,14 +7,8 @@
 // One step of the guided tutorial: the view it points at, its texts, where the tooltip
 // stands, what moves the tutorial on, and whether clicks reach the popover beneath.
 struct TutorialStep {
-    enum class TooltipPosition { above,
-        below,
-        center };
-    enum class AdvanceMode { tapToContinue,
-        onNewShortcutScreen,
-        onShortcutSaved,
-        tryShortcut,
-        onExpansion };
+    enum class TooltipPosition { above, below, center };
+    enum class AdvanceMode { tapToContinue, onNewShortcutScreen, onShortcutSaved, tryShortcut, onExpansion };
 
     std::optional<QString> targetId;
     QString title;

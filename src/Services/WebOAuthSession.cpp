@@ -1,6 +1,6 @@
 #include "Services/WebOAuthSession.h"
 
-#include "Services/AuthError.h"
+#include "Models/AuthError.h"
 #include "platform/ExternalBrowser.h"
 
 WebOAuthSession::WebOAuthSession(ExternalBrowser& browser, QObject* parent)
@@ -11,7 +11,7 @@ WebOAuthSession::WebOAuthSession(ExternalBrowser& browser, QObject* parent)
     // Waiting out the time-out for a browser known to be gone would only leave the user
     // looking at "Connecting…".
     connect(&browser, &ExternalBrowser::launchFailed, this,
-        [this] { finish(std::make_exception_ptr(AuthError(AuthError::browserClosed))); });
+        [this] { finish(Result<QString>::failure(AuthError(AuthError::browserClosed))); });
 }
 
 WebOAuthSession::~WebOAuthSession()
@@ -22,11 +22,11 @@ WebOAuthSession::~WebOAuthSession()
 void WebOAuthSession::signIn(const QUrl& url, Completion<QString> done)
 {
     if (m_done) {
-        failLater(std::move(done), std::make_exception_ptr(AuthError(AuthError::busy)));
+        failLater(std::move(done), AuthError(AuthError::busy));
         return;
     }
     if (!m_browser || !m_browser->open(url)) {
-        failLater(std::move(done), std::make_exception_ptr(AuthError(AuthError::browserUnavailable)));
+        failLater(std::move(done), AuthError(AuthError::browserUnavailable));
         return;
     }
     m_done = std::move(done);
@@ -48,10 +48,10 @@ void WebOAuthSession::finish(Result<QString> result)
 
 void WebOAuthSession::cancel()
 {
-    finish(std::make_exception_ptr(AuthError(AuthError::cancelled)));
+    finish(Result<QString>::failure(AuthError(AuthError::cancelled)));
 }
 
-void WebOAuthSession::failLater(Completion<QString> done, std::exception_ptr error)
+void WebOAuthSession::failLater(Completion<QString> done, const ErrorValue& error)
 {
     QMetaObject::invokeMethod(
         this, [done = std::move(done), error] { done(error); }, Qt::QueuedConnection);

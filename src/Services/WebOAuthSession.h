@@ -41,7 +41,7 @@ Q_SIGNALS:
     void waitingChanged(bool waiting);
 
 private:
-    void failLater(Completion<QString> done, std::exception_ptr error);
+    void failLater(Completion<QString> done, const ErrorValue& error);
 
     QPointer<ExternalBrowser> m_browser;
     Completion<QString> m_done;

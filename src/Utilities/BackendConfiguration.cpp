@@ -40,9 +40,11 @@ QString BackendConfiguration::AccessError::errorDescription() const
     case notConfigured:
         return QStringLiteral("Cloud connection is not configured. Your local library is still available.");
     case disabled:
-        return QStringLiteral("Cloud sign-in and sync are disabled while setup and safety checks are completed. Your local library is still available.");
+        return QStringLiteral("Cloud sign-in and sync are disabled while setup and safety checks are completed. Your "
+                              "local library is still available.");
     case syncPaused:
-        return QStringLiteral("Library sync is paused while data-safety checks are completed. Your local shortcuts stay on this computer.");
+        return QStringLiteral("Library sync is paused while data-safety checks are completed. Your local shortcuts "
+                              "stay on this computer.");
     }
     return {};
 }
@@ -64,8 +66,7 @@ bool BackendConfiguration::isValid() const
         return false;
     if (!url.path().isEmpty() && url.path() != QLatin1String("/"))
         return false;
-    return publishableKey.startsWith(keyPrefix)
-        && Text::graphemeCount(publishableKey) > Text::graphemeCount(keyPrefix)
+    return publishableKey.startsWith(keyPrefix) && Text::graphemeCount(publishableKey) > Text::graphemeCount(keyPrefix)
         && !Text::containsWhitespace(publishableKey);
 }
 
@@ -94,7 +95,8 @@ QStringList BackendConfiguration::searchPaths()
 {
     const QDir programFolder(QCoreApplication::applicationDirPath());
     const QString name = QStringLiteral("Backend.plist");
-    return {programFolder.filePath(name), QDir::cleanPath(programFolder.filePath(QStringLiteral("../share/velmora/") + name))};
+    return {programFolder.filePath(name),
+        QDir::cleanPath(programFolder.filePath(QStringLiteral("../share/velmora/") + name))};
 }
 
 std::optional<BackendConfiguration> BackendConfiguration::load(const QStringList& paths)
@@ -156,5 +158,6 @@ std::optional<BackendConfiguration> BackendConfiguration::fromPropertyList(const
         xml.readNext();
     if (xml.hasError() || !typesMatch || !projectURL || !publishableKey)
         return std::nullopt;
-    return BackendConfiguration{*projectURL, *publishableKey, cloudEnabled.value_or(false), syncEnabled.value_or(false)};
+    return BackendConfiguration{
+        *projectURL, *publishableKey, cloudEnabled.value_or(false), syncEnabled.value_or(false)};
 }

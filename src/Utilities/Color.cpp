@@ -45,8 +45,8 @@ QColor colorFromHex(QStringView text)
     qsizetype i = 0;
     while (i < text.size() && text[i].isSpace())
         ++i;
-    if (i + 1 < text.size() && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')
-        && i + 2 < text.size() && hexDigit(text[i + 2]) >= 0)
+    if (i + 1 < text.size() && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X') && i + 2 < text.size()
+        && hexDigit(text[i + 2]) >= 0)
         i += 2;
     // Only the low 24 bits matter, so keep no more than that: no overflow on long input.
     quint32 value = 0;

@@ -13,7 +13,7 @@ QString appSupportDir()
 {
     static const QString dir = [] {
         const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-        const QString path = QDir(base).filePath(QStringLiteral("com.velmora.mac"));
+        QString path = QDir(base).filePath(QStringLiteral("com.velmora.mac"));
         QDir().mkpath(base);
         // The library, statistics and archives are private: the folder is created 0700.
         ::mkdir(QFile::encodeName(path).constData(), 0700);

@@ -937,8 +937,7 @@ constexpr Row flags[] = {
     {"\U0001F1E8\U0001F1F1", "chile flag"}, // 🇨🇱
 };
 
-template <qsizetype N>
-QList<EmojiEntry> entries(const Row (&rows)[N])
+template <qsizetype N> QList<EmojiEntry> entries(const Row (&rows)[N])
 {
     QList<EmojiEntry> list;
     list.reserve(N);

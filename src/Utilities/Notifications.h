@@ -8,10 +8,7 @@
 
 // Direction of an arrow-key move of the main list's selection; the object of
 // "velmoraMoveSelection".
-enum class NavDirection { up,
-    down,
-    left,
-    right };
+enum class NavDirection { up, down, left, right };
 Q_DECLARE_METATYPE(NavDirection)
 
 // Names of the in-process notifications; each text is its member name.
@@ -39,8 +36,8 @@ public:
 
     // Calls `handler` for every post of `name` until `context` is destroyed or the returned
     // connection is disconnected.
-    QMetaObject::Connection observe(const QString& name, QObject* context,
-        std::function<void(const QVariant& object)> handler);
+    QMetaObject::Connection observe(
+        const QString& name, QObject* context, std::function<void(const QVariant& object)> handler);
 
 Q_SIGNALS:
     void posted(const QString& name, const QVariant& object);

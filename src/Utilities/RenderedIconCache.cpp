@@ -13,7 +13,7 @@ QImage RenderedIconCache::image(const QString& svg)
     const auto found = m_images.constFind(svg);
     if (found != m_images.constEnd())
         return *found;
-    const QImage rendered = m_renderer(svg);
+    QImage rendered = m_renderer(svg);
     m_images.insert(svg, rendered);
     return rendered;
 }

@@ -27,7 +27,7 @@ int toMilliseconds(double seconds)
 {
     if (!std::isfinite(seconds) || seconds <= 0)
         return 0;
-    return int(std::min(seconds * 1000.0, double(std::numeric_limits<int>::max())) + 0.5);
+    return int(std::lround(std::min(seconds * 1000.0, double(std::numeric_limits<int>::max()))));
 }
 } // namespace
 

@@ -102,7 +102,8 @@ std::optional<SvgSanitizer::Refusal> drawingRefusal(const QString& svg)
 
 QImage SvgSanitizer::renderCoverage(QSvgRenderer& renderer, int longerSide)
 {
-    const QSize pixels = renderer.viewBoxF().size().scaled(longerSide, longerSide, Qt::KeepAspectRatio).toSize().expandedTo({1, 1});
+    const QSize pixels
+        = renderer.viewBoxF().size().scaled(longerSide, longerSide, Qt::KeepAspectRatio).toSize().expandedTo({1, 1});
     QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
@@ -150,8 +151,7 @@ SvgSanitizer::Result SvgSanitizer::rewrite(const QString& text)
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::DTD:
-        case QXmlStreamReader::EntityReference:
-            return {{}, Refusal::declarations};
+        case QXmlStreamReader::EntityReference: return {{}, Refusal::declarations};
         case QXmlStreamReader::StartElement: {
             const QStringView name = localName(reader.qualifiedName());
             if (!sawRoot && name != u"svg")

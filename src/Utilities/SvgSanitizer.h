@@ -27,13 +27,7 @@ public:
     static constexpr qsizetype maxBytes = 512 * 1024;
     static constexpr int maxDepth = 64;
 
-    enum class Refusal { tooLarge,
-        notUtf8,
-        notSvg,
-        malformed,
-        declarations,
-        notDrawable,
-        blank };
+    enum class Refusal { tooLarge, notUtf8, notSvg, malformed, declarations, notDrawable, blank };
 
     struct Result {
         QString svg; // the cleaned document; empty when refused

@@ -7,8 +7,7 @@
 
 namespace {
 
-enum class Source { file,
-    clipboard };
+enum class Source { file, clipboard };
 
 QString refusalText(SvgSanitizer::Refusal refusal, Source source)
 {
@@ -20,14 +19,11 @@ QString refusalText(SvgSanitizer::Refusal refusal, Source source)
     case SvgSanitizer::Refusal::notSvg:
         return source == Source::file ? QStringLiteral("That file isn't a valid SVG.")
                                       : QStringLiteral("Clipboard doesn't contain an SVG.");
-    case SvgSanitizer::Refusal::malformed:
-        return QStringLiteral("That SVG isn't well-formed XML.");
+    case SvgSanitizer::Refusal::malformed: return QStringLiteral("That SVG isn't well-formed XML.");
     case SvgSanitizer::Refusal::declarations:
         return QStringLiteral("SVGs with a DOCTYPE or entity declarations aren't accepted.");
-    case SvgSanitizer::Refusal::blank:
-        return QStringLiteral("That SVG doesn't draw anything.");
-    case SvgSanitizer::Refusal::notDrawable:
-        break;
+    case SvgSanitizer::Refusal::blank: return QStringLiteral("That SVG doesn't draw anything.");
+    case SvgSanitizer::Refusal::notDrawable: break;
     }
     return QStringLiteral("That SVG can't be drawn.");
 }

@@ -78,8 +78,7 @@ bool containsWhitespace(QStringView text)
 }
 
 namespace {
-    template <class IsSpace>
-    QString trimmedBy(const QString& text, IsSpace isSpace)
+    template <class IsSpace> QString trimmedBy(const QString& text, IsSpace isSpace)
     {
         qsizetype begin = 0;
         qsizetype end = text.size();

@@ -3,8 +3,7 @@
 #include <QColor>
 #include <QObject>
 
-enum class Appearance { light,
-    dark };
+enum class Appearance { light, dark };
 
 // The palette every popover screen draws with. Each colour has a light and a dark value;
 // the application core sets the appearance from the theme setting and screens only ever

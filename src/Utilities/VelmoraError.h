@@ -11,10 +11,6 @@ public:
     virtual QString errorDescription() const = 0;
     const char* what() const noexcept override;
 
-    // What a failure says to the user: its description, another exception's text, or
-    // `otherwise` for anything else.
-    static QString describe(const std::exception_ptr& error, const QString& otherwise = QString());
-
 private:
     mutable QByteArray m_what;
 };

@@ -53,7 +53,9 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     }
     const QPoint pointer = QCursor::pos();
 
-    auto* window = new QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+    auto* window = new QWidget(nullptr,
+        Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowTransparentForInput
+            | Qt::WindowDoesNotAcceptFocus);
     window->setAttribute(Qt::WA_TranslucentBackground);
     window->setAttribute(Qt::WA_ShowWithoutActivating);
     // The window covers the whole way up and stays put: the label rises inside it, so each

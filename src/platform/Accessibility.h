@@ -14,7 +14,7 @@ public:
     // keyboard grab), so typed keys must be neither read nor acted on.
     virtual bool isSecureEventInputEnabled() = 0;
 
-    // The application element of the process, made afresh, nothing cached; making it sends
-    // no request. Nothing when the desktop knows no accessible application with that id.
-    virtual std::shared_ptr<AccessibleElement> applicationElement(qint64 process) = 0;
+    // The element that has the keyboard focus in the application with that process id, made
+    // afresh; nothing when the desktop knows no such application or it has no focus.
+    virtual std::shared_ptr<AccessibleElement> focusedElement(qint64 process) = 0;
 };

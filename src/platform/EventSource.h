@@ -14,12 +14,11 @@ public:
 
     virtual ~EventSource() = default;
 
-    // Starts delivering the events whose type bit is set in `eventMask` (bit 1 << type, for
-    // the types below 64) to `handler`, on the main thread, one at a time, in the order
-    // they happened. The two disabled notices are delivered whatever the mask. Replaces an
-    // earlier installation. Starts enabled. False when the desktop refuses (no permission,
+    // Starts delivering the events of `types` to `handler`, on the main thread, one at a time,
+    // in the order they happened. The disabled notice is delivered whatever the types. Replaces
+    // an earlier installation. Starts enabled. False when the desktop refuses (no permission,
     // no X server): nothing is installed then and unavailableReason() says why.
-    virtual bool install(quint64 eventMask, Handler handler) = 0;
+    virtual bool install(InputEventTypes types, Handler handler) = 0;
 
     // Stops delivering and forgets the handler; no delivery happens after this returns.
     virtual void remove() = 0;
@@ -27,7 +26,7 @@ public:
     // Installed and still able to deliver (the connection to the desktop is alive).
     virtual bool isValid() const = 0;
 
-    // Delivering now. The source may disable itself, reporting a disabled notice; it then
+    // Delivering now. The source may disable itself, reporting the disabled notice; it then
     // delivers nothing more until setEnabled(true).
     virtual bool isEnabled() const = 0;
     virtual void setEnabled(bool enabled) = 0;

@@ -1,17 +1,17 @@
 #pragma once
 
 #include <QList>
-#include <QtGlobal>
+#include <Qt>
 
 // One synthetic key event to post, in the vocabulary of InputEvent.
 struct SyntheticKeyEvent {
-    quint16 keyCode = 0; // Apple virtual key code (VirtualKey)
-    bool keyDown = true;
+    int key = 0; // Qt::Key
+    bool press = true;
     // The modifiers the event carries, exactly: modifiers the user is holding at the time
-    // do not add to them (EventFlags; `command` is Ctrl on Linux).
-    quint64 flags = 0;
-    // Comes back on every InputEvent this event causes, as `sourceUserData`.
-    quint64 userData = 0;
+    // do not add to them.
+    Qt::KeyboardModifiers modifiers;
+    // Comes back on every InputEvent this event causes, as `tag`.
+    quint64 tag = 0;
 };
 
 // Posts synthetic keys as if typed on the keyboard. Main thread only.
@@ -22,9 +22,9 @@ public:
     // Posts the events, in order, to the application with that process id (X11 has no
     // per-process delivery: they go to the focused window, which is that application's
     // when the caller has just checked focus). All or nothing: when any event cannot be
-    // made (no key for the code in the layout, no connection), none is posted and the
-    // answer is false. True means posted, not that the application acted on them.
-    // Everything the posting causes, the modifier presses and releases included, reaches
-    // the EventSource handler with `sourceUserData` = the event's `userData`.
+    // made (no key for it in the layout, no connection), none is posted and the answer is
+    // false. True means posted, not that the application acted on them. Everything the
+    // posting causes, the modifier presses and releases included, reaches the EventSource
+    // handler with `tag` = the event's `tag`.
     virtual bool post(qint64 process, const QList<SyntheticKeyEvent>& events) = 0;
 };

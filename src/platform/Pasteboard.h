@@ -7,14 +7,20 @@
 #include <optional>
 #include <utility>
 
-// One pasteboard item: its representations (type identifier, bytes) in order.
+// One pasteboard item: its representations (MIME type, bytes) in order.
 using PasteboardItem = QList<std::pair<QString, QByteArray>>;
 
-// The system clipboard. Type identifiers are the pasteboard's own names
-// ("public.utf8-plain-text", "public.html", "public.png", ...); the back end maps them to its
-// native format names (MIME types on X11) and back, one to one, and passes names it has no
-// mapping for through unchanged, so that contents read and written back are the same
-// formats with the same bytes. Main thread only; reads of another owner's data are
+// MIME types the replacement writes.
+namespace ClipboardFormats {
+inline const QString utf8Text = QStringLiteral("text/plain;charset=utf-8");
+// Marks the clipboard contents as a replacement's own, so that clipboard managers and our
+// own restore can tell them from what the user copied.
+inline const QString expansionMarker = QStringLiteral("application/x-velmora-temporary-expansion");
+} // namespace ClipboardFormats
+
+// The system clipboard. Types are MIME types ("text/plain;charset=utf-8", "text/html",
+// "image/png", ...), passed on as the owner names them, so that contents read and written
+// back are the same formats with the same bytes. Main thread only; reads of another owner's data are
 // synchronous.
 class Pasteboard {
 public:

@@ -18,16 +18,16 @@ PasteboardItem itemWithTypes(int count)
 TEST(ClipboardSnapshot, SavesEveryItemAndTypeInOrderAndWritesThemBack)
 {
     FakePasteboard board;
-    const QList<PasteboardItem> contents = {
-        PasteboardItem{{QStringLiteral("public.html"), QByteArray("<i>x</i>")}, {QStringLiteral("public.utf8-plain-text"), QByteArray("x")}},
-        PasteboardItem{{QStringLiteral("public.png"), QByteArray("\x89PNG\0", 5)}}};
+    const QList<PasteboardItem> contents = {PasteboardItem{{QStringLiteral("text/html"), QByteArray("<i>x</i>")},
+                                                {QStringLiteral("text/plain;charset=utf-8"), QByteArray("x")}},
+        PasteboardItem{{QStringLiteral("image/png"), QByteArray("\x89PNG\0", 5)}}};
     board.copyFromOtherApplication(contents);
     SystemExpansionClipboard clipboard(board);
 
     const auto snapshot = clipboard.snapshot();
     ASSERT_TRUE(snapshot);
     ASSERT_EQ(snapshot->size(), 2);
-    EXPECT_EQ(snapshot->at(0).representations.at(0).type, QStringLiteral("public.html"));
+    EXPECT_EQ(snapshot->at(0).representations.at(0).type, QStringLiteral("text/html"));
     EXPECT_EQ(snapshot->at(1).representations.at(0).data, QByteArray("\x89PNG\0", 5));
 
     board.copyTextFromOtherApplication(QStringLiteral("other"));
@@ -55,7 +55,7 @@ TEST(ClipboardSnapshot, EmptyClipboardIsNoItemsAndWritingNoItemsEmptiesIt)
 TEST(ClipboardSnapshot, TypesWithoutItemsCannotBeSaved)
 {
     FakePasteboard board;
-    board.setAnnouncedTypes({QStringLiteral("public.utf8-plain-text")});
+    board.setAnnouncedTypes({QStringLiteral("text/plain;charset=utf-8")});
     SystemExpansionClipboard clipboard(board);
     EXPECT_FALSE(clipboard.snapshot());
 }
@@ -109,7 +109,8 @@ TEST(ClipboardSnapshot, RefusedWriteReportsFailureWithTheClearedCount)
     FakePasteboard board;
     board.setRefusesWrites(true);
     SystemExpansionClipboard clipboard(board);
-    const ClipboardWriteReceipt receipt = clipboard.write({ClipboardItemSnapshot{{{QStringLiteral("a"), QByteArray("x")}}}});
+    const ClipboardWriteReceipt receipt
+        = clipboard.write({ClipboardItemSnapshot{{{QStringLiteral("a"), QByteArray("x")}}}});
     EXPECT_FALSE(receipt.succeeded);
     EXPECT_EQ(receipt.changeCount, board.changeCount());
 }

@@ -28,7 +28,8 @@ protected:
     {
         QList<Shortcut> list;
         for (const auto& [trigger, expansion] : pairs)
-            list.append(Shortcut{QString::number(list.size()), trigger, expansion, std::nullopt, list.size(), std::nullopt});
+            list.append(
+                Shortcut{QString::number(list.size()), trigger, expansion, std::nullopt, list.size(), std::nullopt});
         engine.start(list, [this](const QString& trigger, const QString& expansion) {
             expansions.append({trigger, expansion});
         });

@@ -10,7 +10,8 @@ QList<Shortcut> shortcuts(std::initializer_list<std::pair<QString, QString>> pai
 {
     QList<Shortcut> list;
     for (const auto& [trigger, expansion] : pairs)
-        list.append(Shortcut{QString::number(list.size()), trigger, expansion, std::nullopt, list.size(), std::nullopt});
+        list.append(
+            Shortcut{QString::number(list.size()), trigger, expansion, std::nullopt, list.size(), std::nullopt});
     return list;
 }
 
@@ -50,7 +51,8 @@ TEST(ExpansionMatcherTriggers, EmptyOrAllDroppedListMatchesNothingAndKeepsNoBuff
     EXPECT_FALSE(empty.append(QStringLiteral("a")));
     EXPECT_TRUE(empty.buffer().isEmpty());
 
-    ExpansionMatcher dropped = loaded({{QString(), QStringLiteral("x")}, {QStringLiteral("a\tb"), QStringLiteral("y")}});
+    ExpansionMatcher dropped
+        = loaded({{QString(), QStringLiteral("x")}, {QStringLiteral("a\tb"), QStringLiteral("y")}});
     EXPECT_EQ(dropped.maximumLength(), 0);
     EXPECT_FALSE(typeInto(dropped, QStringLiteral("ab")));
     EXPECT_TRUE(dropped.buffer().isEmpty());
@@ -59,8 +61,7 @@ TEST(ExpansionMatcherTriggers, EmptyOrAllDroppedListMatchesNothingAndKeepsNoBuff
 TEST(ExpansionMatcherTriggers, DuplicatedTriggerExpandsForNoneOfItsShortcuts)
 {
     ExpansionMatcher matcher = loaded({{QStringLiteral("/x"), QStringLiteral("one")},
-        {QStringLiteral("/x"), QStringLiteral("two")},
-        {QStringLiteral("/y"), QStringLiteral("three")}});
+        {QStringLiteral("/x"), QStringLiteral("two")}, {QStringLiteral("/y"), QStringLiteral("three")}});
     EXPECT_EQ(triggers(matcher), QStringList({QStringLiteral("/y")}));
     EXPECT_FALSE(typeInto(matcher, QStringLiteral("/x")));
     EXPECT_EQ(typeInto(matcher, QStringLiteral("/y"))->expansion, QStringLiteral("three"));
@@ -68,8 +69,8 @@ TEST(ExpansionMatcherTriggers, DuplicatedTriggerExpandsForNoneOfItsShortcuts)
 
 TEST(ExpansionMatcherTriggers, CanonicallyEquivalentTriggersCountAsDuplicates)
 {
-    ExpansionMatcher matcher = loaded({{QStringLiteral("caf\u00e9"), QStringLiteral("1")},
-        {QStringLiteral("cafe\u0301"), QStringLiteral("2")}});
+    ExpansionMatcher matcher = loaded(
+        {{QStringLiteral("caf\u00e9"), QStringLiteral("1")}, {QStringLiteral("cafe\u0301"), QStringLiteral("2")}});
     EXPECT_TRUE(matcher.entries().isEmpty());
 }
 
@@ -83,22 +84,21 @@ TEST(ExpansionMatcherTriggers, ControlAndSeparatorCharactersDropATriggerButSpace
         matcher.update(shortcuts({{trigger, QStringLiteral("x")}}));
         EXPECT_TRUE(matcher.entries().isEmpty()) << trigger.toStdString();
     }
-    ExpansionMatcher matcher = loaded({{QStringLiteral("a b"), QStringLiteral("space")},
-        {QStringLiteral("a\u200Db"), QStringLiteral("joiner")}});
+    ExpansionMatcher matcher = loaded(
+        {{QStringLiteral("a b"), QStringLiteral("space")}, {QStringLiteral("a\u200Db"), QStringLiteral("joiner")}});
     EXPECT_EQ(matcher.entries().size(), 2);
     EXPECT_EQ(typeInto(matcher, QStringLiteral("a b"))->expansion, QStringLiteral("space"));
 }
 
 TEST(ExpansionMatcherTriggers, LongerTriggersComeFirstThenScalarOrder)
 {
-    ExpansionMatcher matcher = loaded({{QStringLiteral("/ba"), QString()},
-        {QStringLiteral("b"), QString()},
-        {QStringLiteral("/ab"), QString()},
-        {QStringLiteral("/sign"), QString()},
+    ExpansionMatcher matcher = loaded({{QStringLiteral("/ba"), QString()}, {QStringLiteral("b"), QString()},
+        {QStringLiteral("/ab"), QString()}, {QStringLiteral("/sign"), QString()},
         // U+FF01 sorts before U+1F600 by scalar value, after it by UTF-16 unit.
-        {QStringLiteral("\U0001F600!"), QString()},
-        {QStringLiteral("\uFF01!"), QString()}});
-    EXPECT_EQ(triggers(matcher), QStringList({QStringLiteral("/sign"), QStringLiteral("/ab"), QStringLiteral("/ba"), QStringLiteral("\uFF01!"), QStringLiteral("\U0001F600!"), QStringLiteral("b")}));
+        {QStringLiteral("\U0001F600!"), QString()}, {QStringLiteral("\uFF01!"), QString()}});
+    EXPECT_EQ(triggers(matcher),
+        QStringList({QStringLiteral("/sign"), QStringLiteral("/ab"), QStringLiteral("/ba"), QStringLiteral("\uFF01!"),
+            QStringLiteral("\U0001F600!"), QStringLiteral("b")}));
     EXPECT_EQ(matcher.maximumLength(), 5);
 }
 
@@ -123,18 +123,23 @@ TEST(ExpansionMatcherTriggers, UpdateAlwaysEmptiesTheBuffer)
 
 TEST(ExpansionMatcherTyping, LongestTriggerTheBufferEndsWithWins)
 {
-    ExpansionMatcher matcher = loaded({{QStringLiteral("ab"), QStringLiteral("E1")}, {QStringLiteral("b"), QStringLiteral("E2")}});
-    EXPECT_EQ(typeInto(matcher, QStringLiteral("ab")), (ExpansionMatcher::Entry{QStringLiteral("ab"), QStringLiteral("E1")}));
-    EXPECT_EQ(typeInto(matcher, QStringLiteral("cb")), (ExpansionMatcher::Entry{QStringLiteral("b"), QStringLiteral("E2")}));
+    ExpansionMatcher matcher
+        = loaded({{QStringLiteral("ab"), QStringLiteral("E1")}, {QStringLiteral("b"), QStringLiteral("E2")}});
+    EXPECT_EQ(
+        typeInto(matcher, QStringLiteral("ab")), (ExpansionMatcher::Entry{QStringLiteral("ab"), QStringLiteral("E1")}));
+    EXPECT_EQ(
+        typeInto(matcher, QStringLiteral("cb")), (ExpansionMatcher::Entry{QStringLiteral("b"), QStringLiteral("E2")}));
 
-    ExpansionMatcher sig = loaded({{QStringLiteral("/sig"), QStringLiteral("long")}, {QStringLiteral("sig"), QStringLiteral("short")}});
+    ExpansionMatcher sig
+        = loaded({{QStringLiteral("/sig"), QStringLiteral("long")}, {QStringLiteral("sig"), QStringLiteral("short")}});
     EXPECT_EQ(typeInto(sig, QStringLiteral("/sig"))->expansion, QStringLiteral("long"));
     EXPECT_EQ(typeInto(sig, QStringLiteral("xsig"))->expansion, QStringLiteral("short"));
 }
 
 TEST(ExpansionMatcherTyping, ShorterTriggerFiresBeforeALongerOneCanBeCompleted)
 {
-    ExpansionMatcher matcher = loaded({{QStringLiteral("sig"), QStringLiteral("a")}, {QStringLiteral("sign"), QStringLiteral("b")}});
+    ExpansionMatcher matcher
+        = loaded({{QStringLiteral("sig"), QStringLiteral("a")}, {QStringLiteral("sign"), QStringLiteral("b")}});
     EXPECT_FALSE(matcher.append(QStringLiteral("s")));
     EXPECT_FALSE(matcher.append(QStringLiteral("i")));
     EXPECT_EQ(matcher.append(QStringLiteral("g"))->trigger, QStringLiteral("sig"));
@@ -176,7 +181,8 @@ TEST(ExpansionMatcherTyping, MatchEmptiesTheBufferSoTheLastCharacterDoesNotMatch
 
 TEST(ExpansionMatcherTyping, CanonicallyEquivalentTypingMatchesAndAccentsJoinTheirLetter)
 {
-    ExpansionMatcher matcher = loaded({{QStringLiteral("caf\u00e9"), QStringLiteral("coffee")}, {QStringLiteral("e"), QStringLiteral("E")}});
+    ExpansionMatcher matcher
+        = loaded({{QStringLiteral("caf\u00e9"), QStringLiteral("coffee")}, {QStringLiteral("e"), QStringLiteral("E")}});
     // A combining accent typed after "e" turns that character into "é": "e" no longer ends the buffer.
     EXPECT_FALSE(typeInto(matcher, QStringLiteral("caf")));
     EXPECT_EQ(matcher.append(QStringLiteral("e"))->trigger, QStringLiteral("e"));
@@ -216,9 +222,8 @@ std::optional<ExpansionMatcher::Entry> scanInOrder(const ExpansionMatcher& match
 QString randomText(QRandomGenerator& random, int maxLength)
 {
     static const QStringList alphabet = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("/"),
-        QStringLiteral("\u00e9"), QStringLiteral("e\u0301"), QStringLiteral("e"),
-        QStringLiteral("\u0301"), QStringLiteral("\U0001F44D"),
-        QStringLiteral("\U0001F3FD"), QStringLiteral("\u200D"), QStringLiteral(" ")};
+        QStringLiteral("\u00e9"), QStringLiteral("e\u0301"), QStringLiteral("e"), QStringLiteral("\u0301"),
+        QStringLiteral("\U0001F44D"), QStringLiteral("\U0001F3FD"), QStringLiteral("\u200D"), QStringLiteral(" ")};
     QString text;
     const int length = 1 + int(random.bounded(maxLength));
     for (int i = 0; i < length; ++i)
@@ -236,7 +241,8 @@ TEST(ExpansionMatcherIndex, AnswersAsAScanOfTheEntriesInOrder)
         QList<Shortcut> list;
         const int count = 1 + int(random.bounded(40));
         for (int i = 0; i < count; ++i)
-            list.append(Shortcut{QString::number(i), randomText(random, 4), QString::number(i), std::nullopt, i, std::nullopt});
+            list.append(
+                Shortcut{QString::number(i), randomText(random, 4), QString::number(i), std::nullopt, i, std::nullopt});
         ExpansionMatcher matcher;
         matcher.update(list);
         for (int key = 0; key < 60; ++key) {
@@ -245,8 +251,8 @@ TEST(ExpansionMatcherIndex, AnswersAsAScanOfTheEntriesInOrder)
             QStringList expectedBuffer = Text::graphemes(QString(matcher.buffer() + text));
             if (expectedBuffer.size() > maximum)
                 expectedBuffer.remove(0, expectedBuffer.size() - maximum);
-            const std::optional<ExpansionMatcher::Entry> expected = maximum < 1 ? std::nullopt
-                                                                                : scanInOrder(matcher, expectedBuffer.join(QString()));
+            const std::optional<ExpansionMatcher::Entry> expected
+                = maximum < 1 ? std::nullopt : scanInOrder(matcher, expectedBuffer.join(QString()));
             const std::optional<ExpansionMatcher::Entry> actual = matcher.append(text);
             ASSERT_EQ(actual, expected) << "round " << round << " key " << key;
             matches += actual ? 1 : 0;

@@ -4,17 +4,16 @@
 
 namespace {
 
-const QString textType = QStringLiteral("public.utf8-plain-text");
+const QString textType = QStringLiteral("text/plain;charset=utf-8");
 
 QList<PasteboardItem> richContents()
 {
     QByteArray binary;
     for (int i = 0; i < 256; ++i)
         binary.append(char(i));
-    return {PasteboardItem{{QStringLiteral("public.html"), QByteArray("<b>copied</b>")},
-                {textType, QByteArray("copied")},
+    return {PasteboardItem{{QStringLiteral("text/html"), QByteArray("<b>copied</b>")}, {textType, QByteArray("copied")},
                 {QStringLiteral("com.example.binary"), binary}},
-        PasteboardItem{{QStringLiteral("public.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)}}};
+        PasteboardItem{{QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)}}};
 }
 
 } // namespace
@@ -116,7 +115,7 @@ TEST_F(TriggerReplacement, ClipboardHoldsTheExpansionAndAFreshMarkerDuringThePas
         const PasteboardItem item = desktop.pasteboard.items().value(0);
         ASSERT_EQ(item.size(), 2);
         EXPECT_EQ(item.at(0), std::make_pair(textType, signature.toUtf8()));
-        EXPECT_EQ(item.at(1).first, QStringLiteral("app.velmora.temporary-expansion"));
+        EXPECT_EQ(item.at(1).first, QStringLiteral("application/x-velmora-temporary-expansion"));
         EXPECT_EQ(item.at(1).second.size(), 36);
         markers.append(QString::fromUtf8(item.at(1).second));
         settle();
@@ -132,12 +131,12 @@ TEST_F(TriggerReplacement, OwnPasteKeysPassThroughMarkedWhileOtherProgramsKeysCo
     ASSERT_EQ(desktop.keyboard.posted.size(), 2);
     const SyntheticKeyEvent down = desktop.keyboard.posted.at(0).second;
     const SyntheticKeyEvent up = desktop.keyboard.posted.at(1).second;
-    EXPECT_TRUE(down.keyDown);
-    EXPECT_FALSE(up.keyDown);
+    EXPECT_TRUE(down.press);
+    EXPECT_FALSE(up.press);
     for (const SyntheticKeyEvent& event : {down, up}) {
-        EXPECT_EQ(event.keyCode, VirtualKey::v);
-        EXPECT_EQ(event.flags, EventFlags::command);
-        EXPECT_EQ(event.userData, KeySimulator::marker);
+        EXPECT_EQ(event.key, Qt::Key_V);
+        EXPECT_EQ(event.modifiers, Qt::ControlModifier);
+        EXPECT_EQ(event.tag, KeySimulator::marker);
     }
     EXPECT_EQ(desktop.keyboard.posted.at(0).first, FakeDesktop::editorProcess);
     const quint64 generation = engine.generation();
@@ -147,8 +146,8 @@ TEST_F(TriggerReplacement, OwnPasteKeysPassThroughMarkedWhileOtherProgramsKeysCo
 
     // A key someone else synthesised is typing like any other.
     InputEvent foreign;
-    foreign.keyCode = VirtualKey::returnKey;
-    foreign.sourceUserData = 12345;
+    foreign.key = Qt::Key_Return;
+    foreign.tag = 12345;
     desktop.events.deliver(foreign);
     EXPECT_GT(engine.generation(), generation);
 }
@@ -198,7 +197,8 @@ TEST_F(TriggerReplacement, CompletionRunsAfterTheClipboardIsBackAndTheEngineIsFr
     desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
     int completions = 0;
     engine.stop();
-    QList<Shortcut> list{Shortcut{QStringLiteral("1"), QStringLiteral("/sig"), signature, std::nullopt, 0, std::nullopt}};
+    QList<Shortcut> list{
+        Shortcut{QStringLiteral("1"), QStringLiteral("/sig"), signature, std::nullopt, 0, std::nullopt}};
     engine.start(list, [&](const QString&, const QString&) {
         EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
         // The engine takes typing again at once: a new trigger expands.
@@ -233,9 +233,9 @@ TEST_F(AbandonedReplacement, KeyTypedBeforeThePasteLeavesTriggerAndKeyAsTyped)
 TEST_F(AbandonedReplacement, ClickScrollModifierOrApplicationSwitchBeforeThePasteAbandonsIt)
 {
     const std::vector<std::function<void()>> interruptions = {
-        [&] { desktop.mouseDown(InputEventType::leftMouseDown); },
-        [&] { desktop.mouseDown(InputEventType::scrollWheel); },
-        [&] { desktop.changeFlags(EventFlags::command); },
+        [&] { desktop.mouseDown(InputEventType::buttonPress); },
+        [&] { desktop.mouseDown(InputEventType::scroll); },
+        [&] { desktop.changeModifiers(Qt::ControlModifier); },
         [&] { desktop.workspace.activate(FakeDesktop::editorProcess); },
         [&] { desktop.events.disable(); },
     };
@@ -339,7 +339,7 @@ TEST_F(ClipboardOwnership, RefusedWritePutsThePreviousContentsBack)
 TEST_F(ClipboardOwnership, ClipboardThatCannotBeSavedPreventsTheReplacement)
 {
     desktop.pasteboard.copyFromOtherApplication(richContents());
-    desktop.pasteboard.setUnreadableType(QStringLiteral("public.png"));
+    desktop.pasteboard.setUnreadableType(QStringLiteral("image/png"));
     desktop.type(QStringLiteral("/sig"));
     settle();
     EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));

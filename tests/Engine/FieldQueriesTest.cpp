@@ -5,7 +5,7 @@
 // and a field that keeps the focus is not looked for again on each key.
 class FieldQueries : public EngineFixture {
 protected:
-    int questionsToTheDesktop() const { return field->queryCount() + desktop.accessibility.applicationElementRequests; }
+    int questionsToTheDesktop() const { return field->queryCount() + desktop.accessibility.focusRequests; }
 };
 
 TEST_F(FieldQueries, TypingThatCannotBeginATriggerAsksNothing)
@@ -37,18 +37,18 @@ TEST_F(FieldQueries, ATriggerRightAfterOtherCharactersExpandsWhicheverWayTheFiel
 TEST_F(FieldQueries, AKeyInTheSameFieldReadsTheCaretOnceAndNotWhatKindOfFieldItIs)
 {
     desktop.type(QStringLiteral("/s"));
-    const int selections = field->readCount(AX::selectedTextRange);
-    const int roles = field->readCount(AX::role) + field->readCount(AX::subrole);
+    const int selections = field->readCount(FakeTextField::Question::selection);
+    const int roles = field->readCount(FakeTextField::Question::kind);
     desktop.typeKey(QStringLiteral("i"));
-    EXPECT_EQ(field->readCount(AX::selectedTextRange), selections + 1);
-    EXPECT_EQ(field->readCount(AX::role) + field->readCount(AX::subrole), roles);
+    EXPECT_EQ(field->readCount(FakeTextField::Question::selection), selections + 1);
+    EXPECT_EQ(field->readCount(FakeTextField::Question::kind), roles);
 }
 
 TEST_F(FieldQueries, AFieldThatStopsBeingEditableMidTriggerIsLeftAsTyped)
 {
     const std::function<void(FakeTextField&)> changes[] = {
         [](FakeTextField& f) { f.enabled = false; },
-        [](FakeTextField& f) { f.selectionSettable = false; },
+        [](FakeTextField& f) { f.editable = false; },
     };
     for (const auto& change : changes) {
         auto next = desktop.focusNewField(QStringLiteral("x"));
@@ -86,7 +86,7 @@ TEST_F(FieldQueries, FocusMovingUnannouncedOrSecureInputStartingMidTriggerStopsI
 TEST_F(FieldQueries, AFinalKeyTheFieldHasAppliedIsNotLookedForAgainBeforeThePaste)
 {
     desktop.type(QStringLiteral("/si"));
-    const int caretReads = field->readCount(AX::selectedTextRange);
+    const int caretReads = field->readCount(FakeTextField::Question::selection);
     // The field shows the final key already when the engine reads it, so the caret that
     // look found is where the trigger ends.
     field->appliesKeysBeforeSeen = true;
@@ -94,7 +94,7 @@ TEST_F(FieldQueries, AFinalKeyTheFieldHasAppliedIsNotLookedForAgainBeforeThePast
     scheduler.runDue();
     ASSERT_EQ(desktop.keyboard.posted.size(), 2);
     // The key's own look, and the selection of the trigger read back before pasting.
-    EXPECT_EQ(field->readCount(AX::selectedTextRange), caretReads + 2);
+    EXPECT_EQ(field->readCount(FakeTextField::Question::selection), caretReads + 2);
     settle();
     EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
 }
@@ -104,15 +104,15 @@ TEST_F(FieldQueries, AFieldThatAppliesASelectionAtOnceIsNotAskedForItNorForItsFo
     field->saysSelectionAppliesAtOnce = true;
     desktop.type(QStringLiteral("/si"));
     field->appliesKeysBeforeSeen = true;
-    const int caretReads = field->readCount(AX::selectedTextRange);
-    const int focusChecks = desktop.accessibility.applicationElementRequests;
+    const int caretReads = field->readCount(FakeTextField::Question::selection);
+    const int focusChecks = desktop.accessibility.focusRequests;
     desktop.typeKey(QStringLiteral("g"));
     scheduler.runDue();
     ASSERT_EQ(desktop.keyboard.posted.size(), 2);
     // The key's own look at the caret and its focus, and one focus check before selecting,
     // which the paste right after it shares.
-    EXPECT_EQ(field->readCount(AX::selectedTextRange), caretReads + 1);
-    EXPECT_EQ(desktop.accessibility.applicationElementRequests, focusChecks + 2);
+    EXPECT_EQ(field->readCount(FakeTextField::Question::selection), caretReads + 1);
+    EXPECT_EQ(desktop.accessibility.focusRequests, focusChecks + 2);
     settle();
     EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
 

@@ -43,7 +43,7 @@ TEST_F(HeldKeyboard, ALatePasteGetsTheExpansionNeverThePreviousClipboard)
     field->pasteDelay = 2.5;
     desktop.type(QStringLiteral("/sig"));
     scheduler.advance(0.05);
-    field->selectionAnswer = AccessibilityValue();
+    field->selectionAnswer = std::optional<TextRange>();
     scheduler.advance(1.5);
     EXPECT_FALSE(desktop.keyboardHold.isHolding());
     EXPECT_EQ(desktop.pasteboard.plainText(), signature);
@@ -57,8 +57,8 @@ TEST_F(HeldKeyboard, ALatePasteGetsTheExpansionNeverThePreviousClipboard)
 TEST_F(HeldKeyboard, AnUntakenPasteGivesTheClipboardBackAfterTheLongestWaitOrToTheNextReplacement)
 {
     desktop.pasteboard.setTracksReads(true);
-    const QList<PasteboardItem> mine{PasteboardItem{
-        {QStringLiteral("public.html"), QByteArray("<b>mine</b>")}, {QStringLiteral("public.utf8-plain-text"), QByteArray("mine")}}};
+    const QList<PasteboardItem> mine{PasteboardItem{{QStringLiteral("text/html"), QByteArray("<b>mine</b>")},
+        {QStringLiteral("text/plain;charset=utf-8"), QByteArray("mine")}}};
     desktop.pasteboard.copyFromOtherApplication(mine);
     field->pasteDelay.reset();
     desktop.type(QStringLiteral("/sig"));

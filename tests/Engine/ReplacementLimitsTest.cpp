@@ -46,7 +46,8 @@ TEST_F(ReplacementLimits, ExpansionUpToTheLargestSizeIsAccepted)
     const QString largest(ExpansionReplacement::largestExpansionBytes, u'x');
     EXPECT_FALSE(begins(ExpansionPlan{QStringLiteral("/sig"), largest + u'x', 10, std::nullopt, std::nullopt}));
     // Multi-byte characters count in UTF-8 bytes.
-    EXPECT_FALSE(begins(ExpansionPlan{QStringLiteral("/sig"), largest.left(largest.size() - 1) + u'\u00e9', 10, std::nullopt, std::nullopt}));
+    EXPECT_FALSE(begins(ExpansionPlan{
+        QStringLiteral("/sig"), largest.left(largest.size() - 1) + u'\u00e9', 10, std::nullopt, std::nullopt}));
     EXPECT_TRUE(begins(ExpansionPlan{QStringLiteral("/sig"), largest, 10, std::nullopt, std::nullopt}));
     settle();
     EXPECT_EQ(completions, 1);
@@ -56,13 +57,15 @@ TEST_F(ReplacementLimits, ExpansionUpToTheLargestSizeIsAccepted)
 TEST_F(ReplacementLimits, ClipboardOfTheLargestSizeIsSavedAndOneByteMorePreventsTheReplacement)
 {
     const qsizetype largest = SystemExpansionClipboard::largestSnapshotBytes;
-    desktop.pasteboard.copyFromOtherApplication({PasteboardItem{{QStringLiteral("public.data"), QByteArray(largest + 1, 'd')}}});
+    desktop.pasteboard.copyFromOtherApplication(
+        {PasteboardItem{{QStringLiteral("application/octet-stream"), QByteArray(largest + 1, 'd')}}});
     begins(ExpansionPlan{QStringLiteral("/sig"), QStringLiteral("x"), 10, std::nullopt, std::nullopt});
     settle();
     EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
     EXPECT_FALSE(replacement.isBusy());
 
-    const QList<PasteboardItem> contents{PasteboardItem{{QStringLiteral("public.data"), QByteArray(largest, 'd')}}};
+    const QList<PasteboardItem> contents{
+        PasteboardItem{{QStringLiteral("application/octet-stream"), QByteArray(largest, 'd')}}};
     desktop.pasteboard.copyFromOtherApplication(contents);
     begins(ExpansionPlan{QStringLiteral("/sig"), QStringLiteral("x"), 10, std::nullopt, std::nullopt});
     settle();
@@ -84,7 +87,8 @@ TEST_F(ReplacementLimits, CanonicallyEquivalentFieldTextCountsAsTheTrigger)
     // The same accents in another order: equal under canonical equivalence, equal in length.
     field->text = QStringLiteral("Hello qa\u0301\u0323");
     field->moveCaret(field->text.size());
-    begins(ExpansionPlan{QStringLiteral("qa\u0323\u0301"), QStringLiteral("coffee"), field->text.size(), std::nullopt, std::nullopt});
+    begins(ExpansionPlan{
+        QStringLiteral("qa\u0323\u0301"), QStringLiteral("coffee"), field->text.size(), std::nullopt, std::nullopt});
     settle();
     EXPECT_EQ(field->text, QStringLiteral("Hello coffee"));
 }

@@ -1,5 +1,5 @@
-#include "ModelTestSupport.h"
 #include "Models/LibraryDifference.h"
+#include "ModelTestSupport.h"
 #include "Models/UserData.h"
 
 namespace {
@@ -56,7 +56,10 @@ TEST(LibraryDifference, EveryKindOfEditIsUndoneExactly)
         [](UserData& d) { d.shortcuts.append(shortcut(51)); },
         [](UserData& d) { d.shortcuts.clear(); },
         [](UserData& d) { d.shortcuts.move(2, 15); },
-        [](UserData& d) { d.groups.clear(); d.shortcuts.removeIf([](const Shortcut& s) { return s.groupId.has_value(); }); },
+        [](UserData& d) {
+            d.groups.clear();
+            d.shortcuts.removeIf([](const Shortcut& s) { return s.groupId.has_value(); });
+        },
         [](UserData& d) { d.recordDeletion(TombstoneKind::shortcuts, {QStringLiteral("S4")}); },
         [](UserData&) {},
     };
@@ -101,11 +104,13 @@ TEST(LibraryDifference, ACheckOfOneEditAgreesWithTheFullCheck)
 
     UserData duplicateId = before;
     duplicateId.shortcuts.append(shortcut(3));
-    EXPECT_EQ(changeValidation(duplicateId, before), QStringLiteral("Library contains empty or duplicate identifiers."));
+    EXPECT_EQ(
+        changeValidation(duplicateId, before), QStringLiteral("Library contains empty or duplicate identifiers."));
 
     UserData idTakenInTheMiddle = before;
     idTakenInTheMiddle.shortcuts[5].id = QStringLiteral("S9");
-    EXPECT_EQ(changeValidation(idTakenInTheMiddle, before), QStringLiteral("Library contains empty or duplicate identifiers."));
+    EXPECT_EQ(changeValidation(idTakenInTheMiddle, before),
+        QStringLiteral("Library contains empty or duplicate identifiers."));
 
     UserData swapped = before;
     swapped.shortcuts.swapItemsAt(2, 6);
@@ -113,7 +118,8 @@ TEST(LibraryDifference, ACheckOfOneEditAgreesWithTheFullCheck)
 
     UserData emptyText = before;
     emptyText.shortcuts[0].trigger.clear();
-    EXPECT_EQ(changeValidation(emptyText, before), QStringLiteral("Library contains an empty shortcut trigger or text."));
+    EXPECT_EQ(
+        changeValidation(emptyText, before), QStringLiteral("Library contains an empty shortcut trigger or text."));
 
     UserData lostFolder = before;
     lostFolder.shortcuts[9].groupId = QStringLiteral("nowhere");
@@ -126,5 +132,6 @@ TEST(LibraryDifference, ACheckOfOneEditAgreesWithTheFullCheck)
     UserData markedTwice = before;
     markedTwice.deletedIds.shortcuts = {Tombstone{QStringLiteral("X"), QStringLiteral("2025-03-01T09:30:00Z")},
         Tombstone{QStringLiteral("X"), QStringLiteral("2025-03-02T09:30:00Z")}};
-    EXPECT_EQ(changeValidation(markedTwice, before), QStringLiteral("Library contains empty or duplicate identifiers."));
+    EXPECT_EQ(
+        changeValidation(markedTwice, before), QStringLiteral("Library contains empty or duplicate identifiers."));
 }

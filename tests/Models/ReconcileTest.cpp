@@ -15,7 +15,8 @@ Shortcut shortcut(const QString& id, const QString& trigger, qint64 order)
 UserData library(int version)
 {
     UserData d;
-    d.shortcuts = {shortcut(QStringLiteral("S1"), QStringLiteral("/a"), 0), shortcut(QStringLiteral("S2"), QStringLiteral("/b"), 1)};
+    d.shortcuts = {shortcut(QStringLiteral("S1"), QStringLiteral("/a"), 0),
+        shortcut(QStringLiteral("S2"), QStringLiteral("/b"), 1)};
     if (version >= 1)
         d.shortcuts.append(shortcut(QStringLiteral("S3"), QStringLiteral("/c"), 2));
     if (version >= 2)
@@ -50,20 +51,16 @@ SyncSnapshot snapshot(int data, int prefs, int numbers)
         return ::testing::AssertionFailure() << "the merge gave nothing";
     if (VelmoraJSON::encode(*result) == VelmoraJSON::encode(expected))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "got\n"
-                                         << VelmoraJSON::encode(*result).constData();
+    return ::testing::AssertionFailure() << "got\n" << VelmoraJSON::encode(*result).constData();
 }
 
-template <class T>
-void reverse(QList<T>& list)
+template <class T> void reverse(QList<T>& list)
 {
     std::reverse(list.begin(), list.end());
 }
 
 // One row per rule: the versions of base, local and cloud, and which side is taken.
-enum class Taken { local,
-    cloud,
-    conflict };
+enum class Taken { local, cloud, conflict };
 struct Rule {
     const char* name;
     int base, local, cloud;

@@ -16,12 +16,14 @@ TEST(ShortcutJson, MinimalObjectReadsWithDefaultsAndGainsOnlyOrder)
     EXPECT_EQ(s.order, 0);
     EXPECT_FALSE(s.groupId);
     EXPECT_FALSE(s.isExample);
-    EXPECT_EQ(VelmoraJSON::encode(s), VelmoraJSON::encode(VelmoraJSON::parse(R"({"id":"A","trigger":"/sig","expansion":"Hi","order":0})")));
+    EXPECT_EQ(VelmoraJSON::encode(s),
+        VelmoraJSON::encode(VelmoraJSON::parse(R"({"id":"A","trigger":"/sig","expansion":"Hi","order":0})")));
 }
 
 TEST(ShortcutJson, NullOptionalReadsAsAbsentAndIsNotWrittenBack)
 {
-    const Shortcut s = VelmoraJSON::decode<Shortcut>(R"({"id":"A","trigger":"t","expansion":"e","groupId":null,"isExample":null,"extra":[1]})");
+    const Shortcut s = VelmoraJSON::decode<Shortcut>(
+        R"({"id":"A","trigger":"t","expansion":"e","groupId":null,"isExample":null,"extra":[1]})");
     EXPECT_FALSE(s.groupId);
     EXPECT_FALSE(s.isExample);
     const QJsonObject written = s.toJson().toObject();
@@ -32,8 +34,8 @@ TEST(ShortcutJson, NullOptionalReadsAsAbsentAndIsNotWrittenBack)
 
 TEST(ShortcutJson, EveryFieldRoundTripsByteForByte)
 {
-    const Shortcut s{QStringLiteral("S1"), QStringLiteral("/sig"), QStringLiteral("Best,\n\u00C5sa \U0001F600"), QStringLiteral("G1"),
-        -9223372036854775807LL - 1, false};
+    const Shortcut s{QStringLiteral("S1"), QStringLiteral("/sig"), QStringLiteral("Best,\n\u00C5sa \U0001F600"),
+        QStringLiteral("G1"), -9223372036854775807LL - 1, false};
     EXPECT_TRUE(roundTripsByteForByte(s));
     EXPECT_EQ(VelmoraJSON::decode<Shortcut>(VelmoraJSON::encode(s)), s);
 }
@@ -48,17 +50,23 @@ TEST(ShortcutJson, MissingRequiredKeyFailsWithItsPath)
 
 TEST(ShortcutJson, WrongTypesFailTheRecord)
 {
-    EXPECT_EQ(readFailurePath<Shortcut>(R"({"id":"A","trigger":"t","expansion":"e","order":"3"})"), QStringLiteral("order"));
-    EXPECT_EQ(readFailurePath<Shortcut>(R"({"id":"A","trigger":"t","expansion":"e","order":1.5})"), QStringLiteral("order"));
-    EXPECT_EQ(readFailurePath<Shortcut>(R"({"id":"A","trigger":"t","expansion":"e","order":1e19})"), QStringLiteral("order"));
-    EXPECT_EQ(readFailurePath<Shortcut>(R"({"id":"A","trigger":"t","expansion":"e","isExample":"yes"})"), QStringLiteral("isExample"));
+    EXPECT_EQ(
+        readFailurePath<Shortcut>(R"({"id":"A","trigger":"t","expansion":"e","order":"3"})"), QStringLiteral("order"));
+    EXPECT_EQ(
+        readFailurePath<Shortcut>(R"({"id":"A","trigger":"t","expansion":"e","order":1.5})"), QStringLiteral("order"));
+    EXPECT_EQ(
+        readFailurePath<Shortcut>(R"({"id":"A","trigger":"t","expansion":"e","order":1e19})"), QStringLiteral("order"));
+    EXPECT_EQ(readFailurePath<Shortcut>(R"({"id":"A","trigger":"t","expansion":"e","isExample":"yes"})"),
+        QStringLiteral("isExample"));
     EXPECT_EQ(readFailurePath<Shortcut>(R"({"id":7,"trigger":"t","expansion":"e"})"), QStringLiteral("id"));
-    EXPECT_EQ(readFailurePath<Shortcut>(R"({"id":"A","trigger":"t","expansion":"e","groupId":5})"), QStringLiteral("groupId"));
+    EXPECT_EQ(readFailurePath<Shortcut>(R"({"id":"A","trigger":"t","expansion":"e","groupId":5})"),
+        QStringLiteral("groupId"));
 }
 
 TEST(ShortcutJson, TheFirstFailingKeyInFieldOrderIsReported)
 {
-    EXPECT_EQ(readFailurePath<Shortcut>(R"({"id":"A","trigger":1,"expansion":"e","order":"x"})"), QStringLiteral("trigger"));
+    EXPECT_EQ(
+        readFailurePath<Shortcut>(R"({"id":"A","trigger":1,"expansion":"e","order":"x"})"), QStringLiteral("trigger"));
 }
 
 TEST(GroupJson, MinimalObjectReadsWithDefaults)
@@ -68,7 +76,9 @@ TEST(GroupJson, MinimalObjectReadsWithDefaults)
     EXPECT_FALSE(g.collapsed);
     EXPECT_FALSE(g.icon || g.color || g.visibility || g.shareId || g.parentGroupId);
     const QJsonObject written = g.toJson().toObject();
-    EXPECT_EQ(written.keys(), QStringList({QStringLiteral("collapsed"), QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("order")}));
+    EXPECT_EQ(written.keys(),
+        QStringList(
+            {QStringLiteral("collapsed"), QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("order")}));
 }
 
 TEST(GroupJson, EveryFieldRoundTripsByteForByte)
@@ -120,7 +130,8 @@ TEST(RecordEquality, AbsentDiffersFromAnyValueAndHashesApart)
 
 TEST(RecordEquality, EveryFieldTakesPart)
 {
-    const Group base{QStringLiteral("G"), QStringLiteral("n"), std::nullopt, 0, false, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+    const Group base{QStringLiteral("G"), QStringLiteral("n"), std::nullopt, 0, false, std::nullopt, std::nullopt,
+        std::nullopt, std::nullopt};
     QList<Group> variants;
     for (int i = 0; i < 9; ++i)
         variants.append(base);

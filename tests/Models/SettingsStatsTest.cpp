@@ -16,7 +16,8 @@ Stats busyStats()
     s.totalTimeSaved = 12.5;
     s.totalExpansions = 7;
     s.totalCharsSaved = 140;
-    s.perShortcut.insert(QStringLiteral("S1"), PerShortcutStat{7, utc(2025, 3, 1, 9, 0, 0, 1), utc(2025, 3, 2, 9, 0, 0)});
+    s.perShortcut.insert(
+        QStringLiteral("S1"), PerShortcutStat{7, utc(2025, 3, 1, 9, 0, 0, 1), utc(2025, 3, 2, 9, 0, 0)});
     s.dailyBuckets.insert(QStringLiteral("2025-03-02"), 4);
     s.dailyBuckets.insert(QStringLiteral("2025-03-01"), 3);
     s.firstUseFlags = {QStringLiteral("search"), QStringLiteral("achievements_migration_v1"), QStringLiteral("copy")};
@@ -115,21 +116,25 @@ TEST(StatsReading, StreakNeedsCurrentAndLongestWhenPresent)
 
 TEST(StatsReading, PerShortcutEntryNeedsBothDates)
 {
-    EXPECT_EQ(readFailurePath<Stats>(R"({"perShortcut":{"S1":{"count":1,"lastUsedAt":0}}})"), QStringLiteral("perShortcut.S1"));
+    EXPECT_EQ(readFailurePath<Stats>(R"({"perShortcut":{"S1":{"count":1,"lastUsedAt":0}}})"),
+        QStringLiteral("perShortcut.S1"));
 }
 
 TEST(StatsReading, WrongTypesFailTheRecord)
 {
     EXPECT_EQ(readFailurePath<Stats>(R"({"totalExpansions":"3"})"), QStringLiteral("totalExpansions"));
-    EXPECT_EQ(readFailurePath<Stats>(R"({"dailyBuckets":{"2025-03-01":1.5}})"), QStringLiteral("dailyBuckets.2025-03-01"));
+    EXPECT_EQ(
+        readFailurePath<Stats>(R"({"dailyBuckets":{"2025-03-01":1.5}})"), QStringLiteral("dailyBuckets.2025-03-01"));
     EXPECT_EQ(readFailurePath<Stats>(R"({"firstUseFlags":"search"})"), QStringLiteral("firstUseFlags"));
     EXPECT_EQ(readFailurePath<Stats>(R"({"unlocked":{"a":"yesterday"}})"), QStringLiteral("unlocked.a"));
-    EXPECT_EQ(readFailurePath<Stats>(R"({"recentExpansionTimestamps":[0,true]})"), QStringLiteral("recentExpansionTimestamps[1]"));
+    EXPECT_EQ(readFailurePath<Stats>(R"({"recentExpansionTimestamps":[0,true]})"),
+        QStringLiteral("recentExpansionTimestamps[1]"));
 }
 
 TEST(StatsReading, NoValidationBeyondTypes)
 {
-    const Stats s = VelmoraJSON::decode<Stats>(R"({"totalExpansions":-4,"dailyBuckets":{"not a day":2},"streak":{"current":-1,"longest":0,"lastDay":"soon"}})");
+    const Stats s = VelmoraJSON::decode<Stats>(
+        R"({"totalExpansions":-4,"dailyBuckets":{"not a day":2},"streak":{"current":-1,"longest":0,"lastDay":"soon"}})");
     EXPECT_EQ(s.totalExpansions, -4);
     EXPECT_EQ(s.dailyBuckets.value(QStringLiteral("not a day")), 2);
     EXPECT_EQ(s.streak.lastDay, QStringLiteral("soon"));
@@ -137,7 +142,8 @@ TEST(StatsReading, NoValidationBeyondTypes)
 
 TEST(StatsReading, DatesReadInEveryAcceptedForm)
 {
-    const Stats s = VelmoraJSON::decode<Stats>(R"({"unlocked":{"a":0,"b":"2025-03-01T09:30:00Z","c":"2025-03-01T10:30:00.5+01:00"}})");
+    const Stats s = VelmoraJSON::decode<Stats>(
+        R"({"unlocked":{"a":0,"b":"2025-03-01T09:30:00Z","c":"2025-03-01T10:30:00.5+01:00"}})");
     EXPECT_EQ(s.unlocked.value(QStringLiteral("a")), utc(2001, 1, 1, 0, 0, 0));
     EXPECT_EQ(s.unlocked.value(QStringLiteral("b")), utc(2025, 3, 1, 9, 30, 0));
     EXPECT_EQ(s.unlocked.value(QStringLiteral("c")), utc(2025, 3, 1, 9, 30, 0, 500));
@@ -207,9 +213,12 @@ TEST(StatsReading, DatesThatCouldNotBeWrittenBackAreRefused)
 {
     EXPECT_EQ(readFailure<Stats>(R"({"recentExpansionTimestamps":[500000000000]})"),
         QStringLiteral("Invalid date. (at recentExpansionTimestamps[0])"));
-    EXPECT_EQ(readFailure<Stats>(R"({"unlocked":{"a":"9999-12-31T23:59:59-01:00"}})"), QStringLiteral("Invalid ISO date. (at unlocked.a)"));
-    EXPECT_EQ(readFailure<Stats>(R"({"unlocked":{"a":"0001-01-01T00:00:00+01:00"}})"), QStringLiteral("Invalid ISO date. (at unlocked.a)"));
-    const Stats edge = VelmoraJSON::decode<Stats>(R"({"unlocked":{"a":"9999-12-31T23:59:59.999Z","b":"0001-01-01T00:00:00Z"}})");
+    EXPECT_EQ(readFailure<Stats>(R"({"unlocked":{"a":"9999-12-31T23:59:59-01:00"}})"),
+        QStringLiteral("Invalid ISO date. (at unlocked.a)"));
+    EXPECT_EQ(readFailure<Stats>(R"({"unlocked":{"a":"0001-01-01T00:00:00+01:00"}})"),
+        QStringLiteral("Invalid ISO date. (at unlocked.a)"));
+    const Stats edge
+        = VelmoraJSON::decode<Stats>(R"({"unlocked":{"a":"9999-12-31T23:59:59.999Z","b":"0001-01-01T00:00:00Z"}})");
     EXPECT_TRUE(roundTripsByteForByte(edge));
 }
 

@@ -34,7 +34,8 @@ UserData library()
 {
     UserData d;
     d.groups = {folder(QStringLiteral("G1"), 0), folder(QStringLiteral("G2"), 1)};
-    d.shortcuts = {shortcut(QStringLiteral("S1"), QStringLiteral("/a"), 0), shortcut(QStringLiteral("S2"), QStringLiteral("/b"), 1),
+    d.shortcuts = {shortcut(QStringLiteral("S1"), QStringLiteral("/a"), 0),
+        shortcut(QStringLiteral("S2"), QStringLiteral("/b"), 1),
         shortcut(QStringLiteral("S3"), QStringLiteral("/c"), 2)};
     d.customIcons = {CustomIcon{QStringLiteral("I1"), QStringLiteral("one"), QStringLiteral("<svg/>")},
         CustomIcon{QStringLiteral("I2"), QStringLiteral("two"), QStringLiteral("<svg/>")}};
@@ -52,8 +53,7 @@ SyncSnapshot snapshot()
     return s;
 }
 
-template <class T>
-void reverse(QList<T>& list)
+template <class T> void reverse(QList<T>& list)
 {
     std::reverse(list.begin(), list.end());
 }
@@ -90,9 +90,11 @@ TEST(SyncFailureSentences, EveryKindHasItsSentence)
         QStringLiteral("A sync is already running."),
         QStringLiteral("The cloud returned an unsupported or incomplete snapshot. Sync stopped."),
         QStringLiteral("Review both versions before enabling sync for this account."),
-        QStringLiteral("A local sync was interrupted. Restore the pre-sync files to continue; both versions are preserved."),
-        QStringLiteral("Some shortcuts share a trigger. Give them unique triggers before uploading this library, or review and "
-                       "choose the cloud version. Your local shortcuts are unchanged."),
+        QStringLiteral(
+            "A local sync was interrupted. Restore the pre-sync files to continue; both versions are preserved."),
+        QStringLiteral(
+            "Some shortcuts share a trigger. Give them unique triggers before uploading this library, or review and "
+            "choose the cloud version. Your local shortcuts are unchanged."),
     };
     ASSERT_EQ(SyncFailure::allKinds.size(), size_t(expected.size()));
     for (size_t i = 0; i < SyncFailure::allKinds.size(); ++i)
@@ -126,11 +128,13 @@ TEST(SyncRecordJson, NewRecordIsVersionOneOnly)
 
 TEST(SyncRecordJson, OptionalPartsReadWhenPresentAndNullReadsAsAbsent)
 {
-    const SyncRecord r = VelmoraJSON::decode<SyncRecord>(R"({"version":1,"owner":null,"baseline":null,"pending":null,"x":0})");
+    const SyncRecord r
+        = VelmoraJSON::decode<SyncRecord>(R"({"version":1,"owner":null,"baseline":null,"pending":null,"x":0})");
     EXPECT_FALSE(r.owner || r.baseline || r.pending);
     EXPECT_EQ(readFailurePath<SyncRecord>(R"({"owner":null})"), QString());
     EXPECT_EQ(readFailurePath<SyncRecord>(R"({"version":"1"})"), QStringLiteral("version"));
-    EXPECT_EQ(readFailurePath<SyncRecord>(R"({"version":1,"owner":{"projectURL":"https://x"}})"), QStringLiteral("owner"));
+    EXPECT_EQ(
+        readFailurePath<SyncRecord>(R"({"version":1,"owner":{"projectURL":"https://x"}})"), QStringLiteral("owner"));
 }
 
 TEST(SyncRecordJson, FullRecordRoundTripsByteForByte)
@@ -153,13 +157,16 @@ TEST(SyncSnapshotJson, EveryPartIsRequiredAndTheLibraryIsValidatedOnReading)
     for (const QString& key : {QStringLiteral("data"), QStringLiteral("settings"), QStringLiteral("stats")}) {
         QJsonObject missing = good;
         missing.remove(key);
-        const auto e = errorThrownBy<DecodingError>([&] { VelmoraJSON::decode<SyncSnapshot>(VelmoraJSON::encode(missing)); });
+        const auto e
+            = errorThrownBy<DecodingError>([&] { VelmoraJSON::decode<SyncSnapshot>(VelmoraJSON::encode(missing)); });
         ASSERT_TRUE(e) << key;
         EXPECT_EQ(e->kind(), DecodingError::Kind::keyNotFound) << key;
     }
     QJsonObject broken = good;
     QJsonObject data = broken.value(QStringLiteral("data")).toObject();
-    data.insert(QStringLiteral("groups"), QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("A")}, {QStringLiteral("name"), QStringLiteral("a")}, {QStringLiteral("parentGroupId"), QStringLiteral("A")}}});
+    data.insert(QStringLiteral("groups"),
+        QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("A")},
+            {QStringLiteral("name"), QStringLiteral("a")}, {QStringLiteral("parentGroupId"), QStringLiteral("A")}}});
     broken.insert(QStringLiteral("data"), data);
     EXPECT_EQ(readFailure<SyncSnapshot>(VelmoraJSON::encode(broken)),
         QStringLiteral("Library contains a missing parent or circular folder relationship."));
@@ -169,12 +176,16 @@ TEST(CloudSyncSnapshotJson, KeysAreTheBackendsSnakeCaseAndAllRequired)
 {
     const CloudSyncSnapshot c{kUser, QStringLiteral("rev-7"), true, snapshot()};
     const QJsonObject o = c.toJson().toObject();
-    EXPECT_EQ(o.keys(), QStringList({QStringLiteral("has_cloud"), QStringLiteral("revision"), QStringLiteral("snapshot"), QStringLiteral("user_id")}));
+    EXPECT_EQ(o.keys(),
+        QStringList({QStringLiteral("has_cloud"), QStringLiteral("revision"), QStringLiteral("snapshot"),
+            QStringLiteral("user_id")}));
     EXPECT_TRUE(roundTripsByteForByte(c));
     for (const QString& key : o.keys()) {
         QJsonObject missing = o;
         missing.remove(key);
-        EXPECT_TRUE(errorThrownBy<DecodingError>([&] { VelmoraJSON::decode<CloudSyncSnapshot>(VelmoraJSON::encode(missing)); })) << key;
+        EXPECT_TRUE(errorThrownBy<DecodingError>([&] {
+            VelmoraJSON::decode<CloudSyncSnapshot>(VelmoraJSON::encode(missing));
+        })) << key;
     }
     QJsonObject wrongType = o;
     wrongType.insert(QStringLiteral("has_cloud"), QStringLiteral("true"));
@@ -218,7 +229,8 @@ TEST(SyncSameness, SortedCopyChangesOnlyTheOrder)
     QStringList ids;
     for (const Shortcut& s : sorted.shortcuts)
         ids.append(s.id);
-    EXPECT_EQ(ids, QStringList({QStringLiteral("S0"), QStringLiteral("S1"), QStringLiteral("S2"), QStringLiteral("S3")}));
+    EXPECT_EQ(
+        ids, QStringList({QStringLiteral("S0"), QStringLiteral("S1"), QStringLiteral("S2"), QStringLiteral("S3")}));
     EXPECT_EQ(sorted.shortcuts[0], shortcut(QStringLiteral("S0"), QStringLiteral("/z"), 9));
 }
 
@@ -340,15 +352,17 @@ TEST(SyncRecordValidation, StructuralFaultsAreInvalidResponses)
 
 TEST(SyncRecordValidation, OwnerNeedsUuidUserAndHttpsProject)
 {
-    const QStringList badUsers = {QStringLiteral("not-a-uuid"), QString(), QStringLiteral("{1b4e28ba-2fa1-11d2-883f-0016d3cca427}"),
-        QStringLiteral("1b4e28ba2fa111d2883f0016d3cca427"), QStringLiteral("1b4e28ba-2fa1-11d2-883f-0016d3cca42g")};
+    const QStringList badUsers
+        = {QStringLiteral("not-a-uuid"), QString(), QStringLiteral("{1b4e28ba-2fa1-11d2-883f-0016d3cca427}"),
+            QStringLiteral("1b4e28ba2fa111d2883f0016d3cca427"), QStringLiteral("1b4e28ba-2fa1-11d2-883f-0016d3cca42g")};
     for (const QString& user : badUsers) {
         SyncRecord r = linkedRecord();
         r.owner->userID = user;
         EXPECT_EQ(recordFailure(r), SyncFailure::Kind::invalidResponse) << user;
     }
-    const QStringList badProjects = {QStringLiteral("http://abcd.supabase.co"), QStringLiteral("HTTPS://abcd.supabase.co"),
-        QStringLiteral("abcd.supabase.co"), QString(), QStringLiteral("https://exa mple.com")};
+    const QStringList badProjects
+        = {QStringLiteral("http://abcd.supabase.co"), QStringLiteral("HTTPS://abcd.supabase.co"),
+            QStringLiteral("abcd.supabase.co"), QString(), QStringLiteral("https://exa mple.com")};
     for (const QString& project : badProjects) {
         SyncRecord r = linkedRecord();
         r.owner->projectURL = project;

@@ -1,5 +1,5 @@
-#include "ModelTestSupport.h"
 #include "Models/UserDataDecoder.h"
+#include "ModelTestSupport.h"
 #include "Models/UserDataEncoder.h"
 
 #include <variant>
@@ -76,8 +76,8 @@ TEST(LibraryDecoder, DamagedOrForeignFilesGiveThePlainReadingsResultOrError)
     QByteArray twoLists = bytes;
     twoLists.replace("\n    \"groups\"", "\n    \"shortcuts\": [\n    ],\n    \"groups\"");
 
-    for (const QByteArray& input : {brokenItem, wrongType, duplicateId, missingFolder, shortcutsNull,
-             withByteOrderMark, compact, twoLists, bytes.first(bytes.size() - 3)}) {
+    for (const QByteArray& input : {brokenItem, wrongType, duplicateId, missingFolder, shortcutsNull, withByteOrderMark,
+             compact, twoLists, bytes.first(bytes.size() - 3)}) {
         const auto plain = plainly(input);
         const auto quick = quickly(input);
         EXPECT_EQ(plain.index(), quick.index());

@@ -1,5 +1,5 @@
-#include "ModelTestSupport.h"
 #include "Models/UserDataEncoder.h"
+#include "ModelTestSupport.h"
 
 namespace {
 
@@ -22,7 +22,8 @@ UserData sample()
     folder.name = QStringLiteral("Clients \u00E9");
     data.groups.append(folder);
     data.shortcuts.append(shortcut(1, QStringLiteral("Plain text")));
-    data.shortcuts.append(shortcut(2, QStringLiteral("Quotes \" and \\ slashes\nnew line\ttab\u0001 \u2028 caf\u00E9 \U0001F600")));
+    data.shortcuts.append(
+        shortcut(2, QStringLiteral("Quotes \" and \\ slashes\nnew line\ttab\u0001 \u2028 caf\u00E9 \U0001F600")));
     data.shortcuts[1].groupId = folder.id;
     data.shortcuts[1].isExample = true;
     data.shortcuts.append(shortcut(3, QStringLiteral("Third")));

@@ -1,6 +1,6 @@
+#include "Models/UserData.h"
 #include "ManualClock.h"
 #include "ModelTestSupport.h"
-#include "Models/UserData.h"
 
 namespace {
 
@@ -45,7 +45,8 @@ UserData sample()
 {
     UserData d;
     d.groups = {folder(QStringLiteral("G1")), folder(QStringLiteral("G2"), QStringLiteral("G1"))};
-    d.shortcuts = {shortcut(QStringLiteral("S1"), QStringLiteral("/a"), QStringLiteral("G2")), shortcut(QStringLiteral("S2"), QStringLiteral("/b"))};
+    d.shortcuts = {shortcut(QStringLiteral("S1"), QStringLiteral("/a"), QStringLiteral("G2")),
+        shortcut(QStringLiteral("S2"), QStringLiteral("/b"))};
     d.customIcons = {CustomIcon{QStringLiteral("I1"), QStringLiteral("Star"), QStringLiteral("<svg/>")}};
     d.deletedIds.shortcuts = {marker(QStringLiteral("S9"))};
     return d;
@@ -81,7 +82,8 @@ TEST(LibraryReading, NullListFailsButNullDeletionMarkersReadAsNone)
     EXPECT_EQ(readFailurePath<UserData>(R"({"shortcuts":{}})"), QStringLiteral("shortcuts"));
     const UserData d = VelmoraJSON::decode<UserData>(R"({"shortcuts":[],"deletedIds":null})");
     EXPECT_EQ(d.deletedIds, TombstoneSet());
-    const UserData partial = VelmoraJSON::decode<UserData>(R"({"deletedIds":{"groups":null,"shortcuts":[{"id":"S","deletedAt":"whenever"}]}})");
+    const UserData partial = VelmoraJSON::decode<UserData>(
+        R"({"deletedIds":{"groups":null,"shortcuts":[{"id":"S","deletedAt":"whenever"}]}})");
     EXPECT_TRUE(partial.deletedIds.groups.isEmpty());
     ASSERT_EQ(partial.deletedIds.shortcuts.size(), 1);
     EXPECT_EQ(partial.deletedIds.shortcuts[0].deletedAt, QStringLiteral("whenever"));
@@ -89,8 +91,10 @@ TEST(LibraryReading, NullListFailsButNullDeletionMarkersReadAsNone)
 
 TEST(LibraryReading, TombstoneNeedsBothKeys)
 {
-    EXPECT_EQ(readFailurePath<UserData>(R"({"deletedIds":{"groups":[{"id":"G"}]}})"), QStringLiteral("deletedIds.groups[0]"));
-    EXPECT_EQ(readFailurePath<UserData>(R"({"deletedIds":{"groups":[{"deletedAt":"x"}]}})"), QStringLiteral("deletedIds.groups[0]"));
+    EXPECT_EQ(
+        readFailurePath<UserData>(R"({"deletedIds":{"groups":[{"id":"G"}]}})"), QStringLiteral("deletedIds.groups[0]"));
+    EXPECT_EQ(readFailurePath<UserData>(R"({"deletedIds":{"groups":[{"deletedAt":"x"}]}})"),
+        QStringLiteral("deletedIds.groups[0]"));
 }
 
 TEST(LibraryReading, OrderGivenAsTextFailsTheWholeLibrary)
@@ -106,14 +110,16 @@ TEST(LibraryReading, OrderGivenAsTextFailsTheWholeLibrary)
 
 TEST(LibraryReading, UnknownKeysAreIgnored)
 {
-    const UserData d = VelmoraJSON::decode<UserData>(R"({"shortcuts":[{"id":"S","trigger":"t","expansion":"e","colour":"red"}],"version":9})");
+    const UserData d = VelmoraJSON::decode<UserData>(
+        R"({"shortcuts":[{"id":"S","trigger":"t","expansion":"e","colour":"red"}],"version":9})");
     ASSERT_EQ(d.shortcuts.size(), 1);
     EXPECT_EQ(d.shortcuts[0].trigger, QStringLiteral("t"));
 }
 
 TEST(LibraryReading, AnAssembledLibraryIsValidated)
 {
-    EXPECT_EQ(readFailure<UserData>(R"({"shortcuts":[{"id":"S","trigger":"t","expansion":"e","groupId":"nowhere"}]})"), kMissingFolder);
+    EXPECT_EQ(readFailure<UserData>(R"({"shortcuts":[{"id":"S","trigger":"t","expansion":"e","groupId":"nowhere"}]})"),
+        kMissingFolder);
     EXPECT_EQ(readFailure<UserData>(R"({"groups":[{"id":"A","name":"a","parentGroupId":"A"}]})"), kBadFolders);
 }
 
@@ -122,9 +128,12 @@ TEST(LibraryReading, AnAssembledLibraryIsValidated)
 TEST(LibraryWriting, EmptyLibraryWritesAllKeysAndAllMarkerLists)
 {
     const QJsonObject o = UserData::empty().toJson().toObject();
-    EXPECT_EQ(o.keys(), QStringList({QStringLiteral("customIcons"), QStringLiteral("deletedIds"), QStringLiteral("groups"), QStringLiteral("shortcuts")}));
+    EXPECT_EQ(o.keys(),
+        QStringList({QStringLiteral("customIcons"), QStringLiteral("deletedIds"), QStringLiteral("groups"),
+            QStringLiteral("shortcuts")}));
     const QJsonObject markers = o.value(QStringLiteral("deletedIds")).toObject();
-    EXPECT_EQ(markers.keys(), QStringList({QStringLiteral("customIcons"), QStringLiteral("groups"), QStringLiteral("shortcuts")}));
+    EXPECT_EQ(markers.keys(),
+        QStringList({QStringLiteral("customIcons"), QStringLiteral("groups"), QStringLiteral("shortcuts")}));
     for (const QJsonValue& list : markers)
         EXPECT_EQ(list, QJsonArray());
 }
@@ -171,7 +180,8 @@ TEST(LibraryValidation, DuplicateOrEmptyIdsFailPerKind)
 TEST(LibraryValidation, CanonicallyEquivalentIdsAreDuplicates)
 {
     UserData d;
-    d.shortcuts = {shortcut(QStringLiteral("caf\u00E9"), QStringLiteral("/a")), shortcut(QStringLiteral("cafe\u0301"), QStringLiteral("/b"))};
+    d.shortcuts = {shortcut(QStringLiteral("caf\u00E9"), QStringLiteral("/a")),
+        shortcut(QStringLiteral("cafe\u0301"), QStringLiteral("/b"))};
     EXPECT_EQ(validation(d), kBadIds);
 }
 
@@ -189,7 +199,8 @@ TEST(LibraryValidation, SameIdAcrossKindsPasses)
 TEST(LibraryValidation, SpacesCountAsContentButEmptyTextFails)
 {
     UserData d;
-    d.shortcuts = {Shortcut{QStringLiteral("S"), QStringLiteral("/s"), QStringLiteral(" "), std::nullopt, 0, std::nullopt}};
+    d.shortcuts
+        = {Shortcut{QStringLiteral("S"), QStringLiteral("/s"), QStringLiteral(" "), std::nullopt, 0, std::nullopt}};
     EXPECT_EQ(validation(d), QString());
     d.shortcuts[0].expansion.clear();
     EXPECT_EQ(validation(d), kEmptyText);
@@ -266,7 +277,8 @@ TEST(LibraryValidation, FolderIdsMatchUnderCanonicalEquivalence)
 TEST(LibraryValidation, DuplicateMarkersWithinOneListFail)
 {
     UserData d = sample();
-    d.deletedIds.customIcons = {marker(QStringLiteral("Z")), marker(QStringLiteral("Z"), QStringLiteral("2024-01-01T00:00:00Z"))};
+    d.deletedIds.customIcons
+        = {marker(QStringLiteral("Z")), marker(QStringLiteral("Z"), QStringLiteral("2024-01-01T00:00:00Z"))};
     EXPECT_EQ(validation(d), kBadIds);
     d.deletedIds.customIcons = {marker(QString())};
     EXPECT_EQ(validation(d), kBadIds);
@@ -285,9 +297,10 @@ TEST(LibraryValidation, MissingFolderIsReportedBeforeDuplicateMarkers)
 TEST(DuplicateTriggers, OnlyTriggersUsedMoreThanOnce)
 {
     UserData d;
-    d.shortcuts = {shortcut(QStringLiteral("1"), QStringLiteral("/a")), shortcut(QStringLiteral("2"), QStringLiteral("/b")),
-        shortcut(QStringLiteral("3"), QStringLiteral("/a")), shortcut(QStringLiteral("4"), QStringLiteral("/A")),
-        shortcut(QStringLiteral("5"), QStringLiteral("caf\u00E9")), shortcut(QStringLiteral("6"), QStringLiteral("cafe\u0301"))};
+    d.shortcuts = {shortcut(QStringLiteral("1"), QStringLiteral("/a")),
+        shortcut(QStringLiteral("2"), QStringLiteral("/b")), shortcut(QStringLiteral("3"), QStringLiteral("/a")),
+        shortcut(QStringLiteral("4"), QStringLiteral("/A")), shortcut(QStringLiteral("5"), QStringLiteral("caf\u00E9")),
+        shortcut(QStringLiteral("6"), QStringLiteral("cafe\u0301"))};
     EXPECT_EQ(d.duplicateTriggers(), QSet<QString>({QStringLiteral("/a"), QStringLiteral("caf\u00E9")}));
     EXPECT_EQ(validation(d), QString());
     EXPECT_TRUE(sample().duplicateTriggers().isEmpty());

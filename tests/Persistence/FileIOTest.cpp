@@ -1,5 +1,5 @@
-#include "ErrorCapture.h"
 #include "Persistence/FileIO.h"
+#include "ErrorCapture.h"
 #include "Persistence/FileSystemError.h"
 #include "TempDir.h"
 
@@ -123,7 +123,8 @@ TEST(FileIOFolders, CreatesMissingFoldersPrivatelyAndAcceptsExistingOnes)
     EXPECT_EQ(modeOf(dir.file(QStringLiteral("a"))), 0700);
     EXPECT_EQ(modeOf(dir.file(QStringLiteral("a/b"))), 0700);
     dir.write(QStringLiteral("file"), "x");
-    const auto error = errorThrownBy<FileSystemError>([&] { FileIO::makeFolders(dir.file(QStringLiteral("file/sub"))); });
+    const auto error
+        = errorThrownBy<FileSystemError>([&] { FileIO::makeFolders(dir.file(QStringLiteral("file/sub"))); });
     ASSERT_TRUE(error);
     EXPECT_EQ(error->operation(), FileSystemError::Operation::createFolder);
 }
@@ -144,7 +145,8 @@ TEST(FileIOReplace, KeepsThePreviousVersionApartFromTheNewFile)
     TempDir dir;
     dir.write(QStringLiteral("data.json"), "old");
     dir.write(QStringLiteral("data.json.backup"), "older");
-    FileIO::replaceKeepingPrevious("new", dir.file(QStringLiteral("data.json")), dir.file(QStringLiteral("data.json.backup")), "old");
+    FileIO::replaceKeepingPrevious(
+        "new", dir.file(QStringLiteral("data.json")), dir.file(QStringLiteral("data.json.backup")), "old");
     EXPECT_EQ(dir.read(QStringLiteral("data.json")), "new");
     EXPECT_EQ(dir.read(QStringLiteral("data.json.backup")), "old");
     EXPECT_EQ(entries(dir), (QStringList{QStringLiteral("data.json"), QStringLiteral("data.json.backup")}));
@@ -163,7 +165,8 @@ TEST(FileIOReplace, AFailureLeavesTheFileAndNoTemporaryFile)
     dir.write(QStringLiteral("data.json"), "old");
     QDir(dir.path()).mkdir(QStringLiteral("data.json.backup"));
     const auto error = errorThrownBy<FileSystemError>([&] {
-        FileIO::replaceKeepingPrevious("new", dir.file(QStringLiteral("data.json")), dir.file(QStringLiteral("data.json.backup")), "old");
+        FileIO::replaceKeepingPrevious(
+            "new", dir.file(QStringLiteral("data.json")), dir.file(QStringLiteral("data.json.backup")), "old");
     });
     ASSERT_TRUE(error);
     EXPECT_EQ(error->operation(), FileSystemError::Operation::write);

@@ -1,7 +1,7 @@
+#include "Persistence/KeychainHelper.h"
 #include "AuthSamples.h"
 #include "ErrorCapture.h"
 #include "MemorySecretStore.h"
-#include "Persistence/KeychainHelper.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,10 @@ struct KeychainHelperTest : ::testing::Test {
     std::shared_ptr<MemorySecretStore> store = std::make_shared<MemorySecretStore>();
     KeychainHelper helper{account, service, store};
 
-    std::optional<qint32> failureStatus(const std::function<void()>& action)
+    std::optional<SecretStore::Status> failureStatus(const std::function<void()>& action)
     {
         const auto error = thrownBy<KeychainHelper::StorageError>(action);
-        return error ? std::optional<qint32>(error->status()) : std::nullopt;
+        return error ? std::optional(error->status()) : std::nullopt;
     }
 };
 } // namespace
@@ -49,31 +49,40 @@ TEST_F(KeychainHelperTest, KeepsItemsOfOtherAccountsApart)
     EXPECT_EQ(other.read(), QByteArray("theirs"));
 }
 
-TEST_F(KeychainHelperTest, ALookupThatSucceedsWithoutDataIsADecodeFailure)
+TEST_F(KeychainHelperTest, ALookupThatSucceedsWithoutDataIsDamaged)
 {
     helper.write("stored");
     store->withholdData = true;
-    EXPECT_EQ(failureStatus([&] { helper.read(); }), -26275);
+    EXPECT_EQ(failureStatus([&] { helper.read(); }), SecretStore::Status::damaged);
 }
 
 TEST_F(KeychainHelperTest, PassesEveryOtherStatusOnAsAStorageError)
 {
     helper.write("stored");
-    store->failWith(SecretStore::interactionNotAllowed);
-    EXPECT_EQ(failureStatus([&] { helper.read(); }), -25308);
-    EXPECT_EQ(failureStatus([&] { helper.write("new"); }), -25308);
-    EXPECT_EQ(failureStatus([&] { helper.remove(); }), -25308);
-    store->failWith(SecretStore::notAvailable);
-    EXPECT_EQ(failureStatus([&] { helper.remove(); }), -25291);
+    store->failWith(SecretStore::Status::locked);
+    EXPECT_EQ(failureStatus([&] { helper.read(); }), SecretStore::Status::locked);
+    EXPECT_EQ(failureStatus([&] { helper.write("new"); }), SecretStore::Status::locked);
+    EXPECT_EQ(failureStatus([&] { helper.remove(); }), SecretStore::Status::locked);
+    store->failWith(SecretStore::Status::unavailable);
+    EXPECT_EQ(failureStatus([&] { helper.remove(); }), SecretStore::Status::unavailable);
     EXPECT_EQ(store->items.value({service, account}), QByteArray("stored"));
 }
 
-TEST_F(KeychainHelperTest, StorageErrorSentenceCarriesTheSignedStatus)
+TEST_F(KeychainHelperTest, StorageErrorSentencesSayWhatTheSecretServiceAnswered)
 {
-    EXPECT_EQ(KeychainHelper::StorageError(-25308).errorDescription(),
-        QStringLiteral("Secure credential storage is unavailable (Keychain -25308). Please retry; your local library is unchanged."));
-    EXPECT_STREQ(KeychainHelper::StorageError(7).what(),
-        "Secure credential storage is unavailable (Keychain 7). Please retry; your local library is unchanged.");
+    QStringList sentences;
+    for (const auto status : {SecretStore::Status::locked, SecretStore::Status::unavailable,
+             SecretStore::Status::damaged, SecretStore::Status::other}) {
+        const QString sentence = KeychainHelper::StorageError(status).errorDescription();
+        EXPECT_TRUE(sentence.startsWith(QStringLiteral("Secure credential storage is unavailable (")))
+            << sentence.toStdString();
+        EXPECT_FALSE(sentence.contains(QStringLiteral("Keychain"))) << sentence.toStdString();
+        EXPECT_FALSE(sentences.contains(sentence)) << sentence.toStdString();
+        sentences.append(sentence);
+    }
+    EXPECT_EQ(KeychainHelper::StorageError(SecretStore::Status::locked).errorDescription(),
+        QStringLiteral("Secure credential storage is unavailable (the keyring is locked). Please retry; your local "
+                       "library is unchanged."));
 }
 
 TEST(KeychainHelperForProject, NamesTheSessionItemByTheAddressWithoutOuterSlashes)

@@ -1,5 +1,5 @@
-#include "LibraryFixtures.h"
 #include "Persistence/LibraryImportPlan.h"
+#include "LibraryFixtures.h"
 #include "Utilities/Uuid.h"
 
 #include <gtest/gtest.h>
@@ -26,8 +26,8 @@ UserData richLibrary()
     shared.visibility = "public";
     shared.shareId = "share-1";
     d.groups = {work, mail, shared};
-    d.shortcuts = {shortcut("S1", "/sig", "G2", 4), shortcut("S2", "/addr", std::nullopt, 1),
-        shortcut("S3", "/team", "G3", 0)};
+    d.shortcuts
+        = {shortcut("S1", "/sig", "G2", 4), shortcut("S2", "/addr", std::nullopt, 1), shortcut("S3", "/team", "G3", 0)};
     d.shortcuts[1].isExample = true;
     d.customIcons = {star, CustomIcon{"I2", "Moon", "<svg id='moon'/>"}};
     d.deletedIds.shortcuts = {tombstone("S-GONE")};
@@ -155,8 +155,8 @@ TEST(LibraryImportMerge, IntoTheEmptyLibraryEverythingIsCopiedAndRenumbered)
     b.visibility = "unlisted";
     b.shareId = "s";
     imported.groups = {b, folder("A", "Alpha", std::nullopt, 2), folder("A1", "Inner", "A", 40)};
-    imported.shortcuts = {shortcut("S1", "/x", std::nullopt, 9), shortcut("S2", "/x", std::nullopt, 3),
-        shortcut("S3", "/y", "A1", 5)};
+    imported.shortcuts
+        = {shortcut("S1", "/x", std::nullopt, 9), shortcut("S2", "/x", std::nullopt, 3), shortcut("S3", "/y", "A1", 5)};
     imported.customIcons = {star};
     imported.deletedIds.shortcuts = {tombstone("OLD")};
 
@@ -308,7 +308,8 @@ TEST(LibraryImportMerge, DeeplyNestedFoldersMergeWithoutRecursion)
     const int depth = 100000;
     imported.groups.reserve(depth);
     for (int i = 0; i < depth; ++i)
-        imported.groups.append(folder(QString::number(i), "f", i ? std::optional(QString::number(i - 1)) : std::nullopt));
+        imported.groups.append(
+            folder(QString::number(i), "f", i ? std::optional(QString::number(i - 1)) : std::nullopt));
     const LibraryImportPlan plan = LibraryImportPlan::merge(imported, UserData::empty());
     EXPECT_EQ(plan.addedGroupCount, depth);
 }

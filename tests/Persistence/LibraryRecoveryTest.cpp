@@ -1,8 +1,8 @@
+#include "Persistence/LibraryRecovery.h"
 #include "ErrorCapture.h"
 #include "Models/AppSettings.h"
 #include "Models/Stats.h"
 #include "Models/SyncRecord.h"
-#include "Persistence/LibraryRecovery.h"
 #include "StorageTestSupport.h"
 #include "TempDir.h"
 
@@ -84,7 +84,8 @@ protected:
     void interruptAfterMarker()
     {
         writer.fails = [](const QString& path) {
-            return dataFiles.contains(QFileInfo(path).fileName()) && !path.contains(QStringLiteral("library-recovery-"));
+            return dataFiles.contains(QFileInfo(path).fileName())
+                && !path.contains(QStringLiteral("library-recovery-"));
         };
         EXPECT_TRUE(errorThrownBy<FileSystemError>([&] { start(); }));
         writer.fails = [](const QString&) { return false; };
@@ -103,8 +104,9 @@ TEST_F(LibraryRecoveryTest, AnEmptyFolderGetsFreshFilesAndAnArchiveOfOnlyTheFres
     const QString archive = start();
     EXPECT_EQ(archiveFolders(), QStringList{QFileInfo(archive).fileName()});
     EXPECT_EQ(QDir(archive).entryList(QDir::Files),
-        (QStringList{QStringLiteral("fresh-data.json"), QStringLiteral("fresh-settings.json"), QStringLiteral("fresh-stats.json"),
-            QStringLiteral("fresh-sync-state.json"), QStringLiteral("manifest.json")}));
+        (QStringList{QStringLiteral("fresh-data.json"), QStringLiteral("fresh-settings.json"),
+            QStringLiteral("fresh-stats.json"), QStringLiteral("fresh-sync-state.json"),
+            QStringLiteral("manifest.json")}));
     const auto manifest = manifestOf(archive);
     EXPECT_TRUE(manifest.files.isEmpty());
     const QJsonObject written = QJsonDocument::fromJson(archived(archive, QStringLiteral("manifest.json"))).object();
@@ -191,7 +193,8 @@ TEST_F(LibraryRecoveryTest, AWriterThatStoresOtherBytesIsCaughtAtTheFirstFile)
     const auto corrupting = [](const QByteArray& bytes, const QString& path, FileIO::Access access) {
         FileIO::writeAtomically(bytes + ' ', path, access);
     };
-    EXPECT_EQ(errorThrownBy<Failure>([&] { LibraryRecovery::start(dir.path(), corrupting); }), Failure(Failure::invalidArchive));
+    EXPECT_EQ(errorThrownBy<Failure>([&] { LibraryRecovery::start(dir.path(), corrupting); }),
+        Failure(Failure::invalidArchive));
     EXPECT_FALSE(markerExists());
     EXPECT_EQ(dir.read(QStringLiteral("data.json")), original.value(QStringLiteral("data.json")));
 }
@@ -237,7 +240,8 @@ TEST_F(LibraryRecoveryTest, AReformattedManifestIsRefused)
     fillFolder();
     interruptAfterMarker();
     const QString manifest = dir.file(archiveFolders().first() + QStringLiteral("/manifest.json"));
-    const QByteArray compact = QJsonDocument::fromJson(dir.read(manifest.mid(dir.path().size() + 1))).toJson(QJsonDocument::Compact);
+    const QByteArray compact
+        = QJsonDocument::fromJson(dir.read(manifest.mid(dir.path().size() + 1))).toJson(QJsonDocument::Compact);
     FileIO::writeAtomically(compact, manifest, FileIO::Access::ownerOnly);
     EXPECT_EQ(errorThrownBy<Failure>([&] { start(); }), Failure(Failure::invalidArchive));
     EXPECT_TRUE(markerExists());
@@ -308,7 +312,8 @@ TEST_F(LibraryRecoveryTest, TwoFreshStartsKeepTwoArchives)
     EXPECT_NE(first, second);
     EXPECT_EQ(archiveFolders().size(), 2);
     EXPECT_EQ(dir.read(QFileInfo(second).fileName() + QStringLiteral("/data.json")), "second");
-    EXPECT_EQ(dir.read(QFileInfo(first).fileName() + QStringLiteral("/data.json")), original.value(QStringLiteral("data.json")));
+    EXPECT_EQ(dir.read(QFileInfo(first).fileName() + QStringLiteral("/data.json")),
+        original.value(QStringLiteral("data.json")));
 }
 
 TEST_F(LibraryRecoveryTest, KeptCopiesArePrivateLeaveTheFolderAsItWasAndNeverShareAName)
@@ -369,7 +374,8 @@ TEST_F(LibraryRecoveryTest, ARunStoppedAtAnyWriteIsFinishedByTheNextCall)
 TEST(LibraryRecoveryFailure, DescribesEachCaseInOneSentence)
 {
     EXPECT_EQ(Failure(Failure::interrupted).errorDescription(),
-        QStringLiteral("The fresh-start operation was interrupted. Your original files are saved; continue it to reopen Velmora."));
+        QStringLiteral("The fresh-start operation was interrupted. Your original files are saved; continue it to "
+                       "reopen Velmora."));
     EXPECT_EQ(Failure(Failure::invalidArchive).errorDescription(),
         QStringLiteral("The saved recovery copy could not be verified. No further files were replaced."));
     EXPECT_EQ(Failure(Failure::changed).errorDescription(),

@@ -14,8 +14,10 @@ using StorageTest::library;
 namespace {
 
 const QString changedText = QStringLiteral("This file changed outside Velmora. Retry to load its latest contents.");
-const QString interruptedSyncText = QStringLiteral("A local sync was interrupted. Restore the pre-sync files to continue; both versions are preserved.");
-const QString interruptedFreshStartText = QStringLiteral("The fresh-start operation was interrupted. Your original files are saved; continue it to reopen Velmora.");
+const QString interruptedSyncText = QStringLiteral(
+    "A local sync was interrupted. Restore the pre-sync files to continue; both versions are preserved.");
+const QString interruptedFreshStartText = QStringLiteral(
+    "The fresh-start operation was interrupted. Your original files are saved; continue it to reopen Velmora.");
 
 class LocalStoreTest : public StorageTest::StoreTest {
 protected:
@@ -44,9 +46,15 @@ TEST(LocalStoreResource, NamesFilesAndTitles)
         files << LocalStore::fileName(resource);
         titles << LocalStore::title(resource);
     }
-    EXPECT_EQ(raw, (QStringList{QStringLiteral("data"), QStringLiteral("settings"), QStringLiteral("stats"), QStringLiteral("sync-state")}));
-    EXPECT_EQ(files, (QStringList{QStringLiteral("data.json"), QStringLiteral("settings.json"), QStringLiteral("stats.json"), QStringLiteral("sync-state.json")}));
-    EXPECT_EQ(titles, (QStringList{QStringLiteral("Library"), QStringLiteral("Settings"), QStringLiteral("Stats"), QStringLiteral("Sync state")}));
+    EXPECT_EQ(raw,
+        (QStringList{QStringLiteral("data"), QStringLiteral("settings"), QStringLiteral("stats"),
+            QStringLiteral("sync-state")}));
+    EXPECT_EQ(files,
+        (QStringList{QStringLiteral("data.json"), QStringLiteral("settings.json"), QStringLiteral("stats.json"),
+            QStringLiteral("sync-state.json")}));
+    EXPECT_EQ(titles,
+        (QStringList{QStringLiteral("Library"), QStringLiteral("Settings"), QStringLiteral("Stats"),
+            QStringLiteral("Sync state")}));
 }
 
 TEST_F(LocalStoreTest, AnEmptyFolderIsReadyWithDefaultsAndNothingWritten)
@@ -134,7 +142,8 @@ TEST_F(LocalStoreTest, ADamagedLibraryBlocksEverySaveAndIsLeftAsItIs)
 
 TEST_F(LocalStoreTest, ALibraryThatBreaksARuleIsAnIssueWithTheRuleSentence)
 {
-    dir.write(QStringLiteral("data.json"), "{\"shortcuts\": [{\"id\": \"A\", \"trigger\": \"\", \"expansion\": \"x\", \"order\": 0}]}");
+    dir.write(QStringLiteral("data.json"),
+        "{\"shortcuts\": [{\"id\": \"A\", \"trigger\": \"\", \"expansion\": \"x\", \"order\": 0}]}");
     open();
     EXPECT_EQ(issue(Resource::library), QStringLiteral("Library contains an empty shortcut trigger or text."));
 }
@@ -143,7 +152,8 @@ TEST_F(LocalStoreTest, AMissingLibraryWithABackupIsRestoredFromIt)
 {
     dir.write(QStringLiteral("data.json.backup"), VelmoraJSON::encode(library(QStringLiteral("saved"))));
     open();
-    EXPECT_EQ(issue(Resource::library), QStringLiteral("The original file is missing, but a backup exists. Restore it before continuing."));
+    EXPECT_EQ(issue(Resource::library),
+        QStringLiteral("The original file is missing, but a backup exists. Restore it before continuing."));
     EXPECT_TRUE(store->hasBackup(Resource::library));
     EXPECT_FALSE(store->hasBackup(Resource::settings));
     EXPECT_TRUE(store->restoreBackup(Resource::library));
@@ -188,7 +198,8 @@ TEST_F(LocalStoreTest, AFailedWriteTakesTheFileOutOfServiceWithTheSystemReason)
     open();
     writer.failFilesNamed(QStringLiteral("settings.json"));
     EXPECT_FALSE(store->saveSettings(AppSettings::defaults()));
-    EXPECT_EQ(issue(Resource::settings), QStringLiteral("The file “settings.json” could not be saved: Input/output error."));
+    EXPECT_EQ(
+        issue(Resource::settings), QStringLiteral("The file “settings.json” could not be saved: Input/output error."));
     EXPECT_FALSE(store->isReady());
     EXPECT_FALSE(store->saveData(library(QStringLiteral("x"))));
 }
@@ -207,7 +218,8 @@ TEST_F(LocalStoreTest, TheFirstIssueFollowsTheOrderOfTheFiles)
     dir.write(QStringLiteral("sync-state.json"), "{\"version\": 2}");
     open();
     EXPECT_EQ(store->firstIssue(), Resource::stats);
-    EXPECT_EQ(issue(Resource::sync), QStringLiteral("The cloud returned an unsupported or incomplete snapshot. Sync stopped."));
+    EXPECT_EQ(issue(Resource::sync),
+        QStringLiteral("The cloud returned an unsupported or incomplete snapshot. Sync stopped."));
 }
 
 TEST_F(LocalStoreTest, IssueChangesAreAnnounced)
@@ -302,7 +314,8 @@ TEST_F(LocalStoreTest, AFreshStartThatFailsIsTheSyncIssueAndReachesTheCaller)
     open();
     const auto failure = errorThrownBy<LibraryRecovery::Failure>([&] { store->archiveAndStartFresh(); });
     EXPECT_EQ(failure, LibraryRecovery::Failure(LibraryRecovery::Failure::invalidArchive));
-    EXPECT_EQ(issue(Resource::sync), QStringLiteral("The saved recovery copy could not be verified. No further files were replaced."));
+    EXPECT_EQ(issue(Resource::sync),
+        QStringLiteral("The saved recovery copy could not be verified. No further files were replaced."));
     EXPECT_FALSE(store->isReady());
 }
 
@@ -337,7 +350,8 @@ TEST_F(LocalStoreTest, AnInterruptedFreshStartIsContinuedAfterARestart)
     EXPECT_EQ(issue(Resource::sync), interruptedFreshStartText);
     EXPECT_FALSE(store->hasBackup(Resource::library));
     const QString archive = store->archiveAndStartFresh();
-    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("library-recovery-*")}, QDir::Dirs), QStringList{QFileInfo(archive).fileName()});
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("library-recovery-*")}, QDir::Dirs),
+        QStringList{QFileInfo(archive).fileName()});
     EXPECT_EQ(FileIO::read(QDir(archive).filePath(QStringLiteral("data.json"))), QByteArray("damaged"));
     EXPECT_TRUE(store->isReady());
     EXPECT_FALSE(dir.exists(LibraryRecovery::markerFileName()));

@@ -1,6 +1,6 @@
+#include "Persistence/SafeJSONFile.h"
 #include "ErrorCapture.h"
 #include "Persistence/FileSystemError.h"
-#include "Persistence/SafeJSONFile.h"
 #include "TempDir.h"
 
 #include <QDir>
@@ -20,7 +20,10 @@ struct Note {
     {
         return {reader.required<QString>(QStringLiteral("text")), reader.value<double>(QStringLiteral("weight"), 1)};
     }
-    QJsonValue toJson() const { return QJsonObject{{QStringLiteral("text"), text}, {QStringLiteral("weight"), weight}}; }
+    QJsonValue toJson() const
+    {
+        return QJsonObject{{QStringLiteral("text"), text}, {QStringLiteral("weight"), weight}};
+    }
 };
 
 void requireText(const Note& note)
@@ -36,8 +39,7 @@ QByteArray bytesOf(const Note& note)
 
 using Failure = SafeJSONFileFailure;
 
-template <class Operation>
-int errnoThrownBy(Operation&& operation)
+template <class Operation> int errnoThrownBy(Operation&& operation)
 {
     const auto error = errorThrownBy<FileSystemError>(std::forward<Operation>(operation));
     return error ? error->code() : 0;
@@ -131,10 +133,31 @@ TEST_F(SafeJSONFileTest, AnyByteChangedOutsideIsReportedAndNeverOverwritten)
         dir.write(QStringLiteral("note.json"), original);
         file.load();
         dir.write(QStringLiteral("note.json"), outside);
-        EXPECT_EQ(errorThrownBy<Failure>([&] { file.save({QStringLiteral("mine")}); }), Failure(Failure::changedOnDisk));
+        EXPECT_EQ(
+            errorThrownBy<Failure>([&] { file.save({QStringLiteral("mine")}); }), Failure(Failure::changedOnDisk));
         EXPECT_EQ(errorThrownBy<Failure>([&] { file.verifiedValue(); }), Failure(Failure::changedOnDisk));
         EXPECT_EQ(dir.read(QStringLiteral("note.json")), outside);
     }
+    EXPECT_TRUE(written.isEmpty());
+}
+
+TEST_F(SafeJSONFileTest, ALargeFileIsToldApartFromOneOfTheSameSizeWithOneByteChanged)
+{
+    // Large enough for its digest to be taken while it is decoded.
+    const Note large{QStringLiteral("kept ") + QString(3 * 1024 * 1024, QLatin1Char('x'))};
+    const QByteArray original = bytesOf(large);
+    dir.write(QStringLiteral("note.json"), original);
+    const Note loaded = file.load();
+    file.save(loaded);
+    EXPECT_TRUE(written.isEmpty());
+    EXPECT_EQ(file.verifiedValue().text, large.text);
+
+    const QByteArray outside = QByteArray(original).replace("kept", "kepT");
+    ASSERT_EQ(outside.size(), original.size());
+    dir.write(QStringLiteral("note.json"), outside);
+    EXPECT_EQ(errorThrownBy<Failure>([&] { file.save({QStringLiteral("mine")}); }), Failure(Failure::changedOnDisk));
+    EXPECT_EQ(errorThrownBy<Failure>([&] { file.verifiedValue(); }), Failure(Failure::changedOnDisk));
+    EXPECT_EQ(dir.read(QStringLiteral("note.json")), outside);
     EXPECT_TRUE(written.isEmpty());
 }
 
@@ -148,7 +171,8 @@ TEST_F(SafeJSONFileTest, AFileOrBackupThatAppearsAfterAnEmptyLoadIsReportedAsCha
         dir.write(name, bytesOf({QStringLiteral("appeared")}));
         EXPECT_EQ(errorThrownBy<Failure>([&] { file.save({QStringLiteral("mine")}); }), Failure(Failure::changedOnDisk))
             << name.toStdString();
-        EXPECT_EQ(errorThrownBy<Failure>([&] { file.verifiedValue(); }), Failure(Failure::changedOnDisk)) << name.toStdString();
+        EXPECT_EQ(errorThrownBy<Failure>([&] { file.verifiedValue(); }), Failure(Failure::changedOnDisk))
+            << name.toStdString();
     }
     EXPECT_TRUE(written.isEmpty());
 }
@@ -288,7 +312,8 @@ TEST_F(SafeJSONFileTest, AReadErrorAfterLoadingIsPassedOnByVerificationAndSaving
 
 TEST(SafeJSONFileFailure, DescribesEachRefusalInOneSentence)
 {
-    EXPECT_EQ(Failure(Failure::notLoaded).errorDescription(), QStringLiteral("Read this file successfully before saving changes."));
+    EXPECT_EQ(Failure(Failure::notLoaded).errorDescription(),
+        QStringLiteral("Read this file successfully before saving changes."));
     EXPECT_EQ(Failure(Failure::changedOnDisk).errorDescription(),
         QStringLiteral("This file changed outside Velmora. Retry to load its latest contents."));
     EXPECT_EQ(Failure(Failure::missingWithBackup).errorDescription(),

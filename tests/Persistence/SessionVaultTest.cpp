@@ -1,8 +1,8 @@
+#include "Persistence/SessionVault.h"
 #include "AuthSamples.h"
 #include "ErrorCapture.h"
 #include "MemoryCredentialStorage.h"
 #include "Persistence/KeychainHelper.h"
-#include "Persistence/SessionVault.h"
 
 #include <gtest/gtest.h>
 
@@ -51,10 +51,12 @@ TEST_F(SessionVaultTest, StoresOneCompactVersionedRecordBoundToTheProject)
     EXPECT_FALSE(storage->bytes->contains('\n'));
     EXPECT_FALSE(storage->bytes->contains("\": "));
     const QJsonObject record = VelmoraJSON::parse(*storage->bytes).toObject();
-    EXPECT_EQ(record.keys(), QStringList({QStringLiteral("projectURL"), QStringLiteral("session"), QStringLiteral("version")}));
+    EXPECT_EQ(record.keys(),
+        QStringList({QStringLiteral("projectURL"), QStringLiteral("session"), QStringLiteral("version")}));
     EXPECT_EQ(record.value(QStringLiteral("version")).toInteger(), 1);
     EXPECT_EQ(record.value(QStringLiteral("projectURL")).toString(), projectURL);
-    EXPECT_TRUE(VelmoraJSON::decode<AuthSession>(VelmoraJSON::encodeCompact(record.value(QStringLiteral("session")))) == validSession());
+    EXPECT_TRUE(VelmoraJSON::decode<AuthSession>(VelmoraJSON::encodeCompact(record.value(QStringLiteral("session"))))
+        == validSession());
 }
 
 TEST_F(SessionVaultTest, EverySaveReplacesTheStoredSession)
@@ -80,8 +82,8 @@ TEST_F(SessionVaultTest, RefusesARecordOfAnotherVersion)
 
 TEST_F(SessionVaultTest, RefusesARecordOfAnotherProjectEvenOneDifferingOnlyByATrailingSlash)
 {
-    for (const QString& other : {QString(projectURL + u'/'), QStringLiteral("https://xyz.supabase.co"), QStringLiteral("HTTPS://abc.supabase.co"),
-             QString()}) {
+    for (const QString& other : {QString(projectURL + u'/'), QStringLiteral("https://xyz.supabase.co"),
+             QStringLiteral("HTTPS://abc.supabase.co"), QString()}) {
         plant(1, other);
         const auto error = loadFailure();
         ASSERT_EQ(error, AuthError::invalidStoredSession) << other.toStdString();
@@ -124,8 +126,9 @@ TEST_F(SessionVaultTest, ChecksVersionAndProjectBeforeTheSession)
 
 TEST_F(SessionVaultTest, DataThatIsNoRecordFailsWithTheDecodingErrorNotWithNothing)
 {
-    for (const QByteArray& bytes : {QByteArray("not json"), QByteArray(), QByteArray("[]"), QByteArray(R"({"version":1,"projectURL":"x"})"),
-             QByteArray(R"({"version":"1","projectURL":"https://abc.supabase.co","session":{}})")}) {
+    for (const QByteArray& bytes :
+        {QByteArray("not json"), QByteArray(), QByteArray("[]"), QByteArray(R"({"version":1,"projectURL":"x"})"),
+            QByteArray(R"({"version":"1","projectURL":"https://abc.supabase.co","session":{}})")}) {
         storage->bytes = bytes;
         EXPECT_THROW(vault.load(), DecodingError) << bytes.constData();
     }
@@ -148,13 +151,13 @@ TEST_F(SessionVaultTest, SaveRefusesAnInvalidSessionBeforeTouchingTheStorage)
 TEST_F(SessionVaultTest, StorageFailuresPassThroughUnchanged)
 {
     vault.save(validSession());
-    storage->failWith(-25308);
+    storage->failWith(SecretStore::Status::locked);
     const auto onLoad = thrownBy<KeychainHelper::StorageError>([&] { vault.load(); });
     ASSERT_TRUE(onLoad);
-    EXPECT_EQ(onLoad->status(), -25308);
+    EXPECT_EQ(onLoad->status(), SecretStore::Status::locked);
     const auto onSave = thrownBy<KeychainHelper::StorageError>([&] { vault.save(validSession()); });
     ASSERT_TRUE(onSave);
-    EXPECT_EQ(onSave->status(), -25308);
+    EXPECT_EQ(onSave->status(), SecretStore::Status::locked);
 }
 
 TEST(SessionVaultWithoutConfiguration, LoadsOnlyARecordWithoutAProjectToo)
@@ -179,9 +182,9 @@ TEST(SessionVaultSecrecy, ErrorsOfARefusedSessionNeverMentionItsTokens)
     vault.save(session);
     const QByteArray record = *storage->bytes;
     // Damage the record in several ways; whatever the error says, it must not quote a token.
-    for (const QByteArray& damaged :
-        {QByteArray(record).replace("\"version\":1", "\"version\":\"sekrit-access\""), QByteArray(record).replace("sekrit-access", "sekrit access"),
-            QByteArray(record).replace("\"sekrit-refresh\"", "12345"), QByteArray(record).chopped(1)}) {
+    for (const QByteArray& damaged : {QByteArray(record).replace("\"version\":1", "\"version\":\"sekrit-access\""),
+             QByteArray(record).replace("sekrit-access", "sekrit access"),
+             QByteArray(record).replace("\"sekrit-refresh\"", "12345"), QByteArray(record).chopped(1)}) {
         storage->bytes = damaged;
         try {
             vault.load();

@@ -16,8 +16,7 @@
 namespace {
 
 // Whether a file holds exactly what round `round` writes; round 0 stands for no file at all.
-template <class Encode>
-bool holdsRound(const std::optional<QByteArray>& bytes, qint64 round, Encode encode)
+template <class Encode> bool holdsRound(const std::optional<QByteArray>& bytes, qint64 round, Encode encode)
 {
     if (round == 0)
         return !bytes;
@@ -134,21 +133,25 @@ TEST(StorageCrash, KillingTheWriterAtAnyMomentLeavesOnlyCompleteVersions)
         ASSERT_TRUE(child.waitForStarted(5000));
         QByteArray output;
         while (!output.contains('\n')) {
-            ASSERT_TRUE(child.waitForReadyRead(30000)) << "no start from the writer: " << child.readAllStandardError().toStdString();
+            ASSERT_TRUE(child.waitForReadyRead(30000))
+                << "no start from the writer: " << child.readAllStandardError().toStdString();
             output += child.readAllStandardOutput();
         }
         QThread::usleep(random.bounded(quint32(2 * roundMicroseconds)));
         child.kill();
         ASSERT_TRUE(child.waitForFinished(5000));
         ASSERT_EQ(child.exitStatus(), QProcess::CrashExit)
-            << "the writer stopped by itself with code " << child.exitCode() << ": " << child.readAllStandardError().toStdString();
+            << "the writer stopped by itself with code " << child.exitCode() << ": "
+            << child.readAllStandardError().toStdString();
         output += child.readAllStandardOutput();
         const ChildReport report = parseReport(output);
         ASSERT_GE(report.startRound, 0);
 
         const qint64 finished = report.lastFinished;
-        const qint64 dataRound = roundAmong(readIfPresent(dir.file(QStringLiteral("data.json"))), {finished, finished + 1}, libraryBytes);
-        const qint64 statsRound = roundAmong(readIfPresent(dir.file(QStringLiteral("stats.json"))), {finished, finished + 1}, statsBytes);
+        const qint64 dataRound
+            = roundAmong(readIfPresent(dir.file(QStringLiteral("data.json"))), {finished, finished + 1}, libraryBytes);
+        const qint64 statsRound
+            = roundAmong(readIfPresent(dir.file(QStringLiteral("stats.json"))), {finished, finished + 1}, statsBytes);
         ASSERT_NE(dataRound, -1) << "the library is neither round " << finished << " nor the next";
         ASSERT_NE(statsRound, -1) << "the statistics are neither round " << finished << " nor the next";
         if (dataRound > finished || statsRound > finished)
@@ -159,7 +162,8 @@ TEST(StorageCrash, KillingTheWriterAtAnyMomentLeavesOnlyCompleteVersions)
         const auto dataBackup = readIfPresent(dir.file(QStringLiteral("data.json.backup")));
         const auto statsBackup = readIfPresent(dir.file(QStringLiteral("stats.json.backup")));
         ASSERT_NE(roundAmong(dataBackup, {dataRound - 1, dataRound}, libraryBytes), -1) << "unexpected library backup";
-        ASSERT_NE(roundAmong(statsBackup, {statsRound - 1, statsRound}, statsBytes), -1) << "unexpected statistics backup";
+        ASSERT_NE(roundAmong(statsBackup, {statsRound - 1, statsRound}, statsBytes), -1)
+            << "unexpected statistics backup";
     }
     RecordProperty("kills", killed);
     RecordProperty("killedWhileWriting", killedWhileWriting);

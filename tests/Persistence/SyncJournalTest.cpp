@@ -13,8 +13,10 @@ using StorageTest::library;
 
 namespace {
 
-const QString interruptedText = QStringLiteral("A local sync was interrupted. Restore the pre-sync files to continue; both versions are preserved.");
-const QString localChangedText = QStringLiteral("Your local library changed during sync. Review the latest versions and try again.");
+const QString interruptedText = QStringLiteral(
+    "A local sync was interrupted. Restore the pre-sync files to continue; both versions are preserved.");
+const QString localChangedText
+    = QStringLiteral("Your local library changed during sync. Review the latest versions and try again.");
 
 SyncOwner owner(const QString& user = QStringLiteral("5F0C2B1E-7A3D-4C9B-8E6F-1A2B3C4D5E6F"))
 {
@@ -56,7 +58,10 @@ protected:
         return names;
     }
 
-    SyncRecord recordOnDisk() const { return VelmoraJSON::decode<SyncRecord>(dir.read(QStringLiteral("sync-state.json"))); }
+    SyncRecord recordOnDisk() const
+    {
+        return VelmoraJSON::decode<SyncRecord>(dir.read(QStringLiteral("sync-state.json")));
+    }
 
     bool filesHold(const SyncSnapshot& expected) const
     {
@@ -75,7 +80,8 @@ protected:
                 ++journalWrites;
             return name == stoppedAt && (name != QStringLiteral("sync-state.json") || journalWrites == journalWrite);
         };
-        EXPECT_EQ(failureKind([&] { store->applySync(after, before, owner()); }), SyncFailure::Kind::storageUnavailable);
+        EXPECT_EQ(
+            failureKind([&] { store->applySync(after, before, owner()); }), SyncFailure::Kind::storageUnavailable);
         writer.fails = [](const QString&) { return false; };
     }
 
@@ -104,7 +110,8 @@ TEST_F(SyncJournalTest, SnapshotOfFilesChangedOutsideRecordsWhyAndRefuses)
     startWith(before);
     dir.write(QStringLiteral("sync-state.json"), "{\"version\": 1}");
     EXPECT_EQ(failureKind([&] { store->snapshotForSync(); }), SyncFailure::Kind::storageUnavailable);
-    EXPECT_EQ(issue(Resource::sync), QStringLiteral("This file changed outside Velmora. Retry to load its latest contents."));
+    EXPECT_EQ(
+        issue(Resource::sync), QStringLiteral("This file changed outside Velmora. Retry to load its latest contents."));
     EXPECT_FALSE(store->isReady());
 }
 
@@ -113,7 +120,11 @@ TEST_F(SyncJournalTest, AnApplyWritesTheFilesAndThenTheNewBaseline)
     startWith(before);
     store->applySync(after, before, owner());
     // The journal is new, so it has no backup yet; its completion does.
-    EXPECT_EQ(writtenNames(), (QStringList{QStringLiteral("sync-state.json"), QStringLiteral("data.json.backup"), QStringLiteral("data.json"), QStringLiteral("settings.json.backup"), QStringLiteral("settings.json"), QStringLiteral("stats.json.backup"), QStringLiteral("stats.json"), QStringLiteral("sync-state.json.backup"), QStringLiteral("sync-state.json")}))
+    EXPECT_EQ(writtenNames(),
+        (QStringList{QStringLiteral("sync-state.json"), QStringLiteral("data.json.backup"), QStringLiteral("data.json"),
+            QStringLiteral("settings.json.backup"), QStringLiteral("settings.json"),
+            QStringLiteral("stats.json.backup"), QStringLiteral("stats.json"), QStringLiteral("sync-state.json.backup"),
+            QStringLiteral("sync-state.json")}))
         << writtenNames().join(u' ').toStdString();
     EXPECT_TRUE(filesHold(after));
     const SyncRecord record = recordOnDisk();
@@ -151,7 +162,8 @@ TEST_F(SyncJournalTest, AJournalThatCannotBeWrittenStopsTheApplyBeforeAnyDataFil
 {
     startWith(before);
     interruptApply(QStringLiteral("sync-state.json"));
-    EXPECT_EQ(issue(Resource::sync), QStringLiteral("The file “sync-state.json” could not be saved: Input/output error."));
+    EXPECT_EQ(
+        issue(Resource::sync), QStringLiteral("The file “sync-state.json” could not be saved: Input/output error."));
     EXPECT_TRUE(filesHold(before));
     EXPECT_FALSE(store->syncRecord().pending);
 }
@@ -162,7 +174,8 @@ TEST_F(SyncJournalTest, AFailedDataFileLeavesTheJournalAndMarksTheSyncInterrupte
     interruptApply(QStringLiteral("settings.json"));
     EXPECT_EQ(dir.read(QStringLiteral("data.json")), VelmoraJSON::encode(after.data));
     EXPECT_TRUE(recordOnDisk().pending);
-    EXPECT_EQ(issue(Resource::settings), QStringLiteral("The file “settings.json” could not be saved: Input/output error."));
+    EXPECT_EQ(
+        issue(Resource::settings), QStringLiteral("The file “settings.json” could not be saved: Input/output error."));
     EXPECT_EQ(issue(Resource::sync), interruptedText);
     EXPECT_FALSE(store->isReady());
 }
@@ -173,7 +186,9 @@ TEST_F(SyncJournalTest, ResolvingPutsThePreSyncFilesBackAndKeepsTheOldBaseline)
     interruptApply(QStringLiteral("settings.json"));
     writer.written.clear();
     EXPECT_TRUE(store->restoreInterruptedSync());
-    EXPECT_EQ(writtenNames(), (QStringList{QStringLiteral("data.json.backup"), QStringLiteral("data.json"), QStringLiteral("sync-state.json.backup"), QStringLiteral("sync-state.json")}));
+    EXPECT_EQ(writtenNames(),
+        (QStringList{QStringLiteral("data.json.backup"), QStringLiteral("data.json"),
+            QStringLiteral("sync-state.json.backup"), QStringLiteral("sync-state.json")}));
     EXPECT_TRUE(filesHold(before));
     EXPECT_EQ(dir.read(QStringLiteral("data.json.backup")), VelmoraJSON::encode(after.data));
     const SyncRecord record = recordOnDisk();
@@ -190,7 +205,8 @@ TEST_F(SyncJournalTest, ResolvingAJournalWhoseFilesAreUntouchedRewritesOnlyTheJo
     interruptApply(QStringLiteral("data.json"));
     writer.written.clear();
     EXPECT_TRUE(store->restoreInterruptedSync());
-    EXPECT_EQ(writtenNames(), (QStringList{QStringLiteral("sync-state.json.backup"), QStringLiteral("sync-state.json")}));
+    EXPECT_EQ(
+        writtenNames(), (QStringList{QStringLiteral("sync-state.json.backup"), QStringLiteral("sync-state.json")}));
 }
 
 TEST_F(SyncJournalTest, ALibraryInAnotherOrderStillCountsAsThePreSyncOne)
@@ -233,7 +249,8 @@ TEST_F(SyncJournalTest, AJournalChangedOnDiskStopsTheResolution)
     interruptApply(QStringLiteral("settings.json"));
     dir.write(QStringLiteral("sync-state.json"), dir.read(QStringLiteral("sync-state.json")) + ' ');
     EXPECT_FALSE(store->restoreInterruptedSync());
-    EXPECT_EQ(issue(Resource::sync), QStringLiteral("This file changed outside Velmora. Retry to load its latest contents."));
+    EXPECT_EQ(
+        issue(Resource::sync), QStringLiteral("This file changed outside Velmora. Retry to load its latest contents."));
     EXPECT_EQ(dir.read(QStringLiteral("data.json")), VelmoraJSON::encode(after.data));
 }
 
@@ -243,7 +260,8 @@ TEST_F(SyncJournalTest, AFailedRollbackKeepsTheJournalAndCanBeFinishedLater)
     interruptApply(QStringLiteral("stats.json"));
     writer.failFilesNamed(QStringLiteral("settings.json"));
     EXPECT_FALSE(store->restoreInterruptedSync());
-    EXPECT_EQ(issue(Resource::sync), QStringLiteral("The file “settings.json” could not be saved: Input/output error."));
+    EXPECT_EQ(
+        issue(Resource::sync), QStringLiteral("The file “settings.json” could not be saved: Input/output error."));
     EXPECT_TRUE(recordOnDisk().pending);
     EXPECT_EQ(dir.read(QStringLiteral("data.json")), VelmoraJSON::encode(before.data));
 
@@ -263,8 +281,8 @@ TEST_F(SyncJournalTest, WithoutAJournalThereIsNothingToResolve)
 
 // Wherever an apply stops, a restart finds the journal and the recovery puts the pre-sync
 // files back.
-class InterruptedApplyTest : public SyncJournalTest, public ::testing::WithParamInterface<std::pair<const char*, int>> {
-};
+class InterruptedApplyTest : public SyncJournalTest,
+                             public ::testing::WithParamInterface<std::pair<const char*, int>> { };
 
 TEST_P(InterruptedApplyTest, IsResolvedAfterARestart)
 {
@@ -284,8 +302,8 @@ TEST_P(InterruptedApplyTest, IsResolvedAfterARestart)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryStep, InterruptedApplyTest,
-    ::testing::Values(std::pair{"data.json", 1}, std::pair{"settings.json", 1},
-        std::pair{"stats.json", 1}, std::pair{"sync-state.json", 2}));
+    ::testing::Values(std::pair{"data.json", 1}, std::pair{"settings.json", 1}, std::pair{"stats.json", 1},
+        std::pair{"sync-state.json", 2}));
 
 TEST_F(SyncJournalTest, ArchivesArePrivateAndHoldBothSidesWithTheAccount)
 {
@@ -308,7 +326,8 @@ TEST_F(SyncJournalTest, ArchivesArePrivateAndHoldBothSidesWithTheAccount)
     const QJsonObject archive = QJsonDocument::fromJson(bytes).object();
     EXPECT_EQ(archive.keys(), (QStringList{QStringLiteral("cloud"), QStringLiteral("local"), QStringLiteral("owner")}));
     EXPECT_EQ(VelmoraJSON::decode<SyncOwner>(VelmoraJSON::encode(archive.value(QStringLiteral("owner")))), owner());
-    EXPECT_TRUE(VelmoraJSON::decode<SyncSnapshot>(VelmoraJSON::encode(archive.value(QStringLiteral("local")))).matches(before));
+    EXPECT_TRUE(
+        VelmoraJSON::decode<SyncSnapshot>(VelmoraJSON::encode(archive.value(QStringLiteral("local")))).matches(before));
     EXPECT_EQ(bytes, VelmoraJSON::encode(archive));
     EXPECT_TRUE(store->issues().isEmpty());
 }

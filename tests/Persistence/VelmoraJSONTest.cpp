@@ -1,5 +1,5 @@
-#include "Models/Shortcut.h"
 #include "Models/VelmoraJSON.h"
+#include "Models/Shortcut.h"
 
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -16,8 +16,7 @@ QDateTime readDate(const QByteArray& json)
     return VelmoraJSON::readDate(VelmoraJSON::parse(json));
 }
 
-template <class F>
-DecodingError decodingFailure(F&& f)
+template <class F> DecodingError decodingFailure(F&& f)
 {
     try {
         f();
@@ -33,7 +32,8 @@ TEST(VelmoraJSONDates, ReadIsoTextWithAndWithoutFractionAndWriteThreeDigits)
 {
     EXPECT_EQ(readDate("\"2025-03-01T09:30:00Z\""), utc(2025, 3, 1, 9, 30, 0));
     EXPECT_EQ(readDate("\"2025-03-01T09:30:00.250Z\""), utc(2025, 3, 1, 9, 30, 0, 250));
-    EXPECT_EQ(VelmoraJSON::formatDate(readDate("\"2025-03-01T09:30:00Z\"")), QStringLiteral("2025-03-01T09:30:00.000Z"));
+    EXPECT_EQ(
+        VelmoraJSON::formatDate(readDate("\"2025-03-01T09:30:00Z\"")), QStringLiteral("2025-03-01T09:30:00.000Z"));
     EXPECT_EQ(VelmoraJSON::formatDate(utc(2025, 3, 1, 9, 30, 0, 250)), QStringLiteral("2025-03-01T09:30:00.250Z"));
 }
 
@@ -89,7 +89,8 @@ TEST(VelmoraJSONEncoding, KeepsSixtyFourBitIntegersExact)
 {
     const qint64 big = std::numeric_limits<qint64>::max();
     const qint64 small = std::numeric_limits<qint64>::min();
-    QJsonObject o{{QStringLiteral("big"), big}, {QStringLiteral("small"), small}, {QStringLiteral("odd"), qint64(9007199254740993LL)}};
+    QJsonObject o{{QStringLiteral("big"), big}, {QStringLiteral("small"), small},
+        {QStringLiteral("odd"), qint64(9007199254740993LL)}};
     const QByteArray bytes = VelmoraJSON::encode(o);
     EXPECT_TRUE(bytes.contains("9223372036854775807"));
     EXPECT_TRUE(bytes.contains("9007199254740993"));
@@ -114,9 +115,8 @@ TEST(VelmoraJSONDecoding, ErrorsCarryTheCodingPath)
 {
     const QByteArray json = R"({"shortcuts":[{"id":"a","trigger":"t","expansion":"e"},
                                             {"id":"b","trigger":"t","expansion":"e","order":"3"}]})";
-    const DecodingError e = decodingFailure([&] {
-        JsonReader(VelmoraJSON::parse(json))[QStringLiteral("shortcuts")].decode<QList<Shortcut>>();
-    });
+    const DecodingError e = decodingFailure(
+        [&] { JsonReader(VelmoraJSON::parse(json))[QStringLiteral("shortcuts")].decode<QList<Shortcut>>(); });
     EXPECT_EQ(e.kind(), DecodingError::Kind::typeMismatch);
     EXPECT_EQ(e.codingPath(), QStringLiteral("shortcuts[1].order"));
     EXPECT_TRUE(e.errorDescription().contains(QStringLiteral("shortcuts[1].order")));
@@ -124,10 +124,12 @@ TEST(VelmoraJSONDecoding, ErrorsCarryTheCodingPath)
 
 TEST(VelmoraJSONDecoding, MissingRequiredKeysAndNullsAreTellApart)
 {
-    const DecodingError missing = decodingFailure([] { VelmoraJSON::decode<Shortcut>(R"({"id":"a","expansion":"e"})"); });
+    const DecodingError missing
+        = decodingFailure([] { VelmoraJSON::decode<Shortcut>(R"({"id":"a","expansion":"e"})"); });
     EXPECT_EQ(missing.kind(), DecodingError::Kind::keyNotFound);
     EXPECT_TRUE(missing.message().contains(QStringLiteral("trigger")));
-    const DecodingError null = decodingFailure([] { VelmoraJSON::decode<Shortcut>(R"({"id":"a","trigger":null,"expansion":"e"})"); });
+    const DecodingError null
+        = decodingFailure([] { VelmoraJSON::decode<Shortcut>(R"({"id":"a","trigger":null,"expansion":"e"})"); });
     EXPECT_EQ(null.kind(), DecodingError::Kind::valueNotFound);
     EXPECT_EQ(null.codingPath(), QStringLiteral("trigger"));
 }

@@ -1,8 +1,8 @@
+#include "Services/AchievementListing.h"
 #include "Models/Stats.h"
 #include "Models/UserData.h"
 #include "Services/AchievementArt.h"
 #include "Services/AchievementCatalog.h"
-#include "Services/AchievementListing.h"
 #include "Services/AchievementTexts.h"
 
 #include <cmath>
@@ -48,7 +48,8 @@ TEST(AchievementArt, PaletteFollowsTheHashAndEndsInItsBase)
     const AchievementArt::Palette bronze = AchievementArt::palette(AchievementTier::bronze, QStringLiteral("volume_1"));
     EXPECT_EQ(bronze.blobs.first().color, QStringLiteral("#ff8a4a")); // the third arrangement
     EXPECT_EQ(bronze.base, QStringLiteral("#ffae7c"));
-    for (AchievementTier tier : {AchievementTier::bronze, AchievementTier::silver, AchievementTier::gold, AchievementTier::platinum})
+    for (AchievementTier tier :
+        {AchievementTier::bronze, AchievementTier::silver, AchievementTier::gold, AchievementTier::platinum})
         EXPECT_EQ(AchievementArt::variations(tier).size(), 3);
     EXPECT_EQ(AchievementArt::palette(AchievementTier::hidden, QStringLiteral("anything")).blobs.size(), 1);
 }
@@ -85,7 +86,8 @@ TEST(AchievementListing, CountsAndLatestIgnoreIdsOutsideTheCatalog)
 TEST(AchievementListing, RecentListHoldsTheFiveNewestNewestFirst)
 {
     Stats stats = Stats::empty();
-    const char* order[] = {"volume_1", "volume_100", "time_1h", "library_first", "library_5", "folder_first", "streak_3"};
+    const char* order[]
+        = {"volume_1", "volume_100", "time_1h", "library_first", "library_5", "folder_first", "streak_3"};
     for (int i = 0; i < 7; ++i)
         stats.unlocked.insert(QString::fromLatin1(order[i]), day(i + 1));
     EXPECT_EQ(ids(recentlyUnlocked(stats)),

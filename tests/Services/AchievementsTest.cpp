@@ -173,8 +173,8 @@ TEST(AchievementCatalog, HiddenRules)
     Stats night = Stats::empty();
     night.recentExpansionTimestamps = {QDateTime(QDate(2025, 3, 1), QTime(3, 59), berlin)};
     EXPECT_TRUE(met("egg_night_owl", night, d));
-    night.recentExpansionTimestamps = {QDateTime(QDate(2025, 3, 1), QTime(4, 0), berlin),
-        QDateTime(QDate(2025, 3, 1), QTime(1, 59), berlin)};
+    night.recentExpansionTimestamps
+        = {QDateTime(QDate(2025, 3, 1), QTime(4, 0), berlin), QDateTime(QDate(2025, 3, 1), QTime(1, 59), berlin)};
     EXPECT_FALSE(met("egg_night_owl", night, d));
 
     Stats speed = Stats::empty();

@@ -1,12 +1,12 @@
+#include "Services/AuthService.h"
 #include "AuthSamples.h"
-#include "ErrorCapture.h"
 #include "BackendSignIn.h"
+#include "ErrorCapture.h"
 #include "FakeBrowser.h"
 #include "ManualClock.h"
 #include "ManualScheduler.h"
 #include "MemoryCredentialStorage.h"
 #include "Persistence/KeychainHelper.h"
-#include "Services/AuthService.h"
 #include "TestBackend.h"
 
 #include <QSignalSpy>
@@ -100,7 +100,7 @@ TEST_F(AuthServiceTest, SignInExchangesTheCodeStoresTheSessionAndPublishesTheUse
 
 TEST_F(AuthServiceTest, ASessionThatCannotBeStoredIsNeverShownAsSignedIn)
 {
-    storage->failWith(5);
+    storage->failWith(SecretStore::Status::other);
     QSignalSpy loggedIn(auth.get(), &CredentialsProvider::isLoggedInChanged);
 
     const auto failed = BackendSignIn::wait(*auth, scheduler);
@@ -191,7 +191,7 @@ protected:
 TEST_F(PromptingKeyringTest, SignInAndSignOutWaitForTheKeyringWithoutHoldingUpTheInterfaceThread)
 {
     signInAnswering(false);
-    EXPECT_EQ(signedIn->errorAs<KeychainHelper::StorageError>()->status(), SecretStore::interactionNotAllowed);
+    EXPECT_EQ(signedIn->errorAs<KeychainHelper::StorageError>()->status(), SecretStore::Status::locked);
     EXPECT_FALSE(auth->isLoggedIn());
 
     signedIn.reset();
@@ -233,7 +233,8 @@ TEST_F(PromptingKeyringTest, ARenewalWhoseWriteStaysLockedKeepsTheNewSessionAndS
 
     ASSERT_TRUE(renewed->succeeded());
     EXPECT_TRUE(auth->isLoggedIn());
-    EXPECT_TRUE(auth->lastError().startsWith(QStringLiteral("Your sign-in was renewed but could not be saved securely: ")));
+    EXPECT_TRUE(
+        auth->lastError().startsWith(QStringLiteral("Your sign-in was renewed but could not be saved securely: ")));
     EXPECT_EQ(*storage->bytes, stored);
 }
 
@@ -272,7 +273,8 @@ TEST_F(AuthServiceTest, UnreadableStoredCredentialsBlockSignInUntilSignOut)
     storage->bytes = QByteArray("{\"version\": 2}");
     auth = makeService();
     EXPECT_FALSE(auth->isLoggedIn());
-    EXPECT_EQ(auth->lastError(), QStringLiteral("Secure credentials could not be loaded. Sign out to reset them, then sign in again."));
+    EXPECT_EQ(auth->lastError(),
+        QStringLiteral("Secure credentials could not be loaded. Sign out to reset them, then sign in again."));
     const auto refused = BackendSignIn::wait(*auth, scheduler);
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->errorAs<AuthError>(), AuthError::invalidStoredSession);
@@ -425,13 +427,14 @@ TEST_F(AuthServiceTest, ARenewalThatCannotBeStoredKeepsTheNewSessionAndSaysSo)
     backend.setExpiresIn(30);
     signIn();
     const QByteArray stored = *storage->bytes;
-    storage->failWith(5);
+    storage->failWith(SecretStore::Status::other);
 
     const Result<AuthCredentials> renewed = credentials();
 
     ASSERT_TRUE(renewed.succeeded());
     EXPECT_TRUE(auth->isLoggedIn());
-    EXPECT_TRUE(auth->lastError().startsWith(QStringLiteral("Your sign-in was renewed but could not be saved securely: ")));
+    EXPECT_TRUE(
+        auth->lastError().startsWith(QStringLiteral("Your sign-in was renewed but could not be saved securely: ")));
     EXPECT_EQ(*storage->bytes, stored);
     EXPECT_TRUE(credentials().succeeded()) << "the kept session renews with its own, live token";
     EXPECT_EQ(refreshRequests(), 2);
@@ -471,7 +474,7 @@ TEST_F(AuthServiceTest, AFailedDeleteKeepsTheUserShownAndASecondSignOutClearsEve
 {
     signIn();
     QSignalSpy eras(auth.get(), &CredentialsProvider::generationChanged);
-    storage->failWith(7);
+    storage->failWith(SecretStore::Status::other);
 
     EXPECT_FALSE(signOut());
     EXPECT_TRUE(auth->isLoggedIn());

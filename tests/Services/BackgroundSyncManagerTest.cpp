@@ -1,8 +1,8 @@
+#include "Services/BackgroundSyncManager.h"
 #include "FakeCredentialsProvider.h"
 #include "ManualClock.h"
 #include "ManualScheduler.h"
 #include "MemorySyncRemote.h"
-#include "Services/BackgroundSyncManager.h"
 #include "Services/SyncCoordinator.h"
 #include "SyncedComputer.h"
 

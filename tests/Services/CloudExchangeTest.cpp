@@ -38,12 +38,15 @@ TEST_F(CloudExchange, TheCallbacksCodeRedeemsOnceAndOnlyWithItsVerifier)
 {
     const OAuthPKCE pkce;
     const QString code = OAuthPKCE::authorizationCode(backend.callbackFor(pkce.authorizeURL(client.configuration())));
-    const QJsonObject wrong{{QStringLiteral("auth_code"), code}, {QStringLiteral("code_verifier"), OAuthPKCE().verifier()}};
+    const QJsonObject wrong{
+        {QStringLiteral("auth_code"), code}, {QStringLiteral("code_verifier"), OAuthPKCE().verifier()}};
     EXPECT_EQ(failedStatus(awaitRequest(client, pkceGrant, wrong)), 400);
 
     const OAuthPKCE second;
-    const QString secondCode = OAuthPKCE::authorizationCode(backend.callbackFor(second.authorizeURL(client.configuration())));
-    const QJsonObject body{{QStringLiteral("auth_code"), secondCode}, {QStringLiteral("code_verifier"), second.verifier()}};
+    const QString secondCode
+        = OAuthPKCE::authorizationCode(backend.callbackFor(second.authorizeURL(client.configuration())));
+    const QJsonObject body{
+        {QStringLiteral("auth_code"), secondCode}, {QStringLiteral("code_verifier"), second.verifier()}};
     const Result<QByteArray> granted = awaitRequest(client, pkceGrant, body);
     ASSERT_TRUE(granted.succeeded());
     const AuthSession session = TokenResponse::fromJson(JsonReader(object(granted))).session();
@@ -66,12 +69,15 @@ TEST_F(CloudExchange, EveryRefreshTokenWorksOnce)
 TEST_F(CloudExchange, AWriteReplacesTheCloudCopyOnlyAtTheRevisionItRead)
 {
     const QString token = backend.sessionFor(backend.signingInUser()).accessToken;
-    const CloudSyncSnapshot empty = CloudSyncSnapshot::fromJson(JsonReader(object(awaitRequest(client, readPath, QJsonObject(), token))));
+    const CloudSyncSnapshot empty
+        = CloudSyncSnapshot::fromJson(JsonReader(object(awaitRequest(client, readPath, QJsonObject(), token))));
     EXPECT_FALSE(empty.has_cloud);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(empty.revision).hasMatch());
 
-    const QJsonObject write{{QStringLiteral("expected_revision"), empty.revision}, {QStringLiteral("next_snapshot"), empty.snapshot.toJson()}};
-    const CloudSyncSnapshot stored = CloudSyncSnapshot::fromJson(JsonReader(object(awaitRequest(client, writePath, write, token))));
+    const QJsonObject write{{QStringLiteral("expected_revision"), empty.revision},
+        {QStringLiteral("next_snapshot"), empty.snapshot.toJson()}};
+    const CloudSyncSnapshot stored
+        = CloudSyncSnapshot::fromJson(JsonReader(object(awaitRequest(client, writePath, write, token))));
     EXPECT_TRUE(stored.has_cloud);
     EXPECT_EQ(stored.user_id, backend.signingInUser().id);
     EXPECT_NE(stored.revision, empty.revision);
@@ -81,7 +87,8 @@ TEST_F(CloudExchange, AWriteReplacesTheCloudCopyOnlyAtTheRevisionItRead)
     AuthUser other = backend.signingInUser();
     other.id = QStringLiteral("5a6b7c8d-9e0f-4a1b-8c2d-3e4f5a6b7c8d");
     const QString otherToken = backend.sessionFor(other).accessToken;
-    EXPECT_FALSE(object(awaitRequest(client, readPath, QJsonObject(), otherToken)).value(QStringLiteral("has_cloud")).toBool());
+    EXPECT_FALSE(
+        object(awaitRequest(client, readPath, QJsonObject(), otherToken)).value(QStringLiteral("has_cloud")).toBool());
     EXPECT_EQ(failedStatus(awaitRequest(client, readPath, QJsonObject(), QStringLiteral("not-a-token"))), 401);
 }
 

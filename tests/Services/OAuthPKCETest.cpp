@@ -1,6 +1,6 @@
+#include "Services/OAuthPKCE.h"
 #include "AuthSamples.h"
 #include "ErrorCapture.h"
-#include "Services/OAuthPKCE.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -50,7 +50,9 @@ TEST(OAuthPKCE, TheAuthorizeAddressKeepsTheProjectAndListsItsItemsInOrder)
     EXPECT_EQ(url.port(), 8443);
     EXPECT_EQ(url.path(), QStringLiteral("/auth/v1/authorize"));
     EXPECT_EQ(url.query(QUrl::FullyEncoded),
-        QStringLiteral("provider=google&redirect_to=velmora://auth-callback&code_challenge=%1&code_challenge_method=s256").arg(pkce.challenge()));
+        QStringLiteral(
+            "provider=google&redirect_to=velmora://auth-callback&code_challenge=%1&code_challenge_method=s256")
+            .arg(pkce.challenge()));
 }
 
 TEST(OAuthPKCE, NoAuthorizeAddressWithoutAUsableCloudConfiguration)
@@ -80,13 +82,15 @@ TEST(OAuthPKCE, AnErrorAnywhereInTheCallbackIsTheProvidersRefusal)
 
 TEST(OAuthPKCE, RefusesEveryOtherShapeOfCallback)
 {
-    for (const char* callback : {
-             "velmora://auth-callback?code=abc&state=xyz", "velmora://auth-callback?state=xyz", "velmora://auth-callback?code=abc&",
-             "velmora://auth-callback?code=abc&code=abc", "velmora://auth-callback/?code=abc", "velmora://auth-callback?code=abc#top",
-             "velmora://auth-callback:80?code=abc", "velmora://user@auth-callback?code=abc", "velmora://auth-callback",
-             "velmora://auth-callback?", "velmora://auth-callback?code=", "velmora://auth-callback?code", "velmora://auth-callback?code=a%20b",
-             "velmora://auth-callback?code=a%0Ab", "Velmora://auth-callback?code=abc", "velmora://Auth-Callback?code=abc",
-             "velmora://auth-callbackx?code=abc", "https://auth-callback?code=abc", "velmora://auth-callback?code=a%zzb", ""})
+    for (const char* callback :
+        {"velmora://auth-callback?code=abc&state=xyz", "velmora://auth-callback?state=xyz",
+            "velmora://auth-callback?code=abc&", "velmora://auth-callback?code=abc&code=abc",
+            "velmora://auth-callback/?code=abc", "velmora://auth-callback?code=abc#top",
+            "velmora://auth-callback:80?code=abc", "velmora://user@auth-callback?code=abc", "velmora://auth-callback",
+            "velmora://auth-callback?", "velmora://auth-callback?code=", "velmora://auth-callback?code",
+            "velmora://auth-callback?code=a%20b", "velmora://auth-callback?code=a%0Ab",
+            "Velmora://auth-callback?code=abc", "velmora://Auth-Callback?code=abc", "velmora://auth-callbackx?code=abc",
+            "https://auth-callback?code=abc", "velmora://auth-callback?code=a%zzb", ""})
         EXPECT_EQ(refusal(QString::fromLatin1(callback)), AuthError::invalidCallback) << callback;
 }
 

@@ -35,8 +35,10 @@ TEST(SessionValidation, AcceptsAWellFormedSession)
 
 TEST(SessionValidation, RefusesAUserIdThatIsNotUuidText)
 {
-    for (const QString& id : {QString(), QStringLiteral("user-1"), QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"),
-             QStringLiteral("6F9619FF8B86D011B42D00C04FC964FF"), QStringLiteral(" 6F9619FF-8B86-D011-B42D-00C04FC964FF")}) {
+    for (const QString& id :
+        {QString(), QStringLiteral("user-1"), QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"),
+            QStringLiteral("6F9619FF8B86D011B42D00C04FC964FF"),
+            QStringLiteral(" 6F9619FF-8B86-D011-B42D-00C04FC964FF")}) {
         AuthSession session = validSession();
         session.user.id = id;
         EXPECT_EQ(validationFailure(session), AuthError::invalidSession) << id.toStdString();
@@ -88,7 +90,9 @@ TEST(SessionJson, WritesTheFourFieldsUnderTheirNamesAndReadsThemBack)
 {
     const AuthSession session = validSession();
     const QJsonObject json = session.toJson().toObject();
-    EXPECT_EQ(json.keys(), QStringList({QStringLiteral("accessToken"), QStringLiteral("expiresAt"), QStringLiteral("refreshToken"), QStringLiteral("user")}));
+    EXPECT_EQ(json.keys(),
+        QStringList({QStringLiteral("accessToken"), QStringLiteral("expiresAt"), QStringLiteral("refreshToken"),
+            QStringLiteral("user")}));
     EXPECT_EQ(json.value(QStringLiteral("expiresAt")).toInteger(), 1'900'000'000);
     const QJsonObject user = json.value(QStringLiteral("user")).toObject();
     EXPECT_EQ(user.value(QStringLiteral("user_metadata")).toObject().value(QStringLiteral("full_name")).toString(),
@@ -102,7 +106,8 @@ TEST(SessionJson, RequiresAllFourFields)
     for (const QString& key : complete.keys()) {
         QJsonObject partial = complete;
         partial.remove(key);
-        EXPECT_THROW(VelmoraJSON::decode<AuthSession>(VelmoraJSON::encodeCompact(partial)), DecodingError) << key.toStdString();
+        EXPECT_THROW(VelmoraJSON::decode<AuthSession>(VelmoraJSON::encodeCompact(partial)), DecodingError)
+            << key.toStdString();
     }
     QJsonObject fractional = complete;
     fractional.insert(QStringLiteral("expiresAt"), 1.5);
@@ -111,12 +116,14 @@ TEST(SessionJson, RequiresAllFourFields)
 
 TEST(UserJson, OmitsAbsentOptionalMembersAndReadsNullAsAbsent)
 {
-    const AuthUser bare = VelmoraJSON::decode<AuthUser>(R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","email":null})");
+    const AuthUser bare
+        = VelmoraJSON::decode<AuthUser>(R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","email":null})");
     EXPECT_FALSE(bare.email);
     EXPECT_FALSE(bare.user_metadata);
     EXPECT_EQ(bare.toJson().toObject().keys(), QStringList({QStringLiteral("id")}));
 
-    const AuthUser named = VelmoraJSON::decode<AuthUser>(R"({"id":"x","user_metadata":{"avatar_url":"https://a/b.png","iss":"g"}})");
+    const AuthUser named
+        = VelmoraJSON::decode<AuthUser>(R"({"id":"x","user_metadata":{"avatar_url":"https://a/b.png","iss":"g"}})");
     ASSERT_TRUE(named.user_metadata);
     EXPECT_FALSE(named.user_metadata->full_name);
     EXPECT_EQ(named.toJson().toObject().value(QStringLiteral("user_metadata")).toObject().keys(),
@@ -143,7 +150,8 @@ TEST(TokenReply, AcceptsOneSecondToSevenDaysOfValidity)
     for (const qint64 bad : {qint64(0), qint64(-60), qint64(604801)}) {
         const auto error = thrownBy<AuthError>([&] { sessionFromReply(tokenReply(bad)); });
         ASSERT_EQ(error, AuthError::invalidSession) << bad;
-        EXPECT_EQ(error->errorDescription(), QStringLiteral("The server returned an invalid session. Please sign in again."));
+        EXPECT_EQ(
+            error->errorDescription(), QStringLiteral("The server returned an invalid session. Please sign in again."));
     }
 }
 
@@ -152,7 +160,8 @@ TEST(TokenReply, RefusesASessionThatFailsValidation)
     ManualClock clock;
     EXPECT_EQ(thrownBy<AuthError>([] { sessionFromReply(tokenReply(3600, QStringLiteral("not-a-uuid"))); }),
         AuthError::invalidSession);
-    const QByteArray blankToken = R"({"access_token":"a b","refresh_token":"r","expires_in":60,"user":{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF"}})";
+    const QByteArray blankToken
+        = R"({"access_token":"a b","refresh_token":"r","expires_in":60,"user":{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF"}})";
     EXPECT_EQ(thrownBy<AuthError>([&] { sessionFromReply(blankToken); }), AuthError::invalidSession);
 }
 
@@ -177,7 +186,8 @@ TEST(TokenReply, WithoutEmailOrMetadataRoundTripsThroughTheSessionJson)
 TEST(AuthErrorSentences, EveryCaseHasItsOwnSentence)
 {
     const std::pair<AuthError::Code, const char*> table[] = {
-        {AuthError::invalidStoredSession, "Saved credentials could not be verified. Sign out to reset them, then sign in again."},
+        {AuthError::invalidStoredSession,
+            "Saved credentials could not be verified. Sign out to reset them, then sign in again."},
         {AuthError::invalidSession, "The server returned an invalid session. Please sign in again."},
         {AuthError::invalidCallback, "The sign-in callback could not be verified. Please try again."},
         {AuthError::providerDenied, "Google sign-in was not completed. Please try again."},

@@ -16,8 +16,8 @@ using AccessError = BackendConfiguration::AccessError;
 
 const QString readPath = QStringLiteral("/rest/v1/rpc/velmora_read_sync");
 
-Result<QByteArray> post(const SupabaseHTTPClient& client, const QString& path, const std::optional<QString>& token = std::nullopt,
-    const SupabaseHTTPClient::Headers& extraHeaders = {})
+Result<QByteArray> post(const SupabaseHTTPClient& client, const QString& path,
+    const std::optional<QString>& token = std::nullopt, const SupabaseHTTPClient::Headers& extraHeaders = {})
 {
     return awaitRequest(client, path, QJsonObject{{QStringLiteral("n"), 1}}, token, extraHeaders);
 }
@@ -50,7 +50,8 @@ protected:
 TEST_F(HTTPClient, SendsKeyContentTypeAndTokenLastAndInThatOrder)
 {
     const QString token = backend.sessionFor(backend.signingInUser()).accessToken;
-    const Result<QByteArray> result = post(backend.client(), readPath, token, {{QStringLiteral("X-Trace"), QStringLiteral("7")}});
+    const Result<QByteArray> result
+        = post(backend.client(), readPath, token, {{QStringLiteral("X-Trace"), QStringLiteral("7")}});
     ASSERT_TRUE(result.succeeded());
     ASSERT_EQ(backend.requests().size(), 1);
     const TestBackend::Request& request = backend.requests().first();
@@ -71,7 +72,8 @@ TEST_F(HTTPClient, SendsKeyContentTypeAndTokenLastAndInThatOrder)
 TEST_F(HTTPClient, ExtraHeadersNeverReplaceTheKeyTheContentTypeOrTheMissingToken)
 {
     post(backend.client(), QStringLiteral("/auth/v1/token?grant_type=pkce"), std::nullopt,
-        {{QStringLiteral("apikey"), QStringLiteral("sb_publishable_other")}, {QStringLiteral("content-type"), QStringLiteral("text/plain")},
+        {{QStringLiteral("apikey"), QStringLiteral("sb_publishable_other")},
+            {QStringLiteral("content-type"), QStringLiteral("text/plain")},
             {QStringLiteral("AUTHORIZATION"), QStringLiteral("Bearer smuggled")}});
     ASSERT_EQ(backend.requests().size(), 1);
     const TestBackend::Request& request = backend.requests().first();
@@ -85,14 +87,16 @@ TEST_F(HTTPClient, JoinsPathAndQueryToTheProjectWithOneSlash)
 {
     BackendConfiguration configuration = backend.configuration();
     configuration.projectURL += QStringLiteral("/");
-    post(SupabaseHTTPClient(configuration, backend.transport()), QStringLiteral("/auth/v1/token?grant_type=refresh_token"));
+    post(SupabaseHTTPClient(configuration, backend.transport()),
+        QStringLiteral("/auth/v1/token?grant_type=refresh_token"));
     ASSERT_EQ(backend.requests().size(), 1);
     EXPECT_EQ(backend.requests().first().target, "/auth/v1/token?grant_type=refresh_token");
 }
 
 TEST_F(HTTPClient, PathsThatCouldLeaveTheProjectAreRefusedWithNothingSent)
 {
-    for (const char* path : {"rest/v1/rpc/velmora_read_sync", "//elsewhere.example.com/steal", "/rest#fragment", "/a b"}) {
+    for (const char* path :
+        {"rest/v1/rpc/velmora_read_sync", "//elsewhere.example.com/steal", "/rest#fragment", "/a b"}) {
         const Result<QByteArray> result = post(backend.client(), QString::fromLatin1(path));
         const std::optional<SupabaseError> error = result.errorAs<SupabaseError>();
         ASSERT_TRUE(error) << path;
@@ -106,10 +110,12 @@ TEST_F(HTTPClient, PathsThatCouldLeaveTheProjectAreRefusedWithNothingSent)
 TEST_F(HTTPClient, TheConfigurationIsCheckedBeforeThePath)
 {
     EXPECT_EQ(post(backend.client(false), QStringLiteral("bad")).errorAs<AccessError>(), AccessError::disabled);
-    EXPECT_EQ(post(SupabaseHTTPClient(std::nullopt, backend.transport()), readPath).errorAs<AccessError>(), AccessError::notConfigured);
+    EXPECT_EQ(post(SupabaseHTTPClient(std::nullopt, backend.transport()), readPath).errorAs<AccessError>(),
+        AccessError::notConfigured);
     BackendConfiguration invalid = backend.configuration();
     invalid.publishableKey = QStringLiteral("sb_publishable_");
-    EXPECT_EQ(post(SupabaseHTTPClient(invalid, backend.transport()), readPath).errorAs<AccessError>(), AccessError::notConfigured);
+    EXPECT_EQ(post(SupabaseHTTPClient(invalid, backend.transport()), readPath).errorAs<AccessError>(),
+        AccessError::notConfigured);
     // The program's own client: no configuration file is installed beside the tests.
     EXPECT_EQ(post(SupabaseClient::client(), readPath).errorAs<AccessError>(), AccessError::notConfigured);
     EXPECT_TRUE(backend.requests().isEmpty());
@@ -174,7 +180,8 @@ TEST_F(HTTPClient, ATransferThatKeepsProgressingStillEndsAfterTheWholeTimeOut)
 {
     ManualScheduler scheduler;
     auto* reply = new TricklingReply;
-    const SupabaseHTTPClient client(backend.configuration(), [reply](const QNetworkRequest&, const QByteArray&, const QByteArray&) { return reply; });
+    const SupabaseHTTPClient client(backend.configuration(),
+        [reply](const QNetworkRequest&, const QByteArray&, const QByteArray&) { return reply; });
     RequestOutcome outcome;
     client.request(readPath, QStringLiteral("POST"), std::nullopt, std::nullopt, {}, outcome.completion());
     const double step = SupabaseHTTPClient::requestTimeout - 1;
@@ -196,7 +203,8 @@ TEST_F(HTTPClient, ACancelledRequestEndsOnceWithCancellationAndDropsTheReply)
 {
     backend.failNext(readPath, TestBackend::Fault::delayed(100));
     RequestOutcome outcome;
-    PendingRequest pending = backend.client().request(readPath, QStringLiteral("POST"), std::nullopt, std::nullopt, {}, outcome.completion());
+    PendingRequest pending = backend.client().request(
+        readPath, QStringLiteral("POST"), std::nullopt, std::nullopt, {}, outcome.completion());
     ASSERT_TRUE(backend.waitForRequests(1));
     pending.cancel();
     EXPECT_FALSE(outcome.ended());

@@ -1,9 +1,9 @@
+#include "Services/SupabaseSyncRemote.h"
 #include "BackendSignIn.h"
 #include "LibraryFixtures.h"
 #include "ManualScheduler.h"
 #include "Models/SyncFailure.h"
 #include "Services/SupabaseError.h"
-#include "Services/SupabaseSyncRemote.h"
 #include "TestBackend.h"
 
 #include <QJsonArray>
@@ -36,7 +36,8 @@ protected:
     SupabaseSyncRemote remoteWith(bool syncEnabled = true)
     {
         const BackendConfiguration configuration = backend.configuration(true, syncEnabled);
-        return SupabaseSyncRemote(backend.client(true, syncEnabled), [configuration] { BackendConfiguration::requireLibrarySync(configuration); });
+        return SupabaseSyncRemote(backend.client(true, syncEnabled),
+            [configuration] { BackendConfiguration::requireLibrarySync(configuration); });
     }
 
     Result<CloudSyncSnapshot> wait(const std::function<void(Completion<CloudSyncSnapshot>)>& call)
@@ -54,7 +55,9 @@ protected:
 
     Result<CloudSyncSnapshot> write(const SupabaseSyncRemote& remote, const SyncSnapshot& next, const QString& revision)
     {
-        return wait([&](auto done) { const_cast<SupabaseSyncRemote&>(remote).compareAndSwap(next, revision, credentials, {}, done); });
+        return wait([&](auto done) {
+            const_cast<SupabaseSyncRemote&>(remote).compareAndSwap(next, revision, credentials, {}, done);
+        });
     }
 
     std::optional<Kind> failure(const Result<CloudSyncSnapshot>& result)

@@ -1,10 +1,10 @@
+#include "Services/SyncCoordinator.h"
 #include "FakeCredentialsProvider.h"
 #include "LibraryFixtures.h"
 #include "ManualClock.h"
 #include "ManualScheduler.h"
 #include "Models/SyncFailure.h"
 #include "Models/VelmoraJSON.h"
-#include "Services/SyncCoordinator.h"
 #include "SyncedComputer.h"
 #include "TestCloud.h"
 
@@ -167,7 +167,8 @@ TEST_P(SyncCoordinatorTest, UsingThisComputersVersionUploadsItKeepsARecoveryCopy
     ASSERT_EQ(copies.size(), 1);
     EXPECT_EQ(modeOf(here.dir.file(copies.first())), 0600);
     const QJsonObject archive = QJsonDocument::fromJson(here.dir.read(copies.first())).object();
-    EXPECT_EQ(archive.value(QStringLiteral("cloud")).toObject().value(QStringLiteral("revision")).toString(), emptyRevision);
+    EXPECT_EQ(
+        archive.value(QStringLiteral("cloud")).toObject().value(QStringLiteral("revision")).toString(), emptyRevision);
 }
 
 TEST_P(SyncCoordinatorTest, UsingTheCloudVersionReplacesTheLocalLibraryAndKeepsThisOneInTheRecoveryCopy)
@@ -282,7 +283,8 @@ TEST_P(SyncCoordinatorTest, FilesChangedBehindTheApplicationStopThePassBeforeThe
 TEST_P(SyncCoordinatorTest, AnEditWhileTheCloudIsReadStopsThePassWithoutWriting)
 {
     enable();
-    remote.beforeRead = [&] { here.state->addShortcut(QStringLiteral("/new"), QStringLiteral("typed meanwhile"), std::nullopt); };
+    remote.beforeRead
+        = [&] { here.state->addShortcut(QStringLiteral("/new"), QStringLiteral("typed meanwhile"), std::nullopt); };
 
     pass();
 
@@ -296,7 +298,8 @@ TEST_P(SyncCoordinatorTest, AnEditWhileTheCloudIsWrittenKeepsTheEditLocally)
 {
     enable();
     ASSERT_TRUE(here.state->addShortcut(QStringLiteral("/one"), QStringLiteral("first"), std::nullopt));
-    remote.beforeWrite = [&] { here.state->addShortcut(QStringLiteral("/two"), QStringLiteral("second"), std::nullopt); };
+    remote.beforeWrite
+        = [&] { here.state->addShortcut(QStringLiteral("/two"), QStringLiteral("second"), std::nullopt); };
 
     pass();
 
@@ -361,9 +364,8 @@ TEST_P(SyncCoordinatorTest, AnAutomaticPassGivesUpWhenTheCloudMovesOnTwice)
     enable();
     ASSERT_TRUE(here.state->addShortcut(QStringLiteral("/mine"), QStringLiteral("local"), std::nullopt));
     int competing = 0;
-    remote.beforeWrite = [&] {
-        otherComputerSetsTheme(competing++ % 2 ? QStringLiteral("light") : QStringLiteral("dark"));
-    };
+    remote.beforeWrite
+        = [&] { otherComputerSetsTheme(competing++ % 2 ? QStringLiteral("light") : QStringLiteral("dark")); };
 
     coordinator.runAutomatically();
     settle();
@@ -425,10 +427,22 @@ TEST_P(SyncCoordinatorTest, AVanishedCloudCopyRaisesAReviewInsteadOfEmptyingTheL
 TEST_P(SyncCoordinatorTest, MalformedCloudRepliesStopThePass)
 {
     const QList<std::function<CloudSyncSnapshot(CloudSyncSnapshot)>> malformed{
-        [](CloudSyncSnapshot c) { c.revision.chop(1); return c; },
-        [](CloudSyncSnapshot c) { c.revision += u'0'; return c; },
-        [](CloudSyncSnapshot c) { c.revision = c.revision.toUpper().replace(u'0', u'A'); return c; },
-        [](CloudSyncSnapshot c) { c.user_id = QStringLiteral("0a1b2c3d-0000-4000-8000-000000000001"); return c; },
+        [](CloudSyncSnapshot c) {
+            c.revision.chop(1);
+            return c;
+        },
+        [](CloudSyncSnapshot c) {
+            c.revision += u'0';
+            return c;
+        },
+        [](CloudSyncSnapshot c) {
+            c.revision = c.revision.toUpper().replace(u'0', u'A');
+            return c;
+        },
+        [](CloudSyncSnapshot c) {
+            c.user_id = QStringLiteral("0a1b2c3d-0000-4000-8000-000000000001");
+            return c;
+        },
     };
     for (const auto& alter : malformed) {
         remote.alterReply = alter;

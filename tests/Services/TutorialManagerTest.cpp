@@ -1,5 +1,5 @@
-#include "ManualScheduler.h"
 #include "Services/TutorialManager.h"
+#include "ManualScheduler.h"
 #include "Utilities/Notifications.h"
 
 #include <QSettings>
@@ -95,8 +95,8 @@ TEST_F(TutorialManagerTest, TheLastStepClosesThePopoverOpensTheSiteAndCelebrates
 {
     int closeRequests = 0;
     QObject context;
-    NotificationCenter::instance().observe(Notifications::velmoraClosePopover, &context,
-        [&](const QVariant&) { ++closeRequests; });
+    NotificationCenter::instance().observe(
+        Notifications::velmoraClosePopover, &context, [&](const QVariant&) { ++closeRequests; });
     goTo(5);
     tutorial.notifyShortcutSaved(QStringLiteral("/hello"));
     events.clear();

@@ -1,7 +1,7 @@
+#include "Services/WebOAuthSession.h"
 #include "AuthSamples.h"
 #include "FakeBrowser.h"
 #include "ManualScheduler.h"
-#include "Services/WebOAuthSession.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -14,9 +14,8 @@ TEST(ManualScheduler, RunsDueWorkInTimeOrderAndMovesTheClock)
     QStringList log;
     Scheduler::current().after(0.4, nullptr, [&] { log << QStringLiteral("b"); });
     Scheduler::current().after(0.0, nullptr, [&] { log << QStringLiteral("a"); });
-    Scheduler::current().after(0.8, nullptr, [&] {
-        log << QStringLiteral("c@") + QString::number(start.msecsTo(clock.now()));
-    });
+    Scheduler::current().after(
+        0.8, nullptr, [&] { log << QStringLiteral("c@") + QString::number(start.msecsTo(clock.now())); });
     scheduler.advance(0.5);
     EXPECT_EQ(log, QStringList({QStringLiteral("a"), QStringLiteral("b")}));
     scheduler.advance(1);

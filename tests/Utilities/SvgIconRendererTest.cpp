@@ -21,7 +21,8 @@ int alphaAt(const QImage& mask, double x, double y)
 
 TEST(SvgIconRenderer, RendersTheShapeAsCoverageAtTheBoundedSize)
 {
-    const QImage mask = SvgIconRenderer::render(svgOf(QStringLiteral("<path fill=\"currentColor\" d=\"M0 0h12v24H0z\"/>")));
+    const QImage mask
+        = SvgIconRenderer::render(svgOf(QStringLiteral("<path fill=\"currentColor\" d=\"M0 0h12v24H0z\"/>")));
     ASSERT_FALSE(mask.isNull());
     EXPECT_EQ(mask.format(), QImage::Format_Alpha8);
     EXPECT_EQ(mask.size(), QSize(SvgIconRenderer::maxPixelSize, SvgIconRenderer::maxPixelSize));
@@ -31,7 +32,8 @@ TEST(SvgIconRenderer, RendersTheShapeAsCoverageAtTheBoundedSize)
 
 TEST(SvgIconRenderer, AnyFillColourGivesTheSameSilhouette)
 {
-    const QImage red = SvgIconRenderer::render(svgOf(QStringLiteral("<circle cx=\"12\" cy=\"12\" r=\"8\" fill=\"#ff0000\"/>")));
+    const QImage red
+        = SvgIconRenderer::render(svgOf(QStringLiteral("<circle cx=\"12\" cy=\"12\" r=\"8\" fill=\"#ff0000\"/>")));
     const QImage inherited = SvgIconRenderer::render(svgOf(QStringLiteral("<circle cx=\"12\" cy=\"12\" r=\"8\"/>"),
         QStringLiteral("viewBox=\"0 0 24 24\" fill=\"currentColor\"")));
     ASSERT_FALSE(red.isNull());
@@ -69,9 +71,10 @@ TEST(SvgIconRenderer, RefusesTextThatIsNotAWellFormedSvgDocument)
 {
     EXPECT_TRUE(SvgIconRenderer::render(QString()).isNull());
     EXPECT_TRUE(SvgIconRenderer::render(QStringLiteral("not svg at all")).isNull());
-    EXPECT_TRUE(SvgIconRenderer::render(QStringLiteral("<svg viewBox=\"0 0 24 24\"><path d=\"M0 0h24v24H0z\">")).isNull());
-    EXPECT_TRUE(SvgIconRenderer::render(QStringLiteral("<html><svg viewBox=\"0 0 24 24\">") + fullSquare
-        + QStringLiteral("</svg></html>"))
+    EXPECT_TRUE(
+        SvgIconRenderer::render(QStringLiteral("<svg viewBox=\"0 0 24 24\"><path d=\"M0 0h24v24H0z\">")).isNull());
+    EXPECT_TRUE(SvgIconRenderer::render(
+        QStringLiteral("<html><svg viewBox=\"0 0 24 24\">") + fullSquare + QStringLiteral("</svg></html>"))
                     .isNull());
 }
 
@@ -83,9 +86,10 @@ TEST(SvgIconRenderer, RefusesADocumentWithNothingToDraw)
 
 TEST(SvgIconRenderer, RefusesDocumentTypeDeclarationsAndTheirEntities)
 {
-    const QString laughs = QStringLiteral(
-                               "<?xml version=\"1.0\"?><!DOCTYPE svg [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
-                               "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\">]><svg viewBox=\"0 0 24 24\"><title>&c;</title>")
+    const QString laughs
+        = QStringLiteral(
+              "<?xml version=\"1.0\"?><!DOCTYPE svg [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
+              "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\">]><svg viewBox=\"0 0 24 24\"><title>&c;</title>")
         + fullSquare + QStringLiteral("</svg>");
     EXPECT_TRUE(SvgIconRenderer::render(laughs).isNull());
 }
@@ -94,16 +98,15 @@ TEST(SvgIconRenderer, ReferencesOutsideTheDocumentAreNotFollowed)
 {
     const QImage square = SvgIconRenderer::render(svgOf(fullSquare));
     for (const QString& target : {QStringLiteral("/etc/hostname"), QStringLiteral("file:///etc/hostname"),
-             QStringLiteral("http://example.com/icon.png"),
-             QStringLiteral("data:image/png;base64,iVBORw0KGgo=")}) {
+             QStringLiteral("http://example.com/icon.png"), QStringLiteral("data:image/png;base64,iVBORw0KGgo=")}) {
         // The link goes and the rest of the icon draws as it would without it.
         EXPECT_EQ(SvgIconRenderer::render(svgOf(fullSquare + QStringLiteral("<image width=\"24\" height=\"24\" href=\"")
                       + target + QStringLiteral("\"/>"))),
             square)
             << target.toStdString();
         // An icon that was nothing but the outside image has nothing left to draw.
-        EXPECT_TRUE(SvgIconRenderer::render(svgOf(QStringLiteral("<image width=\"24\" height=\"24\" xlink:href=\"")
-                                                + target + QStringLiteral("\"/>")))
+        EXPECT_TRUE(SvgIconRenderer::render(
+            svgOf(QStringLiteral("<image width=\"24\" height=\"24\" xlink:href=\"") + target + QStringLiteral("\"/>")))
                         .isNull())
             << target.toStdString();
     }

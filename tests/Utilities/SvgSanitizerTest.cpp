@@ -34,7 +34,8 @@ Outline outline(const QString& svg)
         if (reader.isStartElement()) {
             result.elements.append(reader.qualifiedName().toString());
             for (const QXmlStreamAttribute& attribute : reader.attributes())
-                result.attributes.append(reader.qualifiedName() + u'@' + attribute.qualifiedName() + u'=' + attribute.value());
+                result.attributes.append(
+                    reader.qualifiedName() + u'@' + attribute.qualifiedName() + u'=' + attribute.value());
         } else if (reader.isCharacters()) {
             result.text += reader.text();
         }
@@ -67,7 +68,8 @@ QString paddedTo(qsizetype bytes)
 
 TEST(SvgSanitizer, APlainIconIsAcceptedWithItsDrawingIntact)
 {
-    const Outline result = outline(accepted(svgOf(square + QStringLiteral("<circle cx=\"12\" cy=\"12\" r=\"4\" fill=\"red\"/>"))));
+    const Outline result
+        = outline(accepted(svgOf(square + QStringLiteral("<circle cx=\"12\" cy=\"12\" r=\"4\" fill=\"red\"/>"))));
     EXPECT_EQ(result.elements, (QStringList{"svg", "path", "circle"}));
     EXPECT_TRUE(result.attributes.contains(QStringLiteral("svg@viewBox=0 0 24 24")));
     EXPECT_TRUE(result.attributes.contains(QStringLiteral("path@d=M2 2h20v20H2z")));
@@ -80,8 +82,8 @@ TEST(SvgSanitizer, TheSizeLimitIs512KiBOfUtf8)
     EXPECT_EQ(refusalOf(paddedTo(SvgSanitizer::maxBytes + 1)), Refusal::tooLarge);
     EXPECT_EQ(SvgSanitizer::sanitizeBytes(paddedTo(SvgSanitizer::maxBytes + 1).toUtf8()).refusal, Refusal::tooLarge);
     // Two bytes a character: fewer characters than the limit, more bytes.
-    const QString wide = svgOf(square + QStringLiteral("<!--") + QString(SvgSanitizer::maxBytes / 2, QChar(0x00E9))
-        + QStringLiteral("-->"));
+    const QString wide = svgOf(
+        square + QStringLiteral("<!--") + QString(SvgSanitizer::maxBytes / 2, QChar(0x00E9)) + QStringLiteral("-->"));
     ASSERT_LT(wide.size(), SvgSanitizer::maxBytes);
     EXPECT_EQ(refusalOf(wide), Refusal::tooLarge);
 }
@@ -101,7 +103,8 @@ TEST(SvgSanitizer, BytesMustBeUtf8)
 TEST(SvgSanitizer, TextWithoutAnSvgRootIsNoSvg)
 {
     for (const QString& text : QStringList{QString(), QStringLiteral("   "), QStringLiteral("just some words"),
-             QStringLiteral("{\"svg\": true}"), QStringLiteral("<html><svg viewBox=\"0 0 24 24\">") + square + QStringLiteral("</svg></html>"),
+             QStringLiteral("{\"svg\": true}"),
+             QStringLiteral("<html><svg viewBox=\"0 0 24 24\">") + square + QStringLiteral("</svg></html>"),
              QStringLiteral("<SVG viewBox=\"0 0 24 24\">") + square + QStringLiteral("</SVG>")})
         EXPECT_EQ(refusalOf(text), Refusal::notSvg) << text.toStdString();
 }
@@ -116,8 +119,8 @@ TEST(SvgSanitizer, AnSvgThatBreaksOffIsMalformed)
 
 TEST(SvgSanitizer, DocumentTypesAndEntityDeclarationsAreRefused)
 {
-    const QString laughs = QStringLiteral(
-                               "<?xml version=\"1.0\"?><!DOCTYPE svg [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]>")
+    const QString laughs = QStringLiteral("<?xml version=\"1.0\"?><!DOCTYPE svg [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b "
+                                          "\"&a;&a;&a;&a;&a;&a;&a;&a;\">]>")
         + svgOf(QStringLiteral("<title>&b;</title>") + square);
     EXPECT_EQ(refusalOf(laughs), Refusal::declarations);
     const QString external = QStringLiteral("<!DOCTYPE svg [<!ENTITY host SYSTEM \"file:///etc/hostname\">]>")
@@ -156,13 +159,13 @@ TEST(SvgSanitizer, ADocumentLeftWithNothingToDrawIsBlank)
 
 TEST(SvgSanitizer, ScriptsAndForeignContentAreRemovedWithEverythingInside)
 {
-    const Outline result = outline(accepted(svgOf(
-        QStringLiteral("<script type=\"text/javascript\">alert(1)</script>") + square
-        + QStringLiteral("<foreignObject width=\"24\" height=\"24\"><div xmlns=\"http://www.w3.org/1999/xhtml\">"
-                         "<iframe src=\"http://example.com\"/>hi</div></foreignObject>"
-                         "<svg:script xmlns:svg=\"http://www.w3.org/2000/svg\">alert(2)</svg:script>"
-                         "<SCRIPT>alert(3)</SCRIPT><handler type=\"application/ecmascript\">alert(4)</handler>"
-                         "<g><script><![CDATA[alert(5)]]></script><path d=\"M0 0h1v1z\"/></g>"))));
+    const Outline result
+        = outline(accepted(svgOf(QStringLiteral("<script type=\"text/javascript\">alert(1)</script>") + square
+            + QStringLiteral("<foreignObject width=\"24\" height=\"24\"><div xmlns=\"http://www.w3.org/1999/xhtml\">"
+                             "<iframe src=\"http://example.com\"/>hi</div></foreignObject>"
+                             "<svg:script xmlns:svg=\"http://www.w3.org/2000/svg\">alert(2)</svg:script>"
+                             "<SCRIPT>alert(3)</SCRIPT><handler type=\"application/ecmascript\">alert(4)</handler>"
+                             "<g><script><![CDATA[alert(5)]]></script><path d=\"M0 0h1v1z\"/></g>"))));
     EXPECT_EQ(result.elements, (QStringList{"svg", "path", "g", "path"}));
     EXPECT_FALSE(result.text.contains(QStringLiteral("alert")));
     EXPECT_FALSE(result.text.contains(QStringLiteral("hi")));
@@ -170,10 +173,10 @@ TEST(SvgSanitizer, ScriptsAndForeignContentAreRemovedWithEverythingInside)
 
 TEST(SvgSanitizer, EventAttributesAreRemoved)
 {
-    const Outline result = outline(accepted(svgOf(
-        QStringLiteral("<path d=\"M2 2h20v20H2z\" onclick=\"steal()\" ONMOUSEOVER=\"steal()\" ev:onfocusin=\"x\" "
-                       "fill=\"black\"/>"),
-        QStringLiteral(" onload=\"steal()\""))));
+    const Outline result = outline(accepted(
+        svgOf(QStringLiteral("<path d=\"M2 2h20v20H2z\" onclick=\"steal()\" ONMOUSEOVER=\"steal()\" ev:onfocusin=\"x\" "
+                             "fill=\"black\"/>"),
+            QStringLiteral(" onload=\"steal()\""))));
     for (const QString& attribute : result.attributes)
         EXPECT_FALSE(attribute.contains(QStringLiteral("@on"), Qt::CaseInsensitive)
             || attribute.contains(QStringLiteral(":on"), Qt::CaseInsensitive))
@@ -183,13 +186,13 @@ TEST(SvgSanitizer, EventAttributesAreRemoved)
 
 TEST(SvgSanitizer, LinksLeaveTheDocumentOnlyToAnIdWithinIt)
 {
-    const Outline result = outline(accepted(svgOf(
-        QStringLiteral("<defs><path id=\"half\" d=\"M0 0h12v24H0z\"/></defs>"
-                       "<use href=\"#half\"/><use xlink:href=\" #half\" x=\"12\"/>"
-                       "<use href=\"other.svg#half\"/><use xlink:href=\"file:///etc/passwd#x\"/>"
-                       "<image width=\"24\" height=\"24\" href=\"data:image/png;base64,iVBORw0KGgo=\"/>"
-                       "<image width=\"24\" height=\"24\" xlink:href=\"/etc/hostname\"/>"
-                       "<a href=\"javascript:steal()\"><path d=\"M0 0h1v1z\"/></a>"))));
+    const Outline result = outline(
+        accepted(svgOf(QStringLiteral("<defs><path id=\"half\" d=\"M0 0h12v24H0z\"/></defs>"
+                                      "<use href=\"#half\"/><use xlink:href=\" #half\" x=\"12\"/>"
+                                      "<use href=\"other.svg#half\"/><use xlink:href=\"file:///etc/passwd#x\"/>"
+                                      "<image width=\"24\" height=\"24\" href=\"data:image/png;base64,iVBORw0KGgo=\"/>"
+                                      "<image width=\"24\" height=\"24\" xlink:href=\"/etc/hostname\"/>"
+                                      "<a href=\"javascript:steal()\"><path d=\"M0 0h1v1z\"/></a>"))));
     const QStringList links = result.attributes.filter(QStringLiteral("href="));
     EXPECT_EQ(links, (QStringList{"use@href=#half", "use@xlink:href= #half"}));
     EXPECT_EQ(result.elements.count(QStringLiteral("use")), 4);
@@ -198,14 +201,14 @@ TEST(SvgSanitizer, LinksLeaveTheDocumentOnlyToAnIdWithinIt)
 
 TEST(SvgSanitizer, PaintAndStylesMayOnlyReferToTheDocumentItself)
 {
-    const Outline result = outline(accepted(svgOf(
-        QStringLiteral("<defs><linearGradient id=\"g\"><stop offset=\"0\"/></linearGradient></defs>"
-                       "<path d=\"M2 2h20v20H2z\" fill=\"url(#g)\"/>"
-                       "<path d=\"M2 2h9v9H2z\" fill=\"url( 'http://example.com/paint.svg#g' )\"/>"
-                       "<path d=\"M2 2h5v5H2z\" style=\"fill: url(http://example.com/p.svg#g)\"/>"
-                       "<style>path { fill: black; }</style>"
-                       "<style>@import url(http://example.com/theme.css);</style>"
-                       "<style>path { fill: URL(file:///etc/x#y); }</style>"))));
+    const Outline result = outline(
+        accepted(svgOf(QStringLiteral("<defs><linearGradient id=\"g\"><stop offset=\"0\"/></linearGradient></defs>"
+                                      "<path d=\"M2 2h20v20H2z\" fill=\"url(#g)\"/>"
+                                      "<path d=\"M2 2h9v9H2z\" fill=\"url( 'http://example.com/paint.svg#g' )\"/>"
+                                      "<path d=\"M2 2h5v5H2z\" style=\"fill: url(http://example.com/p.svg#g)\"/>"
+                                      "<style>path { fill: black; }</style>"
+                                      "<style>@import url(http://example.com/theme.css);</style>"
+                                      "<style>path { fill: URL(file:///etc/x#y); }</style>"))));
     EXPECT_TRUE(result.attributes.contains(QStringLiteral("path@fill=url(#g)")));
     EXPECT_EQ(result.attributes.filter(QStringLiteral("example.com")), QStringList());
     EXPECT_EQ(result.elements.count(QStringLiteral("style")), 1);
@@ -215,18 +218,19 @@ TEST(SvgSanitizer, PaintAndStylesMayOnlyReferToTheDocumentItself)
 
 TEST(SvgSanitizer, AnimationsCannotPutALinkBack)
 {
-    const Outline result = outline(accepted(svgOf(
-        square + QStringLiteral("<use href=\"#a\"><set attributeName=\"href\" to=\"http://example.com/x.svg#a\"/>"
-                                "<animate attributeName=\"xlink:href\" values=\"http://example.com/x.svg#a\"/>"
-                                "<animate attributeName=\"opacity\" values=\"0;1\" dur=\"1s\"/></use>"))));
+    const Outline result = outline(accepted(svgOf(square
+        + QStringLiteral("<use href=\"#a\"><set attributeName=\"href\" to=\"http://example.com/x.svg#a\"/>"
+                         "<animate attributeName=\"xlink:href\" values=\"http://example.com/x.svg#a\"/>"
+                         "<animate attributeName=\"opacity\" values=\"0;1\" dur=\"1s\"/></use>"))));
     EXPECT_EQ(result.elements, (QStringList{"svg", "path", "use", "animate"}));
 }
 
 TEST(SvgSanitizer, CommentsAndProcessingInstructionsGo)
 {
-    const QString cleaned = accepted(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-                                                    "<?xml-stylesheet href=\"http://example.com/s.css\"?><!-- made by hand -->")
-        + svgOf(QStringLiteral("<!-- inside -->") + square));
+    const QString cleaned
+        = accepted(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                                  "<?xml-stylesheet href=\"http://example.com/s.css\"?><!-- made by hand -->")
+            + svgOf(QStringLiteral("<!-- inside -->") + square));
     EXPECT_FALSE(cleaned.contains(QStringLiteral("<?")));
     EXPECT_FALSE(cleaned.contains(QStringLiteral("<!--")));
     EXPECT_TRUE(cleaned.startsWith(QStringLiteral("<svg")));
@@ -234,16 +238,18 @@ TEST(SvgSanitizer, CommentsAndProcessingInstructionsGo)
 
 TEST(SvgSanitizer, AnUndeclaredXlinkPrefixIsAccepted)
 {
-    const QString handWritten = QStringLiteral("<svg viewBox=\"0 0 24 24\"><defs><path id=\"p\" d=\"M2 2h20v20H2z\"/></defs>"
-                                               "<use xlink:href=\"#p\"/></svg>");
+    const QString handWritten
+        = QStringLiteral("<svg viewBox=\"0 0 24 24\"><defs><path id=\"p\" d=\"M2 2h20v20H2z\"/></defs>"
+                         "<use xlink:href=\"#p\"/></svg>");
     EXPECT_TRUE(outline(accepted(handWritten)).attributes.contains(QStringLiteral("use@xlink:href=#p")));
 }
 
 TEST(SvgSanitizer, CleaningACleanedDocumentChangesNothing)
 {
-    const QString cleaned = accepted(QStringLiteral("<?xml version=\"1.0\"?><!-- c -->") + svgOf(QStringLiteral("<style><![CDATA[path > g { fill: red; }]]></style><title>A &amp; B &lt;icon&gt;</title>"
-                                                                                                                "<path d=\"M2 2h20v20H2z\" onclick=\"x\" data-note=\"a&#10;b &quot;c&quot;\"/>"
-                                                                                                                "<script>x</script><desc>  spaced  </desc>")));
+    const QString cleaned = accepted(QStringLiteral("<?xml version=\"1.0\"?><!-- c -->")
+        + svgOf(QStringLiteral("<style><![CDATA[path > g { fill: red; }]]></style><title>A &amp; B &lt;icon&gt;</title>"
+                               "<path d=\"M2 2h20v20H2z\" onclick=\"x\" data-note=\"a&#10;b &quot;c&quot;\"/>"
+                               "<script>x</script><desc>  spaced  </desc>")));
     EXPECT_EQ(accepted(cleaned), cleaned);
     EXPECT_EQ(SvgSanitizer::sanitizeBytes(cleaned.toUtf8()).svg, cleaned);
 }

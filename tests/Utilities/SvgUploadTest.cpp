@@ -49,7 +49,8 @@ TEST_F(SvgUploadTest, AFileThatCannotBeReadSaysWhy)
     EXPECT_EQ(missing.error, QStringLiteral("Couldn't read that file: No such file or directory"));
     EXPECT_EQ(missing.name, QStringLiteral("gone"));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.svg")));
-    EXPECT_TRUE(SvgUpload::fromFile(dir.file(QStringLiteral("folder.svg"))).error.startsWith(QStringLiteral("Couldn't read that file: ")));
+    EXPECT_TRUE(SvgUpload::fromFile(dir.file(QStringLiteral("folder.svg")))
+                    .error.startsWith(QStringLiteral("Couldn't read that file: ")));
 }
 
 TEST_F(SvgUploadTest, AFileOverTheLimitIsRefusedUnread)
@@ -63,7 +64,8 @@ TEST_F(SvgUploadTest, ADeviceThatNeverEndsIsReadOnlyToTheLimit)
 {
     if (!QFile::exists(QStringLiteral("/dev/zero")))
         GTEST_SKIP() << "no /dev/zero here";
-    EXPECT_EQ(SvgUpload::fromFile(QStringLiteral("/dev/zero")).error, QStringLiteral("That file is larger than 512 KB."));
+    EXPECT_EQ(
+        SvgUpload::fromFile(QStringLiteral("/dev/zero")).error, QStringLiteral("That file is larger than 512 KB."));
 }
 
 TEST_F(SvgUploadTest, TextThatIsNoUtf8SvgIsNoValidSvg)
@@ -77,7 +79,8 @@ TEST_F(SvgUploadTest, TextThatIsNoUtf8SvgIsNoValidSvg)
 
 TEST_F(SvgUploadTest, EachOtherRefusalHasItsOwnSentence)
 {
-    EXPECT_EQ(uploadOf(QStringLiteral("cut.svg"), icon.chopped(6)).error, QStringLiteral("That SVG isn't well-formed XML."));
+    EXPECT_EQ(
+        uploadOf(QStringLiteral("cut.svg"), icon.chopped(6)).error, QStringLiteral("That SVG isn't well-formed XML."));
     EXPECT_EQ(uploadOf(QStringLiteral("dtd.svg"), "<!DOCTYPE svg [<!ENTITY e \"x\">]>" + icon).error,
         QStringLiteral("SVGs with a DOCTYPE or entity declarations aren't accepted."));
     EXPECT_EQ(uploadOf(QStringLiteral("flat.svg"), "<svg viewBox=\"0 0 24 0\"><path d=\"M2 2h20v20H2z\"/></svg>").error,

@@ -1,5 +1,5 @@
-#include "ManualScheduler.h"
 #include "Utilities/ToastManager.h"
+#include "ManualScheduler.h"
 
 #include <gtest/gtest.h>
 

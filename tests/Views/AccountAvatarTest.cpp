@@ -1,6 +1,6 @@
+#include "Views/MenuBar/account/AccountAvatar.h"
 #include "PictureSamples.h"
 #include "TestBackend.h"
-#include "Views/MenuBar/account/AccountAvatar.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>

@@ -55,16 +55,17 @@ protected:
     {
         auto owned = std::make_unique<MemoryCredentialStorage>();
         owned->bytes = storage ? storage->bytes : std::nullopt;
-        if (const std::optional<qint32> failure = std::exchange(nextStorageFailure, std::nullopt))
+        if (const std::optional<SecretStore::Status> failure = std::exchange(nextStorageFailure, std::nullopt))
             owned->failWith(*failure);
         view.reset();
         sync.reset();
         auth.reset();
         storage = owned.get();
-        auth = std::make_unique<AuthService>(backend.client(options.cloudEnabled, options.syncEnabled), std::move(owned),
-            browser,
-            options.throughBrowser ? AuthService::Authenticate()
-                                   : (options.authenticate ? options.authenticate : BackendSignIn::fetchRedirect(backend)));
+        auth = std::make_unique<AuthService>(backend.client(options.cloudEnabled, options.syncEnabled),
+            std::move(owned), browser,
+            options.throughBrowser
+                ? AuthService::Authenticate()
+                : (options.authenticate ? options.authenticate : BackendSignIn::fetchRedirect(backend)));
         const BackendConfiguration configuration = backend.configuration(options.cloudEnabled, options.syncEnabled);
         remote = std::make_unique<SupabaseSyncRemote>(
             backend.client(), [configuration] { BackendConfiguration::requireLibrarySync(configuration); });
@@ -120,7 +121,7 @@ protected:
     SyncedComputer computer;
     MemoryCredentialStorage* storage = nullptr;
     // The next build's credential store fails every call with this status from the start.
-    std::optional<qint32> nextStorageFailure;
+    std::optional<SecretStore::Status> nextStorageFailure;
     std::unique_ptr<AuthService> auth;
     std::unique_ptr<SupabaseSyncRemote> remote;
     std::unique_ptr<SyncCoordinator> sync;

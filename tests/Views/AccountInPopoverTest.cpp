@@ -2,8 +2,8 @@
 #include "Painting.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/ToastManager.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 
 #include <QApplication>

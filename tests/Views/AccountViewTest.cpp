@@ -1,21 +1,22 @@
 #include "AccountFixture.h"
 #include "LibraryFixtures.h"
+#include "Models/AuthError.h"
 #include "Models/VelmoraJSON.h"
-#include "Services/AuthError.h"
 #include "Utilities/VelmoraError.h"
-#include "platform/SecretStore.h"
 #include "Views/Components/GlassButton.h"
 #include "Views/Components/ScreenHeader.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/MenuBar/account/AccountAvatar.h"
 #include "Views/MenuBar/account/LibraryAccountContent.h"
 #include "Views/MenuBar/account/SignedOutWelcome.h"
+#include "platform/SecretStore.h"
 
 namespace {
 
 const QString google = QStringLiteral("Continue with Google");
 const QString connecting = QStringLiteral("Connecting\u2026");
-const QString unreadableText = QStringLiteral("Secure credentials could not be loaded. Sign out to reset them, then sign in again.");
+const QString unreadableText
+    = QStringLiteral("Secure credentials could not be loaded. Sign out to reset them, then sign in again.");
 
 class SameText final : public VelmoraError {
 public:
@@ -104,7 +105,7 @@ TEST_F(AccountViewTest, AnUnreadableSavedSignInIsReportedWithAWayToClearIt)
 TEST_F(AccountViewTest, AKeyringLeftLockedOffersToTryAgainBeforeClearingTheSavedSignIn)
 {
     signIn();
-    nextStorageFailure = SecretStore::interactionNotAllowed;
+    nextStorageFailure = SecretStore::Status::locked;
     build({});
     open();
     EXPECT_FALSE(auth->isLoggedIn());
@@ -136,7 +137,7 @@ TEST_F(AccountViewTest, AFailedSignOutWhileSignedInShowsTheNoticeWithoutTheClear
 {
     signIn();
     open();
-    storage->failWith(5);
+    storage->failWith(SecretStore::Status::other);
 
     click(QStringLiteral("Sign out"));
 
@@ -151,7 +152,7 @@ TEST_F(AccountViewTest, AFailedSignOutWhileSignedInShowsTheNoticeWithoutTheClear
 TEST_F(AccountViewTest, AFailureWithTheServicesOwnTextIsShownOnlyOnce)
 {
     build({.authenticate = [this](const QUrl&, Completion<QString> done) {
-        storage->failWith(5);
+        storage->failWith(SecretStore::Status::other);
         auth->signOut();
         storage->recover();
         done(Result<QString>::failure(SameText(auth->lastError())));

@@ -55,7 +55,8 @@ TEST(BadgeIcon, FloatsAfterItsOwnDelayUnlessLockedOrMotionIsReduced)
 {
     ManualScheduler scheduler;
     ManualMotionSettings motion(false);
-    BadgeIcon icon(QStringLiteral("volume_1"), AchievementTier::bronze, QStringLiteral("pencil-simple"), false, false, 60);
+    BadgeIcon icon(
+        QStringLiteral("volume_1"), AchievementTier::bronze, QStringLiteral("pencil-simple"), false, false, 60);
     EXPECT_NEAR(icon.floatingDelay(), 3.586, 1e-9);
     icon.show();
     scheduler.advance(3.5);
@@ -67,13 +68,15 @@ TEST(BadgeIcon, FloatsAfterItsOwnDelayUnlessLockedOrMotionIsReduced)
     motion.setReduceMotion(true);
     EXPECT_FALSE(icon.isAnimating());
 
-    BadgeIcon still(QStringLiteral("volume_1"), AchievementTier::bronze, QStringLiteral("pencil-simple"), false, false, 60);
+    BadgeIcon still(
+        QStringLiteral("volume_1"), AchievementTier::bronze, QStringLiteral("pencil-simple"), false, false, 60);
     still.show();
     scheduler.advance(6);
     EXPECT_TRUE(still.isFloating());
     EXPECT_FALSE(still.isAnimating());
 
-    BadgeIcon locked(QStringLiteral("volume_1"), AchievementTier::bronze, QStringLiteral("pencil-simple"), true, false, 60);
+    BadgeIcon locked(
+        QStringLiteral("volume_1"), AchievementTier::bronze, QStringLiteral("pencil-simple"), true, false, 60);
     locked.show();
     scheduler.advance(6);
     EXPECT_FALSE(locked.isFloating());

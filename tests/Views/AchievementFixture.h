@@ -1,6 +1,6 @@
 #pragma once
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Models/VelmoraJSON.h"
 #include "Persistence/LocalStore.h"
 #include "Services/AchievementCatalog.h"

@@ -1,8 +1,8 @@
+#include "Views/MenuBar/achievements/AchievementUnlockToast.h"
 #include "ManualMotionSettings.h"
 #include "ManualScheduler.h"
 #include "Services/AchievementCatalog.h"
 #include "Utilities/Notifications.h"
-#include "Views/MenuBar/achievements/AchievementUnlockToast.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -96,7 +96,8 @@ TEST_F(UnlockBanner, AClickOpensTheAchievementsAndBringsTheNextOne)
 {
     int opened = 0;
     QObject context;
-    NotificationCenter::instance().observe(Notifications::velmoraOpenAchievements, &context, [&](const QVariant&) { ++opened; });
+    NotificationCenter::instance().observe(
+        Notifications::velmoraOpenAchievements, &context, [&](const QVariant&) { ++opened; });
     toast.show(byId("volume_1"));
     toast.show(byId("volume_100"));
     toast.banner()->show();

@@ -1,14 +1,14 @@
+#include "Views/MenuBar/achievements/AchievementsView.h"
 #include "AchievementFixture.h"
 #include "Utilities/Notifications.h"
-#include "Views/MenuBar/achievements/AchievementsView.h"
+#include "Views/Components/ConfirmationOverlay.h"
+#include "Views/Components/SymbolButton.h"
 #include "Views/MenuBar/achievements/BadgeCard.h"
 #include "Views/MenuBar/achievements/BadgeProgressBar.h"
 #include "Views/MenuBar/achievements/DetailSheet.h"
 #include "Views/MenuBar/achievements/FilterChip.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
-#include "Views/Components/SymbolButton.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -23,8 +23,8 @@ protected:
 
     std::unique_ptr<AchievementsView> open()
     {
-        auto view = std::make_unique<AchievementsView>(*state,
-            ScreenBinding([this] { return screen; }, [this](const PopoverScreen& s) { screen = s; }));
+        auto view = std::make_unique<AchievementsView>(
+            *state, ScreenBinding([this] { return screen; }, [this](const PopoverScreen& s) { screen = s; }));
         view->resize(340, 560);
         return view;
     }
@@ -43,7 +43,8 @@ protected:
 Stats withUnlocks(int count)
 {
     Stats stats = Stats::empty();
-    const char* order[] = {"volume_1", "volume_100", "time_1h", "library_first", "library_5", "folder_first", "streak_3"};
+    const char* order[]
+        = {"volume_1", "volume_100", "time_1h", "library_first", "library_5", "folder_first", "streak_3"};
     for (int i = 0; i < count; ++i)
         stats.unlocked.insert(QString::fromLatin1(order[i]), QDateTime(QDate(2026, 1, i + 1), QTime(9, 0)));
     stats.unlocked.insert(QStringLiteral("retired_badge"), QDateTime(QDate(2026, 2, 1), QTime(9, 0)));
@@ -72,8 +73,8 @@ TEST_F(AchievementsScreen, TheRecentListShowsTheFiveNewestAndIgnoresUnknownIds)
     start(withUnlocks(7));
     auto view = open();
     EXPECT_EQ(view->summaryText(), QStringLiteral("7 / 33 unlocked"));
-    EXPECT_EQ(view->recentNames(),
-        QStringList({"Warming Up", "Tidy", "Starter Kit", "First Shortcut", "An Hour Reclaimed"}));
+    EXPECT_EQ(
+        view->recentNames(), QStringList({"Warming Up", "Tidy", "Starter Kit", "First Shortcut", "An Hour Reclaimed"}));
 
     view->chooseFilter(AchievementListing::Filter::locked);
     EXPECT_EQ(view->cards().size(), 26);
@@ -171,7 +172,8 @@ TEST_F(AchievementsScreen, EscapeInThePopoverClosesTheSheetBeforeThePopover)
     ASSERT_TRUE(view);
     int closes = 0;
     QObject context;
-    NotificationCenter::instance().observe(Notifications::velmoraClosePopover, &context, [&](const QVariant&) { ++closes; });
+    NotificationCenter::instance().observe(
+        Notifications::velmoraClosePopover, &context, [&](const QVariant&) { ++closes; });
 
     view->openDetail(byId("volume_1"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);

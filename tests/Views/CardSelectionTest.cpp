@@ -37,8 +37,7 @@ TEST(CardFrameKeyTest, LaterFramesReplaceEarlierOnesAndNewIdsKeepTheirOrder)
     CardFrameKey::reduce(value, {{QStringLiteral("a"), QRectF(0, 0, 1, 1)}, {QStringLiteral("b"), QRectF(0, 2, 1, 1)}});
     CardFrameKey::reduce(value, {{QStringLiteral("c"), QRectF(0, 4, 1, 1)}, {QStringLiteral("a"), QRectF(5, 5, 1, 1)}});
     const CardFrameKey::Value expected = {{QStringLiteral("a"), QRectF(5, 5, 1, 1)},
-        {QStringLiteral("b"), QRectF(0, 2, 1, 1)},
-        {QStringLiteral("c"), QRectF(0, 4, 1, 1)}};
+        {QStringLiteral("b"), QRectF(0, 2, 1, 1)}, {QStringLiteral("c"), QRectF(0, 4, 1, 1)}};
     EXPECT_EQ(value, expected);
 }
 
@@ -107,8 +106,7 @@ TEST(ArrowKeysTest, FromTheTopCardUpChangesNothingAndDownTakesTheNearestBelow)
 TEST(ArrowKeysTest, ACardOnlyFourPixelsAheadIsNotACandidate)
 {
     const CardFrameKey::Value frames = {{QStringLiteral("a"), QRectF(0, 0, 100, 50)},
-        {QStringLiteral("b"), QRectF(0, 4, 100, 50)},
-        {QStringLiteral("c"), QRectF(0, 4.5, 100, 50)}};
+        {QStringLiteral("b"), QRectF(0, 4, 100, 50)}, {QStringLiteral("c"), QRectF(0, 4.5, 100, 50)}};
     EXPECT_EQ(arrowTarget(frames, set({"a"}), NavDirection::down), QStringLiteral("c"));
     const CardFrameKey::Value onlyNear = frames.first(2);
     EXPECT_EQ(arrowTarget(onlyNear, set({"a"}), NavDirection::down), std::nullopt);
@@ -119,8 +117,7 @@ TEST(ArrowKeysTest, DistanceAcrossTheDirectionCountsTwice)
     // From the centre (50, 25): "near" is 40 down and 30 across (score 100), "far" is 90
     // straight down (score 90).
     const CardFrameKey::Value frames = {{QStringLiteral("from"), QRectF(0, 0, 100, 50)},
-        {QStringLiteral("near"), QRectF(30, 40, 100, 50)},
-        {QStringLiteral("far"), QRectF(0, 90, 100, 50)}};
+        {QStringLiteral("near"), QRectF(30, 40, 100, 50)}, {QStringLiteral("far"), QRectF(0, 90, 100, 50)}};
     EXPECT_EQ(arrowTarget(frames, set({"from"}), NavDirection::down), QStringLiteral("far"));
     EXPECT_EQ(arrowTarget(frames, set({"from"}), NavDirection::right), QStringLiteral("near"));
 }
@@ -128,8 +125,7 @@ TEST(ArrowKeysTest, DistanceAcrossTheDirectionCountsTwice)
 TEST(ArrowKeysTest, OfEqualScoresTheCardVisitedFirstWins)
 {
     const CardFrameKey::Value frames = {{QStringLiteral("from"), QRectF(100, 0, 100, 50)},
-        {QStringLiteral("right"), QRectF(120, 60, 100, 50)},
-        {QStringLiteral("left"), QRectF(80, 60, 100, 50)}};
+        {QStringLiteral("right"), QRectF(120, 60, 100, 50)}, {QStringLiteral("left"), QRectF(80, 60, 100, 50)}};
     EXPECT_EQ(arrowTarget(frames, set({"from"}), NavDirection::down), QStringLiteral("right"));
     CardFrameKey::Value swapped = frames;
     swapped.swapItemsAt(1, 2);
@@ -147,11 +143,10 @@ TEST(ArrowKeysTest, ASelectionThatIsNotOnScreenFallsBackToTheTopLeftCard)
 TEST(ArrowKeysTest, TheTopLeftCardTreatsTopsWithinFourPixelsAsOneRow)
 {
     const CardFrameKey::Value frames = {{QStringLiteral("lowRight"), QRectF(200, 10, 100, 50)},
-        {QStringLiteral("highRight"), QRectF(200, 7, 100, 50)},
-        {QStringLiteral("left"), QRectF(0, 10.5, 100, 50)},
+        {QStringLiteral("highRight"), QRectF(200, 7, 100, 50)}, {QStringLiteral("left"), QRectF(0, 10.5, 100, 50)},
         {QStringLiteral("below"), QRectF(0, 80, 100, 50)}};
     EXPECT_EQ(topLeftCard(frames), QStringLiteral("left"));
-    const CardFrameKey::Value apart = {{QStringLiteral("right"), QRectF(200, 0, 100, 50)},
-        {QStringLiteral("left"), QRectF(0, 4, 100, 50)}};
+    const CardFrameKey::Value apart
+        = {{QStringLiteral("right"), QRectF(200, 0, 100, 50)}, {QStringLiteral("left"), QRectF(0, 4, 100, 50)}};
     EXPECT_EQ(topLeftCard(apart), QStringLiteral("right"));
 }

@@ -1,5 +1,5 @@
-#include "MainListFixture.h"
 #include "Views/MenuBar/list/CardTexts.h"
+#include "MainListFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -40,8 +40,8 @@ TEST(CardTextsTest, AFolderCountsOnlyItsDirectChildren)
         folder(QStringLiteral("C1"), QStringLiteral("One"), QStringLiteral("P")),
         folder(QStringLiteral("C2"), QStringLiteral("Two"), QStringLiteral("P"))};
     for (int i = 0; i < 10; ++i)
-        data.shortcuts.append(shortcut(QString::number(i), QStringLiteral("/t%1").arg(i),
-            i % 2 ? QStringLiteral("C1") : QStringLiteral("C2")));
+        data.shortcuts.append(shortcut(
+            QString::number(i), QStringLiteral("/t%1").arg(i), i % 2 ? QStringLiteral("C1") : QStringLiteral("C2")));
     EXPECT_EQ(CardTexts::childCount(data, QStringLiteral("P")), 2);
     EXPECT_EQ(CardTexts::childCount(data, QStringLiteral("C1")), 5);
     EXPECT_EQ(CardTexts::childCount(data, QStringLiteral("none")), 0);

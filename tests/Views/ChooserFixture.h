@@ -1,8 +1,8 @@
 #pragma once
 
-#include "App/AppState.h"
-#include "Painting.h"
+#include "App/State/AppState.h"
 #include "FailingStore.h"
+#include "Painting.h"
 #include "TempDir.h"
 #include "Utilities/EmojiRecents.h"
 #include "Views/MenuBar/chooser/IconChooserSheet.h"
@@ -58,7 +58,8 @@ protected:
     IconChooserSheet* open(const std::optional<QString>& initial = std::nullopt)
     {
         chooser = new IconChooserSheet(*state, initial, editor.get());
-        QObject::connect(chooser, &IconChooserSheet::picked, chooser, [this](const QString& key) { picks.append(key); });
+        QObject::connect(
+            chooser, &IconChooserSheet::picked, chooser, [this](const QString& key) { picks.append(key); });
         QObject::connect(chooser, &IconChooserSheet::iconCleared, chooser, [this] { ++clears; });
         QObject::connect(chooser, &IconChooserSheet::dismissed, chooser, [this] { ++dismissals; });
         chooser->present();

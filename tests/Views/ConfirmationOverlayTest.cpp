@@ -3,9 +3,9 @@
 #include "Painting.h"
 #include "WidgetLookup.h"
 
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/Components/SymbolLabel.h"
 #include "Views/Components/ViewStyle.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -16,8 +16,8 @@ namespace {
 
 ConfirmationRequest deleteRequest()
 {
-    return {QStringLiteral("Delete shortcut?"), QStringLiteral("This action cannot be undone."), QStringLiteral("Delete"),
-        QStringLiteral("trash"), true, {}};
+    return {QStringLiteral("Delete shortcut?"), QStringLiteral("This action cannot be undone."),
+        QStringLiteral("Delete"), QStringLiteral("trash"), true, {}};
 }
 
 class ConfirmationOverlayTest : public ::testing::Test {
@@ -130,7 +130,8 @@ TEST_F(ConfirmationOverlayTest, AnswersOnlyOnce)
 TEST_F(ConfirmationOverlayTest, ShowsTheSymbolTitleMessageAndLabels)
 {
     ConfirmationOverlay* overlay = present();
-    EXPECT_EQ(visibleTexts(overlay), (QStringList{QStringLiteral("Delete shortcut?"), QStringLiteral("This action cannot be undone.")}));
+    EXPECT_EQ(visibleTexts(overlay),
+        (QStringList{QStringLiteral("Delete shortcut?"), QStringLiteral("This action cannot be undone.")}));
     EXPECT_EQ(overlay->cancelButton()->text(), QStringLiteral("Cancel"));
     EXPECT_EQ(overlay->confirmButton()->text(), QStringLiteral("Delete"));
     const auto symbols = overlay->findChildren<SymbolLabel*>();
@@ -140,7 +141,8 @@ TEST_F(ConfirmationOverlayTest, ShowsTheSymbolTitleMessageAndLabels)
 
 TEST_F(ConfirmationOverlayTest, WithoutSymbolOrMessageTheCardIsTheTitleAndTheButtons)
 {
-    ConfirmationOverlay* overlay = present({QStringLiteral("Delete?"), std::nullopt, QStringLiteral("Delete"), std::nullopt, true, {}});
+    ConfirmationOverlay* overlay
+        = present({QStringLiteral("Delete?"), std::nullopt, QStringLiteral("Delete"), std::nullopt, true, {}});
     EXPECT_TRUE(overlay->findChildren<SymbolLabel*>().isEmpty());
     EXPECT_EQ(visibleTexts(overlay), QStringList{QStringLiteral("Delete?")});
     // Padding, title, spacing, the buttons' top padding and the buttons.
@@ -152,8 +154,9 @@ TEST_F(ConfirmationOverlayTest, ALongMessageMakesTheCardTallerButNeverWider)
 {
     const int shortHeight = present()->card()->height();
     ConfirmationRequest wordy = deleteRequest();
-    wordy.message = QStringLiteral("All shortcuts inside this folder will be deleted too, and so will every folder below it "
-                                   "with everything in them. This can't be undone.");
+    wordy.message
+        = QStringLiteral("All shortcuts inside this folder will be deleted too, and so will every folder below it "
+                         "with everything in them. This can't be undone.");
     ConfirmationOverlay* overlay = present(wordy);
     EXPECT_EQ(overlay->card()->width(), 280);
     EXPECT_GT(overlay->card()->height(), shortHeight + 20);
@@ -171,8 +174,9 @@ TEST_F(ConfirmationOverlayTest, TheButtonsShareTheRowAndAreFortyHigh)
 
 TEST_F(ConfirmationOverlayTest, ALabelTooLongForHalfTheRowStacksTheButtonsConfirmFirst)
 {
-    ConfirmationOverlay* overlay = present({QStringLiteral("Open a fresh local library?"), QStringLiteral("Your files are kept first."),
-        QStringLiteral("Save files and continue"), std::nullopt, false, {}});
+    ConfirmationOverlay* overlay
+        = present({QStringLiteral("Open a fresh local library?"), QStringLiteral("Your files are kept first."),
+            QStringLiteral("Save files and continue"), std::nullopt, false, {}});
     QAbstractButton* confirm = overlay->confirmButton();
     QAbstractButton* cancel = overlay->cancelButton();
     EXPECT_EQ(confirm->width(), 280 - 40);
@@ -185,9 +189,10 @@ TEST_F(ConfirmationOverlayTest, ALabelTooLongForHalfTheRowStacksTheButtonsConfir
 TEST_F(ConfirmationOverlayTest, TheCardHoldsEveryLineOfAWrappedMessage)
 {
     ConfirmationRequest wordy = deleteRequest();
-    wordy.message = QStringLiteral("Your saved library, settings and statistics will be kept in a recovery folder on this "
-                                   "computer before replacement. Cloud data and sign-in credentials won't be changed. "
-                                   "Sync stays paused until you review it.");
+    wordy.message
+        = QStringLiteral("Your saved library, settings and statistics will be kept in a recovery folder on this "
+                         "computer before replacement. Cloud data and sign-in credentials won't be changed. "
+                         "Sync stays paused until you review it.");
     ConfirmationOverlay* overlay = present(wordy);
     for (QLabel* label : overlay->card()->findChildren<QLabel*>())
         EXPECT_GE(label->height(), label->heightForWidth(label->width())) << qPrintable(label->text());

@@ -20,8 +20,8 @@ protected:
 
 TEST_F(DialogFilePanelsTest, TheSavePanelProposesTheNameAndHandsBackTheChosenPath)
 {
-    panels.chooseSaveLocation(QStringLiteral("velmora-backup-2026-12-06.json"),
-        [this](const QString& path) { chosen << path; });
+    panels.chooseSaveLocation(
+        QStringLiteral("velmora-backup-2026-12-06.json"), [this](const QString& path) { chosen << path; });
     QFileDialog* save = dialog();
     ASSERT_NE(save, nullptr);
     EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);

@@ -72,12 +72,18 @@ TEST_F(FlowingSwatchesTest, OffersNoColourAndTheNinePresetsWithTheirNames)
         names.append(b->accessibleName());
         tips.append(b->toolTip());
     }
-    EXPECT_EQ(names, QStringList({"No folder color", "Red folder color", "Orange folder color", "Yellow folder color", "Green folder color", "Teal folder color", "Blue folder color", "Purple folder color", "Pink folder color", "Brown folder color"}));
-    EXPECT_EQ(tips, QStringList({"None", "Red", "Orange", "Yellow", "Green", "Teal", "Blue", "Purple", "Pink", "Brown"}));
+    EXPECT_EQ(names,
+        QStringList({"No folder color", "Red folder color", "Orange folder color", "Yellow folder color",
+            "Green folder color", "Teal folder color", "Blue folder color", "Purple folder color", "Pink folder color",
+            "Brown folder color"}));
+    EXPECT_EQ(
+        tips, QStringList({"None", "Red", "Orange", "Yellow", "Green", "Teal", "Blue", "Purple", "Pink", "Brown"}));
     QStringList hexes;
     for (const FlowingSwatches::Preset& preset : swatches->colors())
         hexes.append(preset.hex);
-    EXPECT_EQ(hexes, QStringList({"#EF4444", "#F97316", "#EAB308", "#22C55E", "#14B8A6", "#3B82F6", "#8B5CF6", "#EC4899", "#92400E"}));
+    EXPECT_EQ(hexes,
+        QStringList(
+            {"#EF4444", "#F97316", "#EAB308", "#22C55E", "#14B8A6", "#3B82F6", "#8B5CF6", "#EC4899", "#92400E"}));
     EXPECT_EQ(swatches->hexField()->placeholderText(), QStringLiteral("#hex"));
     EXPECT_EQ(swatches->hexField()->accessibleName(), QStringLiteral("Custom folder color hex code"));
 }

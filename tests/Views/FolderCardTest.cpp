@@ -1,9 +1,9 @@
-#include "MainListFixture.h"
 #include "LibraryEditing.h"
-#include "Views/Components/SymbolButton.h"
-#include "Views/Components/ThemedLabel.h"
+#include "MainListFixture.h"
 #include "Views/Components/ClampedTextLabel.h"
 #include "Views/Components/FolderIconView.h"
+#include "Views/Components/SymbolButton.h"
+#include "Views/Components/ThemedLabel.h"
 #include "Views/MenuBar/list/LibraryItemDrag.h"
 
 #include <QDragEnterEvent>
@@ -141,7 +141,8 @@ TEST_F(FolderCardTest, TheOneItemMenuListsTheFoldersOperations)
     openView();
     state->setSelectedIds({QStringLiteral("S1"), QStringLiteral("S2")});
     const auto menu = folderCard(QStringLiteral("H1"))->buildContextMenu();
-    EXPECT_EQ(entries(*menu), QStringList({"Open", "Edit", "-", "Duplicate", "Ungroup", "-", "Move Up", "Move Down", "-", "Delete"}));
+    EXPECT_EQ(entries(*menu),
+        QStringList({"Open", "Edit", "-", "Duplicate", "Ungroup", "-", "Move Up", "Move Down", "-", "Delete"}));
     entry(*menu, QStringLiteral("Edit"))->trigger();
     ASSERT_EQ(screens.size(), 1);
     EXPECT_EQ(screens.last().kind(), PopoverScreen::Kind::editFolder);

@@ -2,10 +2,10 @@
 
 #include "ScreenKeysHost.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
+#include "FailingStore.h"
 #include "LibraryEditing.h"
 #include "ManualScheduler.h"
-#include "FailingStore.h"
 #include "TempDir.h"
 #include "Utilities/ToastManager.h"
 #include "Views/MenuBar/forms/FolderFormView.h"
@@ -50,8 +50,7 @@ protected:
 
     QString addFolder(const QString& name, const std::optional<QString>& parent = std::nullopt,
         const std::optional<QString>& visibility = QStringLiteral("private"),
-        const std::optional<QString>& icon = std::nullopt,
-        const std::optional<QString>& color = std::nullopt)
+        const std::optional<QString>& icon = std::nullopt, const std::optional<QString>& color = std::nullopt)
     {
         const std::optional<QString> id = state.addGroup(name, parent, icon, color, visibility.value_or(QString()));
         EXPECT_TRUE(id.has_value());
@@ -101,8 +100,7 @@ protected:
     }
 
     // The first widget of type T that `matches`.
-    template <class T, class Matches>
-    T* find(Matches matches, const QString& what) const
+    template <class T, class Matches> T* find(Matches matches, const QString& what) const
     {
         for (T* widget : form->findChildren<T*>()) {
             if (matches(widget))
@@ -112,16 +110,15 @@ protected:
         return nullptr;
     }
 
-    template <class T = QAbstractButton>
-    T* named(const QString& name) const
+    template <class T = QAbstractButton> T* named(const QString& name) const
     {
         return find<T>([&](const T* w) { return w->accessibleName() == name; }, QStringLiteral("widget named ") + name);
     }
 
     QAbstractButton* button(const QString& title) const
     {
-        return find<QAbstractButton>([&](const QAbstractButton* b) { return b->text() == title; },
-            QStringLiteral("button titled ") + title);
+        return find<QAbstractButton>(
+            [&](const QAbstractButton* b) { return b->text() == title; }, QStringLiteral("button titled ") + title);
     }
 
     void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }

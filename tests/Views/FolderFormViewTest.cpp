@@ -2,10 +2,10 @@
 #include "LibraryEditing.h"
 
 #include "Utilities/Notifications.h"
+#include "Views/Components/FolderIconView.h"
 #include "Views/Components/ScreenHeader.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedLabel.h"
-#include "Views/Components/FolderIconView.h"
 #include "Views/MenuBar/forms/ParentFolderMenu.h"
 
 #include <QLineEdit>
@@ -75,8 +75,8 @@ TEST_F(FolderFormTest, ANewFolderAtTheTopLevelShowsNoneAsItsParent)
 TEST_F(FolderFormTest, AnEditedFolderOpensWithItsOwnValues)
 {
     const QString work = addFolder(QStringLiteral("Work"));
-    const QString clients = addFolder(QStringLiteral("Clients"), work, QStringLiteral("public"), QStringLiteral("star"),
-        QStringLiteral("#14B8A6"));
+    const QString clients = addFolder(
+        QStringLiteral("Clients"), work, QStringLiteral("public"), QStringLiteral("star"), QStringLiteral("#14B8A6"));
     open(clients);
     EXPECT_EQ(form->findChild<ScreenHeader*>()->titleLabel()->text(), QStringLiteral("Edit folder"));
     EXPECT_EQ(form->name(), QStringLiteral("Clients"));
@@ -214,8 +214,8 @@ TEST_F(FolderFormTest, EditingSavesNameColourParentAndVisibilityAndKeepsTheOrder
 {
     const QString work = addFolder(QStringLiteral("Work"));
     addFolder(QStringLiteral("Home"), work);
-    const QString clients = addFolder(QStringLiteral("Clients"), work, QStringLiteral("public"),
-        QStringLiteral("star"), QStringLiteral("#14B8A6"));
+    const QString clients = addFolder(
+        QStringLiteral("Clients"), work, QStringLiteral("public"), QStringLiteral("star"), QStringLiteral("#14B8A6"));
     const int order = folder(clients)->order;
     ASSERT_EQ(order, 1);
     open(clients);
@@ -380,8 +380,8 @@ TEST_F(FolderFormTest, WithoutAChooserTheIconRowOffersNothing)
     QAbstractButton* row = named(QStringLiteral("Choose folder icon"));
     EXPECT_FALSE(row->isEnabled());
     int opened = 0;
-    const auto connection = QObject::connect(form.get(), &FolderFormView::openIconChooser, &recorder,
-        [&](const std::optional<QString>&) { ++opened; });
+    const auto connection = QObject::connect(
+        form.get(), &FolderFormView::openIconChooser, &recorder, [&](const std::optional<QString>&) { ++opened; });
     QApplication::processEvents();
     EXPECT_TRUE(row->isEnabled());
     click(row);
@@ -393,7 +393,8 @@ TEST_F(FolderFormTest, WithoutAChooserTheIconRowOffersNothing)
 
 TEST_F(FolderFormTest, TheChooserOpensWithTheCurrentIconCoversTheFormAndEscapeClosesOnlyIt)
 {
-    const QString id = addFolder(QStringLiteral("Work"), std::nullopt, QStringLiteral("private"), QStringLiteral("star"));
+    const QString id
+        = addFolder(QStringLiteral("Work"), std::nullopt, QStringLiteral("private"), QStringLiteral("star"));
     open(id);
     std::optional<QString> asked;
     QObject::connect(form.get(), &FolderFormView::openIconChooser, &recorder, [&](const std::optional<QString>& key) {
@@ -496,10 +497,10 @@ TEST_F(FolderFormTest, AnEditedFolderWhoseParentWasDeletedMeanwhileMovesToTheTop
 
 TEST_F(FolderFormTest, ChoosingNoIconClearsTheStoredIconWhileAnUntouchedIconStays)
 {
-    const QString gone = addFolder(QStringLiteral("Gone"), std::nullopt, QStringLiteral("private"),
-        QStringLiteral("custom:ABC"));
-    const QString kept = addFolder(QStringLiteral("Kept"), std::nullopt, QStringLiteral("private"),
-        QStringLiteral("star"));
+    const QString gone
+        = addFolder(QStringLiteral("Gone"), std::nullopt, QStringLiteral("private"), QStringLiteral("custom:ABC"));
+    const QString kept
+        = addFolder(QStringLiteral("Kept"), std::nullopt, QStringLiteral("private"), QStringLiteral("star"));
     open(gone);
     form->pickIcon(std::nullopt);
     click(button(QStringLiteral("Save")));
@@ -528,10 +529,11 @@ TEST_F(FolderFormTest, SavingTakesAValidHexColourTypedWithoutReturnAndIgnoresAnI
     const struct {
         QString typed;
         QString saved;
-    } cases[] = {{QStringLiteral("22c55e"), QStringLiteral("#22C55E")}, {QStringLiteral("#12345"), QStringLiteral("#EF4444")}};
+    } cases[] = {
+        {QStringLiteral("22c55e"), QStringLiteral("#22C55E")}, {QStringLiteral("#12345"), QStringLiteral("#EF4444")}};
     for (const auto& c : cases) {
-        const QString id = addFolder(c.typed, std::nullopt, QStringLiteral("private"), std::nullopt,
-            QStringLiteral("#EF4444"));
+        const QString id
+            = addFolder(c.typed, std::nullopt, QStringLiteral("private"), std::nullopt, QStringLiteral("#EF4444"));
         open(id);
         typeHex(c.typed);
         click(button(QStringLiteral("Save")));

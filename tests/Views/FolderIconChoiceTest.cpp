@@ -1,11 +1,11 @@
-#include "App/PopoverCommands.h"
+#include "App/State/PopoverCommands.h"
 #include "ChooserFixture.h"
 
-#include "Utilities/FolderIconCatalog.h"
-#include "Views/MenuBar/forms/FolderFormView.h"
+#include "Models/FolderIconCatalog.h"
 #include "Views/Components/FolderIconView.h"
 #include "Views/MenuBar/chooser/IconUploadContent.h"
-#include "Views/MenuBar/shell/PopoverScreens.h"
+#include "Views/MenuBar/forms/FolderFormView.h"
+#include "Views/MenuBar/shell/StandardScreens.h"
 
 #include <QAbstractButton>
 
@@ -21,7 +21,7 @@ protected:
     {
         const ScreenBinding binding([screen] { return screen; }, [](const PopoverScreen&) {});
         commands = std::make_unique<PopoverCommands>(*state, PopoverCommands::WindowActions{});
-        QWidget* built = PopoverScreens::standard().build(PopoverScreenContext{*state, screen, binding, *commands});
+        QWidget* built = standardPopoverScreens().build(PopoverScreenContext{*state, screen, binding, *commands});
         form = qobject_cast<FolderFormView*>(built);
         ASSERT_NE(form, nullptr);
         form->setParent(editor.get());
@@ -62,7 +62,8 @@ TEST_F(FolderIconChoiceTest, TheIconRowOpensTheChooserOverTheEditorAndAPickBecom
 
 TEST_F(FolderIconChoiceTest, EscapeInTheChooserLeavesTheEditorAndItsIconAlone)
 {
-    const std::optional<QString> id = state->addGroup(QStringLiteral("Work"), std::nullopt, QStringLiteral("star"), std::nullopt, QStringLiteral("private"));
+    const std::optional<QString> id = state->addGroup(
+        QStringLiteral("Work"), std::nullopt, QStringLiteral("star"), std::nullopt, QStringLiteral("private"));
     ASSERT_TRUE(id);
     openEditor(PopoverScreen::editFolder(state->userData().groups.first()));
     ASSERT_NE(chooseIcon(), nullptr);

@@ -35,8 +35,8 @@ QRect ink(const QImage& image)
     return box;
 }
 
-const QString redSquare = QStringLiteral(
-    "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\"><rect width=\"10\" height=\"10\" fill=\"red\"/></svg>");
+const QString redSquare = QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\"><rect "
+                                         "width=\"10\" height=\"10\" fill=\"red\"/></svg>");
 
 class FolderIconViewTest : public ::testing::Test {
 protected:
@@ -85,10 +85,11 @@ TEST_F(FolderIconViewTest, ACustomKeyWhoseUploadIsGoneDrawsTheFolder)
 
 TEST_F(FolderIconViewTest, AnUploadThatDoesNotRenderDrawsTheFolder)
 {
-    const QList<CustomIcon> uploads = {
-        {QStringLiteral("B1"), QStringLiteral("Broken"), QStringLiteral("<svg viewBox=\"0 0 24 24\"><path d=")},
-        {QStringLiteral("B2"), QStringLiteral("Outside"),
-            QStringLiteral("<svg viewBox=\"0 0 24 24\"><image width=\"24\" height=\"24\" href=\"/etc/hostname\"/></svg>")}};
+    const QList<CustomIcon> uploads
+        = {{QStringLiteral("B1"), QStringLiteral("Broken"), QStringLiteral("<svg viewBox=\"0 0 24 24\"><path d=")},
+            {QStringLiteral("B2"), QStringLiteral("Outside"),
+                QStringLiteral(
+                    "<svg viewBox=\"0 0 24 24\"><image width=\"24\" height=\"24\" href=\"/etc/hostname\"/></svg>")}};
     const QImage folder = drawn(QStringLiteral("folder"));
     EXPECT_EQ(drawn(QStringLiteral("custom:B1"), 24, uploads), folder);
     EXPECT_EQ(drawn(QStringLiteral("custom:B2"), 24, uploads), folder);

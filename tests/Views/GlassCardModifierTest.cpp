@@ -37,8 +37,7 @@ void PrintTo(const ChromeCase& c, std::ostream* out)
     *out << c.name;
 }
 
-class GlassCardChromeTable : public ::testing::TestWithParam<ChromeCase> {
-};
+class GlassCardChromeTable : public ::testing::TestWithParam<ChromeCase> { };
 
 TEST_P(GlassCardChromeTable, FillAndBorderFollowTheState)
 {
@@ -54,10 +53,9 @@ const Theme::Palette& dark = Theme::palette(Appearance::dark);
 const QString terracotta = QStringLiteral("#E2725B");
 const QColor terracottaColour(0xE2, 0x72, 0x5B);
 
-INSTANTIATE_TEST_SUITE_P(
-    States, GlassCardChromeTable,
-    ::testing::Values(
-        ChromeCase{"rest", Appearance::light, false, false, false, std::nullopt, light.surfaceGlass, light.borderSubtle, 0.5},
+INSTANTIATE_TEST_SUITE_P(States, GlassCardChromeTable,
+    ::testing::Values(ChromeCase{"rest", Appearance::light, false, false, false, std::nullopt, light.surfaceGlass,
+                          light.borderSubtle, 0.5},
         ChromeCase{"hovered", Appearance::light, true, false, false, std::nullopt, light.surfaceGlassHover,
             light.borderSubtle, 0.5},
         ChromeCase{"selected", Appearance::light, false, true, false, std::nullopt, light.surfaceGlassSelected,
@@ -66,10 +64,10 @@ INSTANTIATE_TEST_SUITE_P(
             dark.borderSelected, 1},
         ChromeCase{"drop target", Appearance::light, false, false, true, std::nullopt, withAlpha(lightBlue, 0.12),
             withAlpha(lightBlue, 0.8), 1.5},
-        ChromeCase{"drop target in the dark", Appearance::dark, true, false, true, std::nullopt, withAlpha(darkBlue, 0.12),
-            withAlpha(darkBlue, 0.8), 1.5},
-        ChromeCase{"selected drop target: blue fill, selected border", Appearance::light, false, true, true, std::nullopt,
-            withAlpha(lightBlue, 0.12), light.borderSelected, 1},
+        ChromeCase{"drop target in the dark", Appearance::dark, true, false, true, std::nullopt,
+            withAlpha(darkBlue, 0.12), withAlpha(darkBlue, 0.8), 1.5},
+        ChromeCase{"selected drop target: blue fill, selected border", Appearance::light, false, true, true,
+            std::nullopt, withAlpha(lightBlue, 0.12), light.borderSelected, 1},
         ChromeCase{"tinted", Appearance::light, false, false, false, terracotta, withAlpha(terracottaColour, 0.1),
             light.borderSubtle, 0.5},
         ChromeCase{"tinted, hovered", Appearance::dark, true, false, false, terracotta,
@@ -78,8 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
             withAlpha(terracottaColour, 0.2), light.borderSelected, 1},
         ChromeCase{"tinted under a drag keeps its tint", Appearance::light, false, false, true, terracotta,
             withAlpha(terracottaColour, 0.1), withAlpha(lightBlue, 0.8), 1.5},
-        ChromeCase{"a tint that is no colour gives black", Appearance::light, false, false, false, QStringLiteral("zebra"),
-            withAlpha(Qt::black, 0.1), light.borderSubtle, 0.5}));
+        ChromeCase{"a tint that is no colour gives black", Appearance::light, false, false, false,
+            QStringLiteral("zebra"), withAlpha(Qt::black, 0.1), light.borderSubtle, 0.5}));
 
 class GlassCardModifierTest : public ::testing::Test {
 protected:

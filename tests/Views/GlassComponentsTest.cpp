@@ -24,8 +24,7 @@ protected:
         column->setSpacing(0);
     }
 
-    template <typename W>
-    W* place(W* widget)
+    template <typename W> W* place(W* widget)
     {
         column->addWidget(widget);
         column->addStretch(1);
@@ -45,8 +44,9 @@ using GlassButtons = Form;
 
 TEST_F(GlassButtons, FillTheFormsWidthAndAreThirtySixHigh)
 {
-    for (GlassButton* button : {glassButton(QStringLiteral("Save"), false, {}), glassSecondaryButton(QStringLiteral("Cancel"), {}),
-             glassDangerButton(QStringLiteral("Delete folder"), {})})
+    for (GlassButton* button :
+        {glassButton(QStringLiteral("Save"), false, {}), glassSecondaryButton(QStringLiteral("Cancel"), {}),
+            glassDangerButton(QStringLiteral("Delete folder"), {})})
         column->addWidget(button);
     ASSERT_TRUE(showActive(window));
 
@@ -305,7 +305,8 @@ TEST_F(GlassTextAreas, KeepTheLabelRowsSpaceWhenTheLabelIsEmpty)
 
 TEST_F(GlassTextAreas, AClickWhereThePlaceholderIsPutsTheCaretInTheEditor)
 {
-    GlassTextArea* area = place(glassTextArea(QStringLiteral("Expansion"), QStringLiteral("The text your trigger types")));
+    GlassTextArea* area
+        = place(glassTextArea(QStringLiteral("Expansion"), QStringLiteral("The text your trigger types")));
 
     QTest::mouseClick(area->editor()->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
     ASSERT_TRUE(area->isFocused());

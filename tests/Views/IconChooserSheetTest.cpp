@@ -1,7 +1,7 @@
 #include "ChooserFixture.h"
 
+#include "Models/FolderIconCatalog.h"
 #include "Utilities/EmojiCatalog.h"
-#include "Utilities/FolderIconCatalog.h"
 #include "Utilities/Notifications.h"
 #include "Views/MenuBar/chooser/EmojiTabContent.h"
 #include "Views/MenuBar/chooser/IconUploadContent.h"
@@ -9,8 +9,8 @@
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QScrollArea>
-#include <QShortcut>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalSpy>
 #include <QToolTip>
 
@@ -113,7 +113,8 @@ TEST_F(IconChooserSheetTest, TheKeyboardCursorStartsOnTheFolderIconAndScrollsInt
     QTest::keyClick(grid, Qt::Key_End);
     EXPECT_GT(area->verticalScrollBar()->value(), 0);
     const QRect visible = area->viewport()->rect();
-    EXPECT_TRUE(visible.contains(QRect(grid->mapTo(area->viewport(), grid->tileRect(45).topLeft()), grid->tileRect(45).size())));
+    EXPECT_TRUE(visible.contains(
+        QRect(grid->mapTo(area->viewport(), grid->tileRect(45).topLeft()), grid->tileRect(45).size())));
 }
 
 TEST_F(IconChooserSheetTest, TheFolderIconIsMarkedAndWithoutOneNothingIs)
@@ -238,7 +239,9 @@ TEST_F(IconChooserSheetTest, TheEmojiTabStartsWithAllTheCategories)
     QStringList chips;
     for (QAbstractButton* chip : emoji()->chips())
         chips.append(chip->toolTip());
-    EXPECT_EQ(chips, (QStringList{"All", "Recent", "Smileys", "People", "Animals", "Food", "Travel", "Objects", "Symbols", "Flags"}));
+    EXPECT_EQ(chips,
+        (QStringList{
+            "All", "Recent", "Smileys", "People", "Animals", "Food", "Travel", "Objects", "Symbols", "Flags"}));
 }
 
 TEST_F(IconChooserSheetTest, SearchFindsTheRedHeartByHeartWhateverTheCase)

@@ -28,8 +28,7 @@ struct IconTileGridTest : ::testing::Test {
     void SetUp() override
     {
         grid->setContentsMargins(18, 0, 18, 0);
-        grid->setSections({{QStringLiteral("First"), tiles(QStringLiteral("a"), 7)},
-            {QStringLiteral("Empty"), {}},
+        grid->setSections({{QStringLiteral("First"), tiles(QStringLiteral("a"), 7)}, {QStringLiteral("Empty"), {}},
             {QStringLiteral("Second"), tiles(QStringLiteral("b"), 3)}});
         grid->setGeometry(0, 0, 276, grid->heightForWidth(276));
         ASSERT_TRUE(showActive(window));

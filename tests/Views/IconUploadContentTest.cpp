@@ -1,6 +1,6 @@
 #include "ChooserFixture.h"
 
-#include "Utilities/FolderIconCatalog.h"
+#include "Models/FolderIconCatalog.h"
 #include "Views/Components/FolderIconView.h"
 #include "Views/MenuBar/chooser/IconUploadContent.h"
 
@@ -158,8 +158,9 @@ TEST_F(IconUploadContentTest, DroppingSeveralFilesAddsThemAllAndPicksTheLast)
 TEST_F(IconUploadContentTest, ARefusedFileInADropKeepsTheChooserOpenAndNamesIt)
 {
     openOnUpload();
-    dropFiles({file(QStringLiteral("good.svg"), squareSvg()), file(QStringLiteral("broken.svg"), squareSvg().chopped(6)),
-        file(QStringLiteral("text.svg"), "hello"), file(QStringLiteral("fine.svg"), squareSvg(4))});
+    dropFiles(
+        {file(QStringLiteral("good.svg"), squareSvg()), file(QStringLiteral("broken.svg"), squareSvg().chopped(6)),
+            file(QStringLiteral("text.svg"), "hello"), file(QStringLiteral("fine.svg"), squareSvg(4))});
     ASSERT_TRUE(uploadsFinish());
     EXPECT_EQ(iconNames(), (QStringList{"good", "fine"}));
     EXPECT_TRUE(picks.isEmpty());
@@ -346,7 +347,8 @@ TEST_F(IconUploadContentTest, DeletingAnotherUploadLeavesTheFolderIconAlone)
     openOnUpload(FolderIconCatalog::customPrefix + kept);
     QMenu* menu = contextMenu(1);
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("Delete Tom && Jerry")) << "an ampersand is no accelerator";
+    EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("Delete Tom && Jerry"))
+        << "an ampersand is no accelerator";
     menu->actions().first()->trigger();
     menu->close();
     EXPECT_EQ(iconNames(), QStringList{QStringLiteral("Kept")});

@@ -1,5 +1,5 @@
-#include "MainListFixture.h"
 #include "Views/MenuBar/list/LibraryItemDrag.h"
+#include "MainListFixture.h"
 
 #include <QMimeData>
 #include <gtest/gtest.h>
@@ -76,9 +76,8 @@ TEST(LibraryItemDragTest, ParentLinksThatLoopEndTheWalk)
 TEST(LibraryItemDragTest, DroppedShortcutsAndFoldersMoveIntoTheTargetAndAreCounted)
 {
     UserData data = library();
-    EXPECT_EQ(data.moveIntoFolder({QStringLiteral("s1"), QStringLiteral("s2"), QStringLiteral("A")},
-                  QStringLiteral("D")),
-        2);
+    EXPECT_EQ(
+        data.moveIntoFolder({QStringLiteral("s1"), QStringLiteral("s2"), QStringLiteral("A")}, QStringLiteral("D")), 2);
     EXPECT_EQ(data.shortcuts[0].groupId, QStringLiteral("D"));
     EXPECT_EQ(parentOf(data, QStringLiteral("A")), QStringLiteral("D"));
 }
@@ -86,8 +85,7 @@ TEST(LibraryItemDragTest, DroppedShortcutsAndFoldersMoveIntoTheTargetAndAreCount
 TEST(LibraryItemDragTest, AFolderIsNeitherMovedIntoItselfNorIntoAFolderInsideIt)
 {
     UserData data = library();
-    EXPECT_EQ(data.moveIntoFolder({QStringLiteral("A"), QStringLiteral("s1")}, QStringLiteral("C")),
-        1);
+    EXPECT_EQ(data.moveIntoFolder({QStringLiteral("A"), QStringLiteral("s1")}, QStringLiteral("C")), 1);
     EXPECT_EQ(parentOf(data, QStringLiteral("A")), std::nullopt);
     EXPECT_EQ(data.shortcuts[0].groupId, QStringLiteral("C"));
 
@@ -99,8 +97,7 @@ TEST(LibraryItemDragTest, ItemsAlreadyThereAndUnknownIdsMoveNothing)
 {
     UserData data = library();
     const UserData before = data;
-    EXPECT_EQ(data.moveIntoFolder({QStringLiteral("s2"), QStringLiteral("nothing")}, QStringLiteral("D")),
-        0);
+    EXPECT_EQ(data.moveIntoFolder({QStringLiteral("s2"), QStringLiteral("nothing")}, QStringLiteral("D")), 0);
     EXPECT_EQ(data.moveIntoFolder({QStringLiteral("B")}, QStringLiteral("A")), 0);
     EXPECT_EQ(data, before);
 }

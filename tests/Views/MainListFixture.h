@@ -1,19 +1,19 @@
 #pragma once
 
-#include "App/AppState.h"
-#include "App/PopoverCommands.h"
-#include "Utilities/Notifications.h"
+#include "App/State/AppState.h"
+#include "App/State/PopoverCommands.h"
 #include "LibraryEditing.h"
-#include "platform/PlainTextClipboard.h"
 #include "ManualScheduler.h"
 #include "Persistence/LocalStore.h"
 #include "TempDir.h"
+#include "Utilities/Notifications.h"
 #include "Utilities/ToastManager.h"
 #include "Views/MenuBar/list/CardListCanvas.h"
 #include "Views/MenuBar/list/FolderCard.h"
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/list/ShortcutCard.h"
 #include "platform/AccessibilityTrust.h"
+#include "platform/PlainTextClipboard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,7 +41,8 @@ public:
     {
         if (trusted)
             return {};
-        return requestable ? QStringLiteral("Not trusted in this test.") : QStringLiteral("The X server offers no RECORD extension.");
+        return requestable ? QStringLiteral("Not trusted in this test.")
+                           : QStringLiteral("The X server offers no RECORD extension.");
     }
     bool canRequestTrust() override { return requestable; }
     // False as on an X server without RECORD: asking cannot help.
@@ -55,8 +56,8 @@ public:
     std::optional<QString> m_text;
 };
 
-inline Group folder(const QString& id, const QString& name, std::optional<QString> parent = std::nullopt,
-    qint64 order = 0)
+inline Group folder(
+    const QString& id, const QString& name, std::optional<QString> parent = std::nullopt, qint64 order = 0)
 {
     Group g;
     g.id = id;
@@ -173,19 +174,25 @@ protected:
     // The screens the commands ask for, as the popover's shell would switch to them.
     void followCommands()
     {
-        commands = std::make_unique<PopoverCommands>(*state, PopoverCommands::WindowActions{.quit = [this] { ++quits; }, .closePopover = {}, .endEditing = {}});
-        QObject::connect(commands.get(), &PopoverCommands::screenRequested, &screenWatch,
-            [this](PopoverCommands::Command command) {
-                screens.append(command == PopoverCommands::Command::openAccount ? PopoverScreen::account() : PopoverScreen::stats());
+        commands = std::make_unique<PopoverCommands>(
+            *state, PopoverCommands::WindowActions{.quit = [this] { ++quits; }, .closePopover = {}, .endEditing = {}});
+        QObject::connect(
+            commands.get(), &PopoverCommands::screenRequested, &screenWatch, [this](PopoverCommands::Command command) {
+                screens.append(command == PopoverCommands::Command::openAccount ? PopoverScreen::account()
+                                                                                : PopoverScreen::stats());
             });
-        const std::pair<QString, PopoverScreen> named[] = {{Notifications::velmoraNewShortcut, PopoverScreen::newShortcut()},
-            {Notifications::velmoraNewFolder, PopoverScreen::newFolder()},
-            {Notifications::velmoraOpenSettings, PopoverScreen::settings()},
-            {Notifications::velmoraOpenAchievements, PopoverScreen::achievements()}};
+        const std::pair<QString, PopoverScreen> named[]
+            = {{Notifications::velmoraNewShortcut, PopoverScreen::newShortcut()},
+                {Notifications::velmoraNewFolder, PopoverScreen::newFolder()},
+                {Notifications::velmoraOpenSettings, PopoverScreen::settings()},
+                {Notifications::velmoraOpenAchievements, PopoverScreen::achievements()}};
         for (const auto& [name, screen] : named)
-            NotificationCenter::instance().observe(name, &screenWatch, [this, shown = screen](const QVariant&) { screens.append(shown); });
-        NotificationCenter::instance().observe(Notifications::velmoraEditShortcut, &screenWatch,
-            [this](const QVariant& shortcut) { screens.append(PopoverScreen::editShortcut(shortcut.value<Shortcut>())); });
+            NotificationCenter::instance().observe(
+                name, &screenWatch, [this, shown = screen](const QVariant&) { screens.append(shown); });
+        NotificationCenter::instance().observe(
+            Notifications::velmoraEditShortcut, &screenWatch, [this](const QVariant& shortcut) {
+                screens.append(PopoverScreen::editShortcut(shortcut.value<Shortcut>()));
+            });
     }
 
     void openView()
@@ -194,7 +201,8 @@ protected:
             [this](const PopoverScreen& screen) { screens.append(screen); });
         if (!commands)
             followCommands();
-        view = std::make_unique<MainListView>(PopoverScreenContext{*state, PopoverScreen::main(), binding, *commands}, &trust);
+        view = std::make_unique<MainListView>(
+            PopoverScreenContext{*state, PopoverScreen::main(), binding, *commands}, &trust);
         view->resize(340, 560);
         view->show();
         settle();
@@ -218,8 +226,7 @@ protected:
         return ids;
     }
 
-    template <class Card>
-    Card* card(const QString& id) const
+    template <class Card> Card* card(const QString& id) const
     {
         for (LibraryItemCard* card : view->canvas()->cards()) {
             if (card->itemId() == id)

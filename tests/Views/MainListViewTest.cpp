@@ -1,21 +1,21 @@
-#include "MainListFixture.h"
 #include "LibraryEditing.h"
+#include "MainListFixture.h"
+#include "Services/TutorialManager.h"
+#include "Views/Components/ClampedTextLabel.h"
 #include "Views/Components/FolderNameLine.h"
 #include "Views/Components/GlassButton.h"
 #include "Views/Components/SymbolButton.h"
+#include "Views/Components/TextButton.h"
 #include "Views/Components/ThemedLabel.h"
-#include "Services/TutorialManager.h"
 #include "Views/Components/TutorialTarget.h"
 #include "Views/MenuBar/list/AccessibilityBanner.h"
 #include "Views/MenuBar/list/CardHeightEstimate.h"
 #include "Views/MenuBar/list/CardListCanvas.h"
-#include "Views/Components/ClampedTextLabel.h"
 #include "Views/MenuBar/list/DuplicateTriggerBanner.h"
 #include "Views/MenuBar/list/FolderPathBar.h"
 #include "Views/MenuBar/list/ListEmptyState.h"
 #include "Views/MenuBar/list/MainListHeader.h"
 #include "Views/MenuBar/list/SearchBar.h"
-#include "Views/Components/TextButton.h"
 
 #include <QLineEdit>
 #include <QScrollArea>
@@ -592,7 +592,8 @@ TEST_F(MainListViewTest, CardsScrolledOutOfSightStillCount)
 {
     ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
         for (int i = 0; i < 20; ++i)
-            data.shortcuts << shortcut(QStringLiteral("T%1").arg(i), QStringLiteral("/t%1").arg(i), std::nullopt, 10 + i);
+            data.shortcuts << shortcut(
+                QStringLiteral("T%1").arg(i), QStringLiteral("/t%1").arg(i), std::nullopt, 10 + i);
     }));
     openView();
     state->setSelectedIds({QStringLiteral("T18")});
@@ -600,7 +601,8 @@ TEST_F(MainListViewTest, CardsScrolledOutOfSightStillCount)
     EXPECT_EQ(selected(), QSet<QString>({"T19"}));
     // Far below the screen the row has its frame but no card.
     const CardFrameKey::Value frames = view->canvas()->cardFrames();
-    const auto row = std::find_if(frames.cbegin(), frames.cend(), [](const auto& entry) { return entry.id == QStringLiteral("T19"); });
+    const auto row = std::find_if(
+        frames.cbegin(), frames.cend(), [](const auto& entry) { return entry.id == QStringLiteral("T19"); });
     ASSERT_NE(row, frames.cend());
     EXPECT_GT(row->frame.top(), view->scrollArea()->viewport()->height());
 }
@@ -717,8 +719,8 @@ TEST_F(MainListViewTest, ALongListBuildsCardsOnlyNearTheScreenAndFollowsTheScrol
 {
     ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
         for (int i = 0; i < 300; ++i)
-            data.shortcuts << shortcut(QStringLiteral("L%1").arg(i), QStringLiteral("/l%1").arg(i), std::nullopt, 10 + i,
-                i % 3 ? QStringLiteral("short") : QString(300, u'w'));
+            data.shortcuts << shortcut(QStringLiteral("L%1").arg(i), QStringLiteral("/l%1").arg(i), std::nullopt,
+                10 + i, i % 3 ? QStringLiteral("short") : QString(300, u'w'));
     }));
     openView();
     EXPECT_LT(view->shortcutCards().size(), 60);
@@ -748,19 +750,22 @@ TEST_F(MainListViewTest, EveryBuiltCardStandsWhereTheArrangementPutItsRow)
     const auto expectCardsOnTheirRows = [this](const char* when) {
         const CardFrameKey::Value frames = view->canvas()->cardFrames();
         for (const LibraryItemCard* card : view->canvas()->cards()) {
-            const auto row = std::find_if(frames.cbegin(), frames.cend(), [&](const auto& e) { return e.id == card->itemId(); });
+            const auto row
+                = std::find_if(frames.cbegin(), frames.cend(), [&](const auto& e) { return e.id == card->itemId(); });
             ASSERT_NE(row, frames.cend());
             EXPECT_EQ(QRectF(card->geometry()), row->frame) << card->itemId().toStdString() << " " << when;
             // The row is as tall as the card's content needs.
-            EXPECT_EQ(card->height(), card->heightForWidth(card->width())) << card->itemId().toStdString() << " " << when;
+            EXPECT_EQ(card->height(), card->heightForWidth(card->width()))
+                << card->itemId().toStdString() << " " << when;
         }
     };
     ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
-        const QStringList texts = {QString(), QStringLiteral("one line"), QStringLiteral("two\nlines"), QString(500, u'x'),
-            QStringLiteral("a text that is a little too long to fit on one line of the card")};
+        const QStringList texts = {QString(), QStringLiteral("one line"), QStringLiteral("two\nlines"),
+            QString(500, u'x'), QStringLiteral("a text that is a little too long to fit on one line of the card")};
         for (int i = 0; i < 60; ++i)
             data.shortcuts << shortcut(QStringLiteral("V%1").arg(i), QStringLiteral("/v%1").arg(i),
-                i % 2 ? std::optional(QStringLiteral("W1")) : std::nullopt, 10 + i, texts[i % texts.size()] + QStringLiteral(" "));
+                i % 2 ? std::optional(QStringLiteral("W1")) : std::nullopt, 10 + i,
+                texts[i % texts.size()] + QStringLiteral(" "));
     }));
     openView();
     view->searchBar()->field()->setText(QStringLiteral("/v"));
@@ -779,8 +784,9 @@ TEST_F(MainListViewTest, EveryBuiltCardStandsWhereTheArrangementPutItsRow)
 TEST_F(MainListViewTest, RowsWithoutCardsAreAsTallAsTheirCardsWouldBe)
 {
     ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
-        const QStringList texts = {QStringLiteral("one line"), QStringLiteral("ends with a break\n"),
-            QStringLiteral("two\nlines"), QString(400, u'x'), QStringLiteral("a text that is a little too long for one line of the card")};
+        const QStringList texts
+            = {QStringLiteral("one line"), QStringLiteral("ends with a break\n"), QStringLiteral("two\nlines"),
+                QString(400, u'x'), QStringLiteral("a text that is a little too long for one line of the card")};
         // Folder lines with and without an icon.
         data.groups[0].icon = QStringLiteral("briefcase");
         data.groups[3].icon = QStringLiteral("\U0001F3E0");

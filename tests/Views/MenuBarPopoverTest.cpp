@@ -5,16 +5,17 @@
 #include "Persistence/StorageTestSupport.h"
 #include "WidgetLookup.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Models/VelmoraJSON.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/ToastManager.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/forms/FolderFormView.h"
 #include "Views/MenuBar/list/MainListView.h"
-#include "Views/MenuBar/shell/MenuBarPopover.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
 #include "Views/MenuBar/settings/SettingsView.h"
+#include "Views/MenuBar/shell/MenuBarPopover.h"
+#include "Views/MenuBar/shell/StandardScreens.h"
 #include "Views/MenuBar/shell/ToastOverlay.h"
 
 #include <QApplication>
@@ -40,8 +41,8 @@ protected:
             *state, PopoverScreen::main(), [this] { ++quits; }, nullptr, &toast);
         popover->setStopSync([this] { ++syncStops; });
         closes = 0;
-        NotificationCenter::instance().observe(Notifications::velmoraClosePopover, popover.get(),
-            [this](const QVariant&) { ++closes; });
+        NotificationCenter::instance().observe(
+            Notifications::velmoraClosePopover, popover.get(), [this](const QVariant&) { ++closes; });
         ASSERT_TRUE(showActive(*popover));
     }
 
@@ -88,8 +89,7 @@ struct ScreenNotification {
     QString tag;
 };
 
-class ScreenNotifications : public MenuBarPopoverTest, public ::testing::WithParamInterface<ScreenNotification> {
-};
+class ScreenNotifications : public MenuBarPopoverTest, public ::testing::WithParamInterface<ScreenNotification> { };
 
 } // namespace
 
@@ -100,8 +100,7 @@ TEST_P(ScreenNotifications, SwitchTheScreen)
     EXPECT_EQ(popover->screen().tag(), GetParam().tag);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EachScreenNotification, ScreenNotifications,
+INSTANTIATE_TEST_SUITE_P(EachScreenNotification, ScreenNotifications,
     ::testing::Values(ScreenNotification{Notifications::velmoraNewShortcut, QStringLiteral("newShortcut")},
         ScreenNotification{Notifications::velmoraNewFolder, QStringLiteral("newFolder")},
         ScreenNotification{Notifications::velmoraOpenSettings, QStringLiteral("settings")},
@@ -205,14 +204,14 @@ TEST_F(MenuBarPopoverTest, OpenSettingsShowsTheSettingsScreen)
 TEST_F(MenuBarPopoverTest, EachKindOfScreenIsBuiltByItsFactoryAndLeavesThroughItsBinding)
 {
     open();
-    PopoverScreens screens = PopoverScreens::standard();
+    PopoverScreens screens = standardPopoverScreens();
     screens.add(Kind::settings, [](const PopoverScreenContext& context) {
         auto* screen = new QWidget;
         screen->setObjectName(QStringLiteral("settings screen"));
         auto* back = new QPushButton(QStringLiteral("Back"), screen);
         (new QVBoxLayout(screen))->addWidget(back);
-        QObject::connect(back, &QPushButton::clicked, screen,
-            [binding = context.binding] { binding.set(PopoverScreen::main()); });
+        QObject::connect(
+            back, &QPushButton::clicked, screen, [binding = context.binding] { binding.set(PopoverScreen::main()); });
         return screen;
     });
     popover->setScreens(screens);
@@ -255,7 +254,7 @@ TEST_F(MenuBarPopoverTest, TheFolderEditorOpensForNewAndEditedFoldersAndLeavesWi
 TEST_F(MenuBarPopoverTest, ScreensCanQuitThroughTheActionTheyAreGiven)
 {
     open();
-    PopoverScreens screens = PopoverScreens::standard();
+    PopoverScreens screens = standardPopoverScreens();
     screens.add(Kind::settings, [](const PopoverScreenContext& context) {
         context.commands.trigger(PopoverCommands::Command::quit);
         return new QWidget;
@@ -323,10 +322,11 @@ TEST_F(MenuBarPopoverTest, ClickingAnswersTheQuestion)
 TEST_F(MenuBarPopoverTest, AnActionThatAsksAgainLeavesTheNewQuestionUp)
 {
     open();
-    state->requestConfirmation({QStringLiteral("First?"), std::nullopt, QStringLiteral("Go"), std::nullopt, false, [this] {
-                                    state->requestConfirmation({QStringLiteral("Second?"), std::nullopt,
-                                        QStringLiteral("Go"), std::nullopt, false, {}});
-                                }});
+    state->requestConfirmation(
+        {QStringLiteral("First?"), std::nullopt, QStringLiteral("Go"), std::nullopt, false, [this] {
+             state->requestConfirmation(
+                 {QStringLiteral("Second?"), std::nullopt, QStringLiteral("Go"), std::nullopt, false, {}});
+         }});
     press(Qt::Key_Return);
     ASSERT_NE(question(), nullptr);
     EXPECT_EQ(question()->request().title, QStringLiteral("Second?"));
@@ -399,7 +399,8 @@ TEST_F(MenuBarPopoverTest, AFreshStartPausesSyncReopensAndOpensTheAccountScreen)
 {
     dir.write(QStringLiteral("data.json"), "[");
     open();
-    QTest::mouseClick(visibleButton(popover->recoveryView(), QStringLiteral("Save a copy and start fresh")), Qt::LeftButton);
+    QTest::mouseClick(
+        visibleButton(popover->recoveryView(), QStringLiteral("Save a copy and start fresh")), Qt::LeftButton);
     QTest::mouseClick(popover->recoveryView()->questionOverlay()->confirmButton(), Qt::LeftButton);
     EXPECT_EQ(syncStops, 1);
     EXPECT_TRUE(state->storageReady());

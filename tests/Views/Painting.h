@@ -33,13 +33,14 @@ inline QColor over(const QColor& top, const QColor& bottom, double opacity = 1.0
 {
     const double a = top.alphaF() * opacity;
     return QColor::fromRgbF(float(top.redF() * a + bottom.redF() * (1 - a)),
-        float(top.greenF() * a + bottom.greenF() * (1 - a)),
-        float(top.blueF() * a + bottom.blueF() * (1 - a)));
+        float(top.greenF() * a + bottom.greenF() * (1 - a)), float(top.blueF() * a + bottom.blueF() * (1 - a)));
 }
 
 inline ::testing::AssertionResult sameColour(const QColor& actual, const QColor& expected, int tolerance = 2)
 {
-    const bool close = std::abs(actual.red() - expected.red()) <= tolerance && std::abs(actual.green() - expected.green()) <= tolerance && std::abs(actual.blue() - expected.blue()) <= tolerance;
+    const bool close = std::abs(actual.red() - expected.red()) <= tolerance
+        && std::abs(actual.green() - expected.green()) <= tolerance
+        && std::abs(actual.blue() - expected.blue()) <= tolerance;
     if (close)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "painted " << qPrintable(actual.name()) << ", expected "

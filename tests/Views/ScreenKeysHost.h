@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Views/MenuBar/shell/ScreenKeyActions.h"
+#include "Views/MenuBar/screen/ScreenKeyActions.h"
 
 #include <QEvent>
 #include <QKeyEvent>

@@ -7,16 +7,16 @@
 #include "ScriptedFilePanels.h"
 #include "WidgetLookup.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Models/VelmoraJSON.h"
 #include "Persistence/LibraryImportFile.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/ToastManager.h"
+#include "Views/Components/ConfirmationOverlay.h"
+#include "Views/MenuBar/recovery/StorageRecoveryView.h"
 #include "Views/MenuBar/settings/SettingsToggleRow.h"
 #include "Views/MenuBar/settings/SettingsView.h"
 #include "Views/MenuBar/settings/ThemeSelector.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
-#include "Views/MenuBar/recovery/StorageRecoveryView.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 
 #include <QDir>
@@ -329,8 +329,9 @@ TEST_F(SettingsViewTest, AFileImportAsksWithCountsAndRenamedTriggersThenAddsAsOn
     ASSERT_NE(question(), nullptr);
     EXPECT_EQ(question()->title, QStringLiteral("Import from file?"));
     EXPECT_EQ(question()->message,
-        QStringLiteral("Add 2 shortcuts and 1 new folders. Your existing shortcuts stay unchanged. 1 unchanged "
-                       "shortcuts are already saved. 1 conflicting triggers will get a number, such as /sig \u2192 /sig(2)."));
+        QStringLiteral(
+            "Add 2 shortcuts and 1 new folders. Your existing shortcuts stay unchanged. 1 unchanged "
+            "shortcuts are already saved. 1 conflicting triggers will get a number, such as /sig \u2192 /sig(2)."));
     EXPECT_EQ(question()->confirmLabel, QStringLiteral("Import"));
     EXPECT_EQ(triggers(), QStringList({"/addr", "/sig"}));
 
@@ -413,14 +414,19 @@ TEST_P(HostileImportTest, IsRefusedWithItsReasonAndChangesNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileImportTest,
-    ::testing::Values(
-        HostileFile{"Huge", []() -> QByteArray { return QByteArray(LibraryImportFile::maxBytes + 1, ' '); }, "too large"},
-        HostileFile{"DeeplyNested", []() -> QByteArray { return QByteArray(100000, '[') + QByteArray(100000, ']'); }, "not valid JSON"},
+    ::testing::Values(HostileFile{"Huge",
+                          []() -> QByteArray { return QByteArray(LibraryImportFile::maxBytes + 1, ' '); }, "too large"},
+        HostileFile{"DeeplyNested", []() -> QByteArray { return QByteArray(100000, '[') + QByteArray(100000, ']'); },
+            "not valid JSON"},
         HostileFile{"WrongTypes",
-            []() -> QByteArray { return QByteArray(R"({"groups": {}, "shortcuts": "none", "customIcons": [1]})"); }, "groups"},
-        HostileFile{"NotALibrary", []() -> QByteArray { return QByteArray(R"({"name": "Work"})"); }, "Not a Velmora library."},
+            []() -> QByteArray { return QByteArray(R"({"groups": {}, "shortcuts": "none", "customIcons": [1]})"); },
+            "groups"},
+        HostileFile{
+            "NotALibrary", []() -> QByteArray { return QByteArray(R"({"name": "Work"})"); }, "Not a Velmora library."},
         HostileFile{"InvalidUtf8",
-            []() -> QByteArray { return QByteArray(R"({"groups": [], "shortcuts": [{"trigger": ")") + "\xC3\x28\xFF" + "\"}]}"; },
+            []() -> QByteArray {
+                return QByteArray(R"({"groups": [], "shortcuts": [{"trigger": ")") + "\xC3\x28\xFF" + "\"}]}";
+            },
             "UTF-8"}),
     [](const ::testing::TestParamInfo<HostileFile>& info) { return std::string(info.param.name); });
 

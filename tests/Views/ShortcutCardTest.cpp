@@ -1,9 +1,9 @@
-#include "Utilities/Theme.h"
-#include "MainListFixture.h"
 #include "LibraryEditing.h"
-#include "Views/Components/SymbolButton.h"
+#include "MainListFixture.h"
+#include "Utilities/Theme.h"
 #include "Views/Components/ClampedTextLabel.h"
 #include "Views/Components/FolderNameLine.h"
+#include "Views/Components/SymbolButton.h"
 #include "Views/MenuBar/list/LibraryItemDrag.h"
 
 #include <QClipboard>
@@ -104,7 +104,8 @@ TEST_F(ShortcutCardTest, APreviewOfAVeryLongTextShowsItsBeginningWhateverItsShap
 {
     const QString words = QStringLiteral("alpha beta gamma delta epsilon ").repeated(100);
     // Marks of no width let a line hold many characters; short lines break early.
-    const QString marks = QStringLiteral("a") + QString(600, QChar(0x0301)) + QStringLiteral(" tail of the text").repeated(40);
+    const QString marks
+        = QStringLiteral("a") + QString(600, QChar(0x0301)) + QStringLiteral(" tail of the text").repeated(40);
     const QString lines = QStringLiteral("x\n").repeated(1500);
     const QString longWord = QStringLiteral("y").repeated(3000);
     for (const QString& text : {words, marks, lines, longWord}) {
@@ -133,8 +134,8 @@ TEST_F(ShortcutCardTest, APreviewOfAVeryLongTextShowsItsBeginningWhateverItsShap
 
 TEST_F(ShortcutCardTest, ALongTriggerStaysOnOneLineWithoutWideningTheCard)
 {
-    ASSERT_TRUE(state->updateShortcut(QStringLiteral("S1"), QStringLiteral("/").repeated(1) + QStringLiteral("x").repeated(120),
-        std::nullopt));
+    ASSERT_TRUE(state->updateShortcut(
+        QStringLiteral("S1"), QStringLiteral("/").repeated(1) + QStringLiteral("x").repeated(120), std::nullopt));
     openView();
     ShortcutCard* card = shortcutCard(QStringLiteral("S1"));
     EXPECT_EQ(card->width(), shortcutCard(QStringLiteral("S2"))->width());
@@ -230,7 +231,8 @@ TEST_F(ShortcutCardTest, TheOneItemMenuListsTheShortcutsOperations)
 {
     openView();
     const auto menu = shortcutCard(QStringLiteral("S1"))->buildContextMenu();
-    EXPECT_EQ(entries(*menu), QStringList({"Edit", "Copy", "Duplicate", "-", "Move to Folder", "-", "Move Up", "Move Down", "-", "Delete"}));
+    EXPECT_EQ(entries(*menu),
+        QStringList({"Edit", "Copy", "Duplicate", "-", "Move to Folder", "-", "Move Up", "Move Down", "-", "Delete"}));
     EXPECT_EQ(submenuEntries(*menu, QStringLiteral("Move to Folder")),
         QStringList({"Root (no folder)", "-", "Work", "Clients", "Archive", "Home"}));
 }

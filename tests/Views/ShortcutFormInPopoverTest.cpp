@@ -3,17 +3,17 @@
 #include "Painting.h"
 #include "Persistence/StorageTestSupport.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/ToastManager.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/Components/GlassButton.h"
 #include "Views/Components/GlassTextArea.h"
 #include "Views/Components/GlassTextInput.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
-#include "Views/MenuBar/shell/MenuBarPopover.h"
-#include "Views/MenuBar/recovery/StorageRecoveryView.h"
 #include "Views/MenuBar/forms/ShortcutFormView.h"
+#include "Views/MenuBar/recovery/StorageRecoveryView.h"
+#include "Views/MenuBar/shell/MenuBarPopover.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -77,8 +77,8 @@ TEST_F(ShortcutFormInPopoverTest, NewAndEditShowTheFormAndSavingReturnsToTheList
     EXPECT_EQ(popover->screen().tag(), QStringLiteral("main"));
     ASSERT_EQ(state->userData().shortcuts.size(), 1);
 
-    NotificationCenter::instance().post(Notifications::velmoraEditShortcut,
-        QVariant::fromValue(state->userData().shortcuts.first()));
+    NotificationCenter::instance().post(
+        Notifications::velmoraEditShortcut, QVariant::fromValue(state->userData().shortcuts.first()));
     ShortcutFormView* edited = form();
     ASSERT_NE(edited, nullptr);
     ASSERT_TRUE(edited->editing());

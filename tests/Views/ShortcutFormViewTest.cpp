@@ -1,10 +1,11 @@
-#include "ScreenKeysHost.h"
-#include "App/AppState.h"
+#include "Views/MenuBar/forms/ShortcutFormView.h"
+#include "App/State/AppState.h"
 #include "LibraryEditing.h"
 #include "LibraryFixtures.h"
 #include "ManualScheduler.h"
 #include "Persistence/LocalStore.h"
 #include "Persistence/StorageTestSupport.h"
+#include "ScreenKeysHost.h"
 #include "Services/TutorialManager.h"
 #include "TempDir.h"
 #include "Utilities/ToastManager.h"
@@ -17,7 +18,6 @@
 #include "Views/Components/ThemedLabel.h"
 #include "Views/MenuBar/forms/FolderMenuButton.h"
 #include "Views/MenuBar/forms/NewFolderRow.h"
-#include "Views/MenuBar/forms/ShortcutFormView.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -256,7 +256,9 @@ TEST_F(ShortcutFormTest, ATriggerInUseShowsTheErrorAndKeepsTheForm)
 
 TEST_F(ShortcutFormTest, CanonicallyEquivalentTriggersAreTheSameButLetterCaseDiffers)
 {
-    seed({}, {shortcut(QStringLiteral("S1"), QStringLiteral("/caf\u00E9")), shortcut(QStringLiteral("S2"), QStringLiteral("/sig"))});
+    seed({},
+        {shortcut(QStringLiteral("S1"), QStringLiteral("/caf\u00E9")),
+            shortcut(QStringLiteral("S2"), QStringLiteral("/sig"))});
     open();
     triggerEdit()->setText(QStringLiteral("/cafe\u0301"));
     expansionEdit()->setPlainText(QStringLiteral("coffee"));
@@ -351,7 +353,9 @@ TEST_F(ShortcutFormTest, EditingOnlyTheTextWritesTheLibraryOnce)
 
 TEST_F(ShortcutFormTest, EditingToAnotherShortcutsTriggerIsRefused)
 {
-    seed({}, {shortcut(QStringLiteral("S1"), QStringLiteral("/sig")), shortcut(QStringLiteral("S2"), QStringLiteral("/addr"))});
+    seed({},
+        {shortcut(QStringLiteral("S1"), QStringLiteral("/sig")),
+            shortcut(QStringLiteral("S2"), QStringLiteral("/addr"))});
     openEditing(QStringLiteral("/sig"));
     triggerEdit()->setText(QStringLiteral("/addr"));
     click(form->saveButton());
@@ -371,7 +375,9 @@ TEST_F(ShortcutFormTest, TheFolderMenuOffersNoneThenEveryFolderFlatInLibraryOrde
     open();
     QMenu* menu = openFolderMenu();
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(titles(menu), QStringList({QStringLiteral("None"), QStringLiteral("Work"), QStringLiteral("Clients"), QStringLiteral("R&D")}));
+    EXPECT_EQ(titles(menu),
+        QStringList(
+            {QStringLiteral("None"), QStringLiteral("Work"), QStringLiteral("Clients"), QStringLiteral("R&D")}));
     menu->close();
 
     chooseFolder(QStringLiteral("Clients"));
@@ -504,9 +510,8 @@ TEST_F(ShortcutFormTest, DeleteWithoutConfirmationIsDoneBeforeTheListShows)
 {
     seed({}, {shortcut(QStringLiteral("S1"), QStringLiteral("/sig"))});
     openEditing(QStringLiteral("/sig"));
-    QObject::connect(form.get(), &ShortcutFormView::screenRequested, [this] {
-        EXPECT_EQ(stored(QStringLiteral("/sig")), nullptr);
-    });
+    QObject::connect(
+        form.get(), &ShortcutFormView::screenRequested, [this] { EXPECT_EQ(stored(QStringLiteral("/sig")), nullptr); });
     click(form->deleteButton());
     EXPECT_EQ(screens, QStringList{QStringLiteral("main")});
     EXPECT_FALSE(state->pendingConfirmation());
@@ -556,7 +561,10 @@ TEST_F(ShortcutFormTest, TabGoesDownTheScreenFromBackToSave)
         reached << (focus->accessibleName().isEmpty() ? focus->property("text").toString() : focus->accessibleName());
     }
     // The new-folder row is closed: its field and buttons are skipped.
-    EXPECT_EQ(reached, QStringList({QStringLiteral("Shortcut"), QStringLiteral("Expands to"), QStringLiteral("Folder"), QStringLiteral("New folder"), QStringLiteral("Delete shortcut"), QStringLiteral("Cancel"), QStringLiteral("Save")}));
+    EXPECT_EQ(reached,
+        QStringList({QStringLiteral("Shortcut"), QStringLiteral("Expands to"), QStringLiteral("Folder"),
+            QStringLiteral("New folder"), QStringLiteral("Delete shortcut"), QStringLiteral("Cancel"),
+            QStringLiteral("Save")}));
 }
 
 TEST_F(ShortcutFormTest, EscapeCancelAndBackLeaveWithoutSavingOrAsking)
@@ -604,8 +612,8 @@ TEST_F(ShortcutFormTest, SavingAtTheSaveStepMovesTheTutorialOnBeforeLeaving)
 {
     startTutorialAt(5);
     open();
-    QObject::connect(form.get(), &ShortcutFormView::screenRequested,
-        [] { EXPECT_EQ(TutorialManager::shared().currentStep(), 6); });
+    QObject::connect(
+        form.get(), &ShortcutFormView::screenRequested, [] { EXPECT_EQ(TutorialManager::shared().currentStep(), 6); });
     click(form->saveButton());
     EXPECT_EQ(TutorialManager::shared().savedTrigger(), QStringLiteral("/hello"));
     EXPECT_EQ(TutorialManager::shared().currentStep(), 6);
@@ -639,8 +647,8 @@ TEST_F(ShortcutFormTest, TheFieldsAndSaveReportWhereTheyAreOnScreen)
     form->move(form->pos() + QPoint(40, 25));
     QApplication::processEvents();
     scheduler.runDue();
-    EXPECT_EQ(TutorialManager::shared().targetFrames().value(QStringLiteral("saveButton")),
-        globalFrame(form->saveButton()));
+    EXPECT_EQ(
+        TutorialManager::shared().targetFrames().value(QStringLiteral("saveButton")), globalFrame(form->saveButton()));
 }
 
 // ---------------------------------------------------------------- failed writes

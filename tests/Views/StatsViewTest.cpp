@@ -1,6 +1,6 @@
+#include "Views/MenuBar/stats/StatsView.h"
 #include "AchievementFixture.h"
 #include "Views/Components/SymbolButton.h"
-#include "Views/MenuBar/stats/StatsView.h"
 
 #include <QTest>
 #include <cmath>

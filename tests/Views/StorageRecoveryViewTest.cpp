@@ -5,10 +5,10 @@
 #include "WidgetLookup.h"
 
 #include "Models/SyncRecord.h"
+#include "Models/VelmoraJSON.h"
 #include "Persistence/FileSystemError.h"
 #include "Persistence/LibraryRecovery.h"
-#include "Models/VelmoraJSON.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
 
 #include <QDir>
@@ -38,7 +38,10 @@ protected:
                 readAll();
             },
             [this] { events << QStringLiteral("didStartFresh"); },
-            [this] { events << QStringLiteral("stopSync") + (store->isReady() ? QString() : QStringLiteral(" before repair")); },
+            [this] {
+                events << QStringLiteral("stopSync")
+                        + (store->isReady() ? QString() : QStringLiteral(" before repair"));
+            },
             &window);
         view->setGeometry(window.rect());
         view->setFolderOpener([this](const QString& folder) {
@@ -90,8 +93,10 @@ protected:
     // the files on disk are the ones from before.
     void interruptedSync()
     {
-        const SyncSnapshot before{StorageTest::library(QStringLiteral("before")), AppSettings::defaults(), Stats::empty()};
-        const SyncSnapshot after{StorageTest::library(QStringLiteral("after")), AppSettings::defaults(), Stats::empty()};
+        const SyncSnapshot before{
+            StorageTest::library(QStringLiteral("before")), AppSettings::defaults(), Stats::empty()};
+        const SyncSnapshot after{
+            StorageTest::library(QStringLiteral("after")), AppSettings::defaults(), Stats::empty()};
         SyncRecord journal;
         journal.pending = SyncLocalTransaction{before, after};
         dir.write(QStringLiteral("data.json"), VelmoraJSON::encode(before.data));
@@ -137,7 +142,8 @@ TEST_F(StorageRecoveryViewTest, ADamagedFileWithABackupIsOfferedItsBackup)
     ASSERT_EQ(view->question(), StorageRecoveryView::Question::backupRestore);
     EXPECT_EQ(view->questionOverlay()->request().title, QStringLiteral("Restore the previous settings backup?"));
     EXPECT_EQ(view->questionOverlay()->request().message,
-        QStringLiteral("The current file will be preserved separately. Changes made after the backup will not be in the restored version."));
+        QStringLiteral("The current file will be preserved separately. Changes made after the backup will not be in "
+                       "the restored version."));
     answer(QStringLiteral("Restore backup"));
 
     EXPECT_EQ(events, QStringList{QStringLiteral("retry")});
@@ -161,7 +167,8 @@ TEST_F(StorageRecoveryViewTest, AFailedWriteIsSaidToBeOneAndOffersNoBackupThatWo
         ASSERT_TRUE(store->saveData(data));
     }
     diskFull = true;
-    data.shortcuts.append(Shortcut{QStringLiteral("/three"), QStringLiteral("/three"), QStringLiteral("x"), std::nullopt, 0, std::nullopt});
+    data.shortcuts.append(Shortcut{
+        QStringLiteral("/three"), QStringLiteral("/three"), QStringLiteral("x"), std::nullopt, 0, std::nullopt});
     EXPECT_FALSE(store->saveData(data));
 
     EXPECT_TRUE(store->hasBackup(Resource::library));
@@ -234,7 +241,9 @@ TEST_F(StorageRecoveryViewTest, AFreshStartArchivesEverythingThenReopensAndLeads
                        "until you review it."));
     answer(QStringLiteral("Save files and continue"));
 
-    EXPECT_EQ(events, (QStringList{QStringLiteral("stopSync before repair"), QStringLiteral("retry"), QStringLiteral("didStartFresh")}));
+    EXPECT_EQ(events,
+        (QStringList{
+            QStringLiteral("stopSync before repair"), QStringLiteral("retry"), QStringLiteral("didStartFresh")}));
     EXPECT_TRUE(store->isReady());
     ASSERT_EQ(recoveryFolders().size(), 1);
     EXPECT_EQ(dir.read(recoveryFolders().first() + QStringLiteral("/data.json")), "{\"shortcuts\": [");
@@ -270,7 +279,8 @@ TEST_F(StorageRecoveryViewTest, AFreshStartThatFailsStaysHereWithTheReason)
     click(continueFreshStart);
     answer(QStringLiteral("Save files and continue"));
     EXPECT_EQ(events, QStringList{QStringLiteral("stopSync before repair")});
-    EXPECT_EQ(errorText(), QStringLiteral("The saved recovery copy could not be verified. No further files were replaced."));
+    EXPECT_EQ(
+        errorText(), QStringLiteral("The saved recovery copy could not be verified. No further files were replaced."));
     EXPECT_TRUE(visibleTexts(view).contains(errorText()));
 }
 
@@ -325,7 +335,8 @@ TEST_F(StorageRecoveryViewTest, ReadingAgainAFileThatIsStillDamagedSaysSo)
     EXPECT_EQ(errorText(),
         QStringLiteral("The file still couldn't be read. Try restoring a backup, or save a copy and start fresh."));
 
-    dir.write(QStringLiteral("data.json"), VelmoraJSON::encode(StorageTest::library(QStringLiteral("repaired by hand"))));
+    dir.write(
+        QStringLiteral("data.json"), VelmoraJSON::encode(StorageTest::library(QStringLiteral("repaired by hand"))));
     click(QStringLiteral("Try reading again"));
     EXPECT_TRUE(store->isReady());
 }
@@ -341,7 +352,8 @@ TEST_F(StorageRecoveryViewTest, ShowSavedFilesOpensTheDataFolderAndSaysWhenItCan
     folderOpens = false;
     click(QStringLiteral("Show saved files"));
     EXPECT_EQ(errorText(),
-        QStringLiteral("The file manager couldn't open this folder. Use File details to identify the unreadable file."));
+        QStringLiteral(
+            "The file manager couldn't open this folder. Use File details to identify the unreadable file."));
 }
 
 TEST_F(StorageRecoveryViewTest, TheLastFailureStaysUntilAnotherReplacesIt)

@@ -1,6 +1,6 @@
+#include "Views/Components/SymbolIcon.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/SymbolButton.h"
-#include "Views/Components/SymbolIcon.h"
 #include "Views/Components/SymbolLabel.h"
 
 #include <QFile>
@@ -31,22 +31,21 @@ qint64 ink(const QImage& image)
 
 TEST(SymbolIcon, HasEverySymbolTheScreensName)
 {
-    const QStringList used = {
-        "plus", "minus", "pencil", "pencil.tip", "trash", "chevron.left", "chevron.right", "chevron.down",
-        "magnifyingglass", "ellipsis", "gearshape", "trophy", "trophy.fill", "chart.bar", "person.crop.circle",
-        "keyboard", "lock", "lock.fill", "globe", "checkmark", "xmark", "xmark.circle.fill", "folder", "folder.fill",
-        "folder.badge.plus", "folder.fill.badge.plus", "doc.on.doc", "doc.on.clipboard", "arrow.up.doc",
-        "square.and.arrow.up", "square.and.arrow.up.fill", "square.and.arrow.down", "arrow.uturn.backward",
-        "arrow.uturn.forward", "arrow.up", "arrow.down", "arrow.right", "arrow.counterclockwise",
-        "arrow.down.circle.fill", "clock.arrow.circlepath", "exclamationmark.triangle", "exclamationmark.circle",
-        "exclamationmark.circle.fill", "info.circle", "equal.circle", "text.badge.plus", "icloud", "checkmark.icloud",
-        "internaldrive", "externaldrive.badge.exclamationmark", "desktopcomputer", "macbook.and.iphone", "g.circle",
-        "play.circle", "hand.raised", "power", "questionmark", "1.circle.fill", "2.circle.fill", "3.circle.fill",
-        "4.circle.fill", "5.circle.fill", "6.circle.fill", "bolt.fill", "paperplane.fill", "rosette", "crown.fill",
-        "clock.fill", "sun.max.fill", "calendar", "hourglass", "bookmark.fill", "square.stack.3d.up.fill",
-        "books.vertical.fill", "archivebox.fill", "list.bullet.indent", "paintbrush.fill", "photo.fill",
-        "photo.stack.fill", "flame.fill", "medal.fill", "checkmark.square.fill", "cup.and.saucer.fill",
-        "moon.stars.fill", "gauge.high"};
+    const QStringList used = {"plus", "minus", "pencil", "pencil.tip", "trash", "chevron.left", "chevron.right",
+        "chevron.down", "magnifyingglass", "ellipsis", "gearshape", "trophy", "trophy.fill", "chart.bar",
+        "person.crop.circle", "keyboard", "lock", "lock.fill", "globe", "checkmark", "xmark", "xmark.circle.fill",
+        "folder", "folder.fill", "folder.badge.plus", "folder.fill.badge.plus", "doc.on.doc", "doc.on.clipboard",
+        "arrow.up.doc", "square.and.arrow.up", "square.and.arrow.up.fill", "square.and.arrow.down",
+        "arrow.uturn.backward", "arrow.uturn.forward", "arrow.up", "arrow.down", "arrow.right",
+        "arrow.counterclockwise", "arrow.down.circle.fill", "clock.arrow.circlepath", "exclamationmark.triangle",
+        "exclamationmark.circle", "exclamationmark.circle.fill", "info.circle", "equal.circle", "text.badge.plus",
+        "icloud", "checkmark.icloud", "internaldrive", "externaldrive.badge.exclamationmark", "desktopcomputer",
+        "macbook.and.iphone", "g.circle", "play.circle", "hand.raised", "power", "questionmark", "1.circle.fill",
+        "2.circle.fill", "3.circle.fill", "4.circle.fill", "5.circle.fill", "6.circle.fill", "bolt.fill",
+        "paperplane.fill", "rosette", "crown.fill", "clock.fill", "sun.max.fill", "calendar", "hourglass",
+        "bookmark.fill", "square.stack.3d.up.fill", "books.vertical.fill", "archivebox.fill", "list.bullet.indent",
+        "paintbrush.fill", "photo.fill", "photo.stack.fill", "flame.fill", "medal.fill", "checkmark.square.fill",
+        "cup.and.saucer.fill", "moon.stars.fill", "gauge.high"};
     for (const QString& name : used)
         EXPECT_TRUE(SymbolIcon::contains(name)) << qPrintable(name);
     EXPECT_EQ(SymbolIcon::names().size(), used.size()) << "every drawing is one the screens use";

@@ -1,9 +1,9 @@
+#include "Views/MenuBar/account/SyncReviewOverlay.h"
 #include "AccountFixture.h"
 #include "LibraryFixtures.h"
 #include "Models/VelmoraJSON.h"
 #include "Views/Components/ScreenHeader.h"
 #include "Views/Components/SymbolButton.h"
-#include "Views/MenuBar/account/SyncReviewOverlay.h"
 
 namespace {
 

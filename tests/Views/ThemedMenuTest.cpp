@@ -1,5 +1,5 @@
-#include "FakeWindowEffects.h"
 #include "Views/Components/ThemedMenu.h"
+#include "FakeWindowEffects.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

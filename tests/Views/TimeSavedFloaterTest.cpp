@@ -1,5 +1,5 @@
-#include "ManualScheduler.h"
 #include "Views/TimeSavedFloater.h"
+#include "ManualScheduler.h"
 
 #include <QLabel>
 #include <QWidget>

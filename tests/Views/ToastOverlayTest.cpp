@@ -80,11 +80,13 @@ TEST_F(ToastOverlayTest, DrawsADarkCapsuleSixteenPixelsAboveTheBottomEdge)
     EXPECT_EQ(capsule.left(), 340 - capsule.right() - 1);
     EXPECT_EQ(capsule.height(), QFontMetrics(uiFont(12, QFont::Medium)).height() + 18);
     // Inside the capsule, away from the text: the toast colour; above it: the backdrop.
-    EXPECT_TRUE(sameColour(pixel(QPoint(capsule.left() + capsule.height() / 2, capsule.top() + 3)), Theme::toastBg(), 6));
+    EXPECT_TRUE(
+        sameColour(pixel(QPoint(capsule.left() + capsule.height() / 2, capsule.top() + 3)), Theme::toastBg(), 6));
     EXPECT_TRUE(sameColour(pixel(QPoint(capsule.center().x(), capsule.top() - 12)), Backdrop::colour(), 6));
 
     scheduler.advance(2.2);
-    EXPECT_TRUE(sameColour(pixel(QPoint(capsule.left() + capsule.height() / 2, capsule.top() + 3)), Backdrop::colour()));
+    EXPECT_TRUE(
+        sameColour(pixel(QPoint(capsule.left() + capsule.height() / 2, capsule.top() + 3)), Backdrop::colour()));
 }
 
 TEST_F(ToastOverlayTest, ALongMessageWrapsInsideThePopoverInsteadOfBeingCut)
@@ -111,7 +113,9 @@ TEST_F(ToastOverlayTest, RisesFromBelowTheEdgeWhenMotionIsAllowed)
     toast.show(QStringLiteral("Copied"), 1.8);
     const QRect capsule = overlay->capsuleRect();
     // At the first frame nothing of the capsule is in place yet.
-    EXPECT_TRUE(sameColour(pixel(QPoint(capsule.left() + capsule.height() / 2, capsule.top() + 3)), Backdrop::colour()));
+    EXPECT_TRUE(
+        sameColour(pixel(QPoint(capsule.left() + capsule.height() / 2, capsule.top() + 3)), Backdrop::colour()));
     QTest::qWait(600);
-    EXPECT_TRUE(sameColour(pixel(QPoint(capsule.left() + capsule.height() / 2, capsule.top() + 3)), Theme::toastBg(), 6));
+    EXPECT_TRUE(
+        sameColour(pixel(QPoint(capsule.left() + capsule.height() / 2, capsule.top() + 3)), Theme::toastBg(), 6));
 }

@@ -5,10 +5,11 @@
 #include "Painting.h"
 #include "Persistence/StorageTestSupport.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/ToastManager.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/Components/GlassButton.h"
 #include "Views/Components/GlassTextInput.h"
 #include "Views/Components/SymbolButton.h"
@@ -16,7 +17,6 @@
 #include "Views/MenuBar/list/MainListHeader.h"
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 #include "Views/MenuBar/tutorial/TutorialOverlay.h"
 #include "Views/MenuBar/tutorial/TutorialTooltip.h"
@@ -38,8 +38,8 @@ protected:
         store = std::make_unique<LocalStore>(dir.path(), writer.writer());
         state = std::make_unique<AppState>(*store);
         ASSERT_TRUE(editLibrary(*state, [](UserData& d) {
-            d.shortcuts = {LibraryFixtures::shortcut(QStringLiteral("00000000-0000-4000-8000-000000000001"),
-                QStringLiteral("/sig"))};
+            d.shortcuts = {LibraryFixtures::shortcut(
+                QStringLiteral("00000000-0000-4000-8000-000000000001"), QStringLiteral("/sig"))};
         }));
         AppState::setShared(state.get());
         popover = std::make_unique<MenuBarPopover>(
@@ -175,8 +175,8 @@ TEST_F(TutorialOverlayTest, ADimmedClickMovesReadingStepsOnAndIsSwallowedOtherwi
     // The first card is only pointed at: a click on it moves on and opens nothing.
     int edits = 0;
     QObject context;
-    NotificationCenter::instance().observe(Notifications::velmoraEditShortcut, &context,
-        [&](const QVariant&) { ++edits; });
+    NotificationCenter::instance().observe(
+        Notifications::velmoraEditShortcut, &context, [&](const QVariant&) { ++edits; });
     clickAt(overlay(), overlay()->hole().center().toPoint());
     EXPECT_EQ(TutorialManager::shared().currentStep(), 2);
     EXPECT_EQ(edits, 0);
@@ -224,8 +224,8 @@ TEST_F(TutorialOverlayTest, EscapeEndsTheTutorialBeforeThePopoverSeesIt)
 {
     int closes = 0;
     QObject context;
-    NotificationCenter::instance().observe(Notifications::velmoraClosePopover, &context,
-        [&](const QVariant&) { ++closes; });
+    NotificationCenter::instance().observe(
+        Notifications::velmoraClosePopover, &context, [&](const QVariant&) { ++closes; });
     goTo(3);
     ASSERT_NE(form(), nullptr);
     ASSERT_TRUE(form()->triggerField()->lineEdit()->hasFocus());
@@ -242,7 +242,8 @@ TEST_F(TutorialOverlayTest, EscapeEndsTheTutorialBeforeThePopoverSeesIt)
 TEST_F(TutorialOverlayTest, AQuestionOverTheSpotlightAnswersEscapeFirst)
 {
     goTo(1);
-    state->requestConfirmation({QStringLiteral("Delete?"), std::nullopt, QStringLiteral("Delete"), std::nullopt, true, {}});
+    state->requestConfirmation(
+        {QStringLiteral("Delete?"), std::nullopt, QStringLiteral("Delete"), std::nullopt, true, {}});
     settle();
     pressEscape();
     EXPECT_FALSE(state->pendingConfirmation());

@@ -1,7 +1,7 @@
 #include "Painting.h"
 
-#include "Views/MenuBar/shell/VisualEffectBackground.h"
 #include "FakeWindowEffects.h"
+#include "Views/Components/VisualEffectBackground.h"
 
 #include <QWindow>
 #include <gtest/gtest.h>

@@ -24,8 +24,8 @@ namespace {
 
     QList<Reference> children(QDBusConnection& bus, const Reference& element)
     {
-        const QDBusMessage reply = bus.call(
-            QDBusMessage::createMethodCall(element.service, element.path, accessibleInterface, QStringLiteral("GetChildren")),
+        const QDBusMessage reply = bus.call(QDBusMessage::createMethodCall(element.service, element.path,
+                                                accessibleInterface, QStringLiteral("GetChildren")),
             QDBus::Block, 2000);
         QList<Reference> result;
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -47,8 +47,8 @@ namespace {
 
     QString name(QDBusConnection& bus, const Reference& element)
     {
-        QDBusMessage get = QDBusMessage::createMethodCall(element.service, element.path,
-            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            element.service, element.path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         get << accessibleInterface << QStringLiteral("Name");
         const QDBusMessage reply = bus.call(get, QDBus::Block, 2000);
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -80,8 +80,7 @@ namespace {
         return std::nullopt;
     }
 
-    template <typename Visit>
-    bool forEachApplicationOf(qint64 process, Visit visit)
+    template <typename Visit> bool forEachApplicationOf(qint64 process, Visit visit)
     {
         QDBusInterface launcher(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
             QStringLiteral("org.a11y.Bus"), QDBusConnection::sessionBus());
@@ -91,7 +90,8 @@ namespace {
         bool result = false;
         {
             QDBusConnection bus = QDBusConnection::connectToBus(address.value(), connectionName);
-            const Reference desktop{QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/accessible/root")};
+            const Reference desktop{
+                QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/accessible/root")};
             for (const Reference& application : children(bus, desktop)) {
                 if (bus.interface()->servicePid(application.service).value() == process && visit(bus, application)) {
                     result = true;
@@ -111,8 +111,8 @@ bool press(qint64 process, const QString& elementName)
         const std::optional<Reference> element = find(bus, application, elementName, 0);
         if (!element)
             return false;
-        QDBusMessage doAction = QDBusMessage::createMethodCall(element->service, element->path,
-            QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("DoAction"));
+        QDBusMessage doAction = QDBusMessage::createMethodCall(
+            element->service, element->path, QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("DoAction"));
         doAction << 0;
         const QDBusMessage reply = bus.call(doAction, QDBus::Block, 2000);
         return reply.type() == QDBusMessage::ReplyMessage;
@@ -121,15 +121,16 @@ bool press(qint64 process, const QString& elementName)
 
 QStringList namesOf(qint64 process)
 {
-    QDBusInterface launcher(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"),
-        QDBusConnection::sessionBus());
+    QDBusInterface launcher(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+        QStringLiteral("org.a11y.Bus"), QDBusConnection::sessionBus());
     const QDBusReply<QString> address = launcher.call(QStringLiteral("GetAddress"));
     if (!address.isValid())
         return {};
     QStringList names;
     {
         QDBusConnection bus = QDBusConnection::connectToBus(address.value(), connectionName);
-        const Reference desktop{QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/accessible/root")};
+        const Reference desktop{
+            QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/accessible/root")};
         for (const Reference& application : children(bus, desktop)) {
             if (bus.interface()->servicePid(application.service).value() == process)
                 collect(bus, application, 0, names);

@@ -93,7 +93,8 @@ TEST_F(Application, StartsWithAnEmptyDataFolderShowingItsTrayItemAndPopover)
     EXPECT_EQ(popover->size(), QSize(340, 560));
 
     EXPECT_TRUE(QFileInfo(velmora.dataFolder()).isDir());
-    EXPECT_EQ(QFileInfo(velmora.dataFolder()).permissions() & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
+    EXPECT_EQ(
+        QFileInfo(velmora.dataFolder()).permissions() & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
     ASSERT_TRUE(DesktopSession::waitFor([&] { return QFileInfo::exists(velmora.dataFile("stats.json")); }));
     const Stats stats = VelmoraJSON::decode<Stats>(readFile(velmora.dataFile("stats.json")));
     EXPECT_EQ(stats.totalExpansions, 0);
@@ -115,13 +116,14 @@ TEST_F(Application, AClickElsewhereOnTheDesktopClosesThePopoverAndOneInsideDoesN
     // The watch for clicks elsewhere starts once the popover is on screen.
     DesktopSession::pause(300);
     const QPoint inside = popover.center();
-    ASSERT_TRUE(DesktopSession::xdotool({"mousemove", QString::number(inside.x()), QString::number(inside.y()), "click", "1"}));
+    ASSERT_TRUE(
+        DesktopSession::xdotool({"mousemove", QString::number(inside.x()), QString::number(inside.y()), "click", "1"}));
     DesktopSession::pause(300);
     EXPECT_TRUE(velmora.popoverGeometry());
 
     const QPoint elsewhere = popover.left() > 100 ? QPoint(popover.left() - 50, 20) : QPoint(popover.right() + 50, 20);
-    ASSERT_TRUE(
-        DesktopSession::xdotool({"mousemove", QString::number(elsewhere.x()), QString::number(elsewhere.y()), "click", "1"}));
+    ASSERT_TRUE(DesktopSession::xdotool(
+        {"mousemove", QString::number(elsewhere.x()), QString::number(elsewhere.y()), "click", "1"}));
     EXPECT_TRUE(velmora.waitForPopover(false));
 }
 
@@ -129,7 +131,9 @@ TEST_F(Application, TheTraysMenuListsTheStatusItemsAndQuits)
 {
     launch();
     const QList<FakeTrayHost::MenuItem> menu = tray.menu(item);
-    EXPECT_EQ(labels(menu), (QStringList{"New Shortcut", "New Folder", "--", "Disable Expansion", "--", "0 expansions \u2022 0s saved", "--", "Replay Tutorial", "--", "Quit Velmora"}));
+    EXPECT_EQ(labels(menu),
+        (QStringList{"New Shortcut", "New Folder", "--", "Disable Expansion", "--", "0 expansions \u2022 0s saved",
+            "--", "Replay Tutorial", "--", "Quit Velmora"}));
     ASSERT_EQ(menu.size(), 10);
     EXPECT_FALSE(menu.at(5).properties.value(QStringLiteral("enabled"), true).toBool());
 
@@ -150,11 +154,13 @@ TEST_F(Application, TheTraysNewFolderOpensTheFormReadyForTyping)
     ASSERT_TRUE(tray.clickMenuEntry(item, menu.at(1).id));
     ASSERT_TRUE(velmora.waitForPopover(true));
     ASSERT_TRUE(DesktopSession::waitFor(
-        [&] { return AccessibleTree::namesOf(velmora.processId()).contains(QStringLiteral("Choose folder icon")); }, 5000));
+        [&] { return AccessibleTree::namesOf(velmora.processId()).contains(QStringLiteral("Choose folder icon")); },
+        5000));
     // Typed where the keyboard is, as a user would, without clicking into the form first.
     ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "40", "Trips"}));
     ASSERT_TRUE(DesktopSession::xdotool({"key", "Return"}));
-    EXPECT_TRUE(DesktopSession::waitFor([&] { return readFile(velmora.dataFile("data.json")).contains("Trips"); }, 5000));
+    EXPECT_TRUE(
+        DesktopSession::waitFor([&] { return readFile(velmora.dataFile("data.json")).contains("Trips"); }, 5000));
 }
 
 TEST_F(Application, ExpandsATriggerTypedIntoAnotherApplicationAndCountsIt)
@@ -167,10 +173,12 @@ TEST_F(Application, ExpandsATriggerTypedIntoAnotherApplicationAndCountsIt)
     EXPECT_TRUE(DesktopSession::waitFor([&] { return fields.text(QStringLiteral("line")) == "Hi " + signature; }))
         << fields.text(QStringLiteral("line")).toStdString();
     // Counts are written a couple of seconds after the expansion, once for a burst.
-    EXPECT_TRUE(DesktopSession::waitFor([&] {
-        const QByteArray stats = readFile(velmora.dataFile("stats.json"));
-        return !stats.isEmpty() && VelmoraJSON::decode<Stats>(stats).totalExpansions == 1;
-    }, 10000));
+    EXPECT_TRUE(DesktopSession::waitFor(
+        [&] {
+            const QByteArray stats = readFile(velmora.dataFile("stats.json"));
+            return !stats.isEmpty() && VelmoraJSON::decode<Stats>(stats).totalExpansions == 1;
+        },
+        10000));
     EXPECT_FALSE(velmora.popoverGeometry()) << "typing in another application closed the popover";
 }
 
@@ -183,8 +191,12 @@ TEST_F(Application, TerminationSignalsQuitInOrderAndLeaveNoSocketOrLock)
         ASSERT_TRUE(velmora.waitForExit(2000)) << signal;
         EXPECT_EQ(velmora.process().exitStatus(), QProcess::NormalExit) << signal;
         EXPECT_EQ(velmora.process().exitCode(), 0) << signal;
-        EXPECT_TRUE(QDir(velmora.runtimeFolder()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).isEmpty())
-            << QDir(velmora.runtimeFolder()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).join(u' ').toStdString();
+        EXPECT_TRUE(
+            QDir(velmora.runtimeFolder()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).isEmpty())
+            << QDir(velmora.runtimeFolder())
+                   .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                   .join(u' ')
+                   .toStdString();
     }
 }
 
@@ -239,8 +251,8 @@ TEST_F(Application, AClickElsewhereLeavesThePopoverUpWhileItsSaveDialogIsOpen)
     openExportDialog(velmora);
     const QRect popover = *velmora.popoverGeometry();
     const QPoint elsewhere = popover.left() > 100 ? QPoint(popover.left() - 50, 20) : QPoint(popover.right() + 50, 20);
-    ASSERT_TRUE(
-        DesktopSession::xdotool({"mousemove", QString::number(elsewhere.x()), QString::number(elsewhere.y()), "click", "1"}));
+    ASSERT_TRUE(DesktopSession::xdotool(
+        {"mousemove", QString::number(elsewhere.x()), QString::number(elsewhere.y()), "click", "1"}));
     DesktopSession::pause(500);
     EXPECT_TRUE(velmora.popoverGeometry());
 }
@@ -298,7 +310,9 @@ TEST_F(Application, WithADamagedLibraryItShowsTheRecoveryScreenAndNeverExpands)
     velmora.writeDataFile(QStringLiteral("data.json"), damaged);
     launch();
     EXPECT_TRUE(DesktopSession::waitFor(
-        [&] { return AccessibleTree::namesOf(velmora.processId()).contains(QStringLiteral("Let's reopen your library")); },
+        [&] {
+            return AccessibleTree::namesOf(velmora.processId()).contains(QStringLiteral("Let's reopen your library"));
+        },
         5000))
         << AccessibleTree::namesOf(velmora.processId()).join(u'|').toStdString();
 
@@ -318,7 +332,9 @@ TEST_F(Application, AFifoInPlaceOfTheLibraryStillStartsWithTheRecoveryScreen)
     ASSERT_EQ(::mkfifo(QFile::encodeName(velmora.dataFile("data.json")).constData(), 0600), 0);
     launch();
     EXPECT_TRUE(DesktopSession::waitFor(
-        [&] { return AccessibleTree::namesOf(velmora.processId()).contains(QStringLiteral("Let's reopen your library")); },
+        [&] {
+            return AccessibleTree::namesOf(velmora.processId()).contains(QStringLiteral("Let's reopen your library"));
+        },
         5000));
 }
 
@@ -332,8 +348,8 @@ TEST_F(Application, IdlesInLittleMemoryAndNoProcessorTime)
     const qint64 kilobytes = velmora.residentKilobytes();
     RecordProperty("idle_resident_kilobytes", int(kilobytes));
     RecordProperty("idle_cpu_ticks_in_5_seconds", int(ticks));
-    std::printf("idle: %lld kB resident, %lld clock ticks of processor time in 5 s\n", static_cast<long long>(kilobytes),
-        static_cast<long long>(ticks));
+    std::printf("idle: %lld kB resident, %lld clock ticks of processor time in 5 s\n",
+        static_cast<long long>(kilobytes), static_cast<long long>(ticks));
     EXPECT_GT(kilobytes, 0);
     // A sanitizer build keeps shadow memory and freed blocks around: its size says nothing.
     if (!sanitized) {

@@ -1,6 +1,6 @@
-#include "App/SingleInstance.h"
-#include "platform/linux/DesktopBrowser.h"
+#include "App/Shell/SingleInstance.h"
 #include "VelmoraProcess.h"
+#include "platform/linux/DesktopBrowser.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -34,13 +34,14 @@ TEST(BrowserReturn, AVelmoraStartedWithTheCallbackHandsItToTheRunningOneAndEnds)
 TEST(DesktopBrowserLaunch, ABrowserThatDiesAfterOpeningIsReportedAndOneThatHandsOverIsNot)
 {
     const QUrl address(QStringLiteral("https://example.com/authorize?state=1"));
-    DesktopBrowser dying({QStringLiteral("/bin/sh"), QStringLiteral("-c"), QStringLiteral("sleep 0.2; kill -9 $$"), QStringLiteral("sh")});
+    DesktopBrowser dying({QStringLiteral("/bin/sh"), QStringLiteral("-c"), QStringLiteral("sleep 0.2; kill -9 $$"),
+        QStringLiteral("sh")});
     QSignalSpy failed(&dying, &ExternalBrowser::launchFailed);
     ASSERT_TRUE(dying.open(address));
     EXPECT_TRUE(failed.wait(5000));
 
-    DesktopBrowser handing({QStringLiteral("/bin/sh"), QStringLiteral("-c"), QStringLiteral("test \"$1\" = \"$0\" || exit 3"),
-        address.toString(QUrl::FullyEncoded)});
+    DesktopBrowser handing({QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+        QStringLiteral("test \"$1\" = \"$0\" || exit 3"), address.toString(QUrl::FullyEncoded)});
     QSignalSpy handingFailed(&handing, &ExternalBrowser::launchFailed);
     ASSERT_TRUE(handing.open(address));
     EXPECT_FALSE(handingFailed.wait(1000)) << "the address reached the launcher unchanged and it ended well";

@@ -8,9 +8,9 @@
 #include "platform/AccessibilityTrust.h"
 #include "platform/linux/LinuxDesktop.h"
 
-#include <QJsonDocument>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QTimer>
 
@@ -40,7 +40,9 @@ protected:
             << desktop->desktop().trust->untrustedReason().toStdString();
         engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
         engine->start({shortcut("/sig", signature), shortcut(";addr", QStringLiteral("12 Long Road\nSpringfield"))},
-            [this](const QString& trigger, const QString& expansion) { expansions.append({trigger, expansion}); });
+            [this](const QString& trigger, const QString& expansion) {
+                expansions.append({trigger, expansion});
+            });
         ASSERT_TRUE(engine->isRunning());
         ASSERT_TRUE(app.start());
     }
@@ -56,26 +58,17 @@ protected:
         if (!app.focus(field))
             return false;
         // Typing starts once the accessibility event of the focus change has come in.
-        const QString role = field == "area" ? QString(AX::textAreaRole) : QString(AX::textFieldRole);
-        const bool secure = field == "password";
+        const FieldKind kind = field == "area" ? FieldKind::multiLine
+            : field == "password"              ? FieldKind::password
+                                               : FieldKind::singleLine;
         return DesktopSession::waitFor([&] {
-            std::shared_ptr<AccessibleElement> application
-                = desktop->desktop().accessibility->applicationElement(app.processId());
-            const AccessibilityValue answer = application ? application->attributeValue(AX::focusedUIElement)
-                                                          : AccessibilityValue();
-            const auto* focused = std::get_if<std::shared_ptr<AccessibleElement>>(&answer);
-            if (!focused || !*focused)
-                return false;
-            const AccessibilityValue subrole = (*focused)->attributeValue(AX::subrole);
-            return (*focused)->attributeValue(AX::role) == AccessibilityValue(role)
-                && std::holds_alternative<QString>(subrole) == secure;
+            const std::shared_ptr<AccessibleElement> focused
+                = desktop->desktop().accessibility->focusedElement(app.processId());
+            return focused && focused->kind() == kind;
         });
     }
 
-    static bool type(const QString& text)
-    {
-        return DesktopSession::xdotool({"type", "--delay", "40", text});
-    }
+    static bool type(const QString& text) { return DesktopSession::xdotool({"type", "--delay", "40", text}); }
 
     bool fieldBecomes(const QString& field, const QString& text)
     {
@@ -152,8 +145,7 @@ TEST_F(DesktopExpansion, triggersBehindACharacterOutsideTheBmpInAGtkEntryAreRepl
     ASSERT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 1; }));
     ASSERT_TRUE(type(" and /sig"));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 2; }));
-    EXPECT_EQ(closeGtkEntry(zenity),
-        QStringLiteral("\U0001F600 a ") + signature + " and " + signature);
+    EXPECT_EQ(closeGtkEntry(zenity), QStringLiteral("\U0001F600 a ") + signature + " and " + signature);
 }
 
 TEST_F(DesktopExpansion, aTriggerInAGtkEntryIsReplaced)
@@ -198,9 +190,7 @@ TEST_F(DesktopExpansion, aLargeImageCopiedInAQtProgramDoesNotStopExpansionAndCom
     QElapsedTimer sinceTick;
     qint64 longestStall = 0;
     QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        longestStall = std::max(longestStall, sinceTick.restart());
-    });
+    QObject::connect(&tick, &QTimer::timeout, [&] { longestStall = std::max(longestStall, sinceTick.restart()); });
     sinceTick.start();
     tick.start(5);
     ASSERT_TRUE(type("Hi /sig"));

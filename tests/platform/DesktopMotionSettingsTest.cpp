@@ -8,8 +8,7 @@
 
 namespace {
 
-class DesktopMotion : public PortalFixture {
-};
+class DesktopMotion : public PortalFixture { };
 
 TEST_F(DesktopMotion, WithoutAPortalNothingIsReduced)
 {

@@ -47,8 +47,8 @@ bool focusWindowOf(qint64 process)
 {
     // The empty pattern keeps xdotool from taking the next command for the pattern; --all makes
     // the process id a condition instead of an alternative to it.
-    return xdotool({"search", "--sync", "--all", "--onlyvisible", "--pid", QString::number(process), "",
-        "windowfocus", "--sync", "%1"});
+    return xdotool({"search", "--sync", "--all", "--onlyvisible", "--pid", QString::number(process), "", "windowfocus",
+        "--sync", "%1"});
 }
 
 unsigned long windowOf(qint64 process)

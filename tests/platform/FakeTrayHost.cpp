@@ -60,8 +60,7 @@ bool FakeTrayHost::start()
 {
     return m_bus.isConnected()
         && m_bus.registerObject(watcherPath, this,
-            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties
-                | QDBusConnection::ExportAllSignals)
+            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties | QDBusConnection::ExportAllSignals)
         && m_bus.registerService(watcherService);
 }
 
@@ -113,7 +112,8 @@ QList<FakeTrayHost::MenuItem> FakeTrayHost::menu(const QString& item)
     if (path.isEmpty())
         return {};
     call(m_bus, item, path, menuInterface, QStringLiteral("AboutToShow"), {0});
-    const QDBusMessage reply = call(m_bus, item, path, menuInterface, QStringLiteral("GetLayout"), {0, -1, QStringList()});
+    const QDBusMessage reply
+        = call(m_bus, item, path, menuInterface, QStringLiteral("GetLayout"), {0, -1, QStringList()});
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() < 2)
         return {};
     MenuItem root;

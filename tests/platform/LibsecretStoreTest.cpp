@@ -1,17 +1,17 @@
+#include "platform/linux/LibsecretStore.h"
 #include "AuthSamples.h"
 #include "ErrorCapture.h"
 #include "Persistence/KeychainHelper.h"
 #include "Persistence/SessionVault.h"
 #include "TempDir.h"
 #include "Utilities/Uuid.h"
-#include "platform/linux/LibsecretStore.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
@@ -29,15 +29,18 @@ namespace {
 QList<QDBusObjectPath> itemsOnTheBus(const QString& service, const QString& account)
 {
     qDBusRegisterMetaType<QMap<QString, QString>>();
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.secrets"), QStringLiteral("/org/freedesktop/secrets"),
-        QStringLiteral("org.freedesktop.Secret.Service"), QStringLiteral("SearchItems"));
-    call << QVariant::fromValue(QMap<QString, QString>{{QStringLiteral("service"), service}, {QStringLiteral("account"), account}});
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.secrets"),
+        QStringLiteral("/org/freedesktop/secrets"), QStringLiteral("org.freedesktop.Secret.Service"),
+        QStringLiteral("SearchItems"));
+    call << QVariant::fromValue(
+        QMap<QString, QString>{{QStringLiteral("service"), service}, {QStringLiteral("account"), account}});
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 2) {
         ADD_FAILURE() << "SearchItems failed: " << reply.errorMessage().toStdString();
         return {};
     }
-    return qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().at(0)) + qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().at(1));
+    return qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().at(0))
+        + qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().at(1));
 }
 
 // Each test works on an item of its own, under an address no real project has, and removes it
@@ -47,8 +50,9 @@ protected:
     void SetUp() override
     {
         if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-            GTEST_SKIP() << "No session D-Bus (DBUS_SESSION_BUS_ADDRESS is unset), so no Secret Service to test against; "
-                            "run under scripts/with-desktop.sh, which starts a bus and an unlocked gnome-keyring.";
+            GTEST_SKIP()
+                << "No session D-Bus (DBUS_SESSION_BUS_ADDRESS is unset), so no Secret Service to test against; "
+                   "run under scripts/with-desktop.sh, which starts a bus and an unlocked gnome-keyring.";
     }
 
     void TearDown() override
@@ -68,7 +72,7 @@ protected:
 
 TEST_F(SecretServiceTest, WithNoItemReadsNothingAndDeletesWithoutError)
 {
-    EXPECT_EQ(store->lookup(helper.service(), helper.account()).status, SecretStore::itemNotFound);
+    EXPECT_EQ(store->lookup(helper.service(), helper.account()).status, SecretStore::Status::notFound);
     EXPECT_EQ(helper.read(), std::nullopt);
     EXPECT_NO_THROW(helper.remove());
 }
@@ -98,7 +102,7 @@ TEST_F(SecretServiceTest, SessionVaultKeepsTheSessionAsCompactJsonInTheKeyring)
     EXPECT_EQ(vault.load(), validSession());
 
     const SecretStore::Lookup raw = store->lookup(KeychainHelper::sessionService(), account());
-    ASSERT_EQ(raw.status, SecretStore::success);
+    ASSERT_EQ(raw.status, SecretStore::Status::success);
     ASSERT_TRUE(raw.data);
     EXPECT_TRUE(raw.data->startsWith("{\""));
     EXPECT_FALSE(raw.data->contains('\n'));
@@ -124,14 +128,18 @@ TEST_F(SecretServiceTest, TheVaultsCallsRunOffTheInterfaceThreadInTheOrderAsked)
         EXPECT_EQ(QThread::currentThread(), receiver.thread());
         answers << call + (failure ? QStringLiteral(" failed") : QString());
     };
-    vault.saveLater(validSession(), &receiver, [&](const SessionVault::Failure& failure) { noted(QStringLiteral("save"), failure); });
+    vault.saveLater(validSession(), &receiver,
+        [&](const SessionVault::Failure& failure) { noted(QStringLiteral("save"), failure); });
     vault.loadLater(&receiver, [&](const Result<std::optional<AuthSession>>& loaded) {
-        noted(QStringLiteral("load"), loaded.error());
+        noted(QStringLiteral("load"),
+            loaded.succeeded() ? SessionVault::Failure() : SessionVault::Failure(loaded.error()));
         loadedAfterSave = loaded.succeeded() ? loaded.value() : std::nullopt;
     });
-    vault.removeLater(&receiver, [&](const SessionVault::Failure& failure) { noted(QStringLiteral("remove"), failure); });
+    vault.removeLater(
+        &receiver, [&](const SessionVault::Failure& failure) { noted(QStringLiteral("remove"), failure); });
     vault.loadLater(&receiver, [&](const Result<std::optional<AuthSession>>& loaded) {
-        noted(QStringLiteral("load"), loaded.error());
+        noted(QStringLiteral("load"),
+            loaded.succeeded() ? SessionVault::Failure() : SessionVault::Failure(loaded.error()));
         loadedAfterRemove = loaded.succeeded() ? loaded.value() : validSession();
     });
     EXPECT_TRUE(answers.isEmpty()) << "nothing is answered before the event loop runs";
@@ -149,18 +157,20 @@ namespace {
 int probeWithoutSecretService()
 {
     const TempDir home;
-    qputenv("DBUS_SESSION_BUS_ADDRESS", QFile::encodeName(QStringLiteral("unix:path=") + home.file(QStringLiteral("no-bus"))));
+    qputenv("DBUS_SESSION_BUS_ADDRESS",
+        QFile::encodeName(QStringLiteral("unix:path=") + home.file(QStringLiteral("no-bus"))));
     for (const char* variable : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
         qputenv(variable, QFile::encodeName(home.path()));
     LibsecretStore store;
     const QString service = KeychainHelper::sessionService();
-    const qint32 stored = store.store(service, QStringLiteral("https://x.invalid"), "secret");
-    const qint32 found = store.lookup(service, QStringLiteral("https://x.invalid")).status;
-    const qint32 cleared = store.clear(service, QStringLiteral("https://x.invalid"));
+    const SecretStore::Status stored = store.store(service, QStringLiteral("https://x.invalid"), "secret");
+    const SecretStore::Status found = store.lookup(service, QStringLiteral("https://x.invalid")).status;
+    const SecretStore::Status cleared = store.clear(service, QStringLiteral("https://x.invalid"));
     const bool untouched = QDir(home.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    fprintf(stderr, "store %d lookup %d clear %d, home untouched %d\n", stored, found, cleared, int(untouched));
-    return stored == SecretStore::notAvailable && found == SecretStore::notAvailable && cleared == SecretStore::notAvailable
-            && untouched
+    fprintf(stderr, "store %d lookup %d clear %d, home untouched %d\n", int(stored), int(found), int(cleared),
+        int(untouched));
+    return stored == SecretStore::Status::unavailable && found == SecretStore::Status::unavailable
+            && cleared == SecretStore::Status::unavailable && untouched
         ? 0
         : 1;
 }
@@ -196,7 +206,8 @@ public:
         // for a user who dismisses it.
         qunsetenv("DISPLAY");
         qunsetenv("WAYLAND_DISPLAY");
-        m_bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        m_bus.start(QStringLiteral("dbus-daemon"),
+            {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
         if (!m_bus.waitForReadyRead(5000)) {
             fprintf(stderr, "dbus-daemon did not start\n");
             return false;
@@ -220,14 +231,18 @@ public:
         return false;
     }
 
-    QDBusConnection connection() const { return QDBusConnection::connectToBus(address, QStringLiteral("private-keyring")); }
+    QDBusConnection connection() const
+    {
+        return QDBusConnection::connectToBus(address, QStringLiteral("private-keyring"));
+    }
 
     bool lockDefaultCollection() const
     {
         const QString secrets = QStringLiteral("org.freedesktop.secrets");
         const QString root = QStringLiteral("/org/freedesktop/secrets");
         const QString serviceInterface = QStringLiteral("org.freedesktop.Secret.Service");
-        QDBusMessage readAlias = QDBusMessage::createMethodCall(secrets, root, serviceInterface, QStringLiteral("ReadAlias"));
+        QDBusMessage readAlias
+            = QDBusMessage::createMethodCall(secrets, root, serviceInterface, QStringLiteral("ReadAlias"));
         readAlias << QStringLiteral("default");
         const QDBusMessage alias = connection().call(readAlias);
         if (alias.type() != QDBusMessage::ReplyMessage)
@@ -260,10 +275,11 @@ int probeLockedKeyring()
     }
     const auto onRead = thrownBy<KeychainHelper::StorageError>([&] { helper.read(); });
     const auto onDelete = thrownBy<KeychainHelper::StorageError>([&] { helper.remove(); });
-    const qint32 onStore = store->store(helper.service(), helper.account(), "replacement");
-    fprintf(stderr, "read %d, delete %d, store %d\n", onRead ? onRead->status() : 0, onDelete ? onDelete->status() : 0, onStore);
-    const bool locked = onRead && onRead->status() == SecretStore::interactionNotAllowed && onDelete
-        && onDelete->status() == SecretStore::interactionNotAllowed && onStore == SecretStore::interactionNotAllowed;
+    const SecretStore::Status onStore = store->store(helper.service(), helper.account(), "replacement");
+    fprintf(stderr, "read %d, delete %d, store %d\n", onRead ? int(onRead->status()) : 0,
+        onDelete ? int(onDelete->status()) : 0, int(onStore));
+    const bool locked = onRead && onRead->status() == SecretStore::Status::locked && onDelete
+        && onDelete->status() == SecretStore::Status::locked && onStore == SecretStore::Status::locked;
     return locked ? 0 : 1;
 }
 } // namespace

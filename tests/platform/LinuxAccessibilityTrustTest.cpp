@@ -18,8 +18,8 @@ void setAccessibilityEnabled(bool enabled)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
-    call.setArguments({QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled"),
-        QVariant::fromValue(QDBusVariant(enabled))});
+    call.setArguments(
+        {QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled"), QVariant::fromValue(QDBusVariant(enabled))});
     QDBusConnection::sessionBus().call(call);
 }
 

@@ -80,10 +80,7 @@ protected:
         }
     }
 
-    static bool isInstalled(const QString& program)
-    {
-        return !QStandardPaths::findExecutable(program).isEmpty();
-    }
+    static bool isInstalled(const QString& program) { return !QStandardPaths::findExecutable(program).isEmpty(); }
 
     bool start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
     {
@@ -101,13 +98,15 @@ protected:
     unsigned long waitForWindow(const QString& name)
     {
         unsigned long window = 0;
-        DesktopSession::waitFor([&] {
-            if (application.state() == QProcess::NotRunning)
-                return true;
-            const QString found = output(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", name});
-            window = found.split(QLatin1Char('\n')).last().toULong();
-            return window != 0;
-        }, startMilliseconds);
+        DesktopSession::waitFor(
+            [&] {
+                if (application.state() == QProcess::NotRunning)
+                    return true;
+                const QString found = output(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", name});
+                window = found.split(QLatin1Char('\n')).last().toULong();
+                return window != 0;
+            },
+            startMilliseconds);
         if (window != 0) {
             process = output(QStringLiteral("xdotool"), {"getwindowpid", QString::number(window)}).toLongLong();
             if (process != application.processId())
@@ -123,20 +122,18 @@ protected:
 
     std::shared_ptr<AccessibleElement> focusedElement()
     {
-        std::shared_ptr<AccessibleElement> owner = desktop->desktop().accessibility->applicationElement(process);
-        const AccessibilityValue answer = owner ? owner->attributeValue(AX::focusedUIElement) : AccessibilityValue();
-        const auto* focused = std::get_if<std::shared_ptr<AccessibleElement>>(&answer);
-        return focused ? *focused : nullptr;
+        return desktop->desktop().accessibility->focusedElement(process);
     }
 
-    // Waits until the application's focused element answers this role (and is secure or not).
-    bool waitForFocus(const QString& role, bool secure = false, int milliseconds = 10000)
+    // Waits until the application's focused element is of this kind.
+    bool waitForFocus(FieldKind kind, int milliseconds = 10000)
     {
-        return DesktopSession::waitFor([&] {
-            const std::shared_ptr<AccessibleElement> focused = focusedElement();
-            return focused && focused->attributeValue(AX::role) == AccessibilityValue(role)
-                && std::holds_alternative<QString>(focused->attributeValue(AX::subrole)) == secure;
-        }, milliseconds);
+        return DesktopSession::waitFor(
+            [&] {
+                const std::shared_ptr<AccessibleElement> focused = focusedElement();
+                return focused && focused->kind() == kind;
+            },
+            milliseconds);
     }
 
     static bool type(const QString& text) { return DesktopSession::xdotool({"type", "--delay", "40", text}); }
@@ -156,19 +153,20 @@ protected:
     // The focused field as the accessibility bus shows it: this text, and the caret at its end.
     bool focusedFieldBecomes(const QString& text)
     {
-        return DesktopSession::waitFor([&] {
-            const std::shared_ptr<AccessibilityExpansionTarget> field = AccessibilityExpansionTarget::focused(desktop->desktop());
-            return field && field->text(TextRange{0, text.size()}) == text && field->selection() == TextRange{text.size(), 0};
-        }, 5000);
+        return DesktopSession::waitFor(
+            [&] {
+                const std::shared_ptr<AccessibilityExpansionTarget> field
+                    = AccessibilityExpansionTarget::focused(desktop->desktop());
+                return field && field->text(TextRange{0, text.size()}) == text
+                    && field->selection() == TextRange{text.size(), 0};
+            },
+            5000);
     }
 
     // Gives a replacement that might still run the time to show itself.
     static void settle() { DesktopSession::pause(1500); }
 
-    void expectClipboardIntact()
-    {
-        EXPECT_EQ(clipboardOwner.clipboard(), TextFieldsApp::mixedClipboard());
-    }
+    void expectClipboardIntact() { EXPECT_EQ(clipboardOwner.clipboard(), TextFieldsApp::mixedClipboard()); }
 
     QTemporaryDir folder;
     std::unique_ptr<LinuxDesktop> desktop;
@@ -195,12 +193,14 @@ protected:
     unsigned long waitForPage(const QString& windowName)
     {
         const unsigned long window = waitForWindow(windowName);
-        if (window == 0 || !focusWindow(window) || !waitForFocus(QString(AX::textFieldRole), false, startMilliseconds))
+        if (window == 0 || !focusWindow(window) || !waitForFocus(FieldKind::singleLine, startMilliseconds))
             return 0;
         // The page takes keys a moment after its field has the focus.
-        const bool ready = DesktopSession::waitFor([&] {
-            return DesktopSession::xdotool({"type", "x"}) && fieldBecomes(window, "line", "x", 500);
-        }, startMilliseconds);
+        const bool ready = DesktopSession::waitFor(
+            [&] {
+                return DesktopSession::xdotool({"type", "x"}) && fieldBecomes(window, "line", "x", 500);
+            },
+            startMilliseconds);
         if (!ready || !DesktopSession::xdotool({"key", "BackSpace"}) || !fieldBecomes(window, "line", QString()))
             return 0;
         return window;
@@ -215,10 +215,12 @@ protected:
             || !type(QStringLiteral("Hi ")) || !fieldBecomes(window, field, QStringLiteral("Hi "))
             || !type(QStringLiteral("/sig ok")))
             return QStringLiteral("<not typed>");
-        DesktopSession::waitFor([&] {
-            const QString now = titleOf(window).value(field).toString();
-            return now == expanded || now == typed;
-        }, 5000);
+        DesktopSession::waitFor(
+            [&] {
+                const QString now = titleOf(window).value(field).toString();
+                return now == expanded || now == typed;
+            },
+            5000);
         settle();
         return titleOf(window).value(field).toString();
     }
@@ -234,7 +236,8 @@ protected:
         RecordProperty(field.toStdString() + "Tries", int(results.size()));
         for (const QString& result : std::as_const(results))
             EXPECT_TRUE(result == expanded || result == typed) << field.toStdString() << ": " << result.toStdString();
-        EXPECT_EQ(results.contains(expanded), expands) << field.toStdString() << ": " << results.join(" | ").toStdString();
+        EXPECT_EQ(results.contains(expanded), expands)
+            << field.toStdString() << ": " << results.join(" | ").toStdString();
     }
 
     // Types a trigger with more text straight after it into each field in turn. A selection
@@ -244,15 +247,15 @@ protected:
     {
         expectExpansion(window, "line");
         ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
-        ASSERT_TRUE(waitForFocus(QString(AX::textAreaRole)));
+        ASSERT_TRUE(waitForFocus(FieldKind::multiLine));
         expectExpansion(window, "area");
         ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
-        ASSERT_TRUE(waitForFocus(QStringLiteral("AT-SPI section")));
+        ASSERT_TRUE(waitForFocus(FieldKind::other));
         expectExpansion(window, "rich", regionExpands);
 
         const int expanded = expansions.size();
         ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
-        ASSERT_TRUE(waitForFocus(QString(AX::textFieldRole), true));
+        ASSERT_TRUE(waitForFocus(FieldKind::password));
         EXPECT_EQ(typeOnce(window, "secret"), typed);
         EXPECT_EQ(expansions.size(), expanded);
         expectClipboardIntact();
@@ -314,9 +317,11 @@ TEST_F(WebPage, chromiumWithoutItsAccessibilitySwitchIsLeftAsTyped)
     const unsigned long window = waitForWindow(QStringLiteral("Chromium"));
     ASSERT_NE(window, 0u);
     ASSERT_TRUE(focusWindow(window));
-    ASSERT_TRUE(DesktopSession::waitFor([&] {
-        return DesktopSession::xdotool({"type", "x"}) && fieldBecomes(window, "line", "x", 500);
-    }, startMilliseconds));
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            return DesktopSession::xdotool({"type", "x"}) && fieldBecomes(window, "line", "x", 500);
+        },
+        startMilliseconds));
     EXPECT_EQ(typeOnce(window, "line"), typed);
     EXPECT_TRUE(expansions.isEmpty());
     expectClipboardIntact();
@@ -347,7 +352,7 @@ TEST_F(OtherApplications, aLibreOfficeWriterParagraphExpandsWhole)
     const unsigned long window = waitForWindow(QStringLiteral("LibreOffice Writer"));
     ASSERT_NE(window, 0u);
     ASSERT_TRUE(focusWindow(window));
-    ASSERT_TRUE(waitForFocus(QStringLiteral("AT-SPI paragraph"), false, startMilliseconds));
+    ASSERT_TRUE(waitForFocus(FieldKind::other, startMilliseconds));
 
     ASSERT_TRUE(type(typed));
     EXPECT_TRUE(focusedFieldBecomes(expanded));
@@ -366,7 +371,7 @@ TEST_F(OtherApplications, aQt5EditorTakesThePaste)
     const unsigned long window = DesktopSession::windowOf(process);
     ASSERT_NE(window, 0u);
     ASSERT_TRUE(focusWindow(window));
-    ASSERT_TRUE(waitForFocus(QString(AX::textAreaRole), false, startMilliseconds));
+    ASSERT_TRUE(waitForFocus(FieldKind::multiLine, startMilliseconds));
     ASSERT_TRUE(type(typed));
     EXPECT_TRUE(focusedFieldBecomes(expanded));
     EXPECT_EQ(expansions.size(), 1);
@@ -379,8 +384,9 @@ protected:
     unsigned long open(const QString& field)
     {
         const QString python = QStringLiteral("/usr/bin/python3");
-        if (!QFile::exists(python) || !start(python, {applicationFile(QStringLiteral("gtk4-fields.py")), field},
-                                          QProcessEnvironment::systemEnvironment()))
+        if (!QFile::exists(python)
+            || !start(python, {applicationFile(QStringLiteral("gtk4-fields.py")), field},
+                QProcessEnvironment::systemEnvironment()))
             return 0;
         const unsigned long window = DesktopSession::windowOf(application.processId());
         process = application.processId();
@@ -408,7 +414,10 @@ TEST_F(Gtk4Fields, everyFieldIsLeftAsTyped)
         ASSERT_NE(window, 0u) << field;
         const bool view = QLatin1String(field) == QLatin1String("view");
         const bool password = QLatin1String(field) == QLatin1String("password");
-        ASSERT_TRUE(waitForFocus(QString(view ? AX::textAreaRole : AX::textFieldRole), password)) << field;
+        ASSERT_TRUE(waitForFocus(view ? FieldKind::multiLine
+                : password            ? FieldKind::password
+                                      : FieldKind::singleLine))
+            << field;
         ASSERT_TRUE(type(typed));
         ASSERT_TRUE(fieldBecomes(window, field, typed)) << field;
         settle();

@@ -20,8 +20,7 @@ public:
     {
         values.insert(group + u' ' + key, value);
         QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
-            QStringLiteral("org.freedesktop.portal.Settings"),
-            QStringLiteral("SettingChanged"));
+            QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("SettingChanged"));
         signal << group << key << QVariant::fromValue(QDBusVariant(value));
         bus.send(signal);
     }
@@ -31,7 +30,8 @@ public Q_SLOTS:
     {
         const auto found = values.constFind(group + u' ' + key);
         if (found == values.constEnd()) {
-            sendErrorReply(QStringLiteral("org.freedesktop.portal.Error.NotFound"), QStringLiteral("Requested setting not found"));
+            sendErrorReply(
+                QStringLiteral("org.freedesktop.portal.Error.NotFound"), QStringLiteral("Requested setting not found"));
             return {};
         }
         // Like the real portal, Read answers with the value wrapped once more.
@@ -47,8 +47,8 @@ protected:
         if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") || !QDBusConnection::sessionBus().isConnected())
             GTEST_SKIP() << "needs a session D-Bus (run under scripts/with-desktop.sh)";
         portalBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-portal"));
-        ASSERT_TRUE(portalBus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
-            QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(portalBus.registerObject(
+            QStringLiteral("/org/freedesktop/portal/desktop"), &portal, QDBusConnection::ExportAllSlots));
     }
 
     void TearDown() override

@@ -20,8 +20,8 @@ std::optional<QByteArray> convertClipboard(const char* target, Atom* type = null
         return std::nullopt;
     const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
     const Atom property = XInternAtom(display, "VELMORA_CONVERSION", False);
-    XConvertSelection(display, XInternAtom(display, "CLIPBOARD", False), XInternAtom(display, target, False),
-        property, window, CurrentTime);
+    XConvertSelection(display, XInternAtom(display, "CLIPBOARD", False), XInternAtom(display, target, False), property,
+        window, CurrentTime);
     XFlush(display);
     std::optional<QByteArray> result;
     DesktopSession::waitFor([&] {
@@ -111,7 +111,7 @@ TEST_F(ClipboardPasteboard, anotherOwnersTextHtmlImageAndBinaryComeBackByteForBy
     ASSERT_TRUE(ownerTakesClipboard(original));
     const PasteboardItem saved = snapshot();
     EXPECT_EQ(saved.size(), 4);
-    EXPECT_EQ(pasteboard.data(0, QStringLiteral("public.png")), original.value("image/png"));
+    EXPECT_EQ(pasteboard.data(0, QStringLiteral("image/png")), original.value("image/png"));
 
     pasteboard.clearContents();
     ASSERT_TRUE(pasteboard.writeItems({saved}));
@@ -123,12 +123,12 @@ TEST_F(ClipboardPasteboard, typesAreTheOwnersFormatsUnderPasteboardNames)
 {
     ASSERT_TRUE(ownerTakesClipboard({{"text/plain;charset=utf-8", "x"}, {"text/html", "<i>x</i>"}}));
     EXPECT_EQ(pasteboard.itemCount(), 1);
-    EXPECT_EQ(pasteboard.itemTypes(0), QStringList({"public.html", "public.utf8-plain-text"}));
+    EXPECT_EQ(pasteboard.itemTypes(0), QStringList({"text/html", "text/plain;charset=utf-8"}));
     EXPECT_EQ(pasteboard.types(), pasteboard.itemTypes(0));
-    EXPECT_EQ(pasteboard.data(0, QStringLiteral("public.html")), QByteArray("<i>x</i>"));
-    EXPECT_EQ(pasteboard.data(0, QStringLiteral("public.rtf")), std::nullopt);
+    EXPECT_EQ(pasteboard.data(0, QStringLiteral("text/html")), QByteArray("<i>x</i>"));
+    EXPECT_EQ(pasteboard.data(0, QStringLiteral("text/rtf")), std::nullopt);
     EXPECT_EQ(pasteboard.data(0, QStringLiteral("TARGETS")), std::nullopt);
-    EXPECT_EQ(pasteboard.data(1, QStringLiteral("public.html")), std::nullopt);
+    EXPECT_EQ(pasteboard.data(1, QStringLiteral("text/html")), std::nullopt);
 }
 
 TEST_F(ClipboardPasteboard, ourWriteMovesTheCountOnlyThroughClearContents)
@@ -136,8 +136,8 @@ TEST_F(ClipboardPasteboard, ourWriteMovesTheCountOnlyThroughClearContents)
     const qint64 before = pasteboard.changeCount();
     const qint64 cleared = pasteboard.clearContents();
     EXPECT_GT(cleared, before);
-    ASSERT_TRUE(pasteboard.writeItems({{{"public.utf8-plain-text", "expansion"},
-        {"app.velmora.temporary-expansion", "5C2E3A8B-0000-4000-8000-000000000000"}}}));
+    ASSERT_TRUE(pasteboard.writeItems({{{"text/plain;charset=utf-8", "expansion"},
+        {"application/x-velmora-temporary-expansion", "5C2E3A8B-0000-4000-8000-000000000000"}}}));
     EXPECT_EQ(pasteboard.changeCount(), cleared);
     // Nothing arrives later for the ownership our own write took.
     DesktopSession::pause(300);
@@ -150,10 +150,10 @@ TEST_F(ClipboardPasteboard, ourWriteMovesTheCountOnlyThroughClearContents)
 TEST_F(ClipboardPasteboard, anotherWriterMovesTheCountPastOurs)
 {
     const qint64 ours = pasteboard.clearContents();
-    ASSERT_TRUE(pasteboard.writeItems({{{"public.utf8-plain-text", "ours"}}}));
+    ASSERT_TRUE(pasteboard.writeItems({{{"text/plain;charset=utf-8", "ours"}}}));
     ASSERT_TRUE(ownerTakesClipboard({{"text/plain;charset=utf-8", "theirs"}}));
     EXPECT_GT(pasteboard.changeCount(), ours);
-    EXPECT_EQ(pasteboard.data(0, QStringLiteral("public.utf8-plain-text")), QByteArray("theirs"));
+    EXPECT_EQ(pasteboard.data(0, QStringLiteral("text/plain;charset=utf-8")), QByteArray("theirs"));
 }
 
 TEST_F(ClipboardPasteboard, aClearedBoardHoldsNoItemsAndTakesAnEmptyList)
@@ -168,9 +168,9 @@ TEST_F(ClipboardPasteboard, aClearedBoardHoldsNoItemsAndTakesAnEmptyList)
 
 TEST_F(ClipboardPasteboard, anImageOfferedInManyFormatsIsSavedAsItsPngBesideTheText)
 {
-    ASSERT_TRUE(ownerTakesClipboard({{"image/bmp", "BM-bytes"}, {"image/png", "png-bytes"}, {"image/jpeg", "jpeg-bytes"},
-        {"image/tiff", "tiff-bytes"}, {"text/plain;charset=utf-8", "caption"}}));
-    EXPECT_EQ(snapshot(), (PasteboardItem{{"public.png", "png-bytes"}, {"public.utf8-plain-text", "caption"}}));
+    ASSERT_TRUE(ownerTakesClipboard({{"image/bmp", "BM-bytes"}, {"image/png", "png-bytes"},
+        {"image/jpeg", "jpeg-bytes"}, {"image/tiff", "tiff-bytes"}, {"text/plain;charset=utf-8", "caption"}}));
+    EXPECT_EQ(snapshot(), (PasteboardItem{{"image/png", "png-bytes"}, {"text/plain;charset=utf-8", "caption"}}));
 
     ASSERT_TRUE(ownerTakesClipboard({{"image/jpeg", "jpeg-bytes"}, {"image/tiff", "tiff-bytes"}}));
     EXPECT_EQ(pasteboard.itemTypes(0).size(), 1);
@@ -179,30 +179,31 @@ TEST_F(ClipboardPasteboard, anImageOfferedInManyFormatsIsSavedAsItsPngBesideTheT
 TEST_F(ClipboardPasteboard, readsOfOurContentsByOtherApplicationsAreCounted)
 {
     pasteboard.clearContents();
-    ASSERT_TRUE(pasteboard.writeItems({{{"public.utf8-plain-text", "expansion"}}}));
+    ASSERT_TRUE(pasteboard.writeItems({{{"text/plain;charset=utf-8", "expansion"}}}));
     EXPECT_EQ(pasteboard.readsByOthers(), 0);
-    EXPECT_EQ(snapshot(), (PasteboardItem{{"public.utf8-plain-text", "expansion"}}));
+    EXPECT_EQ(snapshot(), (PasteboardItem{{"text/plain;charset=utf-8", "expansion"}}));
     EXPECT_EQ(pasteboard.readsByOthers(), 0);
 
-    EXPECT_EQ(owner.clipboard(QStringLiteral("text/plain;charset=utf-8")).value("text/plain;charset=utf-8"), "expansion");
+    EXPECT_EQ(
+        owner.clipboard(QStringLiteral("text/plain;charset=utf-8")).value("text/plain;charset=utf-8"), "expansion");
     EXPECT_GE(pasteboard.readsByOthers().value_or(0), 1);
 
     pasteboard.clearContents();
-    ASSERT_TRUE(pasteboard.writeItems({{{"public.utf8-plain-text", "next"}}}));
+    ASSERT_TRUE(pasteboard.writeItems({{{"text/plain;charset=utf-8", "next"}}}));
     EXPECT_EQ(pasteboard.readsByOthers(), 0);
 }
 
 TEST_F(ClipboardPasteboard, moreThanOneItemIsRefused)
 {
     pasteboard.clearContents();
-    EXPECT_FALSE(pasteboard.writeItems({{{"public.utf8-plain-text", "a"}}, {{"public.utf8-plain-text", "b"}}}));
+    EXPECT_FALSE(pasteboard.writeItems({{{"text/plain;charset=utf-8", "a"}}, {{"text/plain;charset=utf-8", "b"}}}));
 }
 
 TEST_F(ClipboardPasteboard, anExpansionIsOfferedUnderEveryUsualX11TextTargetAndReadsBackAsWritten)
 {
     const QByteArray text = QStringLiteral("Grüße").toUtf8();
-    const PasteboardItem expansion{{QStringLiteral("public.utf8-plain-text"), text},
-        {QStringLiteral("app.velmora.temporary-expansion"), QByteArray("marker")}};
+    const PasteboardItem expansion{{QStringLiteral("text/plain;charset=utf-8"), text},
+        {QStringLiteral("application/x-velmora-temporary-expansion"), QByteArray("marker")}};
     pasteboard.clearContents();
     ASSERT_TRUE(pasteboard.writeItems({expansion}));
     const QStringList targets = clipboardTargets();
@@ -213,7 +214,7 @@ TEST_F(ClipboardPasteboard, anExpansionIsOfferedUnderEveryUsualX11TextTargetAndR
     EXPECT_EQ(snapshot(), expansion);
 
     // A user's text goes back under its own targets only.
-    const PasteboardItem users{{QStringLiteral("public.utf8-plain-text"), text}};
+    const PasteboardItem users{{QStringLiteral("text/plain;charset=utf-8"), text}};
     pasteboard.clearContents();
     ASSERT_TRUE(pasteboard.writeItems({users}));
     EXPECT_FALSE(clipboardTargets().contains(QLatin1String("UTF8_STRING")));

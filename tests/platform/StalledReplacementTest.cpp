@@ -47,7 +47,8 @@ protected:
             GTEST_SKIP() << missing.toStdString();
         ASSERT_TRUE(QFileInfo(VelmoraProcess::programPath()).isExecutable()) << "build the velmora target first";
         ASSERT_TRUE(tray.start());
-        velmora.writeDataFile(QStringLiteral("data.json"), VelmoraProcess::libraryWithShortcut(QStringLiteral("/sig"), signature));
+        velmora.writeDataFile(
+            QStringLiteral("data.json"), VelmoraProcess::libraryWithShortcut(QStringLiteral("/sig"), signature));
         ASSERT_TRUE(velmora.start());
         ASSERT_TRUE(velmora.waitForPopover(true, 10000)) << "no popover on screen";
         ASSERT_TRUE(target.start());

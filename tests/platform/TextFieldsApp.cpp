@@ -78,7 +78,8 @@ bool TextFieldsApp::setClipboard(const QMap<QString, QByteArray>& formats)
     QJsonObject object;
     for (auto it = formats.begin(); it != formats.end(); ++it)
         object.insert(it.key(), QString::fromLatin1(it.value().toBase64()));
-    return command(QStringLiteral("clip-set ") + QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)))
+    return command(
+        QStringLiteral("clip-set ") + QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)))
         .value(QStringLiteral("ok"))
         .toBool();
 }

@@ -27,7 +27,8 @@ VelmoraProcess::VelmoraProcess()
 {
     for (const char* folder : {"data", "config", "runtime"})
         QDir(m_home.path()).mkdir(QLatin1String(folder));
-    QFile::setPermissions(m_home.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(
+        m_home.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 VelmoraProcess::~VelmoraProcess()
@@ -111,8 +112,8 @@ std::optional<QRect> VelmoraProcess::popoverGeometry()
     if (!shell)
         return std::nullopt;
     auto value = [&](const char* key) {
-        const QRegularExpression line(QStringLiteral("^%1=(-?\\d+)$").arg(QLatin1String(key)),
-            QRegularExpression::MultilineOption);
+        const QRegularExpression line(
+            QStringLiteral("^%1=(-?\\d+)$").arg(QLatin1String(key)), QRegularExpression::MultilineOption);
         return line.match(*shell).captured(1).toInt();
     };
     return QRect(value("X"), value("Y"), value("WIDTH"), value("HEIGHT"));

@@ -37,8 +37,8 @@ protected:
     {
         if (!windowManager)
             windowManager = XOpenDisplay(nullptr);
-        XChangeProperty(windowManager, DefaultRootWindow(windowManager), activeWindow(), XA_WINDOW, 32,
-            PropModeReplace, reinterpret_cast<const unsigned char*>(&window), 1);
+        XChangeProperty(windowManager, DefaultRootWindow(windowManager), activeWindow(), XA_WINDOW, 32, PropModeReplace,
+            reinterpret_cast<const unsigned char*>(&window), 1);
         XSync(windowManager, False);
     }
 

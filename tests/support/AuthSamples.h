@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Services/AuthError.h"
-#include "Services/AuthSession.h"
+#include "Models/AuthError.h"
+#include "Models/AuthSession.h"
 
 #include <optional>
 #include <ostream>

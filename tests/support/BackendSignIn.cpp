@@ -1,6 +1,6 @@
 #include "BackendSignIn.h"
 
-#include "Services/AuthError.h"
+#include "Models/AuthError.h"
 
 #include <QNetworkReply>
 #include <QTest>

@@ -9,8 +9,7 @@
 
 // The error of type `Error` that `operation` throws, or nullopt when it throws none. An error
 // of another type is a test failure.
-template <class Error, class Operation>
-std::optional<Error> thrownBy(Operation&& operation)
+template <class Error, class Operation> std::optional<Error> thrownBy(Operation&& operation)
 {
     try {
         operation();
@@ -23,8 +22,7 @@ std::optional<Error> thrownBy(Operation&& operation)
 }
 
 // As thrownBy, for an operation that must fail: throwing nothing is a test failure too.
-template <class Error, class Operation>
-std::optional<Error> errorThrownBy(Operation&& operation)
+template <class Error, class Operation> std::optional<Error> errorThrownBy(Operation&& operation)
 {
     bool threw = true;
     std::optional<Error> error = thrownBy<Error>([&] {
@@ -38,8 +36,7 @@ std::optional<Error> errorThrownBy(Operation&& operation)
 
 // The user-facing sentence of whatever VelmoraError `operation` throws; empty, with a test
 // failure, when it throws none.
-template <class Operation>
-QString descriptionThrownBy(Operation&& operation)
+template <class Operation> QString descriptionThrownBy(Operation&& operation)
 {
     try {
         operation();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Services/AuthError.h"
+#include "Models/AuthError.h"
 #include "Services/CredentialsProvider.h"
 
 // A signed-in account without a backend: credentials come at once, and sign-out renews the

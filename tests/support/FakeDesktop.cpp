@@ -9,21 +9,10 @@ void FakeWorkspace::activate(std::optional<qint64> process)
     Q_EMIT applicationActivated();
 }
 
-AccessibilityValue FakeApplicationElement::attributeValue(QLatin1StringView attribute)
+std::shared_ptr<AccessibleElement> FakeAccessibility::focusedElement(qint64 process)
 {
-    if (attribute != AX::focusedUIElement)
-        return {};
-    if (focusedAnswer)
-        return *focusedAnswer;
-    if (!focused)
-        return {};
-    return std::shared_ptr<AccessibleElement>(focused);
-}
-
-std::shared_ptr<AccessibleElement> FakeAccessibility::applicationElement(qint64 process)
-{
-    ++applicationElementRequests;
-    return applications.value(process);
+    ++focusRequests;
+    return focused.value(process);
 }
 
 bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
@@ -37,21 +26,20 @@ bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
     const std::shared_ptr<FakeTextField> field = m_desktop.focusedField();
     FakeDesktop* desktop = &m_desktop;
     for (const SyntheticKeyEvent& event : events) {
-        if (!event.keyDown)
+        if (!event.press)
             continue;
         Scheduler::current().after(0, nullptr, [desktop, event] {
             InputEvent seen;
-            seen.type = InputEventType::keyDown;
-            seen.keyCode = event.keyCode;
-            seen.flags = event.flags;
-            seen.sourceUserData = event.userData;
-            seen.characters = QStringLiteral("v");
+            seen.type = InputEventType::keyPress;
+            seen.key = event.key;
+            seen.modifiers = event.modifiers;
+            seen.tag = event.tag;
+            seen.text = QStringLiteral("v");
             desktop->events.deliver(seen);
         });
-        if (field && field->pasteDelay && event.keyCode == VirtualKey::v && event.flags == EventFlags::command) {
-            Scheduler::current().after(*field->pasteDelay, nullptr, [desktop, field] {
-                field->insert(desktop->pasteboard.pasteIntoOtherApplication());
-            });
+        if (field && field->pasteDelay && event.key == Qt::Key_V && event.modifiers == Qt::ControlModifier) {
+            Scheduler::current().after(*field->pasteDelay, nullptr,
+                [desktop, field] { field->insert(desktop->pasteboard.pasteIntoOtherApplication()); });
         }
     }
     return true;
@@ -119,7 +107,8 @@ FakeDesktop::~FakeDesktop()
 
 Desktop FakeDesktop::desktop()
 {
-    return Desktop{&events, &accessibility, &trust, &keyboard, &pasteboard, &workspace, &keyboardHold, &primarySelection};
+    return Desktop{
+        &events, &accessibility, &trust, &keyboard, &pasteboard, &workspace, &keyboardHold, &primarySelection};
 }
 
 std::shared_ptr<FakeTextField> FakeDesktop::focusNewField(const QString& text, qint64 process)
@@ -133,29 +122,25 @@ std::shared_ptr<FakeTextField> FakeDesktop::focusNewField(const QString& text, q
 
 void FakeDesktop::focus(qint64 process, std::shared_ptr<FakeTextField> element)
 {
-    std::shared_ptr<FakeApplicationElement>& application = accessibility.applications[process];
-    if (!application)
-        application = std::make_shared<FakeApplicationElement>();
-    application->focused = std::move(element);
+    accessibility.focused[process] = std::move(element);
 }
 
 std::shared_ptr<FakeTextField> FakeDesktop::focusedField()
 {
     if (!workspace.frontmost)
         return nullptr;
-    const std::shared_ptr<FakeApplicationElement> application = accessibility.applications.value(*workspace.frontmost);
-    return application ? application->focused : nullptr;
+    return accessibility.focused.value(*workspace.frontmost);
 }
 
-void FakeDesktop::typeKey(const QString& characters, quint16 keyCode, quint64 flags)
+void FakeDesktop::typeKey(const QString& characters, int key, Qt::KeyboardModifiers modifiers)
 {
-    if (keyboardHold.keep([this, characters, keyCode, flags] { typeKey(characters, keyCode, flags); }))
+    if (keyboardHold.keep([this, characters, key, modifiers] { typeKey(characters, key, modifiers); }))
         return;
     InputEvent event;
-    event.type = InputEventType::keyDown;
-    event.keyCode = keyCode;
-    event.flags = flags;
-    event.characters = characters;
+    event.type = InputEventType::keyPress;
+    event.key = key;
+    event.modifiers = modifiers;
+    event.text = characters;
     const std::shared_ptr<FakeTextField> field = focusedField();
     if (field && field->appliesKeysBeforeSeen)
         field->insert(characters);
@@ -174,24 +159,24 @@ void FakeDesktop::type(const QString& text)
         typeKey(character);
 }
 
-void FakeDesktop::press(quint16 keyCode, quint64 flags)
+void FakeDesktop::press(int key, Qt::KeyboardModifiers modifiers)
 {
-    if (keyboardHold.keep([this, keyCode, flags] { press(keyCode, flags); }))
+    if (keyboardHold.keep([this, key, modifiers] { press(key, modifiers); }))
         return;
     InputEvent event;
-    event.type = InputEventType::keyDown;
-    event.keyCode = keyCode;
-    event.flags = flags;
+    event.type = InputEventType::keyPress;
+    event.key = key;
+    event.modifiers = modifiers;
     events.deliver(event);
 }
 
-void FakeDesktop::changeFlags(quint64 flags)
+void FakeDesktop::changeModifiers(Qt::KeyboardModifiers modifiers)
 {
-    if (keyboardHold.keep([this, flags] { changeFlags(flags); }))
+    if (keyboardHold.keep([this, modifiers] { changeModifiers(modifiers); }))
         return;
     InputEvent event;
-    event.type = InputEventType::flagsChanged;
-    event.flags = flags;
+    event.type = InputEventType::modifiersChanged;
+    event.modifiers = modifiers;
     events.deliver(event);
 }
 

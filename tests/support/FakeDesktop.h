@@ -3,6 +3,7 @@
 #include "FakePasteboard.h"
 #include "FakeTextField.h"
 #include "ScriptedEventSource.h"
+#include "Utilities/Scheduler.h"
 #include "platform/Accessibility.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/Desktop.h"
@@ -10,7 +11,6 @@
 #include "platform/KeyboardPoster.h"
 #include "platform/PrimarySelection.h"
 #include "platform/Workspace.h"
-#include "Utilities/Scheduler.h"
 
 #include <QHash>
 #include <functional>
@@ -36,30 +36,17 @@ public:
     void activate(std::optional<qint64> process);
 };
 
-// An application's accessibility root: it knows the application's focused element.
-class FakeApplicationElement final : public AccessibleElement {
-public:
-    std::shared_ptr<FakeTextField> focused;
-    // Answered for the focused element instead of `focused` when set.
-    std::optional<AccessibilityValue> focusedAnswer;
-    double messagingTimeout = 0;
-
-    void setMessagingTimeout(double seconds) override { messagingTimeout = seconds; }
-    AccessibilityValue attributeValue(QLatin1StringView attribute) override;
-    std::optional<bool> isAttributeSettable(QLatin1StringView) override { return false; }
-    AccessibilityValue parameterizedAttributeValue(QLatin1StringView, const AccessibilityValue&) override { return {}; }
-    bool setAttributeValue(QLatin1StringView, const AccessibilityValue&) override { return false; }
-    bool isEqual(const AccessibleElement& other) const override { return &other == this; }
-};
-
+// The accessibility interface of the desktop: each application's focused element.
 class FakeAccessibility final : public Accessibility {
 public:
     bool secureInput = false;
-    QHash<qint64, std::shared_ptr<FakeApplicationElement>> applications;
-    int applicationElementRequests = 0;
+    // The focused element of each application; an application without an entry is unknown,
+    // one with a null entry has no focus.
+    QHash<qint64, std::shared_ptr<FakeTextField>> focused;
+    int focusRequests = 0;
 
     bool isSecureEventInputEnabled() override { return secureInput; }
-    std::shared_ptr<AccessibleElement> applicationElement(qint64 process) override;
+    std::shared_ptr<AccessibleElement> focusedElement(qint64 process) override;
 };
 
 // Posts keys the way the desktop does: they come back to the event source marked, a bit
@@ -151,13 +138,13 @@ public:
     std::shared_ptr<FakeTextField> focusedField();
 
     // One key-down typing `characters`; the focused field applies it in its own timing.
-    void typeKey(const QString& characters, quint16 keyCode = 0, quint64 flags = 0);
+    void typeKey(const QString& text, int key = Qt::Key_unknown, Qt::KeyboardModifiers modifiers = {});
     // One key per character of `text`.
     void type(const QString& text);
     // A key-down that types nothing the engine reads (arrows, Return, ...).
-    void press(quint16 keyCode, quint64 flags = 0);
-    void changeFlags(quint64 flags);
-    void mouseDown(InputEventType type = InputEventType::leftMouseDown);
+    void press(int key, Qt::KeyboardModifiers modifiers = {});
+    void changeModifiers(Qt::KeyboardModifiers modifiers);
+    void mouseDown(InputEventType type = InputEventType::buttonPress);
 
     ScriptedEventSource events;
     FakeAccessibility accessibility;

@@ -64,13 +64,13 @@ void FakePasteboard::copyFromOtherApplication(const QList<PasteboardItem>& items
 
 void FakePasteboard::copyTextFromOtherApplication(const QString& text)
 {
-    copyFromOtherApplication({PasteboardItem{{QStringLiteral("public.utf8-plain-text"), text.toUtf8()}}});
+    copyFromOtherApplication({PasteboardItem{{QStringLiteral("text/plain;charset=utf-8"), text.toUtf8()}}});
 }
 
 QString FakePasteboard::plainText() const
 {
     for (const auto& [type, data] : m_items.value(0)) {
-        if (type == QStringLiteral("public.utf8-plain-text"))
+        if (type == QStringLiteral("text/plain;charset=utf-8"))
             return QString::fromUtf8(data);
     }
     return QString();

@@ -19,51 +19,54 @@ bool FakeTextField::contains(TextRange range) const
     return range.location >= 0 && range.length >= 0 && range.location + range.length <= text.size();
 }
 
-AccessibilityValue FakeTextField::attributeValue(QLatin1StringView attribute)
+void FakeTextField::ask(Question question)
 {
     ++m_queries;
-    ++m_reads[QString(attribute)];
-    if (attribute == AX::selectedTextRange)
-        return selectionAnswer ? *selectionAnswer : AccessibilityValue(selection);
-    if (attribute == AX::role)
-        return role;
-    if (attribute == AX::subrole)
-        return subrole;
-    if (attribute == AX::enabled)
-        return enabled;
-    return {};
+    ++m_reads[question];
 }
 
-std::optional<bool> FakeTextField::isAttributeSettable(QLatin1StringView attribute)
+std::optional<FieldKind> FakeTextField::kind()
 {
-    ++m_queries;
-    if (attribute == AX::selectedTextRange)
-        return selectionSettable;
-    return false;
+    ask(Question::kind);
+    return fieldKind;
 }
 
-AccessibilityValue FakeTextField::parameterizedAttributeValue(QLatin1StringView attribute,
-    const AccessibilityValue& parameter)
+std::optional<bool> FakeTextField::isEnabled()
 {
-    ++m_queries;
-    const TextRange* range = std::get_if<TextRange>(&parameter);
-    if (attribute != AX::stringForRange || !range || !contains(*range))
-        return {};
-    return text.mid(range->location, range->length);
+    ask(Question::enabled);
+    return enabled;
 }
 
-bool FakeTextField::setAttributeValue(QLatin1StringView attribute, const AccessibilityValue& value)
+std::optional<bool> FakeTextField::isEditable()
 {
-    ++m_queries;
-    const TextRange* range = std::get_if<TextRange>(&value);
-    if (attribute != AX::selectedTextRange || !range || refusesSelection || !selectionSettable.value_or(false)
-        || !contains(*range))
+    ask(Question::editable);
+    return editable;
+}
+
+std::optional<TextRange> FakeTextField::selectedRange()
+{
+    ask(Question::selection);
+    return selectionAnswer ? *selectionAnswer : std::optional(selection);
+}
+
+std::optional<QString> FakeTextField::textIn(TextRange range)
+{
+    ask(Question::text);
+    if (!contains(range))
+        return std::nullopt;
+    return text.mid(range.location, range.length);
+}
+
+bool FakeTextField::select(TextRange range)
+{
+    ask(Question::select);
+    if (refusesSelection || !editable.value_or(false) || !contains(range))
         return false;
     if (unansweredSelections > 0) {
         --unansweredSelections;
         return false;
     }
-    applySelection(*range);
+    applySelection(range);
     return true;
 }
 

@@ -7,7 +7,7 @@
 #include <optional>
 
 // A UI element of another application as the accessibility interface shows it: by default
-// an enabled, editable text field with the caret at the end of its text. Its attributes
+// an enabled, editable single-line field with the caret at the end of its text. Its answers
 // can be changed to anything a real application might answer. It applies typed keys and
 // pastes as an application does, with timings the test chooses.
 class FakeTextField final : public AccessibleElement, public std::enable_shared_from_this<FakeTextField> {
@@ -17,12 +17,11 @@ public:
     // What the accessibility interface answers.
     QString text;
     TextRange selection;
-    AccessibilityValue role = QString(AX::textFieldRole);
-    AccessibilityValue subrole;
-    AccessibilityValue enabled;
-    std::optional<bool> selectionSettable = true;
+    std::optional<FieldKind> fieldKind = FieldKind::singleLine;
+    std::optional<bool> enabled;
+    std::optional<bool> editable = true;
     // Answered for the selected range instead of `selection` when set.
-    std::optional<AccessibilityValue> selectionAnswer;
+    std::optional<std::optional<TextRange>> selectionAnswer;
     bool refusesSelection = false;
     // The next this many selection requests are refused, as a busy application's go unanswered.
     int unansweredSelections = 0;
@@ -46,14 +45,17 @@ public:
 
     double messagingTimeout() const { return m_timeout; }
     int queryCount() const { return m_queries; }
-    // How often the attribute was read.
-    int readCount(QLatin1StringView attribute) const { return m_reads.value(QString(attribute)); }
+    enum class Question { kind, enabled, editable, selection, text, select };
+    // How often the question was asked.
+    int readCount(Question question) const { return m_reads.value(question); }
 
     void setMessagingTimeout(double seconds) override { m_timeout = seconds; }
-    AccessibilityValue attributeValue(QLatin1StringView attribute) override;
-    std::optional<bool> isAttributeSettable(QLatin1StringView attribute) override;
-    AccessibilityValue parameterizedAttributeValue(QLatin1StringView attribute, const AccessibilityValue& parameter) override;
-    bool setAttributeValue(QLatin1StringView attribute, const AccessibilityValue& value) override;
+    std::optional<FieldKind> kind() override;
+    std::optional<bool> isEnabled() override;
+    std::optional<bool> isEditable() override;
+    std::optional<TextRange> selectedRange() override;
+    std::optional<QString> textIn(TextRange range) override;
+    bool select(TextRange range) override;
     bool isEqual(const AccessibleElement& other) const override { return &other == this; }
     bool appliesSelectionAtOnce() const override { return saysSelectionAppliesAtOnce; }
 
@@ -66,5 +68,7 @@ private:
     // Requests not yet applied; a later request still waits for the earlier ones.
     int m_pendingSelections = 0;
     int m_queries = 0;
-    QHash<QString, int> m_reads;
+    void ask(Question question);
+
+    QHash<Question, int> m_reads;
 };

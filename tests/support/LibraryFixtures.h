@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Models/UserData.h"
-#include "Utilities/PromptTextImport.h"
+#include "Persistence/PromptTextImport.h"
 
 #include <QString>
 #include <gtest/gtest.h>
@@ -10,7 +10,8 @@
 // Small builders for library records in tests.
 namespace LibraryFixtures {
 
-inline Group folder(const QString& id, const QString& name, std::optional<QString> parent = std::nullopt, qint64 order = 0)
+inline Group folder(
+    const QString& id, const QString& name, std::optional<QString> parent = std::nullopt, qint64 order = 0)
 {
     Group g;
     g.id = id;
@@ -20,7 +21,8 @@ inline Group folder(const QString& id, const QString& name, std::optional<QStrin
     return g;
 }
 
-inline Shortcut shortcut(const QString& id, const QString& trigger, std::optional<QString> groupId = std::nullopt, qint64 order = 0)
+inline Shortcut shortcut(
+    const QString& id, const QString& trigger, std::optional<QString> groupId = std::nullopt, qint64 order = 0)
 {
     return Shortcut{id, trigger, QStringLiteral("text of ") + trigger, std::move(groupId), order, std::nullopt};
 }

@@ -8,8 +8,8 @@
 // its lifetime.
 class ManualClock final : public Clock {
 public:
-    explicit ManualClock(QDateTime start = QDateTime(QDate(2025, 3, 1), QTime(9, 30), Qt::UTC),
-        QTimeZone zone = QTimeZone::utc());
+    explicit ManualClock(
+        QDateTime start = QDateTime(QDate(2025, 3, 1), QTime(9, 30), Qt::UTC), QTimeZone zone = QTimeZone::utc());
     ~ManualClock() override;
 
     QDateTime now() const override { return m_now; }

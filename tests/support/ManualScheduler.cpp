@@ -42,9 +42,8 @@ void ManualScheduler::advance(double seconds)
     const double epsilon = 1e-9;
     for (;;) {
         // Drop what was cancelled or whose context died.
-        std::erase_if(m_entries, [](const Entry& e) {
-            return e.state->cancelled || e.state->done || (e.hasContext && !e.context);
-        });
+        std::erase_if(m_entries,
+            [](const Entry& e) { return e.state->cancelled || e.state->done || (e.hasContext && !e.context); });
         auto next = std::min_element(m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) {
             return a.due < b.due || (a.due == b.due && a.sequence < b.sequence);
         });

@@ -18,7 +18,7 @@ void MemoryCredentialStorage::prompt()
     m_prompts.release();
     m_answers.acquire();
     if (!m_unlock)
-        throw KeychainHelper::StorageError(SecretStore::interactionNotAllowed);
+        throw KeychainHelper::StorageError(SecretStore::Status::locked);
 }
 
 void MemoryCredentialStorage::throwIfFailing() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Persistence/CredentialStorage.h"
+#include "platform/SecretStore.h"
 
 #include <QSemaphore>
 #include <QtGlobal>
@@ -17,7 +18,7 @@ public:
     void remove() override;
     bool mayWaitForUser() const override { return m_prompting; }
 
-    void failWith(qint32 status) { m_failure = status; }
+    void failWith(SecretStore::Status status) { m_failure = status; }
     void recover() { m_failure.reset(); }
 
     void promptBeforeEachCall() { m_prompting = true; }
@@ -35,7 +36,7 @@ private:
     void prompt();
     void throwIfFailing() const;
 
-    std::optional<qint32> m_failure;
+    std::optional<SecretStore::Status> m_failure;
     std::atomic<bool> m_prompting = false;
     std::atomic<bool> m_unlock = false;
     QSemaphore m_prompts;

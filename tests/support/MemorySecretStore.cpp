@@ -6,23 +6,23 @@ SecretStore::Lookup MemorySecretStore::lookup(const QString& service, const QStr
         return {*m_failure, std::nullopt};
     const auto it = items.constFind({service, account});
     if (it == items.constEnd())
-        return {itemNotFound, std::nullopt};
+        return {Status::notFound, std::nullopt};
     if (withholdData)
-        return {success, std::nullopt};
-    return {success, *it};
+        return {Status::success, std::nullopt};
+    return {Status::success, *it};
 }
 
-qint32 MemorySecretStore::store(const QString& service, const QString& account, const QByteArray& secret)
+SecretStore::Status MemorySecretStore::store(const QString& service, const QString& account, const QByteArray& secret)
 {
     if (m_failure)
         return *m_failure;
     items.insert({service, account}, secret);
-    return success;
+    return Status::success;
 }
 
-qint32 MemorySecretStore::clear(const QString& service, const QString& account)
+SecretStore::Status MemorySecretStore::clear(const QString& service, const QString& account)
 {
     if (m_failure)
         return *m_failure;
-    return items.remove({service, account}) > 0 ? success : itemNotFound;
+    return items.remove({service, account}) > 0 ? Status::success : Status::notFound;
 }

@@ -11,14 +11,14 @@
 class MemorySecretStore final : public SecretStore {
 public:
     Lookup lookup(const QString& service, const QString& account) override;
-    qint32 store(const QString& service, const QString& account, const QByteArray& secret) override;
-    qint32 clear(const QString& service, const QString& account) override;
+    Status store(const QString& service, const QString& account, const QByteArray& secret) override;
+    Status clear(const QString& service, const QString& account) override;
 
-    void failWith(qint32 status) { m_failure = status; }
+    void failWith(Status status) { m_failure = status; }
 
     QMap<QPair<QString, QString>, QByteArray> items;
     bool withholdData = false;
 
 private:
-    std::optional<qint32> m_failure;
+    std::optional<Status> m_failure;
 };

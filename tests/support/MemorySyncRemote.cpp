@@ -36,8 +36,8 @@ void MemorySyncRemote::store(const QString& userID, const SyncSnapshot& snapshot
     m_copies.insert(userID, Copy{newRevision(), true, snapshot});
 }
 
-void MemorySyncRemote::reply(const Cancellation& cancellation, Completion<CloudSyncSnapshot> done,
-    std::function<CloudSyncSnapshot()> make)
+void MemorySyncRemote::reply(
+    const Cancellation& cancellation, Completion<CloudSyncSnapshot> done, std::function<CloudSyncSnapshot()> make)
 {
     auto deliver = [cancellation, done = std::move(done), make = std::move(make)] {
         if (cancellation.isCancelled()) {
@@ -47,7 +47,7 @@ void MemorySyncRemote::reply(const Cancellation& cancellation, Completion<CloudS
         try {
             done(make());
         } catch (...) {
-            done(Result<CloudSyncSnapshot>(std::current_exception()));
+            done(Result<CloudSyncSnapshot>(ErrorValue::current()));
         }
     };
     if (held)
@@ -63,8 +63,8 @@ void MemorySyncRemote::release()
         Scheduler::current().after(0, nullptr, std::move(deliver));
 }
 
-void MemorySyncRemote::read(const AuthCredentials& credentials, const Cancellation& cancellation,
-    Completion<CloudSyncSnapshot> done)
+void MemorySyncRemote::read(
+    const AuthCredentials& credentials, const Cancellation& cancellation, Completion<CloudSyncSnapshot> done)
 {
     const QString user = credentials.userID;
     reply(cancellation, std::move(done), [this, user] {

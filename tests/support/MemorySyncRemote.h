@@ -35,8 +35,8 @@ public:
 
 private:
     Copy& copy(const QString& userID);
-    void reply(const Cancellation& cancellation, Completion<CloudSyncSnapshot> done,
-        std::function<CloudSyncSnapshot()> make);
+    void reply(
+        const Cancellation& cancellation, Completion<CloudSyncSnapshot> done, std::function<CloudSyncSnapshot()> make);
 
     QHash<QString, Copy> m_copies;
     QList<std::function<void()>> m_heldReplies;

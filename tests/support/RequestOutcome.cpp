@@ -17,8 +17,9 @@ bool RequestOutcome::wait(int milliseconds)
     return QTest::qWaitFor([&] { return m_result.has_value(); }, milliseconds);
 }
 
-Result<QByteArray> awaitRequest(const SupabaseHTTPClient& client, const QString& path, const std::optional<QJsonValue>& body,
-    const std::optional<QString>& accessToken, const SupabaseHTTPClient::Headers& extraHeaders)
+Result<QByteArray> awaitRequest(const SupabaseHTTPClient& client, const QString& path,
+    const std::optional<QJsonValue>& body, const std::optional<QString>& accessToken,
+    const SupabaseHTTPClient::Headers& extraHeaders)
 {
     RequestOutcome outcome;
     client.request(path, QStringLiteral("POST"), body, accessToken, extraHeaders, outcome.completion());

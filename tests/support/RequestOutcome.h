@@ -15,11 +15,7 @@ public:
     bool ended() const { return m_result.has_value(); }
     int calls() const { return m_calls; }
     const Result<QByteArray>& result() const { return *m_result; }
-    template <class E>
-    std::optional<E> error() const
-    {
-        return m_result ? m_result->errorAs<E>() : std::nullopt;
-    }
+    template <class E> std::optional<E> error() const { return m_result ? m_result->errorAs<E>() : std::nullopt; }
 
 private:
     std::optional<Result<QByteArray>> m_result;
@@ -27,5 +23,6 @@ private:
 };
 
 // Sends one POST and waits for its outcome (a CancellationError when it never completed).
-Result<QByteArray> awaitRequest(const SupabaseHTTPClient& client, const QString& path, const std::optional<QJsonValue>& body,
-    const std::optional<QString>& accessToken = std::nullopt, const SupabaseHTTPClient::Headers& extraHeaders = {});
+Result<QByteArray> awaitRequest(const SupabaseHTTPClient& client, const QString& path,
+    const std::optional<QJsonValue>& body, const std::optional<QString>& accessToken = std::nullopt,
+    const SupabaseHTTPClient::Headers& extraHeaders = {});

@@ -1,12 +1,12 @@
 #include "ScriptedEventSource.h"
 
-bool ScriptedEventSource::install(quint64 eventMask, Handler handler)
+bool ScriptedEventSource::install(InputEventTypes types, Handler handler)
 {
     if (m_refuse)
         return false;
     ++m_installs;
     m_handler = std::move(handler);
-    m_mask = eventMask;
+    m_types = types;
     m_installed = true;
     m_enabled = true;
     m_broken = false;
@@ -30,21 +30,20 @@ void ScriptedEventSource::deliver(const InputEvent& event)
 {
     if (!m_installed || !m_enabled || !m_handler)
         return;
-    const quint32 type = quint32(event.type);
-    if (type < 64 && !(m_mask & (quint64(1) << type)))
+    if (event.type != InputEventType::sourceDisabled && !m_types.testFlag(event.type))
         return;
     // The handler may remove the installation while it runs.
     Handler handler = m_handler;
     handler(event);
 }
 
-void ScriptedEventSource::disable(InputEventType notice)
+void ScriptedEventSource::disable()
 {
     if (!m_installed || !m_handler)
         return;
     m_enabled = false;
     InputEvent event;
-    event.type = notice;
+    event.type = InputEventType::sourceDisabled;
     Handler handler = m_handler;
     handler(event);
 }

@@ -8,31 +8,31 @@
 // would, while installed and enabled.
 class ScriptedEventSource final : public EventSource {
 public:
-    bool install(quint64 eventMask, Handler handler) override;
+    bool install(InputEventTypes types, Handler handler) override;
     void remove() override;
     bool isValid() const override { return m_installed && !m_broken; }
     bool isEnabled() const override { return m_installed && m_enabled; }
     void setEnabled(bool enabled) override;
     QString unavailableReason() const override { return m_refuse ? QStringLiteral("Refused by the test.") : QString(); }
 
-    // Delivers the event when installed, enabled and watched (disabled notices always).
+    // Delivers the event when installed, enabled and watched (the disabled notice always).
     void deliver(const InputEvent& event);
     // The source switches itself off and tells the handler, as a desktop does with a slow
     // watcher.
-    void disable(InputEventType notice = InputEventType::disabledByTimeout);
+    void disable();
 
     void refuseInstall(bool refuse) { m_refuse = refuse; }
     // The connection to the desktop breaks: still installed, no longer valid.
     void breakConnection() { m_broken = true; }
 
-    quint64 eventMask() const { return m_mask; }
+    InputEventTypes types() const { return m_types; }
     int installCount() const { return m_installs; }
     int removeCount() const { return m_removes; }
     bool isInstalled() const { return m_installed; }
 
 private:
     Handler m_handler;
-    quint64 m_mask = 0;
+    InputEventTypes m_types;
     bool m_installed = false;
     bool m_enabled = false;
     bool m_refuse = false;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "App/AppState.h"
-#include "App/AppStateSync.h"
+#include "App/State/AppState.h"
+#include "App/State/AppStateSync.h"
 #include "Persistence/LocalStore.h"
 #include "TempDir.h"
 

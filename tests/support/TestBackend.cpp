@@ -49,22 +49,14 @@ QByteArray errorBody(const QString& message)
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200:
-        return "OK";
-    case 204:
-        return "No Content";
-    case 302:
-        return "Found";
-    case 400:
-        return "Bad Request";
-    case 401:
-        return "Unauthorized";
-    case 404:
-        return "Not Found";
-    case 409:
-        return "Conflict";
-    default:
-        return "Status";
+    case 200: return "OK";
+    case 204: return "No Content";
+    case 302: return "Found";
+    case 400: return "Bad Request";
+    case 401: return "Unauthorized";
+    case 404: return "Not Found";
+    case 409: return "Conflict";
+    default: return "Status";
     }
 }
 
@@ -73,7 +65,8 @@ AuthUser defaultUser()
     AuthUser user;
     user.id = QStringLiteral("0b7e6c2a-4f1d-4c3e-9a8b-5d6e7f809a1b");
     user.email = QStringLiteral("grace@example.com");
-    user.user_metadata = AuthUser::UserMetadata{QStringLiteral("Grace Hopper"), QStringLiteral("https://example.com/grace.png")};
+    user.user_metadata
+        = AuthUser::UserMetadata{QStringLiteral("Grace Hopper"), QStringLiteral("https://example.com/grace.png")};
     return user;
 }
 
@@ -217,7 +210,8 @@ BackendConfiguration TestBackend::configuration(bool cloudEnabled, bool syncEnab
 
 SupabaseHTTPClient::Transport TestBackend::transport() const
 {
-    return [session = m_session, tls = m_clientConfiguration](const QNetworkRequest& request, const QByteArray& method, const QByteArray& body) {
+    return [session = m_session, tls = m_clientConfiguration](
+               const QNetworkRequest& request, const QByteArray& method, const QByteArray& body) {
         QNetworkRequest trusting = request;
         trusting.setSslConfiguration(tls);
         return session->send(trusting, method, body);
@@ -239,7 +233,8 @@ QString TestBackend::callbackFor(const QUrl& authorizeURL)
 AuthSession TestBackend::sessionFor(const AuthUser& user)
 {
     const QJsonObject tokens = QJsonDocument::fromJson(issueTokens(user).body).object();
-    return AuthSession{tokens.value(QStringLiteral("access_token")).toString(), tokens.value(QStringLiteral("refresh_token")).toString(),
+    return AuthSession{tokens.value(QStringLiteral("access_token")).toString(),
+        tokens.value(QStringLiteral("refresh_token")).toString(),
         Clock::current().now().toSecsSinceEpoch() + m_expiresIn, user};
 }
 
@@ -395,8 +390,9 @@ TestBackend::Reply TestBackend::serve(const Request& request)
             const Grant granted = *grant;
             m_grants.erase(grant);
             const QByteArray verifier = body.value(QStringLiteral("code_verifier")).toString().toUtf8();
-            const QString challenge = QString::fromLatin1(QCryptographicHash::hash(verifier, QCryptographicHash::Sha256)
-                                                              .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+            const QString challenge
+                = QString::fromLatin1(QCryptographicHash::hash(verifier, QCryptographicHash::Sha256)
+                                          .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
             if (granted.challenge != challenge)
                 return {400, errorBody(QStringLiteral("invalid_grant")), {}};
             return issueTokens(granted.user);

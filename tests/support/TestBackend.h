@@ -33,7 +33,7 @@
 // Requests: requests() lists everything received, in order, with method, target, headers in
 // wire order and body; waitForRequests(n) runs the event loop until n have arrived.
 
-#include "Services/AuthSession.h"
+#include "Models/AuthSession.h"
 #include "Services/SupabaseHTTPClient.h"
 
 #include <QByteArray>

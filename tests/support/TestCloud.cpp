@@ -26,7 +26,8 @@ public:
     {
         if (m_cloud.beforeWrite)
             m_cloud.beforeWrite();
-        m_cloud.m_underlying->compareAndSwap(next, revision, credentials, cancellation, counted(std::move(done), &TestCloud::writes));
+        m_cloud.m_underlying->compareAndSwap(
+            next, revision, credentials, cancellation, counted(std::move(done), &TestCloud::writes));
     }
 
 private:
@@ -39,7 +40,8 @@ private:
                 ++(cloud->*success);
                 if (cloud->alterReply)
                     result = cloud->alterReply(result.value());
-            } else if (const auto failure = result.errorAs<SyncFailure>(); failure && failure->kind() == SyncFailure::Kind::cloudChanged) {
+            } else if (const auto failure = result.errorAs<SyncFailure>();
+                       failure && failure->kind() == SyncFailure::Kind::cloudChanged) {
                 ++cloud->refusedWrites;
             }
             done(result);

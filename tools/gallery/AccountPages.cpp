@@ -6,11 +6,11 @@
 #include "Gallery.h"
 #include "SamplePopover.h"
 
-#include "App/AppStateSync.h"
+#include "App/State/AppStateSync.h"
+#include "Models/AuthError.h"
 #include "Models/VelmoraJSON.h"
 #include "Persistence/CredentialStorage.h"
 #include "Persistence/SessionVault.h"
-#include "Services/AuthError.h"
 #include "Services/AuthService.h"
 #include "Services/SyncCoordinator.h"
 #include "Services/SyncRemote.h"
@@ -60,7 +60,8 @@ public:
     using QObject::QObject;
 
     bool answers = true;
-    CloudSyncSnapshot stored{userID, revision(0), false, SyncSnapshot{UserData::empty(), AppSettings::defaults(), Stats::empty()}};
+    CloudSyncSnapshot stored{
+        userID, revision(0), false, SyncSnapshot{UserData::empty(), AppSettings::defaults(), Stats::empty()}};
 
     void store(const SyncSnapshot& snapshot)
     {
@@ -105,7 +106,8 @@ AuthUser sampleUser()
 QByteArray storedSession()
 {
     SessionVault vault(project, std::make_unique<MemoryStorage>());
-    vault.save(AuthSession{QStringLiteral("gallery-access"), QStringLiteral("gallery-refresh"), 4'000'000'000, sampleUser()});
+    vault.save(
+        AuthSession{QStringLiteral("gallery-access"), QStringLiteral("gallery-refresh"), 4'000'000'000, sampleUser()});
     return *vault.storage().read();
 }
 
@@ -126,8 +128,8 @@ public:
         : SamplePopover(&withLibrary)
         , browser(std::make_unique<WaitingBrowser>())
         , cloud(std::make_unique<PageCloud>())
-        , auth(std::make_unique<AuthService>(SupabaseHTTPClient(setup.backend),
-              std::make_unique<MemoryStorage>(setup.stored), *browser))
+        , auth(std::make_unique<AuthService>(
+              SupabaseHTTPClient(setup.backend), std::make_unique<MemoryStorage>(setup.stored), *browser))
         , sync(std::make_unique<SyncCoordinator>(*auth, *cloud, project))
     {
         auto* synced = new AppStateSync(state());

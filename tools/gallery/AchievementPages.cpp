@@ -135,9 +135,12 @@ const GalleryPageRegistration emptyStats(QStringLiteral("stats-screen-empty"), &
 const GalleryPageRegistration achievements(QStringLiteral("achievements-screen"), &buildAchievements);
 const GalleryPageRegistration achievementsEnd(QStringLiteral("achievements-screen-end"), &buildAchievementsEnd);
 const GalleryPageRegistration lockedFilter(QStringLiteral("achievements-screen-locked"), &buildLockedFilter);
-const GalleryPageRegistration detail(QStringLiteral("achievement-detail-unlocked"), [](Appearance) { return buildDetail("volume_1k"); });
-const GalleryPageRegistration lockedDetail(QStringLiteral("achievement-detail-locked"), [](Appearance) { return buildDetail("volume_10k"); });
-const GalleryPageRegistration hiddenDetail(QStringLiteral("achievement-detail-hidden"), [](Appearance) { return buildDetail("egg_burst"); });
+const GalleryPageRegistration detail(
+    QStringLiteral("achievement-detail-unlocked"), [](Appearance) { return buildDetail("volume_1k"); });
+const GalleryPageRegistration lockedDetail(
+    QStringLiteral("achievement-detail-locked"), [](Appearance) { return buildDetail("volume_10k"); });
+const GalleryPageRegistration hiddenDetail(
+    QStringLiteral("achievement-detail-hidden"), [](Appearance) { return buildDetail("egg_burst"); });
 const GalleryPageRegistration banner(QStringLiteral("achievement-banner"), &buildBanner);
 
 } // namespace

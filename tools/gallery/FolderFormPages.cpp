@@ -3,11 +3,11 @@
 
 #include "Gallery.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Persistence/LocalStore.h"
+#include "Views/Components/GlassRowButton.h"
 #include "Views/MenuBar/forms/FlowingSwatches.h"
 #include "Views/MenuBar/forms/FolderFormView.h"
-#include "Views/Components/GlassRowButton.h"
 #include "Views/MenuBar/forms/ParentFolderMenu.h"
 
 #include <QLineEdit>
@@ -29,8 +29,8 @@ public:
         m_state.updateSettings([](AppSettings& s) { s.confirmDelete = false; });
         work = *m_state.addGroup(QStringLiteral("Work"), std::nullopt, QStringLiteral("briefcase"),
             QStringLiteral("#3B82F6"), QStringLiteral("private"));
-        clients = *m_state.addGroup(QStringLiteral("Clients"), work,
-            QStringLiteral("users"), QStringLiteral("#14B8A6"), QStringLiteral("unlisted"));
+        clients = *m_state.addGroup(QStringLiteral("Clients"), work, QStringLiteral("users"), QStringLiteral("#14B8A6"),
+            QStringLiteral("unlisted"));
         m_state.addGroup(QStringLiteral("Invoices"), clients, std::nullopt, std::nullopt, QStringLiteral("private"));
         newsletters = *m_state.addGroup(QStringLiteral("Newsletters, announcements and press releases"), std::nullopt,
             QStringLiteral("mail"), std::nullopt, QStringLiteral("private"));
@@ -38,8 +38,8 @@ public:
             QStringLiteral("public"));
         m_state.addGroup(QStringLiteral("Personal"), std::nullopt, QStringLiteral("home"), QStringLiteral("#EC4899"),
             QStringLiteral("private"));
-        m_state.addGroup(QStringLiteral("Snippets"), std::nullopt, QStringLiteral("code"), std::nullopt,
-            QStringLiteral("private"));
+        m_state.addGroup(
+            QStringLiteral("Snippets"), std::nullopt, QStringLiteral("code"), std::nullopt, QStringLiteral("private"));
     }
 
     AppState& state() { return m_state; }

@@ -3,10 +3,10 @@
 
 #include "Gallery.h"
 
-#include "Utilities/FolderIconCatalog.h"
+#include "Models/FolderIconCatalog.h"
+#include "Views/Components/FolderIconView.h"
 #include "Views/Components/ThemedLabel.h"
 #include "Views/Components/ViewStyle.h"
-#include "Views/Components/FolderIconView.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -78,8 +78,9 @@ QWidget* buildFolderIcons(Appearance)
     column->addWidget(grid(builtIns));
 
     column->addSpacing(10);
-    column->addWidget(galleryCaption(QStringLiteral("Other keys: an emoji, text, an upload in its own colours "
-                                                    "(drawn as a silhouette), and three that fall back or show nothing.")));
+    column->addWidget(
+        galleryCaption(QStringLiteral("Other keys: an emoji, text, an upload in its own colours "
+                                      "(drawn as a silhouette), and three that fall back or show nothing.")));
     column->addSpacing(4);
     const QList<CustomIcon> uploads = {
         {QStringLiteral("U1"), QStringLiteral("Rocket"),

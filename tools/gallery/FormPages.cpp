@@ -75,8 +75,7 @@ QWidget* buildTextAreas(Appearance)
     addCaption(form.body, QStringLiteral("Empty, with its placeholder"));
     form.body->addWidget(glassTextArea(QStringLiteral("Expansion"), QStringLiteral("The text your trigger types")));
     addCaption(form.body, QStringLiteral("Longer text scrolls inside the 150 px"));
-    form.body->addWidget(glassTextArea(
-        QStringLiteral("Expansion"), QString(),
+    form.body->addWidget(glassTextArea(QStringLiteral("Expansion"), QString(),
         QStringLiteral("Kind regards,\nAda Lovelace\nAnalytical Engines Ltd.\n12 St James's Square\nLondon SW1Y 4JH\n"
                        "+44 20 7946 0958\nada@example.com\nhttps://example.com")));
     addCaption(form.body, QStringLiteral("Without a label: the label row keeps its space"));

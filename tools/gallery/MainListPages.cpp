@@ -1,17 +1,17 @@
 // Gallery pages of the main list: folders and shortcuts with a selection, a search with the
 // folder lines, an open folder with both banners, and the two empty states.
 
-#include "App/PopoverCommands.h"
+#include "App/State/PopoverCommands.h"
 #include "Gallery.h"
 #include "MenuShot.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Persistence/LocalStore.h"
+#include "Views/Components/SymbolButton.h"
 #include "Views/MenuBar/list/MainListHeader.h"
 #include "Views/MenuBar/list/MainListView.h"
-#include "Views/MenuBar/list/ShortcutCard.h"
-#include "Views/Components/SymbolButton.h"
 #include "Views/MenuBar/list/SearchBar.h"
+#include "Views/MenuBar/list/ShortcutCard.h"
 #include "platform/AccessibilityTrust.h"
 
 #include <QApplication>
@@ -80,8 +80,8 @@ void fill(AppState& state, bool withDuplicate)
         folder(QStringLiteral("F-WORK"), QStringLiteral("Work"), QStringLiteral("briefcase"), std::nullopt, 0),
         folder(QStringLiteral("F-SUPPORT"), QStringLiteral("Customer support"), QStringLiteral("💬"),
             QStringLiteral("#5B8DEF"), 1),
-        folder(QStringLiteral("F-HOME"), QStringLiteral("Personal"), QStringLiteral("home"), QStringLiteral("#E2725B"),
-            2),
+        folder(
+            QStringLiteral("F-HOME"), QStringLiteral("Personal"), QStringLiteral("home"), QStringLiteral("#E2725B"), 2),
         folder(QStringLiteral("F-REPLIES"), QStringLiteral("Replies"), std::nullopt, std::nullopt, 0,
             QStringLiteral("F-SUPPORT")),
     };
@@ -99,8 +99,8 @@ void fill(AppState& state, bool withDuplicate)
         shortcut(QStringLiteral("S-SIGW"), QStringLiteral("/sigw"),
             QStringLiteral("Ada Lovelace\nAnalytical Engines Ltd."), 0, QStringLiteral("F-WORK")),
         shortcut(QStringLiteral("S-REFUND"), QStringLiteral("/refund"),
-            QStringLiteral("Your refund is on its way and should reach your account within 5 working days."),
-            1, QStringLiteral("F-REPLIES")),
+            QStringLiteral("Your refund is on its way and should reach your account within 5 working days."), 1,
+            QStringLiteral("F-REPLIES")),
     };
     if (withDuplicate) {
         data.shortcuts.append(shortcut(QStringLiteral("S-THANKS2"), QStringLiteral("/thx"),
@@ -118,7 +118,8 @@ MainListView* listPage(bool trusted, bool withDuplicate, const std::function<voi
     arrange(library->state);
     const ScreenBinding binding([] { return PopoverScreen::main(); }, [](const PopoverScreen&) {});
     auto* commands = new PopoverCommands(library->state, {}, holder);
-    auto* view = new MainListView(PopoverScreenContext{library->state, PopoverScreen::main(), binding, *commands}, &library->trust);
+    auto* view = new MainListView(
+        PopoverScreenContext{library->state, PopoverScreen::main(), binding, *commands}, &library->trust);
     holder->setParent(view);
     view->setFixedSize(340, 560);
     return view;
@@ -148,9 +149,7 @@ QWidget* buildFolder(Appearance)
 
 QWidget* buildEmpty(Appearance)
 {
-    return listPage(false, false, [](AppState& state) {
-        state.replaceLibrary(UserData::empty());
-    });
+    return listPage(false, false, [](AppState& state) { state.replaceLibrary(UserData::empty()); });
 }
 
 QWidget* buildNoMatches(Appearance)
@@ -167,8 +166,8 @@ QWidget* buildSearchFolders(Appearance)
         data.shortcuts.append(shortcut(QStringLiteral("S-HOME"), QStringLiteral("/wifi"),
             QStringLiteral("The guest network is Lovelace, the password is on the fridge."), 0,
             QStringLiteral("F-HOME")));
-        data.groups.append(folder(QStringLiteral("F-TEXT"), QStringLiteral("Standard answers"),
-            QStringLiteral("Sta"), std::nullopt, 3));
+        data.groups.append(folder(
+            QStringLiteral("F-TEXT"), QStringLiteral("Standard answers"), QStringLiteral("Sta"), std::nullopt, 3));
         data.shortcuts.append(shortcut(QStringLiteral("S-TEXT"), QStringLiteral("/hours"),
             QStringLiteral("Our hours are 9 to 5, Monday to Friday."), 0, QStringLiteral("F-TEXT")));
         state.replaceLibrary(data);
@@ -243,9 +242,8 @@ QWidget* buildCardMenu(Appearance)
 
 QWidget* buildListMenu(Appearance)
 {
-    MainListView* view = listPage(true, false, [](AppState& state) {
-        state.setSelectedIds({QStringLiteral("S-SIG")});
-    });
+    MainListView* view
+        = listPage(true, false, [](AppState& state) { state.setSelectedIds({QStringLiteral("S-SIG")}); });
     return new MenuShot(view, QSize(60, 0), [view](MenuShot& shot) {
         const MenuShot::Translucency translucency;
         const std::unique_ptr<QMenu> menu = view->buildContextMenu();

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Persistence/LocalStore.h"
 #include "Utilities/ToastManager.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 
 #include <QTemporaryDir>
@@ -22,8 +22,8 @@ UserData sampleLibrary();
 // showing `screen`.
 class SamplePopover : public QWidget {
 public:
-    explicit SamplePopover(const std::function<void(const QString& folder)>& prepare,
-        const PopoverScreen& screen = PopoverScreen::main());
+    explicit SamplePopover(
+        const std::function<void(const QString& folder)>& prepare, const PopoverScreen& screen = PopoverScreen::main());
     ~SamplePopover() override;
 
     AppState& state() { return *m_state; }

@@ -4,15 +4,15 @@
 #include "Gallery.h"
 #include "SamplePopover.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Models/SyncRecord.h"
+#include "Models/VelmoraJSON.h"
 #include "Persistence/LibraryRecovery.h"
 #include "Persistence/LocalStore.h"
-#include "Models/VelmoraJSON.h"
 #include "Utilities/ToastManager.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
-#include "Views/MenuBar/shell/MenuBarPopover.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
+#include "Views/MenuBar/shell/MenuBarPopover.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -63,8 +63,8 @@ QWidget* buildConfirmation(Appearance)
 QWidget* buildPlainConfirmation(Appearance)
 {
     auto* page = new SamplePopover(&withLibrary);
-    page->state().requestConfirmation({QStringLiteral("Delete 3 items?"), std::nullopt, QStringLiteral("Delete"),
-        std::nullopt, true, {}});
+    page->state().requestConfirmation(
+        {QStringLiteral("Delete 3 items?"), std::nullopt, QStringLiteral("Delete"), std::nullopt, true, {}});
     return page;
 }
 
@@ -113,7 +113,8 @@ QWidget* buildRecoveryFailure(Appearance)
 {
     auto* page = new SamplePopover([](const QString& folder) {
         writeSampleFile(folder, LibraryRecovery::markerFileName(),
-            "{\"version\": 1, \"archiveID\": \"9B2F6E4A-1C3D-4E5F-8A7B-0C1D2E3F4A5B\", \"files\": {}, \"targets\": {}}");
+            "{\"version\": 1, \"archiveID\": \"9B2F6E4A-1C3D-4E5F-8A7B-0C1D2E3F4A5B\", \"files\": {}, \"targets\": "
+            "{}}");
     });
     StorageRecoveryView* recovery = page->popover()->recoveryView();
     clickButton(recovery, QStringLiteral("Continue fresh start"));
@@ -168,7 +169,8 @@ const GalleryPageRegistration toast(QStringLiteral("popover-toast"), &buildToast
 const GalleryPageRegistration longToast(QStringLiteral("popover-toast-long"), &buildLongToast);
 const GalleryPageRegistration recovery(QStringLiteral("storage-recovery"), &buildRecovery);
 const GalleryPageRegistration recoveryQuestion(QStringLiteral("storage-recovery-question"), &buildRecoveryQuestion);
-const GalleryPageRegistration recoverySync(QStringLiteral("storage-recovery-interrupted-sync"), &buildRecoveryInterruptedSync);
+const GalleryPageRegistration recoverySync(
+    QStringLiteral("storage-recovery-interrupted-sync"), &buildRecoveryInterruptedSync);
 const GalleryPageRegistration settings(QStringLiteral("settings"), &buildSettings);
 const GalleryPageRegistration settingsEnd(QStringLiteral("settings-end"), &buildSettingsEnd);
 const GalleryPageRegistration settingsKeyboard(QStringLiteral("settings-keyboard"), &buildSettingsKeyboard);

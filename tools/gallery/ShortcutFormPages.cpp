@@ -4,7 +4,7 @@
 #include "Gallery.h"
 #include "MenuShot.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Persistence/LocalStore.h"
 #include "Views/Components/GlassTextArea.h"
 #include "Views/Components/GlassTextInput.h"
@@ -28,11 +28,11 @@ public:
         UserData data = UserData::empty();
         data.groups = {sampleFolder(QStringLiteral("F1"), QStringLiteral("Clients")),
             sampleFolder(QStringLiteral("F2"), QStringLiteral("Support replies"))};
-        data.shortcuts = {sampleShortcut(QStringLiteral("S1"), QStringLiteral("/sig"),
-                              QStringLiteral("Kind regards,\nAda Lovelace\nAnalytical Engines Ltd."),
-                              QStringLiteral("F1")),
-            sampleShortcut(QStringLiteral("S2"), QStringLiteral("/thanks"),
-                QStringLiteral("Thanks for reaching out. Happy to help!"), std::nullopt)};
+        data.shortcuts
+            = {sampleShortcut(QStringLiteral("S1"), QStringLiteral("/sig"),
+                   QStringLiteral("Kind regards,\nAda Lovelace\nAnalytical Engines Ltd."), QStringLiteral("F1")),
+                sampleShortcut(QStringLiteral("S2"), QStringLiteral("/thanks"),
+                    QStringLiteral("Thanks for reaching out. Happy to help!"), std::nullopt)};
         state.replaceLibrary(data);
     }
 
@@ -49,8 +49,8 @@ private:
         return folder;
     }
 
-    static Shortcut sampleShortcut(const QString& id, const QString& trigger, const QString& expansion,
-        std::optional<QString> groupId)
+    static Shortcut sampleShortcut(
+        const QString& id, const QString& trigger, const QString& expansion, std::optional<QString> groupId)
     {
         return Shortcut{id, trigger, expansion, std::move(groupId), 0, std::nullopt};
     }

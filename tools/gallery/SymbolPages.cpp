@@ -97,20 +97,23 @@ QWidget* buildSymbolStyles(Appearance)
     column->addWidget(galleryTitle(QStringLiteral("Symbol sizes, weights and colours")));
 
     column->addWidget(galleryCaption(QStringLiteral("Sizes the screens use, beside text of the same size")));
-    column->addWidget(row({sample(QStringLiteral("chevron.right"), 9, SymbolWeight::medium, &Theme::text, QStringLiteral("9")),
-        sample(QStringLiteral("chevron.down"), 10, SymbolWeight::medium, &Theme::text, QStringLiteral("10")),
-        sample(QStringLiteral("magnifyingglass"), 11, SymbolWeight::regular, &Theme::text, QStringLiteral("11")),
-        sample(QStringLiteral("pencil"), 12, SymbolWeight::regular, &Theme::text, QStringLiteral("12")),
-        sample(QStringLiteral("icloud"), 13, SymbolWeight::regular, &Theme::text, QStringLiteral("13"))}));
-    column->addWidget(row({sample(QStringLiteral("plus"), 16, SymbolWeight::regular, &Theme::text, QStringLiteral("16")),
-        sample(QStringLiteral("trash"), 22, SymbolWeight::light, &Theme::text, QStringLiteral("22")),
-        sample(QStringLiteral("text.badge.plus"), 28, SymbolWeight::light, &Theme::text, QStringLiteral("28")),
-        sample(QStringLiteral("internaldrive"), 30, SymbolWeight::light, &Theme::text, QStringLiteral("30"))}));
+    column->addWidget(
+        row({sample(QStringLiteral("chevron.right"), 9, SymbolWeight::medium, &Theme::text, QStringLiteral("9")),
+            sample(QStringLiteral("chevron.down"), 10, SymbolWeight::medium, &Theme::text, QStringLiteral("10")),
+            sample(QStringLiteral("magnifyingglass"), 11, SymbolWeight::regular, &Theme::text, QStringLiteral("11")),
+            sample(QStringLiteral("pencil"), 12, SymbolWeight::regular, &Theme::text, QStringLiteral("12")),
+            sample(QStringLiteral("icloud"), 13, SymbolWeight::regular, &Theme::text, QStringLiteral("13"))}));
+    column->addWidget(
+        row({sample(QStringLiteral("plus"), 16, SymbolWeight::regular, &Theme::text, QStringLiteral("16")),
+            sample(QStringLiteral("trash"), 22, SymbolWeight::light, &Theme::text, QStringLiteral("22")),
+            sample(QStringLiteral("text.badge.plus"), 28, SymbolWeight::light, &Theme::text, QStringLiteral("28")),
+            sample(QStringLiteral("internaldrive"), 30, SymbolWeight::light, &Theme::text, QStringLiteral("30"))}));
 
     column->addSpacing(6);
     column->addWidget(galleryCaption(QStringLiteral("Weights: light, regular, medium, semibold")));
     QList<QWidget*> weights;
-    for (const QString& name : {QStringLiteral("gearshape"), QStringLiteral("checkmark"), QStringLiteral("lock.fill")}) {
+    for (const QString& name :
+        {QStringLiteral("gearshape"), QStringLiteral("checkmark"), QStringLiteral("lock.fill")}) {
         for (const SymbolWeight weight :
             {SymbolWeight::light, SymbolWeight::regular, SymbolWeight::medium, SymbolWeight::semibold})
             weights.append(new SymbolLabel(name, 19, weight, &Theme::text));
@@ -121,8 +124,8 @@ QWidget* buildSymbolStyles(Appearance)
     column->addWidget(galleryCaption(QStringLiteral("Colours: text, secondary, muted, danger")));
     QList<QWidget*> colours;
     for (const ThemeColor color : {&Theme::text, &Theme::textSecondary, &Theme::textMuted, &Theme::danger})
-        colours.append(sample(QStringLiteral("exclamationmark.circle.fill"), 13, SymbolWeight::regular, color,
-            QStringLiteral("Notice")));
+        colours.append(sample(
+            QStringLiteral("exclamationmark.circle.fill"), 13, SymbolWeight::regular, color, QStringLiteral("Notice")));
     column->addWidget(row(colours));
 
     column->addSpacing(6);

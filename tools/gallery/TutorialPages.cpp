@@ -54,13 +54,20 @@ QWidget* buildPanels(Appearance)
     return page;
 }
 
-const GalleryPageRegistration step0(QStringLiteral("tutorial-step-1-logo"), [](Appearance) { return new TutorialPage(0); });
-const GalleryPageRegistration step1(QStringLiteral("tutorial-step-2-card"), [](Appearance) { return new TutorialPage(1); });
-const GalleryPageRegistration step2(QStringLiteral("tutorial-step-3-add"), [](Appearance) { return new TutorialPage(2); });
-const GalleryPageRegistration step3(QStringLiteral("tutorial-step-4-trigger"), [](Appearance) { return new TutorialPage(3); });
-const GalleryPageRegistration step4(QStringLiteral("tutorial-step-5-expansion"), [](Appearance) { return new TutorialPage(4); });
-const GalleryPageRegistration step5(QStringLiteral("tutorial-step-6-save"), [](Appearance) { return new TutorialPage(5); });
-const GalleryPageRegistration step6(QStringLiteral("tutorial-step-7-try"), [](Appearance) { return new TutorialPage(6); });
+const GalleryPageRegistration step0(
+    QStringLiteral("tutorial-step-1-logo"), [](Appearance) { return new TutorialPage(0); });
+const GalleryPageRegistration step1(
+    QStringLiteral("tutorial-step-2-card"), [](Appearance) { return new TutorialPage(1); });
+const GalleryPageRegistration step2(
+    QStringLiteral("tutorial-step-3-add"), [](Appearance) { return new TutorialPage(2); });
+const GalleryPageRegistration step3(
+    QStringLiteral("tutorial-step-4-trigger"), [](Appearance) { return new TutorialPage(3); });
+const GalleryPageRegistration step4(
+    QStringLiteral("tutorial-step-5-expansion"), [](Appearance) { return new TutorialPage(4); });
+const GalleryPageRegistration step5(
+    QStringLiteral("tutorial-step-6-save"), [](Appearance) { return new TutorialPage(5); });
+const GalleryPageRegistration step6(
+    QStringLiteral("tutorial-step-7-try"), [](Appearance) { return new TutorialPage(6); });
 const GalleryPageRegistration panels(QStringLiteral("tutorial-panels"), &buildPanels);
 
 } // namespace

@@ -95,7 +95,8 @@ bool render(const GalleryPage& page, Appearance appearance, const QDir& folder)
     QApplication::setActiveWindow(backdrop);
     QApplication::processEvents();
     focusAsAsked(backdrop);
-    const QString file = folder.filePath(page.name + (appearance == Appearance::dark ? QStringLiteral("-dark.png") : QStringLiteral("-light.png")));
+    const QString file = folder.filePath(
+        page.name + (appearance == Appearance::dark ? QStringLiteral("-dark.png") : QStringLiteral("-light.png")));
     const bool saved = backdrop->grab().save(file);
     std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
     delete backdrop;

@@ -7,8 +7,8 @@
 #include <QTextLayout>
 #include <cmath>
 
-ClampedTextLabel::ClampedTextLabel(const QString& text, int pixelSize, QFont::Weight weight, ThemeColor color,
-    int maximumLines, QWidget* parent)
+ClampedTextLabel::ClampedTextLabel(
+    const QString& text, int pixelSize, QFont::Weight weight, ThemeColor color, int maximumLines, QWidget* parent)
     : QWidget(parent)
     , m_text(text)
     , m_color(color)
@@ -87,7 +87,8 @@ ClampedTextLabel::Layout ClampedTextLabel::computeLayout(int width) const
 
 // The lines of `shown`, the text or its beginning; nothing when `shown` is only the text's
 // beginning and ran out within the shown lines (then the whole text must be laid out).
-std::optional<ClampedTextLabel::Layout> ClampedTextLabel::computeLayout(int width, const QString& shown, bool whole) const
+std::optional<ClampedTextLabel::Layout> ClampedTextLabel::computeLayout(
+    int width, const QString& shown, bool whole) const
 {
     Layout result;
     const QFontMetricsF metrics(font());
@@ -167,7 +168,8 @@ void ClampedTextLabel::paintEvent(QPaintEvent*)
     const Layout& layout = layoutFor(width());
     qreal y = area.top();
     for (const QString& line : layout.lines) {
-        painter.drawText(QRectF(area.left(), y, area.width(), metrics.height()), Qt::AlignLeft | Qt::AlignVCenter, line);
+        painter.drawText(
+            QRectF(area.left(), y, area.width(), metrics.height()), Qt::AlignLeft | Qt::AlignVCenter, line);
         y += metrics.height() + m_lineSpacing;
     }
 }

@@ -1,11 +1,11 @@
 #include "Views/Components/FolderIconPainter.h"
 
-#include "Utilities/FolderIconCatalog.h"
+#include "Models/FolderIconCatalog.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/ViewStyle.h"
 
-#include <QPaintDevice>
 #include <QFontMetricsF>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QPixmap>
 #include <QtMath>
@@ -79,8 +79,8 @@ void FolderIconPainter::drawMask(QPainter& painter, const QRectF& square, const 
     }
     Drawn& drawn = m_drawn[mask.cacheKey()];
     if (drawn.pixels != pixels) {
-        drawn.image = FolderIconCatalog::tinted(mask.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
-            QColor::fromRgba(color));
+        drawn.image = FolderIconCatalog::tinted(
+            mask.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), QColor::fromRgba(color));
         drawn.image.setDevicePixelRatio(ratio);
         drawn.pixels = pixels;
     }

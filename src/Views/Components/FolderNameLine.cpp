@@ -19,8 +19,8 @@ FolderNameLine::FolderNameLine(int pixelSize, QFont::Weight weight, ThemeColor c
     row->addWidget(m_name, 1, Qt::AlignVCenter);
 }
 
-void FolderNameLine::setFolder(const QString& name, const std::optional<QString>& icon,
-    const QList<CustomIcon>& customIcons)
+void FolderNameLine::setFolder(
+    const QString& name, const std::optional<QString>& icon, const QList<CustomIcon>& customIcons)
 {
     m_icon->setIcon(icon);
     m_icon->setCustomIcons(customIcons);

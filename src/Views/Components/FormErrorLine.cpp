@@ -49,7 +49,8 @@ FormErrorLine::FormErrorLine(QWidget* parent)
     auto* row = new QHBoxLayout(m_panel);
     row->setContentsMargins(12, 8, 12, 8);
     row->setSpacing(6);
-    auto* symbol = new SymbolLabel(QStringLiteral("exclamationmark.circle.fill"), 12, SymbolWeight::regular, &Theme::danger, m_panel);
+    auto* symbol = new SymbolLabel(
+        QStringLiteral("exclamationmark.circle.fill"), 12, SymbolWeight::regular, &Theme::danger, m_panel);
     // Level with the first line of the message, which may wrap onto more.
     symbol->setFixedHeight(m_text->fontMetrics().height());
     row->addWidget(symbol, 0, Qt::AlignTop);

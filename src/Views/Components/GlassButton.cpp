@@ -56,8 +56,7 @@ void GlassButton::paintEvent(QPaintEvent*)
     case Kind::primary:
     case Kind::secondary:
         fill = filled ? Theme::text() : Theme::surfaceGlass();
-        textColor = !enabled ? Theme::textMuted() : filled ? Theme::onAccent()
-                                                           : Theme::textSecondary();
+        textColor = !enabled ? Theme::textMuted() : filled ? Theme::onAccent() : Theme::textSecondary();
         if (!filled)
             outline = Theme::borderSubtle();
         break;
@@ -73,8 +72,8 @@ void GlassButton::paintEvent(QPaintEvent*)
         painter.strokePath(shape(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5)), QPen(outline, 1));
     painter.setPen(textColor);
     painter.setFont(font());
-    painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine,
-        fontMetrics().elidedText(text(), Qt::ElideRight, width() - 24));
+    painter.drawText(
+        rect(), Qt::AlignCenter | Qt::TextSingleLine, fontMetrics().elidedText(text(), Qt::ElideRight, width() - 24));
 
     if (showsKeyboardFocus(this)) {
         // Inside the edge, in a colour that stands out on the filled capsule as well.

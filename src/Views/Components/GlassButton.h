@@ -11,9 +11,7 @@
 class GlassButton : public QAbstractButton {
     Q_OBJECT
 public:
-    enum class Kind { primary,
-        secondary,
-        danger };
+    enum class Kind { primary, secondary, danger };
 
     static constexpr int fixedHeight = 36;
     static constexpr qreal pressedOpacity = 0.75;

@@ -111,14 +111,13 @@ void GlassCardModifier::showAtOnce()
         m_card->update();
 }
 
-GlassCardChrome GlassCardModifier::chrome(bool hovered, bool selected, bool dropTarget,
-    const std::optional<QString>& tint, Appearance appearance)
+GlassCardChrome GlassCardModifier::chrome(
+    bool hovered, bool selected, bool dropTarget, const std::optional<QString>& tint, Appearance appearance)
 {
     const Theme::Palette& palette = Theme::palette(appearance);
     GlassCardChrome result;
     if (tint)
-        result.fill = withOpacity(colorFromHex(*tint), selected ? 0.2 : hovered ? 0.16
-                                                                                : 0.1);
+        result.fill = withOpacity(colorFromHex(*tint), selected ? 0.2 : hovered ? 0.16 : 0.1);
     else if (dropTarget)
         result.fill = dropBlue(appearance, 0.12);
     else if (selected)

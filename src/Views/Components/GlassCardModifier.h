@@ -45,8 +45,8 @@ public:
     void setTintColor(const std::optional<QString>& tint);
 
     // The chrome of a card in this state once any blend has finished.
-    static GlassCardChrome chrome(bool hovered, bool selected, bool dropTarget, const std::optional<QString>& tint,
-        Appearance appearance);
+    static GlassCardChrome chrome(
+        bool hovered, bool selected, bool dropTarget, const std::optional<QString>& tint, Appearance appearance);
     GlassCardChrome targetChrome() const;
     // What is drawn now: part of the way from the previous chrome while a blend runs.
     GlassCardChrome currentChrome() const;

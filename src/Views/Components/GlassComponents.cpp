@@ -19,8 +19,8 @@ ScreenHeader* screenHeader(const QString& title, std::function<void()> onBack, Q
     return new ScreenHeader(title, std::move(onBack), parent);
 }
 
-GlassTextInput* glassField(const QString& label, const QString& placeholder, const QString& text, bool monospaced,
-    QWidget* parent)
+GlassTextInput* glassField(
+    const QString& label, const QString& placeholder, const QString& text, bool monospaced, QWidget* parent)
 {
     return new GlassTextInput(label, placeholder, text, monospaced, parent);
 }

@@ -19,8 +19,8 @@ GlassTextInput* glassField(const QString& label, const QString& placeholder, con
     bool monospaced = false, QWidget* parent = nullptr);
 
 // A multi-line text input, 150 pixels high.
-GlassTextArea* glassTextArea(const QString& label, const QString& placeholder, const QString& text = {},
-    QWidget* parent = nullptr);
+GlassTextArea* glassTextArea(
+    const QString& label, const QString& placeholder, const QString& text = {}, QWidget* parent = nullptr);
 
 // The filled primary button; a disabled one looks like a secondary button with muted text
 // and ignores clicks.

@@ -7,8 +7,8 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-GlassTextInput::GlassTextInput(const QString& label, const QString& placeholder, const QString& text, bool monospaced,
-    QWidget* parent)
+GlassTextInput::GlassTextInput(
+    const QString& label, const QString& placeholder, const QString& text, bool monospaced, QWidget* parent)
     : GlassInputPanel(parent)
     , m_field(new QLineEdit(this))
 {

@@ -69,7 +69,8 @@ QRectF OverlayScrollBar::handleRect() const
     const qreal range = m_bar->maximum() - m_bar->minimum();
     if (range <= 0)
         return {};
-    const qreal length = std::clamp(area.height() * m_bar->pageStep() / (range + m_bar->pageStep()), minimumHandle, area.height());
+    const qreal length
+        = std::clamp(area.height() * m_bar->pageStep() / (range + m_bar->pageStep()), minimumHandle, area.height());
     const qreal top = area.top() + (m_bar->value() - m_bar->minimum()) / range * (area.height() - length);
     const qreal thickness = m_hovered || m_grabOffset ? 8 : 6;
     return QRectF(width() - thickness - 2, top, thickness, length);
@@ -97,8 +98,8 @@ void OverlayScrollBar::mousePressEvent(QMouseEvent* event)
         update();
         return;
     }
-    m_bar->triggerAction(event->position().y() < handle.top() ? QAbstractSlider::SliderPageStepSub
-                                                              : QAbstractSlider::SliderPageStepAdd);
+    m_bar->triggerAction(
+        event->position().y() < handle.top() ? QAbstractSlider::SliderPageStepSub : QAbstractSlider::SliderPageStepAdd);
 }
 
 void OverlayScrollBar::mouseMoveEvent(QMouseEvent* event)

@@ -8,8 +8,8 @@
 
 ScreenHeader::ScreenHeader(const QString& title, std::function<void()> onBack, QWidget* parent)
     : QWidget(parent)
-    , m_back(new SymbolButton(QStringLiteral("chevron.left"), 13, SymbolWeight::medium, &Theme::textSecondary,
-          QSize(28, 28), this))
+    , m_back(new SymbolButton(
+          QStringLiteral("chevron.left"), 13, SymbolWeight::medium, &Theme::textSecondary, QSize(28, 28), this))
     , m_title(new ThemedLabel(title, 17, QFont::Medium, &Theme::text, this))
 {
     const QString backText = QStringLiteral("Back to shortcuts");

@@ -59,8 +59,7 @@ QImage blurredImage(const QImage& image, qreal sigma)
     return result;
 }
 
-void paintSoftShadow(QPainter& painter, const QPainterPath& shape, const QColor& color, qreal radius,
-    QPointF offset)
+void paintSoftShadow(QPainter& painter, const QPainterPath& shape, const QColor& color, qreal radius, QPointF offset)
 {
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const qreal sigma = radius / 2;

@@ -14,5 +14,4 @@ QImage blurredImage(const QImage& image, qreal sigma);
 // The soft shadow a floating shape casts: `shape` filled with `color`, blurred by
 // `radius`, moved by `offset`. Painted only outside the shape itself, so a translucent
 // card does not show its own shadow through it.
-void paintSoftShadow(QPainter& painter, const QPainterPath& shape, const QColor& color, qreal radius,
-    QPointF offset);
+void paintSoftShadow(QPainter& painter, const QPainterPath& shape, const QColor& color, qreal radius, QPointF offset);

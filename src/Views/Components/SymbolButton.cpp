@@ -4,8 +4,8 @@
 
 #include <QPainter>
 
-SymbolButton::SymbolButton(const QString& symbol, qreal pointSize, SymbolWeight weight, ThemeColor color, QSize frame,
-    QWidget* parent)
+SymbolButton::SymbolButton(
+    const QString& symbol, qreal pointSize, SymbolWeight weight, ThemeColor color, QSize frame, QWidget* parent)
     : QAbstractButton(parent)
     , m_symbol(symbol)
     , m_pointSize(pointSize)

@@ -71,12 +71,8 @@ public:
     {
         if (side <= 0 || !m_sources.contains(name))
             return {};
-        const QString key = QStringLiteral("%1|%2|%3|%4|%5")
-                                .arg(name)
-                                .arg(int(weight))
-                                .arg(side)
-                                .arg(color.rgba(), 8, 16)
-                                .arg(dpr);
+        const QString key
+            = QStringLiteral("%1|%2|%3|%4|%5").arg(name).arg(int(weight)).arg(side).arg(color.rgba(), 8, 16).arg(dpr);
         if (const QPixmap* cached = m_pixmaps.object(key))
             return *cached;
         QSvgRenderer* svg = renderer(name, weight);
@@ -93,7 +89,7 @@ public:
         tint(image, color);
         image.setDevicePixelRatio(dpr);
         auto* result = new QPixmap(QPixmap::fromImage(std::move(image)));
-        const QPixmap copy = *result;
+        QPixmap copy = *result;
         m_pixmaps.insert(key, result);
         return copy;
     }

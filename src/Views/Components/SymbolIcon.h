@@ -9,10 +9,7 @@
 class QPainter;
 
 // Stroke weights of a symbol, matching the font weight of the text beside it.
-enum class SymbolWeight { light,
-    regular,
-    medium,
-    semibold };
+enum class SymbolWeight { light, regular, medium, semibold };
 
 // The interface symbols ("plus", "chevron.left", "trash", ...): our own 24 by 24 drawings,
 // kept as SVG files in the application's resources (:/symbols/<name>.svg) so that the
@@ -32,8 +29,8 @@ public:
         SymbolWeight weight = SymbolWeight::regular);
 
     // The symbol as a pixmap of `side` device-independent pixels; null for an unknown name.
-    static QPixmap pixmap(QStringView name, int side, const QColor& color,
-        SymbolWeight weight = SymbolWeight::regular, qreal devicePixelRatio = 1.0);
+    static QPixmap pixmap(QStringView name, int side, const QColor& color, SymbolWeight weight = SymbolWeight::regular,
+        qreal devicePixelRatio = 1.0);
 
     // An icon for menus and tool buttons that reads `color` whenever it is drawn, and fades
     // when its item is disabled.

@@ -10,8 +10,7 @@
 class SymbolLabel : public QWidget {
     Q_OBJECT
 public:
-    SymbolLabel(const QString& name, qreal pointSize, SymbolWeight weight, ThemeColor color,
-        QWidget* parent = nullptr);
+    SymbolLabel(const QString& name, qreal pointSize, SymbolWeight weight, ThemeColor color, QWidget* parent = nullptr);
 
     QString name() const { return m_name; }
     void setName(const QString& name);

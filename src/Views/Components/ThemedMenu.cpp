@@ -48,7 +48,7 @@ QPainterPath panelShape(const QRect& rect)
 QPixmap rowIcon(const QIcon& icon, qreal ratio, bool enabled, const QColor& color)
 {
     const QIcon::Mode mode = enabled ? QIcon::Normal : QIcon::Disabled;
-    const QPixmap pixmap = icon.pixmap(QSize(ThemedMenu::iconSide, ThemedMenu::iconSide), ratio, mode);
+    QPixmap pixmap = icon.pixmap(QSize(ThemedMenu::iconSide, ThemedMenu::iconSide), ratio, mode);
     if (!icon.isMask() || pixmap.isNull())
         return pixmap;
     QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -79,8 +79,8 @@ public:
         }
     }
 
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-        QStyleHintReturn* returnData) const override
+    int styleHint(
+        StyleHint hint, const QStyleOption* option, const QWidget* widget, QStyleHintReturn* returnData) const override
     {
         switch (hint) {
         case SH_Menu_Mask:
@@ -97,8 +97,8 @@ public:
         }
     }
 
-    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
-        const QWidget* widget) const override
+    void drawPrimitive(
+        PrimitiveElement element, const QStyleOption* option, QPainter* painter, const QWidget* widget) const override
     {
         switch (element) {
         case PE_PanelMenu: paintPanel(*painter, option->rect, widget); return;
@@ -107,8 +107,8 @@ public:
         }
     }
 
-    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
-        const QWidget* widget) const override
+    void drawControl(
+        ControlElement element, const QStyleOption* option, QPainter* painter, const QWidget* widget) const override
     {
         if (element == CE_MenuEmptyArea)
             return;
@@ -122,8 +122,8 @@ public:
         QProxyStyle::drawControl(element, option, painter, widget);
     }
 
-    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contents,
-        const QWidget* widget) const override
+    QSize sizeFromContents(
+        ContentsType type, const QStyleOption* option, const QSize& contents, const QWidget* widget) const override
     {
         const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
         if (type != CT_MenuItem || !item)
@@ -206,12 +206,14 @@ private:
                 keys.setAlphaF(keys.alphaF() * 0.6f);
             painter.setPen(keys);
             const QString shortcut = item.text.mid(tab + 1);
-            painter.drawText(QRect(left, row.top(), right - left, row.height()), Qt::AlignRight | Qt::AlignVCenter, shortcut);
+            painter.drawText(
+                QRect(left, row.top(), right - left, row.height()), Qt::AlignRight | Qt::AlignVCenter, shortcut);
             right -= QFontMetrics(item.font).horizontalAdvance(shortcut) + shortcutGap;
         }
         painter.setPen(color);
         const QRect textBox(left, row.top(), right - left, row.height());
-        const QString shown = QFontMetrics(item.font).elidedText(title, Qt::ElideRight, textBox.width(), Qt::TextShowMnemonic);
+        const QString shown
+            = QFontMetrics(item.font).elidedText(title, Qt::ElideRight, textBox.width(), Qt::TextShowMnemonic);
         painter.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextHideMnemonic, shown);
     }
 };

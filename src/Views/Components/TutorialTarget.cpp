@@ -62,11 +62,8 @@ bool TutorialTarget::eventFilter(QObject* watched, QEvent* event)
         report();
         break;
     case QEvent::Move:
-    case QEvent::Resize:
-        report();
-        break;
-    default:
-        break;
+    case QEvent::Resize: report(); break;
+    default: break;
     }
     return QObject::eventFilter(watched, event);
 }

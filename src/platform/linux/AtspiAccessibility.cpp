@@ -1,6 +1,5 @@
 #include "AtspiAccessibility.h"
 
-#include "AtspiApplicationElement.h"
 #include "AtspiElement.h"
 #include "AtspiRequestCounter.h"
 
@@ -26,18 +25,11 @@ bool AtspiAccessibility::isSecureEventInputEnabled()
     return m_tracker.isFocusedPasswordField();
 }
 
-std::shared_ptr<AccessibleElement> AtspiAccessibility::applicationElement(qint64 process)
-{
-    if (process <= 0)
-        return nullptr;
-    if (!m_tracker.isStarted() && (!m_nextStartAttempt.hasExpired() || !start()))
-        return nullptr;
-    return std::make_shared<AtspiApplicationElement>(*this, process);
-}
-
 std::shared_ptr<AccessibleElement> AtspiAccessibility::focusedElement(qint64 process)
 {
-    if (process == qint64(getpid()))
+    if (process <= 0 || process == qint64(getpid()))
+        return nullptr;
+    if (!m_tracker.isStarted() && (!m_nextStartAttempt.hasExpired() || !start()))
         return nullptr;
     m_tracker.lookForFocusIn(process);
     AtspiAccessible* focused = m_tracker.focused();

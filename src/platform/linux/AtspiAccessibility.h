@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AtspiFocusTracker.h"
 #include "AtspiElement.h"
+#include "AtspiFocusTracker.h"
 #include "AtspiTextOffsets.h"
 #include "platform/Accessibility.h"
 
@@ -22,10 +22,10 @@ public:
 
     // A password field has the focus, anywhere on the desktop.
     bool isSecureEventInputEnabled() override;
-    std::shared_ptr<AccessibleElement> applicationElement(qint64 process) override;
-
-    // The focused element when it belongs to the process and still holds the focus.
-    std::shared_ptr<AccessibleElement> focusedElement(qint64 process);
+    // The focused element when it belongs to the process and still holds the focus. AT-SPI
+    // cannot be asked for an application's focus directly; the answer is the focus the tracker
+    // last saw in this process, confirmed with a fresh request that it still holds the focus.
+    std::shared_ptr<AccessibleElement> focusedElement(qint64 process) override;
 
 private:
     // What the elements of one application share.

@@ -99,48 +99,21 @@ void AtspiElement::setMessagingTimeout(double seconds)
     atspi_set_timeout(milliseconds, milliseconds);
 }
 
-AccessibilityValue AtspiElement::attributeValue(QLatin1StringView attribute)
+std::optional<FieldKind> AtspiElement::kind()
 {
-    if (!isReachable())
-        return {};
-    if (attribute == AX::role)
-        return role();
-    if (attribute == AX::subrole) {
-        if (atspiRole() != ATSPI_ROLE_PASSWORD_TEXT)
-            return {};
-        return QString(AX::secureTextFieldSubrole);
-    }
-    if (attribute == AX::enabled)
-        return enabled();
-    if (attribute == AX::selectedTextRange)
-        return selection();
-    return {};
-}
-
-AccessibilityValue AtspiElement::role()
-{
-    const std::optional<int> known = atspiRole();
+    const std::optional<int> known = isReachable() ? atspiRole() : std::nullopt;
     if (!known)
-        return {};
-    const auto role = AtspiRole(*known);
-    switch (role) {
+        return std::nullopt;
+    switch (AtspiRole(*known)) {
     case ATSPI_ROLE_ENTRY:
     case ATSPI_ROLE_TEXT: {
         AtspiStateSet* current = states();
         const bool multiLine = current && atspi_state_set_contains(current, ATSPI_STATE_MULTI_LINE);
-        return QString(multiLine ? AX::textAreaRole : AX::textFieldRole);
+        return multiLine ? FieldKind::multiLine : FieldKind::singleLine;
     }
-    case ATSPI_ROLE_PASSWORD_TEXT:
-        return QString(AX::textFieldRole);
-    case ATSPI_ROLE_COMBO_BOX:
-        return QString(AX::comboBoxRole);
-    default: {
-        // Any other role names itself, so that it never matches an accepted one.
-        gchar* name = atspi_role_get_name(role);
-        const QString text = QStringLiteral("AT-SPI ") + QString::fromUtf8(name ? name : "unknown");
-        g_free(name);
-        return text;
-    }
+    case ATSPI_ROLE_PASSWORD_TEXT: return FieldKind::password;
+    case ATSPI_ROLE_COMBO_BOX: return FieldKind::singleLine;
+    default: return FieldKind::other;
     }
 }
 
@@ -149,11 +122,9 @@ bool AtspiElement::isEditableByToolkit()
     switch (m_toolkit) {
     case Toolkit::other:
     case Toolkit::gtk3:
-    case Toolkit::qt:
-        return true;
+    case Toolkit::qt: return true;
     case Toolkit::unknown:
-    case Toolkit::gtk4:
-        return false;
+    case Toolkit::gtk4: return false;
     case Toolkit::gecko: {
         const std::optional<int> role = atspiRole();
         return role == ATSPI_ROLE_ENTRY || role == ATSPI_ROLE_PASSWORD_TEXT || role == ATSPI_ROLE_COMBO_BOX;
@@ -162,12 +133,12 @@ bool AtspiElement::isEditableByToolkit()
     return false;
 }
 
-AccessibilityValue AtspiElement::enabled()
+std::optional<bool> AtspiElement::isEnabled()
 {
     // GTK 4 reports only "sensitive", LibreOffice only "enabled"; a disabled field has neither.
-    AtspiStateSet* current = states();
+    AtspiStateSet* current = isReachable() ? states() : nullptr;
     if (!current)
-        return {};
+        return std::nullopt;
     return atspi_state_set_contains(current, ATSPI_STATE_ENABLED)
         || atspi_state_set_contains(current, ATSPI_STATE_SENSITIVE);
 }
@@ -232,12 +203,10 @@ AtspiAccessible* AtspiElement::textHolder()
     return m_textHolder;
 }
 
-std::optional<bool> AtspiElement::isAttributeSettable(QLatin1StringView attribute)
+std::optional<bool> AtspiElement::isEditable()
 {
     if (!isReachable())
         return std::nullopt;
-    if (attribute != AX::selectedTextRange)
-        return false;
     AtspiStateSet* current = states();
     if (!current)
         return std::nullopt;
@@ -257,13 +226,15 @@ std::optional<QString> AtspiElement::textBetween(qint64 start, qint64 end)
     return result;
 }
 
-std::optional<AtspiElement::Stretch> AtspiElement::stretch(qint64 from, qint64 to, std::optional<Anchor> anchor, bool withinText)
+std::optional<AtspiElement::Stretch> AtspiElement::stretch(
+    qint64 from, qint64 to, std::optional<Anchor> anchor, bool withinText)
 {
     // From the field's start, or from the last place converted when that is nearer: typing
     // moves the caret a few characters at a time, however long the text before it.
     if (!anchor) {
         const qint64 fromStart = to;
-        const qint64 fromAnchor = m_anchor ? std::max(to, m_anchor->offset) - std::min(from, m_anchor->offset) : fromStart;
+        const qint64 fromAnchor
+            = m_anchor ? std::max(to, m_anchor->offset) - std::min(from, m_anchor->offset) : fromStart;
         anchor = fromAnchor < fromStart ? *m_anchor : Anchor{};
     }
     const qint64 start = std::min(from, anchor->offset);
@@ -328,15 +299,17 @@ std::optional<AtspiElement::Stretch> AtspiElement::stretchOf(const TextRange& ra
 std::optional<qint64> AtspiElement::Stretch::indexOf(qint64 utf16) const
 {
     const qint64 index = utf16 - origin;
-    if (index < 0 || index > text.size() || (index > 0 && index < text.size() && text.at(index).isLowSurrogate() && text.at(index - 1).isHighSurrogate()))
+    if (index < 0 || index > text.size()
+        || (index > 0 && index < text.size() && text.at(index).isLowSurrogate()
+            && text.at(index - 1).isHighSurrogate()))
         return std::nullopt;
     return index;
 }
 
-AccessibilityValue AtspiElement::selection()
+std::optional<TextRange> AtspiElement::selectedRange()
 {
-    if (!hasTextInterface(textHolder()))
-        return {};
+    if (!isReachable() || !hasTextInterface(textHolder()))
+        return std::nullopt;
     AtspiText* text = ATSPI_TEXT(textHolder());
     GError* error = nullptr;
     AtspiRequestCounter::note();
@@ -378,18 +351,10 @@ AccessibilityValue AtspiElement::selection()
     return TextRange{read->origin + *location, *finish - *location};
 }
 
-AccessibilityValue AtspiElement::parameterizedAttributeValue(QLatin1StringView attribute, const AccessibilityValue& parameter)
+std::optional<QString> AtspiElement::textIn(TextRange range)
 {
-    const auto* range = std::get_if<TextRange>(&parameter);
-    if (!isReachable() || attribute != AX::stringForRange || !range)
-        return {};
-    return text(*range);
-}
-
-AccessibilityValue AtspiElement::text(const TextRange& range)
-{
-    if (range.location < 0 || range.length < 0 || !hasTextInterface(textHolder()))
-        return {};
+    if (!isReachable() || range.location < 0 || range.length < 0 || !hasTextInterface(textHolder()))
+        return std::nullopt;
     const std::optional<Stretch> read = stretchOf(range);
     const std::optional<qint64> first = read ? read->indexOf(range.location) : std::nullopt;
     const std::optional<qint64> last = read ? read->indexOf(range.location + range.length) : std::nullopt;
@@ -398,17 +363,9 @@ AccessibilityValue AtspiElement::text(const TextRange& range)
     return read->text.mid(*first, range.length);
 }
 
-bool AtspiElement::setAttributeValue(QLatin1StringView attribute, const AccessibilityValue& value)
+bool AtspiElement::select(TextRange range)
 {
-    const auto* range = std::get_if<TextRange>(&value);
-    if (!isReachable() || attribute != AX::selectedTextRange || !range)
-        return false;
-    return select(*range);
-}
-
-bool AtspiElement::select(const TextRange& range)
-{
-    if (range.location < 0 || range.length < 0 || !hasTextInterface(textHolder()))
+    if (!isReachable() || range.location < 0 || range.length < 0 || !hasTextInterface(textHolder()))
         return false;
     const qint64 end = range.location + range.length;
     std::optional<qint64> start = range.location;
@@ -455,6 +412,5 @@ bool AtspiElement::isEqual(const AccessibleElement& other) const
     const AtspiObject* mine = ATSPI_OBJECT(m_accessible);
     const AtspiObject* theirs = ATSPI_OBJECT(element->m_accessible);
     return mine->app && theirs->app && mine->path && theirs->path
-        && std::strcmp(mine->app->bus_name, theirs->app->bus_name) == 0
-        && std::strcmp(mine->path, theirs->path) == 0;
+        && std::strcmp(mine->app->bus_name, theirs->app->bus_name) == 0 && std::strcmp(mine->path, theirs->path) == 0;
 }

@@ -8,13 +8,12 @@
 typedef struct _AtspiAccessible AtspiAccessible;
 typedef struct _AtspiStateSet AtspiStateSet;
 
-// A UI element of another application reached through AT-SPI, answering in the engine's
-// attribute vocabulary: roles and states mapped onto the AX names, text ranges in UTF-16
-// units. Requests are bounded by the messaging timeout. Each costs a round trip through the
-// other application's event loop, and the engine asks several questions about one element at
-// once, so an element reads its role once and its states at most once per few milliseconds;
-// selection and text are always asked afresh, and only as much text as the range asked for
-// (plus, where the application counts characters, the way from the last place converted).
+// A UI element of another application reached through AT-SPI: roles and states mapped onto
+// field kinds, text ranges in UTF-16 units. Requests are bounded by the messaging timeout. Each costs a round trip
+// through the other application's event loop, and the engine asks several questions about one element at once, so an
+// element reads its role once and its states at most once per few milliseconds; selection and text are always asked
+// afresh, and only as much text as the range asked for (plus, where the application counts characters, the way from the
+// last place converted).
 class AtspiElement : public AccessibleElement {
 public:
     // Toolkits whose fields need rules of their own.
@@ -49,10 +48,12 @@ public:
     AtspiElement& operator=(const AtspiElement&) = delete;
 
     void setMessagingTimeout(double seconds) override;
-    AccessibilityValue attributeValue(QLatin1StringView attribute) override;
-    std::optional<bool> isAttributeSettable(QLatin1StringView attribute) override;
-    AccessibilityValue parameterizedAttributeValue(QLatin1StringView attribute, const AccessibilityValue& parameter) override;
-    bool setAttributeValue(QLatin1StringView attribute, const AccessibilityValue& value) override;
+    std::optional<FieldKind> kind() override;
+    std::optional<bool> isEnabled() override;
+    std::optional<bool> isEditable() override;
+    std::optional<TextRange> selectedRange() override;
+    std::optional<QString> textIn(TextRange range) override;
+    bool select(TextRange range) override;
     bool isEqual(const AccessibleElement& other) const override;
 
     // How long a state set read from the application stands for the current states.
@@ -70,11 +71,6 @@ private:
     // element's text is an embedded-object character). Looked for once per element; not a new
     // reference.
     AtspiAccessible* textHolder();
-    AccessibilityValue role();
-    AccessibilityValue enabled();
-    AccessibilityValue selection();
-    AccessibilityValue text(const TextRange& range);
-    bool select(const TextRange& range);
     // A place where the application's offset and the UTF-16 offset are known to meet; the
     // field's start is always one.
     struct Anchor {

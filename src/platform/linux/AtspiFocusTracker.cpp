@@ -24,10 +24,10 @@ bool accessibilityBusAnswers()
     QDBusConnection session = QDBusConnection::sessionBus();
     if (!session.isConnected())
         return false;
-    const QDBusReply<QString> address = session.call(QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"),
-                                                         QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"),
-                                                         QStringLiteral("GetAddress")),
-        QDBus::Block, 1000);
+    const QDBusReply<QString> address
+        = session.call(QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                           QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
+            QDBus::Block, 1000);
     return address.isValid() && !address.value().isEmpty();
 }
 
@@ -35,8 +35,8 @@ bool hasState(AtspiAccessible* accessible, AtspiStateType state)
 {
     AtspiRequestCounter::note();
     AtspiStateSet* states = atspi_accessible_get_state_set(accessible);
-    const bool result = states && atspi_state_set_contains(states, state)
-        && !atspi_state_set_contains(states, ATSPI_STATE_DEFUNCT);
+    const bool result
+        = states && atspi_state_set_contains(states, state) && !atspi_state_set_contains(states, ATSPI_STATE_DEFUNCT);
     if (states)
         g_object_unref(states);
     return result;
@@ -130,8 +130,8 @@ void AtspiFocusTracker::focus(AtspiAccessible* accessible)
     // Asking this process's own accessibility tree over the bus would wait for an answer that
     // only this (blocked) thread could give.
     AtspiRequestCounter::note();
-    m_password = m_process != qint64(getpid())
-        && atspi_accessible_get_role(accessible, nullptr) == ATSPI_ROLE_PASSWORD_TEXT;
+    m_password
+        = m_process != qint64(getpid()) && atspi_accessible_get_role(accessible, nullptr) == ATSPI_ROLE_PASSWORD_TEXT;
 }
 
 void AtspiFocusTracker::clear()
@@ -169,8 +169,8 @@ void AtspiFocusTracker::findFocus(qint64 process)
     g_object_unref(desktop);
     // Several applications may each report a focused widget; the one in the active window is
     // the one that gets the keys.
-    std::stable_partition(windows.begin(), windows.end(),
-        [](AtspiAccessible* window) { return hasState(window, ATSPI_STATE_ACTIVE); });
+    std::stable_partition(
+        windows.begin(), windows.end(), [](AtspiAccessible* window) { return hasState(window, ATSPI_STATE_ACTIVE); });
     bool found = false;
     for (AtspiAccessible* window : std::as_const(windows)) {
         if (!found) {

@@ -11,8 +11,7 @@
 // agree and the choice does not matter.
 namespace AtspiTextOffsets {
 
-enum class Unit { codePoints,
-    utf16 };
+enum class Unit { codePoints, utf16 };
 
 // The unit the application must be using, given the text it returned for [0, length) in its
 // own units; `assumed` when the text cannot tell, nothing when it fits neither (the text

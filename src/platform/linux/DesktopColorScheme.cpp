@@ -19,13 +19,14 @@ constexpr uint preferLight = 2;
 
 DesktopColorScheme::DesktopColorScheme(QDBusConnection bus, QObject* parent)
     : SystemAppearance(parent)
-    , m_bus(bus)
+    , m_bus(std::move(bus))
     , m_reported(paletteAppearance())
 {
     if (qApp)
         qApp->installEventFilter(this);
     if (PortalSettings::subscribe(m_bus, this, SLOT(settingChanged(QString, QString, QDBusVariant))))
-        PortalSettings::read(m_bus, appearanceGroup, colorSchemeKey, this, [this](const QVariant& value) { take(value); });
+        PortalSettings::read(
+            m_bus, appearanceGroup, colorSchemeKey, this, [this](const QVariant& value) { take(value); });
 }
 
 Appearance DesktopColorScheme::appearance() const

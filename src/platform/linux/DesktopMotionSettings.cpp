@@ -15,7 +15,7 @@ const QString kdeDurationKey = QStringLiteral("AnimationDurationFactor");
 
 DesktopMotionSettings::DesktopMotionSettings(QDBusConnection bus, QObject* parent)
     : MotionSettings(parent)
-    , m_bus(bus)
+    , m_bus(std::move(bus))
 {
     if (!PortalSettings::subscribe(m_bus, this, SLOT(settingChanged(QString, QString, QDBusVariant))))
         return;
@@ -35,7 +35,8 @@ bool DesktopMotionSettings::reduceMotion() const
 
 void DesktopMotionSettings::read(const QString& group, const QString& key)
 {
-    PortalSettings::read(m_bus, group, key, this, [this, group, key](const QVariant& value) { take(group, key, value); });
+    PortalSettings::read(
+        m_bus, group, key, this, [this, group, key](const QVariant& value) { take(group, key, value); });
 }
 
 void DesktopMotionSettings::settingChanged(const QString& group, const QString& key, const QDBusVariant& value)

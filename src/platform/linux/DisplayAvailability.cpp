@@ -5,7 +5,7 @@
 namespace DisplayAvailability {
 
 namespace {
-Display* g_probe = nullptr;
+    Display* g_probe = nullptr;
 } // namespace
 
 QString missingDisplayReason()

@@ -2,19 +2,19 @@
 
 #include <libsecret/secret.h>
 
-// How libsecret's outcomes become status codes:
+// How libsecret's outcomes become statuses:
 //
 //   outcome                                                          status
-//   ---------------------------------------------------------------  ------------------------------
-//   no item carries the {service, account} pair                      itemNotFound          (-25300)
-//   no session bus, no Secret Service on it, or the service does     notAvailable          (-25291)
+//   ---------------------------------------------------------------  -----------
+//   no item carries the {service, account} pair                      notFound
+//   no session bus, no Secret Service on it, or the service does     unavailable
 //   not answer (the service proxy cannot be opened; D-Bus errors
 //   ServiceUnknown, NameHasNoOwner, NoServer, Disconnected, NoReply,
 //   Timeout, TimedOut, Spawn*; I/O errors Closed, TimedOut)
-//   the collection or the item is locked and stays locked after the  interactionNotAllowed (-25308)
+//   the collection or the item is locked and stays locked after the  locked
 //   unlock prompt (org.freedesktop.Secret.Error.IsLocked, or an
 //   item still locked after the search asked to unlock it)
-//   anything else                                                    internalComponent     (-2070)
+//   anything else                                                    other
 //
 // libsecret's own password helpers are not used for reading and deleting: its lookup answers
 // "nothing stored" when the user dismisses the unlock prompt, and its clear skips locked items
@@ -36,13 +36,13 @@ const SecretSchema& genericPasswordSchema()
     return schema;
 }
 
-qint32 statusFor(const GError* error)
+SecretStore::Status statusFor(const GError* error)
 {
     if (g_error_matches(error, SECRET_ERROR, SECRET_ERROR_IS_LOCKED))
-        return SecretStore::interactionNotAllowed;
+        return SecretStore::Status::locked;
     // The item went away between finding and deleting it.
     if (g_error_matches(error, SECRET_ERROR, SECRET_ERROR_NO_SUCH_OBJECT))
-        return SecretStore::itemNotFound;
+        return SecretStore::Status::notFound;
     if (error->domain == G_DBUS_ERROR) {
         switch (error->code) {
         case G_DBUS_ERROR_SERVICE_UNKNOWN:
@@ -58,15 +58,14 @@ qint32 statusFor(const GError* error)
         case G_DBUS_ERROR_SPAWN_CHILD_SIGNALED:
         case G_DBUS_ERROR_SPAWN_FAILED:
         case G_DBUS_ERROR_SPAWN_SERVICE_INVALID:
-        case G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND:
-            return SecretStore::notAvailable;
-        default:
-            break;
+        case G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND: return SecretStore::Status::unavailable;
+        default: break;
         }
     }
-    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CLOSED) || g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT))
-        return SecretStore::notAvailable;
-    return SecretStore::internalComponent;
+    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CLOSED)
+        || g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT))
+        return SecretStore::Status::unavailable;
+    return SecretStore::Status::other;
 }
 
 // The shared connection to the Secret Service with a session for moving secrets, or nullptr
@@ -79,8 +78,8 @@ SecretService* openService()
 
 GHashTable* attributesFor(const QByteArray& service, const QByteArray& account)
 {
-    return secret_attributes_build(&genericPasswordSchema(), "service", service.constData(), "account",
-        account.constData(), nullptr);
+    return secret_attributes_build(
+        &genericPasswordSchema(), "service", service.constData(), "account", account.constData(), nullptr);
 }
 
 // The items of one pair, as one search call; owns the list.
@@ -90,27 +89,28 @@ public:
     {
         g_autoptr(SecretService) secretService = openService();
         if (!secretService) {
-            m_status = SecretStore::notAvailable;
+            m_status = SecretStore::Status::unavailable;
             return;
         }
         g_autoptr(GError) error = nullptr;
         GHashTable* attributes = attributesFor(service.toUtf8(), account.toUtf8());
-        m_items = secret_service_search_sync(secretService, &genericPasswordSchema(), attributes, flags, nullptr, &error);
+        m_items
+            = secret_service_search_sync(secretService, &genericPasswordSchema(), attributes, flags, nullptr, &error);
         g_hash_table_unref(attributes);
         if (error)
             m_status = statusFor(error);
         else if (!m_items)
-            m_status = SecretStore::itemNotFound;
+            m_status = SecretStore::Status::notFound;
     }
     ~ItemSearch() { g_list_free_full(m_items, g_object_unref); }
     ItemSearch(const ItemSearch&) = delete;
     ItemSearch& operator=(const ItemSearch&) = delete;
 
-    qint32 status() const { return m_status; }
+    SecretStore::Status status() const { return m_status; }
     GList* items() const { return m_items; }
 
 private:
-    qint32 m_status = SecretStore::success;
+    SecretStore::Status m_status = SecretStore::Status::success;
     GList* m_items = nullptr;
 };
 
@@ -118,26 +118,26 @@ private:
 
 SecretStore::Lookup LibsecretStore::lookup(const QString& service, const QString& account)
 {
-    const ItemSearch search(service, account,
-        static_cast<SecretSearchFlags>(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS));
-    if (search.status() != success)
+    const ItemSearch search(
+        service, account, static_cast<SecretSearchFlags>(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS));
+    if (search.status() != Status::success)
         return {search.status(), std::nullopt};
     auto* item = static_cast<SecretItem*>(search.items()->data);
     if (secret_item_get_locked(item))
-        return {interactionNotAllowed, std::nullopt};
+        return {Status::locked, std::nullopt};
     g_autoptr(SecretValue) value = secret_item_get_secret(item);
     if (!value)
-        return {success, std::nullopt};
+        return {Status::success, std::nullopt};
     gsize length = 0;
     const gchar* bytes = secret_value_get(value, &length);
-    return {success, QByteArray(bytes, qsizetype(length))};
+    return {Status::success, QByteArray(bytes, qsizetype(length))};
 }
 
-qint32 LibsecretStore::store(const QString& service, const QString& account, const QByteArray& secret)
+SecretStore::Status LibsecretStore::store(const QString& service, const QString& account, const QByteArray& secret)
 {
     g_autoptr(SecretService) secretService = openService();
     if (!secretService)
-        return notAvailable;
+        return Status::unavailable;
     g_autoptr(GError) error = nullptr;
     GHashTable* attributes = attributesFor(service.toUtf8(), account.toUtf8());
     const QByteArray label = QStringLiteral("Velmora sign-in (%1)").arg(account).toUtf8();
@@ -147,25 +147,25 @@ qint32 LibsecretStore::store(const QString& service, const QString& account, con
     const gboolean stored = secret_service_store_sync(secretService, &genericPasswordSchema(), attributes,
         SECRET_COLLECTION_DEFAULT, label.constData(), value, nullptr, &error);
     g_hash_table_unref(attributes);
-    return stored ? success : statusFor(error);
+    return stored ? Status::success : statusFor(error);
 }
 
-qint32 LibsecretStore::clear(const QString& service, const QString& account)
+SecretStore::Status LibsecretStore::clear(const QString& service, const QString& account)
 {
     const ItemSearch search(service, account, static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK));
-    if (search.status() != success)
+    if (search.status() != Status::success)
         return search.status();
-    qint32 status = success;
+    Status status = Status::success;
     for (GList* node = search.items(); node; node = node->next) {
         auto* item = static_cast<SecretItem*>(node->data);
         if (secret_item_get_locked(item)) {
-            status = interactionNotAllowed;
+            status = Status::locked;
             continue;
         }
         g_autoptr(GError) error = nullptr;
         if (!secret_item_delete_sync(item, nullptr, &error)) {
-            const qint32 failure = statusFor(error);
-            if (failure != itemNotFound)
+            const Status failure = statusFor(error);
+            if (failure != Status::notFound)
                 status = failure;
         }
     }

@@ -9,6 +9,6 @@
 class LibsecretStore final : public SecretStore {
 public:
     Lookup lookup(const QString& service, const QString& account) override;
-    qint32 store(const QString& service, const QString& account, const QByteArray& secret) override;
-    qint32 clear(const QString& service, const QString& account) override;
+    Status store(const QString& service, const QString& account, const QByteArray& secret) override;
+    Status clear(const QString& service, const QString& account) override;
 };

@@ -36,7 +36,8 @@ std::optional<bool> LinuxAccessibilityTrust::accessibilityEnabled()
         return m_enabled;
     m_enabled.reset();
     if (QDBusConnection::sessionBus().isConnected()) {
-        const QDBusReply<QDBusVariant> reply = callProperties(QStringLiteral("Get"), {statusInterface, enabledProperty});
+        const QDBusReply<QDBusVariant> reply
+            = callProperties(QStringLiteral("Get"), {statusInterface, enabledProperty});
         if (reply.isValid())
             m_enabled = reply.value().variant().toBool();
     }
@@ -57,7 +58,8 @@ bool LinuxAccessibilityTrust::isProcessTrusted()
 bool LinuxAccessibilityTrust::requestTrust()
 {
     if (QDBusConnection::sessionBus().isConnected())
-        callProperties(QStringLiteral("Set"), {statusInterface, enabledProperty, QVariant::fromValue(QDBusVariant(true))});
+        callProperties(
+            QStringLiteral("Set"), {statusInterface, enabledProperty, QVariant::fromValue(QDBusVariant(true))});
     m_enabledExpiry = QDeadlineTimer();
     return isProcessTrusted();
 }
@@ -70,14 +72,17 @@ QString LinuxAccessibilityTrust::untrustedReason()
         return QStringLiteral("No X11 display: expansion needs an X11 session.");
     }
     if (!m_connection->hasExtension("RECORD"))
-        return QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched. "
-                              "Turn it on in the X server's configuration (Section \"Extensions\", Option \"RECORD\" \"Enable\").");
+        return QStringLiteral(
+            "The X server offers no RECORD extension, so typed keys cannot be watched. "
+            "Turn it on in the X server's configuration (Section \"Extensions\", Option \"RECORD\" \"Enable\").");
     if (!m_connection->hasExtension("XTEST"))
-        return QStringLiteral("The X server offers no XTEST extension, so expansions cannot be pasted. "
-                              "Turn it on in the X server's configuration (Section \"Extensions\", Option \"XTEST\" \"Enable\").");
+        return QStringLiteral(
+            "The X server offers no XTEST extension, so expansions cannot be pasted. "
+            "Turn it on in the X server's configuration (Section \"Extensions\", Option \"XTEST\" \"Enable\").");
     const std::optional<bool> enabled = accessibilityEnabled();
     if (!enabled)
-        return QStringLiteral("The accessibility bus (AT-SPI) does not answer: expansion needs it to reach text fields.");
+        return QStringLiteral(
+            "The accessibility bus (AT-SPI) does not answer: expansion needs it to reach text fields.");
     if (!*enabled)
         return QStringLiteral("Accessibility is switched off for this session.");
     return {};

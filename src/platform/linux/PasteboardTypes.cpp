@@ -1,20 +1,8 @@
 #include "PasteboardTypes.h"
 
-#include <utility>
-
 namespace PasteboardTypes {
 
 namespace {
-
-    const std::pair<const char*, const char*> names[] = {
-        {"public.utf8-plain-text", "text/plain;charset=utf-8"},
-        {"public.html", "text/html"},
-        {"public.rtf", "text/rtf"},
-        {"public.png", "image/png"},
-        {"public.jpeg", "image/jpeg"},
-        {"public.tiff", "image/tiff"},
-        {"app.velmora.temporary-expansion", "application/x-velmora-temporary-expansion"},
-    };
 
     const char* metaTargets[] = {
         "TARGETS",
@@ -29,29 +17,6 @@ namespace {
         "application/x-qt-image",
     };
 
-}
-
-QString mimeType(const QString& pasteboardType)
-{
-    for (const auto& [pasteboard, mime] : names) {
-        if (pasteboardType == QLatin1String(pasteboard))
-            return QString::fromLatin1(mime);
-    }
-    return pasteboardType;
-}
-
-QString pasteboardType(const QString& mimeType)
-{
-    for (const auto& [pasteboard, mime] : names) {
-        if (mimeType == QLatin1String(mime))
-            return QString::fromLatin1(pasteboard);
-    }
-    return mimeType;
-}
-
-QString expansionMarkerMimeType()
-{
-    return mimeType(QStringLiteral("app.velmora.temporary-expansion"));
 }
 
 bool isMetaTarget(const QString& mimeType)

@@ -13,7 +13,7 @@ namespace {
     const QString interface = QStringLiteral("org.freedesktop.portal.Settings");
 } // namespace
 
-void read(QDBusConnection bus, const QString& group, const QString& key, QObject* context,
+void read(const QDBusConnection& bus, const QString& group, const QString& key, QObject* context,
     std::function<void(const QVariant& value)> take)
 {
     if (!bus.isConnected())

@@ -13,7 +13,7 @@ namespace PortalSettings {
 // Asks for one setting. `take` runs later on the main thread with the plain value when the
 // portal has it; without a portal, or when it lacks the key, nothing happens. Dropped when
 // `context` dies first.
-void read(QDBusConnection bus, const QString& group, const QString& key, QObject* context,
+void read(const QDBusConnection& bus, const QString& group, const QString& key, QObject* context,
     std::function<void(const QVariant& value)> take);
 
 // Connects `slot` (const QString& group, const QString& key, const QDBusVariant& value) to

@@ -136,7 +136,8 @@ QStringList QtClipboardPasteboard::formats() const
     if (unanswered)
         result.append(unansweredFormat);
     // An owner that did not answer may answer again after a while.
-    m_formats = Formats{m_changeCount, result, unanswered ? QDeadlineTimer(unansweredRetryMilliseconds) : QDeadlineTimer()};
+    m_formats
+        = Formats{m_changeCount, result, unanswered ? QDeadlineTimer(unansweredRetryMilliseconds) : QDeadlineTimer()};
     return result;
 }
 
@@ -153,15 +154,12 @@ QStringList QtClipboardPasteboard::itemTypes(qsizetype item)
 
 QStringList QtClipboardPasteboard::types()
 {
-    QStringList result;
-    for (const QString& format : formats())
-        result.append(PasteboardTypes::pasteboardType(format));
-    return result;
+    return formats();
 }
 
 std::optional<QByteArray> QtClipboardPasteboard::data(qsizetype item, const QString& type)
 {
-    const QString format = PasteboardTypes::mimeType(type);
+    const QString& format = type;
     const QMimeData* data = contents();
     if (item != 0 || !data || PasteboardTypes::isMetaTarget(format))
         return std::nullopt;
@@ -201,7 +199,7 @@ bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
     auto* data = new CountedMimeData(m_reads);
     bool convertImage = false;
     for (const auto& [type, bytes] : items.first()) {
-        const QString format = PasteboardTypes::mimeType(type);
+        const QString& format = type;
         if (format == imageConversionsFormat)
             convertImage = true;
         else
@@ -213,7 +211,7 @@ bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
     // (Qt then also offers it as UTF8_STRING, STRING and TEXT). A user's contents are put back
     // with exactly their own formats.
     m_aliasedText = nullptr;
-    if (data->hasFormat(PasteboardTypes::expansionMarkerMimeType()) && data->hasFormat(utf8TextFormat)
+    if (data->hasFormat(ClipboardFormats::expansionMarker) && data->hasFormat(utf8TextFormat)
         && !data->hasFormat(plainTextFormat)) {
         data->setData(plainTextFormat, data->data(utf8TextFormat));
         m_aliasedText = data;

@@ -1,10 +1,10 @@
 #include "X11Connection.h"
 
+#include <QAbstractEventDispatcher>
+#include <QSet>
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <QAbstractEventDispatcher>
-#include <QSet>
 
 namespace {
 
@@ -160,8 +160,8 @@ qint64 X11Connection::frontmostProcess()
     unsigned long count = 0;
     unsigned long remaining = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(m_display, rootWindow(), m_activeWindowAtom, 0, 1, False, XA_WINDOW, &type,
-            &format, &count, &remaining, &data)
+    if (XGetWindowProperty(m_display, rootWindow(), m_activeWindowAtom, 0, 1, False, XA_WINDOW, &type, &format, &count,
+            &remaining, &data)
             == Success
         && data) {
         if (type == XA_WINDOW && format == 32 && count == 1)
@@ -191,8 +191,8 @@ qint64 X11Connection::processOfWindow(Window window)
         unsigned long count = 0;
         unsigned long remaining = 0;
         unsigned char* data = nullptr;
-        if (XGetWindowProperty(m_display, window, m_pidAtom, 0, 1, False, XA_CARDINAL, &type, &format,
-                &count, &remaining, &data)
+        if (XGetWindowProperty(
+                m_display, window, m_pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &remaining, &data)
                 == Success
             && data) {
             const qint64 pid = (type == XA_CARDINAL && format == 32 && count == 1)

@@ -9,9 +9,8 @@
 
 #include <X11/X.h>
 
-X11EventSource::X11EventSource(
-    std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout, PostedKeyLedger& ledger,
-    X11KeyboardHold* hold)
+X11EventSource::X11EventSource(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout,
+    PostedKeyLedger& ledger, X11KeyboardHold* hold)
     : m_connection(std::move(connection))
     , m_layout(layout)
     , m_ledger(ledger)
@@ -21,14 +20,13 @@ X11EventSource::X11EventSource(
         m_recorder = std::make_unique<X11InputRecorder>(m_connection);
         QObject::connect(m_recorder.get(), &X11InputRecorder::recorded, m_recorder.get(),
             [this](const X11RecordedEvent& event) { handle(event); });
-        QObject::connect(m_recorder.get(), &X11InputRecorder::interrupted, m_recorder.get(),
-            [this] { interrupted(); });
+        QObject::connect(m_recorder.get(), &X11InputRecorder::interrupted, m_recorder.get(), [this] { interrupted(); });
     }
 }
 
 X11EventSource::~X11EventSource() = default;
 
-bool X11EventSource::install(quint64 eventMask, Handler handler)
+bool X11EventSource::install(InputEventTypes types, Handler handler)
 {
     remove();
     if (!m_connection || !m_layout) {
@@ -37,7 +35,8 @@ bool X11EventSource::install(quint64 eventMask, Handler handler)
         return false;
     }
     if (!m_connection->hasExtension("RECORD")) {
-        m_unavailableReason = QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched.");
+        m_unavailableReason
+            = QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched.");
         return false;
     }
     if (!m_recorder->start()) {
@@ -45,7 +44,7 @@ bool X11EventSource::install(quint64 eventMask, Handler handler)
         return false;
     }
     m_unavailableReason.clear();
-    m_mask = eventMask;
+    m_types = types;
     m_handler = std::move(handler);
     m_enabled = true;
     return true;
@@ -56,7 +55,7 @@ void X11EventSource::remove()
     if (m_recorder)
         m_recorder->stop();
     m_handler = nullptr;
-    m_mask = 0;
+    m_types = {};
     m_enabled = false;
     m_keysDown.clear();
 }
@@ -92,14 +91,13 @@ void X11EventSource::interrupted()
         return;
     m_enabled = false;
     InputEvent notice;
-    notice.type = InputEventType::disabledByTimeout;
+    notice.type = InputEventType::sourceDisabled;
     m_handler(notice);
 }
 
 void X11EventSource::deliver(const InputEvent& event)
 {
-    const auto type = quint32(event.type);
-    if (m_handler && m_enabled && type < 64 && (m_mask & (quint64(1) << type)))
+    if (m_handler && m_enabled && m_types.testFlag(event.type))
         m_handler(event);
 }
 
@@ -110,22 +108,13 @@ void X11EventSource::handle(const X11RecordedEvent& event)
         return;
     }
     InputEvent input;
-    input.flags = X11KeyTranslation::eventFlags(event.state, m_layout->altMask(), m_layout->superMask());
+    input.modifiers = X11KeyTranslation::modifiers(event.state, m_layout->altMask(), m_layout->superMask());
     switch (event.detail) {
-    case Button1:
-        input.type = InputEventType::leftMouseDown;
-        break;
-    case Button3:
-        input.type = InputEventType::rightMouseDown;
-        break;
     case Button4:
     case Button5:
     case 6:
-    case 7:
-        input.type = InputEventType::scrollWheel;
-        break;
-    default:
-        input.type = InputEventType::otherMouseDown;
+    case 7: input.type = InputEventType::scroll; break;
+    default: input.type = InputEventType::buttonPress;
     }
     deliver(input);
 }
@@ -142,16 +131,16 @@ void X11EventSource::handleKey(const X11RecordedEvent& event)
     }
     // Every recorded key is matched against the ledger, delivered or not, so that the posted
     // keys are claimed in order.
-    const quint64 userData = m_ledger.claim(press, keyCode).value_or(0);
-    if (userData != PostedKeyLedger::heldKeyTypedAgain)
-        return handleKey(event, userData);
+    const quint64 tag = m_ledger.claim(press, keyCode).value_or(0);
+    if (tag != PostedKeyLedger::heldKeyTypedAgain)
+        return handleKey(event, tag);
     handleKey(event, 0);
     // Only now that the engine has read this key may the next held key reach the field.
     if (m_hold)
         m_hold->typedAgain();
 }
 
-void X11EventSource::handleKey(const X11RecordedEvent& event, quint64 userData)
+void X11EventSource::handleKey(const X11RecordedEvent& event, quint64 tag)
 {
     const bool press = event.kind == X11RecordedEvent::KeyDown;
     const unsigned keyCode = event.detail;
@@ -160,8 +149,7 @@ void X11EventSource::handleKey(const X11RecordedEvent& event, quint64 userData)
     if (press) {
         // A held key repeats either as more presses while it is down or as a release and a press
         // with one time stamp, depending on the server.
-        repeated = m_keysDown.contains(keyCode)
-            || (m_lastReleasedKey == keyCode && m_lastReleaseTime == event.time);
+        repeated = m_keysDown.contains(keyCode) || (m_lastReleasedKey == keyCode && m_lastReleaseTime == event.time);
         m_keysDown.insert(keyCode);
     } else {
         m_keysDown.remove(keyCode);
@@ -170,13 +158,13 @@ void X11EventSource::handleKey(const X11RecordedEvent& event, quint64 userData)
     }
 
     InputEvent input;
-    input.sourceUserData = userData;
+    input.tag = tag;
     const unsigned modifierBits = m_layout->modifierBits(keyCode);
     if (modifierBits != 0) {
         if (repeated || (!press && m_layout->isLockKey(keyCode)))
             return;
-        // The recorded state is the one from before the event; a flags change reports the state
-        // after it.
+        // The recorded state is the one from before the event; a modifiers change reports the
+        // state after it.
         unsigned after = event.state;
         if (m_layout->isLockKey(keyCode))
             after ^= modifierBits;
@@ -184,20 +172,19 @@ void X11EventSource::handleKey(const X11RecordedEvent& event, quint64 userData)
             after |= modifierBits;
         else
             after &= ~modifierBits;
-        input.type = InputEventType::flagsChanged;
-        input.flags = X11KeyTranslation::eventFlags(after, m_layout->altMask(), m_layout->superMask());
-        const KeySym symbol = m_layout->keySymbol(keyCode, 0);
-        input.keyCode = X11KeyTranslation::virtualKeyCode(symbol, keyCode);
+        input.type = InputEventType::modifiersChanged;
+        input.modifiers = X11KeyTranslation::modifiers(after, m_layout->altMask(), m_layout->superMask());
+        input.key = X11KeyTranslation::qtKey(m_layout->keySymbol(keyCode, 0));
         deliver(input);
         return;
     }
     if (!press)
         return;
     const KeySym symbol = m_layout->keySymbol(keyCode, event.state);
-    input.type = InputEventType::keyDown;
-    input.flags = X11KeyTranslation::eventFlags(event.state, m_layout->altMask(), m_layout->superMask());
-    input.keyCode = X11KeyTranslation::virtualKeyCode(symbol, keyCode);
+    input.type = InputEventType::keyPress;
+    input.modifiers = X11KeyTranslation::modifiers(event.state, m_layout->altMask(), m_layout->superMask());
+    input.key = X11KeyTranslation::qtKey(symbol);
     input.autorepeat = repeated;
-    input.characters = m_layout->text(keyCode, event.state);
+    input.text = m_layout->text(keyCode, event.state);
     deliver(input);
 }

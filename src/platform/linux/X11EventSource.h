@@ -19,11 +19,11 @@ class X11EventSource : public EventSource {
 public:
     // Without a connection (no X display) install() refuses and says why.
     // Keys that `hold` took are reported when it types them again, not when grabbed.
-    X11EventSource(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout,
-        PostedKeyLedger& ledger, X11KeyboardHold* hold = nullptr);
+    X11EventSource(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout, PostedKeyLedger& ledger,
+        X11KeyboardHold* hold = nullptr);
     ~X11EventSource() override;
 
-    bool install(quint64 eventMask, Handler handler) override;
+    bool install(InputEventTypes types, Handler handler) override;
     void remove() override;
     bool isValid() const override;
     bool isEnabled() const override;
@@ -33,7 +33,7 @@ public:
 private:
     void handle(const X11RecordedEvent& event);
     void handleKey(const X11RecordedEvent& event);
-    void handleKey(const X11RecordedEvent& event, quint64 userData);
+    void handleKey(const X11RecordedEvent& event, quint64 tag);
     void deliver(const InputEvent& event);
     void interrupted();
 
@@ -43,7 +43,7 @@ private:
     X11KeyboardHold* m_hold;
     std::unique_ptr<X11InputRecorder> m_recorder;
     Handler m_handler;
-    quint64 m_mask = 0;
+    InputEventTypes m_types;
     bool m_enabled = false;
     QString m_unavailableReason;
     // Keys down now, to tell a repeat from a fresh press.

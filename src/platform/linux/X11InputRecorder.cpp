@@ -39,9 +39,8 @@ bool X11InputRecorder::start()
     if (m_dataDisplay)
         X11Connection::ignoreErrorsOn(m_dataDisplay);
     ++m_run;
-    const auto intercept = [](char* closure, XRecordInterceptData* data) {
-        reinterpret_cast<X11InputRecorder*>(closure)->take(data);
-    };
+    const auto intercept
+        = [](char* closure, XRecordInterceptData* data) { reinterpret_cast<X11InputRecorder*>(closure)->take(data); };
     if (!m_dataDisplay
         || !XRecordEnableContextAsync(m_dataDisplay, m_context, intercept, reinterpret_cast<char*>(this))) {
         stop();
@@ -84,17 +83,10 @@ void X11InputRecorder::take(void* data)
         recorded.time = event->u.keyButtonPointer.time;
         bool wanted = true;
         switch (event->u.u.type & 0x7f) {
-        case KeyPress:
-            recorded.kind = X11RecordedEvent::KeyDown;
-            break;
-        case KeyRelease:
-            recorded.kind = X11RecordedEvent::KeyUp;
-            break;
-        case ButtonPress:
-            recorded.kind = X11RecordedEvent::ButtonDown;
-            break;
-        default:
-            wanted = false;
+        case KeyPress: recorded.kind = X11RecordedEvent::KeyDown; break;
+        case KeyRelease: recorded.kind = X11RecordedEvent::KeyUp; break;
+        case ButtonPress: recorded.kind = X11RecordedEvent::ButtonDown; break;
+        default: wanted = false;
         }
         if (wanted)
             m_received.append(recorded);

@@ -1,7 +1,5 @@
 #include "X11KeyTranslation.h"
 
-#include "platform/InputEvent.h"
-
 #include <X11/X.h>
 #include <X11/keysym.h>
 #include <utility>
@@ -10,76 +8,83 @@ namespace X11KeyTranslation {
 
 namespace {
 
-    // The first entry for a code is the symbol that is posted for it.
-    constexpr std::pair<KeySym, quint16> namedKeys[] = {
-        {XK_v, VirtualKey::v},
-        {XK_V, VirtualKey::v},
-        {XK_Return, VirtualKey::returnKey},
-        {XK_Tab, VirtualKey::tab},
-        {XK_ISO_Left_Tab, VirtualKey::tab},
-        {XK_BackSpace, VirtualKey::deleteKey},
-        {XK_Escape, VirtualKey::escape},
-        {XK_KP_Enter, VirtualKey::keypadEnter},
-        {XK_Home, VirtualKey::home},
-        {XK_KP_Home, VirtualKey::home},
-        {XK_Prior, VirtualKey::pageUp},
-        {XK_KP_Prior, VirtualKey::pageUp},
-        {XK_Delete, VirtualKey::forwardDelete},
-        {XK_KP_Delete, VirtualKey::forwardDelete},
-        {XK_End, VirtualKey::end},
-        {XK_KP_End, VirtualKey::end},
-        {XK_Next, VirtualKey::pageDown},
-        {XK_KP_Next, VirtualKey::pageDown},
-        {XK_Left, VirtualKey::leftArrow},
-        {XK_KP_Left, VirtualKey::leftArrow},
-        {XK_Right, VirtualKey::rightArrow},
-        {XK_KP_Right, VirtualKey::rightArrow},
-        {XK_Down, VirtualKey::downArrow},
-        {XK_KP_Down, VirtualKey::downArrow},
-        {XK_Up, VirtualKey::upArrow},
-        {XK_KP_Up, VirtualKey::upArrow},
-        {XK_space, VirtualKey::space},
-        {XK_KP_Space, VirtualKey::space},
-        {XK_Linefeed, VirtualKey::returnKey},
-        {XK_KP_Tab, VirtualKey::tab},
+    // The first entry for a key is the symbol that is posted for it.
+    constexpr std::pair<KeySym, int> namedKeys[] = {
+        {XK_Return, Qt::Key_Return},
+        {XK_Linefeed, Qt::Key_Return},
+        {XK_Tab, Qt::Key_Tab},
+        // Shift+Tab gives this symbol; it is still the Tab key.
+        {XK_ISO_Left_Tab, Qt::Key_Tab},
+        {XK_KP_Tab, Qt::Key_Tab},
+        {XK_BackSpace, Qt::Key_Backspace},
+        {XK_Escape, Qt::Key_Escape},
+        {XK_KP_Enter, Qt::Key_Enter},
+        {XK_Home, Qt::Key_Home},
+        {XK_KP_Home, Qt::Key_Home},
+        {XK_Prior, Qt::Key_PageUp},
+        {XK_KP_Prior, Qt::Key_PageUp},
+        {XK_Delete, Qt::Key_Delete},
+        {XK_KP_Delete, Qt::Key_Delete},
+        {XK_End, Qt::Key_End},
+        {XK_KP_End, Qt::Key_End},
+        {XK_Next, Qt::Key_PageDown},
+        {XK_KP_Next, Qt::Key_PageDown},
+        {XK_Left, Qt::Key_Left},
+        {XK_KP_Left, Qt::Key_Left},
+        {XK_Right, Qt::Key_Right},
+        {XK_KP_Right, Qt::Key_Right},
+        {XK_Down, Qt::Key_Down},
+        {XK_KP_Down, Qt::Key_Down},
+        {XK_Up, Qt::Key_Up},
+        {XK_KP_Up, Qt::Key_Up},
+        {XK_KP_Space, Qt::Key_Space},
     };
 
-}
-
-quint16 virtualKeyCode(KeySym symbol, unsigned x11KeyCode)
-{
-    for (const auto& [named, code] : namedKeys) {
-        if (named == symbol)
-            return code;
+    bool isLatin1(KeySym symbol)
+    {
+        return (symbol >= XK_space && symbol <= XK_asciitilde)
+            || (symbol >= XK_nobreakspace && symbol <= XK_ydiaeresis);
     }
-    return quint16(unnamedKeyBase + (x11KeyCode & 0xff));
+
 }
 
-KeySym symbolForVirtualKey(quint16 virtualKeyCode)
+int qtKey(KeySym symbol)
 {
-    if (virtualKeyCode >= unnamedKeyBase)
-        return NoSymbol;
-    for (const auto& [symbol, code] : namedKeys) {
-        if (code == virtualKeyCode)
+    for (const auto& [named, key] : namedKeys) {
+        if (named == symbol)
+            return key;
+    }
+    if (!isLatin1(symbol))
+        return Qt::Key_unknown;
+    // Qt names a letter key by its capital, which is the Latin-1 code of the capital letter.
+    if (symbol >= XK_a && symbol <= XK_z)
+        return int(symbol - XK_a + XK_A);
+    if (symbol >= XK_agrave && symbol <= XK_thorn && symbol != XK_division)
+        return int(symbol - XK_agrave + XK_Agrave);
+    return int(symbol);
+}
+
+KeySym symbolForKey(int key)
+{
+    for (const auto& [symbol, named] : namedKeys) {
+        if (named == key)
             return symbol;
     }
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return KeySym(key) - Qt::Key_A + XK_a;
+    if (key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde)
+        return KeySym(key);
     return NoSymbol;
 }
 
-quint64 eventFlags(unsigned state, unsigned altMask, unsigned superMask)
+Qt::KeyboardModifiers modifiers(unsigned state, unsigned altMask, unsigned superMask)
 {
-    quint64 flags = 0;
-    if (state & ShiftMask)
-        flags |= EventFlags::shift;
-    if (state & LockMask)
-        flags |= EventFlags::alphaShift;
-    if (state & ControlMask)
-        flags |= EventFlags::command;
-    if (state & altMask)
-        flags |= EventFlags::option;
-    if (state & superMask)
-        flags |= EventFlags::control;
-    return flags;
+    Qt::KeyboardModifiers held;
+    held.setFlag(Qt::ShiftModifier, state & ShiftMask);
+    held.setFlag(Qt::ControlModifier, state & ControlMask);
+    held.setFlag(Qt::AltModifier, state & altMask);
+    held.setFlag(Qt::MetaModifier, state & superMask);
+    return held;
 }
 
 }

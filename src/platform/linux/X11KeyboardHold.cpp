@@ -4,12 +4,12 @@
 #include "X11Connection.h"
 #include "X11KeyboardLayout.h"
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <algorithm>
 #include <QAbstractEventDispatcher>
 #include <QHash>
 #include <QSocketNotifier>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -75,8 +75,8 @@ private:
     {
         // A watchdog that cannot take the message (stopped, gone) keeps its last deadline,
         // which only ever lets go of the keyboard too early.
-        if (m_channel >= 0)
-            [[maybe_unused]] const ssize_t written = write(m_channel, &milliseconds, sizeof milliseconds);
+        if (m_channel >= 0) [[maybe_unused]]
+            const ssize_t written = write(m_channel, &milliseconds, sizeof milliseconds);
     }
 
     static qint64 now()
@@ -360,7 +360,8 @@ void X11KeyboardHold::take(const XEvent& event)
     // being typed again right then: the modifiers are the user's own, as followed here.
     const bool press = event.type == KeyPress;
     const unsigned keyCode = event.xkey.keycode;
-    const HeldKey key{press, keyCode, (event.xkey.state & ~alignedMask) | (m_userModifiers & alignedMask), event.xkey.time};
+    const HeldKey key{
+        press, keyCode, (event.xkey.state & ~alignedMask) | (m_userModifiers & alignedMask), event.xkey.time};
     if (const unsigned bits = m_layout->modifierBits(keyCode)) {
         if (m_layout->isLockKey(keyCode))
             m_userModifiers ^= press ? bits : 0;
@@ -458,8 +459,8 @@ void X11KeyboardHold::typeNext()
             return runAfterRelease();
         }
         const HeldKey& next = m_held.first();
-        const auto latest = std::find_if(m_held.crbegin(), m_held.crend(),
-            [&next](const HeldKey& key) { return key.keyCode == next.keyCode; });
+        const auto latest = std::find_if(
+            m_held.crbegin(), m_held.crend(), [&next](const HeldKey& key) { return key.keyCode == next.keyCode; });
         if (latest->press && isDown(queryKeymap(), next.keyCode) && !m_releaseWaitOver) {
             // The user holds this key down right now. The server keeps one state per key for
             // the user's presses and ours: typing it again meanwhile would make it take the
@@ -485,8 +486,8 @@ void X11KeyboardHold::typeNext()
         // when already held, goes right after it; only text's order matters.
         bool withRelease = false;
         if (key.press && m_layout->modifierBits(key.keyCode) == 0) {
-            const auto release = std::find_if(m_held.begin(), m_held.end(),
-                [&key](const HeldKey& later) { return later.keyCode == key.keyCode; });
+            const auto release = std::find_if(
+                m_held.begin(), m_held.end(), [&key](const HeldKey& later) { return later.keyCode == key.keyCode; });
             if (release != m_held.end() && !release->press) {
                 m_held.erase(release);
                 withRelease = true;
@@ -548,9 +549,9 @@ QList<X11KeyboardHold::PostedKey> X11KeyboardHold::keysTypingAgain(
             continue;
         // A modifier is lifted by releasing a key that holds it, set by pressing any.
         const unsigned keyCode = modifierKey(
-            bit,
-            bit == LockMask || wanted ? std::function<bool(unsigned)>()
-                                      : [&keymap](unsigned code) { return isDown(keymap, code); });
+            bit, bit == LockMask || wanted ? std::function<bool(unsigned)>() : [&keymap](unsigned code) {
+                return isDown(keymap, code);
+            });
         if (keyCode != 0)
             changes.append({keyCode, wanted});
     }
@@ -589,8 +590,7 @@ unsigned X11KeyboardHold::liveModifiers() const
     int windowX = 0;
     int windowY = 0;
     unsigned live = 0;
-    XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &rootX, &rootY, &windowX,
-        &windowY, &live);
+    XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &rootX, &rootY, &windowX, &windowY, &live);
     return live;
 }
 

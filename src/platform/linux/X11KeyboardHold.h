@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/KeyboardHold.h"
 #include "Utilities/Scheduler.h"
+#include "platform/KeyboardHold.h"
 
 #include <QDeadlineTimer>
 #include <QList>
@@ -46,8 +46,8 @@ public:
     static constexpr double watchdogGraceSeconds = 0.25;
     static constexpr double watchdogStallSeconds = 0.5;
 
-    X11KeyboardHold(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout,
-        PostedKeyLedger& ledger);
+    X11KeyboardHold(
+        std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout, PostedKeyLedger& ledger);
     ~X11KeyboardHold() override;
 
     bool hold(double longestSeconds, quint64 userData) override;

@@ -13,8 +13,8 @@ std::unique_ptr<X11KeyboardLayout> X11KeyboardLayout::following(X11Connection* c
     if (!connection)
         return nullptr;
     auto layout = std::make_unique<X11KeyboardLayout>(connection->display());
-    QObject::connect(connection, &X11Connection::keyboardMappingChanged, connection,
-        [reader = layout.get()] { reader->reload(); });
+    QObject::connect(
+        connection, &X11Connection::keyboardMappingChanged, connection, [reader = layout.get()] { reader->reload(); });
     return layout;
 }
 
@@ -58,11 +58,8 @@ void X11KeyboardLayout::reload()
                     break;
                 case XK_Caps_Lock:
                 case XK_Shift_Lock:
-                case XK_Num_Lock:
-                    m_lockKeys.insert(keyCode);
-                    break;
-                default:
-                    break;
+                case XK_Num_Lock: m_lockKeys.insert(keyCode); break;
+                default: break;
                 }
             }
         }

@@ -5,13 +5,12 @@
 #include "X11KeyTranslation.h"
 #include "X11KeyboardHold.h"
 #include "X11KeyboardLayout.h"
-#include "platform/InputEvent.h"
 
+#include <QHash>
+#include <QSet>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include <QHash>
-#include <QSet>
 #include <array>
 
 namespace {
@@ -23,15 +22,15 @@ bool isDown(const KeyState& keys, unsigned keyCode)
     return keyCode < 256 && (keys[keyCode / 8] & (1 << (keyCode % 8)));
 }
 
-// The flags each modifier key of ours stands for, and the key posted for it.
-constexpr std::pair<quint64, KeySym> modifierKeys[] = {
-    {EventFlags::shift, XK_Shift_L},
-    {EventFlags::command, XK_Control_L},
-    {EventFlags::option, XK_Alt_L},
-    {EventFlags::control, XK_Super_L},
+// The modifier each modifier key of ours stands for, and the key posted for it.
+constexpr std::pair<Qt::KeyboardModifier, KeySym> modifierKeys[] = {
+    {Qt::ShiftModifier, XK_Shift_L},
+    {Qt::ControlModifier, XK_Control_L},
+    {Qt::AltModifier, XK_Alt_L},
+    {Qt::MetaModifier, XK_Super_L},
 };
 
-constexpr quint64 postableFlags = EventFlags::shift | EventFlags::command | EventFlags::option | EventFlags::control;
+constexpr Qt::KeyboardModifiers postable = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
 
 }
 
@@ -62,20 +61,20 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
 
     QList<unsigned> keyCodes;
     for (const SyntheticKeyEvent& event : events) {
-        const KeySym symbol = X11KeyTranslation::symbolForVirtualKey(event.keyCode);
+        const KeySym symbol = X11KeyTranslation::symbolForKey(event.key);
         const unsigned keyCode = symbol ? m_layout->keyCodeOf(symbol) : 0;
         if (keyCode == 0)
             return false;
         keyCodes.append(keyCode);
     }
-    QHash<quint64, unsigned> modifierKeyCodes;
-    for (const auto& [flag, symbol] : modifierKeys) {
+    QHash<Qt::KeyboardModifier, unsigned> modifierKeyCodes;
+    for (const auto& [modifier, symbol] : modifierKeys) {
         if (const unsigned keyCode = m_layout->keyCodeOf(symbol))
-            modifierKeyCodes.insert(flag, keyCode);
+            modifierKeyCodes.insert(modifier, keyCode);
     }
     for (const SyntheticKeyEvent& event : events) {
-        for (const auto& [flag, symbol] : modifierKeys) {
-            if ((event.flags & flag) && !modifierKeyCodes.contains(flag))
+        for (const auto& [modifier, symbol] : modifierKeys) {
+            if (event.modifiers.testFlag(modifier) && !modifierKeyCodes.contains(modifier))
                 return false;
         }
     }
@@ -86,34 +85,33 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
         m_hold->suspend();
     KeyState keys{};
     XQueryKeymap(display, keys.data());
-    // Modifier keys down now, and the flags each one gives.
-    QHash<unsigned, quint64> down;
+    // Modifier keys down now, and the modifiers each one gives.
+    QHash<unsigned, Qt::KeyboardModifiers> down;
     for (unsigned keyCode = 8; keyCode < 256; ++keyCode) {
         const unsigned bits = m_layout->modifierBits(keyCode);
-        if (isDown(keys, keyCode) && bits != 0 && !m_layout->isLockKey(keyCode)) {
-            const quint64 flags = X11KeyTranslation::eventFlags(bits, m_layout->altMask(), m_layout->superMask());
-            down.insert(keyCode, flags & postableFlags);
-        }
+        if (isDown(keys, keyCode) && bits != 0 && !m_layout->isLockKey(keyCode))
+            down.insert(
+                keyCode, X11KeyTranslation::modifiers(bits, m_layout->altMask(), m_layout->superMask()) & postable);
     }
-    const QHash<unsigned, quint64> heldByUser = down;
+    const QHash<unsigned, Qt::KeyboardModifiers> heldByUser = down;
     QSet<unsigned> liftedFromUser;
 
-    const auto send = [&](unsigned keyCode, bool press, quint64 userData) {
-        m_ledger.expect(press, keyCode, userData);
+    const auto send = [&](unsigned keyCode, bool press, quint64 tag) {
+        m_ledger.expect(press, keyCode, tag);
         XTestFakeKeyEvent(display, keyCode, press ? True : False, CurrentTime);
     };
 
     for (qsizetype i = 0; i < events.size(); ++i) {
         const SyntheticKeyEvent& event = events.at(i);
-        const quint64 wanted = event.flags & postableFlags;
+        const Qt::KeyboardModifiers wanted = event.modifiers & postable;
         QList<unsigned> lifted;
         for (auto it = down.begin(); it != down.end();) {
-            // A key that gives a wanted flag stays; every other modifier goes, AltGr included.
-            if (it.value() != 0 && (it.value() & ~wanted) == 0) {
+            // A key that gives a wanted modifier stays; every other modifier goes, AltGr included.
+            if (it.value() != Qt::NoModifier && !(it.value() & ~wanted)) {
                 ++it;
                 continue;
             }
-            send(it.key(), false, event.userData);
+            send(it.key(), false, event.tag);
             lifted.append(it.key());
             it = down.erase(it);
         }
@@ -129,27 +127,27 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
                     liftedFromUser.insert(keyCode);
             }
         }
-        quint64 present = 0;
-        for (quint64 flags : std::as_const(down))
-            present |= flags;
-        for (const auto& [flag, symbol] : modifierKeys) {
-            if ((wanted & flag) && !(present & flag)) {
-                const unsigned keyCode = modifierKeyCodes.value(flag);
-                send(keyCode, true, event.userData);
-                down.insert(keyCode, flag);
+        Qt::KeyboardModifiers present;
+        for (Qt::KeyboardModifiers modifiers : std::as_const(down))
+            present |= modifiers;
+        for (const auto& [modifier, symbol] : modifierKeys) {
+            if (wanted.testFlag(modifier) && !present.testFlag(modifier)) {
+                const unsigned keyCode = modifierKeyCodes.value(modifier);
+                send(keyCode, true, event.tag);
+                down.insert(keyCode, modifier);
             }
         }
-        send(keyCodes.at(i), event.keyDown, event.userData);
+        send(keyCodes.at(i), event.press, event.tag);
     }
 
-    const quint64 lastUserData = events.last().userData;
+    const quint64 lastTag = events.last().tag;
     for (auto it = down.cbegin(); it != down.cend(); ++it) {
         if (!heldByUser.contains(it.key()))
-            send(it.key(), false, lastUserData);
+            send(it.key(), false, lastTag);
     }
     for (unsigned keyCode : std::as_const(liftedFromUser)) {
         if (!down.contains(keyCode))
-            send(keyCode, true, lastUserData);
+            send(keyCode, true, lastTag);
     }
     if (m_hold)
         m_hold->resume();

@@ -16,8 +16,8 @@ class X11KeyboardLayout;
 class X11KeyboardPoster : public KeyboardPoster {
 public:
     // Without a connection (no X display) nothing can be posted.
-    X11KeyboardPoster(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout,
-        PostedKeyLedger& ledger);
+    X11KeyboardPoster(
+        std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout, PostedKeyLedger& ledger);
 
     // While `hold` holds keys, posted keys still go through to the focused window.
     void setHold(X11KeyboardHold* hold) { m_hold = hold; }

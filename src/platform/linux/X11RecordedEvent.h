@@ -5,9 +5,7 @@
 // One device event as the X server processed it, taken from the RECORD stream: every client's
 // input passes through it, including keys that other programs synthesize with XTest.
 struct X11RecordedEvent {
-    enum Kind { KeyDown,
-        KeyUp,
-        ButtonDown };
+    enum Kind { KeyDown, KeyUp, ButtonDown };
     Kind kind = KeyDown;
     // The key code for key events, the button number for button presses (4 to 7 scroll).
     unsigned detail = 0;

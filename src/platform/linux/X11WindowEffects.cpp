@@ -77,8 +77,8 @@ bool windowManagerSupports(Display* display, Atom property)
     unsigned long count = 0;
     unsigned long remaining = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, DefaultRootWindow(display), supported, 0, 4096, False, XA_ATOM, &type, &format, &count,
-            &remaining, &data)
+    if (XGetWindowProperty(display, DefaultRootWindow(display), supported, 0, 4096, False, XA_ATOM, &type, &format,
+            &count, &remaining, &data)
             != Success
         || !data)
         return false;
@@ -103,16 +103,17 @@ void X11WindowEffects::activate(QWindow& window)
         return;
     const Atom active = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", False);
     if (windowManagerSupports(m_display, active)) {
-        XEvent event {};
+        XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = id;
         event.xclient.message_type = active;
         event.xclient.format = 32;
         event.xclient.data.l[0] = 2; // from a pager: the user asked for it
         event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(m_display, DefaultRootWindow(m_display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XSendEvent(
+            m_display, DefaultRootWindow(m_display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
     } else {
-        XWindowAttributes attributes {};
+        XWindowAttributes attributes{};
         if (XGetWindowAttributes(m_display, id, &attributes) && attributes.map_state == IsViewable) {
             auto* previous = XSetErrorHandler(ignoreErrors);
             XSetInputFocus(m_display, id, RevertToParent, CurrentTime);

@@ -41,7 +41,8 @@ XdgAutostartLoginItem::XdgAutostartLoginItem(QString autostartFolder, QString ex
 
 QString XdgAutostartLoginItem::defaultFolder()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)).filePath(QStringLiteral("autostart"));
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(QStringLiteral("autostart"));
 }
 
 QByteArray XdgAutostartLoginItem::entry(const QString& executable)

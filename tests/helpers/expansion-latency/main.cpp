@@ -31,14 +31,14 @@
 #include <QTemporaryDir>
 #include <unistd.h>
 #include <X11/Xlib.h>
-#include <atomic>
-#include <dbus/dbus.h>
-#include <dlfcn.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <dbus/dbus.h>
+#include <dlfcn.h>
 #include <sys/resource.h>
 
 namespace {
@@ -46,8 +46,7 @@ namespace {
 // misses those the library makes inside other calls.
 std::atomic<quint64> busRequests = 0;
 
-template <typename Function>
-Function real(const char* name)
+template <typename Function> Function real(const char* name)
 {
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
@@ -119,8 +118,8 @@ struct Cost {
 
     void print(const char* what, int steps) const
     {
-        std::printf("  %s: %.1f AT-SPI requests sent (%.1f counted by the engine), %.2f ms CPU each (over %d)\n",
-            what, double(busRequests - sent) / steps, double(AtspiRequestCounter::count() - requests) / steps,
+        std::printf("  %s: %.1f AT-SPI requests sent (%.1f counted by the engine), %.2f ms CPU each (over %d)\n", what,
+            double(busRequests - sent) / steps, double(AtspiRequestCounter::count() - requests) / steps,
             (cpuMilliseconds() - cpu) / steps, steps);
     }
 };
@@ -170,10 +169,11 @@ double measureOnce(TextFieldsApp& field, Display* display, unsigned lastKey, con
     XFlush(display);
 
     qint64 arrived = -1;
-    DesktopSession::waitFor([&] {
-        arrived = qint64(field.command(QStringLiteral("arrival")).value(QStringLiteral("nanoseconds")).toDouble());
-        return arrived >= 0;
-    },
+    DesktopSession::waitFor(
+        [&] {
+            arrived = qint64(field.command(QStringLiteral("arrival")).value(QStringLiteral("nanoseconds")).toDouble());
+            return arrived >= 0;
+        },
         2000);
     DesktopSession::waitFor(ended, 2000);
     listing = false;
@@ -414,7 +414,8 @@ int main(int argc, char** argv)
 
     TextFieldsApp field;
     Display* display = XOpenDisplay(nullptr);
-    if (!engine.isRunning() || !display || !field.start() || !field.setClipboard({{"text/plain;charset=utf-8", "on the clipboard"}})
+    if (!engine.isRunning() || !display || !field.start()
+        || !field.setClipboard({{"text/plain;charset=utf-8", "on the clipboard"}})
         || !field.focus(QStringLiteral("line"))) {
         std::printf("expansion latency: the desktop, the engine or the field application did not start\n");
         return 1;
@@ -437,7 +438,8 @@ int main(int argc, char** argv)
     // The same typing with the engine stopped shows the share of this program's own waiting.
     engine.stop();
     const Cost harness;
-    if (!field.setText(QStringLiteral("line"), QString()) || !typeOrdinaryText(field, QStringLiteral("line"), QString())) {
+    if (!field.setText(QStringLiteral("line"), QString())
+        || !typeOrdinaryText(field, QStringLiteral("line"), QString())) {
         std::printf("expansion latency: ordinary typing did not arrive\n");
         return 1;
     }
@@ -445,7 +447,8 @@ int main(int argc, char** argv)
     engine.start({shortcut}, [&](const QString&, const QString&) { ++expansions; });
 
     const Cost ordinary;
-    if (!field.setText(QStringLiteral("line"), QString()) || !typeOrdinaryText(field, QStringLiteral("line"), QString())) {
+    if (!field.setText(QStringLiteral("line"), QString())
+        || !typeOrdinaryText(field, QStringLiteral("line"), QString())) {
         std::printf("expansion latency: ordinary typing did not arrive\n");
         return 1;
     }

@@ -22,7 +22,8 @@ inline UserData library(qint64 round)
         Shortcut shortcut;
         shortcut.id = QStringLiteral("SHORTCUT-%1").arg(i);
         shortcut.trigger = QStringLiteral("/t%1").arg(i);
-        shortcut.expansion = QStringLiteral("Round %1, shortcut %2: the quick brown fox jumps over the lazy dog.").arg(round).arg(i);
+        shortcut.expansion
+            = QStringLiteral("Round %1, shortcut %2: the quick brown fox jumps over the lazy dog.").arg(round).arg(i);
         if (i % 2 == 0)
             shortcut.groupId = folder.id;
         shortcut.order = i;

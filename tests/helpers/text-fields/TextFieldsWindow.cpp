@@ -8,11 +8,11 @@
 #include <QMimeData>
 #include <QThread>
 #include <QVBoxLayout>
-#include <xcb/xcb.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 TextFieldsWindow::TextFieldsWindow()
     : m_line(new QLineEdit(this))
@@ -134,13 +134,10 @@ void TextFieldsWindow::run(const QByteArray& line)
             selectionStart = text.hasSelection() ? text.selectionStart() : -1;
             selectionLength = text.selectionEnd() - text.selectionStart();
         }
-        reply({{QStringLiteral("line"), m_line->text()},
-            {QStringLiteral("area"), m_area->toPlainText()},
+        reply({{QStringLiteral("line"), m_line->text()}, {QStringLiteral("area"), m_area->toPlainText()},
             {QStringLiteral("password"), fieldText(m_password)},
-            {QStringLiteral("focus"), focused ? focused->objectName() : QString()},
-            {QStringLiteral("cursor"), cursor},
-            {QStringLiteral("selectionStart"), selectionStart},
-            {QStringLiteral("selectionLength"), selectionLength}});
+            {QStringLiteral("focus"), focused ? focused->objectName() : QString()}, {QStringLiteral("cursor"), cursor},
+            {QStringLiteral("selectionStart"), selectionStart}, {QStringLiteral("selectionLength"), selectionLength}});
     } else if (command == "clip-set" && words.size() >= 2) {
         const QJsonObject formats = QJsonDocument::fromJson(line.mid(command.size() + 1)).object();
         auto* data = new QMimeData;

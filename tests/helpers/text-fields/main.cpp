@@ -10,7 +10,8 @@ int main(int argc, char** argv)
     window.show();
     window.activateWindow();
     QMetaObject::invokeMethod(
-        &window, [] {
+        &window,
+        [] {
             std::fputs("{\"ready\":true}\n", stdout);
             std::fflush(stdout);
         },

@@ -26,8 +26,8 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QThread>
-#include <X11/Xlib.h>
 #include <X11/XKBlib.h>
+#include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <atomic>
@@ -64,8 +64,9 @@ Sample randomSample(QRandomGenerator& random)
             const auto& [trigger, expansion] = triggers.at(random.bounded(triggers.size()));
             sample.typed += join + trigger;
             sample.expected += join + expansion;
-            sample.pattern += QRegularExpression::escape(join) + QStringLiteral("(?:%1|%2)").arg(
-                QRegularExpression::escape(expansion), QRegularExpression::escape(trigger));
+            sample.pattern += QRegularExpression::escape(join)
+                + QStringLiteral("(?:%1|%2)")
+                      .arg(QRegularExpression::escape(expansion), QRegularExpression::escape(trigger));
         } else {
             // A word never follows another without a break, so that no word runs into a trigger.
             const QString word = words.at(random.bounded(words.size()));
@@ -150,20 +151,13 @@ private:
     static KeySym symbolOf(QChar character)
     {
         switch (character.unicode()) {
-        case ' ':
-            return XK_space;
-        case '/':
-            return XK_slash;
-        case ';':
-            return XK_semicolon;
-        case ',':
-            return XK_comma;
-        case '.':
-            return XK_period;
-        case '!':
-            return XK_exclam;
-        default:
-            return XStringToKeysym(QString(character).toLatin1().constData());
+        case ' ': return XK_space;
+        case '/': return XK_slash;
+        case ';': return XK_semicolon;
+        case ',': return XK_comma;
+        case '.': return XK_period;
+        case '!': return XK_exclam;
+        default: return XStringToKeysym(QString(character).toLatin1().constData());
         }
     }
 
@@ -332,8 +326,9 @@ int main(int argc, char** argv)
                     }
                     ++round.corrupted;
                     if (round.mismatches.size() < 5)
-                        round.mismatches.append(QStringLiteral("    typed    \"%1\"\n    expected \"%2\"\n    got      \"%3\"")
-                                                    .arg(sample.typed, sample.expected, got));
+                        round.mismatches.append(
+                            QStringLiteral("    typed    \"%1\"\n    expected \"%2\"\n    got      \"%3\"")
+                                .arg(sample.typed, sample.expected, got));
                 }
                 std::printf("typing on: %s field, %s, %s, %d-%d ms per key: %d of %d runs exact, %d left a trigger as "
                             "typed, %d corrupted\n",

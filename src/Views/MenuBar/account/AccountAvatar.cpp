@@ -52,7 +52,8 @@ void AccountAvatar::setUser(const std::optional<AuthUser>& user)
 {
     m_initial = initialChar(user);
     setAccessibleName(m_initial);
-    const QString address = user && user->user_metadata ? user->user_metadata->avatar_url.value_or(QString()) : QString();
+    const QString address
+        = user && user->user_metadata ? user->user_metadata->avatar_url.value_or(QString()) : QString();
     update();
     if (address == m_address)
         return;

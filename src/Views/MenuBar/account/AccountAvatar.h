@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Services/AuthUser.h"
+#include "Models/AuthUser.h"
 #include "Services/SupabaseHTTPClient.h"
 
 #include <QImage>

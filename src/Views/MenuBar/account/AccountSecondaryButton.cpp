@@ -36,8 +36,8 @@ void AccountSecondaryButton::paintEvent(QPaintEvent*)
     beginPaint(painter);
     painter.setFont(font());
     painter.setPen(isEnabled() ? Theme::textSecondary() : Theme::textMuted());
-    painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine,
-        fontMetrics().elidedText(text(), Qt::ElideRight, width() - 4));
+    painter.drawText(
+        rect(), Qt::AlignCenter | Qt::TextSingleLine, fontMetrics().elidedText(text(), Qt::ElideRight, width() - 4));
     if (showsKeyboardFocus(this)) {
         painter.setOpacity(1.0);
         painter.setPen(QPen(Theme::borderSelected(), 1.5));

@@ -94,14 +94,16 @@ QWidget* AccountView::buildUnavailablePanel()
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(0, 24, 0, 24);
     column->setSpacing(16);
-    column->addWidget(new SymbolLabel(QStringLiteral("internaldrive"), 30, SymbolWeight::light, &Theme::textMuted, panel),
-        0, Qt::AlignLeft);
-    auto* title = new ThemedLabel(QStringLiteral("Your library stays with you"), 22, QFont::Medium, &Theme::text, panel);
+    column->addWidget(
+        new SymbolLabel(QStringLiteral("internaldrive"), 30, SymbolWeight::light, &Theme::textMuted, panel), 0,
+        Qt::AlignLeft);
+    auto* title
+        = new ThemedLabel(QStringLiteral("Your library stays with you"), 22, QFont::Medium, &Theme::text, panel);
     title->setHeading(true);
     title->setWordWrap(true);
     column->addWidget(title);
-    auto* body = new ThemedLabel(m_services.backend ? signInPausedText : notConnectedText, 13, QFont::Normal,
-        &Theme::textSecondary, panel);
+    auto* body = new ThemedLabel(
+        m_services.backend ? signInPausedText : notConnectedText, 13, QFont::Normal, &Theme::textSecondary, panel);
     body->setWordWrap(true);
     column->addWidget(body);
     column->addWidget(glassSecondaryButton(
@@ -193,10 +195,10 @@ void AccountView::googleSignIn()
     QPointer<AccountView> self(this);
     QPointer<SyncCoordinator> sync(&m_sync);
     const bool librarySync = m_services.librarySyncAvailable();
-    m_auth.signInWithGoogle([self, sync, librarySync](Result<AuthUser> result) {
+    m_auth.signInWithGoogle([self, sync, librarySync](const Result<AuthUser>& result) {
         if (!result.succeeded()) {
             if (self) {
-                self->m_errorMessage = VelmoraError::describe(result.error());
+                self->m_errorMessage = result.error().sentence();
                 self->setLoading(false);
             }
             return;

@@ -2,8 +2,8 @@
 
 #include "Views/MenuBar/account/AccountServices.h"
 #include "Views/MenuBar/account/SyncReviewOverlay.h"
-#include "Views/MenuBar/shell/ScreenBinding.h"
-#include "Views/MenuBar/shell/ScreenKeyActions.h"
+#include "Views/MenuBar/screen/ScreenBinding.h"
+#include "Views/MenuBar/screen/ScreenKeyActions.h"
 
 #include <QPointer>
 #include <QWidget>

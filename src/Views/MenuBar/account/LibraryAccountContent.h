@@ -22,9 +22,9 @@ class ThemedLabel;
 class LibraryAccountContent : public QWidget {
     Q_OBJECT
 public:
-    static inline const QString explanation = QStringLiteral(
-        "Bring your library from your other devices here by choosing Download in the review. "
-        "Signing in alone never uploads your library.");
+    static inline const QString explanation
+        = QStringLiteral("Bring your library from your other devices here by choosing Download in the review. "
+                         "Signing in alone never uploads your library.");
     static inline const QString syncOffText = QStringLiteral("Library sync is not enabled in this build.");
 
     // `leave` returns the popover to the main list; `pictures`, when given, replaces the network

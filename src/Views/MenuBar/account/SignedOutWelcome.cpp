@@ -58,8 +58,8 @@ protected:
         painter.setFont(caption);
         painter.setPen(Theme::textMuted());
         const QFontMetricsF captionMetrics(caption);
-        painter.drawText(QRectF(inner.left(), y, inner.width(), captionMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-            QStringLiteral("Your words, with you."));
+        painter.drawText(QRectF(inner.left(), y, inner.width(), captionMetrics.height()),
+            Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Your words, with you."));
         y += captionMetrics.height() + rowGap;
 
         const QFont chipFont = uiFont(15, QFont::Medium, true);
@@ -158,8 +158,8 @@ protected:
         const QPainterPath shape = continuousRoundedRect(QRectF(rect()), 10);
         painter.fillPath(shape, Theme::text());
         if (showsKeyboardFocus(this))
-            painter.strokePath(continuousRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 9),
-                QPen(Theme::borderSelected(), 2));
+            painter.strokePath(
+                continuousRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 9), QPen(Theme::borderSelected(), 2));
         // The white disc under the mark, which keeps its colours readable on either fill.
         if (m_disc->isVisible()) {
             painter.setOpacity(1);
@@ -198,8 +198,8 @@ SignedOutWelcome::SignedOutWelcome(QWidget* parent)
     title->setHeading(true);
     title->setAlignment(Qt::AlignCenter);
     welcome->addWidget(title);
-    auto* line = new ThemedLabel(QStringLiteral("Sign in to sync. Your local library stays yours."), 13,
-        QFont::Normal, &Theme::textSecondary, this);
+    auto* line = new ThemedLabel(QStringLiteral("Sign in to sync. Your local library stays yours."), 13, QFont::Normal,
+        &Theme::textSecondary, this);
     line->setAlignment(Qt::AlignCenter);
     line->setWordWrap(true);
     welcome->addWidget(line);

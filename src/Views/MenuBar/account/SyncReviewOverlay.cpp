@@ -28,7 +28,8 @@ namespace {
 constexpr qreal cardRadius = 14;
 constexpr qreal tileRadius = 10;
 
-const QString chooseText = QStringLiteral("Choose the shortcuts, settings and statistics to use on this computer and in the cloud.");
+const QString chooseText
+    = QStringLiteral("Choose the shortcuts, settings and statistics to use on this computer and in the cloud.");
 
 QColor withOpacity(QColor color, qreal opacity)
 {
@@ -51,7 +52,10 @@ class ReviewCard final : public QWidget {
 public:
     using QWidget::QWidget;
 
-    QPainterPath shape() const { return continuousRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cardRadius); }
+    QPainterPath shape() const
+    {
+        return continuousRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cardRadius);
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -77,8 +81,8 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        paintSoftShadow(painter, m_card->shape().translated(m_card->pos()), QColor::fromRgbF(0, 0, 0, 0.25f), 22,
-            QPointF(0, 8));
+        paintSoftShadow(
+            painter, m_card->shape().translated(m_card->pos()), QColor::fromRgbF(0, 0, 0, 0.25f), 22, QPointF(0, 8));
     }
 
 private:
@@ -176,8 +180,8 @@ private:
 
 } // namespace
 
-SyncReviewOverlay::SyncReviewOverlay(const SyncReview& review, SyncCoordinator& sync, const AuthService& auth,
-    QWidget* parent)
+SyncReviewOverlay::SyncReviewOverlay(
+    const SyncReview& review, SyncCoordinator& sync, const AuthService& auth, QWidget* parent)
     : QWidget(parent)
     , m_review(review)
     , m_sync(sync)
@@ -242,8 +246,8 @@ QWidget* SyncReviewOverlay::buildCard(const AuthService& auth)
     why->setWordWrap(true);
     header->addWidget(why);
     const std::optional<AuthUser>& user = auth.currentUser();
-    auto* account = new ThemedLabel(user && user->email ? *user->email : QStringLiteral("Current account"), 12,
-        QFont::Medium, &Theme::text, card);
+    auto* account = new ThemedLabel(
+        user && user->email ? *user->email : QStringLiteral("Current account"), 12, QFont::Medium, &Theme::text, card);
     account->setTextInteractionFlags(Qt::TextSelectableByMouse);
     header->addWidget(account);
     column->addLayout(header);
@@ -253,9 +257,10 @@ QWidget* SyncReviewOverlay::buildCard(const AuthService& auth)
 
     const bool cloudHasLibrary = m_review.cloud.has_cloud;
     if (!m_review.local.data.duplicateTriggers().isEmpty()) {
-        column->addWidget(new AccountNotice(cloudHasLibrary
-                ? QStringLiteral("Give duplicate shortcuts unique triggers before uploading. You can still download the cloud library.")
-                : QStringLiteral("Give duplicate shortcuts unique triggers before uploading."),
+        column->addWidget(new AccountNotice(
+            cloudHasLibrary ? QStringLiteral(
+                "Give duplicate shortcuts unique triggers before uploading. You can still download the cloud library.")
+                            : QStringLiteral("Give duplicate shortcuts unique triggers before uploading."),
             QStringLiteral("exclamationmark.circle"), false, card));
     }
     column->addWidget(new AccountNotice(
@@ -268,7 +273,8 @@ QWidget* SyncReviewOverlay::buildCard(const AuthService& auth)
     saving->setSpacing(9);
     saving->addStretch(1);
     saving->addWidget(new ActivityIndicator(&Theme::textSecondary, 13, m_saving));
-    saving->addWidget(new ThemedLabel(QStringLiteral("Saving safely\u2026"), 12, QFont::Normal, &Theme::textSecondary, m_saving));
+    saving->addWidget(
+        new ThemedLabel(QStringLiteral("Saving safely\u2026"), 12, QFont::Normal, &Theme::textSecondary, m_saving));
     saving->addStretch(1);
     column->addWidget(m_saving);
 

@@ -27,8 +27,8 @@ public:
     static constexpr qreal startScale = 0.95;
     static constexpr double transitionSeconds = 0.2;
 
-    SyncReviewOverlay(const SyncReview& review, SyncCoordinator& sync, const AuthService& auth,
-        QWidget* parent = nullptr);
+    SyncReviewOverlay(
+        const SyncReview& review, SyncCoordinator& sync, const AuthService& auth, QWidget* parent = nullptr);
 
     const SyncReview& review() const { return m_review; }
     QWidget* card() const { return m_card; }

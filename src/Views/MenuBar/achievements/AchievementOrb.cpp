@@ -128,8 +128,8 @@ QColor AchievementOrb::glowColor(AchievementTier tier)
     return withAlpha(colorFromHex(AchievementArt::glowHex(tier)), 0.55);
 }
 
-QImage AchievementOrb::image(AchievementTier tier, const QString& achievementId, bool isUnlocked, int side,
-    qreal devicePixelRatio)
+QImage AchievementOrb::image(
+    AchievementTier tier, const QString& achievementId, bool isUnlocked, int side, qreal devicePixelRatio)
 {
     // A locked orb is the card colour of the appearance; an unlocked one looks the same in
     // both, so its key leaves the appearance out.
@@ -143,13 +143,13 @@ QImage AchievementOrb::image(AchievementTier tier, const QString& achievementId,
     // Bounded: a handful of sizes of 33 achievements in two appearances.
     if (cache.size() > 512)
         cache.clear();
-    const QImage painted = renderOrb(tier, achievementId, isUnlocked, side, devicePixelRatio);
+    QImage painted = renderOrb(tier, achievementId, isUnlocked, side, devicePixelRatio);
     cache.insert(key, painted);
     return painted;
 }
 
-void AchievementOrb::paint(QPainter& painter, const QRectF& box, AchievementTier tier, const QString& achievementId,
-    bool isUnlocked)
+void AchievementOrb::paint(
+    QPainter& painter, const QRectF& box, AchievementTier tier, const QString& achievementId, bool isUnlocked)
 {
     const qreal side = std::min(box.width(), box.height());
     if (side <= 0)

@@ -18,9 +18,9 @@ public:
 
     // The orb in a square image of `side` device-independent pixels, transparent outside the
     // circle. Cached: the same look at the same size is painted only once.
-    static QImage image(AchievementTier tier, const QString& achievementId, bool isUnlocked, int side,
-        qreal devicePixelRatio = 1.0);
+    static QImage image(
+        AchievementTier tier, const QString& achievementId, bool isUnlocked, int side, qreal devicePixelRatio = 1.0);
     // Draws the cached image into the square `box`.
-    static void paint(QPainter& painter, const QRectF& box, AchievementTier tier, const QString& achievementId,
-        bool isUnlocked);
+    static void paint(
+        QPainter& painter, const QRectF& box, AchievementTier tier, const QString& achievementId, bool isUnlocked);
 };

@@ -51,8 +51,8 @@ void AchievementUnlockToast::playNext()
     // A floating panel of its own: above everything, on every workspace, never given the
     // keyboard and never raising the application.
     auto* banner = new AchievementUnlockView(next, {}, nullptr);
-    banner->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-        | Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint);
+    banner->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
+        | Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint);
     banner->setAttribute(Qt::WA_ShowWithoutActivating);
     banner->setAttribute(Qt::WA_TranslucentBackground);
     banner->setAttribute(Qt::WA_DeleteOnClose);

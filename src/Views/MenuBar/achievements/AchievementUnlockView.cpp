@@ -29,7 +29,8 @@ QColor lockedDiscOver(const QColor& card)
 }
 } // namespace
 
-AchievementUnlockView::AchievementUnlockView(const Achievement& achievement, std::function<void()> onDismiss, QWidget* parent)
+AchievementUnlockView::AchievementUnlockView(
+    const Achievement& achievement, std::function<void()> onDismiss, QWidget* parent)
     : QWidget(parent)
     , m_achievement(achievement)
     , m_onDismiss(std::move(onDismiss))
@@ -41,7 +42,8 @@ AchievementUnlockView::AchievementUnlockView(const Achievement& achievement, std
     setAccessibleName(QStringLiteral("Achievement Unlocked: ") + achievement.name);
 }
 
-QVariantAnimation* AchievementUnlockView::animate(double seconds, const QEasingCurve& curve, std::function<void(qreal)> apply)
+QVariantAnimation* AchievementUnlockView::animate(
+    double seconds, const QEasingCurve& curve, const std::function<void(qreal)>& apply)
 {
     if (Motion::reduced()) {
         apply(1);
@@ -154,7 +156,8 @@ void AchievementUnlockView::paintEvent(QPaintEvent*)
     QFont noteFont = uiFont(9);
     noteFont.setLetterSpacing(QFont::AbsoluteSpacing, 1);
     const QRectF textArea = card.adjusted(12, 14, -12, -14);
-    const QRectF nameBounds = QFontMetricsF(nameFont).boundingRect(textArea, Qt::AlignHCenter | Qt::TextWordWrap, m_achievement.name);
+    const QRectF nameBounds
+        = QFontMetricsF(nameFont).boundingRect(textArea, Qt::AlignHCenter | Qt::TextWordWrap, m_achievement.name);
     const qreal noteHeight = QFontMetricsF(noteFont).height();
     const qreal stack = 110 + 12 + nameBounds.height() + 4 + noteHeight;
     const qreal top = card.center().y() - stack / 2;

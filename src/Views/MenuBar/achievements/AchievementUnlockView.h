@@ -21,8 +21,7 @@ class QVariantAnimation;
 class AchievementUnlockView : public QWidget {
     Q_OBJECT
 public:
-    enum class Phase { locked,
-        unlocked };
+    enum class Phase { locked, unlocked };
 
     static constexpr int panelWidth = 180;
     static constexpr int panelHeight = 200;
@@ -55,7 +54,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    QVariantAnimation* animate(double seconds, const QEasingCurve& curve, std::function<void(qreal)> apply);
+    QVariantAnimation* animate(double seconds, const QEasingCurve& curve, const std::function<void(qreal)>& apply);
 
     Achievement m_achievement;
     std::function<void()> m_onDismiss;

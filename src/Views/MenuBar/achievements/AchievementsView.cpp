@@ -1,6 +1,6 @@
 #include "Views/MenuBar/achievements/AchievementsView.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Services/AchievementCatalog.h"
 #include "Utilities/Clock.h"
 #include "Utilities/Theme.h"
@@ -121,8 +121,9 @@ QWidget* AchievementsView::buildContent()
     column->setContentsMargins(18, 0, 18, 20);
     column->setSpacing(0);
 
-    m_summary = new ThemedLabel(QStringLiteral("%1 / %2 unlocked").arg(unlockedCount(stats)).arg(AchievementCatalog::all().size()),
-        13, QFont::Light, &Theme::textMuted, content);
+    m_summary = new ThemedLabel(
+        QStringLiteral("%1 / %2 unlocked").arg(unlockedCount(stats)).arg(AchievementCatalog::all().size()), 13,
+        QFont::Light, &Theme::textMuted, content);
     m_summary->setContentsMargins(0, 4, 0, 12);
     column->addWidget(m_summary);
 
@@ -185,14 +186,15 @@ QWidget* AchievementsView::buildRecentList(const QList<Unlock>& recent)
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(14, 10, 14, 10);
         line->setSpacing(10);
-        auto* icon = new BadgeIcon(unlock.achievement.id, unlock.achievement.tier, unlock.achievement.icon, false,
-            false, 22, row);
+        auto* icon = new BadgeIcon(
+            unlock.achievement.id, unlock.achievement.tier, unlock.achievement.icon, false, false, 22, row);
         icon->setFixedSize(icon->sizeHint());
         line->addWidget(icon);
         auto* name = new ThemedLabel(unlock.achievement.name, 13, QFont::Normal, &Theme::text, row);
         line->addWidget(name);
         line->addStretch(1);
-        line->addWidget(new ThemedLabel(TimeText::relativeDate(unlock.date, now), 12, QFont::Light, &Theme::textMuted, row));
+        line->addWidget(
+            new ThemedLabel(TimeText::relativeDate(unlock.date, now), 12, QFont::Light, &Theme::textMuted, row));
         card->addRow(row);
     }
     layout->addWidget(card);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Services/AchievementListing.h"
-#include "Views/MenuBar/shell/ScreenBinding.h"
+#include "Views/MenuBar/screen/ScreenBinding.h"
 
 #include <QPointer>
 #include <QWidget>

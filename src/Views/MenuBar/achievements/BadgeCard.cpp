@@ -41,8 +41,8 @@ BadgeCard::BadgeCard(const Achievement& achievement, const std::optional<QDateTi
         m_progressBar = new BadgeProgressBar(*progress, BadgeProgressBar::Style::card, this);
         texts->addWidget(m_progressBar);
     } else {
-        m_status = new ThemedLabel(AchievementTexts::cardStatus(achievement, unlockedAt), 10, QFont::Normal,
-            &Theme::textMuted, this);
+        m_status = new ThemedLabel(
+            AchievementTexts::cardStatus(achievement, unlockedAt), 10, QFont::Normal, &Theme::textMuted, this);
         m_status->setAlignment(Qt::AlignHCenter);
         texts->addWidget(m_status);
     }
@@ -94,7 +94,8 @@ void BadgeCard::setHovered(bool hovered)
     animation->setEndValue(target);
     animation->setDuration(180);
     animation->setEasingCurve(Motion::easeOut());
-    connect(animation, &QVariantAnimation::valueChanged, m_icon, [icon = m_icon](const QVariant& v) { icon->setScale(v.toReal()); });
+    connect(animation, &QVariantAnimation::valueChanged, m_icon,
+        [icon = m_icon](const QVariant& v) { icon->setScale(v.toReal()); });
     m_hoverAnimation = animation;
     animation->start(QAbstractAnimation::DeleteWhenStopped);
 }

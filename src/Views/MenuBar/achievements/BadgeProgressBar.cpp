@@ -50,7 +50,8 @@ double BadgeProgressBar::fraction() const
 QSize BadgeProgressBar::sizeHint() const
 {
     const QFontMetrics metrics(textFont(m_style));
-    return QSize(2 * sidePadding + metrics.horizontalAdvance(text()), barHeight(m_style) + spacing(m_style) + metrics.height());
+    return QSize(
+        2 * sidePadding + metrics.horizontalAdvance(text()), barHeight(m_style) + spacing(m_style) + metrics.height());
 }
 
 QSize BadgeProgressBar::minimumSizeHint() const

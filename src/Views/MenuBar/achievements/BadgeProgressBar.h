@@ -9,8 +9,7 @@
 class BadgeProgressBar : public QWidget {
     Q_OBJECT
 public:
-    enum class Style { card,
-        sheet };
+    enum class Style { card, sheet };
 
     BadgeProgressBar(const AchievementProgress& progress, Style style, QWidget* parent = nullptr);
 

@@ -85,7 +85,9 @@ void DetailOverlay::resizeEvent(QResizeEvent* event)
 
 void DetailOverlay::placeSheet()
 {
-    const QSize size(DetailSheet::sheetWidth, m_sheet->heightForWidth(DetailSheet::sheetWidth) > 0 ? m_sheet->heightForWidth(DetailSheet::sheetWidth) : m_sheet->sizeHint().height());
+    const QSize size(DetailSheet::sheetWidth,
+        m_sheet->heightForWidth(DetailSheet::sheetWidth) > 0 ? m_sheet->heightForWidth(DetailSheet::sheetWidth)
+                                                             : m_sheet->sizeHint().height());
     m_sheet->setGeometry(QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size));
 }
 

@@ -22,13 +22,16 @@ DetailSheet::DetailSheet(const Achievement& achievement, const std::optional<QDa
     , m_onClose(std::move(onClose))
     , m_hero(new BadgeIcon(achievement.id, achievement.tier, achievement.icon, !unlockedAt,
           AchievementTexts::isMasked(achievement, unlockedAt), iconSize, this))
-    , m_title(new ThemedLabel(AchievementTexts::title(achievement, unlockedAt), 17, QFont::DemiBold, &Theme::text, this))
-    , m_tier(new ThemedLabel(AchievementTexts::tierLabel(achievement, unlockedAt).toUpper(), 9, QFont::Medium,
-          &Theme::textMuted, this))
-    , m_description(new ThemedLabel(AchievementTexts::sheetDescription(achievement, unlockedAt), 12, QFont::Normal,
-          &Theme::textSecondary, this))
-    , m_meta(new ThemedLabel(AchievementTexts::metaLine(achievement, unlockedAt), 10, QFont::Normal, &Theme::textMuted, this))
-    , m_close(new SymbolButton(QStringLiteral("xmark"), 10, SymbolWeight::semibold, &Theme::textMuted, QSize(24, 24), this))
+    , m_title(
+          new ThemedLabel(AchievementTexts::title(achievement, unlockedAt), 17, QFont::DemiBold, &Theme::text, this))
+    , m_tier(new ThemedLabel(
+          AchievementTexts::tierLabel(achievement, unlockedAt).toUpper(), 9, QFont::Medium, &Theme::textMuted, this))
+    , m_description(new ThemedLabel(
+          AchievementTexts::sheetDescription(achievement, unlockedAt), 12, QFont::Normal, &Theme::textSecondary, this))
+    , m_meta(new ThemedLabel(
+          AchievementTexts::metaLine(achievement, unlockedAt), 10, QFont::Normal, &Theme::textMuted, this))
+    , m_close(
+          new SymbolButton(QStringLiteral("xmark"), 10, SymbolWeight::semibold, &Theme::textMuted, QSize(24, 24), this))
 {
     setFixedWidth(sheetWidth);
     setAttribute(Qt::WA_TranslucentBackground);

@@ -31,7 +31,10 @@ void FilterChip::paintEvent(QPaintEvent*)
     const bool current = isChecked();
     // The chosen chip is filled with the text colour, as the form's chosen pill is: two
     // shades of glass could not be told apart on a light page.
-    painter.fillPath(capsule, current ? Theme::text() : underMouse() ? Theme::surfaceGlassHover() : Theme::surfaceGlass());
+    painter.fillPath(capsule,
+        current            ? Theme::text()
+            : underMouse() ? Theme::surfaceGlassHover()
+                           : Theme::surfaceGlass());
     painter.strokePath(capsule, QPen(Theme::borderSubtle(), 0.5));
     const QColor onText = Theme::appearance() == Appearance::dark ? QColor(0x1d, 0x1d, 0x1f) : Theme::onAccent();
     if (showsKeyboardFocus(this)) {

@@ -6,18 +6,18 @@
 #include "Utilities/Theme.h"
 #include "Views/Components/GlassInputPanel.h"
 #include "Views/Components/HairlineDivider.h"
+#include "Views/Components/OverlayScrollArea.h"
+#include "Views/Components/OverlayScrollBar.h"
 #include "Views/Components/PaintedButton.h"
 #include "Views/Components/SymbolLabel.h"
 #include "Views/Components/ViewStyle.h"
 #include "Views/MenuBar/chooser/IconTileGrid.h"
-#include "Views/Components/OverlayScrollArea.h"
-#include "Views/Components/OverlayScrollBar.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLinearGradient>
 #include <QLineEdit>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -37,7 +37,8 @@ public:
         auto* row = new QHBoxLayout(this);
         row->setContentsMargins(12, 0, 12, 0);
         row->setSpacing(8);
-        row->addWidget(new SymbolLabel(QStringLiteral("magnifyingglass"), 11, SymbolWeight::regular, &Theme::textMuted, this));
+        row->addWidget(
+            new SymbolLabel(QStringLiteral("magnifyingglass"), 11, SymbolWeight::regular, &Theme::textMuted, this));
         field->setParent(this);
         field->setFrame(false);
         field->setFont(uiFont(12));
@@ -88,8 +89,8 @@ protected:
         painter.drawText(rect(), Qt::AlignCenter, emojiGlyphs(text()));
         if (showsKeyboardFocus(this)) {
             painter.setOpacity(1);
-            painter.strokePath(continuousRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6),
-                QPen(Theme::borderSelected(), 1.5));
+            painter.strokePath(
+                continuousRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6), QPen(Theme::borderSelected(), 1.5));
         }
     }
 };

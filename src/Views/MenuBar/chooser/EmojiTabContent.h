@@ -13,9 +13,7 @@ class QScrollArea;
 
 // Which emoji the Emoji tab lists while its search is empty.
 struct EmojiCategoryFilter {
-    enum class Kind { category,
-        all,
-        recent };
+    enum class Kind { category, all, recent };
 
     Kind kind = Kind::all;
     QString categoryId; // for `category` only

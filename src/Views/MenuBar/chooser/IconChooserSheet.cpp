@@ -1,19 +1,19 @@
 #include "Views/MenuBar/chooser/IconChooserSheet.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
+#include "Models/FolderIconCatalog.h"
 #include "Utilities/EmojiRecents.h"
-#include "Utilities/FolderIconCatalog.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/HairlineDivider.h"
+#include "Views/Components/OverlayScrollArea.h"
+#include "Views/Components/OverlayScrollBar.h"
 #include "Views/Components/PaintedButton.h"
+#include "Views/Components/SoftShadow.h"
 #include "Views/Components/ViewStyle.h"
 #include "Views/MenuBar/chooser/EmojiTabContent.h"
 #include "Views/MenuBar/chooser/IconTileGrid.h"
 #include "Views/MenuBar/chooser/IconUploadContent.h"
-#include "Views/Components/OverlayScrollArea.h"
-#include "Views/Components/OverlayScrollBar.h"
-#include "Views/Components/SoftShadow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -50,8 +50,7 @@ protected:
         beginPaint(painter);
         const QFont font = uiFont(13, isChecked() ? QFont::DemiBold : QFont::Normal);
         painter.setFont(font);
-        painter.setPen(isChecked() ? Theme::text() : underMouse() ? Theme::textSecondary()
-                                                                  : Theme::textMuted());
+        painter.setPen(isChecked() ? Theme::text() : underMouse() ? Theme::textSecondary() : Theme::textMuted());
         const QRect title(0, 12, width(), QFontMetrics(font).height());
         painter.drawText(title, Qt::AlignCenter, text());
         if (isChecked())
@@ -59,7 +58,8 @@ protected:
         if (showsKeyboardFocus(this)) {
             painter.setOpacity(1);
             const int textWidth = QFontMetrics(font).horizontalAdvance(text());
-            const QRectF ring = QRectF(title).adjusted((width() - textWidth) / 2.0 - 6, -3, -(width() - textWidth) / 2.0 + 6, 3);
+            const QRectF ring
+                = QRectF(title).adjusted((width() - textWidth) / 2.0 - 6, -3, -(width() - textWidth) / 2.0 + 6, 3);
             painter.strokePath(continuousRoundedRect(ring, 6), QPen(Theme::borderSelected(), 1.5));
         }
     }
@@ -104,7 +104,8 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.strokePath(continuousRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), IconChooserSheet::cardRadius - 0.5),
+        painter.strokePath(
+            continuousRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), IconChooserSheet::cardRadius - 0.5),
             QPen(Theme::borderSubtle(), 1));
     }
 };
@@ -128,7 +129,8 @@ IconChooserSheet::IconChooserSheet(AppState& appState, std::optional<QString> in
     setAccessibleName(QStringLiteral("Choose an icon"));
     hide();
     connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
-    NotificationCenter::instance().observe(Notifications::velmoraDismissOverlays, this, [this](const QVariant&) { dismiss(); });
+    NotificationCenter::instance().observe(
+        Notifications::velmoraDismissOverlays, this, [this](const QVariant&) { dismiss(); });
 
     m_card = new CardSurface(this);
     m_card->setFixedSize(cardSize);
@@ -139,8 +141,8 @@ IconChooserSheet::IconChooserSheet(AppState& appState, std::optional<QString> in
     auto* tabBar = new QHBoxLayout;
     tabBar->setSpacing(0);
     tabBar->setContentsMargins(0, 0, 0, 0);
-    const std::pair<Tab, QString> tabs[] = {
-        {Tab::icons, QStringLiteral("Icons")}, {Tab::emoji, QStringLiteral("Emoji")}, {Tab::upload, QStringLiteral("Upload")}};
+    const std::pair<Tab, QString> tabs[] = {{Tab::icons, QStringLiteral("Icons")},
+        {Tab::emoji, QStringLiteral("Emoji")}, {Tab::upload, QStringLiteral("Upload")}};
     for (const auto& [tab, title] : tabs) {
         auto* button = new TabButton(title, m_card);
         tabBar->addWidget(button, 1);
@@ -240,15 +242,9 @@ void IconChooserSheet::pickEmoji(const QString& emoji)
 void IconChooserSheet::focusTabContent()
 {
     switch (m_tab) {
-    case Tab::icons:
-        m_iconGrid->setFocus(Qt::OtherFocusReason);
-        break;
-    case Tab::emoji:
-        m_emoji->searchField()->setFocus(Qt::OtherFocusReason);
-        break;
-    case Tab::upload:
-        m_upload->dropZone()->setFocus(Qt::OtherFocusReason);
-        break;
+    case Tab::icons: m_iconGrid->setFocus(Qt::OtherFocusReason); break;
+    case Tab::emoji: m_emoji->searchField()->setFocus(Qt::OtherFocusReason); break;
+    case Tab::upload: m_upload->dropZone()->setFocus(Qt::OtherFocusReason); break;
     }
 }
 
@@ -331,7 +327,8 @@ bool IconChooserSheet::focusNextPrevChild(bool next)
     if (chain.isEmpty())
         return true;
     const qsizetype at = chain.indexOf(QApplication::focusWidget());
-    const qsizetype target = at < 0 ? (next ? 0 : chain.size() - 1) : (at + (next ? 1 : chain.size() - 1)) % chain.size();
+    const qsizetype target
+        = at < 0 ? (next ? 0 : chain.size() - 1) : (at + (next ? 1 : chain.size() - 1)) % chain.size();
     chain[target]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     return true;
 }

@@ -31,9 +31,7 @@ class QStackedWidget;
 class IconChooserSheet : public QWidget {
     Q_OBJECT
 public:
-    enum class Tab { icons,
-        emoji,
-        upload };
+    enum class Tab { icons, emoji, upload };
 
     static constexpr QSize cardSize{276, 368};
     static constexpr qreal cardRadius = 14;

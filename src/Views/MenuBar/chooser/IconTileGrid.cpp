@@ -142,7 +142,8 @@ IconTileGrid::Geometry IconTileGrid::geometryFor(int width) const
             const int column = (index - first) % columnCount;
             const qreal left = margins.left() + column * (tileWidth + spacing);
             const int top = y + row * (tileHeight() + spacing);
-            geometry.tiles.append(QRect(QPoint(qRound(left), top), QPoint(qRound(left + tileWidth) - 1, top + tileHeight() - 1)));
+            geometry.tiles.append(
+                QRect(QPoint(qRound(left), top), QPoint(qRound(left + tileWidth) - 1, top + tileHeight() - 1)));
         }
         const int rows = (end - first + columnCount - 1) / columnCount;
         y += rows * tileHeight() + (rows - 1) * spacing;
@@ -255,8 +256,8 @@ void IconTileGrid::paintTile(QPainter& painter, int index)
 
     if (index == m_current && showsCursor()) {
         painter.setOpacity(1);
-        painter.strokePath(continuousRoundedRect(rect.adjusted(-2, -2, 2, 2), cornerRadius + 2),
-            QPen(Theme::borderSelected(), 2));
+        painter.strokePath(
+            continuousRoundedRect(rect.adjusted(-2, -2, 2, 2), cornerRadius + 2), QPen(Theme::borderSelected(), 2));
     }
     painter.restore();
 }
@@ -387,12 +388,8 @@ void IconTileGrid::keyPressEvent(QKeyEvent* event)
     }
     const int current = qBound(0, m_current, count() - 1);
     switch (event->key()) {
-    case Qt::Key_Left:
-        moveCursor(qMax(0, current - 1));
-        break;
-    case Qt::Key_Right:
-        moveCursor(qMin(count() - 1, current + 1));
-        break;
+    case Qt::Key_Left: moveCursor(qMax(0, current - 1)); break;
+    case Qt::Key_Right: moveCursor(qMin(count() - 1, current + 1)); break;
     case Qt::Key_Up:
     case Qt::Key_Down: {
         m_current = current;
@@ -400,21 +397,15 @@ void IconTileGrid::keyPressEvent(QKeyEvent* event)
         moveCursor(next >= 0 ? next : current);
         break;
     }
-    case Qt::Key_Home:
-        moveCursor(0);
-        break;
-    case Qt::Key_End:
-        moveCursor(count() - 1);
-        break;
+    case Qt::Key_Home: moveCursor(0); break;
+    case Qt::Key_End: moveCursor(count() - 1); break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
         m_current = current;
         activate(current);
         break;
-    default:
-        QWidget::keyPressEvent(event);
-        return;
+    default: QWidget::keyPressEvent(event); return;
     }
     event->accept();
 }

@@ -19,8 +19,7 @@
 class IconTileGrid : public QWidget {
     Q_OBJECT
 public:
-    enum class Kind { icons,
-        emoji };
+    enum class Kind { icons, emoji };
 
     struct Tile {
         QString key; // the icon key, or the emoji itself

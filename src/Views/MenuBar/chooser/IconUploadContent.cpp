@@ -1,14 +1,14 @@
 #include "Views/MenuBar/chooser/IconUploadContent.h"
 
-#include "App/AppState.h"
-#include "Utilities/FolderIconCatalog.h"
+#include "App/State/AppState.h"
+#include "Models/FolderIconCatalog.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/PaintedButton.h"
 #include "Views/Components/SymbolIcon.h"
 #include "Views/Components/ThemedLabel.h"
+#include "Views/Components/ThemedMenu.h"
 #include "Views/Components/ViewStyle.h"
 #include "Views/MenuBar/chooser/IconTileGrid.h"
-#include "Views/Components/ThemedMenu.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -38,8 +38,7 @@ constexpr QLatin1StringView svgMimeType("image/svg+xml");
 // dashed outline) or side by side (the paste button, a capsule).
 class UploadButton final : public PaintedButton {
 public:
-    enum class Shape { dropZone,
-        capsule };
+    enum class Shape { dropZone, capsule };
 
     UploadButton(Shape shape, const QString& symbol, const QString& title, QWidget* parent)
         : PaintedButton(title, parent)
@@ -98,18 +97,17 @@ protected:
             SymbolIcon::paint(painter, QRectF(left, (height() - side) / 2.0, side, side), m_symbol, ink);
             painter.setFont(font());
             painter.setPen(ink);
-            painter.drawText(QRectF(left + side + 6, 0, textWidth + 1, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
+            painter.drawText(
+                QRectF(left + side + 6, 0, textWidth + 1, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
         }
         if (showsKeyboardFocus(this)) {
             painter.setOpacity(1);
             const QRectF ring = QRectF(rect()).adjusted(1, 1, -1, -1);
-            const QPainterPath path = m_shape == Shape::dropZone
-                ? continuousRoundedRect(ring, 9)
-                : [&] {
-                      QPainterPath capsule;
-                      capsule.addRoundedRect(ring, ring.height() / 2, ring.height() / 2);
-                      return capsule;
-                  }();
+            const QPainterPath path = m_shape == Shape::dropZone ? continuousRoundedRect(ring, 9) : [&] {
+                QPainterPath capsule;
+                capsule.addRoundedRect(ring, ring.height() / 2, ring.height() / 2);
+                return capsule;
+            }();
             painter.strokePath(path, QPen(Theme::borderSelected(), 2));
         }
     }
@@ -172,8 +170,8 @@ IconUploadContent::IconUploadContent(AppState& appState, std::optional<QString> 
     column->setContentsMargins(padding, padding, padding, padding);
     column->setSpacing(12);
 
-    auto* dropZone = new UploadButton(UploadButton::Shape::dropZone, QStringLiteral("arrow.up.doc"),
-        QStringLiteral("Drop SVG here or browse"), this);
+    auto* dropZone = new UploadButton(
+        UploadButton::Shape::dropZone, QStringLiteral("arrow.up.doc"), QStringLiteral("Drop SVG here or browse"), this);
     dropZone->acceptFileDrops([this](const QStringList& paths) { uploadFiles(paths); });
     connect(dropZone, &QAbstractButton::clicked, this, &IconUploadContent::chooseFile);
     m_dropZone = dropZone;

@@ -59,8 +59,6 @@ Q_SIGNALS:
 
 private:
     void upload(std::function<QList<SvgUpload>()> read);
-    void finishUploads(const QList<SvgUpload>& uploads, const std::optional<QString>& lastKey,
-        const QStringList& failures);
     void showError(const std::optional<QString>& text);
     void refreshUploads();
     void showContextMenu(const QString& key, const QPoint& globalPosition);

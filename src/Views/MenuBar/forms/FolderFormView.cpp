@@ -1,15 +1,15 @@
 #include "Views/MenuBar/forms/FolderFormView.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/Text.h"
 #include "Utilities/Theme.h"
 #include "Utilities/ToastManager.h"
+#include "Views/Components/FolderIconView.h"
 #include "Views/Components/GlassComponents.h"
+#include "Views/Components/GlassRowButton.h"
 #include "Views/Components/SymbolLabel.h"
 #include "Views/Components/ThemedLabel.h"
-#include "Views/Components/FolderIconView.h"
-#include "Views/Components/GlassRowButton.h"
 #include "Views/MenuBar/forms/ParentFolderMenu.h"
 #include "Views/MenuBar/forms/VisibilityPill.h"
 
@@ -70,8 +70,7 @@ FolderFormView::FolderFormView(AppState& appState, std::optional<Group> editing,
 {
     auto* layout = column(this, 0);
     layout->addWidget(screenHeader(
-        isEditing() ? QStringLiteral("Edit folder") : QStringLiteral("New folder"),
-        [this] { cancel(); }, this));
+        isEditing() ? QStringLiteral("Edit folder") : QStringLiteral("New folder"), [this] { cancel(); }, this));
 
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -124,8 +123,8 @@ QWidget* FolderFormView::chooseIconRow()
     row->setSpacing(12);
     m_iconView = new FolderIconView(m_selectedIconKey, 24, m_appState.userData().customIcons);
     row->addWidget(m_iconView, 0, Qt::AlignVCenter);
-    row->addWidget(new ThemedLabel(QStringLiteral("Choose an icon"), 13, QFont::Normal, &Theme::text), 0,
-        Qt::AlignVCenter);
+    row->addWidget(
+        new ThemedLabel(QStringLiteral("Choose an icon"), 13, QFont::Normal, &Theme::text), 0, Qt::AlignVCenter);
     row->addStretch(1);
     m_iconChevron = new SymbolLabel(QStringLiteral("chevron.right"), 11, SymbolWeight::medium, &Theme::textMuted);
     row->addWidget(m_iconChevron, 0, Qt::AlignVCenter);
@@ -173,8 +172,10 @@ QWidget* FolderFormView::visibilitySection()
     layout->addWidget(new ThemedLabel(QStringLiteral("Folder visibility"), 12, QFont::Normal, &Theme::textSecondary));
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
-    row->addWidget(visibilityPill(QStringLiteral("Private"), QStringLiteral("lock"), Group::visibilityText(FolderVisibility::privateFolder)));
-    row->addWidget(visibilityPill(QStringLiteral("Public"), QStringLiteral("globe"), Group::visibilityText(FolderVisibility::publicFolder)));
+    row->addWidget(visibilityPill(
+        QStringLiteral("Private"), QStringLiteral("lock"), Group::visibilityText(FolderVisibility::privateFolder)));
+    row->addWidget(visibilityPill(
+        QStringLiteral("Public"), QStringLiteral("globe"), Group::visibilityText(FolderVisibility::publicFolder)));
     layout->addLayout(row);
     return section;
 }

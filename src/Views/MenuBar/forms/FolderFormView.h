@@ -2,8 +2,8 @@
 
 #include "Models/Shortcut.h"
 #include "Views/MenuBar/forms/FlowingSwatches.h"
-#include "Views/MenuBar/shell/PopoverScreen.h"
-#include "Views/MenuBar/shell/ScreenKeyActions.h"
+#include "Views/MenuBar/screen/PopoverScreen.h"
+#include "Views/MenuBar/screen/ScreenKeyActions.h"
 
 #include <QList>
 #include <QPointer>

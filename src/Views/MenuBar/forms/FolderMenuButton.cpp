@@ -109,7 +109,9 @@ QSize FolderMenuButton::sizeHint() const
 {
     const QFontMetrics captionMetrics(captionFont());
     const QFontMetrics nameMetrics(nameFont());
-    const int width = 2 * horizontalMargin + qMax(captionMetrics.horizontalAdvance(caption), nameMetrics.horizontalAdvance(m_folderName)) + chevronGap + SymbolIcon::sideFor(chevronSize);
+    const int width = 2 * horizontalMargin
+        + qMax(captionMetrics.horizontalAdvance(caption), nameMetrics.horizontalAdvance(m_folderName)) + chevronGap
+        + SymbolIcon::sideFor(chevronSize);
     return {width, 2 * verticalMargin + captionMetrics.height() + captionGap + nameMetrics.height()};
 }
 

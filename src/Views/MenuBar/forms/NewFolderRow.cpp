@@ -50,8 +50,8 @@ protected:
             painter.setOpacity(0.75);
         const QColor color = underMouse() ? Theme::text() : Theme::textSecondary();
         const int side = SymbolIcon::sideFor(symbolSize);
-        SymbolIcon::paint(painter, QRectF(0, (height() - side) / 2.0, side, side), m_symbol, color,
-            SymbolWeight::medium);
+        SymbolIcon::paint(
+            painter, QRectF(0, (height() - side) / 2.0, side, side), m_symbol, color, SymbolWeight::medium);
         painter.setPen(color);
         painter.setFont(font());
         painter.drawText(QRect(side + gap, 0, width() - side - gap, height()),
@@ -99,8 +99,8 @@ protected:
     }
 };
 
-SymbolButton* symbolButton(bool tile, const QString& symbol, qreal size, ThemeColor color, QSize frame,
-    const QString& name, QWidget* parent)
+SymbolButton* symbolButton(
+    bool tile, const QString& symbol, qreal size, ThemeColor color, QSize frame, const QString& name, QWidget* parent)
 {
     SymbolButton* button = tile ? new TileSymbolButton(symbol, size, SymbolWeight::medium, color, frame, parent)
                                 : new SymbolButton(symbol, size, SymbolWeight::medium, color, frame, parent);

@@ -154,10 +154,7 @@ bool ParentFolderMenu::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        m_rows.at(at)->click();
-        return true;
-    default:
-        return QWidget::eventFilter(watched, event);
+    case Qt::Key_Enter: m_rows.at(at)->click(); return true;
+    default: return QWidget::eventFilter(watched, event);
     }
 }

@@ -1,6 +1,6 @@
 #include "Views/MenuBar/forms/ShortcutFormView.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/Text.h"
 #include "Utilities/ToastManager.h"
@@ -31,8 +31,7 @@ ShortcutFormView::ShortcutFormView(AppState& appState, std::optional<Shortcut> e
     , m_appState(appState)
     , m_editing(std::move(editing))
     , m_header(screenHeader(
-          m_editing ? QStringLiteral("Edit shortcut") : QStringLiteral("New shortcut"),
-          [this] { leave(); }, this))
+          m_editing ? QStringLiteral("Edit shortcut") : QStringLiteral("New shortcut"), [this] { leave(); }, this))
     , m_trigger(glassField(QStringLiteral("Shortcut"), QStringLiteral("/sig"), QString(), true))
     , m_errorLine(new FormErrorLine)
     , m_expansion(glassTextArea(QStringLiteral("Expands to"), QStringLiteral("Type the full text to insert…")))
@@ -126,9 +125,8 @@ bool ShortcutFormView::isDuplicate() const
     if (trigger.isEmpty())
         return false;
     const QList<Shortcut>& shortcuts = m_appState.userData().shortcuts;
-    return std::any_of(shortcuts.begin(), shortcuts.end(), [&](const Shortcut& s) {
-        return Text::equal(s.trigger, trigger) && (!m_editing || s.id != m_editing->id);
-    });
+    return std::any_of(shortcuts.begin(), shortcuts.end(),
+        [&](const Shortcut& s) { return Text::equal(s.trigger, trigger) && (!m_editing || s.id != m_editing->id); });
 }
 
 QString ShortcutFormView::selectedFolderName() const
@@ -162,7 +160,8 @@ void ShortcutFormView::save()
         // back only the folder.
         const QString& id = m_editing->id;
         const QList<Shortcut>& shortcuts = m_appState.userData().shortcuts;
-        const auto current = std::find_if(shortcuts.cbegin(), shortcuts.cend(), [&](const Shortcut& s) { return s.id == id; });
+        const auto current
+            = std::find_if(shortcuts.cbegin(), shortcuts.cend(), [&](const Shortcut& s) { return s.id == id; });
         const bool known = current != shortcuts.cend();
         const bool textsChanged = !known || current->trigger != trigger || current->expansion != expansion;
         const bool folderChanged = !known || current->groupId != groupId;

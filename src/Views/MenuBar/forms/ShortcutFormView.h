@@ -1,8 +1,8 @@
 #pragma once
 
 #include "Models/Shortcut.h"
-#include "Views/MenuBar/shell/PopoverScreen.h"
-#include "Views/MenuBar/shell/ScreenKeyActions.h"
+#include "Views/MenuBar/screen/PopoverScreen.h"
+#include "Views/MenuBar/screen/ScreenKeyActions.h"
 
 #include <QWidget>
 #include <optional>

@@ -67,12 +67,11 @@ void VisibilityPill::paintEvent(QPaintEvent*)
     const int side = SymbolIcon::sideFor(symbolPointSize);
     const int textWidth = metrics.horizontalAdvance(text());
     const qreal left = (width() - (side + gap + textWidth)) / 2.0;
-    SymbolIcon::paint(painter, QRectF(left, (height() - side) / 2.0, side, side), m_symbol, content,
-        SymbolWeight::medium);
+    SymbolIcon::paint(
+        painter, QRectF(left, (height() - side) / 2.0, side, side), m_symbol, content, SymbolWeight::medium);
     painter.setPen(content);
     painter.setFont(font);
-    painter.drawText(QRectF(left + side + gap, 0, textWidth + 1, height()), Qt::AlignVCenter | Qt::AlignLeft,
-        text());
+    painter.drawText(QRectF(left + side + gap, 0, textWidth + 1, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
 
     if (showsKeyboardFocus(this)) {
         painter.setOpacity(1.0);

@@ -2,8 +2,8 @@
 
 #include "Utilities/Theme.h"
 #include "Views/Components/SymbolLabel.h"
-#include "Views/Components/ThemedLabel.h"
 #include "Views/Components/TextButton.h"
+#include "Views/Components/ThemedLabel.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -23,8 +23,8 @@ AccessibilityBanner::AccessibilityBanner(QWidget* parent)
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(18, 14, 18, 14);
     row->setSpacing(10);
-    row->addWidget(new SymbolLabel(QStringLiteral("keyboard"), 11, SymbolWeight::regular, &Theme::textSecondary, this), 0,
-        Qt::AlignVCenter);
+    row->addWidget(new SymbolLabel(QStringLiteral("keyboard"), 11, SymbolWeight::regular, &Theme::textSecondary, this),
+        0, Qt::AlignVCenter);
     row->addWidget(m_message, 1, Qt::AlignVCenter);
     row->addWidget(m_enable, 0, Qt::AlignVCenter);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

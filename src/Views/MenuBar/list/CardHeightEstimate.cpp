@@ -1,6 +1,6 @@
 #include "Views/MenuBar/list/CardHeightEstimate.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Views/Components/ClampedTextLabel.h"
 #include "Views/Components/FolderNameLine.h"
 #include "Views/MenuBar/list/FolderCard.h"
@@ -21,8 +21,7 @@ ScreenBinding inertBinding()
 
 // Sample cards are laid out like shown ones but never appear. As windows of their own they
 // would take their layout's minimum as theirs, and keep the tallest one measured.
-template <class Card>
-void keepOffScreen(Card& card)
+template <class Card> void keepOffScreen(Card& card)
 {
     card.layout()->setSizeConstraint(QLayout::SetNoConstraint);
     card.setAttribute(Qt::WA_DontShowOnScreen);
@@ -85,7 +84,8 @@ int CardHeightEstimate::previewLines(const QString& text, const Measures& measur
     if (measures.wholeText) {
         qreal lines = 0;
         for (const QStringView paragraph : QStringView(text).split(QLatin1Char('\n')))
-            lines += std::max<qreal>(1, std::ceil(paragraph.size() * metrics.averageCharWidth() / measures.previewWidth));
+            lines
+                += std::max<qreal>(1, std::ceil(paragraph.size() * metrics.averageCharWidth() / measures.previewWidth));
         return int(lines);
     }
     if (text.size() > measures.previewWidth / narrowestCharacter || text.contains(QLatin1Char('\n')))

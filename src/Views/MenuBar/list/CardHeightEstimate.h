@@ -3,8 +3,8 @@
 #include "Models/Shortcut.h"
 
 #include <QFontMetricsF>
-#include <optional>
 #include <memory>
+#include <optional>
 
 class AppState;
 class FolderCard;

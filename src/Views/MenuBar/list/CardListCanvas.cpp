@@ -1,6 +1,6 @@
 #include "Views/MenuBar/list/CardListCanvas.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Views/MenuBar/list/CardHeightEstimate.h"
 #include "Views/MenuBar/list/CardSelection.h"
 #include "Views/MenuBar/list/LibraryItemCard.h"
@@ -142,8 +142,8 @@ const MasonryGrid::Arrangement& CardListCanvas::arrangementAt(int width) const
     if (m_arrangedWidth != width)
         m_measured.clear();
     const int gridWidth = width - gridMargins.left() - gridMargins.right();
-    m_arrangement = MasonryGrid::arrange(1, gridSpacing, qreal(gridWidth), int(m_rows.rows.size()),
-        [this](int index, qreal columnWidth) {
+    m_arrangement = MasonryGrid::arrange(
+        1, gridSpacing, qreal(gridWidth), int(m_rows.rows.size()), [this](int index, qreal columnWidth) {
             const int cardWidth = qRound(columnWidth);
             const Row& row = m_rows.rows[index];
             if (!m_measured.isEmpty()) {
@@ -194,7 +194,8 @@ QList<qsizetype> CardListCanvas::rowsWithin(const QRect& area) const
     const QList<QRectF>& frames = m_arrangement->frames;
     const qreal top = area.top() - gridMargins.top();
     const qreal bottom = area.bottom() + 1 - gridMargins.top();
-    const auto first = std::partition_point(frames.cbegin(), frames.cend(), [&](const QRectF& f) { return f.bottom() < top; });
+    const auto first
+        = std::partition_point(frames.cbegin(), frames.cend(), [&](const QRectF& f) { return f.bottom() < top; });
     const auto last = std::partition_point(first, frames.cend(), [&](const QRectF& f) { return f.top() <= bottom; });
     const qsizetype begin = first - frames.cbegin();
     const qsizetype end = last - frames.cbegin();

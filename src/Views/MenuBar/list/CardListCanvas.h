@@ -1,8 +1,8 @@
 #pragma once
 
 #include "Models/Shortcut.h"
-#include "Views/MenuBar/list/CardFrameKey.h"
 #include "Views/Components/MasonryGrid.h"
+#include "Views/MenuBar/list/CardFrameKey.h"
 
 #include <QHash>
 #include <QList>
@@ -38,8 +38,7 @@ public:
 
     // One row: a folder or a shortcut of the lists handed to setRows, by position.
     struct Row {
-        enum class Kind { folder,
-            shortcut };
+        enum class Kind { folder, shortcut };
         Kind kind;
         qsizetype position;
         // The shortcut card shows the folder it lives in.

@@ -37,14 +37,15 @@ QSet<QString> idsInBand(const CardFrameKey::Value& frames, const QRectF& band)
     QSet<QString> ids;
     for (const CardFrameKey::Entry& entry : frames) {
         const QRectF& f = entry.frame;
-        if (f.left() <= band.right() && band.left() <= f.right() && f.top() <= band.bottom() && band.top() <= f.bottom())
+        if (f.left() <= band.right() && band.left() <= f.right() && f.top() <= band.bottom()
+            && band.top() <= f.bottom())
             ids.insert(entry.id);
     }
     return ids;
 }
 
-QSet<QString> bandSelection(const QSet<QString>& selected, const CardFrameKey::Value& frames, const QRectF& band,
-    bool adding)
+QSet<QString> bandSelection(
+    const QSet<QString>& selected, const CardFrameKey::Value& frames, const QRectF& band, bool adding)
 {
     QSet<QString> touched = idsInBand(frames, band);
     if (adding)
@@ -54,8 +55,8 @@ QSet<QString> bandSelection(const QSet<QString>& selected, const CardFrameKey::V
 
 std::optional<QString> neighbour(const CardFrameKey::Value& frames, const QString& reference, NavDirection direction)
 {
-    const auto origin = std::find_if(frames.cbegin(), frames.cend(),
-        [&](const CardFrameKey::Entry& e) { return e.id == reference; });
+    const auto origin
+        = std::find_if(frames.cbegin(), frames.cend(), [&](const CardFrameKey::Entry& e) { return e.id == reference; });
     if (origin == frames.cend())
         return std::nullopt;
     const QPointF from = origin->frame.center();
@@ -108,15 +109,15 @@ std::optional<QString> topLeftCard(const CardFrameKey::Value& frames)
     return kept->id;
 }
 
-std::optional<QString> arrowTarget(const CardFrameKey::Value& frames, const QSet<QString>& selected,
-    NavDirection direction)
+std::optional<QString> arrowTarget(
+    const CardFrameKey::Value& frames, const QSet<QString>& selected, NavDirection direction)
 {
     if (frames.isEmpty())
         return std::nullopt;
     if (!selected.isEmpty()) {
         const QString& reference = *selected.cbegin();
-        const bool onScreen = std::any_of(frames.cbegin(), frames.cend(),
-            [&](const CardFrameKey::Entry& e) { return e.id == reference; });
+        const bool onScreen = std::any_of(
+            frames.cbegin(), frames.cend(), [&](const CardFrameKey::Entry& e) { return e.id == reference; });
         if (onScreen)
             return neighbour(frames, reference, direction);
     }

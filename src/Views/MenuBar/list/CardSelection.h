@@ -43,15 +43,15 @@ QSet<QString> idsInBand(const CardFrameKey::Value& frames, const QRectF& band);
 // The selection while the band is at `band`: exactly what it touches, or with `adding`
 // (Ctrl held) the current selection plus what it touches, so cards stay selected when the
 // band shrinks away from them.
-QSet<QString> bandSelection(const QSet<QString>& selected, const CardFrameKey::Value& frames, const QRectF& band,
-    bool adding);
+QSet<QString> bandSelection(
+    const QSet<QString>& selected, const CardFrameKey::Value& frames, const QRectF& band, bool adding);
 
 // The card an arrow key selects, or none when the selection stays as it is. With a
 // selected card on screen: the nearest card in that direction, scored by the distance
 // along the direction plus twice the distance across it (the first of equal scores wins);
 // none when no card lies that way. Without one: the top-left card.
-std::optional<QString> arrowTarget(const CardFrameKey::Value& frames, const QSet<QString>& selected,
-    NavDirection direction);
+std::optional<QString> arrowTarget(
+    const CardFrameKey::Value& frames, const QSet<QString>& selected, NavDirection direction);
 
 // The nearest card from `reference` in `direction` as arrowTarget scores it.
 std::optional<QString> neighbour(const CardFrameKey::Value& frames, const QString& reference, NavDirection direction);

@@ -53,7 +53,8 @@ QString duplicateTriggers(qsizetype count)
 {
     if (count == 0)
         return QStringLiteral("All triggers are unique");
-    return QString::number(count) + (count == 1 ? QStringLiteral(" duplicate trigger") : QStringLiteral(" duplicate triggers"));
+    return QString::number(count)
+        + (count == 1 ? QStringLiteral(" duplicate trigger") : QStringLiteral(" duplicate triggers"));
 }
 
 } // namespace CardTexts

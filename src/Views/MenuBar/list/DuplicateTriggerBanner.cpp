@@ -2,9 +2,9 @@
 
 #include "Utilities/Theme.h"
 #include "Views/Components/SymbolLabel.h"
+#include "Views/Components/TextButton.h"
 #include "Views/Components/ThemedLabel.h"
 #include "Views/MenuBar/list/CardTexts.h"
-#include "Views/Components/TextButton.h"
 
 #include <QHBoxLayout>
 
@@ -19,8 +19,9 @@ DuplicateTriggerBanner::DuplicateTriggerBanner(QWidget* parent)
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(18, 10, 18, 10);
     row->setSpacing(8);
-    row->addWidget(new SymbolLabel(QStringLiteral("equal.circle"), 12, SymbolWeight::regular, &Theme::textSecondary, this),
-        0, Qt::AlignVCenter);
+    row->addWidget(
+        new SymbolLabel(QStringLiteral("equal.circle"), 12, SymbolWeight::regular, &Theme::textSecondary, this), 0,
+        Qt::AlignVCenter);
     row->addWidget(m_message, 0, Qt::AlignVCenter);
     // Flexible, but never closer than 4 pixels.
     row->addSpacerItem(new QSpacerItem(4, 0, QSizePolicy::MinimumExpanding, QSizePolicy::Minimum));

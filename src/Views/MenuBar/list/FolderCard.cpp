@@ -1,16 +1,16 @@
 #include "Views/MenuBar/list/FolderCard.h"
 
-#include "App/AppState.h"
-#include "App/PopoverCommands.h"
+#include "App/State/AppState.h"
+#include "App/State/PopoverCommands.h"
 #include "Utilities/Theme.h"
 #include "Utilities/ToastManager.h"
+#include "Views/Components/ClampedTextLabel.h"
 #include "Views/Components/FolderIconView.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedLabel.h"
-#include "Views/MenuBar/list/CardTexts.h"
-#include "Views/Components/ClampedTextLabel.h"
-#include "Views/MenuBar/list/LibraryItemDrag.h"
 #include "Views/Components/ThemedMenu.h"
+#include "Views/MenuBar/list/CardTexts.h"
+#include "Views/MenuBar/list/LibraryItemDrag.h"
 
 #include <QDragEnterEvent>
 #include <QHBoxLayout>
@@ -18,14 +18,14 @@
 #include <QMimeData>
 #include <QVBoxLayout>
 
-FolderCard::FolderCard(AppState& appState, const Group& group, ScreenBinding screen, PopoverCommands& commands,
-    QWidget* parent)
+FolderCard::FolderCard(
+    AppState& appState, const Group& group, ScreenBinding screen, PopoverCommands& commands, QWidget* parent)
     : LibraryItemCard(appState, group.id, std::move(screen), commands, parent)
     , m_icon(new FolderIconView(std::nullopt, 22, {}, this))
     , m_name(new ClampedTextLabel(QString(), 13, QFont::Medium, &Theme::text, 1, this))
     , m_count(new ThemedLabel(QString(), 12, QFont::Normal, &Theme::textMuted, this))
-    , m_open(new SymbolButton(QStringLiteral("chevron.right"), 12, SymbolWeight::medium, &Theme::textMuted,
-          QSize(28, 32), this))
+    , m_open(new SymbolButton(
+          QStringLiteral("chevron.right"), 12, SymbolWeight::medium, &Theme::textMuted, QSize(28, 32), this))
 {
     setAcceptDrops(true);
     m_icon->setFixedSize(28, 28);

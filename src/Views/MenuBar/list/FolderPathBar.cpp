@@ -1,10 +1,10 @@
 #include "Views/MenuBar/list/FolderPathBar.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/SymbolButton.h"
-#include "Views/Components/ThemedLabel.h"
 #include "Views/Components/TextButton.h"
+#include "Views/Components/ThemedLabel.h"
 
 #include <QHBoxLayout>
 #include <algorithm>
@@ -12,8 +12,8 @@
 FolderPathBar::FolderPathBar(AppState& appState, QWidget* parent)
     : QWidget(parent)
     , m_appState(appState)
-    , m_back(new SymbolButton(QStringLiteral("chevron.left"), 12, SymbolWeight::medium, &Theme::textMuted, QSize(32, 32),
-          this))
+    , m_back(new SymbolButton(
+          QStringLiteral("chevron.left"), 12, SymbolWeight::medium, &Theme::textMuted, QSize(32, 32), this))
     , m_row(new QHBoxLayout(this))
 {
     m_back->setAccessibleName(QStringLiteral("Back"));

@@ -1,7 +1,7 @@
 #include "Views/MenuBar/list/LibraryItemCard.h"
 
-#include "App/AppState.h"
-#include "App/PopoverCommands.h"
+#include "App/State/AppState.h"
+#include "App/State/PopoverCommands.h"
 #include "Views/Components/ViewStyle.h"
 #include "Views/MenuBar/list/CardSelection.h"
 #include "Views/MenuBar/list/LibraryItemDrag.h"
@@ -13,8 +13,8 @@
 #include <QMimeData>
 #include <QMouseEvent>
 
-LibraryItemCard::LibraryItemCard(AppState& appState, const QString& id, ScreenBinding screen,
-    PopoverCommands& commands, QWidget* parent)
+LibraryItemCard::LibraryItemCard(
+    AppState& appState, const QString& id, ScreenBinding screen, PopoverCommands& commands, QWidget* parent)
     : GlassCard(parent)
     , m_appState(appState)
     , m_commands(commands)

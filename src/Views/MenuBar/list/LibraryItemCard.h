@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Views/Components/GlassCard.h"
-#include "Views/MenuBar/shell/ScreenBinding.h"
+#include "Views/MenuBar/screen/ScreenBinding.h"
 
 #include <QPoint>
 #include <memory>
@@ -37,8 +37,8 @@ public:
     void retire();
 
 protected:
-    LibraryItemCard(AppState& appState, const QString& id, ScreenBinding screen, PopoverCommands& commands,
-        QWidget* parent);
+    LibraryItemCard(
+        AppState& appState, const QString& id, ScreenBinding screen, PopoverCommands& commands, QWidget* parent);
 
     virtual void doubleClick() = 0;
 

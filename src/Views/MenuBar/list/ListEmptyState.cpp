@@ -3,8 +3,8 @@
 #include "Utilities/Theme.h"
 #include "Views/Components/GlassComponents.h"
 #include "Views/Components/SymbolLabel.h"
-#include "Views/Components/ThemedLabel.h"
 #include "Views/Components/TextButton.h"
+#include "Views/Components/ThemedLabel.h"
 
 #include <QVBoxLayout>
 
@@ -13,8 +13,9 @@ ListEmptyState::ListEmptyState(bool searching, QWidget* parent)
     , m_searching(searching)
     , m_symbol(new SymbolLabel(searching ? QStringLiteral("magnifyingglass") : QStringLiteral("text.badge.plus"), 28,
           SymbolWeight::light, &Theme::textMuted, this))
-    , m_message(new ThemedLabel(searching ? QStringLiteral("No matches") : QStringLiteral("Your words, a shortcut away."),
-          14, QFont::Medium, &Theme::textMuted, this))
+    , m_message(
+          new ThemedLabel(searching ? QStringLiteral("No matches") : QStringLiteral("Your words, a shortcut away."), 14,
+              QFont::Medium, &Theme::textMuted, this))
 {
     m_message->setAlignment(Qt::AlignCenter);
     auto* column = new QVBoxLayout(this);

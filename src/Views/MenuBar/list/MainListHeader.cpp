@@ -1,6 +1,6 @@
 #include "Views/MenuBar/list/MainListHeader.h"
 
-#include "App/PopoverCommands.h"
+#include "App/State/PopoverCommands.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedLabel.h"
@@ -27,10 +27,10 @@ QColor hoveredDisc()
 MainListHeader::MainListHeader(PopoverCommands& commands, QWidget* parent)
     : QWidget(parent)
     , m_wordmark(new ThemedLabel(QStringLiteral("velmora"), 23, QFont::DemiBold, &Theme::text, this))
-    , m_addButton(new SymbolButton(QStringLiteral("plus"), 16, SymbolWeight::regular, &Theme::onAccent, QSize(32, 32),
-          this))
-    , m_moreButton(new SymbolButton(QStringLiteral("ellipsis"), 16, SymbolWeight::medium, &Theme::textSecondary,
-          QSize(28, 32), this))
+    , m_addButton(
+          new SymbolButton(QStringLiteral("plus"), 16, SymbolWeight::regular, &Theme::onAccent, QSize(32, 32), this))
+    , m_moreButton(new SymbolButton(
+          QStringLiteral("ellipsis"), 16, SymbolWeight::medium, &Theme::textSecondary, QSize(28, 32), this))
     , m_addMenu(new ThemedMenu(this))
     , m_moreMenu(new ThemedMenu(this))
 {

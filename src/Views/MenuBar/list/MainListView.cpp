@@ -3,8 +3,10 @@
 #include "Models/LibraryDifference.h"
 #include "Utilities/Text.h"
 
-#include "App/AppState.h"
-#include "App/PopoverCommands.h"
+#include "App/State/AppState.h"
+#include "App/State/PopoverCommands.h"
+#include "Views/Components/OverlayScrollBar.h"
+#include "Views/Components/ThemedMenu.h"
 #include "Views/Components/TutorialTarget.h"
 #include "Views/MenuBar/list/AccessibilityBanner.h"
 #include "Views/MenuBar/list/CardListCanvas.h"
@@ -14,15 +16,13 @@
 #include "Views/MenuBar/list/FolderPathBar.h"
 #include "Views/MenuBar/list/ListEmptyState.h"
 #include "Views/MenuBar/list/MainListHeader.h"
-#include "Views/Components/OverlayScrollBar.h"
 #include "Views/MenuBar/list/SearchBar.h"
 #include "Views/MenuBar/list/ShortcutCard.h"
 #include "platform/AccessibilityTrust.h"
-#include "Views/Components/ThemedMenu.h"
 
-#include <QSet>
 #include <QMenu>
 #include <QScrollArea>
+#include <QSet>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -39,7 +39,8 @@ MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTru
     , m_duplicateBanner(new DuplicateTriggerBanner(this))
     , m_scrollArea(new QScrollArea(this))
     , m_canvas(new CardListCanvas(
-          m_appState, m_commands, [this](const CardListCanvas::Rows& rows, qsizetype row, LibraryItemCard* card) {
+          m_appState, m_commands,
+          [this](const CardListCanvas::Rows& rows, qsizetype row, LibraryItemCard* card) {
               return makeCard(rows, row, card);
           },
           m_scrollArea))
@@ -204,8 +205,8 @@ void MainListView::rebuildList()
     if (rows.rows.isEmpty()) {
         empty = new ListEmptyState(!m_appState.searchQuery().isEmpty(), m_canvas);
         connect(empty, &ListEmptyState::clearSearchRequested, this, [this] { m_appState.setSearchQuery(QString()); });
-        connect(empty, &ListEmptyState::addShortcutRequested, this,
-            [this] { showScreen(PopoverScreen::newShortcut()); });
+        connect(
+            empty, &ListEmptyState::addShortcutRequested, this, [this] { showScreen(PopoverScreen::newShortcut()); });
     }
     m_canvas->setRows(std::move(rows), empty);
 }
@@ -231,8 +232,7 @@ LibraryItemCard* MainListView::makeCard(const CardListCanvas::Rows& rows, qsizet
     return shortcutCard;
 }
 
-template <class Card>
-QList<Card*> MainListView::cardsOfKind() const
+template <class Card> QList<Card*> MainListView::cardsOfKind() const
 {
     QList<Card*> result;
     for (LibraryItemCard* card : m_canvas->cards()) {
@@ -269,7 +269,8 @@ ListEmptyState* MainListView::emptyState() const
 
 void MainListView::moveSelectionDirectionally(NavDirection direction)
 {
-    const std::optional<QString> target = CardSelection::arrowTarget(m_canvas->cardFrames(), m_appState.selectedIds(), direction);
+    const std::optional<QString> target
+        = CardSelection::arrowTarget(m_canvas->cardFrames(), m_appState.selectedIds(), direction);
     if (target)
         m_appState.setSelectedIds({*target});
 }
@@ -331,7 +332,8 @@ void MainListView::showEvent(QShowEvent* event)
     if (m_accessibilityCheck.isPending())
         return;
     checkAccessibility();
-    m_accessibilityCheck = Scheduler::current().every(accessibilityCheckInterval, this, [this] { checkAccessibility(); });
+    m_accessibilityCheck
+        = Scheduler::current().every(accessibilityCheckInterval, this, [this] { checkAccessibility(); });
 }
 
 void MainListView::hideEvent(QHideEvent* event)

@@ -3,7 +3,7 @@
 #include "Utilities/Notifications.h"
 #include "Utilities/Scheduler.h"
 #include "Views/MenuBar/list/CardListCanvas.h"
-#include "Views/MenuBar/shell/PopoverScreens.h"
+#include "Views/MenuBar/screen/PopoverScreens.h"
 
 #include <QHash>
 #include <QList>
@@ -72,8 +72,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    template <class Card>
-    QList<Card*> cardsOfKind() const;
+    template <class Card> QList<Card*> cardsOfKind() const;
     void readLibrary();
     void countTriggerChange(const SharedEnds& ends);
     void refresh();

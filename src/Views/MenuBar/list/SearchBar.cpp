@@ -1,6 +1,6 @@
 #include "Views/MenuBar/list/SearchBar.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/SymbolLabel.h"
@@ -27,8 +27,8 @@ SearchBar::SearchBar(AppState& appState, QWidget* parent)
     , m_appState(appState)
     , m_glass(new SymbolLabel(QStringLiteral("magnifyingglass"), 12, SymbolWeight::regular, &Theme::textMuted, this))
     , m_field(new QLineEdit(this))
-    , m_clear(new SymbolButton(QStringLiteral("xmark.circle.fill"), 12, SymbolWeight::regular, &Theme::textMuted,
-          QSize(28, 28), this))
+    , m_clear(new SymbolButton(
+          QStringLiteral("xmark.circle.fill"), 12, SymbolWeight::regular, &Theme::textMuted, QSize(28, 28), this))
 {
     const QString title = QStringLiteral("Search shortcuts…");
     m_field->setPlaceholderText(title);
@@ -86,7 +86,8 @@ void SearchBar::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF capsule = QRectF(outerMargin, 0, width() - 2 * outerMargin, barHeight).adjusted(0.25, 0.25, -0.25, -0.25);
+    const QRectF capsule
+        = QRectF(outerMargin, 0, width() - 2 * outerMargin, barHeight).adjusted(0.25, 0.25, -0.25, -0.25);
     QPainterPath shape;
     shape.addRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
     painter.fillPath(shape, Theme::surfaceGlass());

@@ -1,15 +1,15 @@
 #include "Views/MenuBar/list/ShortcutCard.h"
 
-#include "App/AppState.h"
-#include "App/PopoverCommands.h"
+#include "App/State/AppState.h"
+#include "App/State/PopoverCommands.h"
 #include "Utilities/Theme.h"
 #include "Utilities/ToastManager.h"
-#include "Views/Components/SymbolButton.h"
-#include "Views/MenuBar/list/CardTexts.h"
 #include "Views/Components/ClampedTextLabel.h"
 #include "Views/Components/FolderIconPainter.h"
 #include "Views/Components/FolderNameLine.h"
+#include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedMenu.h"
+#include "Views/MenuBar/list/CardTexts.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -19,14 +19,14 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-ShortcutCard::ShortcutCard(AppState& appState, const Shortcut& shortcut, ScreenBinding screen,
-    PopoverCommands& commands, QWidget* parent)
+ShortcutCard::ShortcutCard(
+    AppState& appState, const Shortcut& shortcut, ScreenBinding screen, PopoverCommands& commands, QWidget* parent)
     : LibraryItemCard(appState, shortcut.id, std::move(screen), commands, parent)
     , m_trigger(new ClampedTextLabel(QString(), 13, QFont::Medium, &Theme::text, 1, this))
     , m_preview(new ClampedTextLabel(QString(), 13, QFont::Normal, &Theme::textSecondary, previewLines, this))
     , m_folderLine(new FolderNameLine(11, QFont::Light, &Theme::textMuted, this))
-    , m_edit(new SymbolButton(QStringLiteral("pencil"), 12, SymbolWeight::regular, &Theme::textMuted, QSize(24, 24),
-          this))
+    , m_edit(
+          new SymbolButton(QStringLiteral("pencil"), 12, SymbolWeight::regular, &Theme::textMuted, QSize(24, 24), this))
 {
     m_trigger->setMonospaced(true);
     m_preview->setLineSpacing(1);
@@ -126,7 +126,8 @@ std::unique_ptr<QMenu> ShortcutCard::buildContextMenu()
         // Only the selected shortcuts move; selected folders stay where they are, so the
         // title counts the shortcuts alone.
         const auto& shortcuts = appState().userData().shortcuts;
-        const qsizetype moving = std::count_if(shortcuts.cbegin(), shortcuts.cend(), [&](const Shortcut& s) { return selected.contains(s.id); });
+        const qsizetype moving = std::count_if(
+            shortcuts.cbegin(), shortcuts.cend(), [&](const Shortcut& s) { return selected.contains(s.id); });
         addFolderList(menu->addThemedMenu(QStringLiteral("Move %1 to Folder").arg(moving)), true);
         menu->addAction(commands().entry(PopoverCommands::Command::duplicateSelected,
             QStringLiteral("Duplicate %1 Selected").arg(count), menu.get()));

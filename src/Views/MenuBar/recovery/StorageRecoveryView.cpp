@@ -3,12 +3,12 @@
 #include "Persistence/LibraryRecovery.h"
 #include "Utilities/Theme.h"
 #include "Utilities/VelmoraError.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/Components/GlassComponents.h"
 #include "Views/Components/SymbolIcon.h"
 #include "Views/Components/SymbolLabel.h"
 #include "Views/Components/ThemedLabel.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
-#include "Views/MenuBar/shell/VisualEffectBackground.h"
+#include "Views/Components/VisualEffectBackground.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -70,8 +70,7 @@ QString lowerTitle(LocalStore::Resource resource)
 } // namespace
 
 StorageRecoveryView::StorageRecoveryView(LocalStore& store, std::function<void()> retry,
-    std::function<void()> didStartFresh, std::function<void()> stopSync,
-    QWidget* parent)
+    std::function<void()> didStartFresh, std::function<void()> stopSync, QWidget* parent)
     : QWidget(parent)
     , m_store(store)
     , m_retry(std::move(retry))
@@ -80,8 +79,8 @@ StorageRecoveryView::StorageRecoveryView(LocalStore& store, std::function<void()
     , m_openFolder([](const QString& folder) { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); })
 {
     setObjectName(QStringLiteral("StorageRecoveryView"));
-    m_background = new VisualEffectBackground(VisualEffectBackground::Material::regular,
-        VisualEffectBackground::BlendingMode::withinWindow, this);
+    m_background = new VisualEffectBackground(
+        VisualEffectBackground::Material::regular, VisualEffectBackground::BlendingMode::withinWindow, this);
 
     m_scroll = new QScrollArea(this);
     m_scroll->setFrameShape(QFrame::NoFrame);
@@ -105,8 +104,7 @@ StorageRecoveryView::StorageRecoveryView(LocalStore& store, std::function<void()
     column->addWidget(m_explanation);
 
     m_syncRestoreButton = glassButton(
-        QStringLiteral("Restore files from before sync"), false,
-        [this] { ask(Question::syncRestore); }, page);
+        QStringLiteral("Restore files from before sync"), false, [this] { ask(Question::syncRestore); }, page);
     column->addWidget(m_syncRestoreButton);
 
     m_issueSection = new QWidget(page);
@@ -205,7 +203,8 @@ void StorageRecoveryView::refresh()
     }
     m_backupButton->setVisible(backup);
 
-    const QString freshLabel = marker ? QStringLiteral("Continue fresh start") : QStringLiteral("Save a copy and start fresh");
+    const QString freshLabel
+        = marker ? QStringLiteral("Continue fresh start") : QStringLiteral("Save a copy and start fresh");
     const bool freshIsPrimary = !syncOffered && !backup;
     m_freshStartPrimary->setText(freshLabel);
     m_freshStartSecondary->setText(freshLabel);
@@ -282,18 +281,14 @@ void StorageRecoveryView::closeQuestion()
 void StorageRecoveryView::run(Question question)
 {
     switch (question) {
-    case Question::syncRestore:
-        restoreInterruptedSync();
-        break;
+    case Question::syncRestore: restoreInterruptedSync(); break;
     case Question::backupRestore:
         // The question named the file damaged when it was asked; that is still the first one,
         // since nothing else runs while the question is up.
         if (const std::optional<LocalStore::Resource> damaged = damagedResource())
             restoreBackup(*damaged);
         break;
-    case Question::freshStart:
-        startFresh();
-        break;
+    case Question::freshStart: startFresh(); break;
     }
 }
 
@@ -303,8 +298,7 @@ void StorageRecoveryView::restoreInterruptedSync()
         m_retry();
         return;
     }
-    setActionError(m_store.issues().value(
-        LocalStore::Resource::sync,
+    setActionError(m_store.issues().value(LocalStore::Resource::sync,
         QStringLiteral("Couldn't restore the pre-sync files. Your recovery copy is unchanged.")));
 }
 

@@ -25,9 +25,7 @@ class VisualEffectBackground;
 class StorageRecoveryView : public QWidget {
     Q_OBJECT
 public:
-    enum class Question { syncRestore,
-        backupRestore,
-        freshStart };
+    enum class Question { syncRestore, backupRestore, freshStart };
     // Opens a folder in the desktop's file manager; false when it could not.
     using FolderOpener = std::function<bool(const QString& folder)>;
 

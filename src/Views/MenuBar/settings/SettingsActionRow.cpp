@@ -53,16 +53,18 @@ void SettingsActionRow::paintEvent(QPaintEvent*)
         const qreal left = (width() - (side + quitSpacing + textWidth)) / 2.0;
         SymbolIcon::paint(painter, QRectF(left, middle - side / 2.0, side, side), m_symbol, ink, SymbolWeight::medium);
         painter.setPen(ink);
-        painter.drawText(QRectF(left + side + quitSpacing, 0, textWidth + 1, height()), Qt::AlignVCenter | Qt::AlignLeft,
-            text());
+        painter.drawText(
+            QRectF(left + side + quitSpacing, 0, textWidth + 1, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
     } else {
         const int side = SymbolIcon::sideFor(12);
-        SymbolIcon::paint(painter, QRectF(horizontalPadding + (symbolFrame - side) / 2.0, middle - side / 2.0, side, side),
-            m_symbol, symbolInk);
+        SymbolIcon::paint(painter,
+            QRectF(horizontalPadding + (symbolFrame - side) / 2.0, middle - side / 2.0, side, side), m_symbol,
+            symbolInk);
         const int textLeft = horizontalPadding + symbolFrame + spacing;
         int textRight = width() - horizontalPadding;
         if (m_kind == Kind::action) {
-            SymbolIcon::paint(painter, QRectF(width() - horizontalPadding - chevronSide, middle - chevronSide / 2.0, chevronSide, chevronSide),
+            SymbolIcon::paint(painter,
+                QRectF(width() - horizontalPadding - chevronSide, middle - chevronSide / 2.0, chevronSide, chevronSide),
                 u"chevron.right", Theme::textMuted(), SymbolWeight::medium);
             textRight -= chevronSide + spacing;
         }

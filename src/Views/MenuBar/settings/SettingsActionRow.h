@@ -10,9 +10,7 @@
 class SettingsActionRow : public PaintedButton {
     Q_OBJECT
 public:
-    enum class Kind { action,
-        danger,
-        quit };
+    enum class Kind { action, danger, quit };
 
     static constexpr int minimumHeight = 36;
 

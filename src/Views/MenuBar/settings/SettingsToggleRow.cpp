@@ -65,13 +65,13 @@ void SettingsToggleRow::paintEvent(QPaintEvent*)
     painter.fillPath(capsule, on ? solid : off);
     if (!on) {
         const QColor outline = dark ? QColor(0x8e, 0x8e, 0x93) : QColor(0x86, 0x86, 0x8b);
-        painter.strokePath(continuousRoundedRect(track.adjusted(0.5, 0.5, -0.5, -0.5), (track.height() - 1) / 2),
-            QPen(outline, 1));
+        painter.strokePath(
+            continuousRoundedRect(track.adjusted(0.5, 0.5, -0.5, -0.5), (track.height() - 1) / 2), QPen(outline, 1));
     }
 
     const qreal knob = track.height() - 2 * knobInset;
-    const QRectF knobRect(on ? track.right() - knobInset - knob : track.left() + knobInset, track.top() + knobInset,
-        knob, knob);
+    const QRectF knobRect(
+        on ? track.right() - knobInset - knob : track.left() + knobInset, track.top() + knobInset, knob, knob);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 0, 0, 50));
     painter.drawEllipse(knobRect.translated(0, 0.75));
@@ -83,7 +83,7 @@ void SettingsToggleRow::paintEvent(QPaintEvent*)
         painter.setOpacity(1.0);
         painter.setPen(QPen(Theme::borderSelected(), 1.5));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(track.adjusted(-2.5, -2.5, 2.5, 2.5), track.height() / 2 + 2.5,
-            track.height() / 2 + 2.5);
+        painter.drawRoundedRect(
+            track.adjusted(-2.5, -2.5, 2.5, 2.5), track.height() / 2 + 2.5, track.height() / 2 + 2.5);
     }
 }

@@ -1,13 +1,13 @@
 #include "Views/MenuBar/settings/SettingsView.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Persistence/FileIO.h"
 #include "Persistence/LibraryImportFile.h"
 #include "Persistence/LibraryImportPlan.h"
 #include "Persistence/LocalStore.h"
+#include "Persistence/PromptTextImport.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/Clock.h"
-#include "Utilities/PromptTextImport.h"
 #include "Utilities/Scheduler.h"
 #include "Utilities/Theme.h"
 #include "Utilities/ToastManager.h"
@@ -35,8 +35,7 @@ void toast(const QString& message)
     ToastManager::shared().show(message, ToastManager::standardDuration);
 }
 
-enum class ImportSource { file,
-    clipboard };
+enum class ImportSource { file, clipboard };
 
 struct ImportCounts {
     qint64 shortcuts = 0;
@@ -78,7 +77,9 @@ void reviewImport(AppState& state, const UserData& library, const UserData& expe
         [target, library, expected, added] {
             switch (target->applyImport(library, expected)) {
             case AppState::ImportOutcome::imported:
-                toast(QStringLiteral("Imported %1 shortcut%2").arg(added).arg(added == 1 ? QString() : QStringLiteral("s")));
+                toast(QStringLiteral("Imported %1 shortcut%2")
+                          .arg(added)
+                          .arg(added == 1 ? QString() : QStringLiteral("s")));
                 break;
             case AppState::ImportOutcome::libraryChanged:
                 toast(QStringLiteral("Your library changed. Start the import again."));
@@ -203,28 +204,34 @@ QWidget* SettingsView::buildContent()
     section(QStringLiteral("Behavior"), behavior);
 
     auto* data = new SettingsCard;
-    data->addRow(settingsAction(QStringLiteral("Export data"), QStringLiteral("square.and.arrow.up"), &SettingsView::exportJSON));
-    data->addRow(settingsAction(QStringLiteral("Import from file"), QStringLiteral("square.and.arrow.down"),
-        &SettingsView::importJSON));
-    data->addRow(settingsAction(QStringLiteral("Import from clipboard"), QStringLiteral("doc.on.clipboard"),
-        &SettingsView::importFromText));
-    data->addRow(settingsDangerAction(QStringLiteral("Clear all data"), QStringLiteral("trash"), &SettingsView::clearAllData));
+    data->addRow(settingsAction(
+        QStringLiteral("Export data"), QStringLiteral("square.and.arrow.up"), &SettingsView::exportJSON));
+    data->addRow(settingsAction(
+        QStringLiteral("Import from file"), QStringLiteral("square.and.arrow.down"), &SettingsView::importJSON));
+    data->addRow(settingsAction(
+        QStringLiteral("Import from clipboard"), QStringLiteral("doc.on.clipboard"), &SettingsView::importFromText));
+    data->addRow(
+        settingsDangerAction(QStringLiteral("Clear all data"), QStringLiteral("trash"), &SettingsView::clearAllData));
     section(QStringLiteral("Data"), data);
 
     auto* about = new SettingsCard;
-    about->addRow(settingsAction(QStringLiteral("Reset to defaults"), QStringLiteral("arrow.counterclockwise"),
-        &SettingsView::resetToDefaults));
-    about->addRow(settingsAction(QStringLiteral("Replay tutorial"), QStringLiteral("play.circle"), &SettingsView::replayTutorial));
-    about->addRow(settingsAction(QStringLiteral("Privacy policy"), QStringLiteral("hand.raised"), &SettingsView::openPrivacyPolicy));
+    about->addRow(settingsAction(
+        QStringLiteral("Reset to defaults"), QStringLiteral("arrow.counterclockwise"), &SettingsView::resetToDefaults));
+    about->addRow(settingsAction(
+        QStringLiteral("Replay tutorial"), QStringLiteral("play.circle"), &SettingsView::replayTutorial));
+    about->addRow(settingsAction(
+        QStringLiteral("Privacy policy"), QStringLiteral("hand.raised"), &SettingsView::openPrivacyPolicy));
     about->addRow(settingsInfoRow(QStringLiteral("Created by"), createdBy));
     about->addRow(settingsInfoRow(QStringLiteral("Logo by"), logoBy));
-    auto* version = new ThemedLabel(versionLabel(QStringLiteral(VELMORA_VERSION)), 12, QFont::Normal, &Theme::textMuted);
+    auto* version
+        = new ThemedLabel(versionLabel(QStringLiteral(VELMORA_VERSION)), 12, QFont::Normal, &Theme::textMuted);
     version->setAlignment(Qt::AlignCenter);
     version->setContentsMargins(0, 14, 0, 14);
     about->addRow(version);
     section(QStringLiteral("About"), about);
 
-    auto* quitButton = new SettingsActionRow(SettingsActionRow::Kind::quit, QStringLiteral("Quit Velmora"), QStringLiteral("power"));
+    auto* quitButton
+        = new SettingsActionRow(SettingsActionRow::Kind::quit, QStringLiteral("Quit Velmora"), QStringLiteral("power"));
     connect(quitButton, &QAbstractButton::clicked, this, [this] {
         if (m_quit)
             m_quit();
@@ -239,27 +246,27 @@ QWidget* SettingsView::buildContent()
 SettingsToggleRow* SettingsView::settingsToggle(const QString& label, bool AppSettings::*field)
 {
     auto* row = new SettingsToggleRow(label);
-    connect(row, &QAbstractButton::clicked, this, [this, field](bool on) {
-        change([field, on](AppSettings& s) { s.*field = on; });
-    });
+    connect(row, &QAbstractButton::clicked, this,
+        [this, field](bool on) { change([field, on](AppSettings& s) { s.*field = on; }); });
     m_toggles.append(row);
     m_toggleFields.append(field);
     return row;
 }
 
-SettingsActionRow* SettingsView::settingsAction(const QString& title, const QString& symbol, void (SettingsView::*action)())
+SettingsActionRow* SettingsView::settingsAction(
+    const QString& title, const QString& symbol, void (SettingsView::*action)())
 {
     return actionRow(SettingsActionRow::Kind::action, title, symbol, action);
 }
 
-SettingsActionRow* SettingsView::settingsDangerAction(const QString& title, const QString& symbol,
-    void (SettingsView::*action)())
+SettingsActionRow* SettingsView::settingsDangerAction(
+    const QString& title, const QString& symbol, void (SettingsView::*action)())
 {
     return actionRow(SettingsActionRow::Kind::danger, title, symbol, action);
 }
 
-SettingsActionRow* SettingsView::actionRow(SettingsActionRow::Kind kind, const QString& title, const QString& symbol,
-    void (SettingsView::*action)())
+SettingsActionRow* SettingsView::actionRow(
+    SettingsActionRow::Kind kind, const QString& title, const QString& symbol, void (SettingsView::*action)())
 {
     auto* row = new SettingsActionRow(kind, title, symbol);
     connect(row, &QAbstractButton::clicked, this, action);
@@ -338,8 +345,8 @@ void SettingsView::exportJSON()
         return;
     const QDate today = Clock::current().now().toTimeZone(Clock::current().timeZone()).date();
     AppState* state = &m_appState;
-    m_panels->chooseSaveLocation(exportFileName(today),
-        [state, text = *text](const QString& path) { writeExport(*state, text, path); });
+    m_panels->chooseSaveLocation(
+        exportFileName(today), [state, text = *text](const QString& path) { writeExport(*state, text, path); });
 }
 
 void SettingsView::importJSON()

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "Models/AppSettings.h"
+#include "Views/MenuBar/screen/ScreenBinding.h"
 #include "Views/MenuBar/settings/SettingsActionRow.h"
-#include "Views/MenuBar/shell/ScreenBinding.h"
 
 #include <QDate>
 #include <QList>
@@ -66,8 +66,10 @@ private:
     QWidget* buildContent();
     SettingsToggleRow* settingsToggle(const QString& label, bool AppSettings::*field);
     SettingsActionRow* settingsAction(const QString& title, const QString& symbol, void (SettingsView::*action)());
-    SettingsActionRow* settingsDangerAction(const QString& title, const QString& symbol, void (SettingsView::*action)());
-    SettingsActionRow* actionRow(SettingsActionRow::Kind kind, const QString& title, const QString& symbol, void (SettingsView::*action)());
+    SettingsActionRow* settingsDangerAction(
+        const QString& title, const QString& symbol, void (SettingsView::*action)());
+    SettingsActionRow* actionRow(
+        SettingsActionRow::Kind kind, const QString& title, const QString& symbol, void (SettingsView::*action)());
     QWidget* settingsInfoRow(const QString& label, const QString& value);
     bool importAllowed() const;
 

@@ -1,17 +1,18 @@
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 
-#include "App/AppState.h"
-#include "App/PopoverCommands.h"
+#include "App/State/AppState.h"
+#include "App/State/PopoverCommands.h"
 #include "Persistence/LocalStore.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/Theme.h"
 #include "Utilities/ToastManager.h"
-#include "Views/MenuBar/shell/ConfirmationOverlay.h"
+#include "Views/Components/ConfirmationOverlay.h"
+#include "Views/Components/VisualEffectBackground.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
-#include "Views/MenuBar/shell/ScreenKeyActions.h"
+#include "Views/MenuBar/screen/ScreenKeyActions.h"
+#include "Views/MenuBar/shell/StandardScreens.h"
 #include "Views/MenuBar/shell/ToastOverlay.h"
-#include "Views/MenuBar/shell/VisualEffectBackground.h"
 #include "Views/MenuBar/tutorial/TutorialOverlay.h"
 
 #include <QApplication>
@@ -19,14 +20,14 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, PopoverCommands& commands,
-    QWidget* parent, ToastManager* toast)
+MenuBarPopover::MenuBarPopover(
+    AppState& appState, const PopoverScreen& screen, PopoverCommands& commands, QWidget* parent, ToastManager* toast)
     : MenuBarPopover(appState, screen, &commands, {}, parent, toast)
 {
 }
 
-MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, std::function<void()> onQuit,
-    QWidget* parent, ToastManager* toast)
+MenuBarPopover::MenuBarPopover(
+    AppState& appState, const PopoverScreen& screen, std::function<void()> onQuit, QWidget* parent, ToastManager* toast)
     : MenuBarPopover(appState, screen, nullptr, std::move(onQuit), parent, toast)
 {
 }
@@ -38,7 +39,7 @@ MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, 
     , m_toasts(toast ? *toast : ToastManager::shared())
     , m_screen(screen)
     , m_commands(commands)
-    , m_screens(PopoverScreens::standard())
+    , m_screens(standardPopoverScreens())
 {
     setObjectName(QStringLiteral("MenuBarPopover"));
     if (!m_commands) {
@@ -54,8 +55,8 @@ MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, 
                                                                             : PopoverScreen::stats());
     });
     m_content = new QWidget(this);
-    m_background = new VisualEffectBackground(VisualEffectBackground::Material::hudWindow,
-        VisualEffectBackground::BlendingMode::behindWindow, m_content);
+    m_background = new VisualEffectBackground(
+        VisualEffectBackground::Material::hudWindow, VisualEffectBackground::BlendingMode::behindWindow, m_content);
     m_background->setTint(&Theme::windowTint);
     m_screenHost = new QWidget(m_content);
     auto* screenLayout = new QVBoxLayout(m_screenHost);
@@ -135,22 +136,18 @@ ConfirmationOverlay* MenuBarPopover::confirmationOverlay() const
 void MenuBarPopover::observeNotifications()
 {
     NotificationCenter& center = NotificationCenter::instance();
-    center.observe(Notifications::velmoraNewShortcut, this, [this](const QVariant&) {
-        setScreen(PopoverScreen::newShortcut());
-    });
+    center.observe(
+        Notifications::velmoraNewShortcut, this, [this](const QVariant&) { setScreen(PopoverScreen::newShortcut()); });
     center.observe(Notifications::velmoraEditShortcut, this, [this](const QVariant& object) {
         if (object.metaType() == QMetaType::fromType<Shortcut>())
             setScreen(PopoverScreen::editShortcut(object.value<Shortcut>()));
     });
-    center.observe(Notifications::velmoraNewFolder, this, [this](const QVariant&) {
-        setScreen(PopoverScreen::newFolder());
-    });
-    center.observe(Notifications::velmoraOpenSettings, this, [this](const QVariant&) {
-        setScreen(PopoverScreen::settings());
-    });
-    center.observe(Notifications::velmoraOpenAchievements, this, [this](const QVariant&) {
-        setScreen(PopoverScreen::achievements());
-    });
+    center.observe(
+        Notifications::velmoraNewFolder, this, [this](const QVariant&) { setScreen(PopoverScreen::newFolder()); });
+    center.observe(
+        Notifications::velmoraOpenSettings, this, [this](const QVariant&) { setScreen(PopoverScreen::settings()); });
+    center.observe(Notifications::velmoraOpenAchievements, this,
+        [this](const QVariant&) { setScreen(PopoverScreen::achievements()); });
     center.observe(Notifications::velmoraResetToMain, this, [this](const QVariant&) { resetToMain(); });
 }
 
@@ -201,9 +198,20 @@ void MenuBarPopover::applyStorageState()
     } else if (!ready && !m_recovery) {
         QPointer<MenuBarPopover> self(this);
         m_recovery = new StorageRecoveryView(
-            m_appState.store(), [self] { if (self) self->m_appState.retryStorage(); },
-            [self] { if (self) self->setScreen(PopoverScreen::account()); },
-            [self] { if (self && self->m_stopSync) self->m_stopSync(); }, this);
+            m_appState.store(),
+            [self] {
+                if (self)
+                    self->m_appState.retryStorage();
+            },
+            [self] {
+                if (self)
+                    self->setScreen(PopoverScreen::account());
+            },
+            [self] {
+                if (self && self->m_stopSync)
+                    self->m_stopSync();
+            },
+            this);
         m_recovery->setGeometry(rect());
         m_recovery->show();
         m_recovery->setFocus();
@@ -230,8 +238,16 @@ void MenuBarPopover::followConfirmation()
     }
     QPointer<MenuBarPopover> self(this);
     auto* overlay = new ConfirmationOverlay(
-        *pending, [self] { if (self) self->m_appState.confirmRequest(); },
-        [self] { if (self) self->m_appState.cancelRequest(); }, m_content);
+        *pending,
+        [self] {
+            if (self)
+                self->m_appState.confirmRequest();
+        },
+        [self] {
+            if (self)
+                self->m_appState.cancelRequest();
+        },
+        m_content);
     overlay->setBackdropSource([this] { return snapshotBeneathOverlays(); });
     m_confirmation = overlay;
     overlay->present();

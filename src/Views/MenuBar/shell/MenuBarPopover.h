@@ -1,17 +1,17 @@
 #pragma once
 
-#include "App/PopoverCommands.h"
+#include "App/State/PopoverCommands.h"
+#include "Views/Components/ConfirmationOverlay.h"
 #include "Views/MenuBar/account/AccountServices.h"
-#include "Views/MenuBar/shell/PopoverScreen.h"
-#include "Views/MenuBar/shell/PopoverScreens.h"
+#include "Views/MenuBar/recovery/StorageRecoveryView.h"
+#include "Views/MenuBar/screen/PopoverScreen.h"
+#include "Views/MenuBar/screen/PopoverScreens.h"
 
 #include <QPointer>
 #include <QWidget>
 #include <functional>
 
 class AppState;
-class ConfirmationOverlay;
-class StorageRecoveryView;
 class ToastManager;
 class ToastOverlay;
 class TutorialOverlay;

@@ -2,9 +2,9 @@
 
 #include "Utilities/Theme.h"
 #include "Utilities/ToastManager.h"
-#include "Views/Components/ViewStyle.h"
 #include "Views/Components/Motion.h"
 #include "Views/Components/SoftShadow.h"
+#include "Views/Components/ViewStyle.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -97,6 +97,6 @@ void ToastOverlay::paintEvent(QPaintEvent*)
 
     painter.setFont(uiFont(fontSize, QFont::Medium));
     painter.setPen(Theme::toastText());
-    painter.drawText(capsule.adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding),
-        textFlags, m_text);
+    painter.drawText(
+        capsule.adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding), textFlags, m_text);
 }

@@ -1,6 +1,6 @@
 #include "Views/MenuBar/stats/StatsView.h"
 
-#include "App/AppState.h"
+#include "App/State/AppState.h"
 #include "Services/AchievementCatalog.h"
 #include "Services/AchievementListing.h"
 #include "Utilities/Clock.h"
@@ -140,7 +140,8 @@ void StatsView::refresh()
     m_shortcuts->setText(QString::number(library.shortcuts.size()));
     m_folders->setText(QString::number(library.groups.size()));
     m_icons->setText(QString::number(library.customIcons.size()));
-    m_unlocked->setText(QStringLiteral("%1 / %2").arg(AchievementListing::unlockedCount(stats)).arg(AchievementCatalog::all().size()));
+    m_unlocked->setText(
+        QStringLiteral("%1 / %2").arg(AchievementListing::unlockedCount(stats)).arg(AchievementCatalog::all().size()));
     if (const auto latest = AchievementListing::latestUnlock(stats)) {
         m_latestName->setText(latest->achievement.name);
         m_latestName->setColor(&Theme::text);
@@ -162,7 +163,8 @@ QString StatsView::headline() const
 QString StatsView::rowValue(const QString& label) const
 {
     if (label == QLatin1String("Latest"))
-        return m_latestDate->text().isEmpty() ? m_latestName->text() : m_latestName->text() + u' ' + m_latestDate->text();
+        return m_latestDate->text().isEmpty() ? m_latestName->text()
+                                              : m_latestName->text() + u' ' + m_latestDate->text();
     for (ThemedLabel* value : {m_expansions, m_shortcuts, m_folders, m_icons, m_unlocked}) {
         if (value->objectName() == label)
             return value->text();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Views/MenuBar/shell/ScreenBinding.h"
+#include "Views/MenuBar/screen/ScreenBinding.h"
 
 #include <QWidget>
 

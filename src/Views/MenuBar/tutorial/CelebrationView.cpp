@@ -31,8 +31,8 @@ protected:
         painter.setBrush(Theme::surfaceGlassSelected());
         painter.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
         const int side = SymbolIcon::sideFor(20);
-        SymbolIcon::paint(painter, QRectF((width() - side) / 2.0, (height() - side) / 2.0, side, side),
-            u"checkmark", Theme::text(), SymbolWeight::medium);
+        SymbolIcon::paint(painter, QRectF((width() - side) / 2.0, (height() - side) / 2.0, side, side), u"checkmark",
+            Theme::text(), SymbolWeight::medium);
     }
 };
 
@@ -51,12 +51,12 @@ CelebrationView::CelebrationView(QWidget* parent)
     column->setSpacing(8);
     column->addStretch(1);
     column->addWidget(new CheckBadge(m_content), 0, Qt::AlignHCenter);
-    auto* headline = new ThemedLabel(QStringLiteral("A little typing. A lot said."), 17, QFont::Medium, &Theme::text,
-        m_content);
+    auto* headline
+        = new ThemedLabel(QStringLiteral("A little typing. A lot said."), 17, QFont::Medium, &Theme::text, m_content);
     headline->setAlignment(Qt::AlignCenter);
     column->addWidget(headline);
-    auto* detail = new ThemedLabel(QStringLiteral("Your shortcut expanded."), 13, QFont::Normal, &Theme::textSecondary,
-        m_content);
+    auto* detail = new ThemedLabel(
+        QStringLiteral("Your shortcut expanded."), 13, QFont::Normal, &Theme::textSecondary, m_content);
     detail->setAlignment(Qt::AlignCenter);
     column->addWidget(detail);
     auto* done = new TextButton(QStringLiteral("Done"), 12, QFont::Normal, &Theme::textSecondary, m_content);

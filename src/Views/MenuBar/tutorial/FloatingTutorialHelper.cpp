@@ -4,6 +4,7 @@
 #include "Views/Components/ThemedLabel.h"
 #include "Views/MenuBar/tutorial/TutorialChrome.h"
 
+#include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
@@ -37,8 +38,8 @@ protected:
 
 } // namespace
 
-FloatingTutorialHelper::FloatingTutorialHelper(const QStringList& triggers, std::function<void()> onSkip,
-    QWidget* parent)
+FloatingTutorialHelper::FloatingTutorialHelper(
+    const QStringList& triggers, const std::function<void()>& onSkip, QWidget* parent)
     : TutorialPanel(panelSize, parent)
     , m_trigger(triggers.isEmpty() ? QStringLiteral("/hello") : triggers.first())
 {
@@ -59,7 +60,8 @@ FloatingTutorialHelper::FloatingTutorialHelper(const QStringList& triggers, std:
     instruction->setSpacing(6);
     instruction->addWidget(new ThemedLabel(QStringLiteral("Type"), 12, QFont::Normal, &Theme::text, this));
     instruction->addWidget(new TriggerChip(m_trigger, this));
-    instruction->addWidget(new ThemedLabel(QStringLiteral("in the message field."), 12, QFont::Normal, &Theme::text, this));
+    instruction->addWidget(
+        new ThemedLabel(QStringLiteral("in the message field."), 12, QFont::Normal, &Theme::text, this));
     instruction->addStretch(1);
     column->addLayout(instruction);
 

@@ -16,7 +16,7 @@ class FloatingTutorialHelper : public TutorialPanel {
 public:
     static constexpr QSize panelSize{340, 112};
 
-    FloatingTutorialHelper(const QStringList& triggers, std::function<void()> onSkip, QWidget* parent = nullptr);
+    FloatingTutorialHelper(const QStringList& triggers, const std::function<void()>& onSkip, QWidget* parent = nullptr);
 
     QString trigger() const { return m_trigger; }
     QAbstractButton* closeButton() const { return m_close; }

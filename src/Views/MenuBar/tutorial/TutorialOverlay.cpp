@@ -1,10 +1,10 @@
 #include "Views/MenuBar/tutorial/TutorialOverlay.h"
 
 #include "Services/TutorialManager.h"
+#include "Utilities/Theme.h"
 #include "Views/Components/Motion.h"
 #include "Views/Components/SoftShadow.h"
 #include "Views/Components/ViewStyle.h"
-#include "Utilities/Theme.h"
 #include "Views/MenuBar/tutorial/TutorialChrome.h"
 #include "Views/MenuBar/tutorial/TutorialTooltip.h"
 #include "platform/MotionSettings.h"
@@ -13,12 +13,12 @@
 #include <QApplication>
 #include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
-#include <QWindow>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QShortcut>
 #include <QVariantAnimation>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -228,8 +228,8 @@ bool TutorialOverlay::isCovered() const
         return false;
     const QObjectList& layers = host->children();
     for (qsizetype i = layers.indexOf(const_cast<TutorialOverlay*>(this)) + 1; i > 0 && i < layers.size(); ++i) {
-        if (const auto* layer = qobject_cast<const QWidget*>(layers.at(i)); layer && layer->isVisible() && layer->isWindow() == false
-            && layer->geometry().intersects(geometry()))
+        if (const auto* layer = qobject_cast<const QWidget*>(layers.at(i));
+            layer && layer->isVisible() && layer->isWindow() == false && layer->geometry().intersects(geometry()))
             return true;
     }
     return false;

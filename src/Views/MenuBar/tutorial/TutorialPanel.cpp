@@ -1,9 +1,9 @@
 #include "Views/MenuBar/tutorial/TutorialPanel.h"
 
 #include "Utilities/Theme.h"
-#include "Views/MenuBar/tutorial/TutorialChrome.h"
 #include "Views/Components/ViewStyle.h"
 #include "Views/Components/WindowShape.h"
+#include "Views/MenuBar/tutorial/TutorialChrome.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -11,8 +11,7 @@
 #include <QWindow>
 
 TutorialPanel::TutorialPanel(const QSize& size, QWidget* parent)
-    : QWidget(parent,
-        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);

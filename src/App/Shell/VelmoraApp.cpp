@@ -1,0 +1,198 @@
+#include "App/Shell/VelmoraApp.h"
+#include "Utilities/HeapPolicy.h"
+
+#include "App/Shell/AppDelegate.h"
+#include "App/Shell/SingleInstance.h"
+#include "Persistence/KeychainHelper.h"
+#include "Services/AuthService.h"
+#include "Services/BackgroundSyncManager.h"
+#include "Services/SupabaseClient.h"
+#include "Services/SupabaseSyncRemote.h"
+#include "Utilities/Constants.h"
+#include "Views/Components/ViewStyle.h"
+#include "platform/MotionSettings.h"
+#include "platform/WindowEffects.h"
+#include "platform/linux/DesktopBrowser.h"
+#include "platform/linux/DesktopColorScheme.h"
+#include "platform/linux/DesktopMotionSettings.h"
+#include "platform/linux/LibsecretStore.h"
+#include "platform/linux/LinuxDesktop.h"
+#include "platform/linux/QtPlainTextClipboard.h"
+#include "platform/linux/X11MouseWatch.h"
+#include "platform/linux/X11WindowEffects.h"
+#include "platform/linux/XdgAutostartLoginItem.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QUrl>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The first argument in this program's own URL scheme, as the browser passed it: the desktop
+// entry starts "velmora %u" for "velmora:" links.
+QString ownSchemeArgument()
+{
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(QLatin1String("velmora:"), Qt::CaseInsensitive))
+            return argument;
+    }
+    return {};
+}
+
+// A termination signal only writes a byte here; the event loop reads it and quits as the
+// menu does, so that everything is shut down in order.
+int g_signalPipe[2] = {-1, -1};
+
+// Where the single-instance socket and lock live, for the last resort below, which may only
+// use what is safe inside a signal handler.
+char g_socketPath[4096];
+char g_lockPath[4096];
+// Seconds the ordered shutdown may take before the process ends without it.
+constexpr unsigned shutdownGraceSeconds = 3;
+
+void noteSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+    // A main thread stuck in a blocking call never reads the pipe; logging out must still end
+    // the program, so a timer ends it without the ordered shutdown.
+    ::alarm(shutdownGraceSeconds);
+}
+
+void endWithoutShutdown(int)
+{
+    // The data files are replaced atomically, so nothing half-written is left; only the
+    // single-instance files would be, and a later start would take them over anyway.
+    if (g_socketPath[0] != 0)
+        ::unlink(g_socketPath);
+    if (g_lockPath[0] != 0)
+        ::unlink(g_lockPath);
+    ::_exit(1);
+}
+
+void copyPath(char* target, std::size_t size, const QString& path)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    if (std::size_t(encoded.size()) >= size)
+        return;
+    std::memcpy(target, encoded.constData(), std::size_t(encoded.size()) + 1);
+}
+
+} // namespace
+
+VelmoraApp::VelmoraApp(int& argc, char** argv)
+    : m_application(argc, argv)
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
+    QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.velmora.Velmora"));
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    useInterfaceFont();
+    HeapPolicy::returnLargeBuffers();
+}
+
+VelmoraApp::~VelmoraApp()
+{
+    m_delegate.reset();
+    m_backgroundSync.reset();
+    m_auth.reset();
+    ExternalBrowser::setCurrent(nullptr);
+    WindowEffects::setCurrent(nullptr);
+    MotionSettings::setCurrent(nullptr);
+    Desktop::setCurrent(Desktop());
+}
+
+int VelmoraApp::exec()
+{
+    m_instance = std::make_unique<SingleInstance>();
+    if (!m_instance->claim(ownSchemeArgument()))
+        return 0;
+    quitOnTerminationSignals();
+
+    // The engine's desktop must be in place before the delegate makes the engine.
+    m_desktop = std::make_unique<LinuxDesktop>();
+    Desktop::setCurrent(m_desktop->desktop());
+    m_motion = std::make_unique<DesktopMotionSettings>();
+    MotionSettings::setCurrent(m_motion.get());
+    m_windowEffects = std::make_unique<X11WindowEffects>();
+    WindowEffects::setCurrent(m_windowEffects.get());
+    m_colorScheme = std::make_unique<DesktopColorScheme>();
+    m_loginItem = std::make_unique<XdgAutostartLoginItem>();
+    m_clipboard = std::make_unique<QtPlainTextClipboard>();
+    m_mouseWatch = std::make_unique<X11MouseWatch>();
+    m_browser = std::make_unique<DesktopBrowser>();
+    ExternalBrowser::setCurrent(m_browser.get());
+
+    // The account and library sync of the configured backend; without a usable configuration
+    // both stay off and the credential store is never read.
+    const SupabaseHTTPClient& client = SupabaseClient::client();
+    const std::optional<BackendConfiguration>& backend = BackendConfiguration::current();
+    m_auth = std::make_unique<AuthService>(client,
+        std::make_unique<KeychainHelper>(
+            KeychainHelper::forProject(backend ? backend->projectURL : QString(), std::make_shared<LibsecretStore>())),
+        *m_browser);
+    const bool librarySync = backend && backend->isValid() && backend->cloudEnabled && backend->syncEnabled;
+    m_backgroundSync = std::make_unique<BackgroundSyncManager>(
+        *m_auth, std::make_unique<SupabaseSyncRemote>(client), Constants::supabaseURL(), librarySync);
+
+    AppDelegate::Environment environment;
+    environment.desktop = Desktop::current();
+    environment.mouseEvents = &m_mouseWatch->events();
+    environment.loginItem = m_loginItem.get();
+    environment.systemAppearance = m_colorScheme.get();
+    environment.clipboard = m_clipboard.get();
+    environment.account = m_auth.get();
+    environment.backgroundSync = m_backgroundSync.get();
+    environment.backend = backend;
+    m_delegate = std::make_unique<AppDelegate>(std::move(environment));
+    QObject::connect(m_instance.get(), &SingleInstance::activationRequested, m_delegate.get(),
+        [delegate = m_delegate.get()] { delegate->applicationShouldHandleReopen(); });
+    // The browser's return from sign-in goes to the sign-in waiting for it, and the popover
+    // comes forward to show how it went.
+    QObject::connect(m_instance.get(), &SingleInstance::urlReceived, m_delegate.get(),
+        [browser = m_browser.get(), delegate = m_delegate.get()](const QString& url) {
+            browser->deliver(url);
+            delegate->applicationShouldHandleReopen();
+        });
+    m_delegate->applicationDidFinishLaunching();
+    // Reading a large library leaves the heap full of the freed parse tree; giving those
+    // pages back roughly halves what a 50,000-shortcut library keeps resident.
+    HeapPolicy::trim();
+    const int status = QApplication::exec();
+    // Leaving every loop at once (a signal, Quit from inside a menu) can leave objects whose
+    // deletion was posted; they go before the rest is torn down.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return status;
+}
+
+void VelmoraApp::quitOnTerminationSignals()
+{
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    copyPath(g_socketPath, sizeof g_socketPath, m_instance->socketPath());
+    copyPath(g_lockPath, sizeof g_lockPath, m_instance->socketPath() + QStringLiteral(".lock"));
+    m_signals = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(m_signals.get(), &QSocketNotifier::activated, m_signals.get(), [] {
+        char bytes[16];
+        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) { }
+        AppDelegate::endApplication();
+    });
+    struct sigaction action { };
+    action.sa_handler = noteSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    // The session ends with SIGTERM or SIGHUP (a closed terminal), a terminal's Ctrl+C with
+    // SIGINT: all three end the program as Quit does.
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+    struct sigaction watchdog { };
+    watchdog.sa_handler = endWithoutShutdown;
+    sigemptyset(&watchdog.sa_mask);
+    ::sigaction(SIGALRM, &watchdog, nullptr);
+}

@@ -1,0 +1,329 @@
+#include "App/Shell/PopoverKeyHandler.h"
+#include "AppShellFixture.h"
+#include "LibraryFixtures.h"
+#include "Utilities/ToastManager.h"
+#include "Views/Components/ConfirmationOverlay.h"
+#include "Views/MenuBar/achievements/AchievementsView.h"
+#include "Views/MenuBar/achievements/BadgeCard.h"
+#include "Views/MenuBar/achievements/FilterChip.h"
+#include "Views/MenuBar/chooser/IconChooserSheet.h"
+#include "Views/MenuBar/chooser/IconTileGrid.h"
+#include "Views/MenuBar/forms/FolderFormView.h"
+#include "Views/MenuBar/forms/ShortcutFormView.h"
+#include "Views/MenuBar/list/MainListView.h"
+#include "Views/MenuBar/recovery/StorageRecoveryView.h"
+#include "Views/MenuBar/shell/MenuBarPopover.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+
+namespace {
+
+const QString shortcutId = QStringLiteral("00000000-0000-4000-8000-000000000001");
+const QString folderId = QStringLiteral("00000000-0000-4000-8000-0000000000f1");
+
+// The application with its own popover, over a library of one folder and one shortcut, keys
+// typed into the popover's window as a user types them.
+class PopoverKeyRouting : public AppShellFixture {
+protected:
+    void SetUp() override
+    {
+        UserData library = UserData::empty();
+        Group work;
+        work.id = folderId;
+        work.name = QStringLiteral("Work");
+        work.visibility = QStringLiteral("private");
+        library.groups = {work};
+        library.shortcuts = {LibraryFixtures::shortcut(shortcutId, QStringLiteral("/a"))};
+        writeLibrary(library);
+        launchAndSettle();
+        settle();
+    }
+
+    MenuBarPopover& shell() { return *qobject_cast<MenuBarPopover*>(popover().content()); }
+    QString screen() { return shell().screen().tag(); }
+    template <class Screen> Screen* shown() { return qobject_cast<Screen*>(shell().currentScreenWidget()); }
+
+    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(popover().windowHandle(), Qt::Key(key), modifiers);
+        settle();
+    }
+
+    void type(const char* text)
+    {
+        for (const char* c = text; *c; ++c)
+            QTest::keyClick(popover().windowHandle(), *c);
+        settle();
+    }
+
+    void settle()
+    {
+        QApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void setConfirmDelete(bool confirm)
+    {
+        state().updateSettings([confirm](AppSettings& s) { s.confirmDelete = confirm; });
+    }
+
+    // The new-folder form with the icon chooser open over it, the shortcut selected behind.
+    IconChooserSheet* openChooserOnNewFolder()
+    {
+        state().setSelectedIds({shortcutId});
+        press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+        auto* form = shown<FolderFormView>();
+        if (!form)
+            return nullptr;
+        for (auto* button : form->findChildren<QAbstractButton*>()) {
+            if (button->accessibleName() == QLatin1String("Choose folder icon"))
+                button->click();
+        }
+        settle();
+        return form->findChild<IconChooserSheet*>();
+    }
+
+    // Nothing in the library changed and no question was raised about it.
+    void expectLibraryUntouched()
+    {
+        EXPECT_FALSE(state().pendingConfirmation().has_value());
+        EXPECT_EQ(state().userData().shortcuts.size(), 1);
+        EXPECT_EQ(state().userData().groups.size(), 1);
+        EXPECT_EQ(state().selectedIds(), QSet<QString>({shortcutId}));
+    }
+
+    PostedNotifications posted;
+};
+
+TEST_F(PopoverKeyRouting, ReturnInTheChooserPicksAnIconAndKeepsTheNewFolder)
+{
+    IconChooserSheet* chooser = openChooserOnNewFolder();
+    ASSERT_NE(chooser, nullptr);
+    press(Qt::Key_Return);
+    EXPECT_EQ(posted.count(Notifications::velmoraEditShortcut), 0);
+    EXPECT_EQ(screen(), QStringLiteral("newFolder"));
+    auto* form = shown<FolderFormView>();
+    ASSERT_NE(form, nullptr);
+    EXPECT_FALSE(form->showingIconChooser());
+    EXPECT_TRUE(form->selectedIconKey().has_value()) << "Return picked the tile the grid had";
+}
+
+TEST_F(PopoverKeyRouting, ArrowKeysMoveInTheChooserGridNotTheHiddenList)
+{
+    IconChooserSheet* chooser = openChooserOnNewFolder();
+    ASSERT_NE(chooser, nullptr);
+    IconTileGrid* grid = chooser->iconGrid();
+    const int before = grid->currentIndex();
+    press(Qt::Key_Right);
+    EXPECT_NE(grid->currentIndex(), before);
+    press(Qt::Key_Down);
+    EXPECT_EQ(posted.count(Notifications::velmoraMoveSelection), 0);
+    press(Qt::Key_Space);
+    EXPECT_FALSE(shown<FolderFormView>()->showingIconChooser()) << "Space picks too";
+    expectLibraryUntouched();
+}
+
+TEST_F(PopoverKeyRouting, DeleteInTheChooserOrAFormNeverTouchesTheHiddenSelection)
+{
+    for (const bool confirm : {true, false}) {
+        setConfirmDelete(confirm);
+        ASSERT_NE(openChooserOnNewFolder(), nullptr);
+        press(Qt::Key_Backspace);
+        press(Qt::Key_Delete);
+        expectLibraryUntouched();
+
+        press(Qt::Key_Escape);
+        ASSERT_EQ(screen(), QStringLiteral("newFolder"));
+        shell().setFocus();
+        press(Qt::Key_Backspace);
+        press(Qt::Key_Delete, Qt::ControlModifier);
+        press(Qt::Key_A, Qt::ControlModifier);
+        press(Qt::Key_D, Qt::ControlModifier);
+        expectLibraryUntouched();
+        press(Qt::Key_Escape);
+        ASSERT_EQ(screen(), QStringLiteral("main"));
+    }
+}
+
+TEST_F(PopoverKeyRouting, EscapeInTheChooserClosesItAndLeavesTheListWhereItWas)
+{
+    state().setCurrentGroupId(folderId);
+    IconChooserSheet* chooser = openChooserOnNewFolder();
+    ASSERT_NE(chooser, nullptr);
+    press(Qt::Key_Escape);
+    EXPECT_EQ(screen(), QStringLiteral("newFolder"));
+    EXPECT_FALSE(shown<FolderFormView>()->showingIconChooser());
+    EXPECT_EQ(state().currentGroupId(), folderId);
+    EXPECT_EQ(state().selectedIds(), QSet<QString>({shortcutId}));
+    EXPECT_TRUE(popover().isShown());
+}
+
+TEST_F(PopoverKeyRouting, EscapeCancelsAFormAtOnceAndThePopoverReopensOnTheList)
+{
+    state().setSelectedIds({shortcutId});
+    press(Qt::Key_N, Qt::ControlModifier);
+    auto* form = shown<ShortcutFormView>();
+    ASSERT_NE(form, nullptr);
+    type("/new");
+    ASSERT_TRUE(delegate->keyMonitor()->isEditingText());
+
+    press(Qt::Key_Escape);
+    EXPECT_EQ(screen(), QStringLiteral("main"));
+    EXPECT_TRUE(popover().isShown());
+    EXPECT_EQ(state().userData().shortcuts.size(), 1) << "nothing saved";
+    EXPECT_EQ(state().selectedIds(), QSet<QString>({shortcutId}));
+
+    delegate->closePopover();
+    delegate->showPopover();
+    EXPECT_EQ(screen(), QStringLiteral("main"));
+}
+
+TEST_F(PopoverKeyRouting, ReturnSavesAFormFromItsField)
+{
+    press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_NE(shown<FolderFormView>(), nullptr);
+    type("Home");
+    press(Qt::Key_Return);
+    EXPECT_EQ(screen(), QStringLiteral("main"));
+    EXPECT_EQ(state().userData().groups.size(), 2);
+}
+
+TEST_F(PopoverKeyRouting, ReturnPressesTheFocusedButtonOrRowAsSpaceDoes)
+{
+    press(Qt::Key_Comma, Qt::ControlModifier);
+    ASSERT_EQ(screen(), QStringLiteral("settings"));
+    QWidget* row = nullptr;
+    for (int tabs = 0; tabs < 40 && !row; ++tabs) {
+        press(Qt::Key_Tab);
+        QWidget* focus = popover().focusWidget();
+        if (focus && focus->inherits("SettingsToggleRow"))
+            row = focus;
+    }
+    ASSERT_NE(row, nullptr) << "Tab reaches the settings' switches";
+    const auto settings = [this] { return VelmoraJSON::encode(state().settings()); };
+    const QByteArray before = settings();
+    press(Qt::Key_Return);
+    EXPECT_NE(settings(), before) << "Return switched the focused row";
+    press(Qt::Key_Space);
+    EXPECT_EQ(settings(), before) << "Space switched it back";
+}
+
+TEST_F(PopoverKeyRouting, ReturnOnAFormsCancelCancelsInsteadOfSaving)
+{
+    press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_NE(shown<FolderFormView>(), nullptr);
+    type("Home");
+    QAbstractButton* cancel = nullptr;
+    for (int tabs = 0; tabs < 40 && !cancel; ++tabs) {
+        press(Qt::Key_Tab);
+        auto* focus = qobject_cast<QAbstractButton*>(popover().focusWidget());
+        if (focus && focus->text() == QLatin1String("Cancel"))
+            cancel = focus;
+    }
+    ASSERT_NE(cancel, nullptr) << "Tab reaches Cancel";
+    press(Qt::Key_Return);
+    settle();
+    EXPECT_EQ(screen(), QStringLiteral("main"));
+    EXPECT_EQ(state().userData().groups.size(), 1) << "nothing saved";
+}
+
+TEST_F(PopoverKeyRouting, TabReachesTheBadgesAndTheChipsInViewAndReturnOpensTheSheet)
+{
+    shell().setScreen(PopoverScreen::achievements());
+    settle();
+    auto* page = shown<AchievementsView>();
+    ASSERT_NE(page, nullptr);
+    const auto inView = [](const QWidget* widget) { return !widget->visibleRegion().isEmpty(); };
+    BadgeCard* card = nullptr;
+    for (int tabs = 0; tabs < 60; ++tabs) {
+        press(Qt::Key_Tab);
+        QWidget* focus = popover().focusWidget();
+        ASSERT_NE(focus, nullptr);
+        if (qobject_cast<FilterChip*>(focus) || qobject_cast<BadgeCard*>(focus)) {
+            EXPECT_TRUE(inView(focus)) << focus->metaObject()->className() << " got the keyboard out of view";
+        }
+        if (auto* reached = qobject_cast<BadgeCard*>(focus); reached && page->cards().indexOf(reached) > 6)
+            card = reached;
+        if (card)
+            break;
+    }
+    ASSERT_NE(card, nullptr) << "Tab reaches the badges";
+    press(Qt::Key_Return);
+    ASSERT_EQ(page->detailId(), card->achievement().id);
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(page->detailId());
+    EXPECT_EQ(screen(), QStringLiteral("achievements"));
+
+    // Back to a chip from far down the page: it scrolls into view as it gets the keyboard.
+    for (int tabs = 0; tabs < 80 && !qobject_cast<FilterChip*>(popover().focusWidget()); ++tabs)
+        press(Qt::Key_Tab);
+    auto* chip = qobject_cast<FilterChip*>(popover().focusWidget());
+    ASSERT_NE(chip, nullptr);
+    EXPECT_TRUE(inView(chip));
+    const qsizetype chosen = page->chips().indexOf(chip);
+    press(Qt::Key_Return);
+    ASSERT_GE(chosen, 0);
+    EXPECT_TRUE(page->chips().at(chosen)->isChecked()) << "Return chose the focused filter";
+}
+
+TEST_F(PopoverKeyRouting, AppWideCommandsWorkOverAFormAndTheChooser)
+{
+    ASSERT_NE(openChooserOnNewFolder(), nullptr);
+    press(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(screen(), QStringLiteral("newShortcut"));
+    press(Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_EQ(posted.count(Notifications::velmoraOpenSettings), 1);
+    press(Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(popover().isShown());
+}
+
+TEST_F(PopoverKeyRouting, TheListsKeysStillActOnTheList)
+{
+    shell().setFocus();
+    press(Qt::Key_Down);
+    EXPECT_EQ(state().selectedIds().size(), 1);
+    press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(state().selectedIds().size(), 2);
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(state().selectedIds().isEmpty());
+    state().setSelectedIds({shortcutId});
+    press(Qt::Key_Return);
+    EXPECT_EQ(screen(), QStringLiteral("editShortcut"));
+}
+
+TEST_F(PopoverKeyRouting, PasteFromTheListsMenuSaysWhatCtrlVSays)
+{
+    state().setSelectedIds({shortcutId});
+    shell().setFocus();
+    press(Qt::Key_C, Qt::ControlModifier);
+    press(Qt::Key_V, Qt::ControlModifier);
+    const std::optional<QString> byKey = ToastManager::shared().message();
+    ASSERT_TRUE(byKey.has_value());
+    ToastManager::shared().show(QStringLiteral("before"));
+
+    const std::unique_ptr<QMenu> menu = shown<MainListView>()->buildContextMenu();
+    for (QAction* action : menu->actions()) {
+        if (action->text() == QLatin1String("Paste"))
+            action->trigger();
+    }
+    EXPECT_EQ(ToastManager::shared().message(), byKey);
+    EXPECT_EQ(state().userData().shortcuts.size(), 3);
+}
+
+TEST_F(PopoverKeyRouting, TheMenusTriggerTheSameCommandsAsTheKeys)
+{
+    PopoverCommands& commands = delegate->keyMonitor()->commands();
+    const QList<QAction*> status = delegate->statusMenu()->actions();
+    EXPECT_TRUE(status.contains(commands.action(PopoverCommands::Command::newShortcut)));
+    EXPECT_TRUE(status.contains(commands.action(PopoverCommands::Command::quit)));
+
+    press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(commands.action(PopoverCommands::Command::paste)->isEnabled()) << "the list is not shown";
+    EXPECT_TRUE(commands.action(PopoverCommands::Command::newShortcut)->isEnabled());
+}
+
+} // namespace
