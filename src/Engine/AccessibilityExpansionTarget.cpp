@@ -1,10 +1,10 @@
 #include "Engine/AccessibilityExpansionTarget.h"
 
 #include "Engine/KeySimulator.h"
+#include "Utilities/Scheduler.h"
 #include "platform/Accessibility.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/Workspace.h"
-#include "Utilities/Scheduler.h"
 
 #include <QCoreApplication>
 

@@ -97,7 +97,9 @@ void ExpansionReplacement::waitForFinalKey(
     const ExpansionPlan& plan = run->plan;
     // The engine's look at the final key serves as the first look here when the caret stood
     // where the trigger may end; otherwise the field may have applied the final key by now.
-    if (observed && (observed->length != 0 || (observed->location != plan.expectedCaret && observed->location != plan.alternativeCaret)))
+    if (observed
+        && (observed->length != 0
+            || (observed->location != plan.expectedCaret && observed->location != plan.alternativeCaret)))
         observed.reset();
     if (!run->isCurrent())
         return finish(*run);
@@ -139,10 +141,12 @@ void ExpansionReplacement::waitForFinalKey(
     // look is where the run ended: a field still busy with earlier keys when the run began, or
     // an engine that read the caret late, leave the expectation a few keys off, while the keys
     // typed after the final key are held.
-    if (triggerBeforeCaret && withinReach && run->settling == location && (!repeatsItself(plan.trigger) || attempts <= 1))
+    if (triggerBeforeCaret && withinReach && run->settling == location
+        && (!repeatsItself(plan.trigger) || attempts <= 1))
         return replace(run, location);
     // A caret that stays put with other text before it is not going to show the trigger.
-    run->unlike = !triggerBeforeCaret && location >= plan.expectedCaret && run->lastLook == location ? run->unlike + 1 : 0;
+    run->unlike
+        = !triggerBeforeCaret && location >= plan.expectedCaret && run->lastLook == location ? run->unlike + 1 : 0;
     run->settling = triggerBeforeCaret ? std::optional<qint64>(location) : std::nullopt;
     run->lastLook = location;
     // What the engine saw a moment ago decided nothing: look at the field as it is now (which

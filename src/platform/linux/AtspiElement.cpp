@@ -5,8 +5,8 @@
 #include <atspi/atspi.h>
 #include <cmath>
 #include <cstring>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 

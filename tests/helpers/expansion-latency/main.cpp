@@ -24,12 +24,11 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <unistd.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -40,6 +39,7 @@
 #include <dbus/dbus.h>
 #include <dlfcn.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 // Every request sent on D-Bus by libatspi, whichever call made it: the engine's own count
@@ -223,10 +223,11 @@ public:
         };
         const QJsonObject abbreviation{{"abbreviations", QJsonArray{trigger}}, {"backspace", true},
             {"ignoreCase", false}, {"immediate", true}, {"triggerInside", true}, {"wordChars", "[\\w]"}};
-        const QJsonObject folder{{"type", "folder"}, {"title", "Benchmark"}, {"modes", QJsonArray{}},
-            {"usageCount", 0}, {"showInTrayMenu", false},
-            {"abbreviation", QJsonObject{{"abbreviations", QJsonArray{}}, {"backspace", true}, {"ignoreCase", false},
-                                 {"immediate", false}, {"triggerInside", false}, {"wordChars", "[\\w]"}}},
+        const QJsonObject folder{{"type", "folder"}, {"title", "Benchmark"}, {"modes", QJsonArray{}}, {"usageCount", 0},
+            {"showInTrayMenu", false},
+            {"abbreviation",
+                QJsonObject{{"abbreviations", QJsonArray{}}, {"backspace", true}, {"ignoreCase", false},
+                    {"immediate", false}, {"triggerInside", false}, {"wordChars", "[\\w]"}}},
             {"hotkey", QJsonObject{{"modifiers", QJsonArray{}}, {"hotKey", QJsonValue()}}},
             {"filter", QJsonObject{{"regex", QJsonValue()}, {"isRecursive", false}}}};
         QJsonObject phrase = folder;
@@ -300,8 +301,10 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
     double harnessCpu = 0;
     int clipboardRound = 0;
     auto fieldReady = [&] {
-        return field.focus(QStringLiteral("line")) && (!ownedClipboard || field.setClipboard({{"text/plain;charset=utf-8",
-            QStringLiteral("on the clipboard %1").arg(++clipboardRound).toUtf8()}}));
+        return field.focus(QStringLiteral("line"))
+            && (!ownedClipboard
+                || field.setClipboard({{"text/plain;charset=utf-8",
+                    QStringLiteral("on the clipboard %1").arg(++clipboardRound).toUtf8()}}));
     };
     auto autokeyDone = [&] {
         if (field.text(QStringLiteral("line")) != expansion)
@@ -352,8 +355,11 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
         velmora.cpu += cpuMilliseconds() - ownCpu;
         velmora.requests += requestsAfterFinalKey - requestsBefore;
         std::printf("  pair %d: AutoKey median %.1f ms, Velmora median %.1f ms\n", pair + 1,
-            percentile(peer.latencies.mid(peer.latencies.size() - std::min<qsizetype>(perBlock, peer.latencies.size())), 0.5),
-            percentile(velmora.latencies.mid(velmora.latencies.size() - std::min<qsizetype>(perBlock, velmora.latencies.size())), 0.5));
+            percentile(
+                peer.latencies.mid(peer.latencies.size() - std::min<qsizetype>(perBlock, peer.latencies.size())), 0.5),
+            percentile(velmora.latencies.mid(
+                           velmora.latencies.size() - std::min<qsizetype>(perBlock, velmora.latencies.size())),
+                0.5));
         std::fflush(stdout);
     }
     engine.stop();
