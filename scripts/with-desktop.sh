@@ -13,7 +13,7 @@ cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   [ -n "${DBUS_SESSION_BUS_PID:-}" ] && kill "$DBUS_SESSION_BUS_PID" 2>/dev/null
   wait 2>/dev/null
-  rm -rf "$session"
+  rm -rf "$session" ${wayland_runtime:+"$wayland_runtime"}
 }
 trap cleanup EXIT INT TERM
 
@@ -31,6 +31,45 @@ if command -v Xvfb >/dev/null; then
     sleep 0.05
   done
   if [ -n "${n:-}" ]; then export DISPLAY=":$n"; else echo "with-desktop: Xvfb did not start" >&2; unset DISPLAY; fi
+fi
+
+# A headless Wayland session beside the X display, for the tests of the Wayland back end: sway
+# with its headless back end (it delivers the keys that wtype types through the virtual-keyboard
+# protocol, and starts Xwayland for X11 clients). sway refuses to run as root, so as root it
+# runs as an unprivileged user, with a runtime folder of its own that this user can enter; its
+# Xwayland then lets in only that user, until the user of this session is let in by name.
+# Nothing is exported as WAYLAND_DISPLAY: the rest of the session stays an X11 one, and the
+# Wayland tests hand the compositor's address to the programs they start.
+if command -v sway >/dev/null && command -v wtype >/dev/null; then
+  wayland_runtime=$(mktemp -d /tmp/velmora-wayland.XXXXXX)
+  sway_user=()
+  if [ "$(id -u)" = 0 ]; then
+    chown nobody: "$wayland_runtime"
+    sway_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+  fi
+  chmod 711 "$wayland_runtime"
+  printf '%s\n' 'xwayland force' 'output HEADLESS-1 resolution 1280x1024' \
+    "exec sh -c 'xhost +si:localuser:$(id -un) >/dev/null; echo \"\$DISPLAY\" > $wayland_runtime/xwayland-display.new && mv $wayland_runtime/xwayland-display.new $wayland_runtime/xwayland-display'" \
+    > "$session/sway.config"
+  chmod 644 "$session/sway.config"
+  cp "$session/sway.config" "$wayland_runtime/config"
+  "${sway_user[@]}" env -i PATH=/usr/bin:/bin HOME="$wayland_runtime" XDG_RUNTIME_DIR="$wayland_runtime" \
+    WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+    sway -c "$wayland_runtime/config" >"$session/sway.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 200); do
+    socket=$(ls "$wayland_runtime"/wayland-[0-9] 2>/dev/null | head -n1)
+    [ -n "$socket" ] && [ -s "$wayland_runtime/xwayland-display" ] && break
+    sleep 0.05
+  done
+  if [ -n "${socket:-}" ]; then
+    export VELMORA_TEST_WAYLAND_DISPLAY="$socket"
+    export VELMORA_TEST_SWAYSOCK="$(ls "$wayland_runtime"/sway-ipc.*.sock 2>/dev/null | head -n1)"
+    [ -s "$wayland_runtime/xwayland-display" ] && export VELMORA_TEST_XWAYLAND_DISPLAY="$(cat "$wayland_runtime/xwayland-display")"
+  else
+    echo "with-desktop: sway did not start (see below); the Wayland tests will skip" >&2
+    tail -n 5 "$session/sway.log" >&2
+  fi
 fi
 
 if command -v dbus-daemon >/dev/null; then

@@ -1,6 +1,7 @@
 #include "Engine/TextExpansionEngine.h"
 
 #include "Engine/AccessibilityExpansionTarget.h"
+#include "Engine/FieldTypingFollower.h"
 #include "Engine/KeySimulator.h"
 #include "Utilities/Scheduler.h"
 #include "platform/EventSource.h"
@@ -48,6 +49,10 @@ TextExpansionEngine::TextExpansionEngine(const Desktop& desktop, QObject* parent
         Scheduler::current().after(seconds, this, std::move(work));
     })
 {
+    if (m_desktop.textFieldEvents) {
+        m_fieldTyping = std::make_unique<FieldTypingFollower>(*m_desktop.textFieldEvents, m_matcher,
+            [](QObject* context, std::function<void()> work) { Scheduler::current().after(0, context, std::move(work)); });
+    }
 }
 
 TextExpansionEngine::~TextExpansionEngine()
@@ -61,6 +66,13 @@ void TextExpansionEngine::start(const QList<Shortcut>& shortcuts, ExpansionHandl
     m_onExpansion = std::move(onExpansion);
     invalidateTyping();
     m_matcher.update(shortcuts);
+    if (m_fieldTyping) {
+        m_fieldTyping->start([this](const QString& trigger, const QString& expansion) {
+            if (m_onExpansion)
+                m_onExpansion(trigger, expansion);
+        });
+        return;
+    }
     setupEventTap();
     m_activationObserver
         = connect(m_desktop.workspace, &Workspace::applicationActivated, this, &TextExpansionEngine::invalidateTyping);
@@ -75,6 +87,8 @@ void TextExpansionEngine::setupEventTap()
 void TextExpansionEngine::stop()
 {
     invalidateTyping();
+    if (m_fieldTyping)
+        m_fieldTyping->stop();
     releaseKeyboard();
     if (m_tapInstalled)
         m_desktop.eventSource->remove();
@@ -98,6 +112,8 @@ void TextExpansionEngine::updateShortcuts(const QList<Shortcut>& shortcuts)
 
 bool TextExpansionEngine::isRunning() const
 {
+    if (m_fieldTyping)
+        return m_fieldTyping->isRunning();
     return m_tapInstalled && m_desktop.eventSource->isValid() && m_desktop.eventSource->isEnabled();
 }
 
@@ -105,6 +121,8 @@ void TextExpansionEngine::invalidateTyping()
 {
     ++m_generation;
     m_matcher.clearBuffer();
+    if (m_fieldTyping)
+        m_fieldTyping->resetTyping();
     m_lastTarget.reset();
     forgetCarets();
 }

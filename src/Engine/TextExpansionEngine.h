@@ -11,6 +11,7 @@
 #include <optional>
 
 class AccessibilityExpansionTarget;
+class FieldTypingFollower;
 struct InputEvent;
 
 // Watches what the user types in other applications and replaces a typed trigger with its
@@ -63,6 +64,9 @@ public:
     // the keystroke that completed its trigger only while this has not moved.
     quint64 generation() const { return m_generation; }
     const ExpansionMatcher& matcher() const { return m_matcher; }
+    // Where the desktop reports typing through its fields (Wayland): what follows it; null
+    // where keys are watched.
+    FieldTypingFollower* fieldTyping() const { return m_fieldTyping.get(); }
 
 private:
     void invalidateTyping();
@@ -107,4 +111,5 @@ private:
     QMetaObject::Connection m_activationObserver;
     SystemExpansionClipboard m_clipboard;
     ExpansionReplacement m_replacement;
+    std::unique_ptr<FieldTypingFollower> m_fieldTyping;
 };

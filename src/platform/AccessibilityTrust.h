@@ -23,4 +23,13 @@ public:
     // program (no X11 session, an X server without RECORD or XTEST): asking again would not
     // help, and the user needs the reason instead.
     virtual bool canRequestTrust() { return true; }
+
+    // Trusted or not, an application can still refuse to let other programs edit its fields
+    // (on Wayland expansion needs that of each application): the name of the last one a
+    // trigger was typed into in vain, until an expansion succeeds again; empty otherwise.
+    const QString& unreachableApplication() const { return m_unreachableApplication; }
+    void setUnreachableApplication(const QString& name) { m_unreachableApplication = name; }
+
+private:
+    QString m_unreachableApplication;
 };

@@ -7,6 +7,7 @@ class KeyboardHold;
 class KeyboardPoster;
 class Pasteboard;
 class PrimarySelection;
+class TextFieldEvents;
 class Workspace;
 
 // The desktop services the expansion engine works through. main() installs the Linux back
@@ -23,6 +24,9 @@ struct Desktop {
     KeyboardHold* keyboardHold = nullptr;
     // Optional: without one, a selection that a replacement made another program take is lost.
     PrimarySelection* primarySelection = nullptr;
+    // Set on desktops where typing is followed through the fields' own reports instead of
+    // keys (Wayland); the engine then edits fields by offsets and never pastes.
+    TextFieldEvents* textFieldEvents = nullptr;
 
     bool isComplete() const;
 

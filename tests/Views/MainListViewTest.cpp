@@ -436,6 +436,21 @@ TEST_F(MainListViewTest, TheAccessibilityBannerFollowsThePermissionEveryTwoSecon
     EXPECT_TRUE(banner->isVisible());
 }
 
+TEST_F(MainListViewTest, TheAccessibilityLineNamesAnApplicationThatCouldNotBeReached)
+{
+    openView();
+    AccessibilityBanner* banner = view->accessibilityBanner();
+    EXPECT_FALSE(banner->isVisible());
+    trust.setUnreachableApplication(QStringLiteral("Notes"));
+    scheduler.advance(2);
+    ASSERT_TRUE(banner->isVisible());
+    EXPECT_TRUE(banner->message()->text().contains(QStringLiteral("Notes")));
+    EXPECT_FALSE(banner->enableButton()->isVisible()) << "there is no permission to ask for";
+    trust.setUnreachableApplication(QString());
+    scheduler.advance(2);
+    EXPECT_FALSE(banner->isVisible());
+}
+
 TEST_F(MainListViewTest, EnableAsksForThePermissionAndTheBannerWaitsForTheNextCheck)
 {
     trust.trusted = false;

@@ -87,4 +87,28 @@ TEST_F(DisplayAvailabilityTest, AskingAboutAFreshServerLeavesItOpenForTheApplica
     }
 }
 
+TEST(DisplayAvailabilityOnWayland, XWaylandsDisplayIsNotProbedOnAWaylandSession)
+{
+    const QByteArray saved[] = {qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY"), qgetenv("XDG_SESSION_TYPE"),
+        qgetenv("QT_QPA_PLATFORM")};
+    // A display that cannot be opened: asking it anything would say so.
+    qputenv("DISPLAY", ":4999");
+    qputenv("WAYLAND_DISPLAY", "wayland-0");
+    qputenv("XDG_SESSION_TYPE", "wayland");
+    qunsetenv("QT_QPA_PLATFORM");
+    const QString reason = DisplayAvailability::missingDisplayReason();
+    qputenv("XDG_SESSION_TYPE", "x11");
+    const QString x11Reason = DisplayAvailability::missingDisplayReason();
+    DisplayAvailability::releaseProbe();
+    const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "QT_QPA_PLATFORM"};
+    for (int i = 0; i < 4; ++i) {
+        if (saved[i].isEmpty())
+            qunsetenv(names[i]);
+        else
+            qputenv(names[i], saved[i]);
+    }
+    EXPECT_TRUE(reason.isEmpty()) << reason.toStdString();
+    EXPECT_FALSE(x11Reason.isEmpty()) << "on an X11 session the display is what counts";
+}
+
 } // namespace

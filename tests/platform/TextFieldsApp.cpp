@@ -26,16 +26,23 @@ bool TextFieldsApp::start()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    if (!startProgram(QStringLiteral(VELMORA_TEXT_FIELDS), {}, environment))
+        return false;
+    // Keys typed with xdotool go to the window with the X input focus.
+    return DesktopSession::focusWindowOf(processId());
+}
+
+bool TextFieldsApp::startProgram(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
+{
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(QStringLiteral(VELMORA_TEXT_FIELDS));
+    m_process.start(program, arguments);
     if (!m_process.waitForStarted(5000))
         return false;
     if (!DesktopSession::waitFor([this] { return m_process.canReadLine(); }, 10000))
         return false;
     m_process.readLine();
-    // Keys typed with xdotool go to the window with the X input focus.
-    return DesktopSession::focusWindowOf(processId());
+    return true;
 }
 
 QJsonObject TextFieldsApp::command(const QString& line)

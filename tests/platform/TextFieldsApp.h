@@ -14,6 +14,10 @@ public:
 
     // Starts it, waits for its window and gives that window the keyboard.
     bool start();
+    // Starts another program that speaks the same commands (tests/helpers/gtk-fields) or this
+    // one on another display, and waits until it says it is ready; giving it the keyboard is
+    // the caller's business.
+    bool startProgram(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment);
     qint64 processId() const { return m_process.processId(); }
 
     QJsonObject command(const QString& line);

@@ -55,6 +55,12 @@ QProcessEnvironment VelmoraProcess::environment() const
     environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.filePath(QStringLiteral("runtime")));
+    for (const QString& name : m_overrides.keys()) {
+        if (m_overrides.value(name).isEmpty())
+            environment.remove(name);
+        else
+            environment.insert(name, m_overrides.value(name));
+    }
     return environment;
 }
 

@@ -18,6 +18,9 @@ public:
     // A library file holding one shortcut.
     static QByteArray libraryWithShortcut(const QString& trigger, const QString& expansion);
 
+    // Variables to set (an empty value unsets) over the session's own, for this start and the
+    // later ones, such as a Wayland session's.
+    void setEnvironment(const QProcessEnvironment& overrides) { m_overrides = overrides; }
     bool start();
     qint64 processId() const { return m_process.processId(); }
     QProcess& process() { return m_process; }
@@ -45,5 +48,6 @@ private:
     QProcessEnvironment environment() const;
 
     QTemporaryDir m_home;
+    QProcessEnvironment m_overrides;
     QProcess m_process;
 };

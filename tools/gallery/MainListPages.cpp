@@ -109,10 +109,12 @@ void fill(AppState& state, bool withDuplicate)
     state.replaceLibrary(data);
 }
 
-MainListView* listPage(bool trusted, bool withDuplicate, const std::function<void(AppState&)>& arrange)
+MainListView* listPage(bool trusted, bool withDuplicate, const std::function<void(AppState&)>& arrange,
+    const QString& unreachableApplication = QString())
 {
     auto* holder = new QObject;
     auto* library = new SampleLibrary(trusted, holder);
+    library->trust.setUnreachableApplication(unreachableApplication);
     library->state.updateSettings([](AppSettings& s) { s.copyOnClick = false; });
     fill(library->state, withDuplicate);
     arrange(library->state);
@@ -150,6 +152,12 @@ QWidget* buildFolder(Appearance)
 QWidget* buildEmpty(Appearance)
 {
     return listPage(false, false, [](AppState& state) { state.replaceLibrary(UserData::empty()); });
+}
+
+// On Wayland: an application that lets no other program edit its fields.
+QWidget* buildUnreachable(Appearance)
+{
+    return listPage(true, false, [](AppState&) {}, QStringLiteral("Notes"));
 }
 
 QWidget* buildNoMatches(Appearance)
@@ -256,6 +264,7 @@ const GalleryPageRegistration topLevel(QStringLiteral("main-list"), &buildTopLev
 const GalleryPageRegistration search(QStringLiteral("main-list-search"), &buildSearch);
 const GalleryPageRegistration inFolder(QStringLiteral("main-list-folder"), &buildFolder);
 const GalleryPageRegistration empty(QStringLiteral("main-list-empty"), &buildEmpty);
+const GalleryPageRegistration unreachable(QStringLiteral("main-list-unreachable"), &buildUnreachable);
 const GalleryPageRegistration noMatches(QStringLiteral("main-list-no-matches"), &buildNoMatches);
 const GalleryPageRegistration searchFolders(QStringLiteral("main-list-search-folders"), &buildSearchFolders);
 const GalleryPageRegistration addMenu(QStringLiteral("menu-header-add"), &buildAddMenu);

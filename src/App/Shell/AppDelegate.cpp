@@ -5,6 +5,7 @@
 #include "App/Shell/StatusItem.h"
 #include "App/State/AppStateSync.h"
 #include "App/State/StatusMenuText.h"
+#include "Engine/FieldTypingFollower.h"
 #include "Persistence/LocalStore.h"
 #include "Services/AuthService.h"
 #include "Services/BackgroundSyncManager.h"
@@ -99,6 +100,11 @@ AppDelegate::~AppDelegate()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
+    // The popover's accessibility line names an application that lets no one edit its fields.
+    if (FieldTypingFollower* typing = m_engine.fieldTyping(); typing && m_environment.desktop.trust) {
+        connect(typing, &FieldTypingFollower::applicationUnreachable, this,
+            [trust = m_environment.desktop.trust](const QString& application) { trust->setUnreachableApplication(application); });
+    }
     AppState::setShared(&m_appState);
     // The application has no window of its own and no taskbar entry: its windows are tool
     // windows and it never quits when the last one closes.
@@ -303,6 +309,8 @@ void AppDelegate::startEngine()
     m_engine.start(m_appState.userData().shortcuts, [self](const QString& trigger, const QString& expansion) {
         Scheduler::current().after(0, nullptr, [self, trigger, expansion] {
             if (self) {
+                if (AccessibilityTrust* trust = self->m_environment.desktop.trust)
+                    trust->setUnreachableApplication(QString());
                 const qint64 charsSaved = Text::graphemeCount(expansion) - Text::graphemeCount(trigger);
                 self->m_appState.recordExpansion(trigger, charsSaved);
             }

@@ -18,6 +18,7 @@
 #include "platform/linux/LibsecretStore.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/QtPlainTextClipboard.h"
+#include "platform/linux/SessionType.h"
 #include "platform/linux/X11MouseWatch.h"
 #include "platform/linux/X11WindowEffects.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
@@ -116,16 +117,23 @@ int VelmoraApp::exec()
     quitOnTerminationSignals();
 
     // The engine's desktop must be in place before the delegate makes the engine.
-    m_desktop = std::make_unique<LinuxDesktop>();
+    // On a Wayland session nothing of X11 is used, not even XWayland's display where there is
+    // one: no window shapes (the compositor draws the popover's corners as it draws any
+    // window's), and no session-wide mouse watch (the popover closes when it loses the focus).
+    const SessionType session = SessionTypes::current();
+    m_desktop = std::make_unique<LinuxDesktop>(session);
     Desktop::setCurrent(m_desktop->desktop());
     m_motion = std::make_unique<DesktopMotionSettings>();
     MotionSettings::setCurrent(m_motion.get());
-    m_windowEffects = std::make_unique<X11WindowEffects>();
-    WindowEffects::setCurrent(m_windowEffects.get());
+    if (session == SessionType::x11) {
+        m_windowEffects = std::make_unique<X11WindowEffects>();
+        WindowEffects::setCurrent(m_windowEffects.get());
+    }
     m_colorScheme = std::make_unique<DesktopColorScheme>();
     m_loginItem = std::make_unique<XdgAutostartLoginItem>();
     m_clipboard = std::make_unique<QtPlainTextClipboard>();
-    m_mouseWatch = std::make_unique<X11MouseWatch>();
+    if (session == SessionType::x11)
+        m_mouseWatch = std::make_unique<X11MouseWatch>();
     m_browser = std::make_unique<DesktopBrowser>();
     ExternalBrowser::setCurrent(m_browser.get());
 
@@ -143,7 +151,7 @@ int VelmoraApp::exec()
 
     AppDelegate::Environment environment;
     environment.desktop = Desktop::current();
-    environment.mouseEvents = &m_mouseWatch->events();
+    environment.mouseEvents = m_mouseWatch ? &m_mouseWatch->events() : nullptr;
     environment.loginItem = m_loginItem.get();
     environment.systemAppearance = m_colorScheme.get();
     environment.clipboard = m_clipboard.get();

@@ -1,5 +1,6 @@
 #include "AtspiElement.h"
 
+#include "AtspiFieldKind.h"
 #include "AtspiRequestCounter.h"
 
 #include <atspi/atspi.h>
@@ -104,17 +105,9 @@ std::optional<FieldKind> AtspiElement::kind()
     const std::optional<int> known = isReachable() ? atspiRole() : std::nullopt;
     if (!known)
         return std::nullopt;
-    switch (AtspiRole(*known)) {
-    case ATSPI_ROLE_ENTRY:
-    case ATSPI_ROLE_TEXT: {
-        AtspiStateSet* current = states();
-        const bool multiLine = current && atspi_state_set_contains(current, ATSPI_STATE_MULTI_LINE);
-        return multiLine ? FieldKind::multiLine : FieldKind::singleLine;
-    }
-    case ATSPI_ROLE_PASSWORD_TEXT: return FieldKind::password;
-    case ATSPI_ROLE_COMBO_BOX: return FieldKind::singleLine;
-    default: return FieldKind::other;
-    }
+    const bool textRole = *known == ATSPI_ROLE_ENTRY || *known == ATSPI_ROLE_TEXT;
+    AtspiStateSet* current = textRole ? states() : nullptr;
+    return atspiFieldKind(*known, current && atspi_state_set_contains(current, ATSPI_STATE_MULTI_LINE));
 }
 
 bool AtspiElement::isEditableByToolkit()

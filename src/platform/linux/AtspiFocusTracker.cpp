@@ -1,10 +1,8 @@
 #include "AtspiFocusTracker.h"
 
+#include "AtspiBus.h"
 #include "AtspiRequestCounter.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusReply>
 #include <QList>
 #include <algorithm>
 #include <atspi/atspi.h>
@@ -17,19 +15,6 @@ constexpr const char* focusEvent = "object:state-changed:focused";
 // application at most; a focused text field sits a few levels below its window.
 constexpr int walkLimit = 2000;
 constexpr int walkTimeoutMilliseconds = 30;
-
-bool accessibilityBusAnswers()
-{
-    // libatspi gives up the process when it cannot reach a bus, so ask over Qt's D-Bus first.
-    QDBusConnection session = QDBusConnection::sessionBus();
-    if (!session.isConnected())
-        return false;
-    const QDBusReply<QString> address
-        = session.call(QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                           QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
-            QDBus::Block, 1000);
-    return address.isValid() && !address.value().isEmpty();
-}
 
 bool hasState(AtspiAccessible* accessible, AtspiStateType state)
 {
@@ -83,7 +68,7 @@ bool AtspiFocusTracker::start()
 {
     if (m_listener)
         return true;
-    if (!accessibilityBusAnswers())
+    if (!AtspiBus::answers())
         return false;
     const int initialized = atspi_init();
     if (initialized != 0 && initialized != 1)

@@ -1,5 +1,7 @@
 #include "platform/linux/DisplayAvailability.h"
 
+#include "platform/linux/SessionType.h"
+
 #include <X11/Xlib.h>
 
 namespace DisplayAvailability {
@@ -13,6 +15,10 @@ QString missingDisplayReason()
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     // A platform chosen on purpose (offscreen, wayland, vnc, ...) is the caller's business.
     if (!platform.isEmpty() && !platform.startsWith("xcb"))
+        return {};
+    // On a Wayland session Qt connects to the compositor; XWayland's display, if any, is not
+    // ours to probe.
+    if (platform.isEmpty() && SessionTypes::current() == SessionType::wayland && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         return {};
     const QByteArray display = qgetenv("DISPLAY");
     if (display.isEmpty()) {

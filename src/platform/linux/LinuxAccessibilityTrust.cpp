@@ -45,8 +45,9 @@ std::optional<bool> LinuxAccessibilityTrust::accessibilityEnabled()
     return m_enabled;
 }
 
-LinuxAccessibilityTrust::LinuxAccessibilityTrust(std::shared_ptr<X11Connection> connection)
+LinuxAccessibilityTrust::LinuxAccessibilityTrust(std::shared_ptr<X11Connection> connection, SessionType session)
     : m_connection(std::move(connection))
+    , m_session(session)
 {
 }
 
@@ -66,19 +67,16 @@ bool LinuxAccessibilityTrust::requestTrust()
 
 QString LinuxAccessibilityTrust::untrustedReason()
 {
-    if (!m_connection) {
-        if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-            return QStringLiteral("This is a Wayland session without X11: expansion needs an X11 session.");
-        return QStringLiteral("No X11 display: expansion needs an X11 session.");
+    if (m_session == SessionType::x11) {
+        if (!m_connection)
+            return QStringLiteral("No X11 display: expansion needs an X11 or a Wayland session.");
+        if (!m_connection->hasExtension("RECORD"))
+            return QStringLiteral("The X server offers no RECORD extension, so typed keys cannot be watched. "
+                                  "Turn it on in the X server's configuration (Section \"Extensions\", Option \"RECORD\" \"Enable\").");
+        if (!m_connection->hasExtension("XTEST"))
+            return QStringLiteral("The X server offers no XTEST extension, so expansions cannot be pasted. "
+                                  "Turn it on in the X server's configuration (Section \"Extensions\", Option \"XTEST\" \"Enable\").");
     }
-    if (!m_connection->hasExtension("RECORD"))
-        return QStringLiteral(
-            "The X server offers no RECORD extension, so typed keys cannot be watched. "
-            "Turn it on in the X server's configuration (Section \"Extensions\", Option \"RECORD\" \"Enable\").");
-    if (!m_connection->hasExtension("XTEST"))
-        return QStringLiteral(
-            "The X server offers no XTEST extension, so expansions cannot be pasted. "
-            "Turn it on in the X server's configuration (Section \"Extensions\", Option \"XTEST\" \"Enable\").");
     const std::optional<bool> enabled = accessibilityEnabled();
     if (!enabled)
         return QStringLiteral(
@@ -90,5 +88,8 @@ QString LinuxAccessibilityTrust::untrustedReason()
 
 bool LinuxAccessibilityTrust::canRequestTrust()
 {
+    // A Wayland session needs only the accessibility bus, which the request switches on.
+    if (m_session == SessionType::wayland)
+        return true;
     return m_connection && m_connection->hasExtension("RECORD") && m_connection->hasExtension("XTEST");
 }

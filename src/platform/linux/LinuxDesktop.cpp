@@ -1,6 +1,7 @@
 #include "LinuxDesktop.h"
 
 #include "AtspiAccessibility.h"
+#include "AtspiTextFieldEvents.h"
 #include "LinuxAccessibilityTrust.h"
 #include "PostedKeyLedger.h"
 #include "QtClipboardPasteboard.h"
@@ -12,8 +13,8 @@
 #include "X11PrimarySelection.h"
 #include "X11Workspace.h"
 
-LinuxDesktop::LinuxDesktop()
-    : m_connection(X11Connection::open())
+LinuxDesktop::LinuxDesktop(SessionType session)
+    : m_connection(session == SessionType::x11 ? X11Connection::open() : nullptr)
     , m_ledger(std::make_unique<PostedKeyLedger>())
 {
     m_layout = X11KeyboardLayout::following(m_connection.get());
@@ -24,10 +25,12 @@ LinuxDesktop::LinuxDesktop()
     m_workspace = std::make_unique<X11Workspace>(m_connection);
     m_accessibility = std::make_unique<AtspiAccessibility>();
     m_accessibility->start();
-    m_trust = std::make_unique<LinuxAccessibilityTrust>(m_connection);
+    m_trust = std::make_unique<LinuxAccessibilityTrust>(m_connection, session);
     m_pasteboard = std::make_unique<QtClipboardPasteboard>();
     if (m_connection)
         m_primarySelection = std::make_unique<X11PrimarySelection>();
+    if (session == SessionType::wayland)
+        m_textFieldEvents = std::make_unique<AtspiTextFieldEvents>();
 }
 
 LinuxDesktop::~LinuxDesktop() = default;
@@ -43,5 +46,6 @@ Desktop LinuxDesktop::desktop() const
     desktop.workspace = m_workspace.get();
     desktop.keyboardHold = m_keyboardHold.get();
     desktop.primarySelection = m_primarySelection.get();
+    desktop.textFieldEvents = m_textFieldEvents.get();
     return desktop;
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "SessionType.h"
 #include "platform/Desktop.h"
 
 #include <QString>
 #include <memory>
 
 class AtspiAccessibility;
+class AtspiTextFieldEvents;
 class LinuxAccessibilityTrust;
 class PostedKeyLedger;
 class QtClipboardPasteboard;
@@ -19,10 +21,11 @@ class X11Workspace;
 
 // The Linux back ends of every desktop service the engine uses, made and wired together once
 // the QGuiApplication exists. Without an X display the parts that need one stay unavailable and
-// say why; nothing else is refused.
+// say why; nothing else is refused. On a Wayland session no X11 connection is made at all:
+// typing is followed and fields are edited through the accessibility bus alone.
 class LinuxDesktop {
 public:
-    LinuxDesktop();
+    explicit LinuxDesktop(SessionType session = SessionTypes::current());
     ~LinuxDesktop();
     LinuxDesktop(const LinuxDesktop&) = delete;
     LinuxDesktop& operator=(const LinuxDesktop&) = delete;
@@ -41,4 +44,5 @@ private:
     std::unique_ptr<LinuxAccessibilityTrust> m_trust;
     std::unique_ptr<QtClipboardPasteboard> m_pasteboard;
     std::unique_ptr<X11PrimarySelection> m_primarySelection;
+    std::unique_ptr<AtspiTextFieldEvents> m_textFieldEvents;
 };

@@ -103,6 +103,7 @@ protected:
         AppDelegate::Environment environment;
         environment.store = store.get();
         environment.desktop = desktop.desktop();
+        environment.desktop.textFieldEvents = textFieldEvents;
         environment.mouseEvents = &mouse;
         environment.loginItem = &loginItem;
         environment.systemAppearance = &systemAppearance;
@@ -133,6 +134,8 @@ protected:
     ManualClock clock;
     ManualScheduler scheduler{&clock};
     FakeDesktop desktop;
+    // Set before launching: a desktop that reports typing through its fields (Wayland).
+    TextFieldEvents* textFieldEvents = nullptr;
     ScriptedEventSource mouse;
     FakeLoginItem loginItem;
     FakeSystemAppearance systemAppearance;

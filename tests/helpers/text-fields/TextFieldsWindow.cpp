@@ -136,8 +136,11 @@ void TextFieldsWindow::run(const QByteArray& line)
         }
         reply({{QStringLiteral("line"), m_line->text()}, {QStringLiteral("area"), m_area->toPlainText()},
             {QStringLiteral("password"), fieldText(m_password)},
-            {QStringLiteral("focus"), focused ? focused->objectName() : QString()}, {QStringLiteral("cursor"), cursor},
-            {QStringLiteral("selectionStart"), selectionStart}, {QStringLiteral("selectionLength"), selectionLength}});
+            {QStringLiteral("focus"), focused ? focused->objectName() : QString()},
+            {QStringLiteral("active"), isActiveWindow()},
+            {QStringLiteral("cursor"), cursor},
+            {QStringLiteral("selectionStart"), selectionStart},
+            {QStringLiteral("selectionLength"), selectionLength}});
     } else if (command == "clip-set" && words.size() >= 2) {
         const QJsonObject formats = QJsonDocument::fromJson(line.mid(command.size() + 1)).object();
         auto* data = new QMimeData;

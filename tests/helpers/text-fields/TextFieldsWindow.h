@@ -11,7 +11,8 @@
 //   set <field> [<base64 utf-8>]   replace the field's text, caret at the end
 //   cursor <field> <position>      move the caret (UTF-16 position)
 //   state                          {"line", "area", "password": texts, "focus": field name,
-//                                   "cursor", "selectionStart", "selectionLength": of the focused field}
+//                                   "cursor", "selectionStart", "selectionLength": of the focused field,
+//                                   "active": whether the window has the keyboard}
 //   clip-set <json object>         own the clipboard with {mime type: base64 data}
 //   clip-image <width> <height>    own the clipboard with an image, as a Qt program copying one does
 //   clip-get [<mime type>]         the clipboard as {mime type: base64 data}, as it is now;

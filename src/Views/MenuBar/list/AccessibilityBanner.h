@@ -7,6 +7,8 @@ class TextButton;
 
 // The strip at the bottom of the main list while the program may not type into other
 // applications, with the button that asks the desktop for that permission.
+class ThemedLabel;
+
 class AccessibilityBanner : public QWidget {
     Q_OBJECT
 public:

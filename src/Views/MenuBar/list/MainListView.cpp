@@ -315,9 +315,17 @@ void MainListView::checkAccessibility()
 
 void MainListView::showAccessibility()
 {
-    m_accessibilityBanner->setVisible(!m_hasAccessibility);
-    // The banner's own line is fixed; the pointer shows why typing is off (no X11 session,
-    // accessibility bus switched off, ...).
+    // The pointer shows why typing is off (no X11 session, accessibility bus switched off, ...);
+    // once typing is on, an application that lets no one edit its fields is named there.
+    const QString unreachable = m_hasAccessibility && m_trust ? m_trust->unreachableApplication() : QString();
+    m_accessibilityBanner->setVisible(!m_hasAccessibility || !unreachable.isEmpty());
+    if (!unreachable.isEmpty()) {
+        m_accessibilityBanner->setToolTip(
+            QStringLiteral("%1 lets no other program change the text of its fields, so triggers typed there are not expanded.")
+                .arg(unreachable));
+        m_accessibilityBanner->setReason(QStringLiteral("Velmora cannot type into %1").arg(unreachable), false);
+        return;
+    }
     const QString reason = m_hasAccessibility || !m_trust ? QString() : m_trust->untrustedReason();
     m_accessibilityBanner->setToolTip(reason);
     m_accessibilityBanner->setReason(reason, !m_trust || m_trust->canRequestTrust());

@@ -1,0 +1,279 @@
+#include "Engine/FieldTypingFollower.h"
+
+#include "Utilities/Text.h"
+
+struct FieldTypingFollower::Replacement {
+    std::shared_ptr<EditableTextField> field;
+    QString trigger;
+    QString expansion;
+    // The trigger's place in the field, in the field's units.
+    qint64 start = 0;
+    qint64 end = 0;
+};
+
+namespace {
+using Kind = TextFieldEvent::Kind;
+
+bool isOneCharacter(const QString& text)
+{
+    if (text.isEmpty() || Text::graphemeCount(text) != 1)
+        return false;
+    for (const QChar c : text) {
+        // Return, Tab and the like edit rather than type.
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line
+            || c.category() == QChar::Separator_Paragraph)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+FieldTypingFollower::FieldTypingFollower(
+    TextFieldEvents& events, ExpansionMatcher& matcher, Schedule schedule, QObject* parent)
+    : QObject(parent)
+    , m_events(events)
+    , m_matcher(matcher)
+    , m_schedule(std::move(schedule))
+{
+}
+
+FieldTypingFollower::~FieldTypingFollower()
+{
+    stop();
+}
+
+bool FieldTypingFollower::start(ExpansionHandler onExpansion)
+{
+    stop();
+    m_onExpansion = std::move(onExpansion);
+    m_installed = m_events.install([this](const TextFieldEvent& event) { handle(event); });
+    return m_installed;
+}
+
+void FieldTypingFollower::stop()
+{
+    resetTyping();
+    if (m_installed)
+        m_events.remove();
+    m_installed = false;
+}
+
+bool FieldTypingFollower::isRunning() const
+{
+    return m_installed && m_events.isInstalled();
+}
+
+void FieldTypingFollower::resetTyping()
+{
+    m_matcher.clearBuffer();
+    m_pieces.clear();
+    m_next.reset();
+}
+
+bool FieldTypingFollower::isInSameField(const TextFieldEvent& event) const
+{
+    return m_field && event.field && m_field->isSameField(*event.field);
+}
+
+void FieldTypingFollower::handle(const TextFieldEvent& event)
+{
+    if (!event.field)
+        return;
+    if (!isInSameField(event)) {
+        // Other objects change their text too (labels, status lines, a clock): only a focus
+        // change or typing into another focused, editable field moves the typing there.
+        // Nothing typed elsewhere continues here, and our own edits of the previous field are
+        // no longer looked for.
+        std::optional<bool> secret;
+        if (event.kind == Kind::inserted) {
+            if (!isOneCharacter(event.text))
+                return;
+            const std::optional<EditableTextField::State> state = event.field->state();
+            if (!state || !state->focused || !state->editable)
+                return;
+            secret = state->kind == FieldKind::password;
+        } else if (event.kind != Kind::focused) {
+            return;
+        }
+        resetTyping();
+        m_field = event.field;
+        m_secret = secret;
+        m_ownEdits.clear();
+    }
+    switch (event.kind) {
+    case Kind::focused:
+    case Kind::unfocused: resetTyping(); return;
+    case Kind::inserted:
+        if (!consumeOwnEdit(event))
+            typed(event);
+        return;
+    case Kind::deleted:
+        if (!consumeOwnEdit(event))
+            resetTyping();
+        return;
+    case Kind::caretMoved:
+        // Our own edits move the caret on their way; where it ends up is set when they are done.
+        if (m_replacement || !m_ownEdits.isEmpty() || (m_next && event.offset == *m_next))
+            return;
+        resetTyping();
+        return;
+    }
+}
+
+bool FieldTypingFollower::consumeOwnEdit(const TextFieldEvent& event)
+{
+    if (m_ownEdits.isEmpty())
+        return false;
+    const OwnEdit& expected = m_ownEdits.first();
+    if (expected.kind != event.kind || expected.offset != event.offset)
+        return false;
+    if (event.kind == Kind::inserted && event.text != expected.text)
+        return false;
+    if (event.kind == Kind::deleted && event.length != expected.length)
+        return false;
+    m_ownEdits.removeFirst();
+    shift(event.offset, event.kind == Kind::inserted ? event.length : -event.length);
+    return true;
+}
+
+void FieldTypingFollower::shift(qint64 offset, qint64 change)
+{
+    // Characters typed behind the trigger before the edit reached the field move with it.
+    for (Piece& piece : m_pieces) {
+        if (piece.offset >= offset)
+            piece.offset += change;
+    }
+    if (m_next && *m_next >= offset)
+        *m_next += change;
+}
+
+void FieldTypingFollower::typed(const TextFieldEvent& event)
+{
+    // A paste, or anything else inserted in one piece, is not typing.
+    if (!isOneCharacter(event.text) || event.length < 1) {
+        resetTyping();
+        return;
+    }
+    if (!m_next || *m_next != event.offset) {
+        m_matcher.clearBuffer();
+        m_pieces.clear();
+    }
+    m_next = event.offset + event.length;
+    // A character that cannot take part in a trigger needs no look at the field.
+    if (!m_matcher.mayContinue(event.text)) {
+        m_matcher.clearBuffer();
+        m_pieces.clear();
+        return;
+    }
+    if (!m_secret) {
+        const std::optional<EditableTextField::State> state = event.field->state();
+        if (!state)
+            return resetTyping();
+        m_secret = state->kind == FieldKind::password;
+    }
+    if (*m_secret)
+        return resetTyping();
+    m_pieces.append(Piece{event.offset, event.length});
+    while (m_pieces.size() > m_matcher.maximumLength())
+        m_pieces.removeFirst();
+    const std::optional<ExpansionMatcher::Entry> match = m_matcher.append(event.text);
+    if (!match)
+        return;
+    const qsizetype characters = Text::graphemeCount(match->trigger);
+    if (m_replacement || characters < 1 || characters > m_pieces.size()) {
+        m_pieces.clear();
+        return;
+    }
+    startReplacement(*match);
+    m_pieces.clear();
+}
+
+void FieldTypingFollower::startReplacement(const ExpansionMatcher::Entry& match)
+{
+    auto replacement = std::make_shared<Replacement>();
+    replacement->field = m_field;
+    replacement->trigger = match.trigger;
+    replacement->expansion = match.expansion;
+    const qsizetype characters = Text::graphemeCount(match.trigger);
+    replacement->start = m_pieces.at(m_pieces.size() - characters).offset;
+    replacement->end = m_pieces.last().offset + m_pieces.last().length;
+    m_replacement = replacement;
+    m_schedule(this, [this, replacement] { replace(replacement); });
+}
+
+void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacement)
+{
+    const auto finish = [this, replacement] {
+        if (m_replacement == replacement)
+            m_replacement.reset();
+    };
+    EditableTextField& field = *replacement->field;
+    if (!m_installed)
+        return finish();
+    const std::optional<EditableTextField::State> state = field.state();
+    if (!state || !state->focused || !state->editable || state->kind == FieldKind::password)
+        return finish();
+    if (!state->offersEditing) {
+        finish();
+        Q_EMIT applicationUnreachable(field.applicationName());
+        return;
+    }
+    // The trigger's offsets may have moved since it was typed (text typed on behind it moves
+    // nothing in front of it, anything else does): they are read right before the change, and
+    // a trigger no longer standing there, or no longer before the caret, stays as it is.
+    const qint64 start = replacement->start;
+    const qint64 end = replacement->end;
+    const std::optional<qint64> caretBefore = field.caret();
+    const std::optional<QString> typedText = field.text(start, end);
+    if (!caretBefore || *caretBefore < end || !typedText || !Text::equal(*typedText, replacement->trigger))
+        return finish();
+
+    const std::optional<qint64> countBefore = field.characterCount();
+    m_ownEdits
+        = {OwnEdit{Kind::deleted, start, end - start, {}}, OwnEdit{Kind::inserted, start, 0, replacement->expansion}};
+    if (!field.deleteText(start, end)) {
+        m_ownEdits.clear();
+        return finish();
+    }
+    if (!field.insertText(start, replacement->expansion)) {
+        // Put the trigger back rather than lose what the user typed.
+        m_ownEdits = {OwnEdit{Kind::inserted, start, 0, replacement->trigger}};
+        field.insertText(start, replacement->trigger);
+        return finish();
+    }
+    // The expansion's length in the field's own units shows in how much the text grew (unless
+    // the user typed meanwhile; then it is one of the two units toolkits count in). The caret
+    // belongs behind the expansion and behind whatever was typed on meanwhile: toolkits differ
+    // in where an insertion by offsets leaves it.
+    const std::optional<qint64> countAfter = field.characterCount();
+    const std::optional<qint64> caretAfter = field.caret();
+    QList<qint64> lengths;
+    if (countBefore && countAfter)
+        lengths.append(*countAfter - *countBefore + (end - start));
+    for (const qint64 length :
+        {qint64(replacement->expansion.size()), qint64(replacement->expansion.toUcs4().size())}) {
+        if (!lengths.contains(length))
+            lengths.append(length);
+    }
+    std::optional<qint64> expansionLength;
+    for (const qint64 length : std::as_const(lengths)) {
+        const std::optional<QString> check = length >= 0 ? field.text(start, start + length) : std::nullopt;
+        if (check && Text::equal(*check, replacement->expansion)) {
+            expansionLength = length;
+            break;
+        }
+    }
+    if (!expansionLength) {
+        m_ownEdits.clear();
+        return finish();
+    }
+    // Everything the text grew by (the expansion for the trigger, and keys typed meanwhile, at
+    // the caret) grew in front of the caret.
+    const qint64 wanted = countBefore && countAfter ? *caretBefore + *countAfter - *countBefore
+                                                    : *caretBefore - (end - start) + *expansionLength;
+    if (caretAfter != wanted)
+        field.setCaret(wanted);
+    finish();
+    if (m_onExpansion)
+        m_onExpansion(replacement->trigger, replacement->expansion);
+}

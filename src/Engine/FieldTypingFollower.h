@@ -1,0 +1,83 @@
+#pragma once
+
+#include "Engine/ExpansionMatcher.h"
+#include "platform/TextFieldEvents.h"
+
+#include <QList>
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// Follows the user's typing through what the focused field reports instead of through keys,
+// for desktops where no program may watch another's keyboard (Wayland), and replaces a typed
+// trigger by editing the field's text at the trigger's offsets. One character inserted right
+// where the previous one ended continues the typing, as a key would; anything else (a paste or
+// other text inserted in one piece, a deletion, a caret moved elsewhere, another field) starts
+// afresh. The clipboard is never touched. Main thread only.
+class FieldTypingFollower : public QObject {
+    Q_OBJECT
+public:
+    using ExpansionHandler = std::function<void(const QString& trigger, const QString& expansion)>;
+    // Runs `work` on a later turn of the event loop; drops it once `context` is gone.
+    using Schedule = std::function<void(QObject* context, std::function<void()> work)>;
+
+    FieldTypingFollower(
+        TextFieldEvents& events, ExpansionMatcher& matcher, Schedule schedule, QObject* parent = nullptr);
+    ~FieldTypingFollower() override;
+
+    // Starts following; false when the desktop offers no field events.
+    bool start(ExpansionHandler onExpansion);
+    void stop();
+    bool isRunning() const;
+
+    // Forgets what was typed so far (the matcher's buffer included).
+    void resetTyping();
+
+    bool isReplacing() const { return m_replacement != nullptr; }
+
+Q_SIGNALS:
+    // A trigger was typed into a field whose application lets no other program change its
+    // text, so nothing could be expanded there.
+    void applicationUnreachable(const QString& application);
+
+private:
+    // Where one typed character of the current run stands, in the field's own units.
+    struct Piece {
+        qint64 offset = 0;
+        qint64 length = 0;
+    };
+    // A change of our own that the field will report back.
+    struct OwnEdit {
+        TextFieldEvent::Kind kind = TextFieldEvent::Kind::inserted;
+        qint64 offset = 0;
+        qint64 length = 0; // deletions only
+        QString text; // insertions only
+    };
+    struct Replacement;
+
+    void handle(const TextFieldEvent& event);
+    void typed(const TextFieldEvent& event);
+    bool consumeOwnEdit(const TextFieldEvent& event);
+    // Moves the offsets of the current run as an insertion or deletion elsewhere in its field
+    // moves them.
+    void shift(qint64 offset, qint64 change);
+    void startReplacement(const ExpansionMatcher::Entry& match);
+    void replace(const std::shared_ptr<Replacement>& replacement);
+    bool isInSameField(const TextFieldEvent& event) const;
+
+    TextFieldEvents& m_events;
+    ExpansionMatcher& m_matcher;
+    Schedule m_schedule;
+    ExpansionHandler m_onExpansion;
+    bool m_installed = false;
+
+    std::shared_ptr<EditableTextField> m_field;
+    // Whether m_field is a password field, once asked.
+    std::optional<bool> m_secret;
+    // Where the next character continues the run.
+    std::optional<qint64> m_next;
+    QList<Piece> m_pieces;
+    QList<OwnEdit> m_ownEdits;
+    std::shared_ptr<Replacement> m_replacement;
+};

@@ -1,0 +1,226 @@
+#include "AtspiEditableTextField.h"
+
+#include "AtspiFieldKind.h"
+#include "AtspiRequestCounter.h"
+
+#include <QHash>
+#include <QString>
+#include <atspi/atspi.h>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+bool succeeded(GError*& error)
+{
+    if (!error)
+        return true;
+    g_clear_error(&error);
+    return false;
+}
+
+void setTimeout(double seconds)
+{
+    const int milliseconds = std::max(1, int(std::lround(seconds * 1000)));
+    atspi_set_timeout(milliseconds, milliseconds);
+}
+
+// Bounds the requests made while it lives by the longer timeout of a change.
+class ChangeTimeout {
+public:
+    ChangeTimeout() { setTimeout(AtspiEditableTextField::changeTimeout); }
+    ~ChangeTimeout() { setTimeout(AtspiEditableTextField::readTimeout); }
+    ChangeTimeout(const ChangeTimeout&) = delete;
+    ChangeTimeout& operator=(const ChangeTimeout&) = delete;
+};
+
+bool hasInterface(AtspiAccessible* accessible, bool editable)
+{
+    GObject* object = editable ? G_OBJECT(atspi_accessible_get_editable_text_iface(accessible))
+                               : G_OBJECT(atspi_accessible_get_text_iface(accessible));
+    if (!object)
+        return false;
+    g_object_unref(object);
+    return true;
+}
+
+// GTK 4 (4.8) shows an entry that hides its text exactly like any other entry: role "text",
+// its text readable, each typed character reported. No single-line field of GTK 4 can be told
+// from a password field, so none is taken for anything else. Per application bus name; nothing
+// when the application did not say (it is asked again next time).
+std::optional<bool> isGtk4(AtspiAccessible* accessible)
+{
+    static QHash<QString, bool> known;
+    const AtspiObject* object = ATSPI_OBJECT(accessible);
+    const QString bus = object->app && object->app->bus_name ? QString::fromUtf8(object->app->bus_name) : QString();
+    if (const auto it = known.constFind(bus); it != known.constEnd())
+        return *it;
+    AtspiRequestCounter::note();
+    AtspiAccessible* application = atspi_accessible_get_application(accessible, nullptr);
+    if (!application)
+        return std::nullopt;
+    AtspiRequestCounter::note();
+    gchar* toolkit = atspi_accessible_get_toolkit_name(application, nullptr);
+    AtspiRequestCounter::note();
+    gchar* version = atspi_accessible_get_toolkit_version(application, nullptr);
+    g_object_unref(application);
+    const bool answered = toolkit && version;
+    const bool gtk4 = answered && QString::fromUtf8(toolkit).compare(QLatin1String("GTK"), Qt::CaseInsensitive) == 0
+        && QString::fromUtf8(version).section(QLatin1Char('.'), 0, 0).toInt() >= 4;
+    g_free(toolkit);
+    g_free(version);
+    if (!answered)
+        return std::nullopt;
+    known.insert(bus, gtk4);
+    return gtk4;
+}
+
+} // namespace
+
+AtspiEditableTextField::AtspiEditableTextField(AtspiAccessible* accessible)
+    : m_accessible(static_cast<AtspiAccessible*>(g_object_ref(accessible)))
+{
+}
+
+AtspiEditableTextField::~AtspiEditableTextField()
+{
+    g_object_unref(m_accessible);
+}
+
+std::optional<EditableTextField::State> AtspiEditableTextField::state()
+{
+    setTimeout(readTimeout);
+    AtspiRequestCounter::note();
+    AtspiStateSet* states = atspi_accessible_get_state_set(m_accessible);
+    if (!states)
+        return std::nullopt;
+    if (atspi_state_set_contains(states, ATSPI_STATE_DEFUNCT)) {
+        g_object_unref(states);
+        return std::nullopt;
+    }
+    State state;
+    state.focused = atspi_state_set_contains(states, ATSPI_STATE_FOCUSED);
+    // GTK 4 leaves out "enabled"; "sensitive" is what both toolkits report for a field that
+    // takes input.
+    state.editable = atspi_state_set_contains(states, ATSPI_STATE_EDITABLE)
+        && atspi_state_set_contains(states, ATSPI_STATE_SENSITIVE);
+    const bool multiLine = atspi_state_set_contains(states, ATSPI_STATE_MULTI_LINE);
+    g_object_unref(states);
+    GError* error = nullptr;
+    AtspiRequestCounter::note();
+    const AtspiRole role = atspi_accessible_get_role(m_accessible, &error);
+    if (!succeeded(error))
+        return std::nullopt;
+    state.kind = atspiFieldKind(role, multiLine);
+    if (state.kind == FieldKind::singleLine) {
+        const std::optional<bool> gtk4 = isGtk4(m_accessible);
+        if (!gtk4)
+            return std::nullopt;
+        if (*gtk4)
+            state.kind = FieldKind::password;
+    }
+    state.offersEditing = hasInterface(m_accessible, false) && hasInterface(m_accessible, true);
+    return state;
+}
+
+QString AtspiEditableTextField::applicationName()
+{
+    AtspiRequestCounter::note();
+    AtspiAccessible* application = atspi_accessible_get_application(m_accessible, nullptr);
+    if (!application)
+        return {};
+    AtspiRequestCounter::note();
+    gchar* name = atspi_accessible_get_name(application, nullptr);
+    g_object_unref(application);
+    QString result = QString::fromUtf8(name ? name : "");
+    g_free(name);
+    return result;
+}
+
+bool AtspiEditableTextField::isSameField(const EditableTextField& other) const
+{
+    const auto* field = dynamic_cast<const AtspiEditableTextField*>(&other);
+    if (!field)
+        return false;
+    if (field->m_accessible == m_accessible)
+        return true;
+    const AtspiObject* mine = ATSPI_OBJECT(m_accessible);
+    const AtspiObject* theirs = ATSPI_OBJECT(field->m_accessible);
+    return mine->app && theirs->app && mine->path && theirs->path && mine->app->bus_name && theirs->app->bus_name
+        && std::strcmp(mine->app->bus_name, theirs->app->bus_name) == 0 && std::strcmp(mine->path, theirs->path) == 0;
+}
+
+std::optional<QString> AtspiEditableTextField::text(qint64 start, qint64 end)
+{
+    if (start < 0 || end < start || !hasInterface(m_accessible, false))
+        return std::nullopt;
+    GError* error = nullptr;
+    AtspiRequestCounter::note();
+    gchar* text = atspi_text_get_text(ATSPI_TEXT(m_accessible), gint(start), gint(end), &error);
+    if (!succeeded(error) || !text)
+        return std::nullopt;
+    QString result = QString::fromUtf8(text, qsizetype(std::strlen(text)));
+    g_free(text);
+    return result;
+}
+
+std::optional<qint64> AtspiEditableTextField::caret()
+{
+    if (!hasInterface(m_accessible, false))
+        return std::nullopt;
+    GError* error = nullptr;
+    AtspiRequestCounter::note();
+    const gint caret = atspi_text_get_caret_offset(ATSPI_TEXT(m_accessible), &error);
+    if (!succeeded(error) || caret < 0)
+        return std::nullopt;
+    return caret;
+}
+
+std::optional<qint64> AtspiEditableTextField::characterCount()
+{
+    if (!hasInterface(m_accessible, false))
+        return std::nullopt;
+    GError* error = nullptr;
+    AtspiRequestCounter::note();
+    const gint count = atspi_text_get_character_count(ATSPI_TEXT(m_accessible), &error);
+    if (!succeeded(error) || count < 0)
+        return std::nullopt;
+    return count;
+}
+
+bool AtspiEditableTextField::setCaret(qint64 offset)
+{
+    if (offset < 0 || !hasInterface(m_accessible, false))
+        return false;
+    const ChangeTimeout timeout;
+    GError* error = nullptr;
+    AtspiRequestCounter::note();
+    const bool done = atspi_text_set_caret_offset(ATSPI_TEXT(m_accessible), gint(offset), &error);
+    return succeeded(error) && done;
+}
+
+bool AtspiEditableTextField::deleteText(qint64 start, qint64 end)
+{
+    if (start < 0 || end < start || !hasInterface(m_accessible, true))
+        return false;
+    const ChangeTimeout timeout;
+    GError* error = nullptr;
+    AtspiRequestCounter::note();
+    const bool done
+        = atspi_editable_text_delete_text(ATSPI_EDITABLE_TEXT(m_accessible), gint(start), gint(end), &error);
+    return succeeded(error) && done;
+}
+
+bool AtspiEditableTextField::insertText(qint64 offset, const QString& text)
+{
+    if (offset < 0 || !hasInterface(m_accessible, true))
+        return false;
+    const QByteArray bytes = text.toUtf8();
+    const ChangeTimeout timeout;
+    GError* error = nullptr;
+    AtspiRequestCounter::note();
+    // The length counts bytes: toolkits hand it on to their own insert, which takes bytes.
+    const bool done = atspi_editable_text_insert_text(
+        ATSPI_EDITABLE_TEXT(m_accessible), gint(offset), bytes.constData(), gint(bytes.size()), &error);
+    return succeeded(error) && done;
+}

@@ -1,0 +1,242 @@
+#include "Engine/FieldTypingFollower.h"
+#include "Engine/TextExpansionEngine.h"
+#include "FakeDesktop.h"
+#include "FieldReports.h"
+#include "ManualScheduler.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Kind = TextFieldEvent::Kind;
+
+Shortcut shortcut(const QString& trigger, const QString& expansion)
+{
+    Shortcut result;
+    result.id = trigger;
+    result.trigger = trigger;
+    result.expansion = expansion;
+    return result;
+}
+
+const QString signature = QStringLiteral("Best regards");
+
+// The engine on a desktop that reports typing through its fields: nothing is pasted, the
+// field is edited by offsets.
+class FieldTyping : public ::testing::Test {
+protected:
+    FieldTyping()
+    {
+        Desktop services = desktop.desktop();
+        services.textFieldEvents = &events;
+        engine = std::make_unique<TextExpansionEngine>(services);
+        field = std::make_shared<ReportingField>();
+        field->self = field;
+        field->report = [this](const TextFieldEvent& event) {
+            if (events.handler)
+                events.handler(event);
+        };
+        engine->start({shortcut("/sig", signature), shortcut("/a", "AAA"), shortcut("/b", "BBB")},
+            [this](const QString& trigger, const QString&) { expansions.append(trigger); });
+    }
+
+    // The replacement runs on the next turn of the event loop; the application reports its
+    // edits afterwards.
+    void settle()
+    {
+        scheduler.runDue();
+        field->reportEdits();
+    }
+
+    ManualScheduler scheduler;
+    FakeDesktop desktop;
+    ReportedEvents events;
+    std::unique_ptr<TextExpansionEngine> engine;
+    std::shared_ptr<ReportingField> field;
+    QStringList expansions;
+};
+
+TEST_F(FieldTyping, aTypedTriggerIsReplacedInTheFieldWithTheCaretBehindTheExpansion)
+{
+    ASSERT_TRUE(engine->isRunning());
+    field->type("Hi /sig");
+    settle();
+    EXPECT_EQ(field->content, "Hi " + signature);
+    EXPECT_EQ(field->caretAt, field->content.size());
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+    EXPECT_FALSE(engine->fieldTyping()->isReplacing());
+    EXPECT_EQ(desktop.pasteboard.writeCount(), 0) << "the clipboard is not touched";
+}
+
+TEST_F(FieldTyping, theCaretIsPutBehindTheExpansionWhereTheToolkitLeavesItInFront)
+{
+    field->caretFollowsInsert = false;
+    field->type("/sig");
+    settle();
+    EXPECT_EQ(field->content, signature);
+    EXPECT_EQ(field->caretAt, signature.size());
+}
+
+TEST_F(FieldTyping, textInsertedInOnePieceDoesNotCompleteATrigger)
+{
+    field->insertAsUser("/sig");
+    settle();
+    field->insertAsUser("/si");
+    field->type("g");
+    settle();
+    EXPECT_EQ(field->content, "/sig/sig");
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(FieldTyping, aDeletionOrACaretMovedElsewhereStartsAfresh)
+{
+    field->type("/sx");
+    field->backspace();
+    field->type("ig");
+    settle();
+    EXPECT_EQ(field->content, "/sig");
+    field->type(" /si");
+    field->moveCaret(0);
+    field->moveCaret(field->content.size());
+    field->type("g");
+    settle();
+    EXPECT_EQ(field->content, "/sig /sig");
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(FieldTyping, typingInAnotherFieldDoesNotContinueATrigger)
+{
+    field->type("/si");
+    auto other = std::make_shared<ReportingField>();
+    other->self = other;
+    other->report = field->report;
+    other->type("g");
+    settle();
+    EXPECT_EQ(other->content, "g");
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(FieldTyping, textChangingInObjectsTheUserIsNotTypingIntoChangesNothing)
+{
+    field->type("/s");
+    auto label = std::make_shared<ReportingField>();
+    label->self = label;
+    label->report = field->report;
+    label->current.focused = false;
+    label->current.editable = false;
+    label->content = QStringLiteral("12:00");
+    label->caretAt = 5;
+    label->backspace();
+    label->type("1");
+    label->insertAsUser("Saved");
+    field->type("ig");
+    settle();
+    EXPECT_EQ(field->content, signature);
+}
+
+TEST_F(FieldTyping, aPasswordFieldIsNeitherReadNorEdited)
+{
+    field->current.kind = FieldKind::password;
+    field->type("/sig");
+    settle();
+    EXPECT_EQ(field->content, "/sig");
+    EXPECT_EQ(field->reads, 0);
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(FieldTyping, aFieldThatLostTheFocusOrCannotBeEditedIsLeftAsTyped)
+{
+    field->type("/sig");
+    field->current.focused = false;
+    settle();
+    EXPECT_EQ(field->content, "/sig");
+    field->current.focused = true;
+    field->current.editable = false;
+    field->type(" /sig");
+    settle();
+    EXPECT_EQ(field->content, "/sig /sig");
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(FieldTyping, anApplicationThatLetsNoProgramEditItsFieldsIsNamed)
+{
+    QSignalSpy unreachable(engine->fieldTyping(), &FieldTypingFollower::applicationUnreachable);
+    field->current.offersEditing = false;
+    field->type("/sig");
+    settle();
+    EXPECT_EQ(field->content, "/sig");
+    ASSERT_EQ(unreachable.size(), 1);
+    EXPECT_EQ(unreachable.first().first().toString(), "Notes");
+}
+
+TEST_F(FieldTyping, aTriggerChangedBeforeTheEditStaysAsItIs)
+{
+    field->type("x/sig");
+    // Changed by the application before its report arrived.
+    field->content.replace(1, 1, "?");
+    settle();
+    EXPECT_EQ(field->content, "x?sig");
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(FieldTyping, aRefusedInsertionPutsTheTriggerBack)
+{
+    field->type("Hi /sig");
+    field->refuseInsert = true;
+    settle();
+    EXPECT_EQ(field->content, "Hi /sig");
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(FieldTyping, keysTypedBeforeTheEditLandBehindTheExpansionAndCanCompleteTheNextTrigger)
+{
+    field->type("/sig");
+    // Typed on before the replacement reached the field.
+    field->type(" /");
+    settle();
+    EXPECT_EQ(field->content, signature + " /");
+    EXPECT_EQ(field->caretAt, field->content.size());
+    field->type("a");
+    settle();
+    EXPECT_EQ(field->content, signature + " AAA");
+    EXPECT_EQ(expansions, (QStringList{"/sig", "/a"}));
+}
+
+TEST_F(FieldTyping, aKeyTypedWhileTheFieldIsEditedStaysBehindTheExpansion)
+{
+    field->caretFollowsInsert = false;
+    field->type("/sig");
+    field->afterInsert = [this] {
+        field->content.append("!");
+        field->caretAt = field->content.size();
+        field->unreported.append(TextFieldEvent{Kind::inserted, field, field->content.size() - 1, 1, "!"});
+    };
+    settle();
+    EXPECT_EQ(field->content, signature + "!");
+    EXPECT_EQ(field->caretAt, field->content.size());
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+}
+
+TEST_F(FieldTyping, theFieldsReportsOfOurOwnEditAreNotTakenForTyping)
+{
+    field->type("x/a");
+    settle();
+    // The deletion and the insertion just reported would each start afresh if they were the
+    // user's; a trigger begun before them would then be lost.
+    field->type("/b!");
+    settle();
+    EXPECT_EQ(field->content, "xAAABBB!");
+    EXPECT_EQ(expansions, (QStringList{"/a", "/b"}));
+}
+
+TEST_F(FieldTyping, stoppingStopsFollowing)
+{
+    engine->stop();
+    EXPECT_FALSE(engine->isRunning());
+    field->type("/sig");
+    settle();
+    EXPECT_EQ(field->content, "/sig");
+}
+
+} // namespace

@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include "DesktopSession.h"
+#include "Engine/FieldTypingFollower.h"
+#include "Engine/TextExpansionEngine.h"
+#include "Models/Shortcut.h"
+#include "TextFieldsApp.h"
+#include "WaylandSession.h"
+#include "platform/AccessibilityTrust.h"
+#include "platform/linux/LinuxDesktop.h"
+
+#include <QSignalSpy>
+
+namespace {
+
+Shortcut shortcut(const QString& trigger, const QString& expansion)
+{
+    Shortcut result;
+    result.id = trigger;
+    result.trigger = trigger;
+    result.expansion = expansion;
+    return result;
+}
+
+const QString signature = QStringLiteral("Best regards, Anna");
+const QString address = QStringLiteral("12 Long Road\nSpringfield");
+
+using WaylandSession::Client;
+
+// The engine on a Wayland session: no key is watched and nothing is pasted; it follows what the
+// fields of applications running in a headless compositor report, and edits them by offsets.
+// The keys come from the compositor's virtual keyboard, as a user's would.
+class WaylandExpansion : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QString missing = WaylandSession::missingPieces(); !missing.isEmpty())
+            GTEST_SKIP() << missing.toStdString();
+        desktop = std::make_unique<LinuxDesktop>(SessionType::wayland);
+        ASSERT_TRUE(desktop->desktop().trust->isProcessTrusted())
+            << desktop->desktop().trust->untrustedReason().toStdString();
+        engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
+        engine->start(
+            {shortcut("/sig", signature), shortcut(";addr", address), shortcut("/a", "AAA"), shortcut("/b", "BBB")},
+            [this](const QString& trigger, const QString& expansion) {
+                expansions.append({trigger, expansion});
+            });
+        ASSERT_TRUE(engine->isRunning());
+    }
+
+    void TearDown() override
+    {
+        if (engine)
+            engine->stop();
+    }
+
+    bool startGtk(int version, Client client)
+    {
+        return app.startProgram(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral(VELMORA_GTK_FIELDS), QString::number(version)}, WaylandSession::environment(client));
+    }
+
+    bool startQt()
+    {
+        return app.startProgram(
+            QStringLiteral(VELMORA_TEXT_FIELDS), {}, WaylandSession::environment(Client::nativeWayland));
+    }
+
+    // Gives the field the keyboard, and makes sure keys reach it: the compositor gives a window
+    // the keyboard once there is a keyboard, and may drop the first keys of a new one until the
+    // application has its keymap. A key typed must show in the field before the test begins.
+    bool focus(const QString& field)
+    {
+        if (!keyboard.attach() || !DesktopSession::waitFor([&] { return app.state().value("active").toBool(); }, 10000)
+            || !app.focus(field))
+            return false;
+        bool arrived = false;
+        for (int attempt = 0; attempt < 5 && !arrived; ++attempt)
+            arrived
+                = keyboard.type("x") && DesktopSession::waitFor([&] { return app.text(field).contains("x"); }, 1000);
+        return arrived && app.setText(field, QString()) && fieldBecomes(field, QString());
+    }
+
+    bool fieldBecomes(const QString& field, const QString& text)
+    {
+        return DesktopSession::waitFor([&] { return app.text(field) == text; }, 5000);
+    }
+
+    bool expanded(qsizetype count)
+    {
+        return DesktopSession::waitFor([&] { return expansions.size() == count; }, 5000);
+    }
+
+    std::unique_ptr<LinuxDesktop> desktop;
+    std::unique_ptr<TextExpansionEngine> engine;
+    TextFieldsApp app;
+    WaylandSession::Keyboard keyboard;
+    QList<std::pair<QString, QString>> expansions;
+};
+
+TEST_F(WaylandExpansion, aTriggerInANativeGtk3EntryIsReplacedAndTypingGoesOnBehindIt)
+{
+    ASSERT_TRUE(startGtk(3, Client::nativeWayland));
+    ASSERT_TRUE(focus("entry"));
+    ASSERT_TRUE(keyboard.type("Hi /sig"));
+    ASSERT_TRUE(fieldBecomes("entry", "Hi " + signature)) << app.text("entry").toStdString();
+    ASSERT_TRUE(expanded(1));
+    EXPECT_EQ(expansions.first(), std::pair(QStringLiteral("/sig"), signature));
+    ASSERT_TRUE(keyboard.type(" and /sig"));
+    EXPECT_TRUE(fieldBecomes("entry", "Hi " + signature + " and " + signature)) << app.text("entry").toStdString();
+}
+
+TEST_F(WaylandExpansion, aMultiLineExpansionLandsInANativeGtk3TextView)
+{
+    ASSERT_TRUE(startGtk(3, Client::nativeWayland));
+    ASSERT_TRUE(focus("view"));
+    ASSERT_TRUE(keyboard.type("To: ;addr"));
+    ASSERT_TRUE(fieldBecomes("view", "To: " + address)) << app.text("view").toStdString();
+    ASSERT_TRUE(keyboard.type(" ok"));
+    EXPECT_TRUE(fieldBecomes("view", "To: " + address + " ok")) << app.text("view").toStdString();
+}
+
+TEST_F(WaylandExpansion, aGtk4EntryCannotBeToldFromAPasswordFieldAndIsLeftAsTyped)
+{
+    // GTK 4.8 shows an entry that hides its text exactly as this one, and reports every key
+    // typed into either. The keys typed on after the trigger pass the engine after the trigger
+    // did: by the time they show, a replacement would have been made.
+    ASSERT_TRUE(startGtk(4, Client::nativeWayland));
+    ASSERT_TRUE(focus("entry"));
+    ASSERT_TRUE(keyboard.type("Yes /sig and more"));
+    ASSERT_TRUE(fieldBecomes("entry", "Yes /sig and more")) << app.text("entry").toStdString();
+    ASSERT_TRUE(app.focus("password"));
+    ASSERT_TRUE(keyboard.type("/sig and more"));
+    ASSERT_TRUE(fieldBecomes("password", "/sig and more"));
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
+TEST_F(WaylandExpansion, aTriggerInANativeQtLineEditIsReplaced)
+{
+    ASSERT_TRUE(startQt());
+    ASSERT_TRUE(focus("line"));
+    ASSERT_TRUE(keyboard.type("Hi /sig"));
+    ASSERT_TRUE(fieldBecomes("line", "Hi " + signature)) << app.text("line").toStdString();
+    ASSERT_TRUE(keyboard.type(" ok"));
+    EXPECT_TRUE(fieldBecomes("line", "Hi " + signature + " ok")) << app.text("line").toStdString();
+}
+
+TEST_F(WaylandExpansion, aMultiLineExpansionLandsInANativeQtTextEdit)
+{
+    ASSERT_TRUE(startQt());
+    ASSERT_TRUE(focus("area"));
+    ASSERT_TRUE(keyboard.type("To: ;addr"));
+    ASSERT_TRUE(fieldBecomes("area", "To: " + address)) << app.text("area").toStdString();
+    ASSERT_TRUE(keyboard.type(" ok"));
+    EXPECT_TRUE(fieldBecomes("area", "To: " + address + " ok")) << app.text("area").toStdString();
+}
+
+TEST_F(WaylandExpansion, aTriggerInAGtk3EntryUnderXWaylandIsReplaced)
+{
+    if (qEnvironmentVariableIsEmpty("VELMORA_TEST_XWAYLAND_DISPLAY"))
+        GTEST_SKIP() << "the compositor started no XWayland (the xwayland package is missing)";
+    ASSERT_TRUE(startGtk(3, Client::xwayland));
+    ASSERT_TRUE(focus("entry"));
+    ASSERT_TRUE(keyboard.type("Hi /sig"));
+    ASSERT_TRUE(fieldBecomes("entry", "Hi " + signature)) << app.text("entry").toStdString();
+    ASSERT_TRUE(expanded(1));
+}
+
+TEST_F(WaylandExpansion, aPasswordFieldIsNeverExpandedInto)
+{
+    ASSERT_TRUE(startGtk(3, Client::nativeWayland));
+    ASSERT_TRUE(focus("password"));
+    ASSERT_TRUE(keyboard.type("/sig"));
+    ASSERT_TRUE(fieldBecomes("password", "/sig")) << app.text("password").toStdString();
+    // The entry next to it shows that the engine was following all along.
+    ASSERT_TRUE(app.focus("entry"));
+    ASSERT_TRUE(keyboard.type("/sig"));
+    ASSERT_TRUE(fieldBecomes("entry", signature)) << app.text("entry").toStdString();
+    EXPECT_EQ(app.text("password"), "/sig");
+    EXPECT_EQ(expansions.size(), 1);
+}
+
+TEST_F(WaylandExpansion, textTypedStraightOnAfterTriggersKeepsEveryCharacterInOrder)
+{
+    ASSERT_TRUE(startGtk(3, Client::nativeWayland));
+    ASSERT_TRUE(focus("entry"));
+    ASSERT_TRUE(keyboard.type("Hi /sig and more /a/b!"));
+    EXPECT_TRUE(fieldBecomes("entry", "Hi " + signature + " and more AAABBB!")) << app.text("entry").toStdString();
+    EXPECT_TRUE(expanded(3)) << expansions.size();
+}
+
+TEST_F(WaylandExpansion, textTypedStraightOnInAQtLineEditKeepsEveryCharacterInOrder)
+{
+    ASSERT_TRUE(startQt());
+    ASSERT_TRUE(focus("line"));
+    ASSERT_TRUE(keyboard.type("Hi /sig and more /a/b!"));
+    EXPECT_TRUE(fieldBecomes("line", "Hi " + signature + " and more AAABBB!")) << app.text("line").toStdString();
+}
+
+TEST_F(WaylandExpansion, textInsertedInOnePieceDoesNotCompleteATrigger)
+{
+    ASSERT_TRUE(startGtk(3, Client::nativeWayland));
+    ASSERT_TRUE(focus("entry"));
+    // As a paste would: the application puts the text in at once.
+    ASSERT_TRUE(app.setText("entry", "Hi /si"));
+    ASSERT_TRUE(keyboard.type("g"));
+    ASSERT_TRUE(fieldBecomes("entry", "Hi /sig"));
+    ASSERT_TRUE(keyboard.type(" /sig"));
+    ASSERT_TRUE(fieldBecomes("entry", "Hi /sig " + signature)) << app.text("entry").toStdString();
+    EXPECT_EQ(expansions.size(), 1);
+}
+
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+
+// The headless Wayland compositor scripts/with-desktop.sh starts beside the X display (sway,
+// run as an unprivileged user), and the tools to act in it as a user would.
+namespace WaylandSession {
+
+// Empty when the compositor and the accessibility bus are there; otherwise the sentence a test
+// gives when it skips.
+QString missingPieces();
+
+enum class Client {
+    nativeWayland,
+    // An X11 client of the compositor's XWayland.
+    xwayland,
+};
+// The environment a program started into the compositor needs.
+QProcessEnvironment environment(Client client);
+
+// Whether the process has a window the compositor shows, asked of the compositor itself.
+bool showsWindowOf(qint64 process);
+
+// Whether the process holds a connection to an X server (a socket of /tmp/.X11-unix, named or
+// abstract), read from /proc.
+bool connectsToAnXServer(qint64 process);
+
+// A keyboard of the compositor's own (the virtual-keyboard protocol, through wtype). wtype
+// reads everything it is to type before it types, so each text gets a keyboard of its own,
+// kept until the next text: a keyboard that goes away takes the window's keyboard focus
+// with it, and a new one gives the application a moment to take its keymap before typing.
+class Keyboard {
+public:
+    Keyboard();
+    ~Keyboard();
+    Keyboard(const Keyboard&) = delete;
+    Keyboard& operator=(const Keyboard&) = delete;
+
+    // A keyboard that types nothing: the compositor gives a window the keyboard focus only once
+    // there is a keyboard.
+    bool attach();
+    // Types the text, one key per character, 25 ms apart; returns once typing has begun, not
+    // once the keys arrived.
+    bool type(const QString& text);
+
+private:
+    void stop();
+    bool run(const QStringList& arguments);
+
+    QProcess m_process;
+};
+
+}

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "platform/TextFieldEvents.h"
+
+#include <QList>
+#include <functional>
+#include <memory>
+#include <utility>
+
+// A field of another application as a toolkit keeps it: typing inserts at the caret and reports
+// the insertion and the caret move at once; edits made by other programs are reported later,
+// when the test lets the application's reports through.
+class ReportingField : public EditableTextField {
+public:
+    QString content;
+    qint64 caretAt = 0;
+    State current{true, true, FieldKind::singleLine, true};
+    bool refuseInsert = false;
+    // Where the toolkit leaves the caret after an insertion by offsets: behind it (GTK 3) or
+    // where it was (GTK 4).
+    bool caretFollowsInsert = true;
+    // Runs right after an insertion by another program, as a key the user typed that very moment.
+    std::function<void()> afterInsert;
+    int reads = 0;
+    QList<TextFieldEvent> unreported;
+    std::function<void(const TextFieldEvent&)> report;
+    std::weak_ptr<ReportingField> self;
+
+    std::optional<State> state() override { return current; }
+    QString applicationName() override { return QStringLiteral("Notes"); }
+    bool isSameField(const EditableTextField& other) const override { return &other == this; }
+    std::optional<QString> text(qint64 start, qint64 end) override
+    {
+        ++reads;
+        return content.mid(start, end - start);
+    }
+    std::optional<qint64> caret() override { return caretAt; }
+    std::optional<qint64> characterCount() override { return content.size(); }
+    bool setCaret(qint64 offset) override
+    {
+        caretAt = offset;
+        unreported.append(event(TextFieldEvent::Kind::caretMoved, offset));
+        return true;
+    }
+    bool deleteText(qint64 start, qint64 end) override
+    {
+        const QString removed = content.mid(start, end - start);
+        content.remove(start, end - start);
+        if (caretAt >= end)
+            caretAt -= end - start;
+        unreported.append(event(TextFieldEvent::Kind::deleted, start, end - start, removed));
+        return true;
+    }
+    bool insertText(qint64 offset, const QString& text) override
+    {
+        if (refuseInsert) {
+            refuseInsert = false;
+            return false;
+        }
+        content.insert(offset, text);
+        if (caretFollowsInsert && caretAt >= offset)
+            caretAt += text.size();
+        unreported.append(event(TextFieldEvent::Kind::inserted, offset, text.size(), text));
+        if (afterInsert)
+            std::exchange(afterInsert, nullptr)();
+        return true;
+    }
+
+    // The user types at the caret.
+    void type(const QString& characters)
+    {
+        for (const QChar c : characters)
+            insertAsUser(QString(c));
+    }
+    // One insertion of the whole text, as a paste makes.
+    void insertAsUser(const QString& text)
+    {
+        content.insert(caretAt, text);
+        report(event(TextFieldEvent::Kind::inserted, caretAt, text.size(), text));
+        caretAt += text.size();
+        report(event(TextFieldEvent::Kind::caretMoved, caretAt));
+    }
+    void backspace()
+    {
+        --caretAt;
+        const QString removed = content.mid(caretAt, 1);
+        content.remove(caretAt, 1);
+        report(event(TextFieldEvent::Kind::deleted, caretAt, 1, removed));
+        report(event(TextFieldEvent::Kind::caretMoved, caretAt));
+    }
+    void moveCaret(qint64 offset)
+    {
+        caretAt = offset;
+        report(event(TextFieldEvent::Kind::caretMoved, offset));
+    }
+    void reportEdits()
+    {
+        const QList<TextFieldEvent> events = std::exchange(unreported, {});
+        for (const TextFieldEvent& e : events)
+            report(e);
+    }
+
+private:
+    TextFieldEvent event(TextFieldEvent::Kind kind, qint64 offset, qint64 length = 0, const QString& text = {})
+    {
+        return TextFieldEvent{kind, self.lock(), offset, length, text};
+    }
+};
+
+// The desktop's stream of field reports, delivered as the fields send them.
+class ReportedEvents : public TextFieldEvents {
+public:
+    Handler handler;
+    bool install(Handler h) override
+    {
+        handler = std::move(h);
+        return true;
+    }
+    void remove() override { handler = nullptr; }
+    bool isInstalled() const override { return bool(handler); }
+};
