@@ -32,8 +32,10 @@ public:
         // the keyboard back, which the keyboard hold around a replacement makes it do right
         // before the paste. Only its form fields are offered for editing.
         gecko,
-        // GTK 3 and Qt: a selection set over the bus is in place when the request is answered.
+        // GTK 3. Programs that only draw with GTK (LibreOffice's GTK face) may answer under its
+        // name through a bridge of their own, so a selection is read back as anywhere else.
         gtk3,
+        // Qt: a selection set over the bus is in place when the request is answered.
         qt,
     };
 
@@ -43,7 +45,7 @@ public:
     AtspiElement(AtspiAccessible* accessible, AtspiStateSet* states, qint64 process,
         std::shared_ptr<AtspiTextOffsets::Unit> unit, Toolkit toolkit = Toolkit::other);
     ~AtspiElement() override;
-    bool appliesSelectionAtOnce() const override { return m_toolkit == Toolkit::gtk3 || m_toolkit == Toolkit::qt; }
+    bool appliesSelectionAtOnce() const override { return m_toolkit == Toolkit::qt; }
     AtspiElement(const AtspiElement&) = delete;
     AtspiElement& operator=(const AtspiElement&) = delete;
 
