@@ -1,6 +1,7 @@
 #include "Engine/AccessibilityExpansionTarget.h"
 
 #include "Engine/KeySimulator.h"
+#include "Utilities/Scheduler.h"
 #include "platform/Accessibility.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/Workspace.h"
@@ -56,8 +57,22 @@ bool AccessibilityExpansionTarget::isSameField(const AccessibilityExpansionTarge
     return m_process == other.m_process && m_element->isEqual(*other.m_element);
 }
 
+AccessibilityExpansionTarget::Turn& AccessibilityExpansionTarget::thisTurn()
+{
+    if (!m_turn || m_turn->over) {
+        m_turn = std::make_shared<Turn>();
+        Scheduler::current().after(0, nullptr, [turn = std::weak_ptr<Turn>(m_turn)] {
+            if (const std::shared_ptr<Turn> ended = turn.lock())
+                ended->over = true;
+        });
+    }
+    return *m_turn;
+}
+
 bool AccessibilityExpansionTarget::isFocusedAndEditable()
 {
+    if (m_turn && !m_turn->over)
+        m_turn->focusConfirmed = false;
     if (!m_desktop.trust->isProcessTrusted() || m_desktop.accessibility->isSecureEventInputEnabled()
         || m_desktop.workspace->frontmostProcessId() != m_process)
         return false;
@@ -65,11 +80,15 @@ bool AccessibilityExpansionTarget::isFocusedAndEditable()
     if (!current || !current->isEqual(*m_element))
         return false;
     current->setMessagingTimeout(messagingTimeout);
-    return isEnabledAndSettable(*current);
+    const bool editable = isEnabledAndSettable(*current);
+    thisTurn().focusConfirmed = editable;
+    return editable;
 }
 
 std::optional<TextRange> AccessibilityExpansionTarget::selection()
 {
+    if (m_turn && !m_turn->over && m_turn->selection)
+        return m_turn->selection;
     const std::optional<TextRange> range = m_element->selectedRange();
     if (!range || range->location < 0 || range->length < 0)
         return std::nullopt;
@@ -83,10 +102,18 @@ std::optional<QString> AccessibilityExpansionTarget::text(TextRange range)
 
 bool AccessibilityExpansionTarget::select(TextRange range)
 {
-    return isFocusedAndEditable() && m_element->select(range);
+    if (!focusConfirmedThisTurn() && !isFocusedAndEditable())
+        return false;
+    Turn& turn = thisTurn();
+    turn.selection.reset();
+    if (!m_element->select(range))
+        return false;
+    if (m_element->appliesSelectionAtOnce())
+        turn.selection = range;
+    return true;
 }
 
 bool AccessibilityExpansionTarget::paste()
 {
-    return isFocusedAndEditable() && KeySimulator::paste(*m_desktop.keyboard, m_process);
+    return (focusConfirmedThisTurn() || isFocusedAndEditable()) && KeySimulator::paste(*m_desktop.keyboard, m_process);
 }

@@ -36,10 +36,22 @@ private:
     AccessibilityExpansionTarget(const Desktop& desktop, std::shared_ptr<AccessibleElement> element, qint64 process);
 
     bool isEditable();
+    // What has been established about the field in this turn of the event loop: within one
+    // turn nothing can come between (the user's keys are held, and the desktop's events wait
+    // for the loop), so it need not be asked again.
+    struct Turn {
+        bool over = false;
+        bool focusConfirmed = false;
+        // A selection set in a field that applies it at once.
+        std::optional<TextRange> selection;
+    };
+    Turn& thisTurn();
+    bool focusConfirmedThisTurn() const { return m_turn && !m_turn->over && m_turn->focusConfirmed; }
     // Of the application's focused element as it answers now.
     bool isEnabledAndSettable(AccessibleElement& element);
 
     Desktop m_desktop;
     std::shared_ptr<AccessibleElement> m_element;
     qint64 m_process;
+    std::shared_ptr<Turn> m_turn;
 };

@@ -20,11 +20,30 @@ struct ExpansionReplacement::Run {
     // manager copies whatever is new, and only a read after the paste may be the paste.
     std::optional<qint64> readsBeforePaste;
 
+    // A caret the trigger stood right before at the last look, when that was not where the
+    // engine expected it.
+    std::optional<qint64> settling;
+    // Where the caret stood at the last look, and how many looks in a row found it there with
+    // other text than the trigger before it.
+    std::optional<qint64> lastLook;
+    int unlike = 0;
+
     qint64 triggerLength() const { return plan.trigger.size(); }
     TextRange caretRange() const { return TextRange{caret, 0}; }
 };
 
 namespace {
+// Whether a field still missing some of the trigger's keys can show the trigger before its
+// caret already: when the trigger's beginning recurs at its end (";;", "hehe").
+bool repeatsItself(const QString& trigger)
+{
+    for (qsizetype shift = 1; shift < trigger.size(); ++shift) {
+        if (trigger.mid(shift) == trigger.left(trigger.size() - shift))
+            return true;
+    }
+    return false;
+}
+
 bool equalText(const std::optional<QString>& text, const QString& expected)
 {
     return text && Text::equal(*text, expected);
@@ -75,24 +94,38 @@ void ExpansionReplacement::finish(const Run& run)
 void ExpansionReplacement::waitForFinalKey(
     const std::shared_ptr<Run>& run, int attempts, std::optional<TextRange> observed)
 {
-    // A field that had not applied the final key when the engine looked may have by now.
-    if (observed && (observed->location != run->plan.expectedCaret || observed->length != 0))
-        observed.reset();
-    if (!run->isCurrent() || (!observed && !run->target->isFocusedAndEditable()))
-        return finish(*run);
     const ExpansionPlan& plan = run->plan;
+    // The engine's look at the final key serves as the first look here when the caret stood
+    // where the trigger may end; otherwise the field may have applied the final key by now.
+    if (observed
+        && (observed->length != 0
+            || (observed->location != plan.expectedCaret && observed->location != plan.alternativeCaret)))
+        observed.reset();
+    if (!run->isCurrent())
+        return finish(*run);
+    if (!observed && !run->target->isFocusedAndEditable())
+        return finish(*run);
     const qint64 length = run->triggerLength();
     if (length < 1 || length > plan.expectedCaret)
         return finish(*run);
     const std::optional<TextRange> selection = observed ? observed : run->target->selection();
-    if (!selection || selection->length != 0 || selection->location > plan.expectedCaret)
+    if (!selection || selection->length != 0)
         return finish(*run);
 
     const qint64 location = selection->location;
-    const std::optional<QString> beforeCaret = plan.alternativeCaret && location == *plan.alternativeCaret
+    // Beyond every place the trigger may end, the field has more than the engine saw.
+    if (location > plan.expectedCaret + plan.mayEndBeyond)
+        return finish(*run);
+    const bool withinReach = location >= length && location >= plan.expectedCaret - plan.mayEndBefore
+        && location <= plan.expectedCaret + plan.mayEndBeyond;
+    const bool alternative = plan.alternativeCaret && location == *plan.alternativeCaret;
+    const std::optional<QString> beforeCaret = withinReach || alternative || location == plan.expectedCaret
         ? run->target->text(TextRange{location - length, length})
         : std::nullopt;
-    if (equalText(beforeCaret, plan.trigger)) {
+    const bool triggerBeforeCaret = equalText(beforeCaret, plan.trigger);
+    if (triggerBeforeCaret && location == plan.expectedCaret)
+        return replace(run, location);
+    if (triggerBeforeCaret && alternative) {
         // The same caret and text may also mean that the field has not applied the final key
         // yet (a trigger of one repeated character typed after that character): then only a
         // caret that stays put tells that the alternative holds. The text just read holds what
@@ -104,16 +137,29 @@ void ExpansionReplacement::waitForFinalKey(
         if (!finalKeyMayBePending || attempts <= 1)
             return replace(run, location);
     }
-    if (location < plan.expectedCaret) {
-        if (attempts > 1)
-            m_schedule(caretCheckDelay, [this, run, attempts] { waitForFinalKey(run, attempts - 1); });
-        else
-            finish(*run);
+    // Elsewhere within reach, the trigger right before a caret that stays put over one more
+    // look is where the run ended: a field still busy with earlier keys when the run began, or
+    // an engine that read the caret late, leave the expectation a few keys off, while the keys
+    // typed after the final key are held.
+    if (triggerBeforeCaret && withinReach && run->settling == location
+        && (!repeatsItself(plan.trigger) || attempts <= 1))
+        return replace(run, location);
+    // A caret that stays put with other text before it is not going to show the trigger.
+    run->unlike
+        = !triggerBeforeCaret && location >= plan.expectedCaret && run->lastLook == location ? run->unlike + 1 : 0;
+    run->settling = triggerBeforeCaret ? std::optional<qint64>(location) : std::nullopt;
+    run->lastLook = location;
+    // What the engine saw a moment ago decided nothing: look at the field as it is now (which
+    // does not yet tell whether the caret stays put).
+    if (observed) {
+        run->settling.reset();
+        return waitForFinalKey(run, attempts);
+    }
+    if (attempts > 1 && run->unlike < unlikeLooks) {
+        m_schedule(caretCheckDelay, [this, run, attempts] { waitForFinalKey(run, attempts - 1); });
         return;
     }
-    if (!equalText(run->target->text(TextRange{location - length, length}), plan.trigger))
-        return finish(*run);
-    replace(run, location);
+    finish(*run);
 }
 
 void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret)

@@ -25,6 +25,13 @@ struct ExpansionPlan {
     // starting the replacement: the first look at the caret takes it instead of asking the
     // application again.
     std::optional<TextRange> observedSelection;
+    // How far before and beyond expectedCaret the trigger may end after all, in UTF-16 units:
+    // the engine reads where a run of typing begins while the field may still be applying keys
+    // typed before it (the caret then stands beyond), or may already have applied keys of the
+    // run the engine has not read yet (before). The trigger right before a caret that stays put
+    // within these bounds is where the run ended.
+    qint64 mayEndBefore = 0;
+    qint64 mayEndBeyond = 0;
 };
 
 // Swaps a trigger just typed into another application's field for its expansion: waits
@@ -47,6 +54,9 @@ public:
     static constexpr double firstCaretCheckDelay = 0;
     static constexpr double caretCheckDelay = 0.02;
     static constexpr int caretChecks = 25;
+    // Looks at a caret that stays put, at or beyond where the trigger should end, with other
+    // text before it, after which the replacement gives up.
+    static constexpr int unlikeLooks = 5;
     // Browsers apply a selection asynchronously, a few to some tens of milliseconds after
     // they acknowledged it: the paste waits until the selection reads back as the trigger.
     static constexpr double selectionCheckDelay = 0.005;

@@ -132,6 +132,7 @@ void TextExpansionEngine::forgetCarets()
     m_expectedCaret.reset();
     m_alternativeCaret.reset();
     m_runLength = 0;
+    m_runLag = 0;
     m_fieldMayRunAhead = false;
 }
 
@@ -193,6 +194,7 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
     if (!m_matcher.mayContinue(text)) {
         m_matcher.clearBuffer();
         forgetCarets();
+        m_unlookedLength = std::min(m_unlookedLength + text.size(), largestLag);
         return;
     }
     std::shared_ptr<AccessibilityExpansionTarget> target = focusedTarget();
@@ -220,12 +222,15 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
     if (carets.isEmpty()) {
         m_matcher.clearBuffer();
         m_runLength = 0;
+        // The field may not have applied the keys typed just before, which went unread.
+        m_runLag = m_unlookedLength;
         carets.append(location + length);
         // A caret closer to the start than the key is long cannot stand behind that key.
         if (location >= length)
             carets.append(location);
     }
     m_lastTarget = target;
+    m_unlookedLength = 0;
     m_runLength += length;
     m_expectedCaret = carets.first();
     m_alternativeCaret = carets.size() > 1 ? std::optional<qint64>(carets.at(1)) : std::nullopt;
@@ -249,7 +254,8 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
 void TextExpansionEngine::startReplacement(
     const ExpansionMatcher::Entry& match, const std::shared_ptr<AccessibilityExpansionTarget>& target)
 {
-    const ExpansionPlan plan{match.trigger, match.expansion, *m_expectedCaret, m_alternativeCaret, m_lastSelection};
+    const ExpansionPlan plan{
+        match.trigger, match.expansion, *m_expectedCaret, m_alternativeCaret, m_lastSelection, m_runLength, m_runLag};
     const quint64 generation = m_generation;
     QPointer<TextExpansionEngine> self(this);
     auto isCurrent = [self, generation] { return self && self->isRunning() && self->m_generation == generation; };

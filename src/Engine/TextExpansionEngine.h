@@ -40,6 +40,8 @@ public:
     static constexpr qint64 fieldAheadAllowance = 8;
     // Saving the clipboard for longer than a fast typist's key takes leaves the engine behind.
     static constexpr qint64 slowSaveMilliseconds = 8;
+    // A field busy with the keys typed before a run is at most this many UTF-16 units behind.
+    static constexpr qint64 largestLag = 16;
 
     // `desktop` must be complete and outlive the engine.
     explicit TextExpansionEngine(const Desktop& desktop = Desktop::current(), QObject* parent = nullptr);
@@ -93,6 +95,11 @@ private:
     std::optional<qint64> m_alternativeCaret;
     // UTF-16 units typed since the caret readings above began.
     qint64 m_runLength = 0;
+    // UTF-16 units the field may not have applied yet when this run began: the keys typed
+    // just before it, whose place in the field the engine did not look at.
+    qint64 m_runLag = 0;
+    // UTF-16 units typed since the engine last looked at a field.
+    qint64 m_unlookedLength = 0;
     // The engine fell behind the keys of this run (saving the clipboard took long), so the
     // field may show keys the engine has not read yet; the replacement's own look at the
     // caret and the trigger's text decides.

@@ -50,4 +50,9 @@ public:
     // Both objects stand for the same UI element of the same application (two queries for
     // the focused element of an unchanged application give equal elements).
     virtual bool isEqual(const AccessibleElement& other) const = 0;
+
+    // Whether a selected text range that was set successfully is in place once the request
+    // has been answered, so that reading it back would only repeat the answer. Applications
+    // that apply it later (browsers) say false.
+    virtual bool appliesSelectionAtOnce() const { return false; }
 };

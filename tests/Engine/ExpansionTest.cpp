@@ -170,6 +170,28 @@ TEST_F(TriggerReplacement, AFieldThatShowsTheFinalKeyLateIsLookedAtAgainUntilItD
     EXPECT_EQ(expansions.size(), 1);
 }
 
+TEST_F(TriggerReplacement, AFieldStillBusyWithTheKeysBeforeATriggerExpandsItWhereItEnds)
+{
+    // The field applies each key a while after it was typed, so when the engine looks at the
+    // trigger's first key the words before it have not arrived yet.
+    field->keyDelay = 0.05;
+    const QString before = field->text;
+    desktop.type(QStringLiteral("ok /sig"));
+    settle();
+    EXPECT_EQ(field->text, before + QStringLiteral("ok ") + signature);
+    EXPECT_EQ(expansions.size(), 1);
+
+    // Text other than the trigger where it may end: left as typed, and not waited for long.
+    desktop.type(QStringLiteral(" /si"));
+    settle();
+    field->text.replace(field->text.size() - 3, 3, QStringLiteral("/sI"));
+    desktop.typeKey(QStringLiteral("g"));
+    settle();
+    EXPECT_EQ(field->text, before + QStringLiteral("ok ") + signature + QStringLiteral(" /sIg"));
+    EXPECT_EQ(expansions.size(), 1);
+    EXPECT_FALSE(desktop.keyboardHold.isHolding());
+}
+
 TEST_F(TriggerReplacement, CompletionRunsAfterTheClipboardIsBackAndTheEngineIsFree)
 {
     desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));

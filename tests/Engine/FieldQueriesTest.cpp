@@ -98,3 +98,30 @@ TEST_F(FieldQueries, AFinalKeyTheFieldHasAppliedIsNotLookedForAgainBeforeThePast
     settle();
     EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
 }
+
+TEST_F(FieldQueries, AFieldThatAppliesASelectionAtOnceIsNotAskedForItNorForItsFocusAgainBeforeThePaste)
+{
+    field->saysSelectionAppliesAtOnce = true;
+    desktop.type(QStringLiteral("/si"));
+    field->appliesKeysBeforeSeen = true;
+    const int caretReads = field->readCount(FakeTextField::Question::selection);
+    const int focusChecks = desktop.accessibility.focusRequests;
+    desktop.typeKey(QStringLiteral("g"));
+    scheduler.runDue();
+    ASSERT_EQ(desktop.keyboard.posted.size(), 2);
+    // The key's own look at the caret and its focus, and one focus check before selecting,
+    // which the paste right after it shares.
+    EXPECT_EQ(field->readCount(FakeTextField::Question::selection), caretReads + 1);
+    EXPECT_EQ(desktop.accessibility.focusRequests, focusChecks + 2);
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
+
+    // Once the turn is over, the focus is asked for afresh: a field that lost it meanwhile
+    // gets no paste.
+    desktop.type(QStringLiteral(" /si"));
+    desktop.typeKey(QStringLiteral("g"));
+    auto other = std::make_shared<FakeTextField>();
+    desktop.focus(FakeDesktop::editorProcess, other);
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature + QStringLiteral(" /sig"));
+}

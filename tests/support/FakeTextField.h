@@ -28,6 +28,8 @@ public:
     // Seconds between an accepted selection request and the selection showing, as browsers
     // apply it; nothing: accepted but never applied. Requests are applied in order.
     std::optional<double> selectionDelay = 0;
+    // Says that an accepted selection is in place at once (as GTK 3 and Qt fields do).
+    bool saysSelectionAppliesAtOnce = false;
 
     // When typed keys show in the field: already when the engine sees them (as X11 RECORD
     // often reports them), or `keyDelay` seconds afterwards (0: as soon as the engine has
@@ -55,6 +57,7 @@ public:
     std::optional<QString> textIn(TextRange range) override;
     bool select(TextRange range) override;
     bool isEqual(const AccessibleElement& other) const override { return &other == this; }
+    bool appliesSelectionAtOnce() const override { return saysSelectionAppliesAtOnce; }
 
 private:
     bool contains(TextRange range) const;

@@ -98,5 +98,9 @@ const AtspiAccessibility::Application& AtspiAccessibility::applicationOf(AtspiAc
         application.toolkit = AtspiElement::Toolkit::gtk4;
     else if (toolkit.compare(QLatin1String("Gecko"), Qt::CaseInsensitive) == 0)
         application.toolkit = AtspiElement::Toolkit::gecko;
+    else if (gtk)
+        application.toolkit = AtspiElement::Toolkit::gtk3;
+    else if (qt)
+        application.toolkit = AtspiElement::Toolkit::qt;
     return m_applications.insert(bus, application).value();
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -112,7 +113,9 @@ std::optional<FieldKind> AtspiElement::kind()
 bool AtspiElement::isEditableByToolkit()
 {
     switch (m_toolkit) {
-    case Toolkit::other: return true;
+    case Toolkit::other:
+    case Toolkit::gtk3:
+    case Toolkit::qt: return true;
     case Toolkit::unknown:
     case Toolkit::gtk4: return false;
     case Toolkit::gecko: {
@@ -310,6 +313,7 @@ std::optional<TextRange> AtspiElement::selectedRange()
     const gint selections = atspi_text_get_n_selections(text, &error);
     if (!succeeded(error))
         return {};
+    m_selections = selections;
     qint64 start = caret;
     qint64 end = caret;
     if (selections > 0) {
@@ -370,19 +374,25 @@ bool AtspiElement::select(TextRange range)
     }
     AtspiText* text = ATSPI_TEXT(textHolder());
     GError* error = nullptr;
-    bool done = false;
-    AtspiRequestCounter::note();
     if (range.length == 0) {
-        done = atspi_text_set_caret_offset(text, gint(*start), &error);
-    } else {
-        const gint selections = atspi_text_get_n_selections(text, &error);
-        if (!succeeded(error))
-            return false;
         AtspiRequestCounter::note();
-        done = selections > 0 ? atspi_text_set_selection(text, 0, gint(*start), gint(*finish), &error)
-                              : atspi_text_add_selection(text, gint(*start), gint(*finish), &error);
+        const bool done = atspi_text_set_caret_offset(text, gint(*start), &error);
+        m_selections.reset();
+        return succeeded(error) && done;
     }
-    return succeeded(error) && done;
+    auto setSelection = [&](gint selections) {
+        AtspiRequestCounter::note();
+        const bool done = selections > 0 ? atspi_text_set_selection(text, 0, gint(*start), gint(*finish), &error)
+                                         : atspi_text_add_selection(text, gint(*start), gint(*finish), &error);
+        return succeeded(error) && done;
+    };
+    // The count the last look found stands unless the field says otherwise.
+    const std::optional<int> known = std::exchange(m_selections, std::nullopt);
+    if (known && setSelection(*known))
+        return true;
+    AtspiRequestCounter::note();
+    const gint selections = atspi_text_get_n_selections(text, &error);
+    return succeeded(error) && setSelection(selections);
 }
 
 bool AtspiElement::isEqual(const AccessibleElement& other) const

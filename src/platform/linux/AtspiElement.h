@@ -32,6 +32,11 @@ public:
         // the keyboard back, which the keyboard hold around a replacement makes it do right
         // before the paste. Only its form fields are offered for editing.
         gecko,
+        // GTK 3. Programs that only draw with GTK (LibreOffice's GTK face) may answer under its
+        // name through a bridge of their own, so a selection is read back as anywhere else.
+        gtk3,
+        // Qt: a selection set over the bus is in place when the request is answered.
+        qt,
     };
 
     // Takes its own references to the accessible and to `states`, the state set just read (or
@@ -40,6 +45,7 @@ public:
     AtspiElement(AtspiAccessible* accessible, AtspiStateSet* states, qint64 process,
         std::shared_ptr<AtspiTextOffsets::Unit> unit, Toolkit toolkit = Toolkit::other);
     ~AtspiElement() override;
+    bool appliesSelectionAtOnce() const override { return m_toolkit == Toolkit::qt; }
     AtspiElement(const AtspiElement&) = delete;
     AtspiElement& operator=(const AtspiElement&) = delete;
 
@@ -100,4 +106,7 @@ private:
     std::shared_ptr<AtspiTextOffsets::Unit> m_unit;
     // Where the last look at the text left the two counts; text before it is not read again.
     std::optional<Anchor> m_anchor;
+    // How many selections the last look at the selection found: selecting right after it
+    // need not ask again (a selection is replaced, or added where there was none).
+    std::optional<int> m_selections;
 };

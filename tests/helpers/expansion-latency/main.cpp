@@ -5,6 +5,13 @@
 // this process's CPU time per expansion and per ordinary key (in a short field and at the end of
 // a long document). Timings are reported, not judged, as they depend on the machine's load; it
 // fails only when an expansion does not arrive.
+//   --peer autokey   instead, measures the same trigger side by side with AutoKey (the Debian
+//                    package, run as a separate program with a phrase of its own in a temporary
+//                    home): the two take turns, a block of expansions each, with the same keys and
+//                    the same field. benchmarks/peer-latency.sh installs AutoKey and runs this.
+//   --pairs N        blocks each (default 8)   --expansions N   per block (default 30)
+//   --owned-clipboard  another application puts new text on the clipboard before each trial
+//   --list-requests  prints every AT-SPI request sent after each trigger's final key
 #include "DesktopSession.h"
 #include "Engine/TextExpansionEngine.h"
 #include "Models/Shortcut.h"
@@ -14,6 +21,14 @@
 #include "platform/linux/LinuxDesktop.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -24,6 +39,7 @@
 #include <dbus/dbus.h>
 #include <dlfcn.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 // Every request sent on D-Bus by libatspi, whichever call made it: the engine's own count
@@ -37,10 +53,17 @@ template <typename Function> Function real(const char* name)
 
 thread_local bool insideBlockingCall = false;
 
+// Set by --list-requests: each request sent after a trigger's final key is printed.
+bool listRequests = false;
+bool listing = false;
 void countCall(DBusMessage* message)
 {
-    if (!insideBlockingCall && dbus_message_get_type(message) == DBUS_MESSAGE_TYPE_METHOD_CALL)
+    if (!insideBlockingCall && dbus_message_get_type(message) == DBUS_MESSAGE_TYPE_METHOD_CALL) {
         ++busRequests;
+        if (listing)
+            std::printf("    %s.%s %s\n", dbus_message_get_interface(message), dbus_message_get_member(message),
+                dbus_message_get_path(message));
+    }
 }
 } // namespace
 
@@ -128,15 +151,18 @@ double percentile(QList<double> values, double fraction)
 }
 
 // The latency of one trigger in milliseconds, or a negative value when it did not expand.
-double measureOnce(TextFieldsApp& field, Display* display, unsigned lastKey, const int& expansions)
+// `ended` tells when the expander is done with the trigger, so that the next one starts clean.
+double measureOnce(TextFieldsApp& field, Display* display, unsigned lastKey, const std::function<bool()>& ended)
 {
-    const int before = expansions;
     field.setText(QStringLiteral("line"), QString());
     field.command(QStringLiteral("watch ") + QString::fromLatin1(expansion.toUtf8().toBase64()));
     DesktopSession::xdotool({"type", "--delay", "30", trigger.chopped(1)});
     DesktopSession::pause(30);
 
     const quint64 requestsBefore = busRequests;
+    listing = listRequests;
+    if (listing)
+        std::printf("  requests after the final key:\n");
     const qint64 sent = steadyNanoseconds();
     XTestFakeKeyEvent(display, lastKey, True, CurrentTime);
     XTestFakeKeyEvent(display, lastKey, False, CurrentTime);
@@ -149,10 +175,212 @@ double measureOnce(TextFieldsApp& field, Display* display, unsigned lastKey, con
             return arrived >= 0;
         },
         2000);
-    // The replacement ends after the clipboard is back; the next trigger waits for that.
-    DesktopSession::waitFor([&] { return expansions > before; }, 2000);
+    DesktopSession::waitFor(ended, 2000);
+    listing = false;
     requestsAfterFinalKey += busRequests - requestsBefore;
     return arrived < 0 ? -1 : double(arrived - sent) / 1e6;
+}
+
+double measureOnce(TextFieldsApp& field, Display* display, unsigned lastKey, const int& expansions)
+{
+    const int before = expansions;
+    // The replacement ends after the clipboard is back; the next trigger waits for that.
+    return measureOnce(field, display, lastKey, [&] { return expansions > before; });
+}
+
+// CPU time another process has used so far, in milliseconds.
+double processCpuMilliseconds(qint64 process)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(process));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    // Fields after the command name, which may hold spaces, start behind its closing parenthesis.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const double ticks = double(sysconf(_SC_CLK_TCK));
+    return fields.size() > 12 ? (fields.at(11).toDouble() + fields.at(12).toDouble()) * 1e3 / ticks : 0;
+}
+
+// AutoKey in a home of its own, with one phrase: the trigger, typed anywhere, becomes the
+// expansion at once (it needs no separator after it), in the way it sends phrases by default.
+class AutoKeyPeer {
+public:
+    bool start()
+    {
+        // On its first start AutoKey lays out a configuration of its own and reads no other
+        // folder: let it, then add the phrase.
+        if (!m_home.isValid() || !launch())
+            return false;
+        const QString settings = m_home.filePath(QStringLiteral("config/autokey/autokey.json"));
+        DesktopSession::waitFor([&] { return QFile::exists(settings); }, 10000);
+        DesktopSession::pause(1000);
+        stop();
+        const QString phrases = m_home.filePath(QStringLiteral("config/autokey/data/Benchmark"));
+        QDir().mkpath(phrases);
+        auto write = [&](const QString& name, const QByteArray& bytes) {
+            QFile file(phrases + '/' + name);
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        };
+        const QJsonObject abbreviation{{"abbreviations", QJsonArray{trigger}}, {"backspace", true},
+            {"ignoreCase", false}, {"immediate", true}, {"triggerInside", true}, {"wordChars", "[\\w]"}};
+        const QJsonObject folder{{"type", "folder"}, {"title", "Benchmark"}, {"modes", QJsonArray{}}, {"usageCount", 0},
+            {"showInTrayMenu", false},
+            {"abbreviation",
+                QJsonObject{{"abbreviations", QJsonArray{}}, {"backspace", true}, {"ignoreCase", false},
+                    {"immediate", false}, {"triggerInside", false}, {"wordChars", "[\\w]"}}},
+            {"hotkey", QJsonObject{{"modifiers", QJsonArray{}}, {"hotKey", QJsonValue()}}},
+            {"filter", QJsonObject{{"regex", QJsonValue()}, {"isRecursive", false}}}};
+        QJsonObject phrase = folder;
+        phrase.remove("title");
+        phrase.insert("type", "phrase");
+        phrase.insert("description", "signature");
+        phrase.insert("modes", QJsonArray{1});
+        phrase.insert("prompt", false);
+        phrase.insert("omitTrigger", false);
+        phrase.insert("matchCase", false);
+        phrase.insert("abbreviation", abbreviation);
+        phrase.insert("sendMode", "kb");
+        return write(QStringLiteral(".folder.json"), QJsonDocument(folder).toJson())
+            && write(QStringLiteral(".signature.json"), QJsonDocument(phrase).toJson())
+            && write(QStringLiteral("signature.txt"), expansion.toUtf8());
+    }
+
+    bool launch()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", m_home.path());
+        environment.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
+        environment.insert("XDG_DATA_HOME", m_home.filePath("data"));
+        environment.insert("XDG_CACHE_HOME", m_home.filePath("cache"));
+        m_process.setProcessEnvironment(environment);
+        m_process.setProgram(QStringLiteral("autokey-gtk"));
+        m_process.setStandardOutputFile(m_home.filePath("autokey.log"));
+        m_process.setStandardErrorFile(m_home.filePath("autokey.log"), QIODevice::Append);
+        m_process.start();
+        return m_process.waitForStarted(5000);
+    }
+
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000)) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+    ~AutoKeyPeer() { stop(); }
+
+    qint64 processId() const { return m_process.processId(); }
+    bool running() const { return m_process.state() == QProcess::Running; }
+
+private:
+    QTemporaryDir m_home;
+    QProcess m_process;
+};
+
+struct PeerFigures {
+    QList<double> latencies;
+    double cpu = 0; // milliseconds, over every measured expansion
+    quint64 requests = 0;
+    int missed = 0;
+};
+
+int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey, TextExpansionEngine& engine,
+    const Shortcut& shortcut, int& expansions, int pairs, int perBlock, bool ownedClipboard)
+{
+    AutoKeyPeer autokey;
+    if (!autokey.start()) {
+        std::printf("expansion latency: AutoKey could not be started (benchmarks/peer-latency.sh installs it)\n");
+        return 1;
+    }
+    PeerFigures velmora;
+    PeerFigures peer;
+    double harnessCpu = 0;
+    int clipboardRound = 0;
+    auto fieldReady = [&] {
+        return field.focus(QStringLiteral("line"))
+            && (!ownedClipboard
+                || field.setClipboard({{"text/plain;charset=utf-8",
+                    QStringLiteral("on the clipboard %1").arg(++clipboardRound).toUtf8()}}));
+    };
+    auto autokeyDone = [&] {
+        if (field.text(QStringLiteral("line")) != expansion)
+            return false;
+        DesktopSession::pause(30);
+        return true;
+    };
+    for (int pair = 0; pair < pairs; ++pair) {
+        // AutoKey's turn: started afresh, so that it has not seen the other block's keys.
+        engine.stop();
+        if (!autokey.launch()) {
+            std::printf("expansion latency: AutoKey did not start\n");
+            return 1;
+        }
+        bool awake = false;
+        for (int attempt = 0; attempt < 20 && !awake; ++attempt) {
+            fieldReady();
+            awake = measureOnce(field, display, lastKey, autokeyDone) >= 0;
+            if (!awake)
+                DesktopSession::pause(250);
+        }
+        if (!awake) {
+            std::printf("expansion latency: AutoKey never expanded the trigger\n");
+            return 1;
+        }
+        double peerCpu = processCpuMilliseconds(autokey.processId());
+        double ownCpu = cpuMilliseconds();
+        for (int i = 0; i < perBlock; ++i) {
+            fieldReady();
+            const double latency = measureOnce(field, display, lastKey, autokeyDone);
+            latency < 0 ? ++peer.missed : (peer.latencies.append(latency), 0);
+        }
+        peer.cpu += processCpuMilliseconds(autokey.processId()) - peerCpu;
+        harnessCpu += cpuMilliseconds() - ownCpu;
+        autokey.stop();
+
+        // Velmora's turn, the engine in this process.
+        engine.start({shortcut}, [&](const QString&, const QString&) { ++expansions; });
+        fieldReady();
+        measureOnce(field, display, lastKey, expansions);
+        ownCpu = cpuMilliseconds();
+        const quint64 requestsBefore = requestsAfterFinalKey;
+        for (int i = 0; i < perBlock; ++i) {
+            fieldReady();
+            const double latency = measureOnce(field, display, lastKey, expansions);
+            latency < 0 ? ++velmora.missed : (velmora.latencies.append(latency), 0);
+        }
+        velmora.cpu += cpuMilliseconds() - ownCpu;
+        velmora.requests += requestsAfterFinalKey - requestsBefore;
+        std::printf("  pair %d: AutoKey median %.1f ms, Velmora median %.1f ms\n", pair + 1,
+            percentile(
+                peer.latencies.mid(peer.latencies.size() - std::min<qsizetype>(perBlock, peer.latencies.size())), 0.5),
+            percentile(velmora.latencies.mid(
+                           velmora.latencies.size() - std::min<qsizetype>(perBlock, velmora.latencies.size())),
+                0.5));
+        std::fflush(stdout);
+    }
+    engine.stop();
+    if (peer.latencies.isEmpty() || velmora.latencies.isEmpty()) {
+        std::printf("expansion latency: one side never expanded\n");
+        return 1;
+    }
+    const double trials = double(pairs * perBlock);
+    // The harness runs in this process in both turns: what it costs alone is taken from AutoKey's.
+    const double harnessPerTrial = harnessCpu / trials;
+    std::printf("side by side with AutoKey, %d pairs x %d expansions%s:\n", pairs, perBlock,
+        ownedClipboard ? ", another application owning new text on the clipboard before each" : "");
+    std::printf("  %-8s median %6.1f ms  p95 %6.1f ms  CPU %5.2f ms per expansion  %d missed\n", "AutoKey",
+        percentile(peer.latencies, 0.5), percentile(peer.latencies, 0.95), peer.cpu / trials, peer.missed);
+    std::printf("  %-8s median %6.1f ms  p95 %6.1f ms  CPU %5.2f ms per expansion (engine, this process less "
+                "%.2f ms of harness)  AT-SPI requests after the final key %.1f  %d missed\n",
+        "Velmora", percentile(velmora.latencies, 0.5), percentile(velmora.latencies, 0.95),
+        velmora.cpu / trials - harnessPerTrial, harnessPerTrial, double(velmora.requests) / trials, velmora.missed);
+    std::printf("  median ratio Velmora / AutoKey %.2f\n",
+        percentile(velmora.latencies, 0.5) / percentile(peer.latencies, 0.5));
+    return velmora.missed == 0 ? 0 : 1;
 }
 
 }
@@ -165,6 +393,13 @@ int main(int argc, char** argv)
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
+    QCommandLineParser parser;
+    parser.addOptions({{"peer", "Measure side by side with this expander (autokey).", "name"},
+        {"pairs", "Turns each.", "n", "8"}, {"expansions", "Expansions per turn.", "n", "30"},
+        {"owned-clipboard", "Another application puts new text on the clipboard before each trial."},
+        {"list-requests", "Print every AT-SPI request sent after a trigger's final key."}});
+    parser.process(application);
+    listRequests = parser.isSet("list-requests");
     if (QString missing = DesktopSession::missingPieces(); !missing.isEmpty()) {
         std::printf("expansion latency: skipped, %s\n", qPrintable(missing));
         return skipped;
@@ -193,6 +428,16 @@ int main(int argc, char** argv)
     }
     const unsigned lastKey = XKeysymToKeycode(display, XK_g);
     DesktopSession::pause(200);
+    if (parser.isSet("peer")) {
+        if (parser.value("peer") != QLatin1String("autokey")) {
+            std::printf("expansion latency: the only peer known is autokey\n");
+            return 1;
+        }
+        const int result = compareWithAutoKey(field, display, lastKey, engine, shortcut, expansions,
+            parser.value("pairs").toInt(), parser.value("expansions").toInt(), parser.isSet("owned-clipboard"));
+        XCloseDisplay(display);
+        return result;
+    }
 
     std::printf("expansion latency and cost (requests to the field application, CPU time of this process, which "
                 "holds the engine):\n");
