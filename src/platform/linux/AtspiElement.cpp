@@ -115,13 +115,10 @@ bool AtspiElement::isEditableByToolkit()
     switch (m_toolkit) {
     case Toolkit::other:
     case Toolkit::gtk3:
+    case Toolkit::gecko:
     case Toolkit::qt: return true;
     case Toolkit::unknown:
     case Toolkit::gtk4: return false;
-    case Toolkit::gecko: {
-        const std::optional<int> role = atspiRole();
-        return role == ATSPI_ROLE_ENTRY || role == ATSPI_ROLE_PASSWORD_TEXT || role == ATSPI_ROLE_COMBO_BOX;
-    }
     }
     return false;
 }

@@ -27,10 +27,8 @@ public:
         // field; and its text views leave a selection made over the bus in place when Ctrl+V
         // comes. None of its fields is offered for editing.
         gtk4,
-        // Firefox, Thunderbird: the form fields (entries) take a replacement; an editable region
-        // of a page or a mail body puts its caret back at its start whenever its window gets
-        // the keyboard back, which the keyboard hold around a replacement makes it do right
-        // before the paste. Only its form fields are offered for editing.
+        // Firefox, Thunderbird: the caret of an editable region or a mail body may live in a
+        // paragraph below the focused element.
         gecko,
         // GTK 3. Programs that only draw with GTK (LibreOffice's GTK face) may answer under its
         // name through a bridge of their own, so a selection is read back as anywhere else.
