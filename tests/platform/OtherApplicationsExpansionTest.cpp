@@ -94,18 +94,19 @@ protected:
         return application.waitForStarted(10000);
     }
 
+    // The latest visible window whose name matches, or 0.
+    static unsigned long visibleWindow(const QString& name)
+    {
+        const QString found = output(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", name});
+        return found.split(QLatin1Char('\n')).last().toULong();
+    }
+
     // The visible window whose name matches, once it is there; its process becomes `process`.
     unsigned long waitForWindow(const QString& name)
     {
         unsigned long window = 0;
         DesktopSession::waitFor(
-            [&] {
-                if (application.state() == QProcess::NotRunning)
-                    return true;
-                const QString found = output(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", name});
-                window = found.split(QLatin1Char('\n')).last().toULong();
-                return window != 0;
-            },
+            [&] { return application.state() == QProcess::NotRunning || (window = visibleWindow(name)) != 0; },
             startMilliseconds);
         if (window != 0) {
             process = output(QStringLiteral("xdotool"), {"getwindowpid", QString::number(window)}).toLongLong();
@@ -354,6 +355,66 @@ TEST_F(OtherApplications, aLibreOfficeWriterParagraphExpandsWhole)
     ASSERT_TRUE(focusWindow(window));
     ASSERT_TRUE(waitForFocus(FieldKind::other, startMilliseconds));
 
+    ASSERT_TRUE(type(typed));
+    EXPECT_TRUE(focusedFieldBecomes(expanded));
+    EXPECT_EQ(expansions.size(), 1);
+    expectClipboardIntact();
+}
+
+// A mail body is an editable document whose caret lives in a paragraph below it.
+TEST_F(OtherApplications, aThunderbirdMailBodyExpands)
+{
+    if (!isInstalled(QStringLiteral("thunderbird")))
+        GTEST_SKIP() << "thunderbird is not installed";
+    // A profile with a local account and an identity, so that no account setup opens.
+    ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("mail")));
+    QFile preferences(folder.filePath(QStringLiteral("mail/user.js")));
+    ASSERT_TRUE(preferences.open(QIODevice::WriteOnly));
+    preferences.write("user_pref(\"mail.accountmanager.accounts\", \"account1\");\n"
+                      "user_pref(\"mail.accountmanager.defaultaccount\", \"account1\");\n"
+                      "user_pref(\"mail.account.account1.server\", \"server1\");\n"
+                      "user_pref(\"mail.account.account1.identities\", \"id1\");\n"
+                      "user_pref(\"mail.server.server1.type\", \"none\");\n"
+                      "user_pref(\"mail.server.server1.hostname\", \"example.invalid\");\n"
+                      "user_pref(\"mail.server.server1.userName\", \"anna\");\n"
+                      "user_pref(\"mail.identity.id1.fullName\", \"Anna\");\n"
+                      "user_pref(\"mail.identity.id1.useremail\", \"anna@example.invalid\");\n"
+                      "user_pref(\"mail.identity.id1.valid\", true);\n"
+                      "user_pref(\"mail.provider.suppress_dialog_on_startup\", true);\n"
+                      "user_pref(\"mail.shell.checkDefaultClient\", false);\n"
+                      "user_pref(\"mailnews.start_page.enabled\", false);\n"
+                      "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n");
+    preferences.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("GNOME_ACCESSIBILITY"), QStringLiteral("1"));
+    ASSERT_TRUE(start(QStringLiteral("thunderbird"),
+        {"--no-remote", "-profile", folder.filePath(QStringLiteral("mail"))}, environment));
+    const unsigned long mainWindow = waitForWindow(QStringLiteral("Mozilla Thunderbird"));
+    ASSERT_NE(mainWindow, 0u);
+    // A new message, as the user opens one, once the main window takes keys.
+    unsigned long compose = 0;
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            return focusWindow(mainWindow) && DesktopSession::xdotool({"key", "ctrl+n"})
+                && DesktopSession::waitFor([&] { return (compose = visibleWindow("^Write: ")) != 0; }, 5000);
+        },
+        startMilliseconds));
+    ASSERT_TRUE(focusWindow(compose));
+    // From the recipients through the subject to the body.
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            return waitForFocus(FieldKind::other, 1000) || !DesktopSession::xdotool({"key", "Tab"});
+        },
+        20000));
+
+    // The body takes keys a moment after it has the focus.
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            return DesktopSession::xdotool({"type", "x"}) && focusedFieldBecomes(QStringLiteral("x"));
+        },
+        startMilliseconds));
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "BackSpace"}));
+    ASSERT_TRUE(focusedFieldBecomes(QString()));
     ASSERT_TRUE(type(typed));
     EXPECT_TRUE(focusedFieldBecomes(expanded));
     EXPECT_EQ(expansions.size(), 1);
