@@ -45,9 +45,9 @@ bool hasInterface(AtspiAccessible* accessible, bool editable)
 }
 
 // GTK 4 (4.8) shows an entry that hides its text exactly like any other entry: role "text",
-// its text readable, each typed character reported. No single-line field of GTK 4 can be told
-// from a password field, so none is taken for anything else. Per application bus name; nothing
-// when the application did not say (it is asked again next time).
+// its text readable, each typed character reported. Only what the field draws tells them apart
+// (see atspiShowsItsText). Per application bus name; nothing when the application did not say
+// (it is asked again next time).
 std::optional<bool> isGtk4(AtspiAccessible* accessible)
 {
     static QHash<QString, bool> known;
@@ -116,7 +116,7 @@ std::optional<EditableTextField::State> AtspiEditableTextField::state()
         const std::optional<bool> gtk4 = isGtk4(m_accessible);
         if (!gtk4)
             return std::nullopt;
-        if (*gtk4)
+        if (*gtk4 && !atspiShowsItsText(m_accessible).value_or(false))
             state.kind = FieldKind::password;
     }
     state.offersEditing = hasInterface(m_accessible, false) && hasInterface(m_accessible, true);

@@ -23,9 +23,8 @@ public:
         // offered for editing, as it may be any of those below.
         unknown,
         // GTK 4 (4.8): an entry that hides its text shows exactly like any other entry (role
-        // "text", its text readable), so no single-line field can be told from a password
-        // field; and its text views leave a selection made over the bus in place when Ctrl+V
-        // comes. None of its fields is offered for editing.
+        // "text", its text readable), so a single-line field counts as a password field unless
+        // what it draws proves otherwise.
         gtk4,
         // Firefox, Thunderbird: the caret of an editable region or a mail body may live in a
         // paragraph below the focused element.

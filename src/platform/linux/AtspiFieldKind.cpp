@@ -1,5 +1,9 @@
 #include "AtspiFieldKind.h"
 
+#include "AtspiRequestCounter.h"
+
+#include <QSet>
+#include <QString>
 #include <atspi/atspi.h>
 
 FieldKind atspiFieldKind(int role, bool multiLine)
@@ -11,4 +15,30 @@ FieldKind atspiFieldKind(int role, bool multiLine)
     case ATSPI_ROLE_COMBO_BOX: return FieldKind::singleLine;
     default: return FieldKind::other;
     }
+}
+
+std::optional<bool> atspiShowsItsText(AtspiAccessible* accessible)
+{
+    AtspiText* text = atspi_accessible_get_text_iface(accessible);
+    if (!text)
+        return false;
+    GError* error = nullptr;
+    AtspiRequestCounter::note();
+    AtspiTextRange* drawn = atspi_text_get_text_at_offset(text, 0, ATSPI_TEXT_BOUNDARY_LINE_START, &error);
+    gchar* held = nullptr;
+    if (!error && drawn) {
+        AtspiRequestCounter::note();
+        held = atspi_text_get_text(text, drawn->start_offset, drawn->end_offset, &error);
+    }
+    g_object_unref(text);
+    std::optional<bool> shown;
+    if (!error && drawn && held) {
+        const QString line = QString::fromUtf8(drawn->content);
+        shown = line == QString::fromUtf8(held) && QSet<QChar>(line.cbegin(), line.cend()).size() >= 2;
+    }
+    g_clear_error(&error);
+    g_free(held);
+    if (drawn)
+        g_boxed_free(ATSPI_TYPE_TEXT_RANGE, drawn);
+    return shown;
 }
