@@ -129,6 +129,18 @@ TEST_F(WaylandExpansion, aGtk4EntryExpandsWhileOneThatHidesItsTextIsLeftAsTyped)
     EXPECT_EQ(expansions.size(), 1);
 }
 
+TEST_F(WaylandExpansion, aGtk4TextViewThatReportsItsInsertionsBehindExpandsInPlace)
+{
+    // GTK 4.8 text views report each insertion one place before it, and the caret as it stood
+    // before it.
+    ASSERT_TRUE(startGtk(4, Client::nativeWayland));
+    ASSERT_TRUE(focus("view"));
+    ASSERT_TRUE(keyboard.type("To: ;addr"));
+    ASSERT_TRUE(fieldBecomes("view", "To: " + address)) << app.text("view").toStdString();
+    ASSERT_TRUE(keyboard.type(" ok /sig"));
+    EXPECT_TRUE(fieldBecomes("view", "To: " + address + " ok " + signature)) << app.text("view").toStdString();
+}
+
 TEST_F(WaylandExpansion, aTriggerInANativeQtLineEditIsReplaced)
 {
     ASSERT_TRUE(startQt());

@@ -2,6 +2,7 @@
 
 #include "AtspiRequestCounter.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <atspi/atspi.h>
@@ -41,4 +42,31 @@ std::optional<bool> atspiShowsItsText(AtspiAccessible* accessible)
     if (drawn)
         g_boxed_free(ATSPI_TYPE_TEXT_RANGE, drawn);
     return shown;
+}
+
+std::optional<QVersionNumber> atspiGtkVersion(AtspiAccessible* accessible)
+{
+    static QHash<QString, QVersionNumber> known;
+    const AtspiObject* object = ATSPI_OBJECT(accessible);
+    const QString bus = object->app && object->app->bus_name ? QString::fromUtf8(object->app->bus_name) : QString();
+    if (const auto it = known.constFind(bus); it != known.constEnd())
+        return *it;
+    AtspiRequestCounter::note();
+    AtspiAccessible* application = atspi_accessible_get_application(accessible, nullptr);
+    if (!application)
+        return std::nullopt;
+    AtspiRequestCounter::note();
+    gchar* toolkit = atspi_accessible_get_toolkit_name(application, nullptr);
+    AtspiRequestCounter::note();
+    gchar* version = atspi_accessible_get_toolkit_version(application, nullptr);
+    g_object_unref(application);
+    const bool answered = toolkit && version;
+    const bool gtk = answered && QString::fromUtf8(toolkit).compare(QLatin1String("GTK"), Qt::CaseInsensitive) == 0;
+    const QVersionNumber number = gtk ? QVersionNumber::fromString(QString::fromUtf8(version)) : QVersionNumber();
+    g_free(toolkit);
+    g_free(version);
+    if (!answered)
+        return std::nullopt;
+    known.insert(bus, number);
+    return number;
 }

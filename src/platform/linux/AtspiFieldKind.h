@@ -2,6 +2,7 @@
 
 #include "platform/AccessibleElement.h"
 
+#include <QVersionNumber>
 #include <optional>
 
 typedef struct _AtspiAccessible AtspiAccessible;
@@ -17,3 +18,7 @@ FieldKind atspiFieldKind(int role, bool multiLine);
 // character throughout); false when it differs or cannot tell (an empty field); nothing when
 // the application did not answer.
 std::optional<bool> atspiShowsItsText(AtspiAccessible* accessible);
+
+// The GTK version an application draws with (a null version for other toolkits), asked once per
+// application bus name; nothing when the application did not answer (it is asked again).
+std::optional<QVersionNumber> atspiGtkVersion(AtspiAccessible* accessible);
