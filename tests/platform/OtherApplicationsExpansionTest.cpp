@@ -363,7 +363,10 @@ TEST_F(OtherApplications, aLibreOfficeWriterParagraphExpandsWhole)
     ASSERT_TRUE(focusWindow(window));
     ASSERT_TRUE(waitForFocus(FieldKind::other, startMilliseconds));
 
-    ASSERT_TRUE(type(typed));
+    // The words before the trigger are in the document by the time the trigger is typed.
+    ASSERT_TRUE(type(QStringLiteral("Hi ")));
+    ASSERT_TRUE(focusedFieldBecomes(QStringLiteral("Hi ")));
+    ASSERT_TRUE(type(QStringLiteral("/sig ok")));
     EXPECT_TRUE(focusedFieldBecomes(expanded));
     EXPECT_EQ(expansions.size(), 1);
     expectClipboardIntact();
