@@ -172,9 +172,16 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
         return finish(*run);
     run->previous = std::move(*previous);
     // The caret and the trigger's text were confirmed just now, in this same turn of the event
-    // loop, with the keyboard held: nothing typed can have come between, and putting the
-    // saved contents to one side and writing the clipboard wait on no other application, so
-    // they are not asked for again before the trigger is selected.
+    // loop, with the keyboard held: nothing typed can have come between, so they are not asked
+    // for again before the trigger is selected.
+    if (!run->isCurrent())
+        return finish(*run);
+    // The trigger is selected before the expansion takes the clipboard: an application that
+    // looks at the clipboard when its selection changes (a mail body updating its Paste
+    // command) asks the clipboard's owner, which must not be this process while it waits for
+    // that application to answer (Thunderbird then waits two seconds for us).
+    if (!run->target->select(run->range))
+        return abandonSelection(run, selectionChecks);
 
     run->injected = {ClipboardItemSnapshot{{
         ClipboardRepresentation{textType, run->expansionBytes},
@@ -184,16 +191,11 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
     if (!run->receipt.succeeded) {
         if (m_clipboard.changeCount() == run->receipt.changeCount)
             m_clipboard.write(run->previous);
-        return finish(*run);
+        return abandonSelection(run, selectionChecks);
     }
-    // Someone else wrote in between: their contents stay, ours are gone.
+    // Someone else wrote in between: their contents stay, ours are gone. Writing waits on no
+    // other application, so the run is still current.
     if (!owns(run->receipt, run->injected))
-        return finish(*run);
-    if (!run->isCurrent()) {
-        restore(*run);
-        return finish(*run);
-    }
-    if (!run->target->select(run->range))
         return abandonSelection(run, selectionChecks);
     waitForSelection(run, selectionChecks);
 }

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -82,6 +83,23 @@ protected:
 
     static bool isInstalled(const QString& program) { return !QStandardPaths::findExecutable(program).isEmpty(); }
 
+    // Writes a file below the test's folder, with the folders it lies in.
+    bool writeFile(const QString& path, const QByteArray& contents)
+    {
+        QFile file(folder.filePath(path));
+        return QDir().mkpath(QFileInfo(file).absolutePath()) && file.open(QIODevice::WriteOnly)
+            && file.write(contents) == contents.size();
+    }
+
+    // Gecko builds its accessibility tree only for a desktop that asks for one.
+    static QProcessEnvironment geckoEnvironment()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("GNOME_ACCESSIBILITY"), QStringLiteral("1"));
+        environment.remove(QStringLiteral("MOZ_HEADLESS"));
+        return environment;
+    }
+
     bool start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
     {
         application.setProcessEnvironment(environment);
@@ -94,18 +112,19 @@ protected:
         return application.waitForStarted(10000);
     }
 
+    // The latest visible window whose name matches, or 0.
+    static unsigned long visibleWindow(const QString& name)
+    {
+        const QString found = output(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", name});
+        return found.split(QLatin1Char('\n')).last().toULong();
+    }
+
     // The visible window whose name matches, once it is there; its process becomes `process`.
     unsigned long waitForWindow(const QString& name)
     {
         unsigned long window = 0;
         DesktopSession::waitFor(
-            [&] {
-                if (application.state() == QProcess::NotRunning)
-                    return true;
-                const QString found = output(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", name});
-                window = found.split(QLatin1Char('\n')).last().toULong();
-                return window != 0;
-            },
+            [&] { return application.state() == QProcess::NotRunning || (window = visibleWindow(name)) != 0; },
             startMilliseconds);
         if (window != 0) {
             process = output(QStringLiteral("xdotool"), {"getwindowpid", QString::number(window)}).toLongLong();
@@ -243,7 +262,7 @@ protected:
     // Types a trigger with more text straight after it into each field in turn. A selection
     // the browser applies late must neither be pasted over too early nor be left for the next
     // key to replace.
-    void typeIntoEveryField(unsigned long window, bool regionExpands)
+    void typeIntoEveryField(unsigned long window)
     {
         expectExpansion(window, "line");
         ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
@@ -251,7 +270,7 @@ protected:
         expectExpansion(window, "area");
         ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
         ASSERT_TRUE(waitForFocus(FieldKind::other));
-        expectExpansion(window, "rich", regionExpands);
+        expectExpansion(window, "rich");
 
         const int expanded = expansions.size();
         ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab"}));
@@ -262,30 +281,23 @@ protected:
     }
 };
 
-// Firefox's editable regions put their caret back at their start when the window gets the
-// keyboard back, as it does around the paste: they are left alone, exactly as typed.
-TEST_F(WebPage, firefoxFormFieldsExpandWhileItsPasswordFieldAndEditableRegionStayAsTyped)
+// Firefox puts the caret of an editable region back at its start when its window is told
+// that it got the keyboard back, which holding the keys must not make it do.
+TEST_F(WebPage, firefoxFieldsExpandWhileItsPasswordFieldStaysAsTyped)
 {
     if (!isInstalled(QStringLiteral("firefox-esr")))
         GTEST_SKIP() << "firefox-esr is not installed";
     // A fresh profile that shows no first-run pages.
-    ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("profile")));
-    QFile preferences(folder.filePath(QStringLiteral("profile/user.js")));
-    ASSERT_TRUE(preferences.open(QIODevice::WriteOnly));
-    preferences.write("user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
-                      "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
-                      "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
-                      "user_pref(\"browser.aboutwelcome.enabled\", false);\n");
-    preferences.close();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // Gecko builds its accessibility tree only for a desktop that asks for one.
-    environment.insert(QStringLiteral("GNOME_ACCESSIBILITY"), QStringLiteral("1"));
-    environment.remove(QStringLiteral("MOZ_HEADLESS"));
+    ASSERT_TRUE(writeFile(QStringLiteral("profile/user.js"),
+        "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
+        "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
+        "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
+        "user_pref(\"browser.aboutwelcome.enabled\", false);\n"));
     ASSERT_TRUE(start(QStringLiteral("firefox-esr"),
-        {"--no-remote", "--profile", folder.filePath(QStringLiteral("profile")), pageUrl()}, environment));
+        {"--no-remote", "--profile", folder.filePath(QStringLiteral("profile")), pageUrl()}, geckoEnvironment()));
     const unsigned long window = waitForPage(QStringLiteral("Mozilla Firefox"));
     ASSERT_NE(window, 0u);
-    typeIntoEveryField(window, false);
+    typeIntoEveryField(window);
 }
 
 // Chromium shows a page to the accessibility bus only when told to.
@@ -301,7 +313,7 @@ TEST_F(WebPage, chromiumFieldsExpandWhileItsPasswordFieldStaysAsTyped)
         QProcessEnvironment::systemEnvironment()));
     const unsigned long window = waitForPage(QStringLiteral("Chromium"));
     ASSERT_NE(window, 0u);
-    typeIntoEveryField(window, true);
+    typeIntoEveryField(window);
 }
 
 // Started as from its menu, Chromium shows no field to the accessibility bus: typing stays as
@@ -332,16 +344,13 @@ TEST_F(OtherApplications, aLibreOfficeWriterParagraphExpandsWhole)
     if (!isInstalled(QStringLiteral("soffice")))
         GTEST_SKIP() << "LibreOffice is not installed";
     // A fresh profile that starts without its tip of the day.
-    ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("office/user")));
-    QFile settings(folder.filePath(QStringLiteral("office/user/registrymodifications.xcu")));
-    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-    settings.write(R"(<?xml version="1.0" encoding="UTF-8"?>
+    ASSERT_TRUE(
+        writeFile(QStringLiteral("office/user/registrymodifications.xcu"), R"(<?xml version="1.0" encoding="UTF-8"?>
 <oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
 <item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="ShowTipOfTheDay" oor:op="fuse"><value>false</value></prop></item>
 <item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="FirstRun" oor:op="fuse"><value>false</value></prop></item>
 </oor:items>
-)");
-    settings.close();
+)"));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Only its GTK 3 face joins the accessibility bus.
     environment.insert(QStringLiteral("SAL_USE_VCLPLUGIN"), QStringLiteral("gtk3"));
@@ -354,6 +363,64 @@ TEST_F(OtherApplications, aLibreOfficeWriterParagraphExpandsWhole)
     ASSERT_TRUE(focusWindow(window));
     ASSERT_TRUE(waitForFocus(FieldKind::other, startMilliseconds));
 
+    // The words before the trigger are in the document by the time the trigger is typed.
+    ASSERT_TRUE(type(QStringLiteral("Hi ")));
+    ASSERT_TRUE(focusedFieldBecomes(QStringLiteral("Hi ")));
+    ASSERT_TRUE(type(QStringLiteral("/sig ok")));
+    EXPECT_TRUE(focusedFieldBecomes(expanded));
+    EXPECT_EQ(expansions.size(), 1);
+    expectClipboardIntact();
+}
+
+// A mail body is an editable document whose caret lives in a paragraph below it.
+TEST_F(OtherApplications, aThunderbirdMailBodyExpands)
+{
+    if (!isInstalled(QStringLiteral("thunderbird")))
+        GTEST_SKIP() << "thunderbird is not installed";
+    // A profile with a local account and an identity, so that no account setup opens.
+    ASSERT_TRUE(writeFile(QStringLiteral("mail/user.js"),
+        "user_pref(\"mail.accountmanager.accounts\", \"account1\");\n"
+        "user_pref(\"mail.accountmanager.defaultaccount\", \"account1\");\n"
+        "user_pref(\"mail.account.account1.server\", \"server1\");\n"
+        "user_pref(\"mail.account.account1.identities\", \"id1\");\n"
+        "user_pref(\"mail.server.server1.type\", \"none\");\n"
+        "user_pref(\"mail.server.server1.hostname\", \"example.invalid\");\n"
+        "user_pref(\"mail.server.server1.userName\", \"anna\");\n"
+        "user_pref(\"mail.identity.id1.fullName\", \"Anna\");\n"
+        "user_pref(\"mail.identity.id1.useremail\", \"anna@example.invalid\");\n"
+        "user_pref(\"mail.identity.id1.valid\", true);\n"
+        "user_pref(\"mail.provider.suppress_dialog_on_startup\", true);\n"
+        "user_pref(\"mail.shell.checkDefaultClient\", false);\n"
+        "user_pref(\"mailnews.start_page.enabled\", false);\n"
+        "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"));
+    ASSERT_TRUE(start(QStringLiteral("thunderbird"),
+        {"--no-remote", "-profile", folder.filePath(QStringLiteral("mail"))}, geckoEnvironment()));
+    const unsigned long mainWindow = waitForWindow(QStringLiteral("Mozilla Thunderbird"));
+    ASSERT_NE(mainWindow, 0u);
+    // A new message, as the user opens one, once the main window takes keys.
+    unsigned long compose = 0;
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            return focusWindow(mainWindow) && DesktopSession::xdotool({"key", "ctrl+n"})
+                && DesktopSession::waitFor([&] { return (compose = visibleWindow("^Write: ")) != 0; }, 5000);
+        },
+        startMilliseconds));
+    ASSERT_TRUE(focusWindow(compose));
+    // From the recipients through the subject to the body.
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            return waitForFocus(FieldKind::other, 1000) || !DesktopSession::xdotool({"key", "Tab"});
+        },
+        20000));
+
+    // The body takes keys a moment after it has the focus.
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            return DesktopSession::xdotool({"type", "x"}) && focusedFieldBecomes(QStringLiteral("x"));
+        },
+        startMilliseconds));
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "BackSpace"}));
+    ASSERT_TRUE(focusedFieldBecomes(QString()));
     ASSERT_TRUE(type(typed));
     EXPECT_TRUE(focusedFieldBecomes(expanded));
     EXPECT_EQ(expansions.size(), 1);
@@ -402,30 +469,33 @@ protected:
     }
 };
 
-// GTK 4.8 shows an entry that hides its text exactly like any other entry, and its text views
-// ignore the paste over a selection made through the accessibility bus: every field is left
-// exactly as typed.
-TEST_F(Gtk4Fields, everyFieldIsLeftAsTyped)
+// GTK 4.8 shows an entry that hides its text exactly like any other entry: only what the field
+// draws tells them apart, and until it draws some text a line counts as a password field.
+TEST_F(Gtk4Fields, anEntryAndATextViewExpandWhileFieldsThatHideTheirTextStayAsTyped)
 {
     if (!gtk4Available())
         GTEST_SKIP() << "GTK 4 for Python (gir1.2-gtk-4.0, python3-gi) is not installed";
-    for (const char* field : {"hidden", "line", "password", "view"}) {
-        const unsigned long window = open(QString::fromLatin1(field));
-        ASSERT_NE(window, 0u) << field;
-        const bool view = QLatin1String(field) == QLatin1String("view");
-        const bool password = QLatin1String(field) == QLatin1String("password");
-        ASSERT_TRUE(waitForFocus(view ? FieldKind::multiLine
-                : password            ? FieldKind::password
-                                      : FieldKind::singleLine))
-            << field;
-        ASSERT_TRUE(type(typed));
-        ASSERT_TRUE(fieldBecomes(window, field, typed)) << field;
-        settle();
-        EXPECT_EQ(titleOf(window)[field].toString(), typed) << field;
+    for (const QString field : {"line", "view", "hidden", "password"}) {
+        const unsigned long window = open(field);
+        ASSERT_NE(window, 0u) << field.toStdString();
+        const bool view = field == QLatin1String("view");
+        ASSERT_TRUE(waitForFocus(view ? FieldKind::multiLine : FieldKind::password)) << field.toStdString();
+        // The words before the trigger are in the field by the time the trigger is typed.
+        ASSERT_TRUE(type(QStringLiteral("Hi ")));
+        ASSERT_TRUE(fieldBecomes(window, field, QStringLiteral("Hi "))) << field.toStdString();
+        ASSERT_TRUE(type(QStringLiteral("/sig ok")));
+        if (view || field == QLatin1String("line")) {
+            EXPECT_TRUE(fieldBecomes(window, field, expanded))
+                << field.toStdString() << ": " << titleOf(window)[field].toString().toStdString();
+        } else {
+            ASSERT_TRUE(fieldBecomes(window, field, typed)) << field.toStdString();
+            settle();
+            EXPECT_EQ(titleOf(window)[field].toString(), typed) << field.toStdString();
+        }
         application.kill();
         application.waitForFinished(5000);
     }
-    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(expansions.size(), 2);
     expectClipboardIntact();
 }
 

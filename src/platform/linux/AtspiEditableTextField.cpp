@@ -3,7 +3,6 @@
 #include "AtspiFieldKind.h"
 #include "AtspiRequestCounter.h"
 
-#include <QHash>
 #include <QString>
 #include <atspi/atspi.h>
 #include <cmath>
@@ -44,37 +43,6 @@ bool hasInterface(AtspiAccessible* accessible, bool editable)
     return true;
 }
 
-// GTK 4 (4.8) shows an entry that hides its text exactly like any other entry: role "text",
-// its text readable, each typed character reported. No single-line field of GTK 4 can be told
-// from a password field, so none is taken for anything else. Per application bus name; nothing
-// when the application did not say (it is asked again next time).
-std::optional<bool> isGtk4(AtspiAccessible* accessible)
-{
-    static QHash<QString, bool> known;
-    const AtspiObject* object = ATSPI_OBJECT(accessible);
-    const QString bus = object->app && object->app->bus_name ? QString::fromUtf8(object->app->bus_name) : QString();
-    if (const auto it = known.constFind(bus); it != known.constEnd())
-        return *it;
-    AtspiRequestCounter::note();
-    AtspiAccessible* application = atspi_accessible_get_application(accessible, nullptr);
-    if (!application)
-        return std::nullopt;
-    AtspiRequestCounter::note();
-    gchar* toolkit = atspi_accessible_get_toolkit_name(application, nullptr);
-    AtspiRequestCounter::note();
-    gchar* version = atspi_accessible_get_toolkit_version(application, nullptr);
-    g_object_unref(application);
-    const bool answered = toolkit && version;
-    const bool gtk4 = answered && QString::fromUtf8(toolkit).compare(QLatin1String("GTK"), Qt::CaseInsensitive) == 0
-        && QString::fromUtf8(version).section(QLatin1Char('.'), 0, 0).toInt() >= 4;
-    g_free(toolkit);
-    g_free(version);
-    if (!answered)
-        return std::nullopt;
-    known.insert(bus, gtk4);
-    return gtk4;
-}
-
 } // namespace
 
 AtspiEditableTextField::AtspiEditableTextField(AtspiAccessible* accessible)
@@ -113,10 +81,12 @@ std::optional<EditableTextField::State> AtspiEditableTextField::state()
         return std::nullopt;
     state.kind = atspiFieldKind(role, multiLine);
     if (state.kind == FieldKind::singleLine) {
-        const std::optional<bool> gtk4 = isGtk4(m_accessible);
-        if (!gtk4)
+        // GTK 4 shows an entry that hides its text exactly like any other entry: role "text",
+        // its text readable, each typed character reported; only what it draws tells.
+        const std::optional<QVersionNumber> gtk = atspiGtkVersion(m_accessible);
+        if (!gtk)
             return std::nullopt;
-        if (*gtk4)
+        if (gtk->majorVersion() >= 4 && !atspiShowsItsText(m_accessible).value_or(false))
             state.kind = FieldKind::password;
     }
     state.offersEditing = hasInterface(m_accessible, false) && hasInterface(m_accessible, true);

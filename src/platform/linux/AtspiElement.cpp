@@ -107,7 +107,11 @@ std::optional<FieldKind> AtspiElement::kind()
         return std::nullopt;
     const bool textRole = *known == ATSPI_ROLE_ENTRY || *known == ATSPI_ROLE_TEXT;
     AtspiStateSet* current = textRole ? states() : nullptr;
-    return atspiFieldKind(*known, current && atspi_state_set_contains(current, ATSPI_STATE_MULTI_LINE));
+    const FieldKind kind = atspiFieldKind(*known, current && atspi_state_set_contains(current, ATSPI_STATE_MULTI_LINE));
+    // A GTK 4 line that is not proven to show its text may be hiding a password.
+    if (kind == FieldKind::singleLine && m_toolkit == Toolkit::gtk4 && !atspiShowsItsText(m_accessible).value_or(false))
+        return FieldKind::password;
+    return kind;
 }
 
 bool AtspiElement::isEditableByToolkit()
@@ -115,13 +119,10 @@ bool AtspiElement::isEditableByToolkit()
     switch (m_toolkit) {
     case Toolkit::other:
     case Toolkit::gtk3:
+    case Toolkit::gtk4:
+    case Toolkit::gecko:
     case Toolkit::qt: return true;
-    case Toolkit::unknown:
-    case Toolkit::gtk4: return false;
-    case Toolkit::gecko: {
-        const std::optional<int> role = atspiRole();
-        return role == ATSPI_ROLE_ENTRY || role == ATSPI_ROLE_PASSWORD_TEXT || role == ATSPI_ROLE_COMBO_BOX;
-    }
+    case Toolkit::unknown: return false;
     }
     return false;
 }
@@ -384,7 +385,11 @@ bool AtspiElement::select(TextRange range)
         AtspiRequestCounter::note();
         const bool done = selections > 0 ? atspi_text_set_selection(text, 0, gint(*start), gint(*finish), &error)
                                          : atspi_text_add_selection(text, gint(*start), gint(*finish), &error);
-        return succeeded(error) && done;
+        // GTK 4 (4.8) text views add the selection but answer with a reply of the wrong type,
+        // which comes as an error: whether the selection holds is read back.
+        if (!succeeded(error))
+            return m_toolkit == Toolkit::gtk4 && selections == 0;
+        return done;
     };
     // The count the last look found stands unless the field says otherwise.
     const std::optional<int> known = std::exchange(m_selections, std::nullopt);

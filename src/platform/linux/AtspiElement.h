@@ -23,14 +23,11 @@ public:
         // offered for editing, as it may be any of those below.
         unknown,
         // GTK 4 (4.8): an entry that hides its text shows exactly like any other entry (role
-        // "text", its text readable), so no single-line field can be told from a password
-        // field; and its text views leave a selection made over the bus in place when Ctrl+V
-        // comes. None of its fields is offered for editing.
+        // "text", its text readable), so a single-line field counts as a password field unless
+        // what it draws proves otherwise.
         gtk4,
-        // Firefox, Thunderbird: the form fields (entries) take a replacement; an editable region
-        // of a page or a mail body puts its caret back at its start whenever its window gets
-        // the keyboard back, which the keyboard hold around a replacement makes it do right
-        // before the paste. Only its form fields are offered for editing.
+        // Firefox, Thunderbird: the caret of an editable region or a mail body may live in a
+        // paragraph below the focused element.
         gecko,
         // GTK 3. Programs that only draw with GTK (LibreOffice's GTK face) may answer under its
         // name through a bridge of their own, so a selection is read back as anywhere else.

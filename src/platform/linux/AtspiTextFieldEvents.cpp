@@ -2,10 +2,13 @@
 
 #include "AtspiBus.h"
 #include "AtspiEditableTextField.h"
+#include "AtspiFieldKind.h"
+#include "AtspiRequestCounter.h"
 
 #include <atspi/atspi.h>
 #include <cstring>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -19,6 +22,13 @@ constexpr const char* eventTypes[] = {
 bool startsWith(const char* text, const char* prefix)
 {
     return text && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+QString fieldName(AtspiAccessible* accessible)
+{
+    const AtspiObject* object = ATSPI_OBJECT(accessible);
+    return QString::fromUtf8(object->app && object->app->bus_name ? object->app->bus_name : "") + QLatin1Char(' ')
+        + QString::fromUtf8(object->path ? object->path : "");
 }
 
 } // namespace
@@ -98,9 +108,17 @@ void AtspiTextFieldEvents::deliver(AtspiEvent* event)
             const gchar* text = g_value_get_string(&event->any_data);
             delivered.text = QString::fromUtf8(text ? text : "");
         }
+        m_corrected.reset();
+        if (delivered.kind == TextFieldEvent::Kind::inserted && reportsInsertionsBehind(event->source)) {
+            delivered.offset += delivered.length;
+            m_corrected = Insertion{fieldName(event->source), delivered.offset, delivered.length};
+        }
     } else if (startsWith(type, "object:text-caret-moved")) {
         delivered.kind = TextFieldEvent::Kind::caretMoved;
         delivered.offset = event->detail1;
+        if (const std::optional<Insertion> insertion = std::exchange(m_corrected, std::nullopt);
+            insertion && insertion->start == delivered.offset && insertion->field == fieldName(event->source))
+            delivered.offset += insertion->length;
     } else {
         return;
     }
@@ -108,4 +126,17 @@ void AtspiTextFieldEvents::deliver(AtspiEvent* event)
     // The handler may remove this listener; keep it alive for the call.
     const Handler handler = m_handler;
     handler(delivered);
+}
+
+bool AtspiTextFieldEvents::reportsInsertionsBehind(AtspiAccessible* accessible)
+{
+    const std::optional<QVersionNumber> gtk = atspiGtkVersion(accessible);
+    if (!gtk || gtk->majorVersion() != 4 || gtk->minorVersion() >= 14)
+        return false;
+    AtspiRequestCounter::note();
+    AtspiStateSet* states = atspi_accessible_get_state_set(accessible);
+    const bool multiLine = states && atspi_state_set_contains(states, ATSPI_STATE_MULTI_LINE);
+    if (states)
+        g_object_unref(states);
+    return multiLine;
 }

@@ -3,6 +3,7 @@
 #include "platform/TextFieldEvents.h"
 
 #include <QHash>
+#include <optional>
 
 typedef struct _AtspiAccessible AtspiAccessible;
 typedef struct _AtspiEvent AtspiEvent;
@@ -27,9 +28,21 @@ private:
     static void receive(AtspiEvent* event, void* self);
     void deliver(AtspiEvent* event);
     bool isOwn(AtspiAccessible* accessible);
+    // Whether the field reports an insertion at its start less its length and, right after it,
+    // the caret as it stood before it (GTK 4 text views before GTK 4.14, which take the
+    // insertion's place before the text goes in).
+    bool reportsInsertionsBehind(AtspiAccessible* accessible);
 
     Handler m_handler;
     AtspiEventListener* m_listener = nullptr;
     // Per application bus name: whether it is this process.
     QHash<QString, bool> m_own;
+    // The last insertion corrected as above, as the field's bus name and path, its start and
+    // length: a caret reported at its start right after it stands at its end.
+    struct Insertion {
+        QString field;
+        qint64 start = 0;
+        qint64 length = 0;
+    };
+    std::optional<Insertion> m_corrected;
 };

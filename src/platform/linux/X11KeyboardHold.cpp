@@ -211,6 +211,8 @@ void X11KeyboardHold::disconnect()
         notifier->deleteLater();
     }
     X11Connection::stopIgnoringErrorsOn(m_display);
+    // The server destroys the connection's windows with it.
+    m_inside = 0;
     XCloseDisplay(m_display);
     holdConnections().remove(std::exchange(m_display, nullptr));
 }
@@ -249,8 +251,10 @@ bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
         // window catches them all then.
         if (focus == None || focus == PointerRoot)
             focus = DefaultRootWindow(m_display);
-        if (!grab(focus))
+        if (!grab(grabWindowIn(focus))) {
+            ungrab();
             return false;
+        }
         // From here on every key of the user's comes to us, so their modifiers can be
         // followed from this state on.
         m_userModifiers = liveModifiers();
@@ -320,14 +324,32 @@ bool X11KeyboardHold::grab(Window window)
     return m_grabbed;
 }
 
+Window X11KeyboardHold::grabWindowIn(Window focus)
+{
+    // The root window has no window around it to be asked about focus; keys are grabbed there
+    // as they are.
+    if (focus == DefaultRootWindow(m_display))
+        return focus;
+    // Outside the focus window's area, so that it never takes the pointer; override-redirect,
+    // so that a window manager does not take it for a window of its own to manage.
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    m_inside = XCreateWindow(
+        m_display, focus, -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent, CWOverrideRedirect, &attributes);
+    XMapWindow(m_display, m_inside);
+    return m_inside;
+}
+
 void X11KeyboardHold::ungrab()
 {
     if (m_watchdog)
         m_watchdog->disarm();
-    if (!m_grabbed)
-        return;
-    XUngrabKeyboard(m_display, CurrentTime);
+    if (m_grabbed)
+        XUngrabKeyboard(m_display, CurrentTime);
     m_grabbed = false;
+    // Gone with its parent when that went first; the error is ignored then.
+    if (m_inside)
+        XDestroyWindow(m_display, std::exchange(m_inside, 0));
 }
 
 void X11KeyboardHold::suspend()

@@ -18,9 +18,13 @@ union _XEvent;
 typedef struct _XDisplay Display;
 typedef unsigned long Window;
 
-// Holds keys on X11 with an active keyboard grab on the window that has the input focus: the
-// server then sends every key to us instead, and because the grab window is the focus window
-// no focus change is announced, so the field keeps its focus and selection. RECORD still
+// Holds keys on X11 with an active keyboard grab: the server then sends every key to us
+// instead. The grab window is an input-only window of ours placed inside the window that has
+// the input focus, out of sight: the server announces a grab as the focus moving to the grab
+// window, and a move into a window's own inferior is one that toolkits take as no change (a
+// grab on the focus window itself is announced as focus going out and in again, and Gecko then
+// puts the caret of an editable region back at its start). The input focus itself stays where
+// it was, so the field keeps its focus and selection. RECORD still
 // reports the grabbed keys; the event source asks claimRecorded() and drops them. On release
 // the held keys are typed again through XTest one at a time, each only after RECORD has
 // reported the previous one back, so that a key completing another trigger starts a new hold
@@ -92,6 +96,8 @@ private:
 
     bool grab(Window window);
     void ungrab();
+    // The window to grab on while `focus` has the input focus (see the class comment).
+    Window grabWindowIn(Window focus);
     void connectAgain();
     void disconnect();
     void readEvents();
@@ -118,6 +124,8 @@ private:
     const X11KeyboardLayout* m_layout;
     PostedKeyLedger& m_ledger;
     Window m_window = 0;
+    // Our window inside the focus window, while a hold has one.
+    Window m_inside = 0;
     bool m_grabbed = false;
     bool m_holding = false;
     bool m_awaitingEcho = false;
