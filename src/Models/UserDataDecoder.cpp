@@ -1,5 +1,6 @@
 #include "Models/UserDataDecoder.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -30,7 +31,25 @@ try {
         return std::nullopt;
     // Any failure only sends the whole file the plain way.
     try {
-        return JsonReader(QJsonValue(document.array())).decode<QList<Shortcut>>();
+        const QJsonArray array = document.array();
+        const JsonReader reader{QJsonValue(array)};
+        QList<Shortcut> items;
+        items.reserve(array.size());
+        // The shortcuts of a folder share the text of its id instead of holding a copy each;
+        // the copy just read is let go at once, so its memory serves the next item.
+        QHash<QString, QString> folderIds;
+        for (qsizetype i = 0; i < array.size(); ++i) {
+            Shortcut shortcut = reader.at(i).decode<Shortcut>();
+            if (shortcut.groupId) {
+                const auto known = folderIds.constFind(*shortcut.groupId);
+                if (known != folderIds.constEnd())
+                    shortcut.groupId = *known;
+                else
+                    folderIds.insert(*shortcut.groupId, *shortcut.groupId);
+            }
+            items.append(std::move(shortcut));
+        }
+        return items;
     } catch (...) {
         return std::nullopt;
     }

@@ -2,6 +2,7 @@
 #include "ModelTestSupport.h"
 #include "Models/UserDataEncoder.h"
 
+#include <QSet>
 #include <variant>
 
 namespace {
@@ -53,6 +54,19 @@ TEST(LibraryDecoder, ReadsWhatTheEncoderWroteAsThePlainReadingDoes)
     const auto read = quickly(bytes);
     ASSERT_TRUE(std::holds_alternative<UserData>(read));
     EXPECT_EQ(std::get<UserData>(read), data);
+}
+
+TEST(LibraryDecoder, ShortcutsOfAFolderShareTheTextOfItsId)
+{
+    const UserData read = UserDataDecoder::decode(VelmoraJSON::encode(library()));
+    ASSERT_EQ(read.shortcuts.size(), 5000);
+    QSet<const QChar*> copies;
+    for (const Shortcut& shortcut : read.shortcuts) {
+        if (shortcut.groupId)
+            copies.insert(shortcut.groupId->constData());
+    }
+    // One copy for each of the few threads that read the list, not one for each shortcut.
+    EXPECT_LE(copies.size(), 8);
 }
 
 TEST(LibraryDecoder, DamagedOrForeignFilesGiveThePlainReadingsResultOrError)
