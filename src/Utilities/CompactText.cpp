@@ -13,10 +13,78 @@ CompactText::CompactText(const QString& text)
     // the size is what makes this text compact. ASCII is its own UTF-8, one byte a unit.
     if (seen < 0x80) {
         m_utf8 = text.toLatin1();
-    } else {
+        return;
+    }
+    if (text.isValidUtf16()) {
         m_utf8 = text.toUtf8();
         m_utf8.squeeze();
+        return;
     }
+    // QString's own conversion would make unpaired surrogates question marks.
+    m_utf8.reserve(text.size() * 3);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = units[i];
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(units[i + 1]))
+            c = QChar::surrogateToUcs4(char16_t(c), units[++i]);
+        if (c < 0x80) {
+            m_utf8 += char(c);
+        } else if (c < 0x800) {
+            m_utf8 += char(0xC0 | (c >> 6));
+            m_utf8 += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            m_utf8 += char(0xE0 | (c >> 12));
+            m_utf8 += char(0x80 | ((c >> 6) & 0x3F));
+            m_utf8 += char(0x80 | (c & 0x3F));
+        } else {
+            m_utf8 += char(0xF0 | (c >> 18));
+            m_utf8 += char(0x80 | ((c >> 12) & 0x3F));
+            m_utf8 += char(0x80 | ((c >> 6) & 0x3F));
+            m_utf8 += char(0x80 | (c & 0x3F));
+        }
+    }
+    m_utf8.squeeze();
+}
+
+namespace {
+
+// Whether the bytes hold a surrogate's three bytes (ED A0..BF), which only text with an
+// unpaired surrogate gives.
+bool holdsSurrogates(const QByteArray& utf8)
+{
+    for (qsizetype at = utf8.indexOf('\xED'); at >= 0 && at + 1 < utf8.size(); at = utf8.indexOf('\xED', at + 1)) {
+        if (uchar(utf8[at + 1]) >= 0xA0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString CompactText::toString() const
+{
+    if (!holdsSurrogates(m_utf8))
+        return QString::fromUtf8(m_utf8);
+    QString text;
+    text.reserve(m_utf8.size());
+    const auto* bytes = reinterpret_cast<const uchar*>(m_utf8.constData());
+    const qsizetype size = m_utf8.size();
+    for (qsizetype i = 0; i < size;) {
+        const uchar lead = bytes[i];
+        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (i + length > size)
+            break;
+        char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
+        for (int k = 1; k < length; ++k)
+            c = (c << 6) | (bytes[i + k] & 0x3F);
+        if (c < 0x10000) {
+            text += QChar(char16_t(c));
+        } else {
+            text += QChar(QChar::highSurrogate(c));
+            text += QChar(QChar::lowSurrogate(c));
+        }
+        i += length;
+    }
+    return text;
 }
 
 CompactText CompactText::fromUtf8(QByteArray utf8)
@@ -63,7 +131,7 @@ bool operator==(const CompactText& a, const QString& b)
     const qsizetype bytes = a.m_utf8.size();
     if (bytes < b.size() || bytes > 3 * b.size())
         return false;
-    return a.utf16Size() == b.size() && a.m_utf8 == b.toUtf8();
+    return a.utf16Size() == b.size() && a.m_utf8 == CompactText(b).m_utf8;
 }
 
 size_t qHash(const CompactText& text, size_t seed)

@@ -11,8 +11,8 @@
 // library, half the memory of UTF-16. It turns into a QString where text is shown, edited or
 // handed to another program; searching, comparing and writing work on its bytes.
 //
-// Made from a QString it holds that text exactly, except that unpaired surrogates, which no
-// file or other program could take anyway, become "?" as in QString::toUtf8().
+// Made from a QString it holds that text exactly, even unpaired surrogates (which a library
+// file keeps as escapes): those take the three bytes UTF-8 would give their code point.
 class CompactText {
 public:
     CompactText() = default;
@@ -37,7 +37,7 @@ public:
         return *this;
     }
 
-    QString toString() const { return QString::fromUtf8(m_utf8); }
+    QString toString() const;
     const QByteArray& utf8() const { return m_utf8; }
     bool isEmpty() const { return m_utf8.isEmpty(); }
     bool isAscii() const { return isAscii(m_utf8); }

@@ -59,12 +59,18 @@ TEST(CompactText, CopiesShareTheirBytesUntilOneChanges)
     EXPECT_EQ(copy.toString(), QStringLiteral("Best regards, \u00c5sa"));
 }
 
-TEST(CompactText, UnpairedSurrogatesBecomeQuestionMarks)
+TEST(CompactText, KeepsUnpairedSurrogatesExactly)
 {
-    QString broken = QStringLiteral("a");
+    QString broken = QStringLiteral("\u00e9a");
     broken.append(QChar(0xD800));
     broken.append(u'b');
-    EXPECT_EQ(CompactText(broken).toString(), QStringLiteral("a?b"));
+    broken.append(QChar(0xDC00));
+    broken.append(QStringLiteral("\U0001F389"));
+    const CompactText text(broken);
+    EXPECT_EQ(text.toString(), broken);
+    EXPECT_EQ(text.utf16Size(), broken.size());
+    EXPECT_TRUE(text == broken);
+    EXPECT_FALSE(text == QStringLiteral("\u00e9a?b?\U0001F389"));
 }
 
 TEST(CompactText, RecordsCompareAndHashUnderCanonicalEquivalence)
