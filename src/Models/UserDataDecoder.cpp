@@ -6,6 +6,7 @@
 #include <QJsonParseError>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <thread>
 
@@ -61,19 +62,42 @@ std::optional<UserData> decodeInParts(const QByteArray& bytes)
 {
     if (!bytes.startsWith('{'))
         return std::nullopt;
-    const qsizetype opening = bytes.indexOf(listOpening);
-    if (opening < 0 || bytes.indexOf(listOpening, opening + 1) >= 0)
-        return std::nullopt;
-    const qsizetype itemsFrom = opening + listOpening.size();
-    const qsizetype itemsTo = bytes.indexOf(listClosing, itemsFrom);
-    if (itemsTo < 0)
+    // One pass over the lines finds the list and its items: a library of tens of megabytes
+    // has few of them, and memchr finds their ends far faster than a search for each mark.
+    const auto at = [&](qsizetype position, const QByteArray& mark) {
+        return position + mark.size() <= bytes.size()
+            && std::memcmp(bytes.constData() + position, mark.constData(), size_t(mark.size())) == 0;
+    };
+    qsizetype opening = -1;
+    qsizetype itemsFrom = -1;
+    qsizetype itemsTo = -1;
+    QList<qsizetype> starts;
+    qsizetype nextStart = 0;
+    const char* const begin = bytes.constData();
+    for (const char* line = static_cast<const char*>(std::memchr(begin, '\n', size_t(bytes.size()))); line;
+         line = static_cast<const char*>(std::memchr(line + 1, '\n', size_t(bytes.size() - (line + 1 - begin))))) {
+        const qsizetype position = line - begin;
+        if (at(position, listOpening)) {
+            // The list is taken to be the only one of its name.
+            if (opening >= 0)
+                return std::nullopt;
+            opening = position;
+            itemsFrom = opening + listOpening.size();
+            continue;
+        }
+        if (opening < 0 || itemsTo >= 0 || position < itemsFrom)
+            continue;
+        if (at(position, listClosing)) {
+            itemsTo = position;
+        } else if (position >= nextStart && at(position, itemStart)) {
+            starts.append(position);
+            nextStart = position + itemStart.size();
+        }
+    }
+    if (opening < 0 || itemsTo < 0)
         return std::nullopt;
 
     // Where the items begin, split into runs of about equal count for the threads.
-    QList<qsizetype> starts;
-    for (qsizetype at = bytes.indexOf(itemStart, itemsFrom); at >= 0 && at < itemsTo;
-         at = bytes.indexOf(itemStart, at + itemStart.size()))
-        starts.append(at);
     if (starts.size() < itemsWorthThreads || starts.first() != itemsFrom)
         return std::nullopt;
     const qsizetype parts = std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, 6);
