@@ -244,9 +244,10 @@ std::optional<UserData> decodeInParts(const QByteArray& bytes)
         return std::nullopt;
 
     // Where the items begin, split into runs of about equal count for the threads.
-    if (starts.size() < itemsWorthThreads || starts.first() != itemsFrom)
+    if (starts.isEmpty() || starts.first() != itemsFrom)
         return std::nullopt;
-    const qsizetype parts = std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, 6);
+    const qsizetype parts
+        = starts.size() < itemsWorthThreads ? 1 : std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, 6);
     // The first item of each run; every run but the last ends with the comma before the next
     // run's first item.
     const auto firstOf = [&](qsizetype p) { return starts.size() * p / parts; };

@@ -57,13 +57,15 @@ std::variant<UserData, QString> quickly(const QByteArray& bytes)
 
 TEST(LibraryDecoder, ReadsWhatTheEncoderWroteAsThePlainReadingDoes)
 {
-    const UserData data = library();
-    UserDataEncoder encoder;
-    const QByteArray bytes = encoder.encode(data).bytes;
-    ASSERT_EQ(bytes, VelmoraJSON::encode(data));
-    const auto read = quickly(bytes);
-    ASSERT_TRUE(std::holds_alternative<UserData>(read));
-    EXPECT_EQ(std::get<UserData>(read), data);
+    for (const int count : {5000, 40, 1}) {
+        const UserData data = library(count);
+        UserDataEncoder encoder;
+        const QByteArray bytes = encoder.encode(data).bytes;
+        ASSERT_EQ(bytes, VelmoraJSON::encode(data));
+        const auto read = quickly(bytes);
+        ASSERT_TRUE(std::holds_alternative<UserData>(read));
+        EXPECT_EQ(std::get<UserData>(read), data);
+    }
 }
 
 TEST(LibraryDecoder, ShortcutsOfAFolderShareTheTextOfItsId)
