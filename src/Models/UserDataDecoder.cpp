@@ -143,12 +143,16 @@ private:
         const bool negative = m_at < m_end && *m_at == '-';
         if (negative)
             ++m_at;
+        constexpr qsizetype mostDigits = 15;
         const char* const from = m_at;
         value = 0;
-        while (m_at < m_end && *m_at >= '0' && *m_at <= '9')
+        while (m_at < m_end && *m_at >= '0' && *m_at <= '9') {
+            if (m_at - from == mostDigits)
+                return false;
             value = value * 10 + (*m_at++ - '0');
+        }
         const qsizetype digits = m_at - from;
-        if (digits == 0 || digits > 15 || (*from == '0' && (digits > 1 || negative)))
+        if (digits == 0 || (*from == '0' && (digits > 1 || negative)))
             return false;
         if (negative)
             value = -value;
