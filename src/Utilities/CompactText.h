@@ -31,11 +31,9 @@ public:
     // Takes `utf8` as it is: it must be valid UTF-8.
     static CompactText fromUtf8(QByteArray utf8);
 
-    CompactText& operator+=(const QString& text)
-    {
-        m_utf8 += text.toUtf8();
-        return *this;
-    }
+    // Made anew, so that the bytes stay exactly as long as the text and a surrogate pair split
+    // between the two parts is joined.
+    CompactText& operator+=(const QString& text) { return *this = CompactText(toString() + text); }
 
     QString toString() const;
     const QByteArray& utf8() const { return m_utf8; }

@@ -57,6 +57,11 @@ TEST(CompactText, CopiesShareTheirBytesUntilOneChanges)
     EXPECT_FALSE(copy.isSharedWith(original));
     EXPECT_EQ(original.toString(), QStringLiteral("Best regards"));
     EXPECT_EQ(copy.toString(), QStringLiteral("Best regards, \u00c5sa"));
+
+    // Halves of a character added one after the other make the character.
+    CompactText halves(QString(QChar(0xD83C)));
+    halves += QString(QChar(0xDF89));
+    EXPECT_EQ(halves, CompactText(QStringLiteral("\U0001F389")));
 }
 
 TEST(CompactText, KeepsUnpairedSurrogatesExactly)
