@@ -278,7 +278,7 @@ void runOneSize(int shortcuts)
         ShortcutFormView form(state, edited);
         form.show();
         QApplication::processEvents();
-        form.expansionArea()->setText(edited.expansion + QStringLiteral(" (edited)"));
+        form.expansionArea()->setText(edited.expansion.toString() + QStringLiteral(" (edited)"));
         const qint64 block = measure(monitor, view, store, [&] { form.save(); });
         if (state.userData().shortcuts[shortcuts / 2].expansion == edited.expansion) {
             saves = QStringLiteral("not saved");

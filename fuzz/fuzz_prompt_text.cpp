@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     for (const Shortcut& shortcut : parsed.shortcuts) {
         check(!shortcut.trigger.isEmpty());
-        check(!Text::trimmed(shortcut.expansion).isEmpty());
+        check(!Text::trimmed(shortcut.expansion.toString()).isEmpty());
         check(!shortcut.groupId || folders.contains(*shortcut.groupId));
     }
     const UserData library = sampleLibrary();

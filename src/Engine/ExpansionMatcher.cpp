@@ -107,7 +107,7 @@ bool sameTexts(const Shortcut& a, const Shortcut& b)
 {
     auto same
         = [](const QString& x, const QString& y) { return x.constData() == y.constData() && x.size() == y.size(); };
-    return same(a.trigger, b.trigger) && same(a.expansion, b.expansion);
+    return same(a.trigger, b.trigger) && a.expansion.isSharedWith(b.expansion);
 }
 
 // Beyond this many shortcuts added, removed or changed, a rebuild is as quick.

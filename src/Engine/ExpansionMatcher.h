@@ -17,7 +17,7 @@ class ExpansionMatcher {
 public:
     struct Entry {
         QString trigger;
-        QString expansion;
+        CompactText expansion;
 
         friend bool operator==(const Entry&, const Entry&) = default;
     };

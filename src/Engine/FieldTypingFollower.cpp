@@ -193,7 +193,7 @@ void FieldTypingFollower::startReplacement(const ExpansionMatcher::Entry& match)
     auto replacement = std::make_shared<Replacement>();
     replacement->field = m_field;
     replacement->trigger = match.trigger;
-    replacement->expansion = match.expansion;
+    replacement->expansion = match.expansion.toString();
     const qsizetype characters = Text::graphemeCount(match.trigger);
     replacement->start = m_pieces.at(m_pieces.size() - characters).offset;
     replacement->end = m_pieces.last().offset + m_pieces.last().length;

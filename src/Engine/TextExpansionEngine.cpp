@@ -254,8 +254,8 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
 void TextExpansionEngine::startReplacement(
     const ExpansionMatcher::Entry& match, const std::shared_ptr<AccessibilityExpansionTarget>& target)
 {
-    const ExpansionPlan plan{
-        match.trigger, match.expansion, *m_expectedCaret, m_alternativeCaret, m_lastSelection, m_runLength, m_runLag};
+    const ExpansionPlan plan{match.trigger, match.expansion.toString(), *m_expectedCaret, m_alternativeCaret,
+        m_lastSelection, m_runLength, m_runLag};
     const quint64 generation = m_generation;
     QPointer<TextExpansionEngine> self(this);
     auto isCurrent = [self, generation] { return self && self->isRunning() && self->m_generation == generation; };
@@ -266,7 +266,7 @@ void TextExpansionEngine::startReplacement(
             return;
         auto report = [self, match] {
             if (self && self->m_onExpansion)
-                self->m_onExpansion(match.trigger, match.expansion);
+                self->m_onExpansion(match.trigger, match.expansion.toString());
         };
         if (self->m_desktop.keyboardHold)
             self->m_desktop.keyboardHold->afterRelease(std::move(report));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Utilities/CompactText.h"
 #include "Utilities/Text.h"
 
 #include <QHashFunctions>
@@ -29,6 +30,24 @@ inline bool equal(const std::optional<QString>& a, const std::optional<QString>&
 inline size_t hash(size_t seed, const QString& text)
 {
     return qHashMulti(seed, Text::hash(text));
+}
+
+// Texts in plain ASCII are their own canonical form, but a text with other characters may
+// still be equivalent to one in ASCII (the Kelvin sign is a K).
+inline bool equal(const CompactText& a, const CompactText& b)
+{
+    if (a.isSharedWith(b) || a == b)
+        return true;
+    if (a.isAscii() && b.isAscii())
+        return false;
+    return Text::canonical(a.toString()) == Text::canonical(b.toString());
+}
+
+inline size_t hash(size_t seed, const CompactText& text)
+{
+    if (text.isAscii())
+        return qHashMulti(seed, text.utf8());
+    return qHashMulti(seed, Text::canonical(text.toString()).toUtf8());
 }
 
 inline size_t hash(size_t seed, const std::optional<QString>& text)

@@ -8,7 +8,7 @@ Shortcut Shortcut::fromJson(const JsonReader& r)
     Shortcut s;
     s.id = r.required<QString>(QStringLiteral("id"));
     s.trigger = r.required<QString>(QStringLiteral("trigger"));
-    s.expansion = r.required<QString>(QStringLiteral("expansion"));
+    s.expansion = r.required<CompactText>(QStringLiteral("expansion"));
     s.groupId = r.optional<QString>(QStringLiteral("groupId"));
     s.order = r.value<qint64>(QStringLiteral("order"), 0);
     s.isExample = r.optional<bool>(QStringLiteral("isExample"));
@@ -20,7 +20,7 @@ QJsonValue Shortcut::toJson() const
     QJsonObject o;
     o.insert(QStringLiteral("id"), id);
     o.insert(QStringLiteral("trigger"), trigger);
-    o.insert(QStringLiteral("expansion"), expansion);
+    o.insert(QStringLiteral("expansion"), expansion.toString());
     insertIfPresent(o, QStringLiteral("groupId"), groupId);
     o.insert(QStringLiteral("order"), order);
     insertIfPresent(o, QStringLiteral("isExample"), isExample);
@@ -55,7 +55,8 @@ bool sameText(const QString& a, const QString& b)
 
 bool Shortcut::identical(const Shortcut& a, const Shortcut& b)
 {
-    return sameText(a.id, b.id) && sameText(a.trigger, b.trigger) && sameText(a.expansion, b.expansion)
+    return sameText(a.id, b.id) && sameText(a.trigger, b.trigger)
+        && (a.expansion.isSharedWith(b.expansion) || a.expansion == b.expansion)
         && a.groupId.has_value() == b.groupId.has_value() && (!a.groupId || sameText(*a.groupId, *b.groupId))
         && a.order == b.order && a.isExample == b.isExample;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/VelmoraJSON.h"
+#include "Utilities/CompactText.h"
 
 // Code that handles library items reaches folders and custom icons through this header too.
 #include "Models/CustomIcon.h"
@@ -16,7 +17,8 @@
 struct Shortcut {
     QString id;
     QString trigger;
-    QString expansion;
+    // Kept as UTF-8: a large library's texts are most of its memory.
+    CompactText expansion;
     std::optional<QString> groupId; // absent: top level
     qint64 order = 0;
     std::optional<bool> isExample;

@@ -31,27 +31,32 @@ QByteArray loweredUnlessAscii(const QString& text)
     return seen < 0x80 ? QByteArray() : text.toLower().toUtf8();
 }
 
-char16_t lowerAscii(char16_t c)
+QByteArray loweredUnlessAscii(const CompactText& text)
 {
-    return char16_t(c + (char16_t(c - u'A') < 26 ? 32 : 0));
+    return text.isAscii() ? QByteArray() : text.toString().toLower().toUtf8();
 }
 
-// Whether ASCII `text`, lowered, contains `needle` (lowered ASCII).
-bool containsLowered(const QString& text, const QByteArray& needle)
+template <class Unit> Unit lowerAscii(Unit c)
+{
+    return Unit(c + (Unit(c - Unit('A')) < 26 ? 32 : 0));
+}
+
+// Whether ASCII `text`, lowered, contains `needle` (lowered ASCII). The text is UTF-16 or
+// UTF-8, which in ASCII are the same characters.
+template <class Unit> bool containsLowered(const Unit* source, qsizetype size, const QByteArray& needle)
 {
     const qsizetype m = needle.size();
-    const qsizetype last = text.size() - m;
-    const char16_t* source = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype last = size - m;
     const char* wanted = needle.constData();
-    const char16_t first = char16_t(wanted[0]);
+    const Unit first = Unit(wanted[0]);
     // In ASCII text only the capital of a small letter lowers to it.
-    const char16_t capital = char16_t(first - u'a') < 26 ? char16_t(first - 32) : first;
+    const Unit capital = Unit(first - Unit('a')) < 26 ? Unit(first - 32) : first;
     for (qsizetype i = 0; i <= last; ++i) {
-        const char16_t c = source[i];
+        const Unit c = source[i];
         if (c != first && c != capital)
             continue;
         qsizetype j = 1;
-        while (j < m && lowerAscii(source[i + j]) == char16_t(wanted[j]))
+        while (j < m && lowerAscii(source[i + j]) == Unit(wanted[j]))
             ++j;
         if (j == m)
             return true;
@@ -59,13 +64,14 @@ bool containsLowered(const QString& text, const QByteArray& needle)
     return false;
 }
 
-bool isAscii(const QByteArray& bytes)
+bool containsLowered(const QString& text, const QByteArray& needle)
 {
-    for (const char c : bytes) {
-        if (uchar(c) >= 0x80)
-            return false;
-    }
-    return true;
+    return containsLowered(reinterpret_cast<const char16_t*>(text.utf16()), text.size(), needle);
+}
+
+bool containsLowered(const CompactText& text, const QByteArray& needle)
+{
+    return containsLowered(reinterpret_cast<const uchar*>(text.utf8().constData()), text.utf8().size(), needle);
 }
 
 // About as many as the keys of a search typed and corrected.
@@ -125,7 +131,7 @@ void ShortcutSearchIndex::update(const QList<Shortcut>& shortcuts)
         }
         if (place >= 0) {
             const Entry& old = m_entries[place];
-            if (sameText(old.trigger, shortcut.trigger) && sameText(old.expansion, shortcut.expansion)) {
+            if (sameText(old.trigger, shortcut.trigger) && old.expansion.isSharedWith(shortcut.expansion)) {
                 entries.append(old);
                 continue;
             }
@@ -142,7 +148,7 @@ bool ShortcutSearchIndex::matches(qsizetype position, const QByteArray& needle, 
 {
     const Entry& entry = m_entries[position];
     // A lowered ASCII text holds only ASCII, so it cannot contain any other character.
-    const auto matchesText = [&](const QString& text, const QByteArray& lowered) {
+    const auto matchesText = [&](const auto& text, const QByteArray& lowered) {
         if (!lowered.isNull())
             return contains(lowered, needle);
         return asciiNeedle && containsLowered(text, needle);
@@ -171,7 +177,7 @@ QList<qsizetype> ShortcutSearchIndex::matching(const QList<Shortcut>& shortcuts,
         }
     }
     const QByteArray needle = loweredQuery.toUtf8();
-    const bool asciiNeedle = isAscii(needle);
+    const bool asciiNeedle = CompactText::isAscii(needle);
     if (narrowed) {
         for (const qsizetype i : *narrowed) {
             if (matches(i, needle, asciiNeedle))

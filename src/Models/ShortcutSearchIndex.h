@@ -32,7 +32,7 @@ private:
     struct Entry {
         // Kept to tell whether the shortcut's texts are still the ones lowered below.
         QString trigger;
-        QString expansion;
+        CompactText expansion;
         // Null for text in plain ASCII.
         QByteArray loweredTrigger;
         QByteArray loweredExpansion;

@@ -1,11 +1,14 @@
 #include "Models/UserDataDecoder.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
+#include <string_view>
 #include <thread>
 
 namespace {
@@ -19,22 +22,189 @@ const QByteArray itemStart = QByteArrayLiteral("\n        {\n");
 
 constexpr qsizetype itemsWorthThreads = 2000;
 
-std::optional<QList<Shortcut>> readItems(const QByteArray& bytes, qsizetype from, qsizetype to) noexcept
-try {
-    QByteArray list;
-    list.reserve(to - from + 2);
-    list.append('[').append(bytes.constData() + from, to - from).append(']');
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(list, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        return std::nullopt;
-    // Any failure only sends the whole file the plain way.
-    try {
-        return JsonReader(QJsonValue(document.array())).decode<QList<Shortcut>>();
-    } catch (...) {
-        return std::nullopt;
+// Reads one item laid out exactly as the library's encoder writes it, straight from the file's
+// bytes: keys sorted, one a line, texts in plain ASCII with the short escapes. Anything else
+// (another layout, other keys, other escapes, characters beyond ASCII, numbers in another
+// form) is left to the JSON parser, so what this reads is what the parser would.
+class ItemReader {
+public:
+    ItemReader(const char* from, const char* to)
+        : m_at(from)
+        , m_end(to)
+    {
     }
+
+    std::optional<Shortcut> read()
+    {
+        Shortcut shortcut;
+        std::optional<QByteArray> expansion, id, trigger, groupId;
+        if (!literal("\n        {\n") || !(expansion = member(expansionKey, ",\n")))
+            return std::nullopt;
+        if (startsWith(groupIdKey) && !(groupId = member(groupIdKey, ",\n")))
+            return std::nullopt;
+        if (!(id = member(idKey, ",\n")))
+            return std::nullopt;
+        if (literal(isExampleKey)) {
+            if (literal("true,\n"))
+                shortcut.isExample = true;
+            else if (literal("false,\n"))
+                shortcut.isExample = false;
+            else
+                return std::nullopt;
+        }
+        if (!literal(orderKey) || !number(shortcut.order) || !literal(",\n"))
+            return std::nullopt;
+        if (!(trigger = member(triggerKey, "\n        }")) || m_at != m_end)
+            return std::nullopt;
+        shortcut.id = QString::fromLatin1(*id);
+        shortcut.trigger = QString::fromLatin1(*trigger);
+        shortcut.expansion = CompactText::fromUtf8(std::move(*expansion));
+        if (groupId)
+            shortcut.groupId = QString::fromLatin1(*groupId);
+        return shortcut;
+    }
+
+private:
+    static constexpr std::string_view expansionKey = "            \"expansion\": ";
+    static constexpr std::string_view groupIdKey = "            \"groupId\": ";
+    static constexpr std::string_view idKey = "            \"id\": ";
+    static constexpr std::string_view isExampleKey = "            \"isExample\": ";
+    static constexpr std::string_view orderKey = "            \"order\": ";
+    static constexpr std::string_view triggerKey = "            \"trigger\": ";
+
+    bool startsWith(std::string_view text) const
+    {
+        return size_t(m_end - m_at) >= text.size() && std::memcmp(m_at, text.data(), text.size()) == 0;
+    }
+
+    bool literal(std::string_view text)
+    {
+        if (!startsWith(text))
+            return false;
+        m_at += text.size();
+        return true;
+    }
+
+    std::optional<QByteArray> member(std::string_view key, std::string_view after)
+    {
+        if (!literal(key))
+            return std::nullopt;
+        std::optional<QByteArray> text = string();
+        if (!text || !literal(after))
+            return std::nullopt;
+        return text;
+    }
+
+    // A JSON text in plain ASCII, unescaped, allocated at its exact size.
+    std::optional<QByteArray> string()
+    {
+        if (m_at == m_end || *m_at != '"')
+            return std::nullopt;
+        const char* const from = ++m_at;
+        qsizetype escapes = 0;
+        for (; m_at < m_end && *m_at != '"'; ++m_at) {
+            const uchar c = uchar(*m_at);
+            if (c < 0x20 || c >= 0x80)
+                return std::nullopt;
+            if (c == '\\') {
+                if (++m_at == m_end || unescaped(*m_at) == 0)
+                    return std::nullopt;
+                ++escapes;
+            }
+        }
+        if (m_at == m_end)
+            return std::nullopt;
+        const char* const to = m_at++;
+        QByteArray text(to - from - escapes, Qt::Uninitialized);
+        char* out = text.data();
+        for (const char* in = from; in < to; ++in)
+            *out++ = *in == '\\' ? unescaped(*++in) : *in;
+        return text;
+    }
+
+    static char unescaped(char c)
+    {
+        switch (c) {
+        case '"': return '"';
+        case '\\': return '\\';
+        case '/': return '/';
+        case 'b': return '\b';
+        case 'f': return '\f';
+        case 'n': return '\n';
+        case 'r': return '\r';
+        case 't': return '\t';
+        default: return 0;
+        }
+    }
+
+    // A whole number written plainly, short enough to be exact in every reading of JSON.
+    bool number(qint64& value)
+    {
+        const bool negative = m_at < m_end && *m_at == '-';
+        if (negative)
+            ++m_at;
+        constexpr qsizetype mostDigits = 15;
+        const char* const from = m_at;
+        value = 0;
+        while (m_at < m_end && *m_at >= '0' && *m_at <= '9') {
+            if (m_at - from == mostDigits)
+                return false;
+            value = value * 10 + (*m_at++ - '0');
+        }
+        const qsizetype digits = m_at - from;
+        if (digits == 0 || (*from == '0' && (digits > 1 || negative)))
+            return false;
+        if (negative)
+            value = -value;
+        return true;
+    }
+
+    const char* m_at;
+    const char* m_end;
+};
+
+// One item the general way: the JSON parser, then the record's reader.
+std::optional<Shortcut> parseItem(const char* from, const char* to)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromRawData(from, to - from), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    return JsonReader(document.object()).decode<Shortcut>();
+}
+
+// The items that begin at `starts[first]` up to `starts[last]` (exclusive), the last of them
+// ending at `to`; items are separated by a comma before the next one begins.
+std::optional<QList<Shortcut>> readItems(
+    const QByteArray& bytes, const QList<qsizetype>& starts, qsizetype first, qsizetype last, qsizetype to) noexcept
+try {
+    QList<Shortcut> items;
+    items.reserve(last - first);
+    // The shortcuts of a folder share the text of its id instead of holding a copy each;
+    // the copy just read is let go at once, so its memory serves the next item.
+    QHash<QString, QString> folderIds;
+    for (qsizetype i = first; i < last; ++i) {
+        const qsizetype end = i + 1 < last ? starts[i + 1] - 1 : to;
+        if (i + 1 < last && bytes[end] != ',')
+            return std::nullopt;
+        const char* const from = bytes.constData() + starts[i];
+        std::optional<Shortcut> shortcut = ItemReader(from, bytes.constData() + end).read();
+        if (!shortcut)
+            shortcut = parseItem(from, bytes.constData() + end);
+        if (!shortcut)
+            return std::nullopt;
+        if (shortcut->groupId) {
+            const auto known = folderIds.constFind(*shortcut->groupId);
+            if (known != folderIds.constEnd())
+                shortcut->groupId = *known;
+            else
+                folderIds.insert(*shortcut->groupId, *shortcut->groupId);
+        }
+        items.append(std::move(*shortcut));
+    }
+    return items;
 } catch (...) {
+    // Any failure only sends the whole file the plain way.
     return std::nullopt;
 }
 
@@ -42,38 +212,61 @@ std::optional<UserData> decodeInParts(const QByteArray& bytes)
 {
     if (!bytes.startsWith('{'))
         return std::nullopt;
-    const qsizetype opening = bytes.indexOf(listOpening);
-    if (opening < 0 || bytes.indexOf(listOpening, opening + 1) >= 0)
-        return std::nullopt;
-    const qsizetype itemsFrom = opening + listOpening.size();
-    const qsizetype itemsTo = bytes.indexOf(listClosing, itemsFrom);
-    if (itemsTo < 0)
+    // One pass over the lines finds the list and its items: a library of tens of megabytes
+    // has few of them, and memchr finds their ends far faster than a search for each mark.
+    const auto at = [&](qsizetype position, const QByteArray& mark) {
+        return position + mark.size() <= bytes.size()
+            && std::memcmp(bytes.constData() + position, mark.constData(), size_t(mark.size())) == 0;
+    };
+    qsizetype opening = -1;
+    qsizetype itemsFrom = -1;
+    qsizetype itemsTo = -1;
+    QList<qsizetype> starts;
+    qsizetype nextStart = 0;
+    const char* const begin = bytes.constData();
+    for (const char* line = static_cast<const char*>(std::memchr(begin, '\n', size_t(bytes.size()))); line;
+         line = static_cast<const char*>(std::memchr(line + 1, '\n', size_t(bytes.size() - (line + 1 - begin))))) {
+        const qsizetype position = line - begin;
+        if (at(position, listOpening)) {
+            // The list is taken to be the only one of its name.
+            if (opening >= 0)
+                return std::nullopt;
+            opening = position;
+            itemsFrom = opening + listOpening.size();
+            continue;
+        }
+        if (opening < 0 || itemsTo >= 0 || position < itemsFrom)
+            continue;
+        if (at(position, listClosing)) {
+            itemsTo = position;
+        } else if (position >= nextStart && at(position, itemStart)) {
+            starts.append(position);
+            nextStart = position + itemStart.size();
+        }
+    }
+    if (opening < 0 || itemsTo < 0)
         return std::nullopt;
 
     // Where the items begin, split into runs of about equal count for the threads.
-    QList<qsizetype> starts;
-    for (qsizetype at = bytes.indexOf(itemStart, itemsFrom); at >= 0 && at < itemsTo;
-         at = bytes.indexOf(itemStart, at + itemStart.size()))
-        starts.append(at);
-    if (starts.size() < itemsWorthThreads || starts.first() != itemsFrom)
+    if (starts.isEmpty() || starts.first() != itemsFrom)
         return std::nullopt;
-    const qsizetype parts = std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, 6);
-    QList<qsizetype> cuts;
-    for (qsizetype p = 0; p < parts; ++p)
-        cuts.append(starts[starts.size() * p / parts]);
-    cuts.append(itemsTo);
-    // Every run but the last ends with the comma before the next run's first item.
-    const auto runEnd = [&](qsizetype p) { return p + 1 < parts ? cuts[p + 1] - 1 : itemsTo; };
+    const qsizetype parts
+        = starts.size() < itemsWorthThreads ? 1 : std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, 6);
+    // The first item of each run; every run but the last ends with the comma before the next
+    // run's first item.
+    const auto firstOf = [&](qsizetype p) { return starts.size() * p / parts; };
+    const auto runEnd = [&](qsizetype p) { return p + 1 < parts ? starts[firstOf(p + 1)] - 1 : itemsTo; };
     for (qsizetype p = 0; p + 1 < parts; ++p) {
         if (bytes[runEnd(p)] != ',')
             return std::nullopt;
     }
+    const auto readRun = [&](qsizetype p) { return readItems(bytes, starts, firstOf(p), firstOf(p + 1), runEnd(p)); };
 
     std::vector<std::optional<QList<Shortcut>>> runs(static_cast<size_t>(parts));
     std::vector<std::thread> threads;
     for (qsizetype p = 1; p < parts; ++p)
-        threads.emplace_back([&, p] { runs[size_t(p)] = readItems(bytes, cuts[p], runEnd(p)); });
-    runs[0] = readItems(bytes, cuts[0], runEnd(0));
+        threads.emplace_back([&, p] { runs[size_t(p)] = readRun(p); });
+    runs[0] = readRun(0);
 
     // The rest of the library, with an empty list in the shortcuts' place.
     QByteArray frame;

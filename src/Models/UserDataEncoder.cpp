@@ -98,9 +98,9 @@ void UserDataEncoder::finishAdopting()
 {
     if (!m_adopting.valid())
         return;
-    Entries adopted = m_adopting.get();
-    if (!adopted.isEmpty())
-        m_entries = std::move(adopted);
+    Known adopted = m_adopting.get();
+    if (!adopted.shortcuts.isEmpty())
+        m_known = std::move(adopted);
 }
 
 void UserDataEncoder::adopt(QByteArray written, const UserData& data)
@@ -122,7 +122,24 @@ void UserDataEncoder::adopt(QByteArray written, const UserData& data)
     });
 }
 
-UserDataEncoder::Entries UserDataEncoder::adoptTexts(
+bool UserDataEncoder::Known::readsBackAs(const Shortcut& shortcut, qsizetype position)
+{
+    // Most shortcuts are where they were; after an insertion or a removal the rest is found
+    // by id.
+    if (position >= shortcuts.size() || shortcuts[position].id != shortcut.id) {
+        if (places.isEmpty()) {
+            places.reserve(shortcuts.size());
+            for (qsizetype i = 0; i < shortcuts.size(); ++i)
+                places.insert(shortcuts[i].id, i);
+        }
+        position = places.value(shortcut.id, -1);
+        if (position < 0)
+            return false;
+    }
+    return readsBack[position] && Shortcut::identical(shortcuts[position], shortcut);
+}
+
+UserDataEncoder::Known UserDataEncoder::adoptTexts(
     const QByteArray& written, const UserData& data, const std::shared_ptr<const std::atomic<bool>>& stop)
 {
     const QList<Shortcut>& shortcuts = data.shortcuts;
@@ -147,13 +164,12 @@ UserDataEncoder::Entries UserDataEncoder::adoptTexts(
 
     // Each item's text must be exactly what encodeShortcut makes, followed by the separator
     // or the list's end.
-    const auto matches = [&](qsizetype begin, qsizetype end, QList<Entry>& entries) {
+    const auto matches = [&](qsizetype begin, qsizetype end) {
         for (qsizetype i = begin; i < end; ++i) {
             if (stop->load(std::memory_order_relaxed))
                 return false;
             // When every item matches, the file is byte for byte what encode() writes for
             // `data`, and it was read as `data` when it was loaded: each text reads back.
-            Entry entry{shortcuts[i], true};
             const QByteArray text = encodeShortcut(shortcuts[i], nullptr);
             const qsizetype after = starts[i] + text.size();
             const QByteArray follows = i + 1 < count ? QByteArrayLiteral(",\n") : tail;
@@ -164,7 +180,6 @@ UserDataEncoder::Entries UserDataEncoder::adoptTexts(
                 || std::memcmp(written.constData() + after, follows.constData(), size_t(follows.size())) != 0
                 || (i + 1 < count && starts[i + 1] != after + 2))
                 return false;
-            entries.append(entry);
         }
         return true;
     };
@@ -172,7 +187,6 @@ UserDataEncoder::Entries UserDataEncoder::adoptTexts(
     // Split over a few threads that give way to the main thread, whose start-up work comes
     // first: this only has to be done by the first save.
     const qsizetype chunks = count < 2000 ? 1 : std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, 4);
-    QList<QList<Entry>> found(chunks);
     std::vector<char> ok(size_t(chunks), 0);
     std::vector<std::thread> threads;
     for (qsizetype c = 0; c < chunks; ++c) {
@@ -181,7 +195,7 @@ UserDataEncoder::Entries UserDataEncoder::adoptTexts(
             ::setpriority(PRIO_PROCESS, ::gettid(), 19);
             // Taking nothing only makes the first save encode everything itself.
             try {
-                ok[size_t(c)] = matches(begin, end, found[c]);
+                ok[size_t(c)] = matches(begin, end);
             } catch (...) {
                 ok[size_t(c)] = 0;
             }
@@ -196,13 +210,7 @@ UserDataEncoder::Entries UserDataEncoder::adoptTexts(
     if (std::find(ok.begin(), ok.end(), 0) != ok.end())
         return {};
 
-    Entries adopted;
-    adopted.reserve(count);
-    for (const QList<Entry>& part : found) {
-        for (const Entry& entry : part)
-            adopted.insert(entry.shortcut.id, entry);
-    }
-    return adopted;
+    return Known{shortcuts, QList<bool>(count, true), {}};
 }
 
 VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data)
@@ -224,20 +232,17 @@ VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data)
     QList<QByteArray> texts;
     texts.reserve(data.shortcuts.size());
     qsizetype size = frame.whole.size();
-    Entries entries;
-    entries.reserve(data.shortcuts.size());
-    for (const Shortcut& shortcut : data.shortcuts) {
-        const auto it = m_entries.constFind(shortcut.id);
+    Known known{data.shortcuts, {}, {}};
+    known.readsBack.reserve(data.shortcuts.size());
+    for (qsizetype i = 0; i < data.shortcuts.size(); ++i) {
+        const Shortcut& shortcut = data.shortcuts[i];
         // Exact, not canonical, equality: a shortcut whose text only changed its Unicode form
         // must be checked again, as its bytes differ.
-        Entry entry{shortcut, false};
-        const bool known = it != m_entries.constEnd() && Shortcut::identical(it->shortcut, shortcut);
-        if (known)
-            entry.readsBack = it->readsBack;
-        texts.append(encodeShortcut(shortcut, known ? nullptr : &entry.readsBack));
+        bool itemReadsBack = m_known.readsBackAs(shortcut, i);
+        texts.append(encodeShortcut(shortcut, itemReadsBack ? nullptr : &itemReadsBack));
         size += texts.last().size() + 2;
-        readsBack = readsBack && entry.readsBack;
-        entries.insert(shortcut.id, entry);
+        readsBack = readsBack && itemReadsBack;
+        known.readsBack.append(itemReadsBack);
     }
 
     QByteArray bytes;
@@ -250,6 +255,6 @@ VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data)
     }
     bytes += frame.tail;
 
-    m_entries = std::move(entries);
+    m_known = std::move(known);
     return {bytes, readsBack};
 }

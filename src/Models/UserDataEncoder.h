@@ -37,9 +37,17 @@ public:
     UserDataEncoder& operator=(const UserDataEncoder&) = delete;
 
 private:
-    struct Entry {
-        Shortcut shortcut; // shares its texts with the library's
-        bool readsBack = false;
+    // The shortcuts of the last library encoded or adopted, in its order, and which of them
+    // read back. The list is a copy of the library's own, so unless the library has changed
+    // since, it takes no memory of its own.
+    struct Known {
+        QList<Shortcut> shortcuts;
+        QList<bool> readsBack;
+        // Positions by exact id, made when a shortcut is not found where it was.
+        QHash<QString, qsizetype> places;
+
+        // Whether `shortcut` is, field for field, one that was found to read back.
+        bool readsBackAs(const Shortcut& shortcut, qsizetype position);
     };
 
     // The shortcut's text at the depth of the library's list, without the separating comma.
@@ -47,15 +55,14 @@ private:
     static QByteArray encodeShortcut(const Shortcut& shortcut, bool* readsBack);
     static bool readsBackAs(const QByteArray& alone, const Shortcut& shortcut);
 
-    using Entries = QHash<QString, Entry>;
-    static Entries adoptTexts(
+    static Known adoptTexts(
         const QByteArray& written, const UserData& data, const std::shared_ptr<const std::atomic<bool>>& stop);
     // Waits for the texts being taken and keeps them.
     void finishAdopting();
     // Gives up the texts being taken.
     void stopAdopting();
 
-    Entries m_entries; // by exact id
-    std::future<Entries> m_adopting;
+    Known m_known;
+    std::future<Known> m_adopting;
     std::shared_ptr<std::atomic<bool>> m_stop;
 };

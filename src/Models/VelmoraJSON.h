@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Utilities/CompactText.h"
 #include "Utilities/VelmoraError.h"
 
 #include <QDateTime>
@@ -125,6 +126,10 @@ private:
 template <> struct JsonCoding<QString> {
     static QString decode(const JsonReader& r) { return r.string(); }
     static QJsonValue encode(const QString& v) { return v; }
+};
+template <> struct JsonCoding<CompactText> {
+    static CompactText decode(const JsonReader& r) { return r.string(); }
+    static QJsonValue encode(const CompactText& v) { return v.toString(); }
 };
 template <> struct JsonCoding<bool> {
     static bool decode(const JsonReader& r) { return r.boolean(); }

@@ -18,7 +18,8 @@ QList<qsizetype> reference(const QList<Shortcut>& shortcuts, const QString& quer
 {
     QList<qsizetype> result;
     for (qsizetype i = 0; i < shortcuts.size(); ++i) {
-        if (shortcuts[i].trigger.toLower().contains(query) || shortcuts[i].expansion.toLower().contains(query))
+        if (shortcuts[i].trigger.toLower().contains(query)
+            || shortcuts[i].expansion.toString().toLower().contains(query))
             result.append(i);
     }
     return result;

@@ -2,6 +2,7 @@
 #include "ModelTestSupport.h"
 #include "Models/UserDataEncoder.h"
 
+#include <QSet>
 #include <variant>
 
 namespace {
@@ -15,9 +16,19 @@ UserData library(int count = 5000)
     g.name = QStringLiteral("Work");
     d.groups = {g};
     for (int i = 0; i < count; ++i) {
-        d.shortcuts.append(Shortcut{QStringLiteral("S%1").arg(i), QStringLiteral("/t%1").arg(i),
-            QStringLiteral("text %1 with \"quotes\",\n{ braces }\n        {\n and a line").arg(i),
-            i % 3 ? std::optional(QStringLiteral("G")) : std::nullopt, i, i % 7 ? std::nullopt : std::optional(true)});
+        // Texts the file holds as they are, with every short escape, and with what only a
+        // JSON parser reads: characters beyond ASCII, escapes of control characters and of
+        // unpaired surrogates.
+        QString text = QStringLiteral("text %1 with \"quotes\",\n{ braces }\n        {\n and a line").arg(i);
+        if (i % 11 == 0)
+            text += QStringLiteral(" \\ back/slash\t\r\b\f");
+        if (i % 13 == 0)
+            text += QStringLiteral(" Gr\u00fc\u00dfe \U0001F389");
+        if (i % 17 == 0)
+            text += QChar(0x01) + QString(QChar(0xD800));
+        d.shortcuts.append(Shortcut{QStringLiteral("S%1").arg(i), QStringLiteral("/t%1").arg(i), text,
+            i % 3 ? std::optional(QStringLiteral("G")) : std::nullopt, i % 5 ? i : -i,
+            i % 7 > 1 ? std::nullopt : std::optional(i % 7 == 0)});
     }
     d.recordDeletion(TombstoneKind::shortcuts, {QStringLiteral("gone")});
     return d;
@@ -46,13 +57,28 @@ std::variant<UserData, QString> quickly(const QByteArray& bytes)
 
 TEST(LibraryDecoder, ReadsWhatTheEncoderWroteAsThePlainReadingDoes)
 {
-    const UserData data = library();
-    UserDataEncoder encoder;
-    const QByteArray bytes = encoder.encode(data).bytes;
-    ASSERT_EQ(bytes, VelmoraJSON::encode(data));
-    const auto read = quickly(bytes);
-    ASSERT_TRUE(std::holds_alternative<UserData>(read));
-    EXPECT_EQ(std::get<UserData>(read), data);
+    for (const int count : {5000, 40, 1}) {
+        const UserData data = library(count);
+        UserDataEncoder encoder;
+        const QByteArray bytes = encoder.encode(data).bytes;
+        ASSERT_EQ(bytes, VelmoraJSON::encode(data));
+        const auto read = quickly(bytes);
+        ASSERT_TRUE(std::holds_alternative<UserData>(read));
+        EXPECT_EQ(std::get<UserData>(read), data);
+    }
+}
+
+TEST(LibraryDecoder, ShortcutsOfAFolderShareTheTextOfItsId)
+{
+    const UserData read = UserDataDecoder::decode(VelmoraJSON::encode(library()));
+    ASSERT_EQ(read.shortcuts.size(), 5000);
+    QSet<const QChar*> copies;
+    for (const Shortcut& shortcut : read.shortcuts) {
+        if (shortcut.groupId)
+            copies.insert(shortcut.groupId->constData());
+    }
+    // One copy for each of the few threads that read the list, not one for each shortcut.
+    EXPECT_LE(copies.size(), 8);
 }
 
 TEST(LibraryDecoder, DamagedOrForeignFilesGiveThePlainReadingsResultOrError)
@@ -75,9 +101,26 @@ TEST(LibraryDecoder, DamagedOrForeignFilesGiveThePlainReadingsResultOrError)
     const QByteArray compact = VelmoraJSON::encodeCompact(library().toJson());
     QByteArray twoLists = bytes;
     twoLists.replace("\n    \"groups\"", "\n    \"shortcuts\": [\n    ],\n    \"groups\"");
+    // Within texts and numbers the file could hold what only a parser tells right or wrong.
+    const qsizetype text = bytes.indexOf("\"text ", middle) + 1;
+    QByteArray controlCharacter = bytes;
+    controlCharacter.insert(text, '\x01');
+    QByteArray unknownEscape = bytes;
+    unknownEscape.insert(text, "\\x");
+    QByteArray unicodeEscapes = bytes;
+    unicodeEscapes.insert(text, "\\u00e9\\ud83c\\udf89\\u0041");
+    QByteArray invalidUtf8 = bytes;
+    invalidUtf8.insert(text, "\xC3\x28");
+    QByteArray largeOrder = bytes;
+    largeOrder.replace(bytes.indexOf("\"order\": ", middle), 10, "\"order\": 123456789012345678");
+    QByteArray fractionalOrder = bytes;
+    fractionalOrder.replace(bytes.indexOf("\"order\": ", middle), 10, "\"order\": 2.5e0, \"order\": ");
+    QByteArray leadingZero = bytes;
+    leadingZero.replace(bytes.indexOf("\"order\": ", middle), 10, "\"order\": 0");
 
     for (const QByteArray& input : {brokenItem, wrongType, duplicateId, missingFolder, shortcutsNull, withByteOrderMark,
-             compact, twoLists, bytes.first(bytes.size() - 3)}) {
+             compact, twoLists, bytes.first(bytes.size() - 3), controlCharacter, unknownEscape, unicodeEscapes,
+             invalidUtf8, largeOrder, fractionalOrder, leadingZero}) {
         const auto plain = plainly(input);
         const auto quick = quickly(input);
         EXPECT_EQ(plain.index(), quick.index());

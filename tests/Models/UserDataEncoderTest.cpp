@@ -95,6 +95,8 @@ TEST(UserDataEncoder, HalvesOfCharactersAreWrittenAsEscapesAndKeptExactly)
     EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
     data.shortcuts[1].expansion = QStringLiteral("broken ") + QChar(0xDC00);
     EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+    const UserData read = VelmoraJSON::decode<UserData>(encoder.encode(data).bytes);
+    EXPECT_EQ(read.shortcuts[1].expansion.toString(), QStringLiteral("broken ") + QChar(0xDC00));
 }
 
 TEST(UserDataEncoder, TextsTakenFromTheLoadedFileGiveThePlainCodersBytes)

@@ -202,7 +202,7 @@ TEST(LibraryValidation, SpacesCountAsContentButEmptyTextFails)
     d.shortcuts
         = {Shortcut{QStringLiteral("S"), QStringLiteral("/s"), QStringLiteral(" "), std::nullopt, 0, std::nullopt}};
     EXPECT_EQ(validation(d), QString());
-    d.shortcuts[0].expansion.clear();
+    d.shortcuts[0].expansion = QString();
     EXPECT_EQ(validation(d), kEmptyText);
     d.shortcuts[0].expansion = QStringLiteral("x");
     d.shortcuts[0].trigger.clear();

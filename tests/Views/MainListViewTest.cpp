@@ -801,11 +801,13 @@ TEST_F(MainListViewTest, RowsWithoutCardsAreAsTallAsTheirCardsWouldBe)
     ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
         const QStringList texts
             = {QStringLiteral("one line"), QStringLiteral("ends with a break\n"), QStringLiteral("two\nlines"),
-                QString(400, u'x'), QStringLiteral("a text that is a little too long for one line of the card")};
+                QString(400, u'x'), QStringLiteral("a text that is a little too long for one line of the card"),
+                QStringLiteral("Gr\u00fc\u00dfe aus K\u00f6ln \U0001F389"),
+                QStringLiteral("\u00c0 bient\u00f4t \u2014 un texte un peu trop long pour une seule ligne")};
         // Folder lines with and without an icon.
         data.groups[0].icon = QStringLiteral("briefcase");
         data.groups[3].icon = QStringLiteral("\U0001F3E0");
-        for (int i = 0; i < 10; ++i)
+        for (int i = 0; i < 14; ++i)
             data.shortcuts << shortcut(QStringLiteral("E%1").arg(i), QStringLiteral("/e%1").arg(i),
                 i % 3 ? std::optional(i % 3 == 1 ? QStringLiteral("W1") : QStringLiteral("H1")) : std::nullopt, 10 + i,
                 texts[i % texts.size()]);

@@ -169,8 +169,8 @@ int VelmoraApp::exec()
             delegate->applicationShouldHandleReopen();
         });
     m_delegate->applicationDidFinishLaunching();
-    // Reading a large library leaves the heap full of the freed parse tree; giving those
-    // pages back roughly halves what a 50,000-shortcut library keeps resident.
+    // Reading a large library leaves the heap full of freed buffers (its file's bytes, the
+    // parse tree of a file laid out otherwise); those pages go back before the first use.
     HeapPolicy::trim();
     const int status = QApplication::exec();
     // Leaving every loop at once (a signal, Quit from inside a menu) can leave objects whose

@@ -234,7 +234,7 @@ void ShortcutFormView::fillIn()
 {
     if (m_editing) {
         m_trigger->setText(m_editing->trigger);
-        m_expansion->setText(m_editing->expansion);
+        m_expansion->setText(m_editing->expansion.toString());
         setSelectedGroupId(m_editing->groupId);
         return;
     }

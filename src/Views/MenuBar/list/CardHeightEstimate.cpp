@@ -76,21 +76,33 @@ const CardHeightEstimate::Measures& CardHeightEstimate::measuresAt(int width)
     return m_measures;
 }
 
-int CardHeightEstimate::previewLines(const QString& text, const Measures& measures) const
+int CardHeightEstimate::previewLines(const CompactText& text, const Measures& measures) const
 {
     if (text.isEmpty())
         return 1;
     const QFontMetricsF& metrics = *measures.metrics;
+    // Measured on the text's own bytes: the estimate runs over every card of a large library.
+    const QByteArrayView utf8(text.utf8());
     if (measures.wholeText) {
         qreal lines = 0;
-        for (const QStringView paragraph : QStringView(text).split(QLatin1Char('\n')))
-            lines
-                += std::max<qreal>(1, std::ceil(paragraph.size() * metrics.averageCharWidth() / measures.previewWidth));
+        for (qsizetype from = 0; from <= utf8.size();) {
+            qsizetype end = utf8.indexOf('\n', from);
+            if (end < 0)
+                end = utf8.size();
+            const qsizetype characters = CompactText::utf16Size(utf8.sliced(from, end - from));
+            lines += std::max<qreal>(1, std::ceil(characters * metrics.averageCharWidth() / measures.previewWidth));
+            from = end + 1;
+        }
         return int(lines);
     }
-    if (text.size() > measures.previewWidth / narrowestCharacter || text.contains(QLatin1Char('\n')))
+    const qreal longestOnOneLine = measures.previewWidth / narrowestCharacter;
+    // A character takes at most three bytes of UTF-8 for each of its UTF-16 units.
+    if (utf8.size() > 3 * longestOnOneLine || utf8.contains('\n'))
         return ShortcutCard::previewLines;
-    return metrics.horizontalAdvance(text) <= measures.previewWidth ? 1 : ShortcutCard::previewLines;
+    const QString whole = text.toString();
+    if (whole.size() > longestOnOneLine)
+        return ShortcutCard::previewLines;
+    return metrics.horizontalAdvance(whole) <= measures.previewWidth ? 1 : ShortcutCard::previewLines;
 }
 
 int CardHeightEstimate::folder(int width)

@@ -41,7 +41,7 @@ private:
     };
 
     const Measures& measuresAt(int width);
-    int previewLines(const QString& text, const Measures& measures) const;
+    int previewLines(const CompactText& text, const Measures& measures) const;
 
     AppState& m_appState;
     std::unique_ptr<FolderCard> m_folder;

@@ -54,7 +54,7 @@ void ShortcutCard::setShortcut(const Shortcut& shortcut)
 {
     m_shortcut = shortcut;
     m_trigger->setText(shortcut.trigger);
-    m_preview->setText(shortcut.expansion);
+    m_preview->setText(shortcut.expansion.toString());
     m_edit->setAccessibleName(QStringLiteral("Edit ") + shortcut.trigger);
     setAccessibleName(shortcut.trigger);
     const UserData& library = appState().userData();
@@ -89,7 +89,7 @@ void ShortcutCard::openEditor()
 void ShortcutCard::copyExpansion()
 {
     auto* data = new QMimeData;
-    data->setText(m_shortcut.expansion);
+    data->setText(m_shortcut.expansion.toString());
     QGuiApplication::clipboard()->setMimeData(data);
     ToastManager::shared().show(QStringLiteral("Copied"));
 }

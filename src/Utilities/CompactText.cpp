@@ -1,0 +1,145 @@
+#include "Utilities/CompactText.h"
+
+#include <QHashFunctions>
+#include <cstring>
+
+CompactText::CompactText(const QString& text)
+{
+    const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
+    char16_t seen = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        seen |= units[i];
+    // QString's conversion to UTF-8 reserves three bytes a unit and keeps them all: exactly
+    // the size is what makes this text compact. ASCII is its own UTF-8, one byte a unit.
+    if (seen < 0x80) {
+        m_utf8 = text.toLatin1();
+        return;
+    }
+    if (text.isValidUtf16()) {
+        m_utf8 = text.toUtf8();
+        m_utf8.squeeze();
+        return;
+    }
+    // QString's own conversion would make unpaired surrogates question marks.
+    m_utf8.reserve(text.size() * 3);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = units[i];
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(units[i + 1]))
+            c = QChar::surrogateToUcs4(char16_t(c), units[++i]);
+        if (c < 0x80) {
+            m_utf8 += char(c);
+        } else if (c < 0x800) {
+            m_utf8 += char(0xC0 | (c >> 6));
+            m_utf8 += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            m_utf8 += char(0xE0 | (c >> 12));
+            m_utf8 += char(0x80 | ((c >> 6) & 0x3F));
+            m_utf8 += char(0x80 | (c & 0x3F));
+        } else {
+            m_utf8 += char(0xF0 | (c >> 18));
+            m_utf8 += char(0x80 | ((c >> 12) & 0x3F));
+            m_utf8 += char(0x80 | ((c >> 6) & 0x3F));
+            m_utf8 += char(0x80 | (c & 0x3F));
+        }
+    }
+    m_utf8.squeeze();
+}
+
+namespace {
+
+// Whether the bytes hold a surrogate's three bytes (ED A0..BF), which only text with an
+// unpaired surrogate gives.
+bool holdsSurrogates(const QByteArray& utf8)
+{
+    for (qsizetype at = utf8.indexOf('\xED'); at >= 0 && at + 1 < utf8.size(); at = utf8.indexOf('\xED', at + 1)) {
+        if (uchar(utf8[at + 1]) >= 0xA0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString CompactText::toString() const
+{
+    if (!holdsSurrogates(m_utf8))
+        return QString::fromUtf8(m_utf8);
+    QString text;
+    text.reserve(m_utf8.size());
+    const auto* bytes = reinterpret_cast<const uchar*>(m_utf8.constData());
+    const qsizetype size = m_utf8.size();
+    for (qsizetype i = 0; i < size;) {
+        const uchar lead = bytes[i];
+        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (i + length > size)
+            break;
+        char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
+        for (int k = 1; k < length; ++k)
+            c = (c << 6) | (bytes[i + k] & 0x3F);
+        if (c < 0x10000) {
+            text += QChar(char16_t(c));
+        } else {
+            text += QChar(QChar::highSurrogate(c));
+            text += QChar(QChar::lowSurrogate(c));
+        }
+        i += length;
+    }
+    return text;
+}
+
+CompactText CompactText::fromUtf8(QByteArray utf8)
+{
+    CompactText text;
+    text.m_utf8 = std::move(utf8);
+    return text;
+}
+
+bool CompactText::isAscii(QByteArrayView utf8)
+{
+    // Eight bytes at a time: library texts run to thousands of characters.
+    const char* at = utf8.data();
+    const char* end = at + utf8.size();
+    for (; end - at >= 8; at += 8) {
+        quint64 word = 0;
+        std::memcpy(&word, at, sizeof word);
+        if (word & 0x8080808080808080ULL)
+            return false;
+    }
+    for (; at < end; ++at) {
+        if (uchar(*at) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+qsizetype CompactText::utf16Size(QByteArrayView utf8)
+{
+    // Every character starts with a byte that is not a continuation byte (10xxxxxx); those
+    // of four bytes (11110xxx) lie outside the first plane and take two UTF-16 units.
+    qsizetype units = 0;
+    for (const char c : utf8) {
+        const uchar byte = uchar(c);
+        units += (byte & 0xC0) != 0x80;
+        units += byte >= 0xF0;
+    }
+    return units;
+}
+
+bool operator==(const CompactText& a, const QString& b)
+{
+    // A UTF-16 unit takes one to three bytes, so most unequal lengths need no conversion.
+    const qsizetype bytes = a.m_utf8.size();
+    if (bytes < b.size() || bytes > 3 * b.size())
+        return false;
+    return a.utf16Size() == b.size() && a.m_utf8 == CompactText(b).m_utf8;
+}
+
+size_t qHash(const CompactText& text, size_t seed)
+{
+    return qHash(text.utf8(), seed);
+}
+
+QDebug operator<<(QDebug debug, const CompactText& text)
+{
+    return debug << text.toString();
+}

@@ -1,0 +1,93 @@
+#include "Utilities/CompactText.h"
+#include "Models/RecordText.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QStringList samples = {QString(), QStringLiteral("Kind regards,\nAlex"),
+    QStringLiteral("Gr\u00fc\u00dfe aus K\u00f6ln"), QStringLiteral("\u4f60\u597d\uff0c\u4e16\u754c"),
+    QStringLiteral("party \U0001F389\U0001F468\u200D\U0001F469 time"), QStringLiteral("cafe\u0301")};
+
+} // namespace
+
+TEST(CompactText, GivesBackExactlyTheTextItWasMadeFrom)
+{
+    for (const QString& sample : samples) {
+        const CompactText text(sample);
+        EXPECT_EQ(text.toString(), sample);
+        EXPECT_EQ(text.utf8(), sample.toUtf8());
+        EXPECT_EQ(text.utf16Size(), sample.size());
+        EXPECT_EQ(text.isEmpty(), sample.isEmpty());
+        EXPECT_TRUE(text == sample);
+        EXPECT_EQ(CompactText::fromUtf8(sample.toUtf8()), text);
+        // Only the text's own bytes are held, whatever the conversion reserved.
+        EXPECT_EQ(text.utf8().capacity(), text.utf8().size());
+    }
+}
+
+TEST(CompactText, TellsPlainAsciiFromOtherText)
+{
+    EXPECT_TRUE(CompactText(QStringLiteral("Thanks, see you on Monday.\n")).isAscii());
+    EXPECT_TRUE(CompactText().isAscii());
+    EXPECT_FALSE(CompactText(QStringLiteral("a long text, long enough for whole words: na\u00efve")).isAscii());
+    EXPECT_FALSE(CompactText(QStringLiteral("\u00e9")).isAscii());
+}
+
+TEST(CompactText, ComparesWithQStringsOfAnyLength)
+{
+    const CompactText text(QStringLiteral("K\u00f6ln"));
+    EXPECT_TRUE(text == QStringLiteral("K\u00f6ln"));
+    EXPECT_FALSE(text == QStringLiteral("Koln"));
+    EXPECT_FALSE(text == QStringLiteral("K\u00f6lnx"));
+    EXPECT_FALSE(text == QString());
+    EXPECT_TRUE(text != QStringLiteral("K\u00f6l"));
+    // Exact text, not canonical equivalence.
+    EXPECT_FALSE(CompactText(QStringLiteral("caf\u00e9")) == QStringLiteral("cafe\u0301"));
+}
+
+TEST(CompactText, CopiesShareTheirBytesUntilOneChanges)
+{
+    const CompactText original(QStringLiteral("Best regards"));
+    CompactText copy = original;
+    EXPECT_TRUE(copy.isSharedWith(original));
+    EXPECT_FALSE(CompactText(QStringLiteral("Best regards")).isSharedWith(original));
+
+    copy += QStringLiteral(", \u00c5sa");
+    EXPECT_FALSE(copy.isSharedWith(original));
+    EXPECT_EQ(original.toString(), QStringLiteral("Best regards"));
+    EXPECT_EQ(copy.toString(), QStringLiteral("Best regards, \u00c5sa"));
+
+    // Halves of a character added one after the other make the character.
+    CompactText halves(QString(QChar(0xD83C)));
+    halves += QString(QChar(0xDF89));
+    EXPECT_EQ(halves, CompactText(QStringLiteral("\U0001F389")));
+}
+
+TEST(CompactText, KeepsUnpairedSurrogatesExactly)
+{
+    QString broken = QStringLiteral("\u00e9a");
+    broken.append(QChar(0xD800));
+    broken.append(u'b');
+    broken.append(QChar(0xDC00));
+    broken.append(QStringLiteral("\U0001F389"));
+    const CompactText text(broken);
+    EXPECT_EQ(text.toString(), broken);
+    EXPECT_EQ(text.utf16Size(), broken.size());
+    EXPECT_TRUE(text == broken);
+    EXPECT_FALSE(text == QStringLiteral("\u00e9a?b?\U0001F389"));
+}
+
+TEST(CompactText, RecordsCompareAndHashUnderCanonicalEquivalence)
+{
+    const CompactText composed(QStringLiteral("caf\u00e9"));
+    const CompactText decomposed(QStringLiteral("cafe\u0301"));
+    EXPECT_TRUE(RecordText::equal(composed, decomposed));
+    EXPECT_EQ(RecordText::hash(7, composed), RecordText::hash(7, decomposed));
+    // A text with other characters can still be equivalent to one in plain ASCII.
+    const CompactText kelvin(QStringLiteral("20 \u212A"));
+    const CompactText ascii(QStringLiteral("20 K"));
+    EXPECT_TRUE(RecordText::equal(kelvin, ascii));
+    EXPECT_EQ(RecordText::hash(7, kelvin), RecordText::hash(7, ascii));
+    EXPECT_FALSE(RecordText::equal(ascii, CompactText(QStringLiteral("20 k"))));
+}
