@@ -96,20 +96,4 @@ TEST_F(XTestTypistDuringHold, aShiftPressedWhileAHeldShiftIsTypedAgainStillShift
     EXPECT_EQ(keysDown(), QList<unsigned>());
 }
 
-TEST_F(XTestTypistDuringHold, rolledOverLettersTypedWhileHeldKeysGoAgainAreAllKept)
-{
-    ASSERT_TRUE(hold->hold(2.0, 0));
-    // Each key goes down before the one before it comes up; the last one is still down when
-    // the hold ends.
-    send({{XK_b, true}, {XK_a, true}, {XK_b, false}, {XK_Shift_L, true}, {XK_a, false}, {XK_b, true}});
-    hold->release();
-    send({{XK_b, false}, {XK_Shift_L, false}, {XK_b, true}, {XK_a, true}, {XK_b, false}, {XK_b, true}, {XK_a, false},
-        {XK_b, false}});
-
-    ASSERT_TRUE(heldKeysAllTypedAgain());
-    EXPECT_TRUE(DesktopSession::waitFor([&] { return app.text(QStringLiteral("line")) == "baBbab"; }))
-        << app.text(QStringLiteral("line")).toStdString();
-    EXPECT_EQ(keysDown(), QList<unsigned>());
-}
-
 }
