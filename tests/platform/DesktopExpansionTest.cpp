@@ -167,7 +167,7 @@ TEST_F(DesktopExpansion, fastRolledOverTypingThroughXTestAroundTriggersLosesNoCh
     fieldBecomes("line", "x AAA! Quick BBB, and AAA Ok BBB");
     const QRegularExpression kept(QStringLiteral("\\Ax (AAA|/a)! Quick (BBB|/b), and (AAA|/a) Ok (BBB|/b)\\z"));
     EXPECT_TRUE(kept.match(app.text("line")).hasMatch()) << app.text("line").toStdString();
-    EXPECT_FALSE(expansions.isEmpty());
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return !expansions.isEmpty(); }));
 }
 
 TEST_F(DesktopExpansion, aMultiLineExpansionLandsInATextArea)
