@@ -38,4 +38,7 @@ public:
     // How often another application has asked for the contents since our last write;
     // nothing when the clipboard cannot tell.
     virtual std::optional<qint64> readsByOthers() { return std::nullopt; }
+    // Whether the contents are still those of the write that produced the change count, when
+    // the clipboard can tell without reading them; nothing otherwise.
+    virtual std::optional<bool> holdsWrite(qint64 /*changeCount*/) { return std::nullopt; }
 };

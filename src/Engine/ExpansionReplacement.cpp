@@ -315,6 +315,9 @@ bool ExpansionReplacement::owns(const ClipboardWriteReceipt& receipt, const QLis
 {
     if (m_clipboard.changeCount() != receipt.changeCount)
         return false;
+    // Reading the contents back costs a request per type, and another owner's a wait on it.
+    if (const std::optional<bool> held = m_clipboard.holdsWrite(receipt.changeCount))
+        return *held;
     const std::optional<QList<ClipboardItemSnapshot>> current = m_clipboard.snapshot();
     return current && *current == contents && m_clipboard.changeCount() == receipt.changeCount;
 }

@@ -62,3 +62,8 @@ std::optional<qint64> SystemExpansionClipboard::readsByOthers()
 {
     return m_board.readsByOthers();
 }
+
+std::optional<bool> SystemExpansionClipboard::holdsWrite(qint64 changeCount)
+{
+    return m_board.holdsOwnWrite(changeCount);
+}

@@ -23,6 +23,7 @@ public:
     std::optional<QList<ClipboardItemSnapshot>> snapshot() override;
     ClipboardWriteReceipt write(const QList<ClipboardItemSnapshot>& items) override;
     std::optional<qint64> readsByOthers() override;
+    std::optional<bool> holdsWrite(qint64 changeCount) override;
 
 private:
     Pasteboard& m_board;

@@ -49,4 +49,7 @@ public:
     // How often other applications have asked for the contents since our last write (a paste
     // asks); nothing when the board cannot tell.
     virtual std::optional<qint64> readsByOthers() { return std::nullopt; }
+    // Whether the board still holds the contents of our write that produced the change count,
+    // told without reading them; nothing when the board cannot tell that way.
+    virtual std::optional<bool> holdsOwnWrite(qint64 /*changeCount*/) { return std::nullopt; }
 };

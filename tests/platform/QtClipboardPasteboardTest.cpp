@@ -156,6 +156,24 @@ TEST_F(ClipboardPasteboard, anotherWriterMovesTheCountPastOurs)
     EXPECT_EQ(pasteboard.data(0, QStringLiteral("text/plain;charset=utf-8")), QByteArray("theirs"));
 }
 
+TEST_F(ClipboardPasteboard, ourWriteIsHeldOnlyUntilAnotherOwnerTakesTheClipboardEvenBeforeQtHearsOfIt)
+{
+    const qint64 ours = pasteboard.clearContents();
+    EXPECT_EQ(pasteboard.holdsOwnWrite(ours), std::nullopt);
+    ASSERT_TRUE(pasteboard.writeItems({{{"text/plain;charset=utf-8", "ours"}}}));
+    EXPECT_EQ(pasteboard.holdsOwnWrite(ours), true);
+    EXPECT_EQ(pasteboard.holdsOwnWrite(ours - 1), false);
+
+    // Another client takes the selection while this process's event loop does not run.
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_TRUE(other);
+    const Window window = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(other, XInternAtom(other, "CLIPBOARD", False), window, CurrentTime);
+    XSync(other, False);
+    EXPECT_EQ(pasteboard.holdsOwnWrite(ours), false);
+    XCloseDisplay(other);
+}
+
 TEST_F(ClipboardPasteboard, aClearedBoardHoldsNoItemsAndTakesAnEmptyList)
 {
     ASSERT_TRUE(ownerTakesClipboard({{"text/plain;charset=utf-8", "something"}}));

@@ -57,6 +57,16 @@ TEST_F(X11FrontmostApplication, withoutAWindowManagerTheInputFocusTellsTheFrontm
     EXPECT_EQ(workspace.frontmostProcessId(), second.processId());
 }
 
+TEST_F(X11FrontmostApplication, aWindowManagerThatStartsAfterTheFocusWasFollowedIsListenedTo)
+{
+    X11Workspace workspace(connection);
+    ASSERT_TRUE(DesktopSession::focusWindowOf(first.processId()));
+    ASSERT_EQ(workspace.frontmostProcessId(), first.processId());
+
+    announceActive(DesktopSession::windowOf(second.processId()));
+    EXPECT_EQ(workspace.frontmostProcessId(), second.processId());
+}
+
 TEST_F(X11FrontmostApplication, theWindowManagersActiveWindowTellsTheFrontmostProcessAndItsSwitches)
 {
     X11Workspace workspace(connection);

@@ -219,5 +219,18 @@ bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
     m_writing = true;
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
     m_writing = false;
+    m_written = data;
+    m_writtenChangeCount = m_changeCount;
     return true;
+}
+
+std::optional<bool> QtClipboardPasteboard::holdsOwnWrite(qint64 changeCount)
+{
+    if (changeCount != m_changeCount)
+        return false;
+    if (!m_written || m_writtenChangeCount != changeCount)
+        return std::nullopt;
+    // Qt answers with its own contents only while the server names it the selection's owner,
+    // which it asks each time; another owner's contents are not read for this.
+    return contents() == m_written.get();
 }

@@ -4,6 +4,7 @@
 
 #include <QDeadlineTimer>
 #include <QObject>
+#include <QPointer>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -31,6 +32,8 @@ public:
     bool writeItems(const QList<PasteboardItem>& items) override;
     // Requests for the data of our own contents (not their list of formats).
     std::optional<qint64> readsByOthers() override;
+    // One question to the X server: whether Qt still owns the selection with our contents.
+    std::optional<bool> holdsOwnWrite(qint64 changeCount) override;
 
     struct ReadCount {
         qint64 reads = 0;
@@ -45,6 +48,9 @@ private:
     // Our own contents while they offer text under the extra name only we gave it (it is not
     // read back, so that they read back as written). Only compared, never used.
     const QMimeData* m_aliasedText = nullptr;
+    // Our last write's contents, while Qt keeps them.
+    QPointer<const QMimeData> m_written;
+    qint64 m_writtenChangeCount = -1;
     qint64 m_changeCount = 0;
     bool m_writing = false;
     // The formats offered, for the change count they were read at.

@@ -133,12 +133,16 @@ void X11Connection::processPendingEvents()
             }
         } else if (event.type == PropertyNotify && event.xproperty.atom == m_activeWindowAtom) {
             activeChanged = true;
+        } else if (event.type == DestroyNotify && event.xdestroywindow.window == m_focusWindow) {
+            m_focusWindow = 0;
         } else if ((event.type == KeyPress || event.type == KeyRelease) && m_keyHandler) {
             m_keyHandler(event);
         }
     }
-    if (activeChanged)
+    if (activeChanged) {
         m_frontmost.reset();
+        m_noActiveWindow = false;
+    }
     if (mappingChanged)
         Q_EMIT keyboardMappingChanged();
     if (activeChanged)
@@ -155,29 +159,52 @@ qint64 X11Connection::frontmostProcess()
     if (m_frontmost)
         return *m_frontmost;
     Window window = 0;
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(m_display, rootWindow(), m_activeWindowAtom, 0, 1, False, XA_WINDOW, &type, &format, &count,
-            &remaining, &data)
-            == Success
-        && data) {
-        if (type == XA_WINDOW && format == 32 && count == 1)
-            window = *reinterpret_cast<const unsigned long*>(data);
-        XFree(data);
+    if (!m_noActiveWindow) {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(m_display, rootWindow(), m_activeWindowAtom, 0, 1, False, XA_WINDOW, &type, &format,
+                &count, &remaining, &data)
+                == Success
+            && data) {
+            if (type == XA_WINDOW && format == 32 && count == 1)
+                window = *reinterpret_cast<const unsigned long*>(data);
+            XFree(data);
+        }
+        if (window != 0) {
+            m_frontmost = processOfWindow(window);
+            return *m_frontmost;
+        }
+        // A window manager that starts or makes a window active sets the property, which
+        // is announced.
+        m_noActiveWindow = true;
     }
-    if (window != 0) {
-        m_frontmost = processOfWindow(window);
-        return *m_frontmost;
-    }
-    // Without a window manager the input focus tells, and nothing announces its moves.
+    // Without a window manager the input focus tells, and nothing announces its moves. The
+    // process behind a window does not change while the window lives: its going is announced
+    // (a window's id may be given out again afterwards).
     int revert = 0;
     XGetInputFocus(m_display, &window, &revert);
-    if (window == PointerRoot)
-        window = 0;
-    return window == 0 ? 0 : processOfWindow(window);
+    if (window == PointerRoot || window == None || window == rootWindow())
+        return 0;
+    if (window != m_focusWindow) {
+        followFocusWindow(window);
+        m_focusProcess = processOfWindow(window);
+    }
+    return m_focusProcess;
+}
+
+void X11Connection::followFocusWindow(Window window)
+{
+    // Selecting events replaces what this connection selected on the window before.
+    if (m_focusWindow != 0)
+        XSelectInput(m_display, m_focusWindow, long(m_focusWindowMask));
+    XWindowAttributes attributes{};
+    m_focusWindow = XGetWindowAttributes(m_display, window, &attributes) ? window : 0;
+    m_focusWindowMask = attributes.your_event_mask;
+    if (m_focusWindow != 0)
+        XSelectInput(m_display, window, attributes.your_event_mask | StructureNotifyMask);
 }
 
 qint64 X11Connection::processOfWindow(Window window)

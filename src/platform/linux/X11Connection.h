@@ -52,6 +52,7 @@ Q_SIGNALS:
 private:
     explicit X11Connection(Display* display);
     qint64 processOfWindow(Window window);
+    void followFocusWindow(Window window);
 
     Display* m_display;
     int m_xkbEventBase = -1;
@@ -61,4 +62,10 @@ private:
     mutable QHash<QByteArray, bool> m_extensions;
     std::function<void(const _XEvent&)> m_keyHandler;
     std::optional<qint64> m_frontmost;
+    // The window manager has set no active window since the last look.
+    bool m_noActiveWindow = false;
+    // The input focus window last looked up and its process, kept until the window goes.
+    Window m_focusWindow = 0;
+    unsigned long m_focusWindowMask = 0;
+    qint64 m_focusProcess = 0;
 };

@@ -8,6 +8,7 @@
 #include "X11KeyboardLayout.h"
 
 #include <X11/X.h>
+#include <X11/XKBlib.h>
 
 X11EventSource::X11EventSource(std::shared_ptr<X11Connection> connection, const X11KeyboardLayout* layout,
     PostedKeyLedger& ledger, X11KeyboardHold* hold)
@@ -140,6 +141,20 @@ void X11EventSource::handleKey(const X11RecordedEvent& event)
         m_hold->typedAgain();
 }
 
+bool X11EventSource::heldPastRepeatDelay(unsigned keyCode, unsigned long time) const
+{
+    // The server repeats a key only once it has been down for the repeat delay; a release and a
+    // press within one millisecond sooner come from a program typing quickly through XTest.
+    const auto pressed = m_pressTimes.constFind(keyCode);
+    unsigned delay = 0;
+    unsigned interval = 0;
+    if (pressed == m_pressTimes.constEnd() || !m_connection
+        || !XkbGetAutoRepeatRate(m_connection->display(), XkbUseCoreKbd, &delay, &interval))
+        return true;
+    // Server times are milliseconds that wrap around at 32 bits.
+    return quint32(time - *pressed) >= delay;
+}
+
 void X11EventSource::handleKey(const X11RecordedEvent& event, quint64 tag)
 {
     const bool press = event.kind == X11RecordedEvent::KeyDown;
@@ -149,7 +164,11 @@ void X11EventSource::handleKey(const X11RecordedEvent& event, quint64 tag)
     if (press) {
         // A held key repeats either as more presses while it is down or as a release and a press
         // with one time stamp, depending on the server.
-        repeated = m_keysDown.contains(keyCode) || (m_lastReleasedKey == keyCode && m_lastReleaseTime == event.time);
+        repeated = m_keysDown.contains(keyCode)
+            || (m_lastReleasedKey == keyCode && m_lastReleaseTime == event.time
+                && heldPastRepeatDelay(keyCode, event.time));
+        if (!repeated)
+            m_pressTimes.insert(keyCode, event.time);
         m_keysDown.insert(keyCode);
     } else {
         m_keysDown.remove(keyCode);

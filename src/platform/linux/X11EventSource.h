@@ -2,6 +2,7 @@
 
 #include "platform/EventSource.h"
 
+#include <QHash>
 #include <QSet>
 #include <memory>
 
@@ -34,6 +35,7 @@ private:
     void handle(const X11RecordedEvent& event);
     void handleKey(const X11RecordedEvent& event);
     void handleKey(const X11RecordedEvent& event, quint64 tag);
+    bool heldPastRepeatDelay(unsigned keyCode, unsigned long time) const;
     void deliver(const InputEvent& event);
     void interrupted();
 
@@ -48,6 +50,8 @@ private:
     QString m_unavailableReason;
     // Keys down now, to tell a repeat from a fresh press.
     QSet<unsigned> m_keysDown;
+    // When each key last went down other than by repeating.
+    QHash<unsigned, unsigned long> m_pressTimes;
     unsigned m_lastReleasedKey = 0;
     unsigned long m_lastReleaseTime = 0;
 };

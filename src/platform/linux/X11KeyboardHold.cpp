@@ -8,6 +8,8 @@
 #include <QHash>
 #include <QSocketNotifier>
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <algorithm>
 #include <cerrno>
@@ -121,6 +123,10 @@ private:
     int m_channel = -1;
 };
 
+struct X11KeyboardHold::TestKeyboard {
+    XDevice* device;
+};
+
 namespace {
 // Xlib ends the process when a connection breaks (its default handler, and Qt's after a
 // message); the hold's connection breaks on purpose when its watchdog ends it, and is opened
@@ -145,6 +151,58 @@ int connectionBroke(Display* display)
 void connectionLost(Display*, void*)
 {
     // The hold has been told; Xlib marks the connection dead and carries on.
+}
+
+bool hasProperty(Display* display, int device, Atom property)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    const bool found
+        = XIGetProperty(display, device, property, 0, 1, False, AnyPropertyType, &type, &format, &items, &after, &data)
+            == Success
+        && type != None;
+    if (data)
+        XFree(data);
+    return found;
+}
+
+// The XTest keyboard that XTestFakeKeyEvent types on for this client: the slave of the keyboard
+// paired with the client's pointer that the server marks as an XTest device.
+XDevice* openTestKeyboard(Display* display)
+{
+    int opcode = 0;
+    int event = 0;
+    int error = 0;
+    int major = 2;
+    int minor = 0;
+    if (!XQueryExtension(display, "XInputExtension", &opcode, &event, &error)
+        || XIQueryVersion(display, &major, &minor) != Success)
+        return nullptr;
+    const Atom xtest = XInternAtom(display, "XTEST Device", True);
+    if (xtest == None)
+        return nullptr;
+    // Without a client pointer set, the server takes the first master pointer.
+    int pointer = 0;
+    if (!XIGetClientPointer(display, None, &pointer))
+        pointer = 0;
+    int count = 0;
+    XIDeviceInfo* devices = XIQueryDevice(display, XIAllDevices, &count);
+    int keyboard = 0;
+    for (int i = count - 1; i >= 0; --i) {
+        if (devices[i].use == XIMasterPointer && (devices[i].deviceid == pointer || pointer == 0))
+            keyboard = devices[i].attachment;
+    }
+    int found = 0;
+    for (int i = 0; i < count && found == 0; ++i) {
+        if (devices[i].use == XISlaveKeyboard && devices[i].attachment == keyboard
+            && hasProperty(display, devices[i].deviceid, xtest))
+            found = devices[i].deviceid;
+    }
+    XIFreeDeviceInfo(devices);
+    return found != 0 ? XOpenDevice(display, XID(found)) : nullptr;
 }
 } // namespace
 
@@ -200,6 +258,8 @@ void X11KeyboardHold::connectAgain()
     m_notifier = new QSocketNotifier(ConnectionNumber(m_display), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] { readEvents(); });
     m_watchdog = std::make_unique<Watchdog>(ConnectionNumber(m_display));
+    if (XDevice* device = openTestKeyboard(m_display))
+        m_testKeyboard = std::make_unique<TestKeyboard>(TestKeyboard{device});
 }
 
 void X11KeyboardHold::disconnect()
@@ -209,6 +269,12 @@ void X11KeyboardHold::disconnect()
     if (QSocketNotifier* notifier = std::exchange(m_notifier, nullptr)) {
         notifier->setEnabled(false);
         notifier->deleteLater();
+    }
+    if (const std::unique_ptr<TestKeyboard> keyboard = std::exchange(m_testKeyboard, nullptr)) {
+        if (m_lost)
+            XFree(keyboard->device);
+        else
+            XCloseDevice(m_display, keyboard->device);
     }
     X11Connection::stopIgnoringErrorsOn(m_display);
     // The server destroys the connection's windows with it.
@@ -364,9 +430,12 @@ void X11KeyboardHold::suspend()
 
 void X11KeyboardHold::resume()
 {
+    const std::optional<Keymap> testKeys = std::exchange(m_testKeysBeforeReplay, std::nullopt);
     if (!m_grabbed)
         return;
     const bool grabbed = grab(m_window);
+    if (grabbed && testKeys)
+        restoreTestKeys(*testKeys);
     XUngrabServer(m_display);
     followWatchdog();
     // The focus window may have gone meanwhile; the keys then go on unheld.
@@ -378,6 +447,12 @@ void X11KeyboardHold::take(const XEvent& event)
 {
     if (event.type != KeyPress && event.type != KeyRelease)
         return;
+    if (m_readingRestoredKeys) {
+        // Only RECORD's report of it is left to drop.
+        m_unrecorded.append({{event.type == KeyPress, event.xkey.keycode, 0, event.xkey.time},
+            QDeadlineTimer(unrecordedLifetimeMilliseconds)});
+        return;
+    }
     // The server stamps a key with its live modifiers, which include those of a held key
     // being typed again right then: the modifiers are the user's own, as followed here.
     const bool press = event.type == KeyPress;
@@ -516,6 +591,7 @@ void X11KeyboardHold::typeNext()
             }
         }
         suspend();
+        m_testKeysBeforeReplay = queryTestKeys();
         const QList<PostedKey> keys = keysTypingAgain(key, queryKeymap(), withRelease);
         const bool sent = !keys.isEmpty();
         send(keys);
@@ -593,6 +669,61 @@ QList<X11KeyboardHold::PostedKey> X11KeyboardHold::keysTypingAgain(
     for (auto it = changes.crbegin(); it != changes.crend(); ++it)
         apply(*it, true);
     return keys;
+}
+
+std::optional<X11KeyboardHold::Keymap> X11KeyboardHold::queryTestKeys() const
+{
+    if (!m_testKeyboard)
+        return std::nullopt;
+    XDeviceState* state = XQueryDeviceState(m_display, m_testKeyboard->device);
+    if (!state)
+        return std::nullopt;
+    std::optional<Keymap> keys;
+    const XInputClass* inputClass = state->data;
+    for (int i = 0; i < state->num_classes; ++i) {
+        if (inputClass->c_class == KeyClass) {
+            const auto* keyState = reinterpret_cast<const XKeyState*>(inputClass);
+            keys.emplace();
+            std::copy(std::begin(keyState->keys), std::end(keyState->keys), keys->begin());
+        }
+        inputClass
+            = reinterpret_cast<const XInputClass*>(reinterpret_cast<const char*>(inputClass) + inputClass->length);
+    }
+    XFreeDeviceState(state);
+    return keys;
+}
+
+void X11KeyboardHold::restoreTestKeys(const Keymap& before)
+{
+    // Between the keys typed again, the user's keys reach the server and come to our grab. When
+    // they too are typed through XTest (on-screen keyboards, remote desktops, xdotool), they go
+    // through the device ours went through, which has one state per key and drops a press of a
+    // modifier it has down and a release of a key it has up: a Shift of ours still down would
+    // swallow the user's next press of Shift, and our later release of it would lift theirs.
+    // Each key typed again therefore leaves the device's keys as it found them; the keys that
+    // put them back go to our grab, so the field sees none of them. A lock key is left alone,
+    // as pressing it changes more than its own state.
+    const std::optional<Keymap> after = queryTestKeys();
+    if (!after)
+        return;
+    QList<std::pair<unsigned, bool>> keys;
+    for (unsigned keyCode = 8; keyCode < 256; ++keyCode) {
+        if (isDown(before, keyCode) != isDown(*after, keyCode) && !m_layout->isLockKey(keyCode))
+            keys.append({keyCode, isDown(before, keyCode)});
+    }
+    if (keys.isEmpty())
+        return;
+    // The user's keys that came before are read first; with the server grabbed, what comes
+    // after them is only ours.
+    readGrabbedKeys();
+    // Without the grab (the watchdog ended it) they would reach the field.
+    if (!m_grabbed)
+        return;
+    for (const auto& [keyCode, press] : keys)
+        XTestFakeKeyEvent(m_display, keyCode, press ? True : False, CurrentTime);
+    m_readingRestoredKeys = true;
+    readGrabbedKeys();
+    m_readingRestoredKeys = false;
 }
 
 void X11KeyboardHold::send(const QList<PostedKey>& keys)

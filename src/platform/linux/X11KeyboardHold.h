@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class PostedKeyLedger;
 class X11Connection;
@@ -31,7 +32,9 @@ typedef unsigned long Window;
 // before the keys after it reach the field. The grab stays on while they are typed: each key
 // goes out between an ungrab and a new grab sent in one batch, which the server carries out
 // without taking anyone else's input in between. Inside a server grab only the server itself
-// is waited for, never another program or our event loop.
+// is waited for, never another program or our event loop. Someone typing through XTest types
+// on the very device our keys go through: each key typed again leaves that device's keys as it
+// found them, so that theirs, coming in between, are never taken as repeats or ignored.
 //
 // The keyboard must never stay grabbed because this process is stuck or stopped: the hold
 // grabs through a connection of its own, which a watchdog process ends when the main thread
@@ -93,6 +96,7 @@ private:
     };
 
     class Watchdog;
+    struct TestKeyboard;
 
     bool grab(Window window);
     void ungrab();
@@ -116,6 +120,11 @@ private:
     // `withRelease`: the key's release follows its press at once.
     QList<PostedKey> keysTypingAgain(const HeldKey& key, const Keymap& keymap, bool withRelease);
     void send(const QList<PostedKey>& keys);
+    // The keys down on the XTest device our keys go through; nothing when it cannot be read.
+    std::optional<Keymap> queryTestKeys() const;
+    // Brings the XTest device's keys back to how they were before a replay, with the keyboard
+    // grabbed again so that the field sees none of it.
+    void restoreTestKeys(const Keymap& before);
     // The first key that sets the modifier bit, of those `isDown` accepts when given.
     unsigned modifierKey(unsigned bit, const std::function<bool(unsigned)>& isDown) const;
     unsigned liveModifiers() const;
@@ -145,4 +154,9 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     bool m_lost = false;
     std::unique_ptr<Watchdog> m_watchdog;
+    std::unique_ptr<TestKeyboard> m_testKeyboard;
+    // The XTest device's keys before the key being typed again went out.
+    std::optional<Keymap> m_testKeysBeforeReplay;
+    // The grabbed keys being read are our own, restoring the XTest device's keys.
+    bool m_readingRestoredKeys = false;
 };

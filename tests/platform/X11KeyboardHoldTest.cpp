@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include "DesktopSession.h"
+#include "TextFieldsApp.h"
+#include "platform/linux/PostedKeyLedger.h"
+#include "platform/linux/X11Connection.h"
+#include "platform/linux/X11KeyboardHold.h"
+#include "platform/linux/X11KeyboardLayout.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <algorithm>
+
+namespace {
+
+// The keyboard hold in front of a Qt field, with someone typing through XTest on a connection
+// of their own, as an on-screen keyboard or a remote desktop does: the device they type on is
+// the one the hold types the held keys again on. Without the event source nothing reports the
+// keys typed again back, so each waits out the echo timeout, which leaves the typist a window
+// right after each of them.
+class XTestTypistDuringHold : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QString missing = DesktopSession::missingPieces(); !missing.isEmpty())
+            GTEST_SKIP() << missing.toStdString();
+        connection = X11Connection::open();
+        ASSERT_TRUE(connection);
+        layout = std::make_unique<X11KeyboardLayout>(connection->display());
+        hold = std::make_unique<X11KeyboardHold>(connection, layout.get(), ledger);
+        typist = XOpenDisplay(nullptr);
+        ASSERT_TRUE(typist);
+        ASSERT_TRUE(app.start());
+        ASSERT_TRUE(app.focus(QStringLiteral("line")));
+        ASSERT_TRUE(DesktopSession::focusWindowOf(app.processId()));
+        ASSERT_TRUE(app.setText(QStringLiteral("line"), QString()));
+    }
+
+    void TearDown() override
+    {
+        hold.reset();
+        if (typist) {
+            for (unsigned keyCode : keysDown())
+                XTestFakeKeyEvent(typist, keyCode, False, CurrentTime);
+            XCloseDisplay(typist);
+        }
+    }
+
+    // Keys the typist sends; once this returns the server has handled them.
+    void send(const QList<std::pair<KeySym, bool>>& keys)
+    {
+        for (const auto& [symbol, press] : keys)
+            XTestFakeKeyEvent(typist, XKeysymToKeycode(typist, symbol), press ? True : False, CurrentTime);
+        XSync(typist, False);
+    }
+
+    bool heldKeysAllTypedAgain()
+    {
+        bool done = false;
+        hold->afterRelease([&done] { done = true; });
+        return DesktopSession::waitFor([&done] { return done; }, 5000);
+    }
+
+    QList<unsigned> keysDown()
+    {
+        char keys[32] = {};
+        XQueryKeymap(typist, keys);
+        QList<unsigned> down;
+        for (unsigned keyCode = 8; keyCode < 256; ++keyCode) {
+            if (keys[keyCode / 8] & (1 << (keyCode % 8)))
+                down.append(keyCode);
+        }
+        return down;
+    }
+
+    std::shared_ptr<X11Connection> connection;
+    std::unique_ptr<X11KeyboardLayout> layout;
+    PostedKeyLedger ledger;
+    std::unique_ptr<X11KeyboardHold> hold;
+    Display* typist = nullptr;
+    TextFieldsApp app;
+};
+
+TEST_F(XTestTypistDuringHold, aShiftPressedWhileAHeldShiftIsTypedAgainStillShiftsTheNextLetter)
+{
+    ASSERT_TRUE(hold->hold(2.0, 0));
+    send({{XK_Shift_L, true}, {XK_1, true}, {XK_1, false}, {XK_Shift_L, false}, {XK_space, true}, {XK_space, false}});
+    hold->release();
+    // The held Shift has just been typed again; the typist goes on with a capital.
+    send({{XK_Shift_L, true}, {XK_q, true}, {XK_q, false}, {XK_Shift_L, false}, {XK_u, true}, {XK_u, false}});
+
+    ASSERT_TRUE(heldKeysAllTypedAgain());
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return app.text(QStringLiteral("line")) == "! Qu"; }))
+        << app.text(QStringLiteral("line")).toStdString();
+    EXPECT_EQ(keysDown(), QList<unsigned>());
+}
+
+}
