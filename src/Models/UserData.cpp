@@ -20,7 +20,41 @@ DecodingError ruleBroken(const char* sentence)
 
 const char* const kBadIdentifiers = "Library contains empty or duplicate identifiers.";
 
-// The canonical ids of `items`, or nothing when one is empty or two are equal.
+// An id as the key of a set or map, by its canonical hash and the string it stands for, which
+// stays in its list while the key is used. A deletion of tens of thousands of shortcuts checks
+// as many ids: keys that copy no string skip a write to each string on the way in and on the
+// way out, and probing compares hashes before it reads a string.
+struct IdKey {
+    const QString* id;
+    size_t hash;
+
+    explicit IdKey(const QString& text)
+        : id(&text)
+        , hash(Text::hash(text))
+    {
+    }
+    friend bool operator==(const IdKey& a, const IdKey& b) { return a.hash == b.hash && Text::equal(*a.id, *b.id); }
+    friend size_t qHash(const IdKey& key, size_t seed) { return qHash(key.hash, seed); }
+};
+
+// Whether every one of `items` has an id and no two have equal ones.
+template <class T> bool idsAreUnique(const QList<T>& items)
+{
+    QSet<IdKey> ids;
+    ids.reserve(items.size());
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (i + Text::prefetchDistance < items.size())
+            Text::prefetch(items[i + Text::prefetchDistance].id);
+        const QString& id = items[i].id;
+        if (id.isEmpty())
+            return false;
+        ids.insert(IdKey(id));
+    }
+    return ids.size() == items.size();
+}
+
+// The canonical ids of `items` (folders, which are few), or nothing when one is empty or two
+// are equal.
 template <class T> std::optional<QSet<QString>> uniqueIds(const QList<T>& items)
 {
     QSet<QString> ids;
@@ -91,7 +125,7 @@ QSet<QString> UserData::duplicateTriggers() const
 void UserData::validate() const
 {
     const std::optional<QSet<QString>> groupIds = uniqueIds(groups);
-    if (!groupIds || !uniqueIds(shortcuts) || !uniqueIds(customIcons))
+    if (!groupIds || !idsAreUnique(shortcuts) || !idsAreUnique(customIcons))
         throw ruleBroken(kBadIdentifiers);
 
     for (const Shortcut& s : shortcuts) {
@@ -108,7 +142,7 @@ void UserData::validate() const
     }
 
     for (TombstoneKind kind : TombstoneKinds::all) {
-        if (!uniqueIds(deletedIds.list(kind)))
+        if (!idsAreUnique(deletedIds.list(kind)))
             throw ruleBroken(kBadIdentifiers);
     }
 }
@@ -121,7 +155,7 @@ void UserData::validateChange(const UserData& before) const
         return;
     }
     for (TombstoneKind kind : TombstoneKinds::all) {
-        if (!deletedIds.list(kind).isSharedWith(before.deletedIds.list(kind)) && !uniqueIds(deletedIds.list(kind)))
+        if (!deletedIds.list(kind).isSharedWith(before.deletedIds.list(kind)) && !idsAreUnique(deletedIds.list(kind)))
             throw ruleBroken(kBadIdentifiers);
     }
     const SharedEnds ends = SharedEnds::of(shortcuts, before.shortcuts);
@@ -170,14 +204,19 @@ void UserData::recordDeletion(TombstoneKind kind, const QStringList& ids)
     // hashing and the same calls always leave the same list.
     QList<Tombstone>& markers = deletedIds.list(kind);
     markers.reserve(markers.size() + ids.size());
-    QHash<QString, qsizetype> indexOf;
+    // Keys point at the markers' own strings (the reserve above keeps them in place; a marker
+    // updated below keeps an equal id) and at the ids given.
+    QHash<IdKey, qsizetype> indexOf;
     indexOf.reserve(markers.size() + ids.size());
     for (qsizetype i = 0; i < markers.size(); ++i)
-        indexOf.insert(Text::canonical(markers[i].id), i);
-    for (const QString& id : ids) {
+        indexOf.insert(IdKey(markers[i].id), i);
+    for (qsizetype i = 0; i < ids.size(); ++i) {
+        if (i + Text::prefetchDistance < ids.size())
+            Text::prefetch(ids[i + Text::prefetchDistance]);
+        const QString& id = ids[i];
         if (id.isEmpty())
             continue;
-        const QString key = Text::canonical(id);
+        const IdKey key(id);
         const auto it = indexOf.constFind(key);
         if (it != indexOf.constEnd()) {
             markers[*it] = Tombstone{id, deletedAt};

@@ -35,7 +35,10 @@ bool equal(const QString& a, const QString& b)
 
 size_t hash(const QString& text, size_t seed)
 {
-    return qHash(canonical(text), seed);
+    // Without canonical()'s copy: the same value, and no write to the string.
+    if (isAscii(text))
+        return qHash(text, seed);
+    return qHash(text.normalized(QString::NormalizationForm_C), seed);
 }
 
 qsizetype graphemeCount(QStringView text)

@@ -18,6 +18,21 @@ bool equal(const QString& a, const QString& b);
 // Hash consistent with `equal`.
 size_t hash(const QString& text, size_t seed = 0);
 
+// Asks the processor for the characters of `text` ahead of a loop that reaches them a few
+// items later. A large library's ids lie far apart in memory, and a pass over tens of
+// thousands of them otherwise waits for each one in turn.
+inline void prefetch(const QString& text)
+{
+    const char* data = reinterpret_cast<const char*>(text.constData());
+    // The string's header (its reference count) sits right before its characters.
+    __builtin_prefetch(data - 16);
+    __builtin_prefetch(data + 48);
+}
+
+// How many items ahead a loop asks for: far enough to hide a trip to memory, near enough
+// that what it asked for is still in the cache when it gets there.
+inline constexpr qsizetype prefetchDistance = 8;
+
 // Number of extended grapheme clusters.
 qsizetype graphemeCount(QStringView text);
 

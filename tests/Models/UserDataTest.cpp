@@ -340,6 +340,22 @@ TEST(RecordDeletion, RepeatedDeletionKeepsOneMarkerWithTheLaterTime)
     EXPECT_EQ(validation(d), QString());
 }
 
+TEST(RecordDeletion, AnIdEqualUnderCanonicalEquivalenceUpdatesItsMarkerAndADuplicateMarkerIsRefused)
+{
+    ManualClock clock;
+    UserData d = UserData::empty();
+    d.recordDeletion(TombstoneKind::shortcuts, {QStringLiteral("caf\u00E9"), QStringLiteral("tea")});
+    clock.advance(65);
+    d.recordDeletion(TombstoneKind::shortcuts, {QStringLiteral("cafe\u0301"), QStringLiteral("caf\u00E9")});
+    EXPECT_EQ(d.deletedIds.shortcuts,
+        QList<Tombstone>({marker(QStringLiteral("caf\u00E9"), QStringLiteral("2025-03-01T09:31:05Z")),
+            marker(QStringLiteral("tea"))}));
+    EXPECT_EQ(validation(d), QString());
+
+    d.deletedIds.shortcuts.append(marker(QStringLiteral("cafe\u0301")));
+    EXPECT_EQ(validation(d), kBadIds);
+}
+
 TEST(RecordDeletion, SameCallsGiveTheSameBytes)
 {
     ManualClock clock;

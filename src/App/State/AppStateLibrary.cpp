@@ -85,7 +85,10 @@ void removeSelection(UserData& d, const QSet<QString>& selected)
     const auto treeOfShortcut
         = [&](const Shortcut& s) -> qsizetype { return s.groupId ? treeOf.value(*s.groupId, -1) : -1; };
     QList<Shortcut> keptShortcuts;
-    for (const Shortcut& s : shortcuts) {
+    for (qsizetype i = 0; i < shortcuts.size(); ++i) {
+        if (i + Text::prefetchDistance < shortcuts.size())
+            Text::prefetch(shortcuts[i + Text::prefetchDistance].id);
+        const Shortcut& s = shortcuts[i];
         if (selected.contains(s.id)) {
             shortcutIds.append(s.id);
         } else if (const qsizetype tree = treeOfShortcut(s); tree >= 0) {
