@@ -39,7 +39,7 @@ double TimeSavedFloater::opacityAt(double progress)
 void TimeSavedFloater::show(double timeSaved)
 {
     const std::optional<QString> label = text(timeSaved);
-    if (!label)
+    if (!label || !WindowEffects::current().nonFocusingOverlaysAvailable())
         return;
     Scheduler::current().after(0, this, [this, t = *label] { createAndAnimate(t); });
 }

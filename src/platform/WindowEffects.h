@@ -2,10 +2,10 @@
 
 class QWindow;
 
-// What the window system can do for a see-through window: draw it translucent over the
-// desktop (a compositing manager runs), and blur what lies behind it. The popover's
-// background asks before it makes its window translucent and paints a more opaque
-// material where there is no blur. Main thread only.
+// What the window system can do for our windows: draw a see-through one translucent over the
+// desktop (a compositing manager runs), blur what lies behind it, and float one over the other
+// applications without taking the keyboard. The popover's background asks before it makes its
+// window translucent and paints a more opaque material where there is no blur. Main thread only.
 class WindowEffects {
 public:
     virtual ~WindowEffects() = default;
@@ -19,6 +19,11 @@ public:
     // program asked for it (a tray menu answered over D-Bus), where the window manager's
     // rules against stolen focus or a stale event time make Qt's own request fail.
     virtual void activate(QWindow& window) { (void)window; }
+    // Whether a window of ours can stand over the application being typed in while the
+    // keyboard stays with that application. The windows that appear by themselves while the
+    // user types (the time-saved label, the achievement banner, the tutorial's panels) are
+    // left out where it cannot: a lost key is worse than a missing decoration.
+    virtual bool nonFocusingOverlaysAvailable() const { return true; }
 
     // The installed back end; without one, windows are opaque and nothing is blurred.
     static WindowEffects& current();

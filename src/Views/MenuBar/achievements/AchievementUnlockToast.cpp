@@ -2,6 +2,7 @@
 
 #include "Utilities/Scheduler.h"
 #include "Views/MenuBar/achievements/AchievementUnlockView.h"
+#include "platform/WindowEffects.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -23,6 +24,8 @@ AchievementUnlockToast::~AchievementUnlockToast()
 
 void AchievementUnlockToast::show(const Achievement& achievement)
 {
+    if (!WindowEffects::current().nonFocusingOverlaysAvailable())
+        return;
     m_queue.append(achievement);
     if (!m_presenting)
         playNext();

@@ -3,6 +3,7 @@
 #include "Utilities/Scheduler.h"
 #include "Views/MenuBar/tutorial/CelebrationView.h"
 #include "Views/MenuBar/tutorial/FloatingTutorialHelper.h"
+#include "platform/WindowEffects.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -51,6 +52,10 @@ TutorialManager::Presenters TutorialPanels::presenters(std::function<void()> ope
 
 void TutorialPanels::showHelper(const QStringList& triggers)
 {
+    if (!WindowEffects::current().nonFocusingOverlaysAvailable()) {
+        closePanel();
+        return;
+    }
     QPointer<TutorialPanels> self(this);
     auto* helper = new FloatingTutorialHelper(triggers, [self] {
         if (self)
@@ -68,6 +73,8 @@ void TutorialPanels::showHelper(const QStringList& triggers)
 void TutorialPanels::showCelebration()
 {
     closePanel();
+    if (!WindowEffects::current().nonFocusingOverlaysAvailable())
+        return;
     auto* celebration = new CelebrationView;
     QPoint origin;
     if (const std::optional<QRect> area = visibleArea()) {
