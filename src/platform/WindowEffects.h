@@ -1,5 +1,9 @@
 #pragma once
 
+#include "platform/OverlaySurface.h"
+
+#include <memory>
+
 class QWindow;
 
 // What the window system can do for our windows: draw a see-through one translucent over the
@@ -24,6 +28,15 @@ public:
     // user types (the time-saved label, the achievement banner, the tutorial's panels) are
     // left out where it cannot: a lost key is worse than a missing decoration.
     virtual bool nonFocusingOverlaysAvailable() const { return true; }
+    // Where it cannot, whether a surface that never takes the keyboard can be had instead, to
+    // draw such a window on; and one such surface, which lets the pointer through unless
+    // `pointer` (null where there is none).
+    virtual bool overlaySurfacesAvailable() const { return false; }
+    virtual std::unique_ptr<OverlaySurface> createOverlaySurface(bool pointer)
+    {
+        (void)pointer;
+        return nullptr;
+    }
 
     // The installed back end; without one, windows are opaque and nothing is blurred.
     static WindowEffects& current();

@@ -111,6 +111,8 @@ TEST_F(ApplicationOnWayland, WithTheDefaultSettingsTypingStraightOnAfterExpansio
     // on, as for a new user, and the first expansions earn achievements.
     velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());
     ASSERT_TRUE(velmora.start());
+    // Without a tray the popover opens on start; the fields come after it and take the keyboard.
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return popoverShown(); }, 10000)) << "no popover on screen";
     ASSERT_TRUE(startFields());
     ASSERT_TRUE(typeUntilExpanded(QStringLiteral("/sig"))) << fields.text(entry).toStdString();
 

@@ -121,8 +121,8 @@ int VelmoraApp::exec()
     // On a Wayland session nothing of X11 is used, not even XWayland's display where there is
     // one: no window shapes (the compositor draws the popover's corners as it draws any
     // window's), no session-wide mouse watch (the popover closes when it loses the focus), and
-    // no window that appears by itself over the application being typed in (the compositor
-    // would give it the keyboard).
+    // no window of the window system's for what appears by itself over the application being
+    // typed in (the compositor would give it the keyboard).
     const SessionType session = SessionTypes::current();
     m_desktop = std::make_unique<LinuxDesktop>(session);
     Desktop::setCurrent(m_desktop->desktop());

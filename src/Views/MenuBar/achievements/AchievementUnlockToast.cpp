@@ -1,8 +1,8 @@
 #include "Views/MenuBar/achievements/AchievementUnlockToast.h"
 
 #include "Utilities/Scheduler.h"
+#include "Views/Components/FloatingWindow.h"
 #include "Views/MenuBar/achievements/AchievementUnlockView.h"
-#include "platform/WindowEffects.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -24,7 +24,7 @@ AchievementUnlockToast::~AchievementUnlockToast()
 
 void AchievementUnlockToast::show(const Achievement& achievement)
 {
-    if (!WindowEffects::current().nonFocusingOverlaysAvailable())
+    if (!FloatingWindow::available())
         return;
     m_queue.append(achievement);
     if (!m_presenting)
@@ -65,8 +65,12 @@ void AchievementUnlockToast::playNext()
             fadeOutAndClose(weak);
     });
     banner->setGeometry(originRectForActiveScreen());
+    if (!FloatingWindow::show(*banner)) {
+        delete banner;
+        playNext();
+        return;
+    }
     m_banner = banner;
-    banner->show();
     banner->start();
 }
 

@@ -2,8 +2,8 @@
 
 #include "Utilities/Scheduler.h"
 #include "Views/MenuBar/tutorial/CelebrationView.h"
+#include "Views/Components/FloatingWindow.h"
 #include "Views/MenuBar/tutorial/FloatingTutorialHelper.h"
-#include "platform/WindowEffects.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -52,7 +52,7 @@ TutorialManager::Presenters TutorialPanels::presenters(std::function<void()> ope
 
 void TutorialPanels::showHelper(const QStringList& triggers)
 {
-    if (!WindowEffects::current().nonFocusingOverlaysAvailable()) {
+    if (!FloatingWindow::available()) {
         closePanel();
         return;
     }
@@ -73,7 +73,7 @@ void TutorialPanels::showHelper(const QStringList& triggers)
 void TutorialPanels::showCelebration()
 {
     closePanel();
-    if (!WindowEffects::current().nonFocusingOverlaysAvailable())
+    if (!FloatingWindow::available())
         return;
     auto* celebration = new CelebrationView;
     QPoint origin;
@@ -89,7 +89,11 @@ void TutorialPanels::present(QWidget* panel, const QPoint& origin)
 {
     closePanel();
     panel->move(origin);
-    panel->show();
+    if (!FloatingWindow::show(*panel)) {
+        // Later, so that what was scheduled for the panel still finds it, and then nothing.
+        panel->deleteLater();
+        return;
+    }
     m_panel = panel;
 }
 
