@@ -177,10 +177,12 @@ struct WaylandLayerShell::Listeners {
 
 WaylandLayerShell::WaylandLayerShell()
 {
-    // The compositor the session names; libwayland's guess without a name would only warn.
-    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_SOCKET"))
+    // The compositor the session names. A socket handed over instead (WAYLAND_SOCKET) serves
+    // one connection, Qt's; without a name libwayland would guess.
+    const QByteArray name = qgetenv("WAYLAND_DISPLAY");
+    if (name.isEmpty())
         return;
-    m_display = wl_display_connect(nullptr);
+    m_display = wl_display_connect(name.constData());
     if (!m_display)
         return;
     wl_registry* registry = wl_display_get_registry(m_display);
