@@ -24,9 +24,10 @@ public:
     // rules against stolen focus or a stale event time make Qt's own request fail.
     virtual void activate(QWindow& window) { (void)window; }
     // Whether a window of ours can stand over the application being typed in while the
-    // keyboard stays with that application. The windows that appear by themselves while the
-    // user types (the time-saved label, the achievement banner, the tutorial's panels) are
-    // left out where it cannot: a lost key is worse than a missing decoration.
+    // keyboard stays with that application. Where it cannot, the windows that appear by
+    // themselves while the user types (the time-saved label, the achievement banner, the
+    // tutorial's panels) are drawn on an overlay surface, or left out where there is none
+    // either: a lost key is worse than a missing decoration.
     virtual bool nonFocusingOverlaysAvailable() const { return true; }
     // Where it cannot, whether a surface that never takes the keyboard can be had instead, to
     // draw such a window on; and one such surface, which lets the pointer through unless
