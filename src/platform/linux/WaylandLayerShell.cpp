@@ -197,11 +197,6 @@ WaylandLayerShell::WaylandLayerShell()
     }
     if (m_seat)
         wl_seat_add_listener(m_seat, &Listeners::seatListener, this);
-    if (m_shm) {
-        const QByteArray theme = qgetenv("XCURSOR_THEME");
-        const int size = qEnvironmentVariableIntValue("XCURSOR_SIZE");
-        m_cursorTheme = wl_cursor_theme_load(theme.isEmpty() ? nullptr : theme.constData(), size > 0 ? size : 24, m_shm);
-    }
     m_events = new QSocketNotifier(wl_display_get_fd(m_display), QSocketNotifier::Read, this);
     connect(m_events, &QSocketNotifier::activated, this, [this] {
         if (wl_display_dispatch(m_display) < 0)
@@ -242,6 +237,13 @@ std::unique_ptr<OverlaySurface> WaylandLayerShell::createSurface(bool pointer)
 
 void WaylandLayerShell::showArrow(wl_pointer* pointer, quint32 serial)
 {
+    if (!m_cursorTheme) {
+        // Only once the pointer comes: the theme's pictures take memory a session that never
+        // points at an overlay does not need.
+        const QByteArray theme = qgetenv("XCURSOR_THEME");
+        const int size = qEnvironmentVariableIntValue("XCURSOR_SIZE");
+        m_cursorTheme = wl_cursor_theme_load(theme.isEmpty() ? nullptr : theme.constData(), size > 0 ? size : 24, m_shm);
+    }
     wl_cursor* cursor = m_cursorTheme ? wl_cursor_theme_get_cursor(m_cursorTheme, "left_ptr") : nullptr;
     if (!cursor || cursor->image_count == 0)
         return;
