@@ -124,6 +124,8 @@ void MenuBarPopover::setStopSync(std::function<void()> stopSync)
 void MenuBarPopover::setAccountServices(AccountServices services)
 {
     m_account = std::move(services);
+    if (m_recovery)
+        m_recovery->setCloudLibraryOffered(m_account.librarySyncAvailable());
     if (m_screen.kind() == PopoverScreen::Kind::account)
         buildScreen();
 }
@@ -212,6 +214,7 @@ void MenuBarPopover::applyStorageState()
                     self->m_stopSync();
             },
             this);
+        m_recovery->setCloudLibraryOffered(m_account.librarySyncAvailable());
         m_recovery->setGeometry(rect());
         m_recovery->show();
         m_recovery->setFocus();

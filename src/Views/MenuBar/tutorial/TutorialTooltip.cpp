@@ -2,6 +2,7 @@
 
 #include "Services/TutorialManager.h"
 #include "Utilities/Theme.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/PaintedButton.h"
 #include "Views/Components/TextButton.h"
 #include "Views/Components/ThemedLabel.h"
@@ -59,6 +60,7 @@ TutorialTooltip::TutorialTooltip(TutorialManager& tutorial, QWidget* parent)
     : QWidget(parent)
     , m_tutorial(tutorial)
 {
+    AccessibleRoles::setRole(this, QAccessible::Dialog);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(padding, padding, padding, padding);
     column->setSpacing(rowSpacing);
@@ -112,6 +114,7 @@ void TutorialTooltip::showStep(const TutorialStep& step, int index, const QStrin
     m_advance = step.advance;
     m_counter->setText(QStringLiteral("%1 / %2").arg(index + 1).arg(shownSteps));
     m_title->setText(step.title);
+    setAccessibleName(step.title);
     QString message = step.message;
     m_message->setText(message.replace(QStringLiteral("{TRIGGER}"), trigger));
     const bool tryIt = step.advance == Advance::tryShortcut;
