@@ -107,7 +107,7 @@ void announceSelection(LibraryItemCard* card, bool selectionChanged)
 
 QString spokenPreview(const QString& text)
 {
-    const QString line = text.left(previewCharacters + 1).simplified();
+    QString line = text.left(previewCharacters + 1).simplified();
     if (line.size() <= previewCharacters && text.size() <= previewCharacters)
         return line;
     return line.left(previewCharacters).trimmed() + QChar(0x2026);
