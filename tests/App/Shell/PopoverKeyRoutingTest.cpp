@@ -366,3 +366,12 @@ TEST_F(PopoverKeyRouting, TheMenusTriggerTheSameCommandsAsTheKeys)
 }
 
 } // namespace
+
+TEST_F(PopoverKeyRouting, EscapeOnAScreenThatFocusesNothingClosesThePopover)
+{
+    // The list held the keyboard; the settings screen puts it nowhere itself.
+    press(Qt::Key_Comma, Qt::ControlModifier);
+    ASSERT_EQ(screen(), QStringLiteral("settings"));
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(popover().isShown());
+}
