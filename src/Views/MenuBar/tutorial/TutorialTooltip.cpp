@@ -89,9 +89,12 @@ TutorialTooltip::TutorialTooltip(TutorialManager& tutorial, QWidget* parent)
     m_footer = new QWidget(this);
     auto* footer = new QHBoxLayout(m_footer);
     footer->setContentsMargins(0, 4, 0, 0);
-    m_secondary = new TextButton(QString(), 12, QFont::Normal, &Theme::textSecondary, m_footer);
+    // Named before the first step names them: a hidden card is still in the accessibility tree.
+    m_secondary = new TextButton(QStringLiteral("Skip"), 12, QFont::Normal, &Theme::textSecondary, m_footer);
+    m_secondary->setAccessibleName(QStringLiteral("Skip"));
     m_secondary->setCursor(Qt::PointingHandCursor);
     m_primary = new CapsuleButton(m_footer);
+    m_primary->setAccessibleName(QStringLiteral("Next"));
     footer->addWidget(m_secondary);
     footer->addStretch(1);
     footer->addWidget(m_primary);
