@@ -210,6 +210,12 @@ TEST_F(OwnScreensAccessibility, EveryScreenNamesEveryControl)
     ASSERT_TRUE(key("ctrl+shift+n"));
     expectEveryControlNamed(
         walkUntil(showing(QStringLiteral("push button"), QStringLiteral("Choose folder icon"))), "folder form");
+    ASSERT_TRUE(pressShown(QStringLiteral("Parent folder")));
+    const QList<Element> parents = walkUntil(showing(QStringLiteral("menu item"), QStringLiteral("None")));
+    EXPECT_TRUE(find(parents, showing(QStringLiteral("popup menu"), QStringLiteral("Parent folder"))));
+    expectEveryControlNamed(parents, "the parent folder menu");
+    ASSERT_TRUE(key("Escape"));
+    walkUntil([](const Element& e) { return e.name == QLatin1String("Choose folder icon") && e.is("focusable"); });
     ASSERT_TRUE(pressShown(QStringLiteral("Choose folder icon")));
     expectEveryControlNamed(walkUntil([](const Element& e) { return e.name == QLatin1String("Upload") && e.is("showing"); }), "icon chooser");
     ASSERT_TRUE(key("Escape"));

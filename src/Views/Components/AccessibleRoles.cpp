@@ -109,24 +109,18 @@ private:
     }
 };
 
+QAccessibleInterface* applicationFactory(const QString&, QObject* object)
+{
+    return object == qApp ? new ApplicationAccessible : nullptr;
+}
+
 QAccessibleInterface* roleFactory(const QString&, QObject* object)
 {
-    if (object == qApp)
-        return new ApplicationAccessible;
     auto* widget = qobject_cast<QWidget*>(object);
     if (!widget)
         return nullptr;
     const QVariant role = widget->property(roleProperty);
     return role.isValid() ? new RoleAccessible(widget, QAccessible::Role(role.toInt())) : nullptr;
-}
-
-void installFactory()
-{
-    static const bool installed = [] {
-        QAccessible::installFactory(roleFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
 }
 
 } // namespace
@@ -135,20 +129,24 @@ namespace AccessibleRoles {
 
 void setRole(QWidget* widget, QAccessible::Role role)
 {
-    installFactory();
+    // Installed once the application exists, after Qt's own factory of widget descriptions:
+    // the factory installed last is asked first.
+    static const bool installed = [] {
+        QAccessible::installFactory(roleFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
     if (widget->property(roleProperty) == QVariant(int(role)))
         return;
     widget->setProperty(roleProperty, int(role));
-    if (QAccessible::isActive()) {
-        if (QAccessibleInterface* current = QAccessible::queryAccessibleInterface(widget);
-            current && current->role() != role)
-            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(current));
-    }
+    // Setting a name or a check state may already have made a description of another role.
+    if (QAccessibleInterface* current = QAccessible::queryAccessibleInterface(widget); current && current->role() != role)
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(current));
 }
 
 void exposePopups()
 {
-    installFactory();
+    QAccessible::installFactory(applicationFactory);
 }
 
 } // namespace AccessibleRoles
