@@ -215,15 +215,32 @@ namespace {
     constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
     constexpr qsizetype byteOrderMarkSize = 3;
 
+    // Whether `bytes` hold the mark right after a quotation mark, where every text that begins
+    // with it has it. Its first byte is rare in text, so a library of megabytes is looked
+    // through at memchr's speed.
+    bool holdsQuotedMark(QByteArrayView bytes)
+    {
+        const char* const begin = bytes.data();
+        const char* const end = begin + bytes.size();
+        for (const char* at = begin; at < end; ++at) {
+            at = static_cast<const char*>(std::memchr(at, byteOrderMark[0], size_t(end - at)));
+            if (!at)
+                return false;
+            if (end - at >= byteOrderMarkSize && std::memcmp(at, byteOrderMark, byteOrderMarkSize) == 0 && at > begin
+                && at[-1] == '"')
+                return true;
+        }
+        return false;
+    }
+
     // Qt's parser drops a byte-order mark that begins a text written without escapes, as if
     // it began a file; written as an escape it is kept. Texts must keep every character, so
     // such a mark is written as an escape. In Qt's output a quotation mark followed by the
     // mark opens a text (one inside a text is escaped, and the escape reads the same).
     QByteArray escapeLeadingMarks(QByteArray bytes)
     {
-        static const QByteArray raw = QByteArray(1, '"') + byteOrderMark;
-        if (bytes.contains(raw))
-            bytes.replace(raw, QByteArrayLiteral("\"\\ufeff"));
+        if (holdsQuotedMark(bytes))
+            bytes.replace(QByteArrayLiteral("\"\xEF\xBB\xBF"), QByteArrayLiteral("\"\\ufeff"));
         return bytes;
     }
 
@@ -244,7 +261,7 @@ namespace {
     // so the texts are followed from the start.
     QByteArray withLeadingMarksEscaped(const QByteArray& bytes)
     {
-        if (!bytes.contains(byteOrderMark))
+        if (!holdsQuotedMark(bytes))
             return bytes;
         QByteArray out;
         out.reserve(bytes.size() + bytes.size() / 16);
