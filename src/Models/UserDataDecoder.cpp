@@ -178,9 +178,12 @@ std::optional<Shortcut> parseItem(const char* from, const char* to)
     } catch (const DecodingError&) {
         return std::nullopt;
     }
-    item = item.toArray().at(0).toArray().at(0);
-    if (!item.isObject())
+    // Exactly one value within each list: the text is one item, not several.
+    const QJsonArray outer = item.toArray();
+    const QJsonArray inner = outer.at(0).toArray();
+    if (outer.size() != 1 || inner.size() != 1 || !inner.at(0).isObject())
         return std::nullopt;
+    item = inner.at(0);
     return JsonReader(item).decode<Shortcut>();
 }
 

@@ -304,7 +304,15 @@ private:
 
 // Changes to a file in the encoder's layout that only a reader of the whole structure sees
 // through, each with what the parser reads from the changed file.
-enum class Twist { none, laterEmptyList, listInsideUnknownMember, deepUnknownMember, shallowUnknownMember, count };
+enum class Twist {
+    none,
+    laterEmptyList,
+    listInsideUnknownMember,
+    deepUnknownMember,
+    shallowUnknownMember,
+    itemOffItsLine,
+    count
+};
 
 QByteArray twisted(const QByteArray& bytes, Twist twist)
 {
@@ -325,6 +333,13 @@ QByteArray twisted(const QByteArray& bytes, Twist twist)
                 item + 11, "            \"aUnknown\": " + QByteArray(depth, '[') + QByteArray(depth, ']') + ",\n");
         }
         break;
+    case Twist::itemOffItsLine: {
+        // The last item starts on the line of the one before, which is then read with it.
+        const qsizetype last = out.lastIndexOf("},\n        {\n");
+        if (last >= 0)
+            out.replace(last, 13, "},\n  {  ");
+        break;
+    }
     default: break;
     }
     return out;
@@ -411,7 +426,7 @@ TEST(LibraryFidelity, TheQuickReaderServesOnlyTheTopLevelListTheParserKeeps)
     UserData data = generate.library(30);
     const QByteArray ours = UserDataEncoder().encode(data).bytes;
     for (const Twist twist : {Twist::laterEmptyList, Twist::listInsideUnknownMember, Twist::deepUnknownMember,
-             Twist::shallowUnknownMember}) {
+             Twist::shallowUnknownMember, Twist::itemOffItsLine}) {
         const QByteArray bytes = twisted(ours, twist);
         const Outcome plain = plainly(bytes);
         EXPECT_TRUE(same(quickly(bytes), plain)) << int(twist) << ": " << describe(quickly(bytes));
