@@ -58,9 +58,9 @@ ClipboardWriteReceipt SystemExpansionClipboard::write(const QList<ClipboardItemS
     return ClipboardWriteReceipt{changeCount, m_board.writeItems(boardItems)};
 }
 
-std::optional<qint64> SystemExpansionClipboard::readsByOthers()
+std::optional<qint64> SystemExpansionClipboard::readsByFocusedApplication()
 {
-    return m_board.readsByOthers();
+    return m_board.readsByFocusedApplication();
 }
 
 std::optional<bool> SystemExpansionClipboard::holdsWrite(qint64 changeCount)

@@ -22,7 +22,7 @@ public:
     // clipboard snapshots as no items.
     std::optional<QList<ClipboardItemSnapshot>> snapshot() override;
     ClipboardWriteReceipt write(const QList<ClipboardItemSnapshot>& items) override;
-    std::optional<qint64> readsByOthers() override;
+    std::optional<qint64> readsByFocusedApplication() override;
     std::optional<bool> holdsWrite(qint64 changeCount) override;
 
 private:

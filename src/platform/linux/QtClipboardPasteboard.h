@@ -22,6 +22,7 @@ public:
     static constexpr int unansweredRetryMilliseconds = 10'000;
 
     explicit QtClipboardPasteboard(QObject* parent = nullptr);
+    ~QtClipboardPasteboard() override;
 
     qint64 changeCount() override;
     qsizetype itemCount() override;
@@ -30,17 +31,15 @@ public:
     QStringList types() override;
     qint64 clearContents() override;
     bool writeItems(const QList<PasteboardItem>& items) override;
-    // Requests for the data of our own contents (not their list of formats).
-    std::optional<qint64> readsByOthers() override;
+    // Requests for the data of our own contents (not their list of formats) from the
+    // application with the keyboard focus; nothing off X11.
+    std::optional<qint64> readsByFocusedApplication() override;
     // One question to the X server: whether Qt still owns the selection with our contents.
     std::optional<bool> holdsOwnWrite(qint64 changeCount) override;
 
-    struct ReadCount {
-        qint64 reads = 0;
-        bool readingOurselves = false;
-    };
-
 private:
+    class RequestWatch;
+
     const QMimeData* contents() const;
     QStringList formats() const;
     bool hasOtherOwner() const;
@@ -60,5 +59,6 @@ private:
         QDeadlineTimer expiry;
     };
     mutable std::optional<Formats> m_formats;
-    std::shared_ptr<ReadCount> m_reads = std::make_shared<ReadCount>();
+    std::unique_ptr<RequestWatch> m_requestWatch;
+    qint64 m_reads = 0;
 };
