@@ -42,4 +42,8 @@ public:
     // Whether the contents are still those of the write that produced the change count, when
     // the clipboard can tell without reading them; nothing otherwise.
     virtual std::optional<bool> holdsWrite(qint64 /*changeCount*/) { return std::nullopt; }
+    // The user's contents an expansion is about to stand in for, given back by someone else
+    // should this process end while it offers them or the expansion; none once another
+    // program has the clipboard.
+    virtual void entrust(const QList<ClipboardItemSnapshot>& /*items*/) { }
 };

@@ -192,6 +192,7 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
         ClipboardRepresentation{ClipboardFormats::passwordManagerHint, QByteArrayLiteral("secret")},
         ClipboardRepresentation{ClipboardFormats::hiddenFromHistory, QByteArrayLiteral("1")},
     }}};
+    m_clipboard.entrust(run->previous);
     run->receipt = m_clipboard.write(run->injected);
     if (!run->receipt.succeeded) {
         if (m_clipboard.changeCount() == run->receipt.changeCount)
@@ -372,9 +373,11 @@ bool ExpansionReplacement::owns(const ClipboardWriteReceipt& receipt, const QLis
 
 void ExpansionReplacement::restore(const Run& run)
 {
+    // Someone else's contents now: theirs to keep.
     if (!owns(run.receipt, run.injected))
-        return;
-    // What goes back is already saved for the next replacement.
+        return m_clipboard.entrust({});
+    // What goes back is already saved for the next replacement. It stays entrusted: the
+    // contents put back are ours to offer from now on, and would go with this process.
     const ClipboardWriteReceipt receipt = m_clipboard.write(run.previous);
     if (receipt.succeeded && m_clipboard.changeCount() == receipt.changeCount)
         m_prepared = Saved{receipt.changeCount, run.previous};

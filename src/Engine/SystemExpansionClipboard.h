@@ -24,6 +24,7 @@ public:
     ClipboardWriteReceipt write(const QList<ClipboardItemSnapshot>& items) override;
     std::optional<qint64> readsByFocusedApplication() override;
     std::optional<bool> holdsWrite(qint64 changeCount) override;
+    void entrust(const QList<ClipboardItemSnapshot>& items) override;
 
 private:
     Pasteboard& m_board;

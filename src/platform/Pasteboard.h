@@ -58,4 +58,8 @@ public:
     // Whether the board still holds the contents of our write that produced the change count,
     // told without reading them; nothing when the board cannot tell that way.
     virtual std::optional<bool> holdsOwnWrite(qint64 /*changeCount*/) { return std::nullopt; }
+    // The user's contents that our write is about to stand in for, to be put back by someone
+    // else should this process end while it offers them or our write; none once another
+    // program has the clipboard.
+    virtual void entrust(const QList<PasteboardItem>& /*items*/) { }
 };

@@ -126,6 +126,7 @@ int VelmoraApp::exec()
     m_motion = std::make_unique<DesktopMotionSettings>();
     MotionSettings::setCurrent(m_motion.get());
     if (session == SessionType::x11) {
+        m_desktop->keepClipboardAfterExit(QCoreApplication::applicationFilePath());
         m_windowEffects = std::make_unique<X11WindowEffects>();
         WindowEffects::setCurrent(m_windowEffects.get());
     }

@@ -1,6 +1,7 @@
 #include "QtClipboardPasteboard.h"
 
 #include "PasteboardTypes.h"
+#include "X11ClipboardKeeper.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QClipboard>
@@ -140,6 +141,9 @@ QtClipboardPasteboard::QtClipboardPasteboard(QObject* parent)
         if (mode == QClipboard::Clipboard && !m_writing) {
             ++m_changeCount;
             m_aliasedText = nullptr;
+            // Another owner's contents are not ours to give back.
+            if (m_keeper)
+                m_keeper->entrust({});
         }
     });
 }
@@ -292,4 +296,15 @@ std::optional<bool> QtClipboardPasteboard::holdsOwnWrite(qint64 changeCount)
     // Qt answers with its own contents only while the server names it the selection's owner,
     // which it asks each time; another owner's contents are not read for this.
     return contents() == m_written.get();
+}
+
+void QtClipboardPasteboard::keepAfterExit(const QString& program)
+{
+    m_keeper = std::make_unique<X11ClipboardKeeper>(program);
+}
+
+void QtClipboardPasteboard::entrust(const QList<PasteboardItem>& items)
+{
+    if (m_keeper)
+        m_keeper->entrust(items);
 }

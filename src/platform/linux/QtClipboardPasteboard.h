@@ -10,6 +10,7 @@
 #include <utility>
 
 class QMimeData;
+class X11ClipboardKeeper;
 
 // The X11 CLIPBOARD selection through QClipboard, as one item whose representations are the
 // owner's formats. X11 keeps no change count, so one is kept here: it moves on every change
@@ -36,6 +37,11 @@ public:
     std::optional<qint64> readsByFocusedApplication() override;
     // One question to the X server: whether Qt still owns the selection with our contents.
     std::optional<bool> holdsOwnWrite(qint64 changeCount) override;
+    // Only once keepAfterExit() has started a keeper.
+    void entrust(const QList<PasteboardItem>& items) override;
+    // Starts the process that gives entrusted contents back should this one end first;
+    // `program` is this program, started again for that.
+    void keepAfterExit(const QString& program);
 
 private:
     class RequestWatch;
@@ -60,5 +66,6 @@ private:
     };
     mutable std::optional<Formats> m_formats;
     std::unique_ptr<RequestWatch> m_requestWatch;
+    std::unique_ptr<X11ClipboardKeeper> m_keeper;
     qint64 m_reads = 0;
 };
