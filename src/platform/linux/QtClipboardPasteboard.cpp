@@ -10,7 +10,6 @@
 #include <QImage>
 #include <QMimeData>
 #include <X11/Xlib.h>
-#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -72,23 +71,15 @@ QString keptImageFormat(const QStringList& formats)
 // clipboard manager asks for every new clipboard at once, from a client of its own. A window
 // belongs to the client whose resource ids it shares, which the server tells apart by the bits
 // outside its resource id mask.
-//
-// While an expansion is on the clipboard, only the application with the focus gets its data:
-// the expansion is there for that application's paste, and clipboard managers that keep no
-// history of contents marked as secret (parcellite, clipit) would keep it otherwise. They are
-// still told which types there are, so that they see a clipboard that is not empty and leave
-// it alone instead of putting their last clipping back.
 class QtClipboardPasteboard::RequestWatch final : public QAbstractNativeEventFilter {
 public:
-    RequestWatch(xcb_connection_t* connection, std::function<void()> focusedApplicationAsked,
-        std::function<bool()> onlyForFocusedApplication)
+    RequestWatch(xcb_connection_t* connection, std::function<void()> focusedApplicationAsked)
         : m_connection(connection)
         , m_clientMask(~xcb_get_setup(connection)->resource_id_mask)
         , m_clipboard(atom("CLIPBOARD"))
         , m_targets(atom("TARGETS"))
         , m_timestamp(atom("TIMESTAMP"))
         , m_focusedApplicationAsked(std::move(focusedApplicationAsked))
-        , m_onlyForFocusedApplication(std::move(onlyForFocusedApplication))
     {
     }
 
@@ -103,14 +94,9 @@ public:
         // Which types there are and when we took the clipboard are asked by everyone alike.
         if (request->selection != m_clipboard || request->target == m_targets || request->target == m_timestamp)
             return false;
-        if (isFocusedClient(request->requestor)) {
+        if (isFocusedClient(request->requestor))
             m_focusedApplicationAsked();
-            return false;
-        }
-        if (!m_onlyForFocusedApplication())
-            return false;
-        refuse(*request);
-        return true;
+        return false;
     }
 
 private:
@@ -121,24 +107,6 @@ private:
         const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
         free(reply);
         return atom;
-    }
-
-    // Answers that the data cannot be had, as an owner that cannot convert to a type does.
-    void refuse(const xcb_selection_request_event_t& request) const
-    {
-        xcb_selection_notify_event_t notify{};
-        notify.response_type = XCB_SELECTION_NOTIFY;
-        notify.time = request.time;
-        notify.requestor = request.requestor;
-        notify.selection = request.selection;
-        notify.target = request.target;
-        notify.property = XCB_NONE;
-        // The server takes a sent event as 32 bytes.
-        std::array<char, 32> event{};
-        static_assert(sizeof notify <= sizeof event);
-        std::memcpy(event.data(), &notify, sizeof notify);
-        xcb_send_event(m_connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, event.data());
-        xcb_flush(m_connection);
     }
 
     bool isFocusedClient(xcb_window_t requestor) const
@@ -159,7 +127,6 @@ private:
     xcb_atom_t m_targets;
     xcb_atom_t m_timestamp;
     std::function<void()> m_focusedApplicationAsked;
-    std::function<bool()> m_onlyForFocusedApplication;
 };
 
 QtClipboardPasteboard::QtClipboardPasteboard(QObject* parent)
@@ -167,10 +134,7 @@ QtClipboardPasteboard::QtClipboardPasteboard(QObject* parent)
 {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (xcb_connection_t* connection = x11 ? x11->connection() : nullptr) {
-        m_requestWatch = std::make_unique<RequestWatch>(
-            connection, [this] { ++m_reads; },
-            // Qt lets go of our contents when another owner takes the clipboard.
-            [this] { return m_written && m_written->hasFormat(ClipboardFormats::expansionMarker); });
+        m_requestWatch = std::make_unique<RequestWatch>(connection, [this] { ++m_reads; });
         QCoreApplication::instance()->installNativeEventFilter(m_requestWatch.get());
     }
     connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
