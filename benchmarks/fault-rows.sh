@@ -13,7 +13,7 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 tests=build/tests/test_platform
 
-run_case() { # name, filter, extra environment..., [--with-clipit]
+run_case() { # name, filter, [--with-clipit], extra environment...
   local name=$1 filter=$2
   shift 2
   local wrapper=()
@@ -23,14 +23,14 @@ run_case() { # name, filter, extra environment..., [--with-clipit]
   fi
   env VELMORA_FAULT_TRIES="$tries" "$@" scripts/with-desktop.sh "${wrapper[@]}" "$tests" \
     --gtest_filter="StalledReplacement.$filter" --gtest_output="xml:$out/$name.xml" >"$out/$name.log" 2>&1
-  local result=passed
-  grep -q '^\[  FAILED' "$out/$name.log" && result=FAILED
+  local result=FAILED
+  grep -q '^\[  PASSED  \] 1 test' "$out/$name.log" && result=passed
   echo "$name: $result; $(grep -o '<property name="[^"]*" value="[^"]*"' "$out/$name.xml" 2>/dev/null \
     | sed 's/<property name="\([^"]*\)" value="\([^"]*\)"/\1=\2/' | tr '\n' ' ')"
 }
 
 run_case field-stopped-at-paste-copyq 'aFieldThatStopsAsThePaste*'
-run_case field-stopped-at-paste-clipit 'aFieldThatStopsAsThePaste*' VELMORA_FAULT_MANAGER=none --with-clipit
+run_case field-stopped-at-paste-clipit 'aFieldThatStopsAsThePaste*' --with-clipit VELMORA_FAULT_MANAGER=none
 run_case field-stopped-at-paste-no-manager 'aFieldThatStopsAsThePaste*' VELMORA_FAULT_MANAGER=none
 run_case velmora-stopped-at-trigger 'velmoraStopped*' VELMORA_FAULT_STOP_AFTER=0
 run_case velmora-stopped-after-trigger 'velmoraStopped*'
