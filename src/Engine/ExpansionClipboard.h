@@ -35,10 +35,15 @@ public:
     virtual std::optional<QList<ClipboardItemSnapshot>> snapshot() = 0;
     // Replaces the contents with the items.
     virtual ClipboardWriteReceipt write(const QList<ClipboardItemSnapshot>& items) = 0;
-    // How often another application has asked for the contents since our last write;
-    // nothing when the clipboard cannot tell.
-    virtual std::optional<qint64> readsByOthers() { return std::nullopt; }
+    // How often the application with the keyboard focus has asked for the contents since our
+    // last write, others (clipboard managers) not counted; nothing when the clipboard cannot
+    // tell.
+    virtual std::optional<qint64> readsByFocusedApplication() { return std::nullopt; }
     // Whether the contents are still those of the write that produced the change count, when
     // the clipboard can tell without reading them; nothing otherwise.
     virtual std::optional<bool> holdsWrite(qint64 /*changeCount*/) { return std::nullopt; }
+    // The user's contents an expansion is about to stand in for, given back by someone else
+    // should this process end while it offers them or the expansion; none once another
+    // program has the clipboard.
+    virtual void entrust(const QList<ClipboardItemSnapshot>& /*items*/) { }
 };

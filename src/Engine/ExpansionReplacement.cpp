@@ -183,10 +183,16 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
     if (!run->target->select(run->range))
         return abandonSelection(run, selectionChecks);
 
+    // Clipboard managers keep no history of contents marked as a password manager's (KDE's
+    // Klipper, newer CopyQ) or as hidden (CopyQ): an expansion is on the clipboard only for
+    // the paste, and the user's history stays theirs.
     run->injected = {ClipboardItemSnapshot{{
         ClipboardRepresentation{textType, run->expansionBytes},
         ClipboardRepresentation{markerType, Uuid::generate().toUtf8()},
+        ClipboardRepresentation{ClipboardFormats::passwordManagerHint, QByteArrayLiteral("secret")},
+        ClipboardRepresentation{ClipboardFormats::hiddenFromHistory, QByteArrayLiteral("1")},
     }}};
+    m_clipboard.entrust(run->previous);
     run->receipt = m_clipboard.write(run->injected);
     if (!run->receipt.succeeded) {
         if (m_clipboard.changeCount() == run->receipt.changeCount)
@@ -211,7 +217,7 @@ void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int
     }
     // The paste itself makes sure that the field still has the focus.
     if (selected && run->isCurrent() && owns(run->receipt, run->injected)
-        && (run->readsBeforePaste = m_clipboard.readsByOthers(), run->target->paste())) {
+        && (run->readsBeforePaste = m_clipboard.readsByFocusedApplication(), run->target->paste())) {
         m_schedule(pasteCheckDelay, [this, run] { verifyPaste(run, pasteChecks); });
         return;
     }
@@ -250,12 +256,36 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, int atte
         m_schedule(pasteCheckDelay, [this, run, attempts] { verifyPaste(run, attempts - 1); });
         return;
     }
-    // The field ignored the paste: leave the trigger as typed, not selected.
-    if (run->target->isFocusedAndEditable() && run->target->selection() == run->range
-        && equalText(run->target->text(run->range), run->plan.trigger))
-        run->target->select(run->caretRange());
+    // The field has not asked for the expansion: the paste keys may still wait in a busy
+    // application's queue, and the trigger must still be selected when they come, or the
+    // expansion lands behind it. A field that answers now, with the trigger still selected,
+    // has ignored the paste: the trigger is left as typed, not selected.
+    if (!pasteMayBePending(*run) || run->target->isFocusedAndEditable()) {
+        if (run->target->selection() == run->range && equalText(run->target->text(run->range), run->plan.trigger))
+            run->target->select(run->caretRange());
+    }
     restoreOnceRead(run);
     finish(*run);
+}
+
+bool ExpansionReplacement::pasteMayBePending(const Run& run)
+{
+    const std::optional<qint64> reads = m_clipboard.readsByFocusedApplication();
+    return reads && run.readsBeforePaste && *reads == *run.readsBeforePaste;
+}
+
+void ExpansionReplacement::afterPasteSettled(std::function<void()> work)
+{
+    if (m_awaitingRead)
+        m_afterPaste.append(std::move(work));
+    else
+        work();
+}
+
+void ExpansionReplacement::pasteSettled()
+{
+    for (const std::function<void()>& work : std::exchange(m_afterPaste, {}))
+        work();
 }
 
 void ExpansionReplacement::prepare()
@@ -281,6 +311,7 @@ std::optional<QList<ClipboardItemSnapshot>> ExpansionReplacement::takePrevious()
     // Our earlier expansion still on the clipboard stands in for the user's contents, which
     // are still due to be put back.
     if (const std::shared_ptr<Run> earlier = std::exchange(m_awaitingRead, nullptr)) {
+        pasteSettled();
         if (owns(earlier->receipt, earlier->injected))
             return earlier->previous;
     }
@@ -291,8 +322,7 @@ std::optional<QList<ClipboardItemSnapshot>> ExpansionReplacement::takePrevious()
 
 void ExpansionReplacement::restoreOnceRead(const std::shared_ptr<Run>& run)
 {
-    const std::optional<qint64> reads = m_clipboard.readsByOthers();
-    if (!reads || !run->readsBeforePaste || *reads != *run->readsBeforePaste || !owns(run->receipt, run->injected))
+    if (!pasteMayBePending(*run) || !owns(run->receipt, run->injected))
         return restore(*run);
     m_awaitingRead = run;
     m_schedule(pasteReadCheckDelay, [this, run] { awaitPasteRead(run, pasteReadChecks); });
@@ -302,13 +332,32 @@ void ExpansionReplacement::awaitPasteRead(const std::shared_ptr<Run>& run, int a
 {
     if (m_awaitingRead != run)
         return;
-    const std::optional<qint64> reads = m_clipboard.readsByOthers();
-    if (attempts > 1 && reads == run->readsBeforePaste && owns(run->receipt, run->injected)) {
+    if (attempts > 1 && pasteMayBePending(*run) && owns(run->receipt, run->injected)) {
         m_schedule(pasteReadCheckDelay, [this, run, attempts] { awaitPasteRead(run, attempts - 1); });
+        return;
+    }
+    if (attempts > 1 && owns(run->receipt, run->injected))
+        return awaitPasteShown(run, pasteChecks);
+    m_awaitingRead.reset();
+    restore(*run);
+    pasteSettled();
+}
+
+void ExpansionReplacement::awaitPasteShown(const std::shared_ptr<Run>& run, int attempts)
+{
+    // The field has asked for the expansion and inserts it once the answer arrives: until it
+    // shows there, the field's selection must stay as it is.
+    if (m_awaitingRead != run)
+        return;
+    const bool shown = equalText(
+        run->target->text(TextRange{run->range.location, run->plan.expansion.size()}), run->plan.expansion);
+    if (!shown && attempts > 1 && owns(run->receipt, run->injected)) {
+        m_schedule(pasteCheckDelay, [this, run, attempts] { awaitPasteShown(run, attempts - 1); });
         return;
     }
     m_awaitingRead.reset();
     restore(*run);
+    pasteSettled();
 }
 
 bool ExpansionReplacement::owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents)
@@ -324,9 +373,11 @@ bool ExpansionReplacement::owns(const ClipboardWriteReceipt& receipt, const QLis
 
 void ExpansionReplacement::restore(const Run& run)
 {
+    // Someone else's contents now: theirs to keep.
     if (!owns(run.receipt, run.injected))
-        return;
-    // What goes back is already saved for the next replacement.
+        return m_clipboard.entrust({});
+    // What goes back is already saved for the next replacement. It stays entrusted: the
+    // contents put back are ours to offer from now on, and would go with this process.
     const ClipboardWriteReceipt receipt = m_clipboard.write(run.previous);
     if (receipt.succeeded && m_clipboard.changeCount() == receipt.changeCount)
         m_prepared = Saved{receipt.changeCount, run.previous};

@@ -97,6 +97,12 @@ public:
 
     bool isBusy() const { return m_isBusy; }
 
+    // Runs `work` once no paste of ours can still be on its way to a field: at once, or when a
+    // paste the field has not asked for yet is taken or given up. What may change the field's
+    // selection (the primary selection going back to its owner deselects a GTK field) waits
+    // for this, as a paste arriving then would land beside the trigger instead of over it.
+    void afterPasteSettled(std::function<void()> work);
+
 private:
     struct Run;
 
@@ -116,6 +122,11 @@ private:
     // Puts the user's clipboard back once the field has asked for the pasted expansion.
     void restoreOnceRead(const std::shared_ptr<Run>& run);
     void awaitPasteRead(const std::shared_ptr<Run>& run, int attempts);
+    void awaitPasteShown(const std::shared_ptr<Run>& run, int attempts);
+    // The focused application has not asked for the pasted expansion since the paste keys went
+    // out; false also when the clipboard cannot tell.
+    bool pasteMayBePending(const Run& run);
+    void pasteSettled();
     void finish(const Run& run);
 
     ExpansionClipboard& m_clipboard;
@@ -129,4 +140,5 @@ private:
     std::optional<std::pair<qint64, QDeadlineTimer>> m_unsaved;
     // A replacement whose paste was posted but not seen, waiting to put the clipboard back.
     std::shared_ptr<Run> m_awaitingRead;
+    QList<std::function<void()>> m_afterPaste;
 };

@@ -43,7 +43,8 @@ std::optional<QList<ClipboardItemSnapshot>> SystemExpansionClipboard::snapshot()
     return items;
 }
 
-ClipboardWriteReceipt SystemExpansionClipboard::write(const QList<ClipboardItemSnapshot>& items)
+namespace {
+QList<PasteboardItem> boardItems(const QList<ClipboardItemSnapshot>& items)
 {
     QList<PasteboardItem> boardItems;
     for (const ClipboardItemSnapshot& item : items) {
@@ -52,18 +53,30 @@ ClipboardWriteReceipt SystemExpansionClipboard::write(const QList<ClipboardItemS
             boardItem.append({representation.type, representation.data});
         boardItems.append(std::move(boardItem));
     }
+    return boardItems;
+}
+} // namespace
+
+ClipboardWriteReceipt SystemExpansionClipboard::write(const QList<ClipboardItemSnapshot>& items)
+{
+    const QList<PasteboardItem> boardItems = ::boardItems(items);
     const qint64 changeCount = m_board.clearContents();
     if (boardItems.isEmpty())
         return ClipboardWriteReceipt{changeCount, true};
     return ClipboardWriteReceipt{changeCount, m_board.writeItems(boardItems)};
 }
 
-std::optional<qint64> SystemExpansionClipboard::readsByOthers()
+std::optional<qint64> SystemExpansionClipboard::readsByFocusedApplication()
 {
-    return m_board.readsByOthers();
+    return m_board.readsByFocusedApplication();
 }
 
 std::optional<bool> SystemExpansionClipboard::holdsWrite(qint64 changeCount)
 {
     return m_board.holdsOwnWrite(changeCount);
+}
+
+void SystemExpansionClipboard::entrust(const QList<ClipboardItemSnapshot>& items)
+{
+    m_board.entrust(boardItems(items));
 }

@@ -22,8 +22,9 @@ public:
     // clipboard snapshots as no items.
     std::optional<QList<ClipboardItemSnapshot>> snapshot() override;
     ClipboardWriteReceipt write(const QList<ClipboardItemSnapshot>& items) override;
-    std::optional<qint64> readsByOthers() override;
+    std::optional<qint64> readsByFocusedApplication() override;
     std::optional<bool> holdsWrite(qint64 changeCount) override;
+    void entrust(const QList<ClipboardItemSnapshot>& items) override;
 
 private:
     Pasteboard& m_board;

@@ -276,8 +276,10 @@ void TextExpansionEngine::startReplacement(
     auto ended = [self] {
         if (!self)
             return;
-        if (self->m_desktop.primarySelection)
-            self->m_desktop.primarySelection->restore();
+        self->m_replacement.afterPasteSettled([self] {
+            if (self && self->m_desktop.primarySelection)
+                self->m_desktop.primarySelection->restore();
+        });
         self->releaseKeyboard();
     };
     // Selecting the trigger makes some toolkits take the primary selection over.

@@ -16,6 +16,11 @@ inline const QString utf8Text = QStringLiteral("text/plain;charset=utf-8");
 // Marks the clipboard contents as a replacement's own, so that clipboard managers and our
 // own restore can tell them from what the user copied.
 inline const QString expansionMarker = QStringLiteral("application/x-velmora-temporary-expansion");
+// Read by clipboard managers: KDE's Klipper and CopyQ keep no history of contents offered with
+// this type saying "secret" (a password manager's), CopyQ none of those offered with the next
+// saying "1".
+inline const QString passwordManagerHint = QStringLiteral("x-kde-passwordManagerHint");
+inline const QString hiddenFromHistory = QStringLiteral("application/x-copyq-hidden");
 } // namespace ClipboardFormats
 
 // The system clipboard. Types are MIME types ("text/plain;charset=utf-8", "text/html",
@@ -46,10 +51,15 @@ public:
     // to: the change count stays at what clearContents() answered. False when the board
     // refuses them (X11: more than one item).
     virtual bool writeItems(const QList<PasteboardItem>& items) = 0;
-    // How often other applications have asked for the contents since our last write (a paste
-    // asks); nothing when the board cannot tell.
-    virtual std::optional<qint64> readsByOthers() { return std::nullopt; }
+    // How often the application with the keyboard focus has asked for the contents since our
+    // last write (a paste asks; a clipboard manager, which asks for every new clipboard, is
+    // not counted); nothing when the board cannot tell.
+    virtual std::optional<qint64> readsByFocusedApplication() { return std::nullopt; }
     // Whether the board still holds the contents of our write that produced the change count,
     // told without reading them; nothing when the board cannot tell that way.
     virtual std::optional<bool> holdsOwnWrite(qint64 /*changeCount*/) { return std::nullopt; }
+    // The user's contents that our write is about to stand in for, to be put back by someone
+    // else should this process end while it offers them or our write; none once another
+    // program has the clipboard.
+    virtual void entrust(const QList<PasteboardItem>& /*items*/) { }
 };

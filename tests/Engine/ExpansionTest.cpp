@@ -113,11 +113,14 @@ TEST_F(TriggerReplacement, ClipboardHoldsTheExpansionAndAFreshMarkerDuringThePas
         desktop.type(QStringLiteral("/sig"));
         scheduler.advance(0.1);
         const PasteboardItem item = desktop.pasteboard.items().value(0);
-        ASSERT_EQ(item.size(), 2);
+        ASSERT_EQ(item.size(), 4);
         EXPECT_EQ(item.at(0), std::make_pair(textType, signature.toUtf8()));
         EXPECT_EQ(item.at(1).first, QStringLiteral("application/x-velmora-temporary-expansion"));
         EXPECT_EQ(item.at(1).second.size(), 36);
         markers.append(QString::fromUtf8(item.at(1).second));
+        // What clipboard managers read as "keep no history of this".
+        EXPECT_EQ(item.at(2), std::make_pair(QStringLiteral("x-kde-passwordManagerHint"), QByteArray("secret")));
+        EXPECT_EQ(item.at(3), std::make_pair(QStringLiteral("application/x-copyq-hidden"), QByteArray("1")));
         settle();
     }
     EXPECT_NE(markers.at(0), markers.at(1));

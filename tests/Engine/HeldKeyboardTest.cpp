@@ -47,11 +47,16 @@ TEST_F(HeldKeyboard, ALatePasteGetsTheExpansionNeverThePreviousClipboard)
     scheduler.advance(1.5);
     EXPECT_FALSE(desktop.keyboardHold.isHolding());
     EXPECT_EQ(desktop.pasteboard.plainText(), signature);
+    // Nothing may take the trigger's selection away before the paste comes: neither a request
+    // to deselect it nor the primary selection going back (a GTK field deselects then).
+    EXPECT_EQ(field->selection, (TextRange{6, 4}));
+    EXPECT_EQ(desktop.primarySelection.restores, 0);
 
     field->selectionAnswer.reset();
     scheduler.advance(1.5);
     EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
     EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("copied password"));
+    EXPECT_EQ(desktop.primarySelection.restores, 1);
 }
 
 TEST_F(HeldKeyboard, AnUntakenPasteGivesTheClipboardBackAfterTheLongestWaitOrToTheNextReplacement)

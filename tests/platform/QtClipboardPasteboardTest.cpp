@@ -194,21 +194,26 @@ TEST_F(ClipboardPasteboard, anImageOfferedInManyFormatsIsSavedAsItsPngBesideTheT
     EXPECT_EQ(pasteboard.itemTypes(0).size(), 1);
 }
 
-TEST_F(ClipboardPasteboard, readsOfOurContentsByOtherApplicationsAreCounted)
+TEST_F(ClipboardPasteboard, readsOfOurContentsCountOnlyWhenTheApplicationWithTheFocusAsks)
 {
     pasteboard.clearContents();
     ASSERT_TRUE(pasteboard.writeItems({{{"text/plain;charset=utf-8", "expansion"}}}));
-    EXPECT_EQ(pasteboard.readsByOthers(), 0);
+    EXPECT_EQ(pasteboard.readsByFocusedApplication(), 0);
     EXPECT_EQ(snapshot(), (PasteboardItem{{"text/plain;charset=utf-8", "expansion"}}));
-    EXPECT_EQ(pasteboard.readsByOthers(), 0);
+    EXPECT_EQ(pasteboard.readsByFocusedApplication(), 0);
+
+    // A client without the focus, as a clipboard manager reading every new clipboard.
+    ASSERT_TRUE(DesktopSession::focusWindowOf(owner.processId()));
+    EXPECT_EQ(convertClipboard("text/plain;charset=utf-8"), QByteArray("expansion"));
+    EXPECT_EQ(pasteboard.readsByFocusedApplication(), 0);
 
     EXPECT_EQ(
         owner.clipboard(QStringLiteral("text/plain;charset=utf-8")).value("text/plain;charset=utf-8"), "expansion");
-    EXPECT_GE(pasteboard.readsByOthers().value_or(0), 1);
+    EXPECT_GE(pasteboard.readsByFocusedApplication().value_or(0), 1);
 
     pasteboard.clearContents();
     ASSERT_TRUE(pasteboard.writeItems({{{"text/plain;charset=utf-8", "next"}}}));
-    EXPECT_EQ(pasteboard.readsByOthers(), 0);
+    EXPECT_EQ(pasteboard.readsByFocusedApplication(), 0);
 }
 
 TEST_F(ClipboardPasteboard, moreThanOneItemIsRefused)

@@ -82,7 +82,7 @@ QString FakePasteboard::pasteIntoOtherApplication()
     return plainText();
 }
 
-std::optional<qint64> FakePasteboard::readsByOthers()
+std::optional<qint64> FakePasteboard::readsByFocusedApplication()
 {
     return m_tracksReads ? std::optional<qint64>(m_reads) : std::nullopt;
 }

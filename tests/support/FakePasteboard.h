@@ -24,9 +24,9 @@ public:
     // Another application pastes: it reads the text, which counts as a read when reads are
     // tracked.
     QString pasteIntoOtherApplication();
-    // Tells readsByOthers(), as the system clipboard does; off, the board cannot tell.
+    // Tells readsByFocusedApplication(), as the system clipboard does; off, the board cannot tell.
     void setTracksReads(bool tracks) { m_tracksReads = tracks; }
-    std::optional<qint64> readsByOthers() override;
+    std::optional<qint64> readsByFocusedApplication() override;
     // Our own write is what the board holds now.
     bool holdsOurWrite() const { return m_ours; }
 

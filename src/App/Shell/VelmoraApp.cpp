@@ -128,10 +128,12 @@ int VelmoraApp::exec()
     Desktop::setCurrent(m_desktop->desktop());
     m_motion = std::make_unique<DesktopMotionSettings>();
     MotionSettings::setCurrent(m_motion.get());
-    if (session == SessionType::x11)
+    if (session == SessionType::x11) {
+        m_desktop->keepClipboardAfterExit(QCoreApplication::applicationFilePath());
         m_windowEffects = std::make_unique<X11WindowEffects>();
-    else
+    } else {
         m_windowEffects = std::make_unique<WaylandWindowEffects>();
+    }
     WindowEffects::setCurrent(m_windowEffects.get());
     m_colorScheme = std::make_unique<DesktopColorScheme>();
     m_loginItem = std::make_unique<XdgAutostartLoginItem>();

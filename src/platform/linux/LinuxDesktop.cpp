@@ -49,3 +49,9 @@ Desktop LinuxDesktop::desktop() const
     desktop.textFieldEvents = m_textFieldEvents.get();
     return desktop;
 }
+
+void LinuxDesktop::keepClipboardAfterExit(const QString& program)
+{
+    if (m_pasteboard && m_connection)
+        m_pasteboard->keepAfterExit(program);
+}

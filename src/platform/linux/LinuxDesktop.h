@@ -31,6 +31,9 @@ public:
     LinuxDesktop& operator=(const LinuxDesktop&) = delete;
 
     Desktop desktop() const;
+    // The user's clipboard survives this process ending mid-replacement (X11 only): `program`
+    // is this program, started again to give it back.
+    void keepClipboardAfterExit(const QString& program);
 
 private:
     std::shared_ptr<X11Connection> m_connection;

@@ -1,12 +1,20 @@
 #include "QtClipboardPasteboard.h"
 
 #include "PasteboardTypes.h"
+#include "X11ClipboardKeeper.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
 #include <X11/Xlib.h>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <xcb/xcb.h>
+#include <xcb/xproto.h>
 
 namespace {
 
@@ -56,36 +64,86 @@ QString keptImageFormat(const QStringList& formats)
     return QString();
 }
 
-// Our own contents, counting how often another application asks for them: Qt reads the data
-// of a format only to answer such a request or when we read it ourselves.
-class CountedMimeData final : public QMimeData {
+} // namespace
+
+// Sees the requests for our contents before Qt answers them, and counts those that come from
+// the application with the keyboard focus: the paste keys go to that application, while a
+// clipboard manager asks for every new clipboard at once, from a client of its own. A window
+// belongs to the client whose resource ids it shares, which the server tells apart by the bits
+// outside its resource id mask.
+class QtClipboardPasteboard::RequestWatch final : public QAbstractNativeEventFilter {
 public:
-    explicit CountedMimeData(std::shared_ptr<QtClipboardPasteboard::ReadCount> count)
-        : m_count(std::move(count))
+    RequestWatch(xcb_connection_t* connection, std::function<void()> focusedApplicationAsked)
+        : m_connection(connection)
+        , m_clientMask(~xcb_get_setup(connection)->resource_id_mask)
+        , m_clipboard(atom("CLIPBOARD"))
+        , m_targets(atom("TARGETS"))
+        , m_timestamp(atom("TIMESTAMP"))
+        , m_focusedApplicationAsked(std::move(focusedApplicationAsked))
     {
     }
 
-protected:
-    QVariant retrieveData(const QString& format, QMetaType type) const override
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
     {
-        if (!m_count->readingOurselves)
-            ++m_count->reads;
-        return QMimeData::retrieveData(format, type);
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & ~0x80) != XCB_SELECTION_REQUEST)
+            return false;
+        const auto* request = static_cast<const xcb_selection_request_event_t*>(message);
+        // Which types there are and when we took the clipboard are asked by everyone alike.
+        if (request->selection != m_clipboard || request->target == m_targets || request->target == m_timestamp)
+            return false;
+        if (isFocusedClient(request->requestor))
+            m_focusedApplicationAsked();
+        return false;
     }
 
 private:
-    std::shared_ptr<QtClipboardPasteboard::ReadCount> m_count;
-};
+    xcb_atom_t atom(const char* name) const
+    {
+        xcb_intern_atom_reply_t* reply
+            = xcb_intern_atom_reply(m_connection, xcb_intern_atom(m_connection, 0, strlen(name), name), nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        free(reply);
+        return atom;
+    }
 
-} // namespace
+    bool isFocusedClient(xcb_window_t requestor) const
+    {
+        xcb_get_input_focus_reply_t* reply
+            = xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr);
+        const xcb_window_t focus = reply ? reply->focus : xcb_window_t(XCB_WINDOW_NONE);
+        free(reply);
+        // Without a focus window (keys follow the pointer) anyone may be the one pasting.
+        if (focus == XCB_WINDOW_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT)
+            return true;
+        return (focus & m_clientMask) == (requestor & m_clientMask);
+    }
+
+    xcb_connection_t* m_connection;
+    quint32 m_clientMask;
+    xcb_atom_t m_clipboard;
+    xcb_atom_t m_targets;
+    xcb_atom_t m_timestamp;
+    std::function<void()> m_focusedApplicationAsked;
+};
 
 QtClipboardPasteboard::QtClipboardPasteboard(QObject* parent)
     : QObject(parent)
 {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (xcb_connection_t* connection = x11 ? x11->connection() : nullptr) {
+        m_requestWatch = std::make_unique<RequestWatch>(connection, [this] { ++m_reads; });
+        QCoreApplication::instance()->installNativeEventFilter(m_requestWatch.get());
+    }
     connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard && !m_writing) {
             ++m_changeCount;
             m_aliasedText = nullptr;
+            // Another owner's contents are not ours to give back.
+            if (m_keeper)
+                m_keeper->entrust({});
         }
     });
 }
@@ -167,21 +225,26 @@ std::optional<QByteArray> QtClipboardPasteboard::data(qsizetype item, const QStr
         return offersConvertedImage(data->formats()) ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
     if (!data->formats().contains(format))
         return std::nullopt;
-    m_reads->readingOurselves = true;
-    QByteArray bytes = data->data(format);
-    m_reads->readingOurselves = false;
-    return bytes;
+    return data->data(format);
 }
 
-std::optional<qint64> QtClipboardPasteboard::readsByOthers()
+QtClipboardPasteboard::~QtClipboardPasteboard()
 {
-    return m_reads->reads;
+    if (m_requestWatch && QCoreApplication::instance())
+        QCoreApplication::instance()->removeNativeEventFilter(m_requestWatch.get());
+}
+
+std::optional<qint64> QtClipboardPasteboard::readsByFocusedApplication()
+{
+    if (!m_requestWatch)
+        return std::nullopt;
+    return m_reads;
 }
 
 qint64 QtClipboardPasteboard::clearContents()
 {
     m_formats.reset();
-    m_reads = std::make_shared<ReadCount>();
+    m_reads = 0;
     m_writing = true;
     QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
     m_writing = false;
@@ -195,8 +258,8 @@ bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
         return false;
     if (items.isEmpty())
         return true;
-    m_reads = std::make_shared<ReadCount>();
-    auto* data = new CountedMimeData(m_reads);
+    m_reads = 0;
+    auto* data = new QMimeData;
     bool convertImage = false;
     for (const auto& [type, bytes] : items.first()) {
         const QString& format = type;
@@ -233,4 +296,15 @@ std::optional<bool> QtClipboardPasteboard::holdsOwnWrite(qint64 changeCount)
     // Qt answers with its own contents only while the server names it the selection's owner,
     // which it asks each time; another owner's contents are not read for this.
     return contents() == m_written.get();
+}
+
+void QtClipboardPasteboard::keepAfterExit(const QString& program)
+{
+    m_keeper = std::make_unique<X11ClipboardKeeper>(program);
+}
+
+void QtClipboardPasteboard::entrust(const QList<PasteboardItem>& items)
+{
+    if (m_keeper)
+        m_keeper->entrust(items);
 }

@@ -10,6 +10,7 @@
 #include <utility>
 
 class QMimeData;
+class X11ClipboardKeeper;
 
 // The X11 CLIPBOARD selection through QClipboard, as one item whose representations are the
 // owner's formats. X11 keeps no change count, so one is kept here: it moves on every change
@@ -22,6 +23,7 @@ public:
     static constexpr int unansweredRetryMilliseconds = 10'000;
 
     explicit QtClipboardPasteboard(QObject* parent = nullptr);
+    ~QtClipboardPasteboard() override;
 
     qint64 changeCount() override;
     qsizetype itemCount() override;
@@ -30,17 +32,20 @@ public:
     QStringList types() override;
     qint64 clearContents() override;
     bool writeItems(const QList<PasteboardItem>& items) override;
-    // Requests for the data of our own contents (not their list of formats).
-    std::optional<qint64> readsByOthers() override;
+    // Requests for the data of our own contents (not their list of formats) from the
+    // application with the keyboard focus; nothing off X11.
+    std::optional<qint64> readsByFocusedApplication() override;
     // One question to the X server: whether Qt still owns the selection with our contents.
     std::optional<bool> holdsOwnWrite(qint64 changeCount) override;
-
-    struct ReadCount {
-        qint64 reads = 0;
-        bool readingOurselves = false;
-    };
+    // Only once keepAfterExit() has started a keeper.
+    void entrust(const QList<PasteboardItem>& items) override;
+    // Starts the process that gives entrusted contents back should this one end first;
+    // `program` is this program, started again for that.
+    void keepAfterExit(const QString& program);
 
 private:
+    class RequestWatch;
+
     const QMimeData* contents() const;
     QStringList formats() const;
     bool hasOtherOwner() const;
@@ -60,5 +65,7 @@ private:
         QDeadlineTimer expiry;
     };
     mutable std::optional<Formats> m_formats;
-    std::shared_ptr<ReadCount> m_reads = std::make_shared<ReadCount>();
+    std::unique_ptr<RequestWatch> m_requestWatch;
+    std::unique_ptr<X11ClipboardKeeper> m_keeper;
+    qint64 m_reads = 0;
 };

@@ -2,9 +2,11 @@
 
 #include "PostedKeyLedger.h"
 #include "X11Connection.h"
+#include "X11HoldWatchdog.h"
 #include "X11KeyboardLayout.h"
 
 #include <QAbstractEventDispatcher>
+#include <QDebug>
 #include <QHash>
 #include <QSocketNotifier>
 #include <X11/Xlib.h>
@@ -12,15 +14,7 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <algorithm>
-#include <cerrno>
 #include <csignal>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
 
 namespace {
 // The modifiers a held key is typed again with; Num Lock (a lock on Mod2 in common layouts)
@@ -28,100 +22,6 @@ namespace {
 constexpr unsigned alignedModifiers[] = {ShiftMask, LockMask, ControlMask, Mod1Mask, Mod4Mask, Mod5Mask};
 constexpr unsigned alignedMask = ShiftMask | LockMask | ControlMask | Mod1Mask | Mod4Mask | Mod5Mask;
 } // namespace
-
-// Ends the hold's connection when the deadline passes without the main thread moving it: the
-// server then drops the connection's keyboard grab, and a server grab with it. It is a
-// process of its own, forked with a copy of the connection's socket, so that nothing that
-// stops this process (a stuck event loop, a debugger, SIGSTOP) can stop it too. After the
-// fork it only calls functions that are safe there (poll, read, shutdown, _exit).
-class X11KeyboardHold::Watchdog {
-public:
-    explicit Watchdog(int connectionSocket)
-    {
-        int channel[2];
-        if (pipe2(channel, O_CLOEXEC) != 0)
-            return;
-        const pid_t parent = getpid();
-        const pid_t child = fork();
-        if (child == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (getppid() != parent)
-                _exit(0);
-            watch(channel[0], connectionSocket);
-        }
-        close(channel[0]);
-        if (child < 0) {
-            close(channel[1]);
-            return;
-        }
-        fcntl(channel[1], F_SETFL, O_NONBLOCK);
-        m_child = child;
-        m_channel = channel[1];
-    }
-
-    ~Watchdog()
-    {
-        if (m_channel >= 0)
-            close(m_channel);
-        if (m_child > 0) {
-            int status = 0;
-            waitpid(m_child, &status, 0);
-        }
-    }
-
-    void arm(double seconds) { tell(qint64(seconds * 1000)); }
-    void disarm() { tell(-1); }
-
-private:
-    void tell(qint64 milliseconds)
-    {
-        // A watchdog that cannot take the message (stopped, gone) keeps its last deadline,
-        // which only ever lets go of the keyboard too early.
-        if (m_channel >= 0) [[maybe_unused]]
-            const ssize_t written = write(m_channel, &milliseconds, sizeof milliseconds);
-    }
-
-    static qint64 now()
-    {
-        timespec time{};
-        clock_gettime(CLOCK_MONOTONIC, &time);
-        return qint64(time.tv_sec) * 1000 + time.tv_nsec / 1000000;
-    }
-
-    [[noreturn]] static void watch(int channel, int connectionSocket)
-    {
-        for (int fd = 3; fd < 4096; ++fd) {
-            if (fd != channel && fd != connectionSocket)
-                close(fd);
-        }
-        qint64 deadline = -1;
-        for (;;) {
-            pollfd wait{channel, POLLIN, 0};
-            const int timeout = deadline < 0 ? -1 : int(std::max<qint64>(0, deadline - now()));
-            const int ready = poll(&wait, 1, timeout);
-            if (ready < 0 && errno != EINTR)
-                _exit(0);
-            if (ready > 0) {
-                qint64 milliseconds = 0;
-                const ssize_t got = read(channel, &milliseconds, sizeof milliseconds);
-                if (got <= 0)
-                    _exit(0);
-                if (got == sizeof milliseconds)
-                    deadline = milliseconds < 0 ? -1 : now() + milliseconds;
-                continue;
-            }
-            if (ready == 0 && deadline >= 0 && now() >= deadline) {
-                // Only our side's writing ends: the server reads the end of the connection
-                // and drops it, while the keys it had sent us can still be read.
-                shutdown(connectionSocket, SHUT_WR);
-                deadline = -1;
-            }
-        }
-    }
-
-    pid_t m_child = -1;
-    int m_channel = -1;
-};
 
 struct X11KeyboardHold::TestKeyboard {
     XDevice* device;
@@ -231,12 +131,10 @@ X11KeyboardHold::~X11KeyboardHold()
     if (!m_display)
         return;
     // Keys still held go to the field now rather than nowhere.
-    if (m_grabbed)
+    if (isGrabbed())
         readGrabbedKeys();
     ungrab();
-    m_holding = false;
-    m_awaitingEcho = false;
-    m_awaitingRelease = false;
+    enter(State::free);
     typeNext();
     disconnect();
 }
@@ -245,8 +143,13 @@ void X11KeyboardHold::connectAgain()
 {
     m_display = XOpenDisplay(DisplayString(m_connection->display()));
     m_lost = false;
-    if (!m_display)
+    if (!m_display) {
+        qWarning("Keyboard hold: no connection to the X server; keys are not held while a trigger is replaced");
         return;
+    }
+    // The watchdog ends this connection by shutting its socket: a write of ours after that
+    // must fail, not end the process.
+    std::signal(SIGPIPE, SIG_IGN);
     X11Connection::ignoreErrorsOn(m_display);
     if (holdConnections().isEmpty()) {
         const XIOErrorHandler previous = XSetIOErrorHandler(connectionBroke);
@@ -257,7 +160,7 @@ void X11KeyboardHold::connectAgain()
     XSetIOErrorExitHandler(m_display, connectionLost, nullptr);
     m_notifier = new QSocketNotifier(ConnectionNumber(m_display), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] { readEvents(); });
-    m_watchdog = std::make_unique<Watchdog>(ConnectionNumber(m_display));
+    m_watchdog = std::make_unique<X11HoldWatchdog>(ConnectionNumber(m_display));
     if (XDevice* device = openTestKeyboard(m_display))
         m_testKeyboard = std::make_unique<TestKeyboard>(TestKeyboard{device});
 }
@@ -309,7 +212,10 @@ bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
     followWatchdog();
     if (!m_display || !m_layout || !m_connection->hasExtension("XTEST"))
         return false;
-    if (!m_grabbed) {
+    // Armed before the grab, so that no moment of the hold goes unwatched.
+    if (m_watchdog)
+        m_watchdog->arm(longestSeconds + watchdogGraceSeconds);
+    if (!isGrabbed()) {
         Window focus = 0;
         int revert = 0;
         XGetInputFocus(m_display, &focus, &revert);
@@ -325,19 +231,17 @@ bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
         // followed from this state on.
         m_userModifiers = liveModifiers();
     }
-    m_holding = true;
+    enter(State::holding);
     m_userData = userData;
     m_limit.cancel();
     m_limit = Scheduler::current().after(longestSeconds, this, [this] { release(); });
-    if (m_watchdog)
-        m_watchdog->arm(longestSeconds + watchdogGraceSeconds);
     return true;
 }
 
 void X11KeyboardHold::afterRelease(std::function<void()> work)
 {
     m_afterRelease.append(std::move(work));
-    if (!m_holding && !m_grabbed && m_held.isEmpty())
+    if (m_state == State::free && m_held.isEmpty())
         runAfterRelease();
 }
 
@@ -347,7 +251,7 @@ void X11KeyboardHold::runAfterRelease()
         return;
     // Never from inside the reading of events or the typing of keys.
     Scheduler::current().after(0, this, [this] {
-        if (m_holding || m_grabbed || !m_held.isEmpty())
+        if (m_state != State::free || !m_held.isEmpty())
             return;
         for (const std::function<void()>& work : std::exchange(m_afterRelease, {}))
             work();
@@ -361,33 +265,49 @@ void X11KeyboardHold::followWatchdog()
     // The watchdog ended the connection and the server dropped our grabs with it. Keys the
     // user typed since went straight to the field; what is still held goes after them, as
     // soon as possible rather than not at all.
+    qWarning("Keyboard hold: this process made no progress for too long; the keyboard was let go of, %lld held "
+             "keys follow",
+        qlonglong(m_held.size()));
     disconnect();
     connectAgain();
-    m_grabbed = false;
-    m_holding = false;
-    m_awaitingEcho = false;
-    m_awaitingRelease = false;
+    enter(State::free);
     m_limit.cancel();
-    m_echoWait.cancel();
     m_echoWait = Scheduler::current().after(0, this, [this] { typeNext(); });
 }
 
 void X11KeyboardHold::release()
 {
-    if (!m_holding)
+    if (!isHolding())
         return;
-    m_holding = false;
     m_limit.cancel();
+    if (m_state == State::holdingUngrabbed) {
+        enter(State::free);
+        return typeNext();
+    }
+    enter(State::typingAgain);
     readGrabbedKeys();
     typeNext();
 }
 
+void X11KeyboardHold::enter(State state)
+{
+    // A wait of the state left behind ends with it.
+    if (m_state == State::awaitingEcho || m_state == State::awaitingRelease)
+        m_echoWait.cancel();
+    m_state = state;
+}
+
+void X11KeyboardHold::grabLost()
+{
+    enter(isHolding() ? State::holdingUngrabbed : State::free);
+}
+
 bool X11KeyboardHold::grab(Window window)
 {
-    Display* display = m_display;
-    m_grabbed = XGrabKeyboard(display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
-    m_window = m_grabbed ? window : 0;
-    return m_grabbed;
+    const bool grabbed
+        = XGrabKeyboard(m_display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+    m_window = grabbed ? window : 0;
+    return grabbed;
 }
 
 Window X11KeyboardHold::grabWindowIn(Window focus)
@@ -410,9 +330,9 @@ void X11KeyboardHold::ungrab()
 {
     if (m_watchdog)
         m_watchdog->disarm();
-    if (m_grabbed)
+    if (isGrabbed())
         XUngrabKeyboard(m_display, CurrentTime);
-    m_grabbed = false;
+    grabLost();
     // Gone with its parent when that went first; the error is ignored then.
     if (m_inside)
         XDestroyWindow(m_display, std::exchange(m_inside, 0));
@@ -420,7 +340,7 @@ void X11KeyboardHold::ungrab()
 
 void X11KeyboardHold::suspend()
 {
-    if (!m_grabbed)
+    if (!isGrabbed())
         return;
     // Until resume(), no other program's request is carried out: neither a key another
     // program sends nor one that changes the modifiers can come in between.
@@ -431,15 +351,17 @@ void X11KeyboardHold::suspend()
 void X11KeyboardHold::resume()
 {
     const std::optional<Keymap> testKeys = std::exchange(m_testKeysBeforeReplay, std::nullopt);
-    if (!m_grabbed)
+    if (!isGrabbed())
         return;
     const bool grabbed = grab(m_window);
     if (grabbed && testKeys)
         restoreTestKeys(*testKeys);
     XUngrabServer(m_display);
-    followWatchdog();
     // The focus window may have gone meanwhile; the keys then go on unheld.
-    if (!grabbed || !m_grabbed)
+    if (!grabbed)
+        grabLost();
+    followWatchdog();
+    if (!isGrabbed())
         typeNext();
 }
 
@@ -470,13 +392,12 @@ void X11KeyboardHold::take(const XEvent& event)
     m_held.append(key);
     m_unrecorded.append({key, QDeadlineTimer(unrecordedLifetimeMilliseconds)});
     // A key that came in just as the grab ended goes on at once.
-    if (!m_grabbed && !m_holding) {
+    if (m_state == State::free) {
         m_echoWait = Scheduler::current().after(0, this, [this] { typeNext(); });
         return;
     }
-    if (m_awaitingRelease && !key.press && key.keyCode == m_awaitedRelease) {
-        m_awaitingRelease = false;
-        m_echoWait.cancel();
+    if (m_state == State::awaitingRelease && !key.press && key.keyCode == m_awaitedRelease) {
+        enter(State::typingAgain);
         // Not from inside the reading of events.
         m_echoWait = Scheduler::current().after(0, this, [this] { typeNext(); });
     }
@@ -505,12 +426,12 @@ bool X11KeyboardHold::claimUnrecorded(bool press, unsigned keyCode, unsigned lon
 
 bool X11KeyboardHold::claimRecorded(bool press, unsigned keyCode, unsigned long time)
 {
-    if (!m_grabbed && m_unrecorded.isEmpty())
+    if (!isGrabbed() && m_unrecorded.isEmpty())
         return false;
     if (claimUnrecorded(press, keyCode, time))
         return true;
     // RECORD may report a grabbed key before our own connection has read it.
-    if (!m_grabbed)
+    if (!isGrabbed())
         return false;
     readGrabbedKeys();
     return claimUnrecorded(press, keyCode, time);
@@ -518,20 +439,19 @@ bool X11KeyboardHold::claimRecorded(bool press, unsigned keyCode, unsigned long 
 
 void X11KeyboardHold::typedAgain()
 {
-    if (!m_awaitingEcho)
+    if (m_state != State::awaitingEcho)
         return;
-    m_awaitingEcho = false;
-    m_echoWait.cancel();
+    enter(State::typingAgain);
     typeNext();
 }
 
 void X11KeyboardHold::typeNext()
 {
     followWatchdog();
-    if (m_grabbed && !m_holding && m_watchdog)
+    if (m_state == State::typingAgain && m_watchdog)
         m_watchdog->arm(watchdogStallSeconds);
-    while (!m_holding && !m_awaitingEcho && !m_awaitingRelease) {
-        if (m_held.isEmpty() && m_grabbed) {
+    while (m_state == State::typingAgain || m_state == State::free) {
+        if (m_held.isEmpty() && m_state == State::typingAgain) {
             // Keys grabbed but not read yet would otherwise wait for the next hold, behind
             // keys typed after them: with other programs' requests held off, read them all
             // and let go of the keyboard only when there are none.
@@ -542,16 +462,28 @@ void X11KeyboardHold::typeNext()
                 ungrab();
             XUngrabServer(display);
             XFlush(display);
-            if (!m_grabbed)
+            if (m_state == State::free)
                 return runAfterRelease();
             continue;
         }
-        if (!m_grabbed) {
+        if (m_state == State::free) {
             // Without the grab (it ended with its window) nothing new can be held, so the
             // rest goes at once.
             ungrab();
-            for (const HeldKey& key : std::exchange(m_held, {}))
-                send(keysTypingAgain(key, queryKeymap(), false));
+            // Each key goes with its release: the user's keys went to the field meanwhile,
+            // the release of a held key among them perhaps, and a press of ours without one
+            // would leave the key down and repeating. Modifiers come with each key's state.
+            QList<HeldKey> keys = std::exchange(m_held, {});
+            for (qsizetype i = 0; i < keys.size(); ++i) {
+                const HeldKey& key = keys.at(i);
+                if (m_layout->modifierBits(key.keyCode) != 0)
+                    continue;
+                const auto release = std::find_if(keys.begin() + i + 1, keys.end(),
+                    [&key](const HeldKey& later) { return later.keyCode == key.keyCode; });
+                if (key.press && release != keys.end() && !release->press)
+                    keys.erase(release);
+                send(keysTypingAgain(key, queryKeymap(), key.press));
+            }
             XFlush(m_display);
             return runAfterRelease();
         }
@@ -563,10 +495,10 @@ void X11KeyboardHold::typeNext()
             // the user's presses and ours: typing it again meanwhile would make it take the
             // user's release as nothing, or a press of ours as nothing. It goes again once
             // the user has let go of it.
-            m_awaitingRelease = true;
+            enter(State::awaitingRelease);
             m_awaitedRelease = next.keyCode;
             m_echoWait = Scheduler::current().after(echoTimeout, this, [this] {
-                m_awaitingRelease = false;
+                enter(State::typingAgain);
                 m_releaseWaitOver = true;
                 typeNext();
             });
@@ -596,13 +528,13 @@ void X11KeyboardHold::typeNext()
         const bool sent = !keys.isEmpty();
         send(keys);
         resume();
-        if (!sent || !m_grabbed)
+        if (!sent || m_state != State::typingAgain)
             continue;
         XFlush(m_display);
-        m_awaitingEcho = true;
+        enter(State::awaitingEcho);
         m_echoWait = Scheduler::current().after(echoTimeout, this, [this, key] {
             m_ledger.forget(key.press, key.keyCode);
-            m_awaitingEcho = false;
+            enter(State::typingAgain);
             typeNext();
         });
     }
@@ -717,7 +649,7 @@ void X11KeyboardHold::restoreTestKeys(const Keymap& before)
     // after them is only ours.
     readGrabbedKeys();
     // Without the grab (the watchdog ended it) they would reach the field.
-    if (!m_grabbed)
+    if (!isGrabbed())
         return;
     for (const auto& [keyCode, press] : keys)
         XTestFakeKeyEvent(m_display, keyCode, press ? True : False, CurrentTime);

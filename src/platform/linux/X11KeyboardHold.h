@@ -13,6 +13,7 @@
 
 class PostedKeyLedger;
 class X11Connection;
+class X11HoldWatchdog;
 class X11KeyboardLayout;
 class QSocketNotifier;
 union _XEvent;
@@ -50,7 +51,7 @@ public:
     static constexpr int unrecordedLifetimeMilliseconds = 1000;
     // How much longer than asked the watchdog lets a hold last, and how long typing held
     // keys again may stall, before it lets go of the keyboard.
-    static constexpr double watchdogGraceSeconds = 0.25;
+    static constexpr double watchdogGraceSeconds = 0.15;
     static constexpr double watchdogStallSeconds = 0.5;
 
     X11KeyboardHold(
@@ -59,7 +60,7 @@ public:
 
     bool hold(double longestSeconds, quint64 userData) override;
     void release() override;
-    bool isHolding() const override { return m_holding; }
+    bool isHolding() const override { return m_state == State::holding || m_state == State::holdingUngrabbed; }
     void afterRelease(std::function<void()> work) override;
 
     // The hold's own connection, through which keys posted while holding must go (a server
@@ -79,6 +80,20 @@ public:
     void resume();
 
 private:
+    // Where the hold stands; the grab is on in every state but `free` and `holdingUngrabbed`.
+    //   free -> holding                  hold(): the keyboard is grabbed
+    //   holding -> typingAgain           release(), or the hold's time is up
+    //   typingAgain -> awaitingEcho      a held key went out again
+    //   typingAgain -> awaitingRelease   the next held key is down by the user right now
+    //   awaitingEcho -> typingAgain      RECORD reported that key back, or took too long
+    //   awaitingRelease -> typingAgain   the user let go of it, or took too long
+    //   typingAgain -> free              nothing left held: the grab ends
+    //   any grabbed state -> holding     hold() again (a key typed again may complete a trigger)
+    //   holding -> holdingUngrabbed      the grab could not be taken back after posted keys
+    //   any -> free                      the grab is lost (its window went, the watchdog ended
+    //                                    the connection): what is held goes out at once
+    enum class State { free, holding, holdingUngrabbed, typingAgain, awaitingEcho, awaitingRelease };
+
     struct HeldKey {
         bool press;
         unsigned keyCode;
@@ -95,9 +110,12 @@ private:
         QDeadlineTimer deadline;
     };
 
-    class Watchdog;
     struct TestKeyboard;
 
+    bool isGrabbed() const { return m_state != State::free && m_state != State::holdingUngrabbed; }
+    void enter(State state);
+    // The grab is gone: a hold asked for carries on without it, anything else is over.
+    void grabLost();
     bool grab(Window window);
     void ungrab();
     // The window to grab on while `focus` has the input focus (see the class comment).
@@ -135,10 +153,8 @@ private:
     Window m_window = 0;
     // Our window inside the focus window, while a hold has one.
     Window m_inside = 0;
-    bool m_grabbed = false;
-    bool m_holding = false;
-    bool m_awaitingEcho = false;
-    bool m_awaitingRelease = false;
+    State m_state = State::free;
+    // The user did not let go of the key awaited in time: it goes anyway.
     bool m_releaseWaitOver = false;
     // The key whose release a held press of it waits for.
     unsigned m_awaitedRelease = 0;
@@ -153,7 +169,7 @@ private:
     Display* m_display = nullptr;
     QSocketNotifier* m_notifier = nullptr;
     bool m_lost = false;
-    std::unique_ptr<Watchdog> m_watchdog;
+    std::unique_ptr<X11HoldWatchdog> m_watchdog;
     std::unique_ptr<TestKeyboard> m_testKeyboard;
     // The XTest device's keys before the key being typed again went out.
     std::optional<Keymap> m_testKeysBeforeReplay;

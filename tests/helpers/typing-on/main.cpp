@@ -18,10 +18,12 @@
 #include "Models/Shortcut.h"
 #include "TextFieldsApp.h"
 #include "platform/AccessibilityTrust.h"
+#include "platform/KeyboardHold.h"
 #include "platform/linux/LinuxDesktop.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -31,6 +33,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <atomic>
+#include <memory>
 #include <cstdio>
 #include <thread>
 
@@ -174,10 +177,22 @@ struct Round {
     QStringList mismatches;
 };
 
-// Waits until the engine has reported every trigger of the sample and has had time to put the
-// clipboard back, or until nothing more can come.
-void settle(const int& expansions, int wanted)
+// The longest the keys held back took to reach the field after the typist's last key, this round.
+qint64 longestDelivery = 0;
+
+// Waits until every key the engine held back has reached the field, the engine has reported
+// every trigger of the sample and has had time to put the clipboard back, or until nothing
+// more can come.
+void settle(KeyboardHold* hold, const int& expansions, int wanted)
 {
+    if (hold) {
+        QElapsedTimer delivery;
+        delivery.start();
+        auto delivered = std::make_shared<bool>(false);
+        hold->afterRelease([delivered] { *delivered = true; });
+        DesktopSession::waitFor([&] { return *delivered; }, 10000);
+        longestDelivery = std::max(longestDelivery, delivery.elapsed());
+    }
     DesktopSession::waitFor([&] { return expansions >= wanted; }, 3000);
     DesktopSession::pause(150);
 }
@@ -191,7 +206,8 @@ int triggerCount(const Sample& sample)
     return count;
 }
 
-bool runQt(TextFieldsApp& app, Typist& typist, const Sample& sample, const int& expansions, QString& got)
+bool runQt(TextFieldsApp& app, Typist& typist, KeyboardHold* hold, const Sample& sample, const int& expansions,
+    QString& got)
 {
     app.setText(QStringLiteral("line"), QString());
     if (!app.focus(QStringLiteral("line")))
@@ -199,13 +215,13 @@ bool runQt(TextFieldsApp& app, Typist& typist, const Sample& sample, const int& 
     DesktopSession::pause(50);
     const int before = expansions;
     typist.type(sample.typed);
-    settle(expansions, before + triggerCount(sample));
+    settle(hold, expansions, before + triggerCount(sample));
     DesktopSession::waitFor([&] { return app.text(QStringLiteral("line")) == sample.expected; }, 1000);
     got = app.text(QStringLiteral("line"));
     return got == sample.expected;
 }
 
-bool runGtk(Typist& typist, const Sample& sample, const int& expansions, QString& got)
+bool runGtk(Typist& typist, KeyboardHold* hold, const Sample& sample, const int& expansions, QString& got)
 {
     QProcess zenity;
     zenity.start(QStringLiteral("zenity"), {"--entry", "--text=Type"});
@@ -214,7 +230,7 @@ bool runGtk(Typist& typist, const Sample& sample, const int& expansions, QString
     DesktopSession::pause(300);
     const int before = expansions;
     typist.type(sample.typed);
-    settle(expansions, before + triggerCount(sample));
+    settle(hold, expansions, before + triggerCount(sample));
     DesktopSession::xdotool({"key", "Return"});
     DesktopSession::waitFor([&] { return zenity.state() == QProcess::NotRunning; }, 5000);
     if (zenity.state() != QProcess::NotRunning) {
@@ -310,11 +326,13 @@ int main(int argc, char** argv)
             typist.rollover = style == "rollover";
             for (const QString& field : fields) {
                 Round round;
+                longestDelivery = 0;
                 for (int run = 0; run < runs; ++run) {
                     const Sample sample = randomSample(random);
                     QString got;
-                    const bool exact = field == "gtk" ? runGtk(typist, sample, expansions, got)
-                                                      : runQt(app, typist, sample, expansions, got);
+                    KeyboardHold* hold = desktop.desktop().keyboardHold;
+                    const bool exact = field == "gtk" ? runGtk(typist, hold, sample, expansions, got)
+                                                      : runQt(app, typist, hold, sample, expansions, got);
                     ++round.runs;
                     if (exact) {
                         ++round.exact;
@@ -331,11 +349,11 @@ int main(int argc, char** argv)
                                 .arg(sample.typed, sample.expected, got));
                 }
                 std::printf("typing on: %s field, %s, %s, %d-%d ms per key: %d of %d runs exact, %d left a trigger as "
-                            "typed, %d corrupted\n",
+                            "typed, %d corrupted; held keys in the field at most %lld ms after the last key\n",
                     qPrintable(field),
                     loaded ? qPrintable(QStringLiteral("%1 busy processes").arg(loadProcesses)) : "idle",
                     qPrintable(style), shortestDelay, longestDelay, round.exact, round.runs, round.leftAsTyped,
-                    round.corrupted);
+                    round.corrupted, qlonglong(longestDelivery));
                 for (const QString& mismatch : std::as_const(round.mismatches))
                     std::printf("%s\n", qPrintable(mismatch));
                 std::fflush(stdout);
