@@ -26,6 +26,19 @@ bool isOneCharacter(const QString& text)
     }
     return true;
 }
+
+// Whether text found behind an insertion of ours could be keys the user typed meanwhile rather
+// than a toolkit's padding, which holds NULs and other controls.
+bool couldBeTyped(const QString& text)
+{
+    for (const char32_t c : text.toUcs4()) {
+        const QChar::Category category = QChar::category(c);
+        if ((category == QChar::Other_Control && c != U'\n' && c != U'\t') || category == QChar::Other_NotAssigned
+            || category == QChar::Other_Surrogate)
+            return false;
+    }
+    return true;
+}
 } // namespace
 
 FieldTypingFollower::FieldTypingFollower(
@@ -241,39 +254,59 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
         field.insertText(start, replacement->trigger);
         return finish();
     }
-    // The expansion's length in the field's own units shows in how much the text grew (unless
-    // the user typed meanwhile; then it is one of the two units toolkits count in). The caret
-    // belongs behind the expansion and behind whatever was typed on meanwhile: toolkits differ
-    // in where an insertion by offsets leaves it.
+    // Read back before calling it done: the expansion must stand at the trigger's place, in one
+    // of the two units toolkits count in, and the text must have grown by that much, or by that
+    // and keys typed meanwhile; a toolkit that read the insertion's length in another unit than
+    // it was given has cut the expansion short or padded it with whatever its memory held.
     const std::optional<qint64> countAfter = field.characterCount();
-    const std::optional<qint64> caretAfter = field.caret();
-    QList<qint64> lengths;
-    if (countBefore && countAfter)
-        lengths.append(*countAfter - *countBefore + (end - start));
+    // How much the text grew, nothing when the field could not tell.
+    const qint64 growth = countBefore && countAfter ? *countAfter - *countBefore + (end - start) : -1;
+    std::optional<qint64> expansionLength;
     for (const qint64 length :
         {qint64(replacement->expansion.size()), qint64(replacement->expansion.toUcs4().size())}) {
-        if (!lengths.contains(length))
-            lengths.append(length);
-    }
-    std::optional<qint64> expansionLength;
-    for (const qint64 length : std::as_const(lengths)) {
-        const std::optional<QString> check = length >= 0 ? field.text(start, start + length) : std::nullopt;
-        if (check && Text::equal(*check, replacement->expansion)) {
+        if (expansionLength || (growth >= 0 && length > growth))
+            continue;
+        const std::optional<QString> check = field.text(start, start + length);
+        if (check && Text::equal(*check, replacement->expansion))
             expansionLength = length;
-            break;
-        }
+    }
+    if (expansionLength && growth > *expansionLength) {
+        const std::optional<QString> more = field.text(start + *expansionLength, start + growth);
+        if (!more || !couldBeTyped(*more))
+            expansionLength.reset();
     }
     if (!expansionLength) {
-        m_ownEdits.clear();
+        if (growth >= 0)
+            restoreTrigger(*replacement, growth, *caretBefore);
+        else
+            m_ownEdits.clear();
         return finish();
     }
     // Everything the text grew by (the expansion for the trigger, and keys typed meanwhile, at
-    // the caret) grew in front of the caret.
-    const qint64 wanted = countBefore && countAfter ? *caretBefore + *countAfter - *countBefore
-                                                    : *caretBefore - (end - start) + *expansionLength;
+    // the caret) grew in front of the caret. Toolkits differ in where an insertion by offsets
+    // leaves the caret.
+    const std::optional<qint64> caretAfter = field.caret();
+    const qint64 wanted = *caretBefore - (end - start) + (growth >= 0 ? growth : *expansionLength);
     if (caretAfter != wanted)
         field.setCaret(wanted);
     finish();
     if (m_onExpansion)
         m_onExpansion(replacement->trigger, replacement->expansion);
+}
+
+void FieldTypingFollower::restoreTrigger(const Replacement& replacement, qint64 inserted, qint64 caretBefore)
+{
+    // What went in is taken out again and the trigger put back as typed, with the caret where it
+    // stood: the user sees that nothing was expanded rather than a changed text.
+    EditableTextField& field = *replacement.field;
+    if (inserted > 0)
+        m_ownEdits.append(OwnEdit{Kind::deleted, replacement.start, inserted, {}});
+    m_ownEdits.append(OwnEdit{Kind::inserted, replacement.start, 0, replacement.trigger});
+    if ((inserted > 0 && !field.deleteText(replacement.start, replacement.start + inserted))
+        || !field.insertText(replacement.start, replacement.trigger)) {
+        m_ownEdits.clear();
+        return;
+    }
+    if (field.caret() != caretBefore)
+        field.setCaret(caretBefore);
 }

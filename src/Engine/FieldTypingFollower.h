@@ -64,6 +64,8 @@ private:
     void shift(qint64 offset, qint64 change);
     void startReplacement(const ExpansionMatcher::Entry& match);
     void replace(const std::shared_ptr<Replacement>& replacement);
+    // Takes out the `inserted` units at the trigger's place and puts the trigger back in.
+    void restoreTrigger(const Replacement& replacement, qint64 inserted, qint64 caretBefore);
     bool isInSameField(const TextFieldEvent& event) const;
 
     TextFieldEvents& m_events;

@@ -182,6 +182,30 @@ TEST_F(FieldTyping, aRefusedInsertionPutsTheTriggerBack)
     EXPECT_TRUE(expansions.isEmpty());
 }
 
+TEST_F(FieldTyping, anExpansionTheToolkitDoesNotInsertExactlyIsTakenOutAndTheTriggerPutBack)
+{
+    const QList<std::function<QString(const QString&)>> garbles{
+        [](const QString& text) { return text + QString(3, QChar(0)); },
+        [](const QString& text) { return text.left(text.size() - 2); },
+    };
+    for (const auto& garble : garbles) {
+        field->content.clear();
+        field->caretAt = 0;
+        field->type("Hi /sig");
+        field->garble = garble;
+        settle();
+        EXPECT_EQ(field->content, "Hi /sig");
+        EXPECT_EQ(field->caretAt, field->content.size());
+        settle();
+    }
+    EXPECT_TRUE(expansions.isEmpty());
+    // Typing goes on as before.
+    field->type(" /a");
+    settle();
+    EXPECT_EQ(field->content, "Hi /sig AAA");
+    EXPECT_EQ(expansions, QStringList{"/a"});
+}
+
 TEST_F(FieldTyping, keysTypedBeforeTheEditLandBehindTheExpansionAndCanCompleteTheNextTrigger)
 {
     field->type("/sig");

@@ -19,6 +19,9 @@ public:
     // Where the toolkit leaves the caret after an insertion by offsets: behind it (GTK 3) or
     // where it was (GTK 4).
     bool caretFollowsInsert = true;
+    // What the toolkit makes of a text another program inserts, for one insertion (as a toolkit
+    // reading the length in another unit than it was given: the text cut short, or padded).
+    std::function<QString(const QString&)> garble;
     // Runs right after an insertion by another program, as a key the user typed that very moment.
     std::function<void()> afterInsert;
     int reads = 0;
@@ -57,10 +60,11 @@ public:
             refuseInsert = false;
             return false;
         }
-        content.insert(offset, text);
+        const QString inserted = garble ? std::exchange(garble, nullptr)(text) : text;
+        content.insert(offset, inserted);
         if (caretFollowsInsert && caretAt >= offset)
-            caretAt += text.size();
-        unreported.append(event(TextFieldEvent::Kind::inserted, offset, text.size(), text));
+            caretAt += inserted.size();
+        unreported.append(event(TextFieldEvent::Kind::inserted, offset, inserted.size(), inserted));
         if (afterInsert)
             std::exchange(afterInsert, nullptr)();
         return true;

@@ -185,12 +185,19 @@ bool AtspiEditableTextField::insertText(qint64 offset, const QString& text)
 {
     if (offset < 0 || !hasInterface(m_accessible, true))
         return false;
+    // The length is read differently by each toolkit: GTK 3 hands it on to its own insertion,
+    // which counts bytes, as do GTK 4's text views (its entries and Gecko read up to the end of
+    // the text); Qt 5 and 6 cut or pad the text to that many UTF-16 units, so bytes give them
+    // the expansion followed by whatever the padding held.
+    const std::optional<AtspiToolkit> toolkit = atspiToolkit(m_accessible);
+    if (!toolkit)
+        return false;
     const QByteArray bytes = text.toUtf8();
+    const qsizetype length = toolkit->isQt() ? text.size() : bytes.size();
     const ChangeTimeout timeout;
     GError* error = nullptr;
     AtspiRequestCounter::note();
-    // The length counts bytes: toolkits hand it on to their own insert, which takes bytes.
     const bool done = atspi_editable_text_insert_text(
-        ATSPI_EDITABLE_TEXT(m_accessible), gint(offset), bytes.constData(), gint(bytes.size()), &error);
+        ATSPI_EDITABLE_TEXT(m_accessible), gint(offset), bytes.constData(), gint(length), &error);
     return succeeded(error) && done;
 }
