@@ -236,12 +236,22 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     // a trigger no longer standing there, or no longer before the caret, stays as it is.
     const qint64 start = replacement->start;
     const qint64 end = replacement->end;
-    const std::optional<qint64> caretBefore = field.caret();
+    // The caret and the length of the text are read as a pair, taken again when a key landed
+    // between the two reads: the caret is put back from them, and a pair one key apart would put
+    // it one place before that key, which the next keys would then pass.
+    std::optional<qint64> countBefore = field.characterCount();
+    std::optional<qint64> caretBefore;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        caretBefore = field.caret();
+        const std::optional<qint64> count = field.characterCount();
+        if (count == countBefore)
+            break;
+        countBefore = count;
+    }
     const std::optional<QString> typedText = field.text(start, end);
     if (!caretBefore || *caretBefore < end || !typedText || !Text::equal(*typedText, replacement->trigger))
         return finish();
 
-    const std::optional<qint64> countBefore = field.characterCount();
     m_ownEdits
         = {OwnEdit{Kind::deleted, start, end - start, {}}, OwnEdit{Kind::inserted, start, 0, replacement->expansion}};
     if (!field.deleteText(start, end)) {
@@ -283,10 +293,13 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
         return finish();
     }
     // Everything the text grew by (the expansion for the trigger, and keys typed meanwhile, at
-    // the caret) grew in front of the caret. Toolkits differ in where an insertion by offsets
-    // leaves the caret.
+    // the caret) grew in front of the caret; counted again right before the caret is set, as
+    // keys go on arriving while the expansion is read back. Toolkits differ in where an
+    // insertion by offsets leaves the caret.
+    const std::optional<qint64> countNow = field.characterCount();
     const std::optional<qint64> caretAfter = field.caret();
-    const qint64 wanted = *caretBefore - (end - start) + (growth >= 0 ? growth : *expansionLength);
+    const qint64 wanted = countBefore && countNow ? *caretBefore + *countNow - *countBefore
+                                                  : *caretBefore - (end - start) + *expansionLength;
     if (caretAfter != wanted)
         field.setCaret(wanted);
     finish();

@@ -42,6 +42,17 @@ protected:
         field->reportEdits();
     }
 
+    // A key the user types at the end of the field while the engine is at work there: the field
+    // takes it at once and reports it once the engine is done.
+    std::function<void()> keyAtTheEnd(const QString& key)
+    {
+        return [this, key] {
+            field->content.append(key);
+            field->caretAt = field->content.size();
+            field->unreported.append(TextFieldEvent{Kind::inserted, field, field->content.size() - 1, 1, key});
+        };
+    }
+
     ManualScheduler scheduler;
     FakeDesktop desktop;
     ReportedEvents events;
@@ -224,15 +235,21 @@ TEST_F(FieldTyping, aKeyTypedWhileTheFieldIsEditedStaysBehindTheExpansion)
 {
     field->caretFollowsInsert = false;
     field->type("/sig");
-    field->afterInsert = [this] {
-        field->content.append("!");
-        field->caretAt = field->content.size();
-        field->unreported.append(TextFieldEvent{Kind::inserted, field, field->content.size() - 1, 1, "!"});
-    };
+    field->afterInsert = keyAtTheEnd("!");
     settle();
     EXPECT_EQ(field->content, signature + "!");
     EXPECT_EQ(field->caretAt, field->content.size());
     EXPECT_EQ(expansions, QStringList{"/sig"});
+}
+
+TEST_F(FieldTyping, aKeyTypedWhileTheCaretIsReadKeepsItsPlaceBeforeTheNextKeys)
+{
+    field->type("/sig");
+    field->afterCaretRead = keyAtTheEnd(" ");
+    settle();
+    EXPECT_EQ(field->caretAt, field->content.size());
+    field->type("ok");
+    EXPECT_EQ(field->content, signature + " ok");
 }
 
 TEST_F(FieldTyping, theFieldsReportsOfOurOwnEditAreNotTakenForTyping)

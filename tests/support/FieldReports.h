@@ -24,6 +24,8 @@ public:
     std::function<QString(const QString&)> garble;
     // Runs right after an insertion by another program, as a key the user typed that very moment.
     std::function<void()> afterInsert;
+    // Runs right after the caret is read once, as a key the user typed that very moment.
+    std::function<void()> afterCaretRead;
     int reads = 0;
     QList<TextFieldEvent> unreported;
     std::function<void(const TextFieldEvent&)> report;
@@ -37,7 +39,13 @@ public:
         ++reads;
         return content.mid(start, end - start);
     }
-    std::optional<qint64> caret() override { return caretAt; }
+    std::optional<qint64> caret() override
+    {
+        const qint64 read = caretAt;
+        if (afterCaretRead)
+            std::exchange(afterCaretRead, nullptr)();
+        return read;
+    }
     std::optional<qint64> characterCount() override { return content.size(); }
     bool setCaret(qint64 offset) override
     {
