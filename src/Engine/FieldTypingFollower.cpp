@@ -117,20 +117,42 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
     case Kind::focused:
     case Kind::unfocused: resetTyping(); return;
     case Kind::inserted:
+        forgetOwnCaret();
         if (!consumeOwnEdit(event))
             typed(event);
         return;
     case Kind::deleted:
+        forgetOwnCaret();
         if (!consumeOwnEdit(event))
             resetTyping();
         return;
     case Kind::caretMoved:
-        // Our own edits move the caret on their way; where it ends up is set when they are done.
+        if (!m_ownEdits.isEmpty() && m_ownEdits.first().kind == Kind::caretMoved
+            && m_ownEdits.first().offset == event.offset) {
+            m_ownEdits.removeFirst();
+            return;
+        }
+        // Our own edits move the caret on their way (a toolkit puts it behind an insertion by
+        // offsets, in front of a key typed meanwhile); where it ends up is set when they are done.
         if (m_replacement || !m_ownEdits.isEmpty() || (m_next && event.offset == *m_next))
             return;
         resetTyping();
         return;
     }
+}
+
+void FieldTypingFollower::forgetOwnCaret()
+{
+    // Text changing once our edits are through means the caret we set is behind us, whether or
+    // not the field reported it.
+    if (m_ownEdits.size() == 1 && m_ownEdits.first().kind == Kind::caretMoved)
+        m_ownEdits.clear();
+}
+
+void FieldTypingFollower::setOwnCaret(EditableTextField& field, qint64 offset)
+{
+    if (field.setCaret(offset))
+        m_ownEdits.append(OwnEdit{Kind::caretMoved, offset, 0, {}});
 }
 
 bool FieldTypingFollower::consumeOwnEdit(const TextFieldEvent& event)
@@ -301,7 +323,7 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     const qint64 wanted = countBefore && countNow ? *caretBefore + *countNow - *countBefore
                                                   : *caretBefore - (end - start) + *expansionLength;
     if (caretAfter != wanted)
-        field.setCaret(wanted);
+        setOwnCaret(field, wanted);
     finish();
     if (m_onExpansion)
         m_onExpansion(replacement->trigger, replacement->expansion);
@@ -321,5 +343,5 @@ void FieldTypingFollower::restoreTrigger(const Replacement& replacement, qint64 
         return;
     }
     if (field.caret() != caretBefore)
-        field.setCaret(caretBefore);
+        setOwnCaret(field, caretBefore);
 }

@@ -252,6 +252,26 @@ TEST_F(FieldTyping, aKeyTypedWhileTheCaretIsReadKeepsItsPlaceBeforeTheNextKeys)
     EXPECT_EQ(field->content, signature + " ok");
 }
 
+TEST_F(FieldTyping, aKeyTypedBetweenDeletionAndInsertionCanBeginTheNextTrigger)
+{
+    // GTK 3 puts the caret behind the insertion, in front of the key, and reports it before the
+    // caret is set behind the key.
+    field->caretBehindInsert = true;
+    field->type("/a");
+    field->afterDelete = [this] {
+        field->content.insert(field->caretAt, "/");
+        field->unreported.append(TextFieldEvent{Kind::inserted, field, field->caretAt, 1, "/"});
+        ++field->caretAt;
+    };
+    settle();
+    EXPECT_EQ(field->content, "AAA/");
+    EXPECT_EQ(field->caretAt, 4);
+    field->type("b");
+    settle();
+    EXPECT_EQ(field->content, "AAABBB");
+    EXPECT_EQ(expansions, (QStringList{"/a", "/b"}));
+}
+
 TEST_F(FieldTyping, theFieldsReportsOfOurOwnEditAreNotTakenForTyping)
 {
     field->type("x/a");

@@ -24,6 +24,11 @@ public:
     std::function<QString(const QString&)> garble;
     // Runs right after an insertion by another program, as a key the user typed that very moment.
     std::function<void()> afterInsert;
+    // Puts the caret right behind an insertion by another program and reports it (GTK 3),
+    // wherever the caret stood.
+    bool caretBehindInsert = false;
+    // Runs right after a deletion by another program, as a key the user typed that very moment.
+    std::function<void()> afterDelete;
     // Runs right after the caret is read once, as a key the user typed that very moment.
     std::function<void()> afterCaretRead;
     int reads = 0;
@@ -60,6 +65,8 @@ public:
         if (caretAt >= end)
             caretAt -= end - start;
         unreported.append(event(TextFieldEvent::Kind::deleted, start, end - start, removed));
+        if (afterDelete)
+            std::exchange(afterDelete, nullptr)();
         return true;
     }
     bool insertText(qint64 offset, const QString& text) override
@@ -73,6 +80,10 @@ public:
         if (caretFollowsInsert && caretAt >= offset)
             caretAt += inserted.size();
         unreported.append(event(TextFieldEvent::Kind::inserted, offset, inserted.size(), inserted));
+        if (caretBehindInsert) {
+            caretAt = offset + inserted.size();
+            unreported.append(event(TextFieldEvent::Kind::caretMoved, caretAt));
+        }
         if (afterInsert)
             std::exchange(afterInsert, nullptr)();
         return true;
