@@ -80,15 +80,15 @@ std::optional<EditableTextField::State> AtspiEditableTextField::state()
     if (!succeeded(error))
         return std::nullopt;
     state.kind = atspiFieldKind(role, multiLine);
-    if (state.kind == FieldKind::singleLine) {
-        // GTK 4 shows an entry that hides its text exactly like any other entry: role "text",
-        // its text readable, each typed character reported; only what it draws tells.
-        const std::optional<QVersionNumber> gtk = atspiGtkVersion(m_accessible);
-        if (!gtk)
-            return std::nullopt;
-        if (gtk->majorVersion() >= 4 && !atspiShowsItsText(m_accessible).value_or(false))
-            state.kind = FieldKind::password;
-    }
+    // Known before any change is made: an insertion needs it.
+    const std::optional<AtspiToolkit> toolkit = atspiToolkit(m_accessible);
+    if (!toolkit)
+        return std::nullopt;
+    // GTK 4 shows an entry that hides its text exactly like any other entry: role "text", its
+    // text readable, each typed character reported; only what it draws tells.
+    if (state.kind == FieldKind::singleLine && toolkit->isGtk() && toolkit->version.majorVersion() >= 4
+        && !atspiShowsItsText(m_accessible).value_or(false))
+        state.kind = FieldKind::password;
     state.offersEditing = hasInterface(m_accessible, false) && hasInterface(m_accessible, true);
     return state;
 }
