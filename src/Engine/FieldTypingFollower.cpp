@@ -303,8 +303,10 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
             expansionLength = length;
     }
     if (expansionLength && growth > *expansionLength) {
+        // Read back whole: a padding of NULs comes back cut short at the first of them.
+        const qint64 extra = growth - *expansionLength;
         const std::optional<QString> more = field.text(start + *expansionLength, start + growth);
-        if (!more || !couldBeTyped(*more))
+        if (!more || (more->size() != extra && more->toUcs4().size() != extra) || !couldBeTyped(*more))
             expansionLength.reset();
     }
     if (!expansionLength) {

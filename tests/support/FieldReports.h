@@ -42,7 +42,9 @@ public:
     std::optional<QString> text(qint64 start, qint64 end) override
     {
         ++reads;
-        return content.mid(start, end - start);
+        // Text read over the accessibility bus ends at its first NUL.
+        const QString read = content.mid(start, end - start);
+        return read.left(read.indexOf(QChar(0)) >= 0 ? read.indexOf(QChar(0)) : read.size());
     }
     std::optional<qint64> caret() override
     {
