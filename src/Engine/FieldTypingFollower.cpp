@@ -291,7 +291,7 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     // and keys typed meanwhile; a toolkit that read the insertion's length in another unit than
     // it was given has cut the expansion short or padded it with whatever its memory held.
     const std::optional<qint64> countAfter = field.characterCount();
-    // How much the text grew, nothing when the field could not tell.
+    // How much the text grew; -1 when the field could not tell.
     const qint64 growth = countBefore && countAfter ? *countAfter - *countBefore + (end - start) : -1;
     std::optional<qint64> expansionLength;
     for (const qint64 length :
