@@ -2,6 +2,8 @@
 
 #include "Utilities/Text.h"
 
+#include <utility>
+
 struct FieldTypingFollower::Replacement {
     std::shared_ptr<EditableTextField> field;
     QString trigger;
@@ -25,6 +27,23 @@ bool isOneCharacter(const QString& text)
             return false;
     }
     return true;
+}
+
+// The caret and the length of the text, read as a pair and taken again when a key landed between
+// the two reads: the caret is put back from them, and a pair one key apart would put it one
+// place before that key, which the next keys would then pass.
+std::pair<std::optional<qint64>, std::optional<qint64>> caretAndCount(EditableTextField& field)
+{
+    std::optional<qint64> count = field.characterCount();
+    std::optional<qint64> caret;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        caret = field.caret();
+        const std::optional<qint64> again = field.characterCount();
+        if (again == count)
+            break;
+        count = again;
+    }
+    return {caret, count};
 }
 
 // Whether text found behind an insertion of ours could be keys the user typed meanwhile rather
@@ -258,18 +277,7 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     // a trigger no longer standing there, or no longer before the caret, stays as it is.
     const qint64 start = replacement->start;
     const qint64 end = replacement->end;
-    // The caret and the length of the text are read as a pair, taken again when a key landed
-    // between the two reads: the caret is put back from them, and a pair one key apart would put
-    // it one place before that key, which the next keys would then pass.
-    std::optional<qint64> countBefore = field.characterCount();
-    std::optional<qint64> caretBefore;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        caretBefore = field.caret();
-        const std::optional<qint64> count = field.characterCount();
-        if (count == countBefore)
-            break;
-        countBefore = count;
-    }
+    const auto [caretBefore, countBefore] = caretAndCount(field);
     const std::optional<QString> typedText = field.text(start, end);
     if (!caretBefore || *caretBefore < end || !typedText || !Text::equal(*typedText, replacement->trigger))
         return finish();
@@ -320,8 +328,7 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     // the caret) grew in front of the caret; counted again right before the caret is set, as
     // keys go on arriving while the expansion is read back. Toolkits differ in where an
     // insertion by offsets leaves the caret.
-    const std::optional<qint64> countNow = field.characterCount();
-    const std::optional<qint64> caretAfter = field.caret();
+    const auto [caretAfter, countNow] = caretAndCount(field);
     const qint64 wanted = countBefore && countNow ? *caretBefore + *countNow - *countBefore
                                                   : *caretBefore - (end - start) + *expansionLength;
     if (caretAfter != wanted)
