@@ -252,6 +252,19 @@ TEST_F(FieldTyping, aKeyTypedWhileTheCaretIsReadKeepsItsPlaceBeforeTheNextKeys)
     EXPECT_EQ(field->content, signature + " ok");
 }
 
+TEST_F(FieldTyping, aKeyTypedWhileTheEditIsReadBackStaysInFrontOfTheCaret)
+{
+    field->type("/a");
+    // The caret is read once before the edit and once after it.
+    field->keyBeforeCaretRead = 2;
+    field->beforeCaretRead = keyAtTheEnd("/");
+    settle();
+    EXPECT_EQ(field->caretAt, field->content.size());
+    field->type("b");
+    settle();
+    EXPECT_EQ(field->content, "AAABBB");
+}
+
 TEST_F(FieldTyping, aKeyTypedBetweenDeletionAndInsertionCanBeginTheNextTrigger)
 {
     // GTK 3 puts the caret behind the insertion, in front of the key, and reports it before the

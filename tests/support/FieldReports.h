@@ -29,6 +29,11 @@ public:
     bool caretBehindInsert = false;
     // Runs right after a deletion by another program, as a key the user typed that very moment.
     std::function<void()> afterDelete;
+    // Runs right before the caret is read for the keyBeforeCaretRead-th time, as a key the user
+    // typed that very moment.
+    std::function<void()> beforeCaretRead;
+    int keyBeforeCaretRead = 0;
+    int caretReads = 0;
     // Runs right after the caret is read once, as a key the user typed that very moment.
     std::function<void()> afterCaretRead;
     int reads = 0;
@@ -48,6 +53,8 @@ public:
     }
     std::optional<qint64> caret() override
     {
+        if (beforeCaretRead && ++caretReads == keyBeforeCaretRead)
+            std::exchange(beforeCaretRead, nullptr)();
         const qint64 read = caretAt;
         if (afterCaretRead)
             std::exchange(afterCaretRead, nullptr)();
