@@ -5,6 +5,7 @@
 #include "Utilities/Text.h"
 
 #include <QHash>
+#include <algorithm>
 
 namespace {
 
@@ -102,6 +103,27 @@ bool foldersReachTopLevel(const QList<Group>& groups)
 }
 
 } // namespace
+
+bool UserData::identical(const UserData& a, const UserData& b)
+{
+    // QString's own equality compares code units, unlike the records' equality.
+    const auto sameGroups = [](const Group& x, const Group& y) {
+        return x.id == y.id && x.name == y.name && x.parentGroupId == y.parentGroupId && x.order == y.order
+            && x.collapsed == y.collapsed && x.icon == y.icon && x.color == y.color && x.visibility == y.visibility
+            && x.shareId == y.shareId;
+    };
+    const auto sameIcons
+        = [](const CustomIcon& x, const CustomIcon& y) { return x.id == y.id && x.name == y.name && x.svg == y.svg; };
+    const auto sameMarkers
+        = [](const Tombstone& x, const Tombstone& y) { return x.id == y.id && x.deletedAt == y.deletedAt; };
+    const auto same = [](const auto& x, const auto& y, const auto& equal) {
+        return std::equal(x.cbegin(), x.cend(), y.cbegin(), y.cend(), equal);
+    };
+    return same(a.groups, b.groups, sameGroups) && same(a.shortcuts, b.shortcuts, &Shortcut::identical)
+        && same(a.customIcons, b.customIcons, sameIcons) && same(a.deletedIds.groups, b.deletedIds.groups, sameMarkers)
+        && same(a.deletedIds.shortcuts, b.deletedIds.shortcuts, sameMarkers)
+        && same(a.deletedIds.customIcons, b.deletedIds.customIcons, sameMarkers);
+}
 
 UserData UserData::empty()
 {

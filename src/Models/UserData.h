@@ -76,5 +76,9 @@ struct UserData {
     static UserData fromJson(const JsonReader& reader);
     QJsonValue toJson() const;
 
+    // Exactly the same records in the same order, text for text (not only canonically
+    // equivalent): what reads back from a file is what was written to it.
+    static bool identical(const UserData& a, const UserData& b);
+
     friend bool operator==(const UserData&, const UserData&) = default;
 };

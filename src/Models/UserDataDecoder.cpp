@@ -2,8 +2,8 @@
 
 #include <QHash>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonParseError>
+#include <QJsonObject>
+#include <QUuid>
 
 #include <algorithm>
 #include <cstring>
@@ -15,7 +15,8 @@ namespace {
 
 // The list's place in the written library and where each of its items begins: lines of their
 // own at fixed depths, which no text value can imitate, since the coder writes a line break
-// inside text as "\n".
+// inside text as "\n". Other members can (a nested object's own "shortcuts" indented alike),
+// so whether the lines found are the library's list is proven by reading the rest.
 const QByteArray listOpening = QByteArrayLiteral("\n    \"shortcuts\": [");
 const QByteArray listClosing = QByteArrayLiteral("\n    ]");
 const QByteArray itemStart = QByteArrayLiteral("\n        {\n");
@@ -163,14 +164,27 @@ private:
     const char* m_end;
 };
 
-// One item the general way: the JSON parser, then the record's reader.
+// One item the general way: the JSON parser, then the record's reader. In the file the item
+// lies within the library and its list, and the parser's limit on depth counts those levels:
+// two lists stand in for them.
 std::optional<Shortcut> parseItem(const char* from, const char* to)
 {
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromRawData(from, to - from), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
+    QByteArray nested;
+    nested.reserve(to - from + 4);
+    nested.append("[[").append(from, to - from).append("]]");
+    QJsonValue item;
+    try {
+        item = VelmoraJSON::parse(nested);
+    } catch (const DecodingError&) {
         return std::nullopt;
-    return JsonReader(document.object()).decode<Shortcut>();
+    }
+    // Exactly one value within each list: the text is one item, not several.
+    const QJsonArray outer = item.toArray();
+    const QJsonArray inner = outer.at(0).toArray();
+    if (outer.size() != 1 || inner.size() != 1 || !inner.at(0).isObject())
+        return std::nullopt;
+    item = inner.at(0);
+    return JsonReader(item).decode<Shortcut>();
 }
 
 // The items that begin at `starts[first]` up to `starts[last]` (exclusive), the last of them
@@ -268,17 +282,28 @@ std::optional<UserData> decodeInParts(const QByteArray& bytes)
         threads.emplace_back([&, p] { runs[size_t(p)] = readRun(p); });
     runs[0] = readRun(0);
 
-    // The rest of the library, with an empty list in the shortcuts' place.
+    // The rest of the library, with a text no file can foresee in the items' place. The list
+    // found is the one the parser keeps only when that text comes out as the whole of the
+    // top-level "shortcuts": not a member of some nested object, and not followed by another
+    // "shortcuts" member, which the parser would keep instead.
+    const QString mark = QUuid::createUuid().toString(QUuid::WithoutBraces);
     QByteArray frame;
-    frame.reserve(itemsFrom + bytes.size() - itemsTo);
-    frame.append(bytes.constData(), itemsFrom).append(bytes.constData() + itemsTo, bytes.size() - itemsTo);
+    frame.reserve(itemsFrom + mark.size() + 2 + bytes.size() - itemsTo);
+    frame.append(bytes.constData(), itemsFrom)
+        .append('"')
+        .append(mark.toLatin1())
+        .append('"')
+        .append(bytes.constData() + itemsTo, bytes.size() - itemsTo);
     std::optional<UserData> data;
     try {
-        // Read as the whole file would be; its rules hold for it alone whenever they hold for
-        // the whole, and are checked again once the shortcuts are in.
-        UserData rest = VelmoraJSON::decode<UserData>(frame);
-        if (rest.shortcuts.isEmpty())
-            data = std::move(rest);
+        QJsonObject rest = VelmoraJSON::parse(frame).toObject();
+        const QString shortcutsKey = QStringLiteral("shortcuts");
+        if (rest.value(shortcutsKey) == QJsonArray{mark}) {
+            rest.insert(shortcutsKey, QJsonArray());
+            // Read as the whole file would be; its rules hold for it alone whenever they hold
+            // for the whole, and are checked again once the shortcuts are in.
+            data = JsonReader(rest).decode<UserData>();
+        }
     } catch (const DecodingError&) {
         data.reset();
     }

@@ -1,8 +1,5 @@
 #include "Models/UserDataEncoder.h"
 
-#include <QJsonDocument>
-#include <QJsonParseError>
-
 #include <algorithm>
 #include <cstring>
 #include <sys/resource.h>
@@ -49,12 +46,10 @@ UserData withoutShortcuts(const UserData& data)
 
 bool UserDataEncoder::readsBackAs(const QByteArray& alone, const Shortcut& shortcut)
 {
-    // The text is an object, so it is read without the coder's wrapping for bare values.
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(alone, &error);
+    // Read by the coder's own parser, and compared text for text: a text that reads back only
+    // canonically equivalent, or without a character, would not be what the user saved.
     try {
-        return error.error == QJsonParseError::NoError && document.isObject()
-            && JsonReader(document.object()).decode<Shortcut>() == shortcut;
+        return Shortcut::identical(VelmoraJSON::decode<Shortcut>(alone), shortcut);
     } catch (const DecodingError&) {
         return false;
     }
@@ -222,7 +217,7 @@ VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data)
         return {VelmoraJSON::encode(data), false};
     bool readsBack = false;
     try {
-        readsBack = VelmoraJSON::decode<UserData>(frame.whole) == rest;
+        readsBack = UserData::identical(VelmoraJSON::decode<UserData>(frame.whole), rest);
     } catch (const DecodingError&) {
     }
     if (data.shortcuts.isEmpty())

@@ -4,6 +4,7 @@
 #include <QJsonParseError>
 #include <QTimeZone>
 #include <cmath>
+#include <cstring>
 
 // ---------------------------------------------------------------- errors
 
@@ -210,16 +211,80 @@ namespace {
         }
     }
 
+    // U+FEFF, the byte-order mark, in UTF-8.
+    constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
+    constexpr qsizetype byteOrderMarkSize = 3;
+
+    // Whether `bytes` hold the mark right after a quotation mark, where every text that begins
+    // with it has it. Its first byte is rare in text, so a library of megabytes is looked
+    // through at memchr's speed.
+    bool holdsQuotedMark(QByteArrayView bytes)
+    {
+        const char* const begin = bytes.data();
+        const char* const end = begin + bytes.size();
+        for (const char* at = begin; at < end; ++at) {
+            at = static_cast<const char*>(std::memchr(at, byteOrderMark[0], size_t(end - at)));
+            if (!at)
+                return false;
+            if (end - at >= byteOrderMarkSize && std::memcmp(at, byteOrderMark, byteOrderMarkSize) == 0 && at > begin
+                && at[-1] == '"')
+                return true;
+        }
+        return false;
+    }
+
+    // Qt's parser drops a byte-order mark that begins a text written without escapes, as if
+    // it began a file; written as an escape it is kept. Texts must keep every character, so
+    // such a mark is written as an escape. In Qt's output a quotation mark followed by the
+    // mark opens a text (one inside a text is escaped, and the escape reads the same).
+    QByteArray escapeLeadingMarks(QByteArray bytes)
+    {
+        if (holdsQuotedMark(bytes))
+            bytes.replace(QByteArrayLiteral("\"\xEF\xBB\xBF"), QByteArrayLiteral("\"\\ufeff"));
+        return bytes;
+    }
+
     QByteArray write(const QJsonValue& value, QJsonDocument::JsonFormat format)
     {
         checkFinite(value, {});
         if (value.isObject())
-            return QJsonDocument(value.toObject()).toJson(format);
+            return escapeLeadingMarks(QJsonDocument(value.toObject()).toJson(format));
         if (value.isArray())
-            return QJsonDocument(value.toArray()).toJson(format);
+            return escapeLeadingMarks(QJsonDocument(value.toArray()).toJson(format));
         // A bare scalar: write it as the single element of a list and take it back out.
-        QByteArray bytes = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+        QByteArray bytes = escapeLeadingMarks(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact));
         return bytes.mid(1, bytes.size() - 2);
+    }
+
+    // Other writers leave the mark as it is: the texts that begin with one get it as an
+    // escape before Qt's parser sees them. Only the quotation marks that open a text count,
+    // so the texts are followed from the start.
+    QByteArray withLeadingMarksEscaped(const QByteArray& bytes)
+    {
+        if (!holdsQuotedMark(bytes))
+            return bytes;
+        QByteArray out;
+        out.reserve(bytes.size() + bytes.size() / 16);
+        const char* at = bytes.constData();
+        const char* const end = at + bytes.size();
+        bool inText = false;
+        while (at < end) {
+            const char c = *at++;
+            out += c;
+            if (inText) {
+                if (c == '\\' && at < end)
+                    out += *at++;
+                else if (c == '"')
+                    inText = false;
+            } else if (c == '"') {
+                inText = true;
+                if (end - at >= byteOrderMarkSize && std::memcmp(at, byteOrderMark, byteOrderMarkSize) == 0) {
+                    out += "\\ufeff";
+                    at += byteOrderMarkSize;
+                }
+            }
+        }
+        return out;
     }
 
     bool digits(QStringView s, qsizetype from, qsizetype count)
@@ -308,7 +373,7 @@ QByteArray encodeCompact(const QJsonValue& value)
 QJsonValue parse(const QByteArray& input)
 {
     // Editors on some systems start a UTF-8 file with a byte-order mark; it carries nothing.
-    const QByteArray bytes = input.startsWith("\xEF\xBB\xBF") ? input.sliced(3) : input;
+    const QByteArray bytes = withLeadingMarksEscaped(input.startsWith(byteOrderMark) ? input.sliced(3) : input);
     // Wrapped in a list so that a bare scalar at the top level parses too and then fails
     // with the record's own type error.
     QByteArray wrapped;

@@ -396,6 +396,8 @@ void AuthService::clearSession()
     m_session.reset();
     if (std::exchange(m_currentUser, std::nullopt))
         Q_EMIT currentUserChanged();
+    if (std::exchange(m_currentProfile, std::nullopt))
+        Q_EMIT currentProfileChanged();
     if (std::exchange(m_isLoggedIn, false))
         Q_EMIT isLoggedInChanged(false);
 }

@@ -4,6 +4,7 @@
 #include "Persistence/SessionVault.h"
 #include "Services/CredentialsProvider.h"
 #include "Services/SupabaseHTTPClient.h"
+#include "Services/UserProfile.h"
 #include "Services/WebOAuthSession.h"
 
 #include <QList>
@@ -38,6 +39,7 @@ public:
     const std::optional<AuthUser>& currentUser() const { return m_currentUser; }
     bool isLoggedIn() const override { return m_isLoggedIn; }
     // Cleared by sign-out; nothing sets it yet.
+    const std::optional<UserProfile>& currentProfile() const { return m_currentProfile; }
     // The last stored-credential or sign-out failure, for the account screen; empty when none.
     const QString& lastError() const { return m_lastError; }
     // The stored session is being read (a keyring may be asking to be unlocked meanwhile).
@@ -69,6 +71,7 @@ public:
 
 Q_SIGNALS:
     void currentUserChanged();
+    void currentProfileChanged();
     void lastErrorChanged(const QString& lastError);
     void restoringChanged();
 
@@ -98,6 +101,7 @@ private:
 
     std::optional<AuthUser> m_currentUser;
     bool m_isLoggedIn = false;
+    std::optional<UserProfile> m_currentProfile;
     QString m_lastError;
     QUuid m_generation;
     std::optional<AuthSession> m_session;

@@ -1,5 +1,8 @@
 #include "Utilities/Color.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 int hexDigit(QChar c)
 {
@@ -57,4 +60,31 @@ QColor colorFromHex(QStringView text)
         value = ((value << 4) | quint32(d)) & 0xFFFFFFu;
     }
     return QColor((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+}
+
+QColor composited(const QColor& over, const QColor& under)
+{
+    const float alpha = over.alphaF();
+    const auto mix = [alpha](float top, float bottom) { return top * alpha + bottom * (1 - alpha); };
+    return QColor::fromRgbF(
+        mix(over.redF(), under.redF()), mix(over.greenF(), under.greenF()), mix(over.blueF(), under.blueF()));
+}
+
+namespace {
+
+double relativeLuminance(const QColor& color)
+{
+    const auto linear = [](double channel) {
+        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
+}
+
+} // namespace
+
+double contrastRatio(const QColor& first, const QColor& second)
+{
+    const double a = relativeLuminance(first);
+    const double b = relativeLuminance(second);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
 }

@@ -9,3 +9,10 @@
 // digit) whose low 24 bits are red, green and blue. Never fails: unreadable text is opaque
 // black.
 QColor colorFromHex(QStringView text);
+
+// `over` painted on the opaque `under`, as an opaque colour.
+QColor composited(const QColor& over, const QColor& under);
+
+// The contrast ratio of two opaque colours as the accessibility guidelines define it, from
+// 1 (the same) to 21 (black on white). Text wants 4.5 and the parts of a control 3.
+double contrastRatio(const QColor& first, const QColor& second);

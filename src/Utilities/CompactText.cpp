@@ -1,6 +1,7 @@
 #include "Utilities/CompactText.h"
 
 #include <QHashFunctions>
+#include <QStringDecoder>
 #include <cstring>
 
 CompactText::CompactText(const QString& text)
@@ -62,6 +63,13 @@ bool holdsSurrogates(const QByteArray& utf8)
 
 QString CompactText::toString() const
 {
+    // QString::fromUtf8 skips a byte-order mark at the start, which here is a character of
+    // the text like any other.
+    if (m_utf8.startsWith("\xEF\xBB\xBF") && !holdsSurrogates(m_utf8)) {
+        QStringDecoder decoder(
+            QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+        return decoder.decode(m_utf8);
+    }
     if (!holdsSurrogates(m_utf8))
         return QString::fromUtf8(m_utf8);
     QString text;

@@ -3,8 +3,8 @@
 #include "Utilities/Color.h"
 #include "Utilities/Scheduler.h"
 #include "Utilities/TimeText.h"
+#include "Views/Components/FloatingWindow.h"
 #include "Views/Components/WindowShape.h"
-#include "platform/WindowEffects.h"
 
 #include <QCursor>
 #include <QGraphicsDropShadowEffect>
@@ -39,7 +39,7 @@ double TimeSavedFloater::opacityAt(double progress)
 void TimeSavedFloater::show(double timeSaved)
 {
     const std::optional<QString> label = text(timeSaved);
-    if (!label)
+    if (!label || !FloatingWindow::available())
         return;
     Scheduler::current().after(0, this, [this, t = *label] { createAndAnimate(t); });
 }
@@ -82,10 +82,13 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     window->move(pointer.x() - width / 2, pointer.y() - 10 - height - rise);
     // Without a compositor the clear background would be a black box around the text, so the
     // window is cut to the label wherever it stands.
-    const bool cut = !WindowEffects::current().translucencyAvailable();
+    const bool cut = !FloatingWindow::seeThrough();
     if (cut)
         WindowShape::fitToContent(*window);
-    window->show();
+    if (!FloatingWindow::show(*window)) {
+        delete window;
+        return;
+    }
     m_window = window;
 
     // Each animation steers only its own window: a newer floater that replaced it is never

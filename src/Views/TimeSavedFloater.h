@@ -21,7 +21,8 @@ public:
 
     static TimeSavedFloater& shared();
 
-    // Nothing for a time that is not a positive number.
+    // Nothing for a time that is not a positive number, nor where the window system would give
+    // the label's window the keyboard of the application just typed in.
     void show(double timeSaved);
 
     // "+1.2s saved", "+1m saved", "+1m 1s saved"; nothing for a time that is not positive.

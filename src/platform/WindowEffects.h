@@ -1,11 +1,15 @@
 #pragma once
 
+#include "platform/OverlaySurface.h"
+
+#include <memory>
+
 class QWindow;
 
-// What the window system can do for a see-through window: draw it translucent over the
-// desktop (a compositing manager runs), and blur what lies behind it. The popover's
-// background asks before it makes its window translucent and paints a more opaque
-// material where there is no blur. Main thread only.
+// What the window system can do for our windows: draw a see-through one translucent over the
+// desktop (a compositing manager runs), blur what lies behind it, and float one over the other
+// applications without taking the keyboard. The popover's background asks before it makes its
+// window translucent and paints a more opaque material where there is no blur. Main thread only.
 class WindowEffects {
 public:
     virtual ~WindowEffects() = default;
@@ -19,6 +23,21 @@ public:
     // program asked for it (a tray menu answered over D-Bus), where the window manager's
     // rules against stolen focus or a stale event time make Qt's own request fail.
     virtual void activate(QWindow& window) { (void)window; }
+    // Whether a window of ours can stand over the application being typed in while the
+    // keyboard stays with that application. Where it cannot, the windows that appear by
+    // themselves while the user types (the time-saved label, the achievement banner, the
+    // tutorial's panels) are drawn on an overlay surface, or left out where there is none
+    // either: a lost key is worse than a missing decoration.
+    virtual bool nonFocusingOverlaysAvailable() const { return true; }
+    // Where it cannot, whether a surface that never takes the keyboard can be had instead, to
+    // draw such a window on; and one such surface, which lets the pointer through unless
+    // `pointer` (null where there is none).
+    virtual bool overlaySurfacesAvailable() const { return false; }
+    virtual std::unique_ptr<OverlaySurface> createOverlaySurface(bool pointer)
+    {
+        (void)pointer;
+        return nullptr;
+    }
 
     // The installed back end; without one, windows are opaque and nothing is blurred.
     static WindowEffects& current();

@@ -385,3 +385,26 @@ TEST_F(LocalStoreTest, WithItsOwnWriterAFailedBackupIsAWriteFailureThatLeavesThe
     EXPECT_EQ(dir.read(QStringLiteral("data.json")), VelmoraJSON::encode(library(QStringLiteral("kept"))));
     EXPECT_EQ(folderEntries(), (QStringList{QStringLiteral("data.json"), QStringLiteral("data.json.backup")}));
 }
+
+TEST_F(LocalStoreTest, TextsAndIdsBeginningWithAByteOrderMarkSurviveEverySave)
+{
+    // Two ids that differ only by the mark, and texts that are nothing else.
+    FileIO::writeAtomically(R"({"shortcuts": [{"id": "\ufeffs1", "trigger": "\ufeff;a", "expansion": "\ufeff"},)"
+                            R"({"id": "s1", "trigger": ";b", "expansion": "\ufeffhi\n"}]})",
+        dir.path() + QStringLiteral("/data.json"), FileIO::Access::ownerOnly);
+    open();
+    UserData data = store->loadData();
+    ASSERT_TRUE(store->isReady());
+    ASSERT_EQ(data.shortcuts.size(), 2);
+    EXPECT_EQ(data.shortcuts[0].expansion.toString(), QStringLiteral("\ufeff"));
+
+    data.shortcuts[1].order = 5;
+    EXPECT_TRUE(store->saveData(data));
+    data.shortcuts[0].order = 6;
+    EXPECT_TRUE(store->saveData(data));
+
+    LocalStore reopened(dir.path());
+    const UserData read = reopened.loadData();
+    EXPECT_TRUE(reopened.issues().isEmpty()) << reopened.issues().value(Resource::library).toStdString();
+    EXPECT_TRUE(UserData::identical(read, data));
+}

@@ -478,6 +478,7 @@ TEST_F(AuthServiceTest, AFailedDeleteKeepsTheUserShownAndASecondSignOutClearsEve
 
     EXPECT_FALSE(signOut());
     EXPECT_TRUE(auth->isLoggedIn());
+    EXPECT_FALSE(auth->currentProfile());
     EXPECT_TRUE(auth->lastError().startsWith(QStringLiteral("Could not finish signing out: ")));
     EXPECT_EQ(eras.count(), 1);
 
@@ -485,6 +486,8 @@ TEST_F(AuthServiceTest, AFailedDeleteKeepsTheUserShownAndASecondSignOutClearsEve
     EXPECT_TRUE(signOut());
     EXPECT_FALSE(auth->isLoggedIn());
     EXPECT_TRUE(auth->lastError().isEmpty());
+    // Nothing ever gives the account a profile.
+    EXPECT_FALSE(auth->currentProfile());
 }
 
 TEST_F(AuthServiceTest, SigningOutWhenSignedOutSucceedsAndRenewsTheEra)

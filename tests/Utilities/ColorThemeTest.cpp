@@ -47,6 +47,18 @@ TEST(ColorFromHex, OtherLengthsKeepTheLowTwentyFourBitsWithoutOverflow)
     EXPECT_EQ(colorFromHex(u"  00ff00zz"), QColor(Qt::green));
 }
 
+TEST(ColorContrast, MeasuresAsTheAccessibilityGuidelinesDo)
+{
+    EXPECT_DOUBLE_EQ(contrastRatio(Qt::black, Qt::white), 21.0);
+    EXPECT_DOUBLE_EQ(contrastRatio(Qt::white, Qt::black), 21.0);
+    EXPECT_DOUBLE_EQ(contrastRatio(colorFromHex(u"#777777"), colorFromHex(u"#777777")), 1.0);
+    // The guidelines' own threshold example: #767676 on white is the lightest grey text that passes 4.5.
+    EXPECT_NEAR(contrastRatio(colorFromHex(u"#767676"), Qt::white), 4.54, 0.01);
+    QColor halfBlack(Qt::black);
+    halfBlack.setAlphaF(0.5f);
+    EXPECT_NEAR(composited(halfBlack, Qt::white).redF(), 0.5, 0.01);
+}
+
 TEST(Theme, EachColourFollowsTheAppearance)
 {
     Theme::setAppearance(Appearance::dark);

@@ -7,7 +7,9 @@ namespace {
 
 const QStringList samples = {QString(), QStringLiteral("Kind regards,\nAlex"),
     QStringLiteral("Gr\u00fc\u00dfe aus K\u00f6ln"), QStringLiteral("\u4f60\u597d\uff0c\u4e16\u754c"),
-    QStringLiteral("party \U0001F389\U0001F468\u200D\U0001F469 time"), QStringLiteral("cafe\u0301")};
+    QStringLiteral("party \U0001F389\U0001F468\u200D\U0001F469 time"), QStringLiteral("cafe\u0301"),
+    // A byte-order mark is a character like any other, even at the start.
+    QStringLiteral("\ufeff"), QStringLiteral("\ufeff\ufeffhi\n")};
 
 } // namespace
 

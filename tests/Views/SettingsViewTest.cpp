@@ -9,6 +9,8 @@
 
 #include "App/State/AppState.h"
 #include "Models/VelmoraJSON.h"
+#include "Utilities/Color.h"
+#include "Utilities/Theme.h"
 #include "Persistence/LibraryImportFile.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/ToastManager.h"
@@ -557,3 +559,13 @@ TEST_F(SettingsViewTest, ClearAllChangesNothingWhenNoCopyCanBeKept)
 }
 
 } // namespace
+
+TEST(SettingsToggleRowLook, TheDarkOffTrackStandsOutFromItsCardAsAControlMust)
+{
+    const Appearance before = Theme::appearance();
+    Theme::setAppearance(Appearance::dark);
+    const QColor card = composited(Theme::surfaceGlass(), Theme::bgCard());
+    EXPECT_GE(contrastRatio(composited(SettingsToggleRow::trackColor(false), card), card), 3.0);
+    EXPECT_GE(contrastRatio(SettingsToggleRow::knobColor(true), SettingsToggleRow::trackColor(true)), 3.0);
+    Theme::setAppearance(before);
+}

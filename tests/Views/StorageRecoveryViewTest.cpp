@@ -229,6 +229,20 @@ TEST_F(StorageRecoveryViewTest, WithoutABackupOnlyTheFreshStartIsOffered)
     EXPECT_TRUE(details().startsWith(QStringLiteral("data.json: ")));
 }
 
+TEST_F(StorageRecoveryViewTest, TheCloudLibraryIsMentionedOnlyWhereLibrarySyncIsConfigured)
+{
+    dir.write(QStringLiteral("data.json"), "{\"shortcuts\": [");
+    open();
+    const auto mentionsCloud = [this] {
+        const QStringList texts = visibleTexts(view);
+        return std::any_of(texts.cbegin(), texts.cend(),
+            [](const QString& text) { return text.contains(QStringLiteral("cloud library")); });
+    };
+    EXPECT_FALSE(mentionsCloud());
+    view->setCloudLibraryOffered(true);
+    EXPECT_TRUE(mentionsCloud());
+}
+
 TEST_F(StorageRecoveryViewTest, AFreshStartArchivesEverythingThenReopensAndLeadsToTheAccount)
 {
     dir.write(QStringLiteral("data.json"), "{\"shortcuts\": [");

@@ -1,4 +1,5 @@
 #include "ManualScheduler.h"
+#include "TutorialAtLastStep.h"
 
 #include "Services/AchievementCatalog.h"
 #include "Services/TutorialManager.h"
@@ -7,7 +8,6 @@
 #include "Views/TimeSavedFloater.h"
 #include "platform/WindowEffects.h"
 
-#include <QSettings>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -32,14 +32,9 @@ void expectCutToItsShape(const QWidget& window)
 
 TEST(WindowsWithoutCompositor, TheTutorialPanelIsCutToItsCardAndUncutWithACompositor)
 {
-    QSettings().remove(QLatin1String(TutorialManager::storageKey));
     ManualScheduler scheduler;
-    TutorialManager tutorial;
-    TutorialPanels panels{tutorial};
-    tutorial.setPresenters(panels.presenters([] {}));
-    tutorial.start();
-    while (tutorial.currentStep() < 7)
-        tutorial.next();
+    TutorialAtLastStep walked;
+    TutorialPanels& panels = walked.panels;
     panels.showHelper({QStringLiteral("/mine")});
     QWidget* panel = panels.panel();
     ASSERT_NE(panel, nullptr);

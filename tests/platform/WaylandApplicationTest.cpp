@@ -52,7 +52,34 @@ protected:
 
     bool popoverShown() { return WaylandSession::showsWindowOf(velmora.processId()); }
 
+    // The GTK 3 fields, with the keyboard.
+    bool startFields()
+    {
+        return fields.startProgram(QStringLiteral("/usr/bin/python3"), {QStringLiteral(VELMORA_GTK_FIELDS), "3"},
+                   WaylandSession::environment(WaylandSession::Client::nativeWayland))
+            && keyboard.attach()
+            && DesktopSession::waitFor([&] { return fields.state().value("active").toBool(); }, 10000);
+    }
+
+    // The engine may still be starting: types `text` into the emptied entry until its trigger
+    // becomes the signature.
+    bool typeUntilExpanded(const QString& text)
+    {
+        QString expected = text;
+        expected.replace(QStringLiteral("/sig"), signature);
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (!fields.setText(entry, QString()) || !keyboard.type(text))
+                return false;
+            if (DesktopSession::waitFor([&] { return fields.text(entry) == expected; }, 2000))
+                return true;
+        }
+        return false;
+    }
+
+    const QString entry = QStringLiteral("entry");
     VelmoraProcess velmora;
+    TextFieldsApp fields;
+    WaylandSession::Keyboard keyboard;
 };
 
 TEST_F(ApplicationOnWayland, ShowsItsTrayItemAndPopoverAndExpandsIntoANativeApplication)
@@ -67,21 +94,8 @@ TEST_F(ApplicationOnWayland, ShowsItsTrayItemAndPopoverAndExpandsIntoANativeAppl
     EXPECT_FALSE(WaylandSession::connectsToAnXServer(velmora.processId()))
         << "an X display is there (XWayland), but a Wayland session is not watched through it";
 
-    TextFieldsApp fields;
-    ASSERT_TRUE(fields.startProgram(QStringLiteral("/usr/bin/python3"), {QStringLiteral(VELMORA_GTK_FIELDS), "3"},
-        WaylandSession::environment(WaylandSession::Client::nativeWayland)));
-    WaylandSession::Keyboard keyboard;
-    ASSERT_TRUE(keyboard.attach());
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return fields.state().value("active").toBool(); }, 10000));
-    // The engine may still be starting: type until a trigger is expanded.
-    bool expanded = false;
-    for (int attempt = 0; attempt < 5 && !expanded; ++attempt) {
-        ASSERT_TRUE(fields.setText(QStringLiteral("entry"), QString()));
-        ASSERT_TRUE(keyboard.type(QStringLiteral("Hi /sig")));
-        expanded
-            = DesktopSession::waitFor([&] { return fields.text(QStringLiteral("entry")) == "Hi " + signature; }, 2000);
-    }
-    EXPECT_TRUE(expanded) << fields.text(QStringLiteral("entry")).toStdString();
+    ASSERT_TRUE(startFields());
+    EXPECT_TRUE(typeUntilExpanded(QStringLiteral("Hi /sig"))) << fields.text(entry).toStdString();
     // Counts are written a couple of seconds after the expansion, once for a burst.
     EXPECT_TRUE(DesktopSession::waitFor(
         [&] {
@@ -91,16 +105,31 @@ TEST_F(ApplicationOnWayland, ShowsItsTrayItemAndPopoverAndExpandsIntoANativeAppl
         10000));
 }
 
+TEST_F(ApplicationOnWayland, WithTheDefaultSettingsTypingStraightOnAfterExpansionsKeepsEveryKey)
+{
+    // Nothing but the library is written: the time-saved label and the achievement banners are
+    // on, as for a new user, and the first expansions earn achievements.
+    velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());
+    ASSERT_TRUE(velmora.start());
+    // Without a tray the popover opens on start; the fields come after it and take the keyboard.
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return popoverShown(); }, 10000)) << "no popover on screen";
+    ASSERT_TRUE(startFields());
+    ASSERT_TRUE(typeUntilExpanded(QStringLiteral("/sig"))) << fields.text(entry).toStdString();
+
+    ASSERT_TRUE(fields.setText(entry, QString()));
+    ASSERT_TRUE(keyboard.type(QStringLiteral("Hi /sig ok, /sig again, /sig and on to the end.")));
+    const QString expected = "Hi " + signature + " ok, " + signature + " again, " + signature + " and on to the end.";
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return fields.text(entry) == expected; }, 10000))
+        << fields.text(entry).toStdString();
+    EXPECT_TRUE(fields.state().value("active").toBool()) << "the field's window lost the keyboard";
+}
+
 TEST_F(ApplicationOnWayland, WithoutATrayThePopoverOpensOnStartAndOnEveryLaterStart)
 {
     ASSERT_TRUE(velmora.start());
     ASSERT_TRUE(DesktopSession::waitFor([&] { return popoverShown(); }, 10000)) << "no popover on screen";
     // Another application takes the focus; the popover closes.
-    TextFieldsApp fields;
-    ASSERT_TRUE(fields.startProgram(QStringLiteral("/usr/bin/python3"), {QStringLiteral(VELMORA_GTK_FIELDS), "3"},
-        WaylandSession::environment(WaylandSession::Client::nativeWayland)));
-    WaylandSession::Keyboard keyboard;
-    ASSERT_TRUE(keyboard.attach());
+    ASSERT_TRUE(startFields());
     ASSERT_TRUE(DesktopSession::waitFor([&] { return !popoverShown(); }, 10000));
     EXPECT_EQ(velmora.startAgain(), 0);
     EXPECT_TRUE(DesktopSession::waitFor([&] { return popoverShown(); }, 10000));

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include "Views/Components/AccessibleRoles.h"
 #include "platform/WindowEffects.h"
 
 PopoverWindow::PopoverWindow(QWidget* parent)
@@ -14,6 +15,7 @@ PopoverWindow::PopoverWindow(QWidget* parent)
 {
     setObjectName(QStringLiteral("PopoverWindow"));
     setWindowTitle(QStringLiteral("Velmora"));
+    AccessibleRoles::setRole(this, QAccessible::Window);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -19,6 +19,7 @@
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/QtPlainTextClipboard.h"
 #include "platform/linux/SessionType.h"
+#include "platform/linux/WaylandWindowEffects.h"
 #include "platform/linux/X11MouseWatch.h"
 #include "platform/linux/X11WindowEffects.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
@@ -119,16 +120,19 @@ int VelmoraApp::exec()
     // The engine's desktop must be in place before the delegate makes the engine.
     // On a Wayland session nothing of X11 is used, not even XWayland's display where there is
     // one: no window shapes (the compositor draws the popover's corners as it draws any
-    // window's), and no session-wide mouse watch (the popover closes when it loses the focus).
+    // window's), no session-wide mouse watch (the popover closes when it loses the focus), and
+    // no window of the window system's for what appears by itself over the application being
+    // typed in (the compositor would give it the keyboard).
     const SessionType session = SessionTypes::current();
     m_desktop = std::make_unique<LinuxDesktop>(session);
     Desktop::setCurrent(m_desktop->desktop());
     m_motion = std::make_unique<DesktopMotionSettings>();
     MotionSettings::setCurrent(m_motion.get());
-    if (session == SessionType::x11) {
+    if (session == SessionType::x11)
         m_windowEffects = std::make_unique<X11WindowEffects>();
-        WindowEffects::setCurrent(m_windowEffects.get());
-    }
+    else
+        m_windowEffects = std::make_unique<WaylandWindowEffects>();
+    WindowEffects::setCurrent(m_windowEffects.get());
     m_colorScheme = std::make_unique<DesktopColorScheme>();
     m_loginItem = std::make_unique<XdgAutostartLoginItem>();
     m_clipboard = std::make_unique<QtPlainTextClipboard>();

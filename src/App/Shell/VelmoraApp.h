@@ -13,8 +13,8 @@ class DesktopMotionSettings;
 class LinuxDesktop;
 class QtPlainTextClipboard;
 class SingleInstance;
+class WindowEffects;
 class X11MouseWatch;
-class X11WindowEffects;
 class XdgAutostartLoginItem;
 
 // The program: the Qt application, the desktop's back ends, and the delegate that runs
@@ -39,7 +39,7 @@ private:
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<LinuxDesktop> m_desktop;
     std::unique_ptr<DesktopMotionSettings> m_motion;
-    std::unique_ptr<X11WindowEffects> m_windowEffects;
+    std::unique_ptr<WindowEffects> m_windowEffects;
     std::unique_ptr<DesktopColorScheme> m_colorScheme;
     std::unique_ptr<XdgAutostartLoginItem> m_loginItem;
     std::unique_ptr<DesktopBrowser> m_browser;

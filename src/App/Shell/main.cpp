@@ -1,4 +1,5 @@
 #include "App/Shell/VelmoraApp.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "platform/linux/DisplayAvailability.h"
 
 #include <cstdio>
@@ -10,6 +11,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\nStart Velmora from a graphical desktop session.\n", qPrintable(reason));
         return 1;
     }
+    AccessibleRoles::exposePopups();
     VelmoraApp app(argc, argv);
     DisplayAvailability::releaseProbe();
     return app.exec();

@@ -4,6 +4,7 @@
 #include "Views/Components/ThemedLabel.h"
 #include "Views/Components/ViewStyle.h"
 
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -48,6 +49,39 @@ QString GlassTextArea::text() const
 void GlassTextArea::setText(const QString& text)
 {
     m_editor->setPlainText(text);
+}
+
+namespace {
+
+// The control Tab or Shift+Tab (`backwards`) would reach from `from` if it did not type.
+QWidget* focusNeighbour(QWidget* from, bool backwards)
+{
+    QWidget* widget = from;
+    while (true) {
+        widget = backwards ? widget->previousInFocusChain() : widget->nextInFocusChain();
+        if (!widget || widget == from)
+            return nullptr;
+        if (widget->window() == from->window() && !from->isAncestorOf(widget) && widget->isVisible()
+            && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus))
+            return widget;
+    }
+}
+
+} // namespace
+
+bool GlassTextArea::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_editor && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+            && key->modifiers().testFlag(Qt::ControlModifier)) {
+            const bool backwards = key->key() == Qt::Key_Backtab || key->modifiers().testFlag(Qt::ShiftModifier);
+            if (QWidget* next = focusNeighbour(m_editor, backwards))
+                next->setFocus(backwards ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+            return true;
+        }
+    }
+    return GlassInputPanel::eventFilter(watched, event);
 }
 
 void GlassTextArea::applyColors()

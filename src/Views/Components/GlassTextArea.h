@@ -25,6 +25,9 @@ Q_SIGNALS:
 
 protected:
     void applyColors() override;
+    // Tab types a tab into the text; Ctrl+Tab and Ctrl+Shift+Tab leave it, forwards and
+    // backwards, as in the desktop toolkits' multi-line texts.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     ThemedLabel* m_label;

@@ -3,12 +3,16 @@
 #include "LibraryFixtures.h"
 #include "Utilities/ToastManager.h"
 #include "Views/Components/ConfirmationOverlay.h"
+#include "Views/Components/GlassButton.h"
+#include "Views/Components/GlassTextArea.h"
+#include "Views/Components/GlassTextInput.h"
 #include "Views/MenuBar/achievements/AchievementsView.h"
 #include "Views/MenuBar/achievements/BadgeCard.h"
 #include "Views/MenuBar/achievements/FilterChip.h"
 #include "Views/MenuBar/chooser/IconChooserSheet.h"
 #include "Views/MenuBar/chooser/IconTileGrid.h"
 #include "Views/MenuBar/forms/FolderFormView.h"
+#include "Views/MenuBar/forms/FolderMenuButton.h"
 #include "Views/MenuBar/forms/ShortcutFormView.h"
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
@@ -17,7 +21,10 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QSet>
 #include <QTest>
 
 namespace {
@@ -231,6 +238,38 @@ TEST_F(PopoverKeyRouting, ReturnOnAFormsCancelCancelsInsteadOfSaving)
     EXPECT_EQ(state().userData().groups.size(), 1) << "nothing saved";
 }
 
+TEST_F(PopoverKeyRouting, TabTypesInTheExpansionAndCtrlTabLeavesItForTheFormsButtons)
+{
+    press(Qt::Key_N, Qt::ControlModifier);
+    auto* form = shown<ShortcutFormView>();
+    ASSERT_NE(form, nullptr);
+    type("/t");
+    press(Qt::Key_Tab);
+    QPlainTextEdit* expansion = form->expansionArea()->editor();
+    ASSERT_EQ(popover().focusWidget(), expansion);
+    type("a");
+    press(Qt::Key_Tab);
+    EXPECT_EQ(expansion->toPlainText(), QStringLiteral("a\t")) << "Tab types a tab in a multi-line text";
+
+    press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(popover().focusWidget(), form->triggerField()->lineEdit());
+    press(Qt::Key_Tab);
+    press(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(popover().focusWidget(), form->folderMenu());
+    EXPECT_EQ(expansion->toPlainText(), QStringLiteral("a\t"));
+
+    QSet<QWidget*> reached;
+    for (int tabs = 0; tabs < 12 && popover().focusWidget() != form->saveButton(); ++tabs) {
+        press(Qt::Key_Tab);
+        reached.insert(popover().focusWidget());
+    }
+    EXPECT_TRUE(reached.contains(form->cancelButton()));
+    ASSERT_EQ(popover().focusWidget(), form->saveButton());
+    press(Qt::Key_Return);
+    EXPECT_EQ(screen(), QStringLiteral("main"));
+    EXPECT_EQ(state().userData().shortcuts.size(), 2);
+}
+
 TEST_F(PopoverKeyRouting, TabReachesTheBadgesAndTheChipsInViewAndReturnOpensTheSheet)
 {
     shell().setScreen(PopoverScreen::achievements());
@@ -327,3 +366,12 @@ TEST_F(PopoverKeyRouting, TheMenusTriggerTheSameCommandsAsTheKeys)
 }
 
 } // namespace
+
+TEST_F(PopoverKeyRouting, EscapeOnAScreenThatFocusesNothingClosesThePopover)
+{
+    // The list held the keyboard; the settings screen puts it nowhere itself.
+    press(Qt::Key_Comma, Qt::ControlModifier);
+    ASSERT_EQ(screen(), QStringLiteral("settings"));
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(popover().isShown());
+}

@@ -191,6 +191,41 @@ TEST_F(TutorialWalk, TheKeyboardStaysOnTheCardAndTheHighlightedControl)
     EXPECT_TRUE(reachedTarget);
 }
 
+TEST_F(TutorialWalk, EveryStepIsTakenWithTheKeyboardAlone)
+{
+    replay();
+    press(Qt::Key_Return);
+    press(Qt::Key_Return);
+    ASSERT_EQ(tutorial().currentStep(), 2);
+
+    // The step without a button of its own hands the keyboard to the highlighted control.
+    auto* list = qobject_cast<MainListView*>(shell().currentScreenWidget());
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(popover().focusWidget(), list->header()->addButton());
+    press(Qt::Key_Return);
+    QMenu* menu = list->header()->addMenu();
+    ASSERT_TRUE(menu->isVisible());
+    // An open menu has the keyboard to itself.
+    QTest::keyClick(menu->windowHandle(), Qt::Key_Down);
+    QTest::keyClick(menu->windowHandle(), Qt::Key_Return);
+    settle();
+    ASSERT_EQ(tutorial().currentStep(), 3);
+    auto* form = qobject_cast<ShortcutFormView*>(shell().currentScreenWidget());
+    ASSERT_NE(form, nullptr);
+
+    press(Qt::Key_Return);
+    press(Qt::Key_Return);
+    ASSERT_EQ(tutorial().currentStep(), 5);
+    EXPECT_EQ(popover().focusWidget(), form->saveButton()) << "not a control under the dim layer";
+    press(Qt::Key_Return);
+    ASSERT_EQ(tutorial().currentStep(), 6);
+    EXPECT_EQ(state().userData().shortcuts.size(), 2);
+
+    press(Qt::Key_Return);
+    EXPECT_EQ(tutorial().currentStep(), 7);
+    EXPECT_EQ(browser.opened().size(), 1);
+}
+
 TEST_F(TutorialWalk, EscapeEndsTheTutorialFirstAndThenClosesThePopover)
 {
     state().selectAll();

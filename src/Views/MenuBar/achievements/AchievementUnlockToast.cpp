@@ -1,6 +1,7 @@
 #include "Views/MenuBar/achievements/AchievementUnlockToast.h"
 
 #include "Utilities/Scheduler.h"
+#include "Views/Components/FloatingWindow.h"
 #include "Views/MenuBar/achievements/AchievementUnlockView.h"
 
 #include <QCursor>
@@ -23,6 +24,8 @@ AchievementUnlockToast::~AchievementUnlockToast()
 
 void AchievementUnlockToast::show(const Achievement& achievement)
 {
+    if (!FloatingWindow::available())
+        return;
     m_queue.append(achievement);
     if (!m_presenting)
         playNext();
@@ -62,8 +65,12 @@ void AchievementUnlockToast::playNext()
             fadeOutAndClose(weak);
     });
     banner->setGeometry(originRectForActiveScreen());
+    if (!FloatingWindow::show(*banner)) {
+        delete banner;
+        playNext();
+        return;
+    }
     m_banner = banner;
-    banner->show();
     banner->start();
 }
 

@@ -22,6 +22,8 @@ public:
 
     ~AchievementUnlockToast() override;
 
+    // Nothing where a banner cannot float without taking the keyboard; the achievement is
+    // earned all the same.
     void show(const Achievement& achievement);
 
     bool isPresenting() const { return m_presenting; }

@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
+#include <cmath>
 
 BadgeCard::BadgeCard(const Achievement& achievement, const std::optional<QDateTime>& unlockedAt,
     const std::optional<AchievementProgress>& progress, QWidget* parent)
@@ -30,8 +31,11 @@ BadgeCard::BadgeCard(const Achievement& achievement, const std::optional<QDateTi
     m_title->setWordWrap(true);
     m_title->setMaximumHeight(m_title->fontMetrics().lineSpacing() * 2 + 2);
 
+    // The glow spreads sideways; above and below it needs only the orb's float and a thin
+    // halo, or a band of empty glow frame stands between a section's title and its badges.
+    m_icon->setFixedHeight(int(std::ceil(iconSize * haloHeight)));
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 12, 4, 12);
+    layout->setContentsMargins(4, 4, 4, 12);
     layout->setSpacing(8);
     layout->addWidget(m_icon);
     auto* texts = new QVBoxLayout;

@@ -21,6 +21,8 @@ class BadgeCard : public QWidget {
     Q_OBJECT
 public:
     static constexpr int iconSize = 120;
+    // The icon's height, in icon sizes: the orb, its float and a thin halo.
+    static constexpr double haloHeight = 1.2;
     static constexpr qreal hoverScale = 1.02;
 
     BadgeCard(const Achievement& achievement, const std::optional<QDateTime>& unlockedAt,

@@ -133,8 +133,7 @@ void BadgeIcon::paintEvent(QPaintEvent*)
     painter.translate(-centre);
     if (m_locked)
         painter.setOpacity(0.4);
-
-    if (!m_locked) {
+    else {
         // A blurred disc of the tier's glow, as a soft radial fade that stays inside the frame.
         const qreal radius = std::min(width(), height()) / 2.0;
         QColor glow = AchievementOrb::glowColor(m_tier);
@@ -155,7 +154,11 @@ void BadgeIcon::paintEvent(QPaintEvent*)
 
     const qreal glyph = SymbolIcon::sideFor(m_size * 0.42);
     const QRectF box(orb.center() - QPointF(glyph / 2, glyph / 2), QSizeF(glyph, glyph));
-    QColor ink = m_locked ? Theme::text() : QColor(Qt::white);
-    ink.setAlphaF(m_locked ? 0.55f : 0.95f);
+    // Only the locked orb is dimmed: its lock stays as readable as secondary text, where a
+    // dimmed lock on a dimmed orb was light grey on near-white.
+    painter.setOpacity(1.0);
+    QColor ink = m_locked ? Theme::textSecondary() : QColor(Qt::white);
+    if (!m_locked)
+        ink.setAlphaF(0.95f);
     SymbolIcon::paint(painter, box, symbol(), ink, SymbolWeight::semibold);
 }

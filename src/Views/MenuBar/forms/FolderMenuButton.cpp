@@ -124,6 +124,7 @@ void FolderMenuButton::openMenu()
 {
     if (!m_menu) {
         m_menu = new ThemedMenu(this);
+        m_menu->setAccessibleName(caption);
         connect(m_menu, &QMenu::aboutToHide, this, qOverload<>(&QWidget::update));
     }
     m_menu->clear();

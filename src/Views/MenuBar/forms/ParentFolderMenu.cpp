@@ -1,6 +1,7 @@
 #include "Views/MenuBar/forms/ParentFolderMenu.h"
 
 #include "Utilities/Theme.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/SymbolIcon.h"
 #include "Views/Components/ThemedMenu.h"
 #include "Views/Components/ViewStyle.h"
@@ -26,6 +27,7 @@ public:
     {
         setText(label);
         setAccessibleName(label);
+        AccessibleRoles::setRole(this, QAccessible::MenuItem);
         setCheckable(true);
         setChecked(current);
         setAttribute(Qt::WA_Hover);
@@ -73,6 +75,7 @@ ParentFolderMenu::ParentFolderMenu(const QList<Entry>& entries, const std::optio
     , m_scroll(new QScrollArea(this))
 {
     setAccessibleName(QStringLiteral("Parent folder"));
+    AccessibleRoles::setRole(this, QAccessible::PopupMenu);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(shadowMargin, shadowMargin, shadowMargin, shadowMargin);
     outer->addWidget(m_scroll);
@@ -91,6 +94,8 @@ ParentFolderMenu::ParentFolderMenu(const QList<Entry>& entries, const std::optio
     column->addStretch(1);
 
     m_scroll->setFrameShape(QFrame::NoFrame);
+    // The rows take the keyboard, not the area around them.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

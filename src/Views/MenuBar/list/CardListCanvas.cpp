@@ -4,6 +4,7 @@
 #include "Views/MenuBar/list/CardHeightEstimate.h"
 #include "Views/MenuBar/list/CardSelection.h"
 #include "Views/MenuBar/list/LibraryItemCard.h"
+#include "Views/MenuBar/list/ListAccessible.h"
 #include "Views/MenuBar/list/ListEmptyState.h"
 
 #include <QContextMenuEvent>
@@ -89,6 +90,7 @@ CardListCanvas::CardListCanvas(AppState& appState, PopoverCommands& commands, Ca
     , m_area(new CardArea(*this))
     , m_band(new SelectionBand(this))
 {
+    ListAccessible::install();
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);

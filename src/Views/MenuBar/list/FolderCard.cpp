@@ -54,6 +54,7 @@ void FolderCard::setGroup(const Group& group)
     m_count->setText(CardTexts::itemCount(CardTexts::childCount(library, group.id)));
     m_open->setAccessibleName(QStringLiteral("Open ") + group.name);
     setAccessibleName(group.name);
+    setAccessibleDescription(m_count->text());
     chrome().setTintColor(group.color);
 }
 

@@ -5,6 +5,7 @@
 #include "Views/Components/ViewStyle.h"
 #include "Views/MenuBar/list/CardSelection.h"
 #include "Views/MenuBar/list/LibraryItemDrag.h"
+#include "Views/MenuBar/list/ListAccessible.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -21,6 +22,7 @@ LibraryItemCard::LibraryItemCard(
     , m_id(id)
     , m_screen(std::move(screen))
 {
+    ListAccessible::install();
     refreshSelection();
     connect(&appState, &AppState::selectedIdsChanged, this, &LibraryItemCard::refreshSelection);
 }
@@ -28,6 +30,11 @@ LibraryItemCard::LibraryItemCard(
 bool LibraryItemCard::isSelected() const
 {
     return m_appState.selectedIds().contains(m_id);
+}
+
+bool LibraryItemCard::isSoleSelection() const
+{
+    return m_appState.selectedIds().size() == 1 && isSelected();
 }
 
 bool LibraryItemCard::isInMultipleSelection() const
@@ -69,7 +76,13 @@ QMimeData* LibraryItemCard::dragData()
 
 void LibraryItemCard::refreshSelection()
 {
-    chrome().setSelected(isSelected());
+    const bool selected = isSelected();
+    chrome().setSelected(selected);
+    // The arrows move the selection while the list keeps the keyboard: the selected row is
+    // what a screen reader must read next.
+    if (selected != m_selected || isSoleSelection())
+        ListAccessible::announceSelection(this, selected != m_selected);
+    m_selected = selected;
 }
 
 bool LibraryItemCard::takesPointAt(QPointF position) const

@@ -21,6 +21,8 @@ class LibraryItemCard : public GlassCard {
 public:
     const QString& itemId() const { return m_id; }
     bool isSelected() const;
+    // The selection holds this card and nothing else.
+    bool isSoleSelection() const;
 
     // A click; `toggling` is Ctrl held.
     virtual void click(bool toggling) = 0;
@@ -75,4 +77,5 @@ private:
     bool m_swallowRelease = false;
     bool m_dragging = false;
     bool m_retired = false;
+    bool m_selected = false;
 };

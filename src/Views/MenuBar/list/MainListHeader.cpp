@@ -48,6 +48,8 @@ MainListHeader::MainListHeader(PopoverCommands& commands, QWidget* parent)
     m_moreButton->setRotation(90);
     m_moreButton->setToolTip(QStringLiteral("Account, settings and more"));
     m_moreButton->setAccessibleName(QStringLiteral("Menu"));
+    m_addMenu->setAccessibleName(addText);
+    m_moreMenu->setAccessibleName(QStringLiteral("Menu"));
 
     using Command = PopoverCommands::Command;
     const auto addItem = [&commands](QMenu* menu, const char* symbol, const char* title, Command command) {

@@ -47,6 +47,8 @@ MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTru
     , m_accessibilityBanner(new AccessibilityBanner(this))
 {
     m_scrollArea->setFrameShape(QFrame::NoFrame);
+    // The list inside holds the keyboard, not the area around it.
+    m_scrollArea->setFocusPolicy(Qt::NoFocus);
     m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     new OverlayScrollBar(m_scrollArea);
     m_scrollArea->setWidgetResizable(true);
@@ -54,9 +56,10 @@ MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTru
     m_scrollArea->viewport()->setAutoFillBackground(false);
     m_canvas->setAutoFillBackground(false);
     // The list, not the search field, holds the keyboard when the screen appears, so the
-    // popover's keys (arrows, Return, Delete) act on the cards; a click on the list takes
-    // the keyboard back from the field.
-    m_canvas->setFocusPolicy(Qt::ClickFocus);
+    // popover's keys (arrows, Return, Delete) act on the cards; a click on the list or Tab
+    // takes the keyboard back from the field.
+    m_canvas->setFocusPolicy(Qt::StrongFocus);
+    m_canvas->setAccessibleName(QStringLiteral("Shortcuts and folders"));
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);

@@ -10,6 +10,7 @@
 #include "Views/Components/SymbolButton.h"
 #include "Views/Components/ThemedMenu.h"
 #include "Views/MenuBar/list/CardTexts.h"
+#include "Views/MenuBar/list/ListAccessible.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -57,6 +58,7 @@ void ShortcutCard::setShortcut(const Shortcut& shortcut)
     m_preview->setText(shortcut.expansion.toString());
     m_edit->setAccessibleName(QStringLiteral("Edit ") + shortcut.trigger);
     setAccessibleName(shortcut.trigger);
+    setAccessibleDescription(ListAccessible::spokenPreview(m_preview->text()));
     const UserData& library = appState().userData();
     const Group* folder = CardTexts::labelledFolder(shortcut, library, appState().searchQuery());
     if (folder)

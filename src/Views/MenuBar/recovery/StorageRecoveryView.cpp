@@ -84,6 +84,8 @@ StorageRecoveryView::StorageRecoveryView(LocalStore& store, std::function<void()
 
     m_scroll = new QScrollArea(this);
     m_scroll->setFrameShape(QFrame::NoFrame);
+    // Only the controls inside take the focus; the page scrolls to the one that has it.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->viewport()->setAutoFillBackground(false);
@@ -181,6 +183,12 @@ bool StorageRecoveryView::backupOffered() const
         && m_store.hasBackup(*damaged);
 }
 
+void StorageRecoveryView::setCloudLibraryOffered(bool offered)
+{
+    m_cloudLibraryOffered = offered;
+    refresh();
+}
+
 void StorageRecoveryView::refresh()
 {
     const bool marker = freshStartInterrupted();
@@ -192,7 +200,9 @@ void StorageRecoveryView::refresh()
             ? QStringLiteral("Velmora couldn't save a change. Your saved files still hold everything saved before it. "
                              "Make room on the disk or check that the data folder can be written to, then try again.")
             : QStringLiteral("Velmora couldn't read a saved file. Restore a backup, or save a recovery copy and start "
-                             "fresh. You can then sign in to download your cloud library."));
+                             "fresh.")
+                + (m_cloudLibraryOffered ? QStringLiteral(" You can then sign in to download your cloud library.")
+                                         : QString()));
     m_syncRestoreButton->setVisible(syncOffered);
     m_issueSection->setVisible(damaged.has_value());
     if (damaged) {

@@ -33,6 +33,9 @@ public:
         std::function<void()> stopSync, QWidget* parent = nullptr);
 
     void setFolderOpener(FolderOpener opener);
+    // Whether this program can sign in and download a cloud library (a backend with library
+    // sync is configured): only then does the screen point to it. Off at first.
+    void setCloudLibraryOffered(bool offered);
 
     // The last failure, kept until another one replaces it.
     const std::optional<QString>& actionError() const { return m_actionError; }
@@ -70,6 +73,7 @@ private:
     FolderOpener m_openFolder;
     std::optional<QString> m_actionError;
     std::optional<Question> m_question;
+    bool m_cloudLibraryOffered = false;
     QPointer<ConfirmationOverlay> m_questionOverlay;
     QPointer<QWidget> m_focusBeforeQuestion;
 

@@ -10,7 +10,8 @@ namespace {
 
 constexpr int horizontalPadding = 16;
 constexpr qreal knobInset = 2;
-// The off track: the muted text colour, faint enough to read as empty yet visible on glass.
+// The light appearance's off track: the muted text colour, faint enough to read as empty,
+// inside an outline that stands out from the card.
 constexpr float offTrackStrength = 0.35f;
 
 } // namespace
@@ -36,6 +37,24 @@ QSize SettingsToggleRow::minimumSizeHint() const
     return {horizontalPadding * 3 + switchSize.width(), fixedHeight};
 }
 
+QColor SettingsToggleRow::trackColor(bool on)
+{
+    // Dark: on is the text colour itself, off a grey that stands out from the dark glass
+    // (a faint track there read as no control at all). Light: a solid grey when on.
+    if (Theme::appearance() == Appearance::dark)
+        return on ? Theme::text() : QColor(0x8e, 0x8e, 0x93);
+    if (on)
+        return QColor(0x63, 0x63, 0x66);
+    QColor off = Theme::textMuted();
+    off.setAlphaF(off.alphaF() * offTrackStrength);
+    return off;
+}
+
+QColor SettingsToggleRow::knobColor(bool on)
+{
+    return on && Theme::appearance() == Appearance::dark ? Theme::onAccent() : QColor(Qt::white);
+}
+
 QRectF SettingsToggleRow::switchRect() const
 {
     return QRectF(width() - horizontalPadding - switchSize.width(), (height() - switchSize.height()) / 2.0,
@@ -55,16 +74,9 @@ void SettingsToggleRow::paintEvent(QPaintEvent*)
     const bool on = isChecked();
     QPainterPath capsule;
     capsule.addRoundedRect(track, track.height() / 2, track.height() / 2);
-    // On: a solid track the white knob stands out from (the translucent text colour is too
-    // light for that in dark). Off: a faint track with an outline that stands out from the
-    // card, so an empty switch still reads as a control.
-    const bool dark = Theme::appearance() == Appearance::dark;
-    const QColor solid = dark ? QColor(0x8e, 0x8e, 0x93) : QColor(0x63, 0x63, 0x66);
-    QColor off = Theme::textMuted();
-    off.setAlphaF(off.alphaF() * offTrackStrength);
-    painter.fillPath(capsule, on ? solid : off);
-    if (!on) {
-        const QColor outline = dark ? QColor(0x8e, 0x8e, 0x93) : QColor(0x86, 0x86, 0x8b);
+    painter.fillPath(capsule, trackColor(on));
+    if (!on && Theme::appearance() == Appearance::light) {
+        const QColor outline(0x86, 0x86, 0x8b);
         painter.strokePath(
             continuousRoundedRect(track.adjusted(0.5, 0.5, -0.5, -0.5), (track.height() - 1) / 2), QPen(outline, 1));
     }
@@ -75,7 +87,7 @@ void SettingsToggleRow::paintEvent(QPaintEvent*)
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 0, 0, 50));
     painter.drawEllipse(knobRect.translated(0, 0.75));
-    painter.setBrush(QColor(Qt::white));
+    painter.setBrush(knobColor(on));
     painter.setPen(QPen(QColor(0, 0, 0, 30), 0.5));
     painter.drawEllipse(knobRect);
 

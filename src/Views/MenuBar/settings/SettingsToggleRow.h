@@ -14,6 +14,12 @@ public:
 
     explicit SettingsToggleRow(const QString& label, QWidget* parent = nullptr);
 
+    // The switch's track, on and off, in the current appearance. Off, it still stands out
+    // from the card as a control's parts must (3:1); on, it is plainly another colour, and
+    // the knob's colour stands out from both.
+    static QColor trackColor(bool on);
+    static QColor knobColor(bool on);
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 

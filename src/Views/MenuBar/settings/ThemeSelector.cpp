@@ -1,6 +1,7 @@
 #include "Views/MenuBar/settings/ThemeSelector.h"
 
 #include "Utilities/Theme.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/PaintedButton.h"
 #include "Views/Components/ViewStyle.h"
 
@@ -30,6 +31,8 @@ public:
         setProperty("themeValue", value);
         setAccessibleName(label + QStringLiteral(" appearance"));
         setCheckable(true);
+        // One of three, chosen by pressing it: radio buttons, whatever they look like.
+        AccessibleRoles::setRole(this, QAccessible::RadioButton);
         setFixedHeight(pillHeight);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         setFocusPolicy(Qt::TabFocus);
@@ -65,6 +68,8 @@ ThemeSelector::ThemeSelector(QWidget* parent)
     : QWidget(parent)
 {
     setFixedSize(fixedWidth, pillHeight + 2 * pillInset);
+    AccessibleRoles::setRole(this, QAccessible::Grouping);
+    setAccessibleName(QStringLiteral("Appearance"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(pillInset, pillInset, pillInset, pillInset);
     row->setSpacing(0);

@@ -124,6 +124,8 @@ void MenuBarPopover::setStopSync(std::function<void()> stopSync)
 void MenuBarPopover::setAccountServices(AccountServices services)
 {
     m_account = std::move(services);
+    if (m_recovery)
+        m_recovery->setCloudLibraryOffered(m_account.librarySyncAvailable());
     if (m_screen.kind() == PopoverScreen::Kind::account)
         buildScreen();
 }
@@ -173,6 +175,20 @@ void MenuBarPopover::buildScreen()
     m_screenWidget = m_screens.build(context);
     m_screenHost->layout()->addWidget(m_screenWidget);
     m_commands->refresh();
+    // The keyboard stays with the popover across a change of screen: a screen that focuses
+    // nothing itself when it shows (settings, statistics) leaves it with the content, where
+    // Escape still closes the popover, rather than with the screen that went. The screen
+    // shows once the event loop runs, after this.
+    QMetaObject::invokeMethod(
+        this,
+        [this, screen = QPointer<QWidget>(m_screenWidget)] {
+            if (!screen || screen != m_screenWidget || !isVisible())
+                return;
+            const QWidget* focus = window()->focusWidget();
+            if (!focus || !focus->isVisible() || !isAncestorOf(focus))
+                m_content->setFocus(Qt::OtherFocusReason);
+        },
+        Qt::QueuedConnection);
     if (m_confirmation && !m_confirmation->isDismissed()) {
         m_screenHost->layout()->activate();
         m_confirmation->refreshBackdrop();
@@ -212,6 +228,7 @@ void MenuBarPopover::applyStorageState()
                     self->m_stopSync();
             },
             this);
+        m_recovery->setCloudLibraryOffered(m_account.librarySyncAvailable());
         m_recovery->setGeometry(rect());
         m_recovery->show();
         m_recovery->setFocus();

@@ -143,6 +143,7 @@ void TutorialOverlay::refresh(bool glide)
     const std::optional<QRectF> target = targetRect();
     const QRectF hole = target ? target->adjusted(-holeMarginX, -holeMarginY, holeMarginX, holeMarginY) : QRectF();
     m_passthrough = step.passthrough && target;
+    m_holeTarget = hole;
     if (m_holeAnimation)
         m_holeAnimation->stop();
     if (animate && !m_hole.isEmpty() && !hole.isEmpty()) {
@@ -201,9 +202,9 @@ QList<QWidget*> TutorialOverlay::reachable() const
         if (!widget->isVisible() || !widget->isEnabled() || !(widget->focusPolicy() & Qt::TabFocus))
             continue;
         bool allowed = m_tooltip->isAncestorOf(widget);
-        if (!allowed && m_passthrough && !m_hole.isEmpty()) {
+        if (!allowed && m_passthrough && !m_holeTarget.isEmpty()) {
             const QRect frame(mapFromGlobal(widget->mapToGlobal(QPoint(0, 0))), widget->size());
-            allowed = m_hole.contains(QRectF(frame).center());
+            allowed = m_holeTarget.contains(QRectF(frame).center());
         }
         if (allowed && !result.contains(widget))
             result.append(widget);
@@ -216,8 +217,18 @@ void TutorialOverlay::focusCard()
     QWidget* focus = focusedInWindow();
     if (focus && !m_tooltip->isAncestorOf(focus))
         m_focusBefore = focus;
-    if (QAbstractButton* primary = m_tooltip->primaryButton(); primary->isVisible() && primary->isEnabled())
-        primary->setFocus(Qt::TabFocusReason);
+    QWidget* target = m_tooltip->primaryButton();
+    if (!target->isVisible() || !target->isEnabled()) {
+        // A step without a button to move on asks for the highlighted control: the keyboard
+        // goes there, so that Return presses it, rather than staying on a control under the
+        // dim layer.
+        const QList<QWidget*> allowed = reachable();
+        const auto highlighted = std::find_if(
+            allowed.begin(), allowed.end(), [this](QWidget* widget) { return !m_tooltip->isAncestorOf(widget); });
+        target = highlighted != allowed.end() ? *highlighted : (allowed.isEmpty() ? nullptr : allowed.first());
+    }
+    if (target)
+        target->setFocus(Qt::TabFocusReason);
 }
 
 bool TutorialOverlay::isCovered() const

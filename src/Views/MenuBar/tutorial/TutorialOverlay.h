@@ -89,6 +89,8 @@ private:
     QPointer<QWidget> m_focusBefore;
     TutorialTooltip* m_tooltip;
     QRectF m_hole;
+    // Where the hole is going: what the keyboard may reach while it glides there.
+    QRectF m_holeTarget;
     QPointF m_tooltipPos;
     bool m_passthrough = false;
     bool m_pressOnDim = false;

@@ -1,6 +1,7 @@
 #include "Views/MenuBar/tutorial/TutorialPanel.h"
 
 #include "Utilities/Theme.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/ViewStyle.h"
 #include "Views/Components/WindowShape.h"
 #include "Views/MenuBar/tutorial/TutorialChrome.h"
@@ -14,6 +15,7 @@ TutorialPanel::TutorialPanel(const QSize& size, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
+    AccessibleRoles::setRole(this, QAccessible::Window);
     setAttribute(Qt::WA_TranslucentBackground);
     setFixedSize(size);
     connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));

@@ -2,6 +2,7 @@
 
 #include "Utilities/Scheduler.h"
 #include "Views/MenuBar/tutorial/CelebrationView.h"
+#include "Views/Components/FloatingWindow.h"
 #include "Views/MenuBar/tutorial/FloatingTutorialHelper.h"
 
 #include <QGuiApplication>
@@ -51,6 +52,10 @@ TutorialManager::Presenters TutorialPanels::presenters(std::function<void()> ope
 
 void TutorialPanels::showHelper(const QStringList& triggers)
 {
+    if (!FloatingWindow::available()) {
+        closePanel();
+        return;
+    }
     QPointer<TutorialPanels> self(this);
     auto* helper = new FloatingTutorialHelper(triggers, [self] {
         if (self)
@@ -68,6 +73,8 @@ void TutorialPanels::showHelper(const QStringList& triggers)
 void TutorialPanels::showCelebration()
 {
     closePanel();
+    if (!FloatingWindow::available())
+        return;
     auto* celebration = new CelebrationView;
     QPoint origin;
     if (const std::optional<QRect> area = visibleArea()) {
@@ -82,7 +89,11 @@ void TutorialPanels::present(QWidget* panel, const QPoint& origin)
 {
     closePanel();
     panel->move(origin);
-    panel->show();
+    if (!FloatingWindow::show(*panel)) {
+        // Later, so that what was scheduled for the panel still finds it, and then nothing.
+        panel->deleteLater();
+        return;
+    }
     m_panel = panel;
 }
 

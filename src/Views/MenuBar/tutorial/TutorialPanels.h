@@ -10,7 +10,9 @@ class QWidget;
 // Puts the tutorial's floating panels on screen for the tutorial: the helper at the bottom
 // centre of the screen while the user tries the shortcut in another application, then the
 // celebration in the middle once it expanded, which hides by itself after a few seconds.
-// At most one of them is on screen.
+// At most one of them is on screen. Where a panel cannot float without taking the keyboard
+// from the application the user types in, neither is shown; the tutorial still ends when the
+// shortcut expands.
 class TutorialPanels : public QObject {
     Q_OBJECT
 public:

@@ -2,6 +2,7 @@
 
 #include "Services/TutorialManager.h"
 #include "Utilities/Theme.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/PaintedButton.h"
 #include "Views/Components/TextButton.h"
 #include "Views/Components/ThemedLabel.h"
@@ -59,6 +60,7 @@ TutorialTooltip::TutorialTooltip(TutorialManager& tutorial, QWidget* parent)
     : QWidget(parent)
     , m_tutorial(tutorial)
 {
+    AccessibleRoles::setRole(this, QAccessible::Dialog);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(padding, padding, padding, padding);
     column->setSpacing(rowSpacing);
@@ -87,9 +89,12 @@ TutorialTooltip::TutorialTooltip(TutorialManager& tutorial, QWidget* parent)
     m_footer = new QWidget(this);
     auto* footer = new QHBoxLayout(m_footer);
     footer->setContentsMargins(0, 4, 0, 0);
-    m_secondary = new TextButton(QString(), 12, QFont::Normal, &Theme::textSecondary, m_footer);
+    // Named before the first step names them: a hidden card is still in the accessibility tree.
+    m_secondary = new TextButton(QStringLiteral("Skip"), 12, QFont::Normal, &Theme::textSecondary, m_footer);
+    m_secondary->setAccessibleName(QStringLiteral("Skip"));
     m_secondary->setCursor(Qt::PointingHandCursor);
     m_primary = new CapsuleButton(m_footer);
+    m_primary->setAccessibleName(QStringLiteral("Next"));
     footer->addWidget(m_secondary);
     footer->addStretch(1);
     footer->addWidget(m_primary);
@@ -112,6 +117,7 @@ void TutorialTooltip::showStep(const TutorialStep& step, int index, const QStrin
     m_advance = step.advance;
     m_counter->setText(QStringLiteral("%1 / %2").arg(index + 1).arg(shownSteps));
     m_title->setText(step.title);
+    setAccessibleName(step.title);
     QString message = step.message;
     m_message->setText(message.replace(QStringLiteral("{TRIGGER}"), trigger));
     const bool tryIt = step.advance == Advance::tryShortcut;

@@ -1,0 +1,152 @@
+#include "Views/Components/AccessibleRoles.h"
+
+#include <QAbstractButton>
+#include <QAccessibleObject>
+#include <QAccessibleWidget>
+#include <QGuiApplication>
+#include <QWidget>
+#include <QWindow>
+
+namespace {
+
+const char* const roleProperty = "velmoraAccessibleRole";
+
+class RoleAccessible final : public QAccessibleWidget {
+public:
+    RoleAccessible(QWidget* widget, QAccessible::Role role)
+        : QAccessibleWidget(widget, role)
+    {
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        if (const auto* button = qobject_cast<const QAbstractButton*>(widget()); button && button->isCheckable()) {
+            state.checkable = true;
+            state.checked = button->isChecked();
+        }
+        return state;
+    }
+
+    QStringList actionNames() const override
+    {
+        QStringList names = QAccessibleWidget::actionNames();
+        if (qobject_cast<const QAbstractButton*>(widget()))
+            names.prepend(pressAction());
+        return names;
+    }
+
+    void doAction(const QString& name) override
+    {
+        auto* button = qobject_cast<QAbstractButton*>(widget());
+        if (button && name == pressAction()) {
+            if (button->isEnabled())
+                button->click();
+            return;
+        }
+        QAccessibleWidget::doAction(name);
+    }
+};
+
+// Qt's own description of the application, with the pop-ups that are open: they are where
+// a screen reader finds the menu whose item it has just been told is focused. Windows that
+// never show on screen are left out.
+class ApplicationAccessible final : public QAccessibleObject {
+public:
+    ApplicationAccessible()
+        : QAccessibleObject(qApp)
+    {
+    }
+
+    QWindow* window() const override { return nullptr; }
+    QAccessibleInterface* parent() const override { return nullptr; }
+    int childCount() const override { return int(children().size()); }
+    QAccessibleInterface* child(int index) const override
+    {
+        const QList<QAccessibleInterface*> all = children();
+        return index >= 0 && index < all.size() ? all.at(index) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return int(children().indexOf(const_cast<QAccessibleInterface*>(child)));
+    }
+    QAccessibleInterface* focusChild() const override
+    {
+        if (QWindow* window = QGuiApplication::focusWindow()) {
+            if (QAccessibleInterface* root = window->accessibleRoot())
+                return root;
+        }
+        return nullptr;
+    }
+    QString text(QAccessible::Text kind) const override
+    {
+        switch (kind) {
+        case QAccessible::Name: return QGuiApplication::applicationName();
+        case QAccessible::Description: return QGuiApplication::applicationDisplayName();
+        default: return {};
+        }
+    }
+    QAccessible::Role role() const override { return QAccessible::Application; }
+    QAccessible::State state() const override { return {}; }
+
+private:
+    static QList<QAccessibleInterface*> children()
+    {
+        QList<QAccessibleInterface*> result;
+        for (QWindow* window : QGuiApplication::topLevelWindows()) {
+            if (window->type() == Qt::Desktop || (window->type() == Qt::Popup && !window->isVisible()))
+                continue;
+            QAccessibleInterface* root = window->accessibleRoot();
+            if (!root || !root->object())
+                continue;
+            // Windows made only to be measured are never seen, nor read.
+            if (const auto* widget = qobject_cast<const QWidget*>(root->object());
+                widget && widget->testAttribute(Qt::WA_DontShowOnScreen))
+                continue;
+            result.append(root);
+        }
+        return result;
+    }
+};
+
+QAccessibleInterface* applicationFactory(const QString&, QObject* object)
+{
+    return object == qApp ? new ApplicationAccessible : nullptr;
+}
+
+QAccessibleInterface* roleFactory(const QString&, QObject* object)
+{
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (!widget)
+        return nullptr;
+    const QVariant role = widget->property(roleProperty);
+    return role.isValid() ? new RoleAccessible(widget, QAccessible::Role(role.toInt())) : nullptr;
+}
+
+} // namespace
+
+namespace AccessibleRoles {
+
+void setRole(QWidget* widget, QAccessible::Role role)
+{
+    // Installed once the application exists, after Qt's own factory of widget descriptions:
+    // the factory installed last is asked first.
+    static const bool installed = [] {
+        QAccessible::installFactory(roleFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    if (widget->property(roleProperty) == QVariant(int(role)))
+        return;
+    widget->setProperty(roleProperty, int(role));
+    // Setting a name or a check state may already have made a description of another role.
+    if (QAccessibleInterface* current = QAccessible::queryAccessibleInterface(widget); current && current->role() != role)
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(current));
+}
+
+void exposePopups()
+{
+    QAccessible::installFactory(applicationFactory);
+}
+
+} // namespace AccessibleRoles

@@ -1,0 +1,20 @@
+#include "WaylandWindowEffects.h"
+
+#include "WaylandLayerShell.h"
+
+WaylandWindowEffects::WaylandWindowEffects()
+    : m_layerShell(std::make_unique<WaylandLayerShell>())
+{
+}
+
+WaylandWindowEffects::~WaylandWindowEffects() = default;
+
+bool WaylandWindowEffects::overlaySurfacesAvailable() const
+{
+    return m_layerShell->isAvailable();
+}
+
+std::unique_ptr<OverlaySurface> WaylandWindowEffects::createOverlaySurface(bool pointer)
+{
+    return m_layerShell->createSurface(pointer);
+}
