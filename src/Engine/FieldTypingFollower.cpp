@@ -318,7 +318,12 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
             expansionLength.reset();
     }
     if (!expansionLength) {
-        if (growth >= 0)
+        // Only what is recognisably our insertion, cut short or padded, is taken out again: a field
+        // that something else changed meanwhile (emptied, say) gets nothing put into it.
+        const std::optional<QString> inserted
+            = growth > 0 ? field.text(start, start + growth) : std::optional<QString>();
+        if (inserted && !inserted->isEmpty()
+            && (replacement->expansion.startsWith(*inserted) || inserted->startsWith(replacement->expansion)))
             restoreTrigger(*replacement, growth, *caretBefore);
         else
             m_ownEdits.clear();

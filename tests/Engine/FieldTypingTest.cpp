@@ -217,6 +217,19 @@ TEST_F(FieldTyping, anExpansionTheToolkitDoesNotInsertExactlyIsTakenOutAndTheTri
     EXPECT_EQ(expansions, QStringList{"/a"});
 }
 
+TEST_F(FieldTyping, aFieldEmptiedWhileTheExpansionIsCheckedGetsNothingPutBack)
+{
+    field->type("/sig");
+    field->afterInsert = [this] {
+        field->unreported.append(TextFieldEvent{Kind::deleted, field, 0, field->content.size(), field->content});
+        field->content.clear();
+        field->caretAt = 0;
+    };
+    settle();
+    EXPECT_EQ(field->content, QString());
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
 TEST_F(FieldTyping, keysTypedBeforeTheEditLandBehindTheExpansionAndCanCompleteTheNextTrigger)
 {
     field->type("/sig");
