@@ -13,7 +13,7 @@ cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   [ -n "${DBUS_SESSION_BUS_PID:-}" ] && kill "$DBUS_SESSION_BUS_PID" 2>/dev/null
   wait 2>/dev/null
-  rm -rf "$session" ${wayland_runtime:+"$wayland_runtime"}
+  rm -rf "$session" ${wayland_runtime:+"$wayland_runtime"} ${mutter_runtime:+"$mutter_runtime"}
 }
 trap cleanup EXIT INT TERM
 
@@ -69,6 +69,40 @@ if command -v sway >/dev/null && command -v wtype >/dev/null; then
   else
     echo "with-desktop: sway did not start (see below); the Wayland tests will skip" >&2
     tail -n 5 "$session/sway.log" >&2
+  fi
+fi
+
+# GNOME's compositor beside it, headless with one virtual monitor and without XWayland, in a
+# D-Bus session of its own (it runs as root too). Tests type into it through its RemoteDesktop
+# interface on that bus, as a remote-desktop client would: the address of the bus is exported
+# with the compositor's socket, and the applications they start stay on this session's buses.
+if command -v mutter >/dev/null && command -v dbus-daemon >/dev/null; then
+  mutter_runtime=$(mktemp -d /tmp/velmora-mutter.XXXXXX)
+  chmod 700 "$mutter_runtime"
+  mutter_bus=$(env -i PATH=/usr/bin:/bin HOME="$mutter_runtime" XDG_RUNTIME_DIR="$mutter_runtime" \
+    dbus-daemon --session --fork --print-address=1 --print-pid=1 2>>"$session/mutter.log")
+  mutter_bus_address=$(sed -n 1p <<<"$mutter_bus")
+  mutter_bus_pid=$(sed -n 2p <<<"$mutter_bus")
+  [ -n "$mutter_bus_pid" ] && pids+=("$mutter_bus_pid")
+  if [ -n "$mutter_bus_address" ]; then
+    env -i PATH=/usr/bin:/bin HOME="$mutter_runtime" XDG_RUNTIME_DIR="$mutter_runtime" \
+      DBUS_SESSION_BUS_ADDRESS="$mutter_bus_address" \
+      mutter --headless --wayland --no-x11 --wayland-display=wayland-mutter --virtual-monitor 1280x1024 \
+      >>"$session/mutter.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 200); do
+      [ -S "$mutter_runtime/wayland-mutter" ] && DBUS_SESSION_BUS_ADDRESS="$mutter_bus_address" dbus-send --session \
+        --print-reply --dest=org.gnome.Mutter.RemoteDesktop /org/gnome/Mutter/RemoteDesktop \
+        org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 && break
+      sleep 0.05
+    done
+  fi
+  if [ -S "$mutter_runtime/wayland-mutter" ]; then
+    export VELMORA_TEST_MUTTER_WAYLAND_DISPLAY="$mutter_runtime/wayland-mutter"
+    export VELMORA_TEST_MUTTER_BUS="$mutter_bus_address"
+  else
+    echo "with-desktop: mutter did not start (see below); the Wayland tests run under sway alone" >&2
+    tail -n 5 "$session/mutter.log" >&2
   fi
 fi
 

@@ -2,6 +2,8 @@
 
 #include "Utilities/Text.h"
 
+#include <utility>
+
 struct FieldTypingFollower::Replacement {
     std::shared_ptr<EditableTextField> field;
     QString trigger;
@@ -22,6 +24,36 @@ bool isOneCharacter(const QString& text)
         // Return, Tab and the like edit rather than type.
         if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line
             || c.category() == QChar::Separator_Paragraph)
+            return false;
+    }
+    return true;
+}
+
+// The caret and the length of the text, read as a pair and taken again when a key landed between
+// the two reads: the caret is put back from them, and a pair one key apart would put it one
+// place before that key, which the next keys would then pass.
+std::pair<std::optional<qint64>, std::optional<qint64>> caretAndCount(EditableTextField& field)
+{
+    std::optional<qint64> count = field.characterCount();
+    std::optional<qint64> caret;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        caret = field.caret();
+        const std::optional<qint64> again = field.characterCount();
+        if (again == count)
+            break;
+        count = again;
+    }
+    return {caret, count};
+}
+
+// Whether text found behind an insertion of ours could be keys the user typed meanwhile rather
+// than a toolkit's padding, which holds NULs and other controls.
+bool couldBeTyped(const QString& text)
+{
+    for (const char32_t c : text.toUcs4()) {
+        const QChar::Category category = QChar::category(c);
+        if ((category == QChar::Other_Control && c != U'\n' && c != U'\t') || category == QChar::Other_NotAssigned
+            || category == QChar::Other_Surrogate)
             return false;
     }
     return true;
@@ -104,20 +136,42 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
     case Kind::focused:
     case Kind::unfocused: resetTyping(); return;
     case Kind::inserted:
+        forgetOwnCaret();
         if (!consumeOwnEdit(event))
             typed(event);
         return;
     case Kind::deleted:
+        forgetOwnCaret();
         if (!consumeOwnEdit(event))
             resetTyping();
         return;
     case Kind::caretMoved:
-        // Our own edits move the caret on their way; where it ends up is set when they are done.
+        if (!m_ownEdits.isEmpty() && m_ownEdits.first().kind == Kind::caretMoved
+            && m_ownEdits.first().offset == event.offset) {
+            m_ownEdits.removeFirst();
+            return;
+        }
+        // Our own edits move the caret on their way (a toolkit puts it behind an insertion by
+        // offsets, in front of a key typed meanwhile); where it ends up is set when they are done.
         if (m_replacement || !m_ownEdits.isEmpty() || (m_next && event.offset == *m_next))
             return;
         resetTyping();
         return;
     }
+}
+
+void FieldTypingFollower::forgetOwnCaret()
+{
+    // Text changing once our edits are through means the caret we set is behind us, whether or
+    // not the field reported it.
+    if (m_ownEdits.size() == 1 && m_ownEdits.first().kind == Kind::caretMoved)
+        m_ownEdits.clear();
+}
+
+void FieldTypingFollower::setOwnCaret(EditableTextField& field, qint64 offset)
+{
+    if (field.setCaret(offset))
+        m_ownEdits.append(OwnEdit{Kind::caretMoved, offset, 0, {}});
 }
 
 bool FieldTypingFollower::consumeOwnEdit(const TextFieldEvent& event)
@@ -223,12 +277,11 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     // a trigger no longer standing there, or no longer before the caret, stays as it is.
     const qint64 start = replacement->start;
     const qint64 end = replacement->end;
-    const std::optional<qint64> caretBefore = field.caret();
+    const auto [caretBefore, countBefore] = caretAndCount(field);
     const std::optional<QString> typedText = field.text(start, end);
     if (!caretBefore || *caretBefore < end || !typedText || !Text::equal(*typedText, replacement->trigger))
         return finish();
 
-    const std::optional<qint64> countBefore = field.characterCount();
     m_ownEdits
         = {OwnEdit{Kind::deleted, start, end - start, {}}, OwnEdit{Kind::inserted, start, 0, replacement->expansion}};
     if (!field.deleteText(start, end)) {
@@ -241,39 +294,68 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
         field.insertText(start, replacement->trigger);
         return finish();
     }
-    // The expansion's length in the field's own units shows in how much the text grew (unless
-    // the user typed meanwhile; then it is one of the two units toolkits count in). The caret
-    // belongs behind the expansion and behind whatever was typed on meanwhile: toolkits differ
-    // in where an insertion by offsets leaves it.
+    // Read back before calling it done: the expansion must stand at the trigger's place, in one
+    // of the two units toolkits count in, and the text must have grown by that much, or by that
+    // and keys typed meanwhile; a toolkit that read the insertion's length in another unit than
+    // it was given has cut the expansion short or padded it with whatever its memory held.
     const std::optional<qint64> countAfter = field.characterCount();
-    const std::optional<qint64> caretAfter = field.caret();
-    QList<qint64> lengths;
-    if (countBefore && countAfter)
-        lengths.append(*countAfter - *countBefore + (end - start));
+    // How much the text grew; -1 when the field could not tell.
+    const qint64 growth = countBefore && countAfter ? *countAfter - *countBefore + (end - start) : -1;
+    std::optional<qint64> expansionLength;
     for (const qint64 length :
         {qint64(replacement->expansion.size()), qint64(replacement->expansion.toUcs4().size())}) {
-        if (!lengths.contains(length))
-            lengths.append(length);
-    }
-    std::optional<qint64> expansionLength;
-    for (const qint64 length : std::as_const(lengths)) {
-        const std::optional<QString> check = length >= 0 ? field.text(start, start + length) : std::nullopt;
-        if (check && Text::equal(*check, replacement->expansion)) {
+        if (expansionLength || (growth >= 0 && length > growth))
+            continue;
+        const std::optional<QString> check = field.text(start, start + length);
+        if (check && Text::equal(*check, replacement->expansion))
             expansionLength = length;
-            break;
-        }
+    }
+    if (expansionLength && growth > *expansionLength) {
+        // Read back whole: a padding of NULs comes back cut short at the first of them.
+        const qint64 extra = growth - *expansionLength;
+        const std::optional<QString> more = field.text(start + *expansionLength, start + growth);
+        if (!more || (more->size() != extra && more->toUcs4().size() != extra) || !couldBeTyped(*more))
+            expansionLength.reset();
     }
     if (!expansionLength) {
-        m_ownEdits.clear();
+        // Only what is recognisably our insertion, cut short or padded, is taken out again: a field
+        // that something else changed meanwhile (emptied, say) gets nothing put into it.
+        const std::optional<QString> inserted
+            = growth > 0 ? field.text(start, start + growth) : std::optional<QString>();
+        if (inserted && !inserted->isEmpty()
+            && (replacement->expansion.startsWith(*inserted) || inserted->startsWith(replacement->expansion)))
+            restoreTrigger(*replacement, growth, *caretBefore);
+        else
+            m_ownEdits.clear();
         return finish();
     }
     // Everything the text grew by (the expansion for the trigger, and keys typed meanwhile, at
-    // the caret) grew in front of the caret.
-    const qint64 wanted = countBefore && countAfter ? *caretBefore + *countAfter - *countBefore
-                                                    : *caretBefore - (end - start) + *expansionLength;
+    // the caret) grew in front of the caret; counted again right before the caret is set, as
+    // keys go on arriving while the expansion is read back. Toolkits differ in where an
+    // insertion by offsets leaves the caret.
+    const auto [caretAfter, countNow] = caretAndCount(field);
+    const qint64 wanted = countBefore && countNow ? *caretBefore + *countNow - *countBefore
+                                                  : *caretBefore - (end - start) + *expansionLength;
     if (caretAfter != wanted)
-        field.setCaret(wanted);
+        setOwnCaret(field, wanted);
     finish();
     if (m_onExpansion)
         m_onExpansion(replacement->trigger, replacement->expansion);
+}
+
+void FieldTypingFollower::restoreTrigger(const Replacement& replacement, qint64 inserted, qint64 caretBefore)
+{
+    // What went in is taken out again and the trigger put back as typed, with the caret where it
+    // stood: the user sees that nothing was expanded rather than a changed text.
+    EditableTextField& field = *replacement.field;
+    if (inserted > 0)
+        m_ownEdits.append(OwnEdit{Kind::deleted, replacement.start, inserted, {}});
+    m_ownEdits.append(OwnEdit{Kind::inserted, replacement.start, 0, replacement.trigger});
+    if ((inserted > 0 && !field.deleteText(replacement.start, replacement.start + inserted))
+        || !field.insertText(replacement.start, replacement.trigger)) {
+        m_ownEdits.clear();
+        return;
+    }
+    if (field.caret() != caretBefore)
+        setOwnCaret(field, caretBefore);
 }

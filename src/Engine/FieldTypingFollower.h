@@ -50,7 +50,7 @@ private:
     // A change of our own that the field will report back.
     struct OwnEdit {
         TextFieldEvent::Kind kind = TextFieldEvent::Kind::inserted;
-        qint64 offset = 0;
+        qint64 offset = 0; // where a caret move of ours lands
         qint64 length = 0; // deletions only
         QString text; // insertions only
     };
@@ -59,11 +59,16 @@ private:
     void handle(const TextFieldEvent& event);
     void typed(const TextFieldEvent& event);
     bool consumeOwnEdit(const TextFieldEvent& event);
+    // Sets the caret and waits for the field's report of it.
+    void setOwnCaret(EditableTextField& field, qint64 offset);
+    void forgetOwnCaret();
     // Moves the offsets of the current run as an insertion or deletion elsewhere in its field
     // moves them.
     void shift(qint64 offset, qint64 change);
     void startReplacement(const ExpansionMatcher::Entry& match);
     void replace(const std::shared_ptr<Replacement>& replacement);
+    // Takes out the `inserted` units at the trigger's place and puts the trigger back in.
+    void restoreTrigger(const Replacement& replacement, qint64 inserted, qint64 caretBefore);
     bool isInSameField(const TextFieldEvent& event) const;
 
     TextFieldEvents& m_events;

@@ -42,6 +42,17 @@ protected:
         field->reportEdits();
     }
 
+    // A key the user types at the end of the field while the engine is at work there: the field
+    // takes it at once and reports it once the engine is done.
+    std::function<void()> keyAtTheEnd(const QString& key)
+    {
+        return [this, key] {
+            field->content.append(key);
+            field->caretAt = field->content.size();
+            field->unreported.append(TextFieldEvent{Kind::inserted, field, field->content.size() - 1, 1, key});
+        };
+    }
+
     ManualScheduler scheduler;
     FakeDesktop desktop;
     ReportedEvents events;
@@ -182,6 +193,43 @@ TEST_F(FieldTyping, aRefusedInsertionPutsTheTriggerBack)
     EXPECT_TRUE(expansions.isEmpty());
 }
 
+TEST_F(FieldTyping, anExpansionTheToolkitDoesNotInsertExactlyIsTakenOutAndTheTriggerPutBack)
+{
+    const QList<std::function<QString(const QString&)>> garbles{
+        [](const QString& text) { return text + QString(3, QChar(0)); },
+        [](const QString& text) { return text.left(text.size() - 2); },
+    };
+    for (const auto& garble : garbles) {
+        field->content.clear();
+        field->caretAt = 0;
+        field->type("Hi /sig");
+        field->garble = garble;
+        settle();
+        EXPECT_EQ(field->content, "Hi /sig");
+        EXPECT_EQ(field->caretAt, field->content.size());
+        settle();
+    }
+    EXPECT_TRUE(expansions.isEmpty());
+    // Typing goes on as before.
+    field->type(" /a");
+    settle();
+    EXPECT_EQ(field->content, "Hi /sig AAA");
+    EXPECT_EQ(expansions, QStringList{"/a"});
+}
+
+TEST_F(FieldTyping, aFieldEmptiedWhileTheExpansionIsCheckedGetsNothingPutBack)
+{
+    field->type("/sig");
+    field->afterInsert = [this] {
+        field->unreported.append(TextFieldEvent{Kind::deleted, field, 0, field->content.size(), field->content});
+        field->content.clear();
+        field->caretAt = 0;
+    };
+    settle();
+    EXPECT_EQ(field->content, QString());
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
 TEST_F(FieldTyping, keysTypedBeforeTheEditLandBehindTheExpansionAndCanCompleteTheNextTrigger)
 {
     field->type("/sig");
@@ -200,15 +248,54 @@ TEST_F(FieldTyping, aKeyTypedWhileTheFieldIsEditedStaysBehindTheExpansion)
 {
     field->caretFollowsInsert = false;
     field->type("/sig");
-    field->afterInsert = [this] {
-        field->content.append("!");
-        field->caretAt = field->content.size();
-        field->unreported.append(TextFieldEvent{Kind::inserted, field, field->content.size() - 1, 1, "!"});
-    };
+    field->afterInsert = keyAtTheEnd("!");
     settle();
     EXPECT_EQ(field->content, signature + "!");
     EXPECT_EQ(field->caretAt, field->content.size());
     EXPECT_EQ(expansions, QStringList{"/sig"});
+}
+
+TEST_F(FieldTyping, aKeyTypedWhileTheCaretIsReadKeepsItsPlaceBeforeTheNextKeys)
+{
+    field->type("/sig");
+    field->afterCaretRead = keyAtTheEnd(" ");
+    settle();
+    EXPECT_EQ(field->caretAt, field->content.size());
+    field->type("ok");
+    EXPECT_EQ(field->content, signature + " ok");
+}
+
+TEST_F(FieldTyping, aKeyTypedWhileTheEditIsReadBackStaysInFrontOfTheCaret)
+{
+    field->type("/a");
+    // The caret is read once before the edit and once after it.
+    field->keyBeforeCaretRead = 2;
+    field->beforeCaretRead = keyAtTheEnd("/");
+    settle();
+    EXPECT_EQ(field->caretAt, field->content.size());
+    field->type("b");
+    settle();
+    EXPECT_EQ(field->content, "AAABBB");
+}
+
+TEST_F(FieldTyping, aKeyTypedBetweenDeletionAndInsertionCanBeginTheNextTrigger)
+{
+    // GTK 3 puts the caret behind the insertion, in front of the key, and reports it before the
+    // caret is set behind the key.
+    field->caretBehindInsert = true;
+    field->type("/a");
+    field->afterDelete = [this] {
+        field->content.insert(field->caretAt, "/");
+        field->unreported.append(TextFieldEvent{Kind::inserted, field, field->caretAt, 1, "/"});
+        ++field->caretAt;
+    };
+    settle();
+    EXPECT_EQ(field->content, "AAA/");
+    EXPECT_EQ(field->caretAt, 4);
+    field->type("b");
+    settle();
+    EXPECT_EQ(field->content, "AAABBB");
+    EXPECT_EQ(expansions, (QStringList{"/a", "/b"}));
 }
 
 TEST_F(FieldTyping, theFieldsReportsOfOurOwnEditAreNotTakenForTyping)

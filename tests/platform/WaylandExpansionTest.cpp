@@ -11,28 +11,35 @@
 #include "platform/linux/LinuxDesktop.h"
 
 #include <QSignalSpy>
+#include <tuple>
 
 namespace {
 
 const QString signature = QStringLiteral("Best regards, Anna");
 const QString address = QStringLiteral("12 Long Road\nSpringfield");
+// Each toolkit reads the length of an insertion in its own unit: only for plain ASCII do they agree.
+const QString greeting = QStringLiteral("Grüße, Zoë – 😀 ✓");
+const QString letter = QStringLiteral("Liebe Zoë,\n\nbis bald 👋🏽\n– Anna");
 
 using WaylandSession::Client;
+using WaylandSession::Compositor;
 
 // The engine on a Wayland session: no key is watched and nothing is pasted; it follows what the
 // fields of applications running in a headless compositor report, and edits them by offsets.
-// The keys come from the compositor's virtual keyboard, as a user's would.
-class WaylandExpansion : public ::testing::Test {
+// The keys come from the compositor's virtual keyboard, as a user's would. Every test runs under
+// sway and under GNOME's mutter.
+class WaylandExpansion : public ::testing::TestWithParam<Compositor> {
 protected:
     void SetUp() override
     {
-        if (QString missing = WaylandSession::missingPieces(); !missing.isEmpty())
+        if (QString missing = WaylandSession::missingPieces(GetParam()); !missing.isEmpty())
             GTEST_SKIP() << missing.toStdString();
         desktop = std::make_unique<LinuxDesktop>(SessionType::wayland);
         ASSERT_TRUE(desktop->desktop().trust->isProcessTrusted())
             << desktop->desktop().trust->untrustedReason().toStdString();
         engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
         engine->start({LibraryFixtures::expanding("/sig", signature), LibraryFixtures::expanding(";addr", address),
+                          LibraryFixtures::expanding(";gr", greeting), LibraryFixtures::expanding(";ml", letter),
                           LibraryFixtures::expanding("/a", "AAA"), LibraryFixtures::expanding("/b", "BBB")},
             [this](const QString& trigger, const QString& expansion) {
                 expansions.append({trigger, expansion});
@@ -49,13 +56,14 @@ protected:
     bool startGtk(int version, Client client)
     {
         return app.startProgram(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral(VELMORA_GTK_FIELDS), QString::number(version)}, WaylandSession::environment(client));
+            {QStringLiteral(VELMORA_GTK_FIELDS), QString::number(version)},
+            WaylandSession::environment(client, GetParam()));
     }
 
     bool startQt()
     {
         return app.startProgram(
-            QStringLiteral(VELMORA_TEXT_FIELDS), {}, WaylandSession::environment(Client::nativeWayland));
+            QStringLiteral(VELMORA_TEXT_FIELDS), {}, WaylandSession::environment(Client::nativeWayland, GetParam()));
     }
 
     // Gives the field the keyboard, and makes sure keys reach it: the compositor gives a window
@@ -83,14 +91,16 @@ protected:
         return DesktopSession::waitFor([&] { return expansions.size() == count; }, 5000);
     }
 
+    void expectExactExpansions(const QString& line, const QString& lines);
+
     std::unique_ptr<LinuxDesktop> desktop;
     std::unique_ptr<TextExpansionEngine> engine;
     TextFieldsApp app;
-    WaylandSession::Keyboard keyboard;
+    WaylandSession::Keyboard keyboard{GetParam()};
     QList<std::pair<QString, QString>> expansions;
 };
 
-TEST_F(WaylandExpansion, aTriggerInANativeGtk3EntryIsReplacedAndTypingGoesOnBehindIt)
+TEST_P(WaylandExpansion, aTriggerInANativeGtk3EntryIsReplacedAndTypingGoesOnBehindIt)
 {
     ASSERT_TRUE(startGtk(3, Client::nativeWayland));
     ASSERT_TRUE(focus("entry"));
@@ -102,7 +112,7 @@ TEST_F(WaylandExpansion, aTriggerInANativeGtk3EntryIsReplacedAndTypingGoesOnBehi
     EXPECT_TRUE(fieldBecomes("entry", "Hi " + signature + " and " + signature)) << app.text("entry").toStdString();
 }
 
-TEST_F(WaylandExpansion, aMultiLineExpansionLandsInANativeGtk3TextView)
+TEST_P(WaylandExpansion, aMultiLineExpansionLandsInANativeGtk3TextView)
 {
     ASSERT_TRUE(startGtk(3, Client::nativeWayland));
     ASSERT_TRUE(focus("view"));
@@ -112,7 +122,7 @@ TEST_F(WaylandExpansion, aMultiLineExpansionLandsInANativeGtk3TextView)
     EXPECT_TRUE(fieldBecomes("view", "To: " + address + " ok")) << app.text("view").toStdString();
 }
 
-TEST_F(WaylandExpansion, aGtk4EntryExpandsWhileOneThatHidesItsTextIsLeftAsTyped)
+TEST_P(WaylandExpansion, aGtk4EntryExpandsWhileOneThatHidesItsTextIsLeftAsTyped)
 {
     // GTK 4.8 shows an entry that hides its text exactly as this one, and reports every key
     // typed into either: only what the field draws tells them apart. The keys typed on after the
@@ -129,7 +139,7 @@ TEST_F(WaylandExpansion, aGtk4EntryExpandsWhileOneThatHidesItsTextIsLeftAsTyped)
     EXPECT_EQ(expansions.size(), 1);
 }
 
-TEST_F(WaylandExpansion, aGtk4TextViewThatReportsItsInsertionsBehindExpandsInPlace)
+TEST_P(WaylandExpansion, aGtk4TextViewThatReportsItsInsertionsBehindExpandsInPlace)
 {
     // GTK 4.8 text views report each insertion one place before it, and the caret as it stood
     // before it.
@@ -141,7 +151,7 @@ TEST_F(WaylandExpansion, aGtk4TextViewThatReportsItsInsertionsBehindExpandsInPla
     EXPECT_TRUE(fieldBecomes("view", "To: " + address + " ok " + signature)) << app.text("view").toStdString();
 }
 
-TEST_F(WaylandExpansion, aTriggerInANativeQtLineEditIsReplaced)
+TEST_P(WaylandExpansion, aTriggerInANativeQtLineEditIsReplaced)
 {
     ASSERT_TRUE(startQt());
     ASSERT_TRUE(focus("line"));
@@ -151,7 +161,7 @@ TEST_F(WaylandExpansion, aTriggerInANativeQtLineEditIsReplaced)
     EXPECT_TRUE(fieldBecomes("line", "Hi " + signature + " ok")) << app.text("line").toStdString();
 }
 
-TEST_F(WaylandExpansion, aMultiLineExpansionLandsInANativeQtTextEdit)
+TEST_P(WaylandExpansion, aMultiLineExpansionLandsInANativeQtTextEdit)
 {
     ASSERT_TRUE(startQt());
     ASSERT_TRUE(focus("area"));
@@ -161,10 +171,11 @@ TEST_F(WaylandExpansion, aMultiLineExpansionLandsInANativeQtTextEdit)
     EXPECT_TRUE(fieldBecomes("area", "To: " + address + " ok")) << app.text("area").toStdString();
 }
 
-TEST_F(WaylandExpansion, aTriggerInAGtk3EntryUnderXWaylandIsReplaced)
+TEST_P(WaylandExpansion, aTriggerInAGtk3EntryUnderXWaylandIsReplaced)
 {
-    if (qEnvironmentVariableIsEmpty("VELMORA_TEST_XWAYLAND_DISPLAY"))
-        GTEST_SKIP() << "the compositor started no XWayland (the xwayland package is missing)";
+    if (GetParam() != Compositor::sway || qEnvironmentVariableIsEmpty("VELMORA_TEST_XWAYLAND_DISPLAY"))
+        GTEST_SKIP() << "the compositor started no XWayland (mutter runs without; for sway the xwayland package is "
+                        "missing)";
     ASSERT_TRUE(startGtk(3, Client::xwayland));
     ASSERT_TRUE(focus("entry"));
     ASSERT_TRUE(keyboard.type("Hi /sig"));
@@ -172,7 +183,7 @@ TEST_F(WaylandExpansion, aTriggerInAGtk3EntryUnderXWaylandIsReplaced)
     ASSERT_TRUE(expanded(1));
 }
 
-TEST_F(WaylandExpansion, aPasswordFieldIsNeverExpandedInto)
+TEST_P(WaylandExpansion, aPasswordFieldIsNeverExpandedInto)
 {
     ASSERT_TRUE(startGtk(3, Client::nativeWayland));
     ASSERT_TRUE(focus("password"));
@@ -186,7 +197,7 @@ TEST_F(WaylandExpansion, aPasswordFieldIsNeverExpandedInto)
     EXPECT_EQ(expansions.size(), 1);
 }
 
-TEST_F(WaylandExpansion, textTypedStraightOnAfterTriggersKeepsEveryCharacterInOrder)
+TEST_P(WaylandExpansion, textTypedStraightOnAfterTriggersKeepsEveryCharacterInOrder)
 {
     ASSERT_TRUE(startGtk(3, Client::nativeWayland));
     ASSERT_TRUE(focus("entry"));
@@ -195,7 +206,7 @@ TEST_F(WaylandExpansion, textTypedStraightOnAfterTriggersKeepsEveryCharacterInOr
     EXPECT_TRUE(expanded(3)) << expansions.size();
 }
 
-TEST_F(WaylandExpansion, textTypedStraightOnInAQtLineEditKeepsEveryCharacterInOrder)
+TEST_P(WaylandExpansion, textTypedStraightOnInAQtLineEditKeepsEveryCharacterInOrder)
 {
     ASSERT_TRUE(startQt());
     ASSERT_TRUE(focus("line"));
@@ -203,7 +214,18 @@ TEST_F(WaylandExpansion, textTypedStraightOnInAQtLineEditKeepsEveryCharacterInOr
     EXPECT_TRUE(fieldBecomes("line", "Hi " + signature + " and more AAABBB!")) << app.text("line").toStdString();
 }
 
-TEST_F(WaylandExpansion, textInsertedInOnePieceDoesNotCompleteATrigger)
+TEST_P(WaylandExpansion, aTriggerMendedWithBackspaceStartsAfreshAsOnX11)
+{
+    // A Backspace ends the run of typed characters on X11 too: "/sgi", two Backspaces and "ig"
+    // stay as typed.
+    ASSERT_TRUE(startGtk(3, Client::nativeWayland));
+    ASSERT_TRUE(focus("entry"));
+    ASSERT_TRUE(keyboard.type("/sgi\b\big /a"));
+    ASSERT_TRUE(fieldBecomes("entry", "/sig AAA")) << app.text("entry").toStdString();
+    EXPECT_EQ(expansions.size(), 1);
+}
+
+TEST_P(WaylandExpansion, textInsertedInOnePieceDoesNotCompleteATrigger)
 {
     ASSERT_TRUE(startGtk(3, Client::nativeWayland));
     ASSERT_TRUE(focus("entry"));
@@ -215,5 +237,45 @@ TEST_F(WaylandExpansion, textInsertedInOnePieceDoesNotCompleteATrigger)
     ASSERT_TRUE(fieldBecomes("entry", "Hi /sig " + signature)) << app.text("entry").toStdString();
     EXPECT_EQ(expansions.size(), 1);
 }
+
+// Text with an emoji already stands in front (put there in one piece: mutter's keyboard types
+// only what its keymap holds); then a non-ASCII expansion, and in the multi-line field one of
+// several lines, each followed by keys typed straight on.
+void WaylandExpansion::expectExactExpansions(const QString& line, const QString& lines)
+{
+    for (const auto& [field, trigger, expansion] :
+        {std::tuple{line, QStringLiteral(";gr"), greeting}, std::tuple{lines, QStringLiteral(";ml"), letter}}) {
+        ASSERT_TRUE(app.focus(field));
+        ASSERT_TRUE(app.setText(field, QStringLiteral("😀 ")));
+        ASSERT_TRUE(fieldBecomes(field, QStringLiteral("😀 ")));
+        ASSERT_TRUE(keyboard.type(trigger + " ok"));
+        EXPECT_TRUE(fieldBecomes(field, "😀 " + expansion + " ok")) << app.text(field).toStdString();
+    }
+    EXPECT_TRUE(expanded(2)) << expansions.size();
+}
+
+TEST_P(WaylandExpansion, nonAsciiAndMultiLineExpansionsLandExactlyInGtk3)
+{
+    ASSERT_TRUE(startGtk(3, Client::nativeWayland));
+    ASSERT_TRUE(focus("entry"));
+    expectExactExpansions("entry", "view");
+}
+
+TEST_P(WaylandExpansion, nonAsciiAndMultiLineExpansionsLandExactlyInGtk4)
+{
+    ASSERT_TRUE(startGtk(4, Client::nativeWayland));
+    ASSERT_TRUE(focus("entry"));
+    expectExactExpansions("entry", "view");
+}
+
+TEST_P(WaylandExpansion, nonAsciiAndMultiLineExpansionsLandExactlyInQt)
+{
+    ASSERT_TRUE(startQt());
+    ASSERT_TRUE(focus("line"));
+    expectExactExpansions("line", "area");
+}
+
+INSTANTIATE_TEST_SUITE_P(Compositors, WaylandExpansion, ::testing::Values(Compositor::sway, Compositor::mutter),
+    [](const ::testing::TestParamInfo<Compositor>& info) { return WaylandSession::nameOf(info.param).toStdString(); });
 
 }

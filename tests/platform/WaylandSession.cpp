@@ -2,6 +2,9 @@
 
 #include "DesktopSession.h"
 
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusReply>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,21 +12,42 @@
 
 namespace WaylandSession {
 
-QString missingPieces()
+namespace {
+
+    QString displayOf(Compositor compositor)
+    {
+        return qEnvironmentVariable(
+            compositor == Compositor::sway ? "VELMORA_TEST_WAYLAND_DISPLAY" : "VELMORA_TEST_MUTTER_WAYLAND_DISPLAY");
+    }
+
+    const QString remoteDesktop = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+    const QString remoteDesktopSession = QStringLiteral("org.gnome.Mutter.RemoteDesktop.Session");
+
+} // namespace
+
+QString nameOf(Compositor compositor)
 {
-    if (qEnvironmentVariableIsEmpty("VELMORA_TEST_WAYLAND_DISPLAY"))
-        return QStringLiteral("no headless Wayland compositor (sway and wtype from Debian did not start or are not "
-                              "installed); run under scripts/with-desktop.sh");
+    return compositor == Compositor::sway ? QStringLiteral("sway") : QStringLiteral("mutter");
+}
+
+QString missingPieces(Compositor compositor)
+{
+    if (displayOf(compositor).isEmpty())
+        return compositor == Compositor::sway
+            ? QStringLiteral("no headless sway (sway and wtype from Debian did not start or are not installed); run "
+                             "under scripts/with-desktop.sh")
+            : QStringLiteral("no headless mutter (mutter from Debian did not start or is not installed); run under "
+                             "scripts/with-desktop.sh");
     return DesktopSession::missingPieces();
 }
 
-QProcessEnvironment environment(Client client)
+QProcessEnvironment environment(Client client, Compositor compositor)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     if (client == Client::nativeWayland) {
-        environment.insert(QStringLiteral("WAYLAND_DISPLAY"), qEnvironmentVariable("VELMORA_TEST_WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("WAYLAND_DISPLAY"), displayOf(compositor));
         environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
         environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
@@ -97,11 +121,54 @@ bool connectsToAnXServer(qint64 process)
     return false;
 }
 
-Keyboard::Keyboard() = default;
+Keyboard::Keyboard(Compositor compositor)
+    : m_compositor(compositor)
+{
+    // About the pace of a quick typist, as wtype's is below.
+    m_pace.setInterval(25);
+    QObject::connect(&m_pace, &QTimer::timeout, [this] { typeNextKey(); });
+}
 
 Keyboard::~Keyboard()
 {
     stop();
+    if (m_bus && !m_session.isEmpty())
+        m_bus->call(QDBusMessage::createMethodCall(remoteDesktop, m_session, remoteDesktopSession, "Stop"));
+    if (m_bus)
+        QDBusConnection::disconnectFromBus(m_bus->name());
+}
+
+bool Keyboard::startRemoteDesktop()
+{
+    if (!m_session.isEmpty())
+        return true;
+    m_bus = QDBusConnection::connectToBus(
+        qEnvironmentVariable("VELMORA_TEST_MUTTER_BUS"), QStringLiteral("velmora-test-mutter-keyboard"));
+    const QDBusReply<QDBusObjectPath> session = m_bus->call(QDBusMessage::createMethodCall(
+        remoteDesktop, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), remoteDesktop, "CreateSession"));
+    if (!session.isValid())
+        return false;
+    const QDBusMessage started = m_bus->call(
+        QDBusMessage::createMethodCall(remoteDesktop, session.value().path(), remoteDesktopSession, "Start"));
+    if (started.type() != QDBusMessage::ReplyMessage)
+        return false;
+    m_session = session.value().path();
+    return true;
+}
+
+void Keyboard::typeNextKey()
+{
+    if (m_keys.isEmpty() || !m_bus) {
+        m_pace.stop();
+        return;
+    }
+    const quint32 keysym = m_keys.takeFirst();
+    for (const bool pressed : {true, false}) {
+        QDBusMessage key
+            = QDBusMessage::createMethodCall(remoteDesktop, m_session, remoteDesktopSession, "NotifyKeyboardKeysym");
+        key << keysym << pressed;
+        m_bus->asyncCall(key);
+    }
 }
 
 void Keyboard::stop()
@@ -114,21 +181,52 @@ void Keyboard::stop()
 
 bool Keyboard::attach()
 {
+    if (m_compositor == Compositor::mutter) {
+        // mutter makes the session's keyboard, and gives windows the keyboard focus, at its first
+        // key: a Shift that types nothing.
+        if (!startRemoteDesktop())
+            return false;
+        m_keys.append(0xffe1);
+        if (!m_pace.isActive())
+            m_pace.start();
+        return true;
+    }
     return run({"-s", "30000"});
 }
 
 bool Keyboard::type(const QString& text)
 {
-    // Options apply to what follows them: a pause for the keymap, the text, and a pause that
-    // keeps the keyboard (and so the focus) until the next text replaces it.
-    return run({"-s", "150", "-d", "25", text, "-s", "30000"});
+    if (m_compositor == Compositor::mutter) {
+        if (!startRemoteDesktop())
+            return false;
+        // Key symbols: Latin-1 by its code, Return and BackSpace for a line break and \b, the rest
+        // by the Unicode symbol of its code point.
+        for (const char32_t c : text.toUcs4())
+            m_keys.append(c == U'\n' ? 0xff0d : c == U'\b' ? 0xff08 : c < 0x100 ? quint32(c) : 0x01000000 + quint32(c));
+        if (!m_pace.isActive())
+            m_pace.start();
+        return true;
+    }
+    // Options apply to what follows them: a pause for the keymap, the text (a Backspace for each
+    // \b), and a pause that keeps the keyboard (and so the focus) until the next text replaces it.
+    QStringList arguments{"-s", "150", "-d", "25"};
+    const QStringList pieces = text.split(u'\b');
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            arguments << "-k"
+                      << "BackSpace";
+        if (!pieces.at(i).isEmpty())
+            arguments << pieces.at(i);
+    }
+    return run(arguments << "-s"
+                         << "30000");
 }
 
 bool Keyboard::run(const QStringList& arguments)
 {
     stop();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), qEnvironmentVariable("VELMORA_TEST_WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), displayOf(Compositor::sway));
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedChannels);
     m_process.start(QStringLiteral("wtype"), arguments);

@@ -1,24 +1,33 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QTimer>
+#include <optional>
 
-// The headless Wayland compositor scripts/with-desktop.sh starts beside the X display (sway,
-// run as an unprivileged user), and the tools to act in it as a user would.
+// The headless Wayland compositors scripts/with-desktop.sh starts beside the X display (sway,
+// run as an unprivileged user, and GNOME's mutter), and the tools to act in them as a user would.
 namespace WaylandSession {
+
+enum class Compositor {
+    sway,
+    mutter,
+};
+QString nameOf(Compositor compositor);
 
 // Empty when the compositor and the accessibility bus are there; otherwise the sentence a test
 // gives when it skips.
-QString missingPieces();
+QString missingPieces(Compositor compositor = Compositor::sway);
 
 enum class Client {
     nativeWayland,
     // An X11 client of the compositor's XWayland.
     xwayland,
 };
-// The environment a program started into the compositor needs.
-QProcessEnvironment environment(Client client);
+// The environment a program started into the compositor needs. Only sway starts an XWayland.
+QProcessEnvironment environment(Client client, Compositor compositor = Compositor::sway);
 
 // Whether the process has a window the compositor shows, asked of the compositor itself.
 bool showsWindowOf(qint64 process);
@@ -27,13 +36,15 @@ bool showsWindowOf(qint64 process);
 // abstract), read from /proc.
 bool connectsToAnXServer(qint64 process);
 
-// A keyboard of the compositor's own (the virtual-keyboard protocol, through wtype). wtype
-// reads everything it is to type before it types, so each text gets a keyboard of its own,
-// kept until the next text: a keyboard that goes away takes the window's keyboard focus
-// with it, and a new one gives the application a moment to take its keymap before typing.
+// A keyboard of the compositor's own: on sway the virtual-keyboard protocol, through wtype; on
+// mutter a session of its RemoteDesktop interface, typing key symbols (only those of the
+// compositor's keymap, which is a US one). wtype reads everything it is to type before it types,
+// so each text gets a keyboard of its own, kept until the next text: a keyboard that goes away
+// takes the window's keyboard focus with it, and a new one gives the application a moment to take
+// its keymap before typing. The remote-desktop session lasts as long as this keyboard.
 class Keyboard {
 public:
-    Keyboard();
+    explicit Keyboard(Compositor compositor = Compositor::sway);
     ~Keyboard();
     Keyboard(const Keyboard&) = delete;
     Keyboard& operator=(const Keyboard&) = delete;
@@ -41,15 +52,22 @@ public:
     // A keyboard that types nothing: the compositor gives a window the keyboard focus only once
     // there is a keyboard.
     bool attach();
-    // Types the text, one key per character, 25 ms apart; returns once typing has begun, not
-    // once the keys arrived.
+    // Types the text, one key per character (Backspace for \b), 25 ms apart; returns once
+    // typing has begun, not once the keys arrived.
     bool type(const QString& text);
 
 private:
     void stop();
     bool run(const QStringList& arguments);
+    bool startRemoteDesktop();
+    void typeNextKey();
 
+    Compositor m_compositor;
     QProcess m_process;
+    std::optional<QDBusConnection> m_bus;
+    QString m_session;
+    QList<quint32> m_keys;
+    QTimer m_pace;
 };
 
 }

@@ -19,8 +19,23 @@ public:
     // Where the toolkit leaves the caret after an insertion by offsets: behind it (GTK 3) or
     // where it was (GTK 4).
     bool caretFollowsInsert = true;
+    // What the toolkit makes of a text another program inserts, for one insertion (as a toolkit
+    // reading the length in another unit than it was given: the text cut short, or padded).
+    std::function<QString(const QString&)> garble;
     // Runs right after an insertion by another program, as a key the user typed that very moment.
     std::function<void()> afterInsert;
+    // Puts the caret right behind an insertion by another program and reports it (GTK 3),
+    // wherever the caret stood.
+    bool caretBehindInsert = false;
+    // Runs right after a deletion by another program, as a key the user typed that very moment.
+    std::function<void()> afterDelete;
+    // Runs right before the caret is read for the keyBeforeCaretRead-th time, as a key the user
+    // typed that very moment.
+    std::function<void()> beforeCaretRead;
+    int keyBeforeCaretRead = 0;
+    int caretReads = 0;
+    // Runs right after the caret is read once, as a key the user typed that very moment.
+    std::function<void()> afterCaretRead;
     int reads = 0;
     QList<TextFieldEvent> unreported;
     std::function<void(const TextFieldEvent&)> report;
@@ -32,9 +47,19 @@ public:
     std::optional<QString> text(qint64 start, qint64 end) override
     {
         ++reads;
-        return content.mid(start, end - start);
+        // Text read over the accessibility bus ends at its first NUL.
+        const QString read = content.mid(start, end - start);
+        return read.left(read.indexOf(QChar(0)) >= 0 ? read.indexOf(QChar(0)) : read.size());
     }
-    std::optional<qint64> caret() override { return caretAt; }
+    std::optional<qint64> caret() override
+    {
+        if (beforeCaretRead && ++caretReads == keyBeforeCaretRead)
+            std::exchange(beforeCaretRead, nullptr)();
+        const qint64 read = caretAt;
+        if (afterCaretRead)
+            std::exchange(afterCaretRead, nullptr)();
+        return read;
+    }
     std::optional<qint64> characterCount() override { return content.size(); }
     bool setCaret(qint64 offset) override
     {
@@ -49,6 +74,8 @@ public:
         if (caretAt >= end)
             caretAt -= end - start;
         unreported.append(event(TextFieldEvent::Kind::deleted, start, end - start, removed));
+        if (afterDelete)
+            std::exchange(afterDelete, nullptr)();
         return true;
     }
     bool insertText(qint64 offset, const QString& text) override
@@ -57,10 +84,15 @@ public:
             refuseInsert = false;
             return false;
         }
-        content.insert(offset, text);
+        const QString inserted = garble ? std::exchange(garble, nullptr)(text) : text;
+        content.insert(offset, inserted);
         if (caretFollowsInsert && caretAt >= offset)
-            caretAt += text.size();
-        unreported.append(event(TextFieldEvent::Kind::inserted, offset, text.size(), text));
+            caretAt += inserted.size();
+        unreported.append(event(TextFieldEvent::Kind::inserted, offset, inserted.size(), inserted));
+        if (caretBehindInsert) {
+            caretAt = offset + inserted.size();
+            unreported.append(event(TextFieldEvent::Kind::caretMoved, caretAt));
+        }
         if (afterInsert)
             std::exchange(afterInsert, nullptr)();
         return true;

@@ -80,15 +80,15 @@ std::optional<EditableTextField::State> AtspiEditableTextField::state()
     if (!succeeded(error))
         return std::nullopt;
     state.kind = atspiFieldKind(role, multiLine);
-    if (state.kind == FieldKind::singleLine) {
-        // GTK 4 shows an entry that hides its text exactly like any other entry: role "text",
-        // its text readable, each typed character reported; only what it draws tells.
-        const std::optional<QVersionNumber> gtk = atspiGtkVersion(m_accessible);
-        if (!gtk)
-            return std::nullopt;
-        if (gtk->majorVersion() >= 4 && !atspiShowsItsText(m_accessible).value_or(false))
-            state.kind = FieldKind::password;
-    }
+    // Known before any change is made: an insertion needs it.
+    const std::optional<AtspiToolkit> toolkit = atspiToolkit(m_accessible);
+    if (!toolkit)
+        return std::nullopt;
+    // GTK 4 shows an entry that hides its text exactly like any other entry: role "text", its
+    // text readable, each typed character reported; only what it draws tells.
+    if (state.kind == FieldKind::singleLine && toolkit->isGtk() && toolkit->version.majorVersion() >= 4
+        && !atspiShowsItsText(m_accessible).value_or(false))
+        state.kind = FieldKind::password;
     state.offersEditing = hasInterface(m_accessible, false) && hasInterface(m_accessible, true);
     return state;
 }
@@ -185,12 +185,19 @@ bool AtspiEditableTextField::insertText(qint64 offset, const QString& text)
 {
     if (offset < 0 || !hasInterface(m_accessible, true))
         return false;
+    // The length is read differently by each toolkit: GTK 3 hands it on to its own insertion,
+    // which counts bytes, as do GTK 4's text views (its entries and Gecko read up to the end of
+    // the text); Qt 5 and 6 cut or pad the text to that many UTF-16 units, so bytes give them
+    // the expansion followed by whatever the padding held.
+    const std::optional<AtspiToolkit> toolkit = atspiToolkit(m_accessible);
+    if (!toolkit)
+        return false;
     const QByteArray bytes = text.toUtf8();
+    const qsizetype length = toolkit->isQt() ? text.size() : bytes.size();
     const ChangeTimeout timeout;
     GError* error = nullptr;
     AtspiRequestCounter::note();
-    // The length counts bytes: toolkits hand it on to their own insert, which takes bytes.
     const bool done = atspi_editable_text_insert_text(
-        ATSPI_EDITABLE_TEXT(m_accessible), gint(offset), bytes.constData(), gint(bytes.size()), &error);
+        ATSPI_EDITABLE_TEXT(m_accessible), gint(offset), bytes.constData(), gint(length), &error);
     return succeeded(error) && done;
 }

@@ -44,9 +44,9 @@ std::optional<bool> atspiShowsItsText(AtspiAccessible* accessible)
     return shown;
 }
 
-std::optional<QVersionNumber> atspiGtkVersion(AtspiAccessible* accessible)
+std::optional<AtspiToolkit> atspiToolkit(AtspiAccessible* accessible)
 {
-    static QHash<QString, QVersionNumber> known;
+    static QHash<QString, AtspiToolkit> known;
     const AtspiObject* object = ATSPI_OBJECT(accessible);
     const QString bus = object->app && object->app->bus_name ? QString::fromUtf8(object->app->bus_name) : QString();
     if (const auto it = known.constFind(bus); it != known.constEnd())
@@ -56,17 +56,25 @@ std::optional<QVersionNumber> atspiGtkVersion(AtspiAccessible* accessible)
     if (!application)
         return std::nullopt;
     AtspiRequestCounter::note();
-    gchar* toolkit = atspi_accessible_get_toolkit_name(application, nullptr);
+    gchar* name = atspi_accessible_get_toolkit_name(application, nullptr);
     AtspiRequestCounter::note();
     gchar* version = atspi_accessible_get_toolkit_version(application, nullptr);
     g_object_unref(application);
-    const bool answered = toolkit && version;
-    const bool gtk = answered && QString::fromUtf8(toolkit).compare(QLatin1String("GTK"), Qt::CaseInsensitive) == 0;
-    const QVersionNumber number = gtk ? QVersionNumber::fromString(QString::fromUtf8(version)) : QVersionNumber();
-    g_free(toolkit);
+    const bool answered = name && version;
+    const AtspiToolkit toolkit{
+        QString::fromUtf8(name ? name : ""), QVersionNumber::fromString(QString::fromUtf8(version ? version : ""))};
+    g_free(name);
     g_free(version);
     if (!answered)
         return std::nullopt;
-    known.insert(bus, number);
-    return number;
+    known.insert(bus, toolkit);
+    return toolkit;
+}
+
+std::optional<QVersionNumber> atspiGtkVersion(AtspiAccessible* accessible)
+{
+    const std::optional<AtspiToolkit> toolkit = atspiToolkit(accessible);
+    if (!toolkit)
+        return std::nullopt;
+    return toolkit->isGtk() ? toolkit->version : QVersionNumber();
 }

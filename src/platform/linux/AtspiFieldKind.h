@@ -2,6 +2,7 @@
 
 #include "platform/AccessibleElement.h"
 
+#include <QString>
 #include <QVersionNumber>
 #include <optional>
 
@@ -18,6 +19,20 @@ FieldKind atspiFieldKind(int role, bool multiLine);
 // character throughout); false when it differs or cannot tell (an empty field); nothing when
 // the application did not answer.
 std::optional<bool> atspiShowsItsText(AtspiAccessible* accessible);
+
+// The toolkit an application draws with, as it names itself: "gtk" or "GTK" for GTK 3 and 4,
+// "Qt" for Qt 5 and 6, "Gecko" for Firefox and Thunderbird.
+struct AtspiToolkit {
+    QString name;
+    QVersionNumber version;
+
+    bool isGtk() const { return name.compare(QLatin1String("GTK"), Qt::CaseInsensitive) == 0; }
+    bool isQt() const { return name.compare(QLatin1String("Qt"), Qt::CaseInsensitive) == 0; }
+};
+
+// Asked once per application bus name; nothing when the application did not answer (it is asked
+// again).
+std::optional<AtspiToolkit> atspiToolkit(AtspiAccessible* accessible);
 
 // The GTK version an application draws with (a null version for other toolkits), asked once per
 // application bus name; nothing when the application did not answer (it is asked again).
