@@ -1,6 +1,9 @@
 #include "Engine/FieldTypingFollower.h"
 
+#include "Engine/FieldPasteTarget.h"
 #include "Utilities/Text.h"
+
+#include <QPointer>
 
 struct FieldTypingFollower::Replacement {
     std::shared_ptr<EditableTextField> field;
@@ -9,6 +12,8 @@ struct FieldTypingFollower::Replacement {
     // The trigger's place in the field, in the field's units.
     qint64 start = 0;
     qint64 end = 0;
+    // Pasted over rather than edited by offsets: the field's reports until it is done are ours.
+    bool pasting = false;
 };
 
 namespace {
@@ -28,12 +33,13 @@ bool isOneCharacter(const QString& text)
 }
 } // namespace
 
-FieldTypingFollower::FieldTypingFollower(
-    TextFieldEvents& events, ExpansionMatcher& matcher, Schedule schedule, QObject* parent)
+FieldTypingFollower::FieldTypingFollower(TextFieldEvents& events, ExpansionMatcher& matcher, Schedule schedule,
+    std::optional<Pasting> pasting, QObject* parent)
     : QObject(parent)
     , m_events(events)
     , m_matcher(matcher)
     , m_schedule(std::move(schedule))
+    , m_pasting(std::move(pasting))
 {
 }
 
@@ -99,6 +105,12 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
         m_field = event.field;
         m_secret = secret;
         m_ownEdits.clear();
+    }
+    // The selection, the paste and the caret moves they make are no typing.
+    if (m_replacement && m_replacement->pasting && event.kind != Kind::focused && event.kind != Kind::unfocused) {
+        if (event.kind != Kind::caretMoved)
+            resetTyping();
+        return;
     }
     switch (event.kind) {
     case Kind::focused:
@@ -213,7 +225,10 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     const std::optional<EditableTextField::State> state = field.state();
     if (!state || !state->focused || !state->editable || state->kind == FieldKind::password)
         return finish();
-    if (!state->offersEditing) {
+    const bool ignoresEdits = m_ignoringEdits.contains(field.applicationName());
+    if (!state->offersEditing || ignoresEdits) {
+        if (m_pasting)
+            return paste(replacement);
         finish();
         Q_EMIT applicationUnreachable(field.applicationName());
         return;
@@ -234,6 +249,14 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     if (!field.deleteText(start, end)) {
         m_ownEdits.clear();
         return finish();
+    }
+    // Firefox answers yes and changes nothing (its pages' fields live in another process, which
+    // the request never reaches): the trigger still stands, with the text as long as before.
+    if (m_pasting && countBefore && field.characterCount() == countBefore
+        && Text::equal(field.text(start, end).value_or(QString()), replacement->trigger)) {
+        m_ownEdits.clear();
+        m_ignoringEdits.insert(field.applicationName());
+        return paste(replacement);
     }
     if (!field.insertText(start, replacement->expansion)) {
         // Put the trigger back rather than lose what the user typed.
@@ -276,4 +299,42 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     finish();
     if (m_onExpansion)
         m_onExpansion(replacement->trigger, replacement->expansion);
+}
+
+void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
+{
+    const auto finish = [this, replacement] {
+        if (m_replacement == replacement)
+            m_replacement.reset();
+    };
+    // Only a trigger with nothing typed behind it yet is selected: a key that reached the field
+    // meanwhile would stand between it and the caret.
+    if (replacement->field->caret() != replacement->end)
+        return finish();
+    const std::shared_ptr<FieldPasteTarget> target = FieldPasteTarget::make(m_pasting->desktop, replacement->field);
+    const std::optional<TextRange> caret = target ? target->selection() : std::nullopt;
+    if (!caret || caret->length != 0)
+        return finish();
+    replacement->pasting = true;
+    resetTyping();
+    ExpansionPlan plan;
+    plan.trigger = replacement->trigger;
+    plan.expansion = replacement->expansion;
+    plan.expectedCaret = caret->location;
+    plan.observedSelection = caret;
+    QPointer<FieldTypingFollower> self(this);
+    auto isCurrent = [self, replacement] { return self && self->m_installed && self->m_replacement == replacement; };
+    auto completed = [self, replacement] {
+        if (self && self->m_onExpansion)
+            self->m_onExpansion(replacement->trigger, replacement->expansion);
+    };
+    auto ended = [self, replacement] {
+        if (self && self->m_replacement == replacement) {
+            self->m_replacement.reset();
+            self->resetTyping();
+        }
+    };
+    m_pasting->replacement->prepare();
+    if (!m_pasting->replacement->start(plan, target, isCurrent, completed, ended))
+        finish();
 }
