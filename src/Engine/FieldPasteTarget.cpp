@@ -3,6 +3,7 @@
 #include "Engine/AccessibilityExpansionTarget.h"
 #include "Engine/KeySimulator.h"
 #include "platform/Accessibility.h"
+#include "platform/KeyboardPoster.h"
 
 std::shared_ptr<FieldPasteTarget> FieldPasteTarget::make(const Desktop& desktop, std::shared_ptr<EditableTextField> field)
 {
@@ -58,6 +59,17 @@ std::optional<QString> FieldPasteTarget::text(TextRange range)
 bool FieldPasteTarget::select(TextRange range)
 {
     return isFocusedAndEditable() && m_element->select(range);
+}
+
+bool FieldPasteTarget::pasteOver(TextRange range)
+{
+    // The selection names the trigger by its place, so a key that reached the field before it
+    // stays where it was typed; the paste goes out the moment the application has taken the
+    // selection, which it applies before any key that comes after.
+    if (!isFocusedAndEditable() || selection() != TextRange{range.location + range.length, 0}
+        || !m_element->select(range))
+        return false;
+    return KeySimulator::paste(*m_desktop.keyboard, m_process);
 }
 
 bool FieldPasteTarget::paste()

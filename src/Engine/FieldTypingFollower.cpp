@@ -74,6 +74,7 @@ void FieldTypingFollower::resetTyping()
     m_matcher.clearBuffer();
     m_pieces.clear();
     m_next.reset();
+    m_swappedSpace.reset();
 }
 
 bool FieldTypingFollower::isInSameField(const TextFieldEvent& event) const
@@ -107,7 +108,8 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
         m_ownEdits.clear();
     }
     // The selection, the paste and the caret moves they make are no typing.
-    if (m_replacement && m_replacement->pasting && event.kind != Kind::focused && event.kind != Kind::unfocused) {
+    if (m_replacement && m_replacement->pasting && event.kind != Kind::focused && event.kind != Kind::unfocused
+        && m_replacement->field->isSameField(*event.field)) {
         if (event.kind != Kind::caretMoved)
             resetTyping();
         return;
@@ -120,8 +122,17 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
             typed(event);
         return;
     case Kind::deleted:
-        if (!consumeOwnEdit(event))
-            resetTyping();
+        if (consumeOwnEdit(event))
+            return;
+        // Chromium keeps a space typed last into an editable region as a no-break space, and
+        // when the next character comes, deletes it and inserts a plain space with that
+        // character in one piece: the swap goes on with the typing.
+        if (event.length == 1 && event.text.size() == 1 && event.text.at(0).isSpace() && m_next
+            && event.offset + 1 == *m_next) {
+            m_swappedSpace = event.offset;
+            return;
+        }
+        resetTyping();
         return;
     case Kind::caretMoved:
         // Our own edits move the caret on their way; where it ends up is set when they are done.
@@ -159,8 +170,15 @@ void FieldTypingFollower::shift(qint64 offset, qint64 change)
         *m_next += change;
 }
 
-void FieldTypingFollower::typed(const TextFieldEvent& event)
+void FieldTypingFollower::typed(const TextFieldEvent& reported)
 {
+    TextFieldEvent event = reported;
+    if (std::exchange(m_swappedSpace, std::nullopt) == event.offset && event.length > 1
+        && Text::graphemeCount(event.text) == 2 && event.text.at(0).isSpace()) {
+        event.text = event.text.mid(1);
+        event.offset += 1;
+        event.length -= 1;
+    }
     // A paste, or anything else inserted in one piece, is not typing.
     if (!isOneCharacter(event.text) || event.length < 1) {
         resetTyping();

@@ -68,7 +68,7 @@ private:
     struct Replacement;
 
     void handle(const TextFieldEvent& event);
-    void typed(const TextFieldEvent& event);
+    void typed(const TextFieldEvent& reported);
     bool consumeOwnEdit(const TextFieldEvent& event);
     // Moves the offsets of the current run as an insertion or deletion elsewhere in its field
     // moves them.
@@ -90,6 +90,8 @@ private:
     // Where the next character continues the run.
     std::optional<qint64> m_next;
     QList<Piece> m_pieces;
+    // Where a space typed last was deleted to be inserted again with the next character.
+    std::optional<qint64> m_swappedSpace;
     QList<OwnEdit> m_ownEdits;
     std::shared_ptr<Replacement> m_replacement;
     std::optional<Pasting> m_pasting;

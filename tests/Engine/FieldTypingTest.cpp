@@ -98,6 +98,20 @@ TEST_F(FieldTyping, aDeletionOrACaretMovedElsewhereStartsAfresh)
     EXPECT_TRUE(expansions.isEmpty());
 }
 
+TEST_F(FieldTyping, aSpaceSwappedWithTheNextCharacterGoesOnWithTheTyping)
+{
+    // As Chromium's editable regions report it: the trailing no-break space goes, and comes
+    // back as a plain space together with the next character.
+    field->type("Hi\u00a0");
+    field->content = "Hi /";
+    field->report(TextFieldEvent{Kind::deleted, field, 2, 1, QStringLiteral("\u00a0")});
+    field->report(TextFieldEvent{Kind::inserted, field, 2, 2, QStringLiteral(" /")});
+    field->moveCaret(4);
+    field->type("sig");
+    settle();
+    EXPECT_EQ(field->content, "Hi " + signature);
+}
+
 TEST_F(FieldTyping, typingInAnotherFieldDoesNotContinueATrigger)
 {
     field->type("/si");
