@@ -14,6 +14,10 @@ struct FieldTypingFollower::Replacement {
     qint64 end = 0;
     // Pasted over rather than edited by offsets: the field's reports until it is done are ours.
     bool pasting = false;
+    // The field's text changed while the paste was being prepared: a key typed meanwhile stands
+    // where the selection would go, so no paste follows (once it has gone out, the changes are
+    // the paste's own).
+    bool fieldChanged = false;
 };
 
 namespace {
@@ -39,7 +43,7 @@ FieldTypingFollower::FieldTypingFollower(TextFieldEvents& events, ExpansionMatch
     , m_events(events)
     , m_matcher(matcher)
     , m_schedule(std::move(schedule))
-    , m_pasting(std::move(pasting))
+    , m_pasting(pasting)
 {
 }
 
@@ -110,8 +114,10 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
     // The selection, the paste and the caret moves they make are no typing.
     if (m_replacement && m_replacement->pasting && event.kind != Kind::focused && event.kind != Kind::unfocused
         && m_replacement->field->isSameField(*event.field)) {
-        if (event.kind != Kind::caretMoved)
+        if (event.kind != Kind::caretMoved) {
+            m_replacement->fieldChanged = true;
             resetTyping();
+        }
         return;
     }
     switch (event.kind) {
@@ -341,7 +347,9 @@ void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
     plan.expectedCaret = caret->location;
     plan.observedSelection = caret;
     QPointer<FieldTypingFollower> self(this);
-    auto isCurrent = [self, replacement] { return self && self->m_installed && self->m_replacement == replacement; };
+    auto isCurrent = [self, replacement] {
+        return self && self->m_installed && self->m_replacement == replacement && !replacement->fieldChanged;
+    };
     auto completed = [self, replacement] {
         if (self && self->m_onExpansion)
             self->m_onExpansion(replacement->trigger, replacement->expansion);

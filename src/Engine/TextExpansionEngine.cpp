@@ -55,7 +55,7 @@ TextExpansionEngine::TextExpansionEngine(const Desktop& desktop, QObject* parent
             pasting = FieldTypingFollower::Pasting{m_desktop, &m_replacement};
         m_fieldTyping = std::make_unique<FieldTypingFollower>(*m_desktop.textFieldEvents, m_matcher,
             [](QObject* context, std::function<void()> work) { Scheduler::current().after(0, context, std::move(work)); },
-            std::move(pasting));
+            pasting);
     }
 }
 

@@ -175,6 +175,10 @@ protected:
             10000);
     }
 
+    // The first key after another keyboard's may be lost (XWayland, Firefox): each series of keys
+    // begins with one that types nothing.
+    bool press(const QStringList& keys) { return keyboard.press(QStringList{"-k", "Shift_L"} + keys); }
+
     // Waits for the page, its first field focused and taking keys.
     bool waitForPage()
     {
@@ -183,7 +187,7 @@ protected:
             return false;
         const bool ready = DesktopSession::waitFor(
             [&] { return keyboard.type(QStringLiteral("x")) && fieldBecomes("line", "x", 1000); }, startMilliseconds);
-        return ready && keyboard.press({"-k", "BackSpace"}) && fieldBecomes("line", QString());
+        return ready && press({"-k", "BackSpace"}) && fieldBecomes("line", QString());
     }
 
     // What the field holds after typing "Hi ", then, once the page shows it, the trigger with
@@ -191,8 +195,8 @@ protected:
     // fault) anything else. The field is emptied first.
     QString typeOnce(const QString& field)
     {
-        if (!keyboard.press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}) || !fieldBecomes(field, QString())
-            || !keyboard.type(typed, keyMilliseconds))
+        if (!press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}) || !fieldBecomes(field, QString())
+            || !press({"-d", QString::number(keyMilliseconds), typed}))
             return QStringLiteral("<not typed>");
         DesktopSession::waitFor(
             [&] {
@@ -205,21 +209,27 @@ protected:
         return fieldText(field);
     }
 
-    // Three tries into each of the page's fields (the editable region only where `rich`), each
-    // expanded or (a replacement given up on a busy machine) left exactly as typed, at least one
-    // expanded; the password field never.
+    // The password field first: what is typed there stays as typed. Then three tries into each
+    // of the page's other fields (the editable region only where `rich`), each expanded or (a
+    // replacement given up on a busy machine) left exactly as typed, at least one expanded.
     void typeIntoEveryField(bool rich = true)
     {
+        ASSERT_TRUE(press({"-k", "Tab", "-k", "Tab", "-k", "Tab"}));
+        ASSERT_TRUE(focusIs(FieldKind::password));
+        const qsizetype before = expansions.size();
+        EXPECT_EQ(typeOnce("secret"), typed);
+        EXPECT_EQ(expansions.size(), before);
+        ASSERT_TRUE(press({"-M", "shift", "-k", "Tab", "-k", "Tab", "-k", "Tab", "-m", "shift"}));
         const QList<std::pair<QString, FieldKind>> fields
             = {{"line", FieldKind::singleLine}, {"area", FieldKind::multiLine}, {"rich", FieldKind::other}};
         for (qsizetype index = 0; index < fields.size(); ++index) {
             const QString& field = fields.at(index).first;
+            if (field == QLatin1String("rich") && !rich)
+                break;
             if (index > 0) {
-                ASSERT_TRUE(keyboard.press({"-k", "Tab"}));
+                ASSERT_TRUE(press({"-k", "Tab"}));
             }
             ASSERT_TRUE(focusIs(fields.at(index).second)) << field.toStdString();
-            if (field == QLatin1String("rich") && !rich)
-                continue;
             QStringList results;
             for (int attempt = 0; attempt < 3; ++attempt)
                 results.append(typeOnce(field));
@@ -229,11 +239,6 @@ protected:
                 EXPECT_TRUE(result == expanded || result == typed) << field.toStdString() << ": " << result.toStdString();
             EXPECT_TRUE(results.contains(expanded)) << field.toStdString() << ": " << results.join(" | ").toStdString();
         }
-        const qsizetype before = expansions.size();
-        ASSERT_TRUE(keyboard.press({"-k", "Tab"}));
-        ASSERT_TRUE(focusIs(FieldKind::password));
-        EXPECT_EQ(typeOnce("secret"), typed);
-        EXPECT_EQ(expansions.size(), before);
         expectClipboardIntact();
     }
 
@@ -287,8 +292,9 @@ TEST_F(WaylandBrowsers, firefoxOnWaylandExpandsInItsPageFieldsButNotInItsPasswor
     ASSERT_TRUE(start(QStringLiteral("firefox-esr"),
         {"--no-remote", "--profile", folder.filePath(QStringLiteral("profile")), pageUrl()}, environment));
     ASSERT_TRUE(waitForPage());
-    // Keys typed into its editable region after Tab did not show in the region here, on X11
-    // they do: left out until that is understood.
+    // In this test, keys typed after Tab into its editable region once the other fields had
+    // expanded did not show there (typed by hand, the region expands): left out until that is
+    // understood.
     typeIntoEveryField(false);
 }
 
