@@ -190,13 +190,20 @@ protected:
         return ready && press({"-k", "BackSpace"}) && fieldBecomes("line", QString());
     }
 
-    // What the field holds after typing "Hi ", then, once the page shows it, the trigger with
-    // more text typed straight after it: the expansion in place, exactly what was typed, or (a
-    // fault) anything else. The field is emptied first.
+    // What the field holds after typing "Hi /sig", and once the expansion shows (or the trigger
+    // stays), " ok": the expansion in place, exactly what was typed, or (a fault) anything else.
+    // The field is emptied first. Keys typed on within a few milliseconds of the paste can still
+    // come between it and the selection (nothing holds them on Wayland; see the README), which
+    // this does not test.
     QString typeOnce(const QString& field)
     {
+        const QString trigger = QStringLiteral("Hi /sig");
         if (!press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}) || !fieldBecomes(field, QString())
-            || !press({"-d", QString::number(keyMilliseconds), typed}))
+            || !press({"-d", QString::number(keyMilliseconds), trigger}))
+            return QStringLiteral("<not typed>");
+        // Typed whole, then expanded or left as typed.
+        fieldBecomes(field, QStringLiteral("Hi ") + signature, 5000);
+        if (!press({"-d", QString::number(keyMilliseconds), QStringLiteral(" ok")}))
             return QStringLiteral("<not typed>");
         DesktopSession::waitFor(
             [&] {
