@@ -176,13 +176,30 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
     // for again before the trigger is selected.
     if (!run->isCurrent())
         return finish(*run);
+    if (run->target->selectsWhilePasting()) {
+        // The keys that select the trigger paste over it too: the expansion goes on the
+        // clipboard first.
+        if (!lend(run))
+            return finish(*run);
+        if (run->isCurrent() && owns(run->receipt, run->injected)
+            && (run->readsBeforePaste = m_clipboard.readsByFocusedApplication(), run->target->pasteOver(run->range))) {
+            m_schedule(pasteCheckDelay, [this, run] { verifyPaste(run, pasteChecks); });
+            return;
+        }
+        restore(*run);
+        return finish(*run);
+    }
     // The trigger is selected before the expansion takes the clipboard: an application that
     // looks at the clipboard when its selection changes (a mail body updating its Paste
     // command) asks the clipboard's owner, which must not be this process while it waits for
     // that application to answer (Thunderbird then waits two seconds for us).
-    if (!run->target->select(run->range))
+    if (!run->target->select(run->range) || !lend(run))
         return abandonSelection(run, selectionChecks);
+    waitForSelection(run, selectionChecks);
+}
 
+bool ExpansionReplacement::lend(const std::shared_ptr<Run>& run)
+{
     // Clipboard managers keep no history of contents marked as a password manager's (KDE's
     // Klipper, newer CopyQ) or as hidden (CopyQ): an expansion is on the clipboard only for
     // the paste, and the user's history stays theirs.
@@ -197,13 +214,11 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
     if (!run->receipt.succeeded) {
         if (m_clipboard.changeCount() == run->receipt.changeCount)
             m_clipboard.write(run->previous);
-        return abandonSelection(run, selectionChecks);
+        return false;
     }
     // Someone else wrote in between: their contents stay, ours are gone. Writing waits on no
     // other application, so the run is still current.
-    if (!owns(run->receipt, run->injected))
-        return abandonSelection(run, selectionChecks);
-    waitForSelection(run, selectionChecks);
+    return owns(run->receipt, run->injected);
 }
 
 void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int attempts)

@@ -108,6 +108,8 @@ private:
 
     void waitForFinalKey(const std::shared_ptr<Run>& run, int attempts, std::optional<TextRange> observed = {});
     void replace(const std::shared_ptr<Run>& run, qint64 caret);
+    // Puts the expansion on the clipboard; false when it did not stay there.
+    bool lend(const std::shared_ptr<Run>& run);
     void waitForSelection(const std::shared_ptr<Run>& run, int attempts);
     // Gives up a replacement whose trigger was asked to be selected: the caret goes back
     // behind the trigger, also over a selection still on its way, so that the next key does

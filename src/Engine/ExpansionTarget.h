@@ -19,4 +19,12 @@ public:
     // Pastes the clipboard into the field if it is still focused and editable; true when the
     // paste keys were posted.
     virtual bool paste() = 0;
+
+    // Whether the target selects the trigger and pastes over it in one step (pasteOver())
+    // instead of having the selection read back before the paste: where the user's keys cannot
+    // be held, a key typed while the selection is waited for would replace the trigger.
+    virtual bool selectsWhilePasting() const { return false; }
+    // Selects the range, whose end the caret must still be at, and pastes the clipboard over
+    // it at once, if the field is still focused and editable; true when the paste was posted.
+    virtual bool pasteOver(TextRange /*range*/) { return false; }
 };

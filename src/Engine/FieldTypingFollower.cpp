@@ -1,7 +1,9 @@
 #include "Engine/FieldTypingFollower.h"
 
+#include "Engine/FieldPasteTarget.h"
 #include "Utilities/Text.h"
 
+#include <QPointer>
 #include <utility>
 
 struct FieldTypingFollower::Replacement {
@@ -11,6 +13,12 @@ struct FieldTypingFollower::Replacement {
     // The trigger's place in the field, in the field's units.
     qint64 start = 0;
     qint64 end = 0;
+    // Pasted over rather than edited by offsets: the field's reports until it is done are ours.
+    bool pasting = false;
+    // The field's text changed while the paste was being prepared: a key typed meanwhile stands
+    // where the selection would go, so no paste follows (once it has gone out, the changes are
+    // the paste's own).
+    bool fieldChanged = false;
 };
 
 namespace {
@@ -60,12 +68,13 @@ bool couldBeTyped(const QString& text)
 }
 } // namespace
 
-FieldTypingFollower::FieldTypingFollower(
-    TextFieldEvents& events, ExpansionMatcher& matcher, Schedule schedule, QObject* parent)
+FieldTypingFollower::FieldTypingFollower(TextFieldEvents& events, ExpansionMatcher& matcher, Schedule schedule,
+    std::optional<Pasting> pasting, QObject* parent)
     : QObject(parent)
     , m_events(events)
     , m_matcher(matcher)
     , m_schedule(std::move(schedule))
+    , m_pasting(pasting)
 {
 }
 
@@ -100,6 +109,7 @@ void FieldTypingFollower::resetTyping()
     m_matcher.clearBuffer();
     m_pieces.clear();
     m_next.reset();
+    m_swappedSpace.reset();
 }
 
 bool FieldTypingFollower::isInSameField(const TextFieldEvent& event) const
@@ -132,6 +142,15 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
         m_secret = secret;
         m_ownEdits.clear();
     }
+    // The selection, the paste and the caret moves they make are no typing.
+    if (m_replacement && m_replacement->pasting && event.kind != Kind::focused && event.kind != Kind::unfocused
+        && m_replacement->field->isSameField(*event.field)) {
+        if (event.kind != Kind::caretMoved) {
+            m_replacement->fieldChanged = true;
+            resetTyping();
+        }
+        return;
+    }
     switch (event.kind) {
     case Kind::focused:
     case Kind::unfocused: resetTyping(); return;
@@ -142,8 +161,17 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
         return;
     case Kind::deleted:
         forgetOwnCaret();
-        if (!consumeOwnEdit(event))
-            resetTyping();
+        if (consumeOwnEdit(event))
+            return;
+        // Chromium keeps a space typed last into an editable region as a no-break space, and
+        // when the next character comes, deletes it and inserts a plain space with that
+        // character in one piece: the swap goes on with the typing.
+        if (event.length == 1 && event.text.size() == 1 && event.text.at(0).isSpace() && m_next
+            && event.offset + 1 == *m_next) {
+            m_swappedSpace = event.offset;
+            return;
+        }
+        resetTyping();
         return;
     case Kind::caretMoved:
         if (!m_ownEdits.isEmpty() && m_ownEdits.first().kind == Kind::caretMoved
@@ -201,8 +229,15 @@ void FieldTypingFollower::shift(qint64 offset, qint64 change)
         *m_next += change;
 }
 
-void FieldTypingFollower::typed(const TextFieldEvent& event)
+void FieldTypingFollower::typed(const TextFieldEvent& reported)
 {
+    TextFieldEvent event = reported;
+    if (std::exchange(m_swappedSpace, std::nullopt) == event.offset && event.length > 1
+        && Text::graphemeCount(event.text) == 2 && event.text.at(0).isSpace()) {
+        event.text = event.text.mid(1);
+        event.offset += 1;
+        event.length -= 1;
+    }
     // A paste, or anything else inserted in one piece, is not typing.
     if (!isOneCharacter(event.text) || event.length < 1) {
         resetTyping();
@@ -267,7 +302,10 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     const std::optional<EditableTextField::State> state = field.state();
     if (!state || !state->focused || !state->editable || state->kind == FieldKind::password)
         return finish();
-    if (!state->offersEditing) {
+    const bool ignoresEdits = m_ignoringEdits.contains(field.applicationName());
+    if (!state->offersEditing || ignoresEdits) {
+        if (m_pasting)
+            return paste(replacement);
         finish();
         Q_EMIT applicationUnreachable(field.applicationName());
         return;
@@ -287,6 +325,14 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     if (!field.deleteText(start, end)) {
         m_ownEdits.clear();
         return finish();
+    }
+    // Firefox answers yes and changes nothing (its pages' fields live in another process, which
+    // the request never reaches): the trigger still stands, with the text as long as before.
+    if (m_pasting && countBefore && field.characterCount() == countBefore
+        && Text::equal(field.text(start, end).value_or(QString()), replacement->trigger)) {
+        m_ownEdits.clear();
+        m_ignoringEdits.insert(field.applicationName());
+        return paste(replacement);
     }
     if (!field.insertText(start, replacement->expansion)) {
         // Put the trigger back rather than lose what the user typed.
@@ -358,4 +404,44 @@ void FieldTypingFollower::restoreTrigger(const Replacement& replacement, qint64 
     }
     if (field.caret() != caretBefore)
         setOwnCaret(field, caretBefore);
+}
+
+void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
+{
+    const auto finish = [this, replacement] {
+        if (m_replacement == replacement)
+            m_replacement.reset();
+    };
+    // Only a trigger with nothing typed behind it yet is selected: a key that reached the field
+    // meanwhile would stand between it and the caret.
+    if (replacement->field->caret() != replacement->end)
+        return finish();
+    const std::shared_ptr<FieldPasteTarget> target = FieldPasteTarget::make(m_pasting->desktop, replacement->field);
+    const std::optional<TextRange> caret = target ? target->selection() : std::nullopt;
+    if (!caret || caret->length != 0)
+        return finish();
+    replacement->pasting = true;
+    resetTyping();
+    ExpansionPlan plan;
+    plan.trigger = replacement->trigger;
+    plan.expansion = replacement->expansion;
+    plan.expectedCaret = caret->location;
+    plan.observedSelection = caret;
+    QPointer<FieldTypingFollower> self(this);
+    auto isCurrent = [self, replacement] {
+        return self && self->m_installed && self->m_replacement == replacement && !replacement->fieldChanged;
+    };
+    auto completed = [self, replacement] {
+        if (self && self->m_onExpansion)
+            self->m_onExpansion(replacement->trigger, replacement->expansion);
+    };
+    auto ended = [self, replacement] {
+        if (self && self->m_replacement == replacement) {
+            self->m_replacement.reset();
+            self->resetTyping();
+        }
+    };
+    m_pasting->replacement->prepare();
+    if (!m_pasting->replacement->start(plan, target, isCurrent, completed, ended))
+        finish();
 }

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "Engine/ExpansionMatcher.h"
+#include "Engine/ExpansionReplacement.h"
+#include "platform/Desktop.h"
 #include "platform/TextFieldEvents.h"
 
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -14,16 +17,24 @@
 // trigger by editing the field's text at the trigger's offsets. One character inserted right
 // where the previous one ended continues the typing, as a key would; anything else (a paste or
 // other text inserted in one piece, a deletion, a caret moved elsewhere, another field) starts
-// afresh. The clipboard is never touched. Main thread only.
+// afresh. The clipboard is touched only where a field takes no edits by offsets and the desktop
+// can paste (see Pasting). Main thread only.
 class FieldTypingFollower : public QObject {
     Q_OBJECT
 public:
     using ExpansionHandler = std::function<void(const QString& trigger, const QString& expansion)>;
     // Runs `work` on a later turn of the event loop; drops it once `context` is gone.
     using Schedule = std::function<void(QObject* context, std::function<void()> work)>;
+    // Where the desktop can paste into the focused field without a window of ours taking the
+    // keyboard: the trigger is selected and the expansion pasted over it, with the clipboard
+    // lent and given back as where keys are watched.
+    struct Pasting {
+        Desktop desktop;
+        ExpansionReplacement* replacement = nullptr;
+    };
 
-    FieldTypingFollower(
-        TextFieldEvents& events, ExpansionMatcher& matcher, Schedule schedule, QObject* parent = nullptr);
+    FieldTypingFollower(TextFieldEvents& events, ExpansionMatcher& matcher, Schedule schedule,
+        std::optional<Pasting> pasting = std::nullopt, QObject* parent = nullptr);
     ~FieldTypingFollower() override;
 
     // Starts following; false when the desktop offers no field events.
@@ -57,7 +68,7 @@ private:
     struct Replacement;
 
     void handle(const TextFieldEvent& event);
-    void typed(const TextFieldEvent& event);
+    void typed(const TextFieldEvent& reported);
     bool consumeOwnEdit(const TextFieldEvent& event);
     // Sets the caret and waits for the field's report of it.
     void setOwnCaret(EditableTextField& field, qint64 offset);
@@ -69,6 +80,7 @@ private:
     void replace(const std::shared_ptr<Replacement>& replacement);
     // Takes out the `inserted` units at the trigger's place and puts the trigger back in.
     void restoreTrigger(const Replacement& replacement, qint64 inserted, qint64 caretBefore);
+    void paste(const std::shared_ptr<Replacement>& replacement);
     bool isInSameField(const TextFieldEvent& event) const;
 
     TextFieldEvents& m_events;
@@ -83,6 +95,11 @@ private:
     // Where the next character continues the run.
     std::optional<qint64> m_next;
     QList<Piece> m_pieces;
+    // Where a space typed last was deleted to be inserted again with the next character.
+    std::optional<qint64> m_swappedSpace;
     QList<OwnEdit> m_ownEdits;
     std::shared_ptr<Replacement> m_replacement;
+    std::optional<Pasting> m_pasting;
+    // Applications that said yes to edits by offsets and changed nothing.
+    QSet<QString> m_ignoringEdits;
 };

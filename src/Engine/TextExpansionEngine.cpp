@@ -50,8 +50,12 @@ TextExpansionEngine::TextExpansionEngine(const Desktop& desktop, QObject* parent
     })
 {
     if (m_desktop.textFieldEvents) {
+        std::optional<FieldTypingFollower::Pasting> pasting;
+        if (m_desktop.pastesIntoFields)
+            pasting = FieldTypingFollower::Pasting{m_desktop, &m_replacement};
         m_fieldTyping = std::make_unique<FieldTypingFollower>(*m_desktop.textFieldEvents, m_matcher,
-            [](QObject* context, std::function<void()> work) { Scheduler::current().after(0, context, std::move(work)); });
+            [](QObject* context, std::function<void()> work) { Scheduler::current().after(0, context, std::move(work)); },
+            pasting);
     }
 }
 

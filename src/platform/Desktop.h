@@ -27,6 +27,11 @@ struct Desktop {
     // Set on desktops where typing is followed through the fields' own reports instead of
     // keys (Wayland); the engine then edits fields by offsets and never pastes.
     TextFieldEvents* textFieldEvents = nullptr;
+    // Set where fields followed through their reports can also be pasted into: `keyboard` and
+    // `pasteboard` then reach the focused window and the clipboard without a window of ours
+    // having the focus (a wlroots compositor's virtual keyboard and data control). Fields whose
+    // text cannot be edited by offsets get the expansion pasted over the selected trigger.
+    bool pastesIntoFields = false;
 
     bool isComplete() const;
 

@@ -34,6 +34,8 @@ public:
     virtual QString applicationName() = 0;
     // Same field of the same application.
     virtual bool isSameField(const EditableTextField& other) const = 0;
+    // The process of the application the field belongs to; nothing when it does not say.
+    virtual std::optional<qint64> processId() { return std::nullopt; }
 
     virtual std::optional<QString> text(qint64 start, qint64 end) = 0;
     virtual std::optional<qint64> caret() = 0;

@@ -109,6 +109,20 @@ TEST_F(FieldTyping, aDeletionOrACaretMovedElsewhereStartsAfresh)
     EXPECT_TRUE(expansions.isEmpty());
 }
 
+TEST_F(FieldTyping, aSpaceSwappedWithTheNextCharacterGoesOnWithTheTyping)
+{
+    // As Chromium's editable regions report it: the trailing no-break space goes, and comes
+    // back as a plain space together with the next character.
+    field->type("Hi\u00a0");
+    field->content = "Hi /";
+    field->report(TextFieldEvent{Kind::deleted, field, 2, 1, QStringLiteral("\u00a0")});
+    field->report(TextFieldEvent{Kind::inserted, field, 2, 2, QStringLiteral(" /")});
+    field->moveCaret(4);
+    field->type("sig");
+    settle();
+    EXPECT_EQ(field->content, "Hi " + signature);
+}
+
 TEST_F(FieldTyping, typingInAnotherFieldDoesNotContinueATrigger)
 {
     field->type("/si");
@@ -319,4 +333,94 @@ TEST_F(FieldTyping, stoppingStopsFollowing)
     EXPECT_EQ(field->content, "/sig");
 }
 
-} // namespace
+// A desktop that can also paste into the focused field (a wlroots compositor): fields whose text
+// takes no edits by offsets get the trigger selected and the expansion pasted over it, the
+// clipboard lent and given back. The page's field as the accessibility interface shows it is
+// `page`; its reports come from `field`.
+class FieldPasting : public FieldTyping {
+protected:
+    FieldPasting()
+    {
+        Desktop services = desktop.desktop();
+        services.textFieldEvents = &events;
+        services.pastesIntoFields = true;
+        engine = std::make_unique<TextExpansionEngine>(services);
+        engine->start({LibraryFixtures::expanding("/sig", signature)},
+            [this](const QString& trigger, const QString&) { expansions.append(trigger); });
+        field->process = FakeDesktop::editorProcess;
+        page = desktop.focusNewField();
+        desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("copied"));
+    }
+
+    void typeIntoPage(const QString& text)
+    {
+        field->type(text);
+        page->text = field->content;
+        page->moveCaret(page->text.size());
+    }
+
+    void finishReplacement()
+    {
+        for (int step = 0; step < 200 && scheduler.pendingCount() > 0; ++step) {
+            scheduler.advance(0.01);
+            field->reportEdits();
+        }
+    }
+
+    std::shared_ptr<FakeTextField> page;
+};
+
+TEST_F(FieldPasting, aFieldThatTakesNoEditsGetsTheExpansionPastedAndTheClipboardBack)
+{
+    for (const bool answersEdits : {false, true}) {
+        // Chromium offers no editing; Firefox offers it, answers yes and changes nothing.
+        field->current.offersEditing = answersEdits;
+        field->ignoresEdits = answersEdits;
+        field->content.clear();
+        field->caretAt = 0;
+        expansions.clear();
+        typeIntoPage("Hi /sig");
+        settle();
+        finishReplacement();
+        EXPECT_EQ(page->text, "Hi " + signature) << answersEdits;
+        EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0})) << answersEdits;
+        EXPECT_EQ(expansions, QStringList{"/sig"}) << answersEdits;
+        EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+        EXPECT_FALSE(engine->fieldTyping()->isReplacing());
+    }
+}
+
+TEST_F(FieldPasting, aTriggerWithTextTypedBehindItOrAPageThatIgnoresThePasteStaysAsTyped)
+{
+    field->current.offersEditing = false;
+    typeIntoPage("/sig");
+    // A key reached the field before the replacement looked.
+    field->type("!");
+    page->text = field->content;
+    page->moveCaret(page->text.size());
+    settle();
+    finishReplacement();
+    EXPECT_EQ(page->text, "/sig!");
+
+    field->type(" ");
+    page->pasteDelay.reset();
+    typeIntoPage("/sig");
+    settle();
+    finishReplacement();
+    EXPECT_EQ(page->text, "/sig! /sig");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0})) << "the trigger is not left selected";
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
+TEST_F(FieldPasting, aPasswordFieldIsNeverPastedInto)
+{
+    field->current.offersEditing = false;
+    page->fieldKind = FieldKind::password;
+    typeIntoPage("/sig");
+    settle();
+    finishReplacement();
+    EXPECT_EQ(page->text, "/sig");
+    EXPECT_EQ(desktop.pasteboard.writeCount(), 0);
+}
+}

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+#include <algorithm>
 
 namespace WaylandSession {
 
@@ -68,30 +69,33 @@ QProcessEnvironment environment(Client client, Compositor compositor)
 }
 
 namespace {
-
-    bool showsWindowOf(const QJsonObject& node, qint64 process)
+    void collectWindows(const QJsonObject& node, QList<Window>& found)
     {
-        if (node.value("pid").toInteger() == process && node.value("visible").toBool())
-            return true;
+        if (node.value("pid").toInteger() > 0 && node.value("visible").toBool())
+            found.append(Window{node.value("pid").toInteger(), node.value("name").toString()});
         for (const char* children : {"nodes", "floating_nodes"}) {
-            for (const QJsonValue& child : node.value(QLatin1String(children)).toArray()) {
-                if (showsWindowOf(child.toObject(), process))
-                    return true;
-            }
+            for (const QJsonValue& child : node.value(QLatin1String(children)).toArray())
+                collectWindows(child.toObject(), found);
         }
-        return false;
     }
-
 } // namespace
 
-bool showsWindowOf(qint64 process)
+QList<Window> windows()
 {
     QProcess swaymsg;
     swaymsg.start(
         QStringLiteral("swaymsg"), {"-s", qEnvironmentVariable("VELMORA_TEST_SWAYSOCK"), "-r", "-t", "get_tree"});
     if (!DesktopSession::waitFor([&] { return swaymsg.state() == QProcess::NotRunning; }, 5000))
-        return false;
-    return showsWindowOf(QJsonDocument::fromJson(swaymsg.readAllStandardOutput()).object(), process);
+        return {};
+    QList<Window> found;
+    collectWindows(QJsonDocument::fromJson(swaymsg.readAllStandardOutput()).object(), found);
+    return found;
+}
+
+bool showsWindowOf(qint64 process)
+{
+    const QList<Window> shown = windows();
+    return std::any_of(shown.begin(), shown.end(), [&](const Window& window) { return window.process == process; });
 }
 
 bool connectsToAnXServer(qint64 process)
@@ -194,7 +198,7 @@ bool Keyboard::attach()
     return run({"-s", "30000"});
 }
 
-bool Keyboard::type(const QString& text)
+bool Keyboard::type(const QString& text, int delayMilliseconds)
 {
     if (m_compositor == Compositor::mutter) {
         if (!startRemoteDesktop())
@@ -209,7 +213,7 @@ bool Keyboard::type(const QString& text)
     }
     // Options apply to what follows them: a pause for the keymap, the text (a Backspace for each
     // \b), and a pause that keeps the keyboard (and so the focus) until the next text replaces it.
-    QStringList arguments{"-s", "150", "-d", "25"};
+    QStringList arguments{"-s", "150", "-d", QString::number(delayMilliseconds)};
     const QStringList pieces = text.split(u'\b');
     for (qsizetype i = 0; i < pieces.size(); ++i) {
         if (i > 0)
@@ -220,6 +224,11 @@ bool Keyboard::type(const QString& text)
     }
     return run(arguments << "-s"
                          << "30000");
+}
+
+bool Keyboard::press(const QStringList& keys)
+{
+    return run(QStringList{"-s", "150"} + keys + QStringList{"-s", "30000"});
 }
 
 bool Keyboard::run(const QStringList& arguments)

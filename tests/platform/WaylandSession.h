@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -32,6 +33,14 @@ QProcessEnvironment environment(Client client, Compositor compositor = Composito
 // Whether the process has a window the compositor shows, asked of the compositor itself.
 bool showsWindowOf(qint64 process);
 
+// A window the compositor shows: its owner's process and its title.
+struct Window {
+    qint64 process = 0;
+    QString title;
+};
+// The windows the compositor shows, native and XWayland ones alike.
+QList<Window> windows();
+
 // Whether the process holds a connection to an X server (a socket of /tmp/.X11-unix, named or
 // abstract), read from /proc.
 bool connectsToAnXServer(qint64 process);
@@ -52,9 +61,12 @@ public:
     // A keyboard that types nothing: the compositor gives a window the keyboard focus only once
     // there is a keyboard.
     bool attach();
-    // Types the text, one key per character (Backspace for \b), 25 ms apart; returns once
-    // typing has begun, not once the keys arrived.
-    bool type(const QString& text);
+    // Types the text, one key per character (Backspace for \b), 25 ms apart (or as given on
+    // sway); returns once typing has begun, not once the keys arrived.
+    bool type(const QString& text, int delayMilliseconds = 25);
+    // Presses keys as wtype's arguments name them ("-k", "Tab"; "-M", "ctrl", "a", "-m",
+    // "ctrl"), then keeps the keyboard like type(); sway only.
+    bool press(const QStringList& keys);
 
 private:
     void stop();

@@ -16,6 +16,9 @@ public:
     qint64 caretAt = 0;
     State current{true, true, FieldKind::singleLine, true};
     bool refuseInsert = false;
+    // Answers yes to edits by offsets and changes nothing (as Firefox's pages do).
+    bool ignoresEdits = false;
+    std::optional<qint64> process;
     // Where the toolkit leaves the caret after an insertion by offsets: behind it (GTK 3) or
     // where it was (GTK 4).
     bool caretFollowsInsert = true;
@@ -44,6 +47,7 @@ public:
     std::optional<State> state() override { return current; }
     QString applicationName() override { return QStringLiteral("Notes"); }
     bool isSameField(const EditableTextField& other) const override { return &other == this; }
+    std::optional<qint64> processId() override { return process; }
     std::optional<QString> text(qint64 start, qint64 end) override
     {
         ++reads;
@@ -69,6 +73,8 @@ public:
     }
     bool deleteText(qint64 start, qint64 end) override
     {
+        if (ignoresEdits)
+            return true;
         const QString removed = content.mid(start, end - start);
         content.remove(start, end - start);
         if (caretAt >= end)
@@ -84,6 +90,8 @@ public:
             refuseInsert = false;
             return false;
         }
+        if (ignoresEdits)
+            return true;
         const QString inserted = garble ? std::exchange(garble, nullptr)(text) : text;
         content.insert(offset, inserted);
         if (caretFollowsInsert && caretAt >= offset)

@@ -120,6 +120,17 @@ bool AtspiEditableTextField::isSameField(const EditableTextField& other) const
         && std::strcmp(mine->app->bus_name, theirs->app->bus_name) == 0 && std::strcmp(mine->path, theirs->path) == 0;
 }
 
+std::optional<qint64> AtspiEditableTextField::processId()
+{
+    setTimeout(readTimeout);
+    GError* error = nullptr;
+    AtspiRequestCounter::note();
+    const guint process = atspi_accessible_get_process_id(m_accessible, &error);
+    if (!succeeded(error) || process == 0)
+        return std::nullopt;
+    return qint64(process);
+}
+
 std::optional<QString> AtspiEditableTextField::text(qint64 start, qint64 end)
 {
     if (start < 0 || end < start || !hasInterface(m_accessible, false))

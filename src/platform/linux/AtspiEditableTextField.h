@@ -24,6 +24,7 @@ public:
     std::optional<State> state() override;
     QString applicationName() override;
     bool isSameField(const EditableTextField& other) const override;
+    std::optional<qint64> processId() override;
     std::optional<QString> text(qint64 start, qint64 end) override;
     std::optional<qint64> caret() override;
     std::optional<qint64> characterCount() override;

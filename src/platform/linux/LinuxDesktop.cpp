@@ -5,6 +5,9 @@
 #include "LinuxAccessibilityTrust.h"
 #include "PostedKeyLedger.h"
 #include "QtClipboardPasteboard.h"
+#include "WaylandConnection.h"
+#include "WaylandDataControlPasteboard.h"
+#include "WaylandVirtualKeyboard.h"
 #include "X11Connection.h"
 #include "X11EventSource.h"
 #include "X11KeyboardHold.h"
@@ -29,8 +32,12 @@ LinuxDesktop::LinuxDesktop(SessionType session)
     m_pasteboard = std::make_unique<QtClipboardPasteboard>();
     if (m_connection)
         m_primarySelection = std::make_unique<X11PrimarySelection>();
-    if (session == SessionType::wayland)
+    if (session == SessionType::wayland) {
         m_textFieldEvents = std::make_unique<AtspiTextFieldEvents>();
+        m_wayland = WaylandConnection::open();
+        m_waylandKeyboard = WaylandVirtualKeyboard::create(m_wayland);
+        m_waylandPasteboard = WaylandDataControlPasteboard::create(m_wayland);
+    }
 }
 
 LinuxDesktop::~LinuxDesktop() = default;
@@ -47,6 +54,11 @@ Desktop LinuxDesktop::desktop() const
     desktop.keyboardHold = m_keyboardHold.get();
     desktop.primarySelection = m_primarySelection.get();
     desktop.textFieldEvents = m_textFieldEvents.get();
+    if (m_waylandKeyboard && m_waylandPasteboard) {
+        desktop.keyboard = m_waylandKeyboard.get();
+        desktop.pasteboard = m_waylandPasteboard.get();
+        desktop.pastesIntoFields = true;
+    }
     return desktop;
 }
 

@@ -11,6 +11,9 @@ class AtspiTextFieldEvents;
 class LinuxAccessibilityTrust;
 class PostedKeyLedger;
 class QtClipboardPasteboard;
+class WaylandConnection;
+class WaylandDataControlPasteboard;
+class WaylandVirtualKeyboard;
 class X11Connection;
 class X11EventSource;
 class X11KeyboardHold;
@@ -22,7 +25,9 @@ class X11Workspace;
 // The Linux back ends of every desktop service the engine uses, made and wired together once
 // the QGuiApplication exists. Without an X display the parts that need one stay unavailable and
 // say why; nothing else is refused. On a Wayland session no X11 connection is made at all:
-// typing is followed and fields are edited through the accessibility bus alone.
+// typing is followed and fields are edited through the accessibility bus; where the compositor
+// offers a keyboard and the clipboard to any client (wlroots compositors), fields that take no
+// edits by offsets are pasted into through those.
 class LinuxDesktop {
 public:
     explicit LinuxDesktop(SessionType session = SessionTypes::current());
@@ -48,4 +53,7 @@ private:
     std::unique_ptr<QtClipboardPasteboard> m_pasteboard;
     std::unique_ptr<X11PrimarySelection> m_primarySelection;
     std::unique_ptr<AtspiTextFieldEvents> m_textFieldEvents;
+    std::shared_ptr<WaylandConnection> m_wayland;
+    std::unique_ptr<WaylandVirtualKeyboard> m_waylandKeyboard;
+    std::unique_ptr<WaylandDataControlPasteboard> m_waylandPasteboard;
 };

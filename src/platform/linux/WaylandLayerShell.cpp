@@ -1,6 +1,6 @@
 #include "WaylandLayerShell.h"
 
-#include "wlr-layer-shell-unstable-v1-client-protocol.h"
+#include "wlr-layer-shell-unstable-v1-client.h"
 
 #include <QGuiApplication>
 #include <QScreen>

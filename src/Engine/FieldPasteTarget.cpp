@@ -1,0 +1,78 @@
+#include "Engine/FieldPasteTarget.h"
+
+#include "Engine/AccessibilityExpansionTarget.h"
+#include "Engine/KeySimulator.h"
+#include "platform/Accessibility.h"
+#include "platform/KeyboardPoster.h"
+
+std::shared_ptr<FieldPasteTarget> FieldPasteTarget::make(const Desktop& desktop, std::shared_ptr<EditableTextField> field)
+{
+    const std::optional<qint64> process = field->processId();
+    if (!process)
+        return nullptr;
+    std::shared_ptr<AccessibleElement> element = desktop.accessibility->focusedElement(*process);
+    if (!element)
+        return nullptr;
+    element->setMessagingTimeout(AccessibilityExpansionTarget::messagingTimeout);
+    std::shared_ptr<FieldPasteTarget> target(
+        new FieldPasteTarget(desktop, std::move(field), std::move(element), *process));
+    const std::optional<FieldKind> kind = target->m_element->kind();
+    if (!kind || *kind == FieldKind::password || !target->isFocusedAndEditable())
+        return nullptr;
+    return target;
+}
+
+FieldPasteTarget::FieldPasteTarget(const Desktop& desktop, std::shared_ptr<EditableTextField> field,
+    std::shared_ptr<AccessibleElement> element, qint64 process)
+    : m_desktop(desktop)
+    , m_field(std::move(field))
+    , m_element(std::move(element))
+    , m_process(process)
+{
+}
+
+bool FieldPasteTarget::isFocusedAndEditable()
+{
+    if (m_desktop.accessibility->isSecureEventInputEnabled())
+        return false;
+    const std::optional<EditableTextField::State> state = m_field->state();
+    if (!state || !state->focused || !state->editable || state->kind == FieldKind::password)
+        return false;
+    // The element selected and read is still the one the application has focused.
+    const std::shared_ptr<AccessibleElement> focused = m_desktop.accessibility->focusedElement(m_process);
+    return focused && focused->isEqual(*m_element);
+}
+
+std::optional<TextRange> FieldPasteTarget::selection()
+{
+    const std::optional<TextRange> range = m_element->selectedRange();
+    if (!range || range->location < 0 || range->length < 0)
+        return std::nullopt;
+    return range;
+}
+
+std::optional<QString> FieldPasteTarget::text(TextRange range)
+{
+    return m_element->textIn(range);
+}
+
+bool FieldPasteTarget::select(TextRange range)
+{
+    return isFocusedAndEditable() && m_element->select(range);
+}
+
+bool FieldPasteTarget::pasteOver(TextRange range)
+{
+    // The selection names the trigger by its place, so a key that reached the field before it
+    // stays where it was typed; the paste goes out the moment the application has taken the
+    // selection, which it applies before any key that comes after.
+    if (!isFocusedAndEditable() || selection() != TextRange{range.location + range.length, 0}
+        || !m_element->select(range))
+        return false;
+    return KeySimulator::paste(*m_desktop.keyboard, m_process);
+}
+
+bool FieldPasteTarget::paste()
+{
+    return isFocusedAndEditable() && KeySimulator::paste(*m_desktop.keyboard, m_process);
+}
