@@ -155,7 +155,11 @@ public:
         // waited for only when the bytes may be the ones on disk, which needs equal sizes.
         const std::shared_future<FileFingerprint> fingerprint = bytes.size() < worthAThread
             ? ready(FileFingerprint::of(bytes))
-            : std::async(std::launch::async, [bytes] { return FileFingerprint::of(bytes); }).share();
+            : std::async(std::launch::async, [held = std::make_shared<QByteArray>(bytes)] {
+                  // The future keeps its task: the bytes must go when digested, not with it.
+                  const QByteArray bytes = std::exchange(*held, {});
+                  return FileFingerprint::of(bytes);
+              }).share();
         const bool unchanged = m_snapshot.seen == Seen::contents
             && m_snapshot.fingerprint.get().size == bytes.size() && holds(fingerprint.get());
         // Every remembered byte sequence was decoded and validated when it was remembered, so
@@ -193,7 +197,7 @@ public:
         }
         m_snapshot = Snapshot{Seen::contents, fingerprint,
             readsDiskItself() ? FileIO::identity(m_path) : std::nullopt};
-        // Holding the digest would keep the bytes until it is taken: wait for it here.
+        // The save ends with its digest: the writer trims the heap after each job.
         fingerprint.wait();
     }
 
