@@ -4,8 +4,8 @@
 # in one private desktop session. Velmora is the real program (build/src/velmora, started as its
 # user starts it, with a library of 50,000 other shortcuts), its CPU time read like AutoKey's:
 # first with AutoKey pasting its phrase through the clipboard as Velmora does, then with AutoKey
-# typing it (its default), then with another application putting new text on the clipboard
-# before each trial. Needs the Release build in build/.
+# typing it (its default), then typing it with another application putting new text on the
+# clipboard before each trial. Needs the Release build in build/.
 # Arguments go to the benchmark (--pairs N, --expansions N, --library N).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +15,9 @@ if ! command -v autokey-gtk >/dev/null; then
 fi
 helper=build/tests/helpers/expansion-latency/velmora-expansion-latency
 app=(--app build/src/velmora --library 50000)
-scripts/with-desktop.sh "$helper" --peer autokey "${app[@]}" --peer-mode cb "$@"
-scripts/with-desktop.sh "$helper" --peer autokey "${app[@]}" --peer-mode kb "$@"
-scripts/with-desktop.sh "$helper" --peer autokey "${app[@]}" --peer-mode cb --owned-clipboard "$@"
+# Each run reports on its own; one that cannot run (AutoKey not pasting here) does not stop the rest.
+status=0
+scripts/with-desktop.sh "$helper" --peer autokey "${app[@]}" --peer-mode cb "$@" || status=1
+scripts/with-desktop.sh "$helper" --peer autokey "${app[@]}" --peer-mode kb "$@" || status=1
+scripts/with-desktop.sh "$helper" --peer autokey "${app[@]}" --peer-mode kb --owned-clipboard "$@" || status=1
+exit $status
