@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Measures the expansion latency side by side with AutoKey, the peer expander Debian packages,
 # run as a separate program (never linked): installs it when missing, then alternates the two
-# in one private desktop session, first with the clipboard left alone, then with another
-# application putting new text on it before each trial. Needs the Release build in build/.
-# Arguments go to the benchmark (--pairs N, --expansions N).
+# in one private desktop session. Velmora is the real program (build/src/velmora, started as its
+# user starts it, with a library of 50,000 other shortcuts), its CPU time read like AutoKey's:
+# first with AutoKey pasting its phrase through the clipboard as Velmora does, then with AutoKey
+# typing it (its default), then typing it with another application putting new text on the
+# clipboard before each trial. Needs the Release build in build/.
+# Arguments go to the benchmark (--pairs N, --expansions N, --library N).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if ! command -v autokey-gtk >/dev/null; then
@@ -11,5 +14,10 @@ if ! command -v autokey-gtk >/dev/null; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends autokey-gtk >/dev/null
 fi
 helper=build/tests/helpers/expansion-latency/velmora-expansion-latency
-scripts/with-desktop.sh "$helper" --peer autokey "$@"
-scripts/with-desktop.sh "$helper" --peer autokey --owned-clipboard "$@"
+app=(--app build/src/velmora --library 50000)
+# Each run reports on its own; one that cannot run (AutoKey not pasting here) does not stop the rest.
+status=0
+scripts/with-desktop.sh "$helper" --peer autokey "${app[@]}" --peer-mode cb "$@" || status=1
+scripts/with-desktop.sh "$helper" --peer autokey "${app[@]}" --peer-mode kb "$@" || status=1
+scripts/with-desktop.sh "$helper" --peer autokey "${app[@]}" --peer-mode kb --owned-clipboard "$@" || status=1
+exit $status

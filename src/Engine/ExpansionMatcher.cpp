@@ -115,22 +115,40 @@ constexpr qsizetype followLimit = 64;
 
 } // namespace
 
-bool ExpansionMatcher::follow(const QList<Shortcut>& shortcuts)
+ExpansionMatcher::Edit ExpansionMatcher::editFrom(const QList<Shortcut>& shortcuts) const
 {
     // The edit lies between the longest unchanged beginning and end of the list.
     const qsizetype before = m_source.size();
     const qsizetype after = shortcuts.size();
-    qsizetype head = 0;
-    while (head < before && head < after && sameTexts(m_source[head], shortcuts[head]))
-        ++head;
-    qsizetype tail = 0;
-    while (tail < before - head && tail < after - head
-        && sameTexts(m_source[before - 1 - tail], shortcuts[after - 1 - tail]))
-        ++tail;
-    const qsizetype removed = before - head - tail;
-    const qsizetype added = after - head - tail;
-    if (removed + added > followLimit)
+    Edit edit;
+    while (edit.head < before && edit.head < after && sameTexts(m_source[edit.head], shortcuts[edit.head]))
+        ++edit.head;
+    while (edit.tail < before - edit.head && edit.tail < after - edit.head
+        && sameTexts(m_source[before - 1 - edit.tail], shortcuts[after - 1 - edit.tail]))
+        ++edit.tail;
+    return edit;
+}
+
+bool ExpansionMatcher::followable(const QList<Shortcut>& shortcuts, const Edit& edit) const
+{
+    const qsizetype removed = m_source.size() - edit.head - edit.tail;
+    const qsizetype added = shortcuts.size() - edit.head - edit.tail;
+    return removed + added <= followLimit;
+}
+
+bool ExpansionMatcher::wouldRebuild(const QList<Shortcut>& shortcuts) const
+{
+    return !m_source.isSharedWith(shortcuts) && !followable(shortcuts, editFrom(shortcuts));
+}
+
+bool ExpansionMatcher::follow(const QList<Shortcut>& shortcuts)
+{
+    const Edit edit = editFrom(shortcuts);
+    if (!followable(shortcuts, edit))
         return false;
+    const qsizetype head = edit.head;
+    const qsizetype removed = m_source.size() - edit.head - edit.tail;
+    const qsizetype added = shortcuts.size() - edit.head - edit.tail;
 
     QSet<QString> touched;
     for (qsizetype i = head; i < head + removed; ++i) {

@@ -41,6 +41,9 @@ public:
     // match, and a key typing `text` needs no look at the field.
     bool mayContinue(const QString& text) const;
 
+    // Whether update(shortcuts) would read every trigger again rather than follow an edit.
+    bool wouldRebuild(const QList<Shortcut>& shortcuts) const;
+
     // The typing reset empties only the buffer; the triggers stay.
     void clearBuffer() { m_buffer.clear(); }
 
@@ -69,6 +72,14 @@ private:
     void rebuild(const QList<Shortcut>& shortcuts);
     // False when the change is too large to follow item by item.
     bool follow(const QList<Shortcut>& shortcuts);
+    // The run of `shortcuts` that differs from the list seen last: its unchanged beginning
+    // and end.
+    struct Edit {
+        qsizetype head = 0;
+        qsizetype tail = 0;
+    };
+    Edit editFrom(const QList<Shortcut>& shortcuts) const;
+    bool followable(const QList<Shortcut>& shortcuts, const Edit& edit) const;
     void removeSlot(const QString& canonical);
     void insertSlot(Slot slot);
 

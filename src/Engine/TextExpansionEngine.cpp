@@ -68,8 +68,7 @@ void TextExpansionEngine::start(const QList<Shortcut>& shortcuts, ExpansionHandl
 {
     stop();
     m_onExpansion = std::move(onExpansion);
-    invalidateTyping();
-    m_matcher.update(shortcuts);
+    updateShortcuts(shortcuts);
     if (m_fieldTyping) {
         m_fieldTyping->start([this](const QString& trigger, const QString& expansion) {
             if (m_onExpansion)
@@ -111,7 +110,36 @@ void TextExpansionEngine::releaseKeyboard()
 void TextExpansionEngine::updateShortcuts(const QList<Shortcut>& shortcuts)
 {
     invalidateTyping();
+    if (m_readingMatcher.valid() && m_readingSource.isSharedWith(shortcuts))
+        return;
+    adoptReadMatcher();
+    // Reading fifty thousand triggers takes a good part of a second: not on the interface
+    // thread. The fields' own reports (Wayland) reach the matcher without the engine, so
+    // there it is read at once.
+    if (!m_fieldTyping && shortcuts.size() >= backgroundReadSize && m_matcher.wouldRebuild(shortcuts)) {
+        m_readingSource = shortcuts;
+        m_readingMatcher = std::async(std::launch::async, [shortcuts] {
+            auto matcher = std::make_unique<ExpansionMatcher>();
+            matcher->update(shortcuts);
+            return matcher;
+        });
+        return;
+    }
     m_matcher.update(shortcuts);
+}
+
+void TextExpansionEngine::adoptReadMatcher()
+{
+    if (!m_readingMatcher.valid())
+        return;
+    m_matcher = std::move(*m_readingMatcher.get());
+    m_readingSource = {};
+}
+
+const ExpansionMatcher& TextExpansionEngine::matcher()
+{
+    adoptReadMatcher();
+    return m_matcher;
 }
 
 bool TextExpansionEngine::isRunning() const
@@ -144,6 +172,7 @@ void TextExpansionEngine::handleEvent(const InputEvent& event)
 {
     if (event.tag == KeySimulator::marker)
         return;
+    adoptReadMatcher();
     switch (event.type) {
     case InputEventType::sourceDisabled:
         invalidateTyping();

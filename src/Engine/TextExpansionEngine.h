@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -63,12 +64,19 @@ public:
     // Counts every key-down and every typing reset (wrapping); a replacement belongs to
     // the keystroke that completed its trigger only while this has not moved.
     quint64 generation() const { return m_generation; }
-    const ExpansionMatcher& matcher() const { return m_matcher; }
+    // Waits for triggers still being read.
+    const ExpansionMatcher& matcher();
     // Where the desktop reports typing through its fields (Wayland): what follows it; null
     // where keys are watched.
     FieldTypingFollower* fieldTyping() const { return m_fieldTyping.get(); }
 
+    // From this many shortcuts on, reading every trigger again (at start-up, after an import)
+    // happens on a worker thread; the first key that needs the triggers waits for it.
+    static constexpr qsizetype backgroundReadSize = 2000;
+
 private:
+    // Takes the triggers read on the worker, once they are all read.
+    void adoptReadMatcher();
     void invalidateTyping();
     void forgetCarets();
     void releaseKeyboard();
@@ -86,6 +94,8 @@ private:
     Desktop m_desktop;
     bool m_tapInstalled = false;
     ExpansionMatcher m_matcher;
+    std::future<std::unique_ptr<ExpansionMatcher>> m_readingMatcher;
+    QList<Shortcut> m_readingSource;
     // The field the last key that may belong to a trigger went to; kept until typing is reset.
     std::shared_ptr<AccessibilityExpansionTarget> m_lastTarget;
     // Where the last target's caret stands once the last accepted key is applied.

@@ -5,6 +5,7 @@
 #include "Utilities/Text.h"
 
 #include <QHash>
+#include <QStringList>
 #include <algorithm>
 
 namespace {
@@ -207,10 +208,18 @@ void UserData::validateChange(const UserData& before) const
         added.remove(Text::canonical(before.shortcuts[i].id));
     if (added.isEmpty())
         return;
+    // An edit adds an id or a few: comparing them with each unchanged id is quicker than
+    // hashing every unchanged id, and compares under the same canonical equivalence.
+    const QStringList few = added.size() <= 4 ? QStringList(added.cbegin(), added.cend()) : QStringList();
+    const auto isAdded = [&](const QString& id) {
+        if (few.isEmpty())
+            return added.contains(Text::canonical(id));
+        return std::any_of(few.cbegin(), few.cend(), [&](const QString& other) { return Text::equal(id, other); });
+    };
     for (qsizetype i = 0; i < shortcuts.size(); ++i) {
         if (i == ends.head)
             i = changedEnd;
-        if (i < shortcuts.size() && added.contains(Text::canonical(shortcuts[i].id)))
+        if (i < shortcuts.size() && isAdded(shortcuts[i].id))
             throw ruleBroken(kBadIdentifiers);
     }
 }

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -120,18 +123,20 @@ void UserDataEncoder::adopt(QByteArray written, const UserData& data)
 bool UserDataEncoder::Known::readsBackAs(const Shortcut& shortcut, qsizetype position)
 {
     // Most shortcuts are where they were; after an insertion or a removal the rest is found
-    // by id.
-    if (position >= shortcuts.size() || shortcuts[position].id != shortcut.id) {
+    // by id. Read through const access: the list is shared with the library's, and a write
+    // access would copy it.
+    const QList<Shortcut>& seen = std::as_const(shortcuts);
+    if (position >= seen.size() || seen[position].id != shortcut.id) {
         if (places.isEmpty()) {
-            places.reserve(shortcuts.size());
-            for (qsizetype i = 0; i < shortcuts.size(); ++i)
-                places.insert(shortcuts[i].id, i);
+            places.reserve(seen.size());
+            for (qsizetype i = 0; i < seen.size(); ++i)
+                places.insert(seen[i].id, i);
         }
         position = places.value(shortcut.id, -1);
         if (position < 0)
             return false;
     }
-    return readsBack[position] && Shortcut::identical(shortcuts[position], shortcut);
+    return std::as_const(readsBack)[position] && Shortcut::identical(seen[position], shortcut);
 }
 
 UserDataEncoder::Known UserDataEncoder::adoptTexts(
@@ -224,20 +229,32 @@ VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data)
         return {frame.whole, readsBack};
 
     // Each text once, so that the result is allocated once.
-    QList<QByteArray> texts;
-    texts.reserve(data.shortcuts.size());
-    qsizetype size = frame.whole.size();
-    Known known{data.shortcuts, {}, {}};
-    known.readsBack.reserve(data.shortcuts.size());
-    for (qsizetype i = 0; i < data.shortcuts.size(); ++i) {
-        const Shortcut& shortcut = data.shortcuts[i];
+    const QList<Shortcut>& shortcuts = data.shortcuts;
+    const qsizetype count = shortcuts.size();
+    Known known{shortcuts, {}, {}};
+    known.readsBack.reserve(count);
+    for (qsizetype i = 0; i < count; ++i) {
         // Exact, not canonical, equality: a shortcut whose text only changed its Unicode form
         // must be checked again, as its bytes differ.
-        bool itemReadsBack = m_known.readsBackAs(shortcut, i);
-        texts.append(encodeShortcut(shortcut, itemReadsBack ? nullptr : &itemReadsBack));
-        size += texts.last().size() + 2;
-        readsBack = readsBack && itemReadsBack;
-        known.readsBack.append(itemReadsBack);
+        known.readsBack.append(m_known.readsBackAs(shortcuts[i], i));
+    }
+    // A large library's records are made on several threads, each its own run of them.
+    QList<QByteArray> texts(count);
+    const auto encodeRun = [&](qsizetype from, qsizetype to) {
+        for (qsizetype i = from; i < to; ++i)
+            texts[i] = encodeShortcut(shortcuts[i], known.readsBack[i] ? nullptr : &known.readsBack[i]);
+    };
+    const qsizetype runs = count < 2000 ? 1 : std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, 4);
+    std::vector<std::future<void>> workers;
+    for (qsizetype run = 1; run < runs; ++run)
+        workers.push_back(std::async(std::launch::async, encodeRun, count * run / runs, count * (run + 1) / runs));
+    encodeRun(0, count / runs);
+    for (std::future<void>& worker : workers)
+        worker.get();
+    qsizetype size = frame.whole.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        size += texts[i].size() + 2;
+        readsBack = readsBack && known.readsBack[i];
     }
 
     QByteArray bytes;

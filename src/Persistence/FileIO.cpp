@@ -201,7 +201,7 @@ void writeAtomically(const QByteArray& bytes, const QString& path, Access access
 }
 
 void replaceKeepingPrevious(
-    const QByteArray& bytes, const QString& path, const QString& previousPath, const QByteArray& previousBytes)
+    const QByteArray& bytes, const QString& path, const QString& previousPath, const PreviousBytes& previousBytes)
 {
     const QString replacement = writeTemporary(bytes, path, Access::ownerOnly);
     const QString folder = QFileInfo(path).absolutePath();
@@ -222,7 +222,7 @@ void replaceKeepingPrevious(
         try {
             if (!linkUnsupported(code))
                 fail(Operation::write, previousPath, code);
-            writeAtomically(previousBytes, previousPath, Access::ownerOnly);
+            writeAtomically(previousBytes(), previousPath, Access::ownerOnly);
         } catch (...) {
             ::unlink(nativePath(replacement).constData());
             throw;
@@ -230,6 +230,16 @@ void replaceKeepingPrevious(
     }
     renameOver(replacement, path);
     syncFolder(folder, Operation::write);
+}
+
+std::optional<FileIdentity> identity(const QString& path)
+{
+    struct stat info { };
+    if (::stat(nativePath(path).constData(), &info) != 0)
+        return std::nullopt;
+    const auto nanoseconds = [](const timespec& time) { return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec; };
+    return FileIdentity{quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size), nanoseconds(info.st_mtim),
+        nanoseconds(info.st_ctim)};
 }
 
 void makeFolders(const QString& path)

@@ -34,12 +34,29 @@ void writeAtomically(const QByteArray& bytes, const QString& path, Access access
 // `path` holds, are written. After a crash `previousPath` holds its old contents or the
 // file's, and `path` its old contents or `bytes`; `path` is only replaced once `previousPath`
 // holds its contents durably.
+// `previousBytes` gives the file's current contents, read only where the file system cannot
+// link.
+using PreviousBytes = std::function<QByteArray()>;
 void replaceKeepingPrevious(
-    const QByteArray& bytes, const QString& path, const QString& previousPath, const QByteArray& previousBytes);
+    const QByteArray& bytes, const QString& path, const QString& previousPath, const PreviousBytes& previousBytes);
 
 // How the store keeps a file's previous version while replacing it; tests pass their own.
 using Replacer = std::function<void(
-    const QByteArray& bytes, const QString& path, const QString& previousPath, const QByteArray& previousBytes)>;
+    const QByteArray& bytes, const QString& path, const QString& previousPath, const PreviousBytes& previousBytes)>;
+
+// What tells one version of a file from another without reading it: where it lies, its size
+// and when it and its contents last changed. Rewriting the file, in place or by renaming
+// another over it, changes at least one of them.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modified = 0; // nanoseconds
+    qint64 changed = 0; // nanoseconds
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+// Nothing when there is no file at `path`.
+std::optional<FileIdentity> identity(const QString& path);
 
 // Creates the folder and any missing parents, each with mode 0700. An existing folder is left
 // as it is.

@@ -98,10 +98,10 @@ public:
     Value load(QByteArray* read = nullptr)
     {
         m_snapshot = Snapshot{};
+        const std::optional<FileIO::FileIdentity> before = readsDiskItself() ? FileIO::identity(m_path) : std::nullopt;
         const std::optional<QByteArray> bytes = m_read(m_path);
         if (bytes) {
             // The digest of a large file is taken beside the decoding, which takes longer.
-            constexpr qsizetype worthAThread = 1024 * 1024;
             std::shared_future<FileFingerprint> fingerprint = bytes->size() < worthAThread
                 ? ready(FileFingerprint::of(*bytes))
                 : std::async(std::launch::async, [held = std::make_shared<QByteArray>(*bytes)] {
@@ -110,14 +110,18 @@ public:
                       return FileFingerprint::of(bytes);
                   }).share();
             Value value = decodeValid(*bytes);
-            m_snapshot = Snapshot{Seen::contents, std::move(fingerprint)};
+            // Known only when the file did not change while it was being read.
+            std::optional<FileIO::FileIdentity> identity = FileIO::identity(m_path);
+            if (!before || identity != before)
+                identity.reset();
+            m_snapshot = Snapshot{Seen::contents, std::move(fingerprint), identity};
             if (read)
                 *read = *bytes;
             return value;
         }
         if (m_read(backupPath()))
             throw Failure(Failure::missingWithBackup);
-        m_snapshot = Snapshot{Seen::missing, {}};
+        m_snapshot = Snapshot{Seen::missing, {}, {}};
         return m_makeDefault();
     }
 
@@ -147,20 +151,33 @@ public:
         const VelmoraJSON::Encoded encoded
             = m_encode ? m_encode(value) : VelmoraJSON::Encoded{VelmoraJSON::encode(value)};
         const QByteArray& bytes = encoded.bytes;
-        const FileFingerprint fingerprint = FileFingerprint::of(bytes);
-        const bool unchanged = holds(fingerprint);
+        // The digest of tens of megabytes is taken beside the checks and the write; it is
+        // waited for only when the bytes may be the ones on disk, which needs equal sizes.
+        const std::shared_future<FileFingerprint> fingerprint = bytes.size() < worthAThread
+            ? ready(FileFingerprint::of(bytes))
+            : std::async(std::launch::async, [held = std::make_shared<QByteArray>(bytes)] {
+                  // The future keeps its task: the bytes must go when digested, not with it.
+                  const QByteArray bytes = std::exchange(*held, {});
+                  return FileFingerprint::of(bytes);
+              }).share();
+        const bool unchanged = m_snapshot.seen == Seen::contents
+            && m_snapshot.fingerprint.get().size == bytes.size() && holds(fingerprint.get());
         // Every remembered byte sequence was decoded and validated when it was remembered, so
         // only new bytes need the read-back check. This keeps a save of unchanged data cheap.
         // Bytes that decode to the validated value itself pass it without being decoded again.
         if (!encoded.readsBackAsGiven && !unchanged)
             decodeValid(bytes);
 
-        const std::optional<QByteArray> onDisk = m_read(m_path);
+        // A file whose identity is the one it had when last read or written still holds the
+        // remembered bytes: a large library is not read and digested again for each save.
+        const bool knownOnDisk = m_snapshot.seen == Seen::contents && m_snapshot.identity
+            && FileIO::identity(m_path) == m_snapshot.identity;
+        const std::optional<QByteArray> onDisk = knownOnDisk ? std::nullopt : m_read(m_path);
         if (m_snapshot.seen == Seen::missing) {
             if (onDisk || m_read(backupPath()))
                 throw Failure(Failure::changedOnDisk);
         } else {
-            if (!onDisk || !holds(*onDisk))
+            if (!knownOnDisk && (!onDisk || !holds(*onDisk)))
                 throw Failure(Failure::changedOnDisk);
             if (unchanged)
                 return;
@@ -169,15 +186,19 @@ public:
         FileIO::makeFolders(QFileInfo(m_path).absolutePath());
         // The file holds exactly the remembered bytes (checked above), so it is already known
         // to decode and validate: it can become the backup as it is.
-        if (!onDisk) {
+        const auto previous = [&] { return onDisk ? *onDisk : m_read(m_path).value_or(QByteArray()); };
+        if (!onDisk && !knownOnDisk) {
             write(bytes, m_path);
         } else if (m_replace) {
-            m_replace(bytes, m_path, backupPath(), *onDisk);
+            m_replace(bytes, m_path, backupPath(), previous);
         } else {
-            write(*onDisk, backupPath());
+            write(previous(), backupPath());
             write(bytes, m_path);
         }
-        m_snapshot = Snapshot{Seen::contents, ready(fingerprint)};
+        m_snapshot = Snapshot{Seen::contents, fingerprint,
+            readsDiskItself() ? FileIO::identity(m_path) : std::nullopt};
+        // The save ends with its digest: the writer trims the heap after each job.
+        fingerprint.wait();
     }
 
     // Puts the validated backup in the file's place; the file's current bytes, if any, are
@@ -192,7 +213,8 @@ public:
         if (const std::optional<QByteArray> current = m_read(m_path))
             m_write(*current, m_path + QStringLiteral(".recovery-") + Uuid::generate(), FileIO::Access::ownerOnly);
         write(*backup, m_path);
-        m_snapshot = Snapshot{Seen::contents, ready(FileFingerprint::of(*backup))};
+        m_snapshot = Snapshot{Seen::contents, ready(FileFingerprint::of(*backup)),
+            readsDiskItself() ? FileIO::identity(m_path) : std::nullopt};
         return value;
     }
 
@@ -206,7 +228,20 @@ private:
         Seen seen = Seen::unread;
         // Of the bytes, while seen is `contents`; possibly still being taken.
         std::shared_future<FileFingerprint> fingerprint;
+        // The file's identity while it held them, when known.
+        std::optional<FileIO::FileIdentity> identity;
     };
+    static constexpr qsizetype worthAThread = 1024 * 1024;
+
+    // Whether the file is read and written on disk as it is, by this system's own functions;
+    // only then does its identity on disk tell what it holds (a test's functions may keep
+    // files elsewhere).
+    bool readsDiskItself() const
+    {
+        using Plain = std::optional<QByteArray> (*)(const QString&);
+        const Plain* read = m_read.template target<Plain>();
+        return m_replace && read && *read == &FileIO::read;
+    }
 
     static std::shared_future<FileFingerprint> ready(FileFingerprint fingerprint)
     {

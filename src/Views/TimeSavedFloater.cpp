@@ -9,6 +9,7 @@
 #include <QCursor>
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
+#include <QRegion>
 #include <cmath>
 
 TimeSavedFloater& TimeSavedFloater::shared()
@@ -92,18 +93,23 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     m_window = window;
 
     // Each animation steers only its own window: a newer floater that replaced it is never
-    // touched by this one's later steps.
+    // touched by this one's later steps. The label keeps its shape as it rises, so the cut
+    // made at the start is moved with it rather than drawn again at each step.
     const QPointer<QWidget> own(window);
     const QPointer<QLabel> rising(label);
+    const QRegion shape = cut ? window->mask() : QRegion();
     for (int i = 0; i <= steps; ++i) {
-        Scheduler::current().after(i * stepInterval, this, [this, own, rising, i, cut] {
+        Scheduler::current().after(i * stepInterval, this, [this, own, rising, i, cut, shape] {
             if (!own || !rising)
                 return;
             const double p = double(i) / steps;
-            rising->move(0, rise - int(std::lround(rise * p)));
+            const int risen = int(std::lround(rise * p));
+            rising->move(0, rise - risen);
             if (cut)
-                WindowShape::fitToContent(*own);
-            own->setWindowOpacity(opacityAt(p));
+                own->setMask(shape.translated(0, -risen));
+            // Fully opaque for most of the way: the window system is asked only as it fades.
+            if (const double opacity = opacityAt(p); opacity != own->windowOpacity())
+                own->setWindowOpacity(opacity);
             if (i == steps) {
                 own->hide();
                 own->deleteLater();

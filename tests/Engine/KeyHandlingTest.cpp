@@ -195,6 +195,27 @@ TEST_F(EngineLifecycle, StoppedEngineSeesNothingAndKeepsItsCallbackAndTriggers)
     EXPECT_EQ(engine.matcher().entries().size(), 2);
 }
 
+TEST_F(EngineLifecycle, ALargeLibraryReadOnAWorkerExpandsFromTheFirstKeyAndFollowsEdits)
+{
+    QList<Shortcut> library;
+    for (int i = 0; i < int(TextExpansionEngine::backgroundReadSize); ++i)
+        library.append(Shortcut{QString::number(i), QStringLiteral(";t%1").arg(i), QStringLiteral("text %1").arg(i),
+            std::nullopt, i, std::nullopt});
+    library.append(Shortcut{QStringLiteral("sig"), QStringLiteral("/sig"), signature, std::nullopt, 0, std::nullopt});
+    engine.start(library, [this](const QString& trigger, const QString& expansion) {
+        expansions.append({trigger, expansion});
+    });
+    // The same list again, as the application hands it over when it starts the engine.
+    engine.updateShortcuts(library);
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+
+    library.removeLast();
+    engine.updateShortcuts(library);
+    EXPECT_EQ(engine.matcher().entries().size(), library.size());
+}
+
 TEST_F(EngineLifecycle, RefusedOrBrokenSourceMeansNotRunning)
 {
     engine.stop();

@@ -146,7 +146,8 @@ TEST(FileIOReplace, KeepsThePreviousVersionApartFromTheNewFile)
     dir.write(QStringLiteral("data.json"), "old");
     dir.write(QStringLiteral("data.json.backup"), "older");
     FileIO::replaceKeepingPrevious(
-        "new", dir.file(QStringLiteral("data.json")), dir.file(QStringLiteral("data.json.backup")), "old");
+        "new", dir.file(QStringLiteral("data.json")), dir.file(QStringLiteral("data.json.backup")),
+        [] { return QByteArray("old"); });
     EXPECT_EQ(dir.read(QStringLiteral("data.json")), "new");
     EXPECT_EQ(dir.read(QStringLiteral("data.json.backup")), "old");
     EXPECT_EQ(entries(dir), (QStringList{QStringLiteral("data.json"), QStringLiteral("data.json.backup")}));
@@ -166,7 +167,8 @@ TEST(FileIOReplace, AFailureLeavesTheFileAndNoTemporaryFile)
     QDir(dir.path()).mkdir(QStringLiteral("data.json.backup"));
     const auto error = errorThrownBy<FileSystemError>([&] {
         FileIO::replaceKeepingPrevious(
-            "new", dir.file(QStringLiteral("data.json")), dir.file(QStringLiteral("data.json.backup")), "old");
+            "new", dir.file(QStringLiteral("data.json")), dir.file(QStringLiteral("data.json.backup")),
+        [] { return QByteArray("old"); });
     });
     ASSERT_TRUE(error);
     EXPECT_EQ(error->operation(), FileSystemError::Operation::write);

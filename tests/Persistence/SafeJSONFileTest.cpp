@@ -4,6 +4,7 @@
 #include "TempDir.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <cmath>
@@ -159,6 +160,35 @@ TEST_F(SafeJSONFileTest, ALargeFileIsToldApartFromOneOfTheSameSizeWithOneByteCha
     EXPECT_EQ(errorThrownBy<Failure>([&] { file.verifiedValue(); }), Failure(Failure::changedOnDisk));
     EXPECT_EQ(dir.read(QStringLiteral("note.json")), outside);
     EXPECT_TRUE(written.isEmpty());
+}
+
+TEST_F(SafeJSONFileTest, WithTheStoresOwnFileFunctionsAFileRewrittenAfterASaveIsStillReportedAsChanged)
+{
+    // As the store writes: a save after its own write does not read the file again.
+    const QString path = dir.file(QStringLiteral("stored.json"));
+    SafeJSONFile<Note> stored(
+        path, [] { return Note{QStringLiteral("default")}; }, FileIO::writeAtomically, requireText, FileIO::read,
+        FileIO::replaceKeepingPrevious);
+    stored.load();
+    stored.save({QStringLiteral("first")});
+    stored.save({QStringLiteral("second")});
+    EXPECT_EQ(dir.read(QStringLiteral("stored.json")), bytesOf({QStringLiteral("second")}));
+    EXPECT_EQ(dir.read(QStringLiteral("stored.json.backup")), bytesOf({QStringLiteral("first")}));
+
+    // Rewritten in place with as many bytes, and replaced by another file.
+    const QByteArray inPlace = bytesOf({QStringLiteral("secont")});
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.write(inPlace);
+    file.close();
+    EXPECT_EQ(errorThrownBy<Failure>([&] { stored.save({QStringLiteral("third")}); }), Failure(Failure::changedOnDisk));
+    EXPECT_EQ(dir.read(QStringLiteral("stored.json")), inPlace);
+
+    stored.load();
+    const QByteArray replaced = bytesOf({QStringLiteral("other")});
+    FileIO::writeAtomically(replaced, path, FileIO::Access::ownerOnly);
+    EXPECT_EQ(errorThrownBy<Failure>([&] { stored.save({QStringLiteral("third")}); }), Failure(Failure::changedOnDisk));
+    EXPECT_EQ(dir.read(QStringLiteral("stored.json")), replaced);
 }
 
 TEST_F(SafeJSONFileTest, AFileOrBackupThatAppearsAfterAnEmptyLoadIsReportedAsChanged)

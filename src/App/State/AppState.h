@@ -6,6 +6,7 @@
 #include "Models/ShortcutSearchIndex.h"
 #include "Models/Stats.h"
 #include "Models/SyncSnapshot.h"
+#include "Models/TriggerUses.h"
 #include "Models/UserData.h"
 
 #include <QDateTime>
@@ -171,6 +172,11 @@ public:
     QList<Group> groupsInGroup(const std::optional<QString>& parentGroupId) const;
     QList<Group> breadcrumbs() const;
 
+    // Whether a shortcut other than `exceptId` uses `trigger` (under canonical equivalence).
+    bool isTriggerTaken(const QString& trigger, const QString& exceptId = {}) const;
+    // How many triggers two shortcuts or more use.
+    qsizetype duplicatedTriggerCount() const;
+
     // Custom icons. Returns the new icon's id, or nothing when it was not stored.
     std::optional<QString> addCustomIcon(const QString& name, const QString& svg);
     bool removeCustomIcon(const QString& id);
@@ -237,6 +243,8 @@ private:
     QSet<QString> m_selectedIds;
     // Searching is a view of the library; the index only saves work.
     mutable ShortcutSearchIndex m_searchIndex;
+    // Likewise: brought up to date when asked, from where the library changed.
+    mutable TriggerUses m_triggerUses;
     std::optional<ConfirmationRequest> m_pendingConfirmation;
     bool m_storageReady = false;
     bool m_multiSelectionSeen = false;

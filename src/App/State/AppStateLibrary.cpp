@@ -11,13 +11,6 @@
 
 namespace {
 
-bool hasTrigger(const UserData& data, const QString& trigger, const QString& exceptId = {})
-{
-    const QString wanted = Text::canonical(trigger);
-    return std::any_of(data.shortcuts.begin(), data.shortcuts.end(),
-        [&](const Shortcut& s) { return s.id != exceptId && Text::canonical(s.trigger) == wanted; });
-}
-
 template <class Item>
 qint64 nextOrder(
     const QList<Item>& items, const std::optional<QString>& parent, const std::optional<QString> Item::*parentKey)
@@ -140,6 +133,25 @@ Group copyOf(const Group& source, const QString& name, const std::optional<QStri
 
 } // namespace
 
+// ---------------------------------------------------------------- triggers
+
+bool AppState::isTriggerTaken(const QString& trigger, const QString& exceptId) const
+{
+    m_triggerUses.follow(m_userData.shortcuts);
+    int uses = m_triggerUses.uses(trigger);
+    if (uses > 0 && !exceptId.isEmpty()) {
+        if (const Shortcut* own = m_userData.shortcut(exceptId); own && Text::equal(own->trigger, trigger))
+            --uses;
+    }
+    return uses > 0;
+}
+
+qsizetype AppState::duplicatedTriggerCount() const
+{
+    m_triggerUses.follow(m_userData.shortcuts);
+    return m_triggerUses.duplicatedTriggers();
+}
+
 // ---------------------------------------------------------------- clipboard payload
 
 AppState::ClipboardData AppState::ClipboardData::fromJson(const JsonReader& r)
@@ -160,7 +172,7 @@ QJsonValue AppState::ClipboardData::toJson() const
 
 bool AppState::addShortcut(const QString& trigger, const QString& expansion, const std::optional<QString>& groupId)
 {
-    if (trigger.isEmpty() || expansion.isEmpty() || hasTrigger(m_userData, trigger)) {
+    if (trigger.isEmpty() || expansion.isEmpty() || isTriggerTaken(trigger)) {
         ToastManager::shared().show(QStringLiteral("Choose a unique trigger and add its text."));
         return false;
     }
@@ -183,7 +195,7 @@ bool AppState::updateShortcut(
     if (trigger) {
         const Shortcut* own = m_userData.shortcut(id);
         const bool changed = !own || !Text::equal(own->trigger, *trigger);
-        if (changed && hasTrigger(m_userData, *trigger, id)) {
+        if (changed && isTriggerTaken(*trigger, id)) {
             ToastManager::shared().show(QStringLiteral("That trigger is already used. Choose a unique trigger."));
             return false;
         }

@@ -9,13 +9,19 @@
 //                    package, run as a separate program with a phrase of its own in a temporary
 //                    home): the two take turns, a block of expansions each, with the same keys and
 //                    the same field. benchmarks/peer-latency.sh installs AutoKey and runs this.
+//   --app PATH       with --peer: Velmora's turns are the real program at PATH, started as the
+//                    user starts it (its own data folder, a library of the trigger and
+//                    --library N generated shortcuts), its CPU time read from /proc like AutoKey's
+//   --peer-mode M    how AutoKey sends its phrase: kb (typing it, its default) or cb (pasting it)
 //   --pairs N        blocks each (default 8)   --expansions N   per block (default 30)
 //   --owned-clipboard  another application puts new text on the clipboard before each trial
 //   --list-requests  prints every AT-SPI request sent after each trigger's final key
 #include "DesktopSession.h"
 #include "Engine/TextExpansionEngine.h"
 #include "Models/Shortcut.h"
+#include "Models/UserData.h"
 #include "TextFieldsApp.h"
+#include "VelmoraProgram.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/linux/AtspiRequestCounter.h"
 #include "platform/linux/LinuxDesktop.h"
@@ -38,6 +44,7 @@
 #include <cstdio>
 #include <dbus/dbus.h>
 #include <dlfcn.h>
+#include <memory>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -188,23 +195,15 @@ double measureOnce(TextFieldsApp& field, Display* display, unsigned lastKey, con
     return measureOnce(field, display, lastKey, [&] { return expansions > before; });
 }
 
-// CPU time another process has used so far, in milliseconds.
-double processCpuMilliseconds(qint64 process)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(process));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray line = stat.readAll();
-    // Fields after the command name, which may hold spaces, start behind its closing parenthesis.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    const double ticks = double(sysconf(_SC_CLK_TCK));
-    return fields.size() > 12 ? (fields.at(11).toDouble() + fields.at(12).toDouble()) * 1e3 / ticks : 0;
-}
-
 // AutoKey in a home of its own, with one phrase: the trigger, typed anywhere, becomes the
 // expansion at once (it needs no separator after it), in the way it sends phrases by default.
 class AutoKeyPeer {
 public:
+    explicit AutoKeyPeer(QString sendMode)
+        : m_sendMode(std::move(sendMode))
+    {
+    }
+
     bool start()
     {
         // On its first start AutoKey lays out a configuration of its own and reads no other
@@ -239,7 +238,7 @@ public:
         phrase.insert("omitTrigger", false);
         phrase.insert("matchCase", false);
         phrase.insert("abbreviation", abbreviation);
-        phrase.insert("sendMode", "kb");
+        phrase.insert("sendMode", m_sendMode);
         return write(QStringLiteral(".folder.json"), QJsonDocument(folder).toJson())
             && write(QStringLiteral(".signature.json"), QJsonDocument(phrase).toJson())
             && write(QStringLiteral("signature.txt"), expansion.toUtf8());
@@ -277,9 +276,31 @@ public:
     bool running() const { return m_process.state() == QProcess::Running; }
 
 private:
+    QString m_sendMode;
     QTemporaryDir m_home;
     QProcess m_process;
 };
+
+// A library of the trigger and `fillers` other shortcuts.
+UserData libraryWithFillers(int fillers)
+{
+    UserData library = UserData::empty();
+    for (int i = 0; i < fillers; ++i) {
+        Shortcut filler;
+        filler.id = QStringLiteral("5C000000-0000-4000-8000-%1").arg(i, 12, 10, QLatin1Char('0'));
+        filler.trigger = QStringLiteral(";filler%1").arg(i);
+        filler.expansion = QStringLiteral("Filler text number %1, to make the library large.").arg(i);
+        filler.order = i;
+        library.shortcuts.append(filler);
+    }
+    Shortcut signature;
+    signature.id = QStringLiteral("5C000000-0000-4000-8000-999999999999");
+    signature.trigger = trigger;
+    signature.expansion = expansion;
+    signature.order = fillers;
+    library.shortcuts.append(signature);
+    return library;
+}
 
 struct PeerFigures {
     QList<double> latencies;
@@ -288,10 +309,32 @@ struct PeerFigures {
     int missed = 0;
 };
 
+struct PeerOptions {
+    int pairs = 8;
+    int perBlock = 30;
+    bool ownedClipboard = false;
+    QString sendMode = QStringLiteral("kb");
+    // The real program, when not empty; otherwise the engine in this process.
+    QString program;
+    int fillers = 0;
+};
+
 int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey, TextExpansionEngine& engine,
-    const Shortcut& shortcut, int& expansions, int pairs, int perBlock, bool ownedClipboard)
+    const Shortcut& shortcut, int& expansions, const PeerOptions& options)
 {
-    AutoKeyPeer autokey;
+    const int pairs = options.pairs;
+    const int perBlock = options.perBlock;
+    const bool ownedClipboard = options.ownedClipboard;
+    AutoKeyPeer autokey(options.sendMode);
+    std::unique_ptr<VelmoraProgram> program;
+    if (!options.program.isEmpty()) {
+        engine.stop();
+        program = std::make_unique<VelmoraProgram>(options.program);
+        if (!program->seed(libraryWithFillers(options.fillers))) {
+            std::printf("expansion latency: Velmora's library could not be written\n");
+            return 1;
+        }
+    }
     if (!autokey.start()) {
         std::printf("expansion latency: AutoKey could not be started (benchmarks/peer-latency.sh installs it)\n");
         return 1;
@@ -330,30 +373,62 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
             std::printf("expansion latency: AutoKey never expanded the trigger\n");
             return 1;
         }
-        double peerCpu = processCpuMilliseconds(autokey.processId());
+        double peerCpu = VelmoraProgram::cpuMilliseconds(autokey.processId());
         double ownCpu = cpuMilliseconds();
         for (int i = 0; i < perBlock; ++i) {
             fieldReady();
             const double latency = measureOnce(field, display, lastKey, autokeyDone);
             latency < 0 ? ++peer.missed : (peer.latencies.append(latency), 0);
         }
-        peer.cpu += processCpuMilliseconds(autokey.processId()) - peerCpu;
+        peer.cpu += VelmoraProgram::cpuMilliseconds(autokey.processId()) - peerCpu;
         harnessCpu += cpuMilliseconds() - ownCpu;
         autokey.stop();
 
-        // Velmora's turn, the engine in this process.
-        engine.start({shortcut}, [&](const QString&, const QString&) { ++expansions; });
-        fieldReady();
-        measureOnce(field, display, lastKey, expansions);
-        ownCpu = cpuMilliseconds();
-        const quint64 requestsBefore = requestsAfterFinalKey;
-        for (int i = 0; i < perBlock; ++i) {
+        if (program) {
+            // Velmora's turn, the real program, started afresh as AutoKey is.
+            // It shows its popover once started; the field takes the keyboard back afterwards.
+            if (!program->launch() || DesktopSession::windowOf(program->processId()) == 0) {
+                std::printf("expansion latency: Velmora did not start\n");
+                return 1;
+            }
+            // Its popover closes when the field takes the keyboard; the turn begins once it
+            // expands, and each trial waits for its clipboard to be put back, as AutoKey's does.
+            bool started = false;
+            for (int attempt = 0; attempt < 40 && !started; ++attempt) {
+                fieldReady();
+                started = measureOnce(field, display, lastKey, autokeyDone) >= 0;
+                if (!started)
+                    DesktopSession::pause(250);
+            }
+            if (!started) {
+                std::printf("expansion latency: Velmora never expanded the trigger\n");
+                return 1;
+            }
+            const double programCpu = VelmoraProgram::cpuMilliseconds(program->processId());
+            ownCpu = cpuMilliseconds();
+            for (int i = 0; i < perBlock; ++i) {
+                fieldReady();
+                const double latency = measureOnce(field, display, lastKey, autokeyDone);
+                latency < 0 ? ++velmora.missed : (velmora.latencies.append(latency), 0);
+            }
+            velmora.cpu += VelmoraProgram::cpuMilliseconds(program->processId()) - programCpu;
+            harnessCpu += cpuMilliseconds() - ownCpu;
+            program->stop();
+        } else {
+            // Velmora's turn, the engine in this process.
+            engine.start({shortcut}, [&](const QString&, const QString&) { ++expansions; });
             fieldReady();
-            const double latency = measureOnce(field, display, lastKey, expansions);
-            latency < 0 ? ++velmora.missed : (velmora.latencies.append(latency), 0);
+            measureOnce(field, display, lastKey, expansions);
+            ownCpu = cpuMilliseconds();
+            const quint64 requestsBefore = requestsAfterFinalKey;
+            for (int i = 0; i < perBlock; ++i) {
+                fieldReady();
+                const double latency = measureOnce(field, display, lastKey, expansions);
+                latency < 0 ? ++velmora.missed : (velmora.latencies.append(latency), 0);
+            }
+            velmora.cpu += cpuMilliseconds() - ownCpu;
+            velmora.requests += requestsAfterFinalKey - requestsBefore;
         }
-        velmora.cpu += cpuMilliseconds() - ownCpu;
-        velmora.requests += requestsAfterFinalKey - requestsBefore;
         std::printf("  pair %d: AutoKey median %.1f ms, Velmora median %.1f ms\n", pair + 1,
             percentile(
                 peer.latencies.mid(peer.latencies.size() - std::min<qsizetype>(perBlock, peer.latencies.size())), 0.5),
@@ -368,16 +443,25 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
         return 1;
     }
     const double trials = double(pairs * perBlock);
-    // The harness runs in this process in both turns: what it costs alone is taken from AutoKey's.
-    const double harnessPerTrial = harnessCpu / trials;
-    std::printf("side by side with AutoKey, %d pairs x %d expansions%s:\n", pairs, perBlock,
+    std::printf("side by side with AutoKey (%s), %d pairs x %d expansions%s:\n",
+        options.sendMode == QLatin1String("cb") ? "pasting its phrase" : "typing its phrase", pairs, perBlock,
         ownedClipboard ? ", another application owning new text on the clipboard before each" : "");
     std::printf("  %-8s median %6.1f ms  p95 %6.1f ms  CPU %5.2f ms per expansion  %d missed\n", "AutoKey",
         percentile(peer.latencies, 0.5), percentile(peer.latencies, 0.95), peer.cpu / trials, peer.missed);
-    std::printf("  %-8s median %6.1f ms  p95 %6.1f ms  CPU %5.2f ms per expansion (engine, this process less "
-                "%.2f ms of harness)  AT-SPI requests after the final key %.1f  %d missed\n",
-        "Velmora", percentile(velmora.latencies, 0.5), percentile(velmora.latencies, 0.95),
-        velmora.cpu / trials - harnessPerTrial, harnessPerTrial, double(velmora.requests) / trials, velmora.missed);
+    if (program) {
+        std::printf("  %-8s median %6.1f ms  p95 %6.1f ms  CPU %5.2f ms per expansion (the program, %d other "
+                    "shortcuts)  %d missed\n",
+            "Velmora", percentile(velmora.latencies, 0.5), percentile(velmora.latencies, 0.95), velmora.cpu / trials,
+            options.fillers, velmora.missed);
+    } else {
+        // The harness runs in this process in both turns: what it costs alone is taken from AutoKey's.
+        const double harnessPerTrial = harnessCpu / trials;
+        std::printf("  %-8s median %6.1f ms  p95 %6.1f ms  CPU %5.2f ms per expansion (engine, this process less "
+                    "%.2f ms of harness)  AT-SPI requests after the final key %.1f  %d missed\n",
+            "Velmora", percentile(velmora.latencies, 0.5), percentile(velmora.latencies, 0.95),
+            velmora.cpu / trials - harnessPerTrial, harnessPerTrial, double(velmora.requests) / trials,
+            velmora.missed);
+    }
     std::printf("  median ratio Velmora / AutoKey %.2f\n",
         percentile(velmora.latencies, 0.5) / percentile(peer.latencies, 0.5));
     return velmora.missed == 0 ? 0 : 1;
@@ -396,6 +480,9 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.addOptions({{"peer", "Measure side by side with this expander (autokey).", "name"},
         {"pairs", "Turns each.", "n", "8"}, {"expansions", "Expansions per turn.", "n", "30"},
+        {"app", "With --peer: measure this Velmora program instead of the engine in this process.", "path"},
+        {"library", "With --app: other shortcuts in its library.", "n", "0"},
+        {"peer-mode", "How AutoKey sends its phrase: kb (typing) or cb (pasting).", "mode", "kb"},
         {"owned-clipboard", "Another application puts new text on the clipboard before each trial."},
         {"list-requests", "Print every AT-SPI request sent after a trigger's final key."}});
     parser.process(application);
@@ -433,8 +520,14 @@ int main(int argc, char** argv)
             std::printf("expansion latency: the only peer known is autokey\n");
             return 1;
         }
-        const int result = compareWithAutoKey(field, display, lastKey, engine, shortcut, expansions,
-            parser.value("pairs").toInt(), parser.value("expansions").toInt(), parser.isSet("owned-clipboard"));
+        PeerOptions options;
+        options.pairs = parser.value("pairs").toInt();
+        options.perBlock = parser.value("expansions").toInt();
+        options.ownedClipboard = parser.isSet("owned-clipboard");
+        options.sendMode = parser.value("peer-mode");
+        options.program = parser.value("app");
+        options.fillers = parser.value("library").toInt();
+        const int result = compareWithAutoKey(field, display, lastKey, engine, shortcut, expansions, options);
         XCloseDisplay(display);
         return result;
     }

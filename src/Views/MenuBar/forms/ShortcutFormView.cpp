@@ -124,9 +124,7 @@ bool ShortcutFormView::isDuplicate() const
     const QString trigger = Text::trimmed(m_trigger->text());
     if (trigger.isEmpty())
         return false;
-    const QList<Shortcut>& shortcuts = m_appState.userData().shortcuts;
-    return std::any_of(shortcuts.begin(), shortcuts.end(),
-        [&](const Shortcut& s) { return Text::equal(s.trigger, trigger) && (!m_editing || s.id != m_editing->id); });
+    return m_appState.isTriggerTaken(trigger, m_editing ? m_editing->id : QString());
 }
 
 QString ShortcutFormView::selectedFolderName() const

@@ -122,19 +122,6 @@ void MainListView::readLibrary()
     const SharedEnds ends = SharedEnds::of(shortcuts, m_readShortcuts);
     const qsizetype changedEnd = shortcuts.size() - ends.tail;
 
-    // Counting the new library afresh is cheaper than taking back most of the old one.
-    const qsizetype removed = m_readShortcuts.size() - ends.head - ends.tail;
-    if (shortcuts.size() < removed + (changedEnd - ends.head)) {
-        m_triggerUses.clear();
-        m_duplicates = 0;
-        for (const Shortcut& s : shortcuts) {
-            if (++m_triggerUses[Text::canonical(s.trigger)] == 2)
-                ++m_duplicates;
-        }
-    } else {
-        countTriggerChange(ends);
-    }
-
     QSet<QString> folderIds;
     for (const Group& group : library.groups)
         folderIds.insert(group.id);
@@ -156,34 +143,15 @@ void MainListView::readLibrary()
     m_readGroups = library.groups;
 }
 
-// Takes the triggers of the old library's changed run back and counts the new run's.
-void MainListView::countTriggerChange(const SharedEnds& ends)
-{
-    const QList<Shortcut>& shortcuts = m_appState.userData().shortcuts;
-    const qsizetype changedEnd = shortcuts.size() - ends.tail;
-    for (qsizetype i = ends.head; i < m_readShortcuts.size() - ends.tail; ++i) {
-        const auto it = m_triggerUses.find(Text::canonical(m_readShortcuts.at(i).trigger));
-        if (it == m_triggerUses.end())
-            continue;
-        if (*it == 2)
-            --m_duplicates;
-        if (--*it == 0)
-            m_triggerUses.erase(it);
-    }
-    for (qsizetype i = ends.head; i < changedEnd; ++i) {
-        if (++m_triggerUses[Text::canonical(shortcuts[i].trigger)] == 2)
-            ++m_duplicates;
-    }
-}
-
 void MainListView::refresh()
 {
     const bool searching = !m_appState.searchQuery().isEmpty();
     m_navBar->setVisible(m_appState.effectiveCurrentGroupId().has_value() && !searching);
     m_navBar->refresh();
     const bool reviewing = m_appState.reviewingDuplicateShortcuts();
-    m_duplicateBanner->setVisible(m_duplicates > 0 || reviewing);
-    m_duplicateBanner->setState(m_duplicates, reviewing);
+    const qsizetype duplicates = m_appState.duplicatedTriggerCount();
+    m_duplicateBanner->setVisible(duplicates > 0 || reviewing);
+    m_duplicateBanner->setState(duplicates, reviewing);
     rebuildList();
 }
 

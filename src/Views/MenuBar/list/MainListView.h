@@ -5,13 +5,11 @@
 #include "Views/MenuBar/list/CardListCanvas.h"
 #include "Views/MenuBar/screen/PopoverScreens.h"
 
-#include <QHash>
 #include <QList>
 #include <QWidget>
 #include <functional>
 #include <memory>
 
-struct SharedEnds;
 class AccessibilityBanner;
 class AccessibilityTrust;
 class AppState;
@@ -74,7 +72,6 @@ protected:
 private:
     template <class Card> QList<Card*> cardsOfKind() const;
     void readLibrary();
-    void countTriggerChange(const SharedEnds& ends);
     void refresh();
     void rebuildList();
     LibraryItemCard* makeCard(const CardListCanvas::Rows& rows, qsizetype row, LibraryItemCard* card);
@@ -98,12 +95,10 @@ private:
     QScrollArea* m_scrollArea;
     CardListCanvas* m_canvas;
     AccessibilityBanner* m_accessibilityBanner;
-    qsizetype m_duplicates = 0;
     // By position in the library's shortcuts.
     QList<bool> m_inExistingFolder;
-    // What the two above were read from, and how many shortcuts use each (canonical)
-    // trigger: an edit is read from where the library changed, not from the whole library.
+    // What the flags above were read from: an edit is read from where the library changed,
+    // not from the whole library.
     QList<Shortcut> m_readShortcuts;
     QList<Group> m_readGroups;
-    QHash<QString, int> m_triggerUses;
 };

@@ -1,0 +1,521 @@
+// The whole application with a large library, measured from outside as its user meets it: the
+// real `velmora` program is started as the user starts it, with a generated library of 1,000,
+// 10,000 and 50,000 shortcuts (see GeneratedLibrary.h, plus "/sig") in a data folder of its own,
+// and driven with keys sent through XTest, as a keyboard would. Run it inside the test desktop:
+//
+//   scripts/with-desktop.sh build/benchmarks/app_scale_benchmark [--app PATH] [--sizes 1000,50000]
+//                                                                 [--edits N] [--expansions N]
+//
+// How long the interface stops answering is seen from another X connection: a probe thread
+// sends the popover a _NET_WM_PING every 2 ms and waits for the answer, which Qt gives on its
+// interface thread; the longest round trip while a step runs is the longest freeze it caused.
+// CPU time and memory are the program's own, read from /proc. Figures are reported, not judged:
+// they depend on the machine's load.
+#include "DesktopSession.h"
+#include "GeneratedLibrary.h"
+#include "Persistence/LocalStore.h"
+#include "TextFieldsApp.h"
+#include "VelmoraProgram.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QMap>
+#include <QTextStream>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsBetween(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+QString fixed(double value, int decimals = 1)
+{
+    return QString::number(value, 'f', decimals);
+}
+
+// Waits for the program's popover to be mapped, then pings it every 2 ms from its own X
+// connection and keeps every round trip.
+class PingProbe {
+public:
+    struct Ping {
+        Clock::time_point sent;
+        Clock::time_point answered;
+    };
+
+    explicit PingProbe(qint64 process)
+        : m_process(process)
+        , m_thread([this] { run(); })
+    {
+    }
+    ~PingProbe()
+    {
+        m_running = false;
+        m_thread.join();
+    }
+
+    bool popoverMapped() const { return m_mapped; }
+    // Answering a ping costs the program a little CPU time: measurements of its CPU time
+    // pause them.
+    void setPaused(bool paused) { m_paused = paused; }
+    Clock::time_point mappedAt() const { return m_mappedAt; }
+    // When the first ping after the map was answered: the popover is up and its start is done.
+    std::optional<Clock::time_point> firstAnswer() const
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_pings.isEmpty())
+            return std::nullopt;
+        return m_pings.first().answered;
+    }
+
+    // The longest round trip of a ping in flight at any time from `from` to `to`; a ping still
+    // unanswered counts until now.
+    double longestFreeze(Clock::time_point from, Clock::time_point to) const
+    {
+        const std::lock_guard lock(m_mutex);
+        double longest = 0;
+        for (const Ping& ping : m_pings) {
+            if (ping.sent <= to && ping.answered >= from)
+                longest = std::max(longest, millisecondsBetween(ping.sent, ping.answered));
+        }
+        if (m_waiting && m_waitingSince <= to)
+            longest = std::max(longest, millisecondsBetween(m_waitingSince, Clock::now()));
+        return longest;
+    }
+
+    // Whether every ping of the last `milliseconds` was answered within `threshold`.
+    bool quietFor(double milliseconds, double threshold = 15) const
+    {
+        const Clock::time_point now = Clock::now();
+        const Clock::time_point from = now - std::chrono::microseconds(qint64(milliseconds * 1000));
+        {
+            const std::lock_guard lock(m_mutex);
+            if (m_pings.isEmpty() || millisecondsBetween(m_pings.first().sent, now) < milliseconds)
+                return false;
+        }
+        return longestFreeze(from, now) < threshold;
+    }
+
+private:
+    void run()
+    {
+        Display* display = XOpenDisplay(nullptr);
+        if (!display)
+            return;
+        const Window root = DefaultRootWindow(display);
+        // Maps are seen with SubstructureNotify; Qt sends its answers to pings to the root
+        // window for StructureNotify (and a window manager's SubstructureRedirect).
+        XSelectInput(display, root, SubstructureNotifyMask | StructureNotifyMask);
+        const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+        const Atom ping = XInternAtom(display, "_NET_WM_PING", False);
+        const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+        XSync(display, False);
+        Window popover = 0;
+        auto isPopover = [&](Window window) {
+            Atom type = 0;
+            int format = 0;
+            unsigned long count = 0;
+            unsigned long after = 0;
+            unsigned char* data = nullptr;
+            bool ours = false;
+            if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after,
+                    &data)
+                    == Success
+                && data && count == 1)
+                ours = qint64(*reinterpret_cast<unsigned long*>(data)) == m_process;
+            if (data)
+                XFree(data);
+            XWindowAttributes attributes{};
+            // The popover is the program's one large window; the floater and toasts are small.
+            return ours && XGetWindowAttributes(display, window, &attributes) && attributes.width >= 300
+                && attributes.height >= 300;
+        };
+        while (m_running && !popover) {
+            while (XPending(display) > 0) {
+                XEvent event;
+                XNextEvent(display, &event);
+                if (event.type == MapNotify && isPopover(event.xmap.window)) {
+                    popover = event.xmap.window;
+                    m_mappedAt = Clock::now();
+                    m_mapped = true;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        unsigned long serial = 0;
+        while (m_running && popover) {
+            if (m_paused) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                continue;
+            }
+            XEvent message{};
+            message.xclient.type = ClientMessage;
+            message.xclient.window = popover;
+            message.xclient.message_type = protocols;
+            message.xclient.format = 32;
+            message.xclient.data.l[0] = long(ping);
+            message.xclient.data.l[1] = long(++serial);
+            message.xclient.data.l[2] = long(popover);
+            m_waitingSince = Clock::now();
+            m_waiting = true;
+            XSendEvent(display, popover, False, NoEventMask, &message);
+            XFlush(display);
+            bool answered = false;
+            while (m_running && !answered) {
+                while (XPending(display) > 0) {
+                    XEvent event;
+                    XNextEvent(display, &event);
+                    if (event.type == ClientMessage && event.xclient.message_type == protocols
+                        && Atom(event.xclient.data.l[0]) == ping && (unsigned long)(event.xclient.data.l[1]) == serial)
+                        answered = true;
+                }
+                if (!answered)
+                    std::this_thread::sleep_for(std::chrono::microseconds(100));
+            }
+            const Clock::time_point now = Clock::now();
+            {
+                const std::lock_guard lock(m_mutex);
+                m_pings.append({m_waitingSince, now});
+                m_waiting = false;
+            }
+            std::this_thread::sleep_until(m_waitingSince + std::chrono::milliseconds(2));
+        }
+        XCloseDisplay(display);
+    }
+
+    qint64 m_process;
+    std::atomic<bool> m_running = true;
+    std::atomic<bool> m_mapped = false;
+    std::atomic<bool> m_paused = false;
+    Clock::time_point m_mappedAt;
+    std::atomic<bool> m_waiting = false;
+    Clock::time_point m_waitingSince;
+    mutable std::mutex m_mutex;
+    QList<Ping> m_pings;
+    std::thread m_thread;
+};
+
+// Keys as a keyboard sends them, through XTest, to the window with the input focus.
+class Keyboard {
+public:
+    Keyboard()
+        : m_display(XOpenDisplay(nullptr))
+    {
+    }
+    ~Keyboard()
+    {
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+    bool valid() const { return m_display; }
+
+    void press(KeySym key, QList<KeySym> modifiers = {})
+    {
+        for (const KeySym modifier : modifiers)
+            XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, modifier), True, CurrentTime);
+        XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, key), True, CurrentTime);
+        XSync(m_display, False);
+        // Held as a finger holds it: a press and release within a millisecond are not typing.
+        usleep(8000);
+        XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, key), False, CurrentTime);
+        std::reverse(modifiers.begin(), modifiers.end());
+        for (const KeySym modifier : modifiers)
+            XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, modifier), False, CurrentTime);
+        XSync(m_display, False);
+    }
+
+private:
+    Display* m_display;
+};
+
+// The library file's identity: it is replaced by renaming a new file over it.
+struct FileStamp {
+    ino_t inode = 0;
+    qint64 modified = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const QString& path)
+{
+    struct stat info { };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return {info.st_ino, qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+const QString expansionTrigger = QStringLiteral("/sig");
+const QString expansionText = QStringLiteral("Best regards, Anna");
+
+class Run {
+public:
+    Run(const QString& program, int shortcuts, int edits, int expansions)
+        : m_velmora(program)
+        , m_shortcuts(shortcuts)
+        , m_edits(edits)
+        , m_expansions(expansions)
+    {
+    }
+
+    QMap<QString, QString> measure()
+    {
+        if (!seed())
+            return fail(QStringLiteral("the library could not be written"));
+        const Clock::time_point started = Clock::now();
+        if (!m_velmora.launch())
+            return fail(QStringLiteral("velmora did not start"));
+        const qint64 pid = m_velmora.processId();
+        // For a profiler to attach to.
+        std::fprintf(stderr, "app scale benchmark: velmora is process %lld\n", pid);
+        m_probe = std::make_unique<PingProbe>(pid);
+        if (!DesktopSession::waitFor([&] { return m_probe->firstAnswer().has_value(); }, 20000))
+            return fail(QStringLiteral("the popover did not come up"));
+        m_results.insert(QStringLiteral("start"), fixed(millisecondsBetween(started, *m_probe->firstAnswer()), 0));
+        m_results.insert(
+            QStringLiteral("startMapped"), fixed(millisecondsBetween(started, m_probe->mappedAt()), 0));
+        settle(1000);
+        m_results.insert(QStringLiteral("startCpu"), fixed(VelmoraProgram::cpuMilliseconds(pid), 0));
+        m_results.insert(QStringLiteral("memory"), QString::number(VelmoraProgram::residentMegabytes(pid)));
+
+        measureSearch();
+        measureEdits(pid);
+        // Once the last edit's write is done.
+        DesktopSession::pause(2000);
+        m_results.insert(QStringLiteral("memoryEdits"), QString::number(VelmoraProgram::residentMegabytes(pid)));
+        measureExpansions(pid);
+        m_keyboard.press(XK_q, {XK_Control_L});
+        m_velmora.process().waitForFinished(5000);
+        m_velmora.stop();
+        m_probe.reset();
+        return m_results;
+    }
+
+private:
+    bool seed()
+    {
+        UserData library = GeneratedLibrary::generate(m_shortcuts);
+        Shortcut signature;
+        signature.id = QStringLiteral("5C000000-0000-4000-8000-999999999999");
+        signature.trigger = expansionTrigger;
+        signature.expansion = expansionText;
+        signature.order = m_shortcuts;
+        library.shortcuts.append(signature);
+        return m_velmora.seed(library);
+    }
+
+    QMap<QString, QString> fail(const QString& why)
+    {
+        std::fprintf(stderr, "app scale benchmark, %d shortcuts: %s\n", m_shortcuts, qPrintable(why));
+        m_velmora.stop();
+        m_probe.reset();
+        m_results.insert(QStringLiteral("failed"), why);
+        return m_results;
+    }
+
+    // Waits until the popover has answered every ping of the last `quiet` milliseconds quickly.
+    void settle(int quiet = 300)
+    {
+        DesktopSession::waitFor([&] { return m_probe->quietFor(quiet); }, 20000);
+    }
+
+    // A step's longest freeze: from its input until the popover has been quiet again.
+    template <class Step> double freeze(Step step, int quiet = 300)
+    {
+        settle();
+        const Clock::time_point from = Clock::now();
+        step();
+        settle(quiet);
+        return m_probe->longestFreeze(from, Clock::now());
+    }
+
+    void measureSearch()
+    {
+        m_keyboard.press(XK_f, {XK_Control_L});
+        settle();
+        m_results.insert(QStringLiteral("firstKey"), fixed(freeze([&] { m_keyboard.press(XK_i); })));
+        QStringList later;
+        for (const KeySym key : {XK_n, XK_v, XK_o})
+            later.append(fixed(freeze([&] { m_keyboard.press(key); })));
+        m_results.insert(QStringLiteral("laterKeys"), later.join(QStringLiteral(" / ")));
+        m_results.insert(QStringLiteral("clearSearch"), fixed(freeze([&] {
+            for (int i = 0; i < 4; ++i)
+                m_keyboard.press(XK_BackSpace);
+        })));
+        // Out of the search field, back to the list.
+        m_keyboard.press(XK_Escape);
+        settle();
+    }
+
+    // Ctrl+N, a trigger, Tab, an expansion, back to the trigger and Return, as the user saves a
+    // new shortcut; the freeze from Return until the popover is quiet again, and when the
+    // library file was replaced.
+    void measureEdits(qint64 pid)
+    {
+        const QString library = QDir(m_velmora.dataFolder()).filePath(LocalStore::fileName(LocalStore::Resource::library));
+        QList<double> freezes;
+        QList<double> written;
+        double cpu = 0;
+        int notWritten = 0;
+        for (int edit = 0; edit < m_edits; ++edit) {
+            m_keyboard.press(XK_n, {XK_Control_L});
+            settle();
+            DesktopSession::xdotool({"type", "--delay", "4", QStringLiteral(";bench%1").arg(edit)});
+            m_keyboard.press(XK_Tab);
+            DesktopSession::xdotool({"type", "--delay", "4", QStringLiteral("Edited text number %1").arg(edit)});
+            m_keyboard.press(XK_Tab, {XK_Shift_L});
+            settle();
+            const FileStamp before = stampOf(library);
+            const double cpuBefore = VelmoraProgram::cpuMilliseconds(pid);
+            const Clock::time_point returned = Clock::now();
+            m_keyboard.press(XK_Return);
+            std::optional<Clock::time_point> replaced;
+            DesktopSession::waitFor(
+                [&] {
+                    if (!(stampOf(library) == before))
+                        replaced = Clock::now();
+                    return replaced.has_value();
+                },
+                5000);
+            settle();
+            freezes.append(m_probe->longestFreeze(returned, Clock::now()));
+            cpu += VelmoraProgram::cpuMilliseconds(pid) - cpuBefore;
+            if (replaced)
+                written.append(millisecondsBetween(returned, *replaced));
+            else
+                ++notWritten;
+        }
+        if (freezes.isEmpty())
+            return;
+        auto median = [](QList<double> values) {
+            std::sort(values.begin(), values.end());
+            return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
+        };
+        m_results.insert(QStringLiteral("save"),
+            fixed(median(freezes)) + QStringLiteral(" (max ")
+                + fixed(*std::max_element(freezes.cbegin(), freezes.cend())) + QStringLiteral(")"));
+        m_results.insert(QStringLiteral("saveCpu"), fixed(cpu / m_edits, 0));
+        m_results.insert(QStringLiteral("written"),
+            written.isEmpty() ? QStringLiteral("never")
+                              : fixed(median(written), 0) + QStringLiteral(" (max ")
+                    + fixed(*std::max_element(written.cbegin(), written.cend()), 0) + QStringLiteral(")")
+                    + (notWritten > 0 ? QStringLiteral(", %1 not written").arg(notWritten) : QString()));
+    }
+
+    // The trigger typed into another application's line edit, as often as asked; the CPU time
+    // the program spent, from the trigger's first key until the expansion is in the field and
+    // the floater has gone.
+    void measureExpansions(qint64 pid)
+    {
+        m_keyboard.press(XK_w, {XK_Control_L});
+        settle();
+        TextFieldsApp field;
+        if (!field.start() || !field.focus(QStringLiteral("line"))) {
+            m_probe->setPaused(false);
+        m_results.insert(QStringLiteral("expansionCpu"), QStringLiteral("no field"));
+            return;
+        }
+        DesktopSession::pause(500);
+        m_probe->setPaused(true);
+        // What the program spends with nothing to do, for comparison.
+        const double idleFrom = VelmoraProgram::cpuMilliseconds(pid);
+        DesktopSession::pause(3000);
+        m_results.insert(QStringLiteral("idleCpu"), fixed((VelmoraProgram::cpuMilliseconds(pid) - idleFrom) / 3));
+        int expanded = 0;
+        double cpu = 0;
+        for (int i = 0; i < m_expansions; ++i) {
+            field.setText(QStringLiteral("line"), QString());
+            const double before = VelmoraProgram::cpuMilliseconds(pid);
+            DesktopSession::xdotool({"type", "--delay", "30", expansionTrigger});
+            if (DesktopSession::waitFor([&] { return field.text(QStringLiteral("line")) == expansionText; }, 3000))
+                ++expanded;
+            // What follows an expansion (statistics, the floater) is part of its cost.
+            DesktopSession::pause(1500);
+            cpu += VelmoraProgram::cpuMilliseconds(pid) - before;
+        }
+        m_results.insert(QStringLiteral("expansionCpu"),
+            expanded == 0 ? QStringLiteral("none expanded")
+                          : fixed(cpu / expanded) + (expanded < m_expansions
+                                    ? QStringLiteral(" (%1 of %2 expanded)").arg(expanded).arg(m_expansions)
+                                    : QString()));
+    }
+
+    VelmoraProgram m_velmora;
+    int m_shortcuts;
+    int m_edits;
+    int m_expansions;
+    std::unique_ptr<PingProbe> m_probe;
+    Keyboard m_keyboard;
+    QMap<QString, QString> m_results;
+};
+
+struct Row {
+    const char* key;
+    const char* title;
+};
+const Row rows[] = {{"start", "start until the popover is on screen and answers (ms)"},
+    {"startMapped", "start until the popover is mapped (ms)"}, {"startCpu", "CPU time until started (ms)"},
+    {"memory", "memory after start (MB)"}, {"firstKey", "first search key: longest freeze (ms)"},
+    {"laterKeys", "later keys (ms)"}, {"clearSearch", "clearing the search (ms)"},
+    {"save", "saved edit: longest freeze, median (max) (ms)"}, {"written", "saved edit: file written after Return (ms)"},
+    {"saveCpu", "saved edit: CPU time each, answering pings included (ms)"}, {"memoryEdits", "memory 2 s after the edits (MB)"},
+    {"idleCpu", "CPU while idle (ms per second)"},
+    {"expansionCpu", "CPU per expansion, its 1.5 s with the floater included (ms)"}, {"failed", "failed"}};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QCommandLineParser parser;
+    parser.addOptions({{"app", "The velmora program to measure.", "path", QStringLiteral(VELMORA_PROGRAM)},
+        {"sizes", "Library sizes, comma-separated.", "list", QStringLiteral("1000,10000,50000")},
+        {"edits", "Saved edits per size.", "n", QStringLiteral("20")},
+        {"expansions", "Expansions per size.", "n", QStringLiteral("10")}});
+    parser.process(application);
+    if (const QString missing = DesktopSession::missingPieces(); !missing.isEmpty()) {
+        std::printf("app scale benchmark: %s (run it inside scripts/with-desktop.sh)\n", qPrintable(missing));
+        return 1;
+    }
+    QList<int> sizes;
+    for (const QString& size : parser.value("sizes").split(u','))
+        sizes.append(size.toInt());
+    QList<QMap<QString, QString>> columns;
+    for (const int size : sizes) {
+        Run run(parser.value("app"), size, parser.value("edits").toInt(), parser.value("expansions").toInt());
+        columns.append(run.measure());
+        std::fprintf(stderr, "app scale benchmark: %d shortcuts measured\n", size);
+    }
+    QTextStream out(stdout);
+    out << "| the real application |";
+    for (const int size : sizes)
+        out << ' ' << size << " shortcuts |";
+    out << "\n| --- |";
+    for (qsizetype i = 0; i < sizes.size(); ++i)
+        out << " --- |";
+    out << '\n';
+    for (const Row& row : rows) {
+        const QString key = QString::fromLatin1(row.key);
+        if (key == QLatin1String("failed")
+            && std::none_of(columns.cbegin(), columns.cend(), [&](const auto& c) { return c.contains(key); }))
+            continue;
+        out << "| " << row.title << " |";
+        for (const auto& column : columns)
+            out << ' ' << column.value(key, QStringLiteral("-")) << " |";
+        out << '\n';
+    }
+    return 0;
+}

@@ -1,0 +1,89 @@
+#include "VelmoraProgram.h"
+
+#include "Persistence/LocalStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <unistd.h>
+
+VelmoraProgram::VelmoraProgram(QString program)
+    : m_program(std::move(program))
+{
+}
+
+VelmoraProgram::~VelmoraProgram()
+{
+    stop();
+}
+
+QString VelmoraProgram::dataFolder() const
+{
+    return m_home.filePath(QStringLiteral("data/com.velmora.mac"));
+}
+
+bool VelmoraProgram::seed(const UserData& library)
+{
+    if (!m_home.isValid())
+        return false;
+    for (const char* folder : {"data/com.velmora.mac", "config", "cache", "runtime"})
+        QDir(m_home.path()).mkpath(QString::fromLatin1(folder));
+    // The single-instance socket's folder must be private.
+    QFile::setPermissions(m_home.filePath(QStringLiteral("runtime")),
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    LocalStore store(dataFolder());
+    store.loadData();
+    store.loadSettings();
+    store.loadStats();
+    return store.saveData(library);
+}
+
+bool VelmoraProgram::launch()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home.filePath(QStringLiteral("cache")));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.filePath(QStringLiteral("runtime")));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    m_process.setProcessEnvironment(environment);
+    m_process.setStandardOutputFile(QProcess::nullDevice());
+    m_process.setStandardErrorFile(m_home.filePath(QStringLiteral("velmora.log")));
+    m_process.start(m_program, {});
+    return m_process.waitForStarted(5000);
+}
+
+void VelmoraProgram::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+}
+
+double VelmoraProgram::cpuMilliseconds(qint64 process)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(process));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    // Fields after the command name, which may hold spaces, start behind its closing parenthesis.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const double ticks = double(sysconf(_SC_CLK_TCK));
+    return fields.size() > 12 ? (fields.at(11).toDouble() + fields.at(12).toDouble()) * 1e3 / ticks : 0;
+}
+
+qint64 VelmoraProgram::residentMegabytes(qint64 process)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(process));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong() / 1024;
+    }
+    return 0;
+}

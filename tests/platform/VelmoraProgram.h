@@ -1,0 +1,36 @@
+#pragma once
+
+#include "Models/UserData.h"
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// The real Velmora program, started as its user starts it, in a home of its own (data, settings
+// and runtime folders) whose library is the one given; for benchmarks that measure it from
+// outside. Stopped, if still running, when destroyed.
+class VelmoraProgram {
+public:
+    explicit VelmoraProgram(QString program);
+    ~VelmoraProgram();
+
+    // Writes `library` as the program's library file; false when it could not be written.
+    bool seed(const UserData& library);
+    // Starts the program; true once it runs.
+    bool launch();
+    void stop();
+
+    qint64 processId() const { return m_process.processId(); }
+    QProcess& process() { return m_process; }
+    // Where the program keeps its library and other files.
+    QString dataFolder() const;
+
+    // The CPU time (user and system) and the resident memory of a running process.
+    static double cpuMilliseconds(qint64 process);
+    static qint64 residentMegabytes(qint64 process);
+
+private:
+    QString m_program;
+    QTemporaryDir m_home;
+    QProcess m_process;
+};
