@@ -72,7 +72,7 @@ namespace {
     void collectWindows(const QJsonObject& node, QList<Window>& found)
     {
         if (node.value("pid").toInteger() > 0 && node.value("visible").toBool())
-            found.append(Window{node.value("pid").toInteger(), node.value("name").toString()});
+            found.append(Window{node.value("pid").toInteger(), node.value("name").toString(), node.value("focused").toBool()});
         for (const char* children : {"nodes", "floating_nodes"}) {
             for (const QJsonValue& child : node.value(QLatin1String(children)).toArray())
                 collectWindows(child.toObject(), found);
@@ -96,6 +96,22 @@ bool showsWindowOf(qint64 process)
 {
     const QList<Window> shown = windows();
     return std::any_of(shown.begin(), shown.end(), [&](const Window& window) { return window.process == process; });
+}
+
+bool focusesWindowOf(qint64 process)
+{
+    const QList<Window> shown = windows();
+    return std::any_of(
+        shown.begin(), shown.end(), [&](const Window& window) { return window.process == process && window.focused; });
+}
+
+bool focusWindowOf(qint64 process)
+{
+    QProcess swaymsg;
+    swaymsg.start(QStringLiteral("swaymsg"),
+        {"-s", qEnvironmentVariable("VELMORA_TEST_SWAYSOCK"), QStringLiteral("[pid=%1] focus").arg(process)});
+    return DesktopSession::waitFor([&] { return swaymsg.state() == QProcess::NotRunning; }, 5000)
+        && DesktopSession::waitFor([&] { return focusesWindowOf(process); }, 5000);
 }
 
 bool connectsToAnXServer(qint64 process)

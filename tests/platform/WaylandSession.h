@@ -32,11 +32,17 @@ QProcessEnvironment environment(Client client, Compositor compositor = Composito
 
 // Whether the process has a window the compositor shows, asked of the compositor itself.
 bool showsWindowOf(qint64 process);
+// Whether a window of the process has the keyboard focus, as the compositor sees it.
+bool focusesWindowOf(qint64 process);
+// Gives a window of the process the keyboard focus through the compositor (sway), as a click
+// on it would, and waits until the compositor says it has it.
+bool focusWindowOf(qint64 process);
 
 // A window the compositor shows: its owner's process and its title.
 struct Window {
     qint64 process = 0;
     QString title;
+    bool focused = false;
 };
 // The windows the compositor shows, native and XWayland ones alike.
 QList<Window> windows();
