@@ -177,9 +177,10 @@ TEST_F(OwnScreensAccessibility, OpenMenusReadAsMenusWithTheHighlightedItemFocuse
 {
     launchWithLibrary();
     walkUntil(showing(QStringLiteral("push button"), QStringLiteral("Menu")));
-    for (const auto& [button, first] : {std::pair{"New shortcut or folder", "New shortcut"}, {"Menu", "Account"}}) {
+    for (const auto& [button, firstItem] : {std::pair{"New shortcut or folder", "New shortcut"}, {"Menu", "Account"}}) {
+        const QString first = QString::fromLatin1(firstItem);
         ASSERT_TRUE(AccessibleTree::press(velmora.processId(), QString::fromLatin1(button)));
-        const QList<Element> open = walkUntil(showing(QStringLiteral("menu item"), QString::fromLatin1(first)));
+        const QList<Element> open = walkUntil(showing(QStringLiteral("menu item"), first));
         const std::optional<Element> menu = find(open, [](const Element& e) {
             return (e.role == QLatin1String("popup menu") || e.role == QLatin1String("menu")) && e.is("showing");
         });
