@@ -61,9 +61,9 @@ TEST_F(ApplicationOnWayland, ShowsItsTrayItemAndPopoverAndExpandsIntoANativeAppl
     ASSERT_TRUE(tray.start());
     velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());
     ASSERT_TRUE(velmora.start());
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return !tray.itemOf(velmora.processId()).isEmpty(); }, 10000))
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return !tray.itemOf(velmora.processId()).isEmpty(); }, 60000))
         << "no tray item registered";
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return popoverShown(); }, 10000)) << "no popover on screen";
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return popoverShown(); }, 60000)) << "no popover on screen";
     EXPECT_FALSE(WaylandSession::connectsToAnXServer(velmora.processId()))
         << "an X display is there (XWayland), but a Wayland session is not watched through it";
 
@@ -72,7 +72,7 @@ TEST_F(ApplicationOnWayland, ShowsItsTrayItemAndPopoverAndExpandsIntoANativeAppl
         WaylandSession::environment(WaylandSession::Client::nativeWayland)));
     WaylandSession::Keyboard keyboard;
     ASSERT_TRUE(keyboard.attach());
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return fields.state().value("active").toBool(); }, 10000));
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return fields.state().value("active").toBool(); }, 60000));
     // The engine may still be starting: type until a trigger is expanded.
     bool expanded = false;
     for (int attempt = 0; attempt < 5 && !expanded; ++attempt) {
