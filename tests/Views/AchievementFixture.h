@@ -1,6 +1,7 @@
 #pragma once
 
 #include "App/State/AppState.h"
+#include "ManualClock.h"
 #include "Models/VelmoraJSON.h"
 #include "Persistence/LocalStore.h"
 #include "Services/AchievementCatalog.h"
@@ -26,6 +27,9 @@ protected:
         state = std::make_unique<AppState>(*store);
     }
 
+    // A weekday's noon: achievements of the hour or the day of the week stay locked whenever
+    // the tests run.
+    ManualClock clock{QDateTime(QDate(2026, 1, 14), QTime(12, 0), Qt::UTC)};
     TempDir dir;
     std::unique_ptr<LocalStore> store;
     std::unique_ptr<AppState> state;
