@@ -6,6 +6,7 @@
 #include "Utilities/CancellationError.h"
 
 #include <QJsonObject>
+#include <QNetworkRequest>
 #include <QTest>
 #include <gtest/gtest.h>
 

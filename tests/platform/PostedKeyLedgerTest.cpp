@@ -2,7 +2,8 @@
 
 #include "platform/linux/PostedKeyLedger.h"
 
-#include <QThread>
+#include <QElapsedTimer>
+#include <QTest>
 
 namespace {
 
