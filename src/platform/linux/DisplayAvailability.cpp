@@ -46,7 +46,7 @@ QString missingDisplayReason()
     if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland"))
         return {};
     const bool waylandUp = !wayland.isEmpty() && waylandAnswers(wayland);
-    const QString waylandMissing = QStringLiteral("Velmora cannot reach the Wayland display \u201C%1\u201D.")
+    QString waylandMissing = QStringLiteral("Velmora cannot reach the Wayland display \u201C%1\u201D.")
                                        .arg(QString::fromLocal8Bit(wayland));
     if (platform.startsWith("wayland"))
         return waylandUp ? QString() : waylandMissing;
