@@ -20,7 +20,10 @@ stands for, in nested, coloured folders. When a trigger is finished in a text
 field of any other application, Velmora replaces it with its text through the
 accessibility interface and leaves the clipboard as it was.
 
-It needs an X11 session (or X11 applications under XWayland).")
+It works on X11 and on Wayland sessions with the accessibility bus switched on.
+On X11 it selects the trigger and pastes the text over it; on Wayland it edits
+the field through its accessibility interface, without reading keys or
+touching the clipboard. Password fields are never expanded into.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The X11 platform plugin draws every window on X11 and the Wayland one on a Wayland session,

@@ -1,12 +1,30 @@
 #include "Utilities/RenderedIconCache.h"
 
 #include <QAtomicInt>
-#include <QThread>
+#include <QFile>
+#include <QTest>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
+#include <unistd.h>
 
 namespace {
+
+// Whether a thread of this process is blocked, as the kernel reports it.
+bool threadSleeps(pid_t thread)
+{
+    QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(thread));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    // The state follows the command name, which is in parentheses and may hold spaces.
+    const qsizetype end = line.lastIndexOf(')');
+    return end >= 0 && line.mid(end + 2, 1) == "S";
+}
 
 QImage solid(int side)
 {
@@ -58,16 +76,40 @@ TEST(RenderedIconCache, RemembersATextThatDoesNotRender)
 TEST(RenderedIconCache, ASecondCallerWaitsForTheRenderInProgressAndGetsItsImage)
 {
     QAtomicInt renders = 0;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool started = false;
+    bool released = false;
     RenderedIconCache cache([&](const QString&) {
         renders.fetchAndAddRelaxed(1);
-        QThread::msleep(100);
+        std::unique_lock lock(mutex);
+        started = true;
+        changed.notify_all();
+        changed.wait_for(lock, std::chrono::seconds(10), [&] { return released; });
         return solid(4);
     });
-    QImage fromThread;
-    std::thread other([&] { fromThread = cache.image(QStringLiteral("<svg slow/>")); });
-    QThread::msleep(20);
-    const QImage here = cache.image(QStringLiteral("<svg slow/>"));
-    other.join();
+    QImage first;
+    std::thread rendering([&] { first = cache.image(QStringLiteral("<svg slow/>")); });
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return started; });
+    }
+    std::atomic<pid_t> secondThread = 0;
+    QImage second;
+    std::thread waiting([&] {
+        secondThread = ::gettid();
+        second = cache.image(QStringLiteral("<svg slow/>"));
+    });
+    // The render goes on until the second caller sleeps: waiting for it, or (were it to render
+    // the text again) in a render of its own, which the count would show.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return secondThread != 0 && threadSleeps(secondThread); }, 5000));
+    {
+        const std::lock_guard lock(mutex);
+        released = true;
+    }
+    changed.notify_all();
+    rendering.join();
+    waiting.join();
     EXPECT_EQ(renders.loadRelaxed(), 1);
-    EXPECT_EQ(here.cacheKey(), fromThread.cacheKey());
+    EXPECT_EQ(second.cacheKey(), first.cacheKey());
 }

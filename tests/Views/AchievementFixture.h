@@ -1,20 +1,18 @@
 #pragma once
 
 #include "App/State/AppState.h"
+#include "ManualClock.h"
 #include "Models/VelmoraJSON.h"
 #include "Persistence/LocalStore.h"
 #include "Services/AchievementCatalog.h"
 #include "Services/AchievementEngine.h"
-#include "ManualClock.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 #include <memory>
 
 // The application state over a data folder of its own whose statistics the test writes
-// before the start (already migrated, so nothing is stamped behind the test's back). The
-// clock stands at a weekday morning, so that the time-of-day and weekend achievements stay
-// out of tests run at night or on a Saturday.
+// before the start (already migrated, so nothing is stamped behind the test's back).
 class AchievementFixture : public ::testing::Test {
 protected:
     static QDateTime day(int n) { return QDateTime(QDate(2026, 1, n), QTime(9, 0)); }
@@ -29,7 +27,9 @@ protected:
         state = std::make_unique<AppState>(*store);
     }
 
-    ManualClock clock{QDateTime(QDate(2026, 3, 4), QTime(10, 0), QTimeZone::utc())};
+    // A weekday's noon: achievements of the hour or the day of the week stay locked whenever
+    // the tests run.
+    ManualClock clock{QDateTime(QDate(2026, 1, 14), QTime(12, 0), Qt::UTC)};
     TempDir dir;
     std::unique_ptr<LocalStore> store;
     std::unique_ptr<AppState> state;

@@ -115,7 +115,10 @@ TEST_F(ToastOverlayTest, RisesFromBelowTheEdgeWhenMotionIsAllowed)
     // At the first frame nothing of the capsule is in place yet.
     EXPECT_TRUE(
         sameColour(pixel(QPoint(capsule.left() + capsule.height() / 2, capsule.top() + 3)), Backdrop::colour()));
-    QTest::qWait(600);
-    EXPECT_TRUE(
-        sameColour(pixel(QPoint(capsule.left() + capsule.height() / 2, capsule.top() + 3)), Theme::toastBg(), 6));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return sameColour(
+                pixel(QPoint(capsule.left() + capsule.height() / 2, capsule.top() + 3)), Theme::toastBg(), 6);
+        },
+        2000));
 }

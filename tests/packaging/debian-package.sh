@@ -34,9 +34,11 @@ done
 
 # What a Debian user checks a package with: any error fails (warnings are shown).
 if command -v lintian >/dev/null; then
-  report=$(lintian --allow-root --tag-display-limit 0 "$deb" 2>&1 || true)
+  report=$(lintian --allow-root --tag-display-limit 0 --display-info "$deb" 2>&1 || true)
   [ -z "$report" ] || echo "$report"
   ! grep -q '^E: ' <<<"$report" || fail "lintian reports errors"
+  # Built with Debian's hardening flags: no hardening tag, even of the informational kind.
+  ! grep -q ': hardening-' <<<"$report" || fail "lintian finds the executable unhardened"
 else
   fail "lintian is not installed (scripts/packages.txt lists it)"
 fi

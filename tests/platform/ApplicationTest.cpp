@@ -66,10 +66,10 @@ protected:
     void launch()
     {
         ASSERT_TRUE(velmora.start());
-        ASSERT_TRUE(DesktopSession::waitFor([&] { return !tray.itemOf(velmora.processId()).isEmpty(); }, 10000))
+        ASSERT_TRUE(DesktopSession::waitFor([&] { return !tray.itemOf(velmora.processId()).isEmpty(); }, 60000))
             << "no tray item registered";
         item = tray.itemOf(velmora.processId());
-        ASSERT_TRUE(velmora.waitForPopover(true, 10000)) << "no popover on screen";
+        ASSERT_TRUE(velmora.waitForPopover(true, 60000)) << "no popover on screen";
     }
 
     bool typeInto(TextFieldsApp& app, const QString& field, const QString& text)

@@ -74,13 +74,20 @@ protected:
     }
 
     // A GTK 3 entry dialog with the keyboard, as `zenity --entry` with the extra arguments.
-    static bool openGtkEntry(QProcess& zenity, const QStringList& arguments = {})
+    bool openGtkEntry(QProcess& zenity, const QStringList& arguments = {})
     {
         zenity.start(QStringLiteral("zenity"), QStringList{"--entry", "--text=Say"} + arguments);
         if (!zenity.waitForStarted(5000) || !DesktopSession::focusWindowOf(zenity.processId()))
             return false;
-        DesktopSession::pause(300);
-        return true;
+        // Typing starts once the entry reports the focus on the accessibility bus, which takes a
+        // while when GTK starts for the first time on a machine.
+        return DesktopSession::waitFor(
+            [&] {
+                const std::shared_ptr<AccessibleElement> focused
+                    = desktop->desktop().accessibility->focusedElement(zenity.processId());
+                return focused && focused->kind() == FieldKind::singleLine;
+            },
+            30000);
     }
 
     // What the entry dialog printed once Return closed it.

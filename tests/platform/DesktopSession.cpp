@@ -38,7 +38,8 @@ bool xdotool(const QStringList& arguments)
     // are typed, as it would for a user.
     QProcess process;
     process.start(QStringLiteral("xdotool"), arguments);
-    if (!waitFor([&] { return process.state() == QProcess::NotRunning; }, 20000))
+    // Long enough for a window of a program that starts for the first time on a machine.
+    if (!waitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
         return false;
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
@@ -56,7 +57,7 @@ unsigned long windowOf(qint64 process)
     QProcess search;
     search.start(QStringLiteral("xdotool"),
         {"search", "--sync", "--all", "--onlyvisible", "--pid", QString::number(process), ""});
-    if (!waitFor([&] { return search.state() == QProcess::NotRunning; }, 10000))
+    if (!waitFor([&] { return search.state() == QProcess::NotRunning; }, 60000))
         return 0;
     return QString::fromLatin1(search.readAllStandardOutput()).split('\n').first().trimmed().toULong();
 }

@@ -3,9 +3,12 @@
 #include "platform/linux/DisplayAvailability.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <X11/Xlib.h>
 
@@ -91,9 +94,13 @@ TEST(DisplayAvailabilityOnWayland, XWaylandsDisplayIsNotProbedOnAWaylandSession)
 {
     const QByteArray saved[] = {qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY"), qgetenv("XDG_SESSION_TYPE"),
         qgetenv("QT_QPA_PLATFORM")};
+    // A compositor's socket that answers.
+    QTemporaryDir runtime;
+    QLocalServer compositor;
+    ASSERT_TRUE(compositor.listen(runtime.filePath(QStringLiteral("wayland-0"))));
     // A display that cannot be opened: asking it anything would say so.
     qputenv("DISPLAY", ":4999");
-    qputenv("WAYLAND_DISPLAY", "wayland-0");
+    qputenv("WAYLAND_DISPLAY", QFile::encodeName(compositor.fullServerName()));
     qputenv("XDG_SESSION_TYPE", "wayland");
     qunsetenv("QT_QPA_PLATFORM");
     const QString reason = DisplayAvailability::missingDisplayReason();

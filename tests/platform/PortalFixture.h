@@ -5,6 +5,7 @@
 #include <QDBusContext>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QHash>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -62,8 +63,20 @@ protected:
 
     void offer() { ASSERT_TRUE(portalBus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"))); }
 
-    // Waits until every read of a new settings object has been answered.
-    static void settle() { QTest::qWait(300); }
+    // Waits until every read a new settings object sent has been answered: the bus keeps the
+    // order of the messages between two connections, so the answer to one more read sent on the
+    // same connection comes after theirs, and is delivered after them.
+    static void settle()
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
+            QStringLiteral("/org/freedesktop/portal/desktop"), QStringLiteral("org.freedesktop.portal.Settings"),
+            QStringLiteral("Read"));
+        call << QStringLiteral("com.velmora.test") << QStringLiteral("settled");
+        QDBusPendingCallWatcher watcher(QDBusConnection::sessionBus().asyncCall(call));
+        bool answered = false;
+        QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, [&answered] { answered = true; });
+        EXPECT_TRUE(QTest::qWaitFor([&answered] { return answered; }, 5000));
+    }
 
     FakePortalSettings portal;
     QDBusConnection portalBus{QString()};

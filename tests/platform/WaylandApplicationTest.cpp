@@ -65,7 +65,7 @@ protected:
         return fields.startProgram(QStringLiteral("/usr/bin/python3"), {QStringLiteral(VELMORA_GTK_FIELDS), "3"},
                    WaylandSession::environment(WaylandSession::Client::nativeWayland, compositor))
             && keyboard.attach()
-            && DesktopSession::waitFor([&] { return fields.state().value("active").toBool(); }, 10000);
+            && DesktopSession::waitFor([&] { return fields.state().value("active").toBool(); }, 60000);
     }
 
     // The engine may still be starting: types `text` into the emptied entry until its trigger
@@ -120,9 +120,9 @@ TEST_F(ApplicationOnWayland, ShowsItsTrayItemAndPopoverAndExpandsIntoANativeAppl
     ASSERT_TRUE(tray.start());
     velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());
     ASSERT_TRUE(velmora.start());
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return !tray.itemOf(velmora.processId()).isEmpty(); }, 10000))
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return !tray.itemOf(velmora.processId()).isEmpty(); }, 60000))
         << "no tray item registered";
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return popoverShown(); }, 10000)) << "no popover on screen";
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return popoverShown(); }, 60000)) << "no popover on screen";
     EXPECT_FALSE(WaylandSession::connectsToAnXServer(velmora.processId()))
         << "an X display is there (XWayland), but a Wayland session is not watched through it";
 

@@ -71,7 +71,7 @@ protected:
     // application has its keymap. A key typed must show in the field before the test begins.
     bool focus(const QString& field)
     {
-        if (!keyboard.attach() || !DesktopSession::waitFor([&] { return app.state().value("active").toBool(); }, 10000)
+        if (!keyboard.attach() || !DesktopSession::waitFor([&] { return app.state().value("active").toBool(); }, 60000)
             || !app.focus(field))
             return false;
         bool arrived = false;

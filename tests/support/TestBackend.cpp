@@ -268,6 +268,11 @@ bool TestBackend::waitForRequests(qsizetype count, int milliseconds)
     return QTest::qWaitFor([&] { return m_requests.size() >= count; }, milliseconds);
 }
 
+bool TestBackend::waitForClosedConnections(qsizetype count, int milliseconds)
+{
+    return QTest::qWaitFor([&] { return m_closedConnections >= count; }, milliseconds);
+}
+
 void TestBackend::accept()
 {
     while (auto* socket = qobject_cast<QSslSocket*>(m_server->nextPendingConnection())) {
@@ -276,6 +281,7 @@ void TestBackend::accept()
         Connection* raw = connection.get();
         m_connections.push_back(std::move(connection));
         connect(socket, &QSslSocket::readyRead, this, [this, raw] { readFrom(*raw); });
+        connect(socket, &QSslSocket::disconnected, this, [this] { ++m_closedConnections; });
         connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
         readFrom(*raw);
     }

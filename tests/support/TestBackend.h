@@ -125,6 +125,8 @@ public:
 
     const QList<Request>& requests() const { return m_requests; }
     bool waitForRequests(qsizetype count, int milliseconds = 5000);
+    // Runs the event loop until clients have closed `count` connections.
+    bool waitForClosedConnections(qsizetype count, int milliseconds = 5000);
 
 private:
     struct Reply {
@@ -163,6 +165,7 @@ private:
     std::shared_ptr<SecureSession> m_session;
     std::vector<std::unique_ptr<Connection>> m_connections;
     QList<Request> m_requests;
+    qsizetype m_closedConnections = 0;
     QHash<QString, std::pair<Fault, int>> m_faults;
     AuthUser m_signingInUser;
     qint64 m_expiresIn = 3600;

@@ -3,12 +3,57 @@
 #include "platform/linux/DisplayAvailability.h"
 #include "platform/linux/X11ClipboardKeeper.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QStringList>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+
+namespace {
+
+// Answers --help and --version, which need no display and start nothing; otherwise leaves the
+// arguments, Qt's own options and a "velmora:" link among them, to the application.
+std::optional<int> answerInformationRequest(int& argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    QCommandLineParser parser;
+    // Qt's options are single-dash words (-reverse, -stylesheet): read as clusters of letters,
+    // they would hold -v or -h.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral("Velmora expands short triggers into longer text as you type "
+                                                    "in other applications. It lives in the system tray."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("velmora-url"),
+        QStringLiteral("An address in Velmora's own scheme, as the browser passes it back after sign-in; "
+                       "it is handed to the running Velmora."),
+        QStringLiteral("[velmora-url]"));
+    // Qt's own options (-platform, ...) are unknown here and fail the parse; they are the
+    // application's, and the two options asked about are recognised all the same.
+    parser.parse(arguments);
+    if (!parser.isSet(help) && !parser.isSet(version))
+        return std::nullopt;
+    // The help text names the program as it was started, which takes an application object;
+    // a core one needs no display.
+    const QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velmora"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    const QString text = parser.isSet(help) ? parser.helpText()
+                                            : QStringLiteral("Velmora %1\n").arg(QCoreApplication::applicationVersion());
+    std::fputs(qPrintable(text), stdout);
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> status = answerInformationRequest(argc, argv))
+        return *status;
     // Without a display Qt would end the process with an abort; say what is missing instead.
     if (const QString reason = DisplayAvailability::missingDisplayReason(); !reason.isEmpty()) {
         std::fprintf(stderr, "%s\nStart Velmora from a graphical desktop session.\n", qPrintable(reason));
@@ -20,8 +65,15 @@ int main(int argc, char** argv)
         QGuiApplication application(argc, argv);
         return X11ClipboardKeeper::giveBack();
     }
+    // A Wayland display left named by an ended session: the X display it runs beside is used.
+    // Set only while the application connects, so that programs it starts do not inherit it.
+    const bool overridePlatform = DisplayAvailability::waylandDisplayGone();
+    if (overridePlatform)
+        qputenv("QT_QPA_PLATFORM", "xcb");
     AccessibleRoles::exposePopups();
     VelmoraApp app(argc, argv);
+    if (overridePlatform)
+        qunsetenv("QT_QPA_PLATFORM");
     DisplayAvailability::releaseProbe();
     return app.exec();
 }

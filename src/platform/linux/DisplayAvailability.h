@@ -11,6 +11,10 @@ namespace DisplayAvailability {
 // the connections that come in meanwhile, the application's own among them.
 QString missingDisplayReason();
 
+// Whether the last missingDisplayReason() found the Wayland display named gone while the X
+// display opened: Qt would still pick Wayland on a session that says it is one, and abort.
+bool waylandDisplayGone();
+
 // Closes the connection missingDisplayReason() left open; call once the application has
 // connected itself.
 void releaseProbe();

@@ -36,6 +36,18 @@ public:
         }
         m_changed.notify_all();
     }
+    // Waits until a write is held at the closed gate.
+    void waitUntilHeld()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_held > 0; });
+    }
+    // Opens once a write is held, from another thread while the test's own waits for it.
+    void openWhenHeld(bool fail)
+    {
+        waitUntilHeld();
+        open(fail);
+    }
     int writes(const QString& name) const
     {
         const std::lock_guard lock(m_mutex);
@@ -45,7 +57,10 @@ public:
     void write(const QByteArray& bytes, const QString& path, FileIO::Access access)
     {
         std::unique_lock lock(m_mutex);
+        ++m_held;
+        m_changed.notify_all();
         m_changed.wait(lock, [this] { return m_open; });
+        --m_held;
         if (m_fail)
             throw FileSystemError(FileSystemError::Operation::write, path, ENOSPC);
         FileIO::writeAtomically(bytes, path, access);
@@ -57,6 +72,7 @@ private:
     std::condition_variable m_changed;
     bool m_open = true;
     bool m_fail = false;
+    int m_held = 0;
     QStringList m_written;
 };
 
@@ -129,7 +145,9 @@ TEST_F(BackgroundWritesTest, AWriteReportsSuccessOnlyOnceTheBytesAreOnDisk)
         reported = written;
         onDiskWhenReported = triggersOnDisk();
     }));
-    runEventsFor(30);
+    // The write is under way but not done: whatever the event loop has, nothing is reported.
+    gate.waitUntilHeld();
+    QCoreApplication::processEvents();
     EXPECT_FALSE(reported.has_value());
     EXPECT_TRUE(store->hasPendingWrites());
 
@@ -195,7 +213,9 @@ TEST_F(BackgroundWritesTest, AToastSaysAChangeSucceededOnlyOnceItIsOnDisk)
     gate.close();
     ASSERT_TRUE(state->addShortcut(QStringLiteral("/a"), QStringLiteral("x"), std::nullopt));
     state->toastOnceWritten(QStringLiteral("Shortcut created"));
-    runEventsFor(20);
+    // The write is under way but not done: whatever the event loop has, no toast yet.
+    gate.waitUntilHeld();
+    QCoreApplication::processEvents();
     EXPECT_EQ(toasts.count(), 0);
     gate.open();
     state->waitForWrites();
@@ -207,10 +227,7 @@ TEST_F(BackgroundWritesTest, AToastSaysAChangeSucceededOnlyOnceItIsOnDisk)
     gate.close();
     ASSERT_TRUE(state->addShortcut(QStringLiteral("/b"), QStringLiteral("y"), std::nullopt));
     state->toastOnceWritten(QStringLiteral("Shortcut created"));
-    std::thread opener([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        gate.open(/*fail=*/true);
-    });
+    std::thread opener([this] { gate.openWhenHeld(/*fail=*/true); });
     state->waitForWrites();
     opener.join();
     EXPECT_EQ(toasts.count(), 0);
@@ -227,10 +244,7 @@ TEST_F(BackgroundWritesTest, AChangeTheUserIsToldIsDoneWaitsForTheDisk)
     s.expansion = QStringLiteral("text");
     imported.shortcuts.append(s);
     // The gate fails the write from another thread while the import waits for it.
-    std::thread opener([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        gate.open(/*fail=*/true);
-    });
+    std::thread opener([this] { gate.openWhenHeld(/*fail=*/true); });
     const AppState::ImportOutcome outcome = state->applyImport(imported, state->userData());
     opener.join();
     EXPECT_NE(outcome, AppState::ImportOutcome::imported);
@@ -272,10 +286,7 @@ TEST_F(BackgroundWritesTest, AFailedCountsWriteDropsTheCountsSinceTheLastWrite)
     state->recordExpansion(QStringLiteral("/x"), 10);
     state->recordExpansion(QStringLiteral("/x"), 10);
     EXPECT_EQ(state->stats().totalExpansions, 3);
-    std::thread opener([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        gate.open(/*fail=*/true);
-    });
+    std::thread opener([this] { gate.openWhenHeld(/*fail=*/true); });
     state->waitForWrites();
     opener.join();
     EXPECT_EQ(state->stats().totalExpansions, 1);

@@ -2,6 +2,7 @@
 #include "App/State/StatusMenuText.h"
 #include "Models/Stats.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 using PopoverKeyboardShortcuts::Command;
@@ -180,4 +181,19 @@ TEST(StatusMenuText, StatisticsLineUsesSecondsThenMinutes)
     EXPECT_EQ(StatusMenuText::statisticsLine(stats), QStringLiteral("12 expansions \u2022 1.5m saved"));
     EXPECT_EQ(StatusMenuText::expansionToggleTitle(true), QStringLiteral("Disable Expansion"));
     EXPECT_EQ(StatusMenuText::expansionToggleTitle(false), QStringLiteral("Enable Expansion"));
+}
+
+// The README's list of keys is written by hand; every command's key as its menus show it must
+// be in it.
+TEST(PopoverKeyboardShortcuts, TheReadmeListsTheKeyOfEveryCommand)
+{
+    QFile readme(QStringLiteral(VELMORA_README));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    for (const PopoverKeyboardShortcuts::CommandDeclaration& declared : PopoverKeyboardShortcuts::table()) {
+        if (declared.keys.isEmpty())
+            continue;
+        const QString key = declared.keys.first().sequence().toString(QKeySequence::PortableText);
+        EXPECT_TRUE(text.contains(u'`' + key + u'`')) << declared.title.toStdString() << ": " << key.toStdString();
+    }
 }
