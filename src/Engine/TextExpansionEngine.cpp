@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
+#include <utility>
 
 const QList<int> TextExpansionEngine::resetKeys = {
     Qt::Key_Return,
@@ -156,6 +157,7 @@ void TextExpansionEngine::invalidateTyping()
     if (m_fieldTyping)
         m_fieldTyping->resetTyping();
     m_lastTarget.reset();
+    m_typedDuringReplacement.clear();
     forgetCarets();
 }
 
@@ -192,8 +194,19 @@ void TextExpansionEngine::handleKeyDown(const InputEvent& event)
 {
     // Any key-down makes a replacement that has not pasted yet stale.
     ++m_generation;
-    if (m_replacement.isBusy() || (event.modifiers & resetModifiers) || event.autorepeat
-        || resetKeys.contains(event.key))
+    const bool typing = !(event.modifiers & resetModifiers) && !event.autorepeat && !resetKeys.contains(event.key);
+    // Under the hold, a key still reaching the engine during a replacement went to the field in
+    // the moment before the hold began (a busy engine reads keys late). Without a hold, keys
+    // go on landing anywhere, and no trigger among them is trusted.
+    const bool heldBack = m_desktop.keyboardHold && m_desktop.keyboardHold->isHolding();
+    if (m_replacement.isBusy() && typing && heldBack && m_typedDuringReplacement.size() < largestLag) {
+        QList<InputEvent> typed = std::exchange(m_typedDuringReplacement, {});
+        invalidateTyping();
+        typed.append(event);
+        m_typedDuringReplacement = std::move(typed);
+        return;
+    }
+    if (m_replacement.isBusy() || !typing)
         return invalidateTyping();
     // A key that may complete a trigger holds the keyboard at once: the look at the field
     // below takes a few round trips to the application, and a key typed meanwhile would
@@ -313,7 +326,10 @@ void TextExpansionEngine::startReplacement(
             if (self && self->m_desktop.primarySelection)
                 self->m_desktop.primarySelection->restore();
         });
-        self->releaseKeyboard();
+        // Still under the hold, so that they come before the keys it kept.
+        self->readKeysTypedDuringReplacement();
+        if (!self->m_replacement.isBusy())
+            self->releaseKeyboard();
     };
     // Selecting the trigger makes some toolkits take the primary selection over.
     if (m_desktop.primarySelection)
@@ -325,4 +341,12 @@ void TextExpansionEngine::startReplacement(
     else
         releaseKeyboard();
     forgetCarets();
+}
+
+void TextExpansionEngine::readKeysTypedDuringReplacement()
+{
+    // Each goes through the same looks at the field as a key typed now; one that completes a
+    // trigger starts its replacement, and the keys after it wait for that one in turn.
+    for (const InputEvent& event : std::exchange(m_typedDuringReplacement, {}))
+        handleKeyDown(event);
 }

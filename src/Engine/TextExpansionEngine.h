@@ -4,6 +4,7 @@
 #include "Engine/ExpansionReplacement.h"
 #include "Engine/SystemExpansionClipboard.h"
 #include "platform/Desktop.h"
+#include "platform/EventSource.h"
 
 #include <QObject>
 #include <functional>
@@ -85,6 +86,8 @@ private:
     void handleKeyDown(const InputEvent& event);
     // Follows a typed key into the focused field and the matcher.
     void acceptKey(const InputEvent& event);
+    // Reads the keys that reached the field during the replacement just ended, in order.
+    void readKeysTypedDuringReplacement();
     // The field of the last key while it keeps the focus, checked with one question instead
     // of the several that finding a field takes.
     std::shared_ptr<AccessibilityExpansionTarget> focusedTarget();
@@ -110,6 +113,9 @@ private:
     qint64 m_runLag = 0;
     // UTF-16 units typed since the engine last looked at a field.
     qint64 m_unlookedLength = 0;
+    // Keys that reached the field during a replacement, before its hold began (a busy engine
+    // reads keys late): read once it has ended, they may begin the next trigger.
+    QList<InputEvent> m_typedDuringReplacement;
     // The engine fell behind the keys of this run (saving the clipboard took long), so the
     // field may show keys the engine has not read yet; the replacement's own look at the
     // caret and the trigger's text decides.

@@ -101,3 +101,22 @@ TEST_F(HeldKeyboard, TheExpansionIsReportedOnlyAfterTheHeldKeysReachedTheField)
     settle();
     EXPECT_EQ(textAtReport, QStringList{QStringLiteral("Hello ") + signature + QStringLiteral(" and more")});
 }
+
+TEST_F(HeldKeyboard, KeysThatReachedTheFieldJustBeforeTheHoldMayBeginTheNextTrigger)
+{
+    desktop.type(QStringLiteral("/sig"));
+    ASSERT_TRUE(desktop.keyboardHold.isHolding());
+    // A busy engine reads the trigger's final key late: the keys typed right after it went to
+    // the field before the hold began, and reach the engine only during the replacement.
+    for (const QString& key : {QStringLiteral(" "), QStringLiteral(";"), QStringLiteral("a")}) {
+        field->insert(key);
+        InputEvent event;
+        event.type = InputEventType::keyPress;
+        event.text = key;
+        desktop.events.deliver(event);
+    }
+    desktop.type(QStringLiteral("ddr"));
+    settle();
+    // Keys after a trigger make its replacement stale, but they are typing all the same.
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig 1 Main St"));
+}
