@@ -355,6 +355,18 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
         DesktopSession::pause(30);
         return true;
     };
+    // Velmora holds the keys typed after a trigger until it has seen the expansion in the field
+    // and put the clipboard back: the next trigger starts once it has, as a user's next paste
+    // would find their own text. Taking the field's text away earlier (the next trial clears it)
+    // leaves Velmora waiting for an expansion that no longer shows, with the next keys held.
+    const QString plainText = QStringLiteral("text/plain;charset=utf-8");
+    auto velmoraDone = [&] {
+        if (field.text(QStringLiteral("line")) != expansion)
+            return false;
+        // Each look asks Velmora for the clipboard: not too often.
+        DesktopSession::pause(10);
+        return field.clipboard(plainText).value(plainText) != expansion.toUtf8();
+    };
     for (int pair = 0; pair < pairs; ++pair) {
         // AutoKey's turn: started afresh, so that it has not seen the other block's keys.
         engine.stop();
@@ -396,7 +408,7 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
             bool started = false;
             for (int attempt = 0; attempt < 40 && !started; ++attempt) {
                 fieldReady();
-                started = measureOnce(field, display, lastKey, autokeyDone) >= 0;
+                started = measureOnce(field, display, lastKey, velmoraDone) >= 0;
                 if (!started)
                     DesktopSession::pause(250);
             }
@@ -408,7 +420,7 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
             ownCpu = cpuMilliseconds();
             for (int i = 0; i < perBlock; ++i) {
                 fieldReady();
-                const double latency = measureOnce(field, display, lastKey, autokeyDone);
+                const double latency = measureOnce(field, display, lastKey, velmoraDone);
                 latency < 0 ? ++velmora.missed : (velmora.latencies.append(latency), 0);
             }
             velmora.cpu += VelmoraProgram::cpuMilliseconds(program->processId()) - programCpu;
