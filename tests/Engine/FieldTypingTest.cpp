@@ -210,8 +210,8 @@ TEST_F(FieldTyping, aRefusedInsertionPutsTheTriggerBack)
 TEST_F(FieldTyping, anExpansionTheToolkitDoesNotInsertExactlyIsTakenOutAndTheTriggerPutBack)
 {
     const QList<std::function<QString(const QString&)>> garbles{
-        [](const QString& text) { return text + QString(3, QChar(0)); },
-        [](const QString& text) { return text.left(text.size() - 2); },
+        [](const QString& text) -> QString { return text + QString(3, QChar(0)); },
+        [](const QString& text) -> QString { return text.left(text.size() - 2); },
     };
     for (const auto& garble : garbles) {
         field->content.clear();
