@@ -46,6 +46,15 @@ constexpr int giveBackDelayMilliseconds = 1000;
         _exit(0);
     if (dup2(contents, contentsDescriptor) < 0)
         _exit(0);
+    // The giving back outlives the program it stands in for, by up to an hour: it holds none of
+    // the terminal's or the session's pipes that the program was started with, which whoever
+    // started it would otherwise wait on.
+    if (const int nothing = open("/dev/null", O_RDWR); nothing >= 0) {
+        for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+            dup2(nothing, stream);
+        if (nothing > STDERR_FILENO)
+            close(nothing);
+    }
     char* const arguments[] = {const_cast<char*>(program), const_cast<char*>(X11ClipboardKeeper::giveBackArgument),
         nullptr};
     execv(program, arguments);
