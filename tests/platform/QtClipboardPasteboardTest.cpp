@@ -74,6 +74,15 @@ QStringList clipboardTargets()
     return names;
 }
 
+void focusNobody()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return;
+    XSetInputFocus(display, PointerRoot, RevertToPointerRoot, CurrentTime);
+    XCloseDisplay(display);
+}
+
 class ClipboardPasteboard : public ::testing::Test {
 protected:
     void SetUp() override
@@ -227,6 +236,8 @@ TEST_F(ClipboardPasteboard, anExpansionIsOfferedUnderEveryUsualX11TextTargetAndR
     const QByteArray text = QStringLiteral("Grüße").toUtf8();
     const PasteboardItem expansion{{QStringLiteral("text/plain;charset=utf-8"), text},
         {QStringLiteral("application/x-velmora-temporary-expansion"), QByteArray("marker")}};
+    // With no window focused, anyone may be the one pasting.
+    focusNobody();
     pasteboard.clearContents();
     ASSERT_TRUE(pasteboard.writeItems({expansion}));
     const QStringList targets = clipboardTargets();
@@ -242,6 +253,34 @@ TEST_F(ClipboardPasteboard, anExpansionIsOfferedUnderEveryUsualX11TextTargetAndR
     ASSERT_TRUE(pasteboard.writeItems({users}));
     EXPECT_FALSE(clipboardTargets().contains(QLatin1String("UTF8_STRING")));
     EXPECT_EQ(snapshot(), users);
+}
+
+TEST_F(ClipboardPasteboard, anExpansionGoesOnlyToTheApplicationItWasPutThereForAndOthersGetWhatIsTheirs)
+{
+    const QString utf8 = QStringLiteral("text/plain;charset=utf-8");
+    const auto expansion = [&](const QByteArray& text) {
+        return PasteboardItem{{utf8, text}, {QStringLiteral("application/x-velmora-temporary-expansion"), "marker"}};
+    };
+    TextFieldsApp second;
+    ASSERT_TRUE(second.start());
+    pasteboard.entrust({{{utf8, "copied by the user"}}});
+
+    // Put there for the owner's field: a clipboard manager's connection reads what the user
+    // copied.
+    ASSERT_TRUE(DesktopSession::focusWindowOf(owner.processId()));
+    pasteboard.clearContents();
+    ASSERT_TRUE(pasteboard.writeItems({expansion("first")}));
+    EXPECT_EQ(convertClipboard("UTF8_STRING"), QByteArray("copied by the user"));
+
+    // A newer one for the second application while the owner's paste has not asked yet (a
+    // stalled application): each paste gets the expansion it was sent for, once.
+    ASSERT_TRUE(DesktopSession::focusWindowOf(second.processId()));
+    pasteboard.clearContents();
+    ASSERT_TRUE(pasteboard.writeItems({expansion("second")}));
+    EXPECT_EQ(owner.clipboard(utf8).value(utf8), "first");
+    EXPECT_EQ(second.clipboard(utf8).value(utf8), "second");
+    EXPECT_EQ(owner.clipboard(utf8).value(utf8), "copied by the user");
+    EXPECT_EQ(convertClipboard("text/plain;charset=utf-8"), QByteArray("copied by the user"));
 }
 
 }

@@ -5,7 +5,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QStringList>
 #include <cstdio>
 #include <cstring>
@@ -59,11 +58,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\nStart Velmora from a graphical desktop session.\n", qPrintable(reason));
         return 1;
     }
-    // Started again by the clipboard keeper after this program ended mid-replacement.
+    // Started by the clipboard keeper, to stand by for this program ending mid-replacement.
     if (argc == 2 && std::strcmp(argv[1], X11ClipboardKeeper::giveBackArgument) == 0) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
-        QGuiApplication application(argc, argv);
-        return X11ClipboardKeeper::giveBack();
+        DisplayAvailability::releaseProbe();
+        return X11ClipboardKeeper::giveBack(argc, argv);
     }
     // A Wayland display left named by an ended session: the X display it runs beside is used.
     // Set only while the application connects, so that programs it starts do not inherit it.

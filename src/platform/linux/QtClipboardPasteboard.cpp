@@ -2,6 +2,7 @@
 
 #include "PasteboardTypes.h"
 #include "X11ClipboardKeeper.h"
+#include "X11SelectionAnswer.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QClipboard>
@@ -9,6 +10,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
+#include <algorithm>
 #include <X11/Xlib.h>
 #include <cstdlib>
 #include <cstring>
@@ -66,20 +68,11 @@ QString keptImageFormat(const QStringList& formats)
 
 } // namespace
 
-// Sees the requests for our contents before Qt answers them, and counts those that come from
-// the application with the keyboard focus: the paste keys go to that application, while a
-// clipboard manager asks for every new clipboard at once, from a client of its own. A window
-// belongs to the client whose resource ids it shares, which the server tells apart by the bits
-// outside its resource id mask.
+// Hands the requests for our contents to the pasteboard before Qt answers them.
 class QtClipboardPasteboard::RequestWatch final : public QAbstractNativeEventFilter {
 public:
-    RequestWatch(xcb_connection_t* connection, std::function<void()> focusedApplicationAsked)
-        : m_connection(connection)
-        , m_clientMask(~xcb_get_setup(connection)->resource_id_mask)
-        , m_clipboard(atom("CLIPBOARD"))
-        , m_targets(atom("TARGETS"))
-        , m_timestamp(atom("TIMESTAMP"))
-        , m_focusedApplicationAsked(std::move(focusedApplicationAsked))
+    explicit RequestWatch(std::function<bool(const xcb_selection_request_event_t&)> take)
+        : m_take(std::move(take))
     {
     }
 
@@ -90,43 +83,11 @@ public:
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
         if ((event->response_type & ~0x80) != XCB_SELECTION_REQUEST)
             return false;
-        const auto* request = static_cast<const xcb_selection_request_event_t*>(message);
-        // Which types there are and when we took the clipboard are asked by everyone alike.
-        if (request->selection != m_clipboard || request->target == m_targets || request->target == m_timestamp)
-            return false;
-        if (isFocusedClient(request->requestor))
-            m_focusedApplicationAsked();
-        return false;
+        return m_take(*static_cast<const xcb_selection_request_event_t*>(message));
     }
 
 private:
-    xcb_atom_t atom(const char* name) const
-    {
-        xcb_intern_atom_reply_t* reply
-            = xcb_intern_atom_reply(m_connection, xcb_intern_atom(m_connection, 0, strlen(name), name), nullptr);
-        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        free(reply);
-        return atom;
-    }
-
-    bool isFocusedClient(xcb_window_t requestor) const
-    {
-        xcb_get_input_focus_reply_t* reply
-            = xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr);
-        const xcb_window_t focus = reply ? reply->focus : xcb_window_t(XCB_WINDOW_NONE);
-        free(reply);
-        // Without a focus window (keys follow the pointer) anyone may be the one pasting.
-        if (focus == XCB_WINDOW_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT)
-            return true;
-        return (focus & m_clientMask) == (requestor & m_clientMask);
-    }
-
-    xcb_connection_t* m_connection;
-    quint32 m_clientMask;
-    xcb_atom_t m_clipboard;
-    xcb_atom_t m_targets;
-    xcb_atom_t m_timestamp;
-    std::function<void()> m_focusedApplicationAsked;
+    std::function<bool(const xcb_selection_request_event_t&)> m_take;
 };
 
 QtClipboardPasteboard::QtClipboardPasteboard(QObject* parent)
@@ -134,18 +95,88 @@ QtClipboardPasteboard::QtClipboardPasteboard(QObject* parent)
 {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (xcb_connection_t* connection = x11 ? x11->connection() : nullptr) {
-        m_requestWatch = std::make_unique<RequestWatch>(connection, [this] { ++m_reads; });
+        m_answer = std::make_unique<X11SelectionAnswer>(connection);
+        m_clipboardAtom = m_answer->atom("CLIPBOARD");
+        m_requestWatch = std::make_unique<RequestWatch>(
+            [this](const xcb_selection_request_event_t& request) { return answerRequest(request); });
         QCoreApplication::instance()->installNativeEventFilter(m_requestWatch.get());
     }
     connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard && !m_writing) {
             ++m_changeCount;
             m_aliasedText = nullptr;
-            // Another owner's contents are not ours to give back.
-            if (m_keeper)
+            // Another owner's contents are not ours to give back, and requests go to it now.
+            m_lent.reset();
+            m_owed.clear();
+            if (m_keeper) {
+                m_keeper->lendExpansion({});
                 m_keeper->entrust({});
+            }
         }
     });
+}
+
+bool QtClipboardPasteboard::answerRequest(const xcb_selection_request_event_t& request)
+{
+    if (request.selection != m_clipboardAtom)
+        return false;
+    // Which types there are and when we took the clipboard are asked by everyone alike; a
+    // paste asks for the data. The paste keys go to the application with the keyboard focus,
+    // while a clipboard manager asks for every new clipboard at once, from a client of its own.
+    const bool question = m_answer->isQuestionAboutOffer(request);
+    const quint32 requestor = m_answer->clientOf(request.requestor);
+    const auto countRead = [&] {
+        const quint32 focused = m_answer->focusedClient();
+        if (!question && (focused == 0 || focused == requestor))
+            ++m_reads;
+    };
+    if (m_lent && (m_lent->client == 0 || m_lent->client == requestor)) {
+        countRead();
+        if (!question && !m_lent->asked) {
+            m_lent->asked = true;
+            if (m_keeper)
+                m_keeper->lendExpansion({});
+        }
+        return false;
+    }
+    m_owed.removeIf([](const Owed& owed) { return owed.expiry.hasExpired(); });
+    const auto owed
+        = std::find_if(m_owed.begin(), m_owed.end(), [&](const Owed& owed) { return owed.client == requestor; });
+    if (owed != m_owed.end()) {
+        const PasteboardItem item = owed->item;
+        if (!question)
+            m_owed.erase(owed);
+        m_answer->answer(request, item);
+        return true;
+    }
+    if (!m_lent) {
+        countRead();
+        return false;
+    }
+    if (m_entrusted.isEmpty())
+        m_answer->refuse(request);
+    else
+        m_answer->answer(request, m_entrusted);
+    return true;
+}
+
+void QtClipboardPasteboard::retireLent()
+{
+    if (m_lent && !m_lent->asked && m_lent->client != 0)
+        m_owed.append(Owed{m_lent->client, m_lent->item, QDeadlineTimer(owedExpansionMilliseconds)});
+    m_lent.reset();
+    if (m_keeper)
+        m_keeper->lendExpansion({});
+}
+
+void QtClipboardPasteboard::lendExpansion(const PasteboardItem& item)
+{
+    const quint32 client = m_answer ? m_answer->focusedClient() : 0;
+    // A newer expansion for the same application is what its paste gets.
+    m_owed.removeIf([client](const Owed& owed) { return owed.client == client; });
+    m_lent = Lent{client, item, false};
+    if (m_keeper && m_answer)
+        m_keeper->lendExpansion(item, client, m_answer->ownClient());
 }
 
 qint64 QtClipboardPasteboard::changeCount()
@@ -244,6 +275,7 @@ std::optional<qint64> QtClipboardPasteboard::readsByFocusedApplication()
 qint64 QtClipboardPasteboard::clearContents()
 {
     m_formats.reset();
+    retireLent();
     m_reads = 0;
     m_writing = true;
     QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
@@ -279,9 +311,13 @@ bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
         data->setData(plainTextFormat, data->data(utf8TextFormat));
         m_aliasedText = data;
     }
+    const bool expansion = data->hasFormat(ClipboardFormats::expansionMarker);
     m_writing = true;
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
     m_writing = false;
+    retireLent();
+    if (expansion)
+        lendExpansion(items.first());
     m_written = data;
     m_writtenChangeCount = m_changeCount;
     return true;
@@ -305,6 +341,7 @@ void QtClipboardPasteboard::keepAfterExit(const QString& program)
 
 void QtClipboardPasteboard::entrust(const QList<PasteboardItem>& items)
 {
+    m_entrusted = items.isEmpty() ? PasteboardItem() : items.first();
     if (m_keeper)
         m_keeper->entrust(items);
 }

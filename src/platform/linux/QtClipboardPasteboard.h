@@ -11,6 +11,8 @@
 
 class QMimeData;
 class X11ClipboardKeeper;
+class X11SelectionAnswer;
+struct xcb_selection_request_event_t;
 
 // The X11 CLIPBOARD selection through QClipboard, as one item whose representations are the
 // owner's formats. X11 keeps no change count, so one is kept here: it moves on every change
@@ -21,6 +23,10 @@ class QtClipboardPasteboard : public QObject, public Pasteboard {
 public:
     // How long contents whose owner did not answer count as unreadable before it is asked again.
     static constexpr int unansweredRetryMilliseconds = 10'000;
+    // How long an application that had an expansion on its way, and did not ask for it before
+    // the next one took the clipboard, is still answered with its own (a stalled application
+    // sends the paste's request once it gets to the paste key).
+    static constexpr int owedExpansionMilliseconds = 30'000;
 
     explicit QtClipboardPasteboard(QObject* parent = nullptr);
     ~QtClipboardPasteboard() override;
@@ -37,7 +43,8 @@ public:
     std::optional<qint64> readsByFocusedApplication() override;
     // One question to the X server: whether Qt still owns the selection with our contents.
     std::optional<bool> holdsOwnWrite(qint64 changeCount) override;
-    // Only once keepAfterExit() has started a keeper.
+    // Kept for the applications that ask for our expansion without being the one it is for;
+    // given to the keeper too once keepAfterExit() has started one.
     void entrust(const QList<PasteboardItem>& items) override;
     // Starts the process that gives entrusted contents back should this one end first;
     // `program` is this program, started again for that.
@@ -45,6 +52,17 @@ public:
 
 private:
     class RequestWatch;
+
+    // Answers a request for our contents ourselves where Qt would answer with the wrong ones:
+    // the expansion goes only to the application it was put there for (the one with the
+    // keyboard focus then); an application that had an earlier expansion on its way gets that
+    // one, anyone else (a clipboard manager, a paste elsewhere) the user's contents it stands
+    // in for. True when answered here.
+    bool answerRequest(const xcb_selection_request_event_t& request);
+    void lendExpansion(const PasteboardItem& item);
+    // Our expansion leaves the clipboard: if its application has not asked for it, that
+    // application's paste may still come and is owed it for a while.
+    void retireLent();
 
     const QMimeData* contents() const;
     QStringList formats() const;
@@ -67,5 +85,23 @@ private:
     mutable std::optional<Formats> m_formats;
     std::unique_ptr<RequestWatch> m_requestWatch;
     std::unique_ptr<X11ClipboardKeeper> m_keeper;
+    std::unique_ptr<X11SelectionAnswer> m_answer;
+    quint32 m_clipboardAtom = 0;
     qint64 m_reads = 0;
+    // Our expansion on the clipboard and the application (X client) it is for, while our write
+    // holds it.
+    struct Lent {
+        quint32 client = 0;
+        PasteboardItem item;
+        bool asked = false;
+    };
+    std::optional<Lent> m_lent;
+    struct Owed {
+        quint32 client = 0;
+        PasteboardItem item;
+        QDeadlineTimer expiry;
+    };
+    QList<Owed> m_owed;
+    // The user's contents our expansion stands in for.
+    PasteboardItem m_entrusted;
 };

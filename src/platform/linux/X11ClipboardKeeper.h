@@ -5,21 +5,32 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QtGlobal>
 #include <sys/types.h>
 
 // Keeps the user's clipboard outside this process while an expansion stands in for it. When
 // this process ends without having put it back (killed, crashed), the X server drops our
-// clipboard with our connection and the user's contents would be gone: a small process forked
-// at start, which only waits for us to end, then starts this program again in a mode that
+// clipboard with our connection and the user's contents would be gone: a process started at
+// start (this program again, in the mode `giveBackArgument` names) waits for us to end, then
 // offers the kept contents as the clipboard until someone copies something else.
 //
-// The contents live in an anonymous file shared with that process; after the fork it only
-// calls functions that are safe there (poll, read, pread, dup2, execv, _exit).
+// It holds the expansion of a paste on its way too: the paste keys may already wait in the
+// target's queue when we end, and the target then asks a clipboard nobody owns (the trigger,
+// selected for the paste, would be replaced by nothing). It is connected to the display from
+// the start, so it takes the clipboard over within a moment of our end, answers the target's
+// paste with the expansion (or, if none comes shortly, no one's), and then gives the user's
+// contents back.
+//
+// The contents live in anonymous files shared with that process; between the fork and its
+// start only functions that are safe there are called (fcntl, dup2, open, close, execv, _exit).
 class X11ClipboardKeeper {
 public:
-    // The argument that starts `program` in the mode that gives the contents back, read from
-    // descriptor 3.
+    // The argument that starts `program` in the mode that gives the contents back.
     static constexpr const char* giveBackArgument = "--give-back-clipboard";
+    // How long the giving back waits for the target's paste before giving the user's contents
+    // back, and how long after the first answer it goes on answering the target's questions.
+    static constexpr int pasteWaitMilliseconds = 2000;
+    static constexpr int afterPasteMilliseconds = 250;
 
     explicit X11ClipboardKeeper(const QString& program);
     // A normal end leaves nothing to give back.
@@ -29,18 +40,38 @@ public:
 
     // The contents to give back should this process end now; none once they are back.
     void entrust(const QList<PasteboardItem>& items);
+    // The expansion on the clipboard for a paste by the application whose X connection
+    // `client` names (0: whoever asks), and our own connection's `owner` id; an empty item once
+    // that application has asked for it or the expansion is gone.
+    void lendExpansion(const PasteboardItem& expansion, quint32 client = 0, quint32 owner = 0);
 
-    // The mode `giveBackArgument` starts: offers what descriptor 3 holds as the clipboard and
-    // ends once another program owns it (or nothing is to be given back). A QGuiApplication
-    // must exist.
-    static int giveBack();
+    // The mode `giveBackArgument` starts. Waits until the program that started it ends, answers
+    // a paste on its way, then offers the entrusted contents as the clipboard until another
+    // program owns it (or ends at once when nothing is to be given back).
+    static int giveBack(int& argc, char** argv);
 
 private:
-    void setLive(bool live);
+    class Record {
+    public:
+        explicit Record(const char* name);
+        ~Record();
+        Record(const Record&) = delete;
+        Record& operator=(const Record&) = delete;
+        int descriptor() const { return m_descriptor; }
+        // Writes the bytes unless they are those written last; live afterwards unless that
+        // failed.
+        void put(const QByteArray& bytes);
+        void setLive(bool live);
 
-    int m_contents = -1;
+    private:
+        int m_descriptor = -1;
+        QByteArray m_written;
+        bool m_hasWritten = false;
+        bool m_live = false;
+    };
+
+    Record m_contents{"velmora-clipboard"};
+    Record m_expansion{"velmora-expansion"};
     int m_channel = -1;
     pid_t m_child = -1;
-    QList<PasteboardItem> m_entrusted;
-    bool m_live = false;
 };
