@@ -158,11 +158,18 @@ bool VelmoraProcess::waitForExit(int milliseconds)
 
 QByteArray VelmoraProcess::libraryWithShortcut(const QString& trigger, const QString& expansion)
 {
+    return libraryWithShortcuts({{trigger, expansion}});
+}
+
+QByteArray VelmoraProcess::libraryWithShortcuts(const QList<std::pair<QString, QString>>& shortcuts)
+{
     UserData library = UserData::empty();
-    Shortcut shortcut;
-    shortcut.id = QStringLiteral("6F1C2B8A-3D4E-4F50-8A61-72B3C4D5E6F7");
-    shortcut.trigger = trigger;
-    shortcut.expansion = expansion;
-    library.shortcuts.append(shortcut);
+    for (qsizetype index = 0; index < shortcuts.size(); ++index) {
+        Shortcut shortcut;
+        shortcut.id = QStringLiteral("6F1C2B8A-3D4E-4F50-8A61-72B3C4D5E6F%1").arg(index, 1, 16);
+        shortcut.trigger = shortcuts.at(index).first;
+        shortcut.expansion = shortcuts.at(index).second;
+        library.shortcuts.append(shortcut);
+    }
     return VelmoraJSON::encode(library);
 }

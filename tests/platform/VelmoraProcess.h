@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QList>
+#include <utility>
+
 #include <QProcess>
 #include <QRect>
 #include <QString>
@@ -15,8 +18,9 @@ public:
     ~VelmoraProcess();
 
     static QString programPath();
-    // A library file holding one shortcut.
+    // A library file holding one shortcut, or a few (trigger, expansion).
     static QByteArray libraryWithShortcut(const QString& trigger, const QString& expansion);
+    static QByteArray libraryWithShortcuts(const QList<std::pair<QString, QString>>& shortcuts);
 
     // Variables to set (an empty value unsets) over the session's own, for this start and the
     // later ones, such as a Wayland session's.

@@ -103,6 +103,10 @@ QtClipboardPasteboard::QtClipboardPasteboard(QObject* parent)
     }
     connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard && !m_writing) {
+            // The giving back taking the clipboard to offer our expansion is our own write.
+            if (m_offeredBy != 0 && currentOwner() == m_offeredBy)
+                return;
+            m_offeredBy = 0;
             ++m_changeCount;
             m_aliasedText = nullptr;
             // Another owner's contents are not ours to give back, and requests go to it now.
@@ -139,16 +143,8 @@ bool QtClipboardPasteboard::answerRequest(const xcb_selection_request_event_t& r
         }
         return false;
     }
-    m_owed.removeIf([](const Owed& owed) { return owed.expiry.hasExpired(); });
-    const auto owed
-        = std::find_if(m_owed.begin(), m_owed.end(), [&](const Owed& owed) { return owed.client == requestor; });
-    if (owed != m_owed.end()) {
-        const PasteboardItem item = owed->item;
-        if (!question)
-            m_owed.erase(owed);
-        m_answer->answer(request, item);
+    if (m_owed.answer(*m_answer, request))
         return true;
-    }
     if (!m_lent) {
         countRead();
         return false;
@@ -160,23 +156,37 @@ bool QtClipboardPasteboard::answerRequest(const xcb_selection_request_event_t& r
     return true;
 }
 
+quint32 QtClipboardPasteboard::currentOwner() const
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    Display* display = x11 ? x11->display() : nullptr;
+    return display ? quint32(XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False))) : 0;
+}
+
 void QtClipboardPasteboard::retireLent()
 {
+    if (m_lent && m_offeredBy != 0 && m_keeper && m_keeper->expansionReads() > 0)
+        m_lent->asked = true;
     if (m_lent && !m_lent->asked && m_lent->client != 0)
-        m_owed.append(Owed{m_lent->client, m_lent->item, QDeadlineTimer(owedExpansionMilliseconds)});
+        m_owed.add(m_lent->client, m_lent->item);
     m_lent.reset();
+    m_offeredBy = 0;
     if (m_keeper)
         m_keeper->lendExpansion({});
 }
 
-void QtClipboardPasteboard::lendExpansion(const PasteboardItem& item)
+bool QtClipboardPasteboard::lendExpansion(const PasteboardItem& item)
 {
     const quint32 client = m_answer ? m_answer->focusedClient() : 0;
     // A newer expansion for the same application is what its paste gets.
-    m_owed.removeIf([client](const Owed& owed) { return owed.client == client; });
+    m_owed.forget(client);
     m_lent = Lent{client, item, false};
-    if (m_keeper && m_answer)
-        m_keeper->lendExpansion(item, client, m_answer->ownClient());
+    if (!m_keeper || !m_answer)
+        return false;
+    // Offered by the giving back, the expansion stays on the clipboard whenever this process
+    // ends, also for a paste already on its way.
+    m_offeredBy = m_keeper->offerExpansion(item, client, m_answer->ownClient());
+    return m_offeredBy != 0;
 }
 
 qint64 QtClipboardPasteboard::changeCount()
@@ -269,7 +279,7 @@ std::optional<qint64> QtClipboardPasteboard::readsByFocusedApplication()
 {
     if (!m_requestWatch)
         return std::nullopt;
-    return m_reads;
+    return m_reads + (m_offeredBy != 0 && m_keeper ? m_keeper->expansionReads() : 0);
 }
 
 qint64 QtClipboardPasteboard::clearContents()
@@ -311,13 +321,17 @@ bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
         data->setData(plainTextFormat, data->data(utf8TextFormat));
         m_aliasedText = data;
     }
-    const bool expansion = data->hasFormat(ClipboardFormats::expansionMarker);
+    retireLent();
+    if (data->hasFormat(ClipboardFormats::expansionMarker) && lendExpansion(items.first())) {
+        delete data;
+        m_aliasedText = nullptr;
+        m_written = nullptr;
+        m_writtenChangeCount = m_changeCount;
+        return true;
+    }
     m_writing = true;
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
     m_writing = false;
-    retireLent();
-    if (expansion)
-        lendExpansion(items.first());
     m_written = data;
     m_writtenChangeCount = m_changeCount;
     return true;
@@ -327,6 +341,8 @@ std::optional<bool> QtClipboardPasteboard::holdsOwnWrite(qint64 changeCount)
 {
     if (changeCount != m_changeCount)
         return false;
+    if (m_offeredBy != 0 && m_writtenChangeCount == changeCount)
+        return currentOwner() == m_offeredBy;
     if (!m_written || m_writtenChangeCount != changeCount)
         return std::nullopt;
     // Qt answers with its own contents only while the server names it the selection's owner,

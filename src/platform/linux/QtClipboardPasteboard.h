@@ -1,5 +1,6 @@
 #pragma once
 
+#include "X11SelectionAnswer.h"
 #include "platform/Pasteboard.h"
 
 #include <QDeadlineTimer>
@@ -11,8 +12,6 @@
 
 class QMimeData;
 class X11ClipboardKeeper;
-class X11SelectionAnswer;
-struct xcb_selection_request_event_t;
 
 // The X11 CLIPBOARD selection through QClipboard, as one item whose representations are the
 // owner's formats. X11 keeps no change count, so one is kept here: it moves on every change
@@ -23,11 +22,6 @@ class QtClipboardPasteboard : public QObject, public Pasteboard {
 public:
     // How long contents whose owner did not answer count as unreadable before it is asked again.
     static constexpr int unansweredRetryMilliseconds = 10'000;
-    // How long an application that had an expansion on its way, and did not ask for it before
-    // the next one took the clipboard, is still answered with its own (a stalled application
-    // sends the paste's request once it gets to the paste key).
-    static constexpr int owedExpansionMilliseconds = 30'000;
-
     explicit QtClipboardPasteboard(QObject* parent = nullptr);
     ~QtClipboardPasteboard() override;
 
@@ -59,7 +53,9 @@ private:
     // one, anyone else (a clipboard manager, a paste elsewhere) the user's contents it stands
     // in for. True when answered here.
     bool answerRequest(const xcb_selection_request_event_t& request);
-    void lendExpansion(const PasteboardItem& item);
+    // True when the giving back offers it.
+    bool lendExpansion(const PasteboardItem& item);
+    quint32 currentOwner() const;
     // Our expansion leaves the clipboard: if its application has not asked for it, that
     // application's paste may still come and is owed it for a while.
     void retireLent();
@@ -96,12 +92,9 @@ private:
         bool asked = false;
     };
     std::optional<Lent> m_lent;
-    struct Owed {
-        quint32 client = 0;
-        PasteboardItem item;
-        QDeadlineTimer expiry;
-    };
-    QList<Owed> m_owed;
+    OwedExpansions m_owed;
+    // The giving back's window while it offers our expansion.
+    quint32 m_offeredBy = 0;
     // The user's contents our expansion stands in for.
     PasteboardItem m_entrusted;
 };

@@ -5,12 +5,14 @@
 
 #include <QClipboard>
 #include <QDataStream>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QIODevice>
 #include <QTimer>
 #include <QtGlobal>
 #include <X11/Xlib.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -30,6 +32,15 @@ constexpr off_t headerBytes = 8;
 constexpr int contentsDescriptor = 3;
 constexpr int channelDescriptor = 4;
 constexpr int expansionDescriptor = 5;
+constexpr int repliesDescriptor = 6;
+// Where the giving back counts the reads of the expansion it offers, in the header.
+constexpr off_t readsOffset = 4;
+// Asks the giving back to offer the expansion record's expansion.
+constexpr char offerCommand = 'o';
+// How long an offer may take before we offer the expansion ourselves.
+constexpr int offerReplyMilliseconds = 300;
+// Larger expansions need transfers in pieces, which Qt's answers do.
+constexpr qsizetype largestOfferedBytes = 200'000;
 // Contents nobody took over are offered this long at most.
 constexpr int longestOfferMilliseconds = 3'600'000;
 // Without an expansion of ours held for it, a paste that was on its way when this program
@@ -37,16 +48,17 @@ constexpr int longestOfferMilliseconds = 3'600'000;
 // where the expansion was meant to.
 constexpr int giveBackDelayMilliseconds = 1000;
 
-[[noreturn]] void startGivingBack(int channel, int contents, int expansion, const char* program)
+[[noreturn]] void startGivingBack(int channel, int contents, int expansion, int replies, const char* program)
 {
     // Out of the way of the descriptors they are handed over as, then there.
-    const int sources[] = {fcntl(contents, F_DUPFD, 16), fcntl(channel, F_DUPFD, 16), fcntl(expansion, F_DUPFD, 16)};
-    const int targets[] = {contentsDescriptor, channelDescriptor, expansionDescriptor};
-    for (int index = 0; index < 3; ++index) {
+    const int sources[] = {fcntl(contents, F_DUPFD, 16), fcntl(channel, F_DUPFD, 16), fcntl(expansion, F_DUPFD, 16),
+        fcntl(replies, F_DUPFD, 16)};
+    const int targets[] = {contentsDescriptor, channelDescriptor, expansionDescriptor, repliesDescriptor};
+    for (int index = 0; index < 4; ++index) {
         if (sources[index] < 0 || dup2(sources[index], targets[index]) < 0)
             _exit(0);
     }
-    for (int fd = expansionDescriptor + 1; fd < 4096; ++fd)
+    for (int fd = repliesDescriptor + 1; fd < 4096; ++fd)
         close(fd);
     // The giving back outlives the program it stands in for, by up to an hour: it holds none of
     // the terminal's or the session's pipes that the program was started with, which whoever
@@ -111,61 +123,177 @@ xcb_window_t selectionOwner(xcb_connection_t* connection, xcb_atom_t selection)
     return owner;
 }
 
-// Takes the clipboard over from the ended program and answers its target's paste with the
-// expansion. False when another program has the clipboard: its contents stay.
-bool answerPasteOnItsWay(xcb_connection_t* connection, const HeldExpansion& expansion)
-{
-    const X11SelectionAnswer answer(connection);
-    const xcb_atom_t clipboard = answer.atom("CLIPBOARD");
-    // Still the ended program's until the server has noticed its end.
-    const xcb_window_t owner = selectionOwner(connection, clipboard);
-    if (owner != XCB_WINDOW_NONE && answer.clientOf(owner) != answer.clientOf(expansion.owner))
-        return false;
-    const xcb_window_t window = xcb_generate_id(connection);
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    if (!screen)
+// The giving back while the program runs and just after it ended: offers the expansions it is
+// asked to (the clipboard then stays offered should the program end with a paste on its way),
+// answering only the application each is for; others get the user's contents it stands in for.
+class Standby {
+public:
+    explicit Standby(xcb_connection_t* connection)
+        : m_connection(connection)
+        , m_answer(connection)
+        , m_clipboard(m_answer.atom("CLIPBOARD"))
+    {
+        if (const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data) {
+            m_window = xcb_generate_id(connection);
+            xcb_create_window(connection, XCB_COPY_FROM_PARENT, m_window, screen->root, 0, 0, 1, 1, 0,
+                XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+            xcb_flush(connection);
+        }
+    }
+
+    // Offers the expansion record's expansion unless the program offers its own contents
+    // already; answers the window that owns the clipboard now, 0 when not ours.
+    quint32 offer()
+    {
+        retire();
+        const std::optional<QByteArray> record = readRecord(expansionDescriptor);
+        std::optional<HeldExpansion> expansion = record ? decodeExpansion(*record) : std::nullopt;
+        if (!expansion || m_window == 0)
+            return 0;
+        const xcb_window_t owner = selectionOwner(m_connection, m_clipboard);
+        if (owner != m_window && owner != XCB_WINDOW_NONE && m_answer.clientOf(owner) == expansion->owner)
+            return 0;
+        setReads(0);
+        m_owed.forget(expansion->client);
+        if (owner != m_window)
+            xcb_set_selection_owner(m_connection, m_window, m_clipboard, XCB_CURRENT_TIME);
+        if (selectionOwner(m_connection, m_clipboard) != m_window)
+            return 0;
+        m_offered = std::move(expansion);
+        return m_window;
+    }
+
+    // Once the program has ended with an expansion on its way: offers it (taking the clipboard
+    // over from the ended program where it offered the expansion itself) until its application
+    // has asked for it or a moment has passed. False when another program has the clipboard:
+    // its contents stay.
+    bool answerPasteOnItsWay(bool& answered)
+    {
+        handleEvents();
+        if (m_offered) {
+            answered = true;
+            return (m_asked || serveFor(X11ClipboardKeeper::pasteWaitMilliseconds)) && release();
+        }
+        return takeOverFromEnded(answered);
+    }
+
+    // Answers requests until the time is up or the clipboard is taken; false when taken.
+    bool serveFor(qint64 milliseconds)
+    {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        qint64 until = milliseconds;
+        while (elapsed.elapsed() < until && !xcb_connection_has_error(m_connection)) {
+            pollfd wait{xcb_get_file_descriptor(m_connection), POLLIN, 0};
+            poll(&wait, 1, int(until - elapsed.elapsed()));
+            const bool askedBefore = m_asked;
+            if (!handleEvents())
+                return false;
+            if (m_asked && !askedBefore)
+                until = std::min(until, elapsed.elapsed() + X11ClipboardKeeper::afterPasteMilliseconds);
+        }
         return true;
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
-        XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-    xcb_set_selection_owner(connection, window, clipboard, XCB_CURRENT_TIME);
-    if (selectionOwner(connection, clipboard) != window)
-        return false;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    qint64 until = X11ClipboardKeeper::pasteWaitMilliseconds;
-    bool ours = true;
-    while (ours && elapsed.elapsed() < until) {
-        pollfd wait{xcb_get_file_descriptor(connection), POLLIN, 0};
-        poll(&wait, 1, int(until - elapsed.elapsed()));
-        while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
+    }
+
+    // Answers what has arrived; false once the clipboard was taken from an offered expansion.
+    bool handleEvents()
+    {
+        bool kept = true;
+        while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
             const int type = event->response_type & ~0x80;
             if (type == XCB_SELECTION_CLEAR) {
-                ours = false;
+                kept = !m_offered;
+                retire();
             } else if (type == XCB_SELECTION_REQUEST) {
-                const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(event);
-                const bool fromTarget
-                    = expansion.client == 0 || answer.clientOf(request->requestor) == expansion.client;
-                // Others (a clipboard manager) are told there is nothing: the user's contents are
-                // about to come back.
-                if (request->selection != clipboard || (!fromTarget && !answer.isQuestionAboutOffer(*request))) {
-                    answer.refuse(*request);
-                } else {
-                    answer.answer(*request, expansion.item);
-                    if (fromTarget && !answer.isQuestionAboutOffer(*request))
-                        until = std::min(until, elapsed.elapsed() + X11ClipboardKeeper::afterPasteMilliseconds);
-                }
+                answer(*reinterpret_cast<const xcb_selection_request_event_t*>(event));
             }
             free(event);
         }
-        if (xcb_connection_has_error(connection))
-            return true;
+        return kept;
     }
-    if (!ours)
-        return false;
-    xcb_set_selection_owner(connection, XCB_WINDOW_NONE, clipboard, XCB_CURRENT_TIME);
-    selectionOwner(connection, clipboard);
-    return true;
-}
+
+private:
+    void answer(const xcb_selection_request_event_t& request)
+    {
+        const bool question = m_answer.isQuestionAboutOffer(request);
+        const quint32 requestor = m_answer.clientOf(request.requestor);
+        if (request.selection != m_clipboard || !m_offered)
+            return m_answer.refuse(request);
+        if (m_offered->client == 0 || m_offered->client == requestor) {
+            if (!question) {
+                m_asked = true;
+                setReads(m_reads + 1);
+            }
+            return m_answer.answer(request, m_offered->item);
+        }
+        if (m_owed.answer(m_answer, request))
+            return;
+        const std::optional<QByteArray> contents = readRecord(contentsDescriptor);
+        QList<PasteboardItem> items;
+        if (contents) {
+            QDataStream stream(*contents);
+            stream >> items;
+        }
+        if (items.isEmpty())
+            return m_answer.refuse(request);
+        m_answer.answer(request, items.first());
+    }
+
+    // The offered expansion leaves the clipboard; an application that has not asked for it yet
+    // may still send its paste's request.
+    void retire()
+    {
+        if (m_offered && !m_asked && m_offered->client != 0)
+            m_owed.add(m_offered->client, m_offered->item);
+        m_offered.reset();
+        m_asked = false;
+    }
+
+    void setReads(quint32 reads)
+    {
+        m_reads = reads;
+        // Unwritten, the program sees no read and waits longer for the paste: no harm.
+        [[maybe_unused]] const ssize_t written = pwrite(expansionDescriptor, &m_reads, sizeof(m_reads), readsOffset);
+    }
+
+    bool release()
+    {
+        if (selectionOwner(m_connection, m_clipboard) == m_window) {
+            xcb_set_selection_owner(m_connection, XCB_WINDOW_NONE, m_clipboard, XCB_CURRENT_TIME);
+            selectionOwner(m_connection, m_clipboard);
+        }
+        return true;
+    }
+
+    // The ended program offered an expansion itself: the clipboard is taken over at once.
+    bool takeOverFromEnded(bool& answered)
+    {
+        const std::optional<QByteArray> record = readRecord(expansionDescriptor);
+        const std::optional<HeldExpansion> expansion = record ? decodeExpansion(*record) : std::nullopt;
+        if (!expansion || m_window == 0 || xcb_connection_has_error(m_connection))
+            return true;
+        // Still the ended program's until the server has noticed its end.
+        const xcb_window_t owner = selectionOwner(m_connection, m_clipboard);
+        if (owner != XCB_WINDOW_NONE && owner != m_window && m_answer.clientOf(owner) != expansion->owner)
+            return false;
+        xcb_set_selection_owner(m_connection, m_window, m_clipboard, XCB_CURRENT_TIME);
+        if (selectionOwner(m_connection, m_clipboard) != m_window)
+            return false;
+        m_offered = expansion;
+        m_asked = false;
+        answered = true;
+        return serveFor(X11ClipboardKeeper::pasteWaitMilliseconds) && release();
+    }
+
+    xcb_connection_t* m_connection;
+    X11SelectionAnswer m_answer;
+    xcb_atom_t m_clipboard;
+    xcb_window_t m_window = 0;
+    std::optional<HeldExpansion> m_offered;
+    bool m_asked = false;
+    quint32 m_reads = 0;
+    OwedExpansions m_owed;
+};
 
 } // namespace
 
@@ -209,19 +337,28 @@ X11ClipboardKeeper::X11ClipboardKeeper(const QString& program)
 {
     const QByteArray path = program.toLocal8Bit();
     int channel[2];
+    int replies[2];
     if (m_contents.descriptor() < 0 || m_expansion.descriptor() < 0 || path.isEmpty()
         || pipe2(channel, O_CLOEXEC) != 0)
         return;
+    if (pipe2(replies, O_CLOEXEC | O_NONBLOCK) != 0) {
+        close(channel[0]);
+        close(channel[1]);
+        return;
+    }
     const pid_t child = fork();
     if (child == 0)
-        startGivingBack(channel[0], m_contents.descriptor(), m_expansion.descriptor(), path.constData());
+        startGivingBack(channel[0], m_contents.descriptor(), m_expansion.descriptor(), replies[1], path.constData());
     close(channel[0]);
+    close(replies[1]);
     if (child < 0) {
         close(channel[1]);
+        close(replies[0]);
         return;
     }
     m_child = child;
     m_channel = channel[1];
+    m_replies = replies[0];
 }
 
 X11ClipboardKeeper::~X11ClipboardKeeper()
@@ -230,6 +367,8 @@ X11ClipboardKeeper::~X11ClipboardKeeper()
     m_contents.setLive(false);
     if (m_channel >= 0)
         close(m_channel);
+    if (m_replies >= 0)
+        close(m_replies);
     if (m_child > 0) {
         int status = 0;
         waitpid(m_child, &status, 0);
@@ -257,35 +396,74 @@ void X11ClipboardKeeper::lendExpansion(const PasteboardItem& expansion, quint32 
     m_expansion.put(encode(HeldExpansion{client, owner, expansion}));
 }
 
+quint32 X11ClipboardKeeper::offerExpansion(const PasteboardItem& expansion, quint32 client, quint32 owner)
+{
+    lendExpansion(expansion, client, owner);
+    qsizetype bytes = 0;
+    for (const auto& representation : expansion)
+        bytes += representation.second.size();
+    if (m_channel < 0 || m_replies < 0 || bytes > largestOfferedBytes)
+        return 0;
+    // A late answer to an earlier offer is no answer to this one.
+    quint32 window = 0;
+    while (read(m_replies, &window, sizeof(window)) > 0) { }
+    if (write(m_channel, &offerCommand, 1) != 1)
+        return 0;
+    pollfd wait{m_replies, POLLIN, 0};
+    if (poll(&wait, 1, offerReplyMilliseconds) <= 0 || read(m_replies, &window, sizeof(window)) != sizeof(window))
+        return 0;
+    return window;
+}
+
+qint64 X11ClipboardKeeper::expansionReads() const
+{
+    quint32 reads = 0;
+    if (pread(m_expansion.descriptor(), &reads, sizeof(reads), readsOffset) != sizeof(reads))
+        return 0;
+    return reads;
+}
+
 int X11ClipboardKeeper::giveBack(int& argc, char** argv)
 {
     // Connected before it is needed: once the program ends, the target's paste comes within
     // milliseconds.
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    char byte = 0;
+    std::optional<Standby> standby;
+    if (connection && !xcb_connection_has_error(connection))
+        standby.emplace(connection);
+    // Until the program ends: its offers, and the requests for what we offer.
     for (;;) {
-        pollfd wait{channelDescriptor, POLLIN, 0};
-        if (poll(&wait, 1, -1) < 0) {
+        if (standby && xcb_connection_has_error(connection))
+            standby.reset();
+        if (standby)
+            standby->handleEvents();
+        pollfd waits[2] = {{channelDescriptor, POLLIN, 0}, {standby ? xcb_get_file_descriptor(connection) : -1, POLLIN, 0}};
+        if (poll(waits, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
             break;
         }
-        // Nothing is ever written: the channel only ends, with the process that held it.
-        if (read(channelDescriptor, &byte, 1) <= 0)
+        if (waits[0].revents == 0)
+            continue;
+        char command = 0;
+        const ssize_t got = read(channelDescriptor, &command, 1);
+        if (got < 0 && errno == EINTR)
+            continue;
+        // The channel ends with the process that held it.
+        if (got <= 0)
             break;
-    }
-    bool answered = false;
-    if (const std::optional<QByteArray> record = readRecord(expansionDescriptor)) {
-        const std::optional<HeldExpansion> expansion = decodeExpansion(*record);
-        if (expansion && connection && !xcb_connection_has_error(connection)) {
-            // Another program's contents stay.
-            if (!answerPasteOnItsWay(connection, *expansion)) {
-                xcb_disconnect(connection);
-                return 0;
-            }
-            answered = true;
+        if (command == offerCommand) {
+            const quint32 window = standby ? standby->offer() : 0;
+            if (write(repliesDescriptor, &window, sizeof(window)) != sizeof(window))
+                continue;
         }
     }
+    bool answered = false;
+    if (standby && !standby->answerPasteOnItsWay(answered)) {
+        xcb_disconnect(connection);
+        return 0;
+    }
+    standby.reset();
     if (connection)
         xcb_disconnect(connection);
 

@@ -14,12 +14,15 @@
 // start (this program again, in the mode `giveBackArgument` names) waits for us to end, then
 // offers the kept contents as the clipboard until someone copies something else.
 //
-// It holds the expansion of a paste on its way too: the paste keys may already wait in the
-// target's queue when we end, and the target then asks a clipboard nobody owns (the trigger,
-// selected for the paste, would be replaced by nothing). It is connected to the display from
-// the start, so it takes the clipboard over within a moment of our end, answers the target's
-// paste with the expansion (or, if none comes shortly, no one's), and then gives the user's
-// contents back.
+// It offers our expansions too, from its own connection to the display: the paste keys may
+// already wait in the target's queue when we end, and the target would then ask a clipboard
+// nobody owns (the trigger, selected for the paste, replaced by nothing). Offered by it, the
+// expansion is there whenever we end; it answers only the application the expansion is for
+// (another that had an earlier one on its way gets that one, anyone else, such as a clipboard
+// manager, the user's contents), counts that application's reads for us, and once we have
+// ended waits a moment for the paste before giving the user's contents back. Where it could
+// not take the offer, we offer the expansion ourselves and it takes the clipboard over when
+// we end.
 //
 // The contents live in anonymous files shared with that process; between the fork and its
 // start only functions that are safe there are called (fcntl, dup2, open, close, execv, _exit).
@@ -44,6 +47,13 @@ public:
     // `client` names (0: whoever asks), and our own connection's `owner` id; an empty item once
     // that application has asked for it or the expansion is gone.
     void lendExpansion(const PasteboardItem& expansion, quint32 client = 0, quint32 owner = 0);
+    // Has the giving-back process offer the expansion as the clipboard itself, answering only
+    // that application with it (others get the entrusted contents), so that a paste on its way
+    // finds it there whenever this process ends. Answers the window that now owns the
+    // clipboard, 0 when it could not (the caller then offers it itself).
+    quint32 offerExpansion(const PasteboardItem& expansion, quint32 client, quint32 owner);
+    // How often that application has asked for the expansion offered last.
+    qint64 expansionReads() const;
 
     // The mode `giveBackArgument` starts. Waits until the program that started it ends, answers
     // a paste on its way, then offers the entrusted contents as the clipboard until another
@@ -73,5 +83,7 @@ private:
     Record m_contents{"velmora-clipboard"};
     Record m_expansion{"velmora-expansion"};
     int m_channel = -1;
+    // The giving back's answers to offerExpansion().
+    int m_replies = -1;
     pid_t m_child = -1;
 };

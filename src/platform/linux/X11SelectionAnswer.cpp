@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -131,4 +132,29 @@ void X11SelectionAnswer::notify(const xcb_selection_request_event_t& request, xc
     std::memcpy(raw, &event, sizeof(event));
     xcb_send_event(m_connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, raw);
     xcb_flush(m_connection);
+}
+
+void OwedExpansions::add(quint32 client, const PasteboardItem& item)
+{
+    m_owed.append(Owed{client, item, QDeadlineTimer(keptMilliseconds)});
+}
+
+void OwedExpansions::forget(quint32 client)
+{
+    m_owed.removeIf([client](const Owed& owed) { return owed.client == client; });
+}
+
+bool OwedExpansions::answer(const X11SelectionAnswer& answer, const xcb_selection_request_event_t& request)
+{
+    m_owed.removeIf([](const Owed& owed) { return owed.expiry.hasExpired(); });
+    const quint32 requestor = answer.clientOf(request.requestor);
+    const auto owed
+        = std::find_if(m_owed.begin(), m_owed.end(), [&](const Owed& owed) { return owed.client == requestor; });
+    if (owed == m_owed.end())
+        return false;
+    const PasteboardItem item = owed->item;
+    if (!answer.isQuestionAboutOffer(request))
+        m_owed.erase(owed);
+    answer.answer(request, item);
+    return true;
 }

@@ -2,6 +2,8 @@
 
 #include "platform/Pasteboard.h"
 
+#include <QDeadlineTimer>
+#include <QList>
 #include <QtGlobal>
 #include <xcb/xcb.h>
 #include <xcb/xproto.h>
@@ -44,4 +46,27 @@ private:
     xcb_atom_t m_multiple;
     xcb_atom_t m_utf8String;
     xcb_atom_t m_text;
+};
+
+// Expansions whose application had not asked for them when they left the clipboard: its paste
+// may still come (a stalled application sends the request once it gets to the paste key), and
+// gets its own expansion, once, for a while.
+class OwedExpansions {
+public:
+    static constexpr int keptMilliseconds = 30'000;
+
+    void add(quint32 client, const PasteboardItem& item);
+    // A newer expansion for the application is what its paste gets.
+    void forget(quint32 client);
+    void clear() { m_owed.clear(); }
+    // Answers the request with what its application is owed; false when it is owed nothing.
+    bool answer(const X11SelectionAnswer& answer, const xcb_selection_request_event_t& request);
+
+private:
+    struct Owed {
+        quint32 client = 0;
+        PasteboardItem item;
+        QDeadlineTimer expiry;
+    };
+    QList<Owed> m_owed;
 };
