@@ -2,8 +2,10 @@
 # Measures the expansion engine under faults (X11), each case in a private desktop session:
 # a field that stops for 2 s as the paste arrives (with CopyQ, with clipit, with no clipboard
 # manager), Velmora stopped for 5 s right after a trigger and 1-40 ms later, Velmora killed
-# mid-replacement, and the typing torture under load. Prints each case's outcome counts (the
-# test's recorded properties) and the torture's summary lines. Needs the Release build in build/.
+# mid-replacement (at any moment, and right at the paste keys), a stalled field's late paste after
+# an expansion elsewhere, and the typing torture under load. Prints each case's outcome counts
+# (the test's recorded properties), what clipit's and parcellite's histories kept, and the
+# torture's summary lines. Needs the Release build in build/.
 #   TRIES=N (default 10) tries per case; RUNS=N (default 40) torture runs per round.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -13,27 +15,40 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 tests=build/tests/test_platform
 
-run_case() { # name, filter, [--with-clipit], extra environment...
+run_case() { # name, filter, [--with-manager clipit|parcellite], extra environment...
   local name=$1 filter=$2
   shift 2
   local wrapper=()
-  if [ "${1:-}" = --with-clipit ]; then
-    wrapper=(bash -c 'clipit >/dev/null 2>&1 & pid=$!; sleep 2; "$@"; rc=$?; kill $pid; exit $rc' clipit)
-    shift
+  if [ "${1:-}" = --with-manager ]; then
+    # The manager in a home of its own; afterwards, how many expansions and how many of the
+    # user's clippings its saved history holds.
+    wrapper=(bash -c 'm=$1; h=$2; shift 2
+      HOME=$h XDG_DATA_HOME=$h/data XDG_CONFIG_HOME=$h/config $m >/dev/null 2>&1 & pid=$!; sleep 2
+      "$@"; rc=$?; sleep 1; kill $pid; wait $pid 2>/dev/null
+      f=$(find "$h" -name "history*" -type f | head -1)
+      echo "$m history: expansions=$(grep -a -o "Best regards, Anna" "$f" 2>/dev/null | wc -l)" \
+        "user clippings=$(grep -a -o "copied by the user[0-9]*" "$f" 2>/dev/null | sort -u | wc -l)" >&2
+      exit $rc' manager "$2" "$(mktemp -d -p "$out")")
+    shift 2
   fi
   env VELMORA_FAULT_TRIES="$tries" "$@" scripts/with-desktop.sh "${wrapper[@]}" "$tests" \
     --gtest_filter="StalledReplacement.$filter" --gtest_output="xml:$out/$name.xml" >"$out/$name.log" 2>&1
   local result=FAILED
   grep -q '^\[  PASSED  \] 1 test' "$out/$name.log" && result=passed
+  grep -h '^[a-z]* history:' "$out/$name.log"
   echo "$name: $result; $(grep -o '<property name="[^"]*" value="[^"]*"' "$out/$name.xml" 2>/dev/null \
     | sed 's/<property name="\([^"]*\)" value="\([^"]*\)"/\1=\2/' | tr '\n' ' ')"
 }
 
 run_case field-stopped-at-paste-copyq 'aFieldThatStopsAsThePaste*'
-run_case field-stopped-at-paste-clipit 'aFieldThatStopsAsThePaste*' --with-clipit VELMORA_FAULT_MANAGER=none
+run_case field-stopped-at-paste-clipit 'aFieldThatStopsAsThePaste*' --with-manager clipit VELMORA_FAULT_MANAGER=none
+run_case field-stopped-at-paste-parcellite 'aFieldThatStopsAsThePaste*' --with-manager parcellite \
+  VELMORA_FAULT_MANAGER=none
 run_case field-stopped-at-paste-no-manager 'aFieldThatStopsAsThePaste*' VELMORA_FAULT_MANAGER=none
 run_case velmora-stopped-at-trigger 'velmoraStopped*' VELMORA_FAULT_STOP_AFTER=0
 run_case velmora-stopped-after-trigger 'velmoraStopped*'
 run_case velmora-killed 'velmoraKilled*'
+run_case velmora-killed-at-paste-keys 'velmoraKilled*' VELMORA_FAULT_KILL_AT=paste
+run_case late-paste-after-expansion-elsewhere 'aStalledField*'
 scripts/with-desktop.sh build/tests/helpers/typing-on/velmora-typing-on --runs "$runs" --load 8 --fields qt,gtk \
   --delay 8-24 --styles plain,rollover 2>/dev/null | grep '^typing on\|^    '

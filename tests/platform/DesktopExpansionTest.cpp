@@ -5,6 +5,7 @@
 #include "Engine/TextExpansionEngine.h"
 #include "Models/Shortcut.h"
 #include "TextFieldsApp.h"
+#include "VelmoraProcess.h"
 #include "platform/Accessibility.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/linux/LinuxDesktop.h"
@@ -33,6 +34,8 @@ protected:
         if (QString missing = DesktopSession::missingPieces(); !missing.isEmpty())
             GTEST_SKIP() << missing.toStdString();
         desktop = std::make_unique<LinuxDesktop>();
+        // As the program runs: its expansions offered by the process that keeps the clipboard.
+        desktop->keepClipboardAfterExit(VelmoraProcess::programPath());
         ASSERT_TRUE(desktop->desktop().trust->isProcessTrusted())
             << desktop->desktop().trust->untrustedReason().toStdString();
         engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
