@@ -170,6 +170,11 @@ public:
     bool answerPasteOnItsWay(bool& answered)
     {
         handleEvents();
+        // A program that quit, or had put the user's contents back, left no paste on its way.
+        if (!readRecord(expansionDescriptor)) {
+            m_offered.reset();
+            return release();
+        }
         if (m_offered) {
             answered = true;
             return (m_asked || serveFor(X11ClipboardKeeper::pasteWaitMilliseconds)) && release();
