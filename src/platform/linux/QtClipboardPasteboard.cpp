@@ -10,10 +10,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
-#include <algorithm>
 #include <X11/Xlib.h>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <xcb/xcb.h>
 #include <xcb/xproto.h>
