@@ -330,8 +330,13 @@ protected:
         delete reader;
         ASSERT_TRUE(done);
         EXPECT_EQ(item, usersClipboard().first());
-        EXPECT_EQ(primary, usersPrimarySelection());
+        // The tests empty a page's field by selecting all of it, which is the user's selection.
+        if (checksPrimary) {
+            EXPECT_EQ(primary, usersPrimarySelection());
+        }
     }
+
+    bool checksPrimary = false;
 
     QTemporaryDir folder;
     QString display;
@@ -416,6 +421,7 @@ TEST_F(WaylandBrowsers, thePrimarySelectionIsPutBackAsItWasSaved)
     ClipboardOwner other;
     ASSERT_TRUE(other.own(display, usersClipboard(), {{QStringLiteral("text/plain"), QByteArray("other")}}));
     primary.restore();
+    checksPrimary = true;
     expectClipboardIntact();
     const qint64 count = board->primaryChangeCount();
     primary.save();
