@@ -66,10 +66,18 @@ bool FieldPasteTarget::pasteOver(TextRange range)
     // The selection names the trigger by its place, so a key that reached the field before it
     // stays where it was typed; the paste goes out the moment the application has taken the
     // selection, which it applies before any key that comes after.
-    if (!isFocusedAndEditable() || selection() != TextRange{range.location + range.length, 0}
-        || !m_element->select(range))
+    if (!isFocusedAndEditable() || selection() != TextRange{range.location + range.length, 0})
         return false;
-    return KeySimulator::paste(*m_desktop.keyboard, m_process);
+    // Typing at the end of the text, keys that reached the field before the selection stand
+    // behind the trigger, and the paste leaves the caret in front of them, where the next keys
+    // would go: the caret goes to the end with the paste, in the same go, before any key typed
+    // after it.
+    const std::optional<qint64> count = m_field->characterCount();
+    const bool atEnd = count && m_field->caret() == count;
+    if (!m_element->select(range))
+        return false;
+    return atEnd ? KeySimulator::pasteAndGoToEnd(*m_desktop.keyboard, m_process)
+                 : KeySimulator::paste(*m_desktop.keyboard, m_process);
 }
 
 bool FieldPasteTarget::paste()

@@ -1,6 +1,7 @@
 #include "Engine/FieldTypingFollower.h"
 
 #include "Engine/FieldPasteTarget.h"
+#include "platform/PrimarySelection.h"
 #include "Utilities/Text.h"
 
 #include <QPointer>
@@ -320,6 +321,8 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     if (!caretBefore || *caretBefore < end || !typedText || !Text::equal(*typedText, replacement->trigger))
         return finish();
 
+    if (field.leavesCaretInFrontOfInsertion())
+        return insertInFront(replacement, *caretBefore, countBefore);
     m_ownEdits
         = {OwnEdit{Kind::deleted, start, end - start, {}}, OwnEdit{Kind::inserted, start, 0, replacement->expansion}};
     if (!field.deleteText(start, end)) {
@@ -375,18 +378,7 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
             m_ownEdits.clear();
         return finish();
     }
-    // Everything the text grew by (the expansion for the trigger, and keys typed meanwhile, at
-    // the caret) grew in front of the caret; counted again right before the caret is set, as
-    // keys go on arriving while the expansion is read back. Toolkits differ in where an
-    // insertion by offsets leaves the caret.
-    const auto [caretAfter, countNow] = caretAndCount(field);
-    const qint64 wanted = countBefore && countNow ? *caretBefore + *countNow - *countBefore
-                                                  : *caretBefore - (end - start) + *expansionLength;
-    if (caretAfter != wanted)
-        setOwnCaret(field, wanted);
-    finish();
-    if (m_onExpansion)
-        m_onExpansion(replacement->trigger, replacement->expansion);
+    landed(*replacement, *caretBefore, countBefore, *expansionLength);
 }
 
 void FieldTypingFollower::restoreTrigger(const Replacement& replacement, qint64 inserted, qint64 caretBefore)
@@ -404,6 +396,99 @@ void FieldTypingFollower::restoreTrigger(const Replacement& replacement, qint64 
     }
     if (field.caret() != caretBefore)
         setOwnCaret(field, caretBefore);
+}
+
+void FieldTypingFollower::insertInFront(
+    const std::shared_ptr<Replacement>& replacement, qint64 caretBefore, std::optional<qint64> countBefore)
+{
+    // The expansion goes in in front of the trigger, and only then is the trigger taken out
+    // behind it: the caret stands behind the trigger throughout, so a key typed meanwhile lands
+    // behind the expansion. Deleted first, the trigger would leave the caret right at the
+    // insertion, in front of the expansion once it is in, and a key typed before the caret is
+    // set behind it would land there.
+    const auto finish = [this, replacement] {
+        if (m_replacement == replacement)
+            m_replacement.reset();
+    };
+    EditableTextField& field = *replacement->field;
+    const qint64 start = replacement->start;
+    const qint64 triggerLength = replacement->end - start;
+    m_ownEdits = {OwnEdit{Kind::inserted, start, 0, replacement->expansion}};
+    if (!field.insertText(start, replacement->expansion)) {
+        m_ownEdits.clear();
+        return finish();
+    }
+    const std::optional<qint64> countInserted = field.characterCount();
+    // Read back before going on: the expansion must stand at the trigger's place, in one of the
+    // two units toolkits count in, with the trigger right behind it; a toolkit that read the
+    // insertion's length in another unit than it was given has cut the expansion short or padded
+    // it with whatever its memory held. Keys typed meanwhile stand behind the trigger.
+    const qint64 growth = countBefore && countInserted ? *countInserted - *countBefore : -1;
+    const auto standsAt = [&field](qint64 offset, qint64 length, const QString& expected) {
+        const std::optional<QString> found = field.text(offset, offset + length);
+        return found && Text::equal(*found, expected);
+    };
+    std::optional<qint64> expansionLength;
+    for (const qint64 length :
+        {qint64(replacement->expansion.size()), qint64(replacement->expansion.toUcs4().size())}) {
+        if (!expansionLength && (growth < 0 || length <= growth) && standsAt(start, length, replacement->expansion)
+            && standsAt(start + length, triggerLength, replacement->trigger))
+            expansionLength = length;
+    }
+    if (!expansionLength) {
+        takeOutInsertion(*replacement, growth, caretBefore);
+        return finish();
+    }
+    m_ownEdits.append(OwnEdit{Kind::deleted, start + *expansionLength, triggerLength, {}});
+    if (!field.deleteText(start + *expansionLength, start + *expansionLength + triggerLength)) {
+        takeOutInsertion(*replacement, *expansionLength, caretBefore);
+        return finish();
+    }
+    landed(*replacement, caretBefore, countBefore, *expansionLength);
+}
+
+void FieldTypingFollower::takeOutInsertion(const Replacement& replacement, qint64 inserted, qint64 caretBefore)
+{
+    // Only what is recognisably our insertion, cut short or padded, standing right in front of
+    // the trigger, is taken out again, with the caret put back where it stood: the user sees
+    // that nothing was expanded rather than a changed text. A field that something else changed
+    // meanwhile (emptied, say) is left alone.
+    EditableTextField& field = *replacement.field;
+    const qint64 start = replacement.start;
+    const std::optional<QString> found = inserted > 0 ? field.text(start, start + inserted) : std::nullopt;
+    const std::optional<QString> behind = field.text(start + inserted, start + inserted + replacement.end - start);
+    if (!found || found->isEmpty() || !behind || !Text::equal(*behind, replacement.trigger)
+        || !(replacement.expansion.startsWith(*found) || found->startsWith(replacement.expansion))) {
+        m_ownEdits.clear();
+        return;
+    }
+    m_ownEdits.append(OwnEdit{Kind::deleted, start, inserted, {}});
+    if (!field.deleteText(start, start + inserted)) {
+        m_ownEdits.clear();
+        return;
+    }
+    // A caret left inside what was taken out goes back behind the trigger.
+    if (const std::optional<qint64> caret = field.caret(); caret && *caret < caretBefore)
+        setOwnCaret(field, caretBefore);
+}
+
+void FieldTypingFollower::landed(
+    const Replacement& replacement, qint64 caretBefore, std::optional<qint64> countBefore, qint64 expansionLength)
+{
+    EditableTextField& field = *replacement.field;
+    // Everything the text grew by (the expansion for the trigger, and keys typed meanwhile, at
+    // the caret) grew in front of the caret; counted again right before the caret is set, as
+    // keys go on arriving while the expansion is read back. Toolkits differ in where an
+    // insertion by offsets leaves the caret.
+    const auto [caretAfter, countNow] = caretAndCount(field);
+    const qint64 wanted = countBefore && countNow ? caretBefore + *countNow - *countBefore
+                                                  : caretBefore - (replacement.end - replacement.start) + expansionLength;
+    if (caretAfter != wanted)
+        setOwnCaret(field, wanted);
+    if (m_replacement.get() == &replacement)
+        m_replacement.reset();
+    if (m_onExpansion)
+        m_onExpansion(replacement.trigger, replacement.expansion);
 }
 
 void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
@@ -436,11 +521,21 @@ void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
             self->m_onExpansion(replacement->trigger, replacement->expansion);
     };
     auto ended = [self, replacement] {
-        if (self && self->m_replacement == replacement) {
+        if (!self)
+            return;
+        // Selecting the trigger makes a browser take the primary selection over; it goes back
+        // once no paste can still be on its way.
+        self->m_pasting->replacement->afterPasteSettled([self] {
+            if (self && self->m_pasting->desktop.primarySelection)
+                self->m_pasting->desktop.primarySelection->restore();
+        });
+        if (self->m_replacement == replacement) {
             self->m_replacement.reset();
             self->resetTyping();
         }
     };
+    if (m_pasting->desktop.primarySelection)
+        m_pasting->desktop.primarySelection->save();
     m_pasting->replacement->prepare();
     if (!m_pasting->replacement->start(plan, target, isCurrent, completed, ended))
         finish();

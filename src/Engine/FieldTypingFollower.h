@@ -80,6 +80,15 @@ private:
     void replace(const std::shared_ptr<Replacement>& replacement);
     // Takes out the `inserted` units at the trigger's place and puts the trigger back in.
     void restoreTrigger(const Replacement& replacement, qint64 inserted, qint64 caretBefore);
+    // Where the toolkit leaves the caret in front of an insertion at it: the expansion goes in
+    // in front of the trigger, which is taken out after.
+    void insertInFront(
+        const std::shared_ptr<Replacement>& replacement, qint64 caretBefore, std::optional<qint64> countBefore);
+    // Takes out the `inserted` units in front of the trigger, if they are ours.
+    void takeOutInsertion(const Replacement& replacement, qint64 inserted, qint64 caretBefore);
+    // The expansion stands where the trigger was: the caret goes behind it and what typed on.
+    void landed(
+        const Replacement& replacement, qint64 caretBefore, std::optional<qint64> countBefore, qint64 expansionLength);
     void paste(const std::shared_ptr<Replacement>& replacement);
     bool isInSameField(const TextFieldEvent& event) const;
 

@@ -13,4 +13,13 @@ bool paste(KeyboardPoster& keyboard, qint64 process)
             SyntheticKeyEvent{Qt::Key_V, false, Qt::ControlModifier, marker}});
 }
 
+bool pasteAndGoToEnd(KeyboardPoster& keyboard, qint64 process)
+{
+    return keyboard.post(process,
+        {SyntheticKeyEvent{Qt::Key_V, true, Qt::ControlModifier, marker},
+            SyntheticKeyEvent{Qt::Key_V, false, Qt::ControlModifier, marker},
+            SyntheticKeyEvent{Qt::Key_End, true, Qt::ControlModifier, marker},
+            SyntheticKeyEvent{Qt::Key_End, false, Qt::ControlModifier, marker}});
+}
+
 } // namespace KeySimulator

@@ -14,4 +14,7 @@ inline constexpr quint64 marker = 0x0056454C4D4F5241;
 // not be made; nothing is posted then.
 bool paste(KeyboardPoster& keyboard, qint64 process);
 
+// The same paste followed, in one go, by Ctrl+End: the caret to the end of the text.
+bool pasteAndGoToEnd(KeyboardPoster& keyboard, qint64 process);
+
 } // namespace KeySimulator

@@ -43,6 +43,9 @@ public:
     virtual bool setCaret(qint64 offset) = 0;
     virtual bool deleteText(qint64 start, qint64 end) = 0;
     virtual bool insertText(qint64 offset, const QString& text) = 0;
+    // Whether an insertion right at the caret leaves the caret in front of it (GTK 4's entries:
+    // their caret moves only for text inserted before it). Others put it behind.
+    virtual bool leavesCaretInFrontOfInsertion() { return false; }
 };
 
 // What a text field reported.

@@ -53,6 +53,16 @@ protected:
         };
     }
 
+    // The same key typed where the caret stands.
+    std::function<void()> keyAtTheCaret(const QString& key)
+    {
+        return [this, key] {
+            field->content.insert(field->caretAt, key);
+            field->unreported.append(TextFieldEvent{Kind::inserted, field, field->caretAt, 1, key});
+            ++field->caretAt;
+        };
+    }
+
     ManualScheduler scheduler;
     FakeDesktop desktop;
     ReportedEvents events;
@@ -260,13 +270,24 @@ TEST_F(FieldTyping, keysTypedBeforeTheEditLandBehindTheExpansionAndCanCompleteTh
 
 TEST_F(FieldTyping, aKeyTypedWhileTheFieldIsEditedStaysBehindTheExpansion)
 {
+    // Where the caret stands: in front of an insertion at it, GTK 4's entries would take the
+    // key there, ahead of the expansion.
     field->caretFollowsInsert = false;
-    field->type("/sig");
-    field->afterInsert = keyAtTheEnd("!");
+    field->type("Hi /sig");
+    field->afterInsert = keyAtTheCaret("!");
     settle();
-    EXPECT_EQ(field->content, signature + "!");
+    EXPECT_EQ(field->content, "Hi " + signature + "!");
     EXPECT_EQ(field->caretAt, field->content.size());
     EXPECT_EQ(expansions, QStringList{"/sig"});
+    // Typing goes on from there, the key part of it.
+    field->type("/a");
+    settle();
+    EXPECT_EQ(field->content, "Hi " + signature + "!AAA");
+    // And where the insertion comes out wrong, the trigger stays as typed.
+    field->type(" /sig");
+    field->garble = [](const QString& text) -> QString { return text + QString(3, QChar(0)); };
+    settle();
+    EXPECT_EQ(field->content, "Hi " + signature + "!AAA /sig");
 }
 
 TEST_F(FieldTyping, aKeyTypedWhileTheCaretIsReadKeepsItsPlaceBeforeTheNextKeys)

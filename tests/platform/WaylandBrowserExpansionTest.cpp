@@ -9,6 +9,7 @@
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/WaylandConnection.h"
 #include "platform/linux/WaylandDataControlPasteboard.h"
+#include "platform/linux/WaylandPrimarySelection.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -45,6 +46,13 @@ QList<PasteboardItem> usersClipboard()
         {QStringLiteral("application/octet-stream"), QByteArray("\x00\x01\xff\xfe", 4)}}};
 }
 
+// What the user had selected last: the primary selection, put back after a browser took it.
+PasteboardItem usersPrimarySelection()
+{
+    return {{QStringLiteral("text/plain;charset=utf-8"), QByteArray("selected \xc3\xa9")},
+        {QStringLiteral("application/x-velmora-test"), QByteArray("\x00\xff", 2)}};
+}
+
 // Another client owning the clipboard, as the application the user copied from: on a thread of
 // its own, so that this test's reads of it are answered while the test waits.
 class ClipboardOwner {
@@ -58,12 +66,14 @@ public:
         }
     }
 
-    bool own(const QString& display, const QList<PasteboardItem>& items)
+    // The clipboard, and the primary selection where `primary` is given.
+    bool own(const QString& display, const QList<PasteboardItem>& items, const PasteboardItem& primary = {})
     {
-        m_thread = QThread::create([this, display, items] {
+        m_thread = QThread::create([this, display, items, primary] {
             const std::unique_ptr<WaylandDataControlPasteboard> board
                 = WaylandDataControlPasteboard::create(WaylandConnection::open(display));
-            m_owned = board && (board->clearContents(), board->writeItems(items));
+            m_owned = board && (board->clearContents(), board->writeItems(items))
+                && (primary.isEmpty() || board->writePrimary(primary));
             m_ready = true;
             QEventLoop loop;
             QTimer poll;
@@ -108,7 +118,7 @@ protected:
         engine->start({LibraryFixtures::expanding("/sig", signature)},
             [this](const QString& trigger, const QString&) { expansions.append(trigger); });
         ASSERT_TRUE(engine->isRunning());
-        ASSERT_TRUE(owner.own(display, usersClipboard()));
+        ASSERT_TRUE(owner.own(display, usersClipboard(), usersPrimarySelection()));
     }
 
     void TearDown() override
@@ -137,6 +147,25 @@ protected:
         browser.setStandardErrorFile(QProcess::nullDevice());
         browser.start(program, arguments);
         return browser.waitForStarted(10000);
+    }
+
+    bool startFirefox()
+    {
+        QFile prefs(folder.filePath(QStringLiteral("profile/user.js")));
+        if (!QDir().mkpath(folder.filePath(QStringLiteral("profile"))) || !prefs.open(QIODevice::WriteOnly))
+            return false;
+        prefs.write("user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
+                    "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
+                    "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
+                    "user_pref(\"browser.aboutwelcome.enabled\", false);\n");
+        prefs.close();
+        QProcessEnvironment environment = WaylandSession::environment(Client::nativeWayland);
+        environment.insert(QStringLiteral("MOZ_ENABLE_WAYLAND"), QStringLiteral("1"));
+        // Gecko builds its accessibility tree only for a desktop that asks for one.
+        environment.insert(QStringLiteral("GNOME_ACCESSIBILITY"), QStringLiteral("1"));
+        environment.remove(QStringLiteral("MOZ_HEADLESS"));
+        return start(QStringLiteral("firefox-esr"),
+            {"--no-remote", "--profile", folder.filePath(QStringLiteral("profile")), pageUrl()}, environment);
     }
 
     // The page's window (its title is what its fields hold, as JSON), once it is shown.
@@ -216,6 +245,36 @@ protected:
         return fieldText(field);
     }
 
+    // "Hi /sig ok" typed straight on, `tries` times at `keyMilliseconds` per key, into the
+    // focused field: each try counted as expanded, left as typed, or (a fault) what the field
+    // ended with.
+    void measureStraightOn(const QString& field, int tries, int keyMilliseconds)
+    {
+        int exact = 0;
+        int asTyped = 0;
+        QStringList faults;
+        for (int attempt = 0; attempt < tries; ++attempt) {
+            ASSERT_TRUE(press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}));
+            ASSERT_TRUE(fieldBecomes(field, QString()));
+            ASSERT_TRUE(press({"-d", QString::number(keyMilliseconds), typed}));
+            DesktopSession::waitFor(
+                [&] {
+                    const QString now = fieldText(field);
+                    return now == expanded || now == typed;
+                },
+                3000 + 20 * keyMilliseconds);
+            DesktopSession::pause(1000);
+            const QString result = fieldText(field);
+            exact += result == expanded;
+            asTyped += result == typed;
+            if (result != expanded && result != typed)
+                faults.append(result);
+        }
+        std::cout << field.toStdString() << " at " << keyMilliseconds << " ms per key, " << tries
+                  << " tries: expanded " << exact << ", as typed " << asTyped << ", other " << faults.size()
+                  << (faults.isEmpty() ? "" : ": ") << faults.join(" | ").toStdString() << std::endl;
+    }
+
     // The password field first: what is typed there stays as typed. Then three tries into each
     // of the page's other fields (the editable region only where `rich`), each expanded or (a
     // replacement given up on a busy machine) left exactly as typed, at least one expanded.
@@ -254,12 +313,15 @@ protected:
     void expectClipboardIntact()
     {
         PasteboardItem item;
+        std::optional<PasteboardItem> primary;
         std::atomic<bool> read = false;
         QThread* reader = QThread::create([&] {
             const std::unique_ptr<WaylandDataControlPasteboard> board
                 = WaylandDataControlPasteboard::create(WaylandConnection::open(display));
             for (const QString& type : board ? board->itemTypes(0) : QStringList())
                 item.append({type, board->data(0, type).value_or("<unreadable>")});
+            if (board)
+                primary = board->primaryContents(5000);
             read = true;
         });
         reader->start();
@@ -268,7 +330,13 @@ protected:
         delete reader;
         ASSERT_TRUE(done);
         EXPECT_EQ(item, usersClipboard().first());
+        // The tests empty a page's field by selecting all of it, which is the user's selection.
+        if (checksPrimary) {
+            EXPECT_EQ(primary, usersPrimarySelection());
+        }
     }
+
+    bool checksPrimary = false;
 
     QTemporaryDir folder;
     QString display;
@@ -284,20 +352,7 @@ TEST_F(WaylandBrowsers, firefoxOnWaylandExpandsInItsPageFieldsButNotInItsPasswor
 {
     if (!isInstalled(QStringLiteral("firefox-esr")))
         GTEST_SKIP() << "firefox-esr is not installed";
-    QFile prefs(folder.filePath(QStringLiteral("profile/user.js")));
-    ASSERT_TRUE(QDir().mkpath(folder.filePath(QStringLiteral("profile"))) && prefs.open(QIODevice::WriteOnly));
-    prefs.write("user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
-                "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
-                "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
-                "user_pref(\"browser.aboutwelcome.enabled\", false);\n");
-    prefs.close();
-    QProcessEnvironment environment = WaylandSession::environment(Client::nativeWayland);
-    environment.insert(QStringLiteral("MOZ_ENABLE_WAYLAND"), QStringLiteral("1"));
-    // Gecko builds its accessibility tree only for a desktop that asks for one.
-    environment.insert(QStringLiteral("GNOME_ACCESSIBILITY"), QStringLiteral("1"));
-    environment.remove(QStringLiteral("MOZ_HEADLESS"));
-    ASSERT_TRUE(start(QStringLiteral("firefox-esr"),
-        {"--no-remote", "--profile", folder.filePath(QStringLiteral("profile")), pageUrl()}, environment));
+    ASSERT_TRUE(startFirefox());
     ASSERT_TRUE(waitForPage());
     // In this test, keys typed after Tab into its editable region once the other fields had
     // expanded did not show there (typed by hand, the region expands): left out until that is
@@ -330,4 +385,49 @@ TEST_F(WaylandBrowsers, chromiumOnWaylandAndUnderXWaylandExpandsInItsPageFieldsB
     }
 }
 
+// Measures typing straight on (benchmarks/browser-straight-on.sh): only when asked for, as it
+// takes minutes. VELMORA_STRAIGHT_ON = "<browser> <tries> <ms per key>", browser firefox or
+// chromium.
+TEST_F(WaylandBrowsers, measureTypingStraightOn)
+{
+    const QStringList asked = qEnvironmentVariable("VELMORA_STRAIGHT_ON").split(u' ', Qt::SkipEmptyParts);
+    if (asked.size() != 3)
+        GTEST_SKIP() << "a measurement, run by benchmarks/browser-straight-on.sh";
+    const bool firefox = asked.at(0) == QLatin1String("firefox");
+    if (firefox) {
+        ASSERT_TRUE(startFirefox());
+    } else {
+        ASSERT_TRUE(start(QStringLiteral("chromium"),
+            {"--ozone-platform=wayland", "--force-renderer-accessibility", "--no-sandbox", "--no-first-run",
+                "--no-default-browser-check", "--password-store=basic", "--disable-gpu",
+                "--user-data-dir=" + folder.filePath("profile"), pageUrl()},
+            WaylandSession::environment(Client::nativeWayland)));
+    }
+    ASSERT_TRUE(waitForPage());
+    ASSERT_TRUE(focusIs(FieldKind::singleLine));
+    measureStraightOn("line", asked.at(1).toInt(), asked.at(2).toInt());
+    expectClipboardIntact();
 }
+
+// The primary selection without a browser: saved, taken over by another client, and put back,
+// every type byte for byte; unchanged meanwhile, it is left as it is.
+TEST_F(WaylandBrowsers, thePrimarySelectionIsPutBackAsItWasSaved)
+{
+    std::unique_ptr<WaylandDataControlPasteboard> board
+        = WaylandDataControlPasteboard::create(WaylandConnection::open(display));
+    ASSERT_TRUE(board && board->offersPrimary());
+    WaylandPrimarySelection primary(*board);
+    primary.save();
+    ClipboardOwner other;
+    ASSERT_TRUE(other.own(display, usersClipboard(), {{QStringLiteral("text/plain"), QByteArray("other")}}));
+    primary.restore();
+    checksPrimary = true;
+    expectClipboardIntact();
+    const qint64 count = board->primaryChangeCount();
+    primary.save();
+    primary.restore();
+    EXPECT_EQ(board->primaryChangeCount(), count);
+}
+
+
+} // namespace

@@ -19,8 +19,8 @@ public:
     // Answers yes to edits by offsets and changes nothing (as Firefox's pages do).
     bool ignoresEdits = false;
     std::optional<qint64> process;
-    // Where the toolkit leaves the caret after an insertion by offsets: behind it (GTK 3) or
-    // where it was (GTK 4).
+    // Where the toolkit leaves a caret standing at an insertion by offsets: behind it (GTK 3) or
+    // in front of it (GTK 4's entries, which move it only for text inserted before it).
     bool caretFollowsInsert = true;
     // What the toolkit makes of a text another program inserts, for one insertion (as a toolkit
     // reading the length in another unit than it was given: the text cut short, or padded).
@@ -65,6 +65,7 @@ public:
         return read;
     }
     std::optional<qint64> characterCount() override { return content.size(); }
+    bool leavesCaretInFrontOfInsertion() override { return !caretFollowsInsert; }
     bool setCaret(qint64 offset) override
     {
         caretAt = offset;
@@ -94,7 +95,7 @@ public:
             return true;
         const QString inserted = garble ? std::exchange(garble, nullptr)(text) : text;
         content.insert(offset, inserted);
-        if (caretFollowsInsert && caretAt >= offset)
+        if (caretFollowsInsert ? caretAt >= offset : caretAt > offset)
             caretAt += inserted.size();
         unreported.append(event(TextFieldEvent::Kind::inserted, offset, inserted.size(), inserted));
         if (caretBehindInsert) {

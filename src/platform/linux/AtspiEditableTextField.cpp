@@ -212,3 +212,14 @@ bool AtspiEditableTextField::insertText(qint64 offset, const QString& text)
         ATSPI_EDITABLE_TEXT(m_accessible), gint(offset), bytes.constData(), gint(length), &error);
     return succeeded(error) && done;
 }
+
+bool AtspiEditableTextField::leavesCaretInFrontOfInsertion()
+{
+    // GTK 4's entries move their caret only for text inserted before it; its text views, like
+    // GTK 3's fields and Qt's, put it behind an insertion at it.
+    const std::optional<AtspiToolkit> toolkit = atspiToolkit(m_accessible);
+    if (!toolkit || !toolkit->isGtk() || toolkit->version.majorVersion() < 4)
+        return false;
+    const std::optional<State> current = state();
+    return current && current->kind == FieldKind::singleLine;
+}

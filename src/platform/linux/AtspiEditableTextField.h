@@ -31,6 +31,7 @@ public:
     bool setCaret(qint64 offset) override;
     bool deleteText(qint64 start, qint64 end) override;
     bool insertText(qint64 offset, const QString& text) override;
+    bool leavesCaretInFrontOfInsertion() override;
 
 private:
     AtspiAccessible* m_accessible;

@@ -7,6 +7,7 @@
 #include "QtClipboardPasteboard.h"
 #include "WaylandConnection.h"
 #include "WaylandDataControlPasteboard.h"
+#include "WaylandPrimarySelection.h"
 #include "WaylandVirtualKeyboard.h"
 #include "X11Connection.h"
 #include "X11EventSource.h"
@@ -34,9 +35,11 @@ LinuxDesktop::LinuxDesktop(SessionType session)
         m_primarySelection = std::make_unique<X11PrimarySelection>();
     if (session == SessionType::wayland) {
         m_textFieldEvents = std::make_unique<AtspiTextFieldEvents>();
-        m_wayland = WaylandConnection::open();
+        m_wayland = WaylandConnection::session();
         m_waylandKeyboard = WaylandVirtualKeyboard::create(m_wayland);
         m_waylandPasteboard = WaylandDataControlPasteboard::create(m_wayland);
+        if (m_waylandPasteboard && m_waylandPasteboard->offersPrimary())
+            m_waylandPrimary = std::make_unique<WaylandPrimarySelection>(*m_waylandPasteboard);
     }
 }
 
@@ -57,6 +60,7 @@ Desktop LinuxDesktop::desktop() const
     if (m_waylandKeyboard && m_waylandPasteboard) {
         desktop.keyboard = m_waylandKeyboard.get();
         desktop.pasteboard = m_waylandPasteboard.get();
+        desktop.primarySelection = m_waylandPrimary.get();
         desktop.pastesIntoFields = true;
     }
     return desktop;

@@ -13,6 +13,7 @@ class PostedKeyLedger;
 class QtClipboardPasteboard;
 class WaylandConnection;
 class WaylandDataControlPasteboard;
+class WaylandPrimarySelection;
 class WaylandVirtualKeyboard;
 class X11Connection;
 class X11EventSource;
@@ -56,4 +57,5 @@ private:
     std::shared_ptr<WaylandConnection> m_wayland;
     std::unique_ptr<WaylandVirtualKeyboard> m_waylandKeyboard;
     std::unique_ptr<WaylandDataControlPasteboard> m_waylandPasteboard;
+    std::unique_ptr<WaylandPrimarySelection> m_waylandPrimary;
 };

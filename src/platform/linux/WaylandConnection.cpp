@@ -2,8 +2,11 @@
 
 #include "virtual-keyboard-unstable-v1-client.h"
 #include "wlr-data-control-unstable-v1-client.h"
+#include "wlr-layer-shell-unstable-v1-client.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QThread>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -20,6 +23,18 @@ std::shared_ptr<WaylandConnection> WaylandConnection::open(const QString& displa
     std::shared_ptr<WaylandConnection> connection(new WaylandConnection(connected));
     if (!connection->roundtrip())
         return nullptr;
+    return connection;
+}
+
+std::shared_ptr<WaylandConnection> WaylandConnection::session()
+{
+    static std::weak_ptr<WaylandConnection> shared;
+    Q_ASSERT(!QCoreApplication::instance() || QThread::currentThread() == QCoreApplication::instance()->thread());
+    std::shared_ptr<WaylandConnection> connection = shared.lock();
+    if (!connection) {
+        connection = open();
+        shared = connection;
+    }
     return connection;
 }
 
@@ -42,6 +57,12 @@ WaylandConnection::WaylandConnection(wl_display* display)
 WaylandConnection::~WaylandConnection()
 {
     delete m_notifier;
+    if (m_layerShell)
+        zwlr_layer_shell_v1_destroy(m_layerShell);
+    if (m_shm)
+        wl_shm_destroy(m_shm);
+    if (m_compositor)
+        wl_compositor_destroy(m_compositor);
     if (m_virtualKeyboards)
         zwp_virtual_keyboard_manager_v1_destroy(m_virtualKeyboards);
     if (m_dataControl)
@@ -54,18 +75,31 @@ WaylandConnection::~WaylandConnection()
     wl_display_disconnect(m_display);
 }
 
-void WaylandConnection::announce(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t)
+void WaylandConnection::announce(
+    void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t version)
 {
     auto* self = static_cast<WaylandConnection*>(data);
-    // The first seat is the user's; the versions bound are the first ones, all that is used.
-    if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->m_seat)
-        self->m_seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-    else if (std::strcmp(interface, zwlr_data_control_manager_v1_interface.name) == 0 && !self->m_dataControl)
-        self->m_dataControl = static_cast<zwlr_data_control_manager_v1*>(
-            wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1));
-    else if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0 && !self->m_virtualKeyboards)
-        self->m_virtualKeyboards = static_cast<zwp_virtual_keyboard_manager_v1*>(
-            wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
+    // Each bound at the highest version that is used (the seat's pointer frames for the layer
+    // shell's surfaces, the data control's primary selection), or at what the compositor has.
+    auto bind = [&](const wl_interface* wanted, uint32_t highest) {
+        return wl_registry_bind(registry, name, wanted, std::min(version, highest));
+    };
+    const auto is = [interface](const wl_interface& wanted) { return std::strcmp(interface, wanted.name) == 0; };
+    // The first seat is the user's.
+    if (is(wl_seat_interface) && !self->m_seat)
+        self->m_seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
+    else if (is(zwlr_data_control_manager_v1_interface) && !self->m_dataControl)
+        self->m_dataControl
+            = static_cast<zwlr_data_control_manager_v1*>(bind(&zwlr_data_control_manager_v1_interface, 2));
+    else if (is(zwp_virtual_keyboard_manager_v1_interface) && !self->m_virtualKeyboards)
+        self->m_virtualKeyboards
+            = static_cast<zwp_virtual_keyboard_manager_v1*>(bind(&zwp_virtual_keyboard_manager_v1_interface, 1));
+    else if (is(wl_compositor_interface) && !self->m_compositor)
+        self->m_compositor = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 4));
+    else if (is(wl_shm_interface) && !self->m_shm)
+        self->m_shm = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
+    else if (is(zwlr_layer_shell_v1_interface) && !self->m_layerShell)
+        self->m_layerShell = static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 1));
 }
 
 void WaylandConnection::withdraw(void*, wl_registry*, uint32_t)

@@ -106,7 +106,7 @@ WaylandDataControlPasteboard::WaylandDataControlPasteboard(
         .data_offer = &WaylandDataControlPasteboard::announceOffer,
         .selection = &WaylandDataControlPasteboard::announceSelection,
         .finished = &WaylandDataControlPasteboard::finish,
-        .primary_selection = &WaylandDataControlPasteboard::ignorePrimary,
+        .primary_selection = &WaylandDataControlPasteboard::announcePrimary,
     };
     zwlr_data_control_device_v1_add_listener(m_device, &listener, this);
 }
@@ -118,6 +118,7 @@ WaylandDataControlPasteboard::~WaylandDataControlPasteboard()
         delete offer;
     }
     m_source.reset();
+    m_primarySource.reset();
     if (m_device)
         zwlr_data_control_device_v1_destroy(m_device);
     m_connection->flush();
@@ -143,23 +144,39 @@ void WaylandDataControlPasteboard::announceOffer(
 void WaylandDataControlPasteboard::announceSelection(
     void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer)
 {
-    static_cast<WaylandDataControlPasteboard*>(data)->takeSelection(offer);
+    static_cast<WaylandDataControlPasteboard*>(data)->takeSelection(offer, false);
 }
 
-void WaylandDataControlPasteboard::ignorePrimary(void*, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1*) { }
-
-void WaylandDataControlPasteboard::takeSelection(zwlr_data_control_offer_v1* offer)
+void WaylandDataControlPasteboard::announcePrimary(
+    void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer)
 {
-    // Every offer announced before this one is spent: only the selection is kept.
+    static_cast<WaylandDataControlPasteboard*>(data)->takeSelection(offer, true);
+}
+
+void WaylandDataControlPasteboard::takeSelection(zwlr_data_control_offer_v1* offer, bool primary)
+{
+    // Every offer announced before this one is spent, but the other selection's.
+    const Offer* other = primary ? m_selection : m_primary;
+    Offer* taken = nullptr;
     for (qsizetype index = m_offers.size() - 1; index >= 0; --index) {
         Offer* announced = m_offers.at(index);
-        if (announced->offer == offer)
+        if (offer && announced->offer == offer) {
+            taken = announced;
+            continue;
+        }
+        if (announced == other)
             continue;
         zwlr_data_control_offer_v1_destroy(announced->offer);
         delete announced;
         m_offers.removeAt(index);
     }
-    m_selection = m_offers.isEmpty() ? nullptr : m_offers.first();
+    if (primary) {
+        m_primary = taken;
+        if (!m_writingPrimary)
+            ++m_primaryChangeCount;
+        return;
+    }
+    m_selection = taken;
     if (!m_writing)
         ++m_changeCount;
 }
@@ -239,17 +256,22 @@ std::optional<QByteArray> WaylandDataControlPasteboard::data(qsizetype item, con
         return own->bytes(type);
     if (!m_selection || !m_selection->types.contains(type))
         return std::nullopt;
+    return read(*m_connection, m_selection->offer, type, QDeadlineTimer(readTimeoutMilliseconds));
+}
+
+std::optional<QByteArray> WaylandDataControlPasteboard::read(
+    WaylandConnection& connection, zwlr_data_control_offer_v1* offer, const QString& type, QDeadlineTimer deadline)
+{
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         return std::nullopt;
-    zwlr_data_control_offer_v1_receive(m_selection->offer, type.toUtf8().constData(), fds[1]);
+    zwlr_data_control_offer_v1_receive(offer, type.toUtf8().constData(), fds[1]);
     ::close(fds[1]);
-    m_connection->flush();
-    const QDeadlineTimer deadline(readTimeoutMilliseconds);
+    connection.flush();
     QByteArray bytes;
     char chunk[65536];
     std::optional<QByteArray> result;
-    while (m_connection->waitReadable(fds[0], deadline)) {
+    while (connection.waitReadable(fds[0], deadline)) {
         const ssize_t read = ::read(fds[0], chunk, sizeof chunk);
         if (read < 0 && errno == EINTR)
             continue;
@@ -267,7 +289,7 @@ std::optional<QByteArray> WaylandDataControlPasteboard::data(qsizetype item, con
     return result;
 }
 
-bool WaylandDataControlPasteboard::select(std::unique_ptr<Source> source)
+bool WaylandDataControlPasteboard::select(std::unique_ptr<Source> source, bool primary)
 {
     if (!m_device)
         return false;
@@ -283,15 +305,21 @@ bool WaylandDataControlPasteboard::select(std::unique_ptr<Source> source)
         for (const QString& alias : std::as_const(source->aliases))
             zwlr_data_control_source_v1_offer(source->source, alias.toUtf8().constData());
     }
-    zwlr_data_control_device_v1_set_selection(m_device, source ? source->source : nullptr);
-    m_source = std::move(source);
+    zwlr_data_control_source_v1* selected = source ? source->source : nullptr;
+    std::unique_ptr<Source>& kept = primary ? m_primarySource : m_source;
+    if (primary)
+        zwlr_data_control_device_v1_set_primary_selection(m_device, selected);
+    else
+        zwlr_data_control_device_v1_set_selection(m_device, selected);
+    kept = std::move(source);
     // The selection the compositor announces in answer is this write; another client's that
     // came after it cancels our source, and counts as a change of its own.
-    m_writing = true;
+    bool& writing = primary ? m_writingPrimary : m_writing;
+    writing = true;
     const bool answered = m_connection->roundtrip();
-    m_writing = false;
-    if (!answered || (m_source && m_source->cancelled)) {
-        ++m_changeCount;
+    writing = false;
+    if (!answered || (kept && kept->cancelled)) {
+        ++(primary ? m_primaryChangeCount : m_changeCount);
         return false;
     }
     return true;
@@ -344,4 +372,52 @@ std::optional<bool> WaylandDataControlPasteboard::holdsOwnWrite(qint64 changeCou
     if (!m_source)
         return std::nullopt;
     return !m_source->cancelled;
+}
+
+bool WaylandDataControlPasteboard::offersPrimary() const
+{
+    return m_device && zwlr_data_control_device_v1_get_version(m_device) >= ZWLR_DATA_CONTROL_DEVICE_V1_SET_PRIMARY_SELECTION_SINCE_VERSION;
+}
+
+qint64 WaylandDataControlPasteboard::primaryChangeCount()
+{
+    m_connection->dispatchArrived();
+    return m_primaryChangeCount;
+}
+
+std::optional<PasteboardItem> WaylandDataControlPasteboard::primaryContents(int milliseconds)
+{
+    m_connection->dispatchArrived();
+    if (m_primarySource && !m_primarySource->cancelled)
+        return m_primarySource->item;
+    PasteboardItem item;
+    if (!m_primary)
+        return item;
+    const QDeadlineTimer deadline(milliseconds);
+    const QStringList types = m_primary->types;
+    for (const QString& type : types) {
+        const qint64 count = m_primaryChangeCount;
+        std::optional<QByteArray> bytes = read(*m_connection, m_primary->offer, type, deadline);
+        // Another selection meanwhile: what was read is no longer what it holds.
+        if (!bytes || m_primaryChangeCount != count || !m_primary)
+            return std::nullopt;
+        bool seen = false;
+        for (const auto& representation : std::as_const(item))
+            seen = seen || representation.first == type;
+        if (!seen)
+            item.append({type, std::move(*bytes)});
+    }
+    return item;
+}
+
+bool WaylandDataControlPasteboard::writePrimary(const PasteboardItem& item)
+{
+    if (!offersPrimary())
+        return false;
+    m_connection->dispatchArrived();
+    if (item.isEmpty())
+        return select(nullptr, true);
+    auto source = std::make_unique<Source>();
+    source->item = item;
+    return select(std::move(source), true);
 }

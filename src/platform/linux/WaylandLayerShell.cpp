@@ -1,15 +1,16 @@
 #include "WaylandLayerShell.h"
 
+#include "WaylandConnection.h"
 #include "wlr-layer-shell-unstable-v1-client.h"
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSocketNotifier>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <utility>
 #include <wayland-client.h>
 #include <wayland-cursor.h>
 
@@ -94,22 +95,11 @@ WaylandLayerSurface::SharedBuffer* sharedBuffer(wl_shm* shm, const QImage& image
 } // namespace
 
 struct WaylandLayerShell::Listeners {
-    static void global(void* data, wl_registry* registry, quint32 name, const char* interface, quint32 version)
+    // Runs `tell` on a later turn of the event loop, unless `surface` is gone by then.
+    template<typename Tell> static void later(WaylandLayerSurface* surface, Tell tell)
     {
-        auto* shell = static_cast<WaylandLayerShell*>(data);
-        auto bind = [&](const wl_interface* wanted, quint32 highest) {
-            return wl_registry_bind(registry, name, wanted, std::min(version, highest));
-        };
-        if (!shell->m_compositor && std::strcmp(interface, wl_compositor_interface.name) == 0)
-            shell->m_compositor = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 4));
-        else if (!shell->m_shm && std::strcmp(interface, wl_shm_interface.name) == 0)
-            shell->m_shm = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
-        else if (!shell->m_seat && std::strcmp(interface, wl_seat_interface.name) == 0)
-            shell->m_seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
-        else if (!shell->m_layerShell && std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0)
-            shell->m_layerShell = static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 1));
+        QMetaObject::invokeMethod(surface, std::move(tell), Qt::QueuedConnection);
     }
-    static void globalRemoved(void*, wl_registry*, quint32) { }
 
     static void seatCapabilities(void* data, wl_seat* seat, quint32 capabilities)
     {
@@ -134,13 +124,13 @@ struct WaylandLayerShell::Listeners {
             return;
         shell->showArrow(pointer, serial);
         shell->m_lastPointer = QPointF(wl_fixed_to_double(x), wl_fixed_to_double(y));
-        Q_EMIT over->pointerEntered(QPointF(wl_fixed_to_double(x), wl_fixed_to_double(y)));
+        later(over, [over, at = shell->m_lastPointer] { Q_EMIT over->pointerEntered(at); });
     }
     static void leave(void* data, wl_pointer*, quint32, wl_surface*)
     {
         auto* shell = static_cast<WaylandLayerShell*>(data);
         if (WaylandLayerSurface* over = shell->m_pointerOver.data())
-            Q_EMIT over->pointerLeft();
+            later(over, [over] { Q_EMIT over->pointerLeft(); });
         shell->m_pointerOver.clear();
     }
     static void motion(void* data, wl_pointer*, quint32, wl_fixed_t x, wl_fixed_t y)
@@ -148,7 +138,7 @@ struct WaylandLayerShell::Listeners {
         auto* shell = static_cast<WaylandLayerShell*>(data);
         shell->m_lastPointer = QPointF(wl_fixed_to_double(x), wl_fixed_to_double(y));
         if (WaylandLayerSurface* over = shell->m_pointerOver.data())
-            Q_EMIT over->pointerMoved(shell->m_lastPointer);
+            later(over, [over, at = shell->m_lastPointer] { Q_EMIT over->pointerMoved(at); });
     }
     static void button(void* data, wl_pointer*, quint32, quint32, quint32 button, quint32 state)
     {
@@ -157,10 +147,11 @@ struct WaylandLayerShell::Listeners {
         const Qt::MouseButton which = qtButton(button);
         if (!over || which == Qt::NoButton)
             return;
+        const QPointF at = shell->m_lastPointer;
         if (state == WL_POINTER_BUTTON_STATE_PRESSED)
-            Q_EMIT over->buttonPressed(shell->m_lastPointer, which);
+            later(over, [over, at, which] { Q_EMIT over->buttonPressed(at, which); });
         else
-            Q_EMIT over->buttonReleased(shell->m_lastPointer, which);
+            later(over, [over, at, which] { Q_EMIT over->buttonReleased(at, which); });
     }
     static void axis(void*, wl_pointer*, quint32, quint32, wl_fixed_t) { }
     static void frame(void*, wl_pointer*) { }
@@ -169,39 +160,16 @@ struct WaylandLayerShell::Listeners {
     static void axisDiscrete(void*, wl_pointer*, quint32, int32_t) { }
     static void axisValue120(void*, wl_pointer*, quint32, int32_t) { }
 
-    static constexpr wl_registry_listener registryListener{global, globalRemoved};
     static constexpr wl_seat_listener seatListener{seatCapabilities, seatName};
     static constexpr wl_pointer_listener pointerListener{
         enter, leave, motion, button, axis, frame, axisSource, axisStop, axisDiscrete, axisValue120};
 };
 
-WaylandLayerShell::WaylandLayerShell()
+WaylandLayerShell::WaylandLayerShell(std::shared_ptr<WaylandConnection> connection)
+    : m_connection(std::move(connection))
 {
-    // The compositor the session names. A socket handed over instead (WAYLAND_SOCKET) serves
-    // one connection, Qt's; without a name libwayland would guess.
-    const QByteArray name = qgetenv("WAYLAND_DISPLAY");
-    if (name.isEmpty())
-        return;
-    m_display = wl_display_connect(name.constData());
-    if (!m_display)
-        return;
-    wl_registry* registry = wl_display_get_registry(m_display);
-    wl_registry_add_listener(registry, &Listeners::registryListener, this);
-    wl_display_roundtrip(m_display);
-    wl_registry_destroy(registry);
-    if (!m_compositor || !m_shm) {
-        // Without them no picture can be shown at all.
-        if (m_layerShell)
-            zwlr_layer_shell_v1_destroy(m_layerShell);
-        m_layerShell = nullptr;
-    }
-    if (m_seat)
-        wl_seat_add_listener(m_seat, &Listeners::seatListener, this);
-    m_events = new QSocketNotifier(wl_display_get_fd(m_display), QSocketNotifier::Read, this);
-    connect(m_events, &QSocketNotifier::activated, this, [this] {
-        if (wl_display_dispatch(m_display) < 0)
-            m_events->setEnabled(false);
-    });
+    if (isAvailable() && m_connection->seat())
+        wl_seat_add_listener(m_connection->seat(), &Listeners::seatListener, this);
     flush();
 }
 
@@ -209,23 +177,19 @@ WaylandLayerShell::~WaylandLayerShell()
 {
     for (WaylandLayerSurface* surface : std::as_const(m_surfaces))
         surface->detach();
-    if (!m_display)
-        return;
     if (m_cursorSurface)
         wl_surface_destroy(m_cursorSurface);
     if (m_cursorTheme)
         wl_cursor_theme_destroy(m_cursorTheme);
     if (m_pointer)
         wl_pointer_destroy(m_pointer);
-    if (m_seat)
-        wl_seat_destroy(m_seat);
-    if (m_layerShell)
-        zwlr_layer_shell_v1_destroy(m_layerShell);
-    if (m_shm)
-        wl_shm_destroy(m_shm);
-    if (m_compositor)
-        wl_compositor_destroy(m_compositor);
-    wl_display_disconnect(m_display);
+    flush();
+}
+
+bool WaylandLayerShell::isAvailable() const
+{
+    // Without a compositor's surfaces and shared memory no picture can be shown at all.
+    return m_connection && m_connection->layerShell() && m_connection->compositor() && m_connection->sharedMemory();
 }
 
 std::unique_ptr<OverlaySurface> WaylandLayerShell::createSurface(bool pointer)
@@ -242,7 +206,8 @@ void WaylandLayerShell::showArrow(wl_pointer* pointer, quint32 serial)
         // points at an overlay does not need.
         const QByteArray theme = qgetenv("XCURSOR_THEME");
         const int size = qEnvironmentVariableIntValue("XCURSOR_SIZE");
-        m_cursorTheme = wl_cursor_theme_load(theme.isEmpty() ? nullptr : theme.constData(), size > 0 ? size : 24, m_shm);
+        m_cursorTheme = wl_cursor_theme_load(
+            theme.isEmpty() ? nullptr : theme.constData(), size > 0 ? size : 24, m_connection->sharedMemory());
     }
     wl_cursor* cursor = m_cursorTheme ? wl_cursor_theme_get_cursor(m_cursorTheme, "left_ptr") : nullptr;
     if (!cursor || cursor->image_count == 0)
@@ -252,7 +217,7 @@ void WaylandLayerShell::showArrow(wl_pointer* pointer, quint32 serial)
     if (!buffer)
         return;
     if (!m_cursorSurface)
-        m_cursorSurface = wl_compositor_create_surface(m_compositor);
+        m_cursorSurface = wl_compositor_create_surface(m_connection->compositor());
     wl_pointer_set_cursor(pointer, serial, m_cursorSurface, int(image->hotspot_x), int(image->hotspot_y));
     wl_surface_attach(m_cursorSurface, buffer, 0, 0);
     wl_surface_damage(m_cursorSurface, 0, 0, int(image->width), int(image->height));
@@ -268,8 +233,8 @@ void WaylandLayerShell::forget(WaylandLayerSurface* surface)
 
 void WaylandLayerShell::flush()
 {
-    if (m_display)
-        wl_display_flush(m_display);
+    if (m_connection)
+        m_connection->flush();
 }
 
 struct WaylandLayerSurface::Listeners {
@@ -345,11 +310,11 @@ void WaylandLayerSurface::create(const QPoint& position)
     QScreen* screen = QGuiApplication::screenAt(position);
     if (!screen)
         screen = QGuiApplication::primaryScreen();
-    m_surface = wl_compositor_create_surface(m_shell->m_compositor);
+    m_surface = wl_compositor_create_surface(m_shell->m_connection->compositor());
     // On the output the compositor chooses (the one in use), placed from the top-left corner
     // of the screen that holds the position.
     m_layer
-        = zwlr_layer_shell_v1_get_layer_surface(m_shell->m_layerShell, m_surface, nullptr, overlayLayer, "velmora");
+        = zwlr_layer_shell_v1_get_layer_surface(m_shell->m_connection->layerShell(), m_surface, nullptr, overlayLayer, "velmora");
     zwlr_layer_surface_v1_add_listener(m_layer, &Listeners::layerListener, this);
     zwlr_layer_surface_v1_set_anchor(
         m_layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT);
@@ -357,7 +322,7 @@ void WaylandLayerSurface::create(const QPoint& position)
     // Other surfaces keep their place: this one claims no edge of the screen.
     zwlr_layer_surface_v1_set_exclusive_zone(m_layer, -1);
     if (!m_pointer) {
-        wl_region* nothing = wl_compositor_create_region(m_shell->m_compositor);
+        wl_region* nothing = wl_compositor_create_region(m_shell->m_connection->compositor());
         wl_surface_set_input_region(m_surface, nothing);
         wl_region_destroy(nothing);
     }
@@ -407,7 +372,7 @@ void WaylandLayerSurface::attach()
 {
     if (!m_shell || !m_surface || m_image.isNull())
         return;
-    SharedBuffer* buffer = sharedBuffer(m_shell->m_shm, m_image);
+    SharedBuffer* buffer = sharedBuffer(m_shell->m_connection->sharedMemory(), m_image);
     if (!buffer)
         return;
     buffer->owner = &m_buffers;

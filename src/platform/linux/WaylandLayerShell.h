@@ -11,34 +11,32 @@
 #include <memory>
 
 struct wl_buffer;
-struct wl_compositor;
 struct wl_cursor_theme;
-struct wl_display;
 struct wl_pointer;
-struct wl_seat;
-struct wl_shm;
 struct wl_surface;
-struct zwlr_layer_shell_v1;
 struct zwlr_layer_surface_v1;
 
-class QSocketNotifier;
+class WaylandConnection;
 class WaylandLayerSurface;
 
 // The compositor's layer shell (wlr-layer-shell: sway and the other wlroots compositors, KWin).
 // Its surfaces stand over every window and can be refused the keyboard, which no toplevel
 // window can be. GNOME's compositor has no layer shell: there `isAvailable()` is false. Qt 6.4
 // gives every window of a process the same kind of surface and keeps its connection to the
-// compositor to itself, so this is a connection of our own: the pictures are drawn into shared
-// memory and the pointer over them is followed here. Main thread only.
+// compositor to itself, so this goes through the platform's own connection: the pictures are
+// drawn into shared memory and the pointer over them is followed here. That connection is also
+// read while the clipboard waits on another program, so what the pointer does is told on a later
+// turn of the event loop, never from inside such a wait. Main thread only.
 class WaylandLayerShell final : public QObject {
     Q_OBJECT
 public:
-    WaylandLayerShell();
+    // Null: none (no Wayland display).
+    explicit WaylandLayerShell(std::shared_ptr<WaylandConnection> connection);
     ~WaylandLayerShell() override;
     WaylandLayerShell(const WaylandLayerShell&) = delete;
     WaylandLayerShell& operator=(const WaylandLayerShell&) = delete;
 
-    bool isAvailable() const { return m_layerShell != nullptr; }
+    bool isAvailable() const;
     // A surface that lets the pointer through when `pointer` is false; null without a layer shell.
     std::unique_ptr<OverlaySurface> createSurface(bool pointer);
 
@@ -52,13 +50,8 @@ private:
     // sets, which is nothing until set.
     void showArrow(wl_pointer* pointer, quint32 serial);
 
-    wl_display* m_display = nullptr;
-    QSocketNotifier* m_events = nullptr;
-    wl_compositor* m_compositor = nullptr;
-    wl_shm* m_shm = nullptr;
-    wl_seat* m_seat = nullptr;
+    std::shared_ptr<WaylandConnection> m_connection;
     wl_pointer* m_pointer = nullptr;
-    zwlr_layer_shell_v1* m_layerShell = nullptr;
     wl_cursor_theme* m_cursorTheme = nullptr;
     wl_surface* m_cursorSurface = nullptr;
     QHash<wl_surface*, WaylandLayerSurface*> m_surfaces;

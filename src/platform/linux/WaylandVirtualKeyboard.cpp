@@ -83,9 +83,13 @@ bool WaylandVirtualKeyboard::makeKeyboard()
 
 std::optional<quint32> WaylandVirtualKeyboard::keyFor(int key) const
 {
-    if (key < Qt::Key_A || key > Qt::Key_Z)
+    xkb_keysym_t wanted = XKB_KEY_NoSymbol;
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        wanted = XKB_KEY_a + xkb_keysym_t(key - Qt::Key_A);
+    else if (key == Qt::Key_End)
+        wanted = XKB_KEY_End;
+    else
         return std::nullopt;
-    const xkb_keysym_t wanted = XKB_KEY_a + xkb_keysym_t(key - Qt::Key_A);
     for (xkb_keycode_t code = xkb_keymap_min_keycode(m_keymap); code <= xkb_keymap_max_keycode(m_keymap); ++code) {
         const xkb_keysym_t* symbols = nullptr;
         const int count = xkb_keymap_key_get_syms_by_level(m_keymap, code, 0, 0, &symbols);

@@ -1,9 +1,10 @@
 #include "WaylandWindowEffects.h"
 
+#include "WaylandConnection.h"
 #include "WaylandLayerShell.h"
 
 WaylandWindowEffects::WaylandWindowEffects()
-    : m_layerShell(std::make_unique<WaylandLayerShell>())
+    : m_layerShell(std::make_unique<WaylandLayerShell>(WaylandConnection::session()))
 {
 }
 
