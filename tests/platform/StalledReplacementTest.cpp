@@ -521,6 +521,22 @@ TEST_F(StalledReplacement, velmoraKilledMidReplacementLeavesTheKeyboardFreeAndTh
     RecordProperty("killedAtPasteKeys", atPaste);
 }
 
+TEST_F(StalledReplacement, velmoraQuittingAfterAnExpansionLeavesTheUsersClipboard)
+{
+    // The user's contents put back after a paste belong to us until someone copies again: an
+    // ordinary quit must not take them along.
+    target.setText(QStringLiteral("line"), QString());
+    ASSERT_TRUE(other.setClipboard({{utf8Text, copied.toUtf8()}}));
+    DesktopSession::pause(200);
+    ASSERT_TRUE(typeTrigger());
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return target.text("line") == "Hi " + signature; }, 5000));
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8(); }, 5000));
+    ::kill(pid_t(velmora.processId()), SIGTERM);
+    ASSERT_TRUE(velmora.waitForExit(5000));
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8(); }, 5000))
+        << other.clipboard(utf8Text).value(utf8Text).toStdString();
+}
+
 TEST_F(StalledReplacement, velmoraStoppedMidReplacementLetsGoOfTheKeyboardAndExpandsAgainAfterwards)
 {
     QStringList waits;

@@ -47,6 +47,10 @@ constexpr int longestOfferMilliseconds = 3'600'000;
 // ended has found the clipboard empty by then; taken sooner, the user's contents could land
 // where the expansion was meant to.
 constexpr int giveBackDelayMilliseconds = 1000;
+// How often, and how many times, an owner of the clipboard is looked at before it counts as
+// someone who copied.
+constexpr int ownerLookMilliseconds = 50;
+constexpr int ownerLooks = 10;
 
 [[noreturn]] void startGivingBack(int channel, int contents, int expansion, int replies, const char* program)
 {
@@ -368,6 +372,13 @@ X11ClipboardKeeper::X11ClipboardKeeper(const QString& program)
 
 X11ClipboardKeeper::~X11ClipboardKeeper()
 {
+    // Contents still entrusted are the user's, which we took over with a paste and put back:
+    // they would go with this process like any X client's selection. The giving back offers
+    // them once we have ended, as after a kill. Its channel stays open until the process is
+    // gone (the kernel closes it), so that it does not look at the clipboard while we still
+    // own it; and it outlives us, so it is not waited for.
+    if (m_contents.isLive() && m_channel >= 0)
+        return;
     m_expansion.setLive(false);
     m_contents.setLive(false);
     if (m_channel >= 0)
@@ -464,10 +475,9 @@ int X11ClipboardKeeper::giveBack(int& argc, char** argv)
         }
     }
     bool answered = false;
-    if (standby && !standby->answerPasteOnItsWay(answered)) {
-        xcb_disconnect(connection);
-        return 0;
-    }
+    // Taken from the offered expansion by another owner: the user copied, or the program put
+    // the user's contents back just before it ended. Which one, the owner tells below.
+    const bool taken = standby && !standby->answerPasteOnItsWay(answered);
     standby.reset();
     if (connection)
         xcb_disconnect(connection);
@@ -485,15 +495,33 @@ int X11ClipboardKeeper::giveBack(int& argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "xcb");
     const QGuiApplication application(argc, argv);
     QtClipboardPasteboard pasteboard;
-    QTimer::singleShot(answered ? 0 : giveBackDelayMilliseconds, qGuiApp, [&pasteboard, &items] {
-        // Someone who copied since has the clipboard; theirs stays.
+    // Someone who copied since has the clipboard; theirs stays. The ended program's own
+    // clipboard is dropped by the server a moment after its end, which it may not have seen
+    // yet: an owner is looked at a few times before it counts as someone else.
+    int looks = 0;
+    QTimer look;
+    look.setInterval(ownerLookMilliseconds);
+    const auto check = [&] {
         auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
         Display* display = x11 ? x11->display() : nullptr;
-        if (!display || XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)) != None)
+        if (!display)
             return QGuiApplication::quit();
+        if (XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)) != None) {
+            if (++looks >= ownerLooks) {
+                look.stop();
+                QGuiApplication::quit();
+            }
+            return;
+        }
+        look.stop();
         pasteboard.clearContents();
         if (!pasteboard.writeItems(items))
             QGuiApplication::quit();
+    };
+    QObject::connect(&look, &QTimer::timeout, qGuiApp, check);
+    QTimer::singleShot(answered && !taken ? 0 : giveBackDelayMilliseconds, qGuiApp, [&look, &check] {
+        look.start();
+        check();
     });
     QClipboard* clipboard = QGuiApplication::clipboard();
     QObject::connect(clipboard, &QClipboard::changed, qGuiApp, [clipboard](QClipboard::Mode mode) {

@@ -36,7 +36,7 @@ public:
     static constexpr int afterPasteMilliseconds = 250;
 
     explicit X11ClipboardKeeper(const QString& program);
-    // A normal end leaves nothing to give back.
+    // A normal end gives back what is still entrusted, as any other end does.
     ~X11ClipboardKeeper();
     X11ClipboardKeeper(const X11ClipboardKeeper&) = delete;
     X11ClipboardKeeper& operator=(const X11ClipboardKeeper&) = delete;
@@ -72,6 +72,7 @@ private:
         // failed.
         void put(const QByteArray& bytes);
         void setLive(bool live);
+        bool isLive() const { return m_live; }
 
     private:
         int m_descriptor = -1;
