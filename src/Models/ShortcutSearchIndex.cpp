@@ -1,8 +1,12 @@
 #include "Models/ShortcutSearchIndex.h"
 
 #include <QHash>
+#include <algorithm>
+#include <cstring>
 #include <string_view>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -67,6 +71,43 @@ template <class Unit> bool containsLowered(const Unit* source, qsizetype size, c
 bool containsLowered(const QString& text, const QByteArray& needle)
 {
     return containsLowered(reinterpret_cast<const char16_t*>(text.utf16()), text.size(), needle);
+}
+
+// The same for ASCII bytes, the bulk of a large library's text: eight bytes at a time are
+// checked for the needle's first letter (either case) before any byte is looked at alone.
+bool containsLowered(const uchar* source, qsizetype size, const QByteArray& needle)
+{
+    const qsizetype m = needle.size();
+    const qsizetype last = size - m;
+    const uchar first = uchar(needle[0]);
+    // For a small letter, setting the case bit of a byte makes it equal to the letter exactly
+    // when the byte is the letter or its capital; anything else is looked for as it is.
+    const uchar caseBit = uchar(first - 'a') < 26 ? 0x20 : 0;
+    constexpr quint64 ones = 0x0101010101010101ULL;
+    constexpr quint64 highs = 0x8080808080808080ULL;
+    const quint64 caseBits = ones * caseBit;
+    const quint64 wanted = ones * first;
+    for (qsizetype i = 0; i <= last;) {
+        if (i + 8 <= last + 1) {
+            quint64 word;
+            std::memcpy(&word, source + i, sizeof word);
+            const quint64 differences = (word | caseBits) ^ wanted;
+            // No byte of the eight is zero: none of them begins a match.
+            if (((differences - ones) & ~differences & highs) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        if (uchar(source[i] | caseBit) == first) {
+            qsizetype j = 1;
+            while (j < m && lowerAscii(source[i + j]) == uchar(needle[j]))
+                ++j;
+            if (j == m)
+                return true;
+        }
+        ++i;
+    }
+    return false;
 }
 
 bool containsLowered(const CompactText& text, const QByteArray& needle)
@@ -178,17 +219,25 @@ QList<qsizetype> ShortcutSearchIndex::matching(const QList<Shortcut>& shortcuts,
     }
     const QByteArray needle = loweredQuery.toUtf8();
     const bool asciiNeedle = CompactText::isAscii(needle);
-    if (narrowed) {
-        for (const qsizetype i : *narrowed) {
+    const qsizetype candidates = narrowed ? narrowed->size() : m_entries.size();
+    const auto matchRun = [&](qsizetype from, qsizetype to) {
+        QList<qsizetype> found;
+        for (qsizetype k = from; k < to; ++k) {
+            const qsizetype i = narrowed ? narrowed->at(k) : k;
             if (matches(i, needle, asciiNeedle))
-                result.append(i);
+                found.append(i);
         }
-    } else {
-        for (qsizetype i = 0; i < m_entries.size(); ++i) {
-            if (matches(i, needle, asciiNeedle))
-                result.append(i);
-        }
-    }
+        return found;
+    };
+    // A large library's texts are looked through on a few threads, each its own run of them.
+    const qsizetype runs = candidates < 4000 ? 1 : std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, 4);
+    std::vector<std::future<QList<qsizetype>>> workers;
+    for (qsizetype run = 1; run < runs; ++run)
+        workers.push_back(
+            std::async(std::launch::async, matchRun, candidates * run / runs, candidates * (run + 1) / runs));
+    result = matchRun(0, candidates / runs);
+    for (std::future<QList<qsizetype>>& worker : workers)
+        result.append(worker.get());
     if (m_recent.size() >= recentQueries)
         m_recent.clear();
     m_recent.insert(loweredQuery, result);

@@ -1,6 +1,9 @@
 #include "Models/UserDataEncoder.h"
 
+#include <QByteArrayView>
+#include <QHashFunctions>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <future>
 #include <sys/resource.h>
@@ -37,6 +40,12 @@ struct Frame {
     }
     bool isValid() const { return !head.isEmpty(); }
 };
+
+// Tells a text kept in earlier bytes from whatever else those bytes may hold by now.
+size_t hashOf(QByteArrayView text)
+{
+    return qHashBits(text.data(), size_t(text.size()), 0);
+}
 
 UserData withoutShortcuts(const UserData& data)
 {
@@ -120,7 +129,7 @@ void UserDataEncoder::adopt(QByteArray written, const UserData& data)
     });
 }
 
-bool UserDataEncoder::Known::readsBackAs(const Shortcut& shortcut, qsizetype position)
+qsizetype UserDataEncoder::Known::placeOf(const Shortcut& shortcut, qsizetype position)
 {
     // Most shortcuts are where they were; after an insertion or a removal the rest is found
     // by id. Read through const access: the list is shared with the library's, and a write
@@ -134,9 +143,9 @@ bool UserDataEncoder::Known::readsBackAs(const Shortcut& shortcut, qsizetype pos
         }
         position = places.value(shortcut.id, -1);
         if (position < 0)
-            return false;
+            return -1;
     }
-    return std::as_const(readsBack)[position] && Shortcut::identical(seen[position], shortcut);
+    return std::as_const(readsBack)[position] && Shortcut::identical(seen[position], shortcut) ? position : -1;
 }
 
 UserDataEncoder::Known UserDataEncoder::adoptTexts(
@@ -164,6 +173,8 @@ UserDataEncoder::Known UserDataEncoder::adoptTexts(
 
     // Each item's text must be exactly what encodeShortcut makes, followed by the separator
     // or the list's end.
+    QList<Known::Piece> pieces(count);
+    Known::Piece* const piece = pieces.data();
     const auto matches = [&](qsizetype begin, qsizetype end) {
         for (qsizetype i = begin; i < end; ++i) {
             if (stop->load(std::memory_order_relaxed))
@@ -180,6 +191,7 @@ UserDataEncoder::Known UserDataEncoder::adoptTexts(
                 || std::memcmp(written.constData() + after, follows.constData(), size_t(follows.size())) != 0
                 || (i + 1 < count && starts[i + 1] != after + 2))
                 return false;
+            piece[i] = {starts[i], text.size(), hashOf(text)};
         }
         return true;
     };
@@ -210,63 +222,123 @@ UserDataEncoder::Known UserDataEncoder::adoptTexts(
     if (std::find(ok.begin(), ok.end(), 0) != ok.end())
         return {};
 
-    return Known{shortcuts, QList<bool>(count, true), {}};
+    return Known{shortcuts, QList<bool>(count, true), {}, std::move(pieces), written.size()};
 }
 
-VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data)
+VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data, const Previous& previous)
 {
     finishAdopting();
     const UserData rest = withoutShortcuts(data);
     const Frame frame(rest);
-    if (!frame.isValid())
+    if (!frame.isValid()) {
+        m_known.pieces.clear();
         return {VelmoraJSON::encode(data), false};
+    }
     bool readsBack = false;
     try {
         readsBack = UserData::identical(VelmoraJSON::decode<UserData>(frame.whole), rest);
     } catch (const DecodingError&) {
     }
-    if (data.shortcuts.isEmpty())
+    if (data.shortcuts.isEmpty()) {
+        // These bytes hold no text to copy later.
+        m_known.pieces.clear();
         return {frame.whole, readsBack};
+    }
 
-    // Each text once, so that the result is allocated once.
     const QList<Shortcut>& shortcuts = data.shortcuts;
     const qsizetype count = shortcuts.size();
-    Known known{shortcuts, {}, {}};
+    Known known{shortcuts, {}, {}, {}, 0};
     known.readsBack.reserve(count);
+    // The texts of unchanged shortcuts are read from the previous bytes, which is many times
+    // quicker than encoding them again, provided those bytes are still there.
+    const bool copying = previous.read && previous.size == m_known.total && !m_known.pieces.isEmpty();
+    QList<qsizetype> knownPlaces(count, -1);
     for (qsizetype i = 0; i < count; ++i) {
         // Exact, not canonical, equality: a shortcut whose text only changed its Unicode form
         // must be checked again, as its bytes differ.
-        known.readsBack.append(m_known.readsBackAs(shortcuts[i], i));
+        const qsizetype place = m_known.placeOf(shortcuts[i], i);
+        known.readsBack.append(place >= 0);
+        if (copying)
+            knownPlaces[i] = place;
     }
+    const QList<Known::Piece>& before = std::as_const(m_known.pieces);
+
     // A large library's records are made on several threads, each its own run of them.
-    QList<QByteArray> texts(count);
-    const auto encodeRun = [&](qsizetype from, qsizetype to) {
-        for (qsizetype i = from; i < to; ++i)
-            texts[i] = encodeShortcut(shortcuts[i], known.readsBack[i] ? nullptr : &known.readsBack[i]);
-    };
     const qsizetype runs = count < 2000 ? 1 : std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, 4);
-    std::vector<std::future<void>> workers;
-    for (qsizetype run = 1; run < runs; ++run)
-        workers.push_back(std::async(std::launch::async, encodeRun, count * run / runs, count * (run + 1) / runs));
-    encodeRun(0, count / runs);
-    for (std::future<void>& worker : workers)
-        worker.get();
-    qsizetype size = frame.whole.size();
+    const auto inRuns = [&](const auto& work) {
+        std::vector<std::future<void>> workers;
+        for (qsizetype run = 1; run < runs; ++run)
+            workers.push_back(std::async(std::launch::async, work, count * run / runs, count * (run + 1) / runs));
+        work(0, count / runs);
+        for (std::future<void>& worker : workers)
+            worker.get();
+    };
+    QList<QByteArray> texts(count);
+    known.pieces.resize(count);
+    Known::Piece* const pieces = known.pieces.data();
+    inRuns([&](qsizetype from, qsizetype to) {
+        for (qsizetype i = from; i < to; ++i) {
+            if (knownPlaces[i] >= 0) {
+                pieces[i] = before[knownPlaces[i]];
+                continue;
+            }
+            texts[i] = encodeShortcut(shortcuts[i], known.readsBack[i] ? nullptr : &known.readsBack[i]);
+            pieces[i] = {0, texts[i].size(), hashOf(texts[i])};
+        }
+    });
+
+    // Where each text goes; the bytes are allocated once.
+    qsizetype size = frame.head.size();
     for (qsizetype i = 0; i < count; ++i) {
-        size += texts[i].size() + 2;
+        size += i == 0 ? 1 : 2;
         readsBack = readsBack && known.readsBack[i];
+        pieces[i].offset = size;
+        size += pieces[i].size;
     }
-
-    QByteArray bytes;
-    bytes.reserve(size);
-    bytes += frame.head;
-    for (qsizetype i = 0; i < texts.size(); ++i) {
-        bytes += i == 0 ? "\n" : ",\n";
-        bytes += texts[i];
-        texts[i] = QByteArray();
+    QByteArray bytes(size + frame.tail.size(), Qt::Uninitialized);
+    char* const out = bytes.data();
+    std::memcpy(out, frame.head.constData(), size_t(frame.head.size()));
+    std::memcpy(out + size, frame.tail.constData(), size_t(frame.tail.size()));
+    std::atomic<bool> stale = false;
+    inRuns([&](qsizetype from, qsizetype to) {
+        for (qsizetype i = from; i < to;) {
+            out[pieces[i].offset - 1] = '\n';
+            if (i > 0)
+                out[pieces[i].offset - 2] = ',';
+            if (knownPlaces[i] < 0) {
+                std::memcpy(out + pieces[i].offset, texts[i].constData(), size_t(texts[i].size()));
+                texts[i] = QByteArray();
+                ++i;
+                continue;
+            }
+            // Neighbours that were neighbours before are read in one go, with the separators
+            // between them (written again below).
+            qsizetype last = i;
+            while (last + 1 < to && knownPlaces[last + 1] >= 0
+                && before[knownPlaces[last + 1]].offset
+                    == before[knownPlaces[last]].offset + before[knownPlaces[last]].size + 2)
+                ++last;
+            const Known::Piece& first = before[knownPlaces[i]];
+            const Known::Piece& end = before[knownPlaces[last]];
+            if (!previous.read(first.offset, end.offset + end.size - first.offset, out + pieces[i].offset))
+                stale = true;
+            for (; i <= last; ++i) {
+                out[pieces[i].offset - 1] = '\n';
+                if (i > 0)
+                    out[pieces[i].offset - 2] = ',';
+                // Kept only while it is still there: a write that failed or another program
+                // may have left other bytes of the same size.
+                if (!stale.load(std::memory_order_relaxed)
+                    && hashOf(QByteArrayView(out + pieces[i].offset, pieces[i].size)) != pieces[i].hash)
+                    stale = true;
+            }
+        }
+    });
+    if (stale) {
+        m_known.pieces.clear();
+        return encode(data);
     }
-    bytes += frame.tail;
-
+    known.total = bytes.size();
     m_known = std::move(known);
     return {bytes, readsBack};
 }

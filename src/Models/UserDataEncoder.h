@@ -6,14 +6,17 @@
 #include <QHash>
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <future>
 #include <memory>
 
 // Writes libraries exactly as VelmoraJSON::encode does, but remembers from the previous call
 // which shortcuts were found to read back as themselves, so that saving one edit of a large
 // library checks only the records that changed, not ten thousand. The written texts
-// themselves are not kept: encoding again is cheap next to keeping a second copy of the
-// library's text for as long as the program runs.
+// themselves are not kept in memory (that would be a second copy of the library's text for as
+// long as the program runs): where each one lies in the bytes last written, and a hash of it,
+// is. Given those bytes again (the file as it is on disk), the texts of unchanged shortcuts are
+// copied from them, once their hash shows they are still there, instead of encoded anew.
 //
 // Every shortcut's text is read back as a shortcut equal to the one it was made from when it is
 // made, and the rest of the library likewise, so bytes it vouches for decode to a library equal
@@ -23,7 +26,17 @@ public:
     // The bytes, vouched for unless some part of the library does not survive encoding
     // unchanged (text that is not valid Unicode); a full read-back then has to decide. Throws
     // the coder's EncodingError, like VelmoraJSON::encode.
-    VelmoraJSON::Encoded encode(const UserData& data);
+    //
+    // `previous`, when given, holds the bytes the previous encode() or adopt() was given or
+    // made (say, the file they were written to): their size, and a function that reads `size`
+    // bytes at `offset` into `into`, from several threads at once. Any other bytes only cost
+    // the reading.
+    struct Previous {
+        qsizetype size = -1;
+        std::function<bool(qsizetype offset, qsizetype size, char* into)> read;
+    };
+    VelmoraJSON::Encoded encode(const UserData& data, const Previous& previous);
+    VelmoraJSON::Encoded encode(const UserData& data) { return encode(data, Previous{}); }
 
     // Learns from `written`, the bytes that were just read, decoded and validated as `data`,
     // that its shortcuts read back, so that the first save after a load is as quick as the
@@ -45,9 +58,18 @@ private:
         QList<bool> readsBack;
         // Positions by exact id, made when a shortcut is not found where it was.
         QHash<QString, qsizetype> places;
+        // Where each text lies in the bytes made or adopted, and their hash; empty when unknown.
+        struct Piece {
+            qsizetype offset = 0;
+            qsizetype size = 0;
+            size_t hash = 0;
+        };
+        QList<Piece> pieces;
+        qsizetype total = 0;
 
-        // Whether `shortcut` is, field for field, one that was found to read back.
-        bool readsBackAs(const Shortcut& shortcut, qsizetype position);
+        // The place of `shortcut` (expected at `position`) among the known shortcuts when it is,
+        // field for field, one that was found to read back; -1 otherwise.
+        qsizetype placeOf(const Shortcut& shortcut, qsizetype position);
     };
 
     // The shortcut's text at the depth of the library's list, without the separating comma.

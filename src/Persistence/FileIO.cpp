@@ -139,6 +139,37 @@ std::optional<QByteArray> read(const QString& path)
     return bytes;
 }
 
+PieceReader::PieceReader(const QString& path)
+    : m_fd(::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK))
+{
+    struct stat info { };
+    if (m_fd >= 0 && ::fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode))
+        m_size = qint64(info.st_size);
+}
+
+PieceReader::~PieceReader()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool PieceReader::read(qint64 offset, qint64 size, char* into) const
+{
+    if (m_size < 0 || offset < 0 || size < 0 || offset + size > m_size)
+        return false;
+    while (size > 0) {
+        const ssize_t got = ::pread(m_fd, into, size_t(size), off_t(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        into += got;
+        offset += got;
+        size -= got;
+    }
+    return true;
+}
+
 namespace {
 
     // Writes `bytes` to a new temporary file beside `path` and flushes it to disk; returns its

@@ -23,6 +23,25 @@ using Writer = std::function<void(const QByteArray& bytes, const QString& path, 
 // missing permission or a folder in the file's place, is thrown: it never counts as absent.
 std::optional<QByteArray> read(const QString& path);
 
+// A regular file held open for reading pieces of it, from several threads at once. Failures
+// only make it absent (size -1) or a piece unread: what is read from it is checked by its reader.
+class PieceReader {
+public:
+    explicit PieceReader(const QString& path);
+    ~PieceReader();
+    PieceReader(const PieceReader&) = delete;
+    PieceReader& operator=(const PieceReader&) = delete;
+
+    // -1 when the file could not be opened or is not a regular file.
+    qint64 size() const { return m_size; }
+    // Whether all `size` bytes at `offset` were read into `into`.
+    bool read(qint64 offset, qint64 size, char* into) const;
+
+private:
+    int m_fd = -1;
+    qint64 m_size = -1;
+};
+
 // Writes a temporary file beside `path` with the access asked for, flushes it to disk, renames
 // it over `path` and flushes the folder, so that after a crash `path` holds either its old or
 // its new bytes and a completed write survives power loss.

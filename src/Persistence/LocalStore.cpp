@@ -105,7 +105,14 @@ LocalStore::LocalStore(QString directory, FileIO::Writer write, QObject* parent)
           filePath(m_directory, Resource::sync), [] { return SyncRecord(); }, m_write,
           [](const SyncRecord& record) { record.validate(); }, FileIO::read, replacerFor(m_write))
 {
-    m_library.setEncoder([this](const UserData& data) { return m_libraryEncoder.encode(data); });
+    // The file holds what the last save wrote, unless that failed or another program changed
+    // it since: the encoder checks what it copies from it either way.
+    m_library.setEncoder([this, path = m_library.path()](const UserData& data) {
+        const FileIO::PieceReader file(path);
+        return m_libraryEncoder.encode(data, {file.size(), [&file](qsizetype offset, qsizetype size, char* into) {
+                                                  return file.read(offset, size, into);
+                                              }});
+    });
     // The library reads itself and checks its rules as it is read: once is enough.
     m_library.setDecoder(&UserDataDecoder::decode);
     // One instance runs at a time, so no write of ours is under way here: every temporary

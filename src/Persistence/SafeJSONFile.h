@@ -151,17 +151,21 @@ public:
         const VelmoraJSON::Encoded encoded
             = m_encode ? m_encode(value) : VelmoraJSON::Encoded{VelmoraJSON::encode(value)};
         const QByteArray& bytes = encoded.bytes;
-        // The digest of tens of megabytes is taken beside the checks and the write; it is
-        // waited for only when the bytes may be the ones on disk, which needs equal sizes.
-        const std::shared_future<FileFingerprint> fingerprint = bytes.size() < worthAThread
-            ? ready(FileFingerprint::of(bytes))
-            : std::async(std::launch::async, [held = std::make_shared<QByteArray>(bytes)] {
-                  // The future keeps its task: the bytes must go when digested, not with it.
-                  const QByteArray bytes = std::exchange(*held, {});
-                  return FileFingerprint::of(bytes);
-              }).share();
-        const bool unchanged = m_snapshot.seen == Seen::contents
-            && m_snapshot.fingerprint.get().size == bytes.size() && holds(fingerprint.get());
+        // The digest of tens of megabytes is taken beside the write, where the disk is waited
+        // for, so that it takes no processor from the encoding; before the checks only when
+        // the bytes may be the ones on disk, which needs equal sizes.
+        const auto digest = [&bytes]() -> std::shared_future<FileFingerprint> {
+            if (bytes.size() < worthAThread)
+                return ready(FileFingerprint::of(bytes));
+            return std::async(std::launch::async, [held = std::make_shared<QByteArray>(bytes)] {
+                // The future keeps its task: the bytes must go when digested, not with it.
+                const QByteArray bytes = std::exchange(*held, {});
+                return FileFingerprint::of(bytes);
+            }).share();
+        };
+        const bool sameSize = m_snapshot.seen == Seen::contents && m_snapshot.fingerprint.get().size == bytes.size();
+        std::shared_future<FileFingerprint> fingerprint = sameSize ? digest() : std::shared_future<FileFingerprint>();
+        const bool unchanged = sameSize && holds(fingerprint.get());
         // Every remembered byte sequence was decoded and validated when it was remembered, so
         // only new bytes need the read-back check. This keeps a save of unchanged data cheap.
         // Bytes that decode to the validated value itself pass it without being decoded again.
@@ -184,6 +188,8 @@ public:
         }
 
         FileIO::makeFolders(QFileInfo(m_path).absolutePath());
+        if (!fingerprint.valid())
+            fingerprint = digest();
         // The file holds exactly the remembered bytes (checked above), so it is already known
         // to decode and validate: it can become the backup as it is.
         const auto previous = [&] { return onDisk ? *onDisk : m_read(m_path).value_or(QByteArray()); };
@@ -195,8 +201,7 @@ public:
             write(previous(), backupPath());
             write(bytes, m_path);
         }
-        m_snapshot = Snapshot{Seen::contents, fingerprint,
-            readsDiskItself() ? FileIO::identity(m_path) : std::nullopt};
+        m_snapshot = Snapshot{Seen::contents, fingerprint, readsDiskItself() ? FileIO::identity(m_path) : std::nullopt};
         // The save ends with its digest: the writer trims the heap after each job.
         fingerprint.wait();
     }

@@ -75,3 +75,21 @@ TEST(ShortcutSearchIndex, FollowsEditsMovesAndRemovalsLikeAFreshIndex)
         EXPECT_EQ(index.matching(shortcuts, query), reference(shortcuts, query)) << query.toStdString();
     }
 }
+
+TEST(ShortcutSearchIndex, LargeLibrariesMatchAsTheRuleAtEveryPlaceInTheText)
+{
+    // Enough shortcuts to be looked through on several threads, with the query's letters in
+    // either case at every offset of the text and cut off by its end.
+    const QString base = QStringLiteral("ab-c[d`e@f Zq_x{y\nINVOICE invo");
+    QList<Shortcut> shortcuts;
+    for (int i = 0; i < 6000; ++i) {
+        const int cut = i % 97;
+        const QString text = QString(i % 41, u'.') + base + QString(i % 13, u'-');
+        shortcuts.append(item(QString::number(i), QStringLiteral("/t%1").arg(i), text.left(text.size() - cut % 8)));
+    }
+    ShortcutSearchIndex index;
+    for (const QString& query : {QStringLiteral("i"), QStringLiteral("invoice"), QStringLiteral("invo"),
+             QStringLiteral("ice invo"), QStringLiteral("@f z"), QStringLiteral("[d`"), QStringLiteral("{y\ni"),
+             QStringLiteral("x{"), QStringLiteral("q_"), QStringLiteral("/t59")})
+        EXPECT_EQ(index.matching(shortcuts, query), reference(shortcuts, query)) << qPrintable(query);
+}

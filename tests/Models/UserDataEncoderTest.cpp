@@ -1,6 +1,8 @@
 #include "Models/UserDataEncoder.h"
 #include "ModelTestSupport.h"
 
+#include <cstring>
+
 namespace {
 
 Shortcut shortcut(int n, const QString& expansion)
@@ -138,4 +140,68 @@ TEST(UserDataEncoder, ALaterLoadReplacesTheTextsOfAnEarlierOne)
     encoder.adopt(VelmoraJSON::encode(second), second);
     EXPECT_TRUE(writesAsThePlainCoder(encoder, second));
     EXPECT_TRUE(writesAsThePlainCoder(encoder, first));
+}
+
+namespace {
+
+// Reads from `bytes` as the store reads the file the last save wrote.
+UserDataEncoder::Previous previousOf(const QByteArray& bytes, int* reads = nullptr)
+{
+    return {bytes.size(), [bytes, reads](qsizetype offset, qsizetype size, char* into) {
+                if (offset < 0 || offset + size > bytes.size())
+                    return false;
+                if (reads)
+                    ++*reads;
+                std::memcpy(into, bytes.constData() + offset, size_t(size));
+                return true;
+            }};
+}
+
+UserData larger(const QString& text)
+{
+    UserData data = sample();
+    for (int n = 10; n < 2600; ++n)
+        data.shortcuts.append(shortcut(n, text.arg(n)));
+    return data;
+}
+
+} // namespace
+
+TEST(UserDataEncoder, TextsCopiedFromThePreviousBytesGiveThePlainCodersBytes)
+{
+    UserData data = larger(QStringLiteral("Text %1"));
+    UserDataEncoder encoder;
+    QByteArray written = encoder.encode(data).bytes;
+    // After a save, an edit, a removal and a move, and after a load.
+    for (int step = 0; step < 4; ++step) {
+        if (step == 0)
+            data.shortcuts[1200].expansion = QStringLiteral("edited");
+        if (step == 1)
+            data.shortcuts.removeAt(7);
+        if (step == 2)
+            data.shortcuts.move(2000, 3);
+        if (step == 3)
+            encoder.adopt(written, data);
+        int reads = 0;
+        const VelmoraJSON::Encoded encoded = encoder.encode(data, previousOf(written, &reads));
+        EXPECT_GT(reads, 0) << step;
+        EXPECT_EQ(encoded.bytes, VelmoraJSON::encode(data)) << step;
+        EXPECT_TRUE(encoded.readsBackAsGiven) << step;
+        written = encoded.bytes;
+    }
+}
+
+TEST(UserDataEncoder, PreviousBytesThatAreNoLongerThereAreNotCopied)
+{
+    const UserData data = larger(QStringLiteral("Text %1"));
+    UserDataEncoder encoder;
+    const QByteArray written = encoder.encode(data).bytes;
+    // Other bytes of the same size: a write that failed, or another program's.
+    QByteArray other = written;
+    other.replace("Text 1999", "Tekst 199");
+    ASSERT_EQ(other.size(), written.size());
+    EXPECT_EQ(encoder.encode(data, previousOf(other)).bytes, written);
+    // Bytes that cannot be read, or not all of them.
+    EXPECT_EQ(encoder.encode(data, {written.size(), [](qsizetype, qsizetype, char*) { return false; }}).bytes, written);
+    EXPECT_EQ(encoder.encode(data, previousOf(written.first(written.size() - 1))).bytes, written);
 }

@@ -160,6 +160,31 @@ TEST_F(MainListViewTest, TypingASearchFindsMatchesInEveryFolderWithTheirFolderLi
     EXPECT_TRUE(shortcutCard(QStringLiteral("S4"))->folderLine()->isHidden());
 }
 
+TEST_F(MainListViewTest, CardsKeptWhileTypingOnStillFollowLibraryChanges)
+{
+    openView();
+    QTest::keyClicks(view->searchBar()->field(), QStringLiteral("SI"));
+    settle();
+    QTest::keyClicks(view->searchBar()->field(), QStringLiteral("G"));
+    settle();
+    ASSERT_NE(shortcutCard(QStringLiteral("S4")), nullptr);
+    EXPECT_EQ(shortcutCard(QStringLiteral("S4"))->folderLine()->text(), QStringLiteral("Work"));
+    ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
+        for (Group& group : data.groups) {
+            if (group.id == QStringLiteral("W1"))
+                group.name = QStringLiteral("Clients");
+        }
+        for (Shortcut& shortcut : data.shortcuts) {
+            if (shortcut.id == QStringLiteral("S4"))
+                shortcut.expansion = QStringLiteral("Signed while searching");
+        }
+    }));
+    settle();
+    ASSERT_NE(shortcutCard(QStringLiteral("S4")), nullptr);
+    EXPECT_EQ(shortcutCard(QStringLiteral("S4"))->folderLine()->text(), QStringLiteral("Clients"));
+    EXPECT_EQ(shortcutCard(QStringLiteral("S4"))->previewLabel()->text(), QStringLiteral("Signed while searching"));
+}
+
 TEST_F(MainListViewTest, FoldersWhoseNameMatchesAreFoundAtAnyDepth)
 {
     openView();

@@ -42,8 +42,10 @@ QList<qsizetype> AppState::shortcutPositionsInGroup(const std::optional<QString>
     } else {
         result = m_searchIndex.matching(shortcuts, query);
     }
-    std::stable_sort(result.begin(), result.end(),
-        [&](qsizetype a, qsizetype b) { return shortcuts[a].order < shortcuts[b].order; });
+    // Usually the library's list is in order already; a large one is not sorted again per key.
+    const auto byOrder = [&](qsizetype a, qsizetype b) { return shortcuts[a].order < shortcuts[b].order; };
+    if (!std::is_sorted(result.cbegin(), result.cend(), byOrder))
+        std::stable_sort(result.begin(), result.end(), byOrder);
     return result;
 }
 

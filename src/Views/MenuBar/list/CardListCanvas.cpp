@@ -100,6 +100,7 @@ CardListCanvas::CardListCanvas(AppState& appState, PopoverCommands& commands, Ca
     // measured again on the next layout pass, after they have followed the setting.
     connect(&appState, &AppState::settingsChanged, this, [this] {
         ++m_generation;
+        ++m_content;
         m_estimatedFor.clear();
         m_arrangement.reset();
         m_measured.clear();
@@ -111,6 +112,8 @@ CardListCanvas::~CardListCanvas() = default;
 
 void CardListCanvas::setRows(Rows rows, ListEmptyState* emptyState)
 {
+    if (rows.libraryVersion != m_rows.libraryVersion)
+        ++m_content;
     m_rows = std::move(rows);
     ++m_generation;
     m_measured.clear();
@@ -149,7 +152,7 @@ const MasonryGrid::Arrangement& CardListCanvas::arrangementAt(int width) const
             const int cardWidth = qRound(columnWidth);
             const Row& row = m_rows.rows[index];
             if (!m_measured.isEmpty()) {
-                if (const auto measured = m_measured.constFind(idOf(index)); measured != m_measured.constEnd())
+                if (const auto measured = m_measured.constFind(index); measured != m_measured.constEnd())
                     return qreal(*measured);
             }
             if (row.kind == Row::Kind::folder)
@@ -241,22 +244,28 @@ void CardListCanvas::placeCards()
         for (const qsizetype row : rowsWithin(near)) {
             const QRect frame = cardRect(row);
             const QString& id = idOf(row);
-            const Row::Kind kind = m_rows.rows[row].kind;
+            const Row& item = m_rows.rows[row];
+            const Row::Kind kind = item.kind;
+            const bool pinned = row == m_rows.pinned;
             Built built = previous.take(id);
             if (built.card && built.kind != kind) {
                 built.card->retire();
                 built = {};
             }
-            if (!built.card || built.generation != m_generation) {
+            // A search typed on moves the same shortcuts' cards: they keep what they show.
+            const bool shownAlike = kind == Row::Kind::shortcut && built.content == m_content
+                && built.folderLine == item.folderLine && built.pinned == pinned;
+            if (!built.card || (built.generation != m_generation && !shownAlike)) {
                 LibraryItemCard* card = m_maker(m_rows, row, built.card);
                 if (!built.card)
                     card->show();
-                built = {card, kind, m_generation};
-                const int height = CardHeightEstimate::heightOf(*card, cardWidth);
-                if (height != frame.height() && !m_measured.contains(id)) {
-                    m_measured.insert(id, height);
-                    remeasured = true;
-                }
+                built = {card, kind, m_generation, m_content, item.folderLine, pinned,
+                    CardHeightEstimate::heightOf(*card, cardWidth)};
+            }
+            built.generation = m_generation;
+            if (built.height != frame.height() && !m_measured.contains(row)) {
+                m_measured.insert(row, built.height);
+                remeasured = true;
             }
             built.card->setGeometry(frame);
             m_built.insert(id, built);

@@ -50,6 +50,9 @@ public:
         QList<Row> rows;
         // A row whose card is always built, wherever the list is scrolled; -1 for none.
         qsizetype pinned = -1;
+        // Rows given with the same version show a shortcut's card alike wherever it stands
+        // (only the search or the open folder changed), so a card built for it is kept.
+        quint64 libraryVersion = 0;
     };
     // Builds the card of `row`, or brings `card` (the card that row's item had, of the same
     // kind) up to date and returns it.
@@ -89,6 +92,11 @@ private:
         LibraryItemCard* card;
         Row::Kind kind;
         quint64 generation;
+        // What a shortcut card was built for, and its height then.
+        quint64 content = 0;
+        bool folderLine = false;
+        bool pinned = false;
+        int height = 0;
     };
 
     const QString& idOf(qsizetype row) const;
@@ -113,10 +121,12 @@ private:
     Rows m_rows;
     // Bumped by every setRows: a built card of an older generation shows older data.
     quint64 m_generation = 0;
+    // Changes with the library's version and the settings: what a shortcut card shows.
+    quint64 m_content = 0;
     QHash<QString, Built> m_built;
     QList<LibraryItemCard*> m_cards;
-    // Heights of built cards that differ from the estimate, by item id, for this generation.
-    mutable QHash<QString, int> m_measured;
+    // Heights of built cards that differ from the estimate, by row, for these rows and width.
+    mutable QHash<qsizetype, int> m_measured;
     // Estimated heights of shortcut rows by position in the rows' shortcuts, without and
     // with the folder line, -1 until asked: searching arranges the same rows again and again.
     // Kept while the shortcuts, the card width and the settings stay.

@@ -141,6 +141,7 @@ void MainListView::readLibrary()
     }
     m_readShortcuts = shortcuts;
     m_readGroups = library.groups;
+    ++m_libraryVersion;
 }
 
 void MainListView::refresh()
@@ -162,6 +163,7 @@ void MainListView::rebuildList()
     CardListCanvas::Rows rows;
     rows.groups = m_appState.groupsInGroup(open);
     rows.shortcuts = library.shortcuts;
+    rows.libraryVersion = m_libraryVersion;
     const QList<qsizetype> shortcuts = m_appState.shortcutPositionsInGroup(open);
     // The folder line shows while searching, for shortcuts in a folder that exists.
     const bool searching = !m_appState.searchQuery().isEmpty();
@@ -291,9 +293,9 @@ void MainListView::showAccessibility()
     const QString unreachable = m_hasAccessibility && m_trust ? m_trust->unreachableApplication() : QString();
     m_accessibilityBanner->setVisible(!m_hasAccessibility || !unreachable.isEmpty());
     if (!unreachable.isEmpty()) {
-        m_accessibilityBanner->setToolTip(
-            QStringLiteral("%1 lets no other program change the text of its fields, so triggers typed there are not expanded.")
-                .arg(unreachable));
+        m_accessibilityBanner->setToolTip(QStringLiteral(
+            "%1 lets no other program change the text of its fields, so triggers typed there are not expanded.")
+                                              .arg(unreachable));
         m_accessibilityBanner->setReason(QStringLiteral("Velmora cannot type into %1").arg(unreachable), false);
         return;
     }

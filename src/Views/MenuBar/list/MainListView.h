@@ -101,4 +101,6 @@ private:
     // not from the whole library.
     QList<Shortcut> m_readShortcuts;
     QList<Group> m_readGroups;
+    // Counts the library's reads: the cards of rows given with the same count show the same.
+    quint64 m_libraryVersion = 0;
 };
