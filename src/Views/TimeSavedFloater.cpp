@@ -1,7 +1,6 @@
 #include "Views/TimeSavedFloater.h"
 
 #include "Utilities/Color.h"
-#include "Utilities/Scheduler.h"
 #include "Utilities/TimeText.h"
 #include "Views/Components/FloatingWindow.h"
 #include "Views/Components/WindowShape.h"
@@ -10,7 +9,6 @@
 #include <QGraphicsDropShadowEffect>
 #include <QImage>
 #include <QLabel>
-#include <QPixmap>
 #include <QRegion>
 #include <cmath>
 
@@ -103,10 +101,15 @@ QPixmap renderedText(const QString& text, const QSize& size, qreal pixelRatio)
 
 void TimeSavedFloater::createAndAnimate(const QString& text)
 {
-    const quint64 run = ++m_run;
+    m_steps.cancel();
     QWidget* window = m_window ? m_window.data() : makeWindow();
     const QPoint pointer = QCursor::pos();
-    m_label->setPixmap(renderedText(text, m_label->size(), window->devicePixelRatioF()));
+    const qreal pixelRatio = window->devicePixelRatioF();
+    if (text != m_drawnText || m_drawn.devicePixelRatio() != pixelRatio) {
+        m_drawn = renderedText(text, m_label->size(), pixelRatio);
+        m_drawnText = text;
+    }
+    m_label->setPixmap(m_drawn);
     // Read by screen readers as the text it shows.
     m_label->setAccessibleName(text);
     m_label->move(0, rise);
@@ -128,15 +131,17 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
         delete window;
         return;
     }
-    for (int i = 1; i <= steps; ++i)
-        Scheduler::current().after(i * stepInterval, this, [this, run, i] { step(run, i); });
+    m_step = 0;
+    m_steps = Scheduler::current().every(stepInterval, this, [this] { step(); });
 }
 
-void TimeSavedFloater::step(quint64 run, int index)
+void TimeSavedFloater::step()
 {
-    // A newer label took the window over: its own steps move it.
-    if (run != m_run || !m_window || !m_label)
+    if (!m_window || !m_label) {
+        m_steps.cancel();
         return;
+    }
+    const int index = ++m_step;
     const double p = double(index) / steps;
     const int risen = int(std::lround(rise * p));
     m_label->move(0, rise - risen);
@@ -145,6 +150,8 @@ void TimeSavedFloater::step(quint64 run, int index)
     // Fully opaque for most of the way: the window system is asked only as it fades.
     if (const double opacity = opacityAt(p); opacity != m_window->windowOpacity())
         m_window->setWindowOpacity(opacity);
-    if (index == steps)
+    if (index >= steps) {
+        m_steps.cancel();
         m_window->hide();
+    }
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Utilities/Scheduler.h"
+
 #include <QObject>
+#include <QPixmap>
 #include <QPointer>
 #include <QRegion>
 #include <QString>
@@ -38,12 +41,16 @@ public:
 private:
     void createAndAnimate(const QString& text);
     QWidget* makeWindow();
-    void step(quint64 run, int index);
+    void step();
 
     QPointer<QWidget> m_window;
     QPointer<QLabel> m_label;
+    // The text last drawn, kept: the same shortcut saves the same time again.
+    QString m_drawnText;
+    QPixmap m_drawn;
     QRegion m_shape;
     bool m_cut = false;
-    // Counts the labels shown: a step of an earlier one does nothing.
-    quint64 m_run = 0;
+    // The steps of the label shown now; a newer label cancels them.
+    ScheduledTask m_steps;
+    int m_step = 0;
 };
