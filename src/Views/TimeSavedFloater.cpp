@@ -108,6 +108,7 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     if (text != m_drawnText || m_drawn.devicePixelRatio() != pixelRatio) {
         m_drawn = renderedText(text, m_label->size(), pixelRatio);
         m_drawnText = text;
+        m_shape = WindowShape::opaquePart(m_drawn.toImage()).translated(0, rise);
     }
     m_label->setPixmap(m_drawn);
     // Read by screen readers as the text it shows.
@@ -122,11 +123,10 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     // window is cut to the label wherever it stands. The label keeps its shape as it rises, so
     // the cut made at the start is moved with it rather than drawn again at each step.
     m_cut = !FloatingWindow::seeThrough();
-    if (m_cut) {
+    if (m_cut)
+        window->setMask(m_shape);
+    else if (!window->mask().isEmpty())
         window->clearMask();
-        WindowShape::fitToContent(*window);
-    }
-    m_shape = m_cut ? window->mask() : QRegion();
     if (!window->isVisible() && !FloatingWindow::show(*window)) {
         delete window;
         return;

@@ -48,6 +48,7 @@ private:
     // The text last drawn, kept: the same shortcut saves the same time again.
     QString m_drawnText;
     QPixmap m_drawn;
+    // Where the label stands at the start, cut to its text where nothing composites the window.
     QRegion m_shape;
     bool m_cut = false;
     // The steps of the label shown now; a newer label cancels them.
