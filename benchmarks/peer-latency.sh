@@ -3,9 +3,11 @@
 # run as a separate program (never linked): installs it when missing, then alternates the two
 # in one private desktop session. Velmora is the real program (build/src/velmora, started as its
 # user starts it, with a library of 50,000 other shortcuts), its CPU time read like AutoKey's:
-# first with AutoKey pasting its phrase through the clipboard as Velmora does, then with AutoKey
-# typing it (its default), then typing it with another application putting new text on the
-# clipboard before each trial. Needs the Release build in build/.
+# first with AutoKey pasting its phrase through the clipboard (Ctrl+V) as Velmora does, then with
+# AutoKey typing it (its default), then typing it with another application putting new text on
+# the clipboard before each trial. Each run prints the latency and the CPU time per expansion of
+# both, and the CPU time per ordinary key of both and of the application typed into. Needs the
+# Release build in build/.
 # Arguments go to the benchmark (--pairs N, --expansions N, --library N).
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -3,6 +3,9 @@
 #include "Utilities/Text.h"
 #include "Utilities/Uuid.h"
 
+#include <algorithm>
+#include <utility>
+
 struct ExpansionReplacement::Run {
     ExpansionPlan plan;
     QByteArray expansionBytes;
@@ -19,6 +22,13 @@ struct ExpansionReplacement::Run {
     // How often others had read the expansion when the paste keys went out: a clipboard
     // manager copies whatever is new, and only a read after the paste may be the paste.
     std::optional<qint64> readsBeforePaste;
+    // Seconds of looking for the paste scheduled so far, and when the field was last asked.
+    double pasteWaited = 0;
+    double pasteLookedAt = 0;
+    // What a field that took the paste showed instead of the expansion (its selection and the
+    // text where the expansion should be), and since when.
+    std::optional<std::pair<TextRange, std::optional<QString>>> reshaped;
+    double reshapedSince = 0;
 
     // A caret the trigger stood right before at the last look, when that was not where the
     // engine expected it.
@@ -183,7 +193,7 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
             return finish(*run);
         if (run->isCurrent() && owns(run->receipt, run->injected)
             && (run->readsBeforePaste = m_clipboard.readsByFocusedApplication(), run->target->pasteOver(run->range))) {
-            m_schedule(pasteCheckDelay, [this, run] { verifyPaste(run, pasteChecks); });
+            schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
             return;
         }
         restore(*run);
@@ -233,7 +243,7 @@ void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int
     // The paste itself makes sure that the field still has the focus.
     if (selected && run->isCurrent() && owns(run->receipt, run->injected)
         && (run->readsBeforePaste = m_clipboard.readsByFocusedApplication(), run->target->paste())) {
-        m_schedule(pasteCheckDelay, [this, run] { verifyPaste(run, pasteChecks); });
+        schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
         return;
     }
     abandonSelection(run, selectionChecks);
@@ -254,23 +264,63 @@ void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int
     finish(*run);
 }
 
-void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, int attempts)
+double ExpansionReplacement::firstPasteCheckDelayFor(const Run& run)
 {
-    const qint64 expansionLength = run->plan.expansion.size();
-    if (run->target->isFocusedAndEditable()
-        && equalText(run->target->text(TextRange{run->range.location, expansionLength}), run->plan.expansion)) {
+    // Where the clipboard cannot tell that the field asked for the expansion, each early look
+    // would ask the field: the first waits as long as a look may.
+    return run.readsBeforePaste ? firstPasteCheckDelay : pasteCheckDelay;
+}
+
+bool ExpansionReplacement::schedulePasteCheck(const std::shared_ptr<Run>& run, double delay)
+{
+    constexpr double pasteSeconds = pasteCheckDelay * pasteChecks;
+    // Rounding must not cost the last look.
+    delay = std::min(delay, pasteSeconds - run->pasteWaited);
+    if (delay < firstPasteCheckDelay / 2)
+        return false;
+    run->pasteWaited += delay;
+    m_schedule(delay, [this, run, delay] { verifyPaste(run, delay); });
+    return true;
+}
+
+void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double delay)
+{
+    // Until the field has asked for the expansion it cannot show it: it is asked only as often
+    // as a clipboard that cannot tell would have it asked.
+    const bool unread = pasteMayBePending(*run);
+    const bool look = !unread || run->pasteWaited - run->pasteLookedAt >= pasteCheckDelay * 0.99;
+    bool settled = false;
+    if (look)
+        run->pasteLookedAt = run->pasteWaited;
+    if (look && run->target->isFocusedAndEditable()) {
+        const qint64 expansionLength = run->plan.expansion.size();
+        const std::optional<QString> shown = run->target->text(TextRange{run->range.location, expansionLength});
         const std::optional<TextRange> selection = run->target->selection();
-        if (!selection || *selection != run->range) {
+        const bool selectionMoved = selection && *selection != run->range;
+        if (equalText(shown, run->plan.expansion) && (!selection || selectionMoved)) {
             restore(*run);
             finish(*run);
             run->completed();
             return;
         }
+        // The field asked for the expansion, took the paste (its selection moved on) and shows
+        // something else where the expansion should be: once that stays, nothing more is coming.
+        const bool read = !unread && run->readsBeforePaste && m_clipboard.readsByFocusedApplication();
+        if (read && selectionMoved) {
+            if (const auto seen = std::make_pair(*selection, shown); run->reshaped != seen) {
+                run->reshaped = seen;
+                run->reshapedSince = run->pasteWaited;
+            }
+            settled = run->pasteWaited - run->reshapedSince >= reshapedPasteSeconds;
+        } else {
+            run->reshaped.reset();
+        }
     }
-    if (attempts > 1 && owns(run->receipt, run->injected)) {
-        m_schedule(pasteCheckDelay, [this, run, attempts] { verifyPaste(run, attempts - 1); });
+    // Whether the expansion is still ours is asked as often as the field is (it costs a
+    // request to the window system).
+    if (!settled && (!look || owns(run->receipt, run->injected))
+        && schedulePasteCheck(run, std::min(pasteCheckGrowth * delay, pasteCheckDelay)))
         return;
-    }
     // The field has not asked for the expansion: the paste keys may still wait in a busy
     // application's queue, and the trigger must still be selected when they come, or the
     // expansion lands behind it. A field that answers now, with the trigger still selected,

@@ -61,8 +61,17 @@ public:
     // they acknowledged it: the paste waits until the selection reads back as the trigger.
     static constexpr double selectionCheckDelay = 0.005;
     static constexpr int selectionChecks = 40;
+    // A field shows a paste a few milliseconds after the keys went out: the first look comes
+    // then, and the looks after it further and further apart, up to pasteCheckDelay, for
+    // pasteCheckDelay * pasteChecks in all. While the clipboard tells that the field has not
+    // asked for the expansion yet, a look asks the field nothing.
+    static constexpr double firstPasteCheckDelay = 0.002;
+    static constexpr double pasteCheckGrowth = 1.5;
     static constexpr double pasteCheckDelay = 0.04;
     static constexpr int pasteChecks = 20;
+    // A field that took the paste and shows other text than the expansion (it reshaped it)
+    // is left alone once that text has stayed the same this long.
+    static constexpr double reshapedPasteSeconds = 0.1;
     // A paste the field has not shown within the paste checks may still come: a busy
     // application reads the clipboard only when it gets to the paste key. Until it has asked
     // for the expansion (or this long has passed) the user's clipboard is not put back, or
@@ -115,7 +124,10 @@ private:
     // behind the trigger, also over a selection still on its way, so that the next key does
     // not replace it; then the clipboard is put back.
     void abandonSelection(const std::shared_ptr<Run>& run, int attempts);
-    void verifyPaste(const std::shared_ptr<Run>& run, int attempts);
+    void verifyPaste(const std::shared_ptr<Run>& run, double delay);
+    static double firstPasteCheckDelayFor(const Run& run);
+    // Looks at the field for the paste after `delay`, within the time the paste is given.
+    bool schedulePasteCheck(const std::shared_ptr<Run>& run, double delay);
     bool owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents);
     // The contents to put back after this replacement, saved by prepare() or still due from
     // an earlier replacement; nothing when the clipboard changed since.

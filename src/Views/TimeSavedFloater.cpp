@@ -1,13 +1,13 @@
 #include "Views/TimeSavedFloater.h"
 
 #include "Utilities/Color.h"
-#include "Utilities/Scheduler.h"
 #include "Utilities/TimeText.h"
 #include "Views/Components/FloatingWindow.h"
 #include "Views/Components/WindowShape.h"
 
 #include <QCursor>
 #include <QGraphicsDropShadowEffect>
+#include <QImage>
 #include <QLabel>
 #include <QRegion>
 #include <cmath>
@@ -45,15 +45,13 @@ void TimeSavedFloater::show(double timeSaved)
     Scheduler::current().after(0, this, [this, t = *label] { createAndAnimate(t); });
 }
 
-void TimeSavedFloater::createAndAnimate(const QString& text)
+QWidget* TimeSavedFloater::window() const
 {
-    if (m_window) {
-        m_window->hide();
-        m_window->deleteLater();
-        m_window.clear();
-    }
-    const QPoint pointer = QCursor::pos();
+    return m_window && m_window->isVisible() ? m_window.data() : nullptr;
+}
 
+QWidget* TimeSavedFloater::makeWindow()
+{
     auto* window = new QWidget(nullptr,
         Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowTransparentForInput
             | Qt::WindowDoesNotAcceptFocus);
@@ -62,60 +60,98 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     // The window covers the whole way up and stays put: the label rises inside it, so each
     // step only repaints instead of asking the window system to move a window.
     window->setFixedSize(width, height + rise);
-    auto* label = new QLabel(text, window);
+    auto* label = new QLabel(window);
     label->setGeometry(0, rise, width, height);
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignCenter);
-    QFont font = label->font();
+    m_window = window;
+    m_label = label;
+    return window;
+}
+
+namespace {
+// The text with its shadow, drawn once: blurring the shadow and laying out the text again at
+// each step of the rise would cost more than the rest of an expansion.
+QPixmap renderedText(const QString& text, const QSize& size, qreal pixelRatio)
+{
+    // A graphics effect applies to a widget inside a window, not to a window itself.
+    QWidget frame;
+    frame.resize(size);
+    auto& label = *new QLabel(text, &frame);
+    label.resize(size);
+    label.setTextFormat(Qt::PlainText);
+    label.setAlignment(Qt::AlignCenter);
+    QFont font = label.font();
     font.setPixelSize(13);
     font.setWeight(QFont::DemiBold);
-    label->setFont(font);
-    QPalette palette = label->palette();
+    label.setFont(font);
+    QPalette palette = label.palette();
     palette.setColor(QPalette::WindowText, colorFromHex(u"#E2725B"));
-    label->setPalette(palette);
-    auto* shadow = new QGraphicsDropShadowEffect(label);
+    label.setPalette(palette);
+    auto* shadow = new QGraphicsDropShadowEffect(&label);
     shadow->setColor(QColor(0, 0, 0, 128));
     shadow->setBlurRadius(6);
     shadow->setOffset(0, 1);
-    label->setGraphicsEffect(shadow);
+    label.setGraphicsEffect(shadow);
+    QImage image(size * pixelRatio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(pixelRatio);
+    image.fill(Qt::transparent);
+    frame.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return QPixmap::fromImage(image);
+}
+} // namespace
+
+void TimeSavedFloater::createAndAnimate(const QString& text)
+{
+    m_steps.cancel();
+    QWidget* window = m_window ? m_window.data() : makeWindow();
+    const QPoint pointer = QCursor::pos();
+    const qreal pixelRatio = window->devicePixelRatioF();
+    if (text != m_drawnText || m_drawn.devicePixelRatio() != pixelRatio) {
+        m_drawn = renderedText(text, m_label->size(), pixelRatio);
+        m_drawnText = text;
+        m_shape = WindowShape::opaquePart(m_drawn.toImage()).translated(0, rise);
+    }
+    m_label->setPixmap(m_drawn);
+    // Read by screen readers as the text it shows.
+    m_label->setAccessibleName(text);
+    m_label->move(0, rise);
+    if (window->windowOpacity() != 1.0)
+        window->setWindowOpacity(1.0);
 
     // The label starts centred on the pointer, its bottom edge 10 px above it.
     window->move(pointer.x() - width / 2, pointer.y() - 10 - height - rise);
     // Without a compositor the clear background would be a black box around the text, so the
-    // window is cut to the label wherever it stands.
-    const bool cut = !FloatingWindow::seeThrough();
-    if (cut)
-        WindowShape::fitToContent(*window);
-    if (!FloatingWindow::show(*window)) {
+    // window is cut to the label wherever it stands. The label keeps its shape as it rises, so
+    // the cut made at the start is moved with it rather than drawn again at each step.
+    m_cut = !FloatingWindow::seeThrough();
+    if (m_cut)
+        window->setMask(m_shape);
+    else if (!window->mask().isEmpty())
+        window->clearMask();
+    if (!window->isVisible() && !FloatingWindow::show(*window)) {
         delete window;
         return;
     }
-    m_window = window;
+    m_step = 0;
+    m_steps = Scheduler::current().every(stepInterval, this, [this] { step(); });
+}
 
-    // Each animation steers only its own window: a newer floater that replaced it is never
-    // touched by this one's later steps. The label keeps its shape as it rises, so the cut
-    // made at the start is moved with it rather than drawn again at each step.
-    const QPointer<QWidget> own(window);
-    const QPointer<QLabel> rising(label);
-    const QRegion shape = cut ? window->mask() : QRegion();
-    for (int i = 0; i <= steps; ++i) {
-        Scheduler::current().after(i * stepInterval, this, [this, own, rising, i, cut, shape] {
-            if (!own || !rising)
-                return;
-            const double p = double(i) / steps;
-            const int risen = int(std::lround(rise * p));
-            rising->move(0, rise - risen);
-            if (cut)
-                own->setMask(shape.translated(0, -risen));
-            // Fully opaque for most of the way: the window system is asked only as it fades.
-            if (const double opacity = opacityAt(p); opacity != own->windowOpacity())
-                own->setWindowOpacity(opacity);
-            if (i == steps) {
-                own->hide();
-                own->deleteLater();
-                if (m_window == own)
-                    m_window.clear();
-            }
-        });
+void TimeSavedFloater::step()
+{
+    if (!m_window || !m_label) {
+        m_steps.cancel();
+        return;
+    }
+    const int index = ++m_step;
+    const double p = double(index) / steps;
+    const int risen = int(std::lround(rise * p));
+    m_label->move(0, rise - risen);
+    if (m_cut)
+        m_window->setMask(m_shape.translated(0, -risen));
+    // Fully opaque for most of the way: the window system is asked only as it fades.
+    if (const double opacity = opacityAt(p); opacity != m_window->windowOpacity())
+        m_window->setWindowOpacity(opacity);
+    if (index >= steps) {
+        m_steps.cancel();
+        m_window->hide();
     }
 }

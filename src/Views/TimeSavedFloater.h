@@ -1,15 +1,20 @@
 #pragma once
 
+#include "Utilities/Scheduler.h"
+
 #include <QObject>
+#include <QPixmap>
 #include <QPointer>
+#include <QRegion>
 #include <QString>
 #include <optional>
 
+class QLabel;
 class QWidget;
 
 // After an expansion, a small "+1.2s saved" label next to the pointer that rises 50 px and
 // fades within 2.5 s, inside one window that stays in place. At most one is visible: a new one
-// replaces the previous at once.
+// replaces the previous at once. The window is made once and shown again for each expansion.
 class TimeSavedFloater : public QObject {
     Q_OBJECT
 public:
@@ -30,10 +35,23 @@ public:
     // Opacity at progress p (0 to 1): full until 70 %, then falling linearly to 0.
     static double opacityAt(double progress);
 
-    QWidget* window() const { return m_window; }
+    // The window while a label shows in it; null otherwise.
+    QWidget* window() const;
 
 private:
     void createAndAnimate(const QString& text);
+    QWidget* makeWindow();
+    void step();
 
     QPointer<QWidget> m_window;
+    QPointer<QLabel> m_label;
+    // The text last drawn, kept: the same shortcut saves the same time again.
+    QString m_drawnText;
+    QPixmap m_drawn;
+    // Where the label stands at the start, cut to its text where nothing composites the window.
+    QRegion m_shape;
+    bool m_cut = false;
+    // The steps of the label shown now; a newer label cancels them.
+    ScheduledTask m_steps;
+    int m_step = 0;
 };

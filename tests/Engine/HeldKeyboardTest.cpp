@@ -120,3 +120,33 @@ TEST_F(HeldKeyboard, KeysThatReachedTheFieldJustBeforeTheHoldMayBeginTheNextTrig
     // Keys after a trigger make its replacement stale, but they are typing all the same.
     EXPECT_EQ(field->text, QStringLiteral("Hello /sig 1 Main St"));
 }
+
+TEST_F(HeldKeyboard, TheHeldKeysFollowAPasteAsSoonAsItShowsAndTheFieldIsAskedOnlyOnceItTookIt)
+{
+    desktop.pasteboard.setTracksReads(true);
+    field->pasteDelay = 0.004;
+    desktop.type(QStringLiteral("/sig"));
+    // The selection's look comes before the paste key; counted from there on.
+    scheduler.runDue();
+    const int textLooks = field->readCount(FakeTextField::Question::text);
+    scheduler.advance(0.003);
+    EXPECT_TRUE(desktop.keyboardHold.isHolding());
+    EXPECT_EQ(field->readCount(FakeTextField::Question::text), textLooks) << "asked before it took the paste";
+    scheduler.advance(0.01);
+    EXPECT_FALSE(desktop.keyboardHold.isHolding());
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+}
+
+TEST_F(HeldKeyboard, AFieldThatReshapesThePasteGetsTheKeysBackSoonAndNothingIsReported)
+{
+    desktop.pasteboard.setTracksReads(true);
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    field->reshapesPaste = [](const QString& pasted) { return pasted.toUpper(); };
+    desktop.type(QStringLiteral("/sig"));
+    scheduler.advance(0.3);
+    EXPECT_FALSE(desktop.keyboardHold.isHolding());
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature.toUpper());
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+    EXPECT_TRUE(expansions.isEmpty());
+}

@@ -38,7 +38,8 @@ TEST(TimeSavedFloater, RisesFiftyPixelsAndDisappearsAfterTwoAndAHalfSeconds)
     ASSERT_TRUE(window);
     const auto* label = window->findChild<QLabel*>();
     ASSERT_TRUE(label);
-    EXPECT_EQ(label->text(), QStringLiteral("+1.2s saved"));
+    EXPECT_EQ(label->accessibleName(), QStringLiteral("+1.2s saved"));
+    EXPECT_FALSE(label->pixmap().isNull());
     const QPoint windowAt = window->pos();
     const int startY = label->mapToGlobal(QPoint()).y();
     scheduler.advance(1.25);

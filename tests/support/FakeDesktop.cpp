@@ -39,7 +39,10 @@ bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
         });
         if (field && field->pasteDelay && event.key == Qt::Key_V && event.modifiers == Qt::ControlModifier) {
             Scheduler::current().after(*field->pasteDelay, nullptr,
-                [desktop, field] { field->insert(desktop->pasteboard.pasteIntoOtherApplication()); });
+                [desktop, field] {
+                    const QString pasted = desktop->pasteboard.pasteIntoOtherApplication();
+                    field->insert(field->reshapesPaste ? field->reshapesPaste(pasted) : pasted);
+                });
         }
     }
     return true;

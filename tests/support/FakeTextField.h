@@ -3,6 +3,7 @@
 #include "platform/AccessibleElement.h"
 
 #include <QHash>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -38,6 +39,8 @@ public:
     double keyDelay = 0;
     // Seconds between a paste key and the pasted text showing; nothing: pastes are ignored.
     std::optional<double> pasteDelay = 0.01;
+    // What the field makes of pasted text (an editor that corrects it); null: it keeps it.
+    std::function<QString(const QString&)> reshapesPaste;
 
     // Replaces the selection with `typed` and puts the caret after it.
     void insert(const QString& typed);

@@ -32,8 +32,16 @@ void fitToContent(QWidget& window)
     QImage image(window.size(), QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     window.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    window.setMask(opaquePart(image));
+}
+
+QRegion opaquePart(const QImage& image)
+{
     // A threshold keeps the pixels at least half covered: soft shadow edges go, text stays.
-    window.setMask(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither)));
+    if (image.devicePixelRatio() == 1.0)
+        return QRegion(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither)));
+    return opaquePart(image.scaled(image.deviceIndependentSize().toSize(), Qt::IgnoreAspectRatio,
+        Qt::SmoothTransformation));
 }
 
 } // namespace WindowShape

@@ -1,6 +1,8 @@
 #pragma once
 
+class QImage;
 class QPainterPath;
+class QRegion;
 class QWidget;
 
 // See-through windows without a compositing manager: their clear pixels would show black,
@@ -14,5 +16,7 @@ void fit(QWidget& window, const QPainterPath& shape);
 // Cuts `window` to the pixels it paints at least half opaque now, for content whose shape is
 // only known by drawing it (text with a shadow).
 void fitToContent(QWidget& window);
+// The pixels of `image` at least half opaque, in its device-independent pixels.
+QRegion opaquePart(const QImage& image);
 
 }

@@ -11,7 +11,9 @@
 //                    the same field. benchmarks/peer-latency.sh installs AutoKey and runs this.
 //   --app PATH       with --peer: Velmora's turns are the real program at PATH, started as the
 //                    user starts it (its own data folder, a library of the trigger and
-//                    --library N generated shortcuts), its CPU time read from /proc like AutoKey's
+//                    --library N generated shortcuts), its CPU time read from /proc like AutoKey's;
+//                    each turn also types ordinary text and reports the CPU time per key of the
+//                    expander and of the field application
 //   --peer-mode M    how AutoKey sends its phrase: kb (typing it, its default) or cb (pasting it)
 //   --pairs N        blocks each (default 8)   --expansions N   per block (default 30)
 //   --owned-clipboard  another application puts new text on the clipboard before each trial
@@ -238,7 +240,9 @@ public:
         phrase.insert("omitTrigger", false);
         phrase.insert("matchCase", false);
         phrase.insert("abbreviation", abbreviation);
-        phrase.insert("sendMode", m_sendMode);
+        // AutoKey names a phrase's way of sending by the keys it presses: pasting with Ctrl+V is
+        // "<ctrl>+v" (a phrase with any other name, "cb" too, is not loaded at all).
+        phrase.insert("sendMode", m_sendMode == QLatin1String("cb") ? QStringLiteral("<ctrl>+v") : m_sendMode);
         return write(QStringLiteral(".folder.json"), QJsonDocument(folder).toJson())
             && write(QStringLiteral(".signature.json"), QJsonDocument(phrase).toJson())
             && write(QStringLiteral("signature.txt"), expansion.toUtf8());
@@ -275,6 +279,18 @@ public:
     qint64 processId() const { return m_process.processId(); }
     bool running() const { return m_process.state() == QProcess::Running; }
 
+    // The end of what AutoKey wrote on its outputs, to tell why it did not expand.
+    void printLog() const
+    {
+        QFile log(m_home.filePath(QStringLiteral("autokey.log")));
+        if (!log.open(QIODevice::ReadOnly))
+            return;
+        const QList<QByteArray> lines = log.readAll().split('\n');
+        std::printf("  AutoKey's log ends:\n");
+        for (const QByteArray& line : lines.mid(std::max<qsizetype>(0, lines.size() - 15)))
+            std::printf("    %s\n", line.constData());
+    }
+
 private:
     QString m_sendMode;
     QTemporaryDir m_home;
@@ -307,7 +323,33 @@ struct PeerFigures {
     double cpu = 0; // milliseconds, over every measured expansion
     quint64 requests = 0;
     int missed = 0;
+    // Over the ordinary keys typed in its turns: its own CPU time and the field application's.
+    double typingCpu = 0;
+    double fieldTypingCpu = 0;
+    int typedKeys = 0;
 };
+
+// Types ordinary text into the line edit while `expander` runs, adding what that cost the
+// expander and the field application; false when the text did not arrive.
+bool measureTyping(TextFieldsApp& field, qint64 expander, PeerFigures& figures)
+{
+    // What the expansion just made may still be moving on screen (Velmora's time-saved label).
+    DesktopSession::pause(3000);
+    // CPU time is counted in ticks of 10 ms: enough keys that one tick is little per key.
+    constexpr int passes = 4;
+    for (int pass = 0; pass < passes; ++pass) {
+        if (!field.setText(QStringLiteral("line"), QString()))
+            return false;
+        const double expanderBefore = VelmoraProgram::cpuMilliseconds(expander);
+        const double fieldBefore = VelmoraProgram::cpuMilliseconds(field.processId());
+        if (!typeOrdinaryText(field, QStringLiteral("line"), QString()))
+            return false;
+        figures.typingCpu += VelmoraProgram::cpuMilliseconds(expander) - expanderBefore;
+        figures.fieldTypingCpu += VelmoraProgram::cpuMilliseconds(field.processId()) - fieldBefore;
+        figures.typedKeys += int(ordinaryText.size());
+    }
+    return true;
+}
 
 struct PeerOptions {
     int pairs = 8;
@@ -383,6 +425,11 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
         }
         if (!awake) {
             std::printf("expansion latency: AutoKey never expanded the trigger\n");
+            autokey.printLog();
+            return 1;
+        }
+        if (!measureTyping(field, autokey.processId(), peer)) {
+            std::printf("expansion latency: ordinary typing did not arrive beside AutoKey\n");
             return 1;
         }
         double peerCpu = VelmoraProgram::cpuMilliseconds(autokey.processId());
@@ -414,6 +461,10 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
             }
             if (!started) {
                 std::printf("expansion latency: Velmora never expanded the trigger\n");
+                return 1;
+            }
+            if (!measureTyping(field, program->processId(), velmora)) {
+                std::printf("expansion latency: ordinary typing did not arrive beside Velmora\n");
                 return 1;
             }
             const double programCpu = VelmoraProgram::cpuMilliseconds(program->processId());
@@ -476,6 +527,14 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
     }
     std::printf("  median ratio Velmora / AutoKey %.2f\n",
         percentile(velmora.latencies, 0.5) / percentile(peer.latencies, 0.5));
+    if (program) {
+        // The typed-into application's share shows what an expander asks of every application.
+        std::printf("  CPU per ordinary key, the expander / the field application: AutoKey %.2f / %.2f ms, "
+                    "Velmora %.2f / %.2f ms (over %d keys each)\n",
+            peer.typingCpu / std::max(1, peer.typedKeys), peer.fieldTypingCpu / std::max(1, peer.typedKeys),
+            velmora.typingCpu / std::max(1, velmora.typedKeys), velmora.fieldTypingCpu / std::max(1, velmora.typedKeys),
+            velmora.typedKeys);
+    }
     return velmora.missed == 0 ? 0 : 1;
 }
 
