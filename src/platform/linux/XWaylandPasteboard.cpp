@@ -129,7 +129,7 @@ QString XWaylandPasteboard::atomName(unsigned long atom)
     if (found != m_names.constEnd())
         return *found;
     char* text = atom == None ? nullptr : XGetAtomName(m_display, atom);
-    const QString name = text ? QString::fromUtf8(text) : QString();
+    QString name = text ? QString::fromUtf8(text) : QString();
     XFree(text);
     if (!name.isEmpty()) {
         m_names.insert(atom, name);
