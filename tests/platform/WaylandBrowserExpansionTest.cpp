@@ -176,15 +176,17 @@ protected:
             process->setStandardOutputFile(QProcess::nullDevice());
             process->setStandardErrorFile(QProcess::nullDevice());
         }
-        portalBackEnd.start(QLatin1String(portalBackEndProgram), {"--replace"});
-        portal.start(QLatin1String(portalProgram), {"--replace"});
-        return portal.waitForStarted(10000) && portalBackEnd.waitForStarted(10000)
-            && DesktopSession::waitFor(
-                [] {
-                    return QDBusConnection::sessionBus().interface()->isServiceRegistered(
-                        QStringLiteral("org.freedesktop.portal.Desktop"));
-                },
+        // The portal looks for its back end once, as it starts: the back end must be there by then.
+        const auto registered = [](const char* name) {
+            return DesktopSession::waitFor(
+                [name] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(QLatin1String(name)); },
                 10000);
+        };
+        portalBackEnd.start(QLatin1String(portalBackEndProgram), {"--replace"});
+        if (!portalBackEnd.waitForStarted(10000) || !registered("org.freedesktop.impl.portal.desktop.gnome"))
+            return false;
+        portal.start(QLatin1String(portalProgram), {"--replace"});
+        return portal.waitForStarted(10000) && registered("org.freedesktop.portal.Desktop");
     }
 
     // Types a trigger into the focused field, which makes the engine ask for the portal's keyboard,

@@ -153,9 +153,8 @@ void PortalRemoteDesktopKeyboard::sendNextKey()
     QDBusMessage call = QDBusMessage::createMethodCall(
         portalService, portalPath, remoteDesktop, QStringLiteral("NotifyKeyboardKeysym"));
     call << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariantMap() << keysym << uint(press ? 1 : 0);
-    // The portal handles each call on a thread of its own, so calls sent together can reach the
-    // compositor in another order (measured: a Ctrl+V that arrived as a plain "v"); each key goes
-    // once the one before it has been answered.
+    // Calls sent to the portal together can reach the compositor in another order (measured: a
+    // Ctrl+V that arrived as a plain "v"); each key goes once the one before it has been answered.
     m_sending = true;
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
