@@ -324,6 +324,7 @@ std::optional<QByteArray> XWaylandPasteboard::convert(unsigned long target, unsi
 
 qint64 XWaylandPasteboard::changeCount()
 {
+    finishClearing();
     if (connected())
         processEvents();
     return m_changeCount;
@@ -331,6 +332,7 @@ qint64 XWaylandPasteboard::changeCount()
 
 qsizetype XWaylandPasteboard::itemCount()
 {
+    finishClearing();
     if (m_source)
         return m_source->item.isEmpty() ? 0 : 1;
     return types().isEmpty() ? 0 : 1;
@@ -375,6 +377,7 @@ std::optional<QByteArray> XWaylandPasteboard::data(qsizetype item, const QString
 {
     if (item != 0)
         return std::nullopt;
+    finishClearing();
     // Asking the server for our own contents would wait on this very thread to send them.
     if (m_source)
         return m_source->bytes(type);
@@ -403,11 +406,19 @@ bool XWaylandPasteboard::own(std::unique_ptr<Source> source)
 qint64 XWaylandPasteboard::clearContents()
 {
     ++m_changeCount;
+    // Emptied for the server only if no write follows at once: each change of owner has the
+    // compositor read the new contents' types, and one made only to be replaced a moment later
+    // would race with the one that replaces it.
+    m_clearPending = true;
+    return m_changeCount;
+}
+
+void XWaylandPasteboard::finishClearing()
+{
     // Taken with nothing in it rather than left without an owner: the compositor would put
     // back a copy of its own into a clipboard left empty.
-    if (connected())
+    if (std::exchange(m_clearPending, false) && connected())
         own(std::make_unique<Source>());
-    return m_changeCount;
 }
 
 bool XWaylandPasteboard::writeItems(const QList<PasteboardItem>& items)
@@ -425,6 +436,7 @@ bool XWaylandPasteboard::writeItems(const QList<PasteboardItem>& items)
         hasPlainText = hasPlainText || type == QLatin1String("text/plain") || type == QLatin1String("UTF8_STRING");
         isExpansion = isExpansion || type == ClipboardFormats::expansionMarker;
     }
+    m_clearPending = false;
     // Only an expansion of ours gets the X name of its text; the user's contents go back with
     // their own types.
     if (isExpansion && !hasPlainText && source->bytes(ClipboardFormats::utf8Text))
@@ -434,6 +446,7 @@ bool XWaylandPasteboard::writeItems(const QList<PasteboardItem>& items)
 
 std::optional<qint64> XWaylandPasteboard::readsByFocusedApplication()
 {
+    finishClearing();
     processEvents();
     if (m_source)
         return m_source->reads;

@@ -71,6 +71,8 @@ private:
     // The bytes another owner gives for a target, whole (also when it sends them in parts).
     std::optional<QByteArray> convert(unsigned long target, unsigned long* type = nullptr);
     bool own(std::unique_ptr<Source> source);
+    // Empties the selection for the server after a clearContents() that no write followed.
+    void finishClearing();
     qint64 largestTransfer() const;
 
     QByteArray m_displayName;
@@ -82,6 +84,7 @@ private:
     QHash<unsigned long, QString> m_names;
     bool m_failed = false;
     std::unique_ptr<Source> m_source;
+    bool m_clearPending = false;
     // The timestamps of our own changes of owner, whose reports are not changes of contents.
     QList<unsigned long> m_ownTimes;
     qint64 m_changeCount = 0;
