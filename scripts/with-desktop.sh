@@ -72,43 +72,51 @@ if command -v sway >/dev/null && command -v wtype >/dev/null; then
   fi
 fi
 
-# GNOME's compositor beside it, headless with one virtual monitor and without XWayland, in a
-# D-Bus session of its own (it runs as root too). Tests type into it through its RemoteDesktop
-# interface on that bus, as a remote-desktop client would: the address of the bus is exported
-# with the compositor's socket, and the applications they start stay on this session's buses.
-if command -v mutter >/dev/null && command -v dbus-daemon >/dev/null; then
+# The session bus starts no desktop portal on demand (the service files in the data folder come
+# first): tests that need one offer their own or start it.
+mkdir -p "$XDG_DATA_HOME/dbus-1/services"
+for name in org.freedesktop.portal.Desktop org.freedesktop.impl.portal.desktop.gnome org.freedesktop.impl.portal.desktop.gtk; do
+  printf '[D-BUS Service]\nName=%s\nExec=/bin/false\n' "$name" > "$XDG_DATA_HOME/dbus-1/services/$name.service"
+done
+if command -v dbus-daemon >/dev/null; then
+  eval "$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | { read -r a; read -r p; echo "DBUS_SESSION_BUS_ADDRESS='$a' DBUS_SESSION_BUS_PID='$p'"; })"
+  export DBUS_SESSION_BUS_ADDRESS DBUS_SESSION_BUS_PID
+fi
+
+# GNOME's compositor beside it, headless with one virtual monitor, on this session's bus as in a
+# GNOME session (it runs as root too): tests type into it through its RemoteDesktop interface, as
+# a remote-desktop client would, and the desktop portal the browser tests start reaches it there.
+# Its XWayland lets in the user of this session by name, like sway's. Nothing on this bus starts
+# the desktop portal on demand (see above).
+if command -v mutter >/dev/null && [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
   mutter_runtime=$(mktemp -d /tmp/velmora-mutter.XXXXXX)
   chmod 700 "$mutter_runtime"
-  mutter_bus=$(env -i PATH=/usr/bin:/bin HOME="$mutter_runtime" XDG_RUNTIME_DIR="$mutter_runtime" \
-    dbus-daemon --session --fork --print-address=1 --print-pid=1 2>>"$session/mutter.log")
-  mutter_bus_address=$(sed -n 1p <<<"$mutter_bus")
-  mutter_bus_pid=$(sed -n 2p <<<"$mutter_bus")
-  [ -n "$mutter_bus_pid" ] && pids+=("$mutter_bus_pid")
-  if [ -n "$mutter_bus_address" ]; then
-    env -i PATH=/usr/bin:/bin HOME="$mutter_runtime" XDG_RUNTIME_DIR="$mutter_runtime" \
-      DBUS_SESSION_BUS_ADDRESS="$mutter_bus_address" \
-      mutter --headless --wayland --no-x11 --wayland-display=wayland-mutter --virtual-monitor 1280x1024 \
-      >>"$session/mutter.log" 2>&1 &
-    pids+=($!)
-    for _ in $(seq 200); do
-      [ -S "$mutter_runtime/wayland-mutter" ] && DBUS_SESSION_BUS_ADDRESS="$mutter_bus_address" dbus-send --session \
-        --print-reply --dest=org.gnome.Mutter.RemoteDesktop /org/gnome/Mutter/RemoteDesktop \
-        org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 && break
-      sleep 0.05
-    done
-  fi
+  mutter_x11=(--no-x11)
+  command -v Xwayland >/dev/null && command -v xhost >/dev/null && mutter_x11=()
+  env -i PATH=/usr/bin:/bin HOME="$mutter_runtime" XDG_RUNTIME_DIR="$mutter_runtime" \
+    DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
+    mutter --headless --wayland "${mutter_x11[@]}" --wayland-display=wayland-mutter --virtual-monitor 1280x1024 \
+    >>"$session/mutter.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 200); do
+    [ -S "$mutter_runtime/wayland-mutter" ] && dbus-send --session \
+      --print-reply --dest=org.gnome.Mutter.RemoteDesktop /org/gnome/Mutter/RemoteDesktop \
+      org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 && break
+    sleep 0.05
+  done
   if [ -S "$mutter_runtime/wayland-mutter" ]; then
     export VELMORA_TEST_MUTTER_WAYLAND_DISPLAY="$mutter_runtime/wayland-mutter"
-    export VELMORA_TEST_MUTTER_BUS="$mutter_bus_address"
+    export VELMORA_TEST_MUTTER_BUS="$DBUS_SESSION_BUS_ADDRESS"
+    mutter_display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$session/mutter.log" | head -n1)
+    mutter_auth=$(ls "$mutter_runtime"/.mutter-Xwaylandauth.* 2>/dev/null | head -n1)
+    if [ -n "$mutter_display" ] && [ -n "$mutter_auth" ] \
+      && DISPLAY="$mutter_display" XAUTHORITY="$mutter_auth" xhost +si:localuser:"$(id -un)" >/dev/null 2>&1; then
+      export VELMORA_TEST_MUTTER_XWAYLAND_DISPLAY="$mutter_display"
+    fi
   else
     echo "with-desktop: mutter did not start (see below); the Wayland tests run under sway alone" >&2
     tail -n 5 "$session/mutter.log" >&2
   fi
-fi
-
-if command -v dbus-daemon >/dev/null; then
-  eval "$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | { read -r a; read -r p; echo "DBUS_SESSION_BUS_ADDRESS='$a' DBUS_SESSION_BUS_PID='$p'"; })"
-  export DBUS_SESSION_BUS_ADDRESS DBUS_SESSION_BUS_PID
 fi
 
 if [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] && [ -x /usr/libexec/at-spi-bus-launcher ]; then

@@ -19,6 +19,10 @@ std::shared_ptr<FieldPasteTarget> FieldPasteTarget::make(const Desktop& desktop,
     const std::optional<FieldKind> kind = target->m_element->kind();
     if (!kind || *kind == FieldKind::password || !target->isFocusedAndEditable())
         return nullptr;
+    // A keyboard still waiting for the user's leave leaves this trigger as typed; asking here,
+    // at the first field that needs it, lets the user see why they are asked.
+    if (!desktop.keyboard->canPost())
+        return nullptr;
     return target;
 }
 

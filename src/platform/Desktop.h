@@ -29,7 +29,8 @@ struct Desktop {
     TextFieldEvents* textFieldEvents = nullptr;
     // Set where fields followed through their reports can also be pasted into: `keyboard` and
     // `pasteboard` then reach the focused window and the clipboard without a window of ours
-    // having the focus (a wlroots compositor's virtual keyboard and data control). Fields whose
+    // having the focus (a wlroots compositor's virtual keyboard and data control; elsewhere the
+    // desktop portal's remote-desktop keyboard and the clipboard of the compositor's XWayland). Fields whose
     // text cannot be edited by offsets get the expansion pasted over the selected trigger.
     bool pastesIntoFields = false;
 

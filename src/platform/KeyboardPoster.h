@@ -27,4 +27,7 @@ public:
     // posting causes, the modifier presses and releases included, reaches the EventSource
     // handler with `tag` = the event's `tag`.
     virtual bool post(qint64 process, const QList<SyntheticKeyEvent>& events) = 0;
+    // Whether keys can be posted now. A keyboard that needs the user's leave first asks for it
+    // here and answers false meanwhile, so that nothing is begun that only its keys could finish.
+    virtual bool canPost() { return true; }
 };

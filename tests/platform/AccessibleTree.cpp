@@ -66,15 +66,30 @@ namespace {
             collect(bus, child, depth + 1, names);
     }
 
-    // The first element named `wanted` under `element`, depth first.
-    std::optional<Reference> find(QDBusConnection& bus, const Reference& element, const QString& wanted, int depth)
+    // Whether the element's first action presses it (a label's first action copies its text).
+    bool isPressable(QDBusConnection& bus, const Reference& element)
+    {
+        QDBusMessage getName = QDBusMessage::createMethodCall(
+            element.service, element.path, QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("GetName"));
+        getName << 0;
+        const QDBusMessage reply = bus.call(getName, QDBus::Block, 2000);
+        static const QStringList pressing
+            = {QStringLiteral("click"), QStringLiteral("press"), QStringLiteral("toggle"), QStringLiteral("activate")};
+        return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+            && pressing.contains(reply.arguments().first().toString(), Qt::CaseInsensitive);
+    }
+
+    // The first element named `wanted` under `element` (only one that can be pressed, when
+    // `pressable`: a toolkit can give a control's name to its label and row too), depth first.
+    std::optional<Reference> find(
+        QDBusConnection& bus, const Reference& element, const QString& wanted, int depth, bool pressable)
     {
         if (depth > 40)
             return std::nullopt;
-        if (name(bus, element) == wanted)
+        if (name(bus, element) == wanted && (!pressable || isPressable(bus, element)))
             return element;
         for (const Reference& child : children(bus, element)) {
-            if (std::optional<Reference> found = find(bus, child, wanted, depth + 1))
+            if (std::optional<Reference> found = find(bus, child, wanted, depth + 1, pressable))
                 return found;
         }
         return std::nullopt;
@@ -108,7 +123,9 @@ namespace {
 bool press(qint64 process, const QString& elementName)
 {
     return forEachApplicationOf(process, [&](QDBusConnection& bus, const Reference& application) {
-        const std::optional<Reference> element = find(bus, application, elementName, 0);
+        std::optional<Reference> element = find(bus, application, elementName, 0, true);
+        if (!element)
+            element = find(bus, application, elementName, 0, false);
         if (!element)
             return false;
         QDBusMessage doAction = QDBusMessage::createMethodCall(
@@ -137,6 +154,29 @@ QStringList namesOf(qint64 process)
         }
     }
     QDBusConnection::disconnectFromBus(connectionName);
+    return names;
+}
+
+QDBusConnection connectToBus(const QString& connectionName)
+{
+    const QDBusReply<QString> address
+        = QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"),
+            QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")));
+    return address.isValid() ? QDBusConnection::connectToBus(address.value(), connectionName)
+                             : QDBusConnection(connectionName);
+}
+
+QStringList windowNamesOf(QDBusConnection& bus, qint64 process)
+{
+    QStringList names;
+    const Reference desktop{
+        QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/accessible/root")};
+    for (const Reference& application : children(bus, desktop)) {
+        if (bus.interface()->servicePid(application.service).value() != process)
+            continue;
+        for (const Reference& window : children(bus, application))
+            names.append(name(bus, window));
+    }
     return names;
 }
 

@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusReply>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -60,7 +61,9 @@ QProcessEnvironment environment(Client client, Compositor compositor)
             environment.insert(
                 QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) + ":detect_leaks=0");
     } else {
-        environment.insert(QStringLiteral("DISPLAY"), qEnvironmentVariable("VELMORA_TEST_XWAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("DISPLAY"),
+            qEnvironmentVariable(compositor == Compositor::sway ? "VELMORA_TEST_XWAYLAND_DISPLAY"
+                                                                : "VELMORA_TEST_MUTTER_XWAYLAND_DISPLAY"));
         environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("x11"));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
@@ -182,13 +185,18 @@ void Keyboard::typeNextKey()
         m_pace.stop();
         return;
     }
-    const quint32 keysym = m_keys.takeFirst();
+    const auto [keysym, only] = m_keys.takeFirst();
     for (const bool pressed : {true, false}) {
+        if (only && *only != pressed)
+            continue;
         QDBusMessage key
             = QDBusMessage::createMethodCall(remoteDesktop, m_session, remoteDesktopSession, "NotifyKeyboardKeysym");
         key << keysym << pressed;
         m_bus->asyncCall(key);
     }
+    // Modifiers go down and up together with the key after them.
+    if (only && !m_keys.isEmpty())
+        typeNextKey();
 }
 
 void Keyboard::stop()
@@ -206,7 +214,7 @@ bool Keyboard::attach()
         // key: a Shift that types nothing.
         if (!startRemoteDesktop())
             return false;
-        m_keys.append(0xffe1);
+        m_keys.append({0xffe1, std::nullopt});
         if (!m_pace.isActive())
             m_pace.start();
         return true;
@@ -222,7 +230,11 @@ bool Keyboard::type(const QString& text, int delayMilliseconds)
         // Key symbols: Latin-1 by its code, Return and BackSpace for a line break and \b, the rest
         // by the Unicode symbol of its code point.
         for (const char32_t c : text.toUcs4())
-            m_keys.append(c == U'\n' ? 0xff0d : c == U'\b' ? 0xff08 : c < 0x100 ? quint32(c) : 0x01000000 + quint32(c));
+            m_keys.append({c == U'\n' ? 0xff0d
+                    : c == U'\b'      ? 0xff08
+                    : c < 0x100       ? quint32(c)
+                                      : 0x01000000 + quint32(c),
+                std::nullopt});
         if (!m_pace.isActive())
             m_pace.start();
         return true;
@@ -244,6 +256,34 @@ bool Keyboard::type(const QString& text, int delayMilliseconds)
 
 bool Keyboard::press(const QStringList& keys)
 {
+    if (m_compositor == Compositor::mutter) {
+        static const QHash<QString, quint32> named = {{"Tab", 0xff09}, {"BackSpace", 0xff08}, {"Return", 0xff0d},
+            {"space", 0x20}, {"Shift_L", 0xffe1}, {"ctrl", 0xffe3}, {"shift", 0xffe1}, {"alt", 0xffe9}};
+        if (!startRemoteDesktop())
+            return false;
+        for (qsizetype index = 0; index < keys.size(); ++index) {
+            const QString& key = keys.at(index);
+            const bool takesName
+                = key == QLatin1String("-k") || key == QLatin1String("-M") || key == QLatin1String("-m");
+            if ((takesName || key == QLatin1String("-d")) && index + 1 < keys.size()) {
+                const QString& name = keys.at(++index);
+                if (key == QLatin1String("-d")) {
+                    m_pace.setInterval(name.toInt());
+                    continue;
+                }
+                if (!named.contains(name))
+                    return false;
+                m_keys.append({named.value(name),
+                    key == QLatin1String("-k") ? std::nullopt : std::optional(key == QLatin1String("-M"))});
+                continue;
+            }
+            for (const QChar c : key)
+                m_keys.append({c.unicode(), std::nullopt});
+        }
+        if (!m_pace.isActive())
+            m_pace.start();
+        return true;
+    }
     return run(QStringList{"-s", "150"} + keys + QStringList{"-s", "30000"});
 }
 

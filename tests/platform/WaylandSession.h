@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTimer>
 #include <optional>
+#include <utility>
 
 // The headless Wayland compositors scripts/with-desktop.sh starts beside the X display (sway,
 // run as an unprivileged user, and GNOME's mutter), and the tools to act in them as a user would.
@@ -27,7 +28,8 @@ enum class Client {
     // An X11 client of the compositor's XWayland.
     xwayland,
 };
-// The environment a program started into the compositor needs. Only sway starts an XWayland.
+// The environment a program started into the compositor needs; an X11 client's DISPLAY is empty
+// where the compositor started no XWayland.
 QProcessEnvironment environment(Client client, Compositor compositor = Compositor::sway);
 
 // Whether the process has a window the compositor shows, asked of the compositor itself.
@@ -71,7 +73,8 @@ public:
     // sway); returns once typing has begun, not once the keys arrived.
     bool type(const QString& text, int delayMilliseconds = 25);
     // Presses keys as wtype's arguments name them ("-k", "Tab"; "-M", "ctrl", "a", "-m",
-    // "ctrl"), then keeps the keyboard like type(); sway only.
+    // "ctrl"), then keeps the keyboard like type(). On mutter only the key names and modifiers
+    // the tests use, and no pauses ("-d" is taken as the pace of the keys).
     bool press(const QStringList& keys);
 
 private:
@@ -84,7 +87,8 @@ private:
     QProcess m_process;
     std::optional<QDBusConnection> m_bus;
     QString m_session;
-    QList<quint32> m_keys;
+    // A key symbol and whether it is pressed and released (nothing), or only pressed or released.
+    QList<std::pair<quint32, std::optional<bool>>> m_keys;
     QTimer m_pace;
 };
 

@@ -3,6 +3,7 @@
 #include "AtspiAccessibility.h"
 #include "AtspiTextFieldEvents.h"
 #include "LinuxAccessibilityTrust.h"
+#include "PortalRemoteDesktopKeyboard.h"
 #include "PostedKeyLedger.h"
 #include "QtClipboardPasteboard.h"
 #include "WaylandConnection.h"
@@ -16,6 +17,9 @@
 #include "X11KeyboardPoster.h"
 #include "X11PrimarySelection.h"
 #include "X11Workspace.h"
+#include "XWaylandPasteboard.h"
+
+#include <QDBusConnection>
 
 LinuxDesktop::LinuxDesktop(SessionType session)
     : m_connection(session == SessionType::x11 ? X11Connection::open() : nullptr)
@@ -38,6 +42,16 @@ LinuxDesktop::LinuxDesktop(SessionType session)
         m_wayland = WaylandConnection::session();
         m_waylandKeyboard = WaylandVirtualKeyboard::create(m_wayland);
         m_waylandPasteboard = WaylandDataControlPasteboard::create(m_wayland);
+        // Compositors that lend neither to a client without the focus (GNOME's mutter): the
+        // portal's keyboard, allowed by the user, and the clipboard through XWayland. Neither
+        // is touched before a field needs them.
+        if (!m_waylandKeyboard || !m_waylandPasteboard) {
+            m_waylandKeyboard.reset();
+            m_waylandPasteboard.reset();
+            m_xwaylandPasteboard = XWaylandPasteboard::create();
+            if (m_xwaylandPasteboard)
+                m_portalKeyboard = std::make_unique<PortalRemoteDesktopKeyboard>(QDBusConnection::sessionBus());
+        }
         if (m_waylandPasteboard && m_waylandPasteboard->offersPrimary())
             m_waylandPrimary = std::make_unique<WaylandPrimarySelection>(*m_waylandPasteboard);
     }
@@ -61,6 +75,10 @@ Desktop LinuxDesktop::desktop() const
         desktop.keyboard = m_waylandKeyboard.get();
         desktop.pasteboard = m_waylandPasteboard.get();
         desktop.primarySelection = m_waylandPrimary.get();
+        desktop.pastesIntoFields = true;
+    } else if (m_portalKeyboard && m_xwaylandPasteboard) {
+        desktop.keyboard = m_portalKeyboard.get();
+        desktop.pasteboard = m_xwaylandPasteboard.get();
         desktop.pastesIntoFields = true;
     }
     return desktop;

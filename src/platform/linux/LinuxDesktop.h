@@ -9,6 +9,7 @@
 class AtspiAccessibility;
 class AtspiTextFieldEvents;
 class LinuxAccessibilityTrust;
+class PortalRemoteDesktopKeyboard;
 class PostedKeyLedger;
 class QtClipboardPasteboard;
 class WaylandConnection;
@@ -22,13 +23,16 @@ class X11KeyboardLayout;
 class X11KeyboardPoster;
 class X11PrimarySelection;
 class X11Workspace;
+class XWaylandPasteboard;
 
 // The Linux back ends of every desktop service the engine uses, made and wired together once
 // the QGuiApplication exists. Without an X display the parts that need one stay unavailable and
 // say why; nothing else is refused. On a Wayland session no X11 connection is made at all:
 // typing is followed and fields are edited through the accessibility bus; where the compositor
 // offers a keyboard and the clipboard to any client (wlroots compositors), fields that take no
-// edits by offsets are pasted into through those.
+// edits by offsets are pasted into through those; elsewhere through the desktop portal's
+// remote-desktop keyboard, once the user allowed it, and the clipboard of the compositor's
+// XWayland, which is connected to only then.
 class LinuxDesktop {
 public:
     explicit LinuxDesktop(SessionType session = SessionTypes::current());
@@ -58,4 +62,6 @@ private:
     std::unique_ptr<WaylandVirtualKeyboard> m_waylandKeyboard;
     std::unique_ptr<WaylandDataControlPasteboard> m_waylandPasteboard;
     std::unique_ptr<WaylandPrimarySelection> m_waylandPrimary;
+    std::unique_ptr<PortalRemoteDesktopKeyboard> m_portalKeyboard;
+    std::unique_ptr<XWaylandPasteboard> m_xwaylandPasteboard;
 };

@@ -28,4 +28,15 @@ bool isMetaTarget(const QString& mimeType)
     return false;
 }
 
+std::optional<QByteArray> bytesOf(const PasteboardItem& item, const QStringList& aliases, const QString& type)
+{
+    for (const auto& [name, data] : item) {
+        if (name == type)
+            return data;
+    }
+    if (aliases.contains(type) && type != ClipboardFormats::utf8Text)
+        return bytesOf(item, {}, ClipboardFormats::utf8Text);
+    return std::nullopt;
+}
+
 }

@@ -1,5 +1,6 @@
 #include "WaylandDataControlPasteboard.h"
 
+#include "PasteboardTypes.h"
 #include "WaylandConnection.h"
 #include "wlr-data-control-unstable-v1-client.h"
 
@@ -28,16 +29,7 @@ struct WaylandDataControlPasteboard::Source {
         if (source)
             zwlr_data_control_source_v1_destroy(source);
     }
-    std::optional<QByteArray> bytes(const QString& type) const
-    {
-        for (const auto& [name, data] : item) {
-            if (name == type)
-                return data;
-        }
-        if (aliases.contains(type))
-            return bytes(ClipboardFormats::utf8Text);
-        return std::nullopt;
-    }
+    std::optional<QByteArray> bytes(const QString& type) const { return PasteboardTypes::bytesOf(item, aliases, type); }
 };
 
 namespace {

@@ -1,6 +1,8 @@
 #include "X11Connection.h"
 
 #include <QAbstractEventDispatcher>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QSet>
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -10,7 +12,9 @@ namespace {
 
 // Xlib's default error handler ends the process. Requests of ours may fail harmlessly (a window
 // that closed between two calls), so errors on our connections are ignored; errors on any other
-// Xlib connection of the process still reach the handler that was installed before ours.
+// Xlib connection of the process still reach the handler that was installed before ours. A
+// connection may live on a thread of its own (a test's other client), so the set is locked.
+QMutex ownDisplaysLock;
 QSet<Display*>& ownDisplays()
 {
     static QSet<Display*> displays;
@@ -21,8 +25,11 @@ XErrorHandler previousHandler = nullptr;
 
 int ignoreOwnErrors(Display* display, XErrorEvent* error)
 {
-    if (ownDisplays().contains(display) || !previousHandler)
-        return 0;
+    {
+        const QMutexLocker locker(&ownDisplaysLock);
+        if (ownDisplays().contains(display) || !previousHandler)
+            return 0;
+    }
     return previousHandler(display, error);
 }
 
@@ -40,6 +47,7 @@ std::shared_ptr<X11Connection> X11Connection::open()
 
 void X11Connection::ignoreErrorsOn(Display* display)
 {
+    const QMutexLocker locker(&ownDisplaysLock);
     if (ownDisplays().isEmpty()) {
         XErrorHandler previous = XSetErrorHandler(ignoreOwnErrors);
         if (previous != ignoreOwnErrors)
@@ -50,6 +58,7 @@ void X11Connection::ignoreErrorsOn(Display* display)
 
 void X11Connection::stopIgnoringErrorsOn(Display* display)
 {
+    const QMutexLocker locker(&ownDisplaysLock);
     ownDisplays().remove(display);
 }
 

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "platform/KeyboardPoster.h"
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+#include <functional>
+#include <optional>
+#include <utility>
+
+// Keys through the desktop portal's remote-desktop interface (org.freedesktop.portal.RemoteDesktop),
+// the sanctioned way for an ordinary program to type on compositors that offer no keyboard of
+// their own to clients (GNOME's mutter): a session with the keyboard alone, which the desktop
+// asks the user to allow once. The compositor hands the keys to the focused window. The portal
+// of Debian 12 keeps no consent beyond the session, so the session is asked for at the first
+// field that needs it and kept for as long as this process runs; a refusal, or a session the
+// user ends, is not asked again. Keys are sent by key symbol, so that the compositor finds them
+// in the user's layout. Letters only, which is all the engine posts (the paste shortcut).
+class PortalRemoteDesktopKeyboard : public QObject, public KeyboardPoster {
+    Q_OBJECT
+public:
+    enum class State {
+        // Nothing asked yet.
+        idle,
+        // The portal is asking the user.
+        asking,
+        ready,
+        // Refused by the user or the portal, ended, or no portal: not asked again.
+        unavailable,
+    };
+
+    explicit PortalRemoteDesktopKeyboard(QDBusConnection bus, QObject* parent = nullptr);
+    ~PortalRemoteDesktopKeyboard() override;
+
+    State state() const { return m_state; }
+    // True once the session runs; the first call asks for it.
+    bool canPost() override;
+    // The process is not asked for: keys go to the focused window, which the caller has just
+    // confirmed is that process's. False until the session runs.
+    bool post(qint64 process, const QList<SyntheticKeyEvent>& events) override;
+
+Q_SIGNALS:
+    void stateChanged(PortalRemoteDesktopKeyboard::State state);
+
+private Q_SLOTS:
+    void takeResponse(uint response, const QVariantMap& results);
+    void takeClosed();
+
+private:
+    // Calls a portal method that answers through a request object; `next` gets its results.
+    void request(const QString& method, QVariantList arguments, QVariantMap options,
+        std::function<void(const QVariantMap&)> next);
+    void fail();
+    void setState(State state);
+    void sendKeysym(int keysym, bool press);
+    void sendNextKey();
+    static std::optional<int> keysymFor(int key);
+
+    QDBusConnection m_bus;
+    State m_state = State::idle;
+    QString m_session;
+    QString m_requestPath;
+    std::function<void(const QVariantMap&)> m_next;
+    int m_requests = 0;
+    Qt::KeyboardModifiers m_held;
+    // Keys not yet sent, in order, and whether one is on its way.
+    QList<std::pair<int, bool>> m_queued;
+    bool m_sending = false;
+};
