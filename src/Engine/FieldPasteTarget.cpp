@@ -80,8 +80,12 @@ bool FieldPasteTarget::pasteOver(TextRange range)
     const bool atEnd = count && m_field->caret() == count;
     if (!m_element->select(range))
         return false;
-    return atEnd ? KeySimulator::pasteAndGoToEnd(*m_desktop.keyboard, m_process)
-                 : KeySimulator::paste(*m_desktop.keyboard, m_process);
+    if (atEnd ? KeySimulator::pasteAndGoToEnd(*m_desktop.keyboard, m_process)
+              : KeySimulator::paste(*m_desktop.keyboard, m_process))
+        return true;
+    // Left selected, the trigger would go with the next key the user types.
+    m_element->select(TextRange{range.location + range.length, 0});
+    return false;
 }
 
 bool FieldPasteTarget::paste()

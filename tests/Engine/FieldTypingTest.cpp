@@ -434,6 +434,19 @@ TEST_F(FieldPasting, aTriggerWithTextTypedBehindItOrAPageThatIgnoresThePasteStay
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
 }
 
+TEST_F(FieldPasting, pasteKeysTheKeyboardRefusesLeaveTheTriggerUnselectedForTheNextKey)
+{
+    field->current.offersEditing = false;
+    desktop.keyboard.refuses = true;
+    typeIntoPage("Hi /sig");
+    settle();
+    finishReplacement();
+    EXPECT_EQ(page->text, "Hi /sig");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
 TEST_F(FieldPasting, aPasswordFieldIsNeverPastedInto)
 {
     field->current.offersEditing = false;

@@ -134,6 +134,10 @@ void PortalRemoteDesktopKeyboard::fail()
 
 std::optional<int> PortalRemoteDesktopKeyboard::keysymFor(int key)
 {
+    // Ctrl+End follows a paste at the end of a field.
+    constexpr int endKeysym = 0xff57;
+    if (key == Qt::Key_End)
+        return endKeysym;
     if (key < Qt::Key_A || key > Qt::Key_Z)
         return std::nullopt;
     return 'a' + (key - Qt::Key_A);
