@@ -87,8 +87,11 @@ public:
     // never happen while keys are held. Cheap when the clipboard has not changed since.
     void prepare();
 
+    // `typedAfter` answers with the text of the keys typed after the trigger's final key that
+    // reached the field all the same (a busy engine reads the final key, and holds the keys,
+    // late): they stand between the trigger and the caret, and go back behind the expansion.
     bool start(const ExpansionPlan& plan, std::shared_ptr<ExpansionTarget> target, std::function<bool()> isCurrent,
-        std::function<void()> completed, std::function<void()> ended = {});
+        std::function<void()> completed, std::function<void()> ended = {}, std::function<QString()> typedAfter = {});
 
     // The longest a started replacement can take, not counting the time its field spends
     // answering.
@@ -116,6 +119,9 @@ private:
     // not replace it; then the clipboard is put back.
     void abandonSelection(const std::shared_ptr<Run>& run, int attempts);
     void verifyPaste(const std::shared_ptr<Run>& run, int attempts);
+    // The replacement still belongs to the latest keystroke, and no key has reached the field
+    // behind the trigger since the look that decided where the trigger is.
+    static bool isCurrent(const Run& run);
     bool owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents);
     // The contents to put back after this replacement, saved by prepare() or still due from
     // an earlier replacement; nothing when the clipboard changed since.
@@ -130,6 +136,8 @@ private:
     bool pasteMayBePending(const Run& run);
     void pasteSettled();
     void finish(const Run& run);
+    // Ends a replacement that leaves the trigger as typed, saying why in the engine's log.
+    void giveUp(const Run& run, const QString& why);
 
     ExpansionClipboard& m_clipboard;
     Schedule m_schedule;

@@ -1,6 +1,7 @@
 #include "Engine/TextExpansionEngine.h"
 
 #include "Engine/AccessibilityExpansionTarget.h"
+#include "Engine/EngineLog.h"
 #include "Engine/FieldTypingFollower.h"
 #include "Engine/KeySimulator.h"
 #include "Utilities/Scheduler.h"
@@ -78,8 +79,10 @@ void TextExpansionEngine::start(const QList<Shortcut>& shortcuts, ExpansionHandl
         return;
     }
     setupEventTap();
-    m_activationObserver
-        = connect(m_desktop.workspace, &Workspace::applicationActivated, this, &TextExpansionEngine::invalidateTyping);
+    m_activationObserver = connect(m_desktop.workspace, &Workspace::applicationActivated, this, [this] {
+        qCDebug(lcEngine) << "Typing reset: another application became active";
+        invalidateTyping();
+    });
 }
 
 void TextExpansionEngine::setupEventTap()
@@ -183,29 +186,39 @@ void TextExpansionEngine::handleEvent(const InputEvent& event)
         return;
     case InputEventType::keyPress: handleKeyDown(event); return;
     case InputEventType::modifiersChanged:
-        if (event.modifiers & resetModifiers)
+        if (event.modifiers & resetModifiers) {
+            qCDebug(lcEngine) << "Typing reset: modifiers" << event.modifiers;
             invalidateTyping();
+        }
         return;
-    default: invalidateTyping(); return;
+    default:
+        qCDebug(lcEngine) << "Typing reset: input event" << int(event.type);
+        invalidateTyping();
+        return;
     }
 }
 
 void TextExpansionEngine::handleKeyDown(const InputEvent& event)
 {
-    // Any key-down makes a replacement that has not pasted yet stale.
-    ++m_generation;
     const bool typing = !(event.modifiers & resetModifiers) && !event.autorepeat && !resetKeys.contains(event.key);
     // Under the hold, a key still reaching the engine during a replacement went to the field in
-    // the moment before the hold began (a busy engine reads keys late). Without a hold, keys
-    // go on landing anywhere, and no trigger among them is trusted.
+    // the moment before the hold began (a busy engine reads keys late): it stands behind the
+    // trigger, and the replacement takes it along. Without a hold, keys go on landing
+    // anywhere, and no trigger among them is trusted.
     const bool heldBack = m_desktop.keyboardHold && m_desktop.keyboardHold->isHolding();
-    if (m_replacement.isBusy() && typing && heldBack && m_typedDuringReplacement.size() < largestLag) {
-        QList<InputEvent> typed = std::exchange(m_typedDuringReplacement, {});
-        invalidateTyping();
-        typed.append(event);
-        m_typedDuringReplacement = std::move(typed);
+    if (m_replacement.isBusy() && typing && heldBack && !event.text.isEmpty()
+        && m_typedDuringReplacement.size() < largestLag) {
+        m_matcher.clearBuffer();
+        m_lastTarget.reset();
+        forgetCarets();
+        m_typedDuringReplacement.append(event);
         return;
     }
+    // Any other key-down makes a replacement that has not pasted yet stale.
+    ++m_generation;
+    if (m_replacement.isBusy() && typing)
+        qCDebug(lcEngine).noquote() << "Typing reset: key" << event.text << "during a replacement, held back"
+                                    << heldBack << "after" << m_typedDuringReplacement.size();
     if (m_replacement.isBusy() || !typing)
         return invalidateTyping();
     // A key that may complete a trigger holds the keyboard at once: the look at the field
@@ -244,11 +257,18 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
         return;
     }
     std::shared_ptr<AccessibilityExpansionTarget> target = focusedTarget();
-    if (!target)
+    if (!target) {
+        qCDebug(lcEngine).noquote() << "Typing reset: no editable field has the focus at" << text;
         return invalidateTyping();
+    }
     const std::optional<TextRange> selection = target->selection();
-    if (!selection || selection->length != 0)
+    if (!selection || selection->length != 0) {
+        qCDebug(lcEngine).noquote() << "Typing reset: the field's selection at" << text << "is"
+                                    << (selection
+                                               ? QStringLiteral("%1+%2").arg(selection->location).arg(selection->length)
+                                               : QStringLiteral("unreadable"));
         return invalidateTyping();
+    }
 
     // The field may show this key already or not yet (the desktop reports keys as they go
     // to the application, not before), and a busy application may not even have applied
@@ -266,6 +286,10 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
         }
     }
     if (carets.isEmpty()) {
+        if (m_expectedCaret)
+            qCDebug(lcEngine).noquote() << "Run begun afresh at" << text << ": caret" << location << "expected"
+                                        << *m_expectedCaret << "or" << m_alternativeCaret.value_or(-1) << "after"
+                                        << m_runLength << "units, ahead allowed" << m_fieldMayRunAhead;
         m_matcher.clearBuffer();
         m_runLength = 0;
         // The field may not have applied the keys typed just before, which went unread.
@@ -319,6 +343,13 @@ void TextExpansionEngine::startReplacement(
         else
             report();
     };
+    // The keys that reached the field behind the trigger since it was completed.
+    auto typedAfter = [self, from = m_typedDuringReplacement.size()] {
+        QString text;
+        for (qsizetype i = from; self && i < self->m_typedDuringReplacement.size(); ++i)
+            text += self->m_typedDuringReplacement.at(i).text;
+        return text;
+    };
     auto ended = [self] {
         if (!self)
             return;
@@ -336,10 +367,15 @@ void TextExpansionEngine::startReplacement(
         m_desktop.primarySelection->save();
     // From the trigger's final key until the paste is confirmed, a key reaching the field
     // would land inside the edit; held, it arrives after it, and is read as typing then.
-    if (m_replacement.start(plan, target, isCurrent, completed, ended) && m_desktop.keyboardHold)
-        m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker);
-    else
+    const bool started = m_replacement.start(plan, target, isCurrent, completed, ended, typedAfter);
+    if (!started)
+        qCDebug(lcEngine).noquote() << "Left" << match.trigger << "as typed: no replacement could start";
+    if (started && m_desktop.keyboardHold) {
+        if (!m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker))
+            qCDebug(lcEngine) << "The keyboard could not be held for the replacement";
+    } else {
         releaseKeyboard();
+    }
     forgetCarets();
 }
 

@@ -63,7 +63,9 @@ public:
     bool isRunning() const;
 
     // Counts every key-down and every typing reset (wrapping); a replacement belongs to
-    // the keystroke that completed its trigger only while this has not moved.
+    // the keystroke that completed its trigger only while this has not moved. Keys that
+    // reached the field behind a trigger before the hold began are not counted: the
+    // replacement takes them along.
     quint64 generation() const { return m_generation; }
     // Waits for triggers still being read.
     const ExpansionMatcher& matcher();
@@ -114,7 +116,8 @@ private:
     // UTF-16 units typed since the engine last looked at a field.
     qint64 m_unlookedLength = 0;
     // Keys that reached the field during a replacement, before its hold began (a busy engine
-    // reads keys late): read once it has ended, they may begin the next trigger.
+    // reads keys late): the replacement pastes them back behind the expansion; read once it
+    // has ended, they may begin the next trigger.
     QList<InputEvent> m_typedDuringReplacement;
     // The engine fell behind the keys of this run (saving the clipboard took long), so the
     // field may show keys the engine has not read yet; the replacement's own look at the
