@@ -10,6 +10,8 @@
 //   --fields qt,gtk
 //   --delay MIN-MAX  milliseconds between keys (default 10-60; fast typists: 8-24)
 //   --styles plain,rollover  rollover presses each key before the previous one is let go
+//   --loaded-only  skips the idle rounds
+//   --explain      prints the engine's log of each run that left a trigger as typed
 // Prints one line per field, load and style: the runs that came out exact, those that only
 // left a trigger as typed, and those whose text was corrupted (a character lost, doubled or
 // out of order), with the first of the latter; exits 1 when any run was corrupted.
@@ -24,6 +26,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -177,6 +180,19 @@ struct Round {
     QStringList mismatches;
 };
 
+// The engine's log of the run under way, kept with --explain.
+QStringList runLog;
+QtMessageHandler previousHandler = nullptr;
+
+void keepEngineLog(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (context.category && QByteArrayView(context.category) == "velmora.engine") {
+        runLog.append(message);
+        return;
+    }
+    previousHandler(type, context, message);
+}
+
 // The longest the keys held back took to reach the field after the typist's last key, this round.
 qint64 longestDelivery = 0;
 
@@ -278,8 +294,15 @@ int main(int argc, char** argv)
         {"load", "Busy processes in the loaded rounds.", "n", QString::number(QThread::idealThreadCount())},
         {"fields", "Fields to type into.", "list", "qt,gtk"}, {"seed", "Random seed.", "n", "1"},
         {"delay", "Milliseconds between keys.", "min-max", "10-60"},
-        {"styles", "Typing styles: plain, rollover.", "list", "plain"}});
+        {"styles", "Typing styles: plain, rollover.", "list", "plain"},
+        {"loaded-only", "Skip the idle rounds."},
+        {"explain", "Print the engine's log of each run that left a trigger as typed."}});
     parser.process(application);
+    const bool explain = parser.isSet("explain");
+    if (explain) {
+        QLoggingCategory::setFilterRules(QStringLiteral("velmora.engine.debug=true"));
+        previousHandler = qInstallMessageHandler(keepEngineLog);
+    }
     const int runs = parser.value("runs").toInt();
     const int loadProcesses = parser.value("load").toInt();
     const QStringList fields = parser.value("fields").split(',');
@@ -319,7 +342,7 @@ int main(int argc, char** argv)
     Typist typist(seed, shortestDelay, longestDelay);
     bool noneCorrupted = true;
     for (const bool loaded : {false, true}) {
-        if (loaded && loadProcesses <= 0)
+        if ((loaded && loadProcesses <= 0) || (!loaded && parser.isSet("loaded-only")))
             continue;
         QList<QProcess*> load = loaded ? startLoad(loadProcesses) : QList<QProcess*>();
         for (const QString& style : styles) {
@@ -329,6 +352,7 @@ int main(int argc, char** argv)
                 longestDelivery = 0;
                 for (int run = 0; run < runs; ++run) {
                     const Sample sample = randomSample(random);
+                    runLog.clear();
                     QString got;
                     KeyboardHold* hold = desktop.desktop().keyboardHold;
                     const bool exact = field == "gtk" ? runGtk(typist, hold, sample, expansions, got)
@@ -340,6 +364,9 @@ int main(int argc, char** argv)
                     }
                     if (QRegularExpression(QStringLiteral("\\A%1\\z").arg(sample.pattern)).match(got).hasMatch()) {
                         ++round.leftAsTyped;
+                        if (explain)
+                            std::printf("    left as typed: \"%s\" -> \"%s\"\n      %s\n", qPrintable(sample.typed),
+                                qPrintable(got), qPrintable(runLog.join(QStringLiteral("\n      "))));
                         continue;
                     }
                     ++round.corrupted;
