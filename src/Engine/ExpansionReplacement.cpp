@@ -32,6 +32,8 @@ struct ExpansionReplacement::Run {
     // other text than the trigger before it.
     std::optional<qint64> lastLook;
     int unlike = 0;
+    // Looks that found no focused field or no caret.
+    int unanswered = 0;
 
     QString typedAfterNow() const { return typedAfter ? typedAfter() : QString(); }
     // The text that is replaced, and the text that replaces it.
@@ -138,13 +140,21 @@ void ExpansionReplacement::waitForFinalKey(
         && (observed->length != 0 || !run->after.isEmpty()
             || (observed->location != expectedCaret && observed->location != alternativeCaret)))
         observed.reset();
-    if (!observed && !run->target->isFocusedAndEditable())
-        return giveUp(*run, QStringLiteral("the field lost the focus"));
     if (length > expectedCaret)
         return giveUp(*run, QStringLiteral("the trigger is longer than the text before the caret"));
-    const std::optional<TextRange> selection = observed ? observed : run->target->selection();
-    if (!selection || selection->length != 0)
-        return giveUp(*run, QStringLiteral("the selection could not be read or is not empty"));
+    const bool focused = observed || run->target->isFocusedAndEditable();
+    const std::optional<TextRange> selection = !focused ? std::nullopt : observed ? observed : run->target->selection();
+    if (!selection || selection->length != 0) {
+        // A busy application may not answer within the messaging timeout, though it would a
+        // moment later; one that does not answer at all must not keep the keys held for long.
+        if (attempts > 1 && ++run->unanswered <= unansweredLooks) {
+            m_schedule(caretCheckDelay, [this, run, attempts] { waitForFinalKey(run, attempts - 1); });
+            return;
+        }
+        return giveUp(*run,
+            focused ? QStringLiteral("the selection could not be read or is not empty")
+                    : QStringLiteral("the field lost the focus"));
+    }
 
     // Beyond every place the trigger may end, the field has more than the engine has read so
     // far: keys the engine reads late may still explain it, so only a caret that stays put

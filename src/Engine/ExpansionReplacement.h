@@ -57,6 +57,9 @@ public:
     // Looks at a caret that stays put, at or beyond where the trigger should end, with other
     // text before it, after which the replacement gives up.
     static constexpr int unlikeLooks = 5;
+    // Looks that find the field unfocused, or its caret unreadable (a busy application that
+    // did not answer in time), after which the replacement gives up.
+    static constexpr int unansweredLooks = 3;
     // Browsers apply a selection asynchronously, a few to some tens of milliseconds after
     // they acknowledged it: the paste waits until the selection reads back as the trigger.
     static constexpr double selectionCheckDelay = 0.005;

@@ -166,6 +166,7 @@ void TextExpansionEngine::invalidateTyping()
 
 void TextExpansionEngine::forgetCarets()
 {
+    m_unansweredKeys = 0;
     m_expectedCaret.reset();
     m_alternativeCaret.reset();
     m_runLength = 0;
@@ -257,11 +258,25 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
         return;
     }
     std::shared_ptr<AccessibilityExpansionTarget> target = focusedTarget();
+    const std::optional<TextRange> selection = target ? target->selection() : std::nullopt;
+    // A busy application may not answer within the messaging timeout. Within a run, its field
+    // is then taken to have the key where the run so far says: the replacement looks at the
+    // caret and the trigger's text itself before it touches anything.
+    if (!selection && m_lastTarget && m_expectedCaret && m_unansweredKeys < unansweredKeys
+        && (!target || target->isSameField(*m_lastTarget))) {
+        qCDebug(lcEngine).noquote() << "The field did not answer at" << text << "; the run goes on";
+        ++m_unansweredKeys;
+        m_runLength += text.size();
+        *m_expectedCaret += text.size();
+        if (m_alternativeCaret)
+            *m_alternativeCaret += text.size();
+        m_lastSelection.reset();
+        return appendToRun(text, m_lastTarget);
+    }
     if (!target) {
         qCDebug(lcEngine).noquote() << "Typing reset: no editable field has the focus at" << text;
         return invalidateTyping();
     }
-    const std::optional<TextRange> selection = target->selection();
     if (!selection || selection->length != 0) {
         qCDebug(lcEngine).noquote() << "Typing reset: the field's selection at" << text << "is"
                                     << (selection
@@ -301,11 +316,17 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
     }
     m_lastTarget = target;
     m_unlookedLength = 0;
+    m_unansweredKeys = 0;
     m_runLength += length;
     m_expectedCaret = carets.first();
     m_alternativeCaret = carets.size() > 1 ? std::optional<qint64>(carets.at(1)) : std::nullopt;
 
     m_lastSelection = *selection;
+    appendToRun(text, target);
+}
+
+void TextExpansionEngine::appendToRun(const QString& text, const std::shared_ptr<AccessibilityExpansionTarget>& target)
+{
     const std::optional<ExpansionMatcher::Entry> match = m_matcher.append(text);
     if (!match) {
         // Part of a trigger may be under way: save the clipboard now rather than at its

@@ -44,6 +44,9 @@ public:
     static constexpr qint64 slowSaveMilliseconds = 8;
     // A field busy with the keys typed before a run is at most this many UTF-16 units behind.
     static constexpr qint64 largestLag = 16;
+    // Keys in a row within a run whose field does not answer in time (a busy application)
+    // that the run goes on over.
+    static constexpr int unansweredKeys = 2;
 
     // `desktop` must be complete and outlive the engine.
     explicit TextExpansionEngine(const Desktop& desktop = Desktop::current(), QObject* parent = nullptr);
@@ -88,6 +91,8 @@ private:
     void handleKeyDown(const InputEvent& event);
     // Follows a typed key into the focused field and the matcher.
     void acceptKey(const InputEvent& event);
+    // Adds the key to the run and starts the replacement of a trigger it completes.
+    void appendToRun(const QString& text, const std::shared_ptr<AccessibilityExpansionTarget>& target);
     // Reads the keys that reached the field during the replacement just ended, in order.
     void readKeysTypedDuringReplacement();
     // The field of the last key while it keeps the focus, checked with one question instead
@@ -123,8 +128,10 @@ private:
     // field may show keys the engine has not read yet; the replacement's own look at the
     // caret and the trigger's text decides.
     bool m_fieldMayRunAhead = false;
-    // The selection the last accepted key found in its field.
-    TextRange m_lastSelection;
+    // The selection the last accepted key found in its field; nothing when it did not answer.
+    std::optional<TextRange> m_lastSelection;
+    // Keys in a row of this run whose field did not answer in time.
+    int m_unansweredKeys = 0;
     quint64 m_generation = 0;
     ExpansionHandler m_onExpansion;
     QMetaObject::Connection m_activationObserver;
