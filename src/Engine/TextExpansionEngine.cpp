@@ -167,6 +167,7 @@ void TextExpansionEngine::invalidateTyping()
 void TextExpansionEngine::forgetCarets()
 {
     m_unansweredKeys = 0;
+    m_unplacedLength = 0;
     m_expectedCaret.reset();
     m_alternativeCaret.reset();
     m_runLength = 0;
@@ -273,6 +274,20 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
         m_lastSelection.reset();
         return appendToRun(text, m_lastTarget);
     }
+    // At a run's first keys, the first key that is answered places the run.
+    if (!selection && !m_expectedCaret && m_unansweredKeys < unansweredKeys
+        && (!target || !m_lastTarget || target->isSameField(*m_lastTarget))) {
+        qCDebug(lcEngine).noquote() << "The field did not answer at" << text << "; the run begins unplaced";
+        if (m_unplacedLength == 0)
+            m_matcher.clearBuffer();
+        ++m_unansweredKeys;
+        m_unplacedLength += text.size();
+        // A trigger typed with no look at its field at all stays as typed.
+        if (m_matcher.append(text))
+            return invalidateTyping();
+        m_replacement.prepare();
+        return;
+    }
     if (!target) {
         qCDebug(lcEngine).noquote() << "Typing reset: no editable field has the focus at" << text;
         return invalidateTyping();
@@ -305,10 +320,13 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
             qCDebug(lcEngine).noquote() << "Run begun afresh at" << text << ": caret" << location << "expected"
                                         << *m_expectedCaret << "or" << m_alternativeCaret.value_or(-1) << "after"
                                         << m_runLength << "units, ahead allowed" << m_fieldMayRunAhead;
-        m_matcher.clearBuffer();
+        if (m_unplacedLength == 0)
+            m_matcher.clearBuffer();
         m_runLength = 0;
-        // The field may not have applied the keys typed just before, which went unread.
-        m_runLag = m_unlookedLength;
+        // The field may not have applied the keys typed just before, which went unread, nor
+        // those of this run whose look went unanswered.
+        m_runLag = m_unlookedLength + m_unplacedLength;
+        m_unplacedLength = 0;
         carets.append(location + length);
         // A caret closer to the start than the key is long cannot stand behind that key.
         if (location >= length)

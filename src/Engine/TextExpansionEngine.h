@@ -132,6 +132,8 @@ private:
     std::optional<TextRange> m_lastSelection;
     // Keys in a row of this run whose field did not answer in time.
     int m_unansweredKeys = 0;
+    // UTF-16 units typed at the start of this run before its field first answered.
+    qint64 m_unplacedLength = 0;
     quint64 m_generation = 0;
     ExpansionHandler m_onExpansion;
     QMetaObject::Connection m_activationObserver;

@@ -154,6 +154,15 @@ TEST_F(UnansweredField, AFewUnansweredQuestionsStillEndInTheExpansion)
     settle();
     EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature + QStringLiteral(" ok"));
     EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+
+    // At the first key of a trigger, in a field not looked at before.
+    auto next = desktop.focusNewField(QStringLiteral("Hi "));
+    next->selectionAnswer = std::optional<TextRange>();
+    desktop.type(QStringLiteral("/"));
+    next->selectionAnswer.reset();
+    desktop.type(QStringLiteral("sig ok"));
+    settle();
+    EXPECT_EQ(next->text, QStringLiteral("Hi ") + signature + QStringLiteral(" ok"));
 }
 
 TEST_F(UnansweredField, AFieldThatStopsAnsweringIsLeftAsTypedAndTheKeysGoOnSoon)
