@@ -159,8 +159,10 @@ void ExpansionReplacement::waitForFinalKey(
     // Beyond every place the trigger may end, the field has more than the engine has read so
     // far: keys the engine reads late may still explain it, so only a caret that stays put
     // there ends the wait.
+    // The keys typed behind the trigger may have reached the field before the engine read the
+    // run's first key, too: its caret was then as far ahead.
     const qint64 location = selection->location;
-    const bool withinReach = location >= length && location >= expectedCaret - plan.mayEndBefore
+    const bool withinReach = location >= length && location >= expectedCaret - plan.mayEndBefore - run->after.size()
         && location <= expectedCaret + plan.mayEndBeyond;
     const bool alternative = location == alternativeCaret;
     const std::optional<QString> beforeCaret = withinReach || alternative || location == expectedCaret
@@ -298,9 +300,6 @@ void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int
 
 void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int attempts)
 {
-    // A selection elsewhere is the user's own (a click while the keys were held). One that
-    // cannot be read, or a request the busy field did not answer, is tried again while the
-    // keys are still held: a selection on its way must not meet the next key.
     // Keys that reached the field behind the trigger since the look that found it are passed
     // over, or the held keys would land in front of them.
     TextRange caret = run->caretRange();
@@ -310,6 +309,9 @@ void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int
         if (equalText(run->target->text(TextRange{run->caret, later.size()}), later))
             caret.location += later.size();
     }
+    // A selection elsewhere is the user's own (a click while the keys were held). One that
+    // cannot be read, or a request the busy field did not answer, is tried again while the
+    // keys are still held: a selection on its way must not meet the next key.
     const std::optional<TextRange> selection = run->target->selection();
     const bool ours = !selection || *selection == run->range || *selection == run->caretRange() || *selection == caret;
     if (ours && !run->target->select(caret) && attempts > 1) {

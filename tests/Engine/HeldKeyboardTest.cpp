@@ -143,6 +143,19 @@ TEST_F(HeldKeyboard, KeysThatReachedTheFieldJustBeforeTheHoldGoAlongAndMayBeginT
     EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
 }
 
+TEST_F(HeldKeyboard, AFieldFarAheadOfTheEngineStillGetsTheExpansion)
+{
+    // The engine reads the trigger's first key only once the field shows the keys after it.
+    field->insert(QStringLiteral("/sig, "));
+    deliverUnheld(desktop, *field, QStringLiteral("/sig"), false);
+    ASSERT_TRUE(desktop.keyboardHold.isHolding());
+    deliverUnheld(desktop, *field, QStringLiteral(", "), false);
+    desktop.type(QStringLiteral("ok"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature + QStringLiteral(", ok"));
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+}
+
 TEST_F(HeldKeyboard, AKeyReachingTheFieldOnceTheTriggerIsBeingSelectedLeavesItAsTypedInOrder)
 {
     // It may land on the selection: nothing is pasted, and the caret goes back behind it.
