@@ -96,7 +96,8 @@ bool ExpansionReplacement::start(const ExpansionPlan& plan, std::shared_ptr<Expa
 
 bool ExpansionReplacement::isCurrent(const Run& run)
 {
-    return run.isCurrent() && run.typedAfterNow() == run.after;
+    const QString after = run.typedAfterNow();
+    return run.isCurrent() && after == run.after;
 }
 
 void ExpansionReplacement::giveUp(const Run& run, const QString& why)
@@ -120,9 +121,11 @@ void ExpansionReplacement::waitForFinalKey(
     const std::shared_ptr<Run>& run, int attempts, std::optional<TextRange> observed)
 {
     const ExpansionPlan& plan = run->plan;
+    // Read first: the keys not read yet may also make the replacement stale.
+    const QString after = run->typedAfterNow();
     if (!run->isCurrent())
         return giveUp(*run, QStringLiteral("no longer current (a key came since the trigger)"));
-    if (const QString after = run->typedAfterNow(); after != run->after) {
+    if (after != run->after) {
         // The run ends further on than at the last look, where the caret stood still perhaps.
         run->after = after;
         run->settling.reset();

@@ -382,8 +382,13 @@ void TextExpansionEngine::startReplacement(
         else
             report();
     };
-    // The keys that reached the field behind the trigger since it was completed.
+    // The keys that reached the field behind the trigger since it was completed. Every key
+    // the desktop handed to an application before the hold began has been reported by the
+    // time this is asked, but perhaps not read yet: once read, the field is known to change
+    // no more, and its look tells all.
     auto typedAfter = [self, from = m_typedDuringReplacement.size()] {
+        if (self && self->m_desktop.eventSource)
+            self->m_desktop.eventSource->readPending();
         QString text;
         for (qsizetype i = from; self && i < self->m_typedDuringReplacement.size(); ++i)
             text += self->m_typedDuringReplacement.at(i).text;

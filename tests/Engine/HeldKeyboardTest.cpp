@@ -156,6 +156,23 @@ TEST_F(HeldKeyboard, AFieldFarAheadOfTheEngineStillGetsTheExpansion)
     EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
 }
 
+TEST_F(HeldKeyboard, KeysTheDesktopReportedButTheEngineHasNotReadYetAreReadBeforeTheFieldIsLookedAt)
+{
+    // The field has the key behind the trigger already; its event is still on its way to the
+    // engine, which reads it before it looks: the key goes along with the trigger.
+    desktop.type(QStringLiteral("/sig"));
+    ASSERT_TRUE(desktop.keyboardHold.isHolding());
+    field->insert(QStringLiteral(" "));
+    InputEvent space;
+    space.type = InputEventType::keyPress;
+    space.text = QStringLiteral(" ");
+    desktop.events.report(space);
+    desktop.type(QStringLiteral("ok"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature + QStringLiteral(" ok"));
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+}
+
 TEST_F(HeldKeyboard, AKeyReachingTheFieldOnceTheTriggerIsBeingSelectedLeavesItAsTypedInOrder)
 {
     // It may land on the selection: nothing is pasted, and the caret goes back behind it.

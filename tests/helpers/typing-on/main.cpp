@@ -11,7 +11,8 @@
 //   --delay MIN-MAX  milliseconds between keys (default 10-60; fast typists: 8-24)
 //   --styles plain,rollover  rollover presses each key before the previous one is let go
 //   --loaded-only  skips the idle rounds
-//   --explain      prints the engine's log of each run that left a trigger as typed
+//   --explain      prints the engine's log of each run that left a trigger as typed or was
+//                  corrupted
 // Prints one line per field, load and style: the runs that came out exact, those that only
 // left a trigger as typed, and those whose text was corrupted (a character lost, doubled or
 // out of order), with the first of the latter; exits 1 when any run was corrupted.
@@ -373,7 +374,8 @@ int main(int argc, char** argv)
                     if (round.mismatches.size() < 5)
                         round.mismatches.append(
                             QStringLiteral("    typed    \"%1\"\n    expected \"%2\"\n    got      \"%3\"")
-                                .arg(sample.typed, sample.expected, got));
+                                .arg(sample.typed, sample.expected, got)
+                            + (explain ? QStringLiteral("\n      ") + runLog.join(QStringLiteral("\n      ")) : QString()));
                 }
                 std::printf("typing on: %s field, %s, %s, %d-%d ms per key: %d of %d runs exact, %d left a trigger as "
                             "typed, %d corrupted; held keys in the field at most %lld ms after the last key\n",
