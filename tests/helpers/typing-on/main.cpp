@@ -11,6 +11,8 @@
 //   --delay MIN-MAX  milliseconds between keys (default 10-60; fast typists: 8-24)
 //   --styles plain,rollover  rollover presses each key before the previous one is let go
 //   --loaded-only  skips the idle rounds
+//   --clipboard TEXT  the user's clipboard holds this text (owned by this process) rather than
+//                  nothing
 //   --explain      prints the engine's log of each run that left a trigger as typed or was
 //                  corrupted
 // Prints one line per field, load and style: the runs that came out exact, those that only
@@ -25,6 +27,7 @@
 #include "platform/linux/LinuxDesktop.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
@@ -297,6 +300,7 @@ int main(int argc, char** argv)
         {"delay", "Milliseconds between keys.", "min-max", "10-60"},
         {"styles", "Typing styles: plain, rollover.", "list", "plain"},
         {"loaded-only", "Skip the idle rounds."},
+        {"clipboard", "Text on the user's clipboard during the runs.", "text"},
         {"explain", "Print the engine's log of each run that left a trigger as typed."}});
     parser.process(application);
     const bool explain = parser.isSet("explain");
@@ -338,6 +342,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    if (parser.isSet("clipboard"))
+        QGuiApplication::clipboard()->setText(parser.value("clipboard"));
     const quint32 seed = parser.value("seed").toUInt();
     QRandomGenerator random(seed);
     Typist typist(seed, shortestDelay, longestDelay);
