@@ -56,7 +56,9 @@ public:
     static constexpr int caretChecks = 25;
     // Looks at a caret that stays put, at or beyond where the trigger should end, with other
     // text before it, after which the replacement gives up.
-    static constexpr int unlikeLooks = 5;
+    // A loaded machine can keep a field from applying the keys it has for a few hundred
+    // milliseconds, its caret standing still meanwhile.
+    static constexpr int unlikeLooks = 12;
     // Looks that find the field unfocused, or its caret unreadable (a busy application that
     // did not answer in time), after which the replacement gives up.
     static constexpr int unansweredLooks = 3;
