@@ -1,5 +1,6 @@
 #include "Engine/ExpansionReplacement.h"
 
+#include "Engine/EngineLog.h"
 #include "Utilities/Text.h"
 #include "Utilities/Uuid.h"
 
@@ -13,6 +14,10 @@ struct ExpansionReplacement::Run {
     std::function<bool()> isCurrent;
     std::function<void()> completed;
     std::function<void()> ended;
+    std::function<QString()> typedAfter;
+    // What was typed after the trigger and reached the field, as of the last look: replaced
+    // along with the trigger by itself, behind the expansion.
+    QString after;
 
     qint64 caret = 0; // the expected caret once it is known which one holds
     TextRange range; // the trigger's place in the field
@@ -37,8 +42,13 @@ struct ExpansionReplacement::Run {
     // other text than the trigger before it.
     std::optional<qint64> lastLook;
     int unlike = 0;
+    // Looks that found no focused field or no caret.
+    int unanswered = 0;
 
-    qint64 triggerLength() const { return plan.trigger.size(); }
+    QString typedAfterNow() const { return typedAfter ? typedAfter() : QString(); }
+    // The text that is replaced, and the text that replaces it.
+    QString typed() const { return plan.trigger + after; }
+    QString pasted() const { return plan.expansion + after; }
     TextRange caretRange() const { return TextRange{caret, 0}; }
 };
 
@@ -67,7 +77,8 @@ ExpansionReplacement::ExpansionReplacement(ExpansionClipboard& clipboard, Schedu
 }
 
 bool ExpansionReplacement::start(const ExpansionPlan& plan, std::shared_ptr<ExpansionTarget> target,
-    std::function<bool()> isCurrent, std::function<void()> completed, std::function<void()> ended)
+    std::function<bool()> isCurrent, std::function<void()> completed, std::function<void()> ended,
+    std::function<QString()> typedAfter)
 {
     if (m_isBusy)
         return false;
@@ -87,9 +98,22 @@ bool ExpansionReplacement::start(const ExpansionPlan& plan, std::shared_ptr<Expa
     run->isCurrent = std::move(isCurrent);
     run->completed = std::move(completed);
     run->ended = std::move(ended);
+    run->typedAfter = std::move(typedAfter);
     m_isBusy = true;
     m_schedule(firstCaretCheckDelay, [this, run] { waitForFinalKey(run, caretChecks, run->plan.observedSelection); });
     return true;
+}
+
+bool ExpansionReplacement::isCurrent(const Run& run)
+{
+    const QString after = run.typedAfterNow();
+    return run.isCurrent() && after == run.after;
+}
+
+void ExpansionReplacement::giveUp(const Run& run, const QString& why)
+{
+    qCDebug(lcEngine).noquote() << "Left" << run.plan.trigger << "as typed:" << why;
+    finish(run);
 }
 
 void ExpansionReplacement::finish(const Run& run)
@@ -100,50 +124,74 @@ void ExpansionReplacement::finish(const Run& run)
 }
 
 // The field receives the final key only after the engine has seen it, or just before, so
-// the caret may still stand in front of the final key's place for a moment.
+// the caret may still stand in front of the final key's place for a moment. Keys typed after
+// the final key that reached the field before they could be held count as more of the run:
+// the caret is looked for behind them.
 void ExpansionReplacement::waitForFinalKey(
     const std::shared_ptr<Run>& run, int attempts, std::optional<TextRange> observed)
 {
     const ExpansionPlan& plan = run->plan;
+    // Read first: the keys not read yet may also make the replacement stale.
+    const QString after = run->typedAfterNow();
+    if (!run->isCurrent())
+        return giveUp(*run, QStringLiteral("no longer current (a key came since the trigger)"));
+    if (after != run->after) {
+        // The run ends further on than at the last look, where the caret stood still perhaps.
+        run->after = after;
+        run->settling.reset();
+        run->lastLook.reset();
+        run->unlike = 0;
+    }
+    const QString typed = run->typed();
+    const qint64 length = typed.size();
+    const qint64 expectedCaret = plan.expectedCaret + run->after.size();
+    // No caret stands at -1.
+    const qint64 alternativeCaret = plan.alternativeCaret ? *plan.alternativeCaret + run->after.size() : -1;
     // The engine's look at the final key serves as the first look here when the caret stood
     // where the trigger may end; otherwise the field may have applied the final key by now.
     if (observed
-        && (observed->length != 0
-            || (observed->location != plan.expectedCaret && observed->location != plan.alternativeCaret)))
+        && (observed->length != 0 || !run->after.isEmpty()
+            || (observed->location != expectedCaret && observed->location != alternativeCaret)))
         observed.reset();
-    if (!run->isCurrent())
-        return finish(*run);
-    if (!observed && !run->target->isFocusedAndEditable())
-        return finish(*run);
-    const qint64 length = run->triggerLength();
-    if (length < 1 || length > plan.expectedCaret)
-        return finish(*run);
-    const std::optional<TextRange> selection = observed ? observed : run->target->selection();
-    if (!selection || selection->length != 0)
-        return finish(*run);
+    if (length > expectedCaret)
+        return giveUp(*run, QStringLiteral("the trigger is longer than the text before the caret"));
+    const bool focused = observed || run->target->isFocusedAndEditable();
+    const std::optional<TextRange> selection = !focused ? std::nullopt : observed ? observed : run->target->selection();
+    if (!selection || selection->length != 0) {
+        // A busy application may not answer within the messaging timeout, though it would a
+        // moment later; one that does not answer at all must not keep the keys held for long.
+        if (attempts > 1 && ++run->unanswered <= unansweredLooks) {
+            m_schedule(caretCheckDelay, [this, run, attempts] { waitForFinalKey(run, attempts - 1); });
+            return;
+        }
+        return giveUp(*run,
+            focused ? QStringLiteral("the selection could not be read or is not empty")
+                    : QStringLiteral("the field lost the focus"));
+    }
 
+    // Beyond every place the trigger may end, the field has more than the engine has read so
+    // far: keys the engine reads late may still explain it, so only a caret that stays put
+    // there ends the wait.
+    // The keys typed behind the trigger may have reached the field before the engine read the
+    // run's first key, too: its caret was then as far ahead.
     const qint64 location = selection->location;
-    // Beyond every place the trigger may end, the field has more than the engine saw.
-    if (location > plan.expectedCaret + plan.mayEndBeyond)
-        return finish(*run);
-    const bool withinReach = location >= length && location >= plan.expectedCaret - plan.mayEndBefore
-        && location <= plan.expectedCaret + plan.mayEndBeyond;
-    const bool alternative = plan.alternativeCaret && location == *plan.alternativeCaret;
-    const std::optional<QString> beforeCaret = withinReach || alternative || location == plan.expectedCaret
+    const bool withinReach = location >= length && location >= expectedCaret - plan.mayEndBefore - run->after.size()
+        && location <= expectedCaret + plan.mayEndBeyond;
+    const bool alternative = location == alternativeCaret;
+    const std::optional<QString> beforeCaret = withinReach || alternative || location == expectedCaret
         ? run->target->text(TextRange{location - length, length})
         : std::nullopt;
-    const bool triggerBeforeCaret = equalText(beforeCaret, plan.trigger);
-    if (triggerBeforeCaret && location == plan.expectedCaret)
+    const bool typedBeforeCaret = equalText(beforeCaret, typed);
+    if (typedBeforeCaret && location == expectedCaret)
         return replace(run, location);
-    if (triggerBeforeCaret && alternative) {
+    if (typedBeforeCaret && alternative) {
         // The same caret and text may also mean that the field has not applied the final key
         // yet (a trigger of one repeated character typed after that character): then only a
         // caret that stays put tells that the alternative holds. The text just read holds what
         // the field would show then.
-        const qint64 missing = plan.expectedCaret - location;
+        const qint64 missing = expectedCaret - location;
         const qint64 shown = length - missing;
-        const bool finalKeyMayBePending
-            = shown <= 0 || Text::equal(beforeCaret->right(shown), plan.trigger.left(shown));
+        const bool finalKeyMayBePending = shown <= 0 || Text::equal(beforeCaret->right(shown), typed.left(shown));
         if (!finalKeyMayBePending || attempts <= 1)
             return replace(run, location);
     }
@@ -151,13 +199,11 @@ void ExpansionReplacement::waitForFinalKey(
     // look is where the run ended: a field still busy with earlier keys when the run began, or
     // an engine that read the caret late, leave the expectation a few keys off, while the keys
     // typed after the final key are held.
-    if (triggerBeforeCaret && withinReach && run->settling == location
-        && (!repeatsItself(plan.trigger) || attempts <= 1))
+    if (typedBeforeCaret && withinReach && run->settling == location && (!repeatsItself(typed) || attempts <= 1))
         return replace(run, location);
     // A caret that stays put with other text before it is not going to show the trigger.
-    run->unlike
-        = !triggerBeforeCaret && location >= plan.expectedCaret && run->lastLook == location ? run->unlike + 1 : 0;
-    run->settling = triggerBeforeCaret ? std::optional<qint64>(location) : std::nullopt;
+    run->unlike = !typedBeforeCaret && location >= expectedCaret && run->lastLook == location ? run->unlike + 1 : 0;
+    run->settling = typedBeforeCaret ? std::optional<qint64>(location) : std::nullopt;
     run->lastLook = location;
     // What the engine saw a moment ago decided nothing: look at the field as it is now (which
     // does not yet tell whether the caret stays put).
@@ -169,35 +215,51 @@ void ExpansionReplacement::waitForFinalKey(
         m_schedule(caretCheckDelay, [this, run, attempts] { waitForFinalKey(run, attempts - 1); });
         return;
     }
-    finish(*run);
+    giveUp(*run,
+        QStringLiteral("the caret never showed the trigger: at %1 (expected %2, alternative %3, reach -%4/+%5), "
+                       "\"%6\" before it, %7 typed after it, %8 looks left, %9 unlike")
+            .arg(location)
+            .arg(expectedCaret)
+            .arg(alternativeCaret)
+            .arg(plan.mayEndBefore)
+            .arg(plan.mayEndBeyond)
+            .arg(beforeCaret.value_or(QStringLiteral("?")), run->after)
+            .arg(attempts - 1)
+            .arg(run->unlike));
 }
 
 void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret)
 {
     run->caret = caret;
-    run->range = TextRange{caret - run->triggerLength(), run->triggerLength()};
+    run->range = TextRange{caret - run->typed().size(), run->typed().size()};
+    if (!run->after.isEmpty())
+        run->expansionBytes = run->pasted().toUtf8();
 
     std::optional<QList<ClipboardItemSnapshot>> previous = takePrevious();
     if (!previous)
-        return finish(*run);
+        return giveUp(*run,
+            QStringLiteral("the clipboard was not saved (saved at change %1, now %2, unsaved at %3)")
+                .arg(m_prepared ? m_prepared->changeCount : -1)
+                .arg(m_clipboard.changeCount())
+                .arg(m_unsaved ? m_unsaved->first : -1));
     run->previous = std::move(*previous);
     // The caret and the trigger's text were confirmed just now, in this same turn of the event
     // loop, with the keyboard held: nothing typed can have come between, so they are not asked
     // for again before the trigger is selected.
-    if (!run->isCurrent())
-        return finish(*run);
+    if (!isCurrent(*run))
+        return giveUp(*run, QStringLiteral("no longer current before selecting"));
     if (run->target->selectsWhilePasting()) {
         // The keys that select the trigger paste over it too: the expansion goes on the
         // clipboard first.
         if (!lend(run))
-            return finish(*run);
-        if (run->isCurrent() && owns(run->receipt, run->injected)
+            return giveUp(*run, QStringLiteral("the expansion did not stay on the clipboard"));
+        if (isCurrent(*run) && owns(run->receipt, run->injected)
             && (run->readsBeforePaste = m_clipboard.readsByFocusedApplication(), run->target->pasteOver(run->range))) {
             schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
             return;
         }
         restore(*run);
-        return finish(*run);
+        return giveUp(*run, QStringLiteral("the paste over the selection failed"));
     }
     // The trigger is selected before the expansion takes the clipboard: an application that
     // looks at the clipboard when its selection changes (a mail body updating its Paste
@@ -236,12 +298,12 @@ void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int
     const std::optional<TextRange> selection = run->target->selection();
     const bool selected = selection == run->range;
     // A selection that cannot be read this moment (a busy field) may still come.
-    if (!selected && attempts > 1 && (!selection || selection == run->caretRange()) && run->isCurrent()) {
+    if (!selected && attempts > 1 && (!selection || selection == run->caretRange()) && isCurrent(*run)) {
         m_schedule(selectionCheckDelay, [this, run, attempts] { waitForSelection(run, attempts - 1); });
         return;
     }
     // The paste itself makes sure that the field still has the focus.
-    if (selected && run->isCurrent() && owns(run->receipt, run->injected)
+    if (selected && isCurrent(*run) && owns(run->receipt, run->injected)
         && (run->readsBeforePaste = m_clipboard.readsByFocusedApplication(), run->target->paste())) {
         schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
         return;
@@ -251,17 +313,30 @@ void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int
 
 void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int attempts)
 {
+    // Keys that reached the field behind the trigger since the look that found it are passed
+    // over, or the held keys would land in front of them.
+    TextRange caret = run->caretRange();
+    const QString typedAfter = run->typedAfterNow();
+    if (typedAfter.size() > run->after.size() && typedAfter.startsWith(run->after)) {
+        const QString later = typedAfter.mid(run->after.size());
+        if (equalText(run->target->text(TextRange{run->caret, later.size()}), later))
+            caret.location += later.size();
+    }
     // A selection elsewhere is the user's own (a click while the keys were held). One that
     // cannot be read, or a request the busy field did not answer, is tried again while the
     // keys are still held: a selection on its way must not meet the next key.
     const std::optional<TextRange> selection = run->target->selection();
-    const bool ours = !selection || *selection == run->range || *selection == run->caretRange();
-    if (ours && !run->target->select(run->caretRange()) && attempts > 1) {
+    const bool ours = !selection || *selection == run->range || *selection == run->caretRange() || *selection == caret;
+    if (ours && !run->target->select(caret) && attempts > 1) {
         m_schedule(selectionCheckDelay, [this, run, attempts] { abandonSelection(run, attempts - 1); });
         return;
     }
     restore(*run);
-    finish(*run);
+    giveUp(*run,
+        QStringLiteral("the trigger at %1 was not selected in time (selection %2+%3)")
+            .arg(run->range.location)
+            .arg(selection ? selection->location : -1)
+            .arg(selection ? selection->length : -1));
 }
 
 double ExpansionReplacement::firstPasteCheckDelayFor(const Run& run)
@@ -293,11 +368,12 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     if (look)
         run->pasteLookedAt = run->pasteWaited;
     if (look && run->target->isFocusedAndEditable()) {
-        const qint64 expansionLength = run->plan.expansion.size();
-        const std::optional<QString> shown = run->target->text(TextRange{run->range.location, expansionLength});
+        // The expansion, and any keys that reached the field behind the trigger before the hold.
+        const QString pasted = run->pasted();
+        const std::optional<QString> shown = run->target->text(TextRange{run->range.location, pasted.size()});
         const std::optional<TextRange> selection = run->target->selection();
         const bool selectionMoved = selection && *selection != run->range;
-        if (equalText(shown, run->plan.expansion) && (!selection || selectionMoved)) {
+        if (equalText(shown, pasted) && (!selection || selectionMoved)) {
             restore(*run);
             finish(*run);
             run->completed();
@@ -326,11 +402,11 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     // expansion lands behind it. A field that answers now, with the trigger still selected,
     // has ignored the paste: the trigger is left as typed, not selected.
     if (!pasteMayBePending(*run) || run->target->isFocusedAndEditable()) {
-        if (run->target->selection() == run->range && equalText(run->target->text(run->range), run->plan.trigger))
+        if (run->target->selection() == run->range && equalText(run->target->text(run->range), run->typed()))
             run->target->select(run->caretRange());
     }
     restoreOnceRead(run);
-    finish(*run);
+    giveUp(*run, QStringLiteral("the paste did not show in the field"));
 }
 
 bool ExpansionReplacement::pasteMayBePending(const Run& run)
@@ -414,8 +490,8 @@ void ExpansionReplacement::awaitPasteShown(const std::shared_ptr<Run>& run, int 
     // shows there, the field's selection must stay as it is.
     if (m_awaitingRead != run)
         return;
-    const bool shown = equalText(
-        run->target->text(TextRange{run->range.location, run->plan.expansion.size()}), run->plan.expansion);
+    const QString pasted = run->pasted();
+    const bool shown = equalText(run->target->text(TextRange{run->range.location, pasted.size()}), pasted);
     if (!shown && attempts > 1 && owns(run->receipt, run->injected)) {
         m_schedule(pasteCheckDelay, [this, run, attempts] { awaitPasteShown(run, attempts - 1); });
         return;

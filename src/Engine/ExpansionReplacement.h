@@ -56,7 +56,12 @@ public:
     static constexpr int caretChecks = 25;
     // Looks at a caret that stays put, at or beyond where the trigger should end, with other
     // text before it, after which the replacement gives up.
-    static constexpr int unlikeLooks = 5;
+    // A loaded machine can keep a field from applying the keys it has for a few hundred
+    // milliseconds, its caret standing still meanwhile.
+    static constexpr int unlikeLooks = 12;
+    // Looks that find the field unfocused, or its caret unreadable (a busy application that
+    // did not answer in time), after which the replacement gives up.
+    static constexpr int unansweredLooks = 3;
     // Browsers apply a selection asynchronously, a few to some tens of milliseconds after
     // they acknowledged it: the paste waits until the selection reads back as the trigger.
     static constexpr double selectionCheckDelay = 0.005;
@@ -96,8 +101,11 @@ public:
     // never happen while keys are held. Cheap when the clipboard has not changed since.
     void prepare();
 
+    // `typedAfter` answers with the text of the keys typed after the trigger's final key that
+    // reached the field all the same (a busy engine reads the final key, and holds the keys,
+    // late): they stand between the trigger and the caret, and go back behind the expansion.
     bool start(const ExpansionPlan& plan, std::shared_ptr<ExpansionTarget> target, std::function<bool()> isCurrent,
-        std::function<void()> completed, std::function<void()> ended = {});
+        std::function<void()> completed, std::function<void()> ended = {}, std::function<QString()> typedAfter = {});
 
     // The longest a started replacement can take, not counting the time its field spends
     // answering.
@@ -128,6 +136,9 @@ private:
     static double firstPasteCheckDelayFor(const Run& run);
     // Looks at the field for the paste after `delay`, within the time the paste is given.
     bool schedulePasteCheck(const std::shared_ptr<Run>& run, double delay);
+    // The replacement still belongs to the latest keystroke, and no key has reached the field
+    // behind the trigger since the look that decided where the trigger is.
+    static bool isCurrent(const Run& run);
     bool owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents);
     // The contents to put back after this replacement, saved by prepare() or still due from
     // an earlier replacement; nothing when the clipboard changed since.
@@ -142,6 +153,8 @@ private:
     bool pasteMayBePending(const Run& run);
     void pasteSettled();
     void finish(const Run& run);
+    // Ends a replacement that leaves the trigger as typed, saying why in the engine's log.
+    void giveUp(const Run& run, const QString& why);
 
     ExpansionClipboard& m_clipboard;
     Schedule m_schedule;

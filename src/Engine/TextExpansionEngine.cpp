@@ -1,6 +1,7 @@
 #include "Engine/TextExpansionEngine.h"
 
 #include "Engine/AccessibilityExpansionTarget.h"
+#include "Engine/EngineLog.h"
 #include "Engine/FieldTypingFollower.h"
 #include "Engine/KeySimulator.h"
 #include "Utilities/Scheduler.h"
@@ -78,8 +79,10 @@ void TextExpansionEngine::start(const QList<Shortcut>& shortcuts, ExpansionHandl
         return;
     }
     setupEventTap();
-    m_activationObserver
-        = connect(m_desktop.workspace, &Workspace::applicationActivated, this, &TextExpansionEngine::invalidateTyping);
+    m_activationObserver = connect(m_desktop.workspace, &Workspace::applicationActivated, this, [this] {
+        qCDebug(lcEngine) << "Typing reset: another application became active";
+        invalidateTyping();
+    });
 }
 
 void TextExpansionEngine::setupEventTap()
@@ -163,6 +166,8 @@ void TextExpansionEngine::invalidateTyping()
 
 void TextExpansionEngine::forgetCarets()
 {
+    m_unansweredKeys = 0;
+    m_unplacedLength = 0;
     m_expectedCaret.reset();
     m_alternativeCaret.reset();
     m_runLength = 0;
@@ -183,29 +188,39 @@ void TextExpansionEngine::handleEvent(const InputEvent& event)
         return;
     case InputEventType::keyPress: handleKeyDown(event); return;
     case InputEventType::modifiersChanged:
-        if (event.modifiers & resetModifiers)
+        if (event.modifiers & resetModifiers) {
+            qCDebug(lcEngine) << "Typing reset: modifiers" << event.modifiers;
             invalidateTyping();
+        }
         return;
-    default: invalidateTyping(); return;
+    default:
+        qCDebug(lcEngine) << "Typing reset: input event" << int(event.type);
+        invalidateTyping();
+        return;
     }
 }
 
 void TextExpansionEngine::handleKeyDown(const InputEvent& event)
 {
-    // Any key-down makes a replacement that has not pasted yet stale.
-    ++m_generation;
     const bool typing = !(event.modifiers & resetModifiers) && !event.autorepeat && !resetKeys.contains(event.key);
     // Under the hold, a key still reaching the engine during a replacement went to the field in
-    // the moment before the hold began (a busy engine reads keys late). Without a hold, keys
-    // go on landing anywhere, and no trigger among them is trusted.
+    // the moment before the hold began (a busy engine reads keys late): it stands behind the
+    // trigger, and the replacement takes it along. Without a hold, keys go on landing
+    // anywhere, and no trigger among them is trusted.
     const bool heldBack = m_desktop.keyboardHold && m_desktop.keyboardHold->isHolding();
-    if (m_replacement.isBusy() && typing && heldBack && m_typedDuringReplacement.size() < largestLag) {
-        QList<InputEvent> typed = std::exchange(m_typedDuringReplacement, {});
-        invalidateTyping();
-        typed.append(event);
-        m_typedDuringReplacement = std::move(typed);
+    if (m_replacement.isBusy() && typing && heldBack && !event.text.isEmpty()
+        && m_typedDuringReplacement.size() < largestLag) {
+        m_matcher.clearBuffer();
+        m_lastTarget.reset();
+        forgetCarets();
+        m_typedDuringReplacement.append(event);
         return;
     }
+    // Any other key-down makes a replacement that has not pasted yet stale.
+    ++m_generation;
+    if (m_replacement.isBusy() && typing)
+        qCDebug(lcEngine).noquote() << "Typing reset: key" << event.text << "during a replacement, held back"
+                                    << heldBack << "after" << m_typedDuringReplacement.size();
     if (m_replacement.isBusy() || !typing)
         return invalidateTyping();
     // A key that may complete a trigger holds the keyboard at once: the look at the field
@@ -244,11 +259,46 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
         return;
     }
     std::shared_ptr<AccessibilityExpansionTarget> target = focusedTarget();
-    if (!target)
+    const std::optional<TextRange> selection = target ? target->selection() : std::nullopt;
+    // A busy application may not answer within the messaging timeout. Within a run, its field
+    // is then taken to have the key where the run so far says: the replacement looks at the
+    // caret and the trigger's text itself before it touches anything.
+    if (!selection && m_lastTarget && m_expectedCaret && m_unansweredKeys < unansweredKeys
+        && (!target || target->isSameField(*m_lastTarget))) {
+        qCDebug(lcEngine).noquote() << "The field did not answer at" << text << "; the run goes on";
+        ++m_unansweredKeys;
+        m_runLength += text.size();
+        *m_expectedCaret += text.size();
+        if (m_alternativeCaret)
+            *m_alternativeCaret += text.size();
+        m_lastSelection.reset();
+        return appendToRun(text, m_lastTarget);
+    }
+    // At a run's first keys, the first key that is answered places the run.
+    if (!selection && !m_expectedCaret && m_unansweredKeys < unansweredKeys
+        && (!target || !m_lastTarget || target->isSameField(*m_lastTarget))) {
+        qCDebug(lcEngine).noquote() << "The field did not answer at" << text << "; the run begins unplaced";
+        if (m_unplacedLength == 0)
+            m_matcher.clearBuffer();
+        ++m_unansweredKeys;
+        m_unplacedLength += text.size();
+        // A trigger typed with no look at its field at all stays as typed.
+        if (m_matcher.append(text))
+            return invalidateTyping();
+        m_replacement.prepare();
+        return;
+    }
+    if (!target) {
+        qCDebug(lcEngine).noquote() << "Typing reset: no editable field has the focus at" << text;
         return invalidateTyping();
-    const std::optional<TextRange> selection = target->selection();
-    if (!selection || selection->length != 0)
+    }
+    if (!selection || selection->length != 0) {
+        qCDebug(lcEngine).noquote() << "Typing reset: the field's selection at" << text << "is"
+                                    << (selection
+                                               ? QStringLiteral("%1+%2").arg(selection->location).arg(selection->length)
+                                               : QStringLiteral("unreadable"));
         return invalidateTyping();
+    }
 
     // The field may show this key already or not yet (the desktop reports keys as they go
     // to the application, not before), and a busy application may not even have applied
@@ -266,10 +316,17 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
         }
     }
     if (carets.isEmpty()) {
-        m_matcher.clearBuffer();
+        if (m_expectedCaret)
+            qCDebug(lcEngine).noquote() << "Run begun afresh at" << text << ": caret" << location << "expected"
+                                        << *m_expectedCaret << "or" << m_alternativeCaret.value_or(-1) << "after"
+                                        << m_runLength << "units, ahead allowed" << m_fieldMayRunAhead;
+        if (m_unplacedLength == 0)
+            m_matcher.clearBuffer();
         m_runLength = 0;
-        // The field may not have applied the keys typed just before, which went unread.
-        m_runLag = m_unlookedLength;
+        // The field may not have applied the keys typed just before, which went unread, nor
+        // those of this run whose look went unanswered.
+        m_runLag = m_unlookedLength + m_unplacedLength;
+        m_unplacedLength = 0;
         carets.append(location + length);
         // A caret closer to the start than the key is long cannot stand behind that key.
         if (location >= length)
@@ -277,11 +334,17 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
     }
     m_lastTarget = target;
     m_unlookedLength = 0;
+    m_unansweredKeys = 0;
     m_runLength += length;
     m_expectedCaret = carets.first();
     m_alternativeCaret = carets.size() > 1 ? std::optional<qint64>(carets.at(1)) : std::nullopt;
 
     m_lastSelection = *selection;
+    appendToRun(text, target);
+}
+
+void TextExpansionEngine::appendToRun(const QString& text, const std::shared_ptr<AccessibilityExpansionTarget>& target)
+{
     const std::optional<ExpansionMatcher::Entry> match = m_matcher.append(text);
     if (!match) {
         // Part of a trigger may be under way: save the clipboard now rather than at its
@@ -319,6 +382,18 @@ void TextExpansionEngine::startReplacement(
         else
             report();
     };
+    // The keys that reached the field behind the trigger since it was completed. Every key
+    // the desktop handed to an application before the hold began has been reported by the
+    // time this is asked, but perhaps not read yet: once read, the field is known to change
+    // no more, and its look tells all.
+    auto typedAfter = [self, from = m_typedDuringReplacement.size()] {
+        if (self && self->m_desktop.eventSource)
+            self->m_desktop.eventSource->readPending();
+        QString text;
+        for (qsizetype i = from; self && i < self->m_typedDuringReplacement.size(); ++i)
+            text += self->m_typedDuringReplacement.at(i).text;
+        return text;
+    };
     auto ended = [self] {
         if (!self)
             return;
@@ -336,10 +411,15 @@ void TextExpansionEngine::startReplacement(
         m_desktop.primarySelection->save();
     // From the trigger's final key until the paste is confirmed, a key reaching the field
     // would land inside the edit; held, it arrives after it, and is read as typing then.
-    if (m_replacement.start(plan, target, isCurrent, completed, ended) && m_desktop.keyboardHold)
-        m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker);
-    else
+    const bool started = m_replacement.start(plan, target, isCurrent, completed, ended, typedAfter);
+    if (!started)
+        qCDebug(lcEngine).noquote() << "Left" << match.trigger << "as typed: no replacement could start";
+    if (started && m_desktop.keyboardHold) {
+        if (!m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker))
+            qCDebug(lcEngine) << "The keyboard could not be held for the replacement";
+    } else {
         releaseKeyboard();
+    }
     forgetCarets();
 }
 

@@ -44,6 +44,9 @@ public:
     static constexpr qint64 slowSaveMilliseconds = 8;
     // A field busy with the keys typed before a run is at most this many UTF-16 units behind.
     static constexpr qint64 largestLag = 16;
+    // Keys in a row within a run whose field does not answer in time (a busy application)
+    // that the run goes on over.
+    static constexpr int unansweredKeys = 2;
 
     // `desktop` must be complete and outlive the engine.
     explicit TextExpansionEngine(const Desktop& desktop = Desktop::current(), QObject* parent = nullptr);
@@ -63,7 +66,9 @@ public:
     bool isRunning() const;
 
     // Counts every key-down and every typing reset (wrapping); a replacement belongs to
-    // the keystroke that completed its trigger only while this has not moved.
+    // the keystroke that completed its trigger only while this has not moved. Keys that
+    // reached the field behind a trigger before the hold began are not counted: the
+    // replacement takes them along.
     quint64 generation() const { return m_generation; }
     // Waits for triggers still being read.
     const ExpansionMatcher& matcher();
@@ -86,6 +91,8 @@ private:
     void handleKeyDown(const InputEvent& event);
     // Follows a typed key into the focused field and the matcher.
     void acceptKey(const InputEvent& event);
+    // Adds the key to the run and starts the replacement of a trigger it completes.
+    void appendToRun(const QString& text, const std::shared_ptr<AccessibilityExpansionTarget>& target);
     // Reads the keys that reached the field during the replacement just ended, in order.
     void readKeysTypedDuringReplacement();
     // The field of the last key while it keeps the focus, checked with one question instead
@@ -114,14 +121,19 @@ private:
     // UTF-16 units typed since the engine last looked at a field.
     qint64 m_unlookedLength = 0;
     // Keys that reached the field during a replacement, before its hold began (a busy engine
-    // reads keys late): read once it has ended, they may begin the next trigger.
+    // reads keys late): the replacement pastes them back behind the expansion; read once it
+    // has ended, they may begin the next trigger.
     QList<InputEvent> m_typedDuringReplacement;
     // The engine fell behind the keys of this run (saving the clipboard took long), so the
     // field may show keys the engine has not read yet; the replacement's own look at the
     // caret and the trigger's text decides.
     bool m_fieldMayRunAhead = false;
-    // The selection the last accepted key found in its field.
-    TextRange m_lastSelection;
+    // The selection the last accepted key found in its field; nothing when it did not answer.
+    std::optional<TextRange> m_lastSelection;
+    // Keys in a row of this run whose field did not answer in time.
+    int m_unansweredKeys = 0;
+    // UTF-16 units typed at the start of this run before its field first answered.
+    qint64 m_unplacedLength = 0;
     quint64 m_generation = 0;
     ExpansionHandler m_onExpansion;
     QMetaObject::Connection m_activationObserver;

@@ -33,4 +33,8 @@ public:
 
     // Why the last install() failed, as one sentence; empty after a successful one.
     virtual QString unavailableReason() const = 0;
+
+    // Delivers at once, in order, the events the desktop has already reported and the source
+    // has not read yet, without waiting for more. Never from inside a delivery.
+    virtual void readPending() { }
 };

@@ -1,5 +1,7 @@
 #include "EngineFixture.h"
 
+#include "Utilities/Text.h"
+
 // What happens while the user's keys are held back for a replacement: nothing there may
 // wait on another application's clipboard, and the user's clipboard comes back only once
 // the field has taken the paste.
@@ -102,23 +104,90 @@ TEST_F(HeldKeyboard, TheExpansionIsReportedOnlyAfterTheHeldKeysReachedTheField)
     EXPECT_EQ(textAtReport, QStringList{QStringLiteral("Hello ") + signature + QStringLiteral(" and more")});
 }
 
-TEST_F(HeldKeyboard, KeysThatReachedTheFieldJustBeforeTheHoldMayBeginTheNextTrigger)
+// A busy engine reads the trigger's final key late: the keys typed right after it went to the
+// field before the hold began, and reach the engine only during the replacement.
+void deliverUnheld(FakeDesktop& desktop, FakeTextField& field, const QString& keys, bool applied = true)
 {
-    desktop.type(QStringLiteral("/sig"));
-    ASSERT_TRUE(desktop.keyboardHold.isHolding());
-    // A busy engine reads the trigger's final key late: the keys typed right after it went to
-    // the field before the hold began, and reach the engine only during the replacement.
-    for (const QString& key : {QStringLiteral(" "), QStringLiteral(";"), QStringLiteral("a")}) {
-        field->insert(key);
+    for (const QString& key : Text::graphemes(keys)) {
+        if (applied)
+            field.insert(key);
         InputEvent event;
         event.type = InputEventType::keyPress;
         event.text = key;
         desktop.events.deliver(event);
     }
+}
+
+TEST_F(HeldKeyboard, KeysThatReachedTheFieldJustBeforeTheHoldGoAlongAndMayBeginTheNextTrigger)
+{
+    desktop.type(QStringLiteral("/sig"));
+    ASSERT_TRUE(desktop.keyboardHold.isHolding());
+    deliverUnheld(desktop, *field, QStringLiteral(" ;a"));
     desktop.type(QStringLiteral("ddr"));
     settle();
-    // Keys after a trigger make its replacement stale, but they are typing all the same.
-    EXPECT_EQ(field->text, QStringLiteral("Hello /sig 1 Main St"));
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature + QStringLiteral(" 1 Main St"));
+    EXPECT_EQ(expansions.size(), 2);
+    EXPECT_EQ(expansions.first(), std::pair(QStringLiteral("/sig"), signature));
+
+    // The field shows them only some time after the engine has read them: the trigger waits.
+    auto next = desktop.focusNewField(QStringLiteral("Hi "));
+    expansions.clear();
+    desktop.type(QStringLiteral("/sig"));
+    deliverUnheld(desktop, *next, QStringLiteral(", "), false);
+    scheduler.advance(ExpansionReplacement::caretCheckDelay * 2);
+    EXPECT_EQ(next->text, QStringLiteral("Hi /sig"));
+    next->insert(QStringLiteral(", "));
+    desktop.type(QStringLiteral("ok"));
+    settle();
+    EXPECT_EQ(next->text, QStringLiteral("Hi ") + signature + QStringLiteral(", ok"));
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+}
+
+TEST_F(HeldKeyboard, AFieldFarAheadOfTheEngineStillGetsTheExpansion)
+{
+    // The engine reads the trigger's first key only once the field shows the keys after it.
+    field->insert(QStringLiteral("/sig, "));
+    deliverUnheld(desktop, *field, QStringLiteral("/sig"), false);
+    ASSERT_TRUE(desktop.keyboardHold.isHolding());
+    deliverUnheld(desktop, *field, QStringLiteral(", "), false);
+    desktop.type(QStringLiteral("ok"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature + QStringLiteral(", ok"));
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+}
+
+TEST_F(HeldKeyboard, KeysTheDesktopReportedButTheEngineHasNotReadYetAreReadBeforeTheFieldIsLookedAt)
+{
+    // The field has the key behind the trigger already; its event is still on its way to the
+    // engine, which reads it before it looks: the key goes along with the trigger.
+    desktop.type(QStringLiteral("/sig"));
+    ASSERT_TRUE(desktop.keyboardHold.isHolding());
+    field->insert(QStringLiteral(" "));
+    InputEvent space;
+    space.type = InputEventType::keyPress;
+    space.text = QStringLiteral(" ");
+    desktop.events.report(space);
+    desktop.type(QStringLiteral("ok"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature + QStringLiteral(" ok"));
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+}
+
+TEST_F(HeldKeyboard, AKeyReachingTheFieldOnceTheTriggerIsBeingSelectedLeavesItAsTypedInOrder)
+{
+    // It may land on the selection: nothing is pasted, and the caret goes back behind it.
+    field->selectionDelay = ExpansionReplacement::selectionCheckDelay * 4;
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    desktop.type(QStringLiteral("/sig"));
+    scheduler.advance(ExpansionReplacement::selectionCheckDelay);
+    deliverUnheld(desktop, *field, QStringLiteral("!"));
+    desktop.type(QStringLiteral("?"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig!?"));
+    EXPECT_EQ(field->selection.length, 0);
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+    EXPECT_FALSE(desktop.keyboardHold.isHolding());
 }
 
 TEST_F(HeldKeyboard, TheHeldKeysFollowAPasteAsSoonAsItShowsAndTheFieldIsAskedOnlyOnceItTookIt)

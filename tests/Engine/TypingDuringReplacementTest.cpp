@@ -138,3 +138,53 @@ TEST_F(LateSelection, FocusLeavingWhileTheSelectionIsOnItsWayStopsTheReplacement
     EXPECT_TRUE(expansions.isEmpty());
     EXPECT_TRUE(desktop.keyboard.posted.isEmpty());
 }
+
+// A busy application may not answer the accessibility interface within its timeout.
+using UnansweredField = EngineFixture;
+
+TEST_F(UnansweredField, AFewUnansweredQuestionsStillEndInTheExpansion)
+{
+    desktop.type(QStringLiteral("/s"));
+    field->selectionAnswer = std::optional<TextRange>();
+    desktop.type(QStringLiteral("ig"));
+    // The replacement's first look goes unanswered too.
+    scheduler.advance(ExpansionReplacement::caretCheckDelay / 2);
+    field->selectionAnswer.reset();
+    desktop.type(QStringLiteral(" ok"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature + QStringLiteral(" ok"));
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+
+    // At the first key of a trigger, in a field not looked at before.
+    auto next = desktop.focusNewField(QStringLiteral("Hi "));
+    next->selectionAnswer = std::optional<TextRange>();
+    desktop.type(QStringLiteral("/"));
+    next->selectionAnswer.reset();
+    desktop.type(QStringLiteral("sig ok"));
+    settle();
+    EXPECT_EQ(next->text, QStringLiteral("Hi ") + signature + QStringLiteral(" ok"));
+}
+
+TEST_F(UnansweredField, AFieldThatStopsAnsweringIsLeftAsTypedAndTheKeysGoOnSoon)
+{
+    // Within the replacement: it gives up after a few looks.
+    desktop.type(QStringLiteral("/si"));
+    field->selectionAnswer = std::optional<TextRange>();
+    desktop.type(QStringLiteral("g ok"));
+    scheduler.advance((ExpansionReplacement::unansweredLooks + 1) * ExpansionReplacement::caretCheckDelay);
+    EXPECT_FALSE(desktop.keyboardHold.isHolding());
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig ok"));
+
+    // Within a run: more keys in a row than are gone on over start afresh.
+    auto next = desktop.focusNewField(QStringLiteral("Hi "));
+    desktop.type(QStringLiteral(";"));
+    next->selectionAnswer = std::optional<TextRange>();
+    desktop.type(QStringLiteral("add"));
+    next->selectionAnswer.reset();
+    desktop.type(QStringLiteral("r"));
+    settle();
+    EXPECT_EQ(next->text, QStringLiteral("Hi ;addr"));
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_TRUE(desktop.keyboard.posted.isEmpty());
+}

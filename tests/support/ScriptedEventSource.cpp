@@ -1,5 +1,7 @@
 #include "ScriptedEventSource.h"
 
+#include <utility>
+
 bool ScriptedEventSource::install(InputEventTypes types, Handler handler)
 {
     if (m_refuse)
@@ -46,4 +48,10 @@ void ScriptedEventSource::disable()
     event.type = InputEventType::sourceDisabled;
     Handler handler = m_handler;
     handler(event);
+}
+
+void ScriptedEventSource::readPending()
+{
+    for (const InputEvent& event : std::exchange(m_pending, {}))
+        deliver(event);
 }

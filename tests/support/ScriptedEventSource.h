@@ -17,6 +17,9 @@ public:
 
     // Delivers the event when installed, enabled and watched (the disabled notice always).
     void deliver(const InputEvent& event);
+    // Keeps the event as reported but not read yet: delivered by the next readPending().
+    void report(const InputEvent& event) { m_pending.append(event); }
+    void readPending() override;
     // The source switches itself off and tells the handler, as a desktop does with a slow
     // watcher.
     void disable();
@@ -33,6 +36,7 @@ public:
 private:
     Handler m_handler;
     InputEventTypes m_types;
+    QList<InputEvent> m_pending;
     bool m_installed = false;
     bool m_enabled = false;
     bool m_refuse = false;

@@ -85,6 +85,12 @@ QString X11EventSource::unavailableReason() const
     return m_unavailableReason;
 }
 
+void X11EventSource::readPending()
+{
+    if (m_recorder && m_handler)
+        m_recorder->readPending();
+}
+
 void X11EventSource::interrupted()
 {
     m_keysDown.clear();

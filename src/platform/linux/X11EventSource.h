@@ -30,6 +30,7 @@ public:
     bool isEnabled() const override;
     void setEnabled(bool enabled) override;
     QString unavailableReason() const override;
+    void readPending() override;
 
 private:
     void handle(const X11RecordedEvent& event);

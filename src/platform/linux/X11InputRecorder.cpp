@@ -96,6 +96,12 @@ void X11InputRecorder::take(void* data)
     XRecordFreeData(record);
 }
 
+void X11InputRecorder::readPending()
+{
+    if (m_dataDisplay)
+        readStream();
+}
+
 void X11InputRecorder::readStream()
 {
     // Xlib runs the intercept callback from inside its own read; the events are handed on only

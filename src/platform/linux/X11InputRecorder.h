@@ -23,6 +23,8 @@ public:
     bool start();
     void stop();
     bool isRecording() const { return m_dataDisplay != nullptr; }
+    // Reads and hands on what the server has recorded so far, without waiting for more.
+    void readPending();
 
 Q_SIGNALS:
     void recorded(const X11RecordedEvent& event);

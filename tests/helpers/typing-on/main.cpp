@@ -10,6 +10,11 @@
 //   --fields qt,gtk
 //   --delay MIN-MAX  milliseconds between keys (default 10-60; fast typists: 8-24)
 //   --styles plain,rollover  rollover presses each key before the previous one is let go
+//   --loaded-only  skips the idle rounds
+//   --clipboard TEXT  the user's clipboard holds this text (owned by this process) rather than
+//                  nothing
+//   --explain      prints the engine's log of each run that left a trigger as typed or was
+//                  corrupted
 // Prints one line per field, load and style: the runs that came out exact, those that only
 // left a trigger as typed, and those whose text was corrupted (a character lost, doubled or
 // out of order), with the first of the latter; exits 1 when any run was corrupted.
@@ -22,8 +27,10 @@
 #include "platform/linux/LinuxDesktop.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -177,6 +184,19 @@ struct Round {
     QStringList mismatches;
 };
 
+// The engine's log of the run under way, kept with --explain.
+QStringList runLog;
+QtMessageHandler previousHandler = nullptr;
+
+void keepEngineLog(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (context.category && QByteArrayView(context.category) == "velmora.engine") {
+        runLog.append(message);
+        return;
+    }
+    previousHandler(type, context, message);
+}
+
 // The longest the keys held back took to reach the field after the typist's last key, this round.
 qint64 longestDelivery = 0;
 
@@ -278,8 +298,16 @@ int main(int argc, char** argv)
         {"load", "Busy processes in the loaded rounds.", "n", QString::number(QThread::idealThreadCount())},
         {"fields", "Fields to type into.", "list", "qt,gtk"}, {"seed", "Random seed.", "n", "1"},
         {"delay", "Milliseconds between keys.", "min-max", "10-60"},
-        {"styles", "Typing styles: plain, rollover.", "list", "plain"}});
+        {"styles", "Typing styles: plain, rollover.", "list", "plain"},
+        {"loaded-only", "Skip the idle rounds."},
+        {"clipboard", "Text on the user's clipboard during the runs.", "text"},
+        {"explain", "Print the engine's log of each run that left a trigger as typed."}});
     parser.process(application);
+    const bool explain = parser.isSet("explain");
+    if (explain) {
+        QLoggingCategory::setFilterRules(QStringLiteral("velmora.engine.debug=true"));
+        previousHandler = qInstallMessageHandler(keepEngineLog);
+    }
     const int runs = parser.value("runs").toInt();
     const int loadProcesses = parser.value("load").toInt();
     const QStringList fields = parser.value("fields").split(',');
@@ -314,12 +342,14 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    if (parser.isSet("clipboard"))
+        QGuiApplication::clipboard()->setText(parser.value("clipboard"));
     const quint32 seed = parser.value("seed").toUInt();
     QRandomGenerator random(seed);
     Typist typist(seed, shortestDelay, longestDelay);
     bool noneCorrupted = true;
     for (const bool loaded : {false, true}) {
-        if (loaded && loadProcesses <= 0)
+        if ((loaded && loadProcesses <= 0) || (!loaded && parser.isSet("loaded-only")))
             continue;
         QList<QProcess*> load = loaded ? startLoad(loadProcesses) : QList<QProcess*>();
         for (const QString& style : styles) {
@@ -329,6 +359,7 @@ int main(int argc, char** argv)
                 longestDelivery = 0;
                 for (int run = 0; run < runs; ++run) {
                     const Sample sample = randomSample(random);
+                    runLog.clear();
                     QString got;
                     KeyboardHold* hold = desktop.desktop().keyboardHold;
                     const bool exact = field == "gtk" ? runGtk(typist, hold, sample, expansions, got)
@@ -340,13 +371,17 @@ int main(int argc, char** argv)
                     }
                     if (QRegularExpression(QStringLiteral("\\A%1\\z").arg(sample.pattern)).match(got).hasMatch()) {
                         ++round.leftAsTyped;
+                        if (explain)
+                            std::printf("    left as typed: \"%s\" -> \"%s\"\n      %s\n", qPrintable(sample.typed),
+                                qPrintable(got), qPrintable(runLog.join(QStringLiteral("\n      "))));
                         continue;
                     }
                     ++round.corrupted;
                     if (round.mismatches.size() < 5)
                         round.mismatches.append(
                             QStringLiteral("    typed    \"%1\"\n    expected \"%2\"\n    got      \"%3\"")
-                                .arg(sample.typed, sample.expected, got));
+                                .arg(sample.typed, sample.expected, got)
+                            + (explain ? QStringLiteral("\n      ") + runLog.join(QStringLiteral("\n      ")) : QString()));
                 }
                 std::printf("typing on: %s field, %s, %s, %d-%d ms per key: %d of %d runs exact, %d left a trigger as "
                             "typed, %d corrupted; held keys in the field at most %lld ms after the last key\n",

@@ -1,0 +1,3 @@
+#include "Engine/EngineLog.h"
+
+Q_LOGGING_CATEGORY(lcEngine, "velmora.engine", QtInfoMsg)
