@@ -156,6 +156,19 @@ TEST_F(ClipboardPasteboard, ourWriteMovesTheCountOnlyThroughClearContents)
             {"application/x-velmora-temporary-expansion", "5C2E3A8B-0000-4000-8000-000000000000"}}));
 }
 
+TEST_F(ClipboardPasteboard, ourClearOfContentsWeOwnIsNotTakenForAnotherWriterWhenQtHearsOfItLate)
+{
+    // An empty clipboard put back after a paste is only a clear.
+    pasteboard.clearContents();
+    ASSERT_TRUE(pasteboard.writeItems({{{"text/plain;charset=utf-8", "expansion"}}}));
+    const qint64 cleared = pasteboard.clearContents();
+    DesktopSession::pause(300);
+    EXPECT_EQ(pasteboard.changeCount(), cleared);
+    // Someone copying after it still counts.
+    ASSERT_TRUE(ownerTakesClipboard({{"text/plain;charset=utf-8", "theirs"}}));
+    EXPECT_GT(pasteboard.changeCount(), cleared);
+}
+
 TEST_F(ClipboardPasteboard, anotherWriterMovesTheCountPastOurs)
 {
     const qint64 ours = pasteboard.clearContents();

@@ -103,6 +103,10 @@ QtClipboardPasteboard::QtClipboardPasteboard(QObject* parent)
             // The giving back taking the clipboard to offer our expansion is our own write.
             if (m_offeredBy != 0 && currentOwner() == m_offeredBy)
                 return;
+            // Nobody has owned the clipboard since our clear: the notice is of that clear.
+            if (m_clearNoticeDue && currentOwner() == 0)
+                return;
+            m_clearNoticeDue = false;
             m_offeredBy = 0;
             ++m_changeCount;
             m_aliasedText = nullptr;
@@ -285,6 +289,7 @@ qint64 QtClipboardPasteboard::clearContents()
     retireLent();
     m_reads = 0;
     m_writing = true;
+    m_clearNoticeDue = true;
     QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
     m_writing = false;
     return ++m_changeCount;

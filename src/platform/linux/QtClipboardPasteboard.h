@@ -72,6 +72,9 @@ private:
     qint64 m_writtenChangeCount = -1;
     qint64 m_changeCount = 0;
     bool m_writing = false;
+    // Qt hears of the server's notice of our own clear only later, and takes it for another
+    // owner's change.
+    bool m_clearNoticeDue = false;
     // The formats offered, for the change count they were read at.
     struct Formats {
         qint64 changeCount = 0;
