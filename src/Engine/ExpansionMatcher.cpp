@@ -51,7 +51,7 @@ bool ExpansionMatcher::precedes(const Slot& a, const Slot& b)
 ExpansionMatcher::Slot ExpansionMatcher::slotFor(const Shortcut& shortcut, const QString& canonical)
 {
     const QStringList characters = Text::graphemes(shortcut.trigger);
-    return Slot{Entry{shortcut.trigger, shortcut.expansion}, canonical,
+    return Slot{Entry{shortcut.trigger, shortcut.expansion, shortcut.id}, canonical,
         canonicalCharacters(characters).join(keySeparator), characters.size(), canonical.toUcs4()};
 }
 

@@ -18,6 +18,9 @@ public:
     struct Entry {
         QString trigger;
         CompactText expansion;
+        // Of the one shortcut using the trigger: what it was is known without looking through
+        // the library again.
+        QString shortcutId;
 
         friend bool operator==(const Entry&, const Entry&) = default;
     };

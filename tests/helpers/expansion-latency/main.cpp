@@ -47,6 +47,7 @@
 #include <dbus/dbus.h>
 #include <dlfcn.h>
 #include <memory>
+#include <numeric>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -479,7 +480,7 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
             program->stop();
         } else {
             // Velmora's turn, the engine in this process.
-            engine.start({shortcut}, [&](const QString&, const QString&) { ++expansions; });
+            engine.start({shortcut}, [&](const QString&, const QString&, const QString&) { ++expansions; });
             fieldReady();
             measureOnce(field, display, lastKey, expansions);
             ownCpu = cpuMilliseconds();
@@ -525,6 +526,18 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
             velmora.cpu / trials - harnessPerTrial, harnessPerTrial, double(velmora.requests) / trials,
             velmora.missed);
     }
+    // The tail: where a slow trial stands in its block tells a start-up cost from a periodic one.
+    auto printSlowest = [perBlock](const char* name, const QList<double>& latencies) {
+        QList<qsizetype> order(latencies.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) { return latencies[a] > latencies[b]; });
+        std::printf("  %-8s slowest:", name);
+        for (qsizetype i = 0; i < std::min<qsizetype>(5, order.size()); ++i)
+            std::printf(" %.1f ms (trial %lld of its block)", latencies[order[i]], qlonglong(order[i] % perBlock) + 1);
+        std::printf("\n");
+    };
+    printSlowest("AutoKey", peer.latencies);
+    printSlowest("Velmora", velmora.latencies);
     std::printf("  median ratio Velmora / AutoKey %.2f\n",
         percentile(velmora.latencies, 0.5) / percentile(peer.latencies, 0.5));
     if (program) {
@@ -574,7 +587,7 @@ int main(int argc, char** argv)
     shortcut.expansion = expansion;
     int expansions = 0;
     TextExpansionEngine engine(desktop.desktop());
-    engine.start({shortcut}, [&](const QString&, const QString&) { ++expansions; });
+    engine.start({shortcut}, [&](const QString&, const QString&, const QString&) { ++expansions; });
 
     TextFieldsApp field;
     Display* display = XOpenDisplay(nullptr);
@@ -614,7 +627,7 @@ int main(int argc, char** argv)
         return 1;
     }
     harness.print("ordinary key in a line edit, the engine stopped", int(ordinaryText.size()));
-    engine.start({shortcut}, [&](const QString&, const QString&) { ++expansions; });
+    engine.start({shortcut}, [&](const QString&, const QString&, const QString&) { ++expansions; });
 
     const Cost ordinary;
     if (!field.setText(QStringLiteral("line"), QString())
