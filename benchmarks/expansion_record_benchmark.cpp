@@ -1,7 +1,9 @@
 // What the application does with each expansion once the field shows it (statistics,
 // achievements, the statistics save) must cost the same whatever the library's size: the
 // engine reports which shortcut it expanded, so nothing looks through the library. The
-// trigger-only form, which has to find the shortcut first, is measured beside it.
+// trigger-only form, which has to find the shortcut first, is measured beside it, and so is a
+// user who has used every shortcut: each expansion still copies the per-shortcut counts once
+// (the statistics before the change are kept to put back), which grows with their number.
 // Run from a Release build; compare the rows of one benchmark across library sizes.
 
 #include "App/State/AppState.h"
@@ -24,7 +26,8 @@ struct Fixture {
     std::unique_ptr<AppState> state;
     Shortcut expanded;
 
-    explicit Fixture(int size)
+    // With `everyShortcutUsed`, the statistics already count a use of every shortcut.
+    explicit Fixture(int size, bool everyShortcutUsed = false)
     {
         store.setBackgroundWrites(true);
         store.loadData();
@@ -35,6 +38,14 @@ struct Fixture {
         expanded = library.shortcuts.last();
         if (!store.saveData(library))
             throw std::runtime_error("the library could not be saved");
+        if (everyShortcutUsed) {
+            Stats used = Stats::empty();
+            const QDateTime now = QDateTime::currentDateTimeUtc();
+            for (const Shortcut& shortcut : library.shortcuts)
+                used.perShortcut.insert(shortcut.id, PerShortcutStat{1, now, now});
+            if (!store.saveStats(used))
+                throw std::runtime_error("the statistics could not be saved");
+        }
         state = std::make_unique<AppState>(store);
     }
 
@@ -63,6 +74,14 @@ void recordShortcutExpansion(benchmark::State& benchmarkState)
     fixture.run(benchmarkState, [&] { fixture.state->recordShortcutExpansion(fixture.expanded.id, 40); });
 }
 BENCHMARK(recordShortcutExpansion)->Arg(3)->Arg(10000)->Arg(50000)->Unit(benchmark::kMicrosecond);
+
+// A user who has expanded every shortcut of the library at least once.
+void recordShortcutExpansionWithEveryShortcutUsed(benchmark::State& benchmarkState)
+{
+    Fixture fixture(int(benchmarkState.range(0)), true);
+    fixture.run(benchmarkState, [&] { fixture.state->recordShortcutExpansion(fixture.expanded.id, 40); });
+}
+BENCHMARK(recordShortcutExpansionWithEveryShortcutUsed)->Arg(3)->Arg(10000)->Arg(50000)->Unit(benchmark::kMicrosecond);
 
 void recordExpansionByTrigger(benchmark::State& benchmarkState)
 {
