@@ -4,6 +4,7 @@
 
 #include <QSet>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -51,8 +52,12 @@ bool ExpansionMatcher::precedes(const Slot& a, const Slot& b)
 ExpansionMatcher::Slot ExpansionMatcher::slotFor(const Shortcut& shortcut, const QString& canonical)
 {
     const QStringList characters = Text::graphemes(shortcut.trigger);
-    return Slot{Entry{shortcut.trigger, shortcut.expansion}, canonical,
-        canonicalCharacters(characters).join(keySeparator), characters.size(), canonical.toUcs4()};
+    return Slot{canonical, canonicalCharacters(characters).join(keySeparator), characters.size(), canonical.toUcs4()};
+}
+
+ExpansionMatcher::Entry ExpansionMatcher::entryFor(const Shortcut& shortcut)
+{
+    return Entry{shortcut.trigger, shortcut.expansion, shortcut.id};
 }
 
 QList<ExpansionMatcher::Entry> ExpansionMatcher::entries() const
@@ -60,7 +65,7 @@ QList<ExpansionMatcher::Entry> ExpansionMatcher::entries() const
     QList<Entry> result;
     result.reserve(m_slots.size());
     for (const Slot& slot : m_slots)
-        result.append(slot.entry);
+        result.append(m_index.at(slot.key));
     return result;
 }
 
@@ -83,19 +88,19 @@ void ExpansionMatcher::rebuild(const QList<Shortcut>& shortcuts)
         ++m_uses[m_canonical.last()];
     }
     std::vector<Slot> kept;
+    m_index.clear();
     for (qsizetype i = 0; i < shortcuts.size(); ++i) {
         const Shortcut& shortcut = shortcuts[i];
         if (m_uses.value(m_canonical[i]) != 1 || shortcut.trigger.isEmpty() || hasEditingControls(shortcut.trigger))
             continue;
         kept.push_back(slotFor(shortcut, m_canonical[i]));
+        m_index.emplace(kept.back().key, entryFor(shortcut));
     }
     std::stable_sort(kept.begin(), kept.end(), precedes);
     m_slots.clear();
-    m_index.clear();
     m_beginnings.clear();
     m_slots.reserve(qsizetype(kept.size()));
     for (Slot& slot : kept) {
-        m_index.emplace(slot.key, slot.entry);
         addBeginnings(slot.key, 1);
         m_slots.append(std::move(slot));
     }
@@ -173,7 +178,7 @@ bool ExpansionMatcher::follow(const QList<Shortcut>& shortcuts)
         const qsizetype owner = m_canonical.indexOf(canonical);
         const Shortcut& shortcut = shortcuts[owner];
         if (!shortcut.trigger.isEmpty() && !hasEditingControls(shortcut.trigger))
-            insertSlot(slotFor(shortcut, canonical));
+            insertSlot(slotFor(shortcut, canonical), entryFor(shortcut));
     }
     return true;
 }
@@ -189,9 +194,9 @@ void ExpansionMatcher::removeSlot(const QString& canonical)
     m_slots.erase(slot);
 }
 
-void ExpansionMatcher::insertSlot(Slot slot)
+void ExpansionMatcher::insertSlot(Slot slot, Entry entry)
 {
-    m_index.emplace(slot.key, slot.entry);
+    m_index.emplace(slot.key, std::move(entry));
     addBeginnings(slot.key, 1);
     const auto place = std::upper_bound(m_slots.cbegin(), m_slots.cend(), slot, precedes);
     m_slots.insert(place, std::move(slot));

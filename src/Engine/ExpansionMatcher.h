@@ -18,6 +18,9 @@ public:
     struct Entry {
         QString trigger;
         CompactText expansion;
+        // Of the one shortcut using the trigger: what it was is known without looking through
+        // the library again.
+        QString shortcutId;
 
         friend bool operator==(const Entry&, const Entry&) = default;
     };
@@ -54,9 +57,9 @@ public:
     qint64 maximumLength() const { return m_slots.isEmpty() ? 0 : m_slots.first().length; }
 
 private:
-    // A usable trigger in match order, with what ordering and finding it takes.
+    // A usable trigger in match order, with what ordering and finding it takes; its entry is
+    // kept once, in the index.
     struct Slot {
-        Entry entry;
         QString canonical;
         QString key;
         qsizetype length;
@@ -69,6 +72,7 @@ private:
     std::optional<Entry> find(const QStringList& characters) const;
     static bool precedes(const Slot& a, const Slot& b);
     static Slot slotFor(const Shortcut& shortcut, const QString& canonical);
+    static Entry entryFor(const Shortcut& shortcut);
     void rebuild(const QList<Shortcut>& shortcuts);
     // False when the change is too large to follow item by item.
     bool follow(const QList<Shortcut>& shortcuts);
@@ -81,7 +85,7 @@ private:
     Edit editFrom(const QList<Shortcut>& shortcuts) const;
     bool followable(const QList<Shortcut>& shortcuts, const Edit& edit) const;
     void removeSlot(const QString& canonical);
-    void insertSlot(Slot slot);
+    void insertSlot(Slot slot, Entry entry);
 
     // Finds the entry whose trigger is the last k characters of the buffer, for each k from
     // the longest down, instead of testing every entry against the buffer: the first entry

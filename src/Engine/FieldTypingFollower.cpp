@@ -11,6 +11,7 @@ struct FieldTypingFollower::Replacement {
     std::shared_ptr<EditableTextField> field;
     QString trigger;
     QString expansion;
+    QString shortcutId;
     // The trigger's place in the field, in the field's units.
     qint64 start = 0;
     qint64 end = 0;
@@ -284,6 +285,7 @@ void FieldTypingFollower::startReplacement(const ExpansionMatcher::Entry& match)
     replacement->field = m_field;
     replacement->trigger = match.trigger;
     replacement->expansion = match.expansion.toString();
+    replacement->shortcutId = match.shortcutId;
     const qsizetype characters = Text::graphemeCount(match.trigger);
     replacement->start = m_pieces.at(m_pieces.size() - characters).offset;
     replacement->end = m_pieces.last().offset + m_pieces.last().length;
@@ -488,7 +490,7 @@ void FieldTypingFollower::landed(
     if (m_replacement.get() == &replacement)
         m_replacement.reset();
     if (m_onExpansion)
-        m_onExpansion(replacement.trigger, replacement.expansion);
+        m_onExpansion(replacement.trigger, replacement.expansion, replacement.shortcutId);
 }
 
 void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
@@ -518,7 +520,7 @@ void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
     };
     auto completed = [self, replacement] {
         if (self && self->m_onExpansion)
-            self->m_onExpansion(replacement->trigger, replacement->expansion);
+            self->m_onExpansion(replacement->trigger, replacement->expansion, replacement->shortcutId);
     };
     auto ended = [self, replacement] {
         if (!self)

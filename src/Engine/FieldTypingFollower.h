@@ -22,7 +22,8 @@
 class FieldTypingFollower : public QObject {
     Q_OBJECT
 public:
-    using ExpansionHandler = std::function<void(const QString& trigger, const QString& expansion)>;
+    using ExpansionHandler
+        = std::function<void(const QString& trigger, const QString& expansion, const QString& shortcutId)>;
     // Runs `work` on a later turn of the event loop; drops it once `context` is gone.
     using Schedule = std::function<void(QObject* context, std::function<void()> work)>;
     // Where the desktop can paste into the focused field without a window of ours taking the

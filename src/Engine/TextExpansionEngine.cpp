@@ -72,9 +72,9 @@ void TextExpansionEngine::start(const QList<Shortcut>& shortcuts, ExpansionHandl
     m_onExpansion = std::move(onExpansion);
     updateShortcuts(shortcuts);
     if (m_fieldTyping) {
-        m_fieldTyping->start([this](const QString& trigger, const QString& expansion) {
+        m_fieldTyping->start([this](const QString& trigger, const QString& expansion, const QString& shortcutId) {
             if (m_onExpansion)
-                m_onExpansion(trigger, expansion);
+                m_onExpansion(trigger, expansion, shortcutId);
         });
         return;
     }
@@ -375,7 +375,7 @@ void TextExpansionEngine::startReplacement(
             return;
         auto report = [self, match] {
             if (self && self->m_onExpansion)
-                self->m_onExpansion(match.trigger, match.expansion.toString());
+                self->m_onExpansion(match.trigger, match.expansion.toString(), match.shortcutId);
         };
         if (self->m_desktop.keyboardHold)
             self->m_desktop.keyboardHold->afterRelease(std::move(report));

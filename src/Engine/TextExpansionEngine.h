@@ -26,7 +26,8 @@ struct InputEvent;
 class TextExpansionEngine final : public QObject {
     Q_OBJECT
 public:
-    using ExpansionHandler = std::function<void(const QString& trigger, const QString& expansion)>;
+    using ExpansionHandler
+        = std::function<void(const QString& trigger, const QString& expansion, const QString& shortcutId)>;
 
     // Modifiers that turn a key into a shortcut rather than typing: Ctrl, Alt and Super; Shift
     // and Caps Lock type.
@@ -53,8 +54,8 @@ public:
     ~TextExpansionEngine() override;
 
     // (Re)starts with these shortcuts; `onExpansion` is called after each verified
-    // replacement with the trigger and expansion. Without the desktop's permission the
-    // engine stays stopped.
+    // replacement with the trigger, the expansion and the id of the shortcut they came from.
+    // Without the desktop's permission the engine stays stopped.
     void start(const QList<Shortcut>& shortcuts, ExpansionHandler onExpansion);
     // Stops watching and resets typing. A replacement whose paste was already posted still
     // finishes and reports.

@@ -39,6 +39,9 @@ struct Achievement {
     QString icon;
     Test isUnlocked;
     Progress progress; // empty for achievements without measurable progress
+    // Whether the test looks at the library: the others cannot change while only the
+    // statistics do, as with every expansion.
+    bool readsLibrary = false;
 
     friend bool operator==(const Achievement& a, const Achievement& b) { return a.id == b.id; }
 };

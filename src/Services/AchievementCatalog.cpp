@@ -84,7 +84,13 @@ namespace {
         Achievement::Test test, Achievement::Progress progress = {})
     {
         return Achievement{QString::fromUtf8(id), QString::fromUtf8(name), QString::fromUtf8(desc), tier, category,
-            QString::fromUtf8(icon), std::move(test), std::move(progress)};
+            QString::fromUtf8(icon), std::move(test), std::move(progress), false};
+    }
+
+    Achievement readingLibrary(Achievement achievement)
+    {
+        achievement.readsLibrary = true;
+        return achievement;
     }
 
     Achievement threshold(const char* id, const char* name, const char* desc, T tier, C category, qint64 target,
@@ -110,19 +116,19 @@ namespace {
     Achievement libraryThreshold(
         const char* id, const char* name, const char* desc, T tier, qint64 target, const char* icon)
     {
-        return make(
+        return readingLibrary(make(
             id, name, desc, tier, C::library, icon,
             [=](const Stats&, const UserData& d) { return d.shortcuts.size() >= target; },
-            [=](const Stats&, const UserData& d) { return std::optional(capped(d.shortcuts.size(), target)); });
+            [=](const Stats&, const UserData& d) { return std::optional(capped(d.shortcuts.size(), target)); }));
     }
 
     Achievement folderThreshold(
         const char* id, const char* name, const char* desc, T tier, qint64 target, const char* icon)
     {
-        return make(
+        return readingLibrary(make(
             id, name, desc, tier, C::folder, icon,
             [=](const Stats&, const UserData& d) { return d.groups.size() >= target; },
-            [=](const Stats&, const UserData& d) { return std::optional(capped(d.groups.size(), target)); });
+            [=](const Stats&, const UserData& d) { return std::optional(capped(d.groups.size(), target)); }));
     }
 
     Achievement streakThreshold(
@@ -200,10 +206,10 @@ const QList<Achievement>& folder()
     static const QList<Achievement> list{
         folderThreshold("folder_first", "Tidy", "Created your first folder.", T::bronze, 1, "folder"),
         folderThreshold("folder_10", "Organized", "Created ten folders.", T::silver, 10, "folders"),
-        make(
+        readingLibrary(make(
             "folder_nested_3", "Architect", "Nested folders three levels deep.", T::gold, C::folder, "tree-structure",
             [](const Stats&, const UserData& d) { return d.deepestFolderDepth() >= 3; },
-            [](const Stats&, const UserData& d) { return std::optional(capped(d.deepestFolderDepth(), 3)); }),
+            [](const Stats&, const UserData& d) { return std::optional(capped(d.deepestFolderDepth(), 3)); })),
     };
     return list;
 }
@@ -211,17 +217,18 @@ const QList<Achievement>& folder()
 const QList<Achievement>& customization()
 {
     static const QList<Achievement> list{
-        make("custom_color", "Splash of Color", "Set a color on a folder.", T::bronze, C::customization, "paint-bucket",
+        readingLibrary(make("custom_color", "Splash of Color", "Set a color on a folder.", T::bronze, C::customization,
+            "paint-bucket",
             [](const Stats&, const UserData& d) {
                 return std::any_of(
                     d.groups.begin(), d.groups.end(), [](const Group& g) { return g.color && !g.color->isEmpty(); });
-            }),
-        make("custom_icon", "Custom Icon", "Uploaded a custom SVG icon.", T::silver, C::customization, "image",
-            [](const Stats&, const UserData& d) { return !d.customIcons.isEmpty(); }),
-        make(
+            })),
+        readingLibrary(make("custom_icon", "Custom Icon", "Uploaded a custom SVG icon.", T::silver, C::customization,
+            "image", [](const Stats&, const UserData& d) { return !d.customIcons.isEmpty(); })),
+        readingLibrary(make(
             "custom_5_icons", "Icon Collector", "Uploaded five custom SVG icons.", T::gold, C::customization, "images",
             [](const Stats&, const UserData& d) { return d.customIcons.size() >= 5; },
-            [](const Stats&, const UserData& d) { return std::optional(capped(d.customIcons.size(), 5)); }),
+            [](const Stats&, const UserData& d) { return std::optional(capped(d.customIcons.size(), 5)); })),
     };
     return list;
 }
@@ -258,13 +265,13 @@ const QList<Achievement>& discovery()
 const QList<Achievement>& hidden()
 {
     static const QList<Achievement> list{
-        make("egg_sig", "Signed",
+        readingLibrary(make("egg_sig", "Signed",
             "Created a shortcut with the trigger /sig \u2014 the classic email-signature snippet.", T::silver,
             C::hidden, "pen-nib",
             [](const Stats&, const UserData& d) {
                 return std::any_of(d.shortcuts.begin(), d.shortcuts.end(),
                     [](const Shortcut& s) { return s.trigger == QLatin1String("/sig"); });
-            }),
+            })),
         make("egg_burst", "Quick Draw", "Triggered five expansions inside 60 seconds.", T::gold, C::hidden, "lightning",
             [](const Stats& s, const UserData&) { return countWithin(s.recentExpansionTimestamps, 60) >= 5; }),
         make("egg_caffeinated", "Caffeinated", "Triggered fifty expansions in a single hour.", T::bronze, C::hidden,

@@ -7,10 +7,12 @@
 
 namespace AchievementEngine {
 
-QList<Achievement> evaluate(const Stats& stats, const UserData& userData)
+QList<Achievement> evaluate(const Stats& stats, const UserData& userData, bool libraryLookedAt)
 {
     QList<Achievement> newly;
     for (const Achievement& a : AchievementCatalog::all()) {
+        if (libraryLookedAt && a.readsLibrary)
+            continue;
         if (!stats.unlocked.contains(a.id) && a.isUnlocked(stats, userData))
             newly.append(a);
     }

@@ -15,7 +15,10 @@ namespace AchievementEngine {
 inline const QString migrationFlag = QStringLiteral("achievements_migration_v1");
 
 // The achievements not yet stamped in `stats.unlocked` whose test holds now, in catalog order.
-QList<Achievement> evaluate(const Stats& stats, const UserData& userData);
+// With `libraryLookedAt`, the caller has evaluated this library before and only the statistics
+// changed since: tests that read the library are not run again, so that the check after an
+// expansion does not look through a large library.
+QList<Achievement> evaluate(const Stats& stats, const UserData& userData, bool libraryLookedAt = false);
 
 // Once per statistics: stamps every met, unstamped achievement with one date (no banner) and
 // adds the migration flag. Does nothing when the flag is already there. Does not save.

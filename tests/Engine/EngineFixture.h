@@ -30,7 +30,7 @@ protected:
         for (const auto& [trigger, expansion] : pairs)
             list.append(
                 Shortcut{QString::number(list.size()), trigger, expansion, std::nullopt, list.size(), std::nullopt});
-        engine.start(list, [this](const QString& trigger, const QString& expansion) {
+        engine.start(list, [this](const QString& trigger, const QString& expansion, const QString&) {
             expansions.append({trigger, expansion});
         });
     }

@@ -125,10 +125,10 @@ TEST(ExpansionMatcherTyping, LongestTriggerTheBufferEndsWithWins)
 {
     ExpansionMatcher matcher
         = loaded({{QStringLiteral("ab"), QStringLiteral("E1")}, {QStringLiteral("b"), QStringLiteral("E2")}});
-    EXPECT_EQ(
-        typeInto(matcher, QStringLiteral("ab")), (ExpansionMatcher::Entry{QStringLiteral("ab"), QStringLiteral("E1")}));
-    EXPECT_EQ(
-        typeInto(matcher, QStringLiteral("cb")), (ExpansionMatcher::Entry{QStringLiteral("b"), QStringLiteral("E2")}));
+    EXPECT_EQ(typeInto(matcher, QStringLiteral("ab")),
+        (ExpansionMatcher::Entry{QStringLiteral("ab"), QStringLiteral("E1"), QStringLiteral("0")}));
+    EXPECT_EQ(typeInto(matcher, QStringLiteral("cb")),
+        (ExpansionMatcher::Entry{QStringLiteral("b"), QStringLiteral("E2"), QStringLiteral("1")}));
 
     ExpansionMatcher sig
         = loaded({{QStringLiteral("/sig"), QStringLiteral("long")}, {QStringLiteral("sig"), QStringLiteral("short")}});
@@ -320,7 +320,7 @@ TEST(ExpansionMatcherEdits, AFollowedEditMatchesTheNewTextAndEmptiesTheBuffer)
     library[0].expansion = QStringLiteral("new");
     matcher.update(library);
     EXPECT_TRUE(matcher.buffer().isEmpty());
-    EXPECT_EQ(typeInto(matcher, "/sig"), (ExpansionMatcher::Entry{"/sig", "new"}));
+    EXPECT_EQ(typeInto(matcher, "/sig"), (ExpansionMatcher::Entry{"/sig", "new", "0"}));
 }
 
 TEST(ExpansionMatcherTyping, OnlyTypingThatMayBecomeATriggerMayContinue)

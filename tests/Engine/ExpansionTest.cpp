@@ -202,7 +202,7 @@ TEST_F(TriggerReplacement, CompletionRunsAfterTheClipboardIsBackAndTheEngineIsFr
     engine.stop();
     QList<Shortcut> list{
         Shortcut{QStringLiteral("1"), QStringLiteral("/sig"), signature, std::nullopt, 0, std::nullopt}};
-    engine.start(list, [&](const QString&, const QString&) {
+    engine.start(list, [&](const QString&, const QString&, const QString&) {
         EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
         // The engine takes typing again at once: a new trigger expands.
         if (++completions == 1)

@@ -31,7 +31,7 @@ protected:
         };
         engine->start({LibraryFixtures::expanding("/sig", signature), LibraryFixtures::expanding("/a", "AAA"),
                           LibraryFixtures::expanding("/b", "BBB")},
-            [this](const QString& trigger, const QString&) { expansions.append(trigger); });
+            [this](const QString& trigger, const QString&, const QString&) { expansions.append(trigger); });
     }
 
     // The replacement runs on the next turn of the event loop; the application reports its
@@ -367,7 +367,7 @@ protected:
         services.pastesIntoFields = true;
         engine = std::make_unique<TextExpansionEngine>(services);
         engine->start({LibraryFixtures::expanding("/sig", signature)},
-            [this](const QString& trigger, const QString&) { expansions.append(trigger); });
+            [this](const QString& trigger, const QString&, const QString&) { expansions.append(trigger); });
         field->process = FakeDesktop::editorProcess;
         page = desktop.focusNewField();
         desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("copied"));

@@ -94,7 +94,7 @@ TEST_F(HeldKeyboard, TheExpansionIsReportedOnlyAfterTheHeldKeysReachedTheField)
 {
     QStringList textAtReport;
     engine.start({Shortcut{QStringLiteral("0"), QStringLiteral("/sig"), signature, std::nullopt, 0, std::nullopt}},
-        [&](const QString&, const QString&) {
+        [&](const QString&, const QString&, const QString&) {
             textAtReport.append(field->text);
             EXPECT_FALSE(desktop.keyboardHold.isHolding());
             EXPECT_EQ(desktop.keyboardHold.heldCount(), 0);

@@ -202,14 +202,18 @@ TEST_F(EngineLifecycle, ALargeLibraryReadOnAWorkerExpandsFromTheFirstKeyAndFollo
         library.append(Shortcut{QString::number(i), QStringLiteral(";t%1").arg(i), QStringLiteral("text %1").arg(i),
             std::nullopt, i, std::nullopt});
     library.append(Shortcut{QStringLiteral("sig"), QStringLiteral("/sig"), signature, std::nullopt, 0, std::nullopt});
-    engine.start(library, [this](const QString& trigger, const QString& expansion) {
+    QStringList expandedIds;
+    engine.start(library, [&](const QString& trigger, const QString& expansion, const QString& shortcutId) {
         expansions.append({trigger, expansion});
+        expandedIds.append(shortcutId);
     });
     // The same list again, as the application hands it over when it starts the engine.
     engine.updateShortcuts(library);
     desktop.type(QStringLiteral("/sig"));
     settle();
     EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+    // The statistics count the shortcut by this, without looking for its trigger.
+    EXPECT_EQ(expandedIds, QStringList{QStringLiteral("sig")});
 
     library.removeLast();
     engine.updateShortcuts(library);

@@ -41,7 +41,7 @@ protected:
         engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
         engine->start({LibraryFixtures::expanding("/sig", signature),
                           LibraryFixtures::expanding(";addr", QStringLiteral("12 Long Road\nSpringfield"))},
-            [this](const QString& trigger, const QString& expansion) {
+            [this](const QString& trigger, const QString& expansion, const QString&) {
                 expansions.append({trigger, expansion});
             });
         ASSERT_TRUE(engine->isRunning());

@@ -109,7 +109,7 @@ TEST(DesktopWithoutX11, theEngineDoesNotRunAndNothingBreaks)
     EXPECT_FALSE(services.workspace->frontmostProcessId().has_value());
 
     TextExpansionEngine engine(services);
-    engine.start({}, [](const QString&, const QString&) {});
+    engine.start({}, [](const QString&, const QString&, const QString&) {});
     EXPECT_FALSE(engine.isRunning());
     engine.stop();
 }

@@ -66,7 +66,8 @@ protected:
         Shortcut sig;
         sig.id = sig.trigger = QStringLiteral("/sig");
         sig.expansion = signature;
-        engine->start({sig}, [this](const QString& trigger, const QString&) { expansions.append(trigger); });
+        engine->start(
+            {sig}, [this](const QString& trigger, const QString&, const QString&) { expansions.append(trigger); });
         ASSERT_TRUE(engine->isRunning());
         // Another program owns the clipboard, with more than text on it.
         ASSERT_TRUE(clipboardOwner.start());

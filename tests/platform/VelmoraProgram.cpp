@@ -76,6 +76,16 @@ double VelmoraProgram::cpuMilliseconds(qint64 process)
     return fields.size() > 12 ? (fields.at(11).toDouble() + fields.at(12).toDouble()) * 1e3 / ticks : 0;
 }
 
+double VelmoraProgram::runQueueMilliseconds(qint64 process)
+{
+    // Time on the processor, time waiting on a run queue (ns), time slices run.
+    QFile schedstat(QStringLiteral("/proc/%1/schedstat").arg(process));
+    if (!schedstat.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = schedstat.readAll().trimmed().split(' ');
+    return fields.size() > 1 ? fields.at(1).toDouble() / 1e6 : 0;
+}
+
 qint64 VelmoraProgram::residentMegabytes(qint64 process)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(process));

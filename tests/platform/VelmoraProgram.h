@@ -27,6 +27,9 @@ public:
 
     // The CPU time (user and system) and the resident memory of a running process.
     static double cpuMilliseconds(qint64 process);
+    // How long the process's main thread has waited, ready to run, for a processor: on a
+    // loaded machine the share of a latency that is the load's.
+    static double runQueueMilliseconds(qint64 process);
     static qint64 residentMegabytes(qint64 process);
 
 private:

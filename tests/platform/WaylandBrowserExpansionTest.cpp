@@ -150,7 +150,7 @@ protected:
         ASSERT_TRUE(desktop->desktop().trust->isProcessTrusted());
         engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
         engine->start({LibraryFixtures::expanding("/sig", signature)},
-            [this](const QString& trigger, const QString&) { expansions.append(trigger); });
+            [this](const QString& trigger, const QString&, const QString&) { expansions.append(trigger); });
         ASSERT_TRUE(engine->isRunning());
         keyboard = std::make_unique<WaylandSession::Keyboard>(compositor);
         ASSERT_TRUE(owner.own(compositor, usersClipboard(),

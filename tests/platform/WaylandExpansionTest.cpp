@@ -48,7 +48,7 @@ protected:
         engine->start({LibraryFixtures::expanding("/sig", signature), LibraryFixtures::expanding(";addr", address),
                           LibraryFixtures::expanding(";gr", greeting), LibraryFixtures::expanding(";ml", letter),
                           LibraryFixtures::expanding("/a", "AAA"), LibraryFixtures::expanding("/b", "BBB")},
-            [this](const QString& trigger, const QString& expansion) {
+            [this](const QString& trigger, const QString& expansion, const QString&) {
                 expansions.append({trigger, expansion});
             });
         ASSERT_TRUE(engine->isRunning());

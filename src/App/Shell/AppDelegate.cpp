@@ -306,17 +306,18 @@ void AppDelegate::startEngine()
     if (!m_expansionEnabled || !libraryUsable() || !isTrusted() || m_engine.isRunning())
         return;
     QPointer<AppDelegate> self(this);
-    m_engine.start(m_appState.userData().shortcuts, [self](const QString& trigger, const QString& expansion) {
-        Scheduler::current().after(0, nullptr, [self, trigger, expansion] {
-            if (self) {
-                if (AccessibilityTrust* trust = self->m_environment.desktop.trust)
-                    trust->setUnreachableApplication(QString());
-                const qint64 charsSaved = Text::graphemeCount(expansion) - Text::graphemeCount(trigger);
-                self->m_appState.recordExpansion(trigger, charsSaved);
-            }
-            TutorialManager::shared().notifyExpansion();
+    m_engine.start(m_appState.userData().shortcuts,
+        [self](const QString& trigger, const QString& expansion, const QString& shortcutId) {
+            Scheduler::current().after(0, nullptr, [self, trigger, expansion, shortcutId] {
+                if (self) {
+                    if (AccessibilityTrust* trust = self->m_environment.desktop.trust)
+                        trust->setUnreachableApplication(QString());
+                    const qint64 charsSaved = Text::graphemeCount(expansion) - Text::graphemeCount(trigger);
+                    self->m_appState.recordShortcutExpansion(shortcutId, charsSaved);
+                }
+                TutorialManager::shared().notifyExpansion();
+            });
         });
-    });
 }
 
 // ---------------------------------------------------------------- popover

@@ -25,6 +25,9 @@ AppState::AppState(LocalStore& store, QObject* parent)
         if (!m_store.issues().isEmpty())
             setStorageReady(false);
     });
+    // However the library changes (an edit, an undo, a synced library), achievements that read
+    // it are looked at again.
+    connect(this, &AppState::userDataChanged, this, [this] { m_libraryAchievementsChecked = false; });
     connect(this, &AppState::selectedIdsChanged, this, [this] {
         if (!m_multiSelectionSeen && m_selectedIds.size() > 1) {
             m_multiSelectionSeen = true;
@@ -214,6 +217,7 @@ void AppState::libraryWritten(quint64 write, bool written)
     const bool shown = std::any_of(at, m_unwritten.end(), [](const Checkpoint& c) { return c.announced; });
     m_unwritten.erase(at, m_unwritten.end());
     m_lastFailedLibraryWrite = write;
+    m_libraryAchievementsChecked = false;
     m_userData = restored.library;
     m_undoStack = restored.undoStack;
     m_redoStack = restored.redoStack;
@@ -304,6 +308,7 @@ void AppState::setStats(const Stats& stats)
 {
     m_stats = stats;
     m_writtenStats = stats;
+    m_libraryAchievementsChecked = false;
     Q_EMIT statsChanged();
 }
 

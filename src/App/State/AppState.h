@@ -183,6 +183,9 @@ public:
 
     // Statistics.
     void recordExpansion(const QString& trigger, qint64 charsSaved);
+    // The same, for an expansion whose shortcut is known (the engine reports it): nothing is
+    // looked up, so its cost does not grow with the library. An empty id counts no shortcut.
+    void recordShortcutExpansion(const QString& shortcutId, qint64 charsSaved);
     void setFirstUseFlag(const QString& flag);
     static QString dayKey(const QDateTime& date);
     void backfillAchievementsIfNeeded();
@@ -248,6 +251,9 @@ private:
     std::optional<ConfirmationRequest> m_pendingConfirmation;
     bool m_storageReady = false;
     bool m_multiSelectionSeen = false;
+    // The achievements that read the library were evaluated against the current library and
+    // statistics holding their stamps: until either changes, only the others can be earned.
+    bool m_libraryAchievementsChecked = false;
     // Earlier and undone libraries, oldest first, each kept as its difference from the one
     // after it: the last of each stack from the current library, every other entry from the
     // entry after it.

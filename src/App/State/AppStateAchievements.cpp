@@ -16,7 +16,9 @@ void AppState::runAchievementChecks()
 {
     if (!m_store.isReady())
         return;
-    const QList<Achievement> newly = AchievementEngine::evaluate(m_stats, m_userData);
+    const QList<Achievement> newly = AchievementEngine::evaluate(m_stats, m_userData, m_libraryAchievementsChecked);
+    // Those earned now are stamped below; a refused save clears this again.
+    m_libraryAchievementsChecked = true;
     if (newly.isEmpty())
         return;
     const Stats previous = m_stats;

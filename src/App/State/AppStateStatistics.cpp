@@ -28,6 +28,17 @@ void AppState::recordExpansion(const QString& trigger, qint64 charsSaved)
 {
     if (!m_store.isReady())
         return;
+    // Read-only: the list is shared with the history and the views, and must not be copied.
+    const QList<Shortcut>& shortcuts = m_userData.shortcuts;
+    const auto shortcut
+        = std::find_if(shortcuts.cbegin(), shortcuts.cend(), [&](const Shortcut& x) { return x.trigger == trigger; });
+    recordShortcutExpansion(shortcut != shortcuts.cend() ? shortcut->id : QString(), charsSaved);
+}
+
+void AppState::recordShortcutExpansion(const QString& shortcutId, qint64 charsSaved)
+{
+    if (!m_store.isReady())
+        return;
     const Stats previous = m_stats;
     const QDateTime now = Clock::current().now();
     Stats& s = m_stats;
@@ -37,17 +48,13 @@ void AppState::recordExpansion(const QString& trigger, qint64 charsSaved)
     s.totalTimeSaved += saved;
     s.totalCharsSaved = Saturating::add(s.totalCharsSaved, chars);
 
-    // Read-only: the list is shared with the history and the views, and must not be copied.
-    const QList<Shortcut>& shortcuts = m_userData.shortcuts;
-    const auto shortcut
-        = std::find_if(shortcuts.cbegin(), shortcuts.cend(), [&](const Shortcut& x) { return x.trigger == trigger; });
-    if (shortcut != shortcuts.cend()) {
-        auto it = s.perShortcut.find(shortcut->id);
+    if (!shortcutId.isEmpty()) {
+        auto it = s.perShortcut.find(shortcutId);
         if (it != s.perShortcut.end()) {
             it->count = Saturating::add(it->count, 1);
             it->lastUsedAt = now;
         } else {
-            s.perShortcut.insert(shortcut->id, PerShortcutStat{1, now, now});
+            s.perShortcut.insert(shortcutId, PerShortcutStat{1, now, now});
         }
     }
 
@@ -108,6 +115,7 @@ bool AppState::saveStats(const Stats& previous)
     });
     if (!accepted || m_lastFailedStatsWrite == write) {
         m_stats = previous;
+        m_libraryAchievementsChecked = false;
         Q_EMIT statsChanged();
         return false;
     }
@@ -126,5 +134,6 @@ void AppState::statsWritten(quint64 write, bool written, const Stats& value)
     m_lastFailedStatsWrite = write;
     // Counts made since the last write that reached the disk are dropped with it.
     m_stats = m_writtenStats;
+    m_libraryAchievementsChecked = false;
     Q_EMIT statsChanged();
 }

@@ -135,6 +135,8 @@ TEST_F(StartUp, AnExpansionIsRecordedWithCharactersCountedAsTheUserSeesThem)
 
     EXPECT_EQ(state().stats().totalExpansions, 1);
     EXPECT_EQ(state().stats().totalCharsSaved, 8 - 4);
+    // Counted for the shortcut the engine expanded.
+    EXPECT_EQ(state().stats().perShortcut.value(state().userData().shortcuts.first().id).count, 1);
     const Stats onDisk = VelmoraJSON::decode<Stats>(dir.read(QStringLiteral("stats.json")));
     EXPECT_EQ(onDisk.totalExpansions, 1);
 }

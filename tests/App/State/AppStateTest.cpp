@@ -5,6 +5,7 @@
 #include "ManualScheduler.h"
 #include "Persistence/LocalStore.h"
 #include "Services/Achievement.h"
+#include "Services/AchievementEngine.h"
 #include "TempDir.h"
 #include "Utilities/ToastManager.h"
 #include "platform/PlainTextClipboard.h"
@@ -401,6 +402,25 @@ TEST_F(AppStateTest, RecordingAnExpansionCountsSavesAndShowsTheFloater)
     EXPECT_EQ(state->stats().totalExpansions, 2);
     EXPECT_DOUBLE_EQ(state->stats().totalTimeSaved, 100.0);
     EXPECT_EQ(floaters.last(), 0.0);
+}
+
+TEST_F(AppStateTest, AnExpansionReportedWithItsShortcutIsCountedByIdAndStillEarnsWhatTheLibraryHolds)
+{
+    state->addShortcut(QStringLiteral("/sig"), QStringLiteral("Best regards"), std::nullopt);
+    // Statistics that never saw this library's achievements, as after a restore.
+    Stats unstamped = Stats::empty();
+    unstamped.firstUseFlags.insert(AchievementEngine::migrationFlag);
+    ASSERT_TRUE(store->saveStats(unstamped));
+    open();
+    state->recordShortcutExpansion(shortcutId("/sig"), 12);
+    state->recordShortcutExpansion(QString(), 3);
+    const Stats& s = state->stats();
+    EXPECT_EQ(s.totalExpansions, 2);
+    EXPECT_EQ(s.totalCharsSaved, 15);
+    EXPECT_EQ(s.perShortcut.keys(), QStringList{shortcutId("/sig")});
+    EXPECT_EQ(s.perShortcut.value(shortcutId("/sig")).count, 1);
+    for (const char* id : {"volume_1", "library_first", "egg_sig"})
+        EXPECT_TRUE(s.unlocked.contains(QString::fromUtf8(id))) << id;
 }
 
 TEST_F(AppStateTest, CountersAtTheirLargestValueStayThere)

@@ -47,6 +47,7 @@
 #include <dbus/dbus.h>
 #include <dlfcn.h>
 #include <memory>
+#include <numeric>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -133,6 +134,15 @@ struct Cost {
     }
 };
 
+// When the last trial's final key was sent (steady clock, nanoseconds).
+qint64 lastSent = 0;
+// The expander whose turn it is, when it is a program of its own, and the field application:
+// how long their main threads waited for a processor during the last trial (ms).
+qint64 expanderProcess = 0;
+qint64 fieldProcess = 0;
+double lastExpanderWait = 0;
+double lastFieldWait = 0;
+
 // AT-SPI requests sent from a trigger's final key until the expansion was reported, over all
 // triggers.
 quint64 requestsAfterFinalKey = 0;
@@ -172,7 +182,10 @@ double measureOnce(TextFieldsApp& field, Display* display, unsigned lastKey, con
     listing = listRequests;
     if (listing)
         std::printf("  requests after the final key:\n");
+    const double expanderWaited = expanderProcess ? VelmoraProgram::runQueueMilliseconds(expanderProcess) : 0;
+    const double fieldWaited = VelmoraProgram::runQueueMilliseconds(fieldProcess);
     const qint64 sent = steadyNanoseconds();
+    lastSent = sent;
     XTestFakeKeyEvent(display, lastKey, True, CurrentTime);
     XTestFakeKeyEvent(display, lastKey, False, CurrentTime);
     XFlush(display);
@@ -184,6 +197,8 @@ double measureOnce(TextFieldsApp& field, Display* display, unsigned lastKey, con
             return arrived >= 0;
         },
         2000);
+    lastExpanderWait = expanderProcess ? VelmoraProgram::runQueueMilliseconds(expanderProcess) - expanderWaited : 0;
+    lastFieldWait = VelmoraProgram::runQueueMilliseconds(fieldProcess) - fieldWaited;
     DesktopSession::waitFor(ended, 2000);
     listing = false;
     requestsAfterFinalKey += busRequests - requestsBefore;
@@ -320,6 +335,13 @@ UserData libraryWithFillers(int fillers)
 
 struct PeerFigures {
     QList<double> latencies;
+    // When each trial's final key was sent, in seconds of the steady clock (perf's
+    // CLOCK_MONOTONIC), to find a slow trial in a profile of the expander.
+    QList<double> sentAt;
+    // Per trial, how long the expander's and the field application's main threads waited for
+    // a processor until the expansion arrived (ms; a little after it, as the field is asked).
+    QList<double> expanderWaits;
+    QList<double> fieldWaits;
     double cpu = 0; // milliseconds, over every measured expansion
     quint64 requests = 0;
     int missed = 0;
@@ -328,6 +350,19 @@ struct PeerFigures {
     double fieldTypingCpu = 0;
     int typedKeys = 0;
 };
+
+// One trial's latency, negative when it did not expand.
+void record(PeerFigures& figures, double latency)
+{
+    if (latency < 0) {
+        ++figures.missed;
+        return;
+    }
+    figures.latencies.append(latency);
+    figures.sentAt.append(double(lastSent) / 1e9);
+    figures.expanderWaits.append(lastExpanderWait);
+    figures.fieldWaits.append(lastFieldWait);
+}
 
 // Types ordinary text into the line edit while `expander` runs, adding what that cost the
 // expander and the field application; false when the text did not arrive.
@@ -412,7 +447,7 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
     for (int pair = 0; pair < pairs; ++pair) {
         // AutoKey's turn: started afresh, so that it has not seen the other block's keys.
         engine.stop();
-        if (!autokey.launch()) {
+        if (!autokey.launch() || !(expanderProcess = autokey.processId())) {
             std::printf("expansion latency: AutoKey did not start\n");
             return 1;
         }
@@ -437,16 +472,18 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
         for (int i = 0; i < perBlock; ++i) {
             fieldReady();
             const double latency = measureOnce(field, display, lastKey, autokeyDone);
-            latency < 0 ? ++peer.missed : (peer.latencies.append(latency), 0);
+            record(peer, latency);
         }
         peer.cpu += VelmoraProgram::cpuMilliseconds(autokey.processId()) - peerCpu;
         harnessCpu += cpuMilliseconds() - ownCpu;
         autokey.stop();
+        expanderProcess = 0;
 
         if (program) {
             // Velmora's turn, the real program, started afresh as AutoKey is.
             // It shows its popover once started; the field takes the keyboard back afterwards.
-            if (!program->launch() || DesktopSession::windowOf(program->processId()) == 0) {
+            if (!program->launch() || DesktopSession::windowOf(program->processId()) == 0
+                || !(expanderProcess = program->processId())) {
                 std::printf("expansion latency: Velmora did not start\n");
                 return 1;
             }
@@ -472,14 +509,15 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
             for (int i = 0; i < perBlock; ++i) {
                 fieldReady();
                 const double latency = measureOnce(field, display, lastKey, velmoraDone);
-                latency < 0 ? ++velmora.missed : (velmora.latencies.append(latency), 0);
+                record(velmora, latency);
             }
             velmora.cpu += VelmoraProgram::cpuMilliseconds(program->processId()) - programCpu;
             harnessCpu += cpuMilliseconds() - ownCpu;
             program->stop();
+            expanderProcess = 0;
         } else {
             // Velmora's turn, the engine in this process.
-            engine.start({shortcut}, [&](const QString&, const QString&) { ++expansions; });
+            engine.start({shortcut}, [&](const QString&, const QString&, const QString&) { ++expansions; });
             fieldReady();
             measureOnce(field, display, lastKey, expansions);
             ownCpu = cpuMilliseconds();
@@ -487,7 +525,7 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
             for (int i = 0; i < perBlock; ++i) {
                 fieldReady();
                 const double latency = measureOnce(field, display, lastKey, expansions);
-                latency < 0 ? ++velmora.missed : (velmora.latencies.append(latency), 0);
+                record(velmora, latency);
             }
             velmora.cpu += cpuMilliseconds() - ownCpu;
             velmora.requests += requestsAfterFinalKey - requestsBefore;
@@ -525,6 +563,22 @@ int compareWithAutoKey(TextFieldsApp& field, Display* display, unsigned lastKey,
             velmora.cpu / trials - harnessPerTrial, harnessPerTrial, double(velmora.requests) / trials,
             velmora.missed);
     }
+    // The tail: where a slow trial stands in its block tells a start-up cost from a periodic one.
+    auto printSlowest = [perBlock](const char* name, const PeerFigures& figures) {
+        const QList<double>& latencies = figures.latencies;
+        QList<qsizetype> order(latencies.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) { return latencies[a] > latencies[b]; });
+        std::printf("  %-8s slowest:", name);
+        for (qsizetype i = 0; i < std::min<qsizetype>(5, order.size()); ++i)
+            std::printf(" %.1f ms (trial %lld of its block, at %.3f s, waiting for a processor: expander %.1f ms, "
+                        "field %.1f ms);",
+                latencies[order[i]], qlonglong(order[i] % perBlock) + 1, figures.sentAt.value(order[i]),
+                figures.expanderWaits.value(order[i]), figures.fieldWaits.value(order[i]));
+        std::printf("\n");
+    };
+    printSlowest("AutoKey", peer);
+    printSlowest("Velmora", velmora);
     std::printf("  median ratio Velmora / AutoKey %.2f\n",
         percentile(velmora.latencies, 0.5) / percentile(peer.latencies, 0.5));
     if (program) {
@@ -574,11 +628,13 @@ int main(int argc, char** argv)
     shortcut.expansion = expansion;
     int expansions = 0;
     TextExpansionEngine engine(desktop.desktop());
-    engine.start({shortcut}, [&](const QString&, const QString&) { ++expansions; });
+    engine.start({shortcut}, [&](const QString&, const QString&, const QString&) { ++expansions; });
 
     TextFieldsApp field;
     Display* display = XOpenDisplay(nullptr);
-    if (!engine.isRunning() || !display || !field.start()
+    const bool fieldStarted = field.start();
+    fieldProcess = field.processId();
+    if (!engine.isRunning() || !display || !fieldStarted
         || !field.setClipboard({{"text/plain;charset=utf-8", "on the clipboard"}})
         || !field.focus(QStringLiteral("line"))) {
         std::printf("expansion latency: the desktop, the engine or the field application did not start\n");
@@ -614,7 +670,7 @@ int main(int argc, char** argv)
         return 1;
     }
     harness.print("ordinary key in a line edit, the engine stopped", int(ordinaryText.size()));
-    engine.start({shortcut}, [&](const QString&, const QString&) { ++expansions; });
+    engine.start({shortcut}, [&](const QString&, const QString&, const QString&) { ++expansions; });
 
     const Cost ordinary;
     if (!field.setText(QStringLiteral("line"), QString())

@@ -335,7 +335,7 @@ int main(int argc, char** argv)
     }
     int expansions = 0;
     TextExpansionEngine engine(desktop.desktop());
-    engine.start(shortcuts, [&](const QString&, const QString&) { ++expansions; });
+    engine.start(shortcuts, [&](const QString&, const QString&, const QString&) { ++expansions; });
     TextFieldsApp app;
     if (!engine.isRunning() || !app.start()) {
         std::printf("typing on: the engine or the field application did not start\n");
