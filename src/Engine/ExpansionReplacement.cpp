@@ -95,6 +95,7 @@ bool ExpansionReplacement::start(const ExpansionPlan& plan, std::shared_ptr<Expa
 void ExpansionReplacement::finish(const Run& run)
 {
     m_isBusy = false;
+    m_sentPaste = false;
     if (run.ended)
         run.ended();
 }
@@ -193,6 +194,7 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
             return finish(*run);
         if (run->isCurrent() && owns(run->receipt, run->injected)
             && (run->readsBeforePaste = m_clipboard.readsByFocusedApplication(), run->target->pasteOver(run->range))) {
+            m_sentPaste = true;
             schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
             return;
         }
@@ -243,6 +245,7 @@ void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int
     // The paste itself makes sure that the field still has the focus.
     if (selected && run->isCurrent() && owns(run->receipt, run->injected)
         && (run->readsBeforePaste = m_clipboard.readsByFocusedApplication(), run->target->paste())) {
+        m_sentPaste = true;
         schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
         return;
     }

@@ -111,15 +111,17 @@ void TextExpansionEngine::stop()
 void TextExpansionEngine::stopForQuit(double longestSeconds)
 {
     // A replacement that no longer belongs to the latest keystroke takes no step toward a
-    // paste: it either confirms the paste it posted or puts the field and clipboard back.
+    // paste: it puts the field and the clipboard back. One that has sent its paste keys is
+    // not waited for: the clipboard keeper answers that paste once we have ended (a field
+    // stalled meanwhile could answer our looks before it gets to the keys).
     m_ending = true;
     invalidateTyping();
-    if (m_replacement.isBusy()) {
+    if (m_replacement.isBusy() && !m_replacement.hasSentPaste()) {
         const QDeadlineTimer deadline(qint64(longestSeconds * 1000));
         QEventLoop settling;
         QTimer look;
         connect(&look, &QTimer::timeout, &settling, [&] {
-            if (!m_replacement.isBusy() || deadline.hasExpired())
+            if (!m_replacement.isBusy() || m_replacement.hasSentPaste() || deadline.hasExpired())
                 settling.quit();
         });
         look.start(quitLookMilliseconds);

@@ -56,12 +56,12 @@ public:
     // Stops watching and resets typing. A replacement whose paste was already posted still
     // finishes and reports.
     void stop();
-    // Stops for the program's end: a replacement under way is first let come to its end, for
-    // at most `longestSeconds`, the event loop running meanwhile without the user's input. Cut
-    // short, it would leave the trigger selected (the keys held meanwhile, typed on release,
-    // and the user's next key replace it) and the user's clipboard waiting for a paste that
-    // never comes. Nothing more expands meanwhile: a paste already posted is confirmed, one not
-    // posted yet leaves the trigger as typed.
+    // Stops for the program's end: a replacement under way that has not sent its paste yet is
+    // first let come to its end, for at most `longestSeconds`, the event loop running
+    // meanwhile without the user's input. Cut short, it would leave the trigger selected (the
+    // keys held meanwhile, typed on release, and the user's next key replace it) and the
+    // user's clipboard waiting for a paste that never comes. Nothing more expands meanwhile:
+    // the trigger is left as typed.
     void stopForQuit(double longestSeconds = ExpansionReplacement::longestSeconds);
     // Resets typing, then takes the new shortcuts.
     void updateShortcuts(const QList<Shortcut>& shortcuts);
