@@ -119,6 +119,7 @@ void ExpansionReplacement::giveUp(const Run& run, const QString& why)
 void ExpansionReplacement::finish(const Run& run)
 {
     m_isBusy = false;
+    m_sentPaste = false;
     if (run.ended)
         run.ended();
 }
@@ -255,6 +256,7 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
             return giveUp(*run, QStringLiteral("the expansion did not stay on the clipboard"));
         if (isCurrent(*run) && owns(run->receipt, run->injected)
             && (run->readsBeforePaste = m_clipboard.readsByFocusedApplication(), run->target->pasteOver(run->range))) {
+            m_sentPaste = true;
             schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
             return;
         }
@@ -305,6 +307,7 @@ void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int
     // The paste itself makes sure that the field still has the focus.
     if (selected && isCurrent(*run) && owns(run->receipt, run->injected)
         && (run->readsBeforePaste = m_clipboard.readsByFocusedApplication(), run->target->paste())) {
+        m_sentPaste = true;
         schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
         return;
     }

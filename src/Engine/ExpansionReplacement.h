@@ -113,6 +113,9 @@ public:
         + 2 * selectionCheckDelay * selectionChecks + pasteCheckDelay * pasteChecks;
 
     bool isBusy() const { return m_isBusy; }
+    // The replacement under way has sent its paste keys: the field takes the expansion from
+    // the clipboard whenever it gets to them, also once this process has ended.
+    bool hasSentPaste() const { return m_isBusy && m_sentPaste; }
 
     // Runs `work` once no paste of ours can still be on its way to a field: at once, or when a
     // paste the field has not asked for yet is taken or given up. What may change the field's
@@ -159,6 +162,7 @@ private:
     ExpansionClipboard& m_clipboard;
     Schedule m_schedule;
     bool m_isBusy = false;
+    bool m_sentPaste = false;
     struct Saved {
         qint64 changeCount = 0;
         QList<ClipboardItemSnapshot> items;

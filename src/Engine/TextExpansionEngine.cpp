@@ -10,8 +10,11 @@
 #include "platform/PrimarySelection.h"
 #include "platform/Workspace.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPointer>
+#include <QTimer>
 #include <utility>
 
 const QList<int> TextExpansionEngine::resetKeys = {
@@ -32,6 +35,9 @@ const QList<int> TextExpansionEngine::resetKeys = {
 };
 
 namespace {
+// How often a quit waiting for a replacement looks whether it has ended.
+constexpr int quitLookMilliseconds = 5;
+
 constexpr InputEventTypes watchedTypes = InputEventType::keyPress | InputEventType::modifiersChanged
     | InputEventType::buttonPress | InputEventType::scroll;
 
@@ -103,6 +109,29 @@ void TextExpansionEngine::stop()
     if (m_activationObserver)
         disconnect(m_activationObserver);
     m_activationObserver = {};
+}
+
+void TextExpansionEngine::stopForQuit(double longestSeconds)
+{
+    // A replacement that no longer belongs to the latest keystroke takes no step toward a
+    // paste: it puts the field and the clipboard back. One that has sent its paste keys is
+    // not waited for: the clipboard keeper answers that paste once we have ended (a field
+    // stalled meanwhile could answer our looks before it gets to the keys).
+    m_ending = true;
+    invalidateTyping();
+    if (m_replacement.isBusy() && !m_replacement.hasSentPaste()) {
+        const QDeadlineTimer deadline(qint64(longestSeconds * 1000));
+        QEventLoop settling;
+        QTimer look;
+        connect(&look, &QTimer::timeout, &settling, [&] {
+            if (!m_replacement.isBusy() || m_replacement.hasSentPaste() || deadline.hasExpired())
+                settling.quit();
+        });
+        look.start(quitLookMilliseconds);
+        settling.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    stop();
+    m_ending = false;
 }
 
 void TextExpansionEngine::releaseKeyboard()
@@ -177,7 +206,7 @@ void TextExpansionEngine::forgetCarets()
 
 void TextExpansionEngine::handleEvent(const InputEvent& event)
 {
-    if (event.tag == KeySimulator::marker)
+    if (event.tag == KeySimulator::marker || m_ending)
         return;
     adoptReadMatcher();
     switch (event.type) {
@@ -427,6 +456,8 @@ void TextExpansionEngine::readKeysTypedDuringReplacement()
 {
     // Each goes through the same looks at the field as a key typed now; one that completes a
     // trigger starts its replacement, and the keys after it wait for that one in turn.
-    for (const InputEvent& event : std::exchange(m_typedDuringReplacement, {}))
-        handleKeyDown(event);
+    for (const InputEvent& event : std::exchange(m_typedDuringReplacement, {})) {
+        if (!m_ending)
+            handleKeyDown(event);
+    }
 }

@@ -60,6 +60,13 @@ public:
     // Stops watching and resets typing. A replacement whose paste was already posted still
     // finishes and reports.
     void stop();
+    // Stops for the program's end: a replacement under way that has not sent its paste yet is
+    // first let come to its end, for at most `longestSeconds`, the event loop running
+    // meanwhile without the user's input. Cut short, it would leave the trigger selected (the
+    // keys held meanwhile, typed on release, and the user's next key replace it) and the
+    // user's clipboard waiting for a paste that never comes. Nothing more expands meanwhile:
+    // the trigger is left as typed.
+    void stopForQuit(double longestSeconds = ExpansionReplacement::longestSeconds);
     // Resets typing, then takes the new shortcuts.
     void updateShortcuts(const QList<Shortcut>& shortcuts);
 
@@ -136,6 +143,8 @@ private:
     // UTF-16 units typed at the start of this run before its field first answered.
     qint64 m_unplacedLength = 0;
     quint64 m_generation = 0;
+    // The program is ending: keys are no longer read as typing.
+    bool m_ending = false;
     ExpansionHandler m_onExpansion;
     QMetaObject::Connection m_activationObserver;
     SystemExpansionClipboard m_clipboard;

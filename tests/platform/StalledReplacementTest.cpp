@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonObject>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <X11/Xatom.h>
@@ -17,6 +18,7 @@
 #include <X11/keysym.h>
 #include <atomic>
 #include <csignal>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -171,16 +173,17 @@ private:
     std::atomic<bool> m_cancelled = false;
 };
 
-// Kills a process the moment a paste key (V pressed) goes through the server, seen through the
-// RECORD extension from a thread and connections of its own: the paste keys are then on their
-// way to the field, which has not asked for the clipboard yet. Optionally stops the field's
-// process at the same moment, until the killed process is gone, so that its paste surely asks
-// afterwards.
+// Kills a process (or sends it another signal) the moment a paste key (V pressed) goes through
+// the server, seen through the RECORD extension from a thread and connections of its own: the
+// paste keys are then on their way to the field, which has not asked for the clipboard yet.
+// Optionally stops the field's process at the same moment, until the signalled process is gone,
+// so that its paste surely asks afterwards.
 class KillAtPasteKey {
 public:
-    KillAtPasteKey(qint64 process, qint64 field = 0)
+    KillAtPasteKey(qint64 process, qint64 field = 0, int signal = SIGKILL)
         : m_process(process)
         , m_field(field)
+        , m_signal(signal)
     {
         m_control = XOpenDisplay(nullptr);
         m_data = XOpenDisplay(nullptr);
@@ -244,7 +247,7 @@ private:
                     ::kill(pid_t(watch->m_field), SIGSTOP);
                     watch->fieldStopped = true;
                 }
-                ::kill(pid_t(watch->m_process), SIGKILL);
+                ::kill(pid_t(watch->m_process), watch->m_signal);
                 watch->killed = true;
             }
         }
@@ -253,6 +256,7 @@ private:
 
     qint64 m_process;
     qint64 m_field;
+    int m_signal;
     Display* m_control = nullptr;
     Display* m_data = nullptr;
     XRecordContext m_context = 0;
@@ -335,6 +339,110 @@ protected:
         const double seconds = secondsWithoutKeys();
         RecordProperty("secondsWithoutKeys", QString::number(seconds).toStdString());
         return seconds;
+    }
+
+    // Where in a replacement velmora is ended.
+    enum class Moment { afterTrigger, newClipboard, newClipboardFieldStopped, pasteKeys, pasteKeysFieldStopped };
+
+    // Ends velmora with `signal` mid-replacement, at each of `moments` in turn over the tries
+    // (at least one each), starting it again before each try after the first. Whatever the
+    // moment, the keyboard is free at once, no key is left down, the field is exact and the
+    // user's clipboard comes back.
+    void endMidReplacement(int signal, const QList<Moment>& moments)
+    {
+        QStringList outcomes;
+        QStringList exitSeconds;
+        int atPaste = 0;
+        for (int attempt = 0; attempt < std::max<int>(tries(), int(moments.size())); ++attempt) {
+            if (attempt > 0) {
+                ASSERT_TRUE(velmora.start());
+                ASSERT_TRUE(velmora.waitForPopover(true, 10000));
+            }
+            target.setText(QStringLiteral("line"), QString());
+            // The copy is made on a command, with the time of whatever event the other
+            // application saw last: the server refuses it when the clipboard changed later.
+            ASSERT_TRUE(DesktopSession::waitFor(
+                [&] {
+                    return other.setClipboard({{utf8Text, copied.toUtf8()}})
+                        && other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8();
+                },
+                5000));
+            DesktopSession::pause(200);
+            QElapsedTimer ending;
+            const Moment moment = moments.at(attempt % moments.size());
+            if (moment == Moment::afterTrigger) {
+                ASSERT_TRUE(typeTrigger());
+                DesktopSession::pause(5 + attempt * 7 % 35);
+                ending.start();
+                ::kill(pid_t(velmora.processId()), signal);
+            } else if (moment == Moment::newClipboard || moment == Moment::newClipboardFieldStopped) {
+                // The field stopped at the same moment answers nothing until velmora has ended.
+                std::optional<StopAtNewClipboard> field;
+                if (moment == Moment::newClipboardFieldStopped)
+                    field.emplace(target.processId(), 1500);
+                StopAtNewClipboard end(velmora.processId(), 0, signal);
+                ASSERT_TRUE(typeTrigger());
+                end.wait();
+                ending.start();
+                if (!end.stopped)
+                    ::kill(pid_t(velmora.processId()), signal);
+                ASSERT_TRUE(velmora.waitForExit(5000));
+                if (field)
+                    field->wait();
+                // Quitting, velmora put the field back as typed if it had not pasted: the
+                // trigger is not left selected for the next key to replace (a paste already
+                // posted may still be in the field's queue).
+                if (signal != SIGKILL) {
+                    EXPECT_TRUE(DesktopSession::waitFor(
+                        [&] {
+                            const QJsonObject state = target.state();
+                            return state.value("line").toString() == "Hi " + signature
+                                || (state.value("line").toString() == QStringLiteral("Hi /sig")
+                                    && state.value("selectionLength").toInt() == 0);
+                        },
+                        3000))
+                        << "try " << attempt << ": " << target.state().value("selectionLength").toInt();
+                }
+            } else {
+                // Then the paste keys are on their way (the field asking at once, or only once
+                // velmora is gone).
+                KillAtPasteKey end(
+                    velmora.processId(), moment == Moment::pasteKeysFieldStopped ? target.processId() : 0, signal);
+                ASSERT_TRUE(typeTrigger());
+                DesktopSession::waitFor([&] { return end.killed.load(); }, 5000);
+                ending.start();
+                end.stop();
+                if (!end.killed)
+                    ::kill(pid_t(velmora.processId()), signal);
+                atPaste += end.killed ? 1 : 0;
+                velmora.waitForExit(5000);
+                end.resumeField();
+            }
+            ASSERT_TRUE(velmora.waitForExit(5000));
+            exitSeconds.append(QString::number(ending.elapsed() / 1000.0, 'f', 2));
+            EXPECT_LT(secondsWithoutKeys(), boundSeconds);
+            EXPECT_FALSE(anyKeyDown());
+            // The user's clipboard comes back, after any paste on its way was answered.
+            EXPECT_TRUE(DesktopSession::waitFor(
+                [&] { return other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8(); }, 5000))
+                << "try " << attempt << ": " << other.clipboard(utf8Text).value(utf8Text).toStdString();
+            // Never the user's clipboard pasted, never the expansion beside the trigger, never
+            // the trigger gone: ended between the paste keys and the field's asking, the paste
+            // gets the expansion from the process that gives the clipboard back.
+            const auto exact = [&] {
+                const QString text = target.text(QStringLiteral("line"));
+                return text == "Hi " + signature || text == QStringLiteral("Hi /sig");
+            };
+            EXPECT_TRUE(DesktopSession::waitFor(exact, 3000))
+                << "try " << attempt << ": " << target.text("line").toStdString();
+            const QString text = target.text(QStringLiteral("line"));
+            outcomes.append(text == "Hi /sig" ? QStringLiteral("as typed")
+                    : text == "Hi " + signature ? QStringLiteral("expanded")
+                                               : QString("wrong: " + text));
+        }
+        RecordProperty("outcomes", outcomes.join(QLatin1String(", ")).toStdString());
+        RecordProperty("endedAtPasteKeys", atPaste);
+        RecordProperty("secondsToExit", exitSeconds.join(QLatin1Char(' ')).toStdString());
     }
 
     FakeTrayHost tray;
@@ -462,63 +570,20 @@ TEST_F(StalledReplacement, aStalledFieldsLatePasteGetsItsOwnExpansionNotOneMadeE
 
 TEST_F(StalledReplacement, velmoraKilledMidReplacementLeavesTheKeyboardFreeAndTheClipboardComesBack)
 {
-    QStringList outcomes;
-    int atPaste = 0;
     // VELMORA_FAULT_KILL_AT=paste: every try at the paste keys, for measuring that moment.
-    const auto pasteMoment = [] { return qEnvironmentVariable("VELMORA_FAULT_KILL_AT") == QLatin1String("paste"); };
-    for (int attempt = 0; attempt < std::max(tries(), 4); ++attempt) {
-        if (attempt > 0) {
-            ASSERT_TRUE(velmora.start());
-            ASSERT_TRUE(velmora.waitForPopover(true, 10000));
-        }
-        target.setText(QStringLiteral("line"), QString());
-        ASSERT_TRUE(other.setClipboard({{utf8Text, copied.toUtf8()}}));
-        DesktopSession::pause(200);
-        // After the trigger, the moment the expansion takes the clipboard, or the moment the
-        // paste keys have gone out (the field asking at once, or once velmora is gone).
-        const int moment = pasteMoment() ? 2 + attempt % 2 : attempt % 4;
-        if (moment == 0) {
-            ASSERT_TRUE(typeTrigger());
-            DesktopSession::pause(5 + attempt * 7 % 35);
-            ::kill(pid_t(velmora.processId()), SIGKILL);
-        } else if (moment == 1) {
-            StopAtNewClipboard kill(velmora.processId(), 0, SIGKILL);
-            ASSERT_TRUE(typeTrigger());
-            kill.wait();
-            if (!kill.stopped)
-                ::kill(pid_t(velmora.processId()), SIGKILL);
-        } else {
-            KillAtPasteKey kill(velmora.processId(), moment == 3 ? target.processId() : 0);
-            ASSERT_TRUE(typeTrigger());
-            DesktopSession::waitFor([&] { return kill.killed.load(); }, 5000);
-            kill.stop();
-            if (!kill.killed)
-                ::kill(pid_t(velmora.processId()), SIGKILL);
-            atPaste += kill.killed ? 1 : 0;
-            velmora.waitForExit(5000);
-            kill.resumeField();
-        }
-        ASSERT_TRUE(velmora.waitForExit(5000));
-        EXPECT_LT(secondsWithoutKeys(), boundSeconds);
-        EXPECT_FALSE(anyKeyDown());
-        // The user's clipboard comes back, after any paste on its way was answered.
-        EXPECT_TRUE(DesktopSession::waitFor(
-            [&] { return other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8(); }, 5000));
-        // Never the user's clipboard pasted, never the expansion beside the trigger, never the
-        // trigger gone: killed between the paste keys and the field's asking, the paste gets the
-        // expansion from the process that gives the clipboard back.
-        const auto exact = [&] {
-            const QString text = target.text(QStringLiteral("line"));
-            return text == "Hi " + signature || text == QStringLiteral("Hi /sig");
-        };
-        EXPECT_TRUE(DesktopSession::waitFor(exact, 3000)) << target.text("line").toStdString();
-        const QString text = target.text(QStringLiteral("line"));
-        outcomes.append(text == "Hi /sig" ? QStringLiteral("as typed")
-                : text == "Hi " + signature ? QStringLiteral("expanded")
-                                           : QString("wrong: " + text));
-    }
-    RecordProperty("outcomes", outcomes.join(QLatin1String(", ")).toStdString());
-    RecordProperty("killedAtPasteKeys", atPaste);
+    const bool pasteMoment = qEnvironmentVariable("VELMORA_FAULT_KILL_AT") == QLatin1String("paste");
+    endMidReplacement(SIGKILL, pasteMoment ? QList<Moment>{Moment::pasteKeys, Moment::pasteKeysFieldStopped}
+                                           : QList<Moment>{Moment::afterTrigger, Moment::newClipboard,
+                                               Moment::pasteKeys, Moment::pasteKeysFieldStopped});
+}
+
+TEST_F(StalledReplacement, velmoraQuitMidReplacementLeavesTheFieldExactAndTheClipboardComesBack)
+{
+    // An ordinary quit (the session ending, the tray's Quit) leaves nothing worse than a kill:
+    // a paste on its way still gets the expansion, one not sent leaves the trigger as typed.
+    endMidReplacement(SIGTERM,
+        {Moment::afterTrigger, Moment::newClipboard, Moment::newClipboardFieldStopped, Moment::pasteKeys,
+            Moment::pasteKeysFieldStopped});
 }
 
 TEST_F(StalledReplacement, velmoraQuittingAfterAnExpansionLeavesTheUsersClipboard)

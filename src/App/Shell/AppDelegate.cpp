@@ -98,6 +98,11 @@ AppDelegate::~AppDelegate()
         AppState::setShared(nullptr);
 }
 
+void AppDelegate::applicationWillTerminate()
+{
+    m_engine.stopForQuit();
+}
+
 void AppDelegate::applicationDidFinishLaunching()
 {
     // The popover's accessibility line names an application that lets no one edit its fields.

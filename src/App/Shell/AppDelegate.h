@@ -81,6 +81,9 @@ public:
     void applicationDidFinishLaunching();
     // Another start of the program while this one runs: show the popover.
     bool applicationShouldHandleReopen();
+    // The event loop has ended: a replacement under way is let come to its end first, so
+    // that quitting leaves the field and the clipboard as they should be.
+    void applicationWillTerminate();
 
     void applyTheme(AppTheme theme);
     // Starts the engine when everything allows it; safe to call at any time, any number of

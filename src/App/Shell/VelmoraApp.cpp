@@ -3,6 +3,7 @@
 
 #include "App/Shell/AppDelegate.h"
 #include "App/Shell/SingleInstance.h"
+#include "Engine/ExpansionReplacement.h"
 #include "Persistence/KeychainHelper.h"
 #include "Services/AuthService.h"
 #include "Services/BackgroundSyncManager.h"
@@ -57,6 +58,8 @@ char g_socketPath[4096];
 char g_lockPath[4096];
 // Seconds the ordered shutdown may take before the process ends without it.
 constexpr unsigned shutdownGraceSeconds = 3;
+// The ordered shutdown lets a replacement under way end first.
+static_assert(ExpansionReplacement::longestSeconds + 1 < shutdownGraceSeconds);
 
 void noteSignal(int)
 {
@@ -179,6 +182,7 @@ int VelmoraApp::exec()
     // parse tree of a file laid out otherwise); those pages go back before the first use.
     HeapPolicy::trim();
     const int status = QApplication::exec();
+    m_delegate->applicationWillTerminate();
     // Leaving every loop at once (a signal, Quit from inside a menu) can leave objects whose
     // deletion was posted; they go before the rest is torn down.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

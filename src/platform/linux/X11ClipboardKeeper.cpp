@@ -425,10 +425,19 @@ quint32 X11ClipboardKeeper::offerExpansion(const PasteboardItem& expansion, quin
     while (read(m_replies, &window, sizeof(window)) > 0) { }
     if (write(m_channel, &offerCommand, 1) != 1)
         return 0;
-    pollfd wait{m_replies, POLLIN, 0};
-    if (poll(&wait, 1, offerReplyMilliseconds) <= 0 || read(m_replies, &window, sizeof(window)) != sizeof(window))
-        return 0;
-    return window;
+    // A signal arriving meanwhile (the quit of a session ending) interrupts the wait, not the
+    // offer: taken for a refusal, the expansion would be offered twice, ours failing or leaving
+    // the clipboard ownerless when we end, and the giving back's offer orphaned.
+    const QDeadlineTimer deadline(offerReplyMilliseconds);
+    for (;;) {
+        pollfd wait{m_replies, POLLIN, 0};
+        const int ready = poll(&wait, 1, int(deadline.remainingTime()));
+        if (ready > 0)
+            break;
+        if (ready == 0 || errno != EINTR || deadline.hasExpired())
+            return 0;
+    }
+    return read(m_replies, &window, sizeof(window)) == sizeof(window) ? window : 0;
 }
 
 qint64 X11ClipboardKeeper::expansionReads() const
