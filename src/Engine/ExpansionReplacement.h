@@ -125,6 +125,9 @@ private:
     // not replace it; then the clipboard is put back.
     void abandonSelection(const std::shared_ptr<Run>& run, int attempts);
     void verifyPaste(const std::shared_ptr<Run>& run, double delay);
+    // Whether the paste key arrived as its plain letter in place of the trigger, in which case
+    // the paste goes out again over the letter (once) and is looked for afresh.
+    bool pastedPlainKey(const std::shared_ptr<Run>& run, const std::optional<TextRange>& selection);
     static double firstPasteCheckDelayFor(const Run& run);
     // Looks at the field for the paste after `delay`, within the time the paste is given.
     bool schedulePasteCheck(const std::shared_ptr<Run>& run, double delay);
