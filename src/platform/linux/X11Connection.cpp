@@ -8,6 +8,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <utility>
 
 namespace {
 
@@ -104,7 +105,7 @@ void X11Connection::surviveLossOf(Display* display, std::function<void()> lost)
             if (previous != reportLoss)
                 previousIOHandler = previous;
         }
-        survivingDisplays().insert(display, std::move(lost));
+        survivingDisplays().emplace(display, std::move(lost));
     }
     XSetIOErrorExitHandler(display, carryOn, nullptr);
 }
