@@ -29,8 +29,10 @@ struct ExpansionReplacement::Run {
     // text where the expansion should be), and since when.
     std::optional<std::pair<TextRange, std::optional<QString>>> reshaped;
     double reshapedSince = 0;
-    // Whether the paste went out again over a plain "v" that had replaced the trigger.
+    // Whether the paste went out again over a plain "v" that had replaced the trigger, and
+    // since when such a letter has been seen.
     bool pastedAgain = false;
+    std::optional<double> plainKeySince;
 
     // A caret the trigger stood right before at the last look, when that was not where the
     // engine expected it.
@@ -299,10 +301,11 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
         const std::optional<QString> shown = run->target->text(TextRange{run->range.location, expansionLength});
         const std::optional<TextRange> selection = run->target->selection();
         const bool selectionMoved = selection && *selection != run->range;
-        // A field that reads the clipboard is known not to have taken a plain letter; where the
-        // clipboard cannot tell, an expansion that begins with that letter could be the paste.
-        const bool plainKeyPossible = unread
-            || (!run->readsBeforePaste && !run->plan.expansion.startsWith(QLatin1Char('v'), Qt::CaseInsensitive));
+        // The paste shows the whole expansion at once: a lone letter is the paste only where
+        // the expansion is that letter. (A read of the clipboard proves nothing where the
+        // compositor reads every new owner's contents itself.)
+        const bool plainKeyPossible
+            = unread || run->plan.expansion.compare(QLatin1String("v"), Qt::CaseInsensitive) != 0;
         if (plainKeyPossible && !run->pastedAgain && pastedPlainKey(run, selection))
             return;
         if (equalText(shown, run->plan.expansion) && (!selection || selectionMoved)) {
@@ -352,11 +355,20 @@ bool ExpansionReplacement::pastedPlainKey(const std::shared_ptr<Run>& run, const
     // A paste key that reached the field without its Ctrl types its letter over the selected
     // trigger, and the field never asks for the clipboard: the letter, with the caret right
     // behind it where the trigger began, is selected and the paste sent once more.
+    // A "v" the user typed just before the paste arrived looks the same for a moment, with the
+    // paste right behind it in the application's queue: the letter must stay a while first.
     const TextRange letter{run->range.location, 1};
-    if (run->target->pasteKeysPending() || selection != TextRange{letter.location + 1, 0})
+    const std::optional<QString> shown = run->target->pasteKeysPending()
+            || selection != TextRange{letter.location + 1, 0}
+        ? std::nullopt
+        : run->target->text(letter);
+    if (!shown || shown->compare(QLatin1String("v"), Qt::CaseInsensitive) != 0) {
+        run->plainKeySince.reset();
         return false;
-    const std::optional<QString> shown = run->target->text(letter);
-    if (!shown || shown->compare(QLatin1String("v"), Qt::CaseInsensitive) != 0)
+    }
+    if (!run->plainKeySince)
+        run->plainKeySince = run->pasteWaited;
+    if (run->pasteWaited - *run->plainKeySince < plainKeySeconds)
         return false;
     run->pastedAgain = true;
     if (!owns(run->receipt, run->injected))

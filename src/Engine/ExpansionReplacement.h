@@ -72,6 +72,9 @@ public:
     // A field that took the paste and shows other text than the expansion (it reshaped it)
     // is left alone once that text has stayed the same this long.
     static constexpr double reshapedPasteSeconds = 0.1;
+    // A paste key that typed its plain letter over the trigger is pasted again once the letter
+    // has stood alone this long.
+    static constexpr double plainKeySeconds = 0.1;
     // A paste the field has not shown within the paste checks may still come: a busy
     // application reads the clipboard only when it gets to the paste key. Until it has asked
     // for the expansion (or this long has passed) the user's clipboard is not put back, or
