@@ -1,12 +1,19 @@
 #!/bin/bash
-# Types "Hi /sig ok" straight on into a browser's page field on the headless sway of
+# Types "Hi /sig ok" into a browser's page fields on the headless sway or mutter of
 # scripts/with-desktop.sh, many times, and counts the tries that expanded, that were left as
-# typed, and the others (faults, printed).
-#   benchmarks/browser-straight-on.sh [build dir] <firefox|chromium> <tries> <ms per key>
+# typed, and the others (faults, printed). Without fields, typed straight on into the line;
+# with fields (comma-separated: line,area,rich), each try waits for the expansion to show
+# before typing on, as the desktop tests do.
+#   benchmarks/browser-straight-on.sh [build dir] <sway|mutter> <firefox|chromium|chromium-x11> <tries> <ms per key> [fields]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build
-if [ $# -eq 4 ]; then build=$1; shift; fi
-[ $# -eq 3 ] || { echo "usage: $0 [build dir] <firefox|chromium> <tries> <ms per key>" >&2; exit 2; }
-VELMORA_STRAIGHT_ON="$1 $2 $3" scripts/with-desktop.sh "$build/tests/test_platform" \
-  --gtest_filter='WaylandBrowsers.measureTypingStraightOn' 2>&1 | grep -E 'ms per key|FAILED|Failure|Expected|Which is|actual' || true
+if [ -d "${1:-}" ]; then build=$1; shift; fi
+[ $# -eq 4 ] || [ $# -eq 5 ] || {
+  echo "usage: $0 [build dir] <sway|mutter> <firefox|chromium|chromium-x11> <tries> <ms per key> [fields]" >&2
+  exit 2
+}
+compositor=$1; shift
+VELMORA_STRAIGHT_ON="$*" scripts/with-desktop.sh "$build/tests/test_platform" \
+  --gtest_filter="Compositors/WaylandBrowsers.measureTypingStraightOn/$compositor" 2>&1 \
+  | grep -E 'ms per key|FAILED|Failure|Expected|Which is|actual' || true

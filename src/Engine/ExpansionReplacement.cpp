@@ -34,6 +34,10 @@ struct ExpansionReplacement::Run {
     // text where the expansion should be), and since when.
     std::optional<std::pair<TextRange, std::optional<QString>>> reshaped;
     double reshapedSince = 0;
+    // Whether the paste went out again over a plain "v" that had replaced the trigger, and
+    // since when such a letter has been seen.
+    bool pastedAgain = false;
+    std::optional<double> plainKeySince;
 
     // A caret the trigger stood right before at the last look, when that was not where the
     // engine expected it.
@@ -260,8 +264,8 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
             schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
             return;
         }
-        restore(*run);
-        return giveUp(*run, QStringLiteral("the paste over the selection failed"));
+        // The trigger may be selected by now: the next key must not replace it.
+        return abandonSelection(run, selectionChecks);
     }
     // The trigger is selected before the expansion takes the clipboard: an application that
     // looks at the clipboard when its selection changes (a mail body updating its Paste
@@ -376,6 +380,13 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
         const std::optional<QString> shown = run->target->text(TextRange{run->range.location, pasted.size()});
         const std::optional<TextRange> selection = run->target->selection();
         const bool selectionMoved = selection && *selection != run->range;
+        // The paste shows the whole expansion at once: a lone letter is the paste only where
+        // the expansion is that letter. (A read of the clipboard proves nothing where the
+        // compositor reads every new owner's contents itself.)
+        const bool plainKeyPossible
+            = unread || run->plan.expansion.compare(QLatin1String("v"), Qt::CaseInsensitive) != 0;
+        if (plainKeyPossible && !run->pastedAgain && pastedPlainKey(run, selection))
+            return;
         if (equalText(shown, pasted) && (!selection || selectionMoved)) {
             restore(*run);
             finish(*run);
@@ -400,20 +411,62 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     if (!settled && (!look || owns(run->receipt, run->injected))
         && schedulePasteCheck(run, std::min(pasteCheckGrowth * delay, pasteCheckDelay)))
         return;
+    // Giving up leaves no paste key to come: keys not sent yet are taken back, and without
+    // the paste key nothing can read the expansion any more.
+    const bool pasteWithdrawn = run->target->withdrawPaste();
     // The field has not asked for the expansion: the paste keys may still wait in a busy
     // application's queue, and the trigger must still be selected when they come, or the
     // expansion lands behind it. A field that answers now, with the trigger still selected,
     // has ignored the paste: the trigger is left as typed, not selected.
-    if (!pasteMayBePending(*run) || run->target->isFocusedAndEditable()) {
+    if (pasteWithdrawn || !pasteMayBePending(*run) || run->target->isFocusedAndEditable()) {
         if (run->target->selection() == run->range && equalText(run->target->text(run->range), run->typed()))
             run->target->select(run->caretRange());
     }
-    restoreOnceRead(run);
+    if (pasteWithdrawn)
+        restore(*run);
+    else
+        restoreOnceRead(run);
     giveUp(*run, QStringLiteral("the paste did not show in the field"));
+}
+
+bool ExpansionReplacement::pastedPlainKey(const std::shared_ptr<Run>& run, const std::optional<TextRange>& selection)
+{
+    // A paste key that reached the field without its Ctrl types its letter over the selected
+    // trigger, and the field never asks for the clipboard: the letter, with the caret right
+    // behind it where the trigger began, is selected and the paste sent once more.
+    // A "v" the user typed just before the paste arrived looks the same for a moment, with the
+    // paste right behind it in the application's queue: the letter must stay a while first.
+    const TextRange letter{run->range.location, 1};
+    const std::optional<QString> shown = run->target->pasteKeysPending()
+            || selection != TextRange{letter.location + 1, 0}
+        ? std::nullopt
+        : run->target->text(letter);
+    if (!shown || shown->compare(QLatin1String("v"), Qt::CaseInsensitive) != 0) {
+        run->plainKeySince.reset();
+        return false;
+    }
+    if (!run->plainKeySince)
+        run->plainKeySince = run->pasteWaited;
+    if (run->pasteWaited - *run->plainKeySince < plainKeySeconds)
+        return false;
+    run->pastedAgain = true;
+    if (!owns(run->receipt, run->injected))
+        return false;
+    run->readsBeforePaste = m_clipboard.readsByFocusedApplication();
+    if (!run->target->pasteOver(letter))
+        return false;
+    run->pasteWaited = 0;
+    run->pasteLookedAt = 0;
+    run->reshaped.reset();
+    schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
+    return true;
 }
 
 bool ExpansionReplacement::pasteMayBePending(const Run& run)
 {
+    // Keys still on their way to the desktop: the paste is still to come.
+    if (run.target->pasteKeysPending())
+        return true;
     const std::optional<qint64> reads = m_clipboard.readsByFocusedApplication();
     return reads && run.readsBeforePaste && *reads == *run.readsBeforePaste;
 }
@@ -476,7 +529,10 @@ void ExpansionReplacement::awaitPasteRead(const std::shared_ptr<Run>& run, int a
 {
     if (m_awaitingRead != run)
         return;
-    if (attempts > 1 && pasteMayBePending(*run) && owns(run->receipt, run->injected)) {
+    // The user's clipboard never goes back while a paste key of ours is on its way, or that
+    // key would paste it.
+    const bool keysOnTheirWay = run->target->pasteKeysPending() && owns(run->receipt, run->injected);
+    if ((attempts > 1 || keysOnTheirWay) && pasteMayBePending(*run) && owns(run->receipt, run->injected)) {
         m_schedule(pasteReadCheckDelay, [this, run, attempts] { awaitPasteRead(run, attempts - 1); });
         return;
     }

@@ -77,6 +77,9 @@ public:
     // A field that took the paste and shows other text than the expansion (it reshaped it)
     // is left alone once that text has stayed the same this long.
     static constexpr double reshapedPasteSeconds = 0.1;
+    // A paste key that typed its plain letter over the trigger is pasted again once the letter
+    // has stood alone this long.
+    static constexpr double plainKeySeconds = 0.1;
     // A paste the field has not shown within the paste checks may still come: a busy
     // application reads the clipboard only when it gets to the paste key. Until it has asked
     // for the expansion (or this long has passed) the user's clipboard is not put back, or
@@ -136,6 +139,9 @@ private:
     // not replace it; then the clipboard is put back.
     void abandonSelection(const std::shared_ptr<Run>& run, int attempts);
     void verifyPaste(const std::shared_ptr<Run>& run, double delay);
+    // Whether the paste key arrived as its plain letter in place of the trigger, in which case
+    // the paste goes out again over the letter (once) and is looked for afresh.
+    bool pastedPlainKey(const std::shared_ptr<Run>& run, const std::optional<TextRange>& selection);
     static double firstPasteCheckDelayFor(const Run& run);
     // Looks at the field for the paste after `delay`, within the time the paste is given.
     bool schedulePasteCheck(const std::shared_ptr<Run>& run, double delay);

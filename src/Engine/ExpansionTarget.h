@@ -27,4 +27,9 @@ public:
     // Selects the range, whose end the caret must still be at, and pastes the clipboard over
     // it at once, if the field is still focused and editable; true when the paste was posted.
     virtual bool pasteOver(TextRange /*range*/) { return false; }
+    // Whether keys of the last paste are still on their way to the application.
+    virtual bool pasteKeysPending() { return false; }
+    // Takes back the keys of the last paste not sent yet; true when the paste key itself was
+    // among them, so that no paste is coming.
+    virtual bool withdrawPaste() { return false; }
 };

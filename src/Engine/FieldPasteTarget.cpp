@@ -80,15 +80,37 @@ bool FieldPasteTarget::pasteOver(TextRange range)
     const bool atEnd = count && m_field->caret() == count;
     if (!m_element->select(range))
         return false;
-    if (atEnd ? KeySimulator::pasteAndGoToEnd(*m_desktop.keyboard, m_process)
-              : KeySimulator::paste(*m_desktop.keyboard, m_process))
+    if (post(atEnd))
         return true;
-    // Left selected, the trigger would go with the next key the user types.
+    // Keys that could not be made must not leave the trigger selected for the user's next key.
     m_element->select(TextRange{range.location + range.length, 0});
     return false;
 }
 
 bool FieldPasteTarget::paste()
 {
-    return isFocusedAndEditable() && KeySimulator::paste(*m_desktop.keyboard, m_process);
+    return isFocusedAndEditable() && post(false);
+}
+
+bool FieldPasteTarget::post(bool goToEnd)
+{
+    m_pastePresses = 0;
+    const bool posted = goToEnd ? KeySimulator::pasteAndGoToEnd(*m_desktop.keyboard, m_process)
+                                : KeySimulator::paste(*m_desktop.keyboard, m_process);
+    if (posted)
+        m_pastePresses = goToEnd ? 2 : 1;
+    return posted;
+}
+
+bool FieldPasteTarget::pasteKeysPending()
+{
+    return m_desktop.keyboard->keysPending();
+}
+
+bool FieldPasteTarget::withdrawPaste()
+{
+    const qsizetype withdrawn = m_desktop.keyboard->withdrawPending();
+    const bool pasteWithdrawn = m_pastePresses > 0 && withdrawn >= m_pastePresses;
+    m_pastePresses = 0;
+    return pasteWithdrawn;
 }

@@ -32,8 +32,12 @@ public:
     // Nothing holds the user's keys on these desktops.
     bool selectsWhilePasting() const override { return true; }
     bool pasteOver(TextRange range) override;
+    bool pasteKeysPending() override;
+    bool withdrawPaste() override;
 
 private:
+    bool post(bool goToEnd);
+
     FieldPasteTarget(const Desktop& desktop, std::shared_ptr<EditableTextField> field,
         std::shared_ptr<AccessibleElement> element, qint64 process);
 
@@ -41,4 +45,6 @@ private:
     std::shared_ptr<EditableTextField> m_field;
     std::shared_ptr<AccessibleElement> m_element;
     qint64 m_process;
+    // Presses of other keys than modifiers the last paste posted (the paste key first).
+    qsizetype m_pastePresses = 0;
 };

@@ -30,4 +30,11 @@ public:
     // Whether keys can be posted now. A keyboard that needs the user's leave first asks for it
     // here and answers false meanwhile, so that nothing is begun that only its keys could finish.
     virtual bool canPost() { return true; }
+    // Whether keys posted earlier are still on their way to the desktop (a keyboard that hands
+    // them over one at a time, each once the one before it was taken).
+    virtual bool keysPending() const { return false; }
+    // Takes back the posted keys not handed over yet; a key already pressed is still released,
+    // so that none stays down. Answers how many presses of keys other than modifiers were taken
+    // back: those never reach the application.
+    virtual qsizetype withdrawPending() { return 0; }
 };

@@ -447,6 +447,44 @@ TEST_F(FieldPasting, pasteKeysTheKeyboardRefusesLeaveTheTriggerUnselectedForTheN
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
 }
 
+TEST_F(FieldPasting, aPasteKeyThatArrivesWithoutItsControlIsPastedAgainOverTheLetterItTyped)
+{
+    field->current.offersEditing = false;
+    desktop.keyboard.losesControl = 1;
+    typeIntoPage("Hi /sig");
+    settle();
+    finishReplacement();
+    EXPECT_EQ(page->text, "Hi " + signature);
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
+TEST_F(FieldPasting, pasteKeysStillOnTheirWayAreWaitedForAndAGiveUpLeavesNoneToCome)
+{
+    field->current.offersEditing = false;
+    // Keys that arrive within the time the paste is given expand.
+    desktop.keyboard.handOverSeconds = 0.3;
+    typeIntoPage("Hi /sig");
+    settle();
+    finishReplacement();
+    EXPECT_EQ(page->text, "Hi " + signature);
+
+    // Keys later than that are taken back: the trigger stays as typed, not selected, the
+    // clipboard goes back, and no paste comes afterwards (it would paste the user's clipboard).
+    desktop.keyboard.handOverSeconds = 5;
+    field->content.clear();
+    field->caretAt = 0;
+    typeIntoPage("/sig");
+    settle();
+    finishReplacement();
+    scheduler.advance(6);
+    EXPECT_EQ(page->text, "/sig");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
+    EXPECT_FALSE(desktop.keyboard.keysPending());
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
 TEST_F(FieldPasting, aPasswordFieldIsNeverPastedInto)
 {
     field->current.offersEditing = false;

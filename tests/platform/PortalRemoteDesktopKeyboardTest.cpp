@@ -105,9 +105,20 @@ TEST_F(PortalKeyboard, asksOnceAndOnceAllowedTypesTheShortcutByKeySymbolWithNoMo
     // A key it cannot name is refused whole.
     EXPECT_FALSE(keyboard.post(1, {SyntheticKeyEvent{Qt::Key_F13, true, {}, 0}}));
     ASSERT_TRUE(keyboard.post(1, paste()));
-    const QList<std::pair<int, uint>> expected = {{0xffe3, 1}, {'v', 1}, {'v', 0}, {0xffe3, 0}};
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return portal.keys.size() >= expected.size(); }, 5000));
+    // A tap of Ctrl first: a first key lost by the compositor must not be the paste's Ctrl.
+    const QList<std::pair<int, uint>> expected
+        = {{0xffe3, 1}, {0xffe3, 0}, {0xffe3, 1}, {'v', 1}, {'v', 0}, {0xffe3, 0}};
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return !keyboard.keysPending(); }, 5000));
     EXPECT_EQ(portal.keys, expected);
+
+    // Taken back while the first key is on its way: only that key's release follows, and the
+    // "v" never goes.
+    portal.keys.clear();
+    ASSERT_TRUE(keyboard.post(1, paste()));
+    EXPECT_TRUE(keyboard.keysPending());
+    EXPECT_EQ(keyboard.withdrawPending(), 1);
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return !keyboard.keysPending(); }, 5000));
+    EXPECT_EQ(portal.keys, (QList<std::pair<int, uint>>{{0xffe3, 1}, {0xffe3, 0}}));
 }
 
 TEST_F(PortalKeyboard, aRefusalIsNotAskedAgain)

@@ -3,6 +3,9 @@
 #include "Utilities/Scheduler.h"
 #include "Utilities/Text.h"
 
+#include <algorithm>
+#include <utility>
+
 void FakeWorkspace::activate(std::optional<qint64> process)
 {
     frontmost = process;
@@ -21,7 +24,30 @@ bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
         return false;
     for (const SyntheticKeyEvent& event : events)
         posted.append({process, event});
+    if (handOverSeconds <= 0) {
+        deliver(events);
+        return true;
+    }
+    const auto presses = std::count_if(
+        events.cbegin(), events.cend(), [](const SyntheticKeyEvent& event) { return event.press; });
+    m_pendingPresses += presses;
+    Scheduler::current().after(handOverSeconds, nullptr, [this, events, presses, handOver = m_handOvers] {
+        if (handOver != m_handOvers)
+            return;
+        m_pendingPresses -= presses;
+        deliver(events);
+    });
+    return true;
+}
 
+qsizetype FakeKeyboard::withdrawPending()
+{
+    ++m_handOvers;
+    return std::exchange(m_pendingPresses, 0);
+}
+
+void FakeKeyboard::deliver(const QList<SyntheticKeyEvent>& events)
+{
     // Keys go to the focused field of the application in front, whoever was meant.
     const std::shared_ptr<FakeTextField> field = m_desktop.focusedField();
     FakeDesktop* desktop = &m_desktop;
@@ -38,6 +64,11 @@ bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
             desktop->events.deliver(seen);
         });
         if (field && field->pasteDelay && event.key == Qt::Key_V && event.modifiers == Qt::ControlModifier) {
+            if (losesControl > 0) {
+                --losesControl;
+                Scheduler::current().after(*field->pasteDelay, nullptr, [field] { field->insert(QStringLiteral("v")); });
+                continue;
+            }
             Scheduler::current().after(*field->pasteDelay, nullptr,
                 [desktop, field] {
                     const QString pasted = desktop->pasteboard.pasteIntoOtherApplication();
@@ -45,7 +76,6 @@ bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
                 });
         }
     }
-    return true;
 }
 
 bool FakeKeyboardHold::hold(double longest, quint64 data)

@@ -61,11 +61,22 @@ public:
 
     bool refuses = false;
     QList<std::pair<qint64, SyntheticKeyEvent>> posted;
+    // The next this many paste keys reach the field without their Ctrl, typing a plain "v".
+    int losesControl = 0;
+    // Seconds posted keys take to reach the desktop (a keyboard that hands them over one at a
+    // time); until then they can be taken back.
+    double handOverSeconds = 0;
 
     bool post(qint64 process, const QList<SyntheticKeyEvent>& events) override;
+    bool keysPending() const override { return m_pendingPresses > 0; }
+    qsizetype withdrawPending() override;
 
 private:
+    void deliver(const QList<SyntheticKeyEvent>& events);
+
     FakeDesktop& m_desktop;
+    qsizetype m_pendingPresses = 0;
+    quint64 m_handOvers = 0;
 };
 
 // Holds typed keys as an active keyboard grab does: while holding, FakeDesktop's keys wait

@@ -5,6 +5,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
+#include <algorithm>
+#include <iterator>
 
 namespace {
 const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
@@ -15,6 +17,7 @@ constexpr int controlKeysym = 0xffe3;
 constexpr int shiftKeysym = 0xffe1;
 constexpr int altKeysym = 0xffe9;
 constexpr int superKeysym = 0xffeb;
+constexpr int endKeysym = 0xff57;
 constexpr std::pair<Qt::KeyboardModifier, int> modifierKeysyms[] = {
     {Qt::ControlModifier, controlKeysym},
     {Qt::ShiftModifier, shiftKeysym},
@@ -134,13 +137,17 @@ void PortalRemoteDesktopKeyboard::fail()
 
 std::optional<int> PortalRemoteDesktopKeyboard::keysymFor(int key)
 {
-    // Ctrl+End follows a paste at the end of a field.
-    constexpr int endKeysym = 0xff57;
     if (key == Qt::Key_End)
         return endKeysym;
     if (key < Qt::Key_A || key > Qt::Key_Z)
         return std::nullopt;
     return 'a' + (key - Qt::Key_A);
+}
+
+bool PortalRemoteDesktopKeyboard::isModifier(int keysym)
+{
+    return std::any_of(std::begin(modifierKeysyms), std::end(modifierKeysyms),
+        [keysym](const auto& modifier) { return modifier.second == keysym; });
 }
 
 void PortalRemoteDesktopKeyboard::sendKeysym(int keysym, bool press)
@@ -154,6 +161,10 @@ void PortalRemoteDesktopKeyboard::sendNextKey()
     if (m_sending || m_queued.isEmpty())
         return;
     const auto [keysym, press] = m_queued.takeFirst();
+    if (press)
+        m_down.append(keysym);
+    else
+        m_down.removeAll(keysym);
     QDBusMessage call = QDBusMessage::createMethodCall(
         portalService, portalPath, remoteDesktop, QStringLiteral("NotifyKeyboardKeysym"));
     call << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariantMap() << keysym << uint(press ? 1 : 0);
@@ -187,6 +198,13 @@ bool PortalRemoteDesktopKeyboard::post(qint64, const QList<SyntheticKeyEvent>& e
             }
         }
     };
+    // The compositor can lose the first key from a keyboard right after another keyboard's
+    // (seen with XWayland clients): were that our Ctrl, a plain "v" would replace the trigger.
+    // A series begins with a tap of Ctrl, which types nothing whether it arrives or not.
+    if (!keysPending() && m_held == Qt::KeyboardModifiers() && !events.isEmpty()) {
+        sendKeysym(controlKeysym, true);
+        sendKeysym(controlKeysym, false);
+    }
     for (qsizetype index = 0; index < events.size(); ++index) {
         const SyntheticKeyEvent& event = events.at(index);
         holdOnly(event.modifiers);
@@ -195,4 +213,17 @@ bool PortalRemoteDesktopKeyboard::post(qint64, const QList<SyntheticKeyEvent>& e
     // No modifier stays down on our keyboard for the user's next key.
     holdOnly({});
     return true;
+}
+
+qsizetype PortalRemoteDesktopKeyboard::withdrawPending()
+{
+    const auto presses = std::count_if(m_queued.cbegin(), m_queued.cend(),
+        [](const std::pair<int, bool>& key) { return key.second && !isModifier(key.first); });
+    m_queued.clear();
+    // What is down (or on its way down) goes up again; nothing else is sent.
+    for (const int keysym : std::as_const(m_down))
+        m_queued.append({keysym, false});
+    m_held = {};
+    sendNextKey();
+    return qsizetype(presses);
 }

@@ -17,7 +17,9 @@
 // of Debian 12 keeps no consent beyond the session, so the session is asked for at the first
 // field that needs it and kept for as long as this process runs; a refusal, or a session the
 // user ends, is not asked again. Keys are sent by key symbol, so that the compositor finds them
-// in the user's layout. Letters only, which is all the engine posts (the paste shortcut).
+// in the user's layout. Letters and End only, which is all the engine posts (the paste shortcut,
+// and the caret to the end). Keys go one at a time, each once the portal has taken the one
+// before it, so that they cannot overtake each other.
 class PortalRemoteDesktopKeyboard : public QObject, public KeyboardPoster {
     Q_OBJECT
 public:
@@ -40,6 +42,8 @@ public:
     // The process is not asked for: keys go to the focused window, which the caller has just
     // confirmed is that process's. False until the session runs.
     bool post(qint64 process, const QList<SyntheticKeyEvent>& events) override;
+    bool keysPending() const override { return m_sending || !m_queued.isEmpty(); }
+    qsizetype withdrawPending() override;
 
 Q_SIGNALS:
     void stateChanged(PortalRemoteDesktopKeyboard::State state);
@@ -57,6 +61,7 @@ private:
     void sendKeysym(int keysym, bool press);
     void sendNextKey();
     static std::optional<int> keysymFor(int key);
+    static bool isModifier(int keysym);
 
     QDBusConnection m_bus;
     State m_state = State::idle;
@@ -68,4 +73,6 @@ private:
     // Keys not yet sent, in order, and whether one is on its way.
     QList<std::pair<int, bool>> m_queued;
     bool m_sending = false;
+    // Keys whose press has been handed to the portal and whose release has not.
+    QList<int> m_down;
 };

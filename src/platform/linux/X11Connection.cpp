@@ -1,12 +1,14 @@
 #include "X11Connection.h"
 
 #include <QAbstractEventDispatcher>
+#include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSet>
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <utility>
 
 namespace {
 
@@ -31,6 +33,38 @@ int ignoreOwnErrors(Display* display, XErrorEvent* error)
             return 0;
     }
     return previousHandler(display, error);
+}
+
+// Xlib's default handler of a broken connection ends the process. Connections to a server
+// that may go away while we run (XWayland, which the compositor can stop or lose) only
+// report it; any other connection still reaches the handler that was there.
+QMutex survivingLock;
+QHash<Display*, std::function<void()>>& survivingDisplays()
+{
+    static QHash<Display*, std::function<void()>> displays;
+    return displays;
+}
+
+XIOErrorHandler previousIOHandler = nullptr;
+
+int reportLoss(Display* display)
+{
+    std::function<void()> lost;
+    {
+        const QMutexLocker locker(&survivingLock);
+        const auto found = survivingDisplays().constFind(display);
+        if (found == survivingDisplays().constEnd())
+            return previousIOHandler ? previousIOHandler(display) : 0;
+        lost = *found;
+    }
+    if (lost)
+        lost();
+    return 0;
+}
+
+void carryOn(Display*, void*)
+{
+    // Reported already; returning has Xlib mark the connection dead instead of exiting.
 }
 
 }
@@ -60,6 +94,26 @@ void X11Connection::stopIgnoringErrorsOn(Display* display)
 {
     const QMutexLocker locker(&ownDisplaysLock);
     ownDisplays().remove(display);
+}
+
+void X11Connection::surviveLossOf(Display* display, std::function<void()> lost)
+{
+    {
+        const QMutexLocker locker(&survivingLock);
+        if (survivingDisplays().isEmpty()) {
+            const XIOErrorHandler previous = XSetIOErrorHandler(reportLoss);
+            if (previous != reportLoss)
+                previousIOHandler = previous;
+        }
+        survivingDisplays().emplace(display, std::move(lost));
+    }
+    XSetIOErrorExitHandler(display, carryOn, nullptr);
+}
+
+void X11Connection::stopSurvivingLossOf(Display* display)
+{
+    const QMutexLocker locker(&survivingLock);
+    survivingDisplays().remove(display);
 }
 
 X11Connection::X11Connection(Display* display)

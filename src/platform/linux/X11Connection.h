@@ -30,6 +30,11 @@ public:
     // for the connections the back ends open besides this one.
     static void ignoreErrorsOn(Display* display);
     static void stopIgnoringErrorsOn(Display* display);
+    // A broken connection to the display (its server gone) is reported to `lost`, on the thread
+    // that noticed, instead of ending the process (Xlib's default); Xlib then marks the
+    // connection dead and its calls fail. Until stopSurvivingLossOf().
+    static void surviveLossOf(Display* display, std::function<void()> lost);
+    static void stopSurvivingLossOf(Display* display);
     Window rootWindow() const;
     Atom atom(const char* name) const;
     bool hasExtension(const char* name) const;

@@ -68,16 +68,33 @@ XWaylandPasteboard::XWaylandPasteboard(QByteArray displayName)
 
 XWaylandPasteboard::~XWaylandPasteboard()
 {
+    dropConnection();
+}
+
+void XWaylandPasteboard::dropConnection()
+{
     if (!m_display)
         return;
-    delete m_notifier;
-    XDestroyWindow(m_display, m_window);
+    delete std::exchange(m_notifier, nullptr);
+    QObject::disconnect(m_aboutToBlock);
+    if (!m_lost)
+        XDestroyWindow(m_display, m_window);
+    X11Connection::stopSurvivingLossOf(m_display);
     X11Connection::stopIgnoringErrorsOn(m_display);
-    XCloseDisplay(m_display);
+    // A connection Xlib has marked dead sends nothing more; closing it only frees it.
+    XCloseDisplay(std::exchange(m_display, nullptr));
+    m_source.reset();
 }
 
 bool XWaylandPasteboard::connected()
 {
+    // A server gone (XWayland stopped or crashed) turns this clipboard off for good: what we
+    // lent is gone with it, and the route that needs it leaves triggers as typed.
+    if (m_lost && m_display) {
+        dropConnection();
+        m_failed = true;
+        ++m_changeCount;
+    }
     if (m_display)
         return true;
     if (m_failed)
@@ -92,6 +109,7 @@ bool XWaylandPasteboard::connected()
         return false;
     }
     X11Connection::ignoreErrorsOn(m_display);
+    X11Connection::surviveLossOf(m_display, [this] { m_lost = true; });
     XSetWindowAttributes attributes{};
     attributes.event_mask = PropertyChangeMask;
     m_window = XCreateWindow(m_display, DefaultRootWindow(m_display), -1, -1, 1, 1, 0, CopyFromParent, InputOnly,
@@ -104,8 +122,8 @@ bool XWaylandPasteboard::connected()
     connect(m_notifier, &QSocketNotifier::activated, this, &XWaylandPasteboard::processEvents);
     // A round trip can move events into Xlib's queue, after which the socket stays quiet.
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
-            if (XEventsQueued(m_display, QueuedAlready) > 0)
+        m_aboutToBlock = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (m_display && !m_lost && XEventsQueued(m_display, QueuedAlready) > 0)
                 processEvents();
         });
     }
@@ -153,7 +171,7 @@ bool XWaylandPasteboard::waitFor(
     for (;;) {
         if (XCheckIfEvent(m_display, &event, matches, reinterpret_cast<XPointer>(&filter)))
             return true;
-        if (deadline.hasExpired())
+        if (m_lost || deadline.hasExpired())
             return false;
         pollfd readable{ConnectionNumber(m_display), POLLIN, 0};
         const int waited = ::poll(&readable, 1, int(std::clamp<qint64>(deadline.remainingTime(), 0, INT_MAX)));
@@ -183,7 +201,7 @@ void XWaylandPasteboard::processEvents()
 {
     if (!m_display)
         return;
-    while (XPending(m_display) > 0) {
+    while (!m_lost && XPending(m_display) > 0) {
         XEvent event;
         XNextEvent(m_display, &event);
         handle(event);
@@ -327,6 +345,8 @@ qint64 XWaylandPasteboard::changeCount()
     finishClearing();
     if (connected())
         processEvents();
+    // A loss noticed just now.
+    connected();
     return m_changeCount;
 }
 
@@ -388,6 +408,8 @@ std::optional<QByteArray> XWaylandPasteboard::data(qsizetype item, const QString
 
 bool XWaylandPasteboard::own(std::unique_ptr<Source> source)
 {
+    if (!connected())
+        return false;
     const Atom clipboard = atom(QStringLiteral("CLIPBOARD"));
     source->time = serverTime();
     m_ownTimes.append(source->time);
@@ -395,7 +417,7 @@ bool XWaylandPasteboard::own(std::unique_ptr<Source> source)
         m_ownTimes.removeFirst();
     XSetSelectionOwner(m_display, clipboard, m_window, source->time);
     m_source = std::move(source);
-    if (XGetSelectionOwner(m_display, clipboard) != m_window) {
+    if (XGetSelectionOwner(m_display, clipboard) != m_window || !connected()) {
         m_source.reset();
         ++m_changeCount;
         return false;
@@ -447,6 +469,8 @@ bool XWaylandPasteboard::writeItems(const QList<PasteboardItem>& items)
 std::optional<qint64> XWaylandPasteboard::readsByFocusedApplication()
 {
     finishClearing();
+    if (!connected())
+        return std::nullopt;
     processEvents();
     if (m_source)
         return m_source->reads;
@@ -459,5 +483,6 @@ std::optional<bool> XWaylandPasteboard::holdsOwnWrite(qint64 changeCount)
         return false;
     if (!m_source)
         return std::nullopt;
-    return XGetSelectionOwner(m_display, atom(QStringLiteral("CLIPBOARD"))) == m_window;
+    const bool owner = XGetSelectionOwner(m_display, atom(QStringLiteral("CLIPBOARD"))) == m_window;
+    return owner && this->changeCount() == changeCount;
 }

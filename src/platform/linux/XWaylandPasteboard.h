@@ -59,6 +59,8 @@ private:
 
     explicit XWaylandPasteboard(QByteArray displayName);
     bool connected();
+    // Lets go of the connection (also one whose server is gone).
+    void dropConnection();
     unsigned long atom(const QString& name);
     QString atomName(unsigned long atom);
     // A timestamp of the server's, for taking the selection.
@@ -83,6 +85,9 @@ private:
     QHash<QString, unsigned long> m_atoms;
     QHash<unsigned long, QString> m_names;
     bool m_failed = false;
+    // The server went away (set from Xlib's report of the broken connection).
+    bool m_lost = false;
+    QMetaObject::Connection m_aboutToBlock;
     std::unique_ptr<Source> m_source;
     bool m_clearPending = false;
     // The timestamps of our own changes of owner, whose reports are not changes of contents.
