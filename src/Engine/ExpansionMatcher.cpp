@@ -1,6 +1,5 @@
 #include "Engine/ExpansionMatcher.h"
 
-#include "Utilities/HeapPolicy.h"
 #include "Utilities/Text.h"
 
 #include <QSet>
@@ -174,7 +173,6 @@ bool ExpansionMatcher::follow(const QList<Shortcut>& shortcuts)
     m_canonical.remove(head, removed);
     for (qsizetype i = head; i < head + added; ++i) {
         const QString canonical = Text::canonical(shortcuts[i].trigger);
-        HeapPolicy::makeRoom(m_canonical);
         m_canonical.insert(i, canonical);
         ++m_uses[canonical];
         touched.insert(canonical);
@@ -210,12 +208,9 @@ void ExpansionMatcher::removeSlot(const QString& canonical)
 void ExpansionMatcher::insertSlot(Slot slot)
 {
     m_index.emplace(slot.key, slot.entry);
-    HeapPolicy::makeRoom(m_sortedKeys);
     m_sortedKeys.insert(std::upper_bound(m_sortedKeys.cbegin(), m_sortedKeys.cend(), slot.key), slot.key);
     const auto place = std::upper_bound(m_slots.cbegin(), m_slots.cend(), slot, precedes);
-    const qsizetype at = place - m_slots.cbegin();
-    HeapPolicy::makeRoom(m_slots);
-    m_slots.insert(at, std::move(slot));
+    m_slots.insert(place, std::move(slot));
 }
 
 bool ExpansionMatcher::beginsSomeKey(QStringView beginning) const

@@ -274,8 +274,6 @@ VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data, const Previou
             worker.get();
     };
     QList<QByteArray> texts(count);
-    // Reserved first: resizing an empty list leaves room to grow, kept until the next save.
-    known.pieces.reserve(count);
     known.pieces.resize(count);
     Known::Piece* const pieces = known.pieces.data();
     inRuns([&](qsizetype from, qsizetype to) {

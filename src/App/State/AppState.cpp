@@ -3,7 +3,6 @@
 #include "Models/SyncFailure.h"
 #include "Persistence/LocalStore.h"
 #include "Services/TutorialManager.h"
-#include "Utilities/HeapPolicy.h"
 #include "Utilities/ToastManager.h"
 
 namespace {
@@ -150,10 +149,6 @@ bool AppState::mutate(const std::function<void(UserData&)>& change)
         return false;
     UserData candidate = m_userData;
     change(candidate);
-    // The list is copied by the change anyway; the room a copy grown by one keeps would stay
-    // as long as the library does.
-    if (!candidate.shortcuts.isSharedWith(m_userData.shortcuts))
-        HeapPolicy::dropSpareRoom(candidate.shortcuts);
     candidate.reconcileTombstones();
     // An edit that breaks the library's rules (say, a paste into a folder that an undo has
     // just removed) is refused here: handing it to the store would record a storage issue and
