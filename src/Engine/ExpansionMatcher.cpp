@@ -22,9 +22,21 @@ QStringList canonicalCharacters(const QStringList& characters)
     return canonical;
 }
 
-bool scalarValueLess(const QList<uint>& a, const QList<uint>& b)
+// UTF-16 units in the order of the scalar values they encode: surrogates (U+D800..U+DFFF,
+// beyond U+FFFF) move above U+E000..U+FFFF, which is all that differs.
+char16_t inScalarOrder(char16_t unit)
 {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
+    if (unit >= 0xE000)
+        return char16_t(unit - 0x800);
+    if (unit >= 0xD800)
+        return char16_t(unit + 0x2000);
+    return unit;
+}
+
+bool scalarValueLess(QStringView a, QStringView b)
+{
+    return std::lexicographical_compare(a.utf16(), a.utf16() + a.size(), b.utf16(), b.utf16() + b.size(),
+        [](char16_t x, char16_t y) { return inScalarOrder(x) < inScalarOrder(y); });
 }
 
 } // namespace
@@ -46,13 +58,13 @@ bool ExpansionMatcher::precedes(const Slot& a, const Slot& b)
 {
     if (a.length != b.length)
         return a.length > b.length;
-    return scalarValueLess(a.scalars, b.scalars);
+    return scalarValueLess(a.canonical, b.canonical);
 }
 
 ExpansionMatcher::Slot ExpansionMatcher::slotFor(const Shortcut& shortcut, const QString& canonical)
 {
     const QStringList characters = Text::graphemes(shortcut.trigger);
-    return Slot{canonical, canonicalCharacters(characters).join(keySeparator), characters.size(), canonical.toUcs4()};
+    return Slot{canonical, canonicalCharacters(characters).join(keySeparator), characters.size()};
 }
 
 ExpansionMatcher::Entry ExpansionMatcher::entryFor(const Shortcut& shortcut)
@@ -98,12 +110,14 @@ void ExpansionMatcher::rebuild(const QList<Shortcut>& shortcuts)
     }
     std::stable_sort(kept.begin(), kept.end(), precedes);
     m_slots.clear();
-    m_beginnings.clear();
+    m_sortedKeys.clear();
     m_slots.reserve(qsizetype(kept.size()));
+    m_sortedKeys.reserve(qsizetype(kept.size()));
     for (Slot& slot : kept) {
-        addBeginnings(slot.key, 1);
+        m_sortedKeys.append(slot.key);
         m_slots.append(std::move(slot));
     }
+    std::sort(m_sortedKeys.begin(), m_sortedKeys.end());
 }
 
 namespace {
@@ -190,30 +204,28 @@ void ExpansionMatcher::removeSlot(const QString& canonical)
     if (slot == m_slots.cend())
         return;
     m_index.erase(slot->key);
-    addBeginnings(slot->key, -1);
+    const auto key = std::lower_bound(m_sortedKeys.cbegin(), m_sortedKeys.cend(), slot->key);
+    if (key != m_sortedKeys.cend() && *key == slot->key)
+        m_sortedKeys.erase(key);
     m_slots.erase(slot);
 }
 
 void ExpansionMatcher::insertSlot(Slot slot, Entry entry)
 {
     m_index.emplace(slot.key, std::move(entry));
-    addBeginnings(slot.key, 1);
+    m_sortedKeys.insert(std::upper_bound(m_sortedKeys.cbegin(), m_sortedKeys.cend(), slot.key), slot.key);
     const auto place = std::upper_bound(m_slots.cbegin(), m_slots.cend(), slot, precedes);
     m_slots.insert(place, std::move(slot));
 }
 
-void ExpansionMatcher::addBeginnings(const QString& key, int change)
+bool ExpansionMatcher::beginsSomeKey(QStringView beginning) const
 {
-    for (qsizetype end = 1; end <= key.size(); ++end) {
-        if (end < key.size() && key.at(end) != keySeparator)
-            continue;
-        const QString beginning = key.left(end);
-        const auto found = m_beginnings.find(beginning);
-        if (found == m_beginnings.end())
-            m_beginnings.emplace(beginning, change);
-        else if ((found->second += change) <= 0)
-            m_beginnings.erase(found);
-    }
+    // The least key not below the beginning is, of the keys it begins, one where a character
+    // ends with it, if any is.
+    const auto key = std::lower_bound(m_sortedKeys.cbegin(), m_sortedKeys.cend(), beginning,
+        [](const QString& a, QStringView b) { return QStringView(a).compare(b) < 0; });
+    return key != m_sortedKeys.cend() && key->startsWith(beginning)
+        && (key->size() == beginning.size() || key->at(beginning.size()) == keySeparator);
 }
 
 bool ExpansionMatcher::mayContinue(const QString& text) const
@@ -224,7 +236,7 @@ bool ExpansionMatcher::mayContinue(const QString& text) const
     const QString key = canonical.join(keySeparator);
     qsizetype start = 0;
     for (const QString& character : canonical) {
-        if (m_beginnings.contains(QStringView(key).mid(start)))
+        if (beginsSomeKey(QStringView(key).mid(start)))
             return true;
         start += character.size() + 1;
     }

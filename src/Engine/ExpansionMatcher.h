@@ -63,7 +63,6 @@ private:
         QString canonical;
         QString key;
         qsizetype length;
-        QList<uint> scalars;
     };
 
     static bool hasEditingControls(QStringView text);
@@ -96,9 +95,12 @@ private:
         size_t operator()(QStringView key) const { return qHash(key); }
     };
     std::unordered_map<QString, Entry, KeyHash, std::equal_to<>> m_index;
-    // The keys of every beginning of every trigger, with how many triggers share each.
-    std::unordered_map<QString, int, KeyHash, std::equal_to<>> m_beginnings;
-    void addBeginnings(const QString& key, int change);
+    // Every trigger's key, in the order of their UTF-16 units. The keys that begin with a
+    // run of whole characters follow one another, and since the separator is the least unit,
+    // one that ends there or goes on to another character comes first among them. (A set of
+    // every beginning of every key would take several times the memory in a large library.)
+    QList<QString> m_sortedKeys;
+    bool beginsSomeKey(QStringView beginning) const;
 
     QList<Slot> m_slots;
     // The list last seen, each trigger's canonical form by position, and how many

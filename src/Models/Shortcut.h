@@ -9,6 +9,7 @@
 
 #include <QMetaType>
 #include <QString>
+#include <QTypeInfo>
 #include <optional>
 
 // One shortcut: a trigger and the text it expands to.
@@ -32,5 +33,8 @@ struct Shortcut {
 
     friend bool operator==(const Shortcut& a, const Shortcut& b);
 };
+// Its texts are moved as the handles they are: a library's list of tens of thousands of
+// shortcuts is grown, shrunk and edited in the middle by moving bytes, not by copying each one.
+Q_DECLARE_TYPEINFO(Shortcut, Q_RELOCATABLE_TYPE);
 size_t qHash(const Shortcut& shortcut, size_t seed = 0);
 Q_DECLARE_METATYPE(Shortcut)

@@ -126,19 +126,24 @@ ShortcutSearchIndex::~ShortcutSearchIndex()
         m_prepared.wait();
 }
 
+ShortcutSearchIndex::Entry ShortcutSearchIndex::entryFor(const Shortcut& shortcut)
+{
+    return {shortcut.id, shortcut.trigger, shortcut.expansion, loweredUnlessAscii(shortcut.trigger),
+        loweredUnlessAscii(shortcut.expansion)};
+}
+
 QList<ShortcutSearchIndex::Entry> ShortcutSearchIndex::entriesFor(const QList<Shortcut>& shortcuts)
 {
     QList<Entry> entries;
     entries.reserve(shortcuts.size());
     for (const Shortcut& shortcut : shortcuts)
-        entries.append({shortcut.trigger, shortcut.expansion, loweredUnlessAscii(shortcut.trigger),
-            loweredUnlessAscii(shortcut.expansion)});
+        entries.append(entryFor(shortcut));
     return entries;
 }
 
 void ShortcutSearchIndex::prepare(const QList<Shortcut>& shortcuts)
 {
-    if (!m_source.isEmpty() || m_prepared.valid())
+    if (!m_entries.isEmpty() || m_prepared.valid())
         return;
     // The worker reads its own copy; copies share the texts without sharing any writes.
     m_preparedSource = shortcuts;
@@ -151,7 +156,8 @@ void ShortcutSearchIndex::update(const QList<Shortcut>& shortcuts)
         m_entries = m_prepared.get();
         m_source = std::exchange(m_preparedSource, {});
     }
-    if (m_source.isSharedWith(shortcuts))
+    // (Lists that are both empty count as shared.)
+    if (m_source.isSharedWith(shortcuts) && m_entries.size() == shortcuts.size())
         return;
     // Entries usually stay where they were; a shortcut that moved is found by its id.
     QHash<QString, qsizetype> previousPlace;
@@ -160,12 +166,12 @@ void ShortcutSearchIndex::update(const QList<Shortcut>& shortcuts)
     entries.reserve(shortcuts.size());
     for (qsizetype i = 0; i < shortcuts.size(); ++i) {
         const Shortcut& shortcut = shortcuts[i];
-        qsizetype place = i < m_source.size() && m_source[i].id == shortcut.id ? i : -1;
-        if (place < 0 && !m_source.isEmpty()) {
+        qsizetype place = i < m_entries.size() && m_entries[i].id == shortcut.id ? i : -1;
+        if (place < 0 && !m_entries.isEmpty()) {
             if (!placesKnown) {
-                previousPlace.reserve(m_source.size());
-                for (qsizetype j = 0; j < m_source.size(); ++j)
-                    previousPlace.insert(m_source[j].id, j);
+                previousPlace.reserve(m_entries.size());
+                for (qsizetype j = 0; j < m_entries.size(); ++j)
+                    previousPlace.insert(m_entries[j].id, j);
                 placesKnown = true;
             }
             place = previousPlace.value(shortcut.id, -1);
@@ -177,12 +183,17 @@ void ShortcutSearchIndex::update(const QList<Shortcut>& shortcuts)
                 continue;
             }
         }
-        entries.append({shortcut.trigger, shortcut.expansion, loweredUnlessAscii(shortcut.trigger),
-            loweredUnlessAscii(shortcut.expansion)});
+        entries.append(entryFor(shortcut));
     }
     m_source = shortcuts;
     m_entries = std::move(entries);
     m_recent.clear();
+}
+
+void ShortcutSearchIndex::forgetSource()
+{
+    m_source = {};
+    m_preparedSource = {};
 }
 
 bool ShortcutSearchIndex::matches(qsizetype position, const QByteArray& needle, bool asciiNeedle) const

@@ -28,9 +28,17 @@ public:
     // every position when the query is empty.
     QList<qsizetype> matching(const QList<Shortcut>& shortcuts, const QString& loweredQuery);
 
+    // Lets go of the list last given, which is kept only to know it again when it comes back
+    // unchanged: after the library has changed, holding it would keep a large library's whole
+    // list alive beside the current one until the next search. The entries stay, to be
+    // carried over.
+    void forgetSource();
+
 private:
     struct Entry {
-        // Kept to tell whether the shortcut's texts are still the ones lowered below.
+        // Kept to find the shortcut again, and to tell whether its texts are still the ones
+        // lowered below.
+        QString id;
         QString trigger;
         CompactText expansion;
         // Null for text in plain ASCII.
@@ -38,6 +46,7 @@ private:
         QByteArray loweredExpansion;
     };
 
+    static Entry entryFor(const Shortcut& shortcut);
     static QList<Entry> entriesFor(const QList<Shortcut>& shortcuts);
     void update(const QList<Shortcut>& shortcuts);
     bool matches(qsizetype position, const QByteArray& needle, bool asciiNeedle) const;

@@ -219,6 +219,19 @@ std::optional<ExpansionMatcher::Entry> scanInOrder(const ExpansionMatcher& match
     return std::nullopt;
 }
 
+// Whether the buffer ends with the first characters of some trigger, looked for entry by entry.
+bool endsWithABeginning(const ExpansionMatcher& matcher, const QStringList& buffer)
+{
+    for (const ExpansionMatcher::Entry& entry : matcher.entries()) {
+        const QStringList trigger = Text::graphemes(entry.trigger);
+        for (qsizetype length = 1; length <= trigger.size(); ++length) {
+            if (endsWithCharacters(buffer, trigger.first(length)))
+                return true;
+        }
+    }
+    return false;
+}
+
 QString randomText(QRandomGenerator& random, int maxLength)
 {
     static const QStringList alphabet = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("/"),
@@ -233,7 +246,7 @@ QString randomText(QRandomGenerator& random, int maxLength)
 
 } // namespace
 
-TEST(ExpansionMatcherIndex, AnswersAsAScanOfTheEntriesInOrder)
+TEST(ExpansionMatcherIndex, AnswersAndBeginningsAsAScanOfTheEntriesInOrder)
 {
     QRandomGenerator random(20250301);
     int matches = 0;
@@ -253,6 +266,8 @@ TEST(ExpansionMatcherIndex, AnswersAsAScanOfTheEntriesInOrder)
                 expectedBuffer.remove(0, expectedBuffer.size() - maximum);
             const std::optional<ExpansionMatcher::Entry> expected
                 = maximum < 1 ? std::nullopt : scanInOrder(matcher, expectedBuffer.join(QString()));
+            ASSERT_EQ(matcher.mayContinue(text), maximum >= 1 && endsWithABeginning(matcher, expectedBuffer))
+                << "round " << round << " key " << key;
             const std::optional<ExpansionMatcher::Entry> actual = matcher.append(text);
             ASSERT_EQ(actual, expected) << "round " << round << " key " << key;
             matches += actual ? 1 : 0;

@@ -76,6 +76,23 @@ TEST(ShortcutSearchIndex, FollowsEditsMovesAndRemovalsLikeAFreshIndex)
     }
 }
 
+TEST(ShortcutSearchIndex, LettingGoOfTheListStillFollowsEditsAndAnEmptiedLibrary)
+{
+    ShortcutSearchIndex index;
+    index.prepare(sample());
+    index.forgetSource();
+    QList<Shortcut> shortcuts = sample();
+    shortcuts[1].trigger = QStringLiteral("/meet2");
+    EXPECT_EQ(index.matching(shortcuts, QStringLiteral("me")), reference(shortcuts, QStringLiteral("me")));
+    index.forgetSource();
+    shortcuts.move(3, 0);
+    shortcuts.removeLast();
+    EXPECT_EQ(index.matching(shortcuts, QStringLiteral("me")), reference(shortcuts, QStringLiteral("me")));
+    index.forgetSource();
+    EXPECT_TRUE(index.matching({}, QStringLiteral("me")).isEmpty());
+    EXPECT_TRUE(index.matching({}, QString()).isEmpty());
+}
+
 TEST(ShortcutSearchIndex, LargeLibrariesMatchAsTheRuleAtEveryPlaceInTheText)
 {
     // Enough shortcuts to be looked through on several threads, with the query's letters in

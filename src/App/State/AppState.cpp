@@ -38,6 +38,8 @@ AppState::AppState(LocalStore& store, QObject* parent)
     if (m_store.isReady())
         backfillAchievementsIfNeeded();
     m_searchIndex.prepare(m_userData.shortcuts);
+    // Connected before any view's reading of the new library, which may hand it the new list.
+    connect(this, &AppState::userDataChanged, this, [this] { m_searchIndex.forgetSource(); });
 }
 
 AppState::~AppState()
