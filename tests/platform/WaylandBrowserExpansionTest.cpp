@@ -167,8 +167,8 @@ protected:
 
     void TearDown() override
     {
-        if (engine)
-            engine->stop();
+        // The engine holds the desktop's parts: it goes first.
+        engine.reset();
         desktop.reset();
         if (accessibilityBus)
             QDBusConnection::disconnectFromBus(accessibilityBus->name());
