@@ -1,5 +1,7 @@
 #include "X11PrimarySelection.h"
 
+#include "X11SelectionReply.h"
+
 #include <QClipboard>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
@@ -189,15 +191,7 @@ void X11PrimarySelection::answerRequests()
 void X11PrimarySelection::answer(const XEvent& event)
 {
     const XSelectionRequestEvent& request = event.xselectionrequest;
-    XEvent reply{};
-    reply.xselection.type = SelectionNotify;
-    reply.xselection.display = m_display;
-    reply.xselection.requestor = request.requestor;
-    reply.xselection.selection = request.selection;
-    reply.xselection.target = request.target;
-    reply.xselection.property = None;
-    reply.xselection.time = request.time;
-    const Atom property = request.property == None ? request.target : request.property;
+    X11SelectionReply reply(m_display, event);
     const Atom targets = XInternAtom(m_display, "TARGETS", False);
     const Atom timestamp = XInternAtom(m_display, "TIMESTAMP", False);
     const Atom utf8String = XInternAtom(m_display, "UTF8_STRING", False);
@@ -209,24 +203,14 @@ void X11PrimarySelection::answer(const XEvent& event)
     const bool current = request.selection == XA_PRIMARY && !m_offered.isEmpty()
         && (request.time == CurrentTime || request.time >= m_offeredAt);
     if (current && request.target == targets) {
-        const Atom offered[] = {targets, timestamp, utf8String, XA_STRING, textAtom, utf8Mime, plainMime};
-        XChangeProperty(m_display, request.requestor, property, XA_ATOM, 32, PropModeReplace,
-            reinterpret_cast<const unsigned char*>(offered), int(std::size(offered)));
-        reply.xselection.property = property;
+        reply.setAtoms({long(targets), long(timestamp), long(utf8String), long(XA_STRING), long(textAtom),
+            long(utf8Mime), long(plainMime)});
     } else if (current && request.target == timestamp) {
-        const long time = long(m_offeredAt);
-        XChangeProperty(m_display, request.requestor, property, XA_INTEGER, 32, PropModeReplace,
-            reinterpret_cast<const unsigned char*>(&time), 1);
-        reply.xselection.property = property;
+        reply.setTimestamp(m_offeredAt);
     } else if (current && m_offered.size() <= largestText
         && (request.target == utf8String || request.target == textAtom || request.target == utf8Mime
             || request.target == plainMime || request.target == XA_STRING)) {
         const QByteArray bytes = request.target == XA_STRING ? QString::fromUtf8(m_offered).toLatin1() : m_offered;
-        const Atom type = request.target == textAtom ? utf8String : request.target;
-        XChangeProperty(m_display, request.requestor, property, type, 8, PropModeReplace,
-            reinterpret_cast<const unsigned char*>(bytes.constData()), int(bytes.size()));
-        reply.xselection.property = property;
+        reply.setBytes(request.target == textAtom ? utf8String : request.target, bytes);
     }
-    XSendEvent(m_display, request.requestor, False, NoEventMask, &reply);
-    XFlush(m_display);
 }

@@ -1,5 +1,7 @@
 #include "XWaylandPasteboard.h"
 
+#include "X11SelectionReply.h"
+
 #include "PasteboardTypes.h"
 #include "X11Connection.h"
 
@@ -234,46 +236,28 @@ void XWaylandPasteboard::handle(XEvent& event)
 void XWaylandPasteboard::answer(const XEvent& event)
 {
     const XSelectionRequestEvent& request = event.xselectionrequest;
-    XEvent reply{};
-    reply.xselection.type = SelectionNotify;
-    reply.xselection.display = m_display;
-    reply.xselection.requestor = request.requestor;
-    reply.xselection.selection = request.selection;
-    reply.xselection.target = request.target;
-    reply.xselection.time = request.time;
-    reply.xselection.property = None;
-    // Obsolete requestors name no property: the target's name is the one to use.
-    const Atom property = request.property == None ? request.target : request.property;
+    X11SelectionReply reply(m_display, event);
     const bool current = m_source && request.selection == atom(QStringLiteral("CLIPBOARD"))
         && (request.time == CurrentTime || request.time >= m_source->time);
-    if (current) {
-        const QString target = atomName(request.target);
-        if (target == QLatin1String("TARGETS")) {
-            QList<long> targets{long(atom(QStringLiteral("TARGETS"))), long(atom(QStringLiteral("TIMESTAMP")))};
-            for (const auto& representation : std::as_const(m_source->item))
-                targets.append(long(atom(representation.first)));
-            for (const QString& alias : std::as_const(m_source->aliases))
-                targets.append(long(atom(alias)));
-            XChangeProperty(m_display, request.requestor, property, XA_ATOM, 32, PropModeReplace,
-                reinterpret_cast<const unsigned char*>(targets.constData()), int(targets.size()));
-            reply.xselection.property = property;
-        } else if (target == QLatin1String("TIMESTAMP")) {
-            const long time = long(m_source->time);
-            XChangeProperty(m_display, request.requestor, property, XA_INTEGER, 32, PropModeReplace,
-                reinterpret_cast<const unsigned char*>(&time), 1);
-            reply.xselection.property = property;
-        } else if (!PasteboardTypes::isMetaTarget(target)) {
-            const std::optional<QByteArray> bytes = m_source->bytes(target);
-            if (bytes && bytes->size() <= largestTransfer()) {
-                XChangeProperty(m_display, request.requestor, property, request.target, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(bytes->constData()), int(bytes->size()));
-                reply.xselection.property = property;
-                ++m_source->reads;
-            }
+    if (!current)
+        return;
+    const QString target = atomName(request.target);
+    if (target == QLatin1String("TARGETS")) {
+        QList<long> targets{long(atom(QStringLiteral("TARGETS"))), long(atom(QStringLiteral("TIMESTAMP")))};
+        for (const auto& representation : std::as_const(m_source->item))
+            targets.append(long(atom(representation.first)));
+        for (const QString& alias : std::as_const(m_source->aliases))
+            targets.append(long(atom(alias)));
+        reply.setAtoms(targets);
+    } else if (target == QLatin1String("TIMESTAMP")) {
+        reply.setTimestamp(m_source->time);
+    } else if (!PasteboardTypes::isMetaTarget(target)) {
+        const std::optional<QByteArray> bytes = m_source->bytes(target);
+        if (bytes && bytes->size() <= largestTransfer()) {
+            reply.setBytes(request.target, *bytes);
+            ++m_source->reads;
         }
     }
-    XSendEvent(m_display, request.requestor, False, NoEventMask, &reply);
-    XFlush(m_display);
 }
 
 qint64 XWaylandPasteboard::largestTransfer() const
