@@ -73,7 +73,7 @@ protected:
 
     bool fieldBecomes(const QString& field, const QString& text)
     {
-        return DesktopSession::waitFor([&] { return app.text(field) == text; }, 3000);
+        return DesktopSession::waitFor([&] { return app.text(field) == text; });
     }
 
     // A GTK 3 entry dialog with the keyboard, as `zenity --entry` with the extra arguments.

@@ -22,8 +22,10 @@ bool focusWindowOf(qint64 process);
 // The process's visible top-level window, 0 when it has none.
 unsigned long windowOf(qint64 process);
 
-// Keeps the event loop running until the condition holds or the time is up.
-bool waitFor(const std::function<bool()>& condition, int milliseconds = 3000);
+// Keeps the event loop running until the condition holds or the time is up. The default bound is
+// generous: on a loaded two-core machine a field's application can take seconds to show a focus
+// change or a key, and the wait ends as soon as the condition holds.
+bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000);
 // Keeps the event loop running for that long.
 void pause(int milliseconds);
 
