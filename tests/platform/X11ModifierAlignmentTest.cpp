@@ -8,7 +8,16 @@
 
 namespace {
 
-enum Key : unsigned { control = 37, shiftLeft = 50, shiftRight = 62, altLeft = 64, capsLock = 66, numLock = 77, levelThree = 92 };
+enum Key : unsigned {
+    control = 37,
+    shiftLeft = 50,
+    shiftRight = 62,
+    altLeft = 64,
+    capsLock = 66,
+    numLock = 77,
+    levelThree = 92,
+    shiftLock = 200
+};
 
 // The server as XTest meets it: one key state per device, the real keyboard's and ours; a
 // release of a key our device does not hold is dropped; a lock key toggles on its press.
@@ -19,8 +28,12 @@ public:
     unsigned locked = 0;
     QSet<unsigned> ignored;
 
+    QHash<unsigned, unsigned> bits{{control, ControlMask}, {shiftLeft, ShiftMask}, {shiftRight, ShiftMask},
+        {altLeft, Mod1Mask}, {capsLock, LockMask}, {numLock, Mod2Mask}, {levelThree, Mod5Mask}};
+    QSet<unsigned> locks{capsLock, numLock, shiftLock};
+
     unsigned modifierBits(unsigned keyCode) const override { return bits.value(keyCode); }
-    bool isLockKey(unsigned keyCode) const override { return keyCode == capsLock || keyCode == numLock; }
+    bool isLockKey(unsigned keyCode) const override { return locks.contains(keyCode); }
     Keymap keysDown() override
     {
         Keymap keys{};
@@ -45,10 +58,6 @@ public:
             ours.remove(keyCode);
     }
     void releaseIgnored(unsigned keyCode) override { ignored.insert(keyCode); }
-
-private:
-    QHash<unsigned, unsigned> bits{{control, ControlMask}, {shiftLeft, ShiftMask}, {shiftRight, ShiftMask},
-        {altLeft, Mod1Mask}, {capsLock, LockMask}, {numLock, Mod2Mask}, {levelThree, Mod5Mask}};
 };
 
 constexpr unsigned everyButLocks = 0xFF & ~(LockMask | Mod2Mask);
@@ -104,6 +113,14 @@ TEST(X11ModifierAlignment, lockKeysAreToggledForTheKeyAndBackNeverHeld)
     again.restore();
     EXPECT_EQ(keyboard.modifierState(), 0U);
     EXPECT_FALSE(again.canSet(Mod4Mask));
+
+    // A Shift Lock among the Shift keys leaves Shift held with a Shift key, not locked.
+    keyboard.bits.insert(shiftLock, ShiftMask);
+    X11ModifierAlignment withShiftLock(keyboard, heldKeyModifiers);
+    withShiftLock.alignTo(ShiftMask);
+    EXPECT_EQ(keyboard.ours, QSet<unsigned>{shiftLeft});
+    withShiftLock.restore();
+    EXPECT_EQ(keyboard.modifierState(), 0U);
 }
 
 } // namespace

@@ -565,7 +565,7 @@ bool X11KeyboardHold::typeAgain(const HeldKey& key, bool withRelease)
     // XTest keys take the server's live modifier state, which already includes every
     // modifier pressed or released while the keys were held: bring it to the state the key
     // was typed in, and back afterwards.
-    X11ModifierAlignment alignment(keyboard, alignedMask);
+    X11ModifierAlignment alignment(keyboard, alignedMask, keymap);
     alignment.alignTo(key.state);
     keyboard.setTag(PostedKeyLedger::heldKeyTypedAgain);
     keyboard.send(key.keyCode, key.press);

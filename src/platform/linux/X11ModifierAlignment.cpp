@@ -13,10 +13,15 @@ constexpr unsigned modifierBitCount = 8;
 } // namespace
 
 X11ModifierAlignment::X11ModifierAlignment(X11ModifierKeyboard& keyboard, unsigned alignedBits)
+    : X11ModifierAlignment(keyboard, alignedBits, keyboard.keysDown())
+{
+}
+
+X11ModifierAlignment::X11ModifierAlignment(
+    X11ModifierKeyboard& keyboard, unsigned alignedBits, const X11ModifierKeyboard::Keymap& keys)
     : m_keyboard(keyboard)
     , m_aligned(alignedBits)
 {
-    const X11ModifierKeyboard::Keymap keys = m_keyboard.keysDown();
     for (unsigned keyCode = firstKeyCode; keyCode < keyCodeEnd; ++keyCode) {
         if (X11ModifierKeyboard::isDown(keys, keyCode) && m_keyboard.modifierBits(keyCode) != 0
             && !m_keyboard.isLockKey(keyCode))
@@ -27,12 +32,11 @@ X11ModifierAlignment::X11ModifierAlignment(X11ModifierKeyboard& keyboard, unsign
 
 unsigned X11ModifierKeyboard::lockBits() const
 {
-    unsigned bits = 0;
-    for (unsigned keyCode = firstKeyCode; keyCode < keyCodeEnd; ++keyCode) {
-        if (isLockKey(keyCode))
-            bits |= modifierBits(keyCode);
-    }
-    return bits;
+    unsigned locked = 0;
+    unsigned held = 0;
+    for (unsigned keyCode = firstKeyCode; keyCode < keyCodeEnd; ++keyCode)
+        (isLockKey(keyCode) ? locked : held) |= modifierBits(keyCode);
+    return locked & ~held;
 }
 
 unsigned X11ModifierAlignment::keyFor(unsigned bit, unsigned wanted, bool lock) const

@@ -27,7 +27,8 @@ public:
     // A release sent was ignored by the server: no event comes of it.
     virtual void releaseIgnored(unsigned keyCode) = 0;
 
-    // The modifiers that lock keys set.
+    // The modifiers that only lock keys set (a Shift Lock beside the Shift keys leaves Shift an
+    // ordinary modifier).
     unsigned lockBits() const;
 
     static bool isDown(const Keymap& keys, unsigned keyCode)
@@ -50,6 +51,9 @@ class X11ModifierAlignment {
 public:
     // Only `alignedBits` are brought to what is wanted; the others stay as the user has them.
     X11ModifierAlignment(X11ModifierKeyboard& keyboard, unsigned alignedBits);
+    // With the keys down now, read by the caller.
+    X11ModifierAlignment(
+        X11ModifierKeyboard& keyboard, unsigned alignedBits, const X11ModifierKeyboard::Keymap& keysDown);
     X11ModifierAlignment(const X11ModifierAlignment&) = delete;
     X11ModifierAlignment& operator=(const X11ModifierAlignment&) = delete;
 
