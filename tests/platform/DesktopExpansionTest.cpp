@@ -9,6 +9,7 @@
 #include "platform/Accessibility.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/linux/LinuxDesktop.h"
+#include "platform/linux/X11ModifierAlignment.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -20,6 +21,8 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <algorithm>
+#include <array>
 
 namespace {
 
@@ -178,6 +181,56 @@ TEST_F(DesktopExpansion, fastRolledOverTypingThroughXTestAroundTriggersLosesNoCh
     const QRegularExpression kept(QStringLiteral("\\Ax (AAA|/a)! Quick (BBB|/b), and (AAA|/a) Ok (BBB|/b)\\z"));
     EXPECT_TRUE(kept.match(app.text("line")).hasMatch()) << app.text("line").toStdString();
     EXPECT_TRUE(DesktopSession::waitFor([&] { return !expansions.isEmpty(); }));
+}
+
+TEST_F(DesktopExpansion, aTriggerFinishedWithAModifierHeldOrALockOnIsReplacedAndNoKeyStaysDown)
+{
+    // The digit types the same with AltGr or either lock, "!" with Shift.
+    engine->updateShortcuts(
+        {LibraryFixtures::expanding("//1", signature), LibraryFixtures::expanding("//!", signature)});
+    Display* typist = XOpenDisplay(nullptr);
+    ASSERT_TRUE(typist);
+    const auto code = [typist](KeySym symbol) { return XKeysymToKeycode(typist, symbol); };
+    const auto tap = [typist](KeyCode key) {
+        XTestFakeKeyEvent(typist, key, True, CurrentTime);
+        XTestFakeKeyEvent(typist, key, False, CurrentTime);
+        XFlush(typist);
+    };
+    const auto modifiers = [typist] { return X11ServerModifierKeyboard::liveModifiers(typist); };
+    const auto keysDown = [typist] {
+        std::array<char, 32> keys{};
+        XQueryKeymap(typist, keys.data());
+        return std::count_if(keys.begin(), keys.end(), [](char bits) { return bits != 0; });
+    };
+    ASSERT_TRUE(focus("line"));
+    // Held on the XTest device, as by an on-screen keyboard: the paste goes without them.
+    for (const KeySym held : {KeySym(XK_Shift_L), KeySym(XK_ISO_Level3_Shift)}) {
+        ASSERT_TRUE(app.setText("line", QString()));
+        tap(code(XK_slash));
+        tap(code(XK_slash));
+        XTestFakeKeyEvent(typist, code(held), True, CurrentTime);
+        tap(code(XK_1));
+        EXPECT_TRUE(fieldBecomes("line", signature)) << held << ": " << app.text("line").toStdString();
+        settle();
+        XTestFakeKeyEvent(typist, code(held), False, CurrentTime);
+        XSync(typist, False);
+        EXPECT_EQ(keysDown(), 0) << held;
+    }
+    for (const KeySym lock : {KeySym(XK_Caps_Lock), KeySym(XK_Num_Lock)}) {
+        ASSERT_TRUE(app.setText("line", QString()));
+        tap(code(lock));
+        XSync(typist, False);
+        const unsigned locked = modifiers();
+        tap(code(XK_slash));
+        tap(code(XK_slash));
+        tap(code(lock == XK_Num_Lock ? XK_KP_1 : XK_1));
+        EXPECT_TRUE(fieldBecomes("line", signature)) << lock << ": " << app.text("line").toStdString();
+        settle();
+        EXPECT_EQ(modifiers(), locked) << lock;
+        EXPECT_EQ(keysDown(), 0) << lock;
+        tap(code(lock));
+    }
+    XCloseDisplay(typist);
 }
 
 TEST_F(DesktopExpansion, aMultiLineExpansionLandsInATextArea)

@@ -5,11 +5,15 @@
 #include "FakeTrayHost.h"
 #include "TextFieldsApp.h"
 #include "VelmoraProcess.h"
+#include "platform/linux/X11ClipboardKeeper.h"
 #include "platform/linux/X11KeyboardHold.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <X11/Xatom.h>
@@ -607,6 +611,54 @@ TEST_F(StalledReplacement, velmoraQuittingAfterAnExpansionLeavesTheUsersClipboar
     ASSERT_TRUE(velmora.waitForExit(5000));
     EXPECT_TRUE(DesktopSession::waitFor([&] { return other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8(); }, 5000))
         << other.clipboard(utf8Text).value(utf8Text).toStdString();
+}
+
+TEST_F(StalledReplacement, aGivingBackThatAnswersItsOfferLateLeavesTheFieldAndTheClipboardExact)
+{
+    // The process that gives the clipboard back, started by this velmora.
+    qint64 givingBack = 0;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile status(QStringLiteral("/proc/%1/status").arg(entry));
+        QFile command(QStringLiteral("/proc/%1/cmdline").arg(entry));
+        if (!status.open(QIODevice::ReadOnly) || !command.open(QIODevice::ReadOnly))
+            continue;
+        const bool child = QString::fromLatin1(status.readAll())
+                               .contains(QRegularExpression(QStringLiteral("\\nPPid:\\s*%1\\n").arg(velmora.processId())));
+        if (child && command.readAll().contains(X11ClipboardKeeper::giveBackArgument))
+            givingBack = entry.toLongLong();
+    }
+    ASSERT_GT(givingBack, 0);
+    QStringList outcomes;
+    for (int attempt = 0; attempt < tries(); ++attempt) {
+        target.setText(QStringLiteral("line"), QString());
+        ASSERT_TRUE(other.setClipboard({{utf8Text, copied.toUtf8()}}));
+        ASSERT_TRUE(DesktopSession::waitFor(
+            [&] { return other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8(); }, 5000));
+        {
+            // Busy for longer than velmora waits for its answer, then taking the offer up late,
+            // at different moments of the replacement.
+            Stopped stopped(givingBack);
+            ASSERT_TRUE(typeTrigger());
+            DesktopSession::pause(350 + attempt * 37 % 400);
+        }
+        const auto exact = [&] {
+            const QString text = target.text(QStringLiteral("line"));
+            return text == "Hi " + signature || text == QStringLiteral("Hi /sig");
+        };
+        EXPECT_TRUE(DesktopSession::waitFor(exact, 3000)) << target.text("line").toStdString();
+        outcomes.append(target.text("line") == "Hi " + signature ? QStringLiteral("expanded") : QStringLiteral("as typed"));
+        EXPECT_TRUE(DesktopSession::waitFor(
+            [&] { return other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8(); }, 5000))
+            << other.clipboard(utf8Text).value(utf8Text).toStdString();
+        // Pasted afterwards in the same field, the user's contents come, not the expansion.
+        DesktopSession::pause(300);
+        target.setText(QStringLiteral("line"), QString());
+        ASSERT_TRUE(target.focus(QStringLiteral("line")));
+        ASSERT_TRUE(DesktopSession::xdotool({"key", "ctrl+v"}));
+        EXPECT_TRUE(DesktopSession::waitFor([&] { return target.text("line") == copied; }, 3000))
+            << target.text("line").toStdString();
+    }
+    RecordProperty("outcomes", outcomes.join(QLatin1String(", ")).toStdString());
 }
 
 TEST_F(StalledReplacement, velmoraStoppedMidReplacementLetsGoOfTheKeyboardAndExpandsAgainAfterwards)

@@ -4,6 +4,7 @@
 #include "X11Connection.h"
 #include "X11HoldWatchdog.h"
 #include "X11KeyboardLayout.h"
+#include "X11ModifierAlignment.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDebug>
@@ -19,7 +20,6 @@
 namespace {
 // The modifiers a held key is typed again with; Num Lock (a lock on Mod2 in common layouts)
 // only matters on the keypad and is left as it is.
-constexpr unsigned alignedModifiers[] = {ShiftMask, LockMask, ControlMask, Mod1Mask, Mod4Mask, Mod5Mask};
 constexpr unsigned alignedMask = ShiftMask | LockMask | ControlMask | Mod1Mask | Mod4Mask | Mod5Mask;
 } // namespace
 
@@ -229,7 +229,7 @@ bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
         }
         // From here on every key of the user's comes to us, so their modifiers can be
         // followed from this state on.
-        m_userModifiers = liveModifiers();
+        m_userModifiers = X11ServerModifierKeyboard::liveModifiers(m_display);
     }
     enter(State::holding);
     m_userData = userData;
@@ -482,7 +482,7 @@ void X11KeyboardHold::typeNext()
                     [&key](const HeldKey& later) { return later.keyCode == key.keyCode; });
                 if (key.press && release != keys.end() && !release->press)
                     keys.erase(release);
-                send(keysTypingAgain(key, queryKeymap(), key.press));
+                typeAgain(key, key.press);
             }
             XFlush(m_display);
             return runAfterRelease();
@@ -524,9 +524,7 @@ void X11KeyboardHold::typeNext()
         }
         suspend();
         m_testKeysBeforeReplay = queryTestKeys();
-        const QList<PostedKey> keys = keysTypingAgain(key, queryKeymap(), withRelease);
-        const bool sent = !keys.isEmpty();
-        send(keys);
+        const bool sent = typeAgain(key, withRelease);
         resume();
         if (!sent || m_state != State::typingAgain)
             continue;
@@ -552,55 +550,30 @@ bool X11KeyboardHold::isDown(const Keymap& keymap, unsigned keyCode)
     return keyCode < 256 && (keymap[keyCode / 8] & (1 << (keyCode % 8)));
 }
 
-QList<X11KeyboardHold::PostedKey> X11KeyboardHold::keysTypingAgain(
-    const HeldKey& key, const Keymap& keymap, bool withRelease)
+bool X11KeyboardHold::typeAgain(const HeldKey& key, bool withRelease)
 {
+    X11ServerModifierKeyboard keyboard(m_display, *m_layout, m_ledger, m_userData);
+    const Keymap keymap = keyboard.keysDown();
     // The server ignores the release of a key that is no longer down (its press reached the
     // field before the hold, or the user has let go of it already).
     if (!key.press && !isDown(keymap, key.keyCode))
-        return {};
-    QList<PostedKey> keys;
+        return false;
     // A key the user has held down all along is let go of first, or its press would not count.
     if (key.press && isDown(keymap, key.keyCode))
-        keys.append({key.keyCode, false, m_userData});
+        keyboard.send(key.keyCode, false);
 
     // XTest keys take the server's live modifier state, which already includes every
     // modifier pressed or released while the keys were held: bring it to the state the key
     // was typed in, and back afterwards.
-    const unsigned live = liveModifiers();
-    struct Change {
-        unsigned keyCode;
-        bool press; // for a lock key: toggled with a press and a release
-    };
-    QList<Change> changes;
-    for (unsigned bit : alignedModifiers) {
-        const bool wanted = key.state & bit;
-        if (bool(live & bit) == wanted)
-            continue;
-        // A modifier is lifted by releasing a key that holds it, set by pressing any.
-        const unsigned keyCode = modifierKey(
-            bit, bit == LockMask || wanted ? std::function<bool(unsigned)>() : [&keymap](unsigned code) {
-                return isDown(keymap, code);
-            });
-        if (keyCode != 0)
-            changes.append({keyCode, wanted});
-    }
-    const auto apply = [this, &keys](const Change& change, bool undo) {
-        if (m_layout->isLockKey(change.keyCode)) {
-            keys.append({change.keyCode, true, m_userData});
-            keys.append({change.keyCode, false, m_userData});
-        } else {
-            keys.append({change.keyCode, change.press != undo, m_userData});
-        }
-    };
-    for (const Change& change : std::as_const(changes))
-        apply(change, false);
-    keys.append({key.keyCode, key.press, PostedKeyLedger::heldKeyTypedAgain});
+    X11ModifierAlignment alignment(keyboard, alignedMask, keymap);
+    alignment.alignTo(key.state);
+    keyboard.setTag(PostedKeyLedger::heldKeyTypedAgain);
+    keyboard.send(key.keyCode, key.press);
+    keyboard.setTag(m_userData);
     if (withRelease)
-        keys.append({key.keyCode, false, m_userData});
-    for (auto it = changes.crbegin(); it != changes.crend(); ++it)
-        apply(*it, true);
-    return keys;
+        keyboard.send(key.keyCode, false);
+    alignment.restore();
+    return true;
 }
 
 std::optional<X11KeyboardHold::Keymap> X11KeyboardHold::queryTestKeys() const
@@ -656,35 +629,4 @@ void X11KeyboardHold::restoreTestKeys(const Keymap& before)
     m_readingRestoredKeys = true;
     readGrabbedKeys();
     m_readingRestoredKeys = false;
-}
-
-void X11KeyboardHold::send(const QList<PostedKey>& keys)
-{
-    for (const PostedKey& key : keys) {
-        m_ledger.expect(key.press, key.keyCode, key.userData);
-        XTestFakeKeyEvent(m_display, key.keyCode, key.press ? True : False, CurrentTime);
-    }
-}
-
-unsigned X11KeyboardHold::liveModifiers() const
-{
-    Window root = 0;
-    Window child = 0;
-    int rootX = 0;
-    int rootY = 0;
-    int windowX = 0;
-    int windowY = 0;
-    unsigned live = 0;
-    XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &rootX, &rootY, &windowX, &windowY, &live);
-    return live;
-}
-
-unsigned X11KeyboardHold::modifierKey(unsigned bit, const std::function<bool(unsigned)>& isDown) const
-{
-    for (unsigned keyCode = 8; keyCode < 256; ++keyCode) {
-        if ((m_layout->modifierBits(keyCode) & bit) && m_layout->isLockKey(keyCode) == (bit == LockMask)
-            && (!isDown || isDown(keyCode)))
-            return keyCode;
-    }
-    return 0;
 }

@@ -100,11 +100,6 @@ private:
         unsigned state;
         unsigned long time;
     };
-    struct PostedKey {
-        unsigned keyCode;
-        bool press;
-        quint64 userData;
-    };
     struct UnrecordedKey {
         HeldKey key;
         QDeadlineTimer deadline;
@@ -130,22 +125,17 @@ private:
     void readGrabbedKeys();
     bool claimUnrecorded(bool press, unsigned keyCode, unsigned long time);
     void typeNext();
-    // The keys that type the held key again with its modifiers; none when the server would
-    // ignore it.
     using Keymap = std::array<char, 32>;
     Keymap queryKeymap() const;
     static bool isDown(const Keymap& keymap, unsigned keyCode);
-    // `withRelease`: the key's release follows its press at once.
-    QList<PostedKey> keysTypingAgain(const HeldKey& key, const Keymap& keymap, bool withRelease);
-    void send(const QList<PostedKey>& keys);
+    // Types the held key again with the modifiers it was typed with; false when the server
+    // would ignore it. `withRelease`: the key's release follows its press at once.
+    bool typeAgain(const HeldKey& key, bool withRelease);
     // The keys down on the XTest device our keys go through; nothing when it cannot be read.
     std::optional<Keymap> queryTestKeys() const;
     // Brings the XTest device's keys back to how they were before a replay, with the keyboard
     // grabbed again so that the field sees none of it.
     void restoreTestKeys(const Keymap& before);
-    // The first key that sets the modifier bit, of those `isDown` accepts when given.
-    unsigned modifierKey(unsigned bit, const std::function<bool(unsigned)>& isDown) const;
-    unsigned liveModifiers() const;
 
     std::shared_ptr<X11Connection> m_connection;
     const X11KeyboardLayout* m_layout;

@@ -5,33 +5,15 @@
 #include "X11KeyTranslation.h"
 #include "X11KeyboardHold.h"
 #include "X11KeyboardLayout.h"
+#include "X11ModifierAlignment.h"
 
-#include <QHash>
-#include <QSet>
 #include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
-#include <array>
+#include <algorithm>
 
 namespace {
-
-using KeyState = std::array<char, 32>;
-
-bool isDown(const KeyState& keys, unsigned keyCode)
-{
-    return keyCode < 256 && (keys[keyCode / 8] & (1 << (keyCode % 8)));
-}
-
-// The modifier each modifier key of ours stands for, and the key posted for it.
-constexpr std::pair<Qt::KeyboardModifier, KeySym> modifierKeys[] = {
-    {Qt::ShiftModifier, XK_Shift_L},
-    {Qt::ControlModifier, XK_Control_L},
-    {Qt::AltModifier, XK_Alt_L},
-    {Qt::MetaModifier, XK_Super_L},
-};
-
-constexpr Qt::KeyboardModifiers postable = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
-
+// Lock keys are left as the user has them: the keys posted (Ctrl+V, Ctrl+End) mean the same with
+// Caps Lock or Num Lock on, and toggling a lock shows on the keyboard's lights.
+constexpr unsigned everyModifier = 0xFF;
 }
 
 X11KeyboardPoster::X11KeyboardPoster(
@@ -67,90 +49,40 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
             return false;
         keyCodes.append(keyCode);
     }
-    QHash<Qt::KeyboardModifier, unsigned> modifierKeyCodes;
-    for (const auto& [modifier, symbol] : modifierKeys) {
-        if (const unsigned keyCode = m_layout->keyCodeOf(symbol))
-            modifierKeyCodes.insert(modifier, keyCode);
-    }
-    for (const SyntheticKeyEvent& event : events) {
-        for (const auto& [modifier, symbol] : modifierKeys) {
-            if (event.modifiers.testFlag(modifier) && !modifierKeyCodes.contains(modifier))
-                return false;
-        }
-    }
 
     // Keys go out through the hold's connection, which the hold's server grab lets through.
     Display* display = m_hold && m_hold->display() ? m_hold->display() : m_connection->display();
+    X11ServerModifierKeyboard keyboard(display, *m_layout, m_ledger, events.first().tag);
+    const auto bitsOf = [this](Qt::KeyboardModifiers modifiers) {
+        unsigned bits = 0;
+        bits |= modifiers.testFlag(Qt::ShiftModifier) ? unsigned(ShiftMask) : 0;
+        bits |= modifiers.testFlag(Qt::ControlModifier) ? unsigned(ControlMask) : 0;
+        bits |= modifiers.testFlag(Qt::AltModifier) ? m_layout->altMask() : 0;
+        bits |= modifiers.testFlag(Qt::MetaModifier) ? m_layout->superMask() : 0;
+        return bits;
+    };
+    for (const SyntheticKeyEvent& event : events) {
+        if ((event.modifiers.testFlag(Qt::AltModifier) && m_layout->altMask() == 0)
+            || (event.modifiers.testFlag(Qt::MetaModifier) && m_layout->superMask() == 0))
+            return false;
+    }
+
     if (m_hold)
         m_hold->suspend();
-    KeyState keys{};
-    XQueryKeymap(display, keys.data());
-    // Modifier keys down now, and the modifiers each one gives.
-    QHash<unsigned, Qt::KeyboardModifiers> down;
-    for (unsigned keyCode = 8; keyCode < 256; ++keyCode) {
-        const unsigned bits = m_layout->modifierBits(keyCode);
-        if (isDown(keys, keyCode) && bits != 0 && !m_layout->isLockKey(keyCode))
-            down.insert(
-                keyCode, X11KeyTranslation::modifiers(bits, m_layout->altMask(), m_layout->superMask()) & postable);
-    }
-    const QHash<unsigned, Qt::KeyboardModifiers> heldByUser = down;
-    QSet<unsigned> liftedFromUser;
-
-    const auto send = [&](unsigned keyCode, bool press, quint64 tag) {
-        m_ledger.expect(press, keyCode, tag);
-        XTestFakeKeyEvent(display, keyCode, press ? True : False, CurrentTime);
-    };
-
-    for (qsizetype i = 0; i < events.size(); ++i) {
-        const SyntheticKeyEvent& event = events.at(i);
-        const Qt::KeyboardModifiers wanted = event.modifiers & postable;
-        QList<unsigned> lifted;
-        for (auto it = down.begin(); it != down.end();) {
-            // A key that gives a wanted modifier stays; every other modifier goes, AltGr included.
-            if (it.value() != Qt::NoModifier && !(it.value() & ~wanted)) {
-                ++it;
-                continue;
-            }
-            send(it.key(), false, event.tag);
-            lifted.append(it.key());
-            it = down.erase(it);
+    X11ModifierAlignment alignment(keyboard, everyModifier & ~keyboard.lockBits());
+    const bool settable = std::all_of(events.cbegin(), events.cend(),
+        [&](const SyntheticKeyEvent& event) { return alignment.canSet(bitsOf(event.modifiers)); });
+    if (settable) {
+        for (qsizetype i = 0; i < events.size(); ++i) {
+            const SyntheticKeyEvent& event = events.at(i);
+            keyboard.setTag(event.tag);
+            alignment.alignTo(bitsOf(event.modifiers));
+            keyboard.send(keyCodes.at(i), event.press);
         }
-        if (!lifted.isEmpty()) {
-            // The server ignores the release of a key that another device (the real keyboard)
-            // holds; such a key is not expected back, and never pressed again, or it would stick.
-            XSync(display, False);
-            XQueryKeymap(display, keys.data());
-            for (unsigned keyCode : lifted) {
-                if (isDown(keys, keyCode))
-                    m_ledger.forget(false, keyCode);
-                else if (heldByUser.contains(keyCode))
-                    liftedFromUser.insert(keyCode);
-            }
-        }
-        Qt::KeyboardModifiers present;
-        for (Qt::KeyboardModifiers modifiers : std::as_const(down))
-            present |= modifiers;
-        for (const auto& [modifier, symbol] : modifierKeys) {
-            if (wanted.testFlag(modifier) && !present.testFlag(modifier)) {
-                const unsigned keyCode = modifierKeyCodes.value(modifier);
-                send(keyCode, true, event.tag);
-                down.insert(keyCode, modifier);
-            }
-        }
-        send(keyCodes.at(i), event.press, event.tag);
-    }
-
-    const quint64 lastTag = events.last().tag;
-    for (auto it = down.cbegin(); it != down.cend(); ++it) {
-        if (!heldByUser.contains(it.key()))
-            send(it.key(), false, lastTag);
-    }
-    for (unsigned keyCode : std::as_const(liftedFromUser)) {
-        if (!down.contains(keyCode))
-            send(keyCode, true, lastTag);
+        alignment.restore();
     }
     if (m_hold)
         m_hold->resume();
     XSync(display, False);
-    return true;
+    return settable;
 }

@@ -11,8 +11,8 @@ class X11KeyboardLayout;
 
 // Posts synthetic keys through XTest to the window that has the keyboard. XTest cannot address
 // a process, so nothing is posted while another process is frontmost. XTest events take the
-// server's live modifier state, so for each event the poster presses the modifiers its flags ask
-// for and lifts the others, and afterwards puts the held ones back as they were.
+// server's live modifier state, so each event's modifiers are aligned to its flags (lock keys
+// left as they are) and the user's put back afterwards (X11ModifierAlignment).
 class X11KeyboardPoster : public KeyboardPoster {
 public:
     // Without a connection (no X display) nothing can be posted.
