@@ -1,6 +1,7 @@
 #include "Views/MenuBar/list/CardListCanvas.h"
 
 #include "App/State/AppState.h"
+#include "Models/LibraryDifference.h"
 #include "Views/MenuBar/list/CardHeightEstimate.h"
 #include "Views/MenuBar/list/CardSelection.h"
 #include "Views/MenuBar/list/LibraryItemCard.h"
@@ -11,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 // Draws the rubber band above the cards; clicks pass through it.
 class SelectionBand : public QWidget {
@@ -165,16 +167,24 @@ const MasonryGrid::Arrangement& CardListCanvas::arrangementAt(int width) const
 
 int CardListCanvas::estimatedHeight(const Row& row, int cardWidth) const
 {
-    if (!m_estimatedFor.isSharedWith(m_rows.shortcuts) || m_estimatedWidth != cardWidth) {
-        m_estimatedFor = m_rows.shortcuts;
+    if (m_estimatedWidth != cardWidth) {
+        m_estimatedFor.clear();
+        m_previewLines.clear();
         m_estimatedWidth = cardWidth;
-        for (QList<int>& estimates : m_estimates)
-            estimates.fill(-1, m_rows.shortcuts.size());
     }
-    int& height = m_estimates[row.folderLine][row.position];
-    if (height < 0)
-        height = m_heights->shortcut(m_rows.shortcuts[row.position], row.folderLine, cardWidth);
-    return height;
+    if (!m_estimatedFor.isSharedWith(m_rows.shortcuts)) {
+        const QList<Shortcut>& shortcuts = m_rows.shortcuts;
+        const SharedEnds ends = SharedEnds::of(shortcuts, m_estimatedFor);
+        QList<int> lines(shortcuts.size(), -1);
+        std::copy_n(m_previewLines.cbegin(), ends.head, lines.begin());
+        std::copy_n(m_previewLines.cend() - ends.tail, ends.tail, lines.end() - ends.tail);
+        m_previewLines = std::move(lines);
+        m_estimatedFor = shortcuts;
+    }
+    int& lines = m_previewLines[row.position];
+    if (lines < 0)
+        lines = m_heights->previewLines(m_rows.shortcuts[row.position], cardWidth);
+    return m_heights->shortcut(lines, row.folderLine, cardWidth);
 }
 
 int CardListCanvas::contentHeight(int width) const

@@ -127,10 +127,11 @@ private:
     QList<LibraryItemCard*> m_cards;
     // Heights of built cards that differ from the estimate, by row, for these rows and width.
     mutable QHash<qsizetype, int> m_measured;
-    // Estimated heights of shortcut rows by position in the rows' shortcuts, without and
-    // with the folder line, -1 until asked: searching arranges the same rows again and again.
-    // Kept while the shortcuts, the card width and the settings stay.
-    mutable QList<int> m_estimates[2];
+    // The lines of each shortcut's preview by position in the rows' shortcuts, -1 until
+    // asked: searching arranges the same rows again and again, with and without the folder
+    // line. Kept while the card width and the settings stay; after an edit, for the
+    // shortcuts before and after those that changed.
+    mutable QList<int> m_previewLines;
     mutable QList<Shortcut> m_estimatedFor;
     mutable int m_estimatedWidth = -1;
     mutable std::optional<MasonryGrid::Arrangement> m_arrangement;
