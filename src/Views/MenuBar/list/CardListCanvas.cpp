@@ -11,6 +11,7 @@
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -91,7 +92,11 @@ CardListCanvas::CardListCanvas(AppState& appState, PopoverCommands& commands, Ca
     , m_heights(std::make_unique<CardHeightEstimate>(appState, commands))
     , m_area(new CardArea(*this))
     , m_band(new SelectionBand(this))
+    , m_estimatingAhead(new QTimer(this))
 {
+    m_estimatingAhead->setSingleShot(true);
+    m_estimatingAhead->setInterval(0);
+    connect(m_estimatingAhead, &QTimer::timeout, this, &CardListCanvas::estimateAhead);
     ListAccessible::install();
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -165,7 +170,7 @@ const MasonryGrid::Arrangement& CardListCanvas::arrangementAt(int width) const
     return *m_arrangement;
 }
 
-int CardListCanvas::estimatedHeight(const Row& row, int cardWidth) const
+void CardListCanvas::keepPreviewLinesFor(int cardWidth) const
 {
     if (m_estimatedWidth != cardWidth) {
         m_estimatedFor.clear();
@@ -180,11 +185,33 @@ int CardListCanvas::estimatedHeight(const Row& row, int cardWidth) const
         std::copy_n(m_previewLines.cend() - ends.tail, ends.tail, lines.end() - ends.tail);
         m_previewLines = std::move(lines);
         m_estimatedFor = shortcuts;
+        m_estimatedAhead = 0;
     }
+}
+
+int CardListCanvas::estimatedHeight(const Row& row, int cardWidth) const
+{
+    keepPreviewLinesFor(cardWidth);
     int& lines = m_previewLines[row.position];
     if (lines < 0)
         lines = m_heights->previewLines(m_rows.shortcuts[row.position], cardWidth);
     return m_heights->shortcut(lines, row.folderLine, cardWidth);
+}
+
+void CardListCanvas::estimateAhead()
+{
+    if (m_estimatedWidth < 0)
+        return;
+    keepPreviewLinesFor(m_estimatedWidth);
+    constexpr qsizetype slice = 2000;
+    const qsizetype end = std::min(m_estimatedAhead + slice, m_previewLines.size());
+    for (; m_estimatedAhead < end; ++m_estimatedAhead) {
+        int& lines = m_previewLines[m_estimatedAhead];
+        if (lines < 0)
+            lines = m_heights->previewLines(m_rows.shortcuts[m_estimatedAhead], m_estimatedWidth);
+    }
+    if (m_estimatedAhead < m_previewLines.size())
+        m_estimatingAhead->start();
 }
 
 int CardListCanvas::contentHeight(int width) const
@@ -262,9 +289,9 @@ void CardListCanvas::placeCards()
                 built.card->retire();
                 built = {};
             }
-            // A search typed on moves the same shortcuts' cards: they keep what they show.
-            const bool shownAlike = kind == Row::Kind::shortcut && built.content == m_content
-                && built.folderLine == item.folderLine && built.pinned == pinned;
+            // A search typed on moves the same items' cards: they keep what they show.
+            const bool shownAlike = built.content == m_content
+                && (kind == Row::Kind::folder || (built.folderLine == item.folderLine && built.pinned == pinned));
             if (!built.card || (built.generation != m_generation && !shownAlike)) {
                 LibraryItemCard* card = m_maker(m_rows, row, built.card);
                 if (!built.card)
@@ -293,6 +320,8 @@ void CardListCanvas::placeCards()
         gone.card->retire();
     m_cards = cards;
     m_placing = false;
+    if (m_estimatedAhead < m_previewLines.size() && !m_estimatingAhead->isActive())
+        m_estimatingAhead->start();
     // The list's height follows the corrected arrangement.
     if (anyRemeasured)
         layout()->invalidate();
