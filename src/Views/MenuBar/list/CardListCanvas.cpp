@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 // Draws the rubber band above the cards; clicks pass through it.
 class SelectionBand : public QWidget {
@@ -205,10 +206,12 @@ void CardListCanvas::estimateAhead()
     keepPreviewLinesFor(m_estimatedWidth);
     constexpr qsizetype slice = 2000;
     const qsizetype end = std::min(m_estimatedAhead + slice, m_previewLines.size());
+    // Read through const access: the list is shared with the library's, and a write access
+    // would copy it.
     for (; m_estimatedAhead < end; ++m_estimatedAhead) {
         int& lines = m_previewLines[m_estimatedAhead];
         if (lines < 0)
-            lines = m_heights->previewLines(m_rows.shortcuts[m_estimatedAhead], m_estimatedWidth);
+            lines = m_heights->previewLines(std::as_const(m_rows.shortcuts)[m_estimatedAhead], m_estimatedWidth);
     }
     if (m_estimatedAhead < m_previewLines.size())
         m_estimatingAhead->start();
