@@ -110,6 +110,7 @@ CardListCanvas::CardListCanvas(AppState& appState, PopoverCommands& commands, Ca
         ++m_generation;
         ++m_content;
         m_estimatedFor.clear();
+        m_previewLines.clear();
         m_arrangement.reset();
         m_measured.clear();
         layout()->invalidate();
@@ -178,9 +179,11 @@ void CardListCanvas::keepPreviewLinesFor(int cardWidth) const
         m_previewLines.clear();
         m_estimatedWidth = cardWidth;
     }
-    if (!m_estimatedFor.isSharedWith(m_rows.shortcuts)) {
+    // (Lists that are both empty count as shared.)
+    if (!m_estimatedFor.isSharedWith(m_rows.shortcuts) || m_previewLines.size() != m_rows.shortcuts.size()) {
         const QList<Shortcut>& shortcuts = m_rows.shortcuts;
-        const SharedEnds ends = SharedEnds::of(shortcuts, m_estimatedFor);
+        const SharedEnds ends
+            = m_previewLines.size() == m_estimatedFor.size() ? SharedEnds::of(shortcuts, m_estimatedFor) : SharedEnds{};
         QList<int> lines(shortcuts.size(), -1);
         std::copy_n(m_previewLines.cbegin(), ends.head, lines.begin());
         std::copy_n(m_previewLines.cend() - ends.tail, ends.tail, lines.end() - ends.tail);
