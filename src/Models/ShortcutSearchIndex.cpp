@@ -127,6 +127,17 @@ constexpr qsizetype recentQueries = 32;
 
 // Shortcuts looked through by one thread at a time.
 constexpr qsizetype sliceSize = 2048;
+// How many shortcuts ahead their texts are fetched into the cache.
+constexpr qsizetype prefetchDistance = 4;
+
+void prefetch(const void* address)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address);
+#else
+    Q_UNUSED(address);
+#endif
+}
 
 // A search's shortcuts, cut into slices that threads take in turn. `work` is only called
 // for a slice taken, which the searching thread waits for, so it may refer to that
@@ -269,8 +280,16 @@ QList<qsizetype> ShortcutSearchIndex::matching(const QList<Shortcut>& shortcuts,
     slices->count = sliceCount;
     slices->work = [&](qsizetype slice) {
         QList<qsizetype>& matched = found[size_t(slice)];
+        const auto at = [&](qsizetype k) { return narrowed ? narrowed->at(k) : k; };
         for (qsizetype k = slice * sliceSize, end = std::min(k + sliceSize, candidates); k < end; ++k) {
-            const qsizetype i = narrowed ? narrowed->at(k) : k;
+            // Each shortcut's texts lie elsewhere in memory: those of a later one are asked
+            // for while this one is looked through, so that the wait for them overlaps.
+            if (k + prefetchDistance < end) {
+                const Entry& ahead = m_entries[at(k + prefetchDistance)];
+                prefetch(ahead.trigger.constData());
+                prefetch(ahead.expansion.utf8().constData());
+            }
+            const qsizetype i = at(k);
             if (matches(i, needle, asciiNeedle))
                 matched.append(i);
         }
