@@ -2,8 +2,9 @@
 // achievements, the statistics save) must cost the same whatever the library's size: the
 // engine reports which shortcut it expanded, so nothing looks through the library. The
 // trigger-only form, which has to find the shortcut first, is measured beside it, and so is a
-// user who has used every shortcut: each expansion still copies the per-shortcut counts once
-// (the statistics before the change are kept to put back), which grows with their number.
+// user who has used every shortcut: the statistics before each change are kept to put back and
+// the save holds its own, yet an expansion copies only the small part of the per-shortcut
+// counts it changes, not all of them.
 // Run from a Release build; compare the rows of one benchmark across library sizes.
 
 #include "App/State/AppState.h"

@@ -1,8 +1,15 @@
 #include "Models/ShortcutSearchIndex.h"
 
 #include <QHash>
+#include <QThreadPool>
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <numeric>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -118,6 +125,42 @@ bool containsLowered(const CompactText& text, const QByteArray& needle)
 // About as many as the keys of a search typed and corrected.
 constexpr qsizetype recentQueries = 32;
 
+// Shortcuts looked through by one thread at a time.
+constexpr qsizetype sliceSize = 2048;
+// How many shortcuts ahead their texts are fetched into the cache.
+constexpr qsizetype prefetchDistance = 4;
+
+void prefetch(const void* address)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address);
+#else
+    Q_UNUSED(address);
+#endif
+}
+
+// A search's shortcuts, cut into slices that threads take in turn. `work` is only called
+// for a slice taken, which the searching thread waits for, so it may refer to that
+// thread's own variables.
+struct Slices {
+    std::atomic<qsizetype> next = 0;
+    qsizetype count = 0;
+    std::function<void(qsizetype slice)> work;
+    std::mutex mutex;
+    std::condition_variable allFinished;
+    qsizetype finished = 0;
+};
+
+void takeSlices(Slices& slices)
+{
+    for (qsizetype slice = slices.next++; slice < slices.count; slice = slices.next++) {
+        slices.work(slice);
+        const std::lock_guard lock(slices.mutex);
+        if (++slices.finished == slices.count)
+            slices.allFinished.notify_all();
+    }
+}
+
 } // namespace
 
 ShortcutSearchIndex::~ShortcutSearchIndex()
@@ -231,24 +274,45 @@ QList<qsizetype> ShortcutSearchIndex::matching(const QList<Shortcut>& shortcuts,
     const QByteArray needle = loweredQuery.toUtf8();
     const bool asciiNeedle = CompactText::isAscii(needle);
     const qsizetype candidates = narrowed ? narrowed->size() : m_entries.size();
-    const auto matchRun = [&](qsizetype from, qsizetype to) {
-        QList<qsizetype> found;
-        for (qsizetype k = from; k < to; ++k) {
-            const qsizetype i = narrowed ? narrowed->at(k) : k;
+    const qsizetype sliceCount = (candidates + sliceSize - 1) / sliceSize;
+    std::vector<QList<qsizetype>> found(static_cast<size_t>(sliceCount));
+    const auto slices = std::make_shared<Slices>();
+    slices->count = sliceCount;
+    slices->work = [&](qsizetype slice) {
+        QList<qsizetype>& matched = found[size_t(slice)];
+        const auto at = [&](qsizetype k) { return narrowed ? narrowed->at(k) : k; };
+        for (qsizetype k = slice * sliceSize, end = std::min(k + sliceSize, candidates); k < end; ++k) {
+            // Each shortcut's texts lie elsewhere in memory: those of a later one are asked
+            // for while this one is looked through, so that the wait for them overlaps.
+            if (k + prefetchDistance < end) {
+                const Entry& ahead = m_entries[at(k + prefetchDistance)];
+                prefetch(ahead.trigger.constData());
+                prefetch(ahead.expansion.utf8().constData());
+            }
+            const qsizetype i = at(k);
             if (matches(i, needle, asciiNeedle))
-                found.append(i);
+                matched.append(i);
         }
-        return found;
     };
-    // A large library's texts are looked through on a few threads, each its own run of them.
-    const qsizetype runs = candidates < 4000 ? 1 : std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, 4);
-    std::vector<std::future<QList<qsizetype>>> workers;
-    for (qsizetype run = 1; run < runs; ++run)
-        workers.push_back(
-            std::async(std::launch::async, matchRun, candidates * run / runs, candidates * (run + 1) / runs));
-    result = matchRun(0, candidates / runs);
-    for (std::future<QList<qsizetype>>& worker : workers)
-        result.append(worker.get());
+    // A large library's texts are looked through on a few threads a slice at a time, the
+    // calling thread taking slices as well. It waits only for slices another thread has
+    // begun: on a busy machine a helper that has not been given a processor yet costs it
+    // nothing, and finds no slice left once it runs.
+    if (candidates >= 4000) {
+        static QThreadPool helpers;
+        helpers.setMaxThreadCount(int(std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, 4)) - 1);
+        for (int helper = 0; helper < helpers.maxThreadCount(); ++helper)
+            helpers.start([slices] { takeSlices(*slices); });
+    }
+    takeSlices(*slices);
+    {
+        std::unique_lock lock(slices->mutex);
+        slices->allFinished.wait(lock, [&] { return slices->finished == slices->count; });
+    }
+    result.reserve(std::accumulate(found.cbegin(), found.cend(), qsizetype(0),
+        [](qsizetype sum, const QList<qsizetype>& matched) { return sum + matched.size(); }));
+    for (const QList<qsizetype>& matched : found)
+        result.append(matched);
     if (m_recent.size() >= recentQueries)
         m_recent.clear();
     m_recent.insert(loweredQuery, result);

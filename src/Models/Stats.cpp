@@ -38,7 +38,7 @@ Stats Stats::fromJson(const JsonReader& r)
     s.totalTimeSaved = r.value<double>(QStringLiteral("totalTimeSaved"), 0);
     s.totalExpansions = r.value<qint64>(QStringLiteral("totalExpansions"), 0);
     s.totalCharsSaved = r.value<qint64>(QStringLiteral("totalCharsSaved"), 0);
-    s.perShortcut = readMap<PerShortcutStat>(r, QStringLiteral("perShortcut"));
+    s.perShortcut = PerShortcutStats(readMap<PerShortcutStat>(r, QStringLiteral("perShortcut")));
     s.dailyBuckets = readMap<qint64>(r, QStringLiteral("dailyBuckets"));
     for (const QString& flag : r.value<QList<QString>>(QStringLiteral("firstUseFlags"), {}))
         s.firstUseFlags.insert(Text::canonical(flag));
@@ -55,7 +55,7 @@ QJsonValue Stats::toJson() const
     o.insert(QStringLiteral("totalTimeSaved"), totalTimeSaved);
     o.insert(QStringLiteral("totalExpansions"), totalExpansions);
     o.insert(QStringLiteral("totalCharsSaved"), totalCharsSaved);
-    o.insert(QStringLiteral("perShortcut"), JsonCoding<QMap<QString, PerShortcutStat>>::encode(perShortcut));
+    o.insert(QStringLiteral("perShortcut"), JsonCoding<QMap<QString, PerShortcutStat>>::encode(perShortcut.toMap()));
     o.insert(QStringLiteral("dailyBuckets"), JsonCoding<QMap<QString, qint64>>::encode(dailyBuckets));
     o.insert(QStringLiteral("firstUseFlags"), QJsonArray::fromStringList(sortedFirstUseFlags()));
     o.insert(QStringLiteral("streak"), streak.toJson());

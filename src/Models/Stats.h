@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Models/PerShortcutStat.h"
+#include "Models/PerShortcutStats.h"
 #include "Models/StreakState.h"
 
 #include <QDateTime>
@@ -19,7 +19,7 @@ struct Stats {
     double totalTimeSaved = 0; // seconds
     qint64 totalExpansions = 0;
     qint64 totalCharsSaved = 0;
-    QMap<QString, PerShortcutStat> perShortcut; // by shortcut id
+    PerShortcutStats perShortcut; // by shortcut id
     QMap<QString, qint64> dailyBuckets; // by day key "yyyy-MM-dd"
     QSet<QString> firstUseFlags; // written sorted
     StreakState streak;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 #include <future>
+#include <optional>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
@@ -46,6 +47,56 @@ size_t hashOf(QByteArrayView text)
 {
     return qHashBits(text.data(), size_t(text.size()), 0);
 }
+
+// Bytes read a window at a time, so that no more than a window of them is held; what lies
+// beyond the window is read when asked for.
+class BytesWindow {
+public:
+    explicit BytesWindow(const UserDataEncoder::Previous& bytes)
+        : m_bytes(bytes)
+    {
+    }
+
+    // The `size` bytes at `offset`; nothing when they cannot be read.
+    std::optional<QByteArrayView> at(qsizetype offset, qsizetype size)
+    {
+        if (!holds(offset, size) && !readFrom(offset, size))
+            return std::nullopt;
+        return QByteArrayView(m_window).sliced(offset - m_start, size);
+    }
+
+    // The bytes from `offset` to the window's end, at least `size` of them.
+    std::optional<QByteArrayView> reaching(qsizetype offset, qsizetype size)
+    {
+        if (!holds(offset, size) && !readFrom(offset, size))
+            return std::nullopt;
+        return QByteArrayView(m_window).sliced(offset - m_start);
+    }
+
+private:
+    static constexpr qsizetype windowSize = 256 * 1024;
+
+    bool holds(qsizetype offset, qsizetype size) const
+    {
+        return m_start >= 0 && offset >= m_start && offset + size <= m_start + m_window.size();
+    }
+    bool readFrom(qsizetype offset, qsizetype size)
+    {
+        m_start = -1;
+        const qsizetype length = std::min(std::max(size, windowSize), m_bytes.size - offset);
+        if (offset < 0 || size < 0 || length < size)
+            return false;
+        m_window.resize(length);
+        if (!m_bytes.read(offset, length, m_window.data()))
+            return false;
+        m_start = offset;
+        return true;
+    }
+
+    const UserDataEncoder::Previous& m_bytes;
+    QByteArray m_window;
+    qsizetype m_start = -1;
+};
 
 UserData withoutShortcuts(const UserData& data)
 {
@@ -112,20 +163,38 @@ void UserDataEncoder::finishAdopting()
 
 void UserDataEncoder::adopt(QByteArray written, const UserData& data)
 {
+    auto bytes = std::make_shared<const QByteArray>(std::move(written));
+    const qsizetype size = bytes->size();
+    adopt(Previous{size,
+              [bytes = std::move(bytes)](qsizetype offset, qsizetype length, char* into) {
+                  if (offset < 0 || length < 0 || offset + length > bytes->size())
+                      return false;
+                  std::memcpy(into, bytes->constData() + offset, size_t(length));
+                  return true;
+              }},
+        {}, data);
+}
+
+void UserDataEncoder::adopt(Previous written, std::function<bool()> unchanged, const UserData& data)
+{
     // What an earlier load found is of no use any more; what the last save learnt stays.
     stopAdopting();
     m_stop = std::make_shared<std::atomic<bool>>(false);
     // The task's arguments live as long as its result is unclaimed, which may be until the
-    // first save: it empties them itself, so that the file's bytes and the library as loaded
-    // are not kept that long. Copies share the texts; the other threads only read them.
+    // first save: it empties them itself, so that the bytes and the library as loaded are not
+    // kept that long. Copies share the texts; the other threads only read them.
     struct Held {
-        QByteArray written;
+        Previous written;
+        std::function<bool()> unchanged;
         UserData data;
     };
-    auto held = std::make_shared<Held>(Held{std::move(written), data});
+    auto held = std::make_shared<Held>(Held{std::move(written), std::move(unchanged), data});
     m_adopting = std::async(std::launch::async, [held, stop = m_stop] {
         const Held mine = std::exchange(*held, Held{});
-        return adoptTexts(mine.written, mine.data, stop);
+        Known adopted = adoptTexts(mine.written, mine.data, stop);
+        if (mine.unchanged && !mine.unchanged())
+            return Known{};
+        return adopted;
     });
 }
 
@@ -149,33 +218,55 @@ qsizetype UserDataEncoder::Known::placeOf(const Shortcut& shortcut, qsizetype po
 }
 
 UserDataEncoder::Known UserDataEncoder::adoptTexts(
-    const QByteArray& written, const UserData& data, const std::shared_ptr<const std::atomic<bool>>& stop)
+    const Previous& written, const UserData& data, const std::shared_ptr<const std::atomic<bool>>& stop)
 {
     const QList<Shortcut>& shortcuts = data.shortcuts;
     const qsizetype count = shortcuts.size();
     const Frame frame(withoutShortcuts(data));
     const QByteArray& tail = frame.tail;
-    if (!frame.isValid() || count == 0 || !written.startsWith(frame.head) || !written.endsWith(tail))
+    const qsizetype total = written.size;
+    if (!frame.isValid() || count == 0 || !written.read || total < frame.head.size() + tail.size())
         return {};
+    {
+        BytesWindow ends(written);
+        const std::optional<QByteArrayView> head = ends.at(0, frame.head.size());
+        if (!head || *head != frame.head)
+            return {};
+        const std::optional<QByteArrayView> last = ends.at(total - tail.size(), tail.size());
+        if (!last || *last != tail)
+            return {};
+    }
     // Where each item would begin: a line of its own two levels deep, as text values cannot
     // hold a line break. Whether the file really holds the items there is checked below.
     const QByteArray itemStart = '\n' + itemIndent + "{\n";
     QList<qsizetype> starts;
     starts.reserve(count);
-    qsizetype from = frame.head.size();
-    for (qsizetype i = 0; i < count; ++i) {
-        const qsizetype found = written.indexOf(itemStart, from);
-        if (found < 0 || (i == 0 && found != from))
+    BytesWindow scanned(written);
+    for (qsizetype from = frame.head.size(); starts.size() < count;) {
+        if (stop->load(std::memory_order_relaxed))
             return {};
-        starts.append(found + 1);
-        from = found + 1;
+        const std::optional<QByteArrayView> seen = scanned.reaching(from, itemStart.size());
+        if (!seen)
+            return {};
+        const qsizetype found = seen->indexOf(itemStart);
+        if (starts.isEmpty() && found != 0)
+            return {};
+        if (found < 0) {
+            // A start may lie across the window's end: look again from just before it.
+            from += seen->size() - itemStart.size() + 1;
+            continue;
+        }
+        starts.append(from + found + 1);
+        from += found + 1;
     }
 
     // Each item's text must be exactly what encodeShortcut makes, followed by the separator
     // or the list's end.
     QList<Known::Piece> pieces(count);
     Known::Piece* const piece = pieces.data();
+    const QByteArray separator = QByteArrayLiteral(",\n");
     const auto matches = [&](qsizetype begin, qsizetype end) {
+        BytesWindow window(written);
         for (qsizetype i = begin; i < end; ++i) {
             if (stop->load(std::memory_order_relaxed))
                 return false;
@@ -183,13 +274,11 @@ UserDataEncoder::Known UserDataEncoder::adoptTexts(
             // `data`, and it was read as `data` when it was loaded: each text reads back.
             const QByteArray text = encodeShortcut(shortcuts[i], nullptr);
             const qsizetype after = starts[i] + text.size();
-            const QByteArray follows = i + 1 < count ? QByteArrayLiteral(",\n") : tail;
-            if (after + follows.size() != written.size() && i + 1 == count)
+            const QByteArray& follows = i + 1 < count ? separator : tail;
+            if ((i + 1 == count && after + follows.size() != total) || (i + 1 < count && starts[i + 1] != after + 2))
                 return false;
-            if (after + follows.size() > written.size()
-                || std::memcmp(written.constData() + starts[i], text.constData(), size_t(text.size())) != 0
-                || std::memcmp(written.constData() + after, follows.constData(), size_t(follows.size())) != 0
-                || (i + 1 < count && starts[i + 1] != after + 2))
+            const std::optional<QByteArrayView> item = window.at(starts[i], text.size() + follows.size());
+            if (!item || item->first(text.size()) != text || item->sliced(text.size()) != follows)
                 return false;
             piece[i] = {starts[i], text.size(), hashOf(text)};
         }
@@ -222,7 +311,7 @@ UserDataEncoder::Known UserDataEncoder::adoptTexts(
     if (std::find(ok.begin(), ok.end(), 0) != ok.end())
         return {};
 
-    return Known{shortcuts, QList<bool>(count, true), {}, std::move(pieces), written.size()};
+    return Known{shortcuts, QList<bool>(count, true), {}, std::move(pieces), total};
 }
 
 VelmoraJSON::Encoded UserDataEncoder::encode(const UserData& data, const Previous& previous)

@@ -43,6 +43,11 @@ public:
     // later ones; only when the file holds exactly what encode() would write for `data`. The
     // work runs on other threads, which let the bytes go when done; the next encode() waits.
     void adopt(QByteArray written, const UserData& data);
+    // The same with the bytes read again a piece at a time from where they lie (the file they
+    // were read from), so that a large library's bytes need not stay in memory meanwhile.
+    // `unchanged`, asked once they have all been looked at, says whether they are still the
+    // ones that were decoded as `data`; nothing is learnt otherwise.
+    void adopt(Previous written, std::function<bool()> unchanged, const UserData& data);
 
     UserDataEncoder() = default;
     ~UserDataEncoder();
@@ -78,7 +83,7 @@ private:
     static bool readsBackAs(const QByteArray& alone, const Shortcut& shortcut);
 
     static Known adoptTexts(
-        const QByteArray& written, const UserData& data, const std::shared_ptr<const std::atomic<bool>>& stop);
+        const Previous& written, const UserData& data, const std::shared_ptr<const std::atomic<bool>>& stop);
     // Waits for the texts being taken and keeps them.
     void finishAdopting();
     // Gives up the texts being taken.

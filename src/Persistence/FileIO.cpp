@@ -102,6 +102,14 @@ namespace {
             && std::all_of(token.begin(), token.end(), [](QChar c) { return c.isDigit() || (c >= u'a' && c <= u'f'); });
     }
 
+    FileIdentity identityOf(const struct stat& info)
+    {
+        const auto nanoseconds
+            = [](const timespec& time) { return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec; };
+        return FileIdentity{quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
+            nanoseconds(info.st_mtim), nanoseconds(info.st_ctim)};
+    }
+
 } // namespace
 
 std::optional<QByteArray> read(const QString& path)
@@ -151,6 +159,14 @@ PieceReader::~PieceReader()
 {
     if (m_fd >= 0)
         ::close(m_fd);
+}
+
+std::optional<FileIdentity> PieceReader::identity() const
+{
+    struct stat info { };
+    if (m_fd < 0 || ::fstat(m_fd, &info) != 0)
+        return std::nullopt;
+    return identityOf(info);
 }
 
 bool PieceReader::read(qint64 offset, qint64 size, char* into) const
@@ -268,9 +284,7 @@ std::optional<FileIdentity> identity(const QString& path)
     struct stat info { };
     if (::stat(nativePath(path).constData(), &info) != 0)
         return std::nullopt;
-    const auto nanoseconds = [](const timespec& time) { return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec; };
-    return FileIdentity{quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size), nanoseconds(info.st_mtim),
-        nanoseconds(info.st_ctim)};
+    return identityOf(info);
 }
 
 void makeFolders(const QString& path)

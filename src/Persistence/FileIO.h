@@ -23,6 +23,18 @@ using Writer = std::function<void(const QByteArray& bytes, const QString& path, 
 // missing permission or a folder in the file's place, is thrown: it never counts as absent.
 std::optional<QByteArray> read(const QString& path);
 
+// What tells one version of a file from another without reading it: where it lies, its size
+// and when it and its contents last changed. Rewriting the file, in place or by renaming
+// another over it, changes at least one of them.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modified = 0; // nanoseconds
+    qint64 changed = 0; // nanoseconds
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
 // A regular file held open for reading pieces of it, from several threads at once. Failures
 // only make it absent (size -1) or a piece unread: what is read from it is checked by its reader.
 class PieceReader {
@@ -36,6 +48,8 @@ public:
     qint64 size() const { return m_size; }
     // Whether all `size` bytes at `offset` were read into `into`.
     bool read(qint64 offset, qint64 size, char* into) const;
+    // The identity of the file held open, now, whatever name it has by now.
+    std::optional<FileIdentity> identity() const;
 
 private:
     int m_fd = -1;
@@ -63,17 +77,6 @@ void replaceKeepingPrevious(
 using Replacer = std::function<void(
     const QByteArray& bytes, const QString& path, const QString& previousPath, const PreviousBytes& previousBytes)>;
 
-// What tells one version of a file from another without reading it: where it lies, its size
-// and when it and its contents last changed. Rewriting the file, in place or by renaming
-// another over it, changes at least one of them.
-struct FileIdentity {
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 size = 0;
-    qint64 modified = 0; // nanoseconds
-    qint64 changed = 0; // nanoseconds
-    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
-};
 // Nothing when there is no file at `path`.
 std::optional<FileIdentity> identity(const QString& path);
 

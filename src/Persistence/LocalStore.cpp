@@ -11,6 +11,8 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -364,8 +366,23 @@ UserData LocalStore::loadData()
     m_writeFailures.remove(Resource::library);
     UserData data = UserData::empty();
     QByteArray read;
-    if (attempt(Resource::library, [&] { data = m_library.load(&read); }))
+    if (!attempt(Resource::library, [&] { data = m_library.load(&read); }))
+        return data;
+    // A large library's bytes are not held while they are checked: they are read again a
+    // piece at a time from the file, provided it is still the one just read. Ours are only
+    // ever replaced, never rewritten in place, and the check ends by making sure of it.
+    const std::optional<FileIO::FileIdentity> loaded = m_library.knownIdentity();
+    auto file = std::make_shared<const FileIO::PieceReader>(m_library.path());
+    if (!loaded || file->identity() != loaded) {
         m_libraryEncoder.adopt(std::move(read), data);
+        return data;
+    }
+    read = QByteArray();
+    m_libraryEncoder.adopt({file->size(),
+                               [file](qsizetype offset, qsizetype size, char* into) {
+                                   return file->read(offset, size, into);
+                               }},
+        [file, loaded] { return file->identity() == loaded; }, data);
     return data;
 }
 

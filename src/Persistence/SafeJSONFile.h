@@ -90,6 +90,11 @@ public:
     void setDecoder(Decode decode) { m_decode = std::move(decode); }
 
     const QString& path() const { return m_path; }
+    // The file's identity while it held the bytes last read or written, when known.
+    std::optional<FileIO::FileIdentity> knownIdentity() const
+    {
+        return m_snapshot.seen == Seen::contents ? m_snapshot.identity : std::nullopt;
+    }
     QString backupPath() const { return m_path + QStringLiteral(".backup"); }
 
     // Reads, decodes and validates the file and remembers its bytes; with `read`, also hands

@@ -205,3 +205,18 @@ TEST(UserDataEncoder, PreviousBytesThatAreNoLongerThereAreNotCopied)
     EXPECT_EQ(encoder.encode(data, {written.size(), [](qsizetype, qsizetype, char*) { return false; }}).bytes, written);
     EXPECT_EQ(encoder.encode(data, previousOf(written.first(written.size() - 1))).bytes, written);
 }
+
+TEST(UserDataEncoder, TextsTakenFromTheFileInPiecesAreCopiedOnlyWhileItIsUnchanged)
+{
+    const UserData data = larger(QStringLiteral("A text of a library larger than one piece read, number %1"));
+    const QByteArray written = VelmoraJSON::encode(data);
+    for (const bool unchanged : {true, false}) {
+        UserDataEncoder encoder;
+        encoder.adopt(previousOf(written), [unchanged] { return unchanged; }, data);
+        int reads = 0;
+        const VelmoraJSON::Encoded encoded = encoder.encode(data, previousOf(written, &reads));
+        EXPECT_EQ(reads > 0, unchanged);
+        EXPECT_EQ(encoded.bytes, written);
+        EXPECT_TRUE(encoded.readsBackAsGiven);
+    }
+}

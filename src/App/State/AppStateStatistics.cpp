@@ -49,10 +49,9 @@ void AppState::recordShortcutExpansion(const QString& shortcutId, qint64 charsSa
     s.totalCharsSaved = Saturating::add(s.totalCharsSaved, chars);
 
     if (!shortcutId.isEmpty()) {
-        auto it = s.perShortcut.find(shortcutId);
-        if (it != s.perShortcut.end()) {
-            it->count = Saturating::add(it->count, 1);
-            it->lastUsedAt = now;
+        if (PerShortcutStat* used = s.perShortcut.find(shortcutId)) {
+            used->count = Saturating::add(used->count, 1);
+            used->lastUsedAt = now;
         } else {
             s.perShortcut.insert(shortcutId, PerShortcutStat{1, now, now});
         }

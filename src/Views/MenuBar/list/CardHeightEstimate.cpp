@@ -13,6 +13,8 @@ namespace {
 
 // No text this long fits on one preview line: even its narrowest characters are wider.
 constexpr qreal narrowestCharacter = 2;
+// How far a line's width may stray from the sum of its characters' own widths.
+constexpr qreal kerningMargin = 0.1;
 
 ScreenBinding inertBinding()
 {
@@ -71,6 +73,8 @@ const CardHeightEstimate::Measures& CardHeightEstimate::measuresAt(int width)
     const QMargins card = m_shortcut->layout()->contentsMargins();
     const QMargins label = preview->contentsMargins();
     measures.metrics.emplace(preview->font());
+    for (char16_t c = u' '; c < 127; ++c)
+        measures.asciiAdvance[c] = measures.metrics->horizontalAdvance(QChar(c));
     measures.previewWidth = std::max(1, width - card.left() - card.right() - label.left() - label.right());
     m_measures = measures;
     return m_measures;
@@ -99,6 +103,23 @@ int CardHeightEstimate::previewLines(const CompactText& text, const Measures& me
     // A character takes at most three bytes of UTF-8 for each of its UTF-16 units.
     if (utf8.size() > 3 * longestOnOneLine || utf8.contains('\n'))
         return ShortcutCard::previewLines;
+    if (text.isAscii()) {
+        if (utf8.size() > longestOnOneLine)
+            return ShortcutCard::previewLines;
+        // Laying a text out costs far more than adding up its characters' widths, and only
+        // kerning tells the two apart, by a few per cent at most: only a text that nearly
+        // fills the line is laid out.
+        qreal sum = 0;
+        bool printable = true;
+        for (const char c : utf8) {
+            printable = printable && c >= ' ' && c < 127;
+            sum += measures.asciiAdvance[uchar(c) & 127];
+        }
+        if (printable && sum < measures.previewWidth * (1 - kerningMargin))
+            return 1;
+        if (printable && sum > measures.previewWidth * (1 + kerningMargin))
+            return ShortcutCard::previewLines;
+    }
     const QString whole = text.toString();
     if (whole.size() > longestOnOneLine)
         return ShortcutCard::previewLines;
@@ -112,6 +133,16 @@ int CardHeightEstimate::folder(int width)
 
 int CardHeightEstimate::shortcut(const Shortcut& shortcut, bool folderLine, int width)
 {
+    return this->shortcut(previewLines(shortcut, width), folderLine, width);
+}
+
+int CardHeightEstimate::previewLines(const Shortcut& shortcut, int width)
+{
+    return previewLines(shortcut.expansion, measuresAt(width));
+}
+
+int CardHeightEstimate::shortcut(int previewLines, bool folderLine, int width)
+{
     const Measures& measures = measuresAt(width);
-    return measures.shortcut[folderLine] + (previewLines(shortcut.expansion, measures) - 1) * measures.lineStep;
+    return measures.shortcut[folderLine] + (previewLines - 1) * measures.lineStep;
 }

@@ -3,6 +3,7 @@
 #include "Models/Shortcut.h"
 
 #include <QFontMetricsF>
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -25,6 +26,10 @@ public:
 
     int folder(int width);
     int shortcut(const Shortcut& shortcut, bool folderLine, int width);
+    // The same in two steps: the lines its preview takes, which do not depend on the folder
+    // line, and the card's height with them.
+    int previewLines(const Shortcut& shortcut, int width);
+    int shortcut(int previewLines, bool folderLine, int width);
 
     // A built card's height at `width`, as a layout asks for it.
     static int heightOf(const QWidget& card, int width);
@@ -38,6 +43,8 @@ private:
         int lineStep = 0;
         qreal previewWidth = 0;
         std::optional<QFontMetricsF> metrics;
+        // Of each printable ASCII character alone.
+        std::array<qreal, 128> asciiAdvance{};
     };
 
     const Measures& measuresAt(int width);

@@ -1,6 +1,7 @@
 #include "Views/MenuBar/list/CardListCanvas.h"
 
 #include "App/State/AppState.h"
+#include "Models/LibraryDifference.h"
 #include "Views/MenuBar/list/CardHeightEstimate.h"
 #include "Views/MenuBar/list/CardSelection.h"
 #include "Views/MenuBar/list/LibraryItemCard.h"
@@ -10,7 +11,10 @@
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
 
 // Draws the rubber band above the cards; clicks pass through it.
 class SelectionBand : public QWidget {
@@ -89,7 +93,11 @@ CardListCanvas::CardListCanvas(AppState& appState, PopoverCommands& commands, Ca
     , m_heights(std::make_unique<CardHeightEstimate>(appState, commands))
     , m_area(new CardArea(*this))
     , m_band(new SelectionBand(this))
+    , m_estimatingAhead(new QTimer(this))
 {
+    m_estimatingAhead->setSingleShot(true);
+    m_estimatingAhead->setInterval(0);
+    connect(m_estimatingAhead, &QTimer::timeout, this, &CardListCanvas::estimateAhead);
     ListAccessible::install();
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -102,6 +110,7 @@ CardListCanvas::CardListCanvas(AppState& appState, PopoverCommands& commands, Ca
         ++m_generation;
         ++m_content;
         m_estimatedFor.clear();
+        m_previewLines.clear();
         m_arrangement.reset();
         m_measured.clear();
         layout()->invalidate();
@@ -163,18 +172,52 @@ const MasonryGrid::Arrangement& CardListCanvas::arrangementAt(int width) const
     return *m_arrangement;
 }
 
+void CardListCanvas::keepPreviewLinesFor(int cardWidth) const
+{
+    if (m_estimatedWidth != cardWidth) {
+        m_estimatedFor.clear();
+        m_previewLines.clear();
+        m_estimatedWidth = cardWidth;
+    }
+    // (Lists that are both empty count as shared.)
+    if (!m_estimatedFor.isSharedWith(m_rows.shortcuts) || m_previewLines.size() != m_rows.shortcuts.size()) {
+        const QList<Shortcut>& shortcuts = m_rows.shortcuts;
+        const SharedEnds ends
+            = m_previewLines.size() == m_estimatedFor.size() ? SharedEnds::of(shortcuts, m_estimatedFor) : SharedEnds{};
+        QList<int> lines(shortcuts.size(), -1);
+        std::copy_n(m_previewLines.cbegin(), ends.head, lines.begin());
+        std::copy_n(m_previewLines.cend() - ends.tail, ends.tail, lines.end() - ends.tail);
+        m_previewLines = std::move(lines);
+        m_estimatedFor = shortcuts;
+        m_estimatedAhead = 0;
+    }
+}
+
 int CardListCanvas::estimatedHeight(const Row& row, int cardWidth) const
 {
-    if (!m_estimatedFor.isSharedWith(m_rows.shortcuts) || m_estimatedWidth != cardWidth) {
-        m_estimatedFor = m_rows.shortcuts;
-        m_estimatedWidth = cardWidth;
-        for (QList<int>& estimates : m_estimates)
-            estimates.fill(-1, m_rows.shortcuts.size());
+    keepPreviewLinesFor(cardWidth);
+    int& lines = m_previewLines[row.position];
+    if (lines < 0)
+        lines = m_heights->previewLines(m_rows.shortcuts[row.position], cardWidth);
+    return m_heights->shortcut(lines, row.folderLine, cardWidth);
+}
+
+void CardListCanvas::estimateAhead()
+{
+    if (m_estimatedWidth < 0)
+        return;
+    keepPreviewLinesFor(m_estimatedWidth);
+    constexpr qsizetype slice = 2000;
+    const qsizetype end = std::min(m_estimatedAhead + slice, m_previewLines.size());
+    // Read through const access: the list is shared with the library's, and a write access
+    // would copy it.
+    for (; m_estimatedAhead < end; ++m_estimatedAhead) {
+        int& lines = m_previewLines[m_estimatedAhead];
+        if (lines < 0)
+            lines = m_heights->previewLines(std::as_const(m_rows.shortcuts)[m_estimatedAhead], m_estimatedWidth);
     }
-    int& height = m_estimates[row.folderLine][row.position];
-    if (height < 0)
-        height = m_heights->shortcut(m_rows.shortcuts[row.position], row.folderLine, cardWidth);
-    return height;
+    if (m_estimatedAhead < m_previewLines.size())
+        m_estimatingAhead->start();
 }
 
 int CardListCanvas::contentHeight(int width) const
@@ -252,9 +295,9 @@ void CardListCanvas::placeCards()
                 built.card->retire();
                 built = {};
             }
-            // A search typed on moves the same shortcuts' cards: they keep what they show.
-            const bool shownAlike = kind == Row::Kind::shortcut && built.content == m_content
-                && built.folderLine == item.folderLine && built.pinned == pinned;
+            // A search typed on moves the same items' cards: they keep what they show.
+            const bool shownAlike = built.content == m_content
+                && (kind == Row::Kind::folder || (built.folderLine == item.folderLine && built.pinned == pinned));
             if (!built.card || (built.generation != m_generation && !shownAlike)) {
                 LibraryItemCard* card = m_maker(m_rows, row, built.card);
                 if (!built.card)
@@ -283,6 +326,8 @@ void CardListCanvas::placeCards()
         gone.card->retire();
     m_cards = cards;
     m_placing = false;
+    if (m_estimatedAhead < m_previewLines.size() && !m_estimatingAhead->isActive())
+        m_estimatingAhead->start();
     // The list's height follows the corrected arrangement.
     if (anyRemeasured)
         layout()->invalidate();

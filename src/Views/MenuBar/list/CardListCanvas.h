@@ -20,6 +20,7 @@ class LibraryItemCard;
 class ListEmptyState;
 class PopoverCommands;
 class SelectionBand;
+class QTimer;
 
 // The scrolling content of the main list: the rows in a one-column masonry grid, or the
 // empty state. Every row is arranged, but cards are built only for the rows on screen and
@@ -50,7 +51,7 @@ public:
         QList<Row> rows;
         // A row whose card is always built, wherever the list is scrolled; -1 for none.
         qsizetype pinned = -1;
-        // Rows given with the same version show a shortcut's card alike wherever it stands
+        // Rows given with the same version show an item's card alike wherever it stands
         // (only the search or the open folder changed), so a card built for it is kept.
         quint64 libraryVersion = 0;
     };
@@ -105,6 +106,11 @@ private:
     const MasonryGrid::Arrangement& arrangementAt(int width) const;
     int contentHeight(int width) const;
     int estimatedHeight(const Row& row, int cardWidth) const;
+    // Brings the kept preview lines up to the rows' shortcuts and the card width.
+    void keepPreviewLinesFor(int cardWidth) const;
+    // Works out the preview lines not asked for yet, a slice at a time while the list is
+    // idle: the first search key shows most of a large library at once.
+    void estimateAhead();
     QRect cardRect(qsizetype row) const;
     // Builds, updates, places and retires cards for the part of the list near the screen.
     void placeCards();
@@ -127,11 +133,15 @@ private:
     QList<LibraryItemCard*> m_cards;
     // Heights of built cards that differ from the estimate, by row, for these rows and width.
     mutable QHash<qsizetype, int> m_measured;
-    // Estimated heights of shortcut rows by position in the rows' shortcuts, without and
-    // with the folder line, -1 until asked: searching arranges the same rows again and again.
-    // Kept while the shortcuts, the card width and the settings stay.
-    mutable QList<int> m_estimates[2];
+    // The lines of each shortcut's preview by position in the rows' shortcuts, -1 until
+    // asked: searching arranges the same rows again and again, with and without the folder
+    // line. Kept while the card width and the settings stay; after an edit, for the
+    // shortcuts before and after those that changed.
+    mutable QList<int> m_previewLines;
     mutable QList<Shortcut> m_estimatedFor;
+    // Where estimateAhead goes on.
+    mutable qsizetype m_estimatedAhead = 0;
+    QTimer* m_estimatingAhead;
     mutable int m_estimatedWidth = -1;
     mutable std::optional<MasonryGrid::Arrangement> m_arrangement;
     mutable int m_arrangedWidth = -1;
