@@ -57,11 +57,11 @@ QWidget* TimeSavedFloater::makeWindow()
             | Qt::WindowDoesNotAcceptFocus);
     window->setAttribute(Qt::WA_TranslucentBackground);
     window->setAttribute(Qt::WA_ShowWithoutActivating);
-    // The window covers the whole way up and stays put: the label rises inside it, so each
-    // step only repaints instead of asking the window system to move a window.
-    window->setFixedSize(width, height + rise);
+    // Its content is drawn once per text; the rise moves the whole window, which the window
+    // system (or the compositor) shows again without anything of ours being repainted.
+    window->setFixedSize(width, height);
     auto* label = new QLabel(window);
-    label->setGeometry(0, rise, width, height);
+    label->setGeometry(0, 0, width, height);
     m_window = window;
     m_label = label;
     return window;
@@ -108,25 +108,25 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     if (text != m_drawnText || m_drawn.devicePixelRatio() != pixelRatio) {
         m_drawn = renderedText(text, m_label->size(), pixelRatio);
         m_drawnText = text;
-        m_shape = WindowShape::opaquePart(m_drawn.toImage()).translated(0, rise);
+        m_shape = WindowShape::opaquePart(m_drawn.toImage());
+        m_label->setPixmap(m_drawn);
+        // Read by screen readers as the text it shows.
+        m_label->setAccessibleName(text);
     }
-    m_label->setPixmap(m_drawn);
-    // Read by screen readers as the text it shows.
-    m_label->setAccessibleName(text);
-    m_label->move(0, rise);
     if (window->windowOpacity() != 1.0)
         window->setWindowOpacity(1.0);
 
     // The label starts centred on the pointer, its bottom edge 10 px above it.
-    window->move(pointer.x() - width / 2, pointer.y() - 10 - height - rise);
+    m_start = QPoint(pointer.x() - width / 2, pointer.y() - 10 - height);
+    window->move(m_start);
     // Without a compositor the clear background would be a black box around the text, so the
-    // window is cut to the label wherever it stands. The label keeps its shape as it rises, so
-    // the cut made at the start is moved with it rather than drawn again at each step.
-    m_cut = !FloatingWindow::seeThrough();
-    if (m_cut)
-        window->setMask(m_shape);
-    else if (!window->mask().isEmpty())
+    // window is cut to the text; the cut moves with the window.
+    if (!FloatingWindow::seeThrough()) {
+        if (window->mask() != m_shape)
+            window->setMask(m_shape);
+    } else if (!window->mask().isEmpty()) {
         window->clearMask();
+    }
     if (!window->isVisible() && !FloatingWindow::show(*window)) {
         delete window;
         return;
@@ -137,16 +137,13 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
 
 void TimeSavedFloater::step()
 {
-    if (!m_window || !m_label) {
+    if (!m_window) {
         m_steps.cancel();
         return;
     }
     const int index = ++m_step;
     const double p = double(index) / steps;
-    const int risen = int(std::lround(rise * p));
-    m_label->move(0, rise - risen);
-    if (m_cut)
-        m_window->setMask(m_shape.translated(0, -risen));
+    m_window->move(m_start.x(), m_start.y() - int(std::lround(rise * p)));
     // Fully opaque for most of the way: the window system is asked only as it fades.
     if (const double opacity = opacityAt(p); opacity != m_window->windowOpacity())
         m_window->setWindowOpacity(opacity);
