@@ -4,11 +4,15 @@
 #include "Utilities/TimeText.h"
 #include "Views/Components/FloatingWindow.h"
 #include "Views/Components/WindowShape.h"
+#include "platform/FloatingPicture.h"
+#include "platform/WindowEffects.h"
 
 #include <QCursor>
 #include <QGraphicsDropShadowEffect>
 #include <QImage>
 #include <QLabel>
+#include <QList>
+#include <QPixmap>
 #include <QRegion>
 #include <cmath>
 
@@ -70,7 +74,7 @@ QWidget* TimeSavedFloater::makeWindow()
 namespace {
 // The text with its shadow, drawn once: blurring the shadow and laying out the text again at
 // each step of the rise would cost more than the rest of an expansion.
-QPixmap renderedText(const QString& text, const QSize& size, qreal pixelRatio)
+QImage renderedText(const QString& text, const QSize& size, qreal pixelRatio)
 {
     // A graphics effect applies to a widget inside a window, not to a window itself.
     QWidget frame;
@@ -95,7 +99,7 @@ QPixmap renderedText(const QString& text, const QSize& size, qreal pixelRatio)
     image.setDevicePixelRatio(pixelRatio);
     image.fill(Qt::transparent);
     frame.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return QPixmap::fromImage(image);
+    return image;
 }
 } // namespace
 
@@ -108,8 +112,8 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     if (text != m_drawnText || m_drawn.devicePixelRatio() != pixelRatio) {
         m_drawn = renderedText(text, m_label->size(), pixelRatio);
         m_drawnText = text;
-        m_shape = WindowShape::opaquePart(m_drawn.toImage());
-        m_label->setPixmap(m_drawn);
+        m_shape = WindowShape::opaquePart(m_drawn);
+        m_label->setPixmap(QPixmap::fromImage(m_drawn));
         // Read by screen readers as the text it shows.
         m_label->setAccessibleName(text);
     }
@@ -119,6 +123,11 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     // The label starts centred on the pointer, its bottom edge 10 px above it.
     m_start = QPoint(pointer.x() - width / 2, pointer.y() - 10 - height);
     window->move(m_start);
+    WindowEffects& effects = WindowEffects::current();
+    if (FloatingPicture* picture = effects.nonFocusingOverlaysAvailable() ? effects.floatingPicture() : nullptr) {
+        play(*picture, *window);
+        return;
+    }
     // Without a compositor the clear background would be a black box around the text, so the
     // window is cut to the text; the cut moves with the window.
     if (!FloatingWindow::seeThrough()) {
@@ -133,6 +142,27 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     }
     m_step = 0;
     m_steps = Scheduler::current().every(stepInterval, this, [this] { step(); });
+}
+
+void TimeSavedFloater::play(FloatingPicture& picture, QWidget& window)
+{
+    // The window system moves the picture at each step; the window stays with Qt only, where
+    // screen readers find the label while it shows.
+    if (!window.isVisible()) {
+        window.setAttribute(Qt::WA_DontShowOnScreen);
+        window.show();
+    }
+    QList<FloatingPicture::Frame> frames;
+    frames.reserve(steps + 1);
+    for (int i = 0; i <= steps; ++i) {
+        const double p = double(i) / steps;
+        frames.append({i * stepInterval, m_start - QPoint(0, int(std::lround(rise * p))), opacityAt(p)});
+    }
+    picture.play(m_drawn, frames);
+    m_steps = Scheduler::current().after(steps * stepInterval, this, [this] {
+        if (m_window)
+            m_window->hide();
+    });
 }
 
 void TimeSavedFloater::step()

@@ -2,14 +2,15 @@
 
 #include "Utilities/Scheduler.h"
 
+#include <QImage>
 #include <QObject>
-#include <QPixmap>
 #include <QPoint>
 #include <QPointer>
 #include <QRegion>
 #include <QString>
 #include <optional>
 
+class FloatingPicture;
 class QLabel;
 class QWidget;
 
@@ -43,13 +44,14 @@ public:
 private:
     void createAndAnimate(const QString& text);
     QWidget* makeWindow();
+    void play(FloatingPicture& picture, QWidget& window);
     void step();
 
     QPointer<QWidget> m_window;
     QPointer<QLabel> m_label;
     // The text last drawn, kept: the same shortcut saves the same time again.
     QString m_drawnText;
-    QPixmap m_drawn;
+    QImage m_drawn;
     // The pixels of the text, where nothing composites the window.
     QRegion m_shape;
     // Where the window stands at the start of the rise.

@@ -1,4 +1,5 @@
 #include "Views/TimeSavedFloater.h"
+#include "FakeWindowEffects.h"
 #include "ManualScheduler.h"
 
 #include <QCoreApplication>
@@ -82,4 +83,34 @@ TEST(TimeSavedFloater, ANewerFloaterSurvivesTheOlderOnesLastStep)
     EXPECT_TRUE(newer->isVisible());
     scheduler.advance(1.0);
     EXPECT_FALSE(floater.window());
+}
+
+TEST(TimeSavedFloater, WhereTheWindowSystemMovesAPictureTheWholeRiseIsHandedToIt)
+{
+    ManualScheduler scheduler;
+    FakeWindowEffects effects(true, false);
+    effects.floatingPictures = true;
+    TimeSavedFloater floater;
+    floater.show(1.2);
+    scheduler.runDue();
+    ASSERT_EQ(effects.picture.plays, 1);
+    const QList<FloatingPicture::Frame>& frames = effects.picture.frames;
+    ASSERT_EQ(frames.size(), TimeSavedFloater::steps + 1);
+    EXPECT_EQ(frames.first().position - frames.last().position, QPoint(0, TimeSavedFloater::rise));
+    EXPECT_DOUBLE_EQ(frames.last().at, 2.5);
+    for (const FloatingPicture::Frame& frame : frames)
+        EXPECT_NEAR(frame.opacity, TimeSavedFloater::opacityAt(frame.at / 2.5), 1e-9);
+    // Screen readers still find the label; nothing of it goes to the window system.
+    QWidget* window = floater.window();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->testAttribute(Qt::WA_DontShowOnScreen));
+    scheduler.advance(2.5);
+    EXPECT_FALSE(floater.window());
+
+    // The same text again is not drawn again.
+    const qint64 drawn = effects.picture.picture.cacheKey();
+    floater.show(1.2);
+    scheduler.runDue();
+    EXPECT_EQ(effects.picture.plays, 2);
+    EXPECT_EQ(effects.picture.picture.cacheKey(), drawn);
 }
