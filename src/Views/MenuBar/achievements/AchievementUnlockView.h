@@ -3,10 +3,17 @@
 #include "Services/Achievement.h"
 #include "Utilities/Scheduler.h"
 
+#include <QColor>
+#include <QFont>
+#include <QPixmap>
+#include <QPointF>
 #include <QPointer>
+#include <QRectF>
+#include <QSize>
 #include <QWidget>
 #include <functional>
 
+class QPainter;
 class QVariantAnimation;
 
 // One unlock banner: a dark card with the achievement's orb, its name and "ACHIEVEMENT
@@ -54,6 +61,30 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // Where the parts of the banner stand.
+    struct Layout {
+        QRectF card;
+        QPointF orbCentre;
+        QRectF name;
+        QRectF note;
+        QFont nameFont;
+        QFont noteFont;
+    };
+    // The parts that stay as they are while the banner moves, drawn once for its size, pixel
+    // ratio and card colour.
+    struct Layers {
+        qreal pixelRatio = 0;
+        QColor cardColor;
+        QSize size;
+        Layout layout;
+        QPixmap card;
+        QPixmap locked;
+        QPixmap glow;
+        QPixmap orb;
+    };
+    Layout layout() const;
+    QPixmap drawn(qreal pixelRatio, const std::function<void(QPainter&)>& paint) const;
+
     QVariantAnimation* animate(double seconds, const QEasingCurve& curve, const std::function<void(qreal)>& apply);
 
     Achievement m_achievement;
@@ -65,4 +96,5 @@ private:
     qreal m_unlock = 0; // 0 locked look, 1 unlocked look
     ScheduledTask m_pendingDismiss;
     ScheduledTask m_pendingUnlock;
+    Layers m_layers;
 };
