@@ -161,13 +161,15 @@ AchievementUnlockView::Layout AchievementUnlockView::layout() const
     return l;
 }
 
-QPixmap AchievementUnlockView::drawn(qreal pixelRatio, const std::function<void(QPainter&)>& paint) const
+QPixmap AchievementUnlockView::drawn(
+    const QRect& area, qreal pixelRatio, const std::function<void(QPainter&)>& paint) const
 {
-    QPixmap picture(size() * pixelRatio);
+    QPixmap picture(area.size() * pixelRatio);
     picture.setDevicePixelRatio(pixelRatio);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(-area.topLeft());
     paint(painter);
     return picture;
 }
@@ -176,8 +178,8 @@ void AchievementUnlockView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     // What does not move is drawn once and then copied at each frame of the entrance and of
-    // the unlocking: laying out the text and filling the card and the glow at every frame cost
-    // more than an expansion.
+    // the unlocking, at whole pixels and each part only over its own area: laying out the text
+    // and filling the card and the glow at every frame cost more than an expansion.
     const qreal pixelRatio = painter.device()->devicePixelRatioF();
     const QColor cardColor = Theme::toastBg();
     if (m_layers.pixelRatio != pixelRatio || m_layers.cardColor != cardColor || m_layers.size != size()) {
@@ -189,22 +191,21 @@ void AchievementUnlockView::paintEvent(QPaintEvent*)
     }
     const Layout& l = m_layers.layout;
     const bool unlocked = m_phase == Phase::unlocked;
-    if (m_layers.card.isNull()) {
-        m_layers.card = drawn(pixelRatio, [&](QPainter& p) {
-            p.fillPath(continuousRoundedRect(l.card, 12), cardColor);
-            p.setPen(Qt::white);
-            p.setFont(l.nameFont);
-            p.drawText(l.name, Qt::AlignHCenter | Qt::TextWordWrap, m_achievement.name);
-            QColor note(Qt::white);
-            note.setAlphaF(0.55f);
-            p.setPen(note);
-            p.setFont(l.noteFont);
-            p.drawText(l.note, Qt::AlignHCenter, QStringLiteral("ACHIEVEMENT UNLOCKED"));
-        });
-    }
     const QRectF orb(l.orbCentre - QPointF(40, 40), QSizeF(80, 80));
+    const auto paintCard = [&](QPainter& p) {
+        p.fillPath(continuousRoundedRect(l.card, 12), cardColor);
+        p.setPen(Qt::white);
+        p.setFont(l.nameFont);
+        p.drawText(l.name, Qt::AlignHCenter | Qt::TextWordWrap, m_achievement.name);
+        QColor note(Qt::white);
+        note.setAlphaF(0.55f);
+        p.setPen(note);
+        p.setFont(l.noteFont);
+        p.drawText(l.note, Qt::AlignHCenter, QStringLiteral("ACHIEVEMENT UNLOCKED"));
+    };
     if (!unlocked && m_layers.locked.isNull()) {
-        m_layers.locked = drawn(pixelRatio, [&](QPainter& p) {
+        m_layers.locked = drawn(rect(), pixelRatio, [&](QPainter& p) {
+            paintCard(p);
             // The banner is dark in both appearances: the locked disc is a lighter grey that
             // stands out from the card, under a white lock that stands out from the disc.
             p.setPen(Qt::NoPen);
@@ -215,8 +216,11 @@ void AchievementUnlockView::paintEvent(QPaintEvent*)
                 QStringLiteral("lock.fill"), Qt::white, SymbolWeight::semibold);
         });
     }
-    if (unlocked && m_layers.glow.isNull()) {
-        m_layers.glow = drawn(pixelRatio, [&](QPainter& p) {
+    const QRect glowArea = QRectF(l.orbCentre - QPointF(56, 56), QSizeF(112, 112)).toAlignedRect();
+    const QRect orbArea = orb.adjusted(-1, -1, 1, 1).toAlignedRect();
+    if (unlocked && m_layers.card.isNull()) {
+        m_layers.card = drawn(rect(), pixelRatio, paintCard);
+        m_layers.glow = drawn(glowArea, pixelRatio, [&](QPainter& p) {
             QColor glow = AchievementOrb::glowColor(m_achievement.tier);
             glow.setAlphaF(glow.alphaF() * 0.5f);
             QColor clear = glow;
@@ -229,25 +233,24 @@ void AchievementUnlockView::paintEvent(QPaintEvent*)
             p.setBrush(gradient);
             p.drawEllipse(l.orbCentre, 55, 55);
         });
-        m_layers.orb = drawn(pixelRatio,
+        m_layers.orb = drawn(orbArea, pixelRatio,
             [&](QPainter& p) { AchievementOrb::paint(p, orb, m_achievement.tier, m_achievement.id, true); });
     }
 
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setOpacity(m_slide);
-    painter.translate((1 - m_slide) * slideDistance, 0);
-    painter.drawPixmap(0, 0, m_layers.card);
+    painter.translate(std::round((1 - m_slide) * slideDistance), 0);
     if (!unlocked) {
         painter.drawPixmap(0, 0, m_layers.locked);
         return;
     }
+    painter.drawPixmap(0, 0, m_layers.card);
     // The spring overshoots past 1 for the scale; an opacity stops at full.
     const qreal shown = std::clamp(m_unlock, 0.0, 1.0);
     painter.setOpacity(m_slide * shown);
-    painter.drawPixmap(0, 0, m_layers.glow);
+    painter.drawPixmap(glowArea.topLeft(), m_layers.glow);
     painter.setOpacity(m_slide);
-    painter.drawPixmap(0, 0, m_layers.orb);
+    painter.drawPixmap(orbArea.topLeft(), m_layers.orb);
+    painter.setRenderHint(QPainter::Antialiasing);
     const qreal side = SymbolIcon::sideFor(32) * (0.92 + 0.08 * m_unlock);
     QColor ink(Qt::white);
     ink.setAlphaF(float(0.85 + 0.15 * shown));

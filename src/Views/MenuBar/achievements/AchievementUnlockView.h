@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QPointF>
 #include <QPointer>
+#include <QRect>
 #include <QRectF>
 #include <QSize>
 #include <QWidget>
@@ -71,7 +72,8 @@ private:
         QFont noteFont;
     };
     // The parts that stay as they are while the banner moves, drawn once for its size, pixel
-    // ratio and card colour.
+    // ratio and card colour: the card with its texts (and the locked orb, while locked), the
+    // glow and the unlocked orb.
     struct Layers {
         qreal pixelRatio = 0;
         QColor cardColor;
@@ -83,7 +85,8 @@ private:
         QPixmap orb;
     };
     Layout layout() const;
-    QPixmap drawn(qreal pixelRatio, const std::function<void(QPainter&)>& paint) const;
+    // `paint` drawn into a picture of `area` alone.
+    QPixmap drawn(const QRect& area, qreal pixelRatio, const std::function<void(QPainter&)>& paint) const;
 
     QVariantAnimation* animate(double seconds, const QEasingCurve& curve, const std::function<void(qreal)>& apply);
 
