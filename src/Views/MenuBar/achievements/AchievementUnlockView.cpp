@@ -75,9 +75,24 @@ void AchievementUnlockView::unlock()
     m_phase = Phase::unlocked;
     animate(0.5, Motion::spring(), [this](qreal t) {
         m_unlock = t;
-        update();
+        updateOrb();
     });
-    update();
+    updateOrb();
+}
+
+void AchievementUnlockView::updateOrb()
+{
+    // Only the orb and its glow change as it unlocks, once the banner stands in place.
+    if (m_slide < 1 || m_layers.size != size()) {
+        update();
+        return;
+    }
+    update(glowArea(m_layers.layout).adjusted(-1, -1, 1, 1));
+}
+
+QRect AchievementUnlockView::glowArea(const Layout& layout)
+{
+    return QRectF(layout.orbCentre - QPointF(56, 56), QSizeF(112, 112)).toAlignedRect();
 }
 
 void AchievementUnlockView::scheduleDismiss(double seconds)
@@ -216,7 +231,7 @@ void AchievementUnlockView::paintEvent(QPaintEvent*)
                 QStringLiteral("lock.fill"), Qt::white, SymbolWeight::semibold);
         });
     }
-    const QRect glowArea = QRectF(l.orbCentre - QPointF(56, 56), QSizeF(112, 112)).toAlignedRect();
+    const QRect glowArea = AchievementUnlockView::glowArea(l);
     const QRect orbArea = orb.adjusted(-1, -1, 1, 1).toAlignedRect();
     if (unlocked && m_layers.card.isNull()) {
         m_layers.card = drawn(rect(), pixelRatio, paintCard);

@@ -85,6 +85,9 @@ private:
         QPixmap orb;
     };
     Layout layout() const;
+    // Where the glow, the orb and its symbol are drawn.
+    static QRect glowArea(const Layout& layout);
+    void updateOrb();
     // `paint` drawn into a picture of `area` alone.
     QPixmap drawn(const QRect& area, qreal pixelRatio, const std::function<void(QPainter&)>& paint) const;
 
