@@ -201,6 +201,7 @@ bool AppState::addShortcut(const QString& trigger, const QString& expansion, con
         s.expansion = expansion;
         s.groupId = groupId;
         s.order = nextOrder(d.shortcuts, groupId, &Shortcut::groupId);
+        d.shortcuts = Shortcut::ownCopy(d.shortcuts, 1);
         d.shortcuts.append(s);
     });
 }
