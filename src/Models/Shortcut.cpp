@@ -2,6 +2,38 @@
 
 #include "Models/RecordText.h"
 
+namespace {
+constexpr qsizetype copyAhead = 8;
+
+// A text's reference count sits in the header right before its characters.
+void prefetchCount(const void* characters)
+{
+    __builtin_prefetch(static_cast<const char*>(characters) - 16);
+}
+
+void prefetchCounts(const Shortcut& shortcut)
+{
+    prefetchCount(shortcut.id.constData());
+    prefetchCount(shortcut.trigger.constData());
+    prefetchCount(shortcut.expansion.utf8().constData());
+    if (shortcut.groupId)
+        prefetchCount(shortcut.groupId->constData());
+}
+} // namespace
+
+QList<Shortcut> Shortcut::ownCopy(const QList<Shortcut>& shortcuts, qsizetype room)
+{
+    QList<Shortcut> copy;
+    copy.reserve(shortcuts.size() + room);
+    const qsizetype count = shortcuts.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        if (i + copyAhead < count)
+            prefetchCounts(shortcuts[i + copyAhead]);
+        copy.append(shortcuts[i]);
+    }
+    return copy;
+}
+
 // Keys are read in field order, so the first failing key is the one reported.
 Shortcut Shortcut::fromJson(const JsonReader& r)
 {

@@ -7,6 +7,7 @@
 #include "Models/CustomIcon.h"
 #include "Models/Group.h"
 
+#include <QList>
 #include <QMetaType>
 #include <QString>
 #include <QTypeInfo>
@@ -27,6 +28,12 @@ struct Shortcut {
     // Exactly the same fields, text for text (not only canonically equivalent): what a copy
     // of the record, or the record itself, is. Cheap for copies, which share their texts.
     static bool identical(const Shortcut& a, const Shortcut& b);
+
+    // A list of its own holding `shortcuts` and room for `room` more, for a change that adds
+    // to a list shared with another library (the one kept for undo). Copying a shortcut
+    // counts one more user of each of its texts, and a large library's texts lie far apart
+    // in memory: they are asked for a few shortcuts ahead instead of waited for one by one.
+    static QList<Shortcut> ownCopy(const QList<Shortcut>& shortcuts, qsizetype room);
 
     static Shortcut fromJson(const JsonReader& reader);
     QJsonValue toJson() const;

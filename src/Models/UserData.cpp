@@ -219,6 +219,8 @@ void UserData::validateChange(const UserData& before) const
     for (qsizetype i = 0; i < shortcuts.size(); ++i) {
         if (i == ends.head)
             i = changedEnd;
+        if (i + Text::prefetchDistance < shortcuts.size())
+            Text::prefetch(shortcuts[i + Text::prefetchDistance].id);
         if (i < shortcuts.size() && isAdded(shortcuts[i].id))
             throw ruleBroken(kBadIdentifiers);
     }

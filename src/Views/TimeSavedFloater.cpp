@@ -4,11 +4,15 @@
 #include "Utilities/TimeText.h"
 #include "Views/Components/FloatingWindow.h"
 #include "Views/Components/WindowShape.h"
+#include "platform/FloatingPicture.h"
+#include "platform/WindowEffects.h"
 
 #include <QCursor>
 #include <QGraphicsDropShadowEffect>
 #include <QImage>
 #include <QLabel>
+#include <QList>
+#include <QPixmap>
 #include <QRegion>
 #include <cmath>
 
@@ -57,11 +61,11 @@ QWidget* TimeSavedFloater::makeWindow()
             | Qt::WindowDoesNotAcceptFocus);
     window->setAttribute(Qt::WA_TranslucentBackground);
     window->setAttribute(Qt::WA_ShowWithoutActivating);
-    // The window covers the whole way up and stays put: the label rises inside it, so each
-    // step only repaints instead of asking the window system to move a window.
-    window->setFixedSize(width, height + rise);
+    // Its content is drawn once per text; the rise moves the whole window, which the window
+    // system (or the compositor) shows again without anything of ours being repainted.
+    window->setFixedSize(width, height);
     auto* label = new QLabel(window);
-    label->setGeometry(0, rise, width, height);
+    label->setGeometry(0, 0, width, height);
     m_window = window;
     m_label = label;
     return window;
@@ -70,7 +74,7 @@ QWidget* TimeSavedFloater::makeWindow()
 namespace {
 // The text with its shadow, drawn once: blurring the shadow and laying out the text again at
 // each step of the rise would cost more than the rest of an expansion.
-QPixmap renderedText(const QString& text, const QSize& size, qreal pixelRatio)
+QImage renderedText(const QString& text, const QSize& size, qreal pixelRatio)
 {
     // A graphics effect applies to a widget inside a window, not to a window itself.
     QWidget frame;
@@ -95,7 +99,7 @@ QPixmap renderedText(const QString& text, const QSize& size, qreal pixelRatio)
     image.setDevicePixelRatio(pixelRatio);
     image.fill(Qt::transparent);
     frame.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return QPixmap::fromImage(image);
+    return image;
 }
 } // namespace
 
@@ -108,25 +112,30 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     if (text != m_drawnText || m_drawn.devicePixelRatio() != pixelRatio) {
         m_drawn = renderedText(text, m_label->size(), pixelRatio);
         m_drawnText = text;
-        m_shape = WindowShape::opaquePart(m_drawn.toImage()).translated(0, rise);
+        m_shape = WindowShape::opaquePart(m_drawn);
+        m_label->setPixmap(QPixmap::fromImage(m_drawn));
+        // Read by screen readers as the text it shows.
+        m_label->setAccessibleName(text);
     }
-    m_label->setPixmap(m_drawn);
-    // Read by screen readers as the text it shows.
-    m_label->setAccessibleName(text);
-    m_label->move(0, rise);
     if (window->windowOpacity() != 1.0)
         window->setWindowOpacity(1.0);
 
     // The label starts centred on the pointer, its bottom edge 10 px above it.
-    window->move(pointer.x() - width / 2, pointer.y() - 10 - height - rise);
+    m_start = QPoint(pointer.x() - width / 2, pointer.y() - 10 - height);
+    window->move(m_start);
+    WindowEffects& effects = WindowEffects::current();
+    if (FloatingPicture* picture = effects.nonFocusingOverlaysAvailable() ? effects.floatingPicture() : nullptr) {
+        play(*picture, *window);
+        return;
+    }
     // Without a compositor the clear background would be a black box around the text, so the
-    // window is cut to the label wherever it stands. The label keeps its shape as it rises, so
-    // the cut made at the start is moved with it rather than drawn again at each step.
-    m_cut = !FloatingWindow::seeThrough();
-    if (m_cut)
-        window->setMask(m_shape);
-    else if (!window->mask().isEmpty())
+    // window is cut to the text; the cut moves with the window.
+    if (!FloatingWindow::seeThrough()) {
+        if (window->mask() != m_shape)
+            window->setMask(m_shape);
+    } else if (!window->mask().isEmpty()) {
         window->clearMask();
+    }
     if (!window->isVisible() && !FloatingWindow::show(*window)) {
         delete window;
         return;
@@ -135,18 +144,36 @@ void TimeSavedFloater::createAndAnimate(const QString& text)
     m_steps = Scheduler::current().every(stepInterval, this, [this] { step(); });
 }
 
+void TimeSavedFloater::play(FloatingPicture& picture, QWidget& window)
+{
+    // The window system moves the picture at each step; the window stays with Qt only, where
+    // screen readers find the label while it shows.
+    if (!window.isVisible()) {
+        window.setAttribute(Qt::WA_DontShowOnScreen);
+        window.show();
+    }
+    QList<FloatingPicture::Frame> frames;
+    frames.reserve(steps + 1);
+    for (int i = 0; i <= steps; ++i) {
+        const double p = double(i) / steps;
+        frames.append({i * stepInterval, m_start - QPoint(0, int(std::lround(rise * p))), opacityAt(p)});
+    }
+    picture.play(m_drawn, frames);
+    m_steps = Scheduler::current().after(steps * stepInterval, this, [this] {
+        if (m_window)
+            m_window->hide();
+    });
+}
+
 void TimeSavedFloater::step()
 {
-    if (!m_window || !m_label) {
+    if (!m_window) {
         m_steps.cancel();
         return;
     }
     const int index = ++m_step;
     const double p = double(index) / steps;
-    const int risen = int(std::lround(rise * p));
-    m_label->move(0, rise - risen);
-    if (m_cut)
-        m_window->setMask(m_shape.translated(0, -risen));
+    m_window->move(m_start.x(), m_start.y() - int(std::lround(rise * p)));
     // Fully opaque for most of the way: the window system is asked only as it fades.
     if (const double opacity = opacityAt(p); opacity != m_window->windowOpacity())
         m_window->setWindowOpacity(opacity);

@@ -2,19 +2,22 @@
 
 #include "Utilities/Scheduler.h"
 
+#include <QImage>
 #include <QObject>
-#include <QPixmap>
+#include <QPoint>
 #include <QPointer>
 #include <QRegion>
 #include <QString>
 #include <optional>
 
+class FloatingPicture;
 class QLabel;
 class QWidget;
 
 // After an expansion, a small "+1.2s saved" label next to the pointer that rises 50 px and
-// fades within 2.5 s, inside one window that stays in place. At most one is visible: a new one
-// replaces the previous at once. The window is made once and shown again for each expansion.
+// fades within 2.5 s. At most one is visible: a new one replaces the previous at once. The
+// window is made once and shown again for each expansion; its text is drawn only when it
+// changes, and each step of the rise only moves the window.
 class TimeSavedFloater : public QObject {
     Q_OBJECT
 public:
@@ -41,16 +44,18 @@ public:
 private:
     void createAndAnimate(const QString& text);
     QWidget* makeWindow();
+    void play(FloatingPicture& picture, QWidget& window);
     void step();
 
     QPointer<QWidget> m_window;
     QPointer<QLabel> m_label;
     // The text last drawn, kept: the same shortcut saves the same time again.
     QString m_drawnText;
-    QPixmap m_drawn;
-    // Where the label stands at the start, cut to its text where nothing composites the window.
+    QImage m_drawn;
+    // The pixels of the text, where nothing composites the window.
     QRegion m_shape;
-    bool m_cut = false;
+    // Where the window stands at the start of the rise.
+    QPoint m_start;
     // The steps of the label shown now; a newer label cancels them.
     ScheduledTask m_steps;
     int m_step = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FloatingPicture.h"
 #include "platform/OverlaySurface.h"
 
 #include <memory>
@@ -38,6 +39,10 @@ public:
         (void)pointer;
         return nullptr;
     }
+
+    // Where a window of ours can float without taking the keyboard, a picture that follows a
+    // path by itself, cheaper than a window moved at each step; null where there is none.
+    virtual FloatingPicture* floatingPicture() { return nullptr; }
 
     // The installed back end; without one, windows are opaque and nothing is blurred.
     static WindowEffects& current();

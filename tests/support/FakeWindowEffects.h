@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FloatingPicture.h"
 #include "platform/OverlaySurface.h"
 #include "platform/WindowEffects.h"
 
@@ -31,6 +32,21 @@ public:
     QPoint position;
 };
 
+// A floating picture that keeps what it was asked to play.
+class FakeFloatingPicture final : public FloatingPicture {
+public:
+    void play(const QImage& image, const QList<Frame>& path) override
+    {
+        picture = image;
+        frames = path;
+        ++plays;
+    }
+
+    QImage picture;
+    QList<Frame> frames;
+    int plays = 0;
+};
+
 // A window system as the test describes it. Installs itself for its lifetime.
 class FakeWindowEffects final : public WindowEffects {
 public:
@@ -57,7 +73,12 @@ public:
         return surface;
     }
 
+    FloatingPicture* floatingPicture() override { return floatingPictures ? &picture : nullptr; }
+
     QList<std::pair<QWindow*, bool>> blurRequests;
+    // Whether floating pictures can be had, and the one there is.
+    bool floatingPictures = false;
+    FakeFloatingPicture picture;
     // Whether surfaces that never take the keyboard can be had, and those made.
     bool overlaySurfaces = false;
     QList<QPointer<FakeOverlaySurface>> surfaces;

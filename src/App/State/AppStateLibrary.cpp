@@ -1,24 +1,42 @@
 #include "App/State/AppState.h"
 
 #include "Models/TriggerNumbering.h"
-#include "Persistence/SiblingOrders.h"
 #include "Utilities/Text.h"
 #include "Utilities/ToastManager.h"
 #include "Utilities/Uuid.h"
 #include "platform/PlainTextClipboard.h"
 
 #include <algorithm>
+#include <limits>
+#include <optional>
 
 namespace {
 
+// The order for a new item under `parent`: one past the highest among its siblings (the
+// highest itself at the largest possible order), 0 for the first. Only the siblings' parents
+// are compared: hashing every item's parent made each new shortcut in a large library wait
+// on a trip to memory per shortcut.
 template <class Item>
 qint64 nextOrder(
     const QList<Item>& items, const std::optional<QString>& parent, const std::optional<QString> Item::*parentKey)
 {
-    SiblingOrders orders;
-    for (const Item& item : items)
-        orders.note(item.*parentKey, item.order);
-    return orders.next(parent);
+    // Folder ids are never empty: an empty one stands for the top level.
+    const auto folderOf = [](const std::optional<QString>& id) { return id && !id->isEmpty() ? &*id : nullptr; };
+    const QString* wanted = folderOf(parent);
+    std::optional<qint64> highest;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (wanted && i + Text::prefetchDistance < items.size()) {
+            if (const QString* later = folderOf(items[i + Text::prefetchDistance].*parentKey))
+                Text::prefetch(*later);
+        }
+        const QString* own = folderOf(items[i].*parentKey);
+        const bool sibling = wanted ? own && Text::equal(*own, *wanted) : !own;
+        if (sibling && (!highest || items[i].order > *highest))
+            highest = items[i].order;
+    }
+    if (!highest)
+        return 0;
+    return *highest < std::numeric_limits<qint64>::max() ? *highest + 1 : *highest;
 }
 
 // Removes the folder `id` and everything inside it at any depth, adding the removed folders'
@@ -183,6 +201,7 @@ bool AppState::addShortcut(const QString& trigger, const QString& expansion, con
         s.expansion = expansion;
         s.groupId = groupId;
         s.order = nextOrder(d.shortcuts, groupId, &Shortcut::groupId);
+        d.shortcuts = Shortcut::ownCopy(d.shortcuts, 1);
         d.shortcuts.append(s);
     });
 }

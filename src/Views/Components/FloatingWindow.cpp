@@ -75,6 +75,14 @@ protected:
             m_last = QImage();
             break;
         case QEvent::Move:
+            // A window that only moved keeps its picture: the surface is only placed anew.
+            if (m_window.isVisible()) {
+                if (m_changed || m_last.isNull() || m_window.windowOpacity() != m_lastOpacity)
+                    draw();
+                else
+                    place();
+            }
+            break;
         case QEvent::Resize:
             if (m_window.isVisible())
                 draw();
@@ -105,11 +113,20 @@ private:
         }
         m_changed = false;
         m_lastOpacity = m_window.windowOpacity();
-        if (picture == m_last && m_window.pos() == m_lastPosition)
+        if (picture != m_last)
+            m_last = picture;
+        else if (m_window.pos() == m_lastPosition)
             return;
-        m_last = picture;
         m_lastPosition = m_window.pos();
-        m_surface->present(picture, m_window.pos());
+        m_surface->present(m_last, m_lastPosition);
+    }
+
+    void place()
+    {
+        if (m_window.pos() == m_lastPosition)
+            return;
+        m_lastPosition = m_window.pos();
+        m_surface->present(m_last, m_lastPosition);
     }
 
     // As the window system would: to the widget under the pointer, and while a button is held,

@@ -266,6 +266,15 @@ void WaylandLayerSurface::present(const QImage& image, const QPoint& position)
 {
     if (!m_shell || image.isNull())
         return;
+    // The picture on screen again somewhere else (a window that moves): the surface keeps its
+    // buffer and is only placed anew.
+    if (m_configured && !m_pending && image.cacheKey() == m_image.cacheKey()) {
+        m_position = position;
+        place(position, m_image.deviceIndependentSize().toSize());
+        wl_surface_commit(m_surface);
+        m_shell->flush();
+        return;
+    }
     m_image = image;
     m_position = position;
     m_pending = true;

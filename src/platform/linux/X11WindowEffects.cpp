@@ -23,6 +23,15 @@ X11WindowEffects::~X11WindowEffects()
         XCloseDisplay(m_display);
 }
 
+FloatingPicture* X11WindowEffects::floatingPicture()
+{
+    if (!m_floatingPictureTried) {
+        m_floatingPictureTried = true;
+        m_floatingPicture = X11FloatingPicture::open(translucencyAvailable());
+    }
+    return m_floatingPicture.get();
+}
+
 bool X11WindowEffects::translucencyAvailable() const
 {
     if (!m_display)

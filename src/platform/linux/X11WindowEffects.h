@@ -1,8 +1,11 @@
 #pragma once
 
 #include "platform/WindowEffects.h"
+#include "platform/linux/X11FloatingPicture.h"
 
 #include <QtGlobal>
+
+#include <memory>
 
 typedef struct _XDisplay Display;
 
@@ -30,6 +33,11 @@ public:
     // with no window manager, sets the input focus directly.
     void activate(QWindow& window) override;
 
+    // Made at the first call.
+    FloatingPicture* floatingPicture() override;
+
 private:
     Display* m_display = nullptr;
+    std::unique_ptr<X11FloatingPicture> m_floatingPicture;
+    bool m_floatingPictureTried = false;
 };

@@ -277,6 +277,21 @@ TEST_F(AppStateTest, MovingUpAndDownRenumbersSiblings)
     EXPECT_EQ(triggers(state->shortcutsInGroup(std::nullopt)), QStringList({"/c", "/a", "/b"}));
 }
 
+TEST_F(AppStateTest, ANewShortcutGoesAfterTheLastOfItsOwnFolder)
+{
+    const std::optional<QString> folder
+        = state->addGroup(QStringLiteral("Work"), std::nullopt, std::nullopt, std::nullopt, QStringLiteral("private"));
+    ASSERT_TRUE(folder);
+    for (const char* t : {"/a", "/b", "/c"})
+        state->addShortcut(QString::fromUtf8(t), QStringLiteral("x"), std::nullopt);
+    state->addShortcut(QStringLiteral("/in"), QStringLiteral("x"), folder);
+    EXPECT_EQ(byTrigger(QStringLiteral("/in"))->order, 0);
+    state->addShortcut(QStringLiteral("/in2"), QStringLiteral("x"), folder);
+    EXPECT_EQ(byTrigger(QStringLiteral("/in2"))->order, 1);
+    state->addShortcut(QStringLiteral("/d"), QStringLiteral("x"), std::nullopt);
+    EXPECT_EQ(byTrigger(QStringLiteral("/d"))->order, byTrigger(QStringLiteral("/c"))->order + 1);
+}
+
 TEST_F(AppStateTest, CopyAndPasteGoThroughTheClipboardAsCompactJson)
 {
     state->addGroup(QStringLiteral("Work"), std::nullopt, std::nullopt, std::nullopt, QStringLiteral("public"));

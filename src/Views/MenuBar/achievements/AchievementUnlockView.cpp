@@ -11,6 +11,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QRadialGradient>
 #include <QTextOption>
 #include <QVariantAnimation>
@@ -74,9 +75,24 @@ void AchievementUnlockView::unlock()
     m_phase = Phase::unlocked;
     animate(0.5, Motion::spring(), [this](qreal t) {
         m_unlock = t;
-        update();
+        updateOrb();
     });
-    update();
+    updateOrb();
+}
+
+void AchievementUnlockView::updateOrb()
+{
+    // Only the orb and its glow change as it unlocks, once the banner stands in place.
+    if (m_slide < 1 || m_layers.size != size()) {
+        update();
+        return;
+    }
+    update(glowArea(m_layers.layout).adjusted(-1, -1, 1, 1));
+}
+
+QRect AchievementUnlockView::glowArea(const Layout& layout)
+{
+    return QRectF(layout.orbCentre - QPointF(56, 56), QSizeF(112, 112)).toAlignedRect();
 }
 
 void AchievementUnlockView::scheduleDismiss(double seconds)
@@ -141,70 +157,118 @@ void AchievementUnlockView::resizeEvent(QResizeEvent* event)
     WindowShape::fit(*this, continuousRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), 12));
 }
 
+AchievementUnlockView::Layout AchievementUnlockView::layout() const
+{
+    Layout l;
+    l.card = QRectF(rect()).adjusted(inset, inset, -inset, -inset);
+    l.nameFont = uiFont(13, QFont::Medium);
+    l.noteFont = uiFont(9);
+    l.noteFont.setLetterSpacing(QFont::AbsoluteSpacing, 1);
+    const QRectF textArea = l.card.adjusted(12, 14, -12, -14);
+    const QRectF nameBounds
+        = QFontMetricsF(l.nameFont).boundingRect(textArea, Qt::AlignHCenter | Qt::TextWordWrap, m_achievement.name);
+    const qreal noteHeight = QFontMetricsF(l.noteFont).height();
+    const qreal stack = 110 + 12 + nameBounds.height() + 4 + noteHeight;
+    const qreal top = l.card.center().y() - stack / 2;
+    l.orbCentre = QPointF(l.card.center().x(), top + 55);
+    l.name = QRectF(textArea.left(), top + 122, textArea.width(), nameBounds.height());
+    l.note = QRectF(textArea.left(), l.name.bottom() + 4, textArea.width(), noteHeight);
+    return l;
+}
+
+QPixmap AchievementUnlockView::drawn(
+    const QRect& area, qreal pixelRatio, const std::function<void(QPainter&)>& paint) const
+{
+    QPixmap picture(area.size() * pixelRatio);
+    picture.setDevicePixelRatio(pixelRatio);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(-area.topLeft());
+    paint(painter);
+    return picture;
+}
+
 void AchievementUnlockView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setOpacity(m_slide);
-    painter.translate((1 - m_slide) * slideDistance, 0);
-
-    const QRectF card = QRectF(rect()).adjusted(inset, inset, -inset, -inset);
-    painter.fillPath(continuousRoundedRect(card, 12), Theme::toastBg());
-
+    // What does not move is drawn once and then copied at each frame of the entrance and of
+    // the unlocking, at whole pixels and each part only over its own area: laying out the text
+    // and filling the card and the glow at every frame cost more than an expansion.
+    const qreal pixelRatio = painter.device()->devicePixelRatioF();
+    const QColor cardColor = Theme::toastBg();
+    if (m_layers.pixelRatio != pixelRatio || m_layers.cardColor != cardColor || m_layers.size != size()) {
+        m_layers = Layers();
+        m_layers.pixelRatio = pixelRatio;
+        m_layers.cardColor = cardColor;
+        m_layers.size = size();
+        m_layers.layout = layout();
+    }
+    const Layout& l = m_layers.layout;
     const bool unlocked = m_phase == Phase::unlocked;
-    const QFont nameFont = uiFont(13, QFont::Medium);
-    QFont noteFont = uiFont(9);
-    noteFont.setLetterSpacing(QFont::AbsoluteSpacing, 1);
-    const QRectF textArea = card.adjusted(12, 14, -12, -14);
-    const QRectF nameBounds
-        = QFontMetricsF(nameFont).boundingRect(textArea, Qt::AlignHCenter | Qt::TextWordWrap, m_achievement.name);
-    const qreal noteHeight = QFontMetricsF(noteFont).height();
-    const qreal stack = 110 + 12 + nameBounds.height() + 4 + noteHeight;
-    const qreal top = card.center().y() - stack / 2;
+    const QRectF orb(l.orbCentre - QPointF(40, 40), QSizeF(80, 80));
+    const auto paintCard = [&](QPainter& p) {
+        p.fillPath(continuousRoundedRect(l.card, 12), cardColor);
+        p.setPen(Qt::white);
+        p.setFont(l.nameFont);
+        p.drawText(l.name, Qt::AlignHCenter | Qt::TextWordWrap, m_achievement.name);
+        QColor note(Qt::white);
+        note.setAlphaF(0.55f);
+        p.setPen(note);
+        p.setFont(l.noteFont);
+        p.drawText(l.note, Qt::AlignHCenter, QStringLiteral("ACHIEVEMENT UNLOCKED"));
+    };
+    if (!unlocked && m_layers.locked.isNull()) {
+        m_layers.locked = drawn(rect(), pixelRatio, [&](QPainter& p) {
+            paintCard(p);
+            // The banner is dark in both appearances: the locked disc is a lighter grey that
+            // stands out from the card, under a white lock that stands out from the disc.
+            p.setPen(Qt::NoPen);
+            p.setBrush(lockedDiscOver(cardColor));
+            p.drawEllipse(orb);
+            const qreal side = SymbolIcon::sideFor(32) * 0.92;
+            SymbolIcon::paint(p, QRectF(l.orbCentre - QPointF(side / 2, side / 2), QSizeF(side, side)),
+                QStringLiteral("lock.fill"), Qt::white, SymbolWeight::semibold);
+        });
+    }
+    const QRect glowArea = AchievementUnlockView::glowArea(l);
+    const QRect orbArea = orb.adjusted(-1, -1, 1, 1).toAlignedRect();
+    if (unlocked && m_layers.card.isNull()) {
+        m_layers.card = drawn(rect(), pixelRatio, paintCard);
+        m_layers.glow = drawn(glowArea, pixelRatio, [&](QPainter& p) {
+            QColor glow = AchievementOrb::glowColor(m_achievement.tier);
+            glow.setAlphaF(glow.alphaF() * 0.5f);
+            QColor clear = glow;
+            clear.setAlphaF(0);
+            QRadialGradient gradient(l.orbCentre, 55);
+            gradient.setColorAt(0, glow);
+            gradient.setColorAt(0.5, glow);
+            gradient.setColorAt(1, clear);
+            p.setPen(Qt::NoPen);
+            p.setBrush(gradient);
+            p.drawEllipse(l.orbCentre, 55, 55);
+        });
+        m_layers.orb = drawn(orbArea, pixelRatio,
+            [&](QPainter& p) { AchievementOrb::paint(p, orb, m_achievement.tier, m_achievement.id, true); });
+    }
 
-    const QPointF orbCentre(card.center().x(), top + 55);
+    painter.setOpacity(m_slide);
+    painter.translate(std::round((1 - m_slide) * slideDistance), 0);
+    if (!unlocked) {
+        painter.drawPixmap(0, 0, m_layers.locked);
+        return;
+    }
+    painter.drawPixmap(0, 0, m_layers.card);
     // The spring overshoots past 1 for the scale; an opacity stops at full.
     const qreal shown = std::clamp(m_unlock, 0.0, 1.0);
-    if (unlocked) {
-        QColor glow = AchievementOrb::glowColor(m_achievement.tier);
-        glow.setAlphaF(glow.alphaF() * 0.5f * float(shown));
-        QColor clear = glow;
-        clear.setAlphaF(0);
-        QRadialGradient gradient(orbCentre, 55);
-        gradient.setColorAt(0, glow);
-        gradient.setColorAt(0.5, glow);
-        gradient.setColorAt(1, clear);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(gradient);
-        painter.drawEllipse(orbCentre, 55, 55);
-    }
-    const QRectF orb(orbCentre - QPointF(40, 40), QSizeF(80, 80));
-    if (unlocked) {
-        AchievementOrb::paint(painter, orb, m_achievement.tier, m_achievement.id, true);
-    } else {
-        // The banner is dark in both appearances: the locked disc is a lighter grey that
-        // stands out from the card, under a white lock that stands out from the disc.
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(lockedDiscOver(Theme::toastBg()));
-        painter.drawEllipse(orb);
-    }
-
-    const qreal scale = unlocked ? 0.92 + 0.08 * m_unlock : 0.92;
-    const qreal side = SymbolIcon::sideFor(32) * scale;
+    painter.setOpacity(m_slide * shown);
+    painter.drawPixmap(glowArea.topLeft(), m_layers.glow);
+    painter.setOpacity(m_slide);
+    painter.drawPixmap(orbArea.topLeft(), m_layers.orb);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal side = SymbolIcon::sideFor(32) * (0.92 + 0.08 * m_unlock);
     QColor ink(Qt::white);
-    ink.setAlphaF(float(unlocked ? 0.85 + 0.15 * shown : 1.0));
-    SymbolIcon::paint(painter, QRectF(orbCentre - QPointF(side / 2, side / 2), QSizeF(side, side)),
-        unlocked ? AchievementArt::sfSymbol(m_achievement.icon) : QStringLiteral("lock.fill"), ink,
-        SymbolWeight::semibold);
-
-    painter.setPen(Qt::white);
-    painter.setFont(nameFont);
-    const QRectF nameRect(textArea.left(), top + 122, textArea.width(), nameBounds.height());
-    painter.drawText(nameRect, Qt::AlignHCenter | Qt::TextWordWrap, m_achievement.name);
-    QColor note(Qt::white);
-    note.setAlphaF(0.55f);
-    painter.setPen(note);
-    painter.setFont(noteFont);
-    painter.drawText(QRectF(textArea.left(), nameRect.bottom() + 4, textArea.width(), noteHeight), Qt::AlignHCenter,
-        QStringLiteral("ACHIEVEMENT UNLOCKED"));
+    ink.setAlphaF(float(0.85 + 0.15 * shown));
+    SymbolIcon::paint(painter, QRectF(l.orbCentre - QPointF(side / 2, side / 2), QSizeF(side, side)),
+        AchievementArt::sfSymbol(m_achievement.icon), ink, SymbolWeight::semibold);
 }

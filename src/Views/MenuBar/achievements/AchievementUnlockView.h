@@ -3,10 +3,18 @@
 #include "Services/Achievement.h"
 #include "Utilities/Scheduler.h"
 
+#include <QColor>
+#include <QFont>
+#include <QPixmap>
+#include <QPointF>
 #include <QPointer>
+#include <QRect>
+#include <QRectF>
+#include <QSize>
 #include <QWidget>
 #include <functional>
 
+class QPainter;
 class QVariantAnimation;
 
 // One unlock banner: a dark card with the achievement's orb, its name and "ACHIEVEMENT
@@ -54,6 +62,35 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // Where the parts of the banner stand.
+    struct Layout {
+        QRectF card;
+        QPointF orbCentre;
+        QRectF name;
+        QRectF note;
+        QFont nameFont;
+        QFont noteFont;
+    };
+    // The parts that stay as they are while the banner moves, drawn once for its size, pixel
+    // ratio and card colour: the card with its texts (and the locked orb, while locked), the
+    // glow and the unlocked orb.
+    struct Layers {
+        qreal pixelRatio = 0;
+        QColor cardColor;
+        QSize size;
+        Layout layout;
+        QPixmap card;
+        QPixmap locked;
+        QPixmap glow;
+        QPixmap orb;
+    };
+    Layout layout() const;
+    // Where the glow, the orb and its symbol are drawn.
+    static QRect glowArea(const Layout& layout);
+    void updateOrb();
+    // `paint` drawn into a picture of `area` alone.
+    QPixmap drawn(const QRect& area, qreal pixelRatio, const std::function<void(QPainter&)>& paint) const;
+
     QVariantAnimation* animate(double seconds, const QEasingCurve& curve, const std::function<void(qreal)>& apply);
 
     Achievement m_achievement;
@@ -65,4 +102,5 @@ private:
     qreal m_unlock = 0; // 0 locked look, 1 unlocked look
     ScheduledTask m_pendingDismiss;
     ScheduledTask m_pendingUnlock;
+    Layers m_layers;
 };
