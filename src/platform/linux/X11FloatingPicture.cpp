@@ -1,5 +1,7 @@
 #include "platform/linux/X11FloatingPicture.h"
 
+#include "platform/linux/X11Connection.h"
+
 #include <QPointF>
 #include <QVarLengthArray>
 
@@ -24,6 +26,9 @@ std::unique_ptr<X11FloatingPicture> X11FloatingPicture::open(bool translucent)
         XCloseDisplay(display);
         return nullptr;
     }
+    // A refused request (a picture too large for the server, say) must not end the program, as
+    // Xlib's default handler would: the label is decoration.
+    X11Connection::ignoreErrorsOn(display);
     return std::unique_ptr<X11FloatingPicture>(new X11FloatingPicture(display, translucent));
 }
 
@@ -46,6 +51,7 @@ X11FloatingPicture::~X11FloatingPicture()
         XFreePixmap(m_display, m_pixmap);
     if (m_window)
         XDestroyWindow(m_display, m_window);
+    X11Connection::stopIgnoringErrorsOn(m_display);
     XCloseDisplay(m_display);
 }
 
