@@ -441,7 +441,7 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
         if (run->target->selection() == run->range && equalText(run->target->text(run->range), run->selected()))
             run->target->select(run->caretRange());
     }
-    if (pasteWithdrawn)
+    if (pasteWithdrawn || settled)
         restore(*run);
     else
         restoreOnceRead(run);
@@ -584,8 +584,17 @@ std::optional<QList<ClipboardItemSnapshot>> ExpansionReplacement::takePrevious()
 
 void ExpansionReplacement::restoreOnceRead(const std::shared_ptr<Run>& run)
 {
-    if (!pasteMayBePending(*run) || !owns(run->receipt, run->injected))
+    if (!owns(run->receipt, run->injected))
         return restore(*run);
+    if (!pasteMayBePending(*run)) {
+        // A browser's page takes the paste keys long after its window answered, when it is busy;
+        // its window may read the clipboard before, or the clipboard cannot tell: the expansion
+        // stays a while longer, so that a late paste gets it rather than the user's contents.
+        if (!run->target->selectsWhilePasting())
+            return restore(*run);
+        m_awaitingRead = run;
+        return awaitPasteShown(run, latePasteChecks);
+    }
     m_awaitingRead = run;
     m_schedule(pasteReadCheckDelay, [this, run] { awaitPasteRead(run, pasteReadChecks); });
 }
@@ -615,7 +624,11 @@ void ExpansionReplacement::awaitPasteShown(const std::shared_ptr<Run>& run, int 
     if (m_awaitingRead != run)
         return;
     const QString pasted = run->pasted();
-    const bool shown = equalText(run->target->text(TextRange{run->range.location, pasted.size()}), pasted);
+    // Over the trigger, or in a browser's page right behind it, where it was no longer selected.
+    const bool shown = equalText(run->target->text(TextRange{run->range.location, pasted.size()}), pasted)
+        || (run->target->selectsWhilePasting()
+            && equalText(
+                run->target->text(TextRange{run->range.location + run->range.length, pasted.size()}), pasted));
     if (!shown && attempts > 1 && owns(run->receipt, run->injected)) {
         m_schedule(pasteCheckDelay, [this, run, attempts] { awaitPasteShown(run, attempts - 1); });
         return;

@@ -93,6 +93,9 @@ public:
     // the late paste would insert that instead.
     static constexpr double pasteReadCheckDelay = 0.1;
     static constexpr int pasteReadChecks = 300;
+    // Where a browser's page may still take a paste it was not seen to read (looks every
+    // pasteCheckDelay).
+    static constexpr int latePasteChecks = 25;
     // Contents that could not be saved are asked for again after this long.
     static constexpr int unsavedRetrySeconds = 10;
     static constexpr qint64 largestExpansionBytes = 16'777'216;

@@ -474,6 +474,19 @@ TEST_F(FieldPasting, keysTypedOverTheSelectionBeforeEachPasteArePutBackBehindThe
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
 }
 
+TEST_F(FieldPasting, aPasteThePageTakesAfterTheLooksGaveUpGetsTheExpansionNotTheUsersClipboard)
+{
+    // The clipboard cannot tell whether the page read it.
+    field->current.offersEditing = false;
+    page->pasteDelay = 1.5;
+    typeIntoPage("Hi /sig");
+    settle();
+    for (int step = 0; step < 500 && scheduler.pendingCount() > 0; ++step)
+        scheduler.advance(0.01);
+    EXPECT_TRUE(page->text.endsWith(signature)) << page->text.toStdString();
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
 TEST_F(FieldPasting, pasteKeysStillOnTheirWayAreWaitedForAndAGiveUpLeavesNoneToCome)
 {
     field->current.offersEditing = false;
