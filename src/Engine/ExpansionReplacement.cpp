@@ -38,6 +38,12 @@ struct ExpansionReplacement::Run {
     // since when such a letter has been seen.
     bool pastedAgain = false;
     std::optional<double> plainKeySince;
+    // Keys the user typed that took the selected trigger's place just before the paste came,
+    // which then landed behind them, with the keys typed on behind the paste: the expansion goes
+    // again in front of them. What the range selected for that holds, and how often it was done.
+    QString displaced;
+    QString selectedAgain;
+    int pastedInFront = 0;
 
     // A caret the trigger stood right before at the last look, when that was not where the
     // engine expected it.
@@ -52,7 +58,9 @@ struct ExpansionReplacement::Run {
     QString typedAfterNow() const { return typedAfter ? typedAfter() : QString(); }
     // The text that is replaced, and the text that replaces it.
     QString typed() const { return plan.trigger + after; }
-    QString pasted() const { return plan.expansion + after; }
+    QString pasted() const { return plan.expansion + after + displaced; }
+    // What the selected range holds before the paste.
+    QString selected() const { return pastedInFront == 0 ? typed() : selectedAgain; }
     TextRange caretRange() const { return TextRange{caret, 0}; }
 };
 
@@ -71,6 +79,15 @@ bool repeatsItself(const QString& trigger)
 bool equalText(const std::optional<QString>& text, const QString& expected)
 {
     return text && Text::equal(*text, expected);
+}
+
+// Whether text could have been typed key by key (Return and Tab edit rather than type).
+bool isTypedText(const QString& text)
+{
+    return std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line
+            || c.category() == QChar::Separator_Paragraph;
+    });
 }
 } // namespace
 
@@ -259,7 +276,7 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
         if (!lend(run))
             return giveUp(*run, QStringLiteral("the expansion did not stay on the clipboard"));
         if (isCurrent(*run) && owns(run->receipt, run->injected)
-            && (run->readsBeforePaste = m_clipboard.readsByFocusedApplication(), run->target->pasteOver(run->range))) {
+            && (run->readsBeforePaste = m_clipboard.readsByFocusedApplication(), run->target->pasteOver(run->range, false))) {
             m_sentPaste = true;
             schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
             return;
@@ -387,6 +404,8 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
             = unread || run->plan.expansion.compare(QLatin1String("v"), Qt::CaseInsensitive) != 0;
         if (plainKeyPossible && !run->pastedAgain && pastedPlainKey(run, selection))
             return;
+        if (!equalText(shown, pasted) && selectionMoved && pasteBehindTypedKeys(run, *selection))
+            return;
         if (equalText(shown, pasted) && (!selection || selectionMoved)) {
             restore(*run);
             finish(*run);
@@ -419,10 +438,10 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     // expansion lands behind it. A field that answers now, with the trigger still selected,
     // has ignored the paste: the trigger is left as typed, not selected.
     if (pasteWithdrawn || !pasteMayBePending(*run) || run->target->isFocusedAndEditable()) {
-        if (run->target->selection() == run->range && equalText(run->target->text(run->range), run->typed()))
+        if (run->target->selection() == run->range && equalText(run->target->text(run->range), run->selected()))
             run->target->select(run->caretRange());
     }
-    if (pasteWithdrawn)
+    if (pasteWithdrawn || settled)
         restore(*run);
     else
         restoreOnceRead(run);
@@ -453,11 +472,57 @@ bool ExpansionReplacement::pastedPlainKey(const std::shared_ptr<Run>& run, const
     if (!owns(run->receipt, run->injected))
         return false;
     run->readsBeforePaste = m_clipboard.readsByFocusedApplication();
-    if (!run->target->pasteOver(letter))
+    if (!run->target->pasteOver(letter, false))
         return false;
     run->pasteWaited = 0;
     run->pasteLookedAt = 0;
     run->reshaped.reset();
+    schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
+    return true;
+}
+
+bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run, TextRange selection)
+{
+    // Where nothing holds the user's keys, a key can reach the field between the selection of
+    // the trigger and the paste: it takes the trigger's place, and the expansion lands behind
+    // it, the keys typed since behind the expansion. All of it up to the caret is selected and
+    // pasted again in the order typed. A key that comes between that selection and its paste
+    // is the latest typed, so the same again puts it in its place.
+    if (!run->target->selectsWhilePasting() || run->pastedInFront >= pastesInFront || selection.length != 0)
+        return false;
+    const QString pasted = run->pasted();
+    const qint64 reach = selection.location - run->range.location;
+    if (reach < displacingKeys + pasted.size() || reach > displacingKeys + pasted.size() + typedOnKeys)
+        return false;
+    const std::optional<QString> shown = run->target->text(TextRange{run->range.location, reach});
+    // A paste that came while the trigger was not selected stands behind the trigger instead:
+    // that is no key typed.
+    if (!shown || shown->size() != reach || shown->startsWith(run->typed())
+        || !Text::equal(shown->mid(displacingKeys, pasted.size()), pasted))
+        return false;
+    const QString keys = shown->left(displacingKeys) + shown->mid(displacingKeys + pasted.size());
+    if (!isTypedText(keys))
+        return false;
+    ++run->pastedInFront;
+    run->displaced += keys;
+    run->selectedAgain = *shown;
+    run->range = TextRange{run->range.location, reach};
+    run->caret = run->range.location + reach;
+    run->expansionBytes = run->pasted().toUtf8();
+    qCDebug(lcEngine).noquote() << "A key took the place of" << run->plan.trigger
+                                << "before the paste came: pasting again in front of it";
+    if (!lend(run))
+        return false;
+    run->readsBeforePaste = m_clipboard.readsByFocusedApplication();
+    if (!run->target->pasteOver(run->range, true)) {
+        // No paste is coming: the clipboard goes back when the looks give up.
+        run->readsBeforePaste.reset();
+        return false;
+    }
+    run->pasteWaited = 0;
+    run->pasteLookedAt = 0;
+    run->reshaped.reset();
+    run->plainKeySince.reset();
     schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
     return true;
 }
@@ -519,8 +584,17 @@ std::optional<QList<ClipboardItemSnapshot>> ExpansionReplacement::takePrevious()
 
 void ExpansionReplacement::restoreOnceRead(const std::shared_ptr<Run>& run)
 {
-    if (!pasteMayBePending(*run) || !owns(run->receipt, run->injected))
+    if (!owns(run->receipt, run->injected))
         return restore(*run);
+    if (!pasteMayBePending(*run)) {
+        // A browser's page takes the paste keys long after its window answered, when it is busy;
+        // its window may read the clipboard before, or the clipboard cannot tell: the expansion
+        // stays a while longer, so that a late paste gets it rather than the user's contents.
+        if (!run->target->selectsWhilePasting())
+            return restore(*run);
+        m_awaitingRead = run;
+        return awaitPasteShown(run, latePasteChecks);
+    }
     m_awaitingRead = run;
     m_schedule(pasteReadCheckDelay, [this, run] { awaitPasteRead(run, pasteReadChecks); });
 }
@@ -550,7 +624,11 @@ void ExpansionReplacement::awaitPasteShown(const std::shared_ptr<Run>& run, int 
     if (m_awaitingRead != run)
         return;
     const QString pasted = run->pasted();
-    const bool shown = equalText(run->target->text(TextRange{run->range.location, pasted.size()}), pasted);
+    // Over the trigger, or in a browser's page right behind it, where it was no longer selected.
+    const bool shown = equalText(run->target->text(TextRange{run->range.location, pasted.size()}), pasted)
+        || (run->target->selectsWhilePasting()
+            && equalText(
+                run->target->text(TextRange{run->range.location + run->range.length, pasted.size()}), pasted));
     if (!shown && attempts > 1 && owns(run->receipt, run->injected)) {
         m_schedule(pasteCheckDelay, [this, run, attempts] { awaitPasteShown(run, attempts - 1); });
         return;

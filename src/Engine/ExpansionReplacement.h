@@ -80,12 +80,22 @@ public:
     // A paste key that typed its plain letter over the trigger is pasted again once the letter
     // has stood alone this long.
     static constexpr double plainKeySeconds = 0.1;
+    // Keys typed between the selection and the paste that took the trigger's place, for the
+    // expansion to be pasted again in front of them: one. With more, the field cannot tell
+    // whether some came before the paste and some after a selection the browser applied late.
+    // Keys typed on behind the paste meanwhile, at most, and how often it is done.
+    static constexpr qsizetype displacingKeys = 1;
+    static constexpr qsizetype typedOnKeys = 32;
+    static constexpr int pastesInFront = 3;
     // A paste the field has not shown within the paste checks may still come: a busy
     // application reads the clipboard only when it gets to the paste key. Until it has asked
     // for the expansion (or this long has passed) the user's clipboard is not put back, or
     // the late paste would insert that instead.
     static constexpr double pasteReadCheckDelay = 0.1;
     static constexpr int pasteReadChecks = 300;
+    // Where a browser's page may still take a paste it was not seen to read (looks every
+    // pasteCheckDelay).
+    static constexpr int latePasteChecks = 25;
     // Contents that could not be saved are asked for again after this long.
     static constexpr int unsavedRetrySeconds = 10;
     static constexpr qint64 largestExpansionBytes = 16'777'216;
@@ -142,6 +152,9 @@ private:
     // Whether the paste key arrived as its plain letter in place of the trigger, in which case
     // the paste goes out again over the letter (once) and is looked for afresh.
     bool pastedPlainKey(const std::shared_ptr<Run>& run, const std::optional<TextRange>& selection);
+    // Whether a key typed after the trigger took its place before the paste came, the expansion
+    // landing behind it, in which case all of it is pasted again in the order typed.
+    bool pasteBehindTypedKeys(const std::shared_ptr<Run>& run, TextRange selection);
     static double firstPasteCheckDelayFor(const Run& run);
     // Looks at the field for the paste after `delay`, within the time the paste is given.
     bool schedulePasteCheck(const std::shared_ptr<Run>& run, double delay);

@@ -26,7 +26,9 @@ public:
     virtual bool selectsWhilePasting() const { return false; }
     // Selects the range, whose end the caret must still be at, and pastes the clipboard over
     // it at once, if the field is still focused and editable; true when the paste was posted.
-    virtual bool pasteOver(TextRange /*range*/) { return false; }
+    // With `typedOnBehind`, the caret may also stand further on at the end of the text, where
+    // the paste takes it back.
+    virtual bool pasteOver(TextRange /*range*/, bool /*typedOnBehind*/) { return false; }
     // Whether keys of the last paste are still on their way to the application.
     virtual bool pasteKeysPending() { return false; }
     // Takes back the keys of the last paste not sent yet; true when the paste key itself was

@@ -65,12 +65,14 @@ bool FieldPasteTarget::select(TextRange range)
     return isFocusedAndEditable() && m_element->select(range);
 }
 
-bool FieldPasteTarget::pasteOver(TextRange range)
+bool FieldPasteTarget::pasteOver(TextRange range, bool typedOnBehind)
 {
     // The selection names the trigger by its place, so a key that reached the field before it
     // stays where it was typed; the paste goes out the moment the application has taken the
     // selection, which it applies before any key that comes after.
-    if (!isFocusedAndEditable() || selection() != TextRange{range.location + range.length, 0})
+    const qint64 end = range.location + range.length;
+    const std::optional<TextRange> caret = isFocusedAndEditable() ? selection() : std::nullopt;
+    if (!caret || caret->length != 0 || caret->location < end || (caret->location > end && !typedOnBehind))
         return false;
     // Typing at the end of the text, keys that reached the field before the selection stand
     // behind the trigger, and the paste leaves the caret in front of them, where the next keys
@@ -78,6 +80,9 @@ bool FieldPasteTarget::pasteOver(TextRange range)
     // after it.
     const std::optional<qint64> count = m_field->characterCount();
     const bool atEnd = count && m_field->caret() == count;
+    // Elsewhere the caret would not find its way back behind keys typed on.
+    if (caret->location > end && !atEnd)
+        return false;
     if (!m_element->select(range))
         return false;
     if (post(atEnd))

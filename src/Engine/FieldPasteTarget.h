@@ -31,7 +31,7 @@ public:
     bool paste() override;
     // Nothing holds the user's keys on these desktops.
     bool selectsWhilePasting() const override { return true; }
-    bool pasteOver(TextRange range) override;
+    bool pasteOver(TextRange range, bool typedOnBehind) override;
     bool pasteKeysPending() override;
     bool withdrawPaste() override;
 

@@ -459,6 +459,34 @@ TEST_F(FieldPasting, aPasteKeyThatArrivesWithoutItsControlIsPastedAgainOverTheLe
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
 }
 
+TEST_F(FieldPasting, keysTypedOverTheSelectionBeforeEachPasteArePutBackBehindTheExpansionInTheOrderTyped)
+{
+    field->current.offersEditing = false;
+    // The space replaces the selected trigger before the paste; the "o" then replaces the
+    // space and expansion selected to be pasted again.
+    desktop.keyboard.typedBeforePaste = {QStringLiteral(" "), QStringLiteral("o")};
+    typeIntoPage("Hi /sig");
+    settle();
+    finishReplacement();
+    EXPECT_EQ(page->text, "Hi " + signature + " o");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
+TEST_F(FieldPasting, aPasteThePageTakesAfterTheLooksGaveUpGetsTheExpansionNotTheUsersClipboard)
+{
+    // The clipboard cannot tell whether the page read it.
+    field->current.offersEditing = false;
+    page->pasteDelay = 1.5;
+    typeIntoPage("Hi /sig");
+    settle();
+    for (int step = 0; step < 500 && scheduler.pendingCount() > 0; ++step)
+        scheduler.advance(0.01);
+    EXPECT_TRUE(page->text.endsWith(signature)) << page->text.toStdString();
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
 TEST_F(FieldPasting, pasteKeysStillOnTheirWayAreWaitedForAndAGiveUpLeavesNoneToCome)
 {
     field->current.offersEditing = false;

@@ -64,6 +64,8 @@ void FakeKeyboard::deliver(const QList<SyntheticKeyEvent>& events)
             desktop->events.deliver(seen);
         });
         if (field && field->pasteDelay && event.key == Qt::Key_V && event.modifiers == Qt::ControlModifier) {
+            if (!typedBeforePaste.isEmpty())
+                field->insert(typedBeforePaste.takeFirst());
             if (losesControl > 0) {
                 --losesControl;
                 Scheduler::current().after(*field->pasteDelay, nullptr, [field] { field->insert(QStringLiteral("v")); });

@@ -13,6 +13,7 @@
 #include "platform/Workspace.h"
 
 #include <QHash>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -63,6 +64,9 @@ public:
     QList<std::pair<qint64, SyntheticKeyEvent>> posted;
     // The next this many paste keys reach the field without their Ctrl, typing a plain "v".
     int losesControl = 0;
+    // Keys the user types that reach the field just before the next paste keys (one entry each),
+    // over their selection.
+    QStringList typedBeforePaste;
     // Seconds posted keys take to reach the desktop (a keyboard that hands them over one at a
     // time); until then they can be taken back.
     double handOverSeconds = 0;
