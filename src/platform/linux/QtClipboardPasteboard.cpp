@@ -10,8 +10,10 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
+#include <QTimer>
 #include <X11/Xlib.h>
 #include <functional>
+#include <utility>
 #include <xcb/xcb.h>
 #include <xcb/xproto.h>
 
@@ -286,13 +288,32 @@ std::optional<qint64> QtClipboardPasteboard::readsByFocusedApplication()
 qint64 QtClipboardPasteboard::clearContents()
 {
     m_formats.reset();
+    // While the giving back offers our expansion, the write that follows a clear takes the
+    // clipboard over from it directly. Cleared first, the clipboard would be nobody's for a
+    // moment, and a stalled application's paste sent for that expansion arriving then would
+    // paste nothing over its trigger. A clear that no write follows happens a moment later.
+    const quint32 offeredBy = m_offeredBy != 0 && currentOwner() == m_offeredBy ? m_offeredBy : 0;
     retireLent();
     m_reads = 0;
+    m_clearDue = offeredBy != 0;
+    if (m_clearDue) {
+        QTimer::singleShot(0, this, [this, offeredBy] {
+            // Taken over meanwhile (by our write or someone who copied): nothing left to clear.
+            if (std::exchange(m_clearDue, false) && currentOwner() == offeredBy)
+                clearNow();
+        });
+    } else {
+        clearNow();
+    }
+    return ++m_changeCount;
+}
+
+void QtClipboardPasteboard::clearNow()
+{
     m_writing = true;
     m_clearNoticeDue = true;
     QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
     m_writing = false;
-    return ++m_changeCount;
 }
 
 bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
@@ -302,6 +323,7 @@ bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
         return false;
     if (items.isEmpty())
         return true;
+    m_clearDue = false;
     m_reads = 0;
     auto* data = new QMimeData;
     bool convertImage = false;

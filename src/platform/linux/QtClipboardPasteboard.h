@@ -56,6 +56,7 @@ private:
     // True when the giving back offers it.
     bool lendExpansion(const PasteboardItem& item);
     quint32 currentOwner() const;
+    void clearNow();
     // Our expansion leaves the clipboard: if its application has not asked for it, that
     // application's paste may still come and is owed it for a while.
     void retireLent();
@@ -75,6 +76,8 @@ private:
     // Qt hears of the server's notice of our own clear only later, and takes it for another
     // owner's change.
     bool m_clearNoticeDue = false;
+    // A clear put off while the giving back offers our expansion, until a write replaces it.
+    bool m_clearDue = false;
     // The formats offered, for the change count they were read at.
     struct Formats {
         qint64 changeCount = 0;

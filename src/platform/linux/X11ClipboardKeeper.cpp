@@ -211,6 +211,12 @@ public:
         while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
             const int type = event->response_type & ~0x80;
             if (type == XCB_SELECTION_CLEAR) {
+                // The notice of a loss may come after the clipboard was taken again (cleared by
+                // the program, then offered anew): the offer made since stands.
+                if (selectionOwner(m_connection, m_clipboard) == m_window) {
+                    free(event);
+                    continue;
+                }
                 kept = !m_offered;
                 retire();
             } else if (type == XCB_SELECTION_REQUEST) {
@@ -226,9 +232,12 @@ private:
     {
         const bool question = m_answer.isQuestionAboutOffer(request);
         const quint32 requestor = m_answer.clientOf(request.requestor);
-        if (request.selection != m_clipboard || !m_offered)
+        if (request.selection != m_clipboard)
             return m_answer.refuse(request);
-        if (m_offered->client == 0 || m_offered->client == requestor) {
+        // A request sent while the clipboard was ours may arrive once it is no longer: it is
+        // answered as it would have been (a refusal after the list of types offered text
+        // makes the application paste nothing over the selected trigger).
+        if (m_offered && (m_offered->client == 0 || m_offered->client == requestor)) {
             if (!question) {
                 m_asked = true;
                 setReads(m_reads + 1);
