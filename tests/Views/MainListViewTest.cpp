@@ -785,6 +785,31 @@ TEST_F(MainListViewTest, ALongListBuildsCardsOnlyNearTheScreenAndFollowsTheScrol
     EXPECT_TRUE(shortcutCard(QStringLiteral("L298"))->isSelected());
 }
 
+TEST_F(MainListViewTest, ASearchInALongListShowsTheCardsOnScreenWithTheKeyAndThoseBelowOnceIdle)
+{
+    ASSERT_TRUE(editLibrary(*state, [](UserData& data) {
+        for (int i = 0; i < 300; ++i)
+            data.shortcuts << shortcut(QStringLiteral("L%1").arg(i), QStringLiteral("/l%1").arg(i), std::nullopt,
+                10 + i, QStringLiteral("short"));
+    }));
+    openView();
+    QTest::keyClicks(view->searchBar()->field(), QStringLiteral("/l"));
+    const int screenHeight = view->scrollArea()->viewport()->height();
+    const int screenBottom = screenHeight - view->canvas()->y();
+    const auto builtBefore = [&](const auto& isOnScreen) {
+        const QStringList built = cardIds();
+        for (const auto& row : view->canvas()->cardFrames()) {
+            if (isOnScreen(row.frame) && !built.contains(row.id))
+                return row.id;
+        }
+        return QString();
+    };
+    EXPECT_EQ(builtBefore([&](const QRectF& frame) { return frame.top() < screenBottom; }), QString());
+    settle();
+    // A screen's height below keeps cards ready for the scroll.
+    EXPECT_EQ(builtBefore([&](const QRectF& frame) { return frame.top() < screenBottom + screenHeight; }), QString());
+}
+
 TEST_F(MainListViewTest, EveryBuiltCardStandsWhereTheArrangementPutItsRow)
 {
     const auto expectCardsOnTheirRows = [this](const char* when) {

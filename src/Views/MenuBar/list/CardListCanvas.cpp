@@ -94,10 +94,14 @@ CardListCanvas::CardListCanvas(AppState& appState, PopoverCommands& commands, Ca
     , m_area(new CardArea(*this))
     , m_band(new SelectionBand(this))
     , m_estimatingAhead(new QTimer(this))
+    , m_buildingBelow(new QTimer(this))
 {
     m_estimatingAhead->setSingleShot(true);
     m_estimatingAhead->setInterval(0);
     connect(m_estimatingAhead, &QTimer::timeout, this, &CardListCanvas::estimateAhead);
+    m_buildingBelow->setSingleShot(true);
+    m_buildingBelow->setInterval(0);
+    connect(m_buildingBelow, &QTimer::timeout, this, &CardListCanvas::placeCards);
     ListAccessible::install();
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -135,6 +139,13 @@ void CardListCanvas::setRows(Rows rows, ListEmptyState* emptyState)
     if (emptyState)
         static_cast<QVBoxLayout*>(layout())->insertWidget(1, emptyState);
     layout()->invalidate();
+    // A short list costs little to build whole; a long one (the first keys of a search in a
+    // large library) has the search itself to pay for as well.
+    constexpr qsizetype longList = 200;
+    if (m_rows.rows.size() >= longList)
+        m_buildingBelow->start();
+    else
+        m_buildingBelow->stop();
     // On screen the cards are there at once, not only after the next layout pass; a list
     // not shown yet has no width to build them for.
     if (isVisible())
@@ -258,12 +269,17 @@ QList<qsizetype> CardListCanvas::rowsWithin(const QRect& area) const
     return rows;
 }
 
-QRect CardListCanvas::neighbourhood() const
+QRect CardListCanvas::screenArea() const
 {
     const QWidget* viewport = parentWidget();
-    if (!viewport)
+    return viewport ? QRect(QPoint(0, -y()), viewport->size()) : rect();
+}
+
+QRect CardListCanvas::neighbourhood() const
+{
+    if (!parentWidget())
         return rect();
-    const QRect screen(QPoint(0, -y()), viewport->size());
+    const QRect screen = screenArea();
     return screen.adjusted(0, -screen.height(), 0, screen.height());
 }
 
@@ -281,6 +297,9 @@ void CardListCanvas::placeCards()
     for (int pass = 0; pass < 4; ++pass) {
         arrangementAt(width());
         const QRect near = neighbourhood();
+        // Rows below the screen are only ever moved down by the cards above them, so putting
+        // their cards off moves nothing that is seen.
+        const int screenBottom = m_buildingBelow->isActive() ? screenArea().bottom() : near.bottom();
         const int cardWidth = qRound(m_arrangement->columnWidth);
         bool remeasured = false;
         cards.clear();
@@ -290,6 +309,8 @@ void CardListCanvas::placeCards()
             const Row& item = m_rows.rows[row];
             const Row::Kind kind = item.kind;
             const bool pinned = row == m_rows.pinned;
+            if (frame.top() > screenBottom && !pinned && !previous.contains(id))
+                continue;
             Built built = previous.take(id);
             if (built.card && built.kind != kind) {
                 built.card->retire();

@@ -28,6 +28,10 @@ class QTimer;
 // thousands of shortcuts costs no more to show, search or scroll than a short one. Cards of
 // rows that stay near the screen are kept and brought up to date.
 //
+// After new rows, a long list builds at once only the cards on screen and above it; those
+// below it follow once the list is shown, so that a key typed into the search waits for
+// no card it cannot see.
+//
 // Its coordinates are the list's "grid" space, in which every row has its frame, built or
 // not. A click on the background empties the selection; a drag on it draws the rubber
 // band, which selects the rows it touches (Ctrl adds them to the selection).
@@ -112,9 +116,11 @@ private:
     // idle: the first search key shows most of a large library at once.
     void estimateAhead();
     QRect cardRect(qsizetype row) const;
-    // Builds, updates, places and retires cards for the part of the list near the screen.
+    // Builds, updates, places and retires cards for the part of the list near the screen;
+    // while the cards below the screen are put off, builds none there that it has not got.
     void placeCards();
     QRect neighbourhood() const;
+    QRect screenArea() const;
     // The rows whose frames meet `area`, and the pinned row, in row order.
     QList<qsizetype> rowsWithin(const QRect& area) const;
     void updateRubberBandSelection(bool adding);
@@ -142,6 +148,8 @@ private:
     // Where estimateAhead goes on.
     mutable qsizetype m_estimatedAhead = 0;
     QTimer* m_estimatingAhead;
+    // Builds the cards below the screen that new rows put off.
+    QTimer* m_buildingBelow;
     mutable int m_estimatedWidth = -1;
     mutable std::optional<MasonryGrid::Arrangement> m_arrangement;
     mutable int m_arrangedWidth = -1;
