@@ -22,11 +22,12 @@ bool sameText(const QString& a, const QString& b)
     return a.constData() == b.constData() && a.size() == b.size();
 }
 
-bool contains(const QByteArray& haystack, const QByteArray& needle)
+// Where `needle` first stands in `haystack` from `from` on, or -1.
+qsizetype find(const QByteArray& haystack, const QByteArray& needle, qsizetype from)
 {
-    return std::string_view(haystack.constData(), size_t(haystack.size()))
-               .find(std::string_view(needle.constData(), size_t(needle.size())))
-        != std::string_view::npos;
+    const size_t at = std::string_view(haystack.constData(), size_t(haystack.size()))
+                          .find(std::string_view(needle.constData(), size_t(needle.size())), size_t(from));
+    return at == std::string_view::npos ? -1 : qsizetype(at);
 }
 
 // Most texts are plain ASCII: those are matched where they are, with their letters lowered as
@@ -52,9 +53,9 @@ template <class Unit> Unit lowerAscii(Unit c)
     return Unit(c + (Unit(c - Unit('A')) < 26 ? 32 : 0));
 }
 
-// Whether ASCII `text`, lowered, contains `needle` (lowered ASCII). The text is UTF-16 or
-// UTF-8, which in ASCII are the same characters.
-template <class Unit> bool containsLowered(const Unit* source, qsizetype size, const QByteArray& needle)
+// Where ASCII `text`, lowered, first contains `needle` (lowered ASCII) from `from` on, or -1.
+// The text is UTF-16 or UTF-8, which in ASCII are the same characters.
+template <class Unit> qsizetype findLowered(const Unit* source, qsizetype size, const QByteArray& needle, qsizetype from)
 {
     const qsizetype m = needle.size();
     const qsizetype last = size - m;
@@ -62,7 +63,7 @@ template <class Unit> bool containsLowered(const Unit* source, qsizetype size, c
     const Unit first = Unit(wanted[0]);
     // In ASCII text only the capital of a small letter lowers to it.
     const Unit capital = Unit(first - Unit('a')) < 26 ? Unit(first - 32) : first;
-    for (qsizetype i = 0; i <= last; ++i) {
+    for (qsizetype i = from; i <= last; ++i) {
         const Unit c = source[i];
         if (c != first && c != capital)
             continue;
@@ -70,19 +71,19 @@ template <class Unit> bool containsLowered(const Unit* source, qsizetype size, c
         while (j < m && lowerAscii(source[i + j]) == Unit(wanted[j]))
             ++j;
         if (j == m)
-            return true;
+            return i;
     }
-    return false;
+    return -1;
 }
 
-bool containsLowered(const QString& text, const QByteArray& needle)
+qsizetype findLowered(const QString& text, const QByteArray& needle, qsizetype from)
 {
-    return containsLowered(reinterpret_cast<const char16_t*>(text.utf16()), text.size(), needle);
+    return findLowered(reinterpret_cast<const char16_t*>(text.utf16()), text.size(), needle, from);
 }
 
 // The same for ASCII bytes, the bulk of a large library's text: eight bytes at a time are
 // checked for the needle's first letter (either case) before any byte is looked at alone.
-bool containsLowered(const uchar* source, qsizetype size, const QByteArray& needle)
+qsizetype findLowered(const uchar* source, qsizetype size, const QByteArray& needle, qsizetype from)
 {
     const qsizetype m = needle.size();
     const qsizetype last = size - m;
@@ -94,7 +95,7 @@ bool containsLowered(const uchar* source, qsizetype size, const QByteArray& need
     constexpr quint64 highs = 0x8080808080808080ULL;
     const quint64 caseBits = ones * caseBit;
     const quint64 wanted = ones * first;
-    for (qsizetype i = 0; i <= last;) {
+    for (qsizetype i = from; i <= last;) {
         if (i + 8 <= last + 1) {
             quint64 word;
             std::memcpy(&word, source + i, sizeof word);
@@ -110,16 +111,16 @@ bool containsLowered(const uchar* source, qsizetype size, const QByteArray& need
             while (j < m && lowerAscii(source[i + j]) == uchar(needle[j]))
                 ++j;
             if (j == m)
-                return true;
+                return i;
         }
         ++i;
     }
-    return false;
+    return -1;
 }
 
-bool containsLowered(const CompactText& text, const QByteArray& needle)
+qsizetype findLowered(const CompactText& text, const QByteArray& needle, qsizetype from)
 {
-    return containsLowered(reinterpret_cast<const uchar*>(text.utf8().constData()), text.utf8().size(), needle);
+    return findLowered(reinterpret_cast<const uchar*>(text.utf8().constData()), text.utf8().size(), needle, from);
 }
 
 // About as many as the keys of a search typed and corrected.
@@ -239,59 +240,75 @@ void ShortcutSearchIndex::forgetSource()
     m_preparedSource = {};
 }
 
-bool ShortcutSearchIndex::matches(qsizetype position, const QByteArray& needle, bool asciiNeedle) const
+qint32 ShortcutSearchIndex::find(qsizetype position, const QByteArray& needle, bool asciiNeedle, qint32 after) const
 {
     const Entry& entry = m_entries[position];
     // A lowered ASCII text holds only ASCII, so it cannot contain any other character.
-    const auto matchesText = [&](const auto& text, const QByteArray& lowered) {
+    const auto findInText = [&](const auto& text, const QByteArray& lowered, qsizetype from) -> qsizetype {
         if (!lowered.isNull())
-            return contains(lowered, needle);
-        return asciiNeedle && containsLowered(text, needle);
+            return ::find(lowered, needle, from);
+        return asciiNeedle ? findLowered(text, needle, from) : -1;
     };
-    return matchesText(entry.trigger, entry.loweredTrigger) || matchesText(entry.expansion, entry.loweredExpansion);
+    // Found in the text, the shorter query was not in the trigger: neither is this one.
+    if (after % 2 == 0) {
+        if (const qsizetype place = findInText(entry.trigger, entry.loweredTrigger, after / 2); place >= 0)
+            return qint32(2 * place);
+    }
+    const qsizetype place = findInText(entry.expansion, entry.loweredExpansion, after % 2 == 0 ? 0 : after / 2);
+    return place >= 0 ? qint32(2 * place + 1) : -1;
 }
 
 QList<qsizetype> ShortcutSearchIndex::matching(const QList<Shortcut>& shortcuts, const QString& loweredQuery)
 {
     update(shortcuts);
-    QList<qsizetype> result;
     if (loweredQuery.isEmpty()) {
+        QList<qsizetype> result;
         result.reserve(shortcuts.size());
         for (qsizetype i = 0; i < shortcuts.size(); ++i)
             result.append(i);
         return result;
     }
     if (const auto known = m_recent.constFind(loweredQuery); known != m_recent.constEnd())
-        return *known;
-    const QList<qsizetype>* narrowed = nullptr;
-    qsizetype narrowedLength = 0;
+        return known->positions;
+    const QString* narrowedQuery = nullptr;
+    const Found* narrowed = nullptr;
     for (auto recent = m_recent.cbegin(); recent != m_recent.cend(); ++recent) {
-        if (recent.key().size() > narrowedLength && loweredQuery.startsWith(recent.key())) {
+        if ((!narrowedQuery || recent.key().size() > narrowedQuery->size()) && loweredQuery.startsWith(recent.key())) {
+            narrowedQuery = &recent.key();
             narrowed = &recent.value();
-            narrowedLength = recent.key().size();
         }
     }
     const QByteArray needle = loweredQuery.toUtf8();
     const bool asciiNeedle = CompactText::isAscii(needle);
-    const qsizetype candidates = narrowed ? narrowed->size() : m_entries.size();
+    // The places found for the shorter query hold for this one only if its bytes begin this
+    // one's (a query cut inside a character does not).
+    const bool placesHold = narrowed && needle.startsWith(narrowedQuery->toUtf8());
+    const qsizetype candidates = narrowed ? narrowed->positions.size() : m_entries.size();
     const qsizetype sliceCount = (candidates + sliceSize - 1) / sliceSize;
-    std::vector<QList<qsizetype>> found(static_cast<size_t>(sliceCount));
+    std::vector<Found> found(static_cast<size_t>(sliceCount));
     const auto slices = std::make_shared<Slices>();
     slices->count = sliceCount;
     slices->work = [&](qsizetype slice) {
-        QList<qsizetype>& matched = found[size_t(slice)];
-        const auto at = [&](qsizetype k) { return narrowed ? narrowed->at(k) : k; };
+        Found& matched = found[size_t(slice)];
+        const auto at = [&](qsizetype k) { return narrowed ? narrowed->positions.at(k) : k; };
+        const auto after = [&](qsizetype k) { return placesHold ? narrowed->places.at(k) : 0; };
         for (qsizetype k = slice * sliceSize, end = std::min(k + sliceSize, candidates); k < end; ++k) {
-            // Each shortcut's texts lie elsewhere in memory: those of a later one are asked
-            // for while this one is looked through, so that the wait for them overlaps.
+            // Each shortcut's texts lie elsewhere in memory: the place to look at in a later
+            // one is asked for while this one is looked through, so that the wait for it
+            // overlaps.
             if (k + prefetchDistance < end) {
                 const Entry& ahead = m_entries[at(k + prefetchDistance)];
-                prefetch(ahead.trigger.constData());
-                prefetch(ahead.expansion.utf8().constData());
+                const qint32 place = after(k + prefetchDistance);
+                if (place % 2 == 0)
+                    prefetch(ahead.trigger.constData());
+                const QByteArray& text = ahead.loweredExpansion.isNull() ? ahead.expansion.utf8() : ahead.loweredExpansion;
+                prefetch(text.constData() + std::min<qsizetype>(place % 2 == 0 ? 0 : place / 2, text.size()));
             }
             const qsizetype i = at(k);
-            if (matches(i, needle, asciiNeedle))
-                matched.append(i);
+            if (const qint32 place = find(i, needle, asciiNeedle, after(k)); place >= 0) {
+                matched.positions.append(i);
+                matched.places.append(place);
+            }
         }
     };
     // A large library's texts are looked through on a few threads a slice at a time, the
@@ -309,12 +326,17 @@ QList<qsizetype> ShortcutSearchIndex::matching(const QList<Shortcut>& shortcuts,
         std::unique_lock lock(slices->mutex);
         slices->allFinished.wait(lock, [&] { return slices->finished == slices->count; });
     }
-    result.reserve(std::accumulate(found.cbegin(), found.cend(), qsizetype(0),
-        [](qsizetype sum, const QList<qsizetype>& matched) { return sum + matched.size(); }));
-    for (const QList<qsizetype>& matched : found)
-        result.append(matched);
+    const qsizetype total = std::accumulate(found.cbegin(), found.cend(), qsizetype(0),
+        [](qsizetype sum, const Found& matched) { return sum + matched.positions.size(); });
+    Found all;
+    all.positions.reserve(total);
+    all.places.reserve(total);
+    for (const Found& matched : found) {
+        all.positions.append(matched.positions);
+        all.places.append(matched.places);
+    }
     if (m_recent.size() >= recentQueries)
         m_recent.clear();
-    m_recent.insert(loweredQuery, result);
-    return result;
+    m_recent.insert(loweredQuery, all);
+    return all.positions;
 }

@@ -12,8 +12,8 @@
 // trigger and text again for each key typed. Triggers and texts in plain ASCII are searched
 // as they are, lowering letters while comparing; any other is kept lowered once, as UTF-8.
 // Entries of shortcuts whose texts did not change are carried over when the library changes. A query that extends the
-// previous one only looks through the matches of the longest recent query it extends, and a recent query typed again (a
-// key deleted) is answered from memory.
+// previous one only looks through the matches of the longest recent query it extends, each from where that one was
+// found, and a recent query typed again (a key deleted) is answered from memory.
 //
 // Matching is the list's rule: the lowered trigger or text contains the lowered query.
 class ShortcutSearchIndex {
@@ -49,12 +49,21 @@ private:
     static Entry entryFor(const Shortcut& shortcut);
     static QList<Entry> entriesFor(const QList<Shortcut>& shortcuts);
     void update(const QList<Shortcut>& shortcuts);
-    bool matches(qsizetype position, const QByteArray& needle, bool asciiNeedle) const;
+    // Where the shortcut at `position` first matches `needle`: 2 * the place in its trigger,
+    // or 2 * the place in its text + 1; -1 for nowhere. Looks from `after` on, a place found
+    // for a query that `needle` extends (0 looks everywhere): a longer query is found nowhere
+    // before a shorter one it begins with.
+    qint32 find(qsizetype position, const QByteArray& needle, bool asciiNeedle, qint32 after) const;
 
     QList<Shortcut> m_source;
     QList<Shortcut> m_preparedSource;
     std::future<QList<Entry>> m_prepared;
     QList<Entry> m_entries;
+    struct Found {
+        QList<qsizetype> positions;
+        // Where each was found, as find tells it.
+        QList<qint32> places;
+    };
     // The matches of recent queries, while the shortcuts stay as they are.
-    QHash<QString, QList<qsizetype>> m_recent;
+    QHash<QString, Found> m_recent;
 };

@@ -57,6 +57,17 @@ TEST(ShortcutSearchIndex, TypingOnNarrowsAndDeletingWidensAgain)
     for (const QString& query : {QStringLiteral("m"), QStringLiteral("me"), QStringLiteral("mee"), QStringLiteral("me"),
              QStringLiteral("m"), QStringLiteral("ma")})
         EXPECT_EQ(index.matching(shortcuts, query), reference(shortcuts, query)) << query.toStdString();
+
+    // A longer query found further on than the shorter one, or only in the text where the
+    // shorter one was in the trigger.
+    ShortcutSearchIndex further;
+    const QList<Shortcut> repeated = {item(QStringLiteral("1"), QStringLiteral("/ab"), QStringLiteral("xab aby ABZ")),
+        item(QStringLiteral("2"), QStringLiteral("/q"), QStringLiteral("one two TWorld")),
+        item(QStringLiteral("3"), QStringLiteral("/ΣΣ"), QStringLiteral("σa Σb σΣc"))};
+    for (const QString& query : {QStringLiteral("a"), QStringLiteral("ab"), QStringLiteral("aby"), QStringLiteral("abz"),
+             QStringLiteral("t"), QStringLiteral("tw"), QStringLiteral("twor"), QStringLiteral("σ"),
+             QStringLiteral("σσ"), QStringLiteral("σσc"), QStringLiteral("σb")})
+        EXPECT_EQ(further.matching(repeated, query), reference(repeated, query)) << query.toStdString();
 }
 
 TEST(ShortcutSearchIndex, FollowsEditsMovesAndRemovalsLikeAFreshIndex)
