@@ -23,7 +23,7 @@ bool sameText(const QString& a, const QString& b)
 }
 
 // Where `needle` first stands in `haystack` from `from` on, or -1.
-qsizetype find(const QByteArray& haystack, const QByteArray& needle, qsizetype from)
+qsizetype findBytes(const QByteArray& haystack, const QByteArray& needle, qsizetype from)
 {
     const size_t at = std::string_view(haystack.constData(), size_t(haystack.size()))
                           .find(std::string_view(needle.constData(), size_t(needle.size())), size_t(from));
@@ -246,7 +246,7 @@ qint32 ShortcutSearchIndex::find(qsizetype position, const QByteArray& needle, b
     // A lowered ASCII text holds only ASCII, so it cannot contain any other character.
     const auto findInText = [&](const auto& text, const QByteArray& lowered, qsizetype from) -> qsizetype {
         if (!lowered.isNull())
-            return ::find(lowered, needle, from);
+            return findBytes(lowered, needle, from);
         return asciiNeedle ? findLowered(text, needle, from) : -1;
     };
     // Found in the text, the shorter query was not in the trigger: neither is this one.
