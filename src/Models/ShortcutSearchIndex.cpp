@@ -82,7 +82,9 @@ qsizetype findLowered(const QString& text, const QByteArray& needle, qsizetype f
 }
 
 // The same for ASCII bytes, the bulk of a large library's text: eight bytes at a time are
-// checked for the needle's first letter (either case) before any byte is looked at alone.
+// checked for a place where the needle's first two letters (either case) follow each other
+// before any byte is looked at alone. (A common first letter alone, such as the "i" of
+// "inv", would stop the look at most words.)
 qsizetype findLowered(const uchar* source, qsizetype size, const QByteArray& needle, qsizetype from)
 {
     const qsizetype m = needle.size();
@@ -90,18 +92,30 @@ qsizetype findLowered(const uchar* source, qsizetype size, const QByteArray& nee
     const uchar first = uchar(needle[0]);
     // For a small letter, setting the case bit of a byte makes it equal to the letter exactly
     // when the byte is the letter or its capital; anything else is looked for as it is.
-    const uchar caseBit = uchar(first - 'a') < 26 ? 0x20 : 0;
+    const auto caseBitOf = [](uchar letter) { return uchar(uchar(letter - 'a') < 26 ? 0x20 : 0); };
+    const uchar caseBit = caseBitOf(first);
     constexpr quint64 ones = 0x0101010101010101ULL;
     constexpr quint64 highs = 0x8080808080808080ULL;
-    const quint64 caseBits = ones * caseBit;
-    const quint64 wanted = ones * first;
+    // The high bit of every byte equal to `letter` after `caseBits`; some bytes above one
+    // that is may be marked as well, never one below.
+    const auto equalBytes = [&](quint64 word, quint64 caseBits, quint64 letter) {
+        const quint64 differences = (word | caseBits) ^ letter;
+        return (differences - ones) & ~differences & highs;
+    };
+    const bool pairs = m >= 2;
+    const uchar second = pairs ? uchar(needle[1]) : 0;
     for (qsizetype i = from; i <= last;) {
         if (i + 8 <= last + 1) {
             quint64 word;
             std::memcpy(&word, source + i, sizeof word);
-            const quint64 differences = (word | caseBits) ^ wanted;
-            // No byte of the eight is zero: none of them begins a match.
-            if (((differences - ones) & ~differences & highs) == 0) {
+            quint64 starts = equalBytes(word, ones * caseBit, ones * first);
+            // The bytes after those eight's are in the text: the needle is at least two long.
+            if (starts != 0 && pairs) {
+                std::memcpy(&word, source + i + 1, sizeof word);
+                starts &= equalBytes(word, ones * caseBitOf(second), ones * second);
+            }
+            // None of the eight begins a match.
+            if (starts == 0) {
                 i += 8;
                 continue;
             }
