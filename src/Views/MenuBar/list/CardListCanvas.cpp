@@ -101,7 +101,7 @@ CardListCanvas::CardListCanvas(AppState& appState, PopoverCommands& commands, Ca
     connect(m_estimatingAhead, &QTimer::timeout, this, &CardListCanvas::estimateAhead);
     m_buildingBelow->setSingleShot(true);
     m_buildingBelow->setInterval(0);
-    connect(m_buildingBelow, &QTimer::timeout, this, &CardListCanvas::placeCards);
+    connect(m_buildingBelow, &QTimer::timeout, this, &CardListCanvas::buildBelowScreen);
     ListAccessible::install();
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -139,13 +139,11 @@ void CardListCanvas::setRows(Rows rows, ListEmptyState* emptyState)
     if (emptyState)
         static_cast<QVBoxLayout*>(layout())->insertWidget(1, emptyState);
     layout()->invalidate();
-    // A short list costs little to build whole; a long one (the first keys of a search in a
-    // large library) has the search itself to pay for as well.
-    constexpr qsizetype longList = 200;
-    if (m_rows.rows.size() >= longList)
-        m_buildingBelow->start();
-    else
+    // Whatever the list's length: a key typed into the search waits for no card it cannot see.
+    if (m_rows.rows.isEmpty())
         m_buildingBelow->stop();
+    else
+        m_buildingBelow->start();
     // On screen the cards are there at once, not only after the next layout pass; a list
     // not shown yet has no width to build them for.
     if (isVisible())
@@ -283,11 +281,22 @@ QRect CardListCanvas::neighbourhood() const
     return screen.adjusted(0, -screen.height(), 0, screen.height());
 }
 
+void CardListCanvas::buildBelowScreen()
+{
+    m_buildsBelowAllowed = buildsBelowPerTurn;
+    placeCards();
+    m_buildsBelowAllowed = -1;
+}
+
 void CardListCanvas::placeCards()
 {
     if (m_placing)
         return;
     m_placing = true;
+    // Cards below the screen are put off while the timer runs, and built a few at a time
+    // when it fires.
+    const bool puttingOff = m_buildingBelow->isActive();
+    bool leftBelow = false;
     QHash<QString, Built> previous = std::move(m_built);
     m_built.clear();
     QList<LibraryItemCard*> cards;
@@ -299,7 +308,7 @@ void CardListCanvas::placeCards()
         const QRect near = neighbourhood();
         // Rows below the screen are only ever moved down by the cards above them, so putting
         // their cards off moves nothing that is seen.
-        const int screenBottom = m_buildingBelow->isActive() ? screenArea().bottom() : near.bottom();
+        const int screenBottom = puttingOff || m_buildsBelowAllowed >= 0 ? screenArea().bottom() : near.bottom();
         const int cardWidth = qRound(m_arrangement->columnWidth);
         bool remeasured = false;
         cards.clear();
@@ -309,8 +318,13 @@ void CardListCanvas::placeCards()
             const Row& item = m_rows.rows[row];
             const Row::Kind kind = item.kind;
             const bool pinned = row == m_rows.pinned;
-            if (frame.top() > screenBottom && !pinned && !previous.contains(id))
-                continue;
+            if (frame.top() > screenBottom && !pinned && !previous.contains(id)) {
+                if (puttingOff || m_buildsBelowAllowed == 0) {
+                    leftBelow = leftBelow || !puttingOff;
+                    continue;
+                }
+                --m_buildsBelowAllowed;
+            }
             Built built = previous.take(id);
             if (built.card && built.kind != kind) {
                 built.card->retire();
@@ -347,6 +361,8 @@ void CardListCanvas::placeCards()
         gone.card->retire();
     m_cards = cards;
     m_placing = false;
+    if (leftBelow)
+        m_buildingBelow->start();
     if (m_estimatedAhead < m_previewLines.size() && !m_estimatingAhead->isActive())
         m_estimatingAhead->start();
     // The list's height follows the corrected arrangement.

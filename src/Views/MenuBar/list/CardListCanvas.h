@@ -28,9 +28,10 @@ class QTimer;
 // thousands of shortcuts costs no more to show, search or scroll than a short one. Cards of
 // rows that stay near the screen are kept and brought up to date.
 //
-// After new rows, a long list builds at once only the cards on screen and above it; those
-// below it follow once the list is shown, so that a key typed into the search waits for
-// no card it cannot see.
+// After new rows, the list builds at once only the cards on screen and above it; those
+// below it follow once the list is shown, a few on each turn of the event loop, so that a
+// key typed into the search waits for no card it cannot see, and the next key or frame
+// waits for only a few of them.
 //
 // Its coordinates are the list's "grid" space, in which every row has its frame, built or
 // not. A click on the background empties the selection; a drag on it draws the rubber
@@ -119,6 +120,8 @@ private:
     // Builds, updates, places and retires cards for the part of the list near the screen;
     // while the cards below the screen are put off, builds none there that it has not got.
     void placeCards();
+    // Builds the next few of the cards below the screen that were put off.
+    void buildBelowScreen();
     QRect neighbourhood() const;
     QRect screenArea() const;
     // The rows whose frames meet `area`, and the pinned row, in row order.
@@ -150,6 +153,10 @@ private:
     QTimer* m_estimatingAhead;
     // Builds the cards below the screen that new rows put off.
     QTimer* m_buildingBelow;
+    // Cards below the screen placeCards may still build while the timer's turn runs; -1
+    // outside it (no limit unless put off).
+    static constexpr int buildsBelowPerTurn = 2;
+    int m_buildsBelowAllowed = -1;
     mutable int m_estimatedWidth = -1;
     mutable std::optional<MasonryGrid::Arrangement> m_arrangement;
     mutable int m_arrangedWidth = -1;
