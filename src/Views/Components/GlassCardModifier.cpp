@@ -4,10 +4,13 @@
 #include "Views/Components/ViewStyle.h"
 #include "platform/MotionSettings.h"
 
+#include <QCache>
 #include <QEasingCurve>
+#include <QImage>
 #include <QPainter>
 #include <QVariantAnimation>
 #include <QWidget>
+#include <cmath>
 
 namespace {
 
@@ -44,6 +47,76 @@ QEasingCurve easeOut()
     QEasingCurve curve(QEasingCurve::BezierSpline);
     curve.addCubicBezierSegment(QPointF(0, 0), QPointF(0.58, 1), QPointF(1, 1));
     return curve;
+}
+
+void fillPanel(QPainter& painter, const QRectF& rect, const GlassCardChrome& shown)
+{
+    painter.fillPath(continuousRoundedRect(rect, GlassCardModifier::cornerRadius), shown.fill);
+}
+
+void drawBorder(QPainter& painter, const QRectF& rect, const GlassCardChrome& shown)
+{
+    const qreal inset = shown.borderWidth / 2;
+    QPen pen(shown.border, shown.borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    painter.strokePath(
+        continuousRoundedRect(rect.adjusted(inset, inset, -inset, -inset), GlassCardModifier::cornerRadius - inset),
+        pen);
+}
+
+// The fill and the border of a panel of one size and chrome, each alone on clear pixels.
+struct PanelImages {
+    QImage fill;
+    QImage border;
+};
+
+QImage drawnAlone(
+    QSize size, const GlassCardChrome& shown, void (*draw)(QPainter&, const QRectF&, const GlassCardChrome&))
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    draw(painter, QRectF(QPointF(0, 0), size), shown);
+    return image;
+}
+
+// Qt 6.4's raster engine hands every fill of 96 spans or more to its global thread pool and
+// waits for the threads, which for a card's rounded outline costs several times the drawing
+// itself, and far more while other programs keep the processors busy: the list repaints a
+// screen of cards at each key typed into the search. Cards share a few sizes and chromes, so
+// each panel is drawn once and copied, the fill and then the border, each laid over the
+// background as the drawing lays it. (Where both cover part of a corner pixel, a channel may
+// come out one step of 255 apart from the drawing.)
+const PanelImages* panelImages(QSize size, const GlassCardChrome& shown)
+{
+    constexpr qsizetype cacheBytes = 4 * 1024 * 1024;
+    // A card showing a whole long text is drawn each time rather than crowd out the others.
+    if (qsizetype(size.width()) * size.height() * 2 * 4 > cacheBytes / 4)
+        return nullptr;
+    static QCache<QString, PanelImages> cache(cacheBytes);
+    const QString key = QStringLiteral("%1 %2 %3 %4 %5")
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(quint64(shown.fill.rgba64()))
+                            .arg(quint64(shown.border.rgba64()))
+                            .arg(shown.borderWidth);
+    if (const PanelImages* kept = cache.object(key))
+        return kept;
+    auto* images = new PanelImages{drawnAlone(size, shown, fillPanel), drawnAlone(size, shown, drawBorder)};
+    cache.insert(key, images, images->fill.sizeInBytes() + images->border.sizeInBytes());
+    return images;
+}
+
+// Whether the panel's pixels fall on whole pixels of the device, where a copy lands: moved by
+// whole pixels only, and laid over as a copy would be.
+bool liesOnWholePixels(const QPainter& painter, const QRectF& rect)
+{
+    const QTransform transform = painter.deviceTransform();
+    const auto whole = [](qreal value) { return value == std::round(value); };
+    return transform.type() <= QTransform::TxTranslate && whole(transform.dx()) && whole(transform.dy())
+        && whole(rect.x()) && whole(rect.y()) && whole(rect.width()) && whole(rect.height()) && painter.opacity() == 1
+        && painter.compositionMode() == QPainter::CompositionMode_SourceOver && rect.width() > 0 && rect.height() > 0;
 }
 
 } // namespace
@@ -165,12 +238,16 @@ GlassCardChrome GlassCardModifier::currentChrome() const
 void GlassCardModifier::paint(QPainter& painter, const QRectF& rect) const
 {
     const GlassCardChrome shown = currentChrome();
+    // A blend changes the chrome at every frame: nothing to keep.
+    if (const PanelImages* panel
+        = !isBlending() && liesOnWholePixels(painter, rect) ? panelImages(rect.size().toSize(), shown) : nullptr) {
+        painter.drawImage(rect.topLeft(), panel->fill);
+        painter.drawImage(rect.topLeft(), panel->border);
+        return;
+    }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillPath(continuousRoundedRect(rect, cornerRadius), shown.fill);
-    const qreal inset = shown.borderWidth / 2;
-    QPen pen(shown.border, shown.borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-    pen.setMiterLimit(10);
-    painter.strokePath(continuousRoundedRect(rect.adjusted(inset, inset, -inset, -inset), cornerRadius - inset), pen);
+    fillPanel(painter, rect, shown);
+    drawBorder(painter, rect, shown);
     painter.restore();
 }
