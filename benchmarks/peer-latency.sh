@@ -8,7 +8,8 @@
 # the clipboard before each trial. Each run prints the latency and the CPU time per expansion of
 # both, and the CPU time per ordinary key of both and of the application typed into. Needs the
 # Release build in build/.
-# Arguments go to the benchmark (--pairs N, --expansions N, --library N).
+# Arguments go to the benchmark (--pairs N, --expansions N, --library N, --gap MS: each trial given
+# MS from its final key, e.g. 1500 to count all of what Velmora shows after an expansion).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if ! command -v autokey-gtk >/dev/null; then

@@ -9,6 +9,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
+#include <QVariantAnimation>
+#include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -125,4 +128,103 @@ TEST_F(UnlockBanner, ABannerDismissedTwiceAdvancesTheQueueOnce)
     EXPECT_EQ(shownId(), QStringLiteral("volume_100")) << "the second banner keeps its own time";
     scheduler.advance(0.85);
     EXPECT_EQ(shownId(), QStringLiteral("volume_1k"));
+}
+
+namespace {
+
+// Paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// Whether the pixels within 2 of (x, y) are all opaque: inside the card, off its rim.
+bool opaqueAround(const QImage& image, int x, int y)
+{
+    for (int dy = -2; dy <= 2; ++dy) {
+        for (int dx = -2; dx <= 2; ++dx) {
+            if (!image.valid(x + dx, y + dy) || qAlpha(image.pixel(x + dx, y + dy)) < 255)
+                return false;
+        }
+    }
+    return true;
+}
+
+QImage shownOn(QWidget& window)
+{
+    return window.screen()->grabWindow(window.winId()).toImage();
+}
+
+} // namespace
+
+// The unlocking spring settles by less than a pixel and a shade over most of its time; those
+// frames are not drawn again, and what is on screen at the end is the unlocked banner.
+TEST(UnlockBannerMotion, FramesThatLookTheSameAreDrawnOnce)
+{
+    ManualScheduler scheduler;
+    ManualMotionSettings motion{false};
+    const Achievement& achievement = byId("volume_1");
+    AchievementUnlockView banner(achievement, {});
+    banner.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&banner));
+    PaintCounter counter;
+    banner.installEventFilter(&counter);
+    // The running animation played through in steps of 10 ms, each step's frame drawn.
+    const auto playThrough = [&] {
+        auto* animation = banner.findChild<QVariantAnimation*>();
+        if (!animation)
+            return 0;
+        animation->pause();
+        int steps = 0;
+        for (int at = 0; at <= animation->duration(); at += 10, ++steps) {
+            animation->setCurrentTime(at);
+            QApplication::processEvents();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return steps;
+    };
+    banner.start();
+    ASSERT_GT(playThrough(), 0);
+    banner.unlock();
+    counter.paints = 0;
+    const int steps = playThrough();
+    EXPECT_GT(counter.paints, 0);
+    EXPECT_LT(counter.paints, steps * 2 / 3);
+
+    motion.setReduceMotion(true);
+    AchievementUnlockView still(achievement, {});
+    still.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&still));
+    still.start();
+    still.unlock();
+    QApplication::processEvents();
+    // Inside the card (its anti-aliased rim depends on the frames before), to a shade or two:
+    // a frame left out differed from the one drawn by less.
+    const QImage shown = shownOn(banner);
+    const QImage expected = shownOn(still);
+    ASSERT_EQ(shown.size(), expected.size());
+    const QImage card = still.grab().toImage();
+    int compared = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            if (!opaqueAround(card, x, y))
+                continue;
+            ++compared;
+            const QRgb a = shown.pixel(x, y);
+            const QRgb b = expected.pixel(x, y);
+            ASSERT_LE(
+                std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))}),
+                2)
+                << x << "," << y;
+        }
+    }
+    EXPECT_GT(compared, shown.width() * shown.height() / 2);
 }

@@ -86,6 +86,18 @@ double VelmoraProgram::runQueueMilliseconds(qint64 process)
     return fields.size() > 1 ? fields.at(1).toDouble() / 1e6 : 0;
 }
 
+double VelmoraProgram::runningThreadsMilliseconds(qint64 process)
+{
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(process));
+    double total = 0;
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile schedstat(tasks.filePath(task + QStringLiteral("/schedstat")));
+        if (schedstat.open(QIODevice::ReadOnly))
+            total += schedstat.readAll().trimmed().split(' ').value(0).toDouble() / 1e6;
+    }
+    return total;
+}
+
 qint64 VelmoraProgram::residentMegabytes(qint64 process)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(process));

@@ -63,8 +63,11 @@ QVariantAnimation* AchievementUnlockView::animate(
 void AchievementUnlockView::start()
 {
     animate(0.2, Motion::easeOut(), [this](qreal t) {
+        const Look before = look();
         m_slide = t;
-        update();
+        // The end of the ease moves less than a pixel and a shade: those frames are left out.
+        if (look() != before)
+            update();
     });
     m_pendingUnlock = Scheduler::current().after(lockHold, this, [this] { unlock(); });
     scheduleDismiss(lockHold + unlockedHold);
@@ -74,10 +77,27 @@ void AchievementUnlockView::unlock()
 {
     m_phase = Phase::unlocked;
     animate(0.5, Motion::spring(), [this](qreal t) {
+        const Look before = look();
         m_unlock = t;
-        updateOrb();
+        // The spring settles over more than half of its time by less than a pixel and a
+        // shade: those frames would be drawn the same and are left out.
+        if (look() != before)
+            updateOrb();
     });
     updateOrb();
+}
+
+AchievementUnlockView::Look AchievementUnlockView::look() const
+{
+    const qreal shown = std::clamp(m_unlock, 0.0, 1.0);
+    const auto shade = [](qreal opacity) { return int(std::lround(opacity * 255)); };
+    return Look{int(std::round((1 - m_slide) * slideDistance)), shade(m_slide), shade(m_slide * shown),
+        shade(m_slide * (0.85 + 0.15 * shown)), symbolSide()};
+}
+
+int AchievementUnlockView::symbolSide() const
+{
+    return std::max(1, int(std::lround(SymbolIcon::sideFor(32) * (0.92 + 0.08 * m_unlock))));
 }
 
 void AchievementUnlockView::updateOrb()
@@ -265,10 +285,20 @@ void AchievementUnlockView::paintEvent(QPaintEvent*)
     painter.drawPixmap(glowArea.topLeft(), m_layers.glow);
     painter.setOpacity(m_slide);
     painter.drawPixmap(orbArea.topLeft(), m_layers.orb);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const qreal side = SymbolIcon::sideFor(32) * (0.92 + 0.08 * m_unlock);
-    QColor ink(Qt::white);
-    ink.setAlphaF(float(0.85 + 0.15 * shown));
-    SymbolIcon::paint(painter, QRectF(l.orbCentre - QPointF(side / 2, side / 2), QSizeF(side, side)),
-        AchievementArt::sfSymbol(m_achievement.icon), ink, SymbolWeight::semibold);
+    // The symbol grows to its full size and its ink brightens as the orb unlocks. It is drawn
+    // once, white and at full size, and each frame scales it and fades it through the painter:
+    // drawing it from its source at every frame's size and alpha cost most of the frame.
+    const int fullSide = SymbolIcon::sideFor(32);
+    if (m_layers.symbol.isNull())
+        m_layers.symbol = SymbolIcon::pixmap(
+            AchievementArt::sfSymbol(m_achievement.icon), fullSide, Qt::white, SymbolWeight::semibold, pixelRatio);
+    const int side = symbolSide();
+    const QPointF topLeft(std::round(l.orbCentre.x() - side / 2.0), std::round(l.orbCentre.y() - side / 2.0));
+    painter.setOpacity(m_slide * (0.85 + 0.15 * shown));
+    if (side == fullSide) {
+        painter.drawPixmap(topLeft, m_layers.symbol);
+    } else {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(QRectF(topLeft, QSizeF(side, side)), m_layers.symbol, QRectF(m_layers.symbol.rect()));
+    }
 }

@@ -83,7 +83,22 @@ private:
         QPixmap locked;
         QPixmap glow;
         QPixmap orb;
+        // The unlocked symbol at its full size, in white.
+        QPixmap symbol;
     };
+    // What a frame shows, in whole pixels and shades of 255: the slide's offset and opacity,
+    // the glow's and the symbol's opacity, the symbol's side. Frames that look the same are
+    // not drawn again.
+    struct Look {
+        int offset = 0;
+        int opacity = 0;
+        int glow = 0;
+        int ink = 0;
+        int symbolSide = 0;
+        bool operator==(const Look&) const = default;
+    };
+    Look look() const;
+    int symbolSide() const;
     Layout layout() const;
     // Where the glow, the orb and its symbol are drawn.
     static QRect glowArea(const Layout& layout);
