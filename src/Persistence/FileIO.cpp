@@ -106,8 +106,8 @@ namespace {
     {
         const auto nanoseconds
             = [](const timespec& time) { return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec; };
-        return FileIdentity{quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
-            nanoseconds(info.st_mtim), nanoseconds(info.st_ctim)};
+        return FileIdentity{quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size), nanoseconds(info.st_mtim),
+            nanoseconds(info.st_ctim)};
     }
 
 } // namespace
@@ -256,6 +256,10 @@ void replaceKeepingPrevious(
     // file's name moves to the replacement no other name shares them, so a later in-place
     // edit of the file cannot reach the previous version.
     const QString link = temporaryName(previousPath);
+    // Renaming over the version before frees its blocks, which for a file of tens of megabytes
+    // holds up the rename about as long as writing it did. Held by a descriptor, it is freed
+    // when this returns, once the new file is in place; its name goes at the same moment.
+    const Descriptor replacedPrevious(::open(nativePath(previousPath).constData(), O_PATH | O_CLOEXEC));
     if (::link(nativePath(path).constData(), nativePath(link).constData()) == 0) {
         try {
             renameOver(link, previousPath);
