@@ -157,7 +157,7 @@ bool AppState::mutate(const std::function<void(UserData&)>& change)
     // just removed) is refused here: handing it to the store would record a storage issue and
     // put the recovery screen over an undamaged file.
     try {
-        candidate.validateChange(m_userData);
+        candidate.validateChange(m_userData, [this](const QString& id) { return idUses(id); });
     } catch (const DecodingError&) {
         return false;
     }
