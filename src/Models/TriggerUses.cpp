@@ -1,6 +1,7 @@
 #include "Models/TriggerUses.h"
 
 #include "Models/LibraryDifference.h"
+#include "Utilities/BackgroundRelease.h"
 #include "Utilities/Text.h"
 
 void TriggerUses::follow(const QList<Shortcut>& shortcuts)
@@ -22,7 +23,7 @@ void TriggerUses::follow(const QList<Shortcut>& shortcuts)
         for (qsizetype i = ends.head; i < ends.head + added; ++i)
             add(shortcuts.at(i).*m_text);
     }
-    m_seen = shortcuts;
+    BackgroundRelease::replace(m_seen, shortcuts);
 }
 
 int TriggerUses::uses(const QString& trigger) const

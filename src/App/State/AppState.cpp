@@ -3,6 +3,7 @@
 #include "Models/SyncFailure.h"
 #include "Persistence/LocalStore.h"
 #include "Services/TutorialManager.h"
+#include "Utilities/BackgroundRelease.h"
 #include "Utilities/ToastManager.h"
 
 namespace {
@@ -207,6 +208,7 @@ void AppState::libraryWritten(quint64 write, bool written)
         return;
     if (written) {
         const QStringList toasts = at->toasts;
+        BackgroundRelease::replace(at->library.shortcuts, {});
         m_unwritten.erase(at);
         runAchievementChecks();
         for (const QString& message : toasts)
