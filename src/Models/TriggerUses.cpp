@@ -1,6 +1,7 @@
 #include "Models/TriggerUses.h"
 
 #include "Models/LibraryDifference.h"
+#include "Utilities/BackgroundRelease.h"
 #include "Utilities/Text.h"
 
 void TriggerUses::follow(const QList<Shortcut>& shortcuts)
@@ -15,14 +16,14 @@ void TriggerUses::follow(const QList<Shortcut>& shortcuts)
         m_uses.clear();
         m_duplicated = 0;
         for (const Shortcut& s : shortcuts)
-            add(s.trigger);
+            add(s.*m_text);
     } else {
         for (qsizetype i = ends.head; i < ends.head + removed; ++i)
-            remove(m_seen.at(i).trigger);
+            remove(m_seen.at(i).*m_text);
         for (qsizetype i = ends.head; i < ends.head + added; ++i)
-            add(shortcuts.at(i).trigger);
+            add(shortcuts.at(i).*m_text);
     }
-    m_seen = shortcuts;
+    BackgroundRelease::replace(m_seen, shortcuts);
 }
 
 int TriggerUses::uses(const QString& trigger) const

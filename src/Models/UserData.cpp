@@ -170,7 +170,7 @@ void UserData::validate() const
     }
 }
 
-void UserData::validateChange(const UserData& before) const
+void UserData::validateChange(const UserData& before, const std::function<int(const QString& id)>& idUsesBefore) const
 {
     // Folders and icons are few: a change of them is checked whole.
     if (!groups.isSharedWith(before.groups) || !customIcons.isSharedWith(before.customIcons)) {
@@ -208,6 +208,12 @@ void UserData::validateChange(const UserData& before) const
         added.remove(Text::canonical(before.shortcuts[i].id));
     if (added.isEmpty())
         return;
+    // None of these ids was in the replaced run: one that `before` used is in its unchanged part.
+    if (idUsesBefore) {
+        if (std::any_of(added.cbegin(), added.cend(), [&](const QString& id) { return idUsesBefore(id) > 0; }))
+            throw ruleBroken(kBadIdentifiers);
+        return;
+    }
     // An edit adds an id or a few: comparing them with each unchanged id is quicker than
     // hashing every unchanged id, and compares under the same canonical equivalence.
     const QStringList few = added.size() <= 4 ? QStringList(added.cbegin(), added.cend()) : QStringList();

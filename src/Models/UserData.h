@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QStringList>
 #include <QStringView>
+#include <functional>
 
 // The whole library as one value: the content of the data file, the export file, the
 // library part of a sync snapshot and an imported library.
@@ -34,8 +35,9 @@ struct UserData {
     void validate() const;
     // The same check for a library made from `before`, which passed it: records still shared
     // with `before` are not gone through again, so one edit of a large library is checked in
-    // time proportional to the edit (a new id is still looked for among all the others).
-    void validateChange(const UserData& before) const;
+    // time proportional to the edit (a new id is still looked for among all the others,
+    // unless `idUsesBefore` says how many of `before`'s shortcuts use an id, canonically).
+    void validateChange(const UserData& before, const std::function<int(const QString& id)>& idUsesBefore = {}) const;
 
     // The first item with `id`, or null. Ids compare exactly, as the views and the edits do.
     const Shortcut* shortcut(const QString& id) const;

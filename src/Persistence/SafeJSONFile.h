@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QString>
+#include <exception>
 #include <functional>
 #include <future>
 #include <memory>
@@ -152,9 +153,7 @@ public:
     {
         if (m_snapshot.seen == Seen::unread)
             throw Failure(Failure::notLoaded);
-        validate(value);
-        const VelmoraJSON::Encoded encoded
-            = m_encode ? m_encode(value) : VelmoraJSON::Encoded{VelmoraJSON::encode(value)};
+        const VelmoraJSON::Encoded encoded = validatedEncoding(value);
         const QByteArray& bytes = encoded.bytes;
         // The digest of tens of megabytes is taken beside the write, where the disk is waited
         // for, so that it takes no processor from the encoding; before the checks only when
@@ -274,6 +273,34 @@ private:
     {
         if (m_validate)
             m_validate(value);
+    }
+
+    // The value's bytes, once it passed validation. A file that was large last time is
+    // validated beside the encoding, which reads the value just as well: the file lands as much
+    // sooner. A value that breaks a rule fails with the validation's error whatever the
+    // encoding did.
+    VelmoraJSON::Encoded validatedEncoding(const Value& value) const
+    {
+        const auto encode
+            = [&] { return m_encode ? m_encode(value) : VelmoraJSON::Encoded{VelmoraJSON::encode(value)}; };
+        const bool large
+            = m_validate && m_snapshot.seen == Seen::contents && m_snapshot.fingerprint.get().size >= worthAThread;
+        if (!large) {
+            validate(value);
+            return encode();
+        }
+        std::future<void> validation = std::async(std::launch::async, [&] { validate(value); });
+        std::optional<VelmoraJSON::Encoded> encoded;
+        std::exception_ptr encodingError;
+        try {
+            encoded = encode();
+        } catch (...) {
+            encodingError = std::current_exception();
+        }
+        validation.get();
+        if (encodingError)
+            std::rethrow_exception(encodingError);
+        return std::move(*encoded);
     }
 
     Value decodeValid(const QByteArray& bytes) const

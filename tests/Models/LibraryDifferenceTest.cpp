@@ -1,5 +1,6 @@
 #include "Models/LibraryDifference.h"
 #include "ModelTestSupport.h"
+#include "Models/TriggerUses.h"
 #include "Models/UserData.h"
 
 namespace {
@@ -32,13 +33,25 @@ QString changeValidation(const UserData& changed, const UserData& before)
     } catch (const DecodingError& e) {
         full = e.errorDescription();
     }
+    // Both ways of finding a new id among the unchanged ones: a scan, and the earlier
+    // library's id counts.
+    TriggerUses ids(&Shortcut::id);
+    ids.follow(before.shortcuts);
+    const auto idUses = [&](const QString& id) { return ids.uses(id); };
     QString incremental;
+    QString counted;
     try {
         changed.validateChange(before);
     } catch (const DecodingError& e) {
         incremental = e.errorDescription();
     }
+    try {
+        changed.validateChange(before, idUses);
+    } catch (const DecodingError& e) {
+        counted = e.errorDescription();
+    }
     EXPECT_EQ(incremental, full);
+    EXPECT_EQ(counted, full);
     return incremental;
 }
 
@@ -106,6 +119,14 @@ TEST(LibraryDifference, ACheckOfOneEditAgreesWithTheFullCheck)
     duplicateId.shortcuts.append(shortcut(3));
     EXPECT_EQ(
         changeValidation(duplicateId, before), QStringLiteral("Library contains empty or duplicate identifiers."));
+
+    UserData accented = before;
+    accented.shortcuts[2].id = QStringLiteral("caf\u00e9");
+    UserData canonicallyEqualId = accented;
+    canonicallyEqualId.shortcuts.append(shortcut(20));
+    canonicallyEqualId.shortcuts.last().id = QStringLiteral("cafe\u0301");
+    EXPECT_EQ(changeValidation(canonicallyEqualId, accented),
+        QStringLiteral("Library contains empty or duplicate identifiers."));
 
     UserData idTakenInTheMiddle = before;
     idTakenInTheMiddle.shortcuts[5].id = QStringLiteral("S9");

@@ -140,6 +140,23 @@ TEST(FileIORemove, RemovesAFileAndReportsAMissingOne)
     EXPECT_EQ(error->code(), ENOENT);
 }
 
+TEST(FileIOWrite, LargeFilesOfAnySizeAreWrittenExactly)
+{
+    TempDir dir;
+    dir.write(QStringLiteral("data.json"), "old");
+    // Past the size written around the page cache, ending inside a block; then a shorter one.
+    for (const qsizetype size : {qsizetype(5) * 1024 * 1024 + 123, qsizetype(4) * 1024 * 1024 + 1}) {
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (qsizetype i = 0; i < size; ++i)
+            bytes[i] = char('a' + (i * 7 + i / 4096) % 26);
+        FileIO::replaceKeepingPrevious(bytes, dir.file(QStringLiteral("data.json")),
+            dir.file(QStringLiteral("data.json.backup")), [] { return QByteArray(); });
+        EXPECT_EQ(dir.read(QStringLiteral("data.json")), bytes);
+    }
+    EXPECT_EQ(dir.read(QStringLiteral("data.json.backup")).size(), 5 * 1024 * 1024 + 123);
+    EXPECT_EQ(entries(dir), (QStringList{QStringLiteral("data.json"), QStringLiteral("data.json.backup")}));
+}
+
 TEST(FileIOReplace, KeepsThePreviousVersionApartFromTheNewFile)
 {
     TempDir dir;

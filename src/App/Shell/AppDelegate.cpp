@@ -12,6 +12,7 @@
 #include "Services/CredentialsProvider.h"
 #include "Services/SyncCoordinator.h"
 #include "Services/TutorialManager.h"
+#include "Utilities/BackgroundRelease.h"
 #include "Utilities/Clock.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/Text.h"
@@ -108,7 +109,8 @@ void AppDelegate::applicationDidFinishLaunching()
     // The popover's accessibility line names an application that lets no one edit its fields.
     if (FieldTypingFollower* typing = m_engine.fieldTyping(); typing && m_environment.desktop.trust) {
         connect(typing, &FieldTypingFollower::applicationUnreachable, this,
-            [trust = m_environment.desktop.trust](const QString& application) { trust->setUnreachableApplication(application); });
+            [trust = m_environment.desktop.trust](
+                const QString& application) { trust->setUnreachableApplication(application); });
     }
     AppState::setShared(&m_appState);
     // The application has no window of its own and no taskbar entry: its windows are tool
@@ -147,7 +149,10 @@ void AppDelegate::applicationDidFinishLaunching()
         const QList<Shortcut>& shortcuts = m_appState.userData().shortcuts;
         if (m_shortcuts == shortcuts)
             return;
-        m_shortcuts = shortcuts;
+        if (m_shortcuts)
+            BackgroundRelease::replace(*m_shortcuts, shortcuts);
+        else
+            m_shortcuts = shortcuts;
         m_engine.updateShortcuts(shortcuts);
     });
 

@@ -3,6 +3,7 @@
 #include "Models/SyncFailure.h"
 #include "Persistence/LocalStore.h"
 #include "Services/TutorialManager.h"
+#include "Utilities/BackgroundRelease.h"
 #include "Utilities/ToastManager.h"
 
 namespace {
@@ -157,7 +158,7 @@ bool AppState::mutate(const std::function<void(UserData&)>& change)
     // just removed) is refused here: handing it to the store would record a storage issue and
     // put the recovery screen over an undamaged file.
     try {
-        candidate.validateChange(m_userData);
+        candidate.validateChange(m_userData, [this](const QString& id) { return idUses(id); });
     } catch (const DecodingError&) {
         return false;
     }
@@ -207,6 +208,7 @@ void AppState::libraryWritten(quint64 write, bool written)
         return;
     if (written) {
         const QStringList toasts = at->toasts;
+        BackgroundRelease::replace(at->library.shortcuts, {});
         m_unwritten.erase(at);
         runAchievementChecks();
         for (const QString& message : toasts)

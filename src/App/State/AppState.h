@@ -15,6 +15,7 @@
 #include <QSet>
 #include <QString>
 #include <functional>
+#include <future>
 #include <optional>
 
 class LocalStore;
@@ -172,6 +173,12 @@ public:
     QList<Group> groupsInGroup(const std::optional<QString>& parentGroupId) const;
     QList<Group> breadcrumbs() const;
 
+    // A shortcut is about to be added or edited (its form is open): the copy of the list such a
+    // change makes, and what it checks a new id against, are made meanwhile on another thread,
+    // so that saving costs the interface thread time in proportion to the change. Until the
+    // library changes otherwise, or `false` says the form closed unsaved.
+    void prepareShortcutEdit(bool editing = true);
+
     // Whether a shortcut other than `exceptId` uses `trigger` (under canonical equivalence).
     bool isTriggerTaken(const QString& trigger, const QString& exceptId = {}) const;
     // How many triggers two shortcuts or more use.
@@ -236,6 +243,13 @@ private:
     bool deleteShortcutNow(const QString& id);
     bool deleteGroupNow(const QString& id);
     bool moveItem(const QString& id, int direction);
+    // The library's shortcuts as a list of its own with room for `room` more, to be changed
+    // without a copy (the one prepared for the edit when it still holds `shortcuts`).
+    QList<Shortcut> ownShortcuts(const QList<Shortcut>& shortcuts, qsizetype room);
+    // `library`'s first shortcut with `id` in a list of its own (see ownShortcuts), or null.
+    Shortcut* ownShortcut(UserData& library, const QString& id);
+    // How many of the library's shortcuts use `id` (canonically).
+    int idUses(const QString& id) const;
     LocalStore& m_store;
     UserData m_userData;
     AppSettings m_settings;
@@ -248,6 +262,13 @@ private:
     mutable ShortcutSearchIndex m_searchIndex;
     // Likewise: brought up to date when asked, from where the library changed.
     mutable TriggerUses m_triggerUses;
+    mutable TriggerUses m_idUses{&Shortcut::id};
+    // Made for an edit while its form is open (see prepareShortcutEdit): an own copy of
+    // `m_preparedFrom` and, until they are first needed, the id counts.
+    QList<Shortcut> m_preparedFrom;
+    std::future<QList<Shortcut>> m_preparedCopy;
+    mutable std::future<TriggerUses> m_preparedIdUses;
+    mutable bool m_idUsesBuilt = false;
     std::optional<ConfirmationRequest> m_pendingConfirmation;
     bool m_storageReady = false;
     bool m_multiSelectionSeen = false;

@@ -7,8 +7,10 @@
 #include "platform/PlainTextClipboard.h"
 
 #include <algorithm>
+#include <future>
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -170,6 +172,63 @@ qsizetype AppState::duplicatedTriggerCount() const
     return m_triggerUses.duplicatedTriggers();
 }
 
+// ---------------------------------------------------------------- edits prepared ahead
+
+void AppState::prepareShortcutEdit(bool editing)
+{
+    if (!editing) {
+        m_preparedFrom = {};
+        m_preparedCopy = {};
+        return;
+    }
+    const QList<Shortcut>& shortcuts = m_userData.shortcuts;
+    if (!(m_preparedCopy.valid() && m_preparedFrom.isSharedWith(shortcuts))) {
+        m_preparedFrom = shortcuts;
+        // The copy counts one more user of every text from that thread; the texts themselves
+        // are only read, as the writer's encoding reads them.
+        m_preparedCopy = std::async(std::launch::async, [shortcuts] { return Shortcut::ownCopy(shortcuts, 1); });
+    }
+    if (!m_idUsesBuilt && !m_preparedIdUses.valid()) {
+        m_preparedIdUses = std::async(std::launch::async, [shortcuts] {
+            TriggerUses ids(&Shortcut::id);
+            ids.follow(shortcuts);
+            return ids;
+        });
+    }
+}
+
+QList<Shortcut> AppState::ownShortcuts(const QList<Shortcut>& shortcuts, qsizetype room)
+{
+    if (m_preparedCopy.valid() && m_preparedFrom.isSharedWith(shortcuts)) {
+        QList<Shortcut> copy = m_preparedCopy.get();
+        m_preparedFrom = {};
+        copy.reserve(shortcuts.size() + room);
+        return copy;
+    }
+    return Shortcut::ownCopy(shortcuts, room);
+}
+
+Shortcut* AppState::ownShortcut(UserData& library, const QString& id)
+{
+    const Shortcut* found = std::as_const(library).shortcut(id);
+    if (!found)
+        return nullptr;
+    const qsizetype position = found - library.shortcuts.constData();
+    library.shortcuts = ownShortcuts(library.shortcuts, 0);
+    return &library.shortcuts[position];
+}
+
+int AppState::idUses(const QString& id) const
+{
+    if (!m_idUsesBuilt) {
+        if (m_preparedIdUses.valid())
+            m_idUses = m_preparedIdUses.get();
+        m_idUsesBuilt = true;
+    }
+    m_idUses.follow(m_userData.shortcuts);
+    return m_idUses.uses(id);
+}
+
 // ---------------------------------------------------------------- clipboard payload
 
 AppState::ClipboardData AppState::ClipboardData::fromJson(const JsonReader& r)
@@ -201,7 +260,7 @@ bool AppState::addShortcut(const QString& trigger, const QString& expansion, con
         s.expansion = expansion;
         s.groupId = groupId;
         s.order = nextOrder(d.shortcuts, groupId, &Shortcut::groupId);
-        d.shortcuts = Shortcut::ownCopy(d.shortcuts, 1);
+        d.shortcuts = ownShortcuts(d.shortcuts, 1);
         d.shortcuts.append(s);
     });
 }
@@ -220,7 +279,7 @@ bool AppState::updateShortcut(
         }
     }
     return mutate([&](UserData& d) {
-        if (Shortcut* s = d.shortcut(id)) {
+        if (Shortcut* s = ownShortcut(d, id)) {
             if (trigger)
                 s->trigger = *trigger;
             if (expansion)
@@ -372,7 +431,7 @@ bool AppState::duplicateGroup(const QString& id)
 bool AppState::moveShortcutToGroup(const QString& shortcutId, const std::optional<QString>& groupId)
 {
     return mutate([&](UserData& d) {
-        if (Shortcut* s = d.shortcut(shortcutId))
+        if (Shortcut* s = ownShortcut(d, shortcutId))
             s->groupId = groupId;
     });
 }

@@ -144,6 +144,38 @@ TEST_F(AppStateTest, AnInvalidEditIsRefusedWithoutMarkingStorageBroken)
     EXPECT_FALSE(work.isEmpty());
 }
 
+TEST_F(AppStateTest, AnIdInUseIsRefusedHoweverTheLibraryGotThere)
+{
+    const auto addWithId = [&](const QString& id, const QString& trigger) {
+        return editLibrary(*state, [&](UserData& d) {
+            d.shortcuts.append(Shortcut{id, trigger, QStringLiteral("x"), std::nullopt, 0, std::nullopt});
+        });
+    };
+    // Edits made while the form has its copy and id counts prepared, and after.
+    state->prepareShortcutEdit();
+    ASSERT_TRUE(state->addShortcut(QStringLiteral("/a"), QStringLiteral("x"), std::nullopt));
+    state->prepareShortcutEdit();
+    ASSERT_TRUE(state->updateShortcut(shortcutId("/a"), std::nullopt, QStringLiteral("edited")));
+    ASSERT_TRUE(state->addShortcut(QStringLiteral("/b"), QStringLiteral("y"), std::nullopt));
+    state->prepareShortcutEdit(false);
+    EXPECT_EQ(byTrigger(QStringLiteral("/a"))->expansion, QStringLiteral("edited"));
+    const QString b = shortcutId("/b");
+    EXPECT_FALSE(addWithId(b, QStringLiteral("/b2")));
+
+    ASSERT_TRUE(state->deleteShortcut(b));
+    EXPECT_TRUE(addWithId(b, QStringLiteral("/b2")));
+    ASSERT_TRUE(state->undo());
+    ASSERT_TRUE(state->undo());
+    EXPECT_FALSE(addWithId(b, QStringLiteral("/b2")));
+
+    ASSERT_TRUE(addWithId(QStringLiteral("imported"), QStringLiteral("/i")));
+    EXPECT_FALSE(addWithId(QStringLiteral("imported"), QStringLiteral("/j")));
+    EXPECT_EQ(triggers(state->userData().shortcuts), QStringList({"/a", "/b", "/i"}));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(state->undo());
+    EXPECT_EQ(byTrigger(QStringLiteral("/a"))->expansion, QStringLiteral("x"));
+}
+
 TEST_F(AppStateTest, AddingAndUpdatingRefuseTakenTriggersWithTheirMessages)
 {
     ASSERT_TRUE(state->addShortcut(QStringLiteral("caf\u00e9"), QStringLiteral("x"), std::nullopt));

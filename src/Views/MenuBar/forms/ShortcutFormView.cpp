@@ -112,6 +112,12 @@ ShortcutFormView::ShortcutFormView(AppState& appState, std::optional<Shortcut> e
             setErrorMessage(std::nullopt);
     });
     observeNow(&m_appState, &AppState::userDataChanged, this, [this] { refreshLibrary(); });
+    m_appState.prepareShortcutEdit();
+}
+
+ShortcutFormView::~ShortcutFormView()
+{
+    m_appState.prepareShortcutEdit(false);
 }
 
 bool ShortcutFormView::canSave() const

@@ -32,6 +32,7 @@ public:
 
     // `editing` is the shortcut as it was when the screen was chosen; none for a new one.
     ShortcutFormView(AppState& appState, std::optional<Shortcut> editing, QWidget* parent = nullptr);
+    ~ShortcutFormView() override;
 
     const std::optional<Shortcut>& editing() const { return m_editing; }
 
