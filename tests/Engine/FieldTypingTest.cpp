@@ -380,11 +380,14 @@ protected:
         page->moveCaret(page->text.size());
     }
 
+    // The page's field and its reports are one field: what the page shows, the reports count.
     void finishReplacement()
     {
         for (int step = 0; step < 200 && scheduler.pendingCount() > 0; ++step) {
             scheduler.advance(0.01);
             field->reportEdits();
+            field->content = page->text;
+            field->caretAt = page->selection.location + page->selection.length;
         }
     }
 
@@ -469,6 +472,23 @@ TEST_F(FieldPasting, keysTypedOverTheSelectionBeforeEachPasteArePutBackBehindThe
     settle();
     finishReplacement();
     EXPECT_EQ(page->text, "Hi " + signature + " o");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
+TEST_F(FieldPasting, thePasteWaitsForThePageToShowTheSelectionAndKeysTypedMeanwhileKeepTheirOrder)
+{
+    field->current.offersEditing = false;
+    // The page applies the selection well after a paste sent at once would have landed.
+    page->selectionDelay = 0.05;
+    typeIntoPage("Hi /sig");
+    settle();
+    // A key reaches the page before the selection, two more between the selection and the paste.
+    typeIntoPage(" ");
+    desktop.keyboard.typedBeforePaste = {QStringLiteral("ok")};
+    finishReplacement();
+    EXPECT_EQ(page->text, "Hi " + signature + " ok");
     EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
     EXPECT_EQ(expansions, QStringList{"/sig"});
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
