@@ -85,7 +85,7 @@ public:
     // it is done. The paste goes out only once the field shows the selection, so the keys in
     // front of the paste came before those behind it.
     static constexpr qsizetype typedOnKeys = 32;
-    static constexpr int pastesInFront = 3;
+    static constexpr int pastesInFront = 6;
     // A paste the field has not shown within the paste checks may still come: a busy
     // application reads the clipboard only when it gets to the paste key. Until it has asked
     // for the expansion (or this long has passed) the user's clipboard is not put back, or
