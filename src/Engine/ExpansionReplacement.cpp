@@ -353,7 +353,27 @@ bool ExpansionReplacement::selectForPaste(const std::shared_ptr<Run>& run, TextR
     run->lengthAtSelection = *length;
     run->behind.clear();
     run->tookPlace.clear();
+    // A field that applies the selection before any key that comes after it takes the paste at
+    // once, which leaves the least time for a key to come between.
+    if (!run->target->pastesOnceSelectionShows())
+        return sendPaste(run);
     m_schedule(firstPasteCheckDelay, [this, run] { pasteOnceSelected(run, selectionChecks); });
+    return true;
+}
+
+bool ExpansionReplacement::sendPaste(const std::shared_ptr<Run>& run)
+{
+    if (!owns(run->receipt, run->injected))
+        return false;
+    run->readsBeforePaste = m_clipboard.readsByFocusedApplication();
+    if (!run->target->pasteSelection())
+        return false;
+    m_sentPaste = true;
+    run->pasteWaited = 0;
+    run->pasteLookedAt = 0;
+    run->reshaped.reset();
+    run->plainKeySince.reset();
+    schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
     return true;
 }
 
@@ -406,16 +426,8 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
         qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "showed after"
                                     << selectionChecks - attempts + 1 << "looks," << run->behind.size() << "keys behind it,"
                                     << run->tookPlace.size() << "in its place";
-    if (paste && owns(run->receipt, run->injected)
-        && (run->readsBeforePaste = m_clipboard.readsByFocusedApplication(), run->target->pasteSelection())) {
-        m_sentPaste = true;
-        run->pasteWaited = 0;
-        run->pasteLookedAt = 0;
-        run->reshaped.reset();
-        run->plainKeySince.reset();
-        schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
+    if (paste && sendPaste(run))
         return;
-    }
     if (!paste)
         qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "did not show:"
                                     << (selection ? selection->location : -1) << "+" << (selection ? selection->length : -1)
@@ -603,7 +615,9 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
             return false;
         at = front;
     }
-    if (at < 0)
+    // Where the paste followed the selection at once, a later key may have overtaken the
+    // selection: only one key in front tells the order.
+    if (at < 0 || (at != 1 && !run->target->pastesOnceSelectionShows()))
         return false;
     // Keys that had reached the field behind a range other keys then took the place of were
     // typed first, though they stand behind the paste.

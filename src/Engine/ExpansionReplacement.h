@@ -148,6 +148,8 @@ private:
     // not be asked.
     bool selectForPaste(const std::shared_ptr<Run>& run, TextRange range, const QString& selected);
     void pasteOnceSelected(const std::shared_ptr<Run>& run, int attempts);
+    // Pastes over what selectForPaste() selected; false when the paste was not posted.
+    bool sendPaste(const std::shared_ptr<Run>& run);
     // Gives up a replacement whose trigger was asked to be selected: the caret goes back
     // behind the trigger, also over a selection still on its way, so that the next key does
     // not replace it; then the clipboard is put back.

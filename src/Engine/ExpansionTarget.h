@@ -25,6 +25,9 @@ public:
     // the selection read back with the keys held: a key typed while the paste is prepared may
     // take the trigger's place.
     virtual bool selectsWhilePasting() const { return false; }
+    // Whether the paste waits until the field shows the selection, rather than following the
+    // request at once: where a key typed later can overtake the selection.
+    virtual bool pastesOnceSelectionShows() const { return true; }
     // Selects the range, whose end the caret must still be at, for a paste over it, if the
     // field is still focused and editable; true when the selection was asked for.
     virtual bool selectForPaste(TextRange /*range*/) { return false; }

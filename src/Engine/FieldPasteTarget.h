@@ -11,12 +11,13 @@ class AccessibleElement;
 // A field followed through its own reports, as the target of a paste: where a field's text
 // cannot be edited by offsets (a browser's page), the trigger is selected through the
 // accessibility interface and the expansion pasted over it with the desktop's keyboard.
-// Nothing holds the user's keys meanwhile. A browser hands the selection to its page on another
+// Nothing holds the user's keys meanwhile. Chromium hands the selection to its page on another
 // way than the keys, so a paste sent at once can overtake it and land behind the trigger, with
-// the selection then taken by the keys typed on; the paste goes out only once the field shows
-// the selection, which the page reports only after applying it, before any key that comes
+// the selection then taken by the keys typed on: there the paste goes out only once the field
+// shows the selection, which the page reports only after applying it, before any key that comes
 // after. Keys typed in that moment take the trigger's place in the order typed, which the
-// replacement can put right. Selecting with keys instead (Shift+Left) would keep the order
+// replacement can put right. Gecko applies the selection before later keys: the paste follows
+// it at once, which leaves the least time for a key to come between. Selecting with keys instead (Shift+Left) would keep the order
 // with the paste, but the engine learns of the user's keys only from the field's reports,
 // after they reached it: a key on its way would be taken into the selection in the trigger's
 // place. The field's reports say whether it still has the focus; the application's focused
@@ -37,6 +38,7 @@ public:
     bool selectForPaste(TextRange range) override;
     std::optional<qint64> textLength() override;
     bool pasteSelection() override;
+    bool pastesOnceSelectionShows() const override { return !m_element->appliesSelectionBeforeLaterKeys(); }
     bool pasteKeysPending() override;
     bool withdrawPaste() override;
 

@@ -465,16 +465,23 @@ TEST_F(FieldPasting, aPasteKeyThatArrivesWithoutItsControlIsPastedAgainOverTheLe
 TEST_F(FieldPasting, keysTypedOverTheSelectionBeforeEachPasteArePutBackBehindTheExpansionInTheOrderTyped)
 {
     field->current.offersEditing = false;
-    // The space replaces the selected trigger before the paste; the "o" then replaces the
-    // space and expansion selected to be pasted again.
-    desktop.keyboard.typedBeforePaste = {QStringLiteral(" "), QStringLiteral("o")};
-    typeIntoPage("Hi /sig");
-    settle();
-    finishReplacement();
-    EXPECT_EQ(page->text, "Hi " + signature + " o");
-    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
-    EXPECT_EQ(expansions, QStringList{"/sig"});
-    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+    // Whether the paste follows the selection at once or once the page shows it.
+    for (const bool atOnce : {false, true}) {
+        page->saysSelectionComesBeforeLaterKeys = atOnce;
+        field->content.clear();
+        field->caretAt = 0;
+        expansions.clear();
+        // The space replaces the selected trigger before the paste; the "o" then replaces the
+        // space and expansion selected to be pasted again.
+        desktop.keyboard.typedBeforePaste = {QStringLiteral(" "), QStringLiteral("o")};
+        typeIntoPage("Hi /sig");
+        settle();
+        finishReplacement();
+        EXPECT_EQ(page->text, "Hi " + signature + " o") << atOnce;
+        EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0})) << atOnce;
+        EXPECT_EQ(expansions, QStringList{"/sig"}) << atOnce;
+        EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+    }
 }
 
 TEST_F(FieldPasting, thePasteWaitsForThePageToShowTheSelectionAndKeysTypedMeanwhileKeepTheirOrder)
