@@ -5,6 +5,7 @@
 #include "Utilities/Uuid.h"
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 
 struct ExpansionReplacement::Run {
@@ -44,6 +45,17 @@ struct ExpansionReplacement::Run {
     QString displaced;
     QString selectedAgain;
     int pastedInFront = 0;
+    // Where a field takes the paste once it shows the selection: the range asked for, what it
+    // holds, and the text's length then. Keys that reached the field behind the range before
+    // the selection did, which the paste leaves where they are, behind the expansion.
+    TextRange selecting;
+    QString selectingText;
+    qint64 lengthAtSelection = 0;
+    QString behind;
+    // Where keys took the place of the selected range before the paste: the text from there to
+    // the end, the keys that took its place followed by any that had reached the field behind it
+    // first. The paste lands between the two.
+    QString tookPlace;
 
     // A caret the trigger stood right before at the last look, when that was not where the
     // engine expected it.
@@ -271,16 +283,12 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
     if (!isCurrent(*run))
         return giveUp(*run, QStringLiteral("no longer current before selecting"));
     if (run->target->selectsWhilePasting()) {
-        // The keys that select the trigger paste over it too: the expansion goes on the
-        // clipboard first.
+        // The paste follows the selection the moment the field shows it: the expansion goes on
+        // the clipboard first.
         if (!lend(run))
             return giveUp(*run, QStringLiteral("the expansion did not stay on the clipboard"));
-        if (isCurrent(*run) && owns(run->receipt, run->injected)
-            && (run->readsBeforePaste = m_clipboard.readsByFocusedApplication(), run->target->pasteOver(run->range, false))) {
-            m_sentPaste = true;
-            schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
+        if (isCurrent(*run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, run->selected()))
             return;
-        }
         // The trigger may be selected by now: the next key must not replace it.
         return abandonSelection(run, selectionChecks);
     }
@@ -332,6 +340,98 @@ void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int
         schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
         return;
     }
+    abandonSelection(run, selectionChecks);
+}
+
+bool ExpansionReplacement::selectForPaste(const std::shared_ptr<Run>& run, TextRange range, const QString& selected)
+{
+    const std::optional<qint64> length = run->target->textLength();
+    if (!length || !run->target->selectForPaste(range))
+        return false;
+    run->selecting = range;
+    run->selectingText = selected;
+    run->lengthAtSelection = *length;
+    run->behind.clear();
+    run->tookPlace.clear();
+    // A field that applies the selection before any key that comes after it takes the paste at
+    // once, which leaves the least time for a key to come between.
+    if (!run->target->pastesOnceSelectionShows())
+        return sendPaste(run);
+    m_schedule(firstPasteCheckDelay, [this, run] { pasteOnceSelected(run, selectionChecks); });
+    return true;
+}
+
+bool ExpansionReplacement::sendPaste(const std::shared_ptr<Run>& run)
+{
+    if (!owns(run->receipt, run->injected))
+        return false;
+    run->readsBeforePaste = m_clipboard.readsByFocusedApplication();
+    if (!run->target->pasteSelection())
+        return false;
+    m_sentPaste = true;
+    run->pasteWaited = 0;
+    run->pasteLookedAt = 0;
+    run->reshaped.reset();
+    run->plainKeySince.reset();
+    schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
+    return true;
+}
+
+void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, int attempts)
+{
+    // A browser's page reports the selection only once it has applied it, after every key that
+    // reached it before, and before every key that comes after: a paste sent now follows it.
+    const TextRange range = run->selecting;
+    const qint64 end = range.location + range.length;
+    const std::optional<TextRange> selection = run->target->selection();
+    const std::optional<qint64> length = run->target->textLength();
+    const std::optional<QString> shown = run->target->text(range);
+    const bool inPlace = equalText(shown, run->selectingText);
+    // Chromium does not answer every question while it changes the text: only a range beyond
+    // the text has no text.
+    bool answered = selection && length && (shown || end > *length);
+    bool paste = false;
+    if (answered && inPlace && *selection == range) {
+        // Keys that reached the field behind the range before the selection did stay behind the
+        // expansion, and the caret goes behind them with the paste: only at the end of the text.
+        const qint64 grown = *length - run->lengthAtSelection;
+        const std::optional<QString> behind = grown > 0 && end == run->lengthAtSelection && grown <= typedOnKeys
+            ? run->target->text(TextRange{end, grown})
+            : std::nullopt;
+        if (grown == 0 || (behind && behind->size() == grown && isTypedText(*behind))) {
+            run->behind = behind.value_or(QString());
+            paste = true;
+        }
+        answered = grown <= 0 || end != run->lengthAtSelection || grown > typedOnKeys || behind;
+    } else if (answered && !inPlace && run->lengthAtSelection == end && *length > range.location
+        && *length - range.location <= typedOnKeys) {
+        // The field applied the selection and keys typed on took the range's place, at the end
+        // of the text (Chromium reports the caret a moment after the text): the paste lands
+        // behind them and is then put in front of them. A field that lost some of the range
+        // instead (a deletion, the selection not applied yet) gets no paste.
+        const std::optional<QString> typed = run->target->text(TextRange{range.location, *length - range.location});
+        paste = typed && typed->size() == *length - range.location && isTypedText(*typed)
+            && !run->selectingText.startsWith(*typed);
+        answered = typed.has_value();
+        if (paste)
+            run->tookPlace = *typed;
+    }
+    if (!paste && attempts > 1 && (!answered || (inPlace && *selection != range))) {
+        // Not applied yet (or a busy field did not answer): keys typed on meanwhile stand behind.
+        // The caret may be reported short of them for a moment.
+        m_schedule(selectionCheckDelay, [this, run, attempts] { pasteOnceSelected(run, attempts - 1); });
+        return;
+    }
+    if (paste)
+        qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "showed after"
+                                    << selectionChecks - attempts + 1 << "looks," << run->behind.size() << "keys behind it,"
+                                    << run->tookPlace.size() << "in its place";
+    if (paste && sendPaste(run))
+        return;
+    if (!paste)
+        qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "did not show:"
+                                    << (selection ? selection->location : -1) << "+" << (selection ? selection->length : -1)
+                                    << "in" << length.value_or(-1) << "units";
     abandonSelection(run, selectionChecks);
 }
 
@@ -445,7 +545,12 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
         restore(*run);
     else
         restoreOnceRead(run);
-    giveUp(*run, QStringLiteral("the paste did not show in the field"));
+    const std::optional<TextRange> selection = run->target->selection();
+    giveUp(*run,
+        QStringLiteral("the paste did not show in the field (%1+%2 selected, the trigger at %3)")
+            .arg(selection ? selection->location : -1)
+            .arg(selection ? selection->length : -1)
+            .arg(run->range.location));
 }
 
 bool ExpansionReplacement::pastedPlainKey(const std::shared_ptr<Run>& run, const std::optional<TextRange>& selection)
@@ -469,15 +574,8 @@ bool ExpansionReplacement::pastedPlainKey(const std::shared_ptr<Run>& run, const
     if (run->pasteWaited - *run->plainKeySince < plainKeySeconds)
         return false;
     run->pastedAgain = true;
-    if (!owns(run->receipt, run->injected))
+    if (!owns(run->receipt, run->injected) || !selectForPaste(run, letter, shown.value()))
         return false;
-    run->readsBeforePaste = m_clipboard.readsByFocusedApplication();
-    if (!run->target->pasteOver(letter, false))
-        return false;
-    run->pasteWaited = 0;
-    run->pasteLookedAt = 0;
-    run->reshaped.reset();
-    schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
     return true;
 }
 
@@ -490,41 +588,63 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
     // is the latest typed, so the same again puts it in its place.
     if (!run->target->selectsWhilePasting() || run->pastedInFront >= pastesInFront || selection.length != 0)
         return false;
-    const QString pasted = run->pasted();
-    const qint64 reach = selection.location - run->range.location;
-    if (reach < displacingKeys + pasted.size() || reach > displacingKeys + pasted.size() + typedOnKeys)
+    // What the paste put there, and the keys that reached the field behind the selection first.
+    const QString landed = run->pasted() + run->behind;
+    // Typing at the end of the text, all of it up to the end: Chromium reports the caret a
+    // moment after the text, and a caret read short would leave the latest keys in front of
+    // what is pasted again.
+    const std::optional<qint64> length = run->lengthAtSelection == run->selecting.location + run->selecting.length
+        ? run->target->textLength()
+        : std::nullopt;
+    const qint64 reach = (length ? *length : selection.location) - run->range.location;
+    if (reach <= landed.size() || reach > landed.size() + 2 * typedOnKeys)
         return false;
     const std::optional<QString> shown = run->target->text(TextRange{run->range.location, reach});
     // A paste that came while the trigger was not selected stands behind the trigger instead:
     // that is no key typed.
-    if (!shown || shown->size() != reach || shown->startsWith(run->typed())
-        || !Text::equal(shown->mid(displacingKeys, pasted.size()), pasted))
+    if (!shown || shown->size() != reach || shown->startsWith(run->typed()))
         return false;
-    const QString keys = shown->left(displacingKeys) + shown->mid(displacingKeys + pasted.size());
+    // The paste followed the selection, so the keys in front of it came after those behind the
+    // selection and before those behind the paste. Where the expansion could stand in more
+    // than one place, the order cannot be told.
+    qsizetype at = -1;
+    for (qsizetype front = 1; front <= std::min<qint64>(typedOnKeys, reach - landed.size()); ++front) {
+        if (!Text::equal(shown->mid(front, landed.size()), landed))
+            continue;
+        if (at >= 0)
+            return false;
+        at = front;
+    }
+    // Where the paste followed the selection at once, a later key may have overtaken the
+    // selection: only one key in front tells the order.
+    if (at < 0 || (at != 1 && !run->target->pastesOnceSelectionShows()))
+        return false;
+    // Keys that had reached the field behind a range other keys then took the place of were
+    // typed first, though they stand behind the paste.
+    const QString front = shown->left(at);
+    const QString back = shown->mid(at + landed.size());
+    const QString first = run->tookPlace.startsWith(front) ? run->tookPlace.mid(front.size()) : QString();
+    if (!run->tookPlace.isEmpty() && (front.size() > run->tookPlace.size() || !run->tookPlace.startsWith(front) || !back.startsWith(first)))
+        return false;
+    const QString keys = first + front + back.mid(first.size());
     if (!isTypedText(keys))
         return false;
+    // A field that cannot be asked this moment (a caret reported late) is looked at again.
+    const auto earlier = std::make_tuple(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes);
     ++run->pastedInFront;
-    run->displaced += keys;
+    run->displaced += run->behind + keys;
     run->selectedAgain = *shown;
     run->range = TextRange{run->range.location, reach};
     run->caret = run->range.location + reach;
     run->expansionBytes = run->pasted().toUtf8();
-    qCDebug(lcEngine).noquote() << "A key took the place of" << run->plan.trigger
-                                << "before the paste came: pasting again in front of it";
-    if (!lend(run))
-        return false;
-    run->readsBeforePaste = m_clipboard.readsByFocusedApplication();
-    if (!run->target->pasteOver(run->range, true)) {
-        // No paste is coming: the clipboard goes back when the looks give up.
-        run->readsBeforePaste.reset();
-        return false;
+    if (lend(run) && selectForPaste(run, run->range, run->selectedAgain)) {
+        qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger
+                                    << "before the paste came: pasting again in front of" << keys.size();
+        return true;
     }
-    run->pasteWaited = 0;
-    run->pasteLookedAt = 0;
-    run->reshaped.reset();
-    run->plainKeySince.reset();
-    schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
-    return true;
+    --run->pastedInFront;
+    std::tie(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes) = earlier;
+    return false;
 }
 
 bool ExpansionReplacement::pasteMayBePending(const Run& run)

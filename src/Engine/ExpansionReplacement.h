@@ -81,12 +81,11 @@ public:
     // has stood alone this long.
     static constexpr double plainKeySeconds = 0.1;
     // Keys typed between the selection and the paste that took the trigger's place, for the
-    // expansion to be pasted again in front of them: one. With more, the field cannot tell
-    // whether some came before the paste and some after a selection the browser applied late.
-    // Keys typed on behind the paste meanwhile, at most, and how often it is done.
-    static constexpr qsizetype displacingKeys = 1;
+    // expansion to be pasted again in front of them, at most, as many behind it, and how often
+    // it is done. The paste goes out only once the field shows the selection, so the keys in
+    // front of the paste came before those behind it.
     static constexpr qsizetype typedOnKeys = 32;
-    static constexpr int pastesInFront = 3;
+    static constexpr int pastesInFront = 6;
     // A paste the field has not shown within the paste checks may still come: a busy
     // application reads the clipboard only when it gets to the paste key. Until it has asked
     // for the expansion (or this long has passed) the user's clipboard is not put back, or
@@ -144,6 +143,13 @@ private:
     // Puts the expansion on the clipboard; false when it did not stay there.
     bool lend(const std::shared_ptr<Run>& run);
     void waitForSelection(const std::shared_ptr<Run>& run, int attempts);
+    // Asks a target that pastes while the user types on to select `range`, which holds
+    // `selected`, and pastes over it once the field shows the selection; false when it could
+    // not be asked.
+    bool selectForPaste(const std::shared_ptr<Run>& run, TextRange range, const QString& selected);
+    void pasteOnceSelected(const std::shared_ptr<Run>& run, int attempts);
+    // Pastes over what selectForPaste() selected; false when the paste was not posted.
+    bool sendPaste(const std::shared_ptr<Run>& run);
     // Gives up a replacement whose trigger was asked to be selected: the caret goes back
     // behind the trigger, also over a selection still on its way, so that the next key does
     // not replace it; then the clipboard is put back.

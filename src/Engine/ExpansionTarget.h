@@ -20,15 +20,23 @@ public:
     // paste keys were posted.
     virtual bool paste() = 0;
 
-    // Whether the target selects the trigger and pastes over it in one step (pasteOver())
-    // instead of having the selection read back before the paste: where the user's keys cannot
-    // be held, a key typed while the selection is waited for would replace the trigger.
+    // Whether the target pastes over a selection the moment the field shows it, with the
+    // user's keys going on meanwhile (selectForPaste(), pasteSelection()), instead of having
+    // the selection read back with the keys held: a key typed while the paste is prepared may
+    // take the trigger's place.
     virtual bool selectsWhilePasting() const { return false; }
-    // Selects the range, whose end the caret must still be at, and pastes the clipboard over
-    // it at once, if the field is still focused and editable; true when the paste was posted.
-    // With `typedOnBehind`, the caret may also stand further on at the end of the text, where
-    // the paste takes it back.
-    virtual bool pasteOver(TextRange /*range*/, bool /*typedOnBehind*/) { return false; }
+    // Whether the paste waits until the field shows the selection, rather than following the
+    // request at once: where a key typed later can overtake the selection.
+    virtual bool pastesOnceSelectionShows() const { return true; }
+    // Selects the range, whose end the caret must still be at, for a paste over it, if the
+    // field is still focused and editable; true when the selection was asked for.
+    virtual bool selectForPaste(TextRange /*range*/) { return false; }
+    // The length of the field's text; nothing when it cannot be read.
+    virtual std::optional<qint64> textLength() { return std::nullopt; }
+    // Pastes the clipboard over what selectForPaste() selected (where that range ended at the
+    // end of the text, the caret goes there with the paste, behind keys that reached the field
+    // meanwhile), if the field is still focused and editable; true when the paste was posted.
+    virtual bool pasteSelection() { return false; }
     // Whether keys of the last paste are still on their way to the application.
     virtual bool pasteKeysPending() { return false; }
     // Takes back the keys of the last paste not sent yet; true when the paste key itself was

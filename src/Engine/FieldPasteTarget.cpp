@@ -65,31 +65,33 @@ bool FieldPasteTarget::select(TextRange range)
     return isFocusedAndEditable() && m_element->select(range);
 }
 
-bool FieldPasteTarget::pasteOver(TextRange range, bool typedOnBehind)
+bool FieldPasteTarget::selectForPaste(TextRange range)
 {
-    // The selection names the trigger by its place, so a key that reached the field before it
-    // stays where it was typed; the paste goes out the moment the application has taken the
-    // selection, which it applies before any key that comes after.
+    // The selection names the trigger by its place, so a key that reaches the field before the
+    // selection stays where it was typed.
+    // At the end of the text the caret may also be read short of it (Chromium reports it a
+    // moment after the text).
     const qint64 end = range.location + range.length;
     const std::optional<TextRange> caret = isFocusedAndEditable() ? selection() : std::nullopt;
-    if (!caret || caret->length != 0 || caret->location < end || (caret->location > end && !typedOnBehind))
+    const std::optional<qint64> count = caret ? m_field->characterCount() : std::nullopt;
+    if (!caret || caret->length != 0 || !count || (caret->location != end && (*count != end || caret->location > end)))
         return false;
-    // Typing at the end of the text, keys that reached the field before the selection stand
-    // behind the trigger, and the paste leaves the caret in front of them, where the next keys
-    // would go: the caret goes to the end with the paste, in the same go, before any key typed
-    // after it.
-    const std::optional<qint64> count = m_field->characterCount();
-    const bool atEnd = count && m_field->caret() == count;
-    // Elsewhere the caret would not find its way back behind keys typed on.
-    if (caret->location > end && !atEnd)
-        return false;
-    if (!m_element->select(range))
-        return false;
-    if (post(atEnd))
-        return true;
-    // Keys that could not be made must not leave the trigger selected for the user's next key.
-    m_element->select(TextRange{range.location + range.length, 0});
-    return false;
+    // Typing at the end of the text, keys that reach the field before the selection stand
+    // behind the trigger, and the paste would leave the caret in front of them, where the next
+    // keys would go: the caret goes to the end with the paste, in the same go, before any key
+    // typed after it. Elsewhere the caret would not find its way back behind such keys.
+    m_selectedAtEnd = *count == end;
+    return m_element->select(range);
+}
+
+std::optional<qint64> FieldPasteTarget::textLength()
+{
+    return m_field->characterCount();
+}
+
+bool FieldPasteTarget::pasteSelection()
+{
+    return isFocusedAndEditable() && post(m_selectedAtEnd);
 }
 
 bool FieldPasteTarget::paste()

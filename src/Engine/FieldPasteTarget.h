@@ -11,13 +11,17 @@ class AccessibleElement;
 // A field followed through its own reports, as the target of a paste: where a field's text
 // cannot be edited by offsets (a browser's page), the trigger is selected through the
 // accessibility interface and the expansion pasted over it with the desktop's keyboard.
-// Nothing holds the user's keys meanwhile, and a key typed between the selection and the paste
-// would replace the trigger, so the paste follows the selection at once instead of after the
-// selection has been read back (browsers report it tens of milliseconds late, several keys of
-// a fast typist). Selecting with keys instead (Shift+Left) would be worse: the browsers report
-// the caret late too, so keys typed behind the trigger could be taken into the selection. The
-// field's reports say whether it still has the focus; the application's focused element, in
-// UTF-16 ranges, is what is selected and read.
+// Nothing holds the user's keys meanwhile. Chromium hands the selection to its page on another
+// way than the keys, so a paste sent at once can overtake it and land behind the trigger, with
+// the selection then taken by the keys typed on: there the paste goes out only once the field
+// shows the selection, which the page reports only after applying it, before any key that comes
+// after. Keys typed in that moment take the trigger's place in the order typed, which the
+// replacement can put right. Gecko applies the selection before later keys: the paste follows
+// it at once, which leaves the least time for a key to come between. Selecting with keys instead (Shift+Left) would keep the order
+// with the paste, but the engine learns of the user's keys only from the field's reports,
+// after they reached it: a key on its way would be taken into the selection in the trigger's
+// place. The field's reports say whether it still has the focus; the application's focused
+// element, in UTF-16 ranges, is what is selected and read.
 class FieldPasteTarget final : public ExpansionTarget {
 public:
     // The field as the application's focused element; nothing when it is not focused,
@@ -31,7 +35,10 @@ public:
     bool paste() override;
     // Nothing holds the user's keys on these desktops.
     bool selectsWhilePasting() const override { return true; }
-    bool pasteOver(TextRange range, bool typedOnBehind) override;
+    bool selectForPaste(TextRange range) override;
+    std::optional<qint64> textLength() override;
+    bool pasteSelection() override;
+    bool pastesOnceSelectionShows() const override { return !m_element->appliesSelectionBeforeLaterKeys(); }
     bool pasteKeysPending() override;
     bool withdrawPaste() override;
 
@@ -47,4 +54,6 @@ private:
     qint64 m_process;
     // Presses of other keys than modifiers the last paste posted (the paste key first).
     qsizetype m_pastePresses = 0;
+    // Whether the range selected for the paste ended at the end of the text.
+    bool m_selectedAtEnd = false;
 };

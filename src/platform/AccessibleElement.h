@@ -55,4 +55,8 @@ public:
     // has been answered, so that reading it back would only repeat the answer. Applications
     // that apply it later (browsers) say false.
     virtual bool appliesSelectionAtOnce() const { return false; }
+    // Whether a selection asked for is applied before any key that reaches the application
+    // after the request (Gecko's pages). Chromium hands it to its page on another way than the
+    // keys, and a key that comes later can overtake it.
+    virtual bool appliesSelectionBeforeLaterKeys() const { return false; }
 };

@@ -380,11 +380,14 @@ protected:
         page->moveCaret(page->text.size());
     }
 
+    // The page's field and its reports are one field: what the page shows, the reports count.
     void finishReplacement()
     {
         for (int step = 0; step < 200 && scheduler.pendingCount() > 0; ++step) {
             scheduler.advance(0.01);
             field->reportEdits();
+            field->content = page->text;
+            field->caretAt = page->selection.location + page->selection.length;
         }
     }
 
@@ -462,13 +465,37 @@ TEST_F(FieldPasting, aPasteKeyThatArrivesWithoutItsControlIsPastedAgainOverTheLe
 TEST_F(FieldPasting, keysTypedOverTheSelectionBeforeEachPasteArePutBackBehindTheExpansionInTheOrderTyped)
 {
     field->current.offersEditing = false;
-    // The space replaces the selected trigger before the paste; the "o" then replaces the
-    // space and expansion selected to be pasted again.
-    desktop.keyboard.typedBeforePaste = {QStringLiteral(" "), QStringLiteral("o")};
+    // Whether the paste follows the selection at once or once the page shows it.
+    for (const bool atOnce : {false, true}) {
+        page->saysSelectionComesBeforeLaterKeys = atOnce;
+        field->content.clear();
+        field->caretAt = 0;
+        expansions.clear();
+        // The space replaces the selected trigger before the paste; the "o" then replaces the
+        // space and expansion selected to be pasted again.
+        desktop.keyboard.typedBeforePaste = {QStringLiteral(" "), QStringLiteral("o")};
+        typeIntoPage("Hi /sig");
+        settle();
+        finishReplacement();
+        EXPECT_EQ(page->text, "Hi " + signature + " o") << atOnce;
+        EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0})) << atOnce;
+        EXPECT_EQ(expansions, QStringList{"/sig"}) << atOnce;
+        EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+    }
+}
+
+TEST_F(FieldPasting, thePasteWaitsForThePageToShowTheSelectionAndKeysTypedMeanwhileKeepTheirOrder)
+{
+    field->current.offersEditing = false;
+    // The page applies the selection well after a paste sent at once would have landed.
+    page->selectionDelay = 0.05;
     typeIntoPage("Hi /sig");
     settle();
+    // A key reaches the page before the selection, two more between the selection and the paste.
+    typeIntoPage(" ");
+    desktop.keyboard.typedBeforePaste = {QStringLiteral("ok")};
     finishReplacement();
-    EXPECT_EQ(page->text, "Hi " + signature + " o");
+    EXPECT_EQ(page->text, "Hi " + signature + " ok");
     EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
     EXPECT_EQ(expansions, QStringList{"/sig"});
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));

@@ -63,6 +63,10 @@ void FakeKeyboard::deliver(const QList<SyntheticKeyEvent>& events)
             seen.text = QStringLiteral("v");
             desktop->events.deliver(seen);
         });
+        if (field && field->pasteDelay && event.key == Qt::Key_End && event.modifiers == Qt::ControlModifier) {
+            Scheduler::current().after(*field->pasteDelay, nullptr, [field] { field->moveCaret(field->text.size()); });
+            continue;
+        }
         if (field && field->pasteDelay && event.key == Qt::Key_V && event.modifiers == Qt::ControlModifier) {
             if (!typedBeforePaste.isEmpty())
                 field->insert(typedBeforePaste.takeFirst());

@@ -31,6 +31,8 @@ public:
     std::optional<double> selectionDelay = 0;
     // Says that an accepted selection is in place at once (as GTK 3 and Qt fields do).
     bool saysSelectionAppliesAtOnce = false;
+    // Says that a selection is applied before any key that comes after the request.
+    bool saysSelectionComesBeforeLaterKeys = false;
 
     // When typed keys show in the field: already when the engine sees them (as X11 RECORD
     // often reports them), or `keyDelay` seconds afterwards (0: as soon as the engine has
@@ -61,6 +63,7 @@ public:
     bool select(TextRange range) override;
     bool isEqual(const AccessibleElement& other) const override { return &other == this; }
     bool appliesSelectionAtOnce() const override { return saysSelectionAppliesAtOnce; }
+    bool appliesSelectionBeforeLaterKeys() const override { return saysSelectionComesBeforeLaterKeys; }
 
 private:
     bool contains(TextRange range) const;

@@ -43,6 +43,7 @@ public:
         std::shared_ptr<AtspiTextOffsets::Unit> unit, Toolkit toolkit = Toolkit::other);
     ~AtspiElement() override;
     bool appliesSelectionAtOnce() const override { return m_toolkit == Toolkit::qt; }
+    bool appliesSelectionBeforeLaterKeys() const override { return m_toolkit == Toolkit::gecko; }
     AtspiElement(const AtspiElement&) = delete;
     AtspiElement& operator=(const AtspiElement&) = delete;
 
