@@ -20,6 +20,11 @@ public:
     // paste keys were posted.
     virtual bool paste() = 0;
 
+    // Lets the next isFocusedAndEditable() take an answer asked for together with the request
+    // that follows this call (see AccessibleElement::askStatesAhead()); a no-op where requests
+    // cannot go together.
+    virtual void askFocusAhead() {}
+
     // Whether the target selects the trigger and pastes over it in one step (pasteOver())
     // instead of having the selection read back before the paste: where the user's keys cannot
     // be held, a key typed while the selection is waited for would replace the trigger.

@@ -55,4 +55,10 @@ public:
     // has been answered, so that reading it back would only repeat the answer. Applications
     // that apply it later (browsers) say false.
     virtual bool appliesSelectionAtOnce() const { return false; }
+
+    // Sends the question for its states now, without waiting for the answer: it reaches the
+    // application with the next request, and both are answered in one turn of its event loop.
+    // The desktop's next look at whether this element has the focus, within the few
+    // milliseconds a state set read stands for the current states, takes that answer.
+    virtual void askStatesAhead() {}
 };
