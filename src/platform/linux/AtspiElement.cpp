@@ -160,7 +160,7 @@ AtspiStateSet* stateSetIn(DBusMessage* reply)
     }
     AtspiStateSet* states = atspi_state_set_new(nullptr);
     if (states)
-        states->states = gint64(bits[0]) | (gint64(bits[1]) << 32);
+        states->states = gint64(guint64(bits[0]) | (guint64(bits[1]) << 32));
     return states;
 }
 
