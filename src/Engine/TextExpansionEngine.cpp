@@ -261,19 +261,25 @@ void TextExpansionEngine::handleKeyDown(const InputEvent& event)
         m_replacement.prepare();
     const bool held = m_desktop.keyboardHold && mayComplete
         && m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker);
-    acceptKey(event);
+    acceptKey(event, mayComplete);
     if (held && !m_replacement.isBusy())
         releaseKeyboard();
 }
 
-std::shared_ptr<AccessibilityExpansionTarget> TextExpansionEngine::focusedTarget()
+std::shared_ptr<AccessibilityExpansionTarget> TextExpansionEngine::focusedTarget(bool mayComplete)
 {
+    // The key that completes a trigger is where the user waits: the field was looked at with
+    // the key before, and the replacement asks it again whether it has the focus and is
+    // editable before it selects anything, so a question here would only add a round trip to
+    // the application (its caret and text are read all the same).
+    if (mayComplete && m_lastTarget && m_lastTarget->keepsAnnouncedFocus())
+        return m_lastTarget;
     if (m_lastTarget && m_lastTarget->isFocusedAndEditable())
         return m_lastTarget;
     return AccessibilityExpansionTarget::focused(m_desktop);
 }
 
-void TextExpansionEngine::acceptKey(const InputEvent& event)
+void TextExpansionEngine::acceptKey(const InputEvent& event, bool mayComplete)
 {
     const QString& text = event.text;
     if (text.size() < 1 || text.size() >= unicodeReadLimit)
@@ -287,7 +293,7 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
         m_unlookedLength = std::min(m_unlookedLength + text.size(), largestLag);
         return;
     }
-    std::shared_ptr<AccessibilityExpansionTarget> target = focusedTarget();
+    std::shared_ptr<AccessibilityExpansionTarget> target = focusedTarget(mayComplete);
     const std::optional<TextRange> selection = target ? target->selection() : std::nullopt;
     // A busy application may not answer within the messaging timeout. Within a run, its field
     // is then taken to have the key where the run so far says: the replacement looks at the
