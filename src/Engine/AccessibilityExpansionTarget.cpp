@@ -29,10 +29,7 @@ std::shared_ptr<AccessibilityExpansionTarget> AccessibilityExpansionTarget::focu
     element->setMessagingTimeout(messagingTimeout);
     std::shared_ptr<AccessibilityExpansionTarget> target(
         new AccessibilityExpansionTarget(desktop, std::move(element), *frontmost));
-    if (!target->isEditable())
-        return nullptr;
-    target->m_lookedFocused = true;
-    return target;
+    return target->isEditable() ? target : nullptr;
 }
 
 bool AccessibilityExpansionTarget::isEditable()
@@ -76,7 +73,6 @@ bool AccessibilityExpansionTarget::isFocusedAndEditable()
 {
     if (m_turn && !m_turn->over)
         m_turn->focusConfirmed = false;
-    m_lookedFocused = false;
     if (!m_desktop.trust->isProcessTrusted() || m_desktop.accessibility->isSecureEventInputEnabled()
         || m_desktop.workspace->frontmostProcessId() != m_process)
         return false;
@@ -86,20 +82,7 @@ bool AccessibilityExpansionTarget::isFocusedAndEditable()
     current->setMessagingTimeout(messagingTimeout);
     const bool editable = isEnabledAndSettable(*current);
     thisTurn().focusConfirmed = editable;
-    m_lookedFocused = editable;
     return editable;
-}
-
-void AccessibilityExpansionTarget::askFocusAhead()
-{
-    m_element->askStatesAhead();
-}
-
-bool AccessibilityExpansionTarget::keepsAnnouncedFocus()
-{
-    return m_lookedFocused && m_desktop.trust->isProcessTrusted() && !m_desktop.accessibility->isSecureEventInputEnabled()
-        && m_desktop.workspace->frontmostProcessId() == m_process
-        && m_desktop.accessibility->isAnnouncedFocus(m_process, *m_element);
 }
 
 std::optional<TextRange> AccessibilityExpansionTarget::selection()

@@ -27,12 +27,6 @@ public:
     bool isSameField(const AccessibilityExpansionTarget& other) const;
 
     bool isFocusedAndEditable() override;
-    void askFocusAhead() override;
-    // Whether the field was found focused and editable at its last look, and the desktop has
-    // announced no move of the focus since: what a look would say, without asking the
-    // application. Weaker than isFocusedAndEditable() (a move still on its way is missed, and so
-    // is a field turned read-only), so it never stands in for the look before an edit.
-    bool keepsAnnouncedFocus();
     std::optional<TextRange> selection() override;
     std::optional<QString> text(TextRange range) override;
     bool select(TextRange range) override;
@@ -60,6 +54,4 @@ private:
     std::shared_ptr<AccessibleElement> m_element;
     qint64 m_process;
     std::shared_ptr<Turn> m_turn;
-    // The last look found the field focused and editable.
-    bool m_lookedFocused = false;
 };

@@ -212,10 +212,6 @@ void ExpansionReplacement::waitForFinalKey(
     const bool withinReach = location >= length && location >= expectedCaret - plan.mayEndBefore - run->after.size()
         && location <= expectedCaret + plan.mayEndBeyond;
     const bool alternative = location == alternativeCaret;
-    // The look at the trigger's text comes right before selecting it, which needs the focus
-    // confirmed: both questions go to the application together.
-    if (observed)
-        run->target->askFocusAhead();
     const std::optional<QString> beforeCaret = withinReach || alternative || location == expectedCaret
         ? run->target->text(TextRange{location - length, length})
         : std::nullopt;

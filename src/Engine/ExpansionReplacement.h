@@ -21,9 +21,9 @@ struct ExpansionPlan {
     // the typing run when the engine saw it. Set while the engine cannot tell which came
     // first (see TextExpansionEngine); the field's caret and text decide.
     std::optional<qint64> alternativeCaret;
-    // The field's selection as the engine read it just before starting the replacement: the
-    // first look at the caret takes it instead of asking the application again. The focus is
-    // confirmed before the trigger is selected.
+    // The field's selection as the engine read it, with the field's focus, just before
+    // starting the replacement: the first look at the caret takes it instead of asking the
+    // application again.
     std::optional<TextRange> observedSelection;
     // How far before and beyond expectedCaret the trigger may end after all, in UTF-16 units:
     // the engine reads where a run of typing begins while the field may still be applying keys

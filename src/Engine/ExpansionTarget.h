@@ -20,11 +20,6 @@ public:
     // paste keys were posted.
     virtual bool paste() = 0;
 
-    // Lets the next isFocusedAndEditable() take an answer asked for together with the request
-    // that follows this call (see AccessibleElement::askStatesAhead()); a no-op where requests
-    // cannot go together.
-    virtual void askFocusAhead() {}
-
     // Whether the target pastes over a selection the moment the field shows it, with the
     // user's keys going on meanwhile (selectForPaste(), pasteSelection()), instead of having
     // the selection read back with the keys held: a key typed while the paste is prepared may

@@ -261,25 +261,19 @@ void TextExpansionEngine::handleKeyDown(const InputEvent& event)
         m_replacement.prepare();
     const bool held = m_desktop.keyboardHold && mayComplete
         && m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker);
-    acceptKey(event, mayComplete);
+    acceptKey(event);
     if (held && !m_replacement.isBusy())
         releaseKeyboard();
 }
 
-std::shared_ptr<AccessibilityExpansionTarget> TextExpansionEngine::focusedTarget(bool mayComplete)
+std::shared_ptr<AccessibilityExpansionTarget> TextExpansionEngine::focusedTarget()
 {
-    // The key that completes a trigger is where the user waits: the field was looked at with
-    // the key before, and the replacement asks it again whether it has the focus and is
-    // editable before it selects anything, so a question here would only add a round trip to
-    // the application (its caret and text are read all the same).
-    if (mayComplete && m_lastTarget && m_lastTarget->keepsAnnouncedFocus())
-        return m_lastTarget;
     if (m_lastTarget && m_lastTarget->isFocusedAndEditable())
         return m_lastTarget;
     return AccessibilityExpansionTarget::focused(m_desktop);
 }
 
-void TextExpansionEngine::acceptKey(const InputEvent& event, bool mayComplete)
+void TextExpansionEngine::acceptKey(const InputEvent& event)
 {
     const QString& text = event.text;
     if (text.size() < 1 || text.size() >= unicodeReadLimit)
@@ -293,7 +287,7 @@ void TextExpansionEngine::acceptKey(const InputEvent& event, bool mayComplete)
         m_unlookedLength = std::min(m_unlookedLength + text.size(), largestLag);
         return;
     }
-    std::shared_ptr<AccessibilityExpansionTarget> target = focusedTarget(mayComplete);
+    std::shared_ptr<AccessibilityExpansionTarget> target = focusedTarget();
     const std::optional<TextRange> selection = target ? target->selection() : std::nullopt;
     // A busy application may not answer within the messaging timeout. Within a run, its field
     // is then taken to have the key where the run so far says: the replacement looks at the

@@ -97,17 +97,15 @@ private:
     void setupEventTap();
     void handleEvent(const InputEvent& event);
     void handleKeyDown(const InputEvent& event);
-    // Follows a typed key into the focused field and the matcher; `mayComplete`: the key may
-    // complete a trigger.
-    void acceptKey(const InputEvent& event, bool mayComplete);
+    // Follows a typed key into the focused field and the matcher.
+    void acceptKey(const InputEvent& event);
     // Adds the key to the run and starts the replacement of a trigger it completes.
     void appendToRun(const QString& text, const std::shared_ptr<AccessibilityExpansionTarget>& target);
     // Reads the keys that reached the field during the replacement just ended, in order.
     void readKeysTypedDuringReplacement();
     // The field of the last key while it keeps the focus, checked with one question instead
-    // of the several that finding a field takes; at a key that may complete a trigger, with
-    // none while the desktop announced no move of the focus.
-    std::shared_ptr<AccessibilityExpansionTarget> focusedTarget(bool mayComplete);
+    // of the several that finding a field takes.
+    std::shared_ptr<AccessibilityExpansionTarget> focusedTarget();
     void startReplacement(
         const ExpansionMatcher::Entry& match, const std::shared_ptr<AccessibilityExpansionTarget>& target);
 

@@ -17,10 +17,4 @@ public:
     // The element that has the keyboard focus in the application with that process id, made
     // afresh; nothing when the desktop knows no such application or it has no focus.
     virtual std::shared_ptr<AccessibleElement> focusedElement(qint64 process) = 0;
-
-    // Whether the focus last announced in that process is on this element, from what the
-    // desktop has reported so far, without a request to the application: a move of the focus
-    // still on its way is not seen, nor whether the element is still enabled. False where the
-    // back end cannot tell.
-    virtual bool isAnnouncedFocus(qint64 /*process*/, const AccessibleElement& /*element*/) { return false; }
 };

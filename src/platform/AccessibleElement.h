@@ -59,10 +59,4 @@ public:
     // after the request (Gecko's pages). Chromium hands it to its page on another way than the
     // keys, and a key that comes later can overtake it.
     virtual bool appliesSelectionBeforeLaterKeys() const { return false; }
-
-    // Sends the question for its states now, without waiting for the answer: it reaches the
-    // application with the next request, and both are answered in one turn of its event loop.
-    // The desktop's next look at whether this element has the focus, within the few
-    // milliseconds a state set read stands for the current states, takes that answer.
-    virtual void askStatesAhead() {}
 };

@@ -18,11 +18,6 @@ std::shared_ptr<AccessibleElement> FakeAccessibility::focusedElement(qint64 proc
     return focused.value(process);
 }
 
-bool FakeAccessibility::isAnnouncedFocus(qint64 process, const AccessibleElement& element)
-{
-    return announced.value_or(focused).value(process).get() == &element;
-}
-
 bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
 {
     if (refuses)

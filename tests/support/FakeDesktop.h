@@ -16,7 +16,6 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
-#include <optional>
 
 class FakeDesktop;
 
@@ -46,13 +45,9 @@ public:
     // one with a null entry has no focus.
     QHash<qint64, std::shared_ptr<FakeTextField>> focused;
     int focusRequests = 0;
-    // While set, the focus the desktop has announced, behind the real one (a focus event still
-    // on its way); otherwise every move is announced at once.
-    std::optional<QHash<qint64, std::shared_ptr<FakeTextField>>> announced;
 
     bool isSecureEventInputEnabled() override { return secureInput; }
     std::shared_ptr<AccessibleElement> focusedElement(qint64 process) override;
-    bool isAnnouncedFocus(qint64 process, const AccessibleElement& element) override;
 };
 
 // Posts keys the way the desktop does: they come back to the event source marked, a bit

@@ -36,11 +36,8 @@ std::shared_ptr<AccessibleElement> AtspiAccessibility::focusedElement(qint64 pro
     if (!focused || m_tracker.focusedProcess() != process)
         return nullptr;
     // The focus event may not have been dispatched yet when focus has already moved on.
-    // Asked together with the request before it, where it was.
-    const std::optional<AtspiStateSet*> asked = AtspiElement::takeStatesAskedFor(focused);
-    if (!asked)
-        AtspiRequestCounter::note();
-    AtspiStateSet* states = asked ? *asked : atspi_accessible_get_state_set(focused);
+    AtspiRequestCounter::note();
+    AtspiStateSet* states = atspi_accessible_get_state_set(focused);
     const bool stillFocused = states && atspi_state_set_contains(states, ATSPI_STATE_FOCUSED)
         && !atspi_state_set_contains(states, ATSPI_STATE_DEFUNCT);
     std::shared_ptr<AccessibleElement> element;
@@ -51,13 +48,6 @@ std::shared_ptr<AccessibleElement> AtspiAccessibility::focusedElement(qint64 pro
     if (states)
         g_object_unref(states);
     return element;
-}
-
-bool AtspiAccessibility::isAnnouncedFocus(qint64 process, const AccessibleElement& element)
-{
-    const auto* atspiElement = dynamic_cast<const AtspiElement*>(&element);
-    return atspiElement && m_tracker.isStarted() && m_tracker.focusedProcess() == process && m_tracker.focused()
-        && atspiElement->standsFor(m_tracker.focused());
 }
 
 const AtspiAccessibility::Application& AtspiAccessibility::applicationOf(AtspiAccessible* accessible)

@@ -26,7 +26,6 @@ public:
     // cannot be asked for an application's focus directly; the answer is the focus the tracker
     // last saw in this process, confirmed with a fresh request that it still holds the focus.
     std::shared_ptr<AccessibleElement> focusedElement(qint64 process) override;
-    bool isAnnouncedFocus(qint64 process, const AccessibleElement& element) override;
 
 private:
     // What the elements of one application share.

@@ -3,12 +3,9 @@
 #include "AtspiFieldKind.h"
 #include "AtspiRequestCounter.h"
 
-#include <array>
 #include <atspi/atspi.h>
 #include <cmath>
 #include <cstring>
-#include <dbus/dbus.h>
-#include <optional>
 #include <unistd.h>
 #include <utility>
 
@@ -34,134 +31,6 @@ bool hasTextInterface(AtspiAccessible* accessible)
         return false;
     g_object_unref(text);
     return true;
-}
-
-// The integer a reply carries, directly or as the value of a property.
-std::optional<gint> integerIn(DBusMessage* reply)
-{
-    DBusMessageIter iter;
-    if (dbus_message_get_type(reply) != DBUS_MESSAGE_TYPE_METHOD_RETURN || !dbus_message_iter_init(reply, &iter))
-        return std::nullopt;
-    DBusMessageIter value;
-    if (dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_VARIANT) {
-        dbus_message_iter_recurse(&iter, &value);
-        iter = value;
-    }
-    if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_INT32)
-        return std::nullopt;
-    dbus_int32_t number = 0;
-    dbus_message_iter_get_basic(&iter, &number);
-    return gint(number);
-}
-
-struct CaretAndSelections {
-    // Whether the requests could go out this way at all.
-    bool asked = false;
-    std::optional<gint> caret;
-    std::optional<gint> selections;
-};
-
-// The caret and the number of selections of a text, asked together: the application answers
-// both in one turn of its event loop instead of one turn each, and a look at the field waits
-// for that turn (on a busy desktop, for the application to be given a processor again).
-CaretAndSelections caretAndSelections(AtspiAccessible* accessible, int timeoutMilliseconds)
-{
-    const AtspiObject* object = ATSPI_OBJECT(accessible);
-    if (!object->app || !object->app->bus || !object->app->bus_name || !object->path)
-        return {};
-    const char* textInterface = "org.a11y.atspi.Text";
-    const char* caretProperty = "CaretOffset";
-    const std::array<DBusMessage*, 2> requests{
-        dbus_message_new_method_call(object->app->bus_name, object->path, DBUS_INTERFACE_PROPERTIES, "Get"),
-        dbus_message_new_method_call(object->app->bus_name, object->path, textInterface, "GetNSelections"),
-    };
-    bool ready = requests[0] && requests[1]
-        && dbus_message_append_args(
-            requests[0], DBUS_TYPE_STRING, &textInterface, DBUS_TYPE_STRING, &caretProperty, DBUS_TYPE_INVALID);
-    std::array<DBusPendingCall*, 2> pending{nullptr, nullptr};
-    for (std::size_t i = 0; i < requests.size(); ++i) {
-        if (ready) {
-            AtspiRequestCounter::note();
-            ready = dbus_connection_send_with_reply(object->app->bus, requests[i], &pending[i], timeoutMilliseconds)
-                && pending[i];
-        }
-        if (requests[i])
-            dbus_message_unref(requests[i]);
-    }
-    std::array<std::optional<gint>, 2> answers;
-    for (std::size_t i = 0; i < pending.size(); ++i) {
-        if (!pending[i])
-            continue;
-        if (ready) {
-            dbus_pending_call_block(pending[i]);
-            if (DBusMessage* reply = dbus_pending_call_steal_reply(pending[i])) {
-                answers[i] = integerIn(reply);
-                dbus_message_unref(reply);
-            }
-        } else {
-            dbus_pending_call_cancel(pending[i]);
-        }
-        dbus_pending_call_unref(pending[i]);
-    }
-    return CaretAndSelections{true, answers[0], answers[1]};
-}
-
-// The same object of the same application.
-bool sameObject(AtspiAccessible* one, AtspiAccessible* other)
-{
-    if (one == other)
-        return true;
-    const AtspiObject* mine = ATSPI_OBJECT(one);
-    const AtspiObject* theirs = ATSPI_OBJECT(other);
-    return mine->app && theirs->app && mine->path && theirs->path && mine->app->bus_name && theirs->app->bus_name
-        && std::strcmp(mine->app->bus_name, theirs->app->bus_name) == 0 && std::strcmp(mine->path, theirs->path) == 0;
-}
-
-// A state set asked for ahead of its use, at most one at a time.
-struct AskedStates {
-    AtspiAccessible* accessible = nullptr;
-    DBusPendingCall* pending = nullptr;
-    QDeadlineTimer expiry;
-};
-
-AskedStates& askedStates()
-{
-    static AskedStates asked;
-    return asked;
-}
-
-void dropAskedStates()
-{
-    AskedStates& asked = askedStates();
-    if (asked.pending) {
-        dbus_pending_call_cancel(asked.pending);
-        dbus_pending_call_unref(asked.pending);
-    }
-    if (asked.accessible)
-        g_object_unref(asked.accessible);
-    asked = {};
-}
-
-// The state set a reply to GetState carries (two words of state bits), or null.
-AtspiStateSet* stateSetIn(DBusMessage* reply)
-{
-    DBusMessageIter iter;
-    if (dbus_message_get_type(reply) != DBUS_MESSAGE_TYPE_METHOD_RETURN || !dbus_message_iter_init(reply, &iter)
-        || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY)
-        return nullptr;
-    DBusMessageIter words;
-    dbus_message_iter_recurse(&iter, &words);
-    std::array<dbus_uint32_t, 2> bits{0, 0};
-    for (dbus_uint32_t& word : bits) {
-        if (dbus_message_iter_get_arg_type(&words) != DBUS_TYPE_UINT32)
-            return nullptr;
-        dbus_message_iter_get_basic(&words, &word);
-        dbus_message_iter_next(&words);
-    }
-    AtspiStateSet* states = atspi_state_set_new(nullptr);
-    if (states)
-        states->states = gint64(guint64(bits[0]) | (guint64(bits[1]) << 32));
-    return states;
 }
 
 bool succeeded(GError*& error)
@@ -228,7 +97,6 @@ bool AtspiElement::isReachable() const
 void AtspiElement::setMessagingTimeout(double seconds)
 {
     const int milliseconds = std::max(1, int(std::lround(seconds * 1000)));
-    m_timeoutMilliseconds = milliseconds;
     atspi_set_timeout(milliseconds, milliseconds);
 }
 
@@ -438,23 +306,14 @@ std::optional<TextRange> AtspiElement::selectedRange()
         return std::nullopt;
     AtspiText* text = ATSPI_TEXT(textHolder());
     GError* error = nullptr;
-    const CaretAndSelections asked = caretAndSelections(textHolder(), m_timeoutMilliseconds);
-    std::optional<gint> answeredCaret = asked.caret;
-    std::optional<gint> answeredSelections = asked.selections;
-    if (!asked.asked) {
-        AtspiRequestCounter::note();
-        answeredCaret = atspi_text_get_caret_offset(text, &error);
-        if (!succeeded(error))
-            return {};
-        AtspiRequestCounter::note();
-        answeredSelections = atspi_text_get_n_selections(text, &error);
-        if (!succeeded(error))
-            return {};
-    }
-    if (!answeredCaret || !answeredSelections)
+    AtspiRequestCounter::note();
+    const gint caret = atspi_text_get_caret_offset(text, &error);
+    if (!succeeded(error))
         return {};
-    const gint caret = *answeredCaret;
-    const gint selections = *answeredSelections;
+    AtspiRequestCounter::note();
+    const gint selections = atspi_text_get_n_selections(text, &error);
+    if (!succeeded(error))
+        return {};
     m_selections = selections;
     qint64 start = caret;
     qint64 end = caret;
@@ -541,48 +400,15 @@ bool AtspiElement::select(TextRange range)
     return succeeded(error) && setSelection(selections);
 }
 
-void AtspiElement::askStatesAhead()
-{
-    dropAskedStates();
-    const AtspiObject* object = ATSPI_OBJECT(m_accessible);
-    if (!isReachable() || !object->app || !object->app->bus || !object->app->bus_name || !object->path)
-        return;
-    DBusMessage* request
-        = dbus_message_new_method_call(object->app->bus_name, object->path, "org.a11y.atspi.Accessible", "GetState");
-    if (!request)
-        return;
-    DBusPendingCall* pending = nullptr;
-    AtspiRequestCounter::note();
-    if (dbus_connection_send_with_reply(object->app->bus, request, &pending, m_timeoutMilliseconds) && pending) {
-        dbus_connection_flush(object->app->bus);
-        askedStates() = AskedStates{static_cast<AtspiAccessible*>(g_object_ref(m_accessible)), pending,
-            QDeadlineTimer(stateLifetimeMilliseconds)};
-    }
-    dbus_message_unref(request);
-}
-
-std::optional<AtspiStateSet*> AtspiElement::takeStatesAskedFor(AtspiAccessible* accessible)
-{
-    AskedStates& asked = askedStates();
-    std::optional<AtspiStateSet*> states;
-    if (asked.pending && !asked.expiry.hasExpired() && sameObject(asked.accessible, accessible)) {
-        dbus_pending_call_block(asked.pending);
-        DBusMessage* reply = dbus_pending_call_steal_reply(asked.pending);
-        states = reply ? stateSetIn(reply) : nullptr;
-        if (reply)
-            dbus_message_unref(reply);
-    }
-    dropAskedStates();
-    return states;
-}
-
 bool AtspiElement::isEqual(const AccessibleElement& other) const
 {
     const auto* element = dynamic_cast<const AtspiElement*>(&other);
-    return element && element->m_process == m_process && standsFor(element->m_accessible);
-}
-
-bool AtspiElement::standsFor(AtspiAccessible* accessible) const
-{
-    return sameObject(m_accessible, accessible);
+    if (!element || element->m_process != m_process)
+        return false;
+    if (element->m_accessible == m_accessible)
+        return true;
+    const AtspiObject* mine = ATSPI_OBJECT(m_accessible);
+    const AtspiObject* theirs = ATSPI_OBJECT(element->m_accessible);
+    return mine->app && theirs->app && mine->path && theirs->path
+        && std::strcmp(mine->app->bus_name, theirs->app->bus_name) == 0 && std::strcmp(mine->path, theirs->path) == 0;
 }

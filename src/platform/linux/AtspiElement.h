@@ -55,21 +55,12 @@ public:
     std::optional<QString> textIn(TextRange range) override;
     bool select(TextRange range) override;
     bool isEqual(const AccessibleElement& other) const override;
-    void askStatesAhead() override;
-    // The state set asked for ahead for this object of the application (a new reference, null
-    // when it was not answered), or nothing when none was asked for it within the states'
-    // lifetime; in that case the caller asks.
-    static std::optional<AtspiStateSet*> takeStatesAskedFor(AtspiAccessible* accessible);
-    // The same object of the same application as `accessible`.
-    bool standsFor(AtspiAccessible* accessible) const;
 
     // How long a state set read from the application stands for the current states.
     static constexpr int stateLifetimeMilliseconds = 10;
 
 private:
     bool isReachable() const;
-    // libatspi's own default until setMessagingTimeout() is called.
-    int m_timeoutMilliseconds = 800;
     // The current state set (not a new reference), or null when the application did not answer.
     AtspiStateSet* states();
     std::optional<int> atspiRole();
