@@ -1,7 +1,6 @@
 #include "App/State/AppState.h"
 
 #include "Models/TriggerNumbering.h"
-#include "Utilities/BackgroundRelease.h"
 #include "Utilities/Text.h"
 #include "Utilities/ToastManager.h"
 #include "Utilities/Uuid.h"
@@ -180,15 +179,6 @@ void AppState::prepareShortcutEdit(bool editing)
     if (!editing) {
         m_preparedFrom = {};
         m_preparedCopy = {};
-        // The id counts answer only a change's check for a repeated id and take megabytes
-        // in a large library: not kept past the form, made again when the next one opens.
-        m_preparedIdUses = {};
-        if (m_idUsesBuilt) {
-            m_idUsesBuilt = false;
-            // Their hash is as slow to let go of as a large list (see BackgroundRelease).
-            BackgroundRelease::worker().post(
-                [ids = std::exchange(m_idUses, TriggerUses(&Shortcut::id))] { Q_UNUSED(ids); });
-        }
         return;
     }
     const QList<Shortcut>& shortcuts = m_userData.shortcuts;
@@ -200,7 +190,7 @@ void AppState::prepareShortcutEdit(bool editing)
     }
     if (!m_idUsesBuilt && !m_preparedIdUses.valid()) {
         m_preparedIdUses = std::async(std::launch::async, [shortcuts] {
-            TriggerUses ids(&Shortcut::id);
+            IdHashes ids;
             ids.follow(shortcuts);
             return ids;
         });

@@ -161,7 +161,7 @@ TEST_F(AppStateTest, AnIdInUseIsRefusedHoweverTheLibraryGotThere)
     EXPECT_EQ(byTrigger(QStringLiteral("/a"))->expansion, QStringLiteral("edited"));
     const QString b = shortcutId("/b");
     EXPECT_FALSE(addWithId(b, QStringLiteral("/b2")));
-    // The counts let go of when the form closed are made again for the next one.
+    // And in the next form.
     state->prepareShortcutEdit();
     EXPECT_FALSE(addWithId(b, QStringLiteral("/b2")));
     state->prepareShortcutEdit(false);
