@@ -6,6 +6,7 @@
 
 #include "App/State/AppState.h"
 #include "GeneratedLibrary.h"
+#include "Models/TriggerUses.h"
 #include "Persistence/LocalStore.h"
 
 #include <QCoreApplication>
@@ -40,6 +41,26 @@ void addShortcut(benchmark::State& benchmarkState)
     }
 }
 BENCHMARK(addShortcut)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(40);
+
+// What the trigger counts cost the interface thread to follow one such save, as they do
+// when its write reports (so that they let go of the list from before it).
+void countsFollowASave(benchmark::State& benchmarkState)
+{
+    QList<Shortcut> library = GeneratedLibrary::generate(int(benchmarkState.range(0))).shortcuts;
+    TriggerUses counts;
+    counts.follow(library);
+    int added = 0;
+    for (auto _ : benchmarkState) {
+        benchmarkState.PauseTiming();
+        library = Shortcut::ownCopy(library, 1);
+        library.append(Shortcut{QStringLiteral("id%1").arg(added), QStringLiteral(";edit%1").arg(added),
+            QStringLiteral("Edited text"), std::nullopt, 0, std::nullopt});
+        ++added;
+        benchmarkState.ResumeTiming();
+        counts.follow(library);
+    }
+}
+BENCHMARK(countsFollowASave)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(40);
 
 } // namespace
 

@@ -24,6 +24,7 @@ void TriggerUses::follow(const QList<Shortcut>& shortcuts)
             add(shortcuts.at(i).*m_text);
     }
     BackgroundRelease::replace(m_seen, shortcuts);
+    m_counting = true;
 }
 
 int TriggerUses::uses(const QString& trigger) const

@@ -19,6 +19,14 @@ public:
 
     // Takes the library's current shortcuts.
     void follow(const QList<Shortcut>& shortcuts);
+    // The same, but only when counting already: the list seen last is kept to find what
+    // changed, and left on a large library's list from before an edit it would keep that
+    // whole list alive beside the library's own until the next question.
+    void keepUp(const QList<Shortcut>& shortcuts)
+    {
+        if (m_counting)
+            follow(shortcuts);
+    }
 
     // How many shortcuts use `trigger` (or the text counted).
     int uses(const QString& trigger) const;
@@ -33,4 +41,5 @@ private:
     QList<Shortcut> m_seen;
     QHash<QString, int> m_uses;
     qsizetype m_duplicated = 0;
+    bool m_counting = false;
 };

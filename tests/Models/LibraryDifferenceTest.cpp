@@ -1,6 +1,6 @@
 #include "Models/LibraryDifference.h"
 #include "ModelTestSupport.h"
-#include "Models/TriggerUses.h"
+#include "Models/IdHashes.h"
 #include "Models/UserData.h"
 
 namespace {
@@ -35,7 +35,7 @@ QString changeValidation(const UserData& changed, const UserData& before)
     }
     // Both ways of finding a new id among the unchanged ones: a scan, and the earlier
     // library's id counts.
-    TriggerUses ids(&Shortcut::id);
+    IdHashes ids;
     ids.follow(before.shortcuts);
     const auto idUses = [&](const QString& id) { return ids.uses(id); };
     QString incremental;

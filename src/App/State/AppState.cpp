@@ -210,6 +210,10 @@ void AppState::libraryWritten(quint64 write, bool written)
         const QStringList toasts = at->toasts;
         BackgroundRelease::replace(at->library.shortcuts, {});
         m_unwritten.erase(at);
+        // With the checkpoint gone, the counts may be the last holders of the list before
+        // this change.
+        m_triggerUses.keepUp(m_userData.shortcuts);
+        m_idUses.keepUp(m_userData.shortcuts);
         runAchievementChecks();
         for (const QString& message : toasts)
             ToastManager::shared().show(message);

@@ -2,6 +2,7 @@
 
 #include "App/State/ConfirmationRequest.h"
 #include "Models/AppSettings.h"
+#include "Models/IdHashes.h"
 #include "Models/LibraryDifference.h"
 #include "Models/ShortcutSearchIndex.h"
 #include "Models/Stats.h"
@@ -262,12 +263,12 @@ private:
     mutable ShortcutSearchIndex m_searchIndex;
     // Likewise: brought up to date when asked, from where the library changed.
     mutable TriggerUses m_triggerUses;
-    mutable TriggerUses m_idUses{&Shortcut::id};
+    mutable IdHashes m_idUses;
     // Made for an edit while its form is open (see prepareShortcutEdit): an own copy of
     // `m_preparedFrom` and, until they are first needed, the id counts.
     QList<Shortcut> m_preparedFrom;
     std::future<QList<Shortcut>> m_preparedCopy;
-    mutable std::future<TriggerUses> m_preparedIdUses;
+    mutable std::future<IdHashes> m_preparedIdUses;
     mutable bool m_idUsesBuilt = false;
     std::optional<ConfirmationRequest> m_pendingConfirmation;
     bool m_storageReady = false;

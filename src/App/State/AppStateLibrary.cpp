@@ -190,7 +190,7 @@ void AppState::prepareShortcutEdit(bool editing)
     }
     if (!m_idUsesBuilt && !m_preparedIdUses.valid()) {
         m_preparedIdUses = std::async(std::launch::async, [shortcuts] {
-            TriggerUses ids(&Shortcut::id);
+            IdHashes ids;
             ids.follow(shortcuts);
             return ids;
         });

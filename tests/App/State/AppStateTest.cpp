@@ -161,6 +161,10 @@ TEST_F(AppStateTest, AnIdInUseIsRefusedHoweverTheLibraryGotThere)
     EXPECT_EQ(byTrigger(QStringLiteral("/a"))->expansion, QStringLiteral("edited"));
     const QString b = shortcutId("/b");
     EXPECT_FALSE(addWithId(b, QStringLiteral("/b2")));
+    // And in the next form.
+    state->prepareShortcutEdit();
+    EXPECT_FALSE(addWithId(b, QStringLiteral("/b2")));
+    state->prepareShortcutEdit(false);
 
     ASSERT_TRUE(state->deleteShortcut(b));
     EXPECT_TRUE(addWithId(b, QStringLiteral("/b2")));
@@ -174,6 +178,21 @@ TEST_F(AppStateTest, AnIdInUseIsRefusedHoweverTheLibraryGotThere)
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(state->undo());
     EXPECT_EQ(byTrigger(QStringLiteral("/a"))->expansion, QStringLiteral("x"));
+}
+
+TEST_F(AppStateTest, AWrittenEditLeavesNoEarlierListOfTheLibraryHeld)
+{
+    ASSERT_TRUE(state->addShortcut(QStringLiteral("/a"), QStringLiteral("x"), std::nullopt));
+    // With the form open, so that the trigger and id counts are both kept up (this store
+    // writes at once).
+    state->prepareShortcutEdit();
+    QList<Shortcut> earlier = state->userData().shortcuts;
+    ASSERT_TRUE(state->addShortcut(QStringLiteral("/b"), QStringLiteral("y"), std::nullopt));
+    state->prepareShortcutEdit(false);
+    EXPECT_TRUE(earlier.isDetached());
+    // Undo keeps what it needs of it, as before.
+    ASSERT_TRUE(state->undo());
+    EXPECT_EQ(triggers(state->userData().shortcuts), QStringList({"/a"}));
 }
 
 TEST_F(AppStateTest, AddingAndUpdatingRefuseTakenTriggersWithTheirMessages)
