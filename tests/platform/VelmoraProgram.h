@@ -2,6 +2,7 @@
 
 #include "Models/UserData.h"
 
+#include <QMap>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -34,6 +35,12 @@ public:
     // nanosecond (the kernel's scheduler accounts): fine enough for a single short step, which
     // the CPU time in clock ticks is not. Threads already ended are not counted.
     static double runningThreadsMilliseconds(qint64 process);
+    // The same per running thread, by thread id, with the thread's name.
+    struct ThreadTime {
+        QString name;
+        double milliseconds = 0;
+    };
+    static QMap<qint64, ThreadTime> threadMilliseconds(qint64 process);
     static qint64 residentMegabytes(qint64 process);
 
 private:
