@@ -487,7 +487,6 @@ private:
         for (int i = 0; i < m_expansions; ++i) {
             field.setText(QStringLiteral("line"), QString());
             const double before = VelmoraProgram::cpuMilliseconds(pid);
-            const double threadsBefore = VelmoraProgram::runningThreadsMilliseconds(pid);
             const auto threadsFrom = VelmoraProgram::threadMilliseconds(pid);
             DesktopSession::xdotool({"type", "--delay", "30", expansionTrigger});
             if (DesktopSession::waitFor([&] { return field.text(QStringLiteral("line")) == expansionText; }, 3000))
@@ -495,13 +494,17 @@ private:
             // What follows an expansion (statistics, the floater) is part of its cost.
             DesktopSession::pause(m_expansionWindow);
             cpu += VelmoraProgram::cpuMilliseconds(pid) - before;
-            each.append(VelmoraProgram::runningThreadsMilliseconds(pid) - threadsBefore);
+            // Threads that ended meanwhile (idle pool threads expire) take their time with them:
+            // each thread still running counts what it spent since the expansion began.
             const auto threadsTo = VelmoraProgram::threadMilliseconds(pid);
+            double total = 0;
             for (auto thread = threadsTo.cbegin(); thread != threadsTo.cend(); ++thread) {
+                total += thread->milliseconds - threadsFrom.value(thread.key()).milliseconds;
                 const QString name = thread.key() == pid ? QStringLiteral("interface")
                                                          : thread->name + u'/' + QString::number(thread.key());
                 byThread[name].append(thread->milliseconds - threadsFrom.value(thread.key()).milliseconds);
             }
+            each.append(total);
         }
         QStringList threadShares;
         for (auto thread = byThread.begin(); thread != byThread.end(); ++thread) {

@@ -86,14 +86,6 @@ double VelmoraProgram::runQueueMilliseconds(qint64 process)
     return fields.size() > 1 ? fields.at(1).toDouble() / 1e6 : 0;
 }
 
-double VelmoraProgram::runningThreadsMilliseconds(qint64 process)
-{
-    double total = 0;
-    for (const ThreadTime& thread : threadMilliseconds(process))
-        total += thread.milliseconds;
-    return total;
-}
-
 QMap<qint64, VelmoraProgram::ThreadTime> VelmoraProgram::threadMilliseconds(qint64 process)
 {
     const QDir tasks(QStringLiteral("/proc/%1/task").arg(process));
