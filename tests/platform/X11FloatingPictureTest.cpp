@@ -5,8 +5,11 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPoint>
+#include <QSize>
 #include <QString>
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <gtest/gtest.h>
 #include <thread>
 
