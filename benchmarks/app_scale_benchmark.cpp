@@ -485,18 +485,38 @@ private:
         // Each expansion on its own: the first ones also unlock achievements, whose banners
         // cost more than an expansion; the median is what an expansion costs without them.
         QList<double> each;
+        // Each thread's share, by thread (the interface thread is the process's own id).
+        QMap<QString, QList<double>> byThread;
         for (int i = 0; i < m_expansions; ++i) {
             field.setText(QStringLiteral("line"), QString());
             const double before = VelmoraProgram::cpuMilliseconds(pid);
-            const double threadsBefore = VelmoraProgram::runningThreadsMilliseconds(pid);
+            const auto threadsFrom = VelmoraProgram::threadMilliseconds(pid);
             DesktopSession::xdotool({"type", "--delay", "30", expansionTrigger});
             if (DesktopSession::waitFor([&] { return field.text(QStringLiteral("line")) == expansionText; }, 3000))
                 ++expanded;
             // What follows an expansion (statistics, the floater) is part of its cost.
             DesktopSession::pause(m_expansionWindow);
             cpu += VelmoraProgram::cpuMilliseconds(pid) - before;
-            each.append(VelmoraProgram::runningThreadsMilliseconds(pid) - threadsBefore);
+            // Threads that ended meanwhile (idle pool threads expire) take their time with them:
+            // each thread still running counts what it spent since the expansion began.
+            const auto threadsTo = VelmoraProgram::threadMilliseconds(pid);
+            double total = 0;
+            for (auto thread = threadsTo.cbegin(); thread != threadsTo.cend(); ++thread) {
+                total += thread->milliseconds - threadsFrom.value(thread.key()).milliseconds;
+                const QString name = thread.key() == pid ? QStringLiteral("interface")
+                                                         : thread->name + u'/' + QString::number(thread.key());
+                byThread[name].append(thread->milliseconds - threadsFrom.value(thread.key()).milliseconds);
+            }
+            each.append(total);
         }
+        QStringList threadShares;
+        for (auto thread = byThread.begin(); thread != byThread.end(); ++thread) {
+            std::sort(thread->begin(), thread->end());
+            if (thread->last() >= 0.05)
+                threadShares.append(thread.key() + u' ' + fixed(thread->at(thread->size() / 2), 2) + u'('
+                    + fixed(thread->first(), 2) + u'-' + fixed(thread->last(), 2) + u')');
+        }
+        m_results.insert(QStringLiteral("expansionThreads"), threadShares.join(QStringLiteral(", ")));
         std::sort(each.begin(), each.end());
         if (!each.isEmpty())
             m_results.insert(QStringLiteral("expansionCpuMedian"),
@@ -537,6 +557,7 @@ const Row rows[] = {{"start", "start until the popover is on screen and answers 
     {"saveCpu", "saved edit: CPU time each, answering pings included (ms)"},
     {"memoryEdits", "memory 2 s after the edits (MB)"}, {"idleCpu", "CPU while idle (ms per second)"},
     {"expansionCpu", "CPU per expansion, its window (--window) with the floater included (ms)"},
+    {"expansionThreads", "one expansion per thread, median (least-most) (ms)"},
     {"expansionCpuMedian", "the same, one expansion: median (least-most) (ms)"}, {"failed", "failed"}};
 
 } // namespace

@@ -287,7 +287,12 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
         m_unlookedLength = std::min(m_unlookedLength + text.size(), largestLag);
         return;
     }
-    std::shared_ptr<AccessibilityExpansionTarget> target = focusedTarget();
+    // Within a placed run, a key that cannot complete a trigger only moves the caret the run
+    // follows, so its field is asked for the caret alone. Where the focus is and whether the
+    // field is still editable are asked again in full at a key that may complete a trigger,
+    // before anything is touched; a field that changed meanwhile begins the run afresh there.
+    const bool caretOnly = m_lastTarget && m_expectedCaret && !m_matcher.wouldMatch(text);
+    std::shared_ptr<AccessibilityExpansionTarget> target = caretOnly ? m_lastTarget : focusedTarget();
     const std::optional<TextRange> selection = target ? target->selection() : std::nullopt;
     // A busy application may not answer within the messaging timeout. Within a run, its field
     // is then taken to have the key where the run so far says: the replacement looks at the

@@ -34,14 +34,21 @@ TEST_F(FieldQueries, ATriggerRightAfterOtherCharactersExpandsWhicheverWayTheFiel
     }
 }
 
-TEST_F(FieldQueries, AKeyInTheSameFieldReadsTheCaretOnceAndNotWhatKindOfFieldItIs)
+TEST_F(FieldQueries, AKeyThatCannotCompleteATriggerReadsTheCaretOnly)
 {
     desktop.type(QStringLiteral("/s"));
     const int selections = field->readCount(FakeTextField::Question::selection);
     const int roles = field->readCount(FakeTextField::Question::kind);
+    const int focusChecks = desktop.accessibility.focusRequests;
     desktop.typeKey(QStringLiteral("i"));
     EXPECT_EQ(field->readCount(FakeTextField::Question::selection), selections + 1);
     EXPECT_EQ(field->readCount(FakeTextField::Question::kind), roles);
+    EXPECT_EQ(desktop.accessibility.focusRequests, focusChecks);
+    // The key that completes it asks where the focus is before anything is touched.
+    desktop.typeKey(QStringLiteral("g"));
+    EXPECT_GT(desktop.accessibility.focusRequests, focusChecks);
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
 }
 
 TEST_F(FieldQueries, AFieldThatStopsBeingEditableMidTriggerIsLeftAsTyped)
@@ -64,13 +71,19 @@ TEST_F(FieldQueries, AFieldThatStopsBeingEditableMidTriggerIsLeftAsTyped)
 
 TEST_F(FieldQueries, FocusMovingUnannouncedOrSecureInputStartingMidTriggerStopsIt)
 {
-    desktop.type(QStringLiteral("/si"));
-    auto other = std::make_shared<FakeTextField>(QStringLiteral("/si"));
-    desktop.focus(FakeDesktop::editorProcess, other);
-    desktop.typeKey(QStringLiteral("g"));
-    settle();
-    EXPECT_TRUE(expansions.isEmpty());
-    EXPECT_EQ(other->text, QStringLiteral("/sig"));
+    // The focus moves before the final key, or before a key that cannot complete the trigger.
+    for (const QString& before : {QStringLiteral("/si"), QStringLiteral("/s")}) {
+        auto first = desktop.focusNewField(QStringLiteral("x"));
+        desktop.type(before);
+        auto other = std::make_shared<FakeTextField>(before);
+        desktop.focus(FakeDesktop::editorProcess, other);
+        expansions.clear();
+        desktop.type(QStringLiteral("/sig").mid(before.size()));
+        settle();
+        EXPECT_TRUE(expansions.isEmpty()) << qPrintable(before);
+        EXPECT_EQ(other->text, QStringLiteral("/sig")) << qPrintable(before);
+        EXPECT_EQ(first->text, QStringLiteral("x") + before) << qPrintable(before);
+    }
 
     desktop.focus(FakeDesktop::editorProcess, field);
     field->text = QStringLiteral("Hello ");

@@ -86,16 +86,21 @@ double VelmoraProgram::runQueueMilliseconds(qint64 process)
     return fields.size() > 1 ? fields.at(1).toDouble() / 1e6 : 0;
 }
 
-double VelmoraProgram::runningThreadsMilliseconds(qint64 process)
+QMap<qint64, VelmoraProgram::ThreadTime> VelmoraProgram::threadMilliseconds(qint64 process)
 {
     const QDir tasks(QStringLiteral("/proc/%1/task").arg(process));
-    double total = 0;
+    QMap<qint64, ThreadTime> threads;
     for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile schedstat(tasks.filePath(task + QStringLiteral("/schedstat")));
-        if (schedstat.open(QIODevice::ReadOnly))
-            total += schedstat.readAll().trimmed().split(' ').value(0).toDouble() / 1e6;
+        if (!schedstat.open(QIODevice::ReadOnly))
+            continue;
+        ThreadTime& thread = threads[task.toLongLong()];
+        thread.milliseconds = schedstat.readAll().trimmed().split(' ').value(0).toDouble() / 1e6;
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly))
+            thread.name = QString::fromUtf8(comm.readAll().trimmed());
     }
-    return total;
+    return threads;
 }
 
 qint64 VelmoraProgram::residentMegabytes(qint64 process)

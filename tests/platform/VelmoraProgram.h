@@ -2,6 +2,7 @@
 
 #include "Models/UserData.h"
 
+#include <QMap>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -30,10 +31,14 @@ public:
     // How long the process's main thread has waited, ready to run, for a processor: on a
     // loaded machine the share of a latency that is the load's.
     static double runQueueMilliseconds(qint64 process);
-    // The time the process's threads now running have spent on a processor, to the
-    // nanosecond (the kernel's scheduler accounts): fine enough for a single short step, which
-    // the CPU time in clock ticks is not. Threads already ended are not counted.
-    static double runningThreadsMilliseconds(qint64 process);
+    // The time each of the process's threads now running has spent on a processor, to the
+    // nanosecond (the kernel's scheduler accounts), by thread id, with the thread's name: fine
+    // enough for a single short step, which the CPU time in clock ticks is not.
+    struct ThreadTime {
+        QString name;
+        double milliseconds = 0;
+    };
+    static QMap<qint64, ThreadTime> threadMilliseconds(qint64 process);
     static qint64 residentMegabytes(qint64 process);
 
 private:

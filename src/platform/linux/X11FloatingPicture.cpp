@@ -2,6 +2,7 @@
 
 #include "platform/linux/X11Connection.h"
 
+#include <QByteArray>
 #include <QPointF>
 #include <QVarLengthArray>
 
@@ -9,11 +10,53 @@
 #include <chrono>
 #include <cmath>
 
+#include <pthread.h>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/shapeconst.h>
+#include <X11/extensions/sync.h>
+
+namespace {
+// A path's steps are released this long after their last one at the latest, even by a server
+// that fell behind; until then a newer path first takes the older off the screen.
+constexpr std::chrono::milliseconds scheduledMargin{250};
+
+// The server's millisecond clock as a SYNC counter; 0 where the server has none.
+XSyncCounter serverTimeCounter(Display* display)
+{
+    int event = 0;
+    int error = 0;
+    int major = 0;
+    int minor = 0;
+    if (!XSyncQueryExtension(display, &event, &error) || !XSyncInitialize(display, &major, &minor))
+        return 0;
+    int count = 0;
+    XSyncSystemCounter* counters = XSyncListSystemCounters(display, &count);
+    XSyncCounter found = 0;
+    for (int i = 0; i < count; ++i) {
+        if (qstrcmp(counters[i].name, "SERVERTIME") == 0)
+            found = counters[i].counter;
+    }
+    if (counters)
+        XSyncFreeSystemCounterList(counters);
+    return found;
+}
+
+XSyncValue syncValue(qint64 value)
+{
+    XSyncValue result;
+    XSyncIntsToValue(&result, static_cast<unsigned int>(quint64(value) & 0xffffffffU), int(value >> 32));
+    return result;
+}
+
+qint64 fromSyncValue(const XSyncValue& value)
+{
+    return qint64(quint64(quint32(XSyncValueHigh32(value))) << 32 | quint64(XSyncValueLow32(value)));
+}
+} // namespace
 
 std::unique_ptr<X11FloatingPicture> X11FloatingPicture::open(bool translucent)
 {
@@ -29,11 +72,30 @@ std::unique_ptr<X11FloatingPicture> X11FloatingPicture::open(bool translucent)
     // A refused request (a picture too large for the server, say) must not end the program, as
     // Xlib's default handler would: the label is decoration.
     X11Connection::ignoreErrorsOn(display);
-    return std::unique_ptr<X11FloatingPicture>(new X11FloatingPicture(display, translucent));
+    Display* control = nullptr;
+    XSyncCounter serverTime = serverTimeCounter(display);
+    XSyncCounter cancel = 0;
+    if (serverTime)
+        control = XOpenDisplay(nullptr);
+    if (control && serverTimeCounter(control) == serverTime) {
+        X11Connection::ignoreErrorsOn(control);
+        cancel = XSyncCreateCounter(control, syncValue(0));
+        // The counter exists before any step waits on it.
+        XSync(control, False);
+    } else if (control) {
+        XCloseDisplay(control);
+        control = nullptr;
+    }
+    return std::unique_ptr<X11FloatingPicture>(
+        new X11FloatingPicture(display, control, control ? serverTime : 0, cancel, translucent));
 }
 
-X11FloatingPicture::X11FloatingPicture(Display* display, bool translucent)
+X11FloatingPicture::X11FloatingPicture(
+    Display* display, Display* control, unsigned long serverTime, unsigned long cancel, bool translucent)
     : m_display(display)
+    , m_control(control)
+    , m_serverTime(serverTime)
+    , m_cancel(cancel)
     , m_translucent(translucent)
     , m_thread([this] { run(); })
 {
@@ -47,12 +109,19 @@ X11FloatingPicture::~X11FloatingPicture()
     }
     m_wake.notify_one();
     m_thread.join();
+    // Closing waits for the server to have read everything sent: no step may be held then.
+    cancelScheduled(true);
     if (m_pixmap)
         XFreePixmap(m_display, m_pixmap);
     if (m_window)
         XDestroyWindow(m_display, m_window);
     X11Connection::stopIgnoringErrorsOn(m_display);
     XCloseDisplay(m_display);
+    if (m_control) {
+        XSyncDestroyCounter(m_control, m_cancel);
+        X11Connection::stopIgnoringErrorsOn(m_control);
+        XCloseDisplay(m_control);
+    }
 }
 
 void X11FloatingPicture::play(const QImage& picture, const QList<Frame>& frames)
@@ -69,6 +138,8 @@ void X11FloatingPicture::play(const QImage& picture, const QList<Frame>& frames)
 void X11FloatingPicture::run()
 {
     using Clock = std::chrono::steady_clock;
+    // Told apart from the interface thread in the process's thread list.
+    pthread_setname_np(pthread_self(), "velmora-label");
     std::unique_lock lock(m_mutex);
     while (true) {
         m_wake.wait(lock, [this] { return m_quit || m_next; });
@@ -77,6 +148,11 @@ void X11FloatingPicture::run()
         const Play play = std::move(*m_next);
         m_next.reset();
         lock.unlock();
+        if (m_control) {
+            schedule(play);
+            lock.lock();
+            continue;
+        }
         upload(play.picture);
         const Clock::time_point start = Clock::now();
         qsizetype shown = 0;
@@ -103,6 +179,53 @@ void X11FloatingPicture::run()
             return;
         }
     }
+}
+
+void X11FloatingPicture::schedule(const Play& play)
+{
+    cancelScheduled(false);
+    upload(play.picture);
+    XSyncValue now;
+    if (!XSyncQueryCounter(m_display, m_serverTime, &now))
+        return;
+    const qint64 start = fromSyncValue(now);
+    place(play.frames.first());
+    XMapRaised(m_display, m_window);
+    // Each step waits for its time on the server's clock, or for a newer path to cancel it.
+    XSyncWaitCondition conditions[2]{};
+    for (XSyncWaitCondition& condition : conditions) {
+        condition.trigger.value_type = XSyncAbsolute;
+        condition.trigger.test_type = XSyncPositiveComparison;
+        // No event when a step is released: nothing here reads them.
+        XSyncMaxValue(&condition.event_threshold);
+    }
+    conditions[0].trigger.counter = m_serverTime;
+    conditions[1].trigger.counter = m_cancel;
+    conditions[1].trigger.wait_value = syncValue(m_cancels + 1);
+    for (qsizetype i = 1; i < play.frames.size(); ++i) {
+        const Frame& frame = play.frames.at(i);
+        conditions[0].trigger.wait_value = syncValue(start + std::llround(frame.at * 1000));
+        XSyncAwait(m_display, conditions, 2);
+        place(frame);
+    }
+    XUnmapWindow(m_display, m_window);
+    XFlush(m_display);
+    m_scheduledUntil = std::chrono::steady_clock::now()
+        + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(play.frames.last().at))
+        + scheduledMargin;
+}
+
+void X11FloatingPicture::cancelScheduled(bool evenIfEnded)
+{
+    if (!m_control || !m_window || (!evenIfEnded && std::chrono::steady_clock::now() >= m_scheduledUntil))
+        return;
+    // Off the screen first, so that the steps let through are not seen; done before anything
+    // newer is sent on the picture's connection, which would otherwise wait behind them.
+    XUnmapWindow(m_control, m_window);
+    XSyncSetCounter(m_control, m_cancel, syncValue(++m_cancels));
+    XSync(m_control, False);
+    m_scheduledUntil = {};
 }
 
 void X11FloatingPicture::upload(const QImage& image)
