@@ -500,7 +500,9 @@ void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
             m_replacement.reset();
     };
     // Only a trigger with nothing typed behind it yet is selected: a key that reached the field
-    // meanwhile would stand between it and the caret.
+    // meanwhile would stand between it and the caret. The text's length is read first: keys
+    // that reach the field after it are behind the trigger.
+    const std::optional<qint64> length = replacement->field->characterCount();
     if (replacement->field->caret() != replacement->end)
         return finish();
     const std::shared_ptr<FieldPasteTarget> target = FieldPasteTarget::make(m_pasting->desktop, replacement->field);
@@ -514,6 +516,7 @@ void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
     plan.expansion = replacement->expansion;
     plan.expectedCaret = caret->location;
     plan.observedSelection = caret;
+    plan.observedLength = length;
     QPointer<FieldTypingFollower> self(this);
     auto isCurrent = [self, replacement] {
         return self && self->m_installed && self->m_replacement == replacement && !replacement->fieldChanged;

@@ -4,6 +4,7 @@
 #include "FieldReports.h"
 #include "LibraryFixtures.h"
 #include "ManualScheduler.h"
+#include "Utilities/Scheduler.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -499,6 +500,49 @@ TEST_F(FieldPasting, thePasteWaitsForThePageToShowTheSelectionAndKeysTypedMeanwh
     EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
     EXPECT_EQ(expansions, QStringList{"/sig"});
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
+// The page reports the caret a moment after the text. A space that reaches it right after the
+// look that found the trigger at the end stays behind the expansion, the caret behind it; one
+// that had reached it before that look, the caret still reported in front of it, cannot be told
+// from text that stood there: the keys typed on never land in front of the space.
+TEST_F(FieldPasting, aKeyTheCaretIsReportedLateForStaysBehindTheExpansionOrTheTriggerIsLeftAsTyped)
+{
+    field->current.offersEditing = false;
+    page->selectionDelay = 0.01;
+    for (const bool beforeTheLook : {false, true}) {
+        field->content.clear();
+        field->caretAt = 0;
+        expansions.clear();
+        typeIntoPage("Hi /sig");
+        const qint64 end = page->text.size();
+        const auto space = [this, end] {
+            field->content.append(u' ');
+            page->text.append(u' ');
+            page->moveCaret(end + 1);
+            page->selectionAnswer = TextRange{end, 0};
+            Scheduler::current().after(0.02, nullptr, [this, end] {
+                page->selectionAnswer.reset();
+                field->unreported.append(TextFieldEvent{Kind::inserted, field, end, 1, QStringLiteral(" ")});
+            });
+        };
+        if (beforeTheLook)
+            space();
+        else
+            page->afterSelectionRead = space;
+        settle();
+        finishReplacement();
+        page->insert(QStringLiteral("ok"));
+        if (beforeTheLook) {
+            EXPECT_EQ(page->text, "Hi /sig ok");
+        } else {
+            EXPECT_EQ(page->text, "Hi " + signature + " ok");
+            EXPECT_EQ(expansions, QStringList{"/sig"});
+        }
+        EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+        page->text.clear();
+        page->moveCaret(0);
+    }
 }
 
 TEST_F(FieldPasting, aPasteThePageTakesAfterTheLooksGaveUpGetsTheExpansionNotTheUsersClipboard)
