@@ -651,11 +651,13 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
     if (at < 0 || (at != 1 && !run->target->pastesOnceSelectionShows()))
         return false;
     // Keys that had reached the field behind a range other keys then took the place of were
-    // typed first, though they stand behind the paste.
+    // typed first, though they stand behind the paste. Keys in front of the paste beyond those
+    // that took the range's place came after them, at the caret, before the paste.
     const QString front = shown->left(at);
     const QString back = shown->mid(at + landed.size());
     const QString first = run->tookPlace.startsWith(front) ? run->tookPlace.mid(front.size()) : QString();
-    if (!run->tookPlace.isEmpty() && (front.size() > run->tookPlace.size() || !run->tookPlace.startsWith(front) || !back.startsWith(first)))
+    if (!run->tookPlace.isEmpty() && !front.startsWith(run->tookPlace)
+        && (!run->tookPlace.startsWith(front) || !back.startsWith(first)))
         return false;
     const QString keys = first + front + back.mid(first.size());
     if (!isTypedText(keys))

@@ -545,6 +545,23 @@ TEST_F(FieldPasting, aKeyTheCaretIsReportedLateForStaysBehindTheExpansionOrTheTr
     }
 }
 
+TEST_F(FieldPasting, keysTypedBehindAKeyThatTookTheTriggersPlaceBeforeThePasteCameKeepTheirOrder)
+{
+    field->current.offersEditing = false;
+    page->selectionDelay = 0.01;
+    typeIntoPage("Hi /sig");
+    settle();
+    // The space replaces the trigger the moment the page shows it selected, and the "o" comes
+    // behind the space before the paste does.
+    Scheduler::current().after(0.011, nullptr, [this] { page->insert(QStringLiteral(" ")); });
+    desktop.keyboard.typedBeforePaste = {QStringLiteral("o")};
+    finishReplacement();
+    page->insert(QStringLiteral("k"));
+    EXPECT_EQ(page->text, "Hi " + signature + " ok");
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
 TEST_F(FieldPasting, aPasteThePageTakesAfterTheLooksGaveUpGetsTheExpansionNotTheUsersClipboard)
 {
     // The clipboard cannot tell whether the page read it.
