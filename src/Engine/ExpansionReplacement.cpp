@@ -96,16 +96,15 @@ bool equalText(const std::optional<QString>& text, const QString& expected)
 {
     return text && Text::equal(*text, expected);
 }
+} // namespace
 
-// Whether text could have been typed key by key (Return and Tab edit rather than type).
-bool isTypedText(const QString& text)
+bool ExpansionReplacement::isTypedText(const QString& text)
 {
     return std::none_of(text.cbegin(), text.cend(), [](QChar c) {
         return c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line
             || c.category() == QChar::Separator_Paragraph;
     });
 }
-} // namespace
 
 ExpansionReplacement::ExpansionReplacement(ExpansionClipboard& clipboard, Schedule schedule)
     : m_clipboard(clipboard)

@@ -106,6 +106,9 @@ public:
 
     ExpansionReplacement(ExpansionClipboard& clipboard, Schedule schedule);
 
+    // Whether text could have been typed key by key (Return and Tab edit rather than type).
+    static bool isTypedText(const QString& text);
+
     // Begins a replacement unless one is running or the plan cannot be carried out (false
     // then). `isCurrent` answers whether the replacement still belongs to the latest
     // keystroke; `completed` is called once, only when the paste has been verified, after the
