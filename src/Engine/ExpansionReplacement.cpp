@@ -649,29 +649,37 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
     // selection: only one key in front tells the order.
     if (at < 0 || (at != 1 && !run->target->pastesOnceSelectionShows()))
         return false;
-    // Keys that had reached the field behind a range other keys then took the place of were
-    // typed first, though they stand behind the paste. Keys in front of the paste beyond those
-    // that took the range's place came after them, at the caret, before the paste.
+    // Where keys took the range's place, the text there was those keys followed by any that had
+    // reached the field behind the range first: the latter were typed first, though they stand
+    // behind the paste, and keys in front of the paste beyond the former came after them, at the
+    // caret. Where more than one order fits, it cannot be told.
     const QString front = shown->left(at);
     const QString back = shown->mid(at + landed.size());
-    const QString first = run->tookPlace.startsWith(front) ? run->tookPlace.mid(front.size()) : QString();
-    if (!run->tookPlace.isEmpty() && !front.startsWith(run->tookPlace)
-        && (!run->tookPlace.startsWith(front) || !back.startsWith(first)))
-        return false;
-    const QString keys = first + front + back.mid(first.size());
-    if (!isTypedText(keys))
+    std::optional<QString> keys;
+    if (run->tookPlace.isEmpty())
+        keys = front + back;
+    for (qsizetype split = 1; split <= run->tookPlace.size(); ++split) {
+        const QString first = run->tookPlace.mid(split);
+        if (!front.startsWith(run->tookPlace.left(split)) || !back.startsWith(first))
+            continue;
+        const QString order = first + front + back.mid(first.size());
+        if (keys && *keys != order)
+            return false;
+        keys = order;
+    }
+    if (!keys || !isTypedText(*keys))
         return false;
     // A field that cannot be asked this moment (a caret reported late) is looked at again.
     const auto earlier = std::make_tuple(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes);
     ++run->pastedInFront;
-    run->displaced += run->behind + keys;
+    run->displaced += run->behind + *keys;
     run->selectedAgain = *shown;
     run->range = TextRange{run->range.location, reach};
     run->caret = run->range.location + reach;
     run->expansionBytes = run->pasted().toUtf8();
     if (lend(run) && selectForPaste(run, run->range, run->selectedAgain)) {
         qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger
-                                    << "before the paste came: pasting again in front of" << keys.size();
+                                    << "before the paste came: pasting again in front of" << keys->size();
         return true;
     }
     --run->pastedInFront;

@@ -550,17 +550,34 @@ TEST_F(FieldPasting, keysTypedBehindAKeyThatTookTheTriggersPlaceBeforeThePasteCa
 {
     field->current.offersEditing = false;
     page->selectionDelay = 0.01;
-    typeIntoPage("Hi /sig");
-    settle();
-    // The space replaces the trigger the moment the page shows it selected, and the "o" comes
-    // behind the space before the paste does.
-    Scheduler::current().after(0.011, nullptr, [this] { page->insert(QStringLiteral(" ")); });
-    desktop.keyboard.typedBeforePaste = {QStringLiteral("o")};
-    finishReplacement();
-    page->insert(QStringLiteral("k"));
-    EXPECT_EQ(page->text, "Hi " + signature + " ok");
-    EXPECT_EQ(expansions, QStringList{"/sig"});
-    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+    for (const bool spaceBehindFirst : {false, true}) {
+        field->content.clear();
+        field->caretAt = 0;
+        page->text.clear();
+        page->moveCaret(0);
+        expansions.clear();
+        typeIntoPage("Hi /sig");
+        settle();
+        // The space replaces the trigger the moment the page shows it selected, and the "o" comes
+        // behind the space before the paste does; or the space reaches the page behind the
+        // trigger before the selection, the "o" replaces the trigger, and the "k" comes behind it
+        // before the paste.
+        if (spaceBehindFirst) {
+            Scheduler::current().after(0.005, nullptr, [this] {
+                page->text.append(u' ');
+                field->content = page->text;
+            });
+        }
+        Scheduler::current().after(0.011, nullptr,
+            [this, spaceBehindFirst] { page->insert(spaceBehindFirst ? QStringLiteral("o") : QStringLiteral(" ")); });
+        desktop.keyboard.typedBeforePaste = {spaceBehindFirst ? QStringLiteral("k") : QStringLiteral("o")};
+        finishReplacement();
+        if (!spaceBehindFirst)
+            page->insert(QStringLiteral("k"));
+        EXPECT_EQ(page->text, "Hi " + signature + " ok") << spaceBehindFirst;
+        EXPECT_EQ(expansions, QStringList{"/sig"}) << spaceBehindFirst;
+        EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+    }
 }
 
 TEST_F(FieldPasting, aPasteThePageTakesAfterTheLooksGaveUpGetsTheExpansionNotTheUsersClipboard)
