@@ -576,11 +576,20 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     else
         restoreOnceRead(run);
     const std::optional<TextRange> selection = run->target->selection();
+    // What stands from the trigger's place to the end (a line's worth): where keys typed meanwhile
+    // ended up.
+    const std::optional<qint64> length = run->target->textLength();
+    const std::optional<QString> shown = length && *length > run->range.location
+        ? run->target->text(TextRange{run->range.location, std::min<qint64>(*length - run->range.location, 80)})
+        : std::nullopt;
     giveUp(*run,
-        QStringLiteral("the paste did not show in the field (%1+%2 selected, the trigger at %3)")
+        QStringLiteral("the paste did not show in the field (%1+%2 selected, the trigger at %3, \"%4\" there, "
+                       "%5 pasted in front)")
             .arg(selection ? selection->location : -1)
             .arg(selection ? selection->length : -1)
-            .arg(run->range.location));
+            .arg(run->range.location)
+            .arg(shown.value_or(QStringLiteral("?")))
+            .arg(run->pastedInFront));
 }
 
 bool ExpansionReplacement::pastedPlainKey(const std::shared_ptr<Run>& run, const std::optional<TextRange>& selection)
