@@ -381,6 +381,16 @@ protected:
         page->moveCaret(page->text.size());
     }
 
+    // An empty page, and nothing expanded yet.
+    void startAfresh()
+    {
+        field->content.clear();
+        field->caretAt = 0;
+        page->text.clear();
+        page->moveCaret(0);
+        expansions.clear();
+    }
+
     // The page's field and its reports are one field: what the page shows, the reports count.
     void finishReplacement()
     {
@@ -512,9 +522,7 @@ TEST_F(FieldPasting, aKeyTheCaretIsReportedLateForStaysBehindTheExpansionOrTheTr
     field->current.offersEditing = false;
     page->selectionDelay = 0.01;
     for (const bool beforeTheLook : {false, true}) {
-        field->content.clear();
-        field->caretAt = 0;
-        expansions.clear();
+        startAfresh();
         typeIntoPage("Hi /sig");
         const qint64 end = page->text.size();
         const auto space = [this, end] {
@@ -541,8 +549,6 @@ TEST_F(FieldPasting, aKeyTheCaretIsReportedLateForStaysBehindTheExpansionOrTheTr
             EXPECT_EQ(expansions, QStringList{"/sig"});
         }
         EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
-        page->text.clear();
-        page->moveCaret(0);
     }
 }
 
@@ -551,11 +557,7 @@ TEST_F(FieldPasting, keysTypedBehindAKeyThatTookTheTriggersPlaceBeforeThePasteCa
     field->current.offersEditing = false;
     page->selectionDelay = 0.01;
     for (const bool spaceBehindFirst : {false, true}) {
-        field->content.clear();
-        field->caretAt = 0;
-        page->text.clear();
-        page->moveCaret(0);
-        expansions.clear();
+        startAfresh();
         typeIntoPage("Hi /sig");
         settle();
         // The space replaces the trigger the moment the page shows it selected, and the "o" comes
