@@ -52,6 +52,10 @@ struct ExpansionReplacement::Run {
     QString selectingText;
     qint64 lengthAtSelection = 0;
     QString behind;
+    // The text's length read with the caret that placed the trigger, where the target pastes
+    // while the user types on, and at the look before.
+    std::optional<qint64> lengthAtDecision;
+    std::optional<qint64> lastLength;
     // Where keys took the place of the selected range before the paste: the text from there to
     // the end, the keys that took its place followed by any that had reached the field behind it
     // first. The paste lands between the two.
@@ -92,16 +96,15 @@ bool equalText(const std::optional<QString>& text, const QString& expected)
 {
     return text && Text::equal(*text, expected);
 }
+} // namespace
 
-// Whether text could have been typed key by key (Return and Tab edit rather than type).
-bool isTypedText(const QString& text)
+bool ExpansionReplacement::isTypedText(const QString& text)
 {
     return std::none_of(text.cbegin(), text.cend(), [](QChar c) {
         return c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line
             || c.category() == QChar::Separator_Paragraph;
     });
 }
-} // namespace
 
 ExpansionReplacement::ExpansionReplacement(ExpansionClipboard& clipboard, Schedule schedule)
     : m_clipboard(clipboard)
@@ -133,6 +136,13 @@ bool ExpansionReplacement::start(const ExpansionPlan& plan, std::shared_ptr<Expa
     run->ended = std::move(ended);
     run->typedAfter = std::move(typedAfter);
     m_isBusy = true;
+    // Where nothing holds the user's keys, the look just made decides at once: a key whose
+    // report came before a later turn would end the replacement, though it reached the field
+    // after the text's length was read, behind the trigger, where it stays.
+    if (run->target->selectsWhilePasting() && run->plan.observedSelection && run->plan.observedLength) {
+        waitForFinalKey(run, caretChecks, run->plan.observedSelection);
+        return true;
+    }
     m_schedule(firstCaretCheckDelay, [this, run] { waitForFinalKey(run, caretChecks, run->plan.observedSelection); });
     return true;
 }
@@ -190,6 +200,11 @@ void ExpansionReplacement::waitForFinalKey(
     if (length > expectedCaret)
         return giveUp(*run, QStringLiteral("the trigger is longer than the text before the caret"));
     const bool focused = observed || run->target->isFocusedAndEditable();
+    // Where the target pastes while the user types on, the text's length is read before the
+    // caret: keys that reach the field after this look stand behind the trigger, and go there.
+    const std::optional<qint64> textLength = !focused || !run->target->selectsWhilePasting() ? std::nullopt
+        : observed                                                                           ? plan.observedLength
+                                                                                             : run->target->textLength();
     const std::optional<TextRange> selection = !focused ? std::nullopt : observed ? observed : run->target->selection();
     if (!selection || selection->length != 0) {
         // A busy application may not answer within the messaging timeout, though it would a
@@ -215,10 +230,23 @@ void ExpansionReplacement::waitForFinalKey(
     const std::optional<QString> beforeCaret = withinReach || alternative || location == expectedCaret
         ? run->target->text(TextRange{location - length, length})
         : std::nullopt;
+    // Chromium reports the caret a moment after the text: a caret with text behind it may still
+    // stand in front of keys that have reached the field, where the paste would leave the caret
+    // and the next keys would go. Only one that stays put with the text over a look is where
+    // the user types.
+    const bool caretMayLag = textLength && *textLength > location && run->target->pastesOnceSelectionShows()
+        && (run->lastLook != location || run->lastLength != textLength);
+    run->lastLength = textLength;
     const bool typedBeforeCaret = equalText(beforeCaret, typed);
-    if (typedBeforeCaret && location == expectedCaret)
+    const bool decides = typedBeforeCaret && !caretMayLag;
+    if (typedBeforeCaret && caretMayLag)
+        qCDebug(lcEngine).noquote() << "The caret behind" << run->plan.trigger << "at" << location << "has"
+                                    << *textLength - location << "units behind it: looking again";
+    if (decides)
+        run->lengthAtDecision = textLength;
+    if (decides && location == expectedCaret)
         return replace(run, location);
-    if (typedBeforeCaret && alternative) {
+    if (decides && alternative) {
         // The same caret and text may also mean that the field has not applied the final key
         // yet (a trigger of one repeated character typed after that character): then only a
         // caret that stays put tells that the alternative holds. The text just read holds what
@@ -233,7 +261,7 @@ void ExpansionReplacement::waitForFinalKey(
     // look is where the run ended: a field still busy with earlier keys when the run began, or
     // an engine that read the caret late, leave the expectation a few keys off, while the keys
     // typed after the final key are held.
-    if (typedBeforeCaret && withinReach && run->settling == location && (!repeatsItself(typed) || attempts <= 1))
+    if (decides && withinReach && run->settling == location && (!repeatsItself(typed) || attempts <= 1))
         return replace(run, location);
     // A caret that stays put with other text before it is not going to show the trigger.
     run->unlike = !typedBeforeCaret && location >= expectedCaret && run->lastLook == location ? run->unlike + 1 : 0;
@@ -241,7 +269,7 @@ void ExpansionReplacement::waitForFinalKey(
     run->lastLook = location;
     // What the engine saw a moment ago decided nothing: look at the field as it is now (which
     // does not yet tell whether the caret stays put).
-    if (observed) {
+    if (observed && !caretMayLag) {
         run->settling.reset();
         return waitForFinalKey(run, attempts);
     }
@@ -287,7 +315,8 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
         // the clipboard first.
         if (!lend(run))
             return giveUp(*run, QStringLiteral("the expansion did not stay on the clipboard"));
-        if (isCurrent(*run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, run->selected()))
+        if (isCurrent(*run) && owns(run->receipt, run->injected)
+            && selectForPaste(run, run->range, run->selected(), run->lengthAtDecision))
             return;
         // The trigger may be selected by now: the next key must not replace it.
         return abandonSelection(run, selectionChecks);
@@ -343,10 +372,11 @@ void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int
     abandonSelection(run, selectionChecks);
 }
 
-bool ExpansionReplacement::selectForPaste(const std::shared_ptr<Run>& run, TextRange range, const QString& selected)
+bool ExpansionReplacement::selectForPaste(
+    const std::shared_ptr<Run>& run, TextRange range, const QString& selected, std::optional<qint64> lengthBefore)
 {
-    const std::optional<qint64> length = run->target->textLength();
-    if (!length || !run->target->selectForPaste(range))
+    const std::optional<qint64> length = lengthBefore ? lengthBefore : run->target->textLength();
+    if (!length || !run->target->selectForPaste(range, *length))
         return false;
     run->selecting = range;
     run->selectingText = selected;
@@ -546,11 +576,20 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     else
         restoreOnceRead(run);
     const std::optional<TextRange> selection = run->target->selection();
+    // What stands from the trigger's place to the end (a line's worth): where keys typed meanwhile
+    // ended up.
+    const std::optional<qint64> length = run->target->textLength();
+    const std::optional<QString> shown = length && *length > run->range.location
+        ? run->target->text(TextRange{run->range.location, std::min<qint64>(*length - run->range.location, 80)})
+        : std::nullopt;
     giveUp(*run,
-        QStringLiteral("the paste did not show in the field (%1+%2 selected, the trigger at %3)")
+        QStringLiteral("the paste did not show in the field (%1+%2 selected, the trigger at %3, \"%4\" there, "
+                       "%5 pasted in front)")
             .arg(selection ? selection->location : -1)
             .arg(selection ? selection->length : -1)
-            .arg(run->range.location));
+            .arg(run->range.location)
+            .arg(shown.value_or(QStringLiteral("?")))
+            .arg(run->pastedInFront));
 }
 
 bool ExpansionReplacement::pastedPlainKey(const std::shared_ptr<Run>& run, const std::optional<TextRange>& selection)
@@ -619,27 +658,37 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
     // selection: only one key in front tells the order.
     if (at < 0 || (at != 1 && !run->target->pastesOnceSelectionShows()))
         return false;
-    // Keys that had reached the field behind a range other keys then took the place of were
-    // typed first, though they stand behind the paste.
+    // Where keys took the range's place, the text there was those keys followed by any that had
+    // reached the field behind the range first: the latter were typed first, though they stand
+    // behind the paste, and keys in front of the paste beyond the former came after them, at the
+    // caret. Where more than one order fits, it cannot be told.
     const QString front = shown->left(at);
     const QString back = shown->mid(at + landed.size());
-    const QString first = run->tookPlace.startsWith(front) ? run->tookPlace.mid(front.size()) : QString();
-    if (!run->tookPlace.isEmpty() && (front.size() > run->tookPlace.size() || !run->tookPlace.startsWith(front) || !back.startsWith(first)))
-        return false;
-    const QString keys = first + front + back.mid(first.size());
-    if (!isTypedText(keys))
+    std::optional<QString> keys;
+    if (run->tookPlace.isEmpty())
+        keys = front + back;
+    for (qsizetype split = 1; split <= run->tookPlace.size(); ++split) {
+        const QString first = run->tookPlace.mid(split);
+        if (!front.startsWith(run->tookPlace.left(split)) || !back.startsWith(first))
+            continue;
+        const QString order = first + front + back.mid(first.size());
+        if (keys && *keys != order)
+            return false;
+        keys = order;
+    }
+    if (!keys || !isTypedText(*keys))
         return false;
     // A field that cannot be asked this moment (a caret reported late) is looked at again.
     const auto earlier = std::make_tuple(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes);
     ++run->pastedInFront;
-    run->displaced += run->behind + keys;
+    run->displaced += run->behind + *keys;
     run->selectedAgain = *shown;
     run->range = TextRange{run->range.location, reach};
     run->caret = run->range.location + reach;
     run->expansionBytes = run->pasted().toUtf8();
     if (lend(run) && selectForPaste(run, run->range, run->selectedAgain)) {
         qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger
-                                    << "before the paste came: pasting again in front of" << keys.size();
+                                    << "before the paste came: pasting again in front of" << keys->size();
         return true;
     }
     --run->pastedInFront;

@@ -32,6 +32,9 @@ struct ExpansionPlan {
     // within these bounds is where the run ended.
     qint64 mayEndBefore = 0;
     qint64 mayEndBeyond = 0;
+    // The length of the field's text, read just before observedSelection, where the target
+    // pastes while the user types on: keys that reach the field after that look are behind it.
+    std::optional<qint64> observedLength = std::nullopt;
 };
 
 // Swaps a trigger just typed into another application's field for its expansion: waits
@@ -103,11 +106,15 @@ public:
 
     ExpansionReplacement(ExpansionClipboard& clipboard, Schedule schedule);
 
+    // Whether text could have been typed key by key (Return and Tab edit rather than type).
+    static bool isTypedText(const QString& text);
+
     // Begins a replacement unless one is running or the plan cannot be carried out (false
     // then). `isCurrent` answers whether the replacement still belongs to the latest
     // keystroke; `completed` is called once, only when the paste has been verified, after the
     // clipboard was put back and isBusy() turned false. `ended` is called once when a started
-    // replacement ends, whichever way, right after isBusy() turned false.
+    // replacement ends, whichever way, right after isBusy() turned false (before start() returns
+    // where the look the plan brings decides at once).
     // Saves the clipboard for a replacement that may start soon, while the user's keys still
     // flow: reading another application's clipboard waits on that application, which must
     // never happen while keys are held. Cheap when the clipboard has not changed since.
@@ -146,7 +153,10 @@ private:
     // Asks a target that pastes while the user types on to select `range`, which holds
     // `selected`, and pastes over it once the field shows the selection; false when it could
     // not be asked.
-    bool selectForPaste(const std::shared_ptr<Run>& run, TextRange range, const QString& selected);
+    // `lengthBefore` is the text's length when the range was found (read now when not given):
+    // what the text grew by since then is keys typed behind the range.
+    bool selectForPaste(const std::shared_ptr<Run>& run, TextRange range, const QString& selected,
+        std::optional<qint64> lengthBefore = std::nullopt);
     void pasteOnceSelected(const std::shared_ptr<Run>& run, int attempts);
     // Pastes over what selectForPaste() selected; false when the paste was not posted.
     bool sendPaste(const std::shared_ptr<Run>& run);

@@ -29,8 +29,10 @@ public:
     // request at once: where a key typed later can overtake the selection.
     virtual bool pastesOnceSelectionShows() const { return true; }
     // Selects the range, whose end the caret must still be at, for a paste over it, if the
-    // field is still focused and editable; true when the selection was asked for.
-    virtual bool selectForPaste(TextRange /*range*/) { return false; }
+    // field is still focused and editable; true when the selection was asked for. `lengthBefore`
+    // is the text's length when the range was found: where the range ended there, keys may have
+    // reached the field behind it since.
+    virtual bool selectForPaste(TextRange /*range*/, qint64 /*lengthBefore*/) { return false; }
     // The length of the field's text; nothing when it cannot be read.
     virtual std::optional<qint64> textLength() { return std::nullopt; }
     // Pastes the clipboard over what selectForPaste() selected (where that range ended at the

@@ -65,22 +65,28 @@ bool FieldPasteTarget::select(TextRange range)
     return isFocusedAndEditable() && m_element->select(range);
 }
 
-bool FieldPasteTarget::selectForPaste(TextRange range)
+bool FieldPasteTarget::selectForPaste(TextRange range, qint64 lengthBefore)
 {
     // The selection names the trigger by its place, so a key that reaches the field before the
     // selection stays where it was typed.
-    // At the end of the text the caret may also be read short of it (Chromium reports it a
-    // moment after the text).
     const qint64 end = range.location + range.length;
     const std::optional<TextRange> caret = isFocusedAndEditable() ? selection() : std::nullopt;
     const std::optional<qint64> count = caret ? m_field->characterCount() : std::nullopt;
-    if (!caret || caret->length != 0 || !count || (caret->location != end && (*count != end || caret->location > end)))
+    if (!caret || caret->length != 0 || !count)
         return false;
-    // Typing at the end of the text, keys that reach the field before the selection stand
-    // behind the trigger, and the paste would leave the caret in front of them, where the next
-    // keys would go: the caret goes to the end with the paste, in the same go, before any key
-    // typed after it. Elsewhere the caret would not find its way back behind such keys.
-    m_selectedAtEnd = *count == end;
+    // Typing at the end of the text, keys that reached the field since the range was found stand
+    // behind it, and the caret behind them or, as Chromium reports it a moment after the text,
+    // still short of them. The paste would leave the caret in front of them, where the next keys
+    // would go: the caret goes to the end with the paste, in the same go, before any key typed
+    // after it (at the end the caret may also be read short of the range's end). Elsewhere the
+    // caret would not find its way back behind such keys: the text must not have grown.
+    const bool atEnd = lengthBefore == end;
+    const bool inPlace = atEnd
+        ? *count >= end && caret->location <= *count && (caret->location >= end || *count == end)
+        : caret->location == end && *count == lengthBefore;
+    if (!inPlace)
+        return false;
+    m_selectedAtEnd = atEnd;
     return m_element->select(range);
 }
 

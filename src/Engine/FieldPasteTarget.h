@@ -35,7 +35,7 @@ public:
     bool paste() override;
     // Nothing holds the user's keys on these desktops.
     bool selectsWhilePasting() const override { return true; }
-    bool selectForPaste(TextRange range) override;
+    bool selectForPaste(TextRange range, qint64 lengthBefore) override;
     std::optional<qint64> textLength() override;
     bool pasteSelection() override;
     bool pastesOnceSelectionShows() const override { return !m_element->appliesSelectionBeforeLaterKeys(); }

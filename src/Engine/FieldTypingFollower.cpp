@@ -1,5 +1,6 @@
 #include "Engine/FieldTypingFollower.h"
 
+#include "Engine/EngineLog.h"
 #include "Engine/FieldPasteTarget.h"
 #include "platform/PrimarySelection.h"
 #include "Utilities/Text.h"
@@ -54,6 +55,11 @@ std::pair<std::optional<qint64>, std::optional<qint64>> caretAndCount(EditableTe
         count = again;
     }
     return {caret, count};
+}
+
+bool keysTypedOn(const std::optional<QString>& text)
+{
+    return text && !text->isEmpty() && ExpansionReplacement::isTypedText(*text);
 }
 
 // Whether text found behind an insertion of ours could be keys the user typed meanwhile rather
@@ -499,14 +505,30 @@ void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
         if (m_replacement == replacement)
             m_replacement.reset();
     };
-    // Only a trigger with nothing typed behind it yet is selected: a key that reached the field
-    // meanwhile would stand between it and the caret.
-    if (replacement->field->caret() != replacement->end)
+    // The trigger is selected where the caret stands right behind it. The text's length is read
+    // first: keys that reach the field after it are behind the trigger, and stay there. So do keys
+    // typed on at the end of the text that reached the field before this look: the trigger counts
+    // as found just before them. Elsewhere a key that reached the field meanwhile would stand
+    // between the trigger and the caret.
+    EditableTextField& field = *replacement->field;
+    std::optional<qint64> length = field.characterCount();
+    const std::optional<qint64> fieldCaret = field.caret();
+    const qint64 end = replacement->end;
+    const bool typedOn = fieldCaret && length && *fieldCaret == *length && *fieldCaret > end
+        && *fieldCaret - end <= ExpansionReplacement::typedOnKeys && keysTypedOn(field.text(end, *fieldCaret));
+    if (fieldCaret != end && !typedOn) {
+        qCDebug(lcEngine).noquote() << "Left" << replacement->trigger << "as typed: the caret stood at"
+                                    << fieldCaret.value_or(-1) << "in" << length.value_or(-1) << "units, not behind it at" << end;
         return finish();
+    }
     const std::shared_ptr<FieldPasteTarget> target = FieldPasteTarget::make(m_pasting->desktop, replacement->field);
-    const std::optional<TextRange> caret = target ? target->selection() : std::nullopt;
+    std::optional<TextRange> caret = target ? target->selection() : std::nullopt;
     if (!caret || caret->length != 0)
         return finish();
+    if (typedOn) {
+        caret = TextRange{end, 0};
+        length = end;
+    }
     replacement->pasting = true;
     resetTyping();
     ExpansionPlan plan;
@@ -514,6 +536,7 @@ void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
     plan.expansion = replacement->expansion;
     plan.expectedCaret = caret->location;
     plan.observedSelection = caret;
+    plan.observedLength = length;
     QPointer<FieldTypingFollower> self(this);
     auto isCurrent = [self, replacement] {
         return self && self->m_installed && self->m_replacement == replacement && !replacement->fieldChanged;

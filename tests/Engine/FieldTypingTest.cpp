@@ -4,6 +4,7 @@
 #include "FieldReports.h"
 #include "LibraryFixtures.h"
 #include "ManualScheduler.h"
+#include "Utilities/Scheduler.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -380,6 +381,16 @@ protected:
         page->moveCaret(page->text.size());
     }
 
+    // An empty page, and nothing expanded yet.
+    void startAfresh()
+    {
+        field->content.clear();
+        field->caretAt = 0;
+        page->text.clear();
+        page->moveCaret(0);
+        expansions.clear();
+    }
+
     // The page's field and its reports are one field: what the page shows, the reports count.
     void finishReplacement()
     {
@@ -414,26 +425,27 @@ TEST_F(FieldPasting, aFieldThatTakesNoEditsGetsTheExpansionPastedAndTheClipboard
     }
 }
 
-TEST_F(FieldPasting, aTriggerWithTextTypedBehindItOrAPageThatIgnoresThePasteStaysAsTyped)
+TEST_F(FieldPasting, aKeyTypedOnBeforeThePageWasLookedAtStaysBehindTheExpansionAndAPageThatIgnoresThePasteKeepsTheTrigger)
 {
     field->current.offersEditing = false;
     typeIntoPage("/sig");
-    // A key reached the field before the replacement looked.
+    // A key typed on at the end reached the field before the replacement looked.
     field->type("!");
     page->text = field->content;
     page->moveCaret(page->text.size());
     settle();
     finishReplacement();
-    EXPECT_EQ(page->text, "/sig!");
+    EXPECT_EQ(page->text, signature + "!");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
 
     field->type(" ");
     page->pasteDelay.reset();
     typeIntoPage("/sig");
     settle();
     finishReplacement();
-    EXPECT_EQ(page->text, "/sig! /sig");
+    EXPECT_EQ(page->text, signature + "! /sig");
     EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0})) << "the trigger is not left selected";
-    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(expansions, QStringList{"/sig"});
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
 }
 
@@ -499,6 +511,75 @@ TEST_F(FieldPasting, thePasteWaitsForThePageToShowTheSelectionAndKeysTypedMeanwh
     EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
     EXPECT_EQ(expansions, QStringList{"/sig"});
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
+// The page reports the caret a moment after the text. A space that reaches it right after the
+// look that found the trigger at the end stays behind the expansion, the caret behind it; one
+// that had reached it before that look, the caret still reported in front of it, cannot be told
+// from text that stood there: the keys typed on never land in front of the space.
+TEST_F(FieldPasting, aKeyTheCaretIsReportedLateForStaysBehindTheExpansionOrTheTriggerIsLeftAsTyped)
+{
+    field->current.offersEditing = false;
+    page->selectionDelay = 0.01;
+    for (const bool beforeTheLook : {false, true}) {
+        startAfresh();
+        typeIntoPage("Hi /sig");
+        const qint64 end = page->text.size();
+        const auto space = [this, end] {
+            field->content.append(u' ');
+            page->text.append(u' ');
+            page->moveCaret(end + 1);
+            page->selectionAnswer = TextRange{end, 0};
+            Scheduler::current().after(0.02, nullptr, [this, end] {
+                page->selectionAnswer.reset();
+                field->unreported.append(TextFieldEvent{Kind::inserted, field, end, 1, QStringLiteral(" ")});
+            });
+        };
+        if (beforeTheLook)
+            space();
+        else
+            page->afterSelectionRead = space;
+        settle();
+        finishReplacement();
+        page->insert(QStringLiteral("ok"));
+        if (beforeTheLook) {
+            EXPECT_EQ(page->text, "Hi /sig ok");
+        } else {
+            EXPECT_EQ(page->text, "Hi " + signature + " ok");
+            EXPECT_EQ(expansions, QStringList{"/sig"});
+        }
+        EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+    }
+}
+
+TEST_F(FieldPasting, keysTypedBehindAKeyThatTookTheTriggersPlaceBeforeThePasteCameKeepTheirOrder)
+{
+    field->current.offersEditing = false;
+    page->selectionDelay = 0.01;
+    for (const bool spaceBehindFirst : {false, true}) {
+        startAfresh();
+        typeIntoPage("Hi /sig");
+        settle();
+        // The space replaces the trigger the moment the page shows it selected, and the "o" comes
+        // behind the space before the paste does; or the space reaches the page behind the
+        // trigger before the selection, the "o" replaces the trigger, and the "k" comes behind it
+        // before the paste.
+        if (spaceBehindFirst) {
+            Scheduler::current().after(0.005, nullptr, [this] {
+                page->text.append(u' ');
+                field->content = page->text;
+            });
+        }
+        Scheduler::current().after(0.011, nullptr,
+            [this, spaceBehindFirst] { page->insert(spaceBehindFirst ? QStringLiteral("o") : QStringLiteral(" ")); });
+        desktop.keyboard.typedBeforePaste = {spaceBehindFirst ? QStringLiteral("k") : QStringLiteral("o")};
+        finishReplacement();
+        if (!spaceBehindFirst)
+            page->insert(QStringLiteral("k"));
+        EXPECT_EQ(page->text, "Hi " + signature + " ok") << spaceBehindFirst;
+        EXPECT_EQ(expansions, QStringList{"/sig"}) << spaceBehindFirst;
+        EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+    }
 }
 
 TEST_F(FieldPasting, aPasteThePageTakesAfterTheLooksGaveUpGetsTheExpansionNotTheUsersClipboard)

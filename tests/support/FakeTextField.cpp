@@ -2,6 +2,8 @@
 
 #include "Utilities/Scheduler.h"
 
+#include <utility>
+
 FakeTextField::FakeTextField(const QString& initialText)
     : text(initialText)
     , selection{initialText.size(), 0}
@@ -46,7 +48,10 @@ std::optional<bool> FakeTextField::isEditable()
 std::optional<TextRange> FakeTextField::selectedRange()
 {
     ask(Question::selection);
-    return selectionAnswer ? *selectionAnswer : std::optional(selection);
+    const std::optional<TextRange> read = selectionAnswer ? *selectionAnswer : std::optional(selection);
+    if (afterSelectionRead)
+        std::exchange(afterSelectionRead, nullptr)();
+    return read;
 }
 
 std::optional<QString> FakeTextField::textIn(TextRange range)

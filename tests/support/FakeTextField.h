@@ -24,6 +24,8 @@ public:
     // Answered for the selected range instead of `selection` when set.
     std::optional<std::optional<TextRange>> selectionAnswer;
     bool refusesSelection = false;
+    // Runs once, right after the selection is read, as a key the user typed that very moment.
+    std::function<void()> afterSelectionRead;
     // The next this many selection requests are refused, as a busy application's go unanswered.
     int unansweredSelections = 0;
     // Seconds between an accepted selection request and the selection showing, as browsers
