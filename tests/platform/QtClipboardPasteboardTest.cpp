@@ -193,6 +193,9 @@ TEST_F(ClipboardPasteboard, ourWriteIsHeldOnlyUntilAnotherOwnerTakesTheClipboard
     XSetSelectionOwner(other, XInternAtom(other, "CLIPBOARD", False), window, CurrentTime);
     XSync(other, False);
     EXPECT_EQ(pasteboard.holdsOwnWrite(ours), false);
+    // Nor is it written over as ours: what the other client copied stays.
+    EXPECT_EQ(pasteboard.clearOwnContents(ours), std::nullopt);
+    EXPECT_EQ(XGetSelectionOwner(other, XInternAtom(other, "CLIPBOARD", False)), window);
     XCloseDisplay(other);
 }
 

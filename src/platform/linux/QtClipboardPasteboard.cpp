@@ -308,6 +308,21 @@ qint64 QtClipboardPasteboard::clearContents()
     return ++m_changeCount;
 }
 
+std::optional<qint64> QtClipboardPasteboard::clearOwnContents(qint64 changeCount)
+{
+    if (!m_answer)
+        return Pasteboard::clearOwnContents(changeCount);
+    // Qt hears of another owner only once its event loop runs again; the server knows already.
+    if (changeCount != m_changeCount)
+        return std::nullopt;
+    const quint32 owner = currentOwner();
+    const bool ours = owner == 0 || (m_offeredBy != 0 && owner == m_offeredBy)
+        || m_answer->clientOf(owner) == m_answer->ownClient();
+    if (!ours)
+        return std::nullopt;
+    return clearContents();
+}
+
 void QtClipboardPasteboard::clearNow()
 {
     m_writing = true;

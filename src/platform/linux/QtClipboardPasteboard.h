@@ -31,6 +31,9 @@ public:
     std::optional<QByteArray> data(qsizetype item, const QString& type) override;
     QStringList types() override;
     qint64 clearContents() override;
+    // Asks the X server who owns the clipboard right before taking it: ours are Qt's window, the
+    // giving back's while it offers our expansion, or nobody's after a clear of ours.
+    std::optional<qint64> clearOwnContents(qint64 changeCount) override;
     bool writeItems(const QList<PasteboardItem>& items) override;
     // Requests for the data of our own contents (not their list of formats) from the
     // application with the keyboard focus; nothing off X11.
