@@ -299,4 +299,19 @@ TEST_F(ClipboardPasteboard, anExpansionGoesOnlyToTheApplicationItWasPutThereForA
     EXPECT_EQ(convertClipboard("text/plain;charset=utf-8"), QByteArray("copied by the user"));
 }
 
+TEST_F(ClipboardPasteboard, anExpansionNotAskedForYetIsStillAnsweredOnceTheUsersEmptyClipboardIsBack)
+{
+    // The user's clipboard was empty: put back while a stalled application's paste is still on
+    // its way, it leaves that paste someone to ask. Others find nothing to paste.
+    const QString utf8 = QStringLiteral("text/plain;charset=utf-8");
+    ASSERT_TRUE(DesktopSession::focusWindowOf(owner.processId()));
+    pasteboard.clearContents();
+    ASSERT_TRUE(pasteboard.writeItems(
+        {{{utf8, "expansion"}, {QStringLiteral("application/x-velmora-temporary-expansion"), "marker"}}}));
+    pasteboard.clearContents();
+    EXPECT_EQ(pasteboard.itemCount(), 0);
+    EXPECT_EQ(convertClipboard("UTF8_STRING"), std::nullopt);
+    EXPECT_EQ(owner.clipboard(utf8).value(utf8), "expansion");
+}
+
 }

@@ -60,6 +60,8 @@ private:
     bool lendExpansion(const PasteboardItem& item);
     quint32 currentOwner() const;
     void clearNow();
+    // Clears the clipboard that clearNow() kept ours, offering nothing, while it still is.
+    void clearOfferOfNothing();
     // Our expansion leaves the clipboard: if its application has not asked for it, that
     // application's paste may still come and is owed it for a while.
     void retireLent();
@@ -71,6 +73,8 @@ private:
     // Our own contents while they offer text under the extra name only we gave it (it is not
     // read back, so that they read back as written). Only compared, never used.
     const QMimeData* m_aliasedText = nullptr;
+    // The contents offering nothing that clearNow() put there, while Qt keeps them.
+    QPointer<const QMimeData> m_offeringNothing;
     // Our last write's contents, while Qt keeps them.
     QPointer<const QMimeData> m_written;
     qint64 m_writtenChangeCount = -1;
