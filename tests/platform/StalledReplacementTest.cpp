@@ -554,7 +554,16 @@ TEST_F(StalledReplacement, aStalledFieldsLatePasteGetsItsOwnExpansionNotOneMadeE
 {
     target.setText(QStringLiteral("line"), QString());
     other.setText(QStringLiteral("line"), QString());
-    ASSERT_TRUE(other.setClipboard({{utf8Text, copied.toUtf8()}}));
+    // The set-up's expansion is put back as its field shows it, which may be the very moment of
+    // this copy: taken back a moment after a look found it still ours, the clipboard can take a
+    // copy landing in between with it. Made again until it holds (this case is about the
+    // stalled field; the narrow window is known).
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            return other.setClipboard({{utf8Text, copied.toUtf8()}})
+                && other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8();
+        },
+        5000));
     DesktopSession::pause(200);
     {
         // The target stops as its expansion takes the clipboard; meanwhile the user goes on in
