@@ -35,6 +35,15 @@ public:
     virtual std::optional<QList<ClipboardItemSnapshot>> snapshot() = 0;
     // Replaces the contents with the items.
     virtual ClipboardWriteReceipt write(const QList<ClipboardItemSnapshot>& items) = 0;
+    // Replaces the contents with the items only while they are still those of our write that
+    // produced the change count: someone who copied since keeps theirs. Nothing then.
+    virtual std::optional<ClipboardWriteReceipt> writeOver(
+        qint64 changeCount, const QList<ClipboardItemSnapshot>& items)
+    {
+        if (this->changeCount() != changeCount || holdsWrite(changeCount) == false)
+            return std::nullopt;
+        return write(items);
+    }
     // How often the application with the keyboard focus has asked for the contents since our
     // last write, others (clipboard managers) not counted; nothing when the clipboard cannot
     // tell.

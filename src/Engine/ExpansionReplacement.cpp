@@ -825,7 +825,11 @@ void ExpansionReplacement::restore(const Run& run)
         return m_clipboard.entrust({});
     // What goes back is already saved for the next replacement. It stays entrusted: the
     // contents put back are ours to offer from now on, and would go with this process.
-    const ClipboardWriteReceipt receipt = m_clipboard.write(run.previous);
-    if (receipt.succeeded && m_clipboard.changeCount() == receipt.changeCount)
-        m_prepared = Saved{receipt.changeCount, run.previous};
+    // Someone may copy in the moment since the look above (the user, in another application,
+    // as the expansion shows): what they copied is theirs and is not written over.
+    const std::optional<ClipboardWriteReceipt> receipt = m_clipboard.writeOver(run.receipt.changeCount, run.previous);
+    if (!receipt)
+        return m_clipboard.entrust({});
+    if (receipt->succeeded && m_clipboard.changeCount() == receipt->changeCount)
+        m_prepared = Saved{receipt->changeCount, run.previous};
 }

@@ -66,6 +66,18 @@ ClipboardWriteReceipt SystemExpansionClipboard::write(const QList<ClipboardItemS
     return ClipboardWriteReceipt{changeCount, m_board.writeItems(boardItems)};
 }
 
+std::optional<ClipboardWriteReceipt> SystemExpansionClipboard::writeOver(
+    qint64 changeCount, const QList<ClipboardItemSnapshot>& items)
+{
+    const QList<PasteboardItem> boardItems = ::boardItems(items);
+    const std::optional<qint64> cleared = m_board.clearOwnContents(changeCount);
+    if (!cleared)
+        return std::nullopt;
+    if (boardItems.isEmpty())
+        return ClipboardWriteReceipt{*cleared, true};
+    return ClipboardWriteReceipt{*cleared, m_board.writeItems(boardItems)};
+}
+
 std::optional<qint64> SystemExpansionClipboard::readsByFocusedApplication()
 {
     return m_board.readsByFocusedApplication();

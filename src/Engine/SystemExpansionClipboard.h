@@ -22,6 +22,8 @@ public:
     // clipboard snapshots as no items.
     std::optional<QList<ClipboardItemSnapshot>> snapshot() override;
     ClipboardWriteReceipt write(const QList<ClipboardItemSnapshot>& items) override;
+    std::optional<ClipboardWriteReceipt> writeOver(
+        qint64 changeCount, const QList<ClipboardItemSnapshot>& items) override;
     std::optional<qint64> readsByFocusedApplication() override;
     std::optional<bool> holdsWrite(qint64 changeCount) override;
     void entrust(const QList<ClipboardItemSnapshot>& items) override;

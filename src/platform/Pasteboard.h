@@ -47,6 +47,16 @@ public:
 
     // Empties the board and takes ownership of it; answers the change count this produced.
     virtual qint64 clearContents() = 0;
+    // Empties the board and takes ownership of it as clearContents() does, only while it still
+    // holds our write that produced the change count, told at the last moment before it is
+    // taken: someone who copied a moment ago keeps their contents even before we hear of it.
+    // Nothing when they are no longer ours.
+    virtual std::optional<qint64> clearOwnContents(qint64 changeCount)
+    {
+        if (this->changeCount() != changeCount || holdsOwnWrite(changeCount) == false)
+            return std::nullopt;
+        return clearContents();
+    }
     // Puts the items on the board emptied by the last clearContents(), which they belong
     // to: the change count stays at what clearContents() answered. False when the board
     // refuses them (X11: more than one item).

@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QTimer>
+#include <X11/Xlib.h>
 
 namespace DesktopSession {
 
@@ -44,12 +45,46 @@ bool xdotool(const QStringList& arguments)
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+namespace {
+
+    // Whether the X input focus is on the window or one of its children.
+    bool hasFocus(unsigned long window)
+    {
+        Display* display = XOpenDisplay(nullptr);
+        if (!display)
+            return false;
+        Window focus = None;
+        int revert = 0;
+        XGetInputFocus(display, &focus, &revert);
+        bool within = false;
+        while (focus != None && focus != PointerRoot && !within) {
+            within = focus == window;
+            Window root = None;
+            Window parent = None;
+            Window* children = nullptr;
+            unsigned int count = 0;
+            if (!XQueryTree(display, focus, &root, &parent, &children, &count))
+                break;
+            if (children)
+                XFree(children);
+            focus = parent == root ? None : parent;
+        }
+        XCloseDisplay(display);
+        return within;
+    }
+
+} // namespace
+
 bool focusWindowOf(qint64 process)
 {
-    // The empty pattern keeps xdotool from taking the next command for the pattern; --all makes
-    // the process id a condition instead of an alternative to it.
-    return xdotool({"search", "--sync", "--all", "--onlyvisible", "--pid", QString::number(process), "", "windowfocus",
-        "--sync", "%1"});
+    const unsigned long window = windowOf(process);
+    if (window == 0)
+        return false;
+    // A window mapped a moment ago can refuse the focus (xdotool then fails at once), and on a
+    // loaded machine the focus can be taken back before the test goes on: given again within a
+    // bound until it is there.
+    const QString id = QString::number(window);
+    return waitFor([&] { return xdotool({"windowfocus", "--sync", id}) && hasFocus(window); }, 5000);
 }
 
 unsigned long windowOf(qint64 process)

@@ -193,6 +193,9 @@ TEST_F(ClipboardPasteboard, ourWriteIsHeldOnlyUntilAnotherOwnerTakesTheClipboard
     XSetSelectionOwner(other, XInternAtom(other, "CLIPBOARD", False), window, CurrentTime);
     XSync(other, False);
     EXPECT_EQ(pasteboard.holdsOwnWrite(ours), false);
+    // Nor is it written over as ours: what the other client copied stays.
+    EXPECT_EQ(pasteboard.clearOwnContents(ours), std::nullopt);
+    EXPECT_EQ(XGetSelectionOwner(other, XInternAtom(other, "CLIPBOARD", False)), window);
     XCloseDisplay(other);
 }
 
@@ -294,6 +297,21 @@ TEST_F(ClipboardPasteboard, anExpansionGoesOnlyToTheApplicationItWasPutThereForA
     EXPECT_EQ(second.clipboard(utf8).value(utf8), "second");
     EXPECT_EQ(owner.clipboard(utf8).value(utf8), "copied by the user");
     EXPECT_EQ(convertClipboard("text/plain;charset=utf-8"), QByteArray("copied by the user"));
+}
+
+TEST_F(ClipboardPasteboard, anExpansionNotAskedForYetIsStillAnsweredOnceTheUsersEmptyClipboardIsBack)
+{
+    // The user's clipboard was empty: put back while a stalled application's paste is still on
+    // its way, it leaves that paste someone to ask. Others find nothing to paste.
+    const QString utf8 = QStringLiteral("text/plain;charset=utf-8");
+    ASSERT_TRUE(DesktopSession::focusWindowOf(owner.processId()));
+    pasteboard.clearContents();
+    ASSERT_TRUE(pasteboard.writeItems(
+        {{{utf8, "expansion"}, {QStringLiteral("application/x-velmora-temporary-expansion"), "marker"}}}));
+    pasteboard.clearContents();
+    EXPECT_EQ(pasteboard.itemCount(), 0);
+    EXPECT_EQ(convertClipboard("UTF8_STRING"), std::nullopt);
+    EXPECT_EQ(owner.clipboard(utf8).value(utf8), "expansion");
 }
 
 }

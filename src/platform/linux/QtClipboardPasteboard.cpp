@@ -274,6 +274,9 @@ std::optional<QByteArray> QtClipboardPasteboard::data(qsizetype item, const QStr
 
 QtClipboardPasteboard::~QtClipboardPasteboard()
 {
+    m_owed.clear();
+    if (qGuiApp)
+        clearOfferOfNothing();
     if (m_requestWatch && QCoreApplication::instance())
         QCoreApplication::instance()->removeNativeEventFilter(m_requestWatch.get());
 }
@@ -308,12 +311,45 @@ qint64 QtClipboardPasteboard::clearContents()
     return ++m_changeCount;
 }
 
+std::optional<qint64> QtClipboardPasteboard::clearOwnContents(qint64 changeCount)
+{
+    if (!m_answer)
+        return Pasteboard::clearOwnContents(changeCount);
+    // Qt hears of another owner only once its event loop runs again; the server knows already.
+    if (changeCount != m_changeCount)
+        return std::nullopt;
+    const quint32 owner = currentOwner();
+    const bool ours = owner == 0 || (m_offeredBy != 0 && owner == m_offeredBy)
+        || m_answer->clientOf(owner) == m_answer->ownClient();
+    if (!ours)
+        return std::nullopt;
+    return clearContents();
+}
+
 void QtClipboardPasteboard::clearNow()
 {
     m_writing = true;
-    m_clearNoticeDue = true;
-    QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+    // An application owed an expansion it has not asked for yet (a stalled paste on its way)
+    // would find nobody to ask and paste nothing over its trigger: the clipboard stays ours,
+    // offering nothing to anyone else.
+    // Once nothing is owed any more it is cleared (an owner offering nothing passes for one
+    // that does not answer, whose contents cannot be saved).
+    if (m_owed.isEmpty()) {
+        m_clearNoticeDue = true;
+        QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+    } else {
+        auto* nothing = new QMimeData;
+        QGuiApplication::clipboard()->setMimeData(nothing, QClipboard::Clipboard);
+        m_offeringNothing = nothing;
+        QTimer::singleShot(OwedExpansions::keptMilliseconds, this, [this] { clearOfferOfNothing(); });
+    }
     m_writing = false;
+}
+
+void QtClipboardPasteboard::clearOfferOfNothing()
+{
+    if (m_offeringNothing && contents() == m_offeringNothing.get())
+        clearNow();
 }
 
 bool QtClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)

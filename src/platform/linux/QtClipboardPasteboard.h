@@ -31,6 +31,9 @@ public:
     std::optional<QByteArray> data(qsizetype item, const QString& type) override;
     QStringList types() override;
     qint64 clearContents() override;
+    // Asks the X server who owns the clipboard right before taking it: ours are Qt's window, the
+    // giving back's while it offers our expansion, or nobody's after a clear of ours.
+    std::optional<qint64> clearOwnContents(qint64 changeCount) override;
     bool writeItems(const QList<PasteboardItem>& items) override;
     // Requests for the data of our own contents (not their list of formats) from the
     // application with the keyboard focus; nothing off X11.
@@ -57,6 +60,8 @@ private:
     bool lendExpansion(const PasteboardItem& item);
     quint32 currentOwner() const;
     void clearNow();
+    // Clears the clipboard that clearNow() kept ours, offering nothing, while it still is.
+    void clearOfferOfNothing();
     // Our expansion leaves the clipboard: if its application has not asked for it, that
     // application's paste may still come and is owed it for a while.
     void retireLent();
@@ -68,6 +73,8 @@ private:
     // Our own contents while they offer text under the extra name only we gave it (it is not
     // read back, so that they read back as written). Only compared, never used.
     const QMimeData* m_aliasedText = nullptr;
+    // The contents offering nothing that clearNow() put there, while Qt keeps them.
+    QPointer<const QMimeData> m_offeringNothing;
     // Our last write's contents, while Qt keeps them.
     QPointer<const QMimeData> m_written;
     qint64 m_writtenChangeCount = -1;

@@ -144,9 +144,16 @@ void OwedExpansions::forget(quint32 client)
     m_owed.removeIf([client](const Owed& owed) { return owed.client == client; });
 }
 
-bool OwedExpansions::answer(const X11SelectionAnswer& answer, const xcb_selection_request_event_t& request)
+bool OwedExpansions::isEmpty()
 {
     m_owed.removeIf([](const Owed& owed) { return owed.expiry.hasExpired(); });
+    return m_owed.isEmpty();
+}
+
+bool OwedExpansions::answer(const X11SelectionAnswer& answer, const xcb_selection_request_event_t& request)
+{
+    if (isEmpty())
+        return false;
     const quint32 requestor = answer.clientOf(request.requestor);
     const auto owed
         = std::find_if(m_owed.begin(), m_owed.end(), [&](const Owed& owed) { return owed.client == requestor; });

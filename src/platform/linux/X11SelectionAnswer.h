@@ -59,6 +59,8 @@ public:
     // A newer expansion for the application is what its paste gets.
     void forget(quint32 client);
     void clear() { m_owed.clear(); }
+    // Whether any application is still owed an expansion.
+    bool isEmpty();
     // Answers the request with what its application is owed; false when it is owed nothing.
     bool answer(const X11SelectionAnswer& answer, const xcb_selection_request_event_t& request);
 
