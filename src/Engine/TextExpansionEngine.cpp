@@ -443,18 +443,18 @@ void TextExpansionEngine::startReplacement(
     // Selecting the trigger makes some toolkits take the primary selection over.
     if (m_desktop.primarySelection)
         m_desktop.primarySelection->save();
+    // The replacement may get as far as the paste, or end, before it returns: the run's carets
+    // are the plan's from here on, and the hold is renewed first.
+    forgetCarets();
     // From the trigger's final key until the paste is confirmed, a key reaching the field
     // would land inside the edit; held, it arrives after it, and is read as typing then.
-    const bool started = m_replacement.start(plan, target, isCurrent, completed, ended, typedAfter);
-    if (!started)
+    if (m_desktop.keyboardHold
+        && !m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker))
+        qCDebug(lcEngine) << "The keyboard could not be held for the replacement";
+    if (!m_replacement.start(plan, target, isCurrent, completed, ended, typedAfter)) {
         qCDebug(lcEngine).noquote() << "Left" << match.trigger << "as typed: no replacement could start";
-    if (started && m_desktop.keyboardHold) {
-        if (!m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker))
-            qCDebug(lcEngine) << "The keyboard could not be held for the replacement";
-    } else {
         releaseKeyboard();
     }
-    forgetCarets();
 }
 
 void TextExpansionEngine::readKeysTypedDuringReplacement()
