@@ -1,5 +1,6 @@
 #include "AtspiElement.h"
 
+#include "AtspiCaretLook.h"
 #include "AtspiFieldKind.h"
 #include "AtspiRequestCounter.h"
 
@@ -97,6 +98,7 @@ bool AtspiElement::isReachable() const
 void AtspiElement::setMessagingTimeout(double seconds)
 {
     const int milliseconds = std::max(1, int(std::lround(seconds * 1000)));
+    s_timeoutMilliseconds = milliseconds;
     atspi_set_timeout(milliseconds, milliseconds);
 }
 
@@ -306,14 +308,22 @@ std::optional<TextRange> AtspiElement::selectedRange()
         return std::nullopt;
     AtspiText* text = ATSPI_TEXT(textHolder());
     GError* error = nullptr;
-    AtspiRequestCounter::note();
-    const gint caret = atspi_text_get_caret_offset(text, &error);
-    if (!succeeded(error))
+    bool asked = false;
+    const std::optional<AtspiCaretLook> look = lookAtCaret(textHolder(), s_timeoutMilliseconds, asked);
+    if (asked && !look)
         return {};
-    AtspiRequestCounter::note();
-    const gint selections = atspi_text_get_n_selections(text, &error);
-    if (!succeeded(error))
-        return {};
+    gint caret = look ? look->caret : 0;
+    gint selections = look ? look->selections : 0;
+    if (!asked) {
+        AtspiRequestCounter::note();
+        caret = atspi_text_get_caret_offset(text, &error);
+        if (!succeeded(error))
+            return {};
+        AtspiRequestCounter::note();
+        selections = atspi_text_get_n_selections(text, &error);
+        if (!succeeded(error))
+            return {};
+    }
     m_selections = selections;
     qint64 start = caret;
     qint64 end = caret;

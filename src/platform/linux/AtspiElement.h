@@ -107,4 +107,6 @@ private:
     // How many selections the last look at the selection found: selecting right after it
     // need not ask again (a selection is replaced, or added where there was none).
     std::optional<int> m_selections;
+    // The messaging timeout last set; libatspi's own until then.
+    static inline int s_timeoutMilliseconds = 800;
 };
