@@ -143,8 +143,20 @@ bool ExpansionReplacement::start(const ExpansionPlan& plan, std::shared_ptr<Expa
         waitForFinalKey(run, caretChecks, run->plan.observedSelection);
         return true;
     }
-    m_schedule(firstCaretCheckDelay, [this, run] { waitForFinalKey(run, caretChecks, run->plan.observedSelection); });
+    // Under the hold, a look at the final key that shows the trigger in place decides in the
+    // turn that confirmed the focus: nothing typed can come between, and a later turn would
+    // only ask the field again whether it still has it.
+    if (!run->target->selectsWhilePasting() && run->plan.observedSelection) {
+        waitForFinalKey(run, caretChecks, run->plan.observedSelection, LookAt::finalKeyTurn);
+        return true;
+    }
+    lookInLaterTurn(run);
     return true;
+}
+
+void ExpansionReplacement::lookInLaterTurn(const std::shared_ptr<Run>& run)
+{
+    m_schedule(firstCaretCheckDelay, [this, run] { waitForFinalKey(run, caretChecks, run->plan.observedSelection); });
 }
 
 bool ExpansionReplacement::isCurrent(const Run& run)
@@ -172,7 +184,7 @@ void ExpansionReplacement::finish(const Run& run)
 // the final key that reached the field before they could be held count as more of the run:
 // the caret is looked for behind them.
 void ExpansionReplacement::waitForFinalKey(
-    const std::shared_ptr<Run>& run, int attempts, std::optional<TextRange> observed)
+    const std::shared_ptr<Run>& run, int attempts, std::optional<TextRange> observed, LookAt when)
 {
     const ExpansionPlan& plan = run->plan;
     // Read first: the keys not read yet may also make the replacement stale.
@@ -197,6 +209,10 @@ void ExpansionReplacement::waitForFinalKey(
         && (observed->length != 0 || !run->after.isEmpty()
             || (observed->location != expectedCaret && observed->location != alternativeCaret)))
         observed.reset();
+    // The field may apply the final key a moment after the engine looked: it is looked at
+    // afresh once it has had a turn.
+    if (when == LookAt::finalKeyTurn && !observed)
+        return lookInLaterTurn(run);
     if (length > expectedCaret)
         return giveUp(*run, QStringLiteral("the trigger is longer than the text before the caret"));
     const bool focused = observed || run->target->isFocusedAndEditable();
@@ -269,6 +285,13 @@ void ExpansionReplacement::waitForFinalKey(
     run->lastLook = location;
     // What the engine saw a moment ago decided nothing: look at the field as it is now (which
     // does not yet tell whether the caret stays put).
+    if (observed && !caretMayLag && when == LookAt::finalKeyTurn) {
+        // Undecided: looked at as if this look had not been made.
+        run->settling.reset();
+        run->lastLook.reset();
+        run->unlike = 0;
+        return lookInLaterTurn(run);
+    }
     if (observed && !caretMayLag) {
         run->settling.reset();
         return waitForFinalKey(run, attempts);

@@ -145,7 +145,12 @@ public:
 private:
     struct Run;
 
-    void waitForFinalKey(const std::shared_ptr<Run>& run, int attempts, std::optional<TextRange> observed = {});
+    // When the field is looked at: in the turn of the final key, only an observation that
+    // decides is acted on; anything else waits for a later turn.
+    enum class LookAt { laterTurn, finalKeyTurn };
+    void waitForFinalKey(const std::shared_ptr<Run>& run, int attempts, std::optional<TextRange> observed = {},
+        LookAt when = LookAt::laterTurn);
+    void lookInLaterTurn(const std::shared_ptr<Run>& run);
     void replace(const std::shared_ptr<Run>& run, qint64 caret);
     // Puts the expansion on the clipboard; false when it did not stay there.
     bool lend(const std::shared_ptr<Run>& run);

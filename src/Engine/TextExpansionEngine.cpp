@@ -293,6 +293,9 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
     // before anything is touched; a field that changed meanwhile begins the run afresh there.
     const bool caretOnly = m_lastTarget && m_expectedCaret && !m_matcher.wouldMatch(text);
     std::shared_ptr<AccessibilityExpansionTarget> target = caretOnly ? m_lastTarget : focusedTarget();
+    // Where this key completes a trigger, its text is looked at next: read along with the caret.
+    if (target && !caretOnly)
+        target->readTextBeforeCaretAlong(textReadAlong);
     const std::optional<TextRange> selection = target ? target->selection() : std::nullopt;
     // A busy application may not answer within the messaging timeout. Within a run, its field
     // is then taken to have the key where the run so far says: the replacement looks at the
@@ -443,18 +446,18 @@ void TextExpansionEngine::startReplacement(
     // Selecting the trigger makes some toolkits take the primary selection over.
     if (m_desktop.primarySelection)
         m_desktop.primarySelection->save();
+    // The replacement may get as far as the paste, or end, before it returns: the run's carets
+    // are the plan's from here on, and the hold is renewed first.
+    forgetCarets();
     // From the trigger's final key until the paste is confirmed, a key reaching the field
     // would land inside the edit; held, it arrives after it, and is read as typing then.
-    const bool started = m_replacement.start(plan, target, isCurrent, completed, ended, typedAfter);
-    if (!started)
+    if (m_desktop.keyboardHold
+        && !m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker))
+        qCDebug(lcEngine) << "The keyboard could not be held for the replacement";
+    if (!m_replacement.start(plan, target, isCurrent, completed, ended, typedAfter)) {
         qCDebug(lcEngine).noquote() << "Left" << match.trigger << "as typed: no replacement could start";
-    if (started && m_desktop.keyboardHold) {
-        if (!m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker))
-            qCDebug(lcEngine) << "The keyboard could not be held for the replacement";
-    } else {
         releaseKeyboard();
     }
-    forgetCarets();
 }
 
 void TextExpansionEngine::readKeysTypedDuringReplacement()

@@ -209,6 +209,25 @@ TEST_F(ClipboardPasteboard, aClearedBoardHoldsNoItemsAndTakesAnEmptyList)
     EXPECT_TRUE(owner.clipboard().isEmpty());
 }
 
+TEST_F(ClipboardPasteboard, aWriteAfterAClearTakesTheClipboardFromItsOwnerWithNoOwnerlessMomentBetween)
+{
+    ASSERT_TRUE(ownerTakesClipboard({{"text/plain;charset=utf-8", "theirs"}}));
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_TRUE(other);
+    const Atom clipboard = XInternAtom(other, "CLIPBOARD", False);
+    const Window theirs = XGetSelectionOwner(other, clipboard);
+    ASSERT_NE(theirs, Window(None));
+    // A paste sent for an earlier expansion may ask at any moment: someone must answer.
+    pasteboard.clearContents();
+    EXPECT_EQ(XGetSelectionOwner(other, clipboard), theirs);
+    ASSERT_TRUE(pasteboard.writeItems({{{"text/plain;charset=utf-8", "ours"}}}));
+    DesktopSession::pause(50);
+    const Window ours = XGetSelectionOwner(other, clipboard);
+    EXPECT_NE(ours, theirs);
+    EXPECT_NE(ours, Window(None));
+    XCloseDisplay(other);
+}
+
 TEST_F(ClipboardPasteboard, anImageOfferedInManyFormatsIsSavedAsItsPngBesideTheText)
 {
     ASSERT_TRUE(ownerTakesClipboard({{"image/bmp", "BM-bytes"}, {"image/png", "png-bytes"},

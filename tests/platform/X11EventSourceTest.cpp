@@ -9,6 +9,8 @@
 #include "platform/linux/X11KeyboardLayout.h"
 #include "platform/linux/X11KeyboardPoster.h"
 
+#include <utility>
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -80,6 +82,38 @@ TEST_F(X11Events, typedKeysArriveAsKeyDownsWithTheirCharactersAndShift)
         EXPECT_FALSE(key.autorepeat);
         EXPECT_EQ(key.tag, 0u);
     }
+}
+
+TEST_F(X11Events, keysReadAgainWhileOneIsHandedOnFollowItInTheOrderTyped)
+{
+    Display* typist = XOpenDisplay(nullptr);
+    ASSERT_NE(typist, nullptr);
+    auto typeKey = [&](KeySym symbol) {
+        const KeyCode code = XKeysymToKeycode(typist, symbol);
+        XTestFakeKeyEvent(typist, code, True, CurrentTime);
+        XTestFakeKeyEvent(typist, code, False, CurrentTime);
+        XSync(typist, False);
+    };
+    QStringList order;
+    bool readAgain = false;
+    ASSERT_TRUE(source->install(InputEventType::keyPress, [&](const InputEvent& event) {
+        order.append(event.text);
+        if (event.text != QStringLiteral("a") || std::exchange(readAgain, true))
+            return;
+        // "b" may have come with "a"; "c" is typed now and read while "a" is still being handed on.
+        typeKey(XK_c);
+        DesktopSession::waitFor(
+            [&] {
+                source->readPending();
+                return order.contains(QStringLiteral("c"));
+            },
+            2000);
+    }));
+    typeKey(XK_a);
+    typeKey(XK_b);
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return order.size() >= 3; }));
+    EXPECT_EQ(order, (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+    XCloseDisplay(typist);
 }
 
 TEST_F(X11Events, navigationAndEditingKeysArriveAsTheirQtKeys)

@@ -245,6 +245,7 @@ QStringList QtClipboardPasteboard::formats() const
 
 qsizetype QtClipboardPasteboard::itemCount()
 {
+    settleClear();
     const QStringList offered = formats();
     return offered.isEmpty() || offered == QStringList{unansweredFormat} ? 0 : 1;
 }
@@ -256,11 +257,13 @@ QStringList QtClipboardPasteboard::itemTypes(qsizetype item)
 
 QStringList QtClipboardPasteboard::types()
 {
+    settleClear();
     return formats();
 }
 
 std::optional<QByteArray> QtClipboardPasteboard::data(qsizetype item, const QString& type)
 {
+    settleClear();
     const QString& format = type;
     const QMimeData* data = contents();
     if (item != 0 || !data || PasteboardTypes::isMetaTarget(format))
@@ -275,8 +278,10 @@ std::optional<QByteArray> QtClipboardPasteboard::data(qsizetype item, const QStr
 QtClipboardPasteboard::~QtClipboardPasteboard()
 {
     m_owed.clear();
-    if (qGuiApp)
+    if (qGuiApp) {
+        settleClear();
         clearOfferOfNothing();
+    }
     if (m_requestWatch && QCoreApplication::instance())
         QCoreApplication::instance()->removeNativeEventFilter(m_requestWatch.get());
 }
@@ -291,24 +296,29 @@ std::optional<qint64> QtClipboardPasteboard::readsByFocusedApplication()
 qint64 QtClipboardPasteboard::clearContents()
 {
     m_formats.reset();
-    // While the giving back offers our expansion, the write that follows a clear takes the
-    // clipboard over from it directly. Cleared first, the clipboard would be nobody's for a
-    // moment, and a stalled application's paste sent for that expansion arriving then would
-    // paste nothing over its trigger. A clear that no write follows happens a moment later.
-    const quint32 offeredBy = m_offeredBy != 0 && currentOwner() == m_offeredBy ? m_offeredBy : 0;
+    // The write that mostly follows a clear takes the clipboard over directly. Emptied first,
+    // it would cost round trips to the server just before the paste keys go out; and while the
+    // giving back offers our expansion, the clipboard would be nobody's for a moment, so that
+    // a stalled application's paste sent for that expansion arriving then would paste nothing
+    // over its trigger. A clear that no write follows happens at the next turn of the event
+    // loop, or as soon as the board is read.
+    m_clearOffer = m_offeredBy;
     retireLent();
     m_reads = 0;
-    m_clearDue = offeredBy != 0;
-    if (m_clearDue) {
-        QTimer::singleShot(0, this, [this, offeredBy] {
-            // Taken over meanwhile (by our write or someone who copied): nothing left to clear.
-            if (std::exchange(m_clearDue, false) && currentOwner() == offeredBy)
-                clearNow();
-        });
-    } else {
-        clearNow();
-    }
-    return ++m_changeCount;
+    m_clearDue = true;
+    m_clearChangeCount = ++m_changeCount;
+    QTimer::singleShot(0, this, [this] { settleClear(); });
+    return m_changeCount;
+}
+
+void QtClipboardPasteboard::settleClear()
+{
+    // Taken over meanwhile, by our write or by someone who copied: nothing left to clear.
+    if (!std::exchange(m_clearDue, false) || m_changeCount != m_clearChangeCount)
+        return;
+    if (m_clearOffer != 0 && currentOwner() != m_clearOffer)
+        return;
+    clearNow();
 }
 
 std::optional<qint64> QtClipboardPasteboard::clearOwnContents(qint64 changeCount)

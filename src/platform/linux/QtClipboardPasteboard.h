@@ -59,6 +59,8 @@ private:
     // True when the giving back offers it.
     bool lendExpansion(const PasteboardItem& item);
     quint32 currentOwner() const;
+    // Carries out a clear put off by clearContents() that no write has replaced.
+    void settleClear();
     void clearNow();
     // Clears the clipboard that clearNow() kept ours, offering nothing, while it still is.
     void clearOfferOfNothing();
@@ -83,8 +85,11 @@ private:
     // Qt hears of the server's notice of our own clear only later, and takes it for another
     // owner's change.
     bool m_clearNoticeDue = false;
-    // A clear put off while the giving back offers our expansion, until a write replaces it.
+    // A clear put off until a write replaces it, the change count it answered, and the giving
+    // back's window when that offered our expansion then.
     bool m_clearDue = false;
+    qint64 m_clearChangeCount = 0;
+    quint32 m_clearOffer = 0;
     // The formats offered, for the change count they were read at.
     struct Formats {
         qint64 changeCount = 0;

@@ -107,14 +107,15 @@ void X11InputRecorder::readStream()
     // Xlib runs the intercept callback from inside its own read; the events are handed on only
     // after it has returned, so that a handler may stop the recorder.
     XRecordProcessReplies(m_dataDisplay);
-    const QList<X11RecordedEvent> events = std::exchange(m_received, {});
     const bool ended = m_ended;
-    // A handler may stop the recording, or stop it and start a new one.
+    // A handler may stop the recording, or stop it and start a new one. It may also read again
+    // while an event is handed on, to learn of the keys typed after it: those not handed on yet
+    // stay queued, so that they go first, in the order typed.
     const quint64 run = m_run;
-    for (const X11RecordedEvent& event : events) {
+    while (!m_received.isEmpty()) {
         if (!m_dataDisplay || m_run != run)
             return;
-        Q_EMIT recorded(event);
+        Q_EMIT recorded(m_received.takeFirst());
     }
     if (ended && m_dataDisplay && m_run == run) {
         stop();

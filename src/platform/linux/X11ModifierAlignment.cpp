@@ -163,7 +163,8 @@ bool X11ServerModifierKeyboard::isLockKey(unsigned keyCode) const
 
 X11ModifierKeyboard::Keymap X11ServerModifierKeyboard::keysDown()
 {
-    XSync(m_display, False);
+    // The server answers after carrying out every request sent before: no sync is needed
+    // first (the paste keys wait under a server grab for each round trip).
     Keymap keys{};
     XQueryKeymap(m_display, keys.data());
     return keys;
