@@ -28,9 +28,6 @@ public:
 
     bool isFocusedAndEditable() override;
     std::optional<TextRange> selection() override;
-    // The next look at the selection also reads about `units` characters before the caret,
-    // for the look at the trigger that follows in the same turn.
-    void readTextBeforeCaretAlong(qint64 units) { m_element->readTextBeforeCaretAlong(units); }
     std::optional<QString> text(TextRange range) override;
     bool select(TextRange range) override;
     bool paste() override;

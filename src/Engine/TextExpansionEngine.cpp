@@ -293,9 +293,6 @@ void TextExpansionEngine::acceptKey(const InputEvent& event)
     // before anything is touched; a field that changed meanwhile begins the run afresh there.
     const bool caretOnly = m_lastTarget && m_expectedCaret && !m_matcher.wouldMatch(text);
     std::shared_ptr<AccessibilityExpansionTarget> target = caretOnly ? m_lastTarget : focusedTarget();
-    // Where this key completes a trigger, its text is looked at next: read along with the caret.
-    if (target && !caretOnly)
-        target->readTextBeforeCaretAlong(textReadAlong);
     const std::optional<TextRange> selection = target ? target->selection() : std::nullopt;
     // A busy application may not answer within the messaging timeout. Within a run, its field
     // is then taken to have the key where the run so far says: the replacement looks at the

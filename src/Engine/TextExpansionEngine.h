@@ -45,9 +45,6 @@ public:
     static constexpr qint64 slowSaveMilliseconds = 8;
     // A field busy with the keys typed before a run is at most this many UTF-16 units behind.
     static constexpr qint64 largestLag = 16;
-    // Characters read before the caret along with the look at a key that may complete a
-    // trigger: longer triggers have their text read on its own.
-    static constexpr qint64 textReadAlong = 64;
     // Keys in a row within a run whose field does not answer in time (a busy application)
     // that the run goes on over.
     static constexpr int unansweredKeys = 2;

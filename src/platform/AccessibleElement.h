@@ -46,10 +46,6 @@ public:
     virtual std::optional<QString> textIn(TextRange range) = 0;
     // Selects the range; true when the application reports success.
     virtual bool select(TextRange range) = 0;
-    // The next look at the selection may also read about `units` characters before where the
-    // caret is expected, in the same exchange with the application, for the text asked for in
-    // the same turn of the event loop. Only a speed-up: back ends may ignore it.
-    virtual void readTextBeforeCaretAlong(qint64 units) { (void)units; }
 
     // Both objects stand for the same UI element of the same application (two queries for
     // the focused element of an unchanged application give equal elements).

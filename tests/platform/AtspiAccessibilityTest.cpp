@@ -3,7 +3,6 @@
 #include "DesktopSession.h"
 #include "TextFieldsApp.h"
 #include "platform/linux/AtspiAccessibility.h"
-#include "platform/linux/AtspiRequestCounter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -71,32 +70,6 @@ TEST_F(AtspiFields, theFocusedFieldIsFoundByItsProcessAndNoOtherOne)
     ASSERT_TRUE(focused);
     EXPECT_TRUE(focused->isEqual(*focusedIn(app.processId())));
     EXPECT_FALSE(accessibility.focusedElement(app.processId() + 100000));
-}
-
-TEST_F(AtspiFields, textReadAlongWithALookAnswersWithoutARequestOfItsOwnOnlyInThatTurn)
-{
-    ASSERT_TRUE(app.setText("line", "hello"));
-    std::shared_ptr<AccessibleElement> field = focusField("line");
-    ASSERT_TRUE(field);
-    ASSERT_EQ(field->selectedRange(), (TextRange{5, 0}));
-    // One more character typed.
-    ASSERT_TRUE(app.setText("line", "hello!"));
-    field->readTextBeforeCaretAlong(64);
-    ASSERT_EQ(field->selectedRange(), (TextRange{6, 0}));
-    const quint64 requests = AtspiRequestCounter::count();
-    EXPECT_EQ(field->textIn(TextRange{3, 3}), QStringLiteral("lo!"));
-    EXPECT_EQ(AtspiRequestCounter::count(), requests);
-
-    // By the next turn the field may have changed.
-    ASSERT_TRUE(app.setText("line", "help!!"));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(field->textIn(TextRange{3, 3}), QStringLiteral("p!!"));
-    // Text read along that ends short of where it was asked to (the text got shorter) answers
-    // only for exactly that stretch.
-    field->readTextBeforeCaretAlong(64);
-    ASSERT_TRUE(app.setText("line", "hi"));
-    ASSERT_EQ(field->selectedRange(), (TextRange{2, 0}));
-    EXPECT_EQ(field->textIn(TextRange{0, 2}), QStringLiteral("hi"));
 }
 
 TEST_F(AtspiFields, aMultiLineFieldIsMultiLine)

@@ -4,7 +4,6 @@
 
 #include <atspi/atspi.h>
 #include <dbus/dbus.h>
-#include <type_traits>
 
 namespace {
 
@@ -20,9 +19,9 @@ DBusPendingCall* send(DBusConnection* bus, DBusMessage* message, int timeoutMill
     return pending;
 }
 
-// The int32 or string a request sent with send() was answered with, directly or inside a
-// variant (a property's value); nothing for an error or no answer.
-template <typename Value> std::optional<Value> answer(DBusPendingCall* pending)
+// The int32 a request sent with send() was answered with, directly or inside a variant (a
+// property's value); nothing for an error or no answer.
+std::optional<int> integerAnswer(DBusPendingCall* pending)
 {
     if (!pending)
         return std::nullopt;
@@ -31,7 +30,7 @@ template <typename Value> std::optional<Value> answer(DBusPendingCall* pending)
     dbus_pending_call_unref(pending);
     if (!reply)
         return std::nullopt;
-    std::optional<Value> result;
+    std::optional<int> result;
     DBusMessageIter iter;
     if (dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_METHOD_RETURN && dbus_message_iter_init(reply, &iter)) {
         DBusMessageIter inner;
@@ -39,16 +38,10 @@ template <typename Value> std::optional<Value> answer(DBusPendingCall* pending)
             dbus_message_iter_recurse(&iter, &inner);
             iter = inner;
         }
-        if constexpr (std::is_same_v<Value, int>) {
-            if (dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_INT32) {
-                dbus_int32_t value = 0;
-                dbus_message_iter_get_basic(&iter, &value);
-                result = int(value);
-            }
-        } else if (dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_STRING) {
-            const char* value = nullptr;
+        if (dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_INT32) {
+            dbus_int32_t value = 0;
             dbus_message_iter_get_basic(&iter, &value);
-            result = QString::fromUtf8(value);
+            result = int(value);
         }
     }
     dbus_message_unref(reply);
@@ -57,8 +50,7 @@ template <typename Value> std::optional<Value> answer(DBusPendingCall* pending)
 
 } // namespace
 
-std::optional<AtspiCaretLook> lookAtCaret(
-    AtspiAccessible* text, int timeoutMilliseconds, bool& asked, std::optional<std::pair<int, int>> along)
+std::optional<AtspiCaretLook> lookAtCaret(AtspiAccessible* text, int timeoutMilliseconds, bool& asked)
 {
     const AtspiObject* object = ATSPI_OBJECT(text);
     DBusConnection* bus = object->app ? object->app->bus : nullptr;
@@ -78,23 +70,10 @@ std::optional<AtspiCaretLook> lookAtCaret(
     DBusPendingCall* caretAsked = send(bus, caret, timeoutMilliseconds);
     DBusPendingCall* selectionsAsked = send(
         bus, dbus_message_new_method_call(destination, object->path, interface, "GetNSelections"), timeoutMilliseconds);
-    DBusPendingCall* textAsked = nullptr;
-    if (along) {
-        DBusMessage* request = dbus_message_new_method_call(destination, object->path, interface, "GetText");
-        const dbus_int32_t start = along->first;
-        const dbus_int32_t end = along->second;
-        if (request
-            && !dbus_message_append_args(request, DBUS_TYPE_INT32, &start, DBUS_TYPE_INT32, &end, DBUS_TYPE_INVALID)) {
-            dbus_message_unref(request);
-            request = nullptr;
-        }
-        textAsked = send(bus, request, timeoutMilliseconds);
-    }
     dbus_connection_flush(bus);
-    const std::optional<int> offset = answer<int>(caretAsked);
-    const std::optional<int> selections = answer<int>(selectionsAsked);
-    std::optional<QString> textAlong = answer<QString>(textAsked);
+    const std::optional<int> offset = integerAnswer(caretAsked);
+    const std::optional<int> selections = integerAnswer(selectionsAsked);
     if (!offset || !selections)
         return std::nullopt;
-    return AtspiCaretLook{*offset, *selections, std::move(textAlong)};
+    return AtspiCaretLook{*offset, *selections};
 }

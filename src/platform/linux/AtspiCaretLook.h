@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QString>
 #include <optional>
-#include <utility>
 
 typedef struct _AtspiAccessible AtspiAccessible;
 
@@ -12,12 +10,9 @@ typedef struct _AtspiAccessible AtspiAccessible;
 struct AtspiCaretLook {
     int caret = 0;
     int selections = 0;
-    // The text between the application offsets asked for along, when it came back.
-    std::optional<QString> text;
 };
 
 // Nothing when either question was not answered (an error, no answer within
 // `timeoutMilliseconds`); nothing asked, and `asked` false, when the application's connection
-// is not known. The text between `along`'s offsets is asked for in the same go.
-std::optional<AtspiCaretLook> lookAtCaret(AtspiAccessible* text, int timeoutMilliseconds, bool& asked,
-    std::optional<std::pair<int, int>> along = std::nullopt);
+// is not known.
+std::optional<AtspiCaretLook> lookAtCaret(AtspiAccessible* text, int timeoutMilliseconds, bool& asked);

@@ -4,10 +4,7 @@
 #include "AtspiFieldKind.h"
 #include "AtspiRequestCounter.h"
 
-#include <QTimer>
-#include <algorithm>
 #include <atspi/atspi.h>
-#include <climits>
 #include <cmath>
 #include <cstring>
 #include <unistd.h>
@@ -36,9 +33,6 @@ bool hasTextInterface(AtspiAccessible* accessible)
     g_object_unref(text);
     return true;
 }
-
-// How far beyond the last caret text read along with a look reaches.
-constexpr qint64 textAheadOfLastCaret = 4;
 
 bool succeeded(GError*& error)
 {
@@ -216,24 +210,8 @@ std::optional<bool> AtspiElement::isEditable()
         && isEditableByToolkit();
 }
 
-void AtspiElement::readTextBeforeCaretAlong(qint64 units)
-{
-    m_textAlong = units;
-}
-
 std::optional<QString> AtspiElement::textBetween(qint64 start, qint64 end)
 {
-    if (m_readAlong && *m_readAlong->current && start >= m_readAlong->start) {
-        const ReadAlong& along = *m_readAlong;
-        if (start == along.start && end == along.end)
-            return along.text;
-        // Without characters beyond the BMP, application offsets and UTF-16 indexes agree, and
-        // the text read covers as much as came back (less than asked for at the text's end).
-        const bool oneUnitEach
-            = std::none_of(along.text.cbegin(), along.text.cend(), [](QChar c) { return c.isSurrogate(); });
-        if (oneUnitEach && end <= along.start + along.text.size())
-            return along.text.mid(start - along.start, end - start);
-    }
     GError* error = nullptr;
     AtspiRequestCounter::note();
     gchar* text = atspi_text_get_text(ATSPI_TEXT(textHolder()), gint(start), gint(end), &error);
@@ -331,25 +309,9 @@ std::optional<TextRange> AtspiElement::selectedRange()
     AtspiText* text = ATSPI_TEXT(textHolder());
     GError* error = nullptr;
     bool asked = false;
-    // A key that may end a trigger: the text before the caret is read along (the look at the
-    // trigger follows at once), up to a few characters beyond the last caret, as the last look
-    // may have come before the field applied its key, and the user may have typed on since.
-    std::optional<std::pair<int, int>> along;
-    const qint64 alongUnits = std::exchange(m_textAlong, 0);
-    if (alongUnits > 0 && m_lastCaret && *m_lastCaret < INT_MAX - textAheadOfLastCaret) {
-        const qint64 end = *m_lastCaret + textAheadOfLastCaret;
-        along = std::pair{int(std::max<qint64>(0, end - alongUnits)), int(end)};
-    }
-    m_readAlong.reset();
-    std::optional<AtspiCaretLook> look = lookAtCaret(textHolder(), s_timeoutMilliseconds, asked, along);
+    const std::optional<AtspiCaretLook> look = lookAtCaret(textHolder(), s_timeoutMilliseconds, asked);
     if (asked && !look)
         return {};
-    if (look && look->text) {
-        auto current = std::make_shared<bool>(true);
-        m_readAlong = ReadAlong{along->first, along->second, std::move(*look->text), current};
-        // Until the next turn: a key may reach the field then.
-        QTimer::singleShot(0, [current] { *current = false; });
-    }
     gint caret = look ? look->caret : 0;
     gint selections = look ? look->selections : 0;
     if (!asked) {
@@ -363,7 +325,6 @@ std::optional<TextRange> AtspiElement::selectedRange()
             return {};
     }
     m_selections = selections;
-    m_lastCaret = caret;
     qint64 start = caret;
     qint64 end = caret;
     if (selections > 0) {
@@ -408,7 +369,6 @@ std::optional<QString> AtspiElement::textIn(TextRange range)
 
 bool AtspiElement::select(TextRange range)
 {
-    m_readAlong.reset();
     if (!isReachable() || range.location < 0 || range.length < 0 || !hasTextInterface(textHolder()))
         return false;
     const qint64 end = range.location + range.length;

@@ -4,7 +4,6 @@
 #include "platform/AccessibleElement.h"
 
 #include <QDeadlineTimer>
-#include <memory>
 
 typedef struct _AtspiAccessible AtspiAccessible;
 typedef struct _AtspiStateSet AtspiStateSet;
@@ -55,7 +54,6 @@ public:
     std::optional<TextRange> selectedRange() override;
     std::optional<QString> textIn(TextRange range) override;
     bool select(TextRange range) override;
-    void readTextBeforeCaretAlong(qint64 units) override;
     bool isEqual(const AccessibleElement& other) const override;
 
     // How long a state set read from the application stands for the current states.
@@ -109,19 +107,6 @@ private:
     // How many selections the last look at the selection found: selecting right after it
     // need not ask again (a selection is replaced, or added where there was none).
     std::optional<int> m_selections;
-    // The caret the last look found, in the application's offsets.
-    std::optional<qint64> m_lastCaret;
-    // Characters to read before the caret along with the next look.
-    qint64 m_textAlong = 0;
-    // Text read along with a look, between application offsets, while the turn of the event
-    // loop it was read in lasts.
-    struct ReadAlong {
-        qint64 start = 0;
-        qint64 end = 0;
-        QString text;
-        std::shared_ptr<bool> current;
-    };
-    std::optional<ReadAlong> m_readAlong;
     // The messaging timeout last set; libatspi's own until then.
     static inline int s_timeoutMilliseconds = 800;
 };
