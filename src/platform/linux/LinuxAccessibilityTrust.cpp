@@ -26,6 +26,10 @@ QDBusMessage callProperties(const QString& method, const QVariantList& arguments
 }
 
 constexpr int enabledLifetimeMilliseconds = 1000;
+// Asking on the first key of every burst of typing costs a blocking round trip through the
+// session bus (and the bus launcher's time): with the switches heard, only now and then, in
+// case the launcher was replaced.
+constexpr int heardLifetimeMilliseconds = 30000;
 
 }
 
@@ -41,14 +45,31 @@ std::optional<bool> LinuxAccessibilityTrust::accessibilityEnabled()
         if (reply.isValid())
             m_enabled = reply.value().variant().toBool();
     }
-    m_enabledExpiry = QDeadlineTimer(enabledLifetimeMilliseconds);
+    m_enabledExpiry = QDeadlineTimer(m_hearsSwitches ? heardLifetimeMilliseconds : enabledLifetimeMilliseconds);
     return m_enabled;
+}
+
+void LinuxAccessibilityTrust::propertiesChanged(
+    const QString& interface, const QVariantMap& changed, const QStringList& invalidated)
+{
+    if (interface != statusInterface)
+        return;
+    if (const auto it = changed.constFind(enabledProperty); it != changed.cend()) {
+        m_enabled = it->toBool();
+        m_enabledExpiry = QDeadlineTimer(heardLifetimeMilliseconds);
+    } else if (invalidated.contains(enabledProperty)) {
+        m_enabledExpiry = QDeadlineTimer();
+    }
 }
 
 LinuxAccessibilityTrust::LinuxAccessibilityTrust(std::shared_ptr<X11Connection> connection, SessionType session)
     : m_connection(std::move(connection))
     , m_session(session)
 {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    m_hearsSwitches = bus.isConnected()
+        && bus.connect(busService, busPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+            QStringLiteral("PropertiesChanged"), this, SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
 }
 
 bool LinuxAccessibilityTrust::isProcessTrusted()
