@@ -371,9 +371,10 @@ bool ExpansionReplacement::lend(const std::shared_ptr<Run>& run)
             m_clipboard.write(run->previous);
         return false;
     }
-    // Someone else wrote in between: their contents stay, ours are gone. Writing waits on no
-    // other application, so the run is still current.
-    return owns(run->receipt, run->injected);
+    // Whether someone else wrote since is asked where it matters, just before the paste keys
+    // go out: their contents then stay, and the trigger stays as typed. Asking here too would
+    // cost a round trip to the server at every expansion and decide nothing more.
+    return true;
 }
 
 void ExpansionReplacement::waitForSelection(const std::shared_ptr<Run>& run, int attempts)
@@ -709,7 +710,7 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
     run->range = TextRange{run->range.location, reach};
     run->caret = run->range.location + reach;
     run->expansionBytes = run->pasted().toUtf8();
-    if (lend(run) && selectForPaste(run, run->range, run->selectedAgain)) {
+    if (lend(run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, run->selectedAgain)) {
         qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger
                                     << "before the paste came: pasting again in front of" << keys->size();
         return true;

@@ -152,7 +152,8 @@ private:
         LookAt when = LookAt::laterTurn);
     void lookInLaterTurn(const std::shared_ptr<Run>& run);
     void replace(const std::shared_ptr<Run>& run, qint64 caret);
-    // Puts the expansion on the clipboard; false when it did not stay there.
+    // Puts the expansion on the clipboard; false when it could not be written. Whether it is
+    // still ours is asked before the paste.
     bool lend(const std::shared_ptr<Run>& run);
     void waitForSelection(const std::shared_ptr<Run>& run, int attempts);
     // Asks a target that pastes while the user types on to select `range`, which holds
