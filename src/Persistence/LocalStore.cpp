@@ -173,7 +173,10 @@ void LocalStore::queueWrite(
                 m_halted.store(true);
             // A large library's save frees tens of megabytes of encoding scraps, which the heap
             // would otherwise keep resident after every edit. Off the interface thread only.
-            if (background)
+            // Statistics and settings are a few kilobytes, and statistics are saved after every
+            // expansion: trimming then would hand back pages that the next expansion faults in
+            // again, for nothing.
+            if (background && (resource == Resource::library || resource == Resource::sync))
                 HeapPolicy::trim();
         }
         {
