@@ -64,16 +64,37 @@ void VelmoraProgram::stop()
     }
 }
 
-double VelmoraProgram::cpuMilliseconds(qint64 process)
+namespace {
+
+// Fields after the command name, which may hold spaces: they start behind its closing parenthesis.
+QList<QByteArray> statFields(const QString& process)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(process));
     if (!stat.open(QIODevice::ReadOnly))
-        return 0;
+        return {};
     const QByteArray line = stat.readAll();
-    // Fields after the command name, which may hold spaces, start behind its closing parenthesis.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    const double ticks = double(sysconf(_SC_CLK_TCK));
-    return fields.size() > 12 ? (fields.at(11).toDouble() + fields.at(12).toDouble()) * 1e3 / ticks : 0;
+    return line.mid(line.lastIndexOf(')') + 2).split(' ');
+}
+
+} // namespace
+
+double VelmoraProgram::cpuMilliseconds(qint64 process)
+{
+    // The process's own time, its ended children's, and its running children's: what a
+    // program costs includes the helpers it starts (Velmora's clipboard giving back).
+    const QList<QByteArray> own = statFields(QString::number(process));
+    if (own.size() <= 14)
+        return 0;
+    double ticks = own.at(11).toDouble() + own.at(12).toDouble() + own.at(13).toDouble() + own.at(14).toDouble();
+    const QByteArray parent = QByteArray::number(process);
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (entry.isEmpty() || !entry.at(0).isDigit())
+            continue;
+        const QList<QByteArray> fields = statFields(entry);
+        if (fields.size() > 14 && fields.at(1) == parent)
+            ticks += fields.at(11).toDouble() + fields.at(12).toDouble();
+    }
+    return ticks * 1e3 / double(sysconf(_SC_CLK_TCK));
 }
 
 double VelmoraProgram::runQueueMilliseconds(qint64 process)

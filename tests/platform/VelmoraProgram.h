@@ -26,7 +26,7 @@ public:
     // Where the program keeps its library and other files.
     QString dataFolder() const;
 
-    // The CPU time (user and system) and the resident memory of a running process.
+    // The CPU time (user and system) of a running process and of the children it started.
     static double cpuMilliseconds(qint64 process);
     // How long the process's main thread has waited, ready to run, for a processor: on a
     // loaded machine the share of a latency that is the load's.
