@@ -5,6 +5,7 @@
 #include "Utilities/Uuid.h"
 
 #include <algorithm>
+#include <cmath>
 #include <tuple>
 #include <utility>
 
@@ -68,6 +69,8 @@ struct ExpansionReplacement::Run {
     // other text than the trigger before it.
     std::optional<qint64> lastLook;
     int unlike = 0;
+    // Looks taken soon after a look that found the field a key or more behind.
+    int quickLooks = 0;
     // Looks that found no focused field or no caret.
     int unanswered = 0;
 
@@ -297,6 +300,14 @@ void ExpansionReplacement::waitForFinalKey(
         return waitForFinalKey(run, attempts);
     }
     if (attempts > 1 && run->unlike < unlikeLooks) {
+        // A field still behind the final key mostly applies it within a few milliseconds: the
+        // first looks after such a look come soon, and take none of the looks counted above,
+        // which stay as many and as far apart as a field kept busy by a loaded machine needs.
+        if (location < expectedCaret && run->quickLooks < quickCaretLooks) {
+            const double delay = quickCaretCheckDelay * std::pow(quickCaretCheckGrowth, run->quickLooks++);
+            m_schedule(delay, [this, run, attempts] { waitForFinalKey(run, attempts); });
+            return;
+        }
         m_schedule(caretCheckDelay, [this, run, attempts] { waitForFinalKey(run, attempts - 1); });
         return;
     }

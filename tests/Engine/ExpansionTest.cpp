@@ -173,6 +173,18 @@ TEST_F(TriggerReplacement, AFieldThatShowsTheFinalKeyLateIsLookedAtAgainUntilItD
     EXPECT_EQ(expansions.size(), 1);
 }
 
+TEST_F(TriggerReplacement, AFieldAMomentBehindTheFinalKeyIsLookedAtAgainSoon)
+{
+    desktop.type(QStringLiteral("/si"));
+    field->keyDelay = 0.004;
+    desktop.typeKey(QStringLiteral("g"));
+    // Well before the looks a busy field gets (every caretCheckDelay).
+    scheduler.advance(0.012);
+    EXPECT_EQ(desktop.pasteboard.writeCount(), 1);
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
+}
+
 TEST_F(TriggerReplacement, AFieldStillBusyWithTheKeysBeforeATriggerExpandsItWhereItEnds)
 {
     // The field applies each key a while after it was typed, so when the engine looks at the
