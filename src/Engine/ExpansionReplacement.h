@@ -57,12 +57,18 @@ public:
     static constexpr double firstCaretCheckDelay = 0;
     static constexpr double caretCheckDelay = 0.02;
     static constexpr int caretChecks = 25;
-    // A field found still behind the final key is looked at again after 2, 3, 4.5 and 6.75 ms
-    // (16.25 ms in all) before the looks every caretCheckDelay.
+    // A field found still behind the final key is looked at again a few times, each wait
+    // longer than the last, before the looks every caretCheckDelay.
     static constexpr double quickCaretCheckDelay = 0.002;
     static constexpr double quickCaretCheckGrowth = 1.5;
     static constexpr int quickCaretLooks = 4;
-    static constexpr double quickCaretSeconds = 0.01625;
+    static constexpr double quickCaretSeconds = [] {
+        double total = 0;
+        double delay = quickCaretCheckDelay;
+        for (int look = 0; look < quickCaretLooks; ++look, delay *= quickCaretCheckGrowth)
+            total += delay;
+        return total;
+    }();
     // Looks at a caret that stays put, at or beyond where the trigger should end, with other
     // text before it, after which the replacement gives up.
     // A loaded machine can keep a field from applying the keys it has for a few hundred

@@ -88,7 +88,7 @@ double VelmoraProgram::cpuMilliseconds(qint64 process)
     double ticks = own.at(11).toDouble() + own.at(12).toDouble() + own.at(13).toDouble() + own.at(14).toDouble();
     const QByteArray parent = QByteArray::number(process);
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (entry.isEmpty() || !entry.at(0).isDigit())
+        if (!entry.at(0).isDigit())
             continue;
         const QList<QByteArray> fields = statFields(entry);
         if (fields.size() > 14 && fields.at(1) == parent)
