@@ -4,6 +4,9 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <limits>
+#include <unicode/locid.h>
+#include <unicode/reldatefmt.h>
+#include <unicode/unistr.h>
 
 namespace TimeText {
 
@@ -50,30 +53,46 @@ QString relativeDate(const QDateTime& date, const QDateTime& now)
 {
     const qint64 delta = now.secsTo(date);
     const qint64 distance = delta < 0 ? -delta : delta;
-    if (distance < 1)
-        return QStringLiteral("now");
+    // The largest unit that fits at least once, as the desktop's own "2 hours ago" reads.
     struct Unit {
         qint64 seconds;
-        const char* one;
-        const char* many;
+        URelativeDateTimeUnit unit;
     };
     static constexpr Unit units[] = {
-        {365 * 86400, "yr.", "yr."},
-        {30 * 86400, "mo.", "mo."},
-        {7 * 86400, "wk.", "wk."},
-        {86400, "day", "days"},
-        {3600, "hr.", "hr."},
-        {60, "min.", "min."},
-        {1, "sec.", "sec."},
+        {365 * 86400, UDAT_REL_UNIT_YEAR},
+        {30 * 86400, UDAT_REL_UNIT_MONTH},
+        {7 * 86400, UDAT_REL_UNIT_WEEK},
+        {86400, UDAT_REL_UNIT_DAY},
+        {3600, UDAT_REL_UNIT_HOUR},
+        {60, UDAT_REL_UNIT_MINUTE},
+        {1, UDAT_REL_UNIT_SECOND},
     };
-    for (const Unit& unit : units) {
-        if (distance < unit.seconds)
-            continue;
-        const qint64 count = distance / unit.seconds;
-        const QString phrase = QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? unit.one : unit.many));
-        return delta < 0 ? phrase + QStringLiteral(" ago") : QStringLiteral("in ") + phrase;
+    const auto phrase
+        = [&](const icu::RelativeDateTimeFormatter& formatter, icu::UnicodeString& text, UErrorCode& status) {
+              for (const Unit& unit : units) {
+                  if (distance >= unit.seconds) {
+                      const qint64 count = distance / unit.seconds;
+                      formatter.formatNumeric(double(delta < 0 ? -count : count), unit.unit, text, status);
+                      return;
+                  }
+              }
+              formatter.format(UDAT_DIRECTION_PLAIN, UDAT_ABSOLUTE_NOW, text, status);
+          };
+    // The C locale has no language of its own: it reads as plain English, as Qt's texts do.
+    const QLocale locale;
+    const QByteArray name
+        = locale.language() == QLocale::C ? QByteArrayLiteral("en_US_POSIX") : locale.name().toLatin1();
+    for (const QByteArray& candidate : {name, QByteArrayLiteral("en_US_POSIX")}) {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::RelativeDateTimeFormatter formatter(
+            icu::Locale(candidate.constData()), nullptr, UDAT_STYLE_SHORT, UDISPCTX_CAPITALIZATION_NONE, status);
+        icu::UnicodeString text;
+        if (U_SUCCESS(status))
+            phrase(formatter, text, status);
+        if (U_SUCCESS(status))
+            return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
     }
-    return QStringLiteral("now");
+    return QString();
 }
 
 } // namespace TimeText

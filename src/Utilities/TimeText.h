@@ -18,8 +18,9 @@ QString formatTimeLong(double seconds);
 // A date without time in the user's language, with the month abbreviated: "Jan 5, 2026".
 QString mediumDate(const QDateTime& date);
 
-// How far `date` lies from `now`, short: "now", "12 sec. ago", "5 min. ago", "in 2 hr.",
-// "3 days ago", "1 wk. ago", "2 mo. ago", "1 yr. ago".
+// How far `date` lies from `now` in the largest unit that fits, short and in the user's
+// language (the default QLocale): "now", "12 sec. ago", "in 2 hr.", "3 days ago", "1 wk. ago";
+// under de_DE "vor 3 Tagen".
 QString relativeDate(const QDateTime& date, const QDateTime& now);
 
 } // namespace TimeText

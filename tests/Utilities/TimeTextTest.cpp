@@ -1,5 +1,6 @@
 #include "Utilities/TimeText.h"
 
+#include <QLocale>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -39,9 +40,22 @@ TEST(TimeText, TotalsFromAHandEditedFileAreClampedNotConverted)
     EXPECT_EQ(TimeText::formatTimeLong(1e300), QStringLiteral("2562047788015215h 30m"));
 }
 
-TEST(TimeText, RelativeDatesInShortUnits)
+TEST(TimeText, RelativeDatesInShortUnitsInTheUsersLanguage)
 {
+    const QLocale before;
     const QDateTime now(QDate(2026, 3, 10), QTime(12, 0));
+    QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
+    const QString germanPast = TimeText::relativeDate(now.addDays(-3), now);
+    const QString germanFuture = TimeText::relativeDate(now.addSecs(7200), now);
+    const QString germanNow = TimeText::relativeDate(now, now);
+    QLocale::setDefault(QLocale::c());
+    const QString plain = TimeText::relativeDate(now.addDays(-1), now);
+    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+    EXPECT_EQ(germanPast, QStringLiteral("vor 3 Tagen"));
+    EXPECT_EQ(germanFuture, QStringLiteral("in 2 Std."));
+    EXPECT_EQ(germanNow, QStringLiteral("jetzt"));
+    EXPECT_EQ(plain, QStringLiteral("1 day ago")) << "the C locale reads as English";
+
     EXPECT_EQ(TimeText::relativeDate(now, now), QStringLiteral("now"));
     EXPECT_EQ(TimeText::relativeDate(now.addSecs(-12), now), QStringLiteral("12 sec. ago"));
     EXPECT_EQ(TimeText::relativeDate(now.addSecs(-300), now), QStringLiteral("5 min. ago"));
@@ -50,4 +64,5 @@ TEST(TimeText, RelativeDatesInShortUnits)
     EXPECT_EQ(TimeText::relativeDate(now.addDays(-3), now), QStringLiteral("3 days ago"));
     EXPECT_EQ(TimeText::relativeDate(now.addDays(-9), now), QStringLiteral("1 wk. ago"));
     EXPECT_EQ(TimeText::relativeDate(now.addDays(-400), now), QStringLiteral("1 yr. ago"));
+    QLocale::setDefault(before);
 }
