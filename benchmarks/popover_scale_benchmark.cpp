@@ -11,9 +11,9 @@
 //   popover_scale_benchmark                run every size, print the table
 //   popover_scale_benchmark <shortcuts>    run one size, print "step<TAB>value" lines
 
-#include "GeneratedLibrary.h"
 #include "App/State/AppState.h"
 #include "App/State/PopoverCommands.h"
+#include "GeneratedLibrary.h"
 #include "Persistence/LocalStore.h"
 #include "Utilities/HeapPolicy.h"
 #include "Views/Components/GlassTextArea.h"
@@ -170,7 +170,7 @@ void runOneSize(int shortcuts)
     store.setBackgroundWrites(true);
     AppState state(store);
     PopoverCommands commands(
-        state, PopoverCommands::WindowActions{.quit = [] {}, .closePopover = {}, .endEditing = {}});
+        state, PopoverCommands::WindowActions{.quit = [] {}, .closePopover = {}, .endEditing = {}, .typingText = {}});
     MainListView view(PopoverScreenContext{state, PopoverScreen::main(), binding, commands}, nullptr);
     view.resize(340, 560);
     view.show();

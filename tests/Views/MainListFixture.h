@@ -174,8 +174,9 @@ protected:
     // The screens the commands ask for, as the popover's shell would switch to them.
     void followCommands()
     {
-        commands = std::make_unique<PopoverCommands>(
-            *state, PopoverCommands::WindowActions{.quit = [this] { ++quits; }, .closePopover = {}, .endEditing = {}});
+        commands = std::make_unique<PopoverCommands>(*state,
+            PopoverCommands::WindowActions{
+                .quit = [this] { ++quits; }, .closePopover = {}, .endEditing = {}, .typingText = {}});
         QObject::connect(
             commands.get(), &PopoverCommands::screenRequested, &screenWatch, [this](PopoverCommands::Command command) {
                 screens.append(command == PopoverCommands::Command::openAccount ? PopoverScreen::account()

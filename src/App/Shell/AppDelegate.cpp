@@ -336,16 +336,10 @@ void AppDelegate::buildPopover()
 {
     m_popover = std::make_unique<PopoverWindow>();
     m_keyMonitor = new PopoverKeyHandler(*m_popover, m_appState,
-        {.quit = [this] { m_environment.terminate(); }, .closePopover = [this] { closePopover(); }, .endEditing = {}});
-    // The status menu's new items also bring the popover up; from the popover's own keys and
-    // menus it is up already. It takes the keyboard, so what the user types next goes into
-    // the form's first field.
-    for (const auto command : {PopoverCommands::Command::newShortcut, PopoverCommands::Command::newFolder}) {
-        connect(commands().action(command), &QAction::triggered, this, [this] {
-            if (!m_popover->isShown())
-                showPopoverUnderStatusItem(true);
-        });
-    }
+        {.quit = [this] { m_environment.terminate(); },
+            .closePopover = [this] { closePopover(); },
+            .endEditing = {},
+            .typingText = {}});
     m_popover->setContent(m_environment.makeContent(m_popover.get(), m_appState, commands()));
     // The recovery screen pauses sync before it repairs anything.
     if (auto* shell = qobject_cast<MenuBarPopover*>(m_popover->content()); shell && m_environment.backgroundSync) {

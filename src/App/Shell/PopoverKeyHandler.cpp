@@ -12,6 +12,7 @@ namespace {
 PopoverCommands::WindowActions withEndEditing(PopoverCommands::WindowActions actions, PopoverKeyHandler* handler)
 {
     actions.endEditing = [handler] { handler->endEditing(); };
+    actions.typingText = [handler] { return handler->isTypingText(); };
     return actions;
 }
 
@@ -34,12 +35,21 @@ PopoverKeyHandler::~PopoverKeyHandler()
 
 bool PopoverKeyHandler::isEditingText() const
 {
-    const QWidget* focus = m_window.focusWidget();
-    if (!focus || !focus->isVisible() || !focus->isEnabled())
-        return false;
     // A button reached with Tab takes Return and Space itself (Save in a form), so it counts
     // like a text field: the list's shortcuts must not act on a selection behind it.
-    return focus->testAttribute(Qt::WA_InputMethodEnabled) || qobject_cast<const QAbstractButton*>(focus);
+    return isTypingText() || qobject_cast<const QAbstractButton*>(focusedControl());
+}
+
+bool PopoverKeyHandler::isTypingText() const
+{
+    const QWidget* focus = focusedControl();
+    return focus && focus->testAttribute(Qt::WA_InputMethodEnabled);
+}
+
+const QWidget* PopoverKeyHandler::focusedControl() const
+{
+    const QWidget* focus = m_window.focusWidget();
+    return focus && focus->isVisible() && focus->isEnabled() ? focus : nullptr;
 }
 
 void PopoverKeyHandler::endEditing()

@@ -7,6 +7,7 @@
 class AppState;
 class PopoverWindow;
 class QKeyEvent;
+class QWidget;
 
 // The popover's keyboard shortcuts: every key pressed in the popover's window goes to the
 // command table first, before the focused widget sees it; a key the table consumes goes no
@@ -27,6 +28,8 @@ public:
 
     // A text field or a button of the popover has the keyboard.
     bool isEditingText() const;
+    // A text field of the popover has the keyboard.
+    bool isTypingText() const;
     void endEditing();
 
 protected:
@@ -35,6 +38,7 @@ protected:
 private:
     // Return on a focused button presses it; false when the key is not that.
     bool pressFocusedButton(const QKeyEvent& key);
+    const QWidget* focusedControl() const;
 
     PopoverWindow& m_window;
     PopoverCommands m_commands;

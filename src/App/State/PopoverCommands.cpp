@@ -109,6 +109,11 @@ bool PopoverCommands::isEnabled(Command command) const
 {
     if (PopoverKeyboardShortcuts::isAppWide(command))
         return true;
+    // Escape while typing ends the typing before anything else sees it, on every screen: a
+    // form's field gives up the keyboard, and only the next Escape cancels the form. A focused
+    // button is left alone off the list, so that Escape on it reaches the screen.
+    if (command == Command::endEditing)
+        return isListShown() || (m_actions.typingText && m_actions.typingText());
     if (!isListShown())
         return false;
     switch (command) {

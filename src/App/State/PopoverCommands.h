@@ -31,6 +31,8 @@ public:
         std::function<void()> quit;
         std::function<void()> closePopover;
         std::function<void()> endEditing;
+        // Whether a text field of the window has the keyboard (a focused button is no text).
+        std::function<bool()> typingText;
     };
 
     PopoverCommands(AppState& state, WindowActions actions, QObject* parent = nullptr);

@@ -22,7 +22,7 @@ struct PopoverCommandsTest : ::testing::Test {
     QStringList windowCalls;
     PopoverCommands commands{state,
         {[this] { windowCalls << QStringLiteral("quit"); }, [this] { windowCalls << QStringLiteral("close"); },
-            [this] { windowCalls << QStringLiteral("endEditing"); }}};
+            [this] { windowCalls << QStringLiteral("endEditing"); }, {}}};
     QStringList posted;
     QObject context;
 

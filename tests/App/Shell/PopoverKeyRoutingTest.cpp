@@ -169,14 +169,22 @@ TEST_F(PopoverKeyRouting, EscapeInTheChooserClosesItAndLeavesTheListWhereItWas)
     EXPECT_TRUE(popover().isShown());
 }
 
-TEST_F(PopoverKeyRouting, EscapeCancelsAFormAtOnceAndThePopoverReopensOnTheList)
+TEST_F(PopoverKeyRouting, EscapeInAFormsFieldEndsTheTypingAndTheNextOneCancelsTheForm)
 {
     state().setSelectedIds({shortcutId});
     press(Qt::Key_N, Qt::ControlModifier);
     auto* form = shown<ShortcutFormView>();
     ASSERT_NE(form, nullptr);
     type("/new");
-    ASSERT_TRUE(delegate->keyMonitor()->isEditingText());
+    press(Qt::Key_Tab);
+    type("Kind regards");
+    ASSERT_TRUE(delegate->keyMonitor()->isTypingText());
+
+    press(Qt::Key_Escape);
+    ASSERT_EQ(shown<ShortcutFormView>(), form) << "the draft stays";
+    EXPECT_FALSE(delegate->keyMonitor()->isTypingText());
+    EXPECT_EQ(form->triggerField()->text(), QStringLiteral("/new"));
+    EXPECT_EQ(form->expansionArea()->editor()->toPlainText(), QStringLiteral("Kind regards"));
 
     press(Qt::Key_Escape);
     EXPECT_EQ(screen(), QStringLiteral("main"));

@@ -46,7 +46,8 @@ MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, 
         m_commands = new PopoverCommands(appState,
             {.quit = std::move(onQuit),
                 .closePopover = [] { NotificationCenter::instance().post(Notifications::velmoraClosePopover); },
-                .endEditing = [this] { m_content->setFocus(Qt::OtherFocusReason); }},
+                .endEditing = [this] { m_content->setFocus(Qt::OtherFocusReason); },
+                .typingText = {}},
             this);
     }
     m_commands->setListShown([this] { return showsListAlone(); });
