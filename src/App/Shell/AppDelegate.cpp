@@ -455,8 +455,14 @@ void AppDelegate::buildStatusMenu()
         connect(item, &QAction::triggered, this, action);
         return item;
     };
-    m_statusMenu->addAction(commands().action(Command::newShortcut));
-    m_statusMenu->addAction(commands().action(Command::newFolder));
+    // The new items show the popover's keys for them, which act only in the popover.
+    auto addNew = [&](Command command, void (AppDelegate::*action)()) {
+        QAction* item = add(commands().action(command)->text(), action);
+        item->setShortcuts(commands().action(command)->shortcuts());
+        item->setShortcutContext(Qt::WidgetShortcut);
+    };
+    addNew(Command::newShortcut, &AppDelegate::menuNewShortcut);
+    addNew(Command::newFolder, &AppDelegate::menuNewFolder);
     m_statusMenu->addSeparator();
     m_toggleAction = add(StatusMenuText::expansionToggleTitle(false), &AppDelegate::menuToggleExpansion);
     m_statusMenu->addSeparator();
@@ -476,6 +482,26 @@ void AppDelegate::updateStatusMenu()
 {
     m_toggleAction->setText(StatusMenuText::expansionToggleTitle(m_engine.isRunning()));
     m_statisticsAction->setText(StatusMenuText::statisticsLine(m_appState.stats()));
+}
+
+void AppDelegate::menuNewShortcut()
+{
+    openFromStatusMenu(PopoverCommands::Command::newShortcut);
+}
+
+void AppDelegate::menuNewFolder()
+{
+    openFromStatusMenu(PopoverCommands::Command::newFolder);
+}
+
+void AppDelegate::openFromStatusMenu(PopoverKeyboardShortcuts::Command command)
+{
+    commands().trigger(command);
+    // Without the 60-second return to the list, which would undo the screen just asked for,
+    // and without the watch for clicks elsewhere. The popover takes the keyboard, so that what
+    // the user types next goes into the form's first field.
+    if (!m_popover->isShown())
+        showPopoverUnderStatusItem(true);
 }
 
 void AppDelegate::menuToggleExpansion()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "App/State/AppState.h"
+#include "App/State/PopoverKeyboardShortcuts.h"
 #include "Engine/TextExpansionEngine.h"
 #include "Utilities/BackendConfiguration.h"
 #include "Utilities/Scheduler.h"
@@ -94,7 +95,10 @@ public:
     void showPopover();
     void closePopover();
 
-    // Status menu actions.
+    // Status menu actions. The two new items open their form, and bring the popover up under
+    // the tray item when it is hidden.
+    void menuNewShortcut();
+    void menuNewFolder();
     void menuToggleExpansion();
     void menuReplayTutorial();
     void menuQuit();
@@ -113,6 +117,8 @@ public:
 
 private:
     void buildStatusMenu();
+    // Runs the popover's command, then shows the popover if it is hidden.
+    void openFromStatusMenu(PopoverKeyboardShortcuts::Command command);
     void updateStatusMenu();
     void buildPopover();
     void connectTutorial();

@@ -365,7 +365,6 @@ TEST_F(PopoverKeyRouting, TheMenusTriggerTheSameCommandsAsTheKeys)
 {
     PopoverCommands& commands = delegate->keyMonitor()->commands();
     const QList<QAction*> status = delegate->statusMenu()->actions();
-    EXPECT_TRUE(status.contains(commands.action(PopoverCommands::Command::newShortcut)));
     EXPECT_TRUE(status.contains(commands.action(PopoverCommands::Command::quit)));
 
     press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);

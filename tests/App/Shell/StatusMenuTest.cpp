@@ -1,7 +1,11 @@
 #include "AppShellFixture.h"
 #include "Services/TutorialManager.h"
 #include "Utilities/ToastManager.h"
+#include "Views/MenuBar/forms/FolderFormView.h"
+#include "Views/MenuBar/forms/ShortcutFormView.h"
+#include "Views/MenuBar/shell/MenuBarPopover.h"
 
+#include <QApplication>
 #include <QMenu>
 
 namespace {
@@ -101,21 +105,32 @@ TEST_F(StatusMenu, TheSwitchDoesNothingWhileStorageIsNotReady)
     EXPECT_EQ(toast(), before);
 }
 
-TEST_F(StatusMenu, NewShortcutAndNewFolderOpenThePopoverOnTheirScreens)
+TEST_F(StatusMenu, NewShortcutAndNewFolderOpenThePopoverOnTheirForms)
 {
     launchAndSettle();
+    auto* shell = qobject_cast<MenuBarPopover*>(popover().content());
+    ASSERT_NE(shell, nullptr);
+    const auto shownForm = [shell] {
+        QApplication::processEvents();
+        return shell->currentScreenWidget();
+    };
     delegate->closePopover();
     scheduler.advance(120);
     item("New Shortcut")->trigger();
     EXPECT_TRUE(popover().isShown());
-    EXPECT_EQ(posted.count(Notifications::velmoraNewShortcut), 1);
+    EXPECT_NE(qobject_cast<ShortcutFormView*>(shownForm()), nullptr);
     EXPECT_EQ(posted.count(Notifications::velmoraResetToMain), 0) << "the menu's opening keeps the screen it asks for";
     scheduler.runDue();
     EXPECT_FALSE(delegate->isOutsideClickMonitorInstalled());
 
     item("New Folder")->trigger();
-    EXPECT_EQ(posted.count(Notifications::velmoraNewFolder), 1);
     EXPECT_TRUE(popover().isShown());
+    EXPECT_NE(qobject_cast<FolderFormView*>(shownForm()), nullptr);
+
+    delegate->closePopover();
+    item("New Shortcut")->trigger();
+    EXPECT_TRUE(popover().isShown()) << "from another form, too";
+    EXPECT_NE(qobject_cast<ShortcutFormView*>(shownForm()), nullptr);
 }
 
 TEST_F(StatusMenu, ReplayTutorialOpensThePopoverAndStartsTheTutorialShortlyAfter)
