@@ -84,3 +84,24 @@ TEST(VisualEffectBackground, FollowsTheAppearance)
     AppearanceGuard dark(Appearance::dark);
     EXPECT_LT(background.materialColor().lightness(), light.lightness());
 }
+
+TEST(VisualEffectBackground, ChangedMaterialAndBlendingTakeEffect)
+{
+    FakeWindowEffects effects(true, true);
+    QWidget window;
+    auto* background = new VisualEffectBackground(Material::regular, Blending::withinWindow, &window);
+    const QColor regular = background->materialColor();
+    background->setMaterial(Material::hudWindow);
+    EXPECT_NE(background->materialColor(), regular);
+
+    background->setBlendingMode(Blending::behindWindow);
+    EXPECT_TRUE(window.testAttribute(Qt::WA_TranslucentBackground)) << "set before the window first shows";
+    window.show();
+    EXPECT_EQ(background->backdrop(), Backdrop_::blurred);
+
+    background->setBlendingMode(Blending::withinWindow);
+    EXPECT_EQ(background->backdrop(), Backdrop_::opaque);
+    ASSERT_FALSE(effects.blurRequests.isEmpty());
+    EXPECT_FALSE(effects.blurRequests.last().second) << "the blur is no longer asked for";
+    EXPECT_EQ(background->materialColor().alpha(), 255);
+}

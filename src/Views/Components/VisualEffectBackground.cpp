@@ -17,6 +17,23 @@ VisualEffectBackground::VisualEffectBackground(Material material, BlendingMode b
     attachToWindow();
 }
 
+void VisualEffectBackground::setMaterial(Material material)
+{
+    if (material == m_material)
+        return;
+    m_material = material;
+    update();
+}
+
+void VisualEffectBackground::setBlendingMode(BlendingMode blendingMode)
+{
+    if (blendingMode == m_blendingMode)
+        return;
+    m_blendingMode = blendingMode;
+    makeWindowSeeThrough();
+    updateBackdrop();
+}
+
 void VisualEffectBackground::setTint(ThemeColor tint)
 {
     m_tint = tint;
@@ -77,11 +94,16 @@ void VisualEffectBackground::attachToWindow()
         m_window->removeEventFilter(this);
     m_window = top;
     m_window->installEventFilter(this);
-    // Translucency is chosen with the window's visual, before its native window exists.
-    if (m_blendingMode == BlendingMode::behindWindow && top != this && top->isWindow()
-        && !top->testAttribute(Qt::WA_WState_Created) && WindowEffects::current().translucencyAvailable())
-        top->setAttribute(Qt::WA_TranslucentBackground);
+    makeWindowSeeThrough();
     updateBackdrop();
+}
+
+void VisualEffectBackground::makeWindowSeeThrough()
+{
+    // Translucency is chosen with the window's visual, before its native window exists.
+    if (m_blendingMode == BlendingMode::behindWindow && m_window && m_window != this && m_window->isWindow()
+        && !m_window->testAttribute(Qt::WA_WState_Created) && WindowEffects::current().translucencyAvailable())
+        m_window->setAttribute(Qt::WA_TranslucentBackground);
 }
 
 void VisualEffectBackground::updateBackdrop()
@@ -93,6 +115,9 @@ void VisualEffectBackground::updateBackdrop()
         backdrop = effects.blurAvailable() ? Backdrop::blurred : Backdrop::translucent;
         if (QWindow* handle = m_window->windowHandle())
             effects.setBlurBehind(*handle, backdrop == Backdrop::blurred);
+    } else if (m_backdrop == Backdrop::blurred && m_window) {
+        if (QWindow* handle = m_window->windowHandle())
+            WindowEffects::current().setBlurBehind(*handle, false);
     }
     m_backdrop = backdrop;
     update();

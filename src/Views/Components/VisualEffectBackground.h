@@ -23,7 +23,11 @@ public:
     VisualEffectBackground(Material material, BlendingMode blendingMode, QWidget* parent = nullptr);
 
     Material material() const { return m_material; }
+    void setMaterial(Material material);
     BlendingMode blendingMode() const { return m_blendingMode; }
+    // Behind the window takes effect on a window not yet shown (see above); within the
+    // window stops asking for blur at once.
+    void setBlendingMode(BlendingMode blendingMode);
     void setTint(ThemeColor tint);
 
     // What shows through the material, as found when the window was last shown.
@@ -39,6 +43,7 @@ protected:
 
 private:
     void attachToWindow();
+    void makeWindowSeeThrough();
     void updateBackdrop();
 
     Material m_material;

@@ -20,6 +20,12 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+namespace {
+// The popover's window material, seen through from behind the window.
+constexpr auto backgroundMaterial = VisualEffectBackground::Material::hudWindow;
+constexpr auto backgroundBlending = VisualEffectBackground::BlendingMode::behindWindow;
+} // namespace
+
 MenuBarPopover::MenuBarPopover(
     AppState& appState, const PopoverScreen& screen, PopoverCommands& commands, QWidget* parent, ToastManager* toast)
     : MenuBarPopover(appState, screen, &commands, {}, parent, toast)
@@ -56,8 +62,7 @@ MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, 
                                                                             : PopoverScreen::stats());
     });
     m_content = new QWidget(this);
-    m_background = new VisualEffectBackground(
-        VisualEffectBackground::Material::hudWindow, VisualEffectBackground::BlendingMode::behindWindow, m_content);
+    m_background = new VisualEffectBackground(backgroundMaterial, backgroundBlending, m_content);
     m_background->setTint(&Theme::windowTint);
     m_screenHost = new QWidget(m_content);
     auto* screenLayout = new QVBoxLayout(m_screenHost);
@@ -318,6 +323,10 @@ void MenuBarPopover::keyPressEvent(QKeyEvent* event)
 void MenuBarPopover::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // Each showing hands the background the popover's material and blending again, so the
+    // popover shows its own material whatever was set on the background while it was hidden.
+    m_background->setMaterial(backgroundMaterial);
+    m_background->setBlendingMode(backgroundBlending);
     // Keys reach the popover only through a focused widget inside it. The window's own
     // focus counts, not the application's: a screen opened while the window was hidden
     // (New Folder from the tray menu) has already put it in its first field.
