@@ -6,10 +6,29 @@
 #include "Views/Components/ViewStyle.h"
 #include "Views/MenuBar/shell/ToastOverlay.h"
 
+#include <QAnimationDriver>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
 namespace {
+
+// Animations move only when the test steps this clock.
+class SteppedAnimationClock : public QAnimationDriver {
+public:
+    SteppedAnimationClock() { install(); }
+    ~SteppedAnimationClock() override { uninstall(); }
+    void step(qint64 milliseconds)
+    {
+        // An animation just started joins the timers on the next turn of the event loop.
+        QCoreApplication::processEvents();
+        m_elapsed += milliseconds;
+        advance();
+    }
+    qint64 elapsed() const override { return m_elapsed; }
+
+private:
+    qint64 m_elapsed = 0;
+};
 
 class ToastOverlayTest : public ::testing::Test {
 protected:
@@ -121,4 +140,21 @@ TEST_F(ToastOverlayTest, RisesFromBelowTheEdgeWhenMotionIsAllowed)
                 pixel(QPoint(capsule.left() + capsule.height() / 2, capsule.top() + 3)), Theme::toastBg(), 6);
         },
         2000));
+}
+
+TEST_F(ToastOverlayTest, LeavesSlowlyAtFirstAndIsGoneBeforeItsTextIsCleared)
+{
+    SteppedAnimationClock clock;
+    motion.setReduceMotion(false);
+    toast.show(QStringLiteral("Copied"), 1.8);
+    clock.step(0);
+    clock.step(1000);
+    ASSERT_DOUBLE_EQ(overlay->presence(), 1.0);
+
+    scheduler.advance(1.8);
+    clock.step(int(ToastOverlay::hideSeconds * 500));
+    EXPECT_GT(overlay->presence(), 0.6) << "eased in: half the time, less than half the way";
+    clock.step(int(ToastOverlay::hideSeconds * 500));
+    EXPECT_DOUBLE_EQ(overlay->presence(), 0.0);
+    EXPECT_TRUE(toast.message().has_value());
 }

@@ -36,6 +36,11 @@ QEasingCurve Motion::easeOut()
     return bezier(QPointF(0, 0), QPointF(0.58, 1));
 }
 
+QEasingCurve Motion::easeIn()
+{
+    return bezier(QPointF(0.42, 0), QPointF(1, 1));
+}
+
 QEasingCurve Motion::easeInOut()
 {
     return bezier(QPointF(0.42, 0), QPointF(0.58, 1));

@@ -9,8 +9,10 @@ class QVariantAnimation;
 // The timing curves of the popover's layer transitions.
 namespace Motion {
 
-// The standard ease-out timing (cubic Bézier 0, 0, 0.58, 1).
+// The standard ease-out and ease-in timings (cubic Béziers 0, 0, 0.58, 1 and 0.42, 0, 1, 1):
+// things come in decelerating and leave accelerating.
 QEasingCurve easeOut();
+QEasingCurve easeIn();
 // Both ends eased (0.42, 0, 0.58, 1): the curve of motions that repeat back and forth.
 QEasingCurve easeInOut();
 

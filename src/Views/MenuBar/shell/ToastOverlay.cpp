@@ -19,8 +19,6 @@ ToastOverlay::ToastOverlay(ToastManager& toast, QWidget* parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
-    m_transition.setEasingCurve(Motion::spring());
-    m_transition.setDuration(int(Motion::springSeconds * 1000));
     connect(&m_transition, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
         m_presence = value.toReal();
         update();
@@ -51,6 +49,11 @@ void ToastOverlay::follow()
         if (Motion::reduced()) {
             m_presence = shown ? 1 : 0;
         } else {
+            // It comes in on a spring and leaves on an ease-in, gone within `hideSeconds`,
+            // so that it starts slowly and is off the screen well before the manager
+            // clears its text.
+            m_transition.setEasingCurve(shown ? Motion::spring() : Motion::easeIn());
+            m_transition.setDuration(int((shown ? Motion::springSeconds : hideSeconds) * 1000));
             m_transition.setStartValue(m_presence);
             m_transition.setEndValue(shown ? 1.0 : 0.0);
             m_transition.start();

@@ -18,11 +18,15 @@ public:
     static constexpr int verticalPadding = 9;
     static constexpr int bottomMargin = 16;
     static constexpr int sideMargin = 16;
+    // How long the toast takes to leave.
+    static constexpr double hideSeconds = 0.2;
 
     explicit ToastOverlay(ToastManager& toast, QWidget* parent = nullptr);
 
     // Whether the toast is shown or on its way in (false once it starts to leave).
     bool isToastShown() const { return m_shown; }
+    // How far in the toast is: 0 gone, 1 fully in.
+    qreal presence() const { return m_presence; }
     // The text drawn, kept while the toast leaves.
     const QString& text() const { return m_text; }
     // Where the capsule stands when fully in.
