@@ -3,6 +3,7 @@
 #include "platform/linux/DisplayAvailability.h"
 #include "platform/linux/X11ClipboardKeeper.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
@@ -12,8 +13,19 @@
 
 namespace {
 
-// Answers --help and --version, which need no display and start nothing; otherwise leaves the
-// arguments, Qt's own options and a "velmora:" link among them, to the application.
+// The options Qt's application object takes for itself (QGuiApplication, QApplication and the
+// X11 platform), with one dash or two; they are not ours to refuse.
+const QStringList qtOwnOptions = {QStringLiteral("qmljsdebugger"), QStringLiteral("platform"),
+    QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"), QStringLiteral("plugin"),
+    QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"), QStringLiteral("qwindowtitle"),
+    QStringLiteral("reverse"), QStringLiteral("session"), QStringLiteral("display"), QStringLiteral("name"),
+    QStringLiteral("visual"), QStringLiteral("style"), QStringLiteral("stylesheet"), QStringLiteral("widgetcount"),
+    QStringLiteral("testability"), QStringLiteral("nograb"), QStringLiteral("dograb")};
+
+// Answers --help, --help-all and --version, which need no display and start nothing, and
+// refuses an option that neither Velmora nor Qt knows (status 2, as command-line tools do);
+// otherwise leaves the arguments, Qt's own options and a "velmora:" link among them, to the
+// application.
 std::optional<int> answerInformationRequest(int& argc, char** argv)
 {
     QStringList arguments;
@@ -31,18 +43,40 @@ std::optional<int> answerInformationRequest(int& argc, char** argv)
         QStringLiteral("An address in Velmora's own scheme, as the browser passes it back after sign-in; "
                        "it is handed to the running Velmora."),
         QStringLiteral("[velmora-url]"));
-    // Qt's own options (-platform, ...) are unknown here and fail the parse; they are the
-    // application's, and the two options asked about are recognised all the same.
+    // Qt's own options fail the parse; the options asked about are recognised all the same.
     parser.parse(arguments);
-    if (!parser.isSet(help) && !parser.isSet(version))
+    const bool helpAll = parser.isSet(QStringLiteral("help-all"));
+    QStringList unknown;
+    for (const QString& name : parser.unknownOptionNames()) {
+        if (!qtOwnOptions.contains(name) && name != QLatin1String(X11ClipboardKeeper::giveBackArgument).mid(2))
+            unknown.append(name);
+    }
+    if (!unknown.isEmpty() && !parser.isSet(help) && !helpAll) {
+        std::fprintf(stderr, "velmora: Unknown option '%s'.\nTry 'velmora --help' for the options.\n",
+            qPrintable(unknown.first()));
+        return 2;
+    }
+    if (!parser.isSet(help) && !helpAll && !parser.isSet(version))
         return std::nullopt;
-    // The help text names the program as it was started, which takes an application object;
-    // a core one needs no display.
-    const QCoreApplication application(argc, argv);
+    // The help text names the program, which takes an application object. Qt adds its own
+    // options to the full help only for an application of the kind that takes them, which
+    // the offscreen platform builds without a display; the plain help needs only the core.
+    int applicationArgc = 1;
+    std::optional<QCoreApplication> core;
+    std::optional<QApplication> gui;
+    if (helpAll) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        gui.emplace(applicationArgc, argv);
+    } else {
+        core.emplace(applicationArgc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("velmora"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
-    const QString text = parser.isSet(help) ? parser.helpText()
-                                            : QStringLiteral("Velmora %1\n").arg(QCoreApplication::applicationVersion());
+    if (helpAll)
+        parser.process(QStringList{arguments.first(), QStringLiteral("--help-all")}); // prints and exits
+    const QString text = parser.isSet(help)
+        ? parser.helpText()
+        : QStringLiteral("Velmora %1\n").arg(QCoreApplication::applicationVersion());
     std::fputs(qPrintable(text), stdout);
     return 0;
 }
