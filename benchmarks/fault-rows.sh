@@ -3,7 +3,10 @@
 # a field that stops for 2 s as the paste arrives (with CopyQ, with clipit, with no clipboard
 # manager), Velmora stopped for 5 s right after a trigger and 1-40 ms later, Velmora killed
 # mid-replacement (at any moment, and right at the paste keys), a stalled field's late paste after
-# an expansion elsewhere, and the typing torture under load. Prints each case's outcome counts
+# an expansion elsewhere, the clipboard's giving back at a session's end (its display gone, and
+# SIGTERM, with a bus that never answers: two ends per try), and the typing torture under load
+# with nothing on the user's clipboard (each run the engine left as typed because the clipboard
+# could not be saved is counted: a clipboard stuck in such a state shows there). Prints each case's outcome counts
 # (the test's recorded properties), what clipit's and parcellite's histories kept, and the
 # torture's summary lines. Needs the Release build in build/.
 #   TRIES=N (default 10) tries per case; RUNS=N (default 40) torture runs per round.
@@ -50,5 +53,10 @@ run_case velmora-stopped-after-trigger 'velmoraStopped*'
 run_case velmora-killed 'velmoraKilled*'
 run_case velmora-killed-at-paste-keys 'velmoraKilled*' VELMORA_FAULT_KILL_AT=paste
 run_case late-paste-after-expansion-elsewhere 'aStalledField*'
+ends=$(scripts/with-desktop.sh "$tests" --gtest_filter='ClipboardKeeper.*' --gtest_repeat="$tries" 2>&1 \
+  | grep -c '^\[       OK \]')
+echo "giving-back-at-session-end: $ends of $tries tries ended with its display and on SIGTERM, touching no bus"
 scripts/with-desktop.sh build/tests/helpers/typing-on/velmora-typing-on --runs "$runs" --load 8 --fields qt,gtk \
-  --delay 8-24 --styles plain,rollover 2>/dev/null | grep '^typing on\|^    '
+  --delay 8-24 --styles plain,rollover --explain 2>/dev/null >"$out/torture.log"
+grep -a '^typing on\|^    typed \|^    expected \|^    got ' "$out/torture.log"
+echo "torture: $(grep -c 'the clipboard was not saved' "$out/torture.log") runs left as typed with the clipboard not saved"

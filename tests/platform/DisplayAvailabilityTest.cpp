@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "BareXServer.h"
 #include "platform/linux/DisplayAvailability.h"
 
 #include <QDeadlineTimer>
@@ -13,47 +14,6 @@
 #include <X11/Xlib.h>
 
 namespace {
-
-// A bare X server of its own, with the default reset policy: it resets whenever its last
-// client leaves.
-class BareServer {
-public:
-    bool start()
-    {
-        // The server picks a free display itself and says which on its standard output.
-        m_server.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-nolisten", "tcp"});
-        if (!m_server.waitForStarted(5000))
-            return false;
-        QDeadlineTimer deadline(5000);
-        while (!m_server.canReadLine() && m_server.state() == QProcess::Running && !deadline.hasExpired())
-            m_server.waitForReadyRead(100);
-        bool ok = false;
-        const int number = m_server.readLine().trimmed().toInt(&ok);
-        if (!ok || m_server.state() != QProcess::Running)
-            return false;
-        // Connecting to see whether it is up would itself make it reset; its socket says so.
-        while (!deadline.hasExpired() && !QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
-            QThread::msleep(5);
-        m_display = QStringLiteral(":%1").arg(number).toLatin1();
-        return true;
-    }
-
-    ~BareServer()
-    {
-        // Ended politely, the server removes its socket and lock file.
-        m_server.terminate();
-        if (!m_server.waitForFinished(5000)) {
-            m_server.kill();
-            m_server.waitForFinished();
-        }
-    }
-
-    QByteArray display() const { return m_display; }
-
-private:
-    QProcess m_server;
-    QByteArray m_display;
-};
 
 class DisplayAvailabilityTest : public ::testing::Test {
 protected:
@@ -76,7 +36,7 @@ protected:
 TEST_F(DisplayAvailabilityTest, AskingAboutAFreshServerLeavesItOpenForTheApplication)
 {
     for (int attempt = 0; attempt < 5; ++attempt) {
-        BareServer server;
+        BareXServer server;
         ASSERT_TRUE(server.start());
         qputenv("DISPLAY", server.display());
         qunsetenv("QT_QPA_PLATFORM");

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "DesktopSession.h"
+#include "Engine/SystemExpansionClipboard.h"
 #include "TextFieldsApp.h"
+#include "VelmoraProcess.h"
 #include "platform/linux/PasteboardTypes.h"
 #include "platform/linux/QtClipboardPasteboard.h"
 
@@ -72,6 +74,27 @@ QStringList clipboardTargets()
     }
     XCloseDisplay(display);
     return names;
+}
+
+Window clipboardOwner()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return None;
+    const Window owner = XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False));
+    XCloseDisplay(display);
+    return owner;
+}
+
+// Hands the clipboard to a window that is not this client's, as the server lets anyone do.
+void giveClipboardTo(Window window)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return;
+    XSetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False), window, CurrentTime);
+    XSync(display, False);
+    XCloseDisplay(display);
 }
 
 void focusNobody()
@@ -331,6 +354,46 @@ TEST_F(ClipboardPasteboard, anExpansionNotAskedForYetIsStillAnsweredOnceTheUsers
     EXPECT_EQ(pasteboard.itemCount(), 0);
     EXPECT_EQ(convertClipboard("UTF8_STRING"), std::nullopt);
     EXPECT_EQ(owner.clipboard(utf8).value(utf8), "expansion");
+}
+
+TEST_F(ClipboardPasteboard, anEmptyClipboardPutBackAfterTheGivingBacksOfferIsEmptyAgainAndTheNextExpansionGoesOn)
+{
+    // As in velmora: the process that gives the clipboard back offers each expansion.
+    pasteboard.keepAfterExit(VelmoraProcess::programPath());
+    SystemExpansionClipboard clipboard(pasteboard);
+    const QString utf8 = QStringLiteral("text/plain;charset=utf-8");
+    const QList<ClipboardItemSnapshot> expansion{{{{utf8, "expansion"},
+        {QStringLiteral("application/x-velmora-temporary-expansion"), "marker"}}}};
+    clipboard.write({});
+    ASSERT_TRUE(DesktopSession::waitFor([] { return clipboardOwner() == None; }));
+    ASSERT_TRUE(DesktopSession::focusWindowOf(owner.processId()));
+
+    Window givingBack = None;
+    for (int trigger = 0; trigger < 3; ++trigger) {
+        // The user's empty clipboard is saved, the expansion pasted, and the clipboard put back.
+        const std::optional<QList<ClipboardItemSnapshot>> saved = clipboard.snapshot();
+        ASSERT_TRUE(saved) << trigger;
+        EXPECT_TRUE(saved->isEmpty());
+        clipboard.entrust(*saved);
+        const ClipboardWriteReceipt receipt = clipboard.write(expansion);
+        ASSERT_TRUE(receipt.succeeded);
+        givingBack = clipboardOwner();
+        EXPECT_EQ(owner.clipboard(utf8).value(utf8), "expansion");
+        ASSERT_TRUE(clipboard.writeOver(receipt.changeCount, *saved));
+        EXPECT_EQ(pasteboard.itemCount(), 0);
+        // Nobody's, as before: no owner offering nothing is left behind.
+        EXPECT_EQ(clipboardOwner(), Window(None)) << trigger;
+        EXPECT_EQ(owner.clipboard(utf8), (QMap<QString, QByteArray>{}));
+    }
+
+    // Left with the giving back all the same (its take heard of late): it is let go of, and the
+    // clipboard saves as the empty one it is.
+    ASSERT_NE(givingBack, Window(None));
+    giveClipboardTo(givingBack);
+    const std::optional<QList<ClipboardItemSnapshot>> saved = clipboard.snapshot();
+    ASSERT_TRUE(saved);
+    EXPECT_TRUE(saved->isEmpty());
+    EXPECT_EQ(clipboardOwner(), Window(None));
 }
 
 }

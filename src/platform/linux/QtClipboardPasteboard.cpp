@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLoggingCategory>
 #include <QMimeData>
 #include <QTimer>
 #include <X11/Xlib.h>
@@ -16,6 +17,8 @@
 #include <utility>
 #include <xcb/xcb.h>
 #include <xcb/xproto.h>
+
+Q_LOGGING_CATEGORY(lcClipboard, "velmora.clipboard", QtInfoMsg)
 
 namespace {
 
@@ -102,8 +105,10 @@ QtClipboardPasteboard::QtClipboardPasteboard(QObject* parent)
     }
     connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard && !m_writing) {
-            // The giving back taking the clipboard to offer our expansion is our own write.
-            if (m_offeredBy != 0 && currentOwner() == m_offeredBy)
+            // The giving back taking the clipboard to offer our expansion is our own write,
+            // counted when it was made: Qt may hear of it only after that expansion has left
+            // (a loaded machine), and must not take it for someone who copied.
+            if (keeperHoldsClipboard())
                 return;
             // Nobody has owned the clipboard since our clear: the notice is of that clear.
             if (m_clearNoticeDue && currentOwner() == 0)
@@ -159,6 +164,40 @@ bool QtClipboardPasteboard::answerRequest(const xcb_selection_request_event_t& r
     return true;
 }
 
+bool QtClipboardPasteboard::keeperHoldsClipboard() const
+{
+    return m_keeperWindow != 0 && currentOwner() == m_keeperWindow;
+}
+
+void QtClipboardPasteboard::releaseFromKeeper()
+{
+    // Qt gives up only a clipboard it owns itself, and ignores one whose owner answers it no
+    // formats: the giving back's is let go of here.
+    if (!m_answer || !keeperHoldsClipboard())
+        return;
+    xcb_set_selection_owner(m_answer->connection(), XCB_WINDOW_NONE, m_clipboardAtom, XCB_CURRENT_TIME);
+    xcb_flush(m_answer->connection());
+}
+
+bool QtClipboardPasteboard::keeperHoldsNothingOfOurs() const
+{
+    return m_keeper && m_offeredBy == 0 && !m_lent && !m_clearDue && !m_keeper->keepsContents()
+        && keeperHoldsClipboard();
+}
+
+void QtClipboardPasteboard::releaseOrphanedOffer()
+{
+    if (!m_owed.isEmpty() || !keeperHoldsNothingOfOurs())
+        return;
+    qCInfo(lcClipboard) << "The clipboard was left with the process that gives it back, offering nothing: "
+                           "let go of it, so that it reads as empty";
+    m_writing = true;
+    m_clearNoticeDue = true;
+    releaseFromKeeper();
+    m_writing = false;
+    m_formats.reset();
+}
+
 quint32 QtClipboardPasteboard::currentOwner() const
 {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
@@ -189,6 +228,8 @@ bool QtClipboardPasteboard::lendExpansion(const PasteboardItem& item)
     // Offered by the giving back, the expansion stays on the clipboard whenever this process
     // ends, also for a paste already on its way.
     m_offeredBy = m_keeper->offerExpansion(item, client, m_answer->ownClient());
+    if (m_offeredBy != 0)
+        m_keeperWindow = m_offeredBy;
     return m_offeredBy != 0;
 }
 
@@ -234,7 +275,8 @@ QStringList QtClipboardPasteboard::formats() const
     }
     // No formats while someone owns the clipboard: an owner that did not answer. Its contents
     // cannot be saved, and must not pass for an empty clipboard that may be written over.
-    const bool unanswered = result.isEmpty() && hasOtherOwner();
+    // The giving back answers us with the user's contents it keeps: none is an empty clipboard.
+    const bool unanswered = result.isEmpty() && hasOtherOwner() && !keeperHoldsClipboard();
     if (unanswered)
         result.append(unansweredFormat);
     // An owner that did not answer may answer again after a while.
@@ -246,6 +288,7 @@ QStringList QtClipboardPasteboard::formats() const
 qsizetype QtClipboardPasteboard::itemCount()
 {
     settleClear();
+    releaseOrphanedOffer();
     const QStringList offered = formats();
     return offered.isEmpty() || offered == QStringList{unansweredFormat} ? 0 : 1;
 }
@@ -258,6 +301,7 @@ QStringList QtClipboardPasteboard::itemTypes(qsizetype item)
 QStringList QtClipboardPasteboard::types()
 {
     settleClear();
+    releaseOrphanedOffer();
     return formats();
 }
 
@@ -329,7 +373,7 @@ std::optional<qint64> QtClipboardPasteboard::clearOwnContents(qint64 changeCount
     if (changeCount != m_changeCount)
         return std::nullopt;
     const quint32 owner = currentOwner();
-    const bool ours = owner == 0 || (m_offeredBy != 0 && owner == m_offeredBy)
+    const bool ours = owner == 0 || (m_keeperWindow != 0 && owner == m_keeperWindow)
         || m_answer->clientOf(owner) == m_answer->ownClient();
     if (!ours)
         return std::nullopt;
@@ -347,6 +391,7 @@ void QtClipboardPasteboard::clearNow()
     if (m_owed.isEmpty()) {
         m_clearNoticeDue = true;
         QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+        releaseFromKeeper();
     } else {
         auto* nothing = new QMimeData;
         QGuiApplication::clipboard()->setMimeData(nothing, QClipboard::Clipboard);
@@ -358,7 +403,9 @@ void QtClipboardPasteboard::clearNow()
 
 void QtClipboardPasteboard::clearOfferOfNothing()
 {
-    if (m_offeringNothing && contents() == m_offeringNothing.get())
+    // Qt may not have taken the clipboard from the giving back (a timestamp older than its
+    // offer), which then answered the applications owed an expansion itself.
+    if ((m_offeringNothing && contents() == m_offeringNothing.get()) || keeperHoldsNothingOfOurs())
         clearNow();
 }
 

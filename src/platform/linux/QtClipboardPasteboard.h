@@ -64,6 +64,18 @@ private:
     void clearNow();
     // Clears the clipboard that clearNow() kept ours, offering nothing, while it still is.
     void clearOfferOfNothing();
+    // Whether the giving back's window owns the clipboard: it takes it only when we ask it to
+    // offer an expansion, and keeps it until someone else takes it.
+    bool keeperHoldsClipboard() const;
+    // Takes the clipboard from the giving back, leaving it to nobody, while it still holds it.
+    void releaseFromKeeper();
+    // The giving back holds the clipboard with neither an expansion of ours nor the user's
+    // contents to offer.
+    bool keeperHoldsNothingOfOurs() const;
+    // The giving back left holding nothing of ours, with no expansion owed: nobody else can
+    // paste from it, and it would pass for an owner that does not answer, whose contents cannot
+    // be saved. It is let go of.
+    void releaseOrphanedOffer();
     // Our expansion leaves the clipboard: if its application has not asked for it, that
     // application's paste may still come and is owed it for a while.
     void retireLent();
@@ -113,6 +125,8 @@ private:
     OwedExpansions m_owed;
     // The giving back's window while it offers our expansion.
     quint32 m_offeredBy = 0;
+    // The giving back's window, once it has offered an expansion (it keeps one window).
+    quint32 m_keeperWindow = 0;
     // The user's contents our expansion stands in for.
     PasteboardItem m_entrusted;
 };

@@ -14,6 +14,7 @@
 #include <X11/Xlib.h>
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <optional>
@@ -313,6 +314,34 @@ private:
     OwedExpansions m_owed;
 };
 
+// The giving back outlives the program by up to an hour, and may be the last of the session's
+// processes: it must end when asked to, whatever the program that started it had done with its
+// signals (a mask and ignored signals outlive the start of a new program).
+void endsWithItsSession()
+{
+    sigset_t all;
+    sigfillset(&all);
+    sigprocmask(SIG_UNBLOCK, &all, nullptr);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        std::signal(signal, SIG_DFL);
+}
+
+// The giving back needs the display's clipboard and nothing else. The accessibility bridge, the
+// desktop's theme and input methods would reach the session bus and the accessibility bus, whose
+// answers, once the session ends, may never come: the display's end must find it in its own
+// event loop, which ends it.
+void touchOnlyTheDisplay()
+{
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+    qunsetenv("AT_SPI_BUS_ADDRESS");
+    qunsetenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON");
+    qputenv("QT_QPA_PLATFORMTHEME", "generic");
+    qputenv("QT_NO_XDG_DESKTOP_PORTAL", "1");
+    qputenv("QT_IM_MODULE", "compose");
+    QGuiApplication::setDesktopSettingsAware(false);
+}
+
 } // namespace
 
 X11ClipboardKeeper::Record::Record(const char* name)
@@ -459,6 +488,7 @@ qint64 X11ClipboardKeeper::expansionReads() const
 
 int X11ClipboardKeeper::giveBack(int& argc, char** argv)
 {
+    endsWithItsSession();
     // Connected before it is needed: once the program ends, the target's paste comes within
     // milliseconds.
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
@@ -467,8 +497,11 @@ int X11ClipboardKeeper::giveBack(int& argc, char** argv)
         standby.emplace(connection);
     // Until the program ends: its offers, and the requests for what we offer.
     for (;;) {
-        if (standby && xcb_connection_has_error(connection))
-            standby.reset();
+        // The display is gone, and the session with it: there is nobody left to give back to.
+        if (standby && xcb_connection_has_error(connection)) {
+            xcb_disconnect(connection);
+            return 0;
+        }
         if (standby)
             standby->handleEvents();
         pollfd waits[2] = {{channelDescriptor, POLLIN, 0}, {standby ? xcb_get_file_descriptor(connection) : -1, POLLIN, 0}};
@@ -510,7 +543,7 @@ int X11ClipboardKeeper::giveBack(int& argc, char** argv)
     stream >> items;
     if (stream.status() != QDataStream::Ok || items.isEmpty())
         return 0;
-    qputenv("QT_QPA_PLATFORM", "xcb");
+    touchOnlyTheDisplay();
     const QGuiApplication application(argc, argv);
     QtClipboardPasteboard pasteboard;
     // Someone who copied since has the clipboard; theirs stays. The ended program's own

@@ -54,6 +54,9 @@ public:
     quint32 offerExpansion(const PasteboardItem& expansion, quint32 client, quint32 owner);
     // How often that application has asked for the expansion offered last.
     qint64 expansionReads() const;
+    // Whether it holds user's contents to give back (and offers them to whoever is not owed an
+    // expansion).
+    bool keepsContents() const { return m_contents.isLive(); }
 
     // The mode `giveBackArgument` starts. Waits until the program that started it ends, answers
     // a paste on its way, then offers the entrusted contents as the clipboard until another

@@ -321,6 +321,8 @@ int main(int argc, char** argv)
     }
 
     LinuxDesktop desktop;
+    // As in velmora: the clipboard's giving back stands by, and offers each expansion.
+    desktop.keepClipboardAfterExit(QStringLiteral(VELMORA_PROGRAM));
     if (!desktop.desktop().trust->isProcessTrusted()) {
         std::printf("typing on: %s\n", qPrintable(desktop.desktop().trust->untrustedReason()));
         return 1;
