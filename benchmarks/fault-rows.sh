@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures the expansion engine under faults (X11), each case in a private desktop session:
 # a field that stops for 2 s as the paste arrives (with CopyQ, with clipit, with no clipboard
-# manager), Velmora stopped for 5 s right after a trigger and 1-40 ms later, Velmora killed
+# manager), Velmora stopped for 5 s right after a trigger and 1-40 ms later, Velmora stopped in its
+# keyboard hold while 40 keys are typed (keys lost, seconds until the first reaches the field), Velmora killed
 # mid-replacement (at any moment, and right at the paste keys), a stalled field's late paste after
 # an expansion elsewhere, the clipboard's giving back at a session's end (its display gone, and
 # SIGTERM, with a bus that never answers: two ends per try), and the typing torture under load
@@ -50,6 +51,7 @@ run_case field-stopped-at-paste-parcellite 'aFieldThatStopsAsThePaste*' --with-m
 run_case field-stopped-at-paste-no-manager 'aFieldThatStopsAsThePaste*' VELMORA_FAULT_MANAGER=none
 run_case velmora-stopped-at-trigger 'velmoraStopped*' VELMORA_FAULT_STOP_AFTER=0
 run_case velmora-stopped-after-trigger 'velmoraStopped*'
+run_case velmora-stopped-in-hold-typing-on 'keysTypedWhileVelmoraIsStopped*' VELMORA_FAULT_KEYS=40
 run_case velmora-killed 'velmoraKilled*'
 run_case velmora-killed-at-paste-keys 'velmoraKilled*' VELMORA_FAULT_KILL_AT=paste
 run_case late-paste-after-expansion-elsewhere 'aStalledField*'

@@ -401,7 +401,13 @@ void TextExpansionEngine::startReplacement(
         m_lastSelection, m_runLength, m_runLag};
     const quint64 generation = m_generation;
     QPointer<TextExpansionEngine> self(this);
-    auto isCurrent = [self, generation] { return self && self->isRunning() && self->m_generation == generation; };
+    // A hold that ends before the paste (the desktop let go of the keyboard while this process
+    // was stopped) has let keys reach the field meanwhile: nothing is touched then.
+    auto held = std::make_shared<bool>(false);
+    auto isCurrent = [self, generation, held] {
+        return self && self->isRunning() && self->m_generation == generation
+            && (!*held || self->m_desktop.keyboardHold->isHolding());
+    };
     // What the application does with an expansion (statistics, the floater) may take a
     // while: it runs once the keys held meanwhile have all reached the field.
     auto completed = [self, match] {
@@ -448,8 +454,9 @@ void TextExpansionEngine::startReplacement(
     forgetCarets();
     // From the trigger's final key until the paste is confirmed, a key reaching the field
     // would land inside the edit; held, it arrives after it, and is read as typing then.
-    if (m_desktop.keyboardHold
-        && !m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker))
+    *held = m_desktop.keyboardHold
+        && m_desktop.keyboardHold->hold(ExpansionReplacement::longestSeconds, KeySimulator::marker);
+    if (m_desktop.keyboardHold && !*held)
         qCDebug(lcEngine) << "The keyboard could not be held for the replacement";
     if (!m_replacement.start(plan, target, isCurrent, completed, ended, typedAfter)) {
         qCDebug(lcEngine).noquote() << "Left" << match.trigger << "as typed: no replacement could start";

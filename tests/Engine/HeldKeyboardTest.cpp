@@ -219,3 +219,18 @@ TEST_F(HeldKeyboard, AFieldThatReshapesThePasteGetsTheKeysBackSoonAndNothingIsRe
     EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
     EXPECT_TRUE(expansions.isEmpty());
 }
+
+TEST_F(HeldKeyboard, AHoldTheDesktopLetGoOfBeforeThePasteLeavesTheTriggerAsTyped)
+{
+    // The keyboard came back while this process could not run (stopped, stuck): keys may have
+    // reached the field that the engine has not read yet, so nothing is selected or pasted.
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    desktop.type(QStringLiteral("/sig"));
+    ASSERT_TRUE(desktop.keyboardHold.isHolding());
+    desktop.keyboardHold.release();
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+    EXPECT_EQ(field->selection.length, 0);
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+}

@@ -177,6 +177,57 @@ private:
     std::atomic<bool> m_cancelled = false;
 };
 
+// Stops a process the moment a window's keyboard is grabbed (the server tells the window of an
+// active grab as the focus leaving it with mode NotifyGrab), from a thread and X connection of
+// its own; lets it go on again when the guard goes.
+class StopAtKeyboardGrab {
+public:
+    StopAtKeyboardGrab(qint64 process, unsigned long window)
+        : m_process(process)
+    {
+        m_display = XOpenDisplay(nullptr);
+        if (!m_display)
+            return;
+        XSelectInput(m_display, window, FocusChangeMask);
+        XSync(m_display, False);
+        m_thread = std::thread([this] {
+            QElapsedTimer waited;
+            waited.start();
+            while (!m_cancelled && !stopped && waited.elapsed() < 5000) {
+                while (XPending(m_display) > 0) {
+                    XEvent event;
+                    XNextEvent(m_display, &event);
+                    if (event.type == FocusOut && event.xfocus.mode == NotifyGrab && !stopped) {
+                        ::kill(pid_t(m_process), SIGSTOP);
+                        stopped = true;
+                    }
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        });
+    }
+    ~StopAtKeyboardGrab()
+    {
+        m_cancelled = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_display)
+            XCloseDisplay(m_display);
+        if (stopped)
+            ::kill(pid_t(m_process), SIGCONT);
+    }
+    StopAtKeyboardGrab(const StopAtKeyboardGrab&) = delete;
+    StopAtKeyboardGrab& operator=(const StopAtKeyboardGrab&) = delete;
+
+    std::atomic<bool> stopped = false;
+
+private:
+    qint64 m_process;
+    Display* m_display = nullptr;
+    std::thread m_thread;
+    std::atomic<bool> m_cancelled = false;
+};
+
 // Kills a process (or sends it another signal) the moment a paste key (V pressed) goes through
 // the server, seen through the RECORD extension from a thread and connections of its own: the
 // paste keys are then on their way to the field, which has not asked for the clipboard yet.
@@ -717,6 +768,61 @@ TEST_F(StalledReplacement, velmoraStoppedMidReplacementLetsGoOfTheKeyboardAndExp
     }
     RecordProperty("leftAsTypedAfterResuming", leftAsTyped);
     RecordProperty("secondsWithoutKeys", waits.join(QLatin1Char(' ')).toStdString());
+}
+
+TEST_F(StalledReplacement, keysTypedWhileVelmoraIsStoppedInItsHoldReachTheFieldOnceEachInOrder)
+{
+    // VELMORA_FAULT_KEYS: how many keys are typed while it is stopped (40 for measuring). At 25
+    // ms a key, the first ones reach its hold, the later ones come once the keyboard was let
+    // go of.
+    const int keyCount = qEnvironmentVariableIsSet("VELMORA_FAULT_KEYS") ? qEnvironmentVariableIntValue("VELMORA_FAULT_KEYS") : 36;
+    const QString alphabet = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789");
+    QString typed = QStringLiteral(" ");
+    for (int i = 1; i < keyCount; ++i)
+        typed += alphabet.at(i % alphabet.size());
+    QStringList outcomes;
+    QStringList keysLost;
+    QStringList waits;
+    for (int attempt = 0; attempt < tries(); ++attempt) {
+        target.setText(QStringLiteral("line"), QString());
+        ASSERT_TRUE(target.focus(QStringLiteral("line")) && DesktopSession::focusWindowOf(target.processId()));
+        DesktopSession::pause(100);
+        ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "30", "Hi /si"}));
+        QString before;
+        QElapsedTimer sinceStop;
+        {
+            StopAtKeyboardGrab stop(velmora.processId(), DesktopSession::windowOf(target.processId()));
+            ASSERT_TRUE(DesktopSession::xdotool({"key", "g"}));
+            ASSERT_TRUE(DesktopSession::waitFor([&] { return stop.stopped.load(); }, 5000)) << "the keyboard was not held";
+            sinceStop.start();
+            before = target.text(QStringLiteral("line"));
+            QProcess typist;
+            typist.start(QStringLiteral("xdotool"), {"type", "--delay", "50", typed});
+            ASSERT_TRUE(typist.waitForStarted(5000));
+            double wait = -1;
+            // Until the typing ends and the field shows a key.
+            while (typist.state() != QProcess::NotRunning || (wait < 0 && sinceStop.elapsed() < 5000)) {
+                if (wait < 0 && target.text(QStringLiteral("line")) != before)
+                    wait = sinceStop.elapsed() / 1000.0;
+                DesktopSession::pause(20);
+            }
+            waits.append(QString::number(wait, 'f', 2));
+            DesktopSession::pause(300);
+        }
+        // Going on again, it neither types them a second time nor touches the trigger.
+        DesktopSession::pause(1500);
+        const QString text = target.text(QStringLiteral("line"));
+        const QString prefix = text.startsWith("Hi " + signature) ? "Hi " + signature : QStringLiteral("Hi /sig");
+        EXPECT_TRUE(text == "Hi /sig" + typed || text == "Hi " + signature + typed)
+            << "try " << attempt << ": " << text.toStdString();
+        outcomes.append(text == "Hi /sig" + typed ? QStringLiteral("as typed")
+                : text == "Hi " + signature + typed ? QStringLiteral("expanded")
+                                                    : QString("wrong: " + text));
+        keysLost.append(QString::number(std::max<qsizetype>(0, typed.size() - (text.size() - prefix.size()))));
+    }
+    RecordProperty("outcomes", outcomes.join(QLatin1String(", ")).toStdString());
+    RecordProperty("keysLost", keysLost.join(QLatin1Char(' ')).toStdString());
+    RecordProperty("secondsUntilKeysArrive", waits.join(QLatin1Char(' ')).toStdString());
 }
 
 }

@@ -1,17 +1,48 @@
 #include "X11HoldWatchdog.h"
 
+#include <X11/X.h>
+#include <X11/Xproto.h>
+#include <X11/extensions/xtestproto.h>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <time.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
+
+using Key = X11HoldWatchdog::Key;
+
+// Memory the two processes share: what the hold owes, and what the watchdog typed.
+struct X11HoldWatchdog::Shared {
+    static constexpr int capacity = 512;
+    enum Phase : int { watching, lettingGo, letGo };
+    std::atomic<int> phase{watching};
+    // The hold writes the slot not in use and then switches, so that the watchdog never
+    // reads one half written.
+    std::atomic<int> active{0};
+    struct Owed {
+        int count = 0; // -1: more than fit
+        Key keys[capacity];
+    } owed[2];
+    bool typedOwed = false;
+    int typedCount = 0;
+    Key typed[capacity];
+};
 
 namespace {
+
+using Shared = X11HoldWatchdog::Shared;
+constexpr size_t messageSize = 32;
 
 qint64 now()
 {
@@ -20,20 +51,232 @@ qint64 now()
     return qint64(time.tv_sec) * 1000 + time.tv_nsec / 1000000;
 }
 
-[[noreturn]] void watch(int channel, int connectionSocket)
+bool waitReadable(int socket, qint64 until)
+{
+    for (;;) {
+        const qint64 left = until - now();
+        if (left <= 0)
+            return false;
+        pollfd wait{socket, POLLIN, 0};
+        const int ready = poll(&wait, 1, int(left));
+        if (ready > 0)
+            return true;
+        if (ready < 0 && errno != EINTR)
+            return false;
+    }
+}
+
+// Reads exactly `size` bytes, or fails by `until`.
+bool readExactly(int socket, unsigned char* data, size_t size, qint64 until)
+{
+    while (size > 0) {
+        if (!waitReadable(socket, until))
+            return false;
+        const ssize_t got = read(socket, data, size);
+        if (got <= 0)
+            return false;
+        data += got;
+        size -= size_t(got);
+    }
+    return true;
+}
+
+bool writeAll(int socket, const unsigned char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = write(socket, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= size_t(written);
+    }
+    return true;
+}
+
+// The watchdog's own connection. Outside its one request with a reply only events and errors
+// come, 32 bytes each; it reads them to nothing so that the server never keeps them for it,
+// and keeps count of where a message begins.
+struct Typing {
+    int socket = -1;
+    int opcode = 0;
+    size_t misalignment = 0;
+
+    void discard()
+    {
+        unsigned char ignored[4096];
+        const ssize_t got = read(socket, ignored, sizeof ignored);
+        if (got > 0)
+            misalignment = (misalignment + size_t(got)) % messageSize;
+        else if (got == 0 || errno != EINTR)
+            socket = -1; // the server is gone: there is nothing to type on
+    }
+
+    // Which keys are down, from the server's answer to a QueryKeymap.
+    bool readKeymap(unsigned char (&keys)[32], qint64 until)
+    {
+        unsigned char message[messageSize + 8];
+        if (misalignment != 0 && !readExactly(socket, message, messageSize - misalignment, until))
+            return false;
+        misalignment = 0;
+        for (;;) {
+            if (!readExactly(socket, message, messageSize, until))
+                return false;
+            if (message[0] == X_Reply) {
+                if (!readExactly(socket, message + messageSize, 8, until))
+                    return false;
+                std::memcpy(keys, reinterpret_cast<const xQueryKeymapReply*>(message)->map, sizeof keys);
+                return true;
+            }
+        }
+    }
+};
+
+struct Requests {
+    // Two per key at most, and a release for each key code at the end.
+    unsigned char data[64 + (4 * Shared::capacity + 256) * sz_xXTestFakeInputReq];
+    size_t size = 0;
+
+    void simple(CARD8 opcode)
+    {
+        const xReq request{opcode, 0, 1};
+        append(&request, sizeof request);
+    }
+    void key(int xtest, unsigned keyCode, bool press)
+    {
+        xXTestFakeInputReq request{};
+        request.reqType = CARD8(xtest);
+        request.xtReqType = X_XTestFakeInput;
+        request.length = sz_xXTestFakeInputReq / 4;
+        request.type = press ? KeyPress : KeyRelease;
+        request.detail = CARD8(keyCode);
+        append(&request, sizeof request);
+    }
+    void append(const void* request, size_t size)
+    {
+        if (this->size + size > sizeof data)
+            return;
+        std::memcpy(data + this->size, request, size);
+        this->size += size;
+    }
+};
+
+// Types the keys in their order, as a keyboard would have sent them; nothing it presses is
+// left down. A key already down (a typist on the XTest device is in the middle of it) is let
+// go of first, or the device would drop the press; a release only goes for a key that is down.
+void typeKeys(Typing& typing, const Key* keys, int count)
+{
+    static Requests requests;
+    requests.size = 0;
+    requests.simple(X_GrabServer);
+    requests.simple(X_QueryKeymap);
+    if (!writeAll(typing.socket, requests.data, requests.size))
+        return;
+    unsigned char keymap[32] = {};
+    const bool known = typing.readKeymap(keymap, now() + 500);
+    bool down[256] = {};
+    bool ours[256] = {};
+    for (unsigned keyCode = 0; keyCode < 256 && known; ++keyCode)
+        down[keyCode] = keymap[keyCode / 8] & (1 << (keyCode % 8));
+    requests.size = 0;
+    for (int i = 0; i < count; ++i) {
+        const unsigned keyCode = keys[i].keyCode;
+        if (keys[i].press) {
+            if (down[keyCode])
+                requests.key(typing.opcode, keyCode, false);
+            requests.key(typing.opcode, keyCode, true);
+            down[keyCode] = ours[keyCode] = true;
+        } else if (down[keyCode]) {
+            requests.key(typing.opcode, keyCode, false);
+            down[keyCode] = false;
+        }
+    }
+    for (unsigned keyCode = 0; keyCode < 256; ++keyCode) {
+        if (ours[keyCode] && down[keyCode])
+            requests.key(typing.opcode, keyCode, false);
+    }
+    requests.simple(X_UngrabServer);
+    writeAll(typing.socket, requests.data, requests.size);
+}
+
+// What the server sent and nobody read, up to the end of the connection.
+size_t readToEnd(int socket, unsigned char* data, size_t capacity)
+{
+    const qint64 until = now() + 1000;
+    size_t size = 0;
+    while (size < capacity && waitReadable(socket, until)) {
+        const ssize_t got = read(socket, data + size, capacity - size);
+        if (got <= 0)
+            break;
+        size += size_t(got);
+    }
+    return size;
+}
+
+quint32 number32(const unsigned char* data)
+{
+    quint32 value = 0;
+    std::memcpy(&value, data, sizeof value);
+    return value;
+}
+
+void letGo(int connectionSocket, Typing& typing, Shared* shared)
+{
+    if (typing.socket < 0 || typing.opcode == 0) {
+        shutdown(connectionSocket, SHUT_WR);
+        return;
+    }
+    // From here on the hold neither reads the connection nor changes what it owes.
+    shared->phase.store(Shared::lettingGo);
+    const Shared::Owed& owed = shared->owed[shared->active.load()];
+    // Only our side's writing ends: the server reads the end of the connection, drops it with
+    // its grabs, and closes it after the keys it had sent us.
+    shutdown(connectionSocket, SHUT_WR);
+    static unsigned char stream[1 << 16];
+    const size_t size = readToEnd(connectionSocket, stream, sizeof stream);
+
+    static Key keys[2 * Shared::capacity];
+    int count = 0;
+    shared->typedOwed = owed.count >= 0;
+    for (int i = 0; i < owed.count; ++i)
+        keys[count++] = owed.keys[i];
+    // The connection's messages are whole: replies and generic events say how long they are,
+    // everything else is 32 bytes.
+    for (size_t at = 0; at + messageSize <= size;) {
+        const unsigned char* message = stream + at;
+        const int type = message[0];
+        if ((type == KeyPress || type == KeyRelease) && shared->typedCount < Shared::capacity) {
+            const auto* event = reinterpret_cast<const xEvent*>(message);
+            const Key key{type == KeyPress, event->u.u.detail, event->u.keyButtonPointer.state,
+                event->u.keyButtonPointer.time};
+            keys[count++] = key;
+            shared->typed[shared->typedCount++] = key;
+        }
+        at += messageSize;
+        if (type == X_Reply || type == GenericEvent)
+            at += size_t(number32(message + 4)) * 4;
+    }
+    typeKeys(typing, keys, count);
+    shared->phase.store(Shared::letGo);
+}
+
+[[noreturn]] void watch(int channel, int connectionSocket, Typing typing, Shared* shared)
 {
     for (int fd = 3; fd < 4096; ++fd) {
-        if (fd != channel && fd != connectionSocket)
+        if (fd != channel && fd != connectionSocket && fd != typing.socket)
             close(fd);
     }
     qint64 deadline = -1;
     for (;;) {
-        pollfd wait{channel, POLLIN, 0};
+        pollfd waits[2] = {{channel, POLLIN, 0}, {typing.socket, POLLIN, 0}};
         const int timeout = deadline < 0 ? -1 : int(std::max<qint64>(0, deadline - now()));
-        const int ready = poll(&wait, 1, timeout);
+        const int ready = poll(waits, typing.socket >= 0 ? 2 : 1, timeout);
         if (ready < 0 && errno != EINTR)
             _exit(0);
-        if (ready > 0) {
+        if (ready > 0 && typing.socket >= 0 && (waits[1].revents & (POLLIN | POLLHUP | POLLERR)))
+            typing.discard();
+        if (ready > 0 && (waits[0].revents & (POLLIN | POLLHUP))) {
             qint64 milliseconds = 0;
             const ssize_t got = read(channel, &milliseconds, sizeof milliseconds);
             if (got <= 0)
@@ -42,10 +285,8 @@ qint64 now()
                 deadline = milliseconds < 0 ? -1 : now() + milliseconds;
             continue;
         }
-        if (ready == 0 && deadline >= 0 && now() >= deadline) {
-            // Only our side's writing ends: the server reads the end of the connection
-            // and drops it, while the keys it had sent us can still be read.
-            shutdown(connectionSocket, SHUT_WR);
+        if (deadline >= 0 && now() >= deadline) {
+            letGo(connectionSocket, typing, shared);
             deadline = -1;
         }
     }
@@ -53,8 +294,24 @@ qint64 now()
 
 } // namespace
 
-X11HoldWatchdog::X11HoldWatchdog(int connectionSocket)
+X11HoldWatchdog::X11HoldWatchdog(int connectionSocket, const char* displayName)
 {
+    void* memory = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED)
+        return;
+    m_shared = new (memory) Shared;
+    Typing typing;
+    if (displayName) {
+        m_typing = xcb_connect(displayName, nullptr);
+        xcb_query_extension_reply_t* xtest = xcb_connection_has_error(m_typing)
+            ? nullptr
+            : xcb_query_extension_reply(m_typing, xcb_query_extension(m_typing, 5, "XTEST"), nullptr);
+        if (xtest && xtest->present) {
+            typing.socket = xcb_get_file_descriptor(m_typing);
+            typing.opcode = xtest->major_opcode;
+        }
+        free(xtest);
+    }
     int channel[2];
     if (pipe2(channel, O_CLOEXEC) != 0)
         return;
@@ -64,7 +321,7 @@ X11HoldWatchdog::X11HoldWatchdog(int connectionSocket)
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent)
             _exit(0);
-        watch(channel[0], connectionSocket);
+        watch(channel[0], connectionSocket, typing, m_shared);
     }
     close(channel[0]);
     if (child < 0) {
@@ -84,6 +341,13 @@ X11HoldWatchdog::~X11HoldWatchdog()
         int status = 0;
         waitpid(m_child, &status, 0);
     }
+    // Only now: the watchdog may have been typing on it until it ended.
+    if (m_typing)
+        xcb_disconnect(m_typing);
+    if (m_shared) {
+        m_shared->~Shared();
+        munmap(m_shared, sizeof(Shared));
+    }
 }
 
 void X11HoldWatchdog::tell(qint64 milliseconds)
@@ -92,4 +356,37 @@ void X11HoldWatchdog::tell(qint64 milliseconds)
     // only ever lets go of the keyboard too early.
     if (m_channel >= 0) [[maybe_unused]]
         const ssize_t written = write(m_channel, &milliseconds, sizeof milliseconds);
+}
+
+void X11HoldWatchdog::owe(const QList<Key>& keys)
+{
+    if (!m_shared || m_shared->phase.load() != Shared::watching)
+        return;
+    const int next = 1 - m_shared->active.load();
+    Shared::Owed& owed = m_shared->owed[next];
+    owed.count = keys.size() <= Shared::capacity ? int(keys.size()) : -1;
+    std::copy_n(keys.begin(), std::max(owed.count, 0), owed.keys);
+    m_shared->active.store(next);
+}
+
+bool X11HoldWatchdog::hasLetGo() const
+{
+    return m_shared && m_shared->phase.load() != Shared::watching;
+}
+
+X11HoldWatchdog::LetGo X11HoldWatchdog::letGo()
+{
+    LetGo done;
+    if (!hasLetGo())
+        return done;
+    // It reads and types within moments of ending the connection; one that cannot finish (it
+    // was stopped too) leaves what is owed to the hold.
+    const qint64 until = now() + 1500;
+    while (m_shared->phase.load() != Shared::letGo && now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (m_shared->phase.load() != Shared::letGo)
+        return done;
+    done.typedOwed = m_shared->typedOwed;
+    done.fromConnection = QList<Key>(m_shared->typed, m_shared->typed + m_shared->typedCount);
+    return done;
 }

@@ -1,19 +1,45 @@
 #pragma once
 
+#include <QList>
 #include <QtGlobal>
 #include <sys/types.h>
+
+struct xcb_connection_t;
 
 // Ends a keyboard hold's X connection when its deadline passes without the main thread moving
 // it: the server then drops the connection's keyboard grab, and a server grab with it. It is a
 // process of its own, forked with a copy of the connection's socket, so that nothing that
 // stops this process (a stuck event loop, a debugger, SIGSTOP) can stop it too. After the
-// fork it only calls functions that are safe there (poll, read, shutdown, _exit).
+// fork it only calls functions that are safe there (poll, read, write, shutdown, _exit).
+//
+// Letting go, it also types the keys the hold would have typed again, so that the user's typing
+// reaches the focused window in its order at once instead of being lost or coming late: first
+// those the hold had taken and told it of (owe()), then those the server had sent to the
+// connection and nobody read, which it reads itself once the server has dropped the connection.
+// It types them on an X connection of its own, opened before the fork, with the server grabbed
+// so that no other program's keys come in between.
 //
 // Once it has ended the connection, every write of ours to it fails: the process must not be
 // ended by SIGPIPE for that, so the watchdog's owner ignores that signal.
 class X11HoldWatchdog {
 public:
-    explicit X11HoldWatchdog(int connectionSocket);
+    // A key as the server reported it to the hold.
+    struct Key {
+        bool press;
+        quint8 keyCode;
+        quint16 state;
+        quint32 time;
+    };
+    // What the watchdog did when it let go of the keyboard.
+    struct LetGo {
+        // It typed the keys last owed; otherwise they are still the hold's to type.
+        bool typedOwed = false;
+        // The keys it read from the connection and typed, as the server reported them.
+        QList<Key> fromConnection;
+    };
+
+    // `displayName`: where its own connection for typing goes; without one it only lets go.
+    X11HoldWatchdog(int connectionSocket, const char* displayName);
     ~X11HoldWatchdog();
     X11HoldWatchdog(const X11HoldWatchdog&) = delete;
     X11HoldWatchdog& operator=(const X11HoldWatchdog&) = delete;
@@ -22,9 +48,21 @@ public:
     void arm(double seconds) { tell(qint64(seconds * 1000)); }
     void disarm() { tell(-1); }
 
+    // The keys taken from the connection and not typed again yet, in their order: the
+    // watchdog types them when it lets go. Each call replaces the last.
+    void owe(const QList<Key>& keys);
+    // Whether it has let go of the keyboard (the connection is then no longer to be read).
+    bool hasLetGo() const;
+    // Once it has: what it typed (waits briefly for it to finish).
+    LetGo letGo();
+
+    struct Shared;
+
 private:
     void tell(qint64 milliseconds);
 
     pid_t m_child = -1;
     int m_channel = -1;
+    Shared* m_shared = nullptr;
+    xcb_connection_t* m_typing = nullptr;
 };

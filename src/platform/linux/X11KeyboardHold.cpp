@@ -160,7 +160,7 @@ void X11KeyboardHold::connectAgain()
     XSetIOErrorExitHandler(m_display, connectionLost, nullptr);
     m_notifier = new QSocketNotifier(ConnectionNumber(m_display), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] { readEvents(); });
-    m_watchdog = std::make_unique<X11HoldWatchdog>(ConnectionNumber(m_display));
+    m_watchdog = std::make_unique<X11HoldWatchdog>(ConnectionNumber(m_display), DisplayString(m_display));
     if (XDevice* device = openTestKeyboard(m_display))
         m_testKeyboard = std::make_unique<TestKeyboard>(TestKeyboard{device});
 }
@@ -197,9 +197,15 @@ Display* X11KeyboardHold::display()
     return m_display;
 }
 
+bool X11KeyboardHold::watchdogHasLetGo() const
+{
+    return m_watchdog && m_watchdog->hasLetGo();
+}
+
 void X11KeyboardHold::readEvents()
 {
-    while (!m_lost && XPending(m_display) > 0) {
+    // Once the watchdog has let go, it reads what is left on the connection itself.
+    while (!m_lost && !watchdogHasLetGo() && XPending(m_display) > 0) {
         XEvent event;
         XNextEvent(m_display, &event);
         take(event);
@@ -260,14 +266,34 @@ void X11KeyboardHold::runAfterRelease()
 
 void X11KeyboardHold::followWatchdog()
 {
-    if (!m_lost || !m_connection)
+    if ((!m_lost && !watchdogHasLetGo()) || !m_connection)
         return;
-    // The watchdog ended the connection and the server dropped our grabs with it. Keys the
-    // user typed since went straight to the field; what is still held goes after them, as
-    // soon as possible rather than not at all.
+    // The watchdog ended the connection and the server dropped our grabs with it. It typed
+    // the keys we had told it of and those left unread on the connection, before any the user
+    // typed since, which went straight to the field. Keys Xlib had read but we had not taken
+    // yet go after them, as soon as possible rather than not at all.
+    const qsizetype owed = m_held.size();
+    while (!m_lost && XEventsQueued(m_display, QueuedAlready) > 0) {
+        XEvent event;
+        XNextEvent(m_display, &event);
+        take(event);
+    }
+    m_lost = true;
+    qsizetype typedByWatchdog = 0;
+    if (m_watchdog) {
+        const X11HoldWatchdog::LetGo letGo = m_watchdog->letGo();
+        if (letGo.typedOwed) {
+            m_held.remove(0, owed);
+            typedByWatchdog = owed;
+        }
+        // RECORD still reports the keys as they reached our grab.
+        for (const X11HoldWatchdog::Key& key : letGo.fromConnection)
+            m_unrecorded.append({{key.press, key.keyCode, key.state, key.time}, QDeadlineTimer(unrecordedLifetimeMilliseconds)});
+        typedByWatchdog += letGo.fromConnection.size();
+    }
     qWarning("Keyboard hold: this process made no progress for too long; the keyboard was let go of, %lld held "
-             "keys follow",
-        qlonglong(m_held.size()));
+             "key presses and releases were typed by the watchdog, %lld follow",
+        qlonglong(typedByWatchdog), qlonglong(m_held.size()));
     disconnect();
     connectAgain();
     enter(State::free);
@@ -391,6 +417,7 @@ void X11KeyboardHold::take(const XEvent& event)
     }
     m_held.append(key);
     m_unrecorded.append({key, QDeadlineTimer(unrecordedLifetimeMilliseconds)});
+    oweHeld();
     // A key that came in just as the grab ended goes on at once.
     if (m_state == State::free) {
         m_echoWait = Scheduler::current().after(0, this, [this] { typeNext(); });
@@ -426,6 +453,8 @@ bool X11KeyboardHold::claimUnrecorded(bool press, unsigned keyCode, unsigned lon
 
 bool X11KeyboardHold::claimRecorded(bool press, unsigned keyCode, unsigned long time)
 {
+    // Keys the watchdog typed for us are reported as the user typed them into our grab.
+    followWatchdog();
     if (!isGrabbed() && m_unrecorded.isEmpty())
         return false;
     if (claimUnrecorded(press, keyCode, time))
@@ -485,6 +514,7 @@ void X11KeyboardHold::typeNext()
                 typeAgain(key, key.press);
             }
             XFlush(m_display);
+            oweHeld();
             return runAfterRelease();
         }
         const HeldKey& next = m_held.first();
@@ -526,6 +556,9 @@ void X11KeyboardHold::typeNext()
         m_testKeysBeforeReplay = queryTestKeys();
         const bool sent = typeAgain(key, withRelease);
         resume();
+        // Only now: a watchdog letting go in between would type it a second time rather than
+        // not at all.
+        oweHeld();
         if (!sent || m_state != State::typingAgain)
             continue;
         XFlush(m_display);
@@ -629,4 +662,15 @@ void X11KeyboardHold::restoreTestKeys(const Keymap& before)
     m_readingRestoredKeys = true;
     readGrabbedKeys();
     m_readingRestoredKeys = false;
+}
+
+void X11KeyboardHold::oweHeld()
+{
+    if (!m_watchdog)
+        return;
+    QList<X11HoldWatchdog::Key> keys;
+    keys.reserve(m_held.size());
+    for (const HeldKey& key : std::as_const(m_held))
+        keys.append({key.press, quint8(key.keyCode), quint16(key.state), quint32(key.time)});
+    m_watchdog->owe(keys);
 }

@@ -40,7 +40,8 @@ typedef unsigned long Window;
 // The keyboard must never stay grabbed because this process is stuck or stopped: the hold
 // grabs through a connection of its own, which a watchdog process ends when the main thread
 // has made no progress with the hold for a while; the server then drops the grab, and the
-// connection is opened again.
+// connection is opened again. The watchdog types the held keys then, in their order: those
+// the hold had read (it keeps the watchdog told of them) and those still on the connection.
 class X11KeyboardHold final : public QObject, public KeyboardHold {
     Q_OBJECT
 public:
@@ -60,7 +61,11 @@ public:
 
     bool hold(double longestSeconds, quint64 userData) override;
     void release() override;
-    bool isHolding() const override { return m_state == State::holding || m_state == State::holdingUngrabbed; }
+    // Not once the watchdog has let go of the keyboard, even before this process notices.
+    bool isHolding() const override
+    {
+        return (m_state == State::holding || m_state == State::holdingUngrabbed) && !watchdogHasLetGo();
+    }
     void afterRelease(std::function<void()> work) override;
 
     // The hold's own connection, through which keys posted while holding must go (a server
@@ -91,7 +96,8 @@ private:
     //   any grabbed state -> holding     hold() again (a key typed again may complete a trigger)
     //   holding -> holdingUngrabbed      the grab could not be taken back after posted keys
     //   any -> free                      the grab is lost (its window went, the watchdog ended
-    //                                    the connection): what is held goes out at once
+    //                                    the connection): what is held goes out at once (what
+    //                                    the watchdog typed as it let go is dropped)
     enum class State { free, holding, holdingUngrabbed, typingAgain, awaitingEcho, awaitingRelease };
 
     struct HeldKey {
@@ -120,6 +126,9 @@ private:
     void readEvents();
     // Takes note of a connection the watchdog ended.
     void followWatchdog();
+    bool watchdogHasLetGo() const;
+    // Tells the watchdog which keys are held and not typed again yet.
+    void oweHeld();
     void runAfterRelease();
     void take(const _XEvent& event);
     void readGrabbedKeys();
