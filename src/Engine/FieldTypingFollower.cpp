@@ -42,19 +42,19 @@ bool isOneCharacter(const QString& text)
 
 // The caret and the length of the text, read as a pair and taken again when a key landed between
 // the two reads: the caret is put back from them, and a pair one key apart would put it one
-// place before that key, which the next keys would then pass.
+// place before that key, which the next keys would then pass. Keys that keep landing between
+// the reads (a fast typist on a busy machine) leave no caret that fits the count: none is given.
 std::pair<std::optional<qint64>, std::optional<qint64>> caretAndCount(EditableTextField& field)
 {
     std::optional<qint64> count = field.characterCount();
-    std::optional<qint64> caret;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        caret = field.caret();
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const std::optional<qint64> caret = field.caret();
         const std::optional<qint64> again = field.characterCount();
         if (again == count)
-            break;
+            return {caret, count};
         count = again;
     }
-    return {caret, count};
+    return {std::nullopt, count};
 }
 
 bool keysTypedOn(const std::optional<QString>& text)
@@ -452,7 +452,10 @@ void FieldTypingFollower::insertInFront(
         takeOutInsertion(*replacement, *expansionLength, caretBefore);
         return finish();
     }
-    landed(*replacement, caretBefore, countBefore, *expansionLength);
+    // Both edits stood in front of the caret, which moved with them and stays behind every key
+    // typed meanwhile: setting it again could only put it in front of a key that lands between
+    // the look and the setting.
+    landed(*replacement, std::nullopt, countBefore, *expansionLength);
 }
 
 void FieldTypingFollower::takeOutInsertion(const Replacement& replacement, qint64 inserted, qint64 caretBefore)
@@ -480,19 +483,22 @@ void FieldTypingFollower::takeOutInsertion(const Replacement& replacement, qint6
         setOwnCaret(field, caretBefore);
 }
 
-void FieldTypingFollower::landed(
-    const Replacement& replacement, qint64 caretBefore, std::optional<qint64> countBefore, qint64 expansionLength)
+void FieldTypingFollower::landed(const Replacement& replacement, std::optional<qint64> caretBefore,
+    std::optional<qint64> countBefore, qint64 expansionLength)
 {
     EditableTextField& field = *replacement.field;
     // Everything the text grew by (the expansion for the trigger, and keys typed meanwhile, at
     // the caret) grew in front of the caret; counted again right before the caret is set, as
     // keys go on arriving while the expansion is read back. Toolkits differ in where an
     // insertion by offsets leaves the caret.
-    const auto [caretAfter, countNow] = caretAndCount(field);
-    const qint64 wanted = countBefore && countNow ? caretBefore + *countNow - *countBefore
-                                                  : caretBefore - (replacement.end - replacement.start) + expansionLength;
-    if (caretAfter != wanted)
-        setOwnCaret(field, wanted);
+    if (caretBefore) {
+        const auto [caretAfter, countNow] = caretAndCount(field);
+        const qint64 wanted = countBefore && countNow
+            ? *caretBefore + *countNow - *countBefore
+            : *caretBefore - (replacement.end - replacement.start) + expansionLength;
+        if (caretAfter != wanted)
+            setOwnCaret(field, wanted);
+    }
     if (m_replacement.get() == &replacement)
         m_replacement.reset();
     if (m_onExpansion)
