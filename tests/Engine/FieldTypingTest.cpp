@@ -303,22 +303,30 @@ TEST_F(FieldTyping, aKeyTypedWhileTheCaretIsReadKeepsItsPlaceBeforeTheNextKeys)
 
 TEST_F(FieldTyping, keysLandingAtEveryLookAtTheCaretKeepTheirOrder)
 {
-    // A fast typist on a busy machine, in a GTK 4 entry: a key lands each time the caret is read,
-    // so no caret read fits the length read around it for a while.
-    field->caretFollowsInsert = false;
-    field->type("z /b");
-    const QString keys = QStringLiteral(" y w");
-    qsizetype landed = 0;
-    std::function<void()> keyAtEachLook = [&] {
-        keyAtTheCaret(keys.at(landed++))();
-        if (landed < keys.size())
-            field->afterCaretRead = keyAtEachLook;
-    };
-    field->afterCaretRead = keyAtEachLook;
-    settle();
-    field->type("!");
-    settle();
-    EXPECT_TRUE(field->content == "z BBB y w!" || field->content == "z /b y w!") << field->content.toStdString();
+    // A fast typist on a busy machine: a key lands each time the caret is read, so no caret read
+    // fits the length read around it for a while; in a GTK 4 entry and where the toolkit puts the
+    // caret behind an insertion.
+    for (const bool caretFollowsInsert : {false, true}) {
+        field->content.clear();
+        field->caretAt = 0;
+        field->caretFollowsInsert = caretFollowsInsert;
+        field->type("z /b");
+        const QString keys = QStringLiteral(" y w");
+        qsizetype landed = 0;
+        std::function<void()> keyAtEachLook = [&] {
+            keyAtTheCaret(keys.at(landed++))();
+            if (landed < keys.size())
+                field->afterCaretRead = keyAtEachLook;
+        };
+        field->afterCaretRead = keyAtEachLook;
+        settle();
+        field->afterCaretRead = nullptr;
+        field->type("!");
+        settle();
+        const QString typedOn = keys.left(landed) + "!";
+        EXPECT_TRUE(field->content == "z BBB" + typedOn || field->content == "z /b" + typedOn)
+            << caretFollowsInsert << ": " << field->content.toStdString();
+    }
 }
 
 TEST_F(FieldTyping, aKeyTypedWhileTheEditIsReadBackStaysInFrontOfTheCaret)
