@@ -42,19 +42,24 @@ bool isOneCharacter(const QString& text)
 
 // The caret and the length of the text, read as a pair and taken again when a key landed between
 // the two reads: the caret is put back from them, and a pair one key apart would put it one
-// place before that key, which the next keys would then pass.
-std::pair<std::optional<qint64>, std::optional<qint64>> caretAndCount(EditableTextField& field)
-{
-    std::optional<qint64> count = field.characterCount();
+// place before that key, which the next keys would then pass. Keys that keep landing between
+// the reads (a fast typist on a busy machine) leave a caret that does not fit the count.
+struct CaretAndCount {
     std::optional<qint64> caret;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        caret = field.caret();
+    std::optional<qint64> count;
+    bool fits = false;
+};
+
+CaretAndCount caretAndCount(EditableTextField& field)
+{
+    CaretAndCount read{std::nullopt, field.characterCount()};
+    for (int attempt = 0; attempt < 5 && !read.fits; ++attempt) {
+        read.caret = field.caret();
         const std::optional<qint64> again = field.characterCount();
-        if (again == count)
-            break;
-        count = again;
+        read.fits = again == read.count;
+        read.count = again;
     }
-    return {caret, count};
+    return read;
 }
 
 bool keysTypedOn(const std::optional<QString>& text)
@@ -324,13 +329,21 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     // a trigger no longer standing there, or no longer before the caret, stays as it is.
     const qint64 start = replacement->start;
     const qint64 end = replacement->end;
-    const auto [caretBefore, countBefore] = caretAndCount(field);
+    const auto [caretBefore, countBefore, fits] = caretAndCount(field);
     const std::optional<QString> typedText = field.text(start, end);
     if (!caretBefore || *caretBefore < end || !typedText || !Text::equal(*typedText, replacement->trigger))
         return finish();
 
+    // Edits in front of the caret only, which leave it where the keys put it: a caret read a key
+    // late still stands behind the trigger, and is set again only if our insertion had to be
+    // taken out.
     if (field.leavesCaretInFrontOfInsertion())
         return insertInFront(replacement, *caretBefore, countBefore);
+    if (!fits) {
+        qCDebug(lcEngine).noquote() << "Left" << replacement->trigger
+                                    << "as typed: keys kept landing while the caret was read";
+        return finish();
+    }
     m_ownEdits
         = {OwnEdit{Kind::deleted, start, end - start, {}}, OwnEdit{Kind::inserted, start, 0, replacement->expansion}};
     if (!field.deleteText(start, end)) {
@@ -452,7 +465,10 @@ void FieldTypingFollower::insertInFront(
         takeOutInsertion(*replacement, *expansionLength, caretBefore);
         return finish();
     }
-    landed(*replacement, caretBefore, countBefore, *expansionLength);
+    // Both edits stood in front of the caret, which moved with them and stays behind every key
+    // typed meanwhile: setting it again could only put it in front of a key that lands between
+    // the look and the setting.
+    landed(*replacement, std::nullopt, countBefore, *expansionLength);
 }
 
 void FieldTypingFollower::takeOutInsertion(const Replacement& replacement, qint64 inserted, qint64 caretBefore)
@@ -480,19 +496,23 @@ void FieldTypingFollower::takeOutInsertion(const Replacement& replacement, qint6
         setOwnCaret(field, caretBefore);
 }
 
-void FieldTypingFollower::landed(
-    const Replacement& replacement, qint64 caretBefore, std::optional<qint64> countBefore, qint64 expansionLength)
+void FieldTypingFollower::landed(const Replacement& replacement, std::optional<qint64> caretBefore,
+    std::optional<qint64> countBefore, qint64 expansionLength)
 {
     EditableTextField& field = *replacement.field;
     // Everything the text grew by (the expansion for the trigger, and keys typed meanwhile, at
     // the caret) grew in front of the caret; counted again right before the caret is set, as
     // keys go on arriving while the expansion is read back. Toolkits differ in where an
     // insertion by offsets leaves the caret.
-    const auto [caretAfter, countNow] = caretAndCount(field);
-    const qint64 wanted = countBefore && countNow ? caretBefore + *countNow - *countBefore
-                                                  : caretBefore - (replacement.end - replacement.start) + expansionLength;
-    if (caretAfter != wanted)
-        setOwnCaret(field, wanted);
+    if (caretBefore) {
+        // The count read last is the one that counts; a caret read before it may be a key late.
+        const CaretAndCount now = caretAndCount(field);
+        const qint64 wanted = countBefore && now.count
+            ? *caretBefore + *now.count - *countBefore
+            : *caretBefore - (replacement.end - replacement.start) + expansionLength;
+        if (!now.fits || now.caret != wanted)
+            setOwnCaret(field, wanted);
+    }
     if (m_replacement.get() == &replacement)
         m_replacement.reset();
     if (m_onExpansion)

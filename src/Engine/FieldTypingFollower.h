@@ -87,9 +87,10 @@ private:
         const std::shared_ptr<Replacement>& replacement, qint64 caretBefore, std::optional<qint64> countBefore);
     // Takes out the `inserted` units in front of the trigger, if they are ours.
     void takeOutInsertion(const Replacement& replacement, qint64 inserted, qint64 caretBefore);
-    // The expansion stands where the trigger was: the caret goes behind it and what typed on.
-    void landed(
-        const Replacement& replacement, qint64 caretBefore, std::optional<qint64> countBefore, qint64 expansionLength);
+    // The expansion stands where the trigger was: the caret goes behind it and what typed on
+    // (left where it is without `caretBefore`).
+    void landed(const Replacement& replacement, std::optional<qint64> caretBefore, std::optional<qint64> countBefore,
+        qint64 expansionLength);
     void paste(const std::shared_ptr<Replacement>& replacement);
     bool isInSameField(const TextFieldEvent& event) const;
 

@@ -4,6 +4,7 @@
 #include "DesktopSession.h"
 #include "Engine/TextExpansionEngine.h"
 #include "LibraryFixtures.h"
+#include "TextFieldsApp.h"
 #include "WaylandSession.h"
 #include "platform/Accessibility.h"
 #include "platform/AccessibilityTrust.h"
@@ -254,6 +255,17 @@ protected:
         return browser.waitForStarted(10000);
     }
 
+    // As root it runs only without its sandbox; it shows its pages to the accessibility bus only
+    // when told to.
+    bool startChromium(Client client, const QString& profile)
+    {
+        return start(QStringLiteral("chromium"),
+            {client == Client::nativeWayland ? "--ozone-platform=wayland" : "--ozone-platform=x11",
+                "--force-renderer-accessibility", "--no-sandbox", "--no-first-run", "--no-default-browser-check",
+                "--password-store=basic", "--disable-gpu", "--user-data-dir=" + folder.filePath(profile), pageUrl()},
+            WaylandSession::environment(client, compositor));
+    }
+
     bool startFirefox()
     {
         QFile prefs(folder.filePath(QStringLiteral("profile/user.js")));
@@ -496,21 +508,46 @@ TEST_P(WaylandBrowsers, chromiumOnWaylandAndUnderXWaylandExpandsInItsPageFieldsB
         SCOPED_TRACE(client == Client::nativeWayland ? "native Wayland" : "XWayland");
         if (client == Client::xwayland && WaylandSession::environment(client, compositor).value("DISPLAY").isEmpty())
             GTEST_SKIP() << "the compositor started no XWayland (the xwayland package is missing)";
-        // As root it runs only without its sandbox; it shows its pages to the accessibility bus
-        // only when told to.
-        ASSERT_TRUE(start(QStringLiteral("chromium"),
-            {client == Client::nativeWayland ? "--ozone-platform=wayland" : "--ozone-platform=x11",
-                "--force-renderer-accessibility", "--no-sandbox", "--no-first-run", "--no-default-browser-check",
-                "--password-store=basic", "--disable-gpu",
-                "--user-data-dir=" + folder.filePath(client == Client::nativeWayland ? "wayland" : "xwayland"),
-                pageUrl()},
-            WaylandSession::environment(client, compositor)));
+        ASSERT_TRUE(startChromium(client, client == Client::nativeWayland ? "wayland" : "xwayland"));
         ASSERT_TRUE(waitForPage());
         typeIntoEveryField();
         browser.kill();
         browser.waitForFinished(10000);
         ASSERT_TRUE(DesktopSession::waitFor([&] { return !pageWindow(); }, 10000));
     }
+}
+
+// The keyboard a paste was sent from is the seat's last keyboard: an application started after it
+// is handed its keymap, and must come up and take keys as one started before any paste does.
+TEST_P(WaylandBrowsers, applicationsStartedAfterAPasteComeUpAndTakeKeys)
+{
+    if (compositor != Compositor::sway)
+        GTEST_SKIP() << "sway only: on mutter the keys go through the desktop portal, not a keyboard of ours";
+    if (!isInstalled(QStringLiteral("chromium")))
+        GTEST_SKIP() << "chromium is not installed";
+    ASSERT_TRUE(startChromium(Client::nativeWayland, "before"));
+    ASSERT_TRUE(waitForPage());
+    // Nothing typed after the paste: the keyboard it came from is the seat's when the next starts.
+    ASSERT_TRUE(press({"-d", QString::number(keyMilliseconds), QStringLiteral("Hi /sig")}));
+    ASSERT_TRUE(fieldBecomes("line", "Hi " + signature)) << fieldText("line").toStdString();
+    browser.kill();
+    browser.waitForFinished(10000);
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return !pageWindow(); }, 10000));
+    // The toolkits' own fields, each shown and still running a moment later, then Chromium again.
+    for (const auto& [program, arguments] :
+        {std::pair{QStringLiteral("/usr/bin/python3"), QStringList{VELMORA_GTK_FIELDS, "3"}},
+            std::pair{QStringLiteral("/usr/bin/python3"), QStringList{VELMORA_GTK_FIELDS, "4"}},
+            std::pair{QStringLiteral(VELMORA_TEXT_FIELDS), QStringList()}}) {
+        TextFieldsApp fields;
+        ASSERT_TRUE(fields.startProgram(program, arguments, WaylandSession::environment(Client::nativeWayland)))
+            << arguments.join(' ').toStdString();
+        EXPECT_TRUE(DesktopSession::waitFor([&] { return WaylandSession::showsWindowOf(fields.processId()); }, 10000));
+        DesktopSession::pause(1000);
+        EXPECT_TRUE(fields.state().value("active").toBool()) << arguments.join(' ').toStdString();
+    }
+    ASSERT_TRUE(startChromium(Client::nativeWayland, "after"));
+    EXPECT_TRUE(waitForPage()) << "exit status " << browser.exitCode();
+    EXPECT_EQ(typeOnce("line"), expanded);
 }
 
 // Measures typing (benchmarks/browser-straight-on.sh): only when asked for, as it takes minutes.
@@ -527,11 +564,7 @@ TEST_P(WaylandBrowsers, measureTypingStraightOn)
         ASSERT_TRUE(startFirefox());
     } else {
         const Client client = asked.at(0) == QLatin1String("chromium-x11") ? Client::xwayland : Client::nativeWayland;
-        ASSERT_TRUE(start(QStringLiteral("chromium"),
-            {client == Client::nativeWayland ? "--ozone-platform=wayland" : "--ozone-platform=x11",
-                "--force-renderer-accessibility", "--no-sandbox", "--no-first-run", "--no-default-browser-check",
-                "--password-store=basic", "--disable-gpu", "--user-data-dir=" + folder.filePath("profile"), pageUrl()},
-            WaylandSession::environment(client, compositor)));
+        ASSERT_TRUE(startChromium(client, "profile"));
     }
     ASSERT_TRUE(waitForPage());
     ASSERT_TRUE(focusIs(FieldKind::singleLine));

@@ -4,8 +4,10 @@
 #include "virtual-keyboard-unstable-v1-client.h"
 
 #include <QElapsedTimer>
+#include <QString>
 #include <cstdlib>
 #include <cstring>
+#include <linux/input-event-codes.h>
 #include <optional>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -18,6 +20,47 @@ constexpr quint32 released = 0;
 constexpr quint32 pressed = 1;
 // Evdev codes are X key codes less this.
 constexpr quint32 evdevOffset = 8;
+
+// The keymap every application focused after one of our keys is handed (the compositor gives a
+// window the keymap of the keyboard typed on last): only the keys the engine posts, at their
+// evdev places (the letters, End, and the modifiers that go with them), and nothing taken from
+// the environment (XKB_DEFAULT_*) or the user's keymap files, whose layouts and options no one
+// can vouch every client compiles. Its key codes stay within X's (8 to 255), which XWayland and
+// clients built around X key codes take; a keymap this small is what tools that type for the
+// user (wtype) hand over, and every toolkit takes theirs.
+QByteArray ownKeymap()
+{
+    static constexpr int letters[26] = {KEY_A, KEY_B, KEY_C, KEY_D, KEY_E, KEY_F, KEY_G, KEY_H, KEY_I, KEY_J,
+        KEY_K, KEY_L, KEY_M, KEY_N, KEY_O, KEY_P, KEY_Q, KEY_R, KEY_S, KEY_T, KEY_U, KEY_V, KEY_W, KEY_X, KEY_Y,
+        KEY_Z};
+    struct Key {
+        QString name;
+        int code;
+        QString symbols;
+    };
+    QList<Key> keys{{"LCTL", KEY_LEFTCTRL, "Control_L"}, {"LFSH", KEY_LEFTSHIFT, "Shift_L"},
+        {"LALT", KEY_LEFTALT, "Alt_L"}, {"LWIN", KEY_LEFTMETA, "Super_L"}, {"END", KEY_END, "End"}};
+    for (int index = 0; index < 26; ++index) {
+        const QChar letter(u'a' + index);
+        keys.append({QStringLiteral("L%1").arg(letter.toUpper()), letters[index],
+            QStringLiteral("%1, %2").arg(letter).arg(letter.toUpper())});
+    }
+    QString codes;
+    QString symbols;
+    for (const Key& key : std::as_const(keys)) {
+        codes += QStringLiteral("<%1> = %2;\n").arg(key.name).arg(key.code + evdevOffset);
+        symbols += QStringLiteral("key <%1> { [ %2 ] };\n").arg(key.name, key.symbols);
+    }
+    return QStringLiteral("xkb_keymap {\n"
+                          "xkb_keycodes \"velmora\" {\nminimum = 8;\nmaximum = 255;\n%1};\n"
+                          "xkb_types \"velmora\" { include \"complete\" };\n"
+                          "xkb_compatibility \"velmora\" { include \"complete\" };\n"
+                          "xkb_symbols \"velmora\" {\n%2"
+                          "modifier_map Control { <LCTL> };\nmodifier_map Shift { <LFSH> };\n"
+                          "modifier_map Mod1 { <LALT> };\nmodifier_map Mod4 { <LWIN> };\n};\n};\n")
+        .arg(codes, symbols)
+        .toUtf8();
+}
 
 quint32 milliseconds()
 {
@@ -42,9 +85,9 @@ WaylandVirtualKeyboard::WaylandVirtualKeyboard(std::shared_ptr<WaylandConnection
     : m_connection(std::move(connection))
     , m_context(xkb_context_new(XKB_CONTEXT_NO_FLAGS))
 {
-    // The system's default layout (XKB_DEFAULT_* where set): letters are where the keymap says.
     if (m_context)
-        m_keymap = xkb_keymap_new_from_names(m_context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
+        m_keymap = xkb_keymap_new_from_string(
+            m_context, ownKeymap().constData(), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
 }
 
 WaylandVirtualKeyboard::~WaylandVirtualKeyboard()
