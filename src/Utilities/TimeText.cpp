@@ -90,7 +90,7 @@ QString relativeDate(const QDateTime& date, const QDateTime& now)
         if (U_SUCCESS(status))
             phrase(formatter, text, status);
         if (U_SUCCESS(status))
-            return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
+            return QString::fromUtf16(text.getBuffer(), text.length());
     }
     return QString();
 }

@@ -366,8 +366,19 @@ protected:
     // named `windowName` takes keys.
     unsigned long open(const QStringList& arguments, const QString& windowName)
     {
+        const unsigned long window = launch(arguments, windowName);
+        if (window == 0 || !waitForFocus(FieldKind::other, startMilliseconds)
+            || !waitUntilFieldTakesKeys(window, [this] { return focusedTextToCaret(); }))
+            return 0;
+        return window;
+    }
+
+    // Starts LibreOffice as above and waits for the window and its focus, not for a field.
+    unsigned long launch(const QStringList& arguments, const QString& windowName)
+    {
         // A fresh profile that starts without its tip of the day.
-        if (!writeFile(QStringLiteral("office/user/registrymodifications.xcu"), R"(<?xml version="1.0" encoding="UTF-8"?>
+        if (!writeFile(
+                QStringLiteral("office/user/registrymodifications.xcu"), R"(<?xml version="1.0" encoding="UTF-8"?>
 <oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
 <item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="ShowTipOfTheDay" oor:op="fuse"><value>false</value></prop></item>
 <item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="FirstRun" oor:op="fuse"><value>false</value></prop></item>
@@ -379,16 +390,14 @@ protected:
         environment.insert(QStringLiteral("SAL_USE_VCLPLUGIN"), QStringLiteral("gtk3"));
         if (!start(QStringLiteral("soffice"),
                 QStringList{"--norestore", "--nologo",
-                    "-env:UserInstallation=" + QUrl::fromLocalFile(folder.filePath(QStringLiteral("office"))).toString()}
+                    "-env:UserInstallation="
+                        + QUrl::fromLocalFile(folder.filePath(QStringLiteral("office"))).toString()}
                     + arguments,
                 environment))
             return 0;
         // The first start on a machine makes the profile and reads everything from disk.
         const unsigned long window = waitForWindow(windowName);
-        if (window == 0 || !focusWindow(window) || !waitForFocus(FieldKind::other, startMilliseconds)
-            || !waitUntilFieldTakesKeys(window, [this] { return focusedTextToCaret(); }))
-            return 0;
-        return window;
+        return window != 0 && focusWindow(window) ? window : 0;
     }
 
     // Types words, then once they show, the trigger with more text after it.
@@ -415,6 +424,36 @@ TEST_F(Office, aWriterParagraphExpandsWhole)
 {
     ASSERT_NE(open({"--writer"}, QStringLiteral("LibreOffice Writer")), 0u);
     expectExpansion();
+}
+
+// A slide's text box, being edited, is a paragraph like Writer's.
+TEST_F(Office, anImpressTextBoxExpands)
+{
+    if (!isInstalled(QStringLiteral("loimpress")))
+        GTEST_SKIP() << "LibreOffice Impress is not installed";
+    const unsigned long window = launch({"--impress"}, QStringLiteral("LibreOffice Impress"));
+    ASSERT_NE(window, 0u);
+    // Past the choice of a template, the first placeholder of the slide is selected and edited.
+    const auto editing = [this] {
+        const std::shared_ptr<AccessibleElement> focused = focusedElement();
+        return focused && focused->isEditable().value_or(false);
+    };
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] {
+            return focusWindow(window) && DesktopSession::xdotool({"key", "Escape", "Tab", "Return"})
+                && DesktopSession::waitFor(editing, 2000);
+        },
+        startMilliseconds));
+    ASSERT_TRUE(waitUntilFieldTakesKeys(window, [this] { return focusedTextToCaret(); }));
+    expectExpansion();
+
+    // Editing begun again from the text tool (Ctrl+Return takes the selected box): LibreOffice
+    // then reports the box's paragraph without the "editable" state.
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "Escape", "Escape", "F2", "ctrl+Return"}));
+    ASSERT_TRUE(focusedFieldBecomes(expanded));
+    ASSERT_TRUE(type(QStringLiteral(" /sig")));
+    EXPECT_TRUE(focusedFieldBecomes(expanded + u' ' + signature));
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 2; }, 20000)) << expansions.size();
 }
 
 // A mail body is an editable document whose caret lives in a paragraph below it.
