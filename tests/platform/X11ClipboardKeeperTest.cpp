@@ -82,6 +82,11 @@ protected:
             setenv("DBUS_SESSION_BUS_ADDRESS", bus.constData(), 1);
             setenv("AT_SPI_BUS_ADDRESS", bus.constData(), 1);
             setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
+            // Started by a launcher that had SIGTERM blocked: the mask outlives the new program.
+            sigset_t terminate;
+            sigemptyset(&terminate);
+            sigaddset(&terminate, SIGTERM);
+            sigprocmask(SIG_BLOCK, &terminate, nullptr);
             X11ClipboardKeeper keeper(QString::fromLocal8Bit(program));
             keeper.entrust({{{QStringLiteral("text/plain;charset=utf-8"), "copied by the user"}}});
             _exit(0);

@@ -499,6 +499,7 @@ int X11ClipboardKeeper::giveBack(int& argc, char** argv)
     for (;;) {
         // The display is gone, and the session with it: there is nobody left to give back to.
         if (standby && xcb_connection_has_error(connection)) {
+            standby.reset();
             xcb_disconnect(connection);
             return 0;
         }
