@@ -289,7 +289,8 @@ void X11KeyboardHold::followWatchdog()
         }
         // RECORD still reports the keys as they reached our grab.
         for (const X11HoldWatchdog::Key& key : letGo.fromConnection)
-            m_unrecorded.append({{key.press, key.keyCode, key.state, key.time}, QDeadlineTimer(unrecordedLifetimeMilliseconds)});
+            m_unrecorded.append(
+                {{key.press, key.keyCode, key.state, key.time}, QDeadlineTimer(unrecordedLifetimeMilliseconds)});
         typedByWatchdog += letGo.fromConnection.size();
     }
     qWarning("Keyboard hold: this process made no progress for too long; the keyboard was let go of, %lld held "

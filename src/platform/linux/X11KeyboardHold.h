@@ -62,10 +62,7 @@ public:
     bool hold(double longestSeconds, quint64 userData) override;
     void release() override;
     // Not once the watchdog has let go of the keyboard, even before this process notices.
-    bool isHolding() const override
-    {
-        return isHeldState() && !watchdogHasLetGo();
-    }
+    bool isHolding() const override { return isHeldState() && !watchdogHasLetGo(); }
     void afterRelease(std::function<void()> work) override;
 
     // The hold's own connection, through which keys posted while holding must go (a server
