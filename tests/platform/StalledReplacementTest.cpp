@@ -775,7 +775,8 @@ TEST_F(StalledReplacement, keysTypedWhileVelmoraIsStoppedInItsHoldReachTheFieldO
     // VELMORA_FAULT_KEYS: how many keys are typed while it is stopped (40 for measuring). At 25
     // ms a key, the first ones reach its hold, the later ones come once the keyboard was let
     // go of.
-    const int keyCount = qEnvironmentVariableIsSet("VELMORA_FAULT_KEYS") ? qEnvironmentVariableIntValue("VELMORA_FAULT_KEYS") : 36;
+    const int keyCount
+        = qEnvironmentVariableIsSet("VELMORA_FAULT_KEYS") ? qEnvironmentVariableIntValue("VELMORA_FAULT_KEYS") : 36;
     const QString alphabet = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789");
     QString typed = QStringLiteral(" ");
     for (int i = 1; i < keyCount; ++i)
@@ -793,7 +794,8 @@ TEST_F(StalledReplacement, keysTypedWhileVelmoraIsStoppedInItsHoldReachTheFieldO
         {
             StopAtKeyboardGrab stop(velmora.processId(), DesktopSession::windowOf(target.processId()));
             ASSERT_TRUE(DesktopSession::xdotool({"key", "g"}));
-            ASSERT_TRUE(DesktopSession::waitFor([&] { return stop.stopped.load(); }, 5000)) << "the keyboard was not held";
+            ASSERT_TRUE(DesktopSession::waitFor([&] { return stop.stopped.load(); }, 5000))
+                << "the keyboard was not held";
             sinceStop.start();
             before = target.text(QStringLiteral("line"));
             QProcess typist;

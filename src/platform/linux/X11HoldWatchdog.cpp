@@ -248,8 +248,8 @@ void letGo(int connectionSocket, Typing& typing, Shared* shared)
         const int type = message[0];
         if ((type == KeyPress || type == KeyRelease) && shared->typedCount < Shared::capacity) {
             const auto* event = reinterpret_cast<const xEvent*>(message);
-            const Key key{type == KeyPress, event->u.u.detail, event->u.keyButtonPointer.state,
-                event->u.keyButtonPointer.time};
+            const Key key{
+                type == KeyPress, event->u.u.detail, event->u.keyButtonPointer.state, event->u.keyButtonPointer.time};
             keys[count++] = key;
             shared->typed[shared->typedCount++] = key;
         }

@@ -216,6 +216,7 @@ void X11KeyboardHold::readEvents()
 bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
 {
     followWatchdog();
+    m_endedByWatchdog = false;
     if (!m_display || !m_layout || !m_connection->hasExtension("XTEST"))
         return false;
     // Armed before the grab, so that no moment of the hold goes unwatched.
@@ -288,12 +289,14 @@ void X11KeyboardHold::followWatchdog()
         }
         // RECORD still reports the keys as they reached our grab.
         for (const X11HoldWatchdog::Key& key : letGo.fromConnection)
-            m_unrecorded.append({{key.press, key.keyCode, key.state, key.time}, QDeadlineTimer(unrecordedLifetimeMilliseconds)});
+            m_unrecorded.append(
+                {{key.press, key.keyCode, key.state, key.time}, QDeadlineTimer(unrecordedLifetimeMilliseconds)});
         typedByWatchdog += letGo.fromConnection.size();
     }
     qWarning("Keyboard hold: this process made no progress for too long; the keyboard was let go of, %lld held "
              "key presses and releases were typed by the watchdog, %lld follow",
         qlonglong(typedByWatchdog), qlonglong(m_held.size()));
+    m_endedByWatchdog = m_endedByWatchdog || isHeldState();
     disconnect();
     connectAgain();
     enter(State::free);

@@ -62,10 +62,7 @@ public:
     bool hold(double longestSeconds, quint64 userData) override;
     void release() override;
     // Not once the watchdog has let go of the keyboard, even before this process notices.
-    bool isHolding() const override
-    {
-        return (m_state == State::holding || m_state == State::holdingUngrabbed) && !watchdogHasLetGo();
-    }
+    bool isHolding() const override { return isHeldState() && !watchdogHasLetGo(); }
     void afterRelease(std::function<void()> work) override;
 
     // The hold's own connection, through which keys posted while holding must go (a server
@@ -73,6 +70,9 @@ public:
     Display* display();
     // For Xlib, when the hold's connection broke.
     void noteConnectionLost();
+    // The last hold was ended by the watchdog, and no hold began since: keys meant for a field
+    // under the hold would now land behind keys that reached it since.
+    bool endedByWatchdog() const { return m_endedByWatchdog || (isHeldState() && watchdogHasLetGo()); }
 
     // For the event source: true when the recorded key went to our grab; it is typed again
     // later and must not count now.
@@ -114,6 +114,7 @@ private:
     struct TestKeyboard;
 
     bool isGrabbed() const { return m_state != State::free && m_state != State::holdingUngrabbed; }
+    bool isHeldState() const { return m_state == State::holding || m_state == State::holdingUngrabbed; }
     void enter(State state);
     // The grab is gone: a hold asked for carries on without it, anything else is over.
     void grabLost();
@@ -168,6 +169,7 @@ private:
     Display* m_display = nullptr;
     QSocketNotifier* m_notifier = nullptr;
     bool m_lost = false;
+    bool m_endedByWatchdog = false;
     std::unique_ptr<X11HoldWatchdog> m_watchdog;
     std::unique_ptr<TestKeyboard> m_testKeyboard;
     // The XTest device's keys before the key being typed again went out.

@@ -52,6 +52,9 @@ bool X11KeyboardPoster::post(qint64 process, const QList<SyntheticKeyEvent>& eve
 
     // Keys go out through the hold's connection, which the hold's server grab lets through.
     Display* display = m_hold && m_hold->display() ? m_hold->display() : m_connection->display();
+    // A paste meant for a field under the hold would come after keys the watchdog let through.
+    if (m_hold && m_hold->endedByWatchdog())
+        return false;
     X11ServerModifierKeyboard keyboard(display, *m_layout, m_ledger, events.first().tag);
     const auto bitsOf = [this](Qt::KeyboardModifiers modifiers) {
         unsigned bits = 0;
