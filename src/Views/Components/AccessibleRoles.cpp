@@ -181,6 +181,12 @@ void setRole(QWidget* widget, QAccessible::Role role)
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(current));
 }
 
+void hostModalLayers(QWidget* host)
+{
+    if (!host->property(roleProperty).isValid())
+        setRole(host, QAccessible::Client);
+}
+
 void markModalLayer(QWidget* layer)
 {
     layer->setProperty(modalLayerProperty, true);
