@@ -349,6 +349,26 @@ TEST_F(MainListViewTest, ThePlusMenuOpensTheNewShortcutAndNewFolderScreens)
     EXPECT_EQ(screens[1].kind(), PopoverScreen::Kind::newShortcut);
 }
 
+TEST_F(MainListViewTest, ThePointerOpensAMenuWithNothingHighlightedTheKeyboardWithItsFirstItem)
+{
+    openView();
+    MainListHeader* header = view->header();
+    QTest::mouseClick(header->addButton(), Qt::LeftButton, {}, header->addButton()->rect().center());
+    ASSERT_TRUE(header->addMenu()->isVisible());
+    EXPECT_EQ(header->addMenu()->activeAction(), nullptr);
+    header->addMenu()->hide();
+
+    for (SymbolButton* button : {header->addButton(), header->moreButton()}) {
+        button->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(button, Qt::Key_Space);
+    }
+    for (const auto& [menu, first] : {std::pair{header->addMenu(), "New shortcut"}, {header->moreMenu(), "Account"}}) {
+        ASSERT_NE(menu->activeAction(), nullptr) << first;
+        EXPECT_EQ(menu->activeAction()->text(), QString::fromLatin1(first));
+        menu->hide();
+    }
+}
+
 TEST_F(MainListViewTest, TheOtherMenuReachesEveryScreenAndQuits)
 {
     openView();

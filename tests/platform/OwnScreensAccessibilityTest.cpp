@@ -53,6 +53,53 @@ QList<Element> walk(qint64 process)
     return elements;
 }
 
+// What a screen reader hears of a process while it runs: the events the walker reports.
+class EventListener {
+public:
+    bool start(qint64 process)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        m_listener.setProcessEnvironment(environment);
+        m_listener.start(QStringLiteral(VELMORA_ATSPI_WALK), {QStringLiteral("--events"), QString::number(process)});
+        return DesktopSession::waitFor([&] { return read().contains(QStringLiteral("ready")); });
+    }
+    ~EventListener()
+    {
+        m_listener.kill();
+        m_listener.waitForFinished(5000);
+    }
+
+    // Waits for an event "type role name detail1" whose fields satisfy `wanted`.
+    bool heard(const std::function<bool(const QStringList&)>& wanted)
+    {
+        return DesktopSession::waitFor([&] {
+            read();
+            return std::any_of(m_events.begin(), m_events.end(), wanted);
+        });
+    }
+
+private:
+    const QStringList& read()
+    {
+        m_listener.waitForReadyRead(50);
+        m_pending += m_listener.readAllStandardOutput();
+        for (qsizetype end = m_pending.indexOf('\n'); end >= 0; end = m_pending.indexOf('\n')) {
+            const QString line = QString::fromUtf8(m_pending.left(end));
+            m_pending.remove(0, end + 1);
+            m_lines.append(line);
+            if (const QStringList fields = line.split(u'\t'); fields.size() == 4)
+                m_events.append(fields);
+        }
+        return m_lines;
+    }
+
+    QProcess m_listener;
+    QByteArray m_pending;
+    QStringList m_lines;
+    QList<QStringList> m_events;
+};
+
 // The first element the walk finds that satisfies `wanted`.
 std::optional<Element> find(const QList<Element>& elements, const std::function<bool(const Element&)>& wanted)
 {
@@ -138,6 +185,16 @@ protected:
         }
     }
 
+    // The keyboard is on something a screen reader can name, once the screen has settled.
+    void expectFocusNamed(const char* screen)
+    {
+        const QList<Element> elements = walkUntil([](const Element& e) { return e.is("focused"); });
+        const std::optional<Element> focused = find(elements, [](const Element& e) { return e.is("focused"); });
+        ASSERT_TRUE(focused) << screen;
+        EXPECT_FALSE(focused->name.trimmed().isEmpty()) << "the keyboard is on " << focused->describe() << " on "
+                                                        << screen;
+    }
+
     bool pressShown(const QString& name)
     {
         return DesktopSession::waitFor([&] { return AccessibleTree::press(velmora.processId(), name); }, 5000);
@@ -173,25 +230,95 @@ TEST_F(OwnScreensAccessibility, TheListReadsAsRowsAndTheArrowsMoveTheFocusedSele
         find(selected, [](const Element& e) { return e.role == QLatin1String("list item") && e.is("selected"); }));
 }
 
+TEST_F(OwnScreensAccessibility, TabStopsOnceAtTheListWhateverItsLengthAndToastsAreAnnounced)
+{
+    launchWithLibrary();
+    const auto listFocused
+        = [](const Element& e) { return e.role == QLatin1String("list") && e.is("focused"); };
+    walkUntil(listFocused);
+    // One round of Tab from the list back to it: every stop, in order.
+    QStringList stops;
+    QString last = QStringLiteral("Shortcuts and folders");
+    for (int press = 0; press < 8; ++press) {
+        ASSERT_TRUE(key("Tab"));
+        const QList<Element> elements = walkUntil([&](const Element& e) { return e.is("focused") && e.name != last; });
+        const std::optional<Element> focused = find(elements, [](const Element& e) { return e.is("focused"); });
+        ASSERT_TRUE(focused);
+        last = focused->name;
+        if (listFocused(*focused))
+            break;
+        stops.append(last);
+    }
+    ASSERT_TRUE(stops.size() < 8) << "Tab never came back to the list: " << stops.join(u',').toStdString();
+    const qsizetype add = stops.indexOf(QStringLiteral("New shortcut or folder"));
+    ASSERT_GE(add, 0) << stops.join(u',').toStdString();
+    EXPECT_EQ(stops.mid(add), (QStringList{QStringLiteral("New shortcut or folder"), QStringLiteral("Menu"),
+                                  QStringLiteral("Search shortcuts and folders")}))
+        << stops.join(u',').toStdString();
+    // Before "+" only what lies below the list (the footer), never a card's button.
+    EXPECT_LE(add, 1) << stops.join(u',').toStdString();
+
+    // What the list does is told, though the toast's text is only drawn.
+    EventListener events;
+    ASSERT_TRUE(events.start(velmora.processId()));
+    ASSERT_TRUE(key("Down"));
+    walkUntil([](const Element& e) { return e.role == QLatin1String("list item") && e.is("selected"); });
+    ASSERT_TRUE(key("ctrl+c"));
+    EXPECT_TRUE(events.heard([](const QStringList& event) {
+        return event.at(0) == QLatin1String("object:state-changed:showing")
+            && event.at(1) == QLatin1String("notification") && !event.at(2).isEmpty() && event.at(3) == QLatin1String("1");
+    }));
+}
+
+TEST_F(OwnScreensAccessibility, AQuestionReadsAsADialogAndHidesTheScreenUnderIt)
+{
+    launchWithLibrary();
+    const auto sig = showing(QStringLiteral("list item"), QStringLiteral("/sig"));
+    walkUntil(sig);
+    ASSERT_TRUE(key("Down"));
+    ASSERT_TRUE(key("Down"));
+    walkUntil([](const Element& e) { return e.name == QLatin1String("/sig") && e.is("selected"); });
+    ASSERT_TRUE(key("Delete"));
+    const auto question = [](const Element& e) {
+        return e.role == QLatin1String("dialog") && !e.name.isEmpty() && e.is("showing");
+    };
+    const QList<Element> asking = walkUntil(question);
+    EXPECT_TRUE(find(asking, question));
+    EXPECT_FALSE(find(asking, sig)) << "the list under the question is still read";
+    expectEveryControlNamed(asking, "the question");
+    ASSERT_TRUE(key("Escape"));
+    walkUntil(sig);
+}
+
 TEST_F(OwnScreensAccessibility, OpenMenusReadAsMenusWithTheHighlightedItemFocused)
 {
     launchWithLibrary();
     walkUntil(showing(QStringLiteral("push button"), QStringLiteral("Menu")));
-    for (const auto& [button, firstItem] : {std::pair{"New shortcut or folder", "New shortcut"}, {"Menu", "Account"}}) {
+    EventListener events;
+    ASSERT_TRUE(events.start(velmora.processId()));
+    for (const auto& [button, firstItem, secondItem] :
+        {std::tuple{"New shortcut or folder", "New shortcut", "New folder"}, {"Menu", "Account", "Achievements"}}) {
         const QString first = QString::fromLatin1(firstItem);
         ASSERT_TRUE(AccessibleTree::press(velmora.processId(), QString::fromLatin1(button)));
-        const QList<Element> open = walkUntil(showing(QStringLiteral("menu item"), first));
+        // Opened without the pointer, the first item is highlighted and announced at once.
+        const auto focusedItem = [](const QString& name) {
+            return [name](const Element& e) {
+                return e.role == QLatin1String("menu item") && e.name == name && e.is("focused");
+            };
+        };
+        const QList<Element> open = walkUntil(focusedItem(first));
         const std::optional<Element> menu = find(open, [](const Element& e) {
             return (e.role == QLatin1String("popup menu") || e.role == QLatin1String("menu")) && e.is("showing");
         });
         ASSERT_TRUE(menu) << button;
         EXPECT_FALSE(menu->name.isEmpty()) << button;
+        EXPECT_TRUE(events.heard([&](const QStringList& event) {
+            return event.at(0).startsWith(QLatin1String("object:state-changed:focused"))
+                && event.at(1) == QLatin1String("menu item") && event.at(2) == first && event.at(3) == QLatin1String("1");
+        })) << button;
         ASSERT_TRUE(key("Down"));
-        const QList<Element> highlighted = walkUntil(
-            [](const Element& e) { return e.role == QLatin1String("menu item") && e.is("focused"); });
-        EXPECT_TRUE(
-            find(highlighted, [](const Element& e) { return e.role == QLatin1String("menu item") && e.is("focused"); }))
-            << button;
+        const QList<Element> highlighted = walkUntil(focusedItem(QString::fromLatin1(secondItem)));
+        EXPECT_TRUE(find(highlighted, focusedItem(QString::fromLatin1(secondItem)))) << button;
         expectEveryControlNamed(highlighted, button);
         ASSERT_TRUE(key("Escape"));
         ASSERT_TRUE(DesktopSession::waitFor(
@@ -203,9 +330,29 @@ TEST_F(OwnScreensAccessibility, EveryScreenNamesEveryControl)
 {
     launchWithLibrary();
     walkUntil(showing(QStringLiteral("list item"), QStringLiteral("/sig")));
+    // Leaving the search field with Escape puts the keyboard on something that says where it is.
+    ASSERT_TRUE(key("ctrl+f"));
+    walkUntil([](const Element& e) { return e.role == QLatin1String("text") && e.is("focused"); });
+    ASSERT_TRUE(key("Escape"));
+    walkUntil([](const Element& e) { return e.role != QLatin1String("text") && e.is("focused"); });
+    expectFocusNamed("the list after Escape in the search field");
 
     ASSERT_TRUE(key("ctrl+n"));
-    expectEveryControlNamed(walkUntil(showing(QStringLiteral("push button"), QStringLiteral("Save"))), "shortcut form");
+    const QList<Element> form = walkUntil(showing(QStringLiteral("push button"), QStringLiteral("Save")));
+    expectEveryControlNamed(form, "shortcut form");
+    // The folder pull-down reads its choice as the parent field of the folder form does.
+    const std::optional<Element> folder
+        = find(form, [](const Element& e) { return e.name == QLatin1String("Folder") && e.is("showing"); });
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->description, QStringLiteral("None")) << folder->describe();
+    ASSERT_TRUE(pressShown(QStringLiteral("Folder")));
+    walkUntil([](const Element& e) {
+        return e.role == QLatin1String("menu item") && e.name == QLatin1String("None") && e.is("focused");
+    });
+    ASSERT_TRUE(key("Escape"));
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] { return !find(walk(velmora.processId()), showing(QStringLiteral("menu item"), QStringLiteral("None"))); },
+        5000));
     ASSERT_TRUE(key("Escape"));
     walkUntil(showing(QStringLiteral("list item"), QStringLiteral("/sig")));
     ASSERT_TRUE(key("ctrl+shift+n"));
@@ -218,7 +365,11 @@ TEST_F(OwnScreensAccessibility, EveryScreenNamesEveryControl)
     ASSERT_TRUE(key("Escape"));
     walkUntil([](const Element& e) { return e.name == QLatin1String("Choose folder icon") && e.is("focusable"); });
     ASSERT_TRUE(pressShown(QStringLiteral("Choose folder icon")));
-    expectEveryControlNamed(walkUntil([](const Element& e) { return e.name == QLatin1String("Upload") && e.is("showing"); }), "icon chooser");
+    const QList<Element> chooser
+        = walkUntil([](const Element& e) { return e.name == QLatin1String("Upload") && e.is("showing"); });
+    expectEveryControlNamed(chooser, "icon chooser");
+    EXPECT_FALSE(find(chooser, showing(QStringLiteral("push button"), QStringLiteral("Choose folder icon"))))
+        << "the form under the chooser is still read";
     ASSERT_TRUE(key("Escape"));
     walkUntil(showing(QStringLiteral("push button"), QStringLiteral("Choose folder icon")));
     ASSERT_TRUE(key("Escape"));
@@ -227,6 +378,7 @@ TEST_F(OwnScreensAccessibility, EveryScreenNamesEveryControl)
     ASSERT_TRUE(key("ctrl+comma"));
     const QList<Element> settings = walkUntil(showing(QStringLiteral("radio button"), QStringLiteral("Dark appearance")));
     expectEveryControlNamed(settings, "settings");
+    expectFocusNamed("settings");
     int checked = 0;
     for (const Element& element : settings)
         checked += element.role == QLatin1String("radio button") && element.is("checked");
@@ -244,6 +396,18 @@ TEST_F(OwnScreensAccessibility, EveryScreenNamesEveryControl)
                 && e.is("showing");
         });
         expectEveryControlNamed(screen, entry);
+        expectFocusNamed(entry);
+        if (QLatin1String(entry) == QLatin1String("Achievements")) {
+            // Each badge reads as an item with what earns it; progress reads as progress bars.
+            const std::optional<Element> badge = find(screen, [](const Element& e) {
+                return e.role == QLatin1String("list item") && e.is("showing") && e.is("focusable");
+            });
+            ASSERT_TRUE(badge);
+            EXPECT_FALSE(badge->name.isEmpty() || badge->description.isEmpty()) << badge->describe();
+            EXPECT_TRUE(find(screen, [](const Element& e) {
+                return e.role == QLatin1String("progress bar") && !e.name.isEmpty() && e.is("showing");
+            }));
+        }
         ASSERT_TRUE(pressShown(QStringLiteral("Back to shortcuts")));
     }
 

@@ -8,6 +8,7 @@
 #include "App/State/AppState.h"
 #include "Persistence/LocalStore.h"
 #include "Views/Components/SymbolButton.h"
+#include "Views/MenuBar/list/CardListCanvas.h"
 #include "Views/MenuBar/list/MainListHeader.h"
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/list/SearchBar.h"
@@ -141,6 +142,23 @@ QWidget* buildSearch(Appearance)
     return view;
 }
 
+// The keyboard focus rings of the "+" button and of the list, both reached with Tab.
+QWidget* buildTabToAdd(Appearance)
+{
+    MainListView* view = listPage(true, false, [](AppState&) {});
+    galleryFocus(view->header()->addButton(), true);
+    return view;
+}
+
+QWidget* buildTabToList(Appearance)
+{
+    MainListView* view = listPage(true, false, [](AppState&) {});
+    // The list has the keyboard when the screen shows: Tab brings it back from the search field.
+    galleryFocus(view->searchBar()->findChild<QLineEdit*>());
+    galleryFocus(view->canvas(), true);
+    return view;
+}
+
 QWidget* buildFolder(Appearance)
 {
     return listPage(false, true, [](AppState& state) {
@@ -262,6 +280,8 @@ QWidget* buildListMenu(Appearance)
 
 const GalleryPageRegistration topLevel(QStringLiteral("main-list"), &buildTopLevel);
 const GalleryPageRegistration search(QStringLiteral("main-list-search"), &buildSearch);
+const GalleryPageRegistration tabToAdd(QStringLiteral("main-list-tab-add"), &buildTabToAdd);
+const GalleryPageRegistration tabToList(QStringLiteral("main-list-tab-list"), &buildTabToList);
 const GalleryPageRegistration inFolder(QStringLiteral("main-list-folder"), &buildFolder);
 const GalleryPageRegistration empty(QStringLiteral("main-list-empty"), &buildEmpty);
 const GalleryPageRegistration unreachable(QStringLiteral("main-list-unreachable"), &buildUnreachable);

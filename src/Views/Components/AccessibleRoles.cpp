@@ -10,6 +10,7 @@
 namespace {
 
 const char* const roleProperty = "velmoraAccessibleRole";
+const char* const modalLayerProperty = "velmoraModalLayer";
 
 class RoleAccessible final : public QAccessibleWidget {
 public:
@@ -45,6 +46,37 @@ public:
             return;
         }
         QAccessibleWidget::doAction(name);
+    }
+
+    int childCount() const override { return int(shownChildren().size()); }
+    QAccessibleInterface* child(int index) const override
+    {
+        const QList<QAccessibleInterface*> shown = shownChildren();
+        return index >= 0 && index < shown.size() ? shown.at(index) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return int(shownChildren().indexOf(const_cast<QAccessibleInterface*>(child)));
+    }
+
+private:
+    // The children, from the topmost modal layer that shows on: what lies under it is
+    // covered, and a screen reader that found it would read a screen the user cannot reach.
+    QList<QAccessibleInterface*> shownChildren() const
+    {
+        QList<QAccessibleInterface*> all;
+        const int count = QAccessibleWidget::childCount();
+        qsizetype top = 0;
+        for (int i = 0; i < count; ++i) {
+            QAccessibleInterface* child = QAccessibleWidget::child(i);
+            if (!child)
+                continue;
+            const auto* layer = qobject_cast<const QWidget*>(child->object());
+            if (layer && layer->property(modalLayerProperty).toBool() && !layer->isHidden())
+                top = all.size();
+            all.append(child);
+        }
+        return all.mid(top);
     }
 };
 
@@ -123,11 +155,7 @@ QAccessibleInterface* roleFactory(const QString&, QObject* object)
     return role.isValid() ? new RoleAccessible(widget, QAccessible::Role(role.toInt())) : nullptr;
 }
 
-} // namespace
-
-namespace AccessibleRoles {
-
-void setRole(QWidget* widget, QAccessible::Role role)
+void installRoleFactory()
 {
     // Installed once the application exists, after Qt's own factory of widget descriptions:
     // the factory installed last is asked first.
@@ -136,12 +164,40 @@ void setRole(QWidget* widget, QAccessible::Role role)
         return true;
     }();
     Q_UNUSED(installed);
+}
+
+} // namespace
+
+namespace AccessibleRoles {
+
+void setRole(QWidget* widget, QAccessible::Role role)
+{
+    installRoleFactory();
     if (widget->property(roleProperty) == QVariant(int(role)))
         return;
     widget->setProperty(roleProperty, int(role));
     // Setting a name or a check state may already have made a description of another role.
     if (QAccessibleInterface* current = QAccessible::queryAccessibleInterface(widget); current && current->role() != role)
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(current));
+}
+
+void hostModalLayers(QWidget* host)
+{
+    if (!host->property(roleProperty).isValid())
+        setRole(host, QAccessible::Client);
+}
+
+void markModalLayer(QWidget* layer)
+{
+    layer->setProperty(modalLayerProperty, true);
+    QWidget* parent = layer->parentWidget();
+    if (!parent || parent->property(roleProperty).isValid())
+        return;
+    const QAccessibleInterface* current = QAccessible::queryAccessibleInterface(parent);
+    setRole(parent, current ? current->role() : QAccessible::Client);
+    // A description made before of the same role lists every child.
+    if (current && !dynamic_cast<const RoleAccessible*>(current))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(const_cast<QAccessibleInterface*>(current)));
 }
 
 void exposePopups()

@@ -14,6 +14,17 @@ namespace AccessibleRoles {
 // checked; any other widget keeps what Qt reports for it (name, description, focus).
 void setRole(QWidget* widget, QAccessible::Role role);
 
+// `layer` lies over everything its parent shows before it (a question, a sheet, the recovery
+// screen): while it is visible, assistive technology finds only it and what lies above it
+// among its parent's children, as a sighted user sees only it. Called once, with the parent
+// set; the parent keeps the role it had.
+void markModalLayer(QWidget* layer);
+
+// `host` will show modal layers over its other children: its description is made now, able to
+// leave out what they cover, before a screen reader has read it (a description replaced later
+// leaves a screen reader holding a stale one).
+void hostModalLayers(QWidget* host);
+
 // The application as assistive technology sees it lists its open pop-up menus beside its
 // windows: Qt leaves pop-ups out, so a screen reader walking the application never finds an
 // open menu or its highlighted item. Called once, before the application object exists.

@@ -2,6 +2,7 @@
 
 #include "Utilities/Scheduler.h"
 #include "Utilities/Theme.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/Motion.h"
 #include "Views/Components/ScaleFadeEffect.h"
 #include "Views/Components/SoftShadow.h"
@@ -84,7 +85,13 @@ ConfirmationOverlay::ConfirmationOverlay(
     , m_cancel(std::move(cancel))
 {
     setFocusPolicy(Qt::StrongFocus);
+    // A question the popover waits on: read as a dialog, and the screen under it is out of
+    // reach until it is answered.
+    AccessibleRoles::setRole(this, QAccessible::Dialog);
     setAccessibleName(request.title);
+    if (request.message)
+        setAccessibleDescription(*request.message);
+    AccessibleRoles::markModalLayer(this);
     connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
 
     m_card = new QWidget(this);

@@ -68,10 +68,12 @@ void SymbolButton::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     if (isDown())
         painter.setOpacity(0.75);
+    const bool focusRing = showsKeyboardFocus(this);
     if (m_circleFill) {
         painter.setPen(Qt::NoPen);
         painter.setBrush((*m_circleFill)());
-        painter.drawEllipse(circle());
+        // A ring drawn on the disc would vanish in its fill: the disc gives way to a gap.
+        painter.drawEllipse(focusRing ? circle().adjusted(3, 3, -3, -3) : circle());
     }
     QColor color = m_color();
     if (!isEnabled())
@@ -84,7 +86,7 @@ void SymbolButton::paintEvent(QPaintEvent*)
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
     SymbolIcon::paint(painter, QRectF(-side / 2.0, -side / 2.0, side, side), m_symbol, color, m_weight);
     painter.restore();
-    if (showsKeyboardFocus(this)) {
+    if (focusRing) {
         painter.setOpacity(1.0);
         painter.setPen(QPen(Theme::borderSelected(), 1.5));
         painter.setBrush(Qt::NoBrush);

@@ -6,6 +6,7 @@
 #include "Views/Components/ViewStyle.h"
 #include "platform/WindowEffects.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QPainter>
 #include <QPointer>
@@ -250,6 +251,35 @@ void ThemedMenu::showEvent(QShowEvent* event)
     if (testAttribute(Qt::WA_TranslucentBackground))
         move(pos() - QPoint(shadowMargin, qobject_cast<QMenu*>(parentWidget()) ? 0 : shadowMargin));
     QMenu::showEvent(event);
+}
+
+void ThemedMenu::setOpener(QAbstractButton* button)
+{
+    button->installEventFilter(this);
+}
+
+void ThemedMenu::popUpFromOpener(const QPoint& position)
+{
+    const bool byPointer = std::exchange(m_pressedByPointer, false);
+    popup(position);
+    if (byPointer)
+        return;
+    const QList<QAction*> entries = actions();
+    const auto first = std::find_if(entries.begin(), entries.end(),
+        [](const QAction* entry) { return entry->isVisible() && entry->isEnabled() && !entry->isSeparator(); });
+    if (first != entries.end())
+        setActiveAction(*first);
+}
+
+bool ThemedMenu::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease: m_pressedByPointer = true; break;
+    case QEvent::KeyPress: m_pressedByPointer = false; break;
+    default: break;
+    }
+    return QMenu::eventFilter(watched, event);
 }
 
 ThemedMenu::ThemedMenu(const QString& title, QWidget* parent)

@@ -2,6 +2,8 @@
 
 #include <QMenu>
 
+class QAbstractButton;
+
 // A pop-up menu in the popover's own look: the card colour of the current appearance, rounded
 // corners, rows padded and highlighted like the popover's lists, and the interface font.
 // Icons marked as masks (the interface symbols, silhouette folder icons) take the row's text
@@ -16,6 +18,13 @@ public:
 
     // A submenu titled `title` in the same look, added at the end; owned by this menu.
     ThemedMenu* addThemedMenu(const QString& title);
+
+    // The button that opens the menu, watched from now on for how it is pressed.
+    void setOpener(QAbstractButton* button);
+    // Pops the menu up at `position` (global) once its opener was pressed. Opened from the
+    // keyboard or by assistive technology, its first item is highlighted and focused at once,
+    // as a menu opened from the keyboard is; opened with the pointer, none is.
+    void popUpFromOpener(const QPoint& position);
 
     // The interface symbol `name` as a row icon, marked as a mask so that it takes the row's
     // text colour.
@@ -33,4 +42,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The button that opens the menu was last pressed with the pointer.
+    bool m_pressedByPointer = false;
 };

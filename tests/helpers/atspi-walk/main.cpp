@@ -3,6 +3,12 @@
 //   depth, role, name, description, states (comma-separated), number of actions
 // Tabs and line breaks in names and descriptions are written as spaces. Exit status 1 when no
 // application of that process is on the bus, 2 on a usage error.
+//
+// velmora-atspi-walk --events PID: what a screen reader hears of process PID, as it happens:
+// "ready" once listening, then one line per event of that process, tab-separated:
+//   event type, role, name, detail1
+// for focus changes and objects that show or hide (how notifications are announced). Runs
+// until it is stopped.
 #include <atspi/atspi.h>
 
 #include <cstdio>
@@ -80,35 +86,84 @@ void walk(AtspiAccessible* element, int depth)
     }
 }
 
+guint listenedProcess = 0;
+
+void report(AtspiEvent* event, void*)
+{
+    if (!event->source || atspi_accessible_get_process_id(event->source, nullptr) != listenedProcess) {
+        g_boxed_free(ATSPI_TYPE_EVENT, event);
+        return;
+    }
+    gchar* role = atspi_accessible_get_role_name(event->source, nullptr);
+    const std::string name = flattened(atspi_accessible_get_name(event->source, nullptr));
+    std::printf("%s\t%s\t%s\t%d\n", event->type, role ? role : "", name.c_str(), event->detail1);
+    std::fflush(stdout);
+    g_free(role);
+    g_boxed_free(ATSPI_TYPE_EVENT, event);
+}
+
+// The application of `process` on the bus, or null.
+AtspiAccessible* applicationOf(guint process)
+{
+    AtspiAccessible* desktop = atspi_get_desktop(0);
+    const int count = desktop ? atspi_accessible_get_child_count(desktop, nullptr) : 0;
+    AtspiAccessible* found = nullptr;
+    for (int i = 0; i < count && !found; ++i) {
+        AtspiAccessible* application = atspi_accessible_get_child_at_index(desktop, i, nullptr);
+        if (application && atspi_accessible_get_process_id(application, nullptr) == process)
+            found = application;
+        else if (application)
+            g_object_unref(application);
+    }
+    if (desktop)
+        g_object_unref(desktop);
+    return found;
+}
+
+int listen(guint process)
+{
+    listenedProcess = process;
+    AtspiEventListener* listener = atspi_event_listener_new(report, nullptr, nullptr);
+    for (const char* type : {"object:state-changed:showing", "object:state-changed:focused", "focus:"}) {
+        if (!atspi_event_listener_register(listener, type, nullptr))
+            return 1;
+    }
+    AtspiAccessible* application = applicationOf(process);
+    if (!application)
+        return 1;
+    // The application hears of the new listener before it answers this: from now on it
+    // sends the events.
+    atspi_accessible_set_cache_mask(application, ATSPI_CACHE_NONE);
+    atspi_accessible_get_child_count(application, nullptr);
+    g_object_unref(application);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    atspi_event_main();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s PID\n", argv[0]);
+    const bool events = argc == 3 && std::string(argv[1]) == "--events";
+    if (argc != 2 && !events) {
+        std::fprintf(stderr, "usage: %s [--events] PID\n", argv[0]);
         return 2;
     }
-    const long process = std::strtol(argv[1], nullptr, 10);
+    const long process = std::strtol(argv[argc - 1], nullptr, 10);
     if (atspi_init() > 1)
         return 1;
     atspi_set_timeout(3000, 3000);
-    AtspiAccessible* desktop = atspi_get_desktop(0);
-    const int count = desktop ? atspi_accessible_get_child_count(desktop, nullptr) : 0;
-    bool found = false;
-    for (int i = 0; i < count && !found; ++i) {
-        AtspiAccessible* application = atspi_accessible_get_child_at_index(desktop, i, nullptr);
-        if (!application)
-            continue;
-        if (atspi_accessible_get_process_id(application, nullptr) == guint(process)) {
-            atspi_accessible_set_cache_mask(application, ATSPI_CACHE_NONE);
-            atspi_accessible_clear_cache(application);
-            walk(application, 0);
-            found = true;
-        }
-        g_object_unref(application);
-    }
-    if (desktop)
-        g_object_unref(desktop);
+    if (events)
+        return listen(guint(process));
+    AtspiAccessible* application = applicationOf(guint(process));
+    if (!application)
+        return 1;
+    atspi_accessible_set_cache_mask(application, ATSPI_CACHE_NONE);
+    atspi_accessible_clear_cache(application);
+    walk(application, 0);
+    g_object_unref(application);
     std::fflush(stdout);
-    return found ? 0 : 1;
+    return 0;
 }

@@ -4,6 +4,7 @@
 #include "Services/SyncCoordinator.h"
 #include "Utilities/Theme.h"
 #include "Utilities/VelmoraError.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/GlassComponents.h"
 #include "Views/Components/OverlayScrollArea.h"
 #include "Views/Components/SymbolLabel.h"
@@ -25,6 +26,8 @@ AccountView::AccountView(AccountServices services, ScreenBinding screen, QWidget
     , m_header(screenHeader(QStringLiteral("Account"), [this] { leave(); }))
 {
     setObjectName(QStringLiteral("AccountView"));
+    // The sync review lies over it.
+    AccessibleRoles::hostModalLayers(this);
     m_column = new QWidget(this);
     auto* column = new QVBoxLayout(m_column);
     column->setContentsMargins(0, 0, 0, 0);

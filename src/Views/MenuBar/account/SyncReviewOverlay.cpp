@@ -3,6 +3,7 @@
 #include "Services/AuthService.h"
 #include "Services/SyncCoordinator.h"
 #include "Utilities/Theme.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/ActivityIndicator.h"
 #include "Views/Components/Motion.h"
 #include "Views/Components/OverlayScrollArea.h"
@@ -189,6 +190,7 @@ SyncReviewOverlay::SyncReviewOverlay(
     setObjectName(QStringLiteral("SyncReviewOverlay"));
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(title(review.reason));
+    AccessibleRoles::markModalLayer(this);
 
     m_scroll = new OverlayScrollArea(this);
     auto* card = static_cast<ReviewCard*>(buildCard(auth));

@@ -5,6 +5,7 @@
 #include "Utilities/Clock.h"
 #include "Utilities/Theme.h"
 #include "Utilities/TimeText.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/GlassComponents.h"
 #include "Views/Components/GroupedCard.h"
 #include "Views/Components/OverlayScrollArea.h"
@@ -45,6 +46,8 @@ AchievementsView::AchievementsView(AppState& state, ScreenBinding screen, QWidge
     , m_scroll(new OverlayScrollArea(this))
 {
     setObjectName(QStringLiteral("AchievementsView"));
+    // A badge's detail lies over it.
+    AccessibleRoles::hostModalLayers(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -2,6 +2,7 @@
 
 #include "Services/AchievementTexts.h"
 #include "Utilities/Theme.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/Motion.h"
 #include "Views/Components/ThemedLabel.h"
 #include "Views/Components/ViewStyle.h"
@@ -26,7 +27,8 @@ BadgeCard::BadgeCard(const Achievement& achievement, const std::optional<QDateTi
           unlockedAt ? &Theme::text : &Theme::textMuted, this))
 {
     setFocusPolicy(Qt::TabFocus);
-    setAccessibleName(AchievementTexts::title(achievement, unlockedAt));
+    // One badge of the grid, read by its name, with what earns it and how far along it is.
+    AccessibleRoles::setRole(this, QAccessible::ListItem);
     m_title->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_title->setWordWrap(true);
     m_title->setMaximumHeight(m_title->fontMetrics().lineSpacing() * 2 + 2);
@@ -55,6 +57,8 @@ BadgeCard::BadgeCard(const Achievement& achievement, const std::optional<QDateTi
 
     setToolTip(AchievementTexts::cardTooltip(achievement, unlockedAt));
     setAccessibleName(title());
+    setAccessibleDescription(AchievementTexts::cardTooltip(achievement, unlockedAt) + QStringLiteral(". ")
+        + (m_progressBar ? m_progressBar->text() : statusText()));
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_Hover);
 }

@@ -4,6 +4,7 @@
 #include "Utilities/Theme.h"
 #include "Views/Components/ViewStyle.h"
 
+#include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -24,6 +25,41 @@ QFont textFont(BadgeProgressBar::Style style)
 {
     return uiFont(style == BadgeProgressBar::Style::card ? 9 : 11);
 }
+
+// Read as a progress bar from 0 to the target, named by its "current / target" text.
+class ProgressAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit ProgressAccessible(BadgeProgressBar* bar)
+        : QAccessibleWidget(bar, QAccessible::ProgressBar)
+    {
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        return kind == QAccessible::Name ? bar()->text() : QAccessibleWidget::text(kind);
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ValueInterface ? static_cast<QAccessibleValueInterface*>(this)
+                                                   : QAccessibleWidget::interface_cast(type);
+    }
+
+    QVariant currentValue() const override { return bar()->progress().current; }
+    void setCurrentValue(const QVariant&) override { }
+    QVariant maximumValue() const override { return bar()->progress().target; }
+    QVariant minimumValue() const override { return qint64(0); }
+    QVariant minimumStepSize() const override { return qint64(1); }
+
+private:
+    const BadgeProgressBar* bar() const { return static_cast<const BadgeProgressBar*>(widget()); }
+};
+
+QAccessibleInterface* progressFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("BadgeProgressBar"))
+        return new ProgressAccessible(static_cast<BadgeProgressBar*>(object));
+    return nullptr;
+}
 } // namespace
 
 BadgeProgressBar::BadgeProgressBar(const AchievementProgress& progress, Style style, QWidget* parent)
@@ -32,8 +68,12 @@ BadgeProgressBar::BadgeProgressBar(const AchievementProgress& progress, Style st
     , m_style(style)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    static const bool installed = [] {
+        QAccessible::installFactory(progressFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
     setFixedHeight(sizeHint().height());
-    setAccessibleName(text());
     connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
 }
 

@@ -13,6 +13,7 @@ public:
 
     BadgeProgressBar(const AchievementProgress& progress, Style style, QWidget* parent = nullptr);
 
+    const AchievementProgress& progress() const { return m_progress; }
     QString text() const;
     // The filled share of the bar, 0 to 1.
     double fraction() const;

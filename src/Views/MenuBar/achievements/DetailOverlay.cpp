@@ -1,6 +1,7 @@
 #include "Views/MenuBar/achievements/DetailOverlay.h"
 
 #include "Utilities/Theme.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/Motion.h"
 #include "Views/Components/ScaleFadeEffect.h"
 #include "Views/Components/SoftShadow.h"
@@ -22,6 +23,7 @@ DetailOverlay::DetailOverlay(DetailSheet* sheet, std::function<void()> onDismiss
     m_effect->setProgress(0);
     // Keys reach the screen beneath through this layer, which holds the focus while it is up.
     setFocusPolicy(Qt::StrongFocus);
+    AccessibleRoles::markModalLayer(this);
     connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
 }
 

@@ -5,6 +5,7 @@
 #include "Utilities/EmojiRecents.h"
 #include "Utilities/Notifications.h"
 #include "Utilities/Theme.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/HairlineDivider.h"
 #include "Views/Components/OverlayScrollArea.h"
 #include "Views/Components/OverlayScrollBar.h"
@@ -127,6 +128,7 @@ IconChooserSheet::IconChooserSheet(AppState& appState, std::optional<QString> in
     setAttribute(Qt::WA_NoMousePropagation);
     setFocusPolicy(Qt::NoFocus);
     setAccessibleName(QStringLiteral("Choose an icon"));
+    AccessibleRoles::markModalLayer(this);
     hide();
     connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
     NotificationCenter::instance().observe(

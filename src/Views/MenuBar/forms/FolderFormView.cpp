@@ -5,6 +5,7 @@
 #include "Utilities/Text.h"
 #include "Utilities/Theme.h"
 #include "Utilities/ToastManager.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/FolderIconView.h"
 #include "Views/Components/GlassComponents.h"
 #include "Views/Components/GlassRowButton.h"
@@ -68,6 +69,8 @@ FolderFormView::FolderFormView(AppState& appState, std::optional<Group> editing,
     , m_appState(appState)
     , m_editing(std::move(editing))
 {
+    // The icon chooser lies over it.
+    AccessibleRoles::hostModalLayers(this);
     auto* layout = column(this, 0);
     layout->addWidget(screenHeader(
         isEditing() ? QStringLiteral("Edit folder") : QStringLiteral("New folder"), [this] { cancel(); }, this));

@@ -38,7 +38,9 @@ QString menuTitle(const QString& name)
     return title;
 }
 
-// Announced as a pull-down named "Folder" whose value is the chosen folder.
+// Announced as a pull-down named "Folder" whose value is the chosen folder. Screen readers
+// read no text value of a control that has no numeric one, so the chosen folder is also its
+// description, as on the folder editor's parent field.
 class FolderMenuAccessible final : public QAccessibleWidget {
 public:
     explicit FolderMenuAccessible(FolderMenuButton* button)
@@ -51,7 +53,8 @@ public:
     {
         switch (kind) {
         case QAccessible::Name: return caption;
-        case QAccessible::Value: return static_cast<const FolderMenuButton*>(widget())->folderName();
+        case QAccessible::Value:
+        case QAccessible::Description: return static_cast<const FolderMenuButton*>(widget())->folderName();
         default: return QAccessibleWidget::text(kind);
         }
     }
@@ -76,6 +79,7 @@ QAccessibleInterface* folderMenuFactory(const QString& className, QObject* objec
 
 FolderMenuButton::FolderMenuButton(QWidget* parent)
     : QAbstractButton(parent)
+    , m_menu(new ThemedMenu(this))
 {
     static const bool installed = [] {
         QAccessible::installFactory(folderMenuFactory);
@@ -86,6 +90,9 @@ FolderMenuButton::FolderMenuButton(QWidget* parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover);
+    m_menu->setAccessibleName(caption);
+    m_menu->setOpener(this);
+    connect(m_menu, &QMenu::aboutToHide, this, qOverload<>(&QWidget::update));
     connect(this, &QAbstractButton::clicked, this, &FolderMenuButton::openMenu);
     connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
 }
@@ -98,6 +105,8 @@ void FolderMenuButton::setFolderName(const QString& name)
     update();
     QAccessibleValueChangeEvent changed(this, name);
     QAccessible::updateAccessibility(&changed);
+    QAccessibleEvent described(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&described);
 }
 
 void FolderMenuButton::setFolders(const QList<Group>& folders)
@@ -122,11 +131,6 @@ QSize FolderMenuButton::minimumSizeHint() const
 
 void FolderMenuButton::openMenu()
 {
-    if (!m_menu) {
-        m_menu = new ThemedMenu(this);
-        m_menu->setAccessibleName(caption);
-        connect(m_menu, &QMenu::aboutToHide, this, qOverload<>(&QWidget::update));
-    }
     m_menu->clear();
     m_menu->addAction(noneTitle, this, [this] { Q_EMIT folderChosen(std::nullopt); });
     for (const Group& folder : std::as_const(m_folders)) {
@@ -136,8 +140,13 @@ void FolderMenuButton::openMenu()
     // As wide as the box; a menu's margins (room for its shadow) come on top.
     const QMargins margins = m_menu->contentsMargins();
     m_menu->setMinimumWidth(width() + margins.left() + margins.right());
-    m_menu->popup(mapToGlobal(QPoint(0, height() + 4)));
+    m_menu->popUpFromOpener(mapToGlobal(QPoint(0, height() + 4)));
     update();
+}
+
+QMenu* FolderMenuButton::menu() const
+{
+    return m_menu;
 }
 
 void FolderMenuButton::enterEvent(QEnterEvent* event)
@@ -158,7 +167,7 @@ void FolderMenuButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const bool open = m_menu && m_menu->isVisible();
+    const bool open = m_menu->isVisible();
     paintGlassFieldPanel(painter, rect(), m_hovered || open);
 
     const QFontMetrics captionMetrics(captionFont());

@@ -7,6 +7,7 @@
 #include <optional>
 
 class QMenu;
+class ThemedMenu;
 
 // The folder pull-down of the shortcut form: a glass box captioned "Folder" that shows the
 // chosen folder's name and opens a menu of "None" followed by every folder, by name alone
@@ -25,8 +26,7 @@ public:
     // The folders the menu offers after "None".
     void setFolders(const QList<Group>& folders);
 
-    // Built when the menu opens; null before.
-    QMenu* menu() const { return m_menu; }
+    QMenu* menu() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -45,6 +45,6 @@ private:
 
     QString m_folderName = noneTitle;
     QList<Group> m_folders;
-    QMenu* m_menu = nullptr;
+    ThemedMenu* m_menu;
     bool m_hovered = false;
 };

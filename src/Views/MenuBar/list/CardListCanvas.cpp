@@ -8,9 +8,11 @@
 #include "Views/MenuBar/list/ListAccessible.h"
 #include "Views/MenuBar/list/ListEmptyState.h"
 
+#include <QAbstractScrollArea>
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -441,6 +443,18 @@ void CardListCanvas::updateRubberBandSelection(bool adding)
 void CardListCanvas::contextMenuEvent(QContextMenuEvent* event)
 {
     Q_EMIT contextMenuRequested(event->globalPos());
+}
+
+bool CardListCanvas::focusNextPrevChild(bool next)
+{
+    // The scroll area around brings the widget it last focused, this list, into view when Tab
+    // leaves: the list stays where the user left it.
+    auto* area = qobject_cast<QAbstractScrollArea*>(parentWidget() ? parentWidget()->parentWidget() : nullptr);
+    const int position = area ? area->verticalScrollBar()->value() : 0;
+    const bool moved = QWidget::focusNextPrevChild(next);
+    if (area && !area->isAncestorOf(window()->focusWidget()))
+        area->verticalScrollBar()->setValue(position);
+    return moved;
 }
 
 void CardListCanvas::resizeEvent(QResizeEvent* event)

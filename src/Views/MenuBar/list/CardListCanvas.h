@@ -91,6 +91,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     friend class CardArea;

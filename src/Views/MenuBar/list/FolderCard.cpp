@@ -29,6 +29,8 @@ FolderCard::FolderCard(
 {
     setAcceptDrops(true);
     m_icon->setFixedSize(28, 28);
+    // Like the shortcut card's edit button: Tab passes the list in one stop.
+    m_open->setFocusPolicy(Qt::NoFocus);
     connect(m_open, &SymbolButton::clicked, this, &FolderCard::openFolder);
 
     auto* row = new QHBoxLayout(this);

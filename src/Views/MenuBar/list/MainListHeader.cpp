@@ -67,6 +67,8 @@ MainListHeader::MainListHeader(PopoverCommands& commands, QWidget* parent)
     m_moreMenu->addSeparator();
     addItem(m_moreMenu, nullptr, "Quit Velmora", Command::quit);
 
+    m_addMenu->setOpener(m_addButton);
+    m_moreMenu->setOpener(m_moreButton);
     connect(m_addButton, &SymbolButton::clicked, this, [this] { popUp(m_addMenu, m_addButton); });
     connect(m_moreButton, &SymbolButton::clicked, this, [this] { popUp(m_moreMenu, m_moreButton); });
 
@@ -83,9 +85,9 @@ MainListHeader::MainListHeader(PopoverCommands& commands, QWidget* parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
-void MainListHeader::popUp(QMenu* menu, QWidget* button)
+void MainListHeader::popUp(ThemedMenu* menu, SymbolButton* button)
 {
-    menu->popup(button->mapToGlobal(QPoint(0, button->height() + 2)));
+    menu->popUpFromOpener(button->mapToGlobal(QPoint(0, button->height() + 2)));
 }
 
 void MainListHeader::setAddMenuHovered(bool hovered)

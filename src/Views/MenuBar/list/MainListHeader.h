@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Views/Components/ThemedMenu.h"
+
 #include <QWidget>
 
 class PopoverCommands;
@@ -26,12 +28,12 @@ protected:
 
 private:
     void setAddMenuHovered(bool hovered);
-    void popUp(QMenu* menu, QWidget* button);
+    static void popUp(ThemedMenu* menu, SymbolButton* button);
 
     ThemedLabel* m_wordmark;
     SymbolButton* m_addButton;
     SymbolButton* m_moreButton;
-    QMenu* m_addMenu;
-    QMenu* m_moreMenu;
+    ThemedMenu* m_addMenu;
+    ThemedMenu* m_moreMenu;
     bool m_addMenuHovered = false;
 };

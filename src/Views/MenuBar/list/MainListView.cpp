@@ -5,7 +5,10 @@
 
 #include "App/State/AppState.h"
 #include "App/State/PopoverCommands.h"
+#include "Views/Components/FocusRing.h"
+#include "Views/Components/GlassButton.h"
 #include "Views/Components/OverlayScrollBar.h"
+#include "Views/Components/TextButton.h"
 #include "Views/Components/ThemedMenu.h"
 #include "Views/Components/TutorialTarget.h"
 #include "Views/MenuBar/list/AccessibilityBanner.h"
@@ -60,6 +63,7 @@ MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTru
     // takes the keyboard back from the field.
     m_canvas->setFocusPolicy(Qt::StrongFocus);
     m_canvas->setAccessibleName(QStringLiteral("Shortcuts and folders"));
+    new FocusRing(m_canvas, m_scrollArea);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -180,6 +184,11 @@ void MainListView::rebuildList()
         connect(empty, &ListEmptyState::clearSearchRequested, this, [this] { m_appState.setSearchQuery(QString()); });
         connect(
             empty, &ListEmptyState::addShortcutRequested, this, [this] { showScreen(PopoverScreen::newShortcut()); });
+        // Its button stands where the list does, so Tab reaches it there, not after the footer.
+        QWidget* button = empty->clearButton();
+        if (!button)
+            button = empty->addButton();
+        setTabOrder(m_canvas, button);
     }
     m_canvas->setRows(std::move(rows), empty);
 }

@@ -33,6 +33,9 @@ ShortcutCard::ShortcutCard(
     m_preview->setLineSpacing(1);
     m_folderLine->setContentsMargins(0, 2, 0, 0);
     m_edit->setToolTip(QStringLiteral("Edit shortcut"));
+    // The list is one stop of Tab, whatever its length: the arrows move within it and Return
+    // opens the editor. A screen reader still presses the button.
+    m_edit->setFocusPolicy(Qt::NoFocus);
     connect(m_edit, &SymbolButton::clicked, this, &ShortcutCard::openEditor);
 
     auto* column = new QVBoxLayout(this);

@@ -3,6 +3,7 @@
 #include "Persistence/LibraryRecovery.h"
 #include "Utilities/Theme.h"
 #include "Utilities/VelmoraError.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/ConfirmationOverlay.h"
 #include "Views/Components/GlassComponents.h"
 #include "Views/Components/SymbolIcon.h"
@@ -79,6 +80,7 @@ StorageRecoveryView::StorageRecoveryView(LocalStore& store, std::function<void()
     , m_openFolder([](const QString& folder) { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); })
 {
     setObjectName(QStringLiteral("StorageRecoveryView"));
+    AccessibleRoles::markModalLayer(this);
     m_background = new VisualEffectBackground(
         VisualEffectBackground::Material::regular, VisualEffectBackground::BlendingMode::withinWindow, this);
 

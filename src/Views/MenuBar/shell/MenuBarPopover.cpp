@@ -7,7 +7,10 @@
 #include "Utilities/Notifications.h"
 #include "Utilities/Theme.h"
 #include "Utilities/ToastManager.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/ConfirmationOverlay.h"
+#include "Views/Components/ScreenHeader.h"
+#include "Views/Components/ThemedLabel.h"
 #include "Views/Components/VisualEffectBackground.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
 #include "Views/MenuBar/screen/ScreenKeyActions.h"
@@ -62,6 +65,10 @@ MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, 
                                                                             : PopoverScreen::stats());
     });
     m_content = new QWidget(this);
+    // Both hold the keyboard when no control does (a screen that focuses nothing when it
+    // opens, a text field left with Escape): a screen reader then names the screen.
+    AccessibleRoles::setRole(this, QAccessible::Pane);
+    AccessibleRoles::setRole(m_content, QAccessible::Pane);
     m_background = new VisualEffectBackground(backgroundMaterial, backgroundBlending, m_content);
     m_background->setTint(&Theme::windowTint);
     m_screenHost = new QWidget(m_content);
@@ -180,6 +187,10 @@ void MenuBarPopover::buildScreen()
         m_appState, m_screen, screenBinding(), *m_commands, m_account.isComplete() ? &m_account : nullptr};
     m_screenWidget = m_screens.build(context);
     m_screenHost->layout()->addWidget(m_screenWidget);
+    const auto* header = m_screenWidget->findChild<const ScreenHeader*>();
+    const QString title = header ? header->titleLabel()->text() : QStringLiteral("Shortcuts");
+    setAccessibleName(title);
+    m_content->setAccessibleName(title);
     m_commands->refresh();
     // The keyboard stays with the popover across a change of screen: a screen that focuses
     // nothing itself when it shows (settings, statistics) leaves it with the content, where

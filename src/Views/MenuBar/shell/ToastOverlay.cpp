@@ -2,6 +2,7 @@
 
 #include "Utilities/Theme.h"
 #include "Utilities/ToastManager.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/Motion.h"
 #include "Views/Components/SoftShadow.h"
 #include "Views/Components/ViewStyle.h"
@@ -16,9 +17,13 @@ constexpr int textFlags = Qt::AlignCenter | Qt::TextWordWrap;
 ToastOverlay::ToastOverlay(ToastManager& toast, QWidget* parent)
     : QWidget(parent)
     , m_toast(&toast)
+    , m_notification(new QWidget(this))
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
+    m_notification->setAttribute(Qt::WA_TransparentForMouseEvents);
+    AccessibleRoles::setRole(m_notification, QAccessible::Notification);
+    m_notification->hide();
     connect(&m_transition, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
         m_presence = value.toReal();
         update();
@@ -40,9 +45,11 @@ void ToastOverlay::follow()
 {
     if (!m_toast)
         return;
+    const QString previous = m_text;
     if (m_toast->message())
         m_text = *m_toast->message();
     const bool shown = m_toast->isShowing() && m_toast->message().has_value();
+    announce(shown, m_text != previous);
     if (shown != m_shown) {
         m_shown = shown;
         m_transition.stop();
@@ -60,6 +67,21 @@ void ToastOverlay::follow()
         }
     }
     update();
+}
+
+void ToastOverlay::announce(bool shown, bool textChanged)
+{
+    if (!shown) {
+        m_notification->hide();
+        return;
+    }
+    if (m_notification->isVisible() && !textChanged)
+        return;
+    // A new text while one is up is a new notification: it appears again.
+    m_notification->hide();
+    m_notification->setAccessibleName(m_text);
+    m_notification->setGeometry(capsuleRect());
+    m_notification->show();
 }
 
 QRect ToastOverlay::textRect(int availableWidth) const

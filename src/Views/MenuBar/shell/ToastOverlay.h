@@ -9,7 +9,8 @@ class ToastManager;
 // Draws the current toast: one line of text (wrapped only when it would not fit) in a dark
 // capsule 16 pixels above the bottom edge, rising from below the edge and fading in while
 // the manager shows it, and sinking away again when it hides. Lies over the whole popover
-// and never takes the pointer: clicks reach the screen beneath.
+// and never takes the pointer: clicks reach the screen beneath. Each toast that comes in is
+// announced to assistive technology as a notification carrying its text.
 class ToastOverlay : public QWidget {
     Q_OBJECT
 public:
@@ -37,6 +38,7 @@ protected:
 
 private:
     void follow();
+    void announce(bool shown, bool textChanged);
     QRect textRect(int availableWidth) const;
 
     QPointer<ToastManager> m_toast;
@@ -44,4 +46,6 @@ private:
     bool m_shown = false;
     qreal m_presence = 0;
     QVariantAnimation m_transition;
+    // Shows while a toast does: its appearing is what screen readers speak.
+    QWidget* m_notification;
 };
