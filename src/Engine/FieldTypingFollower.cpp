@@ -314,8 +314,11 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     if (!m_installed)
         return finish();
     const std::optional<EditableTextField::State> state = field.state();
-    if (!state || !state->focused || !state->editable || state->kind == FieldKind::password)
+    if (!state || !state->focused || !state->editable || state->kind == FieldKind::password) {
+        qCDebug(lcEngine).noquote() << "Left" << replacement->trigger
+                                    << "as typed: the field was no longer focused and editable, or did not say";
         return finish();
+    }
     const bool ignoresEdits = m_ignoringEdits.contains(field.applicationName());
     if (!state->offersEditing || ignoresEdits) {
         if (m_pasting)
@@ -331,8 +334,11 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     const qint64 end = replacement->end;
     const auto [caretBefore, countBefore, fits] = caretAndCount(field);
     const std::optional<QString> typedText = field.text(start, end);
-    if (!caretBefore || *caretBefore < end || !typedText || !Text::equal(*typedText, replacement->trigger))
+    if (!caretBefore || *caretBefore < end || !typedText || !Text::equal(*typedText, replacement->trigger)) {
+        qCDebug(lcEngine).noquote() << "Left" << replacement->trigger << "as typed: it no longer read back at"
+                                    << start << "in front of the caret" << caretBefore.value_or(-1);
         return finish();
+    }
 
     // Edits in front of the caret only, which leave it where the keys put it: a caret read a key
     // late still stands behind the trigger, and is set again only if our insertion had to be
@@ -435,10 +441,9 @@ void FieldTypingFollower::insertInFront(
     const qint64 start = replacement->start;
     const qint64 triggerLength = replacement->end - start;
     m_ownEdits = {OwnEdit{Kind::inserted, start, 0, replacement->expansion}};
-    if (!field.insertText(start, replacement->expansion)) {
-        m_ownEdits.clear();
-        return finish();
-    }
+    // A field too busy to answer in time may still make the insertion (its answer only came too
+    // late): what is there is read back either way, and completed or taken out.
+    const bool answered = field.insertText(start, replacement->expansion);
     const std::optional<qint64> countInserted = field.characterCount();
     // Read back before going on: the expansion must stand at the trigger's place, in one of the
     // two units toolkits count in, with the trigger right behind it; a toolkit that read the
@@ -457,11 +462,15 @@ void FieldTypingFollower::insertInFront(
             expansionLength = length;
     }
     if (!expansionLength) {
+        qCDebug(lcEngine).noquote() << "Left" << replacement->trigger
+                                    << "as typed: the expansion did not read back in front of it, the text grew by"
+                                    << growth << (answered ? "" : "(the field refused the insertion or did not say)");
         takeOutInsertion(*replacement, growth, caretBefore);
         return finish();
     }
     m_ownEdits.append(OwnEdit{Kind::deleted, start + *expansionLength, triggerLength, {}});
     if (!field.deleteText(start + *expansionLength, start + *expansionLength + triggerLength)) {
+        qCDebug(lcEngine).noquote() << "Left" << replacement->trigger << "as typed: the field refused the deletion";
         takeOutInsertion(*replacement, *expansionLength, caretBefore);
         return finish();
     }

@@ -218,6 +218,21 @@ TEST_F(FieldTyping, aRefusedInsertionPutsTheTriggerBack)
     EXPECT_TRUE(expansions.isEmpty());
 }
 
+TEST_F(FieldTyping, anInsertionAnsweredTooLateInAGtk4EntryIsReadBackAndCompleted)
+{
+    field->caretFollowsInsert = false;
+    field->type("Hi /sig");
+    field->answerInsertLate = true;
+    settle();
+    EXPECT_EQ(field->content, "Hi " + signature);
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+    // Refused there, the trigger stays as typed.
+    field->type(" /sig");
+    field->refuseInsert = true;
+    settle();
+    EXPECT_EQ(field->content, "Hi " + signature + " /sig");
+}
+
 TEST_F(FieldTyping, anExpansionTheToolkitDoesNotInsertExactlyIsTakenOutAndTheTriggerPutBack)
 {
     const QList<std::function<QString(const QString&)>> garbles{

@@ -16,6 +16,8 @@ public:
     qint64 caretAt = 0;
     State current{true, true, FieldKind::singleLine, true};
     bool refuseInsert = false;
+    // Makes the next insertion but answers too late, as a busy application does.
+    bool answerInsertLate = false;
     // Answers yes to edits by offsets and changes nothing (as Firefox's pages do).
     bool ignoresEdits = false;
     std::optional<qint64> process;
@@ -104,7 +106,7 @@ public:
         }
         if (afterInsert)
             std::exchange(afterInsert, nullptr)();
-        return true;
+        return !std::exchange(answerInsertLate, false);
     }
 
     // The user types at the caret.
