@@ -62,6 +62,16 @@ CaretAndCount caretAndCount(EditableTextField& field)
     return read;
 }
 
+// Text read back to settle an edit of ours already made: a field too busy to answer one read in
+// time is asked again, as a read that fails would leave the edit half made.
+std::optional<QString> readBack(EditableTextField& field, qint64 start, qint64 end)
+{
+    std::optional<QString> text;
+    for (int attempt = 0; attempt < 4 && !text; ++attempt)
+        text = field.text(start, end);
+    return text;
+}
+
 bool keysTypedOn(const std::optional<QString>& text)
 {
     return text && !text->isEmpty() && ExpansionReplacement::isTypedText(*text);
@@ -451,7 +461,7 @@ void FieldTypingFollower::insertInFront(
     // it with whatever its memory held. Keys typed meanwhile stand behind the trigger.
     const qint64 growth = countBefore && countInserted ? *countInserted - *countBefore : -1;
     const auto standsAt = [&field](qint64 offset, qint64 length, const QString& expected) {
-        const std::optional<QString> found = field.text(offset, offset + length);
+        const std::optional<QString> found = readBack(field, offset, offset + length);
         return found && Text::equal(*found, expected);
     };
     std::optional<qint64> expansionLength;
@@ -488,8 +498,9 @@ void FieldTypingFollower::takeOutInsertion(const Replacement& replacement, qint6
     // meanwhile (emptied, say) is left alone.
     EditableTextField& field = *replacement.field;
     const qint64 start = replacement.start;
-    const std::optional<QString> found = inserted > 0 ? field.text(start, start + inserted) : std::nullopt;
-    const std::optional<QString> behind = field.text(start + inserted, start + inserted + replacement.end - start);
+    const std::optional<QString> found = inserted > 0 ? readBack(field, start, start + inserted) : std::nullopt;
+    const std::optional<QString> behind
+        = readBack(field, start + inserted, start + inserted + replacement.end - start);
     if (!found || found->isEmpty() || !behind || !Text::equal(*behind, replacement.trigger)
         || !(replacement.expansion.startsWith(*found) || found->startsWith(replacement.expansion))) {
         m_ownEdits.clear();

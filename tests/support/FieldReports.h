@@ -50,9 +50,16 @@ public:
     QString applicationName() override { return QStringLiteral("Notes"); }
     bool isSameField(const EditableTextField& other) const override { return &other == this; }
     std::optional<qint64> processId() override { return process; }
+    // Reads left that go unanswered, as a busy application's.
+    int unansweredReads = 0;
+
     std::optional<QString> text(qint64 start, qint64 end) override
     {
         ++reads;
+        if (unansweredReads > 0) {
+            --unansweredReads;
+            return std::nullopt;
+        }
         // Text read over the accessibility bus ends at its first NUL.
         const QString read = content.mid(start, end - start);
         return read.left(read.indexOf(QChar(0)) >= 0 ? read.indexOf(QChar(0)) : read.size());
