@@ -62,6 +62,16 @@ CaretAndCount caretAndCount(EditableTextField& field)
     return read;
 }
 
+// Text read back to settle an edit of ours already made: a field too busy to answer one read in
+// time is asked again, as a read that fails would leave the edit half made.
+std::optional<QString> readBack(EditableTextField& field, qint64 start, qint64 end)
+{
+    std::optional<QString> text;
+    for (int attempt = 0; attempt < 4 && !text; ++attempt)
+        text = field.text(start, end);
+    return text;
+}
+
 bool keysTypedOn(const std::optional<QString>& text)
 {
     return text && !text->isEmpty() && ExpansionReplacement::isTypedText(*text);
@@ -314,8 +324,11 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     if (!m_installed)
         return finish();
     const std::optional<EditableTextField::State> state = field.state();
-    if (!state || !state->focused || !state->editable || state->kind == FieldKind::password)
+    if (!state || !state->focused || !state->editable || state->kind == FieldKind::password) {
+        qCDebug(lcEngine).noquote() << "Left" << replacement->trigger
+                                    << "as typed: the field was no longer focused and editable, or did not say";
         return finish();
+    }
     const bool ignoresEdits = m_ignoringEdits.contains(field.applicationName());
     if (!state->offersEditing || ignoresEdits) {
         if (m_pasting)
@@ -331,8 +344,11 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     const qint64 end = replacement->end;
     const auto [caretBefore, countBefore, fits] = caretAndCount(field);
     const std::optional<QString> typedText = field.text(start, end);
-    if (!caretBefore || *caretBefore < end || !typedText || !Text::equal(*typedText, replacement->trigger))
+    if (!caretBefore || *caretBefore < end || !typedText || !Text::equal(*typedText, replacement->trigger)) {
+        qCDebug(lcEngine).noquote() << "Left" << replacement->trigger << "as typed: it no longer read back at"
+                                    << start << "in front of the caret" << caretBefore.value_or(-1);
         return finish();
+    }
 
     // Edits in front of the caret only, which leave it where the keys put it: a caret read a key
     // late still stands behind the trigger, and is set again only if our insertion had to be
@@ -435,10 +451,9 @@ void FieldTypingFollower::insertInFront(
     const qint64 start = replacement->start;
     const qint64 triggerLength = replacement->end - start;
     m_ownEdits = {OwnEdit{Kind::inserted, start, 0, replacement->expansion}};
-    if (!field.insertText(start, replacement->expansion)) {
-        m_ownEdits.clear();
-        return finish();
-    }
+    // A field too busy to answer in time may still make the insertion (its answer only came too
+    // late): what is there is read back either way, and completed or taken out.
+    const bool answered = field.insertText(start, replacement->expansion);
     const std::optional<qint64> countInserted = field.characterCount();
     // Read back before going on: the expansion must stand at the trigger's place, in one of the
     // two units toolkits count in, with the trigger right behind it; a toolkit that read the
@@ -446,7 +461,7 @@ void FieldTypingFollower::insertInFront(
     // it with whatever its memory held. Keys typed meanwhile stand behind the trigger.
     const qint64 growth = countBefore && countInserted ? *countInserted - *countBefore : -1;
     const auto standsAt = [&field](qint64 offset, qint64 length, const QString& expected) {
-        const std::optional<QString> found = field.text(offset, offset + length);
+        const std::optional<QString> found = readBack(field, offset, offset + length);
         return found && Text::equal(*found, expected);
     };
     std::optional<qint64> expansionLength;
@@ -457,11 +472,15 @@ void FieldTypingFollower::insertInFront(
             expansionLength = length;
     }
     if (!expansionLength) {
+        qCDebug(lcEngine).noquote() << "Left" << replacement->trigger
+                                    << "as typed: the expansion did not read back in front of it, the text grew by"
+                                    << growth << (answered ? "" : "(the field refused the insertion or did not say)");
         takeOutInsertion(*replacement, growth, caretBefore);
         return finish();
     }
     m_ownEdits.append(OwnEdit{Kind::deleted, start + *expansionLength, triggerLength, {}});
     if (!field.deleteText(start + *expansionLength, start + *expansionLength + triggerLength)) {
+        qCDebug(lcEngine).noquote() << "Left" << replacement->trigger << "as typed: the field refused the deletion";
         takeOutInsertion(*replacement, *expansionLength, caretBefore);
         return finish();
     }
@@ -479,8 +498,9 @@ void FieldTypingFollower::takeOutInsertion(const Replacement& replacement, qint6
     // meanwhile (emptied, say) is left alone.
     EditableTextField& field = *replacement.field;
     const qint64 start = replacement.start;
-    const std::optional<QString> found = inserted > 0 ? field.text(start, start + inserted) : std::nullopt;
-    const std::optional<QString> behind = field.text(start + inserted, start + inserted + replacement.end - start);
+    const std::optional<QString> found = inserted > 0 ? readBack(field, start, start + inserted) : std::nullopt;
+    const std::optional<QString> behind
+        = readBack(field, start + inserted, start + inserted + replacement.end - start);
     if (!found || found->isEmpty() || !behind || !Text::equal(*behind, replacement.trigger)
         || !(replacement.expansion.startsWith(*found) || found->startsWith(replacement.expansion))) {
         m_ownEdits.clear();

@@ -218,6 +218,26 @@ TEST_F(FieldTyping, aRefusedInsertionPutsTheTriggerBack)
     EXPECT_TRUE(expansions.isEmpty());
 }
 
+TEST_F(FieldTyping, anInsertionAnsweredLateOrReadBackLateInAGtk4EntryIsCompleted)
+{
+    field->caretFollowsInsert = false;
+    field->type("Hi /sig");
+    field->answerInsertLate = true;
+    settle();
+    EXPECT_EQ(field->content, "Hi " + signature);
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+    // Nor do reads of it that go unanswered leave it half made.
+    field->type(" /sig");
+    field->afterInsert = [this] { field->unansweredReads = 4; };
+    settle();
+    EXPECT_EQ(field->content, "Hi " + signature + " " + signature);
+    // Refused there, the trigger stays as typed.
+    field->type(" /sig");
+    field->refuseInsert = true;
+    settle();
+    EXPECT_EQ(field->content, "Hi " + signature + " " + signature + " /sig");
+}
+
 TEST_F(FieldTyping, anExpansionTheToolkitDoesNotInsertExactlyIsTakenOutAndTheTriggerPutBack)
 {
     const QList<std::function<QString(const QString&)>> garbles{

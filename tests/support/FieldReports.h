@@ -16,6 +16,8 @@ public:
     qint64 caretAt = 0;
     State current{true, true, FieldKind::singleLine, true};
     bool refuseInsert = false;
+    // Makes the next insertion but answers too late, as a busy application does.
+    bool answerInsertLate = false;
     // Answers yes to edits by offsets and changes nothing (as Firefox's pages do).
     bool ignoresEdits = false;
     std::optional<qint64> process;
@@ -48,9 +50,16 @@ public:
     QString applicationName() override { return QStringLiteral("Notes"); }
     bool isSameField(const EditableTextField& other) const override { return &other == this; }
     std::optional<qint64> processId() override { return process; }
+    // Reads left that go unanswered, as a busy application's.
+    int unansweredReads = 0;
+
     std::optional<QString> text(qint64 start, qint64 end) override
     {
         ++reads;
+        if (unansweredReads > 0) {
+            --unansweredReads;
+            return std::nullopt;
+        }
         // Text read over the accessibility bus ends at its first NUL.
         const QString read = content.mid(start, end - start);
         return read.left(read.indexOf(QChar(0)) >= 0 ? read.indexOf(QChar(0)) : read.size());
@@ -104,7 +113,7 @@ public:
         }
         if (afterInsert)
             std::exchange(afterInsert, nullptr)();
-        return true;
+        return !std::exchange(answerInsertLate, false);
     }
 
     // The user types at the caret.
