@@ -302,6 +302,7 @@ public:
         // The search keeps its index of the library from here on: growth after the edits is
         // theirs only when compared with this.
         m_results.insert(QStringLiteral("memorySearched"), QString::number(VelmoraProgram::residentMegabytes(pid)));
+        measurePings(pid);
         measureEdits(pid);
         // Once the last edit's write is done.
         DesktopSession::pause(2000);
@@ -405,9 +406,24 @@ private:
         m_results.insert(QStringLiteral("laterKeysAgain"), medianAndMax(later));
     }
 
+    // What answering the probe's pings costs the program with nothing else to do, per second:
+    // the CPU times taken while the probe runs (a saved edit's) include it.
+    void measurePings(qint64 pid)
+    {
+        settle();
+        const double from = VelmoraProgram::cpuMilliseconds(pid);
+        const Clock::time_point started = Clock::now();
+        DesktopSession::pause(2000);
+        m_pingCpuPerSecond
+            = (VelmoraProgram::cpuMilliseconds(pid) - from) / millisecondsBetween(started, Clock::now()) * 1000;
+        m_results.insert(QStringLiteral("pingCpu"), fixed(m_pingCpuPerSecond));
+    }
+
     struct SavedEdit {
         double freeze = 0;
         double cpu = 0;
+        // From Return until the popover was quiet again: the time the CPU time was taken over.
+        double elapsed = 0;
         // From Return until the library file was replaced, if it was.
         std::optional<double> written;
     };
@@ -443,6 +459,7 @@ private:
         SavedEdit saved;
         saved.freeze = m_probe->longestFreeze(returned, Clock::now());
         saved.cpu = VelmoraProgram::cpuMilliseconds(pid) - cpuBefore;
+        saved.elapsed = millisecondsBetween(returned, Clock::now());
         if (replaced)
             saved.written = millisecondsBetween(returned, *replaced);
         return saved;
@@ -465,11 +482,13 @@ private:
         QList<double> freezes;
         QList<double> written;
         double cpu = 0;
+        double elapsed = 0;
         int notWritten = 0;
         for (int edit = 0; edit < m_edits; ++edit) {
             const SavedEdit saved = saveEdit(pid);
             freezes.append(saved.freeze);
             cpu += saved.cpu;
+            elapsed += saved.elapsed;
             if (saved.written)
                 written.append(*saved.written);
             else
@@ -479,6 +498,7 @@ private:
             return;
         m_results.insert(QStringLiteral("save"), medianAndMax(freezes));
         m_results.insert(QStringLiteral("saveCpu"), fixed(cpu / m_edits, 0));
+        m_results.insert(QStringLiteral("saveCpuPings"), fixed(m_pingCpuPerSecond * elapsed / 1000 / m_edits, 0));
         m_results.insert(QStringLiteral("written"),
             written.isEmpty() ? QStringLiteral("never")
                               : medianAndMax(written, 0)
@@ -580,6 +600,7 @@ private:
     int m_expansionWindow;
     int m_searches;
     int m_editsSaved = 0;
+    double m_pingCpuPerSecond = 0;
     std::unique_ptr<PingProbe> m_probe;
     Keyboard m_keyboard;
     QMap<QString, QString> m_results;
@@ -599,6 +620,8 @@ const Row rows[] = {{"start", "start until the popover is on screen and answers 
     {"save", "saved edit: longest freeze, median (max) (ms)"},
     {"written", "saved edit: file written after Return (ms)"},
     {"saveCpu", "saved edit: CPU time each, answering pings included (ms)"},
+    {"pingCpu", "CPU answering pings while idle (ms per second)"},
+    {"saveCpuPings", "saved edit: of its CPU time, answering pings at that rate (ms)"},
     {"memoryEdits", "memory 2 s after the edits (MB)"},
     {"firstKeyAfterEdits", "first search key after edits: longest freeze (ms)"},
     {"laterKeysAfterEdits", "later keys after edits, median (max) (ms)"}, {"idleCpu", "CPU while idle (ms per second)"},
