@@ -7,6 +7,9 @@
 //                                                                 [--edits N] [--expansions N] [--window MS]
 //                                                                 [--searches N]
 //
+// The search is typed before the edits and again after them, when the library it looks
+// through has changed.
+//
 // How long the interface stops answering is seen from another X connection: a probe thread
 // sends the popover a _NET_WM_PING every 2 ms and waits for the answer, which Qt gives on its
 // interface thread; the longest round trip while a step runs is the longest freeze it caused.
@@ -299,10 +302,12 @@ public:
         // The search keeps its index of the library from here on: growth after the edits is
         // theirs only when compared with this.
         m_results.insert(QStringLiteral("memorySearched"), QString::number(VelmoraProgram::residentMegabytes(pid)));
+        measurePings(pid);
         measureEdits(pid);
         // Once the last edit's write is done.
         DesktopSession::pause(2000);
         m_results.insert(QStringLiteral("memoryEdits"), QString::number(VelmoraProgram::residentMegabytes(pid)));
+        measureSearchAfterEdits(pid);
         measureExpansions(pid);
         m_keyboard.press(XK_q, {XK_Control_L});
         m_velmora.process().waitForFinished(5000);
@@ -397,68 +402,126 @@ private:
             first.append(search.firstKey);
             later.append(search.laterKeys);
         }
-        const auto medianAndMax = [](QList<double> values) {
-            std::sort(values.begin(), values.end());
-            return QStringLiteral("%1 (max %2)").arg(fixed(values[values.size() / 2]), fixed(values.last()));
-        };
         m_results.insert(QStringLiteral("firstKeyAgain"), medianAndMax(first));
         m_results.insert(QStringLiteral("laterKeysAgain"), medianAndMax(later));
     }
 
+    // What answering the probe's pings costs the program with nothing else to do, per second:
+    // the CPU times taken while the probe runs (a saved edit's) include it.
+    void measurePings(qint64 pid)
+    {
+        settle();
+        const double from = VelmoraProgram::cpuMilliseconds(pid);
+        const Clock::time_point started = Clock::now();
+        DesktopSession::pause(2000);
+        m_pingCpuPerSecond
+            = (VelmoraProgram::cpuMilliseconds(pid) - from) / millisecondsBetween(started, Clock::now()) * 1000;
+        m_results.insert(QStringLiteral("pingCpu"), fixed(m_pingCpuPerSecond));
+    }
+
+    struct SavedEdit {
+        double freeze = 0;
+        double cpu = 0;
+        // From Return until the popover was quiet again: the time the CPU time was taken over.
+        double elapsed = 0;
+        // From Return until the library file was replaced, if it was.
+        std::optional<double> written;
+    };
+
     // Ctrl+N, a trigger, Tab, an expansion, back to the trigger and Return, as the user saves a
     // new shortcut; the freeze from Return until the popover is quiet again, and when the
     // library file was replaced.
-    void measureEdits(qint64 pid)
+    SavedEdit saveEdit(qint64 pid)
     {
         const QString library
             = QDir(m_velmora.dataFolder()).filePath(LocalStore::fileName(LocalStore::Resource::library));
+        const int edit = m_editsSaved++;
+        m_keyboard.press(XK_n, {XK_Control_L});
+        settle();
+        DesktopSession::xdotool({"type", "--delay", "4", QStringLiteral(";bench%1").arg(edit)});
+        m_keyboard.press(XK_Tab);
+        DesktopSession::xdotool({"type", "--delay", "4", QStringLiteral("Edited text number %1").arg(edit)});
+        m_keyboard.press(XK_Tab, {XK_Shift_L});
+        settle();
+        const FileStamp before = stampOf(library);
+        const double cpuBefore = VelmoraProgram::cpuMilliseconds(pid);
+        const Clock::time_point returned = Clock::now();
+        m_keyboard.press(XK_Return);
+        std::optional<Clock::time_point> replaced;
+        DesktopSession::waitFor(
+            [&] {
+                if (!(stampOf(library) == before))
+                    replaced = Clock::now();
+                return replaced.has_value();
+            },
+            5000);
+        settle();
+        SavedEdit saved;
+        saved.freeze = m_probe->longestFreeze(returned, Clock::now());
+        saved.cpu = VelmoraProgram::cpuMilliseconds(pid) - cpuBefore;
+        saved.elapsed = millisecondsBetween(returned, Clock::now());
+        if (replaced)
+            saved.written = millisecondsBetween(returned, *replaced);
+        return saved;
+    }
+
+    static double median(QList<double> values)
+    {
+        std::sort(values.begin(), values.end());
+        return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
+    }
+
+    static QString medianAndMax(const QList<double>& values, int decimals = 1)
+    {
+        return fixed(median(values), decimals) + QStringLiteral(" (max ")
+            + fixed(*std::max_element(values.cbegin(), values.cend()), decimals) + QStringLiteral(")");
+    }
+
+    void measureEdits(qint64 pid)
+    {
         QList<double> freezes;
         QList<double> written;
         double cpu = 0;
+        double elapsed = 0;
         int notWritten = 0;
         for (int edit = 0; edit < m_edits; ++edit) {
-            m_keyboard.press(XK_n, {XK_Control_L});
-            settle();
-            DesktopSession::xdotool({"type", "--delay", "4", QStringLiteral(";bench%1").arg(edit)});
-            m_keyboard.press(XK_Tab);
-            DesktopSession::xdotool({"type", "--delay", "4", QStringLiteral("Edited text number %1").arg(edit)});
-            m_keyboard.press(XK_Tab, {XK_Shift_L});
-            settle();
-            const FileStamp before = stampOf(library);
-            const double cpuBefore = VelmoraProgram::cpuMilliseconds(pid);
-            const Clock::time_point returned = Clock::now();
-            m_keyboard.press(XK_Return);
-            std::optional<Clock::time_point> replaced;
-            DesktopSession::waitFor(
-                [&] {
-                    if (!(stampOf(library) == before))
-                        replaced = Clock::now();
-                    return replaced.has_value();
-                },
-                5000);
-            settle();
-            freezes.append(m_probe->longestFreeze(returned, Clock::now()));
-            cpu += VelmoraProgram::cpuMilliseconds(pid) - cpuBefore;
-            if (replaced)
-                written.append(millisecondsBetween(returned, *replaced));
+            const SavedEdit saved = saveEdit(pid);
+            freezes.append(saved.freeze);
+            cpu += saved.cpu;
+            elapsed += saved.elapsed;
+            if (saved.written)
+                written.append(*saved.written);
             else
                 ++notWritten;
         }
         if (freezes.isEmpty())
             return;
-        auto median = [](QList<double> values) {
-            std::sort(values.begin(), values.end());
-            return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
-        };
-        m_results.insert(QStringLiteral("save"),
-            fixed(median(freezes)) + QStringLiteral(" (max ")
-                + fixed(*std::max_element(freezes.cbegin(), freezes.cend())) + QStringLiteral(")"));
+        m_results.insert(QStringLiteral("save"), medianAndMax(freezes));
         m_results.insert(QStringLiteral("saveCpu"), fixed(cpu / m_edits, 0));
+        m_results.insert(QStringLiteral("saveCpuPings"), fixed(m_pingCpuPerSecond * elapsed / 1000 / m_edits, 0));
         m_results.insert(QStringLiteral("written"),
             written.isEmpty() ? QStringLiteral("never")
-                              : fixed(median(written), 0) + QStringLiteral(" (max ")
-                    + fixed(*std::max_element(written.cbegin(), written.cend()), 0) + QStringLiteral(")")
+                              : medianAndMax(written, 0)
                     + (notWritten > 0 ? QStringLiteral(", %1 not written").arg(notWritten) : QString()));
+    }
+
+    // The search typed again after the library changed, which is when whatever the search
+    // keeps of the library has to follow the change: after the edits above, then (with
+    // --searches N) after one more saved edit each time.
+    void measureSearchAfterEdits(qint64 pid)
+    {
+        QList<double> first;
+        QList<double> later;
+        for (int round = 0; round < std::max(1, m_searches); ++round) {
+            if (round > 0)
+                saveEdit(pid);
+            const Search search = typeSearch();
+            first.append(search.firstKey);
+            later.append(search.laterKeys);
+        }
+        m_results.insert(
+            QStringLiteral("firstKeyAfterEdits"), first.size() == 1 ? fixed(first.first()) : medianAndMax(first));
+        m_results.insert(QStringLiteral("laterKeysAfterEdits"), medianAndMax(later));
     }
 
     // The trigger typed into another application's line edit, as often as asked; the CPU time
@@ -536,6 +599,8 @@ private:
     // Milliseconds each expansion is given, counted in its CPU time.
     int m_expansionWindow;
     int m_searches;
+    int m_editsSaved = 0;
+    double m_pingCpuPerSecond = 0;
     std::unique_ptr<PingProbe> m_probe;
     Keyboard m_keyboard;
     QMap<QString, QString> m_results;
@@ -555,7 +620,11 @@ const Row rows[] = {{"start", "start until the popover is on screen and answers 
     {"save", "saved edit: longest freeze, median (max) (ms)"},
     {"written", "saved edit: file written after Return (ms)"},
     {"saveCpu", "saved edit: CPU time each, answering pings included (ms)"},
-    {"memoryEdits", "memory 2 s after the edits (MB)"}, {"idleCpu", "CPU while idle (ms per second)"},
+    {"pingCpu", "CPU answering pings while idle (ms per second)"},
+    {"saveCpuPings", "saved edit: of its CPU time, answering pings at that rate (ms)"},
+    {"memoryEdits", "memory 2 s after the edits (MB)"},
+    {"firstKeyAfterEdits", "first search key after edits: longest freeze (ms)"},
+    {"laterKeysAfterEdits", "later keys after edits, median (max) (ms)"}, {"idleCpu", "CPU while idle (ms per second)"},
     {"expansionCpu", "CPU per expansion, its window (--window) with the floater included (ms)"},
     {"expansionThreads", "one expansion per thread, median (least-most) (ms)"},
     {"expansionCpuMedian", "the same, one expansion: median (least-most) (ms)"}, {"failed", "failed"}};
@@ -574,8 +643,10 @@ int main(int argc, char** argv)
             "Milliseconds from each expansion to the next, counted in its CPU time: 2600 holds the "
             "time-saved label's whole life.",
             "ms", QStringLiteral("1500")},
-        {"searches", "Times the search is typed per size (the first as the user first types it).", "n",
-            QStringLiteral("1")}});
+        {"searches",
+            "Times the search is typed per size (the first as the user first types it), and after the edits (each "
+            "time after one more saved edit).",
+            "n", QStringLiteral("1")}});
     parser.process(application);
     if (const QString missing = DesktopSession::missingPieces(); !missing.isEmpty()) {
         std::printf("app scale benchmark: %s (run it inside scripts/with-desktop.sh)\n", qPrintable(missing));

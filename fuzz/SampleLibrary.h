@@ -19,9 +19,13 @@ inline UserData sampleLibrary()
         Shortcut{QStringLiteral("S2"), QStringLiteral("/a(2)"), QStringLiteral("y"), std::nullopt, 9223372036854775807,
             true}};
     d.customIcons = {CustomIcon{QStringLiteral("I1"), QStringLiteral("i"), QStringLiteral("<svg/>")}};
-    d.deletedIds.groups = {Tombstone{QStringLiteral("G3"), QStringLiteral("t")}};
-    d.deletedIds.shortcuts = {Tombstone{QStringLiteral("S3"), QStringLiteral("t")}};
-    d.deletedIds.customIcons = {Tombstone{QStringLiteral("I2"), QStringLiteral("t")}};
+    // Several markers of each kind, out of the order they are written in.
+    d.deletedIds.groups
+        = {Tombstone{QStringLiteral("G4"), QStringLiteral("t")}, Tombstone{QStringLiteral("G3"), QStringLiteral("t")}};
+    d.deletedIds.shortcuts
+        = {Tombstone{QStringLiteral("S4"), QStringLiteral("t")}, Tombstone{QStringLiteral("S3"), QStringLiteral("u")}};
+    d.deletedIds.customIcons
+        = {Tombstone{QStringLiteral("I3"), QStringLiteral("t")}, Tombstone{QStringLiteral("I2"), QStringLiteral("t")}};
     return d;
 }
 

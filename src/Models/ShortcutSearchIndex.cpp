@@ -55,7 +55,8 @@ template <class Unit> Unit lowerAscii(Unit c)
 
 // Where ASCII `text`, lowered, first contains `needle` (lowered ASCII) from `from` on, or -1.
 // The text is UTF-16 or UTF-8, which in ASCII are the same characters.
-template <class Unit> qsizetype findLowered(const Unit* source, qsizetype size, const QByteArray& needle, qsizetype from)
+template <class Unit>
+qsizetype findLowered(const Unit* source, qsizetype size, const QByteArray& needle, qsizetype from)
 {
     const qsizetype m = needle.size();
     const qsizetype last = size - m;
@@ -208,6 +209,11 @@ void ShortcutSearchIndex::prepare(const QList<Shortcut>& shortcuts)
     m_prepared = std::async(std::launch::async, [shortcuts] { return entriesFor(shortcuts); });
 }
 
+bool ShortcutSearchIndex::holds(const Entry& entry, const Shortcut& shortcut)
+{
+    return sameText(entry.trigger, shortcut.trigger) && entry.expansion.isSharedWith(shortcut.expansion);
+}
+
 void ShortcutSearchIndex::update(const QList<Shortcut>& shortcuts)
 {
     if (m_prepared.valid()) {
@@ -217,34 +223,51 @@ void ShortcutSearchIndex::update(const QList<Shortcut>& shortcuts)
     // (Lists that are both empty count as shared.)
     if (m_source.isSharedWith(shortcuts) && m_entries.size() == shortcuts.size())
         return;
-    // Entries usually stay where they were; a shortcut that moved is found by its id.
+    m_source = shortcuts;
+    const QList<Entry>& entries = m_entries;
+    // An edit changes a few shortcuts in one place: the entries before and after it still hold
+    // their shortcuts' texts, which is told by where the texts lie, without reading them (a
+    // large library's texts lie all over memory), and only the entries between are made again.
+    const qsizetype before = m_entries.size();
+    const qsizetype after = shortcuts.size();
+    qsizetype head = 0;
+    while (head < before && head < after && holds(entries[head], shortcuts[head]))
+        ++head;
+    qsizetype tail = 0;
+    while (
+        tail < before - head && tail < after - head && holds(entries[before - 1 - tail], shortcuts[after - 1 - tail]))
+        ++tail;
+    const qsizetype removed = before - head - tail;
+    const qsizetype added = after - head - tail;
+    // Same texts at the same places: the same matches.
+    if (removed == 0 && added == 0)
+        return;
+    // Between them, a shortcut that moved is found by its id among the entries replaced.
     QHash<QString, qsizetype> previousPlace;
     bool placesKnown = false;
-    QList<Entry> entries;
-    entries.reserve(shortcuts.size());
-    for (qsizetype i = 0; i < shortcuts.size(); ++i) {
+    QList<Entry> between;
+    between.reserve(added);
+    for (qsizetype i = head; i < head + added; ++i) {
         const Shortcut& shortcut = shortcuts[i];
-        qsizetype place = i < m_entries.size() && m_entries[i].id == shortcut.id ? i : -1;
-        if (place < 0 && !m_entries.isEmpty()) {
+        qsizetype place = i < head + removed && entries[i].id == shortcut.id ? i : -1;
+        if (place < 0 && removed > 0) {
             if (!placesKnown) {
-                previousPlace.reserve(m_entries.size());
-                for (qsizetype j = 0; j < m_entries.size(); ++j)
-                    previousPlace.insert(m_entries[j].id, j);
+                previousPlace.reserve(removed);
+                for (qsizetype j = head; j < head + removed; ++j)
+                    previousPlace.insert(entries[j].id, j);
                 placesKnown = true;
             }
             place = previousPlace.value(shortcut.id, -1);
         }
-        if (place >= 0) {
-            const Entry& old = m_entries[place];
-            if (sameText(old.trigger, shortcut.trigger) && old.expansion.isSharedWith(shortcut.expansion)) {
-                entries.append(old);
-                continue;
-            }
-        }
-        entries.append(entryFor(shortcut));
+        between.append(place >= 0 && holds(entries[place], shortcut) ? entries[place] : entryFor(shortcut));
     }
-    m_source = shortcuts;
-    m_entries = std::move(entries);
+    const qsizetype replaced = std::min(removed, added);
+    std::move(between.begin(), between.begin() + replaced, m_entries.begin() + head);
+    if (removed > added)
+        m_entries.remove(head + replaced, removed - added);
+    else if (added > removed)
+        m_entries.insert(head + replaced, added - removed, Entry{});
+    std::move(between.begin() + replaced, between.end(), m_entries.begin() + head + replaced);
     m_recent.clear();
 }
 
@@ -315,7 +338,8 @@ QList<qsizetype> ShortcutSearchIndex::matching(const QList<Shortcut>& shortcuts,
                 const qint32 place = after(k + prefetchDistance);
                 if (place % 2 == 0)
                     prefetch(ahead.trigger.constData());
-                const QByteArray& text = ahead.loweredExpansion.isNull() ? ahead.expansion.utf8() : ahead.loweredExpansion;
+                const QByteArray& text
+                    = ahead.loweredExpansion.isNull() ? ahead.expansion.utf8() : ahead.loweredExpansion;
                 prefetch(text.constData() + std::min<qsizetype>(place % 2 == 0 ? 0 : place / 2, text.size()));
             }
             const qsizetype i = at(k);

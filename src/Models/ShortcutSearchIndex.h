@@ -11,9 +11,12 @@
 // Answers "which shortcuts contain this text" over a large library without lowering every
 // trigger and text again for each key typed. Triggers and texts in plain ASCII are searched
 // as they are, lowering letters while comparing; any other is kept lowered once, as UTF-8.
-// Entries of shortcuts whose texts did not change are carried over when the library changes. A query that extends the
-// previous one only looks through the matches of the longest recent query it extends, each from where that one was
-// found, and a recent query typed again (a key deleted) is answered from memory.
+// When the library changes, only the entries between the unchanged beginning and end of the
+// list are made again, those of shortcuts whose texts did not change carried over: an edit of
+// a large library costs the next key a pass over the list, not a rebuild. A query that extends
+// the previous one only looks through the matches of the longest recent query it extends,
+// each from where that one was found, and a recent query typed again (a key deleted) is
+// answered from memory.
 //
 // Matching is the list's rule: the lowered trigger or text contains the lowered query.
 class ShortcutSearchIndex {
@@ -47,6 +50,8 @@ private:
     };
 
     static Entry entryFor(const Shortcut& shortcut);
+    // Whether `entry` was made from the very texts `shortcut` holds now.
+    static bool holds(const Entry& entry, const Shortcut& shortcut);
     static QList<Entry> entriesFor(const QList<Shortcut>& shortcuts);
     void update(const QList<Shortcut>& shortcuts);
     // Where the shortcut at `position` first matches `needle`: 2 * the place in its trigger,

@@ -2,6 +2,8 @@
 
 #include "Models/RecordText.h"
 
+#include <algorithm>
+
 QList<Tombstone>& TombstoneSet::list(TombstoneKind kind)
 {
     switch (kind) {
@@ -32,4 +34,24 @@ QJsonValue TombstoneSet::toJson() const
         o.insert(
             TombstoneKinds::rawValue(kind), JsonCoding<QList<Tombstone>>::encode(RecordText::sortedById(list(kind))));
     return o;
+}
+
+bool TombstoneSet::sameMarkers(const QList<Tombstone>& a, const QList<Tombstone>& b,
+    const std::function<bool(const Tombstone&, const Tombstone&)>& equal)
+{
+    if (a.size() != b.size())
+        return false;
+    if (std::equal(a.cbegin(), a.cend(), b.cbegin(), equal))
+        return true;
+    // Ids are unique within a list, so the sorted lists hold the same markers at the same places.
+    const QList<Tombstone> x = RecordText::sortedById(a);
+    const QList<Tombstone> y = RecordText::sortedById(b);
+    return std::equal(x.cbegin(), x.cend(), y.cbegin(), equal);
+}
+
+bool operator==(const TombstoneSet& a, const TombstoneSet& b)
+{
+    const auto equal = [](const Tombstone& x, const Tombstone& y) { return x == y; };
+    return std::all_of(TombstoneKinds::all.cbegin(), TombstoneKinds::all.cend(),
+        [&](TombstoneKind kind) { return TombstoneSet::sameMarkers(a.list(kind), b.list(kind), equal); });
 }

@@ -3,6 +3,7 @@
 #include "Models/Tombstone.h"
 
 #include <QList>
+#include <functional>
 
 // The library's deletion markers, one list per kind. Ids are unique within each list.
 //
@@ -20,5 +21,10 @@ struct TombstoneSet {
     static TombstoneSet fromJson(const JsonReader& reader);
     QJsonValue toJson() const;
 
-    friend bool operator==(const TombstoneSet&, const TombstoneSet&) = default;
+    // Lists holding the same markers in any order are equal: they are written alike.
+    friend bool operator==(const TombstoneSet& a, const TombstoneSet& b);
+
+    // Whether `a` and `b` hold the same markers in any order, as `equal` compares two markers.
+    static bool sameMarkers(const QList<Tombstone>& a, const QList<Tombstone>& b,
+        const std::function<bool(const Tombstone&, const Tombstone&)>& equal);
 };

@@ -121,9 +121,10 @@ bool UserData::identical(const UserData& a, const UserData& b)
         return std::equal(x.cbegin(), x.cend(), y.cbegin(), y.cend(), equal);
     };
     return same(a.groups, b.groups, sameGroups) && same(a.shortcuts, b.shortcuts, &Shortcut::identical)
-        && same(a.customIcons, b.customIcons, sameIcons) && same(a.deletedIds.groups, b.deletedIds.groups, sameMarkers)
-        && same(a.deletedIds.shortcuts, b.deletedIds.shortcuts, sameMarkers)
-        && same(a.deletedIds.customIcons, b.deletedIds.customIcons, sameMarkers);
+        && same(a.customIcons, b.customIcons, sameIcons)
+        && std::all_of(TombstoneKinds::all.cbegin(), TombstoneKinds::all.cend(), [&](TombstoneKind kind) {
+               return TombstoneSet::sameMarkers(a.deletedIds.list(kind), b.deletedIds.list(kind), sameMarkers);
+           });
 }
 
 UserData UserData::empty()

@@ -79,7 +79,8 @@ struct UserData {
     QJsonValue toJson() const;
 
     // Exactly the same records in the same order, text for text (not only canonically
-    // equivalent): what reads back from a file is what was written to it.
+    // equivalent): what reads back from a file is what was written to it. Deletion markers,
+    // which are written sorted, compare in any order.
     static bool identical(const UserData& a, const UserData& b);
 
     friend bool operator==(const UserData&, const UserData&) = default;

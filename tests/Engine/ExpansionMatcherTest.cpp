@@ -67,6 +67,23 @@ TEST(ExpansionMatcherTriggers, DuplicatedTriggerExpandsForNoneOfItsShortcuts)
     EXPECT_EQ(typeInto(matcher, QStringLiteral("/y"))->expansion, QStringLiteral("three"));
 }
 
+TEST(ExpansionMatcherTriggers, DuplicatedTriggerInALargeLibraryExpandsForNoneOfItsShortcuts)
+{
+    // Past a few dozen shortcuts the matcher is built whole instead of shortcut by shortcut.
+    QList<Shortcut> library;
+    for (int i = 0; i < 100; ++i)
+        library.append(Shortcut{
+            QString::number(i), QStringLiteral("/t%1").arg(i), QStringLiteral("x"), std::nullopt, i, std::nullopt});
+    library[10].trigger = library[20].trigger = QStringLiteral("/pair");
+    library[30].trigger = library[40].trigger = library[50].trigger = QStringLiteral("/three");
+    ExpansionMatcher matcher;
+    matcher.update(library);
+    EXPECT_EQ(matcher.entries().size(), 95);
+    EXPECT_FALSE(typeInto(matcher, QStringLiteral("/pair")));
+    EXPECT_FALSE(typeInto(matcher, QStringLiteral("/three")));
+    EXPECT_EQ(typeInto(matcher, QStringLiteral("/t9"))->shortcutId, QStringLiteral("9"));
+}
+
 TEST(ExpansionMatcherTriggers, CanonicallyEquivalentTriggersCountAsDuplicates)
 {
     ExpansionMatcher matcher = loaded(

@@ -64,9 +64,9 @@ TEST(ShortcutSearchIndex, TypingOnNarrowsAndDeletingWidensAgain)
     const QList<Shortcut> repeated = {item(QStringLiteral("1"), QStringLiteral("/ab"), QStringLiteral("xab aby ABZ")),
         item(QStringLiteral("2"), QStringLiteral("/q"), QStringLiteral("one two TWorld")),
         item(QStringLiteral("3"), QStringLiteral("/ΣΣ"), QStringLiteral("σa Σb σΣc"))};
-    for (const QString& query : {QStringLiteral("a"), QStringLiteral("ab"), QStringLiteral("aby"), QStringLiteral("abz"),
-             QStringLiteral("t"), QStringLiteral("tw"), QStringLiteral("twor"), QStringLiteral("σ"),
-             QStringLiteral("σσ"), QStringLiteral("σσc"), QStringLiteral("σb")})
+    for (const QString& query : {QStringLiteral("a"), QStringLiteral("ab"), QStringLiteral("aby"),
+             QStringLiteral("abz"), QStringLiteral("t"), QStringLiteral("tw"), QStringLiteral("twor"),
+             QStringLiteral("σ"), QStringLiteral("σσ"), QStringLiteral("σσc"), QStringLiteral("σb")})
         EXPECT_EQ(further.matching(repeated, query), reference(repeated, query)) << query.toStdString();
 }
 
@@ -120,4 +120,34 @@ TEST(ShortcutSearchIndex, LargeLibrariesMatchAsTheRuleAtEveryPlaceInTheText)
              QStringLiteral("ice invo"), QStringLiteral("@f z"), QStringLiteral("[d`"), QStringLiteral("{y\ni"),
              QStringLiteral("x{"), QStringLiteral("q_"), QStringLiteral("/t59")})
         EXPECT_EQ(index.matching(shortcuts, query), reference(shortcuts, query)) << qPrintable(query);
+}
+
+TEST(ShortcutSearchIndex, EachEditAnswersAsTheRuleEvenForAQueryAskedBeforeIt)
+{
+    QList<Shortcut> shortcuts;
+    for (int i = 0; i < 300; ++i)
+        shortcuts.append(item(QString::number(i), QStringLiteral("/t%1").arg(i), QStringLiteral("text %1").arg(i)));
+    ShortcutSearchIndex index;
+    const QStringList queries = {QStringLiteral("note"), QStringLiteral("t1"), QStringLiteral("text 2")};
+    const auto expectTheRule = [&](const char* edit) {
+        for (const QString& query : queries)
+            EXPECT_EQ(index.matching(shortcuts, query), reference(shortcuts, query))
+                << edit << ' ' << qPrintable(query);
+    };
+    expectTheRule("as loaded");
+    shortcuts[150].expansion = QStringLiteral("a note");
+    expectTheRule("a text changed in the middle");
+    shortcuts.insert(10, item(QStringLiteral("new"), QStringLiteral("/note"), QStringLiteral("x")));
+    expectTheRule("one added near the start");
+    shortcuts.removeFirst();
+    shortcuts.removeLast();
+    expectTheRule("the first and the last removed");
+    std::swap(shortcuts[20].expansion, shortcuts[200].expansion);
+    shortcuts[100].groupId = QStringLiteral("G");
+    expectTheRule("two texts swapped far apart, a folder changed between");
+    for (Shortcut& shortcut : shortcuts)
+        shortcut.trigger = QString(shortcut.trigger.constData(), shortcut.trigger.size());
+    expectTheRule("equal triggers read anew");
+    shortcuts.clear();
+    expectTheRule("all removed");
 }

@@ -30,7 +30,9 @@ UserData library(int count = 5000)
             i % 3 ? std::optional(QStringLiteral("G")) : std::nullopt, i % 5 ? i : -i,
             i % 7 > 1 ? std::nullopt : std::optional(i % 7 == 0)});
     }
-    d.recordDeletion(TombstoneKind::shortcuts, {QStringLiteral("gone")});
+    // Several markers of each kind, not in the order they are written in.
+    for (TombstoneKind kind : TombstoneKinds::all)
+        d.recordDeletion(kind, {QStringLiteral("gone-z"), QStringLiteral("gone-a"), QStringLiteral("gone-m")});
     return d;
 }
 

@@ -76,8 +76,11 @@ protected:
 
     void TearDown() override
     {
-        portalBus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
-        portalBus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"));
+        // A skipped SetUp made no connection, and the unmade one has nothing to unregister on.
+        if (portalBus.isConnected()) {
+            portalBus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+            portalBus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"));
+        }
         QDBusConnection::disconnectFromBus(QStringLiteral("fake-remote-desktop"));
     }
 
