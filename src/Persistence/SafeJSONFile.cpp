@@ -1,5 +1,14 @@
 #include "Persistence/SafeJSONFile.h"
 
+#include <xxhash.h>
+
+FileFingerprint FileFingerprint::of(const QByteArray& bytes)
+{
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, XXH3_128bits(bytes.constData(), size_t(bytes.size())));
+    return {bytes.size(), QByteArray(reinterpret_cast<const char*>(canonical.digest), sizeof canonical.digest)};
+}
+
 QString SafeJSONFileFailure::errorDescription() const
 {
     switch (m_reason) {

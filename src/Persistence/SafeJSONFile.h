@@ -6,7 +6,6 @@
 #include "Utilities/VelmoraError.h"
 
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QString>
 #include <exception>
@@ -39,17 +38,15 @@ private:
 };
 
 // What a safe file remembers of the bytes it last read or wrote: enough to tell whether a file
-// still holds them, without keeping a large library's bytes in memory for it. BLAKE2b is a
-// cryptographic digest, so no edit can keep it by chance, and Qt computes it about three
-// times as fast as SHA-256, which matters for a save of tens of megabytes.
+// still holds them, without keeping a large library's bytes in memory for it. It guards against
+// other programs' edits, not against forgery, so a 128-bit XXH3 serves: no edit keeps it by
+// chance, and it is about ten times as fast as the cryptographic digests, which matters for a
+// save of tens of megabytes that is fingerprinted as it is written and again as it reads back.
 struct FileFingerprint {
     qsizetype size = 0;
     QByteArray digest;
 
-    static FileFingerprint of(const QByteArray& bytes)
-    {
-        return {bytes.size(), QCryptographicHash::hash(bytes, QCryptographicHash::Blake2b_256)};
-    }
+    static FileFingerprint of(const QByteArray& bytes);
     friend bool operator==(const FileFingerprint&, const FileFingerprint&) = default;
 };
 
