@@ -11,8 +11,6 @@
 #include <QFileInfo>
 #include <QProcess>
 
-#include <source_location>
-
 namespace {
 
 // One element of a process's accessibility tree, as the walker read it off the bus.
@@ -155,8 +153,7 @@ protected:
     }
 
     // Walks the tree until `wanted` is in it (the screen has come up); the last walk.
-    QList<Element> walkUntil(
-        const std::function<bool(const Element&)>& wanted, std::source_location where = std::source_location::current())
+    QList<Element> walkUntil(const std::function<bool(const Element&)>& wanted)
     {
         QList<Element> elements;
         const bool found = DesktopSession::waitFor(
@@ -165,7 +162,7 @@ protected:
                 return find(elements, wanted).has_value();
             },
             10000);
-        EXPECT_TRUE(found) << "the screen looked for at line " << where.line() << " did not come up";
+        EXPECT_TRUE(found) << "the screen looked for did not come up";
         return elements;
     }
 
