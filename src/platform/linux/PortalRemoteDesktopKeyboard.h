@@ -52,7 +52,7 @@ public:
     // confirmed is that process's. False until the session runs, and for any event with a
     // modifier.
     bool post(qint64 process, const QList<SyntheticKeyEvent>& events) override;
-    bool keysPending() const override { return m_sending || !m_queued.isEmpty(); }
+    bool keysPending() const override { return m_inFlight > 0 || !m_queued.isEmpty(); }
     qsizetype withdrawPending() override;
     bool sharesModifierState() const override { return true; }
     bool keysLost() const override { return m_lostPresses > 0; }
@@ -77,6 +77,8 @@ private:
     // a remote desktop), to follow them.
     void followCarriers();
     bool carriersAnswer();
+    // Presses among the keys not sent yet, the lead key's aside.
+    qsizetype queuedPresses() const;
     static std::optional<int> keysymFor(int key);
 
     QDBusConnection m_bus;
@@ -85,9 +87,10 @@ private:
     QString m_requestPath;
     std::function<void(const QVariantMap&)> m_next;
     int m_requests = 0;
-    // Keys not yet sent, in order, and whether one is on its way.
+    // Keys not yet sent, in order; how many are on their way, and whether a press is among them.
     QList<std::pair<int, bool>> m_queued;
-    bool m_sending = false;
+    int m_inFlight = 0;
+    bool m_pressing = false;
     // Keys whose press has been handed to the portal and whose release has not.
     QList<int> m_down;
     // Presses the portal refused, or left unsent by a session that ended, since the last
