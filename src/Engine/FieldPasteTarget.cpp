@@ -89,6 +89,13 @@ bool FieldPasteTarget::selectForPaste(TextRange range, qint64 lengthBefore)
         : caret->location == end && *count == lengthBefore;
     if (!inPlace)
         return false;
+    // A keyboard that may send no modifier goes to the end with End, which stops at the end of
+    // the line: keys behind the trigger that began a new line would stay behind the caret.
+    if (atEnd && *count > end && m_desktop.keyboard->sharesModifierState()) {
+        const std::optional<QString> behind = m_element->textIn(TextRange{end, *count - end});
+        if (!behind || behind->contains(u'\n'))
+            return false;
+    }
     m_selectedAtEnd = atEnd;
     return m_element->select(range);
 }
