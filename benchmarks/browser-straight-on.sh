@@ -3,7 +3,8 @@
 # scripts/with-desktop.sh, many times, and counts the tries that expanded, that were left as
 # typed, and the others (faults, printed). Without fields, typed straight on into the line;
 # with fields (comma-separated: line,area,rich), each try waits for the expansion to show
-# before typing on, as the desktop tests do.
+# before typing on, as the desktop tests do. VELMORA_PORTAL_GONE=1 (mutter) ends the desktop
+# portal's back end once the keyboard is allowed, as when it crashes: every try must stay as typed.
 #   benchmarks/browser-straight-on.sh [build dir] <sway|mutter> <firefox|chromium|chromium-x11> <tries> <ms per key> [fields]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -346,7 +346,9 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
         return giveUp(*run, QStringLiteral("no longer current before selecting"));
     if (run->target->selectsWhilePasting()) {
         // The paste follows the selection the moment the field shows it: the expansion goes on
-        // the clipboard first.
+        // the clipboard first, once the keys of the paste can still reach the field.
+        if (!run->target->canStillPaste())
+            return giveUp(*run, QStringLiteral("the keyboard cannot reach the field"));
         if (!lend(run))
             return giveUp(*run, QStringLiteral("the expansion did not stay on the clipboard"));
         if (isCurrent(*run) && owns(run->receipt, run->injected)
@@ -592,7 +594,7 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     }
     // Whether the expansion is still ours is asked as often as the field is (it costs a
     // request to the window system).
-    if (!settled && (!look || owns(run->receipt, run->injected))
+    if (!settled && !run->target->pasteLost() && (!look || owns(run->receipt, run->injected))
         && schedulePasteCheck(run, std::min(pasteCheckGrowth * delay, pasteCheckDelay)))
         return;
     // Giving up leaves no paste key to come: keys not sent yet are taken back, and without

@@ -44,4 +44,10 @@ public:
     // Takes back the keys of the last paste not sent yet; true when the paste key itself was
     // among them, so that no paste is coming.
     virtual bool withdrawPaste() { return false; }
+    // Whether the keys of a paste can still reach the field (a desktop's keyboard session may
+    // have ended): asked before the clipboard or the field is changed.
+    virtual bool canStillPaste() { return true; }
+    // Whether the paste key was refused on its way: no paste is coming, and withdrawPaste()
+    // says so.
+    virtual bool pasteLost() { return false; }
 };

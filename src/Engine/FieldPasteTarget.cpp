@@ -70,6 +70,9 @@ bool FieldPasteTarget::selectForPaste(TextRange range, qint64 lengthBefore)
     // The selection names the trigger by its place, so a key that reaches the field before the
     // selection stays where it was typed.
     const qint64 end = range.location + range.length;
+    // A keyboard whose session has ended would leave the trigger selected for the next key.
+    if (!canStillPaste())
+        return false;
     const std::optional<TextRange> caret = isFocusedAndEditable() ? selection() : std::nullopt;
     const std::optional<qint64> count = caret ? m_field->characterCount() : std::nullopt;
     if (!caret || caret->length != 0 || !count)
@@ -86,6 +89,13 @@ bool FieldPasteTarget::selectForPaste(TextRange range, qint64 lengthBefore)
         : caret->location == end && *count == lengthBefore;
     if (!inPlace)
         return false;
+    // A keyboard that may send no modifier goes to the end with End, which stops at the end of
+    // the line: keys behind the trigger that began a new line would stay behind the caret.
+    if (atEnd && *count > end && m_desktop.keyboard->sharesModifierState()) {
+        const std::optional<QString> behind = m_element->textIn(TextRange{end, *count - end});
+        if (!behind || behind->contains(u'\n'))
+            return false;
+    }
     m_selectedAtEnd = atEnd;
     return m_element->select(range);
 }
@@ -108,8 +118,10 @@ bool FieldPasteTarget::paste()
 bool FieldPasteTarget::post(bool goToEnd)
 {
     m_pastePresses = 0;
-    const bool posted = goToEnd ? KeySimulator::pasteAndGoToEnd(*m_desktop.keyboard, m_process)
-                                : KeySimulator::paste(*m_desktop.keyboard, m_process);
+    const bool posted = m_desktop.keyboard->sharesModifierState()
+        ? KeySimulator::pasteWithoutModifiers(*m_desktop.keyboard, m_process, goToEnd)
+        : goToEnd ? KeySimulator::pasteAndGoToEnd(*m_desktop.keyboard, m_process)
+                  : KeySimulator::paste(*m_desktop.keyboard, m_process);
     if (posted)
         m_pastePresses = goToEnd ? 2 : 1;
     return posted;
@@ -118,6 +130,16 @@ bool FieldPasteTarget::post(bool goToEnd)
 bool FieldPasteTarget::pasteKeysPending()
 {
     return m_desktop.keyboard->keysPending();
+}
+
+bool FieldPasteTarget::canStillPaste()
+{
+    return m_desktop.keyboard->canPost();
+}
+
+bool FieldPasteTarget::pasteLost()
+{
+    return m_desktop.keyboard->keysLost();
 }
 
 bool FieldPasteTarget::withdrawPaste()

@@ -41,6 +41,8 @@ public:
     bool pastesOnceSelectionShows() const override { return !m_element->appliesSelectionBeforeLaterKeys(); }
     bool pasteKeysPending() override;
     bool withdrawPaste() override;
+    bool canStillPaste() override;
+    bool pasteLost() override;
 
 private:
     bool post(bool goToEnd);

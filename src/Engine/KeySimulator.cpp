@@ -22,4 +22,13 @@ bool pasteAndGoToEnd(KeyboardPoster& keyboard, qint64 process)
             SyntheticKeyEvent{Qt::Key_End, false, Qt::ControlModifier, marker}});
 }
 
+bool pasteWithoutModifiers(KeyboardPoster& keyboard, qint64 process, bool goToEnd)
+{
+    QList<SyntheticKeyEvent> events{
+        SyntheticKeyEvent{Qt::Key_Paste, true, {}, marker}, SyntheticKeyEvent{Qt::Key_Paste, false, {}, marker}};
+    if (goToEnd)
+        events << SyntheticKeyEvent{Qt::Key_End, true, {}, marker} << SyntheticKeyEvent{Qt::Key_End, false, {}, marker};
+    return keyboard.post(process, events);
+}
+
 } // namespace KeySimulator

@@ -17,4 +17,9 @@ bool paste(KeyboardPoster& keyboard, qint64 process);
 // The same paste followed, in one go, by Ctrl+End: the caret to the end of the text.
 bool pasteAndGoToEnd(KeyboardPoster& keyboard, qint64 process);
 
+// For a keyboard whose modifiers would reach the user's keys: the paste key (XF86Paste, which
+// Chromium and Firefox take as Ctrl+V), and where `goToEnd`, End, all without a modifier.
+// End reaches the end of the line rather than of the text.
+bool pasteWithoutModifiers(KeyboardPoster& keyboard, qint64 process, bool goToEnd);
+
 } // namespace KeySimulator

@@ -37,4 +37,12 @@ public:
     // so that none stays down. Answers how many presses of keys other than modifiers were taken
     // back: those never reach the application.
     virtual qsizetype withdrawPending() { return 0; }
+    // Whether the desktop applies this keyboard's modifiers to the keys of the user's own
+    // keyboards too (mutter keeps one modifier state for all keyboards of a seat): nothing may
+    // then be posted with a modifier, or a key the user types meanwhile would carry it.
+    virtual bool sharesModifierState() const { return false; }
+    // Whether presses posted since the last withdrawPending() were refused on their way to the
+    // desktop (a session that ended): they never reach the application, and withdrawPending()
+    // counts them.
+    virtual bool keysLost() const { return false; }
 };

@@ -510,6 +510,36 @@ TEST_F(FieldPasting, pasteKeysTheKeyboardRefusesLeaveTheTriggerUnselectedForTheN
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
 }
 
+TEST_F(FieldPasting, aKeyboardSessionThatEndedSelectsNothingAndOneThatLosesThePasteGivesAllBackAtOnce)
+{
+    field->current.offersEditing = false;
+    desktop.keyboard.sessionGone = true;
+    const int writes = desktop.pasteboard.writeCount();
+    typeIntoPage("Hi /sig");
+    settle();
+    finishReplacement();
+    EXPECT_EQ(page->text, "Hi /sig");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
+    EXPECT_EQ(desktop.pasteboard.writeCount(), writes) << "the clipboard was taken";
+
+    // Ended once the paste keys were posted: the trigger is not left selected for the next key,
+    // and the clipboard does not wait for a paste that cannot come.
+    desktop.keyboard.sessionGone = false;
+    desktop.keyboard.losesKeys = true;
+    field->type(" ");
+    typeIntoPage("/sig");
+    settle();
+    for (int step = 0; step < 10; ++step) {
+        scheduler.advance(0.01);
+        field->reportEdits();
+    }
+    EXPECT_FALSE(engine->fieldTyping()->isReplacing());
+    EXPECT_EQ(page->text, "Hi /sig /sig");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
 TEST_F(FieldPasting, aPasteKeyThatArrivesWithoutItsControlIsPastedAgainOverTheLetterItTyped)
 {
     field->current.offersEditing = false;

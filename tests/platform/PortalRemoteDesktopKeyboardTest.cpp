@@ -3,6 +3,7 @@
 
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QTimer>
@@ -19,6 +20,8 @@ public:
     uint consent = 0; // 0 allowed, 1 cancelled
     int sessionsAsked = 0;
     QList<std::pair<int, uint>> keys;
+    // As a portal answers once the session is closed.
+    bool refusesKeys = false;
 
 public Q_SLOTS:
     QDBusObjectPath CreateSession(const QVariantMap& options)
@@ -36,6 +39,8 @@ public Q_SLOTS:
     }
     void NotifyKeyboardKeysym(const QDBusObjectPath&, const QVariantMap&, int keysym, uint state)
     {
+        if (refusesKeys)
+            return sendErrorReply(QDBusError::AccessDenied, QStringLiteral("Invalid session"));
         keys.append({keysym, state});
     }
 
@@ -62,6 +67,16 @@ private:
     }
 };
 
+// The desktop's own part of the portal (xdg-desktop-portal-gnome), which carries the keys to the
+// compositor: the portal hands keys on to it without waiting, so a session whose back end is gone
+// takes keys and types nothing.
+class FakeRemoteDesktopBackEnd : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.impl.portal.RemoteDesktop")
+public Q_SLOTS:
+    void NotifyKeyboardKeysym(const QDBusObjectPath&, const QString&, const QVariantMap&, int, uint) { }
+};
+
 class PortalKeyboard : public ::testing::Test {
 protected:
     void SetUp() override
@@ -72,6 +87,10 @@ protected:
         ASSERT_TRUE(portalBus.registerObject(
             QStringLiteral("/org/freedesktop/portal/desktop"), &portal, QDBusConnection::ExportAllSlots));
         ASSERT_TRUE(portalBus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+        backEndBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-back-end"));
+        ASSERT_TRUE(backEndBus.registerObject(
+            QStringLiteral("/org/freedesktop/portal/desktop"), &backEnd, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(backEndBus.registerService(QStringLiteral("org.freedesktop.impl.portal.desktop.gnome")));
     }
 
     void TearDown() override
@@ -82,19 +101,36 @@ protected:
             portalBus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"));
         }
         QDBusConnection::disconnectFromBus(QStringLiteral("fake-remote-desktop"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("fake-back-end"));
     }
 
-    static QList<SyntheticKeyEvent> paste()
+    static QList<SyntheticKeyEvent> paste(bool goToEnd = false)
     {
-        return {SyntheticKeyEvent{Qt::Key_V, true, Qt::ControlModifier, 0},
-            SyntheticKeyEvent{Qt::Key_V, false, Qt::ControlModifier, 0}};
+        QList<SyntheticKeyEvent> keys{
+            SyntheticKeyEvent{Qt::Key_Paste, true, {}, 0}, SyntheticKeyEvent{Qt::Key_Paste, false, {}, 0}};
+        if (goToEnd)
+            keys << SyntheticKeyEvent{Qt::Key_End, true, {}, 0} << SyntheticKeyEvent{Qt::Key_End, false, {}, 0};
+        return keys;
+    }
+
+    void allow(PortalRemoteDesktopKeyboard& keyboard)
+    {
+        keyboard.canPost();
+        ASSERT_TRUE(DesktopSession::waitFor(
+            [&] { return keyboard.state() == PortalRemoteDesktopKeyboard::State::ready; }, 5000));
     }
 
     FakeRemoteDesktop portal;
     QDBusConnection portalBus{QString()};
+    FakeRemoteDesktopBackEnd backEnd;
+    QDBusConnection backEndBus{QString()};
 };
 
-TEST_F(PortalKeyboard, asksOnceAndOnceAllowedTypesTheShortcutByKeySymbolWithNoModifierLeftDown)
+constexpr int pauseKeysym = 0xff13;
+constexpr int pasteKeysym = 0x1008ff6d;
+constexpr int endKeysym = 0xff57;
+
+TEST_F(PortalKeyboard, asksOnceAndOnceAllowedTypesThePasteKeyBySymbolWithoutEverAModifier)
 {
     PortalRemoteDesktopKeyboard keyboard(QDBusConnection::sessionBus());
     EXPECT_EQ(keyboard.state(), PortalRemoteDesktopKeyboard::State::idle);
@@ -105,23 +141,55 @@ TEST_F(PortalKeyboard, asksOnceAndOnceAllowedTypesTheShortcutByKeySymbolWithNoMo
         DesktopSession::waitFor([&] { return keyboard.state() == PortalRemoteDesktopKeyboard::State::ready; }, 5000));
     EXPECT_EQ(portal.sessionsAsked, 1);
     EXPECT_TRUE(keyboard.canPost());
-    // A key it cannot name is refused whole.
+    // The compositor would apply a modifier of ours to the user's own keys: a key it cannot
+    // name, or any modifier, is refused whole.
     EXPECT_FALSE(keyboard.post(1, {SyntheticKeyEvent{Qt::Key_F13, true, {}, 0}}));
-    ASSERT_TRUE(keyboard.post(1, paste()));
-    // A tap of Ctrl first: a first key lost by the compositor must not be the paste's Ctrl.
-    const QList<std::pair<int, uint>> expected
-        = {{0xffe3, 1}, {0xffe3, 0}, {0xffe3, 1}, {'v', 1}, {'v', 0}, {0xffe3, 0}};
+    EXPECT_FALSE(keyboard.post(1,
+        {SyntheticKeyEvent{Qt::Key_V, true, Qt::ControlModifier, 0},
+            SyntheticKeyEvent{Qt::Key_V, false, Qt::ControlModifier, 0}}));
+    EXPECT_FALSE(keyboard.post(1, {SyntheticKeyEvent{Qt::Key_End, true, Qt::ControlModifier, 0}}));
+    ASSERT_TRUE(keyboard.post(1, paste(true)));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return !keyboard.keysPending(); }, 5000));
-    EXPECT_EQ(portal.keys, expected);
+    // A series begins with a key that types nothing: a first key lost by the compositor must
+    // not be the paste.
+    EXPECT_EQ(portal.keys,
+        (QList<std::pair<int, uint>>{{pauseKeysym, 1}, {pauseKeysym, 0}, {pasteKeysym, 1}, {pasteKeysym, 0},
+            {endKeysym, 1}, {endKeysym, 0}}));
 
-    // Taken back while the first key is on its way: only that key's release follows, and the
-    // "v" never goes.
+    // Taken back while the first key is on its way: only that key's release follows, and neither
+    // the paste nor End ever goes.
     portal.keys.clear();
-    ASSERT_TRUE(keyboard.post(1, paste()));
+    ASSERT_TRUE(keyboard.post(1, paste(true)));
     EXPECT_TRUE(keyboard.keysPending());
-    EXPECT_EQ(keyboard.withdrawPending(), 1);
+    EXPECT_EQ(keyboard.withdrawPending(), 2);
     ASSERT_TRUE(DesktopSession::waitFor([&] { return !keyboard.keysPending(); }, 5000));
-    EXPECT_EQ(portal.keys, (QList<std::pair<int, uint>>{{0xffe3, 1}, {0xffe3, 0}}));
+    EXPECT_EQ(portal.keys, (QList<std::pair<int, uint>>{{pauseKeysym, 1}, {pauseKeysym, 0}}));
+}
+
+TEST_F(PortalKeyboard, aSessionWhoseBackEndLeftOrWhosePortalRefusesKeysPostsNothingMore)
+{
+    {
+        PortalRemoteDesktopKeyboard keyboard(QDBusConnection::sessionBus());
+        allow(keyboard);
+        EXPECT_TRUE(keyboard.canPost());
+        // The back end crashed: the portal would still take keys, which would reach nothing.
+        ASSERT_TRUE(backEndBus.unregisterService(QStringLiteral("org.freedesktop.impl.portal.desktop.gnome")));
+        ASSERT_TRUE(DesktopSession::waitFor(
+            [&] { return keyboard.state() == PortalRemoteDesktopKeyboard::State::unavailable; }, 5000));
+        EXPECT_FALSE(keyboard.canPost());
+        EXPECT_FALSE(keyboard.post(1, paste()));
+        EXPECT_TRUE(portal.keys.isEmpty());
+    }
+    // A key the portal refuses (its session closed): the paste is reported lost, not pending.
+    PortalRemoteDesktopKeyboard keyboard(QDBusConnection::sessionBus());
+    allow(keyboard);
+    portal.refusesKeys = true;
+    ASSERT_TRUE(keyboard.post(1, paste(true)));
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return keyboard.keysLost(); }, 5000));
+    EXPECT_FALSE(keyboard.keysPending());
+    EXPECT_FALSE(keyboard.canPost());
+    EXPECT_EQ(keyboard.withdrawPending(), 2);
+    EXPECT_FALSE(keyboard.keysLost());
 }
 
 TEST_F(PortalKeyboard, aRefusalIsNotAskedAgain)

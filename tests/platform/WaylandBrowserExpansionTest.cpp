@@ -391,9 +391,19 @@ protected:
         int exact = 0;
         int asTyped = 0;
         QStringList faults;
+        const auto tally = [&](int tried) {
+            std::cout << field.toStdString() << " at " << keyMilliseconds << " ms per key, " << tried
+                      << " tries: expanded " << exact << ", as typed " << asTyped << ", other " << faults.size()
+                      << (faults.isEmpty() ? "" : ": ") << faults.join(" | ").toStdString() << std::endl;
+        };
         for (int attempt = 0; attempt < tries; ++attempt) {
             ASSERT_TRUE(press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}));
-            ASSERT_TRUE(fieldBecomes(field, QString()));
+            // A key that arrived as a shortcut can take the focus away from the page.
+            if (!fieldBecomes(field, QString())) {
+                faults.append(fieldText(field) + QStringLiteral(" (the field could not be emptied: the focus left it)"));
+                tally(attempt + 1);
+                FAIL();
+            }
             ASSERT_TRUE(press({"-d", QString::number(keyMilliseconds), typed}));
             DesktopSession::waitFor(
                 [&] {
@@ -408,9 +418,31 @@ protected:
             if (result != expanded && result != typed)
                 faults.append(result);
         }
-        std::cout << field.toStdString() << " at " << keyMilliseconds << " ms per key, " << tries
-                  << " tries: expanded " << exact << ", as typed " << asTyped << ", other " << faults.size()
-                  << (faults.isEmpty() ? "" : ": ") << faults.join(" | ").toStdString() << std::endl;
+        tally(tries);
+    }
+
+    // The desktop's own part of the portal ends, as when it crashes: the portal still takes keys
+    // for the session, which then reach nothing.
+    void stopPortalBackEnd()
+    {
+        portalBackEnd.kill();
+        portalBackEnd.waitForFinished(5000);
+    }
+
+    // Under mutter the portal's keyboard shares one modifier state with the user's: "Hi /sig ok"
+    // typed straight on, a key of it coming while the paste goes out, must keep no modifier and
+    // its place in the order.
+    void typeStraightOnUnderMutter(const QString& field)
+    {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            ASSERT_TRUE(press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}));
+            ASSERT_TRUE(fieldBecomes(field, QString())) << fieldText(field).toStdString();
+            ASSERT_TRUE(press({"-d", "40", typed}));
+            DesktopSession::waitFor([&] { return fieldText(field) == expanded || fieldText(field) == typed; }, 5000);
+            DesktopSession::pause(1000);
+            const QString result = fieldText(field);
+            EXPECT_TRUE(result == expanded || result == typed) << result.toStdString();
+        }
     }
 
     // The password field first: what is typed there stays as typed. Then three tries into each
@@ -498,6 +530,21 @@ TEST_P(WaylandBrowsers, firefoxOnWaylandExpandsInItsPageFieldsButNotInItsPasswor
     // expanded did not show there (typed by hand, the region expands): left out until that is
     // understood.
     typeIntoEveryField(false);
+    if (compositor != Compositor::mutter)
+        return;
+    // The session gone with its back end: nothing is selected or deleted, the clipboard stays.
+    ASSERT_TRUE(press({"-M", "shift", "-k", "Tab", "-m", "shift"}));
+    ASSERT_TRUE(focusIs(FieldKind::singleLine));
+    stopPortalBackEnd();
+    const qsizetype before = expansions.size();
+    ASSERT_TRUE(press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}));
+    ASSERT_TRUE(fieldBecomes("line", QString()));
+    ASSERT_TRUE(press({"-d", "40", typed}));
+    EXPECT_TRUE(fieldBecomes("line", typed));
+    DesktopSession::pause(1000);
+    EXPECT_EQ(fieldText("line"), typed);
+    EXPECT_EQ(expansions.size(), before);
+    expectClipboardIntact();
 }
 
 TEST_P(WaylandBrowsers, chromiumOnWaylandAndUnderXWaylandExpandsInItsPageFieldsButNotInItsPasswordField)
@@ -509,8 +556,14 @@ TEST_P(WaylandBrowsers, chromiumOnWaylandAndUnderXWaylandExpandsInItsPageFieldsB
         if (client == Client::xwayland && WaylandSession::environment(client, compositor).value("DISPLAY").isEmpty())
             GTEST_SKIP() << "the compositor started no XWayland (the xwayland package is missing)";
         ASSERT_TRUE(startChromium(client, client == Client::nativeWayland ? "wayland" : "xwayland"));
-        ASSERT_TRUE(waitForPage());
+        ASSERT_TRUE(waitForPage()) << "the line holds " << fieldText("line").toStdString();
         typeIntoEveryField();
+        if (compositor == Compositor::mutter && client == Client::nativeWayland) {
+            ASSERT_TRUE(press({"-M", "shift", "-k", "Tab", "-k", "Tab", "-m", "shift"}));
+            ASSERT_TRUE(focusIs(FieldKind::singleLine));
+            typeStraightOnUnderMutter("line");
+            expectClipboardIntact();
+        }
         browser.kill();
         browser.waitForFinished(10000);
         ASSERT_TRUE(DesktopSession::waitFor([&] { return !pageWindow(); }, 10000));
@@ -568,6 +621,9 @@ TEST_P(WaylandBrowsers, measureTypingStraightOn)
     }
     ASSERT_TRUE(waitForPage());
     ASSERT_TRUE(focusIs(FieldKind::singleLine));
+    // VELMORA_PORTAL_GONE=1: the portal's back end ends once the keyboard was allowed (mutter).
+    if (compositor == Compositor::mutter && qEnvironmentVariableIntValue("VELMORA_PORTAL_GONE"))
+        stopPortalBackEnd();
     if (asked.size() == 3) {
         measureStraightOn("line", asked.at(1).toInt(), asked.at(2).toInt());
     } else {

@@ -24,12 +24,16 @@ bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
         return false;
     for (const SyntheticKeyEvent& event : events)
         posted.append({process, event});
+    const auto presses = std::count_if(
+        events.cbegin(), events.cend(), [](const SyntheticKeyEvent& event) { return event.press; });
+    if (losesKeys) {
+        m_lostPresses += presses;
+        return true;
+    }
     if (handOverSeconds <= 0) {
         deliver(events);
         return true;
     }
-    const auto presses = std::count_if(
-        events.cbegin(), events.cend(), [](const SyntheticKeyEvent& event) { return event.press; });
     m_pendingPresses += presses;
     Scheduler::current().after(handOverSeconds, nullptr, [this, events, presses, handOver = m_handOvers] {
         if (handOver != m_handOvers)
@@ -43,7 +47,7 @@ bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
 qsizetype FakeKeyboard::withdrawPending()
 {
     ++m_handOvers;
-    return std::exchange(m_pendingPresses, 0);
+    return std::exchange(m_pendingPresses, 0) + std::exchange(m_lostPresses, 0);
 }
 
 void FakeKeyboard::deliver(const QList<SyntheticKeyEvent>& events)

@@ -70,16 +70,23 @@ public:
     // Seconds posted keys take to reach the desktop (a keyboard that hands them over one at a
     // time); until then they can be taken back.
     double handOverSeconds = 0;
+    // A keyboard whose session has ended: it says so, or (`losesKeys`) takes keys and refuses
+    // them on their way.
+    bool sessionGone = false;
+    bool losesKeys = false;
 
     bool post(qint64 process, const QList<SyntheticKeyEvent>& events) override;
+    bool canPost() override { return !sessionGone; }
     bool keysPending() const override { return m_pendingPresses > 0; }
     qsizetype withdrawPending() override;
+    bool keysLost() const override { return m_lostPresses > 0; }
 
 private:
     void deliver(const QList<SyntheticKeyEvent>& events);
 
     FakeDesktop& m_desktop;
     qsizetype m_pendingPresses = 0;
+    qsizetype m_lostPresses = 0;
     quint64 m_handOvers = 0;
 };
 
