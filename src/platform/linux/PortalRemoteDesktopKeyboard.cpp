@@ -246,7 +246,10 @@ void PortalRemoteDesktopKeyboard::sendNextKey()
 {
     if (m_pressing || m_queued.isEmpty() || m_state != State::ready)
         return;
-    const auto [keysym, press] = m_queued.takeFirst();
+    // Named apart rather than bound as a pair: clang 14 captures no structured binding.
+    const std::pair<int, bool> next = m_queued.takeFirst();
+    const int keysym = next.first;
+    const bool press = next.second;
     if (press)
         m_down.append(keysym);
     else
