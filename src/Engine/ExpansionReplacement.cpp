@@ -67,6 +67,7 @@ struct ExpansionReplacement::Run {
     std::optional<QString> puttingBack;
     QString putBackWhy;
     bool late = false;
+    bool putBackAgain = false;
     // Someone else's contents took the clipboard while the paste was on its way.
     bool taken = false;
     // Where the caret goes once what arrived is replaced, where keys came behind it.
@@ -640,6 +641,14 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     const bool taken = !owns(run->receipt, run->injected);
     if (!pasteWithdrawn && !settled && putBackWhatArrived(run))
         return;
+    // A browser's page may take the paste before the selection it reported: what arrived is
+    // still there whole, and is selected and pasted over once more.
+    if (run->puttingBack && !run->putBackAgain && !pasteWithdrawn && !taken
+        && equalText(run->target->text(run->range), run->selectedAgain) && run->target->select(run->range)) {
+        run->putBackAgain = true;
+        lookForPasteAfresh(*run);
+        return waitForSelection(run, selectionChecks);
+    }
     // The field has not asked for the expansion: the paste keys may still wait in a busy
     // application's queue, and the trigger must still be selected when they come, or the
     // expansion lands behind it. A field that answers now, with the trigger still selected,
@@ -997,19 +1006,24 @@ bool ExpansionReplacement::putBackWhatArrived(const std::shared_ptr<Run>& run)
         run->caret = caret->location;
     run->caretAfterPutBack = run->caret - arrival->range.length + run->puttingBack->size();
     run->expansionBytes = run->puttingBack->toUtf8();
-    run->readsBeforePaste.reset();
-    run->reshaped.reset();
-    run->plainKeySince.reset();
     run->pastedAgain = true;
-    run->pasteWaited = 0;
-    run->pasteLookedAt = 0;
+    lookForPasteAfresh(*run);
     m_isBusy = true;
-    m_sentPaste = false;
     if (!run->target->select(run->range) || !lend(run))
         abandonSelection(run, selectionChecks);
     else
         waitForSelection(run, selectionChecks);
     return true;
+}
+
+void ExpansionReplacement::lookForPasteAfresh(Run& run)
+{
+    run.readsBeforePaste.reset();
+    run.reshaped.reset();
+    run.plainKeySince.reset();
+    run.pasteWaited = 0;
+    run.pasteLookedAt = 0;
+    m_sentPaste = false;
 }
 
 void ExpansionReplacement::watchLatePaste(const std::shared_ptr<Run>& run, bool taken)

@@ -224,6 +224,8 @@ private:
     // as the expansion went (the user's clipboard is put back afterwards); false when nothing
     // tells that it did not.
     bool putBackWhatArrived(const std::shared_ptr<Run>& run);
+    // Before a paste goes out again: it is looked for as if none had gone before.
+    void lookForPasteAfresh(Run& run);
     // Looks, after the replacement ended, for a paste the field was not seen to take; `taken`:
     // someone else's contents took the clipboard meanwhile.
     void watchLatePaste(const std::shared_ptr<Run>& run, bool taken);

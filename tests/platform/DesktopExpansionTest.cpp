@@ -134,7 +134,8 @@ TEST_F(DesktopExpansion, aFieldThatSetsItsOwnTextAfterEachChangeEndsExpandedOrAs
     ASSERT_TRUE(app.command(QStringLiteral("rewrite 5")).value("ok").toBool());
     ASSERT_TRUE(focus("line"));
     QStringList results;
-    for (int attempt = 0; attempt < 6; ++attempt) {
+    // VELMORA_FAULT_TRIES: more tries, for measuring.
+    for (int attempt = 0; attempt < std::max(6, qEnvironmentVariableIntValue("VELMORA_FAULT_TRIES")); ++attempt) {
         app.setText(QStringLiteral("line"), QString());
         ASSERT_TRUE(type("Hi /sig ok"));
         // The keys after the trigger come once the replacement has ended.
