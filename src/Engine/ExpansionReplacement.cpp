@@ -68,8 +68,6 @@ struct ExpansionReplacement::Run {
     QString putBackWhy;
     bool late = false;
     bool putBackAgain = false;
-    // Someone else's contents took the clipboard while the paste was on its way.
-    bool taken = false;
     // Where the caret goes once what arrived is replaced, where keys came behind it.
     std::optional<qint64> caretAfterPutBack;
 
@@ -677,7 +675,7 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
             .arg(shown.value_or(QStringLiteral("?")))
             .arg(run->pastedInFront));
     if (!pasteWithdrawn)
-        watchLatePaste(run, taken);
+        watchLatePaste(run);
 }
 
 bool ExpansionReplacement::pastedPlainKey(const std::shared_ptr<Run>& run, const std::optional<TextRange>& selection)
@@ -874,7 +872,7 @@ void ExpansionReplacement::awaitPasteRead(const std::shared_ptr<Run>& run, int a
     restore(*run);
     pasteSettled();
     if (taken)
-        watchLatePaste(run, taken);
+        watchLatePaste(run);
 }
 
 void ExpansionReplacement::awaitPasteShown(const std::shared_ptr<Run>& run, int attempts)
@@ -943,20 +941,23 @@ std::optional<ExpansionReplacement::Arrival> ExpansionReplacement::whatArrived(c
         return std::nullopt;
     // What arrived ends at the caret: the paste leaves it there, and nothing came after it.
     const auto endsAtCaret = [&](qint64 length) { return caret == TextRange{at + length, 0}; };
-    if (run.late ? run.taken : !owns(run.receipt, run.injected)) {
-        // Someone copied before the field asked for the expansion: it pasted their contents.
+    // Someone copied before the field asked for the expansion: it pasted their contents. A
+    // paste that comes after the replacement ended may also get the user's own contents put
+    // back meanwhile (looked at only where the trigger is gone: reading the clipboard may cost).
+    const bool triggerGone = !equalText(run.target->text(run.range), typed);
+    if (run.late ? triggerGone : !owns(run.receipt, run.injected)) {
         std::optional<QList<ClipboardItemSnapshot>> contents = m_clipboard.snapshot();
         const QString copied = contents ? pastedTextOf(*contents) : QString();
-        if (copied.isEmpty() || Text::equal(copied, pasted) || !endsAtCaret(copied.size())
-            || !equalText(run.target->text(TextRange{at, copied.size()}), copied))
+        if (!copied.isEmpty() && !Text::equal(copied, pasted) && endsAtCaret(copied.size())
+            && equalText(run.target->text(TextRange{at, copied.size()}), copied))
+            return Arrival{TextRange{at, copied.size()}, copied,
+                QStringLiteral("the field pasted what was copied meanwhile"), std::move(contents)};
+        if (!run.late)
             return std::nullopt;
-        return Arrival{TextRange{at, copied.size()}, copied, QStringLiteral("the field pasted what was copied meanwhile"),
-            std::move(contents)};
     }
     // An application that sets its own text after each change (an input mask, a formatter) may
     // do so between the selection and the paste: the trigger stays, the expansion lands behind.
-    if (equalText(run.target->text(run.range), typed)
-        && equalText(run.target->text(TextRange{at + typed.size(), pasted.size()}), pasted))
+    if (!triggerGone && equalText(run.target->text(TextRange{at + typed.size(), pasted.size()}), pasted))
         return Arrival{TextRange{at, typed.size() + pasted.size()}, typed + pasted,
             QStringLiteral("the field's application set its text between the selection and the paste"), std::nullopt};
     // A field that takes only so many characters (a maxlength) keeps the expansion's beginning
@@ -1026,7 +1027,7 @@ void ExpansionReplacement::lookForPasteAfresh(Run& run)
     m_sentPaste = false;
 }
 
-void ExpansionReplacement::watchLatePaste(const std::shared_ptr<Run>& run, bool taken)
+void ExpansionReplacement::watchLatePaste(const std::shared_ptr<Run>& run)
 {
     // The paste keys went to a field that was not seen to take them (a stalled application, or
     // one that said it had lost the focus while the keyboard was held): when it does, after the
@@ -1036,7 +1037,6 @@ void ExpansionReplacement::watchLatePaste(const std::shared_ptr<Run>& run, bool 
     if (m_awaitingRead == run || run->puttingBack || run->target->selectsWhilePasting())
         return;
     run->late = true;
-    run->taken = taken;
     m_schedule(pasteReadCheckDelay, [this, run] { awaitLatePaste(run, pasteReadChecks); });
 }
 

@@ -226,9 +226,8 @@ private:
     bool putBackWhatArrived(const std::shared_ptr<Run>& run);
     // Before a paste goes out again: it is looked for as if none had gone before.
     void lookForPasteAfresh(Run& run);
-    // Looks, after the replacement ended, for a paste the field was not seen to take; `taken`:
-    // someone else's contents took the clipboard meanwhile.
-    void watchLatePaste(const std::shared_ptr<Run>& run, bool taken);
+    // Looks, after the replacement ended, for a paste the field was not seen to take.
+    void watchLatePaste(const std::shared_ptr<Run>& run);
     void awaitLatePaste(const std::shared_ptr<Run>& run, int looks);
     void finish(const Run& run);
     // Ends a replacement that leaves the trigger as typed, saying why in the engine's log.
