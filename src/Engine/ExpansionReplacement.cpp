@@ -68,6 +68,8 @@ struct ExpansionReplacement::Run {
     QString putBackWhy;
     bool late = false;
     bool putBackAgain = false;
+    // Looks after the replacement ended that found the paste taken but nothing to put back.
+    int lateLooksTaken = 0;
     // Where the caret goes once what arrived is replaced, where keys came behind it.
     std::optional<qint64> caretAfterPutBack;
 
@@ -651,8 +653,10 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     // application's queue, and the trigger must still be selected when they come, or the
     // expansion lands behind it. A field that answers now, with the trigger still selected,
     // has ignored the paste: the trigger is left as typed, not selected.
+    bool ignored = false;
     if (pasteWithdrawn || !pasteMayBePending(*run) || run->target->isFocusedAndEditable()) {
-        if (run->target->selection() == run->range && equalText(run->target->text(run->range), run->selected()))
+        ignored = run->target->selection() == run->range && equalText(run->target->text(run->range), run->selected());
+        if (ignored)
             run->target->select(run->caretRange());
     }
     if (pasteWithdrawn || settled)
@@ -674,7 +678,7 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
             .arg(run->range.location)
             .arg(shown.value_or(QStringLiteral("?")))
             .arg(run->pastedInFront));
-    if (!pasteWithdrawn)
+    if (!pasteWithdrawn && !ignored)
         watchLatePaste(run);
 }
 
@@ -1051,10 +1055,10 @@ void ExpansionReplacement::awaitLatePaste(const std::shared_ptr<Run>& run, int l
         // The field took the paste: what arrived goes only where it shows that it did not
         // arrive whole (the copied contents with the caret right behind them, nothing typed
         // since).
-        if (selection && !pending) {
-            putBackWhatArrived(run);
+        // A field that has just taken it may report its caret a moment after its text: it is
+        // looked at a few times more before it is left as it is.
+        if (selection && !pending && (putBackWhatArrived(run) || ++run->lateLooksTaken >= lateLooksAfterPaste))
             return;
-        }
     }
     m_schedule(pasteReadCheckDelay, [this, run, looks] { awaitLatePaste(run, looks - 1); });
 }

@@ -104,6 +104,9 @@ public:
     // front of the paste came before those behind it.
     static constexpr qsizetype typedOnKeys = 32;
     static constexpr int pastesInFront = 6;
+    // Looks at a field that took a paste after the replacement ended, every pasteReadCheckDelay,
+    // before what it shows is left as it is.
+    static constexpr int lateLooksAfterPaste = 3;
     // A paste the field has not shown within the paste checks may still come: a busy
     // application reads the clipboard only when it gets to the paste key. Until it has asked
     // for the expansion (or this long has passed) the user's clipboard is not put back, or
