@@ -895,9 +895,12 @@ void ExpansionReplacement::awaitPasteShown(const std::shared_ptr<Run>& run, int 
         m_schedule(pasteCheckDelay, [this, run, attempts] { awaitPasteShown(run, attempts - 1); });
         return;
     }
+    const bool taken = !shown && !owns(run->receipt, run->injected);
     m_awaitingRead.reset();
     restore(*run);
     pasteSettled();
+    if (taken)
+        watchLatePaste(run);
 }
 
 bool ExpansionReplacement::owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents)
