@@ -1017,6 +1017,9 @@ bool ExpansionReplacement::putBackWhatArrived(const std::shared_ptr<Run>& run)
     run->pastedAgain = true;
     lookForPasteAfresh(*run);
     m_isBusy = true;
+    // The user's contents go back first: the clipboard changes owner before it offers what is
+    // put back, so that an application that keeps what it last pasted (Chromium) asks afresh.
+    restore(*run);
     if (!run->target->select(run->range) || !lend(run))
         abandonSelection(run, selectionChecks);
     else
