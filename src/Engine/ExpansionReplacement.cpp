@@ -15,7 +15,8 @@ struct ExpansionReplacement::Run {
     std::shared_ptr<ExpansionTarget> target;
     std::function<bool()> isCurrent;
     std::function<void()> completed;
-    std::function<void()> ended;
+    // Called once: a put-back after the replacement ended does not end it again.
+    mutable std::function<void()> ended;
     std::function<QString()> typedAfter;
     // What was typed after the trigger and reached the field, as of the last look: replaced
     // along with the trigger by itself, behind the expansion.
@@ -61,6 +62,16 @@ struct ExpansionReplacement::Run {
     // the end, the keys that took its place followed by any that had reached the field behind it
     // first. The paste lands between the two.
     QString tookPlace;
+    // Where the paste did not arrive whole: what goes back over what arrived (the trigger and
+    // the keys typed after it), and why. Late: the replacement had ended before the paste came.
+    std::optional<QString> puttingBack;
+    QString putBackWhy;
+    bool late = false;
+    bool putBackAgain = false;
+    // Looks after the replacement ended that found the paste taken but nothing to put back.
+    int lateLooksTaken = 0;
+    // Where the caret goes once what arrived is replaced, where keys came behind it.
+    std::optional<qint64> caretAfterPutBack;
 
     // A caret the trigger stood right before at the last look, when that was not where the
     // engine expected it.
@@ -77,9 +88,9 @@ struct ExpansionReplacement::Run {
     QString typedAfterNow() const { return typedAfter ? typedAfter() : QString(); }
     // The text that is replaced, and the text that replaces it.
     QString typed() const { return plan.trigger + after; }
-    QString pasted() const { return plan.expansion + after + displaced; }
+    QString pasted() const { return puttingBack ? *puttingBack : plan.expansion + after + displaced; }
     // What the selected range holds before the paste.
-    QString selected() const { return pastedInFront == 0 ? typed() : selectedAgain; }
+    QString selected() const { return pastedInFront == 0 && !puttingBack ? typed() : selectedAgain; }
     TextRange caretRange() const { return TextRange{caret, 0}; }
 };
 
@@ -98,6 +109,18 @@ bool repeatsItself(const QString& trigger)
 bool equalText(const std::optional<QString>& text, const QString& expected)
 {
     return text && Text::equal(*text, expected);
+}
+
+// The text a paste of the contents inserts, as far as it can be told: their first plain text.
+QString pastedTextOf(const QList<ClipboardItemSnapshot>& contents)
+{
+    for (const ClipboardItemSnapshot& item : contents) {
+        for (const ClipboardRepresentation& representation : item.representations) {
+            if (representation.type.startsWith(QLatin1String("text/plain")))
+                return QString::fromUtf8(representation.data);
+        }
+    }
+    return {};
 }
 } // namespace
 
@@ -164,6 +187,10 @@ void ExpansionReplacement::lookInLaterTurn(const std::shared_ptr<Run>& run)
 
 bool ExpansionReplacement::isCurrent(const Run& run)
 {
+    // Once the replacement has ended the user is free to click and copy elsewhere: a late
+    // put-back goes by the field's own text and caret instead (see awaitLatePaste()).
+    if (run.late)
+        return true;
     const QString after = run.typedAfterNow();
     return run.isCurrent() && after == run.after;
 }
@@ -178,8 +205,8 @@ void ExpansionReplacement::finish(const Run& run)
 {
     m_isBusy = false;
     m_sentPaste = false;
-    if (run.ended)
-        run.ended();
+    if (const std::function<void()> ended = std::exchange(run.ended, {}))
+        ended();
 }
 
 // The field receives the final key only after the engine has seen it, or just before, so
@@ -573,6 +600,15 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
             return;
         if (!equalText(shown, pasted) && selectionMoved && pasteBehindTypedKeys(run, *selection))
             return;
+        if (equalText(shown, pasted) && (!selection || selectionMoved) && run->puttingBack) {
+            // Keys the user typed behind what arrived before it was looked at keep the caret.
+            const qint64 behindPaste = run->range.location + pasted.size();
+            if (run->caretAfterPutBack && *run->caretAfterPutBack > behindPaste
+                && selection == TextRange{behindPaste, 0})
+                run->target->select(TextRange{*run->caretAfterPutBack, 0});
+            restore(*run);
+            return giveUp(*run, run->putBackWhy + QStringLiteral(", and the trigger was put back"));
+        }
         if (equalText(shown, pasted) && (!selection || selectionMoved)) {
             restore(*run);
             finish(*run);
@@ -594,18 +630,35 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     }
     // Whether the expansion is still ours is asked as often as the field is (it costs a
     // request to the window system).
+    if (settled && putBackWhatArrived(run))
+        return;
     if (!settled && !run->target->pasteLost() && (!look || owns(run->receipt, run->injected))
         && schedulePasteCheck(run, std::min(pasteCheckGrowth * delay, pasteCheckDelay)))
         return;
     // Giving up leaves no paste key to come: keys not sent yet are taken back, and without
     // the paste key nothing can read the expansion any more.
     const bool pasteWithdrawn = run->target->withdrawPaste();
+    // A field that answers may have taken a paste that did not arrive whole meanwhile (what was
+    // copied since, or a cut expansion where the clipboard cannot tell that it was read).
+    const bool taken = !owns(run->receipt, run->injected);
+    if (!pasteWithdrawn && !settled && putBackWhatArrived(run))
+        return;
+    // A browser's page may take the paste before the selection it reported: what arrived is
+    // still there whole, and is selected and pasted over once more.
+    if (run->puttingBack && !run->putBackAgain && !pasteWithdrawn && !taken
+        && equalText(run->target->text(run->range), run->selectedAgain) && run->target->select(run->range)) {
+        run->putBackAgain = true;
+        lookForPasteAfresh(*run);
+        return waitForSelection(run, selectionChecks);
+    }
     // The field has not asked for the expansion: the paste keys may still wait in a busy
     // application's queue, and the trigger must still be selected when they come, or the
     // expansion lands behind it. A field that answers now, with the trigger still selected,
     // has ignored the paste: the trigger is left as typed, not selected.
+    bool ignored = false;
     if (pasteWithdrawn || !pasteMayBePending(*run) || run->target->isFocusedAndEditable()) {
-        if (run->target->selection() == run->range && equalText(run->target->text(run->range), run->selected()))
+        ignored = run->target->selection() == run->range && equalText(run->target->text(run->range), run->selected());
+        if (ignored)
             run->target->select(run->caretRange());
     }
     if (pasteWithdrawn || settled)
@@ -627,6 +680,8 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
             .arg(run->range.location)
             .arg(shown.value_or(QStringLiteral("?")))
             .arg(run->pastedInFront));
+    if (!pasteWithdrawn && !ignored)
+        watchLatePaste(run);
 }
 
 bool ExpansionReplacement::pastedPlainKey(const std::shared_ptr<Run>& run, const std::optional<TextRange>& selection)
@@ -818,9 +873,12 @@ void ExpansionReplacement::awaitPasteRead(const std::shared_ptr<Run>& run, int a
     }
     if (attempts > 1 && owns(run->receipt, run->injected))
         return awaitPasteShown(run, pasteChecks);
+    const bool taken = !owns(run->receipt, run->injected);
     m_awaitingRead.reset();
     restore(*run);
     pasteSettled();
+    if (taken)
+        watchLatePaste(run);
 }
 
 void ExpansionReplacement::awaitPasteShown(const std::shared_ptr<Run>& run, int attempts)
@@ -839,9 +897,12 @@ void ExpansionReplacement::awaitPasteShown(const std::shared_ptr<Run>& run, int 
         m_schedule(pasteCheckDelay, [this, run, attempts] { awaitPasteShown(run, attempts - 1); });
         return;
     }
+    const bool taken = !shown && !owns(run->receipt, run->injected);
     m_awaitingRead.reset();
     restore(*run);
     pasteSettled();
+    if (taken)
+        watchLatePaste(run);
 }
 
 bool ExpansionReplacement::owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents)
@@ -869,4 +930,143 @@ void ExpansionReplacement::restore(const Run& run)
         return m_clipboard.entrust({});
     if (receipt->succeeded && m_clipboard.changeCount() == receipt->changeCount)
         m_prepared = Saved{receipt->changeCount, run.previous};
+}
+
+// A paste that did not arrive whole. Under the keyboard hold nothing the user types reaches the
+// field before the replacement ends, so what the field shows in the trigger's place came from
+// the paste; what goes back over it is what was typed, by the same steps as the expansion, and
+// the held keys follow it. Reading the field back costs nothing on the way to the paste: only a
+// paste that did not show as the expansion is looked at this way.
+std::optional<ExpansionReplacement::Arrival> ExpansionReplacement::whatArrived(const Run& run)
+{
+    if (run.puttingBack || run.pastedInFront > 0 || run.target->selectsWhilePasting())
+        return std::nullopt;
+    const QString typed = run.typed();
+    const QString pasted = run.pasted();
+    const qint64 at = run.range.location;
+    // A field that does not answer now (a stalled application) is asked nothing more.
+    const std::optional<TextRange> caret = run.target->selection();
+    if (!caret)
+        return std::nullopt;
+    // What arrived ends at the caret: the paste leaves it there, and nothing came after it.
+    const auto endsAtCaret = [&](qint64 length) { return caret == TextRange{at + length, 0}; };
+    // Someone copied before the field asked for the expansion: it pasted their contents. A
+    // paste that comes after the replacement ended may also get the user's own contents put
+    // back meanwhile (looked at only where the trigger is gone: reading the clipboard may cost).
+    const bool triggerGone = !equalText(run.target->text(run.range), typed);
+    if (run.late ? triggerGone : !owns(run.receipt, run.injected)) {
+        std::optional<QList<ClipboardItemSnapshot>> contents = m_clipboard.snapshot();
+        const QString copied = contents ? pastedTextOf(*contents) : QString();
+        if (!copied.isEmpty() && !Text::equal(copied, pasted) && endsAtCaret(copied.size())
+            && equalText(run.target->text(TextRange{at, copied.size()}), copied))
+            return Arrival{TextRange{at, copied.size()}, copied,
+                QStringLiteral("the field pasted what was copied meanwhile"), std::move(contents)};
+        if (!run.late)
+            return std::nullopt;
+    }
+    // An application that sets its own text after each change (an input mask, a formatter) may
+    // do so between the selection and the paste: the trigger stays, the expansion lands behind.
+    if (!triggerGone && equalText(run.target->text(TextRange{at + typed.size(), pasted.size()}), pasted))
+        return Arrival{TextRange{at, typed.size() + pasted.size()}, typed + pasted,
+            QStringLiteral("the field's application set its text between the selection and the paste"), std::nullopt};
+    // A field that takes only so many characters (a maxlength) keeps the expansion's beginning
+    // and ends there, and the keys typed after it would be lost.
+    if (run.target->text(TextRange{at, pasted.size()}))
+        return std::nullopt;
+    qint64 shown = 0;
+    for (qint64 beyond = pasted.size(); beyond - shown > 1;) {
+        const qint64 middle = (shown + beyond) / 2;
+        (run.target->text(TextRange{at, middle}) ? shown : beyond) = middle;
+    }
+    // A read that went unanswered reads as the end of the text too: the end is asked again.
+    const std::optional<QString> kept = run.target->text(TextRange{at, shown});
+    if (shown == 0 || !equalText(kept, pasted.left(shown)) || run.target->text(TextRange{at, shown + 1})
+        || !endsAtCaret(shown))
+        return std::nullopt;
+    return Arrival{TextRange{at, shown}, *kept, QStringLiteral("the field kept %1 of %2 pasted").arg(shown).arg(pasted.size()),
+        std::nullopt};
+}
+
+bool ExpansionReplacement::putBackWhatArrived(const std::shared_ptr<Run>& run)
+{
+    std::optional<Arrival> arrival = whatArrived(*run);
+    if (!arrival)
+        return false;
+    // While our grab holds the keyboard, the field's window is told that it lost it, and a
+    // toolkit that refreshes its states then (a Qt field setting its own text) says its field
+    // lost the focus: it takes no selection until the keyboard is free, and is looked at again
+    // then.
+    if (!run->late && !run->target->isFocusedAndEditable()) {
+        qCDebug(lcEngine).noquote() << "The paste of" << run->plan.trigger << "did not arrive whole (" << arrival->why
+                                    << "); the field is looked at again once the keyboard is free";
+        return false;
+    }
+    qCDebug(lcEngine).noquote() << "The paste of" << run->plan.trigger << "did not arrive whole:" << arrival->why
+                                << "; putting back" << run->typed() << "over" << arrival->range.location << "+"
+                                << arrival->range.length;
+    if (arrival->contents)
+        run->previous = std::move(*arrival->contents);
+    run->puttingBack = run->typed();
+    run->putBackWhy = arrival->why;
+    run->selectedAgain = arrival->text;
+    run->range = arrival->range;
+    // Where the caret stands now: until the selection shows, the field has not applied it.
+    run->caret = arrival->range.location + arrival->range.length;
+    if (const std::optional<TextRange> caret = run->target->selection(); caret && caret->length == 0)
+        run->caret = caret->location;
+    run->caretAfterPutBack = run->caret - arrival->range.length + run->puttingBack->size();
+    run->expansionBytes = run->puttingBack->toUtf8();
+    run->pastedAgain = true;
+    lookForPasteAfresh(*run);
+    m_isBusy = true;
+    // The user's contents go back first: the clipboard changes owner before it offers what is
+    // put back, so that an application that keeps what it last pasted (Chromium) asks afresh.
+    restore(*run);
+    if (!run->target->select(run->range) || !lend(run))
+        abandonSelection(run, selectionChecks);
+    else
+        waitForSelection(run, selectionChecks);
+    return true;
+}
+
+void ExpansionReplacement::lookForPasteAfresh(Run& run)
+{
+    run.readsBeforePaste.reset();
+    run.reshaped.reset();
+    run.plainKeySince.reset();
+    run.pasteWaited = 0;
+    run.pasteLookedAt = 0;
+    m_sentPaste = false;
+}
+
+void ExpansionReplacement::watchLatePaste(const std::shared_ptr<Run>& run)
+{
+    // The paste keys went to a field that was not seen to take them (a stalled application, or
+    // one that said it had lost the focus while the keyboard was held): when it does, after the
+    // replacement ended, what arrives may not be the expansion whole, and someone may have
+    // copied meanwhile, whose contents it then pastes over the trigger. It is looked for as
+    // long as the paste may still come.
+    if (m_awaitingRead == run || run->puttingBack || run->target->selectsWhilePasting())
+        return;
+    run->late = true;
+    m_schedule(pasteReadCheckDelay, [this, run] { awaitLatePaste(run, pasteReadChecks); });
+}
+
+void ExpansionReplacement::awaitLatePaste(const std::shared_ptr<Run>& run, int looks)
+{
+    // Another replacement has begun: what it does in the field is its own.
+    if (m_isBusy || m_awaitingRead || looks <= 1)
+        return;
+    if (run->target->isFocusedAndEditable()) {
+        const std::optional<TextRange> selection = run->target->selection();
+        const bool pending = selection == run->range && equalText(run->target->text(run->range), run->typed());
+        // The field took the paste: what arrived goes only where it shows that it did not
+        // arrive whole (the copied contents with the caret right behind them, nothing typed
+        // since).
+        // A field that has just taken it may report its caret a moment after its text: it is
+        // looked at a few times more before it is left as it is.
+        if (selection && !pending && (putBackWhatArrived(run) || ++run->lateLooksTaken >= lateLooksAfterPaste))
+            return;
+    }
+    m_schedule(pasteReadCheckDelay, [this, run, looks] { awaitLatePaste(run, looks - 1); });
 }

@@ -90,7 +90,10 @@ public:
     static constexpr double pasteCheckDelay = 0.04;
     static constexpr int pasteChecks = 20;
     // A field that took the paste and shows other text than the expansion (it reshaped it)
-    // is left alone once that text has stayed the same this long.
+    // is left alone once that text has stayed the same this long, unless it shows that the
+    // paste did not arrive whole (the expansion cut short at the end of the text, or beside a
+    // trigger still there, or what someone copied meanwhile over the trigger): the trigger as
+    // typed then goes back over what arrived.
     static constexpr double reshapedPasteSeconds = 0.1;
     // A paste key that typed its plain letter over the trigger is pasted again once the letter
     // has stood alone this long.
@@ -101,6 +104,9 @@ public:
     // front of the paste came before those behind it.
     static constexpr qsizetype typedOnKeys = 32;
     static constexpr int pastesInFront = 6;
+    // Looks at a field that took a paste after the replacement ended, every pasteReadCheckDelay,
+    // before what it shows is left as it is.
+    static constexpr int lateLooksAfterPaste = 3;
     // A paste the field has not shown within the paste checks may still come: a busy
     // application reads the clipboard only when it gets to the paste key. Until it has asked
     // for the expansion (or this long has passed) the user's clipboard is not put back, or
@@ -208,6 +214,24 @@ private:
     // out; false also when the clipboard cannot tell.
     bool pasteMayBePending(const Run& run);
     void pasteSettled();
+    // A paste that did not arrive whole: the range it took, what the field shows there, why,
+    // and the contents that went in its stead when someone copied meanwhile.
+    struct Arrival {
+        TextRange range;
+        QString text;
+        QString why;
+        std::optional<QList<ClipboardItemSnapshot>> contents;
+    };
+    std::optional<Arrival> whatArrived(const Run& run);
+    // Puts the trigger as typed back over a paste that did not arrive whole, by the same steps
+    // as the expansion went (the user's clipboard is put back afterwards); false when nothing
+    // tells that it did not.
+    bool putBackWhatArrived(const std::shared_ptr<Run>& run);
+    // Before a paste goes out again: it is looked for as if none had gone before.
+    void lookForPasteAfresh(Run& run);
+    // Looks, after the replacement ended, for a paste the field was not seen to take.
+    void watchLatePaste(const std::shared_ptr<Run>& run);
+    void awaitLatePaste(const std::shared_ptr<Run>& run, int looks);
     void finish(const Run& run);
     // Ends a replacement that leaves the trigger as typed, saying why in the engine's log.
     void giveUp(const Run& run, const QString& why);

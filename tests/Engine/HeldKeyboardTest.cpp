@@ -234,3 +234,36 @@ TEST_F(HeldKeyboard, AHoldTheDesktopLetGoOfBeforeThePasteLeavesTheTriggerAsTyped
     EXPECT_TRUE(expansions.isEmpty());
     EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
 }
+
+// A paste that does not arrive whole goes back to the trigger as typed, with the keys typed
+// after it, and the user's clipboard is theirs again: a field that keeps only so many
+// characters, and a stalled field that pastes what the user copied before it got to the paste.
+TEST_F(HeldKeyboard, APasteThatDoesNotArriveWholeLeavesTheTriggerAndTheKeysAfterIt)
+{
+    desktop.pasteboard.setTracksReads(true);
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    field->reshapesPaste = [](const QString& pasted) { return pasted.left(4); };
+    desktop.type(QStringLiteral("/sig ok"));
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig ok"));
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_FALSE(desktop.keyboardHold.isHolding());
+
+    field->reshapesPaste = nullptr;
+    field->text = QStringLiteral("Hello ");
+    field->moveCaret(field->text.size());
+    field->pasteDelay = 2.5;
+    desktop.type(QStringLiteral("/sig"));
+    scheduler.advance(0.05);
+    field->selectionAnswer = std::optional<TextRange>();
+    scheduler.advance(1.5);
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("copied meanwhile"));
+    field->selectionAnswer.reset();
+    field->pasteDelay = 0.01;
+    scheduler.advance(1.5);
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig"));
+    EXPECT_EQ(field->selection, (TextRange{10, 0}));
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("copied meanwhile"));
+    EXPECT_TRUE(expansions.isEmpty());
+}

@@ -601,6 +601,51 @@ TEST_F(StalledReplacement, aFieldThatStopsAsThePasteArrivesGetsTheExpansionOrNot
     }
 }
 
+TEST_F(StalledReplacement, whatTheUserCopiesWhileAStalledFieldsPasteIsPendingDoesNotTakeTheTriggersPlace)
+{
+    // VELMORA_FAULT_MANAGER=copyq: with a clipboard manager reading every new clipboard.
+    ClipboardManager manager;
+    if (qEnvironmentVariable("VELMORA_FAULT_MANAGER") == QLatin1String("copyq")) {
+        ASSERT_TRUE(manager.start()) << "copyq did not start";
+    }
+    QStringList outcomes;
+    int stops = 0;
+    for (int attempt = 0; attempt < std::max(2, tries()); ++attempt) {
+        target.setText(QStringLiteral("line"), QString());
+        ASSERT_TRUE(other.setClipboard({{utf8Text, copied.toUtf8()}}));
+        DesktopSession::pause(200);
+        // Copied in another application at different moments while the field is stopped: while
+        // the replacement still waits for the paste, and after it gave the keyboard back.
+        const QString fresh = QStringLiteral("copied anew %1").arg(attempt);
+        {
+            StopAtNewClipboard stop(target.processId(), 2000);
+            ASSERT_TRUE(typeTrigger());
+            // On a loaded machine a trigger may be left as typed, with no paste to wait for.
+            if (!DesktopSession::waitFor([&] { return stop.stopped.load(); }, 3000)) {
+                outcomes.append(QStringLiteral("no replacement"));
+                continue;
+            }
+            ++stops;
+            DesktopSession::pause(attempt % 2 == 0 ? 300 : 1200);
+            ASSERT_TRUE(other.setClipboard({{utf8Text, fresh.toUtf8()}}));
+            stop.wait();
+        }
+        // The field pastes once it goes on; what it ends with is the trigger or the expansion.
+        DesktopSession::pause(1500);
+        const auto exact = [&] {
+            const QString text = target.text(QStringLiteral("line"));
+            return text == "Hi " + signature || text == QStringLiteral("Hi /sig");
+        };
+        EXPECT_TRUE(DesktopSession::waitFor(exact, 3000)) << "try " << attempt << ": " << target.text("line").toStdString();
+        outcomes.append(target.text(QStringLiteral("line")));
+        // What the user copied stays theirs.
+        EXPECT_TRUE(DesktopSession::waitFor([&] { return other.clipboard(utf8Text).value(utf8Text) == fresh; }, 5000))
+            << other.clipboard(utf8Text).value(utf8Text).toStdString();
+    }
+    RecordProperty("outcomes", outcomes.join(QLatin1String(" | ")).toStdString());
+    EXPECT_GT(stops, 0) << "no trigger was expanded";
+}
+
 TEST_F(StalledReplacement, aStalledFieldsLatePasteGetsItsOwnExpansionNotOneMadeElsewhereMeanwhile)
 {
     target.setText(QStringLiteral("line"), QString());

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QMimeData>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <chrono>
 #include <cstdio>
@@ -39,6 +40,10 @@ TextFieldsWindow::TextFieldsWindow()
             m_arrival = std::chrono::duration_cast<std::chrono::nanoseconds>(
                 std::chrono::steady_clock::now().time_since_epoch())
                             .count();
+        // A formatter that finds nothing to change still sets the text: the selection goes and
+        // the caret moves to the end, as a selection between the change and the rewrite finds.
+        if (m_rewriteAfter > 0)
+            QTimer::singleShot(m_rewriteAfter, m_line, [this] { m_line->setText(m_line->text()); });
     });
 }
 
@@ -87,6 +92,9 @@ void TextFieldsWindow::run(const QByteArray& line)
         // Stands for an application that stops answering: blocks its event loop.
         reply({{QStringLiteral("ok"), true}});
         QThread::msleep(words.at(1).toUInt());
+    } else if (command == "rewrite" && words.size() == 2) {
+        m_rewriteAfter = words.at(1).toInt();
+        reply({{QStringLiteral("ok"), true}});
     } else if (command == "watch" && words.size() == 2) {
         m_watched = QString::fromUtf8(QByteArray::fromBase64(words.at(1)));
         m_arrival = -1;

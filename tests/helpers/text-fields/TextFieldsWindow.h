@@ -18,6 +18,8 @@
 //   clip-get [<mime type>]         the clipboard as {mime type: base64 data}, as it is now;
 //                                  with a type, only that type's data
 //   hang <milliseconds>            stop answering anyone for that long
+//   rewrite <milliseconds>         from now on the line edit sets its own text again that long
+//                                  after each change, as input masks and formatters do (0: never)
 //   watch <base64 utf-8>           note when the line edit's text first contains this text
 //   arrival                        {"nanoseconds": steady clock time of that moment, or -1}
 //   quit
@@ -40,4 +42,5 @@ private:
     QByteArray m_pending;
     QString m_watched;
     qint64 m_arrival = -1;
+    int m_rewriteAfter = 0;
 };
