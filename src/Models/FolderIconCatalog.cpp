@@ -259,6 +259,14 @@ RenderedIconCache& renderedIcons()
 
 } // namespace
 
+QString FolderIconCatalog::spokenName(const QString& key)
+{
+    QStringList words = key.split(u'-', Qt::SkipEmptyParts);
+    for (QString& word : words)
+        word[0] = word[0].toUpper();
+    return words.join(u' ');
+}
+
 const QStringList& FolderIconCatalog::orderedKeys()
 {
     static const QStringList keys = [] {

@@ -23,6 +23,8 @@ public:
 
     // The 46 built-in keys in display order.
     static const QStringList& orderedKeys();
+    // A built-in key as words to read out: "file-text" is "File Text".
+    static QString spokenName(const QString& key);
     // Built-in key to SVG text: one 24 by 24 view box filled with "currentColor".
     static const QHash<QString, QString>& icons();
     // The SVG text of "folder".

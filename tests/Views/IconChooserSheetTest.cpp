@@ -7,6 +7,7 @@
 #include "Views/MenuBar/chooser/IconUploadContent.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -223,6 +224,20 @@ TEST_F(IconChooserSheetTest, TabGoesRoundTheCardAndNeverToTheEditorBeneath)
     EXPECT_TRUE(visited.contains(chooser->tabButton(Tab::icons)));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     EXPECT_TRUE(chooser->card()->isAncestorOf(QApplication::focusWidget()));
+
+    // The chips are one stop, at the chosen one, as the tabs are; the arrows go along them
+    // and choose.
+    const QList<QAbstractButton*> chips = emoji()->chips();
+    ASSERT_TRUE(visited.contains(chips.at(0)));
+    for (int press = 0; press < 30 && QApplication::focusWidget() != chips.at(0); ++press)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_TRUE(chips.at(1)->hasFocus());
+    EXPECT_EQ(emoji()->activeCategory(), EmojiCategoryFilter::recent());
+    EXPECT_EQ(chooser->tab(), Tab::emoji) << "the tabs are a row of their own";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_TRUE(chips.at(1)->hasFocus()) << "Tab comes back to the chosen chip";
 }
 
 TEST_F(IconChooserSheetTest, TheEmojiTabStartsWithAllTheCategories)
@@ -353,4 +368,26 @@ TEST_F(IconChooserSheetTest, TilesShowTheirTooltips)
     QApplication::sendEvent(grid, &help);
     EXPECT_EQ(QToolTip::text(), QStringLiteral("shopping-bag"));
     QToolTip::hideText();
+}
+
+TEST_F(IconChooserSheetTest, AScreenReaderTicksTabsAndChipsAndHearsTheIconsNames)
+{
+    open();
+    const auto tick = [](QWidget* button) {
+        QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(button)->actionInterface();
+        ASSERT_NE(actions, nullptr);
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+    };
+    tick(chooser->tabButton(Tab::emoji));
+    EXPECT_EQ(chooser->tab(), Tab::emoji);
+    tick(emoji()->chips().at(1));
+    EXPECT_EQ(emoji()->activeCategory(), EmojiCategoryFilter::recent());
+    tick(chooser->tabButton(Tab::icons));
+    EXPECT_EQ(chooser->tab(), Tab::icons);
+
+    QAccessibleInterface* icons = QAccessible::queryAccessibleInterface(chooser->iconGrid());
+    const int file = indexOf(chooser->iconGrid(), QStringLiteral("file-text"));
+    EXPECT_EQ(icons->child(file)->text(QAccessible::Name), QStringLiteral("File Text"));
+    EXPECT_EQ(icons->child(indexOf(chooser->iconGrid(), QStringLiteral("star")))->text(QAccessible::Name),
+        QStringLiteral("Star"));
 }

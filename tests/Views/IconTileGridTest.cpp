@@ -16,7 +16,7 @@ QList<IconTileGrid::Tile> tiles(const QString& prefix, int count)
 {
     QList<IconTileGrid::Tile> result;
     for (int i = 0; i < count; ++i)
-        result.append({prefix + QString::number(i), prefix + QStringLiteral(" tile ") + QString::number(i)});
+        result.append({prefix + QString::number(i), prefix + QStringLiteral(" tile ") + QString::number(i), {}});
     return result;
 }
 

@@ -13,10 +13,12 @@
 #include "Views/MenuBar/list/CardListCanvas.h"
 #include "Views/MenuBar/list/DuplicateTriggerBanner.h"
 #include "Views/MenuBar/list/FolderPathBar.h"
+#include "Views/MenuBar/list/LibraryItemCard.h"
 #include "Views/MenuBar/list/ListEmptyState.h"
 #include "Views/MenuBar/list/MainListHeader.h"
 #include "Views/MenuBar/list/SearchBar.h"
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -98,6 +100,26 @@ TEST_F(MainListViewTest, TheTopLevelShowsFoldersThenShortcutsEachInOrder)
     EXPECT_EQ(first.top(), 4);
     EXPECT_EQ(second.top(), first.bottom() + 1 + 8);
     EXPECT_EQ(first.width(), view->canvas()->width() - 36);
+}
+
+TEST_F(MainListViewTest, TheCardsMeasuredOffScreenAreNeverToldOf)
+{
+    openView();
+    int samples = 0;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (!qobject_cast<LibraryItemCard*>(window) || !window->testAttribute(Qt::WA_DontShowOnScreen))
+            continue;
+        ++samples;
+        QList<QWidget*> parts = window->findChildren<QWidget*>();
+        parts.prepend(window);
+        for (QWidget* part : parts) {
+            // Qt drops every event about an object without a valid description: its showing,
+            // its name ("Edit " for a sample without a trigger) changing.
+            QAccessibleEvent shown(part, QAccessible::ObjectShow);
+            EXPECT_EQ(shown.accessibleInterface(), nullptr) << part->metaObject()->className();
+        }
+    }
+    EXPECT_GE(samples, 2) << "a folder and a shortcut measured";
 }
 
 TEST_F(MainListViewTest, ItemsWithEqualOrderKeepTheLibrarysOrder)

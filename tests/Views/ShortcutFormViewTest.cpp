@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -238,6 +239,13 @@ TEST_F(ShortcutFormTest, ATriggerInUseShowsTheErrorAndKeepsTheForm)
     EXPECT_EQ(form->errorMessage(), QStringLiteral("Shortcut already exists"));
     EXPECT_EQ(form->errorLine()->textLabel()->text(), QStringLiteral("Shortcut already exists"));
     EXPECT_TRUE(form->errorLine()->isVisible());
+    // A screen reader hears it as it hears a toast: a notification shows with the message.
+    const QList<QWidget*> parts = form->errorLine()->findChildren<QWidget*>();
+    EXPECT_TRUE(std::any_of(parts.begin(), parts.end(), [](QWidget* part) {
+        const QAccessibleInterface* told = QAccessible::queryAccessibleInterface(part);
+        return part->isVisible() && told->role() == QAccessible::Notification
+            && told->text(QAccessible::Name) == QStringLiteral("Shortcut already exists");
+    }));
     EXPECT_EQ(state->userData().shortcuts.size(), 1);
     EXPECT_TRUE(screens.isEmpty());
     EXPECT_TRUE(toasts.isEmpty());

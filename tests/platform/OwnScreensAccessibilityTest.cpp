@@ -382,6 +382,12 @@ TEST_F(OwnScreensAccessibility, EveryScreenNamesEveryControl)
     expectEveryControlNamed(chooser, "icon chooser");
     EXPECT_FALSE(find(chooser, showing(QStringLiteral("push button"), QStringLiteral("Choose folder icon"))))
         << "the form under the chooser is still read";
+    EXPECT_TRUE(find(chooser, showing(QStringLiteral("push button"), QStringLiteral("File Text"))))
+        << "an icon reads as its key";
+    // Ticked through the bus (its toggle action), a tab shows its page as a click does.
+    ASSERT_TRUE(pressShown(QStringLiteral("Emoji")));
+    walkUntil(showing(QStringLiteral("text"), QStringLiteral("Search emoji")));
+    expectFocusNamed("the icon chooser's emoji page");
     ASSERT_TRUE(key("Escape"));
     walkUntil(showing(QStringLiteral("push button"), QStringLiteral("Choose folder icon")));
     leaveFormTypedIn();

@@ -1,6 +1,7 @@
 #include "App/Shell/PopoverKeyHandler.h"
 
 #include "App/Shell/PopoverWindow.h"
+#include "Views/Components/ModalLayers.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -56,9 +57,12 @@ void PopoverKeyHandler::endEditing()
 {
     if (QWidget* focus = m_window.focusWidget())
         focus->clearFocus();
-    // Keys go on to the popover's content, which closes on Escape.
-    if (QWidget* content = m_window.content())
-        content->setFocus(Qt::OtherFocusReason);
+    // Keys go on to the popover's content, which closes on Escape, or to the sheet or question
+    // laid over it, which closes on Escape in turn: the keyboard never goes under a layer.
+    if (QWidget* content = m_window.content()) {
+        QWidget* layer = ModalLayers::top(content);
+        (layer ? layer : content)->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 bool PopoverKeyHandler::eventFilter(QObject* watched, QEvent* event)

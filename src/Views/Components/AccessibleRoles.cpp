@@ -1,5 +1,7 @@
 #include "Views/Components/AccessibleRoles.h"
 
+#include "Views/Components/ModalLayers.h"
+
 #include <QAbstractButton>
 #include <QAccessibleObject>
 #include <QAccessibleWidget>
@@ -11,6 +13,26 @@ namespace {
 
 const char* const roleProperty = "velmoraAccessibleRole";
 const char* const modalLayerProperty = "velmoraModalLayer";
+const char* const unseenProperty = "velmoraNeverShown";
+
+// Whether `widget` belongs to a window that is laid out but never shown.
+bool isUnseen(const QWidget* widget)
+{
+    const QWidget* window = widget->window();
+    return window && window->property(unseenProperty).toBool();
+}
+
+// What a widget that is never seen tells: nothing. An invalid description makes Qt drop
+// every event about it (its showing, its name changing) before a screen reader hears it.
+class UnseenAccessible final : public QAccessibleWidget {
+public:
+    explicit UnseenAccessible(QWidget* widget)
+        : QAccessibleWidget(widget)
+    {
+    }
+
+    bool isValid() const override { return false; }
+};
 
 class RoleAccessible final : public QAccessibleWidget {
 public:
@@ -151,6 +173,8 @@ QAccessibleInterface* roleFactory(const QString&, QObject* object)
     auto* widget = qobject_cast<QWidget*>(object);
     if (!widget)
         return nullptr;
+    if (isUnseen(widget))
+        return new UnseenAccessible(widget);
     const QVariant role = widget->property(roleProperty);
     return role.isValid() ? new RoleAccessible(widget, QAccessible::Role(role.toInt())) : nullptr;
 }
@@ -177,7 +201,8 @@ void setRole(QWidget* widget, QAccessible::Role role)
         return;
     widget->setProperty(roleProperty, int(role));
     // Setting a name or a check state may already have made a description of another role.
-    if (QAccessibleInterface* current = QAccessible::queryAccessibleInterface(widget); current && current->role() != role)
+    if (QAccessibleInterface* current = QAccessible::queryAccessibleInterface(widget);
+        current && current->role() != role)
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(current));
 }
 
@@ -187,9 +212,24 @@ void hostModalLayers(QWidget* host)
         setRole(host, QAccessible::Client);
 }
 
+void keepUnseen(QWidget* window)
+{
+    installRoleFactory();
+    window->setProperty(unseenProperty, true);
+    // Descriptions made while it was built (a name set) would still be told of.
+    QList<QWidget*> all = window->findChildren<QWidget*>();
+    all.prepend(window);
+    for (QWidget* widget : std::as_const(all)) {
+        if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(widget);
+            made && !dynamic_cast<UnseenAccessible*>(made))
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+    }
+}
+
 void markModalLayer(QWidget* layer)
 {
     layer->setProperty(modalLayerProperty, true);
+    ModalLayers::add(layer);
     QWidget* parent = layer->parentWidget();
     if (!parent || parent->property(roleProperty).isValid())
         return;
@@ -198,6 +238,24 @@ void markModalLayer(QWidget* layer)
     // A description made before of the same role lists every child.
     if (current && !dynamic_cast<const RoleAccessible*>(current))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(const_cast<QAccessibleInterface*>(current)));
+}
+
+QWidget* addNotice(QWidget* parent)
+{
+    auto* notice = new QWidget(parent);
+    notice->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Orca speaks a notification when it shows.
+    setRole(notice, QAccessible::Notification);
+    notice->hide();
+    return notice;
+}
+
+void announce(QWidget* notice, const QString& text, const QRect& area)
+{
+    notice->hide();
+    notice->setAccessibleName(text);
+    notice->setGeometry(area);
+    notice->show();
 }
 
 void exposePopups()

@@ -3,6 +3,7 @@
 #include "Utilities/Scheduler.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/AccessibleRoles.h"
+#include "Views/Components/ModalLayers.h"
 #include "Views/Components/Motion.h"
 #include "Views/Components/ScaleFadeEffect.h"
 #include "Views/Components/SoftShadow.h"
@@ -188,6 +189,7 @@ void ConfirmationOverlay::present()
 void ConfirmationOverlay::dismiss()
 {
     m_dismissed = true;
+    ModalLayers::release(this);
     if (Motion::reduced() || !isVisible()) {
         hide();
         deleteLater();

@@ -1,12 +1,12 @@
 #include "Views/Components/FormErrorLine.h"
 
 #include "Utilities/Theme.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/SymbolLabel.h"
 #include "Views/Components/ThemedLabel.h"
 #include "Views/Components/ViewStyle.h"
 #include "platform/MotionSettings.h"
 
-#include <QAccessible>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -45,6 +45,7 @@ FormErrorLine::FormErrorLine(QWidget* parent)
     , m_text(new ThemedLabel(QString(), 12, QFont::Normal, &Theme::danger, m_panel))
     , m_opacity(new QGraphicsOpacityEffect(m_panel))
     , m_animation(new QVariantAnimation(this))
+    , m_notice(AccessibleRoles::addNotice(this))
 {
     auto* row = new QHBoxLayout(m_panel);
     row->setContentsMargins(12, 8, 12, 8);
@@ -79,8 +80,10 @@ void FormErrorLine::setMessage(const std::optional<QString>& message)
         m_text->setText(*message);
         m_text->setAccessibleName(*message);
         setVisible(true);
-        QAccessibleEvent alert(m_text, QAccessible::Alert);
-        QAccessible::updateAccessibility(&alert);
+        // Said as the toasts are: Qt passes no alert on to a screen reader.
+        AccessibleRoles::announce(m_notice, *message, QRect(QPoint(0, 0), m_panel->size()));
+    } else {
+        m_notice->hide();
     }
     const bool onScreen = parentWidget() && parentWidget()->isVisible();
     if (MotionSettings::current().reduceMotion() || !onScreen || m_progress == target) {

@@ -40,6 +40,8 @@ private:
     ThemedLabel* m_text;
     QGraphicsOpacityEffect* m_opacity;
     QVariantAnimation* m_animation;
+    // Tells a screen reader of each new message.
+    QWidget* m_notice;
     // 0 hidden, 1 fully shown.
     qreal m_progress = 0;
 };

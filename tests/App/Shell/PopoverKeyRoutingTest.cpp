@@ -8,7 +8,9 @@
 #include "Views/Components/GlassTextInput.h"
 #include "Views/MenuBar/achievements/AchievementsView.h"
 #include "Views/MenuBar/achievements/BadgeCard.h"
+#include "Views/MenuBar/achievements/DetailSheet.h"
 #include "Views/MenuBar/achievements/FilterChip.h"
+#include "Views/MenuBar/chooser/EmojiTabContent.h"
 #include "Views/MenuBar/chooser/IconChooserSheet.h"
 #include "Views/MenuBar/chooser/IconTileGrid.h"
 #include "Views/MenuBar/forms/FolderFormView.h"
@@ -19,11 +21,13 @@
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QSet>
 #include <QTest>
 
@@ -117,6 +121,64 @@ TEST_F(PopoverKeyRouting, ReturnInTheChooserPicksAnIconAndKeepsTheNewFolder)
     ASSERT_NE(form, nullptr);
     EXPECT_FALSE(form->showingIconChooser());
     EXPECT_TRUE(form->selectedIconKey().has_value()) << "Return picked the tile the grid had";
+}
+
+TEST_F(PopoverKeyRouting, TheKeyboardStaysInTheChooserUntilItClosesAndThenGoesBack)
+{
+    press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+    auto* form = shown<FolderFormView>();
+    ASSERT_NE(form, nullptr);
+    type("Pets");
+    const auto focused = [this] { return popover().focusWidget(); };
+    const auto onOpener
+        = [&] { return focused() && focused()->accessibleName() == QLatin1String("Choose folder icon"); };
+    for (int tabs = 0; tabs < 12 && !onOpener(); ++tabs)
+        press(Qt::Key_Tab);
+    ASSERT_TRUE(onOpener()) << (focused() ? focused()->metaObject()->className() : "nothing focused");
+    QWidget* opener = focused();
+    press(Qt::Key_Return);
+    const QPointer<IconChooserSheet> chooser = form->findChild<IconChooserSheet*>();
+    ASSERT_NE(chooser, nullptr);
+
+    // Escape after a search ends the typing and leaves the keyboard with the chooser (named,
+    // for a screen reader); then no count of Tabs, Backtabs and a Return reaches the form.
+    for (const int tabs : {1, 3, 5, 16}) {
+        for (const int key : {int(Qt::Key_Tab), int(Qt::Key_Backtab)}) {
+            ASSERT_TRUE(chooser) << "closed before " << tabs << " presses of " << key;
+            chooser->tabButton(IconChooserSheet::Tab::emoji)->click();
+            chooser->emojiContent()->setQuery(QString());
+            chooser->emojiContent()->searchField()->setFocus();
+            type("dog");
+            ASSERT_EQ(chooser->emojiContent()->query(), QStringLiteral("dog"));
+            press(Qt::Key_Escape);
+            ASSERT_TRUE(form->showingIconChooser()) << "the first Escape only ends the typing";
+            ASSERT_EQ(focused(), chooser);
+            EXPECT_FALSE(QAccessible::queryAccessibleInterface(focused())->text(QAccessible::Name).isEmpty());
+            for (int i = 0; i < tabs; ++i) {
+                press(key);
+                ASSERT_TRUE(chooser->card()->isAncestorOf(focused()))
+                    << tabs << " tabs reached " << focused()->metaObject()->className();
+            }
+            if (qobject_cast<IconTileGrid*>(focused()))
+                continue; // Return would pick an emoji, which the next round would miss
+            press(Qt::Key_Return);
+            ASSERT_EQ(shown<FolderFormView>(), form) << "Back was not pressed";
+            EXPECT_EQ(form->name(), QStringLiteral("Pets"));
+            ASSERT_EQ(form->findChildren<IconChooserSheet*>().size(), 1) << "no second chooser";
+            ASSERT_EQ(form->findChild<IconChooserSheet*>(), chooser.data());
+        }
+    }
+
+    // Closed, it gives the keyboard back to the button that opened it.
+    ASSERT_TRUE(chooser);
+    chooser->tabButton(IconChooserSheet::Tab::emoji)->click();
+    chooser->emojiContent()->searchField()->setFocus();
+    press(Qt::Key_Escape);
+    press(Qt::Key_Escape);
+    ASSERT_EQ(shown<FolderFormView>(), form);
+    EXPECT_FALSE(form->showingIconChooser());
+    EXPECT_EQ(focused(), opener);
+    EXPECT_EQ(form->name(), QStringLiteral("Pets"));
 }
 
 TEST_F(PopoverKeyRouting, ArrowKeysMoveInTheChooserGridNotTheHiddenList)
@@ -301,8 +363,15 @@ TEST_F(PopoverKeyRouting, TabReachesTheBadgesAndTheChipsInViewAndReturnOpensTheS
     ASSERT_NE(card, nullptr) << "Tab reaches the badges";
     press(Qt::Key_Return);
     ASSERT_EQ(page->detailId(), card->achievement().id);
+    // The sheet keeps the keyboard, and gives it back to the badge when it closes.
+    const QWidget* sheet = page->detailSheet()->parentWidget();
+    for (const int key : {int(Qt::Key_Tab), int(Qt::Key_Tab), int(Qt::Key_Backtab), int(Qt::Key_Backtab)}) {
+        press(key);
+        EXPECT_TRUE(popover().focusWidget() == sheet || sheet->isAncestorOf(popover().focusWidget()));
+    }
     press(Qt::Key_Escape);
     EXPECT_FALSE(page->detailId());
+    EXPECT_EQ(popover().focusWidget(), card);
     EXPECT_EQ(screen(), QStringLiteral("achievements"));
 
     // Back to a chip from far down the page: it scrolls into view as it gets the keyboard.

@@ -5,6 +5,7 @@
 #include "Utilities/Theme.h"
 #include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/ActivityIndicator.h"
+#include "Views/Components/ModalLayers.h"
 #include "Views/Components/Motion.h"
 #include "Views/Components/OverlayScrollArea.h"
 #include "Views/Components/PaintedButton.h"
@@ -346,6 +347,7 @@ void SyncReviewOverlay::present()
 
 void SyncReviewOverlay::leave()
 {
+    ModalLayers::release(this);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     QPointer<SyncReviewOverlay> self(this);
     animate(0, [self] {

@@ -219,10 +219,14 @@ void AchievementsView::closeDetail()
     if (!m_detailId)
         return;
     m_detailId.reset();
+    // The sheet gives the keyboard back to the badge that opened it; the page takes it only
+    // when that badge is gone.
     if (m_overlay)
         m_overlay->leave();
     m_overlay = nullptr;
-    setFocus(Qt::OtherFocusReason);
+    const QWidget* focus = window()->focusWidget();
+    if (!focus || !focus->isVisible() || (focus != this && !isAncestorOf(focus)))
+        setFocus(Qt::OtherFocusReason);
 }
 
 std::optional<QString> AchievementsView::detailId() const

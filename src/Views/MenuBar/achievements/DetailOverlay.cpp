@@ -2,6 +2,7 @@
 
 #include "Utilities/Theme.h"
 #include "Views/Components/AccessibleRoles.h"
+#include "Views/Components/ModalLayers.h"
 #include "Views/Components/Motion.h"
 #include "Views/Components/ScaleFadeEffect.h"
 #include "Views/Components/SoftShadow.h"
@@ -57,6 +58,7 @@ void DetailOverlay::leave()
     if (m_leaving)
         return;
     m_leaving = true;
+    ModalLayers::release(this);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     QPointer<DetailOverlay> self(this);
     animate(0, [self] {

@@ -14,6 +14,7 @@
 #include "Views/MenuBar/chooser/IconTileGrid.h"
 
 #include <QAbstractButton>
+#include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -69,7 +70,6 @@ public:
         setToolTip(toolTip);
         setAccessibleName(toolTip);
         setCheckable(true);
-        setAutoExclusive(true);
         setFixedSize(26, 26);
         setFocusPolicy(Qt::TabFocus);
     }
@@ -176,7 +176,7 @@ QList<IconTileGrid::Tile> tilesOf(const QList<EmojiEntry>& entries)
     QList<IconTileGrid::Tile> tiles;
     tiles.reserve(entries.size());
     for (const EmojiEntry& entry : entries)
-        tiles.append({entry.character, entry.keywords.isEmpty() ? entry.character : entry.keywords});
+        tiles.append({entry.character, entry.keywords.isEmpty() ? entry.character : entry.keywords, {}});
     return tiles;
 }
 
@@ -212,13 +212,26 @@ EmojiTabContent::EmojiTabContent(std::optional<QString> initial, QWidget* parent
     auto* chips = new QHBoxLayout(chipRow);
     chips->setContentsMargins(sidePadding, 0, sidePadding, 0);
     chips->setSpacing(4);
+    // A group of their own: buttons exclusive by parent would count the tabs' as theirs too,
+    // and each choice of a tab would take the chips out of the Tab order.
+    auto* chipGroup = new QButtonGroup(this);
     auto addChip = [&](const QString& label, const QString& toolTip, const EmojiCategoryFilter& filter) {
         auto* chip = new CategoryChip(label, toolTip, chipRow);
+        chipGroup->addButton(chip);
         chip->installEventFilter(this);
         chips->addWidget(chip);
         m_chips.append(chip);
         m_chipFilters.append(filter);
-        connect(chip, &QAbstractButton::clicked, this, [this, filter] { setActiveCategory(filter); });
+        // A press on the chosen chip still clears the search; a screen reader's tick (the
+        // toggle action, no click) chooses the chip's category too.
+        connect(chip, &QAbstractButton::clicked, this, [this, filter] {
+            if (m_filter != filter || !m_search->text().isEmpty())
+                setActiveCategory(filter);
+        });
+        connect(chip, &QAbstractButton::toggled, this, [this, filter](bool checked) {
+            if (checked && m_filter != filter)
+                setActiveCategory(filter);
+        });
     };
     addChip(QStringLiteral("\u25F0"), QStringLiteral("All"), EmojiCategoryFilter::all());
     addChip(QStringLiteral("\U0001F550"), QStringLiteral("Recent"), EmojiCategoryFilter::recent());

@@ -7,6 +7,7 @@
 #include "Utilities/Theme.h"
 #include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/HairlineDivider.h"
+#include "Views/Components/ModalLayers.h"
 #include "Views/Components/OverlayScrollArea.h"
 #include "Views/Components/OverlayScrollBar.h"
 #include "Views/Components/PaintedButton.h"
@@ -18,6 +19,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -38,7 +40,6 @@ public:
         : PaintedButton(title, parent)
     {
         setCheckable(true);
-        setAutoExclusive(true);
         setFocusPolicy(Qt::TabFocus);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         setFixedHeight(12 + QFontMetrics(uiFont(13, QFont::DemiBold)).height() + 6 + 2);
@@ -145,8 +146,12 @@ IconChooserSheet::IconChooserSheet(AppState& appState, std::optional<QString> in
     tabBar->setContentsMargins(0, 0, 0, 0);
     const std::pair<Tab, QString> tabs[] = {{Tab::icons, QStringLiteral("Icons")},
         {Tab::emoji, QStringLiteral("Emoji")}, {Tab::upload, QStringLiteral("Upload")}};
+    // Exclusive as a group of their own, not by parent: the emoji chips, deeper in the card,
+    // are a row of their own.
+    auto* tabGroup = new QButtonGroup(this);
     for (const auto& [tab, title] : tabs) {
         auto* button = new TabButton(title, m_card);
+        tabGroup->addButton(button);
         tabBar->addWidget(button, 1);
         m_tabButtons.append(button);
         connect(button, &QAbstractButton::clicked, this, [this, tab = tab] {
@@ -155,6 +160,11 @@ IconChooserSheet::IconChooserSheet(AppState& appState, std::optional<QString> in
             setTab(tab);
             if (!fromTabBar)
                 focusTabContent();
+        });
+        // A screen reader ticks a tab (its toggle action) without clicking it: the page follows.
+        connect(button, &QAbstractButton::toggled, this, [this, tab = tab](bool checked) {
+            if (checked && m_tab != tab)
+                setTab(tab);
         });
     }
     column->addLayout(tabBar);
@@ -168,7 +178,7 @@ IconChooserSheet::IconChooserSheet(AppState& appState, std::optional<QString> in
     m_iconGrid->setAccessibleName(QStringLiteral("Icons"));
     QList<IconTileGrid::Tile> builtIns;
     for (const QString& key : FolderIconCatalog::orderedKeys())
-        builtIns.append({key, key});
+        builtIns.append({key, key, FolderIconCatalog::spokenName(key)});
     m_iconGrid->setTiles(builtIns);
     m_iconGrid->setMarkedKey(m_initial);
     m_iconGrid->setCustomIcons(appState.userData().customIcons);
@@ -299,6 +309,12 @@ void IconChooserSheet::keyPressEvent(QKeyEvent* event)
         dismiss();
         return;
     }
+    // Return or Space that no control of the card took (in the search field) ends here: the
+    // editor beneath would save on it.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space) {
+        event->accept();
+        return;
+    }
     QWidget::keyPressEvent(event);
 }
 
@@ -320,17 +336,5 @@ void IconChooserSheet::mouseReleaseEvent(QMouseEvent* event)
 bool IconChooserSheet::focusNextPrevChild(bool next)
 {
     // Tab and Backtab go round the card's controls and never reach the editor beneath.
-    QList<QWidget*> chain;
-    for (QWidget* widget = nextInFocusChain(); widget && widget != this; widget = widget->nextInFocusChain()) {
-        if (m_card->isAncestorOf(widget) && widget->isVisible() && widget->isEnabled()
-            && (widget->focusPolicy() & Qt::TabFocus) && !widget->focusProxy())
-            chain.append(widget);
-    }
-    if (chain.isEmpty())
-        return true;
-    const qsizetype at = chain.indexOf(QApplication::focusWidget());
-    const qsizetype target
-        = at < 0 ? (next ? 0 : chain.size() - 1) : (at + (next ? 1 : chain.size() - 1)) % chain.size();
-    chain[target]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-    return true;
+    return ModalLayers::focusNextInside(this, next) || QWidget::focusNextPrevChild(next);
 }

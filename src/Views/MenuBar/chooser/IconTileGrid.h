@@ -24,6 +24,7 @@ public:
     struct Tile {
         QString key; // the icon key, or the emoji itself
         QString toolTip;
+        QString name; // what assistive technology reads; the tooltip when empty
     };
     struct Section {
         QString title; // none when empty

@@ -31,7 +31,10 @@ public:
 
     QString text(QAccessible::Text kind) const override
     {
-        return isValid() && kind == QAccessible::Name ? m_grid->tile(m_index).toolTip : QString();
+        if (!isValid() || kind != QAccessible::Name)
+            return {};
+        const IconTileGrid::Tile& tile = m_grid->tile(m_index);
+        return tile.name.isEmpty() ? tile.toolTip : tile.name;
     }
 
     QRect rect() const override

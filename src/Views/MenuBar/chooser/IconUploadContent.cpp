@@ -208,7 +208,7 @@ void IconUploadContent::refreshUploads()
     const QList<CustomIcon>& icons = m_appState.userData().customIcons;
     QList<IconTileGrid::Tile> tiles;
     for (const CustomIcon& icon : icons)
-        tiles.append({customKey(icon.id), icon.name});
+        tiles.append({customKey(icon.id), icon.name, {}});
     m_grid->setCustomIcons(icons);
     m_grid->setTiles(tiles);
     m_caption->setVisible(!icons.isEmpty());

@@ -1,6 +1,7 @@
 #include "Views/MenuBar/list/CardHeightEstimate.h"
 
 #include "App/State/AppState.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/ClampedTextLabel.h"
 #include "Views/Components/FolderNameLine.h"
 #include "Views/MenuBar/list/FolderCard.h"
@@ -22,11 +23,14 @@ ScreenBinding inertBinding()
 }
 
 // Sample cards are laid out like shown ones but never appear. As windows of their own they
-// would take their layout's minimum as theirs, and keep the tallest one measured.
+// would take their layout's minimum as theirs, and keep the tallest one measured. A screen
+// reader hears nothing of them: their showing would be read out as a row and a blank
+// "Edit" button each time the list is built.
 template <class Card> void keepOffScreen(Card& card)
 {
     card.layout()->setSizeConstraint(QLayout::SetNoConstraint);
     card.setAttribute(Qt::WA_DontShowOnScreen);
+    AccessibleRoles::keepUnseen(&card);
     card.show();
 }
 

@@ -9,6 +9,7 @@
 #include "Utilities/ToastManager.h"
 #include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/ConfirmationOverlay.h"
+#include "Views/Components/ModalLayers.h"
 #include "Views/Components/ScreenHeader.h"
 #include "Views/Components/ThemedLabel.h"
 #include "Views/Components/VisualEffectBackground.h"
@@ -55,7 +56,11 @@ MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, 
         m_commands = new PopoverCommands(appState,
             {.quit = std::move(onQuit),
                 .closePopover = [] { NotificationCenter::instance().post(Notifications::velmoraClosePopover); },
-                .endEditing = [this] { m_content->setFocus(Qt::OtherFocusReason); },
+                .endEditing =
+                    [this] {
+                        QWidget* layer = ModalLayers::top(m_content);
+                        (layer ? layer : m_content)->setFocus(Qt::OtherFocusReason);
+                    },
                 .typingText = {}},
             this);
     }
@@ -348,4 +353,10 @@ void MenuBarPopover::showEvent(QShowEvent* event)
         else
             m_content->setFocus();
     }
+}
+
+bool MenuBarPopover::focusNextPrevChild(bool next)
+{
+    // Whatever control Tab leaves, it stays inside a layer that is up.
+    return ModalLayers::focusNextInside(this, next) || QWidget::focusNextPrevChild(next);
 }

@@ -83,6 +83,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     MenuBarPopover(AppState& appState, const PopoverScreen& screen, PopoverCommands* commands,

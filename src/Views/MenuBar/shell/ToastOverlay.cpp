@@ -17,13 +17,10 @@ constexpr int textFlags = Qt::AlignCenter | Qt::TextWordWrap;
 ToastOverlay::ToastOverlay(ToastManager& toast, QWidget* parent)
     : QWidget(parent)
     , m_toast(&toast)
-    , m_notification(new QWidget(this))
+    , m_notification(AccessibleRoles::addNotice(this))
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
-    m_notification->setAttribute(Qt::WA_TransparentForMouseEvents);
-    AccessibleRoles::setRole(m_notification, QAccessible::Notification);
-    m_notification->hide();
     connect(&m_transition, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
         m_presence = value.toReal();
         update();
@@ -78,10 +75,7 @@ void ToastOverlay::announce(bool shown, bool textChanged)
     if (m_notification->isVisible() && !textChanged)
         return;
     // A new text while one is up is a new notification: it appears again.
-    m_notification->hide();
-    m_notification->setAccessibleName(m_text);
-    m_notification->setGeometry(capsuleRect());
-    m_notification->show();
+    AccessibleRoles::announce(m_notification, m_text, capsuleRect());
 }
 
 QRect ToastOverlay::textRect(int availableWidth) const
