@@ -291,8 +291,9 @@ TEST_P(WaylandExpansion, measureTypingOnAcrossTriggers)
     QStringList faults;
     for (int attempt = 0; attempt < asked.at(1).toInt(); ++attempt) {
         ASSERT_TRUE(app.setText(field, before) && fieldBecomes(field, before));
-        if (middle)
+        if (middle) {
             ASSERT_TRUE(app.setCursor(field, at));
+        }
         ASSERT_TRUE(keyboard.type(typed, asked.at(2).toInt()));
         DesktopSession::waitFor([&] { return app.text(field) == sound.last(); }, 3000 + 40 * asked.at(2).toInt());
         DesktopSession::pause(500);
