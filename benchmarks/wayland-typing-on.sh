@@ -1,13 +1,14 @@
 #!/bin/bash
 # Types "x /aa y /bb z /sig w" into a toolkit's line field on the headless sway or mutter of
 # scripts/with-desktop.sh, many times, and counts the tries that came out exact, those with some
-# trigger left as typed, and the others (faults, printed).
-#   benchmarks/wayland-typing-on.sh [build dir] <sway|mutter> <gtk3|gtk4|qt> <tries> <ms per key>
+# trigger left as typed, and the others (faults, printed). With "middle", types "/sig " into the
+# middle of "AB CD" instead.
+#   benchmarks/wayland-typing-on.sh [build dir] <sway|mutter> <gtk3|gtk4|qt> <tries> <ms per key> [middle]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build
 if [ -d "${1:-}" ]; then build=$1; shift; fi
-[ $# -eq 4 ] || { echo "usage: $0 [build dir] <sway|mutter> <gtk3|gtk4|qt> <tries> <ms per key>" >&2; exit 2; }
+[ $# -eq 4 ] || [ $# -eq 5 ] || { echo "usage: $0 [build dir] <sway|mutter> <gtk3|gtk4|qt> <tries> <ms per key> [middle]" >&2; exit 2; }
 compositor=$1; shift
 VELMORA_TYPING_ON="$*" scripts/with-desktop.sh "$build/tests/test_platform" \
   --gtest_filter="Compositors/WaylandExpansion.measureTypingOnAcrossTriggers/$compositor" 2>&1 \

@@ -263,13 +263,14 @@ TEST_P(WaylandExpansion, undoInAGtk4EntryBringsTheTriggerBackBeforeTakingTheExpa
 }
 
 // Measures typing on across triggers (benchmarks/wayland-typing-on.sh): only when asked for, as it
-// takes minutes. VELMORA_TYPING_ON = "<gtk3|gtk4|qt> <tries> <ms per key>": each try types
-// "x /aa y /bb z /sig w" into an emptied line field and counts it as exact, left as typed (some
-// triggers), or (a fault) what the field ended with.
+// takes minutes. VELMORA_TYPING_ON = "<gtk3|gtk4|qt> <tries> <ms per key> [middle]": each try types
+// "x /aa y /bb z /sig w" into an emptied line field, or with "middle" "/sig " into the middle of
+// "AB CD", and counts it as exact, left as typed (some triggers), or (a fault) what the field
+// ended with.
 TEST_P(WaylandExpansion, measureTypingOnAcrossTriggers)
 {
     const QStringList asked = qEnvironmentVariable("VELMORA_TYPING_ON").split(u' ', Qt::SkipEmptyParts);
-    if (asked.size() != 3)
+    if (asked.size() != 3 && asked.size() != 4)
         GTEST_SKIP() << "a measurement, run by benchmarks/wayland-typing-on.sh";
     engine->stop();
     engine->start({LibraryFixtures::expanding("/aa", "Alpha"), LibraryFixtures::expanding("/bb", "Bravo"),
@@ -278,13 +279,21 @@ TEST_P(WaylandExpansion, measureTypingOnAcrossTriggers)
     const QString field = asked.at(0) == QLatin1String("qt") ? QStringLiteral("line") : QStringLiteral("entry");
     ASSERT_TRUE(asked.at(0) == QLatin1String("qt") ? startQt() : startGtk(asked.at(0).back().digitValue(), Client::nativeWayland));
     ASSERT_TRUE(focus(field));
-    const QString typed = QStringLiteral("x /aa y /bb z /sig w");
-    const QStringList sound = soundResults(typed, {{"/aa", "Alpha"}, {"/bb", "Bravo"}, {"/sig", signature}});
+    const bool middle = asked.size() == 4;
+    const QString typed = middle ? QStringLiteral("/sig ") : QStringLiteral("x /aa y /bb z /sig w");
+    const QString before = middle ? QStringLiteral("AB CD") : QString();
+    const int at = middle ? 3 : 0;
+    QStringList sound;
+    for (const QString& result : soundResults(typed, {{"/aa", "Alpha"}, {"/bb", "Bravo"}, {"/sig", signature}}))
+        sound.append(QString(before).insert(at, result));
     int exactTries = 0;
     int asTyped = 0;
     QStringList faults;
     for (int attempt = 0; attempt < asked.at(1).toInt(); ++attempt) {
-        ASSERT_TRUE(app.setText(field, QString()) && fieldBecomes(field, QString()));
+        ASSERT_TRUE(app.setText(field, before) && fieldBecomes(field, before));
+        if (middle) {
+            ASSERT_TRUE(app.setCursor(field, at));
+        }
         ASSERT_TRUE(keyboard.type(typed, asked.at(2).toInt()));
         DesktopSession::waitFor([&] { return app.text(field) == sound.last(); }, 3000 + 40 * asked.at(2).toInt());
         DesktopSession::pause(500);
@@ -294,10 +303,10 @@ TEST_P(WaylandExpansion, measureTypingOnAcrossTriggers)
         if (!sound.contains(result))
             faults.append(result);
     }
-    std::cout << asked.at(0).toStdString() << " at " << asked.at(2).toStdString() << " ms per key, "
-              << asked.at(1).toStdString() << " tries: exact " << exactTries << ", some left as typed " << asTyped
-              << ", other " << faults.size() << (faults.isEmpty() ? "" : ": ") << faults.join(" | ").toStdString()
-              << std::endl;
+    std::cout << asked.at(0).toStdString() << (middle ? " (middle)" : "") << " at " << asked.at(2).toStdString()
+              << " ms per key, " << asked.at(1).toStdString() << " tries: exact " << exactTries
+              << ", some left as typed " << asTyped << ", other " << faults.size() << (faults.isEmpty() ? "" : ": ")
+              << faults.join(" | ").toStdString() << std::endl;
 }
 
 TEST_P(WaylandExpansion, aTriggerMendedWithBackspaceStartsAfreshAsOnX11)

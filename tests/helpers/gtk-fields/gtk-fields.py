@@ -123,6 +123,9 @@ class Fields:
                 widget.set_text(text)
                 widget.set_position(-1)
             reply({"ok": True})
+        elif command == "cursor" and widget is not None and widget is not self.view:
+            widget.set_position(int(words[2]))
+            reply({"ok": True})
         elif command == "state":
             focus = self.focused()
             state = {name: self.text(name) for name in self.fields}
