@@ -404,6 +404,32 @@ protected:
     // Where in a replacement velmora is ended.
     enum class Moment { afterTrigger, newClipboard, newClipboardFieldStopped, pasteKeys, pasteKeysFieldStopped };
 
+    // Velmora started again after the last try ended it, an empty field, and the user's copy on
+    // the clipboard.
+    void beginTryAfterEnd(int attempt)
+    {
+        if (attempt > 0) {
+            ASSERT_TRUE(velmora.start());
+            ASSERT_TRUE(velmora.waitForPopover(true, 10000));
+        }
+        target.setText(QStringLiteral("line"), QString());
+        ASSERT_TRUE(copyTheUsersText());
+    }
+
+    // The copy is made on a command, with the time of whatever event the other application saw
+    // last: the server refuses it when the clipboard changed later, so it is made until it holds.
+    bool copyTheUsersText()
+    {
+        const bool copiedIt = DesktopSession::waitFor(
+            [&] {
+                return other.setClipboard({{utf8Text, copied.toUtf8()}})
+                    && other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8();
+            },
+            5000);
+        DesktopSession::pause(200);
+        return copiedIt;
+    }
+
     // Ends velmora with `signal` mid-replacement, at each of `moments` in turn over the tries
     // (at least one each), starting it again before each try after the first. Whatever the
     // moment, the keyboard is free at once, no key is left down, the field is exact and the
@@ -414,20 +440,7 @@ protected:
         QStringList exitSeconds;
         int atPaste = 0;
         for (int attempt = 0; attempt < std::max<int>(tries(), int(moments.size())); ++attempt) {
-            if (attempt > 0) {
-                ASSERT_TRUE(velmora.start());
-                ASSERT_TRUE(velmora.waitForPopover(true, 10000));
-            }
-            target.setText(QStringLiteral("line"), QString());
-            // The copy is made on a command, with the time of whatever event the other
-            // application saw last: the server refuses it when the clipboard changed later.
-            ASSERT_TRUE(DesktopSession::waitFor(
-                [&] {
-                    return other.setClipboard({{utf8Text, copied.toUtf8()}})
-                        && other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8();
-                },
-                5000));
-            DesktopSession::pause(200);
+            ASSERT_NO_FATAL_FAILURE(beginTryAfterEnd(attempt));
             QElapsedTimer ending;
             const Moment moment = moments.at(attempt % moments.size());
             if (moment == Moment::afterTrigger) {
@@ -654,13 +667,7 @@ TEST_F(StalledReplacement, aStalledFieldsLatePasteGetsItsOwnExpansionNotOneMadeE
     // this copy: taken back a moment after a look found it still ours, the clipboard can take a
     // copy landing in between with it. Made again until it holds (this case is about the
     // stalled field; the narrow window is known).
-    ASSERT_TRUE(DesktopSession::waitFor(
-        [&] {
-            return other.setClipboard({{utf8Text, copied.toUtf8()}})
-                && other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8();
-        },
-        5000));
-    DesktopSession::pause(200);
+    ASSERT_TRUE(copyTheUsersText());
     {
         // The target stops as its expansion takes the clipboard; meanwhile the user goes on in
         // the other application, where another trigger expands. (On a loaded machine a trigger
@@ -697,6 +704,49 @@ TEST_F(StalledReplacement, velmoraKilledMidReplacementLeavesTheKeyboardFreeAndTh
     endMidReplacement(SIGKILL, pasteMoment ? QList<Moment>{Moment::pasteKeys, Moment::pasteKeysFieldStopped}
                                            : QList<Moment>{Moment::afterTrigger, Moment::newClipboard,
                                                Moment::pasteKeys, Moment::pasteKeysFieldStopped});
+}
+
+TEST_F(StalledReplacement, velmoraKilledRightAfterATriggerWithKeysTypedOnLetsGoAtOnceAndKeepsThemAll)
+{
+    // The keys after the trigger are held when velmora dies: its watchdog learns of that end at
+    // once and types them, rather than waiting for its deadline or dying with it.
+    QStringList freeAfter;
+    for (int attempt = 0; attempt < std::max(2, tries()); ++attempt) {
+        ASSERT_NO_FATAL_FAILURE(beginTryAfterEnd(attempt));
+        ASSERT_TRUE(typeTrigger());
+        ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "8", " ok"}));
+        QElapsedTimer sinceKill;
+        sinceKill.start();
+        ::kill(pid_t(velmora.processId()), SIGKILL);
+        // Free once another program can grab the keyboard; each look lets go of it again before
+        // any other program's request, so that no key typed for velmora lands in its grab.
+        Display* display = XOpenDisplay(nullptr);
+        ASSERT_TRUE(display);
+        bool free = false;
+        while (!free && sinceKill.elapsed() < 5000) {
+            XGrabServer(display);
+            free = XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime)
+                == GrabSuccess;
+            if (free)
+                XUngrabKeyboard(display, CurrentTime);
+            XUngrabServer(display);
+            XSync(display, False);
+        }
+        XCloseDisplay(display);
+        freeAfter.append(QString::number(sinceKill.elapsed() / 1000.0, 'f', 3));
+        EXPECT_TRUE(free);
+        ASSERT_TRUE(velmora.waitForExit(5000));
+        const auto exact = [&] {
+            const QString text = target.text(QStringLiteral("line"));
+            return text == "Hi " + signature + " ok" || text == QStringLiteral("Hi /sig ok");
+        };
+        EXPECT_TRUE(DesktopSession::waitFor(exact, 3000)) << target.text("line").toStdString();
+        EXPECT_TRUE(DesktopSession::waitFor(
+            [&] { return other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8(); }, 5000))
+            << other.clipboard(utf8Text).value(utf8Text).toStdString();
+        EXPECT_FALSE(anyKeyDown());
+    }
+    RecordProperty("secondsUntilKeyboardFree", freeAfter.join(QLatin1Char(' ')).toStdString());
 }
 
 TEST_F(StalledReplacement, velmoraQuitMidReplacementLeavesTheFieldExactAndTheClipboardComesBack)

@@ -11,6 +11,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -74,6 +75,26 @@ protected:
         return down;
     }
 
+    // A fast typist's keys for `text`, each pressed before the previous one is let go of.
+    static QList<std::pair<KeySym, bool>> rolledOver(const QString& text)
+    {
+        QList<std::pair<KeySym, bool>> keys;
+        KeySym down = NoSymbol;
+        for (QChar character : text) {
+            const KeySym symbol = character == QLatin1Char(' ') ? KeySym(XK_space) : KeySym(character.unicode());
+            // A key is let go of before it goes down again.
+            if (symbol == down)
+                keys.append({std::exchange(down, NoSymbol), false});
+            keys.append({symbol, true});
+            if (down != NoSymbol)
+                keys.append({down, false});
+            down = symbol;
+        }
+        if (down != NoSymbol)
+            keys.append({down, false});
+        return keys;
+    }
+
     std::shared_ptr<X11Connection> connection;
     std::unique_ptr<X11KeyboardLayout> layout;
     PostedKeyLedger ledger;
@@ -81,6 +102,29 @@ protected:
     Display* typist = nullptr;
     TextFieldsApp app;
 };
+
+TEST_F(XTestTypistDuringHold, aTypistWhoOutrunsTheHoldReachesTheFieldInOrderOnceEach)
+{
+    // Nothing reports the keys typed again back here, so every batch of them waits out the echo
+    // timeout: the typist's keys come many times faster than that, some while the hold is on and
+    // most while it types what it held again.
+    const QString text = QStringLiteral("the quick brown fox jumps over a lazy dog and keeps on typing");
+    const QList<std::pair<KeySym, bool>> keys = rolledOver(text);
+    ASSERT_TRUE(hold->hold(2.0, 0));
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        if (i == 10)
+            hold->release();
+        send({keys.at(i)});
+        DesktopSession::pause(4);
+    }
+
+    ASSERT_TRUE(heldKeysAllTypedAgain());
+    // Once the hold has nothing left, every key is on its way to the field: no backlog outlives it.
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return app.text(QStringLiteral("line")) == text; }))
+        << app.text(QStringLiteral("line")).toStdString();
+    EXPECT_FALSE(hold->isHolding());
+    EXPECT_EQ(keysDown(), QList<unsigned>());
+}
 
 TEST_F(XTestTypistDuringHold, aShiftPressedWhileAHeldShiftIsTypedAgainStillShiftsTheNextLetter)
 {

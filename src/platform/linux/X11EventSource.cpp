@@ -144,7 +144,7 @@ void X11EventSource::handleKey(const X11RecordedEvent& event)
     handleKey(event, 0);
     // Only now that the engine has read this key may the next held key reach the field.
     if (m_hold)
-        m_hold->typedAgain();
+        m_hold->typedAgain(press, keyCode);
 }
 
 bool X11EventSource::heldPastRepeatDelay(unsigned keyCode, unsigned long time) const

@@ -12,7 +12,6 @@
 #include <new>
 #include <poll.h>
 #include <sys/mman.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -279,8 +278,14 @@ void letGo(int connectionSocket, Typing& typing, Shared* shared)
         if (ready > 0 && (waits[0].revents & (POLLIN | POLLHUP))) {
             qint64 milliseconds = 0;
             const ssize_t got = read(channel, &milliseconds, sizeof milliseconds);
-            if (got <= 0)
+            if (got <= 0) {
+                // The hold's process is gone (killed, perhaps): with it still holding, the
+                // keyboard is let go of now and what it held typed, rather than when the
+                // deadline passes.
+                if (got == 0 && deadline >= 0)
+                    letGo(connectionSocket, typing, shared);
                 _exit(0);
+            }
             if (got == sizeof milliseconds)
                 deadline = milliseconds < 0 ? -1 : now() + milliseconds;
             continue;
@@ -315,14 +320,10 @@ X11HoldWatchdog::X11HoldWatchdog(int connectionSocket, const char* displayName)
     int channel[2];
     if (pipe2(channel, O_CLOEXEC) != 0)
         return;
-    const pid_t parent = getpid();
+    // It learns of our end from the channel closing, at once: only this process writes to it.
     const pid_t child = fork();
-    if (child == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent)
-            _exit(0);
+    if (child == 0)
         watch(channel[0], connectionSocket, typing, m_shared);
-    }
     close(channel[0]);
     if (child < 0) {
         close(channel[1]);

@@ -9,7 +9,9 @@ struct xcb_connection_t;
 // Ends a keyboard hold's X connection when its deadline passes without the main thread moving
 // it: the server then drops the connection's keyboard grab, and a server grab with it. It is a
 // process of its own, forked with a copy of the connection's socket, so that nothing that
-// stops this process (a stuck event loop, a debugger, SIGSTOP) can stop it too. After the
+// stops this process (a stuck event loop, a debugger, SIGSTOP) can stop it too. When this
+// process ends while holding (killed), it lets go at once, as it learns of that end from the
+// channel closing. After the
 // fork it only calls functions that are safe there (poll, read, write, shutdown, _exit).
 //
 // Letting go, it also types the keys the hold would have typed again, so that the user's typing

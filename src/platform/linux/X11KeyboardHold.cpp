@@ -323,6 +323,8 @@ void X11KeyboardHold::enter(State state)
     // A wait of the state left behind ends with it.
     if (m_state == State::awaitingEcho || m_state == State::awaitingRelease)
         m_echoWait.cancel();
+    if (state != State::awaitingEcho)
+        m_echoesAwaited.clear();
     m_state = state;
 }
 
@@ -469,9 +471,17 @@ bool X11KeyboardHold::claimRecorded(bool press, unsigned keyCode, unsigned long 
     return claimUnrecorded(press, keyCode, time);
 }
 
-void X11KeyboardHold::typedAgain()
+void X11KeyboardHold::typedAgain(bool press, unsigned keyCode)
 {
     if (m_state != State::awaitingEcho)
+        return;
+    // Echoes come in the order the keys went out; one of an earlier batch matches none.
+    const auto echoed = std::find_if(m_echoesAwaited.cbegin(), m_echoesAwaited.cend(),
+        [&](const HeldKey& key) { return key.press == press && key.keyCode == keyCode; });
+    if (echoed == m_echoesAwaited.cend())
+        return;
+    m_echoesAwaited.erase(m_echoesAwaited.cbegin(), echoed + 1);
+    if (!m_echoesAwaited.isEmpty())
         return;
     enter(State::typingAgain);
     typeNext();
@@ -520,58 +530,96 @@ void X11KeyboardHold::typeNext()
             oweHeld();
             return runAfterRelease();
         }
-        const HeldKey& next = m_held.first();
-        const auto latest = std::find_if(
-            m_held.crbegin(), m_held.crend(), [&next](const HeldKey& key) { return key.keyCode == next.keyCode; });
-        if (latest->press && isDown(queryKeymap(), next.keyCode) && !m_releaseWaitOver) {
+        // The held keys go back in one batch, as fast as they came: the keys typed meanwhile
+        // are held and go in the next one, so that a typist faster than our round trips never
+        // builds up a backlog that outlives the hold.
+        const Keymap userKeys = queryKeymap();
+        if (heldKeyIsDown(userKeys) && !m_releaseWaitOver) {
             // The user holds this key down right now. The server keeps one state per key for
             // the user's presses and ours: typing it again meanwhile would make it take the
             // user's release as nothing, or a press of ours as nothing. It goes again once
             // the user has let go of it.
-            enter(State::awaitingRelease);
-            m_awaitedRelease = next.keyCode;
-            m_echoWait = Scheduler::current().after(echoTimeout, this, [this] {
-                enter(State::typingAgain);
-                m_releaseWaitOver = true;
-                typeNext();
-            });
+            awaitRelease();
             return;
         }
-        m_releaseWaitOver = false;
-        const HeldKey key = m_held.takeFirst();
         // The keyboard's state is read with the server grabbed, so that no key changes it
         // before ours go out; the server answers by itself, and the watchdog covers this
         // process stopping meanwhile.
-        // A key typed through XTest (on-screen keyboards, xdotool) is typed on the device our
-        // keys go through, which drops a press of a key it has down: a key of ours left down
-        // until its release's turn would swallow the user's next press of it. Its release,
-        // when already held, goes right after it; only text's order matters.
-        bool withRelease = false;
-        if (key.press && m_layout->modifierBits(key.keyCode) == 0) {
-            const auto release = std::find_if(
-                m_held.begin(), m_held.end(), [&key](const HeldKey& later) { return later.keyCode == key.keyCode; });
-            if (release != m_held.end() && !release->press) {
-                m_held.erase(release);
-                withRelease = true;
-            }
-        }
         suspend();
         m_testKeysBeforeReplay = queryTestKeys();
-        const bool sent = typeAgain(key, withRelease);
+        QList<HeldKey> sent;
+        bool stoppedAtDown = false;
+        while (!m_held.isEmpty() && m_display && !m_lost) {
+            if (!sent.isEmpty() || !m_releaseWaitOver) {
+                if (heldKeyIsDown(userKeys)) {
+                    stoppedAtDown = true;
+                    break;
+                }
+            }
+            m_releaseWaitOver = false;
+            const HeldKey key = m_held.takeFirst();
+            // A key typed through XTest (on-screen keyboards, xdotool) is typed on the device
+            // our keys go through, which drops a press of a key it has down: a key of ours left
+            // down until its release's turn would swallow the user's next press of it. Its
+            // release, when already held, goes right after it; only text's order matters, and
+            // a rolled-over press of the next key still comes after this one.
+            bool withRelease = false;
+            if (key.press && m_layout->modifierBits(key.keyCode) == 0) {
+                const auto release = std::find_if(m_held.begin(), m_held.end(),
+                    [&key](const HeldKey& later) { return later.keyCode == key.keyCode; });
+                if (release != m_held.end() && !release->press) {
+                    m_held.erase(release);
+                    withRelease = true;
+                }
+            }
+            if (typeAgain(key, withRelease))
+                sent.append(key);
+        }
         resume();
-        // Only now: a watchdog letting go in between would type it a second time rather than
-        // not at all.
+        // Only now: a watchdog letting go in between would type them a second time rather
+        // than not at all.
         oweHeld();
-        if (!sent || m_state != State::typingAgain)
+        if (m_state != State::typingAgain)
             continue;
         XFlush(m_display);
+        if (sent.isEmpty()) {
+            if (stoppedAtDown)
+                awaitRelease();
+            else
+                continue;
+            return;
+        }
+        // Only the last key's echo is waited for: once the engine has read it, it has read
+        // every key of the batch, and a trigger among them has started its hold.
+        m_echoesAwaited = sent;
         enter(State::awaitingEcho);
-        m_echoWait = Scheduler::current().after(echoTimeout, this, [this, key] {
-            m_ledger.forget(key.press, key.keyCode);
+        m_echoWait = Scheduler::current().after(echoTimeout, this, [this] {
+            for (const HeldKey& key : std::exchange(m_echoesAwaited, {}))
+                m_ledger.forget(key.press, key.keyCode);
             enter(State::typingAgain);
             typeNext();
         });
+        return;
     }
+}
+
+bool X11KeyboardHold::heldKeyIsDown(const Keymap& userKeys) const
+{
+    const HeldKey& next = m_held.first();
+    const auto latest = std::find_if(
+        m_held.crbegin(), m_held.crend(), [&next](const HeldKey& key) { return key.keyCode == next.keyCode; });
+    return latest->press && isDown(userKeys, next.keyCode);
+}
+
+void X11KeyboardHold::awaitRelease()
+{
+    enter(State::awaitingRelease);
+    m_awaitedRelease = m_held.first().keyCode;
+    m_echoWait = Scheduler::current().after(echoTimeout, this, [this] {
+        enter(State::typingAgain);
+        m_releaseWaitOver = true;
+        typeNext();
+    });
 }
 
 X11KeyboardHold::Keymap X11KeyboardHold::queryKeymap() const

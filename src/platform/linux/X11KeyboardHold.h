@@ -28,11 +28,14 @@ typedef unsigned long Window;
 // puts the caret of an editable region back at its start). The input focus itself stays where
 // it was, so the field keeps its focus and selection. RECORD still
 // reports the grabbed keys; the event source asks claimRecorded() and drops them. On release
-// the held keys are typed again through XTest one at a time, each only after RECORD has
-// reported the previous one back, so that a key completing another trigger starts a new hold
-// before the keys after it reach the field. The grab stays on while they are typed: each key
-// goes out between an ungrab and a new grab sent in one batch, which the server carries out
-// without taking anyone else's input in between. Inside a server grab only the server itself
+// the held keys are typed again through XTest in one batch, in their order, and the next batch
+// (the keys typed meanwhile) goes only once RECORD has reported the last key of this one back:
+// the engine has then read them all, and a key among them that completed another trigger has
+// started a new hold (the keys behind it in the batch are those a busy engine sees reach the
+// field before its hold). So held keys go back as fast as they came, whatever the round trip
+// costs, and the hold ends with nothing left held. The grab stays on while they are typed: a
+// batch goes out between an ungrab and a new grab, under a server grab, so that no other
+// program's request comes in between. Inside a server grab only the server itself
 // is waited for, never another program or our event loop. Someone typing through XTest types
 // on the very device our keys go through: each key typed again leaves that device's keys as it
 // found them, so that theirs, coming in between, are never taken as repeats or ignored.
@@ -45,8 +48,8 @@ typedef unsigned long Window;
 class X11KeyboardHold final : public QObject, public KeyboardHold {
     Q_OBJECT
 public:
-    // How long a key typed again may take to come back through RECORD before the next one
-    // goes anyway.
+    // How long a batch of keys typed again may take to come back through RECORD before the
+    // next one goes anyway.
     static constexpr double echoTimeout = 0.1;
     // How long the event source may take to report a grabbed key before it is forgotten.
     static constexpr int unrecordedLifetimeMilliseconds = 1000;
@@ -78,7 +81,7 @@ public:
     // later and must not count now.
     bool claimRecorded(bool press, unsigned keyCode, unsigned long time);
     // For the event source: a key typed again has come back through RECORD and was handled.
-    void typedAgain();
+    void typedAgain(bool press, unsigned keyCode);
     // For the poster: lets its keys through to the focused window; resume() grabs again.
     // Both only queue requests, so that nothing else comes between them and the keys.
     void suspend();
@@ -88,9 +91,11 @@ private:
     // Where the hold stands; the grab is on in every state but `free` and `holdingUngrabbed`.
     //   free -> holding                  hold(): the keyboard is grabbed
     //   holding -> typingAgain           release(), or the hold's time is up
-    //   typingAgain -> awaitingEcho      a held key went out again
+    //   typingAgain -> awaitingEcho      the held keys went out again, up to any the user
+    //                                    holds down right now
     //   typingAgain -> awaitingRelease   the next held key is down by the user right now
-    //   awaitingEcho -> typingAgain      RECORD reported that key back, or took too long
+    //   awaitingEcho -> typingAgain      RECORD reported the batch's last key back, or took
+    //                                    too long
     //   awaitingRelease -> typingAgain   the user let go of it, or took too long
     //   typingAgain -> free              nothing left held: the grab ends
     //   any grabbed state -> holding     hold() again (a key typed again may complete a trigger)
@@ -138,6 +143,9 @@ private:
     using Keymap = std::array<char, 32>;
     Keymap queryKeymap() const;
     static bool isDown(const Keymap& keymap, unsigned keyCode);
+    // The first held key's latest press is still down by the user.
+    bool heldKeyIsDown(const Keymap& userKeys) const;
+    void awaitRelease();
     // Types the held key again with the modifiers it was typed with; false when the server
     // would ignore it. `withRelease`: the key's release follows its press at once.
     bool typeAgain(const HeldKey& key, bool withRelease);
@@ -162,6 +170,8 @@ private:
     // The modifiers the user holds, followed through the grabbed keys.
     unsigned m_userModifiers = 0;
     QList<HeldKey> m_held;
+    // The keys typed again in the last batch whose echo has not come back yet.
+    QList<HeldKey> m_echoesAwaited;
     QList<UnrecordedKey> m_unrecorded;
     ScheduledTask m_limit;
     ScheduledTask m_echoWait;
