@@ -380,6 +380,7 @@ TEST_F(IconChooserSheetTest, AScreenReaderTicksTabsAndChipsAndHearsTheIconsNames
     };
     tick(chooser->tabButton(Tab::emoji));
     EXPECT_EQ(chooser->tab(), Tab::emoji);
+    EXPECT_TRUE(emoji()->searchField()->hasFocus()) << "the keyboard went with the page it was on";
     tick(emoji()->chips().at(1));
     EXPECT_EQ(emoji()->activeCategory(), EmojiCategoryFilter::recent());
     tick(chooser->tabButton(Tab::icons));

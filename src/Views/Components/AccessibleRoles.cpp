@@ -48,6 +48,10 @@ public:
             state.checkable = true;
             state.checked = button->isChecked();
         }
+        // Qt counts a widget focused while its focus proxy is (a field's glass panel): the
+        // proxy is where the keyboard is, and a screen reader looking for it should find only it.
+        if (widget()->focusProxy())
+            state.focused = false;
         return state;
     }
 

@@ -1,6 +1,7 @@
 #include "Views/Components/GlassInputPanel.h"
 
 #include "Utilities/Theme.h"
+#include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/ViewStyle.h"
 
 #include <QEvent>
@@ -19,6 +20,7 @@ void GlassInputPanel::attachEditor(QWidget* editor)
     editor->setAttribute(Qt::WA_MacShowFocusRect, false);
     editor->installEventFilter(this);
     setFocusProxy(editor);
+    AccessibleRoles::setRole(this, QAccessible::Client);
     applyColors();
 }
 

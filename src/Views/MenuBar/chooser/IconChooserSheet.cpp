@@ -205,9 +205,15 @@ QAbstractButton* IconChooserSheet::tabButton(Tab tab) const
 
 void IconChooserSheet::setTab(Tab tab)
 {
+    // A page that goes while it holds the keyboard (a screen reader ticked another tab) would
+    // leave it on the new page's bare surface, which has no name.
+    const QWidget* focus = window()->focusWidget();
+    const bool pageHadFocus = focus && m_pages->currentWidget() && m_pages->currentWidget()->isAncestorOf(focus);
     m_tab = tab;
     m_tabButtons.at(int(tab))->setChecked(true);
     m_pages->setCurrentIndex(int(tab));
+    if (pageHadFocus && m_pages->currentIndex() == int(tab))
+        focusTabContent();
 }
 
 void IconChooserSheet::present()
