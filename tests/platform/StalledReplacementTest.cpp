@@ -623,7 +623,7 @@ TEST_F(StalledReplacement, whatTheUserCopiesWhileAStalledFieldsPasteIsPendingDoe
     }
     QStringList outcomes;
     int stops = 0;
-    for (int attempt = 0; attempt < std::max(2, tries()); ++attempt) {
+    for (int attempt = 0; attempt < tries(); ++attempt) {
         target.setText(QStringLiteral("line"), QString());
         ASSERT_TRUE(other.setClipboard({{utf8Text, copied.toUtf8()}}));
         DesktopSession::pause(200);
@@ -711,7 +711,7 @@ TEST_F(StalledReplacement, velmoraKilledRightAfterATriggerWithKeysTypedOnLetsGoA
     // The keys after the trigger are held when velmora dies: its watchdog learns of that end at
     // once and types them, rather than waiting for its deadline or dying with it.
     QStringList freeAfter;
-    for (int attempt = 0; attempt < std::max(2, tries()); ++attempt) {
+    for (int attempt = 0; attempt < tries(); ++attempt) {
         ASSERT_NO_FATAL_FAILURE(beginTryAfterEnd(attempt));
         ASSERT_TRUE(typeTrigger());
         ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "8", " ok"}));

@@ -583,10 +583,9 @@ void X11KeyboardHold::typeNext()
             continue;
         XFlush(m_display);
         if (sent.isEmpty()) {
-            if (stoppedAtDown)
-                awaitRelease();
-            else
+            if (!stoppedAtDown)
                 continue;
+            awaitRelease();
             return;
         }
         // Only the last key's echo is waited for: once the engine has read it, it has read
