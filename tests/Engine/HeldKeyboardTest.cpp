@@ -267,3 +267,62 @@ TEST_F(HeldKeyboard, APasteThatDoesNotArriveWholeLeavesTheTriggerAndTheKeysAfter
     EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("copied meanwhile"));
     EXPECT_TRUE(expansions.isEmpty());
 }
+
+// A stalled field answers no look; going on again, it answers before it gets to the paste keys
+// queued for it meanwhile. Its selection stays until it has taken them: the expansion lands over
+// the trigger, not behind it.
+TEST_F(HeldKeyboard, AFieldThatAnswersAgainJustBeforeItTakesThePasteKeepsTheTriggerSelectedForIt)
+{
+    desktop.pasteboard.setTracksReads(true);
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    field->pasteDelay = 0.9;
+    desktop.type(QStringLiteral("/sig"));
+    scheduler.advance(0.05);
+    field->selectionAnswer = std::optional<TextRange>();
+    scheduler.advance(0.73);
+    field->selectionAnswer.reset();
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+}
+
+// Lines pasted into a line field arrive joined by spaces, into others with their breaks shown
+// another way: either is the expansion, counted as one, and not taken back.
+TEST_F(HeldKeyboard, AMultiLinePasteShownTheFieldsWayCountsAsAnExpansion)
+{
+    desktop.pasteboard.setTracksReads(true);
+    for (const QString& shownBreak : {QStringLiteral(" "), QStringLiteral("\u2029"), QStringLiteral("\ufffc")}) {
+        field->text = QStringLiteral("Hello ");
+        field->moveCaret(field->text.size());
+        expansions.clear();
+        field->reshapesPaste = [shownBreak](const QString& pasted) {
+            return QString(pasted).replace(QLatin1Char('\n'), shownBreak);
+        };
+        desktop.type(QStringLiteral("/sig ok"));
+        settle();
+        EXPECT_EQ(field->text, "Hello " + QString(signature).replace(QLatin1Char('\n'), shownBreak) + " ok");
+        EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+    }
+}
+
+// A field that upper-cases its text after each change, also between the selection and the
+// paste: the trigger it kept and the expansion behind it go back to the trigger as typed.
+TEST_F(HeldKeyboard, AFieldThatChangesCaseBetweenTheSelectionAndThePasteGetsTheTriggerBack)
+{
+    desktop.pasteboard.setTracksReads(true);
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    field->pasteDelay = 0.02;
+    desktop.type(QStringLiteral("/sig"));
+    // The selection shows, then the field sets its text anew in its own case, and the caret goes
+    // to the end, where the paste lands; the field upper-cases that too.
+    scheduler.advance(0.01);
+    ASSERT_EQ(field->selection, (TextRange{6, 4}));
+    field->text = field->text.toUpper();
+    field->moveCaret(field->text.size());
+    field->reshapesPaste = [](const QString& pasted) { return pasted.toUpper(); };
+    settle();
+    EXPECT_TRUE(Text::equal(field->text.toUpper(), QStringLiteral("HELLO /SIG"))) << field->text.toStdString();
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+}
