@@ -976,8 +976,9 @@ void ExpansionReplacement::awaitPasteShown(const std::shared_ptr<Run>& run, int 
         return;
     const QString pasted = run->pasted();
     // Over the trigger, or in a browser's page right behind it, where it was no longer selected.
-    const bool shown = equalText(run->target->text(TextRange{run->range.location, pasted.size()}), pasted)
-        || arrivedOverLines(*run, run->target->selection()) || arrivedInAnotherElement(*run)
+    const bool inPlace = equalText(run->target->text(TextRange{run->range.location, pasted.size()}), pasted)
+        || arrivedOverLines(*run, run->target->selection()) || arrivedInAnotherElement(*run);
+    const bool shown = inPlace
         || (run->target->selectsWhilePasting()
             && equalText(
                 run->target->text(TextRange{run->range.location + run->range.length, pasted.size()}), pasted));
@@ -993,6 +994,13 @@ void ExpansionReplacement::awaitPasteShown(const std::shared_ptr<Run>& run, int 
     pasteSettled();
     if (taken)
         watchLatePaste(run);
+    // The replacement had given the paste up (a stalled field): it arrived all the same, and
+    // counts as the expansion it is.
+    if (inPlace) {
+        qCDebug(lcEngine).noquote() << "The paste of" << run->plan.trigger
+                                    << "showed in the field after the replacement had ended: expanded";
+        run->completed();
+    }
 }
 
 bool ExpansionReplacement::owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents)

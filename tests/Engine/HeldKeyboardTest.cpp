@@ -53,12 +53,15 @@ TEST_F(HeldKeyboard, ALatePasteGetsTheExpansionNeverThePreviousClipboard)
     // to deselect it nor the primary selection going back (a GTK field deselects then).
     EXPECT_EQ(field->selection, (TextRange{6, 4}));
     EXPECT_EQ(desktop.primarySelection.restores, 0);
+    EXPECT_TRUE(expansions.isEmpty());
 
     field->selectionAnswer.reset();
     scheduler.advance(1.5);
     EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
     EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("copied password"));
     EXPECT_EQ(desktop.primarySelection.restores, 1);
+    // It arrived: it counts.
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
 }
 
 TEST_F(HeldKeyboard, AnUntakenPasteGivesTheClipboardBackAfterTheLongestWaitOrToTheNextReplacement)
