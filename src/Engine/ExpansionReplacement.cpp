@@ -130,13 +130,15 @@ bool isLineBreak(QChar c)
 // What a field may show of pasted text with line breaks, from its start: each break as it is,
 // as another kind of break or a pair of them ("\r\n"), as an embedded object that stands for a
 // paragraph of its own (U+FFFC, a browser's editable region) with or without a break, as a
-// space (a line field joins the lines) or left out; breaks at the end may be gone.
+// space (a line field joins the lines) or left out; breaks at the end may be gone. The lines
+// after a break may also all stand in embedded objects at the end of the text (Chromium's
+// editable region puts the lines after the first in an element of their own).
 QRegularExpression pastedLines(const QString& pasted)
 {
     static const QString breaks = QStringLiteral("(?:[\\n\\r\\x{2028}\\x{2029}\\x{FFFC}]{1,3}| )?");
-    QString pattern = QStringLiteral("\\A");
+    static const QString restInObjects = QStringLiteral("[\\n\\r\\x{2028}\\x{2029}]?\\x{FFFC}+\\z");
+    QStringList segments;
     QString segment;
-    bool afterBreak = false;
     const QString text = pasted.normalized(QString::NormalizationForm_C);
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
@@ -146,12 +148,15 @@ QRegularExpression pastedLines(const QString& pasted)
         }
         if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
             ++i;
-        pattern += QRegularExpression::escape(segment) + breaks;
-        segment.clear();
-        afterBreak = true;
+        segments.append(std::exchange(segment, QString()));
     }
-    pattern += QRegularExpression::escape(segment);
-    return afterBreak ? QRegularExpression(pattern) : QRegularExpression();
+    if (segments.isEmpty())
+        return QRegularExpression();
+    // From the last line back: each break is followed by the rest as text, or by objects.
+    QString rest = QRegularExpression::escape(segment);
+    for (qsizetype i = segments.size() - 1; i >= 0; --i)
+        rest = QRegularExpression::escape(segments.at(i)) + "(?:" + restInObjects + "|" + breaks + rest + ")";
+    return QRegularExpression(QStringLiteral("\\A") + rest);
 }
 
 // The text a paste of the contents inserts, as far as it can be told: their first plain text.
@@ -749,9 +754,13 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     const std::optional<TextRange> selection = run->target->selection();
     // What stands from the trigger's place to the end (a line's worth): where keys typed meanwhile
     // ended up.
+    // Where the length cannot be read, what stands up to the caret.
     const std::optional<qint64> length = run->target->textLength();
-    const std::optional<QString> shown = length && *length > run->range.location
-        ? run->target->text(TextRange{run->range.location, std::min<qint64>(*length - run->range.location, 80)})
+    const std::optional<qint64> end = length ? length
+        : selection && selection->length == 0 ? std::optional<qint64>(selection->location)
+                                              : std::nullopt;
+    const std::optional<QString> shown = end && *end > run->range.location
+        ? run->target->text(TextRange{run->range.location, std::min<qint64>(*end - run->range.location, 80)})
         : std::nullopt;
     giveUp(*run,
         QStringLiteral("the paste did not show in the field (%1+%2 selected, the trigger at %3, \"%4\" there, "

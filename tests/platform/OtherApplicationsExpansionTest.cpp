@@ -427,6 +427,7 @@ TEST_F(WebPage, chromiumFieldsExpandWhileItsPasswordFieldStaysAsTyped)
     const unsigned long window = waitForPage(QStringLiteral("Chromium"));
     ASSERT_NE(window, 0u);
     typeIntoEveryField(window);
+    typeLinesIntoTheRegionAndTheLine(window);
 }
 
 TEST_F(WebPage, aChromiumFieldTooShortForTheExpansionKeepsWhatWasTyped)
