@@ -756,7 +756,7 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     // ended up.
     // Where the length cannot be read, what stands up to the caret.
     const std::optional<qint64> length = run->target->textLength();
-    const std::optional<qint64> end = length ? length
+    const std::optional<qint64> end = length  ? length
         : selection && selection->length == 0 ? std::optional<qint64>(selection->location)
                                               : std::nullopt;
     const std::optional<QString> shown = end && *end > run->range.location
@@ -989,8 +989,7 @@ void ExpansionReplacement::awaitPasteShown(const std::shared_ptr<Run>& run, int 
         || arrivedOverLines(*run, run->target->selection()) || arrivedInAnotherElement(*run);
     const bool shown = inPlace
         || (run->target->selectsWhilePasting()
-            && equalText(
-                run->target->text(TextRange{run->range.location + run->range.length, pasted.size()}), pasted));
+            && equalText(run->target->text(TextRange{run->range.location + run->range.length, pasted.size()}), pasted));
     if (!shown && attempts > 1 && owns(run->receipt, run->injected)) {
         m_schedule(pasteCheckDelay, [this, run, attempts] { awaitPasteShown(run, attempts - 1); });
         return;

@@ -149,11 +149,13 @@ TEST_F(DesktopExpansion, aFieldThatSetsItsOwnTextAfterEachChangeEndsExpandedOrAs
             app.setText(QStringLiteral("line"), QString());
             ASSERT_TRUE(type("Hi /sig ok"));
             // The keys after the trigger come once the replacement has ended.
-            DesktopSession::waitFor([&] { return app.text("line").endsWith(upper ? QStringLiteral(" OK") : QStringLiteral(" ok")); });
+            DesktopSession::waitFor(
+                [&] { return app.text("line").endsWith(upper ? QStringLiteral(" OK") : QStringLiteral(" ok")); });
             DesktopSession::pause(upper ? 500 : 200);
             const QString result = app.text(QStringLiteral("line"));
             results.append(result);
-            EXPECT_TRUE(result == (upper ? expanded.toUpper() : expanded) || result == (upper ? asTyped.toUpper() : asTyped))
+            EXPECT_TRUE(
+                result == (upper ? expanded.toUpper() : expanded) || result == (upper ? asTyped.toUpper() : asTyped))
                 << result.toStdString();
         }
     }

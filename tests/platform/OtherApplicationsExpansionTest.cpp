@@ -346,7 +346,8 @@ protected:
                 || !type(QStringLiteral("/ml ok")))
                 continue;
             const auto now = [&] { return titleOf(window).value(field).toString(); };
-            DesktopSession::waitFor([&] { return now().endsWith(lastLine) || now() == QStringLiteral("Hi /ml ok"); }, 5000);
+            DesktopSession::waitFor(
+                [&] { return now().endsWith(lastLine) || now() == QStringLiteral("Hi /ml ok"); }, 5000);
             settle();
             results.append(now());
             const bool expandedHere = !now().contains(QStringLiteral("/ml"));
@@ -354,7 +355,8 @@ protected:
                                      : now() == QStringLiteral("Hi /ml ok"))
                 << field.toStdString() << ": " << now().toStdString();
             arrived += expandedHere ? 1 : 0;
-            EXPECT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == before + (expandedHere ? 1 : 0); }, 5000))
+            EXPECT_TRUE(
+                DesktopSession::waitFor([&] { return expansions.size() == before + (expandedHere ? 1 : 0); }, 5000))
                 << field.toStdString() << ": " << now().toStdString() << " counted " << expansions.size() - before;
         }
         RecordProperty(field.toStdString() + "MultiLine", results.join(QLatin1String(" | ")).toStdString());

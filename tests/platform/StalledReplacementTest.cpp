@@ -523,8 +523,8 @@ protected:
     // field showed the trigger selected: each try at each moment. Whenever it goes on, the field
     // ends with the expansion in place of the trigger or the trigger as typed, never both, and the
     // user's clipboard comes back. `copiedBy` runs after the user copied before each try.
-    void stopFieldAtPaste(bool managed, bool atClipboard, bool atPasteKeys,
-        const std::function<void(const QString&)>& copiedBy)
+    void stopFieldAtPaste(
+        bool managed, bool atClipboard, bool atPasteKeys, const std::function<void(const QString&)>& copiedBy)
     {
         int expanded = 0;
         int leftAsTyped = 0;
@@ -536,7 +536,8 @@ protected:
                     continue;
                 const QString mine = copied + QString::number(attempt);
                 target.setText(QStringLiteral("line"), QString());
-                ASSERT_TRUE(other.setClipboard({{utf8Text, mine.toUtf8()}, {QStringLiteral("text/plain"), mine.toUtf8()}}));
+                ASSERT_TRUE(
+                    other.setClipboard({{utf8Text, mine.toUtf8()}, {QStringLiteral("text/plain"), mine.toUtf8()}}));
                 copiedBy(mine);
                 if (atCtrl) {
                     KillAtPasteKey stop(target.processId(), 0, SIGSTOP, true);
