@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures the expansion engine under faults (X11), each case in a private desktop session:
-# a field that stops for 2 s as the paste arrives (with CopyQ, with clipit, with no clipboard
-# manager), Velmora stopped for 5 s right after a trigger and 1-40 ms later, Velmora stopped in its
+# a field that stops for 2 s as the expansion takes the clipboard (with CopyQ, with clipit, with
+# parcellite, with no clipboard manager) and as the paste's Ctrl goes out, after the field showed
+# the trigger selected (with CopyQ, with no clipboard manager), Velmora stopped for 5 s right after a trigger and 1-40 ms later, Velmora stopped in its
 # keyboard hold while 40 keys are typed (keys lost, seconds until the first reaches the field), Velmora killed
 # mid-replacement (at any moment, right at the paste keys, and right after a trigger with keys typed
 # on: seconds until another program can grab the keyboard), a stalled field's late paste after
@@ -47,11 +48,16 @@ run_case() { # name, filter, [--with-manager clipit|parcellite], extra environme
     | sed 's/<property name="\([^"]*\)" value="\([^"]*\)"/\1=\2/' | tr '\n' ' ')"
 }
 
-run_case field-stopped-at-paste-copyq 'aFieldThatStopsAsThePaste*'
-run_case field-stopped-at-paste-clipit 'aFieldThatStopsAsThePaste*' --with-manager clipit VELMORA_FAULT_MANAGER=none
+run_case field-stopped-at-paste-copyq 'aFieldThatStopsAsThePaste*' VELMORA_FAULT_STOP_AT=clipboard
+run_case field-stopped-at-paste-clipit 'aFieldThatStopsAsThePaste*' --with-manager clipit VELMORA_FAULT_MANAGER=none \
+  VELMORA_FAULT_STOP_AT=clipboard
 run_case field-stopped-at-paste-parcellite 'aFieldThatStopsAsThePaste*' --with-manager parcellite \
-  VELMORA_FAULT_MANAGER=none
-run_case field-stopped-at-paste-no-manager 'aFieldThatStopsAsThePaste*' VELMORA_FAULT_MANAGER=none
+  VELMORA_FAULT_MANAGER=none VELMORA_FAULT_STOP_AT=clipboard
+run_case field-stopped-at-paste-no-manager 'aFieldThatStopsAsThePaste*' VELMORA_FAULT_MANAGER=none \
+  VELMORA_FAULT_STOP_AT=clipboard
+run_case field-stopped-at-paste-ctrl-copyq 'aFieldThatStopsAsThePaste*' VELMORA_FAULT_STOP_AT=ctrl
+run_case field-stopped-at-paste-ctrl-no-manager 'aFieldThatStopsAsThePaste*' VELMORA_FAULT_MANAGER=none \
+  VELMORA_FAULT_STOP_AT=ctrl
 run_case velmora-stopped-at-trigger 'velmoraStopped*' VELMORA_FAULT_STOP_AFTER=0
 run_case velmora-stopped-after-trigger 'velmoraStopped*'
 run_case velmora-stopped-in-hold-typing-on 'keysTypedWhileVelmoraIsStopped*' VELMORA_FAULT_KEYS=40

@@ -117,3 +117,20 @@ bool AccessibilityExpansionTarget::paste()
 {
     return (focusConfirmedThisTurn() || isFocusedAndEditable()) && KeySimulator::paste(*m_desktop.keyboard, m_process);
 }
+
+std::optional<QString> AccessibilityExpansionTarget::textToCaretInFocusedElement()
+{
+    if (!m_desktop.trust->isProcessTrusted() || m_desktop.accessibility->isSecureEventInputEnabled()
+        || m_desktop.workspace->frontmostProcessId() != m_process)
+        return std::nullopt;
+    const std::shared_ptr<AccessibleElement> current = m_desktop.accessibility->focusedElement(m_process);
+    if (!current || current->isEqual(*m_element))
+        return std::nullopt;
+    current->setMessagingTimeout(messagingTimeout);
+    if (current->kind() == FieldKind::password || !isEnabledAndSettable(*current))
+        return std::nullopt;
+    const std::optional<TextRange> caret = current->selectedRange();
+    if (!caret || caret->length != 0 || caret->location < 0)
+        return std::nullopt;
+    return current->textIn(TextRange{0, caret->location});
+}

@@ -31,6 +31,7 @@ public:
     std::optional<QString> text(TextRange range) override;
     bool select(TextRange range) override;
     bool paste() override;
+    std::optional<QString> textToCaretInFocusedElement() override;
 
 private:
     AccessibilityExpansionTarget(const Desktop& desktop, std::shared_ptr<AccessibleElement> element, qint64 process);

@@ -4,6 +4,8 @@
 #include "Utilities/Text.h"
 #include "Utilities/Uuid.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
 #include <tuple>
@@ -33,6 +35,10 @@ struct ExpansionReplacement::Run {
     // Seconds of looking for the paste scheduled so far, and when the field was last asked.
     double pasteWaited = 0;
     double pasteLookedAt = 0;
+    // Since when (in seconds of looking for the paste) the field has answered every look, and
+    // the looks added for a field that answered only lately.
+    std::optional<double> answeringSince;
+    double pasteLookedLonger = 0;
     // What a field that took the paste showed instead of the expansion (its selection and the
     // text where the expansion should be), and since when.
     std::optional<std::pair<TextRange, std::optional<QString>>> reshaped;
@@ -109,6 +115,48 @@ bool repeatsItself(const QString& trigger)
 bool equalText(const std::optional<QString>& text, const QString& expected)
 {
     return text && Text::equal(*text, expected);
+}
+
+bool sameButForCase(const QString& text, const QString& expected)
+{
+    return Text::equal(text, expected) || Text::equal(text.toCaseFolded(), expected.toCaseFolded());
+}
+
+bool isLineBreak(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+}
+
+// What a field may show of pasted text with line breaks, from its start: each break as it is,
+// as another kind of break or a pair of them ("\r\n"), as an embedded object that stands for a
+// paragraph of its own (U+FFFC, a browser's editable region) with or without a break, as a
+// space (a line field joins the lines) or left out; breaks at the end may be gone. The lines
+// after a break may also all stand in embedded objects at the end of the text (Chromium's
+// editable region puts the lines after the first in an element of their own).
+QRegularExpression pastedLines(const QString& pasted)
+{
+    static const QString breaks = QStringLiteral("(?:[\\n\\r\\x{2028}\\x{2029}\\x{FFFC}]{1,3}| )?");
+    static const QString restInObjects = QStringLiteral("[\\n\\r\\x{2028}\\x{2029}]?\\x{FFFC}+\\z");
+    QStringList segments;
+    QString segment;
+    const QString text = pasted.normalized(QString::NormalizationForm_C);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (!isLineBreak(c)) {
+            segment += c;
+            continue;
+        }
+        if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+            ++i;
+        segments.append(std::exchange(segment, QString()));
+    }
+    if (segments.isEmpty())
+        return QRegularExpression();
+    // From the last line back: each break is followed by the rest as text, or by objects.
+    QString rest = QRegularExpression::escape(segment);
+    for (qsizetype i = segments.size() - 1; i >= 0; --i)
+        rest = QRegularExpression::escape(segments.at(i)) + "(?:" + restInObjects + "|" + breaks + rest + ")";
+    return QRegularExpression(QStringLiteral("\\A") + rest);
 }
 
 // The text a paste of the contents inserts, as far as it can be told: their first plain text.
@@ -465,6 +513,8 @@ bool ExpansionReplacement::sendPaste(const std::shared_ptr<Run>& run)
     m_sentPaste = true;
     run->pasteWaited = 0;
     run->pasteLookedAt = 0;
+    run->answeringSince.reset();
+    run->pasteLookedLonger = 0;
     run->reshaped.reset();
     run->plainKeySince.reset();
     schedulePasteCheck(run, firstPasteCheckDelayFor(*run));
@@ -568,7 +618,7 @@ bool ExpansionReplacement::schedulePasteCheck(const std::shared_ptr<Run>& run, d
 {
     constexpr double pasteSeconds = pasteCheckDelay * pasteChecks;
     // Rounding must not cost the last look.
-    delay = std::min(delay, pasteSeconds - run->pasteWaited);
+    delay = std::min(delay, pasteSeconds + run->pasteLookedLonger - run->pasteWaited);
     if (delay < firstPasteCheckDelay / 2)
         return false;
     run->pasteWaited += delay;
@@ -583,13 +633,20 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     const bool unread = pasteMayBePending(*run);
     const bool look = !unread || run->pasteWaited - run->pasteLookedAt >= pasteCheckDelay * 0.99;
     bool settled = false;
+    const bool focused = look && run->target->isFocusedAndEditable();
     if (look)
         run->pasteLookedAt = run->pasteWaited;
-    if (look && run->target->isFocusedAndEditable()) {
+    if (look && !focused)
+        run->answeringSince.reset();
+    if (focused) {
         // The expansion, and any keys that reached the field behind the trigger before the hold.
         const QString pasted = run->pasted();
         const std::optional<QString> shown = run->target->text(TextRange{run->range.location, pasted.size()});
         const std::optional<TextRange> selection = run->target->selection();
+        if (!selection)
+            run->answeringSince.reset();
+        else if (!run->answeringSince)
+            run->answeringSince = run->pasteWaited;
         const bool selectionMoved = selection && *selection != run->range;
         // The paste shows the whole expansion at once: a lone letter is the paste only where
         // the expansion is that letter. (A read of the clipboard proves nothing where the
@@ -600,7 +657,8 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
             return;
         if (!equalText(shown, pasted) && selectionMoved && pasteBehindTypedKeys(run, *selection))
             return;
-        if (equalText(shown, pasted) && (!selection || selectionMoved) && run->puttingBack) {
+        // What is put back is the field's own text, which it may set in its own case.
+        if (shown && sameButForCase(*shown, pasted) && (!selection || selectionMoved) && run->puttingBack) {
             // Keys the user typed behind what arrived before it was looked at keep the caret.
             const qint64 behindPaste = run->range.location + pasted.size();
             if (run->caretAfterPutBack && *run->caretAfterPutBack > behindPaste
@@ -609,7 +667,7 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
             restore(*run);
             return giveUp(*run, run->putBackWhy + QStringLiteral(", and the trigger was put back"));
         }
-        if (equalText(shown, pasted) && (!selection || selectionMoved)) {
+        if ((!selection || selectionMoved) && (equalText(shown, pasted) || arrivedOverLines(*run, selection))) {
             restore(*run);
             finish(*run);
             run->completed();
@@ -628,20 +686,44 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
             run->reshaped.reset();
         }
     }
+    // Lines pasted into a word processor whose paragraphs are elements of their own: the caret,
+    // and the focus, are in the last of them.
+    if (look && !focused && arrivedInAnotherElement(*run)) {
+        restore(*run);
+        finish(*run);
+        run->completed();
+        return;
+    }
     // Whether the expansion is still ours is asked as often as the field is (it costs a
     // request to the window system).
     if (settled && putBackWhatArrived(run))
         return;
-    if (!settled && !run->target->pasteLost() && (!look || owns(run->receipt, run->injected))
+    // A field that cut the paste short (a maxlength) may report its caret a moment after its
+    // text, or take a moment to show all it kept: it is looked at again while there is time,
+    // or the keys held would go into a full field, and be lost.
+    const bool mayBeCut
+        = settled && !run->target->text(TextRange{run->range.location, run->pasted().size()}) && !run->puttingBack;
+    if ((!settled || mayBeCut) && !run->target->pasteLost() && (!look || owns(run->receipt, run->injected))
         && schedulePasteCheck(run, std::min(pasteCheckGrowth * delay, pasteCheckDelay)))
         return;
+    // A stalled application that goes on again answers questions before it gets to the keys
+    // queued for it meanwhile: a field that has only just begun to answer may still have the
+    // paste keys ahead of it. It is looked at for a while longer, once.
+    if (!settled && run->pasteLookedLonger == 0 && !run->target->pasteLost() && mayStillHavePasteKeys(*run)
+        && owns(run->receipt, run->injected) && run->target->isFocusedAndEditable()) {
+        run->pasteLookedLonger = resumedFieldSeconds + pasteCheckDelay;
+        qCDebug(lcEngine).noquote() << "The field of" << run->plan.trigger
+                                    << "answers again after a stall: looking for the paste a while longer";
+        if (schedulePasteCheck(run, pasteCheckDelay))
+            return;
+    }
     // Giving up leaves no paste key to come: keys not sent yet are taken back, and without
     // the paste key nothing can read the expansion any more.
     const bool pasteWithdrawn = run->target->withdrawPaste();
     // A field that answers may have taken a paste that did not arrive whole meanwhile (what was
     // copied since, or a cut expansion where the clipboard cannot tell that it was read).
     const bool taken = !owns(run->receipt, run->injected);
-    if (!pasteWithdrawn && !settled && putBackWhatArrived(run))
+    if (!pasteWithdrawn && (!settled || mayBeCut) && putBackWhatArrived(run))
         return;
     // A browser's page may take the paste before the selection it reported: what arrived is
     // still there whole, and is selected and pasted over once more.
@@ -653,10 +735,14 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     }
     // The field has not asked for the expansion: the paste keys may still wait in a busy
     // application's queue, and the trigger must still be selected when they come, or the
-    // expansion lands behind it. A field that answers now, with the trigger still selected,
-    // has ignored the paste: the trigger is left as typed, not selected.
+    // expansion lands behind it. A field that has answered for a while, with the trigger still
+    // selected, has ignored the paste: the trigger is left as typed, not selected. One that has
+    // only just answered again after a stall answers before it takes the keys queued for it: a
+    // selection changed now would be changed before the paste comes, which would then land
+    // beside the trigger.
     bool ignored = false;
-    if (pasteWithdrawn || !pasteMayBePending(*run) || run->target->isFocusedAndEditable()) {
+    if (pasteWithdrawn || !pasteMayBePending(*run)
+        || (!mayStillHavePasteKeys(*run) && run->target->isFocusedAndEditable())) {
         ignored = run->target->selection() == run->range && equalText(run->target->text(run->range), run->selected());
         if (ignored)
             run->target->select(run->caretRange());
@@ -668,9 +754,13 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     const std::optional<TextRange> selection = run->target->selection();
     // What stands from the trigger's place to the end (a line's worth): where keys typed meanwhile
     // ended up.
+    // Where the length cannot be read, what stands up to the caret.
     const std::optional<qint64> length = run->target->textLength();
-    const std::optional<QString> shown = length && *length > run->range.location
-        ? run->target->text(TextRange{run->range.location, std::min<qint64>(*length - run->range.location, 80)})
+    const std::optional<qint64> end = length  ? length
+        : selection && selection->length == 0 ? std::optional<qint64>(selection->location)
+                                              : std::nullopt;
+    const std::optional<QString> shown = end && *end > run->range.location
+        ? run->target->text(TextRange{run->range.location, std::min<qint64>(*end - run->range.location, 80)})
         : std::nullopt;
     giveUp(*run,
         QStringLiteral("the paste did not show in the field (%1+%2 selected, the trigger at %3, \"%4\" there, "
@@ -788,6 +878,12 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
     return false;
 }
 
+bool ExpansionReplacement::mayStillHavePasteKeys(const Run& run)
+{
+    return pasteMayBePending(run)
+        && (!run.answeringSince || run.pasteWaited - *run.answeringSince < resumedFieldSeconds);
+}
+
 bool ExpansionReplacement::pasteMayBePending(const Run& run)
 {
     // Keys still on their way to the desktop: the paste is still to come.
@@ -889,20 +985,30 @@ void ExpansionReplacement::awaitPasteShown(const std::shared_ptr<Run>& run, int 
         return;
     const QString pasted = run->pasted();
     // Over the trigger, or in a browser's page right behind it, where it was no longer selected.
-    const bool shown = equalText(run->target->text(TextRange{run->range.location, pasted.size()}), pasted)
+    const bool inPlace = equalText(run->target->text(TextRange{run->range.location, pasted.size()}), pasted)
+        || arrivedOverLines(*run, run->target->selection()) || arrivedInAnotherElement(*run);
+    const bool shown = inPlace
         || (run->target->selectsWhilePasting()
-            && equalText(
-                run->target->text(TextRange{run->range.location + run->range.length, pasted.size()}), pasted));
+            && equalText(run->target->text(TextRange{run->range.location + run->range.length, pasted.size()}), pasted));
     if (!shown && attempts > 1 && owns(run->receipt, run->injected)) {
         m_schedule(pasteCheckDelay, [this, run, attempts] { awaitPasteShown(run, attempts - 1); });
         return;
     }
-    const bool taken = !shown && !owns(run->receipt, run->injected);
+    // Taken by someone's copy, or read and not shown over the trigger (a selection the field
+    // changed before it got to the paste keys): what arrived is looked at.
+    const bool taken = !shown && (!owns(run->receipt, run->injected) || !pasteMayBePending(*run));
     m_awaitingRead.reset();
     restore(*run);
     pasteSettled();
     if (taken)
         watchLatePaste(run);
+    // The replacement had given the paste up (a stalled field): it arrived all the same, and
+    // counts as the expansion it is.
+    if (inPlace) {
+        qCDebug(lcEngine).noquote() << "The paste of" << run->plan.trigger
+                                    << "showed in the field after the replacement had ended: expanded";
+        run->completed();
+    }
 }
 
 bool ExpansionReplacement::owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents)
@@ -953,7 +1059,8 @@ std::optional<ExpansionReplacement::Arrival> ExpansionReplacement::whatArrived(c
     // Someone copied before the field asked for the expansion: it pasted their contents. A
     // paste that comes after the replacement ended may also get the user's own contents put
     // back meanwhile (looked at only where the trigger is gone: reading the clipboard may cost).
-    const bool triggerGone = !equalText(run.target->text(run.range), typed);
+    const std::optional<QString> trigger = run.target->text(run.range);
+    const bool triggerGone = !equalText(trigger, typed);
     if (run.late ? triggerGone : !owns(run.receipt, run.injected)) {
         std::optional<QList<ClipboardItemSnapshot>> contents = m_clipboard.snapshot();
         const QString copied = contents ? pastedTextOf(*contents) : QString();
@@ -966,8 +1073,10 @@ std::optional<ExpansionReplacement::Arrival> ExpansionReplacement::whatArrived(c
     }
     // An application that sets its own text after each change (an input mask, a formatter) may
     // do so between the selection and the paste: the trigger stays, the expansion lands behind.
-    if (!triggerGone && equalText(run.target->text(TextRange{at + typed.size(), pasted.size()}), pasted))
-        return Arrival{TextRange{at, typed.size() + pasted.size()}, typed + pasted,
+    // One that changes the case of what it holds may have done so to both by now.
+    const std::optional<QString> behind = run.target->text(TextRange{at + typed.size(), pasted.size()});
+    if (trigger && behind && sameButForCase(*trigger, typed) && sameButForCase(*behind, pasted))
+        return Arrival{TextRange{at, typed.size() + pasted.size()}, *trigger + *behind,
             QStringLiteral("the field's application set its text between the selection and the paste"), std::nullopt};
     // A field that takes only so many characters (a maxlength) keeps the expansion's beginning
     // and ends there, and the keys typed after it would be lost.
@@ -1036,6 +1145,8 @@ void ExpansionReplacement::lookForPasteAfresh(Run& run)
     run.plainKeySince.reset();
     run.pasteWaited = 0;
     run.pasteLookedAt = 0;
+    run.answeringSince.reset();
+    run.pasteLookedLonger = 0;
     m_sentPaste = false;
 }
 
@@ -1069,4 +1180,69 @@ void ExpansionReplacement::awaitLatePaste(const std::shared_ptr<Run>& run, int l
             return;
     }
     m_schedule(pasteReadCheckDelay, [this, run, looks] { awaitLatePaste(run, looks - 1); });
+}
+
+bool ExpansionReplacement::arrivedOverLines(const Run& run, const std::optional<TextRange>& selection)
+{
+    const QString pasted = run.pasted();
+    const QRegularExpression lines = pastedLines(pasted);
+    if (!lines.isValid() || lines.pattern().isEmpty())
+        return false;
+    const qint64 at = run.range.location;
+    const auto fits = [&](const std::optional<QString>& shown, bool whole) {
+        if (!shown)
+            return false;
+        const QRegularExpressionMatch match = lines.match(shown->normalized(QString::NormalizationForm_C));
+        return match.hasMatch() && (!whole || match.capturedLength() == shown->size());
+    };
+    // Nothing typed comes behind the paste while the keys are held: what arrived ends at the
+    // caret, where the field keeps its caret in the element pasted into.
+    if (selection && selection->length == 0 && selection->location > at
+        && fits(run.target->text(TextRange{at, selection->location - at}), true)) {
+        qCDebug(lcEngine).noquote() << "The paste of" << run.plan.trigger
+                                    << "arrived with its line breaks shown the field's way";
+        return true;
+    }
+    // Elsewhere (the caret in an element below, or its offset standing for one): the text from
+    // the trigger's place, as far as the lines may reach.
+    const qint64 reach = pasted.size() + 2 * std::count_if(pasted.cbegin(), pasted.cend(), isLineBreak);
+    std::optional<QString> shown = run.target->text(TextRange{at, reach});
+    if (!shown) {
+        qint64 readable = 0;
+        for (qint64 beyond = reach; beyond - readable > 1;) {
+            const qint64 middle = (readable + beyond) / 2;
+            (run.target->text(TextRange{at, middle}) ? readable : beyond) = middle;
+        }
+        shown = run.target->text(TextRange{at, readable});
+    }
+    if (!fits(shown, false))
+        return false;
+    qCDebug(lcEngine).noquote() << "The paste of" << run.plan.trigger
+                                << "arrived with its line breaks shown the field's way, the caret elsewhere";
+    return true;
+}
+
+bool ExpansionReplacement::arrivedInAnotherElement(const Run& run)
+{
+    const QString pasted = run.pasted();
+    const qsizetype firstBreak = std::find_if(pasted.cbegin(), pasted.cend(), isLineBreak) - pasted.cbegin();
+    if (firstBreak >= pasted.size())
+        return false;
+    // The first line ends the field's own element, the last (with the caret behind it) begins
+    // the element that has the focus now; the lines between are elements of their own.
+    const QString first = pasted.left(firstBreak);
+    const qsizetype lastBreak = std::find_if(pasted.crbegin(), pasted.crend(), isLineBreak) - pasted.crbegin();
+    const QString last = pasted.right(lastBreak);
+    const std::optional<QString> focused = run.target->textToCaretInFocusedElement();
+    if (!focused || !Text::equal(focused->right(last.size()), last))
+        return false;
+    const qint64 at = run.range.location;
+    if (!equalText(run.target->text(TextRange{at, first.size()}), first))
+        return false;
+    const std::optional<QString> next = run.target->text(TextRange{at + first.size(), 1});
+    if (next && !next->isEmpty() && !isLineBreak(next->at(0)) && next->at(0) != QChar::ObjectReplacementCharacter)
+        return false;
+    qCDebug(lcEngine).noquote() << "The paste of" << run.plan.trigger
+                                << "arrived as paragraphs of their own, the caret in the last";
+    return true;
 }

@@ -95,6 +95,10 @@ public:
     // trigger still there, or what someone copied meanwhile over the trigger): the trigger as
     // typed then goes back over what arrived.
     static constexpr double reshapedPasteSeconds = 0.1;
+    // A field that has not asked for the expansion is taken to have got to the paste keys (and
+    // ignored them) only once it has answered every look for this long: a stalled application
+    // going on again answers questions before it takes the keys queued for it meanwhile.
+    static constexpr double resumedFieldSeconds = 0.25;
     // A paste key that typed its plain letter over the trigger is pasted again once the letter
     // has stood alone this long.
     static constexpr double plainKeySeconds = 0.1;
@@ -145,7 +149,7 @@ public:
         std::function<void()> completed, std::function<void()> ended = {}, std::function<QString()> typedAfter = {});
 
     // The longest a started replacement can take, not counting the time its field spends
-    // answering.
+    // answering (nor the looks added for a field that stalled: resumedFieldSeconds).
     static constexpr double longestSeconds = firstCaretCheckDelay + quickCaretSeconds + caretCheckDelay * caretChecks
         + 2 * selectionCheckDelay * selectionChecks + pasteCheckDelay * pasteChecks;
 
@@ -213,6 +217,14 @@ private:
     // The focused application has not asked for the pasted expansion since the paste keys went
     // out; false also when the clipboard cannot tell.
     bool pasteMayBePending(const Run& run);
+    // Whether the paste keys may still wait in the field's queue: the field has not asked for
+    // the expansion, and has not answered for resumedFieldSeconds without a break.
+    bool mayStillHavePasteKeys(const Run& run);
+    // Whether a paste with line breaks arrived whole as the field shows line breaks (as
+    // paragraph separators or embedded objects, or as spaces in a line field), or as
+    // paragraphs that are elements of their own with the focus and the caret in the last.
+    bool arrivedOverLines(const Run& run, const std::optional<TextRange>& selection);
+    bool arrivedInAnotherElement(const Run& run);
     void pasteSettled();
     // A paste that did not arrive whole: the range it took, what the field shows there, why,
     // and the contents that went in its stead when someone copied meanwhile.

@@ -50,4 +50,9 @@ public:
     // Whether the paste key was refused on its way: no paste is coming, and withdrawPaste()
     // says so.
     virtual bool pasteLost() { return false; }
+    // Where the application has moved the focus from the field's element to another editable
+    // one of its own (a word processor whose paragraphs are elements of their own, after a paste
+    // that made new ones): that element's text up to its caret. Nothing where the field's own
+    // element still has the focus, or the other element cannot be read.
+    virtual std::optional<QString> textToCaretInFocusedElement() { return std::nullopt; }
 };

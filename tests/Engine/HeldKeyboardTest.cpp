@@ -53,12 +53,15 @@ TEST_F(HeldKeyboard, ALatePasteGetsTheExpansionNeverThePreviousClipboard)
     // to deselect it nor the primary selection going back (a GTK field deselects then).
     EXPECT_EQ(field->selection, (TextRange{6, 4}));
     EXPECT_EQ(desktop.primarySelection.restores, 0);
+    EXPECT_TRUE(expansions.isEmpty());
 
     field->selectionAnswer.reset();
     scheduler.advance(1.5);
     EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
     EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("copied password"));
     EXPECT_EQ(desktop.primarySelection.restores, 1);
+    // It arrived: it counts.
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
 }
 
 TEST_F(HeldKeyboard, AnUntakenPasteGivesTheClipboardBackAfterTheLongestWaitOrToTheNextReplacement)
@@ -266,4 +269,66 @@ TEST_F(HeldKeyboard, APasteThatDoesNotArriveWholeLeavesTheTriggerAndTheKeysAfter
     EXPECT_EQ(field->selection, (TextRange{10, 0}));
     EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("copied meanwhile"));
     EXPECT_TRUE(expansions.isEmpty());
+}
+
+// A stalled field answers no look; going on again, it answers before it gets to the paste keys
+// queued for it meanwhile. Its selection stays until it has taken them: the expansion lands over
+// the trigger, not behind it.
+TEST_F(HeldKeyboard, AFieldThatAnswersAgainJustBeforeItTakesThePasteKeepsTheTriggerSelectedForIt)
+{
+    desktop.pasteboard.setTracksReads(true);
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    field->pasteDelay = 0.9;
+    desktop.type(QStringLiteral("/sig"));
+    scheduler.advance(0.05);
+    field->selectionAnswer = std::optional<TextRange>();
+    scheduler.advance(0.73);
+    field->selectionAnswer.reset();
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+}
+
+// Lines pasted into a line field arrive joined by spaces, into others with their breaks shown
+// another way, or with the lines after the first in an element of their own (an embedded
+// object): each is the expansion, counted as one, and not taken back.
+TEST_F(HeldKeyboard, AMultiLinePasteShownTheFieldsWayCountsAsAnExpansion)
+{
+    desktop.pasteboard.setTracksReads(true);
+    const QString firstLine = signature.section(QLatin1Char('\n'), 0, 0);
+    for (const QString& shown : {QString(signature).replace(QLatin1Char('\n'), QLatin1Char(' ')),
+             QString(signature).replace(QLatin1Char('\n'), QChar::ParagraphSeparator),
+             QString(signature).replace(QLatin1Char('\n'), QChar::ObjectReplacementCharacter),
+             QString(firstLine + QChar::ObjectReplacementCharacter)}) {
+        field->text = QStringLiteral("Hello ");
+        field->moveCaret(field->text.size());
+        expansions.clear();
+        field->reshapesPaste = [shown](const QString&) { return shown; };
+        desktop.type(QStringLiteral("/sig"));
+        settle();
+        EXPECT_EQ(field->text, "Hello " + shown);
+        EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature)) << shown.toStdString();
+    }
+}
+
+// A field that upper-cases its text after each change, also between the selection and the
+// paste: the trigger it kept and the expansion behind it go back to the trigger as typed.
+TEST_F(HeldKeyboard, AFieldThatChangesCaseBetweenTheSelectionAndThePasteGetsTheTriggerBack)
+{
+    desktop.pasteboard.setTracksReads(true);
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    field->pasteDelay = 0.02;
+    desktop.type(QStringLiteral("/sig"));
+    // The selection shows, then the field sets its text anew in its own case, and the caret goes
+    // to the end, where the paste lands; the field upper-cases that too.
+    scheduler.advance(0.01);
+    ASSERT_EQ(field->selection, (TextRange{6, 4}));
+    field->text = field->text.toUpper();
+    field->moveCaret(field->text.size());
+    field->reshapesPaste = [](const QString& pasted) { return pasted.toUpper(); };
+    settle();
+    EXPECT_TRUE(Text::equal(field->text.toUpper(), QStringLiteral("HELLO /SIG"))) << field->text.toStdString();
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
 }

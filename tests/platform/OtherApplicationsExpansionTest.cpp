@@ -28,6 +28,9 @@ namespace {
 const QString signature = QStringLiteral("Best regards, Anna");
 const QString typed = QStringLiteral("Hi /sig ok");
 const QString expanded = QStringLiteral("Hi ") + signature + QStringLiteral(" ok");
+// An expansion of three lines, and the last of them with the keys typed after its trigger.
+const QString lines = QStringLiteral("Best regards,\nAnna\nHarbour Street");
+const QString lastLine = QStringLiteral("Harbour Street ok");
 
 // Starting a browser or an office suite with a fresh profile takes a while on a loaded machine.
 constexpr int startMilliseconds = 90000;
@@ -66,8 +69,11 @@ protected:
         Shortcut sig;
         sig.id = sig.trigger = QStringLiteral("/sig");
         sig.expansion = signature;
-        engine->start(
-            {sig}, [this](const QString& trigger, const QString&, const QString&) { expansions.append(trigger); });
+        Shortcut multiLine;
+        multiLine.id = multiLine.trigger = QStringLiteral("/ml");
+        multiLine.expansion = lines;
+        engine->start({sig, multiLine},
+            [this](const QString& trigger, const QString&, const QString&) { expansions.append(trigger); });
         ASSERT_TRUE(engine->isRunning());
         // Another program owns the clipboard, with more than text on it.
         ASSERT_TRUE(clipboardOwner.start());
@@ -326,6 +332,49 @@ protected:
             << field.toStdString() << ": " << results.join(" | ").toStdString();
     }
 
+    // A multi-line expansion that arrives (however the field shows its line breaks: a line
+    // field joins the lines) counts as an expansion, once each time; one left as typed on a
+    // busy machine does not. Of a few tries, one must arrive.
+    void expectMultiLineExpansionCounted(unsigned long window, const QString& field)
+    {
+        QStringList results;
+        int arrived = 0;
+        for (int attempt = 0; attempt < 3 && arrived == 0; ++attempt) {
+            const qsizetype before = expansions.size();
+            if (!DesktopSession::xdotool({"key", "ctrl+a", "BackSpace"}) || !fieldBecomes(window, field, QString())
+                || !type(QStringLiteral("Hi ")) || !fieldBecomes(window, field, QStringLiteral("Hi "))
+                || !type(QStringLiteral("/ml ok")))
+                continue;
+            const auto now = [&] { return titleOf(window).value(field).toString(); };
+            DesktopSession::waitFor(
+                [&] { return now().endsWith(lastLine) || now() == QStringLiteral("Hi /ml ok"); }, 5000);
+            settle();
+            results.append(now());
+            const bool expandedHere = !now().contains(QStringLiteral("/ml"));
+            EXPECT_TRUE(expandedHere ? now().startsWith(QStringLiteral("Hi Best regards,")) && now().endsWith(lastLine)
+                                     : now() == QStringLiteral("Hi /ml ok"))
+                << field.toStdString() << ": " << now().toStdString();
+            arrived += expandedHere ? 1 : 0;
+            EXPECT_TRUE(
+                DesktopSession::waitFor([&] { return expansions.size() == before + (expandedHere ? 1 : 0); }, 5000))
+                << field.toStdString() << ": " << now().toStdString() << " counted " << expansions.size() - before;
+        }
+        RecordProperty(field.toStdString() + "MultiLine", results.join(QLatin1String(" | ")).toStdString());
+        EXPECT_GT(arrived, 0) << field.toStdString();
+    }
+
+    // Back from the password field to the editable region and the line, each with a multi-line
+    // expansion.
+    void typeLinesIntoTheRegionAndTheLine(unsigned long window)
+    {
+        ASSERT_TRUE(DesktopSession::xdotool({"key", "shift+Tab"}));
+        ASSERT_TRUE(waitForFocus(FieldKind::other));
+        expectMultiLineExpansionCounted(window, "rich");
+        ASSERT_TRUE(DesktopSession::xdotool({"key", "shift+Tab", "shift+Tab"}));
+        ASSERT_TRUE(waitForFocus(FieldKind::singleLine));
+        expectMultiLineExpansionCounted(window, "line");
+    }
+
     // Types a trigger with more text straight after it into each field in turn. A selection
     // the browser applies late must neither be pasted over too early nor be left for the next
     // key to replace.
@@ -358,6 +407,7 @@ TEST_F(WebPage, firefoxFieldsExpandWhileItsPasswordFieldStaysAsTyped)
     const unsigned long window = waitForPage(QStringLiteral("Mozilla Firefox"));
     ASSERT_NE(window, 0u);
     typeIntoEveryField(window);
+    typeLinesIntoTheRegionAndTheLine(window);
 }
 
 TEST_F(WebPage, aFirefoxFieldTooShortForTheExpansionKeepsWhatWasTyped)
@@ -379,6 +429,7 @@ TEST_F(WebPage, chromiumFieldsExpandWhileItsPasswordFieldStaysAsTyped)
     const unsigned long window = waitForPage(QStringLiteral("Chromium"));
     ASSERT_NE(window, 0u);
     typeIntoEveryField(window);
+    typeLinesIntoTheRegionAndTheLine(window);
 }
 
 TEST_F(WebPage, aChromiumFieldTooShortForTheExpansionKeepsWhatWasTyped)
@@ -474,6 +525,14 @@ TEST_F(Office, aWriterParagraphExpandsWhole)
 {
     ASSERT_NE(open({"--writer"}, QStringLiteral("LibreOffice Writer")), 0u);
     expectExpansion();
+    // A multi-line expansion makes paragraphs of its lines, the caret in the last: it counts
+    // as an expansion (and is not taken back).
+    ASSERT_TRUE(type(QStringLiteral(" /ml ok")));
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return focusedTextToCaret() == lastLine; }, 20000))
+        << focusedTextToCaret().toStdString();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 2; }, 20000)) << expansions.size();
+    DesktopSession::pause(1000);
+    EXPECT_EQ(focusedTextToCaret(), lastLine);
 }
 
 // A slide's text box, being edited, is a paragraph like Writer's.

@@ -22,6 +22,7 @@
 #include <X11/keysym.h>
 #include <atomic>
 #include <csignal>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -228,14 +229,14 @@ private:
     std::atomic<bool> m_cancelled = false;
 };
 
-// Kills a process (or sends it another signal) the moment a paste key (V pressed) goes through
-// the server, seen through the RECORD extension from a thread and connections of its own: the
-// paste keys are then on their way to the field, which has not asked for the clipboard yet.
-// Optionally stops the field's process at the same moment, until the signalled process is gone,
-// so that its paste surely asks afterwards.
+// Kills a process (or sends it another signal) the moment a paste key (V pressed, or with
+// `atModifier` the Ctrl in front of it) goes through the server, seen through the RECORD
+// extension from a thread and connections of its own: the paste keys are then on their way to
+// the field, which has not asked for the clipboard yet. Optionally stops the field's process at
+// the same moment, until the signalled process is gone, so that its paste surely asks afterwards.
 class KillAtPasteKey {
 public:
-    KillAtPasteKey(qint64 process, qint64 field = 0, int signal = SIGKILL)
+    KillAtPasteKey(qint64 process, qint64 field = 0, int signal = SIGKILL, bool atModifier = false)
         : m_process(process)
         , m_field(field)
         , m_signal(signal)
@@ -244,7 +245,8 @@ public:
         m_data = XOpenDisplay(nullptr);
         if (!m_control || !m_data)
             return;
-        m_paste = XKeysymToKeycode(m_control, XK_v);
+        m_paste = XKeysymToKeycode(m_control, atModifier ? XK_Control_L : XK_v);
+        m_pasteToo = atModifier ? XKeysymToKeycode(m_control, XK_Control_R) : m_paste;
         XRecordClientSpec clients = XRecordAllClients;
         XRecordRange* range = XRecordAllocRange();
         range->device_events.first = KeyPress;
@@ -297,7 +299,7 @@ private:
         auto* watch = reinterpret_cast<KillAtPasteKey*>(self);
         if (data->category == XRecordFromServer && data->data && !watch->killed) {
             const auto* event = reinterpret_cast<const unsigned char*>(data->data);
-            if ((event[0] & 0x7f) == KeyPress && event[1] == watch->m_paste) {
+            if ((event[0] & 0x7f) == KeyPress && (event[1] == watch->m_paste || event[1] == watch->m_pasteToo)) {
                 if (watch->m_field > 0) {
                     ::kill(pid_t(watch->m_field), SIGSTOP);
                     watch->fieldStopped = true;
@@ -316,6 +318,7 @@ private:
     Display* m_data = nullptr;
     XRecordContext m_context = 0;
     KeyCode m_paste = 0;
+    KeyCode m_pasteToo = 0;
     std::thread m_thread;
 };
 
@@ -518,6 +521,96 @@ protected:
         RecordProperty("secondsToExit", exitSeconds.join(QLatin1Char(' ')).toStdString());
     }
 
+    // How long the field stops at the paste keys: 2 s, then, as the moment the field goes on
+    // again matters (before the engine gives the paste up, right then, or after), shorter stops
+    // from 0.6 to 2 s. VELMORA_FAULT_STALL_MS: always that long, for measuring.
+    static int stallMilliseconds(int attempt)
+    {
+        if (qEnvironmentVariableIsSet("VELMORA_FAULT_STALL_MS"))
+            return qEnvironmentVariableIntValue("VELMORA_FAULT_STALL_MS");
+        return 2000 - attempt * 370 % 1400;
+    }
+
+    // The field's application stops for 2 s as the expansion takes the clipboard (`atClipboard`),
+    // before the paste keys go out, or as the paste's Ctrl goes out (`atPasteKeys`), after the
+    // field showed the trigger selected: each try at each moment. Whenever it goes on, the field
+    // ends with the expansion in place of the trigger or the trigger as typed, never both, and the
+    // user's clipboard comes back. `copiedBy` runs after the user copied before each try.
+    void stopFieldAtPaste(
+        bool managed, bool atClipboard, bool atPasteKeys, const std::function<void(const QString&)>& copiedBy)
+    {
+        int expanded = 0;
+        int leftAsTyped = 0;
+        int stops = 0;
+        QStringList wrong;
+        QStringList slow;
+        for (int attempt = 0; attempt < std::max(atPasteKeys && !managed ? 2 : 1, tries()); ++attempt) {
+            for (const bool atCtrl : {false, true}) {
+                if ((atCtrl && !atPasteKeys) || (!atCtrl && !atClipboard))
+                    continue;
+                const QString mine = copied + QString::number(attempt);
+                target.setText(QStringLiteral("line"), QString());
+                ASSERT_TRUE(
+                    other.setClipboard({{utf8Text, mine.toUtf8()}, {QStringLiteral("text/plain"), mine.toUtf8()}}));
+                copiedBy(mine);
+                if (atCtrl) {
+                    KillAtPasteKey stop(target.processId(), 0, SIGSTOP, true);
+                    ASSERT_TRUE(typeTrigger());
+                    // On a loaded machine a trigger may be left as typed, with no paste.
+                    DesktopSession::waitFor([&] { return stop.killed.load(); }, 3000);
+                    stop.stop();
+                    const bool stopped = stop.killed;
+                    if (stopped) {
+                        DesktopSession::pause(stallMilliseconds(attempt));
+                        ::kill(pid_t(target.processId()), SIGCONT);
+                    }
+                    stops += stopped ? 1 : 0;
+                } else {
+                    StopAtNewClipboard stop(target.processId(), 2000);
+                    ASSERT_TRUE(typeTrigger());
+                    stop.wait();
+                    stops += stop.stopped ? 1 : 0;
+                }
+                // Never the user's clipboard pasted, never the expansion beside the trigger.
+                const auto settled = [&] {
+                    const QString text = target.text(QStringLiteral("line"));
+                    return text == "Hi " + signature || text == QStringLiteral("Hi /sig");
+                };
+                // A field's application that answers nothing for long after it went on (seen now
+                // and then on a loaded machine, before and after this case's fault was mended)
+                // is waited for, and noted with its process's state; what it ends with must
+                // still be exact.
+                if (!DesktopSession::waitFor(settled, 5000)) {
+                    QFile stat(QStringLiteral("/proc/%1/stat").arg(target.processId()));
+                    const QByteArray state = stat.open(QIODevice::ReadOnly) ? stat.readAll().split(' ').value(2) : "?";
+                    DesktopSession::waitFor(settled, 20000);
+                    slow.append(
+                        QStringLiteral("try %1 %2 (%3)")
+                            .arg(attempt)
+                            .arg(atCtrl ? QStringLiteral("at the paste keys") : QStringLiteral("at the clipboard"),
+                                QString::fromLatin1(state)));
+                }
+                EXPECT_TRUE(settled()) << (atCtrl ? "at the paste keys: " : "at the clipboard: ")
+                                       << target.text("line").toStdString();
+                DesktopSession::pause(300);
+                const QString text = target.text(QStringLiteral("line"));
+                EXPECT_TRUE(settled()) << text.toStdString();
+                expanded += text == "Hi " + signature ? 1 : 0;
+                leftAsTyped += text == QStringLiteral("Hi /sig") ? 1 : 0;
+                if (!settled())
+                    wrong.append(text);
+                EXPECT_TRUE(
+                    DesktopSession::waitFor([&] { return other.clipboard(utf8Text).value(utf8Text) == mine; }, 5000))
+                    << other.clipboard(utf8Text).value(utf8Text).toStdString();
+            }
+        }
+        RecordProperty("stops", stops);
+        RecordProperty("expanded", expanded);
+        RecordProperty("leftAsTyped", leftAsTyped);
+        RecordProperty("wrong", wrong.join(QLatin1String(" | ")).toStdString());
+        RecordProperty("slowToAnswer", slow.join(QLatin1String(", ")).toStdString());
+    }
+
     FakeTrayHost tray;
     VelmoraProcess velmora;
     TextFieldsApp target;
@@ -572,46 +665,24 @@ TEST_F(StalledReplacement, aFieldThatStopsAsThePasteArrivesGetsTheExpansionOrNot
             },
             15000));
     }
-    int expanded = 0;
-    int leftAsTyped = 0;
-    int stops = 0;
-    for (int attempt = 0; attempt < tries(); ++attempt) {
-        const QString mine = copied + QString::number(attempt);
-        target.setText(QStringLiteral("line"), QString());
-        ASSERT_TRUE(other.setClipboard({{utf8Text, mine.toUtf8()}, {QStringLiteral("text/plain"), mine.toUtf8()}}));
-        if (managed) {
-            ASSERT_TRUE(manager.waitForItem(mine));
-        } else {
-            DesktopSession::pause(200);
-        }
-        {
-            StopAtNewClipboard stop(target.processId(), 2000);
-            ASSERT_TRUE(typeTrigger());
-            stop.wait();
-            stops += stop.stopped ? 1 : 0;
-        }
-        // Never the user's clipboard pasted, never the expansion beside the trigger.
-        const auto settled = [&] {
-            const QString text = target.text(QStringLiteral("line"));
-            return text == "Hi " + signature || text == QStringLiteral("Hi /sig");
-        };
-        EXPECT_TRUE(DesktopSession::waitFor(settled, 5000)) << target.text("line").toStdString();
-        DesktopSession::pause(300);
-        const QString text = target.text(QStringLiteral("line"));
-        EXPECT_TRUE(settled()) << text.toStdString();
-        expanded += text == "Hi " + signature ? 1 : 0;
-        leftAsTyped += text == QStringLiteral("Hi /sig") ? 1 : 0;
-        EXPECT_TRUE(DesktopSession::waitFor([&] { return other.clipboard(utf8Text).value(utf8Text) == mine; }, 5000))
-            << other.clipboard(utf8Text).value(utf8Text).toStdString();
-    }
-    RecordProperty("stops", stops);
-    RecordProperty("expanded", expanded);
-    RecordProperty("leftAsTyped", leftAsTyped);
+    // VELMORA_FAULT_STOP_AT=clipboard or ctrl: only that moment, for measuring.
+    const QString only = qEnvironmentVariable("VELMORA_FAULT_STOP_AT");
+    stopFieldAtPaste(managed, only.isEmpty() || only == QLatin1String("clipboard"),
+        only.isEmpty() || only == QLatin1String("ctrl"), [&](const QString& mine) {
+            if (managed) {
+                EXPECT_TRUE(manager.waitForItem(mine));
+            }
+        });
     // The manager kept the user's clippings and none of the expansions.
     if (managed) {
         EXPECT_FALSE(manager.history().contains(signature));
         EXPECT_TRUE(manager.history().contains(copied + QStringLiteral("0")));
     }
+}
+
+TEST_F(StalledReplacement, aFieldThatStopsAtThePasteKeysWithNoClipboardManagerGetsTheExpansionOrNothing)
+{
+    stopFieldAtPaste(false, false, true, [](const QString&) { DesktopSession::pause(200); });
 }
 
 TEST_F(StalledReplacement, whatTheUserCopiesWhileAStalledFieldsPasteIsPendingDoesNotTakeTheTriggersPlace)

@@ -42,8 +42,10 @@ TextFieldsWindow::TextFieldsWindow()
                             .count();
         // A formatter that finds nothing to change still sets the text: the selection goes and
         // the caret moves to the end, as a selection between the change and the rewrite finds.
+        // One that upper-cases what it is given changes the text it rewrites.
         if (m_rewriteAfter > 0)
-            QTimer::singleShot(m_rewriteAfter, m_line, [this] { m_line->setText(m_line->text()); });
+            QTimer::singleShot(m_rewriteAfter, m_line,
+                [this] { m_line->setText(m_rewriteUpper ? m_line->text().toUpper() : m_line->text()); });
     });
 }
 
@@ -92,8 +94,9 @@ void TextFieldsWindow::run(const QByteArray& line)
         // Stands for an application that stops answering: blocks its event loop.
         reply({{QStringLiteral("ok"), true}});
         QThread::msleep(words.at(1).toUInt());
-    } else if (command == "rewrite" && words.size() == 2) {
+    } else if (command == "rewrite" && (words.size() == 2 || (words.size() == 3 && words.at(2) == "upper"))) {
         m_rewriteAfter = words.at(1).toInt();
+        m_rewriteUpper = words.size() == 3;
         reply({{QStringLiteral("ok"), true}});
     } else if (command == "watch" && words.size() == 2) {
         m_watched = QString::fromUtf8(QByteArray::fromBase64(words.at(1)));

@@ -43,4 +43,5 @@ private:
     QString m_watched;
     qint64 m_arrival = -1;
     int m_rewriteAfter = 0;
+    bool m_rewriteUpper = false;
 };
