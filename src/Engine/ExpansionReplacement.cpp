@@ -465,6 +465,12 @@ bool ExpansionReplacement::selectForPaste(
     run->selecting = range;
     run->selectingText = selected;
     run->lengthAtSelection = *length;
+    return pasteOnceSelecting(run);
+}
+
+bool ExpansionReplacement::pasteOnceSelecting(const std::shared_ptr<Run>& run)
+{
+    const TextRange range = run->selecting;
     run->behind.clear();
     run->tookPlace.clear();
     // A field that applies the selection before any key that comes after it takes the paste at
@@ -477,7 +483,7 @@ bool ExpansionReplacement::selectForPaste(
                 && run->lengthAtSelection == end
             ? run->target->textLength()
             : std::nullopt;
-        if (now && *now > end && equalText(run->target->text(range), selected)) {
+        if (now && *now > end && equalText(run->target->text(range), run->selectingText)) {
             const std::optional<QString> keys = keysBehindSelection(*run, *now);
             return keys && carryKeysBehind(run, *keys, *now);
         }
@@ -597,9 +603,14 @@ bool ExpansionReplacement::carryKeysBehind(const std::shared_ptr<Run>& run, cons
     run->range.length += keys.size();
     run->caret = run->range.location + run->range.length;
     run->expansionBytes = run->pasted().toUtf8();
-    // The expansion on the clipboard goes with them.
-    return lend(run) && owns(run->receipt, run->injected)
-        && selectForPaste(run, run->range, run->selected(), length);
+    // The expansion on the clipboard goes with them; the range is selected over the selection
+    // the field shows.
+    if (!lend(run) || !owns(run->receipt, run->injected) || !run->target->select(run->range))
+        return false;
+    run->selecting = run->range;
+    run->selectingText = run->selected();
+    run->lengthAtSelection = length;
+    return pasteOnceSelecting(run);
 }
 
 void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int attempts)
@@ -874,7 +885,8 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
     run->expansionBytes = run->pasted().toUtf8();
     if (lend(run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, run->selectedAgain)) {
         qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger
-                                    << "before the paste came: pasting again in front of" << keys->size();
+                                    << "before the paste came: pasting again in front of" << keys->size() << "(\""
+                                    << *shown << "\" read," << front.size() << "in front)";
         return true;
     }
     --run->pastedInFront;

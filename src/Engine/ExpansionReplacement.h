@@ -189,6 +189,9 @@ private:
     // what the text grew by since then is keys typed behind the range.
     bool selectForPaste(const std::shared_ptr<Run>& run, TextRange range, const QString& selected,
         std::optional<qint64> lengthBefore = std::nullopt);
+    // Pastes over the range being selected once the field shows it (at once where it applies the
+    // selection before later keys); false when the paste was not posted.
+    bool pasteOnceSelecting(const std::shared_ptr<Run>& run);
     void pasteOnceSelected(const std::shared_ptr<Run>& run, int attempts);
     // Keys that reached the field behind the range being selected for the paste, at the end of
     // the text, when they can be pasted again behind the expansion; nothing when there are none

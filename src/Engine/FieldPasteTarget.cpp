@@ -93,6 +93,11 @@ bool FieldPasteTarget::selectForPaste(TextRange range, qint64 lengthBefore)
     // was; keys that reached the field behind the range after it was found are looked for once
     // it is selected.
     m_selectedAtEnd = atEnd && !pastesKeysBehindAgain();
+    if (m_selectedAtEnd && *count > end && m_desktop.keyboard->sharesModifierState()) {
+        const std::optional<QString> behind = m_element->textIn(TextRange{end, *count - end});
+        if (!behind || behind->contains(u'\n'))
+            return false;
+    }
     return m_element->select(range);
 }
 
