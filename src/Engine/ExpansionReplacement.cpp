@@ -530,16 +530,6 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
         const std::optional<QString> behind = grown > 0 && end == run->lengthAtSelection && grown <= typedOnKeys
             ? run->target->text(TextRange{end, grown})
             : std::nullopt;
-        // Where keys behind the trigger are pasted again, they are selected too, and the paste
-        // waits until the field shows that.
-        if (grown > 0 && run->target->pastesKeysBehindAgain()) {
-            const std::optional<QString> keys = range == run->range && end == run->lengthAtSelection
-                ? keysBehindSelection(*run, *length)
-                : std::nullopt;
-            if (keys && !keys->isEmpty() && carryKeysBehind(run, *keys, *length))
-                return;
-            return abandonSelection(run, selectionChecks);
-        }
         if (grown == 0 || (behind && behind->size() == grown && isTypedText(*behind))) {
             run->behind = behind.value_or(QString());
             paste = true;
