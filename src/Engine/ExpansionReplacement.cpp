@@ -50,9 +50,13 @@ struct ExpansionReplacement::Run {
     // Keys the user typed that took the selected trigger's place just before the paste came,
     // which then landed behind them, with the keys typed on behind the paste: the expansion goes
     // again in front of them. What the range selected for that holds, and how often it was done.
+    // Keys that reached the field behind the trigger before its selection, where they are
+    // selected with it and pasted again behind the expansion, go there too.
     QString displaced;
     QString selectedAgain;
     int pastedInFront = 0;
+    // How often keys behind the selection were taken into it.
+    int carried = 0;
     // Where a field takes the paste once it shows the selection: the range asked for, what it
     // holds, and the text's length then. Keys that reached the field behind the range before
     // the selection did, which the paste leaves where they are, behind the expansion.
@@ -96,7 +100,7 @@ struct ExpansionReplacement::Run {
     QString typed() const { return plan.trigger + after; }
     QString pasted() const { return puttingBack ? *puttingBack : plan.expansion + after + displaced; }
     // What the selected range holds before the paste.
-    QString selected() const { return pastedInFront == 0 && !puttingBack ? typed() : selectedAgain; }
+    QString selected() const { return pastedInFront == 0 && !puttingBack ? typed() + displaced : selectedAgain; }
     TextRange caretRange() const { return TextRange{caret, 0}; }
 };
 
@@ -424,6 +428,22 @@ void ExpansionReplacement::replace(const std::shared_ptr<Run>& run, qint64 caret
         // the clipboard first, once the keys of the paste can still reach the field.
         if (!run->target->canStillPaste())
             return giveUp(*run, QStringLiteral("the keyboard cannot reach the field"));
+        // Keys typed on that reached the field since the look are selected with the trigger, and
+        // pasted again behind the expansion, where the paste leaves the caret.
+        const qint64 end = run->range.location + run->range.length;
+        if (run->target->pastesKeysBehindAgain() && run->lengthAtDecision == end) {
+            const std::optional<qint64> length = run->target->textLength();
+            const std::optional<QString> keys = length ? keysBehindSelection(*run, *length) : std::nullopt;
+            if (!keys)
+                return giveUp(*run, QStringLiteral("what stands behind the trigger cannot be pasted again behind it"));
+            if (!keys->isEmpty()) {
+                run->displaced = *keys;
+                run->range.length += keys->size();
+                run->caret += keys->size();
+                run->expansionBytes = run->pasted().toUtf8();
+                run->lengthAtDecision = length;
+            }
+        }
         if (!lend(run))
             return giveUp(*run, QStringLiteral("the expansion did not stay on the clipboard"));
         if (isCurrent(*run) && owns(run->receipt, run->injected)
@@ -493,12 +513,30 @@ bool ExpansionReplacement::selectForPaste(
     run->selecting = range;
     run->selectingText = selected;
     run->lengthAtSelection = *length;
+    return pasteOnceSelecting(run);
+}
+
+bool ExpansionReplacement::pasteOnceSelecting(const std::shared_ptr<Run>& run)
+{
+    const TextRange range = run->selecting;
     run->behind.clear();
     run->tookPlace.clear();
     // A field that applies the selection before any key that comes after it takes the paste at
-    // once, which leaves the least time for a key to come between.
-    if (!run->target->pastesOnceSelectionShows())
+    // once, which leaves the least time for a key to come between. Keys that stand behind the
+    // selection now reached the field before it, since it was last looked at: they go into it,
+    // or the caret the paste leaves would stand in front of them.
+    if (!run->target->pastesOnceSelectionShows()) {
+        const qint64 end = range.location + range.length;
+        const std::optional<qint64> now = run->target->pastesKeysBehindAgain() && range == run->range
+                && run->lengthAtSelection == end
+            ? run->target->textLength()
+            : std::nullopt;
+        if (now && *now > end && equalText(run->target->text(range), run->selectingText)) {
+            const std::optional<QString> keys = keysBehindSelection(*run, *now);
+            return keys && carryKeysBehind(run, *keys, *now);
+        }
         return sendPaste(run);
+    }
     m_schedule(firstPasteCheckDelay, [this, run] { pasteOnceSelected(run, selectionChecks); });
     return true;
 }
@@ -579,6 +617,42 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
     abandonSelection(run, selectionChecks);
 }
 
+std::optional<QString> ExpansionReplacement::keysBehindSelection(const Run& run, qint64 length)
+{
+    const qint64 end = run.range.location + run.range.length;
+    if (length <= end)
+        return QString();
+    // A letter typed over by the paste key, and what goes back over a paste, are selected alone.
+    if (run.carried >= carries || run.pastedAgain || run.puttingBack || length - end > typedOnKeys)
+        return std::nullopt;
+    // A line break would not be pasted as the key typed it.
+    const std::optional<QString> keys = run.target->text(TextRange{end, length - end});
+    if (!keys || keys->size() != length - end || !isTypedText(*keys))
+        return std::nullopt;
+    return keys;
+}
+
+bool ExpansionReplacement::carryKeysBehind(const std::shared_ptr<Run>& run, const QString& keys, qint64 length)
+{
+    qCDebug(lcEngine).noquote() << keys.size() << "keys reached the field behind" << run->plan.trigger
+                                << "before its selection: selecting them with it";
+    ++run->carried;
+    run->displaced += keys;
+    if (run->pastedInFront > 0)
+        run->selectedAgain += keys;
+    run->range.length += keys.size();
+    run->caret = run->range.location + run->range.length;
+    run->expansionBytes = run->pasted().toUtf8();
+    // The expansion on the clipboard goes with them; the range is selected over the selection
+    // the field shows.
+    if (!lend(run) || !owns(run->receipt, run->injected) || !run->target->select(run->range))
+        return false;
+    run->selecting = run->range;
+    run->selectingText = run->selected();
+    run->lengthAtSelection = length;
+    return pasteOnceSelecting(run);
+}
+
 void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int attempts)
 {
     // Keys that reached the field behind the trigger since the look that found it are passed
@@ -589,6 +663,13 @@ void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int
         const QString later = typedAfter.mid(run->after.size());
         if (equalText(run->target->text(TextRange{run->caret, later.size()}), later))
             caret.location += later.size();
+    }
+    // Where the trigger was selected at the end of the text, keys may have come behind it since:
+    // the caret goes behind them, or the next key would land in front of them.
+    if (run->target->pastesKeysBehindAgain() && run->lengthAtSelection == run->caret) {
+        const std::optional<qint64> length = run->target->textLength();
+        if (length && *length > caret.location && *length - caret.location <= typedOnKeys)
+            caret.location = *length;
     }
     // A selection elsewhere is the user's own (a click while the keys were held). One that
     // cannot be read, or a request the busy field did not answer, is tried again while the
@@ -614,9 +695,9 @@ double ExpansionReplacement::firstPasteCheckDelayFor(const Run& run)
     return run.readsBeforePaste ? firstPasteCheckDelay : pasteCheckDelay;
 }
 
-bool ExpansionReplacement::schedulePasteCheck(const std::shared_ptr<Run>& run, double delay)
+bool ExpansionReplacement::schedulePasteCheck(const std::shared_ptr<Run>& run, double delay, int checks)
 {
-    constexpr double pasteSeconds = pasteCheckDelay * pasteChecks;
+    const double pasteSeconds = pasteCheckDelay * checks;
     // Rounding must not cost the last look.
     delay = std::min(delay, pasteSeconds + run->pasteLookedLonger - run->pasteWaited);
     if (delay < firstPasteCheckDelay / 2)
@@ -634,6 +715,9 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     const bool look = !unread || run->pasteWaited - run->pasteLookedAt >= pasteCheckDelay * 0.99;
     bool settled = false;
     const bool focused = look && run->target->isFocusedAndEditable();
+    // Whether the field still shows what was selected for the paste, selected: no key has come
+    // since, and a paste on its way still lands where it belongs.
+    bool stillSelected = false;
     if (look)
         run->pasteLookedAt = run->pasteWaited;
     if (look && !focused)
@@ -648,6 +732,9 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
         else if (!run->answeringSince)
             run->answeringSince = run->pasteWaited;
         const bool selectionMoved = selection && *selection != run->range;
+        stillSelected = run->target->pastesKeysBehindAgain() && selection == run->range
+            && run->pasteWaited >= pasteCheckDelay * pasteChecks
+            && equalText(run->target->text(run->range), run->selected());
         // The paste shows the whole expansion at once: a lone letter is the paste only where
         // the expansion is that letter. (A read of the clipboard proves nothing where the
         // compositor reads every new owner's contents itself.)
@@ -703,8 +790,15 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     // or the keys held would go into a full field, and be lost.
     const bool mayBeCut
         = settled && !run->target->text(TextRange{run->range.location, run->pasted().size()}) && !run->puttingBack;
+    // Where the field may still be reading the clipboard for a paste that has reached it, the
+    // trigger stays selected a while longer: deselected, a paste arriving late would land
+    // beside it.
+    const int checks = stillSelected || (!look && run->target->pastesKeysBehindAgain()
+                                            && run->pasteWaited >= pasteCheckDelay * pasteChecks)
+        ? pasteChecks + slowPasteChecks
+        : pasteChecks;
     if ((!settled || mayBeCut) && !run->target->pasteLost() && (!look || owns(run->receipt, run->injected))
-        && schedulePasteCheck(run, std::min(pasteCheckGrowth * delay, pasteCheckDelay)))
+        && schedulePasteCheck(run, std::min(pasteCheckGrowth * delay, pasteCheckDelay), checks))
         return;
     // A stalled application that goes on again answers questions before it gets to the keys
     // queued for it meanwhile: a field that has only just begun to answer may still have the
@@ -837,8 +931,9 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
         at = front;
     }
     // Where the paste followed the selection at once, a later key may have overtaken the
-    // selection: only one key in front tells the order.
-    if (at < 0 || (at != 1 && !run->target->pastesOnceSelectionShows()))
+    // selection: only one key in front tells the order. Not where keys that stood behind the
+    // applied selection were taken into it before the paste: every key in front came after.
+    if (at < 0 || (at != 1 && !run->target->pastesOnceSelectionShows() && !run->target->pastesKeysBehindAgain()))
         return false;
     // Where keys took the range's place, the text there was those keys followed by any that had
     // reached the field behind the range first: the latter were typed first, though they stand
@@ -870,7 +965,8 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
     run->expansionBytes = run->pasted().toUtf8();
     if (lend(run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, run->selectedAgain)) {
         qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger
-                                    << "before the paste came: pasting again in front of" << keys->size();
+                                    << "before the paste came: pasting again in front of" << keys->size() << "(\""
+                                    << *shown << "\" read," << front.size() << "in front)";
         return true;
     }
     --run->pastedInFront;

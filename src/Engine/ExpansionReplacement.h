@@ -108,6 +108,14 @@ public:
     // front of the paste came before those behind it.
     static constexpr qsizetype typedOnKeys = 32;
     static constexpr int pastesInFront = 6;
+    // Where keys behind the trigger are pasted again behind the expansion: how often keys that
+    // reached the field behind the selection before it was applied are taken into it, at most.
+    static constexpr int carries = 8;
+    // A page that reads the clipboard for a paste on another way than its keys (Firefox under
+    // GNOME, through the compositor) may show the paste later than a field that takes it with
+    // the key: where keys behind the trigger are pasted again, the paste is looked for this many
+    // times more (every pasteCheckDelay) while the field still shows the trigger selected.
+    static constexpr int slowPasteChecks = 40;
     // Looks at a field that took a paste after the replacement ended, every pasteReadCheckDelay,
     // before what it shows is left as it is.
     static constexpr int lateLooksAfterPaste = 3;
@@ -185,7 +193,17 @@ private:
     // what the text grew by since then is keys typed behind the range.
     bool selectForPaste(const std::shared_ptr<Run>& run, TextRange range, const QString& selected,
         std::optional<qint64> lengthBefore = std::nullopt);
+    // Pastes over the range being selected once the field shows it (at once where it applies the
+    // selection before later keys); false when the paste was not posted.
+    bool pasteOnceSelecting(const std::shared_ptr<Run>& run);
     void pasteOnceSelected(const std::shared_ptr<Run>& run, int attempts);
+    // Keys that reached the field behind the range being selected for the paste, at the end of
+    // the text, when they can be pasted again behind the expansion; nothing when there are none
+    // or they cannot.
+    std::optional<QString> keysBehindSelection(const Run& run, qint64 length);
+    // Takes those keys into the range replaced and into what is pasted, and selects it all;
+    // false when that could not be done.
+    bool carryKeysBehind(const std::shared_ptr<Run>& run, const QString& keys, qint64 length);
     // Pastes over what selectForPaste() selected; false when the paste was not posted.
     bool sendPaste(const std::shared_ptr<Run>& run);
     // Gives up a replacement whose trigger was asked to be selected: the caret goes back
@@ -201,7 +219,9 @@ private:
     bool pasteBehindTypedKeys(const std::shared_ptr<Run>& run, TextRange selection);
     static double firstPasteCheckDelayFor(const Run& run);
     // Looks at the field for the paste after `delay`, within the time the paste is given.
-    bool schedulePasteCheck(const std::shared_ptr<Run>& run, double delay);
+    // A field that may still read the clipboard late is looked for up to `checks`
+    // pasteCheckDelays.
+    bool schedulePasteCheck(const std::shared_ptr<Run>& run, double delay, int checks = pasteChecks);
     // The replacement still belongs to the latest keystroke, and no key has reached the field
     // behind the trigger since the look that decided where the trigger is.
     static bool isCurrent(const Run& run);

@@ -39,6 +39,12 @@ public:
     // end of the text, the caret goes there with the paste, behind keys that reached the field
     // meanwhile), if the field is still focused and editable; true when the paste was posted.
     virtual bool pasteSelection() { return false; }
+    // Whether keys that reached the field behind the trigger are selected with it and pasted
+    // again behind the expansion, which leaves the caret behind them, instead of being passed
+    // over by going to the end with the paste. Where the key that goes to the end follows the
+    // paste only a round trip later, a key typed in that moment lands in front of the keys
+    // before it.
+    virtual bool pastesKeysBehindAgain() const { return false; }
     // Whether keys of the last paste are still on their way to the application.
     virtual bool pasteKeysPending() { return false; }
     // Takes back the keys of the last paste not sent yet; true when the paste key itself was

@@ -89,15 +89,24 @@ bool FieldPasteTarget::selectForPaste(TextRange range, qint64 lengthBefore)
         : caret->location == end && *count == lengthBefore;
     if (!inPlace)
         return false;
-    // A keyboard that may send no modifier goes to the end with End, which stops at the end of
-    // the line: keys behind the trigger that began a new line would stay behind the caret.
-    if (atEnd && *count > end && m_desktop.keyboard->sharesModifierState()) {
+    // Where keys behind the range are pasted again with it, the paste leaves the caret where it
+    // was; keys that reached the field behind the range after it was found are looked for once
+    // it is selected.
+    m_selectedAtEnd = atEnd && !pastesKeysBehindAgain();
+    if (m_selectedAtEnd && *count > end && m_desktop.keyboard->sharesModifierState()) {
         const std::optional<QString> behind = m_element->textIn(TextRange{end, *count - end});
         if (!behind || behind->contains(u'\n'))
             return false;
     }
-    m_selectedAtEnd = atEnd;
     return m_element->select(range);
+}
+
+bool FieldPasteTarget::pastesKeysBehindAgain() const
+{
+    // Chromium, whose paste waits for the selection to show, pasted again in front of keys more
+    // often so (13 and 10 tries of 45 against 5 and 4), and twice that paste did not arrive,
+    // leaving the keys in front of the expansion, where End had left none of 90 out of order.
+    return m_desktop.keyboard->sharesModifierState() && !pastesOnceSelectionShows();
 }
 
 std::optional<qint64> FieldPasteTarget::textLength()

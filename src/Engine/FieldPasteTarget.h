@@ -39,6 +39,9 @@ public:
     std::optional<qint64> textLength() override;
     bool pasteSelection() override;
     bool pastesOnceSelectionShows() const override { return !m_element->appliesSelectionBeforeLaterKeys(); }
+    // A keyboard that may send no modifier sends each key once the portal has taken the one
+    // before: End would follow the paste a round trip later.
+    bool pastesKeysBehindAgain() const override;
     bool pasteKeysPending() override;
     bool withdrawPaste() override;
     bool canStillPaste() override;
