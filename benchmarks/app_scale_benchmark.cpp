@@ -5,10 +5,17 @@
 //
 //   scripts/with-desktop.sh build/benchmarks/app_scale_benchmark [--app PATH] [--sizes 1000,50000]
 //                                                                 [--edits N] [--expansions N] [--window MS]
-//                                                                 [--searches N]
+//                                                                 [--searches N] [--other-layout]
 //
 // The search is typed before the edits and again after them, when the library it looks
-// through has changed.
+// through has changed. The edits (--edits of each kind) are saved through the shortcut form
+// with Return, four ways: new shortcuts with the search field empty, then with a search left
+// in it (the list shows its results when the form closes); then those shortcuts changed
+// through their own forms, opened from the list, once with their search cleared before the
+// form opens and once with it left in the field. Each save's CPU time is also taken until the
+// whole process is quiet (its writer and helper threads done), not only its interface. With
+// --other-layout each size also starts from the same library laid out as another program
+// writes JSON (no indentation), which the program reads with its general parser.
 //
 // How long the interface stops answering is seen from another X connection: a probe thread
 // sends the popover a _NET_WM_PING every 2 ms and waits for the answer, which Qt gives on its
@@ -24,6 +31,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QJsonDocument>
 #include <QMap>
 #include <QTextStream>
 #include <X11/Xatom.h>
@@ -267,13 +275,15 @@ const QString expansionText = QStringLiteral("Best regards, Anna");
 
 class Run {
 public:
-    Run(const QString& program, int shortcuts, int edits, int expansions, int expansionWindow, int searches)
+    Run(const QString& program, int shortcuts, int edits, int expansions, int expansionWindow, int searches,
+        bool otherLayout)
         : m_velmora(program)
         , m_shortcuts(shortcuts)
         , m_edits(edits)
         , m_expansions(expansions)
         , m_expansionWindow(expansionWindow)
         , m_searches(searches)
+        , m_otherLayout(otherLayout)
     {
     }
 
@@ -303,10 +313,23 @@ public:
         // theirs only when compared with this.
         m_results.insert(QStringLiteral("memorySearched"), QString::number(VelmoraProgram::residentMegabytes(pid)));
         measurePings(pid);
-        measureEdits(pid);
+        measureEdits(pid, QString());
         // Once the last edit's write is done.
         DesktopSession::pause(2000);
         m_results.insert(QStringLiteral("memoryEdits"), QString::number(VelmoraProgram::residentMegabytes(pid)));
+        // The same edits with a search left in the field: the form closes onto its results.
+        typeIntoSearch(QStringLiteral("invo"));
+        measureEdits(pid, QStringLiteral("Searched"));
+        DesktopSession::pause(2000);
+        m_results.insert(
+            QStringLiteral("memoryEditsSearched"), QString::number(VelmoraProgram::residentMegabytes(pid)));
+        clearSearch();
+        // Shortcuts added above, changed through their forms.
+        measureEdits(pid, QStringLiteral("Changed"), Edit::change);
+        measureEdits(pid, QStringLiteral("ChangedSearched"), Edit::changeSearched);
+        DesktopSession::pause(2000);
+        m_results.insert(
+            QStringLiteral("memoryChanged"), QString::number(VelmoraProgram::residentMegabytes(pid)));
         measureSearchAfterEdits(pid);
         measureExpansions(pid);
         m_keyboard.press(XK_q, {XK_Control_L});
@@ -326,7 +349,21 @@ private:
         signature.expansion = expansionText;
         signature.order = m_shortcuts;
         library.shortcuts.append(signature);
-        return m_velmora.seed(library);
+        return m_velmora.seed(library) && (!m_otherLayout || relayOut());
+    }
+
+    // The library file written again as another program lays JSON out: the same values,
+    // without the encoder's indentation and line breaks.
+    bool relayOut()
+    {
+        QFile file(QDir(m_velmora.dataFolder()).filePath(LocalStore::fileName(LocalStore::Resource::library)));
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray other = QJsonDocument::fromJson(file.readAll()).toJson(QJsonDocument::Compact);
+        file.close();
+        if (other.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return false;
+        return file.write(other) == other.size();
     }
 
     QMap<QString, QString> fail(const QString& why)
@@ -380,6 +417,29 @@ private:
         return search;
     }
 
+    // Text left in the search field, the list showing its results.
+    void typeIntoSearch(const QString& query)
+    {
+        m_keyboard.press(XK_f, {XK_Control_L});
+        settle();
+        DesktopSession::xdotool({"type", "--delay", "20", query});
+        // The first Escape ends the typing and keeps the search.
+        m_keyboard.press(XK_Escape);
+        settle();
+        m_query = query.size();
+    }
+
+    void clearSearch()
+    {
+        m_keyboard.press(XK_f, {XK_Control_L});
+        settle();
+        for (int i = 0; i < m_query; ++i)
+            m_keyboard.press(XK_BackSpace);
+        m_keyboard.press(XK_Escape);
+        settle();
+        m_query = 0;
+    }
+
     void measureSearch()
     {
         const Search search = typeSearch();
@@ -426,21 +486,76 @@ private:
         double elapsed = 0;
         // From Return until the library file was replaced, if it was.
         std::optional<double> written;
+        // The CPU time from Return until every thread of the process was done (the write,
+        // the encoding, the release of the list before the edit), answering pings excluded.
+        double cpuUntilQuiet = 0;
     };
+
+    // Waits, with the probe paused, until the process has taken less than a millisecond of
+    // CPU time in 300 ms; its CPU time then.
+    double cpuOnceQuiet(qint64 pid)
+    {
+        m_probe->setPaused(true);
+        double last = VelmoraProgram::cpuMilliseconds(pid);
+        const Clock::time_point until = Clock::now() + std::chrono::seconds(20);
+        while (Clock::now() < until) {
+            DesktopSession::pause(300);
+            const double now = VelmoraProgram::cpuMilliseconds(pid);
+            const bool quiet = now - last < 1;
+            last = now;
+            if (quiet)
+                break;
+        }
+        m_probe->setPaused(false);
+        return last;
+    }
 
     // Ctrl+N, a trigger, Tab, an expansion, back to the trigger and Return, as the user saves a
     // new shortcut; the freeze from Return until the popover is quiet again, and when the
     // library file was replaced.
-    SavedEdit saveEdit(qint64 pid)
+    enum class Edit {
+        // A new shortcut, through Ctrl+N.
+        add,
+        // A shortcut added before, found by its trigger in the search, selected, its search
+        // then cleared or left in the field, opened with Return and its text lengthened.
+        change,
+        changeSearched,
+    };
+
+    static QString benchTrigger(int edit) { return QStringLiteral(";bench%1").arg(edit, 3, 10, QLatin1Char('0')); }
+
+    void typeText(const QString& text) { DesktopSession::xdotool({"type", "--delay", "4", text}); }
+
+    // Opens the form of the shortcut added as edit number `edit`, from the list.
+    void openAddedShortcut(int edit, bool keepSearch)
+    {
+        typeIntoSearch(benchTrigger(edit));
+        m_keyboard.press(XK_Down);
+        settle();
+        // The selection stays when the search is cleared.
+        if (!keepSearch)
+            clearSearch();
+        m_keyboard.press(XK_Return);
+        settle();
+    }
+
+    SavedEdit saveEdit(qint64 pid, Edit kind = Edit::add)
     {
         const QString library
             = QDir(m_velmora.dataFolder()).filePath(LocalStore::fileName(LocalStore::Resource::library));
-        const int edit = m_editsSaved++;
-        m_keyboard.press(XK_n, {XK_Control_L});
-        settle();
-        DesktopSession::xdotool({"type", "--delay", "4", QStringLiteral(";bench%1").arg(edit)});
-        m_keyboard.press(XK_Tab);
-        DesktopSession::xdotool({"type", "--delay", "4", QStringLiteral("Edited text number %1").arg(edit)});
+        if (kind == Edit::add) {
+            const int edit = m_editsSaved++;
+            m_keyboard.press(XK_n, {XK_Control_L});
+            settle();
+            typeText(benchTrigger(edit));
+            m_keyboard.press(XK_Tab);
+            typeText(QStringLiteral("Edited text number %1").arg(edit));
+        } else {
+            openAddedShortcut(m_changesSaved++ % std::max(1, m_editsSaved), kind == Edit::changeSearched);
+            // The trigger's field has the keyboard; the text is lengthened.
+            m_keyboard.press(XK_Tab);
+            typeText(QStringLiteral(" changed"));
+        }
         m_keyboard.press(XK_Tab, {XK_Shift_L});
         settle();
         const FileStamp before = stampOf(library);
@@ -462,6 +577,10 @@ private:
         saved.elapsed = millisecondsBetween(returned, Clock::now());
         if (replaced)
             saved.written = millisecondsBetween(returned, *replaced);
+        // The pings answered until the interface was quiet are not the edit's.
+        saved.cpuUntilQuiet = cpuOnceQuiet(pid) - cpuBefore - m_pingCpuPerSecond * saved.elapsed / 1000;
+        if (kind == Edit::changeSearched)
+            clearSearch();
         return saved;
     }
 
@@ -477,16 +596,19 @@ private:
             + fixed(*std::max_element(values.cbegin(), values.cend()), decimals) + QStringLiteral(")");
     }
 
-    void measureEdits(qint64 pid)
+    // `flow` names the rows: "" for edits saved with the search field empty.
+    void measureEdits(qint64 pid, const QString& flow, Edit kind = Edit::add)
     {
         QList<double> freezes;
         QList<double> written;
+        QList<double> untilQuiet;
         double cpu = 0;
         double elapsed = 0;
         int notWritten = 0;
         for (int edit = 0; edit < m_edits; ++edit) {
-            const SavedEdit saved = saveEdit(pid);
+            const SavedEdit saved = saveEdit(pid, kind);
             freezes.append(saved.freeze);
+            untilQuiet.append(saved.cpuUntilQuiet);
             cpu += saved.cpu;
             elapsed += saved.elapsed;
             if (saved.written)
@@ -496,10 +618,12 @@ private:
         }
         if (freezes.isEmpty())
             return;
-        m_results.insert(QStringLiteral("save"), medianAndMax(freezes));
-        m_results.insert(QStringLiteral("saveCpu"), fixed(cpu / m_edits, 0));
-        m_results.insert(QStringLiteral("saveCpuPings"), fixed(m_pingCpuPerSecond * elapsed / 1000 / m_edits, 0));
-        m_results.insert(QStringLiteral("written"),
+        m_results.insert(QStringLiteral("save") + flow, medianAndMax(freezes));
+        m_results.insert(QStringLiteral("saveCpu") + flow, fixed(cpu / m_edits, 0));
+        m_results.insert(
+            QStringLiteral("saveCpuPings") + flow, fixed(m_pingCpuPerSecond * elapsed / 1000 / m_edits, 0));
+        m_results.insert(QStringLiteral("saveCpuQuiet") + flow, medianAndMax(untilQuiet, 0));
+        m_results.insert(QStringLiteral("written") + flow,
             written.isEmpty() ? QStringLiteral("never")
                               : medianAndMax(written, 0)
                     + (notWritten > 0 ? QStringLiteral(", %1 not written").arg(notWritten) : QString()));
@@ -599,7 +723,11 @@ private:
     // Milliseconds each expansion is given, counted in its CPU time.
     int m_expansionWindow;
     int m_searches;
+    bool m_otherLayout;
     int m_editsSaved = 0;
+    int m_changesSaved = 0;
+    // The length of the search left in the field.
+    qsizetype m_query = 0;
     double m_pingCpuPerSecond = 0;
     std::unique_ptr<PingProbe> m_probe;
     Keyboard m_keyboard;
@@ -622,7 +750,20 @@ const Row rows[] = {{"start", "start until the popover is on screen and answers 
     {"saveCpu", "saved edit: CPU time each, answering pings included (ms)"},
     {"pingCpu", "CPU answering pings while idle (ms per second)"},
     {"saveCpuPings", "saved edit: of its CPU time, answering pings at that rate (ms)"},
+    {"saveCpuQuiet", "saved edit: CPU time until the process is quiet, pings excluded, median (max) (ms)"},
     {"memoryEdits", "memory 2 s after the edits (MB)"},
+    {"saveSearched", "with a search in the field: longest freeze, median (max) (ms)"},
+    {"writtenSearched", "with a search in the field: file written after Return (ms)"},
+    {"saveCpuSearched", "with a search in the field: CPU time each, answering pings included (ms)"},
+    {"saveCpuQuietSearched", "with a search in the field: CPU time until quiet, median (max) (ms)"},
+    {"memoryEditsSearched", "memory 2 s after the edits with a search, twice as many edits in all (MB)"},
+    {"saveChanged", "shortcut changed through its form: longest freeze, median (max) (ms)"},
+    {"writtenChanged", "shortcut changed: file written after Return (ms)"},
+    {"saveCpuQuietChanged", "shortcut changed: CPU time until quiet, median (max) (ms)"},
+    {"saveChangedSearched", "changed with its search in the field: longest freeze, median (max) (ms)"},
+    {"writtenChangedSearched", "changed with its search in the field: file written after Return (ms)"},
+    {"saveCpuQuietChangedSearched", "changed with its search in the field: CPU time until quiet, median (max) (ms)"},
+    {"memoryChanged", "memory 2 s after the changes, four times as many edits in all (MB)"},
     {"firstKeyAfterEdits", "first search key after edits: longest freeze (ms)"},
     {"laterKeysAfterEdits", "later keys after edits, median (max) (ms)"}, {"idleCpu", "CPU while idle (ms per second)"},
     {"expansionCpu", "CPU per expansion, its window (--window) with the floater included (ms)"},
@@ -646,7 +787,8 @@ int main(int argc, char** argv)
         {"searches",
             "Times the search is typed per size (the first as the user first types it), and after the edits (each "
             "time after one more saved edit).",
-            "n", QStringLiteral("1")}});
+            "n", QStringLiteral("1")},
+        {"other-layout", "Also start each size from its library laid out as another program writes JSON."}});
     parser.process(application);
     if (const QString missing = DesktopSession::missingPieces(); !missing.isEmpty()) {
         std::printf("app scale benchmark: %s (run it inside scripts/with-desktop.sh)\n", qPrintable(missing));
@@ -656,18 +798,25 @@ int main(int argc, char** argv)
     for (const QString& size : parser.value("sizes").split(u','))
         sizes.append(size.toInt());
     QList<QMap<QString, QString>> columns;
+    QStringList titles;
     for (const int size : sizes) {
-        Run run(parser.value("app"), size, parser.value("edits").toInt(), parser.value("expansions").toInt(),
-            parser.value("window").toInt(), parser.value("searches").toInt());
-        columns.append(run.measure());
-        std::fprintf(stderr, "app scale benchmark: %d shortcuts measured\n", size);
+        for (const bool otherLayout : {false, true}) {
+            if (otherLayout && !parser.isSet("other-layout"))
+                continue;
+            Run run(parser.value("app"), size, parser.value("edits").toInt(), parser.value("expansions").toInt(),
+                parser.value("window").toInt(), parser.value("searches").toInt(), otherLayout);
+            columns.append(run.measure());
+            titles.append(QString::number(size) + QStringLiteral(" shortcuts")
+                + (otherLayout ? QStringLiteral(", another writer's layout") : QString()));
+            std::fprintf(stderr, "app scale benchmark: %s measured\n", qPrintable(titles.last()));
+        }
     }
     QTextStream out(stdout);
     out << "| the real application |";
-    for (const int size : sizes)
-        out << ' ' << size << " shortcuts |";
+    for (const QString& title : titles)
+        out << ' ' << title << " |";
     out << "\n| --- |";
-    for (qsizetype i = 0; i < sizes.size(); ++i)
+    for (qsizetype i = 0; i < titles.size(); ++i)
         out << " --- |";
     out << '\n';
     for (const Row& row : rows) {

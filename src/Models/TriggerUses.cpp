@@ -14,6 +14,8 @@ void TriggerUses::follow(const QList<Shortcut>& shortcuts)
     // Counting the new list afresh is quicker than taking back most of the old one.
     if (shortcuts.size() < removed + added) {
         m_uses.clear();
+        // Grown in steps, the table would be rehashed a dozen times over a large library.
+        m_uses.reserve(shortcuts.size());
         m_duplicated = 0;
         for (const Shortcut& s : shortcuts)
             add(s.*m_text);

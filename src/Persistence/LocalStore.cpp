@@ -4,6 +4,7 @@
 #include "Models/UserDataDecoder.h"
 #include "Persistence/FileSystemError.h"
 #include "Persistence/LibraryRecovery.h"
+#include "Utilities/BackgroundRelease.h"
 #include "Utilities/Clock.h"
 #include "Utilities/Constants.h"
 #include "Utilities/HeapPolicy.h"
@@ -13,10 +14,14 @@
 #include <QDir>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace {
 
 using Resource = LocalStore::Resource;
+
+// Bytes of a file read at start-up this large are let go of on another thread.
+constexpr qsizetype backgroundReleaseSize = 4 * 1024 * 1024;
 
 QString filePath(const QString& directory, Resource resource)
 {
@@ -380,6 +385,9 @@ UserData LocalStore::loadData()
         m_libraryEncoder.adopt(std::move(read), data);
         return data;
     }
+    // Handing tens of megabytes back to the system is not for the start-up's own thread.
+    if (read.size() >= backgroundReleaseSize)
+        BackgroundRelease::worker().post([bytes = std::exchange(read, QByteArray())] { Q_UNUSED(bytes); });
     read = QByteArray();
     m_libraryEncoder.adopt({file->size(),
                                [file](qsizetype offset, qsizetype size, char* into) {

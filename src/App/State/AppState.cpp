@@ -39,6 +39,15 @@ AppState::AppState(LocalStore& store, QObject* parent)
     if (m_store.isReady())
         backfillAchievementsIfNeeded();
     m_searchIndex.prepare(m_userData.shortcuts);
+    // The list asks for the duplicated triggers as it is first shown; on a large library
+    // counting them is a good part of the start, done meanwhile on another thread.
+    if (m_userData.shortcuts.size() >= BackgroundRelease::worthAThread) {
+        m_countingTriggers = std::async(std::launch::async, [shortcuts = m_userData.shortcuts] {
+            TriggerUses counts;
+            counts.follow(shortcuts);
+            return counts;
+        });
+    }
     // Connected before any view's reading of the new library, which may hand it the new list.
     connect(this, &AppState::userDataChanged, this, [this] { m_searchIndex.forgetSource(); });
 }
@@ -212,7 +221,7 @@ void AppState::libraryWritten(quint64 write, bool written)
         m_unwritten.erase(at);
         // With the checkpoint gone, the counts may be the last holders of the list before
         // this change.
-        m_triggerUses.keepUp(m_userData.shortcuts);
+        triggerUses().keepUp(m_userData.shortcuts);
         m_idUses.keepUp(m_userData.shortcuts);
         runAchievementChecks();
         for (const QString& message : toasts)

@@ -263,6 +263,10 @@ private:
     mutable ShortcutSearchIndex m_searchIndex;
     // Likewise: brought up to date when asked, from where the library changed.
     mutable TriggerUses m_triggerUses;
+    // A large library's triggers as loaded, counted on another thread while the popover is
+    // built; taken over by the first question.
+    mutable std::future<TriggerUses> m_countingTriggers;
+    TriggerUses& triggerUses() const;
     mutable IdHashes m_idUses;
     // Made for an edit while its form is open (see prepareShortcutEdit): an own copy of
     // `m_preparedFrom` and, until they are first needed, the id counts.

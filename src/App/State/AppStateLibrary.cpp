@@ -155,10 +155,18 @@ Group copyOf(const Group& source, const QString& name, const std::optional<QStri
 
 // ---------------------------------------------------------------- triggers
 
+TriggerUses& AppState::triggerUses() const
+{
+    if (m_countingTriggers.valid())
+        m_triggerUses = m_countingTriggers.get();
+    return m_triggerUses;
+}
+
 bool AppState::isTriggerTaken(const QString& trigger, const QString& exceptId) const
 {
-    m_triggerUses.follow(m_userData.shortcuts);
-    int uses = m_triggerUses.uses(trigger);
+    TriggerUses& counts = triggerUses();
+    counts.follow(m_userData.shortcuts);
+    int uses = counts.uses(trigger);
     if (uses > 0 && !exceptId.isEmpty()) {
         if (const Shortcut* own = m_userData.shortcut(exceptId); own && Text::equal(own->trigger, trigger))
             --uses;
@@ -168,8 +176,9 @@ bool AppState::isTriggerTaken(const QString& trigger, const QString& exceptId) c
 
 qsizetype AppState::duplicatedTriggerCount() const
 {
-    m_triggerUses.follow(m_userData.shortcuts);
-    return m_triggerUses.duplicatedTriggers();
+    TriggerUses& counts = triggerUses();
+    counts.follow(m_userData.shortcuts);
+    return counts.duplicatedTriggers();
 }
 
 // ---------------------------------------------------------------- edits prepared ahead

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+#include <QPixmap>
 #include <QWidget>
 
 // The keyboard focus ring of a widget that cannot draw it round its own visible edges: a list
@@ -17,4 +19,7 @@ protected:
 
 private:
     QWidget* m_target;
+    // The ring as last drawn, and its colour.
+    QPixmap m_ring;
+    QColor m_ringColor;
 };

@@ -404,6 +404,30 @@ TEST_F(AppStateTest, QueriesSearchAcrossFoldersAndReviewDuplicates)
     EXPECT_TRUE(state->groupsInGroup(std::nullopt).isEmpty());
 }
 
+TEST_F(AppStateTest, ALargeLibraryKnowsItsTriggersFromTheStartAndAfterAnEdit)
+{
+    // Large enough to be counted beside the start-up; the last shortcut repeats the first's trigger.
+    editLibrary(*state, [](UserData& d) {
+        for (int i = 0; i < 10000; ++i) {
+            Shortcut s;
+            s.id = QStringLiteral("large%1").arg(i);
+            s.trigger = QStringLiteral(";t%1").arg(i == 9999 ? 0 : i);
+            s.expansion = QStringLiteral("x");
+            s.order = i;
+            d.shortcuts.append(s);
+        }
+    });
+    open();
+    EXPECT_EQ(state->duplicatedTriggerCount(), 1);
+    EXPECT_TRUE(state->isTriggerTaken(QStringLiteral(";t5000")));
+    EXPECT_FALSE(state->isTriggerTaken(QStringLiteral(";t9999")));
+    ASSERT_TRUE(state->addShortcut(QStringLiteral(";t9999"), QStringLiteral("y"), std::nullopt));
+    state->waitForWrites();
+    EXPECT_TRUE(state->isTriggerTaken(QStringLiteral(";t9999")));
+    EXPECT_FALSE(state->addShortcut(QStringLiteral(";t1"), QStringLiteral("z"), std::nullopt));
+    EXPECT_EQ(state->duplicatedTriggerCount(), 1);
+}
+
 TEST_F(AppStateTest, TriggersDifferingOnlyInNormalisationAreBothReviewedAsDuplicates)
 {
     editLibrary(*state, [](UserData& d) {
