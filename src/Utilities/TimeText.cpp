@@ -1,11 +1,15 @@
 #include "Utilities/TimeText.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <unicode/dtptngen.h>
+#include <unicode/gregocal.h>
 #include <unicode/locid.h>
 #include <unicode/reldatefmt.h>
+#include <unicode/smpdtfmt.h>
+#include <unicode/timezone.h>
 #include <unicode/unistr.h>
 
 namespace TimeText {
@@ -38,15 +42,53 @@ QString formatTimeLong(double seconds)
     return r < 60 ? QStringLiteral("%1h").arg(h) : QStringLiteral("%1h %2m").arg(h).arg(r / 60);
 }
 
+namespace {
+
+// ICU's name for the default QLocale. The C locale has no language of its own: it reads as
+// plain English, as Qt's texts do.
+QByteArray icuLocaleName()
+{
+    const QLocale locale;
+    return locale.language() == QLocale::C ? QByteArrayLiteral("en_US_POSIX") : locale.name().toLatin1();
+}
+
+QString fromIcu(const icu::UnicodeString& text)
+{
+    return QString::fromUtf16(text.getBuffer(), text.length());
+}
+
+} // namespace
+
 QString mediumDate(const QDateTime& date)
 {
-    // The locale's long date without the weekday and with the month abbreviated: the
-    // "medium" date the desktop's own dialogs use.
-    const QLocale locale;
-    QString format = locale.dateFormat(QLocale::LongFormat);
-    format.remove(QRegularExpression(QStringLiteral("d{4}[,.]?\\s*")));
-    format.replace(QRegularExpression(QStringLiteral("M{4}")), QStringLiteral("MMM"));
-    return locale.toString(date.date(), format.trimmed());
+    // The day, the abbreviated month and the year in the order and with the words and marks
+    // the locale gives them, as the desktop's own dialogs show a date. A pattern cut out of the
+    // long date would keep the separator that followed the weekday ("، 9 ديسمبر 2026").
+    // The calendar stays the Gregorian one every other date in the application is counted in.
+    const QDate day = date.date();
+    for (const QByteArray& candidate : {icuLocaleName(), QByteArrayLiteral("en_US_POSIX")}) {
+        UErrorCode status = U_ZERO_ERROR;
+        icu::Locale locale(candidate.constData());
+        locale.setKeywordValue("calendar", "gregorian", status);
+        const std::unique_ptr<icu::DateTimePatternGenerator> patterns(
+            icu::DateTimePatternGenerator::createInstance(locale, status));
+        if (U_FAILURE(status))
+            continue;
+        const icu::UnicodeString pattern = patterns->getBestPattern(icu::UnicodeString(u"yMMMd"), status);
+        icu::SimpleDateFormat format(pattern, locale, status);
+        icu::GregorianCalendar calendar(*icu::TimeZone::getGMT(), status);
+        if (U_FAILURE(status))
+            continue;
+        format.setTimeZone(*icu::TimeZone::getGMT());
+        calendar.clear();
+        calendar.set(day.year(), day.month() - 1, day.day());
+        const UDate instant = calendar.getTime(status);
+        icu::UnicodeString text;
+        format.format(instant, text);
+        if (U_SUCCESS(status))
+            return fromIcu(text);
+    }
+    return QLocale().toString(day, QLocale::ShortFormat);
 }
 
 QString relativeDate(const QDateTime& date, const QDateTime& now)
@@ -78,11 +120,7 @@ QString relativeDate(const QDateTime& date, const QDateTime& now)
               }
               formatter.format(UDAT_DIRECTION_PLAIN, UDAT_ABSOLUTE_NOW, text, status);
           };
-    // The C locale has no language of its own: it reads as plain English, as Qt's texts do.
-    const QLocale locale;
-    const QByteArray name
-        = locale.language() == QLocale::C ? QByteArrayLiteral("en_US_POSIX") : locale.name().toLatin1();
-    for (const QByteArray& candidate : {name, QByteArrayLiteral("en_US_POSIX")}) {
+    for (const QByteArray& candidate : {icuLocaleName(), QByteArrayLiteral("en_US_POSIX")}) {
         UErrorCode status = U_ZERO_ERROR;
         const icu::RelativeDateTimeFormatter formatter(
             icu::Locale(candidate.constData()), nullptr, UDAT_STYLE_SHORT, UDISPCTX_CAPITALIZATION_NONE, status);
@@ -90,7 +128,7 @@ QString relativeDate(const QDateTime& date, const QDateTime& now)
         if (U_SUCCESS(status))
             phrase(formatter, text, status);
         if (U_SUCCESS(status))
-            return QString::fromUtf16(text.getBuffer(), text.length());
+            return fromIcu(text);
     }
     return QString();
 }

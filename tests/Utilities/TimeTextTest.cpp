@@ -66,3 +66,21 @@ TEST(TimeText, RelativeDatesInShortUnitsInTheUsersLanguage)
     EXPECT_EQ(TimeText::relativeDate(now.addDays(-400), now), QStringLiteral("1 yr. ago"));
     QLocale::setDefault(before);
 }
+
+TEST(TimeText, MediumDatesKeepNoMarkOfTheLeftOutWeekday)
+{
+    const QLocale before;
+    // Late in the day, so that a date taken for midnight UTC would show the next day east of it.
+    const QDateTime received(QDate(2026, 12, 9), QTime(23, 30));
+    // Arabic puts its own comma after the weekday, Hungarian puts the weekday last.
+    QLocale::setDefault(QLocale(QStringLiteral("ar_EG")));
+    const QString arabic = TimeText::mediumDate(received);
+    QLocale::setDefault(QLocale(QStringLiteral("hu_HU")));
+    const QString hungarian = TimeText::mediumDate(received);
+    QLocale::setDefault(QLocale::c());
+    const QString plain = TimeText::mediumDate(received);
+    QLocale::setDefault(before);
+    EXPECT_EQ(arabic, QStringLiteral("\u0669 \u062f\u064a\u0633\u0645\u0628\u0631 \u0662\u0660\u0662\u0666"));
+    EXPECT_EQ(hungarian, QStringLiteral("2026. dec. 9."));
+    EXPECT_EQ(plain, QStringLiteral("Dec 9, 2026"));
+}

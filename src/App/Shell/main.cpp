@@ -13,14 +13,32 @@
 
 namespace {
 
-// The options Qt's application object takes for itself (QGuiApplication, QApplication and the
-// X11 platform), with one dash or two; they are not ours to refuse.
-const QStringList qtOwnOptions = {QStringLiteral("qmljsdebugger"), QStringLiteral("platform"),
-    QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"), QStringLiteral("plugin"),
-    QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"), QStringLiteral("qwindowtitle"),
-    QStringLiteral("reverse"), QStringLiteral("session"), QStringLiteral("display"), QStringLiteral("name"),
-    QStringLiteral("visual"), QStringLiteral("style"), QStringLiteral("stylesheet"), QStringLiteral("widgetcount"),
-    QStringLiteral("testability"), QStringLiteral("nograb"), QStringLiteral("dograb")};
+// The options Qt's application object takes for itself (QCoreApplication, QGuiApplication,
+// QApplication, the X11 platform and the X11 options Qt has long documented), with one dash or
+// two, a value after them or after "=". They are not ours to refuse, and the value after one is
+// not an argument of ours: "-title --x" names a window "--x".
+struct QtOption {
+    const char* name;
+    bool takesValue;
+};
+constexpr QtOption qtOwnOptions[] = {{"platform", true}, {"platformpluginpath", true}, {"platformtheme", true},
+    {"plugin", true}, {"qmljsdebugger", true}, {"qwindowgeometry", true}, {"qwindowicon", true},
+    {"qwindowtitle", true}, {"reverse", false}, {"session", true}, {"style", true}, {"stylesheet", true},
+    {"widgetcount", false}, {"testability", false}, {"display", true}, {"geometry", true}, {"title", true},
+    {"icon", true}, {"name", true}, {"visual", true}, {"ncols", true}, {"cmap", false}, {"sync", false},
+    {"nograb", false}, {"dograb", false}, {"dialogs", true}, {"fontengine", true}};
+
+void knowQtOptions(QCommandLineParser& parser)
+{
+    for (const QtOption& qt : qtOwnOptions) {
+        QCommandLineOption option(QString::fromLatin1(qt.name));
+        if (qt.takesValue)
+            option.setValueName(QStringLiteral("value"));
+        // --help-all lists Qt's options in Qt's own words.
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+}
 
 // Answers --help, --help-all and --version, which need no display and start nothing, and
 // refuses an option that neither Velmora nor Qt knows (status 2, as command-line tools do);
@@ -43,12 +61,14 @@ std::optional<int> answerInformationRequest(int& argc, char** argv)
         QStringLiteral("An address in Velmora's own scheme, as the browser passes it back after sign-in; "
                        "it is handed to the running Velmora."),
         QStringLiteral("[velmora-url]"));
-    // Qt's own options fail the parse; the options asked about are recognised all the same.
+    knowQtOptions(parser);
+    // A Qt option without its value fails the parse and is left to Qt, which ignores it; the
+    // options asked about are recognised all the same.
     parser.parse(arguments);
     const bool helpAll = parser.isSet(QStringLiteral("help-all"));
     QStringList unknown;
     for (const QString& name : parser.unknownOptionNames()) {
-        if (!qtOwnOptions.contains(name) && name != QLatin1String(X11ClipboardKeeper::giveBackArgument).mid(2))
+        if (name != QLatin1String(X11ClipboardKeeper::giveBackArgument).mid(2))
             unknown.append(name);
     }
     if (!unknown.isEmpty() && !parser.isSet(help) && !helpAll) {

@@ -58,8 +58,17 @@ TEST_F(CommandLine, AnUnknownOptionIsAnErrorButQtsOwnAreLeftToQt)
         EXPECT_TRUE(refused.out.isEmpty());
         EXPECT_TRUE(refused.err.contains(option.mid(option.lastIndexOf(u'-') + 1))) << refused.err.toStdString();
     }
-    // Qt's option passes; without a display the program then says what is missing.
-    const Answer qtOption = run({QStringLiteral("-reverse")});
-    EXPECT_EQ(qtOption.status, 1) << qtOption.err.toStdString();
-    EXPECT_TRUE(qtOption.err.contains(QStringLiteral("display"), Qt::CaseInsensitive));
+    // Qt's options pass, in both forms, a value after one however it reads; without a display
+    // the program then says what is missing.
+    const QList<QStringList> qtOptions = {{QStringLiteral("-reverse")},
+        {QStringLiteral("-geometry"), QStringLiteral("10x10")}, {QStringLiteral("-fontengine=freetype")},
+        {QStringLiteral("-title"), QStringLiteral("-x")}, {QStringLiteral("--style=fusion"), QStringLiteral("-sync")}};
+    for (const QStringList& arguments : qtOptions) {
+        const Answer qtOption = run(arguments);
+        EXPECT_EQ(qtOption.status, 1) << arguments.join(u' ').toStdString() << ": " << qtOption.err.toStdString();
+        EXPECT_TRUE(qtOption.err.contains(QStringLiteral("display"), Qt::CaseInsensitive));
+    }
+    const Answer mixed = run({QStringLiteral("-title"), QStringLiteral("X"), QStringLiteral("--bogus")});
+    EXPECT_EQ(mixed.status, 2) << "an unknown option among Qt's is still refused";
+    EXPECT_TRUE(mixed.err.contains(QStringLiteral("bogus"))) << mixed.err.toStdString();
 }

@@ -26,6 +26,10 @@ protected:
         textFieldEvents = &events;
     }
 
+    // The engine takes its field reports off the desktop's stream as it stops; the application
+    // goes before the stream this fixture owns, not after it in the base fixture.
+    ~FieldTypingStartUp() override { delegate.reset(); }
+
     void typeAndSettle(const QString& text)
     {
         field->type(text);
