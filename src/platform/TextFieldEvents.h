@@ -46,6 +46,9 @@ public:
     // Whether an insertion right at the caret leaves the caret in front of it (GTK 4's entries:
     // their caret moves only for text inserted before it). Others put it behind.
     virtual bool leavesCaretInFrontOfInsertion() { return false; }
+    // Whether every edit by offsets sends the caret to the end of the text (Qt's line edits set
+    // their whole text anew for each).
+    virtual bool sendsCaretToTheEnd() { return false; }
 };
 
 // What a text field reported.

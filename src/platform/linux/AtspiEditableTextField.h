@@ -32,6 +32,7 @@ public:
     bool deleteText(qint64 start, qint64 end) override;
     bool insertText(qint64 offset, const QString& text) override;
     bool leavesCaretInFrontOfInsertion() override;
+    bool sendsCaretToTheEnd() override;
 
 private:
     AtspiAccessible* m_accessible;
