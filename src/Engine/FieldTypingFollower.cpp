@@ -242,7 +242,10 @@ bool FieldTypingFollower::consumeOwnEdit(const TextFieldEvent& event)
         shift(event.offset, event.length);
         reattach(event.offset + event.length);
     } else {
-        detach(event.offset, event.length);
+        // Only what our next insertion puts back in the same place is followed through.
+        if (!m_ownEdits.isEmpty() && m_ownEdits.first().kind == Kind::inserted
+            && m_ownEdits.first().offset == event.offset)
+            detach(event.offset, event.length);
         shift(event.offset, -event.length);
     }
     return true;
@@ -443,7 +446,9 @@ void FieldTypingFollower::replaceUpToCaret(
     // caret, outside what is taken out.
     const std::optional<QString> typedOn
         = caretBefore > end ? readBack(field, end, caretBefore) : std::optional<QString>(QString());
-    const std::optional<QString> rest = readBack(field, caretBefore, std::min(countBefore, caretBefore + restLooked));
+    const std::optional<QString> rest = caretBefore < countBefore
+        ? readBack(field, caretBefore, std::min(countBefore, caretBefore + restLooked))
+        : std::optional<QString>(QString());
     if (!typedOn || !rest || caretBefore - end > ExpansionReplacement::typedOnKeys
         || !(typedOn->isEmpty() || keysTypedOn(typedOn))) {
         qCDebug(lcEngine).noquote() << "Left" << replacement->trigger << "as typed: the caret stood at"
@@ -452,6 +457,7 @@ void FieldTypingFollower::replaceUpToCaret(
     }
     const QString putBack = replacement->expansion + *typedOn;
     const bool toTheEnd = field.sendsCaretToTheEnd();
+    const bool caretStays = field.caretStaysWithTypedKeys();
     m_ownEdits = {OwnEdit{Kind::deleted, start, caretBefore - start, {}}, OwnEdit{Kind::inserted, start, 0, putBack}};
     if (!field.deleteText(start, caretBefore)) {
         m_ownEdits.clear();
@@ -474,11 +480,13 @@ void FieldTypingFollower::replaceUpToCaret(
     const std::optional<qint64> countAfter = field.characterCount();
     // How much the text grew in place of what was taken out; -1 when the field could not tell.
     const qint64 growth = countAfter ? *countAfter - countBefore + (caretBefore - start) : -1;
-    // Keys that reached the field between the deletion and the insertion stand behind it, with
-    // the caret in front of them, and every key that comes before the caret is set lands in
-    // front of them: at the end of the text, where nothing else can stand there, it is set
-    // before anything else is looked at.
-    const bool caretSet = rest->isEmpty() && !toTheEnd && countAfter && growth > std::max(putBack.size(), putBack.toUcs4().size());
+    // Keys that reached the field between the deletion and the insertion stand behind it, and
+    // where the toolkit put the caret right behind the insertion (GTK 3) every key that comes
+    // before the caret is set lands in front of them: at the end of the text, where nothing
+    // else can stand there, it is set before anything else is looked at (a look at the caret
+    // first would leave more time for such a key). Qt keeps the caret behind them.
+    const bool caretSet = rest->isEmpty() && !toTheEnd && !caretStays && countAfter
+        && growth > std::max(putBack.size(), putBack.toUcs4().size());
     if (caretSet)
         setOwnCaret(field, *countAfter);
     // Firefox answers yes and changes nothing (its pages' fields live in another process, which
@@ -502,11 +510,13 @@ void FieldTypingFollower::replaceUpToCaret(
         }
     }
     // Whatever else the text grew by must be keys typed meanwhile, found right behind the
-    // expansion or at the end of the text; a padding of NULs comes back cut short at the first.
+    // expansion or at the end of the text (where the two are one for a Qt line edit, whose
+    // caret stands there); a padding of NULs comes back cut short at the first.
     const bool placed = insertedLength
         && (growth == *insertedLength
-            || placeKeysTypedMeanwhile(*replacement, start + *insertedLength, growth - *insertedLength, *countAfter,
-                *rest, utf16, caretSet));
+            || (toTheEnd ? rest->isEmpty() || moveKeysFromTheEnd(*replacement, start + *insertedLength, *rest)
+                         : placeKeysTypedMeanwhile(*replacement, start + *insertedLength, growth - *insertedLength,
+                             *countAfter, *rest, utf16, caretSet)));
     if (!placed) {
         // Only what is recognisably our insertion, cut short or padded, is taken out again: a
         // field that something else changed meanwhile (emptied, say) gets nothing put into it.
@@ -526,9 +536,8 @@ void FieldTypingFollower::replaceUpToCaret(
 bool FieldTypingFollower::placeKeysTypedMeanwhile(const Replacement& replacement, qint64 behind, qint64 extra,
     qint64 countAfter, const QString& rest, bool utf16, bool caretSet)
 {
-    // Keys that came between the deletion and the insertion stand right behind the expansion
-    // (GTK 3 took them at the trigger's place) or, where the deletion sent the caret to the end
-    // (Qt), at the end of the text. Either way the caret stands in front of them.
+    // Keys that came between the deletion and the insertion stand right behind the expansion,
+    // where GTK 3 took them at the trigger's place and then put the caret in front of them.
     EditableTextField& field = *replacement.field;
     const qint64 restUnits = unitsOf(rest, utf16);
     const std::optional<QString> head = readBack(field, behind, behind + extra + restUnits);
@@ -553,36 +562,45 @@ bool FieldTypingFollower::placeKeysTypedMeanwhile(const Replacement& replacement
             setOwnCaret(field, wanted);
         return true;
     }
-    // Some at the end of the text, behind all that stood behind the caret (those typed before the
-    // caret came back), the others in front of it: those at the end were typed first, and go
-    // in front of the others.
-    const std::optional<QString> after = readBack(field, behind, countAfter);
-    std::optional<qsizetype> split;
-    const bool wholeRest = behind + extra + restUnits == countAfter;
-    for (qsizetype front = 0; wholeRest && after && after->size() == countAfter - behind && front < extra && !split;
-         ++front) {
-        if (after->mid(front, rest.size()) == rest)
-            split = front;
-    }
-    const QString atTheEnd = split ? after->mid(*split + rest.size()) : QString();
-    if (split && !rest.isEmpty() && !atTheEnd.isEmpty() && ExpansionReplacement::isTypedText(atTheEnd)
-        && ExpansionReplacement::isTypedText(after->left(*split))) {
-        qCDebug(lcEngine).noquote() << "Moved" << atTheEnd << "typed during the edit from the end of the text behind"
-                                    << "the expansion of" << replacement.trigger;
-        m_ownEdits.append(OwnEdit{Kind::deleted, countAfter - atTheEnd.size(), atTheEnd.size(), {}});
-        m_ownEdits.append(OwnEdit{Kind::inserted, behind, 0, atTheEnd});
-        if (!field.deleteText(countAfter - atTheEnd.size(), countAfter)) {
-            m_ownEdits.clear();
-        } else if (!field.insertText(behind, atTheEnd)) {
-            m_ownEdits = {OwnEdit{Kind::inserted, countAfter - atTheEnd.size(), 0, atTheEnd}};
-            field.insertText(countAfter - atTheEnd.size(), atTheEnd);
-        } else {
-            setOwnCaret(field, behind + extra);
-        }
-        return true;
-    }
     qCDebug(lcEngine).noquote() << "Keys typed during the expansion of" << replacement.trigger
                                 << "were left where they landed: they could not be told apart from the text";
+    return true;
+}
+
+bool FieldTypingFollower::moveKeysFromTheEnd(const Replacement& replacement, qint64 behind, const QString& rest)
+{
+    // The caret went to the end of the text with the deletion and again with the insertion, and
+    // was set back behind the expansion right after it: keys typed before that stand at the end,
+    // behind all that stood behind the caret, those typed since at the caret. Those at the end
+    // were typed first, and go in front of the others. (Qt counts in UTF-16 units, as QString.)
+    EditableTextField& field = *replacement.field;
+    const std::optional<qint64> count = field.characterCount();
+    const std::optional<QString> after = count ? readBack(field, behind, *count) : std::nullopt;
+    const qsizetype split = after && after->size() == *count - behind ? after->indexOf(rest) : -1;
+    const QString atTheEnd = split >= 0 ? after->mid(split + rest.size()) : QString();
+    // Holding controls: the toolkit padded the insertion.
+    if (after && !couldBeTyped(*after))
+        return false;
+    if (split < 0 || !ExpansionReplacement::isTypedText(after->left(split))
+        || !ExpansionReplacement::isTypedText(atTheEnd)) {
+        qCDebug(lcEngine).noquote() << "Keys typed during the expansion of" << replacement.trigger
+                                    << "were left where they landed: what stood behind the caret was not found again";
+        return true;
+    }
+    if (atTheEnd.isEmpty())
+        return true;
+    qCDebug(lcEngine).noquote() << "Moved" << atTheEnd << "typed during the edit from the end of the text behind"
+                                << "the expansion of" << replacement.trigger;
+    m_ownEdits.append(OwnEdit{Kind::deleted, *count - atTheEnd.size(), atTheEnd.size(), {}});
+    m_ownEdits.append(OwnEdit{Kind::inserted, behind, 0, atTheEnd});
+    if (!field.deleteText(*count - atTheEnd.size(), *count)) {
+        m_ownEdits.clear();
+    } else if (!field.insertText(behind, atTheEnd)) {
+        m_ownEdits = {OwnEdit{Kind::inserted, *count - atTheEnd.size(), 0, atTheEnd}};
+        field.insertText(*count - atTheEnd.size(), atTheEnd);
+    } else {
+        setOwnCaret(field, behind + atTheEnd.size() + split);
+    }
     return true;
 }
 

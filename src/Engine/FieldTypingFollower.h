@@ -90,10 +90,13 @@ private:
     // keys that reached the field during the edit.
     void replaceUpToCaret(const std::shared_ptr<Replacement>& replacement, qint64 caretBefore, qint64 countBefore);
     // Puts the caret behind the `extra` units of keys typed during the edit where they stand
-    // behind the expansion (unless `caretSet` already), or moves them there from the end of the
-    // text; false where the toolkit padded the insertion instead.
+    // behind the expansion (unless `caretSet` already); false where the toolkit padded the
+    // insertion instead.
     bool placeKeysTypedMeanwhile(const Replacement& replacement, qint64 behind, qint64 extra, qint64 countAfter,
         const QString& rest, bool utf16, bool caretSet);
+    // Moves keys that a Qt line edit took at the end of the text during the edit behind the
+    // expansion, in front of those typed at the caret since.
+    bool moveKeysFromTheEnd(const Replacement& replacement, qint64 behind, const QString& rest);
     // Takes out the `inserted` units at the trigger's place and puts `typed` back in.
     void restoreTrigger(const Replacement& replacement, qint64 inserted, qint64 caretBefore, const QString& typed);
     // Where the toolkit leaves the caret in front of an insertion at it: the expansion goes in

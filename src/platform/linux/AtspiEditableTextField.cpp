@@ -213,6 +213,12 @@ bool AtspiEditableTextField::insertText(qint64 offset, const QString& text)
     return succeeded(error) && done;
 }
 
+bool AtspiEditableTextField::caretStaysWithTypedKeys()
+{
+    const std::optional<AtspiToolkit> toolkit = atspiToolkit(m_accessible);
+    return toolkit && toolkit->isQt();
+}
+
 bool AtspiEditableTextField::sendsCaretToTheEnd()
 {
     // A Qt line edit's accessible deletion and insertion set its text anew, which puts the caret

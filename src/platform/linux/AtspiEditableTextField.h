@@ -33,6 +33,7 @@ public:
     bool insertText(qint64 offset, const QString& text) override;
     bool leavesCaretInFrontOfInsertion() override;
     bool sendsCaretToTheEnd() override;
+    bool caretStaysWithTypedKeys() override;
 
 private:
     AtspiAccessible* m_accessible;
