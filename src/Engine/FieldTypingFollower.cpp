@@ -132,6 +132,7 @@ void FieldTypingFollower::resetTyping()
     m_matcher.clearBuffer();
     m_pieces.clear();
     m_next.reset();
+    m_nextDetached = false;
     m_swappedSpace.reset();
 }
 
@@ -237,7 +238,16 @@ bool FieldTypingFollower::consumeOwnEdit(const TextFieldEvent& event)
     if (event.kind == Kind::deleted && event.length != expected.length)
         return false;
     m_ownEdits.removeFirst();
-    shift(event.offset, event.kind == Kind::inserted ? event.length : -event.length);
+    if (event.kind == Kind::inserted) {
+        shift(event.offset, event.length);
+        reattach(event.offset + event.length);
+    } else {
+        // Only what our next insertion puts back in the same place is followed through.
+        if (!m_ownEdits.isEmpty() && m_ownEdits.first().kind == Kind::inserted
+            && m_ownEdits.first().offset == event.offset)
+            detach(event.offset, event.length);
+        shift(event.offset, -event.length);
+    }
     return true;
 }
 
@@ -245,11 +255,42 @@ void FieldTypingFollower::shift(qint64 offset, qint64 change)
 {
     // Characters typed behind the trigger before the edit reached the field move with it.
     for (Piece& piece : m_pieces) {
-        if (piece.offset >= offset)
+        if (!piece.detached && piece.offset >= offset)
             piece.offset += change;
     }
-    if (m_next && *m_next >= offset)
+    if (m_next && !m_nextDetached && *m_next >= offset)
         *m_next += change;
+}
+
+void FieldTypingFollower::detach(qint64 offset, qint64 length)
+{
+    // Keys typed on behind a trigger are taken out with it and put back behind the expansion:
+    // they keep their distance from the end of what was taken out.
+    const qint64 end = offset + length;
+    for (Piece& piece : m_pieces) {
+        if (!piece.detached && piece.offset >= offset && piece.offset < end) {
+            piece.detached = true;
+            piece.offset -= end;
+        }
+    }
+    if (m_next && !m_nextDetached && *m_next > offset && *m_next <= end) {
+        m_nextDetached = true;
+        *m_next -= end;
+    }
+}
+
+void FieldTypingFollower::reattach(qint64 end)
+{
+    for (Piece& piece : m_pieces) {
+        if (piece.detached) {
+            piece.detached = false;
+            piece.offset += end;
+        }
+    }
+    if (m_nextDetached) {
+        m_nextDetached = false;
+        *m_next += end;
+    }
 }
 
 void FieldTypingFollower::typed(const TextFieldEvent& reported)
@@ -266,11 +307,12 @@ void FieldTypingFollower::typed(const TextFieldEvent& reported)
         resetTyping();
         return;
     }
-    if (!m_next || *m_next != event.offset) {
+    if (!m_next || m_nextDetached || *m_next != event.offset) {
         m_matcher.clearBuffer();
         m_pieces.clear();
     }
     m_next = event.offset + event.length;
+    m_nextDetached = false;
     // A character that cannot take part in a trigger needs no look at the field.
     if (!m_matcher.mayContinue(event.text)) {
         m_matcher.clearBuffer();
@@ -355,79 +397,224 @@ void FieldTypingFollower::replace(const std::shared_ptr<Replacement>& replacemen
     // taken out.
     if (field.leavesCaretInFrontOfInsertion())
         return insertInFront(replacement, *caretBefore, countBefore);
-    if (!fits) {
+    if (!fits || !countBefore) {
         qCDebug(lcEngine).noquote() << "Left" << replacement->trigger
                                     << "as typed: keys kept landing while the caret was read";
         return finish();
     }
-    m_ownEdits
-        = {OwnEdit{Kind::deleted, start, end - start, {}}, OwnEdit{Kind::inserted, start, 0, replacement->expansion}};
-    if (!field.deleteText(start, end)) {
+    replaceUpToCaret(replacement, *caretBefore, *countBefore);
+}
+
+namespace {
+// How much of the text behind the caret is read to find it again after the edit.
+constexpr qint64 restLooked = 64;
+
+qint64 unitsOf(const QString& text, bool utf16)
+{
+    return utf16 ? text.size() : text.toUcs4().size();
+}
+
+// The first `units` of `text` in the field's units: UTF-16 where `utf16`, code points otherwise.
+QString leftUnits(const QString& text, qint64 units, bool utf16)
+{
+    if (utf16)
+        return text.left(units);
+    const QList<uint> ucs4 = text.toUcs4();
+    return QString::fromUcs4(
+        reinterpret_cast<const char32_t*>(ucs4.constData()), std::min<qsizetype>(units, ucs4.size()));
+}
+} // namespace
+
+void FieldTypingFollower::replaceUpToCaret(
+    const std::shared_ptr<Replacement>& replacement, qint64 caretBefore, qint64 countBefore)
+{
+    // The toolkits that come here put the caret right behind an insertion by offsets wherever it
+    // stood, and Qt's line edits put it at the end of the text after a deletion. So the trigger
+    // goes out together with the keys typed on behind it up to the caret, and the expansion goes
+    // in with those keys behind it: the caret ends up behind them in the same step, and a key
+    // typed after that lands behind them, in the middle of a text too. Only keys that reach the
+    // field between the deletion and the insertion end up on the wrong side of the caret; they
+    // are looked for right after.
+    const auto finish = [this, replacement] {
+        if (m_replacement == replacement)
+            m_replacement.reset();
+    };
+    EditableTextField& field = *replacement->field;
+    const qint64 start = replacement->start;
+    const qint64 end = replacement->end;
+    // Read right before the deletion: keys that reach the field after this look land behind the
+    // caret, outside what is taken out.
+    const std::optional<QString> typedOn
+        = caretBefore > end ? readBack(field, end, caretBefore) : std::optional<QString>(QString());
+    const std::optional<QString> rest = caretBefore < countBefore
+        ? readBack(field, caretBefore, std::min(countBefore, caretBefore + restLooked))
+        : std::optional<QString>(QString());
+    if (!typedOn || !rest || caretBefore - end > ExpansionReplacement::typedOnKeys
+        || !(typedOn->isEmpty() || keysTypedOn(typedOn))) {
+        qCDebug(lcEngine).noquote() << "Left" << replacement->trigger << "as typed: the caret stood at"
+                                    << caretBefore << "and what lay between could not be told typed on";
+        return finish();
+    }
+    const QString putBack = replacement->expansion + *typedOn;
+    const bool toTheEnd = field.sendsCaretToTheEnd();
+    const bool caretStays = field.caretStaysWithTypedKeys();
+    m_ownEdits = {OwnEdit{Kind::deleted, start, caretBefore - start, {}}, OwnEdit{Kind::inserted, start, 0, putBack}};
+    if (!field.deleteText(start, caretBefore)) {
         m_ownEdits.clear();
         return finish();
     }
-    // Firefox answers yes and changes nothing (its pages' fields live in another process, which
-    // the request never reaches): the trigger still stands, with the text as long as before.
-    if (m_pasting && countBefore && field.characterCount() == countBefore
-        && Text::equal(field.text(start, end).value_or(QString()), replacement->trigger)) {
-        m_ownEdits.clear();
-        m_ignoringEdits.insert(field.applicationName());
-        return paste(replacement);
-    }
-    if (!field.insertText(start, replacement->expansion)) {
+    if (!field.insertText(start, putBack)) {
         // Put the trigger back rather than lose what the user typed.
-        m_ownEdits = {OwnEdit{Kind::inserted, start, 0, replacement->trigger}};
-        field.insertText(start, replacement->trigger);
+        m_ownEdits = {OwnEdit{Kind::inserted, start, 0, replacement->trigger + *typedOn}};
+        field.insertText(start, replacement->trigger + *typedOn);
         return finish();
     }
+    // A caret sent to the end of the text goes back behind what was put in at once, before the
+    // next key lands at the end.
+    if (toTheEnd && !rest->isEmpty())
+        setOwnCaret(field, start + putBack.size());
     // Read back before calling it done: the expansion must stand at the trigger's place, in one
     // of the two units toolkits count in, and the text must have grown by that much, or by that
     // and keys typed meanwhile; a toolkit that read the insertion's length in another unit than
     // it was given has cut the expansion short or padded it with whatever its memory held.
     const std::optional<qint64> countAfter = field.characterCount();
-    // How much the text grew; -1 when the field could not tell.
-    const qint64 growth = countBefore && countAfter ? *countAfter - *countBefore + (end - start) : -1;
-    std::optional<qint64> expansionLength;
-    for (const qint64 length :
-        {qint64(replacement->expansion.size()), qint64(replacement->expansion.toUcs4().size())}) {
-        if (expansionLength || (growth >= 0 && length > growth))
+    // How much the text grew in place of what was taken out; -1 when the field could not tell.
+    const qint64 growth = countAfter ? *countAfter - countBefore + (caretBefore - start) : -1;
+    // Keys that reached the field between the deletion and the insertion stand behind it, and
+    // where the toolkit put the caret right behind the insertion (GTK 3) every key that comes
+    // before the caret is set lands in front of them: at the end of the text, where nothing
+    // else can stand there, it is set before anything else is looked at (a look at the caret
+    // first would leave more time for such a key). Qt keeps the caret behind them.
+    const bool caretSet = rest->isEmpty() && !toTheEnd && !caretStays && countAfter
+        && growth > std::max(putBack.size(), putBack.toUcs4().size());
+    if (caretSet)
+        setOwnCaret(field, *countAfter);
+    // Firefox answers yes and changes nothing (its pages' fields live in another process, which
+    // the request never reaches): the trigger still stands, with the text as long as before.
+    if (m_pasting && growth == caretBefore - start
+        && Text::equal(field.text(start, end).value_or(QString()), replacement->trigger)) {
+        m_ownEdits.clear();
+        m_ignoringEdits.insert(field.applicationName());
+        return paste(replacement);
+    }
+    std::optional<qint64> insertedLength;
+    bool utf16 = true;
+    for (const bool inUtf16 : {true, false}) {
+        const qint64 length = unitsOf(putBack, inUtf16);
+        if (insertedLength || length > growth)
             continue;
-        const std::optional<QString> check = field.text(start, start + length);
-        if (check && Text::equal(*check, replacement->expansion))
-            expansionLength = length;
+        const std::optional<QString> check = readBack(field, start, start + length);
+        if (check && Text::equal(*check, putBack)) {
+            insertedLength = length;
+            utf16 = inUtf16;
+        }
     }
-    if (expansionLength && growth > *expansionLength) {
-        // Read back whole: a padding of NULs comes back cut short at the first of them.
-        const qint64 extra = growth - *expansionLength;
-        const std::optional<QString> more = field.text(start + *expansionLength, start + growth);
-        if (!more || (more->size() != extra && more->toUcs4().size() != extra) || !couldBeTyped(*more))
-            expansionLength.reset();
-    }
-    if (!expansionLength) {
-        // Only what is recognisably our insertion, cut short or padded, is taken out again: a field
-        // that something else changed meanwhile (emptied, say) gets nothing put into it.
-        const std::optional<QString> inserted
-            = growth > 0 ? field.text(start, start + growth) : std::optional<QString>();
-        if (inserted && !inserted->isEmpty()
-            && (replacement->expansion.startsWith(*inserted) || inserted->startsWith(replacement->expansion)))
-            restoreTrigger(*replacement, growth, *caretBefore);
+    // Whatever else the text grew by must be keys typed meanwhile, found right behind the
+    // expansion or at the end of the text (where the two are one for a Qt line edit, whose
+    // caret stands there); a padding of NULs comes back cut short at the first.
+    const bool placed = insertedLength
+        && (growth == *insertedLength
+            || (toTheEnd ? rest->isEmpty() || moveKeysFromTheEnd(*replacement, start + *insertedLength, *rest)
+                         : placeKeysTypedMeanwhile(*replacement, start + *insertedLength, growth - *insertedLength,
+                             *countAfter, *rest, utf16, caretSet)));
+    if (!placed) {
+        // Only what is recognisably our insertion, cut short or padded, is taken out again: a
+        // field that something else changed meanwhile (emptied, say) gets nothing put into it.
+        const std::optional<QString> inserted = growth > 0 ? field.text(start, start + growth) : std::nullopt;
+        if (inserted && !inserted->isEmpty() && (putBack.startsWith(*inserted) || inserted->startsWith(putBack)))
+            restoreTrigger(*replacement, growth, caretBefore, replacement->trigger + *typedOn);
         else
             m_ownEdits.clear();
+        qCDebug(lcEngine).noquote() << "Left" << replacement->trigger
+                                    << "as typed: the expansion did not read back in its place, the text grew by"
+                                    << growth;
         return finish();
     }
-    landed(*replacement, *caretBefore, countBefore, *expansionLength);
+    landed(*replacement);
 }
 
-void FieldTypingFollower::restoreTrigger(const Replacement& replacement, qint64 inserted, qint64 caretBefore)
+bool FieldTypingFollower::placeKeysTypedMeanwhile(const Replacement& replacement, qint64 behind, qint64 extra,
+    qint64 countAfter, const QString& rest, bool utf16, bool caretSet)
+{
+    // Keys that came between the deletion and the insertion stand right behind the expansion,
+    // where GTK 3 took them at the trigger's place and then put the caret in front of them.
+    EditableTextField& field = *replacement.field;
+    const qint64 restUnits = unitsOf(rest, utf16);
+    const std::optional<QString> head = readBack(field, behind, behind + extra + restUnits);
+    if (!head) {
+        qCDebug(lcEngine).noquote() << "The text behind the expansion of" << replacement.trigger
+                                    << "did not read back: keys typed during the edit were left where they landed";
+        return true;
+    }
+    // Cut short at a NUL, or holding other controls: the toolkit padded the insertion.
+    if (unitsOf(*head, utf16) != extra + restUnits || !couldBeTyped(*head))
+        return false;
+    const QString keys = leftUnits(*head, extra, utf16);
+    if (ExpansionReplacement::isTypedText(keys) && *head == keys + rest) {
+        if (caretSet)
+            return true;
+        // The caret goes behind them, and behind any key that reached it meanwhile (at the caret,
+        // in front of them). A caret found behind them already stays: set again, it would go in
+        // front of a key that lands between the look and the setting.
+        const CaretAndCount now = caretAndCount(field);
+        const qint64 wanted = behind + extra + (now.count ? *now.count - countAfter : 0);
+        if (!now.caret || *now.caret < wanted)
+            setOwnCaret(field, wanted);
+        return true;
+    }
+    qCDebug(lcEngine).noquote() << "Keys typed during the expansion of" << replacement.trigger
+                                << "were left where they landed: they could not be told apart from the text";
+    return true;
+}
+
+bool FieldTypingFollower::moveKeysFromTheEnd(const Replacement& replacement, qint64 behind, const QString& rest)
+{
+    // The caret went to the end of the text with the deletion and again with the insertion, and
+    // was set back behind the expansion right after it: keys typed before that stand at the end,
+    // behind all that stood behind the caret, those typed since at the caret. Those at the end
+    // were typed first, and go in front of the others. (Qt counts in UTF-16 units, as QString.)
+    EditableTextField& field = *replacement.field;
+    const std::optional<qint64> count = field.characterCount();
+    const std::optional<QString> after = count ? readBack(field, behind, *count) : std::nullopt;
+    const qsizetype split = after && after->size() == *count - behind ? after->indexOf(rest) : -1;
+    const QString atTheEnd = split >= 0 ? after->mid(split + rest.size()) : QString();
+    // Holding controls: the toolkit padded the insertion.
+    if (after && !couldBeTyped(*after))
+        return false;
+    if (split < 0 || !ExpansionReplacement::isTypedText(after->left(split))
+        || !ExpansionReplacement::isTypedText(atTheEnd)) {
+        qCDebug(lcEngine).noquote() << "Keys typed during the expansion of" << replacement.trigger
+                                    << "were left where they landed: what stood behind the caret was not found again";
+        return true;
+    }
+    if (atTheEnd.isEmpty())
+        return true;
+    qCDebug(lcEngine).noquote() << "Moved" << atTheEnd << "typed during the edit from the end of the text behind"
+                                << "the expansion of" << replacement.trigger;
+    m_ownEdits.append(OwnEdit{Kind::deleted, *count - atTheEnd.size(), atTheEnd.size(), {}});
+    m_ownEdits.append(OwnEdit{Kind::inserted, behind, 0, atTheEnd});
+    if (!field.deleteText(*count - atTheEnd.size(), *count)) {
+        m_ownEdits.clear();
+    } else if (!field.insertText(behind, atTheEnd)) {
+        m_ownEdits = {OwnEdit{Kind::inserted, *count - atTheEnd.size(), 0, atTheEnd}};
+        field.insertText(*count - atTheEnd.size(), atTheEnd);
+    } else {
+        setOwnCaret(field, behind + atTheEnd.size() + split);
+    }
+    return true;
+}
+
+void FieldTypingFollower::restoreTrigger(
+    const Replacement& replacement, qint64 inserted, qint64 caretBefore, const QString& typed)
 {
     // What went in is taken out again and the trigger put back as typed, with the caret where it
     // stood: the user sees that nothing was expanded rather than a changed text.
     EditableTextField& field = *replacement.field;
     if (inserted > 0)
         m_ownEdits.append(OwnEdit{Kind::deleted, replacement.start, inserted, {}});
-    m_ownEdits.append(OwnEdit{Kind::inserted, replacement.start, 0, replacement.trigger});
+    m_ownEdits.append(OwnEdit{Kind::inserted, replacement.start, 0, typed});
     if ((inserted > 0 && !field.deleteText(replacement.start, replacement.start + inserted))
-        || !field.insertText(replacement.start, replacement.trigger)) {
+        || !field.insertText(replacement.start, typed)) {
         m_ownEdits.clear();
         return;
     }
@@ -487,7 +674,7 @@ void FieldTypingFollower::insertInFront(
     // Both edits stood in front of the caret, which moved with them and stays behind every key
     // typed meanwhile: setting it again could only put it in front of a key that lands between
     // the look and the setting.
-    landed(*replacement, std::nullopt, countBefore, *expansionLength);
+    landed(*replacement);
 }
 
 void FieldTypingFollower::takeOutInsertion(const Replacement& replacement, qint64 inserted, qint64 caretBefore)
@@ -516,23 +703,8 @@ void FieldTypingFollower::takeOutInsertion(const Replacement& replacement, qint6
         setOwnCaret(field, caretBefore);
 }
 
-void FieldTypingFollower::landed(const Replacement& replacement, std::optional<qint64> caretBefore,
-    std::optional<qint64> countBefore, qint64 expansionLength)
+void FieldTypingFollower::landed(const Replacement& replacement)
 {
-    EditableTextField& field = *replacement.field;
-    // Everything the text grew by (the expansion for the trigger, and keys typed meanwhile, at
-    // the caret) grew in front of the caret; counted again right before the caret is set, as
-    // keys go on arriving while the expansion is read back. Toolkits differ in where an
-    // insertion by offsets leaves the caret.
-    if (caretBefore) {
-        // The count read last is the one that counts; a caret read before it may be a key late.
-        const CaretAndCount now = caretAndCount(field);
-        const qint64 wanted = countBefore && now.count
-            ? *caretBefore + *now.count - *countBefore
-            : *caretBefore - (replacement.end - replacement.start) + expansionLength;
-        if (!now.fits || now.caret != wanted)
-            setOwnCaret(field, wanted);
-    }
     if (m_replacement.get() == &replacement)
         m_replacement.reset();
     if (m_onExpansion)

@@ -58,6 +58,9 @@ private:
     struct Piece {
         qint64 offset = 0;
         qint64 length = 0;
+        // Taken out by an edit of ours that puts it back with the next insertion of ours; the
+        // offset then counts from the end of the text taken out.
+        bool detached = false;
     };
     // A change of our own that the field will report back.
     struct OwnEdit {
@@ -77,20 +80,33 @@ private:
     // Moves the offsets of the current run as an insertion or deletion elsewhere in its field
     // moves them.
     void shift(qint64 offset, qint64 change);
+    // Our deletion takes out typed characters that our next insertion puts back at its end.
+    void detach(qint64 offset, qint64 length);
+    void reattach(qint64 end);
     void startReplacement(const ExpansionMatcher::Entry& match);
     void replace(const std::shared_ptr<Replacement>& replacement);
-    // Takes out the `inserted` units at the trigger's place and puts the trigger back in.
-    void restoreTrigger(const Replacement& replacement, qint64 inserted, qint64 caretBefore);
+    // Replaces the trigger and the keys typed on behind it up to the caret by the expansion and
+    // those keys, where the toolkit puts the caret behind an insertion at it, and then finds the
+    // keys that reached the field during the edit.
+    void replaceUpToCaret(const std::shared_ptr<Replacement>& replacement, qint64 caretBefore, qint64 countBefore);
+    // Puts the caret behind the `extra` units of keys typed during the edit where they stand
+    // behind the expansion (unless `caretSet` already); false where the toolkit padded the
+    // insertion instead.
+    bool placeKeysTypedMeanwhile(const Replacement& replacement, qint64 behind, qint64 extra, qint64 countAfter,
+        const QString& rest, bool utf16, bool caretSet);
+    // Moves keys that a Qt line edit took at the end of the text during the edit behind the
+    // expansion, in front of those typed at the caret since.
+    bool moveKeysFromTheEnd(const Replacement& replacement, qint64 behind, const QString& rest);
+    // Takes out the `inserted` units at the trigger's place and puts `typed` back in.
+    void restoreTrigger(const Replacement& replacement, qint64 inserted, qint64 caretBefore, const QString& typed);
     // Where the toolkit leaves the caret in front of an insertion at it: the expansion goes in
     // in front of the trigger, which is taken out after.
     void insertInFront(
         const std::shared_ptr<Replacement>& replacement, qint64 caretBefore, std::optional<qint64> countBefore);
     // Takes out the `inserted` units in front of the trigger, if they are ours.
     void takeOutInsertion(const Replacement& replacement, qint64 inserted, qint64 caretBefore);
-    // The expansion stands where the trigger was: the caret goes behind it and what typed on
-    // (left where it is without `caretBefore`).
-    void landed(const Replacement& replacement, std::optional<qint64> caretBefore, std::optional<qint64> countBefore,
-        qint64 expansionLength);
+    // The expansion stands where the trigger was, with the caret behind it and what typed on.
+    void landed(const Replacement& replacement);
     void paste(const std::shared_ptr<Replacement>& replacement);
     bool isInSameField(const TextFieldEvent& event) const;
 
@@ -105,6 +121,8 @@ private:
     std::optional<bool> m_secret;
     // Where the next character continues the run.
     std::optional<qint64> m_next;
+    // m_next stood at the end of text our deletion took out, to be put back with our next insertion.
+    bool m_nextDetached = false;
     QList<Piece> m_pieces;
     // Where a space typed last was deleted to be inserted again with the next character.
     std::optional<qint64> m_swappedSpace;

@@ -46,6 +46,13 @@ public:
     // Whether an insertion right at the caret leaves the caret in front of it (GTK 4's entries:
     // their caret moves only for text inserted before it). Others put it behind.
     virtual bool leavesCaretInFrontOfInsertion() { return false; }
+    // Whether every edit by offsets sends the caret to the end of the text (Qt's line edits set
+    // their whole text anew for each).
+    virtual bool sendsCaretToTheEnd() { return false; }
+    // Whether text inserted by offsets in front of keys typed at the caret leaves the caret
+    // behind those keys (Qt's text documents move their cursors along; GTK 3 puts the caret
+    // right behind the insertion, in front of them).
+    virtual bool caretStaysWithTypedKeys() { return false; }
 };
 
 // What a text field reported.

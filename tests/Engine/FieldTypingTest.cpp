@@ -352,9 +352,7 @@ TEST_F(FieldTyping, keysLandingAtEveryLookAtTheCaretKeepTheirOrder)
 TEST_F(FieldTyping, aKeyTypedWhileTheEditIsReadBackStaysInFrontOfTheCaret)
 {
     field->type("/a");
-    // The caret is read once before the edit and once after it.
-    field->keyBeforeCaretRead = 2;
-    field->beforeCaretRead = keyAtTheEnd("/");
+    field->afterInsert = keyAtTheEnd("/");
     settle();
     EXPECT_EQ(field->caretAt, field->content.size());
     field->type("b");
@@ -380,6 +378,28 @@ TEST_F(FieldTyping, aKeyTypedBetweenDeletionAndInsertionCanBeginTheNextTrigger)
     settle();
     EXPECT_EQ(field->content, "AAABBB");
     EXPECT_EQ(expansions, (QStringList{"/a", "/b"}));
+}
+
+TEST_F(FieldTyping, keysTypedDuringTheEditInTheMiddleOfTheTextStayBehindTheExpansionWithTheCaret)
+{
+    // Typed into the middle of a text, with keys typed on before the edit and one between the
+    // deletion and the insertion: GTK 3 takes that key at the trigger's place and puts the caret
+    // behind the insertion, in front of the key; Qt's line edits send the caret to the end of the
+    // text on each edit, so the key lands there.
+    for (const bool caretToEnd : {false, true}) {
+        field->content = QStringLiteral("AB CD");
+        field->caretAt = 3;
+        field->caretBehindInsert = !caretToEnd;
+        field->caretToEndOnEdit = caretToEnd;
+        field->type("/sig");
+        field->type(" x");
+        field->afterDelete = keyAtTheCaret("y");
+        settle();
+        field->type("z/a");
+        settle();
+        EXPECT_EQ(field->content, "AB " + signature + " xyzAAACD") << caretToEnd;
+    }
+    EXPECT_EQ(expansions, (QStringList{"/sig", "/a", "/sig", "/a"}));
 }
 
 TEST_F(FieldTyping, theFieldsReportsOfOurOwnEditAreNotTakenForTyping)

@@ -113,6 +113,20 @@ protected:
 
     void expectExactExpansions(const QString& line, const QString& lines);
 
+    void expectTypedIntoTheMiddle(const QString& field)
+    {
+        ASSERT_TRUE(focus(field));
+        ASSERT_TRUE(app.setText(field, "AB CD") && fieldBecomes(field, "AB CD") && app.setCursor(field, 3));
+        const QString typed = QStringLiteral("/sig ok");
+        const QStringList sound = soundResults(typed, {{"/sig", signature}});
+        ASSERT_TRUE(keyboard.type(typed, 20));
+        fieldBecomes(field, "AB " + sound.last() + "CD");
+        DesktopSession::pause(500);
+        const QString result = app.text(field);
+        EXPECT_TRUE(result.startsWith("AB ") && result.endsWith("CD") && sound.contains(result.mid(3, result.size() - 5)))
+            << result.toStdString();
+    }
+
     std::unique_ptr<LinuxDesktop> desktop;
     std::unique_ptr<TextExpansionEngine> engine;
     TextFieldsApp app;
@@ -245,6 +259,21 @@ TEST_P(WaylandExpansion, textTypedStraightOnInAGtk4EntryKeepsEveryCharacterInOrd
     EXPECT_TRUE(soundResults("x /a y /b z /sig w", {{"/a", "AAA"}, {"/b", "BBB"}, {"/sig", signature}})
                     .contains(app.text("entry")))
         << app.text("entry").toStdString();
+}
+
+// Keys 20 ms apart into the middle of a line: the caret must stay behind them, not go to the end
+// of the text (Qt's line edits send it there on every edit by offsets), nor in front of a key
+// typed during the edit (GTK 3 puts it right behind an insertion).
+TEST_P(WaylandExpansion, textTypedStraightOnInTheMiddleOfAGtk3EntryStaysThere)
+{
+    ASSERT_TRUE(startGtk(3, Client::nativeWayland));
+    expectTypedIntoTheMiddle("entry");
+}
+
+TEST_P(WaylandExpansion, textTypedStraightOnInTheMiddleOfAQtLineEditStaysThere)
+{
+    ASSERT_TRUE(startQt());
+    expectTypedIntoTheMiddle("line");
 }
 
 TEST_P(WaylandExpansion, undoInAGtk4EntryBringsTheTriggerBackBeforeTakingTheExpansionOut)

@@ -32,6 +32,9 @@ public:
     // Puts the caret right behind an insertion by another program and reports it (GTK 3),
     // wherever the caret stood.
     bool caretBehindInsert = false;
+    // Sends the caret to the end of the text on each edit by another program (Qt's line edits
+    // set their whole text anew).
+    bool caretToEndOnEdit = false;
     // Runs right after a deletion by another program, as a key the user typed that very moment.
     std::function<void()> afterDelete;
     // Runs right before the caret is read for the keyBeforeCaretRead-th time, as a key the user
@@ -75,6 +78,7 @@ public:
     }
     std::optional<qint64> characterCount() override { return content.size(); }
     bool leavesCaretInFrontOfInsertion() override { return !caretFollowsInsert; }
+    bool sendsCaretToTheEnd() override { return caretToEndOnEdit; }
     bool setCaret(qint64 offset) override
     {
         caretAt = offset;
@@ -89,6 +93,10 @@ public:
         content.remove(start, end - start);
         if (caretAt >= end)
             caretAt -= end - start;
+        if (caretToEndOnEdit) {
+            caretAt = content.size();
+            unreported.append(event(TextFieldEvent::Kind::caretMoved, caretAt));
+        }
         unreported.append(event(TextFieldEvent::Kind::deleted, start, end - start, removed));
         if (afterDelete)
             std::exchange(afterDelete, nullptr)();
@@ -107,8 +115,8 @@ public:
         if (caretFollowsInsert ? caretAt >= offset : caretAt > offset)
             caretAt += inserted.size();
         unreported.append(event(TextFieldEvent::Kind::inserted, offset, inserted.size(), inserted));
-        if (caretBehindInsert) {
-            caretAt = offset + inserted.size();
+        if (caretBehindInsert || caretToEndOnEdit) {
+            caretAt = caretToEndOnEdit ? content.size() : offset + inserted.size();
             unreported.append(event(TextFieldEvent::Kind::caretMoved, caretAt));
         }
         if (afterInsert)

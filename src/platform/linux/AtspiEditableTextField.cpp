@@ -213,6 +213,24 @@ bool AtspiEditableTextField::insertText(qint64 offset, const QString& text)
     return succeeded(error) && done;
 }
 
+bool AtspiEditableTextField::caretStaysWithTypedKeys()
+{
+    const std::optional<AtspiToolkit> toolkit = atspiToolkit(m_accessible);
+    return toolkit && toolkit->isQt();
+}
+
+bool AtspiEditableTextField::sendsCaretToTheEnd()
+{
+    // A Qt line edit's accessible deletion and insertion set its text anew, which puts the caret
+    // at the end: a key typed into the middle of the text before the caret is set back lands
+    // there.
+    const std::optional<AtspiToolkit> toolkit = atspiToolkit(m_accessible);
+    if (!toolkit || !toolkit->isQt())
+        return false;
+    const std::optional<State> current = state();
+    return current && current->kind == FieldKind::singleLine;
+}
+
 bool AtspiEditableTextField::leavesCaretInFrontOfInsertion()
 {
     // GTK 4's entries move their caret only for text inserted before it; its text views, like

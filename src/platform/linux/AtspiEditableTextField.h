@@ -32,6 +32,8 @@ public:
     bool deleteText(qint64 start, qint64 end) override;
     bool insertText(qint64 offset, const QString& text) override;
     bool leavesCaretInFrontOfInsertion() override;
+    bool sendsCaretToTheEnd() override;
+    bool caretStaysWithTypedKeys() override;
 
 private:
     AtspiAccessible* m_accessible;
