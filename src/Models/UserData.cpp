@@ -103,7 +103,36 @@ bool foldersReachTopLevel(const QList<Group>& groups)
     return true;
 }
 
+// The library's shortcuts, read as any list is, except that the shortcuts of one folder share
+// the text of its id instead of holding a copy each: on a large library that is megabytes, and
+// the copy just read is let go at once, so that its memory serves the next shortcut.
+struct ShortcutList {
+    QList<Shortcut> items;
+};
+
 } // namespace
+
+template <> struct JsonCoding<ShortcutList> {
+    static ShortcutList decode(const JsonReader& r)
+    {
+        const qsizetype count = r.array().size();
+        ShortcutList list;
+        list.items.reserve(count);
+        QHash<QString, QString> folderIds;
+        for (qsizetype i = 0; i < count; ++i) {
+            Shortcut shortcut = r.at(i).decode<Shortcut>();
+            if (shortcut.groupId) {
+                const auto known = folderIds.constFind(*shortcut.groupId);
+                if (known != folderIds.constEnd())
+                    shortcut.groupId = *known;
+                else
+                    folderIds.insert(*shortcut.groupId, *shortcut.groupId);
+            }
+            list.items.append(std::move(shortcut));
+        }
+        return list;
+    }
+};
 
 bool UserData::identical(const UserData& a, const UserData& b)
 {
@@ -326,7 +355,8 @@ UserData UserData::fromJson(const JsonReader& r)
     };
     UserData data;
     listOrEmpty(kGroups, data.groups);
-    listOrEmpty(kShortcuts, data.shortcuts);
+    if (o.contains(kShortcuts))
+        data.shortcuts = r.required<ShortcutList>(kShortcuts).items;
     listOrEmpty(kCustomIcons, data.customIcons);
     data.deletedIds = r.value<TombstoneSet>(kDeletedIds, {});
     data.validate();

@@ -146,6 +146,7 @@ UserDataEncoder::~UserDataEncoder()
 
 void UserDataEncoder::stopAdopting()
 {
+    m_waiting.reset();
     if (!m_adopting.valid())
         return;
     m_stop->store(true);
@@ -154,6 +155,7 @@ void UserDataEncoder::stopAdopting()
 
 void UserDataEncoder::finishAdopting()
 {
+    startAdopting();
     if (!m_adopting.valid())
         return;
     Known adopted = m_adopting.get();
@@ -161,35 +163,45 @@ void UserDataEncoder::finishAdopting()
         m_known = std::move(adopted);
 }
 
+UserDataEncoder::Previous UserDataEncoder::inMemory(QByteArray bytes)
+{
+    auto held = std::make_shared<const QByteArray>(std::move(bytes));
+    const qsizetype size = held->size();
+    return {size, [held = std::move(held)](qsizetype offset, qsizetype length, char* into) {
+                if (offset < 0 || length < 0 || offset + length > held->size())
+                    return false;
+                std::memcpy(into, held->constData() + offset, size_t(length));
+                return true;
+            }};
+}
+
 void UserDataEncoder::adopt(QByteArray written, const UserData& data)
 {
-    auto bytes = std::make_shared<const QByteArray>(std::move(written));
-    const qsizetype size = bytes->size();
-    adopt(Previous{size,
-              [bytes = std::move(bytes)](qsizetype offset, qsizetype length, char* into) {
-                  if (offset < 0 || length < 0 || offset + length > bytes->size())
-                      return false;
-                  std::memcpy(into, bytes->constData() + offset, size_t(length));
-                  return true;
-              }},
-        {}, data);
+    adopt(inMemory(std::move(written)), {}, data);
 }
 
 void UserDataEncoder::adopt(Previous written, std::function<bool()> unchanged, const UserData& data)
 {
+    adoptLater(std::move(written), std::move(unchanged), data);
+    startAdopting();
+}
+
+void UserDataEncoder::adoptLater(Previous written, std::function<bool()> unchanged, const UserData& data)
+{
     // What an earlier load found is of no use any more; what the last save learnt stays.
     stopAdopting();
+    m_waiting = std::make_shared<Held>(Held{std::move(written), std::move(unchanged), data});
+}
+
+void UserDataEncoder::startAdopting()
+{
+    if (!m_waiting)
+        return;
     m_stop = std::make_shared<std::atomic<bool>>(false);
     // The task's arguments live as long as its result is unclaimed, which may be until the
     // first save: it empties them itself, so that the bytes and the library as loaded are not
     // kept that long. Copies share the texts; the other threads only read them.
-    struct Held {
-        Previous written;
-        std::function<bool()> unchanged;
-        UserData data;
-    };
-    auto held = std::make_shared<Held>(Held{std::move(written), std::move(unchanged), data});
-    m_adopting = std::async(std::launch::async, [held, stop = m_stop] {
+    m_adopting = std::async(std::launch::async, [held = std::exchange(m_waiting, {}), stop = m_stop] {
         const Held mine = std::exchange(*held, Held{});
         Known adopted = adoptTexts(mine.written, mine.data, stop);
         if (mine.unchanged && !mine.unchanged())

@@ -35,6 +35,8 @@ public:
         qsizetype size = -1;
         std::function<bool(qsizetype offset, qsizetype size, char* into)> read;
     };
+    // Bytes held in memory, as a Previous.
+    static Previous inMemory(QByteArray bytes);
     VelmoraJSON::Encoded encode(const UserData& data, const Previous& previous);
     VelmoraJSON::Encoded encode(const UserData& data) { return encode(data, Previous{}); }
 
@@ -48,6 +50,10 @@ public:
     // `unchanged`, asked once they have all been looked at, says whether they are still the
     // ones that were decoded as `data`; nothing is learnt otherwise.
     void adopt(Previous written, std::function<bool()> unchanged, const UserData& data);
+    // The same, but the work waits for startAdopting() (or the next encode(), which starts it
+    // itself), so that it does not take the processor from a program still starting.
+    void adoptLater(Previous written, std::function<bool()> unchanged, const UserData& data);
+    void startAdopting();
 
     UserDataEncoder() = default;
     ~UserDataEncoder();
@@ -89,7 +95,15 @@ private:
     // Gives up the texts being taken.
     void stopAdopting();
 
+    struct Held {
+        Previous written;
+        std::function<bool()> unchanged;
+        UserData data;
+    };
+
     Known m_known;
+    // The arguments of an adoption not started yet.
+    std::shared_ptr<Held> m_waiting;
     std::future<Known> m_adopting;
     std::shared_ptr<std::atomic<bool>> m_stop;
 };

@@ -74,13 +74,25 @@ bool isWritableDate(const QDateTime& date)
 
 JsonReader::JsonReader(QJsonValue value, QString path)
     : m_value(std::move(value))
-    , m_path(std::move(path))
+    , m_parentPath(std::move(path))
 {
+}
+
+JsonReader::JsonReader(QJsonValue value, QString parentPath, QString key)
+    : m_value(std::move(value))
+    , m_parentPath(std::move(parentPath))
+    , m_key(std::move(key))
+{
+}
+
+QString JsonReader::path() const
+{
+    return m_key.isNull() ? m_parentPath : memberPath(m_parentPath, m_key);
 }
 
 DecodingError JsonReader::typeMismatch(const char* expected) const
 {
-    return DecodingError(DecodingError::Kind::typeMismatch, m_path,
+    return DecodingError(DecodingError::Kind::typeMismatch, path(),
         QStringLiteral("Expected %1 but found %2.").arg(QLatin1String(expected), QLatin1String(typeName(m_value))));
 }
 
@@ -123,7 +135,7 @@ qint64 JsonReader::int64() const
     if (a != b) {
         throw DecodingError::dataCorrupted(
             QStringLiteral("The number %1 is not a whole number that fits in 64 bits.").arg(m_value.toDouble()),
-            m_path);
+            path());
     }
     return a;
 }
@@ -137,19 +149,19 @@ double JsonReader::number() const
 
 QDateTime JsonReader::date() const
 {
-    return VelmoraJSON::readDate(m_value, m_path);
+    return VelmoraJSON::readDate(m_value, path());
 }
 
 JsonReader JsonReader::operator[](const QString& key) const
 {
     const QJsonObject o = object();
-    return JsonReader(o.value(key), memberPath(m_path, key));
+    return JsonReader(o.value(key), path(), key);
 }
 
 JsonReader JsonReader::at(qsizetype index) const
 {
     const QJsonArray a = array();
-    return JsonReader(a.at(index), m_path + u'[' + QString::number(index) + u']');
+    return JsonReader(a.at(index), path() + u'[' + QString::number(index) + u']');
 }
 
 bool JsonReader::contains(const QString& key) const
@@ -162,12 +174,12 @@ JsonReader JsonReader::requiredMember(const QString& key) const
     const QJsonObject o = object();
     const auto it = o.constFind(key);
     if (it == o.constEnd()) {
-        throw DecodingError(DecodingError::Kind::keyNotFound, m_path,
+        throw DecodingError(DecodingError::Kind::keyNotFound, path(),
             QStringLiteral("The required key \u201C%1\u201D is missing.").arg(key));
     }
-    JsonReader member(it.value(), memberPath(m_path, key));
+    JsonReader member(it.value(), path(), key);
     if (member.m_value.isNull()) {
-        throw DecodingError(DecodingError::Kind::valueNotFound, member.m_path,
+        throw DecodingError(DecodingError::Kind::valueNotFound, member.path(),
             QStringLiteral("The required key \u201C%1\u201D holds null.").arg(key));
     }
     return member;

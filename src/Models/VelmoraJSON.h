@@ -67,7 +67,7 @@ public:
     explicit JsonReader(QJsonValue value, QString path = {});
 
     const QJsonValue& raw() const { return m_value; }
-    const QString& path() const { return m_path; }
+    QString path() const;
 
     // Absent (the key was missing) or JSON null.
     bool isNull() const { return m_value.isNull() || m_value.isUndefined(); }
@@ -118,9 +118,14 @@ public:
 
 private:
     JsonReader requiredMember(const QString& key) const;
+    // A member's path is only spelt out when asked for, which is when something fails: a large
+    // library has hundreds of thousands of members.
+    JsonReader(QJsonValue value, QString parentPath, QString key);
 
     QJsonValue m_value;
-    QString m_path;
+    QString m_parentPath;
+    // Null unless this is a member of an object.
+    QString m_key;
 };
 
 template <> struct JsonCoding<QString> {

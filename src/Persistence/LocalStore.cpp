@@ -382,19 +382,32 @@ UserData LocalStore::loadData()
     const std::optional<FileIO::FileIdentity> loaded = m_library.knownIdentity();
     auto file = std::make_shared<const FileIO::PieceReader>(m_library.path());
     if (!loaded || file->identity() != loaded) {
-        m_libraryEncoder.adopt(std::move(read), data);
+        m_libraryEncoder.adoptLater(UserDataEncoder::inMemory(std::exchange(read, QByteArray())), {}, data);
+        if (!m_startingUp)
+            m_libraryEncoder.startAdopting();
         return data;
     }
     // Handing tens of megabytes back to the system is not for the start-up's own thread.
     if (read.size() >= backgroundReleaseSize)
         BackgroundRelease::worker().post([bytes = std::exchange(read, QByteArray())] { Q_UNUSED(bytes); });
     read = QByteArray();
-    m_libraryEncoder.adopt({file->size(),
-                               [file](qsizetype offset, qsizetype size, char* into) {
-                                   return file->read(offset, size, into);
-                               }},
+    m_libraryEncoder.adoptLater({file->size(),
+                                    [file](qsizetype offset, qsizetype size, char* into) {
+                                        return file->read(offset, size, into);
+                                    }},
         [file, loaded] { return file->identity() == loaded; }, data);
+    if (!m_startingUp)
+        m_libraryEncoder.startAdopting();
     return data;
+}
+
+void LocalStore::startUpDone()
+{
+    m_startingUp = false;
+    // A library save under way or queued starts the learning itself, on the writer's thread,
+    // which alone touches the encoder until its outcome is in.
+    if (m_pendingWrites == 0)
+        m_libraryEncoder.startAdopting();
 }
 
 AppSettings LocalStore::loadSettings()

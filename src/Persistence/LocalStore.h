@@ -85,6 +85,10 @@ public:
     // A failed load records the issue and returns the default, which can never be saved over
     // the file that failed.
     UserData loadData();
+    // Until this is called, what a library load leaves for the encoder to learn (so that the
+    // first save is as quick as later ones) waits, or is done by the first save: at start-up
+    // it would take the processor from building the interface. Later loads learn at once.
+    void startUpDone();
     AppSettings loadSettings();
     Stats loadStats();
     void loadSyncState();
@@ -177,6 +181,7 @@ private:
     SyncRecord m_syncRecord;
 
     bool m_background = false;
+    bool m_startingUp = true;
     int m_statisticsDelayMs = 2000;
     int m_pendingWrites = 0;
     // Set by the writer thread when a write fails; cleared once every queued write reported.

@@ -220,3 +220,21 @@ TEST(UserDataEncoder, TextsTakenFromTheFileInPiecesAreCopiedOnlyWhileItIsUnchang
         EXPECT_TRUE(encoded.readsBackAsGiven);
     }
 }
+
+TEST(UserDataEncoder, TextsLeftToBeTakenLaterAreTakenByTheFirstSaveIfNotBefore)
+{
+    UserData data = larger(QStringLiteral("A text of a library whose load is learnt from later, number %1"));
+    const QByteArray written = VelmoraJSON::encode(data);
+    data.shortcuts[1500].expansion = QStringLiteral("edited");
+    for (const bool startedBeforeTheSave : {false, true}) {
+        UserDataEncoder encoder;
+        encoder.adoptLater(previousOf(written), [] { return true; }, VelmoraJSON::decode<UserData>(written));
+        if (startedBeforeTheSave)
+            encoder.startAdopting();
+        int reads = 0;
+        const VelmoraJSON::Encoded encoded = encoder.encode(data, previousOf(written, &reads));
+        EXPECT_GT(reads, 0);
+        EXPECT_EQ(encoded.bytes, VelmoraJSON::encode(data));
+        EXPECT_TRUE(encoded.readsBackAsGiven);
+    }
+}

@@ -41,6 +41,7 @@
 
 namespace {
 
+constexpr double startUpSettleSeconds = 0.5;
 constexpr InputEventTypes mouseDowns = InputEventType::buttonPress;
 
 AppDelegate::Environment completed(AppDelegate::Environment environment)
@@ -169,7 +170,12 @@ void AppDelegate::applicationDidFinishLaunching()
 
     followSignIn();
 
-    Scheduler::current().after(0, this, [this] { showPopover(); });
+    Scheduler::current().after(0, this, [this] {
+        showPopover();
+        // What the store does to make the first save quick (on a large library, seconds of
+        // processor time on other threads) waits until the popover has been drawn and filled.
+        Scheduler::current().after(startUpSettleSeconds, this, [this] { m_appState.store().startUpDone(); });
+    });
 }
 
 bool AppDelegate::applicationShouldHandleReopen()
