@@ -626,7 +626,7 @@ std::optional<QString> ExpansionReplacement::keysBehindSelection(const Run& run,
     if (run.carried >= carries || run.pastedAgain || run.puttingBack || length - end > typedOnKeys)
         return std::nullopt;
     // A line break would not be pasted as the key typed it.
-    const std::optional<QString> keys = run.target->text(TextRange{end, length - end});
+    std::optional<QString> keys = run.target->text(TextRange{end, length - end});
     if (!keys || keys->size() != length - end || !isTypedText(*keys))
         return std::nullopt;
     return keys;
