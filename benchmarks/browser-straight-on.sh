@@ -5,6 +5,7 @@
 # with fields (comma-separated: line,area,rich), each try waits for the expansion to show
 # before typing on, as the desktop tests do. VELMORA_PORTAL_GONE=1 (mutter) ends the desktop
 # portal's back end once the keyboard is allowed, as when it crashes: every try must stay as typed.
+# VELMORA_ENGINE_LOG=FILE keeps the whole output there, with the engine's account of each try.
 #   benchmarks/browser-straight-on.sh [build dir] <sway|mutter> <firefox|chromium|chromium-x11> <tries> <ms per key> [fields]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +16,8 @@ if [ -d "${1:-}" ]; then build=$1; shift; fi
   exit 2
 }
 compositor=$1; shift
+log=${VELMORA_ENGINE_LOG:-/dev/null}
+[ "$log" = /dev/null ] || export QT_LOGGING_RULES="velmora.engine.debug=true"
 VELMORA_STRAIGHT_ON="$*" scripts/with-desktop.sh "$build/tests/test_platform" \
   --gtest_filter="Compositors/WaylandBrowsers.measureTypingStraightOn/$compositor" 2>&1 \
-  | grep -E 'ms per key|FAILED|Failure|Expected|Which is|actual' || true
+  | tee "$log" | grep -E 'ms per key|FAILED|Failure|Expected|Which is|actual' || true

@@ -184,6 +184,24 @@ bool ExpansionReplacement::isTypedText(const QString& text)
     });
 }
 
+namespace {
+// The field as a paste over a range being selected finds it: its selection, its text's length,
+// what the range holds, and whether that is still what was selected.
+struct SelectingLook {
+    std::optional<TextRange> selection;
+    std::optional<qint64> length;
+    std::optional<QString> shown;
+    bool inPlace = false;
+};
+
+SelectingLook lookAtSelecting(ExpansionTarget& target, TextRange range, const QString& selected)
+{
+    SelectingLook look{target.selection(), target.textLength(), target.text(range)};
+    look.inPlace = equalText(look.shown, selected);
+    return look;
+}
+} // namespace
+
 ExpansionReplacement::ExpansionReplacement(ExpansionClipboard& clipboard, Schedule schedule)
     : m_clipboard(clipboard)
     , m_schedule(std::move(schedule))
@@ -527,13 +545,9 @@ bool ExpansionReplacement::pasteOnceSelecting(const std::shared_ptr<Run>& run)
     // or the caret the paste leaves would stand in front of them.
     if (!run->target->pastesOnceSelectionShows()) {
         const qint64 end = range.location + range.length;
-        const std::optional<qint64> now = run->target->pastesKeysBehindAgain() && range == run->range
-                && run->lengthAtSelection == end
-            ? run->target->textLength()
-            : std::nullopt;
-        if (now && *now > end && equalText(run->target->text(range), run->selectingText)) {
-            const std::optional<QString> keys = keysBehindSelection(*run, *now);
-            return keys && carryKeysBehind(run, *keys, *now);
+        if (run->target->pastesKeysBehindAgain() && range == run->range && run->lengthAtSelection == end) {
+            carryOnceSelected(run, selectionChecks);
+            return true;
         }
         return sendPaste(run);
     }
@@ -565,10 +579,7 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
     // reached it before, and before every key that comes after: a paste sent now follows it.
     const TextRange range = run->selecting;
     const qint64 end = range.location + range.length;
-    const std::optional<TextRange> selection = run->target->selection();
-    const std::optional<qint64> length = run->target->textLength();
-    const std::optional<QString> shown = run->target->text(range);
-    const bool inPlace = equalText(shown, run->selectingText);
+    const auto [selection, length, shown, inPlace] = lookAtSelecting(*run->target, range, run->selectingText);
     // Chromium does not answer every question while it changes the text: only a range beyond
     // the text has no text.
     bool answered = selection && length && (shown || end > *length);
@@ -614,6 +625,50 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
         qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "did not show:"
                                     << (selection ? selection->location : -1) << "+" << (selection ? selection->length : -1)
                                     << "in" << length.value_or(-1) << "units";
+    abandonSelection(run, selectionChecks);
+}
+
+void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, int attempts)
+{
+    // What the page's text reads may lag behind the keys it has applied: a key that reached it
+    // just before the selection may not show yet, and the paste would leave the caret in front
+    // of it, where the next key goes. The page reports its changes in the order it made them,
+    // so once it shows the selection, every key that came before it shows too, behind it.
+    const TextRange range = run->selecting;
+    const qint64 end = range.location + range.length;
+    const auto [selection, length, shown, inPlace] = lookAtSelecting(*run->target, range, run->selectingText);
+    if (inPlace && selection == range && length) {
+        if (*length <= end) {
+            qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "showed after"
+                                        << selectionChecks - attempts + 1 << "looks, nothing behind it";
+            if (sendPaste(run))
+                return;
+            return abandonSelection(run, selectionChecks);
+        }
+        const std::optional<QString> keys = keysBehindSelection(*run, *length);
+        if (keys && carryKeysBehind(run, *keys, *length))
+            return;
+        return abandonSelection(run, selectionChecks);
+    }
+    // Only a range beyond the text has no text: keys typed after the selection took its place.
+    const bool answered = selection && length && (shown || end > *length);
+    // Not shown yet, or the page did not answer this moment.
+    if (attempts > 1 && (!answered || (inPlace && selection != range))) {
+        m_schedule(selectionCheckDelay, [this, run, attempts] { carryOnceSelected(run, attempts - 1); });
+        return;
+    }
+    // A key typed after the selection took the trigger's place: the paste lands behind it, and
+    // goes again in front of it (pasteBehindTypedKeys()). Without the paste the trigger would be
+    // gone.
+    if (!inPlace && answered) {
+        qCDebug(lcEngine).noquote() << "Keys took the place of" << run->selectingText << "before the paste:"
+                                    << "pasting behind them";
+        if (sendPaste(run))
+            return;
+    }
+    qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "did not show:"
+                                << (selection ? selection->location : -1) << "+" << (selection ? selection->length : -1)
+                                << "in" << length.value_or(-1) << "units";
     abandonSelection(run, selectionChecks);
 }
 

@@ -197,6 +197,10 @@ private:
     // selection before later keys); false when the paste was not posted.
     bool pasteOnceSelecting(const std::shared_ptr<Run>& run);
     void pasteOnceSelected(const std::shared_ptr<Run>& run, int attempts);
+    // Where keys behind the range are pasted again with it: once the field shows the selection,
+    // keys that reached it behind the range are taken in (and their selection waited for in
+    // turn); with none, the paste goes out.
+    void carryOnceSelected(const std::shared_ptr<Run>& run, int attempts);
     // Keys that reached the field behind the range being selected for the paste, at the end of
     // the text, when they can be pasted again behind the expansion; nothing when there are none
     // or they cannot.

@@ -611,6 +611,47 @@ TEST_F(FieldPasting, thePasteWaitsForThePageToShowTheSelectionAndKeysTypedMeanwh
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
 }
 
+// Under GNOME the paste goes through the desktop portal, a round trip later, and the page is read
+// as it was a moment ago: a key that reached it just before the selection shows only with the
+// selection. It goes with the trigger into what is pasted, so the caret ends behind it.
+TEST_F(FieldPasting, aKeyThatReachedThePageJustBeforeTheSelectionStaysInFrontOfTheCaret)
+{
+    field->current.offersEditing = false;
+    desktop.keyboard.sharesModifiers = true;
+    page->saysSelectionComesBeforeLaterKeys = true;
+    page->selectionDelay = 0.005;
+    page->beforeSelectionApplies = [this] {
+        page->insert(QStringLiteral(" "));
+        field->content = page->text;
+    };
+    typeIntoPage("Hi /sig");
+    settle();
+    finishReplacement();
+    EXPECT_EQ(page->text, "Hi " + signature + " ");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+
+    // A key that takes the shown selection's place before the paste leaves less text than the
+    // trigger's end: the paste still goes, and the key ends behind the expansion.
+    startAfresh();
+    typeIntoPage("Hi /sig");
+    std::function<void()> takePlace = [this, &takePlace] {
+        if (page->selection.length == 0) {
+            page->afterSelectionRead = takePlace;
+            return;
+        }
+        page->insert(QStringLiteral("!"));
+        field->content = page->text;
+    };
+    page->afterSelectionRead = takePlace;
+    settle();
+    finishReplacement();
+    EXPECT_EQ(page->text, "Hi " + signature + "!");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
 // The page reports the caret a moment after the text. A space that reaches it right after the
 // look that found the trigger at the end stays behind the expansion, the caret behind it; one
 // that had reached it before that look, the caret still reported in front of it, cannot be told

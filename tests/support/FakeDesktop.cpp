@@ -67,11 +67,15 @@ void FakeKeyboard::deliver(const QList<SyntheticKeyEvent>& events)
             seen.text = QStringLiteral("v");
             desktop->events.deliver(seen);
         });
-        if (field && field->pasteDelay && event.key == Qt::Key_End && event.modifiers == Qt::ControlModifier) {
+        const bool end = event.key == Qt::Key_End
+            && (event.modifiers == Qt::ControlModifier || (sharesModifiers && event.modifiers == Qt::NoModifier));
+        const bool paste = (event.key == Qt::Key_V && event.modifiers == Qt::ControlModifier)
+            || (sharesModifiers && event.key == Qt::Key_Paste && event.modifiers == Qt::NoModifier);
+        if (field && field->pasteDelay && end) {
             Scheduler::current().after(*field->pasteDelay, nullptr, [field] { field->moveCaret(field->text.size()); });
             continue;
         }
-        if (field && field->pasteDelay && event.key == Qt::Key_V && event.modifiers == Qt::ControlModifier) {
+        if (field && field->pasteDelay && paste) {
             if (!typedBeforePaste.isEmpty())
                 field->insert(typedBeforePaste.takeFirst());
             if (losesControl > 0) {

@@ -74,12 +74,16 @@ public:
     // them on their way.
     bool sessionGone = false;
     bool losesKeys = false;
+    // A keyboard that shares its modifiers with the user's (a desktop portal's): it pastes with
+    // the paste key alone.
+    bool sharesModifiers = false;
 
     bool post(qint64 process, const QList<SyntheticKeyEvent>& events) override;
     bool canPost() override { return !sessionGone; }
     bool keysPending() const override { return m_pendingPresses > 0; }
     qsizetype withdrawPending() override;
     bool keysLost() const override { return m_lostPresses > 0; }
+    bool sharesModifierState() const override { return sharesModifiers; }
 
 private:
     void deliver(const QList<SyntheticKeyEvent>& events);

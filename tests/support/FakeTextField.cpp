@@ -87,6 +87,8 @@ void FakeTextField::applySelection(TextRange range)
     Scheduler::current().after(*selectionDelay, nullptr, [field = weak_from_this(), range] {
         if (const std::shared_ptr<FakeTextField> self = field.lock()) {
             --self->m_pendingSelections;
+            if (const std::function<void()> before = std::exchange(self->beforeSelectionApplies, {}))
+                before();
             self->selection = range;
         }
     });

@@ -31,6 +31,8 @@ public:
     // Seconds between an accepted selection request and the selection showing, as browsers
     // apply it; nothing: accepted but never applied. Requests are applied in order.
     std::optional<double> selectionDelay = 0;
+    // Runs just before a delayed selection is applied, as a key that reached the field first.
+    std::function<void()> beforeSelectionApplies;
     // Says that an accepted selection is in place at once (as GTK 3 and Qt fields do).
     bool saysSelectionAppliesAtOnce = false;
     // Says that a selection is applied before any key that comes after the request.
