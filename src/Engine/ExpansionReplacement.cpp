@@ -573,6 +573,22 @@ bool ExpansionReplacement::sendPaste(const std::shared_ptr<Run>& run)
     return true;
 }
 
+void ExpansionReplacement::pasteOverSelection(const std::shared_ptr<Run>& run, int attempts)
+{
+    if (sendPaste(run))
+        return;
+    // A busy field may not answer this moment whether it still has the focus. A key may already
+    // have taken the selection's place, and without the paste the trigger would be gone: the
+    // paste is tried again a few times before the selection is given up.
+    if (attempts > 1 && !run->target->pasteLost() && run->target->canStillPaste() && owns(run->receipt, run->injected)) {
+        qCDebug(lcEngine).noquote() << "The paste over" << run->selectingText << "could not be sent: trying again";
+        m_schedule(selectionCheckDelay, [this, run, attempts] { pasteOverSelection(run, attempts - 1); });
+        return;
+    }
+    qCDebug(lcEngine).noquote() << "The paste over" << run->selectingText << "could not be sent";
+    abandonSelection(run, selectionChecks);
+}
+
 void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, int attempts)
 {
     // A browser's page reports the selection only once it has applied it, after every key that
@@ -615,14 +631,13 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
         m_schedule(selectionCheckDelay, [this, run, attempts] { pasteOnceSelected(run, attempts - 1); });
         return;
     }
-    if (paste)
+    if (paste) {
         qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "showed after"
                                     << selectionChecks - attempts + 1 << "looks," << run->behind.size() << "keys behind it,"
                                     << run->tookPlace.size() << "in its place";
-    if (paste && sendPaste(run))
-        return;
-    if (!paste)
-        qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "did not show:"
+        return pasteOverSelection(run, unansweredLooks);
+    }
+    qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "did not show:"
                                     << (selection ? selection->location : -1) << "+" << (selection ? selection->length : -1)
                                     << "in" << length.value_or(-1) << "units";
     abandonSelection(run, selectionChecks);
@@ -641,9 +656,7 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
         if (*length <= end) {
             qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "showed after"
                                         << selectionChecks - attempts + 1 << "looks, nothing behind it";
-            if (sendPaste(run))
-                return;
-            return abandonSelection(run, selectionChecks);
+            return pasteOverSelection(run, unansweredLooks);
         }
         const std::optional<QString> keys = keysBehindSelection(*run, *length);
         if (keys && carryKeysBehind(run, *keys, *length))
@@ -663,8 +676,7 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
     if (!inPlace && answered) {
         qCDebug(lcEngine).noquote() << "Keys took the place of" << run->selectingText << "before the paste:"
                                     << "pasting behind them";
-        if (sendPaste(run))
-            return;
+        return pasteOverSelection(run, unansweredLooks);
     }
     qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "did not show:"
                                 << (selection ? selection->location : -1) << "+" << (selection ? selection->length : -1)

@@ -201,6 +201,9 @@ private:
     // keys that reached it behind the range are taken in (and their selection waited for in
     // turn); with none, the paste goes out.
     void carryOnceSelected(const std::shared_ptr<Run>& run, int attempts);
+    // Pastes over a selection the field shows, asking again a few times where the paste could not
+    // be sent (a field too busy to answer); gives the selection up when it still cannot.
+    void pasteOverSelection(const std::shared_ptr<Run>& run, int attempts);
     // Keys that reached the field behind the range being selected for the paste, at the end of
     // the text, when they can be pasted again behind the expansion; nothing when there are none
     // or they cannot.

@@ -49,7 +49,16 @@ public:
     std::function<void(const TextFieldEvent&)> report;
     std::weak_ptr<ReportingField> self;
 
-    std::optional<State> state() override { return current; }
+    // Questions for the state left that go unanswered, as a busy application's.
+    int unansweredStates = 0;
+    std::optional<State> state() override
+    {
+        if (unansweredStates > 0) {
+            --unansweredStates;
+            return std::nullopt;
+        }
+        return current;
+    }
     QString applicationName() override { return QStringLiteral("Notes"); }
     bool isSameField(const EditableTextField& other) const override { return &other == this; }
     std::optional<qint64> processId() override { return process; }
