@@ -64,6 +64,9 @@ struct ExpansionReplacement::Run {
     QString selectingText;
     qint64 lengthAtSelection = 0;
     QString behind;
+    // Whether a look found the range selected with nothing behind it, where the paste waits for
+    // a second look.
+    bool selectionShown = false;
     // The text's length read with the caret that placed the trigger, where the target pastes
     // while the user types on, and at the look before.
     std::optional<qint64> lengthAtDecision;
@@ -546,6 +549,7 @@ bool ExpansionReplacement::pasteOnceSelecting(const std::shared_ptr<Run>& run)
     if (!run->target->pastesOnceSelectionShows()) {
         const qint64 end = range.location + range.length;
         if (run->target->pastesKeysBehindAgain() && range == run->range && run->lengthAtSelection == end) {
+            run->selectionShown = false;
             carryOnceSelected(run, selectionChecks);
             return true;
         }
@@ -653,6 +657,12 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
     const qint64 end = range.location + range.length;
     const auto [selection, length, shown, inPlace] = lookAtSelecting(*run->target, range, run->selectingText);
     if (inPlace && selection == range && length) {
+        // Firefox may report the selection a moment before the text of a key it applied first:
+        // the selection must read back the same over two looks.
+        if (*length <= end && !std::exchange(run->selectionShown, true) && attempts > 1) {
+            m_schedule(selectionCheckDelay, [this, run, attempts] { carryOnceSelected(run, attempts - 1); });
+            return;
+        }
         if (*length <= end) {
             qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "showed after"
                                         << selectionChecks - attempts + 1 << "looks, nothing behind it";
