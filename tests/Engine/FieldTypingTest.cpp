@@ -631,6 +631,19 @@ TEST_F(FieldPasting, aKeyThatReachedThePageJustBeforeTheSelectionStaysInFrontOfT
     EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
     EXPECT_EQ(expansions, QStringList{"/sig"});
 
+    // The page may report the selection a moment before that key's text.
+    startAfresh();
+    typeIntoPage("Hi /sig");
+    page->beforeSelectionApplies = [this] {
+        page->insert(QStringLiteral(" "));
+        scheduler.after(0.002, nullptr, [this] { field->content = page->text; });
+    };
+    settle();
+    finishReplacement();
+    EXPECT_EQ(page->text, "Hi " + signature + " ");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+
     // A key that takes the shown selection's place before the paste leaves less text than the
     // trigger's end: the paste still goes, and the key ends behind the expansion, also where
     // the busy page does not answer at once whether it still has the focus.
