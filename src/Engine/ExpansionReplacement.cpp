@@ -666,7 +666,7 @@ void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int
     }
     // Where the trigger was selected at the end of the text, keys may have come behind it since:
     // the caret goes behind them, or the next key would land in front of them.
-    if (run->target->pastesKeysBehindAgain() && run->lengthAtSelection == run->caret) {
+    if (run->target->selectsWhilePasting() && run->lengthAtSelection == run->caret) {
         const std::optional<qint64> length = run->target->textLength();
         if (length && *length > caret.location && *length - caret.location <= typedOnKeys)
             caret.location = *length;

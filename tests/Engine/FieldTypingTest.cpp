@@ -645,6 +645,30 @@ TEST_F(FieldPasting, aPasteThatLandedBehindKeysTypedOnLeavesNoTriggerInFrontOfIt
     }
 }
 
+// A page too busy to apply the selection, or to say where it stands, while keys typed on reach it
+// behind the trigger: the trigger stays as typed, and the caret goes behind those keys, where the
+// next ones belong.
+TEST_F(FieldPasting, aSelectionThatNeverShowsLeavesTheCaretBehindTheKeysTypedOn)
+{
+    field->current.offersEditing = false;
+    typeIntoPage("Hi /sig");
+    page->onSelect = [this](TextRange) {
+        page->selectionDelay.reset();
+        Scheduler::current().after(0.01, nullptr, [this] {
+            page->insert(QStringLiteral(" ok"));
+            page->selectionDelay = 0;
+            page->selectionAnswer = std::optional<TextRange>();
+        });
+    };
+    settle();
+    finishReplacement();
+    page->selectionAnswer.reset();
+    page->insert(QStringLiteral("!"));
+    EXPECT_EQ(page->text, "Hi /sig ok!");
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
 // The page reports the caret a moment after the text. A space that reaches it right after the
 // look that found the trigger at the end stays behind the expansion, the caret behind it; one
 // that had reached it before that look, the caret still reported in front of it, cannot be told
