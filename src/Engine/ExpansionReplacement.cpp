@@ -743,7 +743,7 @@ void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int
     }
     // Where the trigger was selected at the end of the text, keys may have come behind it since:
     // the caret goes behind them, or the next key would land in front of them.
-    if (run->target->pastesKeysBehindAgain() && run->lengthAtSelection == run->caret) {
+    if (run->target->selectsWhilePasting() && run->lengthAtSelection == run->caret) {
         const std::optional<qint64> length = run->target->textLength();
         if (length && *length > caret.location && *length - caret.location <= typedOnKeys)
             caret.location = *length;
@@ -820,6 +820,8 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
         if (plainKeyPossible && !run->pastedAgain && pastedPlainKey(run, selection))
             return;
         if (!equalText(shown, pasted) && selectionMoved && pasteBehindTypedKeys(run, *selection))
+            return;
+        if (!equalText(shown, pasted) && pasteBehindTrigger(run))
             return;
         // What is put back is the field's own text, which it may set in its own case.
         if (shown && sameButForCase(*shown, pasted) && (!selection || selectionMoved) && run->puttingBack) {
@@ -1030,22 +1032,64 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
             return false;
         keys = order;
     }
-    if (!keys || !isTypedText(*keys))
+    if (!keys || !isTypedText(*keys) || !pasteAgainOver(run, *shown, run->behind + *keys, reach))
         return false;
+    qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger
+                                << "before the paste came: pasting again in front of" << keys->size() << "(\"" << *shown
+                                << "\" read," << front.size() << "in front)";
+    return true;
+}
+
+bool ExpansionReplacement::pasteBehindTrigger(const std::shared_ptr<Run>& run)
+{
+    // Typing at the end of the text only: what stands behind the trigger there is what was typed
+    // after it, and the paste, once.
+    if (!run->target->selectsWhilePasting() || run->pastedInFront >= pastesInFront || run->puttingBack
+        || run->pastedAgain || run->lengthAtSelection != run->selecting.location + run->selecting.length)
+        return false;
+    const QString selected = run->selected();
+    const QString pasted = run->pasted();
+    const std::optional<qint64> length = run->target->textLength();
+    const qint64 reach = length ? *length - run->range.location : 0;
+    if (reach < selected.size() + pasted.size() || reach > selected.size() + pasted.size() + 2 * typedOnKeys)
+        return false;
+    const std::optional<QString> shown = run->target->text(TextRange{run->range.location, reach});
+    if (!shown || shown->size() != reach || !Text::equal(shown->left(selected.size()), selected))
+        return false;
+    // Keys in front of the paste reached the page before it, those behind it after: where the
+    // expansion could stand in more than one place, the order cannot be told.
+    const qsizetype at = shown->indexOf(pasted, selected.size());
+    if (at < 0 || shown->indexOf(pasted, at + 1) >= 0)
+        return false;
+    const QString keys = shown->mid(selected.size(), at - selected.size()) + shown->mid(at + pasted.size());
+    const std::optional<TextRange> selection = run->target->selection();
+    if (!isTypedText(keys) || keys.size() > typedOnKeys || !selection)
+        return false;
+    // The trigger selected after all (the page applied the selection behind the paste): the
+    // caret goes to the end first, where keys typed meanwhile go too, and the next look pastes.
+    if (selection->length != 0)
+        return run->target->select(TextRange{*length, 0}) && schedulePasteCheck(run, pasteCheckDelay);
+    if (!pasteAgainOver(run, *shown, keys, reach))
+        return false;
+    qCDebug(lcEngine).noquote() << "The paste of" << run->plan.trigger << "landed behind" << at - selected.size()
+                                << "keys typed on, the trigger left in place: pasting again over all of it (\"" << *shown
+                                << "\" read)";
+    return true;
+}
+
+bool ExpansionReplacement::pasteAgainOver(
+    const std::shared_ptr<Run>& run, const QString& shown, const QString& keys, qint64 reach)
+{
     // A field that cannot be asked this moment (a caret reported late) is looked at again.
     const auto earlier = std::make_tuple(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes);
     ++run->pastedInFront;
-    run->displaced += run->behind + *keys;
-    run->selectedAgain = *shown;
+    run->displaced += keys;
+    run->selectedAgain = shown;
     run->range = TextRange{run->range.location, reach};
     run->caret = run->range.location + reach;
     run->expansionBytes = run->pasted().toUtf8();
-    if (lend(run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, run->selectedAgain)) {
-        qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger
-                                    << "before the paste came: pasting again in front of" << keys->size() << "(\""
-                                    << *shown << "\" read," << front.size() << "in front)";
+    if (lend(run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, run->selectedAgain))
         return true;
-    }
     --run->pastedInFront;
     std::tie(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes) = earlier;
     return false;

@@ -224,6 +224,14 @@ private:
     // Whether a key typed after the trigger took its place before the paste came, the expansion
     // landing behind it, in which case all of it is pasted again in the order typed.
     bool pasteBehindTypedKeys(const std::shared_ptr<Run>& run, TextRange selection);
+    // Whether the paste landed behind keys typed on after the trigger, which it left in place
+    // (a page that took the keys and the paste before the selection), in which case the
+    // trigger and all behind it up to the end are pasted over once more: the expansion, then
+    // the keys in the order typed.
+    bool pasteBehindTrigger(const std::shared_ptr<Run>& run);
+    // Selects `shown`, what stands from the trigger's place over `reach` units, and pastes the
+    // expansion followed by `keys` over it; false (nothing changed) when that could not be done.
+    bool pasteAgainOver(const std::shared_ptr<Run>& run, const QString& shown, const QString& keys, qint64 reach);
     static double firstPasteCheckDelayFor(const Run& run);
     // Looks at the field for the paste after `delay`, within the time the paste is given.
     // A field that may still read the clipboard late is looked for up to `checks`

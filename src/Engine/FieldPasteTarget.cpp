@@ -101,6 +101,17 @@ bool FieldPasteTarget::selectForPaste(TextRange range, qint64 lengthBefore)
     return m_element->select(range);
 }
 
+bool FieldPasteTarget::pastesOnceSelectionShows() const
+{
+    // Firefox takes the keys of a keyboard of our own (sway's) ahead of a selection asked for
+    // just before them: its content process gives input precedence over the accessibility
+    // request. The paste then landed where the caret stood, behind keys typed on, with the
+    // trigger selected only afterwards ("Hi /sig okBest regards, Anna", 3 of 45 tries at 20 ms
+    // per key): there the paste waits for the page to report the selection, which it does once
+    // it has applied it.
+    return !m_element->appliesSelectionBeforeLaterKeys() || !m_desktop.keyboard->sharesModifierState();
+}
+
 bool FieldPasteTarget::pastesKeysBehindAgain() const
 {
     // Chromium, whose paste waits for the selection to show, pasted again in front of keys more

@@ -16,11 +16,12 @@ class AccessibleElement;
 // the selection then taken by the keys typed on: there the paste goes out only once the field
 // shows the selection, which the page reports only after applying it, before any key that comes
 // after. Keys typed in that moment take the trigger's place in the order typed, which the
-// replacement can put right. Gecko applies the selection before later keys: the paste follows
-// it at once, which leaves the least time for a key to come between. Selecting with keys instead (Shift+Left) would keep the order
-// with the paste, but the engine learns of the user's keys only from the field's reports,
-// after they reached it: a key on its way would be taken into the selection in the trigger's
-// place. The field's reports say whether it still has the focus; the application's focused
+// replacement can put right. Gecko applies the selection before later keys coming from the
+// desktop portal's keyboard (GNOME): the paste follows it at once there, which leaves the least
+// time for a key to come between; not before those of a keyboard of our own (sway). Selecting
+// with keys instead (Shift+Left) would keep the order with the paste, but the engine learns of
+// the user's keys only from the field's reports, after they reached it: a key on its way would
+// be taken into the selection in the trigger's place. The field's reports say whether it still has the focus; the application's focused
 // element, in UTF-16 ranges, is what is selected and read.
 class FieldPasteTarget final : public ExpansionTarget {
 public:
@@ -38,7 +39,7 @@ public:
     bool selectForPaste(TextRange range, qint64 lengthBefore) override;
     std::optional<qint64> textLength() override;
     bool pasteSelection() override;
-    bool pastesOnceSelectionShows() const override { return !m_element->appliesSelectionBeforeLaterKeys(); }
+    bool pastesOnceSelectionShows() const override;
     // A keyboard that may send no modifier sends each key once the portal has taken the one
     // before: End would follow the paste a round trip later.
     bool pastesKeysBehindAgain() const override;

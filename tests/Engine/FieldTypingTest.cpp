@@ -667,6 +667,64 @@ TEST_F(FieldPasting, aKeyThatReachedThePageJustBeforeTheSelectionStaysInFrontOfT
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
 }
 
+// A page that takes keys typed on and the paste before the selection it already reported (Firefox
+// on sway): the paste lands behind those keys, the trigger still in place and selected only
+// afterwards, or never. Trigger and expansion must not both stay: all of it is pasted over again.
+TEST_F(FieldPasting, aPasteThatLandedBehindKeysTypedOnLeavesNoTriggerInFrontOfIt)
+{
+    field->current.offersEditing = false;
+    for (const bool selectedAfterThePaste : {false, true}) {
+        startAfresh();
+        typeIntoPage("Hi /sig");
+        const TextRange trigger{3, 4};
+        page->selectionDelay.reset();
+        page->onSelect = [this](TextRange range) { page->selectionAnswer = range; };
+        desktop.keyboard.typedBeforePaste = {QStringLiteral(" ok")};
+        page->reshapesPaste = [this, trigger, selectedAfterThePaste, once = true](const QString& pasted) mutable {
+            if (std::exchange(once, false)) {
+                Scheduler::current().after(0, nullptr, [this, trigger, selectedAfterThePaste] {
+                    page->selectionAnswer.reset();
+                    page->selectionDelay = 0;
+                    if (selectedAfterThePaste)
+                        page->selection = trigger;
+                });
+            }
+            return pasted;
+        };
+        settle();
+        finishReplacement();
+        page->reshapesPaste = nullptr;
+        EXPECT_EQ(page->text, "Hi " + signature + " ok") << selectedAfterThePaste;
+        EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0})) << selectedAfterThePaste;
+        EXPECT_EQ(expansions, QStringList{"/sig"}) << selectedAfterThePaste;
+        EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+    }
+}
+
+// A page too busy to apply the selection, or to say where it stands, while keys typed on reach it
+// behind the trigger: the trigger stays as typed, and the caret goes behind those keys, where the
+// next ones belong.
+TEST_F(FieldPasting, aSelectionThatNeverShowsLeavesTheCaretBehindTheKeysTypedOn)
+{
+    field->current.offersEditing = false;
+    typeIntoPage("Hi /sig");
+    page->onSelect = [this](TextRange) {
+        page->selectionDelay.reset();
+        Scheduler::current().after(0.01, nullptr, [this] {
+            page->insert(QStringLiteral(" ok"));
+            page->selectionDelay = 0;
+            page->selectionAnswer = std::optional<TextRange>();
+        });
+    };
+    settle();
+    finishReplacement();
+    page->selectionAnswer.reset();
+    page->insert(QStringLiteral("!"));
+    EXPECT_EQ(page->text, "Hi /sig ok!");
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
 // The page reports the caret a moment after the text. A space that reaches it right after the
 // look that found the trigger at the end stays behind the expansion, the caret behind it; one
 // that had reached it before that look, the caret still reported in front of it, cannot be told

@@ -425,6 +425,9 @@ protected:
             asTyped += result == typed;
             if (result != expanded && result != typed)
                 faults.append(result);
+            // On the same stream as the engine's log (QT_LOGGING_RULES="velmora.engine.debug=true"),
+            // which then tells what the field showed at each step of this try.
+            std::cerr << "try " << attempt + 1 << ": " << result.toStdString() << std::endl;
         }
         tally(tries);
     }

@@ -71,6 +71,8 @@ bool FakeTextField::select(TextRange range)
         --unansweredSelections;
         return false;
     }
+    if (onSelect)
+        std::exchange(onSelect, nullptr)(range);
     applySelection(range);
     return true;
 }
