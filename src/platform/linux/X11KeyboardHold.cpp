@@ -578,7 +578,7 @@ void X11KeyboardHold::typeNext()
             // and at once: told before, a stop in between would lose it; told at the batch's
             // end, a stop anywhere in the batch (the grab taken again at its end is where
             // anything that watches the keyboard sees it) would have every key sent so far
-            // typed a second time.
+            // typed a second time. Only a stop between the two still has this key typed twice.
             XFlush(m_display);
             oweHeld();
         }
