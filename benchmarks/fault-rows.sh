@@ -3,7 +3,8 @@
 # a field that stops for 2 s as the expansion takes the clipboard (with CopyQ, with clipit, with
 # parcellite, with no clipboard manager) and as the paste's Ctrl goes out, after the field showed
 # the trigger selected (with CopyQ, with no clipboard manager), Velmora stopped for 5 s right after a trigger and 1-40 ms later, Velmora stopped in its
-# keyboard hold while 40 keys are typed (keys lost, seconds until the first reaches the field), Velmora killed
+# keyboard hold while 40 keys are typed (keys lost, seconds until the first reaches the field), Velmora
+# stopped while it types held keys again (none typed twice), Velmora killed
 # mid-replacement (at any moment, right at the paste keys, and right after a trigger with keys typed
 # on: seconds until another program can grab the keyboard), a stalled field's late paste after
 # an expansion elsewhere, the clipboard's giving back at a session's end (its display gone, and
@@ -61,6 +62,7 @@ run_case field-stopped-at-paste-ctrl-no-manager 'aFieldThatStopsAsThePaste*' VEL
 run_case velmora-stopped-at-trigger 'velmoraStopped*' VELMORA_FAULT_STOP_AFTER=0
 run_case velmora-stopped-after-trigger 'velmoraStopped*'
 run_case velmora-stopped-in-hold-typing-on 'keysTypedWhileVelmoraIsStopped*' VELMORA_FAULT_KEYS=40
+run_case velmora-stopped-typing-held-keys-again 'velmoraStoppedWhileTyping*'
 run_case velmora-killed 'velmoraKilledMid*'
 run_case velmora-killed-at-paste-keys 'velmoraKilledMid*' VELMORA_FAULT_KILL_AT=paste
 run_case velmora-killed-typing-on 'velmoraKilledRightAfterATrigger*'

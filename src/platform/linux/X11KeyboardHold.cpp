@@ -574,11 +574,15 @@ void X11KeyboardHold::typeNext()
             }
             if (typeAgain(key, withRelease))
                 sent.append(key);
+            // The watchdog is told that the key is no longer owed only once it has gone out,
+            // and at once: told before, a stop in between would lose it; told at the batch's
+            // end, a stop anywhere in the batch (the grab taken again at its end is where
+            // anything that watches the keyboard sees it) would have every key sent so far
+            // typed a second time. Only a stop between the two still has this key typed twice.
+            XFlush(m_display);
+            oweHeld();
         }
         resume();
-        // Only now: a watchdog letting go in between would type them a second time rather
-        // than not at all.
-        oweHeld();
         if (m_state != State::typingAgain)
             continue;
         XFlush(m_display);
