@@ -526,8 +526,17 @@ void FieldTypingFollower::replaceUpToCaret(
         const std::optional<QString> inserted = growth > 0 ? field.text(start, start + growth) : std::nullopt;
         if (caretSet)
             m_ownEdits.removeLast();
+        // Keys that reached the field during the edit and read back whole behind the insertion
+        // stay, with the caret behind them: only the insertion goes (a padding reads back cut
+        // short at its first NUL).
+        const QString keys = inserted && inserted->startsWith(putBack) ? inserted->mid(putBack.size()) : QString();
+        const bool inUtf16 = inserted && inserted->size() == growth;
+        const qint64 keyUnits = !keys.isEmpty() && (inUtf16 || unitsOf(*inserted, false) == growth)
+                && couldBeTyped(keys) && ExpansionReplacement::isTypedText(keys)
+            ? unitsOf(keys, inUtf16)
+            : 0;
         if (inserted && !inserted->isEmpty() && (putBack.startsWith(*inserted) || inserted->startsWith(putBack)))
-            restoreTrigger(*replacement, growth, caretBefore, replacement->trigger + *typedOn);
+            restoreTrigger(*replacement, growth - keyUnits, caretBefore + keyUnits, replacement->trigger + *typedOn);
         else
             m_ownEdits.clear();
         qCDebug(lcEngine).noquote() << "Left" << replacement->trigger
