@@ -269,7 +269,7 @@ EditableTextField::Replaced AtspiEditableTextField::replaceText(
     if (!toolkit || start < 0 || end < start || !hasInterface(m_accessible, true))
         return EditableTextField::replaceText(start, end, text, caretToTheEnd);
     // GTK takes -1 for the end of the text as it stands when the request is made; other toolkits
-    // are given the end as read once the insertion is answered.
+    // are not known to, and their caret is left where the insertion put it.
     const bool caretAsked = caretToTheEnd && toolkit->isGtk();
     const QByteArray bytes = text.toUtf8();
     const char* chars = bytes.constData();
@@ -296,10 +296,7 @@ EditableTextField::Replaced AtspiEditableTextField::replaceText(
     const int yes = answeredTrueInARow(m_accessible, calls, int(std::lround(changeTimeout * 1000)));
     if (yes < 2)
         return yes == 0 ? Replaced::nothing : Replaced::deleted;
-    if (caretAsked)
-        return yes == 3 ? Replaced::caretAtTheEnd : Replaced::inserted;
-    const std::optional<qint64> count = caretToTheEnd ? characterCount() : std::nullopt;
-    return count && setCaret(*count) ? Replaced::caretAtTheEnd : Replaced::inserted;
+    return yes == 3 ? Replaced::caretAtTheEnd : Replaced::inserted;
 }
 
 bool AtspiEditableTextField::caretStaysWithTypedKeys()
