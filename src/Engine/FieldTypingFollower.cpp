@@ -541,7 +541,8 @@ void FieldTypingFollower::replaceUpToCaret(
             ? unitsOf(keys, inUtf16)
             : 0;
         if (inserted && !inserted->isEmpty() && (putBack.startsWith(*inserted) || inserted->startsWith(putBack)))
-            restoreTrigger(*replacement, growth - keyUnits, caretBefore + keyUnits, replacement->trigger + *typedOn);
+            restoreTrigger(*replacement, growth - keyUnits, caretBefore + keyUnits, replacement->trigger + *typedOn,
+                !toTheEnd && !caretStays, caretToTheEnd);
         else
             m_ownEdits.clear();
         qCDebug(lcEngine).noquote() << "Left" << replacement->trigger
@@ -623,21 +624,28 @@ bool FieldTypingFollower::moveKeysFromTheEnd(const Replacement& replacement, qin
     return true;
 }
 
-void FieldTypingFollower::restoreTrigger(
-    const Replacement& replacement, qint64 inserted, qint64 caretBefore, const QString& typed)
+void FieldTypingFollower::restoreTrigger(const Replacement& replacement, qint64 inserted, qint64 caretBefore,
+    const QString& typed, bool together, bool caretToTheEnd)
 {
     // What went in is taken out again and the trigger put back as typed, with the caret where it
-    // stood: the user sees that nothing was expanded rather than a changed text.
+    // stood: the user sees that nothing was expanded rather than a changed text. At the end of
+    // the text the caret goes to the end in the same go as the edit, behind any key typed
+    // meanwhile (GTK leaves it right behind the insertion, in front of such keys).
     EditableTextField& field = *replacement.field;
     if (inserted > 0)
         m_ownEdits.append(OwnEdit{Kind::deleted, replacement.start, inserted, {}});
     m_ownEdits.append(OwnEdit{Kind::inserted, replacement.start, 0, typed});
-    if ((inserted > 0 && !field.deleteText(replacement.start, replacement.start + inserted))
-        || !field.insertText(replacement.start, typed)) {
+    const qint64 end = replacement.start + std::max<qint64>(inserted, 0);
+    const EditableTextField::Replaced made = together
+        ? field.replaceText(replacement.start, end, typed, caretToTheEnd)
+        : field.EditableTextField::replaceText(replacement.start, end, typed, false);
+    if (made == EditableTextField::Replaced::nothing || made == EditableTextField::Replaced::deleted) {
         m_ownEdits.clear();
         return;
     }
-    if (field.caret() != caretBefore)
+    if (made == EditableTextField::Replaced::caretAtTheEnd)
+        m_ownEdits.append(OwnEdit{Kind::caretMoved, -1, 0, {}});
+    else if (field.caret() != caretBefore)
         setOwnCaret(field, caretBefore);
 }
 
