@@ -97,8 +97,10 @@ private:
     // Moves keys that a Qt line edit took at the end of the text during the edit behind the
     // expansion, in front of those typed at the caret since.
     bool moveKeysFromTheEnd(const Replacement& replacement, qint64 behind, const QString& rest);
-    // Takes out the `inserted` units at the trigger's place and puts `typed` back in.
-    void restoreTrigger(const Replacement& replacement, qint64 inserted, qint64 caretBefore, const QString& typed);
+    // Takes out the `inserted` units at the trigger's place and puts `typed` back in, with the
+    // requests sent `together` (and then, where `caretToTheEnd`, the caret to the end with them).
+    void restoreTrigger(const Replacement& replacement, qint64 inserted, qint64 caretBefore, const QString& typed,
+        bool together, bool caretToTheEnd);
     // Where the toolkit leaves the caret in front of an insertion at it: the expansion goes in
     // in front of the trigger, which is taken out after.
     void insertInFront(

@@ -43,6 +43,23 @@ public:
     virtual bool setCaret(qint64 offset) = 0;
     virtual bool deleteText(qint64 start, qint64 end) = 0;
     virtual bool insertText(qint64 offset, const QString& text) = 0;
+    // How far replaceText() got: nothing made, the deletion only, the insertion too, or also the
+    // caret put at the end.
+    enum class Replaced { nothing, deleted, inserted, caretAtTheEnd };
+    // Deletes from `start` to `end`, inserts `text` at `start` and, where `caretToTheEnd`, puts
+    // the caret at the end of the text, one request right behind the other, stopping at the first
+    // that fails. An application that takes the requests as they come makes them with as little
+    // room as it can between them for a key typed meanwhile; the caret set to the end by the
+    // application itself stands behind every key that landed there before it.
+    virtual Replaced replaceText(qint64 start, qint64 end, const QString& text, bool caretToTheEnd)
+    {
+        if (!deleteText(start, end))
+            return Replaced::nothing;
+        if (!insertText(start, text))
+            return Replaced::deleted;
+        const std::optional<qint64> count = caretToTheEnd ? characterCount() : std::nullopt;
+        return count && setCaret(*count) ? Replaced::caretAtTheEnd : Replaced::inserted;
+    }
     // Whether an insertion right at the caret leaves the caret in front of it (GTK 4's entries:
     // their caret moves only for text inserted before it). Others put it behind.
     virtual bool leavesCaretInFrontOfInsertion() { return false; }

@@ -262,6 +262,21 @@ TEST_F(FieldTyping, anExpansionTheToolkitDoesNotInsertExactlyIsTakenOutAndTheTri
     EXPECT_EQ(expansions, QStringList{"/a"});
 }
 
+TEST_F(FieldTyping, aKeyTypedDuringAnEditThatDoesNotReadBackStaysBehindTheTriggerPutBack)
+{
+    field->caretBehindInsert = true;
+    field->type("Hi /sig");
+    field->afterDelete = [this] {
+        keyAtTheCaret(" ")();
+        // No read of the edit is answered in time.
+        field->unansweredReads = 8;
+    };
+    settle();
+    field->type("ok");
+    EXPECT_EQ(field->content, "Hi /sig ok");
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
 TEST_F(FieldTyping, aFieldEmptiedWhileTheExpansionIsCheckedGetsNothingPutBack)
 {
     field->type("/sig");

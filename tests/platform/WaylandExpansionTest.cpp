@@ -329,8 +329,11 @@ TEST_P(WaylandExpansion, measureTypingOnAcrossTriggers)
         const QString result = app.text(field);
         exactTries += result == sound.last();
         asTyped += result != sound.last() && sound.contains(result);
-        if (!sound.contains(result))
+        if (!sound.contains(result)) {
             faults.append(result);
+            // Shown at once too, beside what the engine logged for that try.
+            std::cout << "try " << attempt + 1 << " wrong: " << result.toStdString() << std::endl;
+        }
     }
     std::cout << asked.at(0).toStdString() << (middle ? " (middle)" : "") << " at " << asked.at(2).toStdString()
               << " ms per key, " << asked.at(1).toStdString() << " tries: exact " << exactTries

@@ -3,10 +3,12 @@
 #include "AtspiFieldKind.h"
 #include "AtspiRequestCounter.h"
 
+#include <QList>
 #include <QString>
 #include <atspi/atspi.h>
 #include <cmath>
 #include <cstring>
+#include <dbus/dbus.h>
 
 namespace {
 
@@ -41,6 +43,58 @@ bool hasInterface(AtspiAccessible* accessible, bool editable)
         return false;
     g_object_unref(object);
     return true;
+}
+
+// The length InsertText is given, in the unit the toolkit reads it in: GTK 3 hands it on to
+// its own insertion, which counts bytes, as do GTK 4's text views (its entries and Gecko read up
+// to the end of the text); Qt 5 and 6 cut or pad the text to that many UTF-16 units, so bytes
+// give them the expansion followed by whatever the padding held.
+gint insertionLength(const AtspiToolkit& toolkit, const QString& text, const QByteArray& bytes)
+{
+    return gint(toolkit.isQt() ? text.size() : bytes.size());
+}
+
+// A method call to the object behind `accessible`, on its application's own connection; nothing
+// when that connection is not known.
+DBusMessage* methodCall(AtspiAccessible* accessible, const char* interface, const char* method)
+{
+    const AtspiObject* object = ATSPI_OBJECT(accessible);
+    if (!object->app || !object->app->bus || !object->app->bus_name || !object->path)
+        return nullptr;
+    return dbus_message_new_method_call(object->app->bus_name, object->path, interface, method);
+}
+
+// Sends `calls` (taken over) one right behind the other, without waiting for an answer in
+// between, and waits for the answers: how many in a row from the first answered true. A call
+// that cannot be sent ends the row; none behind it goes out.
+int answeredTrueInARow(AtspiAccessible* accessible, const QList<DBusMessage*>& calls, int timeoutMilliseconds)
+{
+    DBusConnection* bus = ATSPI_OBJECT(accessible)->app->bus;
+    QList<DBusPendingCall*> pending;
+    for (DBusMessage* call : calls) {
+        DBusPendingCall* asked = nullptr;
+        if (pending.size() == calls.indexOf(call)
+            && dbus_connection_send_with_reply(bus, call, &asked, timeoutMilliseconds) && asked) {
+            AtspiRequestCounter::note();
+            pending.append(asked);
+        }
+        dbus_message_unref(call);
+    }
+    dbus_connection_flush(bus);
+    int yes = 0;
+    bool inARow = true;
+    for (DBusPendingCall* asked : pending) {
+        dbus_pending_call_block(asked);
+        DBusMessage* reply = dbus_pending_call_steal_reply(asked);
+        dbus_pending_call_unref(asked);
+        dbus_bool_t answer = false;
+        inARow = inARow && reply && dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_METHOD_RETURN
+            && dbus_message_get_args(reply, nullptr, DBUS_TYPE_BOOLEAN, &answer, DBUS_TYPE_INVALID) && answer;
+        yes += inARow;
+        if (reply)
+            dbus_message_unref(reply);
+    }
+    return yes;
 }
 
 } // namespace
@@ -196,21 +250,53 @@ bool AtspiEditableTextField::insertText(qint64 offset, const QString& text)
 {
     if (offset < 0 || !hasInterface(m_accessible, true))
         return false;
-    // The length is read differently by each toolkit: GTK 3 hands it on to its own insertion,
-    // which counts bytes, as do GTK 4's text views (its entries and Gecko read up to the end of
-    // the text); Qt 5 and 6 cut or pad the text to that many UTF-16 units, so bytes give them
-    // the expansion followed by whatever the padding held.
     const std::optional<AtspiToolkit> toolkit = atspiToolkit(m_accessible);
     if (!toolkit)
         return false;
     const QByteArray bytes = text.toUtf8();
-    const qsizetype length = toolkit->isQt() ? text.size() : bytes.size();
     const ChangeTimeout timeout;
     GError* error = nullptr;
     AtspiRequestCounter::note();
-    const bool done = atspi_editable_text_insert_text(
-        ATSPI_EDITABLE_TEXT(m_accessible), gint(offset), bytes.constData(), gint(length), &error);
+    const bool done = atspi_editable_text_insert_text(ATSPI_EDITABLE_TEXT(m_accessible), gint(offset),
+        bytes.constData(), insertionLength(*toolkit, text, bytes), &error);
     return succeeded(error) && done;
+}
+
+EditableTextField::Replaced AtspiEditableTextField::replaceText(
+    qint64 start, qint64 end, const QString& text, bool caretToTheEnd)
+{
+    const std::optional<AtspiToolkit> toolkit = atspiToolkit(m_accessible);
+    if (!toolkit || start < 0 || end < start || !hasInterface(m_accessible, true))
+        return EditableTextField::replaceText(start, end, text, caretToTheEnd);
+    // GTK takes -1 for the end of the text as it stands when the request is made; other toolkits
+    // are not known to, and their caret is left where the insertion put it.
+    const bool caretAsked = caretToTheEnd && toolkit->isGtk();
+    const QByteArray bytes = text.toUtf8();
+    const char* chars = bytes.constData();
+    const dbus_int32_t from = dbus_int32_t(start);
+    const dbus_int32_t to = dbus_int32_t(end);
+    const dbus_int32_t length = insertionLength(*toolkit, text, bytes);
+    const dbus_int32_t theEnd = -1;
+    QList<DBusMessage*> calls{methodCall(m_accessible, "org.a11y.atspi.EditableText", "DeleteText"),
+        methodCall(m_accessible, "org.a11y.atspi.EditableText", "InsertText")};
+    if (caretAsked)
+        calls.append(methodCall(m_accessible, "org.a11y.atspi.Text", "SetCaretOffset"));
+    const bool built = !calls.contains(nullptr)
+        && dbus_message_append_args(calls.at(0), DBUS_TYPE_INT32, &from, DBUS_TYPE_INT32, &to, DBUS_TYPE_INVALID)
+        && dbus_message_append_args(
+            calls.at(1), DBUS_TYPE_INT32, &from, DBUS_TYPE_STRING, &chars, DBUS_TYPE_INT32, &length, DBUS_TYPE_INVALID)
+        && (!caretAsked || dbus_message_append_args(calls.at(2), DBUS_TYPE_INT32, &theEnd, DBUS_TYPE_INVALID));
+    if (!built) {
+        for (DBusMessage* call : calls) {
+            if (call)
+                dbus_message_unref(call);
+        }
+        return EditableTextField::replaceText(start, end, text, caretToTheEnd);
+    }
+    const int yes = answeredTrueInARow(m_accessible, calls, int(std::lround(changeTimeout * 1000)));
+    if (yes < 2)
+        return yes == 0 ? Replaced::nothing : Replaced::deleted;
+    return yes == 3 ? Replaced::caretAtTheEnd : Replaced::inserted;
 }
 
 bool AtspiEditableTextField::caretStaysWithTypedKeys()

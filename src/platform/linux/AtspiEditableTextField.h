@@ -31,6 +31,7 @@ public:
     bool setCaret(qint64 offset) override;
     bool deleteText(qint64 start, qint64 end) override;
     bool insertText(qint64 offset, const QString& text) override;
+    Replaced replaceText(qint64 start, qint64 end, const QString& text, bool caretToTheEnd) override;
     bool leavesCaretInFrontOfInsertion() override;
     bool sendsCaretToTheEnd() override;
     bool caretStaysWithTypedKeys() override;
