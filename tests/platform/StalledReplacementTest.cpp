@@ -829,13 +829,15 @@ TEST_F(StalledReplacement, velmoraKilledRightAfterATriggerWithKeysTypedOnLetsGoA
         if (!backInTime)
             (DesktopSession::waitFor(clipboardBack, 10000) ? clipboardLate : clipboardLost) += 1;
         EXPECT_FALSE(anyKeyDown());
+        // After each try, so that a later try that cannot start keeps what the earlier ones showed.
+        RecordProperty("tries", attempt + 1);
+        RecordProperty("secondsUntilKeyboardFree", freeAfter.join(QLatin1Char(' ')).toStdString());
+        RecordProperty("expanded", expanded);
+        RecordProperty("leftAsTyped", leftAsTyped);
+        RecordProperty("wrong", wrong.join(QLatin1String(" | ")).toStdString());
+        RecordProperty("clipboardLate", clipboardLate);
+        RecordProperty("clipboardLost", clipboardLost);
     }
-    RecordProperty("secondsUntilKeyboardFree", freeAfter.join(QLatin1Char(' ')).toStdString());
-    RecordProperty("expanded", expanded);
-    RecordProperty("leftAsTyped", leftAsTyped);
-    RecordProperty("wrong", wrong.join(QLatin1String(" | ")).toStdString());
-    RecordProperty("clipboardLate", clipboardLate);
-    RecordProperty("clipboardLost", clipboardLost);
 }
 
 TEST_F(StalledReplacement, velmoraQuitMidReplacementLeavesTheFieldExactAndTheClipboardComesBack)
