@@ -116,10 +116,10 @@ X11KeyboardHold::X11KeyboardHold(
     if (m_connection)
         connectAgain();
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
-        // A round trip may have moved grabbed keys into Xlib's queue, after which the socket
-        // stays quiet.
+        // A round trip may have moved grabbed keys off the socket, which then stays quiet:
+        // into Xlib's queue, or into XCB's beneath it, which only a look that reads shows.
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
-            if (m_display && !m_lost && XEventsQueued(m_display, QueuedAlready) > 0)
+            if (m_display && !m_lost && !watchdogHasLetGo() && XEventsQueued(m_display, QueuedAfterReading) > 0)
                 readEvents();
         });
     }
@@ -230,7 +230,9 @@ void X11KeyboardHold::takeQueued()
     if (!m_display || m_lost || m_takingQueued || watchdogHasLetGo())
         return;
     m_takingQueued = true;
-    while (XEventsQueued(m_display, QueuedAlready) > 0) {
+    // A reply's wait reads the events that came before it into XCB's queue, beneath Xlib's:
+    // only a look that reads brings them up.
+    while (XEventsQueued(m_display, QueuedAfterReading) > 0) {
         XEvent event;
         XNextEvent(m_display, &event);
         take(event);
