@@ -4,6 +4,7 @@
 #include "Utilities/Scheduler.h"
 #include "platform/Accessibility.h"
 #include "platform/AccessibilityTrust.h"
+#include "platform/KeyboardHold.h"
 #include "platform/Workspace.h"
 
 #include <QCoreApplication>
@@ -106,8 +107,14 @@ bool AccessibilityExpansionTarget::select(TextRange range)
         return false;
     Turn& turn = thisTurn();
     turn.selection.reset();
+    // Asked for, the selection may be applied even when the answer does not come: from then on
+    // until the paste goes out over it, held keys let go of without us would type over it.
+    if (m_desktop.keyboardHold && range.length > 0)
+        m_desktop.keyboardHold->setSelectionAwaitingPaste(true);
     if (!m_element->select(range))
         return false;
+    if (m_desktop.keyboardHold && range.length == 0)
+        m_desktop.keyboardHold->setSelectionAwaitingPaste(false);
     if (m_element->appliesSelectionAtOnce())
         turn.selection = range;
     return true;
@@ -115,7 +122,12 @@ bool AccessibilityExpansionTarget::select(TextRange range)
 
 bool AccessibilityExpansionTarget::paste()
 {
-    return (focusConfirmedThisTurn() || isFocusedAndEditable()) && KeySimulator::paste(*m_desktop.keyboard, m_process);
+    if (!(focusConfirmedThisTurn() || isFocusedAndEditable()) || !KeySimulator::paste(*m_desktop.keyboard, m_process))
+        return false;
+    // The paste keys are on their way over the selection, ahead of any key let go of later.
+    if (m_desktop.keyboardHold)
+        m_desktop.keyboardHold->setSelectionAwaitingPaste(false);
+    return true;
 }
 
 std::optional<QString> AccessibilityExpansionTarget::textToCaretInFocusedElement()

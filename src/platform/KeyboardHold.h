@@ -27,4 +27,10 @@ public:
     // Runs `work` on the main thread once nothing is held any more and every held key has
     // been typed again (at once when that is so already).
     virtual void afterRelease(std::function<void()> work) = 0;
+
+    // Whether a selection the caller made in the focused field stands with no paste sent over
+    // it yet. Should the hold end without the caller (its process killed or stuck), the held
+    // keys would type over that selection: it is collapsed to its end before they go. Ends
+    // with the hold.
+    virtual void setSelectionAwaitingPaste(bool awaiting) { (void)awaiting; }
 };

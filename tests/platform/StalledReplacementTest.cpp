@@ -787,6 +787,11 @@ TEST_F(StalledReplacement, velmoraKilledRightAfterATriggerWithKeysTypedOnLetsGoA
     // The keys after the trigger are held when velmora dies: its watchdog learns of that end at
     // once and types them, rather than waiting for its deadline or dying with it.
     QStringList freeAfter;
+    QStringList wrong;
+    int expanded = 0;
+    int leftAsTyped = 0;
+    int clipboardLate = 0;
+    int clipboardLost = 0;
     for (int attempt = 0; attempt < tries(); ++attempt) {
         ASSERT_NO_FATAL_FAILURE(beginTryAfterEnd(attempt));
         ASSERT_TRUE(typeTrigger());
@@ -817,12 +822,27 @@ TEST_F(StalledReplacement, velmoraKilledRightAfterATriggerWithKeysTypedOnLetsGoA
             return text == "Hi " + signature + " ok" || text == QStringLiteral("Hi /sig ok");
         };
         EXPECT_TRUE(DesktopSession::waitFor(exact, 3000)) << target.text("line").toStdString();
-        EXPECT_TRUE(DesktopSession::waitFor(
-            [&] { return other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8(); }, 5000))
-            << other.clipboard(utf8Text).value(utf8Text).toStdString();
+        const QString text = target.text(QStringLiteral("line"));
+        expanded += text == "Hi " + signature + " ok" ? 1 : 0;
+        leftAsTyped += text == QStringLiteral("Hi /sig ok") ? 1 : 0;
+        if (!exact())
+            wrong.append(QStringLiteral("try %1: %2").arg(attempt).arg(text));
+        const auto clipboardBack = [&] { return other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8(); };
+        const bool backInTime = DesktopSession::waitFor(clipboardBack, 5000);
+        EXPECT_TRUE(backInTime) << other.clipboard(utf8Text).value(utf8Text).toStdString();
+        // Late, or gone for good.
+        if (!backInTime)
+            (DesktopSession::waitFor(clipboardBack, 10000) ? clipboardLate : clipboardLost) += 1;
         EXPECT_FALSE(anyKeyDown());
+        // After each try, so that a later try that cannot start keeps what the earlier ones showed.
+        RecordProperty("tries", attempt + 1);
+        RecordProperty("secondsUntilKeyboardFree", freeAfter.join(QLatin1Char(' ')).toStdString());
+        RecordProperty("expanded", expanded);
+        RecordProperty("leftAsTyped", leftAsTyped);
+        RecordProperty("wrong", wrong.join(QLatin1String(" | ")).toStdString());
+        RecordProperty("clipboardLate", clipboardLate);
+        RecordProperty("clipboardLost", clipboardLost);
     }
-    RecordProperty("secondsUntilKeyboardFree", freeAfter.join(QLatin1Char(' ')).toStdString());
 }
 
 TEST_F(StalledReplacement, velmoraQuitMidReplacementLeavesTheFieldExactAndTheClipboardComesBack)

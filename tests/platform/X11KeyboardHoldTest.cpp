@@ -11,6 +11,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -124,6 +126,26 @@ TEST_F(XTestTypistDuringHold, aTypistWhoOutrunsTheHoldReachesTheFieldInOrderOnce
         << app.text(QStringLiteral("line")).toStdString();
     EXPECT_FALSE(hold->isHolding());
     EXPECT_EQ(keysDown(), QList<unsigned>());
+}
+
+TEST_F(XTestTypistDuringHold, keysLetGoOfWithoutThisProcessGoBehindASelectionAwaitingItsPaste)
+{
+    ASSERT_TRUE(app.setText(QStringLiteral("line"), QStringLiteral("Hi /sig")));
+    send({{XK_End, true}, {XK_End, false}, {XK_Shift_L, true}, {XK_Left, true}, {XK_Left, false}, {XK_Left, true},
+        {XK_Left, false}, {XK_Left, true}, {XK_Left, false}, {XK_Left, true}, {XK_Left, false}, {XK_Shift_L, false}});
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return app.state().value("selectionLength").toInt() == 4; }));
+    ASSERT_TRUE(hold->hold(0.1, 0));
+    hold->setSelectionAwaitingPaste(true);
+    send({{XK_space, true}, {XK_space, false}, {XK_o, true}, {XK_o, false}, {XK_k, true}, {XK_k, false}});
+    // Stuck past the hold's time, as a process that never comes back: the watchdog lets go.
+    std::this_thread::sleep_for(std::chrono::milliseconds(
+        int(1000 * (0.1 + X11KeyboardHold::watchdogGraceSeconds + X11KeyboardHold::watchdogStallSeconds))));
+
+    // The trigger stays as typed, with the keys behind it rather than in its place.
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return app.text(QStringLiteral("line")) == "Hi /sig ok"; }))
+        << app.text(QStringLiteral("line")).toStdString();
+    ASSERT_TRUE(heldKeysAllTypedAgain());
+    EXPECT_EQ(app.text(QStringLiteral("line")), QStringLiteral("Hi /sig ok"));
 }
 
 TEST_F(XTestTypistDuringHold, aShiftPressedWhileAHeldShiftIsTypedAgainStillShiftsTheNextLetter)

@@ -29,6 +29,8 @@ struct X11HoldWatchdog::Shared {
     // The hold writes the slot not in use and then switches, so that the watchdog never
     // reads one half written.
     std::atomic<int> active{0};
+    // The key that collapses a selection standing in the field, or 0.
+    std::atomic<unsigned> collapseKey{0};
     struct Owed {
         int count = 0; // -1: more than fit
         Key keys[capacity];
@@ -133,8 +135,9 @@ struct Typing {
 };
 
 struct Requests {
-    // Two per key at most, and a release for each key code at the end.
-    unsigned char data[64 + (4 * Shared::capacity + 256) * sz_xXTestFakeInputReq];
+    // Two per key at most (the collapsing key's two included), and a release for each key code
+    // at the end.
+    unsigned char data[64 + (4 * Shared::capacity + 4 + 256) * sz_xXTestFakeInputReq];
     size_t size = 0;
 
     void simple(CARD8 opcode)
@@ -235,8 +238,13 @@ void letGo(int connectionSocket, Typing& typing, Shared* shared)
     static unsigned char stream[1 << 16];
     const size_t size = readToEnd(connectionSocket, stream, sizeof stream);
 
-    static Key keys[2 * Shared::capacity];
+    static Key keys[2 * Shared::capacity + 2];
     int count = 0;
+    // Our selection, with no paste over it, would be replaced by the first key typed.
+    if (const unsigned collapse = shared->collapseKey.load(); collapse != 0 && collapse < 256) {
+        keys[count++] = Key{true, quint8(collapse), 0, 0};
+        keys[count++] = Key{false, quint8(collapse), 0, 0};
+    }
     shared->typedOwed = owed.count >= 0;
     for (int i = 0; i < owed.count; ++i)
         keys[count++] = owed.keys[i];
@@ -368,6 +376,12 @@ void X11HoldWatchdog::owe(const QList<Key>& keys)
     owed.count = keys.size() <= Shared::capacity ? int(keys.size()) : -1;
     std::copy_n(keys.begin(), std::max(owed.count, 0), owed.keys);
     m_shared->active.store(next);
+}
+
+void X11HoldWatchdog::collapseSelectionFirst(unsigned keyCode)
+{
+    if (m_shared)
+        m_shared->collapseKey.store(keyCode);
 }
 
 bool X11HoldWatchdog::hasLetGo() const

@@ -19,7 +19,8 @@ struct xcb_connection_t;
 // those the hold had taken and told it of (owe()), then those the server had sent to the
 // connection and nobody read, which it reads itself once the server has dropped the connection.
 // It types them on an X connection of its own, opened before the fork, with the server grabbed
-// so that no other program's keys come in between.
+// so that no other program's keys come in between. A selection made for a paste that never went
+// out is collapsed first, so that the keys land behind it instead of replacing it.
 //
 // Once it has ended the connection, every write of ours to it fails: the process must not be
 // ended by SIGPIPE for that, so the watchdog's owner ignores that signal.
@@ -53,6 +54,9 @@ public:
     // The keys taken from the connection and not typed again yet, in their order: the
     // watchdog types them when it lets go. Each call replaces the last.
     void owe(const QList<Key>& keys);
+    // A key that collapses a selection in the focused field to its end, typed before the keys
+    // owed when it lets go; 0 for none. Each call replaces the last.
+    void collapseSelectionFirst(unsigned keyCode);
     // Whether it has let go of the keyboard (the connection is then no longer to be read).
     bool hasLetGo() const;
     // Once it has: what it typed (waits briefly for it to finish).

@@ -14,6 +14,7 @@
 #include <X11/extensions/XInput.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #include <algorithm>
 #include <csignal>
 
@@ -115,10 +116,10 @@ X11KeyboardHold::X11KeyboardHold(
     if (m_connection)
         connectAgain();
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
-        // A round trip may have moved grabbed keys into Xlib's queue, after which the socket
-        // stays quiet.
+        // A round trip may have moved grabbed keys off the socket, which then stays quiet:
+        // into Xlib's queue, or into XCB's beneath it, which only a look that reads shows.
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
-            if (m_display && !m_lost && XEventsQueued(m_display, QueuedAlready) > 0)
+            if (m_display && !m_lost && !watchdogHasLetGo() && XEventsQueued(m_display, QueuedAfterReading) > 0)
                 readEvents();
         });
     }
@@ -158,15 +159,18 @@ void X11KeyboardHold::connectAgain()
     }
     holdConnections().insert(m_display, this);
     XSetIOErrorExitHandler(m_display, connectionLost, nullptr);
+    XSetAfterFunction(m_display, afterRequest);
     m_notifier = new QSocketNotifier(ConnectionNumber(m_display), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] { readEvents(); });
     m_watchdog = std::make_unique<X11HoldWatchdog>(ConnectionNumber(m_display), DisplayString(m_display));
+    tellSelection();
     if (XDevice* device = openTestKeyboard(m_display))
         m_testKeyboard = std::make_unique<TestKeyboard>(TestKeyboard{device});
 }
 
 void X11KeyboardHold::disconnect()
 {
+    XSetAfterFunction(m_display, nullptr);
     m_watchdog.reset();
     // Possibly from inside its own signal.
     if (QSocketNotifier* notifier = std::exchange(m_notifier, nullptr)) {
@@ -213,6 +217,41 @@ void X11KeyboardHold::readEvents()
     followWatchdog();
 }
 
+int X11KeyboardHold::afterRequest(Display* display)
+{
+    if (X11KeyboardHold* hold = holdConnections().value(display))
+        hold->takeQueued();
+    return 0;
+}
+
+void X11KeyboardHold::takeQueued()
+{
+    // Not from inside the reading of events, nor once the watchdog reads the connection.
+    if (!m_display || m_lost || m_takingQueued || watchdogHasLetGo())
+        return;
+    m_takingQueued = true;
+    // A reply's wait reads the events that came before it into XCB's queue, beneath Xlib's:
+    // only a look that reads brings them up.
+    while (XEventsQueued(m_display, QueuedAfterReading) > 0) {
+        XEvent event;
+        XNextEvent(m_display, &event);
+        take(event);
+    }
+    m_takingQueued = false;
+}
+
+void X11KeyboardHold::setSelectionAwaitingPaste(bool awaiting)
+{
+    m_selectionAwaitingPaste = awaiting && isGrabbed();
+    tellSelection();
+}
+
+void X11KeyboardHold::tellSelection()
+{
+    if (m_watchdog)
+        m_watchdog->collapseSelectionFirst(m_selectionAwaitingPaste && m_layout ? m_layout->keyCodeOf(XK_Right) : 0);
+}
+
 bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
 {
     followWatchdog();
@@ -223,6 +262,8 @@ bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
     if (m_watchdog)
         m_watchdog->arm(longestSeconds + watchdogGraceSeconds);
     if (!isGrabbed()) {
+        // Keys that come with the grab's replies are taken once the user's modifiers are known.
+        m_takingQueued = true;
         Window focus = 0;
         int revert = 0;
         XGetInputFocus(m_display, &focus, &revert);
@@ -231,17 +272,20 @@ bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
         if (focus == None || focus == PointerRoot)
             focus = DefaultRootWindow(m_display);
         if (!grab(grabWindowIn(focus))) {
+            m_takingQueued = false;
             ungrab();
             return false;
         }
         // From here on every key of the user's comes to us, so their modifiers can be
         // followed from this state on.
         m_userModifiers = X11ServerModifierKeyboard::liveModifiers(m_display);
+        m_takingQueued = false;
     }
     enter(State::holding);
     m_userData = userData;
     m_limit.cancel();
     m_limit = Scheduler::current().after(longestSeconds, this, [this] { release(); });
+    takeQueued();
     return true;
 }
 
@@ -359,6 +403,8 @@ Window X11KeyboardHold::grabWindowIn(Window focus)
 
 void X11KeyboardHold::ungrab()
 {
+    m_selectionAwaitingPaste = false;
+    tellSelection();
     if (m_watchdog)
         m_watchdog->disarm();
     if (isGrabbed())
@@ -548,6 +594,7 @@ void X11KeyboardHold::typeNext()
         suspend();
         m_testKeysBeforeReplay = queryTestKeys();
         QList<HeldKey> sent;
+        m_sending.clear();
         bool stoppedAtDown = false;
         while (!m_held.isEmpty() && m_display && !m_lost) {
             if (!sent.isEmpty() || !m_releaseWaitOver) {
@@ -564,10 +611,12 @@ void X11KeyboardHold::typeNext()
             // release, when already held, goes right after it; only text's order matters, and
             // a rolled-over press of the next key still comes after this one.
             bool withRelease = false;
+            m_sending.append(key);
             if (key.press && m_layout->modifierBits(key.keyCode) == 0) {
                 const auto release = std::find_if(m_held.begin(), m_held.end(),
                     [&key](const HeldKey& later) { return later.keyCode == key.keyCode; });
                 if (release != m_held.end() && !release->press) {
+                    m_sending.append(*release);
                     m_held.erase(release);
                     withRelease = true;
                 }
@@ -578,8 +627,10 @@ void X11KeyboardHold::typeNext()
             // and at once: told before, a stop in between would lose it; told at the batch's
             // end, a stop anywhere in the batch (the grab taken again at its end is where
             // anything that watches the keyboard sees it) would have every key sent so far
-            // typed a second time. Only a stop between the two still has this key typed twice.
+            // typed a second time. Only a stop between the two still has this key typed twice,
+            // which beats not at all.
             XFlush(m_display);
+            m_sending.clear();
             oweHeld();
         }
         resume();
@@ -723,8 +774,10 @@ void X11KeyboardHold::oweHeld()
     if (!m_watchdog)
         return;
     QList<X11HoldWatchdog::Key> keys;
-    keys.reserve(m_held.size());
-    for (const HeldKey& key : std::as_const(m_held))
-        keys.append({key.press, quint8(key.keyCode), quint16(key.state), quint32(key.time)});
+    keys.reserve(m_sending.size() + m_held.size());
+    for (const QList<HeldKey>* list : {&m_sending, &m_held}) {
+        for (const HeldKey& key : *list)
+            keys.append({key.press, quint8(key.keyCode), quint16(key.state), quint32(key.time)});
+    }
     m_watchdog->owe(keys);
 }

@@ -67,6 +67,7 @@ public:
     // Not once the watchdog has let go of the keyboard, even before this process notices.
     bool isHolding() const override { return isHeldState() && !watchdogHasLetGo(); }
     void afterRelease(std::function<void()> work) override;
+    void setSelectionAwaitingPaste(bool awaiting) override;
 
     // The hold's own connection, through which keys posted while holding must go (a server
     // grab of the hold lets no other connection's request through).
@@ -130,6 +131,14 @@ private:
     void connectAgain();
     void disconnect();
     void readEvents();
+    // Called by Xlib after each request on the hold's connection: a reply read may have brought
+    // grabbed keys along, which only the watchdog's knowing of them keeps from being lost with
+    // this process.
+    static int afterRequest(Display* display);
+    // Takes the keys Xlib has read off the connection, so that the watchdog knows of them.
+    void takeQueued();
+    // Tells the watchdog whether a selection stands that the held keys must not type over.
+    void tellSelection();
     // Takes note of a connection the watchdog ended.
     void followWatchdog();
     bool watchdogHasLetGo() const;
@@ -170,6 +179,8 @@ private:
     // The modifiers the user holds, followed through the grabbed keys.
     unsigned m_userModifiers = 0;
     QList<HeldKey> m_held;
+    // The keys of the batch being typed again: still owed to the watchdog until it has gone out.
+    QList<HeldKey> m_sending;
     // The keys typed again in the last batch whose echo has not come back yet.
     QList<HeldKey> m_echoesAwaited;
     QList<UnrecordedKey> m_unrecorded;
@@ -179,6 +190,8 @@ private:
     Display* m_display = nullptr;
     QSocketNotifier* m_notifier = nullptr;
     bool m_lost = false;
+    bool m_selectionAwaitingPaste = false;
+    bool m_takingQueued = false;
     bool m_endedByWatchdog = false;
     std::unique_ptr<X11HoldWatchdog> m_watchdog;
     std::unique_ptr<TestKeyboard> m_testKeyboard;
