@@ -555,6 +555,7 @@ bool ExpansionReplacement::pasteOnceSelecting(const std::shared_ptr<Run>& run)
         }
         return sendPaste(run);
     }
+    run->selectionShown = false;
     m_schedule(firstPasteCheckDelay, [this, run] { pasteOnceSelected(run, selectionChecks); });
     return true;
 }
@@ -616,6 +617,14 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
             paste = true;
         }
         answered = grown <= 0 || end != run->lengthAtSelection || grown > typedOnKeys || behind;
+        // A key that reached the page before the selection but does not show yet would stay
+        // behind the paste's caret, and end behind the keys typed after it: nothing behind the
+        // selection must read back so over two looks.
+        if (paste && grown == 0 && run->target->showsSelectionBeforeEarlierKeys()
+            && !std::exchange(run->selectionShown, true) && attempts > 1) {
+            m_schedule(selectionCheckDelay, [this, run, attempts] { pasteOnceSelected(run, attempts - 1); });
+            return;
+        }
     } else if (answered && !inPlace && run->lengthAtSelection == end && *length > range.location
         && *length - range.location <= typedOnKeys) {
         // The field applied the selection and keys typed on took the range's place, at the end

@@ -809,6 +809,39 @@ TEST_F(FieldPasting, keysTypedBehindAKeyThatTookTheTriggersPlaceBeforeThePasteCa
     }
 }
 
+// Firefox under sway: a space that reached the page behind the trigger before its selection shows
+// in the page's text only a moment after the selection. An "o" then takes the selection's place
+// before the paste, and a "k" comes behind the paste: the space, typed first, still goes first.
+TEST_F(FieldPasting, aKeyThePageShowsOnlyAfterTheSelectionStaysInFrontOfTheKeysTypedAfterIt)
+{
+    field->current.offersEditing = false;
+    page->saysSelectionComesBeforeLaterKeys = true;
+    page->selectionDelay = 0.01;
+    typeIntoPage("Hi /sig");
+    std::function<void()> spaceFirst = [this, &spaceFirst] {
+        if (page->selection.length == 0) {
+            page->afterSelectionRead = spaceFirst;
+            return;
+        }
+        page->text.append(u' ');
+        scheduler.after(0.002, nullptr, [this] { field->content = page->text; });
+    };
+    page->afterSelectionRead = spaceFirst;
+    desktop.keyboard.typedBeforePaste = {QStringLiteral("o")};
+    page->reshapesPaste = [this, once = true](const QString& pasted) mutable {
+        if (std::exchange(once, false))
+            scheduler.after(0.001, nullptr, [this] { page->insert(QStringLiteral("k")); });
+        return pasted;
+    };
+    settle();
+    finishReplacement();
+    page->reshapesPaste = nullptr;
+    EXPECT_EQ(page->text, "Hi " + signature + " ok");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
 TEST_F(FieldPasting, aPasteThePageTakesAfterTheLooksGaveUpGetsTheExpansionNotTheUsersClipboard)
 {
     // The clipboard cannot tell whether the page read it.
