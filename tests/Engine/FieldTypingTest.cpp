@@ -277,6 +277,28 @@ TEST_F(FieldTyping, aKeyTypedDuringAnEditThatDoesNotReadBackStaysBehindTheTrigge
     EXPECT_TRUE(expansions.isEmpty());
 }
 
+// The count read right after the edit can be off either way on a busy desktop: the insertion
+// that reads back whole in its place is taken out, and no more, with the trigger put back.
+TEST_F(FieldTyping, aCountReadWrongAfterTheEditTakesOutTheWholeInsertionAndNoKeyTypedBehindIt)
+{
+    for (const qint64 off : {-2, 5}) {
+        field->content.clear();
+        field->caretAt = 0;
+        field->type("Hi /sig");
+        field->afterInsert = [this, off] {
+            if (off > 0)
+                keyAtTheCaret(" ")();
+            // Read right after the edit, once the caret went to the end.
+            field->afterCountRead = [this, off] { field->countOnce = field->content.size() + off; };
+        };
+        settle();
+        field->type("ok");
+        EXPECT_EQ(field->content, off > 0 ? "Hi /sig ok" : "Hi /sigok") << off;
+        settle();
+    }
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
 TEST_F(FieldTyping, aFieldEmptiedWhileTheExpansionIsCheckedGetsNothingPutBack)
 {
     field->type("/sig");
