@@ -862,6 +862,26 @@ TEST_F(FieldPasting, aKeyThePageShowsOnlyAfterTheSelectionStaysInFrontOfTheKeysT
     EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
     EXPECT_EQ(expansions, QStringList{"/sig"});
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+
+    // The same space, with "ok" taking the selection's place before the page is looked at.
+    startAfresh();
+    typeIntoPage("Hi /sig");
+    page->beforeSelectionApplies = [this] { page->text.append(u' '); };
+    std::function<void()> takePlace = [this, &takePlace] {
+        if (page->selection.length == 0) {
+            page->afterSelectionRead = takePlace;
+            return;
+        }
+        page->insert(QStringLiteral("ok"));
+        field->content = QStringLiteral("Hi ok");
+        scheduler.after(0.002, nullptr, [this] { field->content = page->text; });
+    };
+    page->afterSelectionRead = takePlace;
+    settle();
+    finishReplacement();
+    EXPECT_EQ(page->text, "Hi " + signature + " ok");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
+    EXPECT_EQ(expansions, QStringList{"/sig"});
 }
 
 TEST_F(FieldPasting, aPasteThePageTakesAfterTheLooksGaveUpGetsTheExpansionNotTheUsersClipboard)
