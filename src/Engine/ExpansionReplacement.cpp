@@ -555,6 +555,7 @@ bool ExpansionReplacement::pasteOnceSelecting(const std::shared_ptr<Run>& run)
         }
         return sendPaste(run);
     }
+    run->selectionShown = false;
     m_schedule(firstPasteCheckDelay, [this, run] { pasteOnceSelected(run, selectionChecks); });
     return true;
 }
@@ -628,6 +629,15 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
         answered = typed.has_value();
         if (paste)
             run->tookPlace = *typed;
+    }
+    // A key that reached the page behind the range before the selection but does not show yet
+    // would stay behind the paste's caret, and end behind the keys typed after it: nothing
+    // behind the range, selected or taken by keys typed on, must read back so over two looks.
+    if (paste && run->behind.isEmpty() && run->target->showsSelectionBeforeEarlierKeys()
+        && !std::exchange(run->selectionShown, true) && attempts > 1) {
+        run->tookPlace.clear();
+        m_schedule(selectionCheckDelay, [this, run, attempts] { pasteOnceSelected(run, attempts - 1); });
+        return;
     }
     if (!paste && attempts > 1 && (!answered || (inPlace && *selection != range))) {
         // Not applied yet (or a busy field did not answer): keys typed on meanwhile stand behind.

@@ -28,6 +28,9 @@ public:
     // Whether the paste waits until the field shows the selection, rather than following the
     // request at once: where a key typed later can overtake the selection.
     virtual bool pastesOnceSelectionShows() const { return true; }
+    // Whether the field may show a selection a moment before the text of a key it applied
+    // first: a selection found with nothing behind it must read back so twice before the paste.
+    virtual bool showsSelectionBeforeEarlierKeys() const { return false; }
     // Selects the range, whose end the caret must still be at, for a paste over it, if the
     // field is still focused and editable; true when the selection was asked for. `lengthBefore`
     // is the text's length when the range was found: where the range ended there, keys may have

@@ -112,6 +112,14 @@ bool FieldPasteTarget::pastesOnceSelectionShows() const
     return !m_element->appliesSelectionBeforeLaterKeys() || !m_desktop.keyboard->sharesModifierState();
 }
 
+bool FieldPasteTarget::showsSelectionBeforeEarlierKeys() const
+{
+    // Gecko, whichever keyboard the keys come from: a space that had reached the page behind the
+    // trigger before its selection was read only afterwards, and then put last behind the keys
+    // typed on ("Hi /sig ok" became "Hi Best regards, Annaok " on sway).
+    return m_element->appliesSelectionBeforeLaterKeys();
+}
+
 bool FieldPasteTarget::pastesKeysBehindAgain() const
 {
     // Chromium, whose paste waits for the selection to show, pasted again in front of keys more

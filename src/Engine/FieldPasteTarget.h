@@ -40,6 +40,7 @@ public:
     std::optional<qint64> textLength() override;
     bool pasteSelection() override;
     bool pastesOnceSelectionShows() const override;
+    bool showsSelectionBeforeEarlierKeys() const override;
     // A keyboard that may send no modifier sends each key once the portal has taken the one
     // before: End would follow the paste a round trip later.
     bool pastesKeysBehindAgain() const override;

@@ -423,6 +423,19 @@ QString leftUnits(const QString& text, qint64 units, bool utf16)
     return QString::fromUcs4(
         reinterpret_cast<const char32_t*>(ucs4.constData()), std::min<qsizetype>(units, ucs4.size()));
 }
+
+// The length of `text` standing at `start`, in the unit the field counts it in (either of those
+// toolkits count in); nothing when it does not read back there.
+std::optional<qint64> readBackLength(EditableTextField& field, qint64 start, const QString& text)
+{
+    for (const bool utf16 : {true, false}) {
+        const qint64 length = unitsOf(text, utf16);
+        const std::optional<QString> found = readBack(field, start, start + length);
+        if (found && Text::equal(*found, text))
+            return length;
+    }
+    return std::nullopt;
+}
 } // namespace
 
 void FieldTypingFollower::replaceUpToCaret(
@@ -536,12 +549,26 @@ void FieldTypingFollower::replaceUpToCaret(
         // short at its first NUL).
         const QString keys = inserted && inserted->startsWith(putBack) ? inserted->mid(putBack.size()) : QString();
         const bool inUtf16 = inserted && inserted->size() == growth;
-        const qint64 keyUnits = !keys.isEmpty() && (inUtf16 || unitsOf(*inserted, false) == growth)
-                && couldBeTyped(keys) && ExpansionReplacement::isTypedText(keys)
+        qint64 keyUnits = !keys.isEmpty() && (inUtf16 || unitsOf(*inserted, false) == growth) && couldBeTyped(keys)
+                && ExpansionReplacement::isTypedText(keys)
             ? unitsOf(keys, inUtf16)
             : 0;
+        qint64 ours = growth - keyUnits;
+        // A count read while the toolkit had not caught up with the edit or with keys typed
+        // meanwhile tells the insertion's length wrong either way: where the whole insertion
+        // still reads back in its place, that, and no more, is taken out. Less left part of it in
+        // front of the trigger put back (`/sisig`); more took the keys typed behind it along.
+        const std::optional<qint64> whole = readBackLength(field, start, putBack);
+        if (whole && inserted && !inserted->isEmpty() && putBack.startsWith(*inserted) && *inserted != putBack) {
+            ours = *whole;
+            keyUnits = 0;
+        } else if (whole && rest->isEmpty() && keyUnits == 0 && !keys.isEmpty() && couldBeTyped(keys)
+            && ExpansionReplacement::isTypedText(keys)) {
+            keyUnits = unitsOf(keys, *whole == putBack.size());
+            ours = *whole;
+        }
         if (inserted && !inserted->isEmpty() && (putBack.startsWith(*inserted) || inserted->startsWith(putBack)))
-            restoreTrigger(*replacement, growth - keyUnits, caretBefore + keyUnits, replacement->trigger + *typedOn,
+            restoreTrigger(*replacement, ours, caretBefore + keyUnits, replacement->trigger + *typedOn,
                 !toTheEnd && !caretStays, caretToTheEnd);
         else
             m_ownEdits.clear();

@@ -85,7 +85,17 @@ public:
             std::exchange(afterCaretRead, nullptr)();
         return read;
     }
-    std::optional<qint64> characterCount() override { return content.size(); }
+    // Answered by the next count read instead of the text's length, as by a toolkit that has not
+    // caught up yet; runs once right after a count is read.
+    std::optional<qint64> countOnce;
+    std::function<void()> afterCountRead;
+    std::optional<qint64> characterCount() override
+    {
+        const qint64 read = countOnce ? *std::exchange(countOnce, std::nullopt) : content.size();
+        if (afterCountRead)
+            std::exchange(afterCountRead, nullptr)();
+        return read;
+    }
     bool leavesCaretInFrontOfInsertion() override { return !caretFollowsInsert; }
     bool sendsCaretToTheEnd() override { return caretToEndOnEdit; }
     bool setCaret(qint64 offset) override
