@@ -10,6 +10,7 @@
 #include <QDebug>
 #include <QHash>
 #include <QSocketNotifier>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput.h>
 #include <X11/extensions/XInput2.h>
@@ -621,14 +622,17 @@ void X11KeyboardHold::typeNext()
                     withRelease = true;
                 }
             }
+            // The watchdog is told of the key as going out before it goes, and the key goes
+            // with a mark behind it on the same connection, in the same write: a stop anywhere
+            // from here on has the watchdog find out from the mark whether the server carried
+            // the key out, so that it is typed once, never twice and never not at all. It is
+            // no longer owed once it has gone out, and at once: told at the batch's end, a stop
+            // anywhere in the batch would leave the keys sent so far to that look.
+            m_sendingMark = ++m_sentMark;
+            oweHeld();
             if (typeAgain(key, withRelease))
                 sent.append(key);
-            // The watchdog is told that the key is no longer owed only once it has gone out,
-            // and at once: told before, a stop in between would lose it; told at the batch's
-            // end, a stop anywhere in the batch (the grab taken again at its end is where
-            // anything that watches the keyboard sees it) would have every key sent so far
-            // typed a second time. Only a stop between the two still has this key typed twice,
-            // which beats not at all.
+            markSent(m_sendingMark);
             XFlush(m_display);
             m_sending.clear();
             oweHeld();
@@ -769,6 +773,15 @@ void X11KeyboardHold::restoreTestKeys(const Keymap& before)
     m_readingRestoredKeys = false;
 }
 
+void X11KeyboardHold::markSent(quint32 mark)
+{
+    if (!m_watchdog || m_watchdog->sentMarkWindow() == 0)
+        return;
+    const long value = long(mark);
+    XChangeProperty(m_display, Window(m_watchdog->sentMarkWindow()), Atom(m_watchdog->sentMarkAtom()), XA_CARDINAL, 32,
+        PropModeReplace, reinterpret_cast<const unsigned char*>(&value), 1);
+}
+
 void X11KeyboardHold::oweHeld()
 {
     if (!m_watchdog)
@@ -779,5 +792,5 @@ void X11KeyboardHold::oweHeld()
         for (const HeldKey& key : *list)
             keys.append({key.press, quint8(key.keyCode), quint16(key.state), quint32(key.time)});
     }
-    m_watchdog->owe(keys);
+    m_watchdog->owe(keys, int(m_sending.size()), m_sendingMark);
 }

@@ -142,8 +142,10 @@ private:
     // Takes note of a connection the watchdog ended.
     void followWatchdog();
     bool watchdogHasLetGo() const;
-    // Tells the watchdog which keys are held and not typed again yet.
+    // Tells the watchdog which keys are held and not typed again yet, those being sent first.
     void oweHeld();
+    // Writes `mark` where the watchdog looks for the last keys sent.
+    void markSent(quint32 mark);
     void runAfterRelease();
     void take(const _XEvent& event);
     void readGrabbedKeys();
@@ -179,8 +181,10 @@ private:
     // The modifiers the user holds, followed through the grabbed keys.
     unsigned m_userModifiers = 0;
     QList<HeldKey> m_held;
-    // The keys of the batch being typed again: still owed to the watchdog until it has gone out.
+    // The key of the batch being typed again (with its release): still owed to the watchdog
+    // until it has gone out, unless the server wrote the mark that follows it.
     QList<HeldKey> m_sending;
+    quint32 m_sendingMark = 0;
     // The keys typed again in the last batch whose echo has not come back yet.
     QList<HeldKey> m_echoesAwaited;
     QList<UnrecordedKey> m_unrecorded;
@@ -193,6 +197,8 @@ private:
     bool m_selectionAwaitingPaste = false;
     bool m_takingQueued = false;
     bool m_endedByWatchdog = false;
+    // Counts the keys typed again, for the watchdog to tell which went out.
+    quint32 m_sentMark = 0;
     std::unique_ptr<X11HoldWatchdog> m_watchdog;
     std::unique_ptr<TestKeyboard> m_testKeyboard;
     // The XTest device's keys before the key being typed again went out.
