@@ -8,6 +8,7 @@
 #include "platform/linux/X11KeyboardHold.h"
 #include "platform/linux/X11KeyboardLayout.h"
 
+#include <QJsonDocument>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -238,6 +239,38 @@ TEST_P(WatchdogHandOver, aKeyBeingTypedAgainReachesTheFieldOnceWhereverTheHoldSt
         << app.text(QStringLiteral("line")).toStdString();
     DesktopSession::pause(300);
     EXPECT_EQ(app.text(QStringLiteral("line")), QStringLiteral("ab"));
+}
+
+TEST_P(WatchdogHandOver, theSelectionIsCollapsedFirstOnlyWhileThePasteOverItHasNotGoneOut)
+{
+    const bool wentOut = GetParam();
+    ASSERT_NE(watchdog->sentMarkWindow(), 0U) << "the watchdog has no connection to look with";
+    ASSERT_TRUE(app.setText(QStringLiteral("line"), QStringLiteral("ab")));
+    // Home stands in for the paste here: what the collapsing key does behind it shows.
+    XGrabServer(holding);
+    XUngrabKeyboard(holding, CurrentTime);
+    XTestFakeKeyEvent(holding, XKeysymToKeycode(holding, XK_Home), True, CurrentTime);
+    XTestFakeKeyEvent(holding, XKeysymToKeycode(holding, XK_Home), False, CurrentTime);
+    XGrabKeyboard(holding, DefaultRootWindow(holding), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    XUngrabServer(holding);
+    XSync(holding, False);
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return app.state().value("cursor").toInt() == 0; }))
+        << QJsonDocument(app.state()).toJson().toStdString();
+    const quint32 mark = 3;
+    watchdog->collapseSelectionFirst(XKeysymToKeycode(holding, XK_Right), mark);
+    watchdog->owe({key(XK_x, true), key(XK_x, false)});
+    if (wentOut) {
+        const long value = mark;
+        XChangeProperty(holding, Window(watchdog->sentMarkWindow()), Atom(watchdog->sentMarkAtom()), XA_CARDINAL, 32,
+            PropModeReplace, reinterpret_cast<const unsigned char*>(&value), 1);
+        XSync(holding, False);
+    }
+    watchdog->arm(0);
+
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return watchdog->hasLetGo(); }));
+    const QString expected = wentOut ? QStringLiteral("xab") : QStringLiteral("axb");
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return app.text(QStringLiteral("line")) == expected; }))
+        << app.text(QStringLiteral("line")).toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(StoppedBeforeAndAfter, WatchdogHandOver, ::testing::Values(false, true),

@@ -31,6 +31,7 @@ struct X11HoldWatchdog::Shared {
     std::atomic<int> active{0};
     // The key that collapses a selection standing in the field, or 0.
     std::atomic<unsigned> collapseKey{0};
+    std::atomic<quint32> collapseUnlessMark{0};
     struct Owed {
         int count = 0; // -1: more than fit
         // The first `sending` keys went out unless the mark shows otherwise.
@@ -277,18 +278,24 @@ void letGo(int connectionSocket, Typing& typing, Shared* shared)
     static unsigned char stream[1 << 16];
     const size_t size = readToEnd(connectionSocket, stream, sizeof stream);
 
+    // With the connection ended, the server has carried out everything the hold sent: what a
+    // mark it wrote follows has gone out.
+    const unsigned collapse = shared->collapseKey.load();
+    const quint32 collapseUnless = shared->collapseUnlessMark.load();
+    const bool sending = owed.sending > 0 && owed.sending <= owed.count;
+    const quint32 mark = sending || (collapse != 0 && collapseUnless != 0) ? typing.sentMark() : 0;
+
     static Key keys[2 * Shared::capacity + 2];
     int count = 0;
     // Our selection, with no paste over it, would be replaced by the first key typed.
-    if (const unsigned collapse = shared->collapseKey.load(); collapse != 0 && collapse < 256) {
+    if (collapse != 0 && collapse < 256 && (collapseUnless == 0 || mark < collapseUnless)) {
         keys[count++] = Key{true, quint8(collapse), 0, 0};
         keys[count++] = Key{false, quint8(collapse), 0, 0};
     }
     shared->typedOwed = owed.count >= 0;
-    // With the connection ended, the server has carried out everything the hold sent; keys
-    // whose mark it wrote reached the field already. Unsure, they go again: twice beats lost.
-    const int sent
-        = owed.sending > 0 && owed.sending <= owed.count && typing.sentMark() >= owed.mark ? owed.sending : 0;
+    // Keys whose mark was written reached the field already. Unsure, they go again: twice
+    // beats lost.
+    const int sent = sending && mark >= owed.mark ? owed.sending : 0;
     for (int i = sent; i < owed.count; ++i)
         keys[count++] = owed.keys[i];
     // The connection's messages are whole: replies and generic events say how long they are,
@@ -438,10 +445,13 @@ void X11HoldWatchdog::owe(const QList<Key>& keys, int sending, quint32 mark)
     m_shared->active.store(next);
 }
 
-void X11HoldWatchdog::collapseSelectionFirst(unsigned keyCode)
+void X11HoldWatchdog::collapseSelectionFirst(unsigned keyCode, quint32 unlessMark)
 {
-    if (m_shared)
-        m_shared->collapseKey.store(keyCode);
+    if (!m_shared)
+        return;
+    // Read together with the key only as the watchdog lets go, when nothing changes them any more.
+    m_shared->collapseUnlessMark.store(unlessMark);
+    m_shared->collapseKey.store(keyCode);
 }
 
 bool X11HoldWatchdog::hasLetGo() const

@@ -62,8 +62,9 @@ public:
     quint32 sentMarkWindow() const { return m_markWindow; }
     quint32 sentMarkAtom() const { return m_markAtom; }
     // A key that collapses a selection in the focused field to its end, typed before the keys
-    // owed when it lets go; 0 for none. Each call replaces the last.
-    void collapseSelectionFirst(unsigned keyCode);
+    // owed when it lets go; 0 for none. Not typed when the server wrote `unlessMark` (not 0),
+    // which follows the paste keys over that selection. Each call replaces the last.
+    void collapseSelectionFirst(unsigned keyCode, quint32 unlessMark = 0);
     // Whether it has let go of the keyboard (the connection is then no longer to be read).
     bool hasLetGo() const;
     // Once it has: what it typed (waits briefly for it to finish).

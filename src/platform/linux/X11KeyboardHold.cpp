@@ -244,13 +244,25 @@ void X11KeyboardHold::takeQueued()
 void X11KeyboardHold::setSelectionAwaitingPaste(bool awaiting)
 {
     m_selectionAwaitingPaste = awaiting && isGrabbed();
+    m_pasteGoingOut = false;
+    m_pasteMark = 0;
     tellSelection();
+}
+
+void X11KeyboardHold::setPasteGoingOut(bool going)
+{
+    m_pasteGoingOut = going && m_selectionAwaitingPaste;
+    if (!m_pasteGoingOut && m_pasteMark != 0) {
+        m_pasteMark = 0;
+        tellSelection();
+    }
 }
 
 void X11KeyboardHold::tellSelection()
 {
     if (m_watchdog)
-        m_watchdog->collapseSelectionFirst(m_selectionAwaitingPaste && m_layout ? m_layout->keyCodeOf(XK_Right) : 0);
+        m_watchdog->collapseSelectionFirst(
+            m_selectionAwaitingPaste && m_layout ? m_layout->keyCodeOf(XK_Right) : 0, m_pasteMark);
 }
 
 bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
@@ -420,6 +432,13 @@ void X11KeyboardHold::suspend()
 {
     if (!isGrabbed())
         return;
+    // The paste keys go out next, with a mark behind them: the watchdog, letting go, collapses
+    // the selection only while the server has not carried them out. A key it typed behind a
+    // paste that had gone out may reach the field before the pasted text does.
+    if (m_pasteGoingOut && m_pasteMark == 0) {
+        m_pasteMark = ++m_sentMark;
+        tellSelection();
+    }
     // Until resume(), no other program's request is carried out: neither a key another
     // program sends nor one that changes the modifiers can come in between.
     XGrabServer(m_display);
@@ -431,6 +450,8 @@ void X11KeyboardHold::resume()
     const std::optional<Keymap> testKeys = std::exchange(m_testKeysBeforeReplay, std::nullopt);
     if (!isGrabbed())
         return;
+    if (m_pasteGoingOut && m_pasteMark != 0)
+        markSent(m_pasteMark);
     const bool grabbed = grab(m_window);
     if (grabbed && testKeys)
         restoreTestKeys(*testKeys);

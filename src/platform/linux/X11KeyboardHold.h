@@ -68,6 +68,7 @@ public:
     bool isHolding() const override { return isHeldState() && !watchdogHasLetGo(); }
     void afterRelease(std::function<void()> work) override;
     void setSelectionAwaitingPaste(bool awaiting) override;
+    void setPasteGoingOut(bool going) override;
 
     // The hold's own connection, through which keys posted while holding must go (a server
     // grab of the hold lets no other connection's request through).
@@ -195,6 +196,9 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     bool m_lost = false;
     bool m_selectionAwaitingPaste = false;
+    bool m_pasteGoingOut = false;
+    // The mark written behind the paste keys over that selection; 0 until they go out.
+    quint32 m_pasteMark = 0;
     bool m_takingQueued = false;
     bool m_endedByWatchdog = false;
     // Counts the keys typed again, for the watchdog to tell which went out.
