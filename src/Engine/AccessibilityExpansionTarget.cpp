@@ -122,8 +122,15 @@ bool AccessibilityExpansionTarget::select(TextRange range)
 
 bool AccessibilityExpansionTarget::paste()
 {
-    if (!(focusConfirmedThisTurn() || isFocusedAndEditable()) || !KeySimulator::paste(*m_desktop.keyboard, m_process))
+    if (!(focusConfirmedThisTurn() || isFocusedAndEditable()))
         return false;
+    if (m_desktop.keyboardHold)
+        m_desktop.keyboardHold->setPasteGoingOut(true);
+    if (!KeySimulator::paste(*m_desktop.keyboard, m_process)) {
+        if (m_desktop.keyboardHold)
+            m_desktop.keyboardHold->setPasteGoingOut(false);
+        return false;
+    }
     // The paste keys are on their way over the selection, ahead of any key let go of later.
     if (m_desktop.keyboardHold)
         m_desktop.keyboardHold->setSelectionAwaitingPaste(false);

@@ -33,4 +33,9 @@ public:
     // keys would type over that selection: it is collapsed to its end before they go. Ends
     // with the hold.
     virtual void setSelectionAwaitingPaste(bool awaiting) { (void)awaiting; }
+    // The caller's next keys are the paste over that selection (true until they went out, or
+    // false when they could not be sent). Once they have gone out, the selection is not
+    // collapsed: the paste is on its way, and a key typed behind it may reach the field while
+    // the field is still fetching what it pastes.
+    virtual void setPasteGoingOut(bool going) { (void)going; }
 };

@@ -4,9 +4,12 @@
 #include "TextFieldsApp.h"
 #include "platform/linux/PostedKeyLedger.h"
 #include "platform/linux/X11Connection.h"
+#include "platform/linux/X11HoldWatchdog.h"
 #include "platform/linux/X11KeyboardHold.h"
 #include "platform/linux/X11KeyboardLayout.h"
 
+#include <QJsonDocument>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -161,5 +164,116 @@ TEST_F(XTestTypistDuringHold, aShiftPressedWhileAHeldShiftIsTypedAgainStillShift
         << app.text(QStringLiteral("line")).toStdString();
     EXPECT_EQ(keysDown(), QList<unsigned>());
 }
+
+// A watchdog over a connection that holds the keyboard in front of a Qt field, the way the hold
+// hands a key over to it while typing it again: the key is owed as going out, goes with its
+// mark behind it, and is owed no longer. Here the process "stops" right after the key went out
+// or right before, and the watchdog lets go.
+class WatchdogHandOver : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override
+    {
+        if (QString missing = DesktopSession::missingPieces(); !missing.isEmpty())
+            GTEST_SKIP() << missing.toStdString();
+        ASSERT_TRUE(app.start());
+        ASSERT_TRUE(app.focus(QStringLiteral("line")));
+        ASSERT_TRUE(DesktopSession::focusWindowOf(app.processId()));
+        ASSERT_TRUE(app.setText(QStringLiteral("line"), QString()));
+        // The watchdog ends this connection; Xlib must not end the process for it.
+        previousHandler = XSetIOErrorHandler([](Display*) { return 0; });
+        holding = XOpenDisplay(nullptr);
+        ASSERT_TRUE(holding);
+        XSetIOErrorExitHandler(
+            holding, [](Display*, void*) {}, nullptr);
+        ASSERT_EQ(XGrabKeyboard(holding, DefaultRootWindow(holding), False, GrabModeAsync, GrabModeAsync, CurrentTime),
+            GrabSuccess);
+        XSync(holding, False);
+        watchdog = std::make_unique<X11HoldWatchdog>(ConnectionNumber(holding), DisplayString(holding));
+    }
+
+    void TearDown() override
+    {
+        watchdog.reset();
+        if (holding)
+            XCloseDisplay(holding);
+        XSetIOErrorHandler(previousHandler);
+    }
+
+    X11HoldWatchdog::Key key(KeySym symbol, bool press)
+    {
+        return {press, quint8(XKeysymToKeycode(holding, symbol)), 0, 0};
+    }
+
+    TextFieldsApp app;
+    XIOErrorHandler previousHandler = nullptr;
+    Display* holding = nullptr;
+    std::unique_ptr<X11HoldWatchdog> watchdog;
+};
+
+TEST_P(WatchdogHandOver, aKeyBeingTypedAgainReachesTheFieldOnceWhereverTheHoldStops)
+{
+    const bool wentOut = GetParam();
+    ASSERT_NE(watchdog->sentMarkWindow(), 0U) << "the watchdog has no connection to look with";
+    const quint32 mark = 7;
+    watchdog->owe({key(XK_a, true), key(XK_a, false), key(XK_b, true), key(XK_b, false)}, 2, mark);
+    if (wentOut) {
+        // As the hold types a key again: with the keyboard let through, the key and its mark.
+        XGrabServer(holding);
+        XUngrabKeyboard(holding, CurrentTime);
+        XTestFakeKeyEvent(holding, XKeysymToKeycode(holding, XK_a), True, CurrentTime);
+        XTestFakeKeyEvent(holding, XKeysymToKeycode(holding, XK_a), False, CurrentTime);
+        const long value = mark;
+        XChangeProperty(holding, Window(watchdog->sentMarkWindow()), Atom(watchdog->sentMarkAtom()), XA_CARDINAL, 32,
+            PropModeReplace, reinterpret_cast<const unsigned char*>(&value), 1);
+        XGrabKeyboard(holding, DefaultRootWindow(holding), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        XUngrabServer(holding);
+        XSync(holding, False);
+        ASSERT_TRUE(DesktopSession::waitFor([&] { return app.text(QStringLiteral("line")) == QStringLiteral("a"); }));
+    }
+    // The hold stops here and never tells the watchdog that the key went out.
+    watchdog->arm(0);
+
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return watchdog->hasLetGo(); }));
+    EXPECT_TRUE(watchdog->letGo().typedOwed);
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return app.text(QStringLiteral("line")) == QStringLiteral("ab"); }))
+        << app.text(QStringLiteral("line")).toStdString();
+    DesktopSession::pause(300);
+    EXPECT_EQ(app.text(QStringLiteral("line")), QStringLiteral("ab"));
+}
+
+TEST_P(WatchdogHandOver, theSelectionIsCollapsedFirstOnlyWhileThePasteOverItHasNotGoneOut)
+{
+    const bool wentOut = GetParam();
+    ASSERT_NE(watchdog->sentMarkWindow(), 0U) << "the watchdog has no connection to look with";
+    ASSERT_TRUE(app.setText(QStringLiteral("line"), QStringLiteral("ab")));
+    // Home stands in for the paste here: what the collapsing key does behind it shows.
+    XGrabServer(holding);
+    XUngrabKeyboard(holding, CurrentTime);
+    XTestFakeKeyEvent(holding, XKeysymToKeycode(holding, XK_Home), True, CurrentTime);
+    XTestFakeKeyEvent(holding, XKeysymToKeycode(holding, XK_Home), False, CurrentTime);
+    XGrabKeyboard(holding, DefaultRootWindow(holding), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    XUngrabServer(holding);
+    XSync(holding, False);
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return app.state().value("cursor").toInt() == 0; }))
+        << QJsonDocument(app.state()).toJson().toStdString();
+    const quint32 mark = 3;
+    watchdog->collapseSelectionFirst(XKeysymToKeycode(holding, XK_Right), mark);
+    watchdog->owe({key(XK_x, true), key(XK_x, false)});
+    if (wentOut) {
+        const long value = mark;
+        XChangeProperty(holding, Window(watchdog->sentMarkWindow()), Atom(watchdog->sentMarkAtom()), XA_CARDINAL, 32,
+            PropModeReplace, reinterpret_cast<const unsigned char*>(&value), 1);
+        XSync(holding, False);
+    }
+    watchdog->arm(0);
+
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return watchdog->hasLetGo(); }));
+    const QString expected = wentOut ? QStringLiteral("xab") : QStringLiteral("axb");
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return app.text(QStringLiteral("line")) == expected; }))
+        << app.text(QStringLiteral("line")).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(StoppedBeforeAndAfter, WatchdogHandOver, ::testing::Values(false, true),
+    [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "afterItWentOut" : "beforeItWentOut"; });
 
 }

@@ -31,8 +31,12 @@ struct X11HoldWatchdog::Shared {
     std::atomic<int> active{0};
     // The key that collapses a selection standing in the field, or 0.
     std::atomic<unsigned> collapseKey{0};
+    std::atomic<quint32> collapseUnlessMark{0};
     struct Owed {
         int count = 0; // -1: more than fit
+        // The first `sending` keys went out unless the mark shows otherwise.
+        int sending = 0;
+        quint32 mark = 0;
         Key keys[capacity];
     } owed[2];
     bool typedOwed = false;
@@ -102,6 +106,8 @@ bool writeAll(int socket, const unsigned char* data, size_t size)
 struct Typing {
     int socket = -1;
     int opcode = 0;
+    quint32 markWindow = 0;
+    quint32 markAtom = 0;
     size_t misalignment = 0;
 
     void discard()
@@ -114,23 +120,57 @@ struct Typing {
             socket = -1; // the server is gone: there is nothing to type on
     }
 
-    // Which keys are down, from the server's answer to a QueryKeymap.
-    bool readKeymap(unsigned char (&keys)[32], qint64 until)
+    // The answer to the one request sent, whose reply is `size` bytes long in all; false for
+    // an error in its place.
+    bool readReply(unsigned char* message, size_t size, qint64 until)
     {
-        unsigned char message[messageSize + 8];
         if (misalignment != 0 && !readExactly(socket, message, messageSize - misalignment, until))
             return false;
         misalignment = 0;
         for (;;) {
             if (!readExactly(socket, message, messageSize, until))
                 return false;
-            if (message[0] == X_Reply) {
-                if (!readExactly(socket, message + messageSize, 8, until))
-                    return false;
-                std::memcpy(keys, reinterpret_cast<const xQueryKeymapReply*>(message)->map, sizeof keys);
-                return true;
-            }
+            if (message[0] == X_Error)
+                return false;
+            if (message[0] == X_Reply)
+                return readExactly(socket, message + messageSize, size - messageSize, until);
         }
+    }
+
+    // Which keys are down, from the server's answer to a QueryKeymap.
+    bool readKeymap(unsigned char (&keys)[32], qint64 until)
+    {
+        unsigned char message[sizeof(xQueryKeymapReply)];
+        if (!readReply(message, sizeof message, until))
+            return false;
+        std::memcpy(keys, reinterpret_cast<const xQueryKeymapReply*>(message)->map, sizeof keys);
+        return true;
+    }
+
+    // The last mark the hold wrote after keys it sent, 0 for none or when it cannot be read.
+    quint32 sentMark()
+    {
+        if (socket < 0 || markWindow == 0 || markAtom == 0)
+            return 0;
+        xGetPropertyReq request{};
+        request.reqType = X_GetProperty;
+        request.length = sz_xGetPropertyReq / 4;
+        request.window = markWindow;
+        request.property = markAtom;
+        request.type = AnyPropertyType;
+        request.longLength = 1;
+        if (!writeAll(socket, reinterpret_cast<const unsigned char*>(&request), sizeof request))
+            return 0;
+        // Written with one 32-bit value, which is all the reply can carry.
+        unsigned char message[sizeof(xGetPropertyReply) + 4];
+        if (!readReply(message, sizeof message, now() + 500))
+            return 0;
+        const auto* reply = reinterpret_cast<const xGetPropertyReply*>(message);
+        if (reply->format != 32 || reply->nItems != 1 || reply->length != 1)
+            return 0;
+        quint32 mark = 0;
+        std::memcpy(&mark, message + sizeof(xGetPropertyReply), sizeof mark);
+        return mark;
     }
 };
 
@@ -238,15 +278,25 @@ void letGo(int connectionSocket, Typing& typing, Shared* shared)
     static unsigned char stream[1 << 16];
     const size_t size = readToEnd(connectionSocket, stream, sizeof stream);
 
+    // With the connection ended, the server has carried out everything the hold sent: what a
+    // mark it wrote follows has gone out.
+    const unsigned collapse = shared->collapseKey.load();
+    const quint32 collapseUnless = shared->collapseUnlessMark.load();
+    const bool sending = owed.sending > 0 && owed.sending <= owed.count;
+    const quint32 mark = sending || (collapse != 0 && collapseUnless != 0) ? typing.sentMark() : 0;
+
     static Key keys[2 * Shared::capacity + 2];
     int count = 0;
     // Our selection, with no paste over it, would be replaced by the first key typed.
-    if (const unsigned collapse = shared->collapseKey.load(); collapse != 0 && collapse < 256) {
+    if (collapse != 0 && collapse < 256 && (collapseUnless == 0 || mark < collapseUnless)) {
         keys[count++] = Key{true, quint8(collapse), 0, 0};
         keys[count++] = Key{false, quint8(collapse), 0, 0};
     }
     shared->typedOwed = owed.count >= 0;
-    for (int i = 0; i < owed.count; ++i)
+    // Keys whose mark was written reached the field already. Unsure, they go again: twice
+    // beats lost.
+    const int sent = sending && mark >= owed.mark ? owed.sending : 0;
+    for (int i = sent; i < owed.count; ++i)
         keys[count++] = owed.keys[i];
     // The connection's messages are whole: replies and generic events say how long they are,
     // everything else is 32 bytes.
@@ -324,6 +374,21 @@ X11HoldWatchdog::X11HoldWatchdog(int connectionSocket, const char* displayName)
             typing.opcode = xtest->major_opcode;
         }
         free(xtest);
+        if (typing.socket >= 0) {
+            // A window of this connection outlives the hold's, which is where the mark is read.
+            const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_typing)).data;
+            const xcb_window_t window = xcb_generate_id(m_typing);
+            xcb_create_window(m_typing, 0, window, screen->root, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                XCB_COPY_FROM_PARENT, 0, nullptr);
+            static constexpr char name[] = "_VELMORA_HOLD_SENT";
+            xcb_intern_atom_reply_t* atom
+                = xcb_intern_atom_reply(m_typing, xcb_intern_atom(m_typing, 0, sizeof name - 1, name), nullptr);
+            if (atom) {
+                typing.markWindow = m_markWindow = window;
+                typing.markAtom = m_markAtom = atom->atom;
+            }
+            free(atom);
+        }
     }
     int channel[2];
     if (pipe2(channel, O_CLOEXEC) != 0)
@@ -367,21 +432,26 @@ void X11HoldWatchdog::tell(qint64 milliseconds)
         const ssize_t written = write(m_channel, &milliseconds, sizeof milliseconds);
 }
 
-void X11HoldWatchdog::owe(const QList<Key>& keys)
+void X11HoldWatchdog::owe(const QList<Key>& keys, int sending, quint32 mark)
 {
     if (!m_shared || m_shared->phase.load() != Shared::watching)
         return;
     const int next = 1 - m_shared->active.load();
     Shared::Owed& owed = m_shared->owed[next];
     owed.count = keys.size() <= Shared::capacity ? int(keys.size()) : -1;
+    owed.sending = sending;
+    owed.mark = mark;
     std::copy_n(keys.begin(), std::max(owed.count, 0), owed.keys);
     m_shared->active.store(next);
 }
 
-void X11HoldWatchdog::collapseSelectionFirst(unsigned keyCode)
+void X11HoldWatchdog::collapseSelectionFirst(unsigned keyCode, quint32 unlessMark)
 {
-    if (m_shared)
-        m_shared->collapseKey.store(keyCode);
+    if (!m_shared)
+        return;
+    // Read together with the key only as the watchdog lets go, when nothing changes them any more.
+    m_shared->collapseUnlessMark.store(unlessMark);
+    m_shared->collapseKey.store(keyCode);
 }
 
 bool X11HoldWatchdog::hasLetGo() const

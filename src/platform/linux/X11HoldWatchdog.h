@@ -52,11 +52,19 @@ public:
     void disarm() { tell(-1); }
 
     // The keys taken from the connection and not typed again yet, in their order: the
-    // watchdog types them when it lets go. Each call replaces the last.
-    void owe(const QList<Key>& keys);
+    // watchdog types them when it lets go. Each call replaces the last. The first `sending`
+    // of them are going out right now, followed on the hold's connection by `mark` written to
+    // sentMarkWindow()'s sentMarkAtom() property: the watchdog types them only when the server
+    // never carried out that write, so that a stop between a key going out and this call that
+    // follows it neither loses the key nor types it twice.
+    void owe(const QList<Key>& keys, int sending = 0, quint32 mark = 0);
+    // Where the hold writes the mark of keys it has sent; 0 when the watchdog cannot look.
+    quint32 sentMarkWindow() const { return m_markWindow; }
+    quint32 sentMarkAtom() const { return m_markAtom; }
     // A key that collapses a selection in the focused field to its end, typed before the keys
-    // owed when it lets go; 0 for none. Each call replaces the last.
-    void collapseSelectionFirst(unsigned keyCode);
+    // owed when it lets go; 0 for none. Not typed when the server wrote `unlessMark` (not 0),
+    // which follows the paste keys over that selection. Each call replaces the last.
+    void collapseSelectionFirst(unsigned keyCode, quint32 unlessMark = 0);
     // Whether it has let go of the keyboard (the connection is then no longer to be read).
     bool hasLetGo() const;
     // Once it has: what it typed (waits briefly for it to finish).
@@ -71,4 +79,6 @@ private:
     int m_channel = -1;
     Shared* m_shared = nullptr;
     xcb_connection_t* m_typing = nullptr;
+    quint32 m_markWindow = 0;
+    quint32 m_markAtom = 0;
 };

@@ -10,6 +10,7 @@
 #include <QDebug>
 #include <QHash>
 #include <QSocketNotifier>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput.h>
 #include <X11/extensions/XInput2.h>
@@ -243,13 +244,25 @@ void X11KeyboardHold::takeQueued()
 void X11KeyboardHold::setSelectionAwaitingPaste(bool awaiting)
 {
     m_selectionAwaitingPaste = awaiting && isGrabbed();
+    m_pasteGoingOut = false;
+    m_pasteMark = 0;
     tellSelection();
+}
+
+void X11KeyboardHold::setPasteGoingOut(bool going)
+{
+    m_pasteGoingOut = going && m_selectionAwaitingPaste;
+    if (!m_pasteGoingOut && m_pasteMark != 0) {
+        m_pasteMark = 0;
+        tellSelection();
+    }
 }
 
 void X11KeyboardHold::tellSelection()
 {
     if (m_watchdog)
-        m_watchdog->collapseSelectionFirst(m_selectionAwaitingPaste && m_layout ? m_layout->keyCodeOf(XK_Right) : 0);
+        m_watchdog->collapseSelectionFirst(
+            m_selectionAwaitingPaste && m_layout ? m_layout->keyCodeOf(XK_Right) : 0, m_pasteMark);
 }
 
 bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
@@ -419,6 +432,13 @@ void X11KeyboardHold::suspend()
 {
     if (!isGrabbed())
         return;
+    // The paste keys go out next, with a mark behind them: the watchdog, letting go, collapses
+    // the selection only while the server has not carried them out. A key it typed behind a
+    // paste that had gone out may reach the field before the pasted text does.
+    if (m_pasteGoingOut && m_pasteMark == 0) {
+        m_pasteMark = ++m_sentMark;
+        tellSelection();
+    }
     // Until resume(), no other program's request is carried out: neither a key another
     // program sends nor one that changes the modifiers can come in between.
     XGrabServer(m_display);
@@ -430,6 +450,8 @@ void X11KeyboardHold::resume()
     const std::optional<Keymap> testKeys = std::exchange(m_testKeysBeforeReplay, std::nullopt);
     if (!isGrabbed())
         return;
+    if (m_pasteGoingOut && m_pasteMark != 0)
+        markSent(m_pasteMark);
     const bool grabbed = grab(m_window);
     if (grabbed && testKeys)
         restoreTestKeys(*testKeys);
@@ -621,14 +643,17 @@ void X11KeyboardHold::typeNext()
                     withRelease = true;
                 }
             }
+            // The watchdog is told of the key as going out before it goes, and the key goes
+            // with a mark behind it on the same connection, in the same write: a stop anywhere
+            // from here on has the watchdog find out from the mark whether the server carried
+            // the key out, so that it is typed once, never twice and never not at all. It is
+            // no longer owed once it has gone out, and at once: told at the batch's end, a stop
+            // anywhere in the batch would leave the keys sent so far to that look.
+            m_sendingMark = ++m_sentMark;
+            oweHeld();
             if (typeAgain(key, withRelease))
                 sent.append(key);
-            // The watchdog is told that the key is no longer owed only once it has gone out,
-            // and at once: told before, a stop in between would lose it; told at the batch's
-            // end, a stop anywhere in the batch (the grab taken again at its end is where
-            // anything that watches the keyboard sees it) would have every key sent so far
-            // typed a second time. Only a stop between the two still has this key typed twice,
-            // which beats not at all.
+            markSent(m_sendingMark);
             XFlush(m_display);
             m_sending.clear();
             oweHeld();
@@ -769,6 +794,15 @@ void X11KeyboardHold::restoreTestKeys(const Keymap& before)
     m_readingRestoredKeys = false;
 }
 
+void X11KeyboardHold::markSent(quint32 mark)
+{
+    if (!m_watchdog || m_watchdog->sentMarkWindow() == 0)
+        return;
+    const long value = long(mark);
+    XChangeProperty(m_display, Window(m_watchdog->sentMarkWindow()), Atom(m_watchdog->sentMarkAtom()), XA_CARDINAL, 32,
+        PropModeReplace, reinterpret_cast<const unsigned char*>(&value), 1);
+}
+
 void X11KeyboardHold::oweHeld()
 {
     if (!m_watchdog)
@@ -779,5 +813,5 @@ void X11KeyboardHold::oweHeld()
         for (const HeldKey& key : *list)
             keys.append({key.press, quint8(key.keyCode), quint16(key.state), quint32(key.time)});
     }
-    m_watchdog->owe(keys);
+    m_watchdog->owe(keys, int(m_sending.size()), m_sendingMark);
 }

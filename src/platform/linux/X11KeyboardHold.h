@@ -68,6 +68,7 @@ public:
     bool isHolding() const override { return isHeldState() && !watchdogHasLetGo(); }
     void afterRelease(std::function<void()> work) override;
     void setSelectionAwaitingPaste(bool awaiting) override;
+    void setPasteGoingOut(bool going) override;
 
     // The hold's own connection, through which keys posted while holding must go (a server
     // grab of the hold lets no other connection's request through).
@@ -142,8 +143,10 @@ private:
     // Takes note of a connection the watchdog ended.
     void followWatchdog();
     bool watchdogHasLetGo() const;
-    // Tells the watchdog which keys are held and not typed again yet.
+    // Tells the watchdog which keys are held and not typed again yet, those being sent first.
     void oweHeld();
+    // Writes `mark` where the watchdog looks for the last keys sent.
+    void markSent(quint32 mark);
     void runAfterRelease();
     void take(const _XEvent& event);
     void readGrabbedKeys();
@@ -179,8 +182,10 @@ private:
     // The modifiers the user holds, followed through the grabbed keys.
     unsigned m_userModifiers = 0;
     QList<HeldKey> m_held;
-    // The keys of the batch being typed again: still owed to the watchdog until it has gone out.
+    // The key of the batch being typed again (with its release): still owed to the watchdog
+    // until it has gone out, unless the server wrote the mark that follows it.
     QList<HeldKey> m_sending;
+    quint32 m_sendingMark = 0;
     // The keys typed again in the last batch whose echo has not come back yet.
     QList<HeldKey> m_echoesAwaited;
     QList<UnrecordedKey> m_unrecorded;
@@ -191,8 +196,13 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     bool m_lost = false;
     bool m_selectionAwaitingPaste = false;
+    bool m_pasteGoingOut = false;
+    // The mark written behind the paste keys over that selection; 0 until they go out.
+    quint32 m_pasteMark = 0;
     bool m_takingQueued = false;
     bool m_endedByWatchdog = false;
+    // Counts the keys typed again, for the watchdog to tell which went out.
+    quint32 m_sentMark = 0;
     std::unique_ptr<X11HoldWatchdog> m_watchdog;
     std::unique_ptr<TestKeyboard> m_testKeyboard;
     // The XTest device's keys before the key being typed again went out.
