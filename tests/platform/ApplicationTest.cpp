@@ -10,6 +10,7 @@
 #include "Models/UserData.h"
 #include "Models/VelmoraJSON.h"
 #include "TextFieldsApp.h"
+#include "ProcessSignal.h"
 #include "VelmoraProcess.h"
 
 #include <QDir>
@@ -187,7 +188,7 @@ TEST_F(Application, TerminationSignalsQuitInOrderAndLeaveNoSocketOrLock)
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         launch();
         ASSERT_TRUE(QFileInfo::exists(velmora.runtimeFolder() + "/velmora.socket.lock"));
-        ::kill(pid_t(velmora.process().processId()), signal);
+        TestSupport::signalPid(velmora.process().processId(), signal);
         ASSERT_TRUE(velmora.waitForExit(2000)) << signal;
         EXPECT_EQ(velmora.process().exitStatus(), QProcess::NormalExit) << signal;
         EXPECT_EQ(velmora.process().exitCode(), 0) << signal;
@@ -217,7 +218,7 @@ TEST_F(Application, QuitsOnATerminationSignalWhileExportsSaveDialogIsOpen)
 {
     launch();
     openExportDialog(velmora);
-    ::kill(pid_t(velmora.process().processId()), SIGTERM);
+    TestSupport::signalPid(velmora.process().processId(), SIGTERM);
     ASSERT_TRUE(velmora.waitForExit(2000));
     EXPECT_EQ(velmora.process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(velmora.process().exitCode(), 0);
@@ -231,7 +232,7 @@ TEST_F(Application, QuitsOnATerminationSignalAfterExportsSaveDialogWasCancelled)
     ASSERT_TRUE(DesktopSession::xdotool({"key", "Escape"}));
     ASSERT_TRUE(DesktopSession::waitFor(
         [&] { return !AccessibleTree::namesOf(velmora.processId()).contains(QStringLiteral("Save")); }, 5000));
-    ::kill(pid_t(velmora.process().processId()), SIGTERM);
+    TestSupport::signalPid(velmora.process().processId(), SIGTERM);
     ASSERT_TRUE(velmora.waitForExit(2000));
     EXPECT_EQ(velmora.process().exitCode(), 0);
 }
@@ -271,7 +272,7 @@ TEST_F(Application, QuitsOnTheFirstSignalAfterAnExpansionWithThePopoverOpenAndIt
     ASSERT_TRUE(tray.activate(item));
     ASSERT_TRUE(velmora.waitForPopover(true));
     EXPECT_FALSE(AccessibleTree::namesOf(velmora.processId()).isEmpty());
-    ::kill(pid_t(velmora.process().processId()), SIGTERM);
+    TestSupport::signalPid(velmora.process().processId(), SIGTERM);
     ASSERT_TRUE(velmora.waitForExit(2000));
     EXPECT_EQ(velmora.process().exitCode(), 0);
 }

@@ -4,6 +4,7 @@
 #include "Engine/AccessibilityExpansionTarget.h"
 #include "Engine/TextExpansionEngine.h"
 #include "Models/Shortcut.h"
+#include "ProcessSignal.h"
 #include "TextFieldsApp.h"
 #include "VelmoraProcess.h"
 #include "platform/Accessibility.h"
@@ -86,7 +87,7 @@ protected:
             engine->stop();
         // By their process ids only: other sessions may run the same programs.
         for (qint64 process : extraProcesses)
-            ::kill(pid_t(process), SIGKILL);
+            TestSupport::signalPid(process, SIGKILL);
         if (application.state() != QProcess::NotRunning) {
             application.kill();
             application.waitForFinished(5000);

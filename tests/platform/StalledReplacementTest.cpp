@@ -4,6 +4,7 @@
 #include "Engine/ExpansionReplacement.h"
 #include "FakeTrayHost.h"
 #include "TextFieldsApp.h"
+#include "ProcessSignal.h"
 #include "VelmoraProcess.h"
 #include "platform/linux/X11ClipboardKeeper.h"
 #include "platform/linux/X11KeyboardHold.h"
@@ -37,9 +38,9 @@ public:
     explicit Stopped(qint64 process)
         : m_process(process)
     {
-        ::kill(pid_t(m_process), SIGSTOP);
+        TestSupport::signalPid(m_process, SIGSTOP);
     }
-    ~Stopped() { ::kill(pid_t(m_process), SIGCONT); }
+    ~Stopped() { TestSupport::signalPid(m_process, SIGCONT); }
     Stopped(const Stopped&) = delete;
     Stopped& operator=(const Stopped&) = delete;
 
@@ -144,11 +145,11 @@ public:
             waited.start();
             while (!m_cancelled && waited.elapsed() < 5000) {
                 if (XGetSelectionOwner(display, clipboard) != before) {
-                    ::kill(pid_t(process), signal);
+                    TestSupport::signalPid(process, signal);
                     stopped = true;
                     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
                     if (signal == SIGSTOP)
-                        ::kill(pid_t(process), SIGCONT);
+                        TestSupport::signalPid(process, SIGCONT);
                     break;
                 }
                 std::this_thread::sleep_for(std::chrono::microseconds(500));
@@ -199,7 +200,7 @@ public:
                     XEvent event;
                     XNextEvent(m_display, &event);
                     if (event.type == FocusOut && event.xfocus.mode == NotifyGrab && !stopped) {
-                        ::kill(pid_t(m_process), SIGSTOP);
+                        TestSupport::signalPid(m_process, SIGSTOP);
                         stopped = true;
                     }
                 }
@@ -215,7 +216,7 @@ public:
         if (m_display)
             XCloseDisplay(m_display);
         if (stopped)
-            ::kill(pid_t(m_process), SIGCONT);
+            TestSupport::signalPid(m_process, SIGCONT);
     }
     StopAtKeyboardGrab(const StopAtKeyboardGrab&) = delete;
     StopAtKeyboardGrab& operator=(const StopAtKeyboardGrab&) = delete;
@@ -272,7 +273,7 @@ public:
         if (m_data)
             XCloseDisplay(m_data);
         if (m_field > 0 && fieldStopped)
-            ::kill(pid_t(m_field), SIGCONT);
+            TestSupport::signalPid(m_field, SIGCONT);
     }
     KillAtPasteKey(const KillAtPasteKey&) = delete;
     KillAtPasteKey& operator=(const KillAtPasteKey&) = delete;
@@ -290,7 +291,7 @@ public:
     void resumeField()
     {
         if (m_field > 0 && fieldStopped.exchange(false))
-            ::kill(pid_t(m_field), SIGCONT);
+            TestSupport::signalPid(m_field, SIGCONT);
     }
 
     std::atomic<bool> killed = false;
@@ -305,10 +306,10 @@ private:
             if ((event[0] & 0x7f) == KeyPress && (event[1] == watch->m_paste || event[1] == watch->m_pasteToo)
                 && --watch->m_pressesLeft == 0) {
                 if (watch->m_field > 0) {
-                    ::kill(pid_t(watch->m_field), SIGSTOP);
+                    TestSupport::signalPid(watch->m_field, SIGSTOP);
                     watch->fieldStopped = true;
                 }
-                ::kill(pid_t(watch->m_process), watch->m_signal);
+                TestSupport::signalPid(watch->m_process, watch->m_signal);
                 watch->killed = true;
             }
         }
@@ -455,7 +456,7 @@ protected:
                 ASSERT_TRUE(typeTrigger());
                 DesktopSession::pause(5 + attempt * 7 % 35);
                 ending.start();
-                ::kill(pid_t(velmora.processId()), signal);
+                TestSupport::signalPid(velmora.processId(), signal);
             } else if (moment == Moment::newClipboard || moment == Moment::newClipboardFieldStopped) {
                 // The field stopped at the same moment answers nothing until velmora has ended.
                 std::optional<StopAtNewClipboard> field;
@@ -466,7 +467,7 @@ protected:
                 end.wait();
                 ending.start();
                 if (!end.stopped)
-                    ::kill(pid_t(velmora.processId()), signal);
+                    TestSupport::signalPid(velmora.processId(), signal);
                 ASSERT_TRUE(velmora.waitForExit(5000));
                 if (field)
                     field->wait();
@@ -494,7 +495,7 @@ protected:
                 ending.start();
                 end.stop();
                 if (!end.killed)
-                    ::kill(pid_t(velmora.processId()), signal);
+                    TestSupport::signalPid(velmora.processId(), signal);
                 atPaste += end.killed ? 1 : 0;
                 velmora.waitForExit(5000);
                 end.resumeField();
@@ -567,7 +568,7 @@ protected:
                     const bool stopped = stop.killed;
                     if (stopped) {
                         DesktopSession::pause(stallMilliseconds(attempt));
-                        ::kill(pid_t(target.processId()), SIGCONT);
+                        TestSupport::signalPid(target.processId(), SIGCONT);
                     }
                     stops += stopped ? 1 : 0;
                 } else {
@@ -798,7 +799,7 @@ TEST_F(StalledReplacement, velmoraKilledRightAfterATriggerWithKeysTypedOnLetsGoA
         ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "8", " ok"}));
         QElapsedTimer sinceKill;
         sinceKill.start();
-        ::kill(pid_t(velmora.processId()), SIGKILL);
+        TestSupport::signalPid(velmora.processId(), SIGKILL);
         // Free once another program can grab the keyboard; each look lets go of it again before
         // any other program's request, so that no key typed for velmora lands in its grab.
         Display* display = XOpenDisplay(nullptr);
@@ -864,7 +865,7 @@ TEST_F(StalledReplacement, velmoraQuittingAfterAnExpansionLeavesTheUsersClipboar
     ASSERT_TRUE(typeTrigger());
     ASSERT_TRUE(DesktopSession::waitFor([&] { return target.text("line") == "Hi " + signature; }, 5000));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8(); }, 5000));
-    ::kill(pid_t(velmora.processId()), SIGTERM);
+    TestSupport::signalPid(velmora.processId(), SIGTERM);
     ASSERT_TRUE(velmora.waitForExit(5000));
     EXPECT_TRUE(DesktopSession::waitFor([&] { return other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8(); }, 5000))
         << other.clipboard(utf8Text).value(utf8Text).toStdString();
@@ -1040,7 +1041,7 @@ TEST_F(StalledReplacement, velmoraStoppedWhileTypingHeldKeysAgainHasNoneOfThemTy
             if (stop.killed) {
                 // Longer than typing again may stall before the watchdog lets go.
                 DesktopSession::pause(1500);
-                ::kill(pid_t(velmora.processId()), SIGCONT);
+                TestSupport::signalPid(velmora.processId(), SIGCONT);
             }
             outcomes.append(stop.killed ? QStringLiteral("stopped") : QStringLiteral("not stopped"));
         }
