@@ -1262,8 +1262,6 @@ void ExpansionReplacement::restore(const std::shared_ptr<Run>& run)
     // held down long enough. The expansion stays on the clipboard until every key is up, or the
     // user's contents would be pasted.
     if (lent.target->pasteKeysPending()) {
-        qCDebug(lcEngine).noquote() << "A paste key of" << lent.plan.trigger
-                                    << "is still on its way or down: the clipboard goes back once it is up";
         m_awaitingRead = run;
         m_schedule(pasteCheckDelay, [this, run, count = lent.receipt.changeCount] { restoreOnceKeysUp(run, count); });
         return;
