@@ -767,7 +767,7 @@ void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int
         m_schedule(selectionCheckDelay, [this, run, attempts] { abandonSelection(run, attempts - 1); });
         return;
     }
-    restore(run);
+    restore(*run);
     giveUp(*run,
         QStringLiteral("the trigger at %1 was not selected in time (selection %2+%3)")
             .arg(run->range.location)
@@ -840,11 +840,11 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
             if (run->caretAfterPutBack && *run->caretAfterPutBack > behindPaste
                 && selection == TextRange{behindPaste, 0})
                 run->target->select(TextRange{*run->caretAfterPutBack, 0});
-            restore(run);
+            restore(*run);
             return giveUp(*run, run->putBackWhy + QStringLiteral(", and the trigger was put back"));
         }
         if ((!selection || selectionMoved) && (equalText(shown, pasted) || arrivedOverLines(*run, selection))) {
-            restore(run);
+            restore(*run);
             finish(*run);
             run->completed();
             return;
@@ -865,7 +865,7 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     // Lines pasted into a word processor whose paragraphs are elements of their own: the caret,
     // and the focus, are in the last of them.
     if (look && !focused && arrivedInAnotherElement(*run)) {
-        restore(run);
+        restore(*run);
         finish(*run);
         run->completed();
         return;
@@ -931,7 +931,7 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
             run->target->select(run->caretRange());
     }
     if (pasteWithdrawn || settled)
-        restore(run);
+        restore(*run);
     else
         restoreOnceRead(run);
     const std::optional<TextRange> selection = run->target->selection();
@@ -1169,13 +1169,13 @@ std::optional<QList<ClipboardItemSnapshot>> ExpansionReplacement::takePrevious()
 void ExpansionReplacement::restoreOnceRead(const std::shared_ptr<Run>& run)
 {
     if (!owns(run->receipt, run->injected))
-        return restore(run);
+        return restore(*run);
     if (!pasteMayBePending(*run)) {
         // A browser's page takes the paste keys long after its window answered, when it is busy;
         // its window may read the clipboard before, or the clipboard cannot tell: the expansion
         // stays a while longer, so that a late paste gets it rather than the user's contents.
         if (!run->target->selectsWhilePasting())
-            return restore(run);
+            return restore(*run);
         m_awaitingRead = run;
         return awaitPasteShown(run, latePasteChecks);
     }
@@ -1198,9 +1198,8 @@ void ExpansionReplacement::awaitPasteRead(const std::shared_ptr<Run>& run, int a
         return awaitPasteShown(run, pasteChecks);
     const bool taken = !owns(run->receipt, run->injected);
     m_awaitingRead.reset();
-    restore(run);
-    if (!m_awaitingRead)
-        pasteSettled();
+    restore(*run);
+    pasteSettled();
     if (taken)
         watchLatePaste(run);
 }
@@ -1226,9 +1225,8 @@ void ExpansionReplacement::awaitPasteShown(const std::shared_ptr<Run>& run, int 
     // changed before it got to the paste keys): what arrived is looked at.
     const bool taken = !shown && (!owns(run->receipt, run->injected) || !pasteMayBePending(*run));
     m_awaitingRead.reset();
-    restore(run);
-    if (!m_awaitingRead)
-        pasteSettled();
+    restore(*run);
+    pasteSettled();
     if (taken)
         watchLatePaste(run);
     // The replacement had given the paste up (a stalled field): it arrived all the same, and
@@ -1251,47 +1249,20 @@ bool ExpansionReplacement::owns(const ClipboardWriteReceipt& receipt, const QLis
     return current && *current == contents && m_clipboard.changeCount() == receipt.changeCount;
 }
 
-void ExpansionReplacement::restore(const std::shared_ptr<Run>& run)
+void ExpansionReplacement::restore(const Run& run)
 {
-    const Run& lent = *run;
     // Someone else's contents now: theirs to keep.
-    if (!owns(lent.receipt, lent.injected))
+    if (!owns(run.receipt, run.injected))
         return m_clipboard.entrust({});
-    // A paste key of ours still on its way, or still down (a keyboard that sends the release a
-    // round trip after the press), may still paste: once more, too, as the toolkit repeats a key
-    // held down long enough. The expansion stays on the clipboard until every key is up, or the
-    // user's contents would be pasted.
-    if (lent.target->pasteKeysPending()) {
-        m_awaitingRead = run;
-        m_schedule(pasteCheckDelay, [this, run, count = lent.receipt.changeCount] { restoreOnceKeysUp(run, count); });
-        return;
-    }
     // What goes back is already saved for the next replacement. It stays entrusted: the
     // contents put back are ours to offer from now on, and would go with this process.
     // Someone may copy in the moment since the look above (the user, in another application,
     // as the expansion shows): what they copied is theirs and is not written over.
-    const std::optional<ClipboardWriteReceipt> receipt = m_clipboard.writeOver(lent.receipt.changeCount, lent.previous);
+    const std::optional<ClipboardWriteReceipt> receipt = m_clipboard.writeOver(run.receipt.changeCount, run.previous);
     if (!receipt)
         return m_clipboard.entrust({});
     if (receipt->succeeded && m_clipboard.changeCount() == receipt->changeCount)
-        m_prepared = Saved{receipt->changeCount, lent.previous};
-}
-
-void ExpansionReplacement::restoreOnceKeysUp(const std::shared_ptr<Run>& run, qint64 changeCount)
-{
-    // A later replacement took over what is due, or this one lent the clipboard again (and puts
-    // it back itself).
-    if (m_awaitingRead != run)
-        return;
-    const bool lentAgain = run->receipt.changeCount != changeCount;
-    if (!lentAgain && run->target->pasteKeysPending() && owns(run->receipt, run->injected)) {
-        m_schedule(pasteCheckDelay, [this, run, changeCount] { restoreOnceKeysUp(run, changeCount); });
-        return;
-    }
-    m_awaitingRead.reset();
-    if (!lentAgain)
-        restore(run);
-    pasteSettled();
+        m_prepared = Saved{receipt->changeCount, run.previous};
 }
 
 // A paste that did not arrive whole. Under the keyboard hold nothing the user types reaches the
@@ -1386,7 +1357,7 @@ bool ExpansionReplacement::putBackWhatArrived(const std::shared_ptr<Run>& run)
     m_isBusy = true;
     // The user's contents go back first: the clipboard changes owner before it offers what is
     // put back, so that an application that keeps what it last pasted (Chromium) asks afresh.
-    restore(run);
+    restore(*run);
     if (!run->target->select(run->range) || !lend(run))
         abandonSelection(run, selectionChecks);
     else

@@ -244,9 +244,7 @@ private:
     // The contents to put back after this replacement, saved by prepare() or still due from
     // an earlier replacement; nothing when the clipboard changed since.
     std::optional<QList<ClipboardItemSnapshot>> takePrevious();
-    // Puts the user's contents back, once no paste key of ours is on its way or down.
-    void restore(const std::shared_ptr<Run>& run);
-    void restoreOnceKeysUp(const std::shared_ptr<Run>& run, qint64 changeCount);
+    void restore(const Run& run);
     // Puts the user's clipboard back once the field has asked for the pasted expansion.
     void restoreOnceRead(const std::shared_ptr<Run>& run);
     void awaitPasteRead(const std::shared_ptr<Run>& run, int attempts);

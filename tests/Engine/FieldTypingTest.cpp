@@ -923,28 +923,6 @@ TEST_F(FieldPasting, pasteKeysStillOnTheirWayAreWaitedForAndAGiveUpLeavesNoneToC
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
 }
 
-// A paste key whose release is slow to come (the desktop portal sends it once the press was taken,
-// a round trip later on a busy machine) is still down when the page shows the paste, and the
-// toolkit repeats a key held down long enough: the user's clipboard does not go back while a key
-// of ours is down, so such a repeat never pastes it.
-TEST_F(FieldPasting, theClipboardGoesBackOnlyOnceThePasteKeyIsUp)
-{
-    field->current.offersEditing = false;
-    desktop.keyboard.sharesModifiers = true;
-    page->saysSelectionComesBeforeLaterKeys = true;
-    desktop.keyboard.releaseSeconds = 0.6;
-    desktop.keyboard.repeatSeconds = 0.5;
-    typeIntoPage("Hi /sig");
-    settle();
-    finishReplacement();
-    for (int step = 0; step < 100; ++step)
-        scheduler.advance(0.01);
-    EXPECT_FALSE(page->text.contains(QStringLiteral("copied"))) << page->text.toStdString();
-    EXPECT_TRUE(page->text.startsWith("Hi " + signature)) << page->text.toStdString();
-    EXPECT_FALSE(desktop.keyboard.keysPending());
-    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
-}
-
 TEST_F(FieldPasting, aPasswordFieldIsNeverPastedInto)
 {
     field->current.offersEditing = false;

@@ -30,17 +30,6 @@ bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
         m_lostPresses += presses;
         return true;
     }
-    if (handOverSeconds <= 0 && releaseSeconds > 0) {
-        deliver(events);
-        m_keysDown += presses;
-        // A toolkit repeats the last key pressed.
-        const auto last = std::find_if(
-            events.crbegin(), events.crend(), [](const SyntheticKeyEvent& event) { return event.press; });
-        if (repeatSeconds > 0 && repeatSeconds <= releaseSeconds && last != events.crend())
-            Scheduler::current().after(repeatSeconds, nullptr, [this, key = *last] { deliver({key}); });
-        Scheduler::current().after(releaseSeconds, nullptr, [this, presses] { m_keysDown -= presses; });
-        return true;
-    }
     if (handOverSeconds <= 0) {
         deliver(events);
         return true;

@@ -70,11 +70,6 @@ public:
     // Seconds posted keys take to reach the desktop (a keyboard that hands them over one at a
     // time); until then they can be taken back.
     double handOverSeconds = 0;
-    // Seconds each posted key stays down before its release reaches the desktop (a keyboard that
-    // sends the release only once the press was taken); down, it still counts as on its way. A
-    // paste key down for repeatSeconds or more is pressed again, as a toolkit repeats a key held.
-    double releaseSeconds = 0;
-    double repeatSeconds = 0;
     // A keyboard whose session has ended: it says so, or (`losesKeys`) takes keys and refuses
     // them on their way.
     bool sessionGone = false;
@@ -85,7 +80,7 @@ public:
 
     bool post(qint64 process, const QList<SyntheticKeyEvent>& events) override;
     bool canPost() override { return !sessionGone; }
-    bool keysPending() const override { return m_pendingPresses > 0 || m_keysDown > 0; }
+    bool keysPending() const override { return m_pendingPresses > 0; }
     qsizetype withdrawPending() override;
     bool keysLost() const override { return m_lostPresses > 0; }
     bool sharesModifierState() const override { return sharesModifiers; }
@@ -96,7 +91,6 @@ private:
     FakeDesktop& m_desktop;
     qsizetype m_pendingPresses = 0;
     qsizetype m_lostPresses = 0;
-    qsizetype m_keysDown = 0;
     quint64 m_handOvers = 0;
 };
 
