@@ -150,6 +150,31 @@ TEST_F(AtspiFields, aHungApplicationIsGivenUpOnAfterTheTimeout)
     DesktopSession::pause(700);
 }
 
+TEST_F(AtspiFields, aFieldKeepsTheFocusItHadWhenAnotherApplicationAnnouncedOneWhileItsOwnDidNotAnswer)
+{
+    TextFieldsApp other;
+    ASSERT_TRUE(other.start());
+    ASSERT_TRUE(DesktopSession::focusWindowOf(app.processId()));
+    ASSERT_TRUE(focusField("line"));
+    // Another application announces a focus in its window, which is not the active one, as the
+    // field's application stops answering for a while (it is busy, or stopped): asked now, the
+    // field's application cannot say where its focus is.
+    ASSERT_TRUE(other.command("announce-focus line").value("ok").toBool());
+    DesktopSession::pause(300);
+    ASSERT_TRUE(app.command("hang 1500").value("ok").toBool());
+    accessibility.focusedElement(app.processId());
+    // Once it answers again, its field is the focused one: it had never lost the focus, and
+    // announces nothing.
+    std::shared_ptr<AccessibleElement> field;
+    EXPECT_TRUE(DesktopSession::waitFor(
+        [&] {
+            field = accessibility.focusedElement(app.processId());
+            return field != nullptr;
+        },
+        5000));
+    EXPECT_EQ(app.state().value("focus").toString(), QStringLiteral("line"));
+}
+
 TEST(AtspiLateApplication, anApplicationStartedLaterIsFoundWithTheFocusItHadFromTheStart)
 {
     if (QString missing = DesktopSession::missingPieces(); !missing.isEmpty())

@@ -15,6 +15,8 @@ constexpr const char* focusEvent = "object:state-changed:focused";
 // application at most; a focused text field sits a few levels below its window.
 constexpr int walkLimit = 2000;
 constexpr int walkTimeoutMilliseconds = 30;
+// How many applications' last focus is kept.
+constexpr qsizetype rememberedApplications = 8;
 
 bool hasState(AtspiAccessible* accessible, AtspiStateType state)
 {
@@ -62,6 +64,8 @@ AtspiFocusTracker::~AtspiFocusTracker()
         g_object_unref(m_listener);
     }
     clear();
+    for (const auto& [process, accessible] : std::as_const(m_lastFocus))
+        g_object_unref(accessible);
 }
 
 bool AtspiFocusTracker::start()
@@ -98,7 +102,19 @@ void AtspiFocusTracker::receive(AtspiEvent* event, void* self)
 
 void AtspiFocusTracker::lookForFocusIn(qint64 process)
 {
-    if (!m_listener || process <= 0 || process == m_process || m_searchedProcesses.contains(process))
+    if (!m_listener || process <= 0 || process == m_process)
+        return;
+    // A focus event from another application (a clipboard manager's window, which takes the
+    // focus for a moment as the user copies) leaves the application whose window is active with
+    // the focus it had, which it does not announce again. Looked for now, while that
+    // application is busy or stopped, it would not be found, and not looked for again.
+    const auto last = std::find_if(m_lastFocus.cbegin(), m_lastFocus.cend(),
+        [process](const std::pair<qint64, AtspiAccessible*>& entry) { return entry.first == process; });
+    if (last != m_lastFocus.cend() && hasState(last->second, ATSPI_STATE_FOCUSED)) {
+        focus(last->second);
+        return;
+    }
+    if (m_searchedProcesses.contains(process))
         return;
     m_searchedProcesses.insert(process);
     findFocus(process);
@@ -117,6 +133,23 @@ void AtspiFocusTracker::focus(AtspiAccessible* accessible)
     AtspiRequestCounter::note();
     m_password
         = m_process != qint64(getpid()) && atspi_accessible_get_role(accessible, nullptr) == ATSPI_ROLE_PASSWORD_TEXT;
+    if (m_process > 0 && m_process != qint64(getpid()))
+        remember(m_process, accessible);
+}
+
+void AtspiFocusTracker::remember(qint64 process, AtspiAccessible* accessible)
+{
+    g_object_ref(accessible);
+    for (qsizetype i = 0; i < m_lastFocus.size(); ++i) {
+        if (m_lastFocus.at(i).first == process) {
+            g_object_unref(m_lastFocus.at(i).second);
+            m_lastFocus.removeAt(i);
+            break;
+        }
+    }
+    m_lastFocus.append({process, accessible});
+    if (m_lastFocus.size() > rememberedApplications)
+        g_object_unref(m_lastFocus.takeFirst().second);
 }
 
 void AtspiFocusTracker::clear()

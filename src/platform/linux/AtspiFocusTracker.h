@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QSet>
 #include <QtGlobal>
+#include <utility>
 
 typedef struct _AtspiAccessible AtspiAccessible;
 typedef struct _AtspiEvent AtspiEvent;
@@ -28,7 +30,8 @@ public:
     // Password fields are told apart at the moment they get focus.
     bool isFocusedPasswordField() const { return m_password; }
 
-    // Looks through the windows of the process for its focused object, once until the next
+    // Takes the object the process focused last again where it still has the focus; otherwise
+    // looks through the windows of the process for its focused object, once until the next
     // focus event: an application may have taken the focus before its accessibility bridge knew
     // that anyone listens, and such a focus is never announced.
     void lookForFocusIn(qint64 process);
@@ -37,6 +40,7 @@ private:
     static void receive(AtspiEvent* event, void* self);
     void focus(AtspiAccessible* accessible);
     void clear();
+    void remember(qint64 process, AtspiAccessible* accessible);
     void findFocus(qint64 process);
 
     AtspiEventListener* m_listener = nullptr;
@@ -44,4 +48,7 @@ private:
     qint64 m_process = 0;
     bool m_password = false;
     QSet<qint64> m_searchedProcesses;
+    // The object each of the last few applications focused last (a reference each), the most
+    // recent last.
+    QList<std::pair<qint64, AtspiAccessible*>> m_lastFocus;
 };

@@ -1,5 +1,6 @@
 #include "TextFieldsWindow.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
@@ -110,6 +111,12 @@ void TextFieldsWindow::run(const QByteArray& line)
     } else if (command == "focus" && target) {
         activateWindow();
         target->setFocus(Qt::OtherFocusReason);
+        reply({{QStringLiteral("ok"), true}});
+    } else if (command == "announce-focus" && target) {
+        // Stands for an application that announces a focus of its own while another one's window
+        // is active (a clipboard manager's hidden window, as the user copies).
+        QAccessibleEvent event(target, QAccessible::Focus);
+        QAccessible::updateAccessibility(&event);
         reply({{QStringLiteral("ok"), true}});
     } else if (command == "set" && target) {
         const QString text = QString::fromUtf8(QByteArray::fromBase64(words.value(2)));
