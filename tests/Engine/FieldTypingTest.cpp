@@ -631,6 +631,24 @@ TEST_F(FieldPasting, keysTypedOverTheSelectionBeforeEachPasteArePutBackBehindThe
     }
 }
 
+// Firefox under load once answered a length of 0 at the look that found the selection made to
+// paste again shown: taken as an answer, the paste was given up and the keys stayed in the
+// wrong place.
+TEST_F(FieldPasting, aLengthShortOfTheTextInFrontOfTheSelectionIsAskedForAgain)
+{
+    field->current.offersEditing = false;
+    page->saysSelectionComesBeforeLaterKeys = true;
+    desktop.keyboard.typedBeforePaste = {QStringLiteral(" ")};
+    typeIntoPage("Hi /sig");
+    page->onSelect = [this](TextRange) { page->onSelect = [this](TextRange) { field->countOnce = 0; }; };
+    settle();
+    finishReplacement();
+    EXPECT_EQ(page->text, "Hi " + signature + " ");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
 TEST_F(FieldPasting, thePasteWaitsForThePageToShowTheSelectionAndKeysTypedMeanwhileKeepTheirOrder)
 {
     field->current.offersEditing = false;
