@@ -417,6 +417,41 @@ TEST_F(FieldTyping, aKeyTypedBetweenDeletionAndInsertionCanBeginTheNextTrigger)
     EXPECT_EQ(expansions, (QStringList{"/a", "/b"}));
 }
 
+TEST_F(FieldTyping, aKeyTakenInFrontOfAKeyTypedBeforeItDuringTheEditGoesBackBehindIt)
+{
+    // GTK 3 takes the "/" at the trigger's place between the deletion and the insertion, and puts
+    // the caret behind the insertion, in front of it: the "b" typed before the caret is sent to
+    // the end lands there. The two swap back, and "/b", typed across the edit, stays as typed.
+    field->caretBehindInsert = true;
+    field->type("/a");
+    field->afterDelete = keyAtTheCaret("/");
+    field->afterInsert = keyAtTheCaret("b");
+    settle();
+    field->reportEdits();
+    EXPECT_EQ(field->content, "AAA/b");
+    EXPECT_EQ(field->caretAt, field->content.size());
+    field->type(" ok");
+    settle();
+    EXPECT_EQ(field->content, "AAA/b ok");
+    EXPECT_EQ(expansions, QStringList{"/a"});
+}
+
+// Where the field no longer shows those keys as it reported them (it changed them itself), what
+// stands there is left alone.
+TEST_F(FieldTyping, keysTakenInFrontOfEarlierOnesThatDoNotReadBackAreLeftWhereTheyStand)
+{
+    field->caretBehindInsert = true;
+    field->type("/a");
+    field->afterDelete = keyAtTheCaret("/");
+    field->afterInsert = [this] {
+        keyAtTheCaret("b")();
+        field->content.replace(3, 1, "B");
+    };
+    settle();
+    field->reportEdits();
+    EXPECT_EQ(field->content, "AAAB/");
+}
+
 TEST_F(FieldTyping, keysTypedDuringTheEditInTheMiddleOfTheTextStayBehindTheExpansionWithTheCaret)
 {
     // Typed into the middle of a text, with keys typed on before the edit and one between the
