@@ -171,6 +171,9 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
     if (m_replacement && m_replacement->pasting && event.kind != Kind::focused && event.kind != Kind::unfocused
         && m_replacement->field->isSameField(*event.field)) {
         if (event.kind != Kind::caretMoved) {
+            qCDebug(lcEngine).noquote() << "During the paste of" << m_replacement->trigger << "the field reported"
+                                        << (event.kind == Kind::inserted ? "an insertion of" : "a deletion of")
+                                        << event.length << "at" << event.offset << QString(u'"' + event.text + u'"');
             m_replacement->fieldChanged = true;
             resetTyping();
         }
