@@ -67,6 +67,8 @@ struct ExpansionReplacement::Run {
     // Whether a look found the range selected with nothing behind it, where the paste waits for
     // a second look.
     bool selectionShown = false;
+    // How many looks the selection being waited for is given.
+    int selectionLooks = selectionChecks;
     // The text's length read with the caret that placed the trigger, where the target pastes
     // while the user types on, and at the look before.
     std::optional<qint64> lengthAtDecision;
@@ -561,7 +563,8 @@ bool ExpansionReplacement::pasteOnceSelecting(const std::shared_ptr<Run>& run)
         return sendPaste(run);
     }
     run->selectionShown = false;
-    m_schedule(firstPasteCheckDelay, [this, run] { pasteOnceSelected(run, selectionChecks); });
+    run->selectionLooks = run->pastedInFront > 0 ? selectionChecksAgain : selectionChecks;
+    m_schedule(firstPasteCheckDelay, [this, run] { pasteOnceSelected(run, run->selectionLooks); });
     return true;
 }
 
@@ -652,8 +655,8 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
     }
     if (paste) {
         qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "showed after"
-                                    << selectionChecks - attempts + 1 << "looks," << run->behind.size() << "keys behind it,"
-                                    << run->tookPlace.size() << "in its place";
+                                    << run->selectionLooks - attempts + 1 << "looks," << run->behind.size()
+                                    << "keys behind it," << run->tookPlace.size() << "in its place";
         return pasteOverSelection(run, unansweredLooks);
     }
     qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "did not show:"

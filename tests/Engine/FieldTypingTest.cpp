@@ -666,22 +666,27 @@ TEST_F(FieldPasting, keysTypedOverTheSelectionBeforeEachPasteArePutBackBehindThe
     }
 }
 
-// Firefox under load once answered a length of 0 at the look that found the selection made to
-// paste again shown: taken as an answer, the paste was given up and the keys stayed in the
-// wrong place.
-TEST_F(FieldPasting, aLengthShortOfTheTextInFrontOfTheSelectionIsAskedForAgain)
+// A busy page may answer a length of 0 at the look that finds the selection made to paste again in
+// front of keys typed on shown (Firefox under load once did), or show that selection well after
+// the first one: given up, the keys would stay where they landed.
+TEST_F(FieldPasting, aBusyPageStillGetsThePasteAgainThatPutsKeysTypedOnInOrder)
 {
     field->current.offersEditing = false;
     page->saysSelectionComesBeforeLaterKeys = true;
-    desktop.keyboard.typedBeforePaste = {QStringLiteral(" ")};
-    typeIntoPage("Hi /sig");
-    page->onSelect = [this](TextRange) { page->onSelect = [this](TextRange) { field->countOnce = 0; }; };
-    settle();
-    finishReplacement();
-    EXPECT_EQ(page->text, "Hi " + signature + " ");
-    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
-    EXPECT_EQ(expansions, QStringList{"/sig"});
-    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+    const std::function<void()> busy[] = {[this] { field->countOnce = 0; }, [this] { page->selectionDelay = 0.3; }};
+    for (const std::function<void()>& way : busy) {
+        startAfresh();
+        page->selectionDelay = 0;
+        desktop.keyboard.typedBeforePaste = {QStringLiteral(" ")};
+        typeIntoPage("Hi /sig");
+        page->onSelect = [this, way](TextRange) { page->onSelect = [way](TextRange) { way(); }; };
+        settle();
+        finishReplacement();
+        EXPECT_EQ(page->text, "Hi " + signature + " ");
+        EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
+        EXPECT_EQ(expansions, QStringList{"/sig"});
+        EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+    }
 }
 
 TEST_F(FieldPasting, thePasteWaitsForThePageToShowTheSelectionAndKeysTypedMeanwhileKeepTheirOrder)
