@@ -67,6 +67,8 @@ struct ExpansionReplacement::Run {
     // Whether a look found the range selected with nothing behind it, where the paste waits for
     // a second look.
     bool selectionShown = false;
+    // How many looks the selection being waited for is given.
+    int selectionLooks = selectionChecks;
     // The text's length read with the caret that placed the trigger, where the target pastes
     // while the user types on, and at the look before.
     std::optional<qint64> lengthAtDecision;
@@ -200,6 +202,11 @@ struct SelectingLook {
 SelectingLook lookAtSelecting(ExpansionTarget& target, TextRange range, const QString& selected)
 {
     SelectingLook look{target.selection(), target.textLength(), target.text(range)};
+    // A page busy with the selection just asked for may answer a length short of the text in
+    // front of it (Firefox under load: none at all, with the range shown selected). No key typed
+    // at the range takes that text away: the length is asked for again at the next look.
+    if (look.selection == range && look.length && *look.length < range.location)
+        look.length.reset();
     look.inPlace = equalText(look.shown, selected);
     return look;
 }
@@ -556,7 +563,8 @@ bool ExpansionReplacement::pasteOnceSelecting(const std::shared_ptr<Run>& run)
         return sendPaste(run);
     }
     run->selectionShown = false;
-    m_schedule(firstPasteCheckDelay, [this, run] { pasteOnceSelected(run, selectionChecks); });
+    run->selectionLooks = run->pastedInFront > 0 ? selectionChecksAgain : selectionChecks;
+    m_schedule(firstPasteCheckDelay, [this, run] { pasteOnceSelected(run, run->selectionLooks); });
     return true;
 }
 
@@ -647,8 +655,8 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
     }
     if (paste) {
         qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "showed after"
-                                    << selectionChecks - attempts + 1 << "looks," << run->behind.size() << "keys behind it,"
-                                    << run->tookPlace.size() << "in its place";
+                                    << run->selectionLooks - attempts + 1 << "looks," << run->behind.size()
+                                    << "keys behind it," << run->tookPlace.size() << "in its place";
         return pasteOverSelection(run, unansweredLooks);
     }
     qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "did not show:"

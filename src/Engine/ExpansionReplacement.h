@@ -81,6 +81,9 @@ public:
     // they acknowledged it: the paste waits until the selection reads back as the trigger.
     static constexpr double selectionCheckDelay = 0.005;
     static constexpr int selectionChecks = 40;
+    // A paste that goes again over an expansion that has landed, to put keys typed on in their
+    // order, waits longer for its selection: given up, it leaves those keys where they landed.
+    static constexpr int selectionChecksAgain = 3 * selectionChecks;
     // A field shows a paste a few milliseconds after the keys went out: the first look comes
     // then, and the looks after it further and further apart, up to pasteCheckDelay, for
     // pasteCheckDelay * pasteChecks in all. While the clipboard tells that the field has not

@@ -165,20 +165,38 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
         m_field = event.field;
         m_secret = secret;
         m_ownEdits.clear();
+        m_misplaced.reset();
     }
     // The selection, the paste and the caret moves they make are no typing.
     if (m_replacement && m_replacement->pasting && event.kind != Kind::focused && event.kind != Kind::unfocused
         && m_replacement->field->isSameField(*event.field)) {
         if (event.kind != Kind::caretMoved) {
+            qCDebug(lcEngine).noquote() << "During the paste of" << m_replacement->trigger << "the field reported"
+                                        << (event.kind == Kind::inserted ? "an insertion of" : "a deletion of")
+                                        << event.length << "at" << event.offset << QString(u'"' + event.text + u'"');
             m_replacement->fieldChanged = true;
             resetTyping();
         }
         return;
     }
+    if (m_misplaced && followMisplaced(event))
+        return;
     switch (event.kind) {
     case Kind::focused:
     case Kind::unfocused: resetTyping(); return;
     case Kind::inserted:
+        // A key right behind our insertion before the field has moved the caret to the end, with
+        // keys typed earlier behind it: it landed in front of them.
+        if (m_ownEdits.size() == 1 && m_ownEdits.first().kind == Kind::caretMoved && m_ownEdits.first().offset < 0
+            && m_ownInsertEnd == event.offset && m_next && !m_nextDetached && *m_next > event.offset
+            && *m_next - event.offset <= ExpansionReplacement::typedOnKeys && isOneCharacter(event.text)) {
+            m_misplaced = Misplaced{event.offset, event.text, event.length, *m_next - event.offset};
+            m_ownEdits.clear();
+            // The keys are moved once the caret has gone: a trigger typed across the move stays
+            // as typed.
+            resetTyping();
+            return;
+        }
         forgetOwnCaret();
         if (!consumeOwnEdit(event))
             typed(event);
@@ -239,6 +257,7 @@ bool FieldTypingFollower::consumeOwnEdit(const TextFieldEvent& event)
         return false;
     m_ownEdits.removeFirst();
     if (event.kind == Kind::inserted) {
+        m_ownInsertEnd = event.offset + event.length;
         shift(event.offset, event.length);
         reattach(event.offset + event.length);
     } else {
@@ -249,6 +268,58 @@ bool FieldTypingFollower::consumeOwnEdit(const TextFieldEvent& event)
         shift(event.offset, -event.length);
     }
     return true;
+}
+
+bool FieldTypingFollower::followMisplaced(const TextFieldEvent& event)
+{
+    Misplaced& misplaced = *m_misplaced;
+    const qint64 behindKeys = misplaced.offset + misplaced.units;
+    // Further keys at the caret still in front of the earlier ones.
+    if (event.kind == Kind::inserted && event.offset == behindKeys && isOneCharacter(event.text)
+        && misplaced.keys.size() < ExpansionReplacement::typedOnKeys) {
+        misplaced.keys += event.text;
+        misplaced.units += event.length;
+        return true;
+    }
+    if (event.kind == Kind::caretMoved && event.offset == behindKeys)
+        return true;
+    // The caret sent to the end is behind the earlier keys; any other change leaves all as it is.
+    const std::optional<Misplaced> found = std::exchange(m_misplaced, std::nullopt);
+    if (event.kind != Kind::caretMoved || event.offset < behindKeys + found->earlier)
+        return false;
+    putMisplacedKeysBehind(*found);
+    return true;
+}
+
+void FieldTypingFollower::putMisplacedKeysBehind(const Misplaced& misplaced)
+{
+    // Keys that reach the field now land at the end, behind all of these: the keys and those typed
+    // before them swap places in one edit, with the caret sent to the end with it, where it was.
+    EditableTextField& field = *m_field;
+    const qint64 start = misplaced.offset;
+    const qint64 end = start + misplaced.units + misplaced.earlier;
+    const std::optional<QString> found = readBack(field, start, end);
+    const QString earlier = found && found->startsWith(misplaced.keys) ? found->mid(misplaced.keys.size()) : QString();
+    if (earlier.isEmpty() || !couldBeTyped(*found) || !ExpansionReplacement::isTypedText(earlier)
+        || (found->size() != end - start && found->toUcs4().size() != end - start)) {
+        qCDebug(lcEngine).noquote() << "Keys typed during an edit stand in front of keys typed before them at" << start
+                                    << ": what stands there did not read back as they came";
+        return;
+    }
+    qCDebug(lcEngine).noquote() << "Keys typed during an edit stood in front of keys typed before them at" << start
+                                << ": putting" << misplaced.keys << "behind" << earlier;
+    const QString ordered = earlier + misplaced.keys;
+    m_ownEdits = {OwnEdit{Kind::deleted, start, end - start, {}}, OwnEdit{Kind::inserted, start, 0, ordered}};
+    const EditableTextField::Replaced made = field.replaceText(start, end, ordered, true);
+    if (made == EditableTextField::Replaced::nothing) {
+        m_ownEdits.clear();
+    } else if (made == EditableTextField::Replaced::deleted) {
+        // Put back as they stood rather than lose them.
+        m_ownEdits = {OwnEdit{Kind::inserted, start, 0, *found}};
+        field.insertText(start, *found);
+    } else if (made == EditableTextField::Replaced::caretAtTheEnd) {
+        m_ownEdits.append(OwnEdit{Kind::caretMoved, -1, 0, {}});
+    }
 }
 
 void FieldTypingFollower::shift(qint64 offset, qint64 change)

@@ -101,6 +101,21 @@ private:
     // requests sent `together` (and then, where `caretToTheEnd`, the caret to the end with them).
     void restoreTrigger(const Replacement& replacement, qint64 inserted, qint64 caretBefore, const QString& typed,
         bool together, bool caretToTheEnd);
+    // Keys the field took between an insertion of ours and the move of the caret to the end sent
+    // with it, right behind the insertion: in front of keys that had reached the field before
+    // them (GTK 3 puts the caret behind text inserted by offsets and handles a key before the next
+    // request). Where they stand, the units they take, and how many units of earlier keys stand
+    // behind them.
+    struct Misplaced {
+        qint64 offset = 0;
+        QString keys;
+        qint64 units = 0;
+        qint64 earlier = 0;
+    };
+    // Follows keys taken in front of earlier ones until the field reports the caret at the end,
+    // then puts them behind those; false when the event ends that and is handled as any other.
+    bool followMisplaced(const TextFieldEvent& event);
+    void putMisplacedKeysBehind(const Misplaced& misplaced);
     // Where the toolkit leaves the caret in front of an insertion at it: the expansion goes in
     // in front of the trigger, which is taken out after.
     void insertInFront(
@@ -129,6 +144,9 @@ private:
     // Where a space typed last was deleted to be inserted again with the next character.
     std::optional<qint64> m_swappedSpace;
     QList<OwnEdit> m_ownEdits;
+    // Where the field reported the last insertion of ours to end.
+    std::optional<qint64> m_ownInsertEnd;
+    std::optional<Misplaced> m_misplaced;
     std::shared_ptr<Replacement> m_replacement;
     std::optional<Pasting> m_pasting;
     // Applications that said yes to edits by offsets and changed nothing.
