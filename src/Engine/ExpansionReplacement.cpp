@@ -776,6 +776,15 @@ void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int
         return;
     }
     restore(*run);
+    // The paste made again was to put keys typed on in order behind an expansion that has
+    // arrived: that expansion stays, and counts as one.
+    if (run->pastedInFront > 0 && !run->puttingBack) {
+        qCDebug(lcEngine).noquote() << "Expanded" << run->plan.trigger << "with keys typed on where they landed:"
+                                    << "the selection to paste again over" << run->selectingText << "did not show";
+        finish(*run);
+        run->completed();
+        return;
+    }
     giveUp(*run,
         QStringLiteral("the trigger at %1 was not selected in time (selection %2+%3)")
             .arg(run->range.location)

@@ -565,7 +565,8 @@ TEST_F(FieldPasting, aFieldThatTakesNoEditsGetsTheExpansionPastedAndTheClipboard
     }
 }
 
-TEST_F(FieldPasting, aKeyTypedOnBeforeThePageWasLookedAtStaysBehindTheExpansionAndAPageThatIgnoresThePasteKeepsTheTrigger)
+TEST_F(
+    FieldPasting, aKeyTypedOnBeforeThePageWasLookedAtStaysBehindTheExpansionAndAPageThatIgnoresThePasteKeepsTheTrigger)
 {
     field->current.offersEditing = false;
     typeIntoPage("/sig");
@@ -687,6 +688,23 @@ TEST_F(FieldPasting, aBusyPageStillGetsThePasteAgainThatPutsKeysTypedOnInOrder)
         EXPECT_EQ(expansions, QStringList{"/sig"});
         EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
     }
+}
+
+// A page that never shows that selection keeps the expansion with the keys where they landed:
+// what arrived counts as the expansion it is.
+TEST_F(FieldPasting, anExpansionWhosePasteAgainNeverGetsItsSelectionCountsAsExpanded)
+{
+    field->current.offersEditing = false;
+    page->saysSelectionComesBeforeLaterKeys = true;
+    desktop.keyboard.typedBeforePaste = {QStringLiteral(" ")};
+    typeIntoPage("Hi /sig");
+    page->onSelect = [this](TextRange) { page->onSelect = [this](TextRange) { page->selectionDelay = 60; }; };
+    settle();
+    finishReplacement();
+    EXPECT_TRUE(page->text.contains(signature));
+    EXPECT_FALSE(page->text.contains("/sig"));
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
 }
 
 TEST_F(FieldPasting, thePasteWaitsForThePageToShowTheSelectionAndKeysTypedMeanwhileKeepTheirOrder)
