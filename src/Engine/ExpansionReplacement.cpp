@@ -80,6 +80,8 @@ struct ExpansionReplacement::Run {
     int reportsBehind = 0;
     int keysAwaited = 0;
     bool reportsDoubted = false;
+    // Looks at the field for the selection a paste waits for.
+    int selectionLooks = selectionChecks;
     // Where the paste did not arrive whole: what goes back over what arrived (the trigger and
     // the keys typed after it), and why. Late: the replacement had ended before the paste came.
     std::optional<QString> puttingBack;
@@ -562,6 +564,9 @@ bool ExpansionReplacement::pasteOnceSelecting(const std::shared_ptr<Run>& run)
     const TextRange range = run->selecting;
     run->behind.clear();
     run->tookPlace.clear();
+    // Where the paste goes again, the field already shows keys out of place, which giving up
+    // would leave there: a busy page is given longer to show the selection.
+    run->selectionLooks = run->pastedInFront > 0 ? selectionChecks * slowSelectionFactor : selectionChecks;
     // A field that applies the selection before any key that comes after it takes the paste at
     // once, which leaves the least time for a key to come between. Keys that stand behind the
     // selection now reached the field before it, since it was last looked at: they go into it,
@@ -570,13 +575,13 @@ bool ExpansionReplacement::pasteOnceSelecting(const std::shared_ptr<Run>& run)
         const qint64 end = range.location + range.length;
         if (run->target->pastesKeysBehindAgain() && range == run->range && run->lengthAtSelection == end) {
             run->selectionShown = false;
-            carryOnceSelected(run, selectionChecks);
+            carryOnceSelected(run, run->selectionLooks);
             return true;
         }
         return sendPaste(run);
     }
     run->selectionShown = false;
-    m_schedule(firstPasteCheckDelay, [this, run] { pasteOnceSelected(run, selectionChecks); });
+    m_schedule(firstPasteCheckDelay, [this, run] { pasteOnceSelected(run, run->selectionLooks); });
     return true;
 }
 
@@ -670,7 +675,7 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
     }
     if (paste) {
         qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "showed after"
-                                    << selectionChecks - attempts + 1 << "looks," << run->behind.size() << "keys behind it,"
+                                    << run->selectionLooks - attempts + 1 << "looks," << run->behind.size() << "keys behind it,"
                                     << run->tookPlace.size() << "in its place";
         return pasteOverSelection(run, unansweredLooks);
     }
@@ -698,7 +703,7 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
         }
         if (*length <= end) {
             qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "showed after"
-                                        << selectionChecks - attempts + 1 << "looks, nothing behind it";
+                                        << run->selectionLooks - attempts + 1 << "looks, nothing behind it";
             return pasteOverSelection(run, unansweredLooks);
         }
         const std::optional<QString> keys = keysBehindSelection(*run, *length);

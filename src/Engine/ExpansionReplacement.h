@@ -84,6 +84,8 @@ public:
     // they acknowledged it: the paste waits until the selection reads back as the trigger.
     static constexpr double selectionCheckDelay = 0.005;
     static constexpr int selectionChecks = 40;
+    // How many times as many looks a selection for a paste made again is given.
+    static constexpr int slowSelectionFactor = 4;
     // A field shows a paste a few milliseconds after the keys went out: the first look comes
     // then, and the looks after it further and further apart, up to pasteCheckDelay, for
     // pasteCheckDelay * pasteChecks in all. While the clipboard tells that the field has not

@@ -982,6 +982,24 @@ TEST_F(FieldPasting, aKeyTypedBeforeTheKeysBehindThePasteAreOutStillEndsInTheOrd
     expectExpandedTo("Hi " + signature + " o");
 }
 
+// A page kept busy shows the selection for pasting again in order only after a while: given up,
+// the keys would stay where they stood, in front of the expansion.
+TEST_F(FieldPasting, aSelectionForPastingAgainInOrderIsWaitedForLonger)
+{
+    field->current.offersEditing = false;
+    desktop.keyboard.sharesModifiers = true;
+    page->saysSelectionComesBeforeLaterKeys = true;
+    page->selectionDelay = 0.005;
+    typeIntoPage("Hi /sig");
+    desktop.keyboard.typedBeforePaste = {QStringLiteral(" ")};
+    finishWithFirstPaste([this](const QString& pasted) {
+        reportKeyLater(3, QStringLiteral(" "));
+        page->selectionDelay = 0.4;
+        return pasted;
+    });
+    expectExpandedTo("Hi " + signature + " ");
+}
+
 // A key that lands inside the trigger before its selection shows (a caret the page had not moved
 // on yet) leaves the selection over other text than the trigger: no paste goes over it.
 TEST_F(FieldPasting, aSelectionOverOtherTextThanKeysTypedGetsNoPaste)
