@@ -1142,11 +1142,22 @@ bool ExpansionReplacement::pasteInReportedOrder(const std::shared_ptr<Run>& run)
 bool ExpansionReplacement::mayBeKeys(Run& run, const QString& text)
 {
     const QString reported = run.plan.keysReported ? run.plan.keysReported() : QString();
-    // None reported yet: the reports may come a moment after the text, and are waited for a few
-    // looks; a field that reports none cannot tell.
-    if (reported.isEmpty())
-        return !run.plan.keysReported || ++run.keysAwaited > unreportedLooks;
-    return withoutEach(reported, text).has_value();
+    if (!run.plan.keysReported || (!reported.isEmpty() && withoutEach(reported, text)))
+        return true;
+    // The selected text still there with something inside it: no key took its place.
+    qsizetype at = 0;
+    for (const QChar c : run.selectingText) {
+        at = text.indexOf(c, at);
+        if (at < 0)
+            break;
+        ++at;
+    }
+    if (at >= 0)
+        return false;
+    // Gone, and what stands there not all reported: the reports may come a moment after the text
+    // (or hold a key with others in one report), and are waited for a few looks; without the
+    // paste the trigger would be lost.
+    return ++run.keysAwaited > unreportedLooks;
 }
 
 std::optional<QString> ExpansionReplacement::keysInReportedOrder(const Run& run, const QString& shown, bool& lag)

@@ -236,8 +236,9 @@ private:
     // (or have not all been reported yet, for a few looks), in which case all of it is pasted
     // again, the keys behind the expansion in that order (or looked at again).
     bool pasteInReportedOrder(const std::shared_ptr<Run>& run);
-    // Whether `text` may be keys typed since the trigger: each of its characters one the field
-    // reported typed. Where it has reported none yet, false for a few looks, then true.
+    // Whether `text`, found in the place of the range being selected, may be keys typed since the
+    // trigger: each of its characters one the field reported typed. Where it has not reported them
+    // all, false while the range's text still stands there, else false for a few looks, then true.
     static bool mayBeKeys(Run& run, const QString& text);
     // The keys typed on in the order the field reported them, where they are all that stands
     // around the expansion in `shown` (from the trigger's place) and not in that order yet;

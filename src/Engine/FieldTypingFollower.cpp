@@ -179,8 +179,11 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
         m_ownEdits.clear();
     }
     if (m_replacement && event.kind == Kind::inserted && m_replacement->field->isSameField(*event.field)
-        && mayBeKeysTyped(event.text, m_replacement->expansion))
-        m_replacement->keysReported += event.text;
+        && mayBeKeysTyped(event.text, m_replacement->expansion)) {
+        // A space typed last may be reported as a no-break space, which the field shows as a
+        // plain one once the next key comes.
+        m_replacement->keysReported += QString(event.text).replace(QChar::Nbsp, u' ');
+    }
     // The selection, the paste and the caret moves they make are no typing.
     if (m_replacement && m_replacement->pasting && event.kind != Kind::focused && event.kind != Kind::unfocused
         && m_replacement->field->isSameField(*event.field)) {
