@@ -1163,7 +1163,9 @@ bool ExpansionReplacement::mayBeKeys(Run& run, const QString& text)
 std::optional<QString> ExpansionReplacement::keysInReportedOrder(const Run& run, const QString& shown, bool& lag)
 {
     lag = false;
-    if (!run.plan.keysReported || !run.after.isEmpty() || run.puttingBack)
+    // Where keys were seen taking the selection's place, the paste landed right behind them, which
+    // tells which came first better than reports a busy page may send out of turn.
+    if (!run.plan.keysReported || !run.after.isEmpty() || run.puttingBack || !run.tookPlace.isEmpty())
         return std::nullopt;
     // The expansion stands there once, whole: a key cannot land inside a paste.
     const QString& expansion = run.plan.expansion;
