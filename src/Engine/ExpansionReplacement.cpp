@@ -77,6 +77,11 @@ struct ExpansionReplacement::Run {
     // the end, the keys that took its place followed by any that had reached the field behind it
     // first. The paste lands between the two.
     QString tookPlace;
+    // Looks that found more keys around the paste than the field had reported yet, and that
+    // found keys in the selection's place before the field had reported any.
+    int reportsBehind = 0;
+    int keysAwaited = 0;
+    bool reportsDoubted = false;
     // Where the paste did not arrive whole: what goes back over what arrived (the trigger and
     // the keys typed after it), and why. Late: the replacement had ended before the paste came.
     std::optional<QString> puttingBack;
@@ -178,6 +183,21 @@ QString pastedTextOf(const QList<ClipboardItemSnapshot>& contents)
         }
     }
     return {};
+}
+} // namespace
+
+namespace {
+// What is left of `text` once each of `keys` is taken out of it, wherever it stands; nothing
+// where one of them is not there.
+std::optional<QString> withoutEach(QString text, const QString& keys)
+{
+    for (const QChar key : keys) {
+        const qsizetype found = text.indexOf(key);
+        if (found < 0)
+            return std::nullopt;
+        text.remove(found, 1);
+    }
+    return text;
 }
 } // namespace
 
@@ -549,6 +569,9 @@ bool ExpansionReplacement::pasteOnceSelecting(const std::shared_ptr<Run>& run)
     const TextRange range = run->selecting;
     run->behind.clear();
     run->tookPlace.clear();
+    // Where the paste goes again, the field already shows keys out of place, which giving up
+    // would leave there: a busy page is given longer to show the selection.
+    run->selectionLooks = run->pastedInFront > 0 ? selectionChecksAgain : selectionChecks;
     // A field that applies the selection before any key that comes after it takes the paste at
     // once, which leaves the least time for a key to come between. Keys that stand behind the
     // selection now reached the field before it, since it was last looked at: they go into it,
@@ -557,13 +580,12 @@ bool ExpansionReplacement::pasteOnceSelecting(const std::shared_ptr<Run>& run)
         const qint64 end = range.location + range.length;
         if (run->target->pastesKeysBehindAgain() && range == run->range && run->lengthAtSelection == end) {
             run->selectionShown = false;
-            carryOnceSelected(run, selectionChecks);
+            carryOnceSelected(run, run->selectionLooks);
             return true;
         }
         return sendPaste(run);
     }
     run->selectionShown = false;
-    run->selectionLooks = run->pastedInFront > 0 ? selectionChecksAgain : selectionChecks;
     m_schedule(firstPasteCheckDelay, [this, run] { pasteOnceSelected(run, run->selectionLooks); });
     return true;
 }
@@ -631,10 +653,13 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
         // of the text (Chromium reports the caret a moment after the text): the paste lands
         // behind them and is then put in front of them. A field that lost some of the range
         // instead (a deletion, the selection not applied yet) gets no paste.
+        // Only keys can have taken it: other text there (a key that landed inside the range before
+        // the selection, which then covers other text) is looked at again, or the reports awaited.
         const std::optional<QString> typed = run->target->text(TextRange{range.location, *length - range.location});
-        paste = typed && typed->size() == *length - range.location && isTypedText(*typed)
+        const bool keys = typed && mayBeKeys(*run, *typed);
+        paste = keys && typed->size() == *length - range.location && isTypedText(*typed)
             && !run->selectingText.startsWith(*typed);
-        answered = typed.has_value();
+        answered = keys;
         if (paste)
             run->tookPlace = *typed;
     }
@@ -683,7 +708,7 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
         }
         if (*length <= end) {
             qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "showed after"
-                                        << selectionChecks - attempts + 1 << "looks, nothing behind it";
+                                        << run->selectionLooks - attempts + 1 << "looks, nothing behind it";
             return pasteOverSelection(run, unansweredLooks);
         }
         const std::optional<QString> keys = keysBehindSelection(*run, *length);
@@ -702,6 +727,21 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
     // goes again in front of it (pasteBehindTypedKeys()). Without the paste the trigger would be
     // gone.
     if (!inPlace && answered) {
+        // What stands there now: the keys that took the range's place, followed by any that had
+        // reached the page behind it first, which were typed before them.
+        const std::optional<QString> typed = length && *length > range.location
+                && *length - range.location <= typedOnKeys
+            ? run->target->text(TextRange{range.location, *length - range.location})
+            : std::nullopt;
+        // Other text than keys there: the selection covers something else (see pasteOnceSelected()).
+        if (typed && !mayBeKeys(*run, *typed)) {
+            if (attempts <= 1)
+                return abandonSelection(run, selectionChecks);
+            m_schedule(selectionCheckDelay, [this, run, attempts] { carryOnceSelected(run, attempts - 1); });
+            return;
+        }
+        if (typed && typed->size() == *length - range.location && isTypedText(*typed))
+            run->tookPlace = *typed;
         qCDebug(lcEngine).noquote() << "Keys took the place of" << run->selectingText << "before the paste:"
                                     << "pasting behind them";
         return pasteOverSelection(run, unansweredLooks);
@@ -777,8 +817,10 @@ void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int
     }
     restore(*run);
     // The paste made again was to put keys typed on in order behind an expansion that has
-    // arrived: that expansion stays, and counts as one.
-    if (run->pastedInFront > 0 && !run->puttingBack) {
+    // arrived: that expansion stays, and counts as one. (Not where the trigger was left beside
+    // it, which the paste again was to replace too.)
+    if (run->pastedInFront > 0 && !run->puttingBack && run->selectedAgain.count(run->plan.expansion) == 1
+        && !run->selectedAgain.contains(run->plan.trigger)) {
         qCDebug(lcEngine).noquote() << "Expanded" << run->plan.trigger << "with keys typed on where they landed:"
                                     << "the selection to paste again over" << run->selectingText << "did not show";
         finish(*run);
@@ -845,6 +887,16 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
         const bool plainKeyPossible
             = unread || run->plan.expansion.compare(QLatin1String("v"), Qt::CaseInsensitive) != 0;
         if (plainKeyPossible && !run->pastedAgain && pastedPlainKey(run, selection))
+            return;
+        // Keys of ours still on their way behind the paste (End, a round trip later through a
+        // desktop portal): a key typed before End arrives lands in front of those that stood behind
+        // the trigger, and a selection asked for now would be undone by End. The paste is looked at
+        // again once they are out.
+        if (run->target->selectsWhilePasting() && (!selection || selectionMoved) && run->target->pasteKeysPending()
+            && schedulePasteCheck(run, std::min(pasteCheckGrowth * delay, pasteCheckDelay)))
+            return;
+        // Keys typed on around the paste go behind it in the order the field reported them.
+        if (selectionMoved && selection->length == 0 && !run->puttingBack && pasteInReportedOrder(run))
             return;
         if (!equalText(shown, pasted) && selectionMoved && pasteBehindTypedKeys(run, *selection))
             return;
@@ -1065,6 +1117,96 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
                                 << "before the paste came: pasting again in front of" << keys->size() << "(\"" << *shown
                                 << "\" read," << front.size() << "in front)";
     return true;
+}
+
+bool ExpansionReplacement::pasteInReportedOrder(const std::shared_ptr<Run>& run)
+{
+    // Typing at the end of the text only: all that stands from the trigger's place to the end is
+    // the paste and the keys typed on.
+    if (!run->target->selectsWhilePasting() || !run->plan.keysReported || run->pastedInFront >= pastesInFront
+        || run->lengthAtSelection != run->selecting.location + run->selecting.length)
+        return false;
+    const std::optional<qint64> length = run->target->textLength();
+    const qint64 reach = length ? *length - run->range.location : 0;
+    if (reach < run->plan.expansion.size() || reach > run->plan.expansion.size() + 2 * typedOnKeys)
+        return false;
+    const std::optional<QString> shown = run->target->text(TextRange{run->range.location, reach});
+    if (!shown || shown->size() != reach)
+        return false;
+    bool lag = false;
+    const std::optional<QString> keys = keysInReportedOrder(*run, *shown, lag);
+    // The reports may come a moment after the text: a few looks wait for them before the order
+    // is told from where the keys stand, or the paste taken as it shows.
+    if (!keys && lag && run->reportsBehind++ < unreportedLooks && schedulePasteCheck(run, pasteCheckDelay))
+        return true;
+    if (!keys) {
+        const bool doubted = lag
+            || (shown->count(run->plan.expansion) == 1
+                && !Text::equal(*shown, run->plan.expansion + run->plan.keysReported()));
+        if (doubted && !std::exchange(run->reportsDoubted, true))
+            qCDebug(lcEngine).noquote() << "The keys around the paste of" << run->plan.trigger << "(\"" << *shown
+                                        << "\" read) are not all reported: \"" << run->plan.keysReported() << "\"";
+        return false;
+    }
+    if (!pasteAgainOver(run, *shown, keys->mid(run->displaced.size()), reach))
+        return false;
+    qCDebug(lcEngine).noquote() << "Keys typed on stood out of order around the paste of" << run->plan.trigger << "(\""
+                                << *shown << "\" read): pasting again with" << keys->size() << "behind it as reported";
+    return true;
+}
+
+bool ExpansionReplacement::mayBeKeys(Run& run, const QString& text)
+{
+    const QString reported = run.plan.keysReported ? run.plan.keysReported() : QString();
+    if (!run.plan.keysReported || (!reported.isEmpty() && withoutEach(reported, text)))
+        return true;
+    // The selected text still there with something inside it: no key took its place.
+    qsizetype at = 0;
+    for (const QChar c : run.selectingText) {
+        at = text.indexOf(c, at);
+        if (at < 0)
+            break;
+        ++at;
+    }
+    if (at >= 0)
+        return false;
+    // Gone, and what stands there not all reported: the reports may come a moment after the text
+    // (or hold a key with others in one report), and are waited for a few looks; without the
+    // paste the trigger would be lost.
+    return ++run.keysAwaited > unreportedLooks;
+}
+
+std::optional<QString> ExpansionReplacement::keysInReportedOrder(const Run& run, const QString& shown, bool& lag)
+{
+    lag = false;
+    // Where keys were seen taking the selection's place, the paste landed right behind them, which
+    // tells which came first better than reports a busy page may send out of turn.
+    if (!run.plan.keysReported || !run.after.isEmpty() || run.puttingBack || !run.tookPlace.isEmpty())
+        return std::nullopt;
+    // The expansion stands there once, whole: a key cannot land inside a paste.
+    const QString& expansion = run.plan.expansion;
+    const qsizetype at = shown.indexOf(expansion);
+    // A paste behind the trigger still in place is no key typed (pasteBehindTrigger()).
+    if (shown.startsWith(run.typed()))
+        return std::nullopt;
+    if (at < 0 || shown.indexOf(expansion, at + 1) >= 0)
+        return std::nullopt;
+    const QString reported = run.plan.keysReported();
+    // Keys already pasted behind the expansion went there in the order reported.
+    if (!reported.startsWith(run.displaced) || !isTypedText(reported))
+        return std::nullopt;
+    // A key reported that does not stand there: something else changed the text.
+    const std::optional<QString> unexplained = withoutEach(shown.left(at) + shown.mid(at + expansion.size()), reported);
+    if (!unexplained)
+        return std::nullopt;
+    if (!unexplained->isEmpty()) {
+        lag = true;
+        return std::nullopt;
+    }
+    // Already in the order typed: nothing to put right.
+    if (at == 0 && Text::equal(shown.mid(expansion.size()), reported))
+        return std::nullopt;
+    return reported;
 }
 
 bool ExpansionReplacement::pasteBehindTrigger(const std::shared_ptr<Run>& run)

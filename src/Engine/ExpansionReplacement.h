@@ -35,6 +35,9 @@ struct ExpansionPlan {
     // The length of the field's text, read just before observedSelection, where the target
     // pastes while the user types on: keys that reach the field after that look are behind it.
     std::optional<qint64> observedLength = std::nullopt;
+    // Where the field reports its changes: what it reported inserted since the trigger that can
+    // only be keys typed, in the order it took them (its reports may come a moment after its text).
+    std::function<QString()> keysReported = {};
 };
 
 // Swaps a trigger just typed into another application's field for its expansion: waits
@@ -83,7 +86,7 @@ public:
     static constexpr int selectionChecks = 40;
     // A paste that goes again over an expansion that has landed, to put keys typed on in their
     // order, waits longer for its selection: given up, it leaves those keys where they landed.
-    static constexpr int selectionChecksAgain = 3 * selectionChecks;
+    static constexpr int selectionChecksAgain = 4 * selectionChecks;
     // A field shows a paste a few milliseconds after the keys went out: the first look comes
     // then, and the looks after it further and further apart, up to pasteCheckDelay, for
     // pasteCheckDelay * pasteChecks in all. While the clipboard tells that the field has not
@@ -111,6 +114,9 @@ public:
     // front of the paste came before those behind it.
     static constexpr qsizetype typedOnKeys = 32;
     static constexpr int pastesInFront = 6;
+    // Looks at a paste with keys around it that the field has not all reported yet, before the
+    // order is told from where they stand instead.
+    static constexpr int unreportedLooks = 3;
     // Where keys behind the trigger are pasted again behind the expansion: how often keys that
     // reached the field behind the selection before it was applied are taken into it, at most.
     static constexpr int carries = 8;
@@ -227,6 +233,18 @@ private:
     // Whether a key typed after the trigger took its place before the paste came, the expansion
     // landing behind it, in which case all of it is pasted again in the order typed.
     bool pasteBehindTypedKeys(const std::shared_ptr<Run>& run, TextRange selection);
+    // Whether keys typed on stand around the paste out of the order the field reported them in
+    // (or have not all been reported yet, for a few looks), in which case all of it is pasted
+    // again, the keys behind the expansion in that order (or looked at again).
+    bool pasteInReportedOrder(const std::shared_ptr<Run>& run);
+    // Whether `text`, found in the place of the range being selected, may be keys typed since the
+    // trigger: each of its characters one the field reported typed. Where it has not reported them
+    // all, false while the range's text still stands there, else false for a few looks, then true.
+    static bool mayBeKeys(Run& run, const QString& text);
+    // The keys typed on in the order the field reported them, where they are all that stands
+    // around the expansion in `shown` (from the trigger's place) and not in that order yet;
+    // nothing otherwise, `lag` set where some that stand there have not been reported yet.
+    static std::optional<QString> keysInReportedOrder(const Run& run, const QString& shown, bool& lag);
     // Whether the paste landed behind keys typed on after the trigger, which it left in place
     // (a page that took the keys and the paste before the selection), in which case the
     // trigger and all behind it up to the end are pasted over once more: the expansion, then

@@ -22,10 +22,22 @@ struct FieldTypingFollower::Replacement {
     // where the selection would go, so no paste follows (once it has gone out, the changes are
     // the paste's own).
     bool fieldChanged = false;
+    // What the field reported inserted since the trigger that can only be keys typed, in the
+    // order it took them: the keys typed on, whatever place the selection and the paste left them.
+    QString keysReported;
 };
 
 namespace {
 using Kind = TextFieldEvent::Kind;
+
+// Chromium reports its changes per update of its tree: keys typed in the same moment come as one
+// insertion, in the order typed. One that holds the expansion (a paste that came in that moment
+// too) cannot be told apart from the paste, and is left out.
+bool mayBeKeysTyped(const QString& text, const QString& expansion)
+{
+    return !text.isEmpty() && text.size() <= ExpansionReplacement::typedOnKeys && !text.contains(expansion)
+        && ExpansionReplacement::isTypedText(text);
+}
 
 bool isOneCharacter(const QString& text)
 {
@@ -166,6 +178,12 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
         m_secret = secret;
         m_ownEdits.clear();
         m_misplaced.reset();
+    }
+    if (m_replacement && event.kind == Kind::inserted && m_replacement->field->isSameField(*event.field)
+        && mayBeKeysTyped(event.text, m_replacement->expansion)) {
+        // A space typed last may be reported as a no-break space, which the field shows as a
+        // plain one once the next key comes.
+        m_replacement->keysReported += QString(event.text).replace(QChar::Nbsp, u' ');
     }
     // The selection, the paste and the caret moves they make are no typing.
     if (m_replacement && m_replacement->pasting && event.kind != Kind::focused && event.kind != Kind::unfocused
@@ -874,6 +892,10 @@ void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
     plan.expectedCaret = caret->location;
     plan.observedSelection = caret;
     plan.observedLength = length;
+    plan.keysReported = [weak = std::weak_ptr<Replacement>(replacement)] {
+        const std::shared_ptr<Replacement> reported = weak.lock();
+        return reported ? reported->keysReported : QString();
+    };
     QPointer<FieldTypingFollower> self(this);
     auto isCurrent = [self, replacement] {
         return self && self->m_installed && self->m_replacement == replacement && !replacement->fieldChanged;

@@ -30,18 +30,28 @@ bool FakeKeyboard::post(qint64 process, const QList<SyntheticKeyEvent>& events)
         m_lostPresses += presses;
         return true;
     }
-    if (handOverSeconds <= 0) {
+    if (handOverSeconds > 0) {
+        deliverAfter(handOverSeconds, events, presses);
+    } else if (followingKeySeconds > 0 && events.size() > 2) {
+        const QList<SyntheticKeyEvent> first = events.mid(0, 2);
+        deliver(first);
+        deliverAfter(followingKeySeconds, events.mid(2),
+            presses - std::count_if(first.cbegin(), first.cend(), [](const SyntheticKeyEvent& event) { return event.press; }));
+    } else {
         deliver(events);
-        return true;
     }
+    return true;
+}
+
+void FakeKeyboard::deliverAfter(double seconds, const QList<SyntheticKeyEvent>& events, qsizetype presses)
+{
     m_pendingPresses += presses;
-    Scheduler::current().after(handOverSeconds, nullptr, [this, events, presses, handOver = m_handOvers] {
+    Scheduler::current().after(seconds, nullptr, [this, events, presses, handOver = m_handOvers] {
         if (handOver != m_handOvers)
             return;
         m_pendingPresses -= presses;
         deliver(events);
     });
-    return true;
 }
 
 qsizetype FakeKeyboard::withdrawPending()

@@ -70,6 +70,10 @@ public:
     // Seconds posted keys take to reach the desktop (a keyboard that hands them over one at a
     // time); until then they can be taken back.
     double handOverSeconds = 0;
+    // Seconds the keys behind the first of a series (End behind the paste key) take on their way
+    // after it, as from a keyboard that sends each key once the one before was taken; until then
+    // they can be taken back.
+    double followingKeySeconds = 0;
     // A keyboard whose session has ended: it says so, or (`losesKeys`) takes keys and refuses
     // them on their way.
     bool sessionGone = false;
@@ -87,6 +91,8 @@ public:
 
 private:
     void deliver(const QList<SyntheticKeyEvent>& events);
+    // Delivers the events after `seconds`, their presses pending (and taken back) until then.
+    void deliverAfter(double seconds, const QList<SyntheticKeyEvent>& events, qsizetype presses);
 
     FakeDesktop& m_desktop;
     qsizetype m_pendingPresses = 0;
