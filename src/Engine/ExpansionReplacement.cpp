@@ -1133,6 +1133,11 @@ bool ExpansionReplacement::pasteInReportedOrder(const std::shared_ptr<Run>& run)
     const std::optional<QString> shown = run->target->text(TextRange{run->range.location, reach});
     if (!shown || shown->size() != reach)
         return false;
+    // What the paste made again is to go over still stands there: that paste has not landed yet
+    // (a busy page may show the selection gone before the text changes), and another sent now
+    // would take the clipboard from it as it reads.
+    if (run->pastedInFront > 0 && Text::equal(*shown, run->selectedAgain))
+        return schedulePasteCheck(run, pasteCheckDelay);
     bool lag = false;
     const std::optional<QString> keys = keysInReportedOrder(*run, *shown, lag);
     // The reports may come a moment after the text: a few looks wait for them before the order

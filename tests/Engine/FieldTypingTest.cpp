@@ -587,6 +587,22 @@ protected:
         page->afterSelectionRead = whenSelected;
     }
 
+    // Firefox under GNOME: " o" reaches the page behind the trigger before its selection, and "k"
+    // takes the selection's place before the paste, which lands in front of " o".
+    void typeWithKeysOnBothSidesOfThePaste()
+    {
+        field->current.offersEditing = false;
+        desktop.keyboard.sharesModifiers = true;
+        page->selectionDelay = 0.005;
+        page->saysSelectionComesBeforeLaterKeys = true;
+        typeIntoPage("Hi /sig");
+        page->beforeSelectionApplies = [this] {
+            keyIntoPage(QStringLiteral(" "));
+            keyIntoPage(QStringLiteral("o"));
+        };
+        onceSelected([this] { keyIntoPage(QStringLiteral("k")); });
+    }
+
     void reportKeyLater(qint64 at, const QString& key)
     {
         scheduler.after(0.001, nullptr,
@@ -1016,18 +1032,7 @@ TEST_F(FieldPasting, aKeyThePageShowsOnlyAfterTheSelectionStaysInFrontOfTheKeysT
 // the expansion in the order the page reported them.
 TEST_F(FieldPasting, keysOnBothSidesOfThePasteGoBehindItInTheOrderThePageReportedThem)
 {
-    field->current.offersEditing = false;
-    desktop.keyboard.sharesModifiers = true;
-    page->selectionDelay = 0.005;
-    // Firefox under GNOME: " o" reaches the page behind the trigger before its selection, and "k"
-    // takes the selection's place before the paste, which lands in front of " o".
-    page->saysSelectionComesBeforeLaterKeys = true;
-    typeIntoPage("Hi /sig");
-    page->beforeSelectionApplies = [this] {
-        keyIntoPage(QStringLiteral(" "));
-        keyIntoPage(QStringLiteral("o"));
-    };
-    onceSelected([this] { keyIntoPage(QStringLiteral("k")); });
+    typeWithKeysOnBothSidesOfThePaste();
     settle();
     finishReplacement();
     expectExpandedTo("Hi " + signature + " ok");
@@ -1047,6 +1052,29 @@ TEST_F(FieldPasting, keysOnBothSidesOfThePasteGoBehindItInTheOrderThePageReporte
         return QString(pasted + QStringLiteral("k"));
     });
     expectExpandedTo("Hi " + signature + " ok");
+}
+
+// A busy page may show the selection gone at the paste key well before the text the paste puts
+// in its place: the keys still out of order then are the paste's to set right, and a paste made
+// again over them would take the clipboard from it as it reads.
+TEST_F(FieldPasting, aPasteMadeAgainInOrderIsWaitedForBeforeAnyOther)
+{
+    typeWithKeysOnBothSidesOfThePaste();
+    int pastes = 0;
+    desktop.keyboard.onPasteKey = [this, &pastes] {
+        if (++pastes != 2)
+            return;
+        page->pasteDelay = 0.15;
+        page->selectionAnswer = TextRange{page->text.size(), 0};
+        page->reshapesPaste = [this](const QString& pasted) {
+            page->selectionAnswer.reset();
+            return pasted;
+        };
+    };
+    settle();
+    finishReplacement();
+    expectExpandedTo("Hi " + signature + " ok");
+    EXPECT_EQ(pastes, 2);
 }
 
 // Chromium under GNOME: End goes behind the paste a round trip later, and a key typed in that

@@ -85,6 +85,8 @@ void FakeKeyboard::deliver(const QList<SyntheticKeyEvent>& events)
             Scheduler::current().after(*field->pasteDelay, nullptr, [field] { field->moveCaret(field->text.size()); });
             continue;
         }
+        if (paste && onPasteKey)
+            onPasteKey();
         if (field && field->pasteDelay && paste) {
             if (!typedBeforePaste.isEmpty())
                 field->insert(typedBeforePaste.takeFirst());

@@ -67,6 +67,8 @@ public:
     // Keys the user types that reach the field just before the next paste keys (one entry each),
     // over their selection.
     QStringList typedBeforePaste;
+    // Runs at each paste key as it reaches the field, before the field takes it.
+    std::function<void()> onPasteKey;
     // Seconds posted keys take to reach the desktop (a keyboard that hands them over one at a
     // time); until then they can be taken back.
     double handOverSeconds = 0;
