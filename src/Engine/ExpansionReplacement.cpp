@@ -816,11 +816,7 @@ void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int
         return;
     }
     restore(*run);
-    // The paste made again was to put keys typed on in order behind an expansion that has
-    // arrived: that expansion stays, and counts as one. (Not where the trigger was left beside
-    // it, which the paste again was to replace too.)
-    if (run->pastedInFront > 0 && !run->puttingBack && run->selectedAgain.count(run->plan.expansion) == 1
-        && !run->selectedAgain.contains(run->plan.trigger)) {
+    if (keptExpansion(*run)) {
         qCDebug(lcEngine).noquote() << "Expanded" << run->plan.trigger << "with keys typed on where they landed:"
                                     << "the selection to paste again over" << run->selectingText << "did not show";
         finish(*run);
@@ -832,6 +828,22 @@ void ExpansionReplacement::abandonSelection(const std::shared_ptr<Run>& run, int
             .arg(run->range.location)
             .arg(selection ? selection->location : -1)
             .arg(selection ? selection->length : -1));
+}
+
+bool ExpansionReplacement::keptExpansion(const Run& run)
+{
+    // The paste made again was to put keys typed on in order behind an expansion that had
+    // arrived: where the field still shows that expansion (the paste again ignored, or not
+    // made), it stays, and counts as one. Not where the trigger was left beside it, which the
+    // paste again was to replace too, nor where the field dropped what was selected.
+    if (run.pastedInFront == 0 || run.puttingBack || run.selectedAgain.count(run.plan.expansion) != 1
+        || run.selectedAgain.contains(run.plan.trigger))
+        return false;
+    // A field too busy to answer is taken to show what it last showed.
+    const std::optional<QString> shown = run.target->text(run.range);
+    const QString pasted = run.pasted();
+    return !shown || equalText(shown, run.selectedAgain)
+        || equalText(run.target->text(TextRange{run.range.location, pasted.size()}), pasted);
 }
 
 double ExpansionReplacement::firstPasteCheckDelayFor(const Run& run)
@@ -1014,6 +1026,14 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     const std::optional<QString> shown = end && *end > run->range.location
         ? run->target->text(TextRange{run->range.location, std::min<qint64>(*end - run->range.location, 80)})
         : std::nullopt;
+    if (keptExpansion(*run)) {
+        qCDebug(lcEngine).noquote() << "Expanded" << run->plan.trigger << "with keys typed on where they landed:"
+                                    << "the paste again over" << run->selectedAgain << "did not show (\""
+                                    << shown.value_or(QStringLiteral("?")) << "\" there)";
+        finish(*run);
+        run->completed();
+        return;
+    }
     giveUp(*run,
         QStringLiteral("the paste did not show in the field (%1+%2 selected, the trigger at %3, \"%4\" there, "
                        "%5 pasted in front)")

@@ -227,6 +227,8 @@ private:
     // not replace it; then the clipboard is put back.
     void abandonSelection(const std::shared_ptr<Run>& run, int attempts);
     void verifyPaste(const std::shared_ptr<Run>& run, double delay);
+    // Whether a paste made again, given up, leaves the expansion that had arrived in the field.
+    static bool keptExpansion(const Run& run);
     // Whether the paste key arrived as its plain letter in place of the trigger, in which case
     // the paste goes out again over the letter (once) and is looked for afresh.
     bool pastedPlainKey(const std::shared_ptr<Run>& run, const std::optional<TextRange>& selection);

@@ -758,21 +758,33 @@ TEST_F(FieldPasting, aBusyPageStillGetsThePasteAgainThatPutsKeysTypedOnInOrder)
     }
 }
 
-// A page that never shows that selection keeps the expansion with the keys where they landed:
-// what arrived counts as the expansion it is.
-TEST_F(FieldPasting, anExpansionWhosePasteAgainNeverGetsItsSelectionCountsAsExpanded)
+// A page that never shows that selection, or shows it and ignores the paste, keeps the expansion
+// with the keys where they landed: what arrived counts as the expansion it is.
+TEST_F(FieldPasting, anExpansionWhosePasteAgainNeverArrivesCountsAsExpanded)
 {
     field->current.offersEditing = false;
     page->saysSelectionComesBeforeLaterKeys = true;
-    desktop.keyboard.typedBeforePaste = {QStringLiteral(" ")};
-    typeIntoPage("Hi /sig");
-    page->onSelect = [this](TextRange) { page->onSelect = [this](TextRange) { page->selectionDelay = 60; }; };
-    settle();
-    finishReplacement();
-    EXPECT_TRUE(page->text.contains(signature));
-    EXPECT_FALSE(page->text.contains("/sig"));
-    EXPECT_EQ(expansions, QStringList{"/sig"});
-    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+    for (const bool selectionShows : {false, true}) {
+        SCOPED_TRACE(selectionShows ? "the paste again ignored" : "its selection never shown");
+        startAfresh();
+        page->selectionDelay = 0;
+        desktop.keyboard.typedBeforePaste = {QStringLiteral(" ")};
+        typeIntoPage("Hi /sig");
+        page->onSelect = [this, selectionShows](TextRange) {
+            page->onSelect = [this, selectionShows](TextRange) {
+                if (selectionShows)
+                    page->pasteDelay.reset();
+                else
+                    page->selectionDelay = 60;
+            };
+        };
+        settle();
+        finishReplacement();
+        EXPECT_TRUE(page->text.contains(signature)) << page->text.toStdString();
+        EXPECT_FALSE(page->text.contains("/sig"));
+        EXPECT_EQ(expansions, QStringList{"/sig"});
+        EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+    }
 }
 
 TEST_F(FieldPasting, thePasteWaitsForThePageToShowTheSelectionAndKeysTypedMeanwhileKeepTheirOrder)
