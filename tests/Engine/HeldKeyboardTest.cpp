@@ -64,6 +64,31 @@ TEST_F(HeldKeyboard, ALatePasteGetsTheExpansionNeverThePreviousClipboard)
     EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
 }
 
+TEST_F(HeldKeyboard, APasteReadAtOnceButShownOnlyAfterAStallCountsAsTheExpansion)
+{
+    desktop.pasteboard.setTracksReads(true);
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("copied password"));
+    // The application reads the clipboard at the paste key, then stops before it shows what it
+    // read, answering nothing until long after the replacement has given the paste up.
+    QString read;
+    field->pasteDelay.reset();
+    desktop.keyboard.onPasteKey = [&] {
+        read = desktop.pasteboard.pasteIntoOtherApplication();
+        field->selectionAnswer = std::optional<TextRange>();
+    };
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_FALSE(desktop.keyboardHold.isHolding());
+    EXPECT_TRUE(expansions.isEmpty());
+
+    field->insert(read);
+    field->selectionAnswer.reset();
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("copied password"));
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+}
+
 TEST_F(HeldKeyboard, AnUntakenPasteGivesTheClipboardBackAfterTheLongestWaitOrToTheNextReplacement)
 {
     desktop.pasteboard.setTracksReads(true);
