@@ -1004,6 +1004,16 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     else
         restoreOnceRead(run);
     const std::optional<TextRange> selection = run->target->selection();
+    // A busy field may show the paste between the last look and this one: it arrived, and counts
+    // as the expansion it is (a look after the replacement would not come before the next trigger).
+    if (!run->target->selectsWhilePasting() && !pasteWithdrawn && !run->puttingBack && m_awaitingRead != run
+        && selection != run->range && arrivedInPlace(*run, selection)) {
+        qCDebug(lcEngine).noquote() << "The paste of" << run->plan.trigger
+                                    << "showed in the field as the wait for it ended: expanded";
+        finish(*run);
+        run->completed();
+        return;
+    }
     // What stands from the trigger's place to the end (a line's worth): where keys typed meanwhile
     // ended up.
     // Where the length cannot be read, what stands up to the caret.
