@@ -59,8 +59,8 @@ run_case field-stopped-at-paste-no-manager 'aFieldThatStopsAsThePaste*' VELMORA_
 run_case field-stopped-at-paste-ctrl-copyq 'aFieldThatStopsAsThePaste*' VELMORA_FAULT_STOP_AT=ctrl
 run_case field-stopped-at-paste-ctrl-no-manager 'aFieldThatStopsAsThePaste*' VELMORA_FAULT_MANAGER=none \
   VELMORA_FAULT_STOP_AT=ctrl
-run_case velmora-stopped-at-trigger 'velmoraStopped*' VELMORA_FAULT_STOP_AFTER=0
-run_case velmora-stopped-after-trigger 'velmoraStopped*'
+run_case velmora-stopped-at-trigger 'velmoraStoppedMid*' VELMORA_FAULT_STOP_AFTER=0
+run_case velmora-stopped-after-trigger 'velmoraStoppedMid*'
 run_case velmora-stopped-in-hold-typing-on 'keysTypedWhileVelmoraIsStopped*' VELMORA_FAULT_KEYS=40
 run_case velmora-stopped-typing-held-keys-again 'velmoraStoppedWhileTyping*'
 run_case velmora-killed 'velmoraKilledMid*'

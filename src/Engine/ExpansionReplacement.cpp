@@ -1016,6 +1016,16 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     else
         restoreOnceRead(run);
     const std::optional<TextRange> selection = run->target->selection();
+    // A busy field may show the paste between the last look and this one: it arrived, and counts
+    // as the expansion it is (a look after the replacement would not come before the next trigger).
+    if (!run->target->selectsWhilePasting() && !pasteWithdrawn && !run->puttingBack && m_awaitingRead != run
+        && selection != run->range && arrivedInPlace(*run, selection)) {
+        qCDebug(lcEngine).noquote() << "The paste of" << run->plan.trigger
+                                    << "showed in the field as the wait for it ended: expanded";
+        finish(*run);
+        run->completed();
+        return;
+    }
     // What stands from the trigger's place to the end (a line's worth): where keys typed meanwhile
     // ended up.
     // Where the length cannot be read, what stands up to the caret.
@@ -1396,8 +1406,7 @@ void ExpansionReplacement::awaitPasteShown(const std::shared_ptr<Run>& run, int 
         return;
     const QString pasted = run->pasted();
     // Over the trigger, or in a browser's page right behind it, where it was no longer selected.
-    const bool inPlace = equalText(run->target->text(TextRange{run->range.location, pasted.size()}), pasted)
-        || arrivedOverLines(*run, run->target->selection()) || arrivedInAnotherElement(*run);
+    const bool inPlace = arrivedInPlace(*run, run->target->selection());
     const bool shown = inPlace
         || (run->target->selectsWhilePasting()
             && equalText(run->target->text(TextRange{run->range.location + run->range.length, pasted.size()}), pasted));
@@ -1585,12 +1594,29 @@ void ExpansionReplacement::awaitLatePaste(const std::shared_ptr<Run>& run, int l
         // The field took the paste: what arrived goes only where it shows that it did not
         // arrive whole (the copied contents with the caret right behind them, nothing typed
         // since).
+        if (selection && !pending && putBackWhatArrived(run))
+            return;
+        // It arrived whole (a field that read the clipboard at the paste key and stalled before
+        // showing it): it counts as the expansion it is.
+        if (selection && !pending && arrivedInPlace(*run, selection)) {
+            qCDebug(lcEngine).noquote() << "The paste of" << run->plan.trigger
+                                        << "showed in the field after the replacement had ended: expanded";
+            run->completed();
+            return;
+        }
         // A field that has just taken it may report its caret a moment after its text: it is
         // looked at a few times more before it is left as it is.
-        if (selection && !pending && (putBackWhatArrived(run) || ++run->lateLooksTaken >= lateLooksAfterPaste))
+        if (selection && !pending && ++run->lateLooksTaken >= lateLooksAfterPaste)
             return;
     }
     m_schedule(pasteReadCheckDelay, [this, run, looks] { awaitLatePaste(run, looks - 1); });
+}
+
+bool ExpansionReplacement::arrivedInPlace(const Run& run, const std::optional<TextRange>& selection)
+{
+    const QString pasted = run.pasted();
+    return equalText(run.target->text(TextRange{run.range.location, pasted.size()}), pasted)
+        || arrivedOverLines(run, selection) || arrivedInAnotherElement(run);
 }
 
 bool ExpansionReplacement::arrivedOverLines(const Run& run, const std::optional<TextRange>& selection)

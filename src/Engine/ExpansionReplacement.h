@@ -282,6 +282,8 @@ private:
     // paragraph separators or embedded objects, or as spaces in a line field), or as
     // paragraphs that are elements of their own with the focus and the caret in the last.
     bool arrivedOverLines(const Run& run, const std::optional<TextRange>& selection);
+    // The expansion stands whole in the trigger's place, in one of those ways.
+    bool arrivedInPlace(const Run& run, const std::optional<TextRange>& selection);
     bool arrivedInAnotherElement(const Run& run);
     void pasteSettled();
     // A paste that did not arrive whole: the range it took, what the field shows there, why,

@@ -64,6 +64,65 @@ TEST_F(HeldKeyboard, ALatePasteGetsTheExpansionNeverThePreviousClipboard)
     EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
 }
 
+// The field's application reads the clipboard at the (first) paste key into `read`, then stops
+// answering before it shows what it read; `then` runs at that moment.
+void stallAfterReadingPaste(
+    FakeDesktop& desktop, FakeTextField& field, QString& read, const std::function<void()>& then = {})
+{
+    field.pasteDelay.reset();
+    desktop.keyboard.onPasteKey = [&desktop, &field, &read, then] {
+        if (!read.isEmpty())
+            return;
+        read = desktop.pasteboard.pasteIntoOtherApplication();
+        field.selectionAnswer = std::optional<TextRange>();
+        if (then)
+            then();
+    };
+}
+
+TEST_F(HeldKeyboard, APasteReadAtOnceButShownOnlyAfterAStallCountsAsTheExpansion)
+{
+    desktop.pasteboard.setTracksReads(true);
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("copied password"));
+    // Answering nothing until long after the replacement has given the paste up.
+    QString read;
+    stallAfterReadingPaste(desktop, *field, read);
+    desktop.type(QStringLiteral("/sig"));
+    settle();
+    EXPECT_FALSE(desktop.keyboardHold.isHolding());
+    EXPECT_TRUE(expansions.isEmpty());
+
+    field->insert(read);
+    field->selectionAnswer.reset();
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello ") + signature);
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("copied password"));
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+}
+
+TEST_F(HeldKeyboard, APasteThatShowsJustAsItsWaitEndsCountsThoughTheNextTriggerFollowsAtOnce)
+{
+    desktop.pasteboard.setTracksReads(true);
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("copied"));
+    // A busy field reads the clipboard at the paste key and shows what it read only after the
+    // last look for it; the user has typed the next trigger by then.
+    QString read;
+    stallAfterReadingPaste(desktop, *field, read, [&] {
+        const double lastLook = ExpansionReplacement::pasteCheckDelay * ExpansionReplacement::pasteChecks;
+        Scheduler::current().after(lastLook - ExpansionReplacement::pasteCheckDelay / 4, nullptr, [&] {
+            field->afterSelectionRead = [&] {
+                field->insert(read);
+                field->selectionAnswer.reset();
+                desktop.type(QStringLiteral(" /sig"));
+            };
+        });
+    });
+    desktop.type(QStringLiteral(";addr"));
+    settle();
+    EXPECT_TRUE(field->text.startsWith(QStringLiteral("Hello 1 Main St /sig"))) << field->text.toStdString();
+    EXPECT_EQ(expansions.value(0), std::pair(QStringLiteral(";addr"), QStringLiteral("1 Main St")));
+}
+
 TEST_F(HeldKeyboard, AnUntakenPasteGivesTheClipboardBackAfterTheLongestWaitOrToTheNextReplacement)
 {
     desktop.pasteboard.setTracksReads(true);
