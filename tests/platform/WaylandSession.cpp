@@ -147,14 +147,19 @@ bool connectsToAnXServer(qint64 process)
 Keyboard::Keyboard(Compositor compositor)
     : m_compositor(compositor)
 {
-    // About the pace of a quick typist, as wtype's is below.
-    m_pace.setInterval(25);
-    QObject::connect(&m_pace, &QTimer::timeout, [this] { typeNextKey(); });
 }
 
 Keyboard::~Keyboard()
 {
     stop();
+    if (m_typist) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_ending = true;
+        }
+        m_wake.notify_all();
+        m_typist->wait();
+    }
     if (m_bus && !m_session.isEmpty())
         m_bus->call(QDBusMessage::createMethodCall(remoteDesktop, m_session, remoteDesktopSession, "Stop"));
     if (m_bus)
@@ -176,27 +181,43 @@ bool Keyboard::startRemoteDesktop()
     if (started.type() != QDBusMessage::ReplyMessage)
         return false;
     m_session = session.value().path();
+    m_typist.reset(QThread::create([this] { typeQueuedKeys(); }));
+    m_typist->start();
     return true;
 }
 
-void Keyboard::typeNextKey()
+void Keyboard::queue(const QList<Key>& keys)
 {
-    if (m_keys.isEmpty() || !m_bus) {
-        m_pace.stop();
-        return;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_keys += keys;
     }
-    const auto [keysym, only] = m_keys.takeFirst();
-    for (const bool pressed : {true, false}) {
-        if (only && *only != pressed)
-            continue;
-        QDBusMessage key
-            = QDBusMessage::createMethodCall(remoteDesktop, m_session, remoteDesktopSession, "NotifyKeyboardKeysym");
-        key << keysym << pressed;
-        m_bus->asyncCall(key);
+    m_wake.notify_all();
+}
+
+void Keyboard::typeQueuedKeys()
+{
+    for (;;) {
+        Key key;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_ending || !m_keys.isEmpty(); });
+            if (m_ending)
+                return;
+            key = m_keys.takeFirst();
+        }
+        for (const bool pressed : {true, false}) {
+            if (key.only && *key.only != pressed)
+                continue;
+            QDBusMessage message = QDBusMessage::createMethodCall(
+                remoteDesktop, m_session, remoteDesktopSession, "NotifyKeyboardKeysym");
+            message << key.keysym << pressed;
+            m_bus->call(message);
+        }
+        // Modifiers go down and up together with the key after them.
+        if (!key.only)
+            QThread::msleep(key.pauseMilliseconds);
     }
-    // Modifiers go down and up together with the key after them.
-    if (only && !m_keys.isEmpty())
-        typeNextKey();
 }
 
 void Keyboard::stop()
@@ -214,9 +235,7 @@ bool Keyboard::attach()
         // key: a Shift that types nothing.
         if (!startRemoteDesktop())
             return false;
-        m_keys.append({0xffe1, std::nullopt});
-        if (!m_pace.isActive())
-            m_pace.start();
+        queue({Key{0xffe1, std::nullopt}});
         return true;
     }
     return run({"-s", "30000"});
@@ -229,14 +248,14 @@ bool Keyboard::type(const QString& text, int delayMilliseconds)
             return false;
         // Key symbols: Latin-1 by its code, Return and BackSpace for a line break and \b, the rest
         // by the Unicode symbol of its code point.
+        QList<Key> keys;
         for (const char32_t c : text.toUcs4())
-            m_keys.append({c == U'\n' ? 0xff0d
-                    : c == U'\b'      ? 0xff08
-                    : c < 0x100       ? quint32(c)
-                                      : 0x01000000 + quint32(c),
-                std::nullopt});
-        if (!m_pace.isActive())
-            m_pace.start();
+            keys.append({c == U'\n' ? 0xff0d
+                    : c == U'\b'    ? 0xff08
+                    : c < 0x100     ? quint32(c)
+                                    : 0x01000000 + quint32(c),
+                std::nullopt, delayMilliseconds});
+        queue(keys);
         return true;
     }
     // Options apply to what follows them: a pause for the keymap, the text (a Backspace for each
@@ -261,6 +280,8 @@ bool Keyboard::press(const QStringList& keys)
             {"space", 0x20}, {"Shift_L", 0xffe1}, {"ctrl", 0xffe3}, {"shift", 0xffe1}, {"alt", 0xffe9}};
         if (!startRemoteDesktop())
             return false;
+        QList<Key> pressed;
+        int pause = 25;
         for (qsizetype index = 0; index < keys.size(); ++index) {
             const QString& key = keys.at(index);
             const bool takesName
@@ -268,20 +289,19 @@ bool Keyboard::press(const QStringList& keys)
             if ((takesName || key == QLatin1String("-d")) && index + 1 < keys.size()) {
                 const QString& name = keys.at(++index);
                 if (key == QLatin1String("-d")) {
-                    m_pace.setInterval(name.toInt());
+                    pause = name.toInt();
                     continue;
                 }
                 if (!named.contains(name))
                     return false;
-                m_keys.append({named.value(name),
-                    key == QLatin1String("-k") ? std::nullopt : std::optional(key == QLatin1String("-M"))});
+                pressed.append({named.value(name),
+                    key == QLatin1String("-k") ? std::nullopt : std::optional(key == QLatin1String("-M")), pause});
                 continue;
             }
             for (const QChar c : key)
-                m_keys.append({c.unicode(), std::nullopt});
+                pressed.append({c.unicode(), std::nullopt, pause});
         }
-        if (!m_pace.isActive())
-            m_pace.start();
+        queue(pressed);
         return true;
     }
     return run(QStringList{"-s", "150"} + keys + QStringList{"-s", "30000"});

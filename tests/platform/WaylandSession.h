@@ -5,7 +5,10 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
-#include <QTimer>
+#include <QThread>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -69,27 +72,38 @@ public:
     // A keyboard that types nothing: the compositor gives a window the keyboard focus only once
     // there is a keyboard.
     bool attach();
-    // Types the text, one key per character (Backspace for \b), 25 ms apart (or as given on
-    // sway); returns once typing has begun, not once the keys arrived.
+    // Types the text, one key per character (Backspace for \b), the given time apart; returns
+    // once typing has begun, not once the keys arrived. On mutter a thread of its own types, as
+    // a user's keys come whatever the test's own thread (and an engine running on it) is doing.
     bool type(const QString& text, int delayMilliseconds = 25);
     // Presses keys as wtype's arguments name them ("-k", "Tab"; "-M", "ctrl", "a", "-m",
     // "ctrl"), then keeps the keyboard like type(). On mutter only the key names and modifiers
-    // the tests use, and no pauses ("-d" is taken as the pace of the keys).
+    // the tests use, and no pauses ("-d" is taken as the pace of the keys behind it).
     bool press(const QStringList& keys);
 
 private:
     void stop();
     bool run(const QStringList& arguments);
     bool startRemoteDesktop();
-    void typeNextKey();
+    // A key symbol; whether it is pressed and released (nothing), or only pressed or released;
+    // and the pause behind it.
+    struct Key {
+        quint32 keysym = 0;
+        std::optional<bool> only;
+        int pauseMilliseconds = 25;
+    };
+    void queue(const QList<Key>& keys);
+    void typeQueuedKeys();
 
     Compositor m_compositor;
     QProcess m_process;
     std::optional<QDBusConnection> m_bus;
     QString m_session;
-    // A key symbol and whether it is pressed and released (nothing), or only pressed or released.
-    QList<std::pair<quint32, std::optional<bool>>> m_keys;
-    QTimer m_pace;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    QList<Key> m_keys;
+    bool m_ending = false;
+    std::unique_ptr<QThread> m_typist;
 };
 
 }
