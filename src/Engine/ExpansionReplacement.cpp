@@ -1111,7 +1111,7 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
             return false;
         keys = order;
     }
-    if (!keys || !isTypedText(*keys) || !pasteAgainOver(run, *shown, run->behind + *keys, reach))
+    if (!keys || !isTypedText(*keys) || !pasteAgainOver(run, *shown, run->behind + *keys, reach, length))
         return false;
     qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger
                                 << "before the paste came: pasting again in front of" << keys->size() << "(\"" << *shown
@@ -1153,7 +1153,7 @@ bool ExpansionReplacement::pasteInReportedOrder(const std::shared_ptr<Run>& run)
                                         << "\" read) are not all reported: \"" << run->plan.keysReported() << "\"";
         return false;
     }
-    if (!pasteAgainOver(run, *shown, keys->mid(run->displaced.size()), reach))
+    if (!pasteAgainOver(run, *shown, keys->mid(run->displaced.size()), reach, length))
         return false;
     qCDebug(lcEngine).noquote() << "Keys typed on stood out of order around the paste of" << run->plan.trigger << "(\""
                                 << *shown << "\" read): pasting again with" << keys->size() << "behind it as reported";
@@ -1243,7 +1243,7 @@ bool ExpansionReplacement::pasteBehindTrigger(const std::shared_ptr<Run>& run)
     // caret goes to the end first, where keys typed meanwhile go too, and the next look pastes.
     if (selection->length != 0)
         return run->target->select(TextRange{*length, 0}) && schedulePasteCheck(run, pasteCheckDelay);
-    if (!pasteAgainOver(run, *shown, keys, reach))
+    if (!pasteAgainOver(run, *shown, keys, reach, length))
         return false;
     qCDebug(lcEngine).noquote() << "The paste of" << run->plan.trigger << "landed behind" << at - selected.size()
                                 << "keys typed on, the trigger left in place: pasting again over all of it (\"" << *shown
@@ -1251,8 +1251,8 @@ bool ExpansionReplacement::pasteBehindTrigger(const std::shared_ptr<Run>& run)
     return true;
 }
 
-bool ExpansionReplacement::pasteAgainOver(
-    const std::shared_ptr<Run>& run, const QString& shown, const QString& keys, qint64 reach)
+bool ExpansionReplacement::pasteAgainOver(const std::shared_ptr<Run>& run, const QString& shown, const QString& keys,
+    qint64 reach, std::optional<qint64> length)
 {
     // A field that cannot be asked this moment (a caret reported late) is looked at again.
     const auto earlier = std::make_tuple(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes);
@@ -1262,7 +1262,11 @@ bool ExpansionReplacement::pasteAgainOver(
     run->range = TextRange{run->range.location, reach};
     run->caret = run->range.location + reach;
     run->expansionBytes = run->pasted().toUtf8();
-    if (lend(run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, run->selectedAgain))
+    // At the end of the text, keys that come after the look stand behind what is selected, as
+    // for the first paste: the length the look read, not a later one, tells the field that the
+    // caret goes behind them with the paste. (Taken as text in the middle, a caret reported in
+    // front of such a key let the paste leave the next key in front of it: "Anna ko".)
+    if (lend(run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, run->selectedAgain, length))
         return true;
     --run->pastedInFront;
     std::tie(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes) = earlier;

@@ -1130,6 +1130,32 @@ TEST_F(FieldPasting, aSelectionForPastingAgainInOrderIsWaitedForLonger)
     expectExpandedTo("Hi " + signature + " ");
 }
 
+// Firefox under sway: a key that reaches the page behind the paste made again, just after the
+// look that told what to paste again and before its selection, with the caret reported in front
+// of it for a moment, still ends behind the expansion, where the next key goes.
+TEST_F(FieldPasting, aKeyArrivingAsThePasteIsMadeAgainStaysBehindTheExpansion)
+{
+    field->current.offersEditing = false;
+    page->saysSelectionComesBeforeLaterKeys = true;
+    page->selectionDelay = 0.01;
+    typeIntoPage("Hi /sig");
+    desktop.keyboard.typedBeforePaste = {QStringLiteral(" ")};
+    // The "o" comes as the expansion goes on the clipboard again, with the space behind it.
+    desktop.pasteboard.setAfterWrite([this, once = true]() mutable {
+        if (desktop.pasteboard.plainText() != signature + " " || !std::exchange(once, false))
+            return;
+        keyIntoPage(QStringLiteral("o"));
+        page->selectionAnswer = TextRange{page->text.size() - 1, 0};
+        scheduler.after(0.005, nullptr, [this] { page->selectionAnswer.reset(); });
+    });
+    settle();
+    finishReplacement();
+    page->insert(QStringLiteral("k"));
+    EXPECT_EQ(page->text, "Hi " + signature + " ok");
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
 // A key that lands inside the trigger before its selection shows (a caret the page had not moved
 // on yet) leaves the selection over other text than the trigger: no paste goes over it.
 TEST_F(FieldPasting, aSelectionOverOtherTextThanKeysTypedGetsNoPaste)
