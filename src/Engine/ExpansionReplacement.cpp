@@ -227,6 +227,12 @@ SelectingLook lookAtSelecting(ExpansionTarget& target, TextRange range, const QS
     // at the range takes that text away: the length is asked for again at the next look.
     if (look.selection == range && look.length && *look.length < range.location)
         look.length.reset();
+    // Nor is a length short of the caret it shows elsewhere (a key over the range, the caret
+    // behind it, and a length of 0): taken for the range gone, the paste that should land behind
+    // that key would not go, and the text the range held would be lost.
+    if (look.selection && look.selection != range && look.length
+        && *look.length < look.selection->location + look.selection->length)
+        look.length.reset();
     look.inPlace = equalText(look.shown, selected);
     return look;
 }

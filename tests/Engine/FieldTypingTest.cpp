@@ -758,6 +758,28 @@ TEST_F(FieldPasting, aBusyPageStillGetsThePasteAgainThatPutsKeysTypedOnInOrder)
     }
 }
 
+// A key that takes the place of the selection made to paste again, the busy page answering a
+// length of 0 at that look with its caret behind the key: the paste still goes, or the expansion
+// would be gone with nothing in its place ("Hi k").
+TEST_F(FieldPasting, aKeyOverTheSelectionForPastingAgainStillGetsThePasteWhereTheLengthIsNoAnswer)
+{
+    field->current.offersEditing = false;
+    page->saysSelectionComesBeforeLaterKeys = true;
+    desktop.keyboard.typedBeforePaste = {QStringLiteral(" ")};
+    typeIntoPage("Hi /sig");
+    page->onSelect = [this](TextRange) {
+        page->onSelect = [this](TextRange) {
+            scheduler.after(0.001, nullptr, [this] {
+                keyIntoPage(QStringLiteral("k"));
+                field->countOnce = 0;
+            });
+        };
+    };
+    settle();
+    finishReplacement();
+    expectExpandedTo("Hi " + signature + " k");
+}
+
 // A page that never shows that selection keeps the expansion with the keys where they landed:
 // what arrived counts as the expansion it is.
 TEST_F(FieldPasting, anExpansionWhosePasteAgainNeverGetsItsSelectionCountsAsExpanded)
