@@ -777,6 +777,11 @@ bool ExpansionReplacement::carryKeysBehind(const std::shared_ptr<Run>& run, cons
 {
     qCDebug(lcEngine).noquote() << keys.size() << "keys reached the field behind" << run->plan.trigger
                                 << "before its selection: selecting them with it";
+    // Not selected, the field still shows the selection made before, which must stay known as
+    // ours: giving up then puts the caret behind the keys, rather than leaving that selection for
+    // the next key to replace (the expansion pasted before, or the trigger, lost: "Hi ko").
+    const auto earlier
+        = std::make_tuple(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes);
     ++run->carried;
     run->displaced += keys;
     if (run->pastedInFront > 0)
@@ -786,8 +791,10 @@ bool ExpansionReplacement::carryKeysBehind(const std::shared_ptr<Run>& run, cons
     run->expansionBytes = run->pasted().toUtf8();
     // The expansion on the clipboard goes with them; the range is selected over the selection
     // the field shows.
-    if (!lend(run) || !owns(run->receipt, run->injected) || !run->target->select(run->range))
+    if (!lend(run) || !owns(run->receipt, run->injected) || !run->target->select(run->range)) {
+        std::tie(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes) = earlier;
         return false;
+    }
     run->selecting = run->range;
     run->selectingText = run->selected();
     run->lengthAtSelection = length;

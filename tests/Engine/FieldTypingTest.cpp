@@ -780,6 +780,25 @@ TEST_F(FieldPasting, aKeyOverTheSelectionForPastingAgainStillGetsThePasteWhereTh
     expectExpandedTo("Hi " + signature + " k");
 }
 
+// Firefox under GNOME: keys that reached the page behind the selected trigger are to be selected
+// with it, and the busy page refuses that selection. The selection it shows is still ours: the
+// next key must not replace it.
+TEST_F(FieldPasting, aSelectionWithTheKeysBehindItThatIsRefusedLeavesNoSelectionForTheNextKey)
+{
+    field->current.offersEditing = false;
+    desktop.keyboard.sharesModifiers = true;
+    page->saysSelectionComesBeforeLaterKeys = true;
+    page->selectionDelay = 0.005;
+    typeIntoPage("Hi /sig");
+    page->beforeSelectionApplies = [this] { keyIntoPage(QStringLiteral(" ")); };
+    page->onSelect = [this](TextRange) { page->unansweredSelections = 1; };
+    settle();
+    finishReplacement();
+    page->insert(QStringLiteral("k"));
+    EXPECT_EQ(page->text, "Hi /sig k");
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
 // A page that never shows that selection keeps the expansion with the keys where they landed:
 // what arrived counts as the expansion it is.
 TEST_F(FieldPasting, anExpansionWhosePasteAgainNeverGetsItsSelectionCountsAsExpanded)
