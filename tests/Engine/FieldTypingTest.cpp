@@ -587,14 +587,21 @@ protected:
         page->afterSelectionRead = whenSelected;
     }
 
+    // Firefox's page under GNOME: no edits by offsets, keys through the desktop portal, which
+    // shares the modifiers, and a selection shown a moment after it is asked for, before later keys.
+    void firefoxUnderGnome()
+    {
+        field->current.offersEditing = false;
+        desktop.keyboard.sharesModifiers = true;
+        page->saysSelectionComesBeforeLaterKeys = true;
+        page->selectionDelay = 0.005;
+    }
+
     // Firefox under GNOME: " o" reaches the page behind the trigger before its selection, and "k"
     // takes the selection's place before the paste, which lands in front of " o".
     void typeWithKeysOnBothSidesOfThePaste()
     {
-        field->current.offersEditing = false;
-        desktop.keyboard.sharesModifiers = true;
-        page->selectionDelay = 0.005;
-        page->saysSelectionComesBeforeLaterKeys = true;
+        firefoxUnderGnome();
         typeIntoPage("Hi /sig");
         page->beforeSelectionApplies = [this] {
             keyIntoPage(QStringLiteral(" "));
@@ -785,10 +792,7 @@ TEST_F(FieldPasting, aKeyOverTheSelectionForPastingAgainStillGetsThePasteWhereTh
 // next key must not replace it.
 TEST_F(FieldPasting, aSelectionWithTheKeysBehindItThatIsRefusedLeavesNoSelectionForTheNextKey)
 {
-    field->current.offersEditing = false;
-    desktop.keyboard.sharesModifiers = true;
-    page->saysSelectionComesBeforeLaterKeys = true;
-    page->selectionDelay = 0.005;
+    firefoxUnderGnome();
     typeIntoPage("Hi /sig");
     page->beforeSelectionApplies = [this] { keyIntoPage(QStringLiteral(" ")); };
     page->onSelect = [this](TextRange) { page->unansweredSelections = 1; };
@@ -838,10 +842,7 @@ TEST_F(FieldPasting, thePasteWaitsForThePageToShowTheSelectionAndKeysTypedMeanwh
 // selection. It goes with the trigger into what is pasted, so the caret ends behind it.
 TEST_F(FieldPasting, aKeyThatReachedThePageJustBeforeTheSelectionStaysInFrontOfTheCaret)
 {
-    field->current.offersEditing = false;
-    desktop.keyboard.sharesModifiers = true;
-    page->saysSelectionComesBeforeLaterKeys = true;
-    page->selectionDelay = 0.005;
+    firefoxUnderGnome();
     page->beforeSelectionApplies = [this] {
         page->insert(QStringLiteral(" "));
         field->content = page->text;
@@ -1157,10 +1158,7 @@ TEST_F(FieldPasting, aKeyInTheSelectionsPlaceThatWasNotReportedOnItsOwnStillGets
 // the keys would stay where they stood, in front of the expansion.
 TEST_F(FieldPasting, aSelectionForPastingAgainInOrderIsWaitedForLonger)
 {
-    field->current.offersEditing = false;
-    desktop.keyboard.sharesModifiers = true;
-    page->saysSelectionComesBeforeLaterKeys = true;
-    page->selectionDelay = 0.005;
+    firefoxUnderGnome();
     typeIntoPage("Hi /sig");
     desktop.keyboard.typedBeforePaste = {QStringLiteral(" ")};
     finishWithFirstPaste([this](const QString& pasted) {
