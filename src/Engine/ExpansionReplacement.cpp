@@ -791,7 +791,10 @@ bool ExpansionReplacement::carryKeysBehind(const std::shared_ptr<Run>& run, cons
     run->expansionBytes = run->pasted().toUtf8();
     // The expansion on the clipboard goes with them; the range is selected over the selection
     // the field shows.
-    if (!lend(run) || !owns(run->receipt, run->injected) || !run->target->select(run->range)) {
+    const bool lent = lend(run) && owns(run->receipt, run->injected);
+    if (!lent || !run->target->select(run->range)) {
+        qCDebug(lcEngine).noquote() << "Selecting them with it failed:"
+                                    << (lent ? "the field took no selection" : "the clipboard was not ours");
         std::tie(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes) = earlier;
         return false;
     }
