@@ -1270,6 +1270,11 @@ bool ExpansionReplacement::pasteBehindTrigger(const std::shared_ptr<Run>& run)
 bool ExpansionReplacement::pasteAgainOver(const std::shared_ptr<Run>& run, const QString& shown, const QString& keys,
     qint64 reach, std::optional<qint64> length)
 {
+    // Keys that reached the end of the text since the look belong in what is pasted again: the
+    // next look takes them in. (Selected behind the range instead, on a page under GNOME, a key
+    // typed while they were being taken into the selection replaced it: "Hi ko".)
+    if (length && run->target->textLength() != length)
+        return false;
     // A field that cannot be asked this moment (a caret reported late) is looked at again.
     const auto earlier = std::make_tuple(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes);
     ++run->pastedInFront;
@@ -1278,10 +1283,10 @@ bool ExpansionReplacement::pasteAgainOver(const std::shared_ptr<Run>& run, const
     run->range = TextRange{run->range.location, reach};
     run->caret = run->range.location + reach;
     run->expansionBytes = run->pasted().toUtf8();
-    // At the end of the text, keys that come after the look stand behind what is selected, as
-    // for the first paste: the length the look read, not a later one, tells the field that the
-    // caret goes behind them with the paste. (Taken as text in the middle, a caret reported in
-    // front of such a key let the paste leave the next key in front of it: "Anna ko".)
+    // At the end of the text, keys that come from now on stand behind what is selected, as for
+    // the first paste: the length the look read, not a later one, tells the field that the caret
+    // goes behind them with the paste. (Taken as text in the middle, a caret reported in front of
+    // such a key let the paste leave the next key in front of it: "Anna ko".)
     if (lend(run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, run->selectedAgain, length))
         return true;
     --run->pastedInFront;
