@@ -227,6 +227,12 @@ SelectingLook lookAtSelecting(ExpansionTarget& target, TextRange range, const QS
     // at the range takes that text away: the length is asked for again at the next look.
     if (look.selection == range && look.length && *look.length < range.location)
         look.length.reset();
+    // Nor is a length short of the caret it shows elsewhere (a key over the range, the caret
+    // behind it, and a length of 0): taken for the range gone, the paste that should land behind
+    // that key would not go, and the text the range held would be lost.
+    if (look.selection && look.selection != range && look.length
+        && *look.length < look.selection->location + look.selection->length)
+        look.length.reset();
     look.inPlace = equalText(look.shown, selected);
     return look;
 }
@@ -771,6 +777,11 @@ bool ExpansionReplacement::carryKeysBehind(const std::shared_ptr<Run>& run, cons
 {
     qCDebug(lcEngine).noquote() << keys.size() << "keys reached the field behind" << run->plan.trigger
                                 << "before its selection: selecting them with it";
+    // Not selected, the field still shows the selection made before, which must stay known as
+    // ours: giving up then puts the caret behind the keys, rather than leaving that selection for
+    // the next key to replace (the expansion pasted before, or the trigger, lost: "Hi ko").
+    const auto earlier
+        = std::make_tuple(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes);
     ++run->carried;
     run->displaced += keys;
     if (run->pastedInFront > 0)
@@ -780,8 +791,13 @@ bool ExpansionReplacement::carryKeysBehind(const std::shared_ptr<Run>& run, cons
     run->expansionBytes = run->pasted().toUtf8();
     // The expansion on the clipboard goes with them; the range is selected over the selection
     // the field shows.
-    if (!lend(run) || !owns(run->receipt, run->injected) || !run->target->select(run->range))
+    const bool lent = lend(run) && owns(run->receipt, run->injected);
+    if (!lent || !run->target->select(run->range)) {
+        qCDebug(lcEngine).noquote() << "Selecting them with it failed:"
+                                    << (lent ? "the field took no selection" : "the clipboard was not ours");
+        std::tie(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes) = earlier;
         return false;
+    }
     run->selecting = run->range;
     run->selectingText = run->selected();
     run->lengthAtSelection = length;
@@ -1141,7 +1157,7 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
             return false;
         keys = order;
     }
-    if (!keys || !isTypedText(*keys) || !pasteAgainOver(run, *shown, run->behind + *keys, reach))
+    if (!keys || !isTypedText(*keys) || !pasteAgainOver(run, *shown, run->behind + *keys, reach, length))
         return false;
     qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger
                                 << "before the paste came: pasting again in front of" << keys->size() << "(\"" << *shown
@@ -1183,7 +1199,7 @@ bool ExpansionReplacement::pasteInReportedOrder(const std::shared_ptr<Run>& run)
                                         << "\" read) are not all reported: \"" << run->plan.keysReported() << "\"";
         return false;
     }
-    if (!pasteAgainOver(run, *shown, keys->mid(run->displaced.size()), reach))
+    if (!pasteAgainOver(run, *shown, keys->mid(run->displaced.size()), reach, length))
         return false;
     qCDebug(lcEngine).noquote() << "Keys typed on stood out of order around the paste of" << run->plan.trigger << "(\""
                                 << *shown << "\" read): pasting again with" << keys->size() << "behind it as reported";
@@ -1273,7 +1289,7 @@ bool ExpansionReplacement::pasteBehindTrigger(const std::shared_ptr<Run>& run)
     // caret goes to the end first, where keys typed meanwhile go too, and the next look pastes.
     if (selection->length != 0)
         return run->target->select(TextRange{*length, 0}) && schedulePasteCheck(run, pasteCheckDelay);
-    if (!pasteAgainOver(run, *shown, keys, reach))
+    if (!pasteAgainOver(run, *shown, keys, reach, length))
         return false;
     qCDebug(lcEngine).noquote() << "The paste of" << run->plan.trigger << "landed behind" << at - selected.size()
                                 << "keys typed on, the trigger left in place: pasting again over all of it (\"" << *shown
@@ -1281,9 +1297,14 @@ bool ExpansionReplacement::pasteBehindTrigger(const std::shared_ptr<Run>& run)
     return true;
 }
 
-bool ExpansionReplacement::pasteAgainOver(
-    const std::shared_ptr<Run>& run, const QString& shown, const QString& keys, qint64 reach)
+bool ExpansionReplacement::pasteAgainOver(const std::shared_ptr<Run>& run, const QString& shown, const QString& keys,
+    qint64 reach, std::optional<qint64> length)
 {
+    // Keys that reached the end of the text since the look belong in what is pasted again: the
+    // next look takes them in. (Selected behind the range instead, on a page under GNOME, a key
+    // typed while they were being taken into the selection replaced it: "Hi ko".)
+    if (length && run->target->textLength() != length)
+        return false;
     // A field that cannot be asked this moment (a caret reported late) is looked at again.
     const auto earlier = std::make_tuple(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes);
     ++run->pastedInFront;
@@ -1292,7 +1313,11 @@ bool ExpansionReplacement::pasteAgainOver(
     run->range = TextRange{run->range.location, reach};
     run->caret = run->range.location + reach;
     run->expansionBytes = run->pasted().toUtf8();
-    if (lend(run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, run->selectedAgain))
+    // At the end of the text, keys that come from now on stand behind what is selected, as for
+    // the first paste: the length the look read, not a later one, tells the field that the caret
+    // goes behind them with the paste. (Taken as text in the middle, a caret reported in front of
+    // such a key let the paste leave the next key in front of it: "Anna ko".)
+    if (lend(run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, run->selectedAgain, length))
         return true;
     --run->pastedInFront;
     std::tie(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes) = earlier;

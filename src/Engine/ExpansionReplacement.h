@@ -254,7 +254,9 @@ private:
     bool pasteBehindTrigger(const std::shared_ptr<Run>& run);
     // Selects `shown`, what stands from the trigger's place over `reach` units, and pastes the
     // expansion followed by `keys` over it; false (nothing changed) when that could not be done.
-    bool pasteAgainOver(const std::shared_ptr<Run>& run, const QString& shown, const QString& keys, qint64 reach);
+    // `length`: the text's length `shown` was read up to, where it reaches the end.
+    bool pasteAgainOver(const std::shared_ptr<Run>& run, const QString& shown, const QString& keys, qint64 reach,
+        std::optional<qint64> length);
     static double firstPasteCheckDelayFor(const Run& run);
     // Looks at the field for the paste after `delay`, within the time the paste is given.
     // A field that may still read the clipboard late is looked for up to `checks`

@@ -587,14 +587,21 @@ protected:
         page->afterSelectionRead = whenSelected;
     }
 
+    // Firefox's page under GNOME: no edits by offsets, keys through the desktop portal, which
+    // shares the modifiers, and a selection shown a moment after it is asked for, before later keys.
+    void firefoxUnderGnome()
+    {
+        field->current.offersEditing = false;
+        desktop.keyboard.sharesModifiers = true;
+        page->saysSelectionComesBeforeLaterKeys = true;
+        page->selectionDelay = 0.005;
+    }
+
     // Firefox under GNOME: " o" reaches the page behind the trigger before its selection, and "k"
     // takes the selection's place before the paste, which lands in front of " o".
     void typeWithKeysOnBothSidesOfThePaste()
     {
-        field->current.offersEditing = false;
-        desktop.keyboard.sharesModifiers = true;
-        page->selectionDelay = 0.005;
-        page->saysSelectionComesBeforeLaterKeys = true;
+        firefoxUnderGnome();
         typeIntoPage("Hi /sig");
         page->beforeSelectionApplies = [this] {
             keyIntoPage(QStringLiteral(" "));
@@ -758,6 +765,44 @@ TEST_F(FieldPasting, aBusyPageStillGetsThePasteAgainThatPutsKeysTypedOnInOrder)
     }
 }
 
+// A key that takes the place of the selection made to paste again, the busy page answering a
+// length of 0 at that look with its caret behind the key: the paste still goes, or the expansion
+// would be gone with nothing in its place ("Hi k").
+TEST_F(FieldPasting, aKeyOverTheSelectionForPastingAgainStillGetsThePasteWhereTheLengthIsNoAnswer)
+{
+    field->current.offersEditing = false;
+    page->saysSelectionComesBeforeLaterKeys = true;
+    desktop.keyboard.typedBeforePaste = {QStringLiteral(" ")};
+    typeIntoPage("Hi /sig");
+    page->onSelect = [this](TextRange) {
+        page->onSelect = [this](TextRange) {
+            scheduler.after(0.001, nullptr, [this] {
+                keyIntoPage(QStringLiteral("k"));
+                field->countOnce = 0;
+            });
+        };
+    };
+    settle();
+    finishReplacement();
+    expectExpandedTo("Hi " + signature + " k");
+}
+
+// Firefox under GNOME: keys that reached the page behind the selected trigger are to be selected
+// with it, and the busy page refuses that selection. The selection it shows is still ours: the
+// next key must not replace it.
+TEST_F(FieldPasting, aSelectionWithTheKeysBehindItThatIsRefusedLeavesNoSelectionForTheNextKey)
+{
+    firefoxUnderGnome();
+    typeIntoPage("Hi /sig");
+    page->beforeSelectionApplies = [this] { keyIntoPage(QStringLiteral(" ")); };
+    page->onSelect = [this](TextRange) { page->unansweredSelections = 1; };
+    settle();
+    finishReplacement();
+    page->insert(QStringLiteral("k"));
+    EXPECT_EQ(page->text, "Hi /sig k");
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
 // A page that never shows that selection, or shows it and ignores the paste, keeps the expansion
 // with the keys where they landed: what arrived counts as the expansion it is.
 TEST_F(FieldPasting, anExpansionWhosePasteAgainNeverArrivesCountsAsExpanded)
@@ -809,10 +854,7 @@ TEST_F(FieldPasting, thePasteWaitsForThePageToShowTheSelectionAndKeysTypedMeanwh
 // selection. It goes with the trigger into what is pasted, so the caret ends behind it.
 TEST_F(FieldPasting, aKeyThatReachedThePageJustBeforeTheSelectionStaysInFrontOfTheCaret)
 {
-    field->current.offersEditing = false;
-    desktop.keyboard.sharesModifiers = true;
-    page->saysSelectionComesBeforeLaterKeys = true;
-    page->selectionDelay = 0.005;
+    firefoxUnderGnome();
     page->beforeSelectionApplies = [this] {
         page->insert(QStringLiteral(" "));
         field->content = page->text;
@@ -1128,10 +1170,7 @@ TEST_F(FieldPasting, aKeyInTheSelectionsPlaceThatWasNotReportedOnItsOwnStillGets
 // the keys would stay where they stood, in front of the expansion.
 TEST_F(FieldPasting, aSelectionForPastingAgainInOrderIsWaitedForLonger)
 {
-    field->current.offersEditing = false;
-    desktop.keyboard.sharesModifiers = true;
-    page->saysSelectionComesBeforeLaterKeys = true;
-    page->selectionDelay = 0.005;
+    firefoxUnderGnome();
     typeIntoPage("Hi /sig");
     desktop.keyboard.typedBeforePaste = {QStringLiteral(" ")};
     finishWithFirstPaste([this](const QString& pasted) {
@@ -1140,6 +1179,32 @@ TEST_F(FieldPasting, aSelectionForPastingAgainInOrderIsWaitedForLonger)
         return pasted;
     });
     expectExpandedTo("Hi " + signature + " ");
+}
+
+// Firefox under sway: a key that reaches the page behind the paste made again, just after the
+// look that told what to paste again and before its selection, with the caret reported in front
+// of it for a moment, still ends behind the expansion, where the next key goes.
+TEST_F(FieldPasting, aKeyArrivingAsThePasteIsMadeAgainStaysBehindTheExpansion)
+{
+    field->current.offersEditing = false;
+    page->saysSelectionComesBeforeLaterKeys = true;
+    page->selectionDelay = 0.01;
+    typeIntoPage("Hi /sig");
+    desktop.keyboard.typedBeforePaste = {QStringLiteral(" ")};
+    // The "o" comes as the expansion goes on the clipboard again, with the space behind it.
+    desktop.pasteboard.setAfterWrite([this, once = true]() mutable {
+        if (desktop.pasteboard.plainText() != signature + " " || !std::exchange(once, false))
+            return;
+        keyIntoPage(QStringLiteral("o"));
+        page->selectionAnswer = TextRange{page->text.size() - 1, 0};
+        scheduler.after(0.005, nullptr, [this] { page->selectionAnswer.reset(); });
+    });
+    settle();
+    finishReplacement();
+    page->insert(QStringLiteral("k"));
+    EXPECT_EQ(page->text, "Hi " + signature + " ok");
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
 }
 
 // A key that lands inside the trigger before its selection shows (a caret the page had not moved

@@ -51,6 +51,8 @@ bool FakePasteboard::writeItems(const QList<PasteboardItem>& items)
         for (PasteboardItem& item : m_items)
             item.append({m_addedType, QByteArray("added")});
     }
+    if (m_afterWrite)
+        m_afterWrite();
     return true;
 }
 

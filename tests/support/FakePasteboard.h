@@ -39,6 +39,8 @@ public:
     void setAddsTypeOnWrite(const QString& type) { m_addedType = type; }
     // Runs on every read of data, to let another writer step in mid-read.
     void setOnRead(std::function<void()> onRead) { m_onRead = std::move(onRead); }
+    // Runs right after every write, as something that happens that very moment.
+    void setAfterWrite(std::function<void()> afterWrite) { m_afterWrite = std::move(afterWrite); }
 
     int writeCount() const { return m_writes; }
 
@@ -48,6 +50,7 @@ private:
     QString m_unreadableType;
     QString m_addedType;
     std::function<void()> m_onRead;
+    std::function<void()> m_afterWrite;
     qint64 m_changeCount = 1;
     bool m_refusesWrites = false;
     bool m_tracksReads = false;
