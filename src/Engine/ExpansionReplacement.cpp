@@ -977,6 +977,8 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     const bool taken = !owns(run->receipt, run->injected);
     if (!pasteWithdrawn && (!settled || mayBeCut) && putBackWhatArrived(run))
         return;
+    if (!pasteWithdrawn && !taken && !settled && putBackOverKeysTyped(run))
+        return;
     // A browser's page may take the paste before the selection it reported: what arrived is
     // still there whole, and is selected and pasted over once more.
     if (run->puttingBack && !run->putBackAgain && !pasteWithdrawn && !taken
@@ -1096,7 +1098,9 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
     // Where keys took the range's place, the text there was those keys followed by any that had
     // reached the field behind the range first: the latter were typed first, though they stand
     // behind the paste, and keys in front of the paste beyond the former came after them, at the
-    // caret. Where more than one order fits, it cannot be told.
+    // caret. Where the key that takes the caret behind them follows the paste a round trip later
+    // (End through a desktop portal), keys typed in that moment land between the paste and the
+    // former, and came after those in front. Where more than one order fits, it cannot be told.
     const QString front = shown->left(at);
     const QString back = shown->mid(at + landed.size());
     std::optional<QString> keys;
@@ -1104,12 +1108,16 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
         keys = front + back;
     for (qsizetype split = 1; split <= run->tookPlace.size(); ++split) {
         const QString first = run->tookPlace.mid(split);
-        if (!front.startsWith(run->tookPlace.left(split)) || !back.startsWith(first))
+        if (!front.startsWith(run->tookPlace.left(split)))
             continue;
-        const QString order = first + front + back.mid(first.size());
-        if (keys && *keys != order)
-            return false;
-        keys = order;
+        for (qsizetype from = 0; from <= (first.isEmpty() ? 0 : back.size() - first.size()); ++from) {
+            if (!Text::equal(back.mid(from, first.size()), first))
+                continue;
+            const QString order = first + front + back.left(from) + back.mid(from + first.size());
+            if (keys && *keys != order)
+                return false;
+            keys = order;
+        }
     }
     if (!keys || !isTypedText(*keys) || !pasteAgainOver(run, *shown, run->behind + *keys, reach))
         return false;
@@ -1255,9 +1263,13 @@ bool ExpansionReplacement::pasteAgainOver(
     const std::shared_ptr<Run>& run, const QString& shown, const QString& keys, qint64 reach)
 {
     // A field that cannot be asked this moment (a caret reported late) is looked at again.
-    const auto earlier = std::make_tuple(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes);
+    const auto earlier = std::make_tuple(
+        run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes, run->puttingBack);
     ++run->pastedInFront;
     run->displaced += keys;
+    // What goes back over a paste that never came takes the keys too.
+    if (run->puttingBack)
+        *run->puttingBack += keys;
     run->selectedAgain = shown;
     run->range = TextRange{run->range.location, reach};
     run->caret = run->range.location + reach;
@@ -1265,7 +1277,8 @@ bool ExpansionReplacement::pasteAgainOver(
     if (lend(run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, run->selectedAgain))
         return true;
     --run->pastedInFront;
-    std::tie(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes) = earlier;
+    std::tie(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes, run->puttingBack)
+        = earlier;
     return false;
 }
 
@@ -1526,6 +1539,44 @@ bool ExpansionReplacement::putBackWhatArrived(const std::shared_ptr<Run>& run)
         abandonSelection(run, selectionChecks);
     else
         waitForSelection(run, selectionChecks);
+    return true;
+}
+
+bool ExpansionReplacement::putBackOverKeysTyped(const std::shared_ptr<Run>& run)
+{
+    // Typing at the end of the text, a key took the selected trigger's place and the paste that
+    // should have landed behind it never came (Chromium under GNOME, loaded): left so, the trigger
+    // would be gone without its expansion.
+    if (!run->target->selectsWhilePasting() || run->puttingBack || run->pastedInFront > 0 || run->pastedAgain
+        || !run->after.isEmpty() || !run->plan.keysReported
+        || run->lengthAtSelection != run->selecting.location + run->selecting.length)
+        return false;
+    const std::optional<qint64> length = run->target->textLength();
+    const qint64 reach = length ? *length - run->range.location : 0;
+    if (reach <= 0 || reach > 2 * typedOnKeys || run->target->selection() != TextRange{*length, 0})
+        return false;
+    // Only keys the page reported typed stand there, each once: nothing of the paste arrived.
+    // They go back in the order reported.
+    const std::optional<QString> shown = run->target->text(TextRange{run->range.location, reach});
+    const QString reported = run->plan.keysReported();
+    const std::optional<QString> unexplained = shown ? withoutEach(reported, *shown) : std::nullopt;
+    if (!shown || shown->size() != reach || !unexplained || !unexplained->isEmpty() || !isTypedText(reported))
+        return false;
+    qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger << "and its paste never showed (\""
+                                << *shown << "\" read): putting the trigger back in front of them";
+    run->puttingBack = run->typed() + reported;
+    run->putBackWhy = QStringLiteral("keys took the trigger's place and its paste never showed");
+    run->selectedAgain = *shown;
+    run->range = TextRange{run->range.location, reach};
+    run->caret = *length;
+    run->expansionBytes = run->puttingBack->toUtf8();
+    run->pastedAgain = true;
+    lookForPasteAfresh(*run);
+    // A new owner, as in putBackWhatArrived(): a page that keeps what it last pasted asks afresh.
+    restore(*run);
+    if (lend(run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, *shown))
+        return true;
+    abandonSelection(run, selectionChecks);
     return true;
 }
 

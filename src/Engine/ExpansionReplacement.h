@@ -295,6 +295,9 @@ private:
     // as the expansion went (the user's clipboard is put back afterwards); false when nothing
     // tells that it did not.
     bool putBackWhatArrived(const std::shared_ptr<Run>& run);
+    // Puts the trigger back, with the keys typed on behind it, where keys took the selected
+    // trigger's place in a page and the paste never showed; false where anything else stands there.
+    bool putBackOverKeysTyped(const std::shared_ptr<Run>& run);
     // Before a paste goes out again: it is looked for as if none had gone before.
     void lookForPasteAfresh(Run& run);
     // Looks, after the replacement ended, for a paste the field was not seen to take.

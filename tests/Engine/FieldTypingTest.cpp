@@ -1052,6 +1052,37 @@ TEST_F(FieldPasting, keysOnBothSidesOfThePasteGoBehindItInTheOrderThePageReporte
         return QString(pasted + QStringLiteral("k"));
     });
     expectExpandedTo("Hi " + signature + " ok");
+
+    // The same, with "o" taking the selection's place before the page is looked at: the paste
+    // lands behind it, and "k" at the caret the paste left, between it and the space.
+    startAfresh();
+    typeIntoPage("Hi /sig");
+    page->beforeSelectionApplies = [this] { keyIntoPage(QStringLiteral(" ")); };
+    onceSelected([this] { keyIntoPage(QStringLiteral("o")); });
+    finishWithFirstPaste([](const QString& pasted) { return QString(pasted + QStringLiteral("k")); });
+    expectExpandedTo("Hi " + signature + " ok");
+}
+
+// Chromium under GNOME, loaded: a space takes the selected trigger's place and the paste that
+// follows it never shows. The trigger goes back in front of the keys typed on, not lost.
+TEST_F(FieldPasting, aPasteThatNeverShowsAfterAKeyTookTheTriggersPlaceGetsTheTriggerBack)
+{
+    field->current.offersEditing = false;
+    desktop.keyboard.sharesModifiers = true;
+    typeIntoPage("Hi /sig");
+    desktop.keyboard.onPasteKey = [this] {
+        desktop.keyboard.onPasteKey = nullptr;
+        keyIntoPage(QStringLiteral(" "));
+    };
+    finishWithFirstPaste([this](const QString&) {
+        scheduler.after(0.03, nullptr, [this] { keyIntoPage(QStringLiteral("o")); });
+        scheduler.after(0.07, nullptr, [this] { keyIntoPage(QStringLiteral("k")); });
+        return QString();
+    });
+    EXPECT_EQ(page->text, "Hi /sig ok");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
 }
 
 // A busy page may show the selection gone at the paste key well before the text the paste puts
