@@ -55,6 +55,8 @@ struct ExpansionReplacement::Run {
     QString displaced;
     QString selectedAgain;
     int pastedInFront = 0;
+    // How often such a paste showed nothing and went again.
+    int emptyPastes = 0;
     // How often keys behind the selection were taken into it.
     int carried = 0;
     // Where a field takes the paste once it shows the selection: the range asked for, what it
@@ -977,7 +979,7 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     const bool taken = !owns(run->receipt, run->injected);
     if (!pasteWithdrawn && (!settled || mayBeCut) && putBackWhatArrived(run))
         return;
-    if (!pasteWithdrawn && !taken && !settled && putBackOverKeysTyped(run))
+    if (!pasteWithdrawn && !taken && !settled && (putBackOverKeysTyped(run) || pasteAgainOverUnchanged(run)))
         return;
     // A browser's page may take the paste before the selection it reported: what arrived is
     // still there whole, and is selected and pasted over once more.
@@ -1571,13 +1573,36 @@ bool ExpansionReplacement::putBackOverKeysTyped(const std::shared_ptr<Run>& run)
     run->caret = *length;
     run->expansionBytes = run->puttingBack->toUtf8();
     run->pastedAgain = true;
+    pasteAfreshOver(run, *shown);
+    return true;
+}
+
+bool ExpansionReplacement::pasteAgainOverUnchanged(const std::shared_ptr<Run>& run)
+{
+    // Chromium under GNOME, loaded, now and then shows nothing of a paste, the selection it was
+    // to go over collapsed at the end by End: keys pasted again to put them in order would stay
+    // out of order. What still stands as it stood then, with nothing typed since, goes again.
+    if (!run->target->selectsWhilePasting() || run->pastedInFront == 0 || run->puttingBack
+        || run->emptyPastes >= emptyPastesRetried)
+        return false;
+    const std::optional<qint64> length = run->target->textLength();
+    if (!length || *length != run->range.location + run->selectedAgain.size()
+        || run->target->selection() != TextRange{*length, 0}
+        || !equalText(run->target->text(run->range), run->selectedAgain))
+        return false;
+    ++run->emptyPastes;
+    qCDebug(lcEngine).noquote() << "The paste made again over" << run->selectedAgain << "showed nothing: once more";
+    pasteAfreshOver(run, run->selectedAgain);
+    return true;
+}
+
+void ExpansionReplacement::pasteAfreshOver(const std::shared_ptr<Run>& run, const QString& selected)
+{
     lookForPasteAfresh(*run);
     // A new owner, as in putBackWhatArrived(): a page that keeps what it last pasted asks afresh.
     restore(*run);
-    if (lend(run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, *shown))
-        return true;
-    abandonSelection(run, selectionChecks);
-    return true;
+    if (!lend(run) || !owns(run->receipt, run->injected) || !selectForPaste(run, run->range, selected))
+        abandonSelection(run, selectionChecks);
 }
 
 void ExpansionReplacement::lookForPasteAfresh(Run& run)

@@ -603,6 +603,17 @@ protected:
         onceSelected([this] { keyIntoPage(QStringLiteral("k")); });
     }
 
+    // Chromium under GNOME: "Hi /sig" typed, and a space that reaches the page behind the trigger
+    // just before its selection shows.
+    void typeIntoChromiumUnderGnomeWithASpaceBehind()
+    {
+        field->current.offersEditing = false;
+        desktop.keyboard.sharesModifiers = true;
+        page->selectionDelay = 0.005;
+        typeIntoPage("Hi /sig");
+        page->beforeSelectionApplies = [this] { keyIntoPage(QStringLiteral(" ")); };
+    }
+
     void reportKeyLater(qint64 at, const QString& key)
     {
         scheduler.after(0.001, nullptr,
@@ -1085,6 +1096,25 @@ TEST_F(FieldPasting, aPasteThatNeverShowsAfterAKeyTookTheTriggersPlaceGetsTheTri
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
 }
 
+// Chromium under GNOME, loaded: the paste made again to put keys in order shows nothing, End
+// collapsing its selection. It goes once more, or the keys would stay out of order.
+TEST_F(FieldPasting, aPasteMadeAgainInOrderThatShowsNothingGoesOnceMore)
+{
+    typeIntoChromiumUnderGnomeWithASpaceBehind();
+    onceSelected([this] { keyIntoPage(QStringLiteral("o")); });
+    desktop.keyboard.onPasteKey = [this, pastes = 0]() mutable {
+        if (++pastes != 2)
+            return;
+        page->pasteDelay.reset();
+        scheduler.after(0.01, nullptr, [this] {
+            page->pasteDelay = 0.01;
+            page->moveCaret(page->text.size());
+        });
+    };
+    finishWithFirstPaste([](const QString& pasted) { return QString(pasted + QStringLiteral("k")); });
+    expectExpandedTo("Hi " + signature + " ok");
+}
+
 // A busy page may show the selection gone at the paste key well before the text the paste puts
 // in its place: the keys still out of order then are the paste's to set right, and a paste made
 // again over them would take the clipboard from it as it reads.
@@ -1129,11 +1159,7 @@ TEST_F(FieldPasting, aKeyTypedBeforeTheKeysBehindThePasteAreOutStillEndsInTheOrd
 // is not reported on its own: without the paste the trigger would be lost, so it still goes.
 TEST_F(FieldPasting, aKeyInTheSelectionsPlaceThatWasNotReportedOnItsOwnStillGetsThePaste)
 {
-    field->current.offersEditing = false;
-    desktop.keyboard.sharesModifiers = true;
-    page->selectionDelay = 0.005;
-    typeIntoPage("Hi /sig");
-    page->beforeSelectionApplies = [this] { keyIntoPage(QStringLiteral(" ")); };
+    typeIntoChromiumUnderGnomeWithASpaceBehind();
     onceSelected([this] {
         page->insert(QStringLiteral("o"));
         field->content = page->text;
