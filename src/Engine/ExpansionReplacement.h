@@ -303,6 +303,10 @@ private:
     // Selects what a paste made again was to go over once more, and pastes again, where the page
     // shows it as it stood with nothing of the paste; false otherwise.
     bool pasteAgainOverUnchanged(const std::shared_ptr<Run>& run);
+    // Whether keys typed at the caret the paste left stand between it and the keys that had
+    // reached the field behind the trigger first, in which case all of it is pasted again with
+    // the latter first.
+    bool pasteInFrontOfKeysTypedBeforeEnd(const std::shared_ptr<Run>& run);
     // Selects the run's range, which holds `selected`, and pastes what the run now pastes over
     // it, looked for as if no paste had gone before.
     void pasteAfreshOver(const std::shared_ptr<Run>& run, const QString& selected);

@@ -1096,6 +1096,28 @@ TEST_F(FieldPasting, aPasteThatNeverShowsAfterAKeyTookTheTriggersPlaceGetsTheTri
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
 }
 
+// Chromium under GNOME: " o" reaches the page behind the trigger before its selection, and "k",
+// typed at the caret the paste left before End came, is reported together with the paste: the
+// keys that stood behind the trigger were typed first.
+TEST_F(FieldPasting, aKeyReportedWithThePasteInFrontOfKeysTypedBeforeItEndsBehindThem)
+{
+    typeIntoChromiumUnderGnomeWithASpaceBehind();
+    page->beforeSelectionApplies = [this] {
+        keyIntoPage(QStringLiteral(" "));
+        keyIntoPage(QStringLiteral("o"));
+    };
+    finishWithFirstPaste([](const QString& pasted) { return QString(pasted + QStringLiteral("k")); });
+    expectExpandedTo("Hi " + signature + " ok");
+
+    // " " behind the trigger, "o" over the selection the page has shown, "k" before End.
+    startAfresh();
+    typeIntoPage("Hi /sig");
+    page->beforeSelectionApplies = [this] { keyIntoPage(QStringLiteral(" ")); };
+    desktop.keyboard.typedBeforePaste = {QStringLiteral("o")};
+    finishWithFirstPaste([](const QString& pasted) { return QString(pasted + QStringLiteral("k")); });
+    expectExpandedTo("Hi " + signature + " ok");
+}
+
 // Chromium under GNOME, loaded: the paste made again to put keys in order shows nothing, End
 // collapsing its selection. It goes once more, or the keys would stay out of order.
 TEST_F(FieldPasting, aPasteMadeAgainInOrderThatShowsNothingGoesOnceMore)
