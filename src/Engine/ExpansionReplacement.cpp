@@ -982,7 +982,9 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     const bool taken = !owns(run->receipt, run->injected);
     if (!pasteWithdrawn && (!settled || mayBeCut) && putBackWhatArrived(run))
         return;
-    if (!pasteWithdrawn && !taken && !settled && (putBackOverKeysTyped(run) || pasteAgainOverUnchanged(run)))
+    // Nor may a page's paste yield nothing at all, read or not, or be taken back unsent: where
+    // only keys stand in its place, they are not left so.
+    if (!taken && (putBackOverKeysTyped(run) || pasteAgainOverUnchanged(run)))
         return;
     // A browser's page may take the paste before the selection it reported: what arrived is
     // still there whole, and is selected and pasted over once more.
@@ -1603,11 +1605,17 @@ bool ExpansionReplacement::putBackOverKeysTyped(const std::shared_ptr<Run>& run)
         return false;
     // Only keys the page reported typed stand there, each once: nothing of the paste arrived.
     // They go back in the order reported.
-    const std::optional<QString> shown = run->target->text(TextRange{run->range.location, reach});
+    const std::optional<QString> read = run->target->text(TextRange{run->range.location, reach});
     const QString reported = run->plan.keysReported();
+    const std::optional<QString> shown
+        = read ? std::optional<QString>(QString(*read).replace(QChar::Nbsp, u' ')) : std::nullopt;
     const std::optional<QString> unexplained = shown ? withoutEach(reported, *shown) : std::nullopt;
-    if (!shown || shown->size() != reach || !unexplained || !unexplained->isEmpty() || !isTypedText(reported))
+    if (!shown || shown->size() != reach || !unexplained || !unexplained->isEmpty() || !isTypedText(reported)) {
+        if (shown && !shown->contains(run->plan.trigger) && !shown->contains(run->plan.expansion))
+            qCDebug(lcEngine).noquote() << "Keys may stand in the place of" << run->plan.trigger << "(\"" << *shown
+                                        << "\" read), not all reported: \"" << reported << "\"";
         return false;
+    }
     qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger << "and its paste never showed (\""
                                 << *shown << "\" read): putting the trigger back in front of them";
     run->puttingBack = run->typed() + reported;
