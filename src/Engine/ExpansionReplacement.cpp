@@ -55,8 +55,10 @@ struct ExpansionReplacement::Run {
     QString displaced;
     QString selectedAgain;
     int pastedInFront = 0;
-    // How often such a paste showed nothing and went again.
+    // How often such a paste showed nothing and went again, and how much the field had reported
+    // typed when the last went.
     int emptyPastes = 0;
+    qsizetype reportedBefore = 0;
     // How often keys behind the selection were taken into it.
     int carried = 0;
     // Where a field takes the paste once it shows the selection: the range asked for, what it
@@ -1313,6 +1315,8 @@ bool ExpansionReplacement::pasteAgainOver(
     // A field that cannot be asked this moment (a caret reported late) is looked at again.
     const auto earlier = std::make_tuple(
         run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes, run->puttingBack);
+    const qsizetype reportedBefore = std::exchange(
+        run->reportedBefore, run->plan.keysReported ? run->plan.keysReported().size() : run->reportedBefore);
     ++run->pastedInFront;
     run->displaced += keys;
     // What goes back over a paste that never came takes the keys too.
@@ -1327,6 +1331,7 @@ bool ExpansionReplacement::pasteAgainOver(
     --run->pastedInFront;
     std::tie(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes, run->puttingBack)
         = earlier;
+    run->reportedBefore = reportedBefore;
     return false;
 }
 
@@ -1594,9 +1599,10 @@ bool ExpansionReplacement::putBackOverKeysTyped(const std::shared_ptr<Run>& run)
 {
     // Typing at the end of the text, a key took the selected trigger's place and the paste that
     // should have landed behind it never came (Chromium under GNOME, loaded): left so, the trigger
-    // would be gone without its expansion.
-    if (!run->target->selectsWhilePasting() || run->puttingBack || run->pastedInFront > 0 || run->pastedAgain
-        || !run->after.isEmpty() || !run->plan.keysReported
+    // would be gone without its expansion; or, with a paste made again, the expansion that had
+    // arrived with the keys before it.
+    if (!run->target->selectsWhilePasting() || run->puttingBack || run->pastedInFront >= pastesInFront
+        || run->pastedAgain || !run->after.isEmpty() || !run->plan.keysReported
         || run->lengthAtSelection != run->selecting.location + run->selecting.length)
         return false;
     const std::optional<qint64> length = run->target->textLength();
@@ -1606,7 +1612,7 @@ bool ExpansionReplacement::putBackOverKeysTyped(const std::shared_ptr<Run>& run)
     // Only keys the page reported typed stand there, each once: nothing of the paste arrived.
     // They go back in the order reported.
     const std::optional<QString> read = run->target->text(TextRange{run->range.location, reach});
-    const QString reported = run->plan.keysReported();
+    const QString reported = run->plan.keysReported().mid(run->reportedBefore);
     const std::optional<QString> shown
         = read ? std::optional<QString>(QString(*read).replace(QChar::Nbsp, u' ')) : std::nullopt;
     const std::optional<QString> unexplained = shown ? withoutEach(reported, *shown) : std::nullopt;
@@ -1615,6 +1621,13 @@ bool ExpansionReplacement::putBackOverKeysTyped(const std::shared_ptr<Run>& run)
             qCDebug(lcEngine).noquote() << "Keys may stand in the place of" << run->plan.trigger << "(\"" << *shown
                                         << "\" read), not all reported: \"" << reported << "\"";
         return false;
+    }
+    if (run->pastedInFront > 0) {
+        if (!pasteAgainOver(run, *shown, reported, reach))
+            return false;
+        qCDebug(lcEngine).noquote() << "Keys took the place of what was pasted again for" << run->plan.trigger
+                                    << "and that paste never showed (\"" << *shown << "\" read): pasting again";
+        return true;
     }
     qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger << "and its paste never showed (\""
                                 << *shown << "\" read): putting the trigger back in front of them";

@@ -1120,21 +1120,27 @@ TEST_F(FieldPasting, aKeyReportedWithThePasteInFrontOfKeysTypedBeforeItEndsBehin
 
 // Chromium under GNOME, loaded: the paste made again to put keys in order shows nothing, End
 // collapsing its selection. It goes once more, or the keys would stay out of order.
+// With a key typed over its selection first, the expansion goes again with the keys behind it.
 TEST_F(FieldPasting, aPasteMadeAgainInOrderThatShowsNothingGoesOnceMore)
 {
-    typeIntoChromiumUnderGnomeWithASpaceBehind();
-    onceSelected([this] { keyIntoPage(QStringLiteral("o")); });
-    desktop.keyboard.onPasteKey = [this, pastes = 0]() mutable {
-        if (++pastes != 2)
-            return;
-        page->pasteDelay.reset();
-        scheduler.after(0.01, nullptr, [this] {
-            page->pasteDelay = 0.01;
-            page->moveCaret(page->text.size());
-        });
-    };
-    finishWithFirstPaste([](const QString& pasted) { return QString(pasted + QStringLiteral("k")); });
-    expectExpandedTo("Hi " + signature + " ok");
+    for (const bool keyOver : {false, true}) {
+        startAfresh();
+        typeIntoChromiumUnderGnomeWithASpaceBehind();
+        onceSelected([this] { keyIntoPage(QStringLiteral("o")); });
+        desktop.keyboard.onPasteKey = [this, keyOver, pastes = 0]() mutable {
+            if (++pastes != 2)
+                return;
+            if (keyOver)
+                keyIntoPage(QStringLiteral("x"));
+            page->pasteDelay.reset();
+            scheduler.after(0.01, nullptr, [this] {
+                page->pasteDelay = 0.01;
+                page->moveCaret(page->text.size());
+            });
+        };
+        finishWithFirstPaste([](const QString& pasted) { return QString(pasted + QStringLiteral("k")); });
+        expectExpandedTo("Hi " + signature + (keyOver ? " okx" : " ok"));
+    }
 }
 
 // A busy page may show the selection gone at the paste key well before the text the paste puts
