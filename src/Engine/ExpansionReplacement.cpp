@@ -55,6 +55,10 @@ struct ExpansionReplacement::Run {
     QString displaced;
     QString selectedAgain;
     int pastedInFront = 0;
+    // How often such a paste showed nothing and went again, and how much the field had reported
+    // typed when the last went.
+    int emptyPastes = 0;
+    qsizetype reportedBefore = 0;
     // How often keys behind the selection were taken into it.
     int carried = 0;
     // Where a field takes the paste once it shows the selection: the range asked for, what it
@@ -926,6 +930,9 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
         // Keys typed on around the paste go behind it in the order the field reported them.
         if (selectionMoved && selection->length == 0 && !run->puttingBack && pasteInReportedOrder(run))
             return;
+        // The expansion in place does not tell that the keys behind it are in order.
+        if (selectionMoved && selection->length == 0 && pasteInFrontOfKeysTypedBeforeEnd(run))
+            return;
         if (!equalText(shown, pasted) && selectionMoved && pasteBehindTypedKeys(run, *selection))
             return;
         if (!equalText(shown, pasted) && pasteBehindTrigger(run))
@@ -1004,6 +1011,10 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     // copied since, or a cut expansion where the clipboard cannot tell that it was read).
     const bool taken = !owns(run->receipt, run->injected);
     if (!pasteWithdrawn && (!settled || mayBeCut) && putBackWhatArrived(run))
+        return;
+    // Nor may a page's paste yield nothing at all, read or not, or be taken back unsent: where
+    // only keys stand in its place, they are not left so.
+    if (!taken && (putBackOverKeysTyped(run) || pasteAgainOverUnchanged(run)))
         return;
     // A browser's page may take the paste before the selection it reported: what arrived is
     // still there whole, and is selected and pasted over once more.
@@ -1142,7 +1153,9 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
     // Where keys took the range's place, the text there was those keys followed by any that had
     // reached the field behind the range first: the latter were typed first, though they stand
     // behind the paste, and keys in front of the paste beyond the former came after them, at the
-    // caret. Where more than one order fits, it cannot be told.
+    // caret. Where the key that takes the caret behind them follows the paste a round trip later
+    // (End through a desktop portal), keys typed in that moment land between the paste and the
+    // former, and came after those in front. Where more than one order fits, it cannot be told.
     const QString front = shown->left(at);
     const QString back = shown->mid(at + landed.size());
     std::optional<QString> keys;
@@ -1150,18 +1163,63 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
         keys = front + back;
     for (qsizetype split = 1; split <= run->tookPlace.size(); ++split) {
         const QString first = run->tookPlace.mid(split);
-        if (!front.startsWith(run->tookPlace.left(split)) || !back.startsWith(first))
+        if (!front.startsWith(run->tookPlace.left(split)))
             continue;
-        const QString order = first + front + back.mid(first.size());
-        if (keys && *keys != order)
-            return false;
-        keys = order;
+        for (qsizetype from = 0; from <= (first.isEmpty() ? 0 : back.size() - first.size()); ++from) {
+            if (!Text::equal(back.mid(from, first.size()), first))
+                continue;
+            const QString order = first + front + back.left(from) + back.mid(from + first.size());
+            if (keys && *keys != order)
+                return false;
+            keys = order;
+        }
     }
     if (!keys || !isTypedText(*keys) || !pasteAgainOver(run, *shown, run->behind + *keys, reach, length))
         return false;
     qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger
                                 << "before the paste came: pasting again in front of" << keys->size() << "(\"" << *shown
                                 << "\" read," << front.size() << "in front)";
+    return true;
+}
+
+bool ExpansionReplacement::pasteInFrontOfKeysTypedBeforeEnd(const std::shared_ptr<Run>& run)
+{
+    // Keys that reached the page behind the trigger before its selection stay behind the paste,
+    // and End takes the caret behind them only a round trip later (a desktop portal): a key
+    // typed in that moment lands between the paste and them, though typed after them, and
+    // Chromium may report it with the paste rather than on its own. Keys that took the
+    // selection's place after the page had shown it came after them too.
+    if (!run->target->selectsWhilePasting() || run->behind.isEmpty() || !run->tookPlace.isEmpty() || run->puttingBack
+        || run->pastedInFront >= pastesInFront)
+        return false;
+    const QString pasted = run->pasted();
+    const std::optional<qint64> length = run->target->textLength();
+    const qint64 reach = length ? *length - run->range.location : 0;
+    if (reach <= pasted.size() + run->behind.size() || reach > pasted.size() + 2 * typedOnKeys)
+        return false;
+    const std::optional<QString> shown = run->target->text(TextRange{run->range.location, reach});
+    if (!shown || shown->size() != reach)
+        return false;
+    // Where the paste, or those keys behind it, could stand in more than one place, the order
+    // cannot be told.
+    qsizetype at = -1;
+    for (qsizetype front = 0; front <= reach - pasted.size() - run->behind.size(); ++front) {
+        if (!Text::equal(shown->mid(front, pasted.size()), pasted))
+            continue;
+        if (at >= 0)
+            return false;
+        at = front;
+    }
+    const QString rest = at < 0 ? QString() : shown->mid(at + pasted.size());
+    const qsizetype from = rest.indexOf(run->behind);
+    if (from <= 0 || rest.indexOf(run->behind, from + 1) >= 0)
+        return false;
+    const QString keys = shown->left(at) + rest.left(from) + rest.mid(from + run->behind.size());
+    if (!isTypedText(keys) || !pasteAgainOver(run, *shown, run->behind + keys, reach))
+        return false;
+    qCDebug(lcEngine).noquote() << keys.size() << "keys landed around the paste of" << run->plan.trigger
+                                << "in front of the keys behind it: pasting again with them behind (\"" << *shown
+                                << "\" read)";
     return true;
 }
 
@@ -1306,9 +1364,15 @@ bool ExpansionReplacement::pasteAgainOver(const std::shared_ptr<Run>& run, const
     if (length && run->target->textLength() != length)
         return false;
     // A field that cannot be asked this moment (a caret reported late) is looked at again.
-    const auto earlier = std::make_tuple(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes);
+    const auto earlier = std::make_tuple(
+        run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes, run->puttingBack);
+    const qsizetype reportedBefore = std::exchange(
+        run->reportedBefore, run->plan.keysReported ? run->plan.keysReported().size() : run->reportedBefore);
     ++run->pastedInFront;
     run->displaced += keys;
+    // What goes back over a paste that never came takes the keys too.
+    if (run->puttingBack)
+        *run->puttingBack += keys;
     run->selectedAgain = shown;
     run->range = TextRange{run->range.location, reach};
     run->caret = run->range.location + reach;
@@ -1320,7 +1384,9 @@ bool ExpansionReplacement::pasteAgainOver(const std::shared_ptr<Run>& run, const
     if (lend(run) && owns(run->receipt, run->injected) && selectForPaste(run, run->range, run->selectedAgain, length))
         return true;
     --run->pastedInFront;
-    std::tie(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes) = earlier;
+    std::tie(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes, run->puttingBack)
+        = earlier;
+    run->reportedBefore = reportedBefore;
     return false;
 }
 
@@ -1581,6 +1647,81 @@ bool ExpansionReplacement::putBackWhatArrived(const std::shared_ptr<Run>& run)
     else
         waitForSelection(run, selectionChecks);
     return true;
+}
+
+bool ExpansionReplacement::putBackOverKeysTyped(const std::shared_ptr<Run>& run)
+{
+    // Typing at the end of the text, a key took the selected trigger's place and the paste that
+    // should have landed behind it never came (Chromium under GNOME, loaded): left so, the trigger
+    // would be gone without its expansion; or, with a paste made again, the expansion that had
+    // arrived with the keys before it.
+    if (!run->target->selectsWhilePasting() || run->puttingBack || run->pastedInFront >= pastesInFront
+        || run->pastedAgain || !run->after.isEmpty() || !run->plan.keysReported
+        || run->lengthAtSelection != run->selecting.location + run->selecting.length)
+        return false;
+    const std::optional<qint64> length = run->target->textLength();
+    const qint64 reach = length ? *length - run->range.location : 0;
+    if (reach <= 0 || reach > 2 * typedOnKeys || run->target->selection() != TextRange{*length, 0})
+        return false;
+    // Only keys the page reported typed stand there, each once: nothing of the paste arrived.
+    // They go back in the order reported.
+    const std::optional<QString> read = run->target->text(TextRange{run->range.location, reach});
+    const QString reported = run->plan.keysReported().mid(run->reportedBefore);
+    const std::optional<QString> shown
+        = read ? std::optional<QString>(QString(*read).replace(QChar::Nbsp, u' ')) : std::nullopt;
+    const std::optional<QString> unexplained = shown ? withoutEach(reported, *shown) : std::nullopt;
+    if (!shown || shown->size() != reach || !unexplained || !unexplained->isEmpty() || !isTypedText(reported)) {
+        if (shown && !shown->contains(run->plan.trigger) && !shown->contains(run->plan.expansion))
+            qCDebug(lcEngine).noquote() << "Keys may stand in the place of" << run->plan.trigger << "(\"" << *shown
+                                        << "\" read), not all reported: \"" << reported << "\"";
+        return false;
+    }
+    if (run->pastedInFront > 0) {
+        if (!pasteAgainOver(run, *shown, reported, reach))
+            return false;
+        qCDebug(lcEngine).noquote() << "Keys took the place of what was pasted again for" << run->plan.trigger
+                                    << "and that paste never showed (\"" << *shown << "\" read): pasting again";
+        return true;
+    }
+    qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger << "and its paste never showed (\""
+                                << *shown << "\" read): putting the trigger back in front of them";
+    run->puttingBack = run->typed() + reported;
+    run->putBackWhy = QStringLiteral("keys took the trigger's place and its paste never showed");
+    run->selectedAgain = *shown;
+    run->range = TextRange{run->range.location, reach};
+    run->caret = *length;
+    run->expansionBytes = run->puttingBack->toUtf8();
+    run->pastedAgain = true;
+    pasteAfreshOver(run, *shown);
+    return true;
+}
+
+bool ExpansionReplacement::pasteAgainOverUnchanged(const std::shared_ptr<Run>& run)
+{
+    // Chromium under GNOME, loaded, now and then shows nothing of a paste, the selection it was
+    // to go over collapsed at the end by End: keys pasted again to put them in order would stay
+    // out of order. What still stands as it stood then, with nothing typed since, goes again.
+    if (!run->target->selectsWhilePasting() || run->pastedInFront == 0 || run->puttingBack
+        || run->emptyPastes >= emptyPastesRetried)
+        return false;
+    const std::optional<qint64> length = run->target->textLength();
+    if (!length || *length != run->range.location + run->selectedAgain.size()
+        || run->target->selection() != TextRange{*length, 0}
+        || !equalText(run->target->text(run->range), run->selectedAgain))
+        return false;
+    ++run->emptyPastes;
+    qCDebug(lcEngine).noquote() << "The paste made again over" << run->selectedAgain << "showed nothing: once more";
+    pasteAfreshOver(run, run->selectedAgain);
+    return true;
+}
+
+void ExpansionReplacement::pasteAfreshOver(const std::shared_ptr<Run>& run, const QString& selected)
+{
+    lookForPasteAfresh(*run);
+    // A new owner, as in putBackWhatArrived(): a page that keeps what it last pasted asks afresh.
+    restore(*run);
+    if (!lend(run) || !owns(run->receipt, run->injected) || !selectForPaste(run, run->range, selected))
+        abandonSelection(run, selectionChecks);
 }
 
 void ExpansionReplacement::lookForPasteAfresh(Run& run)

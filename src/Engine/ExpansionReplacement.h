@@ -114,6 +114,8 @@ public:
     // front of the paste came before those behind it.
     static constexpr qsizetype typedOnKeys = 32;
     static constexpr int pastesInFront = 6;
+    // How often a paste made again whose page showed nothing of it is made once more.
+    static constexpr int emptyPastesRetried = 1;
     // Looks at a paste with keys around it that the field has not all reported yet, before the
     // order is told from where they stand instead.
     static constexpr int unreportedLooks = 3;
@@ -301,6 +303,19 @@ private:
     // as the expansion went (the user's clipboard is put back afterwards); false when nothing
     // tells that it did not.
     bool putBackWhatArrived(const std::shared_ptr<Run>& run);
+    // Puts the trigger back, with the keys typed on behind it, where keys took the selected
+    // trigger's place in a page and the paste never showed; false where anything else stands there.
+    bool putBackOverKeysTyped(const std::shared_ptr<Run>& run);
+    // Selects what a paste made again was to go over once more, and pastes again, where the page
+    // shows it as it stood with nothing of the paste; false otherwise.
+    bool pasteAgainOverUnchanged(const std::shared_ptr<Run>& run);
+    // Whether keys typed at the caret the paste left stand between it and the keys that had
+    // reached the field behind the trigger first, in which case all of it is pasted again with
+    // the latter first.
+    bool pasteInFrontOfKeysTypedBeforeEnd(const std::shared_ptr<Run>& run);
+    // Selects the run's range, which holds `selected`, and pastes what the run now pastes over
+    // it, looked for as if no paste had gone before.
+    void pasteAfreshOver(const std::shared_ptr<Run>& run, const QString& selected);
     // Before a paste goes out again: it is looked for as if none had gone before.
     void lookForPasteAfresh(Run& run);
     // Looks, after the replacement ended, for a paste the field was not seen to take.

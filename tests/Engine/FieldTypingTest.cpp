@@ -610,6 +610,17 @@ protected:
         onceSelected([this] { keyIntoPage(QStringLiteral("k")); });
     }
 
+    // Chromium under GNOME: "Hi /sig" typed, and a space that reaches the page behind the trigger
+    // just before its selection shows.
+    void typeIntoChromiumUnderGnomeWithASpaceBehind()
+    {
+        field->current.offersEditing = false;
+        desktop.keyboard.sharesModifiers = true;
+        page->selectionDelay = 0.005;
+        typeIntoPage("Hi /sig");
+        page->beforeSelectionApplies = [this] { keyIntoPage(QStringLiteral(" ")); };
+    }
+
     void reportKeyLater(qint64 at, const QString& key)
     {
         scheduler.after(0.001, nullptr,
@@ -1106,6 +1117,84 @@ TEST_F(FieldPasting, keysOnBothSidesOfThePasteGoBehindItInTheOrderThePageReporte
         return QString(pasted + QStringLiteral("k"));
     });
     expectExpandedTo("Hi " + signature + " ok");
+
+    // The same, with "o" taking the selection's place before the page is looked at: the paste
+    // lands behind it, and "k" at the caret the paste left, between it and the space.
+    startAfresh();
+    typeIntoPage("Hi /sig");
+    page->beforeSelectionApplies = [this] { keyIntoPage(QStringLiteral(" ")); };
+    onceSelected([this] { keyIntoPage(QStringLiteral("o")); });
+    finishWithFirstPaste([](const QString& pasted) { return QString(pasted + QStringLiteral("k")); });
+    expectExpandedTo("Hi " + signature + " ok");
+}
+
+// Chromium under GNOME, loaded: a space takes the selected trigger's place and the paste that
+// follows it never shows. The trigger goes back in front of the keys typed on, not lost.
+TEST_F(FieldPasting, aPasteThatNeverShowsAfterAKeyTookTheTriggersPlaceGetsTheTriggerBack)
+{
+    field->current.offersEditing = false;
+    desktop.keyboard.sharesModifiers = true;
+    typeIntoPage("Hi /sig");
+    desktop.keyboard.onPasteKey = [this] {
+        desktop.keyboard.onPasteKey = nullptr;
+        keyIntoPage(QStringLiteral(" "));
+    };
+    finishWithFirstPaste([this](const QString&) {
+        scheduler.after(0.03, nullptr, [this] { keyIntoPage(QStringLiteral("o")); });
+        scheduler.after(0.07, nullptr, [this] { keyIntoPage(QStringLiteral("k")); });
+        return QString();
+    });
+    EXPECT_EQ(page->text, "Hi /sig ok");
+    EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
+// Chromium under GNOME: " o" reaches the page behind the trigger before its selection, and "k",
+// typed at the caret the paste left before End came, is reported together with the paste: the
+// keys that stood behind the trigger were typed first.
+TEST_F(FieldPasting, aKeyReportedWithThePasteInFrontOfKeysTypedBeforeItEndsBehindThem)
+{
+    typeIntoChromiumUnderGnomeWithASpaceBehind();
+    page->beforeSelectionApplies = [this] {
+        keyIntoPage(QStringLiteral(" "));
+        keyIntoPage(QStringLiteral("o"));
+    };
+    finishWithFirstPaste([](const QString& pasted) { return QString(pasted + QStringLiteral("k")); });
+    expectExpandedTo("Hi " + signature + " ok");
+
+    // " " behind the trigger, "o" over the selection the page has shown, "k" before End.
+    startAfresh();
+    typeIntoPage("Hi /sig");
+    page->beforeSelectionApplies = [this] { keyIntoPage(QStringLiteral(" ")); };
+    desktop.keyboard.typedBeforePaste = {QStringLiteral("o")};
+    finishWithFirstPaste([](const QString& pasted) { return QString(pasted + QStringLiteral("k")); });
+    expectExpandedTo("Hi " + signature + " ok");
+}
+
+// Chromium under GNOME, loaded: the paste made again to put keys in order shows nothing, End
+// collapsing its selection. It goes once more, or the keys would stay out of order.
+// With a key typed over its selection first, the expansion goes again with the keys behind it.
+TEST_F(FieldPasting, aPasteMadeAgainInOrderThatShowsNothingGoesOnceMore)
+{
+    for (const bool keyOver : {false, true}) {
+        startAfresh();
+        typeIntoChromiumUnderGnomeWithASpaceBehind();
+        onceSelected([this] { keyIntoPage(QStringLiteral("o")); });
+        desktop.keyboard.onPasteKey = [this, keyOver, pastes = 0]() mutable {
+            if (++pastes != 2)
+                return;
+            if (keyOver)
+                keyIntoPage(QStringLiteral("x"));
+            page->pasteDelay.reset();
+            scheduler.after(0.01, nullptr, [this] {
+                page->pasteDelay = 0.01;
+                page->moveCaret(page->text.size());
+            });
+        };
+        finishWithFirstPaste([](const QString& pasted) { return QString(pasted + QStringLiteral("k")); });
+        expectExpandedTo("Hi " + signature + (keyOver ? " okx" : " ok"));
+    }
 }
 
 // A busy page may show the selection gone at the paste key well before the text the paste puts
@@ -1152,11 +1241,7 @@ TEST_F(FieldPasting, aKeyTypedBeforeTheKeysBehindThePasteAreOutStillEndsInTheOrd
 // is not reported on its own: without the paste the trigger would be lost, so it still goes.
 TEST_F(FieldPasting, aKeyInTheSelectionsPlaceThatWasNotReportedOnItsOwnStillGetsThePaste)
 {
-    field->current.offersEditing = false;
-    desktop.keyboard.sharesModifiers = true;
-    page->selectionDelay = 0.005;
-    typeIntoPage("Hi /sig");
-    page->beforeSelectionApplies = [this] { keyIntoPage(QStringLiteral(" ")); };
+    typeIntoChromiumUnderGnomeWithASpaceBehind();
     onceSelected([this] {
         page->insert(QStringLiteral("o"));
         field->content = page->text;
