@@ -1215,7 +1215,7 @@ bool ExpansionReplacement::pasteInFrontOfKeysTypedBeforeEnd(const std::shared_pt
     if (from <= 0 || rest.indexOf(run->behind, from + 1) >= 0)
         return false;
     const QString keys = shown->left(at) + rest.left(from) + rest.mid(from + run->behind.size());
-    if (!isTypedText(keys) || !pasteAgainOver(run, *shown, run->behind + keys, reach))
+    if (!isTypedText(keys) || !pasteAgainOver(run, *shown, run->behind + keys, reach, length))
         return false;
     qCDebug(lcEngine).noquote() << keys.size() << "keys landed around the paste of" << run->plan.trigger
                                 << "in front of the keys behind it: pasting again with them behind (\"" << *shown
@@ -1677,7 +1677,7 @@ bool ExpansionReplacement::putBackOverKeysTyped(const std::shared_ptr<Run>& run)
         return false;
     }
     if (run->pastedInFront > 0) {
-        if (!pasteAgainOver(run, *shown, reported, reach))
+        if (!pasteAgainOver(run, *shown, reported, reach, length))
             return false;
         qCDebug(lcEngine).noquote() << "Keys took the place of what was pasted again for" << run->plan.trigger
                                     << "and that paste never showed (\"" << *shown << "\" read): pasting again";
