@@ -59,8 +59,10 @@ struct ExpansionReplacement::Run {
     // typed when the last went.
     int emptyPastes = 0;
     qsizetype reportedBefore = 0;
-    // How often keys behind the selection were taken into it.
+    // How often keys behind the selection were taken into it, and whether the field refused
+    // to select them with it.
     int carried = 0;
+    bool carryRefused = false;
     // Where a field takes the paste once it shows the selection: the range asked for, what it
     // holds, and the text's length then. Keys that reached the field behind the range before
     // the selection did, which the paste leaves where they are, behind the expansion.
@@ -722,8 +724,18 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
             return pasteOverSelection(run, unansweredLooks);
         }
         const std::optional<QString> keys = keysBehindSelection(*run, *length);
-        if (keys && carryKeysBehind(run, *keys, *length))
+        if (keys && !run->carryRefused && carryKeysBehind(run, *keys, *length))
             return;
+        // Refused, the selection shown stays, and a key typed meanwhile may already have taken
+        // its place: given up then, the trigger would be gone without its paste ("Hi ok"). The
+        // next look tells; one that still finds it selected gives up.
+        if (keys && !run->carryRefused && run->selecting == range && attempts > 1) {
+            run->carryRefused = true;
+            m_schedule(selectionCheckDelay, [this, run, attempts] { carryOnceSelected(run, attempts - 1); });
+            return;
+        }
+        qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "showed with"
+                                    << *length - end << "units behind it that are not taken into it";
         return abandonSelection(run, selectionChecks);
     }
     // Only a range beyond the text has no text: keys typed after the selection took its place.
@@ -745,8 +757,11 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
             : std::nullopt;
         // Other text than keys there: the selection covers something else (see pasteOnceSelected()).
         if (typed && !mayBeKeys(*run, *typed)) {
-            if (attempts <= 1)
+            if (attempts <= 1) {
+                qCDebug(lcEngine).noquote() << "Other text than keys typed on stands where" << run->selectingText
+                                            << "was selected (\"" << *typed << "\" read)";
                 return abandonSelection(run, selectionChecks);
+            }
             m_schedule(selectionCheckDelay, [this, run, attempts] { carryOnceSelected(run, attempts - 1); });
             return;
         }
@@ -800,6 +815,9 @@ bool ExpansionReplacement::carryKeysBehind(const std::shared_ptr<Run>& run, cons
         qCDebug(lcEngine).noquote() << "Selecting them with it failed:"
                                     << (lent ? "the field took no selection" : "the clipboard was not ours");
         std::tie(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes) = earlier;
+        // A paste still to come over the selection shown takes what stands for it alone.
+        if (lent)
+            lend(run);
         return false;
     }
     run->selecting = run->range;

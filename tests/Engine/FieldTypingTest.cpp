@@ -814,6 +814,26 @@ TEST_F(FieldPasting, aSelectionWithTheKeysBehindItThatIsRefusedLeavesNoSelection
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
 }
 
+// The same, with the next key already over the selection shown when the page refuses the one
+// with the space: the trigger is gone, and the paste must still come, in front of the keys.
+TEST_F(FieldPasting, aKeyOverTheShownSelectionWhenTheOneWithKeysBehindIsRefusedStillGetsThePaste)
+{
+    firefoxUnderGnome();
+    typeIntoPage("Hi /sig");
+    page->beforeSelectionApplies = [this] { keyIntoPage(QStringLiteral(" ")); };
+    // The "o" comes as the expansion with the space goes on the clipboard, just before that
+    // selection is asked for, which no longer fits the text.
+    desktop.pasteboard.setAfterWrite([this, once = true]() mutable {
+        if (desktop.pasteboard.plainText() == signature + " " && std::exchange(once, false))
+            keyIntoPage(QStringLiteral("o"));
+    });
+    settle();
+    finishReplacement();
+    keyIntoPage(QStringLiteral("k"));
+    finishReplacement();
+    expectExpandedTo("Hi " + signature + " ok");
+}
+
 // A page that never shows that selection, or shows it and ignores the paste, keeps the expansion
 // with the keys where they landed: what arrived counts as the expansion it is.
 TEST_F(FieldPasting, anExpansionWhosePasteAgainNeverArrivesCountsAsExpanded)
