@@ -356,7 +356,10 @@ TEST_F(Application, IdlesInLittleMemoryAndNoProcessorTime)
     if (!sanitized) {
         EXPECT_LT(kilobytes, 80 * 1024);
     }
-    EXPECT_LE(ticks, 2);
+    // The same few events from the session's other applications cost a sanitizer build several
+    // times as much (seen: 1 to 5 ticks there, none in a release build); a timer polling at idle
+    // would cost far more than either.
+    EXPECT_LE(ticks, sanitized ? 8 : 2);
 }
 
 } // namespace
