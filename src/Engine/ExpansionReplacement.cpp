@@ -59,10 +59,10 @@ struct ExpansionReplacement::Run {
     // typed when the last went.
     int emptyPastes = 0;
     qsizetype reportedBefore = 0;
-    // How often keys behind the selection were taken into it, and whether the field refused
-    // to select them with it.
+    // How often keys behind the selection were taken into it, and whether a look found keys
+    // there that could not be.
     int carried = 0;
-    bool carryRefused = false;
+    bool keysBehindLeft = false;
     // Where a field takes the paste once it shows the selection: the range asked for, what it
     // holds, and the text's length then. Keys that reached the field behind the range before
     // the selection did, which the paste leaves where they are, behind the expansion.
@@ -724,13 +724,14 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
             return pasteOverSelection(run, unansweredLooks);
         }
         const std::optional<QString> keys = keysBehindSelection(*run, *length);
-        if (keys && !run->carryRefused && carryKeysBehind(run, *keys, *length))
+        if (keys && !run->keysBehindLeft && carryKeysBehind(run, *keys, *length))
             return;
-        // Refused, the selection shown stays, and a key typed meanwhile may already have taken
-        // its place: given up then, the trigger would be gone without its paste ("Hi ok"). The
-        // next look tells; one that still finds it selected gives up.
-        if (keys && !run->carryRefused && run->selecting == range && attempts > 1) {
-            run->carryRefused = true;
+        // Not taken into it (the selection with them refused, or the text behind it not read
+        // whole), the selection shown stays, and a key typed meanwhile may already have taken its
+        // place: given up then, the trigger would be gone without its paste ("Hi ok"). The next
+        // look tells; one that still finds it selected gives up.
+        if (!run->keysBehindLeft && run->selecting == range && attempts > 1) {
+            run->keysBehindLeft = true;
             m_schedule(selectionCheckDelay, [this, run, attempts] { carryOnceSelected(run, attempts - 1); });
             return;
         }
@@ -768,7 +769,8 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
         if (typed && typed->size() == *length - range.location && isTypedText(*typed))
             run->tookPlace = *typed;
         qCDebug(lcEngine).noquote() << "Keys took the place of" << run->selectingText << "before the paste:"
-                                    << "pasting behind them";
+                                    << "pasting behind them (\"" << typed.value_or(QString()) << "\" read, selection"
+                                    << selection->location << "+" << selection->length << ")";
         return pasteOverSelection(run, unansweredLooks);
     }
     qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "did not show:"

@@ -832,6 +832,25 @@ TEST_F(FieldPasting, aKeyOverTheShownSelectionWhenTheOneWithKeysBehindIsRefusedS
     keyIntoPage(QStringLiteral("k"));
     finishReplacement();
     expectExpandedTo("Hi " + signature + " ok");
+
+    // The "o" comes right after the look read the trigger in place, before the space behind it
+    // is read: the space cannot be taken into the selection, and the trigger is gone.
+    startAfresh();
+    typeIntoPage("Hi /sig");
+    page->beforeSelectionApplies = [this] { keyIntoPage(QStringLiteral(" ")); };
+    desktop.pasteboard.setAfterWrite(nullptr);
+    std::function<void()> onceTriggerRead = [this, &onceTriggerRead] {
+        if (page->selection != TextRange{3, 4} || page->text != "Hi /sig ")
+            page->afterTextRead = onceTriggerRead;
+        else
+            keyIntoPage(QStringLiteral("o"));
+    };
+    page->afterTextRead = onceTriggerRead;
+    settle();
+    finishReplacement();
+    keyIntoPage(QStringLiteral("k"));
+    finishReplacement();
+    expectExpandedTo("Hi " + signature + " ok");
 }
 
 // A page that never shows that selection, or shows it and ignores the paste, keeps the expansion

@@ -59,7 +59,10 @@ std::optional<QString> FakeTextField::textIn(TextRange range)
     ask(Question::text);
     if (!contains(range))
         return std::nullopt;
-    return text.mid(range.location, range.length);
+    const QString read = text.mid(range.location, range.length);
+    if (afterTextRead)
+        std::exchange(afterTextRead, nullptr)();
+    return read;
 }
 
 bool FakeTextField::select(TextRange range)

@@ -26,6 +26,8 @@ public:
     bool refusesSelection = false;
     // Runs once, right after the selection is read, as a key the user typed that very moment.
     std::function<void()> afterSelectionRead;
+    // Runs once, right after text is read, as a key typed that very moment.
+    std::function<void()> afterTextRead;
     // Runs once, at the next accepted selection request, with the range asked for.
     std::function<void(TextRange)> onSelect;
     // The next this many selection requests are refused, as a busy application's go unanswered.
