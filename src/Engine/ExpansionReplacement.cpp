@@ -62,6 +62,9 @@ struct ExpansionReplacement::Run {
     // How often keys behind the selection were taken into it, and whether a look found keys
     // there that could not be.
     int carried = 0;
+    // The keys behind the range taken into it last, while they may still stand behind a key that
+    // took the place of the range shown before.
+    QString carriedBehind;
     bool keysBehindLeft = false;
     // Where a field takes the paste once it shows the selection: the range asked for, what it
     // holds, and the text's length then. Keys that reached the field behind the range before
@@ -192,10 +195,7 @@ QString pastedTextOf(const QList<ClipboardItemSnapshot>& contents)
 }
 } // namespace
 
-namespace {
-// What is left of `text` once each of `keys` is taken out of it, wherever it stands; nothing
-// where one of them is not there.
-std::optional<QString> withoutEach(QString text, const QString& keys)
+std::optional<QString> ExpansionReplacement::withoutEach(QString text, const QString& keys)
 {
     for (const QChar key : keys) {
         const qsizetype found = text.indexOf(key);
@@ -205,7 +205,6 @@ std::optional<QString> withoutEach(QString text, const QString& keys)
     }
     return text;
 }
-} // namespace
 
 bool ExpansionReplacement::isTypedText(const QString& text)
 {
@@ -712,6 +711,7 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
     const qint64 end = range.location + range.length;
     const auto [selection, length, shown, inPlace] = lookAtSelecting(*run->target, range, run->selectingText);
     if (inPlace && selection == range && length) {
+        run->carriedBehind.clear();
         // Firefox may report the selection a moment before the text of a key it applied first:
         // the selection must read back the same over two looks.
         if (*length <= end && !std::exchange(run->selectionShown, true) && attempts > 1) {
@@ -756,6 +756,15 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
                 && *length - range.location <= typedOnKeys
             ? run->target->text(TextRange{range.location, *length - range.location})
             : std::nullopt;
+        // A paste made again where the paste before left the caret in front of keys behind it: a
+        // key typed meanwhile may land inside the range before its selection applies, which then
+        // covers it. The range goes again with it, the key behind the others. (Given up, the
+        // selection stayed over the user's text: "Hi oBest regards, Annak ".)
+        QString landedIn;
+        if (const std::optional<QString> keys
+            = selection == range ? keysInsideSelection(*run, *length, landedIn) : std::nullopt;
+            keys && carryKeysBehind(run, *keys, *length, landedIn))
+            return;
         // Other text than keys there: the selection covers something else (see pasteOnceSelected()).
         if (typed && !mayBeKeys(*run, *typed)) {
             if (attempts <= 1) {
@@ -768,6 +777,28 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
         }
         if (typed && typed->size() == *length - range.location && isTypedText(*typed))
             run->tookPlace = *typed;
+        // Where keys behind the trigger were asked to be selected with it after it showed selected,
+        // a key may have taken the trigger's place first, those keys still behind it: that
+        // selection then covers the key, as the page shows or will show a moment later, and the
+        // paste or the next key would replace it ("Hi Best regards, Anna  k"). The keys behind
+        // are no longer taken into the paste, and the caret is asked for between them and the
+        // key, where the text, not a selection read a moment ago, tells (a key that came since
+        // would end in front of it); the page applies the requests in order.
+        const qint64 behind = run->carriedBehind.size();
+        if (behind > 0 && typed && typed->size() > behind && typed->endsWith(run->carriedBehind)) {
+            run->displaced.chop(behind);
+            if (run->pastedInFront > 0)
+                run->selectedAgain.chop(behind);
+            run->range.length -= behind;
+            run->caret -= behind;
+            run->expansionBytes = run->pasted().toUtf8();
+            run->selecting = run->range;
+            run->selectingText = run->selected();
+            run->lengthAtSelection = run->range.location + run->range.length;
+            lend(run);
+            run->target->select(TextRange{*length - behind, 0});
+        }
+        run->carriedBehind.clear();
         qCDebug(lcEngine).noquote() << "Keys took the place of" << run->selectingText << "before the paste:"
                                     << "pasting behind them (\"" << typed.value_or(QString()) << "\" read, selection"
                                     << selection->location << "+" << selection->length << ")";
@@ -794,9 +825,38 @@ std::optional<QString> ExpansionReplacement::keysBehindSelection(const Run& run,
     return keys;
 }
 
-bool ExpansionReplacement::carryKeysBehind(const std::shared_ptr<Run>& run, const QString& keys, qint64 length)
+std::optional<QString> ExpansionReplacement::keysInsideSelection(const Run& run, qint64 length, QString& shownThere)
 {
-    qCDebug(lcEngine).noquote() << keys.size() << "keys reached the field behind" << run->plan.trigger
+    const TextRange range = run.selecting;
+    const qint64 reach = length - range.location;
+    const qint64 grown = reach - run.selectingText.size();
+    if (run.pastedInFront == 0 || run.puttingBack || run.carried >= carries || grown <= 0 || grown > typedOnKeys)
+        return std::nullopt;
+    const std::optional<QString> shown = run.target->text(TextRange{range.location, reach});
+    if (!shown || shown->size() != reach)
+        return std::nullopt;
+    // What was selected stands there in order, with the keys between.
+    QString keys;
+    qsizetype matched = 0;
+    for (const QChar c : *shown) {
+        if (matched < run.selectingText.size() && c == run.selectingText.at(matched))
+            ++matched;
+        else
+            keys += c;
+    }
+    // Each of them reported as typed (a report may come a moment after the text: the next look).
+    const bool reported = !run.plan.keysReported || withoutEach(run.plan.keysReported(), keys);
+    if (matched != run.selectingText.size() || !isTypedText(keys) || !reported)
+        return std::nullopt;
+    shownThere = *shown;
+    return keys;
+}
+
+bool ExpansionReplacement::carryKeysBehind(
+    const std::shared_ptr<Run>& run, const QString& keys, qint64 length, const std::optional<QString>& landedIn)
+{
+    qCDebug(lcEngine).noquote() << keys.size() << "keys reached the field"
+                                << (landedIn ? "inside the range of" : "behind") << run->plan.trigger
                                 << "before its selection: selecting them with it";
     // Not selected, the field still shows the selection made before, which must stay known as
     // ours: giving up then puts the caret behind the keys, rather than leaving that selection for
@@ -804,8 +864,11 @@ bool ExpansionReplacement::carryKeysBehind(const std::shared_ptr<Run>& run, cons
     const auto earlier
         = std::make_tuple(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes);
     ++run->carried;
+    run->carriedBehind = landedIn ? QString() : keys;
     run->displaced += keys;
-    if (run->pastedInFront > 0)
+    if (landedIn)
+        run->selectedAgain = *landedIn;
+    else if (run->pastedInFront > 0)
         run->selectedAgain += keys;
     run->range.length += keys.size();
     run->caret = run->range.location + run->range.length;
@@ -817,6 +880,7 @@ bool ExpansionReplacement::carryKeysBehind(const std::shared_ptr<Run>& run, cons
         qCDebug(lcEngine).noquote() << "Selecting them with it failed:"
                                     << (lent ? "the field took no selection" : "the clipboard was not ours");
         std::tie(run->displaced, run->selectedAgain, run->range, run->caret, run->expansionBytes) = earlier;
+        run->carriedBehind.clear();
         // A paste still to come over the selection shown takes what stands for it alone.
         if (lent)
             lend(run);
@@ -1308,9 +1372,7 @@ bool ExpansionReplacement::mayBeKeys(Run& run, const QString& text)
 std::optional<QString> ExpansionReplacement::keysInReportedOrder(const Run& run, const QString& shown, bool& lag)
 {
     lag = false;
-    // Where keys were seen taking the selection's place, the paste landed right behind them, which
-    // tells which came first better than reports a busy page may send out of turn.
-    if (!run.plan.keysReported || !run.after.isEmpty() || run.puttingBack || !run.tookPlace.isEmpty())
+    if (!run.plan.keysReported || !run.after.isEmpty() || run.puttingBack)
         return std::nullopt;
     // The expansion stands there once, whole: a key cannot land inside a paste.
     const QString& expansion = run.plan.expansion;
@@ -1324,9 +1386,20 @@ std::optional<QString> ExpansionReplacement::keysInReportedOrder(const Run& run,
     // Keys already pasted behind the expansion went there in the order reported.
     if (!reported.startsWith(run.displaced) || !isTypedText(reported))
         return std::nullopt;
-    // A key reported that does not stand there: something else changed the text.
-    const std::optional<QString> unexplained = withoutEach(shown.left(at) + shown.mid(at + expansion.size()), reported);
-    if (!unexplained)
+    // A key reported that does not stand there: something else changed the text, or a key typed
+    // over a selection of ours that covered it took it away. Only the reports still have the
+    // latter: the paste made again puts it back in the order typed.
+    const QString shownKeys = shown.left(at) + shown.mid(at + expansion.size());
+    std::optional<QString> unexplained = withoutEach(shownKeys, reported);
+    bool typedOver = false;
+    if (!unexplained && run.plan.keysTypedOver) {
+        const std::optional<QString> standing = withoutEach(reported, run.plan.keysTypedOver());
+        unexplained = standing ? withoutEach(shownKeys, *standing) : std::nullopt;
+        typedOver = unexplained.has_value();
+    }
+    // Otherwise, where keys were seen taking the selection's place, the paste landed right behind
+    // them, which tells which came first better than reports a busy page may send out of turn.
+    if (!unexplained || (!run.tookPlace.isEmpty() && !typedOver))
         return std::nullopt;
     if (!unexplained->isEmpty()) {
         lag = true;

@@ -38,6 +38,9 @@ struct ExpansionPlan {
     // Where the field reports its changes: what it reported inserted since the trigger that can
     // only be keys typed, in the order it took them (its reports may come a moment after its text).
     std::function<QString()> keysReported = {};
+    // Of those, the keys it reported deleted by a key typed at their place: typed over a selection
+    // of ours that covered them, which the paste made again puts back.
+    std::function<QString()> keysTypedOver = {};
 };
 
 // Swaps a trigger just typed into another application's field for its expansion: waits
@@ -149,6 +152,9 @@ public:
 
     // Whether text could have been typed key by key (Return and Tab edit rather than type).
     static bool isTypedText(const QString& text);
+    // What is left of `text` once each of `keys` is taken out of it, wherever it stands; nothing
+    // where one of them is not there.
+    static std::optional<QString> withoutEach(QString text, const QString& keys);
 
     // Begins a replacement unless one is running or the plan cannot be carried out (false
     // then). `isCurrent` answers whether the replacement still belongs to the latest
@@ -220,8 +226,13 @@ private:
     // or they cannot.
     std::optional<QString> keysBehindSelection(const Run& run, qint64 length);
     // Takes those keys into the range replaced and into what is pasted, and selects it all;
-    // false when that could not be done.
-    bool carryKeysBehind(const std::shared_ptr<Run>& run, const QString& keys, qint64 length);
+    // false when that could not be done. With `landedIn`, the keys landed inside the range of a
+    // paste made again, which now holds that text.
+    bool carryKeysBehind(const std::shared_ptr<Run>& run, const QString& keys, qint64 length,
+        const std::optional<QString>& landedIn = std::nullopt);
+    // Keys typed on that landed inside the range of a paste made again before its selection
+    // applied, and the text there now; nothing when it is not what was selected with keys in it.
+    std::optional<QString> keysInsideSelection(const Run& run, qint64 length, QString& shownThere);
     // Pastes over what selectForPaste() selected; false when the paste was not posted.
     bool sendPaste(const std::shared_ptr<Run>& run);
     // Gives up a replacement whose trigger was asked to be selected: the caret goes back

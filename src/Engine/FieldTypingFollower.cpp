@@ -25,6 +25,10 @@ struct FieldTypingFollower::Replacement {
     // What the field reported inserted since the trigger that can only be keys typed, in the
     // order it took them: the keys typed on, whatever place the selection and the paste left them.
     QString keysReported;
+    // Reported keys the field reported deleted with a key typed at their place right after, and
+    // the last deletion reported, while that may still be.
+    QString keysTypedOver;
+    std::optional<std::pair<qint64, QString>> lastDeletion;
 };
 
 namespace {
@@ -184,7 +188,23 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
         // A space typed last may be reported as a no-break space, which the field shows as a
         // plain one once the next key comes.
         m_replacement->keysReported += QString(event.text).replace(QChar::Nbsp, u' ');
+        // A key at the place of reported keys just deleted replaced them: typed over a selection
+        // of ours that covered them. Each is counted once; the paste's own edits take out the
+        // trigger or the expansion with them.
+        const std::optional<std::pair<qint64, QString>> deleted
+            = std::exchange(m_replacement->lastDeletion, std::nullopt);
+        if (deleted && deleted->first == event.offset && !deleted->second.contains(m_replacement->expansion)) {
+            const std::optional<QString> left
+                = ExpansionReplacement::withoutEach(m_replacement->keysReported, m_replacement->keysTypedOver);
+            if (left && ExpansionReplacement::withoutEach(left->chopped(event.text.size()), deleted->second))
+                m_replacement->keysTypedOver += deleted->second;
+        }
     }
+    if (m_replacement && m_replacement->pasting && event.kind == Kind::deleted
+        && m_replacement->field->isSameField(*event.field))
+        m_replacement->lastDeletion = std::make_pair(event.offset, event.text);
+    else if (m_replacement && event.kind == Kind::inserted)
+        m_replacement->lastDeletion.reset();
     // The selection, the paste and the caret moves they make are no typing.
     if (m_replacement && m_replacement->pasting && event.kind != Kind::focused && event.kind != Kind::unfocused
         && m_replacement->field->isSameField(*event.field)) {
@@ -192,7 +212,13 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
             qCDebug(lcEngine).noquote() << "During the paste of" << m_replacement->trigger << "the field reported"
                                         << (event.kind == Kind::inserted ? "an insertion of" : "a deletion of")
                                         << event.length << "at" << event.offset << QString(u'"' + event.text + u'"');
-            m_replacement->fieldChanged = true;
+            // Keys typed on behind the trigger stand where no selection goes: the replacement
+            // reads the text's length before it selects, and takes them in or goes behind them.
+            // Given up for them, a fast typist's trigger stayed as typed one try in five.
+            const bool typedOnBehind = event.kind == Kind::inserted && event.offset >= m_replacement->end
+                && mayBeKeysTyped(event.text, m_replacement->expansion);
+            if (!typedOnBehind)
+                m_replacement->fieldChanged = true;
             resetTyping();
         }
         return;
@@ -869,7 +895,7 @@ void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
     std::optional<qint64> length = field.characterCount();
     const std::optional<qint64> fieldCaret = field.caret();
     const qint64 end = replacement->end;
-    const bool typedOn = fieldCaret && length && *fieldCaret == *length && *fieldCaret > end
+    bool typedOn = fieldCaret && length && *fieldCaret == *length && *fieldCaret > end
         && *fieldCaret - end <= ExpansionReplacement::typedOnKeys && keysTypedOn(field.text(end, *fieldCaret));
     if (fieldCaret != end && !typedOn) {
         qCDebug(lcEngine).noquote() << "Left" << replacement->trigger << "as typed: the caret stood at"
@@ -880,6 +906,12 @@ void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
     std::optional<TextRange> caret = target ? target->selection() : std::nullopt;
     if (!caret || caret->length != 0)
         return finish();
+    // So may keys that reach it between the two reads of its caret (a fast typist in a browser).
+    if (!typedOn && fieldCaret == end && caret->location > end
+        && caret->location - end <= ExpansionReplacement::typedOnKeys) {
+        const std::optional<qint64> count = field.characterCount();
+        typedOn = count == caret->location && keysTypedOn(field.text(end, caret->location));
+    }
     if (typedOn) {
         caret = TextRange{end, 0};
         length = end;
@@ -895,6 +927,10 @@ void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
     plan.keysReported = [weak = std::weak_ptr<Replacement>(replacement)] {
         const std::shared_ptr<Replacement> reported = weak.lock();
         return reported ? reported->keysReported : QString();
+    };
+    plan.keysTypedOver = [weak = std::weak_ptr<Replacement>(replacement)] {
+        const std::shared_ptr<Replacement> reported = weak.lock();
+        return reported ? reported->keysTypedOver : QString();
     };
     QPointer<FieldTypingFollower> self(this);
     auto isCurrent = [self, replacement] {

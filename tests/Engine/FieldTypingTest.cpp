@@ -853,6 +853,72 @@ TEST_F(FieldPasting, aKeyOverTheShownSelectionWhenTheOneWithKeysBehindIsRefusedS
     expectExpandedTo("Hi " + signature + " ok");
 }
 
+// The paste behind an "o" that took the trigger's place leaves the caret in front of the space
+// that had reached the page behind the trigger: the "k" lands there, inside the range selected to
+// paste it all again in order, before that selection applies.
+TEST_F(FieldPasting, aKeyInsideTheRangeOfAPasteMadeAgainIsTakenIntoIt)
+{
+    firefoxUnderGnome();
+    typeIntoPage("Hi /sig");
+    page->beforeSelectionApplies = [this] {
+        keyIntoPage(QStringLiteral(" "));
+        page->beforeSelectionApplies = [this] {
+            if (page->text.contains(signature))
+                keyIntoPage(QStringLiteral("k"));
+        };
+    };
+    desktop.pasteboard.setAfterWrite([this, once = true]() mutable {
+        if (desktop.pasteboard.plainText() == signature + " " && std::exchange(once, false))
+            keyIntoPage(QStringLiteral("o"));
+    });
+    settle();
+    finishReplacement();
+    expectExpandedTo("Hi " + signature + " ok");
+}
+
+// The "o" takes the place of the trigger shown selected just as the selection with the space
+// behind it is asked for, which the page then applies over the "o". The "k" comes after all that,
+// or over the "o" while that selection covers it: then only the page's reports still have the "o".
+TEST_F(FieldPasting, aKeyOverTheTriggerBeforeTheSelectionWithTheKeysBehindItIsNeitherPastedNorTypedOver)
+{
+    firefoxUnderGnome();
+    // A key the page takes at once, over its selection, and reports with what it replaced.
+    const auto key = [this](const QString& typed) {
+        const TextRange over = page->selection;
+        const QString gone = page->text.mid(over.location, over.length);
+        page->insert(typed);
+        field->content = page->text;
+        if (!gone.isEmpty())
+            field->report(TextFieldEvent{Kind::deleted, field, over.location, over.length, gone});
+        field->report(TextFieldEvent{Kind::inserted, field, over.location, typed.size(), typed});
+    };
+    for (const bool typedOver : {false, true}) {
+        startAfresh();
+        typeIntoPage("Hi /sig");
+        page->beforeSelectionApplies = [key] { key(QStringLiteral(" ")); };
+        page->onSelect = [this, key, typedOver](TextRange) {
+            page->onSelect = [this, key, typedOver](TextRange) {
+                key(QStringLiteral("o"));
+                if (typedOver) {
+                    page->beforeSelectionApplies = [this, key] {
+                        scheduler.after(0, nullptr, [this, key] {
+                            page->selection = TextRange{3, 1};
+                            key(QStringLiteral("k"));
+                        });
+                    };
+                }
+            };
+        };
+        settle();
+        finishReplacement();
+        if (!typedOver) {
+            key(QStringLiteral("k"));
+            finishReplacement();
+        }
+        expectExpandedTo("Hi " + signature + " ok");
+    }
+}
+
 // A page that never shows that selection, or shows it and ignores the paste, keeps the expansion
 // with the keys where they landed: what arrived counts as the expansion it is.
 TEST_F(FieldPasting, anExpansionWhosePasteAgainNeverArrivesCountsAsExpanded)
@@ -950,6 +1016,25 @@ TEST_F(FieldPasting, aKeyThatReachedThePageJustBeforeTheSelectionStaysInFrontOfT
     EXPECT_EQ(page->selection, (TextRange{page->text.size(), 0}));
     EXPECT_EQ(expansions, QStringList{"/sig"});
     EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+}
+
+// Firefox under GNOME at 20 ms per key: the key after the trigger is reported before the
+// replacement first looks at the page. Behind the trigger it stands where no selection goes.
+TEST_F(FieldPasting, aKeyTypedOnBehindTheTriggerBeforeTheFirstLookStillLetsItExpand)
+{
+    firefoxUnderGnome();
+    typeIntoPage("Hi /sig");
+    // The key comes once the replacement has read the caret, and is reported before its next look.
+    field->afterCaretRead = [this] {
+        page->insert(QStringLiteral(" "));
+        field->content = page->text;
+        scheduler.after(0, nullptr, [this] {
+            field->report(TextFieldEvent{Kind::inserted, field, 7, 1, QStringLiteral(" ")});
+        });
+    };
+    settle();
+    finishReplacement();
+    expectExpandedTo("Hi " + signature + " ");
 }
 
 // A page that takes keys typed on and the paste before the selection it already reported (Firefox

@@ -94,7 +94,10 @@ void FakeTextField::applySelection(TextRange range)
             --self->m_pendingSelections;
             if (const std::function<void()> before = std::exchange(self->beforeSelectionApplies, {}))
                 before();
-            self->selection = range;
+            // Text taken away meanwhile leaves the part of the range that is still there (Firefox).
+            const qint64 size = self->text.size();
+            const qint64 from = std::min(range.location, size);
+            self->selection = TextRange{from, std::min(range.location + range.length, size) - from};
         }
     });
 }
