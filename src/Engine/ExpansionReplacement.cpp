@@ -1391,8 +1391,10 @@ std::optional<QString> ExpansionReplacement::keysInReportedOrder(const Run& run,
     // latter: the paste made again puts it back in the order typed.
     const QString shownKeys = shown.left(at) + shown.mid(at + expansion.size());
     std::optional<QString> unexplained = withoutEach(shownKeys, reported);
+    // Not once a paste has been made again: a page may report what that paste moved as keys
+    // deleted and typed (Firefox on sway), and those would be put back twice.
     bool typedOver = false;
-    if (!unexplained && run.plan.keysTypedOver) {
+    if (!unexplained && run.pastedInFront == 0 && run.plan.keysTypedOver) {
         const std::optional<QString> standing = withoutEach(reported, run.plan.keysTypedOver());
         unexplained = standing ? withoutEach(shownKeys, *standing) : std::nullopt;
         typedOver = unexplained.has_value();
