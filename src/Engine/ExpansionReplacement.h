@@ -190,8 +190,8 @@ public:
     void afterPasteSettled(std::function<void()> work);
 
 private:
+    // The course and the clipboard it lends (ExpansionReplacement.cpp).
     struct Run;
-
     // When the field is looked at: in the turn of the final key, only an observation that
     // decides is acted on; anything else waits for a later turn.
     enum class LookAt { laterTurn, finalKeyTurn };
@@ -203,6 +203,71 @@ private:
     // still ours is asked before the paste.
     bool lend(const std::shared_ptr<Run>& run);
     void waitForSelection(const std::shared_ptr<Run>& run, int attempts);
+    // Gives up a replacement whose trigger was asked to be selected: the caret goes back
+    // behind the trigger, also over a selection still on its way, so that the next key does
+    // not replace it; then the clipboard is put back.
+    void abandonSelection(const std::shared_ptr<Run>& run, int attempts);
+    // The replacement still belongs to the latest keystroke, and no key has reached the field
+    // behind the trigger since the look that decided where the trigger is.
+    static bool isCurrent(const Run& run);
+    bool owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents);
+    // The contents to put back after this replacement, saved by prepare() or still due from
+    // an earlier replacement; nothing when the clipboard changed since.
+    std::optional<QList<ClipboardItemSnapshot>> takePrevious();
+    void restore(const Run& run);
+    void pasteSettled();
+    void finish(const Run& run);
+    // Ends a replacement that leaves the trigger as typed, saying why in the engine's log.
+    void giveUp(const Run& run, const QString& why);
+
+    // The paste looked for and read back (ExpansionReplacementReadBack.cpp).
+    void verifyPaste(const std::shared_ptr<Run>& run, double delay);
+    // Whether the paste key arrived as its plain letter in place of the trigger, in which case
+    // the paste goes out again over the letter (once) and is looked for afresh.
+    bool pastedPlainKey(const std::shared_ptr<Run>& run, const std::optional<TextRange>& selection);
+    static double firstPasteCheckDelayFor(const Run& run);
+    // Looks at the field for the paste after `delay`, within the time the paste is given.
+    // A field that may still read the clipboard late is looked for up to `checks`
+    // pasteCheckDelays.
+    bool schedulePasteCheck(const std::shared_ptr<Run>& run, double delay, int checks = pasteChecks);
+    // Puts the user's clipboard back once the field has asked for the pasted expansion.
+    void restoreOnceRead(const std::shared_ptr<Run>& run);
+    void awaitPasteRead(const std::shared_ptr<Run>& run, int attempts);
+    void awaitPasteShown(const std::shared_ptr<Run>& run, int attempts);
+    // The focused application has not asked for the pasted expansion since the paste keys went
+    // out; false also when the clipboard cannot tell.
+    bool pasteMayBePending(const Run& run);
+    // Whether the paste keys may still wait in the field's queue: the field has not asked for
+    // the expansion, and has not answered for resumedFieldSeconds without a break.
+    bool mayStillHavePasteKeys(const Run& run);
+    // Whether a paste with line breaks arrived whole as the field shows line breaks (as
+    // paragraph separators or embedded objects, or as spaces in a line field), or as
+    // paragraphs that are elements of their own with the focus and the caret in the last.
+    bool arrivedOverLines(const Run& run, const std::optional<TextRange>& selection);
+    // The expansion stands whole in the trigger's place, in one of those ways.
+    bool arrivedInPlace(const Run& run, const std::optional<TextRange>& selection);
+    bool arrivedInAnotherElement(const Run& run);
+    // A paste that did not arrive whole: the range it took, what the field shows there, why,
+    // and the contents that went in its stead when someone copied meanwhile.
+    struct Arrival {
+        TextRange range;
+        QString text;
+        QString why;
+        std::optional<QList<ClipboardItemSnapshot>> contents;
+    };
+    std::optional<Arrival> whatArrived(const Run& run);
+    // Puts the trigger as typed back over a paste that did not arrive whole, by the same steps
+    // as the expansion went (the user's clipboard is put back afterwards); false when nothing
+    // tells that it did not.
+    bool putBackWhatArrived(const std::shared_ptr<Run>& run);
+    // Before a paste goes out again: it is looked for as if none had gone before.
+    void lookForPasteAfresh(Run& run);
+    // Looks, after the replacement ended, for a paste the field was not seen to take.
+    void watchLatePaste(const std::shared_ptr<Run>& run);
+    void awaitLatePaste(const std::shared_ptr<Run>& run, int looks);
+
+    // The paste over a selection a browser's page applies while the user types on
+    // (ExpansionReplacementBrowserPaste.cpp).
     // Asks a target that pastes while the user types on to select `range`, which holds
     // `selected`, and pastes over it once the field shows the selection; false when it could
     // not be asked.
@@ -235,16 +300,8 @@ private:
     std::optional<QString> keysInsideSelection(const Run& run, qint64 length, QString& shownThere);
     // Pastes over what selectForPaste() selected; false when the paste was not posted.
     bool sendPaste(const std::shared_ptr<Run>& run);
-    // Gives up a replacement whose trigger was asked to be selected: the caret goes back
-    // behind the trigger, also over a selection still on its way, so that the next key does
-    // not replace it; then the clipboard is put back.
-    void abandonSelection(const std::shared_ptr<Run>& run, int attempts);
-    void verifyPaste(const std::shared_ptr<Run>& run, double delay);
     // Whether a paste made again, given up, leaves the expansion that had arrived in the field.
     static bool keptExpansion(const Run& run);
-    // Whether the paste key arrived as its plain letter in place of the trigger, in which case
-    // the paste goes out again over the letter (once) and is looked for afresh.
-    bool pastedPlainKey(const std::shared_ptr<Run>& run, const std::optional<TextRange>& selection);
     // Whether a key typed after the trigger took its place before the paste came, the expansion
     // landing behind it, in which case all of it is pasted again in the order typed.
     bool pasteBehindTypedKeys(const std::shared_ptr<Run>& run, TextRange selection);
@@ -270,50 +327,6 @@ private:
     // `length`: the text's length `shown` was read up to, where it reaches the end.
     bool pasteAgainOver(const std::shared_ptr<Run>& run, const QString& shown, const QString& keys, qint64 reach,
         std::optional<qint64> length);
-    static double firstPasteCheckDelayFor(const Run& run);
-    // Looks at the field for the paste after `delay`, within the time the paste is given.
-    // A field that may still read the clipboard late is looked for up to `checks`
-    // pasteCheckDelays.
-    bool schedulePasteCheck(const std::shared_ptr<Run>& run, double delay, int checks = pasteChecks);
-    // The replacement still belongs to the latest keystroke, and no key has reached the field
-    // behind the trigger since the look that decided where the trigger is.
-    static bool isCurrent(const Run& run);
-    bool owns(const ClipboardWriteReceipt& receipt, const QList<ClipboardItemSnapshot>& contents);
-    // The contents to put back after this replacement, saved by prepare() or still due from
-    // an earlier replacement; nothing when the clipboard changed since.
-    std::optional<QList<ClipboardItemSnapshot>> takePrevious();
-    void restore(const Run& run);
-    // Puts the user's clipboard back once the field has asked for the pasted expansion.
-    void restoreOnceRead(const std::shared_ptr<Run>& run);
-    void awaitPasteRead(const std::shared_ptr<Run>& run, int attempts);
-    void awaitPasteShown(const std::shared_ptr<Run>& run, int attempts);
-    // The focused application has not asked for the pasted expansion since the paste keys went
-    // out; false also when the clipboard cannot tell.
-    bool pasteMayBePending(const Run& run);
-    // Whether the paste keys may still wait in the field's queue: the field has not asked for
-    // the expansion, and has not answered for resumedFieldSeconds without a break.
-    bool mayStillHavePasteKeys(const Run& run);
-    // Whether a paste with line breaks arrived whole as the field shows line breaks (as
-    // paragraph separators or embedded objects, or as spaces in a line field), or as
-    // paragraphs that are elements of their own with the focus and the caret in the last.
-    bool arrivedOverLines(const Run& run, const std::optional<TextRange>& selection);
-    // The expansion stands whole in the trigger's place, in one of those ways.
-    bool arrivedInPlace(const Run& run, const std::optional<TextRange>& selection);
-    bool arrivedInAnotherElement(const Run& run);
-    void pasteSettled();
-    // A paste that did not arrive whole: the range it took, what the field shows there, why,
-    // and the contents that went in its stead when someone copied meanwhile.
-    struct Arrival {
-        TextRange range;
-        QString text;
-        QString why;
-        std::optional<QList<ClipboardItemSnapshot>> contents;
-    };
-    std::optional<Arrival> whatArrived(const Run& run);
-    // Puts the trigger as typed back over a paste that did not arrive whole, by the same steps
-    // as the expansion went (the user's clipboard is put back afterwards); false when nothing
-    // tells that it did not.
-    bool putBackWhatArrived(const std::shared_ptr<Run>& run);
     // Puts the trigger back, with the keys typed on behind it, where keys took the selected
     // trigger's place in a page and the paste never showed; false where anything else stands there.
     bool putBackOverKeysTyped(const std::shared_ptr<Run>& run);
@@ -327,14 +340,6 @@ private:
     // Selects the run's range, which holds `selected`, and pastes what the run now pastes over
     // it, looked for as if no paste had gone before.
     void pasteAfreshOver(const std::shared_ptr<Run>& run, const QString& selected);
-    // Before a paste goes out again: it is looked for as if none had gone before.
-    void lookForPasteAfresh(Run& run);
-    // Looks, after the replacement ended, for a paste the field was not seen to take.
-    void watchLatePaste(const std::shared_ptr<Run>& run);
-    void awaitLatePaste(const std::shared_ptr<Run>& run, int looks);
-    void finish(const Run& run);
-    // Ends a replacement that leaves the trigger as typed, saying why in the engine's log.
-    void giveUp(const Run& run, const QString& why);
 
     ExpansionClipboard& m_clipboard;
     Schedule m_schedule;
