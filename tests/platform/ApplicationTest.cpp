@@ -83,9 +83,8 @@ protected:
     }
 
     // "/sig" typed into another application on the session's display becomes the signature.
-    void expectsTheSignatureTypedIntoAnotherApplication()
+    void expectsTheSignatureTypedInto(TextFieldsApp& fields)
     {
-        TextFieldsApp fields;
         ASSERT_TRUE(fields.start());
         ASSERT_TRUE(typeInto(fields, QStringLiteral("line"), QStringLiteral("Hi /sig")));
         EXPECT_TRUE(DesktopSession::waitFor([&] { return fields.text(QStringLiteral("line")) == "Hi " + signature; }))
@@ -179,7 +178,8 @@ TEST_F(Application, ExpandsATriggerTypedIntoAnotherApplicationAndCountsIt)
 {
     velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());
     launch();
-    expectsTheSignatureTypedIntoAnotherApplication();
+    TextFieldsApp fields;
+    expectsTheSignatureTypedInto(fields);
     // Counts are written a couple of seconds after the expansion, once for a burst.
     EXPECT_TRUE(DesktopSession::waitFor(
         [&] {
@@ -200,7 +200,8 @@ TEST_F(Application, RunsOnTheDisplayNamedOnTheCommandLineWithoutDISPLAY)
     velmora.setEnvironment(unsetDisplay);
     velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());
     launch({QStringLiteral("-display"), display});
-    expectsTheSignatureTypedIntoAnotherApplication();
+    TextFieldsApp fields;
+    expectsTheSignatureTypedInto(fields);
     EXPECT_EQ(velmora.clipboardKeeperDisplay(), display.toLocal8Bit());
 }
 
@@ -216,7 +217,8 @@ TEST_F(Application, OpensTheDisplayNamedOnTheCommandLineInPlaceOfDISPLAYs)
     velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());
     // Qt's own spelling takes the value as the next argument; "=" is Velmora's too.
     launch({QStringLiteral("--display=") + display});
-    expectsTheSignatureTypedIntoAnotherApplication();
+    TextFieldsApp fields;
+    expectsTheSignatureTypedInto(fields);
     EXPECT_EQ(velmora.clipboardKeeperDisplay(), display.toLocal8Bit());
 }
 
