@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "AccessibleTree.h"
+#include "BareXServer.h"
 #include "DesktopSession.h"
 #include "FakeTrayHost.h"
 #include "Models/Stats.h"
@@ -64,9 +65,9 @@ protected:
     }
 
     // Starts velmora and waits for its tray item and its popover.
-    void launch()
+    void launch(const QStringList& arguments = {})
     {
-        ASSERT_TRUE(velmora.start());
+        ASSERT_TRUE(velmora.start(arguments));
         ASSERT_TRUE(DesktopSession::waitFor([&] { return !tray.itemOf(velmora.processId()).isEmpty(); }, 60000))
             << "no tray item registered";
         item = tray.itemOf(velmora.processId());
@@ -79,6 +80,15 @@ protected:
             return false;
         DesktopSession::pause(100);
         return DesktopSession::xdotool({"type", "--delay", "40", text});
+    }
+
+    // "/sig" typed into another application on the session's display becomes the signature.
+    void expectsTheSignatureTypedInto(TextFieldsApp& fields)
+    {
+        ASSERT_TRUE(fields.start());
+        ASSERT_TRUE(typeInto(fields, QStringLiteral("line"), QStringLiteral("Hi /sig")));
+        EXPECT_TRUE(DesktopSession::waitFor([&] { return fields.text(QStringLiteral("line")) == "Hi " + signature; }))
+            << fields.text(QStringLiteral("line")).toStdString();
     }
 
     FakeTrayHost tray;
@@ -169,10 +179,7 @@ TEST_F(Application, ExpandsATriggerTypedIntoAnotherApplicationAndCountsIt)
     velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());
     launch();
     TextFieldsApp fields;
-    ASSERT_TRUE(fields.start());
-    ASSERT_TRUE(typeInto(fields, QStringLiteral("line"), QStringLiteral("Hi /sig")));
-    EXPECT_TRUE(DesktopSession::waitFor([&] { return fields.text(QStringLiteral("line")) == "Hi " + signature; }))
-        << fields.text(QStringLiteral("line")).toStdString();
+    expectsTheSignatureTypedInto(fields);
     // Counts are written a couple of seconds after the expansion, once for a burst.
     EXPECT_TRUE(DesktopSession::waitFor(
         [&] {
@@ -181,6 +188,38 @@ TEST_F(Application, ExpandsATriggerTypedIntoAnotherApplicationAndCountsIt)
         },
         10000));
     EXPECT_FALSE(velmora.popoverGeometry()) << "typing in another application closed the popover";
+}
+
+// Qt's X11 platform takes its display from -display; the keys, the selection and the clipboard
+// keeper, which are Velmora's own connections, must go to that display too.
+TEST_F(Application, RunsOnTheDisplayNamedOnTheCommandLineWithoutDISPLAY)
+{
+    const QString display = qEnvironmentVariable("DISPLAY");
+    QProcessEnvironment unsetDisplay;
+    unsetDisplay.insert(QStringLiteral("DISPLAY"), QString());
+    velmora.setEnvironment(unsetDisplay);
+    velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());
+    launch({QStringLiteral("-display"), display});
+    TextFieldsApp fields;
+    expectsTheSignatureTypedInto(fields);
+    EXPECT_EQ(velmora.clipboardKeeperDisplay(), display.toLocal8Bit());
+}
+
+TEST_F(Application, OpensTheDisplayNamedOnTheCommandLineInPlaceOfDISPLAYs)
+{
+    BareXServer other;
+    if (!other.start())
+        GTEST_SKIP() << "no second X server (Xvfb) to name in DISPLAY";
+    const QString display = qEnvironmentVariable("DISPLAY");
+    QProcessEnvironment otherDisplay;
+    otherDisplay.insert(QStringLiteral("DISPLAY"), QString::fromLocal8Bit(other.display()));
+    velmora.setEnvironment(otherDisplay);
+    velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());
+    // Qt's own spelling takes the value as the next argument; "=" is Velmora's too.
+    launch({QStringLiteral("--display=") + display});
+    TextFieldsApp fields;
+    expectsTheSignatureTypedInto(fields);
+    EXPECT_EQ(velmora.clipboardKeeperDisplay(), display.toLocal8Bit());
 }
 
 TEST_F(Application, TerminationSignalsQuitInOrderAndLeaveNoSocketOrLock)
@@ -377,7 +416,8 @@ TEST(ApplicationWithoutTray, StillStartsAndShowsThePopover)
 
 // What a user who starts the program outside a desktop session reads, and that it ends on
 // its own instead of crashing.
-QString startWithout(const QStringList& unset, const QMap<QString, QString>& set, int& exitCode)
+QString startWithout(
+    const QStringList& unset, const QMap<QString, QString>& set, int& exitCode, const QStringList& arguments = {})
 {
     QProcess velmora;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -386,7 +426,7 @@ QString startWithout(const QStringList& unset, const QMap<QString, QString>& set
     for (auto it = set.begin(); it != set.end(); ++it)
         environment.insert(it.key(), it.value());
     velmora.setProcessEnvironment(environment);
-    velmora.start(VelmoraProcess::programPath(), QStringList());
+    velmora.start(VelmoraProcess::programPath(), arguments);
     if (!velmora.waitForFinished(10000) || velmora.exitStatus() != QProcess::NormalExit) {
         exitCode = -1;
         return {};
@@ -409,6 +449,29 @@ TEST(ApplicationWithoutDisplay, SaysWhichDisplayItCouldNotOpen)
     const QString said = startWithout({"WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, {{"DISPLAY", ":4999"}}, exitCode);
     EXPECT_EQ(exitCode, 1);
     EXPECT_TRUE(said.contains(QStringLiteral("cannot open the X display \u201C:4999\u201D"))) << said.toStdString();
+}
+
+TEST(ApplicationWithoutDisplay, SaysWhichDisplayNamedOnTheCommandLineItCouldNotOpen)
+{
+    int exitCode = 0;
+    const QString said =
+        startWithout({"WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, {}, exitCode, {QStringLiteral("-display"), ":4998"});
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_TRUE(said.contains(QStringLiteral("cannot open the X display \u201C:4998\u201D"))) << said.toStdString();
+}
+
+// Qt takes -platform over QT_QPA_PLATFORM: a Wayland platform named there is looked for before
+// Qt aborts on it, even with an X display at hand.
+TEST(ApplicationWithoutDisplay, SaysWhichWaylandDisplayItCouldNotReachForAPlatformNamedOnTheCommandLine)
+{
+    if (QString missing = DesktopSession::missingDisplay(); !missing.isEmpty())
+        GTEST_SKIP() << missing.toStdString();
+    int exitCode = 0;
+    const QString said = startWithout({"QT_QPA_PLATFORM"}, {{"WAYLAND_DISPLAY", "velmora-test-gone"}}, exitCode,
+        {QStringLiteral("-platform"), QStringLiteral("wayland")});
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_TRUE(said.contains(QStringLiteral("cannot reach the Wayland display \u201Cvelmora-test-gone\u201D")))
+        << said.toStdString();
 }
 
 } // namespace

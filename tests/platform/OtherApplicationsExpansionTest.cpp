@@ -536,6 +536,21 @@ TEST_F(Office, aWriterParagraphExpandsWhole)
     EXPECT_EQ(focusedTextToCaret(), lastLine);
 }
 
+// A table cell's text is a paragraph of its own.
+TEST_F(Office, aWriterTableCellExpands)
+{
+    const unsigned long window = open({"--writer"}, QStringLiteral("LibreOffice Writer"));
+    ASSERT_NE(window, 0u);
+    // Insert Table, with its suggested size: the caret lands in the first cell.
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "ctrl+F12"}));
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return visibleWindow(QStringLiteral("Insert Table")) != 0; }, 20000));
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "Return"}));
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] { return visibleWindow(QStringLiteral("Insert Table")) == 0 && focusWindow(window); }, 20000));
+    ASSERT_TRUE(waitUntilFieldTakesKeys(window, [this] { return focusedTextToCaret(); })) << "no cell takes keys";
+    expectExpansion();
+}
+
 // A slide's text box, being edited, is a paragraph like Writer's.
 TEST_F(Office, anImpressTextBoxExpands)
 {

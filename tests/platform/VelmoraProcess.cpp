@@ -3,6 +3,7 @@
 #include "DesktopSession.h"
 #include "Models/UserData.h"
 #include "Models/VelmoraJSON.h"
+#include "platform/linux/X11ClipboardKeeper.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -64,11 +65,11 @@ QProcessEnvironment VelmoraProcess::environment() const
     return environment;
 }
 
-bool VelmoraProcess::start()
+bool VelmoraProcess::start(const QStringList& arguments)
 {
     m_process.setProcessEnvironment(environment());
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(programPath(), QStringList());
+    m_process.start(programPath(), arguments);
     return m_process.waitForStarted(5000);
 }
 
@@ -149,6 +150,26 @@ qint64 VelmoraProcess::cpuTicks() const
     const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
     // utime and stime are the 14th and 15th fields of the whole line.
     return fields.value(11).toLongLong() + fields.value(12).toLongLong();
+}
+
+QByteArray VelmoraProcess::clipboardKeeperDisplay() const
+{
+    const QString parent = QString::number(processId());
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(parent));
+    if (!children.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& child : children.readAll().split(' ')) {
+        QFile command(QStringLiteral("/proc/%1/cmdline").arg(QString::fromLatin1(child)));
+        QFile environment(QStringLiteral("/proc/%1/environ").arg(QString::fromLatin1(child)));
+        if (child.isEmpty() || !command.open(QIODevice::ReadOnly) || !environment.open(QIODevice::ReadOnly)
+            || !command.readAll().contains(X11ClipboardKeeper::giveBackArgument))
+            continue;
+        for (const QByteArray& variable : environment.readAll().split('\0')) {
+            if (variable.startsWith("DISPLAY="))
+                return variable.mid(8);
+        }
+    }
+    return {};
 }
 
 bool VelmoraProcess::waitForExit(int milliseconds)

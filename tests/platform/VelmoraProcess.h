@@ -25,7 +25,7 @@ public:
     // Variables to set (an empty value unsets) over the session's own, for this start and the
     // later ones, such as a Wayland session's.
     void setEnvironment(const QProcessEnvironment& overrides) { m_overrides = overrides; }
-    bool start();
+    bool start(const QStringList& arguments = {});
     qint64 processId() const { return m_process.processId(); }
     QProcess& process() { return m_process; }
     // Starts the program again, as a second start while this one runs would, with
@@ -41,6 +41,10 @@ public:
     // The popover's window on screen, if it is shown.
     std::optional<QRect> popoverGeometry();
     bool waitForPopover(bool shown, int milliseconds = 5000);
+
+    // The X display the clipboard keeper this process started was given (its DISPLAY), empty
+    // while it has none.
+    QByteArray clipboardKeeperDisplay() const;
 
     // Resident memory in kilobytes and the processor time used so far in clock ticks.
     qint64 residentKilobytes() const;

@@ -40,11 +40,20 @@ void knowQtOptions(QCommandLineParser& parser)
     }
 }
 
+// What the command line asks before the application object exists.
+struct CommandLine {
+    // Set when the command line is answered or refused here: the exit status.
+    std::optional<int> exitStatus;
+    // The values of Qt's -display and -platform, empty when not given.
+    QByteArray display;
+    QByteArray platform;
+};
+
 // Answers --help, --help-all and --version, which need no display and start nothing, and
 // refuses an option that neither Velmora nor Qt knows (status 2, as command-line tools do);
 // otherwise leaves the arguments, Qt's own options and a "velmora:" link among them, to the
-// application.
-std::optional<int> answerInformationRequest(int& argc, char** argv)
+// application, and reads the display and platform they name.
+CommandLine readCommandLine(int& argc, char** argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -74,10 +83,12 @@ std::optional<int> answerInformationRequest(int& argc, char** argv)
     if (!unknown.isEmpty() && !parser.isSet(help) && !helpAll) {
         std::fprintf(stderr, "velmora: Unknown option '%s'.\nTry 'velmora --help' for the options.\n",
             qPrintable(unknown.first()));
-        return 2;
+        return {2, {}, {}};
     }
-    if (!parser.isSet(help) && !helpAll && !parser.isSet(version))
-        return std::nullopt;
+    if (!parser.isSet(help) && !helpAll && !parser.isSet(version)) {
+        return {std::nullopt, parser.value(QStringLiteral("display")).toLocal8Bit(),
+            parser.value(QStringLiteral("platform")).toLocal8Bit()};
+    }
     // The help text names the program, which takes an application object. Qt adds its own
     // options to the full help only for an application of the kind that takes them, which
     // the offscreen platform builds without a display; the plain help needs only the core.
@@ -98,18 +109,30 @@ std::optional<int> answerInformationRequest(int& argc, char** argv)
         ? parser.helpText()
         : QStringLiteral("Velmora %1\n").arg(QCoreApplication::applicationVersion());
     std::fputs(qPrintable(text), stdout);
-    return 0;
+    return {0, {}, {}};
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (const std::optional<int> status = answerInformationRequest(argc, argv))
-        return *status;
+    const CommandLine commandLine = readCommandLine(argc, argv);
+    if (commandLine.exitStatus)
+        return *commandLine.exitStatus;
+    // Qt's X11 platform connects to the display -display names, while the probe below, the X
+    // connections of our own and the clipboard keeper started later all open DISPLAY's: named
+    // there, it is the one display for all of them, and for the programs Velmora starts (the
+    // browser for sign-in), as GTK's --display does for what it launches. An empty name is
+    // Xlib's "the default display".
+    if (!commandLine.display.isEmpty())
+        qputenv("DISPLAY", commandLine.display);
     // Without a display Qt would end the process with an abort; say what is missing instead.
-    if (const QString reason = DisplayAvailability::missingDisplayReason(); !reason.isEmpty()) {
-        std::fprintf(stderr, "%s\nStart Velmora from a graphical desktop session.\n", qPrintable(reason));
+    if (const QString reason = DisplayAvailability::missingDisplayReason(commandLine.platform);
+        !reason.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(reason));
+        // A display named on the command line was chosen on purpose: the name is what to check.
+        if (commandLine.display.isEmpty())
+            std::fputs("Start Velmora from a graphical desktop session.\n", stderr);
         return 1;
     }
     // Started by the clipboard keeper, to stand by for this program ending mid-replacement.

@@ -37,10 +37,10 @@ namespace {
     }
 } // namespace
 
-QString missingDisplayReason()
+QString missingDisplayReason(const QByteArray& commandLinePlatform)
 {
     g_waylandGone = false;
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const QByteArray platform = commandLinePlatform.isEmpty() ? qgetenv("QT_QPA_PLATFORM") : commandLinePlatform;
     const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
     // A platform chosen on purpose (offscreen, vnc, ...) is the caller's business.
     if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland"))
