@@ -65,6 +65,8 @@ ShownPaste::ShownPaste(const QString& pasted)
     const qsizetype beyondAscii = std::count_if(text.cbegin(), text.cend(), [](QChar c) {
         return c.unicode() >= 0x80 && !c.isLowSurrogate();
     });
+    m_otherwise = !lines.isEmpty() || text.contains(u'\t') || beyondAscii > 0 || text.startsWith(u' ')
+        || text.endsWith(u' ') || text.contains(QLatin1String("  "));
     m_reach = text.size() + 2 * std::count_if(text.cbegin(), text.cend(), isLineBreak) + 7 * text.count(u'\t') + beyondAscii;
 }
 

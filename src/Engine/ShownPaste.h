@@ -29,6 +29,9 @@ public:
     std::optional<qsizetype> lengthAtStartOf(const QString& shown) const;
     // Whether `shown` ends with the pasted text the field's way.
     bool endsIn(const QString& shown) const;
+    // Whether a field may show the pasted text in other characters at all: plain words with
+    // single spaces between them it shows as they are.
+    bool mayBeShownOtherwise() const { return m_otherwise; }
     // How many UTF-16 units a field may take to show the pasted text.
     qint64 reach() const { return m_reach; }
 
@@ -37,4 +40,5 @@ private:
     QRegularExpression m_atEnd;
     QRegularExpression m_whole;
     qint64 m_reach = 0;
+    bool m_otherwise = false;
 };

@@ -27,6 +27,8 @@ TEST(ShownPaste, aFieldsOwnRenderingOfThePastedTextIsThePaste)
     // A line per paragraph object, each emoji with its U+FEFF.
     EXPECT_TRUE(shownWhole(smile + "\n" + smile, smile + feff + object + smile + feff));
     EXPECT_TRUE(ShownPaste(QStringLiteral("Best regards,\nAnna")).isShownIn(QStringLiteral("Best regards,") + object, true));
+    EXPECT_TRUE(ShownPaste(QStringLiteral("Anna ")).mayBeShownOtherwise());
+    EXPECT_FALSE(ShownPaste(QStringLiteral("Best regards, Anna")).mayBeShownOtherwise());
 }
 
 // A paste cut short, with a character lost or changed, or with more in it, is not the paste.
