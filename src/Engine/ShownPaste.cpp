@@ -7,11 +7,6 @@
 #include <utility>
 
 namespace {
-bool isLineBreak(QChar c)
-{
-    return c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
-}
-
 bool isAscii(const QString& text)
 {
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
@@ -47,7 +42,7 @@ ShownPaste::ShownPaste(const QString& pasted)
     QString line;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (!isLineBreak(c)) {
+        if (!ShownPaste::isLineBreak(c)) {
             line += c;
             continue;
         }
@@ -67,7 +62,7 @@ ShownPaste::ShownPaste(const QString& pasted)
     });
     m_otherwise = !lines.isEmpty() || text.contains(u'\t') || beyondAscii > 0 || text.startsWith(u' ')
         || text.endsWith(u' ') || text.contains(QLatin1String("  "));
-    m_reach = text.size() + 2 * std::count_if(text.cbegin(), text.cend(), isLineBreak) + 7 * text.count(u'\t') + beyondAscii;
+    m_reach = text.size() + 2 * std::count_if(text.cbegin(), text.cend(), ShownPaste::isLineBreak) + 7 * text.count(u'\t') + beyondAscii;
 }
 
 std::optional<qsizetype> ShownPaste::lengthAtStartOf(const QString& shown) const

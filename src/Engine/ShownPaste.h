@@ -35,6 +35,12 @@ public:
     // How many UTF-16 units a field may take to show the pasted text.
     qint64 reach() const { return m_reach; }
 
+    // Any character that breaks a line (a paste's line breaks are these).
+    static bool isLineBreak(QChar c)
+    {
+        return c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+    }
+
 private:
     QRegularExpression m_atStart;
     QRegularExpression m_atEnd;

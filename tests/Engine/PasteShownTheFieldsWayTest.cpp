@@ -1,0 +1,73 @@
+#include "EngineFixture.h"
+
+// Fields that show a paste in other characters than were pasted (a browser's or a mail
+// client's editor): what arrived whole counts as an expansion once and stays; what did not
+// arrive whole never counts.
+class PasteShownTheFieldsWay : public EngineFixture {
+protected:
+    static inline const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");
+
+    PasteShownTheFieldsWay()
+    {
+        desktop.pasteboard.setTracksReads(true);
+        desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    }
+
+    // Types the trigger into a field that shows each paste as `shows` makes it; returns what
+    // the field holds once everything has settled.
+    QString expandShownAs(const QString& trigger, const std::function<QString(const QString&)>& shows)
+    {
+        field->reshapesPaste = shows;
+        desktop.type(trigger);
+        settle();
+        return field->text;
+    }
+};
+
+TEST_F(PasteShownTheFieldsWay, anEmojiFollowedByAZeroWidthNoBreakSpaceCounts)
+{
+    const QString thanks = QStringLiteral("Thanks ") + smile + QStringLiteral(" Ada");
+    start({{QStringLiteral("/ty"), thanks}});
+    const QString shown = QStringLiteral("Thanks ") + smile + QChar(0xFEFF) + QStringLiteral(" Ada");
+    EXPECT_EQ(expandShownAs(QStringLiteral("/ty"), [&](const QString&) { return shown; }), "Hello " + shown);
+    EXPECT_EQ(expansions, expected(QStringLiteral("/ty"), thanks));
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+}
+
+TEST_F(PasteShownTheFieldsWay, tabsAndSpacesShownAsNoBreakSpacesCount)
+{
+    const QString row = QStringLiteral("Name:\tAda ");
+    start({{QStringLiteral("/row"), row}});
+    const QString shown = QStringLiteral("Name:") + QChar::Nbsp + QStringLiteral(" ") + QChar::Nbsp + QStringLiteral(" Ada")
+        + QChar::Nbsp;
+    EXPECT_EQ(expandShownAs(QStringLiteral("/row"), [&](const QString&) { return shown; }), "Hello " + shown);
+    EXPECT_EQ(expansions, expected(QStringLiteral("/row"), row));
+}
+
+// Lines pasted as paragraphs of their own, each standing in an embedded object, with an emoji
+// in one.
+TEST_F(PasteShownTheFieldsWay, paragraphsAsObjectsWithAnEmojiInOneCount)
+{
+    const QString lines = QStringLiteral("Best regards,\n") + smile + QStringLiteral(" Ada");
+    start({{QStringLiteral("/sig"), lines}});
+    const QString shown = QStringLiteral("Best regards,") + QChar::ObjectReplacementCharacter + smile + QChar(0xFEFF)
+        + QStringLiteral(" Ada");
+    EXPECT_EQ(expandShownAs(QStringLiteral("/sig"), [&](const QString&) { return shown; }), "Hello " + shown);
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), lines));
+}
+
+// A field that drops what it cannot show (the emoji), or shows a tab as nothing, did not take
+// the paste whole: it is not counted, and the user's clipboard still comes back.
+TEST_F(PasteShownTheFieldsWay, aPasteWithACharacterLostDoesNotCount)
+{
+    const QString thanks = QStringLiteral("Thanks ") + smile + QStringLiteral("\tAda");
+    start({{QStringLiteral("/ty"), thanks}});
+    for (const QString& shown : QStringList{QStringLiteral("Thanks \tAda"), QStringLiteral("Thanks ") + smile + QStringLiteral("Ada"),
+             QStringLiteral("Thanks ") + QChar(0xFEFF) + QStringLiteral("\tAda")}) {
+        field->text = QStringLiteral("Hello ");
+        field->moveCaret(field->text.size());
+        expandShownAs(QStringLiteral("/ty"), [&](const QString&) { return shown; });
+        EXPECT_TRUE(expansions.isEmpty()) << shown.toStdString();
+        EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+    }
+}
