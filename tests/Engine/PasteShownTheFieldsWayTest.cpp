@@ -13,11 +13,11 @@ protected:
         desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
     }
 
-    // Types the trigger into a field that shows each paste as `shows` makes it; returns what
-    // the field holds once everything has settled.
-    QString expandShownAs(const QString& trigger, const std::function<QString(const QString&)>& shows)
+    // Types the trigger into a field that shows each paste as `shown`; returns what the field
+    // holds once everything has settled.
+    QString expandShownAs(const QString& trigger, const QString& shown)
     {
-        field->reshapesPaste = shows;
+        field->reshapesPaste = [shown](const QString&) { return shown; };
         desktop.type(trigger);
         settle();
         return field->text;
@@ -29,7 +29,7 @@ TEST_F(PasteShownTheFieldsWay, anEmojiFollowedByAZeroWidthNoBreakSpaceCounts)
     const QString thanks = QStringLiteral("Thanks ") + smile + QStringLiteral(" Ada");
     start({{QStringLiteral("/ty"), thanks}});
     const QString shown = QStringLiteral("Thanks ") + smile + QChar(0xFEFF) + QStringLiteral(" Ada");
-    EXPECT_EQ(expandShownAs(QStringLiteral("/ty"), [&](const QString&) { return shown; }), "Hello " + shown);
+    EXPECT_EQ(expandShownAs(QStringLiteral("/ty"), shown), "Hello " + shown);
     EXPECT_EQ(expansions, expected(QStringLiteral("/ty"), thanks));
     EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
 }
@@ -40,7 +40,7 @@ TEST_F(PasteShownTheFieldsWay, tabsAndSpacesShownAsNoBreakSpacesCount)
     start({{QStringLiteral("/row"), row}});
     const QString shown = QStringLiteral("Name:") + QChar::Nbsp + QStringLiteral(" ") + QChar::Nbsp + QStringLiteral(" Ada")
         + QChar::Nbsp;
-    EXPECT_EQ(expandShownAs(QStringLiteral("/row"), [&](const QString&) { return shown; }), "Hello " + shown);
+    EXPECT_EQ(expandShownAs(QStringLiteral("/row"), shown), "Hello " + shown);
     EXPECT_EQ(expansions, expected(QStringLiteral("/row"), row));
 }
 
@@ -52,7 +52,7 @@ TEST_F(PasteShownTheFieldsWay, paragraphsAsObjectsWithAnEmojiInOneCount)
     start({{QStringLiteral("/sig"), lines}});
     const QString shown = QStringLiteral("Best regards,") + QChar::ObjectReplacementCharacter + smile + QChar(0xFEFF)
         + QStringLiteral(" Ada");
-    EXPECT_EQ(expandShownAs(QStringLiteral("/sig"), [&](const QString&) { return shown; }), "Hello " + shown);
+    EXPECT_EQ(expandShownAs(QStringLiteral("/sig"), shown), "Hello " + shown);
     EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), lines));
 }
 
@@ -66,7 +66,7 @@ TEST_F(PasteShownTheFieldsWay, aPasteWithACharacterLostDoesNotCount)
              QStringLiteral("Thanks ") + QChar(0xFEFF) + QStringLiteral("\tAda")}) {
         field->text = QStringLiteral("Hello ");
         field->moveCaret(field->text.size());
-        expandShownAs(QStringLiteral("/ty"), [&](const QString&) { return shown; });
+        expandShownAs(QStringLiteral("/ty"), shown);
         EXPECT_TRUE(expansions.isEmpty()) << shown.toStdString();
         EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
     }
