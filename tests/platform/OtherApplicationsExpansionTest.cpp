@@ -32,6 +32,12 @@ const QString expanded = QStringLiteral("Hi ") + signature + QStringLiteral(" ok
 // An expansion of three lines, and the last of them with the keys typed after its trigger.
 const QString lines = QStringLiteral("Best regards,\nAnna\nHarbour Street");
 const QString lastLine = QStringLiteral("Harbour Street ok");
+// Expansions that editors show in other characters than were pasted: an emoji (Gecko follows
+// it with U+FEFF), a tab (a run of spaces in a region that does not keep white space), and an
+// emoji on a line of its own.
+const QString emoji = QStringLiteral("Thanks \U0001F600 Anna");
+const QString tab = QStringLiteral("Name:\tAnna");
+const QString emojiLines = QStringLiteral("Thanks,\n\U0001F600 Anna");
 
 // Starting a browser or an office suite with a fresh profile takes a while on a loaded machine.
 constexpr int startMilliseconds = 90000;
@@ -73,7 +79,15 @@ protected:
         Shortcut multiLine;
         multiLine.id = multiLine.trigger = QStringLiteral("/ml");
         multiLine.expansion = lines;
-        engine->start({sig, multiLine},
+        QList<Shortcut> shortcuts{sig, multiLine};
+        for (const auto& [trigger, expansion] :
+            {std::pair{"/em", emoji}, std::pair{"/tab", tab}, std::pair{"/feel", emojiLines}}) {
+            Shortcut shortcut;
+            shortcut.id = shortcut.trigger = QString::fromLatin1(trigger);
+            shortcut.expansion = expansion;
+            shortcuts.append(shortcut);
+        }
+        engine->start(shortcuts,
             [this](const QString& trigger, const QString&, const QString&) { expansions.append(trigger); });
         ASSERT_TRUE(engine->isRunning());
         // Another program owns the clipboard, with more than text on it.
@@ -364,6 +378,58 @@ protected:
         EXPECT_GT(arrived, 0) << field.toStdString();
     }
 
+    // Whether the page shows the expansion with the keys typed after it: its white space may be
+    // other white space, and U+FEFF is invisible.
+    static bool showsExpansion(const QString& now, const QString& expansion)
+    {
+        const auto seen = [](QString text) { return text.remove(QChar(0xFEFF)).replace(QChar::Nbsp, u' ').simplified(); };
+        return seen(now) == seen(QStringLiteral("Hi ") + expansion + QStringLiteral(" ok"));
+    }
+
+    // Types "Hi ", the trigger and " ok" into the field a few times (VELMORA_FAULT_TRIES: more,
+    // for measuring): each try ends as typed and uncounted, or with the expansion counted once.
+    void expectEachShownExpansionCounted(
+        unsigned long window, const QString& field, const QString& trigger, const QString& expansion)
+    {
+        const QString asTyped = QStringLiteral("Hi ") + trigger + QStringLiteral(" ok");
+        const auto now = [&] { return titleOf(window).value(field).toString(); };
+        QStringList results;
+        int shown = 0;
+        int counted = 0;
+        for (int attempt = 0; attempt < std::max(3, qEnvironmentVariableIntValue("VELMORA_FAULT_TRIES")); ++attempt) {
+            const qsizetype before = expansions.size();
+            if (!DesktopSession::xdotool({"key", "ctrl+a", "BackSpace"}) || !fieldBecomes(window, field, QString())
+                || !type(QStringLiteral("Hi ")) || !fieldBecomes(window, field, QStringLiteral("Hi "))
+                || !type(trigger + QStringLiteral(" ok")))
+                continue;
+            DesktopSession::waitFor([&] { return showsExpansion(now(), expansion) || now() == asTyped; }, 5000);
+            settle();
+            const bool arrived = showsExpansion(now(), expansion);
+            EXPECT_TRUE(arrived || now() == asTyped) << field.toStdString() << ": " << now().toStdString();
+            DesktopSession::waitFor([&] { return expansions.size() > before; }, arrived ? 5000 : 0);
+            EXPECT_EQ(expansions.size() - before, arrived ? 1 : 0) << field.toStdString() << ": " << now().toStdString();
+            results.append(now());
+            shown += arrived ? 1 : 0;
+            counted += int(expansions.size() - before);
+        }
+        RecordProperty(QString(field + trigger).toStdString(),
+            QStringLiteral("%1 shown, %2 counted: %3").arg(shown).arg(counted).arg(results.join(" | ")).toStdString());
+        EXPECT_GT(shown, 0) << field.toStdString() << trigger.toStdString() << ": " << results.join(" | ").toStdString();
+    }
+
+    // The editable region, then the text area, with each expansion shown another way.
+    void typeShownAnotherWay(unsigned long window)
+    {
+        ASSERT_TRUE(DesktopSession::xdotool({"key", "Tab", "Tab"}));
+        ASSERT_TRUE(waitForFocus(FieldKind::other));
+        for (const auto& [trigger, expansion] : {std::pair{"/em", emoji}, std::pair{"/tab", tab}, std::pair{"/feel", emojiLines}})
+            expectEachShownExpansionCounted(window, "rich", QString::fromLatin1(trigger), expansion);
+        ASSERT_TRUE(DesktopSession::xdotool({"key", "shift+Tab"}));
+        ASSERT_TRUE(waitForFocus(FieldKind::multiLine));
+        expectEachShownExpansionCounted(window, "area", QStringLiteral("/em"), emoji);
+        expectClipboardIntact();
+    }
+
     // Back from the password field to the editable region and the line, each with a multi-line
     // expansion.
     void typeLinesIntoTheRegionAndTheLine(unsigned long window)
@@ -411,6 +477,18 @@ TEST_F(WebPage, firefoxFieldsExpandWhileItsPasswordFieldStaysAsTyped)
     typeLinesIntoTheRegionAndTheLine(window);
 }
 
+// Firefox follows an emoji in its fields with U+FEFF, and shows a tab in its editable region as
+// spaces: each expansion that shows counts, once.
+TEST_F(WebPage, firefoxCountsEachExpansionItShowsItsOwnWay)
+{
+    if (!isInstalled(QStringLiteral("firefox-esr")))
+        GTEST_SKIP() << "firefox-esr is not installed";
+    ASSERT_TRUE(startFirefox());
+    const unsigned long window = waitForPage(QStringLiteral("Mozilla Firefox"));
+    ASSERT_NE(window, 0u);
+    typeShownAnotherWay(window);
+}
+
 TEST_F(WebPage, aFirefoxFieldTooShortForTheExpansionKeepsWhatWasTyped)
 {
     if (!isInstalled(QStringLiteral("firefox-esr")))
@@ -431,6 +509,16 @@ TEST_F(WebPage, chromiumFieldsExpandWhileItsPasswordFieldStaysAsTyped)
     ASSERT_NE(window, 0u);
     typeIntoEveryField(window);
     typeLinesIntoTheRegionAndTheLine(window);
+}
+
+TEST_F(WebPage, chromiumCountsEachExpansionItShowsItsOwnWay)
+{
+    if (!isInstalled(QStringLiteral("chromium")))
+        GTEST_SKIP() << "chromium is not installed";
+    ASSERT_TRUE(startChromium());
+    const unsigned long window = waitForPage(QStringLiteral("Chromium"));
+    ASSERT_NE(window, 0u);
+    typeShownAnotherWay(window);
 }
 
 TEST_F(WebPage, aChromiumFieldTooShortForTheExpansionKeepsWhatWasTyped)
@@ -613,6 +701,22 @@ TEST_F(OtherApplications, aThunderbirdMailBodyExpands)
     ASSERT_TRUE(type(typed));
     EXPECT_TRUE(focusedFieldBecomes(expanded));
     EXPECT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 1; }, 20000)) << expansions.size();
+    // The body follows an emoji with U+FEFF: the expansion counts all the same. (On a busy
+    // machine it may be left as typed, uncounted.) In a body emptied first: a trigger typed
+    // behind a paste there was not selected in time, in every try so far.
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "ctrl+a", "BackSpace"}));
+    ASSERT_TRUE(focusedFieldBecomes(QString()));
+    ASSERT_TRUE(type(QStringLiteral("Hi /em ok")));
+    const QString withEmoji = QStringLiteral("Hi ") + emoji + QStringLiteral(" ok");
+    const QString asTyped = QStringLiteral("Hi /em ok");
+    const auto seen = [this] { return focusedTextToCaret().remove(QChar(0xFEFF)).replace(QChar::Nbsp, u' '); };
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return seen() == withEmoji || seen() == asTyped; }, 20000))
+        << seen().toStdString();
+    settle();
+    const int counted = seen() == withEmoji ? 2 : 1;
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == counted; }, 20000)) << expansions.size();
+    settle();
+    EXPECT_EQ(expansions.size(), counted) << seen().toStdString();
     expectClipboardIntact();
 }
 
