@@ -50,10 +50,14 @@ ShownPaste::ShownPaste(const QString& pasted)
             ++i;
         lines.append(std::exchange(line, QString()));
     }
-    // From the last line back: each break is followed by the rest as text, or by objects.
+    // From the last line back: each break is followed by the rest as text, or by objects. A line
+    // between the first and the last may stand in an object of its own (Chromium's editable
+    // region, lines pasted into the middle of its text).
     QString rest = linePattern(line);
-    for (qsizetype i = lines.size() - 1; i >= 0; --i)
-        rest = linePattern(lines.at(i)) + "(?:" + restInObjects + "|" + breaks + rest + ")";
+    for (qsizetype i = lines.size() - 1; i >= 0; --i) {
+        const QString shownLine = i == 0 ? linePattern(lines.at(i)) : "(?:" + linePattern(lines.at(i)) + "|\\x{FFFC})";
+        rest = shownLine + "(?:" + restInObjects + "|" + breaks + rest + ")";
+    }
     m_atStart = QRegularExpression(QStringLiteral("\\A(?:") + rest + ")");
     m_atEnd = QRegularExpression(QStringLiteral("(?:") + rest + ")\\z");
     m_whole = QRegularExpression(QRegularExpression::anchoredPattern(rest));

@@ -10,7 +10,9 @@
 //   embedded object (U+FFFC) that stands for a paragraph of its own with or without a break,
 //   as a space (a line field joins the lines) or left out; breaks at the end may be gone. The
 //   lines after a break may also all stand in embedded objects at the end of the text
-//   (Chromium's editable region puts the lines after the first in an element of their own);
+//   (Chromium's editable region puts the lines after the first in an element of their own),
+//   and a line between the first and the last in an object of its own (pasted into the middle
+//   of Chromium's region: the last line joins the text that stood behind the caret);
 // - a space as a no-break space (a browser's editable region keeps a space at the end of its
 //   text, or beside another, as one);
 // - a tab as a no-break space or a run of up to eight spaces (Gecko's editors, in a region

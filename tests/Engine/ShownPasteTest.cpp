@@ -27,6 +27,9 @@ TEST(ShownPaste, aFieldsOwnRenderingOfThePastedTextIsThePaste)
     // A line per paragraph object, each emoji with its U+FEFF.
     EXPECT_TRUE(shownWhole(smile + "\n" + smile, smile + feff + object + smile + feff));
     EXPECT_TRUE(ShownPaste(QStringLiteral("Best regards,\nAnna")).isShownIn(QStringLiteral("Best regards,") + object, true));
+    // Chromium, lines pasted mid-text: the middle line an element of its own.
+    EXPECT_TRUE(shownWhole(QStringLiteral("Best regards,\nAnna\nHarbour Street"),
+        QStringLiteral("Best regards,") + object + QStringLiteral("Harbour Street")));
     EXPECT_TRUE(ShownPaste(QStringLiteral("Anna ")).mayBeShownOtherwise());
     EXPECT_FALSE(ShownPaste(QStringLiteral("Best regards, Anna")).mayBeShownOtherwise());
 }
@@ -43,6 +46,9 @@ TEST(ShownPaste, anythingButThePastedTextIsNotThePaste)
     // A zero-width space only where the field puts one, and a no-break space only for white space.
     EXPECT_FALSE(shownWhole(QStringLiteral("ok"), QStringLiteral("o") + feff + "k"));
     EXPECT_FALSE(shownWhole(QStringLiteral("a-b"), QStringLiteral("a") + nbsp + "b"));
+    // The first and the last line stand as text, whatever stands for the lines between.
+    EXPECT_FALSE(shownWhole(QStringLiteral("A\nB\nC"), object + QStringLiteral("\nB\nC")));
+    EXPECT_FALSE(shownWhole(QStringLiteral("A\nB\nC"), QStringLiteral("A") + object + object + QStringLiteral("D")));
     // A tab is white space, never nothing.
     EXPECT_FALSE(shownWhole(QStringLiteral("a\tb"), QStringLiteral("ab")));
 }
