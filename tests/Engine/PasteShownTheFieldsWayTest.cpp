@@ -56,6 +56,25 @@ TEST_F(PasteShownTheFieldsWay, paragraphsAsObjectsWithAnEmojiInOneCount)
     EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), lines));
 }
 
+// Lines pasted into the middle of a region's text: the lines between the first and the last
+// each an element of their own, the last joined to the text behind the caret. One that lost the
+// last line's end is not the paste.
+TEST_F(PasteShownTheFieldsWay, aMiddleLineInAnElementOfItsOwnCountsButALostLastLineDoesNot)
+{
+    const QString address = QStringLiteral("Ada\n1 Main St\nSpringfield");
+    start({{QStringLiteral("/adr"), address}});
+    const QString shown = QStringLiteral("Ada") + QChar::ObjectReplacementCharacter + QStringLiteral("Springfield");
+    EXPECT_EQ(expandShownAs(QStringLiteral("/adr"), shown), "Hello " + shown);
+    EXPECT_EQ(expansions, expected(QStringLiteral("/adr"), address));
+
+    expansions.clear();
+    field->text = QStringLiteral("Hello ");
+    field->moveCaret(field->text.size());
+    expandShownAs(QStringLiteral("/adr"), QStringLiteral("Ada") + QChar::ObjectReplacementCharacter + QStringLiteral("Spring"));
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+}
+
 // A field that drops what it cannot show (the emoji), or shows a tab as nothing, did not take
 // the paste whole: it is not counted, and the user's clipboard still comes back.
 TEST_F(PasteShownTheFieldsWay, aPasteWithACharacterLostDoesNotCount)
