@@ -240,10 +240,11 @@ private:
     // Whether the paste keys may still wait in the field's queue: the field has not asked for
     // the expansion, and has not answered for resumedFieldSeconds without a break.
     bool mayStillHavePasteKeys(const Run& run);
-    // Whether a paste with line breaks arrived whole as the field shows line breaks (as
-    // paragraph separators or embedded objects, or as spaces in a line field), or as
-    // paragraphs that are elements of their own with the focus and the caret in the last.
-    bool arrivedOverLines(const Run& run, const std::optional<TextRange>& selection);
+    // Whether a paste arrived whole as the field shows it (see ShownPaste: line breaks as
+    // paragraph separators, embedded objects or spaces, U+FEFF after emoji, tabs and spaces as
+    // no-break spaces), or as paragraphs that are elements of their own with the focus and the
+    // caret in the last.
+    bool arrivedShownTheFieldsWay(const Run& run, const std::optional<TextRange>& selection);
     // The expansion stands whole in the trigger's place, in one of those ways.
     bool arrivedInPlace(const Run& run, const std::optional<TextRange>& selection);
     bool arrivedInAnotherElement(const Run& run);

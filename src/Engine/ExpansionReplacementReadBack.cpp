@@ -9,9 +9,8 @@
 
 #include "Engine/EngineLog.h"
 #include "Engine/ExpansionReplacementRun.h"
+#include "Engine/ShownPaste.h"
 #include "Utilities/Text.h"
-
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <utility>
@@ -22,43 +21,6 @@ namespace {
 bool sameButForCase(const QString& text, const QString& expected)
 {
     return Text::equal(text, expected) || Text::equal(text.toCaseFolded(), expected.toCaseFolded());
-}
-
-bool isLineBreak(QChar c)
-{
-    return c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
-}
-
-// What a field may show of pasted text with line breaks, from its start: each break as it is,
-// as another kind of break or a pair of them ("\r\n"), as an embedded object that stands for a
-// paragraph of its own (U+FFFC, a browser's editable region) with or without a break, as a
-// space (a line field joins the lines) or left out; breaks at the end may be gone. The lines
-// after a break may also all stand in embedded objects at the end of the text (Chromium's
-// editable region puts the lines after the first in an element of their own).
-QRegularExpression pastedLines(const QString& pasted)
-{
-    static const QString breaks = QStringLiteral("(?:[\\n\\r\\x{2028}\\x{2029}\\x{FFFC}]{1,3}| )?");
-    static const QString restInObjects = QStringLiteral("[\\n\\r\\x{2028}\\x{2029}]?\\x{FFFC}+\\z");
-    QStringList segments;
-    QString segment;
-    const QString text = pasted.normalized(QString::NormalizationForm_C);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (!isLineBreak(c)) {
-            segment += c;
-            continue;
-        }
-        if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
-            ++i;
-        segments.append(std::exchange(segment, QString()));
-    }
-    if (segments.isEmpty())
-        return QRegularExpression();
-    // From the last line back: each break is followed by the rest as text, or by objects.
-    QString rest = QRegularExpression::escape(segment);
-    for (qsizetype i = segments.size() - 1; i >= 0; --i)
-        rest = QRegularExpression::escape(segments.at(i)) + "(?:" + restInObjects + "|" + breaks + rest + ")";
-    return QRegularExpression(QStringLiteral("\\A") + rest);
 }
 
 // The text a paste of the contents inserts, as far as it can be told: their first plain text.
@@ -155,7 +117,7 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
             restore(*run);
             return giveUp(*run, run->putBackWhy + QStringLiteral(", and the trigger was put back"));
         }
-        if ((!selection || selectionMoved) && (equalText(shown, pasted) || arrivedOverLines(*run, selection))) {
+        if ((!selection || selectionMoved) && (equalText(shown, pasted) || arrivedShownTheFieldsWay(*run, selection))) {
             restore(*run);
             finish(*run);
             run->completed();
@@ -561,33 +523,29 @@ bool ExpansionReplacement::arrivedInPlace(const Run& run, const std::optional<Te
 {
     const QString pasted = run.pasted();
     return equalText(run.target->text(TextRange{run.range.location, pasted.size()}), pasted)
-        || arrivedOverLines(run, selection) || arrivedInAnotherElement(run);
+        || arrivedShownTheFieldsWay(run, selection) || arrivedInAnotherElement(run);
 }
 
-bool ExpansionReplacement::arrivedOverLines(const Run& run, const std::optional<TextRange>& selection)
+bool ExpansionReplacement::arrivedShownTheFieldsWay(const Run& run, const std::optional<TextRange>& selection)
 {
     const QString pasted = run.pasted();
-    const QRegularExpression lines = pastedLines(pasted);
-    if (!lines.isValid() || lines.pattern().isEmpty())
+    const ShownPaste paste(pasted);
+    // Text the field can show only as pasted is compared as it is, and costs no more looks.
+    if (!paste.mayBeShownOtherwise())
         return false;
     const qint64 at = run.range.location;
-    const auto fits = [&](const std::optional<QString>& shown, bool whole) {
-        if (!shown)
-            return false;
-        const QRegularExpressionMatch match = lines.match(shown->normalized(QString::NormalizationForm_C));
-        return match.hasMatch() && (!whole || match.capturedLength() == shown->size());
-    };
     // Nothing typed comes behind the paste while the keys are held: what arrived ends at the
     // caret, where the field keeps its caret in the element pasted into.
-    if (selection && selection->length == 0 && selection->location > at
-        && fits(run.target->text(TextRange{at, selection->location - at}), true)) {
-        qCDebug(lcEngine).noquote() << "The paste of" << run.plan.trigger
-                                    << "arrived with its line breaks shown the field's way";
-        return true;
+    if (selection && selection->length == 0 && selection->location > at) {
+        const std::optional<QString> toCaret = run.target->text(TextRange{at, selection->location - at});
+        if (toCaret && paste.isShownIn(*toCaret, true)) {
+            qCDebug(lcEngine).noquote() << "The paste of" << run.plan.trigger << "arrived shown the field's way";
+            return true;
+        }
     }
     // Elsewhere (the caret in an element below, or its offset standing for one): the text from
-    // the trigger's place, as far as the lines may reach.
-    const qint64 reach = pasted.size() + 2 * std::count_if(pasted.cbegin(), pasted.cend(), isLineBreak);
+    // the trigger's place, as far as the paste may reach.
+    const qint64 reach = paste.reach();
     std::optional<QString> shown = run.target->text(TextRange{at, reach});
     if (!shown) {
         qint64 readable = 0;
@@ -597,32 +555,44 @@ bool ExpansionReplacement::arrivedOverLines(const Run& run, const std::optional<
         }
         shown = run.target->text(TextRange{at, readable});
     }
-    if (!fits(shown, false))
+    if (!shown || !paste.isShownIn(*shown, false))
         return false;
-    qCDebug(lcEngine).noquote() << "The paste of" << run.plan.trigger
-                                << "arrived with its line breaks shown the field's way, the caret elsewhere";
+    qCDebug(lcEngine).noquote() << "The paste of" << run.plan.trigger << "arrived shown the field's way, the caret elsewhere";
     return true;
 }
 
 bool ExpansionReplacement::arrivedInAnotherElement(const Run& run)
 {
     const QString pasted = run.pasted();
-    const qsizetype firstBreak = std::find_if(pasted.cbegin(), pasted.cend(), isLineBreak) - pasted.cbegin();
+    const auto lineBreak = [](QChar c) { return ShownPaste::isLineBreak(c); };
+    const qsizetype firstBreak = std::find_if(pasted.cbegin(), pasted.cend(), lineBreak) - pasted.cbegin();
     if (firstBreak >= pasted.size())
         return false;
     // The first line ends the field's own element, the last (with the caret behind it) begins
-    // the element that has the focus now; the lines between are elements of their own.
+    // the element that has the focus now; the lines between are elements of their own. Each
+    // may show the field's way.
     const QString first = pasted.left(firstBreak);
-    const qsizetype lastBreak = std::find_if(pasted.crbegin(), pasted.crend(), isLineBreak) - pasted.crbegin();
-    const QString last = pasted.right(lastBreak);
+    const qsizetype lastBreak = std::find_if(pasted.crbegin(), pasted.crend(), lineBreak) - pasted.crbegin();
     const std::optional<QString> focused = run.target->textToCaretInFocusedElement();
-    if (!focused || !Text::equal(focused->right(last.size()), last))
+    if (!focused || !ShownPaste(pasted.right(lastBreak)).endsIn(*focused))
         return false;
     const qint64 at = run.range.location;
-    if (!equalText(run.target->text(TextRange{at, first.size()}), first))
-        return false;
-    const std::optional<QString> next = run.target->text(TextRange{at + first.size(), 1});
-    if (next && !next->isEmpty() && !isLineBreak(next->at(0)) && next->at(0) != QChar::ObjectReplacementCharacter)
+    // What follows the first line there: nothing, a break or the object of a paragraph.
+    std::optional<QString> next;
+    if (equalText(run.target->text(TextRange{at, first.size()}), first)) {
+        next = run.target->text(TextRange{at + first.size(), 1});
+    } else {
+        const ShownPaste firstShown(first);
+        const std::optional<qint64> length = firstShown.mayBeShownOtherwise() ? run.target->textLength() : std::nullopt;
+        const std::optional<QString> shown = length && *length > at
+            ? run.target->text(TextRange{at, std::min(firstShown.reach() + 1, *length - at)})
+            : std::nullopt;
+        const std::optional<qsizetype> shownLength = shown ? firstShown.lengthAtStartOf(*shown) : std::nullopt;
+        if (!shownLength)
+            return false;
+        next = Text::canonical(*shown).mid(*shownLength, 1);
+    }
+    if (next && !next->isEmpty() && !lineBreak(next->at(0)) && next->at(0) != QChar::ObjectReplacementCharacter)
         return false;
     qCDebug(lcEngine).noquote() << "The paste of" << run.plan.trigger
                                 << "arrived as paragraphs of their own, the caret in the last";

@@ -43,6 +43,8 @@ using WaylandSession::Compositor;
 const QString signature = QStringLiteral("Best regards, Anna");
 const QString typed = QStringLiteral("Hi /sig ok");
 const QString expanded = QStringLiteral("Hi ") + signature + QStringLiteral(" ok");
+// An expansion that Gecko's fields show with U+FEFF behind its emoji.
+const QString thanks = QStringLiteral("Thanks \U0001F600 Anna");
 
 // A browser with a fresh profile takes a while to start on a loaded machine.
 constexpr int startMilliseconds = 90000;
@@ -155,7 +157,7 @@ protected:
         ASSERT_TRUE(desktop->desktop().pastesIntoFields) << "no keyboard and clipboard that reach the focused window";
         ASSERT_TRUE(desktop->desktop().trust->isProcessTrusted());
         engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
-        engine->start({LibraryFixtures::expanding("/sig", signature)},
+        engine->start({LibraryFixtures::expanding("/sig", signature), LibraryFixtures::expanding("/em", thanks)},
             [this](const QString& trigger, const QString&, const QString&) { expansions.append(trigger); });
         ASSERT_TRUE(engine->isRunning());
         keyboard = std::make_unique<WaylandSession::Keyboard>(compositor);
@@ -370,20 +372,21 @@ protected:
     // The field is emptied first. Keys typed on within a few milliseconds of the paste can still
     // come between it and the selection (nothing holds them on Wayland; see the README), which
     // this does not test.
-    QString typeOnce(const QString& field, int milliseconds = keyMilliseconds)
+    QString typeOnce(const QString& field, int milliseconds = keyMilliseconds, const QString& shortcut = "/sig",
+        const QString& expansion = signature)
     {
-        const QString trigger = QStringLiteral("Hi /sig");
+        const QString trigger = QStringLiteral("Hi ") + shortcut;
         if (!press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}) || !fieldBecomes(field, QString())
             || !press({"-d", QString::number(milliseconds), trigger}))
             return QStringLiteral("<not typed>");
         // Typed whole, then expanded or left as typed.
-        fieldBecomes(field, QStringLiteral("Hi ") + signature, 5000);
+        fieldBecomes(field, QStringLiteral("Hi ") + expansion, 5000);
         if (!press({"-d", QString::number(milliseconds), QStringLiteral(" ok")}))
             return QStringLiteral("<not typed>");
         DesktopSession::waitFor(
             [&] {
                 const QString now = fieldText(field);
-                return now == expanded || now == typed;
+                return now == QStringLiteral("Hi ") + expansion + QStringLiteral(" ok") || now == trigger + " ok";
             },
             5000);
         // A replacement that might still run shows itself meanwhile.
@@ -579,6 +582,28 @@ TEST_P(WaylandBrowsers, chromiumOnWaylandAndUnderXWaylandExpandsInItsPageFieldsB
         browser.waitForFinished(10000);
         ASSERT_TRUE(DesktopSession::waitFor([&] { return !pageWindow(); }, 10000));
     }
+}
+
+// Firefox follows an emoji in its fields with U+FEFF: an expansion with one that shows counts,
+// once; one left as typed does not.
+TEST_P(WaylandBrowsers, firefoxOnWaylandCountsAnExpansionWithAnEmojiThatShows)
+{
+    if (!isInstalled(QStringLiteral("firefox-esr")))
+        GTEST_SKIP() << "firefox-esr is not installed";
+    ASSERT_TRUE(startFirefox());
+    ASSERT_TRUE(waitForPage());
+    const QString shown = QStringLiteral("Hi ") + thanks + QStringLiteral(" ok");
+    QStringList results;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const qsizetype before = expansions.size();
+        results.append(typeOnce("line", keyMilliseconds, "/em", thanks));
+        EXPECT_TRUE(results.last() == shown || results.last() == QStringLiteral("Hi /em ok"))
+            << results.last().toStdString();
+        EXPECT_EQ(expansions.size() - before, results.last() == shown ? 1 : 0) << results.last().toStdString();
+    }
+    RecordProperty("results", results.join(" | ").toStdString());
+    EXPECT_TRUE(results.contains(shown)) << results.join(" | ").toStdString();
+    expectClipboardIntact();
 }
 
 // The keyboard a paste was sent from is the seat's last keyboard: an application started after it
