@@ -249,14 +249,19 @@ private:
     bool arrivedInPlace(const Run& run, const std::optional<TextRange>& selection);
     bool arrivedInAnotherElement(const Run& run);
     // A paste that did not arrive whole: the range it took, what the field shows there, why,
-    // and the contents that went in its stead when someone copied meanwhile.
+    // the contents that went in its stead when someone copied meanwhile, and the keys typed on
+    // that it took in, which go back behind the trigger.
     struct Arrival {
         TextRange range;
         QString text;
         QString why;
         std::optional<QList<ClipboardItemSnapshot>> contents;
+        QString keysTypedOn;
     };
     std::optional<Arrival> whatArrived(const Run& run);
+    // A paste the field got to only after the replacement had let the keys typed on go, which
+    // landed behind them, at `caret` or in front of keys typed since; nothing otherwise.
+    std::optional<Arrival> arrivedBehindKeysTypedOn(const Run& run, TextRange caret);
     // Puts the trigger as typed back over a paste that did not arrive whole, by the same steps
     // as the expansion went (the user's clipboard is put back afterwards); false when nothing
     // tells that it did not.

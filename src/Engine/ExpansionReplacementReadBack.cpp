@@ -406,7 +406,7 @@ std::optional<ExpansionReplacement::Arrival> ExpansionReplacement::whatArrived(c
         if (!copied.isEmpty() && !Text::equal(copied, pasted) && endsAtCaret(copied.size())
             && equalText(run.target->text(TextRange{at, copied.size()}), copied))
             return Arrival{TextRange{at, copied.size()}, copied,
-                QStringLiteral("the field pasted what was copied meanwhile"), std::move(contents)};
+                QStringLiteral("the field pasted what was copied meanwhile"), std::move(contents), {}};
         if (!run.late)
             return std::nullopt;
     }
@@ -416,7 +416,12 @@ std::optional<ExpansionReplacement::Arrival> ExpansionReplacement::whatArrived(c
     const std::optional<QString> behind = run.target->text(TextRange{at + typed.size(), pasted.size()});
     if (trigger && behind && sameButForCase(*trigger, typed) && sameButForCase(*behind, pasted))
         return Arrival{TextRange{at, typed.size() + pasted.size()}, *trigger + *behind,
-            QStringLiteral("the field's application set its text between the selection and the paste"), std::nullopt};
+            QStringLiteral("the field's application set its text between the selection and the paste"), std::nullopt,
+            {}};
+    if (run.late) {
+        if (std::optional<Arrival> behindKeys = arrivedBehindKeysTypedOn(run, *caret))
+            return behindKeys;
+    }
     // A field that takes only so many characters (a maxlength) keeps the expansion's beginning
     // and ends there, and the keys typed after it would be lost.
     if (run.target->text(TextRange{at, pasted.size()}))
@@ -432,7 +437,33 @@ std::optional<ExpansionReplacement::Arrival> ExpansionReplacement::whatArrived(c
         || !endsAtCaret(shown))
         return std::nullopt;
     return Arrival{TextRange{at, shown}, *kept, QStringLiteral("the field kept %1 of %2 pasted").arg(shown).arg(pasted.size()),
-        std::nullopt};
+        std::nullopt, {}};
+}
+
+std::optional<ExpansionReplacement::Arrival> ExpansionReplacement::arrivedBehindKeysTypedOn(
+    const Run& run, TextRange caret)
+{
+    // A paste the field got to late (a page busy in a thread of its own while its browser answered
+    // for it) lands where the keys typed on left the caret: behind the trigger still there, or,
+    // where it was still selected when they came, behind the keys that took its place. Keys typed
+    // since stand behind it.
+    const QString typed = run.typed();
+    const QString pasted = run.pasted();
+    const qint64 at = run.range.location;
+    const qint64 reach = caret.location - at;
+    if (caret.length != 0 || reach <= pasted.size() || reach > typed.size() + pasted.size() + 2 * typedOnKeys)
+        return std::nullopt;
+    const std::optional<QString> shown = run.target->text(TextRange{at, reach});
+    const qsizetype found = shown && shown->size() == reach ? shown->indexOf(pasted) : -1;
+    if (found < 1)
+        return std::nullopt;
+    const QString before = shown->left(found);
+    const QString keys = before.startsWith(typed) ? before.mid(typed.size()) : before;
+    const QString since = shown->mid(found + pasted.size());
+    if (!isTypedText(before) || !isTypedText(since) || keys.size() > typedOnKeys || since.size() > typedOnKeys)
+        return std::nullopt;
+    return Arrival{TextRange{at, found + pasted.size()}, before + pasted,
+        QStringLiteral("the paste came after %1 keys typed on").arg(keys.size()), std::nullopt, keys};
 }
 
 bool ExpansionReplacement::putBackWhatArrived(const std::shared_ptr<Run>& run)
@@ -450,11 +481,11 @@ bool ExpansionReplacement::putBackWhatArrived(const std::shared_ptr<Run>& run)
         return false;
     }
     qCDebug(lcEngine).noquote() << "The paste of" << run->plan.trigger << "did not arrive whole:" << arrival->why
-                                << "; putting back" << run->typed() << "over" << arrival->range.location << "+"
-                                << arrival->range.length;
+                                << "; putting back" << run->typed() + arrival->keysTypedOn << "over"
+                                << arrival->range.location << "+" << arrival->range.length;
     if (arrival->contents)
         run->previous = std::move(*arrival->contents);
-    run->puttingBack = run->typed();
+    run->puttingBack = run->typed() + arrival->keysTypedOn;
     run->putBackWhy = arrival->why;
     run->selectedAgain = arrival->text;
     run->range = arrival->range;

@@ -64,6 +64,23 @@ TEST_F(HeldKeyboard, ALatePasteGetsTheExpansionNeverThePreviousClipboard)
     EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
 }
 
+TEST_F(HeldKeyboard, APasteTheFieldGetsToOnlyAfterTheKeysTypedOnGoesBackToTheTriggerWithThoseKeys)
+{
+    desktop.pasteboard.setTracksReads(true);
+    desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("copied"));
+    // The field answers every look while its paste waits (a page busy in a thread of its own):
+    // the replacement takes the paste for ignored, deselects the trigger and lets the keys typed
+    // on go, and the paste comes behind them.
+    field->pasteDelay = 1.5;
+    desktop.type(QStringLiteral("/sig ok"));
+    settle();
+    settle();
+    EXPECT_EQ(field->text, QStringLiteral("Hello /sig ok"));
+    EXPECT_EQ(field->selection, (TextRange{13, 0}));
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("copied"));
+    EXPECT_TRUE(expansions.isEmpty());
+}
+
 // The field's application reads the clipboard at the (first) paste key into `read`, then stops
 // answering before it shows what it read; `then` runs at that moment.
 void stallAfterReadingPaste(

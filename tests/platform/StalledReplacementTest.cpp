@@ -774,6 +774,34 @@ TEST_F(StalledReplacement, aStalledFieldsLatePasteGetsItsOwnExpansionNotOneMadeE
     EXPECT_TRUE(DesktopSession::waitFor([&] { return other.clipboard(utf8Text).value(utf8Text) == copied; }, 5000));
 }
 
+TEST_F(StalledReplacement, aPasteTheFieldTakesLateNeverLeavesTheTriggerAndTheExpansionBoth)
+{
+    // The field answers every look at once while its paste waits (as a page busy in a thread of
+    // its own does while its browser answers for it): the replacement gives the paste up and lets
+    // the keys typed on go, and the paste comes after them, later than the replacement looks.
+    ASSERT_TRUE(copyTheUsersText());
+    QStringList outcomes;
+    const QList<int> lateBy{900, 1400, 2000};
+    for (int attempt = 0; attempt < int(lateBy.size()) * tries(); ++attempt) {
+        const int late = lateBy.at(attempt % lateBy.size());
+        target.setText(QStringLiteral("line"), QString());
+        ASSERT_TRUE(target.command(QStringLiteral("late-paste %1").arg(late)).value("ok").toBool());
+        ASSERT_TRUE(typeTrigger());
+        ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "30", " ok"}));
+        // Once the paste is due, what it left is mended or never there.
+        DesktopSession::pause(late + 500);
+        const auto exact = [&](const QString& text) {
+            return text == "Hi " + signature + " ok" || text == QStringLiteral("Hi /sig ok");
+        };
+        DesktopSession::waitFor([&] { return exact(target.text(QStringLiteral("line"))); }, 5000);
+        const QString text = target.text(QStringLiteral("line"));
+        outcomes << text;
+        EXPECT_TRUE(exact(text)) << text.toStdString();
+        EXPECT_TRUE(DesktopSession::waitFor([&] { return other.clipboard(utf8Text).value(utf8Text) == copied; }, 5000));
+    }
+    RecordProperty("latePaste", outcomes.join(QStringLiteral(" | ")).toStdString());
+}
+
 TEST_F(StalledReplacement, velmoraKilledMidReplacementLeavesTheKeyboardFreeAndTheClipboardComesBack)
 {
     // VELMORA_FAULT_KILL_AT=paste: every try at the paste keys, for measuring that moment.

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QThread>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
+#include <utility>
 #include <xcb/xcb.h>
 
 TextFieldsWindow::TextFieldsWindow()
@@ -36,6 +38,7 @@ TextFieldsWindow::TextFieldsWindow()
     layout->addWidget(m_password);
     resize(500, 300);
     connect(m_input, &QSocketNotifier::activated, this, &TextFieldsWindow::readCommands);
+    m_line->installEventFilter(this);
     connect(m_line, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (!m_watched.isEmpty() && m_arrival < 0 && text.contains(m_watched))
             m_arrival = std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -48,6 +51,15 @@ TextFieldsWindow::TextFieldsWindow()
             QTimer::singleShot(m_rewriteAfter, m_line,
                 [this] { m_line->setText(m_rewriteUpper ? m_line->text().toUpper() : m_line->text()); });
     });
+}
+
+bool TextFieldsWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_line || m_latePaste <= 0 || event->type() != QEvent::KeyPress
+        || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste))
+        return QWidget::eventFilter(watched, event);
+    QTimer::singleShot(std::exchange(m_latePaste, 0), m_line, [this] { m_line->paste(); });
+    return true;
 }
 
 void TextFieldsWindow::readCommands()
@@ -95,6 +107,9 @@ void TextFieldsWindow::run(const QByteArray& line)
         // Stands for an application that stops answering: blocks its event loop.
         reply({{QStringLiteral("ok"), true}});
         QThread::msleep(words.at(1).toUInt());
+    } else if (command == "late-paste" && words.size() == 2) {
+        m_latePaste = words.at(1).toInt();
+        reply({{QStringLiteral("ok"), true}});
     } else if (command == "rewrite" && (words.size() == 2 || (words.size() == 3 && words.at(2) == "upper"))) {
         m_rewriteAfter = words.at(1).toInt();
         m_rewriteUpper = words.size() == 3;

@@ -18,6 +18,10 @@
 //   clip-get [<mime type>]         the clipboard as {mime type: base64 data}, as it is now;
 //                                  with a type, only that type's data
 //   hang <milliseconds>            stop answering anyone for that long
+//   late-paste <milliseconds>      the line edit takes its next paste key at once but reads the
+//                                  clipboard and pastes only that long later, while it goes on
+//                                  answering and taking other keys, as a page busy in a thread of its
+//                                  own for a moment does while its browser answers for it
 //   rewrite <milliseconds>         from now on the line edit sets its own text again that long
 //                                  after each change, as input masks and formatters do (0: never)
 //   watch <base64 utf-8>           note when the line edit's text first contains this text
@@ -27,6 +31,9 @@ class TextFieldsWindow : public QWidget {
     Q_OBJECT
 public:
     TextFieldsWindow();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void readCommands();
@@ -43,5 +50,6 @@ private:
     QString m_watched;
     qint64 m_arrival = -1;
     int m_rewriteAfter = 0;
+    int m_latePaste = 0;
     bool m_rewriteUpper = false;
 };
