@@ -447,8 +447,8 @@ void CardListCanvas::contextMenuEvent(QContextMenuEvent* event)
         Q_EMIT contextMenuRequested(event->globalPos());
         return;
     }
-    // The window system may follow the Menu key with a request of its own, after the popover's
-    // key handler has opened the selection's menu for it.
+    // The window system follows the Menu key with a request of its own, which may come after
+    // the popover's key handler has opened the selection's menu for the key.
     if (!QApplication::activePopupWidget())
         Q_EMIT keyboardMenuRequested(event->globalPos());
 }

@@ -23,6 +23,7 @@
 #include "Views/MenuBar/list/ShortcutCard.h"
 #include "platform/AccessibilityTrust.h"
 
+#include <QApplication>
 #include <QMenu>
 #include <QScrollArea>
 #include <QSet>
@@ -267,6 +268,10 @@ void MainListView::moveSelectionDirectionally(NavDirection direction)
 
 bool MainListView::openSelectionMenu()
 {
+    // On X11 the Menu key comes twice, as the key and as the window system's request for a
+    // menu, in either order: the second finds the menu the first opened.
+    if (QApplication::activePopupWidget())
+        return true;
     const QList<LibraryItemCard*>& cards = m_canvas->cards();
     const auto selected = std::find_if(cards.cbegin(), cards.cend(),
         [](const LibraryItemCard* card) { return card->isVisible() && card->isSelected(); });
