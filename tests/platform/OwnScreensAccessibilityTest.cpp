@@ -507,6 +507,7 @@ TEST_F(OwnScreensAccessibility, AnAchievementsSheetReadsAsADialogWithEverythingI
     EXPECT_TRUE(dialog->description.contains(earns)) << dialog->description.toStdString();
     EXPECT_FALSE(find(shown, showing(QStringLiteral("list item"), badge->name)))
         << "the badges under the sheet are still read";
+    EXPECT_TRUE(find(shown, showing(QStringLiteral("label"), badge->name))) << "its title is not read";
     expectEveryControlNamed(shown, "an achievement's sheet");
 }
 
