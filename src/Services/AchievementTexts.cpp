@@ -41,7 +41,8 @@ QString sentences(const QStringList& parts)
     return text;
 }
 
-QString cardDescription(const Achievement& achievement, const std::optional<QDateTime>& unlockedAt, const QString& status)
+QString cardDescription(
+    const Achievement& achievement, const std::optional<QDateTime>& unlockedAt, const QString& status)
 {
     return sentences({cardTooltip(achievement, unlockedAt), status});
 }

@@ -1,4 +1,5 @@
 #include "App/Shell/AppDelegate.h"
+
 #include "App/Shell/PopoverKeyHandler.h"
 #include "App/Shell/PopoverWindow.h"
 #include "App/Shell/StatusItem.h"
@@ -509,8 +510,13 @@ void AppDelegate::openFromStatusMenu(PopoverKeyboardShortcuts::Command command)
     // Without the 60-second return to the list, which would undo the screen just asked for,
     // and without the watch for clicks elsewhere. The popover takes the keyboard, also when it
     // is shown already (the menu had it), so that what the user types next goes into the
-    // form's first field or the sheet.
-    showPopoverUnderStatusItem(true);
+    // form's first field or the sheet; shown, it stays where it is.
+    if (!m_popover->isShown()) {
+        showPopoverUnderStatusItem(true);
+        return;
+    }
+    m_popover->raise();
+    m_popover->activateWindow();
 }
 
 void AppDelegate::menuToggleExpansion()
