@@ -27,6 +27,26 @@ QString cardTooltip(const Achievement& achievement, const std::optional<QDateTim
                                              : achievement.description;
 }
 
+QString sentences(const QStringList& parts)
+{
+    QString text;
+    for (const QString& part : parts) {
+        if (part.isEmpty())
+            continue;
+        // The catalogue's descriptions end in a full stop; tiers, statuses and dates do not.
+        if (!text.isEmpty())
+            text += QStringView(u".!?\u2026").contains(text.back()) ? QStringLiteral(" ") : QStringLiteral(". ");
+        text += part;
+    }
+    return text;
+}
+
+QString cardDescription(
+    const Achievement& achievement, const std::optional<QDateTime>& unlockedAt, const QString& status)
+{
+    return sentences({cardTooltip(achievement, unlockedAt), status});
+}
+
 QString tierLabel(const Achievement& achievement, const std::optional<QDateTime>& unlockedAt)
 {
     if (isMasked(achievement, unlockedAt))

@@ -19,6 +19,8 @@ inline const QString velmoraNewFolder = QStringLiteral("velmoraNewFolder");
 inline const QString velmoraFocusSearch = QStringLiteral("velmoraFocusSearch");
 inline const QString velmoraOpenSettings = QStringLiteral("velmoraOpenSettings");
 inline const QString velmoraMoveSelection = QStringLiteral("velmoraMoveSelection");
+// The selected card's own menu, asked for from the keyboard.
+inline const QString velmoraOpenSelectionMenu = QStringLiteral("velmoraOpenSelectionMenu");
 inline const QString velmoraResetToMain = QStringLiteral("velmoraResetToMain");
 inline const QString velmoraDismissOverlays = QStringLiteral("velmoraDismissOverlays");
 inline const QString velmoraClosePopover = QStringLiteral("velmoraClosePopover");

@@ -93,6 +93,19 @@ TEST(BadgeCard, AMaskedAchievementShowsNeitherNameNorDescription)
     EXPECT_FALSE(card.toolTip().contains(QStringLiteral("expansions")));
 }
 
+TEST(BadgeCard, AScreenReaderHearsWhatEarnsItAndItsStateAsSentencesEachEndedOnce)
+{
+    for (const Achievement& achievement : AchievementCatalog::all()) {
+        for (const std::optional<QDateTime>& at : {std::optional<QDateTime>(), std::optional(unlockedAt)}) {
+            const BadgeCard card(achievement, at, std::nullopt);
+            const QString description = card.accessibleDescription();
+            EXPECT_FALSE(description.contains(QStringLiteral(".."))) << description.toStdString();
+            EXPECT_TRUE(description.endsWith(card.statusText())) << description.toStdString();
+            EXPECT_TRUE(description.contains(QStringLiteral(". "))) << description.toStdString();
+        }
+    }
+}
+
 TEST(BadgeCard, ALockedAchievementShowsItsProgressOtherwiseItsState)
 {
     BadgeCard withProgress(byId("volume_100"), std::nullopt, AchievementProgress{37, 100});

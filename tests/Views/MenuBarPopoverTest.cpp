@@ -10,6 +10,7 @@
 #include "Utilities/Notifications.h"
 #include "Utilities/ToastManager.h"
 #include "Views/Components/ConfirmationOverlay.h"
+#include "Views/Components/ThemedLabel.h"
 #include "Views/MenuBar/forms/FolderFormView.h"
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
@@ -18,6 +19,7 @@
 #include "Views/MenuBar/shell/StandardScreens.h"
 #include "Views/MenuBar/shell/ToastOverlay.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -375,6 +377,28 @@ TEST_F(MenuBarPopoverTest, UnreadableStorageShowsOnlyTheRecoveryScreen)
 
     press(Qt::Key_Escape);
     EXPECT_EQ(closes, 0);
+}
+
+TEST_F(MenuBarPopoverTest, TheRecoveryScreenTakesTheKeyboardAsADialogNamedByItsHeading)
+{
+    dir.write(QStringLiteral("data.json"), "{\"shortcuts\": [");
+    open();
+    QApplication::processEvents();
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QAccessibleInterface* focused = QAccessible::queryAccessibleInterface(focus);
+    ASSERT_NE(focused, nullptr);
+    EXPECT_FALSE(focused->text(QAccessible::Name).isEmpty()) << focus->metaObject()->className();
+    QAccessibleInterface* screen = QAccessible::queryAccessibleInterface(popover->recoveryView());
+    EXPECT_EQ(screen->role(), QAccessible::Dialog);
+    const auto* heading = popover->recoveryView()->findChild<ThemedLabel*>();
+    ASSERT_NE(heading, nullptr);
+    for (const ThemedLabel* label : popover->recoveryView()->findChildren<ThemedLabel*>()) {
+        if (label->isHeading())
+            heading = label;
+    }
+    EXPECT_EQ(screen->text(QAccessible::Name), heading->text());
+    EXPECT_FALSE(screen->text(QAccessible::Description).isEmpty());
 }
 
 TEST_F(MenuBarPopoverTest, RestoringABackupReopensTheLibraryAndBringsTheLayersBack)

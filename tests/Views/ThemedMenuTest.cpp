@@ -1,6 +1,8 @@
 #include "Views/Components/ThemedMenu.h"
 #include "FakeWindowEffects.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -43,4 +45,27 @@ TEST(ThemedMenu, SubmenusOpenInTheSameLook)
     ThemedMenu* folders = menu.addThemedMenu(QStringLiteral("Move to Folder"));
     EXPECT_EQ(menu.actions().constLast()->menu(), folders);
     EXPECT_EQ(folders->style(), menu.style());
+}
+
+TEST(ThemedMenu, AnItemRunThroughItsAccessibleActionClosesTheMenuAndTheOneItOpenedFrom)
+{
+    ThemedMenu menu;
+    menu.addAction(QStringLiteral("Open"));
+    ThemedMenu* folders = menu.addThemedMenu(QStringLiteral("Move to Folder"));
+    int moves = 0;
+    QObject::connect(folders->addAction(QStringLiteral("Work")), &QAction::triggered, [&] { ++moves; });
+    menu.popup(QPoint(40, 40));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    menu.setActiveAction(menu.actions().constLast());
+    QTest::keyClick(&menu, Qt::Key_Right);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(folders));
+
+    QAccessibleInterface* item = QAccessible::queryAccessibleInterface(folders)->child(0);
+    ASSERT_NE(item, nullptr);
+    ASSERT_EQ(item->text(QAccessible::Name), QStringLiteral("Work"));
+    item->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(moves, 1);
+    EXPECT_FALSE(folders->isVisible());
+    EXPECT_FALSE(menu.isVisible());
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "a menu still holds the keyboard";
 }

@@ -174,6 +174,34 @@ TEST_F(Application, TheTraysNewFolderOpensTheFormReadyForTyping)
         DesktopSession::waitFor([&] { return readFile(velmora.dataFile("data.json")).contains("Trips"); }, 5000));
 }
 
+TEST_F(Application, TheTraysNewShortcutOverTheIconChooserBringsThePopoverUpWithTheDraftKept)
+{
+    launch();
+    const auto shows = [&](const char* name) {
+        return DesktopSession::waitFor(
+            [&] { return AccessibleTree::namesOf(velmora.processId()).contains(QString::fromLatin1(name)); }, 5000);
+    };
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "ctrl+shift+n"}));
+    ASSERT_TRUE(shows("Choose folder icon"));
+    ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "40", "Trips"}));
+    ASSERT_TRUE(AccessibleTree::press(velmora.processId(), QStringLiteral("Choose folder icon")));
+    ASSERT_TRUE(shows("Upload"));
+
+    const QList<FakeTrayHost::MenuItem> menu = tray.menu(item);
+    ASSERT_GE(menu.size(), 2);
+    ASSERT_TRUE(tray.clickMenuEntry(item, menu.at(0).id));
+    DesktopSession::pause(500);
+    EXPECT_TRUE(velmora.waitForPopover(true));
+    EXPECT_TRUE(shows("Upload")) << "the chooser went";
+    // The keys go to the chooser, and once it is closed the folder saves under the name typed.
+    ASSERT_TRUE(DesktopSession::xdotool({"key", "Escape"}));
+    ASSERT_TRUE(DesktopSession::waitFor(
+        [&] { return !AccessibleTree::namesOf(velmora.processId()).contains(QStringLiteral("Upload")); }, 5000));
+    ASSERT_TRUE(AccessibleTree::press(velmora.processId(), QStringLiteral("Save")));
+    EXPECT_TRUE(
+        DesktopSession::waitFor([&] { return readFile(velmora.dataFile("data.json")).contains("Trips"); }, 5000));
+}
+
 TEST_F(Application, ExpandsATriggerTypedIntoAnotherApplicationAndCountsIt)
 {
     velmora.writeDataFile(QStringLiteral("data.json"), libraryWithSignature());

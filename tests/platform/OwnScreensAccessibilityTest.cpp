@@ -447,6 +447,68 @@ TEST_F(OwnScreensAccessibility, EveryScreenNamesEveryControl)
     expectEveryControlNamed(tutorial, "the tutorial");
 }
 
+TEST_F(OwnScreensAccessibility, ACardsMenuOpensFromTheKeyboardAndClosesOnceAnItemRunsThroughTheBus)
+{
+    launchWithLibrary();
+    const auto work = showing(QStringLiteral("list item"), QStringLiteral("Work"));
+    walkUntil(work);
+    ASSERT_TRUE(key("Down"));
+    walkUntil([](const Element& e) { return e.name == QLatin1String("Work") && e.is("selected"); });
+    const auto focusedItem = [](const char* name) {
+        return [name](const Element& e) {
+            return e.role == QLatin1String("menu item") && e.name == QLatin1String(name) && e.is("focused");
+        };
+    };
+    for (const char* keys : {"shift+F10", "Menu"}) {
+        ASSERT_TRUE(key(keys));
+        const QList<Element> open = walkUntil(focusedItem("Open"));
+        EXPECT_TRUE(find(open, showing(QStringLiteral("menu item"), QStringLiteral("Ungroup")))) << keys;
+        ASSERT_TRUE(key("Escape"));
+        const auto edit = showing(QStringLiteral("menu item"), QStringLiteral("Edit"));
+        ASSERT_TRUE(DesktopSession::waitFor([&] { return !find(walk(velmora.processId()), edit); }, 5000)) << keys;
+    }
+    // Chosen through its action, as switch and voice control choose, "Edit" runs and its menu
+    // closes: the keys typed next reach the form, not a menu left open.
+    ASSERT_TRUE(key("shift+F10"));
+    walkUntil(focusedItem("Open"));
+    ASSERT_TRUE(pressShown(QStringLiteral("Edit")));
+    const QList<Element> form = walkUntil(showing(QStringLiteral("push button"), QStringLiteral("Choose folder icon")));
+    EXPECT_FALSE(find(form, showing(QStringLiteral("menu item"), QStringLiteral("Ungroup"))));
+    leaveFormTypedIn();
+}
+
+TEST_F(OwnScreensAccessibility, AnAchievementsSheetReadsAsADialogWithEverythingItShows)
+{
+    launchWithLibrary();
+    walkUntil(showing(QStringLiteral("push button"), QStringLiteral("Menu")));
+    ASSERT_TRUE(pressShown(QStringLiteral("Menu")));
+    walkUntil(showing(QStringLiteral("menu item"), QStringLiteral("Achievements")));
+    ASSERT_TRUE(pressShown(QStringLiteral("Achievements")));
+    const auto focusedBadge
+        = [](const Element& e) { return e.role == QLatin1String("list item") && e.is("focused"); };
+    std::optional<Element> badge;
+    for (int tabs = 0; tabs < 20 && !badge; ++tabs) {
+        ASSERT_TRUE(key("Tab"));
+        badge = find(walkUntil([](const Element& e) { return e.is("focused"); }), focusedBadge);
+    }
+    ASSERT_TRUE(badge) << "Tab reaches no badge";
+    ASSERT_TRUE(key("Return"));
+    const auto sheet = [&](const Element& e) {
+        return e.role == QLatin1String("dialog") && e.name == badge->name && e.is("focused");
+    };
+    const QList<Element> shown = walkUntil(sheet);
+    const std::optional<Element> dialog = find(shown, sheet);
+    ASSERT_TRUE(dialog) << "the keyboard is not on the sheet of " << badge->describe();
+    // Its tier and what earns it, which the badge's own description tells too.
+    EXPECT_TRUE(dialog->description.contains(QStringLiteral(" \u00b7 "))) << dialog->description.toStdString();
+    const QString earns = badge->description.section(QStringLiteral(". "), 0, 0);
+    EXPECT_TRUE(dialog->description.contains(earns)) << dialog->description.toStdString();
+    EXPECT_FALSE(find(shown, showing(QStringLiteral("list item"), badge->name)))
+        << "the badges under the sheet are still read";
+    EXPECT_TRUE(find(shown, showing(QStringLiteral("label"), badge->name))) << "its title is not read";
+    expectEveryControlNamed(shown, "an achievement's sheet");
+}
+
 TEST_F(OwnScreensAccessibility, TheRecoveryScreenNamesEveryControlAndOffersNoCloudWithoutOne)
 {
     velmora.writeDataFile(
@@ -455,6 +517,10 @@ TEST_F(OwnScreensAccessibility, TheRecoveryScreenNamesEveryControlAndOffersNoClo
     const QList<Element> recovery
         = walkUntil(showing(QStringLiteral("push button"), QStringLiteral("Save a copy and start fresh")));
     expectEveryControlNamed(recovery, "the recovery screen");
+    expectFocusNamed("the recovery screen");
+    EXPECT_TRUE(find(recovery, [](const Element& e) {
+        return e.role == QLatin1String("dialog") && e.name == QLatin1String("Let's reopen your library");
+    })) << "the heading is not what the screen is called";
     for (const Element& element : recovery)
         EXPECT_FALSE(element.name.contains(QLatin1String("cloud library"))) << element.describe();
 }

@@ -20,6 +20,7 @@
 #include "Utilities/ToastManager.h"
 #include "Utilities/VelmoraError.h"
 #include "Views/Components/ConfirmationOverlay.h"
+#include "Views/Components/ThemedMenu.h"
 #include "Views/MenuBar/achievements/AchievementUnlockToast.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
@@ -456,6 +457,7 @@ void AppDelegate::buildStatusMenu()
 {
     using Command = PopoverCommands::Command;
     m_statusMenu = std::make_unique<QMenu>();
+    ThemedMenu::closeWhenTriggered(m_statusMenu.get());
     auto add = [this](const QString& title, void (AppDelegate::*action)()) {
         QAction* item = m_statusMenu->addAction(title);
         connect(item, &QAction::triggered, this, action);
@@ -502,12 +504,19 @@ void AppDelegate::menuNewFolder()
 
 void AppDelegate::openFromStatusMenu(PopoverKeyboardShortcuts::Command command)
 {
+    // Under a sheet (the icon chooser over a folder's draft) the command is held back: the
+    // popover comes up with the sheet as it was, and nothing typed is lost.
     commands().trigger(command);
     // Without the 60-second return to the list, which would undo the screen just asked for,
-    // and without the watch for clicks elsewhere. The popover takes the keyboard, so that what
-    // the user types next goes into the form's first field.
-    if (!m_popover->isShown())
+    // and without the watch for clicks elsewhere. The popover takes the keyboard, also when it
+    // is shown already (the menu had it), so that what the user types next goes into the
+    // form's first field or the sheet; shown, it stays where it is.
+    if (!m_popover->isShown()) {
         showPopoverUnderStatusItem(true);
+        return;
+    }
+    m_popover->raise();
+    m_popover->activateWindow();
 }
 
 void AppDelegate::menuToggleExpansion()

@@ -117,7 +117,7 @@ public:
 
 private:
     void buildStatusMenu();
-    // Runs the popover's command, then shows the popover if it is hidden.
+    // Runs the popover's command (held back under a sheet), then brings the popover up.
     void openFromStatusMenu(PopoverKeyboardShortcuts::Command command);
     void updateStatusMenu();
     void buildPopover();

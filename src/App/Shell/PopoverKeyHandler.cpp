@@ -2,6 +2,7 @@
 
 #include "App/Shell/PopoverWindow.h"
 #include "Views/Components/ModalLayers.h"
+#include "Views/MenuBar/screen/ScreenKeyActions.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -88,6 +89,23 @@ bool PopoverKeyHandler::pressFocusedButton(const QKeyEvent& key)
     auto* button = qobject_cast<QAbstractButton*>(m_window.focusWidget());
     if (!button || !button->isVisible() || !button->isEnabled())
         return false;
+    if (button->isCheckable() && pressScreensMainButton(*button))
+        return true;
     button->click();
     return true;
+}
+
+bool PopoverKeyHandler::pressScreensMainButton(const QWidget& choice)
+{
+    // A choice (a colour, Public or Private) is made with Space or a click; Return on it
+    // presses the main button of its screen, as in any dialog. A layer's choices (the
+    // chooser's tabs) never reach the screen beneath, and a screen without a main button
+    // (settings, the badges' filters) lets Return make the choice.
+    for (QWidget* around = choice.parentWidget(); around; around = around->parentWidget()) {
+        if (ModalLayers::top(around) == around)
+            return false;
+        if (auto* screen = dynamic_cast<ScreenKeyActions*>(around))
+            return screen->defaultAction();
+    }
+    return false;
 }

@@ -38,6 +38,8 @@ protected:
 private:
     // Return on a focused button presses it; false when the key is not that.
     bool pressFocusedButton(const QKeyEvent& key);
+    // Runs the default action of the screen that holds `choice`; false when it has none.
+    static bool pressScreensMainButton(const QWidget& choice);
     const QWidget* focusedControl() const;
 
     PopoverWindow& m_window;

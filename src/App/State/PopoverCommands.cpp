@@ -79,6 +79,8 @@ bool PopoverCommands::triggerOn(Command command, const QString& itemId)
 bool PopoverCommands::trigger(Command command)
 {
     QAction* target = action(command);
+    // Asked now: a layer may have come or gone since the actions were brought up to date.
+    refresh();
     if (!target || !target->isEnabled())
         return false;
     target->trigger();
@@ -90,8 +92,12 @@ bool PopoverCommands::handle(int key, Qt::KeyboardModifiers modifiers, bool edit
     // An open question gets its Return and Escape first; nothing else acts under it.
     if (!m_state.storageReady() || m_state.pendingConfirmation())
         return false;
-    refresh();
-    return trigger(PopoverKeyboardShortcuts::commandFor(key, modifiers, editingText));
+    const Command command = PopoverKeyboardShortcuts::commandFor(key, modifiers, editingText);
+    if (trigger(command))
+        return true;
+    // A screen's command under a sheet has no use in the sheet either, and travelling on it
+    // would reach the screen under it through the sheet's parents.
+    return PopoverKeyboardShortcuts::isAppWide(command) && isCovered();
 }
 
 void PopoverCommands::setListShown(std::function<bool()> listShown)
@@ -102,11 +108,24 @@ void PopoverCommands::setListShown(std::function<bool()> listShown)
 
 bool PopoverCommands::isListShown() const
 {
-    return m_state.storageReady() && !m_state.pendingConfirmation() && (!m_listShown || m_listShown());
+    return m_state.storageReady() && !m_state.pendingConfirmation() && !isCovered() && (!m_listShown || m_listShown());
+}
+
+void PopoverCommands::setCovered(std::function<bool()> covered)
+{
+    m_covered = std::move(covered);
+    refresh();
+}
+
+bool PopoverCommands::isCovered() const
+{
+    return m_covered && m_covered();
 }
 
 bool PopoverCommands::isEnabled(Command command) const
 {
+    if (isCovered() && !PopoverKeyboardShortcuts::actsUnderLayer(command))
+        return false;
     if (PopoverKeyboardShortcuts::isAppWide(command))
         return true;
     // Escape while typing ends the typing before anything else sees it, on every screen: a
@@ -117,7 +136,8 @@ bool PopoverCommands::isEnabled(Command command) const
     if (!isListShown())
         return false;
     switch (command) {
-    case Command::openSelected: return !m_state.selectedIds().isEmpty();
+    case Command::openSelected:
+    case Command::openSelectionMenu: return !m_state.selectedIds().isEmpty();
     // With nothing selected at the top level these two leave the key to the popover (Escape
     // closes it).
     case Command::deleteOrGoUp:
@@ -196,6 +216,7 @@ void PopoverCommands::perform(Command command)
             command == Command::moveItemUp ? m_state.moveItemUp(*item) : m_state.moveItemDown(*item);
         return;
     case Command::openSelected: return open();
+    case Command::openSelectionMenu: return post(Notifications::velmoraOpenSelectionMenu);
     case Command::goUp: return goUp();
     case Command::deleteOrGoUp:
         if (m_itemTarget)

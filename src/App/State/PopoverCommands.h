@@ -20,7 +20,10 @@ class QIcon;
 //
 // The list's commands (see `PopoverKeyboardShortcuts::isAppWide`) are enabled only while the
 // main list is the screen shown with nothing laid over it, which the popover's content tells
-// through `setListShown`; the others are always enabled.
+// through `setListShown`. While a layer covers the shown screen (`setCovered`) only the
+// commands of the window, the application and the focused field act
+// (`PopoverKeyboardShortcuts::actsUnderLayer`): this is the one place that keeps keys and menus
+// from acting under a sheet, whichever sheet it is. The others are always enabled.
 class PopoverCommands : public QObject {
     Q_OBJECT
 public:
@@ -49,18 +52,23 @@ public:
     // move up or down, delete). Enabled while the list is shown. Owned by `parent`.
     QAction* itemEntry(Command command, const QString& text, QObject* parent, const QString& itemId);
 
-    // Runs the command when it is enabled; returns whether it ran.
+    // Runs the command when it is enabled now; returns whether it ran.
     bool trigger(Command command);
     // Runs the command on one item while the list is shown; returns whether it ran.
     bool triggerOn(Command command, const QString& itemId);
     // A key press: runs the command the key table names for it and returns whether the press
-    // was consumed. No key acts while storage is not ready or while a question is pending.
+    // was consumed. No key acts while storage is not ready or while a question is pending; a
+    // key whose command a layer holds back is consumed, so that nothing under it gets it.
     bool handle(int key, Qt::KeyboardModifiers modifiers, bool editingText);
 
     // Answers whether the main list is the screen shown with nothing over it. Without one the
     // popover's content counts as the list.
     void setListShown(std::function<bool()> listShown);
     bool isListShown() const;
+    // Answers whether a layer (a sheet, the icon chooser, a question) covers the shown screen,
+    // also while the window is hidden. Without one nothing does.
+    void setCovered(std::function<bool()> covered);
+    bool isCovered() const;
     // Brings every action's enabled state up to date; the content calls it when what it shows
     // changes.
     void refresh();
@@ -84,6 +92,7 @@ private:
     AppState& m_state;
     WindowActions m_actions;
     std::function<bool()> m_listShown;
+    std::function<bool()> m_covered;
     std::optional<QString> m_itemTarget;
     QHash<Command, QAction*> m_commands;
 };

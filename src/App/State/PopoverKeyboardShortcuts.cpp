@@ -61,6 +61,8 @@ namespace {
             {Command::moveItemUp, QStringLiteral("Move Up"), false, {{Qt::Key_Up, alt, shift}}},
             {Command::moveItemDown, QStringLiteral("Move Down"), false, {{Qt::Key_Down, alt, shift}}},
             {Command::openSelected, QStringLiteral("Open"), false, listKey(Qt::Key_Return)},
+            {Command::openSelectionMenu, QStringLiteral("Show Menu"), false,
+                {{Qt::Key_Menu, none, shift}, {Qt::Key_F10, shift}}},
             {Command::goUp, QStringLiteral("Enclosing Folder"), false, enclosingFolder},
             {Command::deleteOrGoUp, QStringLiteral("Delete"), false,
                 listKey(Qt::Key_Backspace) + listKey(Qt::Key_Delete)},
@@ -102,6 +104,11 @@ bool isAppWide(Command command)
 {
     const CommandDeclaration* declared = declaration(command);
     return declared && declared->appWide;
+}
+
+bool actsUnderLayer(Command command)
+{
+    return command == Command::endEditing || command == Command::closePopover || command == Command::quit;
 }
 
 QList<QKeySequence> shortcuts(Command command)

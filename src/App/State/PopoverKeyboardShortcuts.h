@@ -33,6 +33,7 @@ enum class Command {
     moveItemUp,
     moveItemDown,
     openSelected, // Return
+    openSelectionMenu, // the Menu key, Shift-F10
     goUp, // Shift-Return
     deleteOrGoUp, // Delete
     escape, // Escape
@@ -73,6 +74,11 @@ const QList<CommandDeclaration>& table();
 const CommandDeclaration* declaration(Command command);
 
 bool isAppWide(Command command);
+// Whether the command still acts while a layer (a question, a sheet, the icon chooser, the
+// recovery screen) covers the shown screen: only those that act on the window, the application
+// or the focused field, which is then the layer's own. Every other one acts on what the layer
+// hides (a new screen in place of a draft, the list's selection).
+bool actsUnderLayer(Command command);
 // The command's keys as menus show them, the first one first.
 QList<QKeySequence> shortcuts(Command command);
 

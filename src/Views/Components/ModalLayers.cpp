@@ -83,6 +83,15 @@ public:
         return result;
     }
 
+    bool anyUp(const QWidget* widget) const
+    {
+        const QWidget* window = widget->window();
+        return std::any_of(m_layers.cbegin(), m_layers.cend(), [window](const Layer& layer) {
+            return layer.widget && !layer.released && layer.widget->window() == window
+                && layer.widget->isVisibleTo(window);
+        });
+    }
+
     bool isCovered(const QWidget* widget) const
     {
         const QWidget* layer = top(widget);
@@ -186,6 +195,11 @@ void release(QWidget* layer)
 QWidget* top(const QWidget* widget)
 {
     return LayerKeeper::instance().top(widget);
+}
+
+bool anyUp(const QWidget* widget)
+{
+    return widget && LayerKeeper::instance().anyUp(widget);
 }
 
 bool isCovered(const QWidget* widget)

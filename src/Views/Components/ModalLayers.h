@@ -21,6 +21,10 @@ void release(QWidget* layer);
 // The topmost layer shown in `widget`'s window, or null.
 QWidget* top(const QWidget* widget);
 
+// Whether a layer is up in `widget`'s window: shown, or shown again when the hidden window is
+// (a sheet left open when the popover closed).
+bool anyUp(const QWidget* widget);
+
 // Whether `widget` lies under the topmost layer of its window.
 bool isCovered(const QWidget* widget);
 

@@ -241,6 +241,16 @@ ThemedMenu::ThemedMenu(QWidget* parent)
         setContentsMargins(shadowMargin, shadowMargin, shadowMargin, shadowMargin);
     }
     connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
+    closeWhenTriggered(this);
+}
+
+void ThemedMenu::closeWhenTriggered(QMenu* menu)
+{
+    // A submenu's item reports to every menu it was opened from, each of which closes itself.
+    QObject::connect(menu, &QMenu::triggered, menu, [menu] {
+        if (menu->isVisible())
+            menu->hide();
+    });
 }
 
 void ThemedMenu::showEvent(QShowEvent* event)
@@ -262,13 +272,17 @@ void ThemedMenu::popUpFromOpener(const QPoint& position)
 {
     const bool byPointer = std::exchange(m_pressedByPointer, false);
     popup(position);
-    if (byPointer)
-        return;
-    const QList<QAction*> entries = actions();
+    if (!byPointer)
+        highlightFirstItem(this);
+}
+
+void ThemedMenu::highlightFirstItem(QMenu* menu)
+{
+    const QList<QAction*> entries = menu->actions();
     const auto first = std::find_if(entries.begin(), entries.end(),
         [](const QAction* entry) { return entry->isVisible() && entry->isEnabled() && !entry->isSeparator(); });
     if (first != entries.end())
-        setActiveAction(*first);
+        menu->setActiveAction(*first);
 }
 
 bool ThemedMenu::eventFilter(QObject* watched, QEvent* event)

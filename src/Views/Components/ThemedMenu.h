@@ -26,6 +26,16 @@ public:
     // as a menu opened from the keyboard is; opened with the pointer, none is.
     void popUpFromOpener(const QPoint& position);
 
+    // Highlights and focuses the first item of the open `menu` that can be chosen, as a menu
+    // opened from the keyboard has it.
+    static void highlightFirstItem(QMenu* menu);
+
+    // `menu` closes, with the menus it was opened from, once one of its items runs however it
+    // was chosen. Qt's accessible action on an item (switch and voice control use it) runs the
+    // item and leaves the menu open, holding the keyboard; clicks and keys close it first. Every
+    // themed menu does this; a plain one (the status menu) is given it here.
+    static void closeWhenTriggered(QMenu* menu);
+
     // The interface symbol `name` as a row icon, marked as a mask so that it takes the row's
     // text colour.
     static QIcon symbol(const QString& name);

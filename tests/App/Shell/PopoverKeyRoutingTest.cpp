@@ -13,9 +13,11 @@
 #include "Views/MenuBar/chooser/EmojiTabContent.h"
 #include "Views/MenuBar/chooser/IconChooserSheet.h"
 #include "Views/MenuBar/chooser/IconTileGrid.h"
+#include "Views/MenuBar/forms/FlowingSwatches.h"
 #include "Views/MenuBar/forms/FolderFormView.h"
 #include "Views/MenuBar/forms/FolderMenuButton.h"
 #include "Views/MenuBar/forms/ShortcutFormView.h"
+#include "Views/MenuBar/forms/VisibilityPill.h"
 #include "Views/MenuBar/list/MainListView.h"
 #include "Views/MenuBar/recovery/StorageRecoveryView.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
@@ -308,6 +310,28 @@ TEST_F(PopoverKeyRouting, ReturnOnAFormsCancelCancelsInsteadOfSaving)
     EXPECT_EQ(state().userData().groups.size(), 1) << "nothing saved";
 }
 
+TEST_F(PopoverKeyRouting, ReturnOnAFoldersColourOrVisibilitySavesTheForm)
+{
+    const QStringList names{QStringLiteral("Blue"), QStringLiteral("Red"), QStringLiteral("Open")};
+    for (qsizetype round = 0; round < names.size(); ++round) {
+        shell().setScreen(PopoverScreen::main());
+        settle();
+        press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+        auto* form = shown<FolderFormView>();
+        ASSERT_NE(form, nullptr);
+        type(names.at(round).toLatin1().constData());
+        const QList<QAbstractButton*> choices{form->findChild<FlowingSwatches*>()->swatches().at(0),
+            form->findChild<FlowingSwatches*>()->swatches().at(3), form->findChildren<VisibilityPill*>().last()};
+        // Reached with Tab, as a keyboard user reaches it.
+        for (int tabs = 0; tabs < 40 && popover().focusWidget() != choices.at(round); ++tabs)
+            press(Qt::Key_Tab);
+        ASSERT_EQ(popover().focusWidget(), choices.at(round)) << round;
+        press(Qt::Key_Return);
+        EXPECT_EQ(screen(), QStringLiteral("main")) << round;
+        ASSERT_EQ(state().userData().groups.size(), round + 2) << "Return saved the folder " << round;
+    }
+}
+
 TEST_F(PopoverKeyRouting, TabTypesInTheExpansionAndCtrlTabLeavesItForTheFormsButtons)
 {
     press(Qt::Key_N, Qt::ControlModifier);
@@ -386,15 +410,142 @@ TEST_F(PopoverKeyRouting, TabReachesTheBadgesAndTheChipsInViewAndReturnOpensTheS
     EXPECT_TRUE(page->chips().at(chosen)->isChecked()) << "Return chose the focused filter";
 }
 
-TEST_F(PopoverKeyRouting, AppWideCommandsWorkOverAFormAndTheChooser)
+TEST_F(PopoverKeyRouting, AppWideCommandsWorkOverAFormAndOnlyCloseAndQuitOverTheChooser)
 {
     ASSERT_NE(openChooserOnNewFolder(), nullptr);
+    press(Qt::Key_Escape);
+    ASSERT_FALSE(shown<FolderFormView>()->showingIconChooser());
     press(Qt::Key_N, Qt::ControlModifier);
     EXPECT_EQ(screen(), QStringLiteral("newShortcut"));
     press(Qt::Key_Comma, Qt::ControlModifier);
     EXPECT_EQ(posted.count(Notifications::velmoraOpenSettings), 1);
+
+    ASSERT_NE(openChooserOnNewFolder(), nullptr);
     press(Qt::Key_W, Qt::ControlModifier);
     EXPECT_FALSE(popover().isShown());
+}
+
+TEST_F(PopoverKeyRouting, NoKeyAndNoStatusMenuEntryReplacesTheScreenUnderTheChooser)
+{
+    const auto statusEntry = [this](const QString& text) {
+        for (QAction* action : delegate->statusMenu()->actions()) {
+            if (action->text() == text)
+                return action;
+        }
+        return static_cast<QAction*>(nullptr);
+    };
+    for (const char* route : {"keys", "status menu"}) {
+        shell().setScreen(PopoverScreen::main());
+        settle();
+        press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+        auto* form = shown<FolderFormView>();
+        ASSERT_NE(form, nullptr);
+        type("Pets");
+        for (auto* button : form->findChildren<QAbstractButton*>()) {
+            if (button->accessibleName() == QLatin1String("Choose folder icon"))
+                button->click();
+        }
+        settle();
+        const QPointer<IconChooserSheet> chooser = form->findChild<IconChooserSheet*>();
+        ASSERT_NE(chooser, nullptr);
+        if (QLatin1String(route) == QLatin1String("keys")) {
+            press(Qt::Key_N, Qt::ControlModifier);
+            press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+            press(Qt::Key_Comma, Qt::ControlModifier);
+            press(Qt::Key_F, Qt::ControlModifier);
+            press(Qt::Key_Z, Qt::ControlModifier);
+        } else {
+            for (const QString& entry : {QStringLiteral("New Shortcut"), QStringLiteral("New Folder")}) {
+                QAction* action = statusEntry(entry);
+                ASSERT_NE(action, nullptr) << entry.toStdString();
+                action->trigger();
+                settle();
+            }
+            EXPECT_TRUE(popover().isShown());
+        }
+        EXPECT_EQ(shown<FolderFormView>(), form) << route;
+        EXPECT_EQ(form->name(), QStringLiteral("Pets")) << route;
+        EXPECT_EQ(form->findChild<IconChooserSheet*>(), chooser.data()) << route;
+        EXPECT_EQ(posted.count(Notifications::velmoraOpenSettings), 0) << route;
+        EXPECT_TRUE(chooser && (popover().focusWidget() == chooser || chooser->isAncestorOf(popover().focusWidget())))
+            << route << ": the keyboard left the chooser";
+        press(Qt::Key_Escape);
+        ASSERT_FALSE(form->showingIconChooser());
+    }
+}
+
+TEST_F(PopoverKeyRouting, TheMenuKeyAndShiftF10OpenTheSelectedCardsMenuAndItsEditKeepsItsDraftUnderTheChooser)
+{
+    for (const auto& [key, modifiers] : {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
+             std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
+        shell().setScreen(PopoverScreen::main());
+        settle();
+        state().setSelectedIds({folderId});
+        shown<MainListView>()->canvas()->setFocus();
+        press(key, modifiers);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr) << key;
+        EXPECT_NE(menu->activeAction(), nullptr) << "opened from the keyboard, an item is highlighted";
+        QAction* edit = nullptr;
+        for (QAction* action : menu->actions()) {
+            if (action->text() == QLatin1String("Edit"))
+                edit = action;
+        }
+        ASSERT_NE(edit, nullptr);
+        EXPECT_TRUE(std::any_of(menu->actions().cbegin(), menu->actions().cend(),
+            [](const QAction* action) { return action->text() == QLatin1String("Ungroup"); }));
+        menu->setActiveAction(edit);
+        QTest::keyClick(menu, Qt::Key_Return);
+        settle();
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+        ASSERT_EQ(screen(), QStringLiteral("editFolder"));
+    }
+
+    // Renamed, with the chooser over the form: the keys leave the draft alone.
+    auto* form = shown<FolderFormView>();
+    type("X");
+    const QString draft = form->name();
+    ASSERT_TRUE(draft.endsWith(u'X')) << draft.toStdString();
+    for (auto* button : form->findChildren<QAbstractButton*>()) {
+        if (button->accessibleName() == QLatin1String("Choose folder icon"))
+            button->click();
+    }
+    settle();
+    ASSERT_TRUE(form->showingIconChooser());
+    press(Qt::Key_N, Qt::ControlModifier);
+    press(Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_EQ(shown<FolderFormView>(), form);
+    EXPECT_EQ(form->name(), draft);
+    EXPECT_TRUE(form->showingIconChooser());
+}
+
+TEST_F(PopoverKeyRouting, NoKeyReplacesTheAchievementsScreenUnderABadgesSheet)
+{
+    shell().setScreen(PopoverScreen::achievements());
+    settle();
+    auto* page = shown<AchievementsView>();
+    ASSERT_NE(page, nullptr);
+    page->cards().first()->setFocus();
+    press(Qt::Key_Return);
+    ASSERT_TRUE(page->detailId());
+    // The keyboard is on the sheet, which reads as a dialog telling what it shows.
+    QAccessibleInterface* focused = QAccessible::queryAccessibleInterface(popover().focusWidget());
+    ASSERT_NE(focused, nullptr);
+    EXPECT_EQ(focused->role(), QAccessible::Dialog);
+    const DetailSheet* sheet = page->detailSheet();
+    EXPECT_EQ(focused->text(QAccessible::Name), sheet->title());
+    EXPECT_TRUE(focused->text(QAccessible::Description).contains(sheet->tierLabel()));
+    EXPECT_TRUE(focused->text(QAccessible::Description).contains(sheet->description()));
+    for (const Qt::KeyboardModifiers modifiers : {Qt::KeyboardModifiers(Qt::ControlModifier),
+             Qt::ControlModifier | Qt::ShiftModifier, Qt::ControlModifier | Qt::AltModifier})
+        press(Qt::Key_N, modifiers);
+    press(Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_EQ(shown<AchievementsView>(), page);
+    EXPECT_TRUE(page->detailId());
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(page->detailId());
+    press(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(screen(), QStringLiteral("newShortcut")) << "with the sheet gone the keys act again";
 }
 
 TEST_F(PopoverKeyRouting, TheListsKeysStillActOnTheList)

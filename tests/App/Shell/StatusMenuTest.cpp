@@ -5,6 +5,7 @@
 #include "Views/MenuBar/forms/ShortcutFormView.h"
 #include "Views/MenuBar/shell/MenuBarPopover.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QMenu>
 
@@ -65,6 +66,24 @@ TEST_F(StatusMenu, ShowsEnableExpansionWhileTheEngineIsStoppedForAnyReason)
     desktop.trust.trusted = false;
     launchAndSettle();
     EXPECT_EQ(shownTitles().at(3), QStringLiteral("Enable Expansion"));
+}
+
+TEST_F(StatusMenu, AnItemRunThroughItsAccessibleActionClosesTheMenu)
+{
+    launchAndSettle();
+    menu().popup(QPoint(20, 20));
+    ASSERT_TRUE(menu().isVisible());
+    QAccessibleInterface* shown = QAccessible::queryAccessibleInterface(&menu());
+    QAccessibleInterface* toggle = nullptr;
+    for (int i = 0; i < shown->childCount(); ++i) {
+        if (shown->child(i)->text(QAccessible::Name) == QLatin1String("Disable Expansion"))
+            toggle = shown->child(i);
+    }
+    ASSERT_NE(toggle, nullptr);
+    toggle->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_FALSE(engineRunning());
+    EXPECT_FALSE(menu().isVisible());
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "the menu still holds the keyboard";
 }
 
 TEST_F(StatusMenu, TheSwitchStopsAndStartsTheEngineWithAToast)

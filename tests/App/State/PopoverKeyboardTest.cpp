@@ -68,6 +68,10 @@ TEST(PopoverKeyboardShortcuts, TheTableMapsEveryKeyToItsCommand)
         {Qt::Key_Delete, alt, false, Command::deleteOrGoUp},
         {Qt::Key_Escape, ctrl | alt, false, Command::escape},
         {Qt::Key_Backspace, shift, false, Command::letThrough},
+        {Qt::Key_Menu, none, false, Command::openSelectionMenu},
+        {Qt::Key_F10, shift, false, Command::openSelectionMenu},
+        {Qt::Key_F10, none, false, Command::letThrough},
+        {Qt::Key_Menu, none, true, Command::letThrough},
         {Qt::Key_B, ctrl, false, Command::letThrough},
         {Qt::Key_X, none, false, Command::letThrough},
     };

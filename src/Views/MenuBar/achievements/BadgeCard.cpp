@@ -57,8 +57,8 @@ BadgeCard::BadgeCard(const Achievement& achievement, const std::optional<QDateTi
 
     setToolTip(AchievementTexts::cardTooltip(achievement, unlockedAt));
     setAccessibleName(title());
-    setAccessibleDescription(AchievementTexts::cardTooltip(achievement, unlockedAt) + QStringLiteral(". ")
-        + (m_progressBar ? m_progressBar->text() : statusText()));
+    setAccessibleDescription(AchievementTexts::cardDescription(
+        achievement, unlockedAt, m_progressBar ? m_progressBar->text() : statusText()));
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_Hover);
 }

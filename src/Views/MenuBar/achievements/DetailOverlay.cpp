@@ -1,5 +1,6 @@
 #include "Views/MenuBar/achievements/DetailOverlay.h"
 
+#include "Services/AchievementTexts.h"
 #include "Utilities/Theme.h"
 #include "Views/Components/AccessibleRoles.h"
 #include "Views/Components/ModalLayers.h"
@@ -7,6 +8,7 @@
 #include "Views/Components/ScaleFadeEffect.h"
 #include "Views/Components/SoftShadow.h"
 #include "Views/Components/ViewStyle.h"
+#include "Views/MenuBar/achievements/BadgeProgressBar.h"
 #include "Views/MenuBar/achievements/DetailSheet.h"
 
 #include <QMouseEvent>
@@ -22,8 +24,11 @@ DetailOverlay::DetailOverlay(DetailSheet* sheet, std::function<void()> onDismiss
     m_sheet->setParent(this);
     m_sheet->setGraphicsEffect(m_effect);
     m_effect->setProgress(0);
-    // Keys reach the screen beneath through this layer, which holds the focus while it is up.
+    // Keys reach the screen beneath through this layer, which holds the focus while it is up;
+    // read as a dialog named and described by its sheet, the focus it takes tells what it shows.
     setFocusPolicy(Qt::StrongFocus);
+    AccessibleRoles::setRole(this, QAccessible::Dialog);
+    describeSheet();
     AccessibleRoles::markModalLayer(this);
     connect(&Theme::instance(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
 }
@@ -39,8 +44,17 @@ void DetailOverlay::replaceSheet(DetailSheet* sheet)
     m_effect->setProgress(m_progress);
     m_sheet->setGraphicsEffect(m_effect);
     m_sheet->show();
+    describeSheet();
     placeSheet();
     update();
+}
+
+void DetailOverlay::describeSheet()
+{
+    setAccessibleName(m_sheet->title());
+    const BadgeProgressBar* progress = m_sheet->progressBlock();
+    setAccessibleDescription(AchievementTexts::sentences({m_sheet->tierLabel(), m_sheet->description(),
+        progress ? QStringLiteral("Progress ") + progress->text() : QString(), m_sheet->metaLine()}));
 }
 
 void DetailOverlay::present()

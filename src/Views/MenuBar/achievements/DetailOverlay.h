@@ -10,7 +10,7 @@ class ScaleFadeEffect;
 
 // The layer that holds a detail sheet over the achievements screen: the page dimmed behind
 // it and the sheet centred, both fading in while the sheet grows from 0.95. A click on the
-// dimmed page calls `onDismiss`. `leave` fades it out and deletes it.
+// dimmed page calls `onDismiss`. `leave` fades it out and deletes it. It reads as a dialog.
 class DetailOverlay : public QWidget {
     Q_OBJECT
 public:
@@ -35,6 +35,9 @@ protected:
 private:
     void animate(qreal to, std::function<void()> done);
     void placeSheet();
+    // What assistive technology hears of the layer: the sheet's title as its name, the rest of
+    // what the sheet shows (tier, description, progress, date) as its description.
+    void describeSheet();
 
     DetailSheet* m_sheet;
     std::function<void()> m_onDismiss;

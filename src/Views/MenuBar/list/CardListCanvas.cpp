@@ -9,6 +9,7 @@
 #include "Views/MenuBar/list/ListEmptyState.h"
 
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -442,7 +443,14 @@ void CardListCanvas::updateRubberBandSelection(bool adding)
 
 void CardListCanvas::contextMenuEvent(QContextMenuEvent* event)
 {
-    Q_EMIT contextMenuRequested(event->globalPos());
+    if (event->reason() != QContextMenuEvent::Keyboard) {
+        Q_EMIT contextMenuRequested(event->globalPos());
+        return;
+    }
+    // The window system follows the Menu key with a request of its own, which may come after
+    // the popover's key handler has opened the selection's menu for the key.
+    if (!QApplication::activePopupWidget())
+        Q_EMIT keyboardMenuRequested(event->globalPos());
 }
 
 bool CardListCanvas::focusNextPrevChild(bool next)

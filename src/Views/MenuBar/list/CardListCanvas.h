@@ -83,6 +83,8 @@ public:
 
 Q_SIGNALS:
     void contextMenuRequested(const QPoint& globalPosition);
+    // The menu asked for from the keyboard (the Menu key), no menu being open.
+    void keyboardMenuRequested(const QPoint& globalPosition);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -23,6 +23,7 @@
 #include "Views/MenuBar/list/ShortcutCard.h"
 #include "platform/AccessibilityTrust.h"
 
+#include <QApplication>
 #include <QMenu>
 #include <QScrollArea>
 #include <QSet>
@@ -79,6 +80,10 @@ MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTru
         const std::unique_ptr<QMenu> menu = buildContextMenu();
         menu->exec(at);
     });
+    connect(m_canvas, &CardListCanvas::keyboardMenuRequested, this, [this](const QPoint& at) {
+        if (!openSelectionMenu())
+            buildContextMenu()->exec(at);
+    });
     connect(m_duplicateBanner, &DuplicateTriggerBanner::reviewToggled, this, &MainListView::toggleDuplicateReview);
     connect(m_accessibilityBanner, &AccessibilityBanner::enableRequested, this, [this] {
         if (m_trust)
@@ -96,6 +101,10 @@ MainListView::MainListView(const PopoverScreenContext& context, AccessibilityTru
     NotificationCenter::instance().observe(Notifications::velmoraFocusSearch, this, [this](const QVariant&) {
         if (isVisible())
             focusSearch();
+    });
+    NotificationCenter::instance().observe(Notifications::velmoraOpenSelectionMenu, this, [this](const QVariant&) {
+        if (isVisible())
+            openSelectionMenu();
     });
     NotificationCenter::instance().observe(Notifications::velmoraMoveSelection, this, [this](const QVariant& object) {
         if (isVisible() && object.metaType() == QMetaType::fromType<NavDirection>())
@@ -255,6 +264,26 @@ void MainListView::moveSelectionDirectionally(NavDirection direction)
         = CardSelection::arrowTarget(m_canvas->cardFrames(), m_appState.selectedIds(), direction);
     if (target)
         m_appState.setSelectedIds({*target});
+}
+
+bool MainListView::openSelectionMenu()
+{
+    // On X11 the Menu key comes twice, as the key and as the window system's request for a
+    // menu, in either order: the second finds the menu the first opened.
+    if (QApplication::activePopupWidget())
+        return true;
+    const QList<LibraryItemCard*>& cards = m_canvas->cards();
+    const auto selected = std::find_if(cards.cbegin(), cards.cend(),
+        [](const LibraryItemCard* card) { return card->isVisible() && card->isSelected(); });
+    if (selected == cards.cend())
+        return false;
+    LibraryItemCard* card = *selected;
+    // Not run in a loop of its own: the key that asked for it is still being handled.
+    QMenu* menu = card->buildContextMenu().release();
+    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+    menu->popup(card->mapToGlobal(QPoint(card->width() / 2, card->height() / 2)));
+    ThemedMenu::highlightFirstItem(menu);
+    return true;
 }
 
 std::unique_ptr<QMenu> MainListView::buildContextMenu()

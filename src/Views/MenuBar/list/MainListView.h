@@ -50,6 +50,9 @@ public:
 
     // The list's context menu as it would open now. The caller owns it.
     std::unique_ptr<QMenu> buildContextMenu();
+    // Opens the menu of the first selected card on screen beside it, its first item
+    // highlighted as in a menu opened from the keyboard; false when no such card shows.
+    bool openSelectionMenu();
 
     bool hasAccessibility() const { return m_hasAccessibility; }
 

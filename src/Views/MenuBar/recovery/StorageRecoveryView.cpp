@@ -25,6 +25,7 @@
 namespace {
 
 constexpr int detailsFontSize = 11;
+const QString heading = QStringLiteral("Let's reopen your library");
 
 // "File details": a chevron that turns down when the details below are shown.
 class DisclosureToggle final : public QAbstractButton {
@@ -80,6 +81,10 @@ StorageRecoveryView::StorageRecoveryView(LocalStore& store, std::function<void()
     , m_openFolder([](const QString& folder) { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); })
 {
     setObjectName(QStringLiteral("StorageRecoveryView"));
+    // The screen holds the keyboard when it comes, before any of its controls: read as a
+    // dialog named by its heading, it is what a screen reader announces then.
+    AccessibleRoles::setRole(this, QAccessible::Dialog);
+    setAccessibleName(heading);
     AccessibleRoles::markModalLayer(this);
     m_background = new VisualEffectBackground(
         VisualEffectBackground::Material::regular, VisualEffectBackground::BlendingMode::withinWindow, this);
@@ -99,7 +104,7 @@ StorageRecoveryView::StorageRecoveryView(LocalStore& store, std::function<void()
     column->addWidget(new SymbolLabel(QStringLiteral("externaldrive.badge.exclamationmark"), 28, SymbolWeight::regular,
                           &Theme::text, page),
         0, Qt::AlignLeft);
-    auto* title = new ThemedLabel(QStringLiteral("Let's reopen your library"), 15, QFont::DemiBold, &Theme::text, page);
+    auto* title = new ThemedLabel(heading, 15, QFont::DemiBold, &Theme::text, page);
     title->setHeading(true);
     title->setWordWrap(true);
     column->addWidget(title);
@@ -205,6 +210,7 @@ void StorageRecoveryView::refresh()
                              "fresh.")
                 + (m_cloudLibraryOffered ? QStringLiteral(" You can then sign in to download your cloud library.")
                                          : QString()));
+    setAccessibleDescription(m_explanation->text());
     m_syncRestoreButton->setVisible(syncOffered);
     m_issueSection->setVisible(damaged.has_value());
     if (damaged) {

@@ -65,6 +65,7 @@ MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, 
             this);
     }
     m_commands->setListShown([this] { return showsListAlone(); });
+    m_commands->setCovered([this] { return ModalLayers::anyUp(this); });
     connect(m_commands, &PopoverCommands::screenRequested, this, [this](PopoverKeyboardShortcuts::Command command) {
         setScreen(command == PopoverKeyboardShortcuts::Command::openAccount ? PopoverScreen::account()
                                                                             : PopoverScreen::stats());
@@ -92,15 +93,16 @@ MenuBarPopover::MenuBarPopover(AppState& appState, const PopoverScreen& screen, 
 
 MenuBarPopover::~MenuBarPopover()
 {
-    if (m_commands)
+    if (m_commands) {
         m_commands->setListShown({});
+        m_commands->setCovered({});
+    }
 }
 
 bool MenuBarPopover::showsListAlone() const
 {
-    // A question and the recovery screen are layers the commands see for themselves, through
-    // the state; a layer of a screen's own (the icon chooser) only ever covers another screen.
-    // A layer that comes to lie over the list and takes keys of its own belongs here.
+    // The layers over it (a question, the recovery screen, a sheet) the commands ask about
+    // on their own.
     return m_screen.kind() == PopoverScreen::Kind::main;
 }
 

@@ -27,7 +27,8 @@ class VisualEffectBackground;
 // It turns the in-process notifications into screen changes. Escape and Return that no
 // focused control took go to the shown screen's ScreenKeyActions; an Escape the screen does
 // not take posts "velmoraClosePopover". It tells the popover's commands whether the main list
-// is shown with nothing over it, the one time the list's commands act.
+// is shown, the one time the list's commands act, and whether a layer covers the screen, when
+// no command that acts on the screen does.
 //
 // Build it inside the window that shows it (that window as `parent`, or a widget already in
 // it): the window is made see-through, where the desktop allows, before it first appears.
