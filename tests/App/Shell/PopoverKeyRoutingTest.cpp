@@ -1,6 +1,7 @@
 #include "App/Shell/PopoverKeyHandler.h"
 #include "AppShellFixture.h"
 #include "LibraryFixtures.h"
+#include "Utilities/Notifications.h"
 #include "Utilities/ToastManager.h"
 #include "Views/Components/ConfirmationOverlay.h"
 #include "Views/Components/GlassButton.h"
@@ -434,7 +435,7 @@ TEST_F(PopoverKeyRouting, NoKeyAndNoStatusMenuEntryReplacesTheScreenUnderTheChoo
         }
         return static_cast<QAction*>(nullptr);
     };
-    for (const char* route : {"keys", "status menu"}) {
+    for (const char* route : {"keys", "status menu", "unlock notice"}) {
         shell().setScreen(PopoverScreen::main());
         settle();
         press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
@@ -454,6 +455,9 @@ TEST_F(PopoverKeyRouting, NoKeyAndNoStatusMenuEntryReplacesTheScreenUnderTheChoo
             press(Qt::Key_Comma, Qt::ControlModifier);
             press(Qt::Key_F, Qt::ControlModifier);
             press(Qt::Key_Z, Qt::ControlModifier);
+        } else if (QLatin1String(route) == QLatin1String("unlock notice")) {
+            NotificationCenter::instance().post(Notifications::velmoraOpenAchievements);
+            settle();
         } else {
             for (const QString& entry : {QStringLiteral("New Shortcut"), QStringLiteral("New Folder")}) {
                 QAction* action = statusEntry(entry);

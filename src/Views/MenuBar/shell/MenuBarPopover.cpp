@@ -168,8 +168,12 @@ void MenuBarPopover::observeNotifications()
         Notifications::velmoraNewFolder, this, [this](const QVariant&) { setScreen(PopoverScreen::newFolder()); });
     center.observe(
         Notifications::velmoraOpenSettings, this, [this](const QVariant&) { setScreen(PopoverScreen::settings()); });
-    center.observe(Notifications::velmoraOpenAchievements, this,
-        [this](const QVariant&) { setScreen(PopoverScreen::achievements()); });
+    // An unlock notice clicked while a sheet is up brings the popover forward only: the screen
+    // under the sheet may hold a draft that switching screens would throw away.
+    center.observe(Notifications::velmoraOpenAchievements, this, [this](const QVariant&) {
+        if (!ModalLayers::anyUp(this))
+            setScreen(PopoverScreen::achievements());
+    });
     center.observe(Notifications::velmoraResetToMain, this, [this](const QVariant&) { resetToMain(); });
 }
 
