@@ -126,7 +126,10 @@ bool FieldPasteTarget::pastesOnceSelectionShows() const
     // trigger selected only afterwards ("Hi /sig okBest regards, Anna", 3 of 45 tries at 20 ms
     // per key): there the paste waits for the page to report the selection, which it does once
     // it has applied it.
-    return !m_element->appliesSelectionBeforeLaterKeys() || !m_desktop.keyboard->sharesModifierState();
+    // Where End cannot go with the paste, keys behind the selection are taken into it once it
+    // shows, before the paste.
+    return !m_keysOvertakePaste
+        && (!m_element->appliesSelectionBeforeLaterKeys() || !m_desktop.keyboard->sharesModifierState());
 }
 
 bool FieldPasteTarget::showsSelectionBeforeEarlierKeys() const
@@ -142,7 +145,8 @@ bool FieldPasteTarget::pastesKeysBehindAgain() const
     // Chromium, whose paste waits for the selection to show, pasted again in front of keys more
     // often so (13 and 10 tries of 45 against 5 and 4), and twice that paste did not arrive,
     // leaving the keys in front of the expansion, where End had left none of 90 out of order.
-    return m_keysOvertakePaste || (m_desktop.keyboard->sharesModifierState() && !pastesOnceSelectionShows());
+    return m_keysOvertakePaste
+        || (m_desktop.keyboard->sharesModifierState() && m_element->appliesSelectionBeforeLaterKeys());
 }
 
 std::optional<qint64> FieldPasteTarget::textLength()

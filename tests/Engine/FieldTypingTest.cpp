@@ -631,6 +631,38 @@ protected:
     std::function<void()> whenSelected;
 };
 
+// Thunderbird's compose window under sway: Gecko, edits by offsets answered and not made, and End
+// sent behind the paste handled before it, which then lands behind the trigger shown selected.
+TEST_F(FieldPasting, aFieldThatHandlesEndBeforeThePasteGetsTheExpansionOnceAndLaterOnesWithoutEnd)
+{
+    field->current.offersEditing = true;
+    field->ignoresEdits = true;
+    page->saysSelectionComesBeforeLaterKeys = true;
+    page->selectionDelay = 0.005;
+    page->handlesEndBeforePaste = true;
+    const auto pastes = [this] {
+        return std::count_if(desktop.keyboard.posted.cbegin(), desktop.keyboard.posted.cend(),
+            [](const auto& posted) { return posted.second.press && posted.second.key == Qt::Key_V; });
+    };
+    for (const bool learned : {false, true}) {
+        startAfresh();
+        const qsizetype before = pastes();
+        typeIntoPage("Hi /sig");
+        settle();
+        finishReplacement();
+        expectExpandedTo("Hi " + signature);
+        // The first paste went with End and landed behind the trigger: made again over both, once.
+        EXPECT_EQ(pastes() - before, learned ? 1 : 2) << learned;
+    }
+    // Keys typed on behind the trigger before the selection stay behind the expansion.
+    startAfresh();
+    typeIntoPage("Hi /sig");
+    page->beforeSelectionApplies = [this] { keyIntoPage(QStringLiteral(" ")); };
+    settle();
+    finishReplacement();
+    expectExpandedTo("Hi " + signature + " ");
+}
+
 TEST_F(FieldPasting, aFieldThatTakesNoEditsGetsTheExpansionPastedAndTheClipboardBack)
 {
     for (const bool answersEdits : {false, true}) {

@@ -51,6 +51,9 @@ public:
     std::optional<double> pasteDelay = 0.01;
     // What the field makes of pasted text (an editor that corrects it); null: it keeps it.
     std::function<QString(const QString&)> reshapesPaste;
+    // Handles End sent behind a paste at once, before the paste shows (Thunderbird under sway
+    // reads the clipboard by running its event loop, which takes the keys behind the paste).
+    bool handlesEndBeforePaste = false;
 
     // Replaces the selection with `typed` and puts the caret after it.
     void insert(const QString& typed);
