@@ -17,7 +17,7 @@ std::shared_ptr<FieldPasteTarget> FieldPasteTarget::make(
     element->setMessagingTimeout(AccessibilityExpansionTarget::messagingTimeout);
     std::shared_ptr<FieldPasteTarget> target(
         new FieldPasteTarget(desktop, std::move(field), std::move(element), *process));
-    target->m_keysOvertakePaste = keysOvertakePaste;
+    target->m_keysOvertakePaste = keysOvertakePaste || target->m_element->handlesKeysBehindPasteFirst();
     const std::optional<FieldKind> kind = target->m_element->kind();
     if (!kind || *kind == FieldKind::password || !target->isFocusedAndEditable())
         return nullptr;
