@@ -375,6 +375,19 @@ protected:
     // emptied body keeps at its end is no text of the user's.
     QString focusedText()
     {
+        // A busy application may not answer within the engine's messaging timeout: asked again.
+        QString text;
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            text = focusedTextOnce();
+            if (!text.startsWith(u'<'))
+                break;
+            DesktopSession::pause(50);
+        }
+        return text;
+    }
+
+    QString focusedTextOnce()
+    {
         const std::shared_ptr<AccessibleElement> focused
             = desktop->desktop().accessibility->focusedElement(browser.processId());
         const std::optional<TextRange> caret = focused ? focused->selectedRange() : std::nullopt;
