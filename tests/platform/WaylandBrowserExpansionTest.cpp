@@ -356,8 +356,10 @@ protected:
                     && DesktopSession::waitFor([&] { return windowTitled(QStringLiteral("Write: ")).has_value(); }, 5000);
             },
             startMilliseconds);
-        if (!composing)
+        if (!composing) {
+            std::cerr << "no compose window came" << std::endl;
             return false;
+        }
         // From the recipients through the subject to the body.
         const bool inBody = DesktopSession::waitFor(
             [&] {
@@ -365,6 +367,8 @@ protected:
                     || !press({"-k", "Tab"});
             },
             30000);
+        if (!inBody)
+            std::cerr << "the body did not take the focus" << std::endl;
         return inBody && takesKeys("body");
     }
 
@@ -489,8 +493,11 @@ protected:
     {
         const bool ready = DesktopSession::waitFor(
             [&] { return keyboard->type(QStringLiteral("x")) && fieldBecomes(field, "x", 1000); }, startMilliseconds);
-        if (!ready || !press({"-k", "BackSpace"}) || !fieldBecomes(field, QString()))
+        if (!ready || !press({"-k", "BackSpace"}) || !fieldBecomes(field, QString())) {
+            std::cerr << "the " << field.toStdString() << " did not take keys: " << fieldText(field).toStdString()
+                      << std::endl;
             return false;
+        }
         auto* portalKeyboard = dynamic_cast<PortalRemoteDesktopKeyboard*>(desktop->desktop().keyboard);
         if (portalKeyboard && portalKeyboard->state() != PortalRemoteDesktopKeyboard::State::ready) {
             allowKeyboard(field);
