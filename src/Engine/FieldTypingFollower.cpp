@@ -29,8 +29,6 @@ struct FieldTypingFollower::Replacement {
     // the last deletion reported, while that may still be.
     QString keysTypedOver;
     std::optional<std::pair<qint64, QString>> lastDeletion;
-    // Whether the field reported an insertion holding the expansion.
-    bool pasteReported = false;
 };
 
 namespace {
@@ -159,37 +157,6 @@ bool FieldTypingFollower::isInSameField(const TextFieldEvent& event) const
     return m_field && event.field && m_field->isSameField(*event.field);
 }
 
-std::optional<FieldTypingFollower::TypedInReport> FieldTypingFollower::keysIn(
-    Replacement& replacement, const TextFieldEvent& event)
-{
-    // A space typed last may be reported as a no-break space, which the field shows as a plain
-    // one once the next key comes.
-    QString inserted = QString(event.text).replace(QChar::Nbsp, u' ');
-    TypedInReport report{event.offset, {}, replacement.lastDeletion};
-    // Rich-text regions report how a run of text changed rather than what was typed: Chromium
-    // reported a space typed over the selected trigger, behind a space, as " /sig" deleted and two
-    // spaces inserted. What the deletion and the insertion share in front was not typed.
-    if (replacement.pasting && report.deleted && report.deleted->first == event.offset) {
-        const QString deleted = QString(report.deleted->second).replace(QChar::Nbsp, u' ');
-        qsizetype shared = 0;
-        while (shared < inserted.size() && shared < deleted.size() && inserted.at(shared) == deleted.at(shared))
-            ++shared;
-        inserted.remove(0, shared);
-        report.offset += shared;
-        report.deleted = std::make_pair(report.deleted->first + shared, report.deleted->second.mid(shared));
-    }
-    // And keys typed in the moment the paste came in one insertion with it (" oBest regards, Anna"):
-    // only the first such insertion, as a paste made again brings keys already reported.
-    if (replacement.pasting && inserted.count(replacement.expansion) == 1 && !replacement.pasteReported) {
-        replacement.pasteReported = true;
-        inserted.remove(inserted.indexOf(replacement.expansion), replacement.expansion.size());
-    }
-    if (!mayBeKeysTyped(inserted, replacement.expansion))
-        return std::nullopt;
-    report.keys = inserted;
-    return report;
-}
-
 void FieldTypingFollower::handle(const TextFieldEvent& event)
 {
     if (!event.field)
@@ -216,21 +183,20 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
         m_ownEdits.clear();
         m_misplaced.reset();
     }
-    const std::optional<TypedInReport> typedIn = m_replacement && event.kind == Kind::inserted
-            && m_replacement->field->isSameField(*event.field)
-        ? keysIn(*m_replacement, event)
-        : std::nullopt;
-    if (typedIn) {
-        m_replacement->keysReported += typedIn->keys;
+    if (m_replacement && event.kind == Kind::inserted && m_replacement->field->isSameField(*event.field)
+        && mayBeKeysTyped(event.text, m_replacement->expansion)) {
+        // A space typed last may be reported as a no-break space, which the field shows as a
+        // plain one once the next key comes.
+        m_replacement->keysReported += QString(event.text).replace(QChar::Nbsp, u' ');
         // A key at the place of reported keys just deleted replaced them: typed over a selection
         // of ours that covered them. Each is counted once; the paste's own edits take out the
         // trigger or the expansion with them.
-        const std::optional<std::pair<qint64, QString>>& deleted = typedIn->deleted;
-        m_replacement->lastDeletion.reset();
-        if (deleted && deleted->first == typedIn->offset && !deleted->second.contains(m_replacement->expansion)) {
+        const std::optional<std::pair<qint64, QString>> deleted
+            = std::exchange(m_replacement->lastDeletion, std::nullopt);
+        if (deleted && deleted->first == event.offset && !deleted->second.contains(m_replacement->expansion)) {
             const std::optional<QString> left
                 = ExpansionReplacement::withoutEach(m_replacement->keysReported, m_replacement->keysTypedOver);
-            if (left && ExpansionReplacement::withoutEach(left->chopped(typedIn->keys.size()), deleted->second))
+            if (left && ExpansionReplacement::withoutEach(left->chopped(event.text.size()), deleted->second))
                 m_replacement->keysTypedOver += deleted->second;
         }
     }

@@ -71,14 +71,6 @@ private:
     };
     struct Replacement;
 
-    // The keys an insertion reported during a replacement holds, where they were inserted, and the
-    // deletion reported right before it, both less what they share in front.
-    struct TypedInReport {
-        qint64 offset = 0;
-        QString keys;
-        std::optional<std::pair<qint64, QString>> deleted;
-    };
-    static std::optional<TypedInReport> keysIn(Replacement& replacement, const TextFieldEvent& event);
     void handle(const TextFieldEvent& event);
     void typed(const TextFieldEvent& reported);
     bool consumeOwnEdit(const TextFieldEvent& event);
