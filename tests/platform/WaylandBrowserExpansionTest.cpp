@@ -392,6 +392,13 @@ protected:
                 break;
             DesktopSession::pause(50);
         }
+        // Where the field is gone, the window the compositor has focused tells where the keys went.
+        if (text.startsWith(u'<') && compositor == Compositor::sway) {
+            for (const WaylandSession::Window& window : WaylandSession::windows()) {
+                if (window.focused)
+                    text += QStringLiteral(" (focused: ") + window.title + u')';
+            }
+        }
         return text;
     }
 
