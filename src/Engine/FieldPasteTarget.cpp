@@ -94,8 +94,8 @@ bool FieldPasteTarget::selectForPaste(TextRange range, qint64 lengthBefore)
     // A paste that went with End and is made again from the same place over what it was to
     // replace, still there: the field handled End (and any key typed meanwhile) first, and
     // pasted where that left the caret.
-    if (const std::optional<std::pair<TextRange, QString>> last = std::exchange(m_pastedWithEnd, std::nullopt);
-        last && !m_keysOvertakePaste && range.location == last->first.location && range.length > last->first.length
+    const std::optional<std::pair<TextRange, QString>> last = std::exchange(m_pastedWithEnd, std::nullopt);
+    if (last && !m_keysOvertakePaste && range.location == last->first.location && range.length > last->first.length
         && m_element->textIn(range).value_or(QString()).startsWith(last->second))
         m_keysOvertakePaste = true;
     // Where keys behind the range are pasted again with it, the paste leaves the caret where it

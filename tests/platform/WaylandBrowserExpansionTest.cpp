@@ -283,7 +283,8 @@ protected:
         return start(QStringLiteral("chromium"),
             {client == Client::nativeWayland ? "--ozone-platform=wayland" : "--ozone-platform=x11",
                 "--force-renderer-accessibility", "--no-sandbox", "--no-first-run", "--no-default-browser-check",
-                "--password-store=basic", "--disable-gpu", "--user-data-dir=" + folder.filePath(profile), pageUrl(field)},
+                "--password-store=basic", "--disable-gpu", "--user-data-dir=" + folder.filePath(profile),
+                pageUrl(field)},
             WaylandSession::environment(client, compositor));
     }
 
@@ -353,7 +354,8 @@ protected:
         const bool composing = DesktopSession::waitFor(
             [&] {
                 return press({"-M", "ctrl", "-k", "n", "-m", "ctrl"})
-                    && DesktopSession::waitFor([&] { return windowTitled(QStringLiteral("Write: ")).has_value(); }, 5000);
+                    && DesktopSession::waitFor(
+                        [&] { return windowTitled(QStringLiteral("Write: ")).has_value(); }, 5000);
             },
             startMilliseconds);
         if (!composing) {
@@ -549,7 +551,8 @@ protected:
         QStringList results;
         for (int attempt = 0; attempt < tries; ++attempt) {
             if (!press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}) || !fieldBecomes(field, QString())) {
-                results.append(fieldText(field) + QStringLiteral(" (the field could not be emptied: the focus left it)"));
+                results.append(
+                    fieldText(field) + QStringLiteral(" (the field could not be emptied: the focus left it)"));
                 break;
             }
             if (!press({"-d", QString::number(keyMilliseconds), typed})) {
@@ -866,8 +869,8 @@ TEST_P(WaylandBrowsers, measureTypingStraightOn)
                 faults.append(result);
         }
         std::cout << field.toStdString() << " at " << pace << " ms per key, waiting for the expansion: expanded "
-                  << exact << ", as typed " << asTyped << ", other " << faults.size()
-                  << (faults.isEmpty() ? "" : ": ") << faults.join(" | ").toStdString() << std::endl;
+                  << exact << ", as typed " << asTyped << ", other " << faults.size() << (faults.isEmpty() ? "" : ": ")
+                  << faults.join(" | ").toStdString() << std::endl;
     }
     expectClipboardIntact();
 }

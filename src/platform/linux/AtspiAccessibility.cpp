@@ -106,8 +106,7 @@ const AtspiAccessibility::Application& AtspiAccessibility::applicationOf(AtspiAc
     else if (toolkit.compare(QLatin1String("Gecko"), Qt::CaseInsensitive) == 0) {
         application.toolkit = AtspiElement::Toolkit::gecko;
         application.keysOvertakePaste = applicationName == QLatin1String("Thunderbird");
-    }
-    else if (gtk)
+    } else if (gtk)
         application.toolkit = AtspiElement::Toolkit::gtk3;
     else if (qt)
         application.toolkit = AtspiElement::Toolkit::qt;
