@@ -507,7 +507,10 @@ protected:
         // Thunderbird's body under sway): pressed again until the field is empty.
         const bool emptied = ready
             && DesktopSession::waitFor(
-                [&] { return press({"-k", "BackSpace"}) && fieldBecomes(field, QString(), 2000); }, 20000);
+                [&] {
+                    return press({"-k", "BackSpace"}) && fieldBecomes(field, QString(), 2000);
+                },
+                20000);
         if (!emptied) {
             std::cerr << "the " << field.toStdString() << " did not take keys: " << fieldText(field).toStdString()
                       << std::endl;
@@ -798,8 +801,8 @@ TEST_P(WaylandBrowsers, keysTypedStraightOnIntoARichTextRegionAreNeitherLostNorA
 
 // Thunderbird's compose body, an editable document whose caret lives in a paragraph below it: the
 // trigger expands, and typed straight on ends with the expansion once and every key once, or
-// exactly as typed: never the trigger kept beside an expansion, never two of them. (Its subject line is measured, not tested: once emptied,
-// its focused element did not read back for a while, at times for the rest of the run.)
+// exactly as typed: never the trigger kept beside an expansion, never two of them. (Its subject line is measured, not
+// tested: once emptied, its focused element did not read back for a while, at times for the rest of the run.)
 TEST_P(WaylandBrowsers, thunderbirdExpandsInTheComposeBodyOnce)
 {
     if (!isInstalled(QStringLiteral("thunderbird")))
