@@ -5,7 +5,8 @@
 #include "platform/Accessibility.h"
 #include "platform/KeyboardPoster.h"
 
-std::shared_ptr<FieldPasteTarget> FieldPasteTarget::make(const Desktop& desktop, std::shared_ptr<EditableTextField> field)
+std::shared_ptr<FieldPasteTarget> FieldPasteTarget::make(
+    const Desktop& desktop, std::shared_ptr<EditableTextField> field, bool keysOvertakePaste)
 {
     const std::optional<qint64> process = field->processId();
     if (!process)
@@ -16,6 +17,7 @@ std::shared_ptr<FieldPasteTarget> FieldPasteTarget::make(const Desktop& desktop,
     element->setMessagingTimeout(AccessibilityExpansionTarget::messagingTimeout);
     std::shared_ptr<FieldPasteTarget> target(
         new FieldPasteTarget(desktop, std::move(field), std::move(element), *process));
+    target->m_keysOvertakePaste = keysOvertakePaste || target->m_element->handlesKeysBehindPasteFirst();
     const std::optional<FieldKind> kind = target->m_element->kind();
     if (!kind || *kind == FieldKind::password || !target->isFocusedAndEditable())
         return nullptr;
@@ -89,6 +91,13 @@ bool FieldPasteTarget::selectForPaste(TextRange range, qint64 lengthBefore)
         : caret->location == end && *count == lengthBefore;
     if (!inPlace)
         return false;
+    // A paste that went with End and is made again from the same place over what it was to
+    // replace, still there: the field handled End (and any key typed meanwhile) first, and
+    // pasted where that left the caret.
+    const std::optional<std::pair<TextRange, QString>> last = std::exchange(m_pastedWithEnd, std::nullopt);
+    if (last && !m_keysOvertakePaste && range.location == last->first.location && range.length > last->first.length
+        && m_element->textIn(range).value_or(QString()).startsWith(last->second))
+        m_keysOvertakePaste = true;
     // Where keys behind the range are pasted again with it, the paste leaves the caret where it
     // was; keys that reached the field behind the range after it was found are looked for once
     // it is selected.
@@ -98,7 +107,15 @@ bool FieldPasteTarget::selectForPaste(TextRange range, qint64 lengthBefore)
         if (!behind || behind->contains(u'\n'))
             return false;
     }
-    return m_element->select(range);
+    // What is selected is read only where a paste with End follows: the read comes after the
+    // selection was asked for, and may find it not yet applied, which changes nothing of its text.
+    if (!m_element->select(range))
+        return false;
+    m_selected.reset();
+    if (m_selectedAtEnd)
+        if (const std::optional<QString> selected = m_element->textIn(range))
+            m_selected = std::make_pair(range, *selected);
+    return true;
 }
 
 bool FieldPasteTarget::pastesOnceSelectionShows() const
@@ -109,7 +126,10 @@ bool FieldPasteTarget::pastesOnceSelectionShows() const
     // trigger selected only afterwards ("Hi /sig okBest regards, Anna", 3 of 45 tries at 20 ms
     // per key): there the paste waits for the page to report the selection, which it does once
     // it has applied it.
-    return !m_element->appliesSelectionBeforeLaterKeys() || !m_desktop.keyboard->sharesModifierState();
+    // Where End cannot go with the paste, keys behind the selection are taken into it once it
+    // shows, before the paste.
+    return !m_keysOvertakePaste
+        && (!m_element->appliesSelectionBeforeLaterKeys() || !m_desktop.keyboard->sharesModifierState());
 }
 
 bool FieldPasteTarget::showsSelectionBeforeEarlierKeys() const
@@ -125,7 +145,8 @@ bool FieldPasteTarget::pastesKeysBehindAgain() const
     // Chromium, whose paste waits for the selection to show, pasted again in front of keys more
     // often so (13 and 10 tries of 45 against 5 and 4), and twice that paste did not arrive,
     // leaving the keys in front of the expansion, where End had left none of 90 out of order.
-    return m_desktop.keyboard->sharesModifierState() && !pastesOnceSelectionShows();
+    return m_keysOvertakePaste
+        || (m_desktop.keyboard->sharesModifierState() && m_element->appliesSelectionBeforeLaterKeys());
 }
 
 std::optional<qint64> FieldPasteTarget::textLength()
@@ -135,7 +156,10 @@ std::optional<qint64> FieldPasteTarget::textLength()
 
 bool FieldPasteTarget::pasteSelection()
 {
-    return isFocusedAndEditable() && post(m_selectedAtEnd);
+    if (!isFocusedAndEditable() || !post(m_selectedAtEnd))
+        return false;
+    m_pastedWithEnd = m_selectedAtEnd ? std::exchange(m_selected, std::nullopt) : std::nullopt;
+    return true;
 }
 
 bool FieldPasteTarget::paste()

@@ -5,6 +5,8 @@
 #include "platform/TextFieldEvents.h"
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 class AccessibleElement;
 
@@ -26,8 +28,11 @@ class AccessibleElement;
 class FieldPasteTarget final : public ExpansionTarget {
 public:
     // The field as the application's focused element; nothing when it is not focused,
-    // not editable, a password field, or its application cannot be told.
-    static std::shared_ptr<FieldPasteTarget> make(const Desktop& desktop, std::shared_ptr<EditableTextField> field);
+    // not editable, a password field, or its application cannot be told. `keysOvertakePaste`:
+    // the application was seen handling keys sent behind a paste before the paste (see
+    // keysOvertookPaste()).
+    static std::shared_ptr<FieldPasteTarget> make(
+        const Desktop& desktop, std::shared_ptr<EditableTextField> field, bool keysOvertakePaste = false);
 
     bool isFocusedAndEditable() override;
     std::optional<TextRange> selection() override;
@@ -48,6 +53,13 @@ public:
     bool withdrawPaste() override;
     bool canStillPaste() override;
     bool pasteLost() override;
+    // Whether the field took a paste behind the selection it showed, the End sent with the paste
+    // handled first: Thunderbird's compose window on sway reads the clipboard for a paste by
+    // running its event loop, which handles the keys queued behind the paste meanwhile (the
+    // trigger stayed, with the expansion behind it, 5 of 5 tries). From then on End goes with
+    // no paste: keys that reached the field behind the trigger are selected with it and pasted
+    // again behind the expansion instead.
+    bool keysOvertookPaste() const { return m_keysOvertakePaste; }
 
 private:
     bool post(bool goToEnd);
@@ -63,4 +75,9 @@ private:
     qsizetype m_pastePresses = 0;
     // Whether the range selected for the paste ended at the end of the text.
     bool m_selectedAtEnd = false;
+    bool m_keysOvertakePaste = false;
+    // The range selected for the last paste that went with End, and what it held: selected again
+    // from the same place with that text still at its start, the paste had landed behind it.
+    std::optional<std::pair<TextRange, QString>> m_pastedWithEnd;
+    std::optional<std::pair<TextRange, QString>> m_selected;
 };

@@ -902,7 +902,11 @@ void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
                                     << fieldCaret.value_or(-1) << "in" << length.value_or(-1) << "units, not behind it at" << end;
         return finish();
     }
-    const std::shared_ptr<FieldPasteTarget> target = FieldPasteTarget::make(m_pasting->desktop, replacement->field);
+    // The application's name is a request of its own, asked for only where it may tell something.
+    const bool keysOvertakePaste
+        = !m_keysOvertakePaste.isEmpty() && m_keysOvertakePaste.contains(field.applicationName());
+    const std::shared_ptr<FieldPasteTarget> target
+        = FieldPasteTarget::make(m_pasting->desktop, replacement->field, keysOvertakePaste);
     std::optional<TextRange> caret = target ? target->selection() : std::nullopt;
     if (!caret || caret->length != 0)
         return finish();
@@ -940,9 +944,11 @@ void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
         if (self && self->m_onExpansion)
             self->m_onExpansion(replacement->trigger, replacement->expansion, replacement->shortcutId);
     };
-    auto ended = [self, replacement] {
+    auto ended = [self, replacement, target, keysOvertakePaste] {
         if (!self)
             return;
+        if (target->keysOvertookPaste() && !keysOvertakePaste)
+            self->m_keysOvertakePaste.insert(replacement->field->applicationName());
         // Selecting the trigger makes a browser take the primary selection over; it goes back
         // once no paste can still be on its way.
         self->m_pasting->replacement->afterPasteSettled([self] {

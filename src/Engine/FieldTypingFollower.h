@@ -151,4 +151,6 @@ private:
     std::optional<Pasting> m_pasting;
     // Applications that said yes to edits by offsets and changed nothing.
     QSet<QString> m_ignoringEdits;
+    // Applications seen handling keys sent behind a paste before it (see FieldPasteTarget).
+    QSet<QString> m_keysOvertakePaste;
 };

@@ -59,4 +59,8 @@ public:
     // after the request (Gecko's pages). Chromium hands it to its page on another way than the
     // keys, and a key that comes later can overtake it.
     virtual bool appliesSelectionBeforeLaterKeys() const { return false; }
+    // Whether keys that reach the application right behind a paste key are handled before the
+    // paste (Thunderbird: Gecko reads the clipboard for a paste by running its event loop, which
+    // takes the keys queued meanwhile; its editors live in that process, unlike Firefox's pages).
+    virtual bool handlesKeysBehindPasteFirst() const { return false; }
 };

@@ -627,9 +627,67 @@ protected:
             [this, at, key] { field->report(TextFieldEvent{Kind::inserted, field, at, 1, key}); });
     }
 
+    // Thunderbird's compose window under sway: Gecko, edits by offsets answered and not made,
+    // and End sent behind the paste handled before it.
+    void thunderbirdUnderSway()
+    {
+        field->current.offersEditing = true;
+        field->ignoresEdits = true;
+        page->saysSelectionComesBeforeLaterKeys = true;
+        page->selectionDelay = 0.005;
+        page->handlesEndBeforePaste = true;
+    }
+
+    // The paste keys posted so far.
+    qsizetype pastes() const
+    {
+        return std::count_if(desktop.keyboard.posted.cbegin(), desktop.keyboard.posted.cend(),
+            [](const auto& posted) { return posted.second.press && posted.second.key == Qt::Key_V; });
+    }
+
     std::shared_ptr<FakeTextField> page;
     std::function<void()> whenSelected;
 };
+
+// A field that handles End sent behind the paste before it: the paste lands behind the trigger
+// shown selected, and is made again over both without End, as every later one goes.
+TEST_F(FieldPasting, aFieldThatHandlesEndBeforeThePasteGetsTheExpansionOnceAndLaterOnesWithoutEnd)
+{
+    thunderbirdUnderSway();
+    for (const bool learned : {false, true}) {
+        startAfresh();
+        const qsizetype before = pastes();
+        typeIntoPage("Hi /sig");
+        settle();
+        finishReplacement();
+        expectExpandedTo("Hi " + signature);
+        // The first paste went with End and landed behind the trigger: made again over both, once.
+        EXPECT_EQ(pastes() - before, learned ? 1 : 2) << learned;
+    }
+    // Keys typed on behind the trigger before the selection stay behind the expansion.
+    startAfresh();
+    typeIntoPage("Hi /sig");
+    page->beforeSelectionApplies = [this] { keyIntoPage(QStringLiteral(" ")); };
+    settle();
+    finishReplacement();
+    expectExpandedTo("Hi " + signature + " ");
+}
+
+// Thunderbird says who it is: its first paste already goes without End, keys typed on taken in.
+TEST_F(FieldPasting, aFieldKnownToHandleKeysBehindThePasteFirstGetsItsFirstPasteWithoutEnd)
+{
+    thunderbirdUnderSway();
+    page->saysKeysBehindPasteComeFirst = true;
+    typeIntoPage("Hi /sig");
+    page->beforeSelectionApplies = [this] {
+        keyIntoPage(QStringLiteral(" "));
+        keyIntoPage(QStringLiteral("o"));
+    };
+    settle();
+    finishReplacement();
+    expectExpandedTo("Hi " + signature + " o");
+    EXPECT_EQ(pastes(), 1);
+}
 
 TEST_F(FieldPasting, aFieldThatTakesNoEditsGetsTheExpansionPastedAndTheClipboardBack)
 {

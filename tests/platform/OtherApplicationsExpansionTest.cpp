@@ -734,21 +734,9 @@ TEST_F(OtherApplications, aThunderbirdMailBodyExpands)
     if (!isInstalled(QStringLiteral("thunderbird")))
         GTEST_SKIP() << "thunderbird is not installed";
     // A profile with a local account and an identity, so that no account setup opens.
-    ASSERT_TRUE(writeFile(QStringLiteral("mail/user.js"),
-        "user_pref(\"mail.accountmanager.accounts\", \"account1\");\n"
-        "user_pref(\"mail.accountmanager.defaultaccount\", \"account1\");\n"
-        "user_pref(\"mail.account.account1.server\", \"server1\");\n"
-        "user_pref(\"mail.account.account1.identities\", \"id1\");\n"
-        "user_pref(\"mail.server.server1.type\", \"none\");\n"
-        "user_pref(\"mail.server.server1.hostname\", \"example.invalid\");\n"
-        "user_pref(\"mail.server.server1.userName\", \"anna\");\n"
-        "user_pref(\"mail.identity.id1.fullName\", \"Anna\");\n"
-        "user_pref(\"mail.identity.id1.useremail\", \"anna@example.invalid\");\n"
-        "user_pref(\"mail.identity.id1.valid\", true);\n"
-        "user_pref(\"mail.provider.suppress_dialog_on_startup\", true);\n"
-        "user_pref(\"mail.shell.checkDefaultClient\", false);\n"
-        "user_pref(\"mailnews.start_page.enabled\", false);\n"
-        "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"));
+    ASSERT_TRUE(QDir().mkpath(folder.filePath(QStringLiteral("mail"))));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELMORA_TEST_APPLICATIONS "/thunderbird-user.js"),
+        folder.filePath(QStringLiteral("mail/user.js"))));
     ASSERT_TRUE(start(QStringLiteral("thunderbird"),
         {"--no-remote", "-profile", folder.filePath(QStringLiteral("mail"))}, geckoEnvironment()));
     const unsigned long mainWindow = waitForWindow(QStringLiteral("Mozilla Thunderbird"));

@@ -28,6 +28,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <X11/Xlib.h>
+#include <algorithm>
 #include <atomic>
 #include <iostream>
 
@@ -247,13 +248,26 @@ protected:
         EXPECT_TRUE(expansions.isEmpty());
     }
 
+    // Ends the browser; false while its page's window is still shown.
+    bool closeBrowser()
+    {
+        browser.kill();
+        browser.waitForFinished(10000);
+        return DesktopSession::waitFor([&] { return !pageWindow(); }, 10000);
+    }
+
     static bool isInstalled(const QString& program) { return !QStandardPaths::findExecutable(program).isEmpty(); }
 
-    QString pageUrl()
+    // The page, with `field` focused once it has loaded (Firefox took no keys into its editable
+    // region reached with Tab).
+    QString pageUrl(const QString& field = QString())
     {
         const QString page = folder.filePath(QStringLiteral("fields.html"));
         QFile::copy(QStringLiteral(VELMORA_TEST_APPLICATIONS "/fields.html"), page);
-        return QUrl::fromLocalFile(page).toString();
+        QUrl url = QUrl::fromLocalFile(page);
+        if (!field.isEmpty())
+            url.setFragment(field);
+        return url.toString();
     }
 
     bool start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
@@ -267,16 +281,17 @@ protected:
 
     // As root it runs only without its sandbox; it shows its pages to the accessibility bus only
     // when told to.
-    bool startChromium(Client client, const QString& profile)
+    bool startChromium(Client client, const QString& profile, const QString& field = QString())
     {
         return start(QStringLiteral("chromium"),
             {client == Client::nativeWayland ? "--ozone-platform=wayland" : "--ozone-platform=x11",
                 "--force-renderer-accessibility", "--no-sandbox", "--no-first-run", "--no-default-browser-check",
-                "--password-store=basic", "--disable-gpu", "--user-data-dir=" + folder.filePath(profile), pageUrl()},
+                "--password-store=basic", "--disable-gpu", "--user-data-dir=" + folder.filePath(profile),
+                pageUrl(field)},
             WaylandSession::environment(client, compositor));
     }
 
-    bool startFirefox()
+    bool startFirefox(const QString& field = QString())
     {
         QFile prefs(folder.filePath(QStringLiteral("profile/user.js")));
         if (!QDir().mkpath(folder.filePath(QStringLiteral("profile"))) || !prefs.open(QIODevice::WriteOnly))
@@ -292,12 +307,138 @@ protected:
         environment.insert(QStringLiteral("GNOME_ACCESSIBILITY"), QStringLiteral("1"));
         environment.remove(QStringLiteral("MOZ_HEADLESS"));
         return start(QStringLiteral("firefox-esr"),
-            {"--no-remote", "--profile", folder.filePath(QStringLiteral("profile")), pageUrl()}, environment);
+            {"--no-remote", "--profile", folder.filePath(QStringLiteral("profile")), pageUrl(field)}, environment);
+    }
+
+    // Thunderbird on the compositor natively, with a local account and an identity.
+    bool startThunderbird()
+    {
+        mail = true;
+        const QString profile = folder.filePath(QStringLiteral("mail"));
+        if (!QDir().mkpath(profile)
+            || !QFile::copy(QStringLiteral(VELMORA_TEST_APPLICATIONS "/thunderbird-user.js"), profile + "/user.js"))
+            return false;
+        QProcessEnvironment environment = WaylandSession::environment(Client::nativeWayland, compositor);
+        environment.insert(QStringLiteral("MOZ_ENABLE_WAYLAND"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("GNOME_ACCESSIBILITY"), QStringLiteral("1"));
+        environment.remove(QStringLiteral("MOZ_HEADLESS"));
+        return start(QStringLiteral("thunderbird"), {"--no-remote", "-profile", profile}, environment);
+    }
+
+    // A window of the browser whose title begins so, once it is shown.
+    std::optional<WaylandSession::Window> windowTitled(const QString& prefix)
+    {
+        if (browser.state() != QProcess::Running)
+            return std::nullopt;
+        if (compositor == Compositor::mutter) {
+            if (!accessibilityBus)
+                accessibilityBus = AccessibleTree::connectToBus(QStringLiteral("browser-windows"));
+            for (const QString& name : AccessibleTree::windowNamesOf(*accessibilityBus, browser.processId())) {
+                if (name.startsWith(prefix))
+                    return WaylandSession::Window{browser.processId(), name, true};
+            }
+            return std::nullopt;
+        }
+        for (const WaylandSession::Window& window : WaylandSession::windows()) {
+            if (window.process == browser.processId() && window.title.startsWith(prefix))
+                return window;
+        }
+        return std::nullopt;
+    }
+
+    // A new message's window, its body focused and taking keys (and on mutter the portal's
+    // keyboard allowed).
+    bool waitForCompose()
+    {
+        if (!DesktopSession::waitFor([&] { return windowTitled(QString()).has_value(); }, startMilliseconds)
+            || !keyboard->attach())
+            return false;
+        // Ctrl+N does nothing until the main window has come up whole.
+        const bool composing = DesktopSession::waitFor(
+            [&] {
+                return press({"-M", "ctrl", "-k", "n", "-m", "ctrl"})
+                    && DesktopSession::waitFor(
+                        [&] { return windowTitled(QStringLiteral("Write: ")).has_value(); }, 5000);
+            },
+            startMilliseconds);
+        if (!composing) {
+            std::cerr << "no compose window came" << std::endl;
+            return false;
+        }
+        // From the recipients through the subject to the body.
+        const bool inBody = DesktopSession::waitFor(
+            [&] {
+                return DesktopSession::waitFor([&] { return focusedKind() == FieldKind::other; }, 1000)
+                    || !press({"-k", "Tab"});
+            },
+            30000);
+        if (!inBody)
+            std::cerr << "the body did not take the focus" << std::endl;
+        return inBody && takesKeys("body");
+    }
+
+    std::optional<FieldKind> focusedKind()
+    {
+        const std::shared_ptr<AccessibleElement> focused
+            = desktop->desktop().accessibility->focusedElement(browser.processId());
+        return focused ? focused->kind() : std::nullopt;
+    }
+
+    // What the focused field of a mail window holds, read through the accessibility bus: the text
+    // in front of the caret and the longest stretch behind it that reads. The line break an
+    // emptied body keeps at its end is no text of the user's.
+    QString focusedText()
+    {
+        // A busy application may not answer within the engine's messaging timeout: asked again.
+        QString text;
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            text = focusedTextOnce();
+            if (!text.startsWith(u'<'))
+                break;
+            DesktopSession::pause(50);
+        }
+        // Where the field is gone, the window the compositor has focused tells where the keys went.
+        if (text.startsWith(u'<') && compositor == Compositor::sway) {
+            for (const WaylandSession::Window& window : WaylandSession::windows()) {
+                if (window.focused)
+                    text += QStringLiteral(" (focused: ") + window.title + u')';
+            }
+        }
+        return text;
+    }
+
+    QString focusedTextOnce()
+    {
+        const std::shared_ptr<AccessibleElement> focused
+            = desktop->desktop().accessibility->focusedElement(browser.processId());
+        const std::optional<TextRange> caret = focused ? focused->selectedRange() : std::nullopt;
+        if (!caret)
+            return QStringLiteral("<no field>");
+        const qint64 end = caret->location + caret->length;
+        const std::optional<QString> front = focused->textIn(TextRange{0, end});
+        if (!front)
+            return QStringLiteral("<unreadable>");
+        qint64 readable = 0;
+        qint64 unreadable = 1;
+        while (focused->textIn(TextRange{end, unreadable}) && unreadable < 4096) {
+            readable = unreadable;
+            unreadable *= 2;
+        }
+        while (unreadable - readable > 1) {
+            const qint64 middle = (readable + unreadable) / 2;
+            (focused->textIn(TextRange{end, middle}) ? readable : unreadable) = middle;
+        }
+        QString text = *front + focused->textIn(TextRange{end, readable}).value_or(QString());
+        while (text.endsWith(u'\n'))
+            text.chop(1);
+        return text;
     }
 
     // The page's window (its title is what its fields hold, as JSON), once it is shown.
     std::optional<WaylandSession::Window> pageWindow()
     {
+        if (mail)
+            return windowTitled(QStringLiteral("Write: "));
         if (compositor == Compositor::mutter) {
             if (browser.state() != QProcess::Running)
                 return std::nullopt;
@@ -319,6 +460,8 @@ protected:
 
     QString fieldText(const QString& field)
     {
+        if (mail)
+            return focusedText();
         const std::optional<WaylandSession::Window> window = pageWindow();
         if (!window)
             return QStringLiteral("<no window>");
@@ -348,21 +491,38 @@ protected:
     bool press(const QStringList& keys) { return keyboard->press(QStringList{"-k", "Shift_L"} + keys); }
 
     // Waits for the page, its first field focused and taking keys.
-    bool waitForPage()
+    bool waitForPage(const QString& field = QStringLiteral("line"))
     {
         if (!DesktopSession::waitFor([&] { return pageWindow().has_value(); }, startMilliseconds)
             || !keyboard->attach())
             return false;
+        return takesKeys(field);
+    }
+
+    // Waits until the focused field takes keys, then leaves it empty, the portal's keyboard
+    // allowed (it is allowed once for the engine's life).
+    bool takesKeys(const QString& field)
+    {
         const bool ready = DesktopSession::waitFor(
-            [&] { return keyboard->type(QStringLiteral("x")) && fieldBecomes("line", "x", 1000); }, startMilliseconds);
-        if (!ready || !press({"-k", "BackSpace"}) || !fieldBecomes("line", QString()))
+            [&] { return keyboard->type(QStringLiteral("x")) && fieldBecomes(field, "x", 1000); }, startMilliseconds);
+        // A Backspace right behind the probe key was lost at times (a rich region under mutter,
+        // Thunderbird's body under sway): pressed again until the field is empty.
+        const bool emptied = ready
+            && DesktopSession::waitFor(
+                [&] {
+                    return press({"-k", "BackSpace"}) && fieldBecomes(field, QString(), 2000);
+                },
+                20000);
+        if (!emptied) {
+            std::cerr << "the " << field.toStdString() << " did not take keys: " << fieldText(field).toStdString()
+                      << std::endl;
             return false;
-        // The portal's keyboard is allowed once for the engine's life.
+        }
         auto* portalKeyboard = dynamic_cast<PortalRemoteDesktopKeyboard*>(desktop->desktop().keyboard);
         if (portalKeyboard && portalKeyboard->state() != PortalRemoteDesktopKeyboard::State::ready) {
-            allowKeyboard("line");
+            allowKeyboard(field);
             return !::testing::Test::HasFatalFailure() && press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"})
-                && fieldBecomes("line", QString());
+                && fieldBecomes(field, QString());
         }
         return true;
     }
@@ -376,8 +536,9 @@ protected:
         const QString& expansion = signature)
     {
         const QString trigger = QStringLiteral("Hi ") + shortcut;
-        if (!press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}) || !fieldBecomes(field, QString())
-            || !press({"-d", QString::number(milliseconds), trigger}))
+        if (!press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}) || !fieldBecomes(field, QString()))
+            return fieldText(field) + QStringLiteral(" (the field could not be emptied)");
+        if (!press({"-d", QString::number(milliseconds), trigger}))
             return QStringLiteral("<not typed>");
         // Typed whole, then expanded or left as typed.
         fieldBecomes(field, QStringLiteral("Hi ") + expansion, 5000);
@@ -395,44 +556,84 @@ protected:
     }
 
     // "Hi /sig ok" typed straight on, `tries` times at `keyMilliseconds` per key, into the
-    // focused field: each try counted as expanded, left as typed, or (a fault) what the field
-    // ended with.
-    void measureStraightOn(const QString& field, int tries, int keyMilliseconds)
+    // focused field: what the field ended with after each try, or where it could not be emptied
+    // (a key that arrived as a shortcut can take the focus away), what it held then, last.
+    QStringList typeStraightOn(const QString& field, int tries, int keyMilliseconds)
     {
-        int exact = 0;
-        int asTyped = 0;
-        QStringList faults;
-        const auto tally = [&](int tried) {
-            std::cout << field.toStdString() << " at " << keyMilliseconds << " ms per key, " << tried
-                      << " tries: expanded " << exact << ", as typed " << asTyped << ", other " << faults.size()
-                      << (faults.isEmpty() ? "" : ": ") << faults.join(" | ").toStdString() << std::endl;
-        };
+        QStringList results;
         for (int attempt = 0; attempt < tries; ++attempt) {
-            ASSERT_TRUE(press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}));
-            // A key that arrived as a shortcut can take the focus away from the page.
-            if (!fieldBecomes(field, QString())) {
-                faults.append(fieldText(field) + QStringLiteral(" (the field could not be emptied: the focus left it)"));
-                tally(attempt + 1);
-                FAIL();
+            if (!press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}) || !fieldBecomes(field, QString())) {
+                results.append(
+                    fieldText(field) + QStringLiteral(" (the field could not be emptied: the focus left it)"));
+                break;
             }
-            ASSERT_TRUE(press({"-d", QString::number(keyMilliseconds), typed}));
+            if (!press({"-d", QString::number(keyMilliseconds), typed})) {
+                results.append(QStringLiteral("<not typed>"));
+                break;
+            }
             DesktopSession::waitFor(
                 [&] {
                     const QString now = fieldText(field);
                     return now == expanded || now == typed;
                 },
                 3000 + 20 * keyMilliseconds);
+            // A replacement that might still run shows itself meanwhile.
             DesktopSession::pause(1000);
-            const QString result = fieldText(field);
-            exact += result == expanded;
-            asTyped += result == typed;
-            if (result != expanded && result != typed)
-                faults.append(result);
+            results.append(fieldText(field));
             // On the same stream as the engine's log (QT_LOGGING_RULES="velmora.engine.debug=true"),
             // which then tells what the field showed at each step of this try.
-            std::cerr << "try " << attempt + 1 << ": " << result.toStdString() << std::endl;
+            std::cerr << "try " << attempt + 1 << ": " << results.last().toStdString() << std::endl;
         }
-        tally(tries);
+        return results;
+    }
+
+    // The same, counted: expanded, left as typed, or (a fault) what the field ended with.
+    void measureStraightOn(const QString& field, int tries, int keyMilliseconds)
+    {
+        const QStringList results = typeStraightOn(field, tries, keyMilliseconds);
+        QStringList faults;
+        for (const QString& result : results) {
+            if (result != expanded && result != typed)
+                faults.append(result);
+        }
+        std::cout << field.toStdString() << " at " << keyMilliseconds << " ms per key, " << results.size()
+                  << " tries: expanded " << results.count(expanded) << ", as typed " << results.count(typed)
+                  << ", other " << faults.size() << (faults.isEmpty() ? "" : ": ") << faults.join(" | ").toStdString()
+                  << std::endl;
+        EXPECT_EQ(results.size(), tries) << "the field could not be emptied";
+    }
+
+    // Three tries typed straight on at 40 ms per key, each expanded or left exactly as typed.
+    void expectTypedStraightOn(const QString& field)
+    {
+        const QStringList results = typeStraightOn(field, 3, 40);
+        RecordProperty(field.toStdString() + "StraightOn", results.join(" | ").toStdString());
+        EXPECT_EQ(results.size(), 3);
+        for (const QString& result : results)
+            EXPECT_TRUE(result == expanded || result == typed) << field.toStdString() << ": " << result.toStdString();
+    }
+
+    // The same where keys typed at the moment of the paste may still end on the wrong side of it
+    // (rich-text regions and Thunderbird's body, see docs/wayland.md): each try left exactly as
+    // typed, or the expansion once in place of the trigger with every key typed there once,
+    // never the trigger beside an expansion nor two expansions. The tries in order are recorded.
+    void expectNothingLostOrAddedTypingStraightOn(const QString& field)
+    {
+        const QStringList results = typeStraightOn(field, 3, 40);
+        RecordProperty(field.toStdString() + "StraightOn", results.join(" | ").toStdString());
+        std::cout << field.toStdString() << " straight on: " << results.join(" | ").toStdString() << std::endl;
+        EXPECT_EQ(results.size(), 3);
+        const auto sorted = [](QString text) {
+            std::sort(text.begin(), text.end());
+            return text;
+        };
+        for (const QString& result : results) {
+            QString keys = result;
+            keys.remove(signature);
+            const bool keptOnce = result.count(signature) == 1 && !result.contains(QStringLiteral("/sig"))
+                && sorted(keys) == sorted(QString(expanded).remove(signature));
+            EXPECT_TRUE(result == typed || keptOnce) << field.toStdString() << ": " << result.toStdString();
+        }
     }
 
     // The desktop's own part of the portal ends, as when it crashes: the portal still takes keys
@@ -441,22 +642,6 @@ protected:
     {
         portalBackEnd.kill();
         portalBackEnd.waitForFinished(5000);
-    }
-
-    // Under mutter the portal's keyboard shares one modifier state with the user's: "Hi /sig ok"
-    // typed straight on, a key of it coming while the paste goes out, must keep no modifier and
-    // its place in the order, behind the expansion.
-    void typeStraightOnUnderMutter(const QString& field)
-    {
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            ASSERT_TRUE(press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}));
-            ASSERT_TRUE(fieldBecomes(field, QString())) << fieldText(field).toStdString();
-            ASSERT_TRUE(press({"-d", "40", typed}));
-            DesktopSession::waitFor([&] { return fieldText(field) == expanded || fieldText(field) == typed; }, 5000);
-            DesktopSession::pause(1000);
-            const QString result = fieldText(field);
-            EXPECT_TRUE(result == expanded || result == typed) << result.toStdString();
-        }
     }
 
     // The password field first: what is typed there stays as typed. Then three tries into each
@@ -480,16 +665,23 @@ protected:
                 ASSERT_TRUE(press({"-k", "Tab"}));
             }
             ASSERT_TRUE(focusIs(fields.at(index).second)) << field.toStdString();
-            QStringList results;
-            for (int attempt = 0; attempt < 3; ++attempt)
-                results.append(typeOnce(field));
-            RecordProperty(field.toStdString() + "Results", results.join(" | ").toStdString());
-            std::cout << field.toStdString() << ": " << results.join(" | ").toStdString() << std::endl;
-            for (const QString& result : std::as_const(results))
-                EXPECT_TRUE(result == expanded || result == typed) << field.toStdString() << ": " << result.toStdString();
-            EXPECT_TRUE(results.contains(expanded)) << field.toStdString() << ": " << results.join(" | ").toStdString();
+            expectExpandedOrAsTyped(field);
         }
         expectClipboardIntact();
+    }
+
+    // Three tries into the focused field, each expanded or (a replacement given up on a busy
+    // machine) left exactly as typed, at least one expanded.
+    void expectExpandedOrAsTyped(const QString& field)
+    {
+        QStringList results;
+        for (int attempt = 0; attempt < 3; ++attempt)
+            results.append(typeOnce(field));
+        RecordProperty(field.toStdString() + "Results", results.join(" | ").toStdString());
+        std::cout << field.toStdString() << ": " << results.join(" | ").toStdString() << std::endl;
+        for (const QString& result : std::as_const(results))
+            EXPECT_TRUE(result == expanded || result == typed) << field.toStdString() << ": " << result.toStdString();
+        EXPECT_TRUE(results.contains(expanded)) << field.toStdString() << ": " << results.join(" | ").toStdString();
     }
 
     // The user's clipboard, read back through the compositor, is what they copied, byte for
@@ -520,6 +712,9 @@ protected:
     }
 
     bool checksPrimary = false;
+    // Thunderbird's compose window rather than a page: its fields are read through the
+    // accessibility bus.
+    bool mail = false;
 
     QTemporaryDir folder;
     Compositor compositor = Compositor::sway;
@@ -575,12 +770,12 @@ TEST_P(WaylandBrowsers, chromiumOnWaylandAndUnderXWaylandExpandsInItsPageFieldsB
         if (compositor == Compositor::mutter && client == Client::nativeWayland) {
             ASSERT_TRUE(press({"-M", "shift", "-k", "Tab", "-k", "Tab", "-m", "shift"}));
             ASSERT_TRUE(focusIs(FieldKind::singleLine));
-            typeStraightOnUnderMutter("line");
+            // Under mutter the portal's keyboard shares one modifier state with the user's: a key
+            // coming while the paste goes out must keep no modifier and its place behind it.
+            expectTypedStraightOn("line");
             expectClipboardIntact();
         }
-        browser.kill();
-        browser.waitForFinished(10000);
-        ASSERT_TRUE(DesktopSession::waitFor([&] { return !pageWindow(); }, 10000));
+        ASSERT_TRUE(closeBrowser());
     }
 }
 
@@ -606,6 +801,47 @@ TEST_P(WaylandBrowsers, firefoxOnWaylandCountsAnExpansionWithAnEmojiThatShows)
     expectClipboardIntact();
 }
 
+// A page's rich-text region (as in web mail) reports its text and caret in a paragraph below the
+// focused region: "Hi /sig ok" typed straight on, never waiting for the expansion, ends with the
+// expansion once and every key once, or exactly as typed.
+TEST_P(WaylandBrowsers, keysTypedStraightOnIntoARichTextRegionAreNeitherLostNorAdded)
+{
+    int browsers = 0;
+    for (const QString& program : {QStringLiteral("firefox-esr"), QStringLiteral("chromium")}) {
+        SCOPED_TRACE(program.toStdString());
+        if (!isInstalled(program))
+            continue;
+        ++browsers;
+        ASSERT_TRUE(program == QLatin1String("chromium") ? startChromium(Client::nativeWayland, "rich", "rich")
+                                                         : startFirefox("rich"));
+        ASSERT_TRUE(waitForPage("rich"));
+        ASSERT_TRUE(focusIs(FieldKind::other));
+        expectNothingLostOrAddedTypingStraightOn("rich");
+        expectClipboardIntact();
+        ASSERT_TRUE(closeBrowser());
+    }
+    if (browsers == 0)
+        GTEST_SKIP() << "neither firefox-esr nor chromium is installed";
+}
+
+// Thunderbird's compose body, an editable document whose caret lives in a paragraph below it: the
+// trigger expands, and typed straight on ends with the expansion once and every key once, or
+// exactly as typed: never the trigger kept beside an expansion, never two of them. (Its subject line is measured, not
+// tested: once emptied, its focused element did not read back for a while, at times for the rest of the run.)
+TEST_P(WaylandBrowsers, thunderbirdExpandsInTheComposeBodyOnce)
+{
+    if (!isInstalled(QStringLiteral("thunderbird")))
+        GTEST_SKIP() << "thunderbird is not installed";
+    if (compositor == Compositor::mutter)
+        GTEST_SKIP() << "under mutter the keys that open a new message (Ctrl+N) opened no compose window in any "
+                        "try; why is not known yet";
+    ASSERT_TRUE(startThunderbird());
+    ASSERT_TRUE(waitForCompose());
+    expectExpandedOrAsTyped("body");
+    expectNothingLostOrAddedTypingStraightOn("body");
+    expectClipboardIntact();
+}
+
 // The keyboard a paste was sent from is the seat's last keyboard: an application started after it
 // is handed its keymap, and must come up and take keys as one started before any paste does.
 TEST_P(WaylandBrowsers, applicationsStartedAfterAPasteComeUpAndTakeKeys)
@@ -619,9 +855,7 @@ TEST_P(WaylandBrowsers, applicationsStartedAfterAPasteComeUpAndTakeKeys)
     // Nothing typed after the paste: the keyboard it came from is the seat's when the next starts.
     ASSERT_TRUE(press({"-d", QString::number(keyMilliseconds), QStringLiteral("Hi /sig")}));
     ASSERT_TRUE(fieldBecomes("line", "Hi " + signature)) << fieldText("line").toStdString();
-    browser.kill();
-    browser.waitForFinished(10000);
-    ASSERT_TRUE(DesktopSession::waitFor([&] { return !pageWindow(); }, 10000));
+    ASSERT_TRUE(closeBrowser());
     // The toolkits' own fields, each shown and still running a moment later, then Chromium again.
     for (const auto& [program, arguments] :
         {std::pair{QStringLiteral("/usr/bin/python3"), QStringList{VELMORA_GTK_FIELDS, "3"}},
@@ -640,50 +874,63 @@ TEST_P(WaylandBrowsers, applicationsStartedAfterAPasteComeUpAndTakeKeys)
 }
 
 // Measures typing (benchmarks/browser-straight-on.sh): only when asked for, as it takes minutes.
-// VELMORA_STRAIGHT_ON = "<browser> <tries> <ms per key> [fields]": browser firefox, chromium or
-// chromium-x11 (under XWayland); with fields (comma-separated among line, area, rich) each try
-// waits for the expansion before typing on, as the tests do, else "Hi /sig ok" is typed straight
-// on into the line.
+// VELMORA_STRAIGHT_ON = "<application> <tries> <ms per key> [fields]": firefox, chromium or
+// chromium-x11 (under XWayland) with fields among line, area and rich (the line when none are
+// named), or thunderbird with body and subject (the body when none are named); "Hi /sig ok" is
+// typed straight on into each field in turn, or with VELMORA_STRAIGHT_ON_WAIT=1 each try waits
+// for the expansion before typing on, as the tests do.
 TEST_P(WaylandBrowsers, measureTypingStraightOn)
 {
     const QStringList asked = qEnvironmentVariable("VELMORA_STRAIGHT_ON").split(u' ', Qt::SkipEmptyParts);
     if (asked.size() != 3 && asked.size() != 4)
         GTEST_SKIP() << "a measurement, run by benchmarks/browser-straight-on.sh";
-    if (asked.at(0) == QLatin1String("firefox")) {
-        ASSERT_TRUE(startFirefox());
+    const bool thunderbird = asked.at(0) == QLatin1String("thunderbird");
+    // Each field is reached from the one before: Tab on a page (which opens with the first field
+    // named focused), Shift+Tab from a mail's body.
+    const QStringList order = thunderbird ? QStringList{"body", "subject"} : QStringList{"line", "area", "rich"};
+    const QStringList fields = asked.size() == 4 ? asked.at(3).split(u',') : QStringList{order.first()};
+    for (const QString& field : fields)
+        ASSERT_TRUE(order.contains(field)) << field.toStdString();
+    if (thunderbird) {
+        ASSERT_TRUE(startThunderbird());
+        ASSERT_TRUE(waitForCompose());
     } else {
-        const Client client = asked.at(0) == QLatin1String("chromium-x11") ? Client::xwayland : Client::nativeWayland;
-        ASSERT_TRUE(startChromium(client, "profile"));
+        if (asked.at(0) == QLatin1String("firefox")) {
+            ASSERT_TRUE(startFirefox(fields.first()));
+        } else {
+            const Client client
+                = asked.at(0) == QLatin1String("chromium-x11") ? Client::xwayland : Client::nativeWayland;
+            ASSERT_TRUE(startChromium(client, "profile", fields.first()));
+        }
+        ASSERT_TRUE(waitForPage(fields.first()));
     }
-    ASSERT_TRUE(waitForPage());
-    ASSERT_TRUE(focusIs(FieldKind::singleLine));
     // VELMORA_PORTAL_GONE=1: the portal's back end ends once the keyboard was allowed (mutter).
     if (compositor == Compositor::mutter && qEnvironmentVariableIntValue("VELMORA_PORTAL_GONE"))
         stopPortalBackEnd();
-    if (asked.size() == 3) {
-        measureStraightOn("line", asked.at(1).toInt(), asked.at(2).toInt());
-    } else {
-        const QStringList fields = asked.at(3).split(u',');
-        const QStringList order{"line", "area", "rich"};
-        qsizetype at = 0;
-        for (const QString& field : fields) {
-            for (; at < order.indexOf(field); ++at)
-                ASSERT_TRUE(press({"-k", "Tab"}));
-            int exact = 0;
-            int asTyped = 0;
-            QStringList faults;
-            for (int attempt = 0; attempt < asked.at(1).toInt(); ++attempt) {
-                const QString result = typeOnce(field, asked.at(2).toInt());
-                exact += result == expanded;
-                asTyped += result == typed;
-                if (result != expanded && result != typed)
-                    faults.append(result);
-            }
-            std::cout << field.toStdString() << " at " << asked.at(2).toStdString() << " ms per key, waiting for "
-                      << "the expansion: expanded " << exact << ", as typed " << asTyped << ", other "
-                      << faults.size() << (faults.isEmpty() ? "" : ": ") << faults.join(" | ").toStdString()
-                      << std::endl;
+    const int tries = asked.at(1).toInt();
+    const int pace = asked.at(2).toInt();
+    qsizetype at = thunderbird ? 0 : order.indexOf(fields.first());
+    for (const QString& field : fields) {
+        for (; at < order.indexOf(field); ++at) {
+            ASSERT_TRUE(thunderbird ? press({"-M", "shift", "-k", "Tab", "-m", "shift"}) : press({"-k", "Tab"}));
         }
+        if (!qEnvironmentVariableIntValue("VELMORA_STRAIGHT_ON_WAIT")) {
+            measureStraightOn(field, tries, pace);
+            continue;
+        }
+        int exact = 0;
+        int asTyped = 0;
+        QStringList faults;
+        for (int attempt = 0; attempt < tries; ++attempt) {
+            const QString result = typeOnce(field, pace);
+            exact += result == expanded;
+            asTyped += result == typed;
+            if (result != expanded && result != typed)
+                faults.append(result);
+        }
+        std::cout << field.toStdString() << " at " << pace << " ms per key, waiting for the expansion: expanded "
+                  << exact << ", as typed " << asTyped << ", other " << faults.size() << (faults.isEmpty() ? "" : ": ")
+                  << faults.join(" | ").toStdString() << std::endl;
     }
     expectClipboardIntact();
 }

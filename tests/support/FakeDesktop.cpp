@@ -82,7 +82,8 @@ void FakeKeyboard::deliver(const QList<SyntheticKeyEvent>& events)
         const bool paste = (event.key == Qt::Key_V && event.modifiers == Qt::ControlModifier)
             || (sharesModifiers && event.key == Qt::Key_Paste && event.modifiers == Qt::NoModifier);
         if (field && field->pasteDelay && end) {
-            Scheduler::current().after(*field->pasteDelay, nullptr, [field] { field->moveCaret(field->text.size()); });
+            Scheduler::current().after(field->handlesEndBeforePaste ? 0 : *field->pasteDelay, nullptr,
+                [field] { field->moveCaret(field->text.size()); });
             continue;
         }
         if (paste && onPasteKey)

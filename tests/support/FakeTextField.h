@@ -51,6 +51,11 @@ public:
     std::optional<double> pasteDelay = 0.01;
     // What the field makes of pasted text (an editor that corrects it); null: it keeps it.
     std::function<QString(const QString&)> reshapesPaste;
+    // Handles End sent behind a paste at once, before the paste shows (Thunderbird under sway
+    // reads the clipboard by running its event loop, which takes the keys behind the paste).
+    bool handlesEndBeforePaste = false;
+    // Says so beforehand (as Thunderbird's accessibility names it).
+    bool saysKeysBehindPasteComeFirst = false;
 
     // Replaces the selection with `typed` and puts the caret after it.
     void insert(const QString& typed);
@@ -72,6 +77,7 @@ public:
     bool isEqual(const AccessibleElement& other) const override { return &other == this; }
     bool appliesSelectionAtOnce() const override { return saysSelectionAppliesAtOnce; }
     bool appliesSelectionBeforeLaterKeys() const override { return saysSelectionComesBeforeLaterKeys; }
+    bool handlesKeysBehindPasteFirst() const override { return saysKeysBehindPasteComeFirst; }
 
 private:
     bool contains(TextRange range) const;

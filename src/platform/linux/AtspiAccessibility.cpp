@@ -43,7 +43,8 @@ std::shared_ptr<AccessibleElement> AtspiAccessibility::focusedElement(qint64 pro
     std::shared_ptr<AccessibleElement> element;
     if (stillFocused) {
         const Application& application = applicationOf(focused);
-        element = std::make_shared<AtspiElement>(focused, states, process, application.unit, application.toolkit);
+        element = std::make_shared<AtspiElement>(
+            focused, states, process, application.unit, application.toolkit, application.keysOvertakePaste);
     }
     if (states)
         g_object_unref(states);
@@ -62,10 +63,16 @@ const AtspiAccessibility::Application& AtspiAccessibility::applicationOf(AtspiAc
     AtspiAccessible* root = atspi_accessible_get_application(accessible, &error);
     g_clear_error(&error);
     gchar* name = nullptr;
+    QString applicationName;
     if (root) {
         AtspiRequestCounter::note();
         name = atspi_accessible_get_toolkit_name(root, &error);
         g_clear_error(&error);
+        AtspiRequestCounter::note();
+        gchar* called = atspi_accessible_get_name(root, &error);
+        g_clear_error(&error);
+        applicationName = QString::fromUtf8(called ? called : "");
+        g_free(called);
     }
     const QString toolkit = QString::fromUtf8(name ? name : "");
     const bool gtk = toolkit.compare(QLatin1String("GTK"), Qt::CaseInsensitive) == 0;
@@ -96,9 +103,10 @@ const AtspiAccessibility::Application& AtspiAccessibility::applicationOf(AtspiAc
     g_free(name);
     if (gtk && version.section(QLatin1Char('.'), 0, 0).toInt() >= 4)
         application.toolkit = AtspiElement::Toolkit::gtk4;
-    else if (toolkit.compare(QLatin1String("Gecko"), Qt::CaseInsensitive) == 0)
+    else if (toolkit.compare(QLatin1String("Gecko"), Qt::CaseInsensitive) == 0) {
         application.toolkit = AtspiElement::Toolkit::gecko;
-    else if (gtk)
+        application.keysOvertakePaste = applicationName == QLatin1String("Thunderbird");
+    } else if (gtk)
         application.toolkit = AtspiElement::Toolkit::gtk3;
     else if (qt)
         application.toolkit = AtspiElement::Toolkit::qt;

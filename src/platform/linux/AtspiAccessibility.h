@@ -32,6 +32,8 @@ private:
     struct Application {
         std::shared_ptr<AtspiTextOffsets::Unit> unit;
         AtspiElement::Toolkit toolkit = AtspiElement::Toolkit::other;
+        // Thunderbird: see AccessibleElement::handlesKeysBehindPasteFirst().
+        bool keysOvertakePaste = false;
     };
     const Application& applicationOf(AtspiAccessible* accessible);
 

@@ -45,9 +45,10 @@ bool succeeded(GError*& error)
 }
 
 AtspiElement::AtspiElement(AtspiAccessible* accessible, AtspiStateSet* states, qint64 process,
-    std::shared_ptr<AtspiTextOffsets::Unit> unit, Toolkit toolkit)
+    std::shared_ptr<AtspiTextOffsets::Unit> unit, Toolkit toolkit, bool keysOvertakePaste)
     : m_accessible(static_cast<AtspiAccessible*>(g_object_ref(accessible)))
     , m_toolkit(toolkit)
+    , m_keysOvertakePaste(keysOvertakePaste)
     , m_process(process)
     , m_unit(std::move(unit))
 {

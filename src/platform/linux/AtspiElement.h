@@ -39,11 +39,13 @@ public:
     // Takes its own references to the accessible and to `states`, the state set just read (or
     // null). `unit` is shared by every element of one application and records what its offsets
     // count once its text has shown it.
+    // `keysOvertakePaste`: see handlesKeysBehindPasteFirst().
     AtspiElement(AtspiAccessible* accessible, AtspiStateSet* states, qint64 process,
-        std::shared_ptr<AtspiTextOffsets::Unit> unit, Toolkit toolkit = Toolkit::other);
+        std::shared_ptr<AtspiTextOffsets::Unit> unit, Toolkit toolkit = Toolkit::other, bool keysOvertakePaste = false);
     ~AtspiElement() override;
     bool appliesSelectionAtOnce() const override { return m_toolkit == Toolkit::qt; }
     bool appliesSelectionBeforeLaterKeys() const override { return m_toolkit == Toolkit::gecko; }
+    bool handlesKeysBehindPasteFirst() const override { return m_keysOvertakePaste; }
     AtspiElement(const AtspiElement&) = delete;
     AtspiElement& operator=(const AtspiElement&) = delete;
 
@@ -97,6 +99,7 @@ private:
     AtspiAccessible* m_accessible;
     AtspiAccessible* m_textHolder = nullptr;
     Toolkit m_toolkit = Toolkit::other;
+    bool m_keysOvertakePaste = false;
     AtspiStateSet* m_states = nullptr;
     QDeadlineTimer m_statesExpiry;
     std::optional<int> m_role;
