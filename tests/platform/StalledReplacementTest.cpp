@@ -846,6 +846,48 @@ TEST_F(StalledReplacement, velmoraKilledRightAfterATriggerWithKeysTypedOnLetsGoA
     }
 }
 
+TEST_F(StalledReplacement, velmoraKilledWhileTheUserTypesOnLeavesEachKeyOnceInOrderAndTheClipboardBack)
+{
+    // The user goes on typing at 30 ms a key while velmora dies 0-60 ms after the trigger's last
+    // key: keys reach its hold, the ended connection, and the field once the keyboard is free.
+    // Whichever, each reaches the field once and in order, behind the expansion or the trigger.
+    const QString typed = QStringLiteral(" ok");
+    QStringList outcomes;
+    int wrong = 0;
+    for (int attempt = 0; attempt < std::max(4, tries()); ++attempt) {
+        ASSERT_NO_FATAL_FAILURE(beginTryAfterEnd(attempt));
+        ASSERT_TRUE(target.focus(QStringLiteral("line")) && DesktopSession::focusWindowOf(target.processId()));
+        DesktopSession::pause(100);
+        ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "30", "Hi /si"}));
+        ASSERT_TRUE(DesktopSession::xdotool({"key", "g"}));
+        QProcess typist;
+        typist.start(QStringLiteral("xdotool"), {"type", "--delay", "30", typed});
+        ASSERT_TRUE(typist.waitForStarted(5000));
+        DesktopSession::pause(attempt * 17 % 61);
+        TestSupport::signalPid(velmora.processId(), SIGKILL);
+        ASSERT_TRUE(typist.waitForFinished(5000));
+        ASSERT_TRUE(velmora.waitForExit(5000));
+        const auto exact = [&] {
+            const QString text = target.text(QStringLiteral("line"));
+            return text == "Hi " + signature + typed || text == "Hi /sig" + typed;
+        };
+        EXPECT_TRUE(DesktopSession::waitFor(exact, 3000))
+            << "try " << attempt << ": " << target.text("line").toStdString();
+        DesktopSession::pause(300);
+        const QString text = target.text(QStringLiteral("line"));
+        EXPECT_TRUE(exact()) << "try " << attempt << ": " << text.toStdString();
+        wrong += exact() ? 0 : 1;
+        outcomes.append(text);
+        EXPECT_FALSE(anyKeyDown()) << "try " << attempt;
+        EXPECT_TRUE(DesktopSession::waitFor(
+            [&] { return other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8(); }, 5000))
+            << "try " << attempt << ": " << other.clipboard(utf8Text).value(utf8Text).toStdString();
+        RecordProperty("tries", attempt + 1);
+        RecordProperty("wrong", wrong);
+        RecordProperty("outcomes", outcomes.join(QLatin1String(" | ")).toStdString());
+    }
+}
+
 TEST_F(StalledReplacement, velmoraQuitMidReplacementLeavesTheFieldExactAndTheClipboardComesBack)
 {
     // An ordinary quit (the session ending, the tray's Quit) leaves nothing worse than a kill:

@@ -19,8 +19,11 @@ struct xcb_connection_t;
 // those the hold had taken and told it of (owe()), then those the server had sent to the
 // connection and nobody read, which it reads itself once the server has dropped the connection.
 // It types them on an X connection of its own, opened before the fork, with the server grabbed
-// so that no other program's keys come in between. A selection made for a paste that never went
-// out is collapsed first, so that the keys land behind it instead of replacing it.
+// so that no other program's keys come in between. Given a resource of the hold's connection, it
+// ends that connection with the server grabbed and takes the keyboard in the same moment, so
+// that keys typed while it lets go come to it and go behind the held ones, never in front of
+// them. A selection made for a paste that never went out is collapsed first, so that the keys
+// land behind it instead of replacing it.
 //
 // Once it has ended the connection, every write of ours to it fails: the process must not be
 // ended by SIGPIPE for that, so the watchdog's owner ignores that signal.
@@ -42,7 +45,9 @@ public:
     };
 
     // `displayName`: where its own connection for typing goes; without one it only lets go.
-    X11HoldWatchdog(int connectionSocket, const char* displayName);
+    // `connectionResource`: a resource of the hold's connection (0: none, the connection's end
+    // then leaves a moment in which keys reach the focused window before the held ones).
+    X11HoldWatchdog(int connectionSocket, const char* displayName, quint32 connectionResource = 0);
     ~X11HoldWatchdog();
     X11HoldWatchdog(const X11HoldWatchdog&) = delete;
     X11HoldWatchdog& operator=(const X11HoldWatchdog&) = delete;

@@ -163,7 +163,12 @@ void X11KeyboardHold::connectAgain()
     XSetAfterFunction(m_display, afterRequest);
     m_notifier = new QSocketNotifier(ConnectionNumber(m_display), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] { readEvents(); });
-    m_watchdog = std::make_unique<X11HoldWatchdog>(ConnectionNumber(m_display), DisplayString(m_display));
+    // The watchdog names this connection to the server by one of its resources, to end it
+    // with the server grabbed (see X11HoldWatchdog).
+    const Window resource = XCreateWindow(m_display, DefaultRootWindow(m_display), -1, -1, 1, 1, 0, 0, InputOnly,
+        CopyFromParent, 0, nullptr);
+    XFlush(m_display);
+    m_watchdog = std::make_unique<X11HoldWatchdog>(ConnectionNumber(m_display), DisplayString(m_display), resource);
     tellSelection();
     if (XDevice* device = openTestKeyboard(m_display))
         m_testKeyboard = std::make_unique<TestKeyboard>(TestKeyboard{device});
