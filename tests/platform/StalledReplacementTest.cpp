@@ -1049,8 +1049,12 @@ TEST_F(StalledReplacement, keysTypedWhileVelmoraIsStoppedInItsHoldReachTheFieldO
             waits.append(QString::number(wait, 'f', 2));
             DesktopSession::pause(300);
         }
-        // Going on again, it neither types them a second time nor touches the trigger.
+        // Going on again, it neither types them a second time nor touches the trigger, and it
+        // goes on running.
         DesktopSession::pause(1500);
+        EXPECT_EQ(velmora.process().state(), QProcess::Running)
+            << "try " << attempt << ": ended with " << velmora.process().exitCode() << ", "
+            << (velmora.process().exitStatus() == QProcess::CrashExit ? "a crash" : "an exit");
         const QString text = target.text(QStringLiteral("line"));
         const QString prefix = text.startsWith("Hi " + signature) ? "Hi " + signature : QStringLiteral("Hi /sig");
         EXPECT_TRUE(text == "Hi /sig" + typed || text == "Hi " + signature + typed)
