@@ -32,6 +32,7 @@ struct X11HoldWatchdog::Shared {
     // The key that collapses a selection standing in the field, or 0.
     std::atomic<unsigned> collapseKey{0};
     std::atomic<quint32> collapseUnlessMark{0};
+    std::atomic<bool> serverGrabbed{false};
     struct Owed {
         int count = 0; // -1: more than fit
         // The first `sending` keys went out unless the mark shows otherwise.
@@ -367,7 +368,7 @@ struct Keyboard {
 // would reach the focused window at once, in front of the held keys that are still to be typed
 // (seen with a process stopped or killed while someone types on). The server stays grabbed.
 // False when the hold's connection was ended without the grab being taken.
-bool takeOver(int connectionSocket, Typing& typing)
+bool takeOver(int connectionSocket, Typing& typing, bool holdGrabsServer)
 {
     static Requests requests;
     requests.clear();
@@ -376,10 +377,16 @@ bool takeOver(int connectionSocket, Typing& typing)
     if (!typing.send(requests))
         return false;
     unsigned char message[sizeof(xGetInputFocusReply)];
-    bool ended = false;
-    if (!typing.awaitReply(focusNumber, message, sizeof message, now() + 300)) {
-        // The server is grabbed by someone else, the hold's own connection perhaps (stopped
-        // while it typed keys again): only its end lets ours through.
+    // The hold's connection grabs the server while it types keys again, with the keyboard let
+    // go of: only its end lets our requests through, and every moment until then the user's keys
+    // reach the field unheld. Our requests wait at the server for that end. Anyone else's
+    // server grab is waited out for a moment.
+    bool ended = holdGrabsServer;
+    if (ended)
+        shutdown(connectionSocket, SHUT_WR);
+    if (!typing.awaitReply(focusNumber, message, sizeof message, now() + (ended ? 1000 : 300))) {
+        if (ended)
+            return false;
         shutdown(connectionSocket, SHUT_WR);
         ended = true;
         if (!typing.awaitReply(focusNumber, message, sizeof message, now() + 1000))
@@ -437,7 +444,8 @@ void letGo(int connectionSocket, Typing& typing, Shared* shared)
     static Key caught[Shared::capacity];
     typing.caught = caught;
     typing.caughtCount = 0;
-    const bool grabbed = typing.holdResource != 0 && takeOver(connectionSocket, typing);
+    const bool grabbed
+        = typing.holdResource != 0 && takeOver(connectionSocket, typing, shared->serverGrabbed.load());
     if (!grabbed) {
         // Only our side's writing ends: the server reads the end of the connection, drops it
         // with its grabs, and closes it after the keys it had sent us.
@@ -665,6 +673,12 @@ void X11HoldWatchdog::collapseSelectionFirst(unsigned keyCode, quint32 unlessMar
     // Read together with the key only as the watchdog lets go, when nothing changes them any more.
     m_shared->collapseUnlessMark.store(unlessMark);
     m_shared->collapseKey.store(keyCode);
+}
+
+void X11HoldWatchdog::setServerGrabbed(bool grabbed)
+{
+    if (m_shared)
+        m_shared->serverGrabbed.store(grabbed);
 }
 
 bool X11HoldWatchdog::hasLetGo() const

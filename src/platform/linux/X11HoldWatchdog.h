@@ -70,6 +70,10 @@ public:
     // owed when it lets go; 0 for none. Not typed when the server wrote `unlessMark` (not 0),
     // which follows the paste keys over that selection. Each call replaces the last.
     void collapseSelectionFirst(unsigned keyCode, quint32 unlessMark = 0);
+    // The hold's connection has the server grabbed (from before the grab is sent until after
+    // its end has gone out): letting go, the watchdog then ends that connection at once, as the
+    // keyboard is not grabbed then and nothing of ours is carried out before that end.
+    void setServerGrabbed(bool grabbed);
     // Whether it has let go of the keyboard (the connection is then no longer to be read).
     bool hasLetGo() const;
     // Once it has: what it typed (waits briefly for it to finish).

@@ -503,6 +503,8 @@ void X11KeyboardHold::suspend()
     }
     // Until resume(), no other program's request is carried out: neither a key another
     // program sends nor one that changes the modifiers can come in between.
+    if (m_watchdog)
+        m_watchdog->setServerGrabbed(true);
     XGrabServer(m_display);
     XUngrabKeyboard(m_display, CurrentTime);
 }
@@ -518,6 +520,9 @@ void X11KeyboardHold::resume()
     if (grabbed && testKeys)
         restoreTestKeys(*testKeys);
     XUngrabServer(m_display);
+    XFlush(m_display);
+    if (m_watchdog)
+        m_watchdog->setServerGrabbed(false);
     // The focus window may have gone meanwhile; the keys then go on unheld.
     if (!grabbed)
         grabLost();
