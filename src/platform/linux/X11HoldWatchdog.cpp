@@ -33,6 +33,7 @@ struct X11HoldWatchdog::Shared {
     std::atomic<unsigned> collapseKey{0};
     std::atomic<quint32> collapseUnlessMark{0};
     std::atomic<bool> serverGrabbed{false};
+    std::atomic<quint32> focusWindow{0};
     struct Owed {
         int count = 0; // -1: more than fit
         // The first `sending` keys went out unless the mark shows otherwise.
@@ -363,52 +364,40 @@ struct Keyboard {
     }
 };
 
-// Ends the hold's connection with the server grabbed, and takes the keyboard in its place in
-// the same moment: the server drops the hold's grab with its connection, and a key typed then
-// would reach the focused window at once, in front of the held keys that are still to be typed
-// (seen with a process stopped or killed while someone types on). The server stays grabbed.
+// Ends the hold's connection with the server grabbed, and takes the keyboard in the same moment
+// on a window inside `focus` (the window the hold grabbed in, or the root): the server drops the
+// hold's grab with its connection, and a key typed then would reach the focused window at once,
+// in front of the held keys that are still to be typed (seen with a process stopped or killed
+// while someone types on). Nothing waits for an answer in between. The server stays grabbed.
 // False when the hold's connection was ended without the grab being taken.
-bool takeOver(int connectionSocket, Typing& typing, bool holdGrabsServer)
+bool takeOver(int connectionSocket, Typing& typing, bool holdGrabsServer, quint32 focus)
 {
     static Requests requests;
     requests.clear();
     requests.simple(typing, X_GrabServer);
-    const quint16 focusNumber = requests.simple(typing, X_GetInputFocus);
-    if (!typing.send(requests))
-        return false;
-    unsigned char message[sizeof(xGetInputFocusReply)];
     // The hold's connection grabs the server while it types keys again, with the keyboard let
-    // go of: only its end lets our requests through, and every moment until then the user's keys
-    // reach the field unheld. Our requests wait at the server for that end. Anyone else's
-    // server grab is waited out for a moment.
-    bool ended = holdGrabsServer;
-    if (ended)
-        shutdown(connectionSocket, SHUT_WR);
-    if (!typing.awaitReply(focusNumber, message, sizeof message, now() + (ended ? 1000 : 300))) {
-        if (ended)
-            return false;
-        shutdown(connectionSocket, SHUT_WR);
-        ended = true;
-        if (!typing.awaitReply(focusNumber, message, sizeof message, now() + 1000))
-            return false;
-    }
-    const quint32 focus = reinterpret_cast<const xGetInputFocusReply*>(message)->focus;
-    requests.clear();
-    if (!ended)
+    // go of: only its end lets our requests through, and until then the user's keys reach the
+    // field unheld. Ours wait at the server for that end.
+    if (!holdGrabsServer)
         requests.resource(typing, X_KillClient, typing.holdResource);
-    // With no focus window (None or PointerRoot) keys follow the pointer; the root catches them.
-    const bool inside = focus > PointerRoot && typing.grabWindow != 0;
-    typing.grabInside = inside;
-    if (inside)
+    typing.grabInside = focus != 0 && focus != typing.root && typing.grabWindow != 0;
+    if (typing.grabInside)
         requests.hiddenWindow(typing, typing.grabWindow, focus);
-    const quint16 grabNumber = requests.grabKeyboard(typing, inside ? typing.grabWindow : typing.root);
+    const quint16 grabNumber = requests.grabKeyboard(typing, typing.grabInside ? typing.grabWindow : typing.root);
     if (!typing.send(requests))
         return false;
+    if (holdGrabsServer)
+        shutdown(connectionSocket, SHUT_WR);
     xGrabKeyboardReply reply{};
-    const bool grabbed
-        = typing.awaitReply(grabNumber, reinterpret_cast<unsigned char*>(&reply), sizeof reply, now() + 500)
-        && reply.status == GrabSuccess;
-    return grabbed;
+    auto* message = reinterpret_cast<unsigned char*>(&reply);
+    bool answered = typing.awaitReply(grabNumber, message, sizeof reply, now() + (holdGrabsServer ? 1000 : 300));
+    if (!answered && !holdGrabsServer) {
+        // Someone's server grab holds ours up, the hold's own perhaps: ended, it lets ours
+        // through (the kill then finds the connection gone, which does no harm).
+        shutdown(connectionSocket, SHUT_WR);
+        answered = typing.awaitReply(grabNumber, message, sizeof reply, now() + 1000);
+    }
+    return answered && reply.status == GrabSuccess;
 }
 
 // What the server sent and nobody read, up to the end of the connection.
@@ -444,13 +433,20 @@ void letGo(int connectionSocket, Typing& typing, Shared* shared)
     static Key caught[Shared::capacity];
     typing.caught = caught;
     typing.caughtCount = 0;
-    const bool grabbed
-        = typing.holdResource != 0 && takeOver(connectionSocket, typing, shared->serverGrabbed.load());
+    const bool tookOver = typing.holdResource != 0;
+    const bool grabbed = tookOver
+        && takeOver(connectionSocket, typing, shared->serverGrabbed.load(), shared->focusWindow.load());
     if (!grabbed) {
         // Only our side's writing ends: the server reads the end of the connection, drops it
-        // with its grabs, and closes it after the keys it had sent us.
+        // with its grabs, and closes it after the keys it had sent us. A grab of ours whose
+        // answer came too late is let go of.
         static Requests requests;
         requests.clear();
+        if (tookOver) {
+            requests.resource(typing, X_UngrabKeyboard, CurrentTime);
+            if (typing.grabInside)
+                requests.resource(typing, X_DestroyWindow, typing.grabWindow);
+        }
         requests.simple(typing, X_UngrabServer);
         typing.send(requests);
         shutdown(connectionSocket, SHUT_WR);
@@ -679,6 +675,12 @@ void X11HoldWatchdog::setServerGrabbed(bool grabbed)
 {
     if (m_shared)
         m_shared->serverGrabbed.store(grabbed);
+}
+
+void X11HoldWatchdog::setFocusWindow(quint32 window)
+{
+    if (m_shared)
+        m_shared->focusWindow.store(window);
 }
 
 bool X11HoldWatchdog::hasLetGo() const

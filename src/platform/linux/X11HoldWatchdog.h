@@ -74,6 +74,9 @@ public:
     // its end has gone out): letting go, the watchdog then ends that connection at once, as the
     // keyboard is not grabbed then and nothing of ours is carried out before that end.
     void setServerGrabbed(bool grabbed);
+    // The window that had the focus as the hold grabbed the keyboard (or the root): letting go,
+    // the watchdog grabs the keyboard inside it.
+    void setFocusWindow(quint32 window);
     // Whether it has let go of the keyboard (the connection is then no longer to be read).
     bool hasLetGo() const;
     // Once it has: what it typed (waits briefly for it to finish).

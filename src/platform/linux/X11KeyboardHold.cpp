@@ -291,6 +291,8 @@ bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
         // window catches them all then.
         if (focus == None || focus == PointerRoot)
             focus = DefaultRootWindow(m_display);
+        if (m_watchdog)
+            m_watchdog->setFocusWindow(focus);
         // The focus may move while keys are held; they belong to the window they were typed in.
         stopFollowingFocus();
         if (focus != DefaultRootWindow(m_display)) {
@@ -454,7 +456,9 @@ void X11KeyboardHold::followFocus(const XEvent& event)
 void X11KeyboardHold::focusFor(const HeldKey& key, FocusBefore& before)
 {
     if (!before.known) {
-        if (key.window == 0)
+        // While the focus is where the hold began, every key goes there as it is: no look at
+        // the focus lengthens the moment the keyboard is let go of for the batch.
+        if (key.window == 0 || m_focusInTypedIn)
             return;
         XGetInputFocus(m_display, &before.window, &before.revert);
         before.current = before.window;
