@@ -892,6 +892,33 @@ TEST_F(StalledReplacement, velmoraKilledWhileTheUserTypesOnLeavesEachKeyOnceInOr
     }
 }
 
+TEST_F(StalledReplacement, keysTypedOnAfterATriggerStayInTheirWindowWhenTheFocusMovesAtOnce)
+{
+    // The user types on after a trigger and another program gives another window the focus
+    // right then, while those keys are held: they reach the window they were typed in.
+    const QString typed = QStringLiteral(" ok");
+    const QString elsewhere = QString::number(DesktopSession::windowOf(other.processId()));
+    QStringList outcomes;
+    for (int attempt = 0; attempt < std::max(4, tries()); ++attempt) {
+        target.setText(QStringLiteral("line"), QString());
+        other.setText(QStringLiteral("line"), QString());
+        ASSERT_TRUE(typeTrigger());
+        ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "30", typed}));
+        ASSERT_TRUE(DesktopSession::xdotool({"windowfocus", elsewhere}));
+        const auto exact = [&] {
+            const QString text = target.text(QStringLiteral("line"));
+            return text == "Hi " + signature + typed || text == "Hi /sig" + typed;
+        };
+        EXPECT_TRUE(DesktopSession::waitFor(exact, 5000))
+            << "try " << attempt << ": " << target.text("line").toStdString();
+        DesktopSession::pause(300);
+        EXPECT_TRUE(exact()) << "try " << attempt << ": " << target.text("line").toStdString();
+        EXPECT_EQ(other.text(QStringLiteral("line")), QString()) << "try " << attempt;
+        outcomes.append(target.text(QStringLiteral("line")) + " / " + other.text(QStringLiteral("line")));
+        RecordProperty("outcomes", outcomes.join(QLatin1String(" | ")).toStdString());
+    }
+}
+
 TEST_F(StalledReplacement, velmoraQuitMidReplacementLeavesTheFieldExactAndTheClipboardComesBack)
 {
     // An ordinary quit (the session ending, the tray's Quit) leaves nothing worse than a kill:
