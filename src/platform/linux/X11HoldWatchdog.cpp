@@ -34,6 +34,7 @@ struct X11HoldWatchdog::Shared {
     std::atomic<quint32> collapseUnlessMark{0};
     std::atomic<bool> serverGrabbed{false};
     std::atomic<quint32> focusWindow{0};
+    std::atomic<quint32> holdGrabWindow{0};
     struct Owed {
         int count = 0; // -1: more than fit
         // The first `sending` keys went out unless the mark shows otherwise.
@@ -400,6 +401,28 @@ bool takeOver(int connectionSocket, Typing& typing, bool holdGrabsServer, quint3
     return answered && reply.status == GrabSuccess;
 }
 
+// Has the hold's own connection grab the keyboard again and let the server go, as if it had
+// finished its batch: the hold stopped or died in the middle of one, with the keyboard let go of
+// and the server grabbed. Ended as it is, its server grab would go, and a key that someone typing
+// through XTest sent meanwhile (held off by that grab) could be carried out before the watchdog's
+// grab, in front of the held keys. Written between the hold's requests, which go out whole.
+bool handBack(int connectionSocket, quint32 grabWindow)
+{
+    if (grabWindow == 0)
+        return false;
+    struct {
+        xGrabKeyboardReq grab;
+        xReq ungrabServer;
+    } requests{};
+    requests.grab.reqType = X_GrabKeyboard;
+    requests.grab.length = sz_xGrabKeyboardReq / 4;
+    requests.grab.grabWindow = grabWindow;
+    requests.grab.pointerMode = GrabModeAsync;
+    requests.grab.keyboardMode = GrabModeAsync;
+    requests.ungrabServer = xReq{X_UngrabServer, 0, 1};
+    return writeAll(connectionSocket, reinterpret_cast<const unsigned char*>(&requests), sizeof requests);
+}
+
 // What the server sent and nobody read, up to the end of the connection.
 size_t readToEnd(int socket, unsigned char* data, size_t capacity)
 {
@@ -434,8 +457,11 @@ void letGo(int connectionSocket, Typing& typing, Shared* shared)
     typing.caught = caught;
     typing.caughtCount = 0;
     const bool tookOver = typing.holdResource != 0;
-    const bool grabbed = tookOver
-        && takeOver(connectionSocket, typing, shared->serverGrabbed.load(), shared->focusWindow.load());
+    bool holdGrabsServer = shared->serverGrabbed.load();
+    if (tookOver && holdGrabsServer && handBack(connectionSocket, shared->holdGrabWindow.load()))
+        holdGrabsServer = false;
+    const bool grabbed
+        = tookOver && takeOver(connectionSocket, typing, holdGrabsServer, shared->focusWindow.load());
     if (!grabbed) {
         // Only our side's writing ends: the server reads the end of the connection, drops it
         // with its grabs, and closes it after the keys it had sent us. A grab of ours whose
@@ -681,6 +707,12 @@ void X11HoldWatchdog::setFocusWindow(quint32 window)
 {
     if (m_shared)
         m_shared->focusWindow.store(window);
+}
+
+void X11HoldWatchdog::setGrabWindow(quint32 window)
+{
+    if (m_shared)
+        m_shared->holdGrabWindow.store(window);
 }
 
 bool X11HoldWatchdog::hasLetGo() const

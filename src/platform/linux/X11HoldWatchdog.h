@@ -77,6 +77,9 @@ public:
     // The window that had the focus as the hold grabbed the keyboard (or the root): letting go,
     // the watchdog grabs the keyboard inside it.
     void setFocusWindow(quint32 window);
+    // The window the hold's keyboard grab is on: letting go while the hold has the server
+    // grabbed, the watchdog has the hold's connection grab the keyboard there again first.
+    void setGrabWindow(quint32 window);
     // Whether it has let go of the keyboard (the connection is then no longer to be read).
     bool hasLetGo() const;
     // Once it has: what it typed (waits briefly for it to finish).

@@ -411,6 +411,8 @@ bool X11KeyboardHold::grab(Window window)
     const bool grabbed
         = XGrabKeyboard(m_display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
     m_window = grabbed ? window : 0;
+    if (m_watchdog)
+        m_watchdog->setGrabWindow(quint32(m_window));
     return grabbed;
 }
 
