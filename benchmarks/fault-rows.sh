@@ -5,8 +5,9 @@
 # the trigger selected (with CopyQ, with no clipboard manager), Velmora stopped for 5 s right after a trigger and 1-40 ms later, Velmora stopped in its
 # keyboard hold while 40 keys are typed (keys lost, seconds until the first reaches the field), Velmora
 # stopped while it types held keys again (none typed twice), Velmora killed
-# mid-replacement (at any moment, right at the paste keys, and right after a trigger with keys typed
-# on: seconds until another program can grab the keyboard), a stalled field's late paste after
+# mid-replacement (at any moment, right at the paste keys, right after a trigger with keys typed
+# on: seconds until another program can grab the keyboard, and 0-60 ms after a trigger while the
+# user types on at 30 ms a key, keys after the kill included), a stalled field's late paste after
 # an expansion elsewhere, the clipboard's giving back at a session's end (its display gone, and
 # SIGTERM, with a bus that never answers: two ends per try), and the typing torture under load
 # with nothing on the user's clipboard (each run the engine left as typed because the clipboard
@@ -66,6 +67,7 @@ run_case velmora-stopped-typing-held-keys-again 'velmoraStoppedWhileTyping*'
 run_case velmora-killed 'velmoraKilledMid*'
 run_case velmora-killed-at-paste-keys 'velmoraKilledMid*' VELMORA_FAULT_KILL_AT=paste
 run_case velmora-killed-typing-on 'velmoraKilledRightAfterATrigger*'
+run_case velmora-killed-while-typing-on 'velmoraKilledWhileTheUserTypesOn*'
 run_case late-paste-after-expansion-elsewhere 'aStalledField*'
 ends=$(scripts/with-desktop.sh "$tests" --gtest_filter='ClipboardKeeper.*' --gtest_repeat="$tries" 2>&1 \
   | grep -c '^\[       OK \]')

@@ -874,6 +874,79 @@ TEST_F(StalledReplacement, velmoraKilledRightAfterATriggerWithKeysTypedOnLetsGoA
     }
 }
 
+TEST_F(StalledReplacement, velmoraKilledWhileTheUserTypesOnLeavesEachKeyOnceInOrderAndTheClipboardBack)
+{
+    // The user goes on typing at 30 ms a key while velmora dies 0-60 ms after the trigger's last
+    // key: keys reach its hold, the ended connection, and the field once the keyboard is free.
+    // Whichever, each reaches the field once and in order, behind the expansion or the trigger.
+    const QString typed = QStringLiteral(" ok");
+    QStringList outcomes;
+    int wrong = 0;
+    for (int attempt = 0; attempt < std::max(4, tries()); ++attempt) {
+        ASSERT_NO_FATAL_FAILURE(beginTryAfterEnd(attempt));
+        ASSERT_TRUE(target.focus(QStringLiteral("line")) && DesktopSession::focusWindowOf(target.processId()));
+        DesktopSession::pause(100);
+        ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "30", "Hi /si"}));
+        ASSERT_TRUE(DesktopSession::xdotool({"key", "g"}));
+        QProcess typist;
+        typist.start(QStringLiteral("xdotool"), {"type", "--delay", "30", typed});
+        ASSERT_TRUE(typist.waitForStarted(5000));
+        DesktopSession::pause(attempt * 17 % 61);
+        TestSupport::signalPid(velmora.processId(), SIGKILL);
+        // Its keys held up by a grab nobody lets go of would keep it from ending.
+        EXPECT_TRUE(DesktopSession::waitFor([&] { return typist.state() == QProcess::NotRunning; }, 5000))
+            << "try " << attempt << ": the typist's keys were held up";
+        typist.kill();
+        typist.waitForFinished();
+        ASSERT_TRUE(velmora.waitForExit(5000));
+        const auto exact = [&] {
+            const QString text = target.text(QStringLiteral("line"));
+            return text == "Hi " + signature + typed || text == "Hi /sig" + typed;
+        };
+        EXPECT_TRUE(DesktopSession::waitFor(exact, 3000))
+            << "try " << attempt << ": " << target.text("line").toStdString();
+        DesktopSession::pause(300);
+        const QString text = target.text(QStringLiteral("line"));
+        EXPECT_TRUE(exact()) << "try " << attempt << ": " << text.toStdString();
+        wrong += exact() ? 0 : 1;
+        outcomes.append(text);
+        EXPECT_FALSE(anyKeyDown()) << "try " << attempt;
+        EXPECT_TRUE(DesktopSession::waitFor(
+            [&] { return other.clipboard(utf8Text).value(utf8Text) == copied.toUtf8(); }, 5000))
+            << "try " << attempt << ": " << other.clipboard(utf8Text).value(utf8Text).toStdString();
+        RecordProperty("tries", attempt + 1);
+        RecordProperty("wrong", wrong);
+        RecordProperty("outcomes", outcomes.join(QLatin1String(" | ")).toStdString());
+    }
+}
+
+TEST_F(StalledReplacement, keysTypedOnAfterATriggerStayInTheirWindowWhenTheFocusMovesAtOnce)
+{
+    // The user types on after a trigger and another program gives another window the focus
+    // right then, while those keys are held: they reach the window they were typed in.
+    const QString typed = QStringLiteral(" ok");
+    const QString elsewhere = QString::number(DesktopSession::windowOf(other.processId()));
+    QStringList outcomes;
+    for (int attempt = 0; attempt < std::max(4, tries()); ++attempt) {
+        target.setText(QStringLiteral("line"), QString());
+        other.setText(QStringLiteral("line"), QString());
+        ASSERT_TRUE(typeTrigger());
+        ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", "30", typed}));
+        ASSERT_TRUE(DesktopSession::xdotool({"windowfocus", elsewhere}));
+        const auto exact = [&] {
+            const QString text = target.text(QStringLiteral("line"));
+            return text == "Hi " + signature + typed || text == "Hi /sig" + typed;
+        };
+        EXPECT_TRUE(DesktopSession::waitFor(exact, 5000))
+            << "try " << attempt << ": " << target.text("line").toStdString();
+        DesktopSession::pause(300);
+        EXPECT_TRUE(exact()) << "try " << attempt << ": " << target.text("line").toStdString();
+        EXPECT_EQ(other.text(QStringLiteral("line")), QString()) << "try " << attempt;
+        outcomes.append(target.text(QStringLiteral("line")) + " / " + other.text(QStringLiteral("line")));
+        RecordProperty("outcomes", outcomes.join(QLatin1String(" | ")).toStdString());
+    }
+}
+
 TEST_F(StalledReplacement, velmoraQuitMidReplacementLeavesTheFieldExactAndTheClipboardComesBack)
 {
     // An ordinary quit (the session ending, the tray's Quit) leaves nothing worse than a kill:
@@ -1031,8 +1104,12 @@ TEST_F(StalledReplacement, keysTypedWhileVelmoraIsStoppedInItsHoldReachTheFieldO
             waits.append(QString::number(wait, 'f', 2));
             DesktopSession::pause(300);
         }
-        // Going on again, it neither types them a second time nor touches the trigger.
+        // Going on again, it neither types them a second time nor touches the trigger, and it
+        // goes on running.
         DesktopSession::pause(1500);
+        EXPECT_EQ(velmora.process().state(), QProcess::Running)
+            << "try " << attempt << ": ended with " << velmora.process().exitCode() << ", "
+            << (velmora.process().exitStatus() == QProcess::CrashExit ? "a crash" : "an exit");
         const QString text = target.text(QStringLiteral("line"));
         const QString prefix = text.startsWith("Hi " + signature) ? "Hi " + signature : QStringLiteral("Hi /sig");
         EXPECT_TRUE(text == "Hi /sig" + typed || text == "Hi " + signature + typed)

@@ -165,6 +165,35 @@ TEST_F(XTestTypistDuringHold, aShiftPressedWhileAHeldShiftIsTypedAgainStillShift
     EXPECT_EQ(keysDown(), QList<unsigned>());
 }
 
+TEST_F(XTestTypistDuringHold, keysHeldWhileTheFocusMovesToAnotherWindowReachTheWindowTheyWereTypedIn)
+{
+    TextFieldsApp second;
+    ASSERT_TRUE(second.start());
+    ASSERT_TRUE(second.setText(QStringLiteral("line"), QString()));
+    ASSERT_TRUE(second.focus(QStringLiteral("line")));
+    ASSERT_TRUE(app.focus(QStringLiteral("line")));
+    ASSERT_TRUE(DesktopSession::focusWindowOf(app.processId()));
+    ASSERT_TRUE(hold->hold(2.0, 0));
+    send({{XK_space, true}, {XK_space, false}, {XK_o, true}, {XK_o, false}, {XK_k, true}, {XK_k, false}});
+    // Another program gives the second window the focus while those keys are held, and the user
+    // types on there.
+    ASSERT_TRUE(DesktopSession::focusWindowOf(second.processId()));
+    send({{XK_x, true}, {XK_x, false}, {XK_y, true}, {XK_y, false}});
+    hold->release();
+
+    ASSERT_TRUE(heldKeysAllTypedAgain());
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return app.text(QStringLiteral("line")) == QStringLiteral(" ok"); }))
+        << app.text(QStringLiteral("line")).toStdString();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return second.text(QStringLiteral("line")) == QStringLiteral("xy"); }))
+        << second.text(QStringLiteral("line")).toStdString();
+    // The focus stays where it was moved to.
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(typist, &focus, &revert);
+    EXPECT_EQ(focus, Window(DesktopSession::windowOf(second.processId())));
+    EXPECT_EQ(keysDown(), QList<unsigned>());
+}
+
 // A watchdog over a connection that holds the keyboard in front of a Qt field, the way the hold
 // hands a key over to it while typing it again: the key is owed as going out, goes with its
 // mark behind it, and is owed no longer. Here the process "stops" right after the key went out

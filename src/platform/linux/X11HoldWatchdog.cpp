@@ -32,6 +32,9 @@ struct X11HoldWatchdog::Shared {
     // The key that collapses a selection standing in the field, or 0.
     std::atomic<unsigned> collapseKey{0};
     std::atomic<quint32> collapseUnlessMark{0};
+    std::atomic<bool> serverGrabbed{false};
+    std::atomic<quint32> focusWindow{0};
+    std::atomic<quint32> holdGrabWindow{0};
     struct Owed {
         int count = 0; // -1: more than fit
         // The first `sending` keys went out unless the mark shows otherwise.
@@ -92,6 +95,14 @@ bool writeAll(int socket, const unsigned char* data, size_t size)
         const ssize_t written = write(socket, data, size);
         if (written < 0 && errno == EINTR)
             continue;
+        // The connection is non-blocking: a server slow to read must not cut a batch of keys
+        // short, which could leave one pressed.
+        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd wait{socket, POLLOUT, 0};
+            if (poll(&wait, 1, 1000) > 0)
+                continue;
+            return false;
+        }
         if (written <= 0)
             return false;
         data += written;
@@ -100,15 +111,30 @@ bool writeAll(int socket, const unsigned char* data, size_t size)
     return true;
 }
 
-// The watchdog's own connection. Outside its one request with a reply only events and errors
-// come, 32 bytes each; it reads them to nothing so that the server never keeps them for it,
-// and keeps count of where a message begins.
+struct Requests;
+
+// The watchdog's own connection. It reads everything that comes on it to nothing while it
+// watches, keeping count of where a message begins; letting go, it waits for the replies to the
+// requests it sends by their sequence numbers, and keeps the keys that its own grab of the
+// keyboard takes meanwhile.
 struct Typing {
     int socket = -1;
     int opcode = 0;
     quint32 markWindow = 0;
     quint32 markAtom = 0;
+    quint32 root = 0;
+    // Made before the fork, for the grab that stands in for the hold's as it lets go.
+    quint32 grabWindow = 0;
+    // A resource of the hold's connection, through which the server ends it; 0 for none.
+    quint32 holdResource = 0;
+    // The grab is on that window, made inside the focused one (otherwise on the root).
+    bool grabInside = false;
+    // The sequence number of the last request sent on the connection.
+    quint16 sequence = 0;
     size_t misalignment = 0;
+    // The keys the watchdog's grab took, in their order.
+    Key* caught = nullptr;
+    int caughtCount = 0;
 
     void discard()
     {
@@ -120,9 +146,11 @@ struct Typing {
             socket = -1; // the server is gone: there is nothing to type on
     }
 
-    // The answer to the one request sent, whose reply is `size` bytes long in all; false for
-    // an error in its place.
-    bool readReply(unsigned char* message, size_t size, qint64 until)
+    bool send(const Requests& requests);
+
+    // The reply to request `number`, `size` bytes long in all; false for an error in its place
+    // or none by `until`. Other replies and errors are passed over; keys are kept.
+    bool awaitReply(quint16 number, unsigned char* message, size_t size, qint64 until)
     {
         if (misalignment != 0 && !readExactly(socket, message, messageSize - misalignment, until))
             return false;
@@ -130,116 +158,269 @@ struct Typing {
         for (;;) {
             if (!readExactly(socket, message, messageSize, until))
                 return false;
-            if (message[0] == X_Error)
+            const int type = message[0] & 0x7f;
+            quint16 sequenceNumber = 0;
+            std::memcpy(&sequenceNumber, message + 2, sizeof sequenceNumber);
+            if (type == X_Error && sequenceNumber == number)
                 return false;
-            if (message[0] == X_Reply)
-                return readExactly(socket, message + messageSize, size - messageSize, until);
+            if (type == X_Reply || type == GenericEvent) {
+                quint32 extra = 0;
+                std::memcpy(&extra, message + 4, sizeof extra);
+                size_t left = size_t(extra) * 4;
+                const bool wanted = type == X_Reply && sequenceNumber == number;
+                if (wanted) {
+                    const size_t part = std::min(left, size > messageSize ? size - messageSize : 0);
+                    if (!readExactly(socket, message + messageSize, part, until))
+                        return false;
+                    left -= part;
+                }
+                static unsigned char skipped[1 << 12];
+                while (left > 0) {
+                    const size_t part = std::min(left, sizeof skipped);
+                    if (!readExactly(socket, skipped, part, until))
+                        return false;
+                    left -= part;
+                }
+                if (wanted)
+                    return true;
+            } else if ((type == KeyPress || type == KeyRelease) && caught && caughtCount < Shared::capacity) {
+                const auto* event = reinterpret_cast<const xEvent*>(message);
+                caught[caughtCount++] = Key{
+                    type == KeyPress, event->u.u.detail, event->u.keyButtonPointer.state, event->u.keyButtonPointer.time};
+            }
         }
     }
 
-    // Which keys are down, from the server's answer to a QueryKeymap.
-    bool readKeymap(unsigned char (&keys)[32], qint64 until)
+    // Which keys are down, from the server's answer to QueryKeymap request `number`.
+    bool readKeymap(quint16 number, unsigned char (&keys)[32], qint64 until)
     {
         unsigned char message[sizeof(xQueryKeymapReply)];
-        if (!readReply(message, sizeof message, until))
+        if (!awaitReply(number, message, sizeof message, until))
             return false;
         std::memcpy(keys, reinterpret_cast<const xQueryKeymapReply*>(message)->map, sizeof keys);
         return true;
     }
 
     // The last mark the hold wrote after keys it sent, 0 for none or when it cannot be read.
-    quint32 sentMark()
-    {
-        if (socket < 0 || markWindow == 0 || markAtom == 0)
-            return 0;
-        xGetPropertyReq request{};
-        request.reqType = X_GetProperty;
-        request.length = sz_xGetPropertyReq / 4;
-        request.window = markWindow;
-        request.property = markAtom;
-        request.type = AnyPropertyType;
-        request.longLength = 1;
-        if (!writeAll(socket, reinterpret_cast<const unsigned char*>(&request), sizeof request))
-            return 0;
-        // Written with one 32-bit value, which is all the reply can carry.
-        unsigned char message[sizeof(xGetPropertyReply) + 4];
-        if (!readReply(message, sizeof message, now() + 500))
-            return 0;
-        const auto* reply = reinterpret_cast<const xGetPropertyReply*>(message);
-        if (reply->format != 32 || reply->nItems != 1 || reply->length != 1)
-            return 0;
-        quint32 mark = 0;
-        std::memcpy(&mark, message + sizeof(xGetPropertyReply), sizeof mark);
-        return mark;
-    }
+    quint32 sentMark();
 };
 
 struct Requests {
     // Two per key at most (the collapsing key's two included), and a release for each key code
     // at the end.
-    unsigned char data[64 + (4 * Shared::capacity + 4 + 256) * sz_xXTestFakeInputReq];
+    unsigned char data[128 + (4 * Shared::capacity + 4 + 256) * sz_xXTestFakeInputReq];
     size_t size = 0;
+    int count = 0;
 
-    void simple(CARD8 opcode)
+    // Each returns the sequence number its request will have once `typing` has sent it.
+    quint16 simple(const Typing& typing, CARD8 opcode)
     {
         const xReq request{opcode, 0, 1};
-        append(&request, sizeof request);
+        return append(typing, &request, sizeof request);
     }
-    void key(int xtest, unsigned keyCode, bool press)
+    quint16 resource(const Typing& typing, CARD8 opcode, quint32 id)
+    {
+        xResourceReq request{};
+        request.reqType = opcode;
+        request.length = sz_xResourceReq / 4;
+        request.id = id;
+        return append(typing, &request, sizeof request);
+    }
+    void key(const Typing& typing, unsigned keyCode, bool press)
     {
         xXTestFakeInputReq request{};
-        request.reqType = CARD8(xtest);
+        request.reqType = CARD8(typing.opcode);
         request.xtReqType = X_XTestFakeInput;
         request.length = sz_xXTestFakeInputReq / 4;
         request.type = press ? KeyPress : KeyRelease;
         request.detail = CARD8(keyCode);
-        append(&request, sizeof request);
+        append(typing, &request, sizeof request);
     }
-    void append(const void* request, size_t size)
+    // An input-only window inside `parent` and out of sight, which no window manager takes for
+    // one to manage (the hold's grab window is made the same way, for the same reasons).
+    void hiddenWindow(const Typing& typing, quint32 window, quint32 parent)
+    {
+        struct {
+            xCreateWindowReq request;
+            CARD32 overrideRedirect;
+        } create{};
+        create.request.reqType = X_CreateWindow;
+        create.request.length = (sz_xCreateWindowReq + 4) / 4;
+        create.request.wid = window;
+        create.request.parent = parent;
+        create.request.x = -1;
+        create.request.y = -1;
+        create.request.width = 1;
+        create.request.height = 1;
+        create.request.c_class = InputOnly;
+        create.request.mask = CWOverrideRedirect;
+        create.overrideRedirect = 1;
+        append(typing, &create, sizeof create);
+        resource(typing, X_MapWindow, window);
+    }
+    quint16 grabKeyboard(const Typing& typing, quint32 window)
+    {
+        xGrabKeyboardReq request{};
+        request.reqType = X_GrabKeyboard;
+        request.length = sz_xGrabKeyboardReq / 4;
+        request.grabWindow = window;
+        request.pointerMode = GrabModeAsync;
+        request.keyboardMode = GrabModeAsync;
+        return append(typing, &request, sizeof request);
+    }
+    quint16 append(const Typing& typing, const void* request, size_t size)
     {
         if (this->size + size > sizeof data)
-            return;
+            return 0;
         std::memcpy(data + this->size, request, size);
         this->size += size;
+        return quint16(typing.sequence + ++count);
+    }
+    void clear()
+    {
+        size = 0;
+        count = 0;
     }
 };
 
-// Types the keys in their order, as a keyboard would have sent them; nothing it presses is
-// left down. A key already down (a typist on the XTest device is in the middle of it) is let
-// go of first, or the device would drop the press; a release only goes for a key that is down.
-void typeKeys(Typing& typing, const Key* keys, int count)
+bool Typing::send(const Requests& requests)
 {
+    if (socket < 0 || !writeAll(socket, requests.data, requests.size))
+        return false;
+    sequence = quint16(sequence + requests.count);
+    return true;
+}
+
+quint32 Typing::sentMark()
+{
+    if (socket < 0 || markWindow == 0 || markAtom == 0)
+        return 0;
+    xGetPropertyReq request{};
+    request.reqType = X_GetProperty;
+    request.length = sz_xGetPropertyReq / 4;
+    request.window = markWindow;
+    request.property = markAtom;
+    request.type = AnyPropertyType;
+    request.longLength = 1;
     static Requests requests;
-    requests.size = 0;
-    requests.simple(X_GrabServer);
-    requests.simple(X_QueryKeymap);
-    if (!writeAll(typing.socket, requests.data, requests.size))
-        return;
-    unsigned char keymap[32] = {};
-    const bool known = typing.readKeymap(keymap, now() + 500);
+    requests.clear();
+    const quint16 number = requests.append(*this, &request, sizeof request);
+    if (!send(requests))
+        return 0;
+    // Written with one 32-bit value, which is all the reply can carry.
+    unsigned char message[sizeof(xGetPropertyReply) + 4];
+    if (!awaitReply(number, message, sizeof message, now() + 500))
+        return 0;
+    const auto* reply = reinterpret_cast<const xGetPropertyReply*>(message);
+    if (reply->format != 32 || reply->nItems != 1 || reply->length != 1)
+        return 0;
+    quint32 mark = 0;
+    std::memcpy(&mark, message + sizeof(xGetPropertyReply), sizeof mark);
+    return mark;
+}
+
+// Where the keys stand as the watchdog types them: which are down, and which it pressed.
+struct Keyboard {
     bool down[256] = {};
     bool ours[256] = {};
-    for (unsigned keyCode = 0; keyCode < 256 && known; ++keyCode)
-        down[keyCode] = keymap[keyCode / 8] & (1 << (keyCode % 8));
-    requests.size = 0;
-    for (int i = 0; i < count; ++i) {
-        const unsigned keyCode = keys[i].keyCode;
-        if (keys[i].press) {
-            if (down[keyCode])
-                requests.key(typing.opcode, keyCode, false);
-            requests.key(typing.opcode, keyCode, true);
-            down[keyCode] = ours[keyCode] = true;
-        } else if (down[keyCode]) {
-            requests.key(typing.opcode, keyCode, false);
-            down[keyCode] = false;
+
+    void read(Typing& typing)
+    {
+        static Requests requests;
+        requests.clear();
+        const quint16 number = requests.simple(typing, X_QueryKeymap);
+        unsigned char keymap[32] = {};
+        if (!typing.send(requests) || !typing.readKeymap(number, keymap, now() + 500))
+            return;
+        for (unsigned keyCode = 0; keyCode < 256; ++keyCode)
+            down[keyCode] = keymap[keyCode / 8] & (1 << (keyCode % 8));
+    }
+
+    // Types the keys in their order, as a keyboard would have sent them. A key already down
+    // (a typist on the XTest device is in the middle of it) is let go of first, or the device
+    // would drop the press; a release only goes for a key that is down.
+    void type(Requests& requests, const Typing& typing, const Key* keys, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            const unsigned keyCode = keys[i].keyCode;
+            if (keys[i].press) {
+                if (down[keyCode])
+                    requests.key(typing, keyCode, false);
+                requests.key(typing, keyCode, true);
+                down[keyCode] = ours[keyCode] = true;
+            } else if (down[keyCode]) {
+                requests.key(typing, keyCode, false);
+                down[keyCode] = false;
+            }
         }
     }
-    for (unsigned keyCode = 0; keyCode < 256; ++keyCode) {
-        if (ours[keyCode] && down[keyCode])
-            requests.key(typing.opcode, keyCode, false);
+
+    // Nothing it pressed is left down.
+    void releaseOurs(Requests& requests, const Typing& typing)
+    {
+        for (unsigned keyCode = 0; keyCode < 256; ++keyCode) {
+            if (ours[keyCode] && down[keyCode])
+                requests.key(typing, keyCode, false);
+        }
     }
-    requests.simple(X_UngrabServer);
-    writeAll(typing.socket, requests.data, requests.size);
+};
+
+// Ends the hold's connection with the server grabbed, and takes the keyboard in the same moment
+// on a window inside `focus` (the window the hold grabbed in, or the root): the server drops the
+// hold's grab with its connection, and a key typed then would reach the focused window at once,
+// in front of the held keys that are still to be typed (seen with a process stopped or killed
+// while someone types on). Nothing waits for an answer in between. The server stays grabbed.
+// False when the hold's connection was ended without the grab being taken.
+bool takeOver(int connectionSocket, Typing& typing, bool holdGrabsServer, quint32 focus)
+{
+    static Requests requests;
+    requests.clear();
+    requests.simple(typing, X_GrabServer);
+    // The hold's connection grabs the server while it types keys again, with the keyboard let
+    // go of: only its end lets our requests through, and until then the user's keys reach the
+    // field unheld. Ours wait at the server for that end.
+    if (!holdGrabsServer)
+        requests.resource(typing, X_KillClient, typing.holdResource);
+    typing.grabInside = focus != 0 && focus != typing.root && typing.grabWindow != 0;
+    if (typing.grabInside)
+        requests.hiddenWindow(typing, typing.grabWindow, focus);
+    const quint16 grabNumber = requests.grabKeyboard(typing, typing.grabInside ? typing.grabWindow : typing.root);
+    if (!typing.send(requests))
+        return false;
+    if (holdGrabsServer)
+        shutdown(connectionSocket, SHUT_WR);
+    xGrabKeyboardReply reply{};
+    auto* message = reinterpret_cast<unsigned char*>(&reply);
+    bool answered = typing.awaitReply(grabNumber, message, sizeof reply, now() + (holdGrabsServer ? 1000 : 300));
+    if (!answered && !holdGrabsServer) {
+        // Someone's server grab holds ours up, the hold's own perhaps: ended, it lets ours
+        // through (the kill then finds the connection gone, which does no harm).
+        shutdown(connectionSocket, SHUT_WR);
+        answered = typing.awaitReply(grabNumber, message, sizeof reply, now() + 1000);
+    }
+    return answered && reply.status == GrabSuccess;
+}
+
+// Has the hold's own connection grab the keyboard again and let the server go, as if it had
+// finished its batch: the hold stopped or died in the middle of one, with the keyboard let go of
+// and the server grabbed. Ended as it is, its server grab would go, and a key that someone typing
+// through XTest sent meanwhile (held off by that grab) could be carried out before the watchdog's
+// grab, in front of the held keys. Written between the hold's requests, which go out whole.
+bool handBack(int connectionSocket, quint32 grabWindow)
+{
+    if (grabWindow == 0)
+        return false;
+    struct {
+        xGrabKeyboardReq grab;
+        xReq ungrabServer;
+    } requests{};
+    requests.grab.reqType = X_GrabKeyboard;
+    requests.grab.length = sz_xGrabKeyboardReq / 4;
+    requests.grab.grabWindow = grabWindow;
+    requests.grab.pointerMode = GrabModeAsync;
+    requests.grab.keyboardMode = GrabModeAsync;
+    requests.ungrabServer = xReq{X_UngrabServer, 0, 1};
+    return writeAll(connectionSocket, reinterpret_cast<const unsigned char*>(&requests), sizeof requests);
 }
 
 // What the server sent and nobody read, up to the end of the connection.
@@ -272,9 +453,30 @@ void letGo(int connectionSocket, Typing& typing, Shared* shared)
     // From here on the hold neither reads the connection nor changes what it owes.
     shared->phase.store(Shared::lettingGo);
     const Shared::Owed& owed = shared->owed[shared->active.load()];
-    // Only our side's writing ends: the server reads the end of the connection, drops it with
-    // its grabs, and closes it after the keys it had sent us.
-    shutdown(connectionSocket, SHUT_WR);
+    static Key caught[Shared::capacity];
+    typing.caught = caught;
+    typing.caughtCount = 0;
+    const bool tookOver = typing.holdResource != 0;
+    bool holdGrabsServer = shared->serverGrabbed.load();
+    if (tookOver && holdGrabsServer && handBack(connectionSocket, shared->holdGrabWindow.load()))
+        holdGrabsServer = false;
+    const bool grabbed
+        = tookOver && takeOver(connectionSocket, typing, holdGrabsServer, shared->focusWindow.load());
+    if (!grabbed) {
+        // Only our side's writing ends: the server reads the end of the connection, drops it
+        // with its grabs, and closes it after the keys it had sent us. A grab of ours whose
+        // answer came too late is let go of.
+        static Requests requests;
+        requests.clear();
+        if (tookOver) {
+            requests.resource(typing, X_UngrabKeyboard, CurrentTime);
+            if (typing.grabInside)
+                requests.resource(typing, X_DestroyWindow, typing.grabWindow);
+        }
+        requests.simple(typing, X_UngrabServer);
+        typing.send(requests);
+        shutdown(connectionSocket, SHUT_WR);
+    }
     static unsigned char stream[1 << 16];
     const size_t size = readToEnd(connectionSocket, stream, sizeof stream);
 
@@ -285,7 +487,7 @@ void letGo(int connectionSocket, Typing& typing, Shared* shared)
     const bool sending = owed.sending > 0 && owed.sending <= owed.count;
     const quint32 mark = sending || (collapse != 0 && collapseUnless != 0) ? typing.sentMark() : 0;
 
-    static Key keys[2 * Shared::capacity + 2];
+    static Key keys[3 * Shared::capacity + 2];
     int count = 0;
     // Our selection, with no paste over it, would be replaced by the first key typed.
     if (collapse != 0 && collapse < 256 && (collapseUnless == 0 || mark < collapseUnless)) {
@@ -314,7 +516,43 @@ void letGo(int connectionSocket, Typing& typing, Shared* shared)
         if (type == X_Reply || type == GenericEvent)
             at += size_t(number32(message + 4)) * 4;
     }
-    typeKeys(typing, keys, count);
+
+    static Requests requests;
+    requests.clear();
+    if (!grabbed)
+        requests.simple(typing, X_GrabServer);
+    typing.send(requests);
+    // Read with the server grabbed, so that no other program's key changes it before ours go.
+    Keyboard keyboard;
+    keyboard.read(typing);
+    // Behind them, the keys that came to our grab (typed after the hold's end), in their order;
+    // those that come while these go out are read once the grab has ended, and go last.
+    int taken = 0;
+    for (int round = 0; round < 2; ++round) {
+        for (; taken < typing.caughtCount && count < int(std::size(keys)); ++taken)
+            keys[count++] = caught[taken];
+        if (round > 0 && count == 0)
+            break;
+        requests.clear();
+        if (round == 0 && grabbed) {
+            requests.resource(typing, X_UngrabKeyboard, CurrentTime);
+            if (typing.grabInside)
+                requests.resource(typing, X_DestroyWindow, typing.grabWindow);
+        }
+        keyboard.type(requests, typing, keys, count);
+        const quint16 settled = requests.simple(typing, X_GetInputFocus);
+        count = 0;
+        if (!typing.send(requests))
+            break;
+        unsigned char reply[sizeof(xGetInputFocusReply)];
+        typing.awaitReply(settled, reply, sizeof reply, now() + 500);
+    }
+    for (int i = 0; i < typing.caughtCount && shared->typedCount < Shared::capacity; ++i)
+        shared->typed[shared->typedCount++] = caught[i];
+    requests.clear();
+    keyboard.releaseOurs(requests, typing);
+    requests.simple(typing, X_UngrabServer);
+    typing.send(requests);
     shared->phase.store(Shared::letGo);
 }
 
@@ -357,7 +595,7 @@ void letGo(int connectionSocket, Typing& typing, Shared* shared)
 
 } // namespace
 
-X11HoldWatchdog::X11HoldWatchdog(int connectionSocket, const char* displayName)
+X11HoldWatchdog::X11HoldWatchdog(int connectionSocket, const char* displayName, quint32 connectionResource)
 {
     void* memory = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED)
@@ -380,9 +618,14 @@ X11HoldWatchdog::X11HoldWatchdog(int connectionSocket, const char* displayName)
             const xcb_window_t window = xcb_generate_id(m_typing);
             xcb_create_window(m_typing, 0, window, screen->root, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                 XCB_COPY_FROM_PARENT, 0, nullptr);
+            typing.root = screen->root;
+            typing.grabWindow = xcb_generate_id(m_typing);
+            typing.holdResource = connectionResource;
             static constexpr char name[] = "_VELMORA_HOLD_SENT";
-            xcb_intern_atom_reply_t* atom
-                = xcb_intern_atom_reply(m_typing, xcb_intern_atom(m_typing, 0, sizeof name - 1, name), nullptr);
+            const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(m_typing, 0, sizeof name - 1, name);
+            // The last request before the fork: the watchdog numbers its own from here.
+            typing.sequence = quint16(cookie.sequence);
+            xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(m_typing, cookie, nullptr);
             if (atom) {
                 typing.markWindow = m_markWindow = window;
                 typing.markAtom = m_markAtom = atom->atom;
@@ -452,6 +695,24 @@ void X11HoldWatchdog::collapseSelectionFirst(unsigned keyCode, quint32 unlessMar
     // Read together with the key only as the watchdog lets go, when nothing changes them any more.
     m_shared->collapseUnlessMark.store(unlessMark);
     m_shared->collapseKey.store(keyCode);
+}
+
+void X11HoldWatchdog::setServerGrabbed(bool grabbed)
+{
+    if (m_shared)
+        m_shared->serverGrabbed.store(grabbed);
+}
+
+void X11HoldWatchdog::setFocusWindow(quint32 window)
+{
+    if (m_shared)
+        m_shared->focusWindow.store(window);
+}
+
+void X11HoldWatchdog::setGrabWindow(quint32 window)
+{
+    if (m_shared)
+        m_shared->holdGrabWindow.store(window);
 }
 
 bool X11HoldWatchdog::hasLetGo() const

@@ -19,8 +19,11 @@ struct xcb_connection_t;
 // those the hold had taken and told it of (owe()), then those the server had sent to the
 // connection and nobody read, which it reads itself once the server has dropped the connection.
 // It types them on an X connection of its own, opened before the fork, with the server grabbed
-// so that no other program's keys come in between. A selection made for a paste that never went
-// out is collapsed first, so that the keys land behind it instead of replacing it.
+// so that no other program's keys come in between. Given a resource of the hold's connection, it
+// ends that connection with the server grabbed and takes the keyboard in the same moment, so
+// that keys typed while it lets go come to it and go behind the held ones, never in front of
+// them. A selection made for a paste that never went out is collapsed first, so that the keys
+// land behind it instead of replacing it.
 //
 // Once it has ended the connection, every write of ours to it fails: the process must not be
 // ended by SIGPIPE for that, so the watchdog's owner ignores that signal.
@@ -42,7 +45,9 @@ public:
     };
 
     // `displayName`: where its own connection for typing goes; without one it only lets go.
-    X11HoldWatchdog(int connectionSocket, const char* displayName);
+    // `connectionResource`: a resource of the hold's connection (0: none, the connection's end
+    // then leaves a moment in which keys reach the focused window before the held ones).
+    X11HoldWatchdog(int connectionSocket, const char* displayName, quint32 connectionResource = 0);
     ~X11HoldWatchdog();
     X11HoldWatchdog(const X11HoldWatchdog&) = delete;
     X11HoldWatchdog& operator=(const X11HoldWatchdog&) = delete;
@@ -65,6 +70,16 @@ public:
     // owed when it lets go; 0 for none. Not typed when the server wrote `unlessMark` (not 0),
     // which follows the paste keys over that selection. Each call replaces the last.
     void collapseSelectionFirst(unsigned keyCode, quint32 unlessMark = 0);
+    // The hold's connection has the server grabbed (from before the grab is sent until after
+    // its end has gone out): letting go, the watchdog then ends that connection at once, as the
+    // keyboard is not grabbed then and nothing of ours is carried out before that end.
+    void setServerGrabbed(bool grabbed);
+    // The window that had the focus as the hold grabbed the keyboard (or the root): letting go,
+    // the watchdog grabs the keyboard inside it.
+    void setFocusWindow(quint32 window);
+    // The window the hold's keyboard grab is on: letting go while the hold has the server
+    // grabbed, the watchdog has the hold's connection grab the keyboard there again first.
+    void setGrabWindow(quint32 window);
     // Whether it has let go of the keyboard (the connection is then no longer to be read).
     bool hasLetGo() const;
     // Once it has: what it typed (waits briefly for it to finish).

@@ -163,7 +163,12 @@ void X11KeyboardHold::connectAgain()
     XSetAfterFunction(m_display, afterRequest);
     m_notifier = new QSocketNotifier(ConnectionNumber(m_display), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] { readEvents(); });
-    m_watchdog = std::make_unique<X11HoldWatchdog>(ConnectionNumber(m_display), DisplayString(m_display));
+    // The watchdog names this connection to the server by one of its resources, to end it
+    // with the server grabbed (see X11HoldWatchdog).
+    const Window resource = XCreateWindow(m_display, DefaultRootWindow(m_display), -1, -1, 1, 1, 0, 0, InputOnly,
+        CopyFromParent, 0, nullptr);
+    XFlush(m_display);
+    m_watchdog = std::make_unique<X11HoldWatchdog>(ConnectionNumber(m_display), DisplayString(m_display), resource);
     tellSelection();
     if (XDevice* device = openTestKeyboard(m_display))
         m_testKeyboard = std::make_unique<TestKeyboard>(TestKeyboard{device});
@@ -185,8 +190,10 @@ void X11KeyboardHold::disconnect()
             XCloseDevice(m_display, keyboard->device);
     }
     X11Connection::stopIgnoringErrorsOn(m_display);
-    // The server destroys the connection's windows with it.
+    // The server destroys the connection's windows with it, and what it selected.
     m_inside = 0;
+    m_typedIn = 0;
+    m_focusInTypedIn = false;
     XCloseDisplay(m_display);
     holdConnections().remove(std::exchange(m_display, nullptr));
 }
@@ -284,6 +291,15 @@ bool X11KeyboardHold::hold(double longestSeconds, quint64 userData)
         // window catches them all then.
         if (focus == None || focus == PointerRoot)
             focus = DefaultRootWindow(m_display);
+        if (m_watchdog)
+            m_watchdog->setFocusWindow(focus);
+        // The focus may move while keys are held; they belong to the window they were typed in.
+        stopFollowingFocus();
+        if (focus != DefaultRootWindow(m_display)) {
+            m_typedIn = focus;
+            m_focusInTypedIn = true;
+            XSelectInput(m_display, focus, FocusChangeMask);
+        }
         if (!grab(grabWindowIn(focus))) {
             m_takingQueued = false;
             ungrab();
@@ -395,6 +411,8 @@ bool X11KeyboardHold::grab(Window window)
     const bool grabbed
         = XGrabKeyboard(m_display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
     m_window = grabbed ? window : 0;
+    if (m_watchdog)
+        m_watchdog->setGrabWindow(quint32(m_window));
     return grabbed;
 }
 
@@ -414,6 +432,55 @@ Window X11KeyboardHold::grabWindowIn(Window focus)
     return m_inside;
 }
 
+void X11KeyboardHold::stopFollowingFocus()
+{
+    // Gone with its application perhaps: the error is ignored then.
+    if (m_typedIn != 0 && m_display && !m_lost)
+        XSelectInput(m_display, m_typedIn, NoEventMask);
+    m_typedIn = 0;
+    m_focusInTypedIn = false;
+}
+
+void X11KeyboardHold::followFocus(const XEvent& event)
+{
+    const XFocusChangeEvent& change = event.xfocus;
+    // Our own grab is announced as focus changes too, and the pointer's moves inside the window
+    // say nothing about where keys go.
+    if (change.window != m_typedIn || change.mode == NotifyGrab || change.mode == NotifyUngrab
+        || change.detail == NotifyPointer || change.detail == NotifyPointerRoot || change.detail == NotifyDetailNone)
+        return;
+    if (change.type == FocusIn)
+        m_focusInTypedIn = true;
+    else if (change.detail != NotifyInferior)
+        m_focusInTypedIn = false;
+}
+
+void X11KeyboardHold::focusFor(const HeldKey& key, FocusBefore& before)
+{
+    if (!before.known) {
+        // While the focus is where the hold began, every key goes there as it is: no look at
+        // the focus lengthens the moment the keyboard is let go of for the batch.
+        if (key.window == 0 || m_focusInTypedIn)
+            return;
+        XGetInputFocus(m_display, &before.window, &before.revert);
+        before.current = before.window;
+        before.known = true;
+    }
+    const Window target = key.window != 0 ? key.window : before.window;
+    if (target == before.current)
+        return;
+    // XTest keys go where the focus is as the server carries them out; it is moved only under
+    // the server grab, so no other program sees it elsewhere.
+    XSetInputFocus(m_display, target, RevertToParent, CurrentTime);
+    before.current = target;
+}
+
+void X11KeyboardHold::restoreFocus(const FocusBefore& before)
+{
+    if (before.known && before.current != before.window)
+        XSetInputFocus(m_display, before.window, before.revert, CurrentTime);
+}
+
 void X11KeyboardHold::ungrab()
 {
     m_selectionAwaitingPaste = false;
@@ -422,6 +489,7 @@ void X11KeyboardHold::ungrab()
         m_watchdog->disarm();
     if (isGrabbed())
         XUngrabKeyboard(m_display, CurrentTime);
+    stopFollowingFocus();
     grabLost();
     // Gone with its parent when that went first; the error is ignored then.
     if (m_inside)
@@ -441,6 +509,8 @@ void X11KeyboardHold::suspend()
     }
     // Until resume(), no other program's request is carried out: neither a key another
     // program sends nor one that changes the modifiers can come in between.
+    if (m_watchdog)
+        m_watchdog->setServerGrabbed(true);
     XGrabServer(m_display);
     XUngrabKeyboard(m_display, CurrentTime);
 }
@@ -456,6 +526,9 @@ void X11KeyboardHold::resume()
     if (grabbed && testKeys)
         restoreTestKeys(*testKeys);
     XUngrabServer(m_display);
+    XFlush(m_display);
+    if (m_watchdog)
+        m_watchdog->setServerGrabbed(false);
     // The focus window may have gone meanwhile; the keys then go on unheld.
     if (!grabbed)
         grabLost();
@@ -466,6 +539,8 @@ void X11KeyboardHold::resume()
 
 void X11KeyboardHold::take(const XEvent& event)
 {
+    if (event.type == FocusIn || event.type == FocusOut)
+        return followFocus(event);
     if (event.type != KeyPress && event.type != KeyRelease)
         return;
     if (m_readingRestoredKeys) {
@@ -478,8 +553,8 @@ void X11KeyboardHold::take(const XEvent& event)
     // being typed again right then: the modifiers are the user's own, as followed here.
     const bool press = event.type == KeyPress;
     const unsigned keyCode = event.xkey.keycode;
-    const HeldKey key{
-        press, keyCode, (event.xkey.state & ~alignedMask) | (m_userModifiers & alignedMask), event.xkey.time};
+    const HeldKey key{press, keyCode, (event.xkey.state & ~alignedMask) | (m_userModifiers & alignedMask),
+        event.xkey.time, m_focusInTypedIn ? m_typedIn : 0};
     if (const unsigned bits = m_layout->modifierBits(keyCode)) {
         if (m_layout->isLockKey(keyCode))
             m_userModifiers ^= press ? bits : 0;
@@ -584,6 +659,8 @@ void X11KeyboardHold::typeNext()
             // the release of a held key among them perhaps, and a press of ours without one
             // would leave the key down and repeating. Modifiers come with each key's state.
             QList<HeldKey> keys = std::exchange(m_held, {});
+            XGrabServer(m_display);
+            FocusBefore before;
             for (qsizetype i = 0; i < keys.size(); ++i) {
                 const HeldKey& key = keys.at(i);
                 if (m_layout->modifierBits(key.keyCode) != 0)
@@ -592,8 +669,11 @@ void X11KeyboardHold::typeNext()
                     [&key](const HeldKey& later) { return later.keyCode == key.keyCode; });
                 if (key.press && release != keys.end() && !release->press)
                     keys.erase(release);
+                focusFor(key, before);
                 typeAgain(key, key.press);
             }
+            restoreFocus(before);
+            XUngrabServer(m_display);
             XFlush(m_display);
             oweHeld();
             return runAfterRelease();
@@ -615,6 +695,7 @@ void X11KeyboardHold::typeNext()
         // process stopping meanwhile.
         suspend();
         m_testKeysBeforeReplay = queryTestKeys();
+        FocusBefore before;
         QList<HeldKey> sent;
         m_sending.clear();
         bool stoppedAtDown = false;
@@ -651,6 +732,7 @@ void X11KeyboardHold::typeNext()
             // anywhere in the batch would leave the keys sent so far to that look.
             m_sendingMark = ++m_sentMark;
             oweHeld();
+            focusFor(key, before);
             if (typeAgain(key, withRelease))
                 sent.append(key);
             markSent(m_sendingMark);
@@ -658,6 +740,7 @@ void X11KeyboardHold::typeNext()
             m_sending.clear();
             oweHeld();
         }
+        restoreFocus(before);
         resume();
         if (m_state != State::typingAgain)
             continue;

@@ -112,6 +112,16 @@ private:
         unsigned keyCode;
         unsigned state;
         unsigned long time;
+        // The window that had the focus when it was typed; 0: whichever has it when it goes.
+        Window window = 0;
+    };
+    // Where the focus was before held keys went to the window they were typed in.
+    struct FocusBefore {
+        bool known = false;
+        Window window = 0;
+        int revert = 0;
+        // Where the keys go now.
+        Window current = 0;
     };
     struct UnrecordedKey {
         HeldKey key;
@@ -149,6 +159,13 @@ private:
     void markSent(quint32 mark);
     void runAfterRelease();
     void take(const _XEvent& event);
+    // Follows the focus leaving and coming back to the window the hold began in.
+    void followFocus(const _XEvent& event);
+    // Gives the focus to the window `key` was typed in when it has moved on since, so that a
+    // click or another program moving the focus does not carry the key along.
+    void focusFor(const HeldKey& key, FocusBefore& before);
+    void restoreFocus(const FocusBefore& before);
+    void stopFollowingFocus();
     void readGrabbedKeys();
     bool claimUnrecorded(bool press, unsigned keyCode, unsigned long time);
     void typeNext();
@@ -173,6 +190,10 @@ private:
     Window m_window = 0;
     // Our window inside the focus window, while a hold has one.
     Window m_inside = 0;
+    // The window that had the focus when the hold began, and whether it still has it as the
+    // keys now read were typed (focus changes come in the same stream as the grabbed keys).
+    Window m_typedIn = 0;
+    bool m_focusInTypedIn = false;
     State m_state = State::free;
     // The user did not let go of the key awaited in time: it goes anyway.
     bool m_releaseWaitOver = false;
