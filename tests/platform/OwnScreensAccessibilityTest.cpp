@@ -463,6 +463,7 @@ TEST_F(OwnScreensAccessibility, ACardsMenuOpensFromTheKeyboardAndClosesOnceAnIte
         ASSERT_TRUE(key(keys));
         const QList<Element> open = walkUntil(focusedItem("Open"));
         EXPECT_TRUE(find(open, showing(QStringLiteral("menu item"), QStringLiteral("Ungroup")))) << keys;
+        EXPECT_TRUE(find(open, showing(QStringLiteral("popup menu"), QStringLiteral("Work")))) << keys;
         ASSERT_TRUE(key("Escape"));
         const auto edit = showing(QStringLiteral("menu item"), QStringLiteral("Edit"));
         ASSERT_TRUE(DesktopSession::waitFor([&] { return !find(walk(velmora.processId()), edit); }, 5000)) << keys;

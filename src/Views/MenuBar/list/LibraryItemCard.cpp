@@ -168,5 +168,6 @@ void LibraryItemCard::contextMenuEvent(QContextMenuEvent* event)
         return;
     }
     const std::unique_ptr<QMenu> menu = buildContextMenu();
+    menu->setAccessibleName(accessibleName());
     menu->exec(event->globalPos());
 }

@@ -280,6 +280,8 @@ bool MainListView::openSelectionMenu()
     LibraryItemCard* card = *selected;
     // Not run in a loop of its own: the key that asked for it is still being handled.
     QMenu* menu = card->buildContextMenu().release();
+    // A screen reader names the menu as it opens: whose menu it is.
+    menu->setAccessibleName(card->accessibleName());
     connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
     menu->popup(card->mapToGlobal(QPoint(card->width() / 2, card->height() / 2)));
     ThemedMenu::highlightFirstItem(menu);
