@@ -45,7 +45,7 @@ QByteArray loweredUnlessAscii(const QString& text)
 
 QByteArray loweredUnlessAscii(const CompactText& text)
 {
-    return text.isAscii() ? QByteArray() : text.toString().toLower().toUtf8();
+    return text.isAscii() ? QByteArray() : text.loweredUtf8();
 }
 
 template <class Unit> Unit lowerAscii(Unit c)

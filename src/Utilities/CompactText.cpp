@@ -22,28 +22,36 @@ CompactText::CompactText(const QString& text)
         return;
     }
     // QString's own conversion would make unpaired surrogates question marks.
-    m_utf8.reserve(text.size() * 3);
+    m_utf8.resize(text.size() * 3);
+    char* out = m_utf8.data();
     for (qsizetype i = 0; i < text.size(); ++i) {
         char32_t c = units[i];
         if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(units[i + 1]))
             c = QChar::surrogateToUcs4(char16_t(c), units[++i]);
-        if (c < 0x80) {
-            m_utf8 += char(c);
-        } else if (c < 0x800) {
-            m_utf8 += char(0xC0 | (c >> 6));
-            m_utf8 += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            m_utf8 += char(0xE0 | (c >> 12));
-            m_utf8 += char(0x80 | ((c >> 6) & 0x3F));
-            m_utf8 += char(0x80 | (c & 0x3F));
-        } else {
-            m_utf8 += char(0xF0 | (c >> 18));
-            m_utf8 += char(0x80 | ((c >> 12) & 0x3F));
-            m_utf8 += char(0x80 | ((c >> 6) & 0x3F));
-            m_utf8 += char(0x80 | (c & 0x3F));
-        }
+        out = appendUtf8(out, c);
     }
+    m_utf8.truncate(out - m_utf8.constData());
     m_utf8.squeeze();
+}
+
+char* CompactText::appendUtf8(char* out, char32_t c)
+{
+    if (c < 0x80) {
+        *out++ = char(c);
+    } else if (c < 0x800) {
+        *out++ = char(0xC0 | (c >> 6));
+        *out++ = char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out++ = char(0xE0 | (c >> 12));
+        *out++ = char(0x80 | ((c >> 6) & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
+    } else {
+        *out++ = char(0xF0 | (c >> 18));
+        *out++ = char(0x80 | ((c >> 12) & 0x3F));
+        *out++ = char(0x80 | ((c >> 6) & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
+    }
+    return out;
 }
 
 namespace {
@@ -100,6 +108,43 @@ CompactText CompactText::fromUtf8(QByteArray utf8)
     CompactText text;
     text.m_utf8 = std::move(utf8);
     return text;
+}
+
+QByteArray CompactText::loweredUtf8() const
+{
+    // U+0130 lowers to two characters, which only QString's conversion gives; unpaired
+    // surrogates it turns into question marks. Texts with either go its way.
+    if (m_utf8.contains("\xC4\xB0") || holdsSurrogates(m_utf8))
+        return toString().toLower().toUtf8();
+    // A character's lower case takes at most half as many bytes again (U+023A, two bytes,
+    // lowers to U+2C65, three).
+    const qsizetype size = m_utf8.size();
+    QByteArray lowered(size + size / 2 + 4, Qt::Uninitialized);
+    const auto* in = reinterpret_cast<const uchar*>(m_utf8.constData());
+    char* out = lowered.data();
+    for (qsizetype i = 0; i < size;) {
+        const uchar lead = in[i];
+        if (lead < 0x80) {
+            *out++ = char(uchar(lead - 'A') < 26 ? lead + 32 : lead);
+            ++i;
+            continue;
+        }
+        const int length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = lead & (0xFF >> (length + 1));
+        for (int k = 1; k < length; ++k)
+            c = (c << 6) | (in[i + k] & 0x3F);
+        const char32_t lower = QChar::toLower(c);
+        if (lower == c) {
+            std::memcpy(out, in + i, size_t(length));
+            out += length;
+        } else {
+            out = appendUtf8(out, lower);
+        }
+        i += length;
+    }
+    lowered.truncate(out - lowered.constData());
+    lowered.squeeze();
+    return lowered;
 }
 
 bool CompactText::isAscii(QByteArrayView utf8)
