@@ -2,6 +2,7 @@
 
 #include <QHashFunctions>
 #include <QStringDecoder>
+#include <array>
 #include <cstring>
 
 CompactText::CompactText(const QString& text)
@@ -114,12 +115,22 @@ QByteArray CompactText::loweredUtf8() const
 {
     // U+0130 lowers to two characters, which only QString's conversion gives; unpaired
     // surrogates it turns into question marks. Texts with either go its way.
+    const auto plainly = [this] { return toString().toLower().toUtf8(); };
     if (m_utf8.contains("\xC4\xB0") || holdsSurrogates(m_utf8))
-        return toString().toLower().toUtf8();
-    // A character's lower case takes at most half as many bytes again (U+023A, two bytes,
-    // lowers to U+2C65, three).
+        return plainly();
+    // The lower case of the characters of two bytes, the Latin, Greek and Cyrillic letters
+    // beyond ASCII, looked up rather than asked for one at a time.
+    static const std::array<char16_t, 0x800> twoBytes = [] {
+        std::array<char16_t, 0x800> table{};
+        for (char32_t c = 0; c < table.size(); ++c)
+            table[c] = char16_t(QChar::toLower(c));
+        return table;
+    }();
+    // Lowered, nearly every text keeps its length, so it is made in bytes of that length; the
+    // few characters whose lower case takes more bytes (U+023A, two bytes, lowers to U+2C65,
+    // three) send their text the plain way.
     const qsizetype size = m_utf8.size();
-    QByteArray lowered(size + size / 2 + 4, Qt::Uninitialized);
+    QByteArray lowered(size, Qt::Uninitialized);
     const auto* in = reinterpret_cast<const uchar*>(m_utf8.constData());
     char* out = lowered.data();
     constexpr quint64 ones = 0x0101010101010101ULL;
@@ -147,17 +158,23 @@ QByteArray CompactText::loweredUtf8() const
         char32_t c = lead & (0xFF >> (length + 1));
         for (int k = 1; k < length; ++k)
             c = (c << 6) | (in[i + k] & 0x3F);
-        const char32_t lower = QChar::toLower(c);
+        // Kana, the CJK ideographs, Yi, Vai and Hangul have no case.
+        const bool caseless = length == 3 && ((c >= 0x3040 && c < 0xA640) || (c >= 0xAC00 && c < 0xD7A4));
+        const char32_t lower = caseless ? c : length == 2 ? twoBytes[c] : QChar::toLower(c);
         if (lower == c) {
             std::memcpy(out, in + i, size_t(length));
             out += length;
         } else {
-            out = appendUtf8(out, lower);
+            char bytes[4];
+            const qsizetype written = appendUtf8(bytes, lower) - bytes;
+            if (written > length)
+                return plainly();
+            std::memcpy(out, bytes, size_t(written));
+            out += written;
         }
         i += length;
     }
     lowered.truncate(out - lowered.constData());
-    lowered.squeeze();
     return lowered;
 }
 
