@@ -6,6 +6,7 @@
 //   scripts/with-desktop.sh build/benchmarks/app_scale_benchmark [--app PATH] [--sizes 1000,50000]
 //                                                                 [--edits N] [--expansions N] [--window MS]
 //                                                                 [--searches N] [--other-layout]
+//                                                                 [--words ascii,mixed] [--rounds N]
 //
 // The search is typed before the edits and again after them, when the library it looks
 // through has changed. The edits (--edits of each kind) are saved through the shortcut form
@@ -15,7 +16,10 @@
 // form opens and once with it left in the field. Each save's CPU time is also taken until the
 // whole process is quiet (its writer and helper threads done), not only its interface. With
 // --other-layout each size also starts from the same library laid out as another program
-// writes JSON (no indentation), which the program reads with its general parser.
+// writes JSON (no indentation), which the program reads with its general parser. --words
+// ascii,mixed measures each size with the plain ASCII library and with the same library holding
+// words in other scripts (GeneratedLibrary::Words), one after the other, --rounds times: runs
+// alternate, so that the load of a shared machine falls on both alike.
 //
 // How long the interface stops answering is seen from another X connection: a probe thread
 // sends the popover a _NET_WM_PING every 2 ms and waits for the answer, which Qt gives on its
@@ -275,10 +279,11 @@ const QString expansionText = QStringLiteral("Best regards, Anna");
 
 class Run {
 public:
-    Run(const QString& program, int shortcuts, int edits, int expansions, int expansionWindow, int searches,
-        bool otherLayout)
+    Run(const QString& program, int shortcuts, GeneratedLibrary::Words words, int edits, int expansions,
+        int expansionWindow, int searches, bool otherLayout)
         : m_velmora(program)
         , m_shortcuts(shortcuts)
+        , m_words(words)
         , m_edits(edits)
         , m_expansions(expansions)
         , m_expansionWindow(expansionWindow)
@@ -342,7 +347,7 @@ public:
 private:
     bool seed()
     {
-        UserData library = GeneratedLibrary::generate(m_shortcuts);
+        UserData library = GeneratedLibrary::generate(m_shortcuts, m_words);
         Shortcut signature;
         signature.id = QStringLiteral("5C000000-0000-4000-8000-999999999999");
         signature.trigger = expansionTrigger;
@@ -718,6 +723,7 @@ private:
 
     VelmoraProgram m_velmora;
     int m_shortcuts;
+    GeneratedLibrary::Words m_words;
     int m_edits;
     int m_expansions;
     // Milliseconds each expansion is given, counted in its CPU time.
@@ -788,7 +794,12 @@ int main(int argc, char** argv)
             "Times the search is typed per size (the first as the user first types it), and after the edits (each "
             "time after one more saved edit).",
             "n", QStringLiteral("1")},
-        {"other-layout", "Also start each size from its library laid out as another program writes JSON."}});
+        {"other-layout", "Also start each size from its library laid out as another program writes JSON."},
+        {"words",
+            "The libraries' words, comma-separated: ascii, and mixed for the same library with words in other "
+            "scripts.",
+            "list", QStringLiteral("ascii")},
+        {"rounds", "Times each column is measured, the columns taking turns.", "n", QStringLiteral("1")}});
     parser.process(application);
     if (const QString missing = DesktopSession::missingPieces(); !missing.isEmpty()) {
         std::printf("app scale benchmark: %s (run it inside scripts/with-desktop.sh)\n", qPrintable(missing));
@@ -799,16 +810,34 @@ int main(int argc, char** argv)
         sizes.append(size.toInt());
     QList<QMap<QString, QString>> columns;
     QStringList titles;
-    for (const int size : sizes) {
-        for (const bool otherLayout : {false, true}) {
-            if (otherLayout && !parser.isSet("other-layout"))
-                continue;
-            Run run(parser.value("app"), size, parser.value("edits").toInt(), parser.value("expansions").toInt(),
-                parser.value("window").toInt(), parser.value("searches").toInt(), otherLayout);
-            columns.append(run.measure());
-            titles.append(QString::number(size) + QStringLiteral(" shortcuts")
-                + (otherLayout ? QStringLiteral(", another writer's layout") : QString()));
-            std::fprintf(stderr, "app scale benchmark: %s measured\n", qPrintable(titles.last()));
+    QList<GeneratedLibrary::Words> words;
+    for (const QString& word : parser.value("words").split(u',')) {
+        if (word != QLatin1String("ascii") && word != QLatin1String("mixed")) {
+            std::printf("app scale benchmark: --words takes ascii and mixed\n");
+            return 1;
+        }
+        words.append(word == QLatin1String("ascii") ? GeneratedLibrary::Words::ascii : GeneratedLibrary::Words::mixed);
+    }
+    const int rounds = std::max(1, parser.value("rounds").toInt());
+    for (int round = 0; round < rounds; ++round) {
+        for (const int size : sizes) {
+            for (const GeneratedLibrary::Words kind : words) {
+                for (const bool otherLayout : {false, true}) {
+                    if (otherLayout && !parser.isSet("other-layout"))
+                        continue;
+                    Run run(parser.value("app"), size, kind, parser.value("edits").toInt(),
+                        parser.value("expansions").toInt(), parser.value("window").toInt(),
+                        parser.value("searches").toInt(), otherLayout);
+                    columns.append(run.measure());
+                    titles.append(QString::number(size) + QStringLiteral(" shortcuts")
+                        + (words.size() > 1 ? (kind == GeneratedLibrary::Words::mixed ? QStringLiteral(", other scripts")
+                                                                                        : QStringLiteral(", ASCII"))
+                                            : QString())
+                        + (otherLayout ? QStringLiteral(", another writer's layout") : QString())
+                        + (rounds > 1 ? QStringLiteral(", run %1").arg(round + 1) : QString()));
+                    std::fprintf(stderr, "app scale benchmark: %s measured\n", qPrintable(titles.last()));
+                }
+            }
         }
     }
     QTextStream out(stdout);

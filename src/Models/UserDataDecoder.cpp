@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QStringDecoder>
 #include <QUuid>
 
 #include <algorithm>
@@ -24,9 +25,10 @@ const QByteArray itemStart = QByteArrayLiteral("\n        {\n");
 constexpr qsizetype itemsWorthThreads = 2000;
 
 // Reads one item laid out exactly as the library's encoder writes it, straight from the file's
-// bytes: keys sorted, one a line, texts in plain ASCII with the short escapes. Anything else
-// (another layout, other keys, other escapes, characters beyond ASCII, numbers in another
-// form) is left to the JSON parser, so what this reads is what the parser would.
+// bytes: keys sorted, one a line, texts in UTF-8 with JSON's escapes. Anything else (another
+// layout, other keys, escapes JSON does not have, control characters, bytes that are not
+// UTF-8, numbers in another form) is left to the JSON parser, so what this reads is what the
+// parser would.
 class ItemReader {
 public:
     ItemReader(const char* from, const char* to)
@@ -38,7 +40,7 @@ public:
     std::optional<Shortcut> read()
     {
         Shortcut shortcut;
-        std::optional<QByteArray> expansion, id, trigger, groupId;
+        std::optional<Text> expansion, id, trigger, groupId;
         if (!literal("\n        {\n") || !(expansion = member(expansionKey, ",\n")))
             return std::nullopt;
         if (startsWith(groupIdKey) && !(groupId = member(groupIdKey, ",\n")))
@@ -57,15 +59,24 @@ public:
             return std::nullopt;
         if (!(trigger = member(triggerKey, "\n        }")) || m_at != m_end)
             return std::nullopt;
-        shortcut.id = QString::fromLatin1(*id);
-        shortcut.trigger = QString::fromLatin1(*trigger);
-        shortcut.expansion = CompactText::fromUtf8(std::move(*expansion));
+        shortcut.id = id->toString();
+        shortcut.trigger = trigger->toString();
+        shortcut.expansion = CompactText::fromUtf8(std::move(expansion->utf8));
         if (groupId)
-            shortcut.groupId = QString::fromLatin1(*groupId);
+            shortcut.groupId = groupId->toString();
         return shortcut;
     }
 
 private:
+    // A text as CompactText holds it: UTF-8, with an unpaired surrogate (which only an escape
+    // can give) in the three bytes of its code point.
+    struct Text {
+        QByteArray utf8;
+        bool ascii = true;
+
+        QString toString() const { return ascii ? QString::fromLatin1(utf8) : CompactText::fromUtf8(utf8).toString(); }
+    };
+
     static constexpr std::string_view expansionKey = "            \"expansion\": ";
     static constexpr std::string_view groupIdKey = "            \"groupId\": ";
     static constexpr std::string_view idKey = "            \"id\": ";
@@ -86,29 +97,36 @@ private:
         return true;
     }
 
-    std::optional<QByteArray> member(std::string_view key, std::string_view after)
+    std::optional<Text> member(std::string_view key, std::string_view after)
     {
         if (!literal(key))
             return std::nullopt;
-        std::optional<QByteArray> text = string();
+        std::optional<Text> text = string();
         if (!text || !literal(after))
             return std::nullopt;
         return text;
     }
 
-    // A JSON text in plain ASCII, unescaped, allocated at its exact size.
-    std::optional<QByteArray> string()
+    // A JSON text, unescaped, allocated at its exact size.
+    std::optional<Text> string()
     {
         if (m_at == m_end || *m_at != '"')
             return std::nullopt;
         const char* const from = ++m_at;
         qsizetype escapes = 0;
+        bool codeEscapes = false;
+        bool ascii = true;
         for (; m_at < m_end && *m_at != '"'; ++m_at) {
             const uchar c = uchar(*m_at);
-            if (c < 0x20 || c >= 0x80)
+            if (c < 0x20)
                 return std::nullopt;
+            ascii = ascii && c < 0x80;
             if (c == '\\') {
-                if (++m_at == m_end || unescaped(*m_at) == 0)
+                if (++m_at == m_end)
+                    return std::nullopt;
+                if (*m_at == 'u')
+                    codeEscapes = true;
+                else if (unescaped(*m_at) == 0)
                     return std::nullopt;
                 ++escapes;
             }
@@ -116,11 +134,64 @@ private:
         if (m_at == m_end)
             return std::nullopt;
         const char* const to = m_at++;
-        QByteArray text(to - from - escapes, Qt::Uninitialized);
-        char* out = text.data();
+        // The parser refuses what is not UTF-8 (overlong forms, surrogates, truncated
+        // sequences), exactly as Qt's own check does; escapes are ASCII and pass it.
+        if (!ascii && !QUtf8StringView(from, to).isValidUtf8())
+            return std::nullopt;
+        if (codeEscapes)
+            return withCodeEscapes(from, to);
+        Text text{QByteArray(to - from - escapes, Qt::Uninitialized), ascii};
+        char* out = text.utf8.data();
         for (const char* in = from; in < to; ++in)
             *out++ = *in == '\\' ? unescaped(*++in) : *in;
         return text;
+    }
+
+    // A text with \u escapes, whose code units the parser keeps as they are: an escaped pair
+    // of surrogates is one character, an unpaired one stays a character of its own. Rare (the
+    // encoder writes them for control characters and unpaired surrogates), so made the plain
+    // way, through the UTF-16 text the parser would give.
+    static std::optional<Text> withCodeEscapes(const char* from, const char* to)
+    {
+        QString units;
+        units.reserve(to - from);
+        // A byte-order mark is a character wherever it stands.
+        QStringDecoder decoder(
+            QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+        for (const char* in = from; in < to;) {
+            if (*in != '\\') {
+                const char* const run = std::find(in, to, '\\');
+                units += decoder.decode(QByteArrayView(in, run));
+                in = run;
+            } else if (in[1] != 'u') {
+                units += QLatin1Char(unescaped(in[1]));
+                in += 2;
+            } else {
+                char16_t unit = 0;
+                for (const char* digit = in + 2; digit < in + 6; ++digit) {
+                    const int value = hexValue(digit < to ? *digit : 0);
+                    if (value < 0)
+                        return std::nullopt;
+                    unit = char16_t(unit << 4 | value);
+                }
+                units += QChar(unit);
+                in += 6;
+            }
+        }
+        Text text{CompactText(units).utf8(), false};
+        text.ascii = CompactText::isAscii(text.utf8);
+        return text;
+    }
+
+    static int hexValue(char c)
+    {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
     }
 
     static char unescaped(char c)

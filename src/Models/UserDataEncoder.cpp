@@ -98,6 +98,75 @@ private:
     qsizetype m_start = -1;
 };
 
+// A text as Qt's JSON writer writes it, from the UTF-8 that CompactText holds: the short
+// escapes, other control characters as \u00XX, every other character as it is, except an
+// unpaired surrogate (three bytes ED A0..BF xx), which is written as its escape. A byte-order
+// mark right after a quotation mark is written as its escape too, as VelmoraJSON writes it:
+// Qt's parser would drop it there.
+void appendJsonUtf8(QByteArray& out, QByteArrayView utf8)
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    const qsizetype from = out.size();
+    out.resize(from + 2 + utf8.size() * 6);
+    char* at = out.data() + from;
+    *at++ = '"';
+    const auto* in = reinterpret_cast<const uchar*>(utf8.data());
+    const uchar* const end = in + utf8.size();
+    while (in < end) {
+        const uchar c = *in;
+        if (c >= 0x20 && c != '"' && c != '\\' && c < 0x80) {
+            *at++ = char(*in++);
+            continue;
+        }
+        if (c < 0x80) {
+            *at++ = '\\';
+            switch (c) {
+            case '"': *at++ = '"'; break;
+            case '\\': *at++ = '\\'; break;
+            case '\b': *at++ = 'b'; break;
+            case '\f': *at++ = 'f'; break;
+            case '\n': *at++ = 'n'; break;
+            case '\r': *at++ = 'r'; break;
+            case '\t': *at++ = 't'; break;
+            default:
+                *at++ = 'u';
+                *at++ = '0';
+                *at++ = '0';
+                *at++ = hex[c >> 4];
+                *at++ = hex[c & 0xF];
+            }
+            ++in;
+        } else if (c == 0xED && end - in >= 3 && in[1] >= 0xA0) {
+            const unsigned unit = 0xD000u | unsigned(in[1] & 0x3F) << 6 | unsigned(in[2] & 0x3F);
+            *at++ = '\\';
+            *at++ = 'u';
+            for (int shift = 12; shift >= 0; shift -= 4)
+                *at++ = hex[(unit >> shift) & 0xF];
+            in += 3;
+        } else if (c == 0xEF && end - in >= 3 && in[1] == 0xBB && in[2] == 0xBF && at[-1] == '"') {
+            std::memcpy(at, "\\ufeff", 6);
+            at += 6;
+            in += 3;
+        } else {
+            *at++ = char(*in++);
+        }
+    }
+    *at++ = '"';
+    out.truncate(at - out.constData());
+}
+
+void appendJsonText(QByteArray& out, const QString& text)
+{
+    const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
+    char16_t seen = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        seen |= units[i];
+    if (seen < 0x80)
+        appendJsonUtf8(out, text.toLatin1());
+    else
+        appendJsonUtf8(out, CompactText(text).utf8());
+}
+
 UserData withoutShortcuts(const UserData& data)
 {
     UserData rest = data;
@@ -120,22 +189,29 @@ bool UserDataEncoder::readsBackAs(const QByteArray& alone, const Shortcut& short
 
 QByteArray UserDataEncoder::encodeShortcut(const Shortcut& shortcut, bool* readsBack)
 {
-    const QByteArray alone = VelmoraJSON::encode(shortcut);
-    if (readsBack)
-        *readsBack = readsBackAs(alone, shortcut);
-    // Written alone the record starts at depth 0 and ends with a line break; in the list every
-    // line lies two levels deeper.
+    // Written straight from the record, as the coder writes it at the list's depth: keys
+    // sorted, one a line. Going through the coder's own objects costs a large library most of
+    // its start-up and its saves, above all for texts beyond ASCII, which its writer takes a
+    // character at a time.
     QByteArray nested;
-    nested.reserve(alone.size() + itemIndent.size() * (alone.count('\n') + 1));
-    qsizetype from = 0;
-    while (from < alone.size() - 1) {
-        const qsizetype lineEnd = alone.indexOf('\n', from);
-        nested += itemIndent;
-        nested.append(alone.constData() + from, lineEnd - from);
-        from = lineEnd + 1;
-        if (from < alone.size())
-            nested += '\n';
+    nested.reserve(shortcut.expansion.utf8().size() + shortcut.trigger.size() + shortcut.id.size() + 192);
+    nested += "        {\n            \"expansion\": ";
+    appendJsonUtf8(nested, shortcut.expansion.utf8());
+    if (shortcut.groupId) {
+        nested += ",\n            \"groupId\": ";
+        appendJsonText(nested, *shortcut.groupId);
     }
+    nested += ",\n            \"id\": ";
+    appendJsonText(nested, shortcut.id);
+    if (shortcut.isExample)
+        nested += *shortcut.isExample ? ",\n            \"isExample\": true" : ",\n            \"isExample\": false";
+    nested += ",\n            \"order\": ";
+    nested += QByteArray::number(shortcut.order);
+    nested += ",\n            \"trigger\": ";
+    appendJsonText(nested, shortcut.trigger);
+    nested += "\n        }";
+    if (readsBack)
+        *readsBack = readsBackAs(nested, shortcut);
     return nested;
 }
 

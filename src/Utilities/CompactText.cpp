@@ -2,6 +2,7 @@
 
 #include <QHashFunctions>
 #include <QStringDecoder>
+#include <array>
 #include <cstring>
 
 CompactText::CompactText(const QString& text)
@@ -22,28 +23,36 @@ CompactText::CompactText(const QString& text)
         return;
     }
     // QString's own conversion would make unpaired surrogates question marks.
-    m_utf8.reserve(text.size() * 3);
+    m_utf8.resize(text.size() * 3);
+    char* out = m_utf8.data();
     for (qsizetype i = 0; i < text.size(); ++i) {
         char32_t c = units[i];
         if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(units[i + 1]))
             c = QChar::surrogateToUcs4(char16_t(c), units[++i]);
-        if (c < 0x80) {
-            m_utf8 += char(c);
-        } else if (c < 0x800) {
-            m_utf8 += char(0xC0 | (c >> 6));
-            m_utf8 += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            m_utf8 += char(0xE0 | (c >> 12));
-            m_utf8 += char(0x80 | ((c >> 6) & 0x3F));
-            m_utf8 += char(0x80 | (c & 0x3F));
-        } else {
-            m_utf8 += char(0xF0 | (c >> 18));
-            m_utf8 += char(0x80 | ((c >> 12) & 0x3F));
-            m_utf8 += char(0x80 | ((c >> 6) & 0x3F));
-            m_utf8 += char(0x80 | (c & 0x3F));
-        }
+        out = appendUtf8(out, c);
     }
+    m_utf8.truncate(out - m_utf8.constData());
     m_utf8.squeeze();
+}
+
+char* CompactText::appendUtf8(char* out, char32_t c)
+{
+    if (c < 0x80) {
+        *out++ = char(c);
+    } else if (c < 0x800) {
+        *out++ = char(0xC0 | (c >> 6));
+        *out++ = char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out++ = char(0xE0 | (c >> 12));
+        *out++ = char(0x80 | ((c >> 6) & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
+    } else {
+        *out++ = char(0xF0 | (c >> 18));
+        *out++ = char(0x80 | ((c >> 12) & 0x3F));
+        *out++ = char(0x80 | ((c >> 6) & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
+    }
+    return out;
 }
 
 namespace {
@@ -100,6 +109,73 @@ CompactText CompactText::fromUtf8(QByteArray utf8)
     CompactText text;
     text.m_utf8 = std::move(utf8);
     return text;
+}
+
+QByteArray CompactText::loweredUtf8() const
+{
+    // U+0130 lowers to two characters, which only QString's conversion gives; unpaired
+    // surrogates it turns into question marks. Texts with either go its way.
+    const auto plainly = [this] { return toString().toLower().toUtf8(); };
+    if (m_utf8.contains("\xC4\xB0") || holdsSurrogates(m_utf8))
+        return plainly();
+    // The lower case of the characters of two bytes, the Latin, Greek and Cyrillic letters
+    // beyond ASCII, looked up rather than asked for one at a time.
+    static const std::array<char16_t, 0x800> twoBytes = [] {
+        std::array<char16_t, 0x800> table{};
+        for (char32_t c = 0; c < table.size(); ++c)
+            table[c] = char16_t(QChar::toLower(c));
+        return table;
+    }();
+    // Lowered, nearly every text keeps its length, so it is made in bytes of that length; the
+    // few characters whose lower case takes more bytes (U+023A, two bytes, lowers to U+2C65,
+    // three) send their text the plain way.
+    const qsizetype size = m_utf8.size();
+    QByteArray lowered(size, Qt::Uninitialized);
+    const auto* in = reinterpret_cast<const uchar*>(m_utf8.constData());
+    char* out = lowered.data();
+    constexpr quint64 ones = 0x0101010101010101ULL;
+    constexpr quint64 highs = 0x8080808080808080ULL;
+    for (qsizetype i = 0; i < size;) {
+        // Eight ASCII bytes at a time, most of a text in a Latin script: a byte from 'A' on
+        // gets its high bit from adding 0x3F, one beyond 'Z' from adding 0x25, and no sum
+        // carries into the next byte. Capitals are the bytes with the first and not the second.
+        quint64 word = 0;
+        if (size - i >= 8 && (std::memcpy(&word, in + i, sizeof word), (word & highs) == 0)) {
+            const quint64 capitals = (word + ones * 0x3F) & ~(word + ones * 0x25) & highs;
+            word |= capitals >> 2;
+            std::memcpy(out, &word, sizeof word);
+            out += 8;
+            i += 8;
+            continue;
+        }
+        const uchar lead = in[i];
+        if (lead < 0x80) {
+            *out++ = char(uchar(lead - 'A') < 26 ? lead + 32 : lead);
+            ++i;
+            continue;
+        }
+        const int length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = lead & (0xFF >> (length + 1));
+        for (int k = 1; k < length; ++k)
+            c = (c << 6) | (in[i + k] & 0x3F);
+        // Kana, the CJK ideographs, Yi, Vai and Hangul have no case.
+        const bool caseless = length == 3 && ((c >= 0x3040 && c < 0xA640) || (c >= 0xAC00 && c < 0xD7A4));
+        const char32_t lower = caseless ? c : length == 2 ? twoBytes[c] : QChar::toLower(c);
+        if (lower == c) {
+            std::memcpy(out, in + i, size_t(length));
+            out += length;
+        } else {
+            char bytes[4];
+            const qsizetype written = appendUtf8(bytes, lower) - bytes;
+            if (written > length)
+                return plainly();
+            std::memcpy(out, bytes, size_t(written));
+            out += written;
+        }
+        i += length;
+    }
+    lowered.truncate(out - lowered.constData());
+    return lowered;
 }
 
 bool CompactText::isAscii(QByteArrayView utf8)

@@ -48,6 +48,9 @@ public:
         return m_utf8.constData() == other.m_utf8.constData() && m_utf8.size() == other.m_utf8.size();
     }
 
+    // UTF-8 of toString().toLower(), without making either.
+    QByteArray loweredUtf8() const;
+
     static bool isAscii(QByteArrayView utf8);
     static qsizetype utf16Size(QByteArrayView utf8);
 
@@ -57,6 +60,9 @@ public:
     friend bool operator==(const CompactText& a, const char* utf8) { return a.m_utf8 == utf8; }
 
 private:
+    // Writes `c` as UTF-8 at `out`, a surrogate as its three bytes; where the next goes.
+    static char* appendUtf8(char* out, char32_t c);
+
     QByteArray m_utf8;
 };
 

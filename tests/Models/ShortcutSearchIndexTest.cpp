@@ -151,3 +151,16 @@ TEST(ShortcutSearchIndex, EachEditAnswersAsTheRuleEvenForAQueryAskedBeforeIt)
     shortcuts.clear();
     expectTheRule("all removed");
 }
+
+TEST(ShortcutSearchIndex, TextsWhoseCaseChangesTheirLengthMatchAsTheRule)
+{
+    // Lowered, U+023A takes a byte more and the Kelvin sign two fewer; U+0130 becomes two
+    // characters.
+    const QList<Shortcut> shortcuts = {item(QStringLiteral("1"), QStringLiteral("/a"), QStringLiteral("\u023a\u023aB")),
+        item(QStringLiteral("2"), QStringLiteral("/b"), QStringLiteral("20 \u212a DEGREES")),
+        item(QStringLiteral("3"), QStringLiteral("/c"), QStringLiteral("\u0130STANBUL"))};
+    ShortcutSearchIndex index;
+    for (const QString& query : {QStringLiteral("\u2c65b"), QStringLiteral("k deg"), QStringLiteral("i\u0307s"),
+             QStringLiteral("b"), QStringLiteral("\u2c65\u2c65")})
+        EXPECT_EQ(index.matching(shortcuts, query), reference(shortcuts, query)) << query.toStdString();
+}

@@ -134,3 +134,42 @@ TEST(LibraryDecoder, DamagedOrForeignFilesGiveThePlainReadingsResultOrError)
         }
     }
 }
+
+TEST(LibraryDecoder, TextsBeyondAsciiReadAsThePlainReadingReadsThem)
+{
+    const QByteArray bytes = VelmoraJSON::encode(library(40));
+    // Texts as a file may hold them between the quotation marks: characters of every length
+    // in UTF-8, escaped pairs and unpaired surrogates, escapes beside other characters, marks,
+    // and what is not UTF-8 or not an escape.
+    const QList<QByteArray> texts = {"caf\xC3\xA9 Stra\xC3\x9F" "e \xE6\x9D\xB1\xE4\xBA\xAC \xCE\xB1\xCE\xB8",
+        "\xF0\x9F\x98\x80\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD", "\\ud83d\\ude00 \\uD83D\\uDE00 \\u00e9\\u4E16",
+        "\\ud800", "a\\udc00b", "\\udc00\\ud800", "\\ud83d\\ud83d\\ude00", "\\ud83d\xF0\x9F\x98\x80",
+        "\xF0\x9F\x98\x80\\ude00", "x\\u0000y", QByteArray("x\0y", 3), "\\\"\xC3\xA9\\n\\t\\\\\\/\\b\\f\\r\xC3\xA9",
+        "\xEF\xBB\xBFstart", "\\\"\xEF\xBB\xBF", "\\ufeff\xEF\xBB\xBF", "mid\xEF\xBB\xBF", "\xEF\xBF\xBE \xF4\x8F\xBF\xBF \x7F",
+        "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xED\xBF\xBF", "end \xE6\x97", "\x80 stray",
+        "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xC3\xA9\\u12G4", "\xC3\xA9\\u12", "\xC3\xA9\\x", "\xC3\xA9\x01"};
+    const qsizetype item = bytes.indexOf("\"S20\"");
+    ASSERT_GT(item, 0);
+    const qsizetype expansion = bytes.lastIndexOf("\"expansion\": \"", item) + 14;
+    const qsizetype expansionEnd = bytes.indexOf("\",\n", expansion);
+    const qsizetype trigger = bytes.indexOf("\"trigger\": \"", item) + 12;
+    const qsizetype triggerEnd = bytes.indexOf('"', trigger);
+    for (const QByteArray& text : texts) {
+        QByteArray inExpansion = bytes;
+        inExpansion.replace(expansion, expansionEnd - expansion, text);
+        QByteArray inTrigger = bytes;
+        inTrigger.replace(trigger, triggerEnd - trigger, QByteArray("/" + text));
+        QByteArray inId = bytes;
+        inId.replace(item + 1, 3, QByteArray(text + "S20"));
+        for (const QByteArray& input : {inExpansion, inTrigger, inId}) {
+            const auto plain = plainly(input);
+            const auto quick = quickly(input);
+            ASSERT_EQ(plain.index(), quick.index()) << text.toHex().toStdString();
+            if (std::holds_alternative<QString>(plain))
+                EXPECT_EQ(std::get<QString>(quick), std::get<QString>(plain)) << text.toHex().toStdString();
+            else
+                EXPECT_TRUE(UserData::identical(std::get<UserData>(quick), std::get<UserData>(plain)))
+                    << text.toHex().toStdString();
+        }
+    }
+}

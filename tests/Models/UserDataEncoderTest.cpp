@@ -238,3 +238,35 @@ TEST(UserDataEncoder, TextsLeftToBeTakenLaterAreTakenByTheFirstSaveIfNotBefore)
         EXPECT_TRUE(encoded.readsBackAsGiven);
     }
 }
+
+TEST(UserDataEncoder, WritesTextsInEveryScriptAsThePlainCoder)
+{
+    QString unpaired = QStringLiteral("a");
+    unpaired += QChar(0xD800);
+    unpaired += QChar(0xDBFF);
+    unpaired += QStringLiteral("\U0001F600");
+    unpaired += QChar(0xDFFF);
+    QString reversed = QString(QChar(0xDC00)) + QChar(0xD800);
+    const QStringList texts = {QStringLiteral("caf\u00e9 Stra\u00dfe \u6771\u4eac \u03b1\u03b8 \U0001F44D\U0001F3FD"),
+        unpaired, reversed, QString(QChar(0xD83D)), QStringLiteral("\ufeffstarts with a mark"),
+        QStringLiteral("quote then mark \"\ufeff and \\\ufeff"), QStringLiteral("mid\ufeff"),
+        QStringLiteral("\u0000\u0001\u001f\u007f\u0080\u2028\ufffe\U0010FFFF"), QStringLiteral("\b\f\n\r\t\"\\/")};
+    UserDataEncoder encoder;
+    UserData data = sample();
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        Shortcut s = shortcut(int(10 + i), texts[i]);
+        // The texts a record keeps as QStrings go the same way.
+        if (i % 2 == 0)
+            s.trigger = QStringLiteral("/") + texts[i];
+        else
+            s.id = texts[i] + QString::number(i);
+        data.shortcuts.append(s);
+    }
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+    // Written again from the bytes kept, and with each text changed in turn.
+    EXPECT_TRUE(writesAsThePlainCoder(encoder, data));
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        data.shortcuts[data.shortcuts.size() - 1 - i].expansion = texts[i] + texts[(i + 1) % texts.size()];
+        EXPECT_TRUE(writesAsThePlainCoder(encoder, data)) << i;
+    }
+}

@@ -93,3 +93,22 @@ TEST(CompactText, RecordsCompareAndHashUnderCanonicalEquivalence)
     EXPECT_EQ(RecordText::hash(7, kelvin), RecordText::hash(7, ascii));
     EXPECT_FALSE(RecordText::equal(ascii, CompactText(QStringLiteral("20 k"))));
 }
+
+TEST(CompactText, LowersAsQStringLowersInEveryScript)
+{
+    // Every character there is, and the cases lowered another way: U+0130, whose lower case
+    // is two characters, and unpaired surrogates.
+    QString everything;
+    for (char32_t c = 0x20; c <= 0x10FFFF; ++c) {
+        if (!QChar::isSurrogate(c))
+            everything += QString::fromUcs4(&c, 1);
+    }
+    QString unpaired = QStringLiteral("\u00c5 A");
+    unpaired += QChar(0xD800);
+    unpaired += QStringLiteral("\u0391");
+    QStringList texts = samples;
+    texts << everything << QStringLiteral("\u0130stanbul \u00c5") << unpaired
+          << QStringLiteral("\ufeff\u00c9COLE \u023a\u212a") << QStringLiteral("ASCII ONLY");
+    for (const QString& text : texts)
+        EXPECT_EQ(CompactText(text).loweredUtf8(), text.toLower().toUtf8()) << text.left(40).toStdString();
+}

@@ -903,7 +903,9 @@ TEST_F(MainListViewTest, RowsWithoutCardsAreAsTallAsTheirCardsWouldBe)
             = {QStringLiteral("one line"), QStringLiteral("ends with a break\n"), QStringLiteral("two\nlines"),
                 QString(400, u'x'), QStringLiteral("a text that is a little too long for one line of the card"),
                 QStringLiteral("Gr\u00fc\u00dfe aus K\u00f6ln \U0001F389"),
-                QStringLiteral("\u00c0 bient\u00f4t \u2014 un texte un peu trop long pour une seule ligne")};
+                QStringLiteral("\u00c0 bient\u00f4t \u2014 un texte un peu trop long pour une seule ligne"),
+                // Overfilling its line with its ASCII characters alone.
+                QStringLiteral("\u4e16\u754c \U0001F389 ") + QString(120, u'm')};
         // Folder lines with and without an icon.
         data.groups[0].icon = QStringLiteral("briefcase");
         data.groups[3].icon = QStringLiteral("\U0001F3E0");

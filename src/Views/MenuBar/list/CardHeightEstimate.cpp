@@ -123,6 +123,17 @@ int CardHeightEstimate::previewLines(const CompactText& text, const Measures& me
             return 1;
         if (printable && sum > measures.previewWidth * (1 + kerningMargin))
             return ShortcutCard::previewLines;
+    } else {
+        // Other characters only widen a line: when its ASCII characters alone overfill it,
+        // the text is not laid out, which for scripts and emoji drawn from other fonts costs
+        // more than for ASCII.
+        qreal ascii = 0;
+        for (const char c : utf8) {
+            if (uchar(c) >= ' ' && uchar(c) < 127)
+                ascii += measures.asciiAdvance[uchar(c)];
+        }
+        if (ascii > measures.previewWidth * (1 + kerningMargin))
+            return ShortcutCard::previewLines;
     }
     const QString whole = text.toString();
     if (whole.size() > longestOnOneLine)
