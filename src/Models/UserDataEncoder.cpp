@@ -7,6 +7,7 @@
 #include <cstring>
 #include <future>
 #include <optional>
+#include <string_view>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
@@ -144,8 +145,8 @@ void appendJsonUtf8(QByteArray& out, QByteArrayView utf8)
                 *at++ = hex[(unit >> shift) & 0xF];
             in += 3;
         } else if (c == 0xEF && end - in >= 3 && in[1] == 0xBB && in[2] == 0xBF && at[-1] == '"') {
-            std::memcpy(at, "\\ufeff", 6);
-            at += 6;
+            constexpr std::string_view escapedMark = "\\ufeff";
+            at = std::copy(escapedMark.begin(), escapedMark.end(), at);
             in += 3;
         } else {
             *at++ = char(*in++);
