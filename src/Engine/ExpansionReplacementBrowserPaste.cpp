@@ -548,6 +548,13 @@ bool ExpansionReplacement::pasteInReportedOrder(const std::shared_ptr<Run>& run)
 
 bool ExpansionReplacement::mayBeKeys(Run& run, const QString& text)
 {
+    // Firefox reports a paste into a rich-text region in pieces, which count among the keys
+    // reported: a key typed into a paste made again, read where that paste's selection was asked
+    // for, passed for keys that had taken its place, and the expansion was pasted a second time
+    // behind itself ("Hi oBest regards, Anna kBest regards, Anna o"). The expansion whole is no key.
+    const auto spaced = [](QString shown) { return shown.replace(QChar::Nbsp, u' '); };
+    if (!run.plan.expansion.isEmpty() && spaced(text).contains(spaced(run.plan.expansion)))
+        return false;
     const QString reported = run.plan.keysReported ? run.plan.keysReported() : QString();
     if (!run.plan.keysReported || (!reported.isEmpty() && withoutEach(reported, text)))
         return true;

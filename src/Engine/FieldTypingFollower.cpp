@@ -220,6 +220,9 @@ void FieldTypingFollower::handle(const TextFieldEvent& event)
             if (!typedOnBehind)
                 m_replacement->fieldChanged = true;
             resetTyping();
+        } else {
+            qCDebug(lcEngine).noquote() << "During the paste of" << m_replacement->trigger
+                                        << "the field reported the caret at" << event.offset;
         }
         return;
     }
@@ -947,8 +950,11 @@ void FieldTypingFollower::paste(const std::shared_ptr<Replacement>& replacement)
     auto ended = [self, replacement, target, keysOvertakePaste] {
         if (!self)
             return;
-        if (target->keysOvertookPaste() && !keysOvertakePaste)
+        if (target->keysOvertookPaste() && !keysOvertakePaste) {
+            qCDebug(lcEngine).noquote() << replacement->field->applicationName()
+                                        << "took a paste behind the selection it showed: its pastes go without End from now on";
             self->m_keysOvertakePaste.insert(replacement->field->applicationName());
+        }
         // Selecting the trigger makes a browser take the primary selection over; it goes back
         // once no paste can still be on its way.
         self->m_pasting->replacement->afterPasteSettled([self] {

@@ -801,6 +801,16 @@ TEST_P(WaylandBrowsers, firefoxOnWaylandCountsAnExpansionWithAnEmojiThatShows)
     expectClipboardIntact();
 }
 
+// Sway sends the focused window leave and enter when a keyboard joins its seat, and Firefox then
+// put its rich-text region's caret at the start, away from the selected trigger: the keyboard the
+// pastes come from is on the seat before any field needs it.
+TEST_P(WaylandBrowsers, underSwayTheKeyboardPastesComeFromIsOnTheSeatBeforeAnyTrigger)
+{
+    if (GetParam() != Compositor::sway)
+        GTEST_SKIP() << "only sway lends a keyboard of our own";
+    EXPECT_EQ(WaylandSession::swayInputTypes().count(QStringLiteral("keyboard")), 1);
+}
+
 // A page's rich-text region (as in web mail) reports its text and caret in a paragraph below the
 // focused region: "Hi /sig ok" typed straight on, never waiting for the expansion, ends with the
 // expansion once and every key once, or exactly as typed.

@@ -83,16 +83,30 @@ namespace {
     }
 } // namespace
 
-QList<Window> windows()
+// What sway answers to `swaymsg -t <question>`; nothing when it did not answer.
+QJsonDocument askSway(const QString& question)
 {
     QProcess swaymsg;
     swaymsg.start(
-        QStringLiteral("swaymsg"), {"-s", qEnvironmentVariable("VELMORA_TEST_SWAYSOCK"), "-r", "-t", "get_tree"});
+        QStringLiteral("swaymsg"), {"-s", qEnvironmentVariable("VELMORA_TEST_SWAYSOCK"), "-r", "-t", question});
     if (!DesktopSession::waitFor([&] { return swaymsg.state() == QProcess::NotRunning; }, 5000))
         return {};
+    return QJsonDocument::fromJson(swaymsg.readAllStandardOutput());
+}
+
+QList<Window> windows()
+{
     QList<Window> found;
-    collectWindows(QJsonDocument::fromJson(swaymsg.readAllStandardOutput()).object(), found);
+    collectWindows(askSway(QStringLiteral("get_tree")).object(), found);
     return found;
+}
+
+QStringList swayInputTypes()
+{
+    QStringList types;
+    for (const QJsonValue& input : askSway(QStringLiteral("get_inputs")).array())
+        types.append(input.toObject().value(QLatin1String("type")).toString());
+    return types;
 }
 
 bool showsWindowOf(qint64 process)

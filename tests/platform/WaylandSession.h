@@ -51,6 +51,8 @@ struct Window {
 };
 // The windows the compositor shows, native and XWayland ones alike.
 QList<Window> windows();
+// The kinds of input devices on sway's seat ("keyboard", "pointer"), one per device.
+QStringList swayInputTypes();
 
 // Whether the process holds a connection to an X server (a socket of /tmp/.X11-unix, named or
 // abstract), read from /proc.

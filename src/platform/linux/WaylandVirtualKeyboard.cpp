@@ -76,7 +76,12 @@ std::unique_ptr<WaylandVirtualKeyboard> WaylandVirtualKeyboard::create(std::shar
     if (!connection || !connection->virtualKeyboards() || !connection->seat())
         return nullptr;
     std::unique_ptr<WaylandVirtualKeyboard> keyboard(new WaylandVirtualKeyboard(std::move(connection)));
-    if (!keyboard->m_keymap)
+    // Made now rather than with the first paste: sway takes a new keyboard by sending the focused
+    // window the keyboard's leave and enter, and Firefox, entered again, put the caret of the
+    // page's rich-text region at its start, after the trigger had been selected and shown so: the
+    // keys typed on and the paste landed there, the trigger kept ("Best regards, AnnaHi /sig ok",
+    // only ever at a session's first paste).
+    if (!keyboard->m_keymap || !keyboard->makeKeyboard())
         return nullptr;
     return keyboard;
 }

@@ -13,8 +13,8 @@ struct zwp_virtual_keyboard_v1;
 // wlroots compositors, which any client may use there): the compositor hands them to the focused
 // window like a real keyboard's, with the keymap we give it (a small one of our own, see the
 // source), so the key a shortcut names is found in our keymap and the user's layout does not
-// matter. The keyboard is made at the first
-// keys and kept: a keyboard that goes away can take the window's keyboard focus with it.
+// matter. The keyboard is made with this object, before any field needs it (see create()), and
+// kept: a keyboard that goes away can take the window's keyboard focus with it.
 // Letters only, which is all the engine posts (the paste shortcut).
 class WaylandVirtualKeyboard : public KeyboardPoster {
 public:
