@@ -182,8 +182,9 @@ ShortcutSearchIndex::~ShortcutSearchIndex()
 
 ShortcutSearchIndex::Entry ShortcutSearchIndex::entryFor(const Shortcut& shortcut)
 {
+    const bool ascii = shortcut.expansion.isAscii();
     return {shortcut.id, shortcut.trigger, shortcut.expansion, loweredUnlessAscii(shortcut.trigger),
-        loweredUnlessInPlace(shortcut.expansion), shortcut.expansion.isAscii()};
+        ascii ? QByteArray() : loweredUnlessInPlace(shortcut.expansion), ascii};
 }
 
 QList<ShortcutSearchIndex::Entry> ShortcutSearchIndex::entriesFor(const QList<Shortcut>& shortcuts)
