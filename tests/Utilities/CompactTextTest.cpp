@@ -137,7 +137,8 @@ TEST(CompactText, FindsInItsLowerCaseWithoutLoweringACopy)
     // and unpaired surrogates are lowered into a copy.
     QString unpaired = QStringLiteral("ab");
     unpaired += QChar(0xDC00);
-    for (const QString& text : {QStringLiteral("x\u212a"), QStringLiteral("\u023a"), QStringLiteral("\u0130"), unpaired})
+    for (const QString& text :
+        {QStringLiteral("x\u212a"), QStringLiteral("\u023a"), QStringLiteral("\u0130"), unpaired})
         EXPECT_FALSE(CompactText(text).lowersInPlace()) << text.toStdString();
     EXPECT_TRUE(CompactText(QStringLiteral("PLAIN")).lowersInPlace());
 }
