@@ -1,8 +1,10 @@
 #include "Utilities/CompactText.h"
 
 #include <QHashFunctions>
+#include <QtEndian>
 #include <QStringDecoder>
 #include <array>
+#include <bit>
 #include <cstring>
 
 CompactText::CompactText(const QString& text)
@@ -209,14 +211,19 @@ bool CompactText::lowersInPlace() const
     const auto* in = reinterpret_cast<const uchar*>(m_utf8.constData());
     const qsizetype size = m_utf8.size();
     for (qsizetype i = 0; i < size;) {
-        if (size - i >= 8 && eightAscii(in + i)) {
-            i += 8;
-            continue;
+        // Past the ASCII bytes among the next eight to the first that is not.
+        if (size - i >= 8) {
+            const quint64 others = qFromLittleEndian<quint64>(in + i) & highs;
+            i += others == 0 ? 8 : std::countr_zero(others) / 8;
+            if (others == 0)
+                continue;
         }
         const uchar lead = in[i];
         const int length = lengthOf(lead);
-        if (length == 1) {
-            ++i;
+        // Every cased character beyond the first plane (emoji have no case) lowers within its
+        // own block, to four bytes as well.
+        if (length == 1 || length == 4) {
+            i += length;
             continue;
         }
         // An unpaired surrogate, which loweredUtf8() does not keep.
@@ -224,8 +231,8 @@ bool CompactText::lowersInPlace() const
             return false;
         // U+0130, whose lower case is two characters (QChar's own leaves it as it is).
         const char32_t c = decode(in + i, length);
-        char bytes[4];
-        if (c == 0x130 || appendUtf8(bytes, lowerOf(c, length)) - bytes != length)
+        const char32_t lower = lowerOf(c, length);
+        if (c == 0x130 || lower < 0x80 || (lower < 0x800) != (length == 2))
             return false;
         i += length;
     }
