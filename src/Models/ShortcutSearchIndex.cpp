@@ -34,9 +34,13 @@ QByteArray loweredUnlessAscii(const QString& text)
     return seen < 0x80 ? QByteArray() : text.toLower().toUtf8();
 }
 
-QByteArray loweredUnlessAscii(const CompactText& text)
+// A library text lowers in place unless it holds one of the few characters whose lower case
+// takes another number of bytes: most texts in any script are then matched where they are,
+// lowered as they are compared, and keep no copy (which at start costs a pass that writes a
+// library's worth of text, and as much memory).
+QByteArray loweredUnlessInPlace(const CompactText& text)
 {
-    return text.isAscii() ? QByteArray() : text.loweredUtf8();
+    return text.lowersInPlace() ? QByteArray() : text.loweredUtf8();
 }
 
 template <class Unit> Unit lowerAscii(Unit c)
@@ -178,8 +182,9 @@ ShortcutSearchIndex::~ShortcutSearchIndex()
 
 ShortcutSearchIndex::Entry ShortcutSearchIndex::entryFor(const Shortcut& shortcut)
 {
+    const bool ascii = shortcut.expansion.isAscii();
     return {shortcut.id, shortcut.trigger, shortcut.expansion, loweredUnlessAscii(shortcut.trigger),
-        loweredUnlessAscii(shortcut.expansion)};
+        ascii ? QByteArray() : loweredUnlessInPlace(shortcut.expansion), ascii};
 }
 
 QList<ShortcutSearchIndex::Entry> ShortcutSearchIndex::entriesFor(const QList<Shortcut>& shortcuts)
@@ -284,7 +289,12 @@ qint32 ShortcutSearchIndex::find(qsizetype position, const QByteArray& needle, b
         if (const qsizetype place = findInText(entry.trigger, entry.loweredTrigger, after / 2); place >= 0)
             return qint32(2 * place);
     }
-    const qsizetype place = findInText(entry.expansion, entry.loweredExpansion, after % 2 == 0 ? 0 : after / 2);
+    const qsizetype from = after % 2 == 0 ? 0 : after / 2;
+    // Lowering keeps ASCII and the rest of a text that lowers in place apart, so an ASCII
+    // query is found in it by the look for ASCII text; another needs its characters lowered.
+    const qsizetype place = entry.loweredExpansion.isNull() && !asciiNeedle && !entry.asciiExpansion
+        ? entry.expansion.indexOfLowered(needle, from)
+        : findInText(entry.expansion, entry.loweredExpansion, from);
     return place >= 0 ? qint32(2 * place + 1) : -1;
 }
 

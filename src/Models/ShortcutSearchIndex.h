@@ -9,8 +9,9 @@
 #include <future>
 
 // Answers "which shortcuts contain this text" over a large library without lowering every
-// trigger and text again for each key typed. Triggers and texts in plain ASCII are searched
-// as they are, lowering letters while comparing; any other is kept lowered once, as UTF-8.
+// trigger and text again for each key typed. Triggers in plain ASCII and texts whose lower
+// case takes as many bytes are searched as they are, lowering letters while comparing; any
+// other is kept lowered once, as UTF-8.
 // When the library changes, only the entries between the unchanged beginning and end of the
 // list are made again, those of shortcuts whose texts did not change carried over: an edit of
 // a large library costs the next key a pass over the list, not a rebuild. A query that extends
@@ -44,9 +45,11 @@ private:
         QString id;
         QString trigger;
         CompactText expansion;
-        // Null for text in plain ASCII.
+        // Null for a trigger in plain ASCII.
         QByteArray loweredTrigger;
+        // Null for a text that lowers in place (CompactText::lowersInPlace).
         QByteArray loweredExpansion;
+        bool asciiExpansion = true;
     };
 
     static Entry entryFor(const Shortcut& shortcut);

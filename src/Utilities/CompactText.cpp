@@ -1,8 +1,10 @@
 #include "Utilities/CompactText.h"
 
 #include <QHashFunctions>
+#include <QtEndian>
 #include <QStringDecoder>
 #include <array>
+#include <bit>
 #include <cstring>
 
 CompactText::CompactText(const QString& text)
@@ -68,6 +70,46 @@ bool holdsSurrogates(const QByteArray& utf8)
     return false;
 }
 
+// The lower case of the character `c`, taking `length` bytes in UTF-8 (two to four).
+char32_t lowerOf(char32_t c, int length)
+{
+    // The lower case of the characters of two bytes, the Latin, Greek and Cyrillic letters
+    // beyond ASCII, looked up rather than asked for one at a time.
+    static const std::array<char16_t, 0x800> twoBytes = [] {
+        std::array<char16_t, 0x800> table{};
+        for (char32_t c = 0; c < table.size(); ++c)
+            table[c] = char16_t(QChar::toLower(c));
+        return table;
+    }();
+    // Kana, the CJK ideographs, Yi, Vai and Hangul have no case.
+    const bool caseless = length == 3 && ((c >= 0x3040 && c < 0xA640) || (c >= 0xAC00 && c < 0xD7A4));
+    return caseless ? c : length == 2 ? twoBytes[c] : QChar::toLower(c);
+}
+
+int lengthOf(uchar lead)
+{
+    return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+char32_t decode(const uchar* bytes, int length)
+{
+    char32_t c = bytes[0] & (0xFF >> (length + 1));
+    for (int k = 1; k < length; ++k)
+        c = (c << 6) | (bytes[k] & 0x3F);
+    return c;
+}
+
+constexpr quint64 ones = 0x0101010101010101ULL;
+constexpr quint64 highs = 0x8080808080808080ULL;
+
+// Whether the eight bytes from `at` are all ASCII.
+bool eightAscii(const uchar* at)
+{
+    quint64 word = 0;
+    std::memcpy(&word, at, sizeof word);
+    return (word & highs) == 0;
+}
+
 } // namespace
 
 QString CompactText::toString() const
@@ -118,14 +160,6 @@ QByteArray CompactText::loweredUtf8() const
     const auto plainly = [this] { return toString().toLower().toUtf8(); };
     if (m_utf8.contains("\xC4\xB0") || holdsSurrogates(m_utf8))
         return plainly();
-    // The lower case of the characters of two bytes, the Latin, Greek and Cyrillic letters
-    // beyond ASCII, looked up rather than asked for one at a time.
-    static const std::array<char16_t, 0x800> twoBytes = [] {
-        std::array<char16_t, 0x800> table{};
-        for (char32_t c = 0; c < table.size(); ++c)
-            table[c] = char16_t(QChar::toLower(c));
-        return table;
-    }();
     // Lowered, nearly every text keeps its length, so it is made in bytes of that length; the
     // few characters whose lower case takes more bytes (U+023A, two bytes, lowers to U+2C65,
     // three) send their text the plain way.
@@ -133,8 +167,6 @@ QByteArray CompactText::loweredUtf8() const
     QByteArray lowered(size, Qt::Uninitialized);
     const auto* in = reinterpret_cast<const uchar*>(m_utf8.constData());
     char* out = lowered.data();
-    constexpr quint64 ones = 0x0101010101010101ULL;
-    constexpr quint64 highs = 0x8080808080808080ULL;
     for (qsizetype i = 0; i < size;) {
         // Eight ASCII bytes at a time, most of a text in a Latin script: a byte from 'A' on
         // gets its high bit from adding 0x3F, one beyond 'Z' from adding 0x25, and no sum
@@ -154,13 +186,9 @@ QByteArray CompactText::loweredUtf8() const
             ++i;
             continue;
         }
-        const int length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t c = lead & (0xFF >> (length + 1));
-        for (int k = 1; k < length; ++k)
-            c = (c << 6) | (in[i + k] & 0x3F);
-        // Kana, the CJK ideographs, Yi, Vai and Hangul have no case.
-        const bool caseless = length == 3 && ((c >= 0x3040 && c < 0xA640) || (c >= 0xAC00 && c < 0xD7A4));
-        const char32_t lower = caseless ? c : length == 2 ? twoBytes[c] : QChar::toLower(c);
+        const int length = lengthOf(lead);
+        const char32_t c = decode(in + i, length);
+        const char32_t lower = lowerOf(c, length);
         if (lower == c) {
             std::memcpy(out, in + i, size_t(length));
             out += length;
@@ -176,6 +204,83 @@ QByteArray CompactText::loweredUtf8() const
     }
     lowered.truncate(out - lowered.constData());
     return lowered;
+}
+
+bool CompactText::lowersInPlace() const
+{
+    const auto* in = reinterpret_cast<const uchar*>(m_utf8.constData());
+    const qsizetype size = m_utf8.size();
+    for (qsizetype i = 0; i < size;) {
+        // Past the ASCII bytes among the next eight to the first that is not.
+        if (size - i >= 8) {
+            const quint64 others = qFromLittleEndian<quint64>(in + i) & highs;
+            i += others == 0 ? 8 : std::countr_zero(others) / 8;
+            if (others == 0)
+                continue;
+        }
+        const uchar lead = in[i];
+        const int length = lengthOf(lead);
+        // Every cased character beyond the first plane (emoji have no case) lowers within its
+        // own block, to four bytes as well.
+        if (length == 1 || length == 4) {
+            i += length;
+            continue;
+        }
+        // An unpaired surrogate, which loweredUtf8() does not keep.
+        if (lead == 0xED && in[i + 1] >= 0xA0)
+            return false;
+        // U+0130, whose lower case is two characters (QChar's own leaves it as it is).
+        const char32_t c = decode(in + i, length);
+        const char32_t lower = lowerOf(c, length);
+        if (c == 0x130 || lower < 0x80 || (lower < 0x800) != (length == 2))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+qsizetype CompactText::indexOfLowered(QByteArrayView needle, qsizetype from) const
+{
+    const auto* in = reinterpret_cast<const uchar*>(m_utf8.constData());
+    const qsizetype size = m_utf8.size();
+    const qsizetype m = needle.size();
+    const auto* wanted = reinterpret_cast<const uchar*>(needle.data());
+    const auto matchesAt = [&](qsizetype at) {
+        for (qsizetype j = 0; j < m;) {
+            const uchar lead = in[at + j];
+            if (lead < 0x80) {
+                if (uchar(uchar(lead - 'A') < 26 ? lead + 32 : lead) != wanted[j])
+                    return false;
+                ++j;
+                continue;
+            }
+            const int length = lengthOf(lead);
+            uchar bytes[4];
+            if (j + length > m
+                || appendUtf8(reinterpret_cast<char*>(bytes), lowerOf(decode(in + at + j, length), length))
+                    != reinterpret_cast<char*>(bytes) + length
+                || std::memcmp(bytes, wanted + j, size_t(length)) != 0)
+                return false;
+            j += length;
+        }
+        return true;
+    };
+    if (m == 0)
+        return from <= size ? from : -1;
+    // Lowered, ASCII stays ASCII and nothing else becomes ASCII in a text that lowers in
+    // place, so a match begins at a character of the same kind as the needle's first.
+    const bool asciiFirst = wanted[0] < 0x80;
+    for (qsizetype i = from; i + m <= size;) {
+        if (!asciiFirst && size - i >= 8 && eightAscii(in + i)) {
+            i += 8;
+            continue;
+        }
+        const uchar lead = in[i];
+        if ((lead < 0x80) == asciiFirst && matchesAt(i))
+            return i;
+        i += lengthOf(lead);
+    }
+    return -1;
 }
 
 bool CompactText::isAscii(QByteArrayView utf8)

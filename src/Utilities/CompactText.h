@@ -50,6 +50,14 @@ public:
 
     // UTF-8 of toString().toLower(), without making either.
     QByteArray loweredUtf8() const;
+    // Whether loweredUtf8() lowers each character to one of as many bytes, so that it is
+    // these bytes' length with every character at the same place: then indexOfLowered finds
+    // what a search of it would, and no lowered copy need be kept. True for ASCII.
+    bool lowersInPlace() const;
+    // Where loweredUtf8() first holds `needle` (valid UTF-8), looking from `from` on (the
+    // start of a character), or -1; only for a text that lowersInPlace(). Lowers while it
+    // compares.
+    qsizetype indexOfLowered(QByteArrayView needle, qsizetype from = 0) const;
 
     static bool isAscii(QByteArrayView utf8);
     static qsizetype utf16Size(QByteArrayView utf8);

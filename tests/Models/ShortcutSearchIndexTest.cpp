@@ -164,3 +164,24 @@ TEST(ShortcutSearchIndex, TextsWhoseCaseChangesTheirLengthMatchAsTheRule)
              QStringLiteral("b"), QStringLiteral("\u2c65\u2c65")})
         EXPECT_EQ(index.matching(shortcuts, query), reference(shortcuts, query)) << query.toStdString();
 }
+
+TEST(ShortcutSearchIndex, TextsInOtherScriptsMatchAsTheRuleForQueriesInAnyScript)
+{
+    // Enough shortcuts to be looked through on several threads; capitals beyond ASCII, which
+    // lower to as many bytes, beside a text that keeps a lowered copy (the Kelvin sign).
+    const QString base = QStringLiteral("\u00c5ngstr\u00f6m caf\u00c9 \u039a\u0391\u039b\u0397\u039c\u0388\u03a1\u0391 "
+                                        "\u6771\u4eac \U0001F600 Stra\u00dfe \u00e9A\u00c9");
+    QList<Shortcut> shortcuts;
+    for (int i = 0; i < 5000; ++i) {
+        const QString text = QString(i % 7, u'.') + (i % 400 == 0 ? QStringLiteral("\u212a ") : QString()) + base;
+        shortcuts.append(item(QString::number(i), QStringLiteral("/t%1").arg(i), text.left(text.size() - i % 11)));
+    }
+    ShortcutSearchIndex index;
+    for (const QString& query :
+        {QStringLiteral("\u00e5"), QStringLiteral("\u00e5ngs"), QStringLiteral("f\u00e9 \u03ba"),
+            QStringLiteral("\u03ba\u03b1\u03bb"), QStringLiteral("\u03ba\u03b1\u03bb\u03b7\u03bc\u03ad"),
+            QStringLiteral("\u6771"), QStringLiteral("\U0001F600 s"), QStringLiteral("\u00dfe"),
+            QStringLiteral("\u00e9a\u00e9"), QStringLiteral("k \u00e5"), QStringLiteral("\u00e9"),
+            QStringLiteral("caf"), QStringLiteral("\u00e9"), QStringLiteral("\u00e9a")})
+        EXPECT_EQ(index.matching(shortcuts, query), reference(shortcuts, query)) << qPrintable(query);
+}

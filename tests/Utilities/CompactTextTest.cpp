@@ -112,3 +112,33 @@ TEST(CompactText, LowersAsQStringLowersInEveryScript)
     for (const QString& text : texts)
         EXPECT_EQ(CompactText(text).loweredUtf8(), text.toLower().toUtf8()) << text.left(40).toStdString();
 }
+
+TEST(CompactText, FindsInItsLowerCaseWithoutLoweringACopy)
+{
+    // Every character in turn beside capitals and itself, looked for from each place a
+    // search resumes at: where the text lowers in place, found where its lowered copy has it.
+    for (char32_t c = 0x80; c <= 0x10FFFF; ++c) {
+        if (QChar::isSurrogate(c))
+            continue;
+        const QString one = QString::fromUcs4(&c, 1);
+        const CompactText text(QStringLiteral("Q") + one + QStringLiteral("zA") + one + one);
+        const QByteArray lowered = text.loweredUtf8();
+        if (!text.lowersInPlace())
+            continue;
+        ASSERT_EQ(lowered.size(), text.utf8().size()) << quint32(c);
+        const QByteArray character = one.toLower().toUtf8();
+        for (const QByteArray& needle : QList<QByteArray>{character, "q" + character, character + "za",
+                 "a" + character + character, character + character + "q"}) {
+            for (const qsizetype from : {qsizetype(0), qsizetype(1), qsizetype(1 + character.size())})
+                ASSERT_EQ(text.indexOfLowered(needle, from), lowered.indexOf(needle, from)) << quint32(c);
+        }
+    }
+    // Those whose lower case takes another number of bytes, U+0130 lowered to two characters
+    // and unpaired surrogates are lowered into a copy.
+    QString unpaired = QStringLiteral("ab");
+    unpaired += QChar(0xDC00);
+    for (const QString& text :
+        {QStringLiteral("x\u212a"), QStringLiteral("\u023a"), QStringLiteral("\u0130"), unpaired})
+        EXPECT_FALSE(CompactText(text).lowersInPlace()) << text.toStdString();
+    EXPECT_TRUE(CompactText(QStringLiteral("PLAIN")).lowersInPlace());
+}
