@@ -671,16 +671,21 @@ protected:
     }
 
     // Three tries into the focused field, each expanded or (a replacement given up on a busy
-    // machine) left exactly as typed, at least one expanded.
-    void expectExpandedOrAsTyped(const QString& field)
+    // machine) left exactly as typed, at least one expanded. `unreadable`: how many tries may end
+    // with the application showing no focused field at all, which tells nothing of its text
+    // (Thunderbird's compose window at times reports none for a while after a paste).
+    void expectExpandedOrAsTyped(const QString& field, int unreadable = 0)
     {
         QStringList results;
         for (int attempt = 0; attempt < 3; ++attempt)
             results.append(typeOnce(field));
         RecordProperty(field.toStdString() + "Results", results.join(" | ").toStdString());
         std::cout << field.toStdString() << ": " << results.join(" | ").toStdString() << std::endl;
-        for (const QString& result : std::as_const(results))
+        for (const QString& result : std::as_const(results)) {
+            if (result.startsWith(QLatin1String("<no field>")) && unreadable-- > 0)
+                continue;
             EXPECT_TRUE(result == expanded || result == typed) << field.toStdString() << ": " << result.toStdString();
+        }
         EXPECT_TRUE(results.contains(expanded)) << field.toStdString() << ": " << results.join(" | ").toStdString();
     }
 
@@ -847,7 +852,7 @@ TEST_P(WaylandBrowsers, thunderbirdExpandsInTheComposeBodyOnce)
                         "try; why is not known yet";
     ASSERT_TRUE(startThunderbird());
     ASSERT_TRUE(waitForCompose());
-    expectExpandedOrAsTyped("body");
+    expectExpandedOrAsTyped("body", 1);
     expectNothingLostOrAddedTypingStraightOn("body");
     expectClipboardIntact();
 }
