@@ -7,7 +7,9 @@
 # into in turn, `tries` times. VELMORA_STRAIGHT_ON_WAIT=1: each try waits for the expansion to
 # show before typing on, as the desktop tests do. VELMORA_PORTAL_GONE=1 (mutter) ends the desktop
 # portal's back end once the keyboard is allowed, as when it crashes: every try must stay as typed.
-# VELMORA_ENGINE_LOG=FILE keeps the whole output there, with the engine's account of each try.
+# VELMORA_MEASURE_PROGRAM=1: the velmora program (build/src/velmora, default settings) expands
+# rather than the engine inside the test. VELMORA_ENGINE_LOG=FILE keeps the whole output there,
+# with the engine's account of each try (not the program's).
 #   benchmarks/browser-straight-on.sh [build dir] <sway|mutter> <firefox|chromium|chromium-x11|thunderbird> <tries> <ms per key> [fields]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -5,6 +5,7 @@
 #include "Engine/TextExpansionEngine.h"
 #include "LibraryFixtures.h"
 #include "TextFieldsApp.h"
+#include "VelmoraProcess.h"
 #include "WaylandSession.h"
 #include "platform/Accessibility.h"
 #include "platform/AccessibilityTrust.h"
@@ -20,6 +21,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -157,10 +159,14 @@ protected:
         qputenv("DISPLAY", x11Display);
         ASSERT_TRUE(desktop->desktop().pastesIntoFields) << "no keyboard and clipboard that reach the focused window";
         ASSERT_TRUE(desktop->desktop().trust->isProcessTrusted());
-        engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
-        engine->start({LibraryFixtures::expanding("/sig", signature), LibraryFixtures::expanding("/em", thanks)},
-            [this](const QString& trigger, const QString&, const QString&) { expansions.append(trigger); });
-        ASSERT_TRUE(engine->isRunning());
+        if (measuresProgram) {
+            ASSERT_TRUE(startVelmora());
+        } else {
+            engine = std::make_unique<TextExpansionEngine>(desktop->desktop());
+            engine->start({LibraryFixtures::expanding("/sig", signature), LibraryFixtures::expanding("/em", thanks)},
+                [this](const QString& trigger, const QString&, const QString&) { expansions.append(trigger); });
+            ASSERT_TRUE(engine->isRunning());
+        }
         keyboard = std::make_unique<WaylandSession::Keyboard>(compositor);
         ASSERT_TRUE(owner.own(compositor, usersClipboard(),
             compositor == Compositor::sway ? usersPrimarySelection() : PasteboardItem()));
@@ -182,6 +188,57 @@ protected:
                 process->waitForFinished(5000);
             }
         }
+    }
+
+    // The velmora program as its user starts it on this compositor, with its default settings and
+    // a library of the shortcuts the tests type, in place of the engine in this process.
+    bool startVelmora()
+    {
+        if (!QFileInfo(VelmoraProcess::programPath()).isExecutable()) {
+            std::cerr << "build the velmora target first" << std::endl;
+            return false;
+        }
+        const QProcessEnvironment wayland = WaylandSession::environment(Client::nativeWayland, compositor);
+        QProcessEnvironment overrides;
+        for (const char* name : {"WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "QT_QPA_PLATFORM"})
+            overrides.insert(QLatin1String(name), wayland.value(QLatin1String(name)));
+        overrides.insert(QStringLiteral("DISPLAY"),
+            qEnvironmentVariable(compositor == Compositor::sway ? "VELMORA_TEST_XWAYLAND_DISPLAY"
+                                                                : "VELMORA_TEST_MUTTER_XWAYLAND_DISPLAY"));
+        velmora.setEnvironment(overrides);
+        velmora.writeDataFile(
+            QStringLiteral("data.json"), VelmoraProcess::libraryWithShortcuts({{"/sig", signature}, {"/em", thanks}}));
+        return velmora.start();
+    }
+
+    // The program may still be starting, and under GNOME its first trigger asks for the portal's
+    // keyboard: the trigger is typed until it expands, the portal's dialog answered as in
+    // allowKeyboard.
+    bool velmoraExpandsIn(const QString& field)
+    {
+        const qint64 dialog = portalBackEnd.processId();
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            if (!press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}) || !fieldBecomes(field, QString())
+                || !press({"-d", QString::number(keyMilliseconds), QStringLiteral("Hi /sig")}))
+                return false;
+            if (fieldBecomes(field, QStringLiteral("Hi ") + signature, 3000))
+                return press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}) && fieldBecomes(field, QString());
+            if (compositor != Compositor::mutter
+                || !DesktopSession::waitFor(
+                    [&] { return AccessibleTree::press(dialog, QStringLiteral("Allow remote interaction")); }, 5000))
+                continue;
+            DesktopSession::waitFor(
+                [&] {
+                    (AccessibleTree::press(dialog, QStringLiteral("_Share Share"))
+                        || AccessibleTree::press(dialog, QStringLiteral("Share")));
+                    return DesktopSession::waitFor(
+                        [&] { return !AccessibleTree::namesOf(dialog).contains(QStringLiteral("Share")); }, 500);
+                },
+                20000);
+        }
+        std::cerr << "velmora did not expand in the " << field.toStdString() << ": " << fieldText(field).toStdString()
+                  << std::endl;
+        return false;
     }
 
     static constexpr const char* portalProgram = "/usr/libexec/xdg-desktop-portal";
@@ -518,6 +575,8 @@ protected:
                       << std::endl;
             return false;
         }
+        if (measuresProgram)
+            return std::exchange(velmoraReady, true) || velmoraExpandsIn(field);
         auto* portalKeyboard = dynamic_cast<PortalRemoteDesktopKeyboard*>(desktop->desktop().keyboard);
         if (portalKeyboard && portalKeyboard->state() != PortalRemoteDesktopKeyboard::State::ready) {
             allowKeyboard(field);
@@ -732,6 +791,11 @@ protected:
     QProcess portalBackEnd;
     std::optional<QDBusConnection> accessibilityBus;
     QStringList expansions;
+    // VELMORA_MEASURE_PROGRAM=1 (benchmarks/browser-straight-on.sh): the measurement types into
+    // the fields with the velmora program expanding, as a user meets it.
+    const bool measuresProgram = qEnvironmentVariableIntValue("VELMORA_MEASURE_PROGRAM") != 0;
+    VelmoraProcess velmora;
+    bool velmoraReady = false;
 };
 
 TEST_P(WaylandBrowsers, firefoxOnWaylandExpandsInItsPageFieldsButNotInItsPasswordField)
