@@ -2,8 +2,9 @@
 # Types "x /aa y /bb z /sig w" into a toolkit's line field on the headless sway or mutter of
 # scripts/with-desktop.sh, many times, and counts the tries that came out exact, those with some
 # trigger left as typed, and the others (faults, printed). With "middle", types "/sig " into the
-# middle of "AB CD" instead. VELMORA_ENGINE_LOG=FILE keeps the whole output there, with the
-# engine's account of each try.
+# middle of "AB CD" instead. VELMORA_MEASURE_PROGRAM=1: the velmora program (build/src/velmora,
+# default settings) expands rather than the engine inside the test. VELMORA_ENGINE_LOG=FILE keeps
+# the whole output there, with the engine's account of each try (not the program's).
 #   benchmarks/wayland-typing-on.sh [build dir] <sway|mutter> <gtk3|gtk4|qt> <tries> <ms per key> [middle]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -49,12 +49,7 @@ protected:
         if (QString missing = WaylandSession::missingPieces(compositor); !missing.isEmpty())
             GTEST_SKIP() << missing.toStdString();
         ASSERT_TRUE(QFileInfo(VelmoraProcess::programPath()).isExecutable()) << "build the velmora target first";
-        QProcessEnvironment wayland = WaylandSession::environment(WaylandSession::Client::nativeWayland, compositor);
-        QProcessEnvironment overrides;
-        for (const char* name : {"WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "QT_QPA_PLATFORM"})
-            overrides.insert(QLatin1String(name), wayland.value(QLatin1String(name)));
-        overrides.insert(QStringLiteral("DISPLAY"), qEnvironmentVariable("VELMORA_TEST_XWAYLAND_DISPLAY"));
-        velmora.setEnvironment(overrides);
+        velmora.setEnvironment(WaylandSession::velmoraEnvironment(compositor));
     }
 
     bool popoverShown() { return WaylandSession::showsWindowOf(velmora.processId()); }

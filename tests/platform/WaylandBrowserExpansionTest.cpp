@@ -198,14 +198,7 @@ protected:
             std::cerr << "build the velmora target first" << std::endl;
             return false;
         }
-        const QProcessEnvironment wayland = WaylandSession::environment(Client::nativeWayland, compositor);
-        QProcessEnvironment overrides;
-        for (const char* name : {"WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "QT_QPA_PLATFORM"})
-            overrides.insert(QLatin1String(name), wayland.value(QLatin1String(name)));
-        overrides.insert(QStringLiteral("DISPLAY"),
-            qEnvironmentVariable(compositor == Compositor::sway ? "VELMORA_TEST_XWAYLAND_DISPLAY"
-                                                                : "VELMORA_TEST_MUTTER_XWAYLAND_DISPLAY"));
-        velmora.setEnvironment(overrides);
+        velmora.setEnvironment(WaylandSession::velmoraEnvironment(compositor));
         velmora.writeDataFile(
             QStringLiteral("data.json"), VelmoraProcess::libraryWithShortcuts({{"/sig", signature}, {"/em", thanks}}));
         return velmora.start();

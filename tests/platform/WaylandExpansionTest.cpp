@@ -1,11 +1,13 @@
 #include "LibraryFixtures.h"
 #include <gtest/gtest.h>
 
+#include "AccessibleTree.h"
 #include "DesktopSession.h"
 #include "Engine/FieldTypingFollower.h"
 #include "Engine/TextExpansionEngine.h"
 #include "Models/Shortcut.h"
 #include "TextFieldsApp.h"
+#include "VelmoraProcess.h"
 #include "WaylandSession.h"
 #include "platform/Accessibility.h"
 #include "platform/AccessibilityTrust.h"
@@ -301,19 +303,44 @@ TEST_P(WaylandExpansion, measureTypingOnAcrossTriggers)
     const QStringList asked = qEnvironmentVariable("VELMORA_TYPING_ON").split(u' ', Qt::SkipEmptyParts);
     if (asked.size() != 3 && asked.size() != 4)
         GTEST_SKIP() << "a measurement, run by benchmarks/wayland-typing-on.sh";
+    const QList<std::pair<QString, QString>> shortcuts{{"/aa", "Alpha"}, {"/bb", "Bravo"}, {"/sig", signature}};
     engine->stop();
-    engine->start({LibraryFixtures::expanding("/aa", "Alpha"), LibraryFixtures::expanding("/bb", "Bravo"),
-                      LibraryFixtures::expanding("/sig", signature)},
-        [](const QString&, const QString&, const QString&) {});
+    // VELMORA_MEASURE_PROGRAM=1: the velmora program expands, with its default settings, as a user
+    // meets it.
+    VelmoraProcess velmora;
+    const bool measuresProgram = qEnvironmentVariableIntValue("VELMORA_MEASURE_PROGRAM") != 0;
+    if (measuresProgram) {
+        velmora.setEnvironment(WaylandSession::velmoraEnvironment(GetParam()));
+        velmora.writeDataFile(QStringLiteral("data.json"), VelmoraProcess::libraryWithShortcuts(shortcuts));
+        ASSERT_TRUE(velmora.start());
+        // Up once it shows on the accessibility bus: a window it opened as it started would take
+        // the keyboard from the field.
+        ASSERT_TRUE(DesktopSession::waitFor([&] { return !AccessibleTree::namesOf(velmora.processId()).isEmpty(); }, 60000));
+    } else {
+        QList<Shortcut> library;
+        for (const auto& [trigger, expansion] : shortcuts)
+            library.append(LibraryFixtures::expanding(trigger, expansion));
+        engine->start(library, [](const QString&, const QString&, const QString&) {});
+    }
     const QString field = asked.at(0) == QLatin1String("qt") ? QStringLiteral("line") : QStringLiteral("entry");
     ASSERT_TRUE(asked.at(0) == QLatin1String("qt") ? startQt() : startGtk(asked.at(0).back().digitValue(), Client::nativeWayland));
     ASSERT_TRUE(focus(field));
+    // The program may still be starting.
+    if (measuresProgram) {
+        ASSERT_TRUE(DesktopSession::waitFor(
+            [&] {
+                return app.setText(field, QString()) && keyboard.type(QStringLiteral("/sig "))
+                    && DesktopSession::waitFor([&] { return app.text(field) == signature + u' '; }, 2000);
+            },
+            60000))
+            << app.text(field).toStdString();
+    }
     const bool middle = asked.size() == 4;
     const QString typed = middle ? QStringLiteral("/sig ") : QStringLiteral("x /aa y /bb z /sig w");
     const QString before = middle ? QStringLiteral("AB CD") : QString();
     const int at = middle ? 3 : 0;
     QStringList sound;
-    for (const QString& result : soundResults(typed, {{"/aa", "Alpha"}, {"/bb", "Bravo"}, {"/sig", signature}}))
+    for (const QString& result : soundResults(typed, shortcuts))
         sound.append(QString(before).insert(at, result));
     int exactTries = 0;
     int asTyped = 0;

@@ -71,6 +71,18 @@ QProcessEnvironment environment(Client client, Compositor compositor)
     return environment;
 }
 
+QProcessEnvironment velmoraEnvironment(Compositor compositor)
+{
+    const QProcessEnvironment wayland = environment(Client::nativeWayland, compositor);
+    QProcessEnvironment overrides;
+    for (const char* name : {"WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "QT_QPA_PLATFORM"})
+        overrides.insert(QLatin1String(name), wayland.value(QLatin1String(name)));
+    overrides.insert(QStringLiteral("DISPLAY"),
+        qEnvironmentVariable(
+            compositor == Compositor::sway ? "VELMORA_TEST_XWAYLAND_DISPLAY" : "VELMORA_TEST_MUTTER_XWAYLAND_DISPLAY"));
+    return overrides;
+}
+
 namespace {
     void collectWindows(const QJsonObject& node, QList<Window>& found)
     {

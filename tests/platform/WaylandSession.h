@@ -34,6 +34,9 @@ enum class Client {
 // The environment a program started into the compositor needs; an X11 client's DISPLAY is empty
 // where the compositor started no XWayland.
 QProcessEnvironment environment(Client client, Compositor compositor = Compositor::sway);
+// What the velmora program is started with over the test's own environment to run as on that
+// compositor's desktop: natively, with the compositor's XWayland as its X display.
+QProcessEnvironment velmoraEnvironment(Compositor compositor);
 
 // Whether the process has a window the compositor shows, asked of the compositor itself.
 bool showsWindowOf(qint64 process);
