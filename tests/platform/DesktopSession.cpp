@@ -5,8 +5,11 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTimer>
+#include <QUrl>
 #include <X11/Xlib.h>
 
 namespace DesktopSession {
@@ -115,6 +118,21 @@ bool waitFor(const std::function<bool()>& condition, int milliseconds)
 void pause(int milliseconds)
 {
     waitFor([] { return false; }, milliseconds);
+}
+
+QStringList freshOfficeArguments(const QString& folder)
+{
+    QFile settings(QDir(folder).filePath(QStringLiteral("user/registrymodifications.xcu")));
+    if (!QDir(folder).mkpath(QStringLiteral("user")) || !settings.open(QIODevice::WriteOnly)
+        || settings.write(R"(<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="ShowTipOfTheDay" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="FirstRun" oor:op="fuse"><value>false</value></prop></item>
+</oor:items>
+)") < 0)
+        return {};
+    return {QStringLiteral("--norestore"), QStringLiteral("--nologo"),
+        QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(folder).toString()};
 }
 
 }

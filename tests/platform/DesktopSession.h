@@ -29,4 +29,8 @@ bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000);
 // Keeps the event loop running for that long.
 void pause(int milliseconds);
 
+// LibreOffice's arguments for a fresh profile in `folder` that starts without its tip of the day;
+// empty when the profile cannot be written.
+QStringList freshOfficeArguments(const QString& folder);
+
 }

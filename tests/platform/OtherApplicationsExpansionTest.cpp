@@ -625,24 +625,13 @@ protected:
     // Starts LibreOffice as above and waits for the window and its focus, not for a field.
     unsigned long launch(const QStringList& arguments, const QString& windowName)
     {
-        // A fresh profile that starts without its tip of the day.
-        if (!writeFile(
-                QStringLiteral("office/user/registrymodifications.xcu"), R"(<?xml version="1.0" encoding="UTF-8"?>
-<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
-<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="ShowTipOfTheDay" oor:op="fuse"><value>false</value></prop></item>
-<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="FirstRun" oor:op="fuse"><value>false</value></prop></item>
-</oor:items>
-)"))
+        const QStringList fresh = DesktopSession::freshOfficeArguments(folder.filePath(QStringLiteral("office")));
+        if (fresh.isEmpty())
             return 0;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         // Only its GTK 3 face joins the accessibility bus.
         environment.insert(QStringLiteral("SAL_USE_VCLPLUGIN"), QStringLiteral("gtk3"));
-        if (!start(QStringLiteral("soffice"),
-                QStringList{"--norestore", "--nologo",
-                    "-env:UserInstallation="
-                        + QUrl::fromLocalFile(folder.filePath(QStringLiteral("office"))).toString()}
-                    + arguments,
-                environment))
+        if (!start(QStringLiteral("soffice"), fresh + arguments, environment))
             return 0;
         // The first start on a machine makes the profile and reads everything from disk.
         const unsigned long window = waitForWindow(windowName);

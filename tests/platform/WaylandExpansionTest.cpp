@@ -6,6 +6,7 @@
 #include "Engine/FieldTypingFollower.h"
 #include "Engine/TextExpansionEngine.h"
 #include "Models/Shortcut.h"
+#include "ProcessSignal.h"
 #include "TextFieldsApp.h"
 #include "VelmoraProcess.h"
 #include "WaylandSession.h"
@@ -125,7 +126,8 @@ protected:
         fieldBecomes(field, "AB " + sound.last() + "CD");
         DesktopSession::pause(500);
         const QString result = app.text(field);
-        EXPECT_TRUE(result.startsWith("AB ") && result.endsWith("CD") && sound.contains(result.mid(3, result.size() - 5)))
+        EXPECT_TRUE(
+            result.startsWith("AB ") && result.endsWith("CD") && sound.contains(result.mid(3, result.size() - 5)))
             << result.toStdString();
     }
 
@@ -315,7 +317,8 @@ TEST_P(WaylandExpansion, measureTypingOnAcrossTriggers)
         ASSERT_TRUE(velmora.start());
         // Up once it shows on the accessibility bus: a window it opened as it started would take
         // the keyboard from the field.
-        ASSERT_TRUE(DesktopSession::waitFor([&] { return !AccessibleTree::namesOf(velmora.processId()).isEmpty(); }, 60000));
+        ASSERT_TRUE(
+            DesktopSession::waitFor([&] { return !AccessibleTree::namesOf(velmora.processId()).isEmpty(); }, 60000));
     } else {
         QList<Shortcut> library;
         for (const auto& [trigger, expansion] : shortcuts)
@@ -323,7 +326,8 @@ TEST_P(WaylandExpansion, measureTypingOnAcrossTriggers)
         engine->start(library, [](const QString&, const QString&, const QString&) {});
     }
     const QString field = asked.at(0) == QLatin1String("qt") ? QStringLiteral("line") : QStringLiteral("entry");
-    ASSERT_TRUE(asked.at(0) == QLatin1String("qt") ? startQt() : startGtk(asked.at(0).back().digitValue(), Client::nativeWayland));
+    ASSERT_TRUE(asked.at(0) == QLatin1String("qt") ? startQt()
+                                                   : startGtk(asked.at(0).back().digitValue(), Client::nativeWayland));
     ASSERT_TRUE(focus(field));
     // The program may still be starting.
     if (measuresProgram) {
@@ -366,6 +370,43 @@ TEST_P(WaylandExpansion, measureTypingOnAcrossTriggers)
               << " ms per key, " << asked.at(1).toStdString() << " tries: exact " << exactTries
               << ", some left as typed " << asTyped << ", other " << faults.size() << (faults.isEmpty() ? "" : ": ")
               << faults.join(" | ").toStdString() << std::endl;
+}
+
+// LibreOffice natively on the compositor (its GTK 3 face, the one on the accessibility bus): its
+// paragraphs report themselves editable and enabled, but not "sensitive" as GTK's own fields do.
+// An expansion counts once it reads back in the trigger's place.
+TEST_P(WaylandExpansion, aWriterParagraphExpands)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
+        GTEST_SKIP() << "LibreOffice is not installed";
+    QTemporaryDir profile;
+    const QStringList fresh = DesktopSession::freshOfficeArguments(profile.path());
+    ASSERT_FALSE(fresh.isEmpty());
+    QProcessEnvironment environment = WaylandSession::environment(Client::nativeWayland, GetParam());
+    environment.insert(QStringLiteral("SAL_USE_VCLPLUGIN"), QStringLiteral("gtk3"));
+    QProcess office;
+    office.setProcessEnvironment(environment);
+    office.setStandardOutputFile(QProcess::nullDevice());
+    office.setStandardErrorFile(QProcess::nullDevice());
+    office.start(QStringLiteral("soffice"), fresh + QStringList{QStringLiteral("--writer")});
+    ASSERT_TRUE(office.waitForStarted(10000));
+    // soffice starts the office in a process of its own and waits for it.
+    const auto end = qScopeGuard([&] {
+        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(office.processId()));
+        if (children.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& child : children.readAll().split(' '))
+                TestSupport::signalPid(child.toLongLong(), SIGKILL);
+        }
+        office.kill();
+        office.waitForFinished(5000);
+    });
+    // The first start on a machine makes the profile and reads everything from disk: keys typed
+    // before the document takes them are lost, so the trigger is typed until it expands.
+    ASSERT_TRUE(keyboard.attach());
+    EXPECT_TRUE(DesktopSession::waitFor(
+        [&] { return keyboard.type(QStringLiteral("Hi /sig ok "), 40) && expanded(1); }, 90000));
+    ASSERT_FALSE(expansions.isEmpty());
+    EXPECT_EQ(expansions.first(), std::pair(QStringLiteral("/sig"), signature));
 }
 
 TEST_P(WaylandExpansion, aTriggerMendedWithBackspaceStartsAfreshAsOnX11)
@@ -478,7 +519,8 @@ TEST_P(WaylandExpansion, aQt5EditorOnWaylandGetsExactText)
         << text().toStdString();
     QString expected = text();
     for (int attempt = 0; attempt < 3; ++attempt) {
-        for (const auto& [trigger, expansion] : {std::pair{QStringLiteral(";gr"), greeting}, std::pair{QStringLiteral(";ml"), letter}}) {
+        for (const auto& [trigger, expansion] :
+            {std::pair{QStringLiteral(";gr"), greeting}, std::pair{QStringLiteral(";ml"), letter}}) {
             ASSERT_TRUE(keyboard.type(" " + trigger));
             expected += " " + expansion;
             EXPECT_TRUE(DesktopSession::waitFor([&] { return text() == expected; }, 5000)) << text().toStdString();

@@ -122,10 +122,11 @@ std::optional<EditableTextField::State> AtspiEditableTextField::state()
     }
     State state;
     state.focused = atspi_state_set_contains(states, ATSPI_STATE_FOCUSED);
-    // GTK 4 leaves out "enabled"; "sensitive" is what both toolkits report for a field that
-    // takes input.
+    // GTK 4 leaves out "enabled", LibreOffice "sensitive" (its paragraphs are editable and
+    // enabled only); a field that takes no input has neither.
     state.editable = atspi_state_set_contains(states, ATSPI_STATE_EDITABLE)
-        && atspi_state_set_contains(states, ATSPI_STATE_SENSITIVE);
+        && (atspi_state_set_contains(states, ATSPI_STATE_SENSITIVE)
+            || atspi_state_set_contains(states, ATSPI_STATE_ENABLED));
     const bool multiLine = atspi_state_set_contains(states, ATSPI_STATE_MULTI_LINE);
     g_object_unref(states);
     GError* error = nullptr;
