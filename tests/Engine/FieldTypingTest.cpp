@@ -1548,3 +1548,43 @@ TEST_F(FieldPasting, aPasswordFieldIsNeverPastedInto)
     EXPECT_EQ(desktop.pasteboard.writeCount(), 0);
 }
 }
+
+// Firefox's rich-text region on sway: a space typed over the shown selection stands last behind
+// "Hi ", where the page shows it as a no-break space, and reports it as the run " /sig" become
+// "  "; an "o" comes before the paste, and makes it a plain space again ("Hi  o", reported as " "
+// become " o"); the paste lands behind them, a "k" behind the paste. Read back, the keys in front
+// of the expansion came before it: all of it is pasted again with them behind, in the order typed.
+TEST_F(FieldPasting, keysInFrontOfThePasteInARichRegionWhoseSpacesChangeKindGoBehindIt)
+{
+    field->current.offersEditing = false;
+    page->saysSelectionComesBeforeLaterKeys = true;
+    page->selectionDelay = 0.01;
+    typeIntoPage("Hi /sig");
+    onceSelected([this] {
+        page->insert(QString(QChar::Nbsp));
+        field->content = page->text;
+        scheduler.after(0.001, nullptr, [this] {
+            field->report(TextFieldEvent{Kind::deleted, field, 2, 5, QStringLiteral(" /sig")});
+            field->report(TextFieldEvent{Kind::inserted, field, 2, 2, QStringLiteral(" \u00a0")});
+        });
+    });
+    desktop.keyboard.onPasteKey = [this] {
+        desktop.keyboard.onPasteKey = nullptr;
+        page->insert(QStringLiteral("o"));
+        page->text.replace(QChar::Nbsp, u' ');
+        field->content = page->text;
+        scheduler.after(0.001, nullptr, [this] {
+            field->report(TextFieldEvent{Kind::deleted, field, 3, 1, QStringLiteral("\u00a0")});
+            field->report(TextFieldEvent{Kind::inserted, field, 3, 2, QStringLiteral(" o")});
+        });
+    };
+    finishWithFirstPaste([this](const QString& pasted) {
+        scheduler.after(0.03, nullptr, [this, pasted] {
+            field->report(TextFieldEvent{Kind::inserted, field, 5, pasted.size(), pasted});
+            keyIntoPage(QStringLiteral("k"));
+        });
+        return pasted;
+    });
+    expectExpandedTo("Hi " + signature + " ok");
+    EXPECT_EQ(pastes(), 2);
+}
