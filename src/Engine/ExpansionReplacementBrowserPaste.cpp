@@ -192,7 +192,24 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
     qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "did not show:"
                                     << (selection ? selection->location : -1) << "+" << (selection ? selection->length : -1)
                                     << "in" << length.value_or(-1) << "units";
-    abandonSelection(run, selectionChecks);
+    if (!selectAgainWhereUnshown(run))
+        abandonSelection(run, selectionChecks);
+}
+
+bool ExpansionReplacement::selectAgainWhereUnshown(const std::shared_ptr<Run>& run)
+{
+    // Firefox on sway let the selection for a paste made again go unapplied while a key reached
+    // the page behind it, and the keys that paste was to put in order stayed in front of the
+    // expansion ("Hi  oBest regards, Annak"). What it was to cover still standing there, with at
+    // most keys typed since behind it, it is asked for once more, the text's length then telling
+    // the keys behind it as before.
+    if (run->pastedInFront == 0 || run->puttingBack || run->unshownSelections >= unshownSelectionsRetried
+        || !equalText(shownIn(*run->target, run->selecting), run->selectingText))
+        return false;
+    ++run->unshownSelections;
+    qCDebug(lcEngine).noquote() << "Asking once more for the selection of" << run->selecting.location << "+"
+                                << run->selecting.length;
+    return selectForPaste(run, run->selecting, run->selectingText, run->lengthAtSelection);
 }
 
 void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, int attempts)
@@ -301,7 +318,8 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
     qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "did not show:"
                                 << (selection ? selection->location : -1) << "+" << (selection ? selection->length : -1)
                                 << "in" << length.value_or(-1) << "units";
-    abandonSelection(run, selectionChecks);
+    if (!selectAgainWhereUnshown(run))
+        abandonSelection(run, selectionChecks);
 }
 
 std::optional<QString> ExpansionReplacement::keysBehindSelection(const Run& run, qint64 length)

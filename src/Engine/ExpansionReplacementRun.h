@@ -56,6 +56,8 @@ struct ExpansionReplacement::Run {
     // How often such a paste showed nothing and went again, and how much the field had reported
     // typed when the last went.
     int emptyPastes = 0;
+    // How often the selection for such a paste, never shown, was asked for once more.
+    int unshownSelections = 0;
     qsizetype reportedBefore = 0;
     // How often keys behind the selection were taken into it, and whether a look found keys
     // there that could not be.
