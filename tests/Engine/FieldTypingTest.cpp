@@ -597,6 +597,15 @@ protected:
         page->selectionDelay = 0.005;
     }
 
+    // Firefox's page under sway: no edits by offsets, keys from a keyboard of our own, and a
+    // selection shown a moment after it is asked for, before later keys.
+    void firefoxUnderSway()
+    {
+        field->current.offersEditing = false;
+        page->saysSelectionComesBeforeLaterKeys = true;
+        page->selectionDelay = 0.01;
+    }
+
     // Firefox under GNOME: " o" reaches the page behind the trigger before its selection, and "k"
     // takes the selection's place before the paste, which lands in front of " o".
     void typeWithKeysOnBothSidesOfThePaste()
@@ -1556,9 +1565,7 @@ TEST_F(FieldPasting, aPasswordFieldIsNeverPastedInto)
 // of the expansion came before it: all of it is pasted again with them behind, in the order typed.
 TEST_F(FieldPasting, keysInFrontOfThePasteInARichRegionWhoseSpacesChangeKindGoBehindIt)
 {
-    field->current.offersEditing = false;
-    page->saysSelectionComesBeforeLaterKeys = true;
-    page->selectionDelay = 0.01;
+    firefoxUnderSway();
     typeIntoPage("Hi /sig");
     onceSelected([this] {
         page->insert(QString(QChar::Nbsp));
@@ -1594,9 +1601,7 @@ TEST_F(FieldPasting, keysInFrontOfThePasteInARichRegionWhoseSpacesChangeKindGoBe
 // for once more, with the "k" behind, rather than the keys left in front of the expansion.
 TEST_F(FieldPasting, aSelectionForPastingAgainThatThePageDropsIsAskedForOnceMore)
 {
-    field->current.offersEditing = false;
-    page->saysSelectionComesBeforeLaterKeys = true;
-    page->selectionDelay = 0.01;
+    firefoxUnderSway();
     typeIntoPage("Hi /sig");
     desktop.keyboard.typedBeforePaste = {QStringLiteral(" o")};
     page->onSelect = [this](TextRange) {
