@@ -486,8 +486,16 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
             keys = order;
         }
     }
-    if (!keys || !isTypedText(*keys) || !pasteAgainOver(run, *shown, run->behind + *keys, reach, length))
+    if (!keys || !isTypedText(*keys))
         return false;
+    // Keys left in front of the expansion here stay there: why is what the engine log keeps.
+    if (!pasteAgainOver(run, *shown, run->behind + *keys, reach, length)) {
+        qCDebug(lcEngine).noquote() << "Keys stand in front of the paste of" << run->plan.trigger << "(\"" << *shown
+                                    << "\" read) but it could not be made again:"
+                                    << (run->target->textLength() != length ? "the text grew meanwhile"
+                                                                            : "its selection was not taken");
+        return false;
+    }
     qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger
                                 << "before the paste came: pasting again in front of" << keys->size() << "(\"" << *shown
                                 << "\" read," << front.size() << "in front)";
