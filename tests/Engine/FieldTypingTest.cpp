@@ -1616,3 +1616,34 @@ TEST_F(FieldPasting, aSelectionForPastingAgainThatThePageDropsIsAskedForOnceMore
     expectExpandedTo("Hi " + signature + " ok");
     EXPECT_EQ(pastes(), 2);
 }
+
+// Chromium under GNOME: a space that reached the page behind the trigger before its selection
+// shows as a no-break space while it stands last, and as a space once text follows it. An "o"
+// lands right behind the paste, in front of it; the paste made again to put the space first is
+// then taken by a "k" typed over its selection. What is pasted again holds the space as typed,
+// which the page shows as it was pasted, and the "k" goes behind it too.
+TEST_F(FieldPasting, aSpaceThePageShowsAsANoBreakSpaceWhileLastIsPastedAgainAsTheSpaceTyped)
+{
+    typeIntoChromiumUnderGnomeWithASpaceBehind();
+    const auto showSpacesAsChromium = [this] {
+        page->text.replace(QChar::Nbsp, u' ');
+        if (page->text.endsWith(u' '))
+            page->text.back() = QChar::Nbsp;
+        field->content = page->text;
+    };
+    page->beforeSelectionApplies = [this, showSpacesAsChromium] {
+        keyIntoPage(QStringLiteral(" "));
+        showSpacesAsChromium();
+    };
+    page->reshapesPaste = [this, showSpacesAsChromium, first = true](const QString& pasted) mutable {
+        scheduler.after(0, nullptr, showSpacesAsChromium);
+        if (!std::exchange(first, false))
+            return pasted;
+        onceSelected([this] { keyIntoPage(QStringLiteral("k")); });
+        reportKeyLater(3 + pasted.size(), QStringLiteral("o"));
+        return QString(pasted + QStringLiteral("o"));
+    };
+    settle();
+    finishReplacement();
+    expectExpandedTo("Hi " + signature + " ok");
+}
