@@ -119,6 +119,8 @@ public:
     static constexpr int pastesInFront = 6;
     // How often a paste made again whose page showed nothing of it is made once more.
     static constexpr int emptyPastesRetried = 1;
+    // How often the selection for a paste made again that never showed is asked for once more.
+    static constexpr int unshownSelectionsRetried = 1;
     // Looks at a paste with keys around it that the field has not all reported yet, before the
     // order is told from where they stand instead.
     static constexpr int unreportedLooks = 3;
@@ -289,6 +291,9 @@ private:
     // keys that reached it behind the range are taken in (and their selection waited for in
     // turn); with none, the paste goes out.
     void carryOnceSelected(const std::shared_ptr<Run>& run, int attempts);
+    // Asks once more for the selection of a paste made again that the field never showed, where
+    // what it was to cover still stands there; false otherwise.
+    bool selectAgainWhereUnshown(const std::shared_ptr<Run>& run);
     // Pastes over a selection the field shows, asking again a few times where the paste could not
     // be sent (a field too busy to answer); gives the selection up when it still cannot.
     void pasteOverSelection(const std::shared_ptr<Run>& run, int attempts);

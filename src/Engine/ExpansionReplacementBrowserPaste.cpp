@@ -16,8 +16,19 @@
 #include <utility>
 
 using ReplacementText::equalText;
+using ReplacementText::plainSpaces;
 
 namespace {
+// What a page shows over `range`, its no-break spaces read as the spaces they were typed as:
+// what is compared here, and pasted again as keys.
+std::optional<QString> shownIn(ExpansionTarget& target, TextRange range)
+{
+    std::optional<QString> shown = target.text(range);
+    if (shown)
+        shown = plainSpaces(*shown);
+    return shown;
+}
+
 // The field as a paste over a range being selected finds it: its selection, its text's length,
 // what the range holds, and whether that is still what was selected.
 struct SelectingLook {
@@ -29,7 +40,7 @@ struct SelectingLook {
 
 SelectingLook lookAtSelecting(ExpansionTarget& target, TextRange range, const QString& selected)
 {
-    SelectingLook look{target.selection(), target.textLength(), target.text(range)};
+    SelectingLook look{target.selection(), target.textLength(), shownIn(target, range)};
     // A page busy with the selection just asked for may answer a length short of the text in
     // front of it (Firefox under load: none at all, with the range shown selected). No key typed
     // at the range takes that text away: the length is asked for again at the next look.
@@ -134,7 +145,7 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
         // expansion, and the caret goes behind them with the paste: only at the end of the text.
         const qint64 grown = *length - run->lengthAtSelection;
         const std::optional<QString> behind = grown > 0 && end == run->lengthAtSelection && grown <= typedOnKeys
-            ? run->target->text(TextRange{end, grown})
+            ? shownIn(*run->target, TextRange{end, grown})
             : std::nullopt;
         if (grown == 0 || (behind && behind->size() == grown && isTypedText(*behind))) {
             run->behind = behind.value_or(QString());
@@ -149,10 +160,10 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
         // instead (a deletion, the selection not applied yet) gets no paste.
         // Only keys can have taken it: other text there (a key that landed inside the range before
         // the selection, which then covers other text) is looked at again, or the reports awaited.
-        const std::optional<QString> typed = run->target->text(TextRange{range.location, *length - range.location});
+        const std::optional<QString> typed = shownIn(*run->target, TextRange{range.location, *length - range.location});
         const bool keys = typed && mayBeKeys(*run, *typed);
         paste = keys && typed->size() == *length - range.location && isTypedText(*typed)
-            && !run->selectingText.startsWith(*typed);
+            && !plainSpaces(run->selectingText).startsWith(*typed);
         answered = keys;
         if (paste)
             run->tookPlace = *typed;
@@ -181,7 +192,24 @@ void ExpansionReplacement::pasteOnceSelected(const std::shared_ptr<Run>& run, in
     qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "did not show:"
                                     << (selection ? selection->location : -1) << "+" << (selection ? selection->length : -1)
                                     << "in" << length.value_or(-1) << "units";
-    abandonSelection(run, selectionChecks);
+    if (!selectAgainWhereUnshown(run))
+        abandonSelection(run, selectionChecks);
+}
+
+bool ExpansionReplacement::selectAgainWhereUnshown(const std::shared_ptr<Run>& run)
+{
+    // Firefox on sway let the selection for a paste made again go unapplied while a key reached
+    // the page behind it, and the keys that paste was to put in order stayed in front of the
+    // expansion ("Hi  oBest regards, Annak"). What it was to cover still standing there, with at
+    // most keys typed since behind it, it is asked for once more, the text's length then telling
+    // the keys behind it as before.
+    if (run->pastedInFront == 0 || run->puttingBack || run->unshownSelections >= unshownSelectionsRetried
+        || !equalText(shownIn(*run->target, run->selecting), run->selectingText))
+        return false;
+    ++run->unshownSelections;
+    qCDebug(lcEngine).noquote() << "Asking once more for the selection of" << run->selecting.location << "+"
+                                << run->selecting.length;
+    return selectForPaste(run, run->selecting, run->selectingText, run->lengthAtSelection);
 }
 
 void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, int attempts)
@@ -237,7 +265,7 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
         // reached the page behind it first, which were typed before them.
         const std::optional<QString> typed = length && *length > range.location
                 && *length - range.location <= typedOnKeys
-            ? run->target->text(TextRange{range.location, *length - range.location})
+            ? shownIn(*run->target, TextRange{range.location, *length - range.location})
             : std::nullopt;
         // A paste made again where the paste before left the caret in front of keys behind it: a
         // key typed meanwhile may land inside the range before its selection applies, which then
@@ -290,7 +318,8 @@ void ExpansionReplacement::carryOnceSelected(const std::shared_ptr<Run>& run, in
     qCDebug(lcEngine).noquote() << "The selection of" << range.location << "+" << range.length << "did not show:"
                                 << (selection ? selection->location : -1) << "+" << (selection ? selection->length : -1)
                                 << "in" << length.value_or(-1) << "units";
-    abandonSelection(run, selectionChecks);
+    if (!selectAgainWhereUnshown(run))
+        abandonSelection(run, selectionChecks);
 }
 
 std::optional<QString> ExpansionReplacement::keysBehindSelection(const Run& run, qint64 length)
@@ -302,7 +331,7 @@ std::optional<QString> ExpansionReplacement::keysBehindSelection(const Run& run,
     if (run.carried >= carries || run.pastedAgain || run.puttingBack || length - end > typedOnKeys)
         return std::nullopt;
     // A line break would not be pasted as the key typed it.
-    std::optional<QString> keys = run.target->text(TextRange{end, length - end});
+    std::optional<QString> keys = shownIn(*run.target, TextRange{end, length - end});
     if (!keys || keys->size() != length - end || !isTypedText(*keys))
         return std::nullopt;
     return keys;
@@ -315,21 +344,22 @@ std::optional<QString> ExpansionReplacement::keysInsideSelection(const Run& run,
     const qint64 grown = reach - run.selectingText.size();
     if (run.pastedInFront == 0 || run.puttingBack || run.carried >= carries || grown <= 0 || grown > typedOnKeys)
         return std::nullopt;
-    const std::optional<QString> shown = run.target->text(TextRange{range.location, reach});
+    const std::optional<QString> shown = shownIn(*run.target, TextRange{range.location, reach});
     if (!shown || shown->size() != reach)
         return std::nullopt;
     // What was selected stands there in order, with the keys between.
+    const QString selected = plainSpaces(run.selectingText);
     QString keys;
     qsizetype matched = 0;
     for (const QChar c : *shown) {
-        if (matched < run.selectingText.size() && c == run.selectingText.at(matched))
+        if (matched < selected.size() && c == selected.at(matched))
             ++matched;
         else
             keys += c;
     }
     // Each of them reported as typed (a report may come a moment after the text: the next look).
     const bool reported = !run.plan.keysReported || withoutEach(run.plan.keysReported(), keys);
-    if (matched != run.selectingText.size() || !isTypedText(keys) || !reported)
+    if (matched != selected.size() || !isTypedText(keys) || !reported)
         return std::nullopt;
     shownThere = *shown;
     return keys;
@@ -385,10 +415,10 @@ bool ExpansionReplacement::keptExpansion(const Run& run)
         || run.selectedAgain.contains(run.plan.trigger))
         return false;
     // A field too busy to answer is taken to show what it last showed.
-    const std::optional<QString> shown = run.target->text(run.range);
+    const std::optional<QString> shown = shownIn(*run.target, run.range);
     const QString pasted = run.pasted();
     return !shown || equalText(shown, run.selectedAgain)
-        || equalText(run.target->text(TextRange{run.range.location, pasted.size()}), pasted);
+        || equalText(shownIn(*run.target, TextRange{run.range.location, pasted.size()}), pasted);
 }
 
 bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run, TextRange selection)
@@ -411,17 +441,17 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
     const qint64 reach = (length ? *length : selection.location) - run->range.location;
     if (reach <= landed.size() || reach > landed.size() + 2 * typedOnKeys)
         return false;
-    const std::optional<QString> shown = run->target->text(TextRange{run->range.location, reach});
+    const std::optional<QString> shown = shownIn(*run->target, TextRange{run->range.location, reach});
     // A paste that came while the trigger was not selected stands behind the trigger instead:
     // that is no key typed.
-    if (!shown || shown->size() != reach || shown->startsWith(run->typed()))
+    if (!shown || shown->size() != reach || shown->startsWith(plainSpaces(run->typed())))
         return false;
     // The paste followed the selection, so the keys in front of it came after those behind the
     // selection and before those behind the paste. Where the expansion could stand in more
     // than one place, the order cannot be told.
     qsizetype at = -1;
     for (qsizetype front = 1; front <= std::min<qint64>(typedOnKeys, reach - landed.size()); ++front) {
-        if (!Text::equal(shown->mid(front, landed.size()), landed))
+        if (!equalText(shown->mid(front, landed.size()), landed))
             continue;
         if (at >= 0)
             return false;
@@ -456,8 +486,16 @@ bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run,
             keys = order;
         }
     }
-    if (!keys || !isTypedText(*keys) || !pasteAgainOver(run, *shown, run->behind + *keys, reach, length))
+    if (!keys || !isTypedText(*keys))
         return false;
+    // Keys left in front of the expansion here stay there: why is what the engine log keeps.
+    if (!pasteAgainOver(run, *shown, run->behind + *keys, reach, length)) {
+        qCDebug(lcEngine).noquote() << "Keys stand in front of the paste of" << run->plan.trigger << "(\"" << *shown
+                                    << "\" read) but it could not be made again:"
+                                    << (run->target->textLength() != length ? "the text grew meanwhile"
+                                                                            : "its selection was not taken");
+        return false;
+    }
     qCDebug(lcEngine).noquote() << "Keys took the place of" << run->plan.trigger
                                 << "before the paste came: pasting again in front of" << keys->size() << "(\"" << *shown
                                 << "\" read," << front.size() << "in front)";
@@ -479,14 +517,14 @@ bool ExpansionReplacement::pasteInFrontOfKeysTypedBeforeEnd(const std::shared_pt
     const qint64 reach = length ? *length - run->range.location : 0;
     if (reach <= pasted.size() + run->behind.size() || reach > pasted.size() + 2 * typedOnKeys)
         return false;
-    const std::optional<QString> shown = run->target->text(TextRange{run->range.location, reach});
+    const std::optional<QString> shown = shownIn(*run->target, TextRange{run->range.location, reach});
     if (!shown || shown->size() != reach)
         return false;
     // Where the paste, or those keys behind it, could stand in more than one place, the order
     // cannot be told.
     qsizetype at = -1;
     for (qsizetype front = 0; front <= reach - pasted.size() - run->behind.size(); ++front) {
-        if (!Text::equal(shown->mid(front, pasted.size()), pasted))
+        if (!equalText(shown->mid(front, pasted.size()), pasted))
             continue;
         if (at >= 0)
             return false;
@@ -516,13 +554,13 @@ bool ExpansionReplacement::pasteInReportedOrder(const std::shared_ptr<Run>& run)
     const qint64 reach = length ? *length - run->range.location : 0;
     if (reach < run->plan.expansion.size() || reach > run->plan.expansion.size() + 2 * typedOnKeys)
         return false;
-    const std::optional<QString> shown = run->target->text(TextRange{run->range.location, reach});
+    const std::optional<QString> shown = shownIn(*run->target, TextRange{run->range.location, reach});
     if (!shown || shown->size() != reach)
         return false;
     // What the paste made again is to go over still stands there: that paste has not landed yet
     // (a busy page may show the selection gone before the text changes), and another sent now
     // would take the clipboard from it as it reads.
-    if (run->pastedInFront > 0 && Text::equal(*shown, run->selectedAgain))
+    if (run->pastedInFront > 0 && equalText(shown, run->selectedAgain))
         return schedulePasteCheck(run, pasteCheckDelay);
     bool lag = false;
     const std::optional<QString> keys = keysInReportedOrder(*run, *shown, lag);
@@ -533,7 +571,7 @@ bool ExpansionReplacement::pasteInReportedOrder(const std::shared_ptr<Run>& run)
     if (!keys) {
         const bool doubted = lag
             || (shown->count(run->plan.expansion) == 1
-                && !Text::equal(*shown, run->plan.expansion + run->plan.keysReported()));
+                && !equalText(shown, run->plan.expansion + run->plan.keysReported()));
         if (doubted && !std::exchange(run->reportsDoubted, true))
             qCDebug(lcEngine).noquote() << "The keys around the paste of" << run->plan.trigger << "(\"" << *shown
                                         << "\" read) are not all reported: \"" << run->plan.keysReported() << "\"";
@@ -552,15 +590,14 @@ bool ExpansionReplacement::mayBeKeys(Run& run, const QString& text)
     // reported: a key typed into a paste made again, read where that paste's selection was asked
     // for, passed for keys that had taken its place, and the expansion was pasted a second time
     // behind itself ("Hi oBest regards, Anna kBest regards, Anna o"). The expansion whole is no key.
-    const auto spaced = [](QString shown) { return shown.replace(QChar::Nbsp, u' '); };
-    if (!run.plan.expansion.isEmpty() && spaced(text).contains(spaced(run.plan.expansion)))
+    if (!run.plan.expansion.isEmpty() && plainSpaces(text).contains(plainSpaces(run.plan.expansion)))
         return false;
     const QString reported = run.plan.keysReported ? run.plan.keysReported() : QString();
     if (!run.plan.keysReported || (!reported.isEmpty() && withoutEach(reported, text)))
         return true;
     // The selected text still there with something inside it: no key took its place.
     qsizetype at = 0;
-    for (const QChar c : run.selectingText) {
+    for (const QChar c : plainSpaces(run.selectingText)) {
         at = text.indexOf(c, at);
         if (at < 0)
             break;
@@ -580,10 +617,10 @@ std::optional<QString> ExpansionReplacement::keysInReportedOrder(const Run& run,
     if (!run.plan.keysReported || !run.after.isEmpty() || run.puttingBack)
         return std::nullopt;
     // The expansion stands there once, whole: a key cannot land inside a paste.
-    const QString& expansion = run.plan.expansion;
+    const QString expansion = plainSpaces(run.plan.expansion);
     const qsizetype at = shown.indexOf(expansion);
     // A paste behind the trigger still in place is no key typed (pasteBehindTrigger()).
-    if (shown.startsWith(run.typed()))
+    if (shown.startsWith(plainSpaces(run.typed())))
         return std::nullopt;
     if (at < 0 || shown.indexOf(expansion, at + 1) >= 0)
         return std::nullopt;
@@ -613,7 +650,7 @@ std::optional<QString> ExpansionReplacement::keysInReportedOrder(const Run& run,
         return std::nullopt;
     }
     // Already in the order typed: nothing to put right.
-    if (at == 0 && Text::equal(shown.mid(expansion.size()), reported))
+    if (at == 0 && equalText(shown.mid(expansion.size()), reported))
         return std::nullopt;
     return reported;
 }
@@ -631,13 +668,13 @@ bool ExpansionReplacement::pasteBehindTrigger(const std::shared_ptr<Run>& run)
     const qint64 reach = length ? *length - run->range.location : 0;
     if (reach < selected.size() + pasted.size() || reach > selected.size() + pasted.size() + 2 * typedOnKeys)
         return false;
-    const std::optional<QString> shown = run->target->text(TextRange{run->range.location, reach});
-    if (!shown || shown->size() != reach || !Text::equal(shown->left(selected.size()), selected))
+    const std::optional<QString> shown = shownIn(*run->target, TextRange{run->range.location, reach});
+    if (!shown || shown->size() != reach || !equalText(shown->left(selected.size()), selected))
         return false;
     // Keys in front of the paste reached the page before it, those behind it after: where the
     // expansion could stand in more than one place, the order cannot be told.
-    const qsizetype at = shown->indexOf(pasted, selected.size());
-    if (at < 0 || shown->indexOf(pasted, at + 1) >= 0)
+    const qsizetype at = shown->indexOf(plainSpaces(pasted), selected.size());
+    if (at < 0 || shown->indexOf(plainSpaces(pasted), at + 1) >= 0)
         return false;
     const QString keys = shown->mid(selected.size(), at - selected.size()) + shown->mid(at + pasted.size());
     const std::optional<TextRange> selection = run->target->selection();
@@ -706,10 +743,8 @@ bool ExpansionReplacement::putBackOverKeysTyped(const std::shared_ptr<Run>& run)
         return false;
     // Only keys the page reported typed stand there, each once: nothing of the paste arrived.
     // They go back in the order reported.
-    const std::optional<QString> read = run->target->text(TextRange{run->range.location, reach});
+    const std::optional<QString> shown = shownIn(*run->target, TextRange{run->range.location, reach});
     const QString reported = run->plan.keysReported().mid(run->reportedBefore);
-    const std::optional<QString> shown
-        = read ? std::optional<QString>(QString(*read).replace(QChar::Nbsp, u' ')) : std::nullopt;
     const std::optional<QString> unexplained = shown ? withoutEach(reported, *shown) : std::nullopt;
     if (!shown || shown->size() != reach || !unexplained || !unexplained->isEmpty() || !isTypedText(reported)) {
         if (shown && !shown->contains(run->plan.trigger) && !shown->contains(run->plan.expansion))
@@ -748,7 +783,7 @@ bool ExpansionReplacement::pasteAgainOverUnchanged(const std::shared_ptr<Run>& r
     const std::optional<qint64> length = run->target->textLength();
     if (!length || *length != run->range.location + run->selectedAgain.size()
         || run->target->selection() != TextRange{*length, 0}
-        || !equalText(run->target->text(run->range), run->selectedAgain))
+        || !equalText(shownIn(*run->target, run->range), run->selectedAgain))
         return false;
     ++run->emptyPastes;
     qCDebug(lcEngine).noquote() << "The paste made again over" << run->selectedAgain << "showed nothing: once more";

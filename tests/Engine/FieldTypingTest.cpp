@@ -597,6 +597,15 @@ protected:
         page->selectionDelay = 0.005;
     }
 
+    // Firefox's page under sway: no edits by offsets, keys from a keyboard of our own, and a
+    // selection shown a moment after it is asked for, before later keys.
+    void firefoxUnderSway()
+    {
+        field->current.offersEditing = false;
+        page->saysSelectionComesBeforeLaterKeys = true;
+        page->selectionDelay = 0.01;
+    }
+
     // Firefox under GNOME: " o" reaches the page behind the trigger before its selection, and "k"
     // takes the selection's place before the paste, which lands in front of " o".
     void typeWithKeysOnBothSidesOfThePaste()
@@ -1547,4 +1556,94 @@ TEST_F(FieldPasting, aPasswordFieldIsNeverPastedInto)
     EXPECT_EQ(page->text, "/sig");
     EXPECT_EQ(desktop.pasteboard.writeCount(), 0);
 }
+}
+
+// Firefox's rich-text region on sway: a space typed over the shown selection stands last behind
+// "Hi ", where the page shows it as a no-break space, and reports it as the run " /sig" become
+// "  "; an "o" comes before the paste, and makes it a plain space again ("Hi  o", reported as " "
+// become " o"); the paste lands behind them, a "k" behind the paste. Read back, the keys in front
+// of the expansion came before it: all of it is pasted again with them behind, in the order typed.
+TEST_F(FieldPasting, keysInFrontOfThePasteInARichRegionWhoseSpacesChangeKindGoBehindIt)
+{
+    firefoxUnderSway();
+    typeIntoPage("Hi /sig");
+    onceSelected([this] {
+        page->insert(QString(QChar::Nbsp));
+        field->content = page->text;
+        scheduler.after(0.001, nullptr, [this] {
+            field->report(TextFieldEvent{Kind::deleted, field, 2, 5, QStringLiteral(" /sig")});
+            field->report(TextFieldEvent{Kind::inserted, field, 2, 2, QStringLiteral(" \u00a0")});
+        });
+    });
+    desktop.keyboard.onPasteKey = [this] {
+        desktop.keyboard.onPasteKey = nullptr;
+        page->insert(QStringLiteral("o"));
+        page->text.replace(QChar::Nbsp, u' ');
+        field->content = page->text;
+        scheduler.after(0.001, nullptr, [this] {
+            field->report(TextFieldEvent{Kind::deleted, field, 3, 1, QStringLiteral("\u00a0")});
+            field->report(TextFieldEvent{Kind::inserted, field, 3, 2, QStringLiteral(" o")});
+        });
+    };
+    finishWithFirstPaste([this](const QString& pasted) {
+        scheduler.after(0.03, nullptr, [this, pasted] {
+            field->report(TextFieldEvent{Kind::inserted, field, 5, pasted.size(), pasted});
+            keyIntoPage(QStringLiteral("k"));
+        });
+        return pasted;
+    });
+    expectExpandedTo("Hi " + signature + " ok");
+    EXPECT_EQ(pastes(), 2);
+}
+
+// Firefox under sway: the selection asked for to paste again in order never shows, a "k"
+// reaching the page behind it meanwhile. What it was to cover still stands there: it is asked
+// for once more, with the "k" behind, rather than the keys left in front of the expansion.
+TEST_F(FieldPasting, aSelectionForPastingAgainThatThePageDropsIsAskedForOnceMore)
+{
+    firefoxUnderSway();
+    typeIntoPage("Hi /sig");
+    desktop.keyboard.typedBeforePaste = {QStringLiteral(" o")};
+    page->onSelect = [this](TextRange) {
+        page->onSelect = [this](TextRange) {
+            page->selectionDelay.reset();
+            keyIntoPage(QStringLiteral("k"));
+            page->onSelect = [this](TextRange) { page->selectionDelay = 0.01; };
+        };
+    };
+    settle();
+    finishReplacement();
+    expectExpandedTo("Hi " + signature + " ok");
+    EXPECT_EQ(pastes(), 2);
+}
+
+// Chromium under GNOME: a space that reached the page behind the trigger before its selection
+// shows as a no-break space while it stands last, and as a space once text follows it. An "o"
+// lands right behind the paste, in front of it; the paste made again to put the space first is
+// then taken by a "k" typed over its selection. What is pasted again holds the space as typed,
+// which the page shows as it was pasted, and the "k" goes behind it too.
+TEST_F(FieldPasting, aSpaceThePageShowsAsANoBreakSpaceWhileLastIsPastedAgainAsTheSpaceTyped)
+{
+    typeIntoChromiumUnderGnomeWithASpaceBehind();
+    const auto showSpacesAsChromium = [this] {
+        page->text.replace(QChar::Nbsp, u' ');
+        if (page->text.endsWith(u' '))
+            page->text.back() = QChar::Nbsp;
+        field->content = page->text;
+    };
+    page->beforeSelectionApplies = [this, showSpacesAsChromium] {
+        keyIntoPage(QStringLiteral(" "));
+        showSpacesAsChromium();
+    };
+    page->reshapesPaste = [this, showSpacesAsChromium, first = true](const QString& pasted) mutable {
+        scheduler.after(0, nullptr, showSpacesAsChromium);
+        if (!std::exchange(first, false))
+            return pasted;
+        onceSelected([this] { keyIntoPage(QStringLiteral("k")); });
+        reportKeyLater(3 + pasted.size(), QStringLiteral("o"));
+        return QString(pasted + QStringLiteral("o"));
+    };
+    settle();
+    finishReplacement();
+    expectExpandedTo("Hi " + signature + " ok");
 }
