@@ -750,8 +750,11 @@ TEST_F(Office, anImpressTitleTakesLinesWithTheKeysTypedOnBehindThem)
     QStringList results;
     for (int attempt = 0; attempt < std::max(1, qEnvironmentVariableIntValue("VELMORA_FAULT_TRIES")); ++attempt) {
         const qsizetype before = expansions.size();
-        ASSERT_TRUE(DesktopSession::xdotool({"key", "ctrl+a", "BackSpace"}));
-        ASSERT_TRUE(focusedFieldBecomes(QString()));
+        // In a placeholder left empty, Ctrl+A selects the slide's boxes, and Backspace deletes them.
+        if (attempt > 0) {
+            ASSERT_TRUE(DesktopSession::xdotool({"key", "ctrl+a", "BackSpace"}));
+            ASSERT_TRUE(focusedFieldBecomes(QString()));
+        }
         ASSERT_TRUE(type(QStringLiteral("Hi ")));
         ASSERT_TRUE(focusedFieldBecomes(QStringLiteral("Hi ")));
         ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", pace, QStringLiteral("/ml ok")}));
