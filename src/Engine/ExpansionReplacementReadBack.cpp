@@ -157,7 +157,9 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
         run->completed();
         return;
     }
-    if (look && !focused && arrivedInElementMadeAnew(*run)) {
+    // Only a paste the field has read can have made the element anew; a stalled field is asked
+    // no more than before.
+    if (look && !focused && !unread && arrivedInElementMadeAnew(*run)) {
         restore(*run);
         finish(*run);
         run->completed();
