@@ -153,3 +153,17 @@ std::optional<QString> AccessibilityExpansionTarget::textToCaretInFocusedElement
         return std::nullopt;
     return current->textIn(TextRange{0, caret->location});
 }
+
+std::shared_ptr<ExpansionTarget> AccessibilityExpansionTarget::focusedElementInstead()
+{
+    if (m_element->selectedRange() || !m_desktop.trust->isProcessTrusted()
+        || m_desktop.workspace->frontmostProcessId() != m_process)
+        return nullptr;
+    std::shared_ptr<AccessibleElement> current = m_desktop.accessibility->focusedElement(m_process);
+    if (!current || current->isEqual(*m_element))
+        return nullptr;
+    current->setMessagingTimeout(messagingTimeout);
+    std::shared_ptr<AccessibilityExpansionTarget> instead(
+        new AccessibilityExpansionTarget(m_desktop, std::move(current), m_process));
+    return instead->isEditable() ? instead : nullptr;
+}

@@ -32,6 +32,7 @@ public:
     bool select(TextRange range) override;
     bool paste() override;
     std::optional<QString> textToCaretInFocusedElement() override;
+    std::shared_ptr<ExpansionTarget> focusedElementInstead() override;
 
 private:
     AccessibilityExpansionTarget(const Desktop& desktop, std::shared_ptr<AccessibleElement> element, qint64 process);

@@ -250,6 +250,10 @@ private:
     // The expansion stands whole in the trigger's place, in one of those ways.
     bool arrivedInPlace(const Run& run, const std::optional<TextRange>& selection);
     bool arrivedInAnotherElement(const Run& run);
+    // The expansion stands whole in the trigger's place in an element the application made of
+    // the field's text anew, whose caret it left in front of the paste: the caret goes behind
+    // the paste, where the keys typed on belong.
+    bool arrivedInElementMadeAnew(const Run& run);
     // A paste that did not arrive whole: the range it took, what the field shows there, why,
     // the contents that went in its stead when someone copied meanwhile, and the keys typed on
     // that it took in, which go back behind the trigger.

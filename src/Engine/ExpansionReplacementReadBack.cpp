@@ -23,6 +23,19 @@ bool sameButForCase(const QString& text, const QString& expected)
     return Text::equal(text, expected) || Text::equal(text.toCaseFolded(), expected.toCaseFolded());
 }
 
+// The field's text from `at`, as far as `reach` or to its end where that comes first.
+std::optional<QString> readableText(ExpansionTarget& target, qint64 at, qint64 reach)
+{
+    if (std::optional<QString> shown = target.text(TextRange{at, reach}))
+        return shown;
+    qint64 readable = 0;
+    for (qint64 beyond = reach; beyond - readable > 1;) {
+        const qint64 middle = (readable + beyond) / 2;
+        (target.text(TextRange{at, middle}) ? readable : beyond) = middle;
+    }
+    return target.text(TextRange{at, readable});
+}
+
 // The text a paste of the contents inserts, as far as it can be told: their first plain text.
 QString pastedTextOf(const QList<ClipboardItemSnapshot>& contents)
 {
@@ -139,6 +152,14 @@ void ExpansionReplacement::verifyPaste(const std::shared_ptr<Run>& run, double d
     // Lines pasted into a word processor whose paragraphs are elements of their own: the caret,
     // and the focus, are in the last of them.
     if (look && !focused && arrivedInAnotherElement(*run)) {
+        restore(*run);
+        finish(*run);
+        run->completed();
+        return;
+    }
+    // Only a paste the field has read can have made the element anew; a stalled field is asked
+    // no more than before.
+    if (look && !focused && !unread && arrivedInElementMadeAnew(*run)) {
         restore(*run);
         finish(*run);
         run->completed();
@@ -576,16 +597,7 @@ bool ExpansionReplacement::arrivedShownTheFieldsWay(const Run& run, const std::o
     }
     // Elsewhere (the caret in an element below, or its offset standing for one): the text from
     // the trigger's place, as far as the paste may reach.
-    const qint64 reach = paste.reach();
-    std::optional<QString> shown = run.target->text(TextRange{at, reach});
-    if (!shown) {
-        qint64 readable = 0;
-        for (qint64 beyond = reach; beyond - readable > 1;) {
-            const qint64 middle = (readable + beyond) / 2;
-            (run.target->text(TextRange{at, middle}) ? readable : beyond) = middle;
-        }
-        shown = run.target->text(TextRange{at, readable});
-    }
+    const std::optional<QString> shown = readableText(*run.target, at, paste.reach());
     if (!shown || !paste.isShownIn(*shown, false))
         return false;
     qCDebug(lcEngine).noquote() << "The paste of" << run.plan.trigger << "arrived shown the field's way, the caret elsewhere";
@@ -627,5 +639,35 @@ bool ExpansionReplacement::arrivedInAnotherElement(const Run& run)
         return false;
     qCDebug(lcEngine).noquote() << "The paste of" << run.plan.trigger
                                 << "arrived as paragraphs of their own, the caret in the last";
+    return true;
+}
+
+bool ExpansionReplacement::arrivedInElementMadeAnew(const Run& run)
+{
+    const std::shared_ptr<ExpansionTarget> instead = run.target->focusedElementInstead();
+    const std::optional<TextRange> caret = instead ? instead->selection() : std::nullopt;
+    const qint64 at = run.range.location;
+    // No paste leaves the caret in front of the place it began at: that is the application's own
+    // doing, and only then is the element taken for the field made anew.
+    if (!caret || caret->length != 0 || caret->location > at)
+        return false;
+    const QString pasted = run.pasted();
+    std::optional<qsizetype> length;
+    if (equalText(instead->text(TextRange{at, pasted.size()}), pasted)) {
+        length = pasted.size();
+    } else if (const ShownPaste paste(pasted); paste.mayBeShownOtherwise()) {
+        // Where the field's text keeps its form under canonical composition, the length matched
+        // there is the field's own.
+        const std::optional<QString> shown = readableText(*instead, at, paste.reach());
+        if (shown && Text::canonical(*shown) == *shown)
+            length = paste.lengthAtStartOf(*shown);
+    }
+    if (!length)
+        return false;
+    qCDebug(lcEngine).noquote() << "The paste of" << run.plan.trigger
+                                << "arrived in an element made anew with its caret in front of it: the caret goes"
+                                << "behind the paste";
+    // Refused, the caret stays where a paste by hand leaves it too.
+    instead->select(TextRange{at + *length, 0});
     return true;
 }

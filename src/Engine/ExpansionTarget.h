@@ -3,6 +3,7 @@
 #include "platform/AccessibleElement.h"
 
 #include <QString>
+#include <memory>
 #include <optional>
 
 // The text field a replacement acts on. Ranges count UTF-16 code units. Main thread only.
@@ -64,4 +65,9 @@ public:
     // that made new ones): that element's text up to its caret. Nothing where the field's own
     // element still has the focus, or the other element cannot be read.
     virtual std::optional<QString> textToCaretInFocusedElement() { return std::nullopt; }
+    // Where the application has made the field's text an element anew as it took the paste,
+    // which took the focus while the field's own element no longer answers (LibreOffice's title
+    // placeholder, which also leaves that element's caret at the start of the text): that
+    // element. Nothing while the field's own element answers.
+    virtual std::shared_ptr<ExpansionTarget> focusedElementInstead() { return nullptr; }
 };

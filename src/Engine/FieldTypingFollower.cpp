@@ -574,12 +574,27 @@ void FieldTypingFollower::replaceUpToCaret(
     const qint64 start = replacement->start;
     const qint64 end = replacement->end;
     // Read right before the deletion: keys that reach the field after this look land behind the
-    // caret, outside what is taken out.
-    const std::optional<QString> typedOn
-        = caretBefore > end ? readBack(field, end, caretBefore) : std::optional<QString>(QString());
-    const std::optional<QString> rest = caretBefore < countBefore
-        ? readBack(field, caretBefore, std::min(countBefore, caretBefore + restLooked))
-        : std::optional<QString>(QString());
+    // caret, outside what is taken out. A key that landed since the caret and the length were
+    // read stands in front of the text behind the caret, which would be read with the key in and
+    // its end cut off, and then be taken for keys typed during the edit: all is read again.
+    std::optional<QString> typedOn;
+    std::optional<QString> rest;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        typedOn = caretBefore > end ? readBack(field, end, caretBefore) : std::optional<QString>(QString());
+        rest = caretBefore < countBefore ? readBack(field, caretBefore, std::min(countBefore, caretBefore + restLooked))
+                                         : std::optional<QString>(QString());
+        if (field.characterCount() == countBefore)
+            break;
+        const CaretAndCount again = caretAndCount(field);
+        if (!again.fits || !again.caret || !again.count || *again.caret < end) {
+            qCDebug(lcEngine).noquote() << "Left" << replacement->trigger
+                                        << "as typed: keys kept landing while the text behind the caret was read";
+            return finish();
+        }
+        caretBefore = *again.caret;
+        countBefore = *again.count;
+        typedOn.reset();
+    }
     if (!typedOn || !rest || caretBefore - end > ExpansionReplacement::typedOnKeys
         || !(typedOn->isEmpty() || keysTypedOn(typedOn))) {
         qCDebug(lcEngine).noquote() << "Left" << replacement->trigger << "as typed: the caret stood at"

@@ -474,6 +474,24 @@ TEST_F(FieldTyping, keysTypedDuringTheEditInTheMiddleOfTheTextStayBehindTheExpan
     EXPECT_EQ(expansions, (QStringList{"/sig", "/a", "/sig", "/a"}));
 }
 
+TEST_F(FieldTyping, aKeyTypedRightAfterTheCaretIsReadInTheMiddleOfTheTextLeavesTheTextBehindItAsItWas)
+{
+    // Qt's line edits send the caret to the end of the text on each edit. The key lands right
+    // after the caret and the length were read, in front of the text behind the caret: read with
+    // the key in front and its end cut off, that text was taken for where keys typed during the
+    // edit ended, and its last letter moved ("AB Best regardsD C").
+    field->content = QStringLiteral("AB CD");
+    field->caretAt = 3;
+    field->caretToEndOnEdit = true;
+    field->type("/sig");
+    field->afterCountRead = [this] { field->afterCountRead = keyAtTheCaret(" "); };
+    settle();
+    field->type("ok");
+    settle();
+    EXPECT_EQ(field->content, "AB " + signature + " okCD");
+    EXPECT_EQ(expansions, QStringList{"/sig"});
+}
+
 TEST_F(FieldTyping, theFieldsReportsOfOurOwnEditAreNotTakenForTyping)
 {
     field->type("x/a");

@@ -1,5 +1,7 @@
 #include "EngineFixture.h"
 
+#include "Utilities/Scheduler.h"
+
 // Fields that show a paste in other characters than were pasted (a browser's or a mail
 // client's editor): what arrived whole counts as an expansion once and stays; what did not
 // arrive whole never counts.
@@ -11,6 +13,24 @@ protected:
     {
         desktop.pasteboard.setTracksReads(true);
         desktop.pasteboard.copyTextFromOtherApplication(QStringLiteral("mine"));
+    }
+
+    // Has the field's application make its text an element anew as it takes each paste, shown
+    // as `shown`: the field's own element answers no more, and the new one has the focus with
+    // its caret at the start of the text (LibreOffice's title placeholder).
+    void makeElementAnewOnPaste(const QString& shown)
+    {
+        field->reshapesPaste = [this, shown](const QString&) {
+            Scheduler::current().after(0, nullptr, [this] {
+                auto anew = std::make_shared<FakeTextField>(field->text);
+                anew->fieldKind = FieldKind::multiLine;
+                anew->moveCaret(0);
+                field->text.clear();
+                field->selectionAnswer = std::optional<TextRange>();
+                desktop.focus(FakeDesktop::editorProcess, anew);
+            });
+            return shown;
+        };
     }
 
     // Types the trigger into a field that shows each paste as `shown`; returns what the field
@@ -89,4 +109,26 @@ TEST_F(PasteShownTheFieldsWay, aPasteWithACharacterLostDoesNotCount)
         EXPECT_TRUE(expansions.isEmpty()) << shown.toStdString();
         EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
     }
+}
+
+// The keys typed on behind the trigger go behind the expansion there, not where the application
+// left the caret.
+TEST_F(PasteShownTheFieldsWay, aPasteWholeInAnElementMadeAnewCountsWithTheKeysTypedOnBehindIt)
+{
+    makeElementAnewOnPaste(signature);
+    desktop.type(QStringLiteral("/sig ok"));
+    settle();
+    EXPECT_EQ(desktop.focusedField()->text, "Hello " + signature + " ok");
+    EXPECT_EQ(expansions, expected(QStringLiteral("/sig"), signature));
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
+}
+
+TEST_F(PasteShownTheFieldsWay, aPasteCutShortInAnElementMadeAnewDoesNotCountNorMoveTheCaret)
+{
+    makeElementAnewOnPaste(QStringLiteral("Best regards,\nA"));
+    desktop.type(QStringLiteral("/sig ok"));
+    settle();
+    EXPECT_TRUE(expansions.isEmpty());
+    EXPECT_EQ(desktop.focusedField()->text, QStringLiteral(" okHello Best regards,\nA"));
+    EXPECT_EQ(desktop.pasteboard.plainText(), QStringLiteral("mine"));
 }

@@ -638,6 +638,26 @@ protected:
         return window != 0 && focusWindow(window) ? window : 0;
     }
 
+    // Starts Impress and edits the first placeholder of the slide, its title, once it takes keys.
+    bool editImpressTitle()
+    {
+        const unsigned long window = launch({"--impress"}, QStringLiteral("LibreOffice Impress"));
+        if (window == 0)
+            return false;
+        // Past the choice of a template, the first placeholder of the slide is selected and edited.
+        const auto editing = [this] {
+            const std::shared_ptr<AccessibleElement> focused = focusedElement();
+            return focused && focused->isEditable().value_or(false);
+        };
+        return DesktopSession::waitFor(
+                   [&] {
+                       return focusWindow(window) && DesktopSession::xdotool({"key", "Escape", "Tab", "Return"})
+                           && DesktopSession::waitFor(editing, 2000);
+                   },
+                   startMilliseconds)
+            && waitUntilFieldTakesKeys(window, [this] { return focusedTextToCaret(); });
+    }
+
     // Types words, then once they show, the trigger with more text after it.
     void expectExpansion()
     {
@@ -685,6 +705,11 @@ TEST_F(Office, aWriterTableCellExpands)
         [&] { return visibleWindow(QStringLiteral("Insert Table")) == 0 && focusWindow(window); }, 20000));
     ASSERT_TRUE(waitUntilFieldTakesKeys(window, [this] { return focusedTextToCaret(); })) << "no cell takes keys";
     expectExpansion();
+    // Lines make paragraphs of the cell, the caret in the last: counted once.
+    ASSERT_TRUE(type(QStringLiteral(" /ml ok")));
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return focusedTextToCaret() == lastLine; }, 20000))
+        << focusedTextToCaret().toStdString();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 2; }, 20000)) << expansions.size();
 }
 
 // A slide's text box, being edited, is a paragraph like Writer's.
@@ -692,20 +717,7 @@ TEST_F(Office, anImpressTextBoxExpands)
 {
     if (!isInstalled(QStringLiteral("loimpress")))
         GTEST_SKIP() << "LibreOffice Impress is not installed";
-    const unsigned long window = launch({"--impress"}, QStringLiteral("LibreOffice Impress"));
-    ASSERT_NE(window, 0u);
-    // Past the choice of a template, the first placeholder of the slide is selected and edited.
-    const auto editing = [this] {
-        const std::shared_ptr<AccessibleElement> focused = focusedElement();
-        return focused && focused->isEditable().value_or(false);
-    };
-    ASSERT_TRUE(DesktopSession::waitFor(
-        [&] {
-            return focusWindow(window) && DesktopSession::xdotool({"key", "Escape", "Tab", "Return"})
-                && DesktopSession::waitFor(editing, 2000);
-        },
-        startMilliseconds));
-    ASSERT_TRUE(waitUntilFieldTakesKeys(window, [this] { return focusedTextToCaret(); }));
+    ASSERT_TRUE(editImpressTitle());
     expectExpansion();
 
     // Editing begun again from the text tool (Ctrl+Return takes the selected box): LibreOffice
@@ -715,6 +727,42 @@ TEST_F(Office, anImpressTextBoxExpands)
     ASSERT_TRUE(type(QStringLiteral(" /sig")));
     EXPECT_TRUE(focusedFieldBecomes(expanded + u' ' + signature));
     EXPECT_TRUE(DesktopSession::waitFor([&] { return expansions.size() == 2; }, 20000)) << expansions.size();
+}
+
+// Lines pasted into a title placeholder make LibreOffice put its paragraph anew, with the caret
+// at its start, as after a paste by hand: the expansion counts all the same, and the keys typed
+// on go behind it. VELMORA_FAULT_TRIES: more tries, VELMORA_FAULT_PACE: milliseconds per key
+// (40), for measuring.
+TEST_F(Office, anImpressTitleTakesLinesWithTheKeysTypedOnBehindThem)
+{
+    if (!isInstalled(QStringLiteral("loimpress")))
+        GTEST_SKIP() << "LibreOffice Impress is not installed";
+    ASSERT_TRUE(editImpressTitle());
+    const int milliseconds = qEnvironmentVariableIntValue("VELMORA_FAULT_PACE");
+    const QString pace = QString::number(milliseconds > 0 ? milliseconds : 40);
+    const QString shown = QStringLiteral("Hi ") + lines + QStringLiteral(" ok");
+    QStringList results;
+    for (int attempt = 0; attempt < std::max(1, qEnvironmentVariableIntValue("VELMORA_FAULT_TRIES")); ++attempt) {
+        const qsizetype before = expansions.size();
+        // In a placeholder left empty, Ctrl+A selects the slide's boxes, and Backspace deletes them.
+        if (attempt > 0) {
+            ASSERT_TRUE(DesktopSession::xdotool({"key", "ctrl+a", "BackSpace"}));
+            ASSERT_TRUE(focusedFieldBecomes(QString()));
+        }
+        ASSERT_TRUE(type(QStringLiteral("Hi ")));
+        ASSERT_TRUE(focusedFieldBecomes(QStringLiteral("Hi ")));
+        ASSERT_TRUE(DesktopSession::xdotool({"type", "--delay", pace, QStringLiteral("/ml ok")}));
+        const bool whole = focusedFieldBecomes(shown);
+        const bool counted = DesktopSession::waitFor([&] { return expansions.size() == before + 1; }, 20000);
+        settle();
+        // Up to the caret: keys typed on that went in front of the expansion end there.
+        results.append(focusedTextToCaret().replace(u'\n', QLatin1String("\\n")) + QStringLiteral(" (counted ")
+            + QString::number(expansions.size() - before) + u')');
+        RecordProperty("results", results.join(QLatin1String(" | ")).toStdString());
+        EXPECT_TRUE(whole) << results.last().toStdString();
+        EXPECT_TRUE(counted) << results.last().toStdString();
+    }
+    expectClipboardIntact();
 }
 
 // A mail body is an editable document whose caret lives in a paragraph below it.
