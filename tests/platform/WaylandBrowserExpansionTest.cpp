@@ -350,13 +350,19 @@ protected:
     // keyboard allowed).
     bool waitForCompose()
     {
-        if (!DesktopSession::waitFor([&] { return windowTitled(QString()).has_value(); }, startMilliseconds)
-            || !keyboard->attach())
+        if (!DesktopSession::waitFor([&] { return windowTitled(QString()).has_value(); }, startMilliseconds)) {
+            std::cerr << "no window of thunderbird came (exit status " << browser.exitCode() << ")" << std::endl;
             return false;
-        // Ctrl+N does nothing until the main window has come up whole.
+        }
+        if (!keyboard->attach()) {
+            std::cerr << "the compositor's keyboard could not be attached" << std::endl;
+            return false;
+        }
+        // Ctrl+N does nothing until the main window has come up whole. (The letter goes as text:
+        // mutter's keyboard here knows no key named "n", and the press was never sent there.)
         const bool composing = DesktopSession::waitFor(
             [&] {
-                return press({"-M", "ctrl", "-k", "n", "-m", "ctrl"})
+                return press({"-M", "ctrl", "n", "-m", "ctrl"})
                     && DesktopSession::waitFor(
                         [&] { return windowTitled(QStringLiteral("Write: ")).has_value(); }, 5000);
             },
@@ -521,8 +527,19 @@ protected:
         auto* portalKeyboard = dynamic_cast<PortalRemoteDesktopKeyboard*>(desktop->desktop().keyboard);
         if (portalKeyboard && portalKeyboard->state() != PortalRemoteDesktopKeyboard::State::ready) {
             allowKeyboard(field);
-            return !::testing::Test::HasFatalFailure() && press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"})
-                && fieldBecomes(field, QString());
+            if (::testing::Test::HasFatalFailure())
+                return false;
+            // Thunderbird's compose window, given the focus back as the portal's window closes,
+            // reported no focused field for some seconds (under mutter).
+            if (mail)
+                DesktopSession::waitFor([&] { return focusedKind().has_value(); }, 20000);
+            if (!press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}) || !fieldBecomes(field, QString())) {
+                std::cerr << "the " << field.toStdString()
+                          << " was not emptied once the keyboard was allowed: " << fieldText(field).toStdString()
+                          << std::endl;
+                return false;
+            }
+            return true;
         }
         return true;
     }
@@ -847,9 +864,6 @@ TEST_P(WaylandBrowsers, thunderbirdExpandsInTheComposeBodyOnce)
 {
     if (!isInstalled(QStringLiteral("thunderbird")))
         GTEST_SKIP() << "thunderbird is not installed";
-    if (compositor == Compositor::mutter)
-        GTEST_SKIP() << "under mutter the keys that open a new message (Ctrl+N) opened no compose window in any "
-                        "try; why is not known yet";
     ASSERT_TRUE(startThunderbird());
     ASSERT_TRUE(waitForCompose());
     expectExpandedOrAsTyped("body", 1);
