@@ -244,7 +244,16 @@ protected:
             },
             20000));
         ASSERT_EQ(portalKeyboard->state(), PortalRemoteDesktopKeyboard::State::ready);
-        EXPECT_TRUE(fieldBecomes(field, QStringLiteral("Hi /sig")));
+        // Thunderbird's compose window had no field focused once the portal's window had closed
+        // (mutter gave it the focus back; Tab then reached fields other than the body): a new
+        // message is written instead.
+        if (mail) {
+            EXPECT_TRUE(expansions.isEmpty());
+            ASSERT_TRUE(openCompose());
+            ASSERT_TRUE(focusBody());
+            return;
+        }
+        EXPECT_TRUE(fieldBecomes(field, QStringLiteral("Hi /sig"))) << fieldText(field).toStdString();
         EXPECT_TRUE(expansions.isEmpty());
     }
 
@@ -328,22 +337,29 @@ protected:
     // A window of the browser whose title begins so, once it is shown.
     std::optional<WaylandSession::Window> windowTitled(const QString& prefix)
     {
+        const QList<WaylandSession::Window> windows = windowsTitled(prefix);
+        return windows.isEmpty() ? std::nullopt : std::optional(windows.first());
+    }
+
+    QList<WaylandSession::Window> windowsTitled(const QString& prefix)
+    {
+        QList<WaylandSession::Window> windows;
         if (browser.state() != QProcess::Running)
-            return std::nullopt;
+            return windows;
         if (compositor == Compositor::mutter) {
             if (!accessibilityBus)
                 accessibilityBus = AccessibleTree::connectToBus(QStringLiteral("browser-windows"));
             for (const QString& name : AccessibleTree::windowNamesOf(*accessibilityBus, browser.processId())) {
                 if (name.startsWith(prefix))
-                    return WaylandSession::Window{browser.processId(), name, true};
+                    windows.append(WaylandSession::Window{browser.processId(), name, true});
             }
-            return std::nullopt;
+            return windows;
         }
         for (const WaylandSession::Window& window : WaylandSession::windows()) {
             if (window.process == browser.processId() && window.title.startsWith(prefix))
-                return window;
+                windows.append(window);
         }
-        return std::nullopt;
+        return windows;
     }
 
     // A new message's window, its body focused and taking keys (and on mutter the portal's
@@ -358,20 +374,25 @@ protected:
             std::cerr << "the compositor's keyboard could not be attached" << std::endl;
             return false;
         }
-        // Ctrl+N does nothing until the main window has come up whole. (The letter goes as text:
-        // mutter's keyboard here knows no key named "n", and the press was never sent there.)
+        return openCompose() && focusBody() && takesKeys("body");
+    }
+
+    // Ctrl+N, which does nothing until the main window has come up whole, until one more new
+    // message's window shows. (The letter goes as text: mutter's keyboard here knows no key
+    // named "n", and the press was never sent there.)
+    bool openCompose()
+    {
+        const qsizetype before = windowsTitled(QStringLiteral("Write: ")).size();
         const bool composing = DesktopSession::waitFor(
             [&] {
                 return press({"-M", "ctrl", "n", "-m", "ctrl"})
                     && DesktopSession::waitFor(
-                        [&] { return windowTitled(QStringLiteral("Write: ")).has_value(); }, 5000);
+                        [&] { return windowsTitled(QStringLiteral("Write: ")).size() > before; }, 5000);
             },
             startMilliseconds);
-        if (!composing) {
+        if (!composing)
             std::cerr << "no compose window came" << std::endl;
-            return false;
-        }
-        return focusBody() && takesKeys("body");
+        return composing;
     }
 
     // From the recipients through the subject to the body: the focused element that is no line
@@ -536,10 +557,6 @@ protected:
         if (portalKeyboard && portalKeyboard->state() != PortalRemoteDesktopKeyboard::State::ready) {
             allowKeyboard(field);
             if (::testing::Test::HasFatalFailure())
-                return false;
-            // Under mutter the compose window had lost its field's focus once the portal's window
-            // had closed: the body is reached again.
-            if (mail && !focusBody())
                 return false;
             if (!press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}) || !fieldBecomes(field, QString())) {
                 std::cerr << "the " << field.toStdString()
@@ -969,6 +986,9 @@ TEST_P(WaylandBrowsers, measureTypingStraightOn)
     for (const QString& field : fields) {
         for (; at < order.indexOf(field); ++at) {
             ASSERT_TRUE(thunderbird ? press({"-M", "shift", "-k", "Tab", "-m", "shift"}) : press({"-k", "Tab"}));
+        }
+        if (thunderbird && field == QLatin1String("subject")) {
+            ASSERT_TRUE(focusIs(FieldKind::singleLine));
         }
         if (!qEnvironmentVariableIntValue("VELMORA_STRAIGHT_ON_WAIT")) {
             measureStraightOn(field, tries, pace);
