@@ -678,23 +678,40 @@ protected:
     // (rich-text regions and Thunderbird's body, see docs/wayland.md): each try left exactly as
     // typed, or the expansion once in place of the trigger with every key typed there once,
     // never the trigger beside an expansion nor two expansions. The tries in order are recorded.
-    void expectNothingLostOrAddedTypingStraightOn(const QString& field)
+    // `unreadable`: how many tries may end with no focused field to read, as above (the tries
+    // stop at one that could not be emptied).
+    void expectNothingLostOrAddedTypingStraightOn(const QString& field, int unreadable = 0)
     {
-        const QStringList results = typeStraightOn(field, 3, 40);
+        QList<qsizetype> counted;
+        const QStringList results = typeStraightOn(field, 3, 40, &counted);
         RecordProperty(field.toStdString() + "StraightOn", results.join(" | ").toStdString());
         std::cout << field.toStdString() << " straight on: " << results.join(" | ").toStdString() << std::endl;
-        EXPECT_EQ(results.size(), 3);
+        const bool stoppedUnread
+            = unreadable > 0 && !results.isEmpty() && results.last().startsWith(QLatin1String("<no field>"));
+        EXPECT_TRUE(results.size() == 3 || stoppedUnread) << results.join(" | ").toStdString();
         const auto sorted = [](QString text) {
             std::sort(text.begin(), text.end());
             return text;
         };
-        for (const QString& result : results) {
+        for (qsizetype index = 0; index < results.size(); ++index) {
+            const QString& result = results.at(index);
+            if (result.startsWith(QLatin1String("<no field>")) && unreadable-- > 0)
+                continue;
             QString keys = result;
             keys.remove(signature);
             const bool keptOnce = result.count(signature) == 1 && !result.contains(QStringLiteral("/sig"))
                 && sorted(keys) == sorted(QString(expanded).remove(signature));
             EXPECT_TRUE(result == typed || keptOnce) << field.toStdString() << ": " << result.toStdString();
+            // A replacement that gave up on keys it could not put in order is not counted.
+            if (result == typed || result == expanded)
+                expectCountedAsShown(field, result, counted.at(index));
         }
+    }
+
+    // The statistics count an expansion that showed exactly once, and one left as typed not.
+    static void expectCountedAsShown(const QString& field, const QString& result, qsizetype counted)
+    {
+        EXPECT_EQ(counted, result == expanded ? 1 : 0) << field.toStdString() << ": " << result.toStdString();
     }
 
     // The desktop's own part of the portal ends, as when it crashes: the portal still takes keys
@@ -738,14 +755,20 @@ protected:
     void expectExpandedOrAsTyped(const QString& field, int unreadable = 0)
     {
         QStringList results;
-        for (int attempt = 0; attempt < 3; ++attempt)
+        QList<qsizetype> counted;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const qsizetype before = expansions.size();
             results.append(typeOnce(field));
+            counted.append(expansions.size() - before);
+        }
         RecordProperty(field.toStdString() + "Results", results.join(" | ").toStdString());
         std::cout << field.toStdString() << ": " << results.join(" | ").toStdString() << std::endl;
-        for (const QString& result : std::as_const(results)) {
+        for (qsizetype index = 0; index < results.size(); ++index) {
+            const QString& result = results.at(index);
             if (result.startsWith(QLatin1String("<no field>")) && unreadable-- > 0)
                 continue;
             EXPECT_TRUE(result == expanded || result == typed) << field.toStdString() << ": " << result.toStdString();
+            expectCountedAsShown(field, result, counted.at(index));
         }
         EXPECT_TRUE(results.contains(expanded)) << field.toStdString() << ": " << results.join(" | ").toStdString();
     }
@@ -912,6 +935,23 @@ TEST_P(WaylandBrowsers, thunderbirdExpandsInTheComposeBodyOnce)
     ASSERT_TRUE(waitForCompose());
     expectExpandedOrAsTyped("body", 1);
     expectNothingLostOrAddedTypingStraightOn("body");
+    expectClipboardIntact();
+}
+
+// Thunderbird's subject line, a one-line field of the compose window reached from its body: the
+// trigger expands once or stays as typed, typed straight on too, and the statistics count each
+// expansion that showed there, once.
+TEST_P(WaylandBrowsers, thunderbirdExpandsInTheSubjectOnceAndCountsIt)
+{
+    if (!isInstalled(QStringLiteral("thunderbird")))
+        GTEST_SKIP() << "thunderbird is not installed";
+    ASSERT_TRUE(startThunderbird());
+    ASSERT_TRUE(waitForCompose());
+    ASSERT_TRUE(press({"-M", "shift", "-k", "Tab", "-m", "shift"}));
+    ASSERT_TRUE(focusIs(FieldKind::singleLine));
+    // Under sway one try may end with no field focused to read (see docs/wayland.md).
+    expectExpandedOrAsTyped("subject", 1);
+    expectNothingLostOrAddedTypingStraightOn("subject", 1);
     expectClipboardIntact();
 }
 
