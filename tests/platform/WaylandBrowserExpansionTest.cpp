@@ -406,7 +406,10 @@ protected:
             return focused && focused->kind() == FieldKind::other && focused->selectedRange();
         };
         const bool focused = DesktopSession::waitFor(
-            [&] { return DesktopSession::waitFor(inBody, 1000) || !press({"-k", "Tab"}); }, 30000);
+            [&] {
+                return DesktopSession::waitFor(inBody, 1000) || !press({"-k", "Tab"});
+            },
+            30000);
         if (!focused)
             std::cerr << "the body did not take the focus" << std::endl;
         return focused;
