@@ -388,7 +388,26 @@ bool ExpansionReplacement::keptExpansion(const Run& run)
     const std::optional<QString> shown = run.target->text(run.range);
     const QString pasted = run.pasted();
     return !shown || equalText(shown, run.selectedAgain)
-        || equalText(run.target->text(TextRange{run.range.location, pasted.size()}), pasted);
+        || equalText(run.target->text(TextRange{run.range.location, pasted.size()}), pasted)
+        || showsKeysAgainBehindExpansion(run);
+}
+
+bool ExpansionReplacement::showsKeysAgainBehindExpansion(const Run& run)
+{
+    // The paste made again arrived, its keys behind the expansion in another order than they were
+    // pasted (Thunderbird under GNOME, loaded, showed " ok" where "ok " had been selected with the
+    // expansion): the expansion whole where the trigger was, then the very keys that were selected
+    // with it, each once, and nothing more to the end of the text.
+    const QString& expansion = run.plan.expansion;
+    const std::optional<qint64> length = run.target->textLength();
+    const std::optional<QString> toEnd = length && *length > run.range.location
+        ? run.target->text(TextRange{run.range.location, *length - run.range.location})
+        : std::nullopt;
+    if (!toEnd || toEnd->size() < expansion.size() || !Text::equal(toEnd->left(expansion.size()), expansion))
+        return false;
+    const QString keys = toEnd->mid(expansion.size()).replace(QChar::Nbsp, u' ');
+    const QString selectedKeys = QString(run.selectedAgain).remove(expansion).replace(QChar::Nbsp, u' ');
+    return isTypedText(keys) && keys.size() == selectedKeys.size() && withoutEach(selectedKeys, keys) == QString();
 }
 
 bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run, TextRange selection)

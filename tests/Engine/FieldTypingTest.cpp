@@ -1006,6 +1006,38 @@ TEST_F(FieldPasting, anExpansionWhosePasteAgainNeverArrivesCountsAsExpanded)
     }
 }
 
+// A page that takes the paste made again to put keys in order, but shows those keys behind the
+// expansion in another order than they were pasted (Thunderbird under GNOME, loaded, reported
+// " ok" inserted where "ok " had been selected): the expansion stands whole where the trigger
+// was, and counts; one with a key of those lost does not.
+TEST_F(FieldPasting, aPasteAgainShownWithItsKeysInAnotherOrderCountsAsExpandedOnlyWhole)
+{
+    field->current.offersEditing = false;
+    page->saysSelectionComesBeforeLaterKeys = true;
+    for (const bool whole : {true, false}) {
+        SCOPED_TRACE(whole ? "the keys reordered" : "a key lost");
+        startAfresh();
+        page->selectionDelay = 0;
+        desktop.keyboard.typedBeforePaste = {QStringLiteral(" "), QStringLiteral("o")};
+        typeIntoPage("Hi /sig");
+        page->reshapesPaste = [whole](const QString& pasted) -> QString {
+            if (!pasted.startsWith(signature) || pasted.size() <= signature.size())
+                return pasted;
+            QString keys = pasted.mid(signature.size());
+            std::reverse(keys.begin(), keys.end());
+            return signature + (whole ? keys : keys.left(keys.size() - 1));
+        };
+        settle();
+        finishReplacement();
+        page->reshapesPaste = nullptr;
+        if (whole) {
+            EXPECT_EQ(page->text, "Hi " + signature + "o ");
+        }
+        EXPECT_EQ(expansions, whole ? QStringList{"/sig"} : QStringList()) << page->text.toStdString();
+        EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+    }
+}
+
 TEST_F(FieldPasting, thePasteWaitsForThePageToShowTheSelectionAndKeysTypedMeanwhileKeepTheirOrder)
 {
     field->current.offersEditing = false;
