@@ -397,7 +397,8 @@ bool ExpansionReplacement::showsKeysAgainBehindExpansion(const Run& run)
     // The paste made again arrived, its keys behind the expansion in another order than they were
     // pasted (Thunderbird under GNOME, loaded, showed " ok" where "ok " had been selected with the
     // expansion): the expansion whole where the trigger was, then the very keys that were selected
-    // with it, each once, and nothing more to the end of the text.
+    // with it, each once, and at the end of the text only keys typed since (Firefox's rich region
+    // under GNOME took a "k" typed behind the selection into the paste's report).
     const QString& expansion = run.plan.expansion;
     const std::optional<qint64> length = run.target->textLength();
     const std::optional<QString> toEnd = length && *length > run.range.location
@@ -407,7 +408,8 @@ bool ExpansionReplacement::showsKeysAgainBehindExpansion(const Run& run)
         return false;
     const QString keys = toEnd->mid(expansion.size()).replace(QChar::Nbsp, u' ');
     const QString selectedKeys = QString(run.selectedAgain).remove(expansion).replace(QChar::Nbsp, u' ');
-    return isTypedText(keys) && keys.size() == selectedKeys.size() && withoutEach(selectedKeys, keys) == QString();
+    const std::optional<QString> typedSince = withoutEach(keys, selectedKeys);
+    return isTypedText(keys) && typedSince && typedSince->size() <= typedOnKeys && keys.endsWith(*typedSince);
 }
 
 bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run, TextRange selection)
