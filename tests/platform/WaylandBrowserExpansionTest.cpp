@@ -415,6 +415,20 @@ protected:
         return focused;
     }
 
+    // From the body back to the subject, a one-line field, taking keys: Shift+Tab again while the
+    // body keeps the focus (a Shift+Tab right after other keys was lost at times).
+    bool focusSubject()
+    {
+        const bool inSubject = DesktopSession::waitFor(
+            [&] {
+                if (focusedKind() == FieldKind::other && !press({"-M", "shift", "-k", "Tab", "-m", "shift"}))
+                    return false;
+                return DesktopSession::waitFor([&] { return focusedKind() == FieldKind::singleLine; }, 2000);
+            },
+            20000);
+        return inSubject && takesKeys("subject");
+    }
+
     std::optional<FieldKind> focusedKind()
     {
         const std::shared_ptr<AccessibleElement> focused
@@ -716,7 +730,7 @@ protected:
     // that were not counted (2 of 3 tries), which is not mended yet.
     static void expectCountedAsShown(const QString& field, const QString& result, qsizetype counted)
     {
-        if (field == QLatin1String("rich"))
+        if (field == QLatin1String("rich") && qEnvironmentVariableIsEmpty("TB_DBG_RICH"))
             return;
         EXPECT_EQ(counted, result == expanded ? 1 : 0) << field.toStdString() << ": " << result.toStdString();
     }
@@ -953,8 +967,7 @@ TEST_P(WaylandBrowsers, thunderbirdExpandsInTheSubjectOnceAndCountsIt)
         GTEST_SKIP() << "thunderbird is not installed";
     ASSERT_TRUE(startThunderbird());
     ASSERT_TRUE(waitForCompose());
-    ASSERT_TRUE(press({"-M", "shift", "-k", "Tab", "-m", "shift"}));
-    ASSERT_TRUE(focusIs(FieldKind::singleLine) && takesKeys("subject"));
+    ASSERT_TRUE(focusSubject());
     // Under sway one try may end with no field focused to read (see docs/wayland.md).
     expectExpandedOrAsTyped("subject", 1);
     expectNothingLostOrAddedTypingStraightOn("subject", 1);
@@ -1030,11 +1043,12 @@ TEST_P(WaylandBrowsers, measureTypingStraightOn)
     const int pace = asked.at(2).toInt();
     qsizetype at = thunderbird ? 0 : order.indexOf(fields.first());
     for (const QString& field : fields) {
-        for (; at < order.indexOf(field); ++at) {
-            ASSERT_TRUE(thunderbird ? press({"-M", "shift", "-k", "Tab", "-m", "shift"}) : press({"-k", "Tab"}));
-        }
         if (thunderbird && field == QLatin1String("subject")) {
-            ASSERT_TRUE(focusIs(FieldKind::singleLine) && takesKeys(field));
+            ASSERT_TRUE(focusSubject());
+            at = order.indexOf(field);
+        }
+        for (; at < order.indexOf(field); ++at) {
+            ASSERT_TRUE(press({"-k", "Tab"}));
         }
         if (!qEnvironmentVariableIntValue("VELMORA_STRAIGHT_ON_WAIT")) {
             measureStraightOn(field, tries, pace);
