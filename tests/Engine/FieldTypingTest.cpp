@@ -1027,13 +1027,14 @@ TEST_F(FieldPasting, aPasteAgainShownWithItsKeysInAnotherOrderCountsAsExpandedOn
         {"one lost", [](const QString& keys) -> QString { return keys.left(keys.size() - 1); }, false},
         {"another in front of them", [](const QString& keys) -> QString { return QChar(u'k') + keys; }, false},
     };
-    for (const auto& [how, shown, whole] : ways) {
-        SCOPED_TRACE(how);
+    for (const Shown& way : ways) {
+        SCOPED_TRACE(way.how);
+        const bool whole = way.whole;
         startAfresh();
         page->selectionDelay = 0;
         desktop.keyboard.typedBeforePaste = {QStringLiteral(" "), QStringLiteral("o")};
         typeIntoPage("Hi /sig");
-        page->reshapesPaste = [shown](const QString& pasted) -> QString {
+        page->reshapesPaste = [shown = way.keys](const QString& pasted) -> QString {
             if (!pasted.startsWith(signature) || pasted.size() <= signature.size())
                 return pasted;
             QString keys = pasted.mid(signature.size());
