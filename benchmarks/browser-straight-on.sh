@@ -2,7 +2,8 @@
 # Types "Hi /sig ok" straight on (never waiting for the expansion) into a browser's page fields or
 # Thunderbird's compose window on the headless sway or mutter of scripts/with-desktop.sh, many
 # times, and counts the tries that expanded, that were left as typed, and the others (faults,
-# printed). Fields (comma-separated) for a browser: line, area, rich (the one-line field when none
+# printed), and the tries whose expansions the statistics counted otherwise than the field shows
+# them. Fields (comma-separated) for a browser: line, area, rich (the one-line field when none
 # are named); for thunderbird: body, subject (the body when none are named). Each field is typed
 # into in turn, `tries` times. VELMORA_STRAIGHT_ON_WAIT=1: each try waits for the expansion to
 # show before typing on, as the desktop tests do. VELMORA_PORTAL_GONE=1 (mutter) ends the desktop

@@ -317,6 +317,8 @@ private:
     bool sendPaste(const std::shared_ptr<Run>& run);
     // Whether a paste made again, given up, leaves the expansion that had arrived in the field.
     static bool keptExpansion(const Run& run);
+    // Whether the field shows the paste made again whole, its keys in another order.
+    static bool showsKeysAgainBehindExpansion(const Run& run);
     // Whether a key typed after the trigger took its place before the paste came, the expansion
     // landing behind it, in which case all of it is pasted again in the order typed.
     bool pasteBehindTypedKeys(const std::shared_ptr<Run>& run, TextRange selection);

@@ -418,7 +418,28 @@ bool ExpansionReplacement::keptExpansion(const Run& run)
     const std::optional<QString> shown = shownIn(*run.target, run.range);
     const QString pasted = run.pasted();
     return !shown || equalText(shown, run.selectedAgain)
-        || equalText(shownIn(*run.target, TextRange{run.range.location, pasted.size()}), pasted);
+        || equalText(shownIn(*run.target, TextRange{run.range.location, pasted.size()}), pasted)
+        || showsKeysAgainBehindExpansion(run);
+}
+
+bool ExpansionReplacement::showsKeysAgainBehindExpansion(const Run& run)
+{
+    // The paste made again arrived, its keys behind the expansion in another order than they were
+    // pasted (Thunderbird under GNOME, loaded, showed " ok" where "ok " had been selected with the
+    // expansion): the expansion whole where the trigger was, then the very keys that were selected
+    // with it, each once, and at the end of the text only keys typed since (Firefox's rich region
+    // under GNOME took a "k" typed behind the selection into the paste's report).
+    const QString& expansion = run.plan.expansion;
+    const std::optional<qint64> length = run.target->textLength();
+    const std::optional<QString> toEnd = length && *length > run.range.location
+        ? run.target->text(TextRange{run.range.location, *length - run.range.location})
+        : std::nullopt;
+    if (!toEnd || toEnd->size() < expansion.size() || !Text::equal(toEnd->left(expansion.size()), expansion))
+        return false;
+    const QString keys = plainSpaces(toEnd->mid(expansion.size()));
+    const QString selectedKeys = plainSpaces(QString(run.selectedAgain).remove(expansion));
+    const std::optional<QString> typedSince = withoutEach(keys, selectedKeys);
+    return isTypedText(keys) && typedSince && typedSince->size() <= typedOnKeys && keys.endsWith(*typedSince);
 }
 
 bool ExpansionReplacement::pasteBehindTypedKeys(const std::shared_ptr<Run>& run, TextRange selection)

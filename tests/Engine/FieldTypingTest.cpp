@@ -1033,6 +1033,52 @@ TEST_F(FieldPasting, anExpansionWhosePasteAgainNeverArrivesCountsAsExpanded)
     }
 }
 
+// A page that takes each paste made again to put keys in order, but shows those keys behind the
+// expansion in another order than they were pasted (Thunderbird under GNOME, loaded, reported
+// " ok" inserted where "ok " had been selected), perhaps with a key typed since behind them: the
+// expansion stands whole where the trigger was, and counts once the engine gives up putting the
+// keys in order. Not where one of those keys is lost, nor where another key stands in front of
+// them.
+TEST_F(FieldPasting, aPasteAgainShownWithItsKeysInAnotherOrderCountsAsExpandedOnlyWhole)
+{
+    field->current.offersEditing = false;
+    page->saysSelectionComesBeforeLaterKeys = true;
+    struct Shown {
+        const char* how;
+        std::function<QString(const QString&)> keys;
+        bool whole;
+    };
+    const Shown ways[] = {
+        {"reordered", [](const QString& keys) -> QString { return keys; }, true},
+        {"a key typed since behind them", [](const QString& keys) -> QString { return keys + QChar(u'k'); }, true},
+        {"one lost", [](const QString& keys) -> QString { return keys.left(keys.size() - 1); }, false},
+        {"another in front of them", [](const QString& keys) -> QString { return QChar(u'k') + keys; }, false},
+    };
+    for (const Shown& way : ways) {
+        SCOPED_TRACE(way.how);
+        const bool whole = way.whole;
+        startAfresh();
+        page->selectionDelay = 0;
+        desktop.keyboard.typedBeforePaste = {QStringLiteral(" "), QStringLiteral("o")};
+        typeIntoPage("Hi /sig");
+        page->reshapesPaste = [shown = way.keys](const QString& pasted) -> QString {
+            if (!pasted.startsWith(signature) || pasted.size() <= signature.size())
+                return pasted;
+            QString keys = pasted.mid(signature.size());
+            std::reverse(keys.begin(), keys.end());
+            return signature + shown(keys);
+        };
+        settle();
+        finishReplacement();
+        page->reshapesPaste = nullptr;
+        if (whole) {
+            EXPECT_TRUE(page->text.startsWith("Hi " + signature)) << page->text.toStdString();
+        }
+        EXPECT_EQ(expansions, whole ? QStringList{"/sig"} : QStringList()) << page->text.toStdString();
+        EXPECT_EQ(desktop.pasteboard.items(), (QList<PasteboardItem>{{{ClipboardFormats::utf8Text, "copied"}}}));
+    }
+}
+
 TEST_F(FieldPasting, thePasteWaitsForThePageToShowTheSelectionAndKeysTypedMeanwhileKeepTheirOrder)
 {
     field->current.offersEditing = false;

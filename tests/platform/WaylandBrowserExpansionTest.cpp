@@ -294,7 +294,16 @@ protected:
             },
             20000));
         ASSERT_EQ(portalKeyboard->state(), PortalRemoteDesktopKeyboard::State::ready);
-        EXPECT_TRUE(fieldBecomes(field, QStringLiteral("Hi /sig")));
+        // Thunderbird's compose window had no field focused once the portal's window had closed
+        // (mutter gave it the focus back; Tab then reached fields other than the body): a new
+        // message is written instead.
+        if (mail) {
+            EXPECT_TRUE(expansions.isEmpty());
+            ASSERT_TRUE(openCompose());
+            ASSERT_TRUE(focusBody());
+            return;
+        }
+        EXPECT_TRUE(fieldBecomes(field, QStringLiteral("Hi /sig"))) << fieldText(field).toStdString();
         EXPECT_TRUE(expansions.isEmpty());
     }
 
@@ -378,53 +387,96 @@ protected:
     // A window of the browser whose title begins so, once it is shown.
     std::optional<WaylandSession::Window> windowTitled(const QString& prefix)
     {
+        const QList<WaylandSession::Window> windows = windowsTitled(prefix);
+        return windows.isEmpty() ? std::nullopt : std::optional(windows.first());
+    }
+
+    QList<WaylandSession::Window> windowsTitled(const QString& prefix)
+    {
+        QList<WaylandSession::Window> windows;
         if (browser.state() != QProcess::Running)
-            return std::nullopt;
+            return windows;
         if (compositor == Compositor::mutter) {
             if (!accessibilityBus)
                 accessibilityBus = AccessibleTree::connectToBus(QStringLiteral("browser-windows"));
             for (const QString& name : AccessibleTree::windowNamesOf(*accessibilityBus, browser.processId())) {
                 if (name.startsWith(prefix))
-                    return WaylandSession::Window{browser.processId(), name, true};
+                    windows.append(WaylandSession::Window{browser.processId(), name, true});
             }
-            return std::nullopt;
+            return windows;
         }
         for (const WaylandSession::Window& window : WaylandSession::windows()) {
             if (window.process == browser.processId() && window.title.startsWith(prefix))
-                return window;
+                windows.append(window);
         }
-        return std::nullopt;
+        return windows;
     }
 
     // A new message's window, its body focused and taking keys (and on mutter the portal's
     // keyboard allowed).
     bool waitForCompose()
     {
-        if (!DesktopSession::waitFor([&] { return windowTitled(QString()).has_value(); }, startMilliseconds)
-            || !keyboard->attach())
-            return false;
-        // Ctrl+N does nothing until the main window has come up whole.
-        const bool composing = DesktopSession::waitFor(
-            [&] {
-                return press({"-M", "ctrl", "-k", "n", "-m", "ctrl"})
-                    && DesktopSession::waitFor(
-                        [&] { return windowTitled(QStringLiteral("Write: ")).has_value(); }, 5000);
-            },
-            startMilliseconds);
-        if (!composing) {
-            std::cerr << "no compose window came" << std::endl;
+        if (!DesktopSession::waitFor([&] { return windowTitled(QString()).has_value(); }, startMilliseconds)) {
+            std::cerr << "no window of thunderbird came (exit status " << browser.exitCode() << ")" << std::endl;
             return false;
         }
-        // From the recipients through the subject to the body.
-        const bool inBody = DesktopSession::waitFor(
+        if (!keyboard->attach()) {
+            std::cerr << "the compositor's keyboard could not be attached" << std::endl;
+            return false;
+        }
+        return openCompose() && focusBody() && takesKeys("body");
+    }
+
+    // Ctrl+N, which does nothing until the main window has come up whole, until one more new
+    // message's window shows. (The letter goes as text: mutter's keyboard here knows no key
+    // named "n", and the press was never sent there.)
+    bool openCompose()
+    {
+        const qsizetype before = windowsTitled(QStringLiteral("Write: ")).size();
+        const bool composing = DesktopSession::waitFor(
             [&] {
-                return DesktopSession::waitFor([&] { return focusedKind() == FieldKind::other; }, 1000)
-                    || !press({"-k", "Tab"});
+                return press({"-M", "ctrl", "n", "-m", "ctrl"})
+                    && DesktopSession::waitFor(
+                        [&] { return windowsTitled(QStringLiteral("Write: ")).size() > before; }, 5000);
+            },
+            startMilliseconds);
+        if (!composing)
+            std::cerr << "no compose window came" << std::endl;
+        return composing;
+    }
+
+    // From the recipients through the subject to the body: the focused element that is no line
+    // and has a caret (the main window's message list, focused before the compose window has
+    // come up, has none).
+    bool focusBody()
+    {
+        const auto inBody = [&] {
+            const std::shared_ptr<AccessibleElement> focused
+                = desktop->desktop().accessibility->focusedElement(browser.processId());
+            return focused && focused->kind() == FieldKind::other && focused->selectedRange();
+        };
+        const bool focused = DesktopSession::waitFor(
+            [&] {
+                return DesktopSession::waitFor(inBody, 1000) || !press({"-k", "Tab"});
             },
             30000);
-        if (!inBody)
+        if (!focused)
             std::cerr << "the body did not take the focus" << std::endl;
-        return inBody && takesKeys("body");
+        return focused;
+    }
+
+    // From the body back to the subject, a one-line field, taking keys: Shift+Tab again while the
+    // body keeps the focus (a Shift+Tab right after other keys was lost at times).
+    bool focusSubject()
+    {
+        const bool inSubject = DesktopSession::waitFor(
+            [&] {
+                if (focusedKind() == FieldKind::other && !press({"-M", "shift", "-k", "Tab", "-m", "shift"}))
+                    return false;
+                return DesktopSession::waitFor([&] { return focusedKind() == FieldKind::singleLine; }, 2000);
+            },
+            20000);
+        return inSubject && takesKeys("subject");
     }
 
     std::optional<FieldKind> focusedKind()
@@ -573,8 +625,15 @@ protected:
         auto* portalKeyboard = dynamic_cast<PortalRemoteDesktopKeyboard*>(desktop->desktop().keyboard);
         if (portalKeyboard && portalKeyboard->state() != PortalRemoteDesktopKeyboard::State::ready) {
             allowKeyboard(field);
-            return !::testing::Test::HasFatalFailure() && press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"})
-                && fieldBecomes(field, QString());
+            if (::testing::Test::HasFatalFailure())
+                return false;
+            if (!press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}) || !fieldBecomes(field, QString())) {
+                std::cerr << "the " << field.toStdString()
+                          << " was not emptied once the keyboard was allowed: " << fieldText(field).toStdString()
+                          << std::endl;
+                return false;
+            }
+            return true;
         }
         return true;
     }
@@ -609,11 +668,14 @@ protected:
 
     // "Hi /sig ok" typed straight on, `tries` times at `keyMilliseconds` per key, into the
     // focused field: what the field ended with after each try, or where it could not be emptied
-    // (a key that arrived as a shortcut can take the focus away), what it held then, last.
-    QStringList typeStraightOn(const QString& field, int tries, int keyMilliseconds)
+    // (a key that arrived as a shortcut can take the focus away), what it held then, last. Where
+    // `counted` is given, how many expansions the engine counted in each try.
+    QStringList typeStraightOn(
+        const QString& field, int tries, int keyMilliseconds, QList<qsizetype>* counted = nullptr)
     {
         QStringList results;
         for (int attempt = 0; attempt < tries; ++attempt) {
+            const qsizetype before = expansions.size();
             if (!press({"-M", "ctrl", "a", "-m", "ctrl", "-k", "BackSpace"}) || !fieldBecomes(field, QString())) {
                 results.append(
                     fieldText(field) + QStringLiteral(" (the field could not be emptied: the focus left it)"));
@@ -632,6 +694,8 @@ protected:
             // A replacement that might still run shows itself meanwhile.
             DesktopSession::pause(1000);
             results.append(fieldText(field));
+            if (counted)
+                counted->append(expansions.size() - before);
             // On the same stream as the engine's log (QT_LOGGING_RULES="velmora.engine.debug=true"),
             // which then tells what the field showed at each step of this try.
             std::cerr << "try " << attempt + 1 << ": " << results.last().toStdString() << std::endl;
@@ -639,20 +703,34 @@ protected:
         return results;
     }
 
-    // The same, counted: expanded, left as typed, or (a fault) what the field ended with.
+    // The same, counted: expanded, left as typed, or (a fault) what the field ended with; and
+    // the tries whose statistics disagree with the field (an expansion shown but not counted,
+    // or counted where none showed).
     void measureStraightOn(const QString& field, int tries, int keyMilliseconds)
     {
-        const QStringList results = typeStraightOn(field, tries, keyMilliseconds);
+        QList<qsizetype> counted;
+        const QStringList results = typeStraightOn(field, tries, keyMilliseconds, &counted);
+        reportMeasured(field, keyMilliseconds, QStringLiteral("straight on"), results, counted);
+        EXPECT_EQ(results.size(), tries) << "the field could not be emptied";
+    }
+
+    static void reportMeasured(const QString& field, int keyMilliseconds, const QString& how,
+        const QStringList& results, const QList<qsizetype>& counted)
+    {
         QStringList faults;
-        for (const QString& result : results) {
+        QStringList miscounted;
+        for (qsizetype index = 0; index < results.size(); ++index) {
+            const QString& result = results.at(index);
             if (result != expanded && result != typed)
                 faults.append(result);
+            if (counted.value(index) != result.count(signature))
+                miscounted.append(QString::number(counted.value(index)) + QStringLiteral(" for ") + result);
         }
-        std::cout << field.toStdString() << " at " << keyMilliseconds << " ms per key, " << results.size()
-                  << " tries: expanded " << results.count(expanded) << ", as typed " << results.count(typed)
-                  << ", other " << faults.size() << (faults.isEmpty() ? "" : ": ") << faults.join(" | ").toStdString()
-                  << std::endl;
-        EXPECT_EQ(results.size(), tries) << "the field could not be emptied";
+        std::cout << field.toStdString() << " at " << keyMilliseconds << " ms per key, " << how.toStdString() << ", "
+                  << results.size() << " tries: expanded " << results.count(expanded) << ", as typed "
+                  << results.count(typed) << ", other " << faults.size() << (faults.isEmpty() ? "" : ": ")
+                  << faults.join(" | ").toStdString() << "; counted otherwise than shown " << miscounted.size()
+                  << (miscounted.isEmpty() ? "" : ": ") << miscounted.join(" | ").toStdString() << std::endl;
     }
 
     // Three tries typed straight on at 40 ms per key, each expanded or left exactly as typed.
@@ -669,23 +747,45 @@ protected:
     // (Thunderbird's body, see docs/wayland.md): each try left exactly as
     // typed, or the expansion once in place of the trigger with every key typed there once,
     // never the trigger beside an expansion nor two expansions. The tries in order are recorded.
-    void expectNothingLostOrAddedTypingStraightOn(const QString& field)
+    // `unreadable`: how many tries may end with no focused field to read, as above (the tries
+    // stop at one that could not be emptied).
+    void expectNothingLostOrAddedTypingStraightOn(const QString& field, int unreadable = 0)
     {
-        const QStringList results = typeStraightOn(field, 3, 40);
+        QList<qsizetype> counted;
+        const QStringList results = typeStraightOn(field, 3, 40, &counted);
         RecordProperty(field.toStdString() + "StraightOn", results.join(" | ").toStdString());
         std::cout << field.toStdString() << " straight on: " << results.join(" | ").toStdString() << std::endl;
-        EXPECT_EQ(results.size(), 3);
+        const bool stoppedUnread
+            = unreadable > 0 && !results.isEmpty() && results.last().startsWith(QLatin1String("<no field>"));
+        EXPECT_TRUE(results.size() == 3 || stoppedUnread) << results.join(" | ").toStdString();
         const auto sorted = [](QString text) {
             std::sort(text.begin(), text.end());
             return text;
         };
-        for (const QString& result : results) {
+        for (qsizetype index = 0; index < results.size(); ++index) {
+            const QString& result = results.at(index);
+            if (result.startsWith(QLatin1String("<no field>")) && unreadable-- > 0)
+                continue;
             QString keys = result;
             keys.remove(signature);
             const bool keptOnce = result.count(signature) == 1 && !result.contains(QStringLiteral("/sig"))
                 && sorted(keys) == sorted(QString(expanded).remove(signature));
             EXPECT_TRUE(result == typed || keptOnce) << field.toStdString() << ": " << result.toStdString();
+            // A replacement that gave up on keys it could not put in order is not counted.
+            if (result == typed || result == expanded)
+                expectCountedAsShown(field, result, counted.at(index));
         }
+    }
+
+    // The statistics count an expansion that showed exactly once, and one left as typed not.
+    // Not yet checked in a page's rich-text region: Firefox's under mutter showed exact
+    // expansions that were not counted (2 of 3 tries in one run), none in 3 runs since a paste
+    // made again that shows whole counts, too few to hold every run to it.
+    static void expectCountedAsShown(const QString& field, const QString& result, qsizetype counted)
+    {
+        if (field == QLatin1String("rich"))
+            return;
+        EXPECT_EQ(counted, result == expanded ? 1 : 0) << field.toStdString() << ": " << result.toStdString();
     }
 
     // The desktop's own part of the portal ends, as when it crashes: the portal still takes keys
@@ -729,14 +829,20 @@ protected:
     void expectExpandedOrAsTyped(const QString& field, int unreadable = 0)
     {
         QStringList results;
-        for (int attempt = 0; attempt < 3; ++attempt)
+        QList<qsizetype> counted;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const qsizetype before = expansions.size();
             results.append(typeOnce(field));
+            counted.append(expansions.size() - before);
+        }
         RecordProperty(field.toStdString() + "Results", results.join(" | ").toStdString());
         std::cout << field.toStdString() << ": " << results.join(" | ").toStdString() << std::endl;
-        for (const QString& result : std::as_const(results)) {
+        for (qsizetype index = 0; index < results.size(); ++index) {
+            const QString& result = results.at(index);
             if (result.startsWith(QLatin1String("<no field>")) && unreadable-- > 0)
                 continue;
             EXPECT_TRUE(result == expanded || result == typed) << field.toStdString() << ": " << result.toStdString();
+            expectCountedAsShown(field, result, counted.at(index));
         }
         EXPECT_TRUE(results.contains(expanded)) << field.toStdString() << ": " << results.join(" | ").toStdString();
     }
@@ -899,19 +1005,31 @@ TEST_P(WaylandBrowsers, keysTypedStraightOnIntoARichTextRegionAreNeitherLostNorA
 
 // Thunderbird's compose body, an editable document whose caret lives in a paragraph below it: the
 // trigger expands, and typed straight on ends with the expansion once and every key once, or
-// exactly as typed: never the trigger kept beside an expansion, never two of them. (Its subject line is measured, not
-// tested: once emptied, its focused element did not read back for a while, at times for the rest of the run.)
+// exactly as typed: never the trigger kept beside an expansion, never two of them.
 TEST_P(WaylandBrowsers, thunderbirdExpandsInTheComposeBodyOnce)
 {
     if (!isInstalled(QStringLiteral("thunderbird")))
         GTEST_SKIP() << "thunderbird is not installed";
-    if (compositor == Compositor::mutter)
-        GTEST_SKIP() << "under mutter the keys that open a new message (Ctrl+N) opened no compose window in any "
-                        "try; why is not known yet";
     ASSERT_TRUE(startThunderbird());
     ASSERT_TRUE(waitForCompose());
     expectExpandedOrAsTyped("body", 1);
     expectNothingLostOrAddedTypingStraightOn("body");
+    expectClipboardIntact();
+}
+
+// Thunderbird's subject line, a one-line field of the compose window reached from its body: the
+// trigger expands once or stays as typed, typed straight on too, and the statistics count each
+// expansion that showed there, once.
+TEST_P(WaylandBrowsers, thunderbirdExpandsInTheSubjectOnceAndCountsIt)
+{
+    if (!isInstalled(QStringLiteral("thunderbird")))
+        GTEST_SKIP() << "thunderbird is not installed";
+    ASSERT_TRUE(startThunderbird());
+    ASSERT_TRUE(waitForCompose());
+    ASSERT_TRUE(focusSubject());
+    // Under sway one try may end with no field focused to read (see docs/wayland.md).
+    expectExpandedOrAsTyped("subject", 1);
+    expectNothingLostOrAddedTypingStraightOn("subject", 1);
     expectClipboardIntact();
 }
 
@@ -984,8 +1102,12 @@ TEST_P(WaylandBrowsers, measureTypingStraightOn)
     const int pace = asked.at(2).toInt();
     qsizetype at = thunderbird ? 0 : order.indexOf(fields.first());
     for (const QString& field : fields) {
+        if (thunderbird && field == QLatin1String("subject")) {
+            ASSERT_TRUE(focusSubject());
+            at = order.indexOf(field);
+        }
         for (; at < order.indexOf(field); ++at) {
-            ASSERT_TRUE(thunderbird ? press({"-M", "shift", "-k", "Tab", "-m", "shift"}) : press({"-k", "Tab"}));
+            ASSERT_TRUE(press({"-k", "Tab"}));
             // Keys typed right behind the Tab reached no field in any try (the velmora program
             // expanding, under sway): the field is given a moment to take the focus.
             DesktopSession::pause(1000);
@@ -994,19 +1116,15 @@ TEST_P(WaylandBrowsers, measureTypingStraightOn)
             measureStraightOn(field, tries, pace);
             continue;
         }
-        int exact = 0;
-        int asTyped = 0;
-        QStringList faults;
+        QStringList results;
+        QList<qsizetype> counted;
         for (int attempt = 0; attempt < tries; ++attempt) {
-            const QString result = typeOnce(field, pace);
-            exact += result == expanded;
-            asTyped += result == typed;
-            if (result != expanded && result != typed)
-                faults.append(result);
+            const qsizetype before = expansions.size();
+            results.append(typeOnce(field, pace));
+            counted.append(expansions.size() - before);
+            std::cerr << "try " << attempt + 1 << ": " << results.last().toStdString() << std::endl;
         }
-        std::cout << field.toStdString() << " at " << pace << " ms per key, waiting for the expansion: expanded "
-                  << exact << ", as typed " << asTyped << ", other " << faults.size() << (faults.isEmpty() ? "" : ": ")
-                  << faults.join(" | ").toStdString() << std::endl;
+        reportMeasured(field, pace, QStringLiteral("waiting for the expansion"), results, counted);
     }
     expectClipboardIntact();
 }
